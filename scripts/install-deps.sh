@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, skipping those already present.
+# Safe to run again and again; runs apt-get directly as root, through sudo otherwise.
+set -u
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3
+  libsqliteodbc odbc-postgresql postgresql postgresql-client
+  libgtest-dev googletest
+  fonts-wqy-microhei
+  xvfb xauth libxkbcommon-x11-0 libxcb-cursor0
+  python3 python3-xlrd libxml2-utils xsltproc
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then SUDO=(); else SUDO=(sudo); fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${SUDO[@]}" apt-get update -qq || echo "install-deps: apt-get update failed" >&2
+if ! "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/tmp/install-deps.log 2>&1; then
+  # Retry one by one so the message names exactly what could not be installed.
+  failed=()
+  for p in "${missing[@]}"; do
+    "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "$p" >>/tmp/install-deps.log 2>&1 || failed+=("$p")
+  done
+  if [ ${#failed[@]} -gt 0 ]; then
+    echo "install-deps: could not install: ${failed[*]} (see /tmp/install-deps.log)" >&2
+    exit 1
+  fi
+fi
+exit 0

@@ -1,0 +1,181 @@
+#include "common/displaytext.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace rg {
+namespace {
+
+// Days since 1970-01-01 for a proleptic Gregorian date (Howard Hinnant's algorithm).
+int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+void civilFromDays(int64_t z, int& y, int& m, int& d) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (m <= 2));
+}
+
+const int64_t kDay0 = daysFromCivil(1899, 12, 30);
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+// Reads exactly `width` digits at `pos`.
+bool digits(std::string_view s, size_t pos, size_t width, int& out) {
+    if (pos + width > s.size()) return false;
+    int v = 0;
+    for (size_t i = pos; i < pos + width; ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        v = v * 10 + (s[i] - '0');
+    }
+    out = v;
+    return true;
+}
+
+std::string two(int v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d", v);
+    return buf;
+}
+
+} // namespace
+
+std::string formatFloat(double d) {
+    if (std::isnan(d)) return "NAN";
+    if (std::isinf(d)) return d > 0 ? "INF" : "-INF";
+    if (d == 0) return "0";
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", d);
+    std::string s = buf;
+    const size_t e = s.find('e');
+    if (e == std::string::npos) return s;
+    // 1.5e-07 -> 1.5E-7, 1e+20 -> 1E20
+    std::string mant = s.substr(0, e);
+    const char sign = s[e + 1];
+    std::string exp = s.substr(e + 2);
+    while (exp.size() > 1 && exp[0] == '0') exp.erase(0, 1);
+    return mant + "E" + (sign == '-' ? "-" : "") + exp;
+}
+
+std::string formatInt(int64_t i) { return std::to_string(i); }
+std::string formatBool(bool b) { return b ? "True" : "False"; }
+
+double toSerial(const CivilDateTime& t) {
+    const double days = static_cast<double>(daysFromCivil(t.year, t.month, t.day) - kDay0);
+    const double frac = timeSerial(t.hour, t.minute, t.second, t.millisecond);
+    return days >= 0 ? days + frac : days - frac;
+}
+
+CivilDateTime fromSerial(double serial) {
+    CivilDateTime t;
+    double day = std::trunc(serial);
+    double frac = std::fabs(serial - day);
+    // Round to whole milliseconds so 0.99999999 of a day does not print as 23:59:59.
+    int64_t ms = static_cast<int64_t>(std::llround(frac * 86400000.0));
+    if (ms >= 86400000) {
+        ms -= 86400000;
+        day += serial >= 0 ? 1 : -1;
+    }
+    civilFromDays(static_cast<int64_t>(day) + kDay0, t.year, t.month, t.day);
+    t.hour = static_cast<int>(ms / 3600000);
+    t.minute = static_cast<int>(ms / 60000 % 60);
+    t.second = static_cast<int>(ms / 1000 % 60);
+    t.millisecond = static_cast<int>(ms % 1000);
+    return t;
+}
+
+double dateSerial(int year, int month, int day) {
+    return static_cast<double>(daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kDay0);
+}
+
+double timeSerial(int hour, int minute, int second, int millisecond) {
+    return (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + millisecond) / 86400000.0;
+}
+
+std::string formatDate(double serial) {
+    const CivilDateTime t = fromSerial(serial);
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
+    return buf;
+}
+
+std::string formatTime(double serial) {
+    const CivilDateTime t = fromSerial(serial);
+    return two(t.hour) + ":" + two(t.minute) + ":" + two(t.second);
+}
+
+std::string formatDateTime(double serial) { return formatDate(serial) + " " + formatTime(serial); }
+
+std::optional<double> parseDate(std::string_view s) {
+    s = trim(s);
+    int y, m, d;
+    if (s.size() != 10 || s[4] != '-' || s[7] != '-' || !digits(s, 0, 4, y) || !digits(s, 5, 2, m) ||
+        !digits(s, 8, 2, d) || m < 1 || m > 12 || d < 1 || d > 31)
+        return std::nullopt;
+    return dateSerial(y, m, d);
+}
+
+std::optional<double> parseTime(std::string_view s) {
+    s = trim(s);
+    int h, mi, sec = 0, ms = 0;
+    if (s.size() < 5 || s[2] != ':' || !digits(s, 0, 2, h) || !digits(s, 3, 2, mi)) return std::nullopt;
+    size_t pos = 5;
+    if (pos < s.size()) {
+        if (s[pos] != ':' || !digits(s, pos + 1, 2, sec)) return std::nullopt;
+        pos += 3;
+        if (pos < s.size()) {
+            if (s[pos] != '.') return std::nullopt;
+            std::string_view f = s.substr(pos + 1);
+            if (f.empty()) return std::nullopt;
+            int scale = 100;
+            for (char c : f) {
+                if (c < '0' || c > '9') return std::nullopt;
+                ms += (c - '0') * scale;
+                scale /= 10;
+            }
+        }
+    }
+    if (h > 23 || mi > 59 || sec > 59) return std::nullopt;
+    return timeSerial(h, mi, sec, ms);
+}
+
+std::optional<double> parseDateTime(std::string_view s) {
+    s = trim(s);
+    if (s.size() < 10) return std::nullopt;
+    auto date = parseDate(s.substr(0, 10));
+    if (!date) return std::nullopt;
+    if (s.size() == 10) return date;
+    if (s[10] != ' ' && s[10] != 'T') return std::nullopt;
+    auto time = parseTime(s.substr(11));
+    if (!time) return std::nullopt;
+    return *date >= 0 ? *date + *time : *date - *time;
+}
+
+std::optional<double> parseNumber(std::string_view s) {
+    s = trim(s);
+    if (s.empty()) return std::nullopt;
+    std::string copy(s);
+    char* end = nullptr;
+    const double v = std::strtod(copy.c_str(), &end);
+    if (end != copy.c_str() + copy.size()) return std::nullopt;
+    return v;
+}
+
+} // namespace rg

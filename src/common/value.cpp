@@ -1,0 +1,125 @@
+#include "common/value.h"
+
+#include "common/codepage.h"
+#include "common/displaytext.h"
+#include "common/error.h"
+
+#include <cmath>
+
+namespace rg {
+
+bool isBlobKind(FieldKind k) { return k == FieldKind::Memo || k == FieldKind::Blob || k == FieldKind::Graphic; }
+
+bool keepsValue(FieldKind k) {
+    switch (k) {
+    case FieldKind::SmallInt: case FieldKind::Integer: case FieldKind::Word: case FieldKind::Boolean:
+    case FieldKind::Float: case FieldKind::Currency: case FieldKind::BCD: case FieldKind::Date:
+    case FieldKind::Time: case FieldKind::DateTime: case FieldKind::AutoInc: case FieldKind::TimeStamp:
+    case FieldKind::FMTBcd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isNumericKind(FieldKind k) {
+    switch (k) {
+    case FieldKind::SmallInt: case FieldKind::Integer: case FieldKind::Word: case FieldKind::Float:
+    case FieldKind::Currency: case FieldKind::BCD: case FieldKind::AutoInc: case FieldKind::LargeInt:
+    case FieldKind::FMTBcd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isDateKind(FieldKind k) {
+    return k == FieldKind::Date || k == FieldKind::Time || k == FieldKind::DateTime || k == FieldKind::TimeStamp;
+}
+
+const char* fieldKindName(FieldKind k) {
+    switch (k) {
+    case FieldKind::Unknown: return "Unknown";
+    case FieldKind::String: return "String";
+    case FieldKind::SmallInt: return "SmallInt";
+    case FieldKind::Integer: return "Integer";
+    case FieldKind::Word: return "Word";
+    case FieldKind::Boolean: return "Boolean";
+    case FieldKind::Float: return "Float";
+    case FieldKind::Currency: return "Currency";
+    case FieldKind::BCD: return "BCD";
+    case FieldKind::Date: return "Date";
+    case FieldKind::Time: return "Time";
+    case FieldKind::DateTime: return "DateTime";
+    case FieldKind::AutoInc: return "AutoInc";
+    case FieldKind::LargeInt: return "LargeInt";
+    case FieldKind::Memo: return "Memo";
+    case FieldKind::Blob: return "Blob";
+    case FieldKind::Graphic: return "Graphic";
+    case FieldKind::TimeStamp: return "TimeStamp";
+    case FieldKind::FMTBcd: return "FMTBcd";
+    }
+    return "Unknown";
+}
+
+Value Value::fromBool(bool b) { Value v; v.type_ = Type::Bool; v.num_.i = b ? 1 : 0; return v; }
+Value Value::fromInt(int64_t i) { Value v; v.type_ = Type::Int; v.num_.i = i; return v; }
+Value Value::fromDouble(double d) { Value v; v.type_ = Type::Double; v.num_.d = d; return v; }
+Value Value::fromText(std::string s) { Value v; v.type_ = Type::Text; v.text_ = std::move(s); return v; }
+Value Value::fromBlob(std::string b) { Value v; v.type_ = Type::Blob; v.text_ = std::move(b); return v; }
+Value Value::fromDate(double s) { Value v; v.type_ = Type::Date; v.num_.d = s; return v; }
+Value Value::fromTime(double s) { Value v; v.type_ = Type::Time; v.num_.d = s; return v; }
+Value Value::fromDateTime(double s) { Value v; v.type_ = Type::DateTime; v.num_.d = s; return v; }
+
+int64_t Value::asInt() const {
+    switch (type_) {
+    case Type::Bool: case Type::Int: return num_.i;
+    case Type::Null: return 0;
+    default: return static_cast<int64_t>(std::llround(asDouble()));
+    }
+}
+
+double Value::asDouble() const {
+    switch (type_) {
+    case Type::Null: return 0;
+    case Type::Bool: case Type::Int: return static_cast<double>(num_.i);
+    case Type::Double: case Type::Date: case Type::Time: case Type::DateTime: return num_.d;
+    case Type::Text: {
+        if (auto n = parseNumber(text_)) return *n;
+        throw Error(format("'%s' is not a valid floating point value", text_.c_str()));
+    }
+    case Type::Blob: break;
+    }
+    throw Error("Invalid variant type conversion");
+}
+
+std::string Value::displayText() const {
+    switch (type_) {
+    case Type::Null: return {};
+    case Type::Bool: return formatBool(num_.i != 0);
+    case Type::Int: return formatInt(num_.i);
+    case Type::Double: return formatFloat(num_.d);
+    case Type::Text: return text_;
+    case Type::Date: return formatDate(num_.d);
+    case Type::Time: return formatTime(num_.d);
+    case Type::DateTime: return formatDateTime(num_.d);
+    case Type::Blob: return "(BLOB)";
+    }
+    return {};
+}
+
+bool Value::operator==(const Value& o) const { return compareValues(*this, o) == 0 && isNull() == o.isNull(); }
+
+int compareValues(const Value& a, const Value& b) {
+    using T = Value::Type;
+    if (a.isNull() || b.isNull()) return a.isNull() == b.isNull() ? 0 : (a.isNull() ? -1 : 1);
+    const auto cmp = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
+    if (a.type() == T::Int && b.type() == T::Int) return cmp(a.asInt(), b.asInt());
+    const bool aNum = a.isNumber() || a.isDateLike(), bNum = b.isNumber() || b.isDateLike();
+    if (aNum && bNum) return cmp(a.asDouble(), b.asDouble());
+    if (a.type() == T::Text && b.type() == T::Text) return ansiCompare(a.asText(), b.asText());
+    if (a.type() == T::Blob && b.type() == T::Blob) return cmp(a.asText(), b.asText());
+    return -1;
+}
+
+} // namespace rg

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace rg {
+
+// Kinds of a data set field, named after the field classes the reports were designed with.
+enum class FieldKind {
+    Unknown,
+    String,     // character data of bounded size
+    SmallInt,   // 16-bit integer
+    Integer,    // 32-bit integer
+    Word,       // unsigned 16-bit integer
+    Boolean,
+    Float,      // double precision floating point
+    Currency,
+    BCD,        // exact numeric (DECIMAL / NUMERIC)
+    Date,
+    Time,
+    DateTime,
+    AutoInc,
+    LargeInt,   // 64-bit integer
+    Memo,       // long character data (above 65,536 characters or unbounded)
+    Blob,       // binary data
+    Graphic,
+    TimeStamp,
+    FMTBcd,
+};
+
+// Binary large objects cannot be grouped or sorted by the grid.
+bool isBlobKind(FieldKind kind);
+// Kinds whose values the grid keeps per row besides their display text.
+bool keepsValue(FieldKind kind);
+// Numbers are right-aligned and can be summed.
+bool isNumericKind(FieldKind kind);
+bool isDateKind(FieldKind kind);
+const char* fieldKindName(FieldKind kind);
+
+// One cell value. Dates and times are day-count serials whose day 0 is 1899-12-30, with
+// the time of day as the fraction, as the spreadsheet and XML writers expect them.
+class Value {
+public:
+    enum class Type : uint8_t { Null, Bool, Int, Double, Text, Date, Time, DateTime, Blob };
+
+    Value() = default;
+    static Value null() { return Value(); }
+    static Value fromBool(bool b);
+    static Value fromInt(int64_t i);
+    static Value fromDouble(double d);
+    static Value fromText(std::string s);
+    static Value fromBlob(std::string bytes);
+    static Value fromDate(double serial);
+    static Value fromTime(double serial);
+    static Value fromDateTime(double serial);
+
+    Type type() const { return type_; }
+    bool isNull() const { return type_ == Type::Null; }
+    bool isNumber() const { return type_ == Type::Int || type_ == Type::Double || type_ == Type::Bool; }
+    bool isDateLike() const { return type_ == Type::Date || type_ == Type::Time || type_ == Type::DateTime; }
+
+    bool asBool() const { return num_.i != 0; }
+    int64_t asInt() const;
+    // Numbers as double; dates as their serial; texts parsed as numbers (throws rg::Error
+    // when a text is not a number).
+    double asDouble() const;
+    const std::string& asText() const { return text_; }  // Text and Blob only
+
+    // The one display text of the program (see displaytext.h).
+    std::string displayText() const;
+
+    bool operator==(const Value& other) const;
+
+private:
+    Type type_ = Type::Null;
+    union {
+        int64_t i;
+        double d;
+    } num_{0};
+    std::string text_;
+};
+
+// Natural order of two values: null before everything, numbers by value, texts in code
+// page byte order, dates by serial. Values that cannot be compared count as less (-1).
+int compareValues(const Value& a, const Value& b);
+
+} // namespace rg

@@ -1,0 +1,218 @@
+#pragma once
+
+// Database access: the connection, the data set on it and its parameters. The data set
+// fetches the whole result into memory when it opens; every walk, sort, filter and lookup
+// afterwards is served from memory.
+
+#include "common/value.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace rg {
+
+class Provider;          // a driver behind a connection (built-in SQLite or ODBC)
+struct ResultBuffer;     // the columns of a fetched result
+
+enum class CommandType { cmdUnknown, cmdText, cmdTable, cmdStoredProc, cmdFile, cmdTableDirect };
+
+enum class Alignment { Left, Right, Center };
+
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    const std::string& ConnectionString() const { return connectionString_; }
+    // Callers close the connection first; writing while connected throws rg::Error.
+    void SetConnectionString(const std::string& s);
+
+    bool Connected() const;
+    void SetConnected(bool on);  // connecting never asks for a login; errors carry the driver's text
+    void Open() { SetConnected(true); }
+    void Close() { SetConnected(false); }
+
+    // Each listing first opens a closed connection.
+    void ListTableNames(std::vector<std::string>& list, bool includeSystem);
+    void ListProcedureNames(std::vector<std::string>& list);  // appends, never clears
+    void ListFieldNames(const std::string& table, std::vector<std::string>& list);
+
+    Provider& provider();  // the open provider; throws when not connected
+
+private:
+    std::string connectionString_;
+    std::unique_ptr<Provider> provider_;
+};
+
+class DataSet;
+
+class Field {
+public:
+    const std::string& FieldName() const { return name_; }
+    // Empty until set; setting it to the field name itself stores it empty. A change is a
+    // field-layout change of the data set.
+    const std::string& DisplayLabel() const { return label_; }
+    void SetDisplayLabel(const std::string& label);
+    const std::string& DisplayName() const { return label_.empty() ? name_ : label_; }
+    FieldKind Kind() const { return kind_; }
+    bool Visible() const { return visible_; }
+    void SetVisible(bool v) { visible_ = v; }
+    Alignment alignment() const { return isNumericKind(kind_) ? Alignment::Right : Alignment::Left; }
+    int Index() const { return index_; }
+    int Size() const { return size_; }  // declared character size, 0 when unknown
+
+    // Value and display text in the data set's current record.
+    Value AsValue() const;
+    std::string DisplayText() const;
+    bool IsNull() const;
+
+private:
+    friend class DataSet;
+    DataSet* owner_ = nullptr;
+    int index_ = 0;
+    std::string name_;
+    std::string label_;
+    FieldKind kind_ = FieldKind::Unknown;
+    int size_ = 0;
+    bool visible_ = true;
+};
+
+enum class ParameterDirection { Unknown, Input, Output, InputOutput, ReturnValue };
+
+class Parameter {
+public:
+    std::string Name;
+    ParameterDirection Direction = ParameterDirection::Input;
+    FieldKind Kind = FieldKind::Unknown;  // Unknown: takes the type of the value assigned
+    int Size = 0;                         // grows to fit a variable-size value
+    const rg::Value& Value() const { return value_; }
+    void SetValue(const rg::Value& v);    // an empty text or null is stored as null
+private:
+    rg::Value value_;
+};
+
+// What the grid and the preview grid hear from a data set, without it knowing them.
+enum class DataEvent { Opened, Closed, ContentsChanged, LayoutChanged, RecordChanged };
+
+class DataSetObserver {
+public:
+    virtual ~DataSetObserver() = default;
+    virtual void dataSetEvent(DataEvent event) = 0;
+};
+
+// A bookmark names one loaded record; it stays valid until that record is deleted or the
+// data set is closed.
+using Bookmark = int64_t;
+constexpr Bookmark kNoBookmark = -1;
+
+class DataSet {
+public:
+    explicit DataSet(Connection* connection);
+    ~DataSet();
+    DataSet(const DataSet&) = delete;
+    DataSet& operator=(const DataSet&) = delete;
+
+    Connection* connection() const { return connection_; }
+
+    // Both change only while the data set is closed (rg::Error otherwise).
+    CommandType GetCommandType() const { return commandType_; }
+    void SetCommandType(CommandType t);
+    const std::string& CommandText() const { return commandText_; }
+    void SetCommandText(const std::string& text);
+
+    bool Active() const { return active_; }
+    void SetActive(bool on);
+    void Open() { SetActive(true); }
+    void Close() { SetActive(false); }
+    // Progress of a long open: called with the rows fetched so far; returning false cancels
+    // the open, which then throws rg::Error("Operation cancelled").
+    void setProgressHandler(std::function<bool(int64_t rows)> handler);
+
+    // Stored-procedure parameters.
+    void RefreshParameters();
+    int ParameterCount() const { return static_cast<int>(parameters_.size()); }
+    Parameter& Parameters(int i);
+    Parameter& ParameterByName(const std::string& name);  // "Parameter '%s' not found"
+
+    // Fields in result order.
+    int FieldCount() const { return static_cast<int>(fields_.size()); }
+    Field& Fields(int i);
+    const Field& Fields(int i) const;
+    Field* FindField(const std::string& name);  // ignoring case; nullptr when missing
+    Field& FieldByName(const std::string& name);  // throws "Field '%s' not found"
+
+    // Direct access by record number 0 .. RecordCount()-1 among the visible (filtered)
+    // records: the fast path for the grid's load and the exporters.
+    int RecordCount() const;
+    Value value(int record, int field) const;
+    std::string displayText(int record, int field) const;
+    bool isNull(int record, int field) const;
+
+    // The cursor.
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    int MoveBy(int distance);  // returns the distance moved
+    bool Eof() const;
+    bool Bof() const;
+    int RecNo() const;         // 0-based current record, -1 when empty
+    void SetRecNo(int record);
+
+    Bookmark GetBookmark() const;
+    bool BookmarkValid(Bookmark b) const;
+    void GotoBookmark(Bookmark b);  // throws when invalid
+    bool Locate(const std::string& fieldName, const Value& value);  // moves there when found
+
+    // Filter expression over the loaded records (grammar in filter.h). Setting it reports
+    // changed contents.
+    const std::string& Filter() const { return filter_; }
+    void SetFilter(const std::string& expression);
+    bool Filtered() const { return !filter_.empty(); }
+
+    // Counted suspension of the observers' record notifications.
+    void DisableControls();
+    void EnableControls();
+    bool ControlsDisabled() const { return disableCount_ > 0; }
+
+    // Editing. Insert starts a new empty record at the cursor; Cancel drops it (or a pending
+    // edit). Edit/SetFieldValue/Post change one field of the current record in the database
+    // (an UPDATE touching exactly one row); Delete removes the current record from the
+    // database. A refusal throws rg::Error with the driver's text and keeps the record.
+    enum class State { Inactive, Browse, Edit, Insert };
+    State GetState() const { return state_; }
+    void Insert();
+    void Edit();
+    void SetFieldValue(int field, const Value& v);
+    void Post();
+    void Cancel();
+    void Delete();
+
+    void addObserver(DataSetObserver* o);
+    void removeObserver(DataSetObserver* o);
+
+private:
+    // Implementation-private state lives in dataset.cpp and its helpers.
+    struct Impl;
+    void notify(DataEvent e);
+    friend class Field;
+
+    Connection* connection_;
+    CommandType commandType_ = CommandType::cmdText;
+    std::string commandText_;
+    bool active_ = false;
+    State state_ = State::Inactive;
+    std::vector<Parameter> parameters_;
+    std::vector<std::unique_ptr<Field>> fields_;
+    std::string filter_;
+    int disableCount_ = 0;
+    std::vector<DataSetObserver*> observers_;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace rg
