@@ -1,10 +1,11 @@
+#include "app/program.h"
+#include "app/quorvel.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QMainWindow w;
-    w.setWindowTitle(QString::fromUtf8("报表生成器"));
-    w.show();
+    auto windows = rg::createStartWindows();
+    windows->main->show();
     return app.exec();
 }

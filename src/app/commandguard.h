@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+namespace rg {
+
+// The application's central error handler: every error that ends a window command
+// arrives here and is shown to the user in a message box. The program goes on.
+void showCommandError(const QString& message);
+
+// Where showCommandError sends its message. The default shows a QMessageBox; tests
+// install a sink that records the text. Returns the sink that was installed before.
+using ErrorSink = std::function<void(const QString& message)>;
+ErrorSink setErrorSink(ErrorSink sink);
+
+// Runs one window command. A command is never expected to catch its own errors: whatever
+// it throws ends it here, what it did before stays done, and the message reaches the
+// central error handler. No exception gets past this point into Qt's event loop.
+template <class Command>
+void guardCommand(Command&& command) noexcept {
+    try {
+        command();
+    } catch (const std::exception& e) { // rg::Error included
+        showCommandError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        showCommandError(QStringLiteral("Unknown error"));
+    }
+}
+
+} // namespace rg

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+class QToolButton;
+class QVBoxLayout;
+class QWidget;
+
+namespace rg {
+
+// One entry of the bar's item collection. The bar owns it; destroying it removes its
+// link from the group.
+class TdxNavBarItem : public QObject {
+    Q_OBJECT
+public:
+    QString Caption() const { return caption_; }
+    void setCaption(const QString& caption);
+    // The widget that shows the item in its group.
+    QWidget* linkWidget() const;
+    ~TdxNavBarItem() override;
+
+signals:
+    void clicked(rg::TdxNavBarItem* item);
+
+private:
+    friend class TdxNavBar;
+    explicit TdxNavBarItem(QObject* owner) : QObject(owner) {}
+    QString caption_;
+    QPointer<QWidget> link_; // gone first when the whole bar is destroyed
+};
+
+// The group of the bar: a bold caption with an expand button over the list of links.
+class TdxNavBarGroup : public QObject {
+    Q_OBJECT
+public:
+    explicit TdxNavBarGroup(QObject* owner) : QObject(owner) {}
+    QString Caption() const;
+    bool Expanded() const;
+    void setExpanded(bool expanded);
+    int LinkCount() const;
+    TdxNavBarItem* Link(int index) const;
+
+private:
+    friend class TdxNavBar;
+    QToolButton* header_ = nullptr;
+    QWidget* links_ = nullptr;
+    QVBoxLayout* linkLayout_ = nullptr;
+};
+
+// Navigation bar with one group of links on the highlight colour: centred white text,
+// underlined under the pointer. A clicked link never stays selected.
+class TdxNavBar : public QWidget {
+    Q_OBJECT
+public:
+    TdxNavBar(const QString& groupName, const QString& groupCaption, QWidget* parent = nullptr);
+
+    TdxNavBarGroup* Group() const { return group_; }
+    int ItemCount() const { return int(items_.size()); }
+    TdxNavBarItem* Item(int index) const { return items_.at(size_t(index)); }
+
+    // Creates an item in the collection and links it at the end of the group.
+    TdxNavBarItem* AddItem(const QString& caption);
+    // Destroys every item of the collection.
+    void ClearItems();
+
+private:
+    friend class TdxNavBarItem;
+    void forget(TdxNavBarItem* item);
+
+    TdxNavBarGroup* group_;
+    std::vector<TdxNavBarItem*> items_;
+};
+
+} // namespace rg

@@ -1,0 +1,60 @@
+#include "app/program.h"
+
+#include "app/about.h"
+#include "app/addfield.h"
+#include "app/quorvel.h"
+
+#include <QApplication>
+
+namespace rg {
+
+Tfrmquorvel* frmquorvel = nullptr;
+TfrmAddField* frmAddField = nullptr;
+TOKHelpBottomDlg* OKHelpBottomDlg = nullptr;
+
+QFont uiFont() {
+    QFont font = QGuiApplication::font();
+    QStringList families = font.families();
+    if (families.isEmpty())
+        families << font.family();
+    for (const char* cjk : {"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Noto Sans SC"})
+        if (!families.contains(QLatin1String(cjk)))
+            families << QLatin1String(cjk);
+    font.setFamilies(families);
+    // The window geometry is in fixed pixels (13 pixel labels, 36 pixel tool buttons), so
+    // the size stays fixed too, whatever the desktop's default.
+    font.setPointSize(9);
+    return font;
+}
+
+StartWindows::~StartWindows() {
+    about.reset();
+    addField.reset();
+    main.reset();
+    OKHelpBottomDlg = nullptr;
+    frmAddField = nullptr;
+    frmquorvel = nullptr;
+}
+
+std::unique_ptr<StartWindows> createStartWindows(const QString& setupFolder) {
+    QApplication::setFont(uiFont());
+    auto windows = std::make_unique<StartWindows>();
+
+    windows->main = std::make_unique<Tfrmquorvel>(
+        nullptr, setupFolder.isEmpty() ? Tfrmquorvel::defaultSetupFolder() : setupFolder);
+    frmquorvel = windows->main.get();
+    windows->creationOrder << windows->main.get();
+
+    // The field captions dialog is created here, second, once it exists.
+
+    windows->addField = std::make_unique<TfrmAddField>();
+    frmAddField = windows->addField.get();
+    windows->creationOrder << windows->addField.get();
+
+    windows->about = std::make_unique<TOKHelpBottomDlg>();
+    OKHelpBottomDlg = windows->about.get();
+    windows->creationOrder << windows->about.get();
+    return windows;
+}
+
+} // namespace rg

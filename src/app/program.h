@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QFont>
+#include <QWidget>
+
+#include <memory>
+
+namespace rg {
+
+class Tfrmquorvel;
+class TfrmAddField;
+class TOKHelpBottomDlg;
+
+// Windows created at start and kept for the whole run, reachable from everywhere.
+extern Tfrmquorvel* frmquorvel;
+extern TfrmAddField* frmAddField;
+extern TOKHelpBottomDlg* OKHelpBottomDlg;
+
+// The windows of one run, in creation order; destroying it clears the references.
+struct StartWindows {
+    std::unique_ptr<Tfrmquorvel> main;
+    std::unique_ptr<TfrmAddField> addField;
+    std::unique_ptr<TOKHelpBottomDlg> about;
+    QWidgetList creationOrder;
+    ~StartWindows();
+};
+
+// Program start: the main window (which lists the saved setups), then the other
+// start windows, hidden. Nothing is read and no data source is opened.
+// `setupFolder` empty means the folder "setup" beside the executable.
+std::unique_ptr<StartWindows> createStartWindows(const QString& setupFolder = QString());
+
+// The interface font: the desktop's own, with a CJK face behind it so that the Chinese
+// texts render wherever the default face has no such glyphs; 9 point.
+QFont uiFont();
+
+} // namespace rg

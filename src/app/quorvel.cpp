@@ -1,0 +1,319 @@
+#include "app/quorvel.h"
+
+#include "app/about.h"
+#include "app/buttonimages.h"
+#include "app/commandguard.h"
+#include "app/navbar.h"
+#include "app/program.h"
+#include "app/savedsetups.h"
+
+#include <QAbstractScrollArea>
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace rg {
+
+namespace {
+
+constexpr QSize outerSize(870, 702);
+
+QToolButton* toolButton(QFrame* bar, const char* name, const QString& caption,
+                        const TImageList* images, int image, const char* hint) {
+    auto button = new QToolButton(bar);
+    button->setObjectName(QLatin1String(name));
+    button->setText(caption);
+    button->setIcon(images->icon(image));
+    button->setIconSize(QSize(TImageList::Width, TImageList::Height));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setFixedSize(97, 36);
+    if (hint)
+        button->setToolTip(QString::fromUtf8(hint));
+    bar->layout()->addWidget(button);
+    return button;
+}
+
+// An 8 pixel gap in the toolbar; a divider also draws a line.
+QFrame* toolGap(QFrame* bar, const char* name, bool divider) {
+    auto gap = new QFrame(bar);
+    gap->setObjectName(QLatin1String(name));
+    gap->setFixedSize(8, 36);
+    gap->setFrameStyle(divider ? (QFrame::VLine | QFrame::Sunken) : QFrame::NoFrame);
+    bar->layout()->addWidget(gap);
+    return gap;
+}
+
+QLabel* label(QWidget* panel, const char* name, int left, int top, int width,
+              const char* text) {
+    auto l = new QLabel(QString::fromUtf8(text), panel);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(left, top, width, 13);
+    return l;
+}
+
+QPushButton* button(QWidget* panel, const char* name, const char* caption, int left,
+                    int width) {
+    auto b = new QPushButton(QString::fromUtf8(caption), panel);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(left, 5, width, 25);
+    return b;
+}
+
+QAction* menuItem(QMenu* menu, const char* name, const char* caption) {
+    QAction* a = caption ? menu->addAction(QString::fromUtf8(caption)) : menu->addSeparator();
+    a->setObjectName(QLatin1String(name));
+    return a;
+}
+
+} // namespace
+
+Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
+    : QWidget(parent), setupFolder_(setupFolder), shell_(makeDesktopShell()) {
+    setObjectName(QStringLiteral("frmquorvel"));
+    setWindowTitle(QStringLiteral("报表生成器"));
+    setFont(uiFont());
+    move(197, 122);
+    resize(outerSize);
+
+    ilButtons = new TImageList(this);
+    dlgsjsc = new TSaveDialog(this);
+
+    auto layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    buildToolBar(layout);
+    buildWorkingArea(layout);
+    buildBottomPanel(layout);
+    buildPopupMenu();
+    connectCommands();
+    FormCreate();
+}
+
+Tfrmquorvel::~Tfrmquorvel() = default;
+
+QString Tfrmquorvel::defaultSetupFolder() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/setup/");
+}
+
+void Tfrmquorvel::setSetupFolder(const QString& folder) {
+    setupFolder_ = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+void Tfrmquorvel::buildToolBar(QVBoxLayout* layout) {
+    ToolBar1 = new QFrame(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    ToolBar1->setFixedHeight(40);
+    auto row = new QHBoxLayout(ToolBar1);
+    row->setContentsMargins(4, 1, 1, 1); // with the 1 pixel border: indent 5
+    row->setSpacing(0);
+
+    ToolButton1 = toolButton(ToolBar1, "ToolButton1", QStringLiteral("设置数据源"), ilButtons, 6, nullptr);
+    ToolButton3 = toolGap(ToolBar1, "ToolButton3", false);
+    tbPreview = toolButton(ToolBar1, "tbPreview", QStringLiteral("打印预览"), ilButtons, 1, "Print Preview");
+    tbPrint = toolButton(ToolBar1, "tbPrint", QStringLiteral("打印"), ilButtons, 2, "Print");
+    tbSetup = toolButton(ToolBar1, "tbSetup", QStringLiteral("     页面设置         "), ilButtons, 0, "Page Setup");
+    tbDevider = toolGap(ToolBar1, "tbDevider", true);
+    tbDesigner = toolButton(ToolBar1, "tbDesigner", QStringLiteral("报表设计"), ilButtons, 3, "Designer");
+    tbSeparator = toolGap(ToolBar1, "tbSeparator", true);
+    ToolButton2 = toolButton(ToolBar1, "ToolButton2", QStringLiteral("关于"), ilButtons, 7, nullptr);
+    ToolButton4 = toolGap(ToolBar1, "ToolButton4", false);
+    tbExit = toolButton(ToolBar1, "tbExit", QStringLiteral("退出"), ilButtons, 5, "Exit");
+    row->addStretch(1);
+    layout->addWidget(ToolBar1);
+}
+
+void Tfrmquorvel::buildWorkingArea(QVBoxLayout* layout) {
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    auto row = new QHBoxLayout(Panel1);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    Splitter1 = new QSplitter(Qt::Horizontal, Panel1);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(3);
+    Splitter1->setChildrenCollapsible(false);
+
+    nvbar = new TdxNavBar(QStringLiteral("nvbarGroup"), QStringLiteral("已设置报表"), Splitter1);
+    nvbar->setObjectName(QStringLiteral("nvbar"));
+
+    gridArea = new QWidget(Splitter1);
+    gridArea->setObjectName(QStringLiteral("gridArea"));
+    gridArea->setBackgroundRole(QPalette::Base);
+    gridArea->setAutoFillBackground(true);
+    auto gridLayout = new QVBoxLayout(gridArea);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+
+    Splitter1->addWidget(nvbar);
+    Splitter1->addWidget(gridArea);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({144, outerSize.width() - 144 - 167});
+    row->addWidget(Splitter1, 1);
+
+    Panel2 = new QFrame(Panel1);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Panel2->setFixedWidth(167);
+    Label4 = label(Panel2, "Label4", 16, 24, 96, "请按下列步骤操作");
+    Label1 = label(Panel2, "Label1", 16, 56, 97, "1.设置关键字");
+    Label2 = label(Panel2, "Label2", 16, 88, 89, "2.设置字段");
+    Label3 = label(Panel2, "Label3", 16, 120, 97, "3.设置汇总方式");
+    Label5 = label(Panel2, "Label5", 8, 136, 153, "注：此程序可以设置任意");
+    Label6 = label(Panel2, "Label6", 8, 152, 153, "一种形式的报表，对任意");
+    Label7 = label(Panel2, "Label7", 8, 168, 153, "烈进行汇总，还可以输出");
+    Label8 = label(Panel2, "Label8", 8, 184, 153, "Excel表格");
+    row->addWidget(Panel2);
+
+    layout->addWidget(Panel1, 1);
+}
+
+void Tfrmquorvel::buildBottomPanel(QVBoxLayout* layout) {
+    Panel3 = new QFrame(this);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Panel3->setFixedHeight(41);
+    Button1 = button(Panel3, "Button1", "设置关键字", 206, 75);
+    Button2 = button(Panel3, "Button2", "设置字段", 334, 75);
+    Button3 = button(Panel3, "Button3", "设置汇总方式", 470, 99);
+    layout->addWidget(Panel3);
+}
+
+void Tfrmquorvel::buildPopupMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N1 = menuItem(PopupMenu1, "N1", "展开");
+    N2 = menuItem(PopupMenu1, "N2", "折叠");
+    N3 = menuItem(PopupMenu1, "N3", nullptr);
+    XML1 = menuItem(PopupMenu1, "XML1", "输出XML文档");
+    N4 = menuItem(PopupMenu1, "N4", "输出电子表格");
+    N5 = menuItem(PopupMenu1, "N5", nullptr);
+    N6 = menuItem(PopupMenu1, "N6", "字段显示设置");
+    N7 = menuItem(PopupMenu1, "N7", nullptr);
+    N8 = menuItem(PopupMenu1, "N8", "保存设置");
+    N9 = menuItem(PopupMenu1, "N9", "读取设置");
+    // Until the grid arrives the empty centre carries the menu.
+    attachPopupMenu(gridArea);
+}
+
+void Tfrmquorvel::connectCommands() {
+    auto run = [this](void (Tfrmquorvel::*handler)()) {
+        return [this, handler] { guardCommand([&] { (this->*handler)(); }); };
+    };
+    const std::pair<QAbstractButton*, void (Tfrmquorvel::*)()> buttons[] = {
+        {ToolButton1, &Tfrmquorvel::ToolButton1Click}, {tbPreview, &Tfrmquorvel::tbPreviewClick},
+        {tbPrint, &Tfrmquorvel::tbPrintClick},         {tbSetup, &Tfrmquorvel::tbSetupClick},
+        {tbDesigner, &Tfrmquorvel::tbDesignerClick},   {ToolButton2, &Tfrmquorvel::ToolButton2Click},
+        {tbExit, &Tfrmquorvel::tbExitClick},           {Button1, &Tfrmquorvel::FlatButton3Click},
+        {Button2, &Tfrmquorvel::FlatButton1Click},     {Button3, &Tfrmquorvel::FlatButton2Click},
+    };
+    for (const auto& [control, handler] : buttons)
+        connect(control, &QAbstractButton::clicked, this, run(handler));
+    const std::pair<QAction*, void (Tfrmquorvel::*)()> items[] = {
+        {N1, &Tfrmquorvel::N1Click},   {N2, &Tfrmquorvel::N2Click},
+        {XML1, &Tfrmquorvel::XML1Click}, {N4, &Tfrmquorvel::btnsjscClick},
+        {N6, &Tfrmquorvel::N6Click},   {N8, &Tfrmquorvel::N8Click},
+        {N9, &Tfrmquorvel::N9Click},
+    };
+    for (const auto& [item, handler] : items)
+        connect(item, &QAction::triggered, this, run(handler));
+}
+
+void Tfrmquorvel::attachPopupMenu(QWidget* target) {
+    target->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(target, &QWidget::customContextMenuRequested, this, [this, target](QPoint pos) {
+        // A scroll area reports the position in its viewport.
+        auto area = qobject_cast<QAbstractScrollArea*>(target);
+        PopupMenu1->popup((area ? area->viewport() : target)->mapToGlobal(pos));
+    });
+}
+
+void Tfrmquorvel::setGridView(QWidget* view) {
+    if (gridView_ == view)
+        return;
+    delete gridView_;
+    gridView_ = view;
+    if (!view)
+        return;
+    gridArea->layout()->addWidget(view);
+    attachPopupMenu(view);
+}
+
+void Tfrmquorvel::setShell(std::unique_ptr<Shell> shell) {
+    shell_ = std::move(shell);
+}
+
+void Tfrmquorvel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (outerSizeFixed_)
+        return;
+    outerSizeFixed_ = true;
+    // The outer size counts the window frame, known only once the window is mapped.
+    QTimer::singleShot(0, this, [this] {
+        const QSize frame = frameGeometry().size() - size();
+        if (!frame.isEmpty())
+            resize(outerSize - frame);
+    });
+}
+
+void Tfrmquorvel::FormCreate() {
+    ListSavedSetups();
+}
+
+void Tfrmquorvel::ListSavedSetups() {
+    for (const QString& caption : savedSetupCaptions(setupFolder_))
+        AddSetupItem(caption);
+}
+
+void Tfrmquorvel::AddSetupItem(const QString& caption) {
+    TdxNavBarItem* item = nvbar->AddItem(caption);
+    connect(item, &TdxNavBarItem::clicked, this,
+            [this](TdxNavBarItem* sender) { guardCommand([&] { nvbarItemClick(sender); }); });
+}
+
+void Tfrmquorvel::ClearSavedSetups() {
+    nvbar->ClearItems();
+}
+
+void Tfrmquorvel::nvbarItemClick(TdxNavBarItem* Sender) {
+    LoadSetup(setupFolder_ + Sender->Caption() + QStringLiteral(".ini"));
+}
+
+void Tfrmquorvel::ToolButton2Click() {
+    if (OKHelpBottomDlg)
+        OKHelpBottomDlg->exec();
+}
+
+void Tfrmquorvel::tbExitClick() {
+    close();
+}
+
+// Commands of subsystems not built yet; each is connected already and gets its body
+// when its subsystem lands.
+void Tfrmquorvel::ToolButton1Click() {}
+void Tfrmquorvel::tbPreviewClick() {}
+void Tfrmquorvel::tbPrintClick() {}
+void Tfrmquorvel::tbSetupClick() {}
+void Tfrmquorvel::tbDesignerClick() {}
+void Tfrmquorvel::FlatButton3Click() {}
+void Tfrmquorvel::FlatButton1Click() {}
+void Tfrmquorvel::FlatButton2Click() {}
+void Tfrmquorvel::N1Click() {}
+void Tfrmquorvel::N2Click() {}
+void Tfrmquorvel::XML1Click() {}
+void Tfrmquorvel::btnsjscClick() {}
+void Tfrmquorvel::N6Click() {}
+void Tfrmquorvel::N8Click() {}
+void Tfrmquorvel::N9Click() {}
+void Tfrmquorvel::LoadSetup(const QString& fileName) {}
+
+} // namespace rg

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "app/filechooser.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QToolButton;
+class QVBoxLayout;
+
+namespace rg {
+
+class TImageList;
+class TdxNavBar;
+class TdxNavBarItem;
+
+// The main window. It owns the objects every command works on and wires each control
+// to its handler; the handlers hand the work to the subsystem that owns it.
+class Tfrmquorvel : public QWidget {
+    Q_OBJECT
+public:
+    // `setupFolder` is where the saved setups are listed from; by default the folder
+    // "setup" beside the executable.
+    explicit Tfrmquorvel(QWidget* parent = nullptr,
+                         const QString& setupFolder = defaultSetupFolder());
+    ~Tfrmquorvel() override;
+
+    static QString defaultSetupFolder();
+    // With its trailing separator: the item path is folder + caption + ".ini".
+    QString setupFolder() const { return setupFolder_; }
+    void setSetupFolder(const QString& folder);
+
+    // Puts the result grid into the centre of the working area (replacing any earlier
+    // one) and gives it the grid's popup menu.
+    void setGridView(QWidget* view);
+    QWidget* gridView() const { return gridView_; }
+
+    // The shell's "open" for exported files; tests install their own.
+    Shell& shell() { return *shell_; }
+    void setShell(std::unique_ptr<Shell> shell);
+
+    // Saved-report list.
+    void ListSavedSetups();
+    void AddSetupItem(const QString& caption);
+    void ClearSavedSetups();
+
+    void LoadSetup(const QString& fileName);
+
+    // Controls, by their component names.
+    QFrame* ToolBar1;
+    QToolButton* ToolButton1;
+    QFrame* ToolButton3;
+    QToolButton* tbPreview;
+    QToolButton* tbPrint;
+    QToolButton* tbSetup;
+    QFrame* tbDevider;
+    QToolButton* tbDesigner;
+    QFrame* tbSeparator;
+    QToolButton* ToolButton2;
+    QFrame* ToolButton4;
+    QToolButton* tbExit;
+    TImageList* ilButtons;
+    QFrame* Panel1;
+    TdxNavBar* nvbar;
+    QSplitter* Splitter1;
+    QWidget* gridArea;
+    QFrame* Panel2;
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8;
+    QFrame* Panel3;
+    QPushButton *Button1, *Button2, *Button3;
+    QMenu* PopupMenu1;
+    QAction *N1, *N2, *N3, *XML1, *N4, *N5, *N6, *N7, *N8, *N9;
+    TSaveDialog* dlgsjsc;
+
+    // Command handlers. They may throw: every control reaches them through the command
+    // guard, which shows the error and lets the program go on.
+public slots:
+    void ToolButton1Click();
+    void tbPreviewClick();
+    void tbPrintClick();
+    void tbSetupClick();
+    void tbDesignerClick();
+    void ToolButton2Click();
+    void tbExitClick();
+    void FlatButton3Click();
+    void FlatButton1Click();
+    void FlatButton2Click();
+    void N1Click();
+    void N2Click();
+    void XML1Click();
+    void btnsjscClick();
+    void N6Click();
+    void N8Click();
+    void N9Click();
+    void nvbarItemClick(rg::TdxNavBarItem* Sender);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void buildToolBar(QVBoxLayout* layout);
+    void buildWorkingArea(QVBoxLayout* layout);
+    void buildBottomPanel(QVBoxLayout* layout);
+    void buildPopupMenu();
+    void connectCommands();
+    void attachPopupMenu(QWidget* target);
+
+    QString setupFolder_;
+    QWidget* gridView_ = nullptr;
+    std::unique_ptr<Shell> shell_;
+    bool outerSizeFixed_ = false;
+};
+
+} // namespace rg
