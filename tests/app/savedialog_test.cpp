@@ -1,0 +1,107 @@
+#include "app/filechooser.h"
+#include "app/quorvel.h"
+#include "qtapp.h"
+
+#include <QFileDialog>
+#include <QTimer>
+
+#include <deque>
+
+#include <gtest/gtest.h>
+
+using namespace rg;
+
+namespace {
+
+// Answers the save dialog like a user would, and notes what it was shown.
+struct AnsweringChooser : FileChooser {
+    struct Seen {
+        QString title, filter, initialName;
+    };
+    std::deque<QString> answers; // an empty answer cancels
+    std::vector<Seen>* seen;
+    explicit AnsweringChooser(std::vector<Seen>* log) : seen(log) {}
+    bool execute(QWidget*, const QString& title, const QString& filter, QString& name) override {
+        seen->push_back({title, filter, name});
+        QString answer = answers.front();
+        answers.pop_front();
+        if (answer.isEmpty())
+            return false;
+        name = answer;
+        return true;
+    }
+};
+
+} // namespace
+
+TEST(SaveDialog, OneTitleAndTheLastNameOfferedAgain) {
+    qtApp();
+    QTemporaryDir setups;
+    Tfrmquorvel w(nullptr, setups.path() + "/");
+    std::vector<AnsweringChooser::Seen> seen;
+    auto chooser = std::make_unique<AnsweringChooser>(&seen);
+    chooser->answers = {"/tmp/report.xls", "", "/tmp/s.ini"};
+    w.dlgsjsc->setChooser(std::move(chooser));
+
+    w.dlgsjsc->Filter = "电子表格|*.xls";
+    ASSERT_TRUE(w.dlgsjsc->Execute());
+    EXPECT_EQ(w.dlgsjsc->FileName, "/tmp/report.xls");
+    w.dlgsjsc->Filter = "设置|*.ini";
+    EXPECT_FALSE(w.dlgsjsc->Execute()); // cancelled: the name stays
+    EXPECT_EQ(w.dlgsjsc->FileName, "/tmp/report.xls");
+    ASSERT_TRUE(w.dlgsjsc->Execute());
+    EXPECT_EQ(w.dlgsjsc->FileName, "/tmp/s.ini");
+
+    ASSERT_EQ(seen.size(), 3u);
+    for (const auto& s : seen)
+        EXPECT_EQ(s.title, "保存");
+    EXPECT_EQ(seen[0].filter, "电子表格|*.xls");
+    EXPECT_EQ(seen[0].initialName, "");
+    EXPECT_EQ(seen[1].filter, "设置|*.ini");
+    EXPECT_EQ(seen[1].initialName, "/tmp/report.xls");
+    EXPECT_EQ(seen[2].initialName, "/tmp/report.xls");
+
+    EXPECT_EQ(qtNameFilters("电子表格|*.xls"), "电子表格 (*.xls)");
+    EXPECT_EQ(qtNameFilters("设置|*.ini|全部|*.a;*.b"), "设置 (*.ini);;全部 (*.a *.b)");
+}
+
+// The desktop chooser: an existing file is taken as it is, with no question and no
+// extension added.
+TEST(SaveDialog, DesktopChooserTakesAnExistingFileWithoutAsking) {
+    qtApp();
+    QTemporaryDir dir;
+    const QString existing = dir.path() + "/old";
+    touch(existing);
+    auto chooser = makeDesktopFileChooser();
+    QString title, offered, asked;
+    bool overwriteQuestion = true;
+    QString suffix = "?";
+    QTimer::singleShot(0, [&] {
+        auto dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        title = dialog->windowTitle();
+        offered = dialog->selectedFiles().value(0);
+        overwriteQuestion = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        suffix = dialog->defaultSuffix();
+        dialog->selectFile(existing);
+        // A question would be a second modal window: note it and answer it.
+        QTimer::singleShot(200, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != dialog) {
+                asked = modal->metaObject()->className();
+                modal->close();
+            }
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        static_cast<QDialog*>(dialog)->accept(); // the file dialog's own accept, as its button does
+    });
+    QString name = dir.path() + "/first.xls";
+    ASSERT_TRUE(chooser->execute(nullptr, "保存", "电子表格|*.xls", name));
+    EXPECT_EQ(title, "保存");
+    EXPECT_EQ(offered, dir.path() + "/first.xls");
+    EXPECT_FALSE(overwriteQuestion);
+    EXPECT_TRUE(suffix.isEmpty());
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_EQ(name, existing);
+}
