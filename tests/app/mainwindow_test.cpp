@@ -139,8 +139,9 @@ TEST(MainWindow, ControlsTextsAndGeometry) {
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(actions[i]->objectName(), items[i][0]);
         EXPECT_EQ(actions[i]->isSeparator(), items[i][1] == nullptr) << items[i][0];
-        if (items[i][1])
+        if (items[i][1]) {
             EXPECT_EQ(actions[i]->text(), QString::fromUtf8(items[i][1]));
+        }
     }
 
     auto dialog = w.findChild<TSaveDialog*>("dlgsjsc");
