@@ -1,0 +1,291 @@
+#pragma once
+
+// The result grid without widgets: columns bound to the fields of a data set, the tree of
+// group rows and data rows built by a load, grouping, the key field, and the summaries of
+// group footers and the summary footer. The view, the exporters and the report link read
+// everything they show from here.
+
+#include "common/value.h"
+#include "datasource/dataset.h"
+#include "grid/summary.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace rg {
+
+enum class TdxTreeListColumnSort { csNone, csDown, csUp };
+
+class TdxDBGrid;
+
+class TdxDBGridColumn {
+public:
+    TdxDBGridColumn(TdxDBGrid* grid, std::string name);
+
+    const std::string& Name() const { return name_; }
+    const std::string& FieldName() const { return fieldName_; }
+    void SetFieldName(const std::string& name);
+    // The bound field's display name (its label, else its name), else FieldName.
+    std::string Caption() const;
+
+    bool Visible() const { return visible_; }
+    void SetVisible(bool v);  // changes the layout at once, no reload
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool v) { readOnly_ = v; }
+    bool DisableGrouping() const { return false; }
+
+    TdxTreeListColumnSort Sorted() const { return sorted_; }
+    // Re-orders the rows at once (group rows of a grouped column's level, data rows of an
+    // ungrouped one) without a reload.
+    void SetSorted(TdxTreeListColumnSort s);
+
+    int GroupIndex() const;
+    void SetGroupIndex(int level);  // groups, moves or (with -1) ungroups
+
+    int Index() const;  // position among the grid's columns, creation order
+    int Width() const { return width_; }
+    void SetWidth(int w);
+    Alignment alignment() const;
+
+    // The field bound by FieldName (ignoring case), nullptr when the data set has none.
+    Field* field() const;
+
+    // Footer attributes.
+    TdxSummaryType SummaryFooterType() const { return footerType_; }
+    void SetSummaryFooterType(TdxSummaryType t);
+    const std::string& SummaryFooterField() const { return footerField_; }
+    void SetSummaryFooterField(const std::string& f) { footerField_ = f; }
+    const std::string& SummaryFooterFormat() const { return footerFormat_; }
+    void SetSummaryFooterFormat(const std::string& f) { footerFormat_ = f; }
+
+    // A summary of the column's own for group row texts; the program leaves it off.
+    TdxSummaryType SummaryType = TdxSummaryType::cstNone;
+    std::string SummaryField, SummaryFormat, SummaryGroupName;
+    bool SortBySummary = false;
+
+private:
+    friend class TdxDBGrid;
+    TdxDBGrid* grid_;
+    std::string name_, fieldName_;
+    bool visible_ = true, readOnly_ = false;
+    TdxTreeListColumnSort sorted_ = TdxTreeListColumnSort::csNone;
+    int width_ = 100;
+    TdxSummaryType footerType_ = TdxSummaryType::cstNone;
+    std::string footerField_, footerFormat_;
+    // Bound at every load.
+    int fieldIndex_ = -1;
+    int footerFieldIndex_ = -1;
+    double footerValue_ = 0;
+    bool footerValueSet_ = false;
+};
+
+// A row of the tree: a group row (index into the group table) or a data row (index into
+// the data row table). Handles stay valid until the next load.
+struct RowHandle {
+    enum class Kind : uint8_t { None, Group, Data };
+    Kind kind = Kind::None;
+    int32_t index = -1;
+    bool isGroup() const { return kind == Kind::Group; }
+    bool isData() const { return kind == Kind::Data; }
+    bool valid() const { return kind != Kind::None; }
+    bool operator==(const RowHandle& o) const { return kind == o.kind && index == o.index; }
+    bool operator!=(const RowHandle& o) const { return !(*this == o); }
+    static RowHandle group(int i) { return {Kind::Group, i}; }
+    static RowHandle data(int i) { return {Kind::Data, i}; }
+};
+
+// One line of the grid as shown: a row, or group footer row `footer` after a data row.
+struct VisibleRow {
+    RowHandle row;
+    int footer = -1;  // -1: the row itself; j >= 0: its j-th group footer row
+};
+
+class GridListener {
+public:
+    virtual ~GridListener() = default;
+    // Layout, rows or values changed: repaint (and re-read everything).
+    virtual void gridChanged() = 0;
+    // The focused row changed.
+    virtual void focusChanged() {}
+};
+
+class TdxDBGrid : private DataSetObserver {
+public:
+    TdxDBGrid();
+    ~TdxDBGrid() override;
+    TdxDBGrid(const TdxDBGrid&) = delete;
+    TdxDBGrid& operator=(const TdxDBGrid&) = delete;
+
+    std::string Name = "dxDBGrid";
+
+    // The data set of the grid's data source; nullptr detaches.
+    void SetDataSet(DataSet* ds);
+    DataSet* dataSet() const { return dataSet_; }
+
+    bool ShowGroupPanel = false, ShowRowFooter = false, ShowSummaryFooter = false;
+    std::string SummarySeparator = ", ";
+
+    // Columns, creation order.
+    int ColumnCount() const { return static_cast<int>(columns_.size()); }
+    TdxDBGridColumn& Columns(int i);  // "List index out of bounds (%d)"
+    const TdxDBGridColumn& Columns(int i) const;
+    TdxDBGridColumn* ColumnByName(const std::string& name) const;
+    TdxDBGridColumn* ColumnByFieldName(const std::string& fieldName) const;
+    TdxDBGridColumn& AddColumn();  // named by the rule of CreateColumnsForFields
+    void DestroyColumn(int i);
+    void CreateColumnsForFields(DataSet& ds);
+    // Visible columns in header order, the layout the view, exporters and report use.
+    std::vector<TdxDBGridColumn*> VisibleColumns() const;
+    // Header order of all columns; the user moves columns by changing it.
+    const std::vector<TdxDBGridColumn*>& HeaderOrder() const { return headerOrder_; }
+    void MoveColumn(TdxDBGridColumn& c, int headerPosition);
+
+    // Grouping.
+    int GroupColumnCount() const { return static_cast<int>(groupColumns_.size()); }
+    TdxDBGridColumn& GroupColumns(int level);
+    bool GroupColumn(TdxDBGridColumn& c, int position);  // false: refused, nothing changed
+    void UngroupColumn(int level);
+    void ClearGrouping();
+    // Where a dragged header or group button dropped at x on the group panel goes.
+    int GroupDropPosition(int x, bool alreadyGrouped) const;
+
+    void BeginUpdate() { ++updateCount_; }
+    void EndUpdate();
+    void BeginGroupingUpdate() { ++groupingUpdateCount_; }
+    void EndGroupingUpdate();
+    void ReloadRows();
+    void ExpandAll();
+    void CollapseAll();
+
+    const std::string& KeyField() const { return keyField_; }
+    void SetKeyField(const std::string& name);
+    // Read-only while no key field is resolved.
+    bool keyFieldResolved() const { return keyFieldIndex_ >= 0; }
+
+    // Summaries.
+    std::vector<std::unique_ptr<TdxDBGridSummaryGroup>>& SummaryGroups() { return summaryGroups_; }
+    TdxDBGridSummaryGroup& DefaultGroup();
+
+    // The tree of the last load.
+    int TopCount() const { return static_cast<int>(top_.size()); }
+    RowHandle Top(int i) const { return top_[static_cast<size_t>(i)]; }
+    int ChildCount(RowHandle r) const;
+    RowHandle Child(RowHandle r, int i) const;
+    RowHandle Parent(RowHandle r) const;
+    bool HasChildren(RowHandle r) const { return ChildCount(r) > 0; }
+    bool IsLastChild(RowHandle r) const;
+    int Level(RowHandle r) const;  // group level; data rows sit at GroupColumnCount()
+    bool Expanded(RowHandle r) const;
+    void SetExpanded(RowHandle r, bool on);
+    int RecordOf(RowHandle r) const;  // record position (a group row: its first record)
+    Value KeyValueOf(RowHandle r) const;
+    int DataRowCount() const { return static_cast<int>(data_.size()); }
+    int GroupRowCount() const { return static_cast<int>(groups_.size()); }
+    int DataRowsBelow(RowHandle group) const;
+
+    // Texts and values as shown.
+    std::string GroupRowText(RowHandle group) const;
+    const Value& GroupValue(RowHandle group) const;
+    std::string CellText(RowHandle dataRow, const TdxDBGridColumn& c) const;
+    Value CellValue(RowHandle dataRow, const TdxDBGridColumn& c) const;
+
+    // Group footer rows after a data row, innermost first.
+    int FooterRowCount(RowHandle dataRow) const;
+    int FooterLevel(RowHandle dataRow, int j) const;
+    bool FooterCellExists(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
+    std::string FooterCellText(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
+    double FooterCellValue(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
+    TdxSummaryType FooterCellKind(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
+    // The summary footer band.
+    bool SummaryFooterCellExists(const TdxDBGridColumn& c) const;
+    std::string SummaryFooterText(const TdxDBGridColumn& c) const;
+    double SummaryFooterValue(const TdxDBGridColumn& c) const;
+    SummaryValueKind FooterValueKind(const TdxDBGridColumn& c) const;
+
+    // The rows as shown, expanded groups open, footer rows included.
+    const std::vector<VisibleRow>& VisibleRows() const;
+
+    // The focused row, following the data set's current record and moving it.
+    RowHandle FocusedRow() const { return focused_; }
+    void SetFocusedRow(RowHandle r);
+
+    void addListener(GridListener* l);
+    void removeListener(GridListener* l);
+
+private:
+    friend class TdxDBGridColumn;
+    struct GroupRow {
+        int level = 0;
+        int parent = -1;           // group index, -1 at the top
+        Value value;
+        std::string text;          // display text of the value in the first record
+        int firstRecord = 0;
+        bool expanded = false;
+        std::vector<RowHandle> children;
+        std::vector<double> slots;
+        std::vector<char> slotSet;
+        int dataRows = 0;          // below it, at all depths
+    };
+    struct DataRow {
+        int record = 0;
+        int parent = -1;
+        int childIndex = 0;        // position under its parent
+    };
+    enum class LoadReason { Structure, KeepExpanded };
+
+    void dataSetEvent(DataEvent e) override;
+    void load(LoadReason reason);
+    void clearRows();
+    void prepareSummaries();
+    void addRecordToSummaries(int record, int innermostGroup);
+    void finishSummaries();
+    void recomputeSummaries();
+    double recordValue(int record, int field) const;
+    TdxDBGridSummaryGroup* groupForLevel(int level) const;
+    bool levelHasFooters(int level) const;
+    const TdxDBGridSummaryItem* footerItem(int level, const TdxDBGridColumn& c, int* slot) const;
+    int groupAtLevel(RowHandle dataRow, int level) const;
+    void sortChildren(std::vector<RowHandle>& rows, const TdxDBGridColumn& c, bool groupLevel);
+    void sortAll();
+    void renumberChildren();
+    std::string pathKey(int group) const;
+    void summaryItemsChanged();
+    void changed();
+    void invalidateVisible() { visibleDirty_ = true; }
+    void focusFromDataSet();
+    int resolveField(const std::string& name) const;
+    void rebindColumns();
+    std::vector<std::string> groupFieldNames() const;
+
+    DataSet* dataSet_ = nullptr;
+    std::vector<std::unique_ptr<TdxDBGridColumn>> columns_;
+    std::vector<TdxDBGridColumn*> headerOrder_;
+    std::vector<TdxDBGridColumn*> groupColumns_;
+    std::vector<std::unique_ptr<TdxDBGridSummaryGroup>> summaryGroups_;
+    std::string keyField_;
+    int keyFieldIndex_ = -1;
+
+    std::vector<GroupRow> groups_;
+    std::vector<DataRow> data_;
+    std::vector<RowHandle> top_;
+    std::vector<std::string> lastGroupFields_;
+    int loadedRecords_ = 0;
+    bool summariesLoaded_ = false;
+
+    mutable std::vector<VisibleRow> visible_;
+    mutable bool visibleDirty_ = true;
+    RowHandle focused_;
+    bool movingDataSet_ = false;
+    bool loading_ = false;
+
+    int updateCount_ = 0;
+    int groupingUpdateCount_ = 0;
+    bool groupingChangedInUpdate_ = false;
+    std::vector<GridListener*> listeners_;
+};
+
+} // namespace rg

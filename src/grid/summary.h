@@ -1,0 +1,90 @@
+#pragma once
+
+// Summary kinds, items, groups and the formatter of summary values.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace rg {
+
+enum class TdxSummaryType : uint8_t { cstNone, cstSum, cstMin, cstMax, cstCount, cstAvg };
+
+// Where a summary text appears: the default patterns differ.
+enum class SummaryPlace { GroupRow, Footer };
+// The kind of value handed to the formatter: dates print as dates, all else as numbers.
+enum class SummaryValueKind { Number, Date, Time, DateTime };
+
+// The text of a summary value: the pattern, or the default pattern of the kind for the
+// place when it is empty.
+std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, SummaryValueKind valueKind,
+                               SummaryPlace place, double value);
+
+// A numeric pattern: up to three ";" sections (positive and zero, negative, zero); "0" a
+// digit always written, "#" a digit written when significant, "." the decimal point, ","
+// thousands separators, E+/E-/e+/e- an exponent, quoted text literal, anything else as is.
+std::string FormatFloatPattern(const std::string& pattern, double value);
+
+class TdxDBGridSummaryItems;
+
+class TdxDBGridSummaryItem {
+public:
+    explicit TdxDBGridSummaryItem(TdxDBGridSummaryItems* owner) : owner_(owner) {}
+
+    // Every item lists under its class name in the summary items dialog.
+    static std::string DisplayName() { return "TdxDBGridSummaryItem"; }
+
+    const std::string& ColumnName() const { return columnName_; }
+    const std::string& SummaryField() const { return summaryField_; }
+    const std::string& SummaryFormat() const { return summaryFormat_; }
+    TdxSummaryType SummaryType() const { return summaryType_; }
+    // Each setter notifies the grid only when the value differs.
+    void SetColumnName(const std::string& v);
+    void SetSummaryField(const std::string& v);
+    void SetSummaryFormat(const std::string& v);
+    void SetSummaryType(TdxSummaryType v);
+
+    int boundField = -1;  // data set field resolved at every load, -1 when none
+
+private:
+    void changed();
+    TdxDBGridSummaryItems* owner_;
+    std::string columnName_, summaryField_, summaryFormat_;
+    TdxSummaryType summaryType_ = TdxSummaryType::cstNone;
+};
+
+class TdxDBGridSummaryItems {
+public:
+    explicit TdxDBGridSummaryItems(std::function<void()> onChange) : onChange_(std::move(onChange)) {}
+
+    TdxDBGridSummaryItem& Add();  // appends and returns the new item
+    int Count() const { return static_cast<int>(items_.size()); }
+    TdxDBGridSummaryItem& Items(int i);  // "List index out of bounds (%d)"
+    const TdxDBGridSummaryItem& Items(int i) const;
+    void Delete(int i);
+    void Clear();
+    // A batch of changes notifies once, at its end.
+    void BeginUpdate() { ++updates_; }
+    void EndUpdate();
+
+    void changed();
+
+private:
+    std::function<void()> onChange_;
+    std::vector<std::unique_ptr<TdxDBGridSummaryItem>> items_;
+    int updates_ = 0;
+    bool pending_ = false;
+};
+
+class TdxDBGridSummaryGroup {
+public:
+    explicit TdxDBGridSummaryGroup(std::function<void()> onChange) : SummaryItems(std::move(onChange)) {}
+    std::string Name;
+    bool DefaultGroup = false;
+    std::string BeginSummaryText, EndSummaryText;
+    TdxDBGridSummaryItems SummaryItems;
+};
+
+} // namespace rg
