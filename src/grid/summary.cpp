@@ -1,0 +1,259 @@
+#include "grid/summary.h"
+
+#include "common/displaytext.h"
+#include "common/error.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace rg {
+namespace {
+
+// Splits a pattern at ";" outside quotes.
+std::vector<std::string> sections(const std::string& p) {
+    std::vector<std::string> out(1);
+    char quote = 0;
+    for (char ch : p) {
+        if (quote) {
+            if (ch == quote) quote = 0;
+        } else if (ch == '"' || ch == '\'') {
+            quote = ch;
+        } else if (ch == ';') {
+            out.emplace_back();
+            continue;
+        }
+        out.back() += ch;
+    }
+    return out;
+}
+
+struct Token {
+    enum Kind { Literal, IntDigit, Point, FracDigit, Exponent } kind;
+    std::string text;  // literal text; for Exponent: "+" or "-" and the digit count in `digits`
+    bool zero = false;
+    int digits = 0;
+};
+
+std::string groupThousands(const std::string& digits) {
+    std::string out;
+    const int n = static_cast<int>(digits.size());
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0) out += ',';
+        out += digits[static_cast<size_t>(i)];
+    }
+    return out;
+}
+
+std::string formatSection(const std::string& section, double value) {
+    std::vector<Token> tokens;
+    bool thousands = false, afterPoint = false;
+    for (size_t i = 0; i < section.size(); ++i) {
+        const char ch = section[i];
+        if (ch == '"' || ch == '\'') {
+            const size_t end = section.find(ch, i + 1);
+            const size_t stop = end == std::string::npos ? section.size() : end;
+            tokens.push_back({Token::Literal, section.substr(i + 1, stop - i - 1)});
+            i = stop;
+        } else if (ch == '0' || ch == '#') {
+            tokens.push_back({afterPoint ? Token::FracDigit : Token::IntDigit, {}, ch == '0'});
+        } else if (ch == '.' && !afterPoint) {
+            afterPoint = true;
+            tokens.push_back({Token::Point, {}});
+        } else if (ch == ',') {
+            thousands = true;
+        } else if ((ch == 'E' || ch == 'e') && i + 1 < section.size() &&
+                   (section[i + 1] == '+' || section[i + 1] == '-')) {
+            Token t{Token::Exponent, std::string(1, section[i + 1])};
+            t.text.insert(0, 1, ch);
+            size_t j = i + 2;
+            while (j < section.size() && section[j] == '0') ++j, ++t.digits;
+            tokens.push_back(t);
+            i = j - 1;
+            afterPoint = true;  // digits after the exponent belong to it
+        } else {
+            tokens.push_back({Token::Literal, std::string(1, ch)});
+        }
+    }
+
+    int intSlots = 0, intRequired = -1, fracSlots = 0, fracRequired = 0;
+    const Token* exponent = nullptr;
+    for (const Token& t : tokens) {
+        if (t.kind == Token::IntDigit) {
+            if (t.zero && intRequired < 0) intRequired = intSlots;
+            ++intSlots;
+        } else if (t.kind == Token::FracDigit) {
+            ++fracSlots;
+            if (t.zero) fracRequired = fracSlots;
+        } else if (t.kind == Token::Exponent && !exponent) {
+            exponent = &t;
+        }
+    }
+    intRequired = intRequired < 0 ? 0 : intSlots - intRequired;
+
+    double mantissa = std::fabs(value);
+    int exp10 = 0;
+    if (exponent && mantissa != 0) {
+        const int lead = std::max(intSlots, 1);
+        exp10 = static_cast<int>(std::floor(std::log10(mantissa))) - (lead - 1);
+        mantissa /= std::pow(10.0, exp10);
+        // Rounding may carry into one more integer digit (9.996 -> 10.00).
+        char probe[64];
+        std::snprintf(probe, sizeof probe, "%.*f", fracSlots, mantissa);
+        if (std::string(probe).find('.') == static_cast<size_t>(lead + 1) ||
+            (fracSlots == 0 && std::string(probe).size() > static_cast<size_t>(lead))) {
+            mantissa /= 10;
+            ++exp10;
+        }
+    }
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.*f", fracSlots, mantissa);
+    std::string digits = buf;
+    std::string intPart = digits.substr(0, digits.find('.'));
+    std::string fracPart = fracSlots > 0 ? digits.substr(digits.find('.') + 1) : std::string();
+    if (intPart == "0") intPart.clear();
+    while (static_cast<int>(intPart.size()) < intRequired) intPart.insert(0, 1, '0');
+    if (thousands) intPart = groupThousands(intPart);
+    while (static_cast<int>(fracPart.size()) > fracRequired && fracPart.back() == '0') fracPart.pop_back();
+
+    std::string out;
+    bool intWritten = false, fracWritten = false;
+    for (const Token& t : tokens) {
+        switch (t.kind) {
+        case Token::Literal: out += t.text; break;
+        case Token::IntDigit:
+            if (!intWritten) out += intPart;
+            intWritten = true;
+            break;
+        case Token::Point:
+            if (!intWritten) out += intPart, intWritten = true;
+            if (!fracPart.empty()) out += '.';
+            break;
+        case Token::FracDigit:
+            if (!fracWritten) out += fracPart;
+            fracWritten = true;
+            break;
+        case Token::Exponent: {
+            out += t.text[0];
+            if (exp10 < 0) out += '-';
+            else if (t.text[1] == '+') out += '+';
+            std::string e = std::to_string(std::abs(exp10));
+            while (static_cast<int>(e.size()) < t.digits) e.insert(0, 1, '0');
+            out += e;
+            break;
+        }
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string FormatFloatPattern(const std::string& pattern, double value) {
+    if (pattern.empty()) return formatFloat(value);
+    const std::vector<std::string> s = sections(pattern);
+    if (value == 0 && s.size() >= 3 && !s[2].empty()) return formatSection(s[2], 0);
+    if (value < 0 && s.size() >= 2 && !s[1].empty()) return formatSection(s[1], value);
+    const std::string text = formatSection(s[0], value);
+    // A single section writes its own minus sign, unless the value rounds to zero.
+    if (value < 0 && text.find_first_of("123456789") != std::string::npos) return "-" + text;
+    return text;
+}
+
+std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, SummaryValueKind valueKind,
+                               SummaryPlace place, double value) {
+    if (kind == TdxSummaryType::cstNone) return {};
+    const bool row = place == SummaryPlace::GroupRow;
+    if (kind == TdxSummaryType::cstCount || valueKind == SummaryValueKind::Number) {
+        std::string p = pattern;
+        if (p.empty()) {
+            switch (kind) {
+            case TdxSummaryType::cstSum: p = row ? "(SUM=0.00);(SUM=-0.00)" : "0.00;-0.00"; break;
+            case TdxSummaryType::cstMin: p = row ? "(MIN=0.00);(MIN=-0.00)" : "MIN=0.00;MIN=-0.00"; break;
+            case TdxSummaryType::cstMax: p = row ? "(MAX=0.00);(MAX=-0.00)" : "MAX=0.00;MAX=-0.00"; break;
+            case TdxSummaryType::cstCount: p = row ? "(COUNT=0)" : "0"; break;
+            case TdxSummaryType::cstAvg: p = row ? "(AVG=0.00);(AVG=-0.00)" : "AVG=0.00;AVG=-0.00"; break;
+            case TdxSummaryType::cstNone: break;
+            }
+        }
+        return FormatFloatPattern(p, value);
+    }
+    std::string prefix, suffix;
+    if (!pattern.empty()) {
+        prefix = pattern;
+    } else {
+        switch (kind) {
+        case TdxSummaryType::cstSum: prefix = row ? "(SUM=" : ""; break;
+        case TdxSummaryType::cstMin: prefix = row ? "(MIN=" : "MIN="; break;
+        case TdxSummaryType::cstMax: prefix = row ? "(MAX=" : "MAX="; break;
+        case TdxSummaryType::cstAvg: prefix = row ? "(AVG=" : "AVG="; break;
+        default: break;
+        }
+        suffix = row ? ")" : "";
+    }
+    std::string text;
+    switch (valueKind) {
+    case SummaryValueKind::Date: text = formatDate(value); break;
+    case SummaryValueKind::Time: text = formatTime(value); break;
+    default: text = formatDateTime(value); break;
+    }
+    return prefix + text + suffix;
+}
+
+void TdxDBGridSummaryItem::changed() {
+    if (owner_) owner_->changed();
+}
+void TdxDBGridSummaryItem::SetColumnName(const std::string& v) {
+    if (v != columnName_) columnName_ = v, changed();
+}
+void TdxDBGridSummaryItem::SetSummaryField(const std::string& v) {
+    if (v != summaryField_) summaryField_ = v, changed();
+}
+void TdxDBGridSummaryItem::SetSummaryFormat(const std::string& v) {
+    if (v != summaryFormat_) summaryFormat_ = v, changed();
+}
+void TdxDBGridSummaryItem::SetSummaryType(TdxSummaryType v) {
+    if (v != summaryType_) summaryType_ = v, changed();
+}
+
+TdxDBGridSummaryItem& TdxDBGridSummaryItems::Add() {
+    items_.push_back(std::make_unique<TdxDBGridSummaryItem>(this));
+    changed();
+    return *items_.back();
+}
+
+TdxDBGridSummaryItem& TdxDBGridSummaryItems::Items(int i) {
+    if (i < 0 || i >= Count()) throw Error(format("List index out of bounds (%d)", i));
+    return *items_[static_cast<size_t>(i)];
+}
+
+const TdxDBGridSummaryItem& TdxDBGridSummaryItems::Items(int i) const {
+    return const_cast<TdxDBGridSummaryItems*>(this)->Items(i);
+}
+
+void TdxDBGridSummaryItems::Delete(int i) {
+    Items(i);  // range check
+    items_.erase(items_.begin() + i);
+    changed();
+}
+
+void TdxDBGridSummaryItems::Clear() {
+    items_.clear();
+    changed();
+}
+
+void TdxDBGridSummaryItems::EndUpdate() {
+    if (updates_ > 0 && --updates_ == 0 && pending_) {
+        pending_ = false;
+        if (onChange_) onChange_();
+    }
+}
+
+void TdxDBGridSummaryItems::changed() {
+    if (updates_ > 0) {
+        pending_ = true;
+        return;
+    }
+    if (onChange_) onChange_();
+}
+
+} // namespace rg
