@@ -1,0 +1,66 @@
+#pragma once
+
+#include "grid/grid.h"
+
+#include <QAbstractScrollArea>
+
+namespace rg {
+
+// The result grid on screen: group panel, header row, the tree of rows with group footer
+// rows, and the summary footer band. It paints only the rows in view, so a million rows
+// scroll like ten. Everything shown is read from the TdxDBGrid it watches.
+class TdxDBGridView : public QAbstractScrollArea, private GridListener {
+    Q_OBJECT
+public:
+    explicit TdxDBGridView(TdxDBGrid& grid, QWidget* parent = nullptr);
+    ~TdxDBGridView() override;
+
+    TdxDBGrid& grid() { return grid_; }
+
+    // Measures shared by painting, hit testing and the tests.
+    int headerHeight() const;
+    int rowHeight() const;
+    int groupPanelHeight() const;
+    int summaryFooterHeight() const;
+    static constexpr int kIndent = 18;  // per grouping level
+    // The group button of a level, in viewport coordinates.
+    QRect groupButtonRect(int level) const;
+    QRect headerRect(const TdxDBGridColumn& c) const;
+    // The first shown line index at the top of the data area.
+    int topLine() const;
+
+signals:
+    void focusedRowChanged();
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void gridChanged() override;
+    void focusChanged() override;
+    void updateScrollBars();
+    int dataTop() const;
+    int dataBottom() const;
+    int indentWidth() const;
+    int contentWidth() const;
+    int lineAt(int y) const;
+    void ensureLineVisible(int line);
+    int focusedLine() const;
+    void focusLine(int line);
+    bool onExpandButton(const VisibleRow& row, int x) const;
+
+    void paintGroupPanel(QPainter& p);
+    void paintHeader(QPainter& p);
+    void paintHeaderCell(QPainter& p, const QRect& r, const QString& text, TdxTreeListColumnSort sort);
+    void paintLine(QPainter& p, const VisibleRow& row, int y, bool focused);
+    void paintSummaryFooter(QPainter& p);
+
+    TdxDBGrid& grid_;
+};
+
+} // namespace rg
