@@ -329,6 +329,15 @@ int TdxDBGrid::GroupDropPosition(int x, bool alreadyGrouped) const {
 
 void TdxDBGrid::EndUpdate() {
     if (updateCount_ > 0 && --updateCount_ == 0) {
+        if (summariesDirty_) {
+            summariesDirty_ = false;
+            try {
+                recomputeSummaries();
+            } catch (...) {
+                changed();
+                throw;
+            }
+        }
         changed();
     }
 }
@@ -716,7 +725,11 @@ void TdxDBGrid::recomputeSummaries() {
 
 void TdxDBGrid::summaryItemsChanged() {
     invalidateVisible();
-    if (updateCount_ == 0 && !data_.empty()) {
+    if (updateCount_ > 0) {
+        summariesDirty_ = true;
+        return;
+    }
+    if (!data_.empty()) {
         try {
             recomputeSummaries();
         } catch (...) {

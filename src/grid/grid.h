@@ -285,6 +285,7 @@ private:
     int updateCount_ = 0;
     int groupingUpdateCount_ = 0;
     bool groupingChangedInUpdate_ = false;
+    bool summariesDirty_ = false;  // items changed inside BeginUpdate/EndUpdate
     std::vector<GridListener*> listeners_;
 };
 

@@ -1,0 +1,107 @@
+#include "grid/gridview.h"
+
+#include "testdb.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace rg;
+
+namespace {
+
+QApplication& app() {
+    static int argc = 1;
+    static char name[] = "grid_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication a(argc, argv);
+    return a;
+}
+
+const char* kData = R"(
+create table t(id integer primary key, region text, city text, amount real);
+insert into t values (1, '华东', '上海', 10.5), (2, '华北', '北京', 20), (3, '华东', '杭州', 7.25),
+                     (4, '华北', '天津', 3), (5, '华南', '广州', 12);
+)";
+
+// Counts the pixels of one colour in a rectangle of a screenshot.
+int pixels(const QImage& img, const QRect& r, QColor c) {
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (img.pixelColor(x, y) == c) ++n;
+    return n;
+}
+
+} // namespace
+
+TEST(GridView, PanelButtonsRowsFootersAndScreenshots) {
+    app();
+    TestDb db(kData);
+    db.open("select id, region, city, amount from t");
+    TdxDBGrid grid;
+    grid.SetDataSet(&db.ds);
+    TdxDBGridView view(grid);
+    view.resize(640, 360);
+    EXPECT_EQ(view.objectName(), "dxDBGrid");
+    EXPECT_EQ(view.groupPanelHeight(), 0);  // off until the first column rebuild
+
+    grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
+    grid.CreateColumnsForFields(db.ds);
+    // No key field: headers, panel and footer band, but no rows.
+    view.grab().save("/tmp/grid-no-key.png");
+    EXPECT_EQ(grid.VisibleRows().size(), 0u);
+
+    grid.SetKeyField("id");
+    view.grab().save("/tmp/grid-ungrouped.png");
+    EXPECT_EQ(grid.VisibleRows().size(), 5u);
+
+    TdxDBGridColumn& amount = *grid.ColumnByFieldName("amount");
+    TdxDBGridSummaryItem& item = grid.DefaultGroup().SummaryItems.Add();
+    item.SetColumnName(amount.Name());
+    item.SetSummaryType(TdxSummaryType::cstSum);
+    amount.SetSummaryFooterType(TdxSummaryType::cstSum);
+    ASSERT_TRUE(grid.GroupColumn(*grid.ColumnByFieldName("region"), 0));
+    ASSERT_TRUE(grid.GroupColumn(*grid.ColumnByFieldName("city"), 1));
+    grid.ExpandAll();
+    EXPECT_EQ(view.groupButtonRect(0).topLeft(), QPoint(8, 8));
+    EXPECT_EQ(view.groupButtonRect(1).topLeft(), QPoint(112, 8 + view.headerHeight() / 2));
+    const QImage shot = view.grab().toImage();
+    shot.save("/tmp/grid-two-levels.png");
+    // The first group button is painted in the header colour on the panel's shadow colour.
+    EXPECT_GT(pixels(shot, view.groupButtonRect(0).adjusted(2, 2, -2, -2), view.palette().color(QPalette::Button)), 100);
+    // 3 regions + 5 cities + 5 rows + footers (5 city footers + 3 region footers).
+    EXPECT_EQ(grid.VisibleRows().size(), 21u);
+    EXPECT_EQ(grid.SummaryFooterText(amount), "52.75");
+
+    // Keyboard: Down moves focus and the data set; Left collapses a focused group.
+    view.setFocus();
+    grid.SetFocusedRow(grid.Top(0));
+    QTest::keyClick(&view, Qt::Key_Left);
+    EXPECT_FALSE(grid.Expanded(grid.Top(0)));
+    QTest::keyClick(&view, Qt::Key_Down);
+    EXPECT_EQ(grid.FocusedRow(), grid.Top(1));
+    EXPECT_EQ(db.ds.RecNo(), grid.RecordOf(grid.Top(1)));
+}
+
+TEST(GridView, LargeTreeScrollsToAnyLine) {
+    app();
+    TestDb db("create table n(id integer primary key, v integer);"
+              "with recursive c(i) as (select 1 union all select i + 1 from c where i < 200000)"
+              " insert into n select i, i % 97 from c;");
+    db.open("select id, v from n");
+    TdxDBGrid grid;
+    grid.SetDataSet(&db.ds);
+    grid.CreateColumnsForFields(db.ds);
+    grid.SetKeyField("id");
+    TdxDBGridView view(grid);
+    view.resize(400, 300);
+    view.verticalScrollBar()->setValue(150000);
+    const QImage shot = view.grab().toImage();
+    EXPECT_EQ(view.topLine(), 150000);
+    EXPECT_EQ(grid.CellText(grid.VisibleRows()[150000].row, grid.Columns(0)), "150001");
+    EXPECT_FALSE(shot.isNull());
+}
