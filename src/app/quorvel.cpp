@@ -6,6 +6,7 @@
 #include "app/navbar.h"
 #include "app/program.h"
 #include "app/savedsetups.h"
+#include "grid/gridview.h"
 
 #include <QAbstractScrollArea>
 #include <QAction>
@@ -86,19 +87,27 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
 
     ilButtons = new TImageList(this);
     dlgsjsc = new TSaveDialog(this);
+    conn = std::make_unique<Connection>();
+    dataset = std::make_unique<DataSet>(conn.get());
+    dxDBGrid = std::make_unique<TdxDBGrid>();
+    dxDBGrid->SetDataSet(dataset.get());
 
     auto layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     buildToolBar(layout);
     buildWorkingArea(layout);
+    setGridView(new TdxDBGridView(*dxDBGrid));
     buildBottomPanel(layout);
     buildPopupMenu();
     connectCommands();
     FormCreate();
 }
 
-Tfrmquorvel::~Tfrmquorvel() = default;
+Tfrmquorvel::~Tfrmquorvel() {
+    // The view watches the grid model: it goes before the model does.
+    setGridView(nullptr);
+}
 
 QString Tfrmquorvel::defaultSetupFolder() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/setup/");
@@ -288,6 +297,10 @@ void Tfrmquorvel::nvbarItemClick(TdxNavBarItem* Sender) {
     LoadSetup(setupFolder_ + Sender->Caption() + QStringLiteral(".ini"));
 }
 
+void Tfrmquorvel::N1Click() { dxDBGrid->ExpandAll(); }
+
+void Tfrmquorvel::N2Click() { dxDBGrid->CollapseAll(); }
+
 void Tfrmquorvel::ToolButton2Click() {
     if (OKHelpBottomDlg)
         OKHelpBottomDlg->exec();
@@ -307,8 +320,6 @@ void Tfrmquorvel::tbDesignerClick() {}
 void Tfrmquorvel::FlatButton3Click() {}
 void Tfrmquorvel::FlatButton1Click() {}
 void Tfrmquorvel::FlatButton2Click() {}
-void Tfrmquorvel::N1Click() {}
-void Tfrmquorvel::N2Click() {}
 void Tfrmquorvel::XML1Click() {}
 void Tfrmquorvel::btnsjscClick() {}
 void Tfrmquorvel::N6Click() {}

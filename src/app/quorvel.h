@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/filechooser.h"
+#include "datasource/dataset.h"
+#include "grid/grid.h"
 
 #include <QString>
 #include <QWidget>
@@ -79,6 +81,12 @@ public:
     QMenu* PopupMenu1;
     QAction *N1, *N2, *N3, *XML1, *N4, *N5, *N6, *N7, *N8, *N9;
     TSaveDialog* dlgsjsc;
+
+    // Owned for the whole run, in this order: the connection, the data set on it and the
+    // result grid bound to the data set (the grid's data source never changes).
+    std::unique_ptr<Connection> conn;
+    std::unique_ptr<DataSet> dataset;
+    std::unique_ptr<TdxDBGrid> dxDBGrid;
 
     // Command handlers. They may throw: every control reaches them through the command
     // guard, which shows the error and lets the program go on.

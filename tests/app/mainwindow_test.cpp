@@ -89,7 +89,11 @@ TEST(MainWindow, ControlsTextsAndGeometry) {
     EXPECT_TRUE(nvbar->Group()->Expanded());
     EXPECT_EQ(nvbar->ItemCount(), 0);
     EXPECT_TRUE(w.findChild<QSplitter*>("Splitter1"));
-    EXPECT_EQ(w.gridView(), nullptr); // the grid starts empty
+    // The grid starts empty: no columns, no group panel, no footers.
+    ASSERT_TRUE(w.gridView());
+    EXPECT_EQ(w.gridView()->objectName(), "dxDBGrid");
+    EXPECT_EQ(w.dxDBGrid->ColumnCount(), 0);
+    EXPECT_FALSE(w.dxDBGrid->ShowGroupPanel || w.dxDBGrid->ShowRowFooter || w.dxDBGrid->ShowSummaryFooter);
 
     auto panel2 = w.findChild<QFrame*>("Panel2");
     ASSERT_TRUE(panel2);
