@@ -1,0 +1,309 @@
+#include "export/excelexport.h"
+
+#include "common/codepage.h"
+#include "common/error.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace rg {
+namespace {
+
+using Xf = std::array<uint8_t, 12>;
+
+constexpr uint16_t kXfColInfo = 15, kXfDataTemplate = 21, kXfHeader = 22, kXfGroup = 23,
+                   kXfSummary = 24, kXfSummaryEmpty = 25, kXfBand = 26, kXfFooter = 27,
+                   kXfFooterEmpty = 28, kXfFirstColumn = 29;
+
+// The fixed formats 0 to 28; 21's borders depend on the grid lines.
+std::vector<Xf> fixedFormats(bool showGrid) {
+    const uint8_t b = showGrid ? 0xA1 : 0x00;
+    std::vector<Xf> x;
+    x.push_back({0x00, 0x00, 0xF5, 0xFF, 0x20, 0x00, 0x00, 0xCE, 0, 0, 0, 0});
+    for (int i = 0; i < 2; ++i) x.push_back({0x01, 0x00, 0xF5, 0xFF, 0x20, 0xF4, 0x00, 0xCE, 0, 0, 0, 0});
+    for (int i = 0; i < 2; ++i) x.push_back({0x02, 0x00, 0xF5, 0xFF, 0x20, 0xF4, 0x00, 0xCE, 0, 0, 0, 0});
+    for (int i = 0; i < 10; ++i) x.push_back({0x00, 0x00, 0xF5, 0xFF, 0x20, 0xF4, 0x00, 0xCE, 0, 0, 0, 0});
+    x.push_back({0x00, 0x00, 0x01, 0x00, 0x20, 0x00, 0x00, 0xCE, 0, 0, 0, 0});
+    for (uint8_t fmt : {0x21, 0x1F, 0x20, 0x1E, 0x0D})
+        x.push_back({0x01, fmt, 0xF5, 0xFF, 0x20, 0xF8, 0x00, 0xCE, 0, 0, 0, 0});
+    x.push_back({0x05, 0x00, 0x01, 0x00, 0x21, 0x78, 0x41, 0x03, b, b, b, b});
+    x.push_back({0x06, 0x00, 0x01, 0x00, 0x22, 0x78, 0x41, 0x02, 0x71, 0x71, 0x71, 0x71});
+    x.push_back({0x07, 0x00, 0x01, 0x00, 0x21, 0x78, 0xC1, 0x02, 0x00, 0x00, 0x00, 0x00});
+    x.push_back({0x05, 0x00, 0x01, 0x00, 0x22, 0x78, 0xC1, 0x02, 0xB9, 0xB9, 0xB9, 0xB9});
+    x.push_back({0x05, 0x00, 0x01, 0x00, 0x22, 0x78, 0xC1, 0x02, 0xB9, 0x00, 0xB9, 0x00});
+    x.push_back({0x08, 0x00, 0x01, 0x00, 0x22, 0x78, 0x41, 0x02, 0x71, 0x71, 0x71, 0x00});
+    x.push_back({0x09, 0x00, 0x01, 0x00, 0x21, 0x78, 0xC1, 0x02, 0xB9, 0xB9, 0xB9, 0xB9});
+    x.push_back({0x09, 0x00, 0x01, 0x00, 0x21, 0x78, 0xC1, 0x02, 0xB9, 0x00, 0xB9, 0x00});
+    return x;
+}
+
+uint16_t twips(const GridFont& f) { return static_cast<uint16_t>(std::clamp(f.size * 20, 0, 0xFFFF)); }
+
+std::string ansiLabel(const std::string& utf8) {
+    std::string a = toAnsi(utf8);
+    if (a.size() > biff::kMaxLabelText) a.resize(biff::cutAnsi(a, biff::kMaxLabelText).size());
+    return a;
+}
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+} // namespace
+
+biff::Writer& TdxDBGridExportExcel::out() { return *writer_; }
+
+void TdxDBGridExportExcel::CheckLimits(const std::vector<RowHandle>& nodes) {
+    const int g = Grid->GroupColumnCount();
+    const int n = static_cast<int>(VisibleExportColumns().size());
+    if (g + n > kMaxSheetColumns)
+        throw Error(format("电子表格最多容纳 %d 列，此报表需要 %d 列（%d 个分组列和 %d 个数据列），无法输出。",
+                           kMaxSheetColumns, g + n, g, n));
+    int64_t rows = (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0) + (Grid->ShowSummaryFooter ? 1 : 0);
+    for (RowHandle r : nodes) rows += 1 + (r.isData() ? Grid->FooterRowCount(r) : 0);
+    if (rows > kMaxSheetRows)
+        throw Error(format("电子表格最多容纳 %d 行，此报表需要 %lld 行，无法输出。", kMaxSheetRows,
+                           static_cast<long long>(rows)));
+}
+
+void TdxDBGridExportExcel::BeginDocument() {
+    writer_.emplace(Stream->Buffer());
+    groupLevels_ = Grid->GroupColumnCount();
+    const int g = groupLevels_;
+
+    // Header order, visible columns of the (one, visible) band.
+    ExportedColumns.Count = 0;
+    cols_.clear();
+    for (TdxDBGridColumn* c : VisibleExportColumns()) {
+        if (ExportedColumns.Count >= 256) break;
+        ExportedColumns.Items[static_cast<size_t>(ExportedColumns.Count++)] = c->Index();
+        CellKind kind = CellKind::Empty;
+        if (!c->FieldName().empty() && c->field() != nullptr) {
+            switch (c->field()->Kind()) {
+            case FieldKind::SmallInt:
+            case FieldKind::Integer:
+            case FieldKind::Word:
+            case FieldKind::AutoInc: kind = CellKind::Integer; break;
+            case FieldKind::Float:
+            case FieldKind::Currency:
+            case FieldKind::BCD: kind = CellKind::Float; break;
+            case FieldKind::Memo: kind = CellKind::Memo; break;
+            default: kind = CellKind::Text; break;
+            }
+        }
+        cols_.push_back({c, kind});
+    }
+    footerTextIn_.assign(static_cast<size_t>(kMaxSheetColumns), 0);
+    const int n = static_cast<int>(cols_.size());
+
+    biff::Writer& w = out();
+    w.Bof();
+    // Without the code page readers outside a Chinese Windows cannot decode the texts.
+    w.CodePage(936);
+    w.Guts();
+    w.Palette({Look.headerFont.color, Look.headerColor, Look.groupNodeTextColor, Look.groupNodeColor,
+               Look.font.color, Look.color, Look.windowFrame, Look.window, Look.bandFont.color, Look.bandColor,
+               Look.rowFooterTextColor, Look.rowFooterColor, Look.gridLineColor});
+    for (int i = 0; i < 4; ++i) w.Font(200, 0, 0x7FFF, "Arial");
+    const std::string gridFontName = toAnsi(Look.font.name);
+    w.Font(twips(Look.font), Look.font.style, 12, gridFontName);
+    w.Font(twips(Look.headerFont), Look.headerFont.style, 8, toAnsi(Look.headerFont.name));
+    w.Font(twips(Look.font), Look.font.style, 10, gridFontName);
+    w.Font(twips(Look.bandFont), Look.bandFont.style, 16, toAnsi(Look.bandFont.name));
+    w.Font(twips(Look.font), Look.font.style, 18, gridFontName);
+    // Columns take the grid's font.
+    for (int i = 0; i < std::min(n, kColumnsWithOwnFont); ++i) w.Font(twips(Look.font), Look.font.style, 12, gridFontName);
+
+    for (const Xf& x : fixedFormats(Look.showGrid)) w.Xf(x);
+    const uint8_t border = Look.showGrid ? 0xA1 : 0x00;
+    for (int i = 0; i < n; ++i) {
+        const Alignment a = cols_[static_cast<size_t>(i)].column->alignment();
+        const uint8_t align = a == Alignment::Right ? 0x23 : a == Alignment::Center ? 0x22 : 0x21;
+        const uint8_t font = i < kColumnsWithOwnFont ? static_cast<uint8_t>(10 + i) : 5;
+        w.Xf({font, 0x00, 0x01, 0x00, align, 0x78, 0x41, 0x03, border, border, border, border});
+    }
+    for (int c = 0; c < g; ++c) w.ColInfo(static_cast<uint16_t>(c), static_cast<uint16_t>(c), 400, kXfColInfo);
+    for (int i = 0; i < n; ++i) {
+        const int width = std::clamp(cols_[static_cast<size_t>(i)].column->Width() * 36, 0, 0xFFFF);
+        w.ColInfo(static_cast<uint16_t>(g + i), static_cast<uint16_t>(g + i), static_cast<uint16_t>(width), kXfColInfo);
+    }
+    w.Dimensions();
+}
+
+void TdxDBGridExportExcel::EndDocument() {
+    if (!writer_) return;
+    out().Eof();
+    Stream->Flush();
+}
+
+void TdxDBGridExportExcel::WriteHeaderRows() {
+    biff::Writer& w = out();
+    const int g = groupLevels_;
+    const int n = static_cast<int>(cols_.size());
+    if (Look.showBands) {
+        for (int c = 0; c < g + n; ++c) w.Blank(row(), static_cast<uint16_t>(c), kXfGroup);
+        w.Label(row(), static_cast<uint16_t>(g), kXfBand, ansiLabel(Look.bandCaption));
+        ++CurrentRow;
+    }
+    if (Look.showHeader) {
+        for (int c = 0; c < g; ++c) w.Blank(row(), static_cast<uint16_t>(c), kXfGroup);
+        for (int i = 0; i < n; ++i) {
+            const TdxDBGridColumn& col = *cols_[static_cast<size_t>(i)].column;
+            w.Label(row(), static_cast<uint16_t>(g + i), kXfHeader, CaptionDisabled(col) ? std::string() : ansiLabel(col.Caption()));
+        }
+        ++CurrentRow;
+    }
+}
+
+void TdxDBGridExportExcel::WriteNode(RowHandle node) {
+    biff::Writer& w = out();
+    const TdxDBGrid& grid = *Grid;
+    const int g = groupLevels_;
+    const int n = static_cast<int>(cols_.size());
+    if (g > 0) {
+        const int level = grid.Level(node);
+        for (int c = 0; c < g; ++c) {
+            if (c == level)
+                w.Label(row(), static_cast<uint16_t>(c), kXfGroup, ansiLabel(grid.GroupRowText(node)));
+            else
+                w.Blank(row(), static_cast<uint16_t>(c), kXfGroup);
+        }
+    }
+    if (grid.HasChildren(node)) {
+        for (int i = 0; i < n; ++i) w.Blank(row(), static_cast<uint16_t>(g + i), kXfGroup);
+        Stream->FlushIfFull();
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        const Col& c = cols_[static_cast<size_t>(i)];
+        const auto col = static_cast<uint16_t>(g + i);
+        const auto xf = static_cast<uint16_t>(kXfFirstColumn + i);
+        switch (c.kind) {
+        case CellKind::Empty: w.Label(row(), col, xf, {}); break;
+        case CellKind::Integer: {
+            const Value v = grid.CellValue(node, *c.column);
+            if (v.isNull()) {
+                w.Rk(row(), col, xf, 0);
+                break;
+            }
+            if (v.type() == Value::Type::Int || v.type() == Value::Type::Bool) {
+                const int64_t i64 = v.asInt();
+                if (biff::fitsRk(i64)) {
+                    w.Rk(row(), col, xf, static_cast<int32_t>(i64));
+                    break;
+                }
+                w.Number(row(), col, xf, static_cast<double>(i64));
+                break;
+            }
+            const double d = std::nearbyint(v.asDouble());
+            if (d >= static_cast<double>(biff::kRkMin) && d <= static_cast<double>(biff::kRkMax))
+                w.Rk(row(), col, xf, static_cast<int32_t>(d));
+            else
+                w.Number(row(), col, xf, d);
+            break;
+        }
+        case CellKind::Float: {
+            const Value v = grid.CellValue(node, *c.column);
+            w.Number(row(), col, xf, v.isNull() ? 0.0 : v.asDouble());
+            break;
+        }
+        case CellKind::Text: w.Label(row(), col, xf, ansiLabel(grid.CellText(node, *c.column))); break;
+        case CellKind::Memo: {
+            const std::string a = toAnsi(grid.CellText(node, *c.column));
+            w.Label(row(), col, xf, biff::cutAnsi(a, 255));
+            break;
+        }
+        }
+    }
+    const int footers = grid.FooterRowCount(node);
+    for (int j = 0; j < footers; ++j) {
+        ++CurrentRow;
+        const int level = grid.FooterLevel(node, j);
+        for (int c = 0; c <= level; ++c) w.Blank(row(), static_cast<uint16_t>(c), kXfGroup);
+        for (int i = 0; i < n; ++i) {
+            const TdxDBGridColumn& col = *cols_[static_cast<size_t>(i)].column;
+            if (grid.FooterCellExists(node, col, j)) {
+                const int sheetCol = (i == 0 && level + 1 < g) ? level + 1 : g + i;
+                w.Label(row(), static_cast<uint16_t>(sheetCol), kXfFooter, ansiLabel(grid.FooterCellText(node, col, j)));
+                footerTextIn_[static_cast<size_t>(sheetCol)] = 1;
+            } else {
+                w.Blank(row(), static_cast<uint16_t>(g + i), kXfFooterEmpty);
+            }
+        }
+        if (level + 1 < g)
+            for (int c = g; c >= level + 2; --c) w.Blank(row(), static_cast<uint16_t>(c), kXfFooterEmpty);
+    }
+    Stream->FlushIfFull();
+}
+
+void TdxDBGridExportExcel::WriteFooterRows() {
+    if (!Grid->ShowSummaryFooter) return;
+    for (int c = 0; c < groupLevels_; ++c) out().Blank(row(), static_cast<uint16_t>(c), kXfSummaryEmpty);
+    for (int i = 0; i < static_cast<int>(cols_.size()); ++i) writeSummaryCell(i, cols_[static_cast<size_t>(i)]);
+}
+
+void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
+    biff::Writer& w = out();
+    const int g = groupLevels_;
+    const auto col = static_cast<uint16_t>(g + i);
+    const TdxSummaryType t = c.column->SummaryFooterType();
+    int k = -1;
+    if (t == TdxSummaryType::cstCount) {
+        k = i;
+    } else if (t != TdxSummaryType::cstNone) {
+        for (int j = 0; j < static_cast<int>(cols_.size()); ++j)
+            if (sameIgnoringCase(cols_[static_cast<size_t>(j)].column->FieldName(), c.column->SummaryFooterField())) {
+                k = j;
+                break;
+            }
+    }
+    if (k < 0) {
+        w.Blank(row(), col, kXfSummaryEmpty);
+        return;
+    }
+    const int firstRow = (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0);
+    const int lastRow = CurrentRow - 1;
+    const int areaCol = g + k;
+    const CellKind areaKind = cols_[static_cast<size_t>(k)].kind;
+    const bool numericArea = areaKind == CellKind::Integer || areaKind == CellKind::Float;
+
+    // Where a live formula would show something else than the grid's footer, write the
+    // footer's own value: COUNTA counts the group footer texts above it, the other
+    // functions see only zeros in a column of texts, and references stop at row 16,383.
+    const bool formulaFits = lastRow <= biff::kMaxFormulaRow && firstRow <= biff::kMaxFormulaRow;
+    if (t == TdxSummaryType::cstCount) {
+        if (formulaFits && !footerTextIn_[static_cast<size_t>(areaCol)])
+            w.Formula(row(), col, kXfSummary, static_cast<uint16_t>(firstRow), static_cast<uint16_t>(std::max(lastRow, 0)),
+                      static_cast<uint8_t>(areaCol), biff::Function::CountA);
+        else
+            w.Number(row(), col, kXfSummary, Grid->SummaryFooterValue(*c.column));
+        return;
+    }
+    if (!numericArea) {
+        w.Label(row(), col, kXfSummary, ansiLabel(Grid->SummaryFooterText(*c.column)));
+        return;
+    }
+    if (!formulaFits) {
+        w.Number(row(), col, kXfSummary, Grid->SummaryFooterValue(*c.column));
+        return;
+    }
+    const biff::Function f = t == TdxSummaryType::cstSum   ? biff::Function::Sum
+                             : t == TdxSummaryType::cstMin ? biff::Function::Min
+                             : t == TdxSummaryType::cstMax ? biff::Function::Max
+                                                           : biff::Function::Average;
+    w.Formula(row(), col, kXfSummary, static_cast<uint16_t>(firstRow), static_cast<uint16_t>(std::max(lastRow, 0)),
+              static_cast<uint8_t>(areaCol), f);
+}
+
+void ExportToSpreadsheet(TdxDBGrid& grid, const std::string& fileName, bool saveAll, const GridAppearance& look) {
+    auto exporter = std::make_unique<TdxDBGridExportExcel>();
+    exporter->FileName = fileName;
+    exporter->Grid = &grid;
+    exporter->SaveAll = saveAll;
+    exporter->Look = look;
+    exporter->Execute();
+}
+
+} // namespace rg

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "export/biffwriter.h"
+#include "export/gridexport.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rg {
+
+// The spreadsheet writer: one BIFF4 worksheet.
+class TdxDBGridExportExcel : public TdxDBGridExport {
+public:
+    struct ExportedColumnTable {
+        std::array<int32_t, 256> Items{};
+        int32_t Count = 0;
+    } ExportedColumns;
+
+    void BeginDocument() override;
+    void EndDocument() override;
+    void WriteHeaderRows() override;
+    void WriteFooterRows() override;
+    void WriteNode(RowHandle node) override;
+
+    // Sheet limits of the format.
+    static constexpr int kMaxSheetRows = 65536;
+    static constexpr int kMaxSheetColumns = 256;
+    // Only this many columns get a font of their own: the font index is one byte.
+    static constexpr int kColumnsWithOwnFont = 246;
+
+protected:
+    void CheckLimits(const std::vector<RowHandle>& nodes) override;
+
+private:
+    enum class CellKind : uint8_t { Empty, Integer, Float, Text, Memo };
+    struct Col {
+        TdxDBGridColumn* column;
+        CellKind kind;
+    };
+    biff::Writer& out();
+    uint16_t row() const { return static_cast<uint16_t>(CurrentRow & 0xFFFF); }
+    void writeSummaryCell(int i, const Col& c);
+
+    std::optional<biff::Writer> writer_;
+    std::vector<Col> cols_;
+    int groupLevels_ = 0;
+    // Sheet columns that received a group footer text.
+    std::vector<char> footerTextIn_;
+};
+
+// Writes the grid as a spreadsheet file (the result grid's own export operation).
+void ExportToSpreadsheet(TdxDBGrid& grid, const std::string& fileName, bool saveAll,
+                         const GridAppearance& look = GridAppearance::current());
+
+} // namespace rg

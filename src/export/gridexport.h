@@ -1,0 +1,57 @@
+#pragma once
+
+// The exporter family: the base owns the output file and the traversal of the grid's rows;
+// the spreadsheet and XML writers fill in the document.
+
+#include "export/appearance.h"
+#include "export/exportfile.h"
+#include "grid/grid.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace rg {
+
+class TdxDBGridExport {
+public:
+    virtual ~TdxDBGridExport() = default;
+
+    std::string FileName;
+    TdxDBGrid* Grid = nullptr;
+    bool SaveAll = true;
+    int32_t CurrentRow = 0;
+    std::unique_ptr<ExportFile> Stream;
+
+    // The grid's selected rows, used when SaveAll is off; none means every row.
+    std::vector<RowHandle> SelectedNodes;
+    GridAppearance Look;
+
+    virtual void BeginDocument() {}
+    virtual void EndDocument() {}
+    virtual void WriteHeaderRows() {}
+    virtual void WriteFooterRows() {}
+    virtual void WriteNode(RowHandle node) {}
+
+    // Creates the file, writes the content and replaces the target with it; on failure the
+    // target stays as it was.
+    virtual void Execute();
+    virtual void WriteContent();
+
+    // The rows to visit, in tree order.
+    std::vector<RowHandle> RowsToExport() const;
+
+protected:
+    // Called with the rows to visit before anything is written: refuse what the format
+    // cannot hold.
+    virtual void CheckLimits(const std::vector<RowHandle>& nodes) {}
+    // Moves the finished file(s) over their targets.
+    virtual void CommitFiles();
+
+    // Visible columns in header order (all columns sit in the grid's one band).
+    std::vector<TdxDBGridColumn*> VisibleExportColumns() const;
+    bool CaptionDisabled(const TdxDBGridColumn& c) const { return Look.disabledCaptions.count(c.Name()) > 0; }
+};
+
+} // namespace rg

@@ -1,0 +1,119 @@
+#include "export/xmltext.h"
+
+#include "common/codepage.h"
+#include "common/displaytext.h"
+#include "grid/grid.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace rg {
+namespace {
+
+// Decodes one UTF-8 character at i; a malformed byte stands for itself.
+uint32_t nextCodePoint(std::string_view s, size_t& i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    size_t len = 1;
+    uint32_t cp = b;
+    if (b >= 0xC0 && b < 0xE0) {
+        len = 2;
+        cp = b & 0x1F;
+    } else if (b >= 0xE0 && b < 0xF0) {
+        len = 3;
+        cp = b & 0x0F;
+    } else if (b >= 0xF0 && b < 0xF8) {
+        len = 4;
+        cp = b & 0x07;
+    }
+    if (len == 1 || i + len > s.size()) {
+        ++i;
+        return b;
+    }
+    for (size_t k = 1; k < len; ++k) {
+        const auto c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80) {
+            ++i;
+            return b;
+        }
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    i += len;
+    return cp;
+}
+
+void appendRef(std::string& out, uint32_t cp) {
+    char buf[16];
+    const int n = std::snprintf(buf, sizeof buf, "&#%u;", cp);
+    out.append(buf, static_cast<size_t>(n));
+}
+
+} // namespace
+
+std::string EscapeXmlText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b == ' ' || b == '!' || (b >= '*' && b <= ';') || (b >= 'A' && b <= 'Z') ||
+            (b >= 'a' && b <= 'z') || b == '_') {
+            out.push_back(static_cast<char>(b));
+            ++i;
+            continue;
+        }
+        appendRef(out, nextCodePoint(text, i));
+    }
+    return out;
+}
+
+std::string AsciiWithCharRefs(std::string_view text) {
+    std::string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b >= 0x20 && b < 0x7F && b != '&' && b != '<' && b != '"') {
+            out.push_back(static_cast<char>(b));
+            ++i;
+        } else {
+            appendRef(out, nextCodePoint(text, i));
+        }
+    }
+    return out;
+}
+
+std::string ColumnXmlName(const std::string& componentName, int index) {
+    return componentName.empty() ? "Column" + std::to_string(index) : componentName;
+}
+
+std::string ColumnXmlName(const TdxDBGridColumn& column) {
+    return ColumnXmlName(column.Name(), column.Index());
+}
+
+std::string SafeFileName(std::string_view name) {
+    std::string bytes = toAnsi(name);
+    for (char& ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        const bool keep = b == '-' || b == '.' || b == '_' || (b >= '0' && b <= '9') ||
+                          (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+        if (!keep) ch = '_';
+    }
+    return bytes;
+}
+
+std::string FormatXmlDate(double d) {
+    if (d == -700000.0) return {};
+    const double whole = d >= 0 ? std::trunc(d + 1e-11) : std::trunc(d - 1e-11);
+    const CivilDateTime t = fromSerial(d);
+    char buf[40];
+    if (whole == 0) {
+        std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    } else if (t.hour != 0 || t.minute != 0 || t.second != 0 || t.millisecond != 0) {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                      t.minute, t.second);
+    } else {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
+    }
+    return buf;
+}
+
+} // namespace rg
