@@ -1,0 +1,214 @@
+#include "app/runner.h"
+
+#include "common/error.h"
+#include "export/excelexport.h"
+#include "export/xmlexport.h"
+#include "grid/grid.h"
+#include "setup/reportdefinition.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+namespace rg {
+namespace {
+
+std::vector<std::string> splitFields(const std::string& list) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start <= list.size()) {
+        const size_t comma = list.find(',', start);
+        const std::string part = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!part.empty()) out.push_back(part);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return out;
+}
+
+// RFC 4180: quoted when it holds a comma, a quote or a line break; quotes doubled.
+std::string csvField(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+void csvLine(std::string& out, const std::vector<std::string>& fields) {
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i) out += ',';
+        out += csvField(fields[i]);
+    }
+    out += "\r\n";
+}
+
+// One line of the report, as both formats need it.
+struct Line {
+    std::string kind;  // group, data, footer, total
+    std::string level;
+    std::vector<std::string> cells;  // the group text alone, or one text per visible column
+};
+
+std::vector<Line> reportLines(const TdxDBGrid& grid) {
+    std::vector<Line> lines;
+    const std::vector<TdxDBGridColumn*> columns = grid.VisibleColumns();
+    for (const VisibleRow& v : grid.VisibleRows()) {
+        Line line;
+        if (v.row.isGroup()) {
+            line = {"group", std::to_string(grid.Level(v.row)), {grid.GroupRowText(v.row)}};
+        } else if (v.footer < 0) {
+            line = {"data", std::to_string(grid.Level(v.row)), {}};
+            for (const TdxDBGridColumn* c : columns) line.cells.push_back(grid.CellText(v.row, *c));
+        } else {
+            line = {"footer", std::to_string(grid.FooterLevel(v.row, v.footer)), {}};
+            for (const TdxDBGridColumn* c : columns)
+                line.cells.push_back(grid.FooterCellExists(v.row, *c, v.footer) ? grid.FooterCellText(v.row, *c, v.footer)
+                                                                               : std::string());
+        }
+        lines.push_back(std::move(line));
+    }
+    Line total{"total", "", {}};
+    for (const TdxDBGridColumn* c : columns)
+        total.cells.push_back(grid.SummaryFooterCellExists(*c) ? grid.SummaryFooterText(*c) : std::string());
+    lines.push_back(std::move(total));
+    return lines;
+}
+
+// Columns of a terminal: East Asian characters take two.
+size_t displayWidth(const std::string& s) {
+    size_t w = 0;
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char b = static_cast<unsigned char>(s[i]);
+        const size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : 4;
+        w += len >= 3 ? 2 : 1;
+        i += len;
+    }
+    return w;
+}
+
+std::string pad(const std::string& s, size_t width) {
+    const size_t w = displayWidth(s);
+    return s + std::string(w < width ? width - w : 0, ' ');
+}
+
+void writeOutput(const std::string& path, const std::string& text) {
+    if (path.empty()) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return;
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out) throw Error(format("Cannot create file \"%s\". %s", path.c_str(), "Write failed"));
+}
+
+} // namespace
+
+RunOptions parseRunOptions(const std::vector<std::string>& args) {
+    RunOptions o;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto next = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw Error(format("Option %s needs a value", a.c_str()));
+            return args[++i];
+        };
+        if (a == "--run") o.setupFile = next();
+        else if (a == "--group-by") o.groupBy = splitFields(next());
+        else if (a == "--filter") o.filter = next();
+        else if (a == "--format") o.format = next();
+        else if (a == "--output") o.output = next();
+        else if (a == "--save-as") o.saveAs = next();
+        else throw Error(format("Unknown option %s", a.c_str()));
+    }
+    if (o.setupFile.empty()) throw Error("Option --run needs a settings file");
+    if (o.format != "text" && o.format != "csv" && o.format != "xls" && o.format != "xml")
+        throw Error(format("Unknown format %s (text, csv, xls or xml)", o.format.c_str()));
+    if ((o.format == "xls" || o.format == "xml") && o.output.empty())
+        throw Error(format("Format %s needs --output PATH", o.format.c_str()));
+    return o;
+}
+
+std::string gridAsCsv(const TdxDBGrid& grid) {
+    std::string out;
+    std::vector<std::string> header{"kind", "level"};
+    for (const TdxDBGridColumn* c : grid.VisibleColumns()) header.push_back(c->Caption());
+    csvLine(out, header);
+    for (const Line& line : reportLines(grid)) {
+        std::vector<std::string> fields{line.kind, line.level};
+        fields.insert(fields.end(), line.cells.begin(), line.cells.end());
+        csvLine(out, fields);
+    }
+    return out;
+}
+
+std::string gridAsText(const TdxDBGrid& grid) {
+    const std::vector<TdxDBGridColumn*> columns = grid.VisibleColumns();
+    const std::vector<Line> lines = reportLines(grid);
+    const size_t indent = 2 * static_cast<size_t>(grid.GroupColumnCount());
+    std::vector<size_t> widths;
+    for (const TdxDBGridColumn* c : columns) widths.push_back(displayWidth(c->Caption()));
+    for (const Line& line : lines)
+        if (line.kind != "group")
+            for (size_t i = 0; i < line.cells.size() && i < widths.size(); ++i)
+                widths[i] = std::max(widths[i], displayWidth(line.cells[i]));
+    auto row = [&](const std::vector<std::string>& cells) {
+        std::string s(indent, ' ');
+        for (size_t i = 0; i < cells.size(); ++i) s += (i ? " | " : "") + pad(cells[i], widths[i]);
+        while (!s.empty() && s.back() == ' ') s.pop_back();
+        return s + "\n";
+    };
+    std::vector<std::string> captions;
+    for (const TdxDBGridColumn* c : columns) captions.push_back(c->Caption());
+    std::string out = row(captions);
+    size_t ruleWidth = indent;
+    for (size_t w : widths) ruleWidth += w + 3;
+    out += std::string(ruleWidth > 3 ? ruleWidth - 3 : ruleWidth, '-') + "\n";
+    for (const Line& line : lines) {
+        if (line.kind == "group") {
+            out += std::string(2 * std::stoul(line.level), ' ') + line.cells[0] + "\n";
+        } else if (line.kind == "total") {
+            out += std::string(ruleWidth > 3 ? ruleWidth - 3 : ruleWidth, '=') + "\n" + row(line.cells);
+        } else {
+            out += row(line.cells);
+        }
+    }
+    return out;
+}
+
+int runReport(const RunOptions& o, std::string& errors) {
+    try {
+        Connection conn;
+        DataSet dataset(&conn);
+        TdxDBGrid grid;
+        grid.SetDataSet(&dataset);
+        ReportObjects report{conn, dataset, grid};
+        LoadSetup(report, o.setupFile);
+        if (!o.filter.empty()) dataset.SetFilter(o.filter);
+        grid.BeginGroupingUpdate();
+        try {
+            for (size_t level = 0; level < o.groupBy.size(); ++level) {
+                TdxDBGridColumn* c = grid.ColumnByFieldName(o.groupBy[level]);
+                if (!c) throw Error(format("Field '%s' not found", o.groupBy[level].c_str()));
+                if (!grid.GroupColumn(*c, static_cast<int>(level)))
+                    throw Error(format("Cannot group by field '%s'", o.groupBy[level].c_str()));
+            }
+        } catch (...) {
+            grid.EndGroupingUpdate();
+            throw;
+        }
+        grid.EndGroupingUpdate();
+        grid.ExpandAll();
+        if (o.format == "xls") ExportToSpreadsheet(grid, o.output, true);
+        else if (o.format == "xml") ExportToXml(grid, o.output, true);
+        else writeOutput(o.output, o.format == "csv" ? gridAsCsv(grid) : gridAsText(grid));
+        if (!o.saveAs.empty()) SaveSetup(report, o.saveAs);
+        return 0;
+    } catch (const std::exception& e) {
+        errors = e.what();
+        return 1;
+    }
+}
+
+} // namespace rg

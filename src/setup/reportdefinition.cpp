@@ -1,0 +1,127 @@
+#include "setup/reportdefinition.h"
+
+#include "setup/setup.h"
+
+namespace rg {
+
+std::string CommandTypeName(CommandType t) {
+    switch (t) {
+    case CommandType::cmdText: return "cmdText";
+    case CommandType::cmdTable: return "cmdTable";
+    case CommandType::cmdStoredProc: return "cmdStoredProc";
+    default: return {};
+    }
+}
+
+std::optional<CommandType> CommandTypeFromName(const std::string& name) {
+    if (name == "cmdText") return CommandType::cmdText;
+    if (name == "cmdTable") return CommandType::cmdTable;
+    if (name == "cmdStoredProc") return CommandType::cmdStoredProc;
+    return std::nullopt;
+}
+
+std::string SummaryTypeName(TdxSummaryType t) {
+    switch (t) {
+    case TdxSummaryType::cstNone: return "cstnone";
+    case TdxSummaryType::cstSum: return "cstsum";
+    case TdxSummaryType::cstMin: return "cstmin";
+    case TdxSummaryType::cstMax: return "cstmax";
+    case TdxSummaryType::cstCount: return "cstcount";
+    case TdxSummaryType::cstAvg: return "cstavg";
+    }
+    return "cstnone";
+}
+
+TdxSummaryType SummaryTypeFromName(const std::string& name) {
+    if (name == "cstsum") return TdxSummaryType::cstSum;
+    if (name == "cstcount") return TdxSummaryType::cstCount;
+    if (name == "cstmax") return TdxSummaryType::cstMax;
+    if (name == "cstmin") return TdxSummaryType::cstMin;
+    if (name == "cstavg") return TdxSummaryType::cstAvg;
+    return TdxSummaryType::cstNone;
+}
+
+void BuildGridColumns(TdxDBGrid& grid) {
+    grid.ClearGrouping();
+    grid.ShowRowFooter = true;
+    grid.ShowGroupPanel = true;
+    grid.ShowSummaryFooter = true;
+    if (grid.ColumnCount() > 0) {
+        grid.BeginUpdate();
+        grid.BeginGroupingUpdate();
+        for (int i = grid.ColumnCount() - 1; i >= 0; --i) grid.DestroyColumn(i);
+        grid.EndGroupingUpdate();
+        grid.EndUpdate();
+    }
+    grid.CreateColumnsForFields(*grid.dataSet());
+    for (int i = 0; i < grid.ColumnCount(); ++i) grid.Columns(i).SetReadOnly(true);
+}
+
+void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName) {
+    TdxDBGridColumn& column = grid.Columns(fieldIndex);
+    const std::string field = column.FieldName();
+    const TdxSummaryType kind = SummaryTypeFromName(kindName);
+    // One recomputation of the summaries for the whole change.
+    grid.BeginUpdate();
+    try {
+        TdxDBGridSummaryItem& item = grid.DefaultGroup().SummaryItems.Add();
+        item.SetColumnName(column.Name());
+        item.SetSummaryField(field);
+        item.SetSummaryType(kind);
+        column.SetSummaryFooterField(field);
+        column.SetSummaryFooterType(kind);
+    } catch (...) {
+        grid.EndUpdate();
+        throw;
+    }
+    grid.EndUpdate();
+}
+
+void LoadSetup(ReportObjects r, const std::string& fileName) {
+    TSetup setup(fileName);
+    if (r.dataset.Active()) r.dataset.Close();  // a closed data set has no fields
+    if (r.conn.Connected()) r.conn.Close();
+    r.conn.SetConnectionString(setup.ReadConnString());
+    if (const auto kind = CommandTypeFromName(setup.ReadCommandType())) r.dataset.SetCommandType(*kind);
+    r.dataset.SetCommandText(setup.ReadCommandText());
+    if (r.dataset.GetCommandType() == CommandType::cmdStoredProc) {
+        r.dataset.RefreshParameters();
+        for (int i = 0; i < r.dataset.ParameterCount(); ++i) {
+            Parameter& p = r.dataset.Parameters(i);
+            p.SetValue(Value::fromText(setup.ReadParameterValue(p.Name)));
+        }
+    }
+    r.dataset.Open();
+    BuildGridColumns(r.grid);
+    r.grid.SetKeyField(setup.ReadKeyField());
+    for (int i = 0; i < r.dataset.FieldCount(); ++i) {
+        Field& f = r.dataset.Fields(i);
+        const std::string caption = setup.ReadField(f.FieldName());
+        if (!caption.empty()) f.SetDisplayLabel(caption);
+        const std::string summary = setup.ReadSummaryField(f.FieldName());
+        if (!summary.empty()) ApplySummary(r.grid, i, summary);
+    }
+}
+
+void SaveSetup(ReportObjects r, const std::string& fileName) {
+    TSetup setup(fileName);
+    setup.WriteConnString(r.conn.ConnectionString());
+    setup.WriteCommandText(r.dataset.CommandText());
+    setup.WriteCommandType(CommandTypeName(r.dataset.GetCommandType()));
+    if (r.dataset.GetCommandType() == CommandType::cmdStoredProc)
+        for (int i = 0; i < r.dataset.ParameterCount(); ++i) {
+            const Parameter& p = r.dataset.Parameters(i);
+            // A null value is saved as the empty text rather than ending the save.
+            setup.WriteParameterValue(p.Name, p.Value().displayText());
+        }
+    for (int i = 0; i < r.dataset.FieldCount(); ++i) {
+        const Field& f = r.dataset.Fields(i);
+        if (f.DisplayName() != f.FieldName()) setup.WriteField(f.FieldName(), f.DisplayName());
+    }
+    setup.WriteKeyField(r.grid.KeyField());
+    const TdxDBGridSummaryItems& items = r.grid.DefaultGroup().SummaryItems;
+    for (int i = 0; i < items.Count(); ++i)
+        setup.WriteSummaryField(items.Items(i).SummaryField(), SummaryTypeName(items.Items(i).SummaryType()));
+}
+
+} // namespace rg

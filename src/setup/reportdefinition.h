@@ -1,0 +1,45 @@
+#pragma once
+
+// A report setup between a settings file and the live connection, data set and grid:
+// the loading and saving behind the main window's commands and the headless runner.
+
+#include "datasource/dataset.h"
+#include "grid/grid.h"
+
+#include <optional>
+#include <string>
+
+namespace rg {
+
+struct ReportObjects {
+    Connection& conn;
+    DataSet& dataset;
+    TdxDBGrid& grid;
+};
+
+// "cmdText", "cmdTable", "cmdStoredProc"; empty for the kinds without a name.
+std::string CommandTypeName(CommandType t);
+// Compared byte for byte: any other text has no kind.
+std::optional<CommandType> CommandTypeFromName(const std::string& name);
+// "cstnone" ... "cstcount", and "cstavg" for an average so that it survives a save.
+std::string SummaryTypeName(TdxSummaryType t);
+// Unknown texts give cstNone.
+TdxSummaryType SummaryTypeFromName(const std::string& name);
+
+// Replaces the grid's columns by one read-only column per field of its data set, after
+// clearing the grouping and switching on the group panel and footers. Summary items and
+// the key field stay.
+void BuildGridColumns(TdxDBGrid& grid);
+
+// Adds the summary of field i: an item in the default group and the column's footer.
+void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName);
+
+// Applies a settings file. Errors (a refused connection, faulty SQL, a missing table)
+// end it where they arise; what was done before stays.
+void LoadSetup(ReportObjects report, const std::string& fileName);
+
+// Writes the current setup into a settings file; a file that cannot be written is left
+// as it was, silently.
+void SaveSetup(ReportObjects report, const std::string& fileName);
+
+} // namespace rg
