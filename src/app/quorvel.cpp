@@ -6,7 +6,11 @@
 #include "app/navbar.h"
 #include "app/program.h"
 #include "app/savedsetups.h"
+#include "export/excelexport.h"
+#include "export/exportname.h"
+#include "export/xmlexport.h"
 #include "grid/gridview.h"
+#include "setup/reportdefinition.h"
 
 #include <QAbstractScrollArea>
 #include <QAction>
@@ -15,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
@@ -301,6 +306,59 @@ void Tfrmquorvel::N1Click() { dxDBGrid->ExpandAll(); }
 
 void Tfrmquorvel::N2Click() { dxDBGrid->CollapseAll(); }
 
+void Tfrmquorvel::N8Click() {
+    dlgsjsc->Filter = QStringLiteral("设置|*.ini");
+    if (!dlgsjsc->Execute()) return;
+    QString name = dlgsjsc->FileName;
+    if (!name.contains(QStringLiteral(".ini"))) name += QStringLiteral(".ini");
+    SaveSetup(name);
+    ClearSavedSetups();
+    ListSavedSetups();
+}
+
+void Tfrmquorvel::N9Click() {
+    dlgsjsc->Filter = QStringLiteral("设置|*.ini");
+    if (!dlgsjsc->Execute()) return;
+    LoadSetup(dlgsjsc->FileName);
+}
+
+void Tfrmquorvel::LoadSetup(const QString& fileName) {
+    rg::LoadSetup({*conn, *dataset, *dxDBGrid}, fileName.toStdString());
+}
+
+void Tfrmquorvel::SaveSetup(const QString& fileName) {
+    rg::SaveSetup({*conn, *dataset, *dxDBGrid}, fileName.toStdString());
+}
+
+void Tfrmquorvel::BuildGridColumns() {
+    if (!dxDBGrid->dataSet()) {
+        QMessageBox::information(this, windowTitle(), QStringLiteral("没有提供数据源"));
+        close();
+        return;
+    }
+    rg::BuildGridColumns(*dxDBGrid);
+}
+
+void Tfrmquorvel::ApplySummary(int fieldIndex, const QString& kindName) {
+    rg::ApplySummary(*dxDBGrid, fieldIndex, kindName.toStdString());
+}
+
+void Tfrmquorvel::btnsjscClick() {
+    dlgsjsc->Filter = QStringLiteral("电子表格|*.xls");
+    if (!dlgsjsc->Execute()) return;
+    const std::string path = WithDefaultExtension(dlgsjsc->FileName.toStdString(), "xls");
+    ExportToSpreadsheet(*dxDBGrid, path, true, GridAppearance::fromPalette(palette()));
+    shell().open(QString::fromStdString(path));
+}
+
+void Tfrmquorvel::XML1Click() {
+    dlgsjsc->Filter = QStringLiteral("XML文档|*.xml");
+    if (!dlgsjsc->Execute()) return;
+    const std::string path = WithDefaultExtension(dlgsjsc->FileName.toStdString(), "xml");
+    ExportToXml(*dxDBGrid, path, true, GridAppearance::fromPalette(palette()));
+    shell().open(QString::fromStdString(path));
+}
+
 void Tfrmquorvel::ToolButton2Click() {
     if (OKHelpBottomDlg)
         OKHelpBottomDlg->exec();
@@ -320,11 +378,6 @@ void Tfrmquorvel::tbDesignerClick() {}
 void Tfrmquorvel::FlatButton3Click() {}
 void Tfrmquorvel::FlatButton1Click() {}
 void Tfrmquorvel::FlatButton2Click() {}
-void Tfrmquorvel::XML1Click() {}
-void Tfrmquorvel::btnsjscClick() {}
 void Tfrmquorvel::N6Click() {}
-void Tfrmquorvel::N8Click() {}
-void Tfrmquorvel::N9Click() {}
-void Tfrmquorvel::LoadSetup(const QString& fileName) {}
 
 } // namespace rg

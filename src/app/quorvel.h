@@ -54,7 +54,12 @@ public:
     void AddSetupItem(const QString& caption);
     void ClearSavedSetups();
 
+    // Report setups: the work is done by the report definition module on the window's
+    // connection, data set and grid.
     void LoadSetup(const QString& fileName);
+    void SaveSetup(const QString& fileName);
+    void BuildGridColumns();
+    void ApplySummary(int fieldIndex, const QString& kindName);
 
     // Controls, by their component names.
     QFrame* ToolBar1;
