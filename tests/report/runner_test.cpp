@@ -1,0 +1,106 @@
+#include "app/runner.h"
+
+#include "setup/setup.h"
+#include "testdb.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const char* kSales = R"(
+create table sales(id integer primary key, region text, city text, amount real);
+insert into sales values (1, '华东', '上海', 10.5), (2, '华北', '北京', 20), (3, '华东', '杭州', 7.25);
+)";
+
+struct Run {
+    int status;
+    std::string out, err;
+};
+
+// Runs the real program as a user would, capturing both streams.
+Run reportgen(const std::string& args, const std::string& folder) {
+    const std::string errFile = folder + "/stderr.txt";
+    const std::string cmd = std::string(RG_BINARY_DIR) + "/reportgen " + args + " 2>" + errFile;
+    Run r{};
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    r.status = WEXITSTATUS(pclose(p));
+    std::ifstream e(errFile);
+    std::stringstream ss;
+    ss << e.rdbuf();
+    r.err = ss.str();
+    return r;
+}
+
+struct RunnerFixture : ::testing::Test {
+    TestDb db{kSales};
+    std::string ini = db.folder + "/sales.ini";
+    void SetUp() override {
+        rg::TSetup s(ini);
+        s.WriteConnString(db.conn.ConnectionString());
+        s.WriteCommandType("cmdTable");
+        s.WriteCommandText("sales");
+        s.WriteKeyField("id");
+        s.WriteField("region", "地区");
+        s.WriteSummaryField("amount", "cstsum");
+    }
+};
+
+} // namespace
+
+TEST_F(RunnerFixture, CsvShowsGroupsDataFootersAndTotalInTreeOrder) {
+    const Run r = reportgen("--run " + ini + " --group-by region --format csv", db.folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "kind,level,id,city,amount\r\n"
+              "group,0,地区 : 华北 \r\n"
+              "data,1,2,北京,20\r\n"
+              "footer,0,,,20.00\r\n"
+              "group,0,地区 : 华东 \r\n"
+              "data,1,1,上海,10.5\r\n"
+              "data,1,3,杭州,7.25\r\n"
+              "footer,0,,,17.75\r\n"
+              "total,,,,37.75\r\n");
+}
+
+TEST_F(RunnerFixture, TextFilterSaveAsAndFailures) {
+    const std::string copy = db.folder + "/copy.ini";
+    const Run text = reportgen("--run " + ini + " --filter \"amount > 8\" --save-as " + copy, db.folder);
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("地区"), std::string::npos);
+    EXPECT_NE(text.out.find("30.50"), std::string::npos);  // 10.5 + 20, the 7.25 row filtered out
+    EXPECT_EQ(text.out.find("杭州"), std::string::npos);
+    EXPECT_EQ(rg::TSetup(copy).ReadKeyField(), "id");
+    EXPECT_EQ(rg::TSetup(copy).ReadField("region"), "地区");
+
+    const Run unknown = reportgen("--run " + ini + " --group-by nosuch", db.folder);
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_EQ(unknown.err, "Field 'nosuch' not found\n");
+
+    const Run missing = reportgen("--run " + db.folder + "/none.ini --format csv", db.folder);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_FALSE(missing.err.empty());
+
+    const std::string outFile = db.folder + "/out.csv";
+    rg::TSetup(ini).WriteConnString("Provider=SQLite;Data Source=" + db.folder + "/nofolder/x.db");
+    const Run refused = reportgen("--run " + ini + " --format csv --output " + outFile, db.folder);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(outFile));
+}
+
+TEST(RunnerOptions, ParsingRefusesWhatItCannotDo) {
+    const auto o = rg::parseRunOptions({"--run", "a.ini", "--group-by", "x,y", "--format", "xls", "--output", "o.xls"});
+    EXPECT_EQ(o.groupBy, (std::vector<std::string>{"x", "y"}));
+    EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--format", "xml"}), std::exception);  // needs --output
+    EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--format", "pdf"}), std::exception);
+    EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--bogus"}), std::exception);
+}
