@@ -14,18 +14,8 @@ std::string quoted(std::string_view name, std::string_view value) {
 
 } // namespace
 
-std::string TdxDBGridExportXML::StyleSheetName(const std::string& documentPath) {
-    const size_t slash = documentPath.find_last_of('/');
-    std::string name = slash == std::string::npos ? documentPath : documentPath.substr(slash + 1);
-    const size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos) name.resize(dot);
-    return SafeFileName(name + ".xsl");
-}
-
-std::string TdxDBGridExportXML::StyleSheetPath(const std::string& documentPath) {
-    const size_t slash = documentPath.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : documentPath.substr(0, slash + 1);
-    return folder + StyleSheetName(documentPath);
+std::string ColumnXmlName(const TdxDBGridColumn& column) {
+    return ColumnXmlName(column.Name(), column.Index());
 }
 
 void TdxDBGridExportXML::line(std::string_view text) {
@@ -46,13 +36,13 @@ void TdxDBGridExportXML::BeginDocument() {
 
     line("<?xml version = \"1.0\" ?>");
     TdxDBGridExportXSL xsl;
-    xsl.FileName = StyleSheetPath(FileName);
+    xsl.FileName = rg::StyleSheetPath(FileName);
     xsl.Grid = Grid;
     xsl.Look = Look;
     xsl.Execute();
     styleSheet_ = std::move(xsl.Stream);
     // The standard processing instruction; the older "xml:stylesheet" form is read by nothing.
-    line("<?xml-stylesheet type=\"text/xsl\" href=\"" + StyleSheetName(FileName) + "\"?>");
+    line("<?xml-stylesheet type=\"text/xsl\" href=\"" + rg::StyleSheetName(FileName) + "\"?>");
 
     line("<!DOCTYPE GRID [");
     // An ungrouped grid always writes its ROWS element, empty or not.

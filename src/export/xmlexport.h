@@ -21,10 +21,6 @@ public:
     void WriteFooterRows() override;
     void WriteNode(RowHandle node) override;
 
-    // The style sheet's path for a document path: same folder, safe name, ".xsl".
-    static std::string StyleSheetPath(const std::string& documentPath);
-    static std::string StyleSheetName(const std::string& documentPath);
-
 protected:
     void CommitFiles() override;
 

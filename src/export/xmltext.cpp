@@ -2,7 +2,6 @@
 
 #include "common/codepage.h"
 #include "common/displaytext.h"
-#include "grid/grid.h"
 
 #include <cmath>
 #include <cstdio>
@@ -85,10 +84,6 @@ std::string ColumnXmlName(const std::string& componentName, int index) {
     return componentName.empty() ? "Column" + std::to_string(index) : componentName;
 }
 
-std::string ColumnXmlName(const TdxDBGridColumn& column) {
-    return ColumnXmlName(column.Name(), column.Index());
-}
-
 std::string SafeFileName(std::string_view name) {
     std::string bytes = toAnsi(name);
     for (char& ch : bytes) {
@@ -98,6 +93,20 @@ std::string SafeFileName(std::string_view name) {
         if (!keep) ch = '_';
     }
     return bytes;
+}
+
+std::string StyleSheetName(const std::string& documentPath) {
+    const size_t slash = documentPath.find_last_of('/');
+    std::string name = slash == std::string::npos ? documentPath : documentPath.substr(slash + 1);
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos) name.resize(dot);
+    return SafeFileName(name + ".xsl");
+}
+
+std::string StyleSheetPath(const std::string& documentPath) {
+    const size_t slash = documentPath.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : documentPath.substr(0, slash + 1);
+    return folder + StyleSheetName(documentPath);
 }
 
 std::string FormatXmlDate(double d) {

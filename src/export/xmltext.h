@@ -24,6 +24,11 @@ std::string ColumnXmlName(const std::string& componentName, int index);
 // "_" becomes "_".
 std::string SafeFileName(std::string_view name);
 
+// The style sheet beside a document: same folder, the document's name with ".xsl" in
+// place of its extension, made safe.
+std::string StyleSheetName(const std::string& documentPath);
+std::string StyleSheetPath(const std::string& documentPath);
+
 // A day-count serial (day 0 = 1899-12-30) as "yyyy-mm-dd", "yyyy-mm-ddThh:nn:ss" or, on
 // day 0, "hh:nn:ss"; -700000 exactly gives the empty text.
 std::string FormatXmlDate(double d);

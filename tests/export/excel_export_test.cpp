@@ -1,0 +1,331 @@
+#include "common/codepage.h"
+#include "common/error.h"
+#include "export/excelexport.h"
+#include "export/exportcommands.h"
+#include "exporttest.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+using namespace rg;
+
+namespace {
+
+std::string hex(const std::string& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string s;
+    for (unsigned char b : bytes) {
+        if (!s.empty()) s += ' ';
+        s += digits[b >> 4];
+        s += digits[b & 15];
+    }
+    return s;
+}
+
+double numberOf(const BiffRecord& r) {
+    double d;
+    std::memcpy(&d, r.data.data() + 6, 8);
+    return d;
+}
+
+const char* kSales = R"(
+create table sales(id integer primary key, region text, city text, qty integer, price real,
+                   note text, day date);
+insert into sales values (1, '上海', '浦东', 1, 1.5, 'a', '2024-03-05');
+insert into sales values (2, '北京', '海淀', 2, 2.25, null, '2024-01-02');
+insert into sales values (3, '上海', '静安', null, null, 'c', '2024-02-01');
+insert into sales values (4, '上海', '浦东', 4, 4.0, 'd', '2023-11-30');
+insert into sales values (5, '北京', '朝阳', 5, 5.5, 'e', '2023-12-31');
+)";
+
+} // namespace
+
+TEST(SpreadsheetExport, WorkedExampleByteForByte) {
+    ExportDb db("create table w(A integer); insert into w values (5); insert into w values (7);");
+    db.open("select A from w");
+    db.grid.SetKeyField("A");
+    db.grid.ShowRowFooter = false;
+    TdxDBGridColumn& a = db.grid.Columns(0);
+    a.SetSummaryFooterField("A");
+    a.SetSummaryFooterType(TdxSummaryType::cstSum);
+    const std::string path = db.file("w.xls");
+    ExportToSpreadsheet(db.grid, path, true, GridAppearance());
+
+    const std::string bytes = readFile(path);
+    const BiffFile f(bytes);
+    // BOF, CODEPAGE, GUTS, PALETTE, 4 + 5 + 1 FONT, 29 + 1 XF, COLINFO, DIMENSIONS.
+    std::vector<uint16_t> ids;
+    for (const BiffRecord& r : f.records) ids.push_back(r.id);
+    std::vector<uint16_t> head = {0x0409, 0x0042, 0x0080, 0x0092};
+    head.insert(head.end(), 10, 0x0231);
+    head.insert(head.end(), 30, 0x0443);
+    head.push_back(0x007D);
+    head.push_back(0x0200);
+    ASSERT_GE(ids.size(), head.size());
+    EXPECT_EQ(std::vector<uint16_t>(ids.begin(), ids.begin() + static_cast<long>(head.size())), head);
+    EXPECT_EQ(hex(bytes.substr(0, 16)), "09 04 06 00 00 00 10 00 00 00 42 00 02 00 A8 03");
+    EXPECT_EQ(hex(f.records[head.size() - 2].data), "00 00 00 00 10 0E 0F 00 00 00 00 00");  // width 100 px
+
+    const std::string marker = "\x00\x02\x0A\x00\x00\x00\xFF\xFF\x00\x00\xFF\x00\x00\x00";
+    const size_t dim = bytes.find(std::string(marker, 14));
+    ASSERT_NE(dim, std::string::npos);
+    EXPECT_EQ(hex(bytes.substr(dim + 14)),
+              "04 02 09 00 00 00 00 00 16 00 01 00 41 "
+              "7E 02 0A 00 01 00 00 00 1D 00 16 00 00 00 "
+              "7E 02 0A 00 02 00 00 00 1D 00 1E 00 00 00 "
+              "06 04 1D 00 03 00 00 00 18 00 00 00 00 00 00 00 00 00 03 00 0B 00 25 01 C0 02 C0 00 00 19 10 00 00 "
+              "0A 00 00 00");
+
+    // The fixed formats and the column's own: integer column right-aligned, grid lines on.
+    EXPECT_EQ(hex(f.records[4 + 10 + 21].data), "05 00 01 00 21 78 41 03 A1 A1 A1 A1");
+    EXPECT_EQ(hex(f.records[4 + 10 + 22].data), "06 00 01 00 22 78 41 02 71 71 71 71");
+    EXPECT_EQ(hex(f.records[4 + 10 + 29].data), "0A 00 01 00 23 78 41 03 A1 A1 A1 A1");
+    EXPECT_EQ(hex(f.records[4].data), "C8 00 00 00 FF 7F 05 41 72 69 61 6C");
+    EXPECT_EQ(hex(f.records[8].data), "B4 00 00 00 0C 00 04 CB CE CC E5");  // 宋体, 9 pt, colour 12
+
+    std::string err;
+    const auto cells = readWithXlrd(path, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    EXPECT_EQ(cells.at({0, 0}), "s:A");
+    EXPECT_EQ(cells.at({1, 0}), "n:5.0");
+    EXPECT_EQ(cells.at({2, 0}), "n:7.0");
+}
+
+TEST(SpreadsheetExport, ChineseTextsAndAnUngroupedGrid) {
+    ExportDb db(kSales);
+    db.open("select id, region, city, qty, price, note, day from sales order by id");
+    db.ds.FieldByName("region").SetDisplayLabel("地区");
+    db.grid.SetKeyField("id");
+    db.grid.ColumnByFieldName("city")->SetVisible(false);  // hidden: absent from the file
+    const std::string path = db.file("报表.xls");
+    ExportToSpreadsheet(db.grid, path, true, GridAppearance());
+
+    std::string err;
+    const auto cells = readWithXlrd(path, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    EXPECT_EQ(cells.at({0, 0}), "s:id");
+    EXPECT_EQ(cells.at({0, 1}), "s:地区");
+    EXPECT_EQ(cells.at({0, 2}), "s:qty");  // city's place taken by the next column
+    EXPECT_EQ(cells.at({0, 5}), "s:day");
+    EXPECT_EQ(cells.count({0, 6}), 0u);
+    EXPECT_EQ(cells.at({1, 1}), "s:上海");
+    EXPECT_EQ(cells.at({1, 3}), "n:1.5");
+    EXPECT_EQ(cells.at({3, 2}), "n:0.0");  // null integer
+    EXPECT_EQ(cells.at({3, 3}), "n:0.0");  // null float
+    EXPECT_EQ(cells.at({1, 5}), "s:2024-03-05");
+
+    // Chinese as GBK bytes with the byte count as length; no indent columns, one COLINFO
+    // per exported column.
+    const BiffFile f(readFile(path));
+    EXPECT_EQ(f.cell(0, 1)->data.substr(6), std::string("\x04\x00", 2) + toAnsi("地区"));
+    int colInfos = 0;
+    for (const BiffRecord& r : f.records)
+        if (r.id == 0x007D) {
+            EXPECT_NE(r.u16(4), 400);
+            ++colInfos;
+        }
+    EXPECT_EQ(colInfos, 6);
+    EXPECT_EQ(f.rows(), 7);  // header, five rows, and with no footer kinds a summary row of blanks
+    EXPECT_EQ(f.cell(6, 0)->id, 0x0201);
+}
+
+TEST(SpreadsheetExport, TwoGroupingLevelsWithFooters) {
+    ExportDb db(kSales);
+    db.open("select id, region, city, qty, price, day from sales order by id");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    addSummary(g, *g.ColumnByFieldName("id"), TdxSummaryType::cstCount);
+    addSummary(g, *g.ColumnByFieldName("qty"), TdxSummaryType::cstSum);
+    addSummary(g, *g.ColumnByFieldName("day"), TdxSummaryType::cstMin);
+    g.GroupColumn(*g.ColumnByFieldName("region"), 0);
+    g.GroupColumn(*g.ColumnByFieldName("city"), 1);
+    g.CollapseAll();  // collapsed groups are written whole
+    const std::string path = db.file("g.xls");
+    ExportToSpreadsheet(g, path, true, GridAppearance());
+
+    std::string err;
+    const auto cells = readWithXlrd(path, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    const BiffFile f(readFile(path));
+    // Sheet: indent columns 0 and 1; id 2, qty 3, price 4, day 5.
+    EXPECT_EQ(cells.at({0, 2}), "s:id");
+    EXPECT_EQ(cells.at({0, 5}), "s:day");
+    // 北京 before 上海 (code page order); 北京 holds 朝阳 (5) and 海淀 (2).
+    EXPECT_EQ(cells.at({1, 0}), "s:region : 北京 ");
+    EXPECT_EQ(cells.at({2, 1}), "s:city : 朝阳 ");
+    EXPECT_EQ(cells.at({3, 2}), "n:5.0");
+    // Footer of 朝阳 (inner level, L = 1): the first column's text in sheet column 2.
+    EXPECT_EQ(cells.at({4, 2}), "s:1");
+    EXPECT_EQ(cells.at({4, 3}), "s:5.00");
+    EXPECT_EQ(f.cell(4, 1)->id, 0x0201);
+    EXPECT_EQ(cells.at({5, 1}), "s:city : 海淀 ");
+    EXPECT_EQ(cells.at({6, 2}), "n:2.0");
+    // After 海淀's row: the inner footer, then the outer one (L = 0) whose first text goes to
+    // sheet column 1, with a BLANK of format 28 in column 2.
+    EXPECT_EQ(cells.at({7, 2}), "s:1");
+    EXPECT_EQ(cells.at({8, 1}), "s:2");
+    EXPECT_EQ(cells.count({8, 2}), 0u);
+    ASSERT_NE(f.cell(8, 2), nullptr);
+    EXPECT_EQ(f.cell(8, 2)->id, 0x0201);
+    EXPECT_EQ(f.cell(8, 2)->u16(4), 28);
+    EXPECT_EQ(cells.at({8, 3}), "s:7.00");
+    EXPECT_EQ(cells.at({8, 5}), "s:" + g.FooterCellText(g.Child(g.Child(g.Top(0), 1), 0), *g.ColumnByFieldName("day"), 1));
+    EXPECT_EQ(cells.at({9, 0}), "s:region : 上海 ");
+
+    // Every data row is there: 5 of them, plus 2 + 4 group rows and 4 + 2 footer rows.
+    int dataRows = 0;
+    for (int r = 1; r < f.rows(); ++r)
+        if (cells.count({r, 2}) && cells.at({r, 2}).rfind("n:", 0) == 0 && f.cell(r, 2)->id == 0x027E) ++dataRows;
+    EXPECT_EQ(dataRows, 5);
+    const int summaryRow = 1 + 5 + 6 + 6;
+    EXPECT_EQ(f.rows(), summaryRow + 1);
+
+    // Summary row: COUNTA would count the footer texts, so the count is the grid's value; a
+    // sum over a numeric column stays a live formula; a minimum over dates (texts in the
+    // sheet) is the footer text.
+    const BiffRecord* count = f.cell(summaryRow, 2);
+    ASSERT_EQ(count->id, 0x0203);
+    EXPECT_EQ(numberOf(*count), 5.0);
+    const BiffRecord* sum = f.cell(summaryRow, 3);
+    ASSERT_EQ(sum->id, 0x0406);
+    EXPECT_EQ(hex(sum->data.substr(18)), "25 01 C0 11 C0 03 03 19 10 00 00");
+    EXPECT_EQ(f.cell(summaryRow, 4)->id, 0x0201);  // price has no footer
+    EXPECT_EQ(cells.at({summaryRow, 5}), "s:" + g.SummaryFooterText(*g.ColumnByFieldName("day")));
+    EXPECT_EQ(f.cell(summaryRow, 0)->u16(4), 25);
+}
+
+TEST(SpreadsheetExport, EmptyGridsAndGridsWithoutKeyField) {
+    ExportDb db(kSales);
+    db.open("select id, qty from sales");
+    db.grid.ColumnByFieldName("qty")->SetSummaryFooterField("qty");
+    db.grid.ColumnByFieldName("qty")->SetSummaryFooterType(TdxSummaryType::cstMax);
+    db.grid.ColumnByFieldName("id")->SetSummaryFooterType(TdxSummaryType::cstCount);
+    const std::string path = db.file("e.xls");
+    // No key field: header row and summary row only.
+    ExportToSpreadsheet(db.grid, path, true, GridAppearance());
+    BiffFile f(readFile(path));
+    EXPECT_EQ(f.rows(), 2);
+    ASSERT_EQ(f.cell(1, 1)->id, 0x0406);
+    EXPECT_EQ(hex(f.cell(1, 1)->data.substr(18)), "25 01 C0 00 C0 01 01 42 01 07 00");  // rows 1 to 0
+    EXPECT_EQ(hex(f.cell(1, 0)->data.substr(18)), "25 01 C0 00 C0 00 00 42 01 A9 00");
+    std::string err;
+    readWithXlrd(path, &err);
+    EXPECT_TRUE(err.empty()) << err;
+
+    // A query without rows behaves the same.
+    db.open("select id, qty from sales where id < 0");
+    db.grid.SetKeyField("id");
+    ExportToSpreadsheet(db.grid, path, true, GridAppearance());
+    f = BiffFile(readFile(path));
+    EXPECT_EQ(f.rows(), 2);
+    EXPECT_EQ(f.records.back().id, 0x000A);
+
+    // A grid without a data set leaves an empty file.
+    TdxDBGrid detached;
+    ExportToSpreadsheet(detached, path, true, GridAppearance());
+    EXPECT_EQ(readFile(path), "");
+}
+
+TEST(SpreadsheetExport, LimitsAreReportedAndThePreviousFileStays) {
+    std::string wide = "create table wide(";
+    for (int i = 0; i < 257; ++i) wide += (i ? ", c" : "c") + std::to_string(i) + " integer";
+    wide += "); insert into wide(c0) values (1);";
+    ExportDb db(wide + R"(
+        create table many(n integer);
+        with recursive s(n) as (select 1 union all select n + 1 from s where n < 65536)
+        insert into many select n from s;)");
+    const std::string path = db.file("old.xls");
+    writeFile(path, "previous");
+
+    db.open("select * from wide");
+    db.grid.SetKeyField("c0");
+    try {
+        ExportToSpreadsheet(db.grid, path, true, GridAppearance());
+        FAIL() << "257 columns written";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("256"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("257"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(readFile(path), "previous");
+
+    db.open("select n from many");
+    db.grid.SetKeyField("n");
+    try {
+        ExportToSpreadsheet(db.grid, path, true, GridAppearance());  // header + 65,536 + summary
+        FAIL() << "65,538 rows written";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("65538"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(readFile(path), "previous");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(db.folder), std::filesystem::directory_iterator()), 2);
+
+    // A file that cannot be created: the specified message, nothing left behind.
+    const std::string bad = db.file("missing/x.xls");
+    try {
+        ExportToSpreadsheet(db.grid, bad, true, GridAppearance());
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + bad + "\". No such file or directory");
+    }
+}
+
+TEST(SpreadsheetExport, LongSheetsLargeIntegersAndCaptions) {
+    ExportDb db(R"(
+        create table big(n integer, v integer);
+        with recursive s(n) as (select 1 union all select n + 1 from s where n < 20000)
+        insert into big select n, n from s;
+        update big set v = 1000000000 where n = 1;
+        update big set v = -536870913 where n = 2;
+        update big set v = 536870911 where n = 3;)");
+    db.open("select n, v from big");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("n");
+    g.ColumnByFieldName("n")->SetSummaryFooterField("n");
+    g.ColumnByFieldName("n")->SetSummaryFooterType(TdxSummaryType::cstSum);
+    g.ColumnByFieldName("v")->SetSummaryFooterType(TdxSummaryType::cstCount);
+    g.ReloadRows();
+    GridAppearance look;
+    look.disabledCaptions.insert(g.ColumnByFieldName("v")->Name());
+    look.showGrid = false;
+    const std::string path = db.file("big.xls");
+    ExportToSpreadsheet(g, path, true, look);
+
+    const BiffFile f(readFile(path));
+    // Past row 16,383 a formula would point at the wrong rows: the computed values instead.
+    const BiffRecord* sum = f.cell(20001, 0);
+    ASSERT_EQ(sum->id, 0x0203);
+    EXPECT_EQ(numberOf(*sum), 20000.0 * 20001 / 2);
+    ASSERT_EQ(f.cell(20001, 1)->id, 0x0203);
+    EXPECT_EQ(numberOf(*f.cell(20001, 1)), 20000.0);
+    // Integers outside the RK range as NUMBER records, the edge of the range as RK.
+    EXPECT_EQ(f.cell(1, 1)->id, 0x0203);
+    EXPECT_EQ(numberOf(*f.cell(1, 1)), 1e9);
+    EXPECT_EQ(f.cell(2, 1)->id, 0x0203);
+    EXPECT_EQ(f.cell(3, 1)->id, 0x027E);
+    // A disabled caption is an empty LABEL, not a BLANK.
+    EXPECT_EQ(f.cell(0, 1)->id, 0x0204);
+    EXPECT_EQ(f.cell(0, 1)->u16(6), 0);
+
+    std::string err;
+    const auto cells = readWithXlrd(path, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    EXPECT_EQ(cells.at({3, 1}), "n:536870911.0");
+    EXPECT_EQ(cells.at({2, 1}), "n:-536870913.0");
+    EXPECT_EQ(cells.at({20000, 0}), "n:20000.0");
+}
+
+TEST(SpreadsheetExport, CommandFlowNamesTheFile) {
+    ExportDb db("create table w(a integer); insert into w values (1);");
+    db.open("select a from w");
+    db.grid.SetKeyField("a");
+    std::filesystem::create_directories(db.file("my.reports"));
+    EXPECT_EQ(ExportSpreadsheetCommand(db.grid, db.file("my.reports/sales  "), GridAppearance()),
+              db.file("my.reports/sales.xls"));
+    EXPECT_TRUE(std::filesystem::exists(db.file("my.reports/sales.xls")));
+    EXPECT_EQ(ExportSpreadsheetCommand(db.grid, db.file("sales.dat"), GridAppearance()), db.file("sales.dat"));
+    std::string err;
+    readWithXlrd(db.file("sales.dat"), &err);
+    EXPECT_TRUE(err.empty()) << err;
+}

@@ -1,0 +1,127 @@
+#include "exporttest.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+ExportDb::ExportDb(const std::string& sql) {
+    char pattern[] = "/tmp/rg-export-XXXXXX";
+    folder = mkdtemp(pattern);
+    const std::string path = folder + "/t.db";
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    char* err = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        const std::string msg = err ? err : "sqlite error";
+        sqlite3_free(err);
+        sqlite3_close(db);
+        throw std::runtime_error(msg);
+    }
+    sqlite3_close(db);
+    conn.SetConnectionString("Provider=SQLite;Data Source=" + path);
+    grid.SetDataSet(&ds);
+}
+
+ExportDb::~ExportDb() {
+    grid.SetDataSet(nullptr);
+    ds.Close();
+    conn.Close();
+    std::filesystem::remove_all(folder);
+}
+
+void ExportDb::open(const std::string& select) {
+    ds.Close();
+    ds.SetCommandType(rg::CommandType::cmdText);
+    ds.SetCommandText(select);
+    ds.Open();
+    grid.ClearGrouping();
+    grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
+    if (grid.ColumnCount() > 0) {
+        grid.BeginUpdate();
+        grid.BeginGroupingUpdate();
+        for (int i = grid.ColumnCount() - 1; i >= 0; --i) grid.DestroyColumn(i);
+        grid.EndGroupingUpdate();
+        grid.EndUpdate();
+    }
+    grid.CreateColumnsForFields(ds);
+    for (int i = 0; i < grid.ColumnCount(); ++i) grid.Columns(i).SetReadOnly(true);
+}
+
+void addSummary(rg::TdxDBGrid& g, rg::TdxDBGridColumn& c, rg::TdxSummaryType k) {
+    rg::TdxDBGridSummaryItem& item = g.DefaultGroup().SummaryItems.Add();
+    item.SetColumnName(c.Name());
+    item.SetSummaryField(c.FieldName());
+    item.SetSummaryType(k);
+    c.SetSummaryFooterField(c.FieldName());
+    c.SetSummaryFooterType(k);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+int run(const std::string& command, std::string* output) {
+    FILE* p = popen(command.c_str(), "r");
+    if (p == nullptr) return -1;
+    char buf[4096];
+    size_t n;
+    std::string out;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    const int status = pclose(p);
+    if (output != nullptr) *output = out;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+BiffFile::BiffFile(const std::string& bytes) {
+    size_t at = 0;
+    while (at + 4 <= bytes.size()) {
+        BiffRecord r;
+        r.id = static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8));
+        const size_t len = static_cast<unsigned char>(bytes[at + 2]) | (static_cast<unsigned char>(bytes[at + 3]) << 8);
+        r.data = bytes.substr(at + 4, len);
+        at += 4 + len;
+        records.push_back(r);
+        if (r.id == 0x0201 || r.id == 0x0203 || r.id == 0x0204 || r.id == 0x027E || r.id == 0x0406)
+            cells[{r.u16(0), r.u16(2)}] = r;
+    }
+}
+
+const BiffRecord* BiffFile::cell(int row, int col) const {
+    auto it = cells.find({row, col});
+    return it == cells.end() ? nullptr : &it->second;
+}
+
+int BiffFile::rows() const {
+    int n = 0;
+    for (const auto& [rc, r] : cells) n = std::max(n, rc.first + 1);
+    return n;
+}
+
+std::map<std::pair<int, int>, std::string> readWithXlrd(const std::string& path, std::string* error) {
+    const std::string script = std::string(RG_SOURCE_DIR) + "/tests/export/xlrd_dump.py";
+    std::string out;
+    const int rc = run("PYTHONIOENCODING=utf-8 /usr/bin/python3 " + script + " '" + path + "' 2>&1", &out);
+    std::map<std::pair<int, int>, std::string> cells;
+    if (rc != 0) {
+        if (error != nullptr) *error = out;
+        return cells;
+    }
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
+        cells[{std::stoi(line.substr(0, t1)), std::stoi(line.substr(t1 + 1, t2 - t1 - 1))}] = line.substr(t2 + 1);
+    }
+    return cells;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "datasource/dataset.h"
+#include "grid/grid.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A real SQLite file in a fresh temporary folder, opened through the built-in provider and
+// shown by a real grid built as the main window builds it.
+struct ExportDb {
+    explicit ExportDb(const std::string& sql);
+    ~ExportDb();
+    void open(const std::string& select);  // rebuilds the grid's columns
+    std::string file(const std::string& name) const { return folder + "/" + name; }
+
+    std::string folder;
+    rg::Connection conn;
+    rg::DataSet ds{&conn};
+    rg::TdxDBGrid grid;
+};
+
+void addSummary(rg::TdxDBGrid& g, rg::TdxDBGridColumn& c, rg::TdxSummaryType k);
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+// Runs a shell command; returns its exit status and fills its standard output.
+int run(const std::string& command, std::string* output = nullptr);
+
+// The records of a BIFF file, and its cells by (row, column).
+struct BiffRecord {
+    uint16_t id = 0;
+    std::string data;
+    uint16_t u16(size_t at) const {
+        return static_cast<uint16_t>(static_cast<unsigned char>(data[at]) | (static_cast<unsigned char>(data[at + 1]) << 8));
+    }
+};
+struct BiffFile {
+    explicit BiffFile(const std::string& bytes);
+    std::vector<BiffRecord> records;
+    std::map<std::pair<int, int>, BiffRecord> cells;  // cell records by row and column
+    const BiffRecord* cell(int row, int col) const;
+    int rows() const;  // 1 + the highest row of a cell record
+};
+
+// The cells as python3-xlrd reads them: (row, column) -> "n:<number>" or "s:<text>".
+std::map<std::pair<int, int>, std::string> readWithXlrd(const std::string& path, std::string* error = nullptr);
