@@ -556,7 +556,7 @@ void TdxDBGrid::load(LoadReason reason) {
                     row.text = dataSet_->displayText(rec, fieldOf[static_cast<size_t>(l)]);
                     row.value = std::move(v);
                     row.firstRecord = rec;
-                    row.slots.assign(static_cast<size_t>(itemCount), 0.0);
+                    row.values.assign(static_cast<size_t>(itemCount), 0.0);
                     row.slotSet.assign(static_cast<size_t>(itemCount), 0);
                     siblings.insert(pos, RowHandle::group(g));
                     groups_.push_back(std::move(row));
@@ -671,11 +671,11 @@ void TdxDBGrid::addRecordToSummaries(int record, int innermost) {
         ++row.dataRows;
         const TdxDBGridSummaryGroup* group = groupForLevel(row.level);
         if (!group) continue;
-        const int n = std::min(group->SummaryItems.Count(), static_cast<int>(row.slots.size()));
+        const int n = std::min(group->SummaryItems.Count(), static_cast<int>(row.values.size()));
         for (int i = 0; i < n; ++i) {
             const TdxDBGridSummaryItem& item = group->SummaryItems.Items(i);
             const double v = readsValue(item.SummaryType()) ? recordValue(record, item.boundField) : 0;
-            combine(row.slots[static_cast<size_t>(i)], row.slotSet[static_cast<size_t>(i)], item.SummaryType(), v);
+            combine(row.values[static_cast<size_t>(i)], row.slotSet[static_cast<size_t>(i)], item.SummaryType(), v);
         }
     }
     for (auto& c : columns_) {
@@ -691,14 +691,14 @@ void TdxDBGrid::finishSummaries() {
     for (GroupRow& row : groups_) {
         const TdxDBGridSummaryGroup* group = groupForLevel(row.level);
         if (!group) continue;
-        const int n = std::min(group->SummaryItems.Count(), static_cast<int>(row.slots.size()));
+        const int n = std::min(group->SummaryItems.Count(), static_cast<int>(row.values.size()));
         for (int i = 0; i < n; ++i) {
             const TdxSummaryType k = group->SummaryItems.Items(i).SummaryType();
             if (k == TdxSummaryType::cstCount) {
-                row.slots[static_cast<size_t>(i)] = row.dataRows;
+                row.values[static_cast<size_t>(i)] = row.dataRows;
                 row.slotSet[static_cast<size_t>(i)] = 1;
             } else if (k == TdxSummaryType::cstAvg && row.dataRows > 0) {
-                row.slots[static_cast<size_t>(i)] /= row.dataRows;
+                row.values[static_cast<size_t>(i)] /= row.dataRows;
             }
         }
     }
@@ -715,7 +715,7 @@ void TdxDBGrid::recomputeSummaries() {
     prepareSummaries();
     const int itemCount = DefaultGroup().SummaryItems.Count();
     for (GroupRow& row : groups_) {
-        row.slots.assign(static_cast<size_t>(itemCount), 0.0);
+        row.values.assign(static_cast<size_t>(itemCount), 0.0);
         row.slotSet.assign(static_cast<size_t>(itemCount), 0);
         row.dataRows = 0;
     }
@@ -869,7 +869,7 @@ std::string TdxDBGrid::GroupRowText(RowHandle group) const {
     if (const TdxDBGridSummaryGroup* sg = groupForLevel(g.level); sg && sg->SummaryItems.Count() > 0) {
         summary += sg->BeginSummaryText;
         bool written = false;
-        const int n = std::min(sg->SummaryItems.Count(), static_cast<int>(g.slots.size()));
+        const int n = std::min(sg->SummaryItems.Count(), static_cast<int>(g.values.size()));
         for (int i = 0; i < n; ++i) {
             const TdxDBGridSummaryItem& item = sg->SummaryItems.Items(i);
             if (!item.ColumnName().empty() || item.SummaryType() == TdxSummaryType::cstNone) continue;
@@ -878,7 +878,7 @@ std::string TdxDBGrid::GroupRowText(RowHandle group) const {
             const SummaryValueKind vk =
                 item.SummaryType() == TdxSummaryType::cstCount ? SummaryValueKind::Number : valueKindOf(k);
             summary += FormatSummaryValue(item.SummaryType(), item.SummaryFormat(), vk, SummaryPlace::GroupRow,
-                                          g.slots[static_cast<size_t>(i)]);
+                                          g.values[static_cast<size_t>(i)]);
             written = true;
         }
         summary += sg->EndSummaryText;
@@ -957,7 +957,7 @@ double TdxDBGrid::FooterCellValue(RowHandle dataRow, const TdxDBGridColumn& c, i
     const int g = groupAtLevel(dataRow, level);
     if (g < 0) return 0;
     const GroupRow& row = groups_[static_cast<size_t>(g)];
-    return slot < static_cast<int>(row.slots.size()) ? row.slots[static_cast<size_t>(slot)] : 0;
+    return slot < static_cast<int>(row.values.size()) ? row.values[static_cast<size_t>(slot)] : 0;
 }
 
 TdxSummaryType TdxDBGrid::FooterCellKind(RowHandle dataRow, const TdxDBGridColumn& c, int j) const {

@@ -226,7 +226,7 @@ private:
         int firstRecord = 0;
         bool expanded = false;
         std::vector<RowHandle> children;
-        std::vector<double> slots;
+        std::vector<double> values;
         std::vector<char> slotSet;
         int dataRows = 0;          // below it, at all depths
     };
