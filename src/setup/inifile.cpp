@@ -1,0 +1,230 @@
+#include "setup/inifile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace rg {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+unsigned char lowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+
+// Length of the code page 936 character starting at i: one byte below 0x80, four for a
+// GB18030 sequence (digit as second byte), else two.
+size_t charLength(std::string_view s, size_t i) {
+    const unsigned char lead = static_cast<unsigned char>(s[i]);
+    if (lead < 0x81 || lead == 0xFF || i + 1 >= s.size()) return 1;
+    const unsigned char second = static_cast<unsigned char>(s[i + 1]);
+    if (second >= 0x30 && second <= 0x39 && i + 3 < s.size()) return 4;
+    return 2;
+}
+
+struct Line {
+    std::string_view text;  // without its line end
+    std::string_view eol;   // "\r\n", "\n" or empty for a last line without one
+};
+
+std::vector<Line> splitLines(std::string_view content) {
+    std::vector<Line> lines;
+    size_t pos = 0;
+    while (pos < content.size()) {
+        const size_t lf = content.find('\n', pos);
+        if (lf == std::string_view::npos) {
+            lines.push_back({content.substr(pos), {}});
+            break;
+        }
+        size_t end = lf;
+        if (end > pos && content[end - 1] == '\r') --end;
+        lines.push_back({content.substr(pos, end - pos), content.substr(end, lf + 1 - end)});
+        pos = lf + 1;
+    }
+    return lines;
+}
+
+// A section header is a line whose first non-blank byte is "["; its name runs to the
+// first "]".
+std::optional<std::string_view> sectionName(std::string_view text) {
+    const std::string_view t = trimBlanks(text);
+    if (t.empty() || t.front() != '[') return std::nullopt;
+    const std::string_view inner = t.substr(1);
+    return inner.substr(0, inner.find(']'));
+}
+
+struct Hit {
+    int section = -1;      // header of the first matching section
+    int lastOfSection = -1; // its last non-blank line, where a new key goes
+    int entry = -1;        // the first matching key line of a matching section
+    size_t equals = 0;     // position of the "=" in that line
+};
+
+Hit find(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
+    Hit hit;
+    bool inMatching = false, inFirst = false;
+    for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
+        const std::string_view text = lines[i].text;
+        if (const auto name = sectionName(text)) {
+            inMatching = IniFile::SameName(*name, section);
+            inFirst = inMatching && hit.section < 0;
+            if (inFirst) hit.section = hit.lastOfSection = i;
+            continue;
+        }
+        if (!inMatching) continue;
+        if (inFirst && !trimBlanks(text).empty()) hit.lastOfSection = i;
+        const size_t eq = text.find('=');
+        if (eq != std::string_view::npos && IniFile::SameName(text.substr(0, eq), key)) {
+            hit.entry = i;
+            hit.equals = eq;
+            return hit;
+        }
+    }
+    return hit;
+}
+
+// nullopt when the file exists but cannot be read; empty text for a missing file.
+std::optional<std::string> readFile(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (st.type() == fs::file_type::not_found) return std::string();
+    if (ec || st.type() != fs::file_type::regular) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Writes the whole new content to a temporary file in the target's folder and renames it
+// over the target: the settings file is either the old one or the new one, never half.
+bool replaceFile(const fs::path& target, std::string_view bytes) {
+    fs::path real = target;
+    std::error_code ec;
+    if (fs::is_symlink(target, ec)) {
+        const fs::path resolved = fs::weakly_canonical(target, ec);
+        if (!ec) real = resolved;
+    }
+    struct stat old {};
+    const bool existed = ::stat(real.c_str(), &old) == 0;
+    if (existed) {
+        if (!S_ISREG(old.st_mode)) return false;
+        // A file without write permission is read-only even for root, as on Windows.
+        if (::access(real.c_str(), W_OK) != 0 || (old.st_mode & 0222) == 0) return false;
+    }
+    fs::path folder = real.parent_path();
+    if (folder.empty()) folder = ".";
+    std::string temp = (folder / ("." + real.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes);
+    if (existed) {
+        ok = ok && ::fchmod(fd, old.st_mode & 07777) == 0;
+        // Keep the owner when root rewrites someone else's file; best effort only.
+        [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ok = ok && ::fchmod(fd, 0666 & ~mask) == 0;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.c_str(), real.c_str()) == 0;
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+}
+
+} // namespace
+
+IniFile::IniFile(fs::path fileName) : fileName_(std::move(fileName)) {}
+
+bool IniFile::SameName(std::string_view a, std::string_view b) {
+    a = trimBlanks(a);
+    b = trimBlanks(b);
+    if (a.size() != b.size()) return false;
+    size_t i = 0;
+    while (i < a.size()) {
+        const size_t len = charLength(a, i);
+        if (len == 1) {
+            if (lowerAscii(static_cast<unsigned char>(a[i])) != lowerAscii(static_cast<unsigned char>(b[i])))
+                return false;
+        } else if (a.substr(i, len) != b.substr(i, len)) {
+            return false;
+        }
+        i += len;
+    }
+    return true;
+}
+
+std::optional<std::string> IniFile::ReadString(std::string_view section, std::string_view key) const {
+    const std::optional<std::string> content = readFile(fileName_);
+    if (!content || content->empty()) return std::nullopt;
+    const std::vector<Line> lines = splitLines(*content);
+    const Hit hit = find(lines, section, key);
+    if (hit.entry < 0) return std::nullopt;
+    return std::string(lines[hit.entry].text.substr(hit.equals + 1));
+}
+
+bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    // A line break in a name or value would split the entry and corrupt the file.
+    const auto hasBreak = [](std::string_view s) { return s.find_first_of("\r\n") != s.npos; };
+    if (hasBreak(section) || hasBreak(key) || hasBreak(value) || section.find(']') != section.npos)
+        return false;
+    const std::optional<std::string> content = readFile(fileName_);
+    if (!content) return false;
+    const std::vector<Line> lines = splitLines(*content);
+    const Hit hit = find(lines, section, key);
+
+    std::string entry;
+    entry.reserve(key.size() + value.size() + 3);
+    entry.append(key).append("=").append(value).append("\r\n");
+
+    std::string out;
+    out.reserve(content->size() + entry.size() + section.size() + 4);
+    for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
+        const Line& line = lines[i];
+        if (i == hit.entry) {
+            // Keep the key as the file spells it; only the value changes.
+            out.append(line.text.substr(0, hit.equals + 1)).append(value).append("\r\n");
+            continue;
+        }
+        out.append(line.text);
+        if (hit.entry < 0 && i == hit.lastOfSection) {
+            out.append(line.eol.empty() ? std::string_view("\r\n") : line.eol);
+            out.append(entry);
+            continue;
+        }
+        if (line.eol.empty() && hit.section < 0 && i + 1 == static_cast<int>(lines.size()))
+            out.append("\r\n");
+        else
+            out.append(line.eol);
+    }
+    if (hit.section < 0) out.append("[").append(section).append("]\r\n").append(entry);
+    return replaceFile(fileName_, out);
+}
+
+} // namespace rg

@@ -1,0 +1,42 @@
+#pragma once
+
+// A reader and writer of INI text in the layout of the Windows profile functions, working
+// on raw bytes (section names, keys and values in code page 936; it interprets nothing
+// but ASCII). Sections and keys match without regard to ASCII letter case and with the
+// blanks around them ignored; values are taken exactly as they stand between the first
+// "=" and the line end. A write replaces the one line it concerns and keeps every other
+// byte of the file.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rg {
+
+class IniFile {
+public:
+    explicit IniFile(std::filesystem::path fileName);
+
+    const std::filesystem::path& FileName() const { return fileName_; }
+
+    // The value bytes of the entry; nullopt when the file, the section or the key is
+    // missing or the file cannot be read.
+    std::optional<std::string> ReadString(std::string_view section, std::string_view key) const;
+
+    // Replaces the value of an existing key in place, or adds the key (and the section)
+    // with the letter case given here. The new file is written beside the old one and
+    // renamed over it, so a failed write leaves the file as it was. Returns false when
+    // nothing was stored. The value must hold neither CR nor LF.
+    bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+    // Equality of names the way the profile functions compare them: ASCII letters without
+    // regard to case, blanks around the name ignored. Bytes of double-byte characters are
+    // compared exactly, so a trail byte that happens to be a letter is not folded.
+    static bool SameName(std::string_view a, std::string_view b);
+
+private:
+    std::filesystem::path fileName_;
+};
+
+} // namespace rg

@@ -1,0 +1,166 @@
+#include "setup/setup.h"
+
+#include "common/codepage.h"
+
+
+namespace rg {
+namespace {
+
+constexpr std::string_view kConnSectionRead = "ConnString";
+constexpr std::string_view kConnSectionWritten = "Connstring";
+constexpr std::string_view kConnKey = "connstring";
+constexpr std::string_view kTypeSection = "CommandType";
+constexpr std::string_view kTypeKeyRead = "cmdType";
+constexpr std::string_view kTypeKeyWritten = "cmdtype";
+constexpr std::string_view kTextSection = "commandtext";
+constexpr std::string_view kTextKey = "commandtext";
+constexpr std::string_view kKeyFieldSection = "KeyField";
+constexpr std::string_view kKeyFieldKey = "KeyField";
+constexpr std::string_view kFieldSection = "Field";
+constexpr std::string_view kParameterSection = "ParameterValue";
+constexpr std::string_view kSummarySection = "SummaryField";
+
+// 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
+// with it, and its complement 7E DE ends no line.
+constexpr std::string_view kMarker = "\x81\x21";
+
+constexpr std::string_view kBase64 =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string base64Encode(std::string_view bytes) {
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        const unsigned v = static_cast<unsigned char>(bytes[i]) << 16 |
+                           static_cast<unsigned char>(bytes[i + 1]) << 8 |
+                           static_cast<unsigned char>(bytes[i + 2]);
+        for (int shift : {18, 12, 6, 0}) out += kBase64[(v >> shift) & 63];
+    }
+    if (i < bytes.size()) {
+        unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        out += kBase64[(v >> 18) & 63];
+        out += kBase64[(v >> 12) & 63];
+        out += i + 1 < bytes.size() ? kBase64[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+std::optional<std::string> base64Decode(std::string_view text) {
+    if (text.size() % 4 != 0) return std::nullopt;
+    size_t pad = 0;
+    while (pad < 2 && pad < text.size() && text[text.size() - 1 - pad] == '=') ++pad;
+    std::string out;
+    out.reserve(text.size() / 4 * 3);
+    unsigned v = 0;
+    for (size_t i = 0; i < text.size() - pad; ++i) {
+        const size_t d = kBase64.find(text[i]);
+        if (d == std::string_view::npos) return std::nullopt;
+        v = v << 6 | unsigned(d);
+        if (i % 4 == 3) {
+            out += char(v >> 16 & 0xFF);
+            out += char(v >> 8 & 0xFF);
+            out += char(v & 0xFF);
+            v = 0;
+        }
+    }
+    if (pad == 2) out += char(v >> 4 & 0xFF);
+    if (pad == 1) {
+        out += char(v >> 10 & 0xFF);
+        out += char(v >> 2 & 0xFF);
+    }
+    return out;
+}
+
+} // namespace
+
+TSetup::TSetup(std::string fileName) : fileName_(std::move(fileName)), ini_(fileName_) {}
+
+std::string TSetup::Scramble(std::string_view Value) {
+    std::string out(Value);
+    for (char& c : out) c = static_cast<char>(255 - static_cast<unsigned char>(c));
+    return out;
+}
+
+std::string TSetup::RemoveAll(std::string_view Value, std::string_view Separator) {
+    if (Separator.empty()) return std::string(Value);
+    std::string out;
+    out.reserve(Value.size());
+    size_t pos = 0;
+    for (size_t hit; (hit = Value.find(Separator, pos)) != std::string_view::npos; pos = hit + Separator.size())
+        out.append(Value.substr(pos, hit - pos));
+    out.append(Value.substr(pos));
+    return out;
+}
+
+// F2 and F5 complement to CR and LF, FF to NUL: such bytes go base64 behind the marker.
+// Every other value is stored as its plain bytes.
+std::string TSetup::Encode(std::string_view ansi) {
+    if (ansi.find_first_of("\xF2\xF5\xFF") == std::string_view::npos) return std::string(ansi);
+    return std::string(kMarker) + base64Encode(ansi);
+}
+
+std::string TSetup::Decode(std::string_view stored) {
+    if (stored.substr(0, kMarker.size()) == kMarker)
+        if (auto bytes = base64Decode(stored.substr(kMarker.size()))) return *bytes;
+    return std::string(stored);
+}
+
+std::string TSetup::ReadValue(std::string_view Section, std::string_view Key) {
+    const std::optional<std::string> stored = ini_.ReadString(toAnsi(Section), toAnsi(Key));
+    if (!stored) return {};
+    return fromAnsi(Decode(Scramble(*stored)));
+}
+
+bool TSetup::WriteValue(std::string_view Section, std::string_view Key, std::string_view Value) {
+    // Line breaks stay in the value: their complements F2 F5 are ordinary bytes in the file.
+    return ini_.WriteString(toAnsi(Section), toAnsi(Key), Scramble(Encode(toAnsi(Value))));
+}
+
+void TSetup::writeCached(std::string& cache, std::string_view section, std::string_view key,
+                         const std::string& value) {
+    if (value == cache) return;
+    // A write that failed is not remembered, so writing the same value again retries it.
+    if (WriteValue(section, key, value)) cache = value;
+}
+
+std::string TSetup::ReadConnString() { return connString_ = ReadValue(kConnSectionRead, kConnKey); }
+std::string TSetup::ReadCommandType() { return commandType_ = ReadValue(kTypeSection, kTypeKeyRead); }
+std::string TSetup::ReadCommandText() { return commandText_ = ReadValue(kTextSection, kTextKey); }
+std::string TSetup::ReadKeyField() { return keyField_ = ReadValue(kKeyFieldSection, kKeyFieldKey); }
+
+std::string TSetup::ReadField(const std::string& fieldName) { return ReadValue(kFieldSection, fieldName); }
+std::string TSetup::ReadParameterValue(const std::string& parameterName) {
+    return ReadValue(kParameterSection, parameterName);
+}
+std::string TSetup::ReadSummaryField(const std::string& fieldName) {
+    return ReadValue(kSummarySection, fieldName);
+}
+
+void TSetup::WriteConnString(const std::string& Value) {
+    writeCached(connString_, kConnSectionWritten, kConnKey, Value);
+}
+void TSetup::WriteCommandType(const std::string& Value) {
+    writeCached(commandType_, kTypeSection, kTypeKeyWritten, Value);
+}
+void TSetup::WriteCommandText(const std::string& Value) {
+    writeCached(commandText_, kTextSection, kTextKey, Value);
+}
+void TSetup::WriteKeyField(const std::string& Value) {
+    writeCached(keyField_, kKeyFieldSection, kKeyFieldKey, Value);
+}
+
+// A failed write is lost silently, as everywhere in this accessor.
+void TSetup::WriteField(const std::string& fieldName, const std::string& caption) {
+    WriteValue(kFieldSection, fieldName, caption);
+}
+void TSetup::WriteParameterValue(const std::string& parameterName, const std::string& value) {
+    WriteValue(kParameterSection, parameterName, value);
+}
+void TSetup::WriteSummaryField(const std::string& fieldName, const std::string& summaryKind) {
+    WriteValue(kSummarySection, fieldName, summaryKind);
+}
+
+} // namespace rg
