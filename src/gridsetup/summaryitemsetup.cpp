@@ -1,0 +1,182 @@
+#include "gridsetup/summaryitemsetup.h"
+
+#include "grid/grid.h"
+#include "gridsetup/dialogutil.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace rg {
+
+namespace {
+
+constexpr TdxSummaryType kKindOfPosition[] = {
+    TdxSummaryType::cstNone,  TdxSummaryType::cstSum, TdxSummaryType::cstAvg,
+    TdxSummaryType::cstCount, TdxSummaryType::cstMax, TdxSummaryType::cstMin,
+};
+constexpr int kPositions = sizeof(kKindOfPosition) / sizeof(kKindOfPosition[0]);
+
+QPushButton* makeButton(QWidget* parent, const char* name, const char* text, int l, int t, int w, int h) {
+    auto* b = new QPushButton(QString::fromUtf8(text), parent);
+    b->setObjectName(name);
+    b->setGeometry(l, t, w, h);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QComboBox* makeCombo(QWidget* parent, const char* name, int l, int t, int w, int h) {
+    auto* c = new QComboBox(parent);
+    c->setObjectName(name);
+    c->setEditable(true);  // typing is allowed, but only the selected position is read
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setGeometry(l, t, w, h);
+    return c;
+}
+
+// The dialog works on the grid's first summary group, its default and only one.
+TdxDBGridSummaryItems& firstGroupItems(TdxDBGrid& grid) { return grid.SummaryGroups().at(0)->SummaryItems; }
+
+struct ListUpdate {
+    explicit ListUpdate(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
+    ~ListUpdate() { flag_ = old_; }
+    bool& flag_;
+    bool old_;
+};
+
+} // namespace
+
+TdxSummaryType summaryKindOfPosition(int position) {
+    return position >= 0 && position < kPositions ? kKindOfPosition[position] : TdxSummaryType::cstNone;
+}
+
+int positionOfSummaryKind(TdxSummaryType kind) {
+    for (int i = 0; i < kPositions; ++i)
+        if (kKindOfPosition[i] == kind)
+            return i;
+    return -1;
+}
+
+Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
+    setupDialogFrame(this, "frusummarysetup", "汇总方式设置", 431, 332);
+
+    GroupBox1 = new QGroupBox(QString::fromUtf8("会总条目列表"), this);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setGeometry(8, 8, 249, 289);
+    lstSummaryItem = new QListWidget(GroupBox1);
+    lstSummaryItem->setObjectName("lstSummaryItem");
+    lstSummaryItem->setGeometry(8, 24, 233, 217);
+    btnDelete = makeButton(GroupBox1, "btnDelete", "删除", 88, 256, 57, 25);
+
+    GroupBox2 = new QGroupBox(QString::fromUtf8("会总条目信息"), this);
+    GroupBox2->setObjectName("GroupBox2");
+    GroupBox2->setGeometry(264, 8, 161, 289);
+    Label1 = placeLabel(GroupBox2, "Label1", "会总字段名称", 8, 32);
+    fieldlist = makeCombo(GroupBox2, "fieldlist", 8, 56, 145, 21);
+    lbl = placeLabel(GroupBox2, "lbl", "会总方式", 8, 88);
+    summarytype = makeCombo(GroupBox2, "summarytype", 8, 112, 145, 21);
+    for (const char* text : {"无", "求和", "求平均", "总数", "最大值", "最小值"})
+        summarytype->addItem(QString::fromUtf8(text));
+    summarytype->setCurrentIndex(-1);
+    btnadd = makeButton(GroupBox2, "btnadd", "添加", 48, 256, 65, 25);
+
+    Button2 = makeButton(this, "Button2", "关闭", 200, 304, 67, 25);
+
+    setTabOrder(lstSummaryItem, btnDelete);
+    setTabOrder(btnDelete, btnadd);
+    setTabOrder(btnadd, summarytype);
+    setTabOrder(summarytype, fieldlist);
+    setTabOrder(fieldlist, Button2);
+
+    // A click on the current line re-shows it; a change of line by mouse or keys shows the new
+    // one. Changes made by the dialog itself (refilling, deleting) show nothing.
+    auto select = [this] {
+        if (!updatingList_ && lstSummaryItem->currentRow() >= 0)
+            runGuarded(this, [this] { summarytypeSelect(); });
+    };
+    connect(lstSummaryItem, &QListWidget::itemClicked, this, select);
+    connect(lstSummaryItem, &QListWidget::currentRowChanged, this, select);
+    connect(btnadd, &QPushButton::clicked, this, [this] { runGuarded(this, [this] { btnaddClick(); }); });
+    connect(btnDelete, &QPushButton::clicked, this, [this] { runGuarded(this, [this] { btnDeleteClick(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+bool Tfrusummarysetup::FillLists() {
+    ListUpdate guard(updatingList_);
+    lstSummaryItem->clear();
+    if (!Grid) {
+        showMissingReference(this);
+        close();
+        return false;
+    }
+    auto& items = firstGroupItems(*Grid);
+    for (int i = 0; i < items.Count(); ++i)
+        lstSummaryItem->addItem(QString::fromStdString(items.Items(i).DisplayName()));
+    fieldlist->clear();
+    for (int i = 0; i < Grid->ColumnCount(); ++i)
+        fieldlist->addItem(QString::fromStdString(Grid->Columns(i).FieldName()));
+    fieldlist->setCurrentIndex(-1);
+    return true;
+}
+
+void Tfrusummarysetup::AddSummaryItem(int column, int kindPosition) {
+    auto& c = Grid->Columns(column);  // fails before anything changes
+    TdxSummaryType kind = summaryKindOfPosition(kindPosition);
+    auto& item = firstGroupItems(*Grid).Add();
+    item.SetColumnName(c.Name());
+    item.SetSummaryField(c.FieldName());
+    item.SetSummaryType(kind);
+    c.SetSummaryFooterField(c.FieldName());
+    c.SetSummaryFooterType(kind);
+}
+
+void Tfrusummarysetup::DeleteSummaryItem(int line) {
+    auto& items = firstGroupItems(*Grid);
+    ListUpdate guard(updatingList_);
+    items.BeginUpdate();
+    try {
+        delete lstSummaryItem->takeItem(line);
+        items.Delete(line);
+    } catch (...) {
+        items.EndUpdate();
+        throw;
+    }
+    items.EndUpdate();
+}
+
+void Tfrusummarysetup::summarytypeSelect() {
+    int line = lstSummaryItem->currentRow();
+    const auto& item = firstGroupItems(*Grid).Items(line);
+    // Show the field as the selected entry, so that what the box shows is what "添加" reads.
+    QString field = QString::fromStdString(item.SummaryField());
+    int entry = fieldlist->findText(field, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (entry >= 0)
+        fieldlist->setCurrentIndex(entry);
+    else {
+        fieldlist->setCurrentIndex(-1);
+        fieldlist->setEditText(field);
+    }
+    int position = positionOfSummaryKind(item.SummaryType());
+    if (position >= 0)
+        summarytype->setCurrentIndex(position);
+}
+
+void Tfrusummarysetup::btnaddClick() {
+    AddSummaryItem(fieldlist->currentIndex(), summarytype->currentIndex());
+    FillLists();
+}
+
+void Tfrusummarysetup::btnDeleteClick() { DeleteSummaryItem(lstSummaryItem->currentRow()); }
+
+void Tfrusummarysetup::Button2Click() { close(); }
+
+void RunSummaryDialog(QWidget* parent, TdxDBGrid& grid) {
+    Tfrusummarysetup dialog(parent);
+    dialog.Grid = &grid;
+    if (dialog.FillLists())
+        dialog.exec();
+}
+
+} // namespace rg
