@@ -16,6 +16,7 @@ namespace rg {
 
 class Provider;          // a driver behind a connection (built-in SQLite or ODBC)
 struct ResultBuffer;     // the columns of a fetched result
+struct RowChange;        // an UPDATE or DELETE of one row
 
 enum class CommandType { cmdUnknown, cmdText, cmdTable, cmdStoredProc, cmdFile, cmdTableDirect };
 
@@ -201,6 +202,15 @@ private:
     struct Impl;
     void notify(DataEvent e);
     friend class Field;
+    friend class FilterExpr;
+    Value currentValue(int field) const;
+    Value physicalValue(int64_t row, int field) const;
+    void moved(int oldRecord);
+    void checkBrowse();
+    void rebuildView();
+    int recordOfBookmark(Bookmark b) const;
+    std::vector<std::string> keyColumnsOf(const std::string& schema, const std::string& table);
+    RowChange changeFor(int64_t row);
 
     Connection* connection_;
     CommandType commandType_ = CommandType::cmdText;

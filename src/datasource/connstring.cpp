@@ -1,0 +1,144 @@
+#include "datasource/connstring.h"
+
+#include "common/error.h"
+
+#include <climits>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <unistd.h>
+
+namespace rg {
+namespace {
+
+std::string trim(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
+    return s.substr(b, e - b);
+}
+
+bool iequals(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
+
+void appendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) out += static_cast<char>(cp);
+    else if (cp < 0x800) { out += static_cast<char>(0xC0 | (cp >> 6)); out += static_cast<char>(0x80 | (cp & 0x3F)); }
+    else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::string utf16ToUtf8(const std::string& bytes, size_t start, bool bigEndian) {
+    std::string out;
+    for (size_t i = start; i + 1 < bytes.size(); i += 2) {
+        const auto b0 = static_cast<unsigned char>(bytes[i]), b1 = static_cast<unsigned char>(bytes[i + 1]);
+        uint32_t u = bigEndian ? (b0 << 8 | b1) : (b1 << 8 | b0);
+        if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) {
+            const auto c0 = static_cast<unsigned char>(bytes[i + 2]), c1 = static_cast<unsigned char>(bytes[i + 3]);
+            const uint32_t lo = bigEndian ? (c0 << 8 | c1) : (c1 << 8 | c0);
+            if (lo >= 0xDC00 && lo < 0xE000) {
+                u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
+                i += 2;
+            }
+        }
+        appendUtf8(out, u);
+    }
+    return out;
+}
+
+} // namespace
+
+ConnParts parseConnectionString(const std::string& s) {
+    ConnParts parts;
+    size_t i = 0;
+    while (i < s.size()) {
+        const size_t eq = s.find('=', i);
+        if (eq == std::string::npos) {
+            const std::string rest = trim(s.substr(i));
+            if (!rest.empty()) parts.emplace_back(rest, "");
+            break;
+        }
+        std::string key = trim(s.substr(i, eq - i));
+        size_t j = eq + 1;
+        while (j < s.size() && (s[j] == ' ' || s[j] == '\t')) ++j;
+        std::string value;
+        if (j < s.size() && (s[j] == '{' || s[j] == '"' || s[j] == '\'')) {
+            const char close = s[j] == '{' ? '}' : s[j];
+            const bool keepBraces = s[j] == '{';
+            size_t k = j + 1;
+            std::string inner;
+            while (k < s.size()) {
+                if (s[k] == close) {
+                    if (k + 1 < s.size() && s[k + 1] == close) { inner += close; k += 2; continue; }
+                    break;
+                }
+                inner += s[k++];
+            }
+            value = keepBraces ? "{" + inner + "}" : inner;
+            j = k + 1;
+            const size_t semi = s.find(';', j);
+            i = semi == std::string::npos ? s.size() : semi + 1;
+        } else {
+            const size_t semi = s.find(';', j);
+            value = trim(s.substr(j, semi == std::string::npos ? std::string::npos : semi - j));
+            i = semi == std::string::npos ? s.size() : semi + 1;
+        }
+        if (!key.empty()) parts.emplace_back(key, value);
+    }
+    return parts;
+}
+
+std::string connValue(const ConnParts& parts, const std::string& key) {
+    for (const auto& [k, v] : parts) {
+        if (!iequals(k, key)) continue;
+        if (v.size() >= 2 && v.front() == '{' && v.back() == '}') return v.substr(1, v.size() - 2);
+        return v;
+    }
+    return {};
+}
+
+std::string readDataLinkFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error(format("Cannot open file \"%s\"", path.c_str()));
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE)
+        text = utf16ToUtf8(bytes, 2, false);
+    else if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE && static_cast<unsigned char>(bytes[1]) == 0xFF)
+        text = utf16ToUtf8(bytes, 2, true);
+    else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text = bytes.substr(3);
+    else
+        text = bytes;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        line = trim(line);
+        if (line.empty() || line[0] == ';' || iequals(line, "[oledb]")) continue;
+        return line;
+    }
+    return {};
+}
+
+std::string executableDir() {
+    char buf[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return ".";
+    std::string p(buf, static_cast<size_t>(n));
+    const size_t slash = p.rfind('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : p.substr(0, slash));
+}
+
+} // namespace rg

@@ -1,0 +1,571 @@
+#include "datasource/dataset.h"
+
+#include "common/displaytext.h"
+#include "common/error.h"
+#include "datasource/filter.h"
+#include "datasource/provider.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+namespace rg {
+
+namespace {
+
+bool equalsNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
+
+const char* kOpenObject = "Operation is not allowed when the object is open.";
+const char* kClosedObject = "Operation is not allowed when the object is closed.";
+
+} // namespace
+
+// ---------------------------------------------------------------- Connection
+
+Connection::Connection() = default;
+Connection::~Connection() = default;
+
+void Connection::SetConnectionString(const std::string& s) {
+    if (provider_) throw Error(kOpenObject);
+    connectionString_ = s;
+}
+
+bool Connection::Connected() const { return provider_ != nullptr; }
+
+void Connection::SetConnected(bool on) {
+    if (on == Connected()) return;
+    if (on)
+        provider_ = openProvider(connectionString_);
+    else
+        provider_.reset();
+}
+
+void Connection::ListTableNames(std::vector<std::string>& list, bool includeSystem) {
+    Open();
+    provider_->listTables(list, includeSystem);
+}
+
+void Connection::ListProcedureNames(std::vector<std::string>& list) {
+    Open();
+    provider_->listProcedures(list);
+}
+
+void Connection::ListFieldNames(const std::string& table, std::vector<std::string>& list) {
+    Open();
+    provider_->listFields(table, list);
+}
+
+Provider& Connection::provider() {
+    if (!provider_) throw Error(kClosedObject);
+    return *provider_;
+}
+
+// ---------------------------------------------------------------- Parameter
+
+void Parameter::SetValue(const rg::Value& v) {
+    if (v.isNull() || (v.type() == rg::Value::Type::Text && v.asText().empty())) {
+        value_ = rg::Value::null();
+        return;
+    }
+    value_ = v;
+    if (Kind == FieldKind::Unknown) {
+        switch (v.type()) {
+        case rg::Value::Type::Bool: Kind = FieldKind::Boolean; break;
+        case rg::Value::Type::Int: Kind = FieldKind::LargeInt; break;
+        case rg::Value::Type::Double: Kind = FieldKind::Float; break;
+        case rg::Value::Type::Date: Kind = FieldKind::Date; break;
+        case rg::Value::Type::Time: Kind = FieldKind::Time; break;
+        case rg::Value::Type::DateTime: Kind = FieldKind::DateTime; break;
+        case rg::Value::Type::Blob: Kind = FieldKind::Blob; break;
+        default: Kind = FieldKind::String; break;
+        }
+    }
+    if (v.type() == rg::Value::Type::Text || v.type() == rg::Value::Type::Blob)
+        Size = std::max(Size, static_cast<int>(v.asText().size()));
+}
+
+// ---------------------------------------------------------------- Field
+
+void Field::SetDisplayLabel(const std::string& label) {
+    const std::string stored = label == name_ ? std::string() : label;
+    if (stored == label_) return;
+    label_ = stored;
+    if (owner_) owner_->notify(DataEvent::LayoutChanged);
+}
+
+Value Field::AsValue() const { return owner_->currentValue(index_); }
+
+std::string Field::DisplayText() const { return AsValue().displayText(); }
+
+bool Field::IsNull() const { return AsValue().isNull(); }
+
+// ---------------------------------------------------------------- DataSet
+
+struct DataSet::Impl {
+    std::unique_ptr<ResultBuffer> buf;
+    // Physical rows shown, in order; unused (identity) while nothing is filtered or deleted.
+    std::vector<int64_t> view;
+    bool identity = true;
+    std::vector<uint8_t> deleted;  // per physical row, empty while nothing was deleted
+    std::unique_ptr<FilterExpr> filter;
+    std::map<std::pair<int64_t, int>, Value> edited;  // posted values replacing fetched ones
+    int cur = -1;
+    bool eof = true, bof = true;
+    std::vector<Value> pending;  // the record being inserted or edited
+    int insertAt = -1;
+    ProgressFn progress;
+    bool movedWhileDisabled = false;
+
+    int count() const { return identity ? static_cast<int>(buf ? buf->rows : 0) : static_cast<int>(view.size()); }
+    int64_t phys(int rec) const { return identity ? rec : view[static_cast<size_t>(rec)]; }
+    Value cell(int64_t row, int field) const {
+        if (!edited.empty()) {
+            auto it = edited.find({row, field});
+            if (it != edited.end()) return it->second;
+        }
+        return buf->columns[static_cast<size_t>(field)].valueAt(row);
+    }
+};
+
+DataSet::DataSet(Connection* connection) : connection_(connection), impl_(std::make_unique<Impl>()) {}
+
+DataSet::~DataSet() = default;
+
+void DataSet::SetCommandType(CommandType t) {
+    if (active_) throw Error(kOpenObject);
+    commandType_ = t;
+}
+
+void DataSet::SetCommandText(const std::string& text) {
+    if (active_) throw Error(kOpenObject);
+    commandText_ = text;
+}
+
+void DataSet::setProgressHandler(std::function<bool(int64_t rows)> handler) { impl_->progress = std::move(handler); }
+
+void DataSet::SetActive(bool on) {
+    if (on == active_) return;
+    if (!on) {
+        active_ = false;
+        state_ = State::Inactive;
+        fields_.clear();
+        Impl fresh;
+        fresh.progress = std::move(impl_->progress);
+        *impl_ = std::move(fresh);
+        notify(DataEvent::Closed);
+        return;
+    }
+    if (!connection_) throw Error("Connection object is not set");
+    if (commandText_.empty()) throw Error("Command text was not set for the command object.");
+    connection_->Open();
+    Provider& p = connection_->provider();
+    std::unique_ptr<ResultBuffer> buf;
+    switch (commandType_) {
+    case CommandType::cmdTable:
+    case CommandType::cmdTableDirect:
+        buf = p.query("SELECT * FROM " + p.quoteIdentifier(commandText_), impl_->progress);
+        break;
+    case CommandType::cmdStoredProc:
+        buf = p.callProcedure(commandText_, parameters_, impl_->progress);
+        break;
+    default:
+        buf = p.query(commandText_, impl_->progress);
+        break;
+    }
+    fields_.clear();
+    for (size_t i = 0; i < buf->info.size(); ++i) {
+        auto f = std::make_unique<Field>();
+        f->owner_ = this;
+        f->index_ = static_cast<int>(i);
+        f->name_ = buf->info[i].name;
+        f->kind_ = buf->info[i].kind;
+        f->size_ = buf->info[i].size;
+        fields_.push_back(std::move(f));
+    }
+    impl_->buf = std::move(buf);
+    impl_->identity = true;
+    impl_->view.clear();
+    impl_->deleted.clear();
+    impl_->edited.clear();
+    active_ = true;
+    state_ = State::Browse;
+    rebuildView();
+    impl_->cur = impl_->count() > 0 ? 0 : -1;
+    impl_->bof = true;
+    impl_->eof = impl_->count() == 0;
+    notify(DataEvent::Opened);
+}
+
+void DataSet::rebuildView() {
+    Impl& m = *impl_;
+    m.filter.reset();
+    if (!filter_.empty() && active_) m.filter = parseFilter(filter_, *this);
+    if (!m.filter && m.deleted.empty()) {
+        m.identity = true;
+        m.view.clear();
+        m.view.shrink_to_fit();
+        return;
+    }
+    m.identity = false;
+    m.view.clear();
+    const int64_t n = m.buf ? m.buf->rows : 0;
+    for (int64_t r = 0; r < n; ++r) {
+        if (!m.deleted.empty() && m.deleted[static_cast<size_t>(r)]) continue;
+        if (m.filter && !m.filter->matches(*this, r)) continue;
+        m.view.push_back(r);
+    }
+}
+
+Value DataSet::physicalValue(int64_t row, int field) const { return impl_->cell(row, field); }
+
+void DataSet::RefreshParameters() {
+    parameters_.clear();
+    if (commandType_ != CommandType::cmdStoredProc || commandText_.empty() || !connection_) return;
+    connection_->Open();
+    parameters_ = connection_->provider().procedureParameters(commandText_);
+}
+
+Parameter& DataSet::Parameters(int i) {
+    if (i < 0 || i >= ParameterCount()) throw Error(format("List index out of bounds (%d)", i));
+    return parameters_[static_cast<size_t>(i)];
+}
+
+Parameter& DataSet::ParameterByName(const std::string& name) {
+    for (auto& p : parameters_)
+        if (equalsNoCase(p.Name, name)) return p;
+    throw Error(format("Parameter '%s' not found", name.c_str()));
+}
+
+Field& DataSet::Fields(int i) {
+    if (i < 0 || i >= FieldCount()) throw Error(format("List index out of bounds (%d)", i));
+    return *fields_[static_cast<size_t>(i)];
+}
+
+const Field& DataSet::Fields(int i) const {
+    if (i < 0 || i >= FieldCount()) throw Error(format("List index out of bounds (%d)", i));
+    return *fields_[static_cast<size_t>(i)];
+}
+
+Field* DataSet::FindField(const std::string& name) {
+    for (auto& f : fields_)
+        if (equalsNoCase(f->name_, name)) return f.get();
+    return nullptr;
+}
+
+Field& DataSet::FieldByName(const std::string& name) {
+    if (Field* f = FindField(name)) return *f;
+    throw Error(format("Field '%s' not found", name.c_str()));
+}
+
+int DataSet::RecordCount() const { return active_ ? impl_->count() : 0; }
+
+Value DataSet::value(int record, int field) const {
+    if (!active_ || record < 0 || record >= impl_->count() || field < 0 || field >= FieldCount()) return Value::null();
+    return impl_->cell(impl_->phys(record), field);
+}
+
+std::string DataSet::displayText(int record, int field) const {
+    if (!active_ || record < 0 || record >= impl_->count() || field < 0 || field >= FieldCount()) return {};
+    const int64_t row = impl_->phys(record);
+    if (!impl_->edited.empty() && impl_->edited.count({row, field})) return impl_->cell(row, field).displayText();
+    return impl_->buf->columns[static_cast<size_t>(field)].displayTextAt(row);
+}
+
+bool DataSet::isNull(int record, int field) const {
+    if (!active_ || record < 0 || record >= impl_->count() || field < 0 || field >= FieldCount()) return true;
+    const int64_t row = impl_->phys(record);
+    if (!impl_->edited.empty() && impl_->edited.count({row, field})) return impl_->cell(row, field).isNull();
+    return impl_->buf->columns[static_cast<size_t>(field)].isNull(row);
+}
+
+Value DataSet::currentValue(int field) const {
+    if (state_ == State::Insert || state_ == State::Edit) return impl_->pending[static_cast<size_t>(field)];
+    return value(impl_->cur, field);
+}
+
+void DataSet::moved(int oldRec) {
+    if (impl_->cur == oldRec) return;
+    if (ControlsDisabled())
+        impl_->movedWhileDisabled = true;
+    else
+        notify(DataEvent::RecordChanged);
+}
+
+void DataSet::checkBrowse() {
+    if (!active_) throw Error(kClosedObject);
+    if (state_ == State::Insert || state_ == State::Edit) Cancel();
+}
+
+void DataSet::First() {
+    checkBrowse();
+    const int old = impl_->cur;
+    impl_->cur = impl_->count() > 0 ? 0 : -1;
+    impl_->bof = true;
+    impl_->eof = impl_->count() == 0;
+    moved(old);
+}
+
+void DataSet::Last() {
+    checkBrowse();
+    const int old = impl_->cur;
+    impl_->cur = impl_->count() - 1;
+    impl_->eof = true;
+    impl_->bof = impl_->count() == 0;
+    moved(old);
+}
+
+void DataSet::Next() { MoveBy(1); }
+void DataSet::Prior() { MoveBy(-1); }
+
+int DataSet::MoveBy(int distance) {
+    checkBrowse();
+    Impl& m = *impl_;
+    const int old = m.cur;
+    const int n = m.count();
+    if (n == 0) {
+        m.eof = m.bof = true;
+        return 0;
+    }
+    int target = m.cur + distance;
+    if (distance > 0) {
+        m.bof = false;
+        if (target >= n) {
+            target = n - 1;
+            m.eof = true;
+        } else {
+            m.eof = false;
+        }
+    } else if (distance < 0) {
+        m.eof = false;
+        if (target < 0) {
+            target = 0;
+            m.bof = true;
+        } else {
+            m.bof = false;
+        }
+    }
+    m.cur = target;
+    moved(old);
+    return target - old;
+}
+
+bool DataSet::Eof() const { return !active_ || impl_->eof; }
+bool DataSet::Bof() const { return !active_ || impl_->bof; }
+int DataSet::RecNo() const { return active_ ? impl_->cur : -1; }
+
+void DataSet::SetRecNo(int record) {
+    checkBrowse();
+    if (record < 0 || record >= impl_->count()) throw Error(format("Record %d does not exist", record));
+    const int old = impl_->cur;
+    impl_->cur = record;
+    impl_->bof = impl_->eof = false;
+    moved(old);
+}
+
+Bookmark DataSet::GetBookmark() const {
+    if (!active_ || impl_->cur < 0) return kNoBookmark;
+    return impl_->phys(impl_->cur);
+}
+
+int DataSet::recordOfBookmark(Bookmark b) const {
+    if (!active_ || b < 0 || !impl_->buf || b >= impl_->buf->rows) return -1;
+    if (impl_->identity) return static_cast<int>(b);
+    const auto it = std::lower_bound(impl_->view.begin(), impl_->view.end(), b);
+    if (it == impl_->view.end() || *it != b) return -1;
+    return static_cast<int>(it - impl_->view.begin());
+}
+
+bool DataSet::BookmarkValid(Bookmark b) const { return recordOfBookmark(b) >= 0; }
+
+void DataSet::GotoBookmark(Bookmark b) {
+    const int rec = recordOfBookmark(b);
+    if (rec < 0) throw Error("Record not found");
+    SetRecNo(rec);
+}
+
+bool DataSet::Locate(const std::string& fieldName, const Value& v) {
+    checkBrowse();
+    const Field& f = FieldByName(fieldName);
+    const int n = impl_->count();
+    const bool textual = v.type() == Value::Type::Text;
+    for (int r = 0; r < n; ++r) {
+        const Value cell = impl_->cell(impl_->phys(r), f.index_);
+        if (cell.isNull() != v.isNull()) continue;
+        if (v.isNull() || cell == v || (textual && cell.displayText() == v.asText()) ||
+            (cell.isNumber() && v.isNumber() && cell.asDouble() == v.asDouble())) {
+            SetRecNo(r);
+            return true;
+        }
+    }
+    return false;
+}
+
+void DataSet::SetFilter(const std::string& expression) {
+    if (expression == filter_) return;
+    // Parse first, so that a faulty expression leaves the old filter in place.
+    if (active_ && !expression.empty()) parseFilter(expression, *this);
+    filter_ = expression;
+    if (!active_) return;
+    const Bookmark keep = GetBookmark();
+    rebuildView();
+    const int rec = recordOfBookmark(keep);
+    impl_->cur = rec >= 0 ? rec : (impl_->count() > 0 ? 0 : -1);
+    impl_->bof = rec < 0;
+    impl_->eof = impl_->count() == 0;
+    notify(DataEvent::ContentsChanged);
+}
+
+void DataSet::DisableControls() { ++disableCount_; }
+
+void DataSet::EnableControls() {
+    if (disableCount_ == 0) return;
+    if (--disableCount_ == 0 && impl_->movedWhileDisabled) {
+        impl_->movedWhileDisabled = false;
+        notify(DataEvent::RecordChanged);
+    }
+}
+
+void DataSet::Insert() {
+    checkBrowse();
+    impl_->pending.assign(fields_.size(), Value::null());
+    impl_->insertAt = impl_->cur;
+    state_ = State::Insert;
+}
+
+void DataSet::Edit() {
+    if (!active_) throw Error(kClosedObject);
+    if (state_ != State::Browse) return;
+    if (impl_->cur < 0) throw Error("Cannot perform this operation on an empty dataset");
+    impl_->pending.clear();
+    for (int i = 0; i < FieldCount(); ++i) impl_->pending.push_back(value(impl_->cur, i));
+    state_ = State::Edit;
+}
+
+void DataSet::SetFieldValue(int field, const Value& v) {
+    if (state_ != State::Edit && state_ != State::Insert) throw Error("Dataset not in edit or insert mode");
+    if (field < 0 || field >= FieldCount()) throw Error(format("List index out of bounds (%d)", field));
+    impl_->pending[static_cast<size_t>(field)] = v;
+}
+
+void DataSet::Cancel() {
+    if (state_ == State::Edit || state_ == State::Insert) {
+        state_ = State::Browse;
+        impl_->pending.clear();
+    }
+}
+
+std::vector<std::string> DataSet::keyColumnsOf(const std::string& schema, const std::string& table) {
+    return connection_->provider().primaryKey(schema, table);
+}
+
+RowChange DataSet::changeFor(int64_t row) {
+    const ResultBuffer& b = *impl_->buf;
+    RowChange c;
+    for (const auto& ci : b.info) {
+        if (!ci.baseTable.empty()) {
+            c.schema = ci.baseSchema;
+            c.table = ci.baseTable;
+            break;
+        }
+    }
+    if (c.table.empty() && (commandType_ == CommandType::cmdTable || commandType_ == CommandType::cmdTableDirect))
+        c.table = commandText_;
+    if (c.table.empty()) throw Error("Insufficient base table information for updating or refreshing.");
+    auto columnOf = [&](size_t i) { return b.info[i].baseColumn.empty() ? b.info[i].name : b.info[i].baseColumn; };
+    const std::vector<std::string> key = keyColumnsOf(c.schema, c.table);
+    for (size_t i = 0; i < b.info.size(); ++i) {
+        if (!b.info[i].baseTable.empty() && b.info[i].baseTable != c.table) continue;
+        if (isBlobKind(b.info[i].kind)) continue;  // long values are not compared
+        const std::string col = columnOf(i);
+        bool use = key.empty();
+        for (const auto& k : key) use = use || equalsNoCase(k, col);
+        if (!use) continue;
+        c.whereColumns.push_back(col);
+        c.whereValues.push_back(impl_->cell(row, static_cast<int>(i)));
+    }
+    if (!key.empty() && c.whereColumns.size() != key.size())
+        throw Error("Insufficient key column information for updating or refreshing.");
+    return c;
+}
+
+void DataSet::Post() {
+    if (state_ == State::Insert) {
+        // The new record was never written; posting it is refused and it stays for Cancel.
+        throw Error("Adding records is not supported; cancel the new record");
+    }
+    if (state_ != State::Edit) return;
+    Impl& m = *impl_;
+    const int64_t row = m.phys(m.cur);
+    RowChange c = changeFor(row);
+    std::vector<int> changedFields;
+    for (int i = 0; i < FieldCount(); ++i) {
+        const Value old = m.cell(row, i);
+        if (old == m.pending[static_cast<size_t>(i)] && old.type() == m.pending[static_cast<size_t>(i)].type()) continue;
+        const ColumnInfo& ci = m.buf->info[static_cast<size_t>(i)];
+        c.setColumns.push_back(ci.baseColumn.empty() ? ci.name : ci.baseColumn);
+        c.setValues.push_back(m.pending[static_cast<size_t>(i)]);
+        changedFields.push_back(i);
+    }
+    if (!changedFields.empty()) connection_->provider().applyChange(c);  // throws; the edit stays pending
+    for (int i : changedFields) m.edited[{row, i}] = m.pending[static_cast<size_t>(i)];
+    state_ = State::Browse;
+    m.pending.clear();
+    if (!changedFields.empty()) {
+        if (m.filter) {
+            // The changed record may leave or stay in the filtered set.
+            const Bookmark keep = row;
+            rebuildView();
+            const int rec = recordOfBookmark(keep);
+            m.cur = rec >= 0 ? rec : std::min(m.cur, m.count() - 1);
+            m.eof = m.count() == 0;
+            notify(DataEvent::ContentsChanged);
+        } else {
+            notify(DataEvent::RecordChanged);
+        }
+    }
+}
+
+void DataSet::Delete() {
+    if (!active_) throw Error(kClosedObject);
+    if (state_ == State::Insert) {
+        Cancel();
+        return;
+    }
+    Cancel();
+    Impl& m = *impl_;
+    if (m.cur < 0) throw Error("Cannot perform this operation on an empty dataset");
+    const int64_t row = m.phys(m.cur);
+    RowChange c = changeFor(row);
+    c.remove = true;
+    connection_->provider().applyChange(c);
+    if (m.deleted.empty()) m.deleted.assign(static_cast<size_t>(m.buf->rows), 0);
+    m.deleted[static_cast<size_t>(row)] = 1;
+    const int old = m.cur;
+    rebuildView();
+    const int n = m.count();
+    m.cur = n == 0 ? -1 : std::min(old, n - 1);
+    m.eof = n == 0;
+    m.bof = n == 0;
+    notify(DataEvent::ContentsChanged);
+}
+
+void DataSet::addObserver(DataSetObserver* o) {
+    if (o && std::find(observers_.begin(), observers_.end(), o) == observers_.end()) observers_.push_back(o);
+}
+
+void DataSet::removeObserver(DataSetObserver* o) {
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), o), observers_.end());
+}
+
+void DataSet::notify(DataEvent e) {
+    // A copy: an observer may remove itself while it is told.
+    const auto list = observers_;
+    for (DataSetObserver* o : list) o->dataSetEvent(e);
+}
+
+} // namespace rg

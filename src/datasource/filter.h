@@ -1,0 +1,41 @@
+#pragma once
+
+// Filter expressions over the loaded records of a data set.
+//
+//   expr       := or
+//   or         := and { OR and }
+//   and        := not { AND not }
+//   not        := NOT not | '(' expr ')' | comparison
+//   comparison := field op literal | field IS [NOT] NULL | field LIKE text
+//   op         := = | <> | != | < | <= | > | >=
+//   field      := name | [name with blanks]
+//   literal    := 'text' (a quote inside doubled) | number | NULL | TRUE | FALSE
+//
+// Keywords ignore case. LIKE takes % for any run of characters and _ for one. A text
+// literal against a date field is read as 'yyyy-MM-dd' (or with a time), against a
+// number field as a number. Comparing with NULL by = or <> is the same as IS [NOT] NULL.
+// Texts compare in code page order, as everywhere in the program.
+
+#include "common/value.h"
+
+#include <memory>
+#include <string>
+
+namespace rg {
+
+class DataSet;
+
+class FilterExpr {
+public:
+    virtual ~FilterExpr() = default;
+    // Whether the physical row of the data set passes.
+    virtual bool matches(const DataSet& ds, int64_t row) const = 0;
+
+protected:
+    static Value cell(const DataSet& ds, int64_t row, int field);
+};
+
+// Throws rg::Error naming the fault for an expression that cannot be read.
+std::unique_ptr<FilterExpr> parseFilter(const std::string& expression, DataSet& ds);
+
+} // namespace rg

@@ -1,0 +1,150 @@
+#include "datasource/resultbuffer.h"
+
+#include "common/displaytext.h"
+
+namespace rg {
+
+Storage storageFor(FieldKind kind) {
+    switch (kind) {
+    case FieldKind::SmallInt: case FieldKind::Integer: case FieldKind::Word: case FieldKind::Boolean:
+    case FieldKind::AutoInc: case FieldKind::LargeInt:
+        return Storage::Int;
+    case FieldKind::Float: case FieldKind::Currency: case FieldKind::BCD: case FieldKind::FMTBcd:
+    case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp:
+        return Storage::Double;
+    case FieldKind::Blob: case FieldKind::Graphic:
+        return Storage::Blob;
+    default:
+        return Storage::Text;
+    }
+}
+
+ColumnData::ColumnData(FieldKind kind) : kind_(kind), storage_(storageFor(kind)) {
+    if (storage_ == Storage::Text || storage_ == Storage::Blob) offsets_.push_back(0);
+}
+
+void ColumnData::reserve(int64_t rows) {
+    const size_t n = static_cast<size_t>(rows);
+    nulls_.reserve(n / 64 + 1);
+    switch (storage_) {
+    case Storage::Int: ints_.reserve(n); break;
+    case Storage::Double: doubles_.reserve(n); break;
+    default: offsets_.reserve(n + 1); break;
+    }
+}
+
+void ColumnData::markNull(bool null) {
+    if ((rows_ & 63) == 0) nulls_.push_back(0);
+    if (null) nulls_.back() |= uint64_t(1) << (rows_ & 63);
+    ++rows_;
+}
+
+void ColumnData::appendNull() {
+    switch (storage_) {
+    case Storage::Int: ints_.push_back(0); break;
+    case Storage::Double: doubles_.push_back(0); break;
+    default: offsets_.push_back(arena_.size()); break;
+    }
+    markNull(true);
+}
+
+void ColumnData::appendInt(int64_t v) {
+    switch (storage_) {
+    case Storage::Int: ints_.push_back(v); break;
+    case Storage::Double: doubles_.push_back(static_cast<double>(v)); break;
+    default: {
+        const std::string s = std::to_string(v);
+        arena_.append(s);
+        offsets_.push_back(arena_.size());
+    }
+    }
+    markNull(false);
+}
+
+void ColumnData::appendDouble(double v) {
+    switch (storage_) {
+    case Storage::Int: ints_.push_back(static_cast<int64_t>(v)); break;
+    case Storage::Double: doubles_.push_back(v); break;
+    default: {
+        arena_.append(formatFloat(v));
+        offsets_.push_back(arena_.size());
+    }
+    }
+    markNull(false);
+}
+
+void ColumnData::appendText(const char* data, size_t length) {
+    switch (storage_) {
+    case Storage::Int: ints_.push_back(static_cast<int64_t>(parseNumber(std::string_view(data, length)).value_or(0))); break;
+    case Storage::Double: doubles_.push_back(parseNumber(std::string_view(data, length)).value_or(0)); break;
+    default:
+        arena_.append(data, length);
+        offsets_.push_back(arena_.size());
+    }
+    markNull(false);
+}
+
+void ColumnData::removeLast() {
+    if (rows_ == 0) return;
+    switch (storage_) {
+    case Storage::Int: ints_.pop_back(); break;
+    case Storage::Double: doubles_.pop_back(); break;
+    default:
+        offsets_.pop_back();
+        arena_.resize(offsets_.back());
+    }
+    --rows_;
+    const uint64_t bit = uint64_t(1) << (rows_ & 63);
+    nulls_.back() &= ~bit;
+    if ((rows_ & 63) == 0) nulls_.pop_back();
+}
+
+Value ColumnData::valueAt(int64_t r) const {
+    if (isNull(r)) return Value::null();
+    switch (kind_) {
+    case FieldKind::Boolean: return Value::fromBool(intAt(r) != 0);
+    case FieldKind::Date: return Value::fromDate(doubleAt(r));
+    case FieldKind::Time: return Value::fromTime(doubleAt(r));
+    case FieldKind::DateTime: case FieldKind::TimeStamp: return Value::fromDateTime(doubleAt(r));
+    default: break;
+    }
+    switch (storage_) {
+    case Storage::Int: return Value::fromInt(intAt(r));
+    case Storage::Double: return Value::fromDouble(doubleAt(r));
+    case Storage::Text: return Value::fromText(std::string(textAt(r)));
+    case Storage::Blob: return Value::fromBlob(std::string(textAt(r)));
+    }
+    return Value::null();
+}
+
+std::string ColumnData::displayTextAt(int64_t r) const {
+    if (isNull(r)) return {};
+    switch (kind_) {
+    case FieldKind::Boolean: return formatBool(intAt(r) != 0);
+    case FieldKind::Date: return formatDate(doubleAt(r));
+    case FieldKind::Time: return formatTime(doubleAt(r));
+    case FieldKind::DateTime: case FieldKind::TimeStamp: return formatDateTime(doubleAt(r));
+    default: break;
+    }
+    switch (storage_) {
+    case Storage::Int: return formatInt(intAt(r));
+    case Storage::Double: return formatFloat(doubleAt(r));
+    case Storage::Text: return std::string(textAt(r));
+    case Storage::Blob: return "(BLOB)";
+    }
+    return {};
+}
+
+size_t ColumnData::memoryUsed() const {
+    return nulls_.capacity() * 8 + ints_.capacity() * 8 + doubles_.capacity() * 8 + offsets_.capacity() * 8 +
+           arena_.capacity() + sizeof(*this);
+}
+
+size_t ResultBuffer::memoryUsed() const {
+    size_t n = sizeof(*this);
+    for (const auto& c : columns) n += c.memoryUsed();
+    for (const auto& i : info) n += sizeof(i) + i.name.capacity() + i.baseTable.capacity();
+    return n;
+}
+
+} // namespace rg

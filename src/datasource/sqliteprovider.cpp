@@ -1,0 +1,288 @@
+#include "datasource/sqliteprovider.h"
+
+#include "common/displaytext.h"
+#include "common/error.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <sqlite3.h>
+
+namespace rg {
+
+namespace {
+
+std::string lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool has(const std::string& s, const char* word) { return s.find(word) != std::string::npos; }
+
+struct Stmt {
+    sqlite3_stmt* s = nullptr;
+    ~Stmt() { sqlite3_finalize(s); }
+};
+
+// Rows between two progress reports of an open.
+constexpr int64_t kProgressStep = 4096;
+
+// Stores one SQLite cell in a column of the given kind: texts of dates and numbers are
+// parsed, numbers kept as numbers; what cannot be read as the kind becomes null.
+void appendCell(ColumnData& col, sqlite3_stmt* st, int i) {
+    const int t = sqlite3_column_type(st, i);
+    if (t == SQLITE_NULL) {
+        col.appendNull();
+        return;
+    }
+    switch (col.kind()) {
+    case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp: {
+        if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
+            // Numbers in date columns are Julian day numbers, as SQLite's date functions use them.
+            col.appendDouble(sqlite3_column_double(st, i) - 2415018.5);
+            return;
+        }
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+        const std::string_view s(p, static_cast<size_t>(sqlite3_column_bytes(st, i)));
+        std::optional<double> d;
+        if (col.kind() == FieldKind::Date) {
+            d = parseDate(s);
+            if (!d) d = parseDateTime(s);
+            if (d) d = static_cast<double>(static_cast<int64_t>(*d));
+        } else if (col.kind() == FieldKind::Time) {
+            d = parseTime(s);
+            if (!d) {
+                d = parseDateTime(s);
+                if (d) d = *d - static_cast<double>(static_cast<int64_t>(*d));
+            }
+        } else {
+            d = parseDateTime(s);
+            if (!d) d = parseDate(s);
+        }
+        if (d) col.appendDouble(*d); else col.appendNull();
+        return;
+    }
+    case FieldKind::Boolean:
+        if (t == SQLITE_TEXT) {
+            const std::string s = lower(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
+            if (s == "true" || s == "yes" || s == "on") { col.appendInt(1); return; }
+            if (s == "false" || s == "no" || s == "off") { col.appendInt(0); return; }
+        }
+        col.appendInt(sqlite3_column_double(st, i) != 0 ? 1 : 0);
+        return;
+    default:
+        break;
+    }
+    switch (col.storage()) {
+    case Storage::Int:
+        if (t == SQLITE_INTEGER) {
+            col.appendInt(sqlite3_column_int64(st, i));
+        } else if (t == SQLITE_FLOAT) {
+            col.appendInt(static_cast<int64_t>(sqlite3_column_double(st, i)));
+        } else {
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+            const auto d = parseNumber(p ? p : "");
+            if (d) col.appendInt(static_cast<int64_t>(*d)); else col.appendNull();
+        }
+        return;
+    case Storage::Double:
+        if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
+            col.appendDouble(sqlite3_column_double(st, i));
+        } else {
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+            const auto d = parseNumber(p ? p : "");
+            if (d) col.appendDouble(*d); else col.appendNull();
+        }
+        return;
+    case Storage::Text: {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+        col.appendText(p, static_cast<size_t>(sqlite3_column_bytes(st, i)));
+        return;
+    }
+    case Storage::Blob: {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(st, i));
+        col.appendText(p, static_cast<size_t>(sqlite3_column_bytes(st, i)));
+        return;
+    }
+    }
+}
+
+void bindValue(sqlite3_stmt* st, int i, const Value& v) {
+    switch (v.type()) {
+    case Value::Type::Null: sqlite3_bind_null(st, i); break;
+    case Value::Type::Bool: sqlite3_bind_int(st, i, v.asBool() ? 1 : 0); break;
+    case Value::Type::Int: sqlite3_bind_int64(st, i, v.asInt()); break;
+    case Value::Type::Double: sqlite3_bind_double(st, i, v.asDouble()); break;
+    case Value::Type::Blob:
+        sqlite3_bind_blob(st, i, v.asText().data(), static_cast<int>(v.asText().size()), SQLITE_TRANSIENT);
+        break;
+    default: {
+        // Texts, and dates as the texts SQLite's date columns hold.
+        const std::string s = v.type() == Value::Type::Text ? v.asText() : v.displayText();
+        sqlite3_bind_text(st, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+} // namespace
+
+FieldKind sqliteKindOf(const std::string& declaredType, int* size) {
+    const std::string t = lower(declaredType);
+    if (size) {
+        *size = 0;
+        const size_t open = t.find('(');
+        if (open != std::string::npos) *size = std::atoi(t.c_str() + open + 1);
+    }
+    // Checked in the order the SQLite ODBC driver checks them.
+    if (has(t, "char") || has(t, "text") || has(t, "clob")) return FieldKind::String;
+    if (has(t, "blob") || has(t, "binary")) return FieldKind::Blob;
+    if (has(t, "bigint")) return FieldKind::LargeInt;
+    if (has(t, "smallint") || has(t, "tinyint")) return FieldKind::SmallInt;
+    if (has(t, "int")) return FieldKind::Integer;
+    if (has(t, "real") || has(t, "float") || has(t, "double")) return FieldKind::Float;
+    if (has(t, "numeric") || has(t, "decimal")) return FieldKind::Float;
+    if (has(t, "timestamp") || has(t, "datetime")) return FieldKind::DateTime;
+    if (has(t, "time")) return FieldKind::Time;
+    if (has(t, "date")) return FieldKind::Date;
+    if (has(t, "bool") || has(t, "bit")) return FieldKind::Boolean;
+    return FieldKind::String;
+}
+
+SqliteProvider::SqliteProvider(const std::string& path) {
+    // No file is created for a wrong path: a missing database is an error.
+    const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw Error(msg + ": " + path);
+    }
+    sqlite3_busy_timeout(db_, 5000);
+}
+
+SqliteProvider::~SqliteProvider() { sqlite3_close(db_); }
+
+void SqliteProvider::fail() { throw Error(sqlite3_errmsg(db_)); }
+
+void SqliteProvider::exec(const char* sql) {
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail();
+}
+
+void SqliteProvider::listTables(std::vector<std::string>& list, bool includeSystem) {
+    list.clear();
+    Stmt st;
+    const char* sql = "SELECT name FROM sqlite_master WHERE type IN ('table','view') ORDER BY name";
+    if (sqlite3_prepare_v2(db_, sql, -1, &st.s, nullptr) != SQLITE_OK) fail();
+    while (sqlite3_step(st.s) == SQLITE_ROW) {
+        const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st.s, 0));
+        if (!includeSystem && name.rfind("sqlite_", 0) == 0) continue;
+        list.push_back(name);
+    }
+    if (includeSystem) list.insert(list.begin(), "sqlite_master");
+}
+
+void SqliteProvider::listProcedures(std::vector<std::string>&) {}  // SQLite has no procedures
+
+void SqliteProvider::listFields(const std::string& table, std::vector<std::string>& list) {
+    list.clear();
+    Stmt st;
+    const std::string sql = "PRAGMA table_info(" + quoteIdentifier(table) + ")";
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr) != SQLITE_OK) fail();
+    while (sqlite3_step(st.s) == SQLITE_ROW) list.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.s, 1)));
+}
+
+std::string SqliteProvider::quoteIdentifier(const std::string& name) {
+    std::string q = "\"";
+    for (char c : name) {
+        if (c == '"') q += '"';
+        q += c;
+    }
+    return q + '"';
+}
+
+std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql, const ProgressFn& progress) {
+    Stmt st;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, &tail) != SQLITE_OK) fail();
+    if (!st.s) throw Error("Command text does not return a result set");
+    auto buf = std::make_unique<ResultBuffer>();
+    const int n = sqlite3_column_count(st.s);
+    int rc = sqlite3_step(st.s);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail();
+    if (n == 0) throw Error("Command text does not return a result set");
+    buf->info.resize(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        ColumnInfo& ci = buf->info[static_cast<size_t>(i)];
+        ci.name = sqlite3_column_name(st.s, i);
+        const char* decl = sqlite3_column_decltype(st.s, i);
+        if (decl) {
+            ci.kind = sqliteKindOf(decl, &ci.size);
+        } else if (rc == SQLITE_ROW) {
+            // An expression column: the kind of its first value.
+            switch (sqlite3_column_type(st.s, i)) {
+            case SQLITE_INTEGER: ci.kind = FieldKind::LargeInt; break;
+            case SQLITE_FLOAT: ci.kind = FieldKind::Float; break;
+            case SQLITE_BLOB: ci.kind = FieldKind::Blob; break;
+            default: ci.kind = FieldKind::String; break;
+            }
+        }
+#ifdef SQLITE_ENABLE_COLUMN_METADATA
+        if (const char* t = sqlite3_column_table_name(st.s, i)) ci.baseTable = t;
+        if (const char* c = sqlite3_column_origin_name(st.s, i)) ci.baseColumn = c;
+#endif
+        buf->columns.emplace_back(ci.kind);
+    }
+    int64_t rows = 0;
+    while (rc == SQLITE_ROW) {
+        for (int i = 0; i < n; ++i) appendCell(buf->columns[static_cast<size_t>(i)], st.s, i);
+        ++rows;
+        if (progress && rows % kProgressStep == 0 && !progress(rows)) throw Error("Operation cancelled");
+        rc = sqlite3_step(st.s);
+    }
+    if (rc != SQLITE_DONE) fail();
+    buf->rows = rows;
+    if (progress && !progress(rows)) throw Error("Operation cancelled");
+    return buf;
+}
+
+std::unique_ptr<ResultBuffer> SqliteProvider::callProcedure(const std::string& name, std::vector<Parameter>&,
+                                                            const ProgressFn&) {
+    throw Error(format("Stored procedure '%s' not found: SQLite has no stored procedures", name.c_str()));
+}
+
+std::vector<Parameter> SqliteProvider::procedureParameters(const std::string&) { return {}; }
+
+std::vector<std::string> SqliteProvider::primaryKey(const std::string&, const std::string& table) {
+    std::vector<std::pair<int, std::string>> cols;
+    Stmt st;
+    const std::string sql = "PRAGMA table_info(" + quoteIdentifier(table) + ")";
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr) != SQLITE_OK) fail();
+    while (sqlite3_step(st.s) == SQLITE_ROW) {
+        const int pk = sqlite3_column_int(st.s, 5);
+        if (pk > 0) cols.emplace_back(pk, reinterpret_cast<const char*>(sqlite3_column_text(st.s, 1)));
+    }
+    std::sort(cols.begin(), cols.end());
+    std::vector<std::string> out;
+    for (auto& c : cols) out.push_back(c.second);
+    return out;
+}
+
+void SqliteProvider::applyChange(const RowChange& change) {
+    std::vector<Value> params;
+    const std::string sql = changeSql(*this, change, params);
+    exec("SAVEPOINT rg_change");
+    try {
+        Stmt st;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr) != SQLITE_OK) fail();
+        for (size_t i = 0; i < params.size(); ++i) bindValue(st.s, static_cast<int>(i) + 1, params[i]);
+        if (sqlite3_step(st.s) != SQLITE_DONE) fail();
+        const int touched = sqlite3_changes(db_);
+        if (touched != 1) throw Error(rowCountMessage(touched));
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK TO rg_change; RELEASE rg_change", nullptr, nullptr, nullptr);
+        throw;
+    }
+    exec("RELEASE rg_change");
+}
+
+} // namespace rg
