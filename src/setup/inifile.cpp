@@ -194,6 +194,9 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
     const auto hasBreak = [](std::string_view s) { return s.find_first_of("\r\n") != s.npos; };
     if (hasBreak(section) || hasBreak(key) || hasBreak(value) || section.find(']') != section.npos)
         return false;
+    // A key holding "=" or opening with "[" could never be found again, and every save would
+    // add one more such line.
+    if (key.find('=') != key.npos || trimBlanks(key).substr(0, 1) == "[") return false;
     const std::optional<std::string> content = readFile(fileName_);
     if (!content) return false;
     const std::vector<Line> lines = splitLines(*content);

@@ -27,7 +27,8 @@ public:
     // Replaces the value of an existing key in place, or adds the key (and the section)
     // with the letter case given here. The new file is written beside the old one and
     // renamed over it, so a failed write leaves the file as it was. Returns false when
-    // nothing was stored. The value must hold neither CR nor LF.
+    // nothing was stored. The value must hold neither CR nor LF, the key no "=" and no
+    // leading "[", since such an entry could not be read back.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 
     // Equality of names the way the profile functions compare them: ASCII letters without

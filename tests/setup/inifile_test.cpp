@@ -47,7 +47,13 @@ TEST(IniFile, ReplacesInPlaceAndKeepsEveryOtherLine) {
     const std::string now = readBytes(file);
     EXPECT_FALSE(ini.WriteString("New", "a\nb", "1"));
     EXPECT_FALSE(ini.WriteString("New", "k", "1\r"));
+    // Keys that could not be found again would pile up one line per save.
+    EXPECT_FALSE(ini.WriteString("New", "a=b", "1"));
+    EXPECT_FALSE(ini.WriteString("New", " [x]", "1"));
     EXPECT_EQ(readBytes(file), now);
+    EXPECT_EQ(ini.ReadString("New", "a=b"), std::nullopt);
+    ASSERT_TRUE(ini.WriteString("New", "x[1]", "2"));
+    EXPECT_EQ(ini.ReadString("new", "X[1]"), "2");
 }
 
 TEST(IniFile, NamesMatchIgnoringAsciiCaseOnly) {

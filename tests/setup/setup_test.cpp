@@ -117,6 +117,7 @@ TEST(SetupFile, RoundTripsKeepEveryCharacter) {
         "a=b=c",
         "[not a section]",
         "𠀀 outside GBK",
+        "price 5€, ḿ",
         std::string("nul\0inside", 10),
         "",
     };
