@@ -98,6 +98,12 @@ std::string fromAnsi(std::string_view bytes) {
             ++i;
             continue;
         }
+        // Code page 936 has the euro sign as the single byte 80, which GB18030 lacks.
+        if (b == 0x80) {
+            out += "\xE2\x82\xAC";
+            ++i;
+            continue;
+        }
         std::string piece;
         size_t used = 0;
         for (size_t len : {size_t(2), size_t(4)}) {
