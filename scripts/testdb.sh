@@ -1,0 +1,84 @@
+# Private PostgreSQL server for the test suite; sourced by scripts/test.sh.
+#   testdb_start  starts it on 127.0.0.1 and a free port, loads tests/datasource/pg_schema.sql
+#                 and exports RG_TEST_PG with the ODBC connection string of its database
+#   testdb_stop   stops it and removes its folder
+# initdb and postgres refuse to run as root, so as root they run as the postgres user.
+
+TESTDB_BIN=${TESTDB_BIN:-/usr/lib/postgresql/15/bin}
+TESTDB_DIR=
+TESTDB_PORT=
+
+_testdb_as_owner() {
+  if [ "$(id -u)" -eq 0 ]; then
+    runuser -u postgres -- "$@"
+  else
+    "$@"
+  fi
+}
+
+_testdb_free_port() {
+  python3 - <<'PY'
+import socket
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])
+s.close()
+PY
+}
+
+testdb_start() {
+  local root
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  TESTDB_DIR=$(mktemp -d /tmp/rg-testdb.XXXXXX)
+  chmod 755 "$TESTDB_DIR"
+  if [ "$(id -u)" -eq 0 ]; then chown postgres:postgres "$TESTDB_DIR"; fi
+  local user=rgtest password=rgtest db=rgtest
+  printf '%s\n' "$password" >"$TESTDB_DIR/pwfile"
+  if [ "$(id -u)" -eq 0 ]; then chown postgres:postgres "$TESTDB_DIR/pwfile"; fi
+  if ! _testdb_as_owner "$TESTDB_BIN/initdb" -D "$TESTDB_DIR/data" -U "$user" --pwfile="$TESTDB_DIR/pwfile" \
+      -E UTF8 --locale=C.UTF-8 --auth-local=trust --auth-host=scram-sha-256 >"$TESTDB_DIR/initdb.log" 2>&1; then
+    echo "testdb: initdb failed:" >&2
+    cat "$TESTDB_DIR/initdb.log" >&2
+    return 1
+  fi
+  local tries
+  for tries in 1 2 3 4 5; do
+    TESTDB_PORT=$(_testdb_free_port)
+    _testdb_as_owner "$TESTDB_BIN/pg_ctl" -D "$TESTDB_DIR/data" -l "$TESTDB_DIR/server.log" -w -t 60 \
+      -o "-c listen_addresses=127.0.0.1 -p $TESTDB_PORT -c unix_socket_directories=$TESTDB_DIR -c fsync=off" \
+      start >/dev/null 2>&1 && break
+    TESTDB_PORT=
+  done
+  if [ -z "$TESTDB_PORT" ]; then
+    echo "testdb: the server did not start:" >&2
+    cat "$TESTDB_DIR/server.log" >&2
+    return 1
+  fi
+  local n
+  for n in $(seq 1 60); do
+    "$TESTDB_BIN/pg_isready" -q -h 127.0.0.1 -p "$TESTDB_PORT" && break
+    sleep 0.5
+  done
+  export PGPASSWORD=$password
+  if ! "$TESTDB_BIN/psql" -q -X -h 127.0.0.1 -p "$TESTDB_PORT" -U "$user" -d postgres \
+      -c "CREATE DATABASE $db ENCODING 'UTF8' TEMPLATE template0" </dev/null >/dev/null ||
+     ! "$TESTDB_BIN/psql" -q -X -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$TESTDB_PORT" -U "$user" -d "$db" \
+      -f "$root/tests/datasource/pg_schema.sql" </dev/null >"$TESTDB_DIR/schema.log" 2>&1; then
+    echo "testdb: loading the schema failed:" >&2
+    cat "$TESTDB_DIR/schema.log" >&2
+    unset PGPASSWORD
+    return 1
+  fi
+  unset PGPASSWORD
+  export RG_TEST_PG="Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$TESTDB_PORT;Database=$db;Uid=$user;Pwd=$password"
+  echo "testdb: PostgreSQL on 127.0.0.1:$TESTDB_PORT"
+}
+
+testdb_stop() {
+  if [ -n "$TESTDB_DIR" ] && [ -d "$TESTDB_DIR/data" ]; then
+    _testdb_as_owner "$TESTDB_BIN/pg_ctl" -D "$TESTDB_DIR/data" -m fast -w stop >/dev/null 2>&1 || true
+  fi
+  if [ -n "$TESTDB_DIR" ]; then rm -rf "$TESTDB_DIR"; fi
+  TESTDB_DIR=
+  unset RG_TEST_PG
+}

@@ -1,0 +1,52 @@
+-- Schema of the private PostgreSQL test server (scripts/testdb.sh loads it).
+
+CREATE TABLE sales (
+  id         integer PRIMARY KEY,
+  region     varchar(20) NOT NULL,
+  city       text,
+  qty        integer,
+  price      double precision,
+  amount     numeric(12,2),
+  big        bigint,
+  small      smallint,
+  day        date,
+  at         timestamp,
+  tm         time,
+  paid       boolean,
+  note       text,
+  pic        bytea
+);
+
+INSERT INTO sales VALUES
+  (1, '华北', '北京', 3, 2.5, 7.50, 5000000000, 1, '2024-01-31', '2024-01-31 08:30:00', '08:30:00', true, NULL, '\x0102'),
+  (2, '华东', '上海', 5, 1.25, 6.25, NULL, 2, '2024-02-29', '2024-02-29 23:59:59', '23:59:59', false, '加急', NULL),
+  (3, '华南', '广州', NULL, 4, 0, 1, NULL, NULL, NULL, NULL, NULL, '', NULL);
+
+-- No primary key: rows are found by all their values.
+CREATE TABLE nokey (a integer, b text);
+INSERT INTO nokey VALUES (1, 'x'), (2, 'y'), (2, 'y');
+
+-- A table whose rows the database refuses to change.
+CREATE TABLE guarded (id integer PRIMARY KEY, v integer CHECK (v < 100));
+INSERT INTO guarded VALUES (1, 10);
+
+CREATE TABLE "odd ""name"" 表" (a integer PRIMARY KEY, "b c" text);
+INSERT INTO "odd ""name"" 表" VALUES (7, 'x');
+
+CREATE TABLE "销售 明细" (编号 integer PRIMARY KEY, 地区 text);
+INSERT INTO "销售 明细" VALUES (1, '华北');
+
+CREATE VIEW v_sales AS SELECT region, qty FROM sales;
+
+CREATE FUNCTION sales_in_region(p_region varchar) RETURNS SETOF sales
+  LANGUAGE sql STABLE AS $$ SELECT * FROM sales WHERE region = p_region ORDER BY id $$;
+
+CREATE FUNCTION sales_between(p_from date, p_to date)
+  RETURNS TABLE (id integer, region varchar, day date)
+  LANGUAGE sql STABLE AS $$ SELECT id, region, day FROM sales WHERE day BETWEEN p_from AND p_to ORDER BY id $$;
+
+CREATE FUNCTION add_tax(IN p_amount numeric, INOUT p_rate numeric, OUT p_total numeric)
+  LANGUAGE plpgsql AS $$ BEGIN p_total := p_amount * (1 + p_rate); p_rate := p_rate * 100; END $$;
+
+CREATE PROCEDURE bump_qty(IN p_id integer, INOUT p_by integer)
+  LANGUAGE plpgsql AS $$ BEGIN UPDATE sales SET qty = qty + p_by WHERE id = p_id; p_by := p_by * 2; END $$;
