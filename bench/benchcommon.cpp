@@ -1,0 +1,74 @@
+#include "benchcommon.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <malloc.h>
+#include <sqlite3.h>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace rg::bench {
+
+void report(const std::string& name, double value) {
+    std::printf("%s: %.6g\n", name.c_str(), value);
+    std::fflush(stdout);
+}
+
+void report(const std::string& name, const std::string& value) {
+    std::printf("%s: %s\n", name.c_str(), value.c_str());
+    std::fflush(stdout);
+}
+
+size_t heapInUse() {
+    const struct mallinfo2 mi = mallinfo2();
+    return mi.uordblks + mi.hblkhd;
+}
+
+namespace {
+
+int64_t countRows(sqlite3* db) {
+    sqlite3_stmt* st = nullptr;
+    int64_t n = -1;
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM bench", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        n = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return n;
+}
+
+} // namespace
+
+std::string benchTable(const Args& args, int64_t rows) {
+    const std::string path = args.dir + "/rg_bench_" + std::to_string(rows) + ".db";
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot open " + path);
+    if (countRows(db) == rows) {
+        sqlite3_close(db);
+        return path;
+    }
+    const std::string sql =
+        "DROP TABLE IF EXISTS bench;"
+        "CREATE TABLE bench (id INTEGER PRIMARY KEY, region VARCHAR(20), product VARCHAR(40), qty INTEGER,"
+        " price REAL, amount DOUBLE, day DATE, note VARCHAR(60));"
+        "WITH RECURSIVE seq(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM seq WHERE n < " + std::to_string(rows) + ")"
+        " INSERT INTO bench SELECT n,"
+        " CASE n % 7 WHEN 0 THEN '华北' WHEN 1 THEN '华东' WHEN 2 THEN '华南' WHEN 3 THEN '华中'"
+        "   WHEN 4 THEN '西南' WHEN 5 THEN '西北' ELSE '东北' END,"
+        " '产品' || (n * 37 % 500),"
+        " n * 13 % 97,"
+        " (n * 7919 % 100000) / 100.0,"
+        " (n * 13 % 97) * ((n * 7919 % 100000) / 100.0),"
+        " date('2020-01-01', '+' || (n % 1800) || ' days'),"
+        " CASE WHEN n % 5 = 0 THEN NULL ELSE '备注 ' || n END"
+        " FROM seq;";
+    char* err = nullptr;
+    if (sqlite3_exec(db, ("BEGIN;" + sql + "COMMIT;").c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        const std::string msg = err ? err : "?";
+        sqlite3_free(err);
+        sqlite3_close(db);
+        throw std::runtime_error(msg);
+    }
+    sqlite3_close(db);
+    return path;
+}
+
+} // namespace rg::bench

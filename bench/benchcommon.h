@@ -1,0 +1,32 @@
+#pragma once
+
+// Shared pieces of the benchmark program: options, the test table and the output lines.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace rg::bench {
+
+struct Args {
+    int64_t rows = 1000000;   // --rows N
+    std::string dir = "/tmp"; // --dir PATH: where generated files are kept between runs
+};
+
+// Prints "name: value", one figure per line.
+void report(const std::string& name, double value);
+void report(const std::string& name, const std::string& value);
+
+// A SQLite file holding table `bench` with `rows` rows of eight columns (integers, floating
+// point, texts, dates, some nulls); reused when it already has that many rows.
+std::string benchTable(const Args& args, int64_t rows);
+
+// Wall-clock seconds since a start point.
+inline double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Bytes the heap hands out at the moment.
+size_t heapInUse();
+
+} // namespace rg::bench
