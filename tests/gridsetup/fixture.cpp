@@ -14,7 +14,27 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 namespace rgtest {
+
+namespace {
+// One QApplication for the whole test program, there before the first widget.
+class QtEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "gridsetup_tests";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QApplication> app_;
+};
+[[maybe_unused]] testing::Environment* const qtEnvironment = testing::AddGlobalTestEnvironment(new QtEnvironment);
+} // namespace
 
 SalesDb::SalesDb() {
     path = "/tmp/rg_gridsetup_" + std::to_string(getpid()) + "_" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".db";
