@@ -1,11 +1,877 @@
-#include "datasource/provider.h"
+#include "datasource/odbcprovider.h"
 
+#include "common/displaytext.h"
 #include "common/error.h"
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <dlfcn.h>
+#include <link.h>
 
 namespace rg {
 
+namespace {
+
+using WString = std::basic_string<SQLWCHAR>;
+
+WString toW(const std::string& s) {
+    WString out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        uint32_t cp;
+        int extra;
+        if (c < 0x80) { cp = c; extra = 0; }
+        else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
+        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
+        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
+        else { cp = 0xFFFD; extra = 0; }
+        ++i;
+        for (int k = 0; k < extra && i < s.size(); ++k, ++i) cp = (cp << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += static_cast<SQLWCHAR>(0xD800 + (cp >> 10));
+            out += static_cast<SQLWCHAR>(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += static_cast<SQLWCHAR>(cp);
+        }
+    }
+    return out;
+}
+
+// UTF-16 of `n` units to UTF-8, appended.
+void appendUtf8(std::string& out, const SQLWCHAR* w, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t cp = w[i];
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+            continue;
+        }
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < n && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (w[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        }
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::string fromW(const SQLWCHAR* w, size_t n) {
+    std::string s;
+    appendUtf8(s, w, n);
+    return s;
+}
+
+SQLWCHAR* wptr(WString& s) { return s.data(); }
+
+// The driver's messages of the last call on a handle, one per line.
+std::string diagnostics(SQLSMALLINT type, SQLHANDLE h, bool wide) {
+    std::string text;
+    for (SQLSMALLINT i = 1; i < 10; ++i) {
+        SQLINTEGER native = 0;
+        SQLSMALLINT len = 0;
+        std::string m;
+        if (wide) {
+            SQLWCHAR state[6], msg[2048];
+            if (!SQL_SUCCEEDED(SQLGetDiagRecW(type, h, i, state, &native, msg, 2048, &len))) break;
+            m = fromW(msg, static_cast<size_t>(std::clamp<SQLSMALLINT>(len, 0, 2047)));
+        } else {
+            SQLCHAR state[6], msg[4096];
+            if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, 4096, &len))) break;
+            m.assign(reinterpret_cast<char*>(msg), static_cast<size_t>(std::clamp<SQLSMALLINT>(len, 0, 4095)));
+        }
+        while (!m.empty() && (m.back() == '\n' || m.back() == ' ')) m.pop_back();
+        if (m.empty()) continue;
+        if (!text.empty()) text += '\n';
+        text += m;
+    }
+    return text.empty() ? "Unknown ODBC error" : text;
+}
+
+bool isSystemSchema(const std::string& schema) {
+    std::string s = schema;
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s == "pg_catalog" || s == "information_schema" || s == "sys" || s == "pg_toast" ||
+           s.rfind("pg_temp_", 0) == 0 || s.rfind("pg_toast_temp_", 0) == 0;
+}
+
+// Rows of one fetch block: enough to amortise the driver round trips, small enough that
+// the bound buffers of a wide result stay near a megabyte.
+SQLULEN blockRows(size_t rowBytes) {
+    const size_t rows = (1u << 20) / std::max<size_t>(rowBytes, 1);
+    return static_cast<SQLULEN>(std::clamp<size_t>(rows, 16, 4096));
+}
+
+// Character columns wider than this are read piecewise instead of bound.
+constexpr SQLULEN kMaxBoundChars = 4000;
+
+class Stmt {
+public:
+    Stmt(SQLHDBC dbc, bool wideApi) : wide(wideApi) {
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) throw Error(diagnostics(SQL_HANDLE_DBC, dbc, wide));
+    }
+    ~Stmt() { SQLFreeHandle(SQL_HANDLE_STMT, h); }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+    void check(SQLRETURN rc) const {
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw Error(diagnostics(SQL_HANDLE_STMT, h, wide));
+    }
+    // A character value read piecewise, whatever its length.
+    std::string text(SQLUSMALLINT col, bool* null = nullptr) {
+        const size_t unit = wide ? sizeof(SQLWCHAR) : 1;
+        char buf[4096];
+        SQLLEN ind = 0;
+        std::string out;
+        if (null) *null = false;
+        for (;;) {
+            const SQLRETURN rc = SQLGetData(h, col, wide ? SQL_C_WCHAR : SQL_C_CHAR, buf, sizeof buf, &ind);
+            if (rc == SQL_NO_DATA) return out;
+            check(rc);
+            if (ind == SQL_NULL_DATA) {
+                if (null) *null = true;
+                return out;
+            }
+            // Without the terminator a full buffer holds one unit less than its size.
+            const size_t full = sizeof buf / unit - 1;
+            const size_t units = (ind == SQL_NO_TOTAL || static_cast<size_t>(ind) / unit > full) ? full : static_cast<size_t>(ind) / unit;
+            if (wide) appendUtf8(out, reinterpret_cast<const SQLWCHAR*>(buf), units);
+            else out.append(buf, units);
+            if (rc == SQL_SUCCESS) return out;
+        }
+    }
+    SQLLEN integer(SQLUSMALLINT col, bool* null = nullptr) {
+        SQLBIGINT v = 0;
+        SQLLEN ind = 0;
+        check(SQLGetData(h, col, SQL_C_SBIGINT, &v, sizeof v, &ind));
+        if (null) *null = ind == SQL_NULL_DATA;
+        return static_cast<SQLLEN>(v);
+    }
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    bool wide;
+};
+
+// Whether the driver behind a connection has the Unicode calls. The driver manager hands
+// Unicode text to a driver without them cut to single bytes, so such a driver (the SQLite
+// ODBC driver among them) is spoken to through the narrow calls in UTF-8.
+bool driverIsWide(SQLHDBC dbc) {
+    SQLCHAR name[512] = {0};
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DRIVER_NAME, name, sizeof name, &len)) || !name[0]) return true;
+    struct Search {
+        std::string name;
+        std::string path;
+    } search{reinterpret_cast<char*>(name), {}};
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* data) {
+            auto* s = static_cast<Search*>(data);
+            const std::string path = info->dlpi_name ? info->dlpi_name : "";
+            // Drivers name themselves by their file name, sometimes without its "lib".
+            if (path.size() >= s->name.size() && path.compare(path.size() - s->name.size(), std::string::npos, s->name) == 0) {
+                s->path = path;
+                return 1;
+            }
+            return 0;
+        },
+        &search);
+    if (search.path.empty()) return true;
+    void* lib = dlopen(search.path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+    if (!lib) return true;
+    const bool wide = dlsym(lib, "SQLDriverConnectW") || dlsym(lib, "SQLConnectW");
+    dlclose(lib);
+    return wide;
+}
+
+double dateOf(const SQL_DATE_STRUCT& d) { return dateSerial(d.year, d.month, d.day); }
+double timeOf(const SQL_TIME_STRUCT& t) { return timeSerial(t.hour, t.minute, t.second); }
+double timestampOf(const SQL_TIMESTAMP_STRUCT& t) {
+    return toSerial(CivilDateTime{t.year, t.month, t.day, t.hour, t.minute, t.second,
+                                  static_cast<int>(t.fraction / 1000000)});
+}
+
+// How one result column is read.
+struct Binding {
+    SQLSMALLINT cType = SQL_C_WCHAR;
+    SQLLEN width = 0;        // bytes per row in the bound buffer
+    bool bound = true;       // false: read with SQLGetData row by row
+    std::vector<char> data;
+    std::vector<SQLLEN> ind;
+};
+
+// Parameter values bound for a call: the buffer lives until the statement has run.
+struct ParamBuffer {
+    std::vector<char> data;
+    SQLLEN ind = 0;
+};
+
+void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMALLINT io = SQL_PARAM_INPUT,
+               SQLSMALLINT sqlTypeHint = 0, SQLLEN outChars = 0) {
+    auto put = [&](const void* p, size_t n) {
+        b.data.assign(static_cast<const char*>(p), static_cast<const char*>(p) + n);
+    };
+    const size_t unit = st.wide ? sizeof(SQLWCHAR) : 1;
+    SQLSMALLINT cType = st.wide ? SQL_C_WCHAR : SQL_C_CHAR, sqlType = st.wide ? SQL_WVARCHAR : SQL_VARCHAR;
+    SQLULEN size = 0;
+    SQLSMALLINT digits = 0;
+    switch (v.type()) {
+    case Value::Type::Null:
+        b.data.assign(static_cast<size_t>(std::max<SQLLEN>(outChars, 1) * 4 + 1) * unit, 0);
+        b.ind = SQL_NULL_DATA;
+        size = static_cast<SQLULEN>(std::max<SQLLEN>(outChars, 1));
+        if (sqlTypeHint) sqlType = sqlTypeHint;
+        break;
+    case Value::Type::Bool: {
+        const unsigned char c = v.asBool() ? 1 : 0;
+        put(&c, 1);
+        cType = SQL_C_BIT;
+        sqlType = SQL_BIT;
+        b.ind = 1;
+        break;
+    }
+    case Value::Type::Int: {
+        const SQLBIGINT x = v.asInt();
+        put(&x, sizeof x);
+        cType = SQL_C_SBIGINT;
+        sqlType = (sqlTypeHint == SQL_INTEGER || sqlTypeHint == SQL_SMALLINT) ? sqlTypeHint : SQL_BIGINT;
+        b.ind = sizeof x;
+        break;
+    }
+    case Value::Type::Double: {
+        const double x = v.asDouble();
+        put(&x, sizeof x);
+        cType = SQL_C_DOUBLE;
+        sqlType = SQL_DOUBLE;
+        size = 15;
+        b.ind = sizeof x;
+        break;
+    }
+    case Value::Type::Date: {
+        const CivilDateTime c = fromSerial(v.asDouble());
+        SQL_DATE_STRUCT d{static_cast<SQLSMALLINT>(c.year), static_cast<SQLUSMALLINT>(c.month), static_cast<SQLUSMALLINT>(c.day)};
+        put(&d, sizeof d);
+        cType = SQL_C_TYPE_DATE;
+        sqlType = SQL_TYPE_DATE;
+        size = 10;
+        b.ind = sizeof d;
+        break;
+    }
+    case Value::Type::Time: {
+        const CivilDateTime c = fromSerial(v.asDouble());
+        SQL_TIME_STRUCT t{static_cast<SQLUSMALLINT>(c.hour), static_cast<SQLUSMALLINT>(c.minute), static_cast<SQLUSMALLINT>(c.second)};
+        put(&t, sizeof t);
+        cType = SQL_C_TYPE_TIME;
+        sqlType = SQL_TYPE_TIME;
+        size = 8;
+        b.ind = sizeof t;
+        break;
+    }
+    case Value::Type::DateTime: {
+        const CivilDateTime c = fromSerial(v.asDouble());
+        SQL_TIMESTAMP_STRUCT t{static_cast<SQLSMALLINT>(c.year), static_cast<SQLUSMALLINT>(c.month), static_cast<SQLUSMALLINT>(c.day),
+                               static_cast<SQLUSMALLINT>(c.hour), static_cast<SQLUSMALLINT>(c.minute),
+                               static_cast<SQLUSMALLINT>(c.second), static_cast<SQLUINTEGER>(c.millisecond) * 1000000u};
+        put(&t, sizeof t);
+        cType = SQL_C_TYPE_TIMESTAMP;
+        sqlType = SQL_TYPE_TIMESTAMP;
+        size = 23;
+        digits = 3;
+        b.ind = sizeof t;
+        break;
+    }
+    case Value::Type::Blob:
+        put(v.asText().data(), v.asText().size());
+        cType = SQL_C_BINARY;
+        sqlType = SQL_LONGVARBINARY;
+        size = std::max<SQLULEN>(v.asText().size(), 1);
+        b.ind = static_cast<SQLLEN>(v.asText().size());
+        break;
+    case Value::Type::Text: {
+        if (st.wide) {
+            const WString w = toW(v.asText());
+            const size_t chars = std::max<size_t>(w.size(), static_cast<size_t>(outChars));
+            b.data.assign((chars + 1) * sizeof(SQLWCHAR), 0);
+            std::memcpy(b.data.data(), w.data(), w.size() * sizeof(SQLWCHAR));
+            b.ind = static_cast<SQLLEN>(w.size() * sizeof(SQLWCHAR));
+            size = std::max<SQLULEN>(chars, 1);
+        } else {
+            const std::string& t = v.asText();
+            const size_t bytes = std::max<size_t>(t.size(), static_cast<size_t>(outChars) * 4);
+            b.data.assign(bytes + 1, 0);
+            std::memcpy(b.data.data(), t.data(), t.size());
+            b.ind = static_cast<SQLLEN>(t.size());
+            size = std::max<SQLULEN>(t.size(), 1);
+        }
+        break;
+    }
+    }
+    if (io != SQL_PARAM_INPUT && cType != SQL_C_WCHAR && cType != SQL_C_CHAR) {
+        // Output values are read back as text and converted by the parameter's kind.
+        const std::string text = v.isNull() ? std::string() : v.displayText();
+        Value t = v.isNull() ? Value::null() : Value::fromText(text);
+        bindValue(st, i, t, b, io, sqlTypeHint, outChars);
+        return;
+    }
+    if (b.data.empty()) b.data.resize(2);
+    st.check(SQLBindParameter(st.h, i, io, cType, sqlType, size, digits, b.data.data(),
+                              static_cast<SQLLEN>(b.data.size()), &b.ind));
+}
+
+SQLSMALLINT sqlTypeOf(FieldKind k) {
+    switch (k) {
+    case FieldKind::SmallInt: return SQL_SMALLINT;
+    case FieldKind::Integer: case FieldKind::AutoInc: case FieldKind::Word: return SQL_INTEGER;
+    case FieldKind::LargeInt: return SQL_BIGINT;
+    case FieldKind::Boolean: return SQL_BIT;
+    case FieldKind::Float: return SQL_DOUBLE;
+    case FieldKind::Currency: case FieldKind::BCD: case FieldKind::FMTBcd: return SQL_NUMERIC;
+    case FieldKind::Date: return SQL_TYPE_DATE;
+    case FieldKind::Time: return SQL_TYPE_TIME;
+    case FieldKind::DateTime: case FieldKind::TimeStamp: return SQL_TYPE_TIMESTAMP;
+    case FieldKind::Blob: case FieldKind::Graphic: return SQL_LONGVARBINARY;
+    default: return SQL_WVARCHAR;
+    }
+}
+
+// A parameter's value from the text a driver returned for it.
+Value valueFromText(FieldKind k, const std::string& s) {
+    if (isNumericKind(k)) {
+        if (auto d = parseNumber(s)) {
+            if (k == FieldKind::Float || k == FieldKind::BCD || k == FieldKind::FMTBcd || k == FieldKind::Currency)
+                return Value::fromDouble(*d);
+            return Value::fromInt(static_cast<int64_t>(*d));
+        }
+    } else if (k == FieldKind::Date) {
+        if (auto d = parseDate(s)) return Value::fromDate(*d);
+    } else if (k == FieldKind::Time) {
+        if (auto d = parseTime(s)) return Value::fromTime(*d);
+    } else if (k == FieldKind::DateTime || k == FieldKind::TimeStamp) {
+        if (auto d = parseDateTime(s)) return Value::fromDateTime(*d);
+    } else if (k == FieldKind::Boolean) {
+        return Value::fromBool(s == "1" || s == "t" || s == "true" || s == "True");
+    }
+    return Value::fromText(s);
+}
+
+class OdbcProvider final : public Provider {
+public:
+    explicit OdbcProvider(const std::string& cs) {
+        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
+        SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
+        SQLCHAR out[2048];
+        SQLSMALLINT outLen = 0;
+        // Never a login prompt: a missing password is the driver's error.
+        const SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), static_cast<SQLSMALLINT>(cs.size()), out,
+                                              sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+        if (!SQL_SUCCEEDED(rc)) {
+            const std::string msg = diagnostics(SQL_HANDLE_DBC, dbc_, false);
+            SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+            SQLFreeHandle(SQL_HANDLE_ENV, env_);
+            throw Error(msg);
+        }
+        wide_ = driverIsWide(dbc_);
+        SQLCHAR q[8] = {0};
+        SQLSMALLINT len = 0;
+        // A driver without quoting (a blank) still gets the standard quote, so that a name
+        // can never be read as SQL.
+        if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_IDENTIFIER_QUOTE_CHAR, q, sizeof q, &len)) && q[0] && q[0] != ' ')
+            quote_ = reinterpret_cast<char*>(q);
+        SQLCHAR esc[8] = {0};
+        if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_SEARCH_PATTERN_ESCAPE, esc, sizeof esc, &len)) && esc[0] && esc[0] != ' ')
+            escape_ = reinterpret_cast<char*>(esc);
+        SQLUINTEGER ext = 0;
+        if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_GETDATA_EXTENSIONS, &ext, sizeof ext, nullptr)))
+            getDataAnyColumn_ = (ext & SQL_GD_ANY_COLUMN) && (ext & SQL_GD_ANY_ORDER);
+    }
+
+    ~OdbcProvider() override {
+        SQLDisconnect(dbc_);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+        SQLFreeHandle(SQL_HANDLE_ENV, env_);
+    }
+
+    void listTables(std::vector<std::string>& list, bool includeSystem) override {
+        list.clear();
+        Stmt st(dbc_, wide_);
+        std::string types = includeSystem ? "TABLE,VIEW,SYSTEM TABLE" : "TABLE,VIEW";
+        if (wide_) {
+            WString w = toW(types);
+            st.check(SQLTablesW(st.h, nullptr, 0, nullptr, 0, nullptr, 0, wptr(w), SQL_NTS));
+        } else {
+            st.check(SQLTables(st.h, nullptr, 0, nullptr, 0, nullptr, 0, (SQLCHAR*)types.c_str(), SQL_NTS));
+        }
+        while (fetch(st)) {
+            const std::string schema = st.text(2), name = st.text(3), type = st.text(4);
+            const bool wanted = type == "TABLE" || type == "VIEW" || (includeSystem && type == "SYSTEM TABLE");
+            if (!wanted || (!includeSystem && isSystemSchema(schema))) continue;
+            list.push_back(name);
+        }
+    }
+
+    void listProcedures(std::vector<std::string>& list) override {
+        Stmt st(dbc_, wide_);
+        st.check(wide_ ? SQLProceduresW(st.h, nullptr, 0, nullptr, 0, nullptr, 0)
+                       : SQLProcedures(st.h, nullptr, 0, nullptr, 0, nullptr, 0));
+        while (fetch(st)) {
+            const std::string schema = st.text(2), name = st.text(3);
+            if (isSystemSchema(schema)) continue;
+            list.push_back(name);
+        }
+    }
+
+    void listFields(const std::string& table, std::vector<std::string>& list) override {
+        list.clear();
+        Stmt st(dbc_, wide_);
+        const std::string pattern = escapePattern(table);
+        if (wide_) {
+            WString w = toW(pattern);
+            st.check(SQLColumnsW(st.h, nullptr, 0, nullptr, 0, wptr(w), SQL_NTS, nullptr, 0));
+        } else {
+            st.check(SQLColumns(st.h, nullptr, 0, nullptr, 0, (SQLCHAR*)pattern.c_str(), SQL_NTS, nullptr, 0));
+        }
+        std::string firstSchema;
+        bool first = true;
+        while (fetch(st)) {
+            const std::string schema = st.text(2), name = st.text(3), column = st.text(4);
+            if (name != table) continue;
+            // The same name in several schemas: the first schema's columns only.
+            if (first) {
+                firstSchema = schema;
+                first = false;
+            } else if (schema != firstSchema) {
+                continue;
+            }
+            list.push_back(column);
+        }
+    }
+
+    std::string quoteIdentifier(const std::string& name) override {
+        std::string q = quote_;
+        for (size_t i = 0; i < name.size(); ++i) {
+            if (name.compare(i, quote_.size(), quote_) == 0) q += quote_;
+            q += name[i];
+        }
+        return q + quote_;
+    }
+
+    std::unique_ptr<ResultBuffer> query(const std::string& sql, const ProgressFn& progress) override {
+        Stmt st(dbc_, wide_);
+        return run(st, [&](Stmt& s) {
+            if (wide_) {
+                WString w = toW(sql);
+                s.check(SQLExecDirectW(s.h, wptr(w), static_cast<SQLINTEGER>(w.size())));
+            } else {
+                s.check(SQLExecDirect(s.h, (SQLCHAR*)sql.c_str(), static_cast<SQLINTEGER>(sql.size())));
+            }
+        }, progress, true);
+    }
+
+    std::unique_ptr<ResultBuffer> callProcedure(const std::string& name, std::vector<Parameter>& params,
+                                                const ProgressFn& progress) override {
+        std::string sql = "{";
+        size_t first = 0;
+        if (!params.empty() && params[0].Direction == ParameterDirection::ReturnValue) {
+            sql += "? = ";
+            first = 1;
+        }
+        sql += "call " + quoteIdentifier(name) + "(";
+        for (size_t i = first; i < params.size(); ++i) sql += i > first ? ",?" : "?";
+        sql += ")}";
+        std::vector<ParamBuffer> buffers(params.size());
+        Stmt st(dbc_, wide_);
+        auto buf = run(st, [&](Stmt& s) {
+            prepare(s, sql);
+            for (size_t i = 0; i < params.size(); ++i) {
+                const Parameter& p = params[i];
+                SQLSMALLINT io = SQL_PARAM_INPUT;
+                if (p.Direction == ParameterDirection::Output || p.Direction == ParameterDirection::ReturnValue) io = SQL_PARAM_OUTPUT;
+                else if (p.Direction == ParameterDirection::InputOutput) io = SQL_PARAM_INPUT_OUTPUT;
+                const Value v = io == SQL_PARAM_OUTPUT ? Value::null() : p.Value();
+                bindValue(s, static_cast<SQLUSMALLINT>(i + 1), v, buffers[i], io, sqlTypeOf(p.Kind),
+                          io == SQL_PARAM_INPUT ? 0 : std::max(p.Size, 256));
+            }
+            s.check(SQLExecute(s.h));
+        }, progress, false);
+        // Output values arrive once every result of the call has been read.
+        while (SQL_SUCCEEDED(SQLMoreResults(st.h))) {
+        }
+        for (size_t i = 0; i < params.size(); ++i) {
+            Parameter& p = params[i];
+            if (p.Direction == ParameterDirection::Input || p.Direction == ParameterDirection::Unknown) continue;
+            const ParamBuffer& b = buffers[i];
+            if (b.ind == SQL_NULL_DATA) {
+                p.SetValue(Value::null());
+                continue;
+            }
+            const size_t unit = wide_ ? sizeof(SQLWCHAR) : 1;
+            size_t units = b.ind == SQL_NO_TOTAL ? b.data.size() / unit : static_cast<size_t>(b.ind) / unit;
+            units = std::min(units, b.data.size() / unit - 1);
+            std::string text;
+            if (wide_) text = fromW(reinterpret_cast<const SQLWCHAR*>(b.data.data()), units);
+            else text.assign(b.data.data(), units);
+            while (!text.empty() && text.back() == 0) text.pop_back();
+            p.SetValue(valueFromText(p.Kind, text));
+        }
+        return buf;
+    }
+
+    std::vector<Parameter> procedureParameters(const std::string& name) override {
+        std::vector<Parameter> out;
+        Stmt st(dbc_, wide_);
+        const std::string pattern = escapePattern(name);
+        if (wide_) {
+            WString w = toW(pattern);
+            st.check(SQLProcedureColumnsW(st.h, nullptr, 0, nullptr, 0, wptr(w), SQL_NTS, nullptr, 0));
+        } else {
+            st.check(SQLProcedureColumns(st.h, nullptr, 0, nullptr, 0, (SQLCHAR*)pattern.c_str(), SQL_NTS, nullptr, 0));
+        }
+        std::string firstSchema;
+        bool first = true;
+        while (fetch(st)) {
+            const std::string schema = st.text(2), proc = st.text(3), column = st.text(4);
+            bool null = false;
+            const SQLLEN kind = st.integer(5);
+            const SQLLEN type = st.integer(6);
+            const SQLLEN size = st.integer(8, &null);
+            if (proc != name || isSystemSchema(schema)) continue;
+            if (first) {
+                firstSchema = schema;
+                first = false;
+            } else if (schema != firstSchema) {
+                continue;
+            }
+            Parameter p;
+            p.Name = column;
+            switch (kind) {
+            case SQL_PARAM_INPUT: p.Direction = ParameterDirection::Input; break;
+            case SQL_PARAM_INPUT_OUTPUT: p.Direction = ParameterDirection::InputOutput; break;
+            case SQL_PARAM_OUTPUT: p.Direction = ParameterDirection::Output; break;
+            case SQL_RETURN_VALUE: p.Direction = ParameterDirection::ReturnValue; break;
+            default: continue;  // result columns are not parameters
+            }
+            p.Kind = odbcKind(static_cast<int>(type), null ? 0 : size);
+            p.Size = null ? 0 : static_cast<int>(std::min<SQLLEN>(size, 1 << 30));
+            out.push_back(std::move(p));
+        }
+        return out;
+    }
+
+    std::vector<std::string> primaryKey(const std::string& schema, const std::string& table) override {
+        Stmt st(dbc_, wide_);
+        if (wide_) {
+            WString s = toW(schema), t = toW(table);
+            st.check(SQLPrimaryKeysW(st.h, nullptr, 0, schema.empty() ? nullptr : wptr(s), schema.empty() ? 0 : SQL_NTS,
+                                     wptr(t), SQL_NTS));
+        } else {
+            st.check(SQLPrimaryKeys(st.h, nullptr, 0, schema.empty() ? nullptr : (SQLCHAR*)schema.c_str(),
+                                    schema.empty() ? 0 : SQL_NTS, (SQLCHAR*)table.c_str(), SQL_NTS));
+        }
+        std::vector<std::pair<SQLLEN, std::string>> cols;
+        while (fetch(st)) {
+            const std::string column = st.text(4);
+            cols.emplace_back(st.integer(5), column);
+        }
+        std::sort(cols.begin(), cols.end());
+        std::vector<std::string> out;
+        for (auto& c : cols) out.push_back(c.second);
+        return out;
+    }
+
+    void applyChange(const RowChange& change) override {
+        std::vector<Value> values;
+        const std::string sql = changeSql(*this, change, values);
+        SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+        auto endTransaction = [&](SQLSMALLINT how) {
+            SQLEndTran(SQL_HANDLE_DBC, dbc_, how);
+            SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+        };
+        try {
+            Stmt st(dbc_, wide_);
+            prepare(st, sql);
+            std::vector<ParamBuffer> buffers(values.size());
+            for (size_t i = 0; i < values.size(); ++i) bindValue(st, static_cast<SQLUSMALLINT>(i + 1), values[i], buffers[i]);
+            st.check(SQLExecute(st.h));
+            SQLLEN touched = -1;
+            st.check(SQLRowCount(st.h, &touched));
+            if (touched != 1) throw Error(rowCountMessage(touched));
+        } catch (...) {
+            endTransaction(SQL_ROLLBACK);
+            throw;
+        }
+        endTransaction(SQL_COMMIT);
+    }
+
+private:
+    void prepare(Stmt& st, const std::string& sql) {
+        if (wide_) {
+            WString w = toW(sql);
+            st.check(SQLPrepareW(st.h, wptr(w), static_cast<SQLINTEGER>(w.size())));
+        } else {
+            st.check(SQLPrepare(st.h, (SQLCHAR*)sql.c_str(), static_cast<SQLINTEGER>(sql.size())));
+        }
+    }
+
+    bool fetch(Stmt& st) {
+        const SQLRETURN rc = SQLFetch(st.h);
+        if (rc == SQL_NO_DATA) return false;
+        st.check(rc);
+        return true;
+    }
+
+    std::string escapePattern(const std::string& s) const {
+        if (escape_.empty()) return s;
+        std::string out;
+        for (char c : s) {
+            if (c == '_' || c == '%' || escape_.find(c) != std::string::npos) out += escape_;
+            out += c;
+        }
+        return out;
+    }
+
+    // Runs the statement and fetches its whole result. A character value longer than the
+    // driver declared (SQLite does not hold texts to their declared size) makes the fetch
+    // start over with that column read piecewise, so nothing is cut.
+    template <typename Exec>
+    std::unique_ptr<ResultBuffer> run(Stmt& st, Exec exec, const ProgressFn& progress, bool needResult) {
+        std::vector<bool> unbound;
+        for (int attempt = 0;; ++attempt) {
+            bool truncated = false;
+            auto buf = fetchAll(st, exec, progress, needResult, unbound, truncated);
+            if (!truncated || attempt > 2) return buf;
+            SQLFreeStmt(st.h, SQL_CLOSE);
+            SQLFreeStmt(st.h, SQL_UNBIND);
+            SQLFreeStmt(st.h, SQL_RESET_PARAMS);
+        }
+    }
+
+    template <typename Exec>
+    std::unique_ptr<ResultBuffer> fetchAll(Stmt& st, Exec& exec, const ProgressFn& progress, bool needResult,
+                                           std::vector<bool>& unbound, bool& truncated) {
+        exec(st);
+        SQLSMALLINT cols = 0;
+        st.check(SQLNumResultCols(st.h, &cols));
+        auto buf = std::make_unique<ResultBuffer>();
+        if (cols == 0) {
+            if (needResult) throw Error("Command text does not return a result set");
+            return buf;
+        }
+        const size_t n = static_cast<size_t>(cols);
+        unbound.resize(n, false);
+        buf->info.resize(n);
+        std::vector<Binding> bind(n);
+        size_t rowBytes = 0;
+        for (size_t c = 0; c < n; ++c) {
+            SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+            SQLULEN size = 0;
+            ColumnInfo& ci = buf->info[c];
+            if (wide_) {
+                SQLWCHAR name[512];
+                st.check(SQLDescribeColW(st.h, static_cast<SQLUSMALLINT>(c + 1), name, 512, &nameLen, &type, &size, &digits, &nullable));
+                ci.name = fromW(name, static_cast<size_t>(std::clamp<SQLSMALLINT>(nameLen, 0, 511)));
+            } else {
+                SQLCHAR name[1024];
+                st.check(SQLDescribeCol(st.h, static_cast<SQLUSMALLINT>(c + 1), name, sizeof name, &nameLen, &type, &size, &digits, &nullable));
+                ci.name.assign(reinterpret_cast<char*>(name), static_cast<size_t>(std::clamp<SQLSMALLINT>(nameLen, 0, 1023)));
+            }
+            ci.kind = odbcKind(type, static_cast<int64_t>(size));
+            ci.size = (ci.kind == FieldKind::String || ci.kind == FieldKind::Memo) && size < (1u << 30) ? static_cast<int>(size) : 0;
+            ci.baseTable = attribute(st, c, SQL_DESC_BASE_TABLE_NAME);
+            ci.baseColumn = attribute(st, c, SQL_DESC_BASE_COLUMN_NAME);
+            ci.baseSchema = attribute(st, c, SQL_DESC_SCHEMA_NAME);
+            buf->columns.emplace_back(ci.kind);
+            Binding& b = bind[c];
+            switch (storageFor(ci.kind)) {
+            case Storage::Int:
+                if (ci.kind == FieldKind::Boolean) { b.cType = SQL_C_BIT; b.width = 1; }
+                else { b.cType = SQL_C_SBIGINT; b.width = 8; }
+                break;
+            case Storage::Double:
+                switch (ci.kind) {
+                case FieldKind::Date: b.cType = SQL_C_TYPE_DATE; b.width = sizeof(SQL_DATE_STRUCT); break;
+                case FieldKind::Time: b.cType = SQL_C_TYPE_TIME; b.width = sizeof(SQL_TIME_STRUCT); break;
+                case FieldKind::DateTime: case FieldKind::TimeStamp:
+                    b.cType = SQL_C_TYPE_TIMESTAMP; b.width = sizeof(SQL_TIMESTAMP_STRUCT); break;
+                default: b.cType = SQL_C_DOUBLE; b.width = 8; break;
+                }
+                break;
+            case Storage::Text:
+                b.cType = wide_ ? SQL_C_WCHAR : SQL_C_CHAR;
+                if (size == 0 || size > kMaxBoundChars || unbound[c]) b.bound = false;
+                else b.width = static_cast<SQLLEN>(wide_ ? (size + 1) * sizeof(SQLWCHAR) : size * 4 + 1);
+                break;
+            case Storage::Blob:
+                b.cType = SQL_C_BINARY;
+                b.bound = false;
+                break;
+            }
+            rowBytes += static_cast<size_t>(b.width) + sizeof(SQLLEN);
+        }
+        const bool allBound = std::all_of(bind.begin(), bind.end(), [](const Binding& b) { return b.bound; });
+        // Piecewise reads need single-row fetches; with the driver's leave, bound columns
+        // before them stay bound.
+        const bool mixed = !allBound && getDataAnyColumn_;
+        if (!allBound && !mixed)
+            for (auto& b : bind) b.bound = false;
+        const SQLULEN block = allBound ? blockRows(rowBytes) : 1;
+        SQLULEN fetched = 0;
+        st.check(SQLSetStmtAttr(st.h, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0));
+        st.check(SQLSetStmtAttr(st.h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(block), 0));
+        st.check(SQLSetStmtAttr(st.h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+        for (size_t c = 0; c < n; ++c) {
+            Binding& b = bind[c];
+            if (!b.bound) continue;
+            b.data.resize(static_cast<size_t>(b.width) * block);
+            b.ind.resize(block);
+            st.check(SQLBindCol(st.h, static_cast<SQLUSMALLINT>(c + 1), b.cType, b.data.data(), b.width, b.ind.data()));
+        }
+        int64_t rows = 0, nextReport = 4096;
+        std::string text;
+        for (;;) {
+            const SQLRETURN rc = SQLFetchScroll(st.h, SQL_FETCH_NEXT, 0);
+            if (rc == SQL_NO_DATA) break;
+            st.check(rc);
+            if (block == 1) fetched = 1;
+            for (size_t c = 0; c < n; ++c) {
+                ColumnData& col = buf->columns[c];
+                Binding& b = bind[c];
+                if (!b.bound) {
+                    readPiecewise(st, static_cast<SQLUSMALLINT>(c + 1), b.cType, col, text);
+                    continue;
+                }
+                const char* base = b.data.data();
+                for (SQLULEN r = 0; r < fetched; ++r) {
+                    const SQLLEN ind = b.ind[r];
+                    if (ind == SQL_NULL_DATA) {
+                        col.appendNull();
+                        continue;
+                    }
+                    const char* p = base + r * static_cast<size_t>(b.width);
+                    switch (b.cType) {
+                    case SQL_C_BIT: col.appendInt(*reinterpret_cast<const unsigned char*>(p) ? 1 : 0); break;
+                    case SQL_C_SBIGINT: col.appendInt(*reinterpret_cast<const SQLBIGINT*>(p)); break;
+                    case SQL_C_DOUBLE: col.appendDouble(*reinterpret_cast<const double*>(p)); break;
+                    case SQL_C_TYPE_DATE: col.appendDouble(dateOf(*reinterpret_cast<const SQL_DATE_STRUCT*>(p))); break;
+                    case SQL_C_TYPE_TIME: col.appendDouble(timeOf(*reinterpret_cast<const SQL_TIME_STRUCT*>(p))); break;
+                    case SQL_C_TYPE_TIMESTAMP:
+                        col.appendDouble(timestampOf(*reinterpret_cast<const SQL_TIMESTAMP_STRUCT*>(p)));
+                        break;
+                    default: {
+                        if (ind == SQL_NO_TOTAL || ind >= b.width) {
+                            truncated = true;
+                            unbound[c] = true;
+                            return buf;
+                        }
+                        if (wide_) {
+                            text.clear();
+                            appendUtf8(text, reinterpret_cast<const SQLWCHAR*>(p), static_cast<size_t>(ind) / sizeof(SQLWCHAR));
+                            col.appendText(text);
+                        } else {
+                            col.appendText(p, static_cast<size_t>(ind));
+                        }
+                    }
+                    }
+                }
+            }
+            rows += static_cast<int64_t>(fetched);
+            if (progress && rows >= nextReport) {
+                nextReport = rows + 4096;
+                if (!progress(rows)) {
+                    SQLCancel(st.h);
+                    throw Error("Operation cancelled");
+                }
+            }
+        }
+        buf->rows = rows;
+        if (progress && !progress(rows)) throw Error("Operation cancelled");
+        return buf;
+    }
+
+    void readPiecewise(Stmt& st, SQLUSMALLINT col, SQLSMALLINT cType, ColumnData& out, std::string& text) {
+        if (cType == SQL_C_WCHAR || cType == SQL_C_CHAR) {
+            bool null = false;
+            std::string t = st.text(col, &null);
+            if (null) out.appendNull();
+            else out.appendText(t);
+            return;
+        }
+        std::string bytes;
+        char chunk[8192];
+        for (;;) {
+            SQLLEN ind = 0;
+            const SQLRETURN rc = SQLGetData(st.h, col, SQL_C_BINARY, chunk, sizeof chunk, &ind);
+            if (rc == SQL_NO_DATA) break;
+            st.check(rc);
+            if (ind == SQL_NULL_DATA) {
+                out.appendNull();
+                return;
+            }
+            const size_t got = (ind == SQL_NO_TOTAL || ind > static_cast<SQLLEN>(sizeof chunk)) ? sizeof chunk : static_cast<size_t>(ind);
+            bytes.append(chunk, got);
+            if (rc == SQL_SUCCESS) break;
+        }
+        (void)text;
+        out.appendText(bytes);
+    }
+
+    std::string attribute(Stmt& st, size_t c, SQLUSMALLINT field) {
+        SQLSMALLINT len = 0;
+        if (wide_) {
+            SQLWCHAR buf[512] = {0};
+            if (!SQL_SUCCEEDED(SQLColAttributeW(st.h, static_cast<SQLUSMALLINT>(c + 1), field, buf, sizeof buf, &len, nullptr)))
+                return {};
+            return fromW(buf, std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(len, 0)) / sizeof(SQLWCHAR), 511));
+        }
+        SQLCHAR buf[1024] = {0};
+        if (!SQL_SUCCEEDED(SQLColAttribute(st.h, static_cast<SQLUSMALLINT>(c + 1), field, buf, sizeof buf, &len, nullptr)))
+            return {};
+        return std::string(reinterpret_cast<char*>(buf), std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(len, 0)), 1023));
+    }
+
+    SQLHENV env_ = SQL_NULL_HENV;
+    SQLHDBC dbc_ = SQL_NULL_HDBC;
+    std::string quote_ = "\"";
+    std::string escape_;
+    bool getDataAnyColumn_ = false;
+    bool wide_ = true;
+};
+
+} // namespace
+
+FieldKind odbcKind(int sqlType, int64_t size) {
+    switch (sqlType) {
+    case SQL_CHAR: case SQL_VARCHAR: case SQL_WCHAR: case SQL_WVARCHAR: case SQL_GUID:
+        return FieldKind::String;
+    case SQL_LONGVARCHAR: case SQL_WLONGVARCHAR:
+        return size <= 0 || size > 65536 ? FieldKind::Memo : FieldKind::String;
+    case SQL_TINYINT: case SQL_SMALLINT: return FieldKind::SmallInt;
+    case SQL_INTEGER: return FieldKind::Integer;
+    case SQL_BIGINT: return FieldKind::LargeInt;
+    case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE: return FieldKind::Float;
+    case SQL_NUMERIC: case SQL_DECIMAL: return FieldKind::BCD;
+    case SQL_BIT: return FieldKind::Boolean;
+    case SQL_TYPE_DATE: case SQL_DATE: return FieldKind::Date;
+    case SQL_TYPE_TIME: case SQL_TIME: return FieldKind::Time;
+    case SQL_TYPE_TIMESTAMP: case SQL_TIMESTAMP: return FieldKind::DateTime;
+    case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY: return FieldKind::Blob;
+    default: return FieldKind::String;
+    }
+}
+
 std::unique_ptr<Provider> openOdbcProvider(const std::string& connectionString) {
-    throw Error("ODBC connections are not available yet");
+    return std::make_unique<OdbcProvider>(connectionString);
 }
 
 } // namespace rg

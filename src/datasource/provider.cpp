@@ -2,13 +2,12 @@
 
 #include "common/error.h"
 #include "datasource/connstring.h"
+#include "datasource/odbcprovider.h"
 #include "datasource/sqliteprovider.h"
 
 #include <cctype>
 
 namespace rg {
-
-std::unique_ptr<Provider> openOdbcProvider(const std::string& connectionString);
 
 namespace {
 
