@@ -487,9 +487,21 @@ public:
             sql += "? = ";
             first = 1;
         }
-        sql += "call " + quoteIdentifier(name) + "(";
-        for (size_t i = first; i < params.size(); ++i) sql += i > first ? ",?" : "?";
-        sql += ")}";
+        std::string args = "(";
+        for (size_t i = first; i < params.size(); ++i) args += i > first ? ",?" : "?";
+        args += ")";
+        sql += "call " + quoteIdentifier(name) + args + "}";
+        try {
+            return call(sql, params, progress);
+        } catch (const Error& e) {
+            // The PostgreSQL driver turns the call escape into a SELECT, which a procedure
+            // (as opposed to a function) refuses; those take the server's own CALL.
+            if (first != 0 || !std::strstr(e.what(), "is a procedure")) throw;
+        }
+        return call("CALL " + quoteIdentifier(name) + args, params, progress);
+    }
+
+    std::unique_ptr<ResultBuffer> call(const std::string& sql, std::vector<Parameter>& params, const ProgressFn& progress) {
         std::vector<ParamBuffer> buffers(params.size());
         Stmt st(dbc_, wide_);
         auto buf = run(st, [&](Stmt& s) {

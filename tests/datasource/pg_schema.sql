@@ -50,3 +50,12 @@ CREATE FUNCTION add_tax(IN p_amount numeric, INOUT p_rate numeric, OUT p_total n
 
 CREATE PROCEDURE bump_qty(IN p_id integer, INOUT p_by integer)
   LANGUAGE plpgsql AS $$ BEGIN UPDATE sales SET qty = qty + p_by WHERE id = p_id; p_by := p_by * 2; END $$;
+
+-- Puts back the rows the editing tests change, so the tests can run again and again.
+CREATE PROCEDURE reset_edit_tables()
+  LANGUAGE sql AS $$
+    DELETE FROM nokey;
+    INSERT INTO nokey VALUES (1, 'x'), (2, 'y'), (2, 'y');
+    UPDATE guarded SET v = 10;
+    UPDATE "odd ""name"" 表" SET "b c" = 'x';
+  $$;
