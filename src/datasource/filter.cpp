@@ -1,14 +1,342 @@
 #include "datasource/filter.h"
 
+#include "common/displaytext.h"
 #include "common/error.h"
 #include "datasource/dataset.h"
+
+#include <cctype>
+#include <vector>
 
 namespace rg {
 
 Value FilterExpr::cell(const DataSet& ds, int64_t row, int field) { return ds.physicalValue(row, field); }
 
-std::unique_ptr<FilterExpr> parseFilter(const std::string& expression, DataSet&) {
-    throw Error("Filters are not available yet");
+namespace {
+
+enum class Tok { End, Name, Text, Number, Op, LParen, RParen };
+
+struct Token {
+    Tok kind = Tok::End;
+    std::string text;
+    bool bracketed = false;
+};
+
+std::string upper(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
 }
+
+[[noreturn]] void syntaxError(const std::string& expr) {
+    throw Error(format("Invalid filter expression: %s", expr.c_str()));
+}
+
+std::vector<Token> tokenize(const std::string& s) {
+    std::vector<Token> out;
+    size_t i = 0;
+    while (i < s.size()) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (std::isspace(c)) {
+            ++i;
+        } else if (c == '(' || c == ')') {
+            out.push_back({c == '(' ? Tok::LParen : Tok::RParen, std::string(1, static_cast<char>(c))});
+            ++i;
+        } else if (c == '\'') {
+            std::string t;
+            ++i;
+            for (;;) {
+                if (i >= s.size()) syntaxError(s);
+                if (s[i] == '\'') {
+                    if (i + 1 < s.size() && s[i + 1] == '\'') {
+                        t += '\'';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                t += s[i++];
+            }
+            out.push_back({Tok::Text, t});
+        } else if (c == '[') {
+            std::string t;
+            ++i;
+            for (;;) {
+                if (i >= s.size()) syntaxError(s);
+                if (s[i] == ']') {
+                    if (i + 1 < s.size() && s[i + 1] == ']') {
+                        t += ']';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                t += s[i++];
+            }
+            out.push_back({Tok::Name, t, true});
+        } else if (std::isdigit(c) || ((c == '-' || c == '.') && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+            size_t j = i + 1;
+            while (j < s.size() && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.' || s[j] == 'e' || s[j] == 'E' ||
+                                    ((s[j] == '-' || s[j] == '+') && (s[j - 1] == 'e' || s[j - 1] == 'E'))))
+                ++j;
+            out.push_back({Tok::Number, s.substr(i, j - i)});
+            i = j;
+        } else if (c == '=' || c == '<' || c == '>' || c == '!') {
+            std::string op(1, static_cast<char>(c));
+            if (i + 1 < s.size() && (s[i + 1] == '=' || (c == '<' && s[i + 1] == '>'))) op += s[i + 1];
+            if (op == "!") syntaxError(s);
+            out.push_back({Tok::Op, op});
+            i += op.size();
+        } else if (std::isalpha(c) || c == '_' || c >= 0x80) {
+            size_t j = i;
+            while (j < s.size()) {
+                const unsigned char d = static_cast<unsigned char>(s[j]);
+                if (!(std::isalnum(d) || d == '_' || d >= 0x80)) break;
+                ++j;
+            }
+            out.push_back({Tok::Name, s.substr(i, j - i)});
+            i = j;
+        } else {
+            syntaxError(s);
+        }
+    }
+    out.push_back({Tok::End, ""});
+    return out;
+}
+
+// Characters of a UTF-8 text, for LIKE's one-character wildcard.
+std::vector<std::string_view> characters(std::string_view s) {
+    std::vector<std::string_view> out;
+    for (size_t i = 0; i < s.size();) {
+        size_t n = 1;
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c >= 0xF0) n = 4;
+        else if (c >= 0xE0) n = 3;
+        else if (c >= 0xC0) n = 2;
+        n = std::min(n, s.size() - i);
+        out.push_back(s.substr(i, n));
+        i += n;
+    }
+    return out;
+}
+
+bool likeMatch(const std::vector<std::string_view>& text, const std::vector<std::string_view>& pat) {
+    size_t t = 0, p = 0, starP = std::string::npos, starT = 0;
+    while (t < text.size()) {
+        if (p < pat.size() && (pat[p] == "_" || pat[p] == text[t])) {
+            ++t;
+            ++p;
+        } else if (p < pat.size() && pat[p] == "%") {
+            starP = p++;
+            starT = t;
+        } else if (starP != std::string::npos) {
+            p = starP + 1;
+            t = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (p < pat.size() && pat[p] == "%") ++p;
+    return p == pat.size();
+}
+
+struct Or : FilterExpr {
+    std::unique_ptr<FilterExpr> a, b;
+    bool matches(const DataSet& ds, int64_t row) const override { return a->matches(ds, row) || b->matches(ds, row); }
+};
+
+struct And : FilterExpr {
+    std::unique_ptr<FilterExpr> a, b;
+    bool matches(const DataSet& ds, int64_t row) const override { return a->matches(ds, row) && b->matches(ds, row); }
+};
+
+struct Not : FilterExpr {
+    std::unique_ptr<FilterExpr> a;
+    bool matches(const DataSet& ds, int64_t row) const override { return !a->matches(ds, row); }
+};
+
+struct IsNull : FilterExpr {
+    int field = 0;
+    bool negate = false;
+    bool matches(const DataSet& ds, int64_t row) const override { return cell(ds, row, field).isNull() != negate; }
+};
+
+struct Compare : FilterExpr {
+    int field = 0;
+    std::string op;
+    Value literal;
+    bool matches(const DataSet& ds, int64_t row) const override {
+        const Value v = cell(ds, row, field);
+        if (v.isNull()) return false;  // as in SQL, a null compares with nothing
+        const int c = compareValues(v, literal);
+        if (op == "=") return c == 0;
+        if (op == "<>" || op == "!=") return c != 0;
+        if (op == "<") return c < 0;
+        if (op == "<=") return c <= 0;
+        if (op == ">") return c > 0;
+        return c >= 0;
+    }
+};
+
+struct Like : FilterExpr {
+    int field = 0;
+    bool negate = false;
+    std::vector<std::string> pattern;
+    bool matches(const DataSet& ds, int64_t row) const override {
+        const Value v = cell(ds, row, field);
+        if (v.isNull()) return false;
+        const std::string text = v.displayText();
+        std::vector<std::string_view> pat(pattern.begin(), pattern.end());
+        return likeMatch(characters(text), pat) != negate;
+    }
+};
+
+class Parser {
+public:
+    Parser(const std::string& expr, DataSet& ds) : expr_(expr), ds_(ds), toks_(tokenize(expr)) {}
+
+    std::unique_ptr<FilterExpr> parse() {
+        auto e = parseOr();
+        if (peek().kind != Tok::End) syntaxError(expr_);
+        return e;
+    }
+
+private:
+    const Token& peek() const { return toks_[pos_]; }
+    Token take() { return toks_[pos_ < toks_.size() - 1 ? pos_++ : pos_]; }
+    bool keyword(const char* k) const {
+        return peek().kind == Tok::Name && !peek().bracketed && upper(peek().text) == k;
+    }
+
+    std::unique_ptr<FilterExpr> parseOr() {
+        auto left = parseAnd();
+        while (keyword("OR")) {
+            take();
+            auto n = std::make_unique<Or>();
+            n->a = std::move(left);
+            n->b = parseAnd();
+            left = std::move(n);
+        }
+        return left;
+    }
+
+    std::unique_ptr<FilterExpr> parseAnd() {
+        auto left = parseNot();
+        while (keyword("AND")) {
+            take();
+            auto n = std::make_unique<And>();
+            n->a = std::move(left);
+            n->b = parseNot();
+            left = std::move(n);
+        }
+        return left;
+    }
+
+    std::unique_ptr<FilterExpr> parseNot() {
+        if (keyword("NOT")) {
+            take();
+            auto n = std::make_unique<Not>();
+            n->a = parseNot();
+            return n;
+        }
+        if (peek().kind == Tok::LParen) {
+            take();
+            auto e = parseOr();
+            if (take().kind != Tok::RParen) syntaxError(expr_);
+            return e;
+        }
+        return parseCondition();
+    }
+
+    std::unique_ptr<FilterExpr> parseCondition() {
+        const Token name = take();
+        if (name.kind != Tok::Name) syntaxError(expr_);
+        const Field& field = ds_.FieldByName(name.text);
+        if (keyword("IS")) {
+            take();
+            auto n = std::make_unique<IsNull>();
+            n->field = field.Index();
+            if (keyword("NOT")) {
+                take();
+                n->negate = true;
+            }
+            if (!keyword("NULL")) syntaxError(expr_);
+            take();
+            return n;
+        }
+        bool negate = false;
+        if (keyword("NOT")) {
+            take();
+            negate = true;
+            if (!keyword("LIKE")) syntaxError(expr_);
+        }
+        if (keyword("LIKE")) {
+            take();
+            const Token pat = take();
+            if (pat.kind != Tok::Text) syntaxError(expr_);
+            auto n = std::make_unique<Like>();
+            n->field = field.Index();
+            n->negate = negate;
+            for (auto c : characters(pat.text)) n->pattern.emplace_back(c);
+            return n;
+        }
+        const Token op = take();
+        if (op.kind != Tok::Op) syntaxError(expr_);
+        const Token lit = take();
+        if (lit.kind == Tok::Name && !lit.bracketed && upper(lit.text) == "NULL") {
+            if (op.text != "=" && op.text != "<>" && op.text != "!=") syntaxError(expr_);
+            auto n = std::make_unique<IsNull>();
+            n->field = field.Index();
+            n->negate = op.text != "=";
+            return n;
+        }
+        auto n = std::make_unique<Compare>();
+        n->field = field.Index();
+        n->op = op.text;
+        n->literal = literal(field, lit);
+        return n;
+    }
+
+    // The literal in the type of the field it is compared with.
+    Value literal(const Field& f, const Token& t) {
+        const FieldKind k = f.Kind();
+        if (t.kind == Tok::Name && !t.bracketed) {
+            const std::string u = upper(t.text);
+            if (u == "TRUE" || u == "FALSE") return k == FieldKind::Boolean ? Value::fromBool(u == "TRUE") : Value::fromInt(u == "TRUE");
+        }
+        if (t.kind != Tok::Text && t.kind != Tok::Number) syntaxError(expr_);
+        if (k == FieldKind::Boolean) {
+            const std::string u = upper(t.text);
+            if (u == "TRUE" || u == "1") return Value::fromBool(true);
+            if (u == "FALSE" || u == "0") return Value::fromBool(false);
+            throw Error(format("'%s' is not a Boolean value", t.text.c_str()));
+        }
+        if (isDateKind(k)) {
+            std::optional<double> d;
+            if (k == FieldKind::Time) d = parseTime(t.text);
+            if (!d) d = parseDate(t.text);
+            if (!d) d = parseDateTime(t.text);
+            if (!d) throw Error(format("'%s' is not a valid date", t.text.c_str()));
+            if (k == FieldKind::Date) return Value::fromDate(*d);
+            if (k == FieldKind::Time) return Value::fromTime(*d);
+            return Value::fromDateTime(*d);
+        }
+        if (isNumericKind(k)) {
+            const auto d = parseNumber(t.text);
+            if (!d) throw Error(format("'%s' is not a valid number", t.text.c_str()));
+            return Value::fromDouble(*d);
+        }
+        return Value::fromText(t.text);
+    }
+
+    std::string expr_;
+    DataSet& ds_;
+    std::vector<Token> toks_;
+    size_t pos_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<FilterExpr> parseFilter(const std::string& expression, DataSet& ds) { return Parser(expression, ds).parse(); }
 
 } // namespace rg

@@ -6,15 +6,17 @@
 //   or         := and { OR and }
 //   and        := not { AND not }
 //   not        := NOT not | '(' expr ')' | comparison
-//   comparison := field op literal | field IS [NOT] NULL | field LIKE text
+//   comparison := field op literal | field IS [NOT] NULL | field [NOT] LIKE 'text'
 //   op         := = | <> | != | < | <= | > | >=
 //   field      := name | [name with blanks]
 //   literal    := 'text' (a quote inside doubled) | number | NULL | TRUE | FALSE
 //
-// Keywords ignore case. LIKE takes % for any run of characters and _ for one. A text
-// literal against a date field is read as 'yyyy-MM-dd' (or with a time), against a
-// number field as a number. Comparing with NULL by = or <> is the same as IS [NOT] NULL.
-// Texts compare in code page order, as everywhere in the program.
+// Keywords ignore case. LIKE matches the display text, case-sensitively, with % for any
+// run of characters and _ for one. A literal takes the type of its field: against a date
+// field 'yyyy-MM-dd' (or with a time), against a number field a number, against a Boolean
+// TRUE, FALSE, 1 or 0. "= NULL" and "<> NULL" mean IS NULL and IS NOT NULL; otherwise a
+// null field satisfies no comparison. Texts compare in code page order, as everywhere in
+// the program. An unknown field fails with "Field '%s' not found".
 
 #include "common/value.h"
 

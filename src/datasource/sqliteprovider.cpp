@@ -226,10 +226,8 @@ std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql, cons
             default: ci.kind = FieldKind::String; break;
             }
         }
-#ifdef SQLITE_ENABLE_COLUMN_METADATA
         if (const char* t = sqlite3_column_table_name(st.s, i)) ci.baseTable = t;
         if (const char* c = sqlite3_column_origin_name(st.s, i)) ci.baseColumn = c;
-#endif
         buf->columns.emplace_back(ci.kind);
     }
     int64_t rows = 0;
