@@ -807,6 +807,7 @@ private:
             }
         }
         buf->rows = rows;
+        buf->shrink();
         if (progress && !progress(rows)) throw Error("Operation cancelled");
         return buf;
     }

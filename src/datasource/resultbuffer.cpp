@@ -135,6 +135,18 @@ std::string ColumnData::displayTextAt(int64_t r) const {
     return {};
 }
 
+void ColumnData::shrink() {
+    nulls_.shrink_to_fit();
+    ints_.shrink_to_fit();
+    doubles_.shrink_to_fit();
+    offsets_.shrink_to_fit();
+    arena_.shrink_to_fit();
+}
+
+void ResultBuffer::shrink() {
+    for (auto& c : columns) c.shrink();
+}
+
 size_t ColumnData::memoryUsed() const {
     return nulls_.capacity() * 8 + ints_.capacity() * 8 + doubles_.capacity() * 8 + offsets_.capacity() * 8 +
            arena_.capacity() + sizeof(*this);

@@ -33,6 +33,8 @@ public:
     void appendText(const char* data, size_t length);
     void appendText(std::string_view s) { appendText(s.data(), s.size()); }
     void removeLast();
+    // Gives back the spare capacity of the growth once a fetch is complete.
+    void shrink();
 
     bool isNull(int64_t r) const { return (nulls_[static_cast<size_t>(r >> 6)] >> (r & 63)) & 1u; }
     int64_t intAt(int64_t r) const { return ints_[static_cast<size_t>(r)]; }
@@ -77,6 +79,7 @@ struct ResultBuffer {
     int64_t rows = 0;
 
     size_t memoryUsed() const;
+    void shrink();
 };
 
 } // namespace rg

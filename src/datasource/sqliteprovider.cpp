@@ -239,6 +239,7 @@ std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql, cons
     }
     if (rc != SQLITE_DONE) fail();
     buf->rows = rows;
+    buf->shrink();
     if (progress && !progress(rows)) throw Error("Operation cancelled");
     return buf;
 }
