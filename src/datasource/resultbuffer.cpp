@@ -33,12 +33,6 @@ void ColumnData::reserve(int64_t rows) {
     }
 }
 
-void ColumnData::markNull(bool null) {
-    if ((rows_ & 63) == 0) nulls_.push_back(0);
-    if (null) nulls_.back() |= uint64_t(1) << (rows_ & 63);
-    ++rows_;
-}
-
 void ColumnData::appendNull() {
     switch (storage_) {
     case Storage::Int: ints_.push_back(0); break;
@@ -54,7 +48,7 @@ void ColumnData::appendInt(int64_t v) {
     case Storage::Double: doubles_.push_back(static_cast<double>(v)); break;
     default: {
         const std::string s = std::to_string(v);
-        arena_.append(s);
+        arena_.append(s.data(), s.size());
         offsets_.push_back(arena_.size());
     }
     }
@@ -66,7 +60,8 @@ void ColumnData::appendDouble(double v) {
     case Storage::Int: ints_.push_back(static_cast<int64_t>(v)); break;
     case Storage::Double: doubles_.push_back(v); break;
     default: {
-        arena_.append(formatFloat(v));
+        const std::string s = formatFloat(v);
+        arena_.append(s.data(), s.size());
         offsets_.push_back(arena_.size());
     }
     }

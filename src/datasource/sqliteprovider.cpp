@@ -27,6 +27,21 @@ struct Stmt {
 // Rows between two progress reports of an open.
 constexpr int64_t kProgressStep = 4096;
 
+// The common "yyyy-MM-dd" quickly; anything else (and any invalid date) to the general parser.
+std::optional<double> quickDate(std::string_view s) {
+    if (s.size() == 10 && s[4] == '-' && s[7] == '-') {
+        int v[8], k = 0;
+        for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+            const int d = s[i] - '0';
+            if (d < 0 || d > 9) return parseDate(s);
+            v[k++] = d;
+        }
+        const int y = v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], m = v[4] * 10 + v[5], d = v[6] * 10 + v[7];
+        if (m >= 1 && m <= 12 && d >= 1 && d <= 28) return dateSerial(y, m, d);
+    }
+    return parseDate(s);
+}
+
 // Stores one SQLite cell in a column of the given kind: texts of dates and numbers are
 // parsed, numbers kept as numbers; what cannot be read as the kind becomes null.
 void appendCell(ColumnData& col, sqlite3_stmt* st, int i) {
@@ -46,9 +61,11 @@ void appendCell(ColumnData& col, sqlite3_stmt* st, int i) {
         const std::string_view s(p, static_cast<size_t>(sqlite3_column_bytes(st, i)));
         std::optional<double> d;
         if (col.kind() == FieldKind::Date) {
-            d = parseDate(s);
-            if (!d) d = parseDateTime(s);
-            if (d) d = static_cast<double>(static_cast<int64_t>(*d));
+            d = quickDate(s);
+            if (!d) {
+                d = parseDateTime(s);
+                if (d) d = static_cast<double>(static_cast<int64_t>(*d));
+            }
         } else if (col.kind() == FieldKind::Time) {
             d = parseTime(s);
             if (!d) {
@@ -149,8 +166,9 @@ FieldKind sqliteKindOf(const std::string& declaredType, int* size) {
 }
 
 SqliteProvider::SqliteProvider(const std::string& path) {
-    // No file is created for a wrong path: a missing database is an error.
-    const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    // No file is created for a wrong path: a missing database is an error. One connection
+    // serves one thread, so SQLite's per-call locking is left out.
+    const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         sqlite3_close(db_);
