@@ -194,7 +194,16 @@ void DataSet::SetActive(bool on) {
     impl_->edited.clear();
     active_ = true;
     state_ = State::Browse;
-    rebuildView();
+    try {
+        rebuildView();
+    } catch (...) {
+        // A filter set while closed that does not fit the new fields: the open fails whole.
+        active_ = false;
+        state_ = State::Inactive;
+        fields_.clear();
+        impl_->buf.reset();
+        throw;
+    }
     impl_->cur = impl_->count() > 0 ? 0 : -1;
     impl_->bof = true;
     impl_->eof = impl_->count() == 0;

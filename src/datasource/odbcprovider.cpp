@@ -476,7 +476,7 @@ public:
             } else {
                 s.check(SQLExecDirect(s.h, (SQLCHAR*)sql.c_str(), static_cast<SQLINTEGER>(sql.size())));
             }
-        }, progress, true);
+        }, progress, true, true);
     }
 
     std::unique_ptr<ResultBuffer> callProcedure(const std::string& name, std::vector<Parameter>& params,
@@ -516,7 +516,7 @@ public:
                           io == SQL_PARAM_INPUT ? 0 : std::max(p.Size, 256));
             }
             s.check(SQLExecute(s.h));
-        }, progress, false);
+        }, progress, false, false);
         // Output values arrive once every result of the call has been read.
         while (SQL_SUCCEEDED(SQLMoreResults(st.h))) {
         }
@@ -656,9 +656,11 @@ private:
     // Runs the statement and fetches its whole result. A character value longer than the
     // driver declared (SQLite does not hold texts to their declared size) makes the fetch
     // start over with that column read piecewise, so nothing is cut.
+    // A call is never run twice (it may change data): its texts are read piecewise at once.
     template <typename Exec>
-    std::unique_ptr<ResultBuffer> run(Stmt& st, Exec exec, const ProgressFn& progress, bool needResult) {
+    std::unique_ptr<ResultBuffer> run(Stmt& st, Exec exec, const ProgressFn& progress, bool needResult, bool mayRepeat) {
         std::vector<bool> unbound;
+        if (!mayRepeat) unbound.assign(4096, true);
         for (int attempt = 0;; ++attempt) {
             bool truncated = false;
             auto buf = fetchAll(st, exec, progress, needResult, unbound, truncated);
@@ -681,7 +683,7 @@ private:
             return buf;
         }
         const size_t n = static_cast<size_t>(cols);
-        unbound.resize(n, false);
+        unbound.resize(std::max(n, unbound.size()), false);
         buf->info.resize(n);
         std::vector<Binding> bind(n);
         size_t rowBytes = 0;

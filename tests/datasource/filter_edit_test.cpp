@@ -116,6 +116,20 @@ TEST(Filter, ExpressionsOverTheLoadedRecords) {
     EXPECT_EQ(ds.RecordCount(), 5);
     EXPECT_TRUE(ds.BookmarkValid(two));
     ds.removeObserver(&rec);
+
+    // A filter set while closed applies at the open, and one that does not fit fails it.
+    ds.Close();
+    ds.SetFilter("qty > 6");
+    ds.Open();
+    EXPECT_EQ(ids(ds), (std::vector<int>{4, 5}));
+    ds.Close();
+    ds.SetFilter("nosuch = 1");
+    EXPECT_EQ(errorOf([&] { ds.Open(); }), "Field 'nosuch' not found");
+    EXPECT_FALSE(ds.Active());
+    EXPECT_EQ(ds.FieldCount(), 0);
+    ds.SetFilter("");
+    ds.Open();
+    EXPECT_EQ(ds.RecordCount(), 5);
 }
 
 TEST(Editing, PostAndDeleteChangeTheDatabase) {
