@@ -106,6 +106,18 @@ TEST_F(Pg, TableAndTextCommandsWithKindsAndAwkwardNames) {
     EXPECT_FALSE(ds.FieldByName("note").IsNull());
     EXPECT_EQ(ds.FieldByName("note").DisplayText(), "");
 
+    // The driver reports Booleans as texts unless told otherwise.
+    EXPECT_EQ(ds.FieldByName("paid").Kind(), FieldKind::String);
+    Connection typed;
+    typed.SetConnectionString(pg() + ";BoolsAsChar=0");
+    DataSet b(&typed);
+    b.SetCommandText("SELECT paid FROM sales ORDER BY id");
+    b.Open();
+    EXPECT_EQ(b.Fields(0).Kind(), FieldKind::Boolean);
+    EXPECT_EQ(b.displayText(0, 0), "True");
+    EXPECT_EQ(b.displayText(1, 0), "False");
+    EXPECT_TRUE(b.isNull(2, 0));
+
     open(CommandType::cmdTable, "odd \"name\" 表");
     EXPECT_EQ(ds.displayText(0, 1), "x");
     open(CommandType::cmdTable, "销售 明细");
