@@ -472,6 +472,13 @@ std::vector<std::string> DataSet::keyColumnsOf(const std::string& schema, const 
     return connection_->provider().primaryKey(schema, table);
 }
 
+// Whether a result column is a column of the base table: when the driver names the tables
+// of the columns, expressions and joined tables' columns are not.
+static bool belongsTo(const ResultBuffer& b, size_t i, const std::string& table) {
+    const bool described = std::any_of(b.info.begin(), b.info.end(), [](const ColumnInfo& ci) { return !ci.baseTable.empty(); });
+    return described ? b.info[i].baseTable == table : true;
+}
+
 RowChange DataSet::changeFor(int64_t row) {
     const ResultBuffer& b = *impl_->buf;
     RowChange c;
@@ -488,7 +495,7 @@ RowChange DataSet::changeFor(int64_t row) {
     auto columnOf = [&](size_t i) { return b.info[i].baseColumn.empty() ? b.info[i].name : b.info[i].baseColumn; };
     const std::vector<std::string> key = keyColumnsOf(c.schema, c.table);
     for (size_t i = 0; i < b.info.size(); ++i) {
-        if (!b.info[i].baseTable.empty() && b.info[i].baseTable != c.table) continue;
+        if (!belongsTo(b, i, c.table)) continue;
         if (isBlobKind(b.info[i].kind)) continue;  // long values are not compared
         const std::string col = columnOf(i);
         bool use = key.empty();
@@ -516,6 +523,8 @@ void DataSet::Post() {
         const Value old = m.cell(row, i);
         if (old == m.pending[static_cast<size_t>(i)] && old.type() == m.pending[static_cast<size_t>(i)].type()) continue;
         const ColumnInfo& ci = m.buf->info[static_cast<size_t>(i)];
+        if (!belongsTo(*m.buf, static_cast<size_t>(i), c.table))
+            throw Error(format("Field '%s' cannot be modified", ci.name.c_str()));
         c.setColumns.push_back(ci.baseColumn.empty() ? ci.name : ci.baseColumn);
         c.setValues.push_back(m.pending[static_cast<size_t>(i)]);
         changedFields.push_back(i);

@@ -190,6 +190,23 @@ TEST(Editing, PostAndDeleteChangeTheDatabase) {
     EXPECT_EQ(ds.RecordCount(), 3);
     EXPECT_EQ(ds.displayText(0, 1), "新值");
 
+    // Only the base table's own columns can be changed; expressions are left out of the
+    // row's identification.
+    ds.Close();
+    ds.SetCommandType(CommandType::cmdText);
+    ds.SetCommandText("SELECT o.id, o.city, upper(o.region) AS r, n.b FROM orders o LEFT JOIN nokey n ON n.a = o.id ORDER BY o.id");
+    ds.Open();
+    ds.Edit();
+    ds.SetFieldValue(2, Value::fromText("x"));
+    EXPECT_EQ(errorOf([&] { ds.Post(); }), "Field 'r' cannot be modified");
+    ds.Cancel();
+    ds.Edit();
+    ds.SetFieldValue(1, Value::fromText("北京市"));
+    ds.Post();
+    EXPECT_EQ(ds.displayText(0, 1), "北京市");
+    ds.Close();
+    ds.SetCommandType(CommandType::cmdTable);
+
     // A changed row that no longer matches is reported, not silently lost.
     DataSet other(&conn);
     other.SetCommandText("SELECT * FROM orders");
