@@ -135,7 +135,28 @@ bool TdxDBGridView::onExpandButton(const VisibleRow& row, int x) const {
     return x >= left && x < left + kIndent;
 }
 
+void TdxDBGridView::guarded(const std::function<void()>& command) {
+    if (guard_) return guard_(command);
+    try {
+        command();
+    } catch (const std::exception&) {
+        // Without a guard nobody can show the message; the view stays usable.
+    }
+}
+
 void TdxDBGridView::mousePressEvent(QMouseEvent* e) {
+    guarded([&] { mousePress(e); });
+}
+
+void TdxDBGridView::mouseDoubleClickEvent(QMouseEvent* e) {
+    guarded([&] { mouseDoubleClick(e); });
+}
+
+void TdxDBGridView::keyPressEvent(QKeyEvent* e) {
+    guarded([&] { keyPress(e); });
+}
+
+void TdxDBGridView::mousePress(QMouseEvent* e) {
     setFocus();
     const int line = lineAt(e->position().toPoint().y());
     if (line < 0 || e->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(e);
@@ -147,7 +168,7 @@ void TdxDBGridView::mousePressEvent(QMouseEvent* e) {
     grid_.SetFocusedRow(row.row);
 }
 
-void TdxDBGridView::mouseDoubleClickEvent(QMouseEvent* e) {
+void TdxDBGridView::mouseDoubleClick(QMouseEvent* e) {
     const int line = lineAt(e->position().toPoint().y());
     if (line < 0) return;
     const VisibleRow row = grid_.VisibleRows()[static_cast<size_t>(line)];
@@ -155,7 +176,7 @@ void TdxDBGridView::mouseDoubleClickEvent(QMouseEvent* e) {
         grid_.SetExpanded(row.row, !grid_.Expanded(row.row));
 }
 
-void TdxDBGridView::keyPressEvent(QKeyEvent* e) {
+void TdxDBGridView::keyPress(QKeyEvent* e) {
     const int line = focusedLine();
     const int page = std::max(1, (dataBottom() - dataTop()) / rowHeight());
     const RowHandle f = grid_.FocusedRow();

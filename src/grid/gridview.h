@@ -4,6 +4,8 @@
 
 #include <QAbstractScrollArea>
 
+#include <functional>
+
 namespace rg {
 
 // The result grid on screen: group panel, header row, the tree of rows with group footer
@@ -16,6 +18,11 @@ public:
     ~TdxDBGridView() override;
 
     TdxDBGrid& grid() { return grid_; }
+
+    // Mouse and keyboard commands run through this guard (the main window's error guard),
+    // so that no error of the grid or the data set leaves an event handler.
+    using CommandGuard = std::function<void(const std::function<void()>&)>;
+    void setCommandGuard(CommandGuard guard) { guard_ = std::move(guard); }
 
     // Measures shared by painting, hit testing and the tests.
     int headerHeight() const;
@@ -60,7 +67,13 @@ private:
     void paintLine(QPainter& p, const VisibleRow& row, int y, bool focused);
     void paintSummaryFooter(QPainter& p);
 
+    void guarded(const std::function<void()>& command);
+    void mousePress(QMouseEvent* e);
+    void mouseDoubleClick(QMouseEvent* e);
+    void keyPress(QKeyEvent* e);
+
     TdxDBGrid& grid_;
+    CommandGuard guard_;
 };
 
 } // namespace rg
