@@ -17,8 +17,9 @@ QApplication& app() {
     static int argc = 1;
     static char name[] = "grid_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
+    // Never destroyed: tearing it down among the exit handlers crashes inside Qt.
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
 }
 
 const char* kData = R"(
