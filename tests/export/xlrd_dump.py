@@ -6,8 +6,8 @@ book = xlrd.open_workbook(sys.argv[1])
 sheet = book.sheet_by_index(0)
 for r in range(sheet.nrows):
     for c in range(sheet.ncols):
-        cell = sheet.cell(r, c)
-        if cell.ctype == xlrd.XL_CELL_NUMBER:
-            print("%d\t%d\tn:%r" % (r, c, cell.value))
-        elif cell.ctype == xlrd.XL_CELL_TEXT:
-            print("%d\t%d\ts:%s" % (r, c, cell.value.replace("\n", "\\n")))
+        v = sheet.cell(r, c).value
+        if isinstance(v, float):
+            print("%d\t%d\tn:%r" % (r, c, v))
+        elif isinstance(v, str) and sheet.cell(r, c).ctype == xlrd.XL_CELL_TEXT:
+            print("%d\t%d\ts:%s" % (r, c, v.replace("\n", "\\n")))
