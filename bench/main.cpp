@@ -13,7 +13,8 @@
 // One line per section: X(name) runs `void bench_<name>(const rg::bench::Args&)`.
 #define RG_BENCH_SECTIONS(X) \
     X(data) \
-    X(grid)
+    X(grid) \
+    X(export)
 
 #define RG_DECLARE(name) void bench_##name(const rg::bench::Args&);
 RG_BENCH_SECTIONS(RG_DECLARE)
