@@ -326,3 +326,24 @@ TEST(SpreadsheetExport, CommandFlowNamesTheFile) {
     readWithXlrd(db.file("sales.dat"), &err);
     EXPECT_TRUE(err.empty()) << err;
 }
+
+TEST(SpreadsheetExport, SelectedRowsWithTheirGroups) {
+    ExportDb db(kSales);
+    db.open("select id, region, qty from sales order by id");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    g.GroupColumn(*g.ColumnByFieldName("region"), 0);
+    TdxDBGridExportExcel e;
+    e.Grid = &g;
+    e.SaveAll = false;
+    EXPECT_EQ(e.RowsToExport().size(), 2u + 5u);  // nothing selected: every row
+    // 上海 holds 1, 3 and 4; selecting its second row brings its group, and selecting the
+    // group of 北京 brings all its rows, in tree order.
+    const RowHandle shanghai = g.Top(1), beijing = g.Top(0);
+    e.SelectedNodes = {g.Child(shanghai, 1), beijing};
+    const std::vector<RowHandle> rows = e.RowsToExport();
+    const std::vector<RowHandle> expected = {beijing, g.Child(beijing, 0), g.Child(beijing, 1), shanghai, g.Child(shanghai, 1)};
+    EXPECT_EQ(rows, expected);
+    e.SaveAll = true;
+    EXPECT_EQ(e.RowsToExport().size(), 7u);
+}
