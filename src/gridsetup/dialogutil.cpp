@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 
 namespace rg {
@@ -58,6 +59,11 @@ void showPlainMessage(QWidget* parent, const QString& message) {
 
 void showMissingReference(QWidget* parent) {
     showPlainMessage(parent, QString::fromUtf8("程序发生错误！！！请于程序设计者联系"));
+}
+
+int selectedRow(const QListWidget* list) {
+    const auto items = list->selectedItems();
+    return items.isEmpty() ? -1 : list->row(items.first());
 }
 
 void checkListIndex(int index, int count) {

@@ -10,6 +10,7 @@
 
 class QDialog;
 class QLabel;
+class QListWidget;
 class QWidget;
 
 namespace rg {
@@ -35,6 +36,10 @@ void showPlainMessage(QWidget* parent, const QString& message);
 
 // Shown when a dialog is used without the grid or data set it works on.
 void showMissingReference(QWidget* parent);
+
+// The selected entry of a single-selection list, -1 when none. Qt makes an entry current
+// on focus without selecting it; only a selected entry counts.
+int selectedRow(const QListWidget* list);
 
 // "List index out of bounds (%d)" unless 0 <= index < count.
 void checkListIndex(int index, int count);

@@ -28,11 +28,12 @@ Tfrmdisplaysetup::Tfrmdisplaysetup(QWidget* parent) : QDialog(parent) {
 
     setTabOrder(Button2, lstField);
     setTabOrder(lstField, txtdisplay);
+    Button2->setFocus();
 
     // The edit box applies its text when it loses the focus. Qt moves the focus before the
     // clicked list entry becomes current, so the text goes to the field it was typed for.
     txtdisplay->installEventFilter(this);
-    connect(lstField, &QListWidget::currentRowChanged, this, [this] {
+    connect(lstField, &QListWidget::itemSelectionChanged, this, [this] {
         if (!filling_)
             runGuarded(this, [this] { lstFieldClick(); });
     });
@@ -74,16 +75,16 @@ void Tfrmdisplaysetup::ShowFor(rg::DataSet& dataSet) {
 }
 
 void Tfrmdisplaysetup::lstFieldClick() {
-    int i = lstField->currentRow();
+    int i = selectedRow(lstField);
     if (i < 0)
-        return;  // only a click on an entry shows it; clearing the list is no click
+        return;  // only a chosen entry shows; clearing the list chooses none
     checkListIndex(i, DataSet ? DataSet->FieldCount() : 0);
     txtdisplay->setText(QString::fromStdString(DataSet->Fields(i).DisplayName()));
 }
 
 void Tfrmdisplaysetup::txtdisplayExit() {
     std::string text = txtdisplay->text().toStdString();
-    int i = lstField->currentRow();
+    int i = selectedRow(lstField);
     checkListIndex(i, DataSet ? DataSet->FieldCount() : 0);
     DataSet->Fields(i).SetDisplayLabel(text);
     txtdisplay->clear();

@@ -23,6 +23,7 @@ TfrmFieldsetup::TfrmFieldsetup(QWidget* parent) : QDialog(parent) {
     Button2->setGeometry(144, 248, 67, 25);
     setTabOrder(btnDelete, Button2);
     setTabOrder(Button2, lstField);
+    btnDelete->setFocus();
     connect(btnDelete, &QPushButton::clicked, this, [this] { btnDeleteClick(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }

@@ -89,15 +89,16 @@ Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
     setTabOrder(btnadd, summarytype);
     setTabOrder(summarytype, fieldlist);
     setTabOrder(fieldlist, Button2);
+    lstSummaryItem->setFocus();
 
     // A click on the current line re-shows it; a change of line by mouse or keys shows the new
     // one. Changes made by the dialog itself (refilling, deleting) show nothing.
     auto select = [this] {
-        if (!updatingList_ && lstSummaryItem->currentRow() >= 0)
+        if (!updatingList_ && selectedRow(lstSummaryItem) >= 0)
             runGuarded(this, [this] { summarytypeSelect(); });
     };
     connect(lstSummaryItem, &QListWidget::itemClicked, this, select);
-    connect(lstSummaryItem, &QListWidget::currentRowChanged, this, select);
+    connect(lstSummaryItem, &QListWidget::itemSelectionChanged, this, select);
     connect(btnadd, &QPushButton::clicked, this, [this] { runGuarded(this, [this] { btnaddClick(); }); });
     connect(btnDelete, &QPushButton::clicked, this, [this] { runGuarded(this, [this] { btnDeleteClick(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
@@ -147,7 +148,7 @@ void Tfrusummarysetup::DeleteSummaryItem(int line) {
 }
 
 void Tfrusummarysetup::summarytypeSelect() {
-    int line = lstSummaryItem->currentRow();
+    int line = selectedRow(lstSummaryItem);
     const auto& item = firstGroupItems(*Grid).Items(line);
     // Show the field as the selected entry, so that what the box shows is what "添加" reads.
     QString field = QString::fromStdString(item.SummaryField());
@@ -168,7 +169,7 @@ void Tfrusummarysetup::btnaddClick() {
     FillLists();
 }
 
-void Tfrusummarysetup::btnDeleteClick() { DeleteSummaryItem(lstSummaryItem->currentRow()); }
+void Tfrusummarysetup::btnDeleteClick() { DeleteSummaryItem(selectedRow(lstSummaryItem)); }
 
 void Tfrusummarysetup::Button2Click() { close(); }
 

@@ -100,7 +100,9 @@ TEST(FieldCaptions, LeavingWithoutSelectionReportsAndKeepsText) {
     d.DataSet = &db.dataset;
     ASSERT_TRUE(d.FillList());
     rgtest::showActive(&d);
-    d.lstField->setCurrentRow(-1);
+    // Tabbing into the list makes an entry current in Qt, but chooses none.
+    d.lstField->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(d.txtdisplay->text(), "");
     typeCaption(d, "x");
     d.Button2->setFocus(Qt::TabFocusReason);
     ASSERT_EQ(errors.messages.size(), 1);
@@ -121,6 +123,7 @@ TEST(FieldCaptions, ReusedDialogRebuildsItsList) {
     d.txtdisplay->setText("left over");
     rgtest::onNextModal([&](QWidget* w) {
         ASSERT_EQ(w, &d);
+        EXPECT_EQ(d.focusWidget(), d.Button2);
         EXPECT_EQ(d.lstField->count(), 3);
         EXPECT_EQ(d.txtdisplay->text(), "left over");
         clickRow(d.lstField, 1);
