@@ -66,8 +66,8 @@ bool Tfrmdisplaysetup::FillList() {
     return true;
 }
 
-void Tfrmdisplaysetup::ShowFor(rg::DataSet& dataSet) {
-    DataSet = &dataSet;
+void Tfrmdisplaysetup::ShowFor(rg::DataSet* dataSet) {
+    DataSet = dataSet;
     if (!FillList())
         return;
     Button2->setFocus();

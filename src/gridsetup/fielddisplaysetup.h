@@ -24,8 +24,9 @@ public:
 
     // Rebuilds the field list; false (after the message) when DataSet is missing.
     bool FillList();
-    // Sets DataSet, fills the list and shows the dialog modally.
-    void ShowFor(rg::DataSet& dataSet);
+    // Sets DataSet, fills the list and shows the dialog modally; a missing data set gets
+    // the message instead.
+    void ShowFor(rg::DataSet* dataSet);
 
     // Handlers; they throw rg::Error, the widget slots run them guarded.
     void lstFieldClick();

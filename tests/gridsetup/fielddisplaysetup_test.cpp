@@ -130,7 +130,7 @@ TEST(FieldCaptions, ReusedDialogRebuildsItsList) {
         EXPECT_EQ(d.txtdisplay->text(), QString::fromUtf8("地区"));
         QTest::mouseClick(d.Button2, Qt::LeftButton);
     });
-    d.ShowFor(db.dataset);
+    d.ShowFor(&db.dataset);
     EXPECT_FALSE(d.isVisible());
 }
 
