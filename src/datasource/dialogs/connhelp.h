@@ -1,0 +1,11 @@
+#pragma once
+
+class QWidget;
+
+namespace rg {
+
+// The program's own short help on connection strings, in a window of its own beside the
+// editor. Returns the window (deleted when closed).
+QWidget* showConnectionStringHelp(QWidget* parent);
+
+} // namespace rg

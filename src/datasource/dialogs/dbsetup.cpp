@@ -1,0 +1,280 @@
+#include "datasource/dialogs/dbsetup.h"
+
+#include "common/codepage.h"
+#include "datasource/dialogs/adoconed.h"
+#include "datasource/dialogs/dropdownbox.h"
+#include "datasource/dialogs/errorbox.h"
+#include "datasource/dialogs/previewmodel.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+
+#include <algorithm>
+#include <cctype>
+
+namespace rg {
+
+namespace {
+
+template <class W>
+W* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* w = new W(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    w->setGeometry(left, top, width, height);
+    return w;
+}
+
+// The bold "..." buttons beside the boxes; they never take the focus.
+QToolButton* ellipsisButton(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* b = place<QToolButton>(parent, name, left, top, width, height);
+    b->setText("...");
+    b->setFocusPolicy(Qt::NoFocus);
+    QFont f = b->font();
+    f.setBold(true);
+    f.setPointSize(10);
+    b->setFont(f);
+    return b;
+}
+
+QGroupBox* groupBox(QWidget* parent, const char* name, const char* title, int left, int top, int width, int height) {
+    auto* g = place<QGroupBox>(parent, name, left, top, width, height);
+    g->setTitle(QString::fromUtf8(title));
+    return g;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const char* text, int left, int top) {
+    auto* b = place<QPushButton>(parent, name, left, top, 75, 25);
+    b->setText(QString::fromUtf8(text));
+    b->setAutoDefault(false);
+    return b;
+}
+
+// A sorted drop-down list orders its entries ignoring letter case.
+bool sortsBefore(const std::string& a, const std::string& b) {
+    auto lower = [](std::string s) {
+        for (char& c : s)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    return ansiCompare(lower(a), lower(b)) < 0;
+}
+
+} // namespace
+
+TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
+    setObjectName("FRMDBSETUP");
+    setWindowTitle(QString::fromUtf8("数据源设置"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(497, 353);
+    move(311, 253);
+
+    Panel1 = place<QFrame>(this, "Panel1", 0, 0, 497, 353);
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    Panel1->setFrameShadow(QFrame::Raised);
+
+    Label2 = place<QLabel>(Panel1, "Label2", 6, 7, 67, 13);
+    Label2->setText(QString::fromUtf8("连接语句"));
+    ConnectionString = place<TDropDownBox>(Panel1, "ConnectionString", 6, 21, 450, 21);
+    ConnectionString->setMaxVisibleItems(20);
+    EditConnStr = ellipsisButton(Panel1, "EditConnStr", 460, 22, 18, 18);
+
+    TableNames = groupBox(Panel1, "TableNames", "数据表", 5, 46, 133, 51);
+    MasterTableName = place<TDropDownBox>(TableNames, "MasterTableName", 8, 18, 116, 21);
+    MasterTableName->setMaxVisibleItems(20);
+
+    QueryStrings = groupBox(Panel1, "QueryStrings", "查询", 143, 46, 212, 51);
+    MasterSQL = place<QPlainTextEdit>(QueryStrings, "MasterSQL", 7, 18, 180, 21);
+    MasterSQL->setPlainText("\n");
+    MasterSQL->setTabChangesFocus(true);
+    MasterSQL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    MasterSQL->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    MasterSQL->document()->setDocumentMargin(1);
+    EditCommandText = ellipsisButton(QueryStrings, "EditCommandText", 189, 19, 18, 18);
+
+    ProcedureNames = groupBox(Panel1, "ProcedureNames", "存储过程", 361, 46, 125, 51);
+    txtstorcprocedure = place<QLineEdit>(ProcedureNames, "txtstorcprocedure", 8, 16, 89, 21);
+    btnstoreprocedure = ellipsisButton(ProcedureNames, "btnstoreprocedure", 104, 16, 16, 18);
+
+    ds = new TDataSetModel(this);
+    DBGridEh1 = place<QTableView>(Panel1, "DBGridEh1", 8, 104, 473, 209);
+    DBGridEh1->setModel(ds);
+    DBGridEh1->setShowGrid(true);
+    DBGridEh1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGridEh1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                               QAbstractItemView::AnyKeyPressed);
+    DBGridEh1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    DBGridEh1->verticalHeader()->setDefaultSectionSize(18);
+    DBGridEh1->verticalHeader()->setMinimumWidth(12);
+    DBGridEh1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGridEh1->setContextMenuPolicy(Qt::CustomContextMenu);
+    PopupMenu1 = new QMenu(DBGridEh1);
+    PopupMenu1->setObjectName("PopupMenu1");
+    N1 = PopupMenu1->addAction(QString::fromUtf8("字段显示设置"));
+    N1->setObjectName("N1");
+
+    btnok = button(Panel1, "btnok", "确认", 136, 320);
+    btnok->setDefault(true);
+    btncancel = button(Panel1, "btncancel", "取消", 240, 320);
+
+    setTabOrder(ConnectionString, MasterTableName);
+    setTabOrder(MasterTableName, MasterSQL);
+    setTabOrder(MasterSQL, txtstorcprocedure);
+    setTabOrder(txtstorcprocedure, btncancel);
+    setTabOrder(btncancel, btnok);
+    setTabOrder(btnok, DBGridEh1);
+
+    ConnectionString->OnKeyPress = [this](int key) { return ConnectionStringKeyPress(key); };
+    connect(ConnectionString, &QComboBox::activated, this, [this] { ConnectionStringClick(); });
+    connect(EditConnStr, &QToolButton::clicked, this,
+            [this] { runDataSourceCommand(this, [this] { EditConnStrClick(); }); });
+    MasterTableName->OnDropDown = [this] { MasterTableNameDropDown(); };
+    connect(MasterTableName, &QComboBox::activated, this, [this] { MasterTableNameClick(); });
+    connect(EditCommandText, &QToolButton::clicked, this, [this] { EditCommandTextClick(); });
+    connect(btnstoreprocedure, &QToolButton::clicked, this, [this] { btnstoreprocedureClick(); });
+    connect(DBGridEh1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(DBGridEh1->viewport()->mapToGlobal(pos)); });
+    connect(N1, &QAction::triggered, this, [this] { runDataSourceCommand(this, [this] { N1Click(); }); });
+    connect(btnok, &QPushButton::clicked, this, [this] { btnokClick(); });
+    connect(btncancel, &QPushButton::clicked, this, [this] { btncancelClick(); });
+    // The grid's current row is the data set's current record.
+    connect(DBGridEh1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!dataSet_ || !dataSet_->Active() || !current.isValid() || dataSet_->RecNo() == current.row())
+                    return;
+                runDataSourceCommand(this, [&] { dataSet_->SetRecNo(current.row()); });
+            });
+}
+
+TFRMDBSETUP::~TFRMDBSETUP() { ds->setDataSet(nullptr); }
+
+void TFRMDBSETUP::AssignDataSet(rg::DataSet& dataSet) { dataSet_ = &dataSet; }
+
+void TFRMDBSETUP::AssignConnection(rg::Connection& connection) {
+    connection_ = &connection;
+    // The data set was created on this connection and stays on it.
+    ConnectionString->setEditText(QString::fromStdString(connection.ConnectionString()));
+    const QString command = QString::fromStdString(dataSet_->CommandText());
+    switch (dataSet_->GetCommandType()) {
+    case CommandType::cmdText:
+        MasterSQL->setPlainText(command);
+        break;
+    case CommandType::cmdTable:
+        MasterTableName->setEditText(command);
+        break;
+    case CommandType::cmdStoredProc:
+        txtstorcprocedure->setText(command);
+        break;
+    default:
+        break;
+    }
+    ds->setDataSet(dataSet_);
+}
+
+void TFRMDBSETUP::ConnectionStringClick() {
+    if (ConnectionString->currentText().isEmpty() || ConnectionString->DroppedDown())
+        return;
+    MasterTableName->clear();
+    MasterTableName->setEditText(QString());
+    txtstorcprocedure->clear();
+    MasterSQL->clear();
+}
+
+bool TFRMDBSETUP::ConnectionStringKeyPress(int key) {
+    if ((key != Qt::Key_Return && key != Qt::Key_Enter) || !ConnectionString->DroppedDown())
+        return false;  // with the list closed Enter goes to "确认"
+    ConnectionString->SetDroppedDown(false);
+    ConnectionStringClick();
+    return true;
+}
+
+void TFRMDBSETUP::EditConnStrClick() {
+    connection_->Close();
+    connection_->SetConnectionString(ConnectionString->currentText().toStdString());
+    if (!RunConnectionEditor(*connection_, this))
+        return;
+    ConnectionString->setEditText(QString::fromStdString(connection_->ConnectionString()));
+    ConnectionStringClick();
+}
+
+void TFRMDBSETUP::EditCommandTextClick() {
+    // Opens the SQL builder, which is not built yet.
+}
+
+void TFRMDBSETUP::btnstoreprocedureClick() {
+    // Opens the stored-procedure parameter dialog, which is not built yet.
+}
+
+void TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
+    // A command that does not run leaves the data set closed and the preview empty.
+    try {
+        dataSet_->Close();
+        dataSet_->SetCommandType(kind);
+        dataSet_->SetCommandText(text);
+        dataSet_->Open();
+        ds->setDataSet(dataSet_);
+    } catch (...) {
+    }
+}
+
+void TFRMDBSETUP::MasterTableNameDropDown() {
+    if (MasterTableName->count() > 0)
+        return;
+    std::vector<std::string> names;
+    // A listing that fails keeps what it found so far.
+    try {
+        connection_->ListTableNames(names, false);
+    } catch (...) {
+    }
+    std::sort(names.begin(), names.end(), sortsBefore);
+    const QString text = MasterTableName->currentText();
+    for (const std::string& n : names)
+        MasterTableName->addItem(QString::fromStdString(n));
+    // Filling the list must not replace what the box shows.
+    MasterTableName->setCurrentIndex(MasterTableName->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive));
+    MasterTableName->setEditText(text);
+}
+
+void TFRMDBSETUP::MasterTableNameClick() {
+    if (MasterTableName->DroppedDown())
+        return;  // moving through the open list is no choice yet
+    OpenCommand(MasterTableName->currentText().toStdString(), CommandType::cmdTable);
+}
+
+void TFRMDBSETUP::N1Click() {
+    if (fieldCaptions_ && dataSet_)
+        fieldCaptions_(*dataSet_);
+}
+
+void TFRMDBSETUP::btnokClick() { done(QDialog::Accepted); }
+
+void TFRMDBSETUP::btncancelClick() { done(QDialog::Rejected); }
+
+void TFRMDBSETUP::keyPressEvent(QKeyEvent* event) {
+    // The dialog has no cancel button: Escape does not close it.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool RunDataSourceDialog(QWidget* parent, rg::DataSet& dataSet, rg::Connection& connection,
+                         FieldCaptionsOpener fieldCaptions) {
+    TFRMDBSETUP dialog(parent);
+    dialog.AssignDataSet(dataSet);
+    dialog.AssignConnection(connection);
+    dialog.setFieldCaptionsOpener(std::move(fieldCaptions));
+    return dialog.exec() == QDialog::Accepted;
+}
+
+} // namespace rg

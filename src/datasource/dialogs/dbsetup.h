@@ -1,0 +1,95 @@
+#pragma once
+
+// The data source dialog: chooses the connection string and a table, an SQL text or a
+// stored procedure, applied at once to the main window's connection and data set, with
+// a preview of the data set's rows.
+
+#include "datasource/dataset.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <string>
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTableView;
+class QToolButton;
+
+namespace rg {
+
+class TDataSetModel;
+class TDropDownBox;
+
+// Opens the field captions dialog on a data set.
+using FieldCaptionsOpener = std::function<void(rg::DataSet&)>;
+
+class TFRMDBSETUP : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFRMDBSETUP(QWidget* parent = nullptr);
+    ~TFRMDBSETUP() override;
+
+    // In this order: the data set first, then its connection.
+    void AssignDataSet(rg::DataSet& dataSet);
+    void AssignConnection(rg::Connection& connection);
+    void setFieldCaptionsOpener(FieldCaptionsOpener opener) { fieldCaptions_ = std::move(opener); }
+
+    // Handlers; those that may throw run through the dialog's error box.
+    void ConnectionStringClick();
+    bool ConnectionStringKeyPress(int key);
+    void EditConnStrClick();
+    void EditCommandTextClick();
+    void btnstoreprocedureClick();
+    void MasterTableNameDropDown();
+    void MasterTableNameClick();
+    void N1Click();
+    void btnokClick();
+    void btncancelClick();
+    // Runs the command on the data set; every error is swallowed.
+    void OpenCommand(const std::string& text, rg::CommandType kind);
+
+    QFrame* Panel1;
+    QLabel* Label2;
+    TDropDownBox* ConnectionString;
+    QToolButton* EditConnStr;
+    QGroupBox* TableNames;
+    TDropDownBox* MasterTableName;
+    QGroupBox* QueryStrings;
+    QPlainTextEdit* MasterSQL;
+    QToolButton* EditCommandText;
+    QGroupBox* ProcedureNames;
+    QLineEdit* txtstorcprocedure;
+    QToolButton* btnstoreprocedure;
+    QTableView* DBGridEh1;
+    QMenu* PopupMenu1;
+    QAction* N1;
+    QPushButton* btnok;
+    QPushButton* btncancel;
+
+    TDataSetModel* ds;  // the dialog's data source: the preview grid's model
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    rg::DataSet* dataSet_ = nullptr;
+    rg::Connection* connection_ = nullptr;
+    FieldCaptionsOpener fieldCaptions_;
+    bool syncingCursor_ = false;
+};
+
+// The set-data-source command: shows the dialog on the main window's data set and
+// connection; true when it closed with "确认" (the caller then rebuilds its grid).
+// `fieldCaptions` opens the field captions dialog from the preview grid's menu; without
+// it the menu item does nothing.
+bool RunDataSourceDialog(QWidget* parent, rg::DataSet& dataSet, rg::Connection& connection,
+                         FieldCaptionsOpener fieldCaptions = {});
+
+} // namespace rg

@@ -1,0 +1,35 @@
+#include "datasource/dialogs/errorbox.h"
+
+#include <QMessageBox>
+
+#include <exception>
+
+namespace rg {
+
+namespace {
+DataSourceErrorBox& errorBox() {
+    static DataSourceErrorBox box;
+    return box;
+}
+} // namespace
+
+void setDataSourceErrorBox(DataSourceErrorBox box) { errorBox() = std::move(box); }
+
+bool runDataSourceCommand(QWidget* parent, const std::function<void()>& handler) {
+    QString message;
+    try {
+        handler();
+        return true;
+    } catch (const std::exception& e) {
+        message = QString::fromUtf8(e.what());
+    } catch (...) {
+        message = QStringLiteral("Unknown error");
+    }
+    if (errorBox())
+        errorBox()(message);
+    else
+        QMessageBox::critical(parent, QString::fromUtf8("报表生成器"), message);
+    return false;
+}
+
+} // namespace rg

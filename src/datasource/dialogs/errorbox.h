@@ -1,0 +1,20 @@
+#pragma once
+
+// Where errors of the data source dialogs go: the application's central error handler
+// once the main window installs it, a plain message box until then.
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace rg {
+
+using DataSourceErrorBox = std::function<void(const QString& message)>;
+void setDataSourceErrorBox(DataSourceErrorBox box);
+
+// Runs one handler; an error it raises is shown and goes no further. False when it failed.
+bool runDataSourceCommand(QWidget* parent, const std::function<void()>& handler);
+
+} // namespace rg
