@@ -58,6 +58,13 @@ QLineEdit* makeEdit(QWidget* parent, const char* name) {
     return e;
 }
 
+// ODBC values may come in braces, with "}}" standing for one brace.
+QString unbrace(QString v) {
+    if (v.size() >= 2 && v.startsWith('{') && v.endsWith('}'))
+        v = v.mid(1, v.size() - 2).replace("}}", "}");
+    return v;
+}
+
 // The value of the first of several synonymous keys that is present; each key is marked
 // as used so that the rest can be kept as other attributes.
 QString takeValue(const ConnParts& parts, std::set<std::string>& used, std::initializer_list<const char*> keys) {
@@ -65,7 +72,7 @@ QString takeValue(const ConnParts& parts, std::set<std::string>& used, std::init
         for (const auto& [k, v] : parts) {
             if (QString::fromStdString(k).compare(QLatin1String(key), Qt::CaseInsensitive) == 0) {
                 used.insert(k);
-                return QString::fromStdString(v);
+                return unbrace(QString::fromStdString(v));
             }
         }
     }

@@ -1,0 +1,318 @@
+#include "datasource/dataset.h"
+#include "datasource/dialogs/adoconed.h"
+#include "datasource/dialogs/connproperties.h"
+#include "datasource/dialogs/dbsetup.h"
+#include "datasource/dialogs/dropdownbox.h"
+#include "datasource/dialogs/previewmodel.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <functional>
+
+using namespace rg;
+
+namespace {
+
+int argc = 1;
+char arg0[] = "test";
+char* argv[] = {arg0, nullptr};
+QApplication& app() {
+    static QApplication a(argc, argv);
+    return a;
+}
+
+void exec(sqlite3* db, const char* sql) { ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql; }
+
+QString makeDatabase(const QTemporaryDir& dir) {
+    QString path = dir.filePath("shop.db");
+    sqlite3* db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    exec(db, "CREATE TABLE orders(id INTEGER PRIMARY KEY, item TEXT, qty INTEGER)");
+    exec(db, "INSERT INTO orders VALUES(1,'pen',3),(2,'ink',5)");
+    exec(db, "CREATE TABLE Customers(id INTEGER PRIMARY KEY, name TEXT)");
+    exec(db, "INSERT INTO Customers VALUES(1,'Li'),(2,'Wang'),(3,'Zhao')");
+    exec(db, "CREATE TABLE bins(id INTEGER PRIMARY KEY)");
+    sqlite3_close(db);
+    return path;
+}
+
+// Runs `action` on the next modal window that opens, once it is shown.
+void onNextModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, action, notThis] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (w && w != notThis && w->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            action(w);
+        }
+    });
+    timer->start(20);
+}
+
+} // namespace
+
+TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
+    app();
+    QTemporaryDir dir;
+    QString path = makeDatabase(dir);
+    Connection conn;
+    conn.SetConnectionString("Provider=SQLite;Data Source=" + path.toStdString());
+    DataSet dataset(&conn);
+    dataset.SetCommandType(CommandType::cmdTable);
+    dataset.SetCommandText("orders");
+
+    TFRMDBSETUP dialog;
+    dialog.AssignDataSet(dataset);
+    dialog.AssignConnection(conn);
+    EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("数据源设置"));
+    EXPECT_EQ(dialog.ConnectionString->currentText().toStdString(), conn.ConnectionString());
+    // A table command shows its name while the list waits for the first drop-down.
+    EXPECT_EQ(dialog.MasterTableName->currentText(), "orders");
+    EXPECT_EQ(dialog.MasterTableName->count(), 0);
+    EXPECT_EQ(dialog.MasterSQL->toPlainText(), "\n");
+    EXPECT_EQ(dialog.ds->rowCount(), 0);
+
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.MasterTableName->showPopup();
+    ASSERT_EQ(dialog.MasterTableName->count(), 3);
+    EXPECT_EQ(dialog.MasterTableName->itemText(0), "bins");
+    EXPECT_EQ(dialog.MasterTableName->itemText(1), "Customers");
+    EXPECT_EQ(dialog.MasterTableName->currentText(), "orders");
+    dialog.MasterTableName->hidePopup();
+
+    // Picking a table reruns the data set and the preview follows it.
+    dialog.MasterTableName->setCurrentIndex(1);
+    emit dialog.MasterTableName->activated(1);
+    EXPECT_TRUE(dataset.Active());
+    EXPECT_EQ(dataset.CommandText(), "Customers");
+    EXPECT_EQ(dialog.ds->rowCount(), 3);
+    EXPECT_EQ(dialog.ds->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "name");
+    dataset.Fields(1).SetDisplayLabel("姓名");
+    EXPECT_EQ(dialog.ds->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString::fromUtf8("姓名"));
+
+    // An edit in the preview is posted to the database.
+    EXPECT_TRUE(dialog.ds->setData(dialog.ds->index(2, 1), "Zhou", Qt::EditRole));
+    {
+        Connection check;
+        check.SetConnectionString(conn.ConnectionString());
+        DataSet rows(&check);
+        rows.SetCommandText("SELECT name FROM Customers WHERE id = 3");
+        rows.Open();
+        EXPECT_EQ(rows.displayText(0, 0), "Zhou");
+    }
+
+    // A command that fails is swallowed and leaves the data set closed.
+    dialog.OpenCommand("no_such_table", CommandType::cmdTable);
+    EXPECT_FALSE(dataset.Active());
+    EXPECT_EQ(dialog.ds->rowCount(), 0);
+
+    // The reset clears the choice boxes but leaves the connection alone.
+    dialog.ConnectionString->setEditText("Provider=SQLite;Data Source=/nowhere.db");
+    dialog.ConnectionStringClick();
+    EXPECT_EQ(dialog.MasterTableName->count(), 0);
+    EXPECT_EQ(dialog.MasterTableName->currentText(), "");
+    EXPECT_EQ(dialog.MasterSQL->toPlainText(), "");
+    EXPECT_EQ(conn.ConnectionString(), "Provider=SQLite;Data Source=" + path.toStdString());
+
+    // Escape does not close the dialog; Enter with the list closed presses "确认".
+    dialog.ConnectionString->setFocus();
+    QTest::keyClick(dialog.ConnectionString, Qt::Key_Escape);
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.ConnectionString->showPopup();
+    EXPECT_TRUE(dialog.ConnectionString->DroppedDown());
+    dialog.ConnectionStringKeyPress(Qt::Key_Return);
+    EXPECT_FALSE(dialog.ConnectionString->DroppedDown());
+    EXPECT_TRUE(dialog.isVisible());
+    QTest::keyClick(dialog.ConnectionString, Qt::Key_Return);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST(DataSourceDialog, CancelKeepsWhatTheDialogChanged) {
+    app();
+    QTemporaryDir dir;
+    QString path = makeDatabase(dir);
+    Connection conn;
+    conn.SetConnectionString("Provider=SQLite;Data Source=" + path.toStdString());
+    DataSet dataset(&conn);
+    dataset.SetCommandText("SELECT * FROM orders");
+    dataset.Open();
+    onNextModal([](QWidget* w) {
+        auto* d = static_cast<TFRMDBSETUP*>(w);
+        EXPECT_EQ(d->MasterSQL->toPlainText(), "SELECT * FROM orders");
+        EXPECT_EQ(d->ds->rowCount(), 2);
+        d->MasterTableName->setEditText("Customers");
+        d->MasterTableNameClick();
+        QTest::mouseClick(d->btncancel, Qt::LeftButton);
+    });
+    EXPECT_FALSE(RunDataSourceDialog(nullptr, dataset, conn));
+    EXPECT_TRUE(dataset.Active());
+    EXPECT_EQ(dataset.GetCommandType(), CommandType::cmdTable);
+    EXPECT_EQ(dataset.CommandText(), "Customers");
+}
+
+class ConnEditor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app();
+        qputenv("XDG_DATA_HOME", home.path().toUtf8());
+        folder = home.path() + "/reportgen/Data Links";
+        QDir().mkpath(folder);
+        for (const char* name : {"b.udl", "a.UDL", "notes.txt"}) {
+            QFile f(folder + "/" + name);
+            f.open(QIODevice::WriteOnly);
+        }
+        QDir().mkpath(folder + "/dir.udl");
+    }
+    // The editor's answer when `edit` has changed its boxes and OK was pressed.
+    QString choose(const QString& initial, std::function<void(TConnEditForm&)> edit, bool ok = true) {
+        TConnEditForm editor;
+        onNextModal([&](QWidget*) {
+            edit(editor);
+            QTest::mouseClick(ok ? editor.OkButton : editor.CancelButton, Qt::LeftButton);
+        });
+        return editor.ChooseConnectionString(initial);
+    }
+    QTemporaryDir home;
+    QString folder;
+};
+
+TEST_F(ConnEditor, FileNameRules) {
+    EXPECT_EQ(DataLinkFolder(), folder);
+    QStringList files;
+    EXPECT_EQ(ListDataLinkFiles(files), 2);
+    EXPECT_TRUE(files.contains("b.udl") && files.contains("a.UDL"));
+
+    // Another letter case is no file reference: the whole string is edited as text.
+    QString shown;
+    EXPECT_EQ(choose("file name=x.udl", [&](TConnEditForm& e) {
+                  EXPECT_TRUE(e.UseConnectionString->isChecked());
+                  EXPECT_FALSE(e.DataLinkFile->isEnabled());
+                  shown = e.ConnectionString->text();
+              }),
+              "file name=x.udl");
+    EXPECT_EQ(shown, "file name=x.udl");
+
+    // A file in the data link folder shows by its bare name and comes back whole.
+    QString inFolder = "FILE NAME=" + folder + "/b.udl";
+    EXPECT_EQ(choose(inFolder, [&](TConnEditForm& e) {
+                  EXPECT_TRUE(e.UseDataLinkFile->isChecked());
+                  shown = e.DataLinkFile->currentText();
+              }),
+              inFolder);
+    EXPECT_EQ(shown, "b.udl");
+    EXPECT_EQ(choose("", [](TConnEditForm& e) {
+                  e.UseDataLinkFile->click();
+                  e.DataLinkFile->setEditText("new.udl");
+              }),
+              "FILE NAME=" + folder + "/new.udl");
+    EXPECT_EQ(choose("", [](TConnEditForm& e) {
+                  e.UseDataLinkFile->click();
+                  e.DataLinkFile->setEditText("/srv/links/x.udl");
+              }),
+              "FILE NAME=/srv/links/x.udl");
+    // An empty file box is the empty string; Cancel returns what came in.
+    EXPECT_EQ(choose("DSN=x", [](TConnEditForm& e) { e.UseDataLinkFile->click(); }), "");
+    EXPECT_EQ(choose("DSN=x", [](TConnEditForm& e) { e.ConnectionString->setText("DSN=y"); }, false), "DSN=x");
+
+    Connection conn;
+    conn.SetConnectionString("DSN=x");
+    QString caption;
+    onNextModal([&](QWidget* w) {
+        caption = w->windowTitle();
+        QTest::mouseClick(w->findChild<QPushButton*>("OkButton"), Qt::LeftButton);
+    });
+    EXPECT_FALSE(RunConnectionEditor(conn));
+    EXPECT_EQ(caption, "frmquorvel.conn ConnectionString");
+    onNextModal([&](QWidget* w) {
+        w->findChild<QRadioButton*>("UseDataLinkFile")->click();
+        QTest::mouseClick(w->findChild<QPushButton*>("OkButton"), Qt::LeftButton);
+    });
+    EXPECT_TRUE(RunConnectionEditor(conn));
+    EXPECT_EQ(conn.ConnectionString(), "");
+}
+
+namespace {
+// Presses Test Connection and returns the text of the box that reports it.
+QString testConnection(TConnPropertiesDialog& dialog) {
+    QString text;
+    onNextModal([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        text = box->text();
+        box->accept();
+    }, &dialog);
+    dialog.TestConnectionClick();
+    return text;
+}
+} // namespace
+
+TEST(ConnProperties, BuildsAndTestsStrings) {
+    app();
+    QTemporaryDir dir;
+    QString path = makeDatabase(dir);
+    TConnPropertiesDialog dialog;
+    dialog.show();
+    dialog.setConnectionString("");
+    EXPECT_EQ(dialog.ProviderList->currentIndex(), 0);
+    EXPECT_GE(dialog.ProviderList->findText("ODBC driver: SQLite3"), 0);
+    dialog.DatabaseFile->setText(path);
+    QString builtin = dialog.connectionString();
+    EXPECT_EQ(builtin, "Provider=SQLite;Data Source=" + path);
+    EXPECT_EQ(testConnection(dialog), "Test connection succeeded.");
+
+    dialog.ProviderList->setCurrentIndex(dialog.ProviderList->findText("ODBC driver: SQLite3"));
+    EXPECT_TRUE(dialog.DatabaseFile->isVisible());
+    EXPECT_FALSE(dialog.Server->isVisible());
+    QString odbc = dialog.connectionString();
+    EXPECT_EQ(odbc, "Driver={SQLite3};Database=" + path);
+    for (const QString& s : {builtin, odbc}) {
+        Connection c;
+        c.SetConnectionString(s.toStdString());
+        DataSet d(&c);
+        d.SetCommandText("SELECT count(*) FROM orders");
+        d.Open();
+        EXPECT_EQ(d.displayText(0, 0), "2") << s.toStdString();
+    }
+    // The dialog starts from the string it is given, unknown keys kept.
+    dialog.setConnectionString("Driver={SQLite3};Database=" + path + ";Timeout=5");
+    EXPECT_EQ(dialog.DatabaseFile->text(), path);
+    EXPECT_EQ(dialog.OtherAttributes->text(), "Timeout=5");
+    EXPECT_EQ(dialog.connectionString(), "Driver={SQLite3};Database=" + path + ";Timeout=5");
+
+    const char* pg = std::getenv("RG_TEST_PG");
+    ASSERT_NE(pg, nullptr) << "RG_TEST_PG names the test PostgreSQL server";
+    dialog.setConnectionString(QString::fromUtf8(pg));
+    EXPECT_TRUE(dialog.Server->isVisible());
+    EXPECT_FALSE(dialog.Password->text().isEmpty());
+    QString built = dialog.connectionString();
+    EXPECT_EQ(testConnection(dialog), "Test connection succeeded.");
+    {
+        Connection c;
+        c.SetConnectionString(built.toStdString());
+        c.Open();
+        EXPECT_TRUE(c.Connected());
+    }
+    dialog.Password->setText("wrong-password");
+    QString message = testConnection(dialog);
+    EXPECT_TRUE(message.contains("password", Qt::CaseInsensitive)) << message.toStdString();
+    EXPECT_TRUE(dialog.isVisible());
+}
