@@ -2,13 +2,18 @@
 
 #include "app/about.h"
 #include "app/addfield.h"
+#include "app/commandguard.h"
 #include "app/quorvel.h"
+#include "datasource/dialogs/errorbox.h"
+#include "gridsetup/dialogutil.h"
+#include "gridsetup/fielddisplaysetup.h"
 
 #include <QApplication>
 
 namespace rg {
 
 Tfrmquorvel* frmquorvel = nullptr;
+Tfrmdisplaysetup* frmdisplaysetup = nullptr;
 TfrmAddField* frmAddField = nullptr;
 TOKHelpBottomDlg* OKHelpBottomDlg = nullptr;
 
@@ -30,7 +35,9 @@ QFont uiFont() {
 StartWindows::~StartWindows() {
     about.reset();
     addField.reset();
+    captions.reset();
     main.reset();
+    frmdisplaysetup = nullptr;
     OKHelpBottomDlg = nullptr;
     frmAddField = nullptr;
     frmquorvel = nullptr;
@@ -38,6 +45,9 @@ StartWindows::~StartWindows() {
 
 std::unique_ptr<StartWindows> createStartWindows(const QString& setupFolder) {
     QApplication::setFont(uiFont());
+    // Errors inside the grid dialogs' own modal loops reach the one error box too.
+    setGridSetupErrorBox(showCommandError);
+    setDataSourceErrorBox(showCommandError);
     auto windows = std::make_unique<StartWindows>();
 
     windows->main = std::make_unique<Tfrmquorvel>(
@@ -45,7 +55,10 @@ std::unique_ptr<StartWindows> createStartWindows(const QString& setupFolder) {
     frmquorvel = windows->main.get();
     windows->creationOrder << windows->main.get();
 
-    // The field captions dialog is created here, second, once it exists.
+    // The field captions dialog is shared by the main window and the data source dialog.
+    windows->captions = std::make_unique<Tfrmdisplaysetup>();
+    frmdisplaysetup = windows->captions.get();
+    windows->creationOrder << windows->captions.get();
 
     windows->addField = std::make_unique<TfrmAddField>();
     frmAddField = windows->addField.get();

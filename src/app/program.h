@@ -10,15 +10,18 @@ namespace rg {
 class Tfrmquorvel;
 class TfrmAddField;
 class TOKHelpBottomDlg;
+class Tfrmdisplaysetup;
 
 // Windows created at start and kept for the whole run, reachable from everywhere.
 extern Tfrmquorvel* frmquorvel;
+extern Tfrmdisplaysetup* frmdisplaysetup;
 extern TfrmAddField* frmAddField;
 extern TOKHelpBottomDlg* OKHelpBottomDlg;
 
 // The windows of one run, in creation order; destroying it clears the references.
 struct StartWindows {
     std::unique_ptr<Tfrmquorvel> main;
+    std::unique_ptr<Tfrmdisplaysetup> captions;
     std::unique_ptr<TfrmAddField> addField;
     std::unique_ptr<TOKHelpBottomDlg> about;
     QWidgetList creationOrder;

@@ -6,10 +6,15 @@
 #include "app/navbar.h"
 #include "app/program.h"
 #include "app/savedsetups.h"
+#include "datasource/dialogs/dbsetup.h"
 #include "export/excelexport.h"
 #include "export/exportname.h"
 #include "export/xmlexport.h"
 #include "grid/gridview.h"
+#include "gridsetup/fielddisplaysetup.h"
+#include "gridsetup/primmarysetup.h"
+#include "gridsetup/setupfield.h"
+#include "gridsetup/summaryitemsetup.h"
 #include "setup/reportdefinition.h"
 
 #include <QAbstractScrollArea>
@@ -102,7 +107,9 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
     layout->setSpacing(0);
     buildToolBar(layout);
     buildWorkingArea(layout);
-    setGridView(new TdxDBGridView(*dxDBGrid));
+    auto view = new TdxDBGridView(*dxDBGrid);
+    view->setCommandGuard([](const std::function<void()>& command) { guardCommand(command); });
+    setGridView(view);
     buildBottomPanel(layout);
     buildPopupMenu();
     connectCommands();
@@ -359,6 +366,23 @@ void Tfrmquorvel::XML1Click() {
     shell().open(QString::fromStdString(path));
 }
 
+void Tfrmquorvel::ToolButton1Click() {
+    const bool ok = RunDataSourceDialog(this, *dataset, *conn, [](DataSet& ds) {
+        if (frmdisplaysetup) frmdisplaysetup->ShowFor(&ds);
+    });
+    if (ok) BuildGridColumns();
+}
+
+void Tfrmquorvel::FlatButton3Click() { RunKeyFieldDialog(this, *dxDBGrid); }
+
+void Tfrmquorvel::FlatButton1Click() { RunVisibleFieldsDialog(this, *dxDBGrid); }
+
+void Tfrmquorvel::FlatButton2Click() { RunSummaryDialog(this, *dxDBGrid); }
+
+void Tfrmquorvel::N6Click() {
+    if (frmdisplaysetup) frmdisplaysetup->ShowFor(dxDBGrid->dataSet());
+}
+
 void Tfrmquorvel::ToolButton2Click() {
     if (OKHelpBottomDlg)
         OKHelpBottomDlg->exec();
@@ -370,14 +394,9 @@ void Tfrmquorvel::tbExitClick() {
 
 // Commands of subsystems not built yet; each is connected already and gets its body
 // when its subsystem lands.
-void Tfrmquorvel::ToolButton1Click() {}
 void Tfrmquorvel::tbPreviewClick() {}
 void Tfrmquorvel::tbPrintClick() {}
 void Tfrmquorvel::tbSetupClick() {}
 void Tfrmquorvel::tbDesignerClick() {}
-void Tfrmquorvel::FlatButton3Click() {}
-void Tfrmquorvel::FlatButton1Click() {}
-void Tfrmquorvel::FlatButton2Click() {}
-void Tfrmquorvel::N6Click() {}
 
 } // namespace rg

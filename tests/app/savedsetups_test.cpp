@@ -1,3 +1,4 @@
+#include "app/commandguard.h"
 #include "app/navbar.h"
 #include "app/quorvel.h"
 #include "app/savedsetups.h"
@@ -88,6 +89,11 @@ TEST(SavedSetups, ItemsLookAndClick) {
     TdxNavBarItem* clicked = nullptr;
     QObject::connect(w.nvbar->Item(0), &TdxNavBarItem::clicked,
                      [&](TdxNavBarItem* item) { clicked = item; });
+    // The click loads a.ini; being empty, its open fails and the error box gets the message.
+    QStringList shown;
+    ErrorSink previous = setErrorSink([&](const QString& m) { shown << m; });
     QTest::mouseClick(link, Qt::LeftButton);
+    setErrorSink(previous);
     EXPECT_EQ(clicked, w.nvbar->Item(0));
+    EXPECT_EQ(shown.size(), 1);
 }

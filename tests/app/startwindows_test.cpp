@@ -1,4 +1,5 @@
 #include "app/about.h"
+#include "gridsetup/fielddisplaysetup.h"
 #include "app/addfield.h"
 #include "app/navbar.h"
 #include "app/program.h"
@@ -25,7 +26,8 @@ TEST(ProgramStart, WindowsInOrderListedAndHidden) {
         QStringList order;
         for (QWidget* w : windows->creationOrder)
             order << w->objectName();
-        EXPECT_EQ(order, QStringList({"frmquorvel", "frmAddField", "OKHelpBottomDlg"}));
+        EXPECT_EQ(order, QStringList({"frmquorvel", "frmdisplaysetup", "frmAddField", "OKHelpBottomDlg"}));
+        EXPECT_EQ(frmdisplaysetup, windows->captions.get());
         EXPECT_EQ(frmquorvel, windows->main.get());
         EXPECT_EQ(frmAddField, windows->addField.get());
         EXPECT_EQ(OKHelpBottomDlg, windows->about.get());

@@ -17,16 +17,16 @@ create table sales(id integer primary key, region text, city text, amount real);
 insert into sales values (1, '华东', '上海', 10.5), (2, '华北', '北京', 20), (3, '华东', '杭州', 7.25);
 )";
 
-struct Run {
+struct RunResult {
     int status;
     std::string out, err;
 };
 
 // Runs the real program as a user would, capturing both streams.
-Run reportgen(const std::string& args, const std::string& folder) {
+RunResult reportgen(const std::string& args, const std::string& folder) {
     const std::string errFile = folder + "/stderr.txt";
     const std::string cmd = std::string(RG_BINARY_DIR) + "/reportgen " + args + " 2>" + errFile;
-    Run r{};
+    RunResult r{};
     FILE* p = popen(cmd.c_str(), "r");
     char buf[4096];
     size_t n;
@@ -56,7 +56,7 @@ struct RunnerFixture : ::testing::Test {
 } // namespace
 
 TEST_F(RunnerFixture, CsvShowsGroupsDataFootersAndTotalInTreeOrder) {
-    const Run r = reportgen("--run " + ini + " --group-by region --format csv", db.folder);
+    const RunResult r = reportgen("--run " + ini + " --group-by region --format csv", db.folder);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "kind,level,id,city,amount\r\n"
@@ -72,7 +72,7 @@ TEST_F(RunnerFixture, CsvShowsGroupsDataFootersAndTotalInTreeOrder) {
 
 TEST_F(RunnerFixture, TextFilterSaveAsAndFailures) {
     const std::string copy = db.folder + "/copy.ini";
-    const Run text = reportgen("--run " + ini + " --filter \"amount > 8\" --save-as " + copy, db.folder);
+    const RunResult text = reportgen("--run " + ini + " --filter \"amount > 8\" --save-as " + copy, db.folder);
     ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("地区"), std::string::npos);
     EXPECT_NE(text.out.find("30.50"), std::string::npos);  // 10.5 + 20, the 7.25 row filtered out
@@ -80,19 +80,19 @@ TEST_F(RunnerFixture, TextFilterSaveAsAndFailures) {
     EXPECT_EQ(rg::TSetup(copy).ReadKeyField(), "id");
     EXPECT_EQ(rg::TSetup(copy).ReadField("region"), "地区");
 
-    const Run unknown = reportgen("--run " + ini + " --group-by nosuch", db.folder);
+    const RunResult unknown = reportgen("--run " + ini + " --group-by nosuch", db.folder);
     EXPECT_EQ(unknown.status, 1);
     EXPECT_EQ(unknown.out, "");
     EXPECT_EQ(unknown.err, "Field 'nosuch' not found\n");
 
-    const Run missing = reportgen("--run " + db.folder + "/none.ini --format csv", db.folder);
+    const RunResult missing = reportgen("--run " + db.folder + "/none.ini --format csv", db.folder);
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_FALSE(missing.err.empty());
 
     const std::string outFile = db.folder + "/out.csv";
     rg::TSetup(ini).WriteConnString("Provider=SQLite;Data Source=" + db.folder + "/nofolder/x.db");
-    const Run refused = reportgen("--run " + ini + " --format csv --output " + outFile, db.folder);
+    const RunResult refused = reportgen("--run " + ini + " --format csv --output " + outFile, db.folder);
     EXPECT_EQ(refused.status, 1);
     EXPECT_FALSE(std::filesystem::exists(outFile));
 }
