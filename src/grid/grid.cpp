@@ -319,6 +319,19 @@ void TdxDBGrid::ClearGrouping() {
     EndGroupingUpdate();
 }
 
+void TdxDBGrid::SortByClick(TdxDBGridColumn& c, bool ctrl) {
+    using S = TdxTreeListColumnSort;
+    if (c.GroupIndex() >= 0) {
+        c.SetSorted(c.Sorted() == S::csUp ? S::csDown : S::csUp);
+        return;
+    }
+    const S next = ctrl ? S::csNone : (c.Sorted() == S::csUp ? S::csDown : S::csUp);
+    if (next != S::csNone)
+        for (auto& other : columns_)
+            if (other.get() != &c && other->GroupIndex() < 0) other->SetSorted(S::csNone);
+    c.SetSorted(next);
+}
+
 int TdxDBGrid::GroupDropPosition(int x, bool alreadyGrouped) const {
     int pos = 0;
     for (int i = 0; i < GroupColumnCount(); ++i)

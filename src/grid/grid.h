@@ -150,6 +150,9 @@ public:
     bool GroupColumn(TdxDBGridColumn& c, int position);  // false: refused, nothing changed
     void UngroupColumn(int level);
     void ClearGrouping();
+    // A click on a header: none or down become up, up becomes down, with Ctrl none; one
+    // ungrouped column at most is sorted. On a group button: up and down alternate.
+    void SortByClick(TdxDBGridColumn& c, bool ctrl);
     // Where a dragged header or group button dropped at x on the group panel goes.
     int GroupDropPosition(int x, bool alreadyGrouped) const;
 

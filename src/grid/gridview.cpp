@@ -1,5 +1,6 @@
 #include "grid/gridview.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -156,8 +157,64 @@ void TdxDBGridView::keyPressEvent(QKeyEvent* e) {
     guarded([&] { keyPress(e); });
 }
 
+TdxDBGridColumn* TdxDBGridView::headerColumnAt(int x) const {
+    for (TdxDBGridColumn* c : grid_.VisibleColumns()) {
+        const QRect r = headerRect(*c);
+        if (x >= r.left() && x <= r.right()) return c;
+    }
+    return nullptr;
+}
+
+// The header position a column dropped at x takes: before the column whose centre is
+// right of x.
+int TdxDBGridView::headerPositionAt(int x) const {
+    const auto& order = grid_.HeaderOrder();
+    for (size_t i = 0; i < order.size(); ++i)
+        if (order[i]->Visible() && x < headerRect(*order[i]).center().x()) return static_cast<int>(i);
+    return static_cast<int>(order.size());
+}
+
+void TdxDBGridView::mouseReleaseEvent(QMouseEvent* e) {
+    guarded([&] { mouseRelease(e); });
+}
+
+void TdxDBGridView::mouseRelease(QMouseEvent* e) {
+    TdxDBGridColumn* c = pressed_;
+    pressed_ = nullptr;
+    if (!c || e->button() != Qt::LeftButton) return;
+    const QPoint pos = e->position().toPoint();
+    if ((pos - pressPos_).manhattanLength() < QApplication::startDragDistance()) {
+        grid_.SortByClick(*c, e->modifiers() & Qt::ControlModifier);
+        return;
+    }
+    const bool onPanel = grid_.ShowGroupPanel && pos.y() >= 0 && pos.y() < groupPanelHeight();
+    const bool onHeader = pos.y() >= groupPanelHeight() && pos.y() < groupPanelHeight() + headerHeight();
+    if (onPanel) {
+        // Refused groupings change nothing and say nothing.
+        c->SetGroupIndex(grid_.GroupDropPosition(pos.x(), c->GroupIndex() >= 0));
+    } else if (pressedOnPanel_) {
+        grid_.UngroupColumn(c->GroupIndex());
+        if (onHeader) grid_.MoveColumn(*c, headerPositionAt(pos.x()));
+    } else if (onHeader) {
+        grid_.MoveColumn(*c, headerPositionAt(pos.x()));
+    }
+}
+
 void TdxDBGridView::mousePress(QMouseEvent* e) {
     setFocus();
+    const QPoint pos = e->position().toPoint();
+    if (e->button() == Qt::LeftButton && pos.y() < dataTop()) {
+        pressPos_ = pos;
+        pressed_ = nullptr;
+        pressedOnPanel_ = pos.y() < groupPanelHeight();
+        if (pressedOnPanel_) {
+            for (int i = 0; i < grid_.GroupColumnCount(); ++i)
+                if (groupButtonRect(i).contains(pos)) pressed_ = &grid_.GroupColumns(i);
+        } else {
+            pressed_ = headerColumnAt(pos.x());
+        }
+        return;
+    }
     const int line = lineAt(e->position().toPoint().y());
     if (line < 0 || e->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(e);
     const VisibleRow row = grid_.VisibleRows()[static_cast<size_t>(line)];

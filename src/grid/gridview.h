@@ -43,6 +43,7 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -69,11 +70,18 @@ private:
 
     void guarded(const std::function<void()>& command);
     void mousePress(QMouseEvent* e);
+    void mouseRelease(QMouseEvent* e);
+    TdxDBGridColumn* headerColumnAt(int x) const;
+    int headerPositionAt(int x) const;
     void mouseDoubleClick(QMouseEvent* e);
     void keyPress(QKeyEvent* e);
 
     TdxDBGrid& grid_;
     CommandGuard guard_;
+    // A header or group button held down with the left button: clicked or dragged.
+    TdxDBGridColumn* pressed_ = nullptr;
+    bool pressedOnPanel_ = false;
+    QPoint pressPos_;
 };
 
 } // namespace rg

@@ -33,8 +33,9 @@ int argc = 1;
 char arg0[] = "test";
 char* argv[] = {arg0, nullptr};
 QApplication& app() {
-    static QApplication a(argc, argv);
-    return a;
+    // Never destroyed: tearing it down among the exit handlers crashes inside Qt.
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
 }
 
 void exec(sqlite3* db, const char* sql) { ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql; }

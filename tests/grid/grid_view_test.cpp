@@ -106,3 +106,58 @@ TEST(GridView, LargeTreeScrollsToAnyLine) {
     EXPECT_EQ(grid.CellText(grid.VisibleRows()[150000].row, grid.Columns(0)), "150001");
     EXPECT_FALSE(shot.isNull());
 }
+
+TEST(GridView, DragToGroupPanelAndHeaderClicksSort) {
+    app();
+    TestDb db(kData);
+    db.open("select id, region, city, amount from t");
+    TdxDBGrid grid;
+    grid.SetDataSet(&db.ds);
+    grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
+    grid.CreateColumnsForFields(db.ds);
+    grid.SetKeyField("id");
+    TdxDBGridView view(grid);
+    view.resize(640, 360);
+    QWidget* vp = view.viewport();
+    auto drag = [&](QPoint from, QPoint to) {
+        QTest::mousePress(vp, Qt::LeftButton, {}, from);
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
+    };
+    auto headerCentre = [&](const char* field) { return view.headerRect(*grid.ColumnByFieldName(field)).center(); };
+    const QPoint panel(300, view.groupPanelHeight() / 2);
+
+    drag(headerCentre("region"), panel);
+    ASSERT_EQ(grid.GroupColumnCount(), 1);
+    EXPECT_EQ(grid.GroupColumns(0).FieldName(), "region");
+    // A second column dropped left of the first button's centre becomes level 0.
+    drag(headerCentre("city"), QPoint(20, view.groupButtonRect(0).center().y()));
+    ASSERT_EQ(grid.GroupColumnCount(), 2);
+    EXPECT_EQ(grid.GroupColumns(0).FieldName(), "city");
+    EXPECT_EQ(grid.GroupColumns(1).FieldName(), "region");
+
+    // A group button dropped on the header row is ungrouped and shown, unsorted.
+    drag(view.groupButtonRect(0).center(), QPoint(5, view.groupPanelHeight() + view.headerHeight() / 2));
+    EXPECT_EQ(grid.GroupColumnCount(), 1);
+    TdxDBGridColumn& city = *grid.ColumnByFieldName("city");
+    EXPECT_TRUE(city.Visible());
+    EXPECT_EQ(city.Sorted(), TdxTreeListColumnSort::csNone);
+    EXPECT_EQ(grid.VisibleColumns().front(), &city);  // shown where it was dropped
+
+    // Header clicks: up, down, up; with Ctrl none. Only one ungrouped column is sorted.
+    const QPoint cityHeader = headerCentre("city");
+    QTest::mouseClick(vp, Qt::LeftButton, {}, cityHeader);
+    EXPECT_EQ(city.Sorted(), TdxTreeListColumnSort::csUp);
+    QTest::mouseClick(vp, Qt::LeftButton, {}, cityHeader);
+    EXPECT_EQ(city.Sorted(), TdxTreeListColumnSort::csDown);
+    QTest::mouseClick(vp, Qt::LeftButton, {}, cityHeader);
+    EXPECT_EQ(city.Sorted(), TdxTreeListColumnSort::csUp);
+    QTest::mouseClick(vp, Qt::LeftButton, {}, headerCentre("amount"));
+    EXPECT_EQ(city.Sorted(), TdxTreeListColumnSort::csNone);
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, headerCentre("amount"));
+    EXPECT_EQ(grid.ColumnByFieldName("amount")->Sorted(), TdxTreeListColumnSort::csNone);
+
+    // The only visible column cannot be grouped.
+    for (const char* f : {"id", "city"}) grid.ColumnByFieldName(f)->SetVisible(false);
+    drag(headerCentre("amount"), panel);
+    EXPECT_EQ(grid.GroupColumnCount(), 1);
+}
