@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -103,4 +104,25 @@ TEST(RunnerOptions, ParsingRefusesWhatItCannotDo) {
     EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--format", "xml"}), std::exception);  // needs --output
     EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--format", "pdf"}), std::exception);
     EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--bogus"}), std::exception);
+}
+
+TEST(RunnerDemoReports, EveryDemoReportRunsInEveryFormat) {
+    const std::filesystem::path setups = std::filesystem::path(RG_BINARY_DIR) / "setup";
+    int reports = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(setups)) {
+        if (entry.path().extension() != ".ini") continue;
+        ++reports;
+        const std::string tmp = std::filesystem::temp_directory_path().string();
+        for (const char* format : {"text", "csv"}) {
+            const RunResult r = reportgen("--run '" + entry.path().string() + "' --format " + format, tmp);
+            EXPECT_EQ(r.status, 0) << entry.path() << ": " << r.err;
+            EXPECT_GT(std::count(r.out.begin(), r.out.end(), '\n'), 100) << entry.path();
+        }
+        const std::string xls = tmp + "/rg-demo.xls";
+        const RunResult x = reportgen("--run '" + entry.path().string() + "' --format xls --output " + xls, tmp);
+        EXPECT_EQ(x.status, 0) << x.err;
+        EXPECT_GT(std::filesystem::file_size(xls), 1000u);
+        std::filesystem::remove(xls);
+    }
+    EXPECT_GE(reports, 3);
 }
