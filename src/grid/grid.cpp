@@ -238,7 +238,6 @@ void TdxDBGrid::DestroyColumn(int i) {
     const int level = c->GroupIndex();
     if (level >= 0) {
         groupColumns_.erase(groupColumns_.begin() + level);
-        if (groupingUpdateCount_ > 0) groupingChangedInUpdate_ = true;
     }
     headerOrder_.erase(std::find(headerOrder_.begin(), headerOrder_.end(), c));
     columns_.erase(columns_.begin() + i);
@@ -292,7 +291,6 @@ bool TdxDBGrid::GroupColumn(TdxDBGridColumn& c, int position) {
     if (c.sorted_ == TdxTreeListColumnSort::csNone) c.sorted_ = TdxTreeListColumnSort::csUp;
     c.visible_ = false;
     if (groupingUpdateCount_ > 0) {
-        groupingChangedInUpdate_ = true;
         changed();
     } else {
         load(LoadReason::KeepExpanded);
@@ -306,7 +304,6 @@ void TdxDBGrid::UngroupColumn(int level) {
     c.sorted_ = TdxTreeListColumnSort::csNone;
     groupColumns_.erase(groupColumns_.begin() + level);
     if (groupingUpdateCount_ > 0) {
-        groupingChangedInUpdate_ = true;
         changed();
     } else {
         load(LoadReason::KeepExpanded);
@@ -344,12 +341,8 @@ void TdxDBGrid::EndUpdate() {
     if (updateCount_ > 0 && --updateCount_ == 0) {
         if (summariesDirty_) {
             summariesDirty_ = false;
-            try {
-                recomputeSummaries();
-            } catch (...) {
-                changed();
-                throw;
-            }
+            recomputeAndRepaint();
+            return;
         }
         changed();
     }
@@ -357,7 +350,6 @@ void TdxDBGrid::EndUpdate() {
 
 void TdxDBGrid::EndGroupingUpdate() {
     if (groupingUpdateCount_ > 0 && --groupingUpdateCount_ == 0) {
-        groupingChangedInUpdate_ = false;
         load(LoadReason::KeepExpanded);
     }
 }
@@ -742,13 +734,20 @@ void TdxDBGrid::summaryItemsChanged() {
         summariesDirty_ = true;
         return;
     }
-    if (!data_.empty()) {
-        try {
-            recomputeSummaries();
-        } catch (...) {
-            changed();
-            throw;
-        }
+    if (data_.empty()) {
+        changed();
+        return;
+    }
+    recomputeAndRepaint();
+}
+
+// Repaints also when the recomputation fails, so the view never shows stale values.
+void TdxDBGrid::recomputeAndRepaint() {
+    try {
+        recomputeSummaries();
+    } catch (...) {
+        changed();
+        throw;
     }
     changed();
 }

@@ -247,6 +247,7 @@ private:
     void addRecordToSummaries(int record, int innermostGroup);
     void finishSummaries();
     void recomputeSummaries();
+    void recomputeAndRepaint();
     double recordValue(int record, int field) const;
     TdxDBGridSummaryGroup* groupForLevel(int level) const;
     bool levelHasFooters(int level) const;
@@ -287,7 +288,6 @@ private:
 
     int updateCount_ = 0;
     int groupingUpdateCount_ = 0;
-    bool groupingChangedInUpdate_ = false;
     bool summariesDirty_ = false;  // items changed inside BeginUpdate/EndUpdate
     std::vector<GridListener*> listeners_;
 };
