@@ -313,7 +313,8 @@ private:
         }
         if (isDateKind(k)) {
             std::optional<double> d;
-            if (k == FieldKind::Time) d = parseTime(t.text);
+            if (t.kind == Tok::Number) d = parseNumber(t.text);  // a day-count serial
+            else if (k == FieldKind::Time) d = parseTime(t.text);
             if (!d) d = parseDate(t.text);
             if (!d) d = parseDateTime(t.text);
             if (!d) throw Error(format("'%s' is not a valid date", t.text.c_str()));

@@ -13,7 +13,8 @@
 //
 // Keywords ignore case. LIKE matches the display text, case-sensitively, with % for any
 // run of characters and _ for one. A literal takes the type of its field: against a date
-// field 'yyyy-MM-dd' (or with a time), against a number field a number, against a Boolean
+// field 'yyyy-MM-dd' (or with a time) or a day-count serial number, which compares exactly
+// with values that have fractions of a second, against a number field a number, against a Boolean
 // TRUE, FALSE, 1 or 0. "= NULL" and "<> NULL" mean IS NULL and IS NOT NULL; otherwise a
 // null field satisfies no comparison. Texts compare in code page order, as everywhere in
 // the program. An unknown field fails with "Field '%s' not found".

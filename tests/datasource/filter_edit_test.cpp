@@ -65,6 +65,8 @@ TEST(Filter, ExpressionsOverTheLoadedRecords) {
         {"qty <> 3", {2, 4, 5}},  // a null satisfies no comparison
         {"day >= '2024-01-01' AND day < '2024-03-01'", {1, 2}},
         {"day = '2023-12-31'", {5}},
+        {"day = 45291", {5}},  // the day-count serial of 2023-12-31
+        {"day > 45351.5", {4}},
         {"amount > 7.25", {1, 4, 5}},
         {"amount = -1.5e3", {}},
         {"paid = TRUE", {1, 4}},
