@@ -239,8 +239,10 @@ void TdxDBGrid::DestroyColumn(int i) {
     if (level >= 0) {
         groupColumns_.erase(groupColumns_.begin() + level);
     }
+    const bool refilter = Filter.forgetColumn(*c);
     headerOrder_.erase(std::find(headerOrder_.begin(), headerOrder_.end(), c));
     columns_.erase(columns_.begin() + i);
+    if (refilter) Filter.reapply();
     if (level >= 0 && groupingUpdateCount_ == 0) load(LoadReason::KeepExpanded);
     else changed();
 }
@@ -337,6 +339,33 @@ int TdxDBGrid::GroupDropPosition(int x, bool alreadyGrouped) const {
     return pos;
 }
 
+void TdxDBGrid::DropColumn(TdxDBGridColumn& c, bool fromGroupPanel, DropPlace place, int x, int headerPosition) {
+    if (place == DropPlace::GroupPanel) {
+        c.SetGroupIndex(GroupDropPosition(x, c.GroupIndex() >= 0));
+        return;
+    }
+    if (fromGroupPanel) {
+        if (c.GroupIndex() < 0) return;
+        // One reload for ungrouping and placing the column.
+        BeginGroupingUpdate();
+        try {
+            UngroupColumn(c.GroupIndex());
+            if (place == DropPlace::HeaderRow) MoveColumn(c, headerPosition);
+            else if (place == DropPlace::Outside) c.SetVisible(false);
+        } catch (...) {
+            EndGroupingUpdate();
+            throw;
+        }
+        EndGroupingUpdate();
+        return;
+    }
+    if (place == DropPlace::HeaderRow) {
+        MoveColumn(c, headerPosition);
+    } else if (place == DropPlace::Outside && c.Visible() && VisibleColumns().size() > 1) {
+        c.SetVisible(false);
+    }
+}
+
 void TdxDBGrid::EndUpdate() {
     if (updateCount_ > 0 && --updateCount_ == 0) {
         if (summariesDirty_) {
@@ -392,6 +421,7 @@ void TdxDBGrid::dataSetEvent(DataEvent e) {
         load(LoadReason::Structure);
         break;
     case DataEvent::Closed:
+        Filter.dataSetClosed();
         rebindColumns();
         clearRows();
         changed();

@@ -7,6 +7,7 @@
 
 #include "common/value.h"
 #include "datasource/dataset.h"
+#include "grid/gridfilter.h"
 #include "grid/summary.h"
 
 #include <cstdint>
@@ -155,6 +156,14 @@ public:
     void SortByClick(TdxDBGridColumn& c, bool ctrl);
     // Where a dragged header or group button dropped at x on the group panel goes.
     int GroupDropPosition(int x, bool alreadyGrouped) const;
+    // The end of a drag of a column header or (fromGroupPanel) of a group button: on the
+    // group panel it groups the column or moves its level to the position of x; a group
+    // button let go elsewhere is ungrouped, and shown again at `headerPosition` on the
+    // header row, at its old place elsewhere in the grid, not at all away from the grid.
+    // A header let go on the header row moves there; away from the grid it is hidden,
+    // unless it is the last one shown. Refused groupings change nothing.
+    enum class DropPlace { GroupPanel, HeaderRow, Grid, Outside };
+    void DropColumn(TdxDBGridColumn& c, bool fromGroupPanel, DropPlace place, int x, int headerPosition);
 
     void BeginUpdate() { ++updateCount_; }
     void EndUpdate();
@@ -168,6 +177,9 @@ public:
     void SetKeyField(const std::string& name);
     // Read-only while no key field is resolved.
     bool keyFieldResolved() const { return keyFieldIndex_ >= 0; }
+
+    // Filtering by column values, through the data set's filter expression.
+    TdxDBGridFilter Filter{*this};
 
     // Summaries.
     std::vector<std::unique_ptr<TdxDBGridSummaryGroup>>& SummaryGroups() { return summaryGroups_; }
@@ -221,6 +233,7 @@ public:
 
 private:
     friend class TdxDBGridColumn;
+    friend class TdxDBGridFilter;
     struct GroupRow {
         int level = 0;
         int parent = -1;           // group index, -1 at the top

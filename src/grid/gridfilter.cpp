@@ -1,0 +1,219 @@
+#include "grid/gridfilter.h"
+
+#include "common/codepage.h"
+#include "common/displaytext.h"
+#include "grid/grid.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+namespace rg {
+namespace {
+
+std::string doubled(const std::string& s, char c) {
+    std::string out;
+    out.reserve(s.size() + 2);
+    for (char x : s) {
+        out += x;
+        if (x == c) out += c;
+    }
+    return out;
+}
+
+std::string quoted(const std::string& s) { return "'" + doubled(s, '\'') + "'"; }
+
+std::string exactNumber(double d) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.17g", d);
+    return buf;
+}
+
+// For the data set the literal must compare equal to the value it came from: doubles and
+// date serials with all 17 digits (the display text keeps 15 digits and whole seconds).
+std::string literal(const Value& v, bool forDisplay) {
+    switch (v.type()) {
+    case Value::Type::Null: return "NULL";
+    case Value::Type::Bool: return forDisplay ? v.displayText() : (v.asBool() ? "TRUE" : "FALSE");
+    case Value::Type::Int: return v.displayText();
+    case Value::Type::Double: return forDisplay ? v.displayText() : exactNumber(v.asDouble());
+    case Value::Type::Date: case Value::Type::Time: case Value::Type::DateTime:
+        return forDisplay ? quoted(v.displayText()) : exactNumber(v.asDouble());
+    case Value::Type::Text: case Value::Type::Blob: break;
+    }
+    return quoted(v.displayText());
+}
+
+bool isTextKind(FieldKind k) { return k == FieldKind::String || k == FieldKind::Memo || k == FieldKind::Unknown; }
+
+const char* symbol(FilterOperator op) {
+    switch (op) {
+    case FilterOperator::Equal: return "=";
+    case FilterOperator::NotEqual: return "<>";
+    case FilterOperator::Less: return "<";
+    case FilterOperator::LessOrEqual: return "<=";
+    case FilterOperator::Greater: return ">";
+    case FilterOperator::GreaterOrEqual: return ">=";
+    case FilterOperator::Like: return "LIKE";
+    case FilterOperator::NotLike: return "NOT LIKE";
+    case FilterOperator::Blank: case FilterOperator::NonBlank: break;
+    }
+    return "";
+}
+
+std::string conditionText(const std::string& name, FieldKind kind, const FilterCondition& c, bool forDisplay) {
+    const bool blank = c.op == FilterOperator::Blank;
+    if (blank || c.op == FilterOperator::NonBlank) {
+        if (forDisplay) return name + (blank ? " IS BLANK" : " IS NOT BLANK");
+        if (!isTextKind(kind)) return name + (blank ? " IS NULL" : " IS NOT NULL");
+        return blank ? "(" + name + " IS NULL OR " + name + " = '')" : "(" + name + " IS NOT NULL AND " + name + " <> '')";
+    }
+    if (c.value.isNull() && (c.op == FilterOperator::Equal || c.op == FilterOperator::NotEqual))
+        return name + (c.op == FilterOperator::Equal ? " IS NULL" : " IS NOT NULL");
+    const bool like = c.op == FilterOperator::Like || c.op == FilterOperator::NotLike;
+    // A pattern is matched against the display text, so it is always a quoted text. A
+    // number typed for a number field shows as the number it is read as.
+    const bool typedNumber = forDisplay && c.value.type() == Value::Type::Text && isNumericKind(kind);
+    std::string lit;
+    if (like) lit = quoted(c.value.displayText());
+    else if (typedNumber) lit = c.value.displayText();
+    else lit = literal(c.value, forDisplay);
+    return name + " " + symbol(c.op) + " " + lit;
+}
+
+} // namespace
+
+ColumnFilter ColumnFilter::equalTo(Value v) { return {{FilterOperator::Equal, std::move(v)}, std::nullopt, false}; }
+ColumnFilter ColumnFilter::blanks() { return {{FilterOperator::Blank, {}}, std::nullopt, false}; }
+ColumnFilter ColumnFilter::nonBlanks() { return {{FilterOperator::NonBlank, {}}, std::nullopt, false}; }
+
+void TdxDBGridFilter::SetColumnFilter(const TdxDBGridColumn& c, std::optional<ColumnFilter> f) {
+    Conditions next = conditions_;
+    auto it = std::find_if(next.begin(), next.end(), [&](const auto& e) { return e.first == &c; });
+    if (!f) {
+        if (it == next.end()) return;
+        next.erase(it);
+    } else if (it != next.end()) {
+        it->second = std::move(*f);
+    } else {
+        next.emplace_back(&c, std::move(*f));
+    }
+    apply(std::move(next));
+}
+
+void TdxDBGridFilter::Clear() { apply({}); }
+
+const ColumnFilter* TdxDBGridFilter::ColumnFilterOf(const TdxDBGridColumn& c) const {
+    for (const auto& [column, filter] : conditions_)
+        if (column == &c) return &filter;
+    return nullptr;
+}
+
+void TdxDBGridFilter::apply(Conditions conditions) {
+    Conditions old = std::move(conditions_);
+    conditions_ = std::move(conditions);
+    DataSet* ds = grid_.dataSet();
+    if (!ds) {
+        grid_.changed();
+        return;
+    }
+    const std::string expression = Expression();
+    try {
+        ds->SetFilter(expression);
+    } catch (...) {
+        // Refused by the data set: nothing changed. Failed afterwards, in the reload: the
+        // filter stands and so do its conditions.
+        if (ds->Filter() != expression) conditions_ = std::move(old);
+        grid_.changed();
+        throw;
+    }
+    // A closed data set reports nothing; the status must follow all the same.
+    grid_.changed();
+}
+
+bool TdxDBGridFilter::forgetColumn(const TdxDBGridColumn& c) {
+    const auto it = std::find_if(conditions_.begin(), conditions_.end(), [&](const auto& e) { return e.first == &c; });
+    if (it == conditions_.end()) return false;
+    conditions_.erase(it);
+    return true;
+}
+
+void TdxDBGridFilter::reapply() { apply(std::move(conditions_)); }
+
+void TdxDBGridFilter::dataSetClosed() {
+    if (conditions_.empty()) return;
+    conditions_.clear();
+    if (DataSet* ds = grid_.dataSet()) ds->SetFilter({});
+}
+
+std::string TdxDBGridFilter::render(bool forDisplay) const {
+    std::string out;
+    for (const auto& [column, filter] : conditions_) {
+        const Field* f = column->field();
+        const FieldKind kind = f ? f->Kind() : FieldKind::Unknown;
+        const std::string name =
+            forDisplay ? column->Caption() : "[" + doubled(f ? f->FieldName() : column->FieldName(), ']') + "]";
+        std::string part = conditionText(name, kind, filter.first, forDisplay);
+        if (filter.second) {
+            part += filter.orJoin ? " OR " : " AND ";
+            part += conditionText(name, kind, *filter.second, forDisplay);
+            if (conditions_.size() > 1) part = "(" + part + ")";
+        }
+        if (!out.empty()) out += " AND ";
+        out += part;
+    }
+    return out;
+}
+
+std::string TdxDBGridFilter::Expression() const { return render(false); }
+
+std::string TdxDBGridFilter::DisplayText() const {
+    if (conditions_.empty()) {
+        const DataSet* ds = grid_.dataSet();
+        return ds && ds->Filtered() ? ds->Filter() : std::string();
+    }
+    return render(true);
+}
+
+FilterValues TdxDBGridFilter::DropDownValues(const TdxDBGridColumn& c) const {
+    FilterValues out;
+    const Field* f = c.field();
+    DataSet* ds = grid_.dataSet();
+    if (!f || !ds || !ds->Active()) return out;
+    const int field = f->Index();
+    const bool binary = isBlobKind(f->Kind());
+    // Texts are ordered by their code page bytes, converted once per distinct candidate.
+    struct Entry {
+        Value value;
+        std::string key;
+    };
+    auto less = [](const Entry& a, const Entry& b) {
+        const bool texts = a.value.type() == Value::Type::Text && b.value.type() == Value::Type::Text;
+        return texts ? a.key < b.key : compareValues(a.value, b.value) < 0;
+    };
+    std::set<Entry, decltype(less)> smallest(less);
+    const size_t limit = MaxDropDownCount;
+    for (int i = 0; i < grid_.DataRowCount(); ++i) {
+        const int rec = grid_.RecordOf(RowHandle::data(i));
+        if (ds->isNull(rec, field)) {
+            out.hasBlanks = true;
+            continue;
+        }
+        if (binary) continue;
+        Entry e{ds->value(rec, field), {}};
+        if (e.value.type() == Value::Type::Text) {
+            if (e.value.asText().empty()) {
+                out.hasBlanks = true;
+                continue;
+            }
+            e.key = toAnsi(e.value.asText());
+        }
+        if (smallest.size() == limit && !less(e, *smallest.rbegin())) continue;
+        if (smallest.insert(std::move(e)).second && smallest.size() > limit) smallest.erase(std::prev(smallest.end()));
+    }
+    out.values.reserve(smallest.size());
+    for (const Entry& e : smallest) out.values.push_back(e.value);
+    return out;
+}
+
+} // namespace rg

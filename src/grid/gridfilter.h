@@ -1,0 +1,100 @@
+#pragma once
+
+// Filtering the grid by column values. Each column may carry a condition; the conditions
+// of all columns, joined by AND, become the data set's filter expression, and the grid
+// reloads from the filtered records. The conditions are what the user chose; the data
+// set's expression is always derived from them.
+
+#include "common/value.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace rg {
+
+class TdxDBGrid;
+class TdxDBGridColumn;
+
+enum class FilterOperator {
+    Equal,
+    NotEqual,
+    Less,
+    LessOrEqual,
+    Greater,
+    GreaterOrEqual,
+    Like,     // % for any run of characters, _ for one
+    NotLike,
+    Blank,    // null, or an empty text
+    NonBlank,
+};
+
+struct FilterCondition {
+    FilterOperator op = FilterOperator::Equal;
+    // A value taken from the column's rows keeps its type; a text the user typed is read
+    // by the data set in the type of the field.
+    Value value;
+};
+
+// The condition of one column: one comparison, or two joined by AND or OR.
+struct ColumnFilter {
+    FilterCondition first;
+    std::optional<FilterCondition> second;
+    bool orJoin = false;
+
+    static ColumnFilter equalTo(Value v);
+    static ColumnFilter blanks();
+    static ColumnFilter nonBlanks();
+};
+
+// What a column header's drop-down offers besides "(All)" and "(Custom...)": whether some
+// loaded row is blank in that column, and the column's distinct values in ascending order.
+struct FilterValues {
+    bool hasBlanks = false;
+    std::vector<Value> values;
+};
+
+class TdxDBGridFilter {
+public:
+    static constexpr int MaxDropDownCount = 1000;
+
+    explicit TdxDBGridFilter(TdxDBGrid& grid) : grid_(grid) {}
+
+    // Sets, replaces or (nullopt) removes the condition of a column and hands the combined
+    // expression to the data set, which reports changed contents, so the grid reloads. An
+    // expression the data set refuses (a text that is no number for a number field, say)
+    // throws its message and leaves everything as it was.
+    void SetColumnFilter(const TdxDBGridColumn& c, std::optional<ColumnFilter> f);
+    void Clear();
+    const ColumnFilter* ColumnFilterOf(const TdxDBGridColumn& c) const;
+    bool Empty() const { return conditions_.empty(); }
+
+    // The combined condition as the data set reads it: bracketed field names, literals in
+    // a form that compares equal to the values they came from.
+    std::string Expression() const;
+    // The same condition for the user: column captions and display texts. A filter the
+    // data set was given by other means is shown as its expression.
+    std::string DisplayText() const;
+
+    // At most MaxDropDownCount values, the smallest ones, among the grid's loaded rows.
+    FilterValues DropDownValues(const TdxDBGridColumn& c) const;
+
+private:
+    friend class TdxDBGrid;
+    using Conditions = std::vector<std::pair<const TdxDBGridColumn*, ColumnFilter>>;
+    // A column about to be destroyed takes its condition along; true when it had one, and
+    // the caller hands the remaining conditions to the data set once the column is gone.
+    bool forgetColumn(const TdxDBGridColumn& c);
+    void reapply();
+    // A closed data set keeps no condition of the grid: the next command may lack their
+    // fields, and an open whose filter does not fit would fail.
+    void dataSetClosed();
+    void apply(Conditions conditions);
+    std::string render(bool forDisplay) const;
+
+    TdxDBGrid& grid_;
+    Conditions conditions_;
+};
+
+} // namespace rg
