@@ -28,6 +28,7 @@ TdxDBGridView::TdxDBGridView(TdxDBGrid& grid, QWidget* parent) : QAbstractScroll
     setFocusPolicy(Qt::StrongFocus);
     setFrameShape(QFrame::NoFrame);  // flat look
     viewport()->setAutoFillBackground(false);
+    viewport()->setMouseTracking(true);  // the resize cursor over header edges
     grid_.addListener(this);
     updateScrollBars();
 }
@@ -46,6 +47,17 @@ int TdxDBGridView::groupPanelHeight() const {
 }
 
 int TdxDBGridView::summaryFooterHeight() const { return grid_.ShowSummaryFooter ? rowHeight() + 4 : 0; }
+
+int TdxDBGridView::filterStatusHeight() const {
+    const DataSet* ds = grid_.dataSet();
+    return ds && ds->Filtered() ? rowHeight() + 6 : 0;
+}
+
+QRect TdxDBGridView::filterClearRect() const {
+    const int h = filterStatusHeight();
+    if (h == 0) return {};
+    return QRect(4, viewport()->height() - h + (h - 13) / 2, 13, 13);
+}
 
 QRect TdxDBGridView::groupButtonRect(int level) const {
     const int h = headerHeight();
@@ -69,20 +81,51 @@ QRect TdxDBGridView::headerRect(const TdxDBGridColumn& col) const {
     return {};
 }
 
+QRect TdxDBGridView::filterButtonRect(const TdxDBGridColumn& c) const {
+    const QRect r = headerRect(c);
+    if (r.isNull() || r.width() < 2 * kFilterButton) return {};
+    return QRect(r.right() - kFilterButton, r.top() + 1, kFilterButton, r.height() - 2);
+}
+
 int TdxDBGridView::dataTop() const { return groupPanelHeight() + headerHeight(); }
-int TdxDBGridView::dataBottom() const { return viewport()->height() - summaryFooterHeight(); }
+int TdxDBGridView::dataBottom() const {
+    return viewport()->height() - summaryFooterHeight() - filterStatusHeight();
+}
 int TdxDBGridView::topLine() const { return verticalScrollBar()->value(); }
+int TdxDBGridView::pageLines() const { return std::max(1, (dataBottom() - dataTop()) / std::max(rowHeight(), 1)); }
+
+bool TdxDBGridView::inserting() const {
+    const DataSet* ds = grid_.dataSet();
+    return ds && ds->GetState() == DataSet::State::Insert;
+}
+
+int TdxDBGridView::newRecordLine() const {
+    if (!inserting()) return -1;
+    return std::clamp(insertLine_, 0, static_cast<int>(grid_.VisibleRows().size()));
+}
+
+int TdxDBGridView::lineCount() const {
+    return static_cast<int>(grid_.VisibleRows().size()) + (newRecordLine() >= 0 ? 1 : 0);
+}
 
 int TdxDBGridView::lineAt(int y) const {
     if (y < dataTop() || y >= dataBottom()) return -1;
     const int line = topLine() + (y - dataTop()) / rowHeight();
-    return line < static_cast<int>(grid_.VisibleRows().size()) ? line : -1;
+    return line < lineCount() ? line : -1;
+}
+
+// The row shown on a line; nullptr for the new record's line.
+const VisibleRow* TdxDBGridView::rowAtLine(int line) const {
+    const int fresh = newRecordLine();
+    if (line == fresh) return nullptr;
+    const int index = fresh >= 0 && line > fresh ? line - 1 : line;
+    const auto& rows = grid_.VisibleRows();
+    return index >= 0 && index < static_cast<int>(rows.size()) ? &rows[static_cast<size_t>(index)] : nullptr;
 }
 
 void TdxDBGridView::updateScrollBars() {
-    const int lines = static_cast<int>(grid_.VisibleRows().size());
-    const int page = std::max(1, (dataBottom() - dataTop()) / std::max(rowHeight(), 1));
-    verticalScrollBar()->setRange(0, std::max(0, lines - page));
+    const int page = pageLines();
+    verticalScrollBar()->setRange(0, std::max(0, lineCount() - page));
     verticalScrollBar()->setPageStep(page);
     horizontalScrollBar()->setRange(0, std::max(0, contentWidth() - viewport()->width()));
     horizontalScrollBar()->setPageStep(viewport()->width());
@@ -100,7 +143,10 @@ void TdxDBGridView::focusChanged() {
     emit focusedRowChanged();
 }
 
+// While a new record is being inserted its line has the focus.
 int TdxDBGridView::focusedLine() const {
+    const int fresh = newRecordLine();
+    if (fresh >= 0) return fresh;
     const RowHandle f = grid_.FocusedRow();
     if (!f.valid()) return -1;
     const auto& rows = grid_.VisibleRows();
@@ -110,7 +156,7 @@ int TdxDBGridView::focusedLine() const {
 }
 
 void TdxDBGridView::ensureLineVisible(int line) {
-    const int page = std::max(1, (dataBottom() - dataTop()) / rowHeight());
+    const int page = pageLines();
     if (line < topLine()) verticalScrollBar()->setValue(line);
     else if (line >= topLine() + page) verticalScrollBar()->setValue(line - page + 1);
 }
@@ -130,133 +176,6 @@ void TdxDBGridView::resizeEvent(QResizeEvent* e) {
 
 void TdxDBGridView::scrollContentsBy(int, int) { viewport()->update(); }
 
-bool TdxDBGridView::onExpandButton(const VisibleRow& row, int x) const {
-    if (!row.row.isGroup() || row.footer >= 0) return false;
-    const int left = grid_.Level(row.row) * kIndent - horizontalScrollBar()->value();
-    return x >= left && x < left + kIndent;
-}
-
-void TdxDBGridView::guarded(const std::function<void()>& command) {
-    if (guard_) return guard_(command);
-    try {
-        command();
-    } catch (const std::exception&) {
-        // Without a guard nobody can show the message; the view stays usable.
-    }
-}
-
-void TdxDBGridView::mousePressEvent(QMouseEvent* e) {
-    guarded([&] { mousePress(e); });
-}
-
-void TdxDBGridView::mouseDoubleClickEvent(QMouseEvent* e) {
-    guarded([&] { mouseDoubleClick(e); });
-}
-
-void TdxDBGridView::keyPressEvent(QKeyEvent* e) {
-    guarded([&] { keyPress(e); });
-}
-
-TdxDBGridColumn* TdxDBGridView::headerColumnAt(int x) const {
-    for (TdxDBGridColumn* c : grid_.VisibleColumns()) {
-        const QRect r = headerRect(*c);
-        if (x >= r.left() && x <= r.right()) return c;
-    }
-    return nullptr;
-}
-
-// The header position a column dropped at x takes: before the column whose centre is
-// right of x.
-int TdxDBGridView::headerPositionAt(int x) const {
-    const auto& order = grid_.HeaderOrder();
-    for (size_t i = 0; i < order.size(); ++i)
-        if (order[i]->Visible() && x < headerRect(*order[i]).center().x()) return static_cast<int>(i);
-    return static_cast<int>(order.size());
-}
-
-void TdxDBGridView::mouseReleaseEvent(QMouseEvent* e) {
-    guarded([&] { mouseRelease(e); });
-}
-
-void TdxDBGridView::mouseRelease(QMouseEvent* e) {
-    TdxDBGridColumn* c = pressed_;
-    pressed_ = nullptr;
-    if (!c || e->button() != Qt::LeftButton) return;
-    const QPoint pos = e->position().toPoint();
-    if ((pos - pressPos_).manhattanLength() < QApplication::startDragDistance()) {
-        grid_.SortByClick(*c, e->modifiers() & Qt::ControlModifier);
-        return;
-    }
-    const bool onPanel = grid_.ShowGroupPanel && pos.y() >= 0 && pos.y() < groupPanelHeight();
-    const bool onHeader = pos.y() >= groupPanelHeight() && pos.y() < groupPanelHeight() + headerHeight();
-    if (onPanel) {
-        // Refused groupings change nothing and say nothing.
-        c->SetGroupIndex(grid_.GroupDropPosition(pos.x(), c->GroupIndex() >= 0));
-    } else if (pressedOnPanel_) {
-        grid_.UngroupColumn(c->GroupIndex());
-        if (onHeader) grid_.MoveColumn(*c, headerPositionAt(pos.x()));
-    } else if (onHeader) {
-        grid_.MoveColumn(*c, headerPositionAt(pos.x()));
-    }
-}
-
-void TdxDBGridView::mousePress(QMouseEvent* e) {
-    setFocus();
-    const QPoint pos = e->position().toPoint();
-    if (e->button() == Qt::LeftButton && pos.y() < dataTop()) {
-        pressPos_ = pos;
-        pressed_ = nullptr;
-        pressedOnPanel_ = pos.y() < groupPanelHeight();
-        if (pressedOnPanel_) {
-            for (int i = 0; i < grid_.GroupColumnCount(); ++i)
-                if (groupButtonRect(i).contains(pos)) pressed_ = &grid_.GroupColumns(i);
-        } else {
-            pressed_ = headerColumnAt(pos.x());
-        }
-        return;
-    }
-    const int line = lineAt(e->position().toPoint().y());
-    if (line < 0 || e->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(e);
-    const VisibleRow row = grid_.VisibleRows()[static_cast<size_t>(line)];
-    if (onExpandButton(row, e->position().toPoint().x())) {
-        grid_.SetExpanded(row.row, !grid_.Expanded(row.row));
-        return;
-    }
-    grid_.SetFocusedRow(row.row);
-}
-
-void TdxDBGridView::mouseDoubleClick(QMouseEvent* e) {
-    const int line = lineAt(e->position().toPoint().y());
-    if (line < 0) return;
-    const VisibleRow row = grid_.VisibleRows()[static_cast<size_t>(line)];
-    if (row.row.isGroup() && row.footer < 0 && !onExpandButton(row, e->position().toPoint().x()))
-        grid_.SetExpanded(row.row, !grid_.Expanded(row.row));
-}
-
-void TdxDBGridView::keyPress(QKeyEvent* e) {
-    const int line = focusedLine();
-    const int page = std::max(1, (dataBottom() - dataTop()) / rowHeight());
-    const RowHandle f = grid_.FocusedRow();
-    // Footer lines are not focusable: moving skips over them.
-    auto step = [&](int from, int dir) {
-        const auto& rows = grid_.VisibleRows();
-        int l = from + dir;
-        while (l >= 0 && l < static_cast<int>(rows.size()) && rows[static_cast<size_t>(l)].footer >= 0) l += dir;
-        return l;
-    };
-    switch (e->key()) {
-    case Qt::Key_Down: focusLine(std::min(step(line, 1), static_cast<int>(grid_.VisibleRows().size()) - 1)); break;
-    case Qt::Key_Up: if (line > 0) focusLine(std::max(step(line, -1), 0)); break;
-    case Qt::Key_PageDown: focusLine(line + page); break;
-    case Qt::Key_PageUp: focusLine(std::max(line - page, 0)); break;
-    case Qt::Key_Home: if (e->modifiers() & Qt::ControlModifier) focusLine(0); break;
-    case Qt::Key_End: if (e->modifiers() & Qt::ControlModifier) focusLine(static_cast<int>(grid_.VisibleRows().size()) - 1); break;
-    case Qt::Key_Left: if (f.isGroup()) grid_.SetExpanded(f, false); break;
-    case Qt::Key_Right: if (f.isGroup()) grid_.SetExpanded(f, true); break;
-    default: QAbstractScrollArea::keyPressEvent(e); return;
-    }
-}
-
 // ---- painting ----
 
 void TdxDBGridView::paintEvent(QPaintEvent*) {
@@ -265,31 +184,50 @@ void TdxDBGridView::paintEvent(QPaintEvent*) {
     p.fillRect(viewport()->rect(), pal.color(QPalette::Base));
     p.setFont(font());
 
-    const auto& rows = grid_.VisibleRows();
     const int focused = focusedLine();
+    const int lines = lineCount();
     const int h = rowHeight();
     p.save();
     p.setClipRect(QRect(0, dataTop(), viewport()->width(), dataBottom() - dataTop()));
     int y = dataTop();
-    for (int line = topLine(); line < static_cast<int>(rows.size()) && y < dataBottom(); ++line, y += h)
-        paintLine(p, rows[static_cast<size_t>(line)], y, line == focused && hasFocus() ? true : line == focused);
+    for (int line = topLine(); line < lines && y < dataBottom(); ++line, y += h) {
+        if (const VisibleRow* row = rowAtLine(line)) paintLine(p, *row, y, line == focused);
+        else paintNewRecord(p, y);
+    }
     p.restore();
 
     paintHeader(p);
     if (grid_.ShowGroupPanel) paintGroupPanel(p);
     if (grid_.ShowSummaryFooter) paintSummaryFooter(p);
+    if (filterStatusHeight() > 0) paintFilterStatus(p);
+    if (dragging_) paintDrag(p);
 }
 
-void TdxDBGridView::paintHeaderCell(QPainter& p, const QRect& r, const QString& text, TdxTreeListColumnSort sort) {
+// `filterButton` is the width kept at the right end for the filter drop-down button.
+void TdxDBGridView::paintHeaderCell(QPainter& p, const QRect& r, const QString& text, TdxTreeListColumnSort sort,
+                                    int filterButton, bool filtered) {
     const QPalette& pal = palette();
     p.fillRect(r, pal.color(QPalette::Button));
     p.setPen(pal.color(QPalette::Mid));
     p.drawRect(r.adjusted(0, 0, -1, -1));
     p.setPen(pal.color(QPalette::ButtonText));
-    QRect textRect = r.adjusted(4, 0, sort == TdxTreeListColumnSort::csNone ? -4 : -16, 0);
+    const int right = filterButton + (sort == TdxTreeListColumnSort::csNone ? 4 : 16);
+    QRect textRect = r.adjusted(4, 0, -right, 0);
     p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(text, Qt::ElideRight, textRect.width()));
+    if (filterButton > 0) {
+        // A filtered column shows its button's arrow in the highlight colour.
+        const int cx = r.right() - filterButton / 2, cy = r.center().y();
+        QPolygon arrow;
+        arrow << QPoint(cx - 3, cy - 1) << QPoint(cx + 3, cy - 1) << QPoint(cx, cy + 2);
+        const QColor c = filtered ? pal.color(QPalette::Highlight) : pal.color(QPalette::Mid);
+        p.setPen(c);
+        p.setBrush(c);
+        p.drawPolygon(arrow);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(pal.color(QPalette::ButtonText));
+    }
     if (sort != TdxTreeListColumnSort::csNone) {
-        const int cx = r.right() - 9, cy = r.center().y();
+        const int cx = r.right() - filterButton - 9, cy = r.center().y();
         QPolygon arrow;
         if (sort == TdxTreeListColumnSort::csUp) arrow << QPoint(cx - 4, cy + 2) << QPoint(cx + 4, cy + 2) << QPoint(cx, cy - 3);
         else arrow << QPoint(cx - 4, cy - 2) << QPoint(cx + 4, cy - 2) << QPoint(cx, cy + 3);
@@ -330,7 +268,9 @@ void TdxDBGridView::paintHeader(QPainter& p) {
     for (const TdxDBGridColumn* c : grid_.VisibleColumns()) {
         const QRect r = headerRect(*c);
         if (r.right() < 0 || r.left() > viewport()->width()) continue;
-        paintHeaderCell(p, r, qs(c->Caption()), c->Sorted());
+        const bool button = !filterButtonRect(*c).isNull();
+        paintHeaderCell(p, r, qs(c->Caption()), c->Sorted(), button ? kFilterButton : 0,
+                        grid_.Filter.ColumnFilterOf(*c) != nullptr);
     }
 }
 
@@ -399,6 +339,18 @@ void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool fo
     p.drawLine(levels * kIndent - scroll, y + h - 1, x, y + h - 1);
 }
 
+void TdxDBGridView::paintNewRecord(QPainter& p, int y) {
+    const QPalette& pal = palette();
+    const int left = indentWidth() - horizontalScrollBar()->value();
+    const QRect r(left, y, contentWidth() - indentWidth(), rowHeight());
+    p.fillRect(r, pal.color(QPalette::Highlight));
+    // The new record's mark, as in a data entry form; its cells stay empty.
+    p.setPen(pal.color(QPalette::HighlightedText));
+    p.drawText(r.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("*"));
+    p.setPen(pal.color(QPalette::Midlight));
+    p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+}
+
 void TdxDBGridView::paintSummaryFooter(QPainter& p) {
     const QPalette& pal = palette();
     const QRect band(0, dataBottom(), viewport()->width(), summaryFooterHeight());
@@ -414,6 +366,56 @@ void TdxDBGridView::paintSummaryFooter(QPainter& p) {
         }
         x += c->Width();
     }
+}
+
+} // namespace rg
+
+namespace rg {
+
+void TdxDBGridView::paintFilterStatus(QPainter& p) {
+    const QPalette& pal = palette();
+    const int h = filterStatusHeight();
+    const QRect strip(0, viewport()->height() - h, viewport()->width(), h);
+    p.fillRect(strip, pal.color(QPalette::Button));
+    p.setPen(pal.color(QPalette::Mid));
+    p.drawLine(strip.topLeft(), strip.topRight());
+    // The clear button: a small box with a cross.
+    const QRect box = filterClearRect();
+    p.setPen(pal.color(QPalette::ButtonText));
+    p.fillRect(box, pal.color(QPalette::Base));
+    p.drawRect(box.adjusted(0, 0, -1, -1));
+    p.drawLine(box.left() + 3, box.top() + 3, box.right() - 3, box.bottom() - 3);
+    p.drawLine(box.right() - 3, box.top() + 3, box.left() + 3, box.bottom() - 3);
+    const QRect text = strip.adjusted(box.right() + 8, 0, -4, 0);
+    p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+               fontMetrics().elidedText(qs(grid_.Filter.DisplayText()), Qt::ElideRight, text.width()));
+}
+
+// The dragged header follows the mouse; a bar marks where it would land.
+void TdxDBGridView::paintDrag(QPainter& p) {
+    if (!pressed_) return;
+    const QPalette& pal = palette();
+    const TdxDBGrid::DropPlace place = dropPlaceAt(dragPos_);
+    p.setPen(QPen(pal.color(QPalette::Highlight), 2));
+    if (place == TdxDBGrid::DropPlace::GroupPanel) {
+        const int level = grid_.GroupDropPosition(dragPos_.x(), pressed_->GroupIndex() >= 0);
+        const QRect at = level < grid_.GroupColumnCount() ? groupButtonRect(level) : groupButtonRect(level).translated(-4, 0);
+        p.drawLine(at.left() - 2, at.top() - 2, at.left() - 2, at.bottom() + 2);
+    } else if (place == TdxDBGrid::DropPlace::HeaderRow) {
+        const auto& order = grid_.HeaderOrder();
+        const int position = headerPositionAt(dragPos_.x());
+        int x = contentWidth() - horizontalScrollBar()->value();
+        for (int i = position; i < static_cast<int>(order.size()); ++i)
+            if (order[static_cast<size_t>(i)]->Visible()) {
+                x = headerRect(*order[static_cast<size_t>(i)]).left();
+                break;
+            }
+        p.drawLine(x, groupPanelHeight(), x, groupPanelHeight() + headerHeight());
+    }
+    const QRect ghost(dragPos_ - QPoint(50, headerHeight() / 2), QSize(100, headerHeight()));
+    p.setOpacity(0.7);
+    paintHeaderCell(p, ghost, qs(pressed_->Caption()), pressed_->Sorted());
+    p.setOpacity(1);
 }
 
 } // namespace rg

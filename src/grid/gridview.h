@@ -9,8 +9,10 @@
 namespace rg {
 
 // The result grid on screen: group panel, header row, the tree of rows with group footer
-// rows, and the summary footer band. It paints only the rows in view, so a million rows
-// scroll like ten. Everything shown is read from the TdxDBGrid it watches.
+// rows, the summary footer band and, while the data set is filtered, the filter status
+// strip. It paints only the rows in view, so a million rows scroll like ten. Everything
+// shown is read from the TdxDBGrid it watches; mouse and keyboard end in the grid's and
+// the data set's operations.
 class TdxDBGridView : public QAbstractScrollArea, private GridListener {
     Q_OBJECT
 public:
@@ -29,12 +31,26 @@ public:
     int rowHeight() const;
     int groupPanelHeight() const;
     int summaryFooterHeight() const;
-    static constexpr int kIndent = 18;  // per grouping level
+    int filterStatusHeight() const;
+    static constexpr int kIndent = 18;        // per grouping level
+    static constexpr int kFilterButton = 14;  // the drop-down button at a header's right end
     // The group button of a level, in viewport coordinates.
     QRect groupButtonRect(int level) const;
     QRect headerRect(const TdxDBGridColumn& c) const;
+    QRect filterButtonRect(const TdxDBGridColumn& c) const;
+    // The button of the filter status strip that removes the filter.
+    QRect filterClearRect() const;
     // The first shown line index at the top of the data area.
     int topLine() const;
+    // The line of the new record while one is being inserted, else -1.
+    int newRecordLine() const;
+
+    // Commands of the keyboard, also reachable from code.
+    void DeleteFocusedRecord();  // Ctrl+Delete: asks, then deletes the focused data row's record
+    void InsertRecord();         // Insert: starts a new record
+    void CancelInsert();         // Up, Escape or leaving the grid: drops the new record
+    // Opens the drop-down list of a column header's filter button.
+    void ShowFilterDropDown(TdxDBGridColumn& c);
 
 signals:
     void focusedRowChanged();
@@ -43,9 +59,11 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
@@ -56,32 +74,50 @@ private:
     int dataBottom() const;
     int indentWidth() const;
     int contentWidth() const;
+    int lineCount() const;
     int lineAt(int y) const;
+    const VisibleRow* rowAtLine(int line) const;
     void ensureLineVisible(int line);
     int focusedLine() const;
     void focusLine(int line);
+    int pageLines() const;
+    bool inserting() const;
     bool onExpandButton(const VisibleRow& row, int x) const;
 
     void paintGroupPanel(QPainter& p);
     void paintHeader(QPainter& p);
-    void paintHeaderCell(QPainter& p, const QRect& r, const QString& text, TdxTreeListColumnSort sort);
+    void paintHeaderCell(QPainter& p, const QRect& r, const QString& text, TdxTreeListColumnSort sort,
+                         int filterButton = 0, bool filtered = false);
     void paintLine(QPainter& p, const VisibleRow& row, int y, bool focused);
+    void paintNewRecord(QPainter& p, int y);
     void paintSummaryFooter(QPainter& p);
+    void paintFilterStatus(QPainter& p);
+    void paintDrag(QPainter& p);
 
     void guarded(const std::function<void()>& command);
     void mousePress(QMouseEvent* e);
+    void mouseMove(QMouseEvent* e);
     void mouseRelease(QMouseEvent* e);
     TdxDBGridColumn* headerColumnAt(int x) const;
+    TdxDBGridColumn* resizeEdgeAt(const QPoint& pos) const;
     int headerPositionAt(int x) const;
+    TdxDBGrid::DropPlace dropPlaceAt(const QPoint& pos) const;
     void mouseDoubleClick(QMouseEvent* e);
     void keyPress(QKeyEvent* e);
+    void customFilter(TdxDBGridColumn& c);
 
     TdxDBGrid& grid_;
     CommandGuard guard_;
     // A header or group button held down with the left button: clicked or dragged.
     TdxDBGridColumn* pressed_ = nullptr;
     bool pressedOnPanel_ = false;
-    QPoint pressPos_;
+    bool dragging_ = false;
+    QPoint pressPos_, dragPos_;
+    // A column whose right edge is being dragged, with its width when the drag began.
+    TdxDBGridColumn* resizing_ = nullptr;
+    int resizeStartWidth_ = 0;
+    // Where the new record shows: before the row that was focused when it began.
+    int insertLine_ = 0;
 };
 
 } // namespace rg

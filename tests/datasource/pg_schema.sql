@@ -59,3 +59,15 @@ CREATE PROCEDURE reset_edit_tables()
     UPDATE guarded SET v = 10;
     UPDATE "odd ""name"" 表" SET "b c" = 'x';
   $$;
+
+-- Orders the grid's delete test removes; a region still ordered cannot be deleted. The
+-- test puts the rows back first, so it can run again and again.
+CREATE TABLE grid_regions (name text PRIMARY KEY);
+CREATE TABLE grid_orders (id integer PRIMARY KEY, region text NOT NULL REFERENCES grid_regions(name), amount numeric(10,2));
+CREATE PROCEDURE reset_grid_orders()
+  LANGUAGE sql AS $$
+    DELETE FROM grid_orders;
+    DELETE FROM grid_regions;
+    INSERT INTO grid_regions VALUES ('华北'), ('华东'), ('西北');
+    INSERT INTO grid_orders VALUES (1, '华北', 10), (2, '华北', 20), (3, '华东', 5);
+  $$;

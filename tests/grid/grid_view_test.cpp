@@ -1,5 +1,6 @@
 #include "grid/gridview.h"
 
+#include "guiapp.h"
 #include "testdb.h"
 
 #include <QApplication>
@@ -13,14 +14,7 @@ using namespace rg;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "grid_tests";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: tearing it down among the exit handlers crashes inside Qt.
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
+QApplication& app() { return guiApp(); }
 
 const char* kData = R"(
 create table t(id integer primary key, region text, city text, amount real);
