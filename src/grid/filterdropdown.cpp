@@ -29,10 +29,12 @@ TdxFilterDropDown::TdxFilterDropDown(const QStringList& entries, int current, QW
 }
 
 void TdxFilterDropDown::popup(const QPoint& topLeft, int width) {
-    const int rows = std::min(list_->count(), 16);
-    const int rowHeight = std::max(list_->sizeHintForRow(0), fontMetrics().height());
     const int w = std::max(width, std::min(list_->sizeHintForColumn(0) + 32, 400));
-    resize(w, rows * rowHeight + 4);
+    resize(w, height());
+    // Items know their height only once laid out.
+    list_->doItemsLayout();
+    const int rowHeight = std::max(list_->visualItemRect(list_->item(0)).height(), fontMetrics().height());
+    resize(w, std::min(list_->count(), 16) * rowHeight + 2 * (frameWidth() + 1));
     QPoint at = topLeft;
     // Keep it on the screen: above the header when there is no room below.
     if (const QScreen* screen = QGuiApplication::screenAt(topLeft)) {
