@@ -341,7 +341,10 @@ int TdxDBGrid::GroupDropPosition(int x, bool alreadyGrouped) const {
 
 void TdxDBGrid::DropColumn(TdxDBGridColumn& c, bool fromGroupPanel, DropPlace place, int x, int headerPosition) {
     if (place == DropPlace::GroupPanel) {
-        c.SetGroupIndex(GroupDropPosition(x, c.GroupIndex() >= 0));
+        const int position = GroupDropPosition(x, c.GroupIndex() >= 0);
+        // A refused grouping must not cost a reload of every row.
+        if (c.GroupIndex() < 0) GroupColumn(c, position);
+        else c.SetGroupIndex(position);
         return;
     }
     if (fromGroupPanel) {
