@@ -1,8 +1,5 @@
 #include "grid/gridview.h"
 
-#include <QApplication>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 
