@@ -1,5 +1,7 @@
 #include "benchcommon.h"
 
+#include "grid/grid.h"
+
 #include <cinttypes>
 #include <cstdio>
 #include <malloc.h>
@@ -17,6 +19,17 @@ void report(const std::string& name, double value) {
 void report(const std::string& name, const std::string& value) {
     std::printf("%s: %s\n", name.c_str(), value.c_str());
     std::fflush(stdout);
+}
+
+void addSummary(TdxDBGrid& g, const char* field, TdxSummaryType kind) {
+    TdxDBGridColumn* c = g.ColumnByFieldName(field);
+    if (!c) throw std::runtime_error(std::string("no column for ") + field);
+    TdxDBGridSummaryItem& item = g.DefaultGroup().SummaryItems.Add();
+    item.SetColumnName(c->Name());
+    item.SetSummaryField(c->FieldName());
+    item.SetSummaryType(kind);
+    c->SetSummaryFooterField(c->FieldName());
+    c->SetSummaryFooterType(kind);
 }
 
 size_t heapInUse() {

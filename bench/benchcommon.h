@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <string>
 
+namespace rg {
+class TdxDBGrid;
+enum class TdxSummaryType : uint8_t;
+} // namespace rg
+
 namespace rg::bench {
 
 struct Args {
@@ -20,6 +25,10 @@ void report(const std::string& name, const std::string& value);
 // A SQLite file holding table `bench` with `rows` rows of eight columns (integers, floating
 // point, texts, dates, some nulls); reused when it already has that many rows.
 std::string benchTable(const Args& args, int64_t rows);
+
+// A summary item for the column of `field` and the same footer kind, as the summary dialog
+// defines one.
+void addSummary(TdxDBGrid& g, const char* field, TdxSummaryType kind);
 
 // Wall-clock seconds since a start point.
 inline double secondsSince(std::chrono::steady_clock::time_point start) {

@@ -14,17 +14,6 @@ using namespace rg::bench;
 
 namespace {
 
-void addSummary(rg::TdxDBGrid& g, const char* field, rg::TdxSummaryType k) {
-    rg::TdxDBGridColumn* c = g.ColumnByFieldName(field);
-    if (!c) throw std::runtime_error(std::string("no column for ") + field);
-    rg::TdxDBGridSummaryItem& item = g.DefaultGroup().SummaryItems.Add();
-    item.SetColumnName(c->Name());
-    item.SetSummaryField(c->FieldName());
-    item.SetSummaryType(k);
-    c->SetSummaryFooterField(c->FieldName());
-    c->SetSummaryFooterType(k);
-}
-
 // Best of a few loads: the first one also warms the caches of the record store.
 double timeLoad(rg::TdxDBGrid& g) {
     double best = 1e30;
