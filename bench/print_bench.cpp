@@ -66,6 +66,11 @@ void bench_print(const Args& args) {
     const double build = best(3, [&] { link.RebuildReport(); });
     const size_t after = heapInUse();
     const double paginate = best(3, [&] { link.Paginate(); });
+    // With the grid's list of shown rows to be made first, as after expanding or collapsing.
+    const double withGridRows = best(3, [&] {
+        grid.ExpandAll();
+        link.RebuildReport();
+    });
 
     const int pages = link.PageCount();
     const double lines = static_cast<double>(link.Layout().lines().size());
@@ -95,6 +100,7 @@ void bench_print(const Args& args) {
     report("print_pages_expanded", pages);
     report("print_build_s", build);
     report("print_paginate_s", paginate);
+    report("print_build_with_grid_rows_s", withGridRows);
     report("print_report_bytes_per_line", static_cast<double>(static_cast<int64_t>(after - before)) / lines);
     report("print_pdf_pages", sample);
     report("print_pdf_ms_per_page", pdfS * 1000 / std::max(1, sample));
