@@ -1,6 +1,5 @@
 #include "benchcommon.h"
 
-#include "grid/grid.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -19,6 +18,20 @@ void report(const std::string& name, double value) {
 void report(const std::string& name, const std::string& value) {
     std::printf("%s: %s\n", name.c_str(), value.c_str());
     std::fflush(stdout);
+}
+
+BenchGrid::BenchGrid(const std::string& path, CommandType kind, const std::string& command) {
+    conn.SetConnectionString("Provider=SQLite;Data Source=" + path);
+    conn.Open();
+    ds.SetCommandType(kind);
+    ds.SetCommandText(command);
+    const auto start = std::chrono::steady_clock::now();
+    ds.Open();
+    openSeconds = secondsSince(start);
+    grid.SetDataSet(&ds);
+    grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
+    grid.CreateColumnsForFields(ds);
+    for (int i = 0; i < grid.ColumnCount(); ++i) grid.Columns(i).SetReadOnly(true);
 }
 
 void addSummary(TdxDBGrid& g, const char* field, TdxSummaryType kind) {

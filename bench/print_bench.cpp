@@ -41,17 +41,8 @@ void bench_print(const Args& args) {
     static QGuiApplication app(argc, argv);
 
     const std::string path = benchTable(args, args.rows);
-    rg::Connection conn;
-    conn.SetConnectionString("Provider=SQLite;Data Source=" + path);
-    conn.Open();
-    rg::DataSet ds(&conn);
-    ds.SetCommandType(rg::CommandType::cmdTable);
-    ds.SetCommandText("bench");
-    ds.Open();
-    rg::TdxDBGrid grid;
-    grid.SetDataSet(&ds);
-    grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
-    grid.CreateColumnsForFields(ds);
+    BenchGrid bench(path, rg::CommandType::cmdTable, "bench");
+    rg::TdxDBGrid& grid = bench.grid;
     addSummary(grid, "qty", rg::TdxSummaryType::cstSum);
     addSummary(grid, "amount", rg::TdxSummaryType::cstSum);
     addSummary(grid, "id", rg::TdxSummaryType::cstCount);

@@ -40,6 +40,13 @@ QDoubleSpinBox* mmBox(const char* name, double maximum) {
     return box;
 }
 
+QGroupBox* group(const QString& title, std::initializer_list<QWidget*> widgets) {
+    auto box = new QGroupBox(title);
+    auto layout = new QVBoxLayout(box);
+    for (QWidget* w : widgets) layout->addWidget(w);
+    return box;
+}
+
 double mm(int thousandths) { return thousandths / 1000.0; }
 int thousandths(const QDoubleSpinBox* box) { return qRound(box->value() * 1000); }
 
@@ -92,13 +99,9 @@ QWidget* TdxPageSetupDialog::buildPaperPage() {
     paperForm->addRow(QStringLiteral("高度:"), edPaperHeight);
     grid->addWidget(paper, 0, 0);
 
-    auto orientation = new QGroupBox(QStringLiteral("方向"));
-    auto orientationBox = new QVBoxLayout(orientation);
     rbPortrait = named(new QRadioButton(QStringLiteral("纵向")), "rbPortrait");
     rbLandscape = named(new QRadioButton(QStringLiteral("横向")), "rbLandscape");
-    orientationBox->addWidget(rbPortrait);
-    orientationBox->addWidget(rbLandscape);
-    grid->addWidget(orientation, 0, 1);
+    grid->addWidget(group(QStringLiteral("方向"), {rbPortrait, rbLandscape}), 0, 1);
 
     auto margins = new QGroupBox(QStringLiteral("页边距"));
     auto marginForm = new QFormLayout(margins);
@@ -116,23 +119,14 @@ QWidget* TdxPageSetupDialog::buildPaperPage() {
     marginForm->addRow(QStringLiteral("页脚:"), edFooter);
     grid->addWidget(margins, 1, 0, 2, 1);
 
-    auto order = new QGroupBox(QStringLiteral("打印顺序"));
-    auto orderBox = new QVBoxLayout(order);
     rbOverThenDown = named(new QRadioButton(QStringLiteral("先行后列")), "rbOverThenDown");
     rbDownThenOver = named(new QRadioButton(QStringLiteral("先列后行")), "rbDownThenOver");
-    orderBox->addWidget(rbOverThenDown);
-    orderBox->addWidget(rbDownThenOver);
-    grid->addWidget(order, 1, 1);
+    grid->addWidget(group(QStringLiteral("打印顺序"), {rbOverThenDown, rbDownThenOver}), 1, 1);
 
-    auto other = new QGroupBox(QStringLiteral("其他"));
-    auto otherBox = new QVBoxLayout(other);
     chkCenterH = named(new QCheckBox(QStringLiteral("水平居中")), "chkCenterH");
     chkCenterV = named(new QCheckBox(QStringLiteral("垂直居中")), "chkCenterV");
     chkGrayShading = named(new QCheckBox(QStringLiteral("灰度打印")), "chkGrayShading");
-    otherBox->addWidget(chkCenterH);
-    otherBox->addWidget(chkCenterV);
-    otherBox->addWidget(chkGrayShading);
-    grid->addWidget(other, 2, 1);
+    grid->addWidget(group(QStringLiteral("其他"), {chkCenterH, chkCenterV, chkGrayShading}), 2, 1);
 
     const TdxPrinterPage& p = page_;
     edPaperWidth->setValue(mm(p.PageWidth));

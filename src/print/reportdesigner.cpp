@@ -78,6 +78,21 @@ const Entry<bool> kBehaviours[] = {
     {"ShowPageFooter", "打印页脚", &S::ShowPageFooter},
 };
 
+// One row per entry: its caption and a button that opens the chooser for its setting.
+template <class M, size_t N, class Choose>
+QWidget* chooserRows(const Entry<M> (&entries)[N], std::map<QString, QPushButton*>& buttons, Choose choose) {
+    auto w = new QWidget;
+    auto form = new QFormLayout(w);
+    for (const Entry<M>& e : entries) {
+        auto b = new QPushButton;
+        b->setObjectName(QStringLiteral("btn") + QLatin1String(e.name));
+        buttons[QLatin1String(e.name)] = b;
+        form->addRow(QString::fromUtf8(e.caption) + QLatin1Char(':'), b);
+        QObject::connect(b, &QPushButton::clicked, b, [choose, m = e.member] { choose(m); });
+    }
+    return w;
+}
+
 QString fontText(const QFont& f) {
     return QStringLiteral("%1, %2 pt%3").arg(f.family()).arg(f.pointSize()).arg(f.bold() ? QStringLiteral(", 粗体") : QString());
 }
@@ -158,42 +173,24 @@ QWidget* TdxReportDesigner::buildOptionsPage() {
 }
 
 QWidget* TdxReportDesigner::buildColorsPage() {
-    auto w = new QWidget;
-    auto form = new QFormLayout(w);
-    for (const auto& e : kColors) {
-        auto b = new QPushButton;
-        b->setObjectName(QStringLiteral("btn") + QLatin1String(e.name));
-        btnColors[QLatin1String(e.name)] = b;
-        form->addRow(QString::fromUtf8(e.caption) + QLatin1Char(':'), b);
-        connect(b, &QPushButton::clicked, this, [this, m = e.member] {
-            const QColor c = QColorDialog::getColor(working_.*m, this);
-            if (!c.isValid()) return;
-            working_.*m = c;
-            loadControls();
-            changed();
-        });
-    }
-    return w;
+    return chooserRows(kColors, btnColors, [this](QColor S::*m) {
+        const QColor c = QColorDialog::getColor(working_.*m, this);
+        if (!c.isValid()) return;
+        working_.*m = c;
+        loadControls();
+        changed();
+    });
 }
 
 QWidget* TdxReportDesigner::buildFontsPage() {
-    auto w = new QWidget;
-    auto form = new QFormLayout(w);
-    for (const auto& e : kFonts) {
-        auto b = new QPushButton;
-        b->setObjectName(QStringLiteral("btn") + QLatin1String(e.name));
-        btnFonts[QLatin1String(e.name)] = b;
-        form->addRow(QString::fromUtf8(e.caption) + QLatin1Char(':'), b);
-        connect(b, &QPushButton::clicked, this, [this, m = e.member] {
-            bool ok = false;
-            const QFont f = QFontDialog::getFont(&ok, (working_.*m).font, this, QStringLiteral("字体"));
-            if (!ok) return;
-            (working_.*m).font = f;
-            loadControls();
-            changed();
-        });
-    }
-    return w;
+    return chooserRows(kFonts, btnFonts, [this](ReportFont S::*m) {
+        bool ok = false;
+        const QFont f = QFontDialog::getFont(&ok, (working_.*m).font, this, QStringLiteral("字体"));
+        if (!ok) return;
+        (working_.*m).font = f;
+        loadControls();
+        changed();
+    });
 }
 
 QWidget* TdxReportDesigner::buildBehavioursPage() {

@@ -42,6 +42,15 @@ int inkOf(QWidget* w) {
     return n;
 }
 
+// Acts on the next modal window when it is a Dialog; anything else is closed.
+template <class Dialog>
+void onNext(std::function<void(Dialog*)> act) {
+    onNextModal([act](QWidget* m) {
+        if (auto d = qobject_cast<Dialog*>(m)) act(d);
+        else m->close();
+    });
+}
+
 } // namespace
 
 TEST(PrintWindows, MainWindowCommandsReachTheEngine) {
@@ -65,12 +74,8 @@ TEST(PrintWindows, MainWindowCommandsReachTheEngine) {
     QPointer<TdxPreviewWindow> preview;
     QString pageLabel;
     int pageAfterNext = -1;
-    onNextModal([&](QWidget* m) {
-        preview = qobject_cast<TdxPreviewWindow*>(m);
-        if (!preview) {
-            m->close();
-            return;
-        }
+    onNext<TdxPreviewWindow>([&](TdxPreviewWindow* d) {
+        preview = d;
         pageLabel = preview->lblPageCount->text();
         preview->actNextPage->trigger();
         pageAfterNext = preview->currentPage();
@@ -84,12 +89,7 @@ TEST(PrintWindows, MainWindowCommandsReachTheEngine) {
     EXPECT_TRUE(preview.isNull());
 
     // Page setup: OK applies, Cancel does not.
-    onNextModal([&](QWidget* m) {
-        auto d = qobject_cast<TdxPageSetupDialog*>(m);
-        if (!d) {
-            m->close();
-            return;
-        }
+    onNext<TdxPageSetupDialog>([&](TdxPageSetupDialog* d) {
         EXPECT_DOUBLE_EQ(d->edMarginLeft->value(), 12.7);
         EXPECT_EQ(d->cbPaperSize->currentText(), QPageSize::name(QPageSize::Letter));
         d->edMarginTop->setValue(25.4);
@@ -101,12 +101,7 @@ TEST(PrintWindows, MainWindowCommandsReachTheEngine) {
     EXPECT_EQ(link.PrinterPage.Margins.left, 12700);
     EXPECT_EQ(link.PrinterPage.Orientation, QPageLayout::Landscape);
     EXPECT_EQ(link.PrinterPage.PageWidth, 215900);
-    onNextModal([&](QWidget* m) {
-        auto d = qobject_cast<TdxPageSetupDialog*>(m);
-        if (!d) {
-            m->close();
-            return;
-        }
+    onNext<TdxPageSetupDialog>([&](TdxPageSetupDialog* d) {
         d->edMarginTop->setValue(40);
         d->btnCancel->click();
     });
@@ -115,12 +110,7 @@ TEST(PrintWindows, MainWindowCommandsReachTheEngine) {
 
     // Designer: changes without Apply are dropped on Cancel.
     const TdxGridReportSettings before = link.Settings();
-    onNextModal([&](QWidget* m) {
-        auto d = qobject_cast<TdxReportDesigner*>(m);
-        if (!d) {
-            m->close();
-            return;
-        }
+    onNext<TdxReportDesigner>([&](TdxReportDesigner* d) {
         d->chkOptions.at(TdxTreeListPaintOption::tlpoGrid)->setChecked(false);
         d->chkBehaviours.at("HeadersOnEveryPage")->setChecked(false);
         QTest::keyClicks(d->edTitleText, "x");
@@ -131,12 +121,7 @@ TEST(PrintWindows, MainWindowCommandsReachTheEngine) {
     EXPECT_TRUE(link.Settings() == before);
 
     // Applied changes stay; later ones are dropped on Cancel.
-    onNextModal([&](QWidget* m) {
-        auto d = qobject_cast<TdxReportDesigner*>(m);
-        if (!d) {
-            m->close();
-            return;
-        }
+    onNext<TdxReportDesigner>([&](TdxReportDesigner* d) {
         d->chkOptions.at(TdxTreeListPaintOption::tlpoGrid)->setChecked(false);
         d->btnApply->click();
         EXPECT_FALSE(d->btnApply->isEnabled());
@@ -148,12 +133,7 @@ TEST(PrintWindows, MainWindowCommandsReachTheEngine) {
     EXPECT_TRUE(link.HeadersOnEveryPage);
 
     // Restore defaults and OK: the defaults, with the page as page setup left it.
-    onNextModal([&](QWidget* m) {
-        auto d = qobject_cast<TdxReportDesigner*>(m);
-        if (!d) {
-            m->close();
-            return;
-        }
+    onNext<TdxReportDesigner>([&](TdxReportDesigner* d) {
         d->btnRestoreDefaults->click();
         EXPECT_TRUE(d->chkOptions.at(TdxTreeListPaintOption::tlpoGrid)->isChecked());
         d->btnOK->click();
