@@ -20,8 +20,7 @@ using namespace rg::bench;
 
 namespace {
 
-template <class F>
-double best(int runs, F&& f) {
+template <class F> double best(int runs, F&& f) {
     double b = 1e30;
     for (int i = 0; i < runs; ++i) {
         const auto start = std::chrono::steady_clock::now();
@@ -34,7 +33,8 @@ double best(int runs, F&& f) {
 } // namespace
 
 void bench_print(const Args& args) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "reportgen-bench";
     static char* argv[] = {name, nullptr};
@@ -50,7 +50,7 @@ void bench_print(const Args& args) {
     grid.GroupColumn(*grid.ColumnByFieldName("region"), 0);
     grid.GroupColumn(*grid.ColumnByFieldName("product"), 1);
     grid.ExpandAll();
-    grid.VisibleRows();  // the grid's own list of shown rows is not the report's cost
+    grid.VisibleRows(); // the grid's own list of shown rows is not the report's cost
 
     rg::TdxDBGridReportLink link(&grid);
     const size_t before = heapInUse();
@@ -69,7 +69,8 @@ void bench_print(const Args& args) {
     const std::string pdf = args.dir + "/rg_print_bench.pdf";
     QPdfWriter writer(QString::fromStdString(pdf));
     std::vector<int> first(static_cast<size_t>(sample));
-    for (int i = 0; i < sample; ++i) first[static_cast<size_t>(i)] = i;
+    for (int i = 0; i < sample; ++i)
+        first[static_cast<size_t>(i)] = i;
     auto start = std::chrono::steady_clock::now();
     link.PrintPages(writer, first);
     const double pdfS = secondsSince(start);
@@ -92,7 +93,8 @@ void bench_print(const Args& args) {
     report("print_build_s", build);
     report("print_paginate_s", paginate);
     report("print_build_with_grid_rows_s", withGridRows);
-    report("print_report_bytes_per_line", static_cast<double>(static_cast<int64_t>(after - before)) / lines);
+    report("print_report_bytes_per_line",
+           static_cast<double>(static_cast<int64_t>(after - before)) / lines);
     report("print_pdf_pages", sample);
     report("print_pdf_ms_per_page", pdfS * 1000 / std::max(1, sample));
     report("print_screen_page_ms", screenPage * 1000);

@@ -14,10 +14,14 @@ namespace {
 // cursor, also when the build fails.
 class BuildGuard {
 public:
-    BuildGuard(DataSet* ds, const TdxComponentPrinter& engine, bool hourglass) : ds_(ds), engine_(engine) {
-        if (ds_ && ds_->Active()) bookmark_ = ds_->GetBookmark();
-        if (engine_.GetTopRow) topRow_ = engine_.GetTopRow();
-        if (ds_) ds_->DisableControls();
+    BuildGuard(DataSet* ds, const TdxComponentPrinter& engine, bool hourglass)
+        : ds_(ds), engine_(engine) {
+        if (ds_ && ds_->Active())
+            bookmark_ = ds_->GetBookmark();
+        if (engine_.GetTopRow)
+            topRow_ = engine_.GetTopRow();
+        if (ds_)
+            ds_->DisableControls();
         if (hourglass && qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
             QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
             cursor_ = true;
@@ -31,9 +35,12 @@ public:
         } catch (...) {
             // the record is only a courtesy: the build's own outcome is what the caller hears
         }
-        if (ds_) ds_->EnableControls();
-        if (engine_.SetTopRow && topRow_ >= 0) engine_.SetTopRow(topRow_);
-        if (cursor_) QGuiApplication::restoreOverrideCursor();
+        if (ds_)
+            ds_->EnableControls();
+        if (engine_.SetTopRow && topRow_ >= 0)
+            engine_.SetTopRow(topRow_);
+        if (cursor_)
+            QGuiApplication::restoreOverrideCursor();
     }
 
 private:
@@ -47,8 +54,10 @@ private:
 } // namespace
 
 TdxComponentPrinter::TdxComponentPrinter()
-    : Options{TdxComponentPrinterOption::cpoAutoRebuildBeforePreview, TdxComponentPrinterOption::cpoAutoRebuildBeforePrint,
-              TdxComponentPrinterOption::cpoGenerateReportProgressEvent, TdxComponentPrinterOption::cpoShowHourGlass} {}
+    : Options{TdxComponentPrinterOption::cpoAutoRebuildBeforePreview,
+              TdxComponentPrinterOption::cpoAutoRebuildBeforePrint,
+              TdxComponentPrinterOption::cpoGenerateReportProgressEvent,
+              TdxComponentPrinterOption::cpoShowHourGlass} {}
 
 TdxComponentPrinter::~TdxComponentPrinter() = default;
 
@@ -57,18 +66,22 @@ TdxDBGridReportLink& TdxComponentPrinter::AddLink(TdxDBGrid* grid, const std::st
     TdxDBGridReportLink& link = *links_.back();
     link.Name = name;
     link.Caption = QString::fromStdString(name);
-    if (CurrentLink == nullptr) CurrentLink = &link;
+    if (CurrentLink == nullptr)
+        CurrentLink = &link;
     return link;
 }
 
 TdxDBGridReportLink& TdxComponentPrinter::linkOrCurrent(TdxDBGridReportLink* link) const {
-    if (link) return *link;
-    if (CurrentLink == nullptr) throw Error("The print engine has no report link");
+    if (link)
+        return *link;
+    if (CurrentLink == nullptr)
+        throw Error("The print engine has no report link");
     return *CurrentLink;
 }
 
 TdxPrintWindows& TdxComponentPrinter::windows() const {
-    if (windows_ == nullptr) throw Error("The print engine has no windows");
+    if (windows_ == nullptr)
+        throw Error("The print engine has no windows");
     return *windows_;
 }
 
@@ -77,38 +90,51 @@ bool TdxComponentPrinter::RebuildReport(TdxDBGridReportLink* link) {
     DataSet* ds = l.Component() ? l.Component()->dataSet() : nullptr;
     BuildGuard guard(ds, *this, Options.contains(TdxComponentPrinterOption::cpoShowHourGlass));
     ReportLayout::Progress progress;
-    if (Options.contains(TdxComponentPrinterOption::cpoGenerateReportProgressEvent) && OnGenerateReportProgress)
-        progress = [this, &l](int64_t done, int64_t total) { return OnGenerateReportProgress(l, done, total); };
+    if (Options.contains(TdxComponentPrinterOption::cpoGenerateReportProgressEvent) &&
+        OnGenerateReportProgress)
+        progress = [this, &l](int64_t done, int64_t total) {
+            return OnGenerateReportProgress(l, done, total);
+        };
     return l.RebuildReport(progress);
 }
 
 bool TdxComponentPrinter::Preview(bool modal, TdxDBGridReportLink* link) {
     TdxDBGridReportLink& l = linkOrCurrent(link);
-    if (windows().RaisePreview()) return true;
+    if (windows().RaisePreview())
+        return true;
     if (Options.contains(TdxComponentPrinterOption::cpoAutoRebuildBeforePreview) || !l.Built())
-        if (!RebuildReport(&l)) return false;
-    if (OnBeforePreview) OnBeforePreview(l);
+        if (!RebuildReport(&l))
+            return false;
+    if (OnBeforePreview)
+        OnBeforePreview(l);
     windows().ShowPreview(*this, l, modal);
     return true;
 }
 
 void TdxComponentPrinter::PreviewClosed(TdxDBGridReportLink& link) {
-    if (OnAfterPreview) OnAfterPreview(link);
+    if (OnAfterPreview)
+        OnAfterPreview(link);
 }
 
 bool TdxComponentPrinter::Print(bool showDialog, TdxPrintDlgData* data, TdxDBGridReportLink* link) {
     TdxDBGridReportLink& l = linkOrCurrent(link);
     if (showDialog) {
         // The dialog offers the page numbers of the report as it stands.
-        if (!l.Built() && !RebuildReport(&l)) return false;
+        if (!l.Built() && !RebuildReport(&l))
+            return false;
         switch (windows().ShowPrintDialog(*this, l, data)) {
-        case PrintDialogResult::Cancel: return false;
-        case PrintDialogResult::Preview: Preview(true, &l); return false;
-        case PrintDialogResult::Print: break;
+        case PrintDialogResult::Cancel:
+            return false;
+        case PrintDialogResult::Preview:
+            Preview(true, &l);
+            return false;
+        case PrintDialogResult::Print:
+            break;
         }
     }
     if (Options.contains(TdxComponentPrinterOption::cpoAutoRebuildBeforePrint) || !l.Built())
-        if (!RebuildReport(&l)) return false;
+        if (!RebuildReport(&l))
+            return false;
     windows().PrintReport(l);
     return true;
 }
@@ -116,10 +142,16 @@ bool TdxComponentPrinter::Print(bool showDialog, TdxPrintDlgData* data, TdxDBGri
 bool TdxComponentPrinter::PageSetup(TdxDBGridReportLink* link) {
     TdxDBGridReportLink& l = linkOrCurrent(link);
     switch (windows().ShowPageSetup(l)) {
-    case PageSetupResult::Cancel: return false;
-    case PageSetupResult::OK: return true;
-    case PageSetupResult::Preview: Preview(true, &l); return true;
-    case PageSetupResult::Print: Print(true, nullptr, &l); return true;
+    case PageSetupResult::Cancel:
+        return false;
+    case PageSetupResult::OK:
+        return true;
+    case PageSetupResult::Preview:
+        Preview(true, &l);
+        return true;
+    case PageSetupResult::Print:
+        Print(true, nullptr, &l);
+        return true;
     }
     return false;
 }
@@ -128,7 +160,8 @@ bool TdxComponentPrinter::DesignReport(TdxDBGridReportLink* link) {
     TdxDBGridReportLink& l = linkOrCurrent(link);
     const TdxGridReportSettings before = l.Settings();
     const DesignerResult r = windows().ShowDesigner(*this, l);
-    if (!r.confirmed && !r.applied) l.AssignSettings(before);
+    if (!r.confirmed && !r.applied)
+        l.AssignSettings(before);
     return r.confirmed;
 }
 

@@ -51,7 +51,8 @@ public:
     std::function<bool(TdxDBGridReportLink&, int64_t done, int64_t total)> OnGenerateReportProgress;
 
     bool Preview(bool modal = true, TdxDBGridReportLink* link = nullptr);
-    bool Print(bool showDialog, TdxPrintDlgData* data = nullptr, TdxDBGridReportLink* link = nullptr);
+    bool Print(bool showDialog, TdxPrintDlgData* data = nullptr,
+               TdxDBGridReportLink* link = nullptr);
     bool PageSetup(TdxDBGridReportLink* link = nullptr);
     bool DesignReport(TdxDBGridReportLink* link = nullptr);
 

@@ -22,12 +22,11 @@ namespace rg {
 
 namespace {
 
-const QPageSize::PageSizeId kPapers[] = {QPageSize::Letter, QPageSize::Legal, QPageSize::Executive,
-                                         QPageSize::Tabloid, QPageSize::A3, QPageSize::A4,
-                                         QPageSize::A5, QPageSize::B4, QPageSize::B5};
+const QPageSize::PageSizeId kPapers[] = {QPageSize::Letter,  QPageSize::Legal, QPageSize::Executive,
+                                         QPageSize::Tabloid, QPageSize::A3,    QPageSize::A4,
+                                         QPageSize::A5,      QPageSize::B4,    QPageSize::B5};
 
-template <class T>
-T* named(T* w, const char* name) {
+template <class T> T* named(T* w, const char* name) {
     w->setObjectName(QLatin1String(name));
     return w;
 }
@@ -43,12 +42,17 @@ QDoubleSpinBox* mmBox(const char* name, double maximum) {
 QGroupBox* group(const QString& title, std::initializer_list<QWidget*> widgets) {
     auto box = new QGroupBox(title);
     auto layout = new QVBoxLayout(box);
-    for (QWidget* w : widgets) layout->addWidget(w);
+    for (QWidget* w : widgets)
+        layout->addWidget(w);
     return box;
 }
 
-double mm(int thousandths) { return thousandths / 1000.0; }
-int thousandths(const QDoubleSpinBox* box) { return qRound(box->value() * 1000); }
+double mm(int thousandths) {
+    return thousandths / 1000.0;
+}
+int thousandths(const QDoubleSpinBox* box) {
+    return qRound(box->value() * 1000);
+}
 
 } // namespace
 
@@ -88,7 +92,8 @@ QWidget* TdxPageSetupDialog::buildPaperPage() {
     auto paper = new QGroupBox(QStringLiteral("纸张"));
     auto paperForm = new QFormLayout(paper);
     cbPaperSize = named(new QComboBox, "cbPaperSize");
-    for (auto id : kPapers) cbPaperSize->addItem(QPageSize::name(id), static_cast<int>(id));
+    for (auto id : kPapers)
+        cbPaperSize->addItem(QPageSize::name(id), static_cast<int>(id));
     cbPaperSize->addItem(QStringLiteral("自定义"), -1);
     edPaperWidth = mmBox("edPaperWidth", 2000);
     edPaperHeight = mmBox("edPaperHeight", 2000);
@@ -139,7 +144,8 @@ QWidget* TdxPageSetupDialog::buildPaperPage() {
     edMarginRight->setValue(mm(p.Margins.right));
     edHeader->setValue(mm(p.Header));
     edFooter->setValue(mm(p.Footer));
-    (p.PageOrder == TdxPageOrder::poOverThenDown ? rbOverThenDown : rbDownThenOver)->setChecked(true);
+    (p.PageOrder == TdxPageOrder::poOverThenDown ? rbOverThenDown : rbDownThenOver)
+        ->setChecked(true);
     chkCenterH->setChecked(p.CenterOnPageH);
     chkCenterV->setChecked(p.CenterOnPageV);
     chkGrayShading->setChecked(p.GrayShading);
@@ -179,11 +185,14 @@ QWidget* TdxPageSetupDialog::buildHeaderFooterPage() {
     grid->addWidget(edFooterCenter, 2, 2);
     grid->addWidget(edFooterRight, 2, 3);
     grid->addWidget(btnFooterFont, 2, 4);
-    auto hint = new QLabel(QStringLiteral("可用: [Page #] [Total Pages] [Date Printed] [Time Printed]"));
+    auto hint =
+        new QLabel(QStringLiteral("可用: [Page #] [Total Pages] [Date Printed] [Time Printed]"));
     grid->addWidget(hint, 3, 0, 1, 5);
     grid->setRowStretch(4, 1);
-    connect(btnHeaderFont, &QPushButton::clicked, this, [this] { chooseFont(page_.PageHeaderFont); });
-    connect(btnFooterFont, &QPushButton::clicked, this, [this] { chooseFont(page_.PageFooterFont); });
+    connect(btnHeaderFont, &QPushButton::clicked, this,
+            [this] { chooseFont(page_.PageHeaderFont); });
+    connect(btnFooterFont, &QPushButton::clicked, this,
+            [this] { chooseFont(page_.PageFooterFont); });
     return w;
 }
 
@@ -217,15 +226,17 @@ QWidget* TdxPageSetupDialog::buildScalingPage() {
 
 void TdxPageSetupDialog::paperChosen(int index) {
     const int id = cbPaperSize->itemData(index).toInt();
-    if (id < 0) return;
-    const QSizeF size = QPageSize::size(static_cast<QPageSize::PageSizeId>(id), QPageSize::Millimeter);
+    if (id < 0)
+        return;
+    const QSizeF size =
+        QPageSize::size(static_cast<QPageSize::PageSizeId>(id), QPageSize::Millimeter);
     edPaperWidth->setValue(size.width());
     edPaperHeight->setValue(size.height());
 }
 
 void TdxPageSetupDialog::sizeEdited() {
-    const QPageSize size(QSizeF(edPaperWidth->value(), edPaperHeight->value()), QPageSize::Millimeter, QString(),
-                         QPageSize::FuzzyMatch);
+    const QPageSize size(QSizeF(edPaperWidth->value(), edPaperHeight->value()),
+                         QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch);
     const int index = cbPaperSize->findData(static_cast<int>(size.id()));
     cbPaperSize->setCurrentIndex(index >= 0 ? index : cbPaperSize->count() - 1);
 }
@@ -233,21 +244,23 @@ void TdxPageSetupDialog::sizeEdited() {
 void TdxPageSetupDialog::chooseFont(ReportFont& font) {
     bool ok = false;
     const QFont f = QFontDialog::getFont(&ok, font.font, this, QStringLiteral("字体"));
-    if (ok) font.font = f;
+    if (ok)
+        font.font = f;
 }
 
 TdxPrinterPage TdxPageSetupDialog::page() const {
     TdxPrinterPage p = page_;
     // An untouched size keeps its exact value and paper code.
     if (thousandths(edPaperWidth) != p.PageWidth || thousandths(edPaperHeight) != p.PageHeight)
-        p.setPageSize(QPageSize(QSizeF(edPaperWidth->value(), edPaperHeight->value()), QPageSize::Millimeter,
-                                QString(), QPageSize::FuzzyMatch));
+        p.setPageSize(QPageSize(QSizeF(edPaperWidth->value(), edPaperHeight->value()),
+                                QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch));
     p.Orientation = rbPortrait->isChecked() ? QPageLayout::Portrait : QPageLayout::Landscape;
     p.Margins = {thousandths(edMarginTop), thousandths(edMarginBottom), thousandths(edMarginLeft),
                  thousandths(edMarginRight)};
     p.Header = thousandths(edHeader);
     p.Footer = thousandths(edFooter);
-    p.PageOrder = rbOverThenDown->isChecked() ? TdxPageOrder::poOverThenDown : TdxPageOrder::poDownThenOver;
+    p.PageOrder =
+        rbOverThenDown->isChecked() ? TdxPageOrder::poOverThenDown : TdxPageOrder::poDownThenOver;
     p.CenterOnPageH = chkCenterH->isChecked();
     p.CenterOnPageV = chkCenterV->isChecked();
     p.GrayShading = chkGrayShading->isChecked();

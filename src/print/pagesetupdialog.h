@@ -52,7 +52,7 @@ private:
     void chooseFont(ReportFont& font);
     void finish(PageSetupResult r);
 
-    TdxPrinterPage page_;  // fonts and what the dialog does not show
+    TdxPrinterPage page_; // fonts and what the dialog does not show
     PageSetupResult result_ = PageSetupResult::Cancel;
 };
 

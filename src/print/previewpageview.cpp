@@ -16,7 +16,8 @@ TdxPreviewPageView::TdxPreviewPageView(TdxDBGridReportLink& link, QWidget* paren
 
 void TdxPreviewPageView::setPage(int page) {
     page = std::clamp(page, 0, std::max(0, link_.PageCount() - 1));
-    if (page == page_) return;
+    if (page == page_)
+        return;
     page_ = page;
     update();
 }
@@ -42,9 +43,10 @@ void TdxPreviewPageView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Dark));
     const QRectF sheet(kGap, kGap, width() - 2 * kGap, height() - 2 * kGap);
-    p.fillRect(sheet.translated(3, 3), Qt::black);  // shadow
+    p.fillRect(sheet.translated(3, 3), Qt::black); // shadow
     p.fillRect(sheet, Qt::white);
-    if (link_.PageCount() > 0) link_.PaintPage(p, page_, sheet);
+    if (link_.PageCount() > 0)
+        link_.PaintPage(p, page_, sheet);
 }
 
 } // namespace rg

@@ -21,7 +21,7 @@ public:
     void reportChanged();
     QSize sizeHint() const override;
 
-    static constexpr int kGap = 12;  // grey border around the sheet
+    static constexpr int kGap = 12; // grey border around the sheet
 
 protected:
     void paintEvent(QPaintEvent* e) override;

@@ -24,8 +24,8 @@ const int kZooms[] = {25, 50, 75, 100, 150, 200, 300, 400};
 
 } // namespace
 
-TdxPreviewWindow::TdxPreviewWindow(TdxComponentPrinter& engine, TdxDBGridReportLink& link, CommandGuard guard,
-                                   QWidget* parent)
+TdxPreviewWindow::TdxPreviewWindow(TdxComponentPrinter& engine, TdxDBGridReportLink& link,
+                                   CommandGuard guard, QWidget* parent)
     : QDialog(parent), engine_(engine), link_(link), guard_(std::move(guard)) {
     setObjectName(QStringLiteral("dxPreviewWindow"));
     setWindowTitle(QStringLiteral("打印预览 - ") + link.Caption);
@@ -39,12 +39,17 @@ TdxPreviewWindow::TdxPreviewWindow(TdxComponentPrinter& engine, TdxDBGridReportL
     PreviewToolBar->setObjectName(QStringLiteral("PreviewToolBar"));
     layout->addWidget(PreviewToolBar);
 
-    actPrint = addAction("actPrint", QStringLiteral("打印..."), QKeySequence::Print, &TdxPreviewWindow::printClick);
-    actPageSetup = addAction("actPageSetup", QStringLiteral("页面设置..."), {}, &TdxPreviewWindow::pageSetupClick);
-    actDesigner = addAction("actDesigner", QStringLiteral("报表设计..."), {}, &TdxPreviewWindow::designerClick);
+    actPrint = addAction("actPrint", QStringLiteral("打印..."), QKeySequence::Print,
+                         &TdxPreviewWindow::printClick);
+    actPageSetup = addAction("actPageSetup", QStringLiteral("页面设置..."), {},
+                             &TdxPreviewWindow::pageSetupClick);
+    actDesigner = addAction("actDesigner", QStringLiteral("报表设计..."), {},
+                            &TdxPreviewWindow::designerClick);
     PreviewToolBar->addSeparator();
-    actFirstPage = addAction("actFirstPage", QStringLiteral("首页"), Qt::CTRL | Qt::Key_Home, &TdxPreviewWindow::firstClick);
-    actPriorPage = addAction("actPriorPage", QStringLiteral("上一页"), Qt::Key_PageUp, &TdxPreviewWindow::priorClick);
+    actFirstPage = addAction("actFirstPage", QStringLiteral("首页"), Qt::CTRL | Qt::Key_Home,
+                             &TdxPreviewWindow::firstClick);
+    actPriorPage = addAction("actPriorPage", QStringLiteral("上一页"), Qt::Key_PageUp,
+                             &TdxPreviewWindow::priorClick);
     edPageNumber = new QSpinBox(PreviewToolBar);
     edPageNumber->setObjectName(QStringLiteral("edPageNumber"));
     edPageNumber->setKeyboardTracking(false);
@@ -52,17 +57,22 @@ TdxPreviewWindow::TdxPreviewWindow(TdxComponentPrinter& engine, TdxDBGridReportL
     lblPageCount = new QLabel(PreviewToolBar);
     lblPageCount->setObjectName(QStringLiteral("lblPageCount"));
     PreviewToolBar->addWidget(lblPageCount);
-    actNextPage = addAction("actNextPage", QStringLiteral("下一页"), Qt::Key_PageDown, &TdxPreviewWindow::nextClick);
-    actLastPage = addAction("actLastPage", QStringLiteral("末页"), Qt::CTRL | Qt::Key_End, &TdxPreviewWindow::lastClick);
+    actNextPage = addAction("actNextPage", QStringLiteral("下一页"), Qt::Key_PageDown,
+                            &TdxPreviewWindow::nextClick);
+    actLastPage = addAction("actLastPage", QStringLiteral("末页"), Qt::CTRL | Qt::Key_End,
+                            &TdxPreviewWindow::lastClick);
     PreviewToolBar->addSeparator();
-    actZoomOut = addAction("actZoomOut", QStringLiteral("缩小"), QKeySequence::ZoomOut, &TdxPreviewWindow::zoomOutClick);
+    actZoomOut = addAction("actZoomOut", QStringLiteral("缩小"), QKeySequence::ZoomOut,
+                           &TdxPreviewWindow::zoomOutClick);
     cbZoom = new QComboBox(PreviewToolBar);
     cbZoom->setObjectName(QStringLiteral("cbZoom"));
-    for (int z : kZooms) cbZoom->addItem(QStringLiteral("%1%").arg(z), z);
+    for (int z : kZooms)
+        cbZoom->addItem(QStringLiteral("%1%").arg(z), z);
     cbZoom->addItem(QStringLiteral("页宽"), 0);
     cbZoom->addItem(QStringLiteral("整页"), -1);
     PreviewToolBar->addWidget(cbZoom);
-    actZoomIn = addAction("actZoomIn", QStringLiteral("放大"), QKeySequence::ZoomIn, &TdxPreviewWindow::zoomInClick);
+    actZoomIn = addAction("actZoomIn", QStringLiteral("放大"), QKeySequence::ZoomIn,
+                          &TdxPreviewWindow::zoomInClick);
     PreviewToolBar->addSeparator();
     actClose = addAction("actClose", QStringLiteral("关闭"), {}, nullptr);
     connect(actClose, &QAction::triggered, this, &QDialog::accept);
@@ -85,12 +95,16 @@ QAction* TdxPreviewWindow::addAction(const char* name, const QString& text, QKey
                                      void (TdxPreviewWindow::*slot)()) {
     QAction* a = PreviewToolBar->addAction(text);
     a->setObjectName(QLatin1String(name));
-    if (!key.isEmpty()) a->setShortcut(key);
-    if (slot) connect(a, &QAction::triggered, this, [this, slot] { guard_([&] { (this->*slot)(); }); });
+    if (!key.isEmpty())
+        a->setShortcut(key);
+    if (slot)
+        connect(a, &QAction::triggered, this, [this, slot] { guard_([&] { (this->*slot)(); }); });
     return a;
 }
 
-int TdxPreviewWindow::currentPage() const { return PreviewPage->page(); }
+int TdxPreviewWindow::currentPage() const {
+    return PreviewPage->page();
+}
 
 void TdxPreviewWindow::goToPage(int page) {
     PreviewPage->setPage(page);
@@ -98,37 +112,50 @@ void TdxPreviewWindow::goToPage(int page) {
     updateControls();
 }
 
-void TdxPreviewWindow::lastClick() { goToPage(link_.PageCount() - 1); }
+void TdxPreviewWindow::lastClick() {
+    goToPage(link_.PageCount() - 1);
+}
 
-double TdxPreviewWindow::zoom() const { return PreviewPage->zoom(); }
+double TdxPreviewWindow::zoom() const {
+    return PreviewPage->zoom();
+}
 
 void TdxPreviewWindow::setZoomPercent(int percent) {
     fitMode_ = percent == 0 ? 1 : percent < 0 ? 2 : 0;
-    if (fitMode_) applyFitZoom();
-    else PreviewPage->setZoom(percent / 100.0);
+    if (fitMode_)
+        applyFitZoom();
+    else
+        PreviewPage->setZoom(percent / 100.0);
     const int index = cbZoom->findData(percent);
-    if (index >= 0) cbZoom->setCurrentIndex(index);
+    if (index >= 0)
+        cbZoom->setCurrentIndex(index);
 }
 
 void TdxPreviewWindow::applyFitZoom() {
     const QSizeF paper = link_.PaperSize().isEmpty() ? QSizeF(816, 1056) : link_.PaperSize();
-    const QSize room = PreviewArea->viewport()->size() - QSize(2 * TdxPreviewPageView::kGap + 4, 2 * TdxPreviewPageView::kGap + 4);
+    const QSize room = PreviewArea->viewport()->size() -
+                       QSize(2 * TdxPreviewPageView::kGap + 4, 2 * TdxPreviewPageView::kGap + 4);
     const double byWidth = room.width() / paper.width();
-    PreviewPage->setZoom(fitMode_ == 1 ? byWidth : std::min(byWidth, room.height() / paper.height()));
+    PreviewPage->setZoom(fitMode_ == 1 ? byWidth
+                                       : std::min(byWidth, room.height() / paper.height()));
 }
 
-void TdxPreviewWindow::zoomChosen(int index) { setZoomPercent(cbZoom->itemData(index).toInt()); }
+void TdxPreviewWindow::zoomChosen(int index) {
+    setZoomPercent(cbZoom->itemData(index).toInt());
+}
 
 void TdxPreviewWindow::zoomInClick() {
     const int now = qRound(zoom() * 100);
     for (int z : kZooms)
-        if (z > now) return setZoomPercent(z);
+        if (z > now)
+            return setZoomPercent(z);
 }
 
 void TdxPreviewWindow::zoomOutClick() {
     const int now = qRound(zoom() * 100);
     for (auto it = std::rbegin(kZooms); it != std::rend(kZooms); ++it)
-        if (*it < now) return setZoomPercent(*it);
+        if (*it < now)
+            return setZoomPercent(*it);
 }
 
 void TdxPreviewWindow::updateControls() {
@@ -145,7 +172,8 @@ void TdxPreviewWindow::updateControls() {
 
 void TdxPreviewWindow::reportChanged() {
     PreviewPage->reportChanged();
-    if (fitMode_) applyFitZoom();
+    if (fitMode_)
+        applyFitZoom();
     updateControls();
 }
 
@@ -166,15 +194,21 @@ void TdxPreviewWindow::designerClick() {
 
 void TdxPreviewWindow::keyPressEvent(QKeyEvent* e) {
     switch (e->key()) {
-    case Qt::Key_Home: goToPage(0); break;
-    case Qt::Key_End: lastClick(); break;
-    default: QDialog::keyPressEvent(e);
+    case Qt::Key_Home:
+        goToPage(0);
+        break;
+    case Qt::Key_End:
+        lastClick();
+        break;
+    default:
+        QDialog::keyPressEvent(e);
     }
 }
 
 void TdxPreviewWindow::resizeEvent(QResizeEvent* e) {
     QDialog::resizeEvent(e);
-    if (fitMode_) applyFitZoom();
+    if (fitMode_)
+        applyFitZoom();
 }
 
 } // namespace rg

@@ -26,7 +26,7 @@ public:
     TdxPreviewWindow(TdxComponentPrinter& engine, TdxDBGridReportLink& link, CommandGuard guard,
                      QWidget* parent = nullptr);
 
-    int currentPage() const;  // 0-based
+    int currentPage() const; // 0-based
     void goToPage(int page);
     // Zoom in percent; 0 fits the page width, -1 the whole page.
     void setZoomPercent(int percent);
@@ -49,7 +49,8 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    QAction* addAction(const char* name, const QString& text, QKeySequence key, void (TdxPreviewWindow::*slot)());
+    QAction* addAction(const char* name, const QString& text, QKeySequence key,
+                       void (TdxPreviewWindow::*slot)());
     void printClick();
     void pageSetupClick();
     void designerClick();
@@ -66,7 +67,7 @@ private:
     TdxComponentPrinter& engine_;
     TdxDBGridReportLink& link_;
     CommandGuard guard_;
-    int fitMode_ = 0;  // 0: none, 1: page width, 2: whole page
+    int fitMode_ = 0; // 0: none, 1: page width, 2: whole page
 };
 
 } // namespace rg

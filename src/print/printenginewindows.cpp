@@ -6,10 +6,12 @@
 #include "print/reportdesigner.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
+#include <QPushButton>
 
 namespace rg {
 
@@ -19,32 +21,39 @@ PrintEngineWindows::PrintEngineWindows(QWidget* parent)
         try {
             command();
         } catch (const std::exception& e) {
-            QMessageBox::critical(dialogParent(), QApplication::applicationName(), QString::fromUtf8(e.what()));
+            QMessageBox::critical(dialogParent(), QApplication::applicationName(),
+                                  QString::fromUtf8(e.what()));
         }
     };
 }
 
 PrintEngineWindows::~PrintEngineWindows() = default;
 
-TdxPreviewWindow* PrintEngineWindows::previewWindow() const { return preview_; }
+TdxPreviewWindow* PrintEngineWindows::previewWindow() const {
+    return preview_;
+}
 
 QWidget* PrintEngineWindows::dialogParent() const {
     return preview_ ? static_cast<QWidget*>(preview_.data()) : parent_;
 }
 
 bool PrintEngineWindows::RaisePreview() {
-    if (!preview_) return false;
-    if (preview_->isMinimized()) preview_->showNormal();
+    if (!preview_)
+        return false;
+    if (preview_->isMinimized())
+        preview_->showNormal();
     preview_->raise();
     preview_->activateWindow();
     return true;
 }
 
-void PrintEngineWindows::ShowPreview(TdxComponentPrinter& engine, TdxDBGridReportLink& link, bool modal) {
+void PrintEngineWindows::ShowPreview(TdxComponentPrinter& engine, TdxDBGridReportLink& link,
+                                     bool modal) {
     auto window = new TdxPreviewWindow(engine, link, guard_, parent_);
     window->setAttribute(Qt::WA_DeleteOnClose);
     preview_ = window;
-    QObject::connect(window, &QDialog::finished, window, [&engine, &link] { engine.PreviewClosed(link); });
+    QObject::connect(window, &QDialog::finished, window,
+                     [&engine, &link] { engine.PreviewClosed(link); });
     if (modal) {
         window->exec();
     } else {
@@ -52,7 +61,31 @@ void PrintEngineWindows::ShowPreview(TdxComponentPrinter& engine, TdxDBGridRepor
     }
 }
 
-PrintDialogResult PrintEngineWindows::ShowPrintDialog(TdxComponentPrinter&, TdxDBGridReportLink& link,
+// Qt's print dialog gets the page setup and preview buttons of the engine's print dialog.
+void PrintEngineWindows::addPrintDialogButtons(QPrintDialog& dialog, TdxDBGridReportLink& link) {
+    auto box = dialog.findChild<QDialogButtonBox*>();
+    if (box == nullptr)
+        return;
+    QPushButton* setup =
+        box->addButton(QStringLiteral("页面设置..."), QDialogButtonBox::ActionRole);
+    setup->setObjectName(QStringLiteral("btnPageSetup"));
+    QPushButton* preview =
+        box->addButton(QStringLiteral("打印预览..."), QDialogButtonBox::ActionRole);
+    preview->setObjectName(QStringLiteral("btnPreview"));
+    QObject::connect(preview, &QPushButton::clicked, &dialog,
+                     [&dialog] { dialog.done(kPreviewResult); });
+    QObject::connect(setup, &QPushButton::clicked, &dialog, [this, &dialog, &link] {
+        guard_([&] {
+            const PageSetupResult r = ShowPageSetup(link, &dialog);
+            dialog.setMinMax(1, std::max(1, link.PageCount()));
+            if (r == PageSetupResult::Preview)
+                dialog.done(kPreviewResult);
+        });
+    });
+}
+
+PrintDialogResult PrintEngineWindows::ShowPrintDialog(TdxComponentPrinter&,
+                                                      TdxDBGridReportLink& link,
                                                       TdxPrintDlgData* data) {
     QPrinter& p = *printer_;
     p.setPageLayout(link.PrinterPage.deviceLayout());
@@ -64,10 +97,16 @@ PrintDialogResult PrintEngineWindows::ShowPrintDialog(TdxComponentPrinter&, TdxD
     dialog.setObjectName(QStringLiteral("dxPrintDialog"));
     dialog.setWindowTitle(QStringLiteral("打印"));
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintPageRange |
-                      QAbstractPrintDialog::PrintCollateCopies | QAbstractPrintDialog::PrintCurrentPage |
+                      QAbstractPrintDialog::PrintCollateCopies |
+                      QAbstractPrintDialog::PrintCurrentPage |
                       QAbstractPrintDialog::PrintShowPageSize);
     dialog.setMinMax(1, std::max(1, link.PageCount()));
-    if (dialog.exec() != QDialog::Accepted) return PrintDialogResult::Cancel;
+    addPrintDialogButtons(dialog, link);
+    const int result = dialog.exec();
+    if (result == kPreviewResult)
+        return PrintDialogResult::Preview;
+    if (result != QDialog::Accepted)
+        return PrintDialogResult::Cancel;
     if (data) {
         data->Copies = p.copyCount();
         data->Collate = p.collateCopies();
@@ -85,19 +124,23 @@ std::vector<int> PrintEngineWindows::chosenPages(const TdxDBGridReportLink& link
         break;
     case QPrinter::PageRange:
         for (int i = 0; i < count; ++i)
-            if (p.pageRanges().contains(i + 1)) pages.push_back(i);
+            if (p.pageRanges().contains(i + 1))
+                pages.push_back(i);
         break;
     default:
         pages = link.AllPages();
     }
     // A printer that makes copies itself gets each page once.
     const int copies = p.supportsMultipleCopies() ? 1 : std::max(1, p.copyCount());
-    if (copies == 1) return pages;
+    if (copies == 1)
+        return pages;
     std::vector<int> all;
     if (p.collateCopies()) {
-        for (int c = 0; c < copies; ++c) all.insert(all.end(), pages.begin(), pages.end());
+        for (int c = 0; c < copies; ++c)
+            all.insert(all.end(), pages.begin(), pages.end());
     } else {
-        for (int page : pages) all.insert(all.end(), static_cast<size_t>(copies), page);
+        for (int page : pages)
+            all.insert(all.end(), static_cast<size_t>(copies), page);
     }
     return all;
 }
@@ -119,8 +162,13 @@ void PrintEngineWindows::PrintReport(TdxDBGridReportLink& link) {
 }
 
 PageSetupResult PrintEngineWindows::ShowPageSetup(TdxDBGridReportLink& link) {
-    TdxPageSetupDialog dialog(link.PrinterPage, dialogParent());
-    if (dialog.exec() != QDialog::Accepted) return PageSetupResult::Cancel;
+    return ShowPageSetup(link, dialogParent());
+}
+
+PageSetupResult PrintEngineWindows::ShowPageSetup(TdxDBGridReportLink& link, QWidget* parent) {
+    TdxPageSetupDialog dialog(link.PrinterPage, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return PageSetupResult::Cancel;
     TdxGridReportSettings s = link.Settings();
     s.PrinterPage = dialog.page();
     link.AssignSettings(s);

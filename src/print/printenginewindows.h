@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+class QPrintDialog;
 class QPrinter;
 class QWidget;
 
@@ -41,7 +42,10 @@ public:
     std::vector<int> chosenPages(const TdxDBGridReportLink& link) const;
 
 private:
+    static constexpr int kPreviewResult = 2; // the print dialog left through its preview button
     QWidget* dialogParent() const;
+    void addPrintDialogButtons(QPrintDialog& dialog, TdxDBGridReportLink& link);
+    PageSetupResult ShowPageSetup(TdxDBGridReportLink& link, QWidget* parent);
 
     QWidget* parent_;
     CommandGuard guard_;

@@ -39,7 +39,8 @@ QPageLayout TdxPrinterPage::deviceLayout() const {
                        QMarginsF(0, 0, 0, 0));
 }
 
-QString TdxPrinterPage::expandMacros(const QString& text, int page, int pages, const QDateTime& when) {
+QString TdxPrinterPage::expandMacros(const QString& text, int page, int pages,
+                                     const QDateTime& when) {
     QString s = text;
     s.replace(QStringLiteral("[Page #]"), QString::number(page));
     s.replace(QStringLiteral("[Total Pages]"), QString::number(pages));

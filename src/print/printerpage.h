@@ -25,18 +25,18 @@ class TdxPrinterPage {
 public:
     // US Letter, 8.5 x 11 in.
     int PageWidth = 215900, PageHeight = 279400;
-    int PaperCode = 1;  // the platform's paper number: 1 is Letter
+    int PaperCode = 1; // the platform's paper number: 1 is Letter
     QPageLayout::Orientation Orientation = QPageLayout::Portrait;
     TdxMargins Margins;
     TdxMargins MinMargins{0, 0, 0, 0};
-    int Header = 6350;  // page header's distance from the top edge
-    int Footer = 6350;  // page footer's distance from the bottom edge
+    int Header = 6350; // page header's distance from the top edge
+    int Footer = 6350; // page footer's distance from the bottom edge
     ReportFont PageHeaderFont, PageFooterFont;
     // Left, centre and right texts; "[Page #]", "[Total Pages]", "[Date Printed]" and
     // "[Time Printed]" are replaced when printed.
     std::array<QString, 3> PageHeaderTexts, PageFooterTexts;
     TdxScaleMode ScaleMode = TdxScaleMode::smAdjust;
-    int ScaleFactor = 100;  // percent, in adjust mode
+    int ScaleFactor = 100; // percent, in adjust mode
     int FitToPagesHorizontally = 1, FitToPagesVertically = 1;
     TdxPageOrder PageOrder = TdxPageOrder::poOverThenDown;
     bool CenterOnPageH = false, CenterOnPageV = false;
@@ -59,7 +59,11 @@ public:
 // 96 logical pixels to the inch: the unit of the grid's column widths and of the report's
 // layout before it is scaled onto paper.
 constexpr double kLogicalDpi = 96.0;
-inline double mmToPx(double mm) { return mm / 25.4 * kLogicalDpi; }
-inline double milliMmToPx(int thousandths) { return mmToPx(thousandths / 1000.0); }
+inline double mmToPx(double mm) {
+    return mm / 25.4 * kLogicalDpi;
+}
+inline double milliMmToPx(int thousandths) {
+    return mmToPx(thousandths / 1000.0);
+}
 
 } // namespace rg

@@ -33,12 +33,12 @@ enum class TdxTreeListPaintOption : uint8_t {
 constexpr int kPaintOptionCount = 18;
 
 // A set of enumerators of E, one bit each.
-template <class E>
-class EnumSet {
+template <class E> class EnumSet {
 public:
     constexpr EnumSet() = default;
     constexpr EnumSet(std::initializer_list<E> items) {
-        for (E e : items) bits_ |= bit(e);
+        for (E e : items)
+            bits_ |= bit(e);
     }
     constexpr bool contains(E e) const { return (bits_ & bit(e)) != 0; }
     constexpr void set(E e, bool on = true) { bits_ = on ? (bits_ | bit(e)) : (bits_ & ~bit(e)); }

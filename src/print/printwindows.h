@@ -12,8 +12,8 @@ enum class PrintDialogResult { Cancel, Print, Preview };
 enum class PageSetupResult { Cancel, OK, Preview, Print };
 
 struct DesignerResult {
-    bool confirmed = false;  // closed with OK
-    bool applied = false;    // Apply was pressed at least once
+    bool confirmed = false; // closed with OK
+    bool applied = false;   // Apply was pressed at least once
 };
 
 // What a caller may hand the print dialog to start with.
@@ -28,9 +28,10 @@ public:
     // Brings an open preview window to the front; false when none is open.
     virtual bool RaisePreview() = 0;
     // Shows the preview; when modal, returns after it closed and told the engine so.
-    virtual void ShowPreview(TdxComponentPrinter& engine, TdxDBGridReportLink& link, bool modal) = 0;
-    virtual PrintDialogResult ShowPrintDialog(TdxComponentPrinter& engine, TdxDBGridReportLink& link,
-                                              TdxPrintDlgData* data) = 0;
+    virtual void ShowPreview(TdxComponentPrinter& engine, TdxDBGridReportLink& link,
+                             bool modal) = 0;
+    virtual PrintDialogResult ShowPrintDialog(TdxComponentPrinter& engine,
+                                              TdxDBGridReportLink& link, TdxPrintDlgData* data) = 0;
     // Prints the pages last chosen in the print dialog (all pages when none was shown).
     virtual void PrintReport(TdxDBGridReportLink& link) = 0;
     virtual PageSetupResult ShowPageSetup(TdxDBGridReportLink& link) = 0;

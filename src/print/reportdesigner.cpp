@@ -48,25 +48,34 @@ const OptionEntry kOptions[] = {
     {tlpoExpandButtons, "tlpoExpandButtons", "展开按钮"},
 };
 
-template <class M>
-struct Entry {
+template <class M> struct Entry {
     const char* name;
     const char* caption;
     M S::*member;
 };
 const Entry<QColor> kColors[] = {
-    {"BandColor", "带区", &S::BandColor},         {"HeaderColor", "列标题", &S::HeaderColor},
-    {"GroupNodeColor", "分组行", &S::GroupNodeColor}, {"RowFooterColor", "分组页脚", &S::RowFooterColor},
-    {"GridLineColor", "网格线", &S::GridLineColor}, {"Color", "单元格", &S::Color},
-    {"EvenColor", "偶数行", &S::EvenColor},       {"OddColor", "奇数行", &S::OddColor},
-    {"PreviewColor", "预览文本", &S::PreviewColor}, {"TreeLineColor", "树线", &S::TreeLineColor},
+    {"BandColor", "带区", &S::BandColor},
+    {"HeaderColor", "列标题", &S::HeaderColor},
+    {"GroupNodeColor", "分组行", &S::GroupNodeColor},
+    {"RowFooterColor", "分组页脚", &S::RowFooterColor},
+    {"GridLineColor", "网格线", &S::GridLineColor},
+    {"Color", "单元格", &S::Color},
+    {"EvenColor", "偶数行", &S::EvenColor},
+    {"OddColor", "奇数行", &S::OddColor},
+    {"PreviewColor", "预览文本", &S::PreviewColor},
+    {"TreeLineColor", "树线", &S::TreeLineColor},
 };
 const Entry<ReportFont> kFonts[] = {
-    {"ReportTitleFont", "报表标题", &S::ReportTitleFont}, {"Font", "单元格", &S::Font},
-    {"EvenFont", "偶数行", &S::EvenFont},               {"OddFont", "奇数行", &S::OddFont},
-    {"BandFont", "带区", &S::BandFont},                 {"HeaderFont", "列标题", &S::HeaderFont},
-    {"GroupNodeFont", "分组行", &S::GroupNodeFont},     {"FooterFont", "汇总页脚", &S::FooterFont},
-    {"RowFooterFont", "分组页脚", &S::RowFooterFont},   {"PreviewFont", "预览文本", &S::PreviewFont},
+    {"ReportTitleFont", "报表标题", &S::ReportTitleFont},
+    {"Font", "单元格", &S::Font},
+    {"EvenFont", "偶数行", &S::EvenFont},
+    {"OddFont", "奇数行", &S::OddFont},
+    {"BandFont", "带区", &S::BandFont},
+    {"HeaderFont", "列标题", &S::HeaderFont},
+    {"GroupNodeFont", "分组行", &S::GroupNodeFont},
+    {"FooterFont", "汇总页脚", &S::FooterFont},
+    {"RowFooterFont", "分组页脚", &S::RowFooterFont},
+    {"PreviewFont", "预览文本", &S::PreviewFont},
 };
 const Entry<bool> kBehaviours[] = {
     {"BandsOnEveryPage", "每页打印带区", &S::BandsOnEveryPage},
@@ -80,7 +89,8 @@ const Entry<bool> kBehaviours[] = {
 
 // One row per entry: its caption and a button that opens the chooser for its setting.
 template <class M, size_t N, class Choose>
-QWidget* chooserRows(const Entry<M> (&entries)[N], std::map<QString, QPushButton*>& buttons, Choose choose) {
+QWidget* chooserRows(const Entry<M> (&entries)[N], std::map<QString, QPushButton*>& buttons,
+                     Choose choose) {
     auto w = new QWidget;
     auto form = new QFormLayout(w);
     for (const Entry<M>& e : entries) {
@@ -94,7 +104,10 @@ QWidget* chooserRows(const Entry<M> (&entries)[N], std::map<QString, QPushButton
 }
 
 QString fontText(const QFont& f) {
-    return QStringLiteral("%1, %2 pt%3").arg(f.family()).arg(f.pointSize()).arg(f.bold() ? QStringLiteral(", 粗体") : QString());
+    return QStringLiteral("%1, %2 pt%3")
+        .arg(f.family())
+        .arg(f.pointSize())
+        .arg(f.bold() ? QStringLiteral(", 粗体") : QString());
 }
 
 } // namespace
@@ -156,7 +169,8 @@ QWidget* TdxReportDesigner::buildOptionsPage() {
     auto w = new QWidget;
     auto box = new QVBoxLayout(w);
     for (const OptionEntry& e : kOptions) {
-        auto c = new QCheckBox(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(e.caption), QLatin1String(e.name)));
+        auto c = new QCheckBox(
+            QStringLiteral("%1 (%2)").arg(QString::fromUtf8(e.caption), QLatin1String(e.name)));
         c->setObjectName(QStringLiteral("chk") + QLatin1String(e.name));
         chkOptions[e.option] = c;
         box->addWidget(c);
@@ -175,7 +189,8 @@ QWidget* TdxReportDesigner::buildOptionsPage() {
 QWidget* TdxReportDesigner::buildColorsPage() {
     return chooserRows(kColors, btnColors, [this](QColor S::*m) {
         const QColor c = QColorDialog::getColor(working_.*m, this);
-        if (!c.isValid()) return;
+        if (!c.isValid())
+            return;
         working_.*m = c;
         loadControls();
         changed();
@@ -186,7 +201,8 @@ QWidget* TdxReportDesigner::buildFontsPage() {
     return chooserRows(kFonts, btnFonts, [this](ReportFont S::*m) {
         bool ok = false;
         const QFont f = QFontDialog::getFont(&ok, (working_.*m).font, this, QStringLiteral("字体"));
-        if (!ok) return;
+        if (!ok)
+            return;
         (working_.*m).font = f;
         loadControls();
         changed();
@@ -212,7 +228,8 @@ QWidget* TdxReportDesigner::buildBehavioursPage() {
     form->addRow(QStringLiteral("绘制方式:"), cbDrawMode);
     cbTitleMode = new QComboBox;
     cbTitleMode->setObjectName(QStringLiteral("cbTitleMode"));
-    cbTitleMode->addItems({QStringLiteral("不打印"), QStringLiteral("每个顶部页"), QStringLiteral("仅第一页")});
+    cbTitleMode->addItems(
+        {QStringLiteral("不打印"), QStringLiteral("每个顶部页"), QStringLiteral("仅第一页")});
     form->addRow(QStringLiteral("标题位置:"), cbTitleMode);
     edTitleText = new QLineEdit;
     edTitleText->setObjectName(QStringLiteral("edTitleText"));
@@ -234,15 +251,19 @@ QWidget* TdxReportDesigner::buildBehavioursPage() {
 
 void TdxReportDesigner::loadControls() {
     loading_ = true;
-    for (auto& [option, box] : chkOptions) box->setChecked(working_.Options.contains(option));
+    for (auto& [option, box] : chkOptions)
+        box->setChecked(working_.Options.contains(option));
     for (const auto& e : kColors) {
         const QColor c = working_.*(e.member);
         btnColors[QLatin1String(e.name)]->setText(c.name());
         btnColors[QLatin1String(e.name)]->setStyleSheet(
-            QStringLiteral("background-color: %1; color: %2").arg(c.name(), qGray(c.rgb()) < 128 ? "white" : "black"));
+            QStringLiteral("background-color: %1; color: %2")
+                .arg(c.name(), qGray(c.rgb()) < 128 ? "white" : "black"));
     }
-    for (const auto& e : kFonts) btnFonts[QLatin1String(e.name)]->setText(fontText((working_.*(e.member)).font));
-    for (const auto& e : kBehaviours) chkBehaviours[QLatin1String(e.name)]->setChecked(working_.*(e.member));
+    for (const auto& e : kFonts)
+        btnFonts[QLatin1String(e.name)]->setText(fontText((working_.*(e.member)).font));
+    for (const auto& e : kBehaviours)
+        chkBehaviours[QLatin1String(e.name)]->setChecked(working_.*(e.member));
     cbDrawMode->setCurrentIndex(static_cast<int>(working_.DrawMode));
     cbTitleMode->setCurrentIndex(static_cast<int>(working_.ReportTitleMode));
     edTitleText->setText(working_.ReportTitleText);
@@ -250,7 +271,8 @@ void TdxReportDesigner::loadControls() {
 }
 
 void TdxReportDesigner::changed() {
-    if (loading_) return;
+    if (loading_)
+        return;
     // The sample is the report itself with the edited settings.
     sample_.AssignSettings(working_);
     sample_.RebuildReport();
@@ -266,7 +288,7 @@ void TdxReportDesigner::apply() {
 
 void TdxReportDesigner::restoreDefaults() {
     working_ = TdxGridReportSettings::Defaults();
-    working_.PrinterPage = link_.PrinterPage;  // the page belongs to page setup
+    working_.PrinterPage = link_.PrinterPage; // the page belongs to page setup
     loadControls();
     loading_ = false;
     changed();

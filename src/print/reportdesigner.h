@@ -29,10 +29,10 @@ public:
     const TdxGridReportSettings& working() const { return working_; }
 
     QTabWidget* PageControl;
-    std::map<TdxTreeListPaintOption, QCheckBox*> chkOptions;  // named "chk" + option name
-    std::map<QString, QPushButton*> btnColors;                // "btn" + colour name
-    std::map<QString, QPushButton*> btnFonts;                 // "btn" + font name
-    std::map<QString, QCheckBox*> chkBehaviours;              // "chk" + setting name
+    std::map<TdxTreeListPaintOption, QCheckBox*> chkOptions; // named "chk" + option name
+    std::map<QString, QPushButton*> btnColors;               // "btn" + colour name
+    std::map<QString, QPushButton*> btnFonts;                // "btn" + font name
+    std::map<QString, QCheckBox*> chkBehaviours;             // "chk" + setting name
     QComboBox *cbDrawMode, *cbTitleMode;
     QLineEdit* edTitleText;
     TdxPreviewPageView* SamplePage;

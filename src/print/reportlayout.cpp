@@ -11,7 +11,8 @@ namespace rg {
 
 QFont layoutFont(const QFont& font) {
     QFont f = font;
-    if (font.pointSizeF() > 0) f.setPixelSize(std::max(1, qRound(font.pointSizeF() * kLogicalDpi / 72.0)));
+    if (font.pointSizeF() > 0)
+        f.setPixelSize(std::max(1, qRound(font.pointSizeF() * kLogicalDpi / 72.0)));
     return f;
 }
 
@@ -23,7 +24,8 @@ double textLineHeight(const ReportFont& f) {
 
 bool ancestorsExpanded(const TdxDBGrid& grid, RowHandle r) {
     for (RowHandle p = grid.Parent(r); p.valid(); p = grid.Parent(p))
-        if (!grid.Expanded(p)) return false;
+        if (!grid.Expanded(p))
+            return false;
     return true;
 }
 
@@ -40,7 +42,8 @@ void ReportLayout::clear() {
     indent_ = tableWidth_ = 0;
 }
 
-bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s, const Progress& progress) {
+bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s,
+                         const Progress& progress) {
     clear();
     indent_ = grid.GroupColumnCount() * kIndent;
     double x = indent_;
@@ -54,7 +57,8 @@ bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s, const 
     const bool rowFooters = s.Options.contains(tlpoRowFooters);
     int64_t done = 0, total = 0;
     auto add = [&](const VisibleRow& line) {
-        if (line.footer < 0 || rowFooters) lines_.push_back(line);
+        if (line.footer < 0 || rowFooters)
+            lines_.push_back(line);
         return !progress || ++done % kProgressStep != 0 || progress(done, total);
     };
     bool ok = true;
@@ -63,21 +67,26 @@ bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s, const 
         const std::vector<VisibleRow>& shown = grid.VisibleRows();
         lines_.reserve(shown.size());
         total = static_cast<int64_t>(shown.size());
-        for (size_t i = 0; ok && i < shown.size(); ++i) ok = add(shown[i]);
+        for (size_t i = 0; ok && i < shown.size(); ++i)
+            ok = add(shown[i]);
     } else {
         // Every node in tree order (or the focused row's path and subtree), collapsed
         // groups opened only when nodes expand automatically.
         TdxDBGridExport walk;
         walk.Grid = &grid;
         walk.SaveAll = !s.OnlySelected;
-        if (s.OnlySelected && grid.FocusedRow().valid()) walk.SelectedNodes = {grid.FocusedRow()};
+        if (s.OnlySelected && grid.FocusedRow().valid())
+            walk.SelectedNodes = {grid.FocusedRow()};
         const std::vector<RowHandle> nodes = walk.RowsToExport();
         total = static_cast<int64_t>(nodes.size());
         for (RowHandle r : nodes) {
-            if (!s.AutoNodesExpand && !ancestorsExpanded(grid, r)) continue;
+            if (!s.AutoNodesExpand && !ancestorsExpanded(grid, r))
+                continue;
             ok = add({r, -1});
-            for (int j = 0; ok && r.isData() && j < grid.FooterRowCount(r); ++j) ok = add({r, j});
-            if (!ok) break;
+            for (int j = 0; ok && r.isData() && j < grid.FooterRowCount(r); ++j)
+                ok = add({r, j});
+            if (!ok)
+                break;
         }
     }
     if (!ok) {
@@ -89,18 +98,21 @@ bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s, const 
 }
 
 double ReportLayout::lineHeight(const VisibleRow& line) const {
-    if (line.row.isGroup()) return heights_.group;
+    if (line.row.isGroup())
+        return heights_.group;
     return line.footer >= 0 ? heights_.rowFooter : heights_.row;
 }
 
 void ReportLayout::measure(const TdxGridReportSettings& s) {
     heights_.band = textLineHeight(s.BandFont);
     heights_.header = textLineHeight(s.HeaderFont) + 2;
-    heights_.row = std::max({textLineHeight(s.Font), textLineHeight(s.EvenFont), textLineHeight(s.OddFont)});
+    heights_.row =
+        std::max({textLineHeight(s.Font), textLineHeight(s.EvenFont), textLineHeight(s.OddFont)});
     heights_.group = textLineHeight(s.GroupNodeFont);
     heights_.rowFooter = textLineHeight(s.RowFooterFont);
     heights_.footer = textLineHeight(s.FooterFont) + 2;
-    const bool title = s.ReportTitleMode != TdxReportTitleMode::tmNone && !s.ReportTitleText.isEmpty();
+    const bool title =
+        s.ReportTitleMode != TdxReportTitleMode::tmNone && !s.ReportTitleText.isEmpty();
     heights_.title = title ? textLineHeight(s.ReportTitleFont) + 8 : 0;
     heights_.pageHeader = textLineHeight(s.PrinterPage.PageHeaderFont);
     heights_.pageFooter = textLineHeight(s.PrinterPage.PageFooterFont);
@@ -132,14 +144,18 @@ void ReportLayout::paginate(const TdxGridReportSettings& s) {
     }
     // Fit to pages: start from the size that would fit without repeated headers, then
     // shrink until the pages fit (or a floor is reached).
-    const int wide = std::max(1, pg.FitToPagesHorizontally), tall = std::max(1, pg.FitToPagesVertically);
+    const int wide = std::max(1, pg.FitToPagesHorizontally),
+              tall = std::max(1, pg.FitToPagesVertically);
     double total = heights_.title + heights_.band + heights_.header + heights_.footer;
-    for (const VisibleRow& l : lines_) total += lineHeight(l);
-    scale_ = std::min({1.0, body_.width() * wide / std::max(1.0, tableWidth_), body_.height() * tall / total});
+    for (const VisibleRow& l : lines_)
+        total += lineHeight(l);
+    scale_ = std::min(
+        {1.0, body_.width() * wide / std::max(1.0, tableWidth_), body_.height() * tall / total});
     for (int tries = 0;; ++tries) {
         breakColumns(body_.width() / scale_);
         breakRows(body_.height() / scale_);
-        if ((stripCount() <= wide && rowPageCount() <= tall) || tries == 40 || scale_ < 0.05) break;
+        if ((stripCount() <= wide && rowPageCount() <= tall) || tries == 40 || scale_ < 0.05)
+            break;
         scale_ *= 0.95;
     }
 }
@@ -156,12 +172,18 @@ void ReportLayout::breakColumns(double available) {
     strips_.push_back({start, std::max(tableWidth_ - start, 1.0)});
 }
 
-bool ReportLayout::titleShown(int rowPage) const { return heights_.title > 0 && rowPage == 0; }
+bool ReportLayout::titleShown(int rowPage) const {
+    return heights_.title > 0 && rowPage == 0;
+}
 bool ReportLayout::titleOnPage(int page) const {
     return titleShown(rowPageIndex(page)) && (!titleFirstOnly_ || stripIndex(page) == 0);
 }
-bool ReportLayout::bandsShown(int rowPage) const { return bands_ && (rowPage == 0 || bandsEveryPage_); }
-bool ReportLayout::headersShown(int rowPage) const { return headers_ && (rowPage == 0 || headersEveryPage_); }
+bool ReportLayout::bandsShown(int rowPage) const {
+    return bands_ && (rowPage == 0 || bandsEveryPage_);
+}
+bool ReportLayout::headersShown(int rowPage) const {
+    return headers_ && (rowPage == 0 || headersEveryPage_);
+}
 
 void ReportLayout::breakRows(double available) {
     rowPages_.clear();
@@ -170,14 +192,16 @@ void ReportLayout::breakRows(double available) {
     int i = 0;
     for (;;) {
         const int v = rowPageCount();
-        const double room = available - (titleShown(v) ? heights_.title : 0) - (bandsShown(v) ? heights_.band : 0) -
-                            (headersShown(v) ? heights_.header : 0) - (footersEveryPage_ ? footer : 0);
+        const double room =
+            available - (titleShown(v) ? heights_.title : 0) - (bandsShown(v) ? heights_.band : 0) -
+            (headersShown(v) ? heights_.header : 0) - (footersEveryPage_ ? footer : 0);
         ReportRowPage page{i, 0, footersEveryPage_};
         double y = 0;
         // At least one line per page, however tall.
         while (i < n) {
             const double h = lineHeight(lines_[static_cast<size_t>(i)]);
-            if (y + h > room && i > page.firstLine) break;
+            if (y + h > room && i > page.firstLine)
+                break;
             y += h;
             ++i;
         }
@@ -217,7 +241,8 @@ const ReportStrip& ReportLayout::strip(int page) const {
 }
 
 int ReportLayout::pageOfLine(int line) const {
-    if (line < 0 || line >= static_cast<int>(lines_.size())) return -1;
+    if (line < 0 || line >= static_cast<int>(lines_.size()))
+        return -1;
     auto it = std::upper_bound(rowPages_.begin(), rowPages_.end(), line,
                                [](int l, const ReportRowPage& p) { return l < p.firstLine; });
     const int v = static_cast<int>(it - rowPages_.begin()) - 1;

@@ -21,7 +21,7 @@ QFont layoutFont(const QFont& font);
 
 struct ReportColumn {
     const TdxDBGridColumn* column;
-    double x, width;  // logical pixels from the table's left edge
+    double x, width; // logical pixels from the table's left edge
 };
 
 // One page of the table's rows.
@@ -42,7 +42,7 @@ struct ReportHeights {
 
 class ReportLayout {
 public:
-    static constexpr double kIndent = 18;  // per grouping level, as on screen
+    static constexpr double kIndent = 18; // per grouping level, as on screen
 
     // Progress of a long build: rows walked of all; returning false cancels (the layout
     // stays empty).
@@ -74,10 +74,10 @@ public:
 
     // Geometry in logical pixels of the whole paper.
     QSizeF paperSize() const { return paper_; }
-    QRectF body() const { return body_; }  // inside the margins
-    double scale() const { return scale_; }  // table pixels to paper pixels
+    QRectF body() const { return body_; }   // inside the margins
+    double scale() const { return scale_; } // table pixels to paper pixels
 
-    bool titleShown(int rowPage) const;  // room for the title is kept on the top row of pages
+    bool titleShown(int rowPage) const; // room for the title is kept on the top row of pages
     bool titleOnPage(int page) const;
     bool bandsShown(int rowPage) const;
     bool headersShown(int rowPage) const;

@@ -33,11 +33,13 @@ bool TdxDBGridReportLink::RebuildReport(const ReportLayout::Progress& progress) 
 }
 
 void TdxDBGridReportLink::Paginate() {
-    if (built_) layout_.paginate(*this);
+    if (built_)
+        layout_.paginate(*this);
 }
 
 void TdxDBGridReportLink::PaintPage(QPainter& p, int page, const QRectF& paper) const {
-    if (!built_ || grid_ == nullptr) return;
+    if (!built_ || grid_ == nullptr)
+        return;
     ReportPainter(*grid_, *this, layout_, printed_).paintPage(p, page, paper);
 }
 
@@ -49,15 +51,24 @@ std::vector<int> TdxDBGridReportLink::AllPages() const {
 
 void TdxDBGridReportLink::PrintPages(QPagedPaintDevice& device, const std::vector<int>& pages,
                                      const PageProgress& progress) const {
-    if (!built_ || grid_ == nullptr || pages.empty()) return;
-    device.setPageLayout(PrinterPage.deviceLayout());
+    if (!built_ || grid_ == nullptr || pages.empty())
+        return;
+    // A printer that cannot go to the paper's edge keeps its own margins: the paper size and
+    // orientation still apply, and the report keeps its place on the sheet.
+    if (!device.setPageLayout(PrinterPage.deviceLayout())) {
+        device.setPageSize(PrinterPage.pageSize());
+        device.setPageOrientation(PrinterPage.Orientation);
+    }
     QPainter p;
-    if (!p.begin(&device)) throw Error("Cannot start printing");
+    if (!p.begin(&device))
+        throw Error("Cannot start printing");
     const ReportPainter painter(*grid_, *this, layout_, printed_);
     const QRectF paper(0, 0, device.width(), device.height());
     for (size_t i = 0; i < pages.size(); ++i) {
-        if (progress && !progress(static_cast<int>(i), static_cast<int>(pages.size()))) break;
-        if (i > 0) device.newPage();
+        if (progress && !progress(static_cast<int>(i), static_cast<int>(pages.size())))
+            break;
+        if (i > 0)
+            device.newPage();
         painter.paintPage(p, pages[i], paper);
     }
     p.end();

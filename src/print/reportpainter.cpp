@@ -6,17 +6,22 @@ namespace rg {
 
 namespace {
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 Qt::Alignment alignmentOf(const TdxDBGridColumn& c) {
     switch (c.alignment()) {
-    case Alignment::Right: return Qt::AlignRight;
-    case Alignment::Center: return Qt::AlignHCenter;
-    default: return Qt::AlignLeft;
+    case Alignment::Right:
+        return Qt::AlignRight;
+    case Alignment::Center:
+        return Qt::AlignHCenter;
+    default:
+        return Qt::AlignLeft;
     }
 }
 
-constexpr double kPad = 2;      // text inset inside a cell
+constexpr double kPad = 2; // text inset inside a cell
 constexpr double kLineWidth = 0.5;
 
 } // namespace
@@ -26,19 +31,23 @@ ReportPainter::Face::Face(const ReportFont& f)
 
 ReportPainter::ReportPainter(const TdxDBGrid& grid, const TdxGridReportSettings& settings,
                              const ReportLayout& layout, const QDateTime& printed)
-    : grid_(grid), s_(settings), layout_(layout), printed_(printed), title_(settings.ReportTitleFont),
-      cell_(settings.Font), even_(settings.EvenFont), odd_(settings.OddFont), band_(settings.BandFont),
-      header_(settings.HeaderFont), group_(settings.GroupNodeFont), footer_(settings.FooterFont),
+    : grid_(grid), s_(settings), layout_(layout), printed_(printed),
+      title_(settings.ReportTitleFont), cell_(settings.Font), even_(settings.EvenFont),
+      odd_(settings.OddFont), band_(settings.BandFont), header_(settings.HeaderFont),
+      group_(settings.GroupNodeFont), footer_(settings.FooterFont),
       rowFooter_(settings.RowFooterFont), pageHeader_(settings.PrinterPage.PageHeaderFont),
       pageFooter_(settings.PrinterPage.PageFooterFont) {}
 
 QColor ReportPainter::ink(const QColor& c) const {
-    if (!s_.PrinterPage.GrayShading) return c;
+    if (!s_.PrinterPage.GrayShading)
+        return c;
     const int g = qGray(c.rgb());
     return QColor(g, g, g);
 }
 
-void ReportPainter::fill(QPainter& p, const QRectF& r, const QColor& c) const { p.fillRect(r, ink(c)); }
+void ReportPainter::fill(QPainter& p, const QRectF& r, const QColor& c) const {
+    p.fillRect(r, ink(c));
+}
 
 void ReportPainter::outline(QPainter& p, const QRectF& r) const {
     p.setPen(QPen(ink(s_.GridLineColor), kLineWidth));
@@ -48,7 +57,8 @@ void ReportPainter::outline(QPainter& p, const QRectF& r) const {
 
 void ReportPainter::text(QPainter& p, const QRectF& r, const Face& face, const QString& s,
                          Qt::Alignment align) const {
-    if (s.isEmpty()) return;
+    if (s.isEmpty())
+        return;
     const QRectF inner = r.adjusted(kPad, 0, -kPad, 0);
     p.setFont(face.font);
     p.setPen(ink(face.color));
@@ -61,7 +71,8 @@ bool ReportPainter::visible(const ReportColumn& c) const {
 }
 
 void ReportPainter::paintPage(QPainter& p, int page, const QRectF& paper) const {
-    if (page < 0 || page >= layout_.pageCount()) return;
+    if (page < 0 || page >= layout_.pageCount())
+        return;
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
     p.translate(paper.topLeft());
@@ -78,9 +89,12 @@ void ReportPainter::paintPage(QPainter& p, int page, const QRectF& paper) const 
 
     double height = (layout_.titleShown(v) ? h.title : 0) + (layout_.bandsShown(v) ? h.band : 0) +
                     (layout_.headersShown(v) ? h.header : 0) + (rows.summaryFooter ? h.footer : 0);
-    for (int i = 0; i < rows.lineCount; ++i) height += layout_.lineHeight(layout_.lines()[static_cast<size_t>(rows.firstLine + i)]);
-    const double dx = s_.PrinterPage.CenterOnPageH ? std::max(0.0, (body.width() - strip_.width * scale) / 2) : 0;
-    const double dy = s_.PrinterPage.CenterOnPageV ? std::max(0.0, (body.height() - height * scale) / 2) : 0;
+    for (int i = 0; i < rows.lineCount; ++i)
+        height += layout_.lineHeight(layout_.lines()[static_cast<size_t>(rows.firstLine + i)]);
+    const double dx =
+        s_.PrinterPage.CenterOnPageH ? std::max(0.0, (body.width() - strip_.width * scale) / 2) : 0;
+    const double dy =
+        s_.PrinterPage.CenterOnPageV ? std::max(0.0, (body.height() - height * scale) / 2) : 0;
     p.translate(body.left() + dx, body.top() + dy);
     p.scale(scale, scale);
     p.setClipRect(QRectF(0, 0, strip_.width + kLineWidth, body.height() / scale + kLineWidth));
@@ -88,7 +102,8 @@ void ReportPainter::paintPage(QPainter& p, int page, const QRectF& paper) const 
 
     double y = 0;
     if (layout_.titleShown(v)) {
-        if (layout_.titleOnPage(page)) paintTitle(p, strip_, y);
+        if (layout_.titleOnPage(page))
+            paintTitle(p, strip_, y);
         y += h.title;
     }
     if (layout_.bandsShown(v)) {
@@ -117,18 +132,22 @@ void ReportPainter::paintPage(QPainter& p, int page, const QRectF& paper) const 
 void ReportPainter::paintPageTexts(QPainter& p, int page) const {
     const TdxPrinterPage& pg = s_.PrinterPage;
     const QRectF body = layout_.body();
-    auto row = [&](const std::array<QString, 3>& texts, const Face& face, double top, double height) {
+    auto row = [&](const std::array<QString, 3>& texts, const Face& face, double top,
+                   double height) {
         const QRectF r(body.left(), top, body.width(), height);
         const Qt::Alignment aligns[3] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
         for (int i = 0; i < 3; ++i)
-            text(p, r, face, TdxPrinterPage::expandMacros(texts[static_cast<size_t>(i)], page + 1, layout_.pageCount(), printed_),
+            text(p, r, face,
+                 TdxPrinterPage::expandMacros(texts[static_cast<size_t>(i)], page + 1,
+                                              layout_.pageCount(), printed_),
                  aligns[i]);
     };
     const ReportHeights& h = layout_.heights();
-    if (s_.ShowPageHeader) row(pg.PageHeaderTexts, pageHeader_, milliMmToPx(pg.Header), h.pageHeader);
+    if (s_.ShowPageHeader)
+        row(pg.PageHeaderTexts, pageHeader_, milliMmToPx(pg.Header), h.pageHeader);
     if (s_.ShowPageFooter)
-        row(pg.PageFooterTexts, pageFooter_, layout_.paperSize().height() - milliMmToPx(pg.Footer) - h.pageFooter,
-            h.pageFooter);
+        row(pg.PageFooterTexts, pageFooter_,
+            layout_.paperSize().height() - milliMmToPx(pg.Footer) - h.pageFooter, h.pageFooter);
 }
 
 void ReportPainter::paintTitle(QPainter& p, const ReportStrip& strip, double y) const {
@@ -151,7 +170,8 @@ void ReportPainter::paintHeaderRow(QPainter& p, double y) const {
         outline(p, r);
     }
     for (const ReportColumn& c : layout_.columns()) {
-        if (!visible(c)) continue;
+        if (!visible(c))
+            continue;
         const QRectF r(c.x, y, c.width, h);
         fill(p, r, s_.HeaderColor);
         outline(p, r);
@@ -161,9 +181,12 @@ void ReportPainter::paintHeaderRow(QPainter& p, double y) const {
 
 void ReportPainter::paintLine(QPainter& p, int index, double y) const {
     const VisibleRow& line = layout_.lines()[static_cast<size_t>(index)];
-    if (line.row.isGroup()) paintGroupRow(p, line, y);
-    else if (line.footer >= 0) paintFooterRow(p, line, y);
-    else paintDataRow(p, index, y);
+    if (line.row.isGroup())
+        paintGroupRow(p, line, y);
+    else if (line.footer >= 0)
+        paintFooterRow(p, line, y);
+    else
+        paintDataRow(p, index, y);
 }
 
 void ReportPainter::paintDataRow(QPainter& p, int index, double y) const {
@@ -175,10 +198,12 @@ void ReportPainter::paintDataRow(QPainter& p, int index, double y) const {
     const bool lines = s_.Options.contains(TdxTreeListPaintOption::tlpoGrid);
     const double h = layout_.heights().row;
     for (const ReportColumn& c : layout_.columns()) {
-        if (!visible(c)) continue;
+        if (!visible(c))
+            continue;
         const QRectF r(c.x, y, c.width, h);
         fill(p, r, background);
-        if (lines) outline(p, r);
+        if (lines)
+            outline(p, r);
         text(p, r, face, qs(grid_.CellText(row, *c.column)), alignmentOf(*c.column));
     }
 }
@@ -187,7 +212,8 @@ void ReportPainter::paintGroupRow(QPainter& p, const VisibleRow& line, double y)
     const double x = grid_.Level(line.row) * ReportLayout::kIndent;
     const QRectF r(x, y, std::max(0.0, layout_.tableWidth() - x), layout_.heights().group);
     fill(p, r, s_.GroupNodeColor);
-    if (s_.Options.contains(TdxTreeListPaintOption::tlpoGrid)) outline(p, r);
+    if (s_.Options.contains(TdxTreeListPaintOption::tlpoGrid))
+        outline(p, r);
     text(p, r, group_, qs(grid_.GroupRowText(line.row)), Qt::AlignLeft);
 }
 
@@ -200,13 +226,17 @@ void ReportPainter::paintFooterRow(QPainter& p, const VisibleRow& line, double y
     fill(p, r, s_.RowFooterColor);
     const bool cellLines = s_.Options.contains(tlpoRowFooterGrid);
     for (const ReportColumn& c : layout_.columns()) {
-        if (!visible(c)) continue;
+        if (!visible(c))
+            continue;
         const QRectF cell(c.x, y, c.width, h);
-        if (cellLines) outline(p, cell);
+        if (cellLines)
+            outline(p, cell);
         if (grid_.FooterCellExists(line.row, *c.column, line.footer))
-            text(p, cell, rowFooter_, qs(grid_.FooterCellText(line.row, *c.column, line.footer)), alignmentOf(*c.column));
+            text(p, cell, rowFooter_, qs(grid_.FooterCellText(line.row, *c.column, line.footer)),
+                 alignmentOf(*c.column));
     }
-    if (s_.Options.contains(tlpoGrid)) outline(p, r);
+    if (s_.Options.contains(tlpoGrid))
+        outline(p, r);
 }
 
 void ReportPainter::paintSummaryFooter(QPainter& p, double y) const {
@@ -215,7 +245,8 @@ void ReportPainter::paintSummaryFooter(QPainter& p, double y) const {
     fill(p, r, s_.HeaderColor);
     outline(p, r);
     for (const ReportColumn& c : layout_.columns()) {
-        if (!visible(c) || !grid_.SummaryFooterCellExists(*c.column)) continue;
+        if (!visible(c) || !grid_.SummaryFooterCellExists(*c.column))
+            continue;
         const QRectF cell(c.x + 1, y + 1, c.width - 2, h - 2);
         outline(p, cell);
         text(p, cell, footer_, qs(grid_.SummaryFooterText(*c.column)), alignmentOf(*c.column));

@@ -14,8 +14,8 @@ namespace rg {
 
 class ReportPainter {
 public:
-    ReportPainter(const TdxDBGrid& grid, const TdxGridReportSettings& settings, const ReportLayout& layout,
-                  const QDateTime& printed);
+    ReportPainter(const TdxDBGrid& grid, const TdxGridReportSettings& settings,
+                  const ReportLayout& layout, const QDateTime& printed);
 
     // `paper` is where the whole sheet lies in the painter's coordinates.
     void paintPage(QPainter& p, int page, const QRectF& paper) const;
@@ -39,7 +39,8 @@ private:
     void paintFooterRow(QPainter& p, const VisibleRow& line, double y) const;
     void paintSummaryFooter(QPainter& p, double y) const;
 
-    void text(QPainter& p, const QRectF& r, const Face& face, const QString& s, Qt::Alignment align) const;
+    void text(QPainter& p, const QRectF& r, const Face& face, const QString& s,
+              Qt::Alignment align) const;
     void fill(QPainter& p, const QRectF& r, const QColor& c) const;
     void outline(QPainter& p, const QRectF& r) const;
     QColor ink(const QColor& c) const;
@@ -49,7 +50,8 @@ private:
     const TdxGridReportSettings& s_;
     const ReportLayout& layout_;
     QDateTime printed_;
-    Face title_, cell_, even_, odd_, band_, header_, group_, footer_, rowFooter_, pageHeader_, pageFooter_;
+    Face title_, cell_, even_, odd_, band_, header_, group_, footer_, rowFooter_, pageHeader_,
+        pageFooter_;
     // The strip being painted: columns outside it are skipped.
     mutable ReportStrip strip_;
 };

@@ -22,7 +22,8 @@ TdxGridReportSettings TdxGridReportSettings::Defaults() {
     s.ReportTitleFont = timesNewRoman(14, true);
     const ReportFont normal = timesNewRoman(8, false);
     s.Font = s.EvenFont = s.OddFont = normal;
-    s.BandFont = s.HeaderFont = s.GroupNodeFont = s.FooterFont = s.RowFooterFont = s.PreviewFont = normal;
+    s.BandFont = s.HeaderFont = s.GroupNodeFont = s.FooterFont = s.RowFooterFont = s.PreviewFont =
+        normal;
 
     const QColor buttonFace = QGuiApplication::palette().color(QPalette::Button);
     s.BandColor = s.HeaderColor = s.GroupNodeColor = s.RowFooterColor = buttonFace;
@@ -30,9 +31,9 @@ TdxGridReportSettings TdxGridReportSettings::Defaults() {
     s.Color = s.EvenColor = s.OddColor = s.PreviewColor = Qt::white;
     s.TreeLineColor = QColor(128, 128, 128);
 
-    s.Options = {tlpoBands,   tlpoHeaders,        tlpoFooters, tlpoRowFooters, tlpoPreview,
-                 tlpoPreviewGrid, tlpoGrid,       tlpoFlatCheckMarks, tlpoSoft3D,
-                 tlpoRowFooterGrid};
+    s.Options = {tlpoBands,   tlpoHeaders,      tlpoFooters, tlpoRowFooters,
+                 tlpoPreview, tlpoPreviewGrid,  tlpoGrid,    tlpoFlatCheckMarks,
+                 tlpoSoft3D,  tlpoRowFooterGrid};
     return s;
 }
 

@@ -15,7 +15,7 @@ struct TdxGridReportSettings {
     TdxPrinterPage PrinterPage;
 
     ReportFont ReportTitleFont;
-    ReportFont Font, EvenFont, OddFont;  // cells
+    ReportFont Font, EvenFont, OddFont; // cells
     ReportFont BandFont, HeaderFont, GroupNodeFont, FooterFont, RowFooterFont, PreviewFont;
 
     QColor BandColor, HeaderColor, GroupNodeColor, RowFooterColor;

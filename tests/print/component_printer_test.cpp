@@ -21,19 +21,22 @@ struct FakeWindows : TdxPrintWindows {
     PrintDialogResult printAnswer = PrintDialogResult::Print;
     PageSetupResult setupAnswer = PageSetupResult::OK;
     DesignerResult designerAnswer;
-    std::function<void(TdxDBGridReportLink&)> design;  // what the user does in the designer
+    std::function<void(TdxDBGridReportLink&)> design; // what the user does in the designer
     int pagesShown = -1;
 
     bool RaisePreview() override {
-        if (previewOpen) calls.push_back("raise");
+        if (previewOpen)
+            calls.push_back("raise");
         return previewOpen;
     }
     void ShowPreview(TdxComponentPrinter& engine, TdxDBGridReportLink& link, bool modal) override {
         calls.push_back("preview");
         pagesShown = link.PageCount();
-        if (modal) engine.PreviewClosed(link);
+        if (modal)
+            engine.PreviewClosed(link);
     }
-    PrintDialogResult ShowPrintDialog(TdxComponentPrinter&, TdxDBGridReportLink&, TdxPrintDlgData*) override {
+    PrintDialogResult ShowPrintDialog(TdxComponentPrinter&, TdxDBGridReportLink&,
+                                      TdxPrintDlgData*) override {
         calls.push_back("printDialog");
         return printAnswer;
     }
@@ -47,7 +50,8 @@ struct FakeWindows : TdxPrintWindows {
     }
     DesignerResult ShowDesigner(TdxComponentPrinter&, TdxDBGridReportLink& link) override {
         calls.push_back("designer");
-        if (design) design(link);
+        if (design)
+            design(link);
         return designerAnswer;
     }
 };
@@ -58,7 +62,7 @@ using Calls = std::vector<std::string>;
 
 TEST(ComponentPrinter, PreviewAndPrintRebuildFromTheGridAndKeepItsPlace) {
     guiApp();
-    SalesDb db(70000);  // enough rows for the build to report progress
+    SalesDb db(70000); // enough rows for the build to report progress
     TdxComponentPrinter engine;
     FakeWindows windows;
     engine.SetWindows(&windows);
@@ -116,7 +120,8 @@ TEST(ComponentPrinter, PreviewAndPrintRebuildFromTheGridAndKeepItsPlace) {
     EXPECT_GT(link.Layout().lines().size(), 70000u);
     windows.printAnswer = PrintDialogResult::Preview;
     engine.Print(true);
-    EXPECT_EQ(windows.calls, (Calls{"printDialog", "printDialog", "print", "printDialog", "preview"}));
+    EXPECT_EQ(windows.calls,
+              (Calls{"printDialog", "printDialog", "print", "printDialog", "preview"}));
     windows.calls.clear();
     EXPECT_TRUE(engine.Print(false));
     EXPECT_EQ(windows.calls, (Calls{"print"}));
@@ -137,10 +142,11 @@ TEST(ComponentPrinter, PageSetupAndDesignerOutcomes) {
     engine.SetWindows(&windows);
     TdxDBGridReportLink& link = engine.AddLink(&db.grid, "dxComponentPrinter1Link1");
 
-    for (auto [answer, expected] : {std::pair{PageSetupResult::Cancel, Calls{"pageSetup"}},
-                                    std::pair{PageSetupResult::OK, Calls{"pageSetup"}},
-                                    std::pair{PageSetupResult::Preview, Calls{"pageSetup", "preview"}},
-                                    std::pair{PageSetupResult::Print, Calls{"pageSetup", "printDialog", "print"}}}) {
+    for (auto [answer, expected] :
+         {std::pair{PageSetupResult::Cancel, Calls{"pageSetup"}},
+          std::pair{PageSetupResult::OK, Calls{"pageSetup"}},
+          std::pair{PageSetupResult::Preview, Calls{"pageSetup", "preview"}},
+          std::pair{PageSetupResult::Print, Calls{"pageSetup", "printDialog", "print"}}}) {
         windows.calls.clear();
         windows.setupAnswer = answer;
         EXPECT_EQ(engine.PageSetup(), answer != PageSetupResult::Cancel);

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -22,7 +23,6 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
-#include <QLineEdit>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -38,16 +38,18 @@ int inkOf(QWidget* w) {
     int n = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (qGray(image.pixel(x, y)) < 100) ++n;
+            if (qGray(image.pixel(x, y)) < 100)
+                ++n;
     return n;
 }
 
 // Acts on the next modal window when it is a Dialog; anything else is closed.
-template <class Dialog>
-void onNext(std::function<void(Dialog*)> act) {
+template <class Dialog> void onNext(std::function<void(Dialog*)> act) {
     onNextModal([act](QWidget* m) {
-        if (auto d = qobject_cast<Dialog*>(m)) act(d);
-        else m->close();
+        if (auto d = qobject_cast<Dialog*>(m))
+            act(d);
+        else
+            m->close();
     });
 }
 
@@ -60,7 +62,8 @@ TEST(PrintWindows, MainWindowCommandsReachTheEngine) {
     Tfrmquorvel w(nullptr, setups.path() + "/");
     w.conn->SetConnectionString("Provider=SQLite;Data Source=" + db.folder + "/t.db");
     w.dataset->SetCommandType(CommandType::cmdText);
-    w.dataset->SetCommandText("SELECT id AS 编号, region AS 地区, city AS 城市, amount AS 金额 FROM sales");
+    w.dataset->SetCommandText(
+        "SELECT id AS 编号, region AS 地区, city AS 城市, amount AS 金额 FROM sales");
     w.dataset->Open();
     w.BuildGridColumns();
     w.dxDBGrid->SetKeyField("编号");
@@ -144,14 +147,24 @@ TEST(PrintWindows, MainWindowCommandsReachTheEngine) {
     EXPECT_TRUE(link.Settings() == expected);
     EXPECT_EQ(link.PrinterPage.Margins.top, 25400);
 
-    // Print: the print dialog; cancelled, nothing is printed.
+    // Print: the print dialog; cancelled, nothing is printed. Its preview button previews.
     bool printDialog = false;
-    onNextModal([&](QWidget* m) {
-        printDialog = qobject_cast<QPrintDialog*>(m) != nullptr;
-        qobject_cast<QDialog*>(m)->reject();
+    onNext<QPrintDialog>([&](QPrintDialog* d) {
+        printDialog = true;
+        d->reject();
     });
     QTest::mouseClick(w.tbPrint, Qt::LeftButton);
     EXPECT_TRUE(printDialog);
+    bool previewed = false;
+    onNext<QPrintDialog>([&](QPrintDialog* d) {
+        onNext<TdxPreviewWindow>([&](TdxPreviewWindow* p) {
+            previewed = true;
+            p->close();
+        });
+        d->findChild<QPushButton*>("btnPreview")->click();
+    });
+    QTest::mouseClick(w.tbPrint, Qt::LeftButton);
+    EXPECT_TRUE(previewed);
 }
 
 TEST(PrintWindows, PrintsTheChosenPagesAndPreviewsWithoutCopyingPages) {
@@ -212,7 +225,9 @@ TEST(PrintWindows, PrintsTheChosenPagesAndPreviewsWithoutCopyingPages) {
     window->setZoomPercent(100);
     const QSize full = window->PreviewPage->size();
     window->setZoomPercent(50);
-    EXPECT_NEAR(window->PreviewPage->width(), (full.width() - 2 * TdxPreviewPageView::kGap) / 2 + 2 * TdxPreviewPageView::kGap, 2);
+    EXPECT_NEAR(window->PreviewPage->width(),
+                (full.width() - 2 * TdxPreviewPageView::kGap) / 2 + 2 * TdxPreviewPageView::kGap,
+                2);
     window->setZoomPercent(100);
     EXPECT_GT(inkOf(window->PreviewPage), 500);
 
@@ -236,7 +251,7 @@ TEST(PrintWindows, DesignerSampleFollowsTheEditedSettings) {
     const int plain = inkOf(designer.SamplePage);
     EXPECT_GT(plain, 200);
     designer.chkOptions.at(TdxTreeListPaintOption::tlpoGrid)->setChecked(false);
-    EXPECT_LT(inkOf(designer.SamplePage), plain);  // no grid lines between cells
+    EXPECT_LT(inkOf(designer.SamplePage), plain); // no grid lines between cells
     EXPECT_FALSE(designer.working().Options.contains(TdxTreeListPaintOption::tlpoGrid));
     EXPECT_TRUE(link.Options.contains(TdxTreeListPaintOption::tlpoGrid));
     designer.cbDrawMode->setCurrentIndex(1);

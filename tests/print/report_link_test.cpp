@@ -17,8 +17,10 @@ TEST(ReportLink, StartsWithTheMainWindowsSettings) {
     TdxDBGridReportLink& link = engine.AddLink(nullptr, "dxComponentPrinter1Link1");
     EXPECT_EQ(engine.Name, "dxComponentPrinter1");
     EXPECT_EQ(engine.CurrentLink, &link);
-    for (auto o : {TdxComponentPrinterOption::cpoAutoRebuildBeforePreview, TdxComponentPrinterOption::cpoAutoRebuildBeforePrint,
-                   TdxComponentPrinterOption::cpoGenerateReportProgressEvent, TdxComponentPrinterOption::cpoShowHourGlass})
+    for (auto o : {TdxComponentPrinterOption::cpoAutoRebuildBeforePreview,
+                   TdxComponentPrinterOption::cpoAutoRebuildBeforePrint,
+                   TdxComponentPrinterOption::cpoGenerateReportProgressEvent,
+                   TdxComponentPrinterOption::cpoShowHourGlass})
         EXPECT_TRUE(engine.Options.contains(o));
     EXPECT_EQ(link.Caption, "dxComponentPrinter1Link1");
     EXPECT_EQ(link.DesignerHelpContext, 0);
@@ -34,20 +36,22 @@ TEST(ReportLink, StartsWithTheMainWindowsSettings) {
     EXPECT_EQ(page.Footer, 6350);
     EXPECT_EQ(page.PageHeaderFont.font.family(), "Tahoma");
     EXPECT_EQ(page.PageHeaderFont.font.pointSize(), 8);
-    EXPECT_EQ(layoutFont(page.PageFooterFont.font).pixelSize(), 11);  // height -11 at 96 dpi
+    EXPECT_EQ(layoutFont(page.PageFooterFont.font).pixelSize(), 11); // height -11 at 96 dpi
     EXPECT_EQ(page.ScaleMode, TdxScaleMode::smAdjust);
     EXPECT_EQ(page.ScaleFactor, 100);
     EXPECT_EQ(page.PageOrder, TdxPageOrder::poOverThenDown);
     EXPECT_FALSE(page.CenterOnPageH || page.CenterOnPageV || page.GrayShading);
-    for (const QString& t : page.PageHeaderTexts) EXPECT_TRUE(t.isEmpty());
+    for (const QString& t : page.PageHeaderTexts)
+        EXPECT_TRUE(t.isEmpty());
     EXPECT_EQ(page.pageSize().id(), QPageSize::Letter);
 
     EXPECT_EQ(link.ReportTitleFont.font.family(), "Times New Roman");
     EXPECT_EQ(link.ReportTitleFont.font.pointSize(), 14);
     EXPECT_TRUE(link.ReportTitleFont.font.bold());
     EXPECT_EQ(layoutFont(link.ReportTitleFont.font).pixelSize(), 19);
-    for (const ReportFont* f : {&link.Font, &link.EvenFont, &link.OddFont, &link.BandFont, &link.HeaderFont,
-                                &link.GroupNodeFont, &link.FooterFont, &link.RowFooterFont, &link.PreviewFont}) {
+    for (const ReportFont* f :
+         {&link.Font, &link.EvenFont, &link.OddFont, &link.BandFont, &link.HeaderFont,
+          &link.GroupNodeFont, &link.FooterFont, &link.RowFooterFont, &link.PreviewFont}) {
         EXPECT_EQ(f->font.family(), "Times New Roman");
         EXPECT_EQ(f->font.pointSize(), 8);
         EXPECT_FALSE(f->font.bold());
@@ -63,11 +67,11 @@ TEST(ReportLink, StartsWithTheMainWindowsSettings) {
     EXPECT_EQ(link.PreviewColor, QColor(Qt::white));
     EXPECT_EQ(link.TreeLineColor, QColor(128, 128, 128));
 
-    for (auto o : {tlpoBands, tlpoHeaders, tlpoFooters, tlpoRowFooters, tlpoPreview, tlpoPreviewGrid, tlpoGrid,
-                   tlpoFlatCheckMarks, tlpoSoft3D, tlpoRowFooterGrid})
+    for (auto o : {tlpoBands, tlpoHeaders, tlpoFooters, tlpoRowFooters, tlpoPreview,
+                   tlpoPreviewGrid, tlpoGrid, tlpoFlatCheckMarks, tlpoSoft3D, tlpoRowFooterGrid})
         EXPECT_TRUE(link.Options.contains(o)) << static_cast<int>(o);
-    for (auto o : {tlpoImages, tlpoStateImages, tlpoTransparentColumnGraphic, tlpoGraphicAsText, tlpo3DEffects,
-                   tlpoCheckMarksAsText, tlpoTreeLines, tlpoExpandButtons})
+    for (auto o : {tlpoImages, tlpoStateImages, tlpoTransparentColumnGraphic, tlpoGraphicAsText,
+                   tlpo3DEffects, tlpoCheckMarksAsText, tlpoTreeLines, tlpoExpandButtons})
         EXPECT_FALSE(link.Options.contains(o)) << static_cast<int>(o);
     EXPECT_TRUE(link.BandsOnEveryPage && link.HeadersOnEveryPage);
     EXPECT_FALSE(link.FootersOnEveryPage || link.AutoNodesExpand || link.OnlySelected);
@@ -84,7 +88,8 @@ TEST(ReportLink, CollapsedGroupPrintsItsRowOnlyWhileExportStillHasItsData) {
     // Groups in value order: 华东, 华北, 华南 (code page order); collapse 华北.
     RowHandle north;
     for (int i = 0; i < db.grid.TopCount(); ++i)
-        if (db.grid.GroupRowText(db.grid.Top(i)) == "地区 : 华北 ") north = db.grid.Top(i);
+        if (db.grid.GroupRowText(db.grid.Top(i)) == "地区 : 华北 ")
+            north = db.grid.Top(i);
     ASSERT_TRUE(north.valid());
     db.grid.SetExpanded(north, false);
 
@@ -92,17 +97,20 @@ TEST(ReportLink, CollapsedGroupPrintsItsRowOnlyWhileExportStillHasItsData) {
     ASSERT_TRUE(link.RebuildReport());
     int northData = 0, data = 0, footers = 0;
     for (const VisibleRow& l : link.Layout().lines()) {
-        if (l.row.isData() && l.footer < 0) ++data;
-        if (l.footer >= 0) ++footers;
-        if (l.row.isData() && db.grid.Parent(l.row) == north) ++northData;
+        if (l.row.isData() && l.footer < 0)
+            ++data;
+        if (l.footer >= 0)
+            ++footers;
+        if (l.row.isData() && db.grid.Parent(l.row) == north)
+            ++northData;
     }
     EXPECT_EQ(northData, 0);
     EXPECT_EQ(data, 8);
-    EXPECT_EQ(footers, 2);  // the collapsed group's footer follows a row that is not printed
+    EXPECT_EQ(footers, 2); // the collapsed group's footer follows a row that is not printed
     EXPECT_EQ(db.grid.DataRowCount(), 12);
     TdxDBGridExport walk;
     walk.Grid = &db.grid;
-    EXPECT_EQ(walk.RowsToExport().size(), 15u);  // the spreadsheet writes all rows
+    EXPECT_EQ(walk.RowsToExport().size(), 15u); // the spreadsheet writes all rows
 
     const std::string pdf = db.file("collapsed.pdf");
     printToPdf(link, pdf);
@@ -117,8 +125,9 @@ TEST(ReportLink, CollapsedGroupPrintsItsRowOnlyWhileExportStillHasItsData) {
     // 华东: 2.5 + 5.5 + 8.5 + 11.5; all: 12 * 13 / 2 + 6.
     EXPECT_NE(text.find("28.00"), std::string::npos);
     EXPECT_NE(text.find("84.00"), std::string::npos);
-    for (const char* caption : {"编号", "城市", "金额"}) EXPECT_EQ(count(text, caption), 1) << caption;
-    EXPECT_EQ(count(text, "地区"), 3);  // grouped column: group rows only, no header
+    for (const char* caption : {"编号", "城市", "金额"})
+        EXPECT_EQ(count(text, caption), 1) << caption;
+    EXPECT_EQ(count(text, "地区"), 3); // grouped column: group rows only, no header
 
     // Expanding every node prints the collapsed group's rows without touching the grid.
     link.AutoNodesExpand = true;
@@ -140,20 +149,20 @@ TEST(ReportLink, LongReportRepeatsHeadersAndPrintsTheSummaryFooterOnce) {
     TdxDBGridReportLink link(&db.grid);
     link.RebuildReport();
     ASSERT_GE(link.PageCount(), 5);
-    EXPECT_GE(link.Layout().heights().band, link.Layout().heights().row);  // the empty band strip
+    EXPECT_GE(link.Layout().heights().band, link.Layout().heights().row); // the empty band strip
 
     const std::string pdf = db.file("long.pdf");
     printToPdf(link, pdf);
     EXPECT_EQ(pdfPageSize(pdf), "612 x 792 pts (letter)");
     std::vector<std::string> pages = pdfPages(pdf);
     ASSERT_EQ(static_cast<int>(pages.size()), link.PageCount());
-    const std::string total = "45300.00";  // 300 * 301 / 2 + 150
+    const std::string total = "45300.00"; // 300 * 301 / 2 + 150
     int rowsSeen = 0;
     for (size_t i = 0; i < pages.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(count(pages[i], "编号"), 1);
         EXPECT_EQ(count(pages[i], "金额"), 1);
-        EXPECT_LT(pages[i].find("编号"), pages[i].find("华"));  // header above the rows
+        EXPECT_LT(pages[i].find("编号"), pages[i].find("华")); // header above the rows
         EXPECT_EQ(count(pages[i], total), i + 1 == pages.size() ? 1 : 0);
         rowsSeen += count(pages[i], "华");
     }
@@ -169,7 +178,8 @@ TEST(ReportLink, LongReportRepeatsHeadersAndPrintsTheSummaryFooterOnce) {
     ASSERT_GE(pages.size(), 2u);
     EXPECT_EQ(count(pages[0], "编号"), 1);
     EXPECT_EQ(count(pages[1], "编号"), 0);
-    for (const std::string& p : pages) EXPECT_EQ(count(p, total), 1);
+    for (const std::string& p : pages)
+        EXPECT_EQ(count(p, total), 1);
 }
 
 TEST(ReportLink, PageSetupShapesThePages) {
@@ -225,7 +235,9 @@ TEST(ReportLink, PageSetupShapesThePages) {
     printToPdf(link, pdf);
     const std::vector<std::string> titled = pdfPages(pdf);
     ASSERT_EQ(static_cast<int>(titled.size()), link.PageCount());
-    EXPECT_NE(titled[1].find("第 2 页 共 " + std::to_string(link.PageCount()) + " 页"), std::string::npos);
+    EXPECT_NE(titled[1].find("第 2 页 共 " + std::to_string(link.PageCount()) + " 页"),
+              std::string::npos);
     EXPECT_EQ(count(titled[0], "销售报表"), 1);
-    for (size_t i = 1; i < titled.size(); ++i) EXPECT_EQ(count(titled[i], "销售报表"), 0);
+    for (size_t i = 1; i < titled.size(); ++i)
+        EXPECT_EQ(count(titled[i], "销售报表"), 0);
 }
