@@ -1,5 +1,6 @@
 #include "benchcommon.h"
 
+
 #include <cinttypes>
 #include <cstdio>
 #include <malloc.h>
@@ -17,6 +18,31 @@ void report(const std::string& name, double value) {
 void report(const std::string& name, const std::string& value) {
     std::printf("%s: %s\n", name.c_str(), value.c_str());
     std::fflush(stdout);
+}
+
+BenchGrid::BenchGrid(const std::string& path, CommandType kind, const std::string& command) {
+    conn.SetConnectionString("Provider=SQLite;Data Source=" + path);
+    conn.Open();
+    ds.SetCommandType(kind);
+    ds.SetCommandText(command);
+    const auto start = std::chrono::steady_clock::now();
+    ds.Open();
+    openSeconds = secondsSince(start);
+    grid.SetDataSet(&ds);
+    grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
+    grid.CreateColumnsForFields(ds);
+    for (int i = 0; i < grid.ColumnCount(); ++i) grid.Columns(i).SetReadOnly(true);
+}
+
+void addSummary(TdxDBGrid& g, const char* field, TdxSummaryType kind) {
+    TdxDBGridColumn* c = g.ColumnByFieldName(field);
+    if (!c) throw std::runtime_error(std::string("no column for ") + field);
+    TdxDBGridSummaryItem& item = g.DefaultGroup().SummaryItems.Add();
+    item.SetColumnName(c->Name());
+    item.SetSummaryField(c->FieldName());
+    item.SetSummaryType(kind);
+    c->SetSummaryFooterField(c->FieldName());
+    c->SetSummaryFooterType(kind);
 }
 
 size_t heapInUse() {

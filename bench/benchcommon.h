@@ -2,6 +2,9 @@
 
 // Shared pieces of the benchmark program: options, the test table and the output lines.
 
+#include "datasource/dataset.h"
+#include "grid/grid.h"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -20,6 +23,20 @@ void report(const std::string& name, const std::string& value);
 // A SQLite file holding table `bench` with `rows` rows of eight columns (integers, floating
 // point, texts, dates, some nulls); reused when it already has that many rows.
 std::string benchTable(const Args& args, int64_t rows);
+
+// A SQLite file opened as a data set and shown in a grid with one column per field, as the
+// main window builds it; no key field yet, so no rows.
+struct BenchGrid {
+    BenchGrid(const std::string& path, CommandType kind, const std::string& command);
+    Connection conn;
+    DataSet ds{&conn};
+    TdxDBGrid grid;
+    double openSeconds = 0;  // the data set's open
+};
+
+// A summary item for the column of `field` and the same footer kind, as the summary dialog
+// defines one.
+void addSummary(TdxDBGrid& g, const char* field, TdxSummaryType kind);
 
 // Wall-clock seconds since a start point.
 inline double secondsSince(std::chrono::steady_clock::time_point start) {

@@ -36,16 +36,6 @@ void makeDb(const std::string& path, int rows) {
     sqlite3_close(db);
 }
 
-void addSummary(rg::TdxDBGrid& g, const char* field, rg::TdxSummaryType k) {
-    rg::TdxDBGridColumn& c = *g.ColumnByFieldName(field);
-    rg::TdxDBGridSummaryItem& item = g.DefaultGroup().SummaryItems.Add();
-    item.SetColumnName(c.Name());
-    item.SetSummaryField(c.FieldName());
-    item.SetSummaryType(k);
-    c.SetSummaryFooterField(c.FieldName());
-    c.SetSummaryFooterType(k);
-}
-
 // The same number of bytes through stdio in record-sized pieces.
 double rawWrite(const std::string& path, size_t bytes) {
     const std::string piece(14, 'x');
@@ -65,19 +55,11 @@ void bench_export(const rg::bench::Args& args) {
     const int rows = 60000;
     makeDb(dbPath, rows);
 
-    rg::Connection conn;
-    conn.SetConnectionString("Provider=SQLite;Data Source=" + dbPath);
-    rg::DataSet ds(&conn);
-    ds.SetCommandType(rg::CommandType::cmdText);
-    ds.SetCommandText("select id, region, city, qty, price, note, day from sales");
-    ds.Open();
-    rg::TdxDBGrid grid;
-    grid.SetDataSet(&ds);
-    grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
-    grid.CreateColumnsForFields(ds);
-    addSummary(grid, "qty", rg::TdxSummaryType::cstSum);
-    addSummary(grid, "price", rg::TdxSummaryType::cstMax);
-    addSummary(grid, "id", rg::TdxSummaryType::cstCount);
+    rg::bench::BenchGrid bench(dbPath, rg::CommandType::cmdText, "select id, region, city, qty, price, note, day from sales");
+    rg::TdxDBGrid& grid = bench.grid;
+    rg::bench::addSummary(grid, "qty", rg::TdxSummaryType::cstSum);
+    rg::bench::addSummary(grid, "price", rg::TdxSummaryType::cstMax);
+    rg::bench::addSummary(grid, "id", rg::TdxSummaryType::cstCount);
     grid.BeginGroupingUpdate();
     grid.GroupColumn(*grid.ColumnByFieldName("region"), 0);
     grid.GroupColumn(*grid.ColumnByFieldName("city"), 1);

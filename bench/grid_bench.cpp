@@ -14,17 +14,6 @@ using namespace rg::bench;
 
 namespace {
 
-void addSummary(rg::TdxDBGrid& g, const char* field, rg::TdxSummaryType k) {
-    rg::TdxDBGridColumn* c = g.ColumnByFieldName(field);
-    if (!c) throw std::runtime_error(std::string("no column for ") + field);
-    rg::TdxDBGridSummaryItem& item = g.DefaultGroup().SummaryItems.Add();
-    item.SetColumnName(c->Name());
-    item.SetSummaryField(c->FieldName());
-    item.SetSummaryType(k);
-    c->SetSummaryFooterField(c->FieldName());
-    c->SetSummaryFooterType(k);
-}
-
 // Best of a few loads: the first one also warms the caches of the record store.
 double timeLoad(rg::TdxDBGrid& g) {
     double best = 1e30;
@@ -40,21 +29,10 @@ double timeLoad(rg::TdxDBGrid& g) {
 
 void bench_grid(const Args& args) {
     const std::string path = benchTable(args, args.rows);
-    rg::Connection conn;
-    conn.SetConnectionString("Provider=SQLite;Data Source=" + path);
-    conn.Open();
-    rg::DataSet ds(&conn);
-    ds.SetCommandType(rg::CommandType::cmdTable);
-    ds.SetCommandText("bench");
-    auto start = std::chrono::steady_clock::now();
-    ds.Open();
-    const double openS = secondsSince(start);
-
-    rg::TdxDBGrid grid;
-    grid.SetDataSet(&ds);
-    grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
-    grid.CreateColumnsForFields(ds);
-    for (int i = 0; i < grid.ColumnCount(); ++i) grid.Columns(i).SetReadOnly(true);
+    BenchGrid bench(path, rg::CommandType::cmdTable, "bench");
+    rg::DataSet& ds = bench.ds;
+    rg::TdxDBGrid& grid = bench.grid;
+    const double openS = bench.openSeconds;
     // Three items; footer kinds sum and count.
     grid.BeginUpdate();
     addSummary(grid, "qty", rg::TdxSummaryType::cstSum);

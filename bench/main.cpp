@@ -14,7 +14,8 @@
 #define RG_BENCH_SECTIONS(X) \
     X(data) \
     X(grid) \
-    X(export)
+    X(export) \
+    X(print)
 
 #define RG_DECLARE(name) void bench_##name(const rg::bench::Args&);
 RG_BENCH_SECTIONS(RG_DECLARE)

@@ -12,6 +12,7 @@ PACKAGES=(
   fonts-wqy-microhei
   xvfb xauth libxkbcommon-x11-0 libxcb-cursor0
   python3 python3-xlrd libxml2-utils xsltproc
+  poppler-utils
 )
 
 missing=()

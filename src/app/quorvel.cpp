@@ -11,6 +11,7 @@
 #include "export/exportname.h"
 #include "export/xmlexport.h"
 #include "grid/gridview.h"
+#include "print/printenginewindows.h"
 #include "gridsetup/fielddisplaysetup.h"
 #include "gridsetup/primmarysetup.h"
 #include "gridsetup/setupfield.h"
@@ -26,6 +27,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
@@ -110,6 +112,7 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
     auto view = new TdxDBGridView(*dxDBGrid);
     view->setCommandGuard([](const std::function<void()>& command) { guardCommand(command); });
     setGridView(view);
+    createPrintEngine();
     buildBottomPanel(layout);
     buildPopupMenu();
     connectCommands();
@@ -119,6 +122,23 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
 Tfrmquorvel::~Tfrmquorvel() {
     // The view watches the grid model: it goes before the model does.
     setGridView(nullptr);
+    dxComponentPrinter1.reset();
+}
+
+void Tfrmquorvel::createPrintEngine() {
+    dxComponentPrinter1 = std::make_unique<TdxComponentPrinter>();
+    dxComponentPrinter1Link1 = &dxComponentPrinter1->AddLink(dxDBGrid.get(), "dxComponentPrinter1Link1");
+    printWindows_ = std::make_unique<PrintEngineWindows>(this);
+    printWindows_->setCommandGuard([](const std::function<void()>& command) { guardCommand(command); });
+    dxComponentPrinter1->SetWindows(printWindows_.get());
+    // The view's top row is kept across a report build.
+    dxComponentPrinter1->GetTopRow = [this] {
+        auto view = qobject_cast<TdxDBGridView*>(gridView_);
+        return view ? view->topLine() : -1;
+    };
+    dxComponentPrinter1->SetTopRow = [this](int line) {
+        if (auto view = qobject_cast<TdxDBGridView*>(gridView_)) view->verticalScrollBar()->setValue(line);
+    };
 }
 
 QString Tfrmquorvel::defaultSetupFolder() {
@@ -394,9 +414,9 @@ void Tfrmquorvel::tbExitClick() {
 
 // Commands of subsystems not built yet; each is connected already and gets its body
 // when its subsystem lands.
-void Tfrmquorvel::tbPreviewClick() {}
-void Tfrmquorvel::tbPrintClick() {}
-void Tfrmquorvel::tbSetupClick() {}
-void Tfrmquorvel::tbDesignerClick() {}
+void Tfrmquorvel::tbPreviewClick() { dxComponentPrinter1->Preview(true, nullptr); }
+void Tfrmquorvel::tbPrintClick() { dxComponentPrinter1->Print(true, nullptr, nullptr); }
+void Tfrmquorvel::tbSetupClick() { dxComponentPrinter1->PageSetup(nullptr); }
+void Tfrmquorvel::tbDesignerClick() { dxComponentPrinter1->DesignReport(nullptr); }
 
 } // namespace rg

@@ -3,6 +3,7 @@
 #include "app/filechooser.h"
 #include "datasource/dataset.h"
 #include "grid/grid.h"
+#include "print/componentprinter.h"
 
 #include <QString>
 #include <QWidget>
@@ -20,6 +21,7 @@ class QVBoxLayout;
 
 namespace rg {
 
+class PrintEngineWindows;
 class TImageList;
 class TdxNavBar;
 class TdxNavBarItem;
@@ -92,6 +94,9 @@ public:
     std::unique_ptr<Connection> conn;
     std::unique_ptr<DataSet> dataset;
     std::unique_ptr<TdxDBGrid> dxDBGrid;
+    // The print engine with its one report link on the grid.
+    std::unique_ptr<TdxComponentPrinter> dxComponentPrinter1;
+    TdxDBGridReportLink* dxComponentPrinter1Link1 = nullptr;
 
     // Command handlers. They may throw: every control reaches them through the command
     // guard, which shows the error and lets the program go on.
@@ -126,10 +131,12 @@ private:
     void buildPopupMenu();
     void connectCommands();
     void attachPopupMenu(QWidget* target);
+    void createPrintEngine();
 
     QString setupFolder_;
     QWidget* gridView_ = nullptr;
     std::unique_ptr<Shell> shell_;
+    std::unique_ptr<PrintEngineWindows> printWindows_;
     bool outerSizeFixed_ = false;
 };
 

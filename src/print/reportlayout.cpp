@@ -1,0 +1,252 @@
+#include "print/reportlayout.h"
+
+#include "export/gridexport.h"
+
+#include <QFontMetricsF>
+
+#include <algorithm>
+#include <cmath>
+
+namespace rg {
+
+QFont layoutFont(const QFont& font) {
+    QFont f = font;
+    if (font.pointSizeF() > 0)
+        f.setPixelSize(std::max(1, qRound(font.pointSizeF() * kLogicalDpi / 72.0)));
+    return f;
+}
+
+namespace {
+
+double textLineHeight(const ReportFont& f) {
+    return std::ceil(QFontMetricsF(layoutFont(f.font)).height()) + 4;
+}
+
+bool ancestorsExpanded(const TdxDBGrid& grid, RowHandle r) {
+    for (RowHandle p = grid.Parent(r); p.valid(); p = grid.Parent(p))
+        if (!grid.Expanded(p))
+            return false;
+    return true;
+}
+
+constexpr int64_t kProgressStep = 65536;
+
+} // namespace
+
+void ReportLayout::clear() {
+    lines_.clear();
+    lines_.shrink_to_fit();
+    columns_.clear();
+    rowPages_.clear();
+    strips_.clear();
+    indent_ = tableWidth_ = 0;
+}
+
+bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s,
+                         const Progress& progress) {
+    clear();
+    indent_ = grid.GroupColumnCount() * kIndent;
+    double x = indent_;
+    for (const TdxDBGridColumn* c : grid.VisibleColumns()) {
+        columns_.push_back({c, x, static_cast<double>(c->Width())});
+        x += c->Width();
+    }
+    tableWidth_ = x;
+
+    using enum TdxTreeListPaintOption;
+    const bool rowFooters = s.Options.contains(tlpoRowFooters);
+    int64_t done = 0, total = 0;
+    auto add = [&](const VisibleRow& line) {
+        if (line.footer < 0 || rowFooters)
+            lines_.push_back(line);
+        return !progress || ++done % kProgressStep != 0 || progress(done, total);
+    };
+    bool ok = true;
+    if (!s.AutoNodesExpand && !s.OnlySelected) {
+        // The rows as the grid shows them: children of expanded rows only.
+        const std::vector<VisibleRow>& shown = grid.VisibleRows();
+        lines_.reserve(shown.size());
+        total = static_cast<int64_t>(shown.size());
+        for (size_t i = 0; ok && i < shown.size(); ++i)
+            ok = add(shown[i]);
+    } else {
+        // Every node in tree order (or the focused row's path and subtree), collapsed
+        // groups opened only when nodes expand automatically.
+        TdxDBGridExport walk;
+        walk.Grid = &grid;
+        walk.SaveAll = !s.OnlySelected;
+        if (s.OnlySelected && grid.FocusedRow().valid())
+            walk.SelectedNodes = {grid.FocusedRow()};
+        const std::vector<RowHandle> nodes = walk.RowsToExport();
+        total = static_cast<int64_t>(nodes.size());
+        for (RowHandle r : nodes) {
+            if (!s.AutoNodesExpand && !ancestorsExpanded(grid, r))
+                continue;
+            ok = add({r, -1});
+            for (int j = 0; ok && r.isData() && j < grid.FooterRowCount(r); ++j)
+                ok = add({r, j});
+            if (!ok)
+                break;
+        }
+    }
+    if (!ok) {
+        clear();
+        return false;
+    }
+    paginate(s);
+    return true;
+}
+
+double ReportLayout::lineHeight(const VisibleRow& line) const {
+    if (line.row.isGroup())
+        return heights_.group;
+    return line.footer >= 0 ? heights_.rowFooter : heights_.row;
+}
+
+void ReportLayout::measure(const TdxGridReportSettings& s) {
+    heights_.band = textLineHeight(s.BandFont);
+    heights_.header = textLineHeight(s.HeaderFont) + 2;
+    heights_.row =
+        std::max({textLineHeight(s.Font), textLineHeight(s.EvenFont), textLineHeight(s.OddFont)});
+    heights_.group = textLineHeight(s.GroupNodeFont);
+    heights_.rowFooter = textLineHeight(s.RowFooterFont);
+    heights_.footer = textLineHeight(s.FooterFont) + 2;
+    const bool title =
+        s.ReportTitleMode != TdxReportTitleMode::tmNone && !s.ReportTitleText.isEmpty();
+    heights_.title = title ? textLineHeight(s.ReportTitleFont) + 8 : 0;
+    heights_.pageHeader = textLineHeight(s.PrinterPage.PageHeaderFont);
+    heights_.pageFooter = textLineHeight(s.PrinterPage.PageFooterFont);
+}
+
+void ReportLayout::paginate(const TdxGridReportSettings& s) {
+    using enum TdxTreeListPaintOption;
+    measure(s);
+    const TdxPrinterPage& pg = s.PrinterPage;
+    const QSizeF mm = pg.paperSizeMM();
+    paper_ = QSizeF(mmToPx(mm.width()), mmToPx(mm.height()));
+    const double left = milliMmToPx(pg.Margins.left), top = milliMmToPx(pg.Margins.top);
+    body_ = QRectF(left, top, std::max(10.0, paper_.width() - left - milliMmToPx(pg.Margins.right)),
+                   std::max(10.0, paper_.height() - top - milliMmToPx(pg.Margins.bottom)));
+    overThenDown_ = pg.PageOrder == TdxPageOrder::poOverThenDown;
+    bands_ = s.Options.contains(tlpoBands);
+    headers_ = s.Options.contains(tlpoHeaders);
+    footers_ = s.Options.contains(tlpoFooters);
+    bandsEveryPage_ = s.BandsOnEveryPage;
+    headersEveryPage_ = s.HeadersOnEveryPage;
+    footersEveryPage_ = s.FootersOnEveryPage && footers_;
+    titleFirstOnly_ = s.ReportTitleMode == TdxReportTitleMode::tmOnFirstPage;
+
+    if (pg.ScaleMode == TdxScaleMode::smAdjust) {
+        scale_ = std::clamp(pg.ScaleFactor, 10, 500) / 100.0;
+        breakColumns(body_.width() / scale_);
+        breakRows(body_.height() / scale_);
+        return;
+    }
+    // Fit to pages: start from the size that would fit without repeated headers, then
+    // shrink until the pages fit (or a floor is reached).
+    const int wide = std::max(1, pg.FitToPagesHorizontally),
+              tall = std::max(1, pg.FitToPagesVertically);
+    double total = heights_.title + heights_.band + heights_.header + heights_.footer;
+    for (const VisibleRow& l : lines_)
+        total += lineHeight(l);
+    scale_ = std::min(
+        {1.0, body_.width() * wide / std::max(1.0, tableWidth_), body_.height() * tall / total});
+    for (int tries = 0;; ++tries) {
+        breakColumns(body_.width() / scale_);
+        breakRows(body_.height() / scale_);
+        if ((stripCount() <= wide && rowPageCount() <= tall) || tries == 40 || scale_ < 0.05)
+            break;
+        scale_ *= 0.95;
+    }
+}
+
+void ReportLayout::breakColumns(double available) {
+    strips_.clear();
+    double start = 0;
+    for (const ReportColumn& c : columns_) {
+        if (c.x + c.width - start > available && c.x > start) {
+            strips_.push_back({start, c.x - start});
+            start = c.x;
+        }
+    }
+    strips_.push_back({start, std::max(tableWidth_ - start, 1.0)});
+}
+
+bool ReportLayout::titleShown(int rowPage) const {
+    return heights_.title > 0 && rowPage == 0;
+}
+bool ReportLayout::titleOnPage(int page) const {
+    return titleShown(rowPageIndex(page)) && (!titleFirstOnly_ || stripIndex(page) == 0);
+}
+bool ReportLayout::bandsShown(int rowPage) const {
+    return bands_ && (rowPage == 0 || bandsEveryPage_);
+}
+bool ReportLayout::headersShown(int rowPage) const {
+    return headers_ && (rowPage == 0 || headersEveryPage_);
+}
+
+void ReportLayout::breakRows(double available) {
+    rowPages_.clear();
+    const int n = static_cast<int>(lines_.size());
+    const double footer = footers_ ? heights_.footer : 0;
+    int i = 0;
+    for (;;) {
+        const int v = rowPageCount();
+        const double room =
+            available - (titleShown(v) ? heights_.title : 0) - (bandsShown(v) ? heights_.band : 0) -
+            (headersShown(v) ? heights_.header : 0) - (footersEveryPage_ ? footer : 0);
+        ReportRowPage page{i, 0, footersEveryPage_};
+        double y = 0;
+        // At least one line per page, however tall.
+        while (i < n) {
+            const double h = lineHeight(lines_[static_cast<size_t>(i)]);
+            if (y + h > room && i > page.firstLine)
+                break;
+            y += h;
+            ++i;
+        }
+        page.lineCount = i - page.firstLine;
+        if (i < n) {
+            rowPages_.push_back(page);
+            continue;
+        }
+        if (footers_ && !footersEveryPage_) {
+            // The summary footer follows the last row; a page of its own when it does not fit.
+            if (y + footer <= room || page.lineCount == 0) {
+                page.summaryFooter = true;
+            } else {
+                rowPages_.push_back(page);
+                page = ReportRowPage{n, 0, true};
+            }
+        }
+        rowPages_.push_back(page);
+        return;
+    }
+}
+
+int ReportLayout::rowPageIndex(int page) const {
+    return overThenDown_ ? page / stripCount() : page % rowPageCount();
+}
+
+int ReportLayout::stripIndex(int page) const {
+    return overThenDown_ ? page % stripCount() : page / rowPageCount();
+}
+
+const ReportRowPage& ReportLayout::rowPage(int page) const {
+    return rowPages_.at(static_cast<size_t>(rowPageIndex(page)));
+}
+
+const ReportStrip& ReportLayout::strip(int page) const {
+    return strips_.at(static_cast<size_t>(stripIndex(page)));
+}
+
+int ReportLayout::pageOfLine(int line) const {
+    if (line < 0 || line >= static_cast<int>(lines_.size()))
+        return -1;
+    auto it = std::upper_bound(rowPages_.begin(), rowPages_.end(), line,
+                               [](int l, const ReportRowPage& p) { return l < p.firstLine; });
+    const int v = static_cast<int>(it - rowPages_.begin()) - 1;
+    return overThenDown_ ? v * stripCount() : v;
+}
+
+} // namespace rg

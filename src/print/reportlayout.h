@@ -1,0 +1,105 @@
+#pragma once
+
+// A built report: the lines to print, by row handle only (texts are read from the grid when
+// a page is painted, so a million-row report costs a few bytes a line), the column layout,
+// the element heights and the page breaks.
+
+#include "grid/grid.h"
+#include "print/reportsettings.h"
+
+#include <QFont>
+#include <QRectF>
+
+#include <functional>
+#include <vector>
+
+namespace rg {
+
+// The font as laid out at 96 logical pixels to the inch: point sizes become pixel sizes, so
+// the painter's scaling alone decides how large text lands on any device.
+QFont layoutFont(const QFont& font);
+
+struct ReportColumn {
+    const TdxDBGridColumn* column;
+    double x, width; // logical pixels from the table's left edge
+};
+
+// One page of the table's rows.
+struct ReportRowPage {
+    int firstLine = 0, lineCount = 0;
+    bool summaryFooter = false;
+};
+
+// A strip of the table's width that fits across one page.
+struct ReportStrip {
+    double left = 0, width = 0;
+};
+
+struct ReportHeights {
+    double title = 0, band = 0, header = 0, row = 0, group = 0, rowFooter = 0, footer = 0;
+    double pageHeader = 0, pageFooter = 0;
+};
+
+class ReportLayout {
+public:
+    static constexpr double kIndent = 18; // per grouping level, as on screen
+
+    // Progress of a long build: rows walked of all; returning false cancels (the layout
+    // stays empty).
+    using Progress = std::function<bool(int64_t done, int64_t total)>;
+
+    // Takes the rows and columns from the grid, then paginates.
+    bool build(TdxDBGrid& grid, const TdxGridReportSettings& s, const Progress& progress = {});
+    // Page breaks again after page, font or option changes; the rows stay.
+    void paginate(const TdxGridReportSettings& s);
+    void clear();
+
+    const std::vector<VisibleRow>& lines() const { return lines_; }
+    const std::vector<ReportColumn>& columns() const { return columns_; }
+    double indent() const { return indent_; }
+    double tableWidth() const { return tableWidth_; }
+    const ReportHeights& heights() const { return heights_; }
+    double lineHeight(const VisibleRow& line) const;
+
+    // Pages in print order; each is one row page crossed with one strip.
+    int pageCount() const { return static_cast<int>(rowPages_.size() * strips_.size()); }
+    const ReportRowPage& rowPage(int page) const;
+    const ReportStrip& strip(int page) const;
+    int rowPageIndex(int page) const;
+    int stripIndex(int page) const;
+    int rowPageCount() const { return static_cast<int>(rowPages_.size()); }
+    int stripCount() const { return static_cast<int>(strips_.size()); }
+    // The page that prints a line (its first strip), -1 when it is not printed.
+    int pageOfLine(int line) const;
+
+    // Geometry in logical pixels of the whole paper.
+    QSizeF paperSize() const { return paper_; }
+    QRectF body() const { return body_; }   // inside the margins
+    double scale() const { return scale_; } // table pixels to paper pixels
+
+    bool titleShown(int rowPage) const; // room for the title is kept on the top row of pages
+    bool titleOnPage(int page) const;
+    bool bandsShown(int rowPage) const;
+    bool headersShown(int rowPage) const;
+
+private:
+    void measure(const TdxGridReportSettings& s);
+    void breakRows(double available);
+    void breakColumns(double available);
+
+    std::vector<VisibleRow> lines_;
+    std::vector<ReportColumn> columns_;
+    double indent_ = 0, tableWidth_ = 0;
+    ReportHeights heights_;
+    std::vector<ReportRowPage> rowPages_;
+    std::vector<ReportStrip> strips_;
+    QSizeF paper_;
+    QRectF body_;
+    double scale_ = 1;
+    bool overThenDown_ = true;
+    bool bands_ = true, headers_ = true, footers_ = true, footersEveryPage_ = false;
+    bool bandsEveryPage_ = true, headersEveryPage_ = true;
+    bool titleFirstOnly_ = false;
+};
+
+} // namespace rg

@@ -1,0 +1,77 @@
+#include "print/reportlink.h"
+
+#include "common/error.h"
+#include "print/reportpainter.h"
+
+#include <numeric>
+
+namespace rg {
+
+TdxDBGridReportLink::TdxDBGridReportLink(TdxDBGrid* grid)
+    : TdxGridReportSettings(TdxGridReportSettings::Defaults()), grid_(grid) {}
+
+void TdxDBGridReportLink::SetComponent(TdxDBGrid* grid) {
+    grid_ = grid;
+    layout_.clear();
+    built_ = false;
+}
+
+void TdxDBGridReportLink::AssignSettings(const TdxGridReportSettings& s) {
+    static_cast<TdxGridReportSettings&>(*this) = s;
+    Paginate();
+}
+
+bool TdxDBGridReportLink::RebuildReport(const ReportLayout::Progress& progress) {
+    built_ = false;
+    printed_ = QDateTime::currentDateTime();
+    if (grid_ == nullptr) {
+        layout_.clear();
+        return true;
+    }
+    built_ = layout_.build(*grid_, *this, progress);
+    return built_;
+}
+
+void TdxDBGridReportLink::Paginate() {
+    if (built_)
+        layout_.paginate(*this);
+}
+
+void TdxDBGridReportLink::PaintPage(QPainter& p, int page, const QRectF& paper) const {
+    if (!built_ || grid_ == nullptr)
+        return;
+    ReportPainter(*grid_, *this, layout_, printed_).paintPage(p, page, paper);
+}
+
+std::vector<int> TdxDBGridReportLink::AllPages() const {
+    std::vector<int> pages(static_cast<size_t>(PageCount()));
+    std::iota(pages.begin(), pages.end(), 0);
+    return pages;
+}
+
+void TdxDBGridReportLink::PrintPages(QPagedPaintDevice& device, const std::vector<int>& pages,
+                                     const PageProgress& progress) const {
+    if (!built_ || grid_ == nullptr || pages.empty())
+        return;
+    // A printer that cannot go to the paper's edge keeps its own margins: the paper size and
+    // orientation still apply, and the report keeps its place on the sheet.
+    if (!device.setPageLayout(PrinterPage.deviceLayout())) {
+        device.setPageSize(PrinterPage.pageSize());
+        device.setPageOrientation(PrinterPage.Orientation);
+    }
+    QPainter p;
+    if (!p.begin(&device))
+        throw Error("Cannot start printing");
+    const ReportPainter painter(*grid_, *this, layout_, printed_);
+    const QRectF paper(0, 0, device.width(), device.height());
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (progress && !progress(static_cast<int>(i), static_cast<int>(pages.size())))
+            break;
+        if (i > 0)
+            device.newPage();
+        painter.paintPage(p, pages[i], paper);
+    }
+    p.end();
+}
+
+} // namespace rg

@@ -1,0 +1,64 @@
+#pragma once
+
+// The report link on the result grid: its settings, the report built from the grid's
+// current content, and the painting of its pages.
+
+#include "grid/grid.h"
+#include "print/reportlayout.h"
+#include "print/reportsettings.h"
+
+#include <QDateTime>
+#include <QPagedPaintDevice>
+#include <QPainter>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace rg {
+
+class TdxDBGridReportLink : public TdxGridReportSettings {
+public:
+    explicit TdxDBGridReportLink(TdxDBGrid* grid = nullptr);
+
+    std::string Name = "dxComponentPrinter1Link1";
+    QString Caption = QStringLiteral("dxComponentPrinter1Link1");
+    int DesignerHelpContext = 0;
+    bool BuiltInReportLink = true;
+
+    TdxDBGrid* Component() const { return grid_; }
+    void SetComponent(TdxDBGrid* grid);
+
+    const TdxGridReportSettings& Settings() const { return *this; }
+    // Takes new settings; a built report is paginated again.
+    void AssignSettings(const TdxGridReportSettings& s);
+    void RestoreDefaults() { AssignSettings(TdxGridReportSettings::Defaults()); }
+
+    // Builds the report from the grid's current rows; false when the progress callback
+    // cancelled it (the report is then empty).
+    bool RebuildReport(const ReportLayout::Progress& progress = {});
+    bool Built() const { return built_; }
+    // New page breaks after the settings were changed in place.
+    void Paginate();
+
+    int PageCount() const { return built_ ? layout_.pageCount() : 0; }
+    const ReportLayout& Layout() const { return layout_; }
+    // The paper size in logical pixels (96 to the inch) as laid out.
+    QSizeF PaperSize() const { return layout_.paperSize(); }
+    void PaintPage(QPainter& p, int page, const QRectF& paper) const;
+
+    // Prints pages (0-based, in the order given) onto a printer or PDF writer. The device is
+    // given the link's paper with no margins. `progress` hears every page; false cancels.
+    using PageProgress = std::function<bool(int done, int total)>;
+    void PrintPages(QPagedPaintDevice& device, const std::vector<int>& pages,
+                    const PageProgress& progress = {}) const;
+    std::vector<int> AllPages() const;
+
+private:
+    TdxDBGrid* grid_ = nullptr;
+    ReportLayout layout_;
+    bool built_ = false;
+    QDateTime printed_;
+};
+
+} // namespace rg

@@ -1,0 +1,243 @@
+#include "printfixture.h"
+
+#include "export/gridexport.h"
+#include "print/componentprinter.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+
+#include <gtest/gtest.h>
+
+using namespace rg;
+using enum TdxTreeListPaintOption;
+
+TEST(ReportLink, StartsWithTheMainWindowsSettings) {
+    guiApp();
+    TdxComponentPrinter engine;
+    TdxDBGridReportLink& link = engine.AddLink(nullptr, "dxComponentPrinter1Link1");
+    EXPECT_EQ(engine.Name, "dxComponentPrinter1");
+    EXPECT_EQ(engine.CurrentLink, &link);
+    for (auto o : {TdxComponentPrinterOption::cpoAutoRebuildBeforePreview,
+                   TdxComponentPrinterOption::cpoAutoRebuildBeforePrint,
+                   TdxComponentPrinterOption::cpoGenerateReportProgressEvent,
+                   TdxComponentPrinterOption::cpoShowHourGlass})
+        EXPECT_TRUE(engine.Options.contains(o));
+    EXPECT_EQ(link.Caption, "dxComponentPrinter1Link1");
+    EXPECT_EQ(link.DesignerHelpContext, 0);
+
+    const TdxPrinterPage& page = link.PrinterPage;
+    EXPECT_EQ(page.PageWidth, 215900);
+    EXPECT_EQ(page.PageHeight, 279400);
+    EXPECT_EQ(page.PaperCode, 1);
+    EXPECT_EQ(page.Orientation, QPageLayout::Portrait);
+    EXPECT_EQ(page.Margins, (TdxMargins{12700, 12700, 12700, 12700}));
+    EXPECT_EQ(page.MinMargins, (TdxMargins{0, 0, 0, 0}));
+    EXPECT_EQ(page.Header, 6350);
+    EXPECT_EQ(page.Footer, 6350);
+    EXPECT_EQ(page.PageHeaderFont.font.family(), "Tahoma");
+    EXPECT_EQ(page.PageHeaderFont.font.pointSize(), 8);
+    EXPECT_EQ(layoutFont(page.PageFooterFont.font).pixelSize(), 11); // height -11 at 96 dpi
+    EXPECT_EQ(page.ScaleMode, TdxScaleMode::smAdjust);
+    EXPECT_EQ(page.ScaleFactor, 100);
+    EXPECT_EQ(page.PageOrder, TdxPageOrder::poOverThenDown);
+    EXPECT_FALSE(page.CenterOnPageH || page.CenterOnPageV || page.GrayShading);
+    for (const QString& t : page.PageHeaderTexts)
+        EXPECT_TRUE(t.isEmpty());
+    EXPECT_EQ(page.pageSize().id(), QPageSize::Letter);
+
+    EXPECT_EQ(link.ReportTitleFont.font.family(), "Times New Roman");
+    EXPECT_EQ(link.ReportTitleFont.font.pointSize(), 14);
+    EXPECT_TRUE(link.ReportTitleFont.font.bold());
+    EXPECT_EQ(layoutFont(link.ReportTitleFont.font).pixelSize(), 19);
+    for (const ReportFont* f :
+         {&link.Font, &link.EvenFont, &link.OddFont, &link.BandFont, &link.HeaderFont,
+          &link.GroupNodeFont, &link.FooterFont, &link.RowFooterFont, &link.PreviewFont}) {
+        EXPECT_EQ(f->font.family(), "Times New Roman");
+        EXPECT_EQ(f->font.pointSize(), 8);
+        EXPECT_FALSE(f->font.bold());
+        EXPECT_EQ(f->color, QGuiApplication::palette().color(QPalette::WindowText));
+    }
+    const QColor face = QGuiApplication::palette().color(QPalette::Button);
+    EXPECT_EQ(link.BandColor, face);
+    EXPECT_EQ(link.HeaderColor, face);
+    EXPECT_EQ(link.GroupNodeColor, face);
+    EXPECT_EQ(link.RowFooterColor, face);
+    EXPECT_EQ(link.GridLineColor, QColor(Qt::black));
+    EXPECT_EQ(link.Color, QColor(Qt::white));
+    EXPECT_EQ(link.PreviewColor, QColor(Qt::white));
+    EXPECT_EQ(link.TreeLineColor, QColor(128, 128, 128));
+
+    for (auto o : {tlpoBands, tlpoHeaders, tlpoFooters, tlpoRowFooters, tlpoPreview,
+                   tlpoPreviewGrid, tlpoGrid, tlpoFlatCheckMarks, tlpoSoft3D, tlpoRowFooterGrid})
+        EXPECT_TRUE(link.Options.contains(o)) << static_cast<int>(o);
+    for (auto o : {tlpoImages, tlpoStateImages, tlpoTransparentColumnGraphic, tlpoGraphicAsText,
+                   tlpo3DEffects, tlpoCheckMarksAsText, tlpoTreeLines, tlpoExpandButtons})
+        EXPECT_FALSE(link.Options.contains(o)) << static_cast<int>(o);
+    EXPECT_TRUE(link.BandsOnEveryPage && link.HeadersOnEveryPage);
+    EXPECT_FALSE(link.FootersOnEveryPage || link.AutoNodesExpand || link.OnlySelected);
+    EXPECT_EQ(link.DrawMode, TdxTreeListDrawMode::tldmStrict);
+    EXPECT_TRUE(link.ShowPageHeader && link.ShowPageFooter);
+    EXPECT_EQ(link.ReportTitleMode, TdxReportTitleMode::tmOnEveryTopPage);
+    EXPECT_TRUE(link.ReportTitleText.isEmpty());
+}
+
+TEST(ReportLink, CollapsedGroupPrintsItsRowOnlyWhileExportStillHasItsData) {
+    guiApp();
+    SalesDb db(12);
+    db.groupByRegion(true);
+    // Groups in value order: 华东, 华北, 华南 (code page order); collapse 华北.
+    RowHandle north;
+    for (int i = 0; i < db.grid.TopCount(); ++i)
+        if (db.grid.GroupRowText(db.grid.Top(i)) == "地区 : 华北 ")
+            north = db.grid.Top(i);
+    ASSERT_TRUE(north.valid());
+    db.grid.SetExpanded(north, false);
+
+    TdxDBGridReportLink link(&db.grid);
+    ASSERT_TRUE(link.RebuildReport());
+    int northData = 0, data = 0, footers = 0;
+    for (const VisibleRow& l : link.Layout().lines()) {
+        if (l.row.isData() && l.footer < 0)
+            ++data;
+        if (l.footer >= 0)
+            ++footers;
+        if (l.row.isData() && db.grid.Parent(l.row) == north)
+            ++northData;
+    }
+    EXPECT_EQ(northData, 0);
+    EXPECT_EQ(data, 8);
+    EXPECT_EQ(footers, 2); // the collapsed group's footer follows a row that is not printed
+    EXPECT_EQ(db.grid.DataRowCount(), 12);
+    TdxDBGridExport walk;
+    walk.Grid = &db.grid;
+    EXPECT_EQ(walk.RowsToExport().size(), 15u); // the spreadsheet writes all rows
+
+    const std::string pdf = db.file("collapsed.pdf");
+    printToPdf(link, pdf);
+    const std::vector<std::string> pages = pdfPages(pdf);
+    ASSERT_EQ(pages.size(), 1u);
+    const std::string& text = pages[0];
+    EXPECT_EQ(count(text, "地区 : 华北"), 1);
+    EXPECT_EQ(count(text, "地区 : 华东"), 1);
+    EXPECT_EQ(count(text, "北京"), 0) << text;
+    EXPECT_EQ(count(text, "上海"), 4) << text;
+    EXPECT_EQ(count(text, "广州"), 4) << text;
+    // 华东: 2.5 + 5.5 + 8.5 + 11.5; all: 12 * 13 / 2 + 6.
+    EXPECT_NE(text.find("28.00"), std::string::npos);
+    EXPECT_NE(text.find("84.00"), std::string::npos);
+    for (const char* caption : {"编号", "城市", "金额"})
+        EXPECT_EQ(count(text, caption), 1) << caption;
+    EXPECT_EQ(count(text, "地区"), 3); // grouped column: group rows only, no header
+
+    // Expanding every node prints the collapsed group's rows without touching the grid.
+    link.AutoNodesExpand = true;
+    link.RebuildReport();
+    EXPECT_EQ(link.Layout().lines().size(), 18u);
+    EXPECT_FALSE(db.grid.Expanded(north));
+    // Without row footers the group footers go.
+    link.AutoNodesExpand = false;
+    link.Options.set(tlpoRowFooters, false);
+    link.RebuildReport();
+    EXPECT_EQ(link.Layout().lines().size(), 11u);
+}
+
+TEST(ReportLink, LongReportRepeatsHeadersAndPrintsTheSummaryFooterOnce) {
+    guiApp();
+    SalesDb db(300);
+    addSummary(db.grid, *db.grid.ColumnByFieldName("金额"), TdxSummaryType::cstSum);
+    db.grid.ReloadRows();
+    TdxDBGridReportLink link(&db.grid);
+    link.RebuildReport();
+    ASSERT_GE(link.PageCount(), 5);
+    EXPECT_GE(link.Layout().heights().band, link.Layout().heights().row); // the empty band strip
+
+    const std::string pdf = db.file("long.pdf");
+    printToPdf(link, pdf);
+    EXPECT_EQ(pdfPageSize(pdf), "612 x 792 pts (letter)");
+    std::vector<std::string> pages = pdfPages(pdf);
+    ASSERT_EQ(static_cast<int>(pages.size()), link.PageCount());
+    const std::string total = "45300.00"; // 300 * 301 / 2 + 150
+    int rowsSeen = 0;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(count(pages[i], "编号"), 1);
+        EXPECT_EQ(count(pages[i], "金额"), 1);
+        EXPECT_LT(pages[i].find("编号"), pages[i].find("华")); // header above the rows
+        EXPECT_EQ(count(pages[i], total), i + 1 == pages.size() ? 1 : 0);
+        rowsSeen += count(pages[i], "华");
+    }
+    EXPECT_EQ(rowsSeen, 300);
+    EXPECT_NE(pages.back().find(" 300.5\n"), std::string::npos);
+
+    // Headers on the first page only; the footer on every page.
+    link.HeadersOnEveryPage = false;
+    link.FootersOnEveryPage = true;
+    link.Paginate();
+    printToPdf(link, pdf);
+    pages = pdfPages(pdf);
+    ASSERT_GE(pages.size(), 2u);
+    EXPECT_EQ(count(pages[0], "编号"), 1);
+    EXPECT_EQ(count(pages[1], "编号"), 0);
+    for (const std::string& p : pages)
+        EXPECT_EQ(count(p, total), 1);
+}
+
+TEST(ReportLink, PageSetupShapesThePages) {
+    guiApp();
+    SalesDb db(300);
+    TdxDBGridReportLink link(&db.grid);
+    link.RebuildReport();
+    const int portrait = link.PageCount();
+
+    link.PrinterPage.Orientation = QPageLayout::Landscape;
+    link.Paginate();
+    EXPECT_GT(link.PageCount(), portrait);
+    std::string pdf = db.file("landscape.pdf");
+    printToPdf(link, pdf);
+    EXPECT_EQ(pdfPageSize(pdf), "792 x 612 pts (letter)");
+
+    link.PrinterPage.Orientation = QPageLayout::Portrait;
+    link.PrinterPage.ScaleFactor = 50;
+    link.Paginate();
+    EXPECT_LE(link.PageCount(), (portrait + 1) / 2 + 1);
+
+    link.PrinterPage.ScaleMode = TdxScaleMode::smFit;
+    link.PrinterPage.FitToPagesHorizontally = 1;
+    link.PrinterPage.FitToPagesVertically = 2;
+    link.Paginate();
+    EXPECT_EQ(link.PageCount(), 2);
+
+    // Columns wider than the paper continue on pages to the right, in the page order set.
+    link.PrinterPage.ScaleMode = TdxScaleMode::smAdjust;
+    link.PrinterPage.ScaleFactor = 100;
+    db.grid.ColumnByFieldName("城市")->SetWidth(500);
+    link.RebuildReport();
+    ASSERT_EQ(link.Layout().stripCount(), 2);
+    const int rowPages = link.Layout().rowPageCount();
+    EXPECT_EQ(link.PageCount(), 2 * rowPages);
+    EXPECT_EQ(link.Layout().stripIndex(1), 1);
+    link.PrinterPage.PageOrder = TdxPageOrder::poDownThenOver;
+    link.Paginate();
+    EXPECT_EQ(link.Layout().stripIndex(1), 0);
+    EXPECT_EQ(link.Layout().stripIndex(rowPages), 1);
+    pdf = db.file("wide.pdf");
+    printToPdf(link, pdf);
+    const std::vector<std::string> pages = pdfPages(pdf);
+    ASSERT_EQ(static_cast<int>(pages.size()), link.PageCount());
+    EXPECT_EQ(count(pages[0], "金额"), 0);
+    EXPECT_EQ(count(pages[static_cast<size_t>(rowPages)], "金额"), 1);
+
+    // Page header and footer texts with page numbers, a title on the first page.
+    link.PrinterPage.PageFooterTexts[1] = "第 [Page #] 页 共 [Total Pages] 页";
+    link.ReportTitleText = "销售报表";
+    link.ReportTitleMode = TdxReportTitleMode::tmOnFirstPage;
+    link.Paginate();
+    printToPdf(link, pdf);
+    const std::vector<std::string> titled = pdfPages(pdf);
+    ASSERT_EQ(static_cast<int>(titled.size()), link.PageCount());
+    EXPECT_NE(titled[1].find("第 2 页 共 " + std::to_string(link.PageCount()) + " 页"),
+              std::string::npos);
+    EXPECT_EQ(count(titled[0], "销售报表"), 1);
+    for (size_t i = 1; i < titled.size(); ++i)
+        EXPECT_EQ(count(titled[i], "销售报表"), 0);
+}
