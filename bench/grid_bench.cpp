@@ -67,7 +67,7 @@ void bench_grid(const Args& args) {
     // Interaction on the two-level grid: reversing the groups of a level and sorting the data
     // rows reorder without a reload; a header drop-down lists distinct values; choosing one
     // filters the data set and reloads.
-    start = std::chrono::steady_clock::now();
+    auto start = std::chrono::steady_clock::now();
     grid.SortByClick(*grid.ColumnByFieldName("region"), false);
     report("grid_reverse_groups_s", secondsSince(start));
     start = std::chrono::steady_clock::now();
