@@ -1,7 +1,7 @@
 #include "datasource/dialogs/dbsetup.h"
 
-#include "common/codepage.h"
 #include "datasource/dialogs/adoconed.h"
+#include "datasource/dialogs/dialogparts.h"
 #include "datasource/dialogs/dropdownbox.h"
 #include "datasource/dialogs/errorbox.h"
 #include "datasource/dialogs/previewmodel.h"
@@ -18,20 +18,9 @@
 #include <QTableView>
 #include <QToolButton>
 
-#include <algorithm>
-#include <cctype>
-
 namespace rg {
 
 namespace {
-
-template <class W>
-W* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* w = new W(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(left, top, width, height);
-    return w;
-}
 
 // The bold "..." buttons beside the boxes; they never take the focus.
 QToolButton* ellipsisButton(QWidget* parent, const char* name, int left, int top, int width, int height) {
@@ -49,23 +38,6 @@ QGroupBox* groupBox(QWidget* parent, const char* name, const char* title, int le
     auto* g = place<QGroupBox>(parent, name, left, top, width, height);
     g->setTitle(QString::fromUtf8(title));
     return g;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const char* text, int left, int top) {
-    auto* b = place<QPushButton>(parent, name, left, top, 75, 25);
-    b->setText(QString::fromUtf8(text));
-    b->setAutoDefault(false);
-    return b;
-}
-
-// A sorted drop-down list orders its entries ignoring letter case.
-bool sortsBefore(const std::string& a, const std::string& b) {
-    auto lower = [](std::string s) {
-        for (char& c : s)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
-    return ansiCompare(lower(a), lower(b)) < 0;
 }
 
 } // namespace
@@ -122,9 +94,9 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     N1 = PopupMenu1->addAction(QString::fromUtf8("字段显示设置"));
     N1->setObjectName("N1");
 
-    btnok = button(Panel1, "btnok", "确认", 136, 320);
+    btnok = placeButton(Panel1, "btnok", "确认", 136, 320);
     btnok->setDefault(true);
-    btncancel = button(Panel1, "btncancel", "取消", 240, 320);
+    btncancel = placeButton(Panel1, "btncancel", "取消", 240, 320);
 
     setTabOrder(ConnectionString, MasterTableName);
     setTabOrder(MasterTableName, MasterSQL);
@@ -138,7 +110,7 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     connect(EditConnStr, &QToolButton::clicked, this,
             [this] { runDataSourceCommand(this, [this] { EditConnStrClick(); }); });
     MasterTableName->OnDropDown = [this] { MasterTableNameDropDown(); };
-    connect(MasterTableName, &QComboBox::activated, this, [this] { MasterTableNameClick(); });
+    MasterTableName->OnSelect = [this] { MasterTableNameClick(); };
     connect(EditCommandText, &QToolButton::clicked, this, [this] { EditCommandTextClick(); });
     connect(btnstoreprocedure, &QToolButton::clicked, this, [this] { btnstoreprocedureClick(); });
     connect(DBGridEh1, &QWidget::customContextMenuRequested, this,
@@ -235,13 +207,7 @@ void TFRMDBSETUP::MasterTableNameDropDown() {
         connection_->ListTableNames(names, false);
     } catch (...) {
     }
-    std::sort(names.begin(), names.end(), sortsBefore);
-    const QString text = MasterTableName->currentText();
-    for (const std::string& n : names)
-        MasterTableName->addItem(QString::fromStdString(n));
-    // Filling the list must not replace what the box shows.
-    MasterTableName->setCurrentIndex(MasterTableName->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive));
-    MasterTableName->setEditText(text);
+    MasterTableName->AddSortedItems(std::move(names));
 }
 
 void TFRMDBSETUP::MasterTableNameClick() {
