@@ -5,6 +5,7 @@
 #include "datasource/dialogs/dropdownbox.h"
 #include "datasource/dialogs/errorbox.h"
 #include "datasource/dialogs/previewmodel.h"
+#include "datasource/dialogs/setupparameters.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -112,7 +113,8 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     MasterTableName->OnDropDown = [this] { MasterTableNameDropDown(); };
     MasterTableName->OnSelect = [this] { MasterTableNameClick(); };
     connect(EditCommandText, &QToolButton::clicked, this, [this] { EditCommandTextClick(); });
-    connect(btnstoreprocedure, &QToolButton::clicked, this, [this] { btnstoreprocedureClick(); });
+    connect(btnstoreprocedure, &QToolButton::clicked, this,
+            [this] { runDataSourceCommand(this, [this] { btnstoreprocedureClick(); }); });
     connect(DBGridEh1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu1->popup(DBGridEh1->viewport()->mapToGlobal(pos)); });
     connect(N1, &QAction::triggered, this, [this] { runDataSourceCommand(this, [this] { N1Click(); }); });
@@ -183,7 +185,13 @@ void TFRMDBSETUP::EditCommandTextClick() {
 }
 
 void TFRMDBSETUP::btnstoreprocedureClick() {
-    // Opens the stored-procedure parameter dialog, which is not built yet.
+    // The procedure box keeps its text: only the data set follows the chosen procedure.
+    if (dataSet_->Active())
+        dataSet_->Close();
+    TfrmParameterSetup dialog(this);
+    dialog.DataSet = dataSet_;
+    if (dialog.exec() == QDialog::Accepted)
+        dataSet_->Open();  // an error reaches the error box, and this dialog stays open
 }
 
 void TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
