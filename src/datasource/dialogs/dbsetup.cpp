@@ -6,6 +6,7 @@
 #include "datasource/dialogs/errorbox.h"
 #include "datasource/dialogs/previewmodel.h"
 #include "datasource/dialogs/setupparameters.h"
+#include "datasource/dialogs/sqledit.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -112,7 +113,8 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
             [this] { runDataSourceCommand(this, [this] { EditConnStrClick(); }); });
     MasterTableName->OnDropDown = [this] { MasterTableNameDropDown(); };
     MasterTableName->OnSelect = [this] { MasterTableNameClick(); };
-    connect(EditCommandText, &QToolButton::clicked, this, [this] { EditCommandTextClick(); });
+    connect(EditCommandText, &QToolButton::clicked, this,
+            [this] { runDataSourceCommand(this, [this] { EditCommandTextClick(); }); });
     connect(btnstoreprocedure, &QToolButton::clicked, this,
             [this] { runDataSourceCommand(this, [this] { btnstoreprocedureClick(); }); });
     connect(DBGridEh1, &QWidget::customContextMenuRequested, this,
@@ -181,7 +183,19 @@ void TFRMDBSETUP::EditConnStrClick() {
 }
 
 void TFRMDBSETUP::EditCommandTextClick() {
-    // Opens the SQL builder, which is not built yet.
+    // Text typed straight into the SQL box runs only once the builder confirms it.
+    QString sql = MasterSQL->toPlainText();
+    Connection* connection = connection_;
+    auto tables = [connection](std::vector<std::string>& list, bool system) {
+        connection->ListTableNames(list, system);
+    };
+    auto fields = [connection](const std::string& table, std::vector<std::string>& list) {
+        connection->ListFieldNames(table, list);
+    };
+    if (!ExecuteSQLEditor(sql, tables, fields))
+        return;
+    MasterSQL->setPlainText(sql);
+    OpenCommand(sql.toStdString(), CommandType::cmdText);
 }
 
 void TFRMDBSETUP::btnstoreprocedureClick() {
