@@ -1,6 +1,7 @@
 #include "dialogtest.h"
 
 #include <QApplication>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -44,6 +45,13 @@ QString makeDatabase(const QTemporaryDir& dir) {
 std::string pgConnectionString() {
     const char* pg = std::getenv("RG_TEST_PG");
     return pg ? pg : "";
+}
+
+QStringList entries(const QListWidget* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
 }
 
 void onNextModal(std::function<void(QWidget*)> action, QWidget* notThis) {

