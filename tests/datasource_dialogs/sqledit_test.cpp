@@ -67,7 +67,6 @@ void drag(TSplitter* splitter, QPoint distance) {
 class SqlBuilder : public ::testing::Test {
 protected:
     void SetUp() override {
-        rgtest::app();
         path = rgtest::makeDatabase(dir);
         sqlite3* db = nullptr;
         sqlite3_open(path.toUtf8().constData(), &db);
@@ -87,6 +86,7 @@ protected:
         QApplication::setActiveWindow(&editor);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
     }
+    QApplication& qt = rgtest::app(); // before the editor, a widget
     QTemporaryDir dir;
     QString path;
     Connection conn;
