@@ -51,6 +51,14 @@ CREATE FUNCTION add_tax(IN p_amount numeric, INOUT p_rate numeric, OUT p_total n
 CREATE PROCEDURE bump_qty(IN p_id integer, INOUT p_by integer)
   LANGUAGE plpgsql AS $$ BEGIN UPDATE sales SET qty = qty + p_by WHERE id = p_id; p_by := p_by * 2; END $$;
 
+-- Parameters whose names differ only in letter case, after a return value without a name.
+CREATE FUNCTION join_codes("Code" varchar, code varchar) RETURNS varchar
+  LANGUAGE sql IMMUTABLE AS $$ SELECT $1 || '-' || $2 $$;
+
+-- A procedure without parameters.
+CREATE FUNCTION sales_regions() RETURNS SETOF varchar
+  LANGUAGE sql STABLE AS $$ SELECT region FROM sales ORDER BY id $$;
+
 -- Puts back the rows the editing tests change, so the tests can run again and again.
 CREATE PROCEDURE reset_edit_tables()
   LANGUAGE sql AS $$

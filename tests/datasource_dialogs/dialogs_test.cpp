@@ -1,3 +1,5 @@
+#include "dialogtest.h"
+
 #include "datasource/dataset.h"
 #include "datasource/dialogs/adoconed.h"
 #include "datasource/dialogs/connproperties.h"
@@ -17,57 +19,16 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
-#include <cstdlib>
 #include <functional>
 
 using namespace rg;
 
-namespace {
-
-int argc = 1;
-char arg0[] = "test";
-char* argv[] = {arg0, nullptr};
-QApplication& app() {
-    // Never destroyed: tearing it down among the exit handlers crashes inside Qt.
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
-
-void exec(sqlite3* db, const char* sql) { ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql; }
-
-QString makeDatabase(const QTemporaryDir& dir) {
-    QString path = dir.filePath("shop.db");
-    sqlite3* db = nullptr;
-    sqlite3_open(path.toUtf8().constData(), &db);
-    exec(db, "CREATE TABLE orders(id INTEGER PRIMARY KEY, item TEXT, qty INTEGER)");
-    exec(db, "INSERT INTO orders VALUES(1,'pen',3),(2,'ink',5)");
-    exec(db, "CREATE TABLE Customers(id INTEGER PRIMARY KEY, name TEXT)");
-    exec(db, "INSERT INTO Customers VALUES(1,'Li'),(2,'Wang'),(3,'Zhao')");
-    exec(db, "CREATE TABLE bins(id INTEGER PRIMARY KEY)");
-    sqlite3_close(db);
-    return path;
-}
-
-// Runs `action` on the next modal window that opens, once it is shown.
-void onNextModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr) {
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, action, notThis] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (w && w != notThis && w->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            action(w);
-        }
-    });
-    timer->start(20);
-}
-
-} // namespace
+using rgtest::app;
+using rgtest::makeDatabase;
+using rgtest::onNextModal;
 
 TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
     app();
@@ -299,9 +260,9 @@ TEST(ConnProperties, BuildsAndTestsStrings) {
     EXPECT_EQ(dialog.OtherAttributes->text(), "Timeout=5");
     EXPECT_EQ(dialog.connectionString(), "Driver={SQLite3};Database=" + path + ";Timeout=5");
 
-    const char* pg = std::getenv("RG_TEST_PG");
-    ASSERT_NE(pg, nullptr) << "RG_TEST_PG names the test PostgreSQL server";
-    dialog.setConnectionString(QString::fromUtf8(pg));
+    const std::string pg = rgtest::pgConnectionString();
+    ASSERT_FALSE(pg.empty()) << "RG_TEST_PG names the test PostgreSQL server";
+    dialog.setConnectionString(QString::fromStdString(pg));
     EXPECT_TRUE(dialog.Server->isVisible());
     EXPECT_FALSE(dialog.Password->text().isEmpty());
     QString built = dialog.connectionString();

@@ -3,6 +3,7 @@
 #include "datasource/dataset.h"
 #include "datasource/dialogs/connhelp.h"
 #include "datasource/dialogs/connproperties.h"
+#include "datasource/dialogs/dialogparts.h"
 #include "datasource/dialogs/errorbox.h"
 
 #include <QComboBox>
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStandardPaths>
 
 namespace rg {
@@ -21,21 +21,6 @@ namespace {
 
 const QLatin1String kFileNamePrefix("FILE NAME=");
 constexpr int kMaxPath = 260;
-
-template <class W>
-W* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* w = new W(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(left, top, width, height);
-    return w;
-}
-
-QPushButton* placeButton(QWidget* parent, const char* name, const char* text, int left, int top) {
-    auto* b = place<QPushButton>(parent, name, left, top, 75, 25);
-    b->setText(QString::fromLatin1(text));
-    b->setAutoDefault(false);
-    return b;
-}
 
 // An enabled box shows the window background, a disabled one the button face.
 void enableBox(QWidget* box, bool on) {
@@ -112,8 +97,7 @@ void TConnEditForm::FormCreate() {
 
 void TConnEditForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
 }
 
 void TConnEditForm::SourceButtonClick() {

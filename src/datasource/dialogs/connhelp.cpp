@@ -28,16 +28,33 @@ Data source names are defined in <tt>~/.odbc.ini</tt> or <tt>/etc/odbc.ini</tt>.
 (<tt>~/.local/share/reportgen/Data Links</tt>) are listed by their bare names.</p>
 <p><b>Build...</b> opens the connection properties, where the provider and its
 settings are chosen and the connection can be tested.</p>)";
-} // namespace
+const char* const kSqlEditorHelpText = R"(<h3>CommandText Editor</h3>
+<p>The editor composes the SQL text of the report. It does not run it: the data source
+dialog runs the text when you close the editor with <b>OK</b>; <b>Cancel</b> leaves the
+data source dialog's text as it was.</p>
+<h4>Tables and fields</h4>
+<p><b>Tables</b> lists the tables and views of the connected database, <b>Fields</b> the
+columns of the selected table, headed by <tt>*</tt> for all of them. Select several
+fields with Ctrl or Shift.</p>
+<p><b>Add Table to SQL</b> (or a double click on a table) starts an empty text as
+<tt>select&nbsp;&nbsp;from <i>table</i></tt> with the caret after <tt>select</tt>, so that
+fields can follow; in a text beginning with <tt>select</tt> it adds
+<tt>from <i>table</i></tt> at the caret, anywhere else the bare table name.</p>
+<p><b>Add Field to SQL</b> (or a double click on a field) inserts the selected fields
+at the caret, separated by commas.</p>
+<p>Names are inserted as listed, without quotes: a name holding blanks or other special
+characters needs the quotes of your database, such as <tt>"order lines"</tt>.</p>
+<p>The red mark under the text shows where the next name goes in; it disappears when
+you click into the text.</p>)";
 
-QWidget* showConnectionStringHelp(QWidget* parent) {
+QWidget* showHelpWindow(QWidget* parent, const char* name, const char* title, const char* html) {
     auto* window = new QDialog(parent);
-    window->setObjectName("ConnectionStringHelp");
-    window->setWindowTitle("Connection String Help");
+    window->setObjectName(name);
+    window->setWindowTitle(title);
     window->setAttribute(Qt::WA_DeleteOnClose);
     auto* text = new QTextBrowser(window);
     text->setObjectName("HelpText");
-    text->setHtml(QString::fromUtf8(kHelpText));
+    text->setHtml(QString::fromUtf8(html));
     auto* close = new QPushButton("Close", window);
     close->setObjectName("CloseButton");
     QObject::connect(close, &QPushButton::clicked, window, &QDialog::close);
@@ -47,6 +64,16 @@ QWidget* showConnectionStringHelp(QWidget* parent) {
     window->resize(520, 440);
     window->show();
     return window;
+}
+
+} // namespace
+
+QWidget* showConnectionStringHelp(QWidget* parent) {
+    return showHelpWindow(parent, "ConnectionStringHelp", "Connection String Help", kHelpText);
+}
+
+QWidget* showSqlEditorHelp(QWidget* parent) {
+    return showHelpWindow(parent, "SqlEditorHelp", "CommandText Editor Help", kSqlEditorHelpText);
 }
 
 } // namespace rg

@@ -8,4 +8,7 @@ namespace rg {
 // editor. Returns the window (deleted when closed).
 QWidget* showConnectionStringHelp(QWidget* parent);
 
+// The same kind of window on the SQL builder (CommandText Editor).
+QWidget* showSqlEditorHelp(QWidget* parent);
+
 } // namespace rg

@@ -1,10 +1,12 @@
 #include "datasource/dialogs/dbsetup.h"
 
-#include "common/codepage.h"
 #include "datasource/dialogs/adoconed.h"
+#include "datasource/dialogs/dialogparts.h"
 #include "datasource/dialogs/dropdownbox.h"
 #include "datasource/dialogs/errorbox.h"
 #include "datasource/dialogs/previewmodel.h"
+#include "datasource/dialogs/setupparameters.h"
+#include "datasource/dialogs/sqledit.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -18,20 +20,9 @@
 #include <QTableView>
 #include <QToolButton>
 
-#include <algorithm>
-#include <cctype>
-
 namespace rg {
 
 namespace {
-
-template <class W>
-W* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* w = new W(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(left, top, width, height);
-    return w;
-}
 
 // The bold "..." buttons beside the boxes; they never take the focus.
 QToolButton* ellipsisButton(QWidget* parent, const char* name, int left, int top, int width, int height) {
@@ -49,23 +40,6 @@ QGroupBox* groupBox(QWidget* parent, const char* name, const char* title, int le
     auto* g = place<QGroupBox>(parent, name, left, top, width, height);
     g->setTitle(QString::fromUtf8(title));
     return g;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const char* text, int left, int top) {
-    auto* b = place<QPushButton>(parent, name, left, top, 75, 25);
-    b->setText(QString::fromUtf8(text));
-    b->setAutoDefault(false);
-    return b;
-}
-
-// A sorted drop-down list orders its entries ignoring letter case.
-bool sortsBefore(const std::string& a, const std::string& b) {
-    auto lower = [](std::string s) {
-        for (char& c : s)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
-    return ansiCompare(lower(a), lower(b)) < 0;
 }
 
 } // namespace
@@ -122,9 +96,9 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     N1 = PopupMenu1->addAction(QString::fromUtf8("字段显示设置"));
     N1->setObjectName("N1");
 
-    btnok = button(Panel1, "btnok", "确认", 136, 320);
+    btnok = placeButton(Panel1, "btnok", "确认", 136, 320);
     btnok->setDefault(true);
-    btncancel = button(Panel1, "btncancel", "取消", 240, 320);
+    btncancel = placeButton(Panel1, "btncancel", "取消", 240, 320);
 
     setTabOrder(ConnectionString, MasterTableName);
     setTabOrder(MasterTableName, MasterSQL);
@@ -138,9 +112,11 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     connect(EditConnStr, &QToolButton::clicked, this,
             [this] { runDataSourceCommand(this, [this] { EditConnStrClick(); }); });
     MasterTableName->OnDropDown = [this] { MasterTableNameDropDown(); };
-    connect(MasterTableName, &QComboBox::activated, this, [this] { MasterTableNameClick(); });
-    connect(EditCommandText, &QToolButton::clicked, this, [this] { EditCommandTextClick(); });
-    connect(btnstoreprocedure, &QToolButton::clicked, this, [this] { btnstoreprocedureClick(); });
+    MasterTableName->OnSelect = [this] { MasterTableNameClick(); };
+    connect(EditCommandText, &QToolButton::clicked, this,
+            [this] { runDataSourceCommand(this, [this] { EditCommandTextClick(); }); });
+    connect(btnstoreprocedure, &QToolButton::clicked, this,
+            [this] { runDataSourceCommand(this, [this] { btnstoreprocedureClick(); }); });
     connect(DBGridEh1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu1->popup(DBGridEh1->viewport()->mapToGlobal(pos)); });
     connect(N1, &QAction::triggered, this, [this] { runDataSourceCommand(this, [this] { N1Click(); }); });
@@ -207,11 +183,29 @@ void TFRMDBSETUP::EditConnStrClick() {
 }
 
 void TFRMDBSETUP::EditCommandTextClick() {
-    // Opens the SQL builder, which is not built yet.
+    // Text typed straight into the SQL box runs only once the builder confirms it.
+    QString sql = MasterSQL->toPlainText();
+    Connection* connection = connection_;
+    auto tables = [connection](std::vector<std::string>& list, bool system) {
+        connection->ListTableNames(list, system);
+    };
+    auto fields = [connection](const std::string& table, std::vector<std::string>& list) {
+        connection->ListFieldNames(table, list);
+    };
+    if (!ExecuteSQLEditor(sql, tables, fields))
+        return;
+    MasterSQL->setPlainText(sql);
+    OpenCommand(sql.toStdString(), CommandType::cmdText);
 }
 
 void TFRMDBSETUP::btnstoreprocedureClick() {
-    // Opens the stored-procedure parameter dialog, which is not built yet.
+    // The procedure box keeps its text: only the data set follows the chosen procedure.
+    if (dataSet_->Active())
+        dataSet_->Close();
+    TfrmParameterSetup dialog(this);
+    dialog.DataSet = dataSet_;
+    if (dialog.exec() == QDialog::Accepted)
+        dataSet_->Open();  // an error reaches the error box, and this dialog stays open
 }
 
 void TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
@@ -235,13 +229,7 @@ void TFRMDBSETUP::MasterTableNameDropDown() {
         connection_->ListTableNames(names, false);
     } catch (...) {
     }
-    std::sort(names.begin(), names.end(), sortsBefore);
-    const QString text = MasterTableName->currentText();
-    for (const std::string& n : names)
-        MasterTableName->addItem(QString::fromStdString(n));
-    // Filling the list must not replace what the box shows.
-    MasterTableName->setCurrentIndex(MasterTableName->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive));
-    MasterTableName->setEditText(text);
+    MasterTableName->AddSortedItems(std::move(names));
 }
 
 void TFRMDBSETUP::MasterTableNameClick() {

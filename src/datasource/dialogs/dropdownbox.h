@@ -6,6 +6,8 @@
 #include <QComboBox>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 class QFrame;
 
@@ -23,16 +25,29 @@ public:
     std::function<void()> OnDropDown;
     // A key pressed in the box or in its open list; true consumes it.
     std::function<bool(int key)> OnKeyPress;
+    // Runs when an entry is selected: clicked or chosen with Enter in the list, or moved
+    // to with the arrow keys. Typed text is no selection, even when it equals an entry.
+    std::function<void()> OnSelect;
+    // When on, the arrow keys in the open list select each entry they pass over.
+    bool SelectWhileBrowsing = false;
+
+    // Adds the names in the order of a sorted list; the text the box shows stays.
+    void AddSortedItems(std::vector<std::string> names);
 
     void showPopup() override;
     void hidePopup() override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool browseList(int key);
+    bool passesEnterOn(QKeyEvent* event) const;
+
     QFrame* emptyList_ = nullptr;
+    bool leavingText_ = false;
 };
 
 } // namespace rg

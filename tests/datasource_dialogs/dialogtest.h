@@ -1,0 +1,39 @@
+#pragma once
+
+// Shared pieces of the data source dialog tests: the application object, a small SQLite
+// database, the PostgreSQL test server and a hook on the next modal window.
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+class QApplication;
+class QListWidget;
+class QTemporaryDir;
+class QWidget;
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& s, std::ostream* out) {
+    *out << '"' << s.toStdString() << '"';
+}
+
+namespace rgtest {
+
+QApplication& app();
+
+// shop.db in `dir`: orders(id, item, qty), Customers(id, name), bins(id).
+QString makeDatabase(const QTemporaryDir& dir);
+
+// The ODBC connection string of the test server (RG_TEST_PG); empty when not set.
+std::string pgConnectionString();
+
+// The texts of a list's entries in order.
+QStringList entries(const QListWidget* list);
+
+// Runs `action` on the next modal window that opens (other than `notThis`) once shown.
+void onNextModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr);
+
+} // namespace rgtest
