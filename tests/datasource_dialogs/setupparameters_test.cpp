@@ -93,7 +93,7 @@ TEST_F(ParameterDialog, ListsProceduresAndEveryParameter) {
     QStringList procs;
     for (int i = 0; i < d.MasterTableName->count(); ++i)
         procs << d.MasterTableName->itemText(i);
-    EXPECT_EQ(procs, QStringList({"add_tax", "bump_qty", "join_codes", "reset_edit_tables",
+    EXPECT_EQ(procs, QStringList({"add_tax", "bump_qty", "join_codes", "reset_edit_tables", "reset_grid_orders",
                                   "sales_between", "sales_in_region", "sales_regions"}));
     d.MasterTableName->hidePopup();
     d.MasterTableName->showPopup();
