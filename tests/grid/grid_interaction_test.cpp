@@ -11,16 +11,10 @@ using namespace rg;
 
 namespace {
 
-const char* kData = R"(
-create table t(id integer primary key, region text, city text, amount real);
-insert into t values (1, '华东', '上海', 10.5), (2, '华北', '北京', 20), (3, '华东', '杭州', 7.25),
-                     (4, '华北', '天津', 3), (5, '华南', '广州', 12);
-)";
-
 using Place = TdxDBGrid::DropPlace;
 
 struct DropFixture : ::testing::Test {
-    TestDb db{kData};
+    TestDb db{kRegionSales};
     TdxDBGrid grid;
     void SetUp() override {
         db.open("select id, region, city, amount from t");

@@ -26,12 +26,6 @@ using namespace rg;
 
 namespace {
 
-const char* kData = R"(
-create table t(id integer primary key, region text, city text, amount real);
-insert into t values (1, '华东', '上海', 10.5), (2, '华北', '北京', 20), (3, '华东', '杭州', 7.25),
-                     (4, '华北', '天津', 3), (5, '华南', '广州', 12);
-)";
-
 // Runs `act` on the next modal dialog of type D once it shows.
 template <class D>
 void onNextModal(std::function<void(D&)> act) {
@@ -123,7 +117,7 @@ void choose(TdxFilterDropDown* d, const QString& entry) {
 } // namespace
 
 TEST(GridViewInput, CtrlDeleteAsksThenDeletesFromTheFileKeepingGroupsOpen) {
-    TestDb db(kData);
+    TestDb db(kRegionSales);
     db.open("select id, region, city, amount from t");
     ViewFixture f(db.ds);
     BoxSeen seen;
@@ -199,7 +193,7 @@ TEST(GridViewInput, PostgreSQLRefusesADeleteAndTheRowStays) {
 }
 
 TEST(GridViewInput, InsertShowsANewRecordThatUpOrLeavingDrops) {
-    TestDb db(kData);
+    TestDb db(kRegionSales);
     db.open("select id, region, city, amount from t");
     ViewFixture f(db.ds);
     f.view.setFocus();
@@ -225,7 +219,7 @@ TEST(GridViewInput, InsertShowsANewRecordThatUpOrLeavingDrops) {
 }
 
 TEST(GridViewInput, DraggingAHeaderEdgeSizesTheColumn) {
-    TestDb db(kData);
+    TestDb db(kRegionSales);
     db.open("select id, region, city, amount from t");
     ViewFixture f(db.ds);
     f.grid.SetKeyField("id");
@@ -248,7 +242,7 @@ TEST(GridViewInput, DraggingAHeaderEdgeSizesTheColumn) {
 }
 
 TEST(GridViewInput, HeaderDropDownsCustomFilterAndTheStatusStrip) {
-    TestDb db(kData);
+    TestDb db(kRegionSales);
     db.open("select id, region, city, amount from t");
     ViewFixture f(db.ds);
     f.grid.SetKeyField("id");

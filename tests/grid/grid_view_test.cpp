@@ -16,12 +16,6 @@ namespace {
 
 QApplication& app() { return guiApp(); }
 
-const char* kData = R"(
-create table t(id integer primary key, region text, city text, amount real);
-insert into t values (1, '华东', '上海', 10.5), (2, '华北', '北京', 20), (3, '华东', '杭州', 7.25),
-                     (4, '华北', '天津', 3), (5, '华南', '广州', 12);
-)";
-
 // Counts the pixels of one colour in a rectangle of a screenshot.
 int pixels(const QImage& img, const QRect& r, QColor c) {
     int n = 0;
@@ -35,7 +29,7 @@ int pixels(const QImage& img, const QRect& r, QColor c) {
 
 TEST(GridView, PanelButtonsRowsFootersAndScreenshots) {
     app();
-    TestDb db(kData);
+    TestDb db(kRegionSales);
     db.open("select id, region, city, amount from t");
     TdxDBGrid grid;
     grid.SetDataSet(&db.ds);
@@ -103,7 +97,7 @@ TEST(GridView, LargeTreeScrollsToAnyLine) {
 
 TEST(GridView, DragToGroupPanelAndHeaderClicksSort) {
     app();
-    TestDb db(kData);
+    TestDb db(kRegionSales);
     db.open("select id, region, city, amount from t");
     TdxDBGrid grid;
     grid.SetDataSet(&db.ds);

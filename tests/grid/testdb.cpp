@@ -5,6 +5,12 @@
 #include <filesystem>
 #include <stdexcept>
 
+const char* const kRegionSales = R"(
+create table t(id integer primary key, region text, city text, amount real);
+insert into t values (1, '华东', '上海', 10.5), (2, '华北', '北京', 20), (3, '华东', '杭州', 7.25),
+                     (4, '华北', '天津', 3), (5, '华南', '广州', 12);
+)";
+
 TestDb::TestDb(const std::string& sql) {
     char pattern[] = "/tmp/rg-grid-XXXXXX";
     folder = mkdtemp(pattern);

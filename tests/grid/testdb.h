@@ -5,6 +5,10 @@
 #include <memory>
 #include <string>
 
+// Table t(id, region, city, amount): five sales in three regions (华东 twice, 华北 twice,
+// 华南 once), the cities all different.
+extern const char* const kRegionSales;
+
 // A real SQLite file in a fresh temporary folder, opened through the built-in provider.
 struct TestDb {
     explicit TestDb(const std::string& sql);
