@@ -37,6 +37,8 @@ bool isDateKind(FieldKind k) {
     return k == FieldKind::Date || k == FieldKind::Time || k == FieldKind::DateTime || k == FieldKind::TimeStamp;
 }
 
+bool isTextKind(FieldKind k) { return k == FieldKind::String || k == FieldKind::Memo || k == FieldKind::Unknown; }
+
 const char* fieldKindName(FieldKind k) {
     switch (k) {
     case FieldKind::Unknown: return "Unknown";

@@ -36,6 +36,8 @@ bool keepsValue(FieldKind kind);
 // Numbers are right-aligned and can be summed.
 bool isNumericKind(FieldKind kind);
 bool isDateKind(FieldKind kind);
+// Character data, and kinds the driver did not name, which arrive as text.
+bool isTextKind(FieldKind kind);
 const char* fieldKindName(FieldKind kind);
 
 // One cell value. Dates and times are day-count serials whose day 0 is 1899-12-30, with

@@ -242,8 +242,10 @@ void TdxDBGrid::DestroyColumn(int i) {
     const bool refilter = Filter.forgetColumn(*c);
     headerOrder_.erase(std::find(headerOrder_.begin(), headerOrder_.end(), c));
     columns_.erase(columns_.begin() + i);
+    // The data set reports its new contents when the filter changes, and that reload serves
+    // a dropped grouping level too.
     if (refilter) Filter.reapply();
-    if (level >= 0 && groupingUpdateCount_ == 0) load(LoadReason::KeepExpanded);
+    else if (level >= 0 && groupingUpdateCount_ == 0) load(LoadReason::KeepExpanded);
     else changed();
 }
 
@@ -696,7 +698,7 @@ double TdxDBGrid::recordValue(int record, int field) const {
         throw Error(format("Cannot access field '%s' as type %s", f.DisplayName().c_str(), "Float"));
     const Value v = dataSet_->value(record, field);
     if (v.isNull()) {
-        if (k == FieldKind::String || k == FieldKind::Memo || k == FieldKind::Unknown)
+        if (isTextKind(k))
             throw Error(format("'%s' is not a valid floating point value", ""));
         return 0;
     }

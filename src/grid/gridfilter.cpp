@@ -44,8 +44,6 @@ std::string literal(const Value& v, bool forDisplay) {
     return quoted(v.displayText());
 }
 
-bool isTextKind(FieldKind k) { return k == FieldKind::String || k == FieldKind::Memo || k == FieldKind::Unknown; }
-
 const char* symbol(FilterOperator op) {
     switch (op) {
     case FilterOperator::Equal: return "=";
