@@ -1,5 +1,6 @@
 #include "common/displaytext.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -62,8 +63,9 @@ std::string formatFloat(double d) {
     if (std::isinf(d)) return d > 0 ? "INF" : "-INF";
     if (d == 0) return "0";
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15g", d);
-    std::string s = buf;
+    // to_chars, unlike printf, writes "." whatever the process locale says.
+    const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
+    std::string s(buf, res.ptr);
     const size_t e = s.find('e');
     if (e == std::string::npos) return s;
     // 1.5e-07 -> 1.5E-7, 1e+20 -> 1E20
@@ -171,10 +173,12 @@ std::optional<double> parseDateTime(std::string_view s) {
 std::optional<double> parseNumber(std::string_view s) {
     s = trim(s);
     if (s.empty()) return std::nullopt;
-    std::string copy(s);
-    char* end = nullptr;
-    const double v = std::strtod(copy.c_str(), &end);
-    if (end != copy.c_str() + copy.size()) return std::nullopt;
+    if (s.front() == '+') s.remove_prefix(1);
+    if (s.empty()) return std::nullopt;
+    double v = 0;
+    // from_chars reads "." as the decimal point whatever the process locale says.
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
     return v;
 }
 

@@ -67,6 +67,13 @@ const char* fieldKindName(FieldKind k) {
 Value Value::fromBool(bool b) { Value v; v.type_ = Type::Bool; v.num_.i = b ? 1 : 0; return v; }
 Value Value::fromInt(int64_t i) { Value v; v.type_ = Type::Int; v.num_.i = i; return v; }
 Value Value::fromDouble(double d) { Value v; v.type_ = Type::Double; v.num_.d = d; return v; }
+Value Value::fromDecimal(const Decimal& d) {
+    Value v;
+    v.type_ = Type::Decimal;
+    v.num_.m = d.mantissa;
+    v.scale_ = static_cast<int8_t>(d.scale);
+    return v;
+}
 Value Value::fromText(std::string s) { Value v; v.type_ = Type::Text; v.text_ = std::move(s); return v; }
 Value Value::fromBlob(std::string b) { Value v; v.type_ = Type::Blob; v.text_ = std::move(b); return v; }
 Value Value::fromDate(double s) { Value v; v.type_ = Type::Date; v.num_.d = s; return v; }
@@ -77,6 +84,9 @@ int64_t Value::asInt() const {
     switch (type_) {
     case Type::Bool: case Type::Int: return num_.i;
     case Type::Null: return 0;
+    case Type::Decimal:
+        if (auto d = Decimal{num_.m, scale_}.withScale(0)) return d->toInt64().value_or(0);
+        return 0;
     default: return static_cast<int64_t>(std::llround(asDouble()));
     }
 }
@@ -86,6 +96,7 @@ double Value::asDouble() const {
     case Type::Null: return 0;
     case Type::Bool: case Type::Int: return static_cast<double>(num_.i);
     case Type::Double: case Type::Date: case Type::Time: case Type::DateTime: return num_.d;
+    case Type::Decimal: return Decimal{num_.m, scale_}.toDouble();
     case Type::Text: {
         if (auto n = parseNumber(text_)) return *n;
         throw Error(format("'%s' is not a valid floating point value", text_.c_str()));
@@ -95,12 +106,23 @@ double Value::asDouble() const {
     throw Error("Invalid variant type conversion");
 }
 
+std::optional<Decimal> Value::asDecimal() const {
+    switch (type_) {
+    case Type::Bool: case Type::Int: return Decimal::fromInt(num_.i);
+    case Type::Decimal: return Decimal{num_.m, scale_};
+    case Type::Double: return Decimal::fromDouble(num_.d);
+    case Type::Text: return Decimal::parse(text_);
+    default: return std::nullopt;
+    }
+}
+
 std::string Value::displayText() const {
     switch (type_) {
     case Type::Null: return {};
     case Type::Bool: return formatBool(num_.i != 0);
     case Type::Int: return formatInt(num_.i);
     case Type::Double: return formatFloat(num_.d);
+    case Type::Decimal: return Decimal{num_.m, scale_}.toString();
     case Type::Text: return text_;
     case Type::Date: return formatDate(num_.d);
     case Type::Time: return formatTime(num_.d);
@@ -112,16 +134,70 @@ std::string Value::displayText() const {
 
 bool Value::operator==(const Value& o) const { return compareValues(*this, o) == 0 && isNull() == o.isNull(); }
 
+namespace {
+
+bool isExactNumber(Value::Type t) { return t == Value::Type::Int || t == Value::Type::Bool || t == Value::Type::Decimal; }
+
+// A double against an exact number: long double holds every int64 and every double
+// exactly, so integers compare exactly; decimals beyond 19 digits come close enough.
+long double wide(const Value& v) {
+    if (v.type() == Value::Type::Int || v.type() == Value::Type::Bool) return static_cast<long double>(v.asInt());
+    if (v.type() == Value::Type::Decimal) {
+        const Decimal d = *v.asDecimal();
+        return static_cast<long double>(d.mantissa) / static_cast<long double>(pow10i(d.scale));
+    }
+    return v.asDouble();
+}
+
+} // namespace
+
 int compareValues(const Value& a, const Value& b) {
     using T = Value::Type;
     if (a.isNull() || b.isNull()) return a.isNull() == b.isNull() ? 0 : (a.isNull() ? -1 : 1);
     const auto cmp = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
     if (a.type() == T::Int && b.type() == T::Int) return cmp(a.asInt(), b.asInt());
+    if (isExactNumber(a.type()) && isExactNumber(b.type())) return compare(*a.asDecimal(), *b.asDecimal());
     const bool aNum = a.isNumber() || a.isDateLike(), bNum = b.isNumber() || b.isDateLike();
-    if (aNum && bNum) return cmp(a.asDouble(), b.asDouble());
+    if (aNum && bNum) {
+        if (isExactNumber(a.type()) || isExactNumber(b.type())) return cmp(wide(a), wide(b));
+        return cmp(a.asDouble(), b.asDouble());
+    }
     if (a.type() == T::Text && b.type() == T::Text) return ansiCompare(a.asText(), b.asText());
     if (a.type() == T::Blob && b.type() == T::Blob) return cmp(a.asText(), b.asText());
     return -1;
+}
+
+void appendValueKey(std::string& key, const Value& v) {
+    using T = Value::Type;
+    auto exact = [&key](const Decimal& d) {
+        const Decimal n = d.normalized();
+        key += 'M';
+        key += static_cast<char>(n.scale);
+        key.append(reinterpret_cast<const char*>(&n.mantissa), sizeof n.mantissa);
+    };
+    switch (v.type()) {
+    case T::Null: key += 'N'; return;
+    case T::Text: key += 'T'; key += v.asText(); return;
+    case T::Blob: key += 'B'; key += v.asText(); return;
+    case T::Int: case T::Bool: case T::Decimal: exact(*v.asDecimal()); return;
+    case T::Double: {
+        const double d = v.asDouble();
+        // Whole doubles share the key of the equal integer; -0.0 becomes 0.
+        if (d == std::trunc(d) && std::fabs(d) < 9.2e18) {
+            exact(Decimal::fromInt(static_cast<int64_t>(d)));
+            return;
+        }
+        key += 'D';
+        key.append(reinterpret_cast<const char*>(&d), sizeof d);
+        return;
+    }
+    default: {
+        const double d = v.asDouble() + 0.0;
+        key += 'S';
+        key.append(reinterpret_cast<const char*>(&d), sizeof d);
+        return;
+    }
+    }
 }
 
 } // namespace rg

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "common/decimal.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,13 +47,14 @@ const char* fieldKindName(FieldKind kind);
 // the time of day as the fraction, as the spreadsheet and XML writers expect them.
 class Value {
 public:
-    enum class Type : uint8_t { Null, Bool, Int, Double, Text, Date, Time, DateTime, Blob };
+    enum class Type : uint8_t { Null, Bool, Int, Double, Decimal, Text, Date, Time, DateTime, Blob };
 
     Value() = default;
     static Value null() { return Value(); }
     static Value fromBool(bool b);
     static Value fromInt(int64_t i);
     static Value fromDouble(double d);
+    static Value fromDecimal(const Decimal& d);
     static Value fromText(std::string s);
     static Value fromBlob(std::string bytes);
     static Value fromDate(double serial);
@@ -59,7 +63,9 @@ public:
 
     Type type() const { return type_; }
     bool isNull() const { return type_ == Type::Null; }
-    bool isNumber() const { return type_ == Type::Int || type_ == Type::Double || type_ == Type::Bool; }
+    bool isNumber() const {
+        return type_ == Type::Int || type_ == Type::Double || type_ == Type::Decimal || type_ == Type::Bool;
+    }
     bool isDateLike() const { return type_ == Type::Date || type_ == Type::Time || type_ == Type::DateTime; }
 
     bool asBool() const { return num_.i != 0; }
@@ -67,6 +73,9 @@ public:
     // Numbers as double; dates as their serial; texts parsed as numbers (throws rg::Error
     // when a text is not a number).
     double asDouble() const;
+    // Exact value of Int, Bool and Decimal values, the shortest decimal of a Double, a text
+    // read as a decimal number; nullopt for anything else (null, dates, blobs, non-numbers).
+    std::optional<Decimal> asDecimal() const;
     const std::string& asText() const { return text_; }  // Text and Blob only
 
     // The one display text of the program (see displaytext.h).
@@ -76,15 +85,22 @@ public:
 
 private:
     Type type_ = Type::Null;
+    int8_t scale_ = 0;  // Decimal only
     union {
+        int128 m;
         int64_t i;
         double d;
     } num_{0};
     std::string text_;
 };
 
-// Natural order of two values: null before everything, numbers by value, texts in code
-// page byte order, dates by serial. Values that cannot be compared count as less (-1).
+// Natural order of two values: null before everything, numbers exactly by value (64-bit
+// integers and decimals never through a double), texts in code page byte order, dates by
+// serial. Values that cannot be compared count as less (-1).
 int compareValues(const Value& a, const Value& b);
+
+// Appends a key that is equal for values compareValues calls equal: 1, 1.0 and 1.00 give
+// one key, -0.0 and 0.0 one key, texts their bytes. Used to find groups by hashing.
+void appendValueKey(std::string& key, const Value& v);
 
 } // namespace rg

@@ -78,6 +78,7 @@ void Parameter::SetValue(const rg::Value& v) {
         case rg::Value::Type::Bool: Kind = FieldKind::Boolean; break;
         case rg::Value::Type::Int: Kind = FieldKind::LargeInt; break;
         case rg::Value::Type::Double: Kind = FieldKind::Float; break;
+        case rg::Value::Type::Decimal: Kind = FieldKind::BCD; break;
         case rg::Value::Type::Date: Kind = FieldKind::Date; break;
         case rg::Value::Type::Time: Kind = FieldKind::Time; break;
         case rg::Value::Type::DateTime: Kind = FieldKind::DateTime; break;
@@ -182,7 +183,10 @@ void DataSet::SetActive(bool on) {
         auto f = std::make_unique<Field>();
         f->owner_ = this;
         f->index_ = static_cast<int>(i);
+        // Every field has a name of its own: a join's second "id" becomes "id_1", so that
+        // columns, captions, filters and summaries reach it and not the first one.
         f->name_ = buf->info[i].name;
+        for (int n = 1; FindField(f->name_); ++n) f->name_ = buf->info[i].name + "_" + std::to_string(n);
         f->kind_ = buf->info[i].kind;
         f->size_ = buf->info[i].size;
         fields_.push_back(std::move(f));
@@ -405,8 +409,7 @@ bool DataSet::Locate(const std::string& fieldName, const Value& v) {
     for (int r = 0; r < n; ++r) {
         const Value cell = impl_->cell(impl_->phys(r), f.index_);
         if (cell.isNull() != v.isNull()) continue;
-        if (v.isNull() || cell == v || (textual && cell.displayText() == v.asText()) ||
-            (cell.isNumber() && v.isNumber() && cell.asDouble() == v.asDouble())) {
+        if (v.isNull() || cell == v || (textual && cell.displayText() == v.asText())) {
             SetRecNo(r);
             return true;
         }

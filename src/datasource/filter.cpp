@@ -323,6 +323,10 @@ private:
             return Value::fromDateTime(*d);
         }
         if (isNumericKind(k)) {
+            // Integers and decimals compare with the literal's exact digits, so 2^53 + 1
+            // does not also select 2^53.
+            if (k != FieldKind::Float)
+                if (const auto exact = Decimal::parse(t.text)) return Value::fromDecimal(*exact);
             const auto d = parseNumber(t.text);
             if (!d) throw Error(format("'%s' is not a valid number", t.text.c_str()));
             return Value::fromDouble(*d);

@@ -721,6 +721,13 @@ private:
                 default: b.cType = SQL_C_DOUBLE; b.width = 8; break;
                 }
                 break;
+            case Storage::Decimal:
+                // Exact decimals travel as their digits: a sign, a point and a leading zero
+                // beside the precision. A longer value is read again piecewise.
+                b.cType = SQL_C_CHAR;
+                if (size == 0 || size > 1000 || unbound[c]) b.bound = false;
+                else b.width = static_cast<SQLLEN>(size + 4);
+                break;
             case Storage::Text:
                 b.cType = wide_ ? SQL_C_WCHAR : SQL_C_CHAR;
                 if (size == 0 || size > kMaxBoundChars || unbound[c]) b.bound = false;
@@ -788,7 +795,7 @@ private:
                             unbound[c] = true;
                             return buf;
                         }
-                        if (wide_) {
+                        if (b.cType == SQL_C_WCHAR) {
                             text.clear();
                             appendUtf8(text, reinterpret_cast<const SQLWCHAR*>(p), static_cast<size_t>(ind) / sizeof(SQLWCHAR));
                             col.appendText(text);

@@ -2,6 +2,8 @@
 
 #include "common/displaytext.h"
 
+#include <charconv>
+
 namespace rg {
 
 Storage storageFor(FieldKind kind) {
@@ -9,8 +11,9 @@ Storage storageFor(FieldKind kind) {
     case FieldKind::SmallInt: case FieldKind::Integer: case FieldKind::Word: case FieldKind::Boolean:
     case FieldKind::AutoInc: case FieldKind::LargeInt:
         return Storage::Int;
-    case FieldKind::Float: case FieldKind::Currency: case FieldKind::BCD: case FieldKind::FMTBcd:
-    case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp:
+    case FieldKind::Currency: case FieldKind::BCD: case FieldKind::FMTBcd:
+        return Storage::Decimal;
+    case FieldKind::Float: case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp:
         return Storage::Double;
     case FieldKind::Blob: case FieldKind::Graphic:
         return Storage::Blob;
@@ -29,6 +32,7 @@ void ColumnData::reserve(int64_t rows) {
     switch (storage_) {
     case Storage::Int: ints_.reserve(n); break;
     case Storage::Double: doubles_.reserve(n); break;
+    case Storage::Decimal: mantissas_.reserve(n), scales_.reserve(n); break;
     default: offsets_.reserve(n + 1); break;
     }
 }
@@ -37,6 +41,7 @@ void ColumnData::appendNull() {
     switch (storage_) {
     case Storage::Int: ints_.push_back(0); break;
     case Storage::Double: doubles_.push_back(0); break;
+    case Storage::Decimal: mantissas_.push_back(0), scales_.push_back(0); break;
     default: offsets_.push_back(arena_.size()); break;
     }
     markNull(true);
@@ -46,6 +51,7 @@ void ColumnData::appendInt(int64_t v) {
     switch (storage_) {
     case Storage::Int: ints_.push_back(v); break;
     case Storage::Double: doubles_.push_back(static_cast<double>(v)); break;
+    case Storage::Decimal: mantissas_.push_back(v), scales_.push_back(0); break;
     default: {
         const std::string s = std::to_string(v);
         arena_.append(s.data(), s.size());
@@ -59,6 +65,13 @@ void ColumnData::appendDouble(double v) {
     switch (storage_) {
     case Storage::Int: ints_.push_back(static_cast<int64_t>(v)); break;
     case Storage::Double: doubles_.push_back(v); break;
+    case Storage::Decimal:
+        if (const auto d = Decimal::fromDouble(v)) {
+            appendDecimal(*d);
+            return;
+        }
+        appendNull();
+        return;
     default: {
         const std::string s = formatFloat(v);
         arena_.append(s.data(), s.size());
@@ -68,10 +81,45 @@ void ColumnData::appendDouble(double v) {
     markNull(false);
 }
 
+void ColumnData::appendDecimal(const Decimal& v) {
+    switch (storage_) {
+    case Storage::Decimal:
+        mantissas_.push_back(v.mantissa);
+        scales_.push_back(static_cast<int8_t>(v.scale));
+        markNull(false);
+        return;
+    case Storage::Int:
+        appendInt(v.withScale(0).value_or(Decimal{}).toInt64().value_or(0));
+        return;
+    case Storage::Double: appendDouble(v.toDouble()); return;
+    default: {
+        const std::string s = v.toString();
+        appendText(s.data(), s.size());
+    }
+    }
+}
+
 void ColumnData::appendText(const char* data, size_t length) {
     switch (storage_) {
-    case Storage::Int: ints_.push_back(static_cast<int64_t>(parseNumber(std::string_view(data, length)).value_or(0))); break;
+    case Storage::Int: {
+        // Whole numbers directly, so 64-bit integers keep every digit.
+        int64_t v = 0;
+        const auto [end, ec] = std::from_chars(data, data + length, v);
+        if (ec != std::errc() || end != data + length) v = static_cast<int64_t>(parseNumber(std::string_view(data, length)).value_or(0));
+        ints_.push_back(v);
+        break;
+    }
     case Storage::Double: doubles_.push_back(parseNumber(std::string_view(data, length)).value_or(0)); break;
+    case Storage::Decimal: {
+        // Beyond 38 digits the nearest double's digits are kept rather than nothing.
+        const std::string_view text(data, length);
+        auto d = Decimal::parse(text);
+        if (!d)
+            if (const auto n = parseNumber(text)) d = Decimal::fromDouble(*n);
+        if (d) appendDecimal(*d);
+        else appendNull();
+        return;
+    }
     default:
         arena_.append(data, length);
         offsets_.push_back(arena_.size());
@@ -84,6 +132,7 @@ void ColumnData::removeLast() {
     switch (storage_) {
     case Storage::Int: ints_.pop_back(); break;
     case Storage::Double: doubles_.pop_back(); break;
+    case Storage::Decimal: mantissas_.pop_back(), scales_.pop_back(); break;
     default:
         offsets_.pop_back();
         arena_.resize(offsets_.back());
@@ -106,6 +155,7 @@ Value ColumnData::valueAt(int64_t r) const {
     switch (storage_) {
     case Storage::Int: return Value::fromInt(intAt(r));
     case Storage::Double: return Value::fromDouble(doubleAt(r));
+    case Storage::Decimal: return Value::fromDecimal(decimalAt(r));
     case Storage::Text: return Value::fromText(std::string(textAt(r)));
     case Storage::Blob: return Value::fromBlob(std::string(textAt(r)));
     }
@@ -124,6 +174,7 @@ std::string ColumnData::displayTextAt(int64_t r) const {
     switch (storage_) {
     case Storage::Int: return formatInt(intAt(r));
     case Storage::Double: return formatFloat(doubleAt(r));
+    case Storage::Decimal: return decimalAt(r).toString();
     case Storage::Text: return std::string(textAt(r));
     case Storage::Blob: return "(BLOB)";
     }
@@ -134,6 +185,8 @@ void ColumnData::shrink() {
     nulls_.shrink_to_fit();
     ints_.shrink_to_fit();
     doubles_.shrink_to_fit();
+    mantissas_.shrink_to_fit();
+    scales_.shrink_to_fit();
     offsets_.shrink_to_fit();
     arena_.shrink_to_fit();
 }
@@ -143,8 +196,8 @@ void ResultBuffer::shrink() {
 }
 
 size_t ColumnData::memoryUsed() const {
-    return nulls_.capacity() * 8 + ints_.capacity() * 8 + doubles_.capacity() * 8 + offsets_.capacity() * 8 +
-           arena_.capacity() + sizeof(*this);
+    return nulls_.capacity() * 8 + ints_.capacity() * 8 + doubles_.capacity() * 8 + mantissas_.capacity() * 16 +
+           scales_.capacity() + offsets_.capacity() * 8 + arena_.capacity() + sizeof(*this);
 }
 
 size_t ResultBuffer::memoryUsed() const {

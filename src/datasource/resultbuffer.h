@@ -17,7 +17,7 @@
 
 namespace rg {
 
-enum class Storage : uint8_t { Int, Double, Text, Blob };
+enum class Storage : uint8_t { Int, Double, Decimal, Text, Blob };
 
 // A growable array of plain values in malloc'ed memory. Large blocks grow and shrink by
 // realloc, which moves their pages instead of copying them, so a column of millions of
@@ -106,6 +106,7 @@ public:
     void appendNull();
     void appendInt(int64_t v);
     void appendDouble(double v);
+    void appendDecimal(const Decimal& v);
     void appendText(const char* data, size_t length);
     void appendText(std::string_view s) { appendText(s.data(), s.size()); }
     void removeLast();
@@ -115,6 +116,9 @@ public:
     bool isNull(int64_t r) const { return (nulls_[static_cast<size_t>(r >> 6)] >> (r & 63)) & 1u; }
     int64_t intAt(int64_t r) const { return ints_[static_cast<size_t>(r)]; }
     double doubleAt(int64_t r) const { return doubles_[static_cast<size_t>(r)]; }
+    Decimal decimalAt(int64_t r) const {
+        return {mantissas_[static_cast<size_t>(r)], scales_[static_cast<size_t>(r)]};
+    }
     std::string_view textAt(int64_t r) const {
         const uint64_t b = offsets_[static_cast<size_t>(r)], e = offsets_[static_cast<size_t>(r) + 1];
         return std::string_view(arena_.data() + b, static_cast<size_t>(e - b));
@@ -139,6 +143,8 @@ private:
     PodBuffer<uint64_t> nulls_;
     PodBuffer<int64_t> ints_;
     PodBuffer<double> doubles_;
+    PodBuffer<int128> mantissas_;  // exact decimals: mantissa and scale of each row
+    PodBuffer<int8_t> scales_;
     PodBuffer<uint64_t> offsets_;  // rows + 1 entries for texts and blobs
     PodBuffer<char> arena_;
 };

@@ -111,6 +111,12 @@ void appendCell(ColumnData& col, sqlite3_stmt* st, int i) {
             if (d) col.appendDouble(*d); else col.appendNull();
         }
         return;
+    case Storage::Decimal:
+        // Integers and texts keep every digit; a REAL becomes its shortest decimal.
+        if (t == SQLITE_INTEGER) col.appendInt(sqlite3_column_int64(st, i));
+        else if (t == SQLITE_FLOAT) col.appendDouble(sqlite3_column_double(st, i));
+        else col.appendText(reinterpret_cast<const char*>(sqlite3_column_text(st, i)), static_cast<size_t>(sqlite3_column_bytes(st, i)));
+        return;
     case Storage::Text: {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
         col.appendText(p, static_cast<size_t>(sqlite3_column_bytes(st, i)));
@@ -157,7 +163,7 @@ FieldKind sqliteKindOf(const std::string& declaredType, int* size) {
     if (has(t, "smallint") || has(t, "tinyint")) return FieldKind::SmallInt;
     if (has(t, "int")) return FieldKind::Integer;
     if (has(t, "real") || has(t, "float") || has(t, "double")) return FieldKind::Float;
-    if (has(t, "numeric") || has(t, "decimal")) return FieldKind::Float;
+    if (has(t, "numeric") || has(t, "decimal")) return FieldKind::BCD;
     if (has(t, "timestamp") || has(t, "datetime")) return FieldKind::DateTime;
     if (has(t, "time")) return FieldKind::Time;
     if (has(t, "date")) return FieldKind::Date;

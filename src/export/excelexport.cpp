@@ -278,7 +278,7 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
             w.Formula(row(), col, kXfSummary, static_cast<uint16_t>(firstRow), static_cast<uint16_t>(std::max(lastRow, 0)),
                       static_cast<uint8_t>(areaCol), biff::Function::CountA);
         else
-            w.Number(row(), col, kXfSummary, Grid->SummaryFooterValue(*c.column));
+            w.Number(row(), col, kXfSummary, Grid->SummaryFooterValue(*c.column).toDouble());
         return;
     }
     if (!numericArea) {
@@ -286,7 +286,7 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
         return;
     }
     if (!formulaFits) {
-        w.Number(row(), col, kXfSummary, Grid->SummaryFooterValue(*c.column));
+        w.Number(row(), col, kXfSummary, Grid->SummaryFooterValue(*c.column).toDouble());
         return;
     }
     const biff::Function f = t == TdxSummaryType::cstSum   ? biff::Function::Sum

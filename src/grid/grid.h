@@ -80,8 +80,7 @@ private:
     // Bound at every load.
     int fieldIndex_ = -1;
     int footerFieldIndex_ = -1;
-    double footerValue_ = 0;
-    bool footerValueSet_ = false;
+    SummaryValue footerValue_;
 };
 
 // A row of the tree: a group row (index into the group table) or a data row (index into
@@ -213,12 +212,12 @@ public:
     int FooterLevel(RowHandle dataRow, int j) const;
     bool FooterCellExists(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
     std::string FooterCellText(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
-    double FooterCellValue(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
+    SummaryValue FooterCellValue(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
     TdxSummaryType FooterCellKind(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
     // The summary footer band.
     bool SummaryFooterCellExists(const TdxDBGridColumn& c) const;
     std::string SummaryFooterText(const TdxDBGridColumn& c) const;
-    double SummaryFooterValue(const TdxDBGridColumn& c) const;
+    const SummaryValue& SummaryFooterValue(const TdxDBGridColumn& c) const;
     SummaryValueKind FooterValueKind(const TdxDBGridColumn& c) const;
 
     // The rows as shown, expanded groups open, footer rows included.
@@ -242,8 +241,7 @@ private:
         int firstRecord = 0;
         bool expanded = false;
         std::vector<RowHandle> children;
-        std::vector<double> values;
-        std::vector<char> slotSet;
+        std::vector<SummaryValue> values;
         int dataRows = 0;          // below it, at all depths
     };
     struct DataRow {
@@ -261,7 +259,8 @@ private:
     void finishSummaries();
     void recomputeSummaries();
     void recomputeAndRepaint();
-    double recordValue(int record, int field) const;
+    Value recordValue(int record, int field) const;
+    void clearSummaryValues();
     TdxDBGridSummaryGroup* groupForLevel(int level) const;
     bool levelHasFooters(int level) const;
     const TdxDBGridSummaryItem* footerItem(int level, const TdxDBGridColumn& c, int* slot) const;

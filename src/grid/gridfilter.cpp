@@ -5,6 +5,7 @@
 #include "grid/grid.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <set>
 
@@ -23,19 +24,21 @@ std::string doubled(const std::string& s, char c) {
 
 std::string quoted(const std::string& s) { return "'" + doubled(s, '\'') + "'"; }
 
+// The shortest digits that read back as the same double, whatever the process locale.
 std::string exactNumber(double d) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.17g", d);
-    return buf;
+    char buf[40];
+    const auto res = std::to_chars(buf, buf + sizeof buf, d);
+    return std::string(buf, res.ptr);
 }
 
 // For the data set the literal must compare equal to the value it came from: doubles and
-// date serials with all 17 digits (the display text keeps 15 digits and whole seconds).
+// date serials with the digits that read back exactly (the display text keeps 15 digits
+// and whole seconds), integers and decimals with all of theirs.
 std::string literal(const Value& v, bool forDisplay) {
     switch (v.type()) {
     case Value::Type::Null: return "NULL";
     case Value::Type::Bool: return forDisplay ? v.displayText() : (v.asBool() ? "TRUE" : "FALSE");
-    case Value::Type::Int: return v.displayText();
+    case Value::Type::Int: case Value::Type::Decimal: return v.displayText();
     case Value::Type::Double: return forDisplay ? v.displayText() : exactNumber(v.asDouble());
     case Value::Type::Date: case Value::Type::Time: case Value::Type::DateTime:
         return forDisplay ? quoted(v.displayText()) : exactNumber(v.asDouble());

@@ -3,8 +3,9 @@
 #include "common/displaytext.h"
 #include "common/error.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <optional>
 
 namespace rg {
 namespace {
@@ -44,7 +45,27 @@ std::string groupThousands(const std::string& digits) {
     return out;
 }
 
-std::string formatSection(const std::string& section, double value) {
+// The absolute value being formatted: exact digits when the summary has them.
+struct Magnitude {
+    std::optional<Decimal> exact;
+    double number = 0;
+};
+
+// |value| with `places` fractional digits, "123.45"; exact values round half away from zero.
+std::string fixedDigits(const Magnitude& m, int places) {
+    if (m.exact)
+        if (const auto r = m.exact->withScale(places)) {
+            std::string t = r->toString();
+            return t[0] == '-' ? t.substr(1) : t;
+        }
+    const double v = m.exact ? std::fabs(m.exact->toDouble()) : m.number;
+    char buf[400];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, places);
+    return std::string(buf, res.ptr);
+}
+
+// Writes one section; `zero` tells whether every digit written was 0.
+std::string formatSection(const std::string& section, const Magnitude& value, bool* zero = nullptr) {
     std::vector<Token> tokens;
     bool thousands = false, afterPoint = false;
     for (size_t i = 0; i < section.size(); ++i) {
@@ -90,24 +111,25 @@ std::string formatSection(const std::string& section, double value) {
     }
     intRequired = intRequired < 0 ? 0 : intSlots - intRequired;
 
-    double mantissa = std::fabs(value);
+    Magnitude shown = value;
+    double mantissa = value.exact ? std::fabs(value.exact->toDouble()) : value.number;
     int exp10 = 0;
     if (exponent && mantissa != 0) {
+        shown.exact.reset();
         const int lead = std::max(intSlots, 1);
         exp10 = static_cast<int>(std::floor(std::log10(mantissa))) - (lead - 1);
         mantissa /= std::pow(10.0, exp10);
         // Rounding may carry into one more integer digit (9.996 -> 10.00).
-        char probe[64];
-        std::snprintf(probe, sizeof probe, "%.*f", fracSlots, mantissa);
-        if (std::string(probe).find('.') == static_cast<size_t>(lead + 1) ||
-            (fracSlots == 0 && std::string(probe).size() > static_cast<size_t>(lead))) {
+        const std::string probe = fixedDigits({std::nullopt, mantissa}, fracSlots);
+        if (probe.find('.') == static_cast<size_t>(lead + 1) ||
+            (fracSlots == 0 && probe.size() > static_cast<size_t>(lead))) {
             mantissa /= 10;
             ++exp10;
         }
+        shown.number = mantissa;
     }
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", fracSlots, mantissa);
-    std::string digits = buf;
+    const std::string digits = fixedDigits(shown, fracSlots);
+    if (zero) *zero = digits.find_first_of("123456789") == std::string::npos;
     std::string intPart = digits.substr(0, digits.find('.'));
     std::string fracPart = fracSlots > 0 ? digits.substr(digits.find('.') + 1) : std::string();
     if (intPart == "0") intPart.clear();
@@ -148,22 +170,53 @@ std::string formatSection(const std::string& section, double value) {
 
 } // namespace
 
-std::string FormatFloatPattern(const std::string& pattern, double value) {
-    if (pattern.empty()) return formatFloat(value);
+std::string FormatFloatPattern(const std::string& pattern, const SummaryValue& value) {
+    if (pattern.empty()) {
+        if (value.kind() == SummaryValue::Kind::Exact) return value.exact().toString();
+        return formatFloat(value.toDouble());
+    }
+    Magnitude m;
+    bool negative = false, isZero = false;
+    if (value.kind() == SummaryValue::Kind::Exact) {
+        Decimal d = value.exact();
+        negative = d.isNegative();
+        isZero = d.isZero();
+        if (negative) d.mantissa = -d.mantissa;
+        m.exact = d;
+    } else {
+        const double d = value.toDouble();
+        negative = d < 0;
+        isZero = d == 0;
+        m.number = std::fabs(d);
+    }
     const std::vector<std::string> s = sections(pattern);
-    if (value == 0 && s.size() >= 3 && !s[2].empty()) return formatSection(s[2], 0);
-    if (value < 0 && s.size() >= 2 && !s[1].empty()) return formatSection(s[1], value);
-    const std::string text = formatSection(s[0], value);
-    // A single section writes its own minus sign, unless the value rounds to zero.
-    if (value < 0 && text.find_first_of("123456789") != std::string::npos) return "-" + text;
-    return text;
+    // A value that rounds to zero in the positive section is zero: no "-0.00".
+    bool roundsToZero = false;
+    const std::string positive = formatSection(s[0], m, &roundsToZero);
+    if (isZero || roundsToZero) {
+        if (s.size() >= 3 && !s[2].empty()) return formatSection(s[2], Magnitude{});
+        return isZero ? positive : formatSection(s[0], Magnitude{});
+    }
+    if (negative && s.size() >= 2 && !s[1].empty()) return formatSection(s[1], m);
+    // A single section writes its own minus sign.
+    return negative ? "-" + positive : positive;
+}
+
+std::string FormatFloatPattern(const std::string& pattern, double value) {
+    return FormatFloatPattern(pattern, SummaryValue::floatValue(value));
 }
 
 std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, SummaryValueKind valueKind,
                                SummaryPlace place, double value) {
-    if (kind == TdxSummaryType::cstNone) return {};
+    return FormatSummaryValue(kind, pattern, valueKind, place, SummaryValue::floatValue(value));
+}
+
+std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, SummaryValueKind valueKind,
+                               SummaryPlace place, const SummaryValue& value) {
+    if (kind == TdxSummaryType::cstNone || value.isEmpty()) return {};
+    const bool textValue = value.kind() == SummaryValue::Kind::Text;
     const bool row = place == SummaryPlace::GroupRow;
-    if (kind == TdxSummaryType::cstCount || valueKind == SummaryValueKind::Number) {
+    if (!textValue && (kind == TdxSummaryType::cstCount || valueKind == SummaryValueKind::Number)) {
         std::string p = pattern;
         if (p.empty()) {
             switch (kind) {
@@ -191,10 +244,11 @@ std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, 
         suffix = row ? ")" : "";
     }
     std::string text;
+    if (textValue) return prefix + value.text() + suffix;
     switch (valueKind) {
-    case SummaryValueKind::Date: text = formatDate(value); break;
-    case SummaryValueKind::Time: text = formatTime(value); break;
-    default: text = formatDateTime(value); break;
+    case SummaryValueKind::Date: text = formatDate(value.toDouble()); break;
+    case SummaryValueKind::Time: text = formatTime(value.toDouble()); break;
+    default: text = formatDateTime(value.toDouble()); break;
     }
     return prefix + text + suffix;
 }

@@ -2,6 +2,8 @@
 
 // Summary kinds, items, groups and the formatter of summary values.
 
+#include "grid/summaryvalue.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -10,21 +12,25 @@
 
 namespace rg {
 
-enum class TdxSummaryType : uint8_t { cstNone, cstSum, cstMin, cstMax, cstCount, cstAvg };
-
 // Where a summary text appears: the default patterns differ.
 enum class SummaryPlace { GroupRow, Footer };
 // The kind of value handed to the formatter: dates print as dates, all else as numbers.
 enum class SummaryValueKind { Number, Date, Time, DateTime };
 
 // The text of a summary value: the pattern, or the default pattern of the kind for the
-// place when it is empty.
+// place when it is empty. An empty value (a minimum of nulls only) is the empty text; a
+// text value is written as a date would be, between the pattern's prefix and suffix.
+std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, SummaryValueKind valueKind,
+                               SummaryPlace place, const SummaryValue& value);
 std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, SummaryValueKind valueKind,
                                SummaryPlace place, double value);
 
 // A numeric pattern: up to three ";" sections (positive and zero, negative, zero); "0" a
 // digit always written, "#" a digit written when significant, "." the decimal point, ","
 // thousands separators, E+/E-/e+/e- an exponent, quoted text literal, anything else as is.
+// Exact values round exactly (half away from zero); a value that rounds to zero is
+// written as zero, never with a minus sign. "." whatever the process locale.
+std::string FormatFloatPattern(const std::string& pattern, const SummaryValue& value);
 std::string FormatFloatPattern(const std::string& pattern, double value);
 
 class TdxDBGridSummaryItems;

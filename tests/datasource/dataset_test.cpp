@@ -36,7 +36,7 @@ TEST(SqliteProvider, FieldsKindsAndTexts) {
     ds.Open();
     ASSERT_EQ(ds.FieldCount(), 12);
     const FieldKind kinds[] = {FieldKind::Integer, FieldKind::String, FieldKind::Integer, FieldKind::Float,
-                               FieldKind::Float, FieldKind::Date, FieldKind::DateTime, FieldKind::Time,
+                               FieldKind::BCD, FieldKind::Date, FieldKind::DateTime, FieldKind::Time,
                                FieldKind::Boolean, FieldKind::String, FieldKind::Blob, FieldKind::LargeInt};
     for (int i = 0; i < 12; ++i) EXPECT_EQ(ds.Fields(i).Kind(), kinds[i]) << ds.Fields(i).FieldName();
     EXPECT_EQ(ds.Fields(1).Size(), 20);

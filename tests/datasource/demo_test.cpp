@@ -18,7 +18,7 @@ TEST(DemoDatabase, OpensThroughTheBuiltInProvider) {
     ds.Open();
     EXPECT_GE(ds.RecordCount(), 5000);
     EXPECT_EQ(ds.FieldByName("order_date").Kind(), FieldKind::Date);
-    EXPECT_EQ(ds.FieldByName("amount").Kind(), FieldKind::Float);
+    EXPECT_EQ(ds.FieldByName("amount").Kind(), FieldKind::BCD);  // NUMERIC, held exactly
     EXPECT_EQ(ds.FieldByName("paid").Kind(), FieldKind::Boolean);
     const int remark = ds.FieldByName("remark").Index();
     int nulls = 0;

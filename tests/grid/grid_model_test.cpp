@@ -154,19 +154,20 @@ TEST(GridBlob, BlobColumnCannotBeGroupedAndLevelsDropWhenFieldsGo) {
 
 TEST_F(GridFixture, SummariesOverNullsAndTextsAndFooterPlacement) {
     grid.SetKeyField("id");
-    // Sum, average and minimum over 1, 2, null, 4, 5: null counts as 0 and as a record.
+    // Sum, average and minimum over 1, 2, null, 4, 5: the null counts as a record but takes
+    // no part in the minimum.
     addSummary(grid, col("qty"), TdxSummaryType::cstSum);
     EXPECT_EQ(grid.SummaryFooterText(col("qty")), "12.00");  // computed at once, not 0.00
     col("qty").SetSummaryFooterType(TdxSummaryType::cstAvg);
     EXPECT_EQ(grid.SummaryFooterText(col("qty")), "AVG=2.40");
     col("qty").SetSummaryFooterType(TdxSummaryType::cstMin);
-    EXPECT_EQ(grid.SummaryFooterText(col("qty")), "MIN=0.00");
+    EXPECT_EQ(grid.SummaryFooterText(col("qty")), "MIN=1.00");
     // A count over a text column never reads the texts.
     addSummary(grid, col("note"), TdxSummaryType::cstCount);
     EXPECT_EQ(grid.SummaryFooterText(col("note")), "5");
-    // A null date takes part in a minimum as 0, the serial of 1899-12-30.
+    // A null date is no 1899-12-30: the minimum is the earliest date there is.
     addSummary(grid, col("day"), TdxSummaryType::cstMin);
-    EXPECT_EQ(grid.SummaryFooterText(col("day")), "MIN=1899-12-30");
+    EXPECT_EQ(grid.SummaryFooterText(col("day")), "MIN=2023-12-31");
 
     ASSERT_TRUE(grid.GroupColumn(col("region"), 0));
     ASSERT_TRUE(grid.GroupColumn(col("city"), 1));
@@ -194,12 +195,12 @@ TEST_F(GridFixture, SummariesOverNullsAndTextsAndFooterPlacement) {
     grid.DefaultGroup().SummaryItems.Clear();
     EXPECT_EQ(grid.FooterRowCount(closing), 0);
 
-    // Without the null date the footer shows the earliest date.
-    db.open("select id, region, city, qty, note, day from sales where day is not null");
-    EXPECT_EQ(grid.SummaryFooterText(col("day")), "MIN=2023-12-31");
+    // Only nulls: an empty cell, not a date of 1899.
+    db.open("select id, region, city, qty, note, day from sales where day is null");
+    EXPECT_EQ(grid.SummaryFooterText(col("day")), "");
 }
 
-TEST_F(GridFixture, NonNumericTextStopsTheLoadKeepingRowsBuiltSoFar) {
+TEST_F(GridFixture, NonNumericTextStopsTheSummariesButEveryRowIsShown) {
     grid.SetKeyField("id");
     try {
         addSummary(grid, col("note"), TdxSummaryType::cstSum);
@@ -213,7 +214,9 @@ TEST_F(GridFixture, NonNumericTextStopsTheLoadKeepingRowsBuiltSoFar) {
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "'a' is not a valid floating point value");
     }
-    EXPECT_EQ(grid.TopCount(), 1);  // the first record's row was built before the failure
+    // Every row is shown, and no footer shows a value of part of them.
+    EXPECT_EQ(grid.TopCount(), 5);
+    EXPECT_EQ(grid.SummaryFooterText(col("note")), "");
     // Removing the summary in one batch recomputes once, over nothing that fails.
     grid.BeginUpdate();
     grid.DefaultGroup().SummaryItems.Clear();

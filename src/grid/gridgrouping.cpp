@@ -1,0 +1,128 @@
+#include "grid/grid.h"
+
+#include "common/error.h"
+#include "grid/gridutil.h"
+
+#include <algorithm>
+
+// Grouping levels: adding, moving and removing them, and the drops of the group panel.
+
+namespace rg {
+
+void TdxDBGridColumn::SetGroupIndex(int level) {
+    const int current = GroupIndex();
+    if (level == current) return;
+    if (level < 0) {
+        grid_->UngroupColumn(current);
+        return;
+    }
+    grid_->BeginGroupingUpdate();
+    try {
+        if (current >= 0) grid_->UngroupColumn(current);
+        grid_->GroupColumn(*this, level);
+    } catch (...) {
+        grid_->EndGroupingUpdate();
+        throw;
+    }
+    grid_->EndGroupingUpdate();
+}
+
+TdxDBGridColumn& TdxDBGrid::GroupColumns(int level) {
+    if (level < 0 || level >= GroupColumnCount()) throw Error(format("List index out of bounds (%d)", level));
+    return *groupColumns_[static_cast<size_t>(level)];
+}
+
+bool TdxDBGrid::GroupColumn(TdxDBGridColumn& c, int position) {
+    if (c.DisableGrouping()) return false;
+    if (const Field* f = c.field(); f && isBlobKind(f->Kind())) return false;
+    if (c.Visible()) {
+        int visible = 0;
+        for (const auto& col : columns_) visible += col->Visible() ? 1 : 0;
+        if (visible == 1) return false;
+    }
+    if (c.GroupIndex() >= 0) return false;
+    for (TdxDBGridColumn* g : groupColumns_)
+        if (sameText(g->FieldName(), c.FieldName())) return false;
+
+    position = std::clamp(position, 0, GroupColumnCount());
+    groupColumns_.insert(groupColumns_.begin() + position, &c);
+    if (c.sorted_ == TdxTreeListColumnSort::csNone) c.sorted_ = TdxTreeListColumnSort::csUp;
+    c.visible_ = false;
+    if (groupingUpdateCount_ > 0) {
+        changed();
+    } else {
+        load(LoadReason::KeepExpanded);
+    }
+    return true;
+}
+
+void TdxDBGrid::UngroupColumn(int level) {
+    TdxDBGridColumn& c = GroupColumns(level);
+    c.visible_ = true;
+    c.sorted_ = TdxTreeListColumnSort::csNone;
+    groupColumns_.erase(groupColumns_.begin() + level);
+    if (groupingUpdateCount_ > 0) {
+        changed();
+    } else {
+        load(LoadReason::KeepExpanded);
+    }
+}
+
+void TdxDBGrid::ClearGrouping() {
+    BeginGroupingUpdate();
+    while (GroupColumnCount() > 0) UngroupColumn(0);
+    EndGroupingUpdate();
+}
+
+void TdxDBGrid::SortByClick(TdxDBGridColumn& c, bool ctrl) {
+    using S = TdxTreeListColumnSort;
+    if (c.GroupIndex() >= 0) {
+        c.SetSorted(c.Sorted() == S::csUp ? S::csDown : S::csUp);
+        return;
+    }
+    const S next = ctrl ? S::csNone : (c.Sorted() == S::csUp ? S::csDown : S::csUp);
+    if (next != S::csNone)
+        for (auto& other : columns_)
+            if (other.get() != &c && other->GroupIndex() < 0) other->SetSorted(S::csNone);
+    c.SetSorted(next);
+}
+
+int TdxDBGrid::GroupDropPosition(int x, bool alreadyGrouped) const {
+    int pos = 0;
+    for (int i = 0; i < GroupColumnCount(); ++i)
+        if (8 + 104 * i + 50 <= x) ++pos;
+    if (alreadyGrouped) pos = std::min(pos, std::max(GroupColumnCount() - 1, 0));
+    return pos;
+}
+
+void TdxDBGrid::DropColumn(TdxDBGridColumn& c, bool fromGroupPanel, DropPlace place, int x, int headerPosition) {
+    if (place == DropPlace::GroupPanel) {
+        const int position = GroupDropPosition(x, c.GroupIndex() >= 0);
+        // A refused grouping must not cost a reload of every row.
+        if (c.GroupIndex() < 0) GroupColumn(c, position);
+        else c.SetGroupIndex(position);
+        return;
+    }
+    if (fromGroupPanel) {
+        if (c.GroupIndex() < 0) return;
+        // One reload for ungrouping and placing the column.
+        BeginGroupingUpdate();
+        try {
+            UngroupColumn(c.GroupIndex());
+            if (place == DropPlace::HeaderRow) MoveColumn(c, headerPosition);
+            else if (place == DropPlace::Outside) c.SetVisible(false);
+        } catch (...) {
+            EndGroupingUpdate();
+            throw;
+        }
+        EndGroupingUpdate();
+        return;
+    }
+    if (place == DropPlace::HeaderRow) {
+        MoveColumn(c, headerPosition);
+    } else if (place == DropPlace::Outside && c.Visible() && VisibleColumns().size() > 1) {
+        c.SetVisible(false);
+    }
+}
+
+} // namespace rg

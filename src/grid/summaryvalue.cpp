@@ -1,0 +1,122 @@
+#include "grid/summaryvalue.h"
+
+#include "common/codepage.h"
+#include "common/displaytext.h"
+#include "common/error.h"
+
+namespace rg {
+
+SummaryValue SummaryValue::exactValue(const Decimal& d) {
+    SummaryValue v;
+    v.kind_ = Kind::Exact;
+    v.exact_ = d;
+    return v;
+}
+
+SummaryValue SummaryValue::floatValue(double d) {
+    SummaryValue v;
+    v.kind_ = Kind::Float;
+    v.number_ = d;
+    return v;
+}
+
+double SummaryValue::toDouble() const {
+    switch (kind_) {
+    case Kind::Exact: return exact_.toDouble();
+    case Kind::Float: return number_;
+    default: return 0;
+    }
+}
+
+void SummaryValue::toFloat() {
+    if (kind_ == Kind::Exact) number_ = exact_.toDouble();
+    kind_ = Kind::Float;
+}
+
+void SummaryValue::add(TdxSummaryType kind, const Value& v, const std::string& fieldName) {
+    if (kind == TdxSummaryType::cstNone || kind == TdxSummaryType::cstCount) return;
+    const bool sumLike = kind == TdxSummaryType::cstSum || kind == TdxSummaryType::cstAvg;
+    if (sumLike && kind_ == Kind::Empty) {
+        kind_ = Kind::Exact;
+        exact_ = Decimal{};
+    }
+    if (v.isNull()) return;
+    switch (v.type()) {
+    case Value::Type::Bool: case Value::Type::Blob:
+        throw Error(format("Cannot access field '%s' as type %s", fieldName.c_str(), "Float"));
+    case Value::Type::Text:
+        if (!sumLike) {
+            // Texts are ranked as texts too: should one of them be no number, the minimum
+            // or maximum is a text, as a database would give it.
+            const int c = started_ ? ansiCompare(v.asText(), text_) : 0;
+            if (!started_ || (kind == TdxSummaryType::cstMin ? c < 0 : c > 0)) text_ = v.asText();
+            started_ = true;
+            if (!Decimal::parse(v.asText()) && !parseNumber(v.asText())) {
+                sawNonNumber_ = true;
+                return;
+            }
+        } else if (!Decimal::parse(v.asText()) && !parseNumber(v.asText())) {
+            throw Error(format("'%s' is not a valid floating point value", v.asText().c_str()));
+        }
+        break;
+    default:
+        break;
+    }
+    addNumber(kind, v);
+}
+
+void SummaryValue::addNumber(TdxSummaryType kind, const Value& v) {
+    std::optional<Decimal> exact;
+    double number = 0;
+    if (v.type() != Value::Type::Double && !v.isDateLike()) exact = v.asDecimal();
+    if (!exact) number = v.type() == Value::Type::Text ? parseNumber(v.asText()).value_or(0) : v.asDouble();
+    if (kind_ == Kind::Empty) {
+        if (exact) *this = exactValue(*exact);
+        else *this = floatValue(number);
+        return;
+    }
+    if (exact && kind_ == Kind::Exact) {
+        if (kind == TdxSummaryType::cstSum || kind == TdxSummaryType::cstAvg) {
+            if (const auto r = Decimal::add(exact_, *exact)) {
+                exact_ = *r;
+                return;
+            }
+            // Beyond 38 digits the sum goes on as a double rather than failing.
+        } else {
+            const int c = compare(*exact, exact_);
+            if (kind == TdxSummaryType::cstMin ? c < 0 : c > 0) exact_ = *exact;
+            return;
+        }
+    }
+    toFloat();
+    if (exact) number = exact->toDouble();
+    switch (kind) {
+    case TdxSummaryType::cstSum: case TdxSummaryType::cstAvg: number_ += number; break;
+    case TdxSummaryType::cstMin: if (number < number_) number_ = number; break;
+    case TdxSummaryType::cstMax: if (number > number_) number_ = number; break;
+    default: break;
+    }
+}
+
+void SummaryValue::finish(TdxSummaryType kind, int64_t rows) {
+    switch (kind) {
+    case TdxSummaryType::cstCount: *this = exactValue(Decimal::fromInt(rows)); break;
+    case TdxSummaryType::cstAvg:
+        if (rows <= 0) break;
+        if (kind_ == Kind::Exact) {
+            if (const auto q = Decimal::divide(exact_, rows, std::max(exact_.scale, 12))) {
+                exact_ = *q;
+                break;
+            }
+            toFloat();
+        }
+        if (kind_ == Kind::Float) number_ /= static_cast<double>(rows);
+        break;
+    case TdxSummaryType::cstMin: case TdxSummaryType::cstMax:
+        if (sawNonNumber_) kind_ = Kind::Text;
+        break;
+    default: break;
+    }
+}
+
+} // namespace rg

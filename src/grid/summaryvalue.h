@@ -1,0 +1,52 @@
+#pragma once
+
+// The value of one summary slot (a group row's item or a column's footer) while a load
+// adds records to it, and its result. Integers and decimals add up exactly; floating
+// point fields, dates and times as doubles; minima and maxima of texts as texts.
+
+#include "common/decimal.h"
+#include "common/value.h"
+
+#include <cstdint>
+#include <string>
+
+namespace rg {
+
+enum class TdxSummaryType : uint8_t { cstNone, cstSum, cstMin, cstMax, cstCount, cstAvg };
+
+class SummaryValue {
+public:
+    enum class Kind : uint8_t { Empty, Exact, Float, Text };
+
+    static SummaryValue exactValue(const Decimal& d);
+    static SummaryValue floatValue(double d);
+
+    Kind kind() const { return kind_; }
+    bool isEmpty() const { return kind_ == Kind::Empty; }
+    const Decimal& exact() const { return exact_; }
+    double number() const { return number_; }
+    const std::string& text() const { return text_; }
+    // The nearest double of a number (0 for an empty slot or a text).
+    double toDouble() const;
+
+    // Adds one record's value to a sum, minimum, maximum or average. A null takes no part
+    // (a sum of nulls is 0, a minimum of nulls stays empty). `fieldName` names the field in
+    // the error a value that cannot be summed raises.
+    void add(TdxSummaryType kind, const Value& v, const std::string& fieldName);
+    // Counts set the number of rows; averages divide by it; a minimum or maximum that met
+    // texts that are not numbers becomes the least or greatest text.
+    void finish(TdxSummaryType kind, int64_t rows);
+
+private:
+    void toFloat();
+    void addNumber(TdxSummaryType kind, const Value& v);
+
+    Kind kind_ = Kind::Empty;
+    bool started_ = false;     // a record was added
+    bool sawNonNumber_ = false;  // min/max over texts met a text that is no number
+    Decimal exact_;
+    double number_ = 0;
+    std::string text_;
+};
+
+} // namespace rg
