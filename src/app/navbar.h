@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -20,6 +21,9 @@ class TdxNavBarItem : public QObject {
 public:
     QString Caption() const { return caption_; }
     void setCaption(const QString& caption);
+    // Bytes the owner ties to the item, handed back on a click.
+    const QByteArray& Data() const { return data_; }
+    void setData(const QByteArray& data) { data_ = data; }
     // The widget that shows the item in its group.
     QWidget* linkWidget() const;
     ~TdxNavBarItem() override;
@@ -31,6 +35,7 @@ private:
     friend class TdxNavBar;
     explicit TdxNavBarItem(QObject* owner) : QObject(owner) {}
     QString caption_;
+    QByteArray data_;
     QPointer<QWidget> link_; // gone first when the whole bar is destroyed
 };
 

@@ -311,12 +311,13 @@ void Tfrmquorvel::FormCreate() {
 }
 
 void Tfrmquorvel::ListSavedSetups() {
-    for (const QString& caption : savedSetupCaptions(setupFolder_))
-        AddSetupItem(caption);
+    for (const SavedSetup& setup : savedSetups(setupFolder_))
+        AddSetupItem(setup.caption, setup.path);
 }
 
-void Tfrmquorvel::AddSetupItem(const QString& caption) {
+void Tfrmquorvel::AddSetupItem(const QString& caption, const std::string& path) {
     TdxNavBarItem* item = nvbar->AddItem(caption);
+    item->setData(QByteArray::fromStdString(path));
     connect(item, &TdxNavBarItem::clicked, this,
             [this](TdxNavBarItem* sender) { guardCommand([&] { nvbarItemClick(sender); }); });
 }
@@ -325,8 +326,11 @@ void Tfrmquorvel::ClearSavedSetups() {
     nvbar->ClearItems();
 }
 
+// The file is opened by its own bytes: a caption decoded from GBK would name no file.
 void Tfrmquorvel::nvbarItemClick(TdxNavBarItem* Sender) {
-    LoadSetup(setupFolder_ + Sender->Caption() + QStringLiteral(".ini"));
+    const std::string path = Sender->Data().toStdString();
+    requireSetupFile(path);
+    rg::LoadSetup({*conn, *dataset, *dxDBGrid}, path);
 }
 
 void Tfrmquorvel::N1Click() { dxDBGrid->ExpandAll(); }

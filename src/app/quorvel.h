@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
 
 class QAction;
 class QFrame;
@@ -53,7 +54,8 @@ public:
 
     // Saved-report list.
     void ListSavedSetups();
-    void AddSetupItem(const QString& caption);
+    // The item keeps the file's own path bytes, by which a click opens it.
+    void AddSetupItem(const QString& caption, const std::string& path);
     void ClearSavedSetups();
 
     // Report setups: the work is done by the report definition module on the window's

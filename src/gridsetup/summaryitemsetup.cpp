@@ -2,12 +2,14 @@
 
 #include "grid/grid.h"
 #include "gridsetup/dialogutil.h"
+#include "setup/reportdefinition.h"
 
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 
 namespace rg {
 
@@ -17,6 +19,7 @@ constexpr TdxSummaryType kKindOfPosition[] = {
     TdxSummaryType::cstNone,  TdxSummaryType::cstSum, TdxSummaryType::cstAvg,
     TdxSummaryType::cstCount, TdxSummaryType::cstMax, TdxSummaryType::cstMin,
 };
+constexpr const char* kKindTexts[] = {"无", "求和", "求平均", "总数", "最大值", "最小值"};
 constexpr int kPositions = sizeof(kKindOfPosition) / sizeof(kKindOfPosition[0]);
 
 QPushButton* makeButton(QWidget* parent, const char* name, const char* text, int l, int t, int w, int h) {
@@ -45,6 +48,17 @@ struct ListUpdate {
     bool& flag_;
     bool old_;
 };
+
+// "字段 — 汇总方式": the summarised field's caption and the kind as the kind box names it.
+QString lineText(const TdxDBGrid& grid, const TdxDBGridSummaryItem& item) {
+    const TdxDBGridColumn* c = item.SummaryField().empty()
+                                   ? grid.ColumnByName(item.ColumnName())
+                                   : grid.ColumnByFieldName(item.SummaryField());
+    const std::string field = c ? c->Caption() : item.SummaryField();
+    const int position = positionOfSummaryKind(item.SummaryType());
+    return QString::fromStdString(field) + QStringLiteral(" — ") +
+           QString::fromUtf8(kKindTexts[position]);
+}
 
 } // namespace
 
@@ -77,7 +91,7 @@ Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
     fieldlist = makeCombo(GroupBox2, "fieldlist", 8, 56, 145, 21);
     lbl = placeLabel(GroupBox2, "lbl", "会总方式", 8, 88);
     summarytype = makeCombo(GroupBox2, "summarytype", 8, 112, 145, 21);
-    for (const char* text : {"无", "求和", "求平均", "总数", "最大值", "最小值"})
+    for (const char* text : kKindTexts)
         summarytype->addItem(QString::fromUtf8(text));
     summarytype->setCurrentIndex(-1);
     btnadd = makeButton(GroupBox2, "btnadd", "添加", 48, 256, 65, 25);
@@ -105,16 +119,13 @@ Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
 }
 
 bool Tfrusummarysetup::FillLists() {
-    ListUpdate guard(updatingList_);
-    lstSummaryItem->clear();
     if (!Grid) {
+        lstSummaryItem->clear();
         showMissingReference(this);
         close();
         return false;
     }
-    auto& items = firstGroupItems(*Grid);
-    for (int i = 0; i < items.Count(); ++i)
-        lstSummaryItem->addItem(QString::fromStdString(items.Items(i).DisplayName()));
+    fillItemList();
     fieldlist->clear();
     for (int i = 0; i < Grid->ColumnCount(); ++i)
         fieldlist->addItem(QString::fromStdString(Grid->Columns(i).FieldName()));
@@ -122,29 +133,23 @@ bool Tfrusummarysetup::FillLists() {
     return true;
 }
 
+void Tfrusummarysetup::fillItemList() {
+    ListUpdate guard(updatingList_);
+    lstSummaryItem->clear();
+    const auto& items = firstGroupItems(*Grid);
+    for (int i = 0; i < items.Count(); ++i)
+        lstSummaryItem->addItem(lineText(*Grid, items.Items(i)));
+}
+
+// The same operation as loading a setup, so a summary means the same from both places.
 void Tfrusummarysetup::AddSummaryItem(int column, int kindPosition) {
-    auto& c = Grid->Columns(column);  // fails before anything changes
-    TdxSummaryType kind = summaryKindOfPosition(kindPosition);
-    auto& item = firstGroupItems(*Grid).Add();
-    item.SetColumnName(c.Name());
-    item.SetSummaryField(c.FieldName());
-    item.SetSummaryType(kind);
-    c.SetSummaryFooterField(c.FieldName());
-    c.SetSummaryFooterType(kind);
+    ApplySummary(*Grid, column, SummaryTypeName(summaryKindOfPosition(kindPosition)));
 }
 
 void Tfrusummarysetup::DeleteSummaryItem(int line) {
-    auto& items = firstGroupItems(*Grid);
-    ListUpdate guard(updatingList_);
-    items.BeginUpdate();
-    try {
-        delete lstSummaryItem->takeItem(line);
-        items.Delete(line);
-    } catch (...) {
-        items.EndUpdate();
-        throw;
-    }
-    items.EndUpdate();
+    // The grid's recomputation after the removal may fail; the list follows the grid anyway.
+    const auto refill = qScopeGuard([this] { fillItemList(); });
+    firstGroupItems(*Grid).Delete(line);
 }
 
 void Tfrusummarysetup::summarytypeSelect() {
@@ -165,7 +170,11 @@ void Tfrusummarysetup::summarytypeSelect() {
 }
 
 void Tfrusummarysetup::btnaddClick() {
+    // A refused summary changes nothing, but a grid that fails to compute an accepted one
+    // keeps it: the list shows what the grid holds either way.
+    auto refill = qScopeGuard([this] { fillItemList(); });
     AddSummaryItem(fieldlist->currentIndex(), summarytype->currentIndex());
+    refill.dismiss();
     FillLists();
 }
 

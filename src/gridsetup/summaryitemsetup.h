@@ -50,6 +50,7 @@ public:
     QPushButton* Button2;
 
 private:
+    void fillItemList();
     bool updatingList_ = false;
 };
 

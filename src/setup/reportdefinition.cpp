@@ -1,6 +1,7 @@
 #include "setup/reportdefinition.h"
 
 #include "setup/setup.h"
+#include "setup/summarycheck.h"
 
 namespace rg {
 
@@ -61,19 +62,25 @@ void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName) 
     TdxDBGridColumn& column = grid.Columns(fieldIndex);
     const std::string field = column.FieldName();
     const TdxSummaryType kind = SummaryTypeFromName(kindName);
-    // One recomputation of the summaries for the whole change.
+    CheckSummaryComputable(grid, column, kind);
+    TdxDBGridSummaryItems& items = grid.DefaultGroup().SummaryItems;
+    // Changes inside an update only mark the summaries, so nothing below fails before the
+    // one recomputation at its end.
     grid.BeginUpdate();
-    try {
-        TdxDBGridSummaryItem& item = grid.DefaultGroup().SummaryItems.Add();
+    if (kind == TdxSummaryType::cstNone) {
+        // No summary for the column: its items go, so no earlier kind lingers in the group
+        // footers (where the column's first item counts) or in a failing recomputation.
+        for (int i = items.Count() - 1; i >= 0; --i)
+            if (grid.ColumnByName(items.Items(i).ColumnName()) == &column)
+                items.Delete(i);
+    } else {
+        TdxDBGridSummaryItem& item = items.Add();
         item.SetColumnName(column.Name());
         item.SetSummaryField(field);
         item.SetSummaryType(kind);
-        column.SetSummaryFooterField(field);
-        column.SetSummaryFooterType(kind);
-    } catch (...) {
-        grid.EndUpdate();
-        throw;
     }
+    column.SetSummaryFooterField(field);
+    column.SetSummaryFooterType(kind);
     grid.EndUpdate();
 }
 

@@ -32,6 +32,9 @@ TdxSummaryType SummaryTypeFromName(const std::string& name);
 void BuildGridColumns(TdxDBGrid& grid);
 
 // Adds the summary of field i: an item in the default group and the column's footer.
+// "cstnone" (as any unknown text) takes the column's summary away: its items go and its
+// footer shows nothing. A sum or average over values that are not numbers is refused
+// with rg::Error before anything changes.
 void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName);
 
 // Applies a settings file. Errors (a refused connection, faulty SQL, a missing table)

@@ -1,6 +1,8 @@
 #include "gridsetup/summaryitemsetup.h"
 
 #include "fixture.h"
+#include "setup/reportdefinition.h"
+#include "testdb.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -25,6 +27,36 @@ void add(Tfrusummarysetup& d, int field, int kind) {
     d.fieldlist->setCurrentIndex(field);
     d.summarytype->setCurrentIndex(kind);
     QTest::mouseClick(d.btnadd, Qt::LeftButton);
+}
+
+// Goods with a text name (captioned "产品"), numbers held as text, a real price, a
+// Boolean and a binary column, shown as the main window shows a data source, keyed by id.
+struct GoodsGrid {
+    TestDb db{R"(
+create table goods(id integer primary key, name text, qty text, price real, ok boolean, pic blob);
+insert into goods values (1, '茶', '3', 1.5, 1, x'00ff'), (2, '米', '12', 2, 0, null), (3, '茶', '5', 4, 1, x'01');
+)"};
+    rg::TdxDBGrid grid;
+    GoodsGrid() {
+        db.open("select * from goods");
+        grid.SetDataSet(&db.ds);
+        rg::BuildGridColumns(grid);
+        db.ds.FieldByName("name").SetDisplayLabel("产品");
+        grid.SetKeyField("id");
+    }
+    ~GoodsGrid() { grid.SetDataSet(nullptr); }
+    rg::TdxDBGridColumn& column(const char* field) { return *grid.ColumnByFieldName(field); }
+    void groupByName() { ASSERT_TRUE(grid.GroupColumn(column("name"), 0)); }
+};
+
+enum Field { kId, kName, kQty, kPrice, kOk, kPic };
+enum Kind { kNone, kSum, kAvg, kCount, kMax, kMin };
+
+QStringList lines(const Tfrusummarysetup& d) {
+    QStringList texts;
+    for (int i = 0; i < d.lstSummaryItem->count(); ++i)
+        texts << d.lstSummaryItem->item(i)->text();
+    return texts;
 }
 
 } // namespace
@@ -60,8 +92,7 @@ TEST(SummaryDialog, AddingAndSelectingItems) {
     // The same field twice: two items, the footer takes the last kind.
     add(d, 2, 1);
     add(d, 2, 3);
-    ASSERT_EQ(d.lstSummaryItem->count(), 2);
-    EXPECT_EQ(d.lstSummaryItem->item(1)->text(), "TdxDBGridSummaryItem");
+    EXPECT_EQ(lines(d), QStringList({"amount — 求和", "amount — 总数"}));
     EXPECT_EQ(d.fieldlist->count(), 3);
     ASSERT_EQ(items(g.grid).Count(), 2);
     const auto& first = items(g.grid).Items(0);
@@ -86,9 +117,10 @@ TEST(SummaryDialog, AddingAndSelectingItems) {
     EXPECT_EQ(d.fieldlist->currentText(), "amount");
     EXPECT_EQ(d.summarytype->currentIndex(), 1);
 
-    // No kind selected means no summary.
+    // No kind selected means no summary: nothing is added.
     add(d, 1, -1);
-    EXPECT_EQ(items(g.grid).Items(3).SummaryType(), TdxSummaryType::cstNone);
+    EXPECT_EQ(items(g.grid).Count(), 3);
+    EXPECT_EQ(d.lstSummaryItem->count(), 3);
     EXPECT_TRUE(errors.messages.isEmpty());
 
     // Values come with the next load: grouping reloads and fills the footers.
@@ -142,4 +174,93 @@ TEST(SummaryDialog, DeletingTheMiddleLine) {
     EXPECT_EQ(d.summarytype->currentIndex(), 4);
     QTest::mouseClick(d.Button2, Qt::LeftButton);
     EXPECT_FALSE(d.isVisible());
+}
+
+TEST(SummaryDialog, SumsOverNonNumbersAreRefusedAndNothingChanges) {
+    GoodsGrid g;
+    rgtest::ErrorLog errors;
+    Tfrusummarysetup d;
+    d.Grid = &g.grid;
+    ASSERT_TRUE(d.FillLists());
+    rgtest::showActive(&d);
+    add(d, kPrice, kSum);
+    ASSERT_EQ(lines(d), QStringList({"price — 求和"}));
+
+    const struct {
+        Field field;
+        Kind kind;
+        const char* message;
+    } refused[] = {
+        {kName, kSum, "字段“产品”的值不是数字，不能求和。"},
+        {kName, kAvg, "字段“产品”的值不是数字，不能求平均。"},
+        {kOk, kSum, "字段“ok”的值不是数字，不能求和。"},
+        {kPic, kAvg, "字段“pic”的值不是数字，不能求平均。"},
+    };
+    for (const auto& r : refused) {
+        add(d, r.field, r.kind);
+        ASSERT_FALSE(errors.messages.isEmpty());
+        EXPECT_EQ(errors.messages.last(), QString::fromUtf8(r.message));
+        EXPECT_EQ(items(g.grid).Count(), 1);
+        EXPECT_EQ(lines(d), QStringList({"price — 求和"}));
+        EXPECT_EQ(g.grid.Columns(r.field).SummaryFooterType(), TdxSummaryType::cstNone);
+        // The dialog stays as the user left it.
+        EXPECT_EQ(d.fieldlist->currentIndex(), r.field);
+        EXPECT_EQ(d.summarytype->currentIndex(), r.kind);
+    }
+    EXPECT_EQ(errors.messages.size(), 4);
+
+    // Texts that are all numbers are summed as numbers.
+    add(d, kQty, kSum);
+    EXPECT_EQ(errors.messages.size(), 4);
+    EXPECT_EQ(lines(d), QStringList({"price — 求和", "qty — 求和"}));
+    g.grid.ReloadRows();
+    EXPECT_EQ(g.grid.SummaryFooterText(g.column("qty")), "20.00");
+    EXPECT_EQ(g.grid.SummaryFooterText(g.column("price")), "7.50");
+}
+
+TEST(SummaryDialog, TextMinimumIsAllowedAndNoneTakesAColumnsSummaryAway) {
+    GoodsGrid g;
+    rgtest::ErrorLog errors;
+    Tfrusummarysetup d;
+    d.Grid = &g.grid;
+    ASSERT_TRUE(d.FillLists());
+    rgtest::showActive(&d);
+
+    // A minimum of texts is not refused: item and footer are there and the list shows them,
+    // whatever the grid's computation of it reports.
+    add(d, kName, kMin);
+    for (const QString& m : errors.messages)
+        EXPECT_FALSE(m.contains(QString::fromUtf8("不是数字"))) << m.toStdString();
+    ASSERT_EQ(items(g.grid).Count(), 1);
+    EXPECT_EQ(items(g.grid).Items(0).SummaryType(), TdxSummaryType::cstMin);
+    EXPECT_EQ(g.column("name").SummaryFooterType(), TdxSummaryType::cstMin);
+    EXPECT_EQ(lines(d), QStringList({"产品 — 最小值"}));
+
+    // "无" takes the column's summary away: its item goes, its footer shows nothing, and
+    // the grid goes on computing without a fault.
+    const auto before = errors.messages.size();
+    add(d, kName, kNone);
+    EXPECT_EQ(items(g.grid).Count(), 0);
+    EXPECT_TRUE(lines(d).isEmpty());
+    EXPECT_EQ(g.column("name").SummaryFooterType(), TdxSummaryType::cstNone);
+    EXPECT_FALSE(g.grid.SummaryFooterCellExists(g.column("name")));
+
+    // Only the chosen column loses its items; the others keep theirs, in order.
+    add(d, kPrice, kSum);
+    add(d, kName, kCount);
+    add(d, kPrice, kMax);
+    EXPECT_EQ(lines(d), QStringList({"price — 求和", "产品 — 总数", "price — 最大值"}));
+    add(d, kPrice, kNone);
+    EXPECT_EQ(lines(d), QStringList({"产品 — 总数"}));
+    ASSERT_EQ(items(g.grid).Count(), 1);
+    EXPECT_EQ(items(g.grid).Items(0).SummaryField(), "name");
+    EXPECT_EQ(g.column("price").SummaryFooterType(), TdxSummaryType::cstNone);
+    g.groupByName();
+    EXPECT_EQ(g.grid.SummaryFooterText(g.column("name")), "3");
+    EXPECT_EQ(errors.messages.size(), before);
+
+    // A selected line shows its field and kind for the next addition.
+    clickLine(d, 0);
+    EXPECT_EQ(d.fieldlist->currentText(), "name");
+    EXPECT_EQ(d.summarytype->currentIndex(), kCount);
 }
