@@ -39,9 +39,6 @@ class TdxDBGridSummaryItem {
 public:
     explicit TdxDBGridSummaryItem(TdxDBGridSummaryItems* owner) : owner_(owner) {}
 
-    // Every item lists under its class name in the summary items dialog.
-    static std::string DisplayName() { return "TdxDBGridSummaryItem"; }
-
     const std::string& ColumnName() const { return columnName_; }
     const std::string& SummaryField() const { return summaryField_; }
     const std::string& SummaryFormat() const { return summaryFormat_; }
