@@ -1,6 +1,7 @@
 #include "grid/summary.h"
 
 #include "common/displaytext.h"
+#include "common/error.h"
 
 #include <gtest/gtest.h>
 
@@ -53,4 +54,65 @@ TEST(FormatFloatPattern, SectionsDigitsSeparatorsExponentsAndLiterals) {
     EXPECT_EQ(FormatFloatPattern("0.00E+00", 1234.5), "1.23E+03");
     EXPECT_EQ(FormatFloatPattern("0.0E-0", 0.00012), "1.2E-4");
     EXPECT_EQ(FormatFloatPattern("0.00E+00", 9.996), "1.00E+01");
+}
+
+TEST(FormatFloatPattern, ExactValuesRoundExactlyAndZeroHasNoSign) {
+    const auto exact = [](const char* s) { return SummaryValue::exactValue(*Decimal::parse(s)); };
+    EXPECT_EQ(FormatFloatPattern("0.00", exact("99999999999999.995")), "100000000000000.00");
+    EXPECT_EQ(FormatFloatPattern("0.00", exact("1234567890123456789.0123456789")), "1234567890123456789.01");
+    EXPECT_EQ(FormatFloatPattern("#,##0.00", exact("-1234567.125")), "-1,234,567.13");
+    EXPECT_EQ(FormatFloatPattern("0.00;-0.00", exact("-2.5")), "-2.50");
+    // Values that round to zero print as zero, by the zero section when there is one.
+    EXPECT_EQ(FormatFloatPattern("0.00;-0.00", 0.3 - 0.1 - 0.2), "0.00");
+    EXPECT_EQ(FormatFloatPattern("0.00;-0.00", -0.0), "0.00");
+    EXPECT_EQ(FormatFloatPattern("0.00", exact("-0.004")), "0.00");
+    EXPECT_EQ(FormatFloatPattern("0.00;(0.00);零", -0.001), "零");
+    EXPECT_EQ(FormatSummaryValue(TdxSummaryType::cstSum, "", SummaryValueKind::Number, SummaryPlace::Footer,
+                                 exact("18446744073709551614")),
+              "18446744073709551614.00");
+    // An empty minimum (nulls only) is an empty cell; a text minimum keeps its prefix.
+    EXPECT_EQ(FormatSummaryValue(TdxSummaryType::cstMin, "", SummaryValueKind::Number, SummaryPlace::Footer,
+                                 SummaryValue{}),
+              "");
+    SummaryValue text;
+    for (const char* s : {"上海", "北京", "广州"}) text.add(TdxSummaryType::cstMin, Value::fromText(s), "城市");
+    text.finish(TdxSummaryType::cstMin, 3);
+    EXPECT_EQ(FormatSummaryValue(TdxSummaryType::cstMin, "", SummaryValueKind::Number, SummaryPlace::Footer, text),
+              "MIN=北京");
+}
+
+TEST(SummaryValue, SumsAndExtremesOverMixedValues) {
+    using T = TdxSummaryType;
+    const auto run = [](T kind, std::initializer_list<Value> values) {
+        SummaryValue v;
+        for (const Value& x : values) v.add(kind, x, "f");
+        v.finish(kind, static_cast<int64_t>(values.size()));
+        return v;
+    };
+    // 64-bit integers beyond 2^63 in sum, exact maximum near 2^53.
+    EXPECT_EQ(run(T::cstSum, {Value::fromInt(INT64_MAX), Value::fromInt(INT64_MAX), Value()}).exact().toString(),
+              "18446744073709551614");
+    EXPECT_EQ(run(T::cstMax, {Value::fromInt(9007199254740993), Value::fromInt(9007199254740992)}).exact().toString(),
+              "9007199254740993");
+    // Nulls take no part in extremes; a sum of nulls is 0; averages divide by every row.
+    EXPECT_EQ(run(T::cstMin, {Value(), Value::fromInt(4), Value::fromInt(2)}).exact().toString(), "2");
+    EXPECT_TRUE(run(T::cstMax, {Value(), Value()}).isEmpty());
+    EXPECT_EQ(run(T::cstSum, {Value(), Value()}).exact().toString(), "0");
+    EXPECT_EQ(FormatFloatPattern("0.00", run(T::cstAvg, {Value::fromInt(1), Value::fromInt(2), Value()})), "1.00");
+    // Texts that are all numbers rank as numbers (10 > 9); one text that is no number makes
+    // the extreme a text.
+    EXPECT_EQ(run(T::cstMax, {Value::fromText("9"), Value::fromText("10")}).exact().toString(), "10");
+    const SummaryValue mixed = run(T::cstMax, {Value::fromText("9"), Value::fromText("10"), Value::fromText("x")});
+    EXPECT_EQ(mixed.kind(), SummaryValue::Kind::Text);
+    EXPECT_EQ(mixed.text(), "x");
+    // Sums of texts that are no number and of Booleans fail with the field's name.
+    EXPECT_THROW(run(T::cstSum, {Value::fromText("a")}), Error);
+    try {
+        run(T::cstSum, {Value::fromBool(true)});
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Cannot access field 'f' as type Float");
+    }
+    // Dates stay serials: the earliest date.
+    EXPECT_EQ(run(T::cstMin, {Value::fromDate(45000), Value(), Value::fromDate(44000)}).toDouble(), 44000);
 }
