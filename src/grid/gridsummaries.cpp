@@ -58,8 +58,7 @@ Value TdxDBGrid::recordValue(int record, int field) const {
 
 void TdxDBGrid::addRecordToSummaries(int record, int innermost) {
     auto add = [&](SummaryValue& slot, TdxSummaryType kind, int field) {
-        if (!readsValue(kind)) return;
-        slot.add(kind, recordValue(record, field), field >= 0 ? dataSet_->Fields(field).DisplayName() : std::string());
+        if (readsValue(kind)) slot.add(kind, recordValue(record, field));
     };
     for (int g = innermost; g >= 0; g = groups_[static_cast<size_t>(g)].parent) {
         GroupRow& row = groups_[static_cast<size_t>(g)];

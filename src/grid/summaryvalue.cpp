@@ -33,7 +33,7 @@ void SummaryValue::toFloat() {
     kind_ = Kind::Float;
 }
 
-void SummaryValue::add(TdxSummaryType kind, const Value& v, const std::string& fieldName) {
+void SummaryValue::add(TdxSummaryType kind, const Value& v) {
     if (kind == TdxSummaryType::cstNone || kind == TdxSummaryType::cstCount) return;
     const bool sumLike = kind == TdxSummaryType::cstSum || kind == TdxSummaryType::cstAvg;
     if (sumLike && kind_ == Kind::Empty) {
@@ -41,9 +41,22 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v, const std::string& f
         exact_ = Decimal{};
     }
     if (v.isNull()) return;
+    // The common cases of a long load: whole numbers into a whole sum, doubles into a
+    // double sum.
+    if (sumLike && v.type() == Value::Type::Int && kind_ == Kind::Exact && exact_.scale == 0) {
+        int128 r;
+        if (!__builtin_add_overflow(exact_.mantissa, static_cast<int128>(v.asInt()), &r)) {
+            exact_.mantissa = r;
+            return;
+        }
+    }
+    if (sumLike && v.type() == Value::Type::Double && kind_ == Kind::Float) {
+        number_ += v.asDouble();
+        return;
+    }
     switch (v.type()) {
     case Value::Type::Bool: case Value::Type::Blob:
-        throw Error(format("Cannot access field '%s' as type %s", fieldName.c_str(), "Float"));
+        throw Error("Invalid variant type conversion");
     case Value::Type::Text:
         if (!sumLike) {
             // Texts are ranked as texts too: should one of them be no number, the minimum

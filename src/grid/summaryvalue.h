@@ -30,9 +30,9 @@ public:
     double toDouble() const;
 
     // Adds one record's value to a sum, minimum, maximum or average. A null takes no part
-    // (a sum of nulls is 0, a minimum of nulls stays empty). `fieldName` names the field in
-    // the error a value that cannot be summed raises.
-    void add(TdxSummaryType kind, const Value& v, const std::string& fieldName);
+    // (a sum of nulls is 0, a minimum of nulls stays empty). A text that is no number
+    // cannot be summed (rg::Error).
+    void add(TdxSummaryType kind, const Value& v);
     // Counts set the number of rows; averages divide by it; a minimum or maximum that met
     // texts that are not numbers becomes the least or greatest text.
     void finish(TdxSummaryType kind, int64_t rows);
