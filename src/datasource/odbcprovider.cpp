@@ -291,6 +291,19 @@ void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMAL
         b.ind = sizeof t;
         break;
     }
+    case Value::Type::Decimal: {
+        // Exact decimals travel as their digits, so a key such as 99999999999999.99 still
+        // finds its row.
+        const Decimal d = *v.asDecimal();
+        const std::string t = d.toString();
+        put(t.data(), t.size());
+        cType = SQL_C_CHAR;
+        sqlType = SQL_NUMERIC;
+        size = std::max<SQLULEN>(t.size(), 1);
+        digits = static_cast<SQLSMALLINT>(d.scale);
+        b.ind = static_cast<SQLLEN>(t.size());
+        break;
+    }
     case Value::Type::Blob:
         put(v.asText().data(), v.asText().size());
         cType = SQL_C_BINARY;
