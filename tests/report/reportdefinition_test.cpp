@@ -86,8 +86,6 @@ TEST_F(ReportFixture, FileRulesKindsKeyFieldAndLineBreaks) {
         ApplySummary(p.grid, 2, "cstsum");
         ApplySummary(p.grid, 2, "cstcount");  // two items on one field: the later kind wins
         SaveSetup(p.objects(), ini);
-        p.grid.SetKeyField("");
-        SaveSetup(p.objects(), ini);  // an empty key field leaves the old entry
     }
     {
         Program p;
@@ -97,6 +95,14 @@ TEST_F(ReportFixture, FileRulesKindsKeyFieldAndLineBreaks) {
         EXPECT_EQ(p.grid.KeyField(), "id");
         ASSERT_EQ(p.grid.DefaultGroup().SummaryItems.Count(), 1);
         EXPECT_EQ(p.grid.DefaultGroup().SummaryItems.Items(0).SummaryType(), TdxSummaryType::cstCount);
+        // The saved report is the current one: without a key field the file holds none.
+        p.grid.SetKeyField("");
+        SaveSetup(p.objects(), ini);
+        EXPECT_EQ(TSetup(ini).ReadKeyField(), "");
+        Program again;
+        LoadSetup(again.objects(), ini);
+        EXPECT_EQ(again.grid.KeyField(), "");
+        EXPECT_EQ(again.grid.TopCount(), 0);
     }
     {
         // A lower-case kind name leaves the kind as it was; an unknown summary gives none.
@@ -114,7 +120,7 @@ TEST_F(ReportFixture, FileRulesKindsKeyFieldAndLineBreaks) {
     }
 }
 
-TEST_F(ReportFixture, SecondSetupKeepsEarlierItemsAndFailuresKeepColumns) {
+TEST_F(ReportFixture, SecondSetupReplacesTheFirstAndFailuresKeepColumns) {
     const std::string a = db.folder + "/a.ini", b = db.folder + "/b.ini";
     for (const auto& [file, table, field] : {std::tuple{a, "sales", "qty"}, std::tuple{b, "other", "amount"}}) {
         TSetup s(file);
@@ -128,10 +134,13 @@ TEST_F(ReportFixture, SecondSetupKeepsEarlierItemsAndFailuresKeepColumns) {
     EXPECT_EQ(p.grid.TopCount(), 0);  // no key field: no rows
     EXPECT_EQ(p.grid.ColumnCount(), 5);
     LoadSetup(p.objects(), b);
+    // Only B's item: one of A's would attach to B's column of the same name.
     const TdxDBGridSummaryItems& items = p.grid.DefaultGroup().SummaryItems;
-    ASSERT_EQ(items.Count(), 2);
-    EXPECT_EQ(items.Items(0).SummaryField(), "qty");  // A's item stays, B's follows
-    EXPECT_EQ(items.Items(1).SummaryField(), "amount");
+    ASSERT_EQ(items.Count(), 1);
+    EXPECT_EQ(items.Items(0).SummaryField(), "amount");
+    EXPECT_EQ(items.Items(0).ColumnName(), "dxDBGridColumn2");
+    EXPECT_EQ(p.grid.Columns(0).SummaryFooterType(), TdxSummaryType::cstNone);
+    EXPECT_EQ(p.grid.Columns(1).SummaryFooterType(), TdxSummaryType::cstSum);
 
     // A file that does not exist: empty entries, the open fails with the data layer's
     // message, the data set stays closed and the grid keeps its columns.
