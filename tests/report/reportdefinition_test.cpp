@@ -5,6 +5,7 @@
 #include "common/error.h"
 #include "setup/setup.h"
 #include "testdb.h"
+#include "gridstate.h"
 #include "../setup/testfiles.h"
 
 #include <gtest/gtest.h>
@@ -168,27 +169,6 @@ TEST_F(ReportFixture, SecondSetupReplacesTheFirstAndFailuresKeepColumns) {
 
 namespace {
 
-struct GridState {
-    std::vector<std::string> groups, order, hidden, sorted;
-    std::vector<int> widths;
-    std::string filter;
-    bool operator==(const GridState&) const = default;
-};
-
-GridState stateOf(TdxDBGrid& g) {
-    GridState s;
-    for (int i = 0; i < g.GroupColumnCount(); ++i) s.groups.push_back(g.GroupColumns(i).FieldName());
-    for (const TdxDBGridColumn* c : g.HeaderOrder()) {
-        s.order.push_back(c->FieldName());
-        if (!c->Visible()) s.hidden.push_back(c->FieldName());
-        if (c->Sorted() != TdxTreeListColumnSort::csNone)
-            s.sorted.push_back(c->FieldName() + (c->Sorted() == TdxTreeListColumnSort::csUp ? " up" : " down"));
-        s.widths.push_back(c->Width());
-    }
-    s.filter = g.Filter.Expression();
-    return s;
-}
-
 void expectSameCondition(const FilterCondition& a, const FilterCondition& b) {
     EXPECT_EQ(a.op, b.op);
     EXPECT_EQ(a.value.type(), b.value.type());
@@ -322,7 +302,7 @@ TEST(ReportGridState, ArrangedGridComesBackAndAChangedQueryKeepsWhatFits) {
         EXPECT_EQ(s.order, (std::vector<std::string>{"price", "id", "region", "qty"}));
         EXPECT_EQ(s.sorted, (std::vector<std::string>{"price down", "region up"}));
         EXPECT_EQ(s.widths, (std::vector<int>{100, 100, 100, 150}));
-        EXPECT_EQ(s.filter,
+        EXPECT_EQ(p.grid.Filter.Expression(),
                   "[id] <> 3 AND ([region] = '华东' OR [region] = 'a\tb\\c') AND [price] > 0.30000000000000004");
         EXPECT_EQ(p.grid.DataRowCount(), 5);
     }
