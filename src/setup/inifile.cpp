@@ -145,9 +145,7 @@ std::error_code overwriteInPlace(const fs::path& file, std::string_view bytes, o
             [[maybe_unused]] const int undone = ::ftruncate(fd, oldSize);
         }
     }
-    if (!ec && (::lseek(fd, 0, SEEK_SET) != 0 || !writeAll(fd, bytes) || ::ftruncate(fd, size) != 0 ||
-                ::fsync(fd) != 0))
-        ec = lastError();
+    if (!ec && (!writeAll(fd, bytes) || ::ftruncate(fd, size) != 0 || ::fsync(fd) != 0)) ec = lastError();
     if (::close(fd) != 0 && !ec) ec = lastError();
     return ec;
 }

@@ -111,6 +111,8 @@ void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName) 
 void LoadSetup(ReportObjects r, const std::string& fileName) {
     TSetup setup(fileName);
     if (r.dataset.Active()) r.dataset.Close();  // a closed data set has no fields
+    // A filter text of the previous report would filter this one, or fail its open.
+    r.dataset.SetFilter({});
     if (r.conn.Connected()) r.conn.Close();
     r.conn.SetConnectionString(setup.ReadConnString());
     if (const auto kind = CommandTypeFromName(setup.ReadCommandType())) r.dataset.SetCommandType(*kind);

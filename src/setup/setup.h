@@ -43,7 +43,8 @@ public:
     void WriteSummaryField(const std::string& fieldName, const std::string& summaryKind);
 
     // The grid as the user left it, in sections the original program never reads. Lists
-    // hold field names in their order; the per-field entries are keyed by field name.
+    // hold field names in their order (an empty list writes nothing); the per-field
+    // entries are keyed by field name.
     std::vector<std::string> ReadGroupColumns();
     void WriteGroupColumns(const std::vector<std::string>& fieldNames);
     std::vector<std::string> ReadColumnOrder();

@@ -145,11 +145,15 @@ TEST_F(ReportFixture, SecondSetupReplacesTheFirstAndFailuresKeepColumns) {
         s.WriteCommandText(table);
         s.WriteSummaryField(field, "cstsum");
     }
+    TSetup(a).WriteFilterText("qty > 3");
     Program p;
     LoadSetup(p.objects(), a);
     EXPECT_EQ(p.grid.TopCount(), 0);  // no key field: no rows
     EXPECT_EQ(p.grid.ColumnCount(), 5);
+    EXPECT_EQ(p.dataset.RecordCount(), 2);
+    // B has no qty: A's filter must not come along.
     LoadSetup(p.objects(), b);
+    EXPECT_EQ(p.dataset.Filter(), "");
     // Only B's item: one of A's would attach to B's column of the same name.
     const TdxDBGridSummaryItems& items = p.grid.DefaultGroup().SummaryItems;
     ASSERT_EQ(items.Count(), 1);
