@@ -16,17 +16,27 @@ namespace {
 using S = TdxTreeListColumnSort;
 
 constexpr std::pair<FilterOperator, std::string_view> kOperators[] = {
-    {FilterOperator::Equal, "="},         {FilterOperator::NotEqual, "<>"},
-    {FilterOperator::Less, "<"},          {FilterOperator::LessOrEqual, "<="},
-    {FilterOperator::Greater, ">"},       {FilterOperator::GreaterOrEqual, ">="},
-    {FilterOperator::Like, "LIKE"},       {FilterOperator::NotLike, "NOT LIKE"},
-    {FilterOperator::Blank, "BLANK"},     {FilterOperator::NonBlank, "NONBLANK"},
+    {FilterOperator::Equal, "="},
+    {FilterOperator::NotEqual, "<>"},
+    {FilterOperator::Less, "<"},
+    {FilterOperator::LessOrEqual, "<="},
+    {FilterOperator::Greater, ">"},
+    {FilterOperator::GreaterOrEqual, ">="},
+    {FilterOperator::Like, "LIKE"},
+    {FilterOperator::NotLike, "NOT LIKE"},
+    {FilterOperator::Blank, "BLANK"},
+    {FilterOperator::NonBlank, "NONBLANK"},
 };
 
 constexpr std::pair<Value::Type, std::string_view> kTypes[] = {
-    {Value::Type::Null, "null"}, {Value::Type::Bool, "bool"},         {Value::Type::Int, "int"},
-    {Value::Type::Double, "float"}, {Value::Type::Text, "text"},     {Value::Type::Date, "date"},
-    {Value::Type::Time, "time"}, {Value::Type::DateTime, "datetime"},
+    {Value::Type::Null, "null"},
+    {Value::Type::Bool, "bool"},
+    {Value::Type::Int, "int"},
+    {Value::Type::Double, "float"},
+    {Value::Type::Text, "text"},
+    {Value::Type::Date, "date"},
+    {Value::Type::Time, "time"},
+    {Value::Type::DateTime, "datetime"},
 };
 
 template <class T, size_t N>
@@ -55,8 +65,10 @@ std::string valueText(const Value& v) {
     case Value::Type::Null: return {};
     case Value::Type::Bool: return v.asBool() ? "1" : "0";
     case Value::Type::Int: return formatInt(v.asInt());
-    case Value::Type::Double: case Value::Type::Date: case Value::Type::Time: case Value::Type::DateTime:
-        return exactDouble(v.asDouble());
+    case Value::Type::Double:
+    case Value::Type::Date:
+    case Value::Type::Time:
+    case Value::Type::DateTime: return exactDouble(v.asDouble());
     case Value::Type::Text: case Value::Type::Blob: break;
     }
     return v.asText();
@@ -69,11 +81,13 @@ std::optional<Value> parseValue(Value::Type type, const std::string& text) {
     if (type == Value::Type::Null) return Value::null();
     if (type == Value::Type::Int || type == Value::Type::Bool) {
         int64_t i = 0;
-        if (auto [p, ec] = std::from_chars(first, last, i); ec != std::errc() || p != last) return std::nullopt;
+        const auto [end, ec] = std::from_chars(first, last, i);
+        if (ec != std::errc() || end != last) return std::nullopt;
         return type == Value::Type::Int ? Value::fromInt(i) : Value::fromBool(i != 0);
     }
     double d = 0;
-    if (auto [p, ec] = std::from_chars(first, last, d); ec != std::errc() || p != last) return std::nullopt;
+    const auto [end, ec] = std::from_chars(first, last, d);
+    if (ec != std::errc() || end != last) return std::nullopt;
     if (type == Value::Type::Date) return Value::fromDate(d);
     if (type == Value::Type::Time) return Value::fromTime(d);
     if (type == Value::Type::DateTime) return Value::fromDateTime(d);
@@ -97,9 +111,16 @@ std::string joinPieces(const std::vector<std::string>& pieces) {
 std::vector<std::string> splitPieces(std::string_view text) {
     std::vector<std::string> pieces(1);
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\t') pieces.emplace_back();
-        else if (text[i] == '\\' && i + 1 < text.size()) pieces.back() += text[++i] == 't' ? '\t' : text[i];
-        else pieces.back() += text[i];
+        char c = text[i];
+        if (c == '\t') {
+            pieces.emplace_back();
+            continue;
+        }
+        if (c == '\\' && i + 1 < text.size()) {
+            ++i;
+            c = text[i] == 't' ? '\t' : text[i];
+        }
+        pieces.back() += c;
     }
     return pieces;
 }
