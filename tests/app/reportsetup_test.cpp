@@ -65,6 +65,11 @@ struct Window {
     TdxDBGridColumn& column(const char* field) { return *w.dxDBGrid->ColumnByFieldName(field); }
 };
 
+// The one message "保存设置" shows for a file it could not write.
+QStringList failure(const std::string& file, const std::string& reason) {
+    return {QString::fromStdString("无法保存设置文件“" + file + "”：" + reason)};
+}
+
 // The lines of one section of a settings file, as bytes.
 std::string sectionBytes(const std::string& file, const std::string& header) {
     const std::string bytes = test::readBytes(file);
@@ -115,16 +120,16 @@ TEST(ReportSetup, ASaveThatCannotBeWrittenSaysSoAndAFolderTakingNoFileStillSaves
     test::writeBytes(locked, "[Printer]\r\nmargin=10\r\n");
     {
         test::ReadOnly readOnly(locked);
-        EXPECT_EQ(win.save(locked), QStringList{QString::fromStdString("无法保存设置文件“" + locked + "”：没有写入权限")});
+        EXPECT_EQ(win.save(locked), failure(locked, "没有写入权限"));
     }
     EXPECT_EQ(test::readBytes(locked), "[Printer]\r\nmargin=10\r\n");
     EXPECT_EQ(win.w.nvbar->ItemCount(), 3);  // listed all the same
 
     const std::string below = locked + "/x.ini";
-    EXPECT_EQ(win.save(below), QStringList{QString::fromStdString("无法保存设置文件“" + below + "”：文件夹不存在")});
+    EXPECT_EQ(win.save(below), failure(below, "文件夹不存在"));
     fs::create_directory(setups.folder / "folder.ini");
     const std::string folder = setups.file("folder.ini");
-    EXPECT_EQ(win.save(folder), QStringList{QString::fromStdString("无法保存设置文件“" + folder + "”：同名的文件夹已存在")});
+    EXPECT_EQ(win.save(folder), failure(folder, "同名的文件夹已存在"));
 
     // A folder that takes no new file: the other report's file is rewritten where it is.
     const std::string other = setups.file("地区产品汇总.ini");
@@ -157,9 +162,9 @@ TEST(ReportSetup, AnArrangedReportComesBackAfterARestart) {
         grid.GroupColumn(win.column("region"), 0);
         grid.GroupColumn(win.column("city"), 1);
         grid.EndGroupingUpdate();
-        grid.Filter.SetColumnFilter(win.column("category"),
-                                    ColumnFilter{{FilterOperator::Equal, Value::fromText("电脑")},
-                                                 FilterCondition{FilterOperator::Equal, Value::fromText("手机")}, true});
+        const FilterCondition computers{FilterOperator::Equal, Value::fromText("电脑")};
+        const FilterCondition phones{FilterOperator::Equal, Value::fromText("手机")};
+        grid.Filter.SetColumnFilter(win.column("category"), ColumnFilter{computers, phones, true});
         grid.SortByClick(win.column("amount"), false);
         grid.SortByClick(win.column("amount"), false);
         grid.SortByClick(win.column("city"), false);

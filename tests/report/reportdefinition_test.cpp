@@ -255,7 +255,8 @@ TEST(ReportGridState, ArrangedGridComesBackAndAChangedQueryKeepsWhatFits) {
             g.Filter.SetColumnFilter(col(field), ColumnFilter{std::move(first), std::move(second), orJoin});
         };
         set("id", {Op::NotEqual, Value::fromInt(3)});
-        set("region", {Op::Equal, Value::fromText("华东")}, FilterCondition{Op::Equal, Value::fromText("a\tb\\c")}, true);
+        set("region", {Op::Equal, Value::fromText("华东")}, FilterCondition{Op::Equal, Value::fromText("a\tb\\c")},
+            true);
         set("price", {Op::Greater, Value::fromDouble(0.1 + 0.2)});
         set("day", {Op::GreaterOrEqual, Value::fromDate(dateSerial(2024, 1, 1))},
             FilterCondition{Op::Less, Value::fromDate(dateSerial(2024, 12, 1))});
