@@ -33,6 +33,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <exception>
+
 namespace rg {
 
 namespace {
@@ -342,9 +344,17 @@ void Tfrmquorvel::N8Click() {
     if (!dlgsjsc->Execute()) return;
     QString name = dlgsjsc->FileName;
     if (!name.contains(QStringLiteral(".ini"))) name += QStringLiteral(".ini");
-    SaveSetup(name);
+    // The list is rebuilt whether or not the file could be written; the failure's message
+    // follows.
+    std::exception_ptr failure;
+    try {
+        SaveSetup(name);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     ClearSavedSetups();
     ListSavedSetups();
+    if (failure) std::rethrow_exception(failure);
 }
 
 void Tfrmquorvel::N9Click() {

@@ -185,9 +185,14 @@ int runReport(const RunOptions& o, std::string& errors) {
         grid.SetDataSet(&dataset);
         ReportObjects report{conn, dataset, grid};
         LoadSetup(report, o.setupFile);
-        if (!o.filter.empty()) dataset.SetFilter(o.filter);
+        // The command line's filter and grouping take the place of the saved ones.
+        if (!o.filter.empty()) {
+            grid.Filter.Clear();
+            dataset.SetFilter(o.filter);
+        }
         grid.BeginGroupingUpdate();
         try {
+            if (!o.groupBy.empty()) grid.ClearGrouping();
             for (size_t level = 0; level < o.groupBy.size(); ++level) {
                 TdxDBGridColumn* c = grid.ColumnByFieldName(o.groupBy[level]);
                 if (!c) throw Error(format("Field '%s' not found", o.groupBy[level].c_str()));
@@ -200,10 +205,11 @@ int runReport(const RunOptions& o, std::string& errors) {
         }
         grid.EndGroupingUpdate();
         grid.ExpandAll();
+        // Saved first, so that a setup that cannot be saved ends the run before any output.
+        if (!o.saveAs.empty()) SaveSetup(report, o.saveAs);
         if (o.format == "xls") ExportToSpreadsheet(grid, o.output, true);
         else if (o.format == "xml") ExportToXml(grid, o.output, true);
         else writeOutput(o.output, o.format == "csv" ? gridAsCsv(grid) : gridAsText(grid));
-        if (!o.saveAs.empty()) SaveSetup(report, o.saveAs);
         return 0;
     } catch (const std::exception& e) {
         errors = e.what();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <iterator>
@@ -95,18 +96,29 @@ Hit find(const std::vector<Line>& lines, std::string_view section, std::string_v
     return hit;
 }
 
-// nullopt when the file exists but cannot be read; empty text for a missing file.
-std::optional<std::string> readFile(const fs::path& path) {
-    std::error_code ec;
+// Empty text for a missing file; nullopt, with the reason, when it cannot be read.
+std::optional<std::string> readFile(const fs::path& path, std::error_code& ec) {
     const fs::file_status st = fs::status(path, ec);
-    if (st.type() == fs::file_type::not_found) return std::string();
-    if (ec || st.type() != fs::file_type::regular) return std::nullopt;
+    if (st.type() == fs::file_type::not_found) {
+        ec.clear();
+        return std::string();
+    }
+    if (ec) return std::nullopt;
+    if (st.type() != fs::file_type::regular) {
+        ec = std::make_error_code(st.type() == fs::file_type::directory ? std::errc::is_a_directory
+                                                                         : std::errc::invalid_argument);
+        return std::nullopt;
+    }
     std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
+    if (!in.is_open() || in.bad()) {
+        ec = std::error_code(errno ? errno : EIO, std::generic_category());
+        return std::nullopt;
+    }
     return bytes;
 }
+
+std::error_code lastError() { return {errno, std::generic_category()}; }
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -120,9 +132,27 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// For a folder that takes no new file but holds a writable settings file. The space is
+// reserved before the first byte changes, so a full disk leaves the file as it was.
+std::error_code overwriteInPlace(const fs::path& file, std::string_view bytes, off_t oldSize) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return lastError();
+    std::error_code ec;
+    const off_t size = static_cast<off_t>(bytes.size());
+    if (size > oldSize) {
+        if (const int err = ::posix_fallocate(fd, 0, size)) {
+            ec = {err, std::generic_category()};
+            [[maybe_unused]] const int undone = ::ftruncate(fd, oldSize);
+        }
+    }
+    if (!ec && (!writeAll(fd, bytes) || ::ftruncate(fd, size) != 0 || ::fsync(fd) != 0)) ec = lastError();
+    if (::close(fd) != 0 && !ec) ec = lastError();
+    return ec;
+}
+
 // Writes the whole new content to a temporary file in the target's folder and renames it
 // over the target: the settings file is either the old one or the new one, never half.
-bool replaceFile(const fs::path& target, std::string_view bytes) {
+std::error_code replaceFile(const fs::path& target, std::string_view bytes) {
     fs::path real = target;
     std::error_code ec;
     if (fs::is_symlink(target, ec)) {
@@ -132,15 +162,20 @@ bool replaceFile(const fs::path& target, std::string_view bytes) {
     struct stat old {};
     const bool existed = ::stat(real.c_str(), &old) == 0;
     if (existed) {
-        if (!S_ISREG(old.st_mode)) return false;
+        if (S_ISDIR(old.st_mode)) return std::make_error_code(std::errc::is_a_directory);
+        if (!S_ISREG(old.st_mode)) return std::make_error_code(std::errc::invalid_argument);
+        if (::access(real.c_str(), W_OK) != 0) return lastError();
         // A file without write permission is read-only even for root, as on Windows.
-        if (::access(real.c_str(), W_OK) != 0 || (old.st_mode & 0222) == 0) return false;
+        if ((old.st_mode & 0222) == 0) return std::make_error_code(std::errc::permission_denied);
     }
     fs::path folder = real.parent_path();
     if (folder.empty()) folder = ".";
     std::string temp = (folder / ("." + real.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
+    if (fd < 0) {
+        ec = lastError();
+        return existed ? overwriteInPlace(real, bytes, old.st_size) : ec;
+    }
     bool ok = writeAll(fd, bytes);
     if (existed) {
         ok = ok && ::fchmod(fd, old.st_mode & 07777) == 0;
@@ -152,10 +187,17 @@ bool replaceFile(const fs::path& target, std::string_view bytes) {
         ok = ok && ::fchmod(fd, 0666 & ~mask) == 0;
     }
     ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.c_str(), real.c_str()) == 0;
+    if (!ok) ec = lastError();
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        ec = lastError();
+    }
+    if (ok && ::rename(temp.c_str(), real.c_str()) != 0) {
+        ok = false;
+        ec = lastError();
+    }
     if (!ok) ::unlink(temp.c_str());
-    return ok;
+    return ok ? std::error_code() : ec;
 }
 
 } // namespace
@@ -181,7 +223,8 @@ bool IniFile::SameName(std::string_view a, std::string_view b) {
 }
 
 std::optional<std::string> IniFile::ReadString(std::string_view section, std::string_view key) const {
-    const std::optional<std::string> content = readFile(fileName_);
+    std::error_code ec;
+    const std::optional<std::string> content = readFile(fileName_, ec);
     if (!content || content->empty()) return std::nullopt;
     const std::vector<Line> lines = splitLines(*content);
     const Hit hit = find(lines, section, key);
@@ -189,15 +232,20 @@ std::optional<std::string> IniFile::ReadString(std::string_view section, std::st
     return std::string(lines[hit.entry].text.substr(hit.equals + 1));
 }
 
-bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+bool IniFile::Writable(std::string_view section, std::string_view key, std::string_view value) {
     // A line break in a name or value would split the entry and corrupt the file.
     const auto hasBreak = [](std::string_view s) { return s.find_first_of("\r\n") != s.npos; };
     if (hasBreak(section) || hasBreak(key) || hasBreak(value) || section.find(']') != section.npos)
         return false;
     // A key holding "=" or opening with "[" could never be found again, and every save would
     // add one more such line.
-    if (key.find('=') != key.npos || trimBlanks(key).substr(0, 1) == "[") return false;
-    const std::optional<std::string> content = readFile(fileName_);
+    return key.find('=') == key.npos && trimBlanks(key).substr(0, 1) != "[";
+}
+
+bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    if (!Writable(section, key, value)) return false;
+    std::error_code ec;
+    const std::optional<std::string> content = readFile(fileName_, ec);
     if (!content) return false;
     const std::vector<Line> lines = splitLines(*content);
     const Hit hit = find(lines, section, key);
@@ -227,6 +275,31 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
             out.append(line.eol);
     }
     if (hit.section < 0) out.append("[").append(section).append("]\r\n").append(entry);
+    return !replaceFile(fileName_, out);
+}
+
+std::error_code IniFile::ReplaceSections(const std::vector<std::string_view>& own,
+                                         const std::vector<IniSection>& sections) {
+    std::error_code ec;
+    const std::optional<std::string> content = readFile(fileName_, ec);
+    if (!content) return ec;
+    std::string out;
+    out.reserve(content->size());
+    bool dropping = false;
+    for (const Line& line : splitLines(*content)) {
+        if (const auto name = sectionName(line.text))
+            dropping = std::any_of(own.begin(), own.end(),
+                                   [&](std::string_view o) { return SameName(*name, o); });
+        if (dropping) continue;
+        out.append(line.text).append(line.eol);
+    }
+    if (!out.empty() && out.back() != '\n') out.append("\r\n");
+    for (const IniSection& section : sections) {
+        if (section.entries.empty()) continue;
+        out.append("[").append(section.name).append("]\r\n");
+        for (const auto& [key, value] : section.entries)
+            out.append(key).append("=").append(value).append("\r\n");
+    }
     return replaceFile(fileName_, out);
 }
 

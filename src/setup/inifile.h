@@ -11,8 +11,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
 
 namespace rg {
+
+// One section as a whole write puts it into the file: its name and entries, in order.
+struct IniSection {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> entries;
+};
 
 class IniFile {
 public:
@@ -30,6 +39,16 @@ public:
     // nothing was stored. The value must hold neither CR nor LF, the key no "=" and no
     // leading "[", since such an entry could not be read back.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+    // Whether WriteString would take the entry.
+    static bool Writable(std::string_view section, std::string_view key, std::string_view value);
+
+    // Rewrites the file at once: every section named in `own` is dropped, whatever it
+    // holds, every other line stays byte for byte, and `sections` follow at the end
+    // (those without entries are left out). On failure the file is as it was and the
+    // error says why.
+    std::error_code ReplaceSections(const std::vector<std::string_view>& own,
+                                    const std::vector<IniSection>& sections);
 
     // Equality of names the way the profile functions compare them: ASCII letters without
     // regard to case, blanks around the name ignored. Bytes of double-byte characters are

@@ -1,9 +1,40 @@
 #include "setup/reportdefinition.h"
 
+#include "common/error.h"
+#include "setup/gridstate.h"
 #include "setup/setup.h"
 #include "setup/summarycheck.h"
 
+#include <system_error>
+
 namespace rg {
+namespace {
+
+// The summaries of the file are to be the only ones: items of an earlier report would
+// attach to the new columns by their names and be saved into the new report's file.
+void clearSummaries(TdxDBGrid& grid) {
+    grid.BeginUpdate();
+    try {
+        grid.DefaultGroup().SummaryItems.Clear();
+        for (int i = 0; i < grid.ColumnCount(); ++i)
+            grid.Columns(i).SetSummaryFooterType(TdxSummaryType::cstNone);
+    } catch (...) {
+        grid.EndUpdate();
+        throw;
+    }
+    grid.EndUpdate();
+}
+
+std::string reasonText(std::error_code ec) {
+    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted) return "没有写入权限";
+    if (ec == std::errc::read_only_file_system) return "文件系统是只读的";
+    if (ec == std::errc::no_space_on_device) return "磁盘空间不足";
+    if (ec == std::errc::is_a_directory) return "同名的文件夹已存在";
+    if (ec == std::errc::not_a_directory || ec == std::errc::no_such_file_or_directory) return "文件夹不存在";
+    return ec.message();
+}
+
+} // namespace
 
 std::string CommandTypeName(CommandType t) {
     switch (t) {
@@ -87,6 +118,8 @@ void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName) 
 void LoadSetup(ReportObjects r, const std::string& fileName) {
     TSetup setup(fileName);
     if (r.dataset.Active()) r.dataset.Close();  // a closed data set has no fields
+    // A filter text of the previous report would filter this one, or fail its open.
+    r.dataset.SetFilter({});
     if (r.conn.Connected()) r.conn.Close();
     r.conn.SetConnectionString(setup.ReadConnString());
     if (const auto kind = CommandTypeFromName(setup.ReadCommandType())) r.dataset.SetCommandType(*kind);
@@ -100,6 +133,7 @@ void LoadSetup(ReportObjects r, const std::string& fileName) {
     }
     r.dataset.Open();
     BuildGridColumns(r.grid);
+    clearSummaries(r.grid);
     r.grid.SetKeyField(setup.ReadKeyField());
     for (int i = 0; i < r.dataset.FieldCount(); ++i) {
         Field& f = r.dataset.Fields(i);
@@ -108,10 +142,12 @@ void LoadSetup(ReportObjects r, const std::string& fileName) {
         const std::string summary = setup.ReadSummaryField(f.FieldName());
         if (!summary.empty()) ApplySummary(r.grid, i, summary);
     }
+    RestoreGridState(setup, r.grid);
 }
 
 void SaveSetup(ReportObjects r, const std::string& fileName) {
     TSetup setup(fileName);
+    setup.BeginReport();
     setup.WriteConnString(r.conn.ConnectionString());
     setup.WriteCommandText(r.dataset.CommandText());
     setup.WriteCommandType(CommandTypeName(r.dataset.GetCommandType()));
@@ -129,6 +165,9 @@ void SaveSetup(ReportObjects r, const std::string& fileName) {
     const TdxDBGridSummaryItems& items = r.grid.DefaultGroup().SummaryItems;
     for (int i = 0; i < items.Count(); ++i)
         setup.WriteSummaryField(items.Items(i).SummaryField(), SummaryTypeName(items.Items(i).SummaryType()));
+    SaveGridState(setup, r.grid);
+    if (const std::error_code ec = setup.EndReport())
+        throw Error(format("无法保存设置文件“%s”：%s", fileName.c_str(), reasonText(ec).c_str()));
 }
 
 } // namespace rg

@@ -37,12 +37,15 @@ void BuildGridColumns(TdxDBGrid& grid);
 // with rg::Error before anything changes.
 void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName);
 
-// Applies a settings file. Errors (a refused connection, faulty SQL, a missing table)
-// end it where they arise; what was done before stays.
+// Applies a settings file: the report it describes replaces the previous one, summary
+// items included, and the grid is arranged as it was saved. Errors (a refused
+// connection, faulty SQL, a missing table) end it where they arise; what was done before
+// stays.
 void LoadSetup(ReportObjects report, const std::string& fileName);
 
-// Writes the current setup into a settings file; a file that cannot be written is left
-// as it was, silently.
+// Writes the current setup into a settings file, in one write that replaces whatever
+// report the file held; sections of other programs stay. Throws rg::Error naming the
+// file when it cannot be written, and the file is then as it was.
 void SaveSetup(ReportObjects report, const std::string& fileName);
 
 } // namespace rg

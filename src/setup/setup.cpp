@@ -2,6 +2,8 @@
 
 #include "common/codepage.h"
 
+#include <algorithm>
+#include <charconv>
 
 namespace rg {
 namespace {
@@ -19,6 +21,25 @@ constexpr std::string_view kKeyFieldKey = "KeyField";
 constexpr std::string_view kFieldSection = "Field";
 constexpr std::string_view kParameterSection = "ParameterValue";
 constexpr std::string_view kSummarySection = "SummaryField";
+// The grid's own state; the original program reads none of these sections.
+constexpr std::string_view kGroupSection = "GroupColumns";
+constexpr std::string_view kOrderSection = "ColumnOrder";
+constexpr std::string_view kHiddenSection = "HiddenColumns";
+constexpr std::string_view kWidthSection = "ColumnWidth";
+constexpr std::string_view kSortSection = "SortedColumns";
+constexpr std::string_view kFilterSection = "ColumnFilters";
+constexpr std::string_view kFilterTextSection = "FilterText";
+constexpr std::string_view kFilterTextKey = "Filter";
+// A list is "Count" entries keyed 1, 2, ...: entries beyond the count, left by a longer
+// list written entry by entry, are not part of it.
+constexpr std::string_view kCountKey = "Count";
+
+// Every section a report save writes anew; names match whatever their letter case.
+const std::vector<std::string_view> kReportSections = {
+    kConnSectionRead, kTypeSection,  kTextSection,   kKeyFieldSection, kFieldSection,
+    kParameterSection, kSummarySection, kGroupSection, kOrderSection,  kHiddenSection,
+    kWidthSection,    kSortSection,  kFilterSection, kFilterTextSection,
+};
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
 // with it, and its complement 7E DE ends no line.
@@ -115,8 +136,49 @@ std::string TSetup::ReadValue(std::string_view Section, std::string_view Key) {
 }
 
 bool TSetup::WriteValue(std::string_view Section, std::string_view Key, std::string_view Value) {
+    const std::string section = toAnsi(Section), key = toAnsi(Key);
     // Line breaks stay in the value: their complements F2 F5 are ordinary bytes in the file.
-    return ini_.WriteString(toAnsi(Section), toAnsi(Key), Scramble(Encode(toAnsi(Value))));
+    std::string value = Scramble(Encode(toAnsi(Value)));
+    if (!report_) return ini_.WriteString(section, key, value);
+    if (!IniFile::Writable(section, key, value)) return false;
+    // Names that match share one entry, as they do in the file.
+    auto s = std::find_if(report_->begin(), report_->end(),
+                          [&](const IniSection& x) { return IniFile::SameName(x.name, section); });
+    if (s == report_->end()) s = report_->insert(report_->end(), IniSection{section, {}});
+    auto e = std::find_if(s->entries.begin(), s->entries.end(),
+                          [&](const auto& x) { return IniFile::SameName(x.first, key); });
+    if (e == s->entries.end()) s->entries.emplace_back(key, std::move(value));
+    else e->second = std::move(value);
+    return true;
+}
+
+void TSetup::BeginReport() { report_.emplace(); }
+
+std::error_code TSetup::EndReport() {
+    if (!report_) return {};
+    const std::vector<IniSection> sections = std::move(*report_);
+    report_.reset();
+    return ini_.ReplaceSections(kReportSections, sections);
+}
+
+std::vector<std::string> TSetup::readList(std::string_view section) {
+    const std::string count = ReadValue(section, kCountKey);
+    int n = 0;
+    std::from_chars(count.data(), count.data() + count.size(), n);
+    std::vector<std::string> items;
+    for (int i = 1; i <= n; ++i) {
+        const std::string key = std::to_string(i);
+        // A list ends where its entries do, whatever its count claims.
+        if (!ini_.ReadString(toAnsi(section), key)) break;
+        items.push_back(ReadValue(section, key));
+    }
+    return items;
+}
+
+void TSetup::writeList(std::string_view section, const std::vector<std::string>& items) {
+    if (items.empty()) return;
+    for (size_t i = 0; i < items.size(); ++i) WriteValue(section, std::to_string(i + 1), items[i]);
+    WriteValue(section, kCountKey, std::to_string(items.size()));
 }
 
 void TSetup::writeCached(std::string& cache, std::string_view section, std::string_view key,
@@ -161,6 +223,42 @@ void TSetup::WriteParameterValue(const std::string& parameterName, const std::st
 }
 void TSetup::WriteSummaryField(const std::string& fieldName, const std::string& summaryKind) {
     WriteValue(kSummarySection, fieldName, summaryKind);
+}
+
+std::vector<std::string> TSetup::ReadGroupColumns() { return readList(kGroupSection); }
+void TSetup::WriteGroupColumns(const std::vector<std::string>& fieldNames) {
+    writeList(kGroupSection, fieldNames);
+}
+std::vector<std::string> TSetup::ReadColumnOrder() { return readList(kOrderSection); }
+void TSetup::WriteColumnOrder(const std::vector<std::string>& fieldNames) {
+    writeList(kOrderSection, fieldNames);
+}
+std::vector<std::string> TSetup::ReadHiddenColumns() { return readList(kHiddenSection); }
+void TSetup::WriteHiddenColumns(const std::vector<std::string>& fieldNames) {
+    writeList(kHiddenSection, fieldNames);
+}
+
+std::string TSetup::ReadColumnWidth(const std::string& fieldName) {
+    return ReadValue(kWidthSection, fieldName);
+}
+void TSetup::WriteColumnWidth(const std::string& fieldName, const std::string& width) {
+    WriteValue(kWidthSection, fieldName, width);
+}
+std::string TSetup::ReadSortedColumn(const std::string& fieldName) {
+    return ReadValue(kSortSection, fieldName);
+}
+void TSetup::WriteSortedColumn(const std::string& fieldName, const std::string& direction) {
+    WriteValue(kSortSection, fieldName, direction);
+}
+std::string TSetup::ReadColumnFilter(const std::string& fieldName) {
+    return ReadValue(kFilterSection, fieldName);
+}
+void TSetup::WriteColumnFilter(const std::string& fieldName, const std::string& condition) {
+    WriteValue(kFilterSection, fieldName, condition);
+}
+std::string TSetup::ReadFilterText() { return ReadValue(kFilterTextSection, kFilterTextKey); }
+void TSetup::WriteFilterText(const std::string& Value) {
+    if (!Value.empty()) WriteValue(kFilterTextSection, kFilterTextKey, Value);
 }
 
 } // namespace rg

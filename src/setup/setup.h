@@ -7,8 +7,11 @@
 
 #include "setup/inifile.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 namespace rg {
 
@@ -39,6 +42,32 @@ public:
     void WriteParameterValue(const std::string& parameterName, const std::string& value);
     void WriteSummaryField(const std::string& fieldName, const std::string& summaryKind);
 
+    // The grid as the user left it, in sections the original program never reads. Lists
+    // hold field names in their order (an empty list writes nothing); the per-field
+    // entries are keyed by field name.
+    std::vector<std::string> ReadGroupColumns();
+    void WriteGroupColumns(const std::vector<std::string>& fieldNames);
+    std::vector<std::string> ReadColumnOrder();
+    void WriteColumnOrder(const std::vector<std::string>& fieldNames);
+    std::vector<std::string> ReadHiddenColumns();
+    void WriteHiddenColumns(const std::vector<std::string>& fieldNames);
+    std::string ReadColumnWidth(const std::string& fieldName);
+    void WriteColumnWidth(const std::string& fieldName, const std::string& width);
+    std::string ReadSortedColumn(const std::string& fieldName);
+    void WriteSortedColumn(const std::string& fieldName, const std::string& direction);
+    // A column's filter condition, and a filter text given by other means than columns.
+    std::string ReadColumnFilter(const std::string& fieldName);
+    void WriteColumnFilter(const std::string& fieldName, const std::string& condition);
+    std::string ReadFilterText();
+    void WriteFilterText(const std::string& Value);
+
+    // A save of a whole report. From BeginReport on, writes are collected; EndReport then
+    // writes the file once, holding exactly the entries written since, in the report's
+    // sections; sections of other programs stay byte for byte. On failure the file is
+    // as it was and the error says why.
+    void BeginReport();
+    std::error_code EndReport();
+
     // UTF-8 text in and out; the file holds code page 936 bytes.
     std::string ReadValue(std::string_view Section, std::string_view Key);
     // Returns whether the value reached the file; callers of the named writes never learn it.
@@ -56,6 +85,8 @@ public:
     static std::string Decode(std::string_view stored);
 
 private:
+    std::vector<std::string> readList(std::string_view section);
+    void writeList(std::string_view section, const std::vector<std::string>& items);
     void writeCached(std::string& cache, std::string_view section, std::string_view key,
                      const std::string& value);
 
@@ -65,6 +96,8 @@ private:
     std::string commandType_;
     std::string commandText_;
     std::string keyField_;
+    // The entries of a report save, until EndReport stores them.
+    std::optional<std::vector<IniSection>> report_;
 };
 
 } // namespace rg

@@ -1,38 +1,14 @@
 #include "app/filechooser.h"
 #include "app/quorvel.h"
+#include "answeringchooser.h"
 #include "qtapp.h"
 
 #include <QFileDialog>
 #include <QTimer>
 
-#include <deque>
-
 #include <gtest/gtest.h>
 
 using namespace rg;
-
-namespace {
-
-// Answers the save dialog like a user would, and notes what it was shown.
-struct AnsweringChooser : FileChooser {
-    struct Seen {
-        QString title, filter, initialName;
-    };
-    std::deque<QString> answers; // an empty answer cancels
-    std::vector<Seen>* seen;
-    explicit AnsweringChooser(std::vector<Seen>* log) : seen(log) {}
-    bool execute(QWidget*, const QString& title, const QString& filter, QString& name) override {
-        seen->push_back({title, filter, name});
-        QString answer = answers.front();
-        answers.pop_front();
-        if (answer.isEmpty())
-            return false;
-        name = answer;
-        return true;
-    }
-};
-
-} // namespace
 
 TEST(SaveDialog, OneTitleAndTheLastNameOfferedAgain) {
     qtApp();

@@ -1,12 +1,17 @@
 #include "setup/reportdefinition.h"
 
+#include "app/runner.h"
+#include "common/displaytext.h"
 #include "common/error.h"
 #include "setup/setup.h"
 #include "testdb.h"
+#include "gridstate.h"
+#include "../setup/testfiles.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 using namespace rg;
 
@@ -18,6 +23,17 @@ insert into sales values (1, '华东', 3, 1.5, '2024-01-02'), (2, '华北', 4, 2
                          (3, '华东', 5, 10, '2023-12-31');
 create table other(code text primary key, amount real);
 insert into other values ('a', 1), ('b', 2);
+)";
+
+const char* kOrders = R"(
+create table orders(id integer primary key, region text, city text, qty integer, price real, day date,
+                    note text);
+insert into orders values
+  (1, '华东', '上海', 3, 1.5, '2024-01-02', 'a'), (2, '华东', '杭州', 4, 2.25, '2024-03-04', 'b'),
+  (3, '华北', '北京', 5, 10, '2024-02-01', 'c'), (4, '华北', '天津', 1, 0.5, '2024-05-06', 'd'),
+  (5, '华东', '上海', 2, 7, '2023-12-31', 'e'), (6, 'a	b\c', '广州', 6, 8, '2024-07-01', 'f'),
+  (7, '华东', '上海', 9, 4, '2024-08-09', ''), (8, '华北', '北京', 2, 3.5, '2024-09-10', 'h'),
+  (9, '华南', '深圳', 1, 9, '2024-10-11', 'i');
 )";
 
 // A fresh "program": its own connection, data set and grid.
@@ -86,8 +102,6 @@ TEST_F(ReportFixture, FileRulesKindsKeyFieldAndLineBreaks) {
         ApplySummary(p.grid, 2, "cstsum");
         ApplySummary(p.grid, 2, "cstcount");  // two items on one field: the later kind wins
         SaveSetup(p.objects(), ini);
-        p.grid.SetKeyField("");
-        SaveSetup(p.objects(), ini);  // an empty key field leaves the old entry
     }
     {
         Program p;
@@ -97,6 +111,14 @@ TEST_F(ReportFixture, FileRulesKindsKeyFieldAndLineBreaks) {
         EXPECT_EQ(p.grid.KeyField(), "id");
         ASSERT_EQ(p.grid.DefaultGroup().SummaryItems.Count(), 1);
         EXPECT_EQ(p.grid.DefaultGroup().SummaryItems.Items(0).SummaryType(), TdxSummaryType::cstCount);
+        // The saved report is the current one: without a key field the file holds none.
+        p.grid.SetKeyField("");
+        SaveSetup(p.objects(), ini);
+        EXPECT_EQ(TSetup(ini).ReadKeyField(), "");
+        Program again;
+        LoadSetup(again.objects(), ini);
+        EXPECT_EQ(again.grid.KeyField(), "");
+        EXPECT_EQ(again.grid.TopCount(), 0);
     }
     {
         // A lower-case kind name leaves the kind as it was; an unknown summary, like
@@ -115,7 +137,7 @@ TEST_F(ReportFixture, FileRulesKindsKeyFieldAndLineBreaks) {
     }
 }
 
-TEST_F(ReportFixture, SecondSetupKeepsEarlierItemsAndFailuresKeepColumns) {
+TEST_F(ReportFixture, SecondSetupReplacesTheFirstAndFailuresKeepColumns) {
     const std::string a = db.folder + "/a.ini", b = db.folder + "/b.ini";
     for (const auto& [file, table, field] : {std::tuple{a, "sales", "qty"}, std::tuple{b, "other", "amount"}}) {
         TSetup s(file);
@@ -124,15 +146,22 @@ TEST_F(ReportFixture, SecondSetupKeepsEarlierItemsAndFailuresKeepColumns) {
         s.WriteCommandText(table);
         s.WriteSummaryField(field, "cstsum");
     }
+    TSetup(a).WriteFilterText("qty > 3");
     Program p;
     LoadSetup(p.objects(), a);
     EXPECT_EQ(p.grid.TopCount(), 0);  // no key field: no rows
     EXPECT_EQ(p.grid.ColumnCount(), 5);
+    EXPECT_EQ(p.dataset.RecordCount(), 2);
+    // B has no qty: A's filter must not come along.
     LoadSetup(p.objects(), b);
+    EXPECT_EQ(p.dataset.Filter(), "");
+    // Only B's item: one of A's would attach to B's column of the same name.
     const TdxDBGridSummaryItems& items = p.grid.DefaultGroup().SummaryItems;
-    ASSERT_EQ(items.Count(), 2);
-    EXPECT_EQ(items.Items(0).SummaryField(), "qty");  // A's item stays, B's follows
-    EXPECT_EQ(items.Items(1).SummaryField(), "amount");
+    ASSERT_EQ(items.Count(), 1);
+    EXPECT_EQ(items.Items(0).SummaryField(), "amount");
+    EXPECT_EQ(items.Items(0).ColumnName(), "dxDBGridColumn2");
+    EXPECT_EQ(p.grid.Columns(0).SummaryFooterType(), TdxSummaryType::cstNone);
+    EXPECT_EQ(p.grid.Columns(1).SummaryFooterType(), TdxSummaryType::cstSum);
 
     // A file that does not exist: empty entries, the open fails with the data layer's
     // message, the data set stays closed and the grid keeps its columns.
@@ -141,4 +170,146 @@ TEST_F(ReportFixture, SecondSetupKeepsEarlierItemsAndFailuresKeepColumns) {
     EXPECT_FALSE(p.dataset.Active());
     EXPECT_EQ(p.grid.ColumnCount(), 2);
     EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+namespace {
+
+void expectSameCondition(const FilterCondition& a, const FilterCondition& b) {
+    EXPECT_EQ(a.op, b.op);
+    EXPECT_EQ(a.value.type(), b.value.type());
+    EXPECT_TRUE(a.value == b.value) << a.value.displayText() << " / " << b.value.displayText();
+}
+
+} // namespace
+
+TEST_F(ReportFixture, SavingOverAnotherReportLeavesOnlyTheNewOne) {
+    const std::string fresh = db.folder + "/fresh.ini";
+    {
+        Program a;
+        a.conn.SetConnectionString(db.conn.ConnectionString());
+        a.dataset.SetCommandType(CommandType::cmdTable);
+        a.dataset.SetCommandText("sales");
+        a.dataset.Open();
+        BuildGridColumns(a.grid);
+        a.dataset.FieldByName("region").SetDisplayLabel("地区");
+        a.grid.SetKeyField("id");
+        ApplySummary(a.grid, 2, "cstsum");
+        ApplySummary(a.grid, 3, "cstmin");
+        a.grid.GroupColumn(*a.grid.ColumnByFieldName("region"), 0);
+        SaveSetup(a.objects(), ini);
+    }
+    // Sections of other programs, before, among and after the report's own.
+    const std::string head = "; hand-written\r\n[Printer]\r\nmargin=10\r\n";
+    const std::string among = "[Notes]\nx = \xC4\xE3\n\n";
+    const std::string tail = "[Zeta]\r\nlast=1";
+    std::string a = test::readBytes(ini);
+    a.insert(a.find("[KeyField]"), among);
+    test::writeBytes(ini, head + a + tail);
+
+    Program b;
+    b.conn.SetConnectionString(db.conn.ConnectionString());
+    b.dataset.SetCommandText("select code, amount from other");
+    b.dataset.Open();
+    BuildGridColumns(b.grid);
+    b.dataset.FieldByName("amount").SetDisplayLabel("金额");
+    b.grid.SetKeyField("code");
+    ApplySummary(b.grid, 1, "cstcount");
+    SaveSetup(b.objects(), ini);
+    SaveSetup(b.objects(), fresh);
+    // Exactly B's entries after the other programs' lines, which keep every byte.
+    EXPECT_EQ(test::readBytes(ini), head + among + tail + "\r\n" + test::readBytes(fresh));
+
+    Program c;
+    LoadSetup(c.objects(), ini);
+    EXPECT_EQ(c.dataset.GetCommandType(), CommandType::cmdText);
+    EXPECT_EQ(c.dataset.CommandText(), "select code, amount from other");
+    EXPECT_EQ(c.dataset.FieldByName("amount").DisplayLabel(), "金额");
+    EXPECT_EQ(c.dataset.FieldByName("code").DisplayLabel(), "");
+    EXPECT_EQ(c.grid.KeyField(), "code");
+    EXPECT_EQ(c.grid.GroupColumnCount(), 0);
+    const TdxDBGridSummaryItems& items = c.grid.DefaultGroup().SummaryItems;
+    ASSERT_EQ(items.Count(), 1);
+    EXPECT_EQ(items.Items(0).SummaryField(), "amount");
+    EXPECT_EQ(items.Items(0).SummaryType(), TdxSummaryType::cstCount);
+    EXPECT_EQ(c.grid.SummaryFooterText(c.grid.Columns(1)), "2");
+}
+
+TEST(ReportGridState, ArrangedGridComesBackAndAChangedQueryKeepsWhatFits) {
+    TestDb db{kOrders};
+    const std::string ini = db.folder + "/orders.ini";
+    std::string csv;
+    GridState saved;
+    {
+        Program p;
+        p.conn.SetConnectionString(db.conn.ConnectionString());
+        p.dataset.SetCommandText("select * from orders");
+        p.dataset.Open();
+        BuildGridColumns(p.grid);
+        p.grid.SetKeyField("id");
+        ApplySummary(p.grid, 3, "cstsum");
+        TdxDBGrid& g = p.grid;
+        auto col = [&](const char* f) -> TdxDBGridColumn& { return *g.ColumnByFieldName(f); };
+        // Conditions of every value type, a tab and a backslash in a text, two joined by OR.
+        using Op = FilterOperator;
+        auto set = [&](const char* field, FilterCondition first, std::optional<FilterCondition> second = {},
+                       bool orJoin = false) {
+            g.Filter.SetColumnFilter(col(field), ColumnFilter{std::move(first), std::move(second), orJoin});
+        };
+        set("id", {Op::NotEqual, Value::fromInt(3)});
+        set("region", {Op::Equal, Value::fromText("华东")}, FilterCondition{Op::Equal, Value::fromText("a\tb\\c")},
+            true);
+        set("price", {Op::Greater, Value::fromDouble(0.1 + 0.2)});
+        set("day", {Op::GreaterOrEqual, Value::fromDate(dateSerial(2024, 1, 1))},
+            FilterCondition{Op::Less, Value::fromDate(dateSerial(2024, 12, 1))});
+        g.Filter.SetColumnFilter(col("note"), ColumnFilter::nonBlanks());
+        g.BeginGroupingUpdate();
+        g.GroupColumn(col("region"), 0);
+        g.GroupColumn(col("city"), 1);
+        g.EndGroupingUpdate();
+        col("city").SetSorted(TdxTreeListColumnSort::csDown);
+        g.SortByClick(col("price"), false);
+        g.SortByClick(col("price"), false);  // descending
+        g.DropColumn(col("note"), false, TdxDBGrid::DropPlace::Outside, 0, 0);
+        g.MoveColumn(col("price"), 0);
+        col("qty").SetWidth(150);
+        g.ExpandAll();
+        csv = gridAsCsv(g);
+        saved = stateOf(g);
+        ASSERT_EQ(saved.hidden, (std::vector<std::string>{"region", "city", "note"}));
+        SaveSetup(p.objects(), ini);
+    }
+    {
+        Program p;
+        LoadSetup(p.objects(), ini);
+        p.grid.ExpandAll();
+        EXPECT_EQ(gridAsCsv(p.grid), csv);
+        EXPECT_EQ(stateOf(p.grid), saved);
+        const ColumnFilter* day = p.grid.Filter.ColumnFilterOf(*p.grid.ColumnByFieldName("day"));
+        ASSERT_TRUE(day && day->second);
+        expectSameCondition(day->first, {FilterOperator::GreaterOrEqual, Value::fromDate(dateSerial(2024, 1, 1))});
+        const ColumnFilter* region = p.grid.Filter.ColumnFilterOf(*p.grid.ColumnByFieldName("region"));
+        ASSERT_TRUE(region && region->second);
+        EXPECT_TRUE(region->orJoin);
+        expectSameCondition(*region->second, {FilterOperator::Equal, Value::fromText("a\tb\\c")});
+        const ColumnFilter* price = p.grid.Filter.ColumnFilterOf(*p.grid.ColumnByFieldName("price"));
+        ASSERT_TRUE(price);
+        expectSameCondition(price->first, {FilterOperator::Greater, Value::fromDouble(0.1 + 0.2)});
+        // The grouping's one reload saw the filter: 上海 3+9 without the blank note of row 7.
+        EXPECT_NE(csv.find("group,0,region : a\tb\\c"), std::string::npos) << csv;
+        EXPECT_EQ(csv.find(",7,"), std::string::npos);
+    }
+    {
+        // The query has lost city, day and note: the rest of the arrangement stays.
+        TSetup(ini).WriteCommandText("select id, region, qty, price from orders");
+        Program p;
+        LoadSetup(p.objects(), ini);
+        const GridState s = stateOf(p.grid);
+        EXPECT_EQ(s.groups, std::vector<std::string>{"region"});
+        EXPECT_EQ(s.order, (std::vector<std::string>{"price", "id", "region", "qty"}));
+        EXPECT_EQ(s.sorted, (std::vector<std::string>{"price down", "region up"}));
+        EXPECT_EQ(s.widths, (std::vector<int>{100, 100, 100, 150}));
+        EXPECT_EQ(p.grid.Filter.Expression(),
+                  "[id] <> 3 AND ([region] = '华东' OR [region] = 'a\tb\\c') AND [price] > 0.30000000000000004");
+        EXPECT_EQ(p.grid.DataRowCount(), 5);
+    }
 }

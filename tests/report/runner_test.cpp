@@ -98,6 +98,32 @@ TEST_F(RunnerFixture, TextFilterSaveAsAndFailures) {
     EXPECT_FALSE(std::filesystem::exists(outFile));
 }
 
+TEST_F(RunnerFixture, SavedArrangementAppliesAndOptionsTakeItsPlace) {
+    const std::string grouped = db.folder + "/grouped.ini";
+    const RunResult first = reportgen(
+        "--run " + ini + " --group-by city --filter \"amount > 8\" --format csv --save-as " + grouped, db.folder);
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_NE(first.out.find("group,0,city : 北京"), std::string::npos) << first.out;
+    const RunResult again = reportgen("--run " + grouped + " --format csv", db.folder);
+    EXPECT_EQ(again.out, first.out);
+
+    const RunResult other =
+        reportgen("--run " + grouped + " --group-by region --filter \"amount < 8\" --format csv", db.folder);
+    EXPECT_EQ(other.out,
+              "kind,level,id,city,amount\r\n"
+              "group,0,地区 : 华东 \r\n"
+              "data,1,3,杭州,7.25\r\n"
+              "footer,0,,,7.25\r\n"
+              "total,,,,7.25\r\n");
+
+    // A setup that cannot be saved ends the run with the reason, before any output.
+    const std::string below = ini + "/x.ini";
+    const RunResult refused = reportgen("--run " + ini + " --format csv --save-as " + below, db.folder);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "无法保存设置文件“" + below + "”：文件夹不存在\n");
+}
+
 TEST(RunnerOptions, ParsingRefusesWhatItCannotDo) {
     const auto o = rg::parseRunOptions({"--run", "a.ini", "--group-by", "x,y", "--format", "xls", "--output", "o.xls"});
     EXPECT_EQ(o.groupBy, (std::vector<std::string>{"x", "y"}));

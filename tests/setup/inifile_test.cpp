@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace rg {
 namespace {
 
+using test::ReadOnly;
 using test::readBytes;
 using test::TempFolder;
 using test::writeBytes;
@@ -87,6 +90,65 @@ TEST(IniFile, MissingFileReadsEmptyAndFirstWriteCreatesIt) {
     IniFile folder(dir / "d.ini");
     EXPECT_FALSE(folder.WriteString("s", "k", "v"));
     EXPECT_TRUE(std::filesystem::is_directory(dir / "d.ini"));
+}
+
+TEST(IniFile, ReplaceSectionsRewritesItsOwnAndKeepsEveryOtherByte) {
+    TempFolder dir;
+    const auto file = dir / "r.ini";
+    const std::string head = "; by hand\n[Printer]\nname=x \r\n\r\n";
+    const std::string middle = "[other]\r\n  k = v\n";
+    const std::string tail = "[Last]\nno line end";
+    writeBytes(file, head + "[field]\r\nold=1\r\n" + middle + "[ FIELD ]\r\ndup=2\r\n[Key]\r\nk=1\r\n" + tail);
+    IniFile ini(file);
+    const std::vector<IniSection> report = {{"Field", {{"a", "1"}, {"b", ""}}}, {"Summary", {}}, {"Key", {{"k", "2"}}}};
+    EXPECT_FALSE(ini.ReplaceSections({"Field", "KEY", "Summary"}, report));
+    // Every copy of an own section goes, whatever its spelling; an empty one is not written.
+    EXPECT_EQ(readBytes(file), head + middle + tail + "\r\n[Field]\r\na=1\r\nb=\r\n[Key]\r\nk=2\r\n");
+    EXPECT_EQ(ini.ReadString("field", "old"), std::nullopt);
+    EXPECT_EQ(ini.ReadString("other", "k"), " v");
+
+    // Into a new file, and into a file that is no file: the error says why.
+    IniFile fresh(dir / "new.ini");
+    EXPECT_FALSE(fresh.ReplaceSections({"Key"}, report));
+    EXPECT_EQ(readBytes(dir / "new.ini"), "[Field]\r\na=1\r\nb=\r\n[Key]\r\nk=2\r\n");
+    std::filesystem::create_directory(dir / "d.ini");
+    EXPECT_EQ(IniFile(dir / "d.ini").ReplaceSections({}, report), std::errc::is_a_directory);
+    EXPECT_EQ(IniFile(file / "x.ini").ReplaceSections({}, report), std::errc::not_a_directory);
+    EXPECT_EQ(dir.entryCount(), 3u);
+}
+
+TEST(IniFile, ReadOnlyFileStaysAndReadOnlyFolderIsWrittenInPlace) {
+    TempFolder dir;
+    const auto file = dir / "r.ini";
+    const std::string before = "[Key]\r\nk=1\r\n";
+    const std::vector<IniSection> report = {{"Key", {{"k", "a longer value than before"}}}};
+    writeBytes(file, before);
+    {
+        ReadOnly locked(file);
+        const std::error_code ec = IniFile(file).ReplaceSections({"Key"}, report);
+        EXPECT_TRUE(ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted) << ec.message();
+        EXPECT_EQ(readBytes(file), before);
+        EXPECT_FALSE(IniFile(file).WriteString("Key", "k", "2"));
+    }
+    EXPECT_EQ(dir.entryCount(), 1u);
+
+    struct stat was {};
+    ::stat(file.c_str(), &was);
+    {
+        ReadOnly folder(dir.path());
+        if (!folder.bindsEveryone()) GTEST_SKIP() << "no immutable attribute here, and root writes any folder";
+        // The folder takes no temporary file, so the file itself is rewritten.
+        EXPECT_FALSE(IniFile(file).ReplaceSections({"Key"}, report));
+        EXPECT_EQ(readBytes(file), "[Key]\r\nk=a longer value than before\r\n");
+        EXPECT_FALSE(IniFile(file).ReplaceSections({"Key"}, {{"Key", {{"k", "2"}}}}));
+        EXPECT_EQ(readBytes(file), "[Key]\r\nk=2\r\n");  // shorter: cut to its new length
+        // A file the folder does not hold yet cannot be made.
+        EXPECT_TRUE(IniFile(dir / "new.ini").ReplaceSections({"Key"}, report));
+    }
+    struct stat now {};
+    ::stat(file.c_str(), &now);
+    EXPECT_EQ(now.st_ino, was.st_ino);
+    EXPECT_EQ(dir.entryCount(), 1u);
 }
 
 } // namespace

@@ -184,6 +184,58 @@ TEST(SetupFile, FailedWritesAreSilentAndChangeNothing) {
     EXPECT_EQ(dir.entryCount(), 1u);
 }
 
+TEST(SetupFile, AReportSaveHoldsExactlyWhatItWrote) {
+    TempFolder dir;
+    const std::string file = (dir / "r.ini").string();
+    const std::string foreign = "[Printer]\r\nmargins=10\r\n";
+    {
+        TSetup earlier(file);
+        earlier.WriteConnString("old connection");
+        earlier.WriteKeyField("id");
+        earlier.WriteField("region", "地区");
+        earlier.WriteParameterValue("@p", "1");
+        earlier.WriteSummaryField("qty", "cstsum");
+        earlier.WriteGroupColumns({"a", "b", "c"});
+        earlier.WriteGroupColumns({"d"});  // a shorter list written entry by entry
+    }
+    EXPECT_EQ(TSetup(file).ReadGroupColumns(), std::vector<std::string>{"d"});
+    writeBytes(file, foreign + readBytes(file));
+    const std::string before = readBytes(file);
+
+    TSetup setup(file);
+    setup.BeginReport();
+    setup.WriteConnString("new");
+    setup.WriteCommandType("cmdTable");
+    setup.WriteCommandText("t");
+    setup.WriteKeyField("");  // nothing to write: the report has no key field
+    setup.WriteField("City", "城市");
+    setup.WriteField("CITY", "市");  // one entry per name, spelled as first written
+    setup.WriteGroupColumns({"city"});
+    setup.WriteColumnWidth("city", "120");
+    EXPECT_EQ(readBytes(file), before);  // nothing reaches the file before the end
+    EXPECT_FALSE(setup.EndReport());
+    EXPECT_EQ(readBytes(file), foreign + "[Connstring]\r\nconnstring=" + complement("new") +
+                                   "\r\n[CommandType]\r\ncmdtype=" + complement("cmdTable") +
+                                   "\r\n[commandtext]\r\ncommandtext=" + complement("t") +
+                                   "\r\n[Field]\r\nCity=" + complement(toAnsi("市")) +
+                                   "\r\n[GroupColumns]\r\n1=" + complement("city") + "\r\nCount=" +
+                                   complement("1") + "\r\n[ColumnWidth]\r\ncity=" + complement("120") + "\r\n");
+    TSetup reader(file);
+    EXPECT_EQ(reader.ReadKeyField(), "");
+    EXPECT_EQ(reader.ReadParameterValue("@p"), "");
+    EXPECT_EQ(reader.ReadSummaryField("qty"), "");
+    EXPECT_EQ(reader.ReadGroupColumns(), std::vector<std::string>{"city"});
+    EXPECT_EQ(reader.ReadColumnWidth("CITY"), "120");
+
+    // Writes after the end go to the file entry by entry again.
+    setup.WriteSortedColumn("city", "csDown");
+    EXPECT_EQ(TSetup(file).ReadSortedColumn("city"), "csDown");
+    // A count that claims more entries than there are: the list ends at the first gap.
+    writeBytes(file, "[ColumnOrder]\r\nCount=" + complement("3") + "\r\n1=" + complement("x") + "\r\n3=" +
+                         complement("z") + "\r\n");
+    EXPECT_EQ(TSetup(file).ReadColumnOrder(), std::vector<std::string>{"x"});
+}
+
 TEST(SetupFile, ScrambleAndRemoveAll) {
     EXPECT_EQ(TSetup::Scramble("abc"), "\x9E\x9D\x9C");
     EXPECT_EQ(TSetup::Scramble(TSetup::Scramble("\x01\xFE\x80 x")), "\x01\xFE\x80 x");

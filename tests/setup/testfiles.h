@@ -1,10 +1,13 @@
 #pragma once
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 
 namespace rg::test {
 
@@ -39,5 +42,35 @@ inline std::string readBytes(const std::filesystem::path& p) {
 inline void writeBytes(const std::filesystem::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;
 }
+
+// Makes a file or folder read-only for as long as it lives: with the immutable attribute
+// where the file system has it, which binds root too, else by its permission bits.
+class ReadOnly {
+public:
+    explicit ReadOnly(std::filesystem::path path) : path_(std::move(path)) {
+        immutable_ = std::system(("chattr +i '" + path_.string() + "' 2>/dev/null").c_str()) == 0;
+        if (!immutable_) {
+            ::stat(path_.c_str(), &old_);
+            ::chmod(path_.c_str(), old_.st_mode & 07555);
+        }
+    }
+    ~ReadOnly() {
+        if (immutable_) {
+            [[maybe_unused]] const int undone = std::system(("chattr -i '" + path_.string() + "'").c_str());
+        } else {
+            ::chmod(path_.c_str(), old_.st_mode & 07777);
+        }
+    }
+    ReadOnly(const ReadOnly&) = delete;
+    ReadOnly& operator=(const ReadOnly&) = delete;
+    // Whether the program cannot write there even as root. The program itself takes a file
+    // without write permission as read-only for root as well, but not a folder.
+    bool bindsEveryone() const { return immutable_ || ::geteuid() != 0; }
+
+private:
+    std::filesystem::path path_;
+    bool immutable_ = false;
+    struct stat old_ {};
+};
 
 } // namespace rg::test
