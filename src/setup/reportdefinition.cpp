@@ -34,6 +34,31 @@ std::string reasonText(std::error_code ec) {
     return ec.message();
 }
 
+// Summary items name their column by number, so after a rebuild over other fields an item
+// would show under whichever column now has that number. Each item follows its own field
+// instead, with the footer of its column; an item whose field is gone is dropped.
+void followFields(TdxDBGrid& grid) {
+    TdxDBGridSummaryItems& items = grid.DefaultGroup().SummaryItems;
+    if (items.Count() == 0) return;
+    grid.BeginUpdate();
+    items.BeginUpdate();
+    for (int i = items.Count() - 1; i >= 0; --i) {
+        TdxDBGridSummaryItem& item = items.Items(i);
+        if (item.SummaryField().empty()) continue;
+        if (TdxDBGridColumn* c = grid.ColumnByFieldName(item.SummaryField())) item.SetColumnName(c->Name());
+        else items.Delete(i);
+    }
+    for (int i = 0; i < items.Count(); ++i) {
+        const TdxDBGridSummaryItem& item = items.Items(i);
+        if (TdxDBGridColumn* c = grid.ColumnByName(item.ColumnName()); c && !item.SummaryField().empty()) {
+            c->SetSummaryFooterField(c->FieldName());
+            c->SetSummaryFooterType(item.SummaryType());
+        }
+    }
+    items.EndUpdate();
+    grid.EndUpdate();
+}
+
 } // namespace
 
 std::string CommandTypeName(CommandType t) {
@@ -87,6 +112,7 @@ void BuildGridColumns(TdxDBGrid& grid) {
     }
     grid.CreateColumnsForFields(*grid.dataSet());
     for (int i = 0; i < grid.ColumnCount(); ++i) grid.Columns(i).SetReadOnly(true);
+    followFields(grid);
 }
 
 void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName) {

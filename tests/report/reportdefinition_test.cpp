@@ -313,3 +313,30 @@ TEST(ReportGridState, ArrangedGridComesBackAndAChangedQueryKeepsWhatFits) {
         EXPECT_EQ(p.grid.DataRowCount(), 5);
     }
 }
+
+// A new data source rebuilds the columns: each summary stays with its own field, not with
+// the column that now carries its number, and one whose field is gone goes with it.
+TEST_F(ReportFixture, RebuiltColumnsKeepSummariesOnTheirOwnFields) {
+    Program p;
+    p.conn.SetConnectionString(db.conn.ConnectionString());
+    p.dataset.SetCommandText("select id, region, qty, price from sales");
+    p.dataset.Open();
+    BuildGridColumns(p.grid);
+    p.grid.SetKeyField("id");
+    ApplySummary(p.grid, 2, "cstsum");  // qty
+    ApplySummary(p.grid, 3, "cstmax");  // price
+    p.dataset.Close();
+    p.dataset.SetCommandText("select id, qty, region from sales");
+    p.dataset.Open();
+    BuildGridColumns(p.grid);
+    const TdxDBGridSummaryItems& items = p.grid.DefaultGroup().SummaryItems;
+    ASSERT_EQ(items.Count(), 1);
+    TdxDBGridColumn& qty = *p.grid.ColumnByFieldName("qty");
+    EXPECT_EQ(items.Items(0).ColumnName(), qty.Name());
+    EXPECT_EQ(qty.SummaryFooterType(), TdxSummaryType::cstSum);
+    EXPECT_EQ(p.grid.SummaryFooterText(qty), "12.00");
+    ASSERT_TRUE(p.grid.GroupColumn(*p.grid.ColumnByFieldName("region"), 0));
+    const RowHandle lastRow = p.grid.Child(p.grid.Top(0), 0);
+    EXPECT_TRUE(p.grid.FooterCellExists(lastRow, qty, 0));
+    EXPECT_FALSE(p.grid.FooterCellExists(lastRow, *p.grid.ColumnByFieldName("id"), 0));
+}
