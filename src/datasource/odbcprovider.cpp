@@ -102,9 +102,13 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE h, bool wide) {
     return text.empty() ? "Unknown ODBC error" : text;
 }
 
-bool isSystemSchema(const std::string& schema) {
-    std::string s = schema;
+std::string lower(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool isSystemSchema(const std::string& schema) {
+    const std::string s = lower(schema);
     return s == "pg_catalog" || s == "information_schema" || s == "sys" || s == "pg_toast" ||
            s.rfind("pg_temp_", 0) == 0 || s.rfind("pg_toast_temp_", 0) == 0;
 }
@@ -714,6 +718,13 @@ private:
                 ci.name.assign(reinterpret_cast<char*>(name), static_cast<size_t>(std::clamp<SQLSMALLINT>(nameLen, 0, 1023)));
             }
             ci.kind = odbcKind(type, static_cast<int64_t>(size));
+            // Some drivers (SQLite's) report a column declared NUMERIC or DECIMAL as a double;
+            // its declared type still names it, and its digits are fetched exactly.
+            if (ci.kind == FieldKind::Float) {
+                const std::string declared = lower(attribute(st, c, SQL_DESC_TYPE_NAME));
+                if (declared.find("numeric") != std::string::npos || declared.find("decimal") != std::string::npos)
+                    ci.kind = FieldKind::BCD;
+            }
             ci.size = (ci.kind == FieldKind::String || ci.kind == FieldKind::Memo) && size < (1u << 30) ? static_cast<int>(size) : 0;
             ci.baseTable = attribute(st, c, SQL_DESC_BASE_TABLE_NAME);
             ci.baseColumn = attribute(st, c, SQL_DESC_BASE_COLUMN_NAME);
