@@ -1,0 +1,37 @@
+#pragma once
+
+// The summary row of a spreadsheet holds live formulas where they show what the grid's
+// summary footer shows, and the grid's own value where they would not: a formula sees
+// only the cells above it, where a null is empty, an integer beyond 2^53 is a text and
+// group footer texts sit between the data rows.
+
+#include "grid/summaryvalue.h"
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace rg {
+
+// What a summary formula sees of the cells written into one sheet column.
+struct SheetColumnTally {
+    int64_t numbers = 0;
+    int64_t texts = 0;
+    // Readers differ on whether COUNTA counts a text cell without text.
+    int64_t emptyTexts = 0;
+    long double sum = 0;
+    double min = 0, max = 0;
+
+    void addNumber(double v);
+    void addText(std::string_view text);
+};
+
+// The result of the footer formula of kind `kind` over the column; nullopt when it is an
+// error (an average of no numbers) or depends on the reader.
+std::optional<double> FormulaResult(TdxSummaryType kind, const SheetColumnTally& column);
+
+// True when the formula shows the grid's footer value as far as a spreadsheet shows
+// numbers (15 significant digits); never for an empty or text footer.
+bool FormulaShowsFooter(TdxSummaryType kind, const SheetColumnTally& column, const SummaryValue& footer);
+
+} // namespace rg
