@@ -283,7 +283,9 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
     // References stop at row 16,383, and an area without rows would take in the header
     // and the formula itself.
     const bool formulaFits = firstRow <= lastRow && lastRow <= biff::kMaxFormulaRow;
-    if (formulaFits && FormulaShowsFooter(t, tallies_[static_cast<size_t>(areaCol)], footer)) {
+    const bool numbers = Grid->FooterValueKind(*c.column) == SummaryValueKind::Number;
+    if (formulaFits && numbers &&
+        FormulaShowsFooter(t, c.column->SummaryFooterFormat(), tallies_[static_cast<size_t>(areaCol)], footer)) {
         const biff::Function f = t == TdxSummaryType::cstSum   ? biff::Function::Sum
                                  : t == TdxSummaryType::cstMin ? biff::Function::Min
                                  : t == TdxSummaryType::cstMax ? biff::Function::Max
@@ -297,7 +299,7 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
     // their nearest double, nothing for a minimum of nulls.
     if (footer.isEmpty())
         w.Blank(row(), col, kXfSummaryEmpty);
-    else if (footer.kind() == SummaryValue::Kind::Text || Grid->FooterValueKind(*c.column) != SummaryValueKind::Number)
+    else if (footer.kind() == SummaryValue::Kind::Text || !numbers)
         w.Label(row(), col, kXfSummary, ansiLabel(Grid->SummaryFooterText(*c.column)));
     else
         w.Number(row(), col, kXfSummary, footer.toDouble());

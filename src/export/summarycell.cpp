@@ -1,6 +1,6 @@
 #include "export/summarycell.h"
 
-#include "common/displaytext.h"
+#include "grid/summary.h"
 
 #include <algorithm>
 
@@ -34,10 +34,14 @@ std::optional<double> FormulaResult(TdxSummaryType kind, const SheetColumnTally&
     return std::nullopt;
 }
 
-bool FormulaShowsFooter(TdxSummaryType kind, const SheetColumnTally& column, const SummaryValue& footer) {
+bool FormulaShowsFooter(TdxSummaryType kind, const std::string& pattern, const SheetColumnTally& column,
+                        const SummaryValue& footer) {
     if (footer.kind() != SummaryValue::Kind::Exact && footer.kind() != SummaryValue::Kind::Float) return false;
     const std::optional<double> r = FormulaResult(kind, column);
-    return r && formatFloat(*r) == formatFloat(footer.toDouble());
+    const auto text = [&](const SummaryValue& v) {
+        return FormatSummaryValue(kind, pattern, SummaryValueKind::Number, SummaryPlace::Footer, v);
+    };
+    return r && text(SummaryValue::floatValue(*r)) == text(footer);
 }
 
 } // namespace rg

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace rg {
@@ -30,8 +31,10 @@ struct SheetColumnTally {
 // error (an average of no numbers) or depends on the reader.
 std::optional<double> FormulaResult(TdxSummaryType kind, const SheetColumnTally& column);
 
-// True when the formula shows the grid's footer value as far as a spreadsheet shows
-// numbers (15 significant digits); never for an empty or text footer.
-bool FormulaShowsFooter(TdxSummaryType kind, const SheetColumnTally& column, const SummaryValue& footer);
+// True when the formula's result gives the text the grid shows for its footer value under
+// the footer's pattern; never for an empty or text footer. Compared as texts because
+// spreadsheets add up doubles their own way (0.3 - 0.1 - 0.2 may come out as 0).
+bool FormulaShowsFooter(TdxSummaryType kind, const std::string& pattern, const SheetColumnTally& column,
+                        const SummaryValue& footer);
 
 } // namespace rg

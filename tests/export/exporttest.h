@@ -47,3 +47,7 @@ struct BiffFile {
 
 // The cells as python3-xlrd reads them: (row, column) -> "n:<number>" or "s:<text>".
 std::map<std::pair<int, int>, std::string> readWithXlrd(const std::string& path, std::string* error = nullptr);
+
+// The cells as LibreOffice computes them after recalculating every formula, read from its
+// CSV conversion: (row, column) -> the cell's value as text, numbers at full precision.
+std::map<std::pair<int, int>, std::string> readWithLibreOffice(const std::string& path, std::string* error = nullptr);

@@ -23,10 +23,10 @@ struct RunResult {
     std::string out, err;
 };
 
-// Runs the real program as a user would, capturing both streams.
-RunResult reportgen(const std::string& args, const std::string& folder) {
+// Runs a shell command, capturing both streams.
+RunResult shell(const std::string& command, const std::string& folder) {
     const std::string errFile = folder + "/stderr.txt";
-    const std::string cmd = std::string(RG_BINARY_DIR) + "/reportgen " + args + " 2>" + errFile;
+    const std::string cmd = "(" + command + ") 2>" + errFile;
     RunResult r{};
     FILE* p = popen(cmd.c_str(), "r");
     char buf[4096];
@@ -38,6 +38,11 @@ RunResult reportgen(const std::string& args, const std::string& folder) {
     ss << e.rdbuf();
     r.err = ss.str();
     return r;
+}
+
+// Runs the real program as a user would.
+RunResult reportgen(const std::string& args, const std::string& folder) {
+    return shell(std::string(RG_BINARY_DIR) + "/reportgen " + args, folder);
 }
 
 struct RunnerFixture : ::testing::Test {
@@ -125,4 +130,51 @@ TEST(RunnerDemoReports, EveryDemoReportRunsInEveryFormat) {
         std::filesystem::remove(xls);
     }
     EXPECT_GE(reports, 3);
+}
+
+namespace {
+
+// Environment that selects a comma-decimal locale: the machine's own de_DE.UTF-8, else one
+// compiled into `folder`.
+std::string commaDecimalLocale(const std::string& folder) {
+    if (shell("locale -a", folder).out.find("de_DE.utf8") != std::string::npos) return "LC_ALL=de_DE.UTF-8";
+    shell("localedef -i de_DE -f UTF-8 " + folder + "/de_DE.UTF-8", folder);
+    return "LOCPATH=" + folder + " LC_ALL=de_DE.UTF-8";
+}
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace
+
+TEST_F(RunnerFixture, EveryFormatIsByteIdenticalUnderACommaDecimalLocale) {
+    const std::string de = commaDecimalLocale(db.folder);
+    // The locale really writes decimal commas, or this test would prove nothing.
+    ASSERT_EQ(shell("env " + de + " /usr/bin/printf '%.2f' 1.5", db.folder).out, "1,50") << de;
+
+    rg::TSetup(ini).WriteSummaryField("id", "cstcount");
+    // Writes the report in `format` under the locale into its own folder; returns the folder.
+    auto runIn = [&](const std::string& locale, const std::string& name, const std::string& format) {
+        const std::string dir = db.folder + "/" + name + "-" + format;
+        std::filesystem::create_directories(dir);
+        const RunResult r = shell("env " + locale + " " + RG_BINARY_DIR + "/reportgen --run " + ini +
+                                      " --group-by region --format " + format + " --output " + dir + "/report." + format,
+                                  db.folder);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return dir;
+    };
+    for (const char* format : {"csv", "xml", "xls"}) {
+        const std::string c = runIn("LC_ALL=C", "c", format), comma = runIn(de, "de", format);
+        const std::string file = std::string("/report.") + format;
+        ASSERT_FALSE(fileBytes(c + file).empty()) << format;
+        EXPECT_EQ(fileBytes(c + file), fileBytes(comma + file)) << format;
+    }
+    EXPECT_EQ(fileBytes(db.folder + "/c-xml/report.xsl"), fileBytes(db.folder + "/de-xml/report.xsl"));
+    const std::string csv = fileBytes(db.folder + "/de-csv/report.csv");
+    EXPECT_NE(csv.find("footer,0,2,,17.75\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("total,,3,,37.75\r\n"), std::string::npos) << csv;
 }
