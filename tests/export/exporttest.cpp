@@ -33,6 +33,12 @@ ExportDb::~ExportDb() {
     std::filesystem::remove_all(folder);
 }
 
+void ExportDb::connect(const std::string& connectionString) {
+    ds.Close();
+    conn.Close();
+    conn.SetConnectionString(connectionString);
+}
+
 void ExportDb::open(const std::string& select) {
     ds.Close();
     ds.SetCommandType(rg::CommandType::cmdText);

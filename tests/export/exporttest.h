@@ -14,6 +14,8 @@
 struct ExportDb {
     explicit ExportDb(const std::string& sql);
     ~ExportDb();
+    // Points the connection at another database, such as the PostgreSQL test server.
+    void connect(const std::string& connectionString);
     void open(const std::string& select);  // rebuilds the grid's columns
     std::string file(const std::string& name) const { return folder + "/" + name; }
 
