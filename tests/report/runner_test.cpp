@@ -157,24 +157,34 @@ TEST_F(RunnerFixture, EveryFormatIsByteIdenticalUnderACommaDecimalLocale) {
     ASSERT_EQ(shell("env " + de + " /usr/bin/printf '%.2f' 1.5", db.folder).out, "1,50") << de;
 
     rg::TSetup(ini).WriteSummaryField("id", "cstcount");
-    // Writes the report in `format` under the locale into its own folder; returns the folder.
-    auto runIn = [&](const std::string& locale, const std::string& name, const std::string& format) {
-        const std::string dir = db.folder + "/" + name + "-" + format;
+    // Writes a report grouped by `groupBy` in `format` under the locale into a folder of
+    // its own; returns the folder.
+    auto runIn = [&](const std::string& locale, const std::string& setup, const std::string& groupBy,
+                     const std::string& format) {
+        const std::string dir = db.folder + "/" + std::to_string(std::hash<std::string>{}(locale + setup + format));
         std::filesystem::create_directories(dir);
-        const RunResult r = shell("env " + locale + " " + RG_BINARY_DIR + "/reportgen --run " + ini +
-                                      " --group-by region --format " + format + " --output " + dir + "/report." + format,
+        const RunResult r = shell("env " + locale + " " + RG_BINARY_DIR + "/reportgen --run '" + setup +
+                                      "' --group-by " + groupBy + " --format " + format + " --output " + dir +
+                                      "/report." + format,
                                   db.folder);
         EXPECT_EQ(r.status, 0) << r.err;
         return dir;
     };
-    for (const char* format : {"csv", "xml", "xls"}) {
-        const std::string c = runIn("LC_ALL=C", "c", format), comma = runIn(de, "de", format);
-        const std::string file = std::string("/report.") + format;
-        ASSERT_FALSE(fileBytes(c + file).empty()) << format;
-        EXPECT_EQ(fileBytes(c + file), fileBytes(comma + file)) << format;
-    }
-    EXPECT_EQ(fileBytes(db.folder + "/c-xml/report.xsl"), fileBytes(db.folder + "/de-xml/report.xsl"));
-    const std::string csv = fileBytes(db.folder + "/de-csv/report.csv");
+    // The fixture's sums of doubles, and a demo report's decimals, dates, minima, maxima and
+    // averages.
+    const std::string setups = std::string(RG_BINARY_DIR) + "/setup/";
+    const std::vector<std::pair<std::string, std::string>> reports = {
+        {ini, "region"}, {setups + "地区产品汇总.ini", "region,category"}, {setups + "订单日期统计.ini", "salesperson"}};
+    for (const auto& [setup, groupBy] : reports)
+        for (const char* format : {"csv", "xml", "xls"}) {
+            const std::string c = runIn("LC_ALL=C", setup, groupBy, format), comma = runIn(de, setup, groupBy, format);
+            const std::string file = std::string("/report.") + format;
+            ASSERT_GT(fileBytes(c + file).size(), 100u) << setup << " " << format;
+            EXPECT_EQ(fileBytes(c + file), fileBytes(comma + file)) << setup << " " << format;
+            if (std::string(format) == "xml")
+                EXPECT_EQ(fileBytes(c + "/report.xsl"), fileBytes(comma + "/report.xsl")) << setup;
+        }
+    const std::string csv = fileBytes(runIn(de, ini, "region", "csv") + "/report.csv");
     EXPECT_NE(csv.find("footer,0,2,,17.75\r\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find("total,,3,,37.75\r\n"), std::string::npos) << csv;
 }
