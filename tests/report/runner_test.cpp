@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -170,11 +171,29 @@ TEST_F(RunnerFixture, EveryFormatIsByteIdenticalUnderACommaDecimalLocale) {
         EXPECT_EQ(r.status, 0) << r.err;
         return dir;
     };
+    // Doubles, decimals and dates that ODBC drivers convert on the PostgreSQL test server.
+    const char* pg = std::getenv("RG_TEST_PG");
+    ASSERT_NE(pg, nullptr) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
+    const std::string pgIni = db.folder + "/pg.ini";
+    {
+        rg::TSetup s(pgIni);
+        s.WriteConnString(pg);
+        s.WriteCommandType("cmdText");
+        s.WriteCommandText("select id, grp, f, f * 1.5 as g, cast(f as numeric(10,3)) as d, day, n from exact_floats");
+        s.WriteKeyField("id");
+        s.WriteSummaryField("f", "cstsum");
+        s.WriteSummaryField("g", "cstmax");
+        s.WriteSummaryField("d", "cstsum");
+        s.WriteSummaryField("day", "cstmin");
+    }
     // The fixture's sums of doubles, and a demo report's decimals, dates, minima, maxima and
     // averages.
     const std::string setups = std::string(RG_BINARY_DIR) + "/setup/";
     const std::vector<std::pair<std::string, std::string>> reports = {
-        {ini, "region"}, {setups + "地区产品汇总.ini", "region,category"}, {setups + "订单日期统计.ini", "salesperson"}};
+        {ini, "region"},
+        {setups + "地区产品汇总.ini", "region,category"},
+        {setups + "订单日期统计.ini", "salesperson"},
+        {pgIni, "grp"}};
     for (const auto& [setup, groupBy] : reports)
         for (const char* format : {"csv", "xml", "xls"}) {
             const std::string c = runIn("LC_ALL=C", setup, groupBy, format), comma = runIn(de, setup, groupBy, format);
@@ -184,6 +203,9 @@ TEST_F(RunnerFixture, EveryFormatIsByteIdenticalUnderACommaDecimalLocale) {
             if (std::string(format) == "xml")
                 EXPECT_EQ(fileBytes(c + "/report.xsl"), fileBytes(comma + "/report.xsl")) << setup;
         }
+    // The server's decimals arrive whole under the comma locale too.
+    const std::string pgCsv = fileBytes(runIn(de, pgIni, "grp", "csv") + "/report.csv");
+    EXPECT_NE(pgCsv.find("data,1,1,0.3,0.45,0.300,,\r\n"), std::string::npos) << pgCsv;
     const std::string csv = fileBytes(runIn(de, ini, "region", "csv") + "/report.csv");
     EXPECT_NE(csv.find("footer,0,2,,17.75\r\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find("total,,3,,37.75\r\n"), std::string::npos) << csv;
