@@ -11,7 +11,7 @@ PACKAGES=(
   libgtest-dev googletest
   fonts-wqy-microhei
   xvfb xauth libxkbcommon-x11-0 libxcb-cursor0
-  python3 python3-xlrd libxml2-utils xsltproc
+  python3 python3-xlrd libxml2-utils xsltproc libreoffice-calc-nogui locales
   poppler-utils
 )
 

@@ -7,13 +7,24 @@
 #include <QApplication>
 #include <QCoreApplication>
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+// Qt hands the user's locale to the C library as well, and ODBC drivers then write the
+// numbers they return as text (exact decimals among them) with that locale's decimal
+// comma, which no number parser of the program reads. Numbers keep the point.
+void keepDecimalPoint() { std::setlocale(LC_NUMERIC, "C"); }
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     // `reportgen --run FILE.ini ...` writes a report without a window or a display.
     if (argc > 1 && std::strcmp(argv[1], "--run") == 0) {
         QCoreApplication app(argc, argv);
+        keepDecimalPoint();
         std::string errors;
         int status = 1;
         try {
@@ -25,6 +36,7 @@ int main(int argc, char* argv[]) {
         return status;
     }
     QApplication app(argc, argv);
+    keepDecimalPoint();
     auto windows = rg::createStartWindows();
     windows->main->show();
     return app.exec();

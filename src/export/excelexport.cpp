@@ -1,6 +1,7 @@
 #include "export/excelexport.h"
 
 #include "common/codepage.h"
+#include "common/displaytext.h"
 #include "common/error.h"
 
 #include <algorithm>
@@ -10,6 +11,9 @@ namespace rg {
 namespace {
 
 using Xf = std::array<uint8_t, 12>;
+
+// Integers a double holds exactly: up to 2^53.
+constexpr int64_t kExactDoubleInt = int64_t{1} << 53;
 
 constexpr uint16_t kXfColInfo = 15, kXfDataTemplate = 21, kXfHeader = 22, kXfGroup = 23,
                    kXfSummary = 24, kXfSummaryEmpty = 25, kXfBand = 26, kXfFooter = 27,
@@ -85,17 +89,19 @@ void TdxDBGridExportExcel::BeginDocument() {
             case FieldKind::SmallInt:
             case FieldKind::Integer:
             case FieldKind::Word:
-            case FieldKind::AutoInc: kind = CellKind::Integer; break;
+            case FieldKind::AutoInc:
+            case FieldKind::LargeInt: kind = CellKind::Integer; break;
             case FieldKind::Float:
             case FieldKind::Currency:
-            case FieldKind::BCD: kind = CellKind::Float; break;
+            case FieldKind::BCD:
+            case FieldKind::FMTBcd: kind = CellKind::Number; break;
             case FieldKind::Memo: kind = CellKind::Memo; break;
             default: kind = CellKind::Text; break;
             }
         }
         cols_.push_back({c, kind});
     }
-    footerTextIn_.assign(static_cast<size_t>(kMaxSheetColumns), 0);
+    tallies_.assign(static_cast<size_t>(kMaxSheetColumns), SheetColumnTally{});
     const int n = static_cast<int>(cols_.size());
 
     biff::Writer& w = out();
@@ -176,47 +182,7 @@ void TdxDBGridExportExcel::WriteNode(RowHandle node) {
         Stream->FlushIfFull();
         return;
     }
-    for (int i = 0; i < n; ++i) {
-        const Col& c = cols_[static_cast<size_t>(i)];
-        const auto col = static_cast<uint16_t>(g + i);
-        const auto xf = static_cast<uint16_t>(kXfFirstColumn + i);
-        switch (c.kind) {
-        case CellKind::Empty: w.Label(row(), col, xf, {}); break;
-        case CellKind::Integer: {
-            const Value v = grid.CellValue(node, *c.column);
-            if (v.isNull()) {
-                w.Rk(row(), col, xf, 0);
-                break;
-            }
-            if (v.type() == Value::Type::Int || v.type() == Value::Type::Bool) {
-                const int64_t i64 = v.asInt();
-                if (biff::fitsRk(i64)) {
-                    w.Rk(row(), col, xf, static_cast<int32_t>(i64));
-                    break;
-                }
-                w.Number(row(), col, xf, static_cast<double>(i64));
-                break;
-            }
-            const double d = std::nearbyint(v.asDouble());
-            if (d >= static_cast<double>(biff::kRkMin) && d <= static_cast<double>(biff::kRkMax))
-                w.Rk(row(), col, xf, static_cast<int32_t>(d));
-            else
-                w.Number(row(), col, xf, d);
-            break;
-        }
-        case CellKind::Float: {
-            const Value v = grid.CellValue(node, *c.column);
-            w.Number(row(), col, xf, v.isNull() ? 0.0 : v.asDouble());
-            break;
-        }
-        case CellKind::Text: w.Label(row(), col, xf, ansiLabel(grid.CellText(node, *c.column))); break;
-        case CellKind::Memo: {
-            const std::string a = toAnsi(grid.CellText(node, *c.column));
-            w.Label(row(), col, xf, biff::cutAnsi(a, 255));
-            break;
-        }
-        }
-    }
+    for (int i = 0; i < n; ++i) writeDataCell(node, i);
     const int footers = grid.FooterRowCount(node);
     for (int j = 0; j < footers; ++j) {
         ++CurrentRow;
@@ -225,9 +191,11 @@ void TdxDBGridExportExcel::WriteNode(RowHandle node) {
         for (int i = 0; i < n; ++i) {
             const TdxDBGridColumn& col = *cols_[static_cast<size_t>(i)].column;
             if (grid.FooterCellExists(node, col, j)) {
-                const int sheetCol = (i == 0 && level + 1 < g) ? level + 1 : g + i;
-                w.Label(row(), static_cast<uint16_t>(sheetCol), kXfFooter, ansiLabel(grid.FooterCellText(node, col, j)));
-                footerTextIn_[static_cast<size_t>(sheetCol)] = 1;
+                const auto sheetCol = static_cast<uint16_t>((i == 0 && level + 1 < g) ? level + 1 : g + i);
+                // A minimum or maximum over nulls only shows nothing: an empty cell, not an empty text.
+                const std::string text = grid.FooterCellText(node, col, j);
+                if (text.empty()) w.Blank(row(), sheetCol, kXfFooter);
+                else label(sheetCol, kXfFooter, ansiLabel(text));
             } else {
                 w.Blank(row(), static_cast<uint16_t>(g + i), kXfFooterEmpty);
             }
@@ -242,6 +210,50 @@ void TdxDBGridExportExcel::WriteFooterRows() {
     if (!Grid->ShowSummaryFooter) return;
     for (int c = 0; c < groupLevels_; ++c) out().Blank(row(), static_cast<uint16_t>(c), kXfSummaryEmpty);
     for (int i = 0; i < static_cast<int>(cols_.size()); ++i) writeSummaryCell(i, cols_[static_cast<size_t>(i)]);
+}
+
+void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {
+    biff::Writer& w = out();
+    const Col& c = cols_[static_cast<size_t>(i)];
+    const auto col = static_cast<uint16_t>(groupLevels_ + i);
+    const auto xf = static_cast<uint16_t>(kXfFirstColumn + i);
+    switch (c.kind) {
+    case CellKind::Empty: label(col, xf, {}); return;
+    case CellKind::Text: label(col, xf, ansiLabel(Grid->CellText(node, *c.column))); return;
+    case CellKind::Memo: label(col, xf, std::string(biff::cutAnsi(toAnsi(Grid->CellText(node, *c.column)), 255))); return;
+    case CellKind::Integer: case CellKind::Number: break;
+    }
+    // A null is no number: the cell stays empty, and the summary formulas pass over it as
+    // the grid's summaries do.
+    const Value v = Grid->CellValue(node, *c.column);
+    if (v.isNull()) {
+        w.Blank(row(), col, xf);
+        return;
+    }
+    if (c.kind == CellKind::Number) {
+        number(col, xf, v.asDouble());  // decimals as their nearest double
+        return;
+    }
+    const int64_t i64 = v.asInt();
+    if (biff::fitsRk(i64)) {
+        w.Rk(row(), col, xf, static_cast<int32_t>(i64));
+        tallies_[col].addNumber(static_cast<double>(i64));
+    } else if (i64 >= -kExactDoubleInt && i64 <= kExactDoubleInt) {
+        number(col, xf, static_cast<double>(i64));
+    } else {
+        // A double would change the digits: the exact integer as text.
+        label(col, xf, formatInt(i64));
+    }
+}
+
+void TdxDBGridExportExcel::label(uint16_t col, uint16_t xf, const std::string& ansi) {
+    out().Label(row(), col, xf, ansi);
+    tallies_[col].addText(ansi);
+}
+
+void TdxDBGridExportExcel::number(uint16_t col, uint16_t xf, double v) {
+    out().Number(row(), col, xf, v);
+    tallies_[col].addNumber(v);
 }
 
 void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
@@ -266,35 +278,31 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
     const int firstRow = (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0);
     const int lastRow = CurrentRow - 1;
     const int areaCol = g + k;
-    const CellKind areaKind = cols_[static_cast<size_t>(k)].kind;
-    const bool numericArea = areaKind == CellKind::Integer || areaKind == CellKind::Float;
+    const SummaryValue& footer = Grid->SummaryFooterValue(*c.column);
 
-    // Where a live formula would show something else than the grid's footer, write the
-    // footer's own value: COUNTA counts the group footer texts above it, the other
-    // functions see only zeros in a column of texts, and references stop at row 16,383.
-    const bool formulaFits = lastRow <= biff::kMaxFormulaRow && firstRow <= biff::kMaxFormulaRow;
-    if (t == TdxSummaryType::cstCount) {
-        if (formulaFits && !footerTextIn_[static_cast<size_t>(areaCol)])
-            w.Formula(row(), col, kXfSummary, static_cast<uint16_t>(firstRow), static_cast<uint16_t>(std::max(lastRow, 0)),
-                      static_cast<uint8_t>(areaCol), biff::Function::CountA);
-        else
-            w.Number(row(), col, kXfSummary, Grid->SummaryFooterValue(*c.column).toDouble());
+    // References stop at row 16,383, and an area without rows would take in the header
+    // and the formula itself.
+    const bool formulaFits = firstRow <= lastRow && lastRow <= biff::kMaxFormulaRow;
+    const bool numbers = Grid->FooterValueKind(*c.column) == SummaryValueKind::Number;
+    if (formulaFits && numbers &&
+        FormulaShowsFooter(t, c.column->SummaryFooterFormat(), tallies_[static_cast<size_t>(areaCol)], footer)) {
+        const biff::Function f = t == TdxSummaryType::cstSum   ? biff::Function::Sum
+                                 : t == TdxSummaryType::cstMin ? biff::Function::Min
+                                 : t == TdxSummaryType::cstMax ? biff::Function::Max
+                                 : t == TdxSummaryType::cstCount ? biff::Function::CountA
+                                                                 : biff::Function::Average;
+        w.Formula(row(), col, kXfSummary, static_cast<uint16_t>(firstRow), static_cast<uint16_t>(lastRow),
+                  static_cast<uint8_t>(areaCol), f);
         return;
     }
-    if (!numericArea) {
+    // Otherwise the grid's own value: dates and texts as the footer's text, numbers as
+    // their nearest double, nothing for a minimum of nulls.
+    if (footer.isEmpty())
+        w.Blank(row(), col, kXfSummaryEmpty);
+    else if (footer.kind() == SummaryValue::Kind::Text || !numbers)
         w.Label(row(), col, kXfSummary, ansiLabel(Grid->SummaryFooterText(*c.column)));
-        return;
-    }
-    if (!formulaFits) {
-        w.Number(row(), col, kXfSummary, Grid->SummaryFooterValue(*c.column).toDouble());
-        return;
-    }
-    const biff::Function f = t == TdxSummaryType::cstSum   ? biff::Function::Sum
-                             : t == TdxSummaryType::cstMin ? biff::Function::Min
-                             : t == TdxSummaryType::cstMax ? biff::Function::Max
-                                                           : biff::Function::Average;
-    w.Formula(row(), col, kXfSummary, static_cast<uint16_t>(firstRow), static_cast<uint16_t>(std::max(lastRow, 0)),
-              static_cast<uint8_t>(areaCol), f);
+    else
+        w.Number(row(), col, kXfSummary, footer.toDouble());
 }
 
 void ExportToSpreadsheet(TdxDBGrid& grid, const std::string& fileName, bool saveAll, const GridAppearance& look) {

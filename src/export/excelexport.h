@@ -2,6 +2,7 @@
 
 #include "export/biffwriter.h"
 #include "export/gridexport.h"
+#include "export/summarycell.h"
 
 #include <array>
 #include <cstdint>
@@ -35,20 +36,23 @@ protected:
     void CheckLimits(const std::vector<RowHandle>& nodes) override;
 
 private:
-    enum class CellKind : uint8_t { Empty, Integer, Float, Text, Memo };
+    enum class CellKind : uint8_t { Empty, Integer, Number, Text, Memo };
     struct Col {
         TdxDBGridColumn* column;
         CellKind kind;
     };
     biff::Writer& out();
     uint16_t row() const { return static_cast<uint16_t>(CurrentRow & 0xFFFF); }
+    void writeDataCell(RowHandle node, int i);
     void writeSummaryCell(int i, const Col& c);
+    void label(uint16_t col, uint16_t xf, const std::string& ansi);
+    void number(uint16_t col, uint16_t xf, double v);
 
     std::optional<biff::Writer> writer_;
     std::vector<Col> cols_;
     int groupLevels_ = 0;
-    // Sheet columns that received a group footer text.
-    std::vector<char> footerTextIn_;
+    // What each sheet column holds below the header rows, for the summary row.
+    std::vector<SheetColumnTally> tallies_;
 };
 
 // Writes the grid as a spreadsheet file (the result grid's own export operation).

@@ -79,3 +79,29 @@ CREATE PROCEDURE reset_grid_orders()
     INSERT INTO grid_regions VALUES ('华北'), ('华东'), ('西北');
     INSERT INTO grid_orders VALUES (1, '华北', 10), (2, '华北', 20), (3, '华东', 5);
   $$;
+
+-- Exact values. Money with 16 and 38 digits, which no double holds; sums of them that
+-- the server computes exactly.
+CREATE TABLE exact_money (id integer PRIMARY KEY, grp text NOT NULL, amount numeric(18,2), wide numeric(38,10));
+INSERT INTO exact_money
+  SELECT n, 'g' || (n % 3), (n::numeric * n * n * 982451653) % 10000000000000000 / 100,
+         n::numeric * 1234567890123456789.0123456789 / 1000
+  FROM generate_series(1, 3000) AS n;
+INSERT INTO exact_money VALUES
+  (3001, 'g0', 99999999999999.99, 1234567890123456789.0123456789),
+  (3002, 'g1', -99999999999999.99, -0.0000000001),
+  (3003, 'g2', NULL, NULL);
+
+-- The same rows as the SQLite file of the exactness tests: integers around 2^53 and at
+-- the 64-bit edge, a join whose columns share names, zeros of both signs and nulls.
+CREATE TABLE exact_bigs (id integer PRIMARY KEY, b bigint, grp text);
+INSERT INTO exact_bigs VALUES (1, 9007199254740993, 'x'), (2, 9007199254740992, 'x'), (3, 9007199254740993, 'y'),
+  (4, 9223372036854775807, 'y'), (5, 9223372036854775806, 'y'), (6, NULL, 'z'), (7, -9007199254740993, 'z');
+CREATE TABLE exact_p (id integer PRIMARY KEY, name text);
+CREATE TABLE exact_q (id integer PRIMARY KEY, p_id integer REFERENCES exact_p(id), name text);
+INSERT INTO exact_p VALUES (1, '甲'), (2, '乙');
+INSERT INTO exact_q VALUES (10, 1, 'q-a'), (20, 1, 'q-b'), (30, 2, 'q-c');
+CREATE TABLE exact_floats (id integer PRIMARY KEY, z double precision, f double precision, day date, n integer,
+  grp text);
+INSERT INTO exact_floats VALUES (1, '-0', 0.3, NULL, NULL, 'a'), (2, 0, -0.1, '2024-05-01', NULL, 'a'),
+  (3, 0, -0.2, '2023-02-28', 4, 'b'), (4, '-0', NULL, NULL, NULL, 'c');

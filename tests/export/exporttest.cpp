@@ -33,6 +33,12 @@ ExportDb::~ExportDb() {
     std::filesystem::remove_all(folder);
 }
 
+void ExportDb::connect(const std::string& connectionString) {
+    ds.Close();
+    conn.Close();
+    conn.SetConnectionString(connectionString);
+}
+
 void ExportDb::open(const std::string& select) {
     ds.Close();
     ds.SetCommandType(rg::CommandType::cmdText);
@@ -122,6 +128,46 @@ std::map<std::pair<int, int>, std::string> readWithXlrd(const std::string& path,
     while (std::getline(in, line)) {
         const size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
         cells[{std::stoi(line.substr(0, t1)), std::stoi(line.substr(t1 + 1, t2 - t1 - 1))}] = line.substr(t2 + 1);
+    }
+    return cells;
+}
+
+std::map<std::pair<int, int>, std::string> readWithLibreOffice(const std::string& path, std::string* error) {
+    const std::filesystem::path file(path);
+    const std::string dir = file.parent_path().string() + "/libreoffice";
+    // A profile of its own, so that a running office or another test does not interfere.
+    const std::string cmd = "soffice -env:UserInstallation=file://" + dir +
+                            "/profile --headless --convert-to "
+                            "'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false' --outdir '" +
+                            dir + "' '" + path + "' 2>&1";
+    std::string out;
+    std::map<std::pair<int, int>, std::string> cells;
+    const int status = run(cmd, &out);
+    const std::string csv = readFile(dir + "/" + file.stem().string() + ".csv");
+    if (status != 0 || csv.empty()) {
+        if (error != nullptr) *error = out;
+        return cells;
+    }
+    int row = 0, col = 0;
+    std::string field;
+    bool quoted = false, any = false;
+    for (size_t i = 0; i <= csv.size(); ++i) {
+        const char ch = i < csv.size() ? csv[i] : '\n';
+        if (quoted) {
+            if (ch == '"' && i + 1 < csv.size() && csv[i + 1] == '"') field += csv[++i];
+            else if (ch == '"') quoted = false;
+            else field += ch;
+        } else if (ch == '"') {
+            quoted = any = true;
+        } else if (ch == ',' || ch == '\n') {
+            if (!field.empty() || any) cells[{row, col}] = field;
+            field.clear();
+            any = false;
+            if (ch == ',') ++col;
+            else if (i < csv.size()) ++row, col = 0;
+        } else if (ch != '\r') {
+            field += ch;
+        }
     }
     return cells;
 }

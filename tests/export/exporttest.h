@@ -14,6 +14,8 @@
 struct ExportDb {
     explicit ExportDb(const std::string& sql);
     ~ExportDb();
+    // Points the connection at another database, such as the PostgreSQL test server.
+    void connect(const std::string& connectionString);
     void open(const std::string& select);  // rebuilds the grid's columns
     std::string file(const std::string& name) const { return folder + "/" + name; }
 
@@ -47,3 +49,7 @@ struct BiffFile {
 
 // The cells as python3-xlrd reads them: (row, column) -> "n:<number>" or "s:<text>".
 std::map<std::pair<int, int>, std::string> readWithXlrd(const std::string& path, std::string* error = nullptr);
+
+// The cells as LibreOffice computes them after recalculating every formula, read from its
+// CSV conversion: (row, column) -> the cell's value as text, numbers at full precision.
+std::map<std::pair<int, int>, std::string> readWithLibreOffice(const std::string& path, std::string* error = nullptr);

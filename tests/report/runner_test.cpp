@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -23,10 +24,10 @@ struct RunResult {
     std::string out, err;
 };
 
-// Runs the real program as a user would, capturing both streams.
-RunResult reportgen(const std::string& args, const std::string& folder) {
+// Runs a shell command, capturing both streams.
+RunResult shell(const std::string& command, const std::string& folder) {
     const std::string errFile = folder + "/stderr.txt";
-    const std::string cmd = std::string(RG_BINARY_DIR) + "/reportgen " + args + " 2>" + errFile;
+    const std::string cmd = "(" + command + ") 2>" + errFile;
     RunResult r{};
     FILE* p = popen(cmd.c_str(), "r");
     char buf[4096];
@@ -38,6 +39,11 @@ RunResult reportgen(const std::string& args, const std::string& folder) {
     ss << e.rdbuf();
     r.err = ss.str();
     return r;
+}
+
+// Runs the real program as a user would.
+RunResult reportgen(const std::string& args, const std::string& folder) {
+    return shell(std::string(RG_BINARY_DIR) + "/reportgen " + args, folder);
 }
 
 struct RunnerFixture : ::testing::Test {
@@ -151,4 +157,87 @@ TEST(RunnerDemoReports, EveryDemoReportRunsInEveryFormat) {
         std::filesystem::remove(xls);
     }
     EXPECT_GE(reports, 3);
+}
+
+namespace {
+
+// Environment that selects a comma-decimal locale: the machine's own de_DE.UTF-8, else one
+// compiled into `folder`.
+std::string commaDecimalLocale(const std::string& folder) {
+    if (shell("locale -a", folder).out.find("de_DE.utf8") != std::string::npos) return "LC_ALL=de_DE.UTF-8";
+    shell("localedef -i de_DE -f UTF-8 " + folder + "/de_DE.UTF-8", folder);
+    return "LOCPATH=" + folder + " LC_ALL=de_DE.UTF-8";
+}
+
+using Texts = std::vector<std::string>;
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace
+
+TEST_F(RunnerFixture, EveryFormatIsByteIdenticalUnderACommaDecimalLocale) {
+    const std::string de = commaDecimalLocale(db.folder);
+    // The locale really writes decimal commas, or this test would prove nothing.
+    ASSERT_EQ(shell("env " + de + " /usr/bin/printf '%.2f' 1.5", db.folder).out, "1,50") << de;
+
+    rg::TSetup(ini).WriteSummaryField("id", "cstcount");
+    // Writes a report grouped by `groupBy` in `format` under the locale into a folder of
+    // its own; returns the folder.
+    auto runIn = [&](const std::string& locale, const std::string& setup, const std::string& groupBy,
+                     const std::string& format) {
+        const std::string dir = db.folder + "/" + std::to_string(std::hash<std::string>{}(locale + setup + format));
+        std::filesystem::create_directories(dir);
+        const RunResult r = shell("env " + locale + " " + RG_BINARY_DIR + "/reportgen --run '" + setup +
+                                      "' --group-by " + groupBy + " --format " + format + " --output " + dir +
+                                      "/report." + format,
+                                  db.folder);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return dir;
+    };
+    // Doubles, decimals and dates that ODBC drivers convert on the PostgreSQL test server.
+    const char* pg = std::getenv("RG_TEST_PG");
+    ASSERT_NE(pg, nullptr) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
+    const std::string pgIni = db.folder + "/pg.ini";
+    {
+        rg::TSetup s(pgIni);
+        s.WriteConnString(pg);
+        s.WriteCommandType("cmdText");
+        s.WriteCommandText("select id, grp, f, f * 1.5 as g, cast(f as numeric(10,3)) as d, day, n from exact_floats");
+        s.WriteKeyField("id");
+        s.WriteSummaryField("f", "cstsum");
+        s.WriteSummaryField("g", "cstmax");
+        s.WriteSummaryField("d", "cstsum");
+        s.WriteSummaryField("day", "cstmin");
+    }
+    // The fixture's sums of doubles, and a demo report's decimals, dates, minima, maxima and
+    // averages.
+    const std::string setups = std::string(RG_BINARY_DIR) + "/setup/";
+    const std::vector<std::pair<std::string, std::string>> reports = {
+        {ini, "region"},
+        {setups + "地区产品汇总.ini", "region,category"},
+        {setups + "订单日期统计.ini", "salesperson"},
+        {pgIni, "grp"}};
+    for (const auto& [setup, groupBy] : reports)
+        for (const char* format : {"csv", "xml", "xls"}) {
+            const std::string c = runIn("LC_ALL=C", setup, groupBy, format), comma = runIn(de, setup, groupBy, format);
+            const std::string file = std::string("/report.") + format;
+            ASSERT_GT(fileBytes(c + file).size(), 100u) << setup << " " << format;
+            for (const std::string& f : format == std::string("xml") ? Texts{file, "/report.xsl"} : Texts{file}) {
+                const std::string a = fileBytes(c + f), b = fileBytes(comma + f);
+                const auto at = std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin();
+                EXPECT_TRUE(a == b) << setup << f << " differs from byte " << at << ": " << a.substr(at, 60)
+                                    << " | " << b.substr(at, 60);
+            }
+        }
+    // The server's decimals arrive whole under the comma locale too.
+    const std::string pgCsv = fileBytes(runIn(de, pgIni, "grp", "csv") + "/report.csv");
+    EXPECT_NE(pgCsv.find("data,1,1,0.3,0.45,0.300,,\r\n"), std::string::npos) << pgCsv;
+    const std::string csv = fileBytes(runIn(de, ini, "region", "csv") + "/report.csv");
+    EXPECT_NE(csv.find("footer,0,2,,17.75\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("total,,3,,37.75\r\n"), std::string::npos) << csv;
 }

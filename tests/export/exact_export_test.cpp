@@ -1,0 +1,175 @@
+// Values reach the exported files as the grid holds them: 64-bit integers and decimals
+// keep their digits where the format can, nulls stay empty, and the summary row shows
+// what the grid's summary footer shows.
+
+#include "common/codepage.h"
+#include "common/displaytext.h"
+#include "export/excelexport.h"
+#include "export/xmlexport.h"
+#include "exporttest.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace rg;
+
+namespace {
+
+const char* kValues = R"(
+create table v(id integer primary key, grp text, big bigint, qty integer, money numeric(18,2), price real,
+               day date, note text);
+insert into v values (1, 'a', 9007199254740992, 5, 12345.67, 0.3, '2024-01-02', 'x');
+insert into v values (2, 'a', 9007199254740993, null, 0.01, -0.1, null, null);
+insert into v values (3, 'b', -9223372036854775808, 536870912, null, -0.2, '2023-12-31', 'y');
+insert into v values (4, 'b', null, 7, 99.99, null, null, 'z');
+insert into v values (5, 'c', null, null, null, null, null, 'w');
+)";
+
+double numberOf(const BiffRecord& r) {
+    double d;
+    std::memcpy(&d, r.data.data() + 6, 8);
+    return d;
+}
+
+// The text of a LABEL record, as UTF-8.
+std::string labelOf(const BiffRecord& r) { return fromAnsi(r.data.substr(8)); }
+
+} // namespace
+
+TEST(ExactExport, CellsKeepTheDigitsNullsStayEmpty) {
+    ExportDb db(kValues);
+    db.open("select id, grp, big, qty, money, price, day, note from v where id < 5 order by id");
+    db.grid.SetKeyField("id");
+    const std::string path = db.file("v.xls");
+    ExportToSpreadsheet(db.grid, path, true, GridAppearance());
+    const BiffFile f(readFile(path));
+
+    // 2^53 is a number, 2^53 + 1 and -2^63 only their digits can carry.
+    EXPECT_EQ(f.cell(1, 2)->id, 0x0203);
+    EXPECT_EQ(numberOf(*f.cell(1, 2)), 9007199254740992.0);
+    ASSERT_EQ(f.cell(2, 2)->id, 0x0204);
+    EXPECT_EQ(labelOf(*f.cell(2, 2)), "9007199254740993");
+    EXPECT_EQ(labelOf(*f.cell(3, 2)), "-9223372036854775808");
+    // Beyond the RK range but exact in a double.
+    EXPECT_EQ(f.cell(3, 3)->id, 0x0203);
+    EXPECT_EQ(numberOf(*f.cell(3, 3)), 536870912.0);
+    EXPECT_EQ(f.cell(1, 3)->id, 0x027E);
+    // Decimals as their nearest double.
+    EXPECT_EQ(f.cell(1, 4)->id, 0x0203);
+    EXPECT_EQ(numberOf(*f.cell(1, 4)), 12345.67);
+    EXPECT_EQ(numberOf(*f.cell(2, 4)), 0.01);
+    // Nulls of every number kind: empty cells in the column's own format.
+    for (const auto& [r, c] : std::vector<std::pair<int, int>>{{4, 2}, {2, 3}, {3, 4}, {4, 5}}) {
+        ASSERT_NE(f.cell(r, c), nullptr) << r << "," << c;
+        EXPECT_EQ(f.cell(r, c)->id, 0x0201) << r << "," << c;
+        EXPECT_EQ(f.cell(r, c)->u16(4), 29 + c) << r << "," << c;
+    }
+
+    std::string err;
+    const auto cells = readWithXlrd(path, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    EXPECT_EQ(cells.at({1, 2}), "n:9007199254740992.0");
+    EXPECT_EQ(cells.at({2, 2}), "s:9007199254740993");
+    EXPECT_EQ(cells.at({1, 4}), "n:12345.67");
+    EXPECT_EQ(cells.at({2, 5}), "n:-0.1");
+    EXPECT_EQ(cells.count({4, 2}), 0u);
+
+    // The XML document carries every value's own digits.
+    const std::string xmlPath = db.file("v.xml");
+    ExportToXml(db.grid, xmlPath, true, GridAppearance());
+    const std::string xml = readFile(xmlPath);
+    for (const char* text : {"=\"9007199254740993\"", "=\"-9223372036854775808\"", "=\"12345.67\"", "=\"0.01\"",
+                             "=\"99.99\"", "=\"536870912\"", "=\"-0.1\""})
+        EXPECT_NE(xml.find(text), std::string::npos) << text;
+}
+
+TEST(ExactExport, SummaryRowShowsTheGridsFooter) {
+    ExportDb db(kValues);
+    db.open("select id, grp, big, qty, money, price, day, note from v where id < 5 order by id");
+    TdxDBGrid& g = db.grid;
+    const std::vector<std::pair<const char*, TdxSummaryType>> footers = {
+        {"id", TdxSummaryType::cstCount},  {"grp", TdxSummaryType::cstMax},   {"big", TdxSummaryType::cstSum},
+        {"qty", TdxSummaryType::cstMin},   {"money", TdxSummaryType::cstAvg}, {"price", TdxSummaryType::cstSum},
+        {"day", TdxSummaryType::cstMin},   {"note", TdxSummaryType::cstCount}};
+    for (const auto& [field, kind] : footers) {
+        g.ColumnByFieldName(field)->SetSummaryFooterField(field);
+        g.ColumnByFieldName(field)->SetSummaryFooterType(kind);
+    }
+    g.SetKeyField("id");
+    const std::string path = db.file("s.xls");
+    ExportToSpreadsheet(g, path, true, GridAppearance());
+    const BiffFile f(readFile(path));
+    const int sr = 5;
+    auto footer = [&](const char* field) { return g.SummaryFooterValue(*g.ColumnByFieldName(field)); };
+
+    // Live formulas where they compute the grid's value: COUNTA over four numbers, MIN
+    // passing over the empty cell as the grid passes over the null, SUM over doubles.
+    EXPECT_EQ(f.cell(sr, 0)->id, 0x0406);
+    EXPECT_EQ(f.cell(sr, 3)->id, 0x0406);
+    EXPECT_EQ(f.cell(sr, 5)->id, 0x0406);
+    // The grid's values elsewhere. A sum over integers that are partly texts in the sheet:
+    // the exact sum's nearest double.
+    ASSERT_EQ(f.cell(sr, 2)->id, 0x0203);
+    EXPECT_EQ(footer("big").exact().toString(), "-9205357638345293823");
+    EXPECT_EQ(numberOf(*f.cell(sr, 2)), -9205357638345293823.0);
+    // An average over 4 records, one of them null; AVERAGE would divide by 3.
+    ASSERT_EQ(f.cell(sr, 4)->id, 0x0203);
+    EXPECT_EQ(numberOf(*f.cell(sr, 4)), 3111.4175);
+    // A maximum of texts and a minimum of dates: the footer's text.
+    ASSERT_EQ(f.cell(sr, 1)->id, 0x0204);
+    EXPECT_EQ(labelOf(*f.cell(sr, 1)), "MAX=b");
+    EXPECT_EQ(labelOf(*f.cell(sr, 6)), "MIN=2023-12-31");
+    // A count over a text column with a null: COUNTA might pass over the empty text.
+    ASSERT_EQ(f.cell(sr, 7)->id, 0x0203);
+    EXPECT_EQ(numberOf(*f.cell(sr, 7)), 4.0);
+
+    // A spreadsheet that recalculates computes, in every formula cell, the value the grid's
+    // footer shows (0.3 - 0.1 - 0.2 comes out as 0 there, as 0.00 in the grid).
+    std::string err;
+    const auto sheet = readWithLibreOffice(path, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    int formulas = 0;
+    for (const auto& [field, kind] : footers) {
+        const TdxDBGridColumn& col = *g.ColumnByFieldName(field);
+        const int c = col.Index();
+        if (f.cell(sr, c)->id != 0x0406) continue;
+        ++formulas;
+        ASSERT_TRUE(sheet.count({sr, c})) << field;
+        const std::optional<double> v = parseNumber(sheet.at({sr, c}));
+        ASSERT_TRUE(v) << field << ": " << sheet.at({sr, c});
+        EXPECT_EQ(FormatSummaryValue(kind, "", SummaryValueKind::Number, SummaryPlace::Footer, *v),
+                  g.SummaryFooterText(col))
+            << field;
+    }
+    EXPECT_EQ(formulas, 3);
+    EXPECT_EQ(sheet.at({2, 2}), "9007199254740993");  // a text keeps its digits
+}
+
+TEST(ExactExport, FootersOverNullsOnlyAreEmpty) {
+    ExportDb db(kValues);
+    db.open("select id, grp, big, qty from v where id in (2, 5) order by id");
+    TdxDBGrid& g = db.grid;
+    addSummary(g, *g.ColumnByFieldName("qty"), TdxSummaryType::cstMin);
+    addSummary(g, *g.ColumnByFieldName("big"), TdxSummaryType::cstMax);
+    g.SetKeyField("id");
+    g.GroupColumn(*g.ColumnByFieldName("grp"), 0);
+    const std::string path = db.file("n.xls");
+    ExportToSpreadsheet(g, path, true, GridAppearance());
+    const BiffFile f(readFile(path));
+    // Sheet: indent column 0; id 1, big 2, qty 3. Rows: header, group a, row 2, footer,
+    // group c, row 5, footer, summary.
+    ASSERT_EQ(f.rows(), 8);
+    EXPECT_EQ(labelOf(*f.cell(3, 2)), "MAX=9007199254740993.00");
+    for (int c : {2, 3}) {
+        EXPECT_EQ(f.cell(6, c)->id, 0x0201) << c;  // group c: no value at all
+        EXPECT_EQ(f.cell(6, c)->u16(4), 27) << c;
+    }
+    EXPECT_EQ(f.cell(3, 3)->id, 0x0201);  // group a's qty is null too
+    // The summary footer: a minimum of nulls is an empty cell, not MIN(...) = 0; the
+    // maximum, a text in the sheet, is the grid's value.
+    EXPECT_EQ(f.cell(7, 3)->id, 0x0201);
+    EXPECT_EQ(f.cell(7, 3)->u16(4), 25);
+    ASSERT_EQ(f.cell(7, 2)->id, 0x0203);
+    EXPECT_EQ(numberOf(*f.cell(7, 2)), 9007199254740993.0);
+}
