@@ -297,7 +297,8 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
     }
     // Otherwise the grid's own value: dates and texts as the footer's text, numbers as
     // their nearest double, nothing for a minimum of nulls.
-    if (footer.isEmpty())
+    if (footer.kind() == SummaryValue::Kind::Failed ||
+        (footer.isEmpty() && (t == TdxSummaryType::cstMin || t == TdxSummaryType::cstMax)))
         w.Blank(row(), col, kXfSummaryEmpty);
     else if (footer.kind() == SummaryValue::Kind::Text || !numbers)
         w.Label(row(), col, kXfSummary, ansiLabel(Grid->SummaryFooterText(*c.column)));

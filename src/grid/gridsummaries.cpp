@@ -87,8 +87,8 @@ void TdxDBGrid::finishSummaries() {
 
 // After a failure no slot keeps a value of part of the records: every footer is empty.
 void TdxDBGrid::clearSummaryValues() {
-    for (GroupRow& row : groups_) row.values.assign(row.values.size(), SummaryValue{});
-    for (auto& c : columns_) c->footerValue_ = SummaryValue{};
+    for (GroupRow& row : groups_) row.values.assign(row.values.size(), SummaryValue::failed());
+    for (auto& c : columns_) c->footerValue_ = SummaryValue::failed();
 }
 
 // Changed items or footer kinds: the values are computed again over the loaded rows, so

@@ -213,7 +213,11 @@ std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, 
 
 std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, SummaryValueKind valueKind,
                                SummaryPlace place, const SummaryValue& value) {
-    if (kind == TdxSummaryType::cstNone || value.isEmpty()) return {};
+    if (kind == TdxSummaryType::cstNone || value.kind() == SummaryValue::Kind::Failed) return {};
+    // Only a minimum or maximum can have nothing to show; sums and counts of nothing are 0.
+    if (value.isEmpty() && (kind == TdxSummaryType::cstMin || kind == TdxSummaryType::cstMax)) return {};
+    if (value.isEmpty())
+        return FormatSummaryValue(kind, pattern, valueKind, place, SummaryValue::exactValue(Decimal{}));
     const bool textValue = value.kind() == SummaryValue::Kind::Text;
     const bool row = place == SummaryPlace::GroupRow;
     if (!textValue && (kind == TdxSummaryType::cstCount || valueKind == SummaryValueKind::Number)) {

@@ -20,6 +20,12 @@ SummaryValue SummaryValue::floatValue(double d) {
     return v;
 }
 
+SummaryValue SummaryValue::failed() {
+    SummaryValue v;
+    v.kind_ = Kind::Failed;
+    return v;
+}
+
 double SummaryValue::toDouble() const {
     switch (kind_) {
     case Kind::Exact: return exact_.toDouble();

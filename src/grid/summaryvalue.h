@@ -16,10 +16,12 @@ enum class TdxSummaryType : uint8_t { cstNone, cstSum, cstMin, cstMax, cstCount,
 
 class SummaryValue {
 public:
-    enum class Kind : uint8_t { Empty, Exact, Float, Text };
+    // Empty: nothing added yet; Failed: the computation stopped at a value it cannot use.
+    enum class Kind : uint8_t { Empty, Exact, Float, Text, Failed };
 
     static SummaryValue exactValue(const Decimal& d);
     static SummaryValue floatValue(double d);
+    static SummaryValue failed();
 
     Kind kind() const { return kind_; }
     bool isEmpty() const { return kind_ == Kind::Empty; }

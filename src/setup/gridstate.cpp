@@ -33,6 +33,7 @@ constexpr std::pair<Value::Type, std::string_view> kTypes[] = {
     {Value::Type::Bool, "bool"},
     {Value::Type::Int, "int"},
     {Value::Type::Double, "float"},
+    {Value::Type::Decimal, "decimal"},
     {Value::Type::Text, "text"},
     {Value::Type::Date, "date"},
     {Value::Type::Time, "time"},
@@ -65,6 +66,7 @@ std::string valueText(const Value& v) {
     case Value::Type::Null: return {};
     case Value::Type::Bool: return v.asBool() ? "1" : "0";
     case Value::Type::Int: return formatInt(v.asInt());
+    case Value::Type::Decimal: return v.displayText();
     case Value::Type::Double:
     case Value::Type::Date:
     case Value::Type::Time:
@@ -79,6 +81,10 @@ std::optional<Value> parseValue(Value::Type type, const std::string& text) {
     const char* last = first + text.size();
     if (type == Value::Type::Text) return Value::fromText(text);
     if (type == Value::Type::Null) return Value::null();
+    if (type == Value::Type::Decimal) {
+        const auto d = Decimal::parse(text);
+        return d ? std::optional<Value>(Value::fromDecimal(*d)) : std::nullopt;
+    }
     if (type == Value::Type::Int || type == Value::Type::Bool) {
         int64_t i = 0;
         const auto [end, ec] = std::from_chars(first, last, i);

@@ -94,7 +94,9 @@ TEST_P(ExactValues, IntegersAroundTwoToThe53rd) {
     const std::string sum = "18464758472219033598";
     EXPECT_EQ(g.SummaryFooterValue(col("b")).exact().toString(), sum);
     EXPECT_EQ(g.SummaryFooterText(col("b")), sum + ".00");
-    if (GetParam() == Backend::Postgres) EXPECT_EQ(server("select cast(sum(b) as text) from exact_bigs"), sum);
+    if (GetParam() == Backend::Postgres) {
+        EXPECT_EQ(server("select cast(sum(b) as text) from exact_bigs"), sum);
+    }
 
     // Grouped, 2^53 and 2^53 + 1 are groups of their own.
     g.GroupColumn(col("b"), 0);
@@ -162,7 +164,9 @@ TEST_P(ExactValues, ZerosOfBothSignsAndNullsInSummaries) {
 
     // -0.0 and 0.0 are one group, with the same footer. (The server keeps the sign; SQLite
     // stores every zero as 0.0.)
-    if (GetParam() == Backend::Postgres) EXPECT_TRUE(std::signbit(g.CellValue(g.Top(0), col("z")).asDouble()));
+    if (GetParam() == Backend::Postgres) {
+        EXPECT_TRUE(std::signbit(g.CellValue(g.Top(0), col("z")).asDouble()));
+    }
     g.GroupColumn(col("z"), 0);
     g.ExpandAll();
     ASSERT_EQ(g.TopCount(), 1);

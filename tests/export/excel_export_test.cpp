@@ -207,14 +207,16 @@ TEST(SpreadsheetExport, EmptyGridsAndGridsWithoutKeyField) {
     db.grid.ColumnByFieldName("id")->SetSummaryFooterType(TdxSummaryType::cstCount);
     const std::string path = db.file("e.xls");
     // No key field: header row and summary row only. A formula over no rows would take in
-    // the header and itself, so the row holds what the grid's footer shows: nothing yet.
+    // the header and itself, so the row holds what the grid's footer shows: a count of 0,
+    // and no maximum of nothing.
     ExportToSpreadsheet(db.grid, path, true, GridAppearance());
     BiffFile f(readFile(path));
     EXPECT_EQ(f.rows(), 2);
-    for (int c : {0, 1}) {
-        EXPECT_EQ(f.cell(1, c)->id, 0x0201);
-        EXPECT_EQ(f.cell(1, c)->u16(4), 25);
-    }
+    EXPECT_EQ(db.grid.SummaryFooterText(*db.grid.ColumnByFieldName("id")), "0");
+    ASSERT_EQ(f.cell(1, 0)->id, 0x0203);
+    EXPECT_EQ(numberOf(*f.cell(1, 0)), 0.0);
+    EXPECT_EQ(f.cell(1, 1)->id, 0x0201);
+    EXPECT_EQ(f.cell(1, 1)->u16(4), 25);
     std::string err;
     readWithXlrd(path, &err);
     EXPECT_TRUE(err.empty()) << err;

@@ -255,7 +255,8 @@ TEST(ReportGridState, ArrangedGridComesBackAndAChangedQueryKeepsWhatFits) {
                        bool orJoin = false) {
             g.Filter.SetColumnFilter(col(field), ColumnFilter{std::move(first), std::move(second), orJoin});
         };
-        set("id", {Op::NotEqual, Value::fromInt(3)});
+        set("id", {Op::NotEqual, Value::fromInt(3)},
+            FilterCondition{Op::Less, Value::fromDecimal(*Decimal::parse("9007199254740993.50"))});
         set("region", {Op::Equal, Value::fromText("华东")}, FilterCondition{Op::Equal, Value::fromText("a\tb\\c")},
             true);
         set("price", {Op::Greater, Value::fromDouble(0.1 + 0.2)});
@@ -291,6 +292,9 @@ TEST(ReportGridState, ArrangedGridComesBackAndAChangedQueryKeepsWhatFits) {
         ASSERT_TRUE(region && region->second);
         EXPECT_TRUE(region->orJoin);
         expectSameCondition(*region->second, {FilterOperator::Equal, Value::fromText("a\tb\\c")});
+        const ColumnFilter* id = p.grid.Filter.ColumnFilterOf(*p.grid.ColumnByFieldName("id"));
+        ASSERT_TRUE(id && id->second);
+        EXPECT_EQ(id->second->value.displayText(), "9007199254740993.50");  // every digit kept
         const ColumnFilter* price = p.grid.Filter.ColumnFilterOf(*p.grid.ColumnByFieldName("price"));
         ASSERT_TRUE(price);
         expectSameCondition(price->first, {FilterOperator::Greater, Value::fromDouble(0.1 + 0.2)});
