@@ -313,7 +313,8 @@ TEST(ReportGridState, ArrangedGridComesBackAndAChangedQueryKeepsWhatFits) {
         EXPECT_EQ(s.sorted, (std::vector<std::string>{"price down", "region up"}));
         EXPECT_EQ(s.widths, (std::vector<int>{100, 100, 100, 150}));
         EXPECT_EQ(p.grid.Filter.Expression(),
-                  "[id] <> 3 AND ([region] = '华东' OR [region] = 'a\tb\\c') AND [price] > 0.30000000000000004");
+                  "([id] <> 3 AND [id] < 9007199254740993.50) AND ([region] = '华东' OR [region] = 'a\tb\\c') AND "
+                  "[price] > 0.30000000000000004");
         EXPECT_EQ(p.grid.DataRowCount(), 5);
     }
 }
