@@ -31,9 +31,11 @@ void appendRows(std::string& out, const TdxDBGrid& grid, const std::vector<TdxDB
         for (int i = 0; i < grid.ChildCount(row); ++i) appendRows(out, grid, columns, grid.Child(row, i));
         return;
     }
-    std::vector<std::string> cells;
-    for (const TdxDBGridColumn* c : columns) cells.push_back(grid.CellText(row, *c));
-    appendLine(out, cells);
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (i) out += '\t';
+        appendCell(out, grid.CellText(row, *columns[i]));
+    }
+    out += '\n';
 }
 
 } // namespace
