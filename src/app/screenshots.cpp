@@ -20,7 +20,8 @@ namespace {
 
 bool save(QWidget& w, const QString& path) {
     QApplication::processEvents();
-    if (w.grab().save(path)) return true;
+    if (w.grab().save(path))
+        return true;
     std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
     return false;
 }
@@ -40,9 +41,11 @@ int main(int argc, char* argv[]) {
 
     rg::TdxNavBarItem* report = nullptr;
     for (int i = 0; i < window.nvbar->ItemCount(); ++i)
-        if (window.nvbar->Item(i)->Caption() == QStringLiteral("地区产品汇总")) report = window.nvbar->Item(i);
+        if (window.nvbar->Item(i)->Caption() == QStringLiteral("地区产品汇总"))
+            report = window.nvbar->Item(i);
     if (!report) {
-        std::fprintf(stderr, "the demo report 地区产品汇总 is missing: build the target demo_reports\n");
+        std::fprintf(stderr,
+                     "the demo report 地区产品汇总 is missing: build the target demo_reports\n");
         return 1;
     }
     window.nvbarItemClick(report);
@@ -58,7 +61,8 @@ int main(int argc, char* argv[]) {
     grid.SetExpanded(region, true);
     rg::RowHandle smallest = grid.Child(region, 0);
     for (int i = 1; i < grid.ChildCount(region); ++i)
-        if (grid.DataRowsBelow(grid.Child(region, i)) < grid.DataRowsBelow(smallest)) smallest = grid.Child(region, i);
+        if (grid.DataRowsBelow(grid.Child(region, i)) < grid.DataRowsBelow(smallest))
+            smallest = grid.Child(region, i);
     grid.SetExpanded(smallest, true);
     grid.SetFocusedRow(smallest);
     auto& view = *qobject_cast<rg::TdxDBGridView*>(window.gridView());
@@ -66,10 +70,13 @@ int main(int argc, char* argv[]) {
     const auto& lines = grid.VisibleRows();
     int footerLine = 0;
     for (size_t i = 0; i < lines.size(); ++i)
-        if (lines[i].footer == 0 && grid.Parent(lines[i].row) == smallest) footerLine = static_cast<int>(i);
+        if (lines[i].footer == 0 && grid.Parent(lines[i].row) == smallest)
+            footerLine = static_cast<int>(i);
     view.verticalScrollBar()->setValue(footerLine - 20);
-    for (rg::TdxDBGridColumn* c : grid.VisibleColumns()) c->SetWidth(view.FitWidth(*c));
-    if (!save(window, out.filePath("main-window.png"))) return 1;
+    for (rg::TdxDBGridColumn* c : grid.VisibleColumns())
+        c->SetWidth(view.FitWidth(*c));
+    if (!save(window, out.filePath("main-window.png")))
+        return 1;
 
     rg::Tfrusummarysetup dialog(&window);
     dialog.Grid = &grid;

@@ -12,7 +12,8 @@ void appendCell(std::string& out, const std::string& text) {
     }
     out += '"';
     for (char c : text) {
-        if (c == '"') out += '"';
+        if (c == '"')
+            out += '"';
         out += c;
     }
     out += '"';
@@ -20,19 +21,23 @@ void appendCell(std::string& out, const std::string& text) {
 
 void appendLine(std::string& out, const std::vector<std::string>& cells) {
     for (size_t i = 0; i < cells.size(); ++i) {
-        if (i) out += '\t';
+        if (i)
+            out += '\t';
         appendCell(out, cells[i]);
     }
     out += '\n';
 }
 
-void appendRows(std::string& out, const TdxDBGrid& grid, const std::vector<TdxDBGridColumn*>& columns, RowHandle row) {
+void appendRows(std::string& out, const TdxDBGrid& grid,
+                const std::vector<TdxDBGridColumn*>& columns, RowHandle row) {
     if (row.isGroup()) {
-        for (int i = 0; i < grid.ChildCount(row); ++i) appendRows(out, grid, columns, grid.Child(row, i));
+        for (int i = 0; i < grid.ChildCount(row); ++i)
+            appendRows(out, grid, columns, grid.Child(row, i));
         return;
     }
     for (size_t i = 0; i < columns.size(); ++i) {
-        if (i) out += '\t';
+        if (i)
+            out += '\t';
         appendCell(out, grid.CellText(row, *columns[i]));
     }
     out += '\n';
@@ -41,10 +46,12 @@ void appendRows(std::string& out, const TdxDBGrid& grid, const std::vector<TdxDB
 } // namespace
 
 std::string RowsAsText(const TdxDBGrid& grid, RowHandle row) {
-    if (!row.valid()) return {};
+    if (!row.valid())
+        return {};
     const std::vector<TdxDBGridColumn*> columns = grid.VisibleColumns();
     std::vector<std::string> captions;
-    for (const TdxDBGridColumn* c : columns) captions.push_back(c->Caption());
+    for (const TdxDBGridColumn* c : columns)
+        captions.push_back(c->Caption());
     std::string out;
     appendLine(out, captions);
     appendRows(out, grid, columns, row);

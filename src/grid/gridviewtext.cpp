@@ -16,34 +16,43 @@
 namespace rg {
 namespace {
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 } // namespace
 
 void TdxDBGridView::CopyFocusedRows() {
     const std::string text = RowsAsText(grid_, grid_.FocusedRow());
-    if (!text.empty()) QGuiApplication::clipboard()->setText(qs(text));
+    if (!text.empty())
+        QGuiApplication::clipboard()->setText(qs(text));
 }
 
 int TdxDBGridView::FitWidth(const TdxDBGridColumn& c) const {
     const QFontMetrics fm = fontMetrics();
     // Room for a sort arrow and the filter button, so that sorting later cuts nothing;
     // one pixel more absorbs the rounding of text widths.
-    const QRect header = headerTextRect(QRect(0, 0, 1000, 1), TdxTreeListColumnSort::csUp, kFilterButton);
+    const QRect header =
+        headerTextRect(QRect(0, 0, 1000, 1), TdxTreeListColumnSort::csUp, kFilterButton);
     int width = fm.horizontalAdvance(qs(c.Caption())) + 1000 - header.width();
     const int cellPadding = 1000 - cellTextRect(QRect(0, 0, 1000, 1)).width();
     const int footerPadding = 1000 - footerTextRect(QRect(0, 0, 1000, 1)).width();
     const int last = std::min(lineCount(), topLine() + pageLines() + 1);
     for (int line = topLine(); line < last; ++line) {
         const VisibleRow* row = rowAtLine(line);
-        if (!row || row->row.isGroup()) continue;
+        if (!row || row->row.isGroup())
+            continue;
         if (row->footer < 0)
-            width = std::max(width, fm.horizontalAdvance(qs(grid_.CellText(row->row, c))) + cellPadding);
+            width = std::max(width,
+                             fm.horizontalAdvance(qs(grid_.CellText(row->row, c))) + cellPadding);
         else if (grid_.FooterCellExists(row->row, c, row->footer))
-            width = std::max(width, fm.horizontalAdvance(qs(grid_.FooterCellText(row->row, c, row->footer))) + footerPadding);
+            width = std::max(
+                width, fm.horizontalAdvance(qs(grid_.FooterCellText(row->row, c, row->footer))) +
+                           footerPadding);
     }
     if (grid_.ShowSummaryFooter && grid_.SummaryFooterCellExists(c))
-        width = std::max(width, fm.horizontalAdvance(qs(grid_.SummaryFooterText(c))) + footerPadding);
+        width =
+            std::max(width, fm.horizontalAdvance(qs(grid_.SummaryFooterText(c))) + footerPadding);
     return width + 1;
 }
 
@@ -53,13 +62,15 @@ std::optional<TdxDBGridView::ShownText> TdxDBGridView::shownTextAt(const QPoint&
         for (int i = 0; i < grid_.GroupColumnCount(); ++i) {
             const QRect r = groupButtonRect(i);
             const TdxDBGridColumn& c = grid_.GroupColumns(i);
-            if (r.contains(pos)) return ShownText{qs(c.Caption()), headerTextRect(r, c.Sorted(), 0)};
+            if (r.contains(pos))
+                return ShownText{qs(c.Caption()), headerTextRect(r, c.Sorted(), 0)};
         }
         return std::nullopt;
     }
     TdxDBGridColumn* c = headerColumnAt(pos.x());
     if (y < dataTop()) {
-        if (!c) return std::nullopt;
+        if (!c)
+            return std::nullopt;
         const int button = filterButtonRect(*c).isNull() ? 0 : kFilterButton;
         return ShownText{qs(c->Caption()), headerTextRect(headerRect(*c), c->Sorted(), button)};
     }
@@ -72,28 +83,37 @@ std::optional<TdxDBGridView::ShownText> TdxDBGridView::shownTextAt(const QPoint&
     }
     const int line = lineAt(y);
     const VisibleRow* row = line >= 0 ? rowAtLine(line) : nullptr;
-    if (!row) return std::nullopt;
+    if (!row)
+        return std::nullopt;
     const int top = dataTop() + (line - topLine()) * rowHeight();
-    if (row->row.isGroup()) return ShownText{qs(grid_.GroupRowText(row->row)), groupTextRect(*row, top)};
-    if (!c) return std::nullopt;
+    if (row->row.isGroup())
+        return ShownText{qs(grid_.GroupRowText(row->row)), groupTextRect(*row, top)};
+    if (!c)
+        return std::nullopt;
     const QRect cell(headerRect(*c).left(), top, c->Width(), rowHeight());
-    if (row->footer < 0) return ShownText{qs(grid_.CellText(row->row, *c)), cellTextRect(cell)};
-    if (!grid_.FooterCellExists(row->row, *c, row->footer)) return std::nullopt;
+    if (row->footer < 0)
+        return ShownText{qs(grid_.CellText(row->row, *c)), cellTextRect(cell)};
+    if (!grid_.FooterCellExists(row->row, *c, row->footer))
+        return std::nullopt;
     return ShownText{qs(grid_.FooterCellText(row->row, *c, row->footer)), footerTextRect(cell)};
 }
 
 QString TdxDBGridView::ClippedTextAt(const QPoint& pos) const {
     const std::optional<ShownText> shown = shownTextAt(pos);
-    if (!shown || fitted(shown->text, shown->rect.width()) == shown->text) return {};
+    if (!shown || fitted(shown->text, shown->rect.width()) == shown->text)
+        return {};
     return shown->text;
 }
 
 bool TdxDBGridView::viewportEvent(QEvent* e) {
-    if (e->type() != QEvent::ToolTip) return QAbstractScrollArea::viewportEvent(e);
+    if (e->type() != QEvent::ToolTip)
+        return QAbstractScrollArea::viewportEvent(e);
     const auto* help = static_cast<QHelpEvent*>(e);
     const QString text = ClippedTextAt(help->pos());
-    if (text.isEmpty()) QToolTip::hideText();
-    else QToolTip::showText(help->globalPos(), text, viewport());
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), text, viewport());
     return true;
 }
 
