@@ -9,7 +9,7 @@ PACKAGES=(
   unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3
   libsqliteodbc odbc-postgresql postgresql postgresql-client
   libgtest-dev googletest
-  fonts-wqy-microhei
+  fonts-wqy-microhei qt6-translations-l10n
   xvfb xauth libxkbcommon-x11-0 libxcb-cursor0
   python3 python3-xlrd libxml2-utils xsltproc libreoffice-calc-nogui locales
   poppler-utils

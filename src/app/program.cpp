@@ -9,6 +9,9 @@
 #include "gridsetup/fielddisplaysetup.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace rg {
 
@@ -43,7 +46,22 @@ StartWindows::~StartWindows() {
     frmquorvel = nullptr;
 }
 
+void installQtTranslations() {
+    constexpr auto kName = "qtTranslator";
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || app->findChild<QTranslator*>(kName, Qt::FindDirectChildrenOnly)) return;
+    auto* translator = new QTranslator(app);
+    translator->setObjectName(kName);
+    // Without the package the dialogs stay English; nothing else depends on it.
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
 std::unique_ptr<StartWindows> createStartWindows(const QString& setupFolder) {
+    installQtTranslations();
     QApplication::setFont(uiFont());
     // Errors inside the grid dialogs' own modal loops reach the one error box too.
     setGridSetupErrorBox(showCommandError);

@@ -200,7 +200,21 @@ void TdxDBGridView::paintEvent(QPaintEvent*) {
     if (dragging_) paintDrag(p);
 }
 
+QString TdxDBGridView::fitted(const QString& text, int width) const {
+    return fontMetrics().elidedText(text, Qt::ElideRight, width);
+}
+
 // `filterButton` is the width kept at the right end for the filter drop-down button.
+QRect TdxDBGridView::headerTextRect(const QRect& header, TdxTreeListColumnSort sort, int filterButton) {
+    const int right = filterButton + (sort == TdxTreeListColumnSort::csNone ? 4 : 16);
+    return header.adjusted(4, 0, -right, 0);
+}
+
+QRect TdxDBGridView::groupTextRect(const VisibleRow& row, int y) const {
+    const int left = grid_.Level(row.row) * kIndent - horizontalScrollBar()->value() + kIndent + 2;
+    return QRect(left, y, std::max(viewport()->width() - left, 0), rowHeight());
+}
+
 void TdxDBGridView::paintHeaderCell(QPainter& p, const QRect& r, const QString& text, TdxTreeListColumnSort sort,
                                     int filterButton, bool filtered) {
     const QPalette& pal = palette();
@@ -208,9 +222,8 @@ void TdxDBGridView::paintHeaderCell(QPainter& p, const QRect& r, const QString& 
     p.setPen(pal.color(QPalette::Mid));
     p.drawRect(r.adjusted(0, 0, -1, -1));
     p.setPen(pal.color(QPalette::ButtonText));
-    const int right = filterButton + (sort == TdxTreeListColumnSort::csNone ? 4 : 16);
-    QRect textRect = r.adjusted(4, 0, -right, 0);
-    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(text, Qt::ElideRight, textRect.width()));
+    const QRect textRect = headerTextRect(r, sort, filterButton);
+    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, fitted(text, textRect.width()));
     if (filterButton > 0) {
         // A filtered column shows its button's arrow in the highlight colour.
         const int cx = r.right() - filterButton / 2, cy = r.center().y();
@@ -291,7 +304,8 @@ void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool fo
         p.drawLine(box.left() + 2, box.center().y(), box.right() - 2, box.center().y());
         if (!grid_.Expanded(row.row)) p.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
         p.setPen(focused ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::WindowText));
-        p.drawText(QRect(left + kIndent + 2, y, width, h), Qt::AlignLeft | Qt::AlignVCenter, qs(grid_.GroupRowText(row.row)));
+        const QRect text = groupTextRect(row, y);
+        p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, fitted(qs(grid_.GroupRowText(row.row)), text.width()));
         p.setPen(grid);
         p.drawLine(left, y + h - 1, width, y + h - 1);
         return;
@@ -309,8 +323,9 @@ void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool fo
                 p.setPen(pal.color(QPalette::Mid));
                 p.drawRect(cell.adjusted(1, 1, -2, -2));
                 p.setPen(pal.color(QPalette::WindowText));
-                p.drawText(cell.adjusted(4, 0, -4, 0), cellAlignment(c->alignment()),
-                           qs(grid_.FooterCellText(row.row, *c, row.footer)));
+                const QRect text = footerTextRect(cell);
+                p.drawText(text, cellAlignment(c->alignment()),
+                           fitted(qs(grid_.FooterCellText(row.row, *c, row.footer)), text.width()));
             }
             x += c->Width();
         }
@@ -325,8 +340,8 @@ void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool fo
         if (cell.right() >= 0 && cell.left() <= width) {
             p.setPen(focused ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text));
             const QString text = qs(grid_.CellText(row.row, *c));
-            p.drawText(cell.adjusted(3, 0, -3, 0), cellAlignment(c->alignment()),
-                       fontMetrics().elidedText(text, Qt::ElideRight, cell.width() - 6));
+            const QRect textRect = cellTextRect(cell);
+            p.drawText(textRect, cellAlignment(c->alignment()), fitted(text, textRect.width()));
             p.setPen(grid);
             p.drawLine(cell.right(), y, cell.right(), y + h - 1);
         }
@@ -359,7 +374,8 @@ void TdxDBGridView::paintSummaryFooter(QPainter& p) {
             p.setPen(pal.color(QPalette::Mid));
             p.drawRect(cell.adjusted(1, 0, -2, -1));
             p.setPen(pal.color(QPalette::ButtonText));
-            p.drawText(cell.adjusted(4, 0, -4, 0), cellAlignment(c->alignment()), qs(grid_.SummaryFooterText(*c)));
+            const QRect text = footerTextRect(cell);
+            p.drawText(text, cellAlignment(c->alignment()), fitted(qs(grid_.SummaryFooterText(*c)), text.width()));
         }
         x += c->Width();
     }

@@ -5,6 +5,7 @@
 #include <QAbstractScrollArea>
 
 #include <functional>
+#include <optional>
 
 namespace rg {
 
@@ -51,6 +52,15 @@ public:
     void CancelInsert();         // Up, Escape or leaving the grid: drops the new record
     // Opens the drop-down list of a column header's filter button.
     void ShowFilterDropDown(TdxDBGridColumn& c);
+    // Ctrl+C: the focused data row, or all data rows of a focused group row, onto the
+    // clipboard as tab-separated text under a line of captions.
+    void CopyFocusedRows();
+    // The width that shows whole the column's caption, its texts in the rows on screen and
+    // its footer texts; a double click on the header's right edge sizes the column to it.
+    int FitWidth(const TdxDBGridColumn& c) const;
+    // The whole text under a point of the viewport when it is shown cut, else empty: what
+    // the tooltip there shows.
+    QString ClippedTextAt(const QPoint& pos) const;
 
 signals:
     void focusedRowChanged();
@@ -65,6 +75,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent* e) override;
 
 private:
     void gridChanged() override;
@@ -83,6 +94,18 @@ private:
     int pageLines() const;
     bool inserting() const;
     bool onExpandButton(const VisibleRow& row, int x) const;
+    // A text as painted: the whole text and the rectangle it has to fit in.
+    struct ShownText {
+        QString text;
+        QRect rect;
+    };
+    std::optional<ShownText> shownTextAt(const QPoint& pos) const;
+    QRect groupTextRect(const VisibleRow& row, int y) const;
+    static QRect headerTextRect(const QRect& header, TdxTreeListColumnSort sort, int filterButton);
+    static QRect cellTextRect(const QRect& cell) { return cell.adjusted(3, 0, -3, 0); }
+    static QRect footerTextRect(const QRect& cell) { return cell.adjusted(4, 0, -4, 0); }
+    // Cut with "…" when it does not fit.
+    QString fitted(const QString& text, int width) const;
 
     void paintGroupPanel(QPainter& p);
     void paintHeader(QPainter& p);

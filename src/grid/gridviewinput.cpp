@@ -1,6 +1,6 @@
 // Mouse and keyboard of the grid view: clicks and drags of headers and group buttons,
-// column sizing, expanding groups, moving the focus, deleting and inserting records and
-// the filter drop-downs.
+// column sizing and fitting, expanding groups, moving the focus, copying, deleting and
+// inserting records and the filter drop-downs.
 
 #include "grid/gridview.h"
 
@@ -170,6 +170,16 @@ void TdxDBGridView::mouseRelease(QMouseEvent* e) {
 
 void TdxDBGridView::mouseDoubleClick(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
+    if (e->button() == Qt::LeftButton && pos.y() < dataTop()) {
+        // On a header's right edge the column fits its texts; elsewhere on the headers and
+        // group buttons the second click of a double click is a click like the first.
+        if (TdxDBGridColumn* c = resizeEdgeAt(pos)) {
+            c->SetWidth(FitWidth(*c));
+            updateScrollBars();
+            return;
+        }
+        return mousePress(e);
+    }
     const int line = lineAt(pos.y());
     const VisibleRow* row = line >= 0 ? rowAtLine(line) : nullptr;
     if (row && row->row.isGroup() && row->footer < 0 && !onExpandButton(*row, pos.x()))
@@ -200,6 +210,7 @@ void TdxDBGridView::keyPress(QKeyEvent* e) {
         while (l >= 0 && l <= last && rows[static_cast<size_t>(l)].footer >= 0) l += dir;
         return l;
     };
+    if (e->matches(QKeySequence::Copy)) return CopyFocusedRows();
     switch (e->key()) {
     case Qt::Key_Down: focusLine(std::min(step(line, 1), last)); break;
     case Qt::Key_Up: if (line > 0) focusLine(std::max(step(line, -1), 0)); break;

@@ -4,6 +4,7 @@
 #include "gridsetup/dialogutil.h"
 #include "setup/reportdefinition.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -57,7 +58,7 @@ QString lineText(const TdxDBGrid& grid, const TdxDBGridSummaryItem& item) {
     const std::string field = c ? c->Caption() : item.SummaryField();
     const int position = positionOfSummaryKind(item.SummaryType());
     return QString::fromStdString(field) + QStringLiteral(" — ") +
-           QString::fromUtf8(kKindTexts[position]);
+           QString::fromUtf8(kKindTexts[position]) + (InGroupRow(item) ? QStringLiteral("（分组行）") : QString());
 }
 
 } // namespace
@@ -94,6 +95,9 @@ Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
     for (const char* text : kKindTexts)
         summarytype->addItem(QString::fromUtf8(text));
     summarytype->setCurrentIndex(-1);
+    chkGroupRow = new QCheckBox(QStringLiteral("显示在分组行"), GroupBox2);
+    chkGroupRow->setObjectName("chkGroupRow");
+    chkGroupRow->setGeometry(8, 144, 145, 17);
     btnadd = makeButton(GroupBox2, "btnadd", "添加", 48, 256, 65, 25);
 
     Button2 = makeButton(this, "Button2", "关闭", 200, 304, 67, 25);
@@ -102,7 +106,8 @@ Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
     setTabOrder(btnDelete, btnadd);
     setTabOrder(btnadd, summarytype);
     setTabOrder(summarytype, fieldlist);
-    setTabOrder(fieldlist, Button2);
+    setTabOrder(fieldlist, chkGroupRow);
+    setTabOrder(chkGroupRow, Button2);
     lstSummaryItem->setFocus();
 
     // A click on the current line re-shows it; a change of line by mouse or keys shows the new
@@ -142,8 +147,9 @@ void Tfrusummarysetup::fillItemList() {
 }
 
 // The same operation as loading a setup, so a summary means the same from both places.
-void Tfrusummarysetup::AddSummaryItem(int column, int kindPosition) {
-    ApplySummary(*Grid, column, SummaryTypeName(summaryKindOfPosition(kindPosition)));
+void Tfrusummarysetup::AddSummaryItem(int column, int kindPosition, bool inGroupRow) {
+    ApplySummary(*Grid, column, SummaryTypeName(summaryKindOfPosition(kindPosition)),
+                 inGroupRow ? SummaryPlace::GroupRow : SummaryPlace::Footer);
 }
 
 void Tfrusummarysetup::DeleteSummaryItem(int line) {
@@ -167,13 +173,14 @@ void Tfrusummarysetup::summarytypeSelect() {
     int position = positionOfSummaryKind(item.SummaryType());
     if (position >= 0)
         summarytype->setCurrentIndex(position);
+    chkGroupRow->setChecked(InGroupRow(item));
 }
 
 void Tfrusummarysetup::btnaddClick() {
     // A refused summary changes nothing, but a grid that fails to compute an accepted one
     // keeps it: the list shows what the grid holds either way.
     auto refill = qScopeGuard([this] { fillItemList(); });
-    AddSummaryItem(fieldlist->currentIndex(), summarytype->currentIndex());
+    AddSummaryItem(fieldlist->currentIndex(), summarytype->currentIndex(), chkGroupRow->isChecked());
     refill.dismiss();
     FillLists();
 }

@@ -1,12 +1,13 @@
 #pragma once
 
 // The summary items dialog: adds summaries (an item of the default summary group plus the
-// column's footer kind) to the grid and deletes items.
+// column's footer kind, or an item shown in the group rows) to the grid and deletes items.
 
 #include "grid/summary.h"
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -31,7 +32,8 @@ public:
     TdxDBGrid* Grid = nullptr;  // set by the caller before FillLists; not owned
 
     bool FillLists();
-    void AddSummaryItem(int column, int kindPosition);
+    // With `inGroupRow` the summary is written into the group rows instead of the footers.
+    void AddSummaryItem(int column, int kindPosition, bool inGroupRow = false);
     void DeleteSummaryItem(int line);
     void summarytypeSelect();
     void btnaddClick();
@@ -46,6 +48,7 @@ public:
     QComboBox* fieldlist;
     QLabel* lbl;
     QComboBox* summarytype;
+    QCheckBox* chkGroupRow;
     QPushButton* btnadd;
     QPushButton* Button2;
 

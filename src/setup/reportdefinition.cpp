@@ -6,6 +6,8 @@
 #include "setup/summarycheck.h"
 
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace rg {
 namespace {
@@ -45,8 +47,9 @@ void followFields(TdxDBGrid& grid) {
     for (int i = items.Count() - 1; i >= 0; --i) {
         TdxDBGridSummaryItem& item = items.Items(i);
         if (item.SummaryField().empty()) continue;
-        if (TdxDBGridColumn* c = grid.ColumnByFieldName(item.SummaryField())) item.SetColumnName(c->Name());
-        else items.Delete(i);
+        TdxDBGridColumn* c = grid.ColumnByFieldName(item.SummaryField());
+        if (!c) items.Delete(i);
+        else if (!InGroupRow(item)) item.SetColumnName(c->Name());  // group row items name no column
     }
     for (int i = 0; i < items.Count(); ++i) {
         const TdxDBGridSummaryItem& item = items.Items(i);
@@ -115,10 +118,13 @@ void BuildGridColumns(TdxDBGrid& grid) {
     followFields(grid);
 }
 
-void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName) {
+bool InGroupRow(const TdxDBGridSummaryItem& item) { return item.ColumnName().empty(); }
+
+void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName, SummaryPlace place) {
     TdxDBGridColumn& column = grid.Columns(fieldIndex);
     const std::string field = column.FieldName();
     const TdxSummaryType kind = SummaryTypeFromName(kindName);
+    const bool groupRow = place == SummaryPlace::GroupRow;
     CheckSummaryComputable(grid, column, kind);
     TdxDBGridSummaryItems& items = grid.DefaultGroup().SummaryItems;
     // Changes inside an update only mark the summaries, so nothing below fails before the
@@ -127,17 +133,22 @@ void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName) 
     if (kind == TdxSummaryType::cstNone) {
         // No summary for the column: its items go, so no earlier kind lingers in the group
         // footers (where the column's first item counts) or in a failing recomputation.
-        for (int i = items.Count() - 1; i >= 0; --i)
-            if (grid.ColumnByName(items.Items(i).ColumnName()) == &column)
-                items.Delete(i);
+        for (int i = items.Count() - 1; i >= 0; --i) {
+            const TdxDBGridSummaryItem& item = items.Items(i);
+            const bool ofColumn = groupRow ? InGroupRow(item) && item.SummaryField() == field
+                                           : grid.ColumnByName(item.ColumnName()) == &column;
+            if (ofColumn) items.Delete(i);
+        }
     } else {
         TdxDBGridSummaryItem& item = items.Add();
-        item.SetColumnName(column.Name());
+        if (!groupRow) item.SetColumnName(column.Name());
         item.SetSummaryField(field);
         item.SetSummaryType(kind);
     }
-    column.SetSummaryFooterField(field);
-    column.SetSummaryFooterType(kind);
+    if (!groupRow) {
+        column.SetSummaryFooterField(field);
+        column.SetSummaryFooterType(kind);
+    }
     grid.EndUpdate();
 }
 
@@ -168,6 +179,9 @@ void LoadSetup(ReportObjects r, const std::string& fileName) {
         const std::string summary = setup.ReadSummaryField(f.FieldName());
         if (!summary.empty()) ApplySummary(r.grid, i, summary);
     }
+    for (const auto& [field, kind] : setup.ReadGroupRowSummaries())
+        if (const TdxDBGridColumn* c = r.grid.ColumnByFieldName(field))
+            ApplySummary(r.grid, c->Index(), kind, SummaryPlace::GroupRow);
     RestoreGridState(setup, r.grid);
 }
 
@@ -189,8 +203,15 @@ void SaveSetup(ReportObjects r, const std::string& fileName) {
     }
     setup.WriteKeyField(r.grid.KeyField());
     const TdxDBGridSummaryItems& items = r.grid.DefaultGroup().SummaryItems;
-    for (int i = 0; i < items.Count(); ++i)
-        setup.WriteSummaryField(items.Items(i).SummaryField(), SummaryTypeName(items.Items(i).SummaryType()));
+    // Group row items go into a section of their own, which the original program skips;
+    // in its summary section they would come back as footers.
+    std::vector<std::pair<std::string, std::string>> groupRow;
+    for (int i = 0; i < items.Count(); ++i) {
+        const TdxDBGridSummaryItem& item = items.Items(i);
+        if (InGroupRow(item)) groupRow.emplace_back(item.SummaryField(), SummaryTypeName(item.SummaryType()));
+        else setup.WriteSummaryField(item.SummaryField(), SummaryTypeName(item.SummaryType()));
+    }
+    setup.WriteGroupRowSummaries(groupRow);
     SaveGridState(setup, r.grid);
     if (const std::error_code ec = setup.EndReport())
         throw Error(format("无法保存设置文件“%s”：%s", fileName.c_str(), reasonText(ec).c_str()));

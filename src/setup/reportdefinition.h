@@ -35,7 +35,14 @@ void BuildGridColumns(TdxDBGrid& grid);
 // "cstnone" (as any unknown text) takes the column's summary away: its items go and its
 // footer shows nothing. A sum or average over values that are not numbers is refused
 // with rg::Error before anything changes.
-void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName);
+// In the group row (SummaryPlace::GroupRow) the item names no column, so that its value
+// is written into the group row texts, and the footers stay as they are; "cstnone" then
+// takes away the field's group row items only.
+void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName,
+                  SummaryPlace place = SummaryPlace::Footer);
+
+// Whether an item stands in the group row texts rather than in a column's footers.
+bool InGroupRow(const TdxDBGridSummaryItem& item);
 
 // Applies a settings file: the report it describes replaces the previous one, summary
 // items included, and the grid is arranged as it was saved. Errors (a refused

@@ -30,6 +30,7 @@ constexpr std::string_view kSortSection = "SortedColumns";
 constexpr std::string_view kFilterSection = "ColumnFilters";
 constexpr std::string_view kFilterTextSection = "FilterText";
 constexpr std::string_view kFilterTextKey = "Filter";
+constexpr std::string_view kGroupRowSummarySection = "GroupRowSummaries";
 // A list is "Count" entries keyed 1, 2, ...: entries beyond the count, left by a longer
 // list written entry by entry, are not part of it.
 constexpr std::string_view kCountKey = "Count";
@@ -38,7 +39,7 @@ constexpr std::string_view kCountKey = "Count";
 const std::vector<std::string_view> kReportSections = {
     kConnSectionRead, kTypeSection,  kTextSection,   kKeyFieldSection, kFieldSection,
     kParameterSection, kSummarySection, kGroupSection, kOrderSection,  kHiddenSection,
-    kWidthSection,    kSortSection,  kFilterSection, kFilterTextSection,
+    kWidthSection,    kSortSection,  kFilterSection, kFilterTextSection, kGroupRowSummarySection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -259,6 +260,21 @@ void TSetup::WriteColumnFilter(const std::string& fieldName, const std::string& 
 std::string TSetup::ReadFilterText() { return ReadValue(kFilterTextSection, kFilterTextKey); }
 void TSetup::WriteFilterText(const std::string& Value) {
     if (!Value.empty()) WriteValue(kFilterTextSection, kFilterTextKey, Value);
+}
+
+// Each entry is the kind's name, a blank and the field name; kind names hold no blank.
+std::vector<std::pair<std::string, std::string>> TSetup::ReadGroupRowSummaries() {
+    std::vector<std::pair<std::string, std::string>> summaries;
+    for (const std::string& entry : readList(kGroupRowSummarySection)) {
+        const size_t blank = entry.find(' ');
+        if (blank != std::string::npos) summaries.emplace_back(entry.substr(blank + 1), entry.substr(0, blank));
+    }
+    return summaries;
+}
+void TSetup::WriteGroupRowSummaries(const std::vector<std::pair<std::string, std::string>>& summaries) {
+    std::vector<std::string> entries;
+    for (const auto& [field, kind] : summaries) entries.push_back(kind + ' ' + field);
+    writeList(kGroupRowSummarySection, entries);
 }
 
 } // namespace rg

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace rg {
@@ -60,6 +61,9 @@ public:
     void WriteColumnFilter(const std::string& fieldName, const std::string& condition);
     std::string ReadFilterText();
     void WriteFilterText(const std::string& Value);
+    // Summaries shown in the group rows, in their order, as (field name, kind name).
+    std::vector<std::pair<std::string, std::string>> ReadGroupRowSummaries();
+    void WriteGroupRowSummaries(const std::vector<std::pair<std::string, std::string>>& summaries);
 
     // A save of a whole report. From BeginReport on, writes are collected; EndReport then
     // writes the file once, holding exactly the entries written since, in the report's

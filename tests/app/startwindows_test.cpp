@@ -6,11 +6,16 @@
 #include "app/quorvel.h"
 #include "qtapp.h"
 
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrinter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -46,6 +51,33 @@ TEST(ProgramStart, WindowsInOrderListedAndHidden) {
     }
     EXPECT_EQ(frmquorvel, nullptr);
     EXPECT_EQ(OKHelpBottomDlg, nullptr);
+}
+
+// The dialogs Qt provides speak Chinese like the rest of the window; the program's own
+// texts stay as they are.
+TEST(ProgramStart, QtStandardDialogsAreInChinese) {
+    qtApp();
+    QTemporaryDir setups;
+    auto windows = createStartWindows(setups.path() + "/");
+    auto again = createStartWindows(setups.path() + "/");  // installed once, not twice
+    EXPECT_EQ(qtApp()->findChildren<QTranslator*>().size(), 1);
+
+    QMessageBox box(QMessageBox::Question, "Confirm", "Delete record?", QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), "确定");
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), "取消");
+    EXPECT_EQ(box.text(), "Delete record?");
+
+    QFileDialog files(nullptr, "保存");
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setAcceptMode(QFileDialog::AcceptSave);
+    const auto* buttons = files.findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    EXPECT_TRUE(buttons->button(QDialogButtonBox::Cancel)->text().startsWith("取消"));
+    EXPECT_EQ(files.windowTitle(), "保存");
+
+    QPrinter printer;
+    QPageSetupDialog page(&printer);
+    EXPECT_TRUE(page.windowTitle().contains("页面")) << page.windowTitle().toStdString();
 }
 
 TEST(AboutBox, ClosesWithItsOneButtonNotWithEscape) {

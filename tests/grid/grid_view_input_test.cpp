@@ -1,5 +1,6 @@
 // Mouse and keyboard on the grid view offscreen, against real databases: deleting with
-// confirmation, inserting, sizing columns and filtering through the header drop-downs.
+// confirmation, inserting, sizing and fitting columns, copying rows, tooltips of cut texts,
+// header double clicks and filtering through the header drop-downs.
 
 #include "grid/customfilterdialog.h"
 #include "grid/filterdropdown.h"
@@ -8,7 +9,9 @@
 #include "guiapp.h"
 #include "testdb.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -16,6 +19,8 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -112,6 +117,13 @@ void choose(TdxFilterDropDown* d, const QString& entry) {
     list->scrollToItem(found[0]);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found[0]).center());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A double click through the window system, as a user's: press, release, then a second
+// press that reaches the widget as a double click event only.
+void windowDoubleClick(QWidget* w, const QPoint& pos) {
+    QWindow* window = w->window()->windowHandle();
+    QTest::mouseDClick(window, Qt::LeftButton, {}, window->mapFromGlobal(w->mapToGlobal(pos)));
 }
 
 } // namespace
@@ -293,4 +305,124 @@ TEST(GridViewInput, HeaderDropDownsCustomFilterAndTheStatusStrip) {
     EXPECT_EQ(f.grid.DataRowCount(), 5);
     EXPECT_EQ(f.view.filterStatusHeight(), 0);
     EXPECT_TRUE(f.grid.Filter.Empty());
+}
+
+TEST(GridViewInput, CtrlCCopiesTheFocusedRowOrAllRowsOfAFocusedGroup) {
+    TestDb db(R"(
+create table t(id integer primary key, region text, city text, amount real);
+insert into t values (1, '华东', '上海', 10.5), (2, '华北', '北京', 20), (3, '华东', 'a	"b"', 7.25),
+                     (4, '华北', null, 3);
+)");
+    db.open("select id, region, city, amount from t");
+    ViewFixture f(db.ds);
+    f.grid.SetKeyField("id");
+    db.ds.FieldByName("city").SetDisplayLabel("城市");
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText("before");
+    f.view.setFocus();
+    f.focusRecord("1");
+    QTest::keyClick(&f.view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->text(), "id\tregion\t城市\tamount\n1\t华东\t上海\t10.5\n");
+
+    // Grouped, the group column leaves the header row; a group row copies every record
+    // under it in the order shown, collapsed or not. A tab or quote inside a cell is quoted.
+    ASSERT_TRUE(f.grid.GroupColumn(f.col("region"), 0));
+    f.col("amount").SetSorted(TdxTreeListColumnSort::csDown);
+    f.grid.SetFocusedRow(f.grid.Top(1));  // 华东, collapsed
+    ASSERT_FALSE(f.grid.Expanded(f.grid.Top(1)));
+    QTest::keyClick(&f.view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->text(), "id\t城市\tamount\n1\t上海\t10.5\n3\t\"a\t\"\"b\"\"\"\t7.25\n");
+    f.grid.SetFocusedRow(f.grid.Top(0));  // 华北: a null city is an empty cell
+    QTest::keyClick(&f.view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->text(), "id\t城市\tamount\n2\t北京\t20\n4\t\t3\n");
+    EXPECT_TRUE(f.errors.empty());
+}
+
+TEST(GridViewInput, QuickHeaderClicksSortTwiceAndAnEdgeDoubleClickFitsTheColumn) {
+    TestDb db(kRegionSales);
+    db.open("select id, region, city, amount from t");
+    ViewFixture f(db.ds);
+    f.grid.SetKeyField("id");
+    f.view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.view));
+    QWidget* vp = f.view.viewport();
+    using S = TdxTreeListColumnSort;
+
+    // Two clicks each time: ascending then descending, and again.
+    const QPoint city = f.view.headerRect(f.col("city")).center();
+    windowDoubleClick(vp, city);
+    EXPECT_EQ(f.col("city").Sorted(), S::csDown);
+    windowDoubleClick(vp, city);
+    EXPECT_EQ(f.col("city").Sorted(), S::csDown);
+
+    // A group button likewise reverses its groups twice.
+    ASSERT_TRUE(f.grid.GroupColumn(f.col("region"), 0));
+    f.col("region").SetSorted(S::csDown);
+    windowDoubleClick(vp, f.view.groupButtonRect(0).center());
+    EXPECT_EQ(f.col("region").Sorted(), S::csDown);
+
+    // A double click on the right edge fits the column and sorts nothing.
+    f.col("amount").SetWidth(20);
+    const QRect amount = f.view.headerRect(f.col("amount"));
+    windowDoubleClick(vp, QPoint(amount.right(), amount.center().y()));
+    EXPECT_EQ(f.col("amount").Width(), f.view.FitWidth(f.col("amount")));
+    EXPECT_GT(f.col("amount").Width(), 20);
+    EXPECT_EQ(f.col("amount").Sorted(), S::csNone);
+    EXPECT_TRUE(f.errors.empty());
+}
+
+TEST(GridViewInput, CutTextsShowAMarkAndWholeInATooltipUntilTheColumnFits) {
+    TestDb db(R"(
+create table t(id integer primary key, region text, amount integer);
+insert into t values (1, '华东', 9007199254740992), (2, '华东', 5), (3, '华北', 7);
+)");
+    db.open("select id, region, amount from t");
+    ViewFixture f(db.ds);
+    f.grid.SetKeyField("id");
+    TdxDBGridColumn& amount = f.col("amount");
+    TdxDBGridSummaryItem& item = f.grid.DefaultGroup().SummaryItems.Add();
+    item.SetColumnName(amount.Name());
+    item.SetSummaryType(TdxSummaryType::cstMax);
+    amount.SetSummaryFooterType(TdxSummaryType::cstMax);
+    ASSERT_TRUE(f.grid.GroupColumn(f.col("region"), 0));
+    f.grid.ExpandAll();
+    amount.SetWidth(80);
+    f.view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.view));
+
+    const QRect header = f.view.headerRect(amount);
+    const int footerY = f.view.viewport()->height() - f.view.filterStatusHeight() - f.view.summaryFooterHeight() / 2;
+    const QPoint footer(header.center().x(), footerY);
+    EXPECT_EQ(f.view.ClippedTextAt(footer), "MAX=9007199254740992.00");
+    // Group footer lines: the second line of each group's block shows its maximum.
+    int groupFooterLine = -1;
+    const auto& rows = f.grid.VisibleRows();
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].footer == 0 && f.grid.FooterCellText(rows[i].row, amount, 0) == "MAX=9007199254740992.00")
+            groupFooterLine = static_cast<int>(i);
+    ASSERT_GE(groupFooterLine, 0);
+    const QPoint groupFooter(header.center().x(), f.view.headerRect(amount).bottom() + 1 +
+                                                      groupFooterLine * f.view.rowHeight() + f.view.rowHeight() / 2);
+    EXPECT_EQ(f.view.ClippedTextAt(groupFooter), "MAX=9007199254740992.00");
+    // A text that fits has no tooltip.
+    f.col("id").SetWidth(100);
+    EXPECT_EQ(f.view.ClippedTextAt(f.view.headerRect(f.col("id")).center()), "");
+
+    // The tooltip event shows it.
+    QHelpEvent help(QEvent::ToolTip, footer, f.view.viewport()->mapToGlobal(footer));
+    QApplication::sendEvent(f.view.viewport(), &help);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "MAX=9007199254740992.00");
+    QToolTip::hideText();
+
+    // Fitted, the widest text shows whole: nothing is cut, no tooltip is left.
+    const int fit = f.view.FitWidth(amount);
+    EXPECT_GE(fit, f.view.fontMetrics().horizontalAdvance("MAX=9007199254740992.00") + 8);
+    amount.SetWidth(fit);
+    EXPECT_EQ(f.view.ClippedTextAt(footer), "");
+    EXPECT_EQ(f.view.ClippedTextAt(groupFooter), "");
+    EXPECT_EQ(f.view.ClippedTextAt(f.view.headerRect(amount).center()), "");
+    // Narrower by more than the spare pixel, the widest text is cut again.
+    amount.SetWidth(fit - 2);
+    EXPECT_EQ(f.view.ClippedTextAt(footer), "MAX=9007199254740992.00");
 }

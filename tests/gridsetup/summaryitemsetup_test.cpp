@@ -4,6 +4,7 @@
 #include "setup/reportdefinition.h"
 #include "testdb.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
@@ -263,4 +264,52 @@ TEST(SummaryDialog, TextMinimumIsAllowedAndNoneTakesAColumnsSummaryAway) {
     clickLine(d, 0);
     EXPECT_EQ(d.fieldlist->currentText(), "name");
     EXPECT_EQ(d.summarytype->currentIndex(), kCount);
+}
+
+TEST(SummaryDialog, GroupRowItemsNameNoColumnShowInTheGroupTextAndLeaveTheFooters) {
+    GoodsGrid g;
+    rgtest::ErrorLog errors;
+    Tfrusummarysetup d;
+    d.Grid = &g.grid;
+    ASSERT_TRUE(d.FillLists());
+    rgtest::showActive(&d);
+    EXPECT_EQ(d.chkGroupRow->text(), QString::fromUtf8("显示在分组行"));
+    EXPECT_FALSE(d.chkGroupRow->isChecked());
+    g.groupByName();
+
+    add(d, kPrice, kSum);  // a footer item, as before
+    d.chkGroupRow->setChecked(true);
+    add(d, kId, kCount);
+    add(d, kPrice, kMax);
+    EXPECT_TRUE(errors.messages.isEmpty());
+    EXPECT_EQ(lines(d), QStringList({"price — 求和", "id — 总数（分组行）", "price — 最大值（分组行）"}));
+    ASSERT_EQ(items(g.grid).Count(), 3);
+    EXPECT_EQ(items(g.grid).Items(1).ColumnName(), "");
+    EXPECT_EQ(items(g.grid).Items(1).SummaryField(), "id");
+    // The footers keep what the footer item set.
+    EXPECT_EQ(g.column("id").SummaryFooterType(), TdxSummaryType::cstNone);
+    EXPECT_EQ(g.column("price").SummaryFooterType(), TdxSummaryType::cstSum);
+
+    g.grid.ReloadRows();
+    ASSERT_EQ(g.grid.TopCount(), 2);
+    EXPECT_EQ(g.grid.GroupRowText(g.grid.Top(0)), "产品 : 茶 (COUNT=2), (MAX=4.00)");
+    EXPECT_EQ(g.grid.GroupRowText(g.grid.Top(1)), "产品 : 米 (COUNT=1), (MAX=2.00)");
+    EXPECT_EQ(g.grid.SummaryFooterText(g.column("price")), "7.50");
+
+    // Selecting a line shows where its item stands.
+    clickLine(d, 0);
+    EXPECT_FALSE(d.chkGroupRow->isChecked());
+    clickLine(d, 2);
+    EXPECT_TRUE(d.chkGroupRow->isChecked());
+    EXPECT_EQ(d.fieldlist->currentText(), "price");
+
+    // "无" with the box takes away the field's group row items only, and the refusal of a
+    // sum over texts holds here too.
+    add(d, kPrice, kNone);
+    EXPECT_EQ(lines(d), QStringList({"price — 求和", "id — 总数（分组行）"}));
+    EXPECT_EQ(g.column("price").SummaryFooterType(), TdxSummaryType::cstSum);
+    add(d, kName, kSum);
+    ASSERT_EQ(errors.messages.size(), 1);
+    EXPECT_EQ(errors.messages[0], QString::fromUtf8("字段“产品”的值不是数字，不能求和。"));
+    EXPECT_EQ(items(g.grid).Count(), 2);
 }

@@ -345,3 +345,58 @@ TEST_F(ReportFixture, RebuiltColumnsKeepSummariesOnTheirOwnFields) {
     EXPECT_TRUE(p.grid.FooterCellExists(lastRow, qty, 0));
     EXPECT_FALSE(p.grid.FooterCellExists(lastRow, *p.grid.ColumnByFieldName("id"), 0));
 }
+
+// Summaries in the group rows: their own section, which the summary section's readers
+// never see; back after a load in their order, computed over the filtered rows.
+TEST_F(ReportFixture, GroupRowSummariesSurviveASaveAndFollowTheFilter) {
+    {
+        Program p;
+        p.conn.SetConnectionString(db.conn.ConnectionString());
+        p.dataset.SetCommandText("select id, region, qty, price from sales");
+        p.dataset.Open();
+        BuildGridColumns(p.grid);
+        p.dataset.FieldByName("region").SetDisplayLabel("地区");
+        p.grid.SetKeyField("id");
+        ApplySummary(p.grid, 3, "cstsum");
+        ApplySummary(p.grid, 0, "cstcount", SummaryPlace::GroupRow);
+        ApplySummary(p.grid, 2, "cstmax", SummaryPlace::GroupRow);
+        ASSERT_TRUE(p.grid.GroupColumn(*p.grid.ColumnByFieldName("region"), 0));
+        EXPECT_EQ(p.grid.GroupRowText(p.grid.Top(1)), "地区 : 华东 (COUNT=2), (MAX=5.00)");
+        SaveSetup(p.objects(), ini);
+        // A rebuild over the same fields keeps them in the group rows.
+        BuildGridColumns(p.grid);
+        EXPECT_EQ(p.grid.DefaultGroup().SummaryItems.Items(1).ColumnName(), "");
+    }
+    TSetup file(ini);
+    EXPECT_EQ(file.ReadSummaryField("price"), "cstsum");
+    EXPECT_EQ(file.ReadSummaryField("id"), "");
+    EXPECT_EQ(file.ReadSummaryField("qty"), "");
+    EXPECT_EQ(file.ReadGroupRowSummaries(),
+              (std::vector<std::pair<std::string, std::string>>{{"id", "cstcount"}, {"qty", "cstmax"}}));
+
+    Program p;
+    LoadSetup(p.objects(), ini);
+    const TdxDBGridSummaryItems& items = p.grid.DefaultGroup().SummaryItems;
+    ASSERT_EQ(items.Count(), 3);
+    EXPECT_EQ(items.Items(1).ColumnName(), "");
+    EXPECT_EQ(items.Items(2).SummaryType(), TdxSummaryType::cstMax);
+    EXPECT_EQ(p.grid.ColumnByFieldName("qty")->SummaryFooterType(), TdxSummaryType::cstNone);
+    ASSERT_EQ(p.grid.TopCount(), 2);
+    EXPECT_EQ(p.grid.GroupRowText(p.grid.Top(0)), "地区 : 华北 (COUNT=1), (MAX=4.00)");
+    EXPECT_EQ(p.grid.GroupRowText(p.grid.Top(1)), "地区 : 华东 (COUNT=2), (MAX=5.00)");
+    EXPECT_EQ(p.grid.SummaryFooterText(*p.grid.ColumnByFieldName("price")), "13.75");
+
+    p.grid.Filter.SetColumnFilter(*p.grid.ColumnByFieldName("qty"),
+                                  ColumnFilter{{FilterOperator::Less, Value::fromInt(5)}, std::nullopt, false});
+    ASSERT_EQ(p.grid.TopCount(), 2);
+    EXPECT_EQ(p.grid.GroupRowText(p.grid.Top(1)), "地区 : 华东 (COUNT=1), (MAX=3.00)");
+
+    // Taken away again, the section goes with the next save.
+    ApplySummary(p.grid, 0, "cstnone", SummaryPlace::GroupRow);
+    ApplySummary(p.grid, 2, "cstnone", SummaryPlace::GroupRow);
+    EXPECT_EQ(items.Count(), 1);
+    EXPECT_EQ(p.grid.GroupRowText(p.grid.Top(1)), "地区 : 华东 ");
+    SaveSetup(p.objects(), ini);
+    EXPECT_TRUE(TSetup(ini).ReadGroupRowSummaries().empty());
+    EXPECT_EQ(rg::test::readBytes(ini).find("GroupRowSummaries"), std::string::npos);
+}
