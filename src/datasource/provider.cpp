@@ -1,6 +1,7 @@
 #include "datasource/provider.h"
 
 #include "common/error.h"
+#include "datasource/connguard.h"
 #include "datasource/connstring.h"
 #include "datasource/odbcprovider.h"
 #include "datasource/sqliteprovider.h"
@@ -30,6 +31,7 @@ std::string lowerTrim(std::string s) {
 } // namespace
 
 std::unique_ptr<Provider> openProvider(const std::string& connectionString) {
+    guardSqliteExtensions();
     std::string cs = connectionString;
     for (int depth = 0; startsWithNoCase(cs, "FILE NAME="); ++depth) {
         if (depth > 4) throw Error("Data link files refer to each other");
@@ -43,6 +45,7 @@ std::unique_ptr<Provider> openProvider(const std::string& connectionString) {
         if (path[0] != '/') path = executableDir() + "/" + path;
         return std::make_unique<SqliteProvider>(path);
     }
+    checkOdbcConnectionString(cs);
     return openOdbcProvider(cs);
 }
 
