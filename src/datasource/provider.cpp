@@ -4,6 +4,7 @@
 #include "datasource/connguard.h"
 #include "datasource/connstring.h"
 #include "datasource/odbcprovider.h"
+#include "datasource/oledb.h"
 #include "datasource/sqliteprovider.h"
 
 #include <cctype>
@@ -37,6 +38,7 @@ std::unique_ptr<Provider> openProvider(const std::string& connectionString) {
         if (depth > 4) throw Error("Data link files refer to each other");
         cs = readDataLinkFile(connValue(parseConnectionString(cs), "FILE NAME"));
     }
+    cs = odbcFromOleDb(cs);
     const ConnParts parts = parseConnectionString(cs);
     const std::string provider = lowerTrim(connValue(parts, "Provider"));
     if (provider == "sqlite") {
