@@ -6,10 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <spawn.h>
 #include <sstream>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -151,4 +160,133 @@ TEST(RunnerDemoReports, EveryDemoReportRunsInEveryFormat) {
         std::filesystem::remove(xls);
     }
     EXPECT_GE(reports, 3);
+}
+
+namespace {
+
+std::string bytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void putBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::vector<std::string> hiddenIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename().string()[0] == '.') names.push_back(e.path().filename().string());
+    return names;
+}
+
+// A small tmpfs of its own, filled up to the last byte; only root can mount one.
+class FullFileSystem {
+public:
+    explicit FullFileSystem(const std::string& folder) : folder_(folder) {
+        std::filesystem::create_directory(folder_);
+        if (::geteuid() != 0 || ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=64k") != 0) return;
+        mounted_ = true;
+    }
+    ~FullFileSystem() {
+        if (mounted_) ::umount(folder_.c_str());
+    }
+    bool mounted() const { return mounted_; }
+    // Takes up every free byte that is left.
+    void fill() {
+        const int fd = ::open((folder_ + "/.filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const std::string block(4096, 'f');
+        while (::write(fd, block.data(), block.size()) > 0) {}
+        while (::write(fd, "f", 1) > 0) {}
+        ::close(fd);
+    }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+} // namespace
+
+// The runner reports every failed write with exit status 1 and its reason, and the file that
+// was there stays as it was: a device as output, a standard output that takes nothing, a
+// full file system for the output and for --save-as.
+TEST_F(RunnerFixture, FailedWritesExitOneAndKeepTheOldFile) {
+    const RunResult device = reportgen("--run " + ini + " --format csv --output /dev/full", db.folder);
+    EXPECT_EQ(device.status, 1);
+    EXPECT_EQ(device.err, "Cannot create file \"/dev/full\". 不是普通文件（设备、管道或套接字），不能写入\n");
+    struct stat st {};
+    ASSERT_EQ(::stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    const RunResult stdoutFull = reportgen("--run " + ini + " --format csv >/dev/full", db.folder);
+    EXPECT_EQ(stdoutFull.status, 1);
+    EXPECT_EQ(stdoutFull.err, "无法写入标准输出：No space left on device\n");
+
+    const std::string full = db.folder + "/full";
+    FullFileSystem fs(full);
+    if (!fs.mounted()) GTEST_SKIP() << "a full file system needs root to mount a small tmpfs; not tested here";
+    const std::string old = "kind,level\r\nold report\r\n";
+    for (const char* name : {"/out.csv", "/out.xls", "/out.xml", "/out.txt"}) putBytes(full + name, old);
+    const std::string savedSetup = bytesOf(ini);
+    putBytes(full + "/copy.ini", savedSetup);
+    fs.fill();
+    for (const auto& [format, name] : {std::pair{"csv", "/out.csv"}, {"xls", "/out.xls"}, {"xml", "/out.xml"}, {"text", "/out.txt"}}) {
+        const RunResult r = reportgen("--run " + ini + " --format " + format + " --output " + full + name, db.folder);
+        EXPECT_EQ(r.status, 1) << format;
+        EXPECT_FALSE(r.err.empty()) << format;
+        EXPECT_EQ(bytesOf(full + name), old) << format;
+    }
+    const RunResult save = reportgen("--run " + ini + " --group-by region --format csv --save-as " + full + "/copy.ini", db.folder);
+    EXPECT_EQ(save.status, 1);
+    EXPECT_NE(save.err.find("磁盘空间不足"), std::string::npos) << save.err;
+    EXPECT_EQ(save.out, "");
+    EXPECT_EQ(bytesOf(full + "/copy.ini"), savedSetup);
+    EXPECT_EQ(hiddenIn(full), std::vector<std::string>{".filler"});
+}
+
+// A save killed at any moment leaves the old setup or the new one, byte for byte; the
+// temporary files of killed saves go at the next save into the folder.
+TEST_F(RunnerFixture, KilledSavesLeaveTheOldOrTheNewSetup) {
+    const std::string target = db.folder + "/target.ini";
+    const std::string args = "--run " + ini + " --group-by region,city --filter \"amount > 1\" --format csv --save-as " + target;
+    {
+        rg::TSetup other(target);
+        other.WriteConnString("Provider=SQLite;Data Source=/elsewhere.db");
+        other.WriteCommandType("cmdText");
+        other.WriteCommandText("select 1 as x");
+        other.WriteKeyField("x");
+        other.WriteField("x", "旧的报表");
+    }
+    const std::string oldBytes = bytesOf(target);
+    ASSERT_EQ(reportgen(args + " >/dev/null", db.folder).status, 0);
+    const std::string newBytes = bytesOf(target);
+    ASSERT_NE(newBytes, oldBytes);
+
+    const std::string program = std::string(RG_BINARY_DIR) + "/reportgen";
+    const std::vector<std::string> argv = {program, "--run", ini, "--group-by", "region,city", "--filter", "amount > 1",
+                                           "--format", "csv", "--output", db.folder + "/out.csv", "--save-as", target};
+    std::vector<char*> cargv;
+    for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
+    cargv.push_back(nullptr);
+    // How long a whole run takes, so that the kills spread over all of it.
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(reportgen(args + " >/dev/null", db.folder).status, 0);
+    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    int olds = 0, news = 0;
+    for (int i = 0; i < 120; ++i) {
+        putBytes(target, oldBytes);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, cargv.data(), environ), 0);
+        std::this_thread::sleep_for(whole * (i % 40) / 40);
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        const std::string now = bytesOf(target);
+        ASSERT_TRUE(now == oldBytes || now == newBytes) << "kill " << i << " left a mixture:\n" << now;
+        (now == oldBytes ? olds : news)++;
+    }
+    // Both outcomes occurred, so the kills did land during the save.
+    EXPECT_GT(olds, 0);
+    EXPECT_GT(news, 0);
+    ASSERT_EQ(reportgen(args + " >/dev/null", db.folder).status, 0);
+    EXPECT_EQ(hiddenIn(db.folder), std::vector<std::string>{});
+    rg::TSetup loaded(target);
+    EXPECT_EQ(loaded.ReadCommandText(), "sales");
 }
