@@ -290,3 +290,30 @@ TEST_F(RunnerFixture, KilledSavesLeaveTheOldOrTheNewSetup) {
     rg::TSetup loaded(target);
     EXPECT_EQ(loaded.ReadCommandText(), "sales");
 }
+
+// Setups travel: one naming a library as its driver or through LoadExt is refused without
+// loading it, and one written by the original program with an OLE DB string runs and is
+// saved back with that string unchanged.
+TEST_F(RunnerFixture, SetupsFromElsewhereLoadNoCodeAndKeepTheirStrings) {
+    const std::string marker = db.folder + "/loaded";
+    const std::string lib = RG_MARKER_LIB;
+    ::setenv("RG_MARKER_FILE", marker.c_str(), 1);
+    for (const auto& [cs, named] : {std::pair{"Driver=" + lib + ";Database=" + db.path, "Driver=" + lib},
+                                    {"Driver={SQLite3};Database=" + db.path + ";LoadExt=" + lib, "LoadExt"}}) {
+        rg::TSetup(ini).WriteConnString(cs);
+        const RunResult r = reportgen("--run " + ini + " --format csv", db.folder);
+        EXPECT_EQ(r.status, 1) << cs;
+        EXPECT_NE(r.err.find(named), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(marker)) << cs;
+    }
+    ::unsetenv("RG_MARKER_FILE");
+
+    const std::string oledb = "Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\"Driver={SQLite3};Database=" +
+                              db.path + "\"";
+    rg::TSetup(ini).WriteConnString(oledb);
+    const std::string copy = db.folder + "/copy.ini";
+    const RunResult r = reportgen("--run " + ini + " --format csv --save-as " + copy, db.folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("data,0,2,华北,北京,20"), std::string::npos) << r.out;
+    EXPECT_EQ(rg::TSetup(copy).ReadConnString(), oledb);
+}
