@@ -26,9 +26,9 @@ std::string normalKey(std::string_view key) {
 // extensions and trace file, the PostgreSQL driver's log files, the MariaDB driver's
 // plugin folder and option file, FreeTDS's protocol dump.
 constexpr std::string_view kRefused[] = {
-    "filedsn",  "savefile",  "dmconnattr", "dmstmtattr", "dmenvattr",      "translationdll", "translationname",
-    "loadext",  "tracefile", "logdir",     "plugin_dir", "use_mycnf",      "read_mysql_cnf", "dumpfile",
-    "dumpfileappend",
+    "filedsn",        "savefile",        "dmconnattr",     "dmstmtattr", "dmenvattr",
+    "translationdll", "translationname", "loadext",        "tracefile",  "logdir",
+    "plugin_dir",     "use_mycnf",       "read_mysql_cnf", "dumpfile",   "dumpfileappend",
 };
 // Switches that start writing log files; switched off they are harmless.
 constexpr std::string_view kRefusedWhenOn[] = {"trace", "debug", "commlog"};
@@ -40,14 +40,18 @@ bool switchedOff(const std::string& value) {
 
 bool sameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
 std::string trimmed(std::string_view v) {
-    while (!v.empty() && std::isspace(static_cast<unsigned char>(v.front()))) v.remove_prefix(1);
-    while (!v.empty() && std::isspace(static_cast<unsigned char>(v.back()))) v.remove_suffix(1);
-    if (v.size() >= 2 && v.front() == '{' && v.back() == '}') v = v.substr(1, v.size() - 2);
+    while (!v.empty() && std::isspace(static_cast<unsigned char>(v.front())))
+        v.remove_prefix(1);
+    while (!v.empty() && std::isspace(static_cast<unsigned char>(v.back())))
+        v.remove_suffix(1);
+    if (v.size() >= 2 && v.front() == '{' && v.back() == '}')
+        v = v.substr(1, v.size() - 2);
     return std::string(v);
 }
 
@@ -61,7 +65,8 @@ ConnParts bothReadings(const std::string& cs) {
         const size_t semi = std::min(cs.find(';', start), cs.size());
         const std::string_view piece(cs.data() + start, semi - start);
         const size_t eq = piece.find('=');
-        if (eq != std::string_view::npos) parts.emplace_back(std::string(piece.substr(0, eq)), std::string(piece.substr(eq + 1)));
+        if (eq != std::string_view::npos)
+            parts.emplace_back(std::string(piece.substr(0, eq)), std::string(piece.substr(eq + 1)));
         start = semi + 1;
     }
     return parts;
@@ -77,7 +82,8 @@ void refuseLoadExtension(sqlite3_context* context, int, sqlite3_value**) {
 int disableLoadExtension(sqlite3* db, char**, const sqlite3_api_routines*) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
     for (const int args : {1, 2})
-        sqlite3_create_function(db, "load_extension", args, SQLITE_UTF8, nullptr, refuseLoadExtension, nullptr, nullptr);
+        sqlite3_create_function(db, "load_extension", args, SQLITE_UTF8, nullptr,
+                                refuseLoadExtension, nullptr, nullptr);
     return SQLITE_OK;
 }
 
@@ -85,7 +91,8 @@ int disableLoadExtension(sqlite3* db, char**, const sqlite3_api_routines*) {
 
 void guardSqliteExtensions() {
     static std::once_flag once;
-    std::call_once(once, [] { sqlite3_auto_extension(reinterpret_cast<void (*)()>(disableLoadExtension)); });
+    std::call_once(
+        once, [] { sqlite3_auto_extension(reinterpret_cast<void (*)()>(disableLoadExtension)); });
 }
 
 void checkOdbcConnectionString(const std::string& cs) {
@@ -94,26 +101,32 @@ void checkOdbcConnectionString(const std::string& cs) {
     bool driversRead = false;
     for (const auto& [key, value] : parts) {
         const std::string k = normalKey(key);
-        const bool refused = std::find(std::begin(kRefused), std::end(kRefused), k) != std::end(kRefused) ||
-                             (std::find(std::begin(kRefusedWhenOn), std::end(kRefusedWhenOn), k) != std::end(kRefusedWhenOn) &&
-                              !switchedOff(value));
+        const bool refused =
+            std::find(std::begin(kRefused), std::end(kRefused), k) != std::end(kRefused) ||
+            (std::find(std::begin(kRefusedWhenOn), std::end(kRefusedWhenOn), k) !=
+                 std::end(kRefusedWhenOn) &&
+             !switchedOff(value));
         if (refused)
-            throw Error(format("连接字符串中的属性 %s 可能让驱动程序加载程序代码或写入文件，已拒绝", trimmed(key).c_str()));
-        if (k != "driver") continue;
+            throw Error(format("连接字符串中的属性 %s 可能让驱动程序加载程序代码或写入文件，已拒绝",
+                               trimmed(key).c_str()));
+        if (k != "driver")
+            continue;
         if (!driversRead) {
             drivers = listOdbcDrivers();
             driversRead = true;
         }
         const std::string name = trimmed(value);
-        const bool registered = name.find('/') == std::string::npos &&
-                                std::any_of(drivers.begin(), drivers.end(), [&](const std::string& d) {
-                                    return sameName(d, name);
-                                });
+        const bool registered =
+            name.find('/') == std::string::npos &&
+            std::any_of(drivers.begin(), drivers.end(),
+                        [&](const std::string& d) { return sameName(d, name); });
         if (!registered) {
             std::string list;
-            for (const std::string& d : drivers) list += (list.empty() ? "" : "、") + d;
-            throw Error(format("连接字符串中的 Driver=%s 不是已安装的 ODBC 驱动程序名称（已安装：%s）", name.c_str(),
-                               list.empty() ? "无" : list.c_str()));
+            for (const std::string& d : drivers)
+                list += (list.empty() ? "" : "、") + d;
+            throw Error(
+                format("连接字符串中的 Driver=%s 不是已安装的 ODBC 驱动程序名称（已安装：%s）",
+                       name.c_str(), list.empty() ? "无" : list.c_str()));
         }
     }
 }

@@ -19,9 +19,9 @@ std::error_code specialFileError();
 
 // Where a write to a path goes.
 struct WriteTarget {
-    std::filesystem::path path;  // the file itself: a symbolic link's final target
+    std::filesystem::path path; // the file itself: a symbolic link's final target
     bool exists = false;
-    mode_t mode = 0;             // of the existing file
+    mode_t mode = 0; // of the existing file
     uid_t uid = 0;
     gid_t gid = 0;
     off_t size = 0;
@@ -44,6 +44,7 @@ void removeStaleTemporaries(const std::filesystem::path& folder);
 
 // Rewrites an existing file in place, for a folder that takes no new file. Its space is
 // reserved before the first byte changes, so a full disk leaves the file as it was.
-std::error_code overwriteInPlace(const std::filesystem::path& file, std::string_view bytes, off_t oldSize);
+std::error_code overwriteInPlace(const std::filesystem::path& file, std::string_view bytes,
+                                 off_t oldSize);
 
 } // namespace rg

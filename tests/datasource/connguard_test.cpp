@@ -28,7 +28,9 @@ bool exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-std::string tempPath(const std::string& name) { return "/tmp/rg_guard_" + std::to_string(getpid()) + "_" + name; }
+std::string tempPath(const std::string& name) {
+    return "/tmp/rg_guard_" + std::to_string(getpid()) + "_" + name;
+}
 
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
@@ -106,7 +108,8 @@ TEST(ConnectionGuard, DataLinkFilesAreSmallRegularFiles) {
     writeFile(big, "Provider=SQLite;Data Source=" + db + "\r\n" + std::string(2 << 20, ';'));
     EXPECT_NE(openError("FILE NAME=" + big).find("超过 1 MB"), std::string::npos);
     // The same string in a file just under the limit opens.
-    writeFile(big, "Provider=SQLite;Data Source=" + db + "\r\n" + std::string((1 << 20) - 200, ';'));
+    writeFile(big,
+              "Provider=SQLite;Data Source=" + db + "\r\n" + std::string((1 << 20) - 200, ';'));
     EXPECT_EQ(openError("FILE NAME=" + big), "(opened)");
     ::unlink(big.c_str());
 }

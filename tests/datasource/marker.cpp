@@ -5,5 +5,6 @@
 
 __attribute__((constructor)) static void markLoaded() {
     if (const char* path = std::getenv("RG_MARKER_FILE"))
-        if (std::FILE* f = std::fopen(path, "w")) std::fclose(f);
+        if (std::FILE* f = std::fopen(path, "w"))
+            std::fclose(f);
 }
