@@ -117,7 +117,8 @@ void ExportFile::Commit() {
     Flush();
     const int fd = fd_;
     fd_ = -1;
-    if (::fsync(fd) != 0 || ::close(fd) != 0) throw Error("Stream write error");
+    const bool synced = ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !synced) throw Error("Stream write error");
     if (::rename(tempPath_.c_str(), targetPath_.c_str()) != 0) cannotCreate(path_, errno);
     committed_ = true;
 }
