@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <sys/stat.h>
 
 namespace rg {
 namespace {
@@ -124,6 +125,15 @@ std::string odbcFromOleDb(const std::string& connectionString) {
     if (startsWith(p, "microsoft.jet.oledb.") || startsWith(p, "microsoft.ace.oledb."))
         return fromAccess(parts, provider);
     throw Error(format("不支持的数据提供程序：%s", provider.c_str()));
+}
+
+void checkAccessFile(const std::string& odbcConnectionString) {
+    const ConnParts parts = parseConnectionString(odbcConnectionString);
+    if (lower(connValue(parts, "Driver")) != "mdbtools") return;
+    const std::string path = connValue(parts, "DBQ");
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw Error(format("找不到 Access 数据库文件“%s”", path.c_str()));
 }
 
 } // namespace rg

@@ -17,4 +17,9 @@ namespace rg {
 // the Debian package when the driver a translation needs is not installed.
 std::string odbcFromOleDb(const std::string& connectionString);
 
+// MDB Tools reports a missing database file only as "Unknown ODBC error" (and prints to
+// standard output), so an ODBC string for that driver is checked first: throws rg::Error
+// naming the file when DBQ names no regular file.
+void checkAccessFile(const std::string& odbcConnectionString);
+
 } // namespace rg

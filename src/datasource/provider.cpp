@@ -48,6 +48,7 @@ std::unique_ptr<Provider> openProvider(const std::string& connectionString) {
         return std::make_unique<SqliteProvider>(path);
     }
     checkOdbcConnectionString(cs);
+    checkAccessFile(cs);
     return openOdbcProvider(cs);
 }
 

@@ -71,7 +71,8 @@ TEST(OleDb, TranslationsOfTheOriginalProgramsStrings) {
 }
 
 // Translated strings reach their drivers: the bridge opens a real SQLite file, SQL Server
-// strings fail with FreeTDS's own message, and an unknown provider is named on opening.
+// strings fail with FreeTDS's own message, a missing Access file is named, and an unknown
+// provider is named on opening.
 TEST(OleDb, TranslatedStringsOpenThroughTheirDrivers) {
     const std::string db =
         rgtest::makeSqliteFile("oledb", "CREATE TABLE t (a INT); INSERT INTO t VALUES (7);");
@@ -103,6 +104,8 @@ TEST(OleDb, TranslatedStringsOpenThroughTheirDrivers) {
         "Provider=SQLOLEDB.1;User ID=sa;Password=x;Initial Catalog=erp;Data Source=127.0.0.1,1");
     EXPECT_EQ(tds.find("Data source name not found"), std::string::npos) << tds;
     EXPECT_NE(tds.find("FreeTDS"), std::string::npos) << tds;
+    const std::string jet = openError("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + db + ".missing.mdb");
+    EXPECT_EQ(jet, "找不到 Access 数据库文件“" + db + ".missing.mdb”");
     EXPECT_EQ(openError("Provider=MSDAORA.1;Data Source=orcl"), "不支持的数据提供程序：MSDAORA.1");
     // A refused attribute inside the bridge's ODBC string is still refused.
     EXPECT_NE(openError("Provider=MSDASQL;Extended Properties=\"Driver={SQLite3};Database=" + db +
