@@ -2,13 +2,14 @@
 
 #include "common/error.h"
 #include "export/excelexport.h"
+#include "export/exportfile.h"
 #include "export/xmlexport.h"
 #include "grid/grid.h"
 #include "setup/reportdefinition.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
+#include <cstring>
 
 namespace rg {
 namespace {
@@ -94,14 +95,17 @@ std::string pad(const std::string& s, size_t width) {
     return s + std::string(w < width ? width - w : 0, ' ');
 }
 
+// Standard output is checked to the last byte; a file goes through a temporary file that
+// replaces the old one only when everything was written and closed.
 void writeOutput(const std::string& path, const std::string& text) {
     if (path.empty()) {
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+            throw Error(format("无法写入标准输出：%s", std::strerror(errno)));
         return;
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out) throw Error(format("Cannot create file \"%s\". %s", path.c_str(), "Write failed"));
+    ExportFile out(path);
+    out.Write(text);
+    out.Commit();
 }
 
 } // namespace

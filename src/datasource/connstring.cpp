@@ -2,10 +2,12 @@
 
 #include "common/error.h"
 
+#include <cerrno>
 #include <climits>
-#include <fstream>
-#include <iterator>
+#include <cstring>
+#include <fcntl.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace rg {
@@ -110,9 +112,27 @@ std::string connValue(const ConnParts& parts, const std::string& key) {
 }
 
 std::string readDataLinkFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(format("Cannot open file \"%s\"", path.c_str()));
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Opened without blocking and checked before reading: a FIFO would wait for a writer
+    // for good, and a device such as /dev/zero never ends.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw Error(format("Cannot open file \"%s\". %s", path.c_str(), std::strerror(errno)));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw Error(format("数据链接文件“%s”不是普通文件", path.c_str()));
+    }
+    std::string bytes;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        bytes.append(buf, static_cast<size_t>(n));
+        if (bytes.size() > kMaxDataLinkFileSize) break;
+    }
+    ::close(fd);
+    if (bytes.size() > kMaxDataLinkFileSize)
+        throw Error(format("数据链接文件“%s”超过 1 MB，不是数据链接文件", path.c_str()));
     std::string text;
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE)
         text = utf16ToUtf8(bytes, 2, false);

@@ -2,6 +2,7 @@
 
 // Connection strings: "key=value;key=value" with values optionally in {braces} or quotes.
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,7 +16,10 @@ ConnParts parseConnectionString(const std::string& s);
 std::string connValue(const ConnParts& parts, const std::string& key);
 
 // The connection string a data link file holds: UTF-16 with byte-order mark or UTF-8,
-// lines starting with ";" and the "[oledb]" header skipped. Throws when unreadable.
+// lines starting with ";" and the "[oledb]" header skipped. Throws when unreadable, when
+// the path names no regular file (a device, a FIFO) or when the file is larger than
+// kMaxDataLinkFileSize.
+constexpr size_t kMaxDataLinkFileSize = 1 << 20;
 std::string readDataLinkFile(const std::string& path);
 
 // The folder of the running executable, where relative database paths start.

@@ -140,14 +140,24 @@ bool likeMatch(const std::vector<std::string_view>& text, const std::vector<std:
     return p == pat.size();
 }
 
+// A chain of ORs or ANDs is one node with its operands side by side, so that a long list of
+// conditions adds no depth to evaluation or destruction.
 struct Or : FilterExpr {
-    std::unique_ptr<FilterExpr> a, b;
-    bool matches(const DataSet& ds, int64_t row) const override { return a->matches(ds, row) || b->matches(ds, row); }
+    std::vector<std::unique_ptr<FilterExpr>> operands;
+    bool matches(const DataSet& ds, int64_t row) const override {
+        for (const auto& e : operands)
+            if (e->matches(ds, row)) return true;
+        return false;
+    }
 };
 
 struct And : FilterExpr {
-    std::unique_ptr<FilterExpr> a, b;
-    bool matches(const DataSet& ds, int64_t row) const override { return a->matches(ds, row) && b->matches(ds, row); }
+    std::vector<std::unique_ptr<FilterExpr>> operands;
+    bool matches(const DataSet& ds, int64_t row) const override {
+        for (const auto& e : operands)
+            if (!e->matches(ds, row)) return false;
+        return true;
+    }
 };
 
 struct Not : FilterExpr {
@@ -209,40 +219,47 @@ private:
     }
 
     std::unique_ptr<FilterExpr> parseOr() {
-        auto left = parseAnd();
+        auto first = parseAnd();
+        if (!keyword("OR")) return first;
+        auto n = std::make_unique<Or>();
+        n->operands.push_back(std::move(first));
         while (keyword("OR")) {
             take();
-            auto n = std::make_unique<Or>();
-            n->a = std::move(left);
-            n->b = parseAnd();
-            left = std::move(n);
+            n->operands.push_back(parseAnd());
         }
-        return left;
+        return n;
     }
 
     std::unique_ptr<FilterExpr> parseAnd() {
-        auto left = parseNot();
+        auto first = parseNot();
+        if (!keyword("AND")) return first;
+        auto n = std::make_unique<And>();
+        n->operands.push_back(std::move(first));
         while (keyword("AND")) {
             take();
-            auto n = std::make_unique<And>();
-            n->a = std::move(left);
-            n->b = parseNot();
-            left = std::move(n);
+            n->operands.push_back(parseNot());
         }
-        return left;
+        return n;
     }
 
+    // Every NOT and every parenthesis nests one level deeper; a fixed limit keeps a
+    // malformed or hostile filter from exhausting the stack.
     std::unique_ptr<FilterExpr> parseNot() {
-        if (keyword("NOT")) {
-            take();
-            auto n = std::make_unique<Not>();
-            n->a = parseNot();
-            return n;
-        }
-        if (peek().kind == Tok::LParen) {
-            take();
-            auto e = parseOr();
-            if (take().kind != Tok::RParen) syntaxError(expr_);
+        if (keyword("NOT") || peek().kind == Tok::LParen) {
+            if (++depth_ > kMaxDepth)
+                throw Error(format("Invalid filter expression: nested deeper than %d levels", kMaxDepth));
+            std::unique_ptr<FilterExpr> e;
+            if (keyword("NOT")) {
+                take();
+                auto n = std::make_unique<Not>();
+                n->a = parseNot();
+                e = std::move(n);
+            } else {
+                take();
+                e = parseOr();
+                if (take().kind != Tok::RParen) syntaxError(expr_);
+            }
+            --depth_;
             return e;
         }
         return parseCondition();
@@ -334,10 +351,12 @@ private:
         return Value::fromText(t.text);
     }
 
+    static constexpr int kMaxDepth = 200;
     std::string expr_;
     DataSet& ds_;
     std::vector<Token> toks_;
     size_t pos_ = 0;
+    int depth_ = 0;
 };
 
 } // namespace

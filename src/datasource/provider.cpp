@@ -1,8 +1,10 @@
 #include "datasource/provider.h"
 
 #include "common/error.h"
+#include "datasource/connguard.h"
 #include "datasource/connstring.h"
 #include "datasource/odbcprovider.h"
+#include "datasource/oledb.h"
 #include "datasource/sqliteprovider.h"
 
 #include <cctype>
@@ -30,11 +32,13 @@ std::string lowerTrim(std::string s) {
 } // namespace
 
 std::unique_ptr<Provider> openProvider(const std::string& connectionString) {
+    guardSqliteExtensions();
     std::string cs = connectionString;
     for (int depth = 0; startsWithNoCase(cs, "FILE NAME="); ++depth) {
         if (depth > 4) throw Error("Data link files refer to each other");
         cs = readDataLinkFile(connValue(parseConnectionString(cs), "FILE NAME"));
     }
+    cs = odbcFromOleDb(cs);
     const ConnParts parts = parseConnectionString(cs);
     const std::string provider = lowerTrim(connValue(parts, "Provider"));
     if (provider == "sqlite") {
@@ -43,6 +47,8 @@ std::unique_ptr<Provider> openProvider(const std::string& connectionString) {
         if (path[0] != '/') path = executableDir() + "/" + path;
         return std::make_unique<SqliteProvider>(path);
     }
+    checkOdbcConnectionString(cs);
+    checkAccessFile(cs);
     return openOdbcProvider(cs);
 }
 

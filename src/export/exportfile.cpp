@@ -1,6 +1,7 @@
 #include "export/exportfile.h"
 
 #include "common/error.h"
+#include "files/targetfile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -20,9 +21,11 @@ std::set<std::string>& heldPaths() {
     return held;
 }
 
-[[noreturn]] void cannotCreate(const std::string& path, int err) {
-    throw Error(format("Cannot create file \"%s\". %s", path.c_str(), std::strerror(err)));
+[[noreturn]] void cannotCreate(const std::string& path, std::error_code ec) {
+    throw Error(format("Cannot create file \"%s\". %s", path.c_str(), ec.message().c_str()));
 }
+
+[[noreturn]] void cannotCreate(const std::string& path, int err) { cannotCreate(path, {err, std::generic_category()}); }
 
 std::string holdKey(const std::string& path) {
     std::error_code ec;
@@ -44,36 +47,30 @@ ExportFile::ExportFile(const std::string& path) : path_(path), key_(holdKey(path
         std::lock_guard<std::mutex> g(heldLock);
         if (!heldPaths().insert(key_).second) cannotCreate(path, EBUSY);
     }
-    // Refuse now what the final rename would refuse, before anything is written.
-    struct stat st {};
-    mode_t mode = 0666 & ~currentUmask();
-    if (::stat(path.c_str(), &st) == 0) {
-        int err = 0;
-        if (S_ISDIR(st.st_mode))
-            err = EISDIR;
-        else if (::access(path.c_str(), W_OK) != 0)
-            err = errno;
-        if (err != 0) {
-            std::lock_guard<std::mutex> g(heldLock);
-            heldPaths().erase(key_);
-            cannotCreate(path, err);
+    // Refuse now what the final rename would refuse, before anything is written. A link
+    // is followed, so that the file it names is written and the link stays.
+    WriteTarget target;
+    std::error_code ec = resolveWriteTarget(path, target);
+    if (!ec && target.exists && ::access(target.path.c_str(), W_OK) != 0) ec = {errno, std::generic_category()};
+    std::string tempPath;
+    if (!ec) fd_ = createTemporaryBeside(target.path, tempPath);
+    if (!ec && fd_ < 0) {
+        ec = {errno, std::generic_category()};
+        // A folder that takes no new file: an existing writable file is rewritten in place
+        // at Commit, from memory, so a failure before then leaves it as it was.
+        if (target.exists) {
+            ec.clear();
+            inPlaceSize_ = target.size;
         }
-        mode = st.st_mode & 07777;
     }
-    const std::filesystem::path target(path);
-    const std::string name = target.filename().string();
-    std::string folder = target.parent_path().string();
-    if (folder.empty()) folder = ".";
-    std::string pattern = folder + "/." + name + ".XXXXXX";
-    fd_ = ::mkstemp(pattern.data());
-    if (fd_ < 0) {
-        const int err = errno;
+    if (ec) {
         std::lock_guard<std::mutex> g(heldLock);
         heldPaths().erase(key_);
-        cannotCreate(path, err);
+        cannotCreate(path, ec);
     }
-    ::fchmod(fd_, mode);
-    tempPath_ = pattern;
+    if (fd_ >= 0) ::fchmod(fd_, target.exists ? target.mode : 0666 & ~currentUmask());
+    tempPath_ = tempPath;
+    targetPath_ = target.path.string();
     buffer_.reserve(kFlushSize + 4096);
 }
 
@@ -87,6 +84,7 @@ ExportFile::~ExportFile() {
 }
 
 void ExportFile::Flush() {
+    if (inPlace()) return;  // held until Commit
     const char* p = buffer_.data();
     size_t left = buffer_.size();
     while (left > 0) {
@@ -110,11 +108,18 @@ void ExportFile::closeTemp() {
 }
 
 void ExportFile::Commit() {
+    if (inPlace()) {
+        if (const std::error_code ec = overwriteInPlace(targetPath_, buffer_, inPlaceSize_)) cannotCreate(path_, ec);
+        buffer_.clear();
+        committed_ = true;
+        return;
+    }
     Flush();
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) throw Error("Stream write error");
-    if (::rename(tempPath_.c_str(), path_.c_str()) != 0) cannotCreate(path_, errno);
+    const bool synced = ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !synced) throw Error("Stream write error");
+    if (::rename(tempPath_.c_str(), targetPath_.c_str()) != 0) cannotCreate(path_, errno);
     committed_ = true;
 }
 

@@ -3,11 +3,14 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace rg {
 
 // An output file written through a temporary file in the target folder and renamed over
 // the target only by Commit(), so a failed export never destroys the file that was there.
+// A symbolic link is followed to the file it names; devices and FIFOs are refused. In a
+// folder that takes no new file an existing writable file is rewritten in place at Commit.
 // A path is held exclusively while its file is open: a second file on the same path fails
 // to be created, as an exclusively opened file would.
 class ExportFile {
@@ -39,9 +42,12 @@ public:
 private:
     static constexpr size_t kFlushSize = 1 << 18;
     void closeTemp();
+    bool inPlace() const { return inPlaceSize_ >= 0; }
     std::string path_;
     std::string key_;
+    std::string targetPath_;  // the file itself, a link followed
     std::string tempPath_;
+    off_t inPlaceSize_ = -1;  // the old size while rewriting in place
     std::string buffer_;
     int fd_ = -1;
     bool committed_ = false;

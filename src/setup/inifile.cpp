@@ -1,5 +1,7 @@
 #include "setup/inifile.h"
 
+#include "files/targetfile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -105,8 +107,7 @@ std::optional<std::string> readFile(const fs::path& path, std::error_code& ec) {
     }
     if (ec) return std::nullopt;
     if (st.type() != fs::file_type::regular) {
-        ec = std::make_error_code(st.type() == fs::file_type::directory ? std::errc::is_a_directory
-                                                                         : std::errc::invalid_argument);
+        ec = st.type() == fs::file_type::directory ? std::make_error_code(std::errc::is_a_directory) : specialFileError();
         return std::nullopt;
     }
     std::ifstream in(path, std::ios::binary);
@@ -132,55 +133,29 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// For a folder that takes no new file but holds a writable settings file. The space is
-// reserved before the first byte changes, so a full disk leaves the file as it was.
-std::error_code overwriteInPlace(const fs::path& file, std::string_view bytes, off_t oldSize) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return lastError();
-    std::error_code ec;
-    const off_t size = static_cast<off_t>(bytes.size());
-    if (size > oldSize) {
-        if (const int err = ::posix_fallocate(fd, 0, size)) {
-            ec = {err, std::generic_category()};
-            [[maybe_unused]] const int undone = ::ftruncate(fd, oldSize);
-        }
-    }
-    if (!ec && (!writeAll(fd, bytes) || ::ftruncate(fd, size) != 0 || ::fsync(fd) != 0)) ec = lastError();
-    if (::close(fd) != 0 && !ec) ec = lastError();
-    return ec;
-}
-
 // Writes the whole new content to a temporary file in the target's folder and renames it
 // over the target: the settings file is either the old one or the new one, never half.
 std::error_code replaceFile(const fs::path& target, std::string_view bytes) {
-    fs::path real = target;
-    std::error_code ec;
-    if (fs::is_symlink(target, ec)) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec) real = resolved;
-    }
-    struct stat old {};
-    const bool existed = ::stat(real.c_str(), &old) == 0;
-    if (existed) {
-        if (S_ISDIR(old.st_mode)) return std::make_error_code(std::errc::is_a_directory);
-        if (!S_ISREG(old.st_mode)) return std::make_error_code(std::errc::invalid_argument);
+    WriteTarget t;
+    if (const std::error_code ec = resolveWriteTarget(target, t)) return ec;
+    const fs::path& real = t.path;
+    if (t.exists) {
         if (::access(real.c_str(), W_OK) != 0) return lastError();
         // A file without write permission is read-only even for root, as on Windows.
-        if ((old.st_mode & 0222) == 0) return std::make_error_code(std::errc::permission_denied);
+        if ((t.mode & 0222) == 0) return std::make_error_code(std::errc::permission_denied);
     }
-    fs::path folder = real.parent_path();
-    if (folder.empty()) folder = ".";
-    std::string temp = (folder / ("." + real.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
+    std::error_code ec;
+    std::string temp;
+    const int fd = createTemporaryBeside(real, temp);
     if (fd < 0) {
         ec = lastError();
-        return existed ? overwriteInPlace(real, bytes, old.st_size) : ec;
+        return t.exists ? overwriteInPlace(real, bytes, t.size) : ec;
     }
     bool ok = writeAll(fd, bytes);
-    if (existed) {
-        ok = ok && ::fchmod(fd, old.st_mode & 07777) == 0;
+    if (t.exists) {
+        ok = ok && ::fchmod(fd, t.mode) == 0;
         // Keep the owner when root rewrites someone else's file; best effort only.
-        [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
+        [[maybe_unused]] const int owned = ::fchown(fd, t.uid, t.gid);
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);

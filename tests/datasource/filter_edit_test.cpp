@@ -134,6 +134,37 @@ TEST(Filter, ExpressionsOverTheLoadedRecords) {
     EXPECT_EQ(ds.RecordCount(), 5);
 }
 
+// Nesting is limited to 200 levels, so a deep filter is refused instead of overflowing the
+// stack; long flat chains of conditions are not nesting and keep working.
+TEST(Filter, DeepNestingIsRefusedLongChainsWork) {
+    Connection conn;
+    conn.SetConnectionString(rgtest::builtin(rgtest::makeSqliteFile("deep", kOrders)));
+    DataSet ds(&conn);
+    ds.SetCommandText("SELECT * FROM orders ORDER BY id");
+    ds.Open();
+    auto nested = [](int depth) { return std::string(depth, '(') + "qty > 6" + std::string(depth, ')'); };
+    auto nots = [](int count) {
+        std::string s;
+        for (int i = 0; i < count; ++i) s += "NOT ";
+        return s + "qty > 6";
+    };
+    ds.SetFilter(nested(200));
+    EXPECT_EQ(ids(ds), (std::vector<int>{4, 5}));
+    ds.SetFilter(nots(200));  // an even count cancels out
+    EXPECT_EQ(ids(ds), (std::vector<int>{4, 5}));
+    const std::string before = std::string(100, '(') + "NOT " + nested(99) + std::string(100, ')');
+    ds.SetFilter(before);
+    EXPECT_EQ(ids(ds), (std::vector<int>{1, 2, 3}));  // a null quantity is not above 6
+    for (const std::string& deep : {nested(201), nots(201), nested(12000), nots(30000), "NOT " + nested(200)}) {
+        EXPECT_EQ(errorOf([&] { ds.SetFilter(deep); }).rfind("Invalid filter expression", 0), 0u) << deep.substr(0, 40);
+        EXPECT_EQ(ds.Filter(), before);
+    }
+    std::string chain = "id = 0";
+    for (int i = 0; i < 100000; ++i) chain += (i % 2 ? " OR id = " : " AND id <> ") + std::to_string(i % 7);
+    ds.SetFilter(chain);
+    EXPECT_TRUE(ds.Filtered());
+}
+
 TEST(Editing, PostAndDeleteChangeTheDatabase) {
     const std::string path = rgtest::makeSqliteFile("edit", kOrders);
     Connection conn;

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -210,6 +211,39 @@ TEST_F(ConnEditor, FileNameRules) {
     });
     EXPECT_TRUE(RunConnectionEditor(conn));
     EXPECT_EQ(conn.ConnectionString(), "");
+}
+
+// An OLE DB string of the original program shows as the ODBC string it runs as, with a note;
+// confirmed as shown it stays as given, edited it becomes the edited text.
+TEST_F(ConnEditor, OleDbStringsShowTheirTranslation) {
+    const QString oledb = "Provider=SQLOLEDB.1;Password=pw;User ID=sa;Initial Catalog=erp;Data Source=srv";
+    QString shown, note;
+    bool noteVisible = false;
+    EXPECT_EQ(choose(oledb, [&](TConnEditForm& e) {
+                  shown = e.ConnectionString->text();
+                  note = e.TranslatedNote->text();
+                  noteVisible = e.TranslatedNote->isVisible();
+              }),
+              oledb);
+    EXPECT_EQ(shown, "Driver={FreeTDS};Server=srv;Database=erp;UID=sa;PWD=pw");
+    EXPECT_TRUE(noteVisible);
+    EXPECT_TRUE(note.contains("SQLOLEDB.1")) << note.toStdString();
+    EXPECT_EQ(choose(oledb, [](TConnEditForm& e) { e.ConnectionString->setText(e.ConnectionString->text() + ";Port=1433"); }),
+              "Driver={FreeTDS};Server=srv;Database=erp;UID=sa;PWD=pw;Port=1433");
+    // Neither an ODBC string nor a refused provider gets a translation.
+    EXPECT_EQ(choose("Provider=MSDAORA;Data Source=x", [&](TConnEditForm& e) {
+                  shown = e.ConnectionString->text();
+                  noteVisible = e.TranslatedNote->isVisible();
+              }),
+              "Provider=MSDAORA;Data Source=x");
+    EXPECT_EQ(shown, "Provider=MSDAORA;Data Source=x");
+    EXPECT_FALSE(noteVisible);
+
+    Connection conn;
+    conn.SetConnectionString(oledb.toStdString());
+    onNextModal([](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>("OkButton"), Qt::LeftButton); });
+    EXPECT_FALSE(RunConnectionEditor(conn));
+    EXPECT_EQ(conn.ConnectionString(), oledb.toStdString());
 }
 
 namespace {

@@ -6,11 +6,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <spawn.h>
 #include <sstream>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -240,4 +249,159 @@ TEST_F(RunnerFixture, EveryFormatIsByteIdenticalUnderACommaDecimalLocale) {
     const std::string csv = fileBytes(runIn(de, ini, "region", "csv") + "/report.csv");
     EXPECT_NE(csv.find("footer,0,2,,17.75\r\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find("total,,3,,37.75\r\n"), std::string::npos) << csv;
+
+namespace {
+
+std::string bytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void putBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::vector<std::string> hiddenIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename().string()[0] == '.') names.push_back(e.path().filename().string());
+    return names;
+}
+
+// A small tmpfs of its own, filled up to the last byte; only root can mount one.
+class FullFileSystem {
+public:
+    explicit FullFileSystem(const std::string& folder) : folder_(folder) {
+        std::filesystem::create_directory(folder_);
+        if (::geteuid() != 0 || ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=64k") != 0) return;
+        mounted_ = true;
+    }
+    ~FullFileSystem() {
+        if (mounted_) ::umount(folder_.c_str());
+    }
+    bool mounted() const { return mounted_; }
+    // Takes up every free byte that is left.
+    void fill() {
+        const int fd = ::open((folder_ + "/.filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const std::string block(4096, 'f');
+        while (::write(fd, block.data(), block.size()) > 0) {}
+        while (::write(fd, "f", 1) > 0) {}
+        ::close(fd);
+    }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+} // namespace
+
+// The runner reports every failed write with exit status 1 and its reason, and the file that
+// was there stays as it was: a device as output, a standard output that takes nothing, a
+// full file system for the output and for --save-as.
+TEST_F(RunnerFixture, FailedWritesExitOneAndKeepTheOldFile) {
+    const RunResult device = reportgen("--run " + ini + " --format csv --output /dev/full", db.folder);
+    EXPECT_EQ(device.status, 1);
+    EXPECT_EQ(device.err, "Cannot create file \"/dev/full\". 不是普通文件（设备、管道或套接字），不能写入\n");
+    struct stat st {};
+    ASSERT_EQ(::stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    const RunResult stdoutFull = reportgen("--run " + ini + " --format csv >/dev/full", db.folder);
+    EXPECT_EQ(stdoutFull.status, 1);
+    EXPECT_EQ(stdoutFull.err, "无法写入标准输出：No space left on device\n");
+
+    const std::string full = db.folder + "/full";
+    FullFileSystem fs(full);
+    if (!fs.mounted()) GTEST_SKIP() << "a full file system needs root to mount a small tmpfs; not tested here";
+    const std::string old = "kind,level\r\nold report\r\n";
+    for (const char* name : {"/out.csv", "/out.xls", "/out.xml", "/out.txt"}) putBytes(full + name, old);
+    const std::string savedSetup = bytesOf(ini);
+    putBytes(full + "/copy.ini", savedSetup);
+    fs.fill();
+    for (const auto& [format, name] : {std::pair{"csv", "/out.csv"}, {"xls", "/out.xls"}, {"xml", "/out.xml"}, {"text", "/out.txt"}}) {
+        const RunResult r = reportgen("--run " + ini + " --format " + format + " --output " + full + name, db.folder);
+        EXPECT_EQ(r.status, 1) << format;
+        EXPECT_FALSE(r.err.empty()) << format;
+        EXPECT_EQ(bytesOf(full + name), old) << format;
+    }
+    const RunResult save = reportgen("--run " + ini + " --group-by region --format csv --save-as " + full + "/copy.ini", db.folder);
+    EXPECT_EQ(save.status, 1);
+    EXPECT_NE(save.err.find("磁盘空间不足"), std::string::npos) << save.err;
+    EXPECT_EQ(save.out, "");
+    EXPECT_EQ(bytesOf(full + "/copy.ini"), savedSetup);
+    EXPECT_EQ(hiddenIn(full), std::vector<std::string>{".filler"});
+}
+
+// A save killed at any moment leaves the old setup or the new one, byte for byte; the
+// temporary files of killed saves go at the next save into the folder.
+TEST_F(RunnerFixture, KilledSavesLeaveTheOldOrTheNewSetup) {
+    const std::string target = db.folder + "/target.ini";
+    const std::string args = "--run " + ini + " --group-by region,city --filter \"amount > 1\" --format csv --save-as " + target;
+    {
+        rg::TSetup other(target);
+        other.WriteConnString("Provider=SQLite;Data Source=/elsewhere.db");
+        other.WriteCommandType("cmdText");
+        other.WriteCommandText("select 1 as x");
+        other.WriteKeyField("x");
+        other.WriteField("x", "旧的报表");
+    }
+    const std::string oldBytes = bytesOf(target);
+    ASSERT_EQ(reportgen(args + " >/dev/null", db.folder).status, 0);
+    const std::string newBytes = bytesOf(target);
+    ASSERT_NE(newBytes, oldBytes);
+
+    const std::string program = std::string(RG_BINARY_DIR) + "/reportgen";
+    const std::vector<std::string> argv = {program, "--run", ini, "--group-by", "region,city", "--filter", "amount > 1",
+                                           "--format", "csv", "--output", db.folder + "/out.csv", "--save-as", target};
+    std::vector<char*> cargv;
+    for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
+    cargv.push_back(nullptr);
+    // How long a whole run takes, so that the kills spread over all of it.
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(reportgen(args + " >/dev/null", db.folder).status, 0);
+    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    int olds = 0, news = 0;
+    for (int i = 0; i < 120; ++i) {
+        putBytes(target, oldBytes);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, cargv.data(), environ), 0);
+        std::this_thread::sleep_for(whole * (i % 40) / 40);
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        const std::string now = bytesOf(target);
+        ASSERT_TRUE(now == oldBytes || now == newBytes) << "kill " << i << " left a mixture:\n" << now;
+        (now == oldBytes ? olds : news)++;
+    }
+    // Both outcomes occurred, so the kills did land during the save.
+    EXPECT_GT(olds, 0);
+    EXPECT_GT(news, 0);
+    ASSERT_EQ(reportgen(args + " >/dev/null", db.folder).status, 0);
+    EXPECT_EQ(hiddenIn(db.folder), std::vector<std::string>{});
+    rg::TSetup loaded(target);
+    EXPECT_EQ(loaded.ReadCommandText(), "sales");
+}
+
+// Setups travel: one naming a library as its driver or through LoadExt is refused without
+// loading it, and one written by the original program with an OLE DB string runs and is
+// saved back with that string unchanged.
+TEST_F(RunnerFixture, SetupsFromElsewhereLoadNoCodeAndKeepTheirStrings) {
+    const std::string marker = db.folder + "/loaded";
+    const std::string lib = RG_MARKER_LIB;
+    ::setenv("RG_MARKER_FILE", marker.c_str(), 1);
+    for (const auto& [cs, named] : {std::pair{"Driver=" + lib + ";Database=" + db.path, "Driver=" + lib},
+                                    {"Driver={SQLite3};Database=" + db.path + ";LoadExt=" + lib, "LoadExt"}}) {
+        rg::TSetup(ini).WriteConnString(cs);
+        const RunResult r = reportgen("--run " + ini + " --format csv", db.folder);
+        EXPECT_EQ(r.status, 1) << cs;
+        EXPECT_NE(r.err.find(named), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(marker)) << cs;
+    }
+    ::unsetenv("RG_MARKER_FILE");
+
+    const std::string oledb = "Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\"Driver={SQLite3};Database=" +
+                              db.path + "\"";
+    rg::TSetup(ini).WriteConnString(oledb);
+    const std::string copy = db.folder + "/copy.ini";
+    const RunResult r = reportgen("--run " + ini + " --format csv --save-as " + copy, db.folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("data,0,2,华北,北京,20"), std::string::npos) << r.out;
+    EXPECT_EQ(rg::TSetup(copy).ReadConnString(), oledb);
 }

@@ -115,6 +115,21 @@ TEST(IniFile, ReplaceSectionsRewritesItsOwnAndKeepsEveryOtherByte) {
     EXPECT_EQ(IniFile(dir / "d.ini").ReplaceSections({}, report), std::errc::is_a_directory);
     EXPECT_EQ(IniFile(file / "x.ini").ReplaceSections({}, report), std::errc::not_a_directory);
     EXPECT_EQ(dir.entryCount(), 3u);
+
+    // A FIFO or a device is refused with a reason the user can read, without waiting for a
+    // reader and without replacing it; a link that names no file yet creates its target.
+    ASSERT_EQ(::mkfifo((dir / "pipe.ini").c_str(), 0600), 0);
+    for (const std::filesystem::path special : {dir / "pipe.ini", std::filesystem::path("/dev/full")}) {
+        const std::error_code ec = IniFile(special).ReplaceSections({}, report);
+        EXPECT_EQ(ec.message(), "不是普通文件（设备、管道或套接字），不能写入") << special;
+        EXPECT_FALSE(IniFile(special).WriteString("s", "k", "v")) << special;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.ini"));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+    std::filesystem::create_symlink("later.ini", dir / "dangling.ini");
+    EXPECT_FALSE(IniFile(dir / "dangling.ini").ReplaceSections({"Key"}, report));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling.ini"));
+    EXPECT_EQ(readBytes(dir / "later.ini"), "[Field]\r\na=1\r\nb=\r\n[Key]\r\nk=2\r\n");
 }
 
 TEST(IniFile, ReadOnlyFileStaysAndReadOnlyFolderIsWrittenInPlace) {

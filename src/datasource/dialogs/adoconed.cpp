@@ -1,15 +1,18 @@
 #include "datasource/dialogs/adoconed.h"
 
+#include "datasource/connstring.h"
 #include "datasource/dataset.h"
 #include "datasource/dialogs/connhelp.h"
 #include "datasource/dialogs/connproperties.h"
 #include "datasource/dialogs/dialogparts.h"
 #include "datasource/dialogs/errorbox.h"
+#include "datasource/oledb.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,6 +24,16 @@ namespace {
 
 const QLatin1String kFileNamePrefix("FILE NAME=");
 constexpr int kMaxPath = 260;
+
+// The ODBC string an OLE DB string runs as; the string itself when it is not one or
+// cannot be translated (opening it then says why).
+QString odbcTranslation(const QString& s) {
+    try {
+        return QString::fromStdString(odbcFromOleDb(s.toStdString()));
+    } catch (const std::exception&) {
+        return s;
+    }
+}
 
 // An enabled box shows the window background, a disabled one the button face.
 void enableBox(QWidget* box, bool on) {
@@ -70,6 +83,9 @@ TConnEditForm::TConnEditForm(QWidget* parent) : QDialog(parent) {
     UseConnectionString->setText("Use &Connection String");
     ConnectionString = place<QLineEdit>(SourceofConnection, "ConnectionString", 28, 94, 332, 21);
     Build = placeButton(SourceofConnection, "Build", "B&uild...", 370, 92);
+    TranslatedNote = place<QLabel>(this, "TranslatedNote", 5, 151, 204, 25);
+    TranslatedNote->setWordWrap(true);
+    TranslatedNote->setVisible(false);
     OkButton = placeButton(this, "OkButton", "OK", 214, 151);
     OkButton->setDefault(true);
     CancelButton = placeButton(this, "CancelButton", "Cancel", 302, 151);
@@ -125,12 +141,21 @@ QString TConnEditForm::ChooseConnectionString(const QString& initial) {
     } else {
         ConnectionString->setText(initial);
         UseConnectionString->setChecked(true);
+        // An OLE DB string of the original program is shown as the ODBC string it runs as;
+        // left as shown, the initial string stays, so the setup still opens over there.
+        const QString translated = odbcTranslation(initial);
+        if (translated != initial) {
+            ConnectionString->setText(translated);
+            TranslatedNote->setText(QString("Shown as ODBC; saved as given (%1)")
+                                        .arg(QString::fromStdString(connValue(parseConnectionString(initial.toStdString()), "Provider"))));
+        }
+        TranslatedNote->setVisible(translated != initial);
     }
     SourceButtonClick();
     if (exec() != QDialog::Accepted)
         return initial;
     if (UseConnectionString->isChecked())
-        return ConnectionString->text();
+        return !TranslatedNote->isHidden() && ConnectionString->text() == odbcTranslation(initial) ? initial : ConnectionString->text();
     QString file = DataLinkFile->currentText();
     if (file.isEmpty())
         return QString();

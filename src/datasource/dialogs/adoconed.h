@@ -9,6 +9,7 @@
 
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -47,6 +48,7 @@ public:
     QRadioButton* UseConnectionString;
     QLineEdit* ConnectionString;
     QPushButton* Build;
+    QLabel* TranslatedNote;  // shown while the box holds the translation of an OLE DB string
     QPushButton* OkButton;
     QPushButton* CancelButton;
     QPushButton* HelpButton;

@@ -2,7 +2,7 @@
 
 #include "datasource/connstring.h"
 #include "datasource/dataset.h"
-#include "datasource/dialogs/odbcsources.h"
+#include "datasource/odbcsources.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "datasource/dialogs/odbcsources.h"
+#include "datasource/odbcsources.h"
 
 #include <sql.h>
 #include <sqlext.h>

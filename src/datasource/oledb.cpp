@@ -1,0 +1,139 @@
+#include "datasource/oledb.h"
+
+#include "common/error.h"
+#include "datasource/connstring.h"
+#include "datasource/odbcsources.h"
+
+#include <algorithm>
+#include <cctype>
+#include <sys/stat.h>
+
+namespace rg {
+namespace {
+
+std::string lower(std::string s) {
+    for (auto& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool startsWith(const std::string& s, const std::string& prefix) {
+    return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The first non-empty value among the keys, OLE DB and ODBC spellings alike.
+std::string firstOf(const ConnParts& parts, std::initializer_list<const char*> keys) {
+    for (const char* k : keys)
+        if (std::string v = connValue(parts, k); !v.empty())
+            return v;
+    return {};
+}
+
+// An ODBC value in braces when it holds a character that would end or quote it.
+std::string odbcValue(const std::string& v) {
+    if (v.find_first_of(";{}= ") == std::string::npos)
+        return v;
+    std::string out = "{";
+    for (char c : v) {
+        out += c;
+        if (c == '}')
+            out += '}';
+    }
+    return out + "}";
+}
+
+void add(std::string& cs, const char* key, const std::string& value) {
+    if (!value.empty())
+        cs += std::string(";") + key + "=" + odbcValue(value);
+}
+
+void requireDriver(const char* driver, const char* package, const std::string& provider) {
+    const std::vector<std::string> drivers = listOdbcDrivers();
+    if (std::none_of(drivers.begin(), drivers.end(),
+                     [&](const std::string& d) { return lower(d) == lower(driver); }))
+        throw Error(
+            format("数据提供程序 %s 需要 ODBC 驱动程序 %s，但它没有安装（Debian 软件包 %s）",
+                   provider.c_str(), driver, package));
+}
+
+// MSDASQL: the ODBC string rides in "Extended Properties", or the DSN stands alone.
+std::string fromOdbcBridge(const ConnParts& parts) {
+    std::string cs = connValue(parts, "Extended Properties");
+    if (cs.empty())
+        cs = "DSN=" + odbcValue(firstOf(parts, {"DSN", "Data Source"}));
+    const ConnParts inner = parseConnectionString(cs);
+    if (connValue(inner, "UID").empty())
+        add(cs, "UID", firstOf(parts, {"User ID", "UID"}));
+    if (connValue(inner, "PWD").empty())
+        add(cs, "PWD", firstOf(parts, {"Password", "PWD"}));
+    if (connValue(inner, "Database").empty())
+        add(cs, "Database", connValue(parts, "Initial Catalog"));
+    return cs;
+}
+
+// SQL Server: "Data Source" is host, host\instance or host,port, possibly after "tcp:".
+std::string fromSqlServer(const ConnParts& parts, const std::string& provider) {
+    requireDriver("FreeTDS", "tdsodbc", provider);
+    if (const std::string sspi = lower(connValue(parts, "Integrated Security"));
+        sspi == "sspi" || sspi == "true" || sspi == "yes")
+        throw Error("Windows 集成身份验证（Integrated Security）在这里不可用：请在连接字符串中写入 "
+                    "User ID 和 Password");
+    std::string server =
+        firstOf(parts, {"Data Source", "Server", "Address", "Addr", "Network Address"});
+    if (startsWith(lower(server), "tcp:"))
+        server.erase(0, 4);
+    std::string port;
+    if (const size_t comma = server.find(','); comma != std::string::npos) {
+        port = server.substr(comma + 1);
+        server.erase(comma);
+    }
+    if (server.empty() || server == "." || lower(server) == "(local)")
+        server = "localhost";
+    std::string cs = "Driver={FreeTDS};Server=" + odbcValue(server);
+    add(cs, "Port", port);
+    add(cs, "Database", firstOf(parts, {"Initial Catalog", "Database"}));
+    add(cs, "UID", firstOf(parts, {"User ID", "UID"}));
+    add(cs, "PWD", firstOf(parts, {"Password", "PWD"}));
+    return cs;
+}
+
+// Access: a Windows path loses its drive letter and takes "/" for "\"; a relative path
+// starts at the program's folder, like the built-in provider's database files.
+std::string fromAccess(const ConnParts& parts, const std::string& provider) {
+    requireDriver("MDBTools", "odbc-mdbtools", provider);
+    std::string path = connValue(parts, "Data Source");
+    std::replace(path.begin(), path.end(), '\\', '/');
+    if (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':')
+        path.erase(0, 2);
+    if (!path.empty() && path[0] != '/')
+        path = executableDir() + "/" + path;
+    return "Driver={MDBTools};DBQ=" + odbcValue(path);
+}
+
+} // namespace
+
+std::string odbcFromOleDb(const std::string& connectionString) {
+    const ConnParts parts = parseConnectionString(connectionString);
+    const std::string provider = connValue(parts, "Provider");
+    const std::string p = lower(provider);
+    if (p.empty() || p == "sqlite")
+        return connectionString;
+    if (startsWith(p, "msdasql"))
+        return fromOdbcBridge(parts);
+    if (startsWith(p, "sqloledb") || startsWith(p, "sqlncli") || startsWith(p, "msoledbsql"))
+        return fromSqlServer(parts, provider);
+    if (startsWith(p, "microsoft.jet.oledb.") || startsWith(p, "microsoft.ace.oledb."))
+        return fromAccess(parts, provider);
+    throw Error(format("不支持的数据提供程序：%s", provider.c_str()));
+}
+
+void checkAccessFile(const std::string& odbcConnectionString) {
+    const ConnParts parts = parseConnectionString(odbcConnectionString);
+    if (lower(connValue(parts, "Driver")) != "mdbtools") return;
+    const std::string path = connValue(parts, "DBQ");
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw Error(format("找不到 Access 数据库文件“%s”", path.c_str()));
+}
+
+} // namespace rg
