@@ -249,6 +249,7 @@ TEST_F(RunnerFixture, EveryFormatIsByteIdenticalUnderACommaDecimalLocale) {
     const std::string csv = fileBytes(runIn(de, ini, "region", "csv") + "/report.csv");
     EXPECT_NE(csv.find("footer,0,2,,17.75\r\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find("total,,3,,37.75\r\n"), std::string::npos) << csv;
+}
 
 namespace {
 

@@ -119,7 +119,7 @@ TEST(IniFile, ReplaceSectionsRewritesItsOwnAndKeepsEveryOtherByte) {
     // A FIFO or a device is refused with a reason the user can read, without waiting for a
     // reader and without replacing it; a link that names no file yet creates its target.
     ASSERT_EQ(::mkfifo((dir / "pipe.ini").c_str(), 0600), 0);
-    for (const std::filesystem::path special : {dir / "pipe.ini", std::filesystem::path("/dev/full")}) {
+    for (const std::filesystem::path& special : {dir / "pipe.ini", std::filesystem::path("/dev/full")}) {
         const std::error_code ec = IniFile(special).ReplaceSections({}, report);
         EXPECT_EQ(ec.message(), "不是普通文件（设备、管道或套接字），不能写入") << special;
         EXPECT_FALSE(IniFile(special).WriteString("s", "k", "v")) << special;
