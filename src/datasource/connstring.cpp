@@ -102,6 +102,17 @@ ConnParts parseConnectionString(const std::string& s) {
     return parts;
 }
 
+std::string quoteConnValue(const std::string& v) {
+    const bool plain = v.find_first_of(";{}=") == std::string::npos && (v.empty() || (v.front() != ' ' && v.back() != ' '));
+    if (plain) return v;
+    std::string out = "{";
+    for (char c : v) {
+        out += c;
+        if (c == '}') out += '}';
+    }
+    return out + "}";
+}
+
 std::string connValue(const ConnParts& parts, const std::string& key) {
     for (const auto& [k, v] : parts) {
         if (!iequals(k, key)) continue;

@@ -14,6 +14,9 @@ using ConnParts = std::vector<std::pair<std::string, std::string>>;
 ConnParts parseConnectionString(const std::string& s);
 // The value of a key, ignoring case; empty when missing.
 std::string connValue(const ConnParts& parts, const std::string& key);
+// A value as it goes into a "key=value" pair: in braces (with "}" doubled) when it holds a
+// character that would end or confuse the pair, or blanks at its ends.
+std::string quoteConnValue(const std::string& value);
 
 // The connection string a data link file holds: UTF-16 with byte-order mark or UTF-8,
 // lines starting with ";" and the "[oledb]" header skipped. Throws when unreadable, when

@@ -29,22 +29,9 @@ std::string firstOf(const ConnParts& parts, std::initializer_list<const char*> k
     return {};
 }
 
-// An ODBC value in braces when it holds a character that would end or quote it.
-std::string odbcValue(const std::string& v) {
-    if (v.find_first_of(";{}= ") == std::string::npos)
-        return v;
-    std::string out = "{";
-    for (char c : v) {
-        out += c;
-        if (c == '}')
-            out += '}';
-    }
-    return out + "}";
-}
-
 void add(std::string& cs, const char* key, const std::string& value) {
     if (!value.empty())
-        cs += std::string(";") + key + "=" + odbcValue(value);
+        cs += std::string(";") + key + "=" + quoteConnValue(value);
 }
 
 void requireDriver(const char* driver, const char* package, const std::string& provider) {
@@ -60,7 +47,7 @@ void requireDriver(const char* driver, const char* package, const std::string& p
 std::string fromOdbcBridge(const ConnParts& parts) {
     std::string cs = connValue(parts, "Extended Properties");
     if (cs.empty())
-        cs = "DSN=" + odbcValue(firstOf(parts, {"DSN", "Data Source"}));
+        cs = "DSN=" + quoteConnValue(firstOf(parts, {"DSN", "Data Source"}));
     const ConnParts inner = parseConnectionString(cs);
     if (connValue(inner, "UID").empty())
         add(cs, "UID", firstOf(parts, {"User ID", "UID"}));
@@ -89,7 +76,7 @@ std::string fromSqlServer(const ConnParts& parts, const std::string& provider) {
     }
     if (server.empty() || server == "." || lower(server) == "(local)")
         server = "localhost";
-    std::string cs = "Driver={FreeTDS};Server=" + odbcValue(server);
+    std::string cs = "Driver={FreeTDS};Server=" + quoteConnValue(server);
     add(cs, "Port", port);
     add(cs, "Database", firstOf(parts, {"Initial Catalog", "Database"}));
     add(cs, "UID", firstOf(parts, {"User ID", "UID"}));
@@ -107,7 +94,7 @@ std::string fromAccess(const ConnParts& parts, const std::string& provider) {
         path.erase(0, 2);
     if (!path.empty() && path[0] != '/')
         path = executableDir() + "/" + path;
-    return "Driver={MDBTools};DBQ=" + odbcValue(path);
+    return "Driver={MDBTools};DBQ=" + quoteConnValue(path);
 }
 
 } // namespace

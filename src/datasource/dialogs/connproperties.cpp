@@ -27,20 +27,6 @@ const char* const kCaption = "Connection Properties";
 
 bool isFileDriver(const QString& driver) { return driver.contains(QLatin1String("sqlite"), Qt::CaseInsensitive); }
 
-// A value that would end or confuse its key=value pair goes into braces.
-std::string quoteValue(const std::string& v) {
-    bool plain = v.find_first_of(";{}=") == std::string::npos && (v.empty() || (v.front() != ' ' && v.back() != ' '));
-    if (plain)
-        return v;
-    std::string out = "{";
-    for (char c : v) {
-        out += c;
-        if (c == '}')
-            out += '}';
-    }
-    return out + "}";
-}
-
 void addPart(std::string& s, const char* key, const QString& value, bool keepEmpty = false) {
     std::string v = value.toStdString();
     if (v.empty() && !keepEmpty)
@@ -49,7 +35,7 @@ void addPart(std::string& s, const char* key, const QString& value, bool keepEmp
         s += ';';
     s += key;
     s += '=';
-    s += quoteValue(v);
+    s += quoteConnValue(v);
 }
 
 QLineEdit* makeEdit(QWidget* parent, const char* name) {
