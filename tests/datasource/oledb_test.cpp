@@ -55,7 +55,7 @@ TEST(OleDb, TranslationsOfTheOriginalProgramsStrings) {
         {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=\\\\srv\\share\\erp.accdb",
          "Driver={MDBTools};DBQ=//srv/share/erp.accdb"},
         {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=data\\my erp.mdb",
-         "Driver={MDBTools};DBQ={" + executableDir() + "/data/my erp.mdb}"},
+         "Driver={MDBTools};DBQ=" + executableDir() + "/data/my erp.mdb"},
         // Everything else is named in the refusal.
         {"Provider=OraOLEDB.Oracle.1;Data Source=orcl",
          "error: 不支持的数据提供程序：OraOLEDB.Oracle.1"},
