@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <iterator>
 #include <limits>
 
@@ -105,6 +106,15 @@ std::optional<Decimal> Decimal::parse(std::string_view s) {
 std::optional<Decimal> Decimal::fromDouble(double d) {
     if (d != d || d == std::numeric_limits<double>::infinity() || d == -std::numeric_limits<double>::infinity())
         return std::nullopt;
+    // Money and most measured values have a few decimals: the fewest places whose scaled
+    // integer divides back to exactly this double are its shortest decimal digits.
+    static constexpr double kScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    for (int s = 0; s < 7; ++s) {
+        const double scaled = d * kScales[s];
+        if (!(std::fabs(scaled) < 9007199254740992.0)) break;
+        const double m = std::nearbyint(scaled);
+        if (m / kScales[s] == d) return Decimal{static_cast<int64_t>(m), s};
+    }
     char buf[40];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, d);
     if (ec != std::errc()) return std::nullopt;
@@ -175,7 +185,14 @@ std::optional<Decimal> Decimal::divide(const Decimal& a, int64_t n, int places) 
 }
 
 int compare(const Decimal& a, const Decimal& b) {
-    if (a.scale == b.scale) return a.mantissa < b.mantissa ? -1 : (a.mantissa > b.mantissa ? 1 : 0);
+    const auto cmp = [](int128 x, int128 y) { return x < y ? -1 : (x > y ? 1 : 0); };
+    if (a.scale == b.scale) return cmp(a.mantissa, b.mantissa);
+    // Usually one side brought to the other's places fits.
+    int128 x;
+    if (a.scale < b.scale && !__builtin_mul_overflow(a.mantissa, kPow10[static_cast<size_t>(b.scale - a.scale)], &x))
+        return cmp(x, b.mantissa);
+    if (b.scale < a.scale && !__builtin_mul_overflow(b.mantissa, kPow10[static_cast<size_t>(a.scale - b.scale)], &x))
+        return cmp(a.mantissa, x);
     // Whole parts first, then the fractions brought to 38 places; both keep the sign of
     // their value, so the pairs order like the values without any overflow.
     const int128 ia = a.mantissa / kPow10[static_cast<size_t>(a.scale)];

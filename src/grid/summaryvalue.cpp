@@ -56,6 +56,17 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v) {
             return;
         }
     }
+    if (sumLike && v.type() == Value::Type::Decimal && kind_ == Kind::Exact) {
+        // Values of one column differ in their places (12.5, 7.25): a value with fewer
+        // places than the sum is brought up to them.
+        const Decimal d = *v.asDecimal();
+        int128 m, r;
+        if (d.scale <= exact_.scale && !__builtin_mul_overflow(d.mantissa, pow10i(exact_.scale - d.scale), &m) &&
+            !__builtin_add_overflow(exact_.mantissa, m, &r)) {
+            exact_.mantissa = r;
+            return;
+        }
+    }
     if (sumLike && v.type() == Value::Type::Double && kind_ == Kind::Float) {
         number_ += v.asDouble();
         return;
