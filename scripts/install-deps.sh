@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3
   libsqliteodbc odbc-postgresql postgresql postgresql-client
+  odbc-mariadb mariadb-server
   libgtest-dev googletest
   fonts-wqy-microhei
   xvfb xauth libxkbcommon-x11-0 libxcb-cursor0
