@@ -183,7 +183,7 @@ void DataSet::SetActive(bool on) {
     switch (commandType_) {
     case CommandType::cmdTable:
     case CommandType::cmdTableDirect:
-        buf = p.query("SELECT * FROM " + p.quoteIdentifier(commandText_), impl_->progress);
+        buf = p.query("SELECT * FROM " + p.tableReference(commandText_), impl_->progress);
         break;
     case CommandType::cmdStoredProc:
         buf = p.callProcedure(commandText_, parameters_, impl_->progress);
