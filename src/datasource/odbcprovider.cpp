@@ -430,8 +430,9 @@ public:
             SQLDisconnect(dbc_);
             connect(withPostgresDefaults(cs));
         }
-        // MariaDB's driver writes UTF-8 into wide output parameters; narrow ones it fills right.
-        narrowOutput_ = driver.rfind("libmaodbc", 0) == 0 || driver.rfind("libmyodbc", 0) == 0;
+        // MariaDB's driver hands output values over as a result of their own, and writes UTF-8
+        // into wide output parameters: those are bound narrow.
+        outputsAsResult_ = driver.rfind("libmaodbc", 0) == 0 || driver.rfind("libmyodbc", 0) == 0;
         wide_ = driverIsWide(dbc_);
         SQLCHAR q[8] = {0};
         SQLSMALLINT len = 0;
@@ -647,18 +648,20 @@ public:
                 if (v.type() == Value::Type::Text && p.Kind != FieldKind::String && p.Kind != FieldKind::Memo)
                     v = valueFromText(p.Kind, v.asText());
                 bindValue(s, static_cast<SQLUSMALLINT>(i + 1), v, buffers[i], io, sqlTypeOf(p.Kind),
-                          io == SQL_PARAM_INPUT ? 0 : std::max(p.Size, 256), io != SQL_PARAM_INPUT && narrowOutput_);
+                          io == SQL_PARAM_INPUT ? 0 : std::max(p.Size, 256), io != SQL_PARAM_INPUT && outputsAsResult_);
             }
             s.check(SQLExecute(s.h));
         }, progress, false, false);
         // Output values arrive once every result of the call has been read; MariaDB's
         // driver hands them over as one more result, which fills the bound buffers when read.
+        bool laterResult = false;
         for (;;) {
             const SQLRETURN rc = SQLMoreResults(st.h);
             if (rc == SQL_NO_DATA || !SQL_SUCCEEDED(rc)) break;
             SQLSMALLINT cols = 0;
             SQLNumResultCols(st.h, &cols);
             if (cols > 0) {
+                laterResult = true;
                 while (SQL_SUCCEEDED(SQLFetch(st.h))) {
                 }
             }
@@ -671,7 +674,7 @@ public:
                 p.SetValue(Value::null());
                 continue;
             }
-            const bool wide = wide_ && !narrowOutput_;
+            const bool wide = wide_ && !outputsAsResult_;
             const size_t unit = wide ? sizeof(SQLWCHAR) : 1;
             size_t units = b.ind == SQL_NO_TOTAL ? b.data.size() / unit : static_cast<size_t>(b.ind) / unit;
             units = std::min(units, b.data.size() / unit - 1);
@@ -681,7 +684,21 @@ public:
             while (!text.empty() && text.back() == 0) text.pop_back();
             p.SetValue(valueFromText(p.Kind, text));
         }
+        // When the procedure returned no rows of its own, that result of output values came
+        // first; it is not the procedure's.
+        if (outputsAsResult_ && !laterResult && onlyOutputs(*buf, params)) return std::make_unique<ResultBuffer>();
         return buf;
+    }
+
+    static bool onlyOutputs(const ResultBuffer& buf, const std::vector<Parameter>& params) {
+        std::vector<std::string> outputs;
+        for (const Parameter& p : params)
+            if (p.Direction == ParameterDirection::Output || p.Direction == ParameterDirection::InputOutput)
+                outputs.push_back(lower(p.Name));
+        if (outputs.empty() || buf.rows != 1 || buf.info.size() != outputs.size()) return false;
+        for (size_t i = 0; i < outputs.size(); ++i)
+            if (lower(buf.info[i].name) != outputs[i]) return false;
+        return true;
     }
 
     // The parameters of the procedure, of the overload its name gives, or of the first.
@@ -1121,7 +1138,7 @@ private:
     std::string escape_;
     std::string defaultOwner_;     // the schema (or catalog) whose objects go by their bare names
     bool catalogOwners_ = false;   // databases are catalogs and qualify names (MariaDB, MySQL)
-    bool narrowOutput_ = false;
+    bool outputsAsResult_ = false;  // MariaDB, MySQL
     bool getDataAnyColumn_ = false;
     bool wide_ = true;
 };

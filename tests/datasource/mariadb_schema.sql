@@ -52,6 +52,11 @@ BEGIN
   SELECT CONCAT(region, '·', id), amount INTO p_label, p_amount FROM sales WHERE id = p_id;
 END //
 
+CREATE PROCEDURE greet(INOUT p_name VARCHAR(40))
+BEGIN
+  SET p_name = CONCAT(p_name, '，你好');
+END //
+
 CREATE FUNCTION with_tax(p_amount DECIMAL(12,2), p_rate DECIMAL(5,2)) RETURNS DECIMAL(12,2)
   DETERMINISTIC RETURN p_amount * (1 + p_rate) //
 

@@ -114,7 +114,7 @@ TEST_F(Maria, KindsAndBitAfterNull) {
 TEST_F(Maria, ProceduresWithOutputValuesAndFunctions) {
     std::vector<std::string> procs;
     conn.ListProcedureNames(procs);
-    for (const char* p : {"region_report", "label_of", "with_tax"}) EXPECT_TRUE(has(procs, p)) << p;
+    for (const char* p : {"region_report", "label_of", "greet", "with_tax"}) EXPECT_TRUE(has(procs, p)) << p;
 
     ds.SetCommandType(CommandType::cmdStoredProc);
     ds.SetCommandText("region_report");
@@ -137,8 +137,19 @@ TEST_F(Maria, ProceduresWithOutputValuesAndFunctions) {
     ASSERT_EQ(ds.ParameterCount(), 3);
     ds.Parameters(0).SetValue(Value::fromText("4"));
     ds.Open();
+    EXPECT_EQ(ds.FieldCount(), 0);  // the output values are no result of the procedure's
     EXPECT_EQ(ds.Parameters(1).Value().asText(), "西北·4");
     EXPECT_EQ(ds.Parameters(2).Value().displayText(), "99999999.99");
+
+    ds.Close();
+    ds.SetCommandText("greet");
+    ds.RefreshParameters();
+    ASSERT_EQ(ds.ParameterCount(), 1);
+    EXPECT_EQ(ds.Parameters(0).Direction, ParameterDirection::InputOutput);
+    ds.Parameters(0).SetValue(Value::fromText("张三"));
+    ds.Open();
+    EXPECT_EQ(ds.FieldCount(), 0);
+    EXPECT_EQ(ds.Parameters(0).Value().asText(), "张三，你好");
 
     ds.Close();
     ds.SetCommandText("with_tax");
