@@ -165,6 +165,23 @@ TEST_F(Maria, ProceduresWithOutputValuesAndFunctions) {
     EXPECT_EQ(ds.Parameters(0).Value().displayText(), "105.00");
 }
 
+// Changes reach the table of the database the rows came from, not its namesake in the
+// connection's own database. Only this test changes rgother.accounts' first row.
+TEST_F(Maria, EditsInAnotherDatabase) {
+    open(CommandType::cmdTable, "rgother.accounts");
+    ds.Edit();
+    ds.SetFieldValue(1, Value::fromText("库存现金"));
+    ds.Post();
+    open(CommandType::cmdText, "SELECT title FROM rgother.accounts WHERE id = 1");
+    EXPECT_EQ(ds.displayText(0, 0), "库存现金");
+    open(CommandType::cmdTable, "rgother.accounts");
+    ds.Edit();
+    ds.SetFieldValue(1, Value::fromText("现金"));
+    ds.Post();
+    open(CommandType::cmdText, "SELECT title FROM rgother.accounts WHERE id = 1");
+    EXPECT_EQ(ds.displayText(0, 0), "现金");
+}
+
 TEST_F(Maria, LoginAndServerFailuresCarryTheDriverText) {
     Connection bad;
     std::string cs = maria();

@@ -80,6 +80,7 @@ CREATE FUNCTION f_over(p integer) RETURNS integer LANGUAGE sql IMMUTABLE AS $$ S
 CREATE FUNCTION f_over(p text) RETURNS text LANGUAGE sql IMMUTABLE AS $$ SELECT p || '!' $$;
 CREATE FUNCTION f_date(d date) RETURNS date LANGUAGE sql IMMUTABLE AS $$ SELECT d + 1 $$;
 CREATE FUNCTION f_sum(a integer, b integer) RETURNS integer LANGUAGE sql IMMUTABLE AS $$ SELECT a + b $$;
+CREATE FUNCTION 财务."税 ""率"""(p integer) RETURNS integer LANGUAGE sql IMMUTABLE AS $$ SELECT p * 2 $$;
 
 -- Puts back the rows the editing tests change, so the tests can run again and again.
 CREATE PROCEDURE reset_edit_tables()

@@ -304,7 +304,7 @@ TEST_F(Pg, SchemaQualifiedTablesAreListedAndOpen) {
 TEST_F(Pg, OverloadsAndFunctionsReturningOneValue) {
     std::vector<std::string> procs;
     conn.ListProcedureNames(procs);
-    for (const char* p : {"f_over(int4)", "f_over(text)", "f_date", "f_sum", "财务.rate_of"}) EXPECT_TRUE(has(procs, p)) << p;
+    for (const char* p : {"f_over(int4)", "f_over(text)", "f_date", "f_sum", "财务.rate_of", "财务.税 \"率\""}) EXPECT_TRUE(has(procs, p)) << p;
     EXPECT_FALSE(has(procs, "f_over"));
     EXPECT_EQ(std::count(procs.begin(), procs.end(), "f_over(int4)"), 1);
 
@@ -339,6 +339,9 @@ TEST_F(Pg, OverloadsAndFunctionsReturningOneValue) {
     ASSERT_EQ(ds.ParameterCount(), 2);
     EXPECT_EQ(ds.Fields(0).FieldName(), "rate_of");
     EXPECT_EQ(ds.displayText(0, 0), "25.50");
+    run("财务.税 \"率\"", {"3"});
+    EXPECT_EQ(ds.Fields(0).FieldName(), "税 \"率\"");
+    EXPECT_EQ(ds.displayText(0, 0), "6");
     run("join_codes", {"a", "b"});
     EXPECT_EQ(ds.displayText(0, 0), "a-b");
 }
