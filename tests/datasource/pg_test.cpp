@@ -2,12 +2,16 @@
 
 #include "common/displaytext.h"
 #include "common/error.h"
+#include "datasource/connstring.h"
 #include "datasource/dataset.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <unistd.h>
 
 using namespace rg;
 
@@ -344,6 +348,26 @@ TEST_F(Pg, OverloadsAndFunctionsReturningOneValue) {
     EXPECT_EQ(ds.displayText(0, 0), "6");
     run("join_codes", {"a", "b"});
     EXPECT_EQ(ds.displayText(0, 0), "a-b");
+}
+
+// A data source name hides the driver until connected; it still gets Booleans as Booleans.
+TEST_F(Pg, DataSourceNamesGetTheDriverDefaultsToo) {
+    const ConnParts parts = parseConnectionString(pg());
+    const std::string ini = "/tmp/rg_pg_" + std::to_string(getpid()) + "_odbc.ini";
+    std::ofstream(ini) << "[rg_pg_dsn]\nDriver=PostgreSQL Unicode\nServername=" << connValue(parts, "Server")
+                       << "\nPort=" << connValue(parts, "Port") << "\nDatabase=" << connValue(parts, "Database") << "\n";
+    setenv("ODBCINI", ini.c_str(), 1);
+    Connection dsn;
+    dsn.SetConnectionString("DSN=rg_pg_dsn;Uid=" + connValue(parts, "Uid") + ";Pwd=" + connValue(parts, "Pwd"));
+    DataSet d(&dsn);
+    d.SetCommandText("SELECT paid FROM sales ORDER BY id");
+    d.Open();
+    EXPECT_EQ(d.Fields(0).Kind(), FieldKind::Boolean);
+    EXPECT_EQ(d.displayText(1, 0), "False");
+    d.Close();
+    dsn.Close();
+    unsetenv("ODBCINI");
+    std::remove(ini.c_str());
 }
 
 TEST_F(Pg, LargeResultsFetchThroughACursor) {
