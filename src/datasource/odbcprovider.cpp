@@ -134,7 +134,7 @@ std::string withPostgresDefaults(const std::string& cs) {
     };
     add("BoolsAsChar", "0");
     add("UseDeclareFetch", "1");
-    add("Fetch", "8192");
+    add("Fetch", "2048");
     return out;
 }
 

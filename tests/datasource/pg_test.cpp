@@ -380,7 +380,7 @@ TEST_F(Pg, LargeResultsFetchThroughACursor) {
         d.Open();
         ASSERT_EQ(d.RecordCount(), 30000) << extra;
         EXPECT_EQ(d.displayText(29999, 0), "30000");
-        EXPECT_EQ(d.displayText(8191, 1), "False");
+        EXPECT_EQ(d.displayText(2047, 1), "False");
         EXPECT_EQ(d.displayText(20999, 1), "True");
     }
 }
