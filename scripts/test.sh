@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite, with a private PostgreSQL server for
-# the tests that need one.
+# Builds everything and runs the whole test suite, with private PostgreSQL and MariaDB
+# servers for the tests that need them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
