@@ -6,8 +6,9 @@ cd "$(dirname "$0")/.."
 bash scripts/build.sh
 if [ -f scripts/testdb.sh ]; then
   source scripts/testdb.sh
-  testdb_start
+  # Set first, so that a server already started is stopped when the other one fails.
   trap testdb_stop EXIT
+  testdb_start
 fi
 cd build
 ctest --output-on-failure -j2 "$@"
