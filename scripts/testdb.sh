@@ -111,6 +111,9 @@ _testdb_mariadb_start() {
       kill -0 $! 2>/dev/null || break
       sleep 0.5
     done
+    # A server that never answered is not left behind on the next try.
+    if [ -f "$dir/server.pid" ]; then kill "$(cat "$dir/server.pid")" 2>/dev/null || true; fi
+    wait $! 2>/dev/null || true
     TESTDB_MARIADB_PORT=
   done
   if [ -z "$TESTDB_MARIADB_PORT" ]; then
