@@ -15,7 +15,8 @@
     X(data) \
     X(grid) \
     X(export) \
-    X(print)
+    X(print) \
+    X(pg)
 
 #define RG_DECLARE(name) void bench_##name(const rg::bench::Args&);
 RG_BENCH_SECTIONS(RG_DECLARE)

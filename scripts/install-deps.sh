@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3
   libsqliteodbc odbc-postgresql postgresql postgresql-client
-  tdsodbc odbc-mdbtools
+  tdsodbc odbc-mdbtools odbc-mariadb mariadb-server
   libgtest-dev googletest
   fonts-wqy-microhei qt6-translations-l10n
   xvfb xauth libxkbcommon-x11-0 libxcb-cursor0

@@ -28,10 +28,18 @@ const char* kClosedObject = "Operation is not allowed when the object is closed.
 // ---------------------------------------------------------------- Connection
 
 Connection::Connection() = default;
-Connection::~Connection() = default;
+
+Connection::~Connection() {
+    // Data sets outliving their connection keep no pointer to it.
+    for (DataSet* d : dataSets_) {
+        d->Close();
+        d->connection_ = nullptr;
+    }
+}
 
 void Connection::SetConnectionString(const std::string& s) {
-    if (provider_) throw Error(kOpenObject);
+    if (s == connectionString_) return;
+    Close();
     connectionString_ = s;
 }
 
@@ -39,10 +47,12 @@ bool Connection::Connected() const { return provider_ != nullptr; }
 
 void Connection::SetConnected(bool on) {
     if (on == Connected()) return;
-    if (on)
+    if (on) {
         provider_ = openProvider(connectionString_);
-    else
-        provider_.reset();
+        return;
+    }
+    for (DataSet* d : dataSets_) d->Close();
+    provider_.reset();
 }
 
 void Connection::ListTableNames(std::vector<std::string>& list, bool includeSystem) {
@@ -133,9 +143,13 @@ struct DataSet::Impl {
     }
 };
 
-DataSet::DataSet(Connection* connection) : connection_(connection), impl_(std::make_unique<Impl>()) {}
+DataSet::DataSet(Connection* connection) : connection_(connection), impl_(std::make_unique<Impl>()) {
+    if (connection_) connection_->dataSets_.push_back(this);
+}
 
-DataSet::~DataSet() = default;
+DataSet::~DataSet() {
+    if (connection_) std::erase(connection_->dataSets_, this);
+}
 
 void DataSet::SetCommandType(CommandType t) {
     if (active_) throw Error(kOpenObject);
@@ -169,7 +183,7 @@ void DataSet::SetActive(bool on) {
     switch (commandType_) {
     case CommandType::cmdTable:
     case CommandType::cmdTableDirect:
-        buf = p.query("SELECT * FROM " + p.quoteIdentifier(commandText_), impl_->progress);
+        buf = p.query("SELECT * FROM " + p.tableReference(commandText_), impl_->progress);
         break;
     case CommandType::cmdStoredProc:
         buf = p.callProcedure(commandText_, parameters_, impl_->progress);

@@ -22,6 +22,8 @@ enum class CommandType { cmdUnknown, cmdText, cmdTable, cmdStoredProc, cmdFile, 
 
 enum class Alignment { Left, Right, Center };
 
+class DataSet;
+
 class Connection {
 public:
     Connection();
@@ -30,11 +32,14 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     const std::string& ConnectionString() const { return connectionString_; }
-    // Callers close the connection first; writing while connected throws rg::Error.
+    // A different string closes the connection first, and with it every data set on it.
     void SetConnectionString(const std::string& s);
 
     bool Connected() const;
-    void SetConnected(bool on);  // connecting never asks for a login; errors carry the driver's text
+    // Connecting never asks for a login; errors carry the driver's text. Closing closes
+    // every data set on the connection first, so none keeps rows of a database it no longer
+    // reaches.
+    void SetConnected(bool on);
     void Open() { SetConnected(true); }
     void Close() { SetConnected(false); }
 
@@ -46,11 +51,11 @@ public:
     Provider& provider();  // the open provider; throws when not connected
 
 private:
+    friend class DataSet;
     std::string connectionString_;
     std::unique_ptr<Provider> provider_;
+    std::vector<DataSet*> dataSets_;  // registered by each data set for its lifetime
 };
-
-class DataSet;
 
 class Field {
 public:
@@ -201,6 +206,7 @@ private:
     // Implementation-private state lives in dataset.cpp and its helpers.
     struct Impl;
     void notify(DataEvent e);
+    friend class Connection;
     friend class Field;
     friend class FilterExpr;
     Value currentValue(int field) const;

@@ -2,6 +2,8 @@
 
 #include "common/displaytext.h"
 #include "common/error.h"
+#include "datasource/connstring.h"
+#include "datasource/odbchandle.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -10,108 +12,54 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <dlfcn.h>
-#include <link.h>
 
 namespace rg {
 
 namespace {
 
-using WString = std::basic_string<SQLWCHAR>;
-
-WString toW(const std::string& s) {
-    WString out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        uint32_t cp;
-        int extra;
-        if (c < 0x80) { cp = c; extra = 0; }
-        else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
-        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
-        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
-        else { cp = 0xFFFD; extra = 0; }
-        ++i;
-        for (int k = 0; k < extra && i < s.size(); ++k, ++i) cp = (cp << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<SQLWCHAR>(0xD800 + (cp >> 10));
-            out += static_cast<SQLWCHAR>(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += static_cast<SQLWCHAR>(cp);
-        }
-    }
-    return out;
-}
-
-// UTF-16 of `n` units to UTF-8, appended.
-void appendUtf8(std::string& out, const SQLWCHAR* w, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t cp = w[i];
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-            continue;
-        }
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < n && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (w[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        }
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-std::string fromW(const SQLWCHAR* w, size_t n) {
-    std::string s;
-    appendUtf8(s, w, n);
-    return s;
-}
-
-SQLWCHAR* wptr(WString& s) { return s.data(); }
-
-// The driver's messages of the last call on a handle, one per line.
-std::string diagnostics(SQLSMALLINT type, SQLHANDLE h, bool wide) {
-    std::string text;
-    for (SQLSMALLINT i = 1; i < 10; ++i) {
-        SQLINTEGER native = 0;
-        SQLSMALLINT len = 0;
-        std::string m;
-        if (wide) {
-            SQLWCHAR state[6], msg[2048];
-            if (!SQL_SUCCEEDED(SQLGetDiagRecW(type, h, i, state, &native, msg, 2048, &len))) break;
-            m = fromW(msg, static_cast<size_t>(std::clamp<SQLSMALLINT>(len, 0, 2047)));
-        } else {
-            SQLCHAR state[6], msg[4096];
-            if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, 4096, &len))) break;
-            m.assign(reinterpret_cast<char*>(msg), static_cast<size_t>(std::clamp<SQLSMALLINT>(len, 0, 4095)));
-        }
-        while (!m.empty() && (m.back() == '\n' || m.back() == ' ')) m.pop_back();
-        if (m.empty()) continue;
-        if (!text.empty()) text += '\n';
-        text += m;
-    }
-    return text.empty() ? "Unknown ODBC error" : text;
-}
+using namespace odbc;
 
 std::string lower(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
+// The server's own schemas (PostgreSQL) and databases (MariaDB and MySQL, whose driver
+// reports databases as catalogs).
 bool isSystemSchema(const std::string& schema) {
     const std::string s = lower(schema);
     return s == "pg_catalog" || s == "information_schema" || s == "sys" || s == "pg_toast" ||
-           s.rfind("pg_temp_", 0) == 0 || s.rfind("pg_toast_temp_", 0) == 0;
+           s.rfind("pg_temp_", 0) == 0 || s.rfind("pg_toast_temp_", 0) == 0 || s == "mysql" ||
+           s == "performance_schema";
 }
+
+bool hasKey(const ConnParts& parts, const char* key) {
+    const std::string k = lower(key);
+    return std::any_of(parts.begin(), parts.end(), [&](const auto& p) { return lower(p.first) == k; });
+}
+
+// psqlODBC hands Booleans over as texts, and without a cursor it holds a whole result in
+// the driver while the data set copies it. The user's own settings win.
+std::string withPostgresDefaults(const std::string& cs) {
+    const ConnParts parts = parseConnectionString(cs);
+    std::string out = cs;
+    auto add = [&](const char* key, const char* value) {
+        if (hasKey(parts, key)) return;
+        if (!out.empty() && out.back() != ';') out += ';';
+        out += std::string(key) + "=" + value;
+    };
+    add("BoolsAsChar", "0");
+    add("UseDeclareFetch", "1");
+    add("Fetch", "2048");
+    return out;
+}
+
+// An object as a listing names it: "name", "owner.name", either followed by the argument
+// types of one overload.
+struct ObjectName {
+    std::string owner, name, args;
+    bool hasArgs = false;
+};
 
 // Rows of one fetch block: enough to amortise the driver round trips, small enough that
 // the bound buffers of a wide result stay near a megabyte.
@@ -122,82 +70,6 @@ SQLULEN blockRows(size_t rowBytes) {
 
 // Character columns wider than this are read piecewise instead of bound.
 constexpr SQLULEN kMaxBoundChars = 4000;
-
-class Stmt {
-public:
-    Stmt(SQLHDBC dbc, bool wideApi) : wide(wideApi) {
-        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) throw Error(diagnostics(SQL_HANDLE_DBC, dbc, wide));
-    }
-    ~Stmt() { SQLFreeHandle(SQL_HANDLE_STMT, h); }
-    Stmt(const Stmt&) = delete;
-    Stmt& operator=(const Stmt&) = delete;
-    void check(SQLRETURN rc) const {
-        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw Error(diagnostics(SQL_HANDLE_STMT, h, wide));
-    }
-    // A character value read piecewise, whatever its length.
-    std::string text(SQLUSMALLINT col, bool* null = nullptr) {
-        const size_t unit = wide ? sizeof(SQLWCHAR) : 1;
-        char buf[4096];
-        SQLLEN ind = 0;
-        std::string out;
-        if (null) *null = false;
-        for (;;) {
-            const SQLRETURN rc = SQLGetData(h, col, wide ? SQL_C_WCHAR : SQL_C_CHAR, buf, sizeof buf, &ind);
-            if (rc == SQL_NO_DATA) return out;
-            check(rc);
-            if (ind == SQL_NULL_DATA) {
-                if (null) *null = true;
-                return out;
-            }
-            // Without the terminator a full buffer holds one unit less than its size.
-            const size_t full = sizeof buf / unit - 1;
-            const size_t units = (ind == SQL_NO_TOTAL || static_cast<size_t>(ind) / unit > full) ? full : static_cast<size_t>(ind) / unit;
-            if (wide) appendUtf8(out, reinterpret_cast<const SQLWCHAR*>(buf), units);
-            else out.append(buf, units);
-            if (rc == SQL_SUCCESS) return out;
-        }
-    }
-    SQLLEN integer(SQLUSMALLINT col, bool* null = nullptr) {
-        SQLBIGINT v = 0;
-        SQLLEN ind = 0;
-        check(SQLGetData(h, col, SQL_C_SBIGINT, &v, sizeof v, &ind));
-        if (null) *null = ind == SQL_NULL_DATA;
-        return static_cast<SQLLEN>(v);
-    }
-    SQLHSTMT h = SQL_NULL_HSTMT;
-    bool wide;
-};
-
-// Whether the driver behind a connection has the Unicode calls. The driver manager hands
-// Unicode text to a driver without them cut to single bytes, so such a driver (the SQLite
-// ODBC driver among them) is spoken to through the narrow calls in UTF-8.
-bool driverIsWide(SQLHDBC dbc) {
-    SQLCHAR name[512] = {0};
-    SQLSMALLINT len = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DRIVER_NAME, name, sizeof name, &len)) || !name[0]) return true;
-    struct Search {
-        std::string name;
-        std::string path;
-    } search{reinterpret_cast<char*>(name), {}};
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void* data) {
-            auto* s = static_cast<Search*>(data);
-            const std::string path = info->dlpi_name ? info->dlpi_name : "";
-            // Drivers name themselves by their file name, sometimes without its "lib".
-            if (path.size() >= s->name.size() && path.compare(path.size() - s->name.size(), std::string::npos, s->name) == 0) {
-                s->path = path;
-                return 1;
-            }
-            return 0;
-        },
-        &search);
-    if (search.path.empty()) return true;
-    void* lib = dlopen(search.path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-    if (!lib) return true;
-    const bool wide = dlsym(lib, "SQLDriverConnectW") || dlsym(lib, "SQLConnectW");
-    dlclose(lib);
-    return wide;
-}
 
 double dateOf(const SQL_DATE_STRUCT& d) { return dateSerial(d.year, d.month, d.day); }
 double timeOf(const SQL_TIME_STRUCT& t) { return timeSerial(t.hour, t.minute, t.second); }
@@ -221,13 +93,15 @@ struct ParamBuffer {
     SQLLEN ind = 0;
 };
 
+// `narrow`: texts travel as UTF-8 even on a wide driver.
 void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMALLINT io = SQL_PARAM_INPUT,
-               SQLSMALLINT sqlTypeHint = 0, SQLLEN outChars = 0) {
+               SQLSMALLINT sqlTypeHint = 0, SQLLEN outChars = 0, bool narrow = false) {
     auto put = [&](const void* p, size_t n) {
         b.data.assign(static_cast<const char*>(p), static_cast<const char*>(p) + n);
     };
-    const size_t unit = st.wide ? sizeof(SQLWCHAR) : 1;
-    SQLSMALLINT cType = st.wide ? SQL_C_WCHAR : SQL_C_CHAR, sqlType = st.wide ? SQL_WVARCHAR : SQL_VARCHAR;
+    const bool wide = st.wide && !narrow;
+    const size_t unit = wide ? sizeof(SQLWCHAR) : 1;
+    SQLSMALLINT cType = wide ? SQL_C_WCHAR : SQL_C_CHAR, sqlType = wide ? SQL_WVARCHAR : SQL_VARCHAR;
     SQLULEN size = 0;
     SQLSMALLINT digits = 0;
     switch (v.type()) {
@@ -316,7 +190,7 @@ void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMAL
         b.ind = static_cast<SQLLEN>(v.asText().size());
         break;
     case Value::Type::Text: {
-        if (st.wide) {
+        if (wide) {
             const WString w = toW(v.asText());
             const size_t chars = std::max<size_t>(w.size(), static_cast<size_t>(outChars));
             b.data.assign((chars + 1) * sizeof(SQLWCHAR), 0);
@@ -338,7 +212,7 @@ void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMAL
         // Output values are read back as text and converted by the parameter's kind.
         const std::string text = v.isNull() ? std::string() : v.displayText();
         Value t = v.isNull() ? Value::null() : Value::fromText(text);
-        bindValue(st, i, t, b, io, sqlTypeHint, outChars);
+        bindValue(st, i, t, b, io, sqlTypeHint, outChars, narrow);
         return;
     }
     if (b.data.empty()) b.data.resize(2);
@@ -388,17 +262,17 @@ public:
         SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
         SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
         SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
-        SQLCHAR out[2048];
-        SQLSMALLINT outLen = 0;
-        // Never a login prompt: a missing password is the driver's error.
-        const SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), static_cast<SQLSMALLINT>(cs.size()), out,
-                                              sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
-        if (!SQL_SUCCEEDED(rc)) {
-            const std::string msg = diagnostics(SQL_HANDLE_DBC, dbc_, false);
-            SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-            SQLFreeHandle(SQL_HANDLE_ENV, env_);
-            throw Error(msg);
+        const bool postgres = lower(connValue(parseConnectionString(cs), "Driver")).find("postgres") != std::string::npos;
+        connect(postgres ? withPostgresDefaults(cs) : cs);
+        const std::string driver = driverName();
+        // A data source name hides the driver until it is connected.
+        if (!postgres && driver.rfind("psqlodbc", 0) == 0 && withPostgresDefaults(cs) != cs) {
+            SQLDisconnect(dbc_);
+            connect(withPostgresDefaults(cs));
         }
+        // MariaDB's driver hands output values over as a result of their own, and writes UTF-8
+        // into wide output parameters: those are bound narrow.
+        outputsAsResult_ = driver.rfind("libmaodbc", 0) == 0 || driver.rfind("libmyodbc", 0) == 0;
         wide_ = driverIsWide(dbc_);
         SQLCHAR q[8] = {0};
         SQLSMALLINT len = 0;
@@ -412,6 +286,58 @@ public:
         SQLUINTEGER ext = 0;
         if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_GETDATA_EXTENSIONS, &ext, sizeof ext, nullptr)))
             getDataAnyColumn_ = (ext & SQL_GD_ANY_COLUMN) && (ext & SQL_GD_ANY_ORDER);
+        SQLUINTEGER schemaUsage = 0, catalogUsage = 0;
+        SQLGetInfo(dbc_, SQL_SCHEMA_USAGE, &schemaUsage, sizeof schemaUsage, nullptr);
+        SQLGetInfo(dbc_, SQL_CATALOG_USAGE, &catalogUsage, sizeof catalogUsage, nullptr);
+        // MariaDB and MySQL have no schemas: their databases, reported as catalogs, qualify names.
+        catalogOwners_ = schemaUsage == 0 && catalogUsage != 0;
+        if (catalogOwners_) defaultOwner_ = currentCatalog();
+        else if (schemaUsage != 0) defaultOwner_ = currentSchema();
+    }
+
+    void connect(const std::string& cs) {
+        SQLCHAR out[2048];
+        SQLSMALLINT outLen = 0;
+        // Never a login prompt: a missing password is the driver's error.
+        const SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), static_cast<SQLSMALLINT>(cs.size()), out,
+                                              sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+        if (SQL_SUCCEEDED(rc)) return;
+        const std::string msg = diagnostics(SQL_HANDLE_DBC, dbc_, false);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+        SQLFreeHandle(SQL_HANDLE_ENV, env_);
+        throw Error(msg);
+    }
+
+    std::string driverName() {
+        SQLCHAR name[512] = {0};
+        SQLSMALLINT len = 0;
+        if (!SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_DRIVER_NAME, name, sizeof name, &len))) return {};
+        return lower(reinterpret_cast<char*>(name));
+    }
+
+    std::string currentCatalog() {
+        if (wide_) {
+            SQLWCHAR w[512] = {0};
+            SQLINTEGER len = 0;
+            if (!SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_, SQL_ATTR_CURRENT_CATALOG, w, sizeof w, &len))) return {};
+            return fromW(w, std::min<size_t>(static_cast<size_t>(std::max<SQLINTEGER>(len, 0)) / sizeof(SQLWCHAR), 511));
+        }
+        SQLCHAR c[1024] = {0};
+        SQLINTEGER len = 0;
+        if (!SQL_SUCCEEDED(SQLGetConnectAttr(dbc_, SQL_ATTR_CURRENT_CATALOG, c, sizeof c, &len))) return {};
+        return reinterpret_cast<char*>(c);
+    }
+
+    // The schema bare names resolve to. ODBC has no call for it; servers without
+    // current_schema() leave it empty, and every name of theirs with a schema is qualified.
+    std::string currentSchema() {
+        try {
+            auto buf = query("SELECT current_schema()", {});
+            if (buf->rows == 1 && buf->columns.size() == 1 && !buf->columns[0].isNull(0)) return buf->columns[0].valueAt(0).asText();
+        } catch (const Error&) {
+            // no such function: no default schema
+        }
+        return {};
     }
 
     ~OdbcProvider() override {
@@ -431,39 +357,50 @@ public:
             st.check(SQLTables(st.h, nullptr, 0, nullptr, 0, nullptr, 0, (SQLCHAR*)types.c_str(), SQL_NTS));
         }
         while (fetch(st)) {
-            const std::string schema = st.text(2), name = st.text(3), type = st.text(4);
+            const std::string owner = ownerOf(st), name = st.text(3), type = st.text(4);
             const bool wanted = type == "TABLE" || type == "VIEW" || (includeSystem && type == "SYSTEM TABLE");
-            if (!wanted || (!includeSystem && isSystemSchema(schema))) continue;
-            list.push_back(name);
+            if (!wanted || (!includeSystem && isSystemSchema(owner))) continue;
+            list.push_back(listedName(owner, name));
         }
     }
 
+    // Each overload of a name once, with the types of its parameters.
     void listProcedures(std::vector<std::string>& list) override {
-        Stmt st(dbc_, wide_);
-        st.check(wide_ ? SQLProceduresW(st.h, nullptr, 0, nullptr, 0, nullptr, 0)
-                       : SQLProcedures(st.h, nullptr, 0, nullptr, 0, nullptr, 0));
-        while (fetch(st)) {
-            const std::string schema = st.text(2), name = st.text(3);
-            if (isSystemSchema(schema)) continue;
-            list.push_back(name);
+        std::vector<std::pair<std::string, std::string>> procs;
+        {
+            Stmt st(dbc_, wide_);
+            st.check(wide_ ? SQLProceduresW(st.h, nullptr, 0, nullptr, 0, nullptr, 0)
+                           : SQLProcedures(st.h, nullptr, 0, nullptr, 0, nullptr, 0));
+            while (fetch(st)) {
+                std::string owner = ownerOf(st), name = st.text(3);
+                if (!isSystemSchema(owner)) procs.emplace_back(std::move(owner), std::move(name));
+            }
+        }
+        for (size_t i = 0; i < procs.size(); ++i) {
+            const auto& [owner, name] = procs[i];
+            const std::string listed = listedName(owner, name);
+            if (std::count(procs.begin(), procs.end(), procs[i]) == 1) {
+                list.push_back(listed);
+                continue;
+            }
+            if (std::find(procs.begin(), procs.end(), procs[i]) != procs.begin() + static_cast<std::ptrdiff_t>(i)) continue;
+            for (const Overload& o : overloads(owner, name)) list.push_back(listed + "(" + o.signature + ")");
         }
     }
 
     void listFields(const std::string& table, std::vector<std::string>& list) override {
         list.clear();
+        const ObjectName object = resolve(table, false);
         Stmt st(dbc_, wide_);
-        const std::string pattern = escapePattern(table);
-        if (wide_) {
-            WString w = toW(pattern);
-            st.check(SQLColumnsW(st.h, nullptr, 0, nullptr, 0, wptr(w), SQL_NTS, nullptr, 0));
-        } else {
-            st.check(SQLColumns(st.h, nullptr, 0, nullptr, 0, (SQLCHAR*)pattern.c_str(), SQL_NTS, nullptr, 0));
-        }
+        catalogCall(st, object.owner, object.name, [&](SQLWCHAR* cw, SQLWCHAR* sw, SQLWCHAR* nw, SQLCHAR* c, SQLCHAR* sc, SQLCHAR* n) {
+            return wide_ ? SQLColumnsW(st.h, cw, cw ? SQL_NTS : 0, sw, sw ? SQL_NTS : 0, nw, SQL_NTS, nullptr, 0)
+                         : SQLColumns(st.h, c, c ? SQL_NTS : 0, sc, sc ? SQL_NTS : 0, n, SQL_NTS, nullptr, 0);
+        });
         std::string firstSchema;
         bool first = true;
         while (fetch(st)) {
-            const std::string schema = st.text(2), name = st.text(3), column = st.text(4);
-            if (name != table) continue;
+            const std::string schema = ownerOf(st), name = st.text(3), column = st.text(4);
+            if (name != object.name) continue;
             // The same name in several schemas: the first schema's columns only.
             if (first) {
                 firstSchema = schema;
@@ -496,18 +433,35 @@ public:
         }, progress, true, true);
     }
 
+    std::string tableReference(const std::string& name) override { return reference(resolve(name, false)); }
+
     std::unique_ptr<ResultBuffer> callProcedure(const std::string& name, std::vector<Parameter>& params,
                                                 const ProgressFn& progress) override {
-        std::string sql = "{";
-        size_t first = 0;
-        if (!params.empty() && params[0].Direction == ParameterDirection::ReturnValue) {
-            sql += "? = ";
-            first = 1;
+        const ObjectName object = resolve(name, true);
+        const std::string target = reference(object);
+        const bool returns = !params.empty() && params[0].Direction == ParameterDirection::ReturnValue;
+        auto isOutput = [](const Parameter& p) {
+            return p.Direction == ParameterDirection::Output || p.Direction == ParameterDirection::InputOutput;
+        };
+        if (returns && std::none_of(params.begin() + 1, params.end(), isOutput)) {
+            // A function returning one value is selected: the call escape loses its
+            // arguments on some drivers (psqlODBC) and its value is then shown as a result
+            // named after the function.
+            std::vector<Parameter> args(params.begin() + 1, params.end());
+            std::string sql = "SELECT " + target + "(";
+            for (size_t i = 0; i < args.size(); ++i) sql += i ? ",?" : "?";
+            sql += ") AS " + quoteIdentifier(object.name);
+            auto buf = call(sql, args, progress);
+            if (buf->rows == 1 && buf->columns.size() == 1) params[0].SetValue(buf->columns[0].valueAt(0));
+            return buf;
         }
+        std::string sql = "{";
+        const size_t first = returns ? 1 : 0;
+        if (returns) sql += "? = ";
         std::string args = "(";
         for (size_t i = first; i < params.size(); ++i) args += i > first ? ",?" : "?";
         args += ")";
-        sql += "call " + quoteIdentifier(name) + args + "}";
+        sql += "call " + target + args + "}";
         try {
             return call(sql, params, progress);
         } catch (const Error& e) {
@@ -515,7 +469,7 @@ public:
             // (as opposed to a function) refuses; those take the server's own CALL.
             if (first != 0 || !std::strstr(e.what(), "is a procedure")) throw;
         }
-        return call("CALL " + quoteIdentifier(name) + args, params, progress);
+        return call("CALL " + target + args, params, progress);
     }
 
     std::unique_ptr<ResultBuffer> call(const std::string& sql, std::vector<Parameter>& params, const ProgressFn& progress) {
@@ -528,14 +482,29 @@ public:
                 SQLSMALLINT io = SQL_PARAM_INPUT;
                 if (p.Direction == ParameterDirection::Output || p.Direction == ParameterDirection::ReturnValue) io = SQL_PARAM_OUTPUT;
                 else if (p.Direction == ParameterDirection::InputOutput) io = SQL_PARAM_INPUT_OUTPUT;
-                const Value v = io == SQL_PARAM_OUTPUT ? Value::null() : p.Value();
+                // A typed-in text travels as the parameter's own type, so that the server
+                // finds the overload it belongs to.
+                Value v = io == SQL_PARAM_OUTPUT ? Value::null() : p.Value();
+                if (v.type() == Value::Type::Text && p.Kind != FieldKind::String && p.Kind != FieldKind::Memo)
+                    v = valueFromText(p.Kind, v.asText());
                 bindValue(s, static_cast<SQLUSMALLINT>(i + 1), v, buffers[i], io, sqlTypeOf(p.Kind),
-                          io == SQL_PARAM_INPUT ? 0 : std::max(p.Size, 256));
+                          io == SQL_PARAM_INPUT ? 0 : std::max(p.Size, 256), io != SQL_PARAM_INPUT && outputsAsResult_);
             }
             s.check(SQLExecute(s.h));
         }, progress, false, false);
-        // Output values arrive once every result of the call has been read.
-        while (SQL_SUCCEEDED(SQLMoreResults(st.h))) {
+        // Output values arrive once every result of the call has been read; MariaDB's
+        // driver hands them over as one more result, which fills the bound buffers when read.
+        bool laterResult = false;
+        for (;;) {
+            const SQLRETURN rc = SQLMoreResults(st.h);
+            if (rc == SQL_NO_DATA || !SQL_SUCCEEDED(rc)) break;
+            SQLSMALLINT cols = 0;
+            SQLNumResultCols(st.h, &cols);
+            if (cols > 0) {
+                laterResult = true;
+                while (SQL_SUCCEEDED(SQLFetch(st.h))) {
+                }
+            }
         }
         for (size_t i = 0; i < params.size(); ++i) {
             Parameter& p = params[i];
@@ -545,68 +514,52 @@ public:
                 p.SetValue(Value::null());
                 continue;
             }
-            const size_t unit = wide_ ? sizeof(SQLWCHAR) : 1;
+            const bool wide = wide_ && !outputsAsResult_;
+            const size_t unit = wide ? sizeof(SQLWCHAR) : 1;
             size_t units = b.ind == SQL_NO_TOTAL ? b.data.size() / unit : static_cast<size_t>(b.ind) / unit;
             units = std::min(units, b.data.size() / unit - 1);
             std::string text;
-            if (wide_) text = fromW(reinterpret_cast<const SQLWCHAR*>(b.data.data()), units);
+            if (wide) text = fromW(reinterpret_cast<const SQLWCHAR*>(b.data.data()), units);
             else text.assign(b.data.data(), units);
             while (!text.empty() && text.back() == 0) text.pop_back();
             p.SetValue(valueFromText(p.Kind, text));
         }
+        // When the procedure returned no rows of its own, that result of output values came
+        // first; it is not the procedure's.
+        if (outputsAsResult_ && !laterResult && onlyOutputs(*buf, params)) return std::make_unique<ResultBuffer>();
         return buf;
     }
 
+    static bool onlyOutputs(const ResultBuffer& buf, const std::vector<Parameter>& params) {
+        std::vector<std::string> outputs;
+        for (const Parameter& p : params)
+            if (p.Direction == ParameterDirection::Output || p.Direction == ParameterDirection::InputOutput)
+                outputs.push_back(lower(p.Name));
+        if (outputs.empty() || buf.rows != 1 || buf.info.size() != outputs.size()) return false;
+        for (size_t i = 0; i < outputs.size(); ++i)
+            if (lower(buf.info[i].name) != outputs[i]) return false;
+        return true;
+    }
+
+    // The parameters of the procedure, of the overload its name gives, or of the first.
     std::vector<Parameter> procedureParameters(const std::string& name) override {
-        std::vector<Parameter> out;
-        Stmt st(dbc_, wide_);
-        const std::string pattern = escapePattern(name);
-        if (wide_) {
-            WString w = toW(pattern);
-            st.check(SQLProcedureColumnsW(st.h, nullptr, 0, nullptr, 0, wptr(w), SQL_NTS, nullptr, 0));
-        } else {
-            st.check(SQLProcedureColumns(st.h, nullptr, 0, nullptr, 0, (SQLCHAR*)pattern.c_str(), SQL_NTS, nullptr, 0));
-        }
-        std::string firstSchema;
-        bool first = true;
-        while (fetch(st)) {
-            const std::string schema = st.text(2), proc = st.text(3), column = st.text(4);
-            bool null = false;
-            const SQLLEN kind = st.integer(5);
-            const SQLLEN type = st.integer(6);
-            const SQLLEN size = st.integer(8, &null);
-            if (proc != name || isSystemSchema(schema)) continue;
-            if (first) {
-                firstSchema = schema;
-                first = false;
-            } else if (schema != firstSchema) {
-                continue;
-            }
-            Parameter p;
-            p.Name = column;
-            switch (kind) {
-            case SQL_PARAM_INPUT: p.Direction = ParameterDirection::Input; break;
-            case SQL_PARAM_INPUT_OUTPUT: p.Direction = ParameterDirection::InputOutput; break;
-            case SQL_PARAM_OUTPUT: p.Direction = ParameterDirection::Output; break;
-            case SQL_RETURN_VALUE: p.Direction = ParameterDirection::ReturnValue; break;
-            default: continue;  // result columns are not parameters
-            }
-            p.Kind = odbcKind(static_cast<int>(type), null ? 0 : size);
-            p.Size = null ? 0 : static_cast<int>(std::min<SQLLEN>(size, 1 << 30));
-            out.push_back(std::move(p));
-        }
-        return out;
+        const ObjectName object = resolve(name, true);
+        for (Overload& o : overloads(object.owner, object.name))
+            if (!object.hasArgs || o.signature == object.args) return std::move(o.params);
+        return {};
     }
 
     std::vector<std::string> primaryKey(const std::string& schema, const std::string& table) override {
         Stmt st(dbc_, wide_);
+        const bool asCatalog = catalogOwners_ && !schema.empty(), asSchema = !catalogOwners_ && !schema.empty();
         if (wide_) {
             WString s = toW(schema), t = toW(table);
-            st.check(SQLPrimaryKeysW(st.h, nullptr, 0, schema.empty() ? nullptr : wptr(s), schema.empty() ? 0 : SQL_NTS,
-                                     wptr(t), SQL_NTS));
+            st.check(SQLPrimaryKeysW(st.h, asCatalog ? wptr(s) : nullptr, asCatalog ? SQL_NTS : 0, asSchema ? wptr(s) : nullptr,
+                                     asSchema ? SQL_NTS : 0, wptr(t), SQL_NTS));
         } else {
-            st.check(SQLPrimaryKeys(st.h, nullptr, 0, schema.empty() ? nullptr : (SQLCHAR*)schema.c_str(),
-                                    schema.empty() ? 0 : SQL_NTS, (SQLCHAR*)table.c_str(), SQL_NTS));
+            SQLCHAR* sp = (SQLCHAR*)schema.c_str();
+            st.check(SQLPrimaryKeys(st.h, asCatalog ? sp : nullptr, asCatalog ? SQL_NTS : 0, asSchema ? sp : nullptr,
+                                    asSchema ? SQL_NTS : 0, (SQLCHAR*)table.c_str(), SQL_NTS));
         }
         std::vector<std::pair<SQLLEN, std::string>> cols;
         while (fetch(st)) {
@@ -644,6 +597,126 @@ public:
     }
 
 private:
+    // One overload of a procedure: its parameters and their driver type names.
+    struct Overload {
+        std::vector<Parameter> params;
+        std::string signature;
+    };
+
+    // The owner column of a catalog result: the catalog where databases are catalogs.
+    std::string ownerOf(Stmt& st) { return catalogOwners_ ? st.text(1) : st.text(2); }
+
+    std::string listedName(const std::string& owner, const std::string& name) const {
+        return owner.empty() || owner == defaultOwner_ ? name : owner + "." + name;
+    }
+
+    std::string reference(const ObjectName& o) {
+        return o.owner.empty() || o.owner == defaultOwner_ ? quoteIdentifier(o.name)
+                                                           : quoteIdentifier(o.owner) + "." + quoteIdentifier(o.name);
+    }
+
+    // Runs a catalog function restricted to one owner (all when empty) and one name; the
+    // owner goes in as catalog or schema as the driver counts it.
+    template <typename Fn>
+    void catalogCall(Stmt& st, const std::string& owner, const std::string& name, Fn fn) {
+        const std::string ownerArg = catalogOwners_ ? owner : escapePattern(owner), pattern = escapePattern(name);
+        const bool asCatalog = catalogOwners_ && !owner.empty(), asSchema = !catalogOwners_ && !owner.empty();
+        WString wo = toW(ownerArg), wn = toW(pattern);
+        std::string no = ownerArg, nn = pattern;
+        st.check(fn(asCatalog ? wptr(wo) : nullptr, asSchema ? wptr(wo) : nullptr, wptr(wn),
+                    asCatalog ? (SQLCHAR*)no.data() : nullptr, asSchema ? (SQLCHAR*)no.data() : nullptr, (SQLCHAR*)nn.data()));
+    }
+
+    bool exists(const std::string& owner, const std::string& name, bool procedure) {
+        Stmt st(dbc_, wide_);
+        catalogCall(st, owner, name, [&](SQLWCHAR* cw, SQLWCHAR* sw, SQLWCHAR* nw, SQLCHAR* c, SQLCHAR* sc, SQLCHAR* n) {
+            if (procedure)
+                return wide_ ? SQLProceduresW(st.h, cw, cw ? SQL_NTS : 0, sw, sw ? SQL_NTS : 0, nw, SQL_NTS)
+                             : SQLProcedures(st.h, c, c ? SQL_NTS : 0, sc, sc ? SQL_NTS : 0, n, SQL_NTS);
+            return wide_ ? SQLTablesW(st.h, cw, cw ? SQL_NTS : 0, sw, sw ? SQL_NTS : 0, nw, SQL_NTS, nullptr, 0)
+                         : SQLTables(st.h, c, c ? SQL_NTS : 0, sc, sc ? SQL_NTS : 0, n, SQL_NTS, nullptr, 0);
+        });
+        while (fetch(st))
+            if (st.text(3) == name) return true;
+        return false;
+    }
+
+    // What a listed name stands for. A dot splits owner and name only where no object of
+    // the default owner carries the whole name; else at the first dot naming an existing
+    // object, else at the first dot.
+    ObjectName resolve(const std::string& text, bool procedure) {
+        ObjectName o;
+        std::string rest = text;
+        const size_t open = rest.find('(');
+        if (procedure && open != std::string::npos && rest.back() == ')') {
+            o.args = rest.substr(open + 1, rest.size() - open - 2);
+            o.hasArgs = true;
+            rest.resize(open);
+        }
+        o.owner = defaultOwner_;
+        o.name = rest;
+        size_t dot = rest.find('.');
+        if (dot == std::string::npos || exists(defaultOwner_, rest, procedure)) return o;
+        for (size_t d = dot; d != std::string::npos; d = rest.find('.', d + 1)) {
+            if (exists(rest.substr(0, d), rest.substr(d + 1), procedure)) {
+                dot = d;
+                break;
+            }
+        }
+        o.owner = rest.substr(0, dot);
+        o.name = rest.substr(dot + 1);
+        return o;
+    }
+
+    // The overloads of one name in one owner (the first owner reporting it when empty), in
+    // the driver's order; a parameter position not above the one before starts the next.
+    std::vector<Overload> overloads(const std::string& owner, const std::string& name) {
+        std::vector<Overload> out;
+        Stmt st(dbc_, wide_);
+        catalogCall(st, owner, name, [&](SQLWCHAR* cw, SQLWCHAR* sw, SQLWCHAR* nw, SQLCHAR* c, SQLCHAR* sc, SQLCHAR* n) {
+            return wide_ ? SQLProcedureColumnsW(st.h, cw, cw ? SQL_NTS : 0, sw, sw ? SQL_NTS : 0, nw, SQL_NTS, nullptr, 0)
+                         : SQLProcedureColumns(st.h, c, c ? SQL_NTS : 0, sc, sc ? SQL_NTS : 0, n, SQL_NTS, nullptr, 0);
+        });
+        SQLSMALLINT cols = 0;
+        st.check(SQLNumResultCols(st.h, &cols));
+        std::string firstOwner;
+        bool first = true;
+        SQLLEN lastPosition = -1;
+        while (fetch(st)) {
+            const std::string rowOwner = ownerOf(st), proc = st.text(3), column = st.text(4);
+            bool null = false;
+            const SQLLEN kind = st.integer(5);
+            const SQLLEN type = st.integer(6);
+            const std::string typeName = st.text(7);
+            const SQLLEN size = st.integer(8, &null);
+            const SQLLEN position = cols >= 18 ? st.integer(18) : lastPosition + 1;
+            if (proc != name || isSystemSchema(rowOwner) || kind == SQL_RESULT_COL) continue;
+            if (first) {
+                firstOwner = rowOwner;
+                first = false;
+            } else if (rowOwner != firstOwner) {
+                continue;
+            }
+            if (out.empty() || position <= lastPosition) out.emplace_back();
+            lastPosition = position;
+            Parameter p;
+            p.Name = column;
+            switch (kind) {
+            case SQL_PARAM_INPUT: p.Direction = ParameterDirection::Input; break;
+            case SQL_PARAM_INPUT_OUTPUT: p.Direction = ParameterDirection::InputOutput; break;
+            case SQL_PARAM_OUTPUT: p.Direction = ParameterDirection::Output; break;
+            case SQL_RETURN_VALUE: p.Direction = ParameterDirection::ReturnValue; break;
+            default: continue;
+            }
+            p.Kind = odbcKind(static_cast<int>(type), null ? 0 : size);
+            p.Size = null ? 0 : static_cast<int>(std::min<SQLLEN>(size, 1 << 30));
+            Overload& o = out.back();
+            if (p.Direction != ParameterDirection::ReturnValue) o.signature += (o.signature.empty() ? "" : ", ") + typeName;
+            o.params.push_back(std::move(p));
+        }
+        return out;
+    }
+
     void prepare(Stmt& st, const std::string& sql) {
         if (wide_) {
             WString w = toW(sql);
@@ -728,7 +801,7 @@ private:
             ci.size = (ci.kind == FieldKind::String || ci.kind == FieldKind::Memo) && size < (1u << 30) ? static_cast<int>(size) : 0;
             ci.baseTable = attribute(st, c, SQL_DESC_BASE_TABLE_NAME);
             ci.baseColumn = attribute(st, c, SQL_DESC_BASE_COLUMN_NAME);
-            ci.baseSchema = attribute(st, c, SQL_DESC_SCHEMA_NAME);
+            ci.baseSchema = attribute(st, c, catalogOwners_ ? SQL_DESC_CATALOG_NAME : SQL_DESC_SCHEMA_NAME);
             buf->columns.emplace_back(ci.kind);
             Binding& b = bind[c];
             switch (storageFor(ci.kind)) {
@@ -772,6 +845,16 @@ private:
             for (auto& b : bind) b.bound = false;
         const SQLULEN block = allBound ? blockRows(rowBytes) : 1;
         SQLULEN fetched = 0;
+        // The bound buffers and the row counter live in this call: the statement forgets
+        // them at its end, before a later result (a call's output values) is fetched.
+        struct Unbind {
+            SQLHSTMT h;
+            ~Unbind() {
+                SQLFreeStmt(h, SQL_UNBIND);
+                SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+                SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+            }
+        } unbind{st.h};
         st.check(SQLSetStmtAttr(st.h, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0));
         st.check(SQLSetStmtAttr(st.h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(block), 0));
         st.check(SQLSetStmtAttr(st.h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
@@ -785,6 +868,9 @@ private:
         int64_t rows = 0, nextReport = 4096;
         std::string text;
         for (;;) {
+            // Some drivers (MariaDB's, for BIT) leave a non-null value's indicator unwritten:
+            // one left from an earlier block would turn the value into a null.
+            for (auto& b : bind) std::fill(b.ind.begin(), b.ind.end(), 0);
             const SQLRETURN rc = SQLFetchScroll(st.h, SQL_FETCH_NEXT, 0);
             if (rc == SQL_NO_DATA) break;
             st.check(rc);
@@ -890,6 +976,9 @@ private:
     SQLHDBC dbc_ = SQL_NULL_HDBC;
     std::string quote_ = "\"";
     std::string escape_;
+    std::string defaultOwner_;     // the schema (or catalog) whose objects go by their bare names
+    bool catalogOwners_ = false;   // databases are catalogs and qualify names (MariaDB, MySQL)
+    bool outputsAsResult_ = false;  // MariaDB, MySQL
     bool getDataAnyColumn_ = false;
     bool wide_ = true;
 };

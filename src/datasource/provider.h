@@ -37,6 +37,9 @@ public:
 
     // The name quoted with the driver's identifier quote, inner quotes doubled.
     virtual std::string quoteIdentifier(const std::string& name) = 0;
+    // The table a listed name (a bare name or "schema.name") stands for in SQL, each part
+    // quoted, so that nothing a settings file holds is read as SQL.
+    virtual std::string tableReference(const std::string& name) { return quoteIdentifier(name); }
 
     // Runs a query and fetches the whole result.
     virtual std::unique_ptr<ResultBuffer> query(const std::string& sql, const ProgressFn& progress) = 0;

@@ -58,9 +58,53 @@ TEST(SqliteProvider, FieldsKindsAndTexts) {
     EXPECT_EQ(ds.value(0, 10).asText(), std::string("\x01\x02", 2));
     EXPECT_EQ(ds.FieldByName("REGION").Index(), 1);
     EXPECT_THROW(ds.FieldByName("nope"), Error);
-    // Command and connection are fixed while open.
+    // The command is fixed while open.
     EXPECT_THROW(ds.SetCommandText("x"), Error);
-    EXPECT_THROW(conn.SetConnectionString("x"), Error);
+}
+
+TEST(Connection, ClosingOrANewStringClosesItsDataSets) {
+    const std::string first = rgtest::builtin(rgtest::makeSqliteFile("connfirst", kSales));
+    const std::string second = rgtest::builtin(rgtest::makeSqliteFile("connsecond", "CREATE TABLE sales (id INTEGER);"));
+    Connection conn;
+    conn.SetConnectionString(first);
+    DataSet a(&conn), b(&conn);
+    Recorder rec;
+    a.addObserver(&rec);
+    for (DataSet* d : {&a, &b}) {
+        d->SetCommandType(CommandType::cmdTable);
+        d->SetCommandText("sales");
+        d->Open();
+    }
+    conn.Close();
+    EXPECT_FALSE(a.Active());
+    EXPECT_FALSE(b.Active());
+    EXPECT_EQ(a.RecordCount(), 0);
+    EXPECT_EQ(rec.count(DataEvent::Closed), 1);  // bound grids clear through their observers
+
+    // The same string keeps the connection; a new one closes it and every data set on it,
+    // so no data set shows the old database's rows under the new string.
+    a.Open();
+    conn.SetConnectionString(first);
+    EXPECT_TRUE(a.Active());
+    conn.SetConnectionString(second);
+    EXPECT_FALSE(conn.Connected());
+    EXPECT_FALSE(a.Active());
+    EXPECT_EQ(a.FieldCount(), 0);
+    EXPECT_THROW(a.Edit(), Error);
+    a.Open();
+    EXPECT_EQ(a.FieldCount(), 1);
+    EXPECT_EQ(a.RecordCount(), 0);
+
+    // A data set outliving its connection is closed and left without one.
+    auto owned = std::make_unique<Connection>();
+    owned->SetConnectionString(first);
+    DataSet orphan(owned.get());
+    orphan.SetCommandText("SELECT 1");
+    orphan.Open();
+    owned.reset();
+    EXPECT_FALSE(orphan.Active());
+    EXPECT_EQ(orphan.connection(), nullptr);
+    a.removeObserver(&rec);
 }
 
 TEST(SqliteProvider, CommandsListingsQuotingAndErrors) {

@@ -59,6 +59,29 @@ CREATE FUNCTION join_codes("Code" varchar, code varchar) RETURNS varchar
 CREATE FUNCTION sales_regions() RETURNS SETOF varchar
   LANGUAGE sql STABLE AS $$ SELECT region FROM sales ORDER BY id $$;
 
+-- Objects outside the default schema, one of them named like a table of public, and
+-- names with a dot or a reserved word that are not what they seem.
+CREATE SCHEMA 财务;
+CREATE TABLE 财务.账目 (编号 integer PRIMARY KEY, 摘要 text, 金额 numeric(12,2));
+INSERT INTO 财务.账目 VALUES (1, '期初', 100.00), (2, '收款', 25.50);
+CREATE TABLE 财务.sales (id integer PRIMARY KEY, memo text);
+INSERT INTO 财务.sales VALUES (9, '另一个');
+CREATE TABLE "a.b" (x integer);
+INSERT INTO "a.b" VALUES (5);
+CREATE SCHEMA "odd ""s""";
+CREATE TABLE "odd ""s"""."select" ("from" integer);
+INSERT INTO "odd ""s"""."select" VALUES (3);
+CREATE TABLE empty_table (id integer PRIMARY KEY, name varchar(10));
+CREATE FUNCTION 财务.rate_of(p_id integer) RETURNS numeric
+  LANGUAGE sql STABLE AS $$ SELECT 金额 FROM 财务.账目 WHERE 编号 = p_id $$;
+
+-- Overloads, and functions returning one value with one and with two arguments.
+CREATE FUNCTION f_over(p integer) RETURNS integer LANGUAGE sql IMMUTABLE AS $$ SELECT p * 10 $$;
+CREATE FUNCTION f_over(p text) RETURNS text LANGUAGE sql IMMUTABLE AS $$ SELECT p || '!' $$;
+CREATE FUNCTION f_date(d date) RETURNS date LANGUAGE sql IMMUTABLE AS $$ SELECT d + 1 $$;
+CREATE FUNCTION f_sum(a integer, b integer) RETURNS integer LANGUAGE sql IMMUTABLE AS $$ SELECT a + b $$;
+CREATE FUNCTION 财务."税 ""率"""(p integer) RETURNS integer LANGUAGE sql IMMUTABLE AS $$ SELECT p * 2 $$;
+
 -- Puts back the rows the editing tests change, so the tests can run again and again.
 CREATE PROCEDURE reset_edit_tables()
   LANGUAGE sql AS $$

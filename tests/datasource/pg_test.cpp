@@ -2,12 +2,16 @@
 
 #include "common/displaytext.h"
 #include "common/error.h"
+#include "datasource/connstring.h"
 #include "datasource/dataset.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <unistd.h>
 
 using namespace rg;
 
@@ -102,17 +106,20 @@ TEST_F(Pg, TableAndTextCommandsWithKindsAndAwkwardNames) {
     EXPECT_FALSE(ds.FieldByName("note").IsNull());
     EXPECT_EQ(ds.FieldByName("note").DisplayText(), "");
 
-    // The driver reports Booleans as texts unless told otherwise.
-    EXPECT_EQ(ds.FieldByName("paid").Kind(), FieldKind::String);
-    Connection typed;
-    typed.SetConnectionString(pg() + ";BoolsAsChar=0");
-    DataSet b(&typed);
+    // Booleans without driver options; the user's own option still wins.
+    EXPECT_EQ(ds.FieldByName("paid").Kind(), FieldKind::Boolean);
+    ASSERT_TRUE(ds.Locate("id", Value::fromInt(1)));
+    EXPECT_EQ(ds.FieldByName("paid").DisplayText(), "True");
+    ASSERT_TRUE(ds.Locate("id", Value::fromInt(2)));
+    EXPECT_EQ(ds.FieldByName("paid").DisplayText(), "False");
+    ASSERT_TRUE(ds.Locate("id", Value::fromInt(3)));
+    EXPECT_TRUE(ds.FieldByName("paid").IsNull());
+    Connection texts;
+    texts.SetConnectionString(pg() + ";BoolsAsChar=1");
+    DataSet b(&texts);
     b.SetCommandText("SELECT paid FROM sales ORDER BY id");
     b.Open();
-    EXPECT_EQ(b.Fields(0).Kind(), FieldKind::Boolean);
-    EXPECT_EQ(b.displayText(0, 0), "True");
-    EXPECT_EQ(b.displayText(1, 0), "False");
-    EXPECT_TRUE(b.isNull(2, 0));
+    EXPECT_EQ(b.Fields(0).Kind(), FieldKind::String);
 
     open(CommandType::cmdTable, "odd \"name\" 表");
     EXPECT_EQ(ds.Fields(1).FieldName(), "b c");
@@ -148,6 +155,11 @@ TEST_F(Pg, DriverMessagesReachTheCaller) {
     cs.replace(cs.find("Pwd="), std::string::npos, "Pwd=wrong");
     bad.SetConnectionString(cs);
     EXPECT_NE(errorOf([&] { bad.Open(); }).find("password authentication failed"), std::string::npos);
+    // A server that is not running: the port of the test server's neighbour stays closed.
+    cs = pg();
+    cs.replace(cs.find("Port="), cs.find(';', cs.find("Port=")) - cs.find("Port="), "Port=1");
+    bad.SetConnectionString(cs);
+    EXPECT_NE(errorOf([&] { bad.Open(); }).find("Connection refused"), std::string::npos);
     bad.SetConnectionString("Driver={No Such Driver};Server=127.0.0.1");
     EXPECT_NE(errorOf([&] { bad.Open(); }).find("No Such Driver"), std::string::npos);
     EXPECT_FALSE(bad.Connected());
@@ -245,4 +257,130 @@ TEST_F(Pg, PostAndDeleteTouchExactlyOneRow) {
     ds.Post();
     open(CommandType::cmdTable, "odd \"name\" 表");
     EXPECT_EQ(ds.displayText(0, 1), "改过");
+}
+
+TEST_F(Pg, SchemaQualifiedTablesAreListedAndOpen) {
+    std::vector<std::string> tables;
+    conn.ListTableNames(tables, false);
+    for (const char* t : {"sales", "财务.sales", "财务.账目", "a.b", "odd \"s\".select", "empty_table"}) EXPECT_TRUE(has(tables, t)) << t;
+    EXPECT_FALSE(has(tables, "账目"));
+    EXPECT_EQ(std::count(tables.begin(), tables.end(), "sales"), 1);
+    for (const std::string& t : tables) {
+        EXPECT_EQ(errorOf([&] { open(CommandType::cmdTable, t); }), "(no error)") << t;
+        EXPECT_GT(ds.FieldCount(), 0) << t;
+    }
+
+    open(CommandType::cmdTable, "财务.账目");
+    ASSERT_EQ(ds.RecordCount(), 2);
+    EXPECT_EQ(ds.FieldByName("摘要").DisplayText(), "期初");
+    EXPECT_EQ(ds.displayText(1, 2), "25.50");
+    open(CommandType::cmdTable, "财务.sales");
+    EXPECT_EQ(ds.FieldCount(), 2);
+    EXPECT_EQ(ds.displayText(0, 0), "9");
+    open(CommandType::cmdTable, "sales");
+    EXPECT_EQ(ds.RecordCount(), 3);
+    open(CommandType::cmdTable, "a.b");  // a dot inside a name of the default schema
+    EXPECT_EQ(ds.displayText(0, 0), "5");
+    open(CommandType::cmdTable, "odd \"s\".select");
+    EXPECT_EQ(ds.Fields(0).FieldName(), "from");
+    EXPECT_EQ(ds.displayText(0, 0), "3");
+    open(CommandType::cmdTable, "empty_table");
+    EXPECT_EQ(ds.FieldCount(), 2);
+    EXPECT_EQ(ds.RecordCount(), 0);
+    EXPECT_TRUE(ds.Eof());
+
+    std::vector<std::string> fields;
+    conn.ListFieldNames("财务.sales", fields);
+    EXPECT_EQ(fields, (std::vector<std::string>{"id", "memo"}));
+    conn.ListFieldNames("sales", fields);
+    EXPECT_EQ(fields.size(), 14u);
+
+    // Neither part of a qualified name is ever SQL.
+    for (const char* evil : {"财务.账目; DROP TABLE nokey", "财务\".\"账目", "sales\"; DROP TABLE nokey; --"}) {
+        ds.Close();
+        ds.SetCommandText(evil);
+        EXPECT_NE(errorOf([&] { ds.Open(); }).find("does not exist"), std::string::npos) << evil;
+    }
+    open(CommandType::cmdTable, "nokey");
+    EXPECT_EQ(ds.FieldCount(), 2);
+}
+
+TEST_F(Pg, OverloadsAndFunctionsReturningOneValue) {
+    std::vector<std::string> procs;
+    conn.ListProcedureNames(procs);
+    for (const char* p : {"f_over(int4)", "f_over(text)", "f_date", "f_sum", "财务.rate_of", "财务.税 \"率\""}) EXPECT_TRUE(has(procs, p)) << p;
+    EXPECT_FALSE(has(procs, "f_over"));
+    EXPECT_EQ(std::count(procs.begin(), procs.end(), "f_over(int4)"), 1);
+
+    ds.SetCommandType(CommandType::cmdStoredProc);
+    auto run = [&](const std::string& name, const std::vector<std::string>& values) {
+        ds.Close();
+        ds.SetCommandText(name);
+        ds.RefreshParameters();
+        for (size_t i = 0; i < values.size(); ++i) ds.Parameters(static_cast<int>(i) + 1).SetValue(Value::fromText(values[i]));
+        ds.Open();
+    };
+    run("f_over(int4)", {"4"});
+    ASSERT_EQ(ds.ParameterCount(), 2);  // the return value and this overload's own argument
+    EXPECT_EQ(ds.Parameters(0).Direction, ParameterDirection::ReturnValue);
+    ASSERT_EQ(ds.FieldCount(), 1);
+    EXPECT_EQ(ds.Fields(0).FieldName(), "f_over");
+    EXPECT_EQ(ds.displayText(0, 0), "40");
+    EXPECT_EQ(ds.Parameters(0).Value().asInt(), 40);
+    run("f_over(text)", {"甲"});
+    ASSERT_EQ(ds.ParameterCount(), 2);
+    EXPECT_EQ(ds.displayText(0, 0), "甲!");
+
+    run("f_date", {"2024-02-28"});
+    ASSERT_EQ(ds.RecordCount(), 1);
+    EXPECT_EQ(ds.Fields(0).FieldName(), "f_date");
+    EXPECT_EQ(ds.displayText(0, 0), "2024-02-29");
+    EXPECT_EQ(ds.Parameters(0).Value().displayText(), "2024-02-29");
+    run("f_sum", {"2", "3"});
+    EXPECT_EQ(ds.displayText(0, 0), "5");
+    EXPECT_EQ(ds.Parameters(0).Value().asInt(), 5);
+    run("财务.rate_of", {"2"});
+    ASSERT_EQ(ds.ParameterCount(), 2);
+    EXPECT_EQ(ds.Fields(0).FieldName(), "rate_of");
+    EXPECT_EQ(ds.displayText(0, 0), "25.50");
+    run("财务.税 \"率\"", {"3"});
+    EXPECT_EQ(ds.Fields(0).FieldName(), "税 \"率\"");
+    EXPECT_EQ(ds.displayText(0, 0), "6");
+    run("join_codes", {"a", "b"});
+    EXPECT_EQ(ds.displayText(0, 0), "a-b");
+}
+
+// A data source name hides the driver until connected; it still gets Booleans as Booleans.
+TEST_F(Pg, DataSourceNamesGetTheDriverDefaultsToo) {
+    const ConnParts parts = parseConnectionString(pg());
+    const std::string ini = "/tmp/rg_pg_" + std::to_string(getpid()) + "_odbc.ini";
+    std::ofstream(ini) << "[rg_pg_dsn]\nDriver=PostgreSQL Unicode\nServername=" << connValue(parts, "Server")
+                       << "\nPort=" << connValue(parts, "Port") << "\nDatabase=" << connValue(parts, "Database") << "\n";
+    setenv("ODBCINI", ini.c_str(), 1);
+    Connection dsn;
+    dsn.SetConnectionString("DSN=rg_pg_dsn;Uid=" + connValue(parts, "Uid") + ";Pwd=" + connValue(parts, "Pwd"));
+    DataSet d(&dsn);
+    d.SetCommandText("SELECT paid FROM sales ORDER BY id");
+    d.Open();
+    EXPECT_EQ(d.Fields(0).Kind(), FieldKind::Boolean);
+    EXPECT_EQ(d.displayText(1, 0), "False");
+    d.Close();
+    dsn.Close();
+    unsetenv("ODBCINI");
+    std::remove(ini.c_str());
+}
+
+TEST_F(Pg, LargeResultsFetchThroughACursor) {
+    // More rows than one block of the driver's cursor, with and without the user's options.
+    for (const std::string& extra : {std::string(), std::string(";UseDeclareFetch=0")}) {
+        Connection c;
+        c.SetConnectionString(pg() + extra);
+        DataSet d(&c);
+        d.SetCommandText("SELECT g AS n, g % 7 = 0 AS sevens FROM generate_series(1, 30000) g ORDER BY g");
+        d.Open();
+        ASSERT_EQ(d.RecordCount(), 30000) << extra;
+        EXPECT_EQ(d.displayText(29999, 0), "30000");
+        EXPECT_EQ(d.displayText(2047, 1), "False");
+        EXPECT_EQ(d.displayText(20999, 1), "True");
+    }
 }

@@ -1,5 +1,6 @@
 #include "dialogtest.h"
 
+#include "common/error.h"
 #include "datasource/dataset.h"
 #include "datasource/dialogs/adoconed.h"
 #include "datasource/dialogs/connproperties.h"
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -130,6 +132,35 @@ TEST(DataSourceDialog, CancelKeepsWhatTheDialogChanged) {
     EXPECT_TRUE(dataset.Active());
     EXPECT_EQ(dataset.GetCommandType(), CommandType::cmdTable);
     EXPECT_EQ(dataset.CommandText(), "Customers");
+}
+
+// A new string given through "..." closes the connection and its data set even when the
+// editor is cancelled: neither the preview nor the main grid keeps the old database's rows.
+TEST(DataSourceDialog, ANewConnectionStringClosesTheDataSet) {
+    app();
+    QTemporaryDir dir;
+    const std::string first = "Provider=SQLite;Data Source=" + makeDatabase(dir).toStdString();
+    const QString second = "Provider=SQLite;Data Source=" + dir.path() + "/other.db";
+    Connection conn;
+    conn.SetConnectionString(first);
+    DataSet dataset(&conn);
+    dataset.SetCommandText("SELECT * FROM orders");
+    dataset.Open();
+    onNextModal([&](QWidget* w) {
+        auto* d = static_cast<TFRMDBSETUP*>(w);
+        EXPECT_EQ(d->ds->rowCount(), 2);
+        d->ConnectionString->setEditText(second);
+        onNextModal([](QWidget* e) { QTest::mouseClick(static_cast<TConnEditForm*>(e)->CancelButton, Qt::LeftButton); }, d);
+        QTest::mouseClick(d->EditConnStr, Qt::LeftButton);
+        EXPECT_FALSE(dataset.Active());
+        EXPECT_EQ(d->ds->rowCount(), 0);
+        QTest::mouseClick(d->btncancel, Qt::LeftButton);
+    });
+    EXPECT_FALSE(RunDataSourceDialog(nullptr, dataset, conn));
+    EXPECT_FALSE(conn.Connected());
+    EXPECT_EQ(conn.ConnectionString(), second.toStdString());
+    EXPECT_FALSE(dataset.Active());
+    EXPECT_THROW(dataset.Edit(), Error);
 }
 
 class ConnEditor : public ::testing::Test {

@@ -93,8 +93,10 @@ TEST_F(ParameterDialog, ListsProceduresAndEveryParameter) {
     QStringList procs;
     for (int i = 0; i < d.MasterTableName->count(); ++i)
         procs << d.MasterTableName->itemText(i);
-    EXPECT_EQ(procs, QStringList({"add_tax", "bump_qty", "join_codes", "reset_edit_tables", "reset_grid_orders",
-                                  "sales_between", "sales_in_region", "sales_regions"}));
+    // Overloads once each with their argument types; other schemas' functions qualified.
+    EXPECT_EQ(procs, QStringList({"add_tax", "bump_qty", "f_date", "f_over(int4)", "f_over(text)", "f_sum", "join_codes",
+                                  "reset_edit_tables", "reset_grid_orders", "sales_between", "sales_in_region",
+                                  "sales_regions", "财务.rate_of", "财务.税 \"率\""}));
     d.MasterTableName->hidePopup();
     d.MasterTableName->showPopup();
     EXPECT_EQ(d.MasterTableName->count(), procs.size());
@@ -115,16 +117,16 @@ TEST_F(ParameterDialog, ListsProceduresAndEveryParameter) {
     EXPECT_TRUE(d.isVisible());
     // ... and so do they in the closed box. The unnamed return value is listed too.
     QTest::keyClick(d.MasterTableName, Qt::Key_Down);
-    EXPECT_EQ(dataset.CommandText(), "join_codes");
-    EXPECT_EQ(entries(d.lstparamterlist), QStringList({"", "Code", "code"}));
+    EXPECT_EQ(dataset.CommandText(), "f_date");
+    EXPECT_EQ(entries(d.lstparamterlist), QStringList({"", "d"}));
 
     // A typed name is not applied, not even when the box is left.
     d.MasterTableName->lineEdit()->selectAll();
     QTest::keyClicks(d.MasterTableName->lineEdit(), "sales_in_region");
     QTest::keyClick(d.MasterTableName, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), d.lstparamterlist);
-    EXPECT_EQ(dataset.CommandText(), "join_codes");
-    EXPECT_EQ(d.lstparamterlist->count(), 3);
+    EXPECT_EQ(dataset.CommandText(), "f_date");
+    EXPECT_EQ(d.lstparamterlist->count(), 2);
     d.MasterTableName->setFocus();
 
     // A procedure without parameters leaves the list empty.

@@ -1,0 +1,51 @@
+#pragma once
+
+// The pieces every ODBC call of the provider shares: UTF-16 conversion, the driver's
+// messages, a statement handle and whether a driver has the Unicode calls.
+
+#include "common/error.h"
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <string>
+
+namespace rg::odbc {
+
+using WString = std::basic_string<SQLWCHAR>;
+
+WString toW(const std::string& s);
+// UTF-16 of `n` units to UTF-8, appended.
+void appendUtf8(std::string& out, const SQLWCHAR* w, size_t n);
+std::string fromW(const SQLWCHAR* w, size_t n);
+inline SQLWCHAR* wptr(WString& s) { return s.data(); }
+
+// The driver's messages of the last call on a handle, one per line.
+std::string diagnostics(SQLSMALLINT type, SQLHANDLE h, bool wide);
+
+// A statement handle, freed with it; a failed call throws with the driver's text.
+class Stmt {
+public:
+    Stmt(SQLHDBC dbc, bool wideApi) : wide(wideApi) {
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) throw Error(diagnostics(SQL_HANDLE_DBC, dbc, wide));
+    }
+    ~Stmt() { SQLFreeHandle(SQL_HANDLE_STMT, h); }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+    void check(SQLRETURN rc) const {
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw Error(diagnostics(SQL_HANDLE_STMT, h, wide));
+    }
+    // A character value read piecewise, whatever its length.
+    std::string text(SQLUSMALLINT col, bool* null = nullptr);
+    SQLLEN integer(SQLUSMALLINT col, bool* null = nullptr);
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    bool wide;
+};
+
+// Whether the driver behind a connection has the Unicode calls. The driver manager hands
+// Unicode text to a driver without them cut to single bytes, so such a driver (the SQLite
+// ODBC driver among them) is spoken to through the narrow calls in UTF-8.
+bool driverIsWide(SQLHDBC dbc);
+
+} // namespace rg::odbc

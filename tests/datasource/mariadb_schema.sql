@@ -1,0 +1,68 @@
+-- Schema of the private MariaDB test server (scripts/testdb.sh loads it into rgtest).
+
+CREATE TABLE sales (
+  id      INT PRIMARY KEY,
+  region  VARCHAR(20) NOT NULL,
+  amount  DECIMAL(12,2),
+  big     BIGINT,
+  day     DATE,
+  paid    BIT(1),
+  note    TEXT
+);
+
+-- A BIT false right after a NULL in the same fetch block.
+INSERT INTO sales VALUES
+  (1, '华北', 7.50, 5000000000, '2024-01-31', b'1', NULL),
+  (2, '华东', 6.25, NULL, '2024-02-29', NULL, '加急'),
+  (3, '华南', 0, 1, NULL, b'0', ''),
+  (4, '西北', 99999999.99, -1, '2024-03-01', b'1', 'x');
+
+CREATE TABLE empty_table (id INT PRIMARY KEY, name VARCHAR(10));
+
+CREATE TABLE `odd ``name`` 表` (a INT PRIMARY KEY, `b c` TEXT);
+INSERT INTO `odd ``name`` 表` VALUES (7, 'x');
+
+-- Reserved words as names.
+CREATE TABLE `select` (`order` INT PRIMARY KEY, `from` VARCHAR(10));
+INSERT INTO `select` VALUES (1, '甲');
+
+CREATE TABLE `销售 明细` (编号 INT PRIMARY KEY, 地区 VARCHAR(10));
+INSERT INTO `销售 明细` VALUES (1, '华北');
+
+CREATE VIEW v_sales AS SELECT region, amount FROM sales;
+
+-- Another database the suite's user may read: listed as rgother.name.
+CREATE TABLE rgother.accounts (id INT PRIMARY KEY, title VARCHAR(20));
+INSERT INTO rgother.accounts VALUES (1, '现金'), (2, '银行存款');
+CREATE TABLE rgother.sales (id INT PRIMARY KEY);
+INSERT INTO rgother.sales VALUES (42);
+
+DELIMITER //
+
+-- Every direction and a result set before the output values.
+CREATE PROCEDURE region_report(IN p_region VARCHAR(20), INOUT p_count INT, OUT p_label VARCHAR(40))
+BEGIN
+  SELECT id, region, amount FROM sales WHERE region = p_region ORDER BY id;
+  SET p_count = p_count + (SELECT COUNT(*) FROM sales WHERE region = p_region);
+  SET p_label = CONCAT('地区：', p_region);
+END //
+
+CREATE PROCEDURE label_of(IN p_id INT, OUT p_label VARCHAR(40), OUT p_amount DECIMAL(12,2))
+BEGIN
+  SELECT CONCAT(region, '·', id), amount INTO p_label, p_amount FROM sales WHERE id = p_id;
+END //
+
+CREATE PROCEDURE greet(INOUT p_name VARCHAR(40))
+BEGIN
+  SET p_name = CONCAT(p_name, '，你好');
+END //
+
+CREATE FUNCTION with_tax(p_amount DECIMAL(12,2), p_rate DECIMAL(5,2)) RETURNS DECIMAL(12,2)
+  DETERMINISTIC RETURN p_amount * (1 + p_rate) //
+
+CREATE PROCEDURE rgother.other_proc(IN p INT)
+BEGIN
+  SELECT p * 2 AS doubled;
+END //
+
+DELIMITER ;
