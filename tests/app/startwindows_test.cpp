@@ -60,7 +60,7 @@ TEST(ProgramStart, QtStandardDialogsAreInChinese) {
     QTemporaryDir setups;
     auto windows = createStartWindows(setups.path() + "/");
     auto again = createStartWindows(setups.path() + "/");  // installed once, not twice
-    EXPECT_EQ(qtApp()->findChildren<QTranslator*>().size(), 1);
+    EXPECT_EQ(qtApp().findChildren<QTranslator*>().size(), 1);
 
     QMessageBox box(QMessageBox::Question, "Confirm", "Delete record?", QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(box.button(QMessageBox::Ok)->text(), "确定");

@@ -1,6 +1,6 @@
 #include "common/error.h"
 #include "datasource/dataset.h"
-#include "testutil.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 // keeps NUMERIC columns as doubles.
 
 #include "export/excelexport.h"
+#include "testsupport.h"
 #include "export/xmlexport.h"
 #include "exporttest.h"
 
@@ -37,10 +38,7 @@ insert into exact_floats values (1, -0.0, 0.3, null, null, 'a'), (2, 0, -0.1, '2
 enum class Backend { Sqlite, Postgres };
 void PrintTo(Backend b, std::ostream* os) { *os << (b == Backend::Sqlite ? "SQLite" : "PostgreSQL"); }
 
-std::string pg() {
-    const char* cs = std::getenv("RG_TEST_PG");
-    return cs ? cs : "";
-}
+std::string pg() { return rgtest::pgConnectionString(); }
 
 class ExactValues : public ::testing::TestWithParam<Backend> {
 protected:

@@ -1,6 +1,7 @@
 // Against the private MariaDB server the test script starts (RG_TEST_MARIADB).
 
 #include "common/displaytext.h"
+#include "testsupport.h"
 #include "common/error.h"
 #include "datasource/dataset.h"
 
@@ -14,10 +15,7 @@ using namespace rg;
 
 namespace {
 
-std::string maria() {
-    const char* cs = std::getenv("RG_TEST_MARIADB");
-    return cs ? cs : "";
-}
+std::string maria() { return rgtest::mariadbConnectionString(); }
 
 bool has(const std::vector<std::string>& list, const std::string& s) {
     return std::find(list.begin(), list.end(), s) != list.end();

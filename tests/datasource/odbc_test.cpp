@@ -1,7 +1,7 @@
 #include "common/error.h"
 #include "datasource/dataset.h"
 #include "datasource/odbcprovider.h"
-#include "testutil.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "datasource/connstring.h"
 #include "datasource/dataset.h"
 #include "datasource/oledb.h"
-#include "testutil.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // Against the private PostgreSQL server the test script starts (RG_TEST_PG).
 
 #include "common/displaytext.h"
+#include "testsupport.h"
 #include "common/error.h"
 #include "datasource/connstring.h"
 #include "datasource/dataset.h"
@@ -17,10 +18,7 @@ using namespace rg;
 
 namespace {
 
-std::string pg() {
-    const char* cs = std::getenv("RG_TEST_PG");
-    return cs ? cs : "";
-}
+std::string pg() { return rgtest::pgConnectionString(); }
 
 bool has(const std::vector<std::string>& list, const std::string& s) {
     return std::find(list.begin(), list.end(), s) != list.end();

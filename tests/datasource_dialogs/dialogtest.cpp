@@ -7,44 +7,22 @@
 #include <QWidget>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <cstdlib>
 
 namespace rgtest {
 
-namespace {
-int argc = 1;
-char arg0[] = "test";
-char* argv[] = {arg0, nullptr};
-
-void exec(sqlite3* db, const char* sql) {
-    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
-}
-} // namespace
-
-QApplication& app() {
-    // Never destroyed: tearing it down among the exit handlers crashes inside Qt.
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
+QApplication& app() { return qtApp(); }
 
 QString makeDatabase(const QTemporaryDir& dir) {
-    QString path = dir.filePath("shop.db");
-    sqlite3* db = nullptr;
-    sqlite3_open(path.toUtf8().constData(), &db);
-    exec(db, "CREATE TABLE orders(id INTEGER PRIMARY KEY, item TEXT, qty INTEGER)");
-    exec(db, "INSERT INTO orders VALUES(1,'pen',3),(2,'ink',5)");
-    exec(db, "CREATE TABLE Customers(id INTEGER PRIMARY KEY, name TEXT)");
-    exec(db, "INSERT INTO Customers VALUES(1,'Li'),(2,'Wang'),(3,'Zhao')");
-    exec(db, "CREATE TABLE bins(id INTEGER PRIMARY KEY)");
-    sqlite3_close(db);
+    const QString path = dir.filePath("shop.db");
+    createSqliteFile(path.toStdString(),
+                     "CREATE TABLE orders(id INTEGER PRIMARY KEY, item TEXT, qty INTEGER);"
+                     "INSERT INTO orders VALUES(1,'pen',3),(2,'ink',5);"
+                     "CREATE TABLE Customers(id INTEGER PRIMARY KEY, name TEXT);"
+                     "INSERT INTO Customers VALUES(1,'Li'),(2,'Wang'),(3,'Zhao');"
+                     "CREATE TABLE bins(id INTEGER PRIMARY KEY);");
     return path;
-}
-
-std::string pgConnectionString() {
-    const char* pg = std::getenv("RG_TEST_PG");
-    return pg ? pg : "";
 }
 
 QStringList entries(const QListWidget* list) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "qtapplication.h"
+#include "testsupport.h"
+
 // Shared pieces of the data source dialog tests: the application object, a small SQLite
 // database, the PostgreSQL test server and a hook on the next modal window.
 
@@ -26,9 +29,6 @@ QApplication& app();
 
 // shop.db in `dir`: orders(id, item, qty), Customers(id, name), bins(id).
 QString makeDatabase(const QTemporaryDir& dir);
-
-// The ODBC connection string of the test server (RG_TEST_PG); empty when not set.
-std::string pgConnectionString();
 
 // The texts of a list's entries in order.
 QStringList entries(const QListWidget* list);

@@ -1,6 +1,6 @@
 #include "exporttest.h"
 
-#include <sqlite3.h>
+#include "testsupport.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -12,17 +12,8 @@ ExportDb::ExportDb(const std::string& sql) {
     char pattern[] = "/tmp/rg-export-XXXXXX";
     folder = mkdtemp(pattern);
     const std::string path = folder + "/t.db";
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    char* err = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-        const std::string msg = err ? err : "sqlite error";
-        sqlite3_free(err);
-        sqlite3_close(db);
-        throw std::runtime_error(msg);
-    }
-    sqlite3_close(db);
-    conn.SetConnectionString("Provider=SQLite;Data Source=" + path);
+    rgtest::createSqliteFile(path, sql);
+    conn.SetConnectionString(rgtest::builtin(path));
     grid.SetDataSet(&ds);
 }
 

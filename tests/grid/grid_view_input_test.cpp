@@ -6,8 +6,9 @@
 #include "grid/filterdropdown.h"
 #include "grid/gridview.h"
 
-#include "guiapp.h"
+#include "qtapplication.h"
 #include "testdb.h"
+#include "testsupport.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -60,7 +61,7 @@ void answerNextBox(QMessageBox::StandardButton button, BoxSeen& seen) {
 
 // A grid with its view, the commands' errors collected instead of shown.
 struct ViewFixture {
-    QApplication& app = guiApp();  // before any widget
+    QApplication& app = rgtest::qtApp();  // before any widget
     TdxDBGrid grid;
     TdxDBGridView view{grid};
     std::vector<std::string> errors;
@@ -170,8 +171,8 @@ TEST(GridViewInput, CtrlDeleteAsksThenDeletesFromTheFileKeepingGroupsOpen) {
 }
 
 TEST(GridViewInput, PostgreSQLRefusesADeleteAndTheRowStays) {
-    const char* pg = std::getenv("RG_TEST_PG");
-    ASSERT_TRUE(pg && *pg) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
+    const std::string pg = rgtest::pgConnectionString();
+    ASSERT_FALSE(pg.empty()) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
     Connection conn;
     conn.SetConnectionString(pg);
     DataSet ds(&conn);

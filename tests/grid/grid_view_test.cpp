@@ -1,6 +1,6 @@
 #include "grid/gridview.h"
 
-#include "guiapp.h"
+#include "qtapplication.h"
 #include "testdb.h"
 
 #include <QApplication>
@@ -14,7 +14,7 @@ using namespace rg;
 
 namespace {
 
-QApplication& app() { return guiApp(); }
+QApplication& app() { return rgtest::qtApp(); }
 
 // Counts the pixels of one colour in a rectangle of a screenshot.
 int pixels(const QImage& img, const QRect& r, QColor c) {

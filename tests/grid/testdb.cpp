@@ -1,9 +1,8 @@
 #include "testdb.h"
 
-#include <sqlite3.h>
+#include "testsupport.h"
 
 #include <filesystem>
-#include <stdexcept>
 
 const char* const kRegionSales = R"(
 create table t(id integer primary key, region text, city text, amount real);
@@ -15,17 +14,8 @@ TestDb::TestDb(const std::string& sql) {
     char pattern[] = "/tmp/rg-grid-XXXXXX";
     folder = mkdtemp(pattern);
     path = folder + "/t.db";
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    char* err = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-        const std::string msg = err ? err : "sqlite error";
-        sqlite3_free(err);
-        sqlite3_close(db);
-        throw std::runtime_error(msg);
-    }
-    sqlite3_close(db);
-    conn.SetConnectionString("Provider=SQLite;Data Source=" + path);
+    rgtest::createSqliteFile(path, sql);
+    conn.SetConnectionString(rgtest::builtin(path));
 }
 
 TestDb::~TestDb() {

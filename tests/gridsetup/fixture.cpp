@@ -1,6 +1,8 @@
 #include "fixture.h"
 
 #include "gridsetup/dialogutil.h"
+#include "qtapplication.h"
+#include "testsupport.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -8,7 +10,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sqlite3.h>
 
 #include <cstdio>
 #include <stdexcept>
@@ -19,39 +20,20 @@
 namespace rgtest {
 
 namespace {
-// One QApplication for the whole test program, there before the first widget.
+// The QApplication is there before the first widget.
 class QtEnvironment : public testing::Environment {
 public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "gridsetup_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<QApplication> app_;
+    void SetUp() override { qtApp(); }
 };
 [[maybe_unused]] testing::Environment* const qtEnvironment = testing::AddGlobalTestEnvironment(new QtEnvironment);
 } // namespace
 
 SalesDb::SalesDb() {
     path = "/tmp/rg_gridsetup_" + std::to_string(getpid()) + "_" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".db";
-    std::remove(path.c_str());
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK)
-        throw std::runtime_error("cannot create test database");
-    const char* sql =
-        "CREATE TABLE sales(id INTEGER, region TEXT, amount REAL);"
-        "INSERT INTO sales VALUES(1,'north',10.5),(2,'south',20),(3,'north',1),"
-        "(4,'east',7),(5,'south',2.5),(6,'north',4);";
-    char* err = nullptr;
-    int rc = sqlite3_exec(db, sql, nullptr, nullptr, &err);
-    sqlite3_free(err);
-    sqlite3_close(db);
-    if (rc != SQLITE_OK)
-        throw std::runtime_error("cannot fill test database");
+    rgtest::createSqliteFile(path,
+                             "CREATE TABLE sales(id INTEGER, region TEXT, amount REAL);"
+                             "INSERT INTO sales VALUES(1,'north',10.5),(2,'south',20),(3,'north',1),"
+                             "(4,'east',7),(5,'south',2.5),(6,'north',4);");
     conn.SetConnectionString("Provider=SQLite;Data Source=" + path);
     dataset.SetCommandType(rg::CommandType::cmdText);
     dataset.SetCommandText("SELECT id, region, amount FROM sales ORDER BY id");

@@ -2,6 +2,7 @@
 
 #include "setup/setup.h"
 #include "testdb.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -209,8 +210,8 @@ TEST_F(RunnerFixture, EveryFormatIsByteIdenticalUnderACommaDecimalLocale) {
         return dir;
     };
     // Doubles, decimals and dates that ODBC drivers convert on the PostgreSQL test server.
-    const char* pg = std::getenv("RG_TEST_PG");
-    ASSERT_NE(pg, nullptr) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
+    const std::string pg = rgtest::pgConnectionString();
+    ASSERT_FALSE(pg.empty()) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
     const std::string pgIni = db.folder + "/pg.ini";
     {
         rg::TSetup s(pgIni);
