@@ -6,7 +6,7 @@
 #include "answeringchooser.h"
 #include "qtapp.h"
 #include "../report/gridstate.h"
-#include "../setup/testfiles.h"
+#include "testfiles.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "../setup/testfiles.h"
+#include "testfiles.h"
 #include "common/error.h"
 #include "export/excelexport.h"
 #include "export/exportfile.h"

@@ -3,6 +3,7 @@
 #include "export/exportfile.h"
 #include "export/exportname.h"
 #include "export/xmltext.h"
+#include "testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -21,14 +22,6 @@ std::string readFile(const std::string& path) {
     return s.str();
 }
 
-struct TempDir {
-    TempDir() {
-        char pattern[] = "/tmp/rg-export-XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string path;
-};
 
 } // namespace
 
@@ -77,8 +70,9 @@ TEST(XmlText, Dates) {
 }
 
 TEST(ExportFileTest, ReplacesOnlyOnCommit) {
-    TempDir dir;
-    const std::string path = dir.path + "/out.xls";
+    const rg::test::TempFolder folder;
+    const std::string dir = folder.path().string();
+    const std::string path = dir + "/out.xls";
     { std::ofstream(path) << "previous"; }
     {
         rg::ExportFile f(path);
@@ -86,7 +80,7 @@ TEST(ExportFileTest, ReplacesOnlyOnCommit) {
         // Until the end the old file stays; a failed export never reaches it.
     }
     EXPECT_EQ(readFile(path), "previous");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     {
         rg::ExportFile f(path);
         f.Write(std::string(600000, 'x'));  // more than one buffer
@@ -94,12 +88,13 @@ TEST(ExportFileTest, ReplacesOnlyOnCommit) {
         f.Commit();
     }
     EXPECT_EQ(readFile(path).size(), 600003u);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
 TEST(ExportFileTest, CannotCreate) {
-    TempDir dir;
-    const std::string missing = dir.path + "/no/such/folder/x.xls";
+    const rg::test::TempFolder folder;
+    const std::string dir = folder.path().string();
+    const std::string missing = dir + "/no/such/folder/x.xls";
     try {
         rg::ExportFile f(missing);
         FAIL() << "created";
@@ -107,21 +102,22 @@ TEST(ExportFileTest, CannotCreate) {
         EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + missing + "\". No such file or directory");
     }
     // A path already open for writing is held exclusively.
-    const std::string path = dir.path + "/a.xsl";
+    const std::string path = dir + "/a.xsl";
     rg::ExportFile first(path);
     try {
-        rg::ExportFile second(dir.path + "/./a.xsl");
+        rg::ExportFile second(dir + "/./a.xsl");
         FAIL() << "created twice";
     } catch (const rg::Error& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + dir.path + "/./a.xsl\". ", 0), 0u) << e.what();
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + dir + "/./a.xsl\". ", 0), 0u) << e.what();
     }
     // A folder cannot be replaced by a file.
-    EXPECT_THROW(rg::ExportFile f(dir.path), rg::Error);
+    EXPECT_THROW(rg::ExportFile f(dir), rg::Error);
 }
 
 TEST(ExportFileTest, WriteAfterCloseIsAWriteError) {
-    TempDir dir;
-    rg::ExportFile f(dir.path + "/x");
+    const rg::test::TempFolder folder;
+    const std::string dir = folder.path().string();
+    rg::ExportFile f(dir + "/x");
     f.Commit();
     try {
         f.Write("late");

@@ -6,7 +6,7 @@
 #include "setup/setup.h"
 #include "testdb.h"
 #include "gridstate.h"
-#include "../setup/testfiles.h"
+#include "testfiles.h"
 
 #include <gtest/gtest.h>
 

@@ -34,17 +34,6 @@ std::string makeSqliteFile(const std::string& name, const std::string& sql) {
 
 std::string builtin(const std::string& path) { return "Provider=SQLite;Data Source=" + path; }
 
-TempDir::TempDir(const std::string& prefix) {
-    std::string pattern = "/tmp/" + prefix + "-XXXXXX";
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
 namespace {
 std::string env(const char* name) {
     const char* v = std::getenv(name);

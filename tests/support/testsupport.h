@@ -1,7 +1,8 @@
 #pragma once
 
-// What every test program shares: real SQLite files made from SQL scripts, temporary
-// folders, and the database servers that scripts/test.sh starts.
+// What every test program shares: real SQLite files made from SQL scripts and the database
+// servers that scripts/test.sh starts. Files and folders: testfiles.h; the application
+// object: qtapplication.h.
 
 #include <string>
 
@@ -14,20 +15,6 @@ void createSqliteFile(const std::string& path, const std::string& sql);
 std::string makeSqliteFile(const std::string& name, const std::string& sql);
 // The built-in provider's connection string for a SQLite file.
 std::string builtin(const std::string& path);
-
-// A new empty folder under /tmp, removed with everything in it when the object goes.
-class TempDir {
-public:
-    explicit TempDir(const std::string& prefix = "rg-test");
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 // ODBC connection strings of the private servers; empty when the tests were not started
 // through scripts/test.sh.
