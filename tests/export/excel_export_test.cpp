@@ -331,10 +331,10 @@ TEST(SpreadsheetExport, CommandFlowNamesTheFile) {
     db.open("select a from w");
     db.grid.SetKeyField("a");
     std::filesystem::create_directories(db.file("my.reports"));
-    EXPECT_EQ(ExportSpreadsheetCommand(db.grid, db.file("my.reports/sales  "), GridAppearance()),
+    EXPECT_EQ(ExportSpreadsheetCommand(db.grid, db.file("my.reports/sales  "), GridAppearance()).path,
               db.file("my.reports/sales.xls"));
     EXPECT_TRUE(std::filesystem::exists(db.file("my.reports/sales.xls")));
-    EXPECT_EQ(ExportSpreadsheetCommand(db.grid, db.file("sales.dat"), GridAppearance()), db.file("sales.dat"));
+    EXPECT_EQ(ExportSpreadsheetCommand(db.grid, db.file("sales.dat"), GridAppearance()).path, db.file("sales.dat"));
     std::string err;
     readWithXlrd(db.file("sales.dat"), &err);
     EXPECT_TRUE(err.empty()) << err;

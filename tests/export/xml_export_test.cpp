@@ -155,7 +155,7 @@ TEST(XmlExport, TwoLevelsOfGroups) {
     g.GroupColumn(*g.ColumnByFieldName("city"), 1);
     g.CollapseAll();
     const std::string path = db.file("报表.xml");
-    EXPECT_EQ(ExportXmlCommand(g, db.file("报表"), GridAppearance()), path);
+    EXPECT_EQ(ExportXmlCommand(g, db.file("报表"), GridAppearance()).path, path);
 
     const std::vector<std::string> got = lines(readFile(path));
     ASSERT_GT(got.size(), 30u);
