@@ -12,7 +12,7 @@ struct RunOptions {
     std::string setupFile;
     std::vector<std::string> groupBy;  // field names, outermost first
     std::string filter;
-    std::string format = "text";       // text, csv, xls, xml
+    std::string format = "text";       // text, csv, xls, xlsx, xml, html, pdf
     std::string output;                // empty: standard output (text and csv only)
     std::string saveAs;
 };
