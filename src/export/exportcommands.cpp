@@ -61,7 +61,18 @@ ExportResult ExportSpreadsheetCommand(TdxDBGrid& grid, const std::string& chosen
     switch (t.format) {
     case ExportFormat::Xlsx: ExportToXlsx(grid, t.path, true, look); break;
     case ExportFormat::Csv: ExportToCsv(grid, t.path, true, look); break;
-    default: ExportToSpreadsheet(grid, t.path, true, look); break;
+    default: {
+        TdxDBGridExportExcel exporter;
+        exporter.FileName = t.path;
+        exporter.Grid = &grid;
+        exporter.Look = look;
+        exporter.Execute();
+        if (exporter.LossyCells > 0)
+            r.notice = "有 " + std::to_string(exporter.LossyCells) +
+                       " 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
+                       "输出为 Excel 工作簿（.xlsx）可保留完整的文字。";
+        break;
+    }
     }
     return r;
 }
