@@ -4,7 +4,8 @@ namespace rg {
 
 void AppendCsvLine(std::string& out, const std::vector<std::string>& fields) {
     for (size_t i = 0; i < fields.size(); ++i) {
-        if (i) out += ',';
+        if (i)
+            out += ',';
         const std::string& s = fields[i];
         if (s.find_first_of(",\"\r\n") == std::string::npos) {
             out += s;
@@ -12,7 +13,8 @@ void AppendCsvLine(std::string& out, const std::vector<std::string>& fields) {
         }
         out += '"';
         for (char c : s) {
-            if (c == '"') out += '"';
+            if (c == '"')
+                out += '"';
             out += c;
         }
         out += '"';
@@ -32,9 +34,11 @@ void TdxDBGridExportCsv::BeginDocument() {
 }
 
 void TdxDBGridExportCsv::WriteHeaderRows() {
-    if (!Look.showHeader) return;
+    if (!Look.showHeader)
+        return;
     fields_.assign(static_cast<size_t>(groups_), std::string());
-    for (const TdxDBGridColumn* c : cols_) fields_.push_back(CaptionDisabled(*c) ? std::string() : c->Caption());
+    for (const TdxDBGridColumn* c : cols_)
+        fields_.push_back(CaptionDisabled(*c) ? std::string() : c->Caption());
     line();
 }
 
@@ -46,7 +50,8 @@ void TdxDBGridExportCsv::WriteNode(RowHandle node) {
         line();
         return;
     }
-    for (size_t i = 0; i < cols_.size(); ++i) fields_[static_cast<size_t>(groups_) + i] = g.CellText(node, *cols_[i]);
+    for (size_t i = 0; i < cols_.size(); ++i)
+        fields_[static_cast<size_t>(groups_) + i] = g.CellText(node, *cols_[i]);
     line();
     for (int j = 0; j < g.FooterRowCount(node); ++j) {
         fields_.assign(fields_.size(), std::string());
@@ -58,14 +63,17 @@ void TdxDBGridExportCsv::WriteNode(RowHandle node) {
 }
 
 void TdxDBGridExportCsv::WriteFooterRows() {
-    if (!Grid->ShowSummaryFooter) return;
+    if (!Grid->ShowSummaryFooter)
+        return;
     fields_.assign(static_cast<size_t>(groups_), std::string());
     for (const TdxDBGridColumn* c : cols_)
-        fields_.push_back(Grid->SummaryFooterCellExists(*c) ? Grid->SummaryFooterText(*c) : std::string());
+        fields_.push_back(Grid->SummaryFooterCellExists(*c) ? Grid->SummaryFooterText(*c)
+                                                            : std::string());
     line();
 }
 
-void ExportToCsv(TdxDBGrid& grid, const std::string& fileName, bool saveAll, const GridAppearance& look) {
+void ExportToCsv(TdxDBGrid& grid, const std::string& fileName, bool saveAll,
+                 const GridAppearance& look) {
     TdxDBGridExportCsv exporter;
     exporter.FileName = fileName;
     exporter.Grid = &grid;

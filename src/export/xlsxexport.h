@@ -33,7 +33,7 @@ protected:
 private:
     struct Sheet;
     std::unique_ptr<Sheet> sheet_;
-    int64_t rowsBeforeSummary_ = 0;  // header, group, data and footer rows, as counted up front
+    int64_t rowsBeforeSummary_ = 0; // header, group, data and footer rows, as counted up front
 };
 
 void ExportToXlsx(TdxDBGrid& grid, const std::string& fileName, bool saveAll,

@@ -22,7 +22,8 @@ public:
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 size) override {
-        if (failure) return -1;
+        if (failure)
+            return -1;
         try {
             file_.Write(data, static_cast<size_t>(size));
         } catch (...) {
@@ -44,10 +45,12 @@ void WriteReportPdf(const TdxDBGridReportLink& link, const std::string& fileName
     {
         QPdfWriter writer(&device);
         writer.setCreator(QStringLiteral("报表生成器"));
-        writer.setTitle(link.ReportTitleText.isEmpty() ? QString::fromStdString(fileName) : link.ReportTitleText);
+        writer.setTitle(link.ReportTitleText.isEmpty() ? QString::fromStdString(fileName)
+                                                       : link.ReportTitleText);
         link.PrintPages(writer, link.AllPages());
     }
-    if (device.failure) std::rethrow_exception(device.failure);
+    if (device.failure)
+        std::rethrow_exception(device.failure);
     file.Commit();
 }
 

@@ -38,18 +38,23 @@ TEST(CsvExport, Rfc4180InUtf8WithByteOrderMarkReadByPythonsCsvModule) {
     ASSERT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
     std::string out;
     ASSERT_EQ(run("PYTHONIOENCODING=utf-8 /usr/bin/python3 -c \"import csv, json, sys\n"
-                  "print(json.dumps(list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', newline=''))), "
-                  "ensure_ascii=False))\" '" + path + "'",
+                  "print(json.dumps(list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', "
+                  "newline=''))), "
+                  "ensure_ascii=False))\" '" +
+                      path + "'",
                   &out),
               0)
         << out;
     const TdxDBGrid& g = db.grid;
     const std::string qtySum = g.SummaryFooterText(*g.ColumnByFieldName("qty"));
     const std::string expected =
-        std::string("[[\"\", \"id\", \"qty\", \"note\"], ") + "[\"region : 北京 \", \"\", \"\", \"\"], " +
-        "[\"\", \"2\", \"2\", \"안녕 😀 ß <b>&amp;</b>\\u0001\\u001bend\"], " + "[\"\", \"\", \"2.00\", \"\"], " +
-        "[\"region : 上海 \", \"\", \"\", \"\"], " + "[\"\", \"1\", \"1\", \"say \\\"hi\\\", then\\nleave\"], " +
-        "[\"\", \"3\", \"4\", \"\"], " + "[\"\", \"\", \"5.00\", \"\"], " + "[\"\", \"\", \"" + qtySum + "\", \"\"]]\n";
+        std::string("[[\"\", \"id\", \"qty\", \"note\"], ") +
+        "[\"region : 北京 \", \"\", \"\", \"\"], " +
+        "[\"\", \"2\", \"2\", \"안녕 😀 ß <b>&amp;</b>\\u0001\\u001bend\"], " +
+        "[\"\", \"\", \"2.00\", \"\"], " + "[\"region : 上海 \", \"\", \"\", \"\"], " +
+        "[\"\", \"1\", \"1\", \"say \\\"hi\\\", then\\nleave\"], " +
+        "[\"\", \"3\", \"4\", \"\"], " + "[\"\", \"\", \"5.00\", \"\"], " + "[\"\", \"\", \"" +
+        qtySum + "\", \"\"]]\n";
     EXPECT_EQ(out, expected);
 }
 
@@ -66,13 +71,20 @@ TEST(HtmlExport, OnePageThatParsesWithGroupsFootersAndNoForbiddenCharacters) {
     // Read by libxml2's HTML parser: no complaint, and the table as written.
     ASSERT_EQ(run("xmllint --html --noout '" + path + "' 2>&1", &out), 0);
     EXPECT_EQ(out, "");
-    ASSERT_EQ(run("xmllint --html --xpath \"//tr[@class='group']/td/text()\" '" + path + "' 2>&1", &out), 0);
+    ASSERT_EQ(
+        run("xmllint --html --xpath \"//tr[@class='group']/td/text()\" '" + path + "' 2>&1", &out),
+        0);
     EXPECT_EQ(out, "region : 北京 \nregion : 上海 \n");
-    ASSERT_EQ(run("xmllint --html --xpath \"string(//tbody/tr[2]/td[3])\" '" + path + "' 2>&1", &out), 0);
+    ASSERT_EQ(
+        run("xmllint --html --xpath \"string(//tbody/tr[2]/td[3])\" '" + path + "' 2>&1", &out), 0);
     EXPECT_EQ(out, "안녕 😀 ß <b>&amp;</b>end\n");
-    ASSERT_EQ(run("xmllint --html --xpath \"string(//tr[@class='footer'][2]/td[2])\" '" + path + "' 2>&1", &out), 0);
+    ASSERT_EQ(
+        run("xmllint --html --xpath \"string(//tr[@class='footer'][2]/td[2])\" '" + path + "' 2>&1",
+            &out),
+        0);
     EXPECT_EQ(out, "5.00\n");
-    ASSERT_EQ(run("xmllint --html --xpath \"string(//tfoot/tr/td[2])\" '" + path + "' 2>&1", &out), 0);
+    ASSERT_EQ(run("xmllint --html --xpath \"string(//tfoot/tr/td[2])\" '" + path + "' 2>&1", &out),
+              0);
     EXPECT_EQ(out, db.grid.SummaryFooterText(*db.grid.ColumnByFieldName("qty")) + "\n");
     ASSERT_EQ(run("xmllint --html --xpath \"count(//thead/tr/th)\" '" + path + "' 2>&1", &out), 0);
     EXPECT_EQ(out, "3\n");

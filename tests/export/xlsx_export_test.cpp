@@ -32,7 +32,7 @@ TEST(XlsxExport, TwoLevelsAsOutlineWithSubtotals) {
     addSummary(g, *g.ColumnByFieldName("day"), TdxSummaryType::cstMin);
     g.GroupColumn(*g.ColumnByFieldName("region"), 0);
     g.GroupColumn(*g.ColumnByFieldName("city"), 1);
-    g.CollapseAll();  // collapsed groups are written whole
+    g.CollapseAll(); // collapsed groups are written whole
     const std::string path = db.file("g.xlsx");
     ExportToXlsx(g, path, true, GridAppearance());
     const XlsxSheet s = readWithOpenpyxl(path);
@@ -58,8 +58,9 @@ TEST(XlsxExport, TwoLevelsAsOutlineWithSubtotals) {
     EXPECT_EQ(s.cells.count({19, 2}), 0u);
 
     // Group rows at their level, their data and footers one below, summaries below.
-    const std::map<int, int> levels{{2, 1},  {3, 2},  {4, 2},  {5, 1},  {6, 2},  {7, 2},  {8, 1},  {10, 1},
-                                    {11, 2}, {12, 2}, {13, 1}, {14, 2}, {15, 2}, {16, 2}, {17, 1}};
+    const std::map<int, int> levels{{2, 1},  {3, 2},  {4, 2},  {5, 1},  {6, 2},
+                                    {7, 2},  {8, 1},  {10, 1}, {11, 2}, {12, 2},
+                                    {13, 1}, {14, 2}, {15, 2}, {16, 2}, {17, 1}};
     EXPECT_EQ(s.levels, levels);
     EXPECT_EQ(s.facts.at("summary_below"), "1");
     EXPECT_EQ(s.facts.at("freeze"), "A2");
@@ -79,10 +80,11 @@ TEST(XlsxExport, TwoLevelsAsOutlineWithSubtotals) {
 }
 
 TEST(XlsxExport, AnyTextTypedValuesAndValuesWhereFormulasWouldDiffer) {
-    ExportDb db("create table t(id integer primary key, name text, big integer, flag boolean, note text);"
-                "insert into t values (1, '안녕하세요 😀 Straße', 9007199254740993, 1, 'x');"
-                "insert into t values (2, 'ok', 5, 0, null);"
-                "insert into t values (3, printf('%.40000c', 'w'), 7, 1, 'y');");
+    ExportDb db(
+        "create table t(id integer primary key, name text, big integer, flag boolean, note text);"
+        "insert into t values (1, '안녕하세요 😀 Straße', 9007199254740993, 1, 'x');"
+        "insert into t values (2, 'ok', 5, 0, null);"
+        "insert into t values (3, printf('%.40000c', 'w'), 7, 1, 'y');");
     db.open("select id, name, big, flag, note from t order by id");
     TdxDBGrid& g = db.grid;
     g.SetKeyField("id");
@@ -124,8 +126,10 @@ TEST(XlsxExport, ReportsBeyondTheSheetAreRefusedBeforeWriting) {
         ExportToXlsx(g, path, true, GridAppearance());
         FAIL() << "exported";
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Excel 工作簿最多容纳 1048576 行，此报表需要 1048582 行，无法输出。");
+        EXPECT_STREQ(e.what(),
+                     "Excel 工作簿最多容纳 1048576 行，此报表需要 1048582 行，无法输出。");
     }
     EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(db.folder), {}), 1);  // the database alone
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(db.folder), {}),
+              1); // the database alone
 }
