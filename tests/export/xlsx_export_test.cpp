@@ -81,11 +81,13 @@ TEST(XlsxExport, TwoLevelsAsOutlineWithSubtotals) {
 
 TEST(XlsxExport, AnyTextTypedValuesAndValuesWhereFormulasWouldDiffer) {
     ExportDb db(
-        "create table t(id integer primary key, name text, big integer, flag boolean, note text);"
-        "insert into t values (1, '안녕하세요 😀 Straße', 9007199254740993, 1, 'x');"
-        "insert into t values (2, 'ok', 5, 0, null);"
-        "insert into t values (3, printf('%.40000c', 'w'), 7, 1, 'y');");
-    db.open("select id, name, big, flag, note from t order by id");
+        "create table t(id integer primary key, name text, big integer, flag boolean, note text,"
+        " amount decimal(20,2), at datetime, early date);"
+        "insert into t values (1, '안녕하세요 😀 Straße', 9007199254740993, 1, 'x', 12.50,"
+        " '2024-05-06 07:08:09', '1899-01-01');"
+        "insert into t values (2, 'ok', 5, 0, null, 3, null, '2000-01-31');"
+        "insert into t values (3, printf('%.40000c', 'w'), 7, 1, 'y', null, null, null);");
+    db.open("select id, name, big, flag, note, amount, at, early from t order by id");
     TdxDBGrid& g = db.grid;
     g.SetKeyField("id");
     addSummary(g, *g.ColumnByFieldName("big"), TdxSummaryType::cstSum);
@@ -106,7 +108,13 @@ TEST(XlsxExport, AnyTextTypedValuesAndValuesWhereFormulasWouldDiffer) {
     EXPECT_EQ(g.SummaryFooterText(*g.ColumnByFieldName("big")), "9007199254741005.00");
     EXPECT_EQ(s.cells.at({4, 2}), "n:9007199254741004.0");
     EXPECT_EQ(s.cells.at({4, 4}), "n:3.0");
-    EXPECT_EQ(s.facts.at("filter"), "A1:E4");
+    // Decimals are numbers; dates and times are dates, except those before 1900-03-01,
+    // which spreadsheets count differently.
+    EXPECT_EQ(s.cells.at({1, 5}), "n:12.5");
+    EXPECT_EQ(s.cells.at({1, 6}), "d:2024-05-06T07:08:09");
+    EXPECT_EQ(s.cells.at({1, 7}), "s:" + g.CellText(g.Top(0), *g.ColumnByFieldName("early")));
+    EXPECT_EQ(s.cells.at({2, 7}), "d:2000-01-31T00:00:00");
+    EXPECT_EQ(s.facts.at("filter"), "A1:H4");
 }
 
 TEST(XlsxExport, ReportsBeyondTheSheetAreRefusedBeforeWriting) {
