@@ -22,6 +22,12 @@ public:
     void WriteFooterRows() override;
     void WriteNode(RowHandle node) override;
 
+protected:
+    void WriteEmptyDocument() override {
+        BeginDocument();
+        EndDocument();
+    }
+
 private:
     void line();
     std::vector<TdxDBGridColumn*> cols_;

@@ -23,6 +23,12 @@ public:
     void WriteFooterRows() override;
     void WriteNode(RowHandle node) override;
 
+protected:
+    void WriteEmptyDocument() override {
+        BeginDocument();
+        EndDocument();
+    }
+
 private:
     void cells(const std::vector<std::string>& texts, const char* rowClass);
     std::vector<TdxDBGridColumn*> cols_;

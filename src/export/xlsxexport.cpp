@@ -1,6 +1,5 @@
 #include "export/xlsxexport.h"
 
-#include "common/displaytext.h"
 #include "common/error.h"
 #include "export/summarycell.h"
 #include "grid/gridutil.h"

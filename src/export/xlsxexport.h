@@ -28,6 +28,10 @@ public:
     static constexpr int64_t kMaxSheetColumns = 16384;
 
 protected:
+    void WriteEmptyDocument() override {
+        BeginDocument();
+        EndDocument();
+    }
     void CheckLimits(const std::vector<RowHandle>& nodes) override;
 
 private:

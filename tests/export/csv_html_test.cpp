@@ -113,3 +113,19 @@ TEST(ExportCommands, FilterOrTypedExtensionDecidesTheFormat) {
     const ExportResult html = ExportXmlCommand(db.grid, db.file("b"), GridAppearance(), 1);
     EXPECT_EQ(readFile(html.path).substr(0, 15), "<!DOCTYPE html>");
 }
+
+// Before any data source the grid has nothing, and each format still writes a file its
+// readers open.
+TEST(ExportCommands, AGridWithoutDataGivesDocumentsThatOpen) {
+    ExportDb db("create table t(a integer);"); // for its folder
+    TdxDBGrid empty;
+    const std::string folder = db.folder;
+    const ExportResult xlsx = ExportSpreadsheetCommand(empty, folder + "/e", GridAppearance(), 0);
+    EXPECT_EQ(readWithOpenpyxl(xlsx.path).error, "");
+    EXPECT_EQ(readFile(ExportSpreadsheetCommand(empty, folder + "/e", GridAppearance(), 2).path),
+              "\xEF\xBB\xBF");
+    std::string out;
+    const ExportResult html = ExportXmlCommand(empty, folder + "/e", GridAppearance(), 1);
+    EXPECT_EQ(run("xmllint --html --noout '" + html.path + "' 2>&1", &out), 0);
+    EXPECT_EQ(out, "");
+}
