@@ -4,6 +4,7 @@
 #include "print/reportlink.h"
 
 #include <QIODevice>
+#include <QPainter>
 #include <QPdfWriter>
 
 #include <exception>
@@ -47,7 +48,12 @@ void WriteReportPdf(const TdxDBGridReportLink& link, const std::string& fileName
         writer.setCreator(QStringLiteral("报表生成器"));
         writer.setTitle(link.ReportTitleText.isEmpty() ? QString::fromStdString(fileName)
                                                        : link.ReportTitleText);
-        link.PrintPages(writer, link.AllPages());
+        if (link.PageCount() > 0) {
+            link.PrintPages(writer, link.AllPages());
+        } else {
+            // A report without pages still makes a PDF that opens: one blank page.
+            QPainter blank(&writer);
+        }
     }
     if (device.failure)
         std::rethrow_exception(device.failure);
