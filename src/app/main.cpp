@@ -46,7 +46,7 @@ int main(int argc, char* argv[]) {
         } catch (const rg::Error& e) {
             errors = e.what();
         }
-        if (status != 0) std::fprintf(stderr, "%s\n", errors.c_str());
+        if (!errors.empty()) std::fprintf(stderr, "%s\n", errors.c_str());
         return status;
     }
     QApplication app(argc, argv);

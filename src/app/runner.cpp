@@ -2,7 +2,7 @@
 
 #include "common/error.h"
 #include "export/csvexport.h"
-#include "export/excelexport.h"
+#include "export/exportcommands.h"
 #include "export/htmlexport.h"
 #include "export/xlsxexport.h"
 #include "export/xmlexport.h"
@@ -204,7 +204,7 @@ int runReport(const RunOptions& o, std::string& errors) {
         if (!o.saveAs.empty()) SaveSetup(report, o.saveAs);
         // Files look the same whatever desktop the runner starts on: the default colours.
         const GridAppearance look;
-        if (o.format == "xls") ExportToSpreadsheet(grid, o.output, true, look);
+        if (o.format == "xls") errors = WriteXlsWithNotice(grid, o.output, look);
         else if (o.format == "xml") ExportToXml(grid, o.output, true, look);
         else if (o.format == "xlsx") ExportToXlsx(grid, o.output, true, look);
         else if (o.format == "html") ExportToHtml(grid, o.output, true, look);

@@ -54,6 +54,18 @@ ExportTarget XmlTarget(const std::string& chosenName, int filterIndex) {
                   {ExportFormat::Xml, "xml"});
 }
 
+std::string WriteXlsWithNotice(TdxDBGrid& grid, const std::string& path, const GridAppearance& look) {
+    TdxDBGridExportExcel exporter;
+    exporter.FileName = path;
+    exporter.Grid = &grid;
+    exporter.Look = look;
+    exporter.Execute();
+    if (exporter.LossyCells == 0) return {};
+    return "有 " + std::to_string(exporter.LossyCells) +
+           " 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
+           "输出为 Excel 工作簿（.xlsx）可保留完整的文字。";
+}
+
 ExportResult ExportSpreadsheetCommand(TdxDBGrid& grid, const std::string& chosenName, const GridAppearance& look,
                                       int filterIndex) {
     const ExportTarget t = SpreadsheetTarget(chosenName, filterIndex);
@@ -61,18 +73,7 @@ ExportResult ExportSpreadsheetCommand(TdxDBGrid& grid, const std::string& chosen
     switch (t.format) {
     case ExportFormat::Xlsx: ExportToXlsx(grid, t.path, true, look); break;
     case ExportFormat::Csv: ExportToCsv(grid, t.path, true, look); break;
-    default: {
-        TdxDBGridExportExcel exporter;
-        exporter.FileName = t.path;
-        exporter.Grid = &grid;
-        exporter.Look = look;
-        exporter.Execute();
-        if (exporter.LossyCells > 0)
-            r.notice = "有 " + std::to_string(exporter.LossyCells) +
-                       " 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
-                       "输出为 Excel 工作簿（.xlsx）可保留完整的文字。";
-        break;
-    }
+    default: r.notice = WriteXlsWithNotice(grid, t.path, look); break;
     }
     return r;
 }

@@ -34,6 +34,9 @@ struct ExportResult {
     std::string notice;  // what the user should know about the file, or empty
 };
 
+// Writes the .xls file; returns the notice for cells it could not carry whole, or empty.
+std::string WriteXlsWithNotice(TdxDBGrid& grid, const std::string& path, const GridAppearance& look);
+
 // "输出电子表格" and "输出XML文档". Errors (rg::Error) reach the caller.
 ExportResult ExportSpreadsheetCommand(TdxDBGrid& grid, const std::string& chosenName,
                                       const GridAppearance& look = GridAppearance::current(),

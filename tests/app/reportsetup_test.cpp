@@ -219,6 +219,15 @@ TEST(ReportSetup, ExportCommandsWriteTheChosenFormat) {
     EXPECT_EQ(exportAs(win.w.XML1, "e", 1).substr(0, 15), "<!DOCTYPE html>");
     EXPECT_EQ(exportAs(win.w.XML1, "f", 0).substr(0, 5), "<?xml");
     EXPECT_EQ(exportAs(win.w.PDF1, "g", -1).substr(0, 5), "%PDF-");
+    // A caption GBK cannot hold: the .xls says so once, after the export; the .xlsx keeps it.
+    QStringList notices;
+    ErrorSink previousNotice = setNoticeSink([&](const QString& m) { notices << m; });
+    win.w.dxDBGrid->Columns(0).field()->SetDisplayLabel("订单号 😀");
+    EXPECT_EQ(exportAs(win.w.N4, "h", 1).substr(0, 2), "\x09\x04");
+    EXPECT_EQ(exportAs(win.w.N4, "i", 0).substr(0, 4), "PK\x03\x04");
+    setNoticeSink(previousNotice);
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].startsWith("有 1 个单元格")) << notices[0].toStdString();
     setErrorSink(previous);
     EXPECT_TRUE(shown.isEmpty()) << shown.join("\n").toStdString();
     for (const char* name : {"a.xlsx", "b.xls", "c.csv", "d.csv", "e.html", "f.xml", "g.pdf"})

@@ -313,3 +313,14 @@ TEST_F(RunnerFixture, EveryFormatIsByteIdenticalUnderACommaDecimalLocale) {
     EXPECT_NE(csv.find("footer,0,2,,17.75\r\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find("total,,3,,37.75\r\n"), std::string::npos) << csv;
 }
+
+// An .xls whose texts GBK cannot hold is written, and standard error says what changed.
+TEST_F(RunnerFixture, XlsNoticeGoesToStandardError) {
+    rg::TSetup(ini).WriteField("city", "城市 😀");
+    const std::string out = db.folder + "/r.xls";
+    const RunResult r = reportgen("--run " + ini + " --format xls --output " + out, db.folder);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "有 1 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
+                     "输出为 Excel 工作簿（.xlsx）可保留完整的文字。\n");
+    EXPECT_TRUE(std::filesystem::exists(out));
+}
