@@ -4,14 +4,18 @@
 #include "benchcommon.h"
 #include "datasource/dataset.h"
 #include "export/excelexport.h"
+#include "export/xlsxexport.h"
 #include "export/xmlexport.h"
 #include "grid/grid.h"
 
 #include <sqlite3.h>
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -46,6 +50,56 @@ double rawWrite(const std::string& path, size_t bytes) {
     return seconds(t0);
 }
 
+// Resident memory in MiB: "VmRSS" now or "VmHWM", the peak since the last reset.
+double residentMib(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(key + ":", 0) == 0) {
+            const size_t digits = line.find_first_of("0123456789");
+            long kib = 0;
+            if (digits != std::string::npos) std::from_chars(line.data() + digits, line.data() + line.size(), kib);
+            return static_cast<double>(kib) / 1024.0;
+        }
+    return 0;
+}
+
+// Starts a new peak: the kernel sets the high-water mark back to the current resident size.
+void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// The grid the export figures use: grouped by region and city with three footers.
+std::unique_ptr<rg::bench::BenchGrid> salesGrid(const std::string& dbPath) {
+    auto bench = std::make_unique<rg::bench::BenchGrid>(dbPath, rg::CommandType::cmdText,
+                                                        "select id, region, city, qty, price, note, day from sales");
+    rg::TdxDBGrid& grid = bench->grid;
+    rg::bench::addSummary(grid, "qty", rg::TdxSummaryType::cstSum);
+    rg::bench::addSummary(grid, "price", rg::TdxSummaryType::cstMax);
+    rg::bench::addSummary(grid, "id", rg::TdxSummaryType::cstCount);
+    grid.BeginGroupingUpdate();
+    grid.GroupColumn(*grid.ColumnByFieldName("region"), 0);
+    grid.GroupColumn(*grid.ColumnByFieldName("city"), 1);
+    grid.SetKeyField("id");
+    grid.EndGroupingUpdate();
+    return bench;
+}
+
+struct XlsxRun {
+    double seconds = 0;
+    double growthMib = 0;  // peak resident memory above the memory before the export
+    size_t sheetRows = 0;
+};
+
+XlsxRun exportXlsx(rg::TdxDBGrid& grid, const std::string& path) {
+    XlsxRun run;
+    const double before = residentMib("VmRSS");
+    resetPeak();
+    const auto t0 = std::chrono::steady_clock::now();
+    rg::ExportToXlsx(grid, path, true, rg::GridAppearance());
+    run.seconds = seconds(t0);
+    run.growthMib = residentMib("VmHWM") - before;
+    run.sheetRows = grid.VisibleRows().size() + 2;
+    return run;
+}
+
 } // namespace
 
 void bench_export(const rg::bench::Args& args) {
@@ -55,16 +109,9 @@ void bench_export(const rg::bench::Args& args) {
     const int rows = 60000;
     makeDb(dbPath, rows);
 
-    rg::bench::BenchGrid bench(dbPath, rg::CommandType::cmdText, "select id, region, city, qty, price, note, day from sales");
-    rg::TdxDBGrid& grid = bench.grid;
-    rg::bench::addSummary(grid, "qty", rg::TdxSummaryType::cstSum);
-    rg::bench::addSummary(grid, "price", rg::TdxSummaryType::cstMax);
-    rg::bench::addSummary(grid, "id", rg::TdxSummaryType::cstCount);
-    grid.BeginGroupingUpdate();
-    grid.GroupColumn(*grid.ColumnByFieldName("region"), 0);
-    grid.GroupColumn(*grid.ColumnByFieldName("city"), 1);
-    grid.SetKeyField("id");
-    grid.EndGroupingUpdate();
+    const auto bench = salesGrid(dbPath);
+    rg::TdxDBGrid& grid = bench->grid;
+    grid.ExpandAll();
 
     const std::string xls = folder + "/report.xls";
     const rg::GridAppearance look;
@@ -91,5 +138,30 @@ void bench_export(const rg::bench::Args& args) {
     rg::bench::report("xls_raw_write_s", raw);
     rg::bench::report("xls_export_vs_raw_write", best / raw);
     rg::bench::report("xml_export_s", xml);
+
+    // .xlsx: the same report, then one of args.rows records; time per record against the
+    // .xls writer's, and memory that must not grow with the records.
+    XlsxRun small;
+    small.seconds = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        const XlsxRun r = exportXlsx(grid, folder + "/report.xlsx");
+        if (r.seconds < small.seconds) small = r;
+    }
+    rg::bench::report("xlsx_export_rows", rows);
+    rg::bench::report("xlsx_export_s", small.seconds);
+    rg::bench::report("xlsx_vs_xls_per_row", small.seconds / best);
+    rg::bench::report("xlsx_export_memory_growth_mib", small.growthMib);
+
+    const std::string bigDb = folder + "/big.db";
+    makeDb(bigDb, static_cast<int>(args.rows));
+    const auto big = salesGrid(bigDb);
+    big->grid.ExpandAll();
+    const XlsxRun large = exportXlsx(big->grid, folder + "/big.xlsx");
+    rg::bench::report("xlsx_big_export_rows", static_cast<double>(args.rows));
+    rg::bench::report("xlsx_big_sheet_rows", static_cast<double>(large.sheetRows));
+    rg::bench::report("xlsx_big_export_bytes", static_cast<double>(std::filesystem::file_size(folder + "/big.xlsx")));
+    rg::bench::report("xlsx_big_export_s", large.seconds);
+    rg::bench::report("xlsx_big_vs_xls_per_row", (large.seconds / static_cast<double>(args.rows)) / (best / rows));
+    rg::bench::report("xlsx_big_export_memory_growth_mib", large.growthMib);
     std::filesystem::remove_all(folder);
 }

@@ -12,7 +12,8 @@ PACKAGES=(
   libgtest-dev googletest
   fonts-wqy-microhei qt6-translations-l10n
   xvfb xauth libxkbcommon-x11-0 libxcb-cursor0
-  python3 python3-xlrd libxml2-utils xsltproc libreoffice-calc-nogui locales
+  libxlsxwriter-dev
+  python3 python3-xlrd python3-openpyxl libxml2-utils xsltproc libreoffice-calc-nogui locales
   poppler-utils
 )
 

@@ -11,6 +11,15 @@ void showInMessageBox(const QString& message) {
     QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("报表生成器"), message);
 }
 
+void showNoticeInMessageBox(const QString& message) {
+    QMessageBox::information(QApplication::activeWindow(), QStringLiteral("报表生成器"), message);
+}
+
+ErrorSink& noticeSink() {
+    static ErrorSink sink = showNoticeInMessageBox;
+    return sink;
+}
+
 ErrorSink& currentSink() {
     static ErrorSink sink = showInMessageBox;
     return sink;
@@ -27,6 +36,17 @@ void showCommandError(const QString& message) {
 ErrorSink setErrorSink(ErrorSink sink) {
     ErrorSink previous = std::move(currentSink());
     currentSink() = sink ? std::move(sink) : ErrorSink(showInMessageBox);
+    return previous;
+}
+
+void showCommandNotice(const QString& message) {
+    if (const ErrorSink& sink = noticeSink())
+        sink(message);
+}
+
+ErrorSink setNoticeSink(ErrorSink sink) {
+    ErrorSink previous = std::move(noticeSink());
+    noticeSink() = sink ? std::move(sink) : ErrorSink(showNoticeInMessageBox);
     return previous;
 }
 

@@ -16,6 +16,11 @@ void showCommandError(const QString& message);
 using ErrorSink = std::function<void(const QString& message)>;
 ErrorSink setErrorSink(ErrorSink sink);
 
+// What the user should know after a command that went well (an export that had to change
+// texts the format cannot hold): a message box, or the sink a test installed.
+void showCommandNotice(const QString& message);
+ErrorSink setNoticeSink(ErrorSink sink);
+
 // Runs one window command. A command is never expected to catch its own errors: whatever
 // it throws ends it here, what it did before stays done, and the message reaches the
 // central error handler. No exception gets past this point into Qt's event loop.

@@ -17,14 +17,20 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        dialog.setNameFilters(qtNameFilters(filter).split(QStringLiteral(";;")));
+        const QStringList filters = qtNameFilters(filter).split(QStringLiteral(";;"));
+        dialog.setNameFilters(filters);
         if (!name.isEmpty())
             dialog.selectFile(name);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return false;
         name = dialog.selectedFiles().constFirst();
+        chosen_ = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
         return true;
     }
+    int chosenFilter() const override { return chosen_; }
+
+private:
+    int chosen_ = -1;
 };
 
 class DesktopShell : public Shell {
@@ -67,6 +73,7 @@ bool TSaveDialog::Execute() {
     if (!chooser_->execute(owner_, Title, Filter, name))
         return false;
     FileName = name;
+    FilterIndex = chooser_->chosenFilter();
     return true;
 }
 

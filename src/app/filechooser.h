@@ -18,6 +18,8 @@ public:
     // Returns false when the user cancelled.
     virtual bool execute(QWidget* parent, const QString& title, const QString& filter,
                          QString& name) = 0;
+    // The position in `filter` of the entry chosen in the last execute; -1 when unknown.
+    virtual int chosenFilter() const { return -1; }
 };
 
 // Opens a file with the desktop's application for it (the shell's "open" verb).
@@ -45,6 +47,8 @@ public:
     QString Filter = QStringLiteral("电子表格|*.xls");
     QString Title = QStringLiteral("保存");
     QString FileName;
+    // Which of Filter's entries the user chose last time (-1: the chooser did not say).
+    int FilterIndex = -1;
 
     bool Execute();
 

@@ -6,10 +6,15 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -23,16 +28,25 @@ void keepDecimalPoint() { std::setlocale(LC_NUMERIC, "C"); }
 int main(int argc, char* argv[]) {
     // `reportgen --run FILE.ini ...` writes a report without a window or a display.
     if (argc > 1 && std::strcmp(argv[1], "--run") == 0) {
-        QCoreApplication app(argc, argv);
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        // PDF pages are painted with the system's fonts, which takes a GUI application (but no
+        // display); the other formats need neither.
+        std::unique_ptr<QCoreApplication> app;
+        if (std::find(args.begin(), args.end(), "pdf") != args.end()) {
+            if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+            app = std::make_unique<QGuiApplication>(argc, argv);
+        } else {
+            app = std::make_unique<QCoreApplication>(argc, argv);
+        }
         keepDecimalPoint();
         std::string errors;
         int status = 1;
         try {
-            status = rg::runReport(rg::parseRunOptions(std::vector<std::string>(argv + 1, argv + argc)), errors);
+            status = rg::runReport(rg::parseRunOptions(args), errors);
         } catch (const rg::Error& e) {
             errors = e.what();
         }
-        if (status != 0) std::fprintf(stderr, "%s\n", errors.c_str());
+        if (!errors.empty()) std::fprintf(stderr, "%s\n", errors.c_str());
         return status;
     }
     QApplication app(argc, argv);

@@ -7,10 +7,10 @@
 #include "app/program.h"
 #include "app/savedsetups.h"
 #include "datasource/dialogs/dbsetup.h"
-#include "export/excelexport.h"
+#include "export/exportcommands.h"
 #include "export/exportname.h"
-#include "export/xmlexport.h"
 #include "grid/gridview.h"
+#include "print/pdfexport.h"
 #include "print/printenginewindows.h"
 #include "gridsetup/fielddisplaysetup.h"
 #include "gridsetup/primmarysetup.h"
@@ -239,6 +239,7 @@ void Tfrmquorvel::buildPopupMenu() {
     N3 = menuItem(PopupMenu1, "N3", nullptr);
     XML1 = menuItem(PopupMenu1, "XML1", "输出XML文档");
     N4 = menuItem(PopupMenu1, "N4", "输出电子表格");
+    PDF1 = menuItem(PopupMenu1, "PDF1", "输出PDF文档");
     N5 = menuItem(PopupMenu1, "N5", nullptr);
     N6 = menuItem(PopupMenu1, "N6", "字段显示设置");
     N7 = menuItem(PopupMenu1, "N7", nullptr);
@@ -264,6 +265,7 @@ void Tfrmquorvel::connectCommands() {
     const std::pair<QAction*, void (Tfrmquorvel::*)()> items[] = {
         {N1, &Tfrmquorvel::N1Click},   {N2, &Tfrmquorvel::N2Click},
         {XML1, &Tfrmquorvel::XML1Click}, {N4, &Tfrmquorvel::btnsjscClick},
+        {PDF1, &Tfrmquorvel::PDF1Click},
         {N6, &Tfrmquorvel::N6Click},   {N8, &Tfrmquorvel::N8Click},
         {N9, &Tfrmquorvel::N9Click},
     };
@@ -385,18 +387,30 @@ void Tfrmquorvel::ApplySummary(int fieldIndex, const QString& kindName) {
 }
 
 void Tfrmquorvel::btnsjscClick() {
-    dlgsjsc->Filter = QStringLiteral("电子表格|*.xls");
+    dlgsjsc->Filter = QString::fromUtf8(kSpreadsheetFilter);
     if (!dlgsjsc->Execute()) return;
-    const std::string path = WithDefaultExtension(dlgsjsc->FileName.toStdString(), "xls");
-    ExportToSpreadsheet(*dxDBGrid, path, true, GridAppearance::fromPalette(palette()));
-    shell().open(QString::fromStdString(path));
+    const ExportResult r = ExportSpreadsheetCommand(*dxDBGrid, dlgsjsc->FileName.toStdString(),
+                                                    GridAppearance::fromPalette(palette()), dlgsjsc->FilterIndex);
+    if (!r.notice.empty()) showCommandNotice(QString::fromStdString(r.notice));
+    shell().open(QString::fromStdString(r.path));
 }
 
 void Tfrmquorvel::XML1Click() {
-    dlgsjsc->Filter = QStringLiteral("XML文档|*.xml");
+    dlgsjsc->Filter = QString::fromUtf8(kXmlFilter);
     if (!dlgsjsc->Execute()) return;
-    const std::string path = WithDefaultExtension(dlgsjsc->FileName.toStdString(), "xml");
-    ExportToXml(*dxDBGrid, path, true, GridAppearance::fromPalette(palette()));
+    const ExportResult r = ExportXmlCommand(*dxDBGrid, dlgsjsc->FileName.toStdString(),
+                                            GridAppearance::fromPalette(palette()), dlgsjsc->FilterIndex);
+    if (!r.notice.empty()) showCommandNotice(QString::fromStdString(r.notice));
+    shell().open(QString::fromStdString(r.path));
+}
+
+// The report as the print command would print it, rebuilt from the grid, into a PDF file.
+void Tfrmquorvel::PDF1Click() {
+    dlgsjsc->Filter = QStringLiteral("PDF 文档|*.pdf");
+    if (!dlgsjsc->Execute()) return;
+    const std::string path = WithDefaultExtension(dlgsjsc->FileName.toStdString(), "pdf");
+    if (!dxComponentPrinter1->RebuildReport(dxComponentPrinter1Link1)) return;
+    WriteReportPdf(*dxComponentPrinter1Link1, path);
     shell().open(QString::fromStdString(path));
 }
 

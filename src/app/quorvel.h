@@ -88,7 +88,7 @@ public:
     QFrame* Panel3;
     QPushButton *Button1, *Button2, *Button3;
     QMenu* PopupMenu1;
-    QAction *N1, *N2, *N3, *XML1, *N4, *N5, *N6, *N7, *N8, *N9;
+    QAction *N1, *N2, *N3, *XML1, *N4, *PDF1, *N5, *N6, *N7, *N8, *N9;
     TSaveDialog* dlgsjsc;
 
     // Owned for the whole run, in this order: the connection, the data set on it and the
@@ -117,6 +117,7 @@ public slots:
     void N2Click();
     void XML1Click();
     void btnsjscClick();
+    void PDF1Click();
     void N6Click();
     void N8Click();
     void N9Click();

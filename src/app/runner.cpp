@@ -1,10 +1,16 @@
 #include "app/runner.h"
 
 #include "common/error.h"
+#include "export/csvexport.h"
 #include "export/excelexport.h"
+#include "export/exportcommands.h"
 #include "export/exportfile.h"
+#include "export/htmlexport.h"
+#include "export/xlsxexport.h"
 #include "export/xmlexport.h"
 #include "grid/grid.h"
+#include "print/pdfexport.h"
+#include "print/reportlink.h"
 #include "setup/reportdefinition.h"
 
 #include <cerrno>
@@ -25,25 +31,6 @@ std::vector<std::string> splitFields(const std::string& list) {
         start = comma + 1;
     }
     return out;
-}
-
-// RFC 4180: quoted when it holds a comma, a quote or a line break; quotes doubled.
-std::string csvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
-void csvLine(std::string& out, const std::vector<std::string>& fields) {
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (i) out += ',';
-        out += csvField(fields[i]);
-    }
-    out += "\r\n";
 }
 
 // One line of the report, as both formats need it.
@@ -108,6 +95,13 @@ void writeOutput(const std::string& path, const std::string& text) {
     out.Commit();
 }
 
+// The report as the print command prints it with the print engine's first settings.
+void writePdf(TdxDBGrid& grid, const std::string& path) {
+    TdxDBGridReportLink link(&grid);
+    link.RebuildReport();
+    WriteReportPdf(link, path);
+}
+
 } // namespace
 
 RunOptions parseRunOptions(const std::vector<std::string>& args) {
@@ -127,9 +121,11 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
         else throw Error(format("Unknown option %s", a.c_str()));
     }
     if (o.setupFile.empty()) throw Error("Option --run needs a settings file");
-    if (o.format != "text" && o.format != "csv" && o.format != "xls" && o.format != "xml")
-        throw Error(format("Unknown format %s (text, csv, xls or xml)", o.format.c_str()));
-    if ((o.format == "xls" || o.format == "xml") && o.output.empty())
+    const bool toFile = o.format == "xls" || o.format == "xml" || o.format == "xlsx" || o.format == "html" ||
+                        o.format == "pdf";
+    if (o.format != "text" && o.format != "csv" && !toFile)
+        throw Error(format("Unknown format %s (text, csv, xls, xlsx, xml, html or pdf)", o.format.c_str()));
+    if (toFile && o.output.empty())
         throw Error(format("Format %s needs --output PATH", o.format.c_str()));
     return o;
 }
@@ -138,11 +134,11 @@ std::string gridAsCsv(const TdxDBGrid& grid) {
     std::string out;
     std::vector<std::string> header{"kind", "level"};
     for (const TdxDBGridColumn* c : grid.VisibleColumns()) header.push_back(c->Caption());
-    csvLine(out, header);
+    AppendCsvLine(out, header);
     for (const Line& line : reportLines(grid)) {
         std::vector<std::string> fields{line.kind, line.level};
         fields.insert(fields.end(), line.cells.begin(), line.cells.end());
-        csvLine(out, fields);
+        AppendCsvLine(out, fields);
     }
     return out;
 }
@@ -211,8 +207,13 @@ int runReport(const RunOptions& o, std::string& errors) {
         grid.ExpandAll();
         // Saved first, so that a setup that cannot be saved ends the run before any output.
         if (!o.saveAs.empty()) SaveSetup(report, o.saveAs);
-        if (o.format == "xls") ExportToSpreadsheet(grid, o.output, true);
-        else if (o.format == "xml") ExportToXml(grid, o.output, true);
+        // Files look the same whatever desktop the runner starts on: the default colours.
+        const GridAppearance look;
+        if (o.format == "xls") errors = WriteXlsWithNotice(grid, o.output, look);
+        else if (o.format == "xml") ExportToXml(grid, o.output, true, look);
+        else if (o.format == "xlsx") ExportToXlsx(grid, o.output, true, look);
+        else if (o.format == "html") ExportToHtml(grid, o.output, true, look);
+        else if (o.format == "pdf") writePdf(grid, o.output);
         else writeOutput(o.output, o.format == "csv" ? gridAsCsv(grid) : gridAsText(grid));
         return 0;
     } catch (const std::exception& e) {

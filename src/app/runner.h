@@ -12,7 +12,7 @@ struct RunOptions {
     std::string setupFile;
     std::vector<std::string> groupBy;  // field names, outermost first
     std::string filter;
-    std::string format = "text";       // text, csv, xls, xml
+    std::string format = "text";       // text, csv, xls, xlsx, xml, html, pdf
     std::string output;                // empty: standard output (text and csv only)
     std::string saveAs;
 };
@@ -26,7 +26,8 @@ std::string gridAsText(const TdxDBGrid& grid);
 
 // Loads the setup exactly as the main window does, without a window, and writes the
 // report. Returns the exit status; on failure the error's message goes to `errors` and
-// nothing else is written.
+// nothing else is written. A report written whole but for what its format cannot hold
+// (an .xls with texts outside GBK) returns 0 with the notice in `errors`.
 int runReport(const RunOptions& options, std::string& errors);
 
 } // namespace rg

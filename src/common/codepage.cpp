@@ -84,6 +84,28 @@ std::string toAnsi(std::string_view utf8) {
     return out;
 }
 
+std::string toGbk(std::string_view utf8, bool* replaced) {
+    if (replaced) *replaced = false;
+    if (isAscii(utf8)) return std::string(utf8);
+    // Code page 936's euro sign, the byte 80, is missing from the GBK most readers decode.
+    constexpr std::string_view euro = "\xE2\x82\xAC";
+    std::string out;
+    if (utf8.find(euro) == std::string_view::npos && convert(utf8ToGbk(), utf8, out)) return out;
+    out.clear();
+    for (size_t i = 0; i < utf8.size();) {
+        const size_t len = std::min(utf8Length(static_cast<unsigned char>(utf8[i])), utf8.size() - i);
+        std::string piece;
+        if (utf8.substr(i, len) != euro && convert(utf8ToGbk(), utf8.substr(i, len), piece)) {
+            out += piece;
+        } else {
+            out += '?';
+            if (replaced) *replaced = true;
+        }
+        i += len;
+    }
+    return out;
+}
+
 std::string fromAnsi(std::string_view bytes) {
     if (isAscii(bytes)) return std::string(bytes);
     std::string out;

@@ -111,9 +111,12 @@ void Writer::Number(uint16_t row, uint16_t col, uint16_t xf, double value) {
 }
 
 void Writer::Formula(uint16_t row, uint16_t col, uint16_t xf, uint16_t firstRow, uint16_t lastRow,
-                     uint8_t areaCol, Function f) {
+                     uint8_t areaCol, Function f, double result) {
     cell(kFormula, 29, row, col, xf);
-    out_.append(8, '\0');  // cached result; recalculated on load
+    uint64_t bits;
+    std::memcpy(&bits, &result, sizeof bits);
+    u32(static_cast<uint32_t>(bits));
+    u32(static_cast<uint32_t>(bits >> 32));
     u16(0x0003);
     u16(11);
     u8(0x25);

@@ -56,9 +56,9 @@ public:
     void Rk(uint16_t row, uint16_t col, uint16_t xf, int32_t value);  // value within fitsRk
     void Number(uint16_t row, uint16_t col, uint16_t xf, double value);
     // A summary formula over the area firstRow..lastRow (each at most kMaxFormulaRow) of one
-    // column.
+    // column, with `result` stored for readers that do not recalculate.
     void Formula(uint16_t row, uint16_t col, uint16_t xf, uint16_t firstRow, uint16_t lastRow,
-                 uint8_t areaCol, Function f);
+                 uint8_t areaCol, Function f, double result);
     void Eof();
 
 private:

@@ -43,12 +43,6 @@ std::vector<Xf> fixedFormats(bool showGrid) {
 
 uint16_t twips(const GridFont& f) { return static_cast<uint16_t>(std::clamp(f.size * 20, 0, 0xFFFF)); }
 
-std::string ansiLabel(const std::string& utf8) {
-    std::string a = toAnsi(utf8);
-    if (a.size() > biff::kMaxLabelText) a.resize(biff::cutAnsi(a, biff::kMaxLabelText).size());
-    return a;
-}
-
 bool sameIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
@@ -58,6 +52,17 @@ bool sameIgnoringCase(const std::string& a, const std::string& b) {
 } // namespace
 
 biff::Writer& TdxDBGridExportExcel::out() { return *writer_; }
+
+std::string TdxDBGridExportExcel::ansiLabel(const std::string& utf8, size_t maxBytes) {
+    bool lost = false;
+    std::string a = toGbk(utf8, &lost);
+    if (a.size() > maxBytes) {
+        a.resize(biff::cutAnsi(a, maxBytes).size());
+        lost = true;
+    }
+    if (lost) ++LossyCells;
+    return a;
+}
 
 void TdxDBGridExportExcel::CheckLimits(const std::vector<RowHandle>& nodes) {
     const int g = Grid->GroupColumnCount();
@@ -220,7 +225,7 @@ void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {
     switch (c.kind) {
     case CellKind::Empty: label(col, xf, {}); return;
     case CellKind::Text: label(col, xf, ansiLabel(Grid->CellText(node, *c.column))); return;
-    case CellKind::Memo: label(col, xf, std::string(biff::cutAnsi(toAnsi(Grid->CellText(node, *c.column)), 255))); return;
+    case CellKind::Memo: label(col, xf, ansiLabel(Grid->CellText(node, *c.column), 255)); return;
     case CellKind::Integer: case CellKind::Number: break;
     }
     // A null is no number: the cell stays empty, and the summary formulas pass over it as
@@ -292,7 +297,7 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
                                  : t == TdxSummaryType::cstCount ? biff::Function::CountA
                                                                  : biff::Function::Average;
         w.Formula(row(), col, kXfSummary, static_cast<uint16_t>(firstRow), static_cast<uint16_t>(lastRow),
-                  static_cast<uint8_t>(areaCol), f);
+                  static_cast<uint8_t>(areaCol), f, footer.toDouble());
         return;
     }
     // Otherwise the grid's own value: dates and texts as the footer's text, numbers as

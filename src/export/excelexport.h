@@ -26,6 +26,10 @@ public:
     void WriteFooterRows() override;
     void WriteNode(RowHandle node) override;
 
+    // Cells whose text the file could not carry whole: characters outside GBK written as
+    // "?", texts cut at the cell limit.
+    int64_t LossyCells = 0;
+
     // Sheet limits of the format.
     static constexpr int kMaxSheetRows = 65536;
     static constexpr int kMaxSheetColumns = 256;
@@ -42,6 +46,8 @@ private:
         CellKind kind;
     };
     biff::Writer& out();
+    // The text in code page 936 within the cell limit, counted in LossyCells when it is not whole.
+    std::string ansiLabel(const std::string& utf8, size_t maxBytes = biff::kMaxLabelText);
     uint16_t row() const { return static_cast<uint16_t>(CurrentRow & 0xFFFF); }
     void writeDataCell(RowHandle node, int i);
     void writeSummaryCell(int i, const Col& c);

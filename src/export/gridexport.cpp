@@ -81,7 +81,10 @@ std::vector<RowHandle> TdxDBGridExport::RowsToExport() const {
 }
 
 void TdxDBGridExport::WriteContent() {
-    if (Grid == nullptr || Grid->dataSet() == nullptr) return;
+    if (Grid == nullptr || Grid->dataSet() == nullptr) {
+        if (Grid != nullptr) WriteEmptyDocument();
+        return;
+    }
     const std::vector<RowHandle> nodes = RowsToExport();
     CheckLimits(nodes);
     BeginDocument();

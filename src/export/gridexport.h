@@ -48,6 +48,9 @@ protected:
     virtual void CheckLimits(const std::vector<RowHandle>& nodes) {}
     // Moves the finished file(s) over their targets.
     virtual void CommitFiles();
+    // What a grid without a data set gives: nothing, or for formats that cannot be empty
+    // files, a document without rows.
+    virtual void WriteEmptyDocument() {}
 
     // Visible columns in header order (all columns sit in the grid's one band).
     std::vector<TdxDBGridColumn*> VisibleExportColumns() const;

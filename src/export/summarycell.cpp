@@ -3,6 +3,7 @@
 #include "grid/summary.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace rg {
 
@@ -42,6 +43,29 @@ bool FormulaShowsFooter(TdxSummaryType kind, const std::string& pattern, const S
         return FormatSummaryValue(kind, pattern, SummaryValueKind::Number, SummaryPlace::Footer, v);
     };
     return r && text(SummaryValue::floatValue(*r)) == text(footer);
+}
+
+bool FormulaGivesValue(TdxSummaryType kind, const SheetColumnTally& column, const SummaryValue& value) {
+    if (value.kind() != SummaryValue::Kind::Exact && value.kind() != SummaryValue::Kind::Float) return false;
+    // MIN and MAX of no numbers give 0 where the grid shows nothing.
+    if ((kind == TdxSummaryType::cstMin || kind == TdxSummaryType::cstMax) && column.numbers == 0) return false;
+    const std::optional<double> r = FormulaResult(kind, column);
+    if (!r) return false;
+    const double v = value.toDouble();
+    if (kind == TdxSummaryType::cstCount) return *r == v;
+    return std::fabs(*r - v) <= 1e-9 * std::max(1.0, std::fabs(v));
+}
+
+int SubtotalFunction(TdxSummaryType kind) {
+    switch (kind) {
+    case TdxSummaryType::cstAvg: return 1;
+    case TdxSummaryType::cstCount: return 3;
+    case TdxSummaryType::cstMax: return 4;
+    case TdxSummaryType::cstMin: return 5;
+    case TdxSummaryType::cstSum:
+    case TdxSummaryType::cstNone: break;
+    }
+    return 9;
 }
 
 } // namespace rg

@@ -37,4 +37,11 @@ std::optional<double> FormulaResult(TdxSummaryType kind, const SheetColumnTally&
 bool FormulaShowsFooter(TdxSummaryType kind, const std::string& pattern, const SheetColumnTally& column,
                         const SummaryValue& footer);
 
+// The same test for a workbook, whose cells keep the grid's value as the formula's stored
+// result: the recalculated result must equal the value up to the last bits of a double.
+bool FormulaGivesValue(TdxSummaryType kind, const SheetColumnTally& column, const SummaryValue& value);
+
+// SUBTOTAL's function number for the kind (it skips the SUBTOTAL cells of inner footers).
+int SubtotalFunction(TdxSummaryType kind);
+
 } // namespace rg

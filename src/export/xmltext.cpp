@@ -3,11 +3,16 @@
 #include "common/codepage.h"
 #include "common/displaytext.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 namespace rg {
 namespace {
+
+// Leaves room for the hash, the extension and the export's temporary name within a file
+// name's 255 bytes.
+constexpr size_t kMaxStyleSheetStem = 200;
 
 // Decodes one UTF-8 character at i; a malformed byte stands for itself.
 uint32_t nextCodePoint(std::string_view s, size_t& i) {
@@ -40,7 +45,14 @@ uint32_t nextCodePoint(std::string_view s, size_t& i) {
     return cp;
 }
 
+// XML 1.0 has no place for these, not even as references.
+bool forbiddenInXml(uint32_t cp) {
+    return (cp < 0x20 && cp != 0x09 && cp != 0x0A && cp != 0x0D) || (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE ||
+           cp == 0xFFFF || cp > 0x10FFFF;
+}
+
 void appendRef(std::string& out, uint32_t cp) {
+    if (forbiddenInXml(cp)) return;
     char buf[16];
     const int n = std::snprintf(buf, sizeof buf, "&#%u;", cp);
     out.append(buf, static_cast<size_t>(n));
@@ -100,7 +112,16 @@ std::string StyleSheetName(const std::string& documentPath) {
     std::string name = slash == std::string::npos ? documentPath : documentPath.substr(slash + 1);
     const size_t dot = name.find_last_of('.');
     if (dot != std::string::npos) name.resize(dot);
-    return SafeFileName(name + ".xsl");
+    std::string safe = SafeFileName(name);
+    if (safe == name && safe.size() <= kMaxStyleSheetStem) return safe + ".xsl";
+    // Made safe, two names could meet ("销售" and "库存" both give "____"): the name's own
+    // hash keeps each document's style sheet apart, and a long name stays a legal one.
+    uint32_t hash = 2166136261u;
+    for (unsigned char b : name) hash = (hash ^ b) * 16777619u;
+    char hex[10];
+    std::snprintf(hex, sizeof hex, "-%08x", hash);
+    safe.resize(std::min(safe.size(), kMaxStyleSheetStem));
+    return safe + hex + ".xsl";
 }
 
 std::string StyleSheetPath(const std::string& documentPath) {

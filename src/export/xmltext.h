@@ -10,7 +10,9 @@ namespace rg {
 class TdxDBGridColumn;
 
 // Leaves only ASCII: space, "!", "*" to ";", letters, digits and "_" stay; every other
-// character becomes "&#N;" with its Unicode code point. The text is UTF-8.
+// character becomes "&#N;" with its Unicode code point, except those XML 1.0 forbids
+// (control characters other than tab, line feed and carriage return), which are left out.
+// The text is UTF-8.
 std::string EscapeXmlText(std::string_view text);
 // Every character outside printable ASCII as a character reference, the rest unchanged:
 // for texts written unescaped (a font name) that must still parse.
@@ -25,7 +27,8 @@ std::string ColumnXmlName(const std::string& componentName, int index);
 std::string SafeFileName(std::string_view name);
 
 // The style sheet beside a document: same folder, the document's name with ".xsl" in
-// place of its extension, made safe.
+// place of its extension; a name that had to be made safe, or is very long, gets its hash
+// appended, so two documents in one folder never share a style sheet.
 std::string StyleSheetName(const std::string& documentPath);
 std::string StyleSheetPath(const std::string& documentPath);
 

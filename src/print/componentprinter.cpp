@@ -118,10 +118,11 @@ void TdxComponentPrinter::PreviewClosed(TdxDBGridReportLink& link) {
 
 bool TdxComponentPrinter::Print(bool showDialog, TdxPrintDlgData* data, TdxDBGridReportLink* link) {
     TdxDBGridReportLink& l = linkOrCurrent(link);
+    // Rebuilt before the dialog, not after it: the page range the user picks is then one
+    // of the report that prints.
+    if ((Options.contains(TdxComponentPrinterOption::cpoAutoRebuildBeforePrint) || !l.Built()) && !RebuildReport(&l))
+        return false;
     if (showDialog) {
-        // The dialog offers the page numbers of the report as it stands.
-        if (!l.Built() && !RebuildReport(&l))
-            return false;
         switch (windows().ShowPrintDialog(*this, l, data)) {
         case PrintDialogResult::Cancel:
             return false;
@@ -132,9 +133,6 @@ bool TdxComponentPrinter::Print(bool showDialog, TdxPrintDlgData* data, TdxDBGri
             break;
         }
     }
-    if (Options.contains(TdxComponentPrinterOption::cpoAutoRebuildBeforePrint) || !l.Built())
-        if (!RebuildReport(&l))
-            return false;
     windows().PrintReport(l);
     return true;
 }

@@ -194,3 +194,45 @@ TEST(ReportSetup, AnArrangedReportComesBackAfterARestart) {
     ASSERT_EQ(runReport(run, errors), 0) << errors;
     EXPECT_EQ(test::readBytes(out), csv);
 }
+
+// The export commands write what the chosen filter or the typed extension asks for, and
+// hand that file to the desktop; the PDF command prints the report without a dialog.
+TEST(ReportSetup, ExportCommandsWriteTheChosenFormat) {
+    qtApp();
+    DemoSetups setups;
+    Window win(setups);
+    QStringList opened;
+    win.w.setShell(std::make_unique<RecordingShell>(&opened));
+    win.click("销售明细");
+    QStringList shown;
+    ErrorSink previous = setErrorSink([&](const QString& m) { shown << m; });
+    auto exportAs = [&](QAction* command, const std::string& name, int filter) {
+        win.chooser->answers.push_back(QString::fromStdString(setups.file(name)));
+        win.chooser->filters.push_back(filter);
+        command->trigger();
+        return opened.isEmpty() ? std::string() : test::readBytes(opened.takeLast().toStdString());
+    };
+    EXPECT_EQ(exportAs(win.w.N4, "a", 0).substr(0, 4), "PK\x03\x04");
+    EXPECT_EQ(exportAs(win.w.N4, "b", 1).substr(0, 2), "\x09\x04");
+    EXPECT_EQ(exportAs(win.w.N4, "c", 2).substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(exportAs(win.w.N4, "d.csv", 0).substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(exportAs(win.w.XML1, "e", 1).substr(0, 15), "<!DOCTYPE html>");
+    EXPECT_EQ(exportAs(win.w.XML1, "f", 0).substr(0, 5), "<?xml");
+    EXPECT_EQ(exportAs(win.w.PDF1, "g", -1).substr(0, 5), "%PDF-");
+    // A caption GBK cannot hold: the .xls says so once, after the export; the .xlsx keeps it.
+    QStringList notices;
+    ErrorSink previousNotice = setNoticeSink([&](const QString& m) { notices << m; });
+    win.w.dxDBGrid->Columns(0).field()->SetDisplayLabel("订单号 😀");
+    EXPECT_EQ(exportAs(win.w.N4, "h", 1).substr(0, 2), "\x09\x04");
+    EXPECT_EQ(exportAs(win.w.N4, "i", 0).substr(0, 4), "PK\x03\x04");
+    setNoticeSink(previousNotice);
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].startsWith("有 1 个单元格")) << notices[0].toStdString();
+    setErrorSink(previous);
+    EXPECT_TRUE(shown.isEmpty()) << shown.join("\n").toStdString();
+    for (const char* name : {"a.xlsx", "b.xls", "c.csv", "d.csv", "e.html", "f.xml", "g.pdf"})
+        EXPECT_TRUE(fs::exists(setups.file(name))) << name;
+    EXPECT_EQ(win.seen[0].filter, "Excel 工作簿|*.xlsx|电子表格|*.xls|CSV 文件|*.csv");
+    EXPECT_EQ(win.seen[4].filter, "XML文档|*.xml|网页|*.html");
+    EXPECT_EQ(win.seen[6].filter, "PDF 文档|*.pdf");
+}

@@ -81,3 +81,21 @@ TEST(SaveDialog, DesktopChooserTakesAnExistingFileWithoutAsking) {
     EXPECT_TRUE(asked.isEmpty());
     EXPECT_EQ(name, existing);
 }
+
+// The desktop chooser tells which of the offered file types the user picked.
+TEST(SaveDialog, DesktopChooserReportsTheChosenFilter) {
+    qtApp();
+    QTemporaryDir dir;
+    auto chooser = makeDesktopFileChooser();
+    QTimer::singleShot(0, [&] {
+        auto dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        dialog->selectNameFilter(QStringLiteral("CSV 文件 (*.csv)"));
+        dialog->selectFile(dir.path() + "/r");
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QString name;
+    ASSERT_TRUE(chooser->execute(nullptr, "保存", "Excel 工作簿|*.xlsx|电子表格|*.xls|CSV 文件|*.csv", name));
+    EXPECT_EQ(chooser->chosenFilter(), 2);
+}

@@ -63,15 +63,15 @@ TEST(BiffRecords, CellRecords) {
     EXPECT_EQ(record([](Writer& w) { w.Rk(1, 0, 29, -1); }), "7E 02 0A 00 01 00 00 00 1D 00 FE FF FF FF");
     EXPECT_EQ(record([](Writer& w) { w.Rk(1, 0, 29, rg::biff::kRkMin); }), "7E 02 0A 00 01 00 00 00 1D 00 02 00 00 80");
     EXPECT_EQ(record([](Writer& w) { w.Number(2, 1, 30, 1.5); }), "03 02 0E 00 02 00 01 00 1E 00 00 00 00 00 00 00 F8 3F");
-    EXPECT_EQ(record([](Writer& w) { w.Formula(3, 0, 24, 1, 2, 0, rg::biff::Function::Sum); }),
-              "06 04 1D 00 03 00 00 00 18 00 00 00 00 00 00 00 00 00 03 00 0B 00 25 01 C0 02 C0 00 00 19 10 00 00");
+    EXPECT_EQ(record([](Writer& w) { w.Formula(3, 0, 24, 1, 2, 0, rg::biff::Function::Sum, 3.0); }),
+              "06 04 1D 00 03 00 00 00 18 00 00 00 00 00 00 00 08 40 03 00 0B 00 25 01 C0 02 C0 00 00 19 10 00 00");
     const std::vector<std::pair<rg::biff::Function, std::string>> calls = {
         {rg::biff::Function::Min, "06 00"},
         {rg::biff::Function::Max, "07 00"},
         {rg::biff::Function::CountA, "A9 00"},
         {rg::biff::Function::Average, "05 00"}};
     for (const auto& [f, code] : calls) {
-        const std::string h = record([&](Writer& w) { w.Formula(9, 4, 24, 2, 16383, 4, f); });
+        const std::string h = record([&](Writer& w) { w.Formula(9, 4, 24, 2, 16383, 4, f, 0); });
         EXPECT_EQ(h.substr(h.size() - 32), "25 02 C0 FF FF 04 04 42 01 " + code);
     }
 }

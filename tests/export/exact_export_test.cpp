@@ -5,6 +5,8 @@
 #include "common/codepage.h"
 #include "common/displaytext.h"
 #include "export/excelexport.h"
+#include "export/xlsxexport.h"
+#include "grid/summary.h"
 #include "export/xmlexport.h"
 #include "exporttest.h"
 
@@ -172,4 +174,45 @@ TEST(ExactExport, FootersOverNullsOnlyAreEmpty) {
     EXPECT_EQ(f.cell(7, 3)->u16(4), 25);
     ASSERT_EQ(f.cell(7, 2)->id, 0x0203);
     EXPECT_EQ(numberOf(*f.cell(7, 2)), 9007199254740993.0);
+}
+
+// The workbook's summary row: SUBTOTAL where it computes the grid's value, the grid's value
+// (stored as a number or text) where it would not; recalculated, both show the grid's.
+TEST(ExactExport, WorkbookSummaryRowShowsTheGridsFooter) {
+    ExportDb db(kValues);
+    db.open("select id, grp, big, qty, money, price, day, note from v where id < 5 order by id");
+    TdxDBGrid& g = db.grid;
+    const std::vector<std::pair<const char*, TdxSummaryType>> footers = {
+        {"id", TdxSummaryType::cstCount},  {"grp", TdxSummaryType::cstMax},   {"big", TdxSummaryType::cstSum},
+        {"qty", TdxSummaryType::cstMin},   {"money", TdxSummaryType::cstAvg}, {"price", TdxSummaryType::cstSum},
+        {"day", TdxSummaryType::cstMin},   {"note", TdxSummaryType::cstCount}};
+    for (const auto& [field, kind] : footers) {
+        g.ColumnByFieldName(field)->SetSummaryFooterField(field);
+        g.ColumnByFieldName(field)->SetSummaryFooterType(kind);
+    }
+    g.SetKeyField("id");
+    const std::string path = db.file("s.xlsx");
+    ExportToXlsx(g, path, true, GridAppearance());
+    const XlsxSheet s = readWithOpenpyxl(path);
+    ASSERT_TRUE(s.error.empty()) << s.error;
+    EXPECT_EQ(s.cells.at({2, 2}), "s:9007199254740993");
+    EXPECT_EQ(s.cells.at({1, 4}), "n:12345.67");
+    EXPECT_EQ(s.cells.at({5, 0}), "f:=SUBTOTAL(3,A2:A5)=4");
+    EXPECT_EQ(s.cells.at({5, 1}), "s:MAX=b");  // a text footer as the grid shows it
+    EXPECT_EQ(s.cells.at({5, 2}), "n:-9.205357638345294e+18");  // SUM would skip the texts
+    EXPECT_EQ(s.cells.at({5, 3}), "f:=SUBTOTAL(5,D2:D5)=5");
+    EXPECT_EQ(s.cells.at({5, 4}).substr(0, 2), "n:");  // AVERAGE would divide by 3, not 4
+    EXPECT_EQ(s.cells.at({5, 5}).substr(0, 21), "f:=SUBTOTAL(9,F2:F5)=");
+    EXPECT_EQ(s.cells.at({5, 6}), "f:=SUBTOTAL(5,G2:G5)=datetime.datetime(2023, 12, 31, 0, 0)");
+    EXPECT_EQ(s.cells.at({5, 7}), "n:4.0");  // COUNTA would pass over the null
+
+    std::string err;
+    const auto calc = readWithLibreOffice(path, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    EXPECT_EQ(calc.at({5, 0}), "4");
+    EXPECT_EQ(calc.at({5, 3}), "5");
+    EXPECT_EQ(calc.at({5, 4}), FormatSummaryValue(TdxSummaryType::cstAvg, "0.####", SummaryValueKind::Number,
+                                                 SummaryPlace::Footer, g.SummaryFooterValue(*g.ColumnByFieldName("money"))));
+    EXPECT_EQ(calc.at({5, 6}), "2023-12-31");
+    EXPECT_EQ(calc.at({5, 7}), "4");
 }

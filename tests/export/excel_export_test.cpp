@@ -75,7 +75,7 @@ TEST(SpreadsheetExport, WorkedExampleByteForByte) {
               "04 02 09 00 00 00 00 00 16 00 01 00 41 "
               "7E 02 0A 00 01 00 00 00 1D 00 16 00 00 00 "
               "7E 02 0A 00 02 00 00 00 1D 00 1E 00 00 00 "
-              "06 04 1D 00 03 00 00 00 18 00 00 00 00 00 00 00 00 00 03 00 0B 00 25 01 C0 02 C0 00 00 19 10 00 00 "
+              "06 04 1D 00 03 00 00 00 18 00 00 00 00 00 00 00 28 40 03 00 0B 00 25 01 C0 02 C0 00 00 19 10 00 00 "
               "0A 00 00 00");
 
     // The fixed formats and the column's own: integer column right-aligned, grid lines on.
@@ -91,6 +91,8 @@ TEST(SpreadsheetExport, WorkedExampleByteForByte) {
     EXPECT_EQ(cells.at({0, 0}), "s:A");
     EXPECT_EQ(cells.at({1, 0}), "n:5.0");
     EXPECT_EQ(cells.at({2, 0}), "n:7.0");
+    // The formula's stored result is the grid's sum, for readers that do not recalculate.
+    EXPECT_EQ(cells.at({3, 0}), "n:12.0");
 }
 
 TEST(SpreadsheetExport, ChineseTextsAndAnUngroupedGrid) {
@@ -331,10 +333,10 @@ TEST(SpreadsheetExport, CommandFlowNamesTheFile) {
     db.open("select a from w");
     db.grid.SetKeyField("a");
     std::filesystem::create_directories(db.file("my.reports"));
-    EXPECT_EQ(ExportSpreadsheetCommand(db.grid, db.file("my.reports/sales  "), GridAppearance()),
+    EXPECT_EQ(ExportSpreadsheetCommand(db.grid, db.file("my.reports/sales  "), GridAppearance()).path,
               db.file("my.reports/sales.xls"));
     EXPECT_TRUE(std::filesystem::exists(db.file("my.reports/sales.xls")));
-    EXPECT_EQ(ExportSpreadsheetCommand(db.grid, db.file("sales.dat"), GridAppearance()), db.file("sales.dat"));
+    EXPECT_EQ(ExportSpreadsheetCommand(db.grid, db.file("sales.dat"), GridAppearance()).path, db.file("sales.dat"));
     std::string err;
     readWithXlrd(db.file("sales.dat"), &err);
     EXPECT_TRUE(err.empty()) << err;
@@ -359,4 +361,35 @@ TEST(SpreadsheetExport, SelectedRowsWithTheirGroups) {
     EXPECT_EQ(rows, expected);
     e.SaveAll = true;
     EXPECT_EQ(e.RowsToExport().size(), 7u);
+}
+
+// Other readers decode the sheet as GBK: what it cannot hold is written as "?" and counted
+// once, with long texts cut at the cell limit, in one notice for the user.
+TEST(SpreadsheetExport, CharactersOutsideGbkAndCutTextsAreCountedInOneNotice) {
+    ExportDb db("create table t(id integer primary key, note text);"
+                "insert into t values (1, '表情 😀 ok'), (2, '안녕'), (3, '€ 普通'), (4, null), (5, ''),"
+                "(6, printf('%.3000c', 'x'));");
+    db.open("select id, note from t order by id");
+    db.grid.SetKeyField("id");
+    addSummary(db.grid, *db.grid.ColumnByFieldName("note"), TdxSummaryType::cstCount);
+    const ExportResult r = ExportSpreadsheetCommand(db.grid, db.file("t.xls"), GridAppearance());
+    EXPECT_EQ(r.notice, "有 4 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
+                        "输出为 Excel 工作簿（.xlsx）可保留完整的文字。");
+    std::string err;
+    const auto cells = readWithXlrd(r.path, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    EXPECT_EQ(cells.at({1, 1}), "s:表情 ? ok");
+    EXPECT_EQ(cells.at({2, 1}), "s:??");
+    EXPECT_EQ(cells.at({3, 1}), "s:? 普通");
+    EXPECT_EQ(cells.at({6, 1}).size(), 2 + biff::kMaxLabelText);
+    // COUNTA would pass over the null and the empty text: the grid's count of 6 instead.
+    EXPECT_EQ(cells.at({7, 1}), "n:6.0");
+    const auto calc = readWithLibreOffice(r.path, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    EXPECT_EQ(calc.at({7, 1}), "6");
+
+    ExportDb plain("create table t(id integer primary key, note text); insert into t values (1, '普通');");
+    plain.open("select id, note from t");
+    plain.grid.SetKeyField("id");
+    EXPECT_EQ(ExportSpreadsheetCommand(plain.grid, plain.file("p.xls"), GridAppearance()).notice, "");
 }

@@ -2,6 +2,7 @@
 
 #include "testsupport.h"
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -121,6 +122,33 @@ std::map<std::pair<int, int>, std::string> readWithXlrd(const std::string& path,
         cells[{std::stoi(line.substr(0, t1)), std::stoi(line.substr(t1 + 1, t2 - t1 - 1))}] = line.substr(t2 + 1);
     }
     return cells;
+}
+
+XlsxSheet readWithOpenpyxl(const std::string& path) {
+    const std::string script = std::string(RG_SOURCE_DIR) + "/tests/export/openpyxl_dump.py";
+    std::string out;
+    XlsxSheet sheet;
+    if (run("PYTHONIOENCODING=utf-8 /usr/bin/python3 " + script + " '" + path + "' 2>&1", &out) != 0) {
+        sheet.error = out.empty() ? "openpyxl failed" : out;
+        return sheet;
+    }
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> f;
+        for (size_t start = 0;;) {
+            const size_t tab = line.find('\t', start);
+            f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        if (f[0] == "cell" && f.size() >= 4) sheet.cells[{std::stoi(f[1]), std::stoi(f[2])}] = f[3];
+        else if (f[0] == "level" && f.size() == 3) sheet.levels[std::stoi(f[1])] = std::stoi(f[2]);
+        else if (f[0] == "width" && f.size() == 3)
+            std::from_chars(f[2].data(), f[2].data() + f[2].size(), sheet.widths[std::stoi(f[1])]);
+        else if (f.size() == 2) sheet.facts[f[0]] = f[1];
+    }
+    return sheet;
 }
 
 std::map<std::pair<int, int>, std::string> readWithLibreOffice(const std::string& path, std::string* error) {

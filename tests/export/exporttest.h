@@ -50,6 +50,16 @@ struct BiffFile {
 // The cells as python3-xlrd reads them: (row, column) -> "n:<number>" or "s:<text>".
 std::map<std::pair<int, int>, std::string> readWithXlrd(const std::string& path, std::string* error = nullptr);
 
+// A workbook's first sheet as python3-openpyxl reads it (see openpyxl_dump.py).
+struct XlsxSheet {
+    std::map<std::pair<int, int>, std::string> cells;  // "n:", "s:", "b:", "d:" or "f:<formula>=<stored>"
+    std::map<int, int> levels;                         // outline level by row, rows above 0 only
+    std::map<int, double> widths;                      // by column
+    std::map<std::string, std::string> facts;          // freeze, filter, summary_below
+    std::string error;                                 // the reader's complaint, if it failed
+};
+XlsxSheet readWithOpenpyxl(const std::string& path);
+
 // The cells as LibreOffice computes them after recalculating every formula, read from its
 // CSV conversion: (row, column) -> the cell's value as text, numbers at full precision.
 std::map<std::pair<int, int>, std::string> readWithLibreOffice(const std::string& path, std::string* error = nullptr);

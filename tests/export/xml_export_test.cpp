@@ -1,6 +1,7 @@
 #include "common/error.h"
 #include "export/exportcommands.h"
 #include "export/xmlexport.h"
+#include "export/xmltext.h"
 #include "exporttest.h"
 
 #include <gtest/gtest.h>
@@ -155,11 +156,11 @@ TEST(XmlExport, TwoLevelsOfGroups) {
     g.GroupColumn(*g.ColumnByFieldName("city"), 1);
     g.CollapseAll();
     const std::string path = db.file("报表.xml");
-    EXPECT_EQ(ExportXmlCommand(g, db.file("报表"), GridAppearance()), path);
+    EXPECT_EQ(ExportXmlCommand(g, db.file("报表"), GridAppearance()).path, path);
 
     const std::vector<std::string> got = lines(readFile(path));
     ASSERT_GT(got.size(), 30u);
-    EXPECT_EQ(got[1], "<?xml-stylesheet type=\"text/xsl\" href=\"____.xsl\"?>");
+    EXPECT_EQ(got[1], "<?xml-stylesheet type=\"text/xsl\" href=\"____-c43c2cd5.xsl\"?>");
     EXPECT_EQ(got[3], "  <!ELEMENT GRID (BANDS, COLUMNS, GROUP*)>");
     EXPECT_EQ(got[22], "  <!ATTLIST ROW dxDBGridColumn1 CDATA #IMPLIED>");
     EXPECT_EQ(got[23], "  <!ATTLIST ROW dxDBGridColumn4 CDATA #IMPLIED>");
@@ -185,7 +186,7 @@ TEST(XmlExport, TwoLevelsOfGroups) {
     EXPECT_EQ(joined(got, body, got.size()), joined(expected, 0, expected.size()));
     expectValid(path);
 
-    const std::vector<std::string> xsl = lines(readFile(db.file("____.xsl")));
+    const std::vector<std::string> xsl = lines(readFile(db.file("____-c43c2cd5.xsl")));
     ASSERT_GT(xsl.size(), 40u);
     EXPECT_EQ(xsl[5], "        <xsl:for-each select=\"/GRID/GROUP\">");
     EXPECT_EQ(xsl[6], "          <TABLE style=\"font:9pt &#23435;&#20307;\" BORDER=\"0\" CELLSPACING=\"0\" CELLPADDING=\"1\" BGCOLOR=\"#C0C0C0\">");
@@ -196,7 +197,7 @@ TEST(XmlExport, TwoLevelsOfGroups) {
     EXPECT_EQ(xsl[xsl.size() - 5], "        </xsl:for-each>");
 
     std::string html;
-    ASSERT_EQ(run("xsltproc '" + db.file("____.xsl") + "' '" + path + "' 2>&1", &html), 0) << html;
+    ASSERT_EQ(run("xsltproc '" + db.file("____-c43c2cd5.xsl") + "' '" + path + "' 2>&1", &html), 0) << html;
     for (const char* text : {"region : 北京", "city : 海淀", "city : 静安", "city : 浦东"})
         EXPECT_NE(html.find(text), std::string::npos) << text << "\n" << html;
     // Two rows per group table (5 groups), and per city a header row and its data rows.
@@ -249,4 +250,26 @@ TEST(XmlExport, FailuresLeaveNothingHalfWritten) {
     } catch (const Error& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + missing + "\". No such file or directory");
     }
+}
+
+// Two documents in one folder each keep their own style sheet, and a control character in
+// the data never reaches the document, which real parsers read.
+TEST(XmlExport, DocumentsKeepTheirOwnStyleSheetAndParse) {
+    ExportDb db("create table t(id integer primary key, note text);"
+                "insert into t values (1, 'a' || char(1) || 'b' || char(27) || 'c');");
+    db.open("select id, note from t");
+    db.grid.SetKeyField("id");
+    ExportToXml(db.grid, db.file("销售.xml"), true, GridAppearance());
+    ExportToXml(db.grid, db.file("库存.xml"), true, GridAppearance());
+    const std::string sales = StyleSheetPath(db.file("销售.xml")), stock = StyleSheetPath(db.file("库存.xml"));
+    ASSERT_NE(sales, stock);
+    std::string out;
+    for (const char* doc : {"销售.xml", "库存.xml"}) {
+        EXPECT_EQ(run("xmllint --noout '" + db.file(doc) + "' 2>&1", &out), 0) << out;
+        const std::string sheet = StyleSheetPath(db.file(doc));
+        ASSERT_EQ(run("xsltproc '" + sheet + "' '" + db.file(doc) + "' 2>&1", &out), 0) << out;
+        EXPECT_NE(out.find("abc"), std::string::npos) << out;
+    }
+    EXPECT_TRUE(std::filesystem::exists(sales));
+    EXPECT_TRUE(std::filesystem::exists(stock));
 }

@@ -32,6 +32,9 @@ TEST(XmlText, Escaping) {
     EXPECT_EQ(rg::EscapeXmlText("Az_09*+,-./:;! "), "Az_09*+,-./:;! ");
     EXPECT_EQ(rg::EscapeXmlText("\"'()<=>?@[]{}#$%"), "&#34;&#39;&#40;&#41;&#60;&#61;&#62;&#63;&#64;&#91;&#93;&#123;&#125;&#35;&#36;&#37;");
     EXPECT_EQ(rg::EscapeXmlText("€𝄞"), "&#8364;&#119070;");
+    // What XML 1.0 forbids never appears, raw or as a reference.
+    EXPECT_EQ(rg::EscapeXmlText(std::string{'a', '\x01', 'b', '\x1B', '\0', 'c', '\t', 'd'}), "abc&#9;d");
+    EXPECT_EQ(rg::AsciiWithCharRefs("x\x02y\xEF\xBF\xBF"), "xy");
     EXPECT_EQ(rg::AsciiWithCharRefs("宋体"), "&#23435;&#20307;");
     EXPECT_EQ(rg::AsciiWithCharRefs("Times New Roman"), "Times New Roman");
     EXPECT_EQ(rg::ColumnXmlName("dxDBGridColumn3", 2), "dxDBGridColumn3");
@@ -41,8 +44,12 @@ TEST(XmlText, Escaping) {
 TEST(XmlText, FileNames) {
     EXPECT_EQ(rg::SafeFileName("报表.xsl"), "____.xsl");
     EXPECT_EQ(rg::SafeFileName("my report(2)-a_b.xsl"), "my_report_2_-a_b.xsl");
-    EXPECT_EQ(rg::StyleSheetPath("/tmp/out/报表.xml"), "/tmp/out/____.xsl");
-    EXPECT_EQ(rg::StyleSheetName("/tmp/out/报表.xml"), "____.xsl");
+    // Names made safe keep their own style sheet: 销售.xml and 库存.xml no longer share one.
+    EXPECT_EQ(rg::StyleSheetPath("/tmp/out/报表.xml"), "/tmp/out/____-c43c2cd5.xsl");
+    EXPECT_NE(rg::StyleSheetName("/tmp/out/销售.xml"), rg::StyleSheetName("/tmp/out/库存.xml"));
+    EXPECT_EQ(rg::StyleSheetName("/tmp/out/销售.xml").substr(0, 5), "____-");
+    // A legal long name gives a legal style sheet name.
+    EXPECT_LE(rg::StyleSheetName("/tmp/" + std::string(251, 'a') + ".xml").size(), 220u);
     EXPECT_EQ(rg::StyleSheetPath("/tmp/my.dir/sales"), "/tmp/my.dir/sales.xsl");
     EXPECT_EQ(rg::StyleSheetPath("/tmp/a.b.xml"), "/tmp/a.b.xsl");
 

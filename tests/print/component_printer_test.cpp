@@ -35,9 +35,10 @@ struct FakeWindows : TdxPrintWindows {
         if (modal)
             engine.PreviewClosed(link);
     }
-    PrintDialogResult ShowPrintDialog(TdxComponentPrinter&, TdxDBGridReportLink&,
+    PrintDialogResult ShowPrintDialog(TdxComponentPrinter&, TdxDBGridReportLink& link,
                                       TdxPrintDlgData*) override {
         calls.push_back("printDialog");
+        pagesShown = link.PageCount();
         return printAnswer;
     }
     void PrintReport(TdxDBGridReportLink& link) override {
@@ -115,6 +116,8 @@ TEST(ComponentPrinter, PreviewAndPrintRebuildFromTheGridAndKeepItsPlace) {
     windows.calls.clear();
     windows.printAnswer = PrintDialogResult::Cancel;
     EXPECT_FALSE(engine.Print(true));
+    // The dialog's page range is the expanded grid's, rebuilt before the dialog.
+    EXPECT_GT(windows.pagesShown, 1000);
     windows.printAnswer = PrintDialogResult::Print;
     EXPECT_TRUE(engine.Print(true));
     EXPECT_GT(link.Layout().lines().size(), 70000u);

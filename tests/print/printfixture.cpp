@@ -1,7 +1,8 @@
 #include "printfixture.h"
 
+#include "print/pdfexport.h"
+
 #include <QGuiApplication>
-#include <QPdfWriter>
 
 SalesDb::SalesDb(int rows)
     : ExportDb("CREATE TABLE sales (id INTEGER PRIMARY KEY, region TEXT, city TEXT, amount REAL);"
@@ -31,10 +32,7 @@ void guiApp() {
     new QGuiApplication(argc, argv);
 }
 
-void printToPdf(const rg::TdxDBGridReportLink& link, const std::string& path) {
-    QPdfWriter writer(QString::fromStdString(path));
-    link.PrintPages(writer, link.AllPages());
-}
+void printToPdf(const rg::TdxDBGridReportLink& link, const std::string& path) { rg::WriteReportPdf(link, path); }
 
 std::vector<std::string> pdfPages(const std::string& path) {
     std::string text;

@@ -16,7 +16,7 @@ struct SalesDb : ExportDb {
 // A QGuiApplication (or the QApplication already there) for the whole test program.
 void guiApp();
 
-// Prints the pages to a PDF file with Qt's PDF writer.
+// Writes the report to a PDF file as the PDF command and the runner do.
 void printToPdf(const rg::TdxDBGridReportLink& link, const std::string& path);
 // The text of each page as pdftotext -layout reads it.
 std::vector<std::string> pdfPages(const std::string& path);

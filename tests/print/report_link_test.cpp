@@ -241,3 +241,16 @@ TEST(ReportLink, PageSetupShapesThePages) {
     for (size_t i = 1; i < titled.size(); ++i)
         EXPECT_EQ(count(titled[i], "销售报表"), 0);
 }
+
+// A report without pages (the grid before any data source) still gives a PDF that opens.
+TEST(ReportLink, PdfOfAnEmptyGridOpens) {
+    guiApp();
+    SalesDb db(1);
+    TdxDBGrid empty;
+    TdxDBGridReportLink link(&empty);
+    link.RebuildReport();
+    const std::string pdf = db.file("empty.pdf");
+    printToPdf(link, pdf);
+    EXPECT_EQ(pdfPageSize(pdf), "612 x 792 pts (letter)");
+    EXPECT_EQ(pdfPages(pdf).size(), 1u);
+}

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <spawn.h>
 #include <sstream>
 #include <sys/mount.h>
@@ -167,6 +168,77 @@ TEST(RunnerDemoReports, EveryDemoReportRunsInEveryFormat) {
         std::filesystem::remove(xls);
     }
     EXPECT_GE(reports, 3);
+}
+
+// The outputs beyond the specified ones, read back by real readers: openpyxl, libxml2's HTML
+// parser, poppler. A PDF has the column headers on every page and the summary footer on
+// its last.
+TEST(RunnerDemoReports, WorkbookPageAndPdfOpenInRealReaders) {
+    const std::filesystem::path setups = std::filesystem::path(RG_BINARY_DIR) / "setup";
+    const std::string tmp = std::filesystem::temp_directory_path().string();
+    for (const auto& entry : std::filesystem::directory_iterator(setups)) {
+        if (entry.path().extension() != ".ini") continue;
+        const std::string setup = "--run '" + entry.path().string() + "' ";
+        const RunResult text = reportgen(setup + "--format csv", tmp);
+        ASSERT_EQ(text.status, 0) << text.err;
+        // The last CSV line is the summary footer: "total," and its cells.
+        std::string total = text.out.substr(text.out.rfind("total,"));
+        std::vector<std::string> totals;
+        for (size_t start = 7, end; (end = total.find_first_of(",\r", start)) != std::string::npos; start = end + 1)
+            if (end > start) totals.push_back(total.substr(start, end - start));
+
+        const std::string xlsx = tmp + "/rg-demo.xlsx";
+        ASSERT_EQ(reportgen(setup + "--format xlsx --output " + xlsx, tmp).status, 0);
+        const RunResult book = shell("/usr/bin/python3 -c \"import openpyxl, sys\nws = "
+                                     "openpyxl.load_workbook(sys.argv[1]).active\nprint(ws.max_row, ws.freeze_panes)\" " +
+                                         xlsx,
+                                     tmp);
+        EXPECT_EQ(book.status, 0) << book.err;
+        EXPECT_EQ(book.out, std::to_string(std::count(text.out.begin(), text.out.end(), '\n')) + " A2\n");
+
+        const std::string html = tmp + "/rg-demo.html";
+        ASSERT_EQ(reportgen(setup + "--format html --output " + html, tmp).status, 0);
+        const RunResult page = shell("xmllint --html --xpath 'count(//tr)' " + html, tmp);
+        EXPECT_EQ(page.err, "");
+        EXPECT_EQ(page.out, std::to_string(std::count(text.out.begin(), text.out.end(), '\n')) + "\n");
+
+        const std::string pdf = tmp + "/rg-demo.pdf";
+        const RunResult printed = reportgen(setup + "--format pdf --output " + pdf, tmp);
+        ASSERT_EQ(printed.status, 0) << printed.err;
+        const RunResult pages = shell("pdftotext -layout " + pdf + " -", tmp);
+        std::vector<std::string> texts;
+        for (size_t start = 0, ff; (ff = pages.out.find('\f', start)) != std::string::npos; start = ff + 1)
+            texts.push_back(pages.out.substr(start, ff - start));
+        ASSERT_GT(texts.size(), 1u) << entry.path();
+        // Every page starts with captions; a wide report's pages side by side each have their
+        // own columns' captions, and the last row of pages holds the summary footer.
+        std::set<std::string> captions, strips;
+        const std::string first = text.out.substr(0, text.out.find('\r'));
+        for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+            end = first.find(',', start);
+            captions.insert(first.substr(start, end == std::string::npos ? end : end - start));
+        }
+        for (const std::string& t : texts) {
+            std::istringstream words(t.substr(0, t.find('\n')));
+            std::string word, strip;
+            while (words >> word) {
+                EXPECT_TRUE(captions.count(word)) << entry.path() << ": " << word;
+                strip += word + " ";
+            }
+            EXPECT_FALSE(strip.empty()) << entry.path();
+            strips.insert(strip);
+        }
+        std::string lastRow;
+        for (size_t i = texts.size() - strips.size(); i < texts.size(); ++i) lastRow += texts[i];
+        // A text wider than its column ends in "…" on paper, as on screen.
+        auto onPaper = [&](const std::string& cell) {
+            for (size_t n = cell.size(); n >= 4; --n)
+                if (lastRow.find(n == cell.size() ? cell : cell.substr(0, n) + "…") != std::string::npos) return true;
+            return false;
+        };
+        for (const std::string& cell : totals) EXPECT_TRUE(onPaper(cell)) << cell;
+        for (const std::string& f : {xlsx, html, pdf}) std::filesystem::remove(f);
+    }
 }
 
 namespace {
@@ -406,4 +478,15 @@ TEST_F(RunnerFixture, SetupsFromElsewhereLoadNoCodeAndKeepTheirStrings) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("data,0,2,华北,北京,20"), std::string::npos) << r.out;
     EXPECT_EQ(rg::TSetup(copy).ReadConnString(), oledb);
+}
+
+// An .xls whose texts GBK cannot hold is written, and standard error says what changed.
+TEST_F(RunnerFixture, XlsNoticeGoesToStandardError) {
+    rg::TSetup(ini).WriteField("city", "城市 😀");
+    const std::string out = db.folder + "/r.xls";
+    const RunResult r = reportgen("--run " + ini + " --format xls --output " + out, db.folder);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "有 1 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
+                     "输出为 Excel 工作簿（.xlsx）可保留完整的文字。\n");
+    EXPECT_TRUE(std::filesystem::exists(out));
 }

@@ -1,0 +1,85 @@
+#include "export/csvexport.h"
+
+namespace rg {
+
+void AppendCsvLine(std::string& out, const std::vector<std::string>& fields) {
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i)
+            out += ',';
+        const std::string& s = fields[i];
+        if (s.find_first_of(",\"\r\n") == std::string::npos) {
+            out += s;
+            continue;
+        }
+        out += '"';
+        for (char c : s) {
+            if (c == '"')
+                out += '"';
+            out += c;
+        }
+        out += '"';
+    }
+    out += "\r\n";
+}
+
+void TdxDBGridExportCsv::line() {
+    AppendCsvLine(Stream->Buffer(), fields_);
+    Stream->FlushIfFull();
+}
+
+void TdxDBGridExportCsv::BeginDocument() {
+    cols_ = VisibleExportColumns();
+    groups_ = Grid->GroupColumnCount();
+    Stream->Write("\xEF\xBB\xBF");
+}
+
+void TdxDBGridExportCsv::WriteHeaderRows() {
+    if (!Look.showHeader)
+        return;
+    fields_.assign(static_cast<size_t>(groups_), std::string());
+    for (const TdxDBGridColumn* c : cols_)
+        fields_.push_back(CaptionDisabled(*c) ? std::string() : c->Caption());
+    line();
+}
+
+void TdxDBGridExportCsv::WriteNode(RowHandle node) {
+    const TdxDBGrid& g = *Grid;
+    fields_.assign(static_cast<size_t>(groups_) + cols_.size(), std::string());
+    if (g.HasChildren(node)) {
+        fields_[static_cast<size_t>(g.Level(node))] = g.GroupRowText(node);
+        line();
+        return;
+    }
+    for (size_t i = 0; i < cols_.size(); ++i)
+        fields_[static_cast<size_t>(groups_) + i] = g.CellText(node, *cols_[i]);
+    line();
+    for (int j = 0; j < g.FooterRowCount(node); ++j) {
+        fields_.assign(fields_.size(), std::string());
+        for (size_t i = 0; i < cols_.size(); ++i)
+            if (g.FooterCellExists(node, *cols_[i], j))
+                fields_[static_cast<size_t>(groups_) + i] = g.FooterCellText(node, *cols_[i], j);
+        line();
+    }
+}
+
+void TdxDBGridExportCsv::WriteFooterRows() {
+    if (!Grid->ShowSummaryFooter)
+        return;
+    fields_.assign(static_cast<size_t>(groups_), std::string());
+    for (const TdxDBGridColumn* c : cols_)
+        fields_.push_back(Grid->SummaryFooterCellExists(*c) ? Grid->SummaryFooterText(*c)
+                                                            : std::string());
+    line();
+}
+
+void ExportToCsv(TdxDBGrid& grid, const std::string& fileName, bool saveAll,
+                 const GridAppearance& look) {
+    TdxDBGridExportCsv exporter;
+    exporter.FileName = fileName;
+    exporter.Grid = &grid;
+    exporter.SaveAll = saveAll;
+    exporter.Look = look;
+    exporter.Execute();
+}
+
+} // namespace rg

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "export/gridexport.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace rg {
+
+// The grid as an Office Open XML workbook, every group expanded: group rows with their
+// data and footer rows as outline levels below them, footers as SUBTOTAL formulas where
+// those give the grid's value, typed cells, a frozen header with an autofilter. Rows are
+// streamed (the library's constant-memory mode), so memory does not grow with the report.
+class TdxDBGridExportXlsx : public TdxDBGridExport {
+public:
+    TdxDBGridExportXlsx();
+    ~TdxDBGridExportXlsx() override;
+
+    void BeginDocument() override;
+    void EndDocument() override;
+    void WriteHeaderRows() override;
+    void WriteFooterRows() override;
+    void WriteNode(RowHandle node) override;
+
+    static constexpr int64_t kMaxSheetRows = 1048576;
+    static constexpr int64_t kMaxSheetColumns = 16384;
+
+protected:
+    void WriteEmptyDocument() override {
+        BeginDocument();
+        EndDocument();
+    }
+    void CheckLimits(const std::vector<RowHandle>& nodes) override;
+
+private:
+    struct Sheet;
+    std::unique_ptr<Sheet> sheet_;
+    int64_t rowsBeforeSummary_ = 0; // header, group, data and footer rows, as counted up front
+};
+
+void ExportToXlsx(TdxDBGrid& grid, const std::string& fileName, bool saveAll,
+                  const GridAppearance& look = GridAppearance::current());
+
+} // namespace rg

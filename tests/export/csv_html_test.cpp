@@ -1,0 +1,131 @@
+#include "export/csvexport.h"
+#include "export/exportcommands.h"
+#include "export/htmlexport.h"
+#include "exporttest.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace rg;
+
+namespace {
+
+const char* kSales = R"(
+create table sales(id integer primary key, region text, qty integer, note text);
+insert into sales values (1, '上海', 1, 'say "hi", then
+leave');
+insert into sales values (2, '北京', 2, '안녕 😀 ß <b>&amp;</b>' || char(1) || char(27) || 'end');
+insert into sales values (3, '上海', 4, null);
+)";
+
+struct Sales : ExportDb {
+    Sales() : ExportDb(kSales) {
+        open("select id, region, qty, note from sales order by id");
+        grid.SetKeyField("id");
+        addSummary(grid, *grid.ColumnByFieldName("qty"), TdxSummaryType::cstSum);
+        grid.GroupColumn(*grid.ColumnByFieldName("region"), 0);
+    }
+};
+
+} // namespace
+
+TEST(CsvExport, Rfc4180InUtf8WithByteOrderMarkReadByPythonsCsvModule) {
+    Sales db;
+    const std::string path = db.file("r.csv");
+    ExportToCsv(db.grid, path, true, GridAppearance());
+    const std::string bytes = readFile(path);
+    ASSERT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
+    std::string out;
+    ASSERT_EQ(run("PYTHONIOENCODING=utf-8 /usr/bin/python3 -c \"import csv, json, sys\n"
+                  "print(json.dumps(list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', "
+                  "newline=''))), "
+                  "ensure_ascii=False))\" '" +
+                      path + "'",
+                  &out),
+              0)
+        << out;
+    const TdxDBGrid& g = db.grid;
+    const std::string qtySum = g.SummaryFooterText(*g.ColumnByFieldName("qty"));
+    const std::string expected =
+        std::string("[[\"\", \"id\", \"qty\", \"note\"], ") +
+        "[\"region : 北京 \", \"\", \"\", \"\"], " +
+        "[\"\", \"2\", \"2\", \"안녕 😀 ß <b>&amp;</b>\\u0001\\u001bend\"], " +
+        "[\"\", \"\", \"2.00\", \"\"], " + "[\"region : 上海 \", \"\", \"\", \"\"], " +
+        "[\"\", \"1\", \"1\", \"say \\\"hi\\\", then\\nleave\"], " +
+        "[\"\", \"3\", \"4\", \"\"], " + "[\"\", \"\", \"5.00\", \"\"], " + "[\"\", \"\", \"" +
+        qtySum + "\", \"\"]]\n";
+    EXPECT_EQ(out, expected);
+}
+
+TEST(HtmlExport, OnePageThatParsesWithGroupsFootersAndNoForbiddenCharacters) {
+    Sales db;
+    const std::string path = db.file("r.html");
+    ExportToHtml(db.grid, path, true, GridAppearance());
+    const std::string page = readFile(path);
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_EQ(page.find("href="), std::string::npos);
+    EXPECT_EQ(page.find('\x01'), std::string::npos);
+    EXPECT_EQ(page.find('\x1b'), std::string::npos);
+    std::string out;
+    // Read by libxml2's HTML parser: no complaint, and the table as written.
+    ASSERT_EQ(run("xmllint --html --noout '" + path + "' 2>&1", &out), 0);
+    EXPECT_EQ(out, "");
+    ASSERT_EQ(
+        run("xmllint --html --xpath \"//tr[@class='group']/td/text()\" '" + path + "' 2>&1", &out),
+        0);
+    EXPECT_EQ(out, "region : 北京 \nregion : 上海 \n");
+    ASSERT_EQ(
+        run("xmllint --html --xpath \"string(//tbody/tr[2]/td[3])\" '" + path + "' 2>&1", &out), 0);
+    EXPECT_EQ(out, "안녕 😀 ß <b>&amp;</b>end\n");
+    ASSERT_EQ(
+        run("xmllint --html --xpath \"string(//tr[@class='footer'][2]/td[2])\" '" + path + "' 2>&1",
+            &out),
+        0);
+    EXPECT_EQ(out, "5.00\n");
+    ASSERT_EQ(run("xmllint --html --xpath \"string(//tfoot/tr/td[2])\" '" + path + "' 2>&1", &out),
+              0);
+    EXPECT_EQ(out, db.grid.SummaryFooterText(*db.grid.ColumnByFieldName("qty")) + "\n");
+    ASSERT_EQ(run("xmllint --html --xpath \"count(//thead/tr/th)\" '" + path + "' 2>&1", &out), 0);
+    EXPECT_EQ(out, "3\n");
+}
+
+TEST(ExportCommands, FilterOrTypedExtensionDecidesTheFormat) {
+    EXPECT_EQ(SpreadsheetTarget("/d/r", 0).path, "/d/r.xlsx");
+    EXPECT_EQ(SpreadsheetTarget("/d/r", 1).path, "/d/r.xls");
+    EXPECT_EQ(SpreadsheetTarget("/d/r", 2).format, ExportFormat::Csv);
+    // Without word from the dialog the command writes .xls as it always has.
+    EXPECT_EQ(SpreadsheetTarget("/d/r  ", -1).path, "/d/r.xls");
+    // A typed extension of the command's formats wins over the filter.
+    EXPECT_EQ(SpreadsheetTarget("/d/r.CSV", 0).format, ExportFormat::Csv);
+    EXPECT_EQ(SpreadsheetTarget("/d/r.xlsx", 1).format, ExportFormat::Xlsx);
+    // Any other name with a dot stays as it is, in the filter's format.
+    const ExportTarget other = SpreadsheetTarget("/d/r.dat", 2);
+    EXPECT_EQ(other.path, "/d/r.dat");
+    EXPECT_EQ(other.format, ExportFormat::Csv);
+    EXPECT_EQ(XmlTarget("/d/r", 1).path, "/d/r.html");
+    EXPECT_EQ(XmlTarget("/d/r.htm", 0).format, ExportFormat::Html);
+    EXPECT_EQ(XmlTarget("/d/r.xls", 1).format, ExportFormat::Html);
+
+    Sales db;
+    const ExportResult xlsx = ExportSpreadsheetCommand(db.grid, db.file("a"), GridAppearance(), 0);
+    EXPECT_EQ(readWithOpenpyxl(xlsx.path).error, "");
+    const ExportResult html = ExportXmlCommand(db.grid, db.file("b"), GridAppearance(), 1);
+    EXPECT_EQ(readFile(html.path).substr(0, 15), "<!DOCTYPE html>");
+}
+
+// Before any data source the grid has nothing, and each format still writes a file its
+// readers open.
+TEST(ExportCommands, AGridWithoutDataGivesDocumentsThatOpen) {
+    ExportDb db("create table t(a integer);"); // for its folder
+    TdxDBGrid empty;
+    const std::string folder = db.folder;
+    const ExportResult xlsx = ExportSpreadsheetCommand(empty, folder + "/e", GridAppearance(), 0);
+    EXPECT_EQ(readWithOpenpyxl(xlsx.path).error, "");
+    EXPECT_EQ(readFile(ExportSpreadsheetCommand(empty, folder + "/e", GridAppearance(), 2).path),
+              "\xEF\xBB\xBF");
+    std::string out;
+    const ExportResult html = ExportXmlCommand(empty, folder + "/e", GridAppearance(), 1);
+    EXPECT_EQ(run("xmllint --html --noout '" + html.path + "' 2>&1", &out), 0);
+    EXPECT_EQ(out, "");
+}

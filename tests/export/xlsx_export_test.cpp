@@ -1,0 +1,174 @@
+#include "common/error.h"
+#include "export/xlsxexport.h"
+#include "exporttest.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace rg;
+
+namespace {
+
+const char* kSales = R"(
+create table sales(id integer primary key, region text, city text, qty integer, price real,
+                   note text, day date);
+insert into sales values (1, '上海', '浦东', 1, 1.5, 'a', '2024-03-05');
+insert into sales values (2, '北京', '海淀', 2, 2.25, null, '2024-01-02');
+insert into sales values (3, '上海', '静安', null, null, 'c', '2024-02-01');
+insert into sales values (4, '上海', '浦东', 4, 4.0, 'd', '2023-11-30');
+insert into sales values (5, '北京', '朝阳', 5, 5.5, 'e', '2023-12-31');
+)";
+
+} // namespace
+
+TEST(XlsxExport, TwoLevelsAsOutlineWithSubtotals) {
+    ExportDb db(kSales);
+    db.open("select id, region, city, qty, price, day from sales order by id");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    addSummary(g, *g.ColumnByFieldName("id"), TdxSummaryType::cstCount);
+    addSummary(g, *g.ColumnByFieldName("qty"), TdxSummaryType::cstSum);
+    addSummary(g, *g.ColumnByFieldName("day"), TdxSummaryType::cstMin);
+    g.GroupColumn(*g.ColumnByFieldName("region"), 0);
+    g.GroupColumn(*g.ColumnByFieldName("city"), 1);
+    g.CollapseAll(); // collapsed groups are written whole
+    const std::string path = db.file("g.xlsx");
+    ExportToXlsx(g, path, true, GridAppearance());
+    const XlsxSheet s = readWithOpenpyxl(path);
+    ASSERT_TRUE(s.error.empty()) << s.error;
+
+    // Indent columns 0 and 1; id 2, qty 3, price 4, day 5. Typed cells.
+    EXPECT_EQ(s.cells.at({0, 2}), "s:id");
+    EXPECT_EQ(s.cells.at({1, 0}), "s:region : 北京 ");
+    EXPECT_EQ(s.cells.at({2, 1}), "s:city : 朝阳 ");
+    EXPECT_EQ(s.cells.at({3, 2}), "n:5.0");
+    EXPECT_EQ(s.cells.at({3, 4}), "n:5.5");
+    EXPECT_EQ(s.cells.at({3, 5}), "d:2023-12-31T00:00:00");
+    // Footers are subtotals over their group; the outer one skips the inner ones.
+    EXPECT_EQ(s.cells.at({4, 2}), "f:=SUBTOTAL(3,C4:C4)=1");
+    EXPECT_EQ(s.cells.at({8, 3}), "f:=SUBTOTAL(9,D3:D8)=7");
+    EXPECT_EQ(s.cells.at({8, 5}), "f:=SUBTOTAL(5,F3:F8)=datetime.datetime(2023, 12, 31, 0, 0)");
+    // 静安's only quantity is null: an empty cell, and a sum of 0 as the grid has it.
+    EXPECT_EQ(s.cells.count({11, 3}), 0u);
+    EXPECT_EQ(s.cells.at({12, 3}), "f:=SUBTOTAL(9,D12:D12)=0");
+    // The summary footer is the last row.
+    EXPECT_EQ(s.cells.at({18, 2}), "f:=SUBTOTAL(3,C2:C18)=5");
+    EXPECT_EQ(s.cells.at({18, 3}), "f:=SUBTOTAL(9,D2:D18)=12");
+    EXPECT_EQ(s.cells.count({19, 2}), 0u);
+
+    // Group rows at their level, their data and footers one below, summaries below.
+    const std::map<int, int> levels{{2, 1},  {3, 2},  {4, 2},  {5, 1},  {6, 2},
+                                    {7, 2},  {8, 1},  {10, 1}, {11, 2}, {12, 2},
+                                    {13, 1}, {14, 2}, {15, 2}, {16, 2}, {17, 1}};
+    EXPECT_EQ(s.levels, levels);
+    EXPECT_EQ(s.facts.at("summary_below"), "1");
+    EXPECT_EQ(s.facts.at("freeze"), "A2");
+    EXPECT_EQ(s.facts.at("filter"), "A1:F18");
+    // 100 grid pixels as a spreadsheet width (characters of the default font).
+    ASSERT_EQ(g.ColumnByFieldName("qty")->Width(), 100);
+    EXPECT_NEAR(s.widths.at(3), 14.29, 0.01);
+
+    // Recalculated by LibreOffice, every footer equals the grid's.
+    std::string err;
+    const auto calc = readWithLibreOffice(path, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    EXPECT_EQ(calc.at({8, 3}), "7");
+    EXPECT_EQ(calc.at({17, 2}), "3");
+    EXPECT_EQ(calc.at({18, 3}), "12");
+    EXPECT_EQ(calc.at({18, 5}), "2023-11-30");
+}
+
+TEST(XlsxExport, AnyTextTypedValuesAndValuesWhereFormulasWouldDiffer) {
+    ExportDb db(
+        "create table t(id integer primary key, name text, big integer, flag boolean, note text,"
+        " amount decimal(20,2), at datetime, early date);"
+        "insert into t values (1, '안녕하세요 😀 Straße', 9007199254740993, 1, 'x', 12.50,"
+        " '2024-05-06 07:08:09', '1899-01-01');"
+        "insert into t values (2, 'ok', 5, 0, null, 3, null, '2000-01-31');"
+        "insert into t values (3, printf('%.40000c', 'w'), 7, 1, 'y', null, null, null);");
+    db.open("select id, name, big, flag, note, amount, at, early from t order by id");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    addSummary(g, *g.ColumnByFieldName("big"), TdxSummaryType::cstSum);
+    addSummary(g, *g.ColumnByFieldName("note"), TdxSummaryType::cstCount);
+    const std::string path = db.file("报表 ß 한국어.xlsx");
+    ExportToXlsx(g, path, true, GridAppearance());
+    const XlsxSheet s = readWithOpenpyxl(path);
+    ASSERT_TRUE(s.error.empty()) << s.error;
+    EXPECT_EQ(s.cells.at({1, 1}), "s:안녕하세요 😀 Straße");
+    // Beyond 2^53 a double would change the digits: the integer as text.
+    EXPECT_EQ(s.cells.at({1, 2}), "s:9007199254740993");
+    EXPECT_EQ(s.cells.at({1, 3}), "b:1");
+    EXPECT_EQ(s.cells.at({2, 3}), "b:0");
+    // The cell limit: 32,767 characters.
+    EXPECT_EQ(s.cells.at({3, 1}), "s:" + std::string(32767, 'w'));
+    // No formula gives what the grid shows: SUM skips the text, COUNTA the null.
+    // The grid's exact 9007199254741005 as its nearest double.
+    EXPECT_EQ(g.SummaryFooterText(*g.ColumnByFieldName("big")), "9007199254741005.00");
+    EXPECT_EQ(s.cells.at({4, 2}), "n:9007199254741004.0");
+    EXPECT_EQ(s.cells.at({4, 4}), "n:3.0");
+    // Decimals are numbers; dates and times are dates, except those before 1900-03-01,
+    // which spreadsheets count differently.
+    EXPECT_EQ(s.cells.at({1, 5}), "n:12.5");
+    EXPECT_EQ(s.cells.at({1, 6}), "d:2024-05-06T07:08:09");
+    EXPECT_EQ(s.cells.at({1, 7}), "s:" + g.CellText(g.Top(0), *g.ColumnByFieldName("early")));
+    EXPECT_EQ(s.cells.at({2, 7}), "d:2000-01-31T00:00:00");
+    EXPECT_EQ(s.facts.at("filter"), "A1:H4");
+}
+
+TEST(XlsxExport, ReportsBeyondTheSheetAreRefusedBeforeWriting) {
+    // Every record its own group on two levels: two group rows, a data row and two footers
+    // each, 5 sheet rows per record, with the header and the summary row 1,048,582.
+    ExportDb db("create table t(id integer primary key, a integer, b integer);"
+                "with recursive s(n) as (select 1 union all select n + 1 from s where n < 209716) "
+                "insert into t select n, n, n from s;");
+    db.open("select id, a, b from t");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    addSummary(g, *g.ColumnByFieldName("id"), TdxSummaryType::cstCount);
+    g.GroupColumn(*g.ColumnByFieldName("a"), 0);
+    g.GroupColumn(*g.ColumnByFieldName("b"), 1);
+    const std::string path = db.file("big.xlsx");
+    try {
+        ExportToXlsx(g, path, true, GridAppearance());
+        FAIL() << "exported";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(),
+                     "Excel 工作簿最多容纳 1048576 行，此报表需要 1048582 行，无法输出。");
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(db.folder), {}),
+              1); // the database alone
+}
+
+// A million records in two grouping levels: streamed out whole and read back whole.
+TEST(XlsxExport, MillionRecordsInTwoLevels) {
+    ExportDb db("create table t(id integer primary key, region text, city text, qty integer);"
+                "with recursive s(n) as (select 1 union all select n + 1 from s where n < 1000000) "
+                "insert into t select n, 'r' || (n % 12), 'c' || (n % 97), n % 1000 from s;");
+    db.open("select id, region, city, qty from t");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    addSummary(g, *g.ColumnByFieldName("qty"), TdxSummaryType::cstSum);
+    g.GroupColumn(*g.ColumnByFieldName("region"), 0);
+    g.GroupColumn(*g.ColumnByFieldName("city"), 1);
+    g.ExpandAll();
+    const std::string path = db.file("m.xlsx");
+    ExportToXlsx(g, path, true, GridAppearance());
+    std::string out;
+    ASSERT_EQ(
+        run("/usr/bin/python3 -c \"import openpyxl, sys\n"
+            "ws = openpyxl.load_workbook(sys.argv[1], read_only=True).worksheets[0]\n"
+            "rows = 0\nfor r in ws.iter_rows(values_only=True):\n    rows += 1\n    last = r\n"
+            "print(rows, last)\" '" +
+                path + "' 2>&1",
+            &out),
+        0)
+        << out;
+    // The grouped columns leave the grid: indents A and B, id in C, qty in D.
+    const size_t rows = g.VisibleRows().size() + 2; // the header and the summary footer
+    ASSERT_EQ(rows, 1u + 1000000u + 12u * 97u * 2u + 12u * 2u + 1u);
+    const std::string n = std::to_string(rows - 1);
+    EXPECT_EQ(out, std::to_string(rows) + " (None, None, None, '=SUBTOTAL(9,D2:D" + n + ")')\n");
+}
