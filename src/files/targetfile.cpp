@@ -14,6 +14,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kTempMark = ".rgtmp-";
+// Leaves room for ".", the mark, a process number and the six-letter suffix in 255 bytes.
+constexpr size_t kMaxNamePart = 200;
 
 class TargetErrors : public std::error_category {
 public:
@@ -126,9 +128,16 @@ int createTemporaryBeside(const fs::path& target, std::string& tempPath) {
     if (folder.empty())
         folder = ".";
     removeStaleTemporaries(folder);
-    std::string pattern = (folder / ("." + target.filename().string() + std::string(kTempMark) +
-                                     std::to_string(::getpid()) + "-XXXXXX"))
-                              .string();
+    // A legal name of up to 255 bytes must still get a temporary name: the name's part in
+    // it is cut (at a character boundary) so that the mark and the suffix fit.
+    std::string name = target.filename().string();
+    if (name.size() > kMaxNamePart) {
+        size_t cut = kMaxNamePart;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
+    std::string pattern =
+        (folder / ("." + name + std::string(kTempMark) + std::to_string(::getpid()) + "-XXXXXX")).string();
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0)
         return -1;

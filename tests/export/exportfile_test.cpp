@@ -87,6 +87,13 @@ TEST(ExportTarget, LinksAreFollowedSpecialFilesRefused) {
     EXPECT_EQ(namesIn(db.folder),
               (std::vector<std::string>{"link.xls", "made.xml", "pipe-link.xls", "pipe.xls",
                                         "real.xls", "sub", "t.db"}));
+
+    // A legal name of 253 bytes still gets its temporary file beside it.
+    std::string longName;
+    while (longName.size() + 3 + 4 <= 253) longName += "报";
+    longName += ".xls";
+    ExportToSpreadsheet(db.grid, db.file(longName), true, GridAppearance());
+    EXPECT_EQ(readWithXlrd(db.file(longName))[std::pair(1, 1)], "s:甲");
 }
 
 // Temporary files that a killed export left behind go at the next export into that folder;
