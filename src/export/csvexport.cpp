@@ -74,12 +74,7 @@ void TdxDBGridExportCsv::WriteFooterRows() {
 
 void ExportToCsv(TdxDBGrid& grid, const std::string& fileName, bool saveAll,
                  const GridAppearance& look) {
-    TdxDBGridExportCsv exporter;
-    exporter.FileName = fileName;
-    exporter.Grid = &grid;
-    exporter.SaveAll = saveAll;
-    exporter.Look = look;
-    exporter.Execute();
+    RunExport<TdxDBGridExportCsv>(grid, fileName, saveAll, look);
 }
 
 } // namespace rg

@@ -312,12 +312,7 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
 }
 
 void ExportToSpreadsheet(TdxDBGrid& grid, const std::string& fileName, bool saveAll, const GridAppearance& look) {
-    auto exporter = std::make_unique<TdxDBGridExportExcel>();
-    exporter->FileName = fileName;
-    exporter->Grid = &grid;
-    exporter->SaveAll = saveAll;
-    exporter->Look = look;
-    exporter->Execute();
+    RunExport<TdxDBGridExportExcel>(grid, fileName, saveAll, look);
 }
 
 } // namespace rg

@@ -133,12 +133,7 @@ void TdxDBGridExportHtml::EndDocument() {
 
 void ExportToHtml(TdxDBGrid& grid, const std::string& fileName, bool saveAll,
                   const GridAppearance& look) {
-    TdxDBGridExportHtml exporter;
-    exporter.FileName = fileName;
-    exporter.Grid = &grid;
-    exporter.SaveAll = saveAll;
-    exporter.Look = look;
-    exporter.Execute();
+    RunExport<TdxDBGridExportHtml>(grid, fileName, saveAll, look);
 }
 
 } // namespace rg

@@ -452,12 +452,7 @@ void TdxDBGridExportXlsx::EndDocument() {
 
 void ExportToXlsx(TdxDBGrid& grid, const std::string& fileName, bool saveAll,
                   const GridAppearance& look) {
-    TdxDBGridExportXlsx exporter;
-    exporter.FileName = fileName;
-    exporter.Grid = &grid;
-    exporter.SaveAll = saveAll;
-    exporter.Look = look;
-    exporter.Execute();
+    RunExport<TdxDBGridExportXlsx>(grid, fileName, saveAll, look);
 }
 
 } // namespace rg

@@ -224,12 +224,7 @@ void TdxDBGridExportXSL::rowsTable(int k, bool grouped, const std::string& font)
 }
 
 void ExportToXml(TdxDBGrid& grid, const std::string& fileName, bool saveAll, const GridAppearance& look) {
-    auto exporter = std::make_unique<TdxDBGridExportXML>();
-    exporter->FileName = fileName;
-    exporter->Grid = &grid;
-    exporter->SaveAll = saveAll;
-    exporter->Look = look;
-    exporter->Execute();
+    RunExport<TdxDBGridExportXML>(grid, fileName, saveAll, look);
 }
 
 } // namespace rg
