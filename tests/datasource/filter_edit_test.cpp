@@ -8,6 +8,8 @@
 #include <fstream>
 
 using namespace rg;
+using rgtest::errorOf;
+using rgtest::has;
 
 namespace {
 
@@ -32,15 +34,6 @@ std::vector<int> ids(DataSet& ds) {
     std::vector<int> out;
     for (int r = 0; r < ds.RecordCount(); ++r) out.push_back(static_cast<int>(ds.value(r, 0).asInt()));
     return out;
-}
-
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no error)";
 }
 
 } // namespace

@@ -12,23 +12,12 @@
 #include <functional>
 
 using namespace rg;
+using rgtest::errorOf;
+using rgtest::has;
 
 namespace {
 
 std::string maria() { return rgtest::mariadbConnectionString(); }
-
-bool has(const std::vector<std::string>& list, const std::string& s) {
-    return std::find(list.begin(), list.end(), s) != list.end();
-}
-
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 class Maria : public ::testing::Test {
 protected:

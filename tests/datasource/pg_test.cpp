@@ -15,23 +15,12 @@
 #include <unistd.h>
 
 using namespace rg;
+using rgtest::errorOf;
+using rgtest::has;
 
 namespace {
 
 std::string pg() { return rgtest::pgConnectionString(); }
-
-bool has(const std::vector<std::string>& list, const std::string& s) {
-    return std::find(list.begin(), list.end(), s) != list.end();
-}
-
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 class Pg : public ::testing::Test {
 protected:

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -43,5 +44,18 @@ std::string env(const char* name) {
 
 std::string pgConnectionString() { return env("RG_TEST_PG"); }
 std::string mariadbConnectionString() { return env("RG_TEST_MARIADB"); }
+
+std::string errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+bool has(const std::vector<std::string>& list, const std::string& name) {
+    return std::find(list.begin(), list.end(), name) != list.end();
+}
 
 } // namespace rgtest

@@ -4,7 +4,9 @@
 // servers that scripts/test.sh starts. Files and folders: testfiles.h; the application
 // object: qtapplication.h.
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace rgtest {
 
@@ -20,5 +22,11 @@ std::string builtin(const std::string& path);
 // through scripts/test.sh.
 std::string pgConnectionString();
 std::string mariadbConnectionString();
+
+// The message of the error `f` throws (the program's errors are runtime errors), or
+// "(no error)".
+std::string errorOf(const std::function<void()>& f);
+// Whether a list of names holds `name`.
+bool has(const std::vector<std::string>& list, const std::string& name);
 
 } // namespace rgtest
