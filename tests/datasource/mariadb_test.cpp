@@ -1,6 +1,7 @@
 // Against the private MariaDB server the test script starts (RG_TEST_MARIADB).
 
 #include "common/displaytext.h"
+#include "servertest.h"
 #include "testsupport.h"
 #include "common/error.h"
 #include "datasource/dataset.h"
@@ -19,21 +20,10 @@ namespace {
 
 std::string maria() { return rgtest::mariadbConnectionString(); }
 
-class Maria : public ::testing::Test {
+class Maria : public ServerTest {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(maria().empty()) << "RG_TEST_MARIADB is not set: run the tests through scripts/test.sh";
-        conn.SetConnectionString(maria());
-        conn.Open();
-    }
-    void open(CommandType type, const std::string& text) {
-        ds.Close();
-        ds.SetCommandType(type);
-        ds.SetCommandText(text);
-        ds.Open();
-    }
-    Connection conn;
-    DataSet ds{&conn};
+    std::string connectionString() const override { return maria(); }
+    const char* variable() const override { return "RG_TEST_MARIADB"; }
 };
 
 } // namespace

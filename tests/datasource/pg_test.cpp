@@ -1,6 +1,7 @@
 // Against the private PostgreSQL server the test script starts (RG_TEST_PG).
 
 #include "common/displaytext.h"
+#include "servertest.h"
 #include "testsupport.h"
 #include "common/error.h"
 #include "datasource/connstring.h"
@@ -22,21 +23,10 @@ namespace {
 
 std::string pg() { return rgtest::pgConnectionString(); }
 
-class Pg : public ::testing::Test {
+class Pg : public ServerTest {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(pg().empty()) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
-        conn.SetConnectionString(pg());
-        conn.Open();
-    }
-    void open(CommandType type, const std::string& text) {
-        ds.Close();
-        ds.SetCommandType(type);
-        ds.SetCommandText(text);
-        ds.Open();
-    }
-    Connection conn;
-    DataSet ds{&conn};
+    std::string connectionString() const override { return pg(); }
+    const char* variable() const override { return "RG_TEST_PG"; }
 };
 
 } // namespace
