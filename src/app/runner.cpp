@@ -190,8 +190,8 @@ int runReport(const RunOptions& o, std::string& errors) {
             grid.Filter.Clear();
             dataset.SetFilter(o.filter);
         }
-        grid.BeginGroupingUpdate();
-        try {
+        {
+            GroupingUpdate batch(grid);
             if (!o.groupBy.empty()) grid.ClearGrouping();
             for (size_t level = 0; level < o.groupBy.size(); ++level) {
                 TdxDBGridColumn* c = grid.ColumnByFieldName(o.groupBy[level]);
@@ -199,11 +199,7 @@ int runReport(const RunOptions& o, std::string& errors) {
                 if (!grid.GroupColumn(*c, static_cast<int>(level)))
                     throw Error(format("Cannot group by field '%s'", o.groupBy[level].c_str()));
             }
-        } catch (...) {
-            grid.EndGroupingUpdate();
-            throw;
         }
-        grid.EndGroupingUpdate();
         grid.ExpandAll();
         // Saved first, so that a setup that cannot be saved ends the run before any output.
         if (!o.saveAs.empty()) SaveSetup(report, o.saveAs);

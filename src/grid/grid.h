@@ -11,6 +11,7 @@
 #include "grid/summary.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -303,5 +304,33 @@ private:
     bool summariesDirty_ = false;  // items changed inside BeginUpdate/EndUpdate
     std::vector<GridListener*> listeners_;
 };
+
+// Holds a layout update (BeginUpdate) or a grouping update (BeginGroupingUpdate) for as long
+// as it lives, so that no path out of a batch of changes forgets to end it. The normal end
+// repaints or reloads and may throw; an end while another error unwinds drops its own
+// error so that the first one reaches the user.
+template <void (TdxDBGrid::*Begin)(), void (TdxDBGrid::*End)()>
+class GridBatch {
+public:
+    explicit GridBatch(TdxDBGrid& grid) : grid_(grid), unwinding_(std::uncaught_exceptions()) { (grid_.*Begin)(); }
+    ~GridBatch() noexcept(false) {
+        if (std::uncaught_exceptions() == unwinding_) {
+            (grid_.*End)();
+            return;
+        }
+        try {
+            (grid_.*End)();
+        } catch (...) {
+        }
+    }
+    GridBatch(const GridBatch&) = delete;
+    GridBatch& operator=(const GridBatch&) = delete;
+
+private:
+    TdxDBGrid& grid_;
+    int unwinding_;
+};
+using GridUpdate = GridBatch<&TdxDBGrid::BeginUpdate, &TdxDBGrid::EndUpdate>;
+using GroupingUpdate = GridBatch<&TdxDBGrid::BeginGroupingUpdate, &TdxDBGrid::EndGroupingUpdate>;
 
 } // namespace rg

@@ -16,15 +16,9 @@ void TdxDBGridColumn::SetGroupIndex(int level) {
         grid_->UngroupColumn(current);
         return;
     }
-    grid_->BeginGroupingUpdate();
-    try {
-        if (current >= 0) grid_->UngroupColumn(current);
-        grid_->GroupColumn(*this, level);
-    } catch (...) {
-        grid_->EndGroupingUpdate();
-        throw;
-    }
-    grid_->EndGroupingUpdate();
+    GroupingUpdate batch(*grid_);
+    if (current >= 0) grid_->UngroupColumn(current);
+    grid_->GroupColumn(*this, level);
 }
 
 TdxDBGridColumn& TdxDBGrid::GroupColumns(int level) {
@@ -106,16 +100,10 @@ void TdxDBGrid::DropColumn(TdxDBGridColumn& c, bool fromGroupPanel, DropPlace pl
     if (fromGroupPanel) {
         if (c.GroupIndex() < 0) return;
         // One reload for ungrouping and placing the column.
-        BeginGroupingUpdate();
-        try {
-            UngroupColumn(c.GroupIndex());
-            if (place == DropPlace::HeaderRow) MoveColumn(c, headerPosition);
-            else if (place == DropPlace::Outside) c.SetVisible(false);
-        } catch (...) {
-            EndGroupingUpdate();
-            throw;
-        }
-        EndGroupingUpdate();
+        GroupingUpdate batch(*this);
+        UngroupColumn(c.GroupIndex());
+        if (place == DropPlace::HeaderRow) MoveColumn(c, headerPosition);
+        else if (place == DropPlace::Outside) c.SetVisible(false);
         return;
     }
     if (place == DropPlace::HeaderRow) {

@@ -192,16 +192,10 @@ void restoreGrouping(TSetup& setup, TdxDBGrid& grid) {
     const std::vector<std::string> names = setup.ReadGroupColumns();
     if (names.empty()) return;
     // One reload for all levels.
-    grid.BeginGroupingUpdate();
-    try {
-        for (const std::string& name : names)
-            if (TdxDBGridColumn* c = grid.ColumnByFieldName(name))
-                grid.GroupColumn(*c, grid.GroupColumnCount());
-    } catch (...) {
-        grid.EndGroupingUpdate();
-        throw;
-    }
-    grid.EndGroupingUpdate();
+    GroupingUpdate batch(grid);
+    for (const std::string& name : names)
+        if (TdxDBGridColumn* c = grid.ColumnByFieldName(name))
+            grid.GroupColumn(*c, grid.GroupColumnCount());
 }
 
 void restoreSorting(TSetup& setup, TdxDBGrid& grid) {

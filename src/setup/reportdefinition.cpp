@@ -15,16 +15,10 @@ namespace {
 // The summaries of the file are to be the only ones: items of an earlier report would
 // attach to the new columns by their names and be saved into the new report's file.
 void clearSummaries(TdxDBGrid& grid) {
-    grid.BeginUpdate();
-    try {
-        grid.DefaultGroup().SummaryItems.Clear();
-        for (int i = 0; i < grid.ColumnCount(); ++i)
-            grid.Columns(i).SetSummaryFooterType(TdxSummaryType::cstNone);
-    } catch (...) {
-        grid.EndUpdate();
-        throw;
-    }
-    grid.EndUpdate();
+    GridUpdate batch(grid);
+    grid.DefaultGroup().SummaryItems.Clear();
+    for (int i = 0; i < grid.ColumnCount(); ++i)
+        grid.Columns(i).SetSummaryFooterType(TdxSummaryType::cstNone);
 }
 
 std::string reasonText(std::error_code ec) {
@@ -42,7 +36,7 @@ std::string reasonText(std::error_code ec) {
 void followFields(TdxDBGrid& grid) {
     TdxDBGridSummaryItems& items = grid.DefaultGroup().SummaryItems;
     if (items.Count() == 0) return;
-    grid.BeginUpdate();
+    GridUpdate batch(grid);
     items.BeginUpdate();
     for (int i = items.Count() - 1; i >= 0; --i) {
         TdxDBGridSummaryItem& item = items.Items(i);
@@ -59,7 +53,6 @@ void followFields(TdxDBGrid& grid) {
         }
     }
     items.EndUpdate();
-    grid.EndUpdate();
 }
 
 } // namespace
@@ -107,11 +100,9 @@ void BuildGridColumns(TdxDBGrid& grid) {
     grid.ShowGroupPanel = true;
     grid.ShowSummaryFooter = true;
     if (grid.ColumnCount() > 0) {
-        grid.BeginUpdate();
-        grid.BeginGroupingUpdate();
+        GridUpdate layout(grid);
+        GroupingUpdate grouping(grid);
         for (int i = grid.ColumnCount() - 1; i >= 0; --i) grid.DestroyColumn(i);
-        grid.EndGroupingUpdate();
-        grid.EndUpdate();
     }
     grid.CreateColumnsForFields(*grid.dataSet());
     for (int i = 0; i < grid.ColumnCount(); ++i) grid.Columns(i).SetReadOnly(true);
@@ -129,7 +120,7 @@ void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName, 
     TdxDBGridSummaryItems& items = grid.DefaultGroup().SummaryItems;
     // Changes inside an update only mark the summaries, so nothing below fails before the
     // one recomputation at its end.
-    grid.BeginUpdate();
+    GridUpdate batch(grid);
     if (kind == TdxSummaryType::cstNone) {
         // No summary for the column: its items go, so no earlier kind lingers in the group
         // footers (where the column's first item counts) or in a failing recomputation.
@@ -149,7 +140,6 @@ void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName, 
         column.SetSummaryFooterField(field);
         column.SetSummaryFooterType(kind);
     }
-    grid.EndUpdate();
 }
 
 void LoadSetup(ReportObjects r, const std::string& fileName) {
