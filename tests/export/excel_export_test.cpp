@@ -30,15 +30,6 @@ double numberOf(const BiffRecord& r) {
     return d;
 }
 
-const char* kSales = R"(
-create table sales(id integer primary key, region text, city text, qty integer, price real,
-                   note text, day date);
-insert into sales values (1, '上海', '浦东', 1, 1.5, 'a', '2024-03-05');
-insert into sales values (2, '北京', '海淀', 2, 2.25, null, '2024-01-02');
-insert into sales values (3, '上海', '静安', null, null, 'c', '2024-02-01');
-insert into sales values (4, '上海', '浦东', 4, 4.0, 'd', '2023-11-30');
-insert into sales values (5, '北京', '朝阳', 5, 5.5, 'e', '2023-12-31');
-)";
 
 } // namespace
 
@@ -96,7 +87,7 @@ TEST(SpreadsheetExport, WorkedExampleByteForByte) {
 }
 
 TEST(SpreadsheetExport, ChineseTextsAndAnUngroupedGrid) {
-    ExportDb db(kSales);
+    ExportDb db(kCitySales);
     db.open("select id, region, city, qty, price, note, day from sales order by id");
     db.ds.FieldByName("region").SetDisplayLabel("地区");
     db.grid.SetKeyField("id");
@@ -137,7 +128,7 @@ TEST(SpreadsheetExport, ChineseTextsAndAnUngroupedGrid) {
 }
 
 TEST(SpreadsheetExport, TwoGroupingLevelsWithFooters) {
-    ExportDb db(kSales);
+    ExportDb db(kCitySales);
     db.open("select id, region, city, qty, price, day from sales order by id");
     TdxDBGrid& g = db.grid;
     g.SetKeyField("id");
@@ -202,7 +193,7 @@ TEST(SpreadsheetExport, TwoGroupingLevelsWithFooters) {
 }
 
 TEST(SpreadsheetExport, EmptyGridsAndGridsWithoutKeyField) {
-    ExportDb db(kSales);
+    ExportDb db(kCitySales);
     db.open("select id, qty from sales");
     db.grid.ColumnByFieldName("qty")->SetSummaryFooterField("qty");
     db.grid.ColumnByFieldName("qty")->SetSummaryFooterType(TdxSummaryType::cstMax);
@@ -343,7 +334,7 @@ TEST(SpreadsheetExport, CommandFlowNamesTheFile) {
 }
 
 TEST(SpreadsheetExport, SelectedRowsWithTheirGroups) {
-    ExportDb db(kSales);
+    ExportDb db(kCitySales);
     db.open("select id, region, qty from sales order by id");
     TdxDBGrid& g = db.grid;
     g.SetKeyField("id");

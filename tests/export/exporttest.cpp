@@ -9,6 +9,16 @@
 #include <sstream>
 #include <stdexcept>
 
+const char* const kCitySales = R"(
+create table sales(id integer primary key, region text, city text, qty integer, price real,
+                   note text, day date);
+insert into sales values (1, '上海', '浦东', 1, 1.5, 'a', '2024-03-05');
+insert into sales values (2, '北京', '海淀', 2, 2.25, null, '2024-01-02');
+insert into sales values (3, '上海', '静安', null, null, 'c', '2024-02-01');
+insert into sales values (4, '上海', '浦东', 4, 4.0, 'd', '2023-11-30');
+insert into sales values (5, '北京', '朝阳', 5, 5.5, 'e', '2023-12-31');
+)";
+
 ExportDb::ExportDb(const std::string& sql) {
     char pattern[] = "/tmp/rg-export-XXXXXX";
     folder = mkdtemp(pattern);

@@ -9,6 +9,10 @@
 #include <utility>
 #include <vector>
 
+// Table sales(id, region, city, qty, price, note, day): five sales in two regions, with a
+// null quantity, price and note, for the spreadsheet writers' tests.
+extern const char* const kCitySales;
+
 // A real SQLite file in a fresh temporary folder, opened through the built-in provider and
 // shown by a real grid built as the main window builds it.
 struct ExportDb {

@@ -8,22 +8,8 @@
 
 using namespace rg;
 
-namespace {
-
-const char* kSales = R"(
-create table sales(id integer primary key, region text, city text, qty integer, price real,
-                   note text, day date);
-insert into sales values (1, '上海', '浦东', 1, 1.5, 'a', '2024-03-05');
-insert into sales values (2, '北京', '海淀', 2, 2.25, null, '2024-01-02');
-insert into sales values (3, '上海', '静安', null, null, 'c', '2024-02-01');
-insert into sales values (4, '上海', '浦东', 4, 4.0, 'd', '2023-11-30');
-insert into sales values (5, '北京', '朝阳', 5, 5.5, 'e', '2023-12-31');
-)";
-
-} // namespace
-
 TEST(XlsxExport, TwoLevelsAsOutlineWithSubtotals) {
-    ExportDb db(kSales);
+    ExportDb db(kCitySales);
     db.open("select id, region, city, qty, price, day from sales order by id");
     TdxDBGrid& g = db.grid;
     g.SetKeyField("id");
