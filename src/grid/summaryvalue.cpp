@@ -71,38 +71,38 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v) {
         number_ += v.asDouble();
         return;
     }
-    switch (v.type()) {
-    case Value::Type::Bool: case Value::Type::Blob:
-        throw Error("Invalid variant type conversion");
-    case Value::Type::Text:
-        if (!sumLike) {
-            // Texts are ranked as texts too: should one of them be no number, the minimum
-            // or maximum is a text, as a database would give it.
-            const int c = started_ ? ansiCompare(v.asText(), text_) : 0;
-            if (!started_ || (kind == TdxSummaryType::cstMin ? c < 0 : c > 0)) text_ = v.asText();
-            started_ = true;
-            if (!Decimal::parse(v.asText()) && !parseNumber(v.asText())) {
-                sawNonNumber_ = true;
-                return;
-            }
-        } else if (!Decimal::parse(v.asText()) && !parseNumber(v.asText())) {
-            throw Error(format("'%s' is not a valid floating point value", v.asText().c_str()));
-        }
-        break;
-    default:
-        break;
+    if (v.type() == Value::Type::Bool || v.type() == Value::Type::Blob) throw Error("Invalid variant type conversion");
+    if (v.type() != Value::Type::Text) {
+        if (v.type() == Value::Type::Double || v.isDateLike()) addNumber(kind, std::nullopt, v.asDouble());
+        else addNumber(kind, v.asDecimal(), 0);
+        return;
     }
-    addNumber(kind, v);
+    const std::string& text = v.asText();
+    if (!sumLike) {
+        // Texts are ranked as texts too: should one of them be no number, the minimum or
+        // maximum is a text, as a database would give it.
+        const int c = started_ ? ansiCompare(text, text_) : 0;
+        if (!started_ || (kind == TdxSummaryType::cstMin ? c < 0 : c > 0)) text_ = text;
+        started_ = true;
+    }
+    // A text counts as a number when it reads as one, exactly where it can.
+    if (const auto exact = Decimal::parse(text)) {
+        addNumber(kind, exact, 0);
+    } else if (const auto number = parseNumber(text)) {
+        addNumber(kind, std::nullopt, *number);
+    } else if (sumLike) {
+        throw Error(format("'%s' is not a valid floating point value", text.c_str()));
+    } else {
+        sawNonNumber_ = true;
+    }
 }
 
-void SummaryValue::addNumber(TdxSummaryType kind, const Value& v) {
-    std::optional<Decimal> exact;
-    double number = 0;
-    if (v.type() != Value::Type::Double && !v.isDateLike()) exact = v.asDecimal();
-    if (!exact) number = v.type() == Value::Type::Text ? parseNumber(v.asText()).value_or(0) : v.asDouble();
+void SummaryValue::addNumber(TdxSummaryType kind, const std::optional<Decimal>& exact, double number) {
     if (kind_ == Kind::Empty) {
-        if (exact) *this = exactValue(*exact);
-        else *this = floatValue(number);
+        // Only the number is set: texts ranked so far stay.
+        kind_ = exact ? Kind::Exact : Kind::Float;
+        if (exact) exact_ = *exact;
+        else number_ = number;
         return;
     }
     if (exact && kind_ == Kind::Exact) {

@@ -8,6 +8,7 @@
 #include "common/value.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace rg {
@@ -41,7 +42,8 @@ public:
 
 private:
     void toFloat();
-    void addNumber(TdxSummaryType kind, const Value& v);
+    // One value as an exact number, or (without one) as a double.
+    void addNumber(TdxSummaryType kind, const std::optional<Decimal>& exact, double number);
 
     Kind kind_ = Kind::Empty;
     bool started_ = false;     // a record was added

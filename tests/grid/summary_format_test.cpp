@@ -105,6 +105,10 @@ TEST(SummaryValue, SumsAndExtremesOverMixedValues) {
     const SummaryValue mixed = run(T::cstMax, {Value::fromText("9"), Value::fromText("10"), Value::fromText("x")});
     EXPECT_EQ(mixed.kind(), SummaryValue::Kind::Text);
     EXPECT_EQ(mixed.text(), "x");
+    // Also when the text that is no number comes first.
+    const SummaryValue first = run(T::cstMin, {Value::fromText("x"), Value::fromText("5"), Value::fromText("10")});
+    EXPECT_EQ(first.kind(), SummaryValue::Kind::Text);
+    EXPECT_EQ(first.text(), "10");
     // A sum of a text that is no number fails with the text.
     try {
         run(T::cstSum, {Value::fromText("12"), Value::fromText("a")});
