@@ -1,5 +1,6 @@
 #include "datasource/connguard.h"
 
+#include "common/asciicase.h"
 #include "common/error.h"
 #include "datasource/connstring.h"
 #include "datasource/odbcsources.h"
@@ -36,13 +37,6 @@ constexpr std::string_view kRefusedWhenOn[] = {"trace", "debug", "commlog"};
 bool switchedOff(const std::string& value) {
     const std::string v = normalKey(value);
     return v.empty() || v == "0" || v == "no" || v == "false" || v == "off";
-}
-
-bool sameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 std::string trimmed(std::string_view v) {
@@ -119,7 +113,7 @@ void checkOdbcConnectionString(const std::string& cs) {
         const bool registered =
             name.find('/') == std::string::npos &&
             std::any_of(drivers.begin(), drivers.end(),
-                        [&](const std::string& d) { return sameName(d, name); });
+                        [&](const std::string& d) { return equalsIgnoringCase(d, name); });
         if (!registered) {
             std::string list;
             for (const std::string& d : drivers)

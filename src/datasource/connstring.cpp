@@ -1,5 +1,6 @@
 #include "datasource/connstring.h"
 
+#include "common/asciicase.h"
 #include "common/error.h"
 
 #include <cerrno>
@@ -18,13 +19,6 @@ std::string trim(const std::string& s) {
     while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n')) ++b;
     while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
     return s.substr(b, e - b);
-}
-
-bool iequals(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    return true;
 }
 
 void appendUtf8(std::string& out, uint32_t cp) {
@@ -115,7 +109,7 @@ std::string quoteConnValue(const std::string& v) {
 
 std::string connValue(const ConnParts& parts, const std::string& key) {
     for (const auto& [k, v] : parts) {
-        if (!iequals(k, key)) continue;
+        if (!equalsIgnoringCase(k, key)) continue;
         if (v.size() >= 2 && v.front() == '{' && v.back() == '}') return v.substr(1, v.size() - 2);
         return v;
     }
@@ -157,7 +151,7 @@ std::string readDataLinkFile(const std::string& path) {
     std::string line;
     while (std::getline(lines, line)) {
         line = trim(line);
-        if (line.empty() || line[0] == ';' || iequals(line, "[oledb]")) continue;
+        if (line.empty() || line[0] == ';' || equalsIgnoringCase(line, "[oledb]")) continue;
         return line;
     }
     return {};

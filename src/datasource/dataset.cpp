@@ -1,5 +1,6 @@
 #include "datasource/dataset.h"
 
+#include "common/asciicase.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "datasource/filter.h"
@@ -12,13 +13,6 @@
 namespace rg {
 
 namespace {
-
-bool equalsNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    return true;
-}
 
 const char* kOpenObject = "Operation is not allowed when the object is open.";
 const char* kClosedObject = "Operation is not allowed when the object is closed.";
@@ -264,7 +258,7 @@ Parameter& DataSet::Parameters(int i) {
 
 Parameter& DataSet::ParameterByName(const std::string& name) {
     for (auto& p : parameters_)
-        if (equalsNoCase(p.Name, name)) return p;
+        if (equalsIgnoringCase(p.Name, name)) return p;
     throw Error(format("Parameter '%s' not found", name.c_str()));
 }
 
@@ -280,7 +274,7 @@ const Field& DataSet::Fields(int i) const {
 
 Field* DataSet::FindField(const std::string& name) {
     for (auto& f : fields_)
-        if (equalsNoCase(f->name_, name)) return f.get();
+        if (equalsIgnoringCase(f->name_, name)) return f.get();
     return nullptr;
 }
 
@@ -516,7 +510,7 @@ RowChange DataSet::changeFor(int64_t row) {
         if (isBlobKind(b.info[i].kind)) continue;  // long values are not compared
         const std::string col = columnOf(i);
         bool use = key.empty();
-        for (const auto& k : key) use = use || equalsNoCase(k, col);
+        for (const auto& k : key) use = use || equalsIgnoringCase(k, col);
         if (!use) continue;
         c.whereColumns.push_back(col);
         c.whereValues.push_back(impl_->cell(row, static_cast<int>(i)));

@@ -1,5 +1,6 @@
 #include "datasource/odbcprovider.h"
 
+#include "common/asciicase.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "datasource/connstring.h"
@@ -19,23 +20,18 @@ namespace {
 
 using namespace odbc;
 
-std::string lower(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // The server's own schemas (PostgreSQL) and databases (MariaDB and MySQL, whose driver
 // reports databases as catalogs).
 bool isSystemSchema(const std::string& schema) {
-    const std::string s = lower(schema);
+    const std::string s = asciiLower(schema);
     return s == "pg_catalog" || s == "information_schema" || s == "sys" || s == "pg_toast" ||
            s.rfind("pg_temp_", 0) == 0 || s.rfind("pg_toast_temp_", 0) == 0 || s == "mysql" ||
            s == "performance_schema";
 }
 
 bool hasKey(const ConnParts& parts, const char* key) {
-    const std::string k = lower(key);
-    return std::any_of(parts.begin(), parts.end(), [&](const auto& p) { return lower(p.first) == k; });
+    const std::string k = asciiLower(key);
+    return std::any_of(parts.begin(), parts.end(), [&](const auto& p) { return asciiLower(p.first) == k; });
 }
 
 // psqlODBC hands Booleans over as texts, and without a cursor it holds a whole result in
@@ -262,7 +258,7 @@ public:
         SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
         SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
         SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
-        const bool postgres = lower(connValue(parseConnectionString(cs), "Driver")).find("postgres") != std::string::npos;
+        const bool postgres = asciiLower(connValue(parseConnectionString(cs), "Driver")).find("postgres") != std::string::npos;
         connect(postgres ? withPostgresDefaults(cs) : cs);
         const std::string driver = driverName();
         // A data source name hides the driver until it is connected.
@@ -312,7 +308,7 @@ public:
         SQLCHAR name[512] = {0};
         SQLSMALLINT len = 0;
         if (!SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_DRIVER_NAME, name, sizeof name, &len))) return {};
-        return lower(reinterpret_cast<char*>(name));
+        return asciiLower(reinterpret_cast<char*>(name));
     }
 
     std::string currentCatalog() {
@@ -534,10 +530,10 @@ public:
         std::vector<std::string> outputs;
         for (const Parameter& p : params)
             if (p.Direction == ParameterDirection::Output || p.Direction == ParameterDirection::InputOutput)
-                outputs.push_back(lower(p.Name));
+                outputs.push_back(asciiLower(p.Name));
         if (outputs.empty() || buf.rows != 1 || buf.info.size() != outputs.size()) return false;
         for (size_t i = 0; i < outputs.size(); ++i)
-            if (lower(buf.info[i].name) != outputs[i]) return false;
+            if (asciiLower(buf.info[i].name) != outputs[i]) return false;
         return true;
     }
 
@@ -794,7 +790,7 @@ private:
             // Some drivers (SQLite's) report a column declared NUMERIC or DECIMAL as a double;
             // its declared type still names it, and its digits are fetched exactly.
             if (ci.kind == FieldKind::Float) {
-                const std::string declared = lower(attribute(st, c, SQL_DESC_TYPE_NAME));
+                const std::string declared = asciiLower(attribute(st, c, SQL_DESC_TYPE_NAME));
                 if (declared.find("numeric") != std::string::npos || declared.find("decimal") != std::string::npos)
                     ci.kind = FieldKind::BCD;
             }

@@ -1,5 +1,6 @@
 #include "datasource/oledb.h"
 
+#include "common/asciicase.h"
 #include "common/error.h"
 #include "datasource/connstring.h"
 #include "datasource/odbcsources.h"
@@ -10,12 +11,6 @@
 
 namespace rg {
 namespace {
-
-std::string lower(std::string s) {
-    for (auto& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 bool startsWith(const std::string& s, const std::string& prefix) {
     return s.compare(0, prefix.size(), prefix) == 0;
@@ -37,7 +32,7 @@ void add(std::string& cs, const char* key, const std::string& value) {
 void requireDriver(const char* driver, const char* package, const std::string& provider) {
     const std::vector<std::string> drivers = listOdbcDrivers();
     if (std::none_of(drivers.begin(), drivers.end(),
-                     [&](const std::string& d) { return lower(d) == lower(driver); }))
+                     [&](const std::string& d) { return asciiLower(d) == asciiLower(driver); }))
         throw Error(
             format("数据提供程序 %s 需要 ODBC 驱动程序 %s，但它没有安装（Debian 软件包 %s）",
                    provider.c_str(), driver, package));
@@ -61,20 +56,20 @@ std::string fromOdbcBridge(const ConnParts& parts) {
 // SQL Server: "Data Source" is host, host\instance or host,port, possibly after "tcp:".
 std::string fromSqlServer(const ConnParts& parts, const std::string& provider) {
     requireDriver("FreeTDS", "tdsodbc", provider);
-    if (const std::string sspi = lower(connValue(parts, "Integrated Security"));
+    if (const std::string sspi = asciiLower(connValue(parts, "Integrated Security"));
         sspi == "sspi" || sspi == "true" || sspi == "yes")
         throw Error("Windows 集成身份验证（Integrated Security）在这里不可用：请在连接字符串中写入 "
                     "User ID 和 Password");
     std::string server =
         firstOf(parts, {"Data Source", "Server", "Address", "Addr", "Network Address"});
-    if (startsWith(lower(server), "tcp:"))
+    if (startsWith(asciiLower(server), "tcp:"))
         server.erase(0, 4);
     std::string port;
     if (const size_t comma = server.find(','); comma != std::string::npos) {
         port = server.substr(comma + 1);
         server.erase(comma);
     }
-    if (server.empty() || server == "." || lower(server) == "(local)")
+    if (server.empty() || server == "." || asciiLower(server) == "(local)")
         server = "localhost";
     std::string cs = "Driver={FreeTDS};Server=" + quoteConnValue(server);
     add(cs, "Port", port);
@@ -102,7 +97,7 @@ std::string fromAccess(const ConnParts& parts, const std::string& provider) {
 std::string odbcFromOleDb(const std::string& connectionString) {
     const ConnParts parts = parseConnectionString(connectionString);
     const std::string provider = connValue(parts, "Provider");
-    const std::string p = lower(provider);
+    const std::string p = asciiLower(provider);
     if (p.empty() || p == "sqlite")
         return connectionString;
     if (startsWith(p, "msdasql"))
@@ -116,7 +111,7 @@ std::string odbcFromOleDb(const std::string& connectionString) {
 
 void checkAccessFile(const std::string& odbcConnectionString) {
     const ConnParts parts = parseConnectionString(odbcConnectionString);
-    if (lower(connValue(parts, "Driver")) != "mdbtools") return;
+    if (asciiLower(connValue(parts, "Driver")) != "mdbtools") return;
     const std::string path = connValue(parts, "DBQ");
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))

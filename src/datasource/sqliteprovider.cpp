@@ -1,5 +1,6 @@
 #include "datasource/sqliteprovider.h"
 
+#include "common/asciicase.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 
@@ -11,11 +12,6 @@
 namespace rg {
 
 namespace {
-
-std::string lower(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 bool has(const std::string& s, const char* word) { return s.find(word) != std::string::npos; }
 
@@ -81,7 +77,7 @@ void appendCell(ColumnData& col, sqlite3_stmt* st, int i) {
     }
     case FieldKind::Boolean:
         if (t == SQLITE_TEXT) {
-            const std::string s = lower(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
+            const std::string s = asciiLower(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
             if (s == "true" || s == "yes" || s == "on") { col.appendInt(1); return; }
             if (s == "false" || s == "no" || s == "off") { col.appendInt(0); return; }
         }
@@ -150,7 +146,7 @@ void bindValue(sqlite3_stmt* st, int i, const Value& v) {
 } // namespace
 
 FieldKind sqliteKindOf(const std::string& declaredType, int* size) {
-    const std::string t = lower(declaredType);
+    const std::string t = asciiLower(declaredType);
     if (size) {
         *size = 0;
         const size_t open = t.find('(');

@@ -1,8 +1,8 @@
 #include "export/xlsxexport.h"
 
+#include "common/asciicase.h"
 #include "common/error.h"
 #include "export/summarycell.h"
-#include "grid/gridutil.h"
 
 #include <xlsxwriter.h>
 
@@ -422,7 +422,7 @@ void TdxDBGridExportXlsx::WriteFooterRows() {
             // The footer's value over its own column goes through a formula; over another
             // field it stays a value, as its column holds other numbers.
             const bool own = kind == TdxSummaryType::cstCount ||
-                             sameText(col.SummaryFooterField(), col.FieldName());
+                             equalsIgnoringCase(col.SummaryFooterField(), col.FieldName());
             const int fromRow = own ? s.firstDataRow : CurrentRow;
             s.footerCell(CurrentRow, i, -1, fromRow, kind, Grid->SummaryFooterValue(col),
                          Grid->SummaryFooterText(col), s.summary);

@@ -107,13 +107,13 @@ const TdxDBGridColumn& TdxDBGrid::Columns(int i) const { return const_cast<TdxDB
 
 TdxDBGridColumn* TdxDBGrid::ColumnByName(const std::string& name) const {
     for (const auto& c : columns_)
-        if (sameText(c->Name(), name)) return c.get();
+        if (equalsIgnoringCase(c->Name(), name)) return c.get();
     return nullptr;
 }
 
 TdxDBGridColumn* TdxDBGrid::ColumnByFieldName(const std::string& fieldName) const {
     for (const auto& c : columns_)
-        if (sameText(c->FieldName(), fieldName)) return c.get();
+        if (equalsIgnoringCase(c->FieldName(), fieldName)) return c.get();
     return nullptr;
 }
 

@@ -36,7 +36,7 @@ bool TdxDBGrid::GroupColumn(TdxDBGridColumn& c, int position) {
     }
     if (c.GroupIndex() >= 0) return false;
     for (TdxDBGridColumn* g : groupColumns_)
-        if (sameText(g->FieldName(), c.FieldName())) return false;
+        if (equalsIgnoringCase(g->FieldName(), c.FieldName())) return false;
 
     position = std::clamp(position, 0, GroupColumnCount());
     groupColumns_.insert(groupColumns_.begin() + position, &c);

@@ -23,7 +23,7 @@ TdxDBGridSummaryGroup* TdxDBGrid::groupForLevel(int level) const {
     const TdxDBGridColumn* c = groupColumns_[static_cast<size_t>(level)];
     if (!c->SummaryGroupName.empty()) {
         for (const auto& g : summaryGroups_)
-            if (sameText(g->Name, c->SummaryGroupName)) return g.get();
+            if (equalsIgnoringCase(g->Name, c->SummaryGroupName)) return g.get();
         return nullptr;
     }
     if (c->SummaryType != TdxSummaryType::cstNone) return nullptr;

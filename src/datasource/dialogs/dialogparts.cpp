@@ -1,5 +1,6 @@
 #include "datasource/dialogs/dialogparts.h"
 
+#include "common/asciicase.h"
 #include "common/codepage.h"
 
 #include <QPushButton>
@@ -18,13 +19,8 @@ QPushButton* placeButton(QWidget* parent, const char* name, const char* text, in
 }
 
 void sortNames(std::vector<std::string>& names) {
-    auto lower = [](std::string s) {
-        for (char& c : s)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
     std::stable_sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
-        return ansiCompare(lower(a), lower(b)) < 0;
+        return ansiCompare(asciiLower(a), asciiLower(b)) < 0;
     });
 }
 
