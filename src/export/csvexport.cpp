@@ -1,23 +1,14 @@
 #include "export/csvexport.h"
 
+#include "grid/gridcopy.h"
+
 namespace rg {
 
 void AppendCsvLine(std::string& out, const std::vector<std::string>& fields) {
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i)
             out += ',';
-        const std::string& s = fields[i];
-        if (s.find_first_of(",\"\r\n") == std::string::npos) {
-            out += s;
-            continue;
-        }
-        out += '"';
-        for (char c : s) {
-            if (c == '"')
-                out += '"';
-            out += c;
-        }
-        out += '"';
+        AppendDelimitedCell(out, fields[i], ',');
     }
     out += "\r\n";
 }

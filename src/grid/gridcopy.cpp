@@ -5,25 +5,11 @@
 namespace rg {
 namespace {
 
-void appendCell(std::string& out, const std::string& text) {
-    if (text.find_first_of("\t\r\n\"") == std::string::npos) {
-        out += text;
-        return;
-    }
-    out += '"';
-    for (char c : text) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
-}
-
 void appendLine(std::string& out, const std::vector<std::string>& cells) {
     for (size_t i = 0; i < cells.size(); ++i) {
         if (i)
             out += '\t';
-        appendCell(out, cells[i]);
+        AppendDelimitedCell(out, cells[i], '\t');
     }
     out += '\n';
 }
@@ -38,7 +24,7 @@ void appendRows(std::string& out, const TdxDBGrid& grid,
     for (size_t i = 0; i < columns.size(); ++i) {
         if (i)
             out += '\t';
-        appendCell(out, grid.CellText(row, *columns[i]));
+        AppendDelimitedCell(out, grid.CellText(row, *columns[i]), '\t');
     }
     out += '\n';
 }
@@ -56,6 +42,22 @@ std::string RowsAsText(const TdxDBGrid& grid, RowHandle row) {
     appendLine(out, captions);
     appendRows(out, grid, columns, row);
     return out;
+}
+
+void AppendDelimitedCell(std::string& out, std::string_view text, char separator) {
+    const bool plain = text.find_first_of("\"\r\n") == std::string_view::npos &&
+                       text.find(separator) == std::string_view::npos;
+    if (plain) {
+        out += text;
+        return;
+    }
+    out += '"';
+    for (char c : text) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
 }
 
 } // namespace rg

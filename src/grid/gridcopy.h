@@ -6,6 +6,7 @@
 #include "grid/grid.h"
 
 #include <string>
+#include <string_view>
 
 namespace rg {
 
@@ -14,5 +15,10 @@ namespace rg {
 // cell holding a tab, a line break or a quote is quoted, its quotes doubled. Empty for
 // no row.
 std::string RowsAsText(const TdxDBGrid& grid, RowHandle row);
+
+// Appends one cell of a delimited line: as it is, or in quotes with its quotes doubled when
+// it holds the separator, a quote or a line break (RFC 4180 with ",", spreadsheets' paste
+// with a tab).
+void AppendDelimitedCell(std::string& out, std::string_view text, char separator);
 
 } // namespace rg
