@@ -3,7 +3,9 @@
 #include "common/asciicase.h"
 #include "common/error.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
@@ -94,6 +96,31 @@ ConnParts parseConnectionString(const std::string& s) {
         if (!key.empty()) parts.emplace_back(key, value);
     }
     return parts;
+}
+
+std::string withoutConnKey(const std::string& s, const std::string& key) {
+    const ConnParts parts = parseConnectionString(s);
+    const auto same = [&](const auto& p) { return equalsIgnoringCase(p.first, key); };
+    if (std::none_of(parts.begin(), parts.end(), same)) return s;
+    std::string out;
+    for (const auto& p : parts) {
+        if (same(p)) continue;
+        if (!out.empty()) out += ';';
+        out += p.first + "=" + quoteConnValue(p.second);
+    }
+    return out;
+}
+
+const char* const kQueryTimeoutKey = "Query Timeout";
+
+int queryTimeoutOf(const ConnParts& parts) {
+    const std::string text = trim(connValue(parts, kQueryTimeoutKey));
+    if (text.empty()) return 0;
+    int seconds = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (ec != std::errc() || end != text.data() + text.size() || seconds < 0)
+        throw Error("连接字符串中“Query Timeout”的值“" + text + "”不是秒数（0 表示不限时）。");
+    return seconds;
 }
 
 std::string quoteConnValue(const std::string& v) {

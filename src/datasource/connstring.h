@@ -18,6 +18,15 @@ std::string connValue(const ConnParts& parts, const std::string& key);
 // character that would end or confuse the pair, or blanks at its ends.
 std::string quoteConnValue(const std::string& value);
 
+// The string without the pairs of `key` (ignoring case); unchanged when it has none.
+std::string withoutConnKey(const std::string& s, const std::string& key);
+
+// The program's own attribute for how long a statement may run, in seconds: "Query
+// Timeout=30". It never reaches a driver. 0 (or no attribute) is no limit.
+extern const char* const kQueryTimeoutKey;
+// Its value; throws with a message for a value that is no whole number of seconds.
+int queryTimeoutOf(const ConnParts& parts);
+
 // The connection string a data link file holds: UTF-16 with byte-order mark or UTF-8,
 // lines starting with ";" and the "[oledb]" header skipped. Throws when unreadable, when
 // the path names no regular file (a device, a FIFO) or when the file is larger than

@@ -5,6 +5,7 @@
 #include "common/error.h"
 #include "datasource/filter.h"
 #include "datasource/provider.h"
+#include "datasource/statementrun.h"
 
 #include <algorithm>
 #include <cctype>
@@ -109,6 +110,16 @@ std::string Field::DisplayText() const { return AsValue().displayText(); }
 
 bool Field::IsNull() const { return AsValue().isNull(); }
 
+namespace {
+
+// A change waits on the row's lock like any statement, so it runs where Cancel and the
+// query timeout reach it.
+void applyChange(Provider& p, const RowChange& c) {
+    runStatement(p, [&](const ProgressFn&) { p.applyChange(c); });
+}
+
+} // namespace
+
 // ---------------------------------------------------------------- DataSet
 
 struct DataSet::Impl {
@@ -174,18 +185,13 @@ void DataSet::SetActive(bool on) {
     connection_->Open();
     Provider& p = connection_->provider();
     std::unique_ptr<ResultBuffer> buf;
-    switch (commandType_) {
-    case CommandType::cmdTable:
-    case CommandType::cmdTableDirect:
-        buf = p.query("SELECT * FROM " + p.tableReference(commandText_), impl_->progress);
-        break;
-    case CommandType::cmdStoredProc:
-        buf = p.callProcedure(commandText_, parameters_, impl_->progress);
-        break;
-    default:
-        buf = p.query(commandText_, impl_->progress);
-        break;
-    }
+    const std::string sql = commandType_ == CommandType::cmdTable || commandType_ == CommandType::cmdTableDirect
+                                ? "SELECT * FROM " + p.tableReference(commandText_)
+                                : commandText_;
+    runStatement(p, [&](const ProgressFn& progress) {
+        if (commandType_ == CommandType::cmdStoredProc) buf = p.callProcedure(commandText_, parameters_, progress);
+        else buf = p.query(sql, progress);
+    }, impl_->progress);
     fields_.clear();
     for (size_t i = 0; i < buf->info.size(); ++i) {
         auto f = std::make_unique<Field>();
@@ -540,7 +546,7 @@ void DataSet::Post() {
         c.setValues.push_back(m.pending[static_cast<size_t>(i)]);
         changedFields.push_back(i);
     }
-    if (!changedFields.empty()) connection_->provider().applyChange(c);  // throws; the edit stays pending
+    if (!changedFields.empty()) applyChange(connection_->provider(), c);  // throws; the edit stays pending
     for (int i : changedFields) m.edited[{row, i}] = m.pending[static_cast<size_t>(i)];
     state_ = State::Browse;
     m.pending.clear();
@@ -571,7 +577,7 @@ void DataSet::Delete() {
     const int64_t row = m.phys(m.cur);
     RowChange c = changeFor(row);
     c.remove = true;
-    connection_->provider().applyChange(c);
+    applyChange(connection_->provider(), c);
     if (m.deleted.empty()) m.deleted.assign(static_cast<size_t>(m.buf->rows), 0);
     m.deleted[static_cast<size_t>(row)] = 1;
     const int old = m.cur;

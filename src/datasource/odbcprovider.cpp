@@ -11,6 +11,7 @@
 #include <sqlucode.h>
 
 #include <algorithm>
+#include <mutex>
 #include <cctype>
 #include <cstring>
 
@@ -419,6 +420,7 @@ public:
 
     std::unique_ptr<ResultBuffer> query(const std::string& sql, const ProgressFn& progress) override {
         Stmt st(dbc_, wide_);
+        Running running(*this, st);
         return run(st, [&](Stmt& s) {
             if (wide_) {
                 WString w = toW(sql);
@@ -471,6 +473,7 @@ public:
     std::unique_ptr<ResultBuffer> call(const std::string& sql, std::vector<Parameter>& params, const ProgressFn& progress) {
         std::vector<ParamBuffer> buffers(params.size());
         Stmt st(dbc_, wide_);
+        Running running(*this, st);
         auto buf = run(st, [&](Stmt& s) {
             prepare(s, sql);
             for (size_t i = 0; i < params.size(); ++i) {
@@ -578,6 +581,7 @@ public:
         };
         try {
             Stmt st(dbc_, wide_);
+            Running running(*this, st);
             prepare(st, sql);
             std::vector<ParamBuffer> buffers(values.size());
             for (size_t i = 0; i < values.size(); ++i) bindValue(st, static_cast<SQLUSMALLINT>(i + 1), values[i], buffers[i]);
@@ -592,7 +596,31 @@ public:
         endTransaction(SQL_COMMIT);
     }
 
+    void cancel() override {
+        std::lock_guard lock(runningMutex_);
+        if (running_ != SQL_NULL_HSTMT) SQLCancel(running_);
+    }
+
 private:
+    // The statement a cancel from another thread reaches, for as long as it lives; declared
+    // after the Stmt so that it is unregistered before the handle is freed.
+    class Running {
+    public:
+        Running(OdbcProvider& p, const Stmt& st) : p_(p) {
+            std::lock_guard lock(p_.runningMutex_);
+            p_.running_ = st.h;
+        }
+        ~Running() {
+            std::lock_guard lock(p_.runningMutex_);
+            p_.running_ = SQL_NULL_HSTMT;
+        }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+
+    private:
+        OdbcProvider& p_;
+    };
+
     // One overload of a procedure: its parameters and their driver type names.
     struct Overload {
         std::vector<Parameter> params;
@@ -970,6 +998,8 @@ private:
 
     SQLHENV env_ = SQL_NULL_HENV;
     SQLHDBC dbc_ = SQL_NULL_HDBC;
+    std::mutex runningMutex_;
+    SQLHSTMT running_ = SQL_NULL_HSTMT;
     std::string quote_ = "\"";
     std::string escape_;
     std::string defaultOwner_;     // the schema (or catalog) whose objects go by their bare names

@@ -38,18 +38,23 @@ std::unique_ptr<Provider> openProvider(const std::string& connectionString) {
         if (depth > 4) throw Error("Data link files refer to each other");
         cs = readDataLinkFile(connValue(parseConnectionString(cs), "FILE NAME"));
     }
-    cs = odbcFromOleDb(cs);
+    const int timeout = queryTimeoutOf(parseConnectionString(cs));
+    cs = odbcFromOleDb(withoutConnKey(cs, kQueryTimeoutKey));
     const ConnParts parts = parseConnectionString(cs);
     const std::string provider = lowerTrim(connValue(parts, "Provider"));
     if (provider == "sqlite") {
         std::string path = connValue(parts, "Data Source");
         if (path.empty()) throw Error("No database file given (Data Source=)");
         if (path[0] != '/') path = executableDir() + "/" + path;
-        return std::make_unique<SqliteProvider>(path);
+        auto p = std::make_unique<SqliteProvider>(path);
+        p->queryTimeout = timeout;
+        return p;
     }
     checkOdbcConnectionString(cs);
     checkAccessFile(cs);
-    return openOdbcProvider(cs);
+    auto p = openOdbcProvider(cs);
+    p->queryTimeout = timeout;
+    return p;
 }
 
 std::string changeSql(Provider& p, const RowChange& c, std::vector<Value>& params) {

@@ -49,6 +49,12 @@ public:
     // The provider's description of a procedure's parameters, result columns left out.
     virtual std::vector<Parameter> procedureParameters(const std::string& name) = 0;
 
+    // Stops the statement that runs on another thread, if any; callable from any thread
+    // at any time.
+    virtual void cancel() = 0;
+    // Seconds a statement may run, 0 for no limit (the connection string's "Query Timeout").
+    int queryTimeout = 0;
+
     // Columns of the table's primary key, empty when it has none.
     virtual std::vector<std::string> primaryKey(const std::string& schema, const std::string& table) = 0;
     // Runs the change in a transaction; commits only when exactly one row was touched,

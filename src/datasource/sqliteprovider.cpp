@@ -182,6 +182,10 @@ SqliteProvider::SqliteProvider(const std::string& path) {
 
 SqliteProvider::~SqliteProvider() { sqlite3_close(db_); }
 
+// sqlite3_interrupt is the one call SQLite allows from another thread on a connection
+// opened without its mutex; it ends the running step with SQLITE_INTERRUPT.
+void SqliteProvider::cancel() { sqlite3_interrupt(db_); }
+
 void SqliteProvider::fail() { throw Error(sqlite3_errmsg(db_)); }
 
 void SqliteProvider::exec(const char* sql) {

@@ -27,6 +27,7 @@ public:
     std::vector<Parameter> procedureParameters(const std::string& name) override;
     std::vector<std::string> primaryKey(const std::string& schema, const std::string& table) override;
     void applyChange(const RowChange& change) override;
+    void cancel() override;
 
     sqlite3* handle() const { return db_; }
 

@@ -1,0 +1,61 @@
+#include "datasource/statementrun.h"
+
+#include "common/progress.h"
+
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <future>
+
+namespace rg {
+
+namespace {
+// How often the waiting thread reports and checks the clock.
+constexpr auto kPoll = std::chrono::milliseconds(25);
+} // namespace
+
+std::string queryTimeoutMessage(int seconds) {
+    return "查询超时：" + std::to_string(seconds) + " 秒内没有完成，已停止。";
+}
+
+void runStatement(Provider& provider, const std::function<void(const ProgressFn&)>& work, const ProgressFn& observer) {
+    std::atomic<int64_t> rows{0};
+    std::atomic<bool> stop{false};
+    const ProgressFn onWorker = [&](int64_t n) {
+        rows.store(n, std::memory_order_relaxed);
+        if (stop.load(std::memory_order_relaxed)) return false;
+        return !observer || observer(n);
+    };
+    std::future<void> done = std::async(std::launch::async, [&] { work(onWorker); });
+
+    using Clock = std::chrono::steady_clock;
+    const int timeout = provider.queryTimeout;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeout);
+    bool cancelled = false, timedOut = false;
+    ProgressSink* sink = currentProgress();
+    while (done.wait_for(kPoll) != std::future_status::ready) {
+        // The sink is asked on every round, also after a cancel, so that its window keeps
+        // repainting while the driver winds down.
+        if (sink && !sink->progress("正在读取数据", rows.load(std::memory_order_relaxed), 0)) cancelled = true;
+        if (!cancelled && timeout > 0 && Clock::now() >= deadline) cancelled = timedOut = true;
+        if (cancelled) {
+            // Asked again on every round: a driver may only notice a cancel while it waits
+            // on the server, not between two fetches.
+            stop.store(true);
+            provider.cancel();
+        }
+    }
+    if (!cancelled) {
+        done.get();
+        return;
+    }
+    try {
+        done.get();
+    } catch (...) {
+        // The driver's own report of the interruption; what the user did is what counts.
+    }
+    if (timedOut) throw Error(queryTimeoutMessage(timeout));
+    throw Cancelled();
+}
+
+} // namespace rg

@@ -1,0 +1,26 @@
+#pragma once
+
+// A statement that may run long (a query that waits for a lock, a slow fetch) runs on a
+// worker thread, while the thread that asked for it keeps reporting progress to its
+// progress sink and watches the connection's query timeout. Cancel and timeout reach the
+// driver through Provider::cancel, so a blocked statement can always be abandoned. The
+// caller stays blocked until the worker has ended: the provider is never used by two
+// threads at once.
+
+#include "datasource/provider.h"
+
+#include <functional>
+
+namespace rg {
+
+// Runs `work` on a worker thread with a ProgressFn that records the rows fetched so far
+// (and also asks `observer`, called on the worker, when given). Rethrows what the work
+// threw; throws rg::Cancelled when the progress sink cancelled and a timeout error when
+// the provider's query timeout passed.
+void runStatement(Provider& provider, const std::function<void(const ProgressFn&)>& work,
+                  const ProgressFn& observer = {});
+
+// The message of a statement stopped by the query timeout.
+std::string queryTimeoutMessage(int seconds);
+
+} // namespace rg
