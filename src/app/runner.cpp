@@ -1,6 +1,7 @@
 #include "app/runner.h"
 
 #include "common/error.h"
+#include "common/progress.h"
 #include "export/csvexport.h"
 #include "export/excelexport.h"
 #include "export/exportcommands.h"
@@ -14,6 +15,8 @@
 #include "setup/reportdefinition.h"
 
 #include <cerrno>
+#include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -95,6 +98,32 @@ void writeOutput(const std::string& path, const std::string& text) {
     out.Commit();
 }
 
+int parseSeconds(const std::string& text) {
+    int seconds = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (ec != std::errc() || end != text.data() + text.size() || seconds <= 0)
+        throw Error("--timeout 需要一个正整数秒数，而不是“" + text + "”");
+    return seconds;
+}
+
+// Answers every progress report with "go on" until the time limit has passed.
+class Deadline : public ProgressSink {
+public:
+    explicit Deadline(int seconds)
+        : seconds_(seconds), end_(std::chrono::steady_clock::now() + std::chrono::seconds(seconds)) {}
+    bool progress(const char*, int64_t, int64_t) override {
+        passed_ = passed_ || (seconds_ > 0 && std::chrono::steady_clock::now() >= end_);
+        return !passed_;
+    }
+    bool passed() const { return passed_; }
+    int seconds() const { return seconds_; }
+
+private:
+    int seconds_;
+    std::chrono::steady_clock::time_point end_;
+    bool passed_ = false;
+};
+
 // The report as the print command prints it with the print engine's first settings.
 void writePdf(TdxDBGrid& grid, const std::string& path) {
     TdxDBGridReportLink link(&grid);
@@ -118,6 +147,7 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
         else if (a == "--format") o.format = next();
         else if (a == "--output") o.output = next();
         else if (a == "--save-as") o.saveAs = next();
+        else if (a == "--timeout") o.timeoutSeconds = parseSeconds(next());
         else throw Error(format("Unknown option %s", a.c_str()));
     }
     if (o.setupFile.empty()) throw Error("Option --run needs a settings file");
@@ -178,6 +208,8 @@ std::string gridAsText(const TdxDBGrid& grid) {
 }
 
 int runReport(const RunOptions& o, std::string& errors) {
+    Deadline deadline(o.timeoutSeconds);
+    ProgressScope scope(&deadline);
     try {
         Connection conn;
         DataSet dataset(&conn);
@@ -212,6 +244,9 @@ int runReport(const RunOptions& o, std::string& errors) {
         else if (o.format == "pdf") writePdf(grid, o.output);
         else writeOutput(o.output, o.format == "csv" ? gridAsCsv(grid) : gridAsText(grid));
         return 0;
+    } catch (const Cancelled&) {
+        errors = "超过时限：" + std::to_string(deadline.seconds()) + " 秒内没有完成，已停止。";
+        return 1;
     } catch (const std::exception& e) {
         errors = e.what();
         return 1;

@@ -15,6 +15,7 @@ struct RunOptions {
     std::string format = "text";       // text, csv, xls, xlsx, xml, html, pdf
     std::string output;                // empty: standard output (text and csv only)
     std::string saveAs;
+    int timeoutSeconds = 0;            // 0: no limit
 };
 
 // Reads the options after "--run"; throws rg::Error on a malformed command line.
@@ -27,7 +28,9 @@ std::string gridAsText(const TdxDBGrid& grid);
 // Loads the setup exactly as the main window does, without a window, and writes the
 // report. Returns the exit status; on failure the error's message goes to `errors` and
 // nothing else is written. A report written whole but for what its format cannot hold
-// (an .xls with texts outside GBK) returns 0 with the notice in `errors`.
+// (an .xls with texts outside GBK) returns 0 with the notice in `errors`. A run that
+// passes its time limit is stopped where it is (a running statement through the driver)
+// and returns 1.
 int runReport(const RunOptions& options, std::string& errors);
 
 } // namespace rg

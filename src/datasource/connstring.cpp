@@ -3,7 +3,6 @@
 #include "common/asciicase.h"
 #include "common/error.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -99,16 +98,34 @@ ConnParts parseConnectionString(const std::string& s) {
 }
 
 std::string withoutConnKey(const std::string& s, const std::string& key) {
-    const ConnParts parts = parseConnectionString(s);
-    const auto same = [&](const auto& p) { return equalsIgnoringCase(p.first, key); };
-    if (std::none_of(parts.begin(), parts.end(), same)) return s;
+    // Cut textually, so that every other pair reaches the driver exactly as written.
     std::string out;
-    for (const auto& p : parts) {
-        if (same(p)) continue;
-        if (!out.empty()) out += ';';
-        out += p.first + "=" + quoteConnValue(p.second);
+    size_t start = 0;
+    char close = 0;
+    bool cut = false;
+    for (size_t i = 0; i <= s.size(); ++i) {
+        if (i < s.size() && close) {
+            if (s[i] == close && i + 1 < s.size() && s[i + 1] == close) ++i;
+            else if (s[i] == close) close = 0;
+            continue;
+        }
+        if (i < s.size() && s[i] != ';') {
+            const size_t eq = s.find('=', start);
+            if (eq < i && trim(s.substr(eq + 1, i - eq - 1)).empty())
+                close = s[i] == '{' ? '}' : (s[i] == '"' || s[i] == '\'') ? s[i] : 0;
+            continue;
+        }
+        const std::string pair = s.substr(start, i - start);
+        const size_t eq = pair.find('=');
+        if (equalsIgnoringCase(trim(pair.substr(0, eq)), key)) {
+            cut = true;
+        } else if (!trim(pair).empty()) {
+            if (!out.empty()) out += ';';
+            out += pair;
+        }
+        start = i + 1;
     }
-    return out;
+    return cut ? out : s;
 }
 
 const char* const kQueryTimeoutKey = "Query Timeout";

@@ -1,5 +1,7 @@
 #include "setup/gridstate.h"
 
+#include "common/progress.h"
+
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "grid/grid.h"
@@ -176,6 +178,8 @@ void restoreFilter(TSetup& setup, TdxDBGrid& grid) {
         // out, like a field that is gone.
         try {
             grid.Filter.SetColumnFilter(c, *f);
+        } catch (const Cancelled&) {
+            throw;
         } catch (const Error&) {
         }
     }
@@ -184,6 +188,8 @@ void restoreFilter(TSetup& setup, TdxDBGrid& grid) {
     // Likewise a filter text naming a field that is gone.
     try {
         grid.dataSet()->SetFilter(text);
+    } catch (const Cancelled&) {
+        throw;
     } catch (const Error&) {
     }
 }

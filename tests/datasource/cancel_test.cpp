@@ -1,0 +1,144 @@
+// Statements that do not end by themselves (an endless query, a table another session has
+// locked) are stopped by a cancel from the progress sink and by the query timeout, and the
+// connection is usable afterwards. A cancel that did not reach the driver would leave the
+// test waiting for CTest's time limit.
+
+#include "common/progress.h"
+#include "datasource/connstring.h"
+#include "datasource/dataset.h"
+#include "datasource/statementrun.h"
+#include "odbcsession.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace rg;
+using rgtest::errorOf;
+
+namespace {
+
+// Lets the statement start and wait, then cancels: as a user who clicks 取消 after a while.
+class CancelAfter : public ProgressSink {
+public:
+    explicit CancelAfter(int reports) : left_(reports) {}
+    bool progress(const char* what, int64_t, int64_t) override {
+        lastWhat = what;
+        ++reports;
+        return --left_ > 0;
+    }
+    int reports = 0;
+    std::string lastWhat;
+
+private:
+    int left_;
+};
+
+const char* kEndless = "WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s) SELECT count(*) FROM s";
+
+// Opens `sql` on `conn` under a sink that cancels at its fourth report.
+std::string cancelledOpen(Connection& conn, CommandType type, const std::string& command, int* reports = nullptr) {
+    DataSet ds(&conn);
+    ds.SetCommandType(type);
+    ds.SetCommandText(command);
+    CancelAfter sink(4);
+    ProgressScope scope(&sink);
+    std::string error;
+    try {
+        ds.Open();
+        error = "(no error)";
+    } catch (const Cancelled& e) {
+        error = std::string("Cancelled: ") + e.what();
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    EXPECT_FALSE(ds.Active());
+    EXPECT_EQ(ds.RecordCount(), 0);
+    EXPECT_EQ(sink.lastWhat, "正在读取数据");
+    if (reports) *reports = sink.reports;
+    return error;
+}
+
+int rowsOf(Connection& conn, const std::string& sql) {
+    DataSet ds(&conn);
+    ds.SetCommandText(sql);
+    ds.Open();
+    return ds.RecordCount();
+}
+
+} // namespace
+
+TEST(StatementCancel, EndlessSqliteQueriesStopOnCancelAndTimeout) {
+    const std::string path = rgtest::makeSqliteFile("cancel", "create table t(n integer); insert into t values (1), (2);");
+    for (const std::string& cs : {rgtest::builtin(path), "Driver={SQLite3};Database=" + path}) {
+        Connection conn;
+        conn.SetConnectionString(cs);
+        int reports = 0;
+        EXPECT_EQ(cancelledOpen(conn, CommandType::cmdText, kEndless, &reports), "Cancelled: 操作已取消。") << cs;
+        EXPECT_GE(reports, 4) << "the sink is asked while the statement runs";
+        EXPECT_EQ(rowsOf(conn, "SELECT * FROM t"), 2) << cs;
+
+        Connection limited;
+        limited.SetConnectionString(cs + ";Query Timeout=1");
+        DataSet ds(&limited);
+        ds.SetCommandText(kEndless);
+        EXPECT_EQ(errorOf([&] { ds.Open(); }), queryTimeoutMessage(1)) << cs;
+        EXPECT_FALSE(ds.Active());
+        EXPECT_EQ(rowsOf(limited, "SELECT * FROM t"), 2) << "a short statement is not hurt by the limit";
+    }
+    // The program's own attribute never reaches a driver; every other pair goes as written.
+    EXPECT_EQ(withoutConnKey("Driver={A;b};Query Timeout=5;Pwd={x}};Query Timeout=1}", "query timeout"),
+              "Driver={A;b};Pwd={x}};Query Timeout=1}");
+    EXPECT_EQ(withoutConnKey(" query timeout = 5 ;DSN=x;", kQueryTimeoutKey), "DSN=x");
+    EXPECT_EQ(withoutConnKey("DSN=x;", kQueryTimeoutKey), "DSN=x;");
+
+    Connection wrong;
+    wrong.SetConnectionString(rgtest::builtin(path) + ";Query Timeout=soon");
+    EXPECT_EQ(errorOf([&] { wrong.Open(); }), "连接字符串中“Query Timeout”的值“soon”不是秒数（0 表示不限时）。");
+}
+
+TEST(StatementCancel, ALockedPostgresTableIsAbandoned) {
+    const std::string cs = rgtest::pgConnectionString();
+    ASSERT_FALSE(cs.empty()) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
+    rgtest::OdbcSession other(cs);
+    other.exec("CREATE TABLE IF NOT EXISTS rg_locked(id integer primary key, name text)");
+    other.exec("DELETE FROM rg_locked");
+    other.exec("INSERT INTO rg_locked VALUES (1, '甲'), (2, '乙')");
+    other.commit();
+    other.exec("LOCK TABLE rg_locked IN ACCESS EXCLUSIVE MODE");
+
+    Connection conn;
+    conn.SetConnectionString(cs);
+    EXPECT_EQ(cancelledOpen(conn, CommandType::cmdTable, "rg_locked"), "Cancelled: 操作已取消。");
+    Connection limited;
+    limited.SetConnectionString(cs + ";Query Timeout=1");
+    DataSet ds(&limited);
+    ds.SetCommandText("SELECT * FROM rg_locked");
+    EXPECT_EQ(errorOf([&] { ds.Open(); }), queryTimeoutMessage(1));
+
+    // Once the other session lets go, the same connections read the table.
+    other.rollback();
+    EXPECT_EQ(rowsOf(conn, "SELECT * FROM rg_locked"), 2);
+    ds.Open();
+    EXPECT_EQ(ds.RecordCount(), 2);
+}
+
+TEST(StatementCancel, ALockedMariaDbTableIsAbandoned) {
+    const std::string cs = rgtest::mariadbConnectionString();
+    ASSERT_FALSE(cs.empty()) << "RG_TEST_MARIADB is not set: run the tests through scripts/test.sh";
+    rgtest::OdbcSession other(cs);
+    other.exec("CREATE TABLE IF NOT EXISTS rg_locked(id integer primary key, name text)");
+    other.exec("DELETE FROM rg_locked");
+    other.exec("INSERT INTO rg_locked VALUES (1, 'a'), (2, 'b')");
+    other.commit();
+    other.exec("SELECT * FROM rg_locked FOR UPDATE");
+
+    // A row lock stops a locking read; the wait is the server's, the cancel the program's.
+    Connection conn;
+    conn.SetConnectionString(cs);
+    EXPECT_EQ(cancelledOpen(conn, CommandType::cmdText, "SELECT * FROM rg_locked FOR UPDATE"),
+              "Cancelled: 操作已取消。");
+    other.rollback();
+    EXPECT_EQ(rowsOf(conn, "SELECT * FROM rg_locked"), 2);
+}

@@ -1,0 +1,62 @@
+#include "odbcsession.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <stdexcept>
+
+namespace rgtest {
+
+namespace {
+
+std::string diagnostics(SQLSMALLINT type, SQLHANDLE h) {
+    SQLCHAR state[6], msg[1024];
+    SQLINTEGER native = 0;
+    SQLSMALLINT len = 0;
+    if (SQL_SUCCEEDED(SQLGetDiagRec(type, h, 1, state, &native, msg, sizeof msg, &len)))
+        return reinterpret_cast<char*>(msg);
+    return "ODBC error";
+}
+
+} // namespace
+
+OdbcSession::OdbcSession(const std::string& cs) {
+    SQLHENV env = SQL_NULL_HENV;
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+    env_ = env;
+    dbc_ = dbc;
+    const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0, nullptr,
+                                          SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(rc)) {
+        const std::string msg = diagnostics(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_ENV, env);
+        throw std::runtime_error(msg);
+    }
+    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+}
+
+OdbcSession::~OdbcSession() {
+    rollback();
+    SQLDisconnect(static_cast<SQLHDBC>(dbc_));
+    SQLFreeHandle(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_));
+    SQLFreeHandle(SQL_HANDLE_ENV, static_cast<SQLHENV>(env_));
+}
+
+void OdbcSession::exec(const std::string& sql) {
+    SQLHSTMT st = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, static_cast<SQLHDBC>(dbc_), &st);
+    const SQLRETURN rc = SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    const std::string msg = SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA ? "" : diagnostics(SQL_HANDLE_STMT, st);
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+    if (!msg.empty()) throw std::runtime_error(msg + " (" + sql + ")");
+}
+
+void OdbcSession::commit() { SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_), SQL_COMMIT); }
+
+void OdbcSession::rollback() { SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_), SQL_ROLLBACK); }
+
+} // namespace rgtest
