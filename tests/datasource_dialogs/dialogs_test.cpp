@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QToolButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -324,6 +325,19 @@ TEST(ConnProperties, BuildsAndTestsStrings) {
     EXPECT_EQ(dialog.DatabaseFile->text(), path);
     EXPECT_EQ(dialog.OtherAttributes->text(), "Timeout=5");
     EXPECT_EQ(dialog.connectionString(), "Driver={SQLite3};Database=" + path + ";Timeout=5");
+
+    // The query timeout has a box of its own; none is the default and writes nothing.
+    dialog.setConnectionString("Provider=SQLite;Data Source=" + path + ";query timeout=30");
+    EXPECT_EQ(dialog.QueryTimeout->value(), 30);
+    EXPECT_EQ(dialog.OtherAttributes->text(), "");
+    EXPECT_EQ(dialog.connectionString(), "Provider=SQLite;Data Source=" + path + ";Query Timeout=30");
+    EXPECT_EQ(testConnection(dialog), "Test connection succeeded.");
+    dialog.QueryTimeout->setValue(0);
+    EXPECT_EQ(dialog.connectionString(), "Provider=SQLite;Data Source=" + path);
+    dialog.setConnectionString("Provider=SQLite;Data Source=" + path + ";Query Timeout=soon");
+    EXPECT_EQ(dialog.QueryTimeout->value(), 0);
+    EXPECT_EQ(dialog.OtherAttributes->text(), "Query Timeout=soon");
+    EXPECT_TRUE(testConnection(dialog).contains("soon"));
 
     const std::string pg = rgtest::pgConnectionString();
     ASSERT_FALSE(pg.empty()) << "RG_TEST_PG names the test PostgreSQL server";

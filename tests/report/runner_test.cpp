@@ -1,6 +1,7 @@
 #include "app/runner.h"
 
 #include "setup/setup.h"
+#include "odbcsession.h"
 #include "testdb.h"
 #include "testsupport.h"
 
@@ -147,6 +148,9 @@ TEST(RunnerOptions, ParsingRefusesWhatItCannotDo) {
     EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--format", "xml"}), std::exception);  // needs --output
     EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--format", "pdf"}), std::exception);
     EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--bogus"}), std::exception);
+    EXPECT_EQ(rg::parseRunOptions({"--run", "a.ini", "--timeout", "30"}).timeoutSeconds, 30);
+    for (const char* bad : {"0", "-1", "1.5", "soon"})
+        EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--timeout", bad}), std::exception) << bad;
 }
 
 TEST(RunnerDemoReports, EveryDemoReportRunsInEveryFormat) {
@@ -489,4 +493,40 @@ TEST_F(RunnerFixture, XlsNoticeGoesToStandardError) {
     EXPECT_EQ(r.err, "有 1 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
                      "输出为 Excel 工作簿（.xlsx）可保留完整的文字。\n");
     EXPECT_TRUE(std::filesystem::exists(out));
+}
+
+// The time limit stops a run whose query does not end (an endless one on SQLite, one that
+// waits for a table another session holds on PostgreSQL) with status 1 and a message, and
+// writes nothing.
+TEST_F(RunnerFixture, TimeoutStopsARunThatDoesNotEnd) {
+    const std::string out = db.folder + "/never.csv";
+    {
+        rg::TSetup s(ini);
+        s.WriteCommandType("cmdText");
+        s.WriteCommandText("WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s) SELECT count(*) AS id FROM s");
+    }
+    RunResult r = reportgen("--run " + ini + " --timeout 1 --format csv --output " + out, db.folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "超过时限：1 秒内没有完成，已停止。\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    const std::string pg = rgtest::pgConnectionString();
+    ASSERT_FALSE(pg.empty()) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
+    rgtest::OdbcSession other(pg);
+    other.exec("CREATE TABLE IF NOT EXISTS rg_runner_locked(id integer primary key)");
+    other.commit();
+    other.exec("LOCK TABLE rg_runner_locked IN ACCESS EXCLUSIVE MODE");
+    {
+        rg::TSetup s(ini);
+        s.WriteConnString(pg);
+        s.WriteCommandType("cmdTable");
+        s.WriteCommandText("rg_runner_locked");
+    }
+    r = reportgen("--run " + ini + " --timeout 2", db.folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "超过时限：2 秒内没有完成，已停止。\n");
+    other.rollback();
+    r = reportgen("--run " + ini + " --timeout 2", db.folder);
+    EXPECT_EQ(r.status, 0) << r.err;
 }

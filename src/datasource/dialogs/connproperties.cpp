@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -102,6 +103,11 @@ TConnPropertiesDialog::TConnPropertiesDialog(QWidget* parent) : QDialog(parent) 
     Password->setEchoMode(QLineEdit::Password);
     OtherAttributes = makeEdit(this, "OtherAttributes");
     OtherAttributes->setPlaceholderText("key=value;key=value");
+    QueryTimeout = new QSpinBox(this);
+    QueryTimeout->setObjectName("QueryTimeout");
+    QueryTimeout->setRange(0, 24 * 60 * 60);
+    QueryTimeout->setSuffix(" s");
+    QueryTimeout->setSpecialValueText("None");
 
     form_ = new QFormLayout;
     form_->addRow("&Provider:", ProviderList);
@@ -112,6 +118,7 @@ TConnPropertiesDialog::TConnPropertiesDialog(QWidget* parent) : QDialog(parent) 
     form_->addRow("User &name:", UserName);
     form_->addRow("Pass&word:", Password);
     form_->addRow("Other &attributes:", OtherAttributes);
+    form_->addRow("&Query timeout:", QueryTimeout);
 
     TestConnection = new QPushButton("&Test Connection", this);
     TestConnection->setObjectName("TestConnection");
@@ -178,6 +185,13 @@ void TConnPropertiesDialog::setConnectionString(const QString& s) {
         e->clear();
     ConnParts parts = parseConnectionString(s.toStdString());
     std::set<std::string> used, peeked;
+    // A limit the box cannot show stays among the other attributes, where a test of the
+    // connection names what is wrong with it.
+    bool whole = false;
+    const int timeout = takeValue(parts, peeked, {kQueryTimeoutKey}).toInt(&whole);
+    QueryTimeout->setValue(whole ? timeout : 0);
+    if (whole && timeout >= 0 && timeout <= QueryTimeout->maximum())
+        takeValue(parts, used, {kQueryTimeoutKey});
     int entry = 0;
     QString provider = takeValue(parts, peeked, {"Provider"});
     QString dsn = takeValue(parts, used, {"DSN"});
@@ -239,6 +253,8 @@ QString TConnPropertiesDialog::connectionString() const {
         addPart(s, "Pwd", Password->text());
         break;
     }
+    if (QueryTimeout->value() > 0)
+        addPart(s, kQueryTimeoutKey, QString::number(QueryTimeout->value()));
     QString other = OtherAttributes->text().trimmed();
     while (other.startsWith(';'))
         other.remove(0, 1);

@@ -10,6 +10,7 @@ class QComboBox;
 class QFormLayout;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QToolButton;
 
 namespace rg {
@@ -35,6 +36,7 @@ public:
     QLineEdit* UserName;
     QLineEdit* Password;
     QLineEdit* OtherAttributes;
+    QSpinBox* QueryTimeout;  // seconds a statement may run, 0 for no limit
     QPushButton* TestConnection;
     QPushButton* OkButton;
     QPushButton* CancelButton;
