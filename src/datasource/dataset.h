@@ -135,8 +135,10 @@ public:
     void SetActive(bool on);
     void Open() { SetActive(true); }
     void Close() { SetActive(false); }
-    // Progress of a long open: called with the rows fetched so far; returning false cancels
-    // the open, which then throws rg::Error("Operation cancelled").
+    // Progress of a long open: called with the rows fetched so far, on the worker thread
+    // that runs the statement; returning false cancels the open, which then throws
+    // rg::Error("Operation cancelled"). The opening thread meanwhile reports to its
+    // progress sink (common/progress.h), whose cancel stops the statement in the driver.
     void setProgressHandler(std::function<bool(int64_t rows)> handler);
 
     // Stored-procedure parameters.
