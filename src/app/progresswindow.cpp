@@ -98,6 +98,8 @@ TProgressWindow::TProgressWindow(QWidget* owner, std::chrono::milliseconds delay
 TProgressWindow::~TProgressWindow() = default;
 
 bool TProgressWindow::progress(const char* what, int64_t done, int64_t total) {
+    // A report from something the pump itself runs does not pump again.
+    if (pumping_) return true;
     lastReport_.start();
     if (!started_.isValid()) {
         started_.start();
