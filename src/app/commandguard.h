@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/progress.h"
+
 #include <QString>
 
 #include <exception>
@@ -23,11 +25,14 @@ ErrorSink setNoticeSink(ErrorSink sink);
 
 // Runs one window command. A command is never expected to catch its own errors: whatever
 // it throws ends it here, what it did before stays done, and the message reaches the
-// central error handler. No exception gets past this point into Qt's event loop.
+// central error handler. Work the user cancelled is no failure: its message comes as a
+// notice. No exception gets past this point into Qt's event loop.
 template <class Command>
 void guardCommand(Command&& command) noexcept {
     try {
         command();
+    } catch (const Cancelled& e) {
+        showCommandNotice(QString::fromUtf8(e.what()));
     } catch (const std::exception& e) { // rg::Error included
         showCommandError(QString::fromUtf8(e.what()));
     } catch (...) {

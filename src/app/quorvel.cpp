@@ -5,6 +5,7 @@
 #include "app/commandguard.h"
 #include "app/navbar.h"
 #include "app/program.h"
+#include "app/progresswindow.h"
 #include "app/savedsetups.h"
 #include "datasource/dialogs/dbsetup.h"
 #include "export/exportcommands.h"
@@ -92,7 +93,8 @@ QAction* menuItem(QMenu* menu, const char* name, const char* caption) {
 } // namespace
 
 Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
-    : QWidget(parent), setupFolder_(setupFolder), shell_(makeDesktopShell()) {
+    : QWidget(parent), setupFolder_(setupFolder), shell_(makeDesktopShell()),
+      progressDelay_(TProgressWindow::kShowDelay) {
     setObjectName(QStringLiteral("frmquorvel"));
     setWindowTitle(QStringLiteral("报表生成器"));
     setFont(uiFont());
@@ -112,7 +114,7 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
     buildToolBar(layout);
     buildWorkingArea(layout);
     auto view = new TdxDBGridView(*dxDBGrid);
-    view->setCommandGuard([](const std::function<void()>& command) { guardCommand(command); });
+    view->setCommandGuard([this](const std::function<void()>& command) { runCommand(command); });
     setGridView(view);
     createPrintEngine();
     buildBottomPanel(layout);
@@ -131,7 +133,7 @@ void Tfrmquorvel::createPrintEngine() {
     dxComponentPrinter1 = std::make_unique<TdxComponentPrinter>();
     dxComponentPrinter1Link1 = &dxComponentPrinter1->AddLink(dxDBGrid.get(), "dxComponentPrinter1Link1");
     printWindows_ = std::make_unique<PrintEngineWindows>(this);
-    printWindows_->setCommandGuard([](const std::function<void()>& command) { guardCommand(command); });
+    printWindows_->setCommandGuard([this](const std::function<void()>& command) { runCommand(command); });
     dxComponentPrinter1->SetWindows(printWindows_.get());
     // The view's top row is kept across a report build.
     dxComponentPrinter1->GetTopRow = [this] {
@@ -251,7 +253,7 @@ void Tfrmquorvel::buildPopupMenu() {
 
 void Tfrmquorvel::connectCommands() {
     auto run = [this](void (Tfrmquorvel::*handler)()) {
-        return [this, handler] { guardCommand([&] { (this->*handler)(); }); };
+        return [this, handler] { runCommand([&] { (this->*handler)(); }); };
     };
     const std::pair<QAbstractButton*, void (Tfrmquorvel::*)()> buttons[] = {
         {ToolButton1, &Tfrmquorvel::ToolButton1Click}, {tbPreview, &Tfrmquorvel::tbPreviewClick},
@@ -293,6 +295,14 @@ void Tfrmquorvel::setGridView(QWidget* view) {
     attachPopupMenu(view);
 }
 
+void Tfrmquorvel::runCommand(const std::function<void()>& command) {
+    guardCommand([&] {
+        CommandProgress progress(this, progressDelay_);
+        ProgressScope scope(&progress);
+        command();
+    });
+}
+
 void Tfrmquorvel::setShell(std::unique_ptr<Shell> shell) {
     shell_ = std::move(shell);
 }
@@ -323,7 +333,7 @@ void Tfrmquorvel::AddSetupItem(const QString& caption, const std::string& path) 
     TdxNavBarItem* item = nvbar->AddItem(caption);
     item->setData(QByteArray::fromStdString(path));
     connect(item, &TdxNavBarItem::clicked, this,
-            [this](TdxNavBarItem* sender) { guardCommand([&] { nvbarItemClick(sender); }); });
+            [this](TdxNavBarItem* sender) { runCommand([&] { nvbarItemClick(sender); }); });
 }
 
 void Tfrmquorvel::ClearSavedSetups() {

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,6 +49,13 @@ public:
     // one) and gives it the grid's popup menu.
     void setGridView(QWidget* view);
     QWidget* gridView() const { return gridView_; }
+
+    // Runs a command of this window or of the grid view, the print windows and the
+    // navigation bar: through the command guard, with a progress window for whatever long
+    // work it starts.
+    void runCommand(const std::function<void()>& command);
+    // How long work runs before its progress window shows; tests show it at once.
+    void setProgressDelay(std::chrono::milliseconds delay) { progressDelay_ = delay; }
 
     // The shell's "open" for exported files; tests install their own.
     Shell& shell() { return *shell_; }
@@ -141,6 +150,7 @@ private:
     std::unique_ptr<Shell> shell_;
     std::unique_ptr<PrintEngineWindows> printWindows_;
     bool outerSizeFixed_ = false;
+    std::chrono::milliseconds progressDelay_;
 };
 
 } // namespace rg

@@ -1,8 +1,15 @@
 #include "export/gridexport.h"
 
+#include "common/progress.h"
+
 #include <algorithm>
 
 namespace rg {
+
+namespace {
+// Rows written between two progress reports.
+constexpr size_t kProgressStep = 4096;
+} // namespace
 
 void TdxDBGridExport::Execute() {
     Stream = std::make_unique<ExportFile>(FileName);
@@ -91,8 +98,10 @@ void TdxDBGridExport::WriteContent() {
     try {
         CurrentRow = 0;
         WriteHeaderRows();
-        for (RowHandle n : nodes) {
-            WriteNode(n);
+        const auto total = static_cast<int64_t>(nodes.size());
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            if (i % kProgressStep == 0) reportProgress("正在导出", static_cast<int64_t>(i), total);
+            WriteNode(nodes[i]);
             ++CurrentRow;
         }
         WriteFooterRows();

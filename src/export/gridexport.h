@@ -37,6 +37,8 @@ public:
     // Creates the file, writes the content and replaces the target with it; on failure the
     // target stays as it was.
     virtual void Execute();
+    // Reports the rows written to the thread's progress sink ("正在导出"); a cancel there
+    // fails the export like any other error.
     virtual void WriteContent();
 
     // The rows to visit, in tree order.

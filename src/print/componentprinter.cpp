@@ -1,6 +1,7 @@
 #include "print/componentprinter.h"
 
 #include "common/error.h"
+#include "common/progress.h"
 #include "datasource/dataset.h"
 
 #include <QCursor>
@@ -89,13 +90,23 @@ bool TdxComponentPrinter::RebuildReport(TdxDBGridReportLink* link) {
     TdxDBGridReportLink& l = linkOrCurrent(link);
     DataSet* ds = l.Component() ? l.Component()->dataSet() : nullptr;
     BuildGuard guard(ds, *this, Options.contains(TdxComponentPrinterOption::cpoShowHourGlass));
-    ReportLayout::Progress progress;
-    if (Options.contains(TdxComponentPrinterOption::cpoGenerateReportProgressEvent) &&
-        OnGenerateReportProgress)
-        progress = [this, &l](int64_t done, int64_t total) {
-            return OnGenerateReportProgress(l, done, total);
-        };
-    return l.RebuildReport(progress);
+    const bool event = Options.contains(TdxComponentPrinterOption::cpoGenerateReportProgressEvent) &&
+                       OnGenerateReportProgress;
+    // The thread's progress sink hears the build too; its cancel empties the report like the
+    // event's, and then ends the caller's command.
+    bool cancelled = false;
+    const bool built = l.RebuildReport([&](int64_t done, int64_t total) {
+        if (event && !OnGenerateReportProgress(l, done, total)) return false;
+        try {
+            reportProgress("正在生成页面", done, total);
+        } catch (const Cancelled&) {
+            cancelled = true;
+            return false;
+        }
+        return true;
+    });
+    if (cancelled) throw Cancelled();
+    return built;
 }
 
 bool TdxComponentPrinter::Preview(bool modal, TdxDBGridReportLink* link) {

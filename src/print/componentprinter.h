@@ -57,7 +57,8 @@ public:
     bool DesignReport(TdxDBGridReportLink* link = nullptr);
 
     // Builds the link's report from its grid, keeping the data set's current record and the
-    // view's top row, with the hourglass up. False when cancelled.
+    // view's top row, with the hourglass up. False when the progress event cancelled; a
+    // cancel from the thread's progress sink throws rg::Cancelled. Either leaves no report.
     bool RebuildReport(TdxDBGridReportLink* link = nullptr);
     // Called by the window layer when a preview window has closed.
     void PreviewClosed(TdxDBGridReportLink& link);

@@ -1,5 +1,6 @@
 #include "print/pdfexport.h"
 
+#include "common/progress.h"
 #include "export/exportfile.h"
 #include "print/reportlink.h"
 
@@ -43,18 +44,23 @@ private:
 void WriteReportPdf(const TdxDBGridReportLink& link, const std::string& fileName) {
     ExportFile file(fileName);
     ExportFileDevice device(file);
+    // A cancel stops the pages; the writer still closes its document, which then goes with
+    // the uncommitted file.
+    bool cancelled = false;
     {
         QPdfWriter writer(&device);
         writer.setCreator(QStringLiteral("报表生成器"));
         writer.setTitle(link.ReportTitleText.isEmpty() ? QString::fromStdString(fileName)
                                                        : link.ReportTitleText);
         if (link.PageCount() > 0) {
-            link.PrintPages(writer, link.AllPages());
+            link.PrintPages(writer, link.AllPages(), TdxDBGridReportLink::ReportingPages("正在导出", cancelled));
         } else {
             // A report without pages still makes a PDF that opens: one blank page.
             QPainter blank(&writer);
         }
     }
+    if (cancelled)
+        throw Cancelled();
     if (device.failure)
         std::rethrow_exception(device.failure);
     file.Commit();

@@ -1,5 +1,6 @@
 #include "print/printenginewindows.h"
 
+#include "common/progress.h"
 #include "print/componentprinter.h"
 #include "print/pagesetupdialog.h"
 #include "print/previewwindow.h"
@@ -10,7 +11,6 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QProgressDialog>
 #include <QPushButton>
 
 namespace rg {
@@ -148,17 +148,11 @@ std::vector<int> PrintEngineWindows::chosenPages(const TdxDBGridReportLink& link
 void PrintEngineWindows::PrintReport(TdxDBGridReportLink& link) {
     QPrinter& p = *printer_;
     p.setFullPage(true);
-    const std::vector<int> pages = chosenPages(link);
-    QProgressDialog progress(QStringLiteral("正在打印..."), QStringLiteral("取消"), 0,
-                             static_cast<int>(pages.size()), dialogParent());
-    progress.setObjectName(QStringLiteral("PrintProgress"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    link.PrintPages(p, pages, [&progress](int done, int) {
-        progress.setValue(done);
-        return !progress.wasCanceled();
-    });
-    progress.setValue(static_cast<int>(pages.size()));
+    // The pages go to the command's progress window. A cancel stops at the next page; the
+    // printer's job cannot be taken back, so the pages drawn before it still print.
+    bool cancelled = false;
+    link.PrintPages(p, chosenPages(link), TdxDBGridReportLink::ReportingPages("正在打印", cancelled));
+    if (cancelled) throw Cancelled();
 }
 
 PageSetupResult PrintEngineWindows::ShowPageSetup(TdxDBGridReportLink& link) {

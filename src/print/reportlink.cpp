@@ -1,6 +1,7 @@
 #include "print/reportlink.h"
 
 #include "common/error.h"
+#include "common/progress.h"
 #include "print/reportpainter.h"
 
 #include <numeric>
@@ -47,6 +48,18 @@ std::vector<int> TdxDBGridReportLink::AllPages() const {
     std::vector<int> pages(static_cast<size_t>(PageCount()));
     std::iota(pages.begin(), pages.end(), 0);
     return pages;
+}
+
+TdxDBGridReportLink::PageProgress TdxDBGridReportLink::ReportingPages(const char* what, bool& cancelled) {
+    return [what, &cancelled](int done, int total) {
+        try {
+            reportProgress(what, done, total);
+        } catch (const Cancelled&) {
+            cancelled = true;
+            return false;
+        }
+        return true;
+    };
 }
 
 void TdxDBGridReportLink::PrintPages(QPagedPaintDevice& device, const std::vector<int>& pages,

@@ -53,6 +53,10 @@ public:
     void PrintPages(QPagedPaintDevice& device, const std::vector<int>& pages,
                     const PageProgress& progress = {}) const;
     std::vector<int> AllPages() const;
+    // A page progress that reports each page to the thread's progress sink as `what`; a
+    // cancel there stops the pages and sets `cancelled`, for the caller to throw rg::Cancelled
+    // once the device is closed.
+    static PageProgress ReportingPages(const char* what, bool& cancelled);
 
 private:
     TdxDBGrid* grid_ = nullptr;

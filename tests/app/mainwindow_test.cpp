@@ -192,8 +192,15 @@ TEST(CommandGuard, ErrorsReachTheCentralHandlerAndStopThere) {
     guardCommand([] { throw std::out_of_range("List index out of bounds (3)"); });
     guardCommand([] { throw 42; });
     guardCommand([] {});
+    // Cancelled work is no error: its message is a notice.
+    QStringList notices;
+    ErrorSink previousNotice = setNoticeSink([&](const QString& m) { notices << m; });
+    guardCommand([] { reportProgress("正在导出", 0); });
+    guardCommand([] { throw Cancelled(); });
+    setNoticeSink(previousNotice);
     setErrorSink(previous);
     EXPECT_EQ(doneBefore, 1);
     EXPECT_EQ(shown, QStringList({"Cannot create file \"/x/y.xls\". 没有那个文件或目录",
                                   "List index out of bounds (3)", "Unknown error"}));
+    EXPECT_EQ(notices, QStringList{"操作已取消。"});
 }

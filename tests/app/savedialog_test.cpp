@@ -61,8 +61,9 @@ TEST(SaveDialog, DesktopChooserTakesAnExistingFileWithoutAsking) {
         overwriteQuestion = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
         suffix = dialog->defaultSuffix();
         dialog->selectFile(existing);
-        // A question would be a second modal window: note it and answer it.
-        QTimer::singleShot(200, [&] {
+        // A question would be a second modal window: note it and answer it. The check goes
+        // with the dialog, so that no later event loop runs it on this test's dead locals.
+        QTimer::singleShot(200, dialog, [&asked, dialog] {
             if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != dialog) {
                 asked = modal->metaObject()->className();
                 modal->close();

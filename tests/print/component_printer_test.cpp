@@ -1,7 +1,9 @@
 #include "printfixture.h"
 
 #include "common/error.h"
+#include "common/progress.h"
 #include "print/componentprinter.h"
+#include "testsupport.h"
 
 #include <QGuiApplication>
 
@@ -135,6 +137,28 @@ TEST(ComponentPrinter, PreviewAndPrintRebuildFromTheGridAndKeepItsPlace) {
     EXPECT_FALSE(engine.Preview());
     EXPECT_TRUE(windows.calls.empty());
     EXPECT_EQ(link.PageCount(), 0);
+
+    // The thread's progress sink hears the build; its cancel ends preview and print with
+    // rg::Cancelled: nothing shown, nothing printed, no report, the grid's place kept.
+    engine.OnGenerateReportProgress = nullptr;
+    struct CancellingSink : ProgressSink {
+        std::vector<std::string> heard;
+        bool progress(const char* what, int64_t done, int64_t total) override {
+            heard.push_back(std::string(what) + " " + std::to_string(done) + "/" + std::to_string(total));
+            return false;
+        }
+    } sink;
+    ProgressScope scope(&sink);
+    db.ds.SetRecNo(1234);
+    EXPECT_EQ(rgtest::errorOf([&] { engine.Preview(); }), "操作已取消。");
+    EXPECT_EQ(rgtest::errorOf([&] { engine.Print(true); }), "操作已取消。");
+    EXPECT_TRUE(windows.calls.empty());
+    EXPECT_EQ(link.PageCount(), 0);
+    ASSERT_EQ(sink.heard.size(), 2u);
+    for (const std::string& h : sink.heard) EXPECT_EQ(h.rfind("正在生成页面 65536/", 0), 0u) << h;
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(db.ds.ControlsDisabled());
+    EXPECT_EQ(db.ds.RecNo(), 1234);
 }
 
 TEST(ComponentPrinter, PageSetupAndDesignerOutcomes) {

@@ -9,6 +9,8 @@
 #include "print/previewwindow.h"
 #include "print/printenginewindows.h"
 #include "print/reportdesigner.h"
+#include "common/progress.h"
+#include "testsupport.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -260,4 +262,35 @@ TEST(PrintWindows, DesignerSampleFollowsTheEditedSettings) {
     EXPECT_TRUE(designer.working() == link.Settings());
     EXPECT_FALSE(designer.btnApply->isEnabled());
     EXPECT_EQ(designer.result().applied, false);
+}
+
+// Printing reports its pages to the command's progress window; 取消 there stops before the
+// next page and ends the command as cancelled. What the printer was handed stays handed.
+TEST(PrintWindows, PrintingReportsPagesAndStopsAtACancel) {
+    qtApp();
+    SalesDb db(300);
+    TdxComponentPrinter engine;
+    PrintEngineWindows windows(nullptr);
+    engine.SetWindows(&windows);
+    TdxDBGridReportLink& link = engine.AddLink(&db.grid, "dxComponentPrinter1Link1");
+    QPrinter& printer = windows.printer();
+    const std::string pdf = db.file("printed.pdf");
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    printer.setPrintRange(QPrinter::AllPages);
+
+    struct Sink : ProgressSink {
+        std::vector<std::string> heard;
+        bool progress(const char* what, int64_t done, int64_t total) override {
+            heard.push_back(std::string(what) + " " + std::to_string(done) + "/" + std::to_string(total));
+            return std::string(what) != "正在打印" || done < 2;
+        }
+    } sink;
+    ProgressScope scope(&sink);
+    EXPECT_EQ(rgtest::errorOf([&] { engine.Print(false); }), "操作已取消。");
+    const std::string pages = std::to_string(link.PageCount());
+    ASSERT_GT(link.PageCount(), 3);
+    EXPECT_EQ(sink.heard, (std::vector<std::string>{"正在打印 0/" + pages, "正在打印 1/" + pages,
+                                                    "正在打印 2/" + pages}));
+    EXPECT_EQ(pdfPages(pdf).size(), 2u);
 }
