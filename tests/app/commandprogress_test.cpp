@@ -1,7 +1,9 @@
 #include "app/commandguard.h"
 #include "app/progresswindow.h"
+#include "app/navbar.h"
 #include "app/quorvel.h"
 #include "grid/gridview.h"
+#include "setup/setup.h"
 #include "answeringchooser.h"
 #include "qtapp.h"
 #include "testfiles.h"
@@ -170,4 +172,41 @@ TEST(CommandProgress, CancelledGroupingByDragEndsWithTheNotice) {
     EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
     EXPECT_EQ(win.progressWindow(), nullptr);
     win.w.dxDBGrid->removeListener(&listener);
+}
+
+// A report whose query never ends, opened by a click in the left bar: the progress window
+// tells that data is being read, and 取消 there stops the statement in SQLite. The data set
+// is closed, the grid empty, the notice says it was cancelled, and the next report opens on
+// the same connection.
+TEST(CommandProgress, CancelledOpenLeavesNoDataAndTheNextReportOpens) {
+    qtApp();
+    Window win;
+    const auto write = [&](const char* name, const std::string& sql) {
+        TSetup s((win.folder / name).string());
+        s.WriteConnString(rgtest::builtin(win.db));
+        s.WriteCommandType("cmdText");
+        s.WriteCommandText(sql);
+        s.WriteKeyField("id");
+    };
+    write("a-endless.ini",
+          "with recursive s(n) as (select 1 union all select n + 1 from s) select count(*) as id from s");
+    write("b-sales.ini", "select * from t where region = '地区3'");
+    win.w.ListSavedSetups();
+    ASSERT_EQ(win.w.nvbar->ItemCount(), 2);
+
+    QString shown;
+    win.atFirstPump(true, &shown);
+    QTest::mouseClick(win.w.nvbar->Item(0)->linkWidget(), Qt::LeftButton);
+    EXPECT_TRUE(shown.startsWith("正在读取数据")) << shown.toStdString();
+    EXPECT_EQ(win.notices, QStringList{"操作已取消。"});
+    EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
+    EXPECT_FALSE(win.w.dataset->Active());
+    EXPECT_EQ(win.w.dxDBGrid->DataRowCount(), 0);
+    EXPECT_EQ(win.progressWindow(), nullptr);
+
+    win.notices.clear();
+    QTest::mouseClick(win.w.nvbar->Item(1)->linkWidget(), Qt::LeftButton);
+    EXPECT_TRUE(win.notices.isEmpty()) << win.notices.join('\n').toStdString();
+    EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
+    EXPECT_EQ(win.w.dxDBGrid->DataRowCount(), 14286);
 }
