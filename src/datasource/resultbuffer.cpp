@@ -161,15 +161,15 @@ void ColumnData::appendPlainText(const char* data, size_t length) {
 // Writes the texts of the rows so far into the plain arena and goes on without codes.
 void ColumnData::dropCodes() {
     size_t bytes = 0;
-    for (size_t r = 0; r < codes_.size(); ++r) bytes += dict_.text(codes_[r]).size();
+    for (size_t r = 0; r < codes_.size(); ++r) bytes += dict_.text(static_cast<uint32_t>(codes_[r])).size();
     arena_.reserve(bytes);
-    offsets_.reserve(codes_.capacity() + 1);
+    offsets_.reserve(codes_.size() + 1);
     for (size_t r = 0; r < codes_.size(); ++r) {
-        const std::string_view t = dict_.text(codes_[r]);
+        const std::string_view t = dict_.text(static_cast<uint32_t>(codes_[r]));
         arena_.append(t.data(), t.size());
         offsets_.push_back(arena_.size());
     }
-    codes_ = PodBuffer<uint32_t>();
+    codes_ = NarrowInts<uint64_t>();
     dict_ = TextDictionary();
     encoded_ = false;
 }
@@ -229,9 +229,9 @@ void ResultBuffer::shrink() {
 }
 
 size_t ColumnData::memoryUsed() const {
-    return nulls_.capacity() * 8 + ints_.capacity() * 8 + doubles_.capacity() * 8 + mantissas_.capacity() * 16 +
-           scales_.capacity() + offsets_.capacity() * 8 + arena_.capacity() + codes_.capacity() * 4 +
-           dict_.memoryUsed() + sizeof(*this);
+    return nulls_.capacity() * 8 + ints_.memoryUsed() + doubles_.capacity() * 8 + mantissas_.capacity() * 16 +
+           scales_.capacity() + offsets_.memoryUsed() + arena_.capacity() + codes_.memoryUsed() + dict_.memoryUsed() +
+           sizeof(*this);
 }
 
 size_t ResultBuffer::memoryUsed() const {

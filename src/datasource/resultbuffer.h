@@ -6,6 +6,7 @@
 // without any per-cell allocation.
 
 #include "common/value.h"
+#include "datasource/narrowints.h"
 #include "datasource/podbuffer.h"
 #include "datasource/textdictionary.h"
 
@@ -46,7 +47,7 @@ public:
         return {mantissas_[static_cast<size_t>(r)], scales_[static_cast<size_t>(r)]};
     }
     std::string_view textAt(int64_t r) const {
-        if (encoded_) return dict_.text(codes_[static_cast<size_t>(r)]);
+        if (encoded_) return dict_.text(codeAt(r));
         const uint64_t b = offsets_[static_cast<size_t>(r)], e = offsets_[static_cast<size_t>(r) + 1];
         return std::string_view(arena_.data() + b, static_cast<size_t>(e - b));
     }
@@ -54,7 +55,7 @@ public:
     // A text column of few distinct values keeps a code per row: 0 for a null, else 1 + the
     // index of its text in the column's dictionary, in order of first appearance.
     bool hasCodes() const { return encoded_; }
-    uint32_t codeAt(int64_t r) const { return codes_[static_cast<size_t>(r)]; }
+    uint32_t codeAt(int64_t r) const { return static_cast<uint32_t>(codes_[static_cast<size_t>(r)]); }
     uint32_t codeCount() const { return dict_.size(); }
     std::string_view codeText(uint32_t code) const { return dict_.text(code); }
 
@@ -79,13 +80,13 @@ private:
     bool encoded_;
     int64_t rows_ = 0;
     PodBuffer<uint64_t> nulls_;
-    PodBuffer<int64_t> ints_;
+    NarrowInts<int64_t> ints_;
     PodBuffer<double> doubles_;
     PodBuffer<int128> mantissas_;  // exact decimals: mantissa and scale of each row
     PodBuffer<int8_t> scales_;
-    PodBuffer<uint64_t> offsets_;  // rows + 1 entries for texts and blobs
+    NarrowInts<uint64_t> offsets_;  // rows + 1 entries for plain texts and blobs
     PodBuffer<char> arena_;
-    PodBuffer<uint32_t> codes_;
+    NarrowInts<uint64_t> codes_;
     TextDictionary dict_;
 };
 
