@@ -6,28 +6,43 @@ namespace rg {
 
 namespace {
 
-// A word-at-a-time multiply-xorshift hash: texts here are mostly short, and this costs a few
-// multiplications per eight bytes.
-uint64_t hashText(std::string_view s) {
-    const char* p = s.data();
-    size_t n = s.size();
+template <typename T>
+T load(const char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Texts here are mostly a few bytes long: both the hash and the comparison read them in
+// whole words, the last word overlapping the one before, so no byte loop and no library call
+// runs for them.
+uint64_t hashText(const char* p, size_t n) {
     uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
-    while (n >= 8) {
-        uint64_t w;
-        std::memcpy(&w, p, 8);
+    const auto mix = [&h](uint64_t w) {
         h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
         h ^= h >> 29;
-        p += 8;
-        n -= 8;
+    };
+    if (n >= 8) {
+        for (size_t i = 0; i + 8 <= n; i += 8) mix(load<uint64_t>(p + i));
+        if (n % 8) mix(load<uint64_t>(p + n - 8));
+    } else if (n >= 4) {
+        mix(load<uint32_t>(p) | uint64_t(load<uint32_t>(p + n - 4)) << 32);
+    } else if (n > 0) {
+        mix(uint64_t(uint8_t(p[0])) | uint64_t(uint8_t(p[n / 2])) << 8 | uint64_t(uint8_t(p[n - 1])) << 16);
     }
-    if (n) {
-        uint64_t w = 0;
-        std::memcpy(&w, p, n);
-        h = (h ^ w) * 0x94D049BB133111EBull;
-    }
-    h ^= h >> 32;
     h *= 0xFF51AFD7ED558CCDull;
-    return h ^ (h >> 29);
+    return h ^ (h >> 32);
+}
+
+bool sameBytes(const char* a, const char* b, size_t n) {
+    if (n >= 8) {
+        if (load<uint64_t>(a) != load<uint64_t>(b) || load<uint64_t>(a + n - 8) != load<uint64_t>(b + n - 8)) return false;
+        return n <= 16 || std::memcmp(a + 8, b + 8, n - 16) == 0;
+    }
+    if (n >= 4) return load<uint32_t>(a) == load<uint32_t>(b) && load<uint32_t>(a + n - 4) == load<uint32_t>(b + n - 4);
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
 }
 
 } // namespace
@@ -39,14 +54,19 @@ TextDictionary::TextDictionary() {
     hashes_.push_back(0);
 }
 
+bool TextDictionary::holds(uint32_t code, std::string_view s) const {
+    const uint64_t b = offsets_[code];
+    return offsets_[code + 1] - b == s.size() && sameBytes(arena_.data() + b, s.data(), s.size());
+}
+
 uint32_t TextDictionary::codeOf(std::string_view s) {
-    if (last_ != 0 && text(last_) == s) return last_;
+    if (last_ != 0 && holds(last_, s)) return last_;
     if (slots_.empty()) rehash(16);
-    const uint32_t h = static_cast<uint32_t>(hashText(s));
+    const uint32_t h = static_cast<uint32_t>(hashText(s.data(), s.size()));
     const size_t mask = slots_.size() - 1;
     size_t i = h & mask;
     for (uint32_t c; (c = slots_[i]) != 0; i = (i + 1) & mask)
-        if (hashes_[c] == h && text(c) == s) return last_ = c;
+        if (hashes_[c] == h && holds(c, s)) return last_ = c;
     const uint32_t code = size();
     arena_.append(s.data(), s.size());
     offsets_.push_back(arena_.size());

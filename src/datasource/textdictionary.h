@@ -30,6 +30,7 @@ public:
     size_t memoryUsed() const;
 
 private:
+    bool holds(uint32_t code, std::string_view s) const;
     void rehash(size_t slots);
 
     PodBuffer<char> arena_;
