@@ -51,7 +51,6 @@ TextDictionary::TextDictionary() {
     // Code 0: the empty text read for nulls.
     offsets_.push_back(0);
     offsets_.push_back(0);
-    hashes_.push_back(0);
 }
 
 bool TextDictionary::holds(uint32_t code, std::string_view s) const {
@@ -62,42 +61,44 @@ bool TextDictionary::holds(uint32_t code, std::string_view s) const {
 uint32_t TextDictionary::codeOf(std::string_view s) {
     if (last_ != 0 && holds(last_, s)) return last_;
     if (slots_.empty()) rehash(16);
-    const uint32_t h = static_cast<uint32_t>(hashText(s.data(), s.size()));
+    const uint64_t h = hashText(s.data(), s.size()) << 32;
     const size_t mask = slots_.size() - 1;
-    size_t i = h & mask;
-    for (uint32_t c; (c = slots_[i]) != 0; i = (i + 1) & mask)
-        if (hashes_[c] == h && holds(c, s)) return last_ = c;
+    size_t i = (h >> 32) & mask;
+    for (uint64_t slot; (slot = slots_[i]) != 0; i = (i + 1) & mask)
+        if ((slot & ~uint64_t(0xFFFFFFFF)) == h && holds(static_cast<uint32_t>(slot), s)) return last_ = static_cast<uint32_t>(slot);
     const uint32_t code = size();
     arena_.append(s.data(), s.size());
     offsets_.push_back(arena_.size());
-    hashes_.push_back(h);
-    slots_[i] = code;
+    slots_[i] = h | code;
     if (size_t(code) * 2 >= slots_.size()) rehash(slots_.size() * 2);
     return last_ = code;
 }
 
+// Hashes the texts again rather than keeping them: the table can then be dropped once the
+// fetch is complete, and growing it stays a small part of filling it.
 void TextDictionary::rehash(size_t slots) {
     while (slots < size_t(size()) * 2) slots *= 2;
     slots_.resize(0);
     slots_.resize(slots);
-    std::memset(&slots_[0], 0, slots * sizeof(uint32_t));
+    std::memset(&slots_[0], 0, slots * sizeof(uint64_t));
     const size_t mask = slots - 1;
     for (uint32_t c = 1; c < size(); ++c) {
-        size_t i = hashes_[c] & mask;
+        const std::string_view t = text(c);
+        const uint64_t h = hashText(t.data(), t.size()) << 32;
+        size_t i = (h >> 32) & mask;
         while (slots_[i] != 0) i = (i + 1) & mask;
-        slots_[i] = c;
+        slots_[i] = h | c;
     }
 }
 
 void TextDictionary::shrink() {
     arena_.shrink_to_fit();
     offsets_.shrink_to_fit();
-    hashes_.shrink_to_fit();
-    slots_ = PodBuffer<uint32_t>();
+    slots_ = PodBuffer<uint64_t>();
 }
 
 size_t TextDictionary::memoryUsed() const {
-    return arena_.capacity() + offsets_.capacity() * 8 + (hashes_.capacity() + slots_.capacity()) * 4;
+    return arena_.capacity() + offsets_.capacity() * 8 + slots_.capacity() * 8;
 }
 
 } // namespace rg

@@ -35,8 +35,9 @@ private:
 
     PodBuffer<char> arena_;
     PodBuffer<uint64_t> offsets_;  // size() + 1 entries
-    PodBuffer<uint32_t> hashes_;   // the hash of each code's text
-    PodBuffer<uint32_t> slots_;    // open addressing: a code per slot, 0 when free; at most half full
+    // Open addressing, at most half full: a slot holds a code in its low and the hash of the
+    // code's text in its high 32 bits, 0 when free.
+    PodBuffer<uint64_t> slots_;
     uint32_t last_ = 0;            // the code found last: runs of one value skip the lookup
 };
 
