@@ -60,6 +60,16 @@ std::string cancelledOpen(Connection& conn, CommandType type, const std::string&
     return error;
 }
 
+// Table rg_locked with two rows, committed by `other`, which then runs `lock` and holds what
+// it took until it rolls back.
+void lockTwoRows(rgtest::OdbcSession& other, const std::string& lock) {
+    other.exec("CREATE TABLE IF NOT EXISTS rg_locked(id integer primary key, name text)");
+    other.exec("DELETE FROM rg_locked");
+    other.exec("INSERT INTO rg_locked VALUES (1, 'a'), (2, 'b')");
+    other.commit();
+    other.exec(lock);
+}
+
 int rowsOf(Connection& conn, const std::string& sql) {
     DataSet ds(&conn);
     ds.SetCommandText(sql);
@@ -102,11 +112,7 @@ TEST(StatementCancel, ALockedPostgresTableIsAbandoned) {
     const std::string cs = rgtest::pgConnectionString();
     ASSERT_FALSE(cs.empty()) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
     rgtest::OdbcSession other(cs);
-    other.exec("CREATE TABLE IF NOT EXISTS rg_locked(id integer primary key, name text)");
-    other.exec("DELETE FROM rg_locked");
-    other.exec("INSERT INTO rg_locked VALUES (1, '甲'), (2, '乙')");
-    other.commit();
-    other.exec("LOCK TABLE rg_locked IN ACCESS EXCLUSIVE MODE");
+    lockTwoRows(other, "LOCK TABLE rg_locked IN ACCESS EXCLUSIVE MODE");
 
     Connection conn;
     conn.SetConnectionString(cs);
@@ -128,11 +134,7 @@ TEST(StatementCancel, ALockedMariaDbTableIsAbandoned) {
     const std::string cs = rgtest::mariadbConnectionString();
     ASSERT_FALSE(cs.empty()) << "RG_TEST_MARIADB is not set: run the tests through scripts/test.sh";
     rgtest::OdbcSession other(cs);
-    other.exec("CREATE TABLE IF NOT EXISTS rg_locked(id integer primary key, name text)");
-    other.exec("DELETE FROM rg_locked");
-    other.exec("INSERT INTO rg_locked VALUES (1, 'a'), (2, 'b')");
-    other.commit();
-    other.exec("SELECT * FROM rg_locked FOR UPDATE");
+    lockTwoRows(other, "SELECT * FROM rg_locked FOR UPDATE");
 
     // A row lock stops a locking read; the wait is the server's, the cancel the program's.
     Connection conn;
