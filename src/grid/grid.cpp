@@ -1,6 +1,8 @@
 #include "grid/grid.h"
 
 #include "common/error.h"
+#include "common/progress.h"
+#include "datasource/resultbuffer.h"
 #include "grid/gridutil.h"
 
 #include <algorithm>
@@ -48,10 +50,15 @@ void TdxDBGridColumn::SetWidth(int w) {
 
 void TdxDBGridColumn::SetSorted(TdxTreeListColumnSort s) {
     if (s == sorted_) return;
+    const TdxTreeListColumnSort old = sorted_;
     sorted_ = s;
     if (grid_->loading_) return;
-    grid_->sortAll();
-    grid_->invalidateVisible();
+    try {
+        grid_->sortAll();
+    } catch (const Cancelled&) {
+        sorted_ = old;
+        throw;
+    }
     grid_->changed();
 }
 
@@ -181,9 +188,19 @@ void TdxDBGrid::EndUpdate() {
     }
 }
 
+void TdxDBGrid::BeginGroupingUpdate() {
+    if (groupingUpdateCount_++ == 0) groupingBeforeUpdate_ = groupingState();
+}
+
+// A cancelled reload puts back the grouping of the update's start.
 void TdxDBGrid::EndGroupingUpdate() {
     if (groupingUpdateCount_ > 0 && --groupingUpdateCount_ == 0) {
-        load(LoadReason::KeepExpanded);
+        try {
+            load(LoadReason::KeepExpanded);
+        } catch (const Cancelled&) {
+            restoreGrouping(groupingBeforeUpdate_);
+            throw;
+        }
     }
 }
 
@@ -191,23 +208,33 @@ void TdxDBGrid::ReloadRows() { load(LoadReason::KeepExpanded); }
 
 void TdxDBGrid::ExpandAll() {
     BeginUpdate();
-    for (GroupRow& g : groups_) g.expanded = true;
+    for (GroupRow& g : tree_.groups) g.expanded = true;
     invalidateVisible();
     EndUpdate();
 }
 
 void TdxDBGrid::CollapseAll() {
     BeginUpdate();
-    for (GroupRow& g : groups_) g.expanded = false;
+    for (GroupRow& g : tree_.groups) g.expanded = false;
     invalidateVisible();
     EndUpdate();
 }
 
 void TdxDBGrid::SetKeyField(const std::string& name) {
     if (name == keyField_) return;
+    std::string old = std::move(keyField_);
     keyField_ = name;
-    if (dataSet_ && dataSet_->Active()) load(LoadReason::Structure);
-    else keyFieldIndex_ = resolveField(keyField_);
+    if (!dataSet_ || !dataSet_->Active()) {
+        keyFieldIndex_ = resolveField(keyField_);
+        return;
+    }
+    try {
+        load(LoadReason::Structure);
+    } catch (const Cancelled&) {
+        keyField_ = std::move(old);
+        keyFieldIndex_ = resolveField(keyField_);
+        throw;
+    }
 }
 
 TdxDBGridSummaryGroup& TdxDBGrid::DefaultGroup() {
@@ -273,35 +300,87 @@ std::vector<std::string> TdxDBGrid::groupFieldNames() const {
 // ---- loading ----
 
 void TdxDBGrid::clearRows() {
-    groups_.clear();
-    data_.clear();
-    top_.clear();
+    tree_ = Tree{};
     focused_ = RowHandle{};
-    loadedRecords_ = 0;
-    summariesLoaded_ = false;
     invalidateVisible();
 }
 
 std::string TdxDBGrid::pathKey(int group) const {
     std::string key;
-    for (int g = group; g >= 0; g = groups_[static_cast<size_t>(g)].parent) {
+    for (int g = group; g >= 0; g = tree_.groups[static_cast<size_t>(g)].parent) {
         std::string part;
-        appendValueKey(part, groups_[static_cast<size_t>(g)].value);
+        appendValueKey(part, tree_.groups[static_cast<size_t>(g)].value);
         key.insert(0, part + '\x1F');
     }
     return key;
 }
 
+TdxDBGrid::GroupingState TdxDBGrid::groupingState() const {
+    GroupingState s;
+    s.groupColumns = groupColumns_;
+    for (const auto& c : columns_) s.columns.push_back({c.get(), c->visible_, c->sorted_});
+    return s;
+}
+
+void TdxDBGrid::restoreGrouping(const GroupingState& s) {
+    auto exists = [&](const TdxDBGridColumn* c) {
+        return std::any_of(columns_.begin(), columns_.end(), [&](const auto& own) { return own.get() == c; });
+    };
+    groupColumns_.clear();
+    for (TdxDBGridColumn* c : s.groupColumns)
+        if (exists(c)) groupColumns_.push_back(c);
+    for (const ColumnState& c : s.columns)
+        if (exists(c.column)) {
+            c.column->visible_ = c.visible;
+            c.column->sorted_ = c.sorted;
+        }
+    invalidateVisible();
+    changed();
+}
+
+void TdxDBGrid::reloadGrouping(const GroupingState& before) {
+    if (groupingUpdateCount_ > 0) {
+        changed();
+        return;
+    }
+    try {
+        load(LoadReason::KeepExpanded);
+    } catch (const Cancelled&) {
+        restoreGrouping(before);
+        throw;
+    }
+}
+
+// The first data row, in shown order, whose record has `key` in the key field.
+static int dataRowOfKey(const DataSet& ds, int keyField, const std::vector<int32_t>& data, const Value& key) {
+    const DataSet::ColumnView v = ds.columnView(keyField);
+    if (v.column && v.column->storage() == Storage::Int && key.type() == Value::Type::Int) {
+        const int64_t k = key.asInt();
+        for (size_t d = 0; d < data.size(); ++d) {
+            const int64_t row = v.row(data[d]);
+            if (!v.column->isNull(row) && v.column->intAt(row) == k) return static_cast<int>(d);
+        }
+        return -1;
+    }
+    for (size_t d = 0; d < data.size(); ++d)
+        if (compareValues(ds.value(data[d], keyField), key) == 0 && ds.isNull(data[d], keyField) == key.isNull())
+            return static_cast<int>(d);
+    return -1;
+}
+
 void TdxDBGrid::load(LoadReason reason) {
     if (loading_) return;
     rebindColumns();
+    // What a cancelled load leaves as it was.
+    const GroupingState before = groupingState();
+    const std::vector<std::string> groupFieldsBefore = lastGroupFields_;
     // What to restore afterwards: the expanded groups (by their value path) and the
     // focused row (by its key value).
     std::unordered_set<std::string> expanded;
     const bool keepExpanded = reason == LoadReason::KeepExpanded && groupFieldNames() == lastGroupFields_;
     if (keepExpanded)
-        for (size_t g = 0; g < groups_.size(); ++g)
-            if (groups_[g].expanded) expanded.insert(pathKey(static_cast<int>(g)));
+        for (size_t g = 0; g < tree_.groups.size(); ++g)
+            if (tree_.groups[g].expanded) expanded.insert(pathKey(static_cast<int>(g)));
     Value focusKey;
     bool hadFocus = false, focusWasGroup = false;
     int focusLevel = 0;
@@ -316,8 +395,8 @@ void TdxDBGrid::load(LoadReason reason) {
         }
     }
 
-    clearRows();
     if (keyFieldIndex_ < 0 || !dataSet_) {
+        clearRows();
         lastGroupFields_ = groupFieldNames();
         changed();
         return;
@@ -335,10 +414,12 @@ void TdxDBGrid::load(LoadReason reason) {
     lastGroupFields_ = groupFieldNames();
     for (const TdxDBGridColumn* c : groupColumns_)
         if (const Field* f = c->field(); f && isBlobKind(f->Kind())) {
+            clearRows();
             changed();
             return;
         }
     if (!dataSet_->Active()) {
+        clearRows();
         changed();
         return;
     }
@@ -354,80 +435,33 @@ void TdxDBGrid::load(LoadReason reason) {
         dataSet_->EnableControls();
         loading_ = false;
     };
+    // The new tree is built aside: the view may repaint from the old one while progress is
+    // reported, and a cancelled load keeps it.
+    Tree tree;
+    std::vector<SummaryValue> footers;
     std::exception_ptr summaryError;
     try {
         if (dataSet_->GetState() == DataSet::State::Edit || dataSet_->GetState() == DataSet::State::Insert)
             dataSet_->Cancel();
         prepareSummaries();
-        const int levels = GroupColumnCount();
-        std::vector<int> fieldOf(static_cast<size_t>(levels));
-        std::vector<bool> descending(static_cast<size_t>(levels));
-        for (int l = 0; l < levels; ++l) {
-            fieldOf[static_cast<size_t>(l)] = groupColumns_[static_cast<size_t>(l)]->fieldIndex_;
-            descending[static_cast<size_t>(l)] =
-                groupColumns_[static_cast<size_t>(l)]->Sorted() == TdxTreeListColumnSort::csDown;
+        std::vector<int32_t> innerOf;
+        tree = buildTree({groupColumns_.begin(), groupColumns_.end()}, innerOf);
+        // A value that cannot be summed stops the summaries, not the rows: the grid shows
+        // every row, the footers stay empty and the error is reported at the end.
+        try {
+            computeSummaries(tree, innerOf, footers);
+        } catch (const Cancelled&) {
+            throw;
+        } catch (...) {
+            summaryError = std::current_exception();
         }
-        // Sibling groups are found by value through a hash of (parent, value); the ordered
-        // binary search runs only to place a new group.
-        std::unordered_map<std::string, int> lookup;
-        const int itemCount = DefaultGroup().SummaryItems.Count();
-        const int records = dataSet_->RecordCount();
-        data_.reserve(static_cast<size_t>(records));
-        std::string key;
-        for (int rec = 0; rec < records; ++rec) {
-            int parent = -1;
-            for (int l = 0; l < levels; ++l) {
-                Value v = dataSet_->value(rec, fieldOf[static_cast<size_t>(l)]);
-                key.assign(reinterpret_cast<const char*>(&parent), sizeof parent);
-                appendValueKey(key, v);
-                auto found = lookup.find(key);
-                int g;
-                if (found != lookup.end()) {
-                    g = found->second;
-                } else {
-                    std::vector<RowHandle>& siblings = parent < 0 ? top_ : groups_[static_cast<size_t>(parent)].children;
-                    const bool down = descending[static_cast<size_t>(l)];
-                    auto pos = std::lower_bound(siblings.begin(), siblings.end(), v, [&](RowHandle h, const Value& x) {
-                        const int c = compareValues(groups_[static_cast<size_t>(h.index)].value, x);
-                        return down ? c > 0 : c < 0;
-                    });
-                    g = static_cast<int>(groups_.size());
-                    GroupRow row;
-                    row.level = l;
-                    row.parent = parent;
-                    row.text = dataSet_->displayText(rec, fieldOf[static_cast<size_t>(l)]);
-                    row.value = std::move(v);
-                    row.firstRecord = rec;
-                    row.values.assign(static_cast<size_t>(itemCount), SummaryValue{});
-                    siblings.insert(pos, RowHandle::group(g));
-                    groups_.push_back(std::move(row));
-                    lookup.emplace(key, g);
-                }
-                parent = g;
-            }
-            const int d = static_cast<int>(data_.size());
-            data_.push_back({rec, parent, 0});
-            (parent < 0 ? top_ : groups_[static_cast<size_t>(parent)].children).push_back(RowHandle::data(d));
-            // A value that cannot be summed stops the summaries, not the rows: the grid
-            // shows every row, the footers stay empty and the error is reported at the end.
-            if (!summaryError) {
-                try {
-                    addRecordToSummaries(rec, parent);
-                } catch (...) {
-                    summaryError = std::current_exception();
-                }
-            }
-            loadedRecords_ = rec + 1;
-        }
-        if (!summaryError) {
-            try {
-                finishSummaries();
-            } catch (...) {
-                summaryError = std::current_exception();
-            }
-        }
-        if (summaryError) clearSummaryValues();
-        sortAll();
+        innerOf = {};
+        sortTree(tree);
+    } catch (const Cancelled&) {
+        restoreGrouping(before);
+        lastGroupFields_ = groupFieldsBefore;
+        restore();
+        throw;
     } catch (...) {
         // No grid of part of the rows: a failed load shows none.
         clearRows();
@@ -435,39 +469,37 @@ void TdxDBGrid::load(LoadReason reason) {
         changed();
         throw;
     }
+    tree_ = std::move(tree);
+    focused_ = RowHandle{};
+    if (footers.size() == columns_.size())
+        for (size_t i = 0; i < columns_.size(); ++i) columns_[i]->footerValue_ = std::move(footers[i]);
+    if (summaryError) clearSummaryValues();
     restore();
 
     if (!expanded.empty())
-        for (size_t g = 0; g < groups_.size(); ++g)
-            if (expanded.count(pathKey(static_cast<int>(g)))) groups_[g].expanded = true;
+        for (size_t g = 0; g < tree_.groups.size(); ++g)
+            if (expanded.count(pathKey(static_cast<int>(g)))) tree_.groups[g].expanded = true;
     invalidateVisible();
 
     // Focus the row of the same key again, else the row of the current record.
     RowHandle target;
     if (hadFocus) {
-        for (const DataRow& r : data_)
-            if (compareValues(dataSet_->value(r.record, keyFieldIndex_), focusKey) == 0 &&
-                dataSet_->isNull(r.record, keyFieldIndex_) == focusKey.isNull()) {
-                target = RowHandle::data(static_cast<int>(&r - data_.data()));
-                break;
-            }
+        const int d = dataRowOfKey(*dataSet_, keyFieldIndex_, tree_.data, focusKey);
+        if (d >= 0) target = RowHandle::data(d);
         if (target.valid() && focusWasGroup) {
             while (target.valid() && !(target.isGroup() && Level(target) == focusLevel)) target = Parent(target);
         }
     }
-    if (!target.valid() && !data_.empty()) {
+    if (!target.valid() && !tree_.data.empty()) {
         const int rec = std::max(dataSet_->RecNo(), 0);
-        for (size_t i = 0; i < data_.size(); ++i)
-            if (data_[i].record == rec) {
-                target = RowHandle::data(static_cast<int>(i));
-                break;
-            }
+        const auto it = std::find(tree_.data.begin(), tree_.data.end(), rec);
+        if (it != tree_.data.end()) target = RowHandle::data(static_cast<int>(it - tree_.data.begin()));
         // Stop at the outermost collapsed group so the focus is on a shown row.
         std::vector<RowHandle> path;
         for (RowHandle r = target; r.valid(); r = Parent(r)) path.push_back(r);
-        for (auto it = path.rbegin(); it != path.rend(); ++it)
-            if (it->isData() || !Expanded(*it)) {
-                target = *it;
+        for (auto it2 = path.rbegin(); it2 != path.rend(); ++it2)
+            if (it2->isData() || !Expanded(*it2)) {
+                target = *it2;
                 break;
             }
     }
@@ -479,44 +511,66 @@ void TdxDBGrid::load(LoadReason reason) {
 
 // ---- tree reading ----
 
+int TdxDBGrid::TopCount() const {
+    return static_cast<int>(tree_.levels == 0 ? tree_.data.size() : tree_.top.size());
+}
+
+RowHandle TdxDBGrid::Top(int i) const {
+    return tree_.levels == 0 ? RowHandle::data(i) : RowHandle::group(tree_.top[static_cast<size_t>(i)]);
+}
+
 int TdxDBGrid::ChildCount(RowHandle r) const {
-    return r.isGroup() ? static_cast<int>(groups_[static_cast<size_t>(r.index)].children.size()) : 0;
+    if (!r.isGroup()) return 0;
+    const GroupRow& g = tree_.groups[static_cast<size_t>(r.index)];
+    return g.level == tree_.levels - 1 ? g.dataRows : static_cast<int>(g.groups.size());
 }
 
 RowHandle TdxDBGrid::Child(RowHandle r, int i) const {
-    return groups_[static_cast<size_t>(r.index)].children[static_cast<size_t>(i)];
+    const GroupRow& g = tree_.groups[static_cast<size_t>(r.index)];
+    return g.level == tree_.levels - 1 ? RowHandle::data(g.firstData + i) : RowHandle::group(g.groups[static_cast<size_t>(i)]);
 }
 
 RowHandle TdxDBGrid::Parent(RowHandle r) const {
-    const int p = r.isGroup() ? groups_[static_cast<size_t>(r.index)].parent
-                 : r.isData() ? data_[static_cast<size_t>(r.index)].parent : -1;
-    return p < 0 ? RowHandle{} : RowHandle::group(p);
+    if (r.isGroup()) {
+        const int p = tree_.groups[static_cast<size_t>(r.index)].parent;
+        return p < 0 ? RowHandle{} : RowHandle::group(p);
+    }
+    if (!r.isData() || tree_.innermost.empty()) return {};
+    // The last innermost group starting at or before the row.
+    const auto it = std::upper_bound(tree_.innermost.begin(), tree_.innermost.end(), r.index, [&](int d, int g) {
+        return d < tree_.groups[static_cast<size_t>(g)].firstData;
+    });
+    return RowHandle::group(*std::prev(it));
 }
 
 bool TdxDBGrid::IsLastChild(RowHandle r) const {
     const RowHandle p = Parent(r);
-    const std::vector<RowHandle>& siblings = p.valid() ? groups_[static_cast<size_t>(p.index)].children : top_;
-    if (r.isData()) return data_[static_cast<size_t>(r.index)].childIndex == static_cast<int>(siblings.size()) - 1;
-    return !siblings.empty() && siblings.back() == r;
+    if (r.isData()) {
+        if (!p.valid()) return r.index == static_cast<int>(tree_.data.size()) - 1;
+        const GroupRow& g = tree_.groups[static_cast<size_t>(p.index)];
+        return r.index == g.firstData + g.dataRows - 1;
+    }
+    const std::vector<int>& siblings = p.valid() ? tree_.groups[static_cast<size_t>(p.index)].groups : tree_.top;
+    return !siblings.empty() && siblings.back() == r.index;
 }
 
 int TdxDBGrid::Level(RowHandle r) const {
-    if (r.isGroup()) return groups_[static_cast<size_t>(r.index)].level;
+    if (r.isGroup()) return tree_.groups[static_cast<size_t>(r.index)].level;
     return static_cast<int>(lastGroupFields_.size());
 }
 
-bool TdxDBGrid::Expanded(RowHandle r) const { return r.isGroup() && groups_[static_cast<size_t>(r.index)].expanded; }
+bool TdxDBGrid::Expanded(RowHandle r) const { return r.isGroup() && tree_.groups[static_cast<size_t>(r.index)].expanded; }
 
 void TdxDBGrid::SetExpanded(RowHandle r, bool on) {
-    if (!r.isGroup() || groups_[static_cast<size_t>(r.index)].expanded == on) return;
-    groups_[static_cast<size_t>(r.index)].expanded = on;
+    if (!r.isGroup() || tree_.groups[static_cast<size_t>(r.index)].expanded == on) return;
+    tree_.groups[static_cast<size_t>(r.index)].expanded = on;
     invalidateVisible();
     changed();
 }
 
 int TdxDBGrid::RecordOf(RowHandle r) const {
-    if (r.isGroup()) return groups_[static_cast<size_t>(r.index)].firstRecord;
-    if (r.isData()) return data_[static_cast<size_t>(r.index)].record;
+    if (r.isGroup()) return tree_.groups[static_cast<size_t>(r.index)].firstRecord;
+    if (r.isData()) return tree_.data[static_cast<size_t>(r.index)];
     return -1;
 }
 
@@ -526,20 +580,19 @@ Value TdxDBGrid::KeyValueOf(RowHandle r) const {
 }
 
 int TdxDBGrid::DataRowsBelow(RowHandle group) const {
-    return group.isGroup() ? groups_[static_cast<size_t>(group.index)].dataRows : 0;
+    return group.isGroup() ? tree_.groups[static_cast<size_t>(group.index)].dataRows : 0;
 }
 
-const Value& TdxDBGrid::GroupValue(RowHandle group) const { return groups_[static_cast<size_t>(group.index)].value; }
-
+const Value& TdxDBGrid::GroupValue(RowHandle group) const { return tree_.groups[static_cast<size_t>(group.index)].value; }
 
 std::string TdxDBGrid::CellText(RowHandle dataRow, const TdxDBGridColumn& c) const {
     if (!dataRow.isData() || c.fieldIndex_ < 0 || !dataSet_ || !dataSet_->Active()) return {};
-    return dataSet_->displayText(data_[static_cast<size_t>(dataRow.index)].record, c.fieldIndex_);
+    return dataSet_->displayText(tree_.data[static_cast<size_t>(dataRow.index)], c.fieldIndex_);
 }
 
 Value TdxDBGrid::CellValue(RowHandle dataRow, const TdxDBGridColumn& c) const {
     if (!dataRow.isData() || c.fieldIndex_ < 0 || !dataSet_ || !dataSet_->Active()) return {};
-    return dataSet_->value(data_[static_cast<size_t>(dataRow.index)].record, c.fieldIndex_);
+    return dataSet_->value(tree_.data[static_cast<size_t>(dataRow.index)], c.fieldIndex_);
 }
 
 // ---- shown rows and focus ----
@@ -547,23 +600,31 @@ Value TdxDBGrid::CellValue(RowHandle dataRow, const TdxDBGridColumn& c) const {
 const std::vector<VisibleRow>& TdxDBGrid::VisibleRows() const {
     if (!visibleDirty_) return visible_;
     visible_.clear();
-    visible_.reserve(data_.size() + groups_.size());
-    std::vector<std::pair<const std::vector<RowHandle>*, size_t>> stack{{&top_, 0}};
-    while (!stack.empty()) {
-        auto& [rows, next] = stack.back();
-        if (next >= rows->size()) {
-            stack.pop_back();
-            continue;
-        }
-        const RowHandle r = (*rows)[next++];
-        visible_.push_back({r, -1});
-        if (r.isGroup()) {
-            if (groups_[static_cast<size_t>(r.index)].expanded)
-                stack.push_back({&groups_[static_cast<size_t>(r.index)].children, 0});
-        } else {
+    auto addData = [&](int first, int count) {
+        for (int d = first; d < first + count; ++d) {
+            const RowHandle r = RowHandle::data(d);
+            visible_.push_back({r, -1});
             const int footers = FooterRowCount(r);
             for (int j = 0; j < footers; ++j) visible_.push_back({r, j});
         }
+    };
+    if (tree_.levels == 0) {
+        visible_.reserve(tree_.data.size());
+        addData(0, static_cast<int>(tree_.data.size()));
+    }
+    std::vector<std::pair<const std::vector<int>*, size_t>> stack{{&tree_.top, 0}};
+    while (tree_.levels > 0 && !stack.empty()) {
+        auto& [list, next] = stack.back();
+        if (next >= list->size()) {
+            stack.pop_back();
+            continue;
+        }
+        const int g = (*list)[next++];
+        const GroupRow& row = tree_.groups[static_cast<size_t>(g)];
+        visible_.push_back({RowHandle::group(g), -1});
+        if (!row.expanded) continue;
+        if (row.level == tree_.levels - 1) addData(row.firstData, row.dataRows);
+        else stack.push_back({&row.groups, 0});
     }
     visibleDirty_ = false;
     return visible_;
@@ -589,29 +650,15 @@ void TdxDBGrid::focusFromDataSet() {
     if (movingDataSet_ || loading_ || keyFieldIndex_ < 0 || !dataSet_ || !dataSet_->Active()) return;
     const int rec = dataSet_->RecNo();
     if (rec < 0) return;
-    const Value key = dataSet_->value(rec, keyFieldIndex_);
     // The first row in tree order with that key value.
-    std::vector<std::pair<const std::vector<RowHandle>*, size_t>> stack{{&top_, 0}};
-    while (!stack.empty()) {
-        auto& [rows, next] = stack.back();
-        if (next >= rows->size()) {
-            stack.pop_back();
-            continue;
-        }
-        const RowHandle r = (*rows)[next++];
-        if (r.isGroup()) {
-            stack.push_back({&groups_[static_cast<size_t>(r.index)].children, 0});
-            continue;
-        }
-        if (compareValues(dataSet_->value(data_[static_cast<size_t>(r.index)].record, keyFieldIndex_), key) == 0) {
-            for (RowHandle p = Parent(r); p.valid(); p = Parent(p)) groups_[static_cast<size_t>(p.index)].expanded = true;
-            invalidateVisible();
-            focused_ = r;
-            changed();
-            for (GridListener* l : std::vector<GridListener*>(listeners_)) l->focusChanged();
-            return;
-        }
-    }
+    const int d = dataRowOfKey(*dataSet_, keyFieldIndex_, tree_.data, dataSet_->value(rec, keyFieldIndex_));
+    if (d < 0) return;
+    const RowHandle r = RowHandle::data(d);
+    for (RowHandle p = Parent(r); p.valid(); p = Parent(p)) tree_.groups[static_cast<size_t>(p.index)].expanded = true;
+    invalidateVisible();
+    focused_ = r;
+    changed();
+    for (GridListener* l : std::vector<GridListener*>(listeners_)) l->focusChanged();
 }
 
 } // namespace rg

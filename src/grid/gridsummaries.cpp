@@ -1,6 +1,9 @@
 #include "grid/grid.h"
 
 #include "common/error.h"
+#include "common/progress.h"
+#include "datasource/resultbuffer.h"
+#include "grid/gridkeys.h"
 #include "grid/gridutil.h"
 
 #include <algorithm>
@@ -40,11 +43,7 @@ void TdxDBGrid::prepareSummaries() {
             item.boundField = resolveField(name);
         }
     }
-    for (auto& c : columns_) {
-        c->footerFieldIndex_ = resolveField(c->footerField_.empty() ? c->fieldName_ : c->footerField_);
-        c->footerValue_ = SummaryValue{};
-    }
-    summariesLoaded_ = true;
+    for (auto& c : columns_) c->footerFieldIndex_ = resolveField(c->footerField_.empty() ? c->fieldName_ : c->footerField_);
 }
 
 Value TdxDBGrid::recordValue(int record, int field) const {
@@ -56,38 +55,108 @@ Value TdxDBGrid::recordValue(int record, int field) const {
     return dataSet_->value(record, field);
 }
 
-void TdxDBGrid::addRecordToSummaries(int record, int innermost) {
-    auto add = [&](SummaryValue& slot, TdxSummaryType kind, int field) {
-        if (readsValue(kind)) slot.add(kind, recordValue(record, field));
+void TdxDBGrid::computeSummaries(Tree& t, const std::vector<int32_t>& innerOf, std::vector<SummaryValue>& footers) const {
+    const int records = dataSet_->RecordCount();
+    // The values of (kind, field) in `buckets` buckets, each record added to the bucket
+    // `bucketOf` gives it, in record order so that sums of doubles come out as before.
+    // Integers add up in 128 bits and doubles as doubles without a value per cell; other
+    // fields through SummaryValue::add.
+    auto accumulate = [&](TdxSummaryType kind, int field, size_t buckets, auto bucketOf) {
+        std::vector<SummaryValue> out(buckets);
+        if (!readsValue(kind)) return out;
+        const DataSet::ColumnView v = field >= 0 ? dataSet_->columnView(field) : DataSet::ColumnView{};
+        const FieldKind fk = field >= 0 ? dataSet_->Fields(field).Kind() : FieldKind::Unknown;
+        const bool sum = kind == TdxSummaryType::cstSum || kind == TdxSummaryType::cstAvg;
+        const bool min = kind == TdxSummaryType::cstMin;
+        auto typed = [&](auto read, auto result) {
+            using T = decltype(read(int64_t(0)));
+            struct Acc {
+                T value{};
+                bool seen = false;
+            };
+            std::vector<Acc> acc(buckets);
+            for (int rec = 0; rec < records; ++rec) {
+                if ((rec & (kProgressStep - 1)) == 0) reportProgress("正在分组", rec, records);
+                const int64_t row = v.row(rec);
+                if (v.column->isNull(row)) continue;
+                const T x = read(row);
+                Acc& a = acc[static_cast<size_t>(bucketOf(rec))];
+                if (sum) a.value += x;
+                else if (!a.seen || (min ? x < a.value : x > a.value)) a.value = x;
+                a.seen = true;
+            }
+            for (size_t b = 0; b < buckets; ++b) out[b] = result(acc[b].value, acc[b].seen);
+        };
+        if (v.column && v.column->storage() == Storage::Int && fk != FieldKind::Boolean) {
+            typed([&](int64_t row) { return static_cast<int128>(v.column->intAt(row)); },
+                  [&](int128 x, bool seen) {
+                      return sum || seen ? SummaryValue::exactValue(Decimal{x, 0}) : SummaryValue{};
+                  });
+        } else if (v.column && v.column->storage() == Storage::Double) {
+            // A sum starts as the exact 0 and goes on in doubles from the first value.
+            typed([&](int64_t row) { return v.column->doubleAt(row); },
+                  [&](double x, bool seen) {
+                      if (!seen) return sum ? SummaryValue::exactValue(Decimal{}) : SummaryValue{};
+                      return SummaryValue::floatValue(x);
+                  });
+        } else {
+            for (int rec = 0; rec < records; ++rec) {
+                if ((rec & (kProgressStep - 1)) == 0) reportProgress("正在分组", rec, records);
+                out[static_cast<size_t>(bucketOf(rec))].add(kind, recordValue(rec, field));
+            }
+        }
+        return out;
     };
-    for (int g = innermost; g >= 0; g = groups_[static_cast<size_t>(g)].parent) {
-        GroupRow& row = groups_[static_cast<size_t>(g)];
-        ++row.dataRows;
-        const TdxDBGridSummaryGroup* group = groupForLevel(row.level);
-        if (!group) continue;
-        const int n = std::min(group->SummaryItems.Count(), static_cast<int>(row.values.size()));
-        for (int i = 0; i < n; ++i) {
-            const TdxDBGridSummaryItem& item = group->SummaryItems.Items(i);
-            add(row.values[static_cast<size_t>(i)], item.SummaryType(), item.boundField);
+
+    const int itemCount = const_cast<TdxDBGrid*>(this)->DefaultGroup().SummaryItems.Count();
+    for (GroupRow& row : t.groups) row.values.assign(static_cast<size_t>(itemCount), SummaryValue{});
+    if (t.levels > 0) {
+        // The innermost groups close the table.
+        const int innerStart = static_cast<int>(t.groups.size() - t.innermost.size());
+        std::vector<int32_t> ancestor(t.innermost.size());
+        for (int level = 0; level < t.levels; ++level) {
+            const TdxDBGridSummaryGroup* group = groupForLevel(level);
+            if (!group) continue;
+            // Groups of one level stand together in the table.
+            int levelStart = static_cast<int>(t.groups.size());
+            for (size_t g = 0; g < t.groups.size(); ++g)
+                if (t.groups[g].level == level) {
+                    levelStart = static_cast<int>(g);
+                    break;
+                }
+            for (size_t i = 0; i < ancestor.size(); ++i) {
+                int g = innerStart + static_cast<int>(i);
+                while (t.groups[static_cast<size_t>(g)].level > level) g = t.groups[static_cast<size_t>(g)].parent;
+                ancestor[i] = g - levelStart;
+            }
+            size_t buckets = 0;
+            while (levelStart + buckets < t.groups.size() && t.groups[levelStart + buckets].level == level) ++buckets;
+            const int n = std::min(group->SummaryItems.Count(), itemCount);
+            for (int i = 0; i < n; ++i) {
+                const TdxDBGridSummaryItem& item = group->SummaryItems.Items(i);
+                std::vector<SummaryValue> values =
+                    accumulate(item.SummaryType(), item.boundField, buckets, [&](int rec) {
+                        return ancestor[static_cast<size_t>(innerOf[static_cast<size_t>(rec)] - innerStart)];
+                    });
+                for (size_t b = 0; b < buckets; ++b) {
+                    GroupRow& row = t.groups[static_cast<size_t>(levelStart) + b];
+                    row.values[static_cast<size_t>(i)] = std::move(values[b]);
+                    row.values[static_cast<size_t>(i)].finish(item.SummaryType(), row.dataRows);
+                }
+            }
         }
     }
-    for (auto& c : columns_) add(c->footerValue_, c->footerType_, c->footerFieldIndex_);
-}
-
-void TdxDBGrid::finishSummaries() {
-    for (GroupRow& row : groups_) {
-        const TdxDBGridSummaryGroup* group = groupForLevel(row.level);
-        if (!group) continue;
-        const int n = std::min(group->SummaryItems.Count(), static_cast<int>(row.values.size()));
-        for (int i = 0; i < n; ++i)
-            row.values[static_cast<size_t>(i)].finish(group->SummaryItems.Items(i).SummaryType(), row.dataRows);
+    footers.clear();
+    for (const auto& c : columns_) {
+        SummaryValue v = accumulate(c->footerType_, c->footerFieldIndex_, 1, [](int) { return 0; }).front();
+        v.finish(c->footerType_, records);
+        footers.push_back(std::move(v));
     }
-    for (auto& c : columns_) c->footerValue_.finish(c->footerType_, loadedRecords_);
 }
 
 // After a failure no slot keeps a value of part of the records: every footer is empty.
 void TdxDBGrid::clearSummaryValues() {
-    for (GroupRow& row : groups_) row.values.assign(row.values.size(), SummaryValue::failed());
+    for (GroupRow& row : tree_.groups) row.values.assign(row.values.size(), SummaryValue::failed());
     for (auto& c : columns_) c->footerValue_ = SummaryValue::failed();
 }
 
@@ -96,18 +165,27 @@ void TdxDBGrid::clearSummaryValues() {
 void TdxDBGrid::recomputeSummaries() {
     if (!dataSet_ || !dataSet_->Active() || keyFieldIndex_ < 0 || loading_) return;
     prepareSummaries();
-    const int itemCount = DefaultGroup().SummaryItems.Count();
-    for (GroupRow& row : groups_) {
-        row.values.assign(static_cast<size_t>(itemCount), SummaryValue{});
-        row.dataRows = 0;
+    std::vector<int32_t> innerOf;
+    if (tree_.levels > 0) {
+        innerOf.resize(static_cast<size_t>(dataSet_->RecordCount()));
+        for (int g : tree_.innermost) {
+            const GroupRow& row = tree_.groups[static_cast<size_t>(g)];
+            for (int d = row.firstData; d < row.firstData + row.dataRows; ++d)
+                innerOf[static_cast<size_t>(tree_.data[static_cast<size_t>(d)])] = g;
+        }
     }
+    Tree t = tree_;
+    std::vector<SummaryValue> footers;
     try {
-        for (const DataRow& r : data_) addRecordToSummaries(r.record, r.parent);
-        finishSummaries();
+        computeSummaries(t, innerOf, footers);
+    } catch (const Cancelled&) {
+        throw;
     } catch (...) {
         clearSummaryValues();
         throw;
     }
+    tree_ = std::move(t);
+    for (size_t i = 0; i < columns_.size(); ++i) columns_[i]->footerValue_ = std::move(footers[i]);
 }
 
 void TdxDBGrid::summaryItemsChanged() {
@@ -116,7 +194,7 @@ void TdxDBGrid::summaryItemsChanged() {
         summariesDirty_ = true;
         return;
     }
-    if (data_.empty()) {
+    if (tree_.data.empty()) {
         changed();
         return;
     }
@@ -135,7 +213,7 @@ void TdxDBGrid::recomputeAndRepaint() {
 }
 
 std::string TdxDBGrid::GroupRowText(RowHandle group) const {
-    const GroupRow& g = groups_[static_cast<size_t>(group.index)];
+    const GroupRow& g = tree_.groups[static_cast<size_t>(group.index)];
     std::string caption;
     if (g.level < GroupColumnCount()) caption = groupColumns_[static_cast<size_t>(g.level)]->Caption();
     std::string summary;
@@ -219,7 +297,7 @@ SummaryValue TdxDBGrid::FooterCellValue(RowHandle dataRow, const TdxDBGridColumn
     if (level < 0 || !footerItem(level, c, &slot)) return {};
     const int g = groupAtLevel(dataRow, level);
     if (g < 0) return {};
-    const GroupRow& row = groups_[static_cast<size_t>(g)];
+    const GroupRow& row = tree_.groups[static_cast<size_t>(g)];
     return slot < static_cast<int>(row.values.size()) ? row.values[static_cast<size_t>(slot)] : SummaryValue{};
 }
 
