@@ -2,12 +2,17 @@
 
 #include "common/codepage.h"
 #include "common/displaytext.h"
+#include "common/progress.h"
+#include "datasource/resultbuffer.h"
 #include "grid/grid.h"
+#include "grid/gridkeys.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <map>
 #include <set>
+#include <type_traits>
 
 namespace rg {
 namespace {
@@ -183,6 +188,53 @@ FilterValues TdxDBGridFilter::DropDownValues(const TdxDBGridColumn& c) const {
     if (!f || !ds || !ds->Active()) return out;
     const int field = f->Index();
     const bool binary = isBlobKind(f->Kind());
+    const std::vector<int32_t>& rows = grid_.tree_.data;
+    const size_t limit = MaxDropDownCount;
+    const int64_t total = static_cast<int64_t>(rows.size());
+    auto report = [&](size_t i) {
+        if ((i & (kProgressStep - 1)) == 0) reportProgress("正在收集筛选值", static_cast<int64_t>(i), total);
+    };
+    const DataSet::ColumnView v = ds->columnView(field);
+    // The smallest distinct values seen so far, each with the first row (in shown order)
+    // that holds it: once there are enough, most rows fail one comparison with the largest.
+    auto smallest = [&](auto keyOf, auto less) {
+        using Key = decltype(keyOf(int64_t(0)));
+        std::map<Key, int32_t, decltype(less)> kept(less);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            report(i);
+            const int64_t row = v.row(rows[i]);
+            if (v.column->isNull(row)) {
+                out.hasBlanks = true;
+                continue;
+            }
+            if (binary) continue;
+            const Key k = keyOf(row);
+            if constexpr (std::is_same_v<Key, std::string_view>)
+                if (k.empty()) {
+                    out.hasBlanks = true;
+                    continue;
+                }
+            if (kept.size() == limit && !less(k, std::prev(kept.end())->first)) continue;
+            if (kept.emplace(k, rows[i]).second && kept.size() > limit) kept.erase(std::prev(kept.end()));
+        }
+        for (const auto& [key, record] : kept) out.values.push_back(ds->value(record, field));
+    };
+    const Storage storage = v.column ? v.column->storage() : Storage::Decimal;
+    if (v.column && storage == Storage::Int && f->Kind() != FieldKind::Boolean) {
+        smallest([&](int64_t row) { return v.column->intAt(row); }, std::less<int64_t>());
+        return out;
+    }
+    if (v.column && storage == Storage::Double) {
+        // -0.0 and 0.0 are one value, as compareValues has it.
+        smallest([&](int64_t row) { return v.column->doubleAt(row); }, std::less<double>());
+        return out;
+    }
+    if (v.column && storage == Storage::Text) {
+        smallest([&](int64_t row) { return v.column->textAt(row); },
+                 [](std::string_view a, std::string_view b) { return ansiCompare(a, b) < 0; });
+        return out;
+    }
+    // Posted edits, decimals, Booleans: the values themselves.
     // Texts are ordered by their code page bytes, converted once per distinct candidate.
     struct Entry {
         Value value;
@@ -192,10 +244,10 @@ FilterValues TdxDBGridFilter::DropDownValues(const TdxDBGridColumn& c) const {
         const bool texts = a.value.type() == Value::Type::Text && b.value.type() == Value::Type::Text;
         return texts ? a.key < b.key : compareValues(a.value, b.value) < 0;
     };
-    std::set<Entry, decltype(less)> smallest(less);
-    const size_t limit = MaxDropDownCount;
-    for (int i = 0; i < grid_.DataRowCount(); ++i) {
-        const int rec = grid_.RecordOf(RowHandle::data(i));
+    std::set<Entry, decltype(less)> kept(less);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        report(i);
+        const int rec = rows[i];
         if (ds->isNull(rec, field)) {
             out.hasBlanks = true;
             continue;
@@ -209,11 +261,11 @@ FilterValues TdxDBGridFilter::DropDownValues(const TdxDBGridColumn& c) const {
             }
             e.key = toAnsi(e.value.asText());
         }
-        if (smallest.size() == limit && !less(e, *smallest.rbegin())) continue;
-        if (smallest.insert(std::move(e)).second && smallest.size() > limit) smallest.erase(std::prev(smallest.end()));
+        if (kept.size() == limit && !less(e, *kept.rbegin())) continue;
+        if (kept.insert(std::move(e)).second && kept.size() > limit) kept.erase(std::prev(kept.end()));
     }
-    out.values.reserve(smallest.size());
-    for (const Entry& e : smallest) out.values.push_back(e.value);
+    out.values.reserve(kept.size());
+    for (const Entry& e : kept) out.values.push_back(e.value);
     return out;
 }
 
