@@ -6,6 +6,16 @@
 
 namespace rg {
 
+namespace {
+
+// A dictionary that has to hold more than this many texts, or more than one text in eight
+// once the first rows have shown what the column is like, is given up for the plain arena:
+// its codes would cost more than they save.
+constexpr uint32_t kMaxCodes = 1u << 20;
+constexpr int64_t kTrialRows = 1 << 16;
+
+} // namespace
+
 Storage storageFor(FieldKind kind) {
     switch (kind) {
     case FieldKind::SmallInt: case FieldKind::Integer: case FieldKind::Word: case FieldKind::Boolean:
@@ -22,7 +32,7 @@ Storage storageFor(FieldKind kind) {
     }
 }
 
-ColumnData::ColumnData(FieldKind kind) : kind_(kind), storage_(storageFor(kind)) {
+ColumnData::ColumnData(FieldKind kind) : kind_(kind), storage_(storageFor(kind)), encoded_(storage_ == Storage::Text) {
     if (storage_ == Storage::Text || storage_ == Storage::Blob) offsets_.push_back(0);
 }
 
@@ -33,7 +43,10 @@ void ColumnData::reserve(int64_t rows) {
     case Storage::Int: ints_.reserve(n); break;
     case Storage::Double: doubles_.reserve(n); break;
     case Storage::Decimal: mantissas_.reserve(n), scales_.reserve(n); break;
-    default: offsets_.reserve(n + 1); break;
+    default:
+        if (encoded_) codes_.reserve(n);
+        else offsets_.reserve(n + 1);
+        break;
     }
 }
 
@@ -42,7 +55,10 @@ void ColumnData::appendNull() {
     case Storage::Int: ints_.push_back(0); break;
     case Storage::Double: doubles_.push_back(0); break;
     case Storage::Decimal: mantissas_.push_back(0), scales_.push_back(0); break;
-    default: offsets_.push_back(arena_.size()); break;
+    default:
+        if (encoded_) codes_.push_back(0);
+        else offsets_.push_back(arena_.size());
+        break;
     }
     markNull(true);
 }
@@ -53,9 +69,10 @@ void ColumnData::appendInt(int64_t v) {
     case Storage::Double: doubles_.push_back(static_cast<double>(v)); break;
     case Storage::Decimal: mantissas_.push_back(v), scales_.push_back(0); break;
     default: {
-        const std::string s = std::to_string(v);
-        arena_.append(s.data(), s.size());
-        offsets_.push_back(arena_.size());
+        char text[24];
+        const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+        appendText(text, static_cast<size_t>(end - text));
+        return;
     }
     }
     markNull(false);
@@ -74,8 +91,8 @@ void ColumnData::appendDouble(double v) {
         return;
     default: {
         const std::string s = formatFloat(v);
-        arena_.append(s.data(), s.size());
-        offsets_.push_back(arena_.size());
+        appendText(s.data(), s.size());
+        return;
     }
     }
     markNull(false);
@@ -121,26 +138,40 @@ void ColumnData::appendText(const char* data, size_t length) {
         return;
     }
     default:
-        arena_.append(data, length);
-        offsets_.push_back(arena_.size());
+        if (!encoded_) {
+            appendPlainText(data, length);
+            return;
+        }
+        const uint32_t known = dict_.size();
+        codes_.push_back(dict_.codeOf(std::string_view(data, length)));
+        markNull(false);
+        if (dict_.size() > known && (dict_.size() > kMaxCodes || (rows_ >= kTrialRows && int64_t(dict_.size()) * 8 > rows_)))
+            dropCodes();
+        return;
     }
     markNull(false);
 }
 
-void ColumnData::removeLast() {
-    if (rows_ == 0) return;
-    switch (storage_) {
-    case Storage::Int: ints_.pop_back(); break;
-    case Storage::Double: doubles_.pop_back(); break;
-    case Storage::Decimal: mantissas_.pop_back(), scales_.pop_back(); break;
-    default:
-        offsets_.pop_back();
-        arena_.resize(offsets_.back());
+void ColumnData::appendPlainText(const char* data, size_t length) {
+    arena_.append(data, length);
+    offsets_.push_back(arena_.size());
+    markNull(false);
+}
+
+// Writes the texts of the rows so far into the plain arena and goes on without codes.
+void ColumnData::dropCodes() {
+    size_t bytes = 0;
+    for (size_t r = 0; r < codes_.size(); ++r) bytes += dict_.text(static_cast<uint32_t>(codes_[r])).size();
+    arena_.reserve(bytes);
+    offsets_.reserve(codes_.size() + 1);
+    for (size_t r = 0; r < codes_.size(); ++r) {
+        const std::string_view t = dict_.text(static_cast<uint32_t>(codes_[r]));
+        arena_.append(t.data(), t.size());
+        offsets_.push_back(arena_.size());
     }
-    --rows_;
-    const uint64_t bit = uint64_t(1) << (rows_ & 63);
-    nulls_.back() &= ~bit;
-    if ((rows_ & 63) == 0) nulls_.pop_back();
+    codes_ = NarrowInts<uint64_t>();
+    dict_ = TextDictionary();
+    encoded_ = false;
 }
 
 Value ColumnData::valueAt(int64_t r) const {
@@ -189,6 +220,8 @@ void ColumnData::shrink() {
     scales_.shrink_to_fit();
     offsets_.shrink_to_fit();
     arena_.shrink_to_fit();
+    codes_.shrink_to_fit();
+    dict_.shrink();
 }
 
 void ResultBuffer::shrink() {
@@ -196,8 +229,9 @@ void ResultBuffer::shrink() {
 }
 
 size_t ColumnData::memoryUsed() const {
-    return nulls_.capacity() * 8 + ints_.capacity() * 8 + doubles_.capacity() * 8 + mantissas_.capacity() * 16 +
-           scales_.capacity() + offsets_.capacity() * 8 + arena_.capacity() + sizeof(*this);
+    return nulls_.capacity() * 8 + ints_.memoryUsed() + doubles_.capacity() * 8 + mantissas_.capacity() * 16 +
+           scales_.capacity() + offsets_.memoryUsed() + arena_.capacity() + codes_.memoryUsed() + dict_.memoryUsed() +
+           sizeof(*this);
 }
 
 size_t ResultBuffer::memoryUsed() const {

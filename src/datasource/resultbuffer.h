@@ -1,16 +1,16 @@
 #pragma once
 
-// A fetched result held column by column: numbers in plain arrays, texts in one byte arena
-// per column, nulls as bits. A million rows of a handful of columns stay compact and are
-// read without any per-cell allocation.
+// A fetched result held column by column: numbers in plain arrays, texts as codes into a
+// dictionary of distinct texts or, when nearly every text differs, in one byte arena per
+// column, nulls as bits. Millions of rows of a handful of columns stay compact and are read
+// without any per-cell allocation.
 
 #include "common/value.h"
+#include "datasource/narrowints.h"
+#include "datasource/podbuffer.h"
+#include "datasource/textdictionary.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,78 +18,6 @@
 namespace rg {
 
 enum class Storage : uint8_t { Int, Double, Decimal, Text, Blob };
-
-// A growable array of plain values in malloc'ed memory. Large blocks grow and shrink by
-// realloc, which moves their pages instead of copying them, so a column of millions of
-// rows never pays for a copy while it fills or when its slack is given back.
-template <typename T>
-class PodBuffer {
-public:
-    PodBuffer() = default;
-    PodBuffer(const PodBuffer& o) { *this = o; }
-    PodBuffer(PodBuffer&& o) noexcept : p_(o.p_), n_(o.n_), cap_(o.cap_) { o.p_ = nullptr; o.n_ = o.cap_ = 0; }
-    PodBuffer& operator=(const PodBuffer& o) {
-        if (this != &o) {
-            n_ = 0;
-            append(o.p_, o.n_);
-        }
-        return *this;
-    }
-    PodBuffer& operator=(PodBuffer&& o) noexcept {
-        std::swap(p_, o.p_);
-        std::swap(n_, o.n_);
-        std::swap(cap_, o.cap_);
-        return *this;
-    }
-    ~PodBuffer() { std::free(p_); }
-
-    size_t size() const { return n_; }
-    size_t capacity() const { return cap_; }
-    bool empty() const { return n_ == 0; }
-    const T* data() const { return p_; }
-    T& operator[](size_t i) { return p_[i]; }
-    const T& operator[](size_t i) const { return p_[i]; }
-    T& back() { return p_[n_ - 1]; }
-    const T& back() const { return p_[n_ - 1]; }
-
-    void push_back(T v) {
-        if (n_ == cap_) grow(n_ + 1);
-        p_[n_++] = v;
-    }
-    void append(const T* v, size_t count) {
-        if (n_ + count > cap_) grow(n_ + count);
-        if (count) std::memcpy(p_ + n_, v, count * sizeof(T));
-        n_ += count;
-    }
-    void pop_back() { --n_; }
-    void resize(size_t n) {
-        if (n > cap_) grow(n);
-        n_ = n;
-    }
-    void reserve(size_t n) {
-        if (n > cap_) setCapacity(n);
-    }
-    void shrink_to_fit() {
-        if (cap_ > n_) setCapacity(n_);
-    }
-
-private:
-    void grow(size_t need) { setCapacity(std::max({need, cap_ * 2, size_t(16)})); }
-    void setCapacity(size_t n) {
-        if (n == 0) {
-            std::free(p_);
-            p_ = nullptr;
-            cap_ = 0;
-            return;
-        }
-        T* q = static_cast<T*>(std::realloc(p_, n * sizeof(T)));
-        if (!q) throw std::bad_alloc();
-        p_ = q;
-        cap_ = n;
-    }
-    T* p_ = nullptr;
-    size_t n_ = 0, cap_ = 0;
-};
 
 // How a field kind is kept in memory.
 Storage storageFor(FieldKind kind);
@@ -109,7 +37,6 @@ public:
     void appendDecimal(const Decimal& v);
     void appendText(const char* data, size_t length);
     void appendText(std::string_view s) { appendText(s.data(), s.size()); }
-    void removeLast();
     // Gives back the spare capacity of the growth once a fetch is complete.
     void shrink();
 
@@ -120,9 +47,17 @@ public:
         return {mantissas_[static_cast<size_t>(r)], scales_[static_cast<size_t>(r)]};
     }
     std::string_view textAt(int64_t r) const {
+        if (encoded_) return dict_.text(codeAt(r));
         const uint64_t b = offsets_[static_cast<size_t>(r)], e = offsets_[static_cast<size_t>(r) + 1];
         return std::string_view(arena_.data() + b, static_cast<size_t>(e - b));
     }
+
+    // A text column of few distinct values keeps a code per row: 0 for a null, else 1 + the
+    // index of its text in the column's dictionary, in order of first appearance.
+    bool hasCodes() const { return encoded_; }
+    uint32_t codeAt(int64_t r) const { return static_cast<uint32_t>(codes_[static_cast<size_t>(r)]); }
+    uint32_t codeCount() const { return dict_.size(); }
+    std::string_view codeText(uint32_t code) const { return dict_.text(code); }
 
     // The typed value of the field kind (dates as serials, Booleans, blobs as bytes).
     Value valueAt(int64_t r) const;
@@ -136,17 +71,23 @@ private:
         if (null) nulls_.back() |= uint64_t(1) << (rows_ & 63);
         ++rows_;
     }
+    void appendPlainText(const char* data, size_t length);
+    void dropCodes();
+
 
     FieldKind kind_;
     Storage storage_;
+    bool encoded_;
     int64_t rows_ = 0;
     PodBuffer<uint64_t> nulls_;
-    PodBuffer<int64_t> ints_;
+    NarrowInts<int64_t> ints_;
     PodBuffer<double> doubles_;
     PodBuffer<int128> mantissas_;  // exact decimals: mantissa and scale of each row
     PodBuffer<int8_t> scales_;
-    PodBuffer<uint64_t> offsets_;  // rows + 1 entries for texts and blobs
+    NarrowInts<uint64_t> offsets_;  // rows + 1 entries for plain texts and blobs
     PodBuffer<char> arena_;
+    NarrowInts<uint64_t> codes_;
+    TextDictionary dict_;
 };
 
 // One result column as the driver describes it.

@@ -6,6 +6,7 @@
 #include "common/error.h"
 #include "datasource/connstring.h"
 #include "datasource/dataset.h"
+#include "datasource/provider.h"
 
 #include <gtest/gtest.h>
 
@@ -360,4 +361,28 @@ TEST_F(Pg, LargeResultsFetchThroughACursor) {
         EXPECT_EQ(d.displayText(2047, 1), "False");
         EXPECT_EQ(d.displayText(20999, 1), "True");
     }
+}
+
+TEST_F(Pg, FetchedTextsKeepCodesUntilTheyTurnUnique) {
+    // Row r holds g = r + 1.
+    const auto buf = openProvider(pg())->query(
+        "SELECT CASE g % 4 WHEN 0 THEN NULL WHEN 1 THEN '' WHEN 2 THEN '华北' ELSE 'x' END AS few,"
+        " CASE WHEN g <= 70000 THEN 'r' || (g % 3) ELSE 'u' || g END AS turn,"
+        " CASE WHEN g < 70000 THEN g % 100 ELSE g * 10000000000 END AS big"
+        " FROM generate_series(1, 100000) g ORDER BY g",
+        {});
+    ASSERT_EQ(buf->rows, 100000);
+    const ColumnData& few = buf->columns[0];
+    ASSERT_TRUE(few.hasCodes());
+    EXPECT_EQ(few.codeCount(), 4u);
+    EXPECT_EQ(few.codeAt(0), 1u);
+    EXPECT_EQ(few.codeText(1), "");
+    EXPECT_EQ(few.textAt(99997), "华北");
+    EXPECT_EQ(few.codeAt(99999), 0u);
+    EXPECT_TRUE(few.isNull(99999));
+    EXPECT_FALSE(buf->columns[1].hasCodes());
+    EXPECT_EQ(buf->columns[1].textAt(0), "r1");
+    EXPECT_EQ(buf->columns[1].textAt(99999), "u100000");
+    EXPECT_EQ(buf->columns[2].intAt(68999), 69000 % 100);
+    EXPECT_EQ(buf->columns[2].intAt(99999), 100000 * 10000000000LL);
 }
