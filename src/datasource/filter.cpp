@@ -189,19 +189,26 @@ struct Compare : FilterExpr {
     Op op = Op::Eq;
     Value literal;
     // How a stored value compares with the literal without a Value, as compareValues would.
-    enum class Direct { None, Text, Double, Exact } direct = Direct::None;
+    enum class Direct { None, Text, Code, Double, Exact } direct = Direct::None;
     const ColumnData* column = nullptr;
     Decimal exact;
+    std::vector<int8_t> codeOrder;  // a dictionary text column: each code against the literal
 
     void prepare(const DataSet& ds) {
         column = storedColumn(ds, field);
         if (!column) return;
         const Value::Type t = literal.type();
         const FieldKind k = ds.Fields(field).Kind();
-        if (column->storage() == Storage::Text && t == Value::Type::Text) direct = Direct::Text;
-        else if (column->storage() == Storage::Double && (t == Value::Type::Double || literal.isDateLike()))
+        if (column->storage() == Storage::Text && t == Value::Type::Text && column->hasCodes()) {
+            direct = Direct::Code;
+            codeOrder.resize(column->codeCount());  // code 0, the null, included
+            for (uint32_t code = 1; code < column->codeCount(); ++code)
+                codeOrder[code] = static_cast<int8_t>(ansiCompare(column->codeText(code), literal.asText()));
+        } else if (column->storage() == Storage::Text && t == Value::Type::Text) {
+            direct = Direct::Text;
+        } else if (column->storage() == Storage::Double && (t == Value::Type::Double || literal.isDateLike())) {
             direct = Direct::Double;
-        else if (column->storage() == Storage::Int && k != FieldKind::Boolean &&
+        } else if (column->storage() == Storage::Int && k != FieldKind::Boolean &&
                  (t == Value::Type::Int || t == Value::Type::Decimal)) {
             direct = Direct::Exact;
             exact = *literal.asDecimal();
@@ -213,6 +220,7 @@ struct Compare : FilterExpr {
             if (column->isNull(row)) return false;
             switch (direct) {
             case Direct::Text: c = ansiCompare(column->textAt(row), literal.asText()); break;
+            case Direct::Code: c = codeOrder[column->codeAt(row)]; break;
             case Direct::Double: {
                 const double x = column->doubleAt(row), y = literal.asDouble();
                 c = x < y ? -1 : (y < x ? 1 : 0);

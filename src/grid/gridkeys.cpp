@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <numeric>
 #include <string>
 
 namespace rg {
@@ -68,6 +67,17 @@ FieldCodes encodeField(const DataSet& ds, int field, const char* what) {
         return out;
     }
     const ColumnData& c = *v.column;
+    if (c.hasCodes()) {
+        // The column's own dictionary numbers the texts already.
+        out.first.assign(c.codeCount(), -1);  // code 0 included
+        for (int rec = 0; rec < records; ++rec) {
+            if ((rec & (kProgressStep - 1)) == 0) reportProgress(what, rec, records);
+            const auto code = static_cast<int32_t>(c.codeAt(v.row(rec)));
+            out.code[static_cast<size_t>(rec)] = code;
+            if (out.first[static_cast<size_t>(code)] < 0) out.first[static_cast<size_t>(code)] = rec;
+        }
+        return out;
+    }
     switch (c.storage()) {
     case Storage::Int:
         numberRows<int64_t>(v, records, what, out, [&](int64_t row, uint64_t& h) {
@@ -106,8 +116,10 @@ FieldCodes encodeField(const DataSet& ds, int field, const char* what) {
 
 std::vector<int32_t> rankCodes(const DataSet& ds, int field, const FieldCodes& codes) {
     const size_t n = codes.first.size();
-    std::vector<int32_t> order(n > 0 ? n - 1 : 0);
-    std::iota(order.begin(), order.end(), 1);
+    // Codes no current record holds (a filtered dictionary column) take no rank.
+    std::vector<int32_t> order;
+    for (size_t code = 1; code < n; ++code)
+        if (codes.first[code] >= 0) order.push_back(static_cast<int32_t>(code));
     auto recordOf = [&](int32_t code) { return codes.first[static_cast<size_t>(code)]; };
     const DataSet::ColumnView v = ds.columnView(field);
     const Field& f = ds.Fields(field);
@@ -126,9 +138,9 @@ std::vector<int32_t> rankCodes(const DataSet& ds, int field, const FieldCodes& c
         // Texts in code page order, each converted once.
         const bool text = v.column->storage() == Storage::Text;
         bytes.resize(n);
-        for (size_t code = 1; code < n; ++code) {
-            const std::string_view s = v.column->textAt(v.row(codes.first[code]));
-            bytes[code] = text ? toAnsi(s) : std::string(s);
+        for (const int32_t code : order) {
+            const std::string_view s = v.column->textAt(v.row(codes.first[static_cast<size_t>(code)]));
+            bytes[static_cast<size_t>(code)] = text ? toAnsi(s) : std::string(s);
         }
         cmp = [&](int32_t a, int32_t b) {
             const int c = bytes[static_cast<size_t>(a)].compare(bytes[static_cast<size_t>(b)]);
@@ -136,7 +148,7 @@ std::vector<int32_t> rankCodes(const DataSet& ds, int field, const FieldCodes& c
         };
     } else {
         std::vector<Value> values(n);
-        for (size_t code = 1; code < n; ++code) values[code] = ds.value(codes.first[code], field);
+        for (const int32_t code : order) values[static_cast<size_t>(code)] = ds.value(codes.first[static_cast<size_t>(code)], field);
         cmp = [values = std::move(values)](int32_t a, int32_t b) {
             return compareValues(values[static_cast<size_t>(a)], values[static_cast<size_t>(b)]);
         };

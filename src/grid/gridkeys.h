@@ -65,8 +65,8 @@ private:
 };
 
 // The values of one field over the current records: code[record] is 0 for a null and
-// 1 + the number of a distinct value otherwise, numbered in first-seen order; first[code]
-// is the first record holding it (-1 for code 0 when no record is null). Equal codes mean
+// 1 + the number of a distinct value otherwise (the column's dictionary code when it has
+// one); first[code] is the first record holding it, -1 when none does. Equal codes mean
 // values compareValues calls equal; different codes may still compare equal (texts the
 // code page cannot tell apart). `what` is the progress text of the caller's step.
 struct FieldCodes {

@@ -57,35 +57,111 @@ Value TdxDBGrid::recordValue(int record, int field) const {
 
 void TdxDBGrid::computeSummaries(Tree& t, const std::vector<int32_t>& innerOf, std::vector<SummaryValue>& footers) const {
     const int records = dataSet_->RecordCount();
-    // The values of (kind, field) in `buckets` buckets, each record added to the bucket
-    // `bucketOf` gives it, in record order so that sums of doubles come out as before.
-    // Integers add up in 128 bits and doubles as doubles without a value per cell; other
-    // fields through SummaryValue::add.
-    auto accumulate = [&](TdxSummaryType kind, int field, size_t buckets, auto bucketOf) {
-        std::vector<SummaryValue> out(buckets);
-        if (!readsValue(kind)) return out;
-        const DataSet::ColumnView v = field >= 0 ? dataSet_->columnView(field) : DataSet::ColumnView{};
-        const FieldKind fk = field >= 0 ? dataSet_->Fields(field).Kind() : FieldKind::Unknown;
-        const bool sum = kind == TdxSummaryType::cstSum || kind == TdxSummaryType::cstAvg;
-        const bool min = kind == TdxSummaryType::cstMin;
+    const int itemCount = const_cast<TdxDBGrid*>(this)->DefaultGroup().SummaryItems.Count();
+    for (GroupRow& row : t.groups) row.values.assign(static_cast<size_t>(itemCount), SummaryValue{});
+    footers.assign(columns_.size(), SummaryValue{});
+
+    // Where a level's groups stand in the table (they stand together), and for each
+    // innermost group its ancestor's position among them. Level -1 is the summary footer.
+    struct Level {
+        int level = -1;
+        int start = 0;
+        size_t buckets = 1;
+        std::vector<int32_t> bucketOfInner;
+    };
+    const int innerStart = static_cast<int>(t.groups.size() - t.innermost.size());  // the innermost close the table
+    auto levelOf = [&](int level) {
+        Level l;
+        l.level = level;
+        if (level < 0) return l;
+        l.start = static_cast<int>(std::find_if(t.groups.begin(), t.groups.end(), [&](const GroupRow& g) { return g.level == level; }) -
+                                   t.groups.begin());
+        l.buckets = 0;
+        while (static_cast<size_t>(l.start) + l.buckets < t.groups.size() && t.groups[static_cast<size_t>(l.start) + l.buckets].level == level)
+            ++l.buckets;
+        l.bucketOfInner.resize(t.innermost.size());
+        for (size_t i = 0; i < t.innermost.size(); ++i) {
+            int g = innerStart + static_cast<int>(i);
+            while (t.groups[static_cast<size_t>(g)].level > level) g = t.groups[static_cast<size_t>(g)].parent;
+            l.bucketOfInner[i] = g - l.start;
+        }
+        return l;
+    };
+
+    // One pass over the records for each field and way of adding up (sums and averages
+    // add alike), feeding every level that asks for it at once. Records go in record order
+    // so that sums of doubles come out as they always did.
+    struct Target {
+        int level;  // -1: the footer of column `slot`
+        int slot;
+        TdxSummaryType kind;
+    };
+    struct Pass {
+        int field;
+        TdxSummaryType adds;  // cstSum, cstMin or cstMax
+        std::vector<Target> targets;
+    };
+    std::vector<Pass> passes;
+    auto addTarget = [&](int field, TdxSummaryType kind, Target target) {
+        if (!readsValue(kind)) return;
+        const TdxSummaryType adds = kind == TdxSummaryType::cstAvg ? TdxSummaryType::cstSum : kind;
+        auto it = std::find_if(passes.begin(), passes.end(), [&](const Pass& p) { return p.field == field && p.adds == adds; });
+        if (it == passes.end()) it = passes.insert(passes.end(), Pass{field, adds, {}});
+        it->targets.push_back(target);
+    };
+    for (int level = 0; level < t.levels; ++level)
+        if (const TdxDBGridSummaryGroup* group = groupForLevel(level))
+            for (int i = 0; i < std::min(group->SummaryItems.Count(), itemCount); ++i) {
+                const TdxDBGridSummaryItem& item = group->SummaryItems.Items(i);
+                addTarget(item.boundField, item.SummaryType(), {level, i, item.SummaryType()});
+            }
+    for (size_t c = 0; c < columns_.size(); ++c)
+        addTarget(columns_[c]->footerFieldIndex_, columns_[c]->footerType_, {-1, static_cast<int>(c), columns_[c]->footerType_});
+
+    std::vector<Level> levelCache(static_cast<size_t>(t.levels) + 1);
+    std::vector<bool> levelReady(levelCache.size(), false);
+    for (const Pass& pass : passes) {
+        std::vector<const Level*> levels;
+        for (const Target& target : pass.targets) {
+            const size_t k = static_cast<size_t>(target.level + 1);
+            if (!levelReady[k]) {
+                levelCache[k] = levelOf(target.level);
+                levelReady[k] = true;
+            }
+            if (std::find(levels.begin(), levels.end(), &levelCache[k]) == levels.end()) levels.push_back(&levelCache[k]);
+        }
+        auto bucket = [&](const Level& l, int rec) -> size_t {
+            return l.level < 0 ? 0 : static_cast<size_t>(l.bucketOfInner[static_cast<size_t>(innerOf[static_cast<size_t>(rec)] - innerStart)]);
+        };
+        // Results of each level of the pass, before finishing.
+        std::vector<std::vector<SummaryValue>> results(levels.size());
+        const DataSet::ColumnView v = pass.field >= 0 ? dataSet_->columnView(pass.field) : DataSet::ColumnView{};
+        const FieldKind fk = pass.field >= 0 ? dataSet_->Fields(pass.field).Kind() : FieldKind::Unknown;
+        const bool sum = pass.adds == TdxSummaryType::cstSum;
+        const bool min = pass.adds == TdxSummaryType::cstMin;
+        // Integers add up in 128 bits and doubles as doubles, without a value per cell.
         auto typed = [&](auto read, auto result) {
             using T = decltype(read(int64_t(0)));
             struct Acc {
                 T value{};
                 bool seen = false;
             };
-            std::vector<Acc> acc(buckets);
+            std::vector<std::vector<Acc>> acc(levels.size());
+            for (size_t k = 0; k < levels.size(); ++k) acc[k].resize(levels[k]->buckets);
             for (int rec = 0; rec < records; ++rec) {
                 if ((rec & (kProgressStep - 1)) == 0) reportProgress("正在分组", rec, records);
                 const int64_t row = v.row(rec);
                 if (v.column->isNull(row)) continue;
                 const T x = read(row);
-                Acc& a = acc[static_cast<size_t>(bucketOf(rec))];
-                if (sum) a.value += x;
-                else if (!a.seen || (min ? x < a.value : x > a.value)) a.value = x;
-                a.seen = true;
+                for (size_t k = 0; k < levels.size(); ++k) {
+                    Acc& a = acc[k][bucket(*levels[k], rec)];
+                    if (sum) a.value += x;
+                    else if (!a.seen || (min ? x < a.value : x > a.value)) a.value = x;
+                    a.seen = true;
+                }
             }
-            for (size_t b = 0; b < buckets; ++b) out[b] = result(acc[b].value, acc[b].seen);
+            for (size_t k = 0; k < levels.size(); ++k)
+                for (const Acc& a : acc[k]) results[k].push_back(result(a.value, a.seen));
         };
         if (v.column && v.column->storage() == Storage::Int && fk != FieldKind::Boolean) {
             typed([&](int64_t row) { return static_cast<int128>(v.column->intAt(row)); },
@@ -100,58 +176,28 @@ void TdxDBGrid::computeSummaries(Tree& t, const std::vector<int32_t>& innerOf, s
                       return SummaryValue::floatValue(x);
                   });
         } else {
+            for (size_t k = 0; k < levels.size(); ++k) results[k].resize(levels[k]->buckets);
             for (int rec = 0; rec < records; ++rec) {
                 if ((rec & (kProgressStep - 1)) == 0) reportProgress("正在分组", rec, records);
-                out[static_cast<size_t>(bucketOf(rec))].add(kind, recordValue(rec, field));
+                const Value x = recordValue(rec, pass.field);
+                for (size_t k = 0; k < levels.size(); ++k) results[k][bucket(*levels[k], rec)].add(pass.adds, x);
             }
         }
-        return out;
-    };
-
-    const int itemCount = const_cast<TdxDBGrid*>(this)->DefaultGroup().SummaryItems.Count();
-    for (GroupRow& row : t.groups) row.values.assign(static_cast<size_t>(itemCount), SummaryValue{});
-    if (t.levels > 0) {
-        // The innermost groups close the table.
-        const int innerStart = static_cast<int>(t.groups.size() - t.innermost.size());
-        std::vector<int32_t> ancestor(t.innermost.size());
-        for (int level = 0; level < t.levels; ++level) {
-            const TdxDBGridSummaryGroup* group = groupForLevel(level);
-            if (!group) continue;
-            // Groups of one level stand together in the table.
-            int levelStart = static_cast<int>(t.groups.size());
-            for (size_t g = 0; g < t.groups.size(); ++g)
-                if (t.groups[g].level == level) {
-                    levelStart = static_cast<int>(g);
-                    break;
-                }
-            for (size_t i = 0; i < ancestor.size(); ++i) {
-                int g = innerStart + static_cast<int>(i);
-                while (t.groups[static_cast<size_t>(g)].level > level) g = t.groups[static_cast<size_t>(g)].parent;
-                ancestor[i] = g - levelStart;
+        for (const Target& target : pass.targets) {
+            const size_t k = static_cast<size_t>(std::find(levels.begin(), levels.end(), &levelCache[static_cast<size_t>(target.level + 1)]) - levels.begin());
+            if (target.level < 0) {
+                footers[static_cast<size_t>(target.slot)] = results[k][0];
+                continue;
             }
-            size_t buckets = 0;
-            while (levelStart + buckets < t.groups.size() && t.groups[levelStart + buckets].level == level) ++buckets;
-            const int n = std::min(group->SummaryItems.Count(), itemCount);
-            for (int i = 0; i < n; ++i) {
-                const TdxDBGridSummaryItem& item = group->SummaryItems.Items(i);
-                std::vector<SummaryValue> values =
-                    accumulate(item.SummaryType(), item.boundField, buckets, [&](int rec) {
-                        return ancestor[static_cast<size_t>(innerOf[static_cast<size_t>(rec)] - innerStart)];
-                    });
-                for (size_t b = 0; b < buckets; ++b) {
-                    GroupRow& row = t.groups[static_cast<size_t>(levelStart) + b];
-                    row.values[static_cast<size_t>(i)] = std::move(values[b]);
-                    row.values[static_cast<size_t>(i)].finish(item.SummaryType(), row.dataRows);
-                }
-            }
+            for (size_t b = 0; b < levels[k]->buckets; ++b)
+                t.groups[static_cast<size_t>(levels[k]->start) + b].values[static_cast<size_t>(target.slot)] = results[k][b];
         }
     }
-    footers.clear();
-    for (const auto& c : columns_) {
-        SummaryValue v = accumulate(c->footerType_, c->footerFieldIndex_, 1, [](int) { return 0; }).front();
-        v.finish(c->footerType_, records);
-        footers.push_back(std::move(v));
-    }
+    for (GroupRow& row : t.groups)
+        if (const TdxDBGridSummaryGroup* group = groupForLevel(row.level))
+            for (int i = 0; i < std::min(group->SummaryItems.Count(), itemCount); ++i)
+                row.values[static_cast<size_t>(i)].finish(group->SummaryItems.Items(i).SummaryType(), row.dataRows);
+    for (size_t c = 0; c < columns_.size(); ++c) footers[c].finish(columns_[c]->footerType_, records);
 }
 
 // After a failure no slot keeps a value of part of the records: every footer is empty.
