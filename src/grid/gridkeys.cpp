@@ -114,6 +114,24 @@ FieldCodes encodeField(const DataSet& ds, int field, const char* what) {
     return out;
 }
 
+std::vector<int32_t> rankDictionary(const ColumnData& column) {
+    const uint32_t n = column.codeCount();
+    std::vector<std::string> ansi(n);
+    std::vector<int32_t> order;
+    for (uint32_t code = 1; code < n; ++code) {
+        ansi[code] = toAnsi(column.codeText(code));
+        order.push_back(static_cast<int32_t>(code));
+    }
+    std::sort(order.begin(), order.end(), [&](int32_t a, int32_t b) { return ansi[static_cast<size_t>(a)] < ansi[static_cast<size_t>(b)]; });
+    std::vector<int32_t> rank(n, 0);
+    int32_t r = 0;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i == 0 || ansi[static_cast<size_t>(order[i - 1])] != ansi[static_cast<size_t>(order[i])]) ++r;
+        rank[static_cast<size_t>(order[i])] = r;
+    }
+    return rank;
+}
+
 std::vector<int32_t> rankCodes(const DataSet& ds, int field, const FieldCodes& codes) {
     const size_t n = codes.first.size();
     // Codes no current record holds (a filtered dictionary column) take no rank.

@@ -13,6 +13,8 @@
 
 namespace rg {
 
+class ColumnData;
+
 // How often the long loops report their progress, in records.
 constexpr int kProgressStep = 0x10000;
 
@@ -74,6 +76,10 @@ struct FieldCodes {
     std::vector<int32_t> first;
 };
 FieldCodes encodeField(const DataSet& ds, int field, const char* what);
+
+// The rank of every dictionary code of a text column in code page order, equal texts
+// sharing a rank, code 0 (the null) first with rank 0.
+std::vector<int32_t> rankDictionary(const ColumnData& column);
 
 // The rank of every code of `codes` in compareValues order, equal values sharing a rank,
 // nulls (code 0) first with rank 0.

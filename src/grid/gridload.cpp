@@ -1,6 +1,7 @@
 #include "grid/grid.h"
 
 #include "common/progress.h"
+#include "datasource/resultbuffer.h"
 #include "grid/gridkeys.h"
 
 #include <numeric>
@@ -25,10 +26,20 @@ TdxDBGrid::Tree TdxDBGrid::buildTree(const std::vector<const TdxDBGridColumn*>& 
     int levelBegin = 0;  // the groups of the level above
     for (int l = 0; l < t.levels; ++l) {
         const int field = levels[static_cast<size_t>(l)]->fieldIndex_;
-        FieldCodes codes = encodeField(*dataSet_, field, "正在分组");
-        const std::vector<int32_t> rank = rankCodes(*dataSet_, field, codes);
+        // A dictionary text column brings its codes; other fields are numbered first.
+        const DataSet::ColumnView view = dataSet_->columnView(field);
+        const bool coded = view.column && view.column->hasCodes();
+        FieldCodes codes;
+        std::vector<int32_t> rank;
+        if (coded) {
+            rank = rankDictionary(*view.column);
+            codes.code.resize(static_cast<size_t>(records));
+        } else {
+            codes = encodeField(*dataSet_, field, "正在分组");
+            rank = rankCodes(*dataSet_, field, codes);
+        }
         const int base = static_cast<int>(t.groups.size());
-        const uint64_t values = codes.first.size();
+        const uint64_t values = rank.size();
         const uint64_t parents = l == 0 ? 1 : static_cast<uint64_t>(base - levelBegin);
         // Groups by (parent, value): a flat table while it stays small, else a hash.
         const bool flat = parents * values <= (uint64_t(1) << 22);
@@ -38,7 +49,7 @@ TdxDBGrid::Tree TdxDBGrid::buildTree(const std::vector<const TdxDBGridColumn*>& 
             if ((rec & (kProgressStep - 1)) == 0) reportProgress("正在分组", rec, records);
             const int32_t parent = l == 0 ? -1 : innerOf[static_cast<size_t>(rec)];
             const uint64_t p = l == 0 ? 0 : static_cast<uint64_t>(parent - levelBegin);
-            const int32_t code = codes.code[static_cast<size_t>(rec)];
+            const int32_t code = coded ? static_cast<int32_t>(view.column->codeAt(view.row(rec))) : codes.code[static_cast<size_t>(rec)];
             int32_t g;
             if (flat) {
                 int32_t& slot = table[p * values + static_cast<uint64_t>(code)];

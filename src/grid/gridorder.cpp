@@ -19,24 +19,27 @@ struct Keyed {
 };
 
 // Stable by key: a least-significant-digit radix sort, skipping the digits all keys share.
+// Digits are a byte wide for the few thousand rows of a group, two bytes for many more.
 void radixSort(std::vector<Keyed>& a, std::vector<Keyed>& spare) {
-    if (a.size() < 512) {
+    if (a.size() < 64) {
         std::stable_sort(a.begin(), a.end(), [](const Keyed& x, const Keyed& y) { return x.key < y.key; });
         return;
     }
-    std::vector<size_t> count(1 << 16);
+    const int bits = a.size() < (1u << 16) ? 8 : 16;
+    const uint64_t mask = (uint64_t(1) << bits) - 1;
+    std::vector<size_t> count(size_t(1) << bits);
     spare.resize(a.size());
-    for (int shift = 0; shift < 64; shift += 16) {
+    for (int shift = 0; shift < 64; shift += bits) {
         std::fill(count.begin(), count.end(), 0);
-        for (const Keyed& k : a) ++count[(k.key >> shift) & 0xFFFF];
-        if (count[(a[0].key >> shift) & 0xFFFF] == a.size()) continue;
+        for (const Keyed& k : a) ++count[(k.key >> shift) & mask];
+        if (count[(a[0].key >> shift) & mask] == a.size()) continue;
         size_t sum = 0;
         for (size_t& c : count) {
             const size_t n = c;
             c = sum;
             sum += n;
         }
-        for (const Keyed& k : a) spare[count[(k.key >> shift) & 0xFFFF]++] = k;
+        for (const Keyed& k : a) spare[count[(k.key >> shift) & mask]++] = k;
         a.swap(spare);
     }
 }
