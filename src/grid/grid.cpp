@@ -98,6 +98,7 @@ void TdxDBGrid::SetDataSet(DataSet* ds) {
     if (ds == dataSet_) return;
     if (dataSet_) dataSet_->removeObserver(this);
     dataSet_ = ds;
+    unfiltered_ = KeptRows{};
     if (dataSet_) dataSet_->addObserver(this);
     rebindColumns();
     if (dataSet_ && dataSet_->Active()) load(LoadReason::Structure);
@@ -248,19 +249,23 @@ TdxDBGridSummaryGroup& TdxDBGrid::DefaultGroup() {
 void TdxDBGrid::dataSetEvent(DataEvent e) {
     switch (e) {
     case DataEvent::Opened:
+        unfiltered_ = KeptRows{};
         rebindColumns();
         load(LoadReason::Structure);
         break;
     case DataEvent::Closed:
+        unfiltered_ = KeptRows{};
         Filter.dataSetClosed();
         rebindColumns();
         clearRows();
         changed();
         break;
     case DataEvent::ContentsChanged:
+        if (!filterChanging_) unfiltered_ = KeptRows{};
         load(LoadReason::KeepExpanded);
         break;
     case DataEvent::LayoutChanged:
+        unfiltered_ = KeptRows{};
         rebindColumns();
         load(LoadReason::KeepExpanded);
         break;
@@ -313,6 +318,34 @@ std::string TdxDBGrid::pathKey(int group) const {
         key.insert(0, part + '\x1F');
     }
     return key;
+}
+
+std::string TdxDBGrid::loadSignature() const {
+    std::string s = std::to_string(dataSet_ ? dataSet_->RecordCount() : -1);
+    auto add = [&s](const auto&... parts) { ((s += '\x1F', s += parts), ...); };
+    for (const TdxDBGridColumn* c : groupColumns_)
+        add("g", std::to_string(c->fieldIndex_), c->SummaryGroupName, std::to_string(static_cast<int>(c->SummaryType)));
+    for (const auto& c : columns_)
+        add("c", c->name_, std::to_string(c->fieldIndex_), std::to_string(static_cast<int>(c->sorted_)),
+            std::to_string(static_cast<int>(c->footerType_)), std::to_string(c->footerFieldIndex_));
+    for (const auto& g : summaryGroups_) {
+        add("s", g->Name, g->DefaultGroup ? "d" : "");
+        for (int i = 0; i < g->SummaryItems.Count(); ++i) {
+            const TdxDBGridSummaryItem& item = g->SummaryItems.Items(i);
+            add(item.ColumnName(), std::to_string(item.boundField), std::to_string(static_cast<int>(item.SummaryType())));
+        }
+    }
+    return s;
+}
+
+void TdxDBGrid::keepUnfilteredRows() {
+    unfiltered_ = KeptRows{};
+    if (!dataSet_ || !dataSet_->Active() || !dataSet_->Filter().empty() || keyFieldIndex_ < 0) return;
+    if (static_cast<int>(tree_.data.size()) != dataSet_->RecordCount()) return;
+    unfiltered_.tree = tree_;
+    for (const auto& c : columns_) unfiltered_.footers.push_back(c->footerValue_);
+    unfiltered_.signature = loadSignature();
+    unfiltered_.valid = true;
 }
 
 TdxDBGrid::GroupingState TdxDBGrid::groupingState() const {
@@ -444,19 +477,29 @@ void TdxDBGrid::load(LoadReason reason) {
         if (dataSet_->GetState() == DataSet::State::Edit || dataSet_->GetState() == DataSet::State::Insert)
             dataSet_->Cancel();
         prepareSummaries();
-        std::vector<int32_t> innerOf;
-        tree = buildTree({groupColumns_.begin(), groupColumns_.end()}, innerOf);
-        // A value that cannot be summed stops the summaries, not the rows: the grid shows
-        // every row, the footers stay empty and the error is reported at the end.
-        try {
-            computeSummaries(tree, innerOf, footers);
-        } catch (const Cancelled&) {
-            throw;
-        } catch (...) {
-            summaryError = std::current_exception();
+        // Even a load that finds its rows kept can be cancelled before it starts.
+        reportProgress("正在分组", 0, dataSet_->RecordCount());
+        if (filterChanging_ && unfiltered_.valid && dataSet_->Filter().empty() && unfiltered_.signature == loadSignature()) {
+            // The filter is cleared: the rows are those kept when it was set.
+            tree = std::move(unfiltered_.tree);
+            footers = std::move(unfiltered_.footers);
+            unfiltered_ = KeptRows{};
+            for (GroupRow& g : tree.groups) g.expanded = false;
+        } else {
+            std::vector<int32_t> innerOf;
+            tree = buildTree({groupColumns_.begin(), groupColumns_.end()}, innerOf);
+            // A value that cannot be summed stops the summaries, not the rows: the grid
+            // shows every row, the footers stay empty and the error is reported at the end.
+            try {
+                computeSummaries(tree, innerOf, footers);
+            } catch (const Cancelled&) {
+                throw;
+            } catch (...) {
+                summaryError = std::current_exception();
+            }
+            innerOf = {};
+            sortTree(tree);
         }
-        innerOf = {};
-        sortTree(tree);
     } catch (const Cancelled&) {
         restoreGrouping(before);
         lastGroupFields_ = groupFieldsBefore;

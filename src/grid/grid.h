@@ -290,6 +290,11 @@ private:
     // of each innermost group by the sorted column or by record. Reports progress.
     void sortTree(Tree& tree) const;
     void sortAll();
+    // What decides a load's tree besides the records: levels, sorts, summary items.
+    std::string loadSignature() const;
+    // Keeps the tree of the unfiltered records while a filter is set, so that clearing
+    // the filter again needs no reload.
+    void keepUnfilteredRows();
     GroupingState groupingState() const;
     void restoreGrouping(const GroupingState& s);
     // Reloads after a grouping change made since `before` (only marks it inside a grouping
@@ -313,6 +318,14 @@ private:
     int keyFieldIndex_ = -1;
 
     Tree tree_;
+    struct KeptRows {
+        Tree tree;
+        std::vector<SummaryValue> footers;
+        std::string signature;
+        bool valid = false;
+    };
+    KeptRows unfiltered_;
+    bool filterChanging_ = false;  // the data set's contents change by the grid's filter only
     std::vector<std::string> lastGroupFields_;
 
     mutable std::vector<VisibleRow> visible_;

@@ -125,9 +125,13 @@ void TdxDBGridFilter::apply(Conditions conditions) {
         return;
     }
     const std::string expression = Expression();
+    if (ds->Filter().empty() && !expression.empty()) grid_.keepUnfilteredRows();
     try {
+        grid_.filterChanging_ = true;
         ds->SetFilter(expression);
+        grid_.filterChanging_ = false;
     } catch (...) {
+        grid_.filterChanging_ = false;
         // Refused by the data set: nothing changed. Failed afterwards, in the reload: the
         // filter stands and so do its conditions.
         if (ds->Filter() != expression) conditions_ = std::move(old);
