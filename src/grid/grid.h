@@ -271,7 +271,8 @@ private:
     void dataSetEvent(DataEvent e) override;
     void load(LoadReason reason);
     // The tree of the current records grouped by the fields of `levels`; `innerOf` receives
-    // each record's innermost group. Reports progress and may throw rg::Cancelled.
+    // each record's innermost group, counted among the innermost groups (which close the
+    // group table). Reports progress and may throw rg::Cancelled.
     Tree buildTree(const std::vector<const TdxDBGridColumn*>& levels, std::vector<int32_t>& innerOf) const;
     void clearRows();
     void prepareSummaries();

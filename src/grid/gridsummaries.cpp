@@ -131,7 +131,7 @@ void TdxDBGrid::computeSummaries(Tree& t, const std::vector<int32_t>& innerOf, s
             if (std::find(levels.begin(), levels.end(), &levelCache[k]) == levels.end()) levels.push_back(&levelCache[k]);
         }
         auto bucket = [&](const Level& l, int rec) -> size_t {
-            return l.level < 0 ? 0 : static_cast<size_t>(l.bucketOfInner[static_cast<size_t>(innerOf[static_cast<size_t>(rec)] - innerStart)]);
+            return l.level < 0 ? 0 : static_cast<size_t>(l.bucketOfInner[static_cast<size_t>(innerOf[static_cast<size_t>(rec)])]);
         };
         // Results of each level of the pass, before finishing.
         std::vector<std::vector<SummaryValue>> results(levels.size());
@@ -146,22 +146,44 @@ void TdxDBGrid::computeSummaries(Tree& t, const std::vector<int32_t>& innerOf, s
                 T value{};
                 bool seen = false;
             };
-            std::vector<std::vector<Acc>> acc(levels.size());
-            for (size_t k = 0; k < levels.size(); ++k) acc[k].resize(levels[k]->buckets);
+            auto add = [&](Acc& a, T x) {
+                if (sum) a.value += x;
+                else if (!a.seen || (min ? x < a.value : x > a.value)) a.value = x;
+                a.seen = true;
+            };
+            // The footer's total stays in a register; group levels go through their buckets.
+            Acc total;
+            bool footer = false;
+            std::vector<const int32_t*> bucketsOf;
+            std::vector<std::vector<Acc>> acc;
+            for (const Level* l : levels) {
+                if (l->level < 0) {
+                    footer = true;
+                    continue;
+                }
+                bucketsOf.push_back(l->bucketOfInner.data());
+                acc.emplace_back(l->buckets);
+            }
+            const size_t groupLevels = acc.size();
             for (int rec = 0; rec < records; ++rec) {
                 if ((rec & (kProgressStep - 1)) == 0) reportProgress("正在分组", rec, records);
                 const int64_t row = v.row(rec);
                 if (v.column->isNull(row)) continue;
                 const T x = read(row);
-                for (size_t k = 0; k < levels.size(); ++k) {
-                    Acc& a = acc[k][bucket(*levels[k], rec)];
-                    if (sum) a.value += x;
-                    else if (!a.seen || (min ? x < a.value : x > a.value)) a.value = x;
-                    a.seen = true;
-                }
+                if (footer) add(total, x);
+                if (groupLevels == 0) continue;
+                const int32_t inner = innerOf[static_cast<size_t>(rec)];
+                for (size_t k = 0; k < groupLevels; ++k) add(acc[k][static_cast<size_t>(bucketsOf[k][inner])], x);
             }
-            for (size_t k = 0; k < levels.size(); ++k)
-                for (const Acc& a : acc[k]) results[k].push_back(result(a.value, a.seen));
+            size_t k = 0;
+            for (size_t i = 0; i < levels.size(); ++i) {
+                if (levels[i]->level < 0) {
+                    results[i].push_back(result(total.value, total.seen));
+                    continue;
+                }
+                for (const Acc& a : acc[k]) results[i].push_back(result(a.value, a.seen));
+                ++k;
+            }
         };
         if (v.column && v.column->storage() == Storage::Int && fk != FieldKind::Boolean) {
             typed([&](int64_t row) { return static_cast<int128>(v.column->intAt(row)); },
@@ -214,10 +236,11 @@ void TdxDBGrid::recomputeSummaries() {
     std::vector<int32_t> innerOf;
     if (tree_.levels > 0) {
         innerOf.resize(static_cast<size_t>(dataSet_->RecordCount()));
+        const int innerStart = static_cast<int>(tree_.groups.size() - tree_.innermost.size());
         for (int g : tree_.innermost) {
             const GroupRow& row = tree_.groups[static_cast<size_t>(g)];
             for (int d = row.firstData; d < row.firstData + row.dataRows; ++d)
-                innerOf[static_cast<size_t>(tree_.data[static_cast<size_t>(d)])] = g;
+                innerOf[static_cast<size_t>(tree_.data[static_cast<size_t>(d)])] = g - innerStart;
         }
     }
     Tree t = tree_;
