@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 
 using namespace rg;
 
@@ -340,4 +341,70 @@ TEST_F(KeysFixture, CancelledLoadsLeaveTheGridAsItWas) {
     grid.Filter.Clear();
     EXPECT_EQ(grid.DataRowCount(), 300);
     EXPECT_EQ(db.ds.Filter(), "");
+}
+
+// Enough rows for the summaries of two fields to share the work with a helper thread: the
+// values equal those of adding every record in order, and a cancel in the middle stops both.
+TEST(GridKeys, SummariesOfManyRowsEqualAddingEveryRecordInOrder) {
+    TestDb db(R"(
+create table big(id integer primary key, region text, qty integer, amount double);
+with recursive s(n) as (select 1 union all select n + 1 from s where n < 300000)
+insert into big select n, 'r' || (n % 7), case when n % 11 = 0 then null else n * 7919 % 1000003 end,
+  (n * 37 % 1009) / 7.0 from s;
+)");
+    db.open("select id, region, qty, amount from big");
+    TdxDBGrid grid;
+    grid.SetDataSet(&db.ds);
+    grid.CreateColumnsForFields(db.ds);
+    for (const char* f : {"qty", "amount"}) {
+        TdxDBGridColumn& c = *grid.ColumnByFieldName(f);
+        TdxDBGridSummaryItem& item = grid.DefaultGroup().SummaryItems.Add();
+        item.SetColumnName(c.Name());
+        item.SetSummaryField(f);
+        item.SetSummaryType(TdxSummaryType::cstSum);
+        c.SetSummaryFooterType(TdxSummaryType::cstSum);
+    }
+    grid.SetKeyField("id");
+    grid.GroupColumn(*grid.ColumnByFieldName("region"), 0);
+
+    std::map<std::string, std::vector<SummaryValue>> groups;
+    std::vector<SummaryValue> totals(2);
+    for (int r = 0; r < db.ds.RecordCount(); ++r)
+        for (int i = 0; i < 2; ++i) {
+            const Value v = db.ds.value(r, 2 + i);
+            auto& g = groups[db.ds.value(r, 1).asText()];
+            g.resize(2);
+            g[static_cast<size_t>(i)].add(TdxSummaryType::cstSum, v);
+            totals[static_cast<size_t>(i)].add(TdxSummaryType::cstSum, v);
+        }
+    auto same = [](const SummaryValue& a, const SummaryValue& b) {
+        return a.kind() == b.kind() && a.toDouble() == b.toDouble() &&
+               (a.kind() != SummaryValue::Kind::Exact || compare(a.exact(), b.exact()) == 0);
+    };
+    for (int i = 0; i < 2; ++i) {
+        const TdxDBGridColumn& c = *grid.ColumnByFieldName(i == 0 ? "qty" : "amount");
+        EXPECT_TRUE(same(grid.SummaryFooterValue(c), totals[static_cast<size_t>(i)])) << i;
+    }
+    ASSERT_EQ(grid.TopCount(), 7);
+    for (int g = 0; g < 7; ++g) {
+        const RowHandle top = grid.Top(g);
+        const RowHandle last = grid.Child(top, grid.ChildCount(top) - 1);
+        ASSERT_EQ(grid.FooterRowCount(last), 0);  // no row footers shown; read the group's values
+        grid.ShowRowFooter = true;
+        for (int i = 0; i < 2; ++i) {
+            const TdxDBGridColumn& c = *grid.ColumnByFieldName(i == 0 ? "qty" : "amount");
+            EXPECT_TRUE(same(grid.FooterCellValue(last, c, 0), groups[grid.GroupValue(top).asText()][static_cast<size_t>(i)]));
+        }
+        grid.ShowRowFooter = false;
+    }
+
+    grid.ExpandAll();
+    const auto rows = grid.VisibleRows().size();
+    CancelAfter sink(3);
+    {
+        ProgressScope scope(&sink);
+        EXPECT_THROW(grid.UngroupColumn(0), Cancelled);
+    }
+    EXPECT_EQ(grid.GroupColumnCount(), 1);
+    EXPECT_EQ(grid.VisibleRows().size(), rows);
 }
