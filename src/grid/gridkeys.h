@@ -46,8 +46,6 @@ public:
             if (hashes_[static_cast<size_t>(s)] == hash && keys_[static_cast<size_t>(s)] == key) return s;
         }
     }
-    size_t size() const { return keys_.size(); }
-    const Key& key(int32_t n) const { return keys_[static_cast<size_t>(n)]; }
 
 private:
     void grow() {
