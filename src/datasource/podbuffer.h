@@ -50,7 +50,6 @@ public:
         if (count) std::memcpy(p_ + n_, v, count * sizeof(T));
         n_ += count;
     }
-    void pop_back() { --n_; }
     void resize(size_t n) {
         if (n > cap_) grow(n);
         n_ = n;

@@ -74,7 +74,6 @@ private:
     void appendPlainText(const char* data, size_t length);
     void dropCodes();
 
-
     FieldKind kind_;
     Storage storage_;
     bool encoded_;
