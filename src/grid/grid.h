@@ -84,7 +84,8 @@ private:
 };
 
 // A row of the tree: a group row (index into the group table) or a data row (index into
-// the data row table). Handles stay valid until the next load.
+// the data rows in shown order). Handles stay valid until the next load or sort; the
+// focused row follows its record through a sort.
 struct RowHandle {
     enum class Kind : uint8_t { None, Group, Data };
     Kind kind = Kind::None;

@@ -181,4 +181,27 @@ std::vector<int32_t> rankCodes(const DataSet& ds, int field, const FieldCodes& c
     return rank;
 }
 
+// The first data row, in shown order, whose record has `key` in the key field.
+int dataRowOfKey(const DataSet& ds, int keyField, const std::vector<int32_t>& data, const Value& key) {
+    const DataSet::ColumnView v = ds.columnView(keyField);
+    if (v.column && v.column->storage() == Storage::Int && key.type() == Value::Type::Int) {
+        // The records holding the key, read in their order; then the first of them shown.
+        const int64_t k = key.asInt();
+        std::vector<uint8_t> holds(data.size(), 0);
+        bool any = false;
+        for (size_t r = 0; r < data.size(); ++r) {
+            const int64_t row = v.row(static_cast<int>(r));
+            if (!v.column->isNull(row) && v.column->intAt(row) == k) holds[r] = any = true;
+        }
+        if (any)
+            for (size_t d = 0; d < data.size(); ++d)
+                if (holds[static_cast<size_t>(data[d])]) return static_cast<int>(d);
+        return -1;
+    }
+    for (size_t d = 0; d < data.size(); ++d)
+        if (compareValues(ds.value(data[d], keyField), key) == 0 && ds.isNull(data[d], keyField) == key.isNull())
+            return static_cast<int>(d);
+    return -1;
+}
+
 } // namespace rg

@@ -83,4 +83,8 @@ std::vector<int32_t> rankDictionary(const ColumnData& column);
 // nulls (code 0) first with rank 0.
 std::vector<int32_t> rankCodes(const DataSet& ds, int field, const FieldCodes& codes);
 
+// The first data row, in shown order (`data` holds the record of each), whose record has
+// `key` in the key field; -1 when none has.
+int dataRowOfKey(const DataSet& ds, int keyField, const std::vector<int32_t>& data, const Value& key);
+
 } // namespace rg
