@@ -121,6 +121,7 @@ struct DataSet::Impl {
     std::unique_ptr<FilterExpr> filter;
     std::map<std::pair<int64_t, int>, Value> edited;  // posted values replacing fetched ones
     int cur = -1;
+    int64_t changes = 0;  // posted edits and deletions since the open
     bool eof = true, bof = true;
     std::vector<Value> pending;  // the record being inserted or edited
     int insertAt = -1;
@@ -303,6 +304,8 @@ std::string DataSet::displayText(int record, int field) const {
     if (!impl_->edited.empty() && impl_->edited.count({row, field})) return impl_->cell(row, field).displayText();
     return impl_->buf->columns[static_cast<size_t>(field)].displayTextAt(row);
 }
+
+int64_t DataSet::changeCount() const { return impl_->changes; }
 
 DataSet::ColumnView DataSet::columnView(int field) const {
     ColumnView v;
@@ -591,6 +594,7 @@ void DataSet::Post() {
     }
     if (!changedFields.empty()) connection_->provider().applyChange(c);  // throws; the edit stays pending
     for (int i : changedFields) m.edited[{row, i}] = m.pending[static_cast<size_t>(i)];
+    if (!changedFields.empty()) ++m.changes;
     state_ = State::Browse;
     m.pending.clear();
     if (!changedFields.empty()) {
@@ -623,6 +627,7 @@ void DataSet::Delete() {
     connection_->provider().applyChange(c);
     if (m.deleted.empty()) m.deleted.assign(static_cast<size_t>(m.buf->rows), 0);
     m.deleted[static_cast<size_t>(row)] = 1;
+    ++m.changes;
     const int old = m.cur;
     rebuildView();
     const int n = m.count();

@@ -168,6 +168,9 @@ public:
         int64_t row(int record) const { return rows ? rows[record] : record; }
     };
     ColumnView columnView(int field) const;
+    // Posted edits and deletions since the open: what was computed from the records at one
+    // count holds while it stays the same.
+    int64_t changeCount() const;
 
     // The cursor.
     void First();

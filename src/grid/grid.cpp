@@ -341,7 +341,8 @@ std::string TdxDBGrid::loadSignature() const {
 void TdxDBGrid::keepUnfilteredRows() {
     unfiltered_ = KeptRows{};
     if (!dataSet_ || !dataSet_->Active() || !dataSet_->Filter().empty() || keyFieldIndex_ < 0) return;
-    if (static_cast<int>(tree_.data.size()) != dataSet_->RecordCount()) return;
+    // Rows shown since before an edit would come back stale.
+    if (static_cast<int>(tree_.data.size()) != dataSet_->RecordCount() || tree_.changes != dataSet_->changeCount()) return;
     unfiltered_.tree = tree_;
     for (const auto& c : columns_) unfiltered_.footers.push_back(c->footerValue_);
     unfiltered_.signature = loadSignature();

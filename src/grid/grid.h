@@ -251,6 +251,7 @@ private:
     // rows of every group are one range and a data row costs four bytes.
     struct Tree {
         int levels = 0;
+        int64_t changes = 0;         // the data set's change count it was built at
         std::vector<GroupRow> groups;
         std::vector<int> top;        // top groups in shown order (none without grouping)
         std::vector<int> innermost;  // innermost groups in shown order: a data row's parent

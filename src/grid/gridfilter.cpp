@@ -125,6 +125,7 @@ void TdxDBGridFilter::apply(Conditions conditions) {
         grid_.filterChanging_ = false;
     } catch (...) {
         grid_.filterChanging_ = false;
+        if (ds->Filter().empty()) grid_.unfiltered_ = {};
         // Refused by the data set: nothing changed. Failed afterwards, in the reload: the
         // filter stands and so do its conditions.
         if (ds->Filter() != expression) conditions_ = std::move(old);

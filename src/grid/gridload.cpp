@@ -37,6 +37,7 @@ TdxDBGrid::Tree TdxDBGrid::buildTree(const std::vector<const TdxDBGridColumn*>& 
                                      std::vector<int32_t>& innerOf) const {
     Tree t;
     t.levels = static_cast<int>(levels.size());
+    t.changes = dataSet_->changeCount();
     const int records = dataSet_->RecordCount();
     innerOf.clear();
     if (levels.empty()) {

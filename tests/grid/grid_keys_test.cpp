@@ -238,6 +238,20 @@ TEST_F(KeysFixture, FilterThenClearGivesTheTreeAndFootersOfAFreshLoad) {
     grid.ReloadRows();
     grid.ExpandAll();
     EXPECT_TRUE(snapshot() == fresh);
+
+    // An edit posted before the filter was set: clearing it shows the edited records.
+    db.ds.SetRecNo(0);
+    db.ds.Edit();
+    db.ds.SetFieldValue(field("amount"), Value::fromDouble(1000));
+    db.ds.Post();
+    grid.Filter.SetColumnFilter(col("txt"), ColumnFilter::equalTo(Value::fromText("华东")));
+    grid.Filter.Clear();
+    grid.ExpandAll();
+    const std::string cleared = snapshot();
+    EXPECT_NE(cleared, fresh);
+    grid.ReloadRows();
+    grid.ExpandAll();
+    EXPECT_TRUE(snapshot() == cleared);
 }
 
 TEST_F(KeysFixture, DropDownValuesAreTheSortedDistinctValues) {
