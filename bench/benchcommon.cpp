@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <sqlite3.h>
 #include <stdexcept>
 #include <unistd.h>
@@ -45,9 +46,54 @@ void addSummary(TdxDBGrid& g, const char* field, TdxSummaryType kind) {
     c->SetSummaryFooterType(kind);
 }
 
+namespace {
+volatile uint64_t rawScanSink;  // keeps the raw loop from being optimised away
+} // namespace
+
+double rawSqliteScan(const std::string& path, uint64_t& textBytes) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT * FROM bench", -1, &st, nullptr);
+    const int n = sqlite3_column_count(st);
+    uint64_t sum = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        for (int c = 0; c < n; ++c) {
+            switch (sqlite3_column_type(st, c)) {
+            case SQLITE_INTEGER: sum += static_cast<uint64_t>(sqlite3_column_int64(st, c)); break;
+            case SQLITE_FLOAT: sum += static_cast<uint64_t>(sqlite3_column_double(st, c)); break;
+            case SQLITE_TEXT: sum += sqlite3_column_text(st, c)[0] + static_cast<uint64_t>(sqlite3_column_bytes(st, c)); break;
+            default: break;
+            }
+        }
+    }
+    sqlite3_finalize(st);
+    const double t = secondsSince(start);
+    rawScanSink = sum;
+    // The size of all values as text, outside the timing.
+    textBytes = 0;
+    sqlite3_prepare_v2(db, "SELECT * FROM bench", -1, &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW)
+        for (int c = 0; c < n; ++c)
+            if (sqlite3_column_type(st, c) != SQLITE_NULL) {
+                sqlite3_column_text(st, c);
+                textBytes += static_cast<uint64_t>(sqlite3_column_bytes(st, c));
+            }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return t;
+}
+
 size_t heapInUse() {
     const struct mallinfo2 mi = mallinfo2();
     return mi.uordblks + mi.hblkhd;
+}
+
+double peakResidentMb() {
+    struct rusage ru {};
+    getrusage(RUSAGE_SELF, &ru);
+    return static_cast<double>(ru.ru_maxrss) / 1024.0;  // kilobytes on Linux
 }
 
 namespace {

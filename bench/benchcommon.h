@@ -45,5 +45,12 @@ inline double secondsSince(std::chrono::steady_clock::time_point start) {
 
 // Bytes the heap hands out at the moment.
 size_t heapInUse();
+// The process's peak resident memory so far, in megabytes.
+double peakResidentMb();
+
+// `SELECT * FROM bench` stepped through the SQLite C library, every value read typed as the
+// data set would store it: the floor of any open. `textBytes` receives the size of all
+// values as text (counted outside the timing).
+double rawSqliteScan(const std::string& path, uint64_t& textBytes);
 
 } // namespace rg::bench

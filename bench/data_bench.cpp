@@ -7,7 +7,6 @@
 
 #include <sql.h>
 #include <sqlext.h>
-#include <sqlite3.h>
 #include <sys/resource.h>
 
 #include <stdexcept>
@@ -17,44 +16,7 @@ using namespace rg::bench;
 
 namespace {
 
-volatile uint64_t sink;  // keeps the raw loops from being optimised away
-
-// Every value read typed, as the data set would store it; returns the bytes of the values
-// as text as well.
-double rawSqlite(const std::string& path, uint64_t& textBytes) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT * FROM bench", -1, &st, nullptr);
-    const int n = sqlite3_column_count(st);
-    uint64_t sum = 0;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        for (int c = 0; c < n; ++c) {
-            switch (sqlite3_column_type(st, c)) {
-            case SQLITE_INTEGER: sum += static_cast<uint64_t>(sqlite3_column_int64(st, c)); break;
-            case SQLITE_FLOAT: sum += static_cast<uint64_t>(sqlite3_column_double(st, c)); break;
-            case SQLITE_TEXT: sum += sqlite3_column_text(st, c)[0] + static_cast<uint64_t>(sqlite3_column_bytes(st, c)); break;
-            default: break;
-            }
-        }
-    }
-    sqlite3_finalize(st);
-    const double t = secondsSince(start);
-    sink = sum;
-    // The size of all values as text, outside the timing.
-    textBytes = 0;
-    sqlite3_prepare_v2(db, "SELECT * FROM bench", -1, &st, nullptr);
-    while (sqlite3_step(st) == SQLITE_ROW)
-        for (int c = 0; c < n; ++c)
-            if (sqlite3_column_type(st, c) != SQLITE_NULL) {
-                sqlite3_column_text(st, c);
-                textBytes += static_cast<uint64_t>(sqlite3_column_bytes(st, c));
-            }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return t;
-}
+volatile uint64_t sink;  // keeps the raw loop from being optimised away
 
 void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h, const char* what) {
     if (SQL_SUCCEEDED(rc)) return;
@@ -162,7 +124,7 @@ void bench_data(const Args& args) {
     const std::string path = benchTable(args, args.rows);
     report("data_rows", static_cast<double>(args.rows));
     uint64_t textBytes = 0;
-    const double rawS = rawSqlite(path, textBytes);
+    const double rawS = rawSqliteScan(path, textBytes);
     report("sqlite_raw_scan_s", rawS);
     size_t memory = 0;
     int64_t records = 0;

@@ -1,5 +1,6 @@
 #include "common/codepage.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
@@ -146,6 +147,18 @@ std::string fromAnsi(std::string_view bytes) {
 }
 
 int ansiCompare(std::string_view a, std::string_view b) {
+    // Characters convert one by one, so a common prefix of whole characters orders nothing:
+    // only the rests from the first differing character are converted.
+    const size_t n = std::min(a.size(), b.size());
+    size_t i = 0;
+    while (i < n && a[i] == b[i]) ++i;
+    if (i == n) return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+    auto continuation = [](std::string_view s, size_t k) {
+        return k < s.size() && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80;
+    };
+    while (i > 0 && (continuation(a, i) || continuation(b, i))) --i;
+    a.remove_prefix(i);
+    b.remove_prefix(i);
     if (isAscii(a) && isAscii(b)) {
         const int c = a.compare(b);
         return c < 0 ? -1 : (c > 0 ? 1 : 0);

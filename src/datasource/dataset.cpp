@@ -3,6 +3,7 @@
 #include "common/asciicase.h"
 #include "common/displaytext.h"
 #include "common/error.h"
+#include "common/progress.h"
 #include "datasource/filter.h"
 #include "datasource/provider.h"
 #include "datasource/statementrun.h"
@@ -131,6 +132,7 @@ struct DataSet::Impl {
     std::unique_ptr<FilterExpr> filter;
     std::map<std::pair<int64_t, int>, Value> edited;  // posted values replacing fetched ones
     int cur = -1;
+    int64_t changes = 0;  // posted edits and deletions since the open
     bool eof = true, bof = true;
     std::vector<Value> pending;  // the record being inserted or edited
     int insertAt = -1;
@@ -213,7 +215,7 @@ void DataSet::SetActive(bool on) {
     active_ = true;
     state_ = State::Browse;
     try {
-        rebuildView();
+        rebuildView(true);
     } catch (...) {
         // A filter set while closed that does not fit the new fields: the open fails whole.
         active_ = false;
@@ -228,24 +230,30 @@ void DataSet::SetActive(bool on) {
     notify(DataEvent::Opened);
 }
 
-void DataSet::rebuildView() {
+void DataSet::rebuildView(bool cancellable) {
     Impl& m = *impl_;
-    m.filter.reset();
-    if (!filter_.empty() && active_) m.filter = parseFilter(filter_, *this);
-    if (!m.filter && m.deleted.empty()) {
+    std::unique_ptr<FilterExpr> filter;
+    if (!filter_.empty() && active_) filter = parseFilter(filter_, *this);
+    if (!filter && m.deleted.empty()) {
+        m.filter.reset();
         m.identity = true;
         m.view.clear();
         m.view.shrink_to_fit();
         return;
     }
-    m.identity = false;
-    m.view.clear();
+    // Built aside: a cancelled rebuild leaves the records shown before.
+    std::vector<int64_t> view;
     const int64_t n = m.buf ? m.buf->rows : 0;
     for (int64_t r = 0; r < n; ++r) {
+        if (cancellable && (r & 0xFFFF) == 0) reportProgress("正在筛选", r, n);
         if (!m.deleted.empty() && m.deleted[static_cast<size_t>(r)]) continue;
-        if (m.filter && !m.filter->matches(*this, r)) continue;
-        m.view.push_back(r);
+        if (filter && !filter->matches(*this, r)) continue;
+        view.push_back(r);
     }
+    view.shrink_to_fit();
+    m.filter = std::move(filter);
+    m.identity = false;
+    m.view = std::move(view);
 }
 
 Value DataSet::physicalValue(int64_t row, int field) const { return impl_->cell(row, field); }
@@ -301,6 +309,18 @@ std::string DataSet::displayText(int record, int field) const {
     const int64_t row = impl_->phys(record);
     if (!impl_->edited.empty() && impl_->edited.count({row, field})) return impl_->cell(row, field).displayText();
     return impl_->buf->columns[static_cast<size_t>(field)].displayTextAt(row);
+}
+
+int64_t DataSet::changeCount() const { return impl_->changes; }
+
+DataSet::ColumnView DataSet::columnView(int field) const {
+    ColumnView v;
+    if (!active_ || field < 0 || field >= FieldCount()) return v;
+    for (const auto& [cell, value] : impl_->edited)
+        if (cell.second == field) return v;
+    v.column = &impl_->buf->columns[static_cast<size_t>(field)];
+    v.rows = impl_->identity ? nullptr : impl_->view.data();
+    return v;
 }
 
 bool DataSet::isNull(int record, int field) const {
@@ -435,15 +455,47 @@ void DataSet::SetFilter(const std::string& expression) {
     if (expression == filter_) return;
     // Parse first, so that a faulty expression leaves the old filter in place.
     if (active_ && !expression.empty()) parseFilter(expression, *this);
+    if (!active_) {
+        filter_ = expression;
+        return;
+    }
+    // A change cancelled while the records are chosen or while the observers reload brings
+    // back the old filter, records and cursor as they were: observers still hold the old
+    // records, so nothing needs a second reload.
+    Impl& m = *impl_;
+    std::string oldFilter = std::move(filter_);
+    std::unique_ptr<FilterExpr> oldExpr = std::move(m.filter);
+    std::vector<int64_t> oldView = std::move(m.view);
+    const bool oldIdentity = m.identity;
+    const int oldCur = m.cur;
+    const bool oldBof = m.bof, oldEof = m.eof;
+    auto restore = [&] {
+        filter_ = std::move(oldFilter);
+        m.filter = std::move(oldExpr);
+        m.view = std::move(oldView);
+        m.identity = oldIdentity;
+        m.cur = oldCur;
+        m.bof = oldBof;
+        m.eof = oldEof;
+    };
     filter_ = expression;
-    if (!active_) return;
-    const Bookmark keep = GetBookmark();
-    rebuildView();
+    const Bookmark keep = oldCur >= 0 ? (oldIdentity ? oldCur : oldView[static_cast<size_t>(oldCur)]) : kNoBookmark;
+    try {
+        rebuildView(true);
+    } catch (const Cancelled&) {
+        restore();
+        throw;
+    }
     const int rec = recordOfBookmark(keep);
-    impl_->cur = rec >= 0 ? rec : (impl_->count() > 0 ? 0 : -1);
-    impl_->bof = rec < 0;
-    impl_->eof = impl_->count() == 0;
-    notify(DataEvent::ContentsChanged);
+    m.cur = rec >= 0 ? rec : (m.count() > 0 ? 0 : -1);
+    m.bof = rec < 0;
+    m.eof = m.count() == 0;
+    try {
+        notify(DataEvent::ContentsChanged);
+    } catch (const Cancelled&) {
+        restore();
+        throw;
+    }
 }
 
 void DataSet::DisableControls() { ++disableCount_; }
@@ -548,6 +600,7 @@ void DataSet::Post() {
     }
     if (!changedFields.empty()) applyChange(connection_->provider(), c);  // throws; the edit stays pending
     for (int i : changedFields) m.edited[{row, i}] = m.pending[static_cast<size_t>(i)];
+    if (!changedFields.empty()) ++m.changes;
     state_ = State::Browse;
     m.pending.clear();
     if (!changedFields.empty()) {
@@ -580,6 +633,7 @@ void DataSet::Delete() {
     applyChange(connection_->provider(), c);
     if (m.deleted.empty()) m.deleted.assign(static_cast<size_t>(m.buf->rows), 0);
     m.deleted[static_cast<size_t>(row)] = 1;
+    ++m.changes;
     const int old = m.cur;
     rebuildView();
     const int n = m.count();

@@ -16,6 +16,7 @@ namespace rg {
 
 class Provider;          // a driver behind a connection (built-in SQLite or ODBC)
 struct ResultBuffer;     // the columns of a fetched result
+class ColumnData;        // one column of it
 struct RowChange;        // an UPDATE or DELETE of one row
 
 enum class CommandType { cmdUnknown, cmdText, cmdTable, cmdStoredProc, cmdFile, cmdTableDirect };
@@ -161,6 +162,18 @@ public:
     std::string displayText(int record, int field) const;
     bool isNull(int record, int field) const;
 
+    // A field's stored column for loops over millions of records: read record r at
+    // row(r). Without a column (posted edits replace some of its values) value() it is.
+    struct ColumnView {
+        const ColumnData* column = nullptr;
+        const int64_t* rows = nullptr;  // physical row of each record; nullptr: the same number
+        int64_t row(int record) const { return rows ? rows[record] : record; }
+    };
+    ColumnView columnView(int field) const;
+    // Posted edits and deletions since the open: what was computed from the records at one
+    // count holds while it stays the same.
+    int64_t changeCount() const;
+
     // The cursor.
     void First();
     void Last();
@@ -215,7 +228,7 @@ private:
     Value physicalValue(int64_t row, int field) const;
     void moved(int oldRecord);
     void checkBrowse();
-    void rebuildView();
+    void rebuildView(bool cancellable = false);
     int recordOfBookmark(Bookmark b) const;
     std::vector<std::string> keyColumnsOf(const std::string& schema, const std::string& table);
     RowChange changeFor(int64_t row);

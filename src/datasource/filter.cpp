@@ -1,8 +1,10 @@
 #include "datasource/filter.h"
 
+#include "common/codepage.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "datasource/dataset.h"
+#include "datasource/resultbuffer.h"
 
 #include <cctype>
 #include <vector>
@@ -165,26 +167,81 @@ struct Not : FilterExpr {
     bool matches(const DataSet& ds, int64_t row) const override { return !a->matches(ds, row); }
 };
 
+// The stored column of a field while no posted edit replaces its values: conditions read
+// it directly instead of making a value per row. A filter lives for one rebuild of the
+// records shown, so no edit comes between.
+const ColumnData* storedColumn(const DataSet& ds, int field) { return ds.columnView(field).column; }
+
 struct IsNull : FilterExpr {
     int field = 0;
     bool negate = false;
-    bool matches(const DataSet& ds, int64_t row) const override { return cell(ds, row, field).isNull() != negate; }
+    const ColumnData* column = nullptr;
+    bool matches(const DataSet& ds, int64_t row) const override {
+        const bool null = column ? column->isNull(row) : cell(ds, row, field).isNull();
+        return null != negate;
+    }
 };
+
+enum class Op { Eq, Ne, Lt, Le, Gt, Ge };
 
 struct Compare : FilterExpr {
     int field = 0;
-    std::string op;
+    Op op = Op::Eq;
     Value literal;
+    // How a stored value compares with the literal without a Value, as compareValues would.
+    enum class Direct { None, Text, Code, Double, Exact } direct = Direct::None;
+    const ColumnData* column = nullptr;
+    Decimal exact;
+    std::vector<int8_t> codeOrder;  // a dictionary text column: each code against the literal
+
+    void prepare(const DataSet& ds) {
+        column = storedColumn(ds, field);
+        if (!column) return;
+        const Value::Type t = literal.type();
+        const FieldKind k = ds.Fields(field).Kind();
+        if (column->storage() == Storage::Text && t == Value::Type::Text && column->hasCodes()) {
+            direct = Direct::Code;
+            codeOrder.resize(column->codeCount());  // code 0, the null, included
+            for (uint32_t code = 1; code < column->codeCount(); ++code)
+                codeOrder[code] = static_cast<int8_t>(ansiCompare(column->codeText(code), literal.asText()));
+        } else if (column->storage() == Storage::Text && t == Value::Type::Text) {
+            direct = Direct::Text;
+        } else if (column->storage() == Storage::Double && (t == Value::Type::Double || literal.isDateLike())) {
+            direct = Direct::Double;
+        } else if (column->storage() == Storage::Int && k != FieldKind::Boolean &&
+                 (t == Value::Type::Int || t == Value::Type::Decimal)) {
+            direct = Direct::Exact;
+            exact = *literal.asDecimal();
+        }
+    }
     bool matches(const DataSet& ds, int64_t row) const override {
-        const Value v = cell(ds, row, field);
-        if (v.isNull()) return false;  // as in SQL, a null compares with nothing
-        const int c = compareValues(v, literal);
-        if (op == "=") return c == 0;
-        if (op == "<>" || op == "!=") return c != 0;
-        if (op == "<") return c < 0;
-        if (op == "<=") return c <= 0;
-        if (op == ">") return c > 0;
-        return c >= 0;
+        int c;
+        if (direct != Direct::None) {
+            if (column->isNull(row)) return false;
+            switch (direct) {
+            case Direct::Text: c = ansiCompare(column->textAt(row), literal.asText()); break;
+            case Direct::Code: c = codeOrder[column->codeAt(row)]; break;
+            case Direct::Double: {
+                const double x = column->doubleAt(row), y = literal.asDouble();
+                c = x < y ? -1 : (y < x ? 1 : 0);
+                break;
+            }
+            default: c = compare(Decimal::fromInt(column->intAt(row)), exact); break;
+            }
+        } else {
+            const Value v = cell(ds, row, field);
+            if (v.isNull()) return false;  // as in SQL, a null compares with nothing
+            c = compareValues(v, literal);
+        }
+        switch (op) {
+        case Op::Eq: return c == 0;
+        case Op::Ne: return c != 0;
+        case Op::Lt: return c < 0;
+        case Op::Le: return c <= 0;
+        case Op::Gt: return c > 0;
+        case Op::Ge: return c >= 0;
+        }
+        return false;
     }
 };
 
@@ -273,6 +330,7 @@ private:
             take();
             auto n = std::make_unique<IsNull>();
             n->field = field.Index();
+            n->column = storedColumn(ds_, n->field);
             if (keyword("NOT")) {
                 take();
                 n->negate = true;
@@ -304,13 +362,17 @@ private:
             if (op.text != "=" && op.text != "<>" && op.text != "!=") syntaxError(expr_);
             auto n = std::make_unique<IsNull>();
             n->field = field.Index();
+            n->column = storedColumn(ds_, n->field);
             n->negate = op.text != "=";
             return n;
         }
         auto n = std::make_unique<Compare>();
         n->field = field.Index();
-        n->op = op.text;
+        const std::string& o = op.text;
+        n->op = o == "=" ? Op::Eq : o == "<>" || o == "!=" ? Op::Ne : o == "<" ? Op::Lt : o == "<=" ? Op::Le
+              : o == ">" ? Op::Gt : Op::Ge;
         n->literal = literal(field, lit);
+        n->prepare(ds_);
         return n;
     }
 

@@ -1,6 +1,8 @@
 #include "grid/grid.h"
 
 #include "common/error.h"
+#include "common/progress.h"
+#include "grid/gridkeys.h"
 #include "grid/gridutil.h"
 
 #include <algorithm>
@@ -48,10 +50,15 @@ void TdxDBGridColumn::SetWidth(int w) {
 
 void TdxDBGridColumn::SetSorted(TdxTreeListColumnSort s) {
     if (s == sorted_) return;
+    const TdxTreeListColumnSort old = sorted_;
     sorted_ = s;
     if (grid_->loading_) return;
-    grid_->sortAll();
-    grid_->invalidateVisible();
+    try {
+        grid_->sortAll();
+    } catch (const Cancelled&) {
+        sorted_ = old;
+        throw;
+    }
     grid_->changed();
 }
 
@@ -91,6 +98,7 @@ void TdxDBGrid::SetDataSet(DataSet* ds) {
     if (ds == dataSet_) return;
     if (dataSet_) dataSet_->removeObserver(this);
     dataSet_ = ds;
+    unfiltered_ = KeptRows{};
     if (dataSet_) dataSet_->addObserver(this);
     rebindColumns();
     if (dataSet_ && dataSet_->Active()) load(LoadReason::Structure);
@@ -181,9 +189,19 @@ void TdxDBGrid::EndUpdate() {
     }
 }
 
+void TdxDBGrid::BeginGroupingUpdate() {
+    if (groupingUpdateCount_++ == 0) groupingBeforeUpdate_ = groupingState();
+}
+
+// A cancelled reload puts back the grouping of the update's start.
 void TdxDBGrid::EndGroupingUpdate() {
     if (groupingUpdateCount_ > 0 && --groupingUpdateCount_ == 0) {
-        load(LoadReason::KeepExpanded);
+        try {
+            load(LoadReason::KeepExpanded);
+        } catch (const Cancelled&) {
+            restoreGrouping(groupingBeforeUpdate_);
+            throw;
+        }
     }
 }
 
@@ -191,23 +209,33 @@ void TdxDBGrid::ReloadRows() { load(LoadReason::KeepExpanded); }
 
 void TdxDBGrid::ExpandAll() {
     BeginUpdate();
-    for (GroupRow& g : groups_) g.expanded = true;
+    for (GroupRow& g : tree_.groups) g.expanded = true;
     invalidateVisible();
     EndUpdate();
 }
 
 void TdxDBGrid::CollapseAll() {
     BeginUpdate();
-    for (GroupRow& g : groups_) g.expanded = false;
+    for (GroupRow& g : tree_.groups) g.expanded = false;
     invalidateVisible();
     EndUpdate();
 }
 
 void TdxDBGrid::SetKeyField(const std::string& name) {
     if (name == keyField_) return;
+    std::string old = std::move(keyField_);
     keyField_ = name;
-    if (dataSet_ && dataSet_->Active()) load(LoadReason::Structure);
-    else keyFieldIndex_ = resolveField(keyField_);
+    if (!dataSet_ || !dataSet_->Active()) {
+        keyFieldIndex_ = resolveField(keyField_);
+        return;
+    }
+    try {
+        load(LoadReason::Structure);
+    } catch (const Cancelled&) {
+        keyField_ = std::move(old);
+        keyFieldIndex_ = resolveField(keyField_);
+        throw;
+    }
 }
 
 TdxDBGridSummaryGroup& TdxDBGrid::DefaultGroup() {
@@ -221,19 +249,23 @@ TdxDBGridSummaryGroup& TdxDBGrid::DefaultGroup() {
 void TdxDBGrid::dataSetEvent(DataEvent e) {
     switch (e) {
     case DataEvent::Opened:
+        unfiltered_ = KeptRows{};
         rebindColumns();
         load(LoadReason::Structure);
         break;
     case DataEvent::Closed:
+        unfiltered_ = KeptRows{};
         Filter.dataSetClosed();
         rebindColumns();
         clearRows();
         changed();
         break;
     case DataEvent::ContentsChanged:
+        if (!filterChanging_) unfiltered_ = KeptRows{};
         load(LoadReason::KeepExpanded);
         break;
     case DataEvent::LayoutChanged:
+        unfiltered_ = KeptRows{};
         rebindColumns();
         load(LoadReason::KeepExpanded);
         break;
@@ -273,35 +305,99 @@ std::vector<std::string> TdxDBGrid::groupFieldNames() const {
 // ---- loading ----
 
 void TdxDBGrid::clearRows() {
-    groups_.clear();
-    data_.clear();
-    top_.clear();
+    tree_ = Tree{};
     focused_ = RowHandle{};
-    loadedRecords_ = 0;
-    summariesLoaded_ = false;
     invalidateVisible();
 }
 
 std::string TdxDBGrid::pathKey(int group) const {
     std::string key;
-    for (int g = group; g >= 0; g = groups_[static_cast<size_t>(g)].parent) {
+    for (int g = group; g >= 0; g = tree_.groups[static_cast<size_t>(g)].parent) {
         std::string part;
-        appendValueKey(part, groups_[static_cast<size_t>(g)].value);
+        appendValueKey(part, tree_.groups[static_cast<size_t>(g)].value);
         key.insert(0, part + '\x1F');
     }
     return key;
 }
 
+std::string TdxDBGrid::loadSignature() const {
+    std::string s = std::to_string(dataSet_ ? dataSet_->RecordCount() : -1);
+    auto add = [&s](const auto&... parts) { ((s += '\x1F', s += parts), ...); };
+    for (const TdxDBGridColumn* c : groupColumns_)
+        add("g", std::to_string(c->fieldIndex_), c->SummaryGroupName, std::to_string(static_cast<int>(c->SummaryType)));
+    for (const auto& c : columns_)
+        add("c", c->name_, std::to_string(c->fieldIndex_), std::to_string(static_cast<int>(c->sorted_)),
+            std::to_string(static_cast<int>(c->footerType_)), std::to_string(c->footerFieldIndex_));
+    for (const auto& g : summaryGroups_) {
+        add("s", g->Name, g->DefaultGroup ? "d" : "");
+        for (int i = 0; i < g->SummaryItems.Count(); ++i) {
+            const TdxDBGridSummaryItem& item = g->SummaryItems.Items(i);
+            add(item.ColumnName(), std::to_string(item.boundField), std::to_string(static_cast<int>(item.SummaryType())));
+        }
+    }
+    return s;
+}
+
+void TdxDBGrid::keepUnfilteredRows() {
+    unfiltered_ = KeptRows{};
+    if (!dataSet_ || !dataSet_->Active() || !dataSet_->Filter().empty() || keyFieldIndex_ < 0) return;
+    // Rows shown since before an edit would come back stale.
+    if (static_cast<int>(tree_.data.size()) != dataSet_->RecordCount() || tree_.changes != dataSet_->changeCount()) return;
+    unfiltered_.tree = tree_;
+    for (const auto& c : columns_) unfiltered_.footers.push_back(c->footerValue_);
+    unfiltered_.signature = loadSignature();
+    unfiltered_.valid = true;
+}
+
+TdxDBGrid::GroupingState TdxDBGrid::groupingState() const {
+    GroupingState s;
+    s.groupColumns = groupColumns_;
+    for (const auto& c : columns_) s.columns.push_back({c.get(), c->visible_, c->sorted_});
+    return s;
+}
+
+void TdxDBGrid::restoreGrouping(const GroupingState& s) {
+    auto exists = [&](const TdxDBGridColumn* c) {
+        return std::any_of(columns_.begin(), columns_.end(), [&](const auto& own) { return own.get() == c; });
+    };
+    groupColumns_.clear();
+    for (TdxDBGridColumn* c : s.groupColumns)
+        if (exists(c)) groupColumns_.push_back(c);
+    for (const ColumnState& c : s.columns)
+        if (exists(c.column)) {
+            c.column->visible_ = c.visible;
+            c.column->sorted_ = c.sorted;
+        }
+    invalidateVisible();
+    changed();
+}
+
+void TdxDBGrid::reloadGrouping(const GroupingState& before) {
+    if (groupingUpdateCount_ > 0) {
+        changed();
+        return;
+    }
+    try {
+        load(LoadReason::KeepExpanded);
+    } catch (const Cancelled&) {
+        restoreGrouping(before);
+        throw;
+    }
+}
+
 void TdxDBGrid::load(LoadReason reason) {
     if (loading_) return;
     rebindColumns();
+    // What a cancelled load leaves as it was.
+    const GroupingState before = groupingState();
+    const std::vector<std::string> groupFieldsBefore = lastGroupFields_;
     // What to restore afterwards: the expanded groups (by their value path) and the
     // focused row (by its key value).
     std::unordered_set<std::string> expanded;
     const bool keepExpanded = reason == LoadReason::KeepExpanded && groupFieldNames() == lastGroupFields_;
     if (keepExpanded)
-        for (size_t g = 0; g < groups_.size(); ++g)
-            if (groups_[g].expanded) expanded.insert(pathKey(static_cast<int>(g)));
+        for (size_t g = 0; g < tree_.groups.size(); ++g)
+            if (tree_.groups[g].expanded) expanded.insert(pathKey(static_cast<int>(g)));
     Value focusKey;
     bool hadFocus = false, focusWasGroup = false;
     int focusLevel = 0;
@@ -316,8 +412,8 @@ void TdxDBGrid::load(LoadReason reason) {
         }
     }
 
-    clearRows();
     if (keyFieldIndex_ < 0 || !dataSet_) {
+        clearRows();
         lastGroupFields_ = groupFieldNames();
         changed();
         return;
@@ -335,10 +431,12 @@ void TdxDBGrid::load(LoadReason reason) {
     lastGroupFields_ = groupFieldNames();
     for (const TdxDBGridColumn* c : groupColumns_)
         if (const Field* f = c->field(); f && isBlobKind(f->Kind())) {
+            clearRows();
             changed();
             return;
         }
     if (!dataSet_->Active()) {
+        clearRows();
         changed();
         return;
     }
@@ -354,80 +452,43 @@ void TdxDBGrid::load(LoadReason reason) {
         dataSet_->EnableControls();
         loading_ = false;
     };
+    // The new tree is built aside: the view may repaint from the old one while progress is
+    // reported, and a cancelled load keeps it.
+    Tree tree;
+    std::vector<SummaryValue> footers;
     std::exception_ptr summaryError;
     try {
         if (dataSet_->GetState() == DataSet::State::Edit || dataSet_->GetState() == DataSet::State::Insert)
             dataSet_->Cancel();
         prepareSummaries();
-        const int levels = GroupColumnCount();
-        std::vector<int> fieldOf(static_cast<size_t>(levels));
-        std::vector<bool> descending(static_cast<size_t>(levels));
-        for (int l = 0; l < levels; ++l) {
-            fieldOf[static_cast<size_t>(l)] = groupColumns_[static_cast<size_t>(l)]->fieldIndex_;
-            descending[static_cast<size_t>(l)] =
-                groupColumns_[static_cast<size_t>(l)]->Sorted() == TdxTreeListColumnSort::csDown;
-        }
-        // Sibling groups are found by value through a hash of (parent, value); the ordered
-        // binary search runs only to place a new group.
-        std::unordered_map<std::string, int> lookup;
-        const int itemCount = DefaultGroup().SummaryItems.Count();
-        const int records = dataSet_->RecordCount();
-        data_.reserve(static_cast<size_t>(records));
-        std::string key;
-        for (int rec = 0; rec < records; ++rec) {
-            int parent = -1;
-            for (int l = 0; l < levels; ++l) {
-                Value v = dataSet_->value(rec, fieldOf[static_cast<size_t>(l)]);
-                key.assign(reinterpret_cast<const char*>(&parent), sizeof parent);
-                appendValueKey(key, v);
-                auto found = lookup.find(key);
-                int g;
-                if (found != lookup.end()) {
-                    g = found->second;
-                } else {
-                    std::vector<RowHandle>& siblings = parent < 0 ? top_ : groups_[static_cast<size_t>(parent)].children;
-                    const bool down = descending[static_cast<size_t>(l)];
-                    auto pos = std::lower_bound(siblings.begin(), siblings.end(), v, [&](RowHandle h, const Value& x) {
-                        const int c = compareValues(groups_[static_cast<size_t>(h.index)].value, x);
-                        return down ? c > 0 : c < 0;
-                    });
-                    g = static_cast<int>(groups_.size());
-                    GroupRow row;
-                    row.level = l;
-                    row.parent = parent;
-                    row.text = dataSet_->displayText(rec, fieldOf[static_cast<size_t>(l)]);
-                    row.value = std::move(v);
-                    row.firstRecord = rec;
-                    row.values.assign(static_cast<size_t>(itemCount), SummaryValue{});
-                    siblings.insert(pos, RowHandle::group(g));
-                    groups_.push_back(std::move(row));
-                    lookup.emplace(key, g);
-                }
-                parent = g;
-            }
-            const int d = static_cast<int>(data_.size());
-            data_.push_back({rec, parent, 0});
-            (parent < 0 ? top_ : groups_[static_cast<size_t>(parent)].children).push_back(RowHandle::data(d));
+        // Even a load that finds its rows kept can be cancelled before it starts.
+        reportProgress("正在分组", 0, dataSet_->RecordCount());
+        if (filterChanging_ && unfiltered_.valid && dataSet_->Filter().empty() && unfiltered_.signature == loadSignature()) {
+            // The filter is cleared: the rows are those kept when it was set.
+            tree = std::move(unfiltered_.tree);
+            footers = std::move(unfiltered_.footers);
+            unfiltered_ = KeptRows{};
+            for (GroupRow& g : tree.groups) g.expanded = false;
+        } else {
+            std::vector<int32_t> innerOf;
+            tree = buildTree({groupColumns_.begin(), groupColumns_.end()}, innerOf);
             // A value that cannot be summed stops the summaries, not the rows: the grid
             // shows every row, the footers stay empty and the error is reported at the end.
-            if (!summaryError) {
-                try {
-                    addRecordToSummaries(rec, parent);
-                } catch (...) {
-                    summaryError = std::current_exception();
-                }
-            }
-            loadedRecords_ = rec + 1;
-        }
-        if (!summaryError) {
             try {
-                finishSummaries();
+                computeSummaries(tree, innerOf, footers);
+            } catch (const Cancelled&) {
+                throw;
             } catch (...) {
                 summaryError = std::current_exception();
             }
+            innerOf = {};
+            sortTree(tree);
         }
-        if (summaryError) clearSummaryValues();
-        sortAll();
+    } catch (const Cancelled&) {
+        restoreGrouping(before);
+        lastGroupFields_ = groupFieldsBefore;
+        restore();
+        throw;
     } catch (...) {
         // No grid of part of the rows: a failed load shows none.
         clearRows();
@@ -435,39 +496,37 @@ void TdxDBGrid::load(LoadReason reason) {
         changed();
         throw;
     }
+    tree_ = std::move(tree);
+    focused_ = RowHandle{};
+    if (footers.size() == columns_.size())
+        for (size_t i = 0; i < columns_.size(); ++i) columns_[i]->footerValue_ = std::move(footers[i]);
+    if (summaryError) clearSummaryValues();
     restore();
 
     if (!expanded.empty())
-        for (size_t g = 0; g < groups_.size(); ++g)
-            if (expanded.count(pathKey(static_cast<int>(g)))) groups_[g].expanded = true;
+        for (size_t g = 0; g < tree_.groups.size(); ++g)
+            if (expanded.count(pathKey(static_cast<int>(g)))) tree_.groups[g].expanded = true;
     invalidateVisible();
 
     // Focus the row of the same key again, else the row of the current record.
     RowHandle target;
     if (hadFocus) {
-        for (const DataRow& r : data_)
-            if (compareValues(dataSet_->value(r.record, keyFieldIndex_), focusKey) == 0 &&
-                dataSet_->isNull(r.record, keyFieldIndex_) == focusKey.isNull()) {
-                target = RowHandle::data(static_cast<int>(&r - data_.data()));
-                break;
-            }
+        const int d = dataRowOfKey(*dataSet_, keyFieldIndex_, tree_.data, focusKey);
+        if (d >= 0) target = RowHandle::data(d);
         if (target.valid() && focusWasGroup) {
             while (target.valid() && !(target.isGroup() && Level(target) == focusLevel)) target = Parent(target);
         }
     }
-    if (!target.valid() && !data_.empty()) {
+    if (!target.valid() && !tree_.data.empty()) {
         const int rec = std::max(dataSet_->RecNo(), 0);
-        for (size_t i = 0; i < data_.size(); ++i)
-            if (data_[i].record == rec) {
-                target = RowHandle::data(static_cast<int>(i));
-                break;
-            }
+        const auto it = std::find(tree_.data.begin(), tree_.data.end(), rec);
+        if (it != tree_.data.end()) target = RowHandle::data(static_cast<int>(it - tree_.data.begin()));
         // Stop at the outermost collapsed group so the focus is on a shown row.
         std::vector<RowHandle> path;
         for (RowHandle r = target; r.valid(); r = Parent(r)) path.push_back(r);
-        for (auto it = path.rbegin(); it != path.rend(); ++it)
-            if (it->isData() || !Expanded(*it)) {
-                target = *it;
+        for (auto it2 = path.rbegin(); it2 != path.rend(); ++it2)
+            if (it2->isData() || !Expanded(*it2)) {
+                target = *it2;
                 break;
             }
     }
@@ -475,143 +534,6 @@ void TdxDBGrid::load(LoadReason reason) {
     changed();
     for (GridListener* l : std::vector<GridListener*>(listeners_)) l->focusChanged();
     if (summaryError) std::rethrow_exception(summaryError);
-}
-
-// ---- tree reading ----
-
-int TdxDBGrid::ChildCount(RowHandle r) const {
-    return r.isGroup() ? static_cast<int>(groups_[static_cast<size_t>(r.index)].children.size()) : 0;
-}
-
-RowHandle TdxDBGrid::Child(RowHandle r, int i) const {
-    return groups_[static_cast<size_t>(r.index)].children[static_cast<size_t>(i)];
-}
-
-RowHandle TdxDBGrid::Parent(RowHandle r) const {
-    const int p = r.isGroup() ? groups_[static_cast<size_t>(r.index)].parent
-                 : r.isData() ? data_[static_cast<size_t>(r.index)].parent : -1;
-    return p < 0 ? RowHandle{} : RowHandle::group(p);
-}
-
-bool TdxDBGrid::IsLastChild(RowHandle r) const {
-    const RowHandle p = Parent(r);
-    const std::vector<RowHandle>& siblings = p.valid() ? groups_[static_cast<size_t>(p.index)].children : top_;
-    if (r.isData()) return data_[static_cast<size_t>(r.index)].childIndex == static_cast<int>(siblings.size()) - 1;
-    return !siblings.empty() && siblings.back() == r;
-}
-
-int TdxDBGrid::Level(RowHandle r) const {
-    if (r.isGroup()) return groups_[static_cast<size_t>(r.index)].level;
-    return static_cast<int>(lastGroupFields_.size());
-}
-
-bool TdxDBGrid::Expanded(RowHandle r) const { return r.isGroup() && groups_[static_cast<size_t>(r.index)].expanded; }
-
-void TdxDBGrid::SetExpanded(RowHandle r, bool on) {
-    if (!r.isGroup() || groups_[static_cast<size_t>(r.index)].expanded == on) return;
-    groups_[static_cast<size_t>(r.index)].expanded = on;
-    invalidateVisible();
-    changed();
-}
-
-int TdxDBGrid::RecordOf(RowHandle r) const {
-    if (r.isGroup()) return groups_[static_cast<size_t>(r.index)].firstRecord;
-    if (r.isData()) return data_[static_cast<size_t>(r.index)].record;
-    return -1;
-}
-
-Value TdxDBGrid::KeyValueOf(RowHandle r) const {
-    if (!r.valid() || keyFieldIndex_ < 0 || !dataSet_ || !dataSet_->Active()) return {};
-    return dataSet_->value(RecordOf(r), keyFieldIndex_);
-}
-
-int TdxDBGrid::DataRowsBelow(RowHandle group) const {
-    return group.isGroup() ? groups_[static_cast<size_t>(group.index)].dataRows : 0;
-}
-
-const Value& TdxDBGrid::GroupValue(RowHandle group) const { return groups_[static_cast<size_t>(group.index)].value; }
-
-
-std::string TdxDBGrid::CellText(RowHandle dataRow, const TdxDBGridColumn& c) const {
-    if (!dataRow.isData() || c.fieldIndex_ < 0 || !dataSet_ || !dataSet_->Active()) return {};
-    return dataSet_->displayText(data_[static_cast<size_t>(dataRow.index)].record, c.fieldIndex_);
-}
-
-Value TdxDBGrid::CellValue(RowHandle dataRow, const TdxDBGridColumn& c) const {
-    if (!dataRow.isData() || c.fieldIndex_ < 0 || !dataSet_ || !dataSet_->Active()) return {};
-    return dataSet_->value(data_[static_cast<size_t>(dataRow.index)].record, c.fieldIndex_);
-}
-
-// ---- shown rows and focus ----
-
-const std::vector<VisibleRow>& TdxDBGrid::VisibleRows() const {
-    if (!visibleDirty_) return visible_;
-    visible_.clear();
-    visible_.reserve(data_.size() + groups_.size());
-    std::vector<std::pair<const std::vector<RowHandle>*, size_t>> stack{{&top_, 0}};
-    while (!stack.empty()) {
-        auto& [rows, next] = stack.back();
-        if (next >= rows->size()) {
-            stack.pop_back();
-            continue;
-        }
-        const RowHandle r = (*rows)[next++];
-        visible_.push_back({r, -1});
-        if (r.isGroup()) {
-            if (groups_[static_cast<size_t>(r.index)].expanded)
-                stack.push_back({&groups_[static_cast<size_t>(r.index)].children, 0});
-        } else {
-            const int footers = FooterRowCount(r);
-            for (int j = 0; j < footers; ++j) visible_.push_back({r, j});
-        }
-    }
-    visibleDirty_ = false;
-    return visible_;
-}
-
-void TdxDBGrid::SetFocusedRow(RowHandle r) {
-    if (r == focused_) return;
-    focused_ = r;
-    if (r.valid() && dataSet_ && dataSet_->Active() && !loading_) {
-        movingDataSet_ = true;
-        try {
-            dataSet_->SetRecNo(RecordOf(r));
-        } catch (...) {
-            movingDataSet_ = false;
-            throw;
-        }
-        movingDataSet_ = false;
-    }
-    for (GridListener* l : std::vector<GridListener*>(listeners_)) l->focusChanged();
-}
-
-void TdxDBGrid::focusFromDataSet() {
-    if (movingDataSet_ || loading_ || keyFieldIndex_ < 0 || !dataSet_ || !dataSet_->Active()) return;
-    const int rec = dataSet_->RecNo();
-    if (rec < 0) return;
-    const Value key = dataSet_->value(rec, keyFieldIndex_);
-    // The first row in tree order with that key value.
-    std::vector<std::pair<const std::vector<RowHandle>*, size_t>> stack{{&top_, 0}};
-    while (!stack.empty()) {
-        auto& [rows, next] = stack.back();
-        if (next >= rows->size()) {
-            stack.pop_back();
-            continue;
-        }
-        const RowHandle r = (*rows)[next++];
-        if (r.isGroup()) {
-            stack.push_back({&groups_[static_cast<size_t>(r.index)].children, 0});
-            continue;
-        }
-        if (compareValues(dataSet_->value(data_[static_cast<size_t>(r.index)].record, keyFieldIndex_), key) == 0) {
-            for (RowHandle p = Parent(r); p.valid(); p = Parent(p)) groups_[static_cast<size_t>(p.index)].expanded = true;
-            invalidateVisible();
-            focused_ = r;
-            changed();
-            for (GridListener* l : std::vector<GridListener*>(listeners_)) l->focusChanged();
-            return;
-        }
-    }
 }
 
 } // namespace rg

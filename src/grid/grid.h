@@ -15,7 +15,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace rg {
@@ -85,7 +84,8 @@ private:
 };
 
 // A row of the tree: a group row (index into the group table) or a data row (index into
-// the data row table). Handles stay valid until the next load.
+// the data rows in shown order). Handles stay valid until the next load or sort; the
+// focused row follows its record through a sort.
 struct RowHandle {
     enum class Kind : uint8_t { None, Group, Data };
     Kind kind = Kind::None;
@@ -167,7 +167,7 @@ public:
 
     void BeginUpdate() { ++updateCount_; }
     void EndUpdate();
-    void BeginGroupingUpdate() { ++groupingUpdateCount_; }
+    void BeginGroupingUpdate();
     void EndGroupingUpdate();
     void ReloadRows();
     void ExpandAll();
@@ -186,8 +186,8 @@ public:
     TdxDBGridSummaryGroup& DefaultGroup();
 
     // The tree of the last load.
-    int TopCount() const { return static_cast<int>(top_.size()); }
-    RowHandle Top(int i) const { return top_[static_cast<size_t>(i)]; }
+    int TopCount() const;
+    RowHandle Top(int i) const;
     int ChildCount(RowHandle r) const;
     RowHandle Child(RowHandle r, int i) const;
     RowHandle Parent(RowHandle r) const;
@@ -198,8 +198,8 @@ public:
     void SetExpanded(RowHandle r, bool on);
     int RecordOf(RowHandle r) const;  // record position (a group row: its first record)
     Value KeyValueOf(RowHandle r) const;
-    int DataRowCount() const { return static_cast<int>(data_.size()); }
-    int GroupRowCount() const { return static_cast<int>(groups_.size()); }
+    int DataRowCount() const { return static_cast<int>(tree_.data.size()); }
+    int GroupRowCount() const { return static_cast<int>(tree_.groups.size()); }
     int DataRowsBelow(RowHandle group) const;
 
     // Texts and values as shown.
@@ -240,24 +240,46 @@ private:
         Value value;
         std::string text;          // display text of the value in the first record
         int firstRecord = 0;
+        int rank = 0;              // of its value among the values of its level
         bool expanded = false;
-        std::vector<RowHandle> children;
+        std::vector<int> groups;   // child groups in shown order; none at the innermost level
+        int firstData = 0;         // its data rows, at all depths: data[firstData, +dataRows)
+        int dataRows = 0;
         std::vector<SummaryValue> values;
-        int dataRows = 0;          // below it, at all depths
     };
-    struct DataRow {
-        int record = 0;
-        int parent = -1;
-        int childIndex = 0;        // position under its parent
+    // The rows of one load. Data rows are held in shown order as their records, so the data
+    // rows of every group are one range and a data row costs four bytes.
+    struct Tree {
+        int levels = 0;
+        int64_t changes = 0;         // the data set's change count it was built at
+        std::vector<GroupRow> groups;
+        std::vector<int> top;        // top groups in shown order (none without grouping)
+        std::vector<int> innermost;  // innermost groups in shown order: a data row's parent
+        std::vector<int32_t> data;   // the record of each data row
+    };
+    // What the grouping commands change, so that a cancelled load can put it back.
+    struct ColumnState {
+        TdxDBGridColumn* column;
+        bool visible;
+        TdxTreeListColumnSort sorted;
+    };
+    struct GroupingState {
+        std::vector<TdxDBGridColumn*> groupColumns;
+        std::vector<ColumnState> columns;
     };
     enum class LoadReason { Structure, KeepExpanded };
 
     void dataSetEvent(DataEvent e) override;
     void load(LoadReason reason);
+    // The tree of the current records grouped by the fields of `levels`; `innerOf` receives
+    // each record's innermost group, counted among the innermost groups (which close the
+    // group table). Reports progress and may throw rg::Cancelled.
+    Tree buildTree(const std::vector<const TdxDBGridColumn*>& levels, std::vector<int32_t>& innerOf) const;
     void clearRows();
     void prepareSummaries();
-    void addRecordToSummaries(int record, int innermostGroup);
-    void finishSummaries();
+    // Group and footer values of `tree` from the records, into the tree and `footers` (one
+    // per column); rethrows what a value that cannot be summed throws.
+    void computeSummaries(Tree& tree, const std::vector<int32_t>& innerOf, std::vector<SummaryValue>& footers) const;
     void recomputeSummaries();
     void recomputeAndRepaint();
     Value recordValue(int record, int field) const;
@@ -266,9 +288,20 @@ private:
     bool levelHasFooters(int level) const;
     const TdxDBGridSummaryItem* footerItem(int level, const TdxDBGridColumn& c, int* slot) const;
     int groupAtLevel(RowHandle dataRow, int level) const;
-    void sortChildren(std::vector<RowHandle>& rows, const TdxDBGridColumn& c, bool groupLevel);
+    // Orders `tree` as the columns' sort says: sibling groups by value, then the data rows
+    // of each innermost group by the sorted column or by record. Reports progress.
+    void sortTree(Tree& tree) const;
     void sortAll();
-    void renumberChildren();
+    // What decides a load's tree besides the records: levels, sorts, summary items.
+    std::string loadSignature() const;
+    // Keeps the tree of the unfiltered records while a filter is set, so that clearing
+    // the filter again needs no reload.
+    void keepUnfilteredRows();
+    GroupingState groupingState() const;
+    void restoreGrouping(const GroupingState& s);
+    // Reloads after a grouping change made since `before` (only marks it inside a grouping
+    // update); a cancelled reload puts `before` back and rethrows.
+    void reloadGrouping(const GroupingState& before);
     std::string pathKey(int group) const;
     void summaryItemsChanged();
     void changed();
@@ -286,12 +319,16 @@ private:
     std::string keyField_;
     int keyFieldIndex_ = -1;
 
-    std::vector<GroupRow> groups_;
-    std::vector<DataRow> data_;
-    std::vector<RowHandle> top_;
+    Tree tree_;
+    struct KeptRows {
+        Tree tree;
+        std::vector<SummaryValue> footers;
+        std::string signature;
+        bool valid = false;
+    };
+    KeptRows unfiltered_;
+    bool filterChanging_ = false;  // the data set's contents change by the grid's filter only
     std::vector<std::string> lastGroupFields_;
-    int loadedRecords_ = 0;
-    bool summariesLoaded_ = false;
 
     mutable std::vector<VisibleRow> visible_;
     mutable bool visibleDirty_ = true;
@@ -301,6 +338,7 @@ private:
 
     int updateCount_ = 0;
     int groupingUpdateCount_ = 0;
+    GroupingState groupingBeforeUpdate_;  // restored when the update's load is cancelled
     bool summariesDirty_ = false;  // items changed inside BeginUpdate/EndUpdate
     std::vector<GridListener*> listeners_;
 };

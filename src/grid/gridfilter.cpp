@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <set>
 
 namespace rg {
 namespace {
@@ -119,9 +118,14 @@ void TdxDBGridFilter::apply(Conditions conditions) {
         return;
     }
     const std::string expression = Expression();
+    if (ds->Filter().empty() && !expression.empty()) grid_.keepUnfilteredRows();
     try {
+        grid_.filterChanging_ = true;
         ds->SetFilter(expression);
+        grid_.filterChanging_ = false;
     } catch (...) {
+        grid_.filterChanging_ = false;
+        if (ds->Filter().empty()) grid_.unfiltered_ = {};
         // Refused by the data set: nothing changed. Failed afterwards, in the reload: the
         // filter stands and so do its conditions.
         if (ds->Filter() != expression) conditions_ = std::move(old);
@@ -174,47 +178,6 @@ std::string TdxDBGridFilter::DisplayText() const {
         return ds && ds->Filtered() ? ds->Filter() : std::string();
     }
     return render(true);
-}
-
-FilterValues TdxDBGridFilter::DropDownValues(const TdxDBGridColumn& c) const {
-    FilterValues out;
-    const Field* f = c.field();
-    DataSet* ds = grid_.dataSet();
-    if (!f || !ds || !ds->Active()) return out;
-    const int field = f->Index();
-    const bool binary = isBlobKind(f->Kind());
-    // Texts are ordered by their code page bytes, converted once per distinct candidate.
-    struct Entry {
-        Value value;
-        std::string key;
-    };
-    auto less = [](const Entry& a, const Entry& b) {
-        const bool texts = a.value.type() == Value::Type::Text && b.value.type() == Value::Type::Text;
-        return texts ? a.key < b.key : compareValues(a.value, b.value) < 0;
-    };
-    std::set<Entry, decltype(less)> smallest(less);
-    const size_t limit = MaxDropDownCount;
-    for (int i = 0; i < grid_.DataRowCount(); ++i) {
-        const int rec = grid_.RecordOf(RowHandle::data(i));
-        if (ds->isNull(rec, field)) {
-            out.hasBlanks = true;
-            continue;
-        }
-        if (binary) continue;
-        Entry e{ds->value(rec, field), {}};
-        if (e.value.type() == Value::Type::Text) {
-            if (e.value.asText().empty()) {
-                out.hasBlanks = true;
-                continue;
-            }
-            e.key = toAnsi(e.value.asText());
-        }
-        if (smallest.size() == limit && !less(e, *smallest.rbegin())) continue;
-        if (smallest.insert(std::move(e)).second && smallest.size() > limit) smallest.erase(std::prev(smallest.end()));
-    }
-    out.values.reserve(smallest.size());
-    for (const Entry& e : smallest) out.values.push_back(e.value);
-    return out;
 }
 
 } // namespace rg

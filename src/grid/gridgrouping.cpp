@@ -1,6 +1,7 @@
 #include "grid/grid.h"
 
 #include "common/error.h"
+#include "common/progress.h"
 #include "grid/gridutil.h"
 
 #include <algorithm>
@@ -38,34 +39,27 @@ bool TdxDBGrid::GroupColumn(TdxDBGridColumn& c, int position) {
     for (TdxDBGridColumn* g : groupColumns_)
         if (equalsIgnoringCase(g->FieldName(), c.FieldName())) return false;
 
+    const GroupingState before = groupingState();
     position = std::clamp(position, 0, GroupColumnCount());
     groupColumns_.insert(groupColumns_.begin() + position, &c);
     if (c.sorted_ == TdxTreeListColumnSort::csNone) c.sorted_ = TdxTreeListColumnSort::csUp;
     c.visible_ = false;
-    if (groupingUpdateCount_ > 0) {
-        changed();
-    } else {
-        load(LoadReason::KeepExpanded);
-    }
+    reloadGrouping(before);
     return true;
 }
 
 void TdxDBGrid::UngroupColumn(int level) {
     TdxDBGridColumn& c = GroupColumns(level);
+    const GroupingState before = groupingState();
     c.visible_ = true;
     c.sorted_ = TdxTreeListColumnSort::csNone;
     groupColumns_.erase(groupColumns_.begin() + level);
-    if (groupingUpdateCount_ > 0) {
-        changed();
-    } else {
-        load(LoadReason::KeepExpanded);
-    }
+    reloadGrouping(before);
 }
 
 void TdxDBGrid::ClearGrouping() {
-    BeginGroupingUpdate();
+    GroupingUpdate batch(*this);
     while (GroupColumnCount() > 0) UngroupColumn(0);
-    EndGroupingUpdate();
 }
 
 void TdxDBGrid::SortByClick(TdxDBGridColumn& c, bool ctrl) {
@@ -75,10 +69,21 @@ void TdxDBGrid::SortByClick(TdxDBGridColumn& c, bool ctrl) {
         return;
     }
     const S next = ctrl ? S::csNone : (c.Sorted() == S::csUp ? S::csDown : S::csUp);
+    if (next == c.Sorted()) return;
+    // One sort for the column that gives up its order and the one that takes it.
+    const GroupingState before = groupingState();
     if (next != S::csNone)
         for (auto& other : columns_)
-            if (other.get() != &c && other->GroupIndex() < 0) other->SetSorted(S::csNone);
-    c.SetSorted(next);
+            if (other.get() != &c && other->GroupIndex() < 0) other->sorted_ = S::csNone;
+    c.sorted_ = next;
+    if (loading_) return;
+    try {
+        sortAll();
+    } catch (const Cancelled&) {
+        restoreGrouping(before);
+        throw;
+    }
+    changed();
 }
 
 int TdxDBGrid::GroupDropPosition(int x, bool alreadyGrouped) const {

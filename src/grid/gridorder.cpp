@@ -1,111 +1,187 @@
 #include "grid/grid.h"
 
-#include "common/codepage.h"
+#include "common/progress.h"
+#include "datasource/resultbuffer.h"
+#include "grid/gridkeys.h"
 
 #include <algorithm>
+#include <cstring>
 
-// The order of sibling rows: group rows by their value, data rows by the sorted column or
-// in record order.
+// The order of sibling rows: group rows by the rank of their value, data rows by the
+// sorted column or in record order.
 
 namespace rg {
 namespace {
 
-// Precomputed order of one value, so sorting a million texts converts each once. Numbers
-// keep their value and compare exactly.
-struct SortKey {
-    bool text = false;
-    Value value;
-    std::string bytes;
+struct Keyed {
+    uint64_t key;
+    int32_t record;
 };
 
-SortKey sortKey(Value v) {
-    SortKey k;
-    if (v.type() == Value::Type::Text || v.type() == Value::Type::Blob) {
-        k.text = true;
-        k.bytes = v.type() == Value::Type::Text ? toAnsi(v.asText()) : v.asText();
-    } else {
-        k.value = std::move(v);
+// Stable by key: a least-significant-digit radix sort, skipping the digits all keys share.
+// Digits are a byte wide for the few thousand rows of a group, two bytes for many more.
+void radixSort(std::vector<Keyed>& a, std::vector<Keyed>& spare) {
+    if (a.size() < 64) {
+        std::stable_sort(a.begin(), a.end(), [](const Keyed& x, const Keyed& y) { return x.key < y.key; });
+        return;
     }
-    return k;
+    const int bits = a.size() < (1u << 16) ? 8 : 16;
+    const uint64_t mask = (uint64_t(1) << bits) - 1;
+    std::vector<size_t> count(size_t(1) << bits);
+    spare.resize(a.size());
+    for (int shift = 0; shift < 64; shift += bits) {
+        std::fill(count.begin(), count.end(), 0);
+        for (const Keyed& k : a) ++count[(k.key >> shift) & mask];
+        if (count[(a[0].key >> shift) & mask] == a.size()) continue;
+        size_t sum = 0;
+        for (size_t& c : count) {
+            const size_t n = c;
+            c = sum;
+            sum += n;
+        }
+        for (const Keyed& k : a) spare[count[(k.key >> shift) & mask]++] = k;
+        a.swap(spare);
+    }
 }
 
-int compareKeys(const SortKey& a, const SortKey& b) {
-    if (!a.text && !b.text) return compareValues(a.value, b.value);
-    if (a.text != b.text) {
-        // Null (held as a non-text key) before everything; a text and a number cannot compare.
-        if (!a.text && a.value.isNull()) return -1;
-        if (!b.text && b.value.isNull()) return 1;
-        return -1;
+// Keys that order as the values do: integers with their sign bit flipped, doubles by their
+// bits made monotonic (-0.0 as 0.0), everything else by the rank of its value.
+struct SortKeys {
+    DataSet::ColumnView view;
+    enum class Kind { Int, Double, Rank } kind = Kind::Rank;
+    FieldCodes codes;
+    std::vector<int32_t> rank;
+
+    SortKeys(const DataSet& ds, int field) : view(ds.columnView(field)) {
+        const FieldKind fk = ds.Fields(field).Kind();
+        if (view.column && view.column->storage() == Storage::Int && fk != FieldKind::Boolean) {
+            kind = Kind::Int;
+        } else if (view.column && view.column->storage() == Storage::Double) {
+            kind = Kind::Double;
+        } else {
+            codes = encodeField(ds, field, "正在排序");
+            rank = rankCodes(ds, field, codes);
+        }
     }
-    const int c = a.bytes.compare(b.bytes);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
+    bool isNull(int32_t rec) const {
+        if (kind == Kind::Rank) return codes.code[static_cast<size_t>(rec)] == 0;
+        return view.column->isNull(view.row(rec));
+    }
+    uint64_t key(int32_t rec) const {
+        switch (kind) {
+        case Kind::Int: return static_cast<uint64_t>(view.column->intAt(view.row(rec))) ^ (uint64_t(1) << 63);
+        case Kind::Double: {
+            const double d = view.column->doubleAt(view.row(rec)) + 0.0;
+            uint64_t bits;
+            std::memcpy(&bits, &d, sizeof bits);
+            return (bits >> 63) ? ~bits : bits | (uint64_t(1) << 63);
+        }
+        case Kind::Rank: break;
+        }
+        return static_cast<uint64_t>(rank[static_cast<size_t>(codes.code[static_cast<size_t>(rec)])]);
+    }
+};
 
 } // namespace
 
-void TdxDBGrid::sortChildren(std::vector<RowHandle>& rows, const TdxDBGridColumn& c, bool groupLevel) {
-    const bool down = c.Sorted() == TdxTreeListColumnSort::csDown;
-    if (groupLevel) {
-        std::stable_sort(rows.begin(), rows.end(), [&](RowHandle a, RowHandle b) {
-            const int r = compareValues(groups_[static_cast<size_t>(a.index)].value, groups_[static_cast<size_t>(b.index)].value);
-            return down ? r > 0 : r < 0;
-        });
-        return;
-    }
-    std::vector<std::pair<SortKey, RowHandle>> keyed;
-    keyed.reserve(rows.size());
-    for (RowHandle h : rows) keyed.emplace_back(sortKey(CellValue(h, c)), h);
-    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
-        const int r = compareKeys(a.first, b.first);
-        return down ? r > 0 : r < 0;
-    });
-    for (size_t i = 0; i < rows.size(); ++i) rows[i] = keyed[i].second;
-}
-
-void TdxDBGrid::sortAll() {
-    const int levels = static_cast<int>(lastGroupFields_.size());
-    for (int l = 0; l < levels && l < GroupColumnCount(); ++l) {
-        const TdxDBGridColumn& c = *groupColumns_[static_cast<size_t>(l)];
-        if (l == 0) sortChildren(top_, c, true);
-        else
-            for (GroupRow& g : groups_)
-                if (g.level == l - 1) sortChildren(g.children, c, true);
-    }
-    const TdxDBGridColumn* sortedColumn = nullptr;
-    for (const auto& c : columns_)
-        if (c->GroupIndex() < 0 && c->Sorted() != TdxTreeListColumnSort::csNone) {
-            sortedColumn = c.get();
-            break;
-        }
-    if (sortedColumn) {
-        if (levels == 0) {
-            sortChildren(top_, *sortedColumn, false);
-        } else {
-            for (GroupRow& g : groups_)
-                if (g.level == levels - 1) sortChildren(g.children, *sortedColumn, false);
-        }
-    } else {
-        // Record order.
-        auto byRecord = [&](std::vector<RowHandle>& rows) {
-            std::sort(rows.begin(), rows.end(), [&](RowHandle a, RowHandle b) {
-                return data_[static_cast<size_t>(a.index)].record < data_[static_cast<size_t>(b.index)].record;
+void TdxDBGrid::sortTree(Tree& t) const {
+    auto& groups = t.groups;
+    if (t.levels > 0) {
+        // Sibling groups by rank; equal ranks keep the order in which their values came.
+        auto order = [&](std::vector<int>& siblings, int level) {
+            const bool down = level < GroupColumnCount() &&
+                              groupColumns_[static_cast<size_t>(level)]->Sorted() == TdxTreeListColumnSort::csDown;
+            std::sort(siblings.begin(), siblings.end(), [&](int a, int b) {
+                const GroupRow& x = groups[static_cast<size_t>(a)];
+                const GroupRow& y = groups[static_cast<size_t>(b)];
+                if (x.rank != y.rank) return down ? x.rank > y.rank : x.rank < y.rank;
+                return x.firstRecord < y.firstRecord;
             });
         };
-        if (levels == 0) byRecord(top_);
-        else
-            for (GroupRow& g : groups_)
-                if (g.level == levels - 1) byRecord(g.children);
+        order(t.top, 0);
+        for (GroupRow& g : groups)
+            if (!g.groups.empty()) order(g.groups, g.level + 1);
+        // The innermost groups in shown order, their data rows moved along.
+        std::vector<int> innermost;
+        innermost.reserve(t.innermost.size());
+        std::vector<std::pair<const std::vector<int>*, size_t>> stack{{&t.top, 0}};
+        while (!stack.empty()) {
+            auto& [list, next] = stack.back();
+            if (next >= list->size()) {
+                stack.pop_back();
+                continue;
+            }
+            const int g = (*list)[next++];
+            if (groups[static_cast<size_t>(g)].level == t.levels - 1) innermost.push_back(g);
+            else stack.push_back({&groups[static_cast<size_t>(g)].groups, 0});
+        }
+        if (innermost != t.innermost) {
+            std::vector<int32_t> data(t.data.size());
+            size_t pos = 0;
+            for (int g : innermost) {
+                GroupRow& row = groups[static_cast<size_t>(g)];
+                std::copy_n(t.data.begin() + row.firstData, row.dataRows, data.begin() + static_cast<ptrdiff_t>(pos));
+                row.firstData = static_cast<int>(pos);
+                pos += static_cast<size_t>(row.dataRows);
+            }
+            t.data.swap(data);
+            t.innermost.swap(innermost);
+        }
+        for (size_t g = groups.size(); g-- > 0;)
+            if (!groups[g].groups.empty()) groups[g].firstData = groups[static_cast<size_t>(groups[g].groups.front())].firstData;
     }
-    renumberChildren();
+
+    // The data rows of each innermost group (of all, without grouping).
+    std::vector<std::pair<int, int>> ranges;
+    if (t.levels == 0) ranges.emplace_back(0, static_cast<int>(t.data.size()));
+    for (int g : t.innermost) ranges.emplace_back(groups[static_cast<size_t>(g)].firstData, groups[static_cast<size_t>(g)].dataRows);
+    const TdxDBGridColumn* sorted = nullptr;
+    for (const auto& c : columns_)
+        if (c->GroupIndex() < 0 && c->Sorted() != TdxTreeListColumnSort::csNone) {
+            sorted = c.get();
+            break;
+        }
+    if (!sorted || sorted->fieldIndex_ < 0) {
+        for (const auto& [first, count] : ranges) {
+            const auto b = t.data.begin() + first, e = b + count;
+            if (!std::is_sorted(b, e)) std::sort(b, e);
+        }
+        return;
+    }
+    // Stable, so equal values keep their order; nulls first going up, last going down.
+    const bool down = sorted->Sorted() == TdxTreeListColumnSort::csDown;
+    const SortKeys keys(*dataSet_, sorted->fieldIndex_);
+    std::vector<Keyed> keyed, spare;
+    std::vector<int32_t> nulls;
+    int64_t done = 0;
+    for (const auto& [first, count] : ranges) {
+        keyed.clear();
+        nulls.clear();
+        for (int d = first; d < first + count; ++d, ++done) {
+            if ((done & (kProgressStep - 1)) == 0) reportProgress("正在排序", done, static_cast<int64_t>(t.data.size()));
+            const int32_t rec = t.data[static_cast<size_t>(d)];
+            if (keys.isNull(rec)) nulls.push_back(rec);
+            else keyed.push_back({down ? ~keys.key(rec) : keys.key(rec), rec});
+        }
+        radixSort(keyed, spare);
+        auto out = t.data.begin() + first;
+        if (!down) out = std::copy(nulls.begin(), nulls.end(), out);
+        for (const Keyed& k : keyed) *out++ = k.record;
+        if (down) std::copy(nulls.begin(), nulls.end(), out);
+    }
 }
 
-void TdxDBGrid::renumberChildren() {
-    auto number = [&](const std::vector<RowHandle>& rows) {
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].isData()) data_[static_cast<size_t>(rows[i].index)].childIndex = static_cast<int>(i);
-    };
-    number(top_);
-    for (const GroupRow& g : groups_) number(g.children);
+// Reorders the loaded tree in place of a reload; the focused data row stays on its record.
+void TdxDBGrid::sortAll() {
+    Tree t = tree_;
+    sortTree(t);
+    const int focusedRecord = focused_.isData() ? RecordOf(focused_) : -1;
+    tree_ = std::move(t);
+    if (focusedRecord >= 0) {
+        const auto it = std::find(tree_.data.begin(), tree_.data.end(), focusedRecord);
+        focused_ = RowHandle::data(static_cast<int>(it - tree_.data.begin()));
+    }
+    invalidateVisible();
 }
 
 } // namespace rg

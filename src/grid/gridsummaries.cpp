@@ -1,6 +1,7 @@
 #include "grid/grid.h"
 
 #include "common/error.h"
+#include "common/progress.h"
 #include "grid/gridutil.h"
 
 #include <algorithm>
@@ -9,14 +10,6 @@
 // loaded rows when the items or footer kinds change.
 
 namespace rg {
-namespace {
-
-bool readsValue(TdxSummaryType k) {
-    return k == TdxSummaryType::cstSum || k == TdxSummaryType::cstMin || k == TdxSummaryType::cstMax ||
-           k == TdxSummaryType::cstAvg;
-}
-
-} // namespace
 
 TdxDBGridSummaryGroup* TdxDBGrid::groupForLevel(int level) const {
     if (level < 0 || level >= static_cast<int>(groupColumns_.size())) return nullptr;
@@ -40,11 +33,7 @@ void TdxDBGrid::prepareSummaries() {
             item.boundField = resolveField(name);
         }
     }
-    for (auto& c : columns_) {
-        c->footerFieldIndex_ = resolveField(c->footerField_.empty() ? c->fieldName_ : c->footerField_);
-        c->footerValue_ = SummaryValue{};
-    }
-    summariesLoaded_ = true;
+    for (auto& c : columns_) c->footerFieldIndex_ = resolveField(c->footerField_.empty() ? c->fieldName_ : c->footerField_);
 }
 
 Value TdxDBGrid::recordValue(int record, int field) const {
@@ -56,38 +45,9 @@ Value TdxDBGrid::recordValue(int record, int field) const {
     return dataSet_->value(record, field);
 }
 
-void TdxDBGrid::addRecordToSummaries(int record, int innermost) {
-    auto add = [&](SummaryValue& slot, TdxSummaryType kind, int field) {
-        if (readsValue(kind)) slot.add(kind, recordValue(record, field));
-    };
-    for (int g = innermost; g >= 0; g = groups_[static_cast<size_t>(g)].parent) {
-        GroupRow& row = groups_[static_cast<size_t>(g)];
-        ++row.dataRows;
-        const TdxDBGridSummaryGroup* group = groupForLevel(row.level);
-        if (!group) continue;
-        const int n = std::min(group->SummaryItems.Count(), static_cast<int>(row.values.size()));
-        for (int i = 0; i < n; ++i) {
-            const TdxDBGridSummaryItem& item = group->SummaryItems.Items(i);
-            add(row.values[static_cast<size_t>(i)], item.SummaryType(), item.boundField);
-        }
-    }
-    for (auto& c : columns_) add(c->footerValue_, c->footerType_, c->footerFieldIndex_);
-}
-
-void TdxDBGrid::finishSummaries() {
-    for (GroupRow& row : groups_) {
-        const TdxDBGridSummaryGroup* group = groupForLevel(row.level);
-        if (!group) continue;
-        const int n = std::min(group->SummaryItems.Count(), static_cast<int>(row.values.size()));
-        for (int i = 0; i < n; ++i)
-            row.values[static_cast<size_t>(i)].finish(group->SummaryItems.Items(i).SummaryType(), row.dataRows);
-    }
-    for (auto& c : columns_) c->footerValue_.finish(c->footerType_, loadedRecords_);
-}
-
 // After a failure no slot keeps a value of part of the records: every footer is empty.
 void TdxDBGrid::clearSummaryValues() {
-    for (GroupRow& row : groups_) row.values.assign(row.values.size(), SummaryValue::failed());
+    for (GroupRow& row : tree_.groups) row.values.assign(row.values.size(), SummaryValue::failed());
     for (auto& c : columns_) c->footerValue_ = SummaryValue::failed();
 }
 
@@ -96,18 +56,28 @@ void TdxDBGrid::clearSummaryValues() {
 void TdxDBGrid::recomputeSummaries() {
     if (!dataSet_ || !dataSet_->Active() || keyFieldIndex_ < 0 || loading_) return;
     prepareSummaries();
-    const int itemCount = DefaultGroup().SummaryItems.Count();
-    for (GroupRow& row : groups_) {
-        row.values.assign(static_cast<size_t>(itemCount), SummaryValue{});
-        row.dataRows = 0;
+    std::vector<int32_t> innerOf;
+    if (tree_.levels > 0) {
+        innerOf.resize(static_cast<size_t>(dataSet_->RecordCount()));
+        const int innerStart = static_cast<int>(tree_.groups.size() - tree_.innermost.size());
+        for (int g : tree_.innermost) {
+            const GroupRow& row = tree_.groups[static_cast<size_t>(g)];
+            for (int d = row.firstData; d < row.firstData + row.dataRows; ++d)
+                innerOf[static_cast<size_t>(tree_.data[static_cast<size_t>(d)])] = g - innerStart;
+        }
     }
+    Tree t = tree_;
+    std::vector<SummaryValue> footers;
     try {
-        for (const DataRow& r : data_) addRecordToSummaries(r.record, r.parent);
-        finishSummaries();
+        computeSummaries(t, innerOf, footers);
+    } catch (const Cancelled&) {
+        throw;
     } catch (...) {
         clearSummaryValues();
         throw;
     }
+    tree_ = std::move(t);
+    for (size_t i = 0; i < columns_.size(); ++i) columns_[i]->footerValue_ = std::move(footers[i]);
 }
 
 void TdxDBGrid::summaryItemsChanged() {
@@ -116,7 +86,7 @@ void TdxDBGrid::summaryItemsChanged() {
         summariesDirty_ = true;
         return;
     }
-    if (data_.empty()) {
+    if (tree_.data.empty()) {
         changed();
         return;
     }
@@ -135,7 +105,7 @@ void TdxDBGrid::recomputeAndRepaint() {
 }
 
 std::string TdxDBGrid::GroupRowText(RowHandle group) const {
-    const GroupRow& g = groups_[static_cast<size_t>(group.index)];
+    const GroupRow& g = tree_.groups[static_cast<size_t>(group.index)];
     std::string caption;
     if (g.level < GroupColumnCount()) caption = groupColumns_[static_cast<size_t>(g.level)]->Caption();
     std::string summary;
@@ -219,7 +189,7 @@ SummaryValue TdxDBGrid::FooterCellValue(RowHandle dataRow, const TdxDBGridColumn
     if (level < 0 || !footerItem(level, c, &slot)) return {};
     const int g = groupAtLevel(dataRow, level);
     if (g < 0) return {};
-    const GroupRow& row = groups_[static_cast<size_t>(g)];
+    const GroupRow& row = tree_.groups[static_cast<size_t>(g)];
     return slot < static_cast<int>(row.values.size()) ? row.values[static_cast<size_t>(slot)] : SummaryValue{};
 }
 
