@@ -227,7 +227,13 @@ void DataSet::SetActive(bool on) {
     impl_->cur = impl_->count() > 0 ? 0 : -1;
     impl_->bof = true;
     impl_->eof = impl_->count() == 0;
-    notify(DataEvent::Opened);
+    try {
+        notify(DataEvent::Opened);
+    } catch (const Cancelled&) {
+        // Cancelled while the grid took the rows in: the open as a whole is cancelled.
+        SetActive(false);
+        throw;
+    }
 }
 
 void DataSet::rebuildView(bool cancellable) {

@@ -7,6 +7,7 @@
 #include "datasource/connstring.h"
 #include "datasource/dataset.h"
 #include "datasource/statementrun.h"
+#include "grid/grid.h"
 #include "odbcsession.h"
 #include "testsupport.h"
 
@@ -143,4 +144,52 @@ TEST(StatementCancel, ALockedMariaDbTableIsAbandoned) {
               "Cancelled: 操作已取消。");
     other.rollback();
     EXPECT_EQ(rowsOf(conn, "SELECT * FROM rg_locked"), 2);
+}
+
+namespace {
+
+// Cancels the first report of one kind of work.
+class CancelWork : public ProgressSink {
+public:
+    explicit CancelWork(std::string what) : what_(std::move(what)) {}
+    bool progress(const char* what, int64_t, int64_t) override { return what != what_; }
+
+private:
+    std::string what_;
+};
+
+} // namespace
+
+// A cancel while the grid takes in the rows of an open cancels the open as a whole: the
+// data set is closed again and the grid empty, not a data set with no rows shown.
+TEST(StatementCancel, ACancelWhileTheGridLoadsClosesTheDataSet) {
+    const std::string path = rgtest::makeSqliteFile("cancelload", R"(
+        create table t(id integer primary key, region text);
+        with recursive s(n) as (select 1 union all select n + 1 from s where n < 1000)
+        insert into t select n, 'r' || (n % 7) from s;)");
+    Connection conn;
+    conn.SetConnectionString(rgtest::builtin(path));
+    DataSet ds(&conn);
+    ds.SetCommandText("SELECT * FROM t");
+    ds.Open();
+    TdxDBGrid grid;
+    grid.SetDataSet(&ds);
+    grid.CreateColumnsForFields(ds);
+    grid.SetKeyField("id");
+    ASSERT_TRUE(grid.GroupColumn(*grid.ColumnByFieldName("region"), 0));
+    ASSERT_EQ(grid.DataRowCount(), 1000);
+    ds.Close();
+    EXPECT_EQ(grid.DataRowCount(), 0);
+
+    CancelWork sink("正在分组");
+    {
+        ProgressScope scope(&sink);
+        EXPECT_EQ(errorOf([&] { ds.Open(); }), "操作已取消。");
+    }
+    EXPECT_FALSE(ds.Active());
+    EXPECT_EQ(grid.DataRowCount(), 0);
+    EXPECT_EQ(grid.GroupColumnCount(), 1);
+    ds.Open();
+    EXPECT_EQ(grid.DataRowCount(), 1000);
+    EXPECT_EQ(grid.GroupRowCount(), 7);
 }
