@@ -1,7 +1,9 @@
 #include "benchcommon.h"
 
 
+#include <charconv>
 #include <cinttypes>
+#include <fstream>
 #include <cstdio>
 #include <malloc.h>
 #include <sys/resource.h>
@@ -90,10 +92,24 @@ size_t heapInUse() {
     return mi.uordblks + mi.hblkhd;
 }
 
-double peakResidentMb() {
-    struct rusage ru {};
-    getrusage(RUSAGE_SELF, &ru);
-    return static_cast<double>(ru.ru_maxrss) / 1024.0;  // kilobytes on Linux
+double residentMb(const char* key) {
+    const std::string prefix = std::string(key) + ":";
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(prefix, 0) == 0) {
+            const size_t digits = line.find_first_of("0123456789");
+            long kb = 0;
+            if (digits != std::string::npos) std::from_chars(line.data() + digits, line.data() + line.size(), kb);
+            return static_cast<double>(kb) / 1024.0;
+        }
+    return 0;
+}
+
+void resetPeakResident() {
+    // Memory an earlier section freed goes back to the system first, so that it does not
+    // count here.
+    malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 namespace {

@@ -45,8 +45,14 @@ inline double secondsSince(std::chrono::steady_clock::time_point start) {
 
 // Bytes the heap hands out at the moment.
 size_t heapInUse();
-// The process's peak resident memory so far, in megabytes.
-double peakResidentMb();
+// Resident memory of the process in megabytes: "VmRSS" now, or "VmHWM", the peak since the
+// last reset.
+double residentMb(const char* key);
+inline double peakResidentMb() { return residentMb("VmHWM"); }
+// Starts a new peak: freed memory is handed back and the kernel sets the high-water mark
+// back to the current resident size.
+// Each section starts with one, so that its peak is its own.
+void resetPeakResident();
 
 // `SELECT * FROM bench` stepped through the SQLite C library, every value read typed as the
 // data set would store it: the floor of any open. `textBytes` receives the size of all

@@ -7,7 +7,6 @@
 
 #include <sql.h>
 #include <sqlext.h>
-#include <sys/resource.h>
 
 #include <stdexcept>
 #include <vector>
@@ -135,10 +134,8 @@ void bench_data(const Args& args) {
     report("dataset_memory_mb", static_cast<double>(memory) / 1048576.0);
     report("values_as_text_mb", static_cast<double>(textBytes) / 1048576.0);
     report("memory_vs_text", static_cast<double>(memory) / static_cast<double>(textBytes));
-    // The whole process at its peak so far: the raw scan, the open and what the open let go.
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const double peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    // The section at its peak so far: the raw scan, the open and what the open let go.
+    const double peakMb = peakResidentMb();
     report("peak_rss_after_open_mb", peakMb);
     report("peak_rss_vs_text", peakMb * 1048576.0 / static_cast<double>(textBytes));
 

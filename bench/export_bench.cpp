@@ -50,22 +50,6 @@ double rawWrite(const std::string& path, size_t bytes) {
     return seconds(t0);
 }
 
-// Resident memory in MiB: "VmRSS" now or "VmHWM", the peak since the last reset.
-double residentMib(const std::string& key) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(key + ":", 0) == 0) {
-            const size_t digits = line.find_first_of("0123456789");
-            long kib = 0;
-            if (digits != std::string::npos) std::from_chars(line.data() + digits, line.data() + line.size(), kib);
-            return static_cast<double>(kib) / 1024.0;
-        }
-    return 0;
-}
-
-// Starts a new peak: the kernel sets the high-water mark back to the current resident size.
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
 // The grid the export figures use: grouped by region and city with three footers.
 std::unique_ptr<rg::bench::BenchGrid> salesGrid(const std::string& dbPath) {
     auto bench = std::make_unique<rg::bench::BenchGrid>(dbPath, rg::CommandType::cmdText,
@@ -90,12 +74,12 @@ struct XlsxRun {
 
 XlsxRun exportXlsx(rg::TdxDBGrid& grid, const std::string& path) {
     XlsxRun run;
-    const double before = residentMib("VmRSS");
-    resetPeak();
+    const double before = rg::bench::residentMb("VmRSS");
+    rg::bench::resetPeakResident();
     const auto t0 = std::chrono::steady_clock::now();
     rg::ExportToXlsx(grid, path, true, rg::GridAppearance());
     run.seconds = seconds(t0);
-    run.growthMib = residentMib("VmHWM") - before;
+    run.growthMib = rg::bench::peakResidentMb() - before;
     run.sheetRows = grid.VisibleRows().size() + 2;
     return run;
 }

@@ -3,6 +3,8 @@
 
 #include "benchcommon.h"
 
+#include "datasource/statementrun.h"
+
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
@@ -34,6 +36,8 @@ const Section kSections[] = {RG_BENCH_SECTIONS(RG_ENTRY)};
 } // namespace
 
 int main(int argc, char** argv) {
+    // As the program does: statements run on a worker thread sharing the main heap.
+    rg::shareOneHeapAcrossThreads();
     rg::bench::Args args;
     std::vector<std::string> only;
     for (int i = 1; i < argc; ++i) {
@@ -52,6 +56,7 @@ int main(int argc, char** argv) {
     for (const Section& s : kSections) {
         if (!only.empty() && std::find(only.begin(), only.end(), s.name) == only.end()) continue;
         try {
+            rg::bench::resetPeakResident();
             s.run(args);
         } catch (const std::exception& e) {
             std::printf("%s_error: %s\n", s.name, e.what());

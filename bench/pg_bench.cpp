@@ -47,17 +47,6 @@ Run psql(const rg::ConnParts& cs, const std::vector<std::string>& extra) {
     return r;
 }
 
-// Resident kilobytes of this process: now, or the peak since the last reset.
-long residentKb(const char* key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0) return std::stol(line.substr(std::string(key).size()));
-    return 0;
-}
-
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
 struct Open {
     Run run;
     double dataSetMb = 0;
@@ -72,13 +61,13 @@ Open openTable(const std::string& connectionString) {
     ds.SetCommandType(rg::CommandType::cmdTable);
     ds.SetCommandText("bench8");
     const size_t heapBefore = heapInUse();
-    resetPeak();
-    const long before = residentKb("VmRSS:");
+    resetPeakResident();
+    const double before = residentMb("VmRSS");
     const auto start = std::chrono::steady_clock::now();
     ds.Open();
     Open o;
     o.run.seconds = secondsSince(start);
-    o.run.peakMb = static_cast<double>(residentKb("VmHWM:") - before) / 1024.0;
+    o.run.peakMb = peakResidentMb() - before;
     o.dataSetMb = static_cast<double>(heapInUse() - heapBefore) / 1048576.0;
     o.records = ds.RecordCount();
     return o;

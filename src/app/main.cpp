@@ -3,6 +3,7 @@
 #include "app/runner.h"
 
 #include "common/error.h"
+#include "datasource/statementrun.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -26,6 +27,7 @@ void keepDecimalPoint() { std::setlocale(LC_NUMERIC, "C"); }
 } // namespace
 
 int main(int argc, char* argv[]) {
+    rg::shareOneHeapAcrossThreads();
     // `reportgen --run FILE.ini ...` writes a report without a window or a display.
     if (argc > 1 && std::strcmp(argv[1], "--run") == 0) {
         const std::vector<std::string> args(argv + 1, argv + argc);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <exception>
 #include <future>
+#include <malloc.h>
 
 namespace rg {
 
@@ -13,6 +14,8 @@ namespace {
 // How often the waiting thread reports and checks the clock.
 constexpr auto kPoll = std::chrono::milliseconds(25);
 } // namespace
+
+void shareOneHeapAcrossThreads() { mallopt(M_ARENA_MAX, 1); }
 
 std::string queryTimeoutMessage(int seconds) {
     return "查询超时：" + std::to_string(seconds) + " 秒内没有完成，已停止。";
