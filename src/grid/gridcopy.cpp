@@ -1,5 +1,7 @@
 #include "grid/gridcopy.h"
 
+#include "common/progress.h"
+
 #include <vector>
 
 namespace rg {
@@ -14,13 +16,27 @@ void appendLine(std::string& out, const std::vector<std::string>& cells) {
     out += '\n';
 }
 
-void appendRows(std::string& out, const TdxDBGrid& grid,
-                const std::vector<TdxDBGridColumn*>& columns, RowHandle row) {
+// Rows between two progress reports of a copy.
+constexpr int64_t kProgressStep = 4096;
+
+struct Copy {
+    std::string& out;
+    const TdxDBGrid& grid;
+    const std::vector<TdxDBGridColumn*>& columns;
+    int64_t done = 0, total = 0;
+};
+
+void appendRows(Copy& copy, RowHandle row) {
+    const TdxDBGrid& grid = copy.grid;
     if (row.isGroup()) {
         for (int i = 0; i < grid.ChildCount(row); ++i)
-            appendRows(out, grid, columns, grid.Child(row, i));
+            appendRows(copy, grid.Child(row, i));
         return;
     }
+    if (copy.done++ % kProgressStep == 0)
+        reportProgress("正在复制", copy.done - 1, copy.total);
+    std::string& out = copy.out;
+    const std::vector<TdxDBGridColumn*>& columns = copy.columns;
     for (size_t i = 0; i < columns.size(); ++i) {
         if (i)
             out += '\t';
@@ -40,7 +56,8 @@ std::string RowsAsText(const TdxDBGrid& grid, RowHandle row) {
         captions.push_back(c->Caption());
     std::string out;
     appendLine(out, captions);
-    appendRows(out, grid, columns, row);
+    Copy copy{out, grid, columns, 0, row.isGroup() ? grid.DataRowsBelow(row) : 1};
+    appendRows(copy, row);
     return out;
 }
 

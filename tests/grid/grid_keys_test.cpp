@@ -3,6 +3,7 @@
 // values; and loads cancelled through the progress sink that leave the grid as it was.
 
 #include "grid/grid.h"
+#include "grid/gridcopy.h"
 
 #include "common/progress.h"
 #include "datasource/resultbuffer.h"
@@ -350,6 +351,8 @@ TEST_F(KeysFixture, CancelledLoadsLeaveTheGridAsItWas) {
                         [&] { grid.Filter.SetColumnFilter(col("txt"), ColumnFilter::equalTo(Value::fromText("abc"))); });
         expectCancelled("filter cleared", allowed, [&] { grid.Filter.Clear(); });
         if (allowed == 0) expectCancelled("sort", allowed, [&] { grid.SortByClick(col("big"), false); });
+        // Copying a group's rows reports too; a cancel ends it with nothing copied.
+        if (allowed == 0) expectCancelled("copy", allowed, [&] { RowsAsText(grid, grid.Top(0)); });
     }
     // Without a cancel the same operations go through.
     grid.Filter.Clear();
