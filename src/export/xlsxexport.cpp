@@ -119,8 +119,10 @@ struct TdxDBGridExportXlsx::Sheet {
     std::vector<char> foreign;
 
     ~Sheet() {
+        // An export that did not get to its end (an error, a cancel) is thrown away: its
+        // workbook is freed without being zipped, which would take seconds on a large one.
         if (book)
-            workbook_close(book);
+            lxw_workbook_free(book);
         if (!scratch.empty())
             ::unlink(scratch.c_str());
     }
