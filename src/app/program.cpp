@@ -66,6 +66,8 @@ std::unique_ptr<StartWindows> createStartWindows(const QString& setupFolder) {
     // Errors inside the grid dialogs' own modal loops reach the one error box too.
     setGridSetupErrorBox(showCommandError);
     setDataSourceErrorBox(showCommandError);
+    setGridSetupNoticeBox(showCommandNotice);
+    setDataSourceNoticeBox(showCommandNotice);
     auto windows = std::make_unique<StartWindows>();
 
     windows->main = std::make_unique<Tfrmquorvel>(

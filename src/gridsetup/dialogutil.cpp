@@ -1,6 +1,7 @@
 #include "gridsetup/dialogutil.h"
 
 #include "common/error.h"
+#include "common/progress.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -12,6 +13,10 @@ namespace rg {
 
 namespace {
 ErrorBox& errorBox() {
+    static ErrorBox box;
+    return box;
+}
+ErrorBox& noticeBox() {
     static ErrorBox box;
     return box;
 }
@@ -35,6 +40,8 @@ QLabel* placeLabel(QWidget* parent, const char* objectName, const char* text, in
 
 void setGridSetupErrorBox(ErrorBox box) { errorBox() = std::move(box); }
 
+void setGridSetupNoticeBox(ErrorBox box) { noticeBox() = std::move(box); }
+
 void showErrorBox(QWidget* parent, const QString& message) {
     if (errorBox()) {
         errorBox()(message);
@@ -47,6 +54,9 @@ bool runGuarded(QWidget* parent, const std::function<void()>& handler) {
     try {
         handler();
         return true;
+    } catch (const Cancelled& e) {
+        if (noticeBox()) noticeBox()(QString::fromUtf8(e.what()));
+        else showPlainMessage(parent, QString::fromUtf8(e.what()));
     } catch (const std::exception& e) {
         showErrorBox(parent, QString::fromUtf8(e.what()));
     }

@@ -22,7 +22,8 @@ void setupDialogFrame(QDialog* dialog, const char* objectName, const char* capti
 QLabel* placeLabel(QWidget* parent, const char* objectName, const char* text, int left, int top);
 
 // Runs a handler; an error it raises is shown by the application's error box, so no
-// exception leaves the Qt slot. Returns false when the handler failed.
+// exception leaves the Qt slot, and work the user cancelled by its notice box. Returns false
+// when the handler failed or was cancelled.
 bool runGuarded(QWidget* parent, const std::function<void()>& handler);
 
 // The application's error box. The main window routes it to its central error handler
@@ -30,6 +31,8 @@ bool runGuarded(QWidget* parent, const std::function<void()>& handler);
 using ErrorBox = std::function<void(const QString& message)>;
 void setGridSetupErrorBox(ErrorBox box);
 void showErrorBox(QWidget* parent, const QString& message);
+// Likewise for what is no failure ("操作已取消。"); an information box until routed.
+void setGridSetupNoticeBox(ErrorBox box);
 
 // A plain message box, as for a dialog's own messages.
 void showPlainMessage(QWidget* parent, const QString& message);

@@ -1,6 +1,7 @@
 #include "dialogtest.h"
 
 #include "common/error.h"
+#include "common/progress.h"
 #include "datasource/dataset.h"
 #include "datasource/dialogs/adoconed.h"
 #include "datasource/dialogs/connproperties.h"
@@ -110,6 +111,47 @@ TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
     QTest::keyClick(dialog.ConnectionString, Qt::Key_Return);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+namespace {
+
+// Answers every report with "go on" until its budget is spent: a user who clicks 取消 after
+// a while.
+struct CancelAfter : ProgressSink {
+    explicit CancelAfter(int reports) : left(reports) {}
+    bool progress(const char*, int64_t, int64_t) override { return --left > 0; }
+    int left;
+};
+
+} // namespace
+
+// A table whose query never ends (a view over an endless recursion) is picked; 取消 in the
+// progress window stops it in SQLite, the data set stays closed and the preview empty, and
+// the next pick opens.
+TEST(DataSourceDialog, ACancelledPickLeavesTheDataSetClosed) {
+    app();
+    const std::string path = rgtest::makeSqliteFile("endlessview", R"(
+        create table t(id integer primary key);
+        insert into t values (1), (2);
+        create view endless as with recursive s(n) as (select 1 union all select n + 1 from s)
+            select count(*) as n from s;)");
+    Connection conn;
+    conn.SetConnectionString(rgtest::builtin(path));
+    DataSet dataset(&conn);
+    TFRMDBSETUP dialog;
+    dialog.AssignDataSet(dataset);
+    dialog.AssignConnection(conn);
+    dialog.OpenCommand("t", CommandType::cmdTable);
+    ASSERT_EQ(dialog.ds->rowCount(), 2);
+    {
+        CancelAfter sink(3);
+        ProgressScope scope(&sink);
+        dialog.OpenCommand("endless", CommandType::cmdTable);
+    }
+    EXPECT_FALSE(dataset.Active());
+    EXPECT_EQ(dialog.ds->rowCount(), 0);
+    dialog.OpenCommand("t", CommandType::cmdTable);
+    EXPECT_EQ(dialog.ds->rowCount(), 2);
 }
 
 TEST(DataSourceDialog, CancelKeepsWhatTheDialogChanged) {

@@ -1,5 +1,8 @@
 #include "gridsetup/primmarysetup.h"
 
+#include "common/progress.h"
+#include "gridsetup/dialogutil.h"
+
 #include "fixture.h"
 
 #include <QComboBox>
@@ -90,4 +93,39 @@ TEST(KeyFieldDialog, CloseBoxChangesNothing) {
     });
     rg::RunKeyFieldDialog(nullptr, g.grid);
     EXPECT_EQ(g.grid.KeyField(), "id");
+}
+
+// 取消 while the grid reloads for a new key field: the key and the rows stay as they were,
+// and the cancel comes as a notice, not as an error.
+TEST(KeyFieldDialog, ACancelledReloadKeepsTheKeyAndIsANotice) {
+    struct CancelAtOnce : rg::ProgressSink {
+        bool progress(const char*, int64_t, int64_t) override { return false; }
+    } sink;
+    rgtest::SalesGrid g;
+    g.groupByRegion();
+    const int top = g.grid.TopCount();
+    rgtest::ErrorLog errors;
+    QStringList notices;
+    rg::setGridSetupNoticeBox([&](const QString& m) { notices << m; });
+    bool stayedOpen = false;
+    rgtest::onNextModal([&](QWidget* w) {
+        auto* d = qobject_cast<Tfrmprimmarysetup*>(w);
+        ASSERT_NE(d, nullptr);
+        d->lstfield->setCurrentIndex(2);
+        {
+            rg::ProgressScope scope(&sink);
+            QTest::mouseClick(d->Button1, Qt::LeftButton);
+        }
+        // As after an error, the dialog stays for another choice.
+        stayedOpen = d->isVisible();
+        d->close();
+    });
+    rg::RunKeyFieldDialog(nullptr, g.grid);
+    EXPECT_TRUE(stayedOpen);
+    rg::setGridSetupNoticeBox({});
+    EXPECT_EQ(notices, QStringList{QString::fromUtf8("操作已取消。")});
+    EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
+    EXPECT_EQ(g.grid.KeyField(), "id");
+    EXPECT_EQ(g.grid.TopCount(), top);
+    EXPECT_TRUE(g.allTopExpanded());
 }

@@ -1,5 +1,7 @@
 #include "datasource/dialogs/errorbox.h"
 
+#include "common/progress.h"
+
 #include <QMessageBox>
 
 #include <exception>
@@ -11,15 +13,27 @@ DataSourceErrorBox& errorBox() {
     static DataSourceErrorBox box;
     return box;
 }
+DataSourceErrorBox& noticeBox() {
+    static DataSourceErrorBox box;
+    return box;
+}
 } // namespace
 
 void setDataSourceErrorBox(DataSourceErrorBox box) { errorBox() = std::move(box); }
+
+void setDataSourceNoticeBox(DataSourceErrorBox box) { noticeBox() = std::move(box); }
 
 bool runDataSourceCommand(QWidget* parent, const std::function<void()>& handler) {
     QString message;
     try {
         handler();
         return true;
+    } catch (const Cancelled& e) {
+        if (noticeBox())
+            noticeBox()(QString::fromUtf8(e.what()));
+        else
+            QMessageBox::information(parent, QString::fromUtf8("报表生成器"), QString::fromUtf8(e.what()));
+        return false;
     } catch (const std::exception& e) {
         message = QString::fromUtf8(e.what());
     } catch (...) {

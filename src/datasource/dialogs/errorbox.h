@@ -13,8 +13,11 @@ namespace rg {
 
 using DataSourceErrorBox = std::function<void(const QString& message)>;
 void setDataSourceErrorBox(DataSourceErrorBox box);
+// Where a cancel ("操作已取消。") goes, which is no failure: an information box until routed.
+void setDataSourceNoticeBox(DataSourceErrorBox box);
 
-// Runs one handler; an error it raises is shown and goes no further. False when it failed.
+// Runs one handler; an error it raises is shown and goes no further. False when it failed
+// or was cancelled.
 bool runDataSourceCommand(QWidget* parent, const std::function<void()>& handler);
 
 } // namespace rg
