@@ -112,9 +112,28 @@ void bench_grid(const Args& args) {
     timed("grid_copy_group", openS, [&] { copied = rg::RowsAsText(grid, grid.Top(0)); });
     report("grid_copy_group_rows", grid.DataRowsBelow(grid.Top(0)));
     report("grid_copy_group_bytes", static_cast<double>(copied.size()));
+    copied = std::string();
+
+    // The lines a view shows with every group of the two levels open, as the view asks for
+    // them to paint and scroll.
+    timed("grid_expand_all", openS, [&] {
+        grid.ExpandAll();
+        grid.VisibleRows();
+    });
+    report("grid_lines_expanded", static_cast<double>(grid.VisibleRows().size()));
 
     const double peak = peakResidentMb();
     report("values_as_text_mb", static_cast<double>(textBytes) / 1048576.0);
     report("peak_resident_mb", peak);
     report("peak_resident_vs_text", peak * 1048576.0 / static_cast<double>(textBytes));
+
+    // Without grouping the sort by amount orders all rows at once, and its keys take memory
+    // of their own for a moment: reported apart from the peak above.
+    timed("grid_ungroup_sorted_flat", openS, [&] {
+        grid.ClearGrouping();
+        grid.VisibleRows();
+    });
+    const double flatPeak = peakResidentMb();
+    report("peak_resident_with_flat_sort_mb", flatPeak);
+    report("peak_resident_with_flat_sort_vs_text", flatPeak * 1048576.0 / static_cast<double>(textBytes));
 }

@@ -306,6 +306,9 @@ private:
     void summaryItemsChanged();
     void changed();
     void invalidateVisible() { visibleDirty_ = true; }
+    // Calls `emit` with every shown line in order.
+    template <typename Emit>
+    void forEachLine(Emit&& emit) const;
     void focusFromDataSet();
     int resolveField(const std::string& name) const;
     void rebindColumns();

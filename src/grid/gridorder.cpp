@@ -13,10 +13,14 @@
 namespace rg {
 namespace {
 
+// Packed to twelve bytes: a flat sort of ten million rows holds two arrays of them.
+#pragma pack(push, 4)
 struct Keyed {
     uint64_t key;
     int32_t record;
 };
+#pragma pack(pop)
+static_assert(sizeof(Keyed) == 12);
 
 // Stable by key: a least-significant-digit radix sort, skipping the digits all keys share.
 // Digits are a byte wide for the few thousand rows of a group, two bytes for many more.
@@ -156,6 +160,7 @@ void TdxDBGrid::sortTree(Tree& t) const {
     int64_t done = 0;
     for (const auto& [first, count] : ranges) {
         keyed.clear();
+        keyed.reserve(static_cast<size_t>(count));
         nulls.clear();
         for (int d = first; d < first + count; ++d, ++done) {
             if ((done & (kProgressStep - 1)) == 0) reportProgress("正在排序", done, static_cast<int64_t>(t.data.size()));

@@ -95,23 +95,22 @@ Value TdxDBGrid::CellValue(RowHandle dataRow, const TdxDBGridColumn& c) const {
 
 // ---- shown rows and focus ----
 
-const std::vector<VisibleRow>& TdxDBGrid::VisibleRows() const {
-    if (!visibleDirty_) return visible_;
-    visible_.clear();
+template <typename Emit>
+void TdxDBGrid::forEachLine(Emit&& emit) const {
     auto addData = [&](int first, int count) {
-        for (int d = first; d < first + count; ++d) {
-            const RowHandle r = RowHandle::data(d);
-            visible_.push_back({r, -1});
-            const int footers = FooterRowCount(r);
-            for (int j = 0; j < footers; ++j) visible_.push_back({r, j});
-        }
+        for (int d = first; d < first + count; ++d) emit(VisibleRow{RowHandle::data(d), -1});
+        // Only the last row of a group closes groups: only it is followed by footer rows.
+        if (count == 0 || tree_.levels == 0) return;
+        const RowHandle last = RowHandle::data(first + count - 1);
+        const int footers = FooterRowCount(last);
+        for (int j = 0; j < footers; ++j) emit(VisibleRow{last, j});
     };
     if (tree_.levels == 0) {
-        visible_.reserve(tree_.data.size());
         addData(0, static_cast<int>(tree_.data.size()));
+        return;
     }
     std::vector<std::pair<const std::vector<int>*, size_t>> stack{{&tree_.top, 0}};
-    while (tree_.levels > 0 && !stack.empty()) {
+    while (!stack.empty()) {
         auto& [list, next] = stack.back();
         if (next >= list->size()) {
             stack.pop_back();
@@ -119,11 +118,23 @@ const std::vector<VisibleRow>& TdxDBGrid::VisibleRows() const {
         }
         const int g = (*list)[next++];
         const GroupRow& row = tree_.groups[static_cast<size_t>(g)];
-        visible_.push_back({RowHandle::group(g), -1});
+        emit(VisibleRow{RowHandle::group(g), -1});
         if (!row.expanded) continue;
         if (row.level == tree_.levels - 1) addData(row.firstData, row.dataRows);
         else stack.push_back({&row.groups, 0});
     }
+}
+
+const std::vector<VisibleRow>& TdxDBGrid::VisibleRows() const {
+    if (!visibleDirty_) return visible_;
+    // Counted first and held at their exact size: with every group of ten million rows
+    // open, a vector left to grow by doubling would hold up to twice its lines at once.
+    size_t lines = 0;
+    forEachLine([&](const VisibleRow&) { ++lines; });
+    if (visible_.capacity() > 2 * lines) std::vector<VisibleRow>().swap(visible_);
+    visible_.clear();
+    visible_.reserve(lines);
+    forEachLine([&](const VisibleRow& v) { visible_.push_back(v); });
     visibleDirty_ = false;
     return visible_;
 }
