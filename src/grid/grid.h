@@ -256,6 +256,22 @@ private:
         std::vector<int> top;        // top groups in shown order (none without grouping)
         std::vector<int> innermost;  // innermost groups in shown order: a data row's parent
         std::vector<int32_t> data;   // the record of each data row
+
+        // Visits the groups in shown order, depth first; `visit(g)` answers whether to go on
+        // into the subgroups of g.
+        template <typename Visit>
+        void walkGroups(Visit&& visit) const {
+            std::vector<std::pair<const std::vector<int>*, size_t>> stack{{&top, 0}};
+            while (!stack.empty()) {
+                auto& [list, next] = stack.back();
+                if (next >= list->size()) {
+                    stack.pop_back();
+                    continue;
+                }
+                const int g = (*list)[next++];
+                if (visit(g)) stack.push_back({&groups[static_cast<size_t>(g)].groups, 0});
+            }
+        }
     };
     // What the grouping commands change, so that a cancelled load can put it back.
     struct ColumnState {

@@ -108,17 +108,11 @@ void TdxDBGrid::sortTree(Tree& t) const {
         // The innermost groups in shown order, their data rows moved along.
         std::vector<int> innermost;
         innermost.reserve(t.innermost.size());
-        std::vector<std::pair<const std::vector<int>*, size_t>> stack{{&t.top, 0}};
-        while (!stack.empty()) {
-            auto& [list, next] = stack.back();
-            if (next >= list->size()) {
-                stack.pop_back();
-                continue;
-            }
-            const int g = (*list)[next++];
-            if (groups[static_cast<size_t>(g)].level == t.levels - 1) innermost.push_back(g);
-            else stack.push_back({&groups[static_cast<size_t>(g)].groups, 0});
-        }
+        t.walkGroups([&](int g) {
+            if (groups[static_cast<size_t>(g)].level < t.levels - 1) return true;
+            innermost.push_back(g);
+            return false;
+        });
         if (innermost != t.innermost) {
             std::vector<int32_t> data(t.data.size());
             size_t pos = 0;

@@ -109,20 +109,14 @@ void TdxDBGrid::forEachLine(Emit&& emit) const {
         addData(0, static_cast<int>(tree_.data.size()));
         return;
     }
-    std::vector<std::pair<const std::vector<int>*, size_t>> stack{{&tree_.top, 0}};
-    while (!stack.empty()) {
-        auto& [list, next] = stack.back();
-        if (next >= list->size()) {
-            stack.pop_back();
-            continue;
-        }
-        const int g = (*list)[next++];
+    tree_.walkGroups([&](int g) {
         const GroupRow& row = tree_.groups[static_cast<size_t>(g)];
         emit(VisibleRow{RowHandle::group(g), -1});
-        if (!row.expanded) continue;
-        if (row.level == tree_.levels - 1) addData(row.firstData, row.dataRows);
-        else stack.push_back({&row.groups, 0});
-    }
+        if (!row.expanded) return false;
+        if (row.level < tree_.levels - 1) return true;
+        addData(row.firstData, row.dataRows);
+        return false;
+    });
 }
 
 const std::vector<VisibleRow>& TdxDBGrid::VisibleRows() const {
