@@ -44,7 +44,7 @@ bool Connection::Connected() const { return provider_ != nullptr; }
 void Connection::SetConnected(bool on) {
     if (on == Connected()) return;
     if (on) {
-        provider_ = openProvider(connectionString_);
+        provider_ = connectOffThread(connectionString_);
         return;
     }
     for (DataSet* d : dataSets_) d->Close();

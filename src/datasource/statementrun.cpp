@@ -4,9 +4,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <exception>
 #include <future>
 #include <malloc.h>
+#include <mutex>
+#include <thread>
 
 namespace rg {
 
@@ -14,6 +17,43 @@ namespace {
 // How often the waiting thread reports and checks the clock.
 constexpr auto kPoll = std::chrono::milliseconds(25);
 } // namespace
+
+std::unique_ptr<Provider> connectOffThread(const std::string& connectionString) {
+    // Shared with the worker, which keeps it alive past an abandoned wait.
+    struct Pending {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        std::unique_ptr<Provider> provider;
+        std::exception_ptr error;
+    };
+    auto pending = std::make_shared<Pending>();
+    std::thread([pending, connectionString] {
+        std::unique_ptr<Provider> provider;
+        std::exception_ptr error;
+        try {
+            provider = openProvider(connectionString);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        std::lock_guard lock(pending->mutex);
+        pending->provider = std::move(provider);
+        pending->error = error;
+        pending->done = true;
+        pending->ended.notify_all();
+    }).detach();
+
+    ProgressSink* sink = currentProgress();
+    std::unique_lock lock(pending->mutex);
+    while (!pending->ended.wait_for(lock, kPoll, [&] { return pending->done; })) {
+        lock.unlock();
+        const bool goOn = !sink || sink->progress("正在连接数据库", 0, 0);
+        lock.lock();
+        if (!goOn) throw Cancelled();
+    }
+    if (pending->error) std::rethrow_exception(pending->error);
+    return std::move(pending->provider);
+}
 
 void shareOneHeapAcrossThreads() { mallopt(M_ARENA_MAX, 1); }
 

@@ -10,6 +10,8 @@
 #include "datasource/provider.h"
 
 #include <functional>
+#include <memory>
+#include <string>
 
 namespace rg {
 
@@ -19,6 +21,13 @@ namespace rg {
 // the provider's query timeout passed.
 void runStatement(Provider& provider, const std::function<void(const ProgressFn&)>& work,
                   const ProgressFn& observer = {});
+
+// Opens the provider of a connection string on a worker thread, while the calling thread
+// reports "正在连接数据库" to its progress sink. A server that takes the connection but
+// never answers would otherwise hold the window for good, since drivers wait for it without
+// a limit. On a cancel the connect is abandoned: the worker finishes it alone and lets the
+// connection go, and rg::Cancelled is thrown at once.
+std::unique_ptr<Provider> connectOffThread(const std::string& connectionString);
 
 // Lets every thread allocate from the one heap of the process. The statement's worker would
 // otherwise get a heap of its own, which drivers that allocate per cell (the SQLite ODBC

@@ -9,6 +9,7 @@
 #include "datasource/statementrun.h"
 #include "grid/grid.h"
 #include "odbcsession.h"
+#include "silentserver.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -192,4 +193,23 @@ TEST(StatementCancel, ACancelWhileTheGridLoadsClosesTheDataSet) {
     ds.Open();
     EXPECT_EQ(grid.DataRowCount(), 1000);
     EXPECT_EQ(grid.GroupRowCount(), 7);
+}
+
+// A connect to a server that never answers would wait for good in both drivers; 取消 gives
+// the window back at once.
+TEST(StatementCancel, AConnectToAServerThatNeverAnswersIsAbandoned) {
+    rgtest::SilentServer server;
+    const std::string port = std::to_string(server.port());
+    for (const std::string& cs : {"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + port + ";Database=x;Uid=a;Pwd=b",
+                                  "Driver={MariaDB Unicode};Server=127.0.0.1;Port=" + port + ";Database=x;Uid=a;Pwd=b"}) {
+        Connection conn;
+        conn.SetConnectionString(cs);
+        CancelAfter sink(4);
+        {
+            ProgressScope scope(&sink);
+            EXPECT_EQ(errorOf([&] { conn.Open(); }), "操作已取消。") << cs;
+        }
+        EXPECT_EQ(sink.lastWhat, "正在连接数据库");
+        EXPECT_FALSE(conn.Connected());
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "setup/setup.h"
 #include "odbcsession.h"
+#include "silentserver.h"
 #include "testdb.h"
 #include "testsupport.h"
 
@@ -529,4 +530,15 @@ TEST_F(RunnerFixture, TimeoutStopsARunThatDoesNotEnd) {
     other.rollback();
     r = reportgen("--run " + ini + " --timeout 2", db.folder);
     EXPECT_EQ(r.status, 0) << r.err;
+
+    // A server that never answers the connect.
+    rgtest::SilentServer silent;
+    {
+        rg::TSetup s(ini);
+        s.WriteConnString("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + std::to_string(silent.port()) +
+                          ";Database=x;Uid=a;Pwd=b");
+    }
+    r = reportgen("--run " + ini + " --timeout 1", db.folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "超过时限：1 秒内没有完成，已停止。\n");
 }
