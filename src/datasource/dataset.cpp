@@ -51,19 +51,20 @@ void Connection::SetConnected(bool on) {
     provider_.reset();
 }
 
+// Catalog calls wait on the server like any statement.
 void Connection::ListTableNames(std::vector<std::string>& list, bool includeSystem) {
     Open();
-    provider_->listTables(list, includeSystem);
+    runStatement(*provider_, [&](const ProgressFn&) { provider_->listTables(list, includeSystem); });
 }
 
 void Connection::ListProcedureNames(std::vector<std::string>& list) {
     Open();
-    provider_->listProcedures(list);
+    runStatement(*provider_, [&](const ProgressFn&) { provider_->listProcedures(list); });
 }
 
 void Connection::ListFieldNames(const std::string& table, std::vector<std::string>& list) {
     Open();
-    provider_->listFields(table, list);
+    runStatement(*provider_, [&](const ProgressFn&) { provider_->listFields(table, list); });
 }
 
 Provider& Connection::provider() {
@@ -187,12 +188,10 @@ void DataSet::SetActive(bool on) {
     connection_->Open();
     Provider& p = connection_->provider();
     std::unique_ptr<ResultBuffer> buf;
-    const std::string sql = commandType_ == CommandType::cmdTable || commandType_ == CommandType::cmdTableDirect
-                                ? "SELECT * FROM " + p.tableReference(commandText_)
-                                : commandText_;
+    const bool table = commandType_ == CommandType::cmdTable || commandType_ == CommandType::cmdTableDirect;
     runStatement(p, [&](const ProgressFn& progress) {
         if (commandType_ == CommandType::cmdStoredProc) buf = p.callProcedure(commandText_, parameters_, progress);
-        else buf = p.query(sql, progress);
+        else buf = p.query(table ? "SELECT * FROM " + p.tableReference(commandText_) : commandText_, progress);
     }, impl_->progress);
     fields_.clear();
     for (size_t i = 0; i < buf->info.size(); ++i) {
@@ -268,7 +267,8 @@ void DataSet::RefreshParameters() {
     parameters_.clear();
     if (commandType_ != CommandType::cmdStoredProc || commandText_.empty() || !connection_) return;
     connection_->Open();
-    parameters_ = connection_->provider().procedureParameters(commandText_);
+    Provider& p = connection_->provider();
+    runStatement(p, [&](const ProgressFn&) { parameters_ = p.procedureParameters(commandText_); });
 }
 
 Parameter& DataSet::Parameters(int i) {
@@ -544,7 +544,10 @@ void DataSet::Cancel() {
 }
 
 std::vector<std::string> DataSet::keyColumnsOf(const std::string& schema, const std::string& table) {
-    return connection_->provider().primaryKey(schema, table);
+    Provider& p = connection_->provider();
+    std::vector<std::string> key;
+    runStatement(p, [&](const ProgressFn&) { key = p.primaryKey(schema, table); });
+    return key;
 }
 
 // Whether a result column is a column of the base table: when the driver names the tables

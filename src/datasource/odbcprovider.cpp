@@ -345,7 +345,7 @@ public:
 
     void listTables(std::vector<std::string>& list, bool includeSystem) override {
         list.clear();
-        Stmt st(dbc_, wide_);
+        CancellableStmt st(*this);
         std::string types = includeSystem ? "TABLE,VIEW,SYSTEM TABLE" : "TABLE,VIEW";
         if (wide_) {
             WString w = toW(types);
@@ -365,7 +365,7 @@ public:
     void listProcedures(std::vector<std::string>& list) override {
         std::vector<std::pair<std::string, std::string>> procs;
         {
-            Stmt st(dbc_, wide_);
+            CancellableStmt st(*this);
             st.check(wide_ ? SQLProceduresW(st.h, nullptr, 0, nullptr, 0, nullptr, 0)
                            : SQLProcedures(st.h, nullptr, 0, nullptr, 0, nullptr, 0));
             while (fetch(st)) {
@@ -388,7 +388,7 @@ public:
     void listFields(const std::string& table, std::vector<std::string>& list) override {
         list.clear();
         const ObjectName object = resolve(table, false);
-        Stmt st(dbc_, wide_);
+        CancellableStmt st(*this);
         catalogCall(st, object.owner, object.name, [&](SQLWCHAR* cw, SQLWCHAR* sw, SQLWCHAR* nw, SQLCHAR* c, SQLCHAR* sc, SQLCHAR* n) {
             return wide_ ? SQLColumnsW(st.h, cw, cw ? SQL_NTS : 0, sw, sw ? SQL_NTS : 0, nw, SQL_NTS, nullptr, 0)
                          : SQLColumns(st.h, c, c ? SQL_NTS : 0, sc, sc ? SQL_NTS : 0, n, SQL_NTS, nullptr, 0);
@@ -419,8 +419,7 @@ public:
     }
 
     std::unique_ptr<ResultBuffer> query(const std::string& sql, const ProgressFn& progress) override {
-        Stmt st(dbc_, wide_);
-        Running running(*this, st);
+        CancellableStmt st(*this);
         return run(st, [&](Stmt& s) {
             if (wide_) {
                 WString w = toW(sql);
@@ -472,8 +471,7 @@ public:
 
     std::unique_ptr<ResultBuffer> call(const std::string& sql, std::vector<Parameter>& params, const ProgressFn& progress) {
         std::vector<ParamBuffer> buffers(params.size());
-        Stmt st(dbc_, wide_);
-        Running running(*this, st);
+        CancellableStmt st(*this);
         auto buf = run(st, [&](Stmt& s) {
             prepare(s, sql);
             for (size_t i = 0; i < params.size(); ++i) {
@@ -549,7 +547,7 @@ public:
     }
 
     std::vector<std::string> primaryKey(const std::string& schema, const std::string& table) override {
-        Stmt st(dbc_, wide_);
+        CancellableStmt st(*this);
         const bool asCatalog = catalogOwners_ && !schema.empty(), asSchema = !catalogOwners_ && !schema.empty();
         if (wide_) {
             WString s = toW(schema), t = toW(table);
@@ -580,8 +578,7 @@ public:
             SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
         };
         try {
-            Stmt st(dbc_, wide_);
-            Running running(*this, st);
+            CancellableStmt st(*this);
             prepare(st, sql);
             std::vector<ParamBuffer> buffers(values.size());
             for (size_t i = 0; i < values.size(); ++i) bindValue(st, static_cast<SQLUSMALLINT>(i + 1), values[i], buffers[i]);
@@ -602,23 +599,26 @@ public:
     }
 
 private:
-    // The statement a cancel from another thread reaches, for as long as it lives; declared
-    // after the Stmt so that it is unregistered before the handle is freed.
-    class Running {
+    // A statement that a cancel from another thread reaches for as long as it lives. It is
+    // unregistered before the handle is freed; nested statements (a catalog call while a
+    // name is resolved) give the registration back to the one around them.
+    class CancellableStmt : public Stmt {
     public:
-        Running(OdbcProvider& p, const Stmt& st) : p_(p) {
+        explicit CancellableStmt(OdbcProvider& p) : Stmt(p.dbc_, p.wide_), p_(p) {
             std::lock_guard lock(p_.runningMutex_);
-            p_.running_ = st.h;
+            outer_ = p_.running_;
+            p_.running_ = h;
         }
-        ~Running() {
+        ~CancellableStmt() {
             std::lock_guard lock(p_.runningMutex_);
-            p_.running_ = SQL_NULL_HSTMT;
+            p_.running_ = outer_;
         }
-        Running(const Running&) = delete;
-        Running& operator=(const Running&) = delete;
+        CancellableStmt(const CancellableStmt&) = delete;
+        CancellableStmt& operator=(const CancellableStmt&) = delete;
 
     private:
         OdbcProvider& p_;
+        SQLHSTMT outer_ = SQL_NULL_HSTMT;
     };
 
     // One overload of a procedure: its parameters and their driver type names.
@@ -652,7 +652,7 @@ private:
     }
 
     bool exists(const std::string& owner, const std::string& name, bool procedure) {
-        Stmt st(dbc_, wide_);
+        CancellableStmt st(*this);
         catalogCall(st, owner, name, [&](SQLWCHAR* cw, SQLWCHAR* sw, SQLWCHAR* nw, SQLCHAR* c, SQLCHAR* sc, SQLCHAR* n) {
             if (procedure)
                 return wide_ ? SQLProceduresW(st.h, cw, cw ? SQL_NTS : 0, sw, sw ? SQL_NTS : 0, nw, SQL_NTS)
@@ -696,7 +696,7 @@ private:
     // the driver's order; a parameter position not above the one before starts the next.
     std::vector<Overload> overloads(const std::string& owner, const std::string& name) {
         std::vector<Overload> out;
-        Stmt st(dbc_, wide_);
+        CancellableStmt st(*this);
         catalogCall(st, owner, name, [&](SQLWCHAR* cw, SQLWCHAR* sw, SQLWCHAR* nw, SQLCHAR* c, SQLCHAR* sc, SQLCHAR* n) {
             return wide_ ? SQLProcedureColumnsW(st.h, cw, cw ? SQL_NTS : 0, sw, sw ? SQL_NTS : 0, nw, SQL_NTS, nullptr, 0)
                          : SQLProcedureColumns(st.h, c, c ? SQL_NTS : 0, sc, sc ? SQL_NTS : 0, n, SQL_NTS, nullptr, 0);
