@@ -70,9 +70,9 @@ void TdxDBGrid::recomputeSummaries() {
     std::vector<SummaryValue> footers;
     try {
         computeSummaries(t, innerOf, footers);
-    } catch (const Cancelled&) {
-        throw;
     } catch (...) {
+        // The values held belong to the items as they were: a cancel leaves empty footers
+        // too, never a removed item's value under the one that took its place.
         clearSummaryValues();
         throw;
     }

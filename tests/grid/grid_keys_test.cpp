@@ -360,6 +360,37 @@ TEST_F(KeysFixture, CancelledLoadsLeaveTheGridAsItWas) {
     EXPECT_EQ(db.ds.Filter(), "");
 }
 
+// A summary item removed while its recomputation is cancelled: the footers show no value of
+// the removed item under the one that took its place, and the next load computes them.
+TEST_F(KeysFixture, ACancelledRecomputationShowsNoValueOfAnotherItem) {
+    grid.GroupColumn(col("txt"), 0);
+    grid.ExpandAll();
+    TdxDBGridSummaryItems& items = grid.DefaultGroup().SummaryItems;
+    for (const char* field : {"big", "amount"}) {
+        TdxDBGridSummaryItem& item = items.Add();
+        item.SetColumnName(col(field).Name());
+        item.SetSummaryField(field);
+        item.SetSummaryType(TdxSummaryType::cstSum);
+    }
+    const RowHandle last = grid.Child(grid.Top(0), grid.ChildCount(grid.Top(0)) - 1);
+    const int j = grid.FooterRowCount(last) - 1;
+    ASSERT_GE(j, 0);
+    const std::string amountSum = grid.FooterCellText(last, col("amount"), j);
+    ASSERT_FALSE(amountSum.empty());
+
+    CancelAfter sink(0);
+    {
+        ProgressScope scope(&sink);
+        EXPECT_THROW(items.Delete(0), Cancelled);
+    }
+    ASSERT_EQ(items.Count(), 1);
+    // Not the sum of the removed item under the one that took its place: empty until the
+    // next load.
+    EXPECT_EQ(grid.FooterCellText(last, col("amount"), j), "");
+    grid.ReloadRows();
+    EXPECT_EQ(grid.FooterCellText(last, col("amount"), j), amountSum);
+}
+
 // Enough rows for the summaries of two fields to share the work with a helper thread: the
 // values equal those of adding every record in order, and a cancel in the middle stops both.
 TEST(GridKeys, SummariesOfManyRowsEqualAddingEveryRecordInOrder) {
