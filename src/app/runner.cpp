@@ -115,7 +115,6 @@ public:
         passed_ = passed_ || (seconds_ > 0 && std::chrono::steady_clock::now() >= end_);
         return !passed_;
     }
-    bool passed() const { return passed_; }
     int seconds() const { return seconds_; }
 
 private:

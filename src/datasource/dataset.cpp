@@ -54,17 +54,17 @@ void Connection::SetConnected(bool on) {
 // Catalog calls wait on the server like any statement.
 void Connection::ListTableNames(std::vector<std::string>& list, bool includeSystem) {
     Open();
-    runStatement(*provider_, [&](const ProgressFn&) { provider_->listTables(list, includeSystem); });
+    runStatement(*provider_, [&] { provider_->listTables(list, includeSystem); });
 }
 
 void Connection::ListProcedureNames(std::vector<std::string>& list) {
     Open();
-    runStatement(*provider_, [&](const ProgressFn&) { provider_->listProcedures(list); });
+    runStatement(*provider_, [&] { provider_->listProcedures(list); });
 }
 
 void Connection::ListFieldNames(const std::string& table, std::vector<std::string>& list) {
     Open();
-    runStatement(*provider_, [&](const ProgressFn&) { provider_->listFields(table, list); });
+    runStatement(*provider_, [&] { provider_->listFields(table, list); });
 }
 
 Provider& Connection::provider() {
@@ -111,16 +111,6 @@ Value Field::AsValue() const { return owner_->currentValue(index_); }
 std::string Field::DisplayText() const { return AsValue().displayText(); }
 
 bool Field::IsNull() const { return AsValue().isNull(); }
-
-namespace {
-
-// A change waits on the row's lock like any statement, so it runs where Cancel and the
-// query timeout reach it.
-void applyChange(Provider& p, const RowChange& c) {
-    runStatement(p, [&](const ProgressFn&) { p.applyChange(c); });
-}
-
-} // namespace
 
 // ---------------------------------------------------------------- DataSet
 
@@ -268,7 +258,7 @@ void DataSet::RefreshParameters() {
     if (commandType_ != CommandType::cmdStoredProc || commandText_.empty() || !connection_) return;
     connection_->Open();
     Provider& p = connection_->provider();
-    runStatement(p, [&](const ProgressFn&) { parameters_ = p.procedureParameters(commandText_); });
+    runStatement(p, [&] { parameters_ = p.procedureParameters(commandText_); });
 }
 
 Parameter& DataSet::Parameters(int i) {
@@ -546,7 +536,7 @@ void DataSet::Cancel() {
 std::vector<std::string> DataSet::keyColumnsOf(const std::string& schema, const std::string& table) {
     Provider& p = connection_->provider();
     std::vector<std::string> key;
-    runStatement(p, [&](const ProgressFn&) { key = p.primaryKey(schema, table); });
+    runStatement(p, [&] { key = p.primaryKey(schema, table); });
     return key;
 }
 
@@ -607,9 +597,14 @@ void DataSet::Post() {
         c.setValues.push_back(m.pending[static_cast<size_t>(i)]);
         changedFields.push_back(i);
     }
-    if (!changedFields.empty()) applyChange(connection_->provider(), c);  // throws; the edit stays pending
+    if (!changedFields.empty()) {
+        // A change waits on the row's lock like any statement, where Cancel and the query
+        // timeout reach it; a refusal throws and the edit stays pending.
+        Provider& p = connection_->provider();
+        runStatement(p, [&] { p.applyChange(c); });
+        ++m.changes;
+    }
     for (int i : changedFields) m.edited[{row, i}] = m.pending[static_cast<size_t>(i)];
-    if (!changedFields.empty()) ++m.changes;
     state_ = State::Browse;
     m.pending.clear();
     if (!changedFields.empty()) {
@@ -639,7 +634,8 @@ void DataSet::Delete() {
     const int64_t row = m.phys(m.cur);
     RowChange c = changeFor(row);
     c.remove = true;
-    applyChange(connection_->provider(), c);
+    Provider& p = connection_->provider();
+    runStatement(p, [&] { p.applyChange(c); });
     if (m.deleted.empty()) m.deleted.assign(static_cast<size_t>(m.buf->rows), 0);
     m.deleted[static_cast<size_t>(row)] = 1;
     ++m.changes;

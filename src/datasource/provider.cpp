@@ -41,18 +41,17 @@ std::unique_ptr<Provider> openProvider(const std::string& connectionString) {
     const int timeout = queryTimeoutOf(parseConnectionString(cs));
     cs = odbcFromOleDb(withoutConnKey(cs, kQueryTimeoutKey));
     const ConnParts parts = parseConnectionString(cs);
-    const std::string provider = lowerTrim(connValue(parts, "Provider"));
-    if (provider == "sqlite") {
+    std::unique_ptr<Provider> p;
+    if (lowerTrim(connValue(parts, "Provider")) == "sqlite") {
         std::string path = connValue(parts, "Data Source");
         if (path.empty()) throw Error("No database file given (Data Source=)");
         if (path[0] != '/') path = executableDir() + "/" + path;
-        auto p = std::make_unique<SqliteProvider>(path);
-        p->queryTimeout = timeout;
-        return p;
+        p = std::make_unique<SqliteProvider>(path);
+    } else {
+        checkOdbcConnectionString(cs);
+        checkAccessFile(cs);
+        p = openOdbcProvider(cs);
     }
-    checkOdbcConnectionString(cs);
-    checkAccessFile(cs);
-    auto p = openOdbcProvider(cs);
     p->queryTimeout = timeout;
     return p;
 }

@@ -21,6 +21,10 @@ namespace rg {
 // the provider's query timeout passed.
 void runStatement(Provider& provider, const std::function<void(const ProgressFn&)>& work,
                   const ProgressFn& observer = {});
+// The same for work that fetches no rows: a catalog call, a change, a description.
+inline void runStatement(Provider& provider, const std::function<void()>& work) {
+    runStatement(provider, [&](const ProgressFn&) { work(); });
+}
 
 // Opens the provider of a connection string on a worker thread, while the calling thread
 // reports "正在连接数据库" to its progress sink. A server that takes the connection but
