@@ -3,16 +3,24 @@
 #include "common/asciicase.h"
 #include "common/error.h"
 #include "datasource/connstring.h"
+#include "datasource/driverattributes.h"
+#include "datasource/driverlogs.h"
 #include "datasource/odbcsources.h"
+
+#include <odbcinst.h>
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <mutex>
 #include <sqlite3.h>
 #include <string_view>
 
 namespace rg {
 namespace {
+
+// Before main, while the process has one thread: it changes the environment.
+[[maybe_unused]] const std::string quietIniFolder = quietDriverLogs();
 
 std::string normalKey(std::string_view key) {
     std::string k;
@@ -49,11 +57,11 @@ std::string trimmed(std::string_view v) {
     return std::string(v);
 }
 
-// The pairs as read here and as a plain split at every ";" would read them: the driver
-// manager's own reading of quotes and braces may differ from ours, so a refused attribute
-// hidden in a quoted value by one reading is still seen by the other.
-ConnParts bothReadings(const std::string& cs) {
-    ConnParts parts = parseConnectionString(cs);
+// The pairs as a plain split at every ";" reads them: a driver's reading of quotes and
+// braces may differ from ours, so a refused attribute hidden in a quoted value by one
+// reading is still seen by the other.
+ConnParts plainSplit(const std::string& cs) {
+    ConnParts parts;
     size_t start = 0;
     while (start <= cs.size()) {
         const size_t semi = std::min(cs.find(';', start), cs.size());
@@ -64,6 +72,144 @@ ConnParts bothReadings(const std::string& cs) {
         start = semi + 1;
     }
     return parts;
+}
+
+[[noreturn]] void refuse(const std::string& attribute) {
+    throw Error(format("连接字符串中的属性 %s 可能让驱动程序加载程序代码、读写文件或记录日志，已拒绝",
+                       attribute.c_str()));
+}
+
+std::string iniValue(const std::string& section, const char* key, const char* file) {
+    char value[4096] = {0};
+    SQLGetPrivateProfileString(section.c_str(), key, "", value, sizeof value, file);
+    return value;
+}
+
+// The one driver a string names (registered, never a path) and the data source whose
+// settings the driver reads besides the string.
+struct Target {
+    std::string driver, dsn;
+    DriverFamily family = DriverFamily::Other;
+};
+
+std::string registeredDriver(const ConnParts& parts) {
+    std::vector<std::string> drivers;
+    bool driversRead = false;
+    std::string chosen;
+    for (const auto& [key, value] : parts) {
+        if (normalKey(key) != "driver")
+            continue;
+        if (!driversRead) {
+            drivers = listOdbcDrivers();
+            driversRead = true;
+        }
+        const std::string name = trimmed(value);
+        const bool registered =
+            name.find('/') == std::string::npos &&
+            std::any_of(drivers.begin(), drivers.end(),
+                        [&](const std::string& d) { return equalsIgnoringCase(d, name); });
+        if (!registered) {
+            std::string list;
+            for (const std::string& d : drivers)
+                list += (list.empty() ? "" : "、") + d;
+            throw Error(
+                format("连接字符串中的 Driver=%s 不是已安装的 ODBC 驱动程序名称（已安装：%s）",
+                       name.c_str(), list.empty() ? "无" : list.c_str()));
+        }
+        if (!chosen.empty() && !equalsIgnoringCase(chosen, name))
+            throw Error(format("连接字符串中的 Driver= 指定了两个驱动程序：%s 和 %s，已拒绝",
+                               chosen.c_str(), name.c_str()));
+        chosen = name;
+    }
+    return chosen;
+}
+
+// The driver manager loads the driver a Driver= names, else the one of the data source
+// (DEFAULT without DSN=); a data source names its driver by name or by library.
+Target targetOf(const ConnParts& parts, const ConnParts& plain) {
+    Target t;
+    t.driver = registeredDriver(parts);
+    registeredDriver(plain);
+    t.dsn = trimmed(connValue(parts, "DSN"));
+    std::string library;
+    if (t.driver.empty()) {
+        const std::string driver = iniValue(t.dsn.empty() ? "DEFAULT" : t.dsn, "Driver", "odbc.ini");
+        library = driver.find('/') == std::string::npos ? iniValue(driver, "Driver", "odbcinst.ini")
+                                                         : driver;
+    } else {
+        library = iniValue(t.driver, "Driver", "odbcinst.ini");
+    }
+    t.family = familyOfLibrary(library);
+    return t;
+}
+
+// MariaDB's OPTION(S): a whole decimal number without the bits that trace or read files.
+void checkMariaDbOptions(const std::string& key, const std::string& value) {
+    const std::string text = trimmed(value);
+    if (text.empty())
+        return;
+    unsigned long bits = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), bits);
+    if (ec != std::errc() || end != text.data() + text.size())
+        throw Error(format("连接字符串中属性 %s 的值“%s”不是数字，已拒绝", trimmed(key).c_str(),
+                           text.c_str()));
+    if (bits & kMariaDbRefusedOptionBits)
+        refuse(trimmed(key) + "=" + text);
+}
+
+// Every pair of both readings against the refused attributes; the pairs as read here
+// against the documented ones.
+void checkAttributes(DriverFamily family, const ConnParts& parts, const ConnParts& plain) {
+    for (const ConnParts* reading : {&parts, &plain}) {
+        for (const auto& [key, value] : *reading) {
+            const std::string k = normalKey(key);
+            const bool denied =
+                std::find(std::begin(kRefused), std::end(kRefused), k) != std::end(kRefused);
+            const bool logOn = std::find(std::begin(kRefusedWhenOn), std::end(kRefusedWhenOn), k) !=
+                                   std::end(kRefusedWhenOn) &&
+                               !switchedOff(value);
+            if (denied || (family == DriverFamily::Other && logOn))
+                refuse(trimmed(key));
+            if (family == DriverFamily::Other)
+                continue;
+            const AttributeRule rule = attributeRule(family, k);
+            if (rule == AttributeRule::Refused ||
+                (rule == AttributeRule::WhenOff && !switchedOff(value)))
+                refuse(trimmed(key));
+            if (rule == AttributeRule::OptionBits)
+                checkMariaDbOptions(key, value);
+            if (rule == AttributeRule::Unknown && reading == &parts)
+                throw Error(format("连接字符串中的属性 %s 不是 %s 驱动程序的连接属性，已拒绝",
+                                   trimmed(key).c_str(), familyName(family)));
+        }
+    }
+}
+
+std::string withPair(std::string cs, const std::string& pair) {
+    if (!cs.empty() && cs.back() != ';')
+        cs += ';';
+    return cs + pair;
+}
+
+// Log switches written last win over the string's and the data source's own.
+std::string withLogsOff(const std::string& cs, const Target& t, const ConnParts& parts) {
+    if (t.family == DriverFamily::PostgreSQL)
+        return withPair(cs, "CommLog=0;Debug=0");
+    if (t.family != DriverFamily::MariaDB)
+        return cs;
+    std::string options;
+    for (const auto& [key, value] : parts)
+        if (const std::string k = normalKey(key); k == "option" || k == "options")
+            options = value;
+    if (options.empty() && !t.dsn.empty()) {
+        options = iniValue(t.dsn, "OPTIONS", "odbc.ini");
+        if (options.empty())
+            options = iniValue(t.dsn, "OPTION", "odbc.ini");
+    }
+    unsigned long bits = 0;
+    std::from_chars(options.data(), options.data() + options.size(), bits);
+    bits &= ~kMariaDbRefusedOptionBits;
+    return withPair(cs, "OPTIONS=" + std::to_string(bits) + ";TRACE=0");
 }
 
 void refuseLoadExtension(sqlite3_context* context, int, sqlite3_value**) {
@@ -89,40 +235,22 @@ void guardSqliteExtensions() {
         once, [] { sqlite3_auto_extension(reinterpret_cast<void (*)()>(disableLoadExtension)); });
 }
 
-void checkOdbcConnectionString(const std::string& cs) {
-    const ConnParts parts = bothReadings(cs);
-    std::vector<std::string> drivers;
-    bool driversRead = false;
-    for (const auto& [key, value] : parts) {
-        const std::string k = normalKey(key);
-        const bool refused =
-            std::find(std::begin(kRefused), std::end(kRefused), k) != std::end(kRefused) ||
-            (std::find(std::begin(kRefusedWhenOn), std::end(kRefusedWhenOn), k) !=
-                 std::end(kRefusedWhenOn) &&
-             !switchedOff(value));
-        if (refused)
-            throw Error(format("连接字符串中的属性 %s 可能让驱动程序加载程序代码或写入文件，已拒绝",
-                               trimmed(key).c_str()));
-        if (k != "driver")
-            continue;
-        if (!driversRead) {
-            drivers = listOdbcDrivers();
-            driversRead = true;
-        }
-        const std::string name = trimmed(value);
-        const bool registered =
-            name.find('/') == std::string::npos &&
-            std::any_of(drivers.begin(), drivers.end(),
-                        [&](const std::string& d) { return equalsIgnoringCase(d, name); });
-        if (!registered) {
-            std::string list;
-            for (const std::string& d : drivers)
-                list += (list.empty() ? "" : "、") + d;
-            throw Error(
-                format("连接字符串中的 Driver=%s 不是已安装的 ODBC 驱动程序名称（已安装：%s）",
-                       name.c_str(), list.empty() ? "无" : list.c_str()));
-        }
-    }
+std::string guardedOdbcConnectionString(const std::string& cs) {
+    odbcConnectionStringLength(cs);
+    const ConnParts parts = parseConnectionString(cs);
+    const ConnParts plain = plainSplit(cs);
+    const Target target = targetOf(parts, plain);
+    checkAttributes(target.family, parts, plain);
+    const std::string guarded = withLogsOff(cs, target, parts);
+    odbcConnectionStringLength(guarded);
+    return guarded;
+}
+
+short odbcConnectionStringLength(const std::string& cs) {
+    if (cs.size() > kMaxOdbcConnectionString)
+        throw Error(format("连接字符串长 %zu 字节，超过了 ODBC 能接受的 %zu 字节，已拒绝", cs.size(),
+                           kMaxOdbcConnectionString));
+    return static_cast<short>(cs.size());
 }
 
 } // namespace rg

@@ -98,32 +98,40 @@ ConnParts parseConnectionString(const std::string& s) {
 }
 
 std::string withoutConnKey(const std::string& s, const std::string& key) {
-    // Cut textually, so that every other pair reaches the driver exactly as written.
+    // Cut textually, so that every other pair reaches the driver exactly as written. One
+    // pass: a value opening with a brace or a quote runs to its closing one.
     std::string out;
-    size_t start = 0;
-    char close = 0;
+    size_t start = 0, eq = std::string::npos;
+    bool valueSeen = false;
     bool cut = false;
     for (size_t i = 0; i <= s.size(); ++i) {
-        if (i < s.size() && close) {
-            if (s[i] == close && i + 1 < s.size() && s[i + 1] == close) ++i;
-            else if (s[i] == close) close = 0;
-            continue;
-        }
         if (i < s.size() && s[i] != ';') {
-            const size_t eq = s.find('=', start);
-            if (eq < i && trim(s.substr(eq + 1, i - eq - 1)).empty())
-                close = s[i] == '{' ? '}' : (s[i] == '"' || s[i] == '\'') ? s[i] : 0;
+            if (eq == std::string::npos) {
+                if (s[i] == '=') eq = i;
+                continue;
+            }
+            if (valueSeen || s[i] == ' ' || s[i] == '\t') continue;
+            valueSeen = true;
+            const char close = s[i] == '{' ? '}' : (s[i] == '"' || s[i] == '\'') ? s[i] : 0;
+            if (!close) continue;
+            for (++i; i < s.size(); ++i) {
+                if (s[i] != close) continue;
+                if (i + 1 < s.size() && s[i + 1] == close) ++i;
+                else break;
+            }
+            if (i == s.size()) --i; // unclosed: the pair runs to the end
             continue;
         }
         const std::string pair = s.substr(start, i - start);
-        const size_t eq = pair.find('=');
-        if (equalsIgnoringCase(trim(pair.substr(0, eq)), key)) {
+        if (equalsIgnoringCase(trim(pair.substr(0, eq == std::string::npos ? eq : eq - start)), key)) {
             cut = true;
         } else if (!trim(pair).empty()) {
             if (!out.empty()) out += ';';
             out += pair;
         }
         start = i + 1;
+        eq = std::string::npos;
+        valueSeen = false;
     }
     return cut ? out : s;
 }
@@ -160,26 +168,38 @@ std::string connValue(const ConnParts& parts, const std::string& key) {
     return {};
 }
 
+const char* fileKindName(unsigned mode) {
+    if (S_ISDIR(mode)) return "文件夹";
+    if (S_ISCHR(mode)) return "字符设备";
+    if (S_ISBLK(mode)) return "块设备";
+    if (S_ISFIFO(mode)) return "管道";
+    if (S_ISSOCK(mode)) return "套接字";
+    return "特殊文件";
+}
+
 std::string readDataLinkFile(const std::string& path) {
     // Opened without blocking and checked before reading: a FIFO would wait for a writer
     // for good, and a device such as /dev/zero never ends.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw Error(format("Cannot open file \"%s\". %s", path.c_str(), std::strerror(errno)));
+    if (fd < 0) throw Error(format("无法读取数据链接文件“%s”：%s", path.c_str(), std::strerror(errno)));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        throw Error(format("数据链接文件“%s”不是普通文件", path.c_str()));
+        throw Error(format("数据链接文件“%s”不是普通文件（%s）", path.c_str(), fileKindName(st.st_mode)));
     }
     std::string bytes;
     char buf[65536];
+    int readError = 0;
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0) readError = errno;
         if (n <= 0) break;
         bytes.append(buf, static_cast<size_t>(n));
         if (bytes.size() > kMaxDataLinkFileSize) break;
     }
     ::close(fd);
+    if (readError) throw Error(format("无法读取数据链接文件“%s”：%s", path.c_str(), std::strerror(readError)));
     if (bytes.size() > kMaxDataLinkFileSize)
         throw Error(format("数据链接文件“%s”超过 1 MB，不是数据链接文件", path.c_str()));
     std::string text;
@@ -198,7 +218,7 @@ std::string readDataLinkFile(const std::string& path) {
         if (line.empty() || line[0] == ';' || equalsIgnoringCase(line, "[oledb]")) continue;
         return line;
     }
-    return {};
+    throw Error(format("数据链接文件“%s”中没有连接字符串", path.c_str()));
 }
 
 std::string executableDir() {

@@ -27,10 +27,13 @@ extern const char* const kQueryTimeoutKey;
 // Its value; throws with a message for a value that is no whole number of seconds.
 int queryTimeoutOf(const ConnParts& parts);
 
+// What a file that is not a regular one is, for messages: "字符设备", "管道"...
+const char* fileKindName(unsigned mode);
+
 // The connection string a data link file holds: UTF-16 with byte-order mark or UTF-8,
 // lines starting with ";" and the "[oledb]" header skipped. Throws when unreadable, when
-// the path names no regular file (a device, a FIFO) or when the file is larger than
-// kMaxDataLinkFileSize.
+// the path names no regular file (a device, a FIFO), when the file is larger than
+// kMaxDataLinkFileSize or holds no connection string.
 constexpr size_t kMaxDataLinkFileSize = 1 << 20;
 std::string readDataLinkFile(const std::string& path);
 

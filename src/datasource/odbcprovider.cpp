@@ -3,6 +3,7 @@
 #include "common/asciicase.h"
 #include "common/displaytext.h"
 #include "common/error.h"
+#include "datasource/connguard.h"
 #include "datasource/connstring.h"
 #include "datasource/odbchandle.h"
 
@@ -296,7 +297,7 @@ public:
         SQLCHAR out[2048];
         SQLSMALLINT outLen = 0;
         // Never a login prompt: a missing password is the driver's error.
-        const SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), static_cast<SQLSMALLINT>(cs.size()), out,
+        const SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), odbcConnectionStringLength(cs), out,
                                               sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
         if (SQL_SUCCEEDED(rc)) return;
         const std::string msg = diagnostics(SQL_HANDLE_DBC, dbc_, false);

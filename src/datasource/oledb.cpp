@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace rg {
@@ -112,10 +114,18 @@ std::string odbcFromOleDb(const std::string& connectionString) {
 void checkAccessFile(const std::string& odbcConnectionString) {
     const ConnParts parts = parseConnectionString(odbcConnectionString);
     if (asciiLower(connValue(parts, "Driver")) != "mdbtools") return;
-    const std::string path = connValue(parts, "DBQ");
+    std::string path = connValue(parts, "DBQ");
+    if (path.empty())
+        path = connValue(parts, "Database");
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    const int failed = ::stat(path.c_str(), &st) != 0 ? errno : 0;
+    if (failed == ENOENT)
         throw Error(format("找不到 Access 数据库文件“%s”", path.c_str()));
+    if (failed)
+        throw Error(format("无法读取 Access 数据库文件“%s”：%s", path.c_str(), std::strerror(failed)));
+    if (!S_ISREG(st.st_mode))
+        throw Error(format("Access 数据库文件“%s”不是普通文件（%s）", path.c_str(),
+                           fileKindName(st.st_mode)));
 }
 
 } // namespace rg

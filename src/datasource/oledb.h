@@ -19,7 +19,7 @@ std::string odbcFromOleDb(const std::string& connectionString);
 
 // MDB Tools reports a missing database file only as "Unknown ODBC error" (and prints to
 // standard output), so an ODBC string for that driver is checked first: throws rg::Error
-// naming the file when DBQ names no regular file.
+// naming the file and what is wrong with it when DBQ (or Database) names no regular file.
 void checkAccessFile(const std::string& odbcConnectionString);
 
 } // namespace rg

@@ -48,7 +48,7 @@ std::unique_ptr<Provider> openProvider(const std::string& connectionString) {
         if (path[0] != '/') path = executableDir() + "/" + path;
         p = std::make_unique<SqliteProvider>(path);
     } else {
-        checkOdbcConnectionString(cs);
+        cs = guardedOdbcConnectionString(cs);
         checkAccessFile(cs);
         p = openOdbcProvider(cs);
     }
