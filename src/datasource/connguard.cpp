@@ -134,8 +134,10 @@ Target targetOf(const ConnParts& parts, const ConnParts& plain) {
     std::string library;
     if (t.driver.empty()) {
         const std::string driver = iniValue(t.dsn.empty() ? "DEFAULT" : t.dsn, "Driver", "odbc.ini");
-        library = driver.find('/') == std::string::npos ? iniValue(driver, "Driver", "odbcinst.ini")
-                                                         : driver;
+        if (driver.find('/') != std::string::npos)
+            library = driver;
+        else if (!driver.empty())
+            library = iniValue(driver, "Driver", "odbcinst.ini");
     } else {
         library = iniValue(t.driver, "Driver", "odbcinst.ini");
     }
