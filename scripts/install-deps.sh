@@ -14,7 +14,7 @@ PACKAGES=(
   xvfb xauth libxkbcommon-x11-0 libxcb-cursor0
   libxlsxwriter-dev
   python3 python3-xlrd python3-openpyxl libxml2-utils xsltproc libreoffice-calc-nogui locales
-  poppler-utils
+  poppler-utils strace
 )
 
 missing=()

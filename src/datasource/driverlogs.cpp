@@ -115,8 +115,9 @@ std::string withDriverLogsOff(const std::string& ini) {
             const std::string value = asciiLower(trimmed(line.substr(eq + 1)));
             const bool off = value.empty() || value == "0" || value == "no" || value == "off" ||
                              value == "false";
+            const bool cr = line.back() == '\r';
             if ((key == "commlog" || key == "debug" || key == "trace") && !off)
-                line = line.substr(0, eq) + (key == "trace" ? "=No" : "=0");
+                line = line.substr(0, eq) + (key == "trace" ? "=No" : "=0") + (cr ? "\r" : "");
         }
         out += line;
         if (end < ini.size())
