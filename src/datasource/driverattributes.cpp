@@ -118,7 +118,9 @@ const char* familyName(DriverFamily family) {
 }
 
 AttributeRule attributeRule(DriverFamily family, std::string_view key) {
-    if (key == "driver" || key == "dsn" || key == "description")
+    // The keywords ODBC itself defines for SQLDriverConnect, which the connection dialog
+    // writes for a data source of any driver.
+    if (key == "driver" || key == "dsn" || key == "uid" || key == "pwd" || key == "description")
         return AttributeRule::Allowed;
     switch (family) {
     case DriverFamily::PostgreSQL: return find(kPostgreSQL, key);

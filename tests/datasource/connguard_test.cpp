@@ -176,6 +176,9 @@ TEST(ConnectionGuard, KnownDriversTakeOnlyTheirDocumentedAttributes) {
         {tds + ";TDS_Version=7.4;ClientCharset=UTF-8;DebugFlags=0", tds + ";TDS_Version=7.4;ClientCharset=UTF-8;DebugFlags=0"},
         {lite + ";Timeout=100;StepAPI=0;LongNames=1", lite + ";Timeout=100;StepAPI=0;LongNames=1"},
         {"Driver={MDBTools};DBQ=/tmp/x.mdb", "Driver={MDBTools};DBQ=/tmp/x.mdb"},
+        // What the connection dialog writes for a file driver, user and password included.
+        {"Driver={MDBTools};Database={/tmp/x y.mdb};Uid=u;Pwd=p",
+         "Driver={MDBTools};Database={/tmp/x y.mdb};Uid=u;Pwd=p"},
         {"DSN=rg_no_such_source;Whatever=1;Debug=0", "DSN=rg_no_such_source;Whatever=1;Debug=0"},
     };
     for (const auto& [cs, guarded] : passed)

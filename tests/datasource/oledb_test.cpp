@@ -1,4 +1,5 @@
 #include "common/error.h"
+#include "datasource/connguard.h"
 #include "datasource/connstring.h"
 #include "datasource/dataset.h"
 #include "datasource/oledb.h"
@@ -67,6 +68,11 @@ TEST(OleDb, TranslationsOfTheOriginalProgramsStrings) {
             EXPECT_EQ(got.rfind(odbc, 0), 0u) << oledb << "\n" << got;
         else
             EXPECT_EQ(got, odbc) << oledb;
+        // What a translation produces passes the connection string guard.
+        if (got.rfind("error: ", 0) != 0 && got.rfind("Provider=", 0) != 0) {
+            EXPECT_EQ(rgtest::errorOf([&] { guardedOdbcConnectionString(got); }), "(no error)")
+                << got;
+        }
     }
 }
 
