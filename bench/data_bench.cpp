@@ -148,4 +148,17 @@ void bench_data(const Args& args) {
     } catch (const std::exception& e) {
         report("odbc_open_error", e.what());
     }
+
+    // A setup's connection string with a 100 KB value: read, cut and opened, and refused
+    // for ODBC, in time linear in its length.
+    const std::string value = std::string(100 << 10, 'x');
+    auto start = std::chrono::steady_clock::now();
+    openDataSet("Provider=SQLite;Data Source=" + path + ";Query Timeout=5;X={" + value + "}", nullptr, nullptr);
+    report("connstring_100kb_open_s", secondsSince(start));
+    start = std::chrono::steady_clock::now();
+    try {
+        openDataSet("Driver={SQLite3};Database=" + path + ";Query Timeout=5;Description=" + value, nullptr, nullptr);
+    } catch (const std::exception&) {
+        report("connstring_100kb_refused_s", secondsSince(start));
+    }
 }
