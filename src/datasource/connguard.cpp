@@ -75,8 +75,9 @@ ConnParts plainSplit(const std::string& cs) {
 }
 
 [[noreturn]] void refuse(const std::string& attribute) {
-    throw Error(format("连接字符串中的属性 %s 可能让驱动程序加载程序代码、读写文件或记录日志，已拒绝",
-                       attribute.c_str()));
+    throw Error(
+        format("连接字符串中的属性 %s 可能让驱动程序加载程序代码、读写文件或记录日志，已拒绝",
+               attribute.c_str()));
 }
 
 std::string iniValue(const std::string& section, const char* key, const char* file) {
@@ -133,7 +134,8 @@ Target targetOf(const ConnParts& parts, const ConnParts& plain) {
     t.dsn = trimmed(connValue(parts, "DSN"));
     std::string library;
     if (t.driver.empty()) {
-        const std::string driver = iniValue(t.dsn.empty() ? "DEFAULT" : t.dsn, "Driver", "odbc.ini");
+        const std::string driver =
+            iniValue(t.dsn.empty() ? "DEFAULT" : t.dsn, "Driver", "odbc.ini");
         if (driver.find('/') != std::string::npos)
             library = driver;
         else if (!driver.empty())
@@ -250,8 +252,8 @@ std::string guardedOdbcConnectionString(const std::string& cs) {
 
 short odbcConnectionStringLength(const std::string& cs) {
     if (cs.size() > kMaxOdbcConnectionString)
-        throw Error(format("连接字符串长 %zu 字节，超过了 ODBC 能接受的 %zu 字节，已拒绝", cs.size(),
-                           kMaxOdbcConnectionString));
+        throw Error(format("连接字符串长 %zu 字节，超过了 ODBC 能接受的 %zu 字节，已拒绝",
+                           cs.size(), kMaxOdbcConnectionString));
     return static_cast<short>(cs.size());
 }
 

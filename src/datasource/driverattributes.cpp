@@ -1,88 +1,73 @@
 #include "datasource/driverattributes.h"
 
-#include <algorithm>
-#include <initializer_list>
-
 namespace rg {
 namespace {
 
-struct Rule {
-    std::string_view key;
-    AttributeRule rule;
+// Names in lower case without blanks, as the guard compares them, separated by blanks.
+struct FamilyRules {
+    std::string_view allowed, whenOff, refused;
 };
 
-constexpr auto A = AttributeRule::Allowed;
-constexpr auto Off = AttributeRule::WhenOff;
-constexpr auto R = AttributeRule::Refused;
+bool holds(std::string_view names, std::string_view key) {
+    for (size_t at = names.find(key); at != std::string_view::npos; at = names.find(key, at + 1)) {
+        const size_t end = at + key.size();
+        if ((at == 0 || names[at - 1] == ' ') && (end == names.size() || names[end] == ' '))
+            return true;
+    }
+    return false;
+}
 
 // psqlODBC: each setting by its name and by its two-character abbreviation. CX packs many
-// switches into one number, the log switches among them; Pqopt hands libpq key and
+// switches into one number, the log switches among them; Pqopt (D5) hands libpq key and
 // certificate files; Logdir moves the logs.
-constexpr Rule kPostgreSQL[] = {
-    {"servername", A}, {"server", A}, {"port", A}, {"username", A}, {"uid", A},
-    {"password", A}, {"pwd", A}, {"database", A}, {"sslmode", A}, {"ca", A},
-    {"readonly", A}, {"a0", A}, {"protocol", A}, {"a1", A}, {"fakeoidindex", A}, {"a2", A},
-    {"showoidcolumn", A}, {"a3", A}, {"rowversioning", A}, {"a4", A},
-    {"showsystemtables", A}, {"a5", A}, {"connsettings", A}, {"a6", A}, {"fetch", A},
-    {"a7", A}, {"socket", A}, {"a8", A}, {"unknownsizes", A}, {"a9", A},
-    {"maxvarcharsize", A}, {"b0", A}, {"maxlongvarcharsize", A}, {"b1", A},
-    {"optimizer", A}, {"b4", A}, {"ksqo", A}, {"b5", A}, {"usedeclarefetch", A}, {"b6", A},
-    {"textaslongvarchar", A}, {"b7", A}, {"unknownsaslongvarchar", A}, {"b8", A},
-    {"boolsaschar", A}, {"b9", A}, {"parse", A}, {"c0", A}, {"extrasystableprefixes", A},
-    {"c2", A}, {"updatablecursors", A}, {"c4", A}, {"lfconversion", A}, {"c5", A},
-    {"trueisminus1", A}, {"c6", A}, {"byteaaslongvarbinary", A}, {"c7", A},
-    {"useserversideprepare", A}, {"c8", A}, {"lowercaseidentifier", A}, {"c9", A},
-    {"keepalivetime", A}, {"d1", A}, {"keepaliveinterval", A}, {"d2", A}, {"numericas", A},
-    {"d6", A}, {"optionalerrors", A}, {"d7", A}, {"batchsize", A}, {"d8", A},
-    {"ignoretimeout", A}, {"d9", A}, {"fetchrefcursors", A}, {"da", A}, {"bi", A},
-    {"uniqueindex", A}, {"ab", A},
-    {"debug", Off}, {"b2", Off}, {"commlog", Off}, {"b3", Off},
-    {"cx", R}, {"pqopt", R}, {"d5", R}, {"logdir", R},
+const FamilyRules kPostgreSQLRules{
+    "servername server port username uid password pwd database sslmode ca readonly a0 "
+    "protocol a1 fakeoidindex a2 showoidcolumn a3 rowversioning a4 showsystemtables a5 "
+    "connsettings a6 fetch a7 socket a8 unknownsizes a9 maxvarcharsize b0 "
+    "maxlongvarcharsize b1 optimizer b4 ksqo b5 usedeclarefetch b6 textaslongvarchar b7 "
+    "unknownsaslongvarchar b8 boolsaschar b9 parse c0 extrasystableprefixes c2 "
+    "updatablecursors c4 lfconversion c5 trueisminus1 c6 byteaaslongvarbinary c7 "
+    "useserversideprepare c8 lowercaseidentifier c9 keepalivetime d1 keepaliveinterval "
+    "d2 numericas d6 optionalerrors d7 batchsize d8 ignoretimeout d9 fetchrefcursors da "
+    "bi uniqueindex ab",
+    "debug b2 commlog b3",
+    "cx pqopt d5 logdir",
 };
 
 // MariaDB Connector/ODBC: the TLS attributes naming key, certificate, revocation and
 // fingerprint files, the plugin folder and the saved file DSN are refused.
-constexpr Rule kMariaDB[] = {
-    {"server", A}, {"servername", A}, {"uid", A}, {"user", A}, {"pwd", A}, {"password", A},
-    {"database", A}, {"db", A}, {"port", A}, {"socket", A}, {"tcpip", A}, {"namedpipe", A},
-    {"initstmt", A}, {"conn_timeout", A}, {"read_timeout", A}, {"write_timeout", A},
-    {"auto_reconnect", A}, {"no_prompt", A}, {"charset", A}, {"interactive", A},
-    {"forwardonly", A}, {"schemanoerror", A}, {"sslcipher", A}, {"sslverify", A},
-    {"tlspeerfp", A}, {"sslfp", A}, {"tlsversion", A}, {"forcetls", A}, {"tlskeypwd", A},
-    {"option", AttributeRule::OptionBits}, {"options", AttributeRule::OptionBits},
-    {"trace", Off}, {"use_mycnf", Off},
-    {"plugin_dir", R}, {"sslkey", R}, {"sslcert", R}, {"sslca", R}, {"sslcapath", R},
-    {"sslcrl", R}, {"sslcrlpath", R}, {"tlspeerfplist", R}, {"sslfplist", R},
-    {"serverkey", R}, {"savefile", R},
+const FamilyRules kMariaDBRules{
+    "server servername uid user pwd password database db port socket tcpip namedpipe "
+    "initstmt conn_timeout read_timeout write_timeout auto_reconnect no_prompt charset "
+    "interactive forwardonly schemanoerror sslcipher sslverify tlspeerfp sslfp "
+    "tlsversion forcetls tlskeypwd",
+    "trace use_mycnf",
+    "plugin_dir sslkey sslcert sslca sslcapath sslcrl sslcrlpath tlspeerfplist "
+    "sslfplist serverkey savefile",
 };
 
 // FreeTDS: the protocol dump and the database file attached on opening are refused.
-constexpr Rule kFreeTDS[] = {
-    {"servername", A}, {"server", A}, {"port", A}, {"address", A}, {"tds_version", A},
-    {"uid", A}, {"pwd", A}, {"database", A}, {"language", A}, {"textsize", A},
-    {"packetsize", A}, {"clientcharset", A}, {"client_charset", A}, {"app", A}, {"wsid", A},
-    {"encryption", A}, {"trusted_connection", A}, {"usentlmv2", A}, {"mars_connection", A},
-    {"realm", A}, {"serverspn", A}, {"applicationintent", A}, {"timeout", A},
-    {"debugflags", Off},
-    {"dumpfile", R}, {"dumpfileappend", R}, {"attachdbfilename", R},
+const FamilyRules kFreeTDSRules{
+    "servername server port address tds_version uid pwd database language textsize "
+    "packetsize clientcharset client_charset app wsid encryption trusted_connection "
+    "usentlmv2 mars_connection realm serverspn applicationintent timeout",
+    "debugflags",
+    "dumpfile dumpfileappend attachdbfilename",
 };
 
 // The SQLite ODBC driver: extensions and the trace file are refused.
-constexpr Rule kSQLite[] = {
-    {"database", A}, {"timeout", A}, {"stepapi", A}, {"syncpragma", A}, {"notxn", A},
-    {"shortnames", A}, {"longnames", A}, {"nocreat", A}, {"nowchar", A}, {"fksupport", A},
-    {"journalmode", A}, {"oemcp", A}, {"bigint", A}, {"jdconv", A}, {"pwd", A},
-    {"loadext", R}, {"tracefile", R},
+const FamilyRules kSQLiteRules{
+    "database timeout stepapi syncpragma notxn shortnames longnames nocreat nowchar "
+    "fksupport journalmode oemcp bigint jdconv pwd",
+    "",
+    "loadext tracefile",
 };
 
-constexpr Rule kMDBTools[] = {{"dbq", A}, {"database", A}};
-
-template <size_t N>
-AttributeRule find(const Rule (&rules)[N], std::string_view key) {
-    const auto it = std::find_if(std::begin(rules), std::end(rules),
-                                 [&](const Rule& r) { return r.key == key; });
-    return it == std::end(rules) ? AttributeRule::Unknown : it->rule;
-}
+const FamilyRules kMDBToolsRules{
+    "dbq database",
+    "",
+    "",
+};
 
 bool startsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
@@ -107,12 +92,18 @@ DriverFamily familyOfLibrary(std::string_view library) {
 
 const char* familyName(DriverFamily family) {
     switch (family) {
-    case DriverFamily::PostgreSQL: return "psqlODBC";
-    case DriverFamily::MariaDB: return "MariaDB Connector/ODBC";
-    case DriverFamily::FreeTDS: return "FreeTDS";
-    case DriverFamily::SQLite: return "SQLite ODBC";
-    case DriverFamily::MDBTools: return "MDB Tools";
-    case DriverFamily::Other: break;
+    case DriverFamily::PostgreSQL:
+        return "psqlODBC";
+    case DriverFamily::MariaDB:
+        return "MariaDB Connector/ODBC";
+    case DriverFamily::FreeTDS:
+        return "FreeTDS";
+    case DriverFamily::SQLite:
+        return "SQLite ODBC";
+    case DriverFamily::MDBTools:
+        return "MDB Tools";
+    case DriverFamily::Other:
+        break;
     }
     return "ODBC";
 }
@@ -122,15 +113,35 @@ AttributeRule attributeRule(DriverFamily family, std::string_view key) {
     // writes for a data source of any driver.
     if (key == "driver" || key == "dsn" || key == "uid" || key == "pwd" || key == "description")
         return AttributeRule::Allowed;
+    if (family == DriverFamily::MariaDB && (key == "option" || key == "options"))
+        return AttributeRule::OptionBits;
+    const FamilyRules* rules = nullptr;
     switch (family) {
-    case DriverFamily::PostgreSQL: return find(kPostgreSQL, key);
-    case DriverFamily::MariaDB: return find(kMariaDB, key);
-    case DriverFamily::FreeTDS: return find(kFreeTDS, key);
-    case DriverFamily::SQLite: return find(kSQLite, key);
-    case DriverFamily::MDBTools: return find(kMDBTools, key);
-    case DriverFamily::Other: break;
+    case DriverFamily::PostgreSQL:
+        rules = &kPostgreSQLRules;
+        break;
+    case DriverFamily::MariaDB:
+        rules = &kMariaDBRules;
+        break;
+    case DriverFamily::FreeTDS:
+        rules = &kFreeTDSRules;
+        break;
+    case DriverFamily::SQLite:
+        rules = &kSQLiteRules;
+        break;
+    case DriverFamily::MDBTools:
+        rules = &kMDBToolsRules;
+        break;
+    case DriverFamily::Other:
+        return AttributeRule::Unknown;
     }
-    return AttributeRule::Unknown;
+    if (key.empty() || key.find(' ') != std::string_view::npos)
+        return AttributeRule::Unknown;
+    if (holds(rules->allowed, key))
+        return AttributeRule::Allowed;
+    if (holds(rules->whenOff, key))
+        return AttributeRule::WhenOff;
+    return holds(rules->refused, key) ? AttributeRule::Refused : AttributeRule::Unknown;
 }
 
 } // namespace rg

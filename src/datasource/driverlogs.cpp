@@ -32,7 +32,9 @@ std::string envOr(const char* name, const std::string& fallback) {
 // The driver manager's folder for odbcinst.ini and odbc.ini, read the way it reads it.
 // Its own function for this remembers its first answer, so it must not be asked before
 // the environment is changed.
-std::string systemIniFolder() { return envOr("ODBCSYSINI", SYSTEM_FILE_PATH); }
+std::string systemIniFolder() {
+    return envOr("ODBCSYSINI", SYSTEM_FILE_PATH);
+}
 
 std::string cacheFolder() {
     const std::string xdg = envOr("XDG_CACHE_HOME", "");

@@ -123,7 +123,8 @@ TEST(ConnectionGuard, DataLinkFilesAreSmallRegularFiles) {
 // those that log (by long name or abbreviation), trace, touch a file of the driver's own or
 // load code; other drivers keep the list of refused attributes.
 TEST(ConnectionGuard, KnownDriversTakeOnlyTheirDocumentedAttributes) {
-    const std::string pg = "Driver={PostgreSQL Unicode};Server=db;Port=5432;Database=erp;Uid=u;Pwd=p";
+    const std::string pg =
+        "Driver={PostgreSQL Unicode};Server=db;Port=5432;Database=erp;Uid=u;Pwd=p";
     const std::string maria = "Driver={MariaDB Unicode};Server=db;Database=erp;UID=u;PWD=p";
     const std::string tds = "Driver={FreeTDS};Server=db;Port=1433;Database=erp;UID=sa;PWD=p";
     const std::string lite = "Driver={SQLite3};Database=/tmp/x.db";
@@ -157,8 +158,10 @@ TEST(ConnectionGuard, KnownDriversTakeOnlyTheirDocumentedAttributes) {
         {tds + ";AttachDbFilename=/tmp/x.mdf", "属性 AttachDbFilename "},
         {lite + ";Tracefile=/tmp/t.log", "属性 Tracefile "},
         {lite + ";Debug=0", "属性 Debug 不是 SQLite ODBC 驱动程序的连接属性"},
-        {"Driver={MDBTools};DBQ=/tmp/x.mdb;Trace=0", "属性 Trace 不是 MDB Tools 驱动程序的连接属性"},
-        {"Driver={SQLite3};Driver={PostgreSQL Unicode};Database=x", "两个驱动程序：SQLite3 和 PostgreSQL Unicode"},
+        {"Driver={MDBTools};DBQ=/tmp/x.mdb;Trace=0",
+         "属性 Trace 不是 MDB Tools 驱动程序的连接属性"},
+        {"Driver={SQLite3};Driver={PostgreSQL Unicode};Database=x",
+         "两个驱动程序：SQLite3 和 PostgreSQL Unicode"},
         // A data source of a driver the program does not know: the refused attributes only.
         {"DSN=rg_no_such_source;Debug=1", "属性 Debug "},
         {"DSN=rg_no_such_source;FILEDSN=/tmp/x.dsn", "属性 FILEDSN "},
@@ -170,10 +173,12 @@ TEST(ConnectionGuard, KnownDriversTakeOnlyTheirDocumentedAttributes) {
     const std::pair<std::string, std::string> passed[] = {
         {pg, pg + ";CommLog=0;Debug=0"},
         {pg + ";BoolsAsChar=0;UseDeclareFetch=1;Fetch=2048;A7=100;B9=0;Debug=0;B3=0;",
-         pg + ";BoolsAsChar=0;UseDeclareFetch=1;Fetch=2048;A7=100;B9=0;Debug=0;B3=0;CommLog=0;Debug=0"},
+         pg + ";BoolsAsChar=0;UseDeclareFetch=1;Fetch=2048;A7=100;B9=0;Debug=0;B3=0;CommLog=0;"
+              "Debug=0"},
         {maria, maria + ";OPTIONS=0;TRACE=0"},
         {maria + ";OPTIONS=3;TRACE=0", maria + ";OPTIONS=3;TRACE=0;OPTIONS=3;TRACE=0"},
-        {tds + ";TDS_Version=7.4;ClientCharset=UTF-8;DebugFlags=0", tds + ";TDS_Version=7.4;ClientCharset=UTF-8;DebugFlags=0"},
+        {tds + ";TDS_Version=7.4;ClientCharset=UTF-8;DebugFlags=0",
+         tds + ";TDS_Version=7.4;ClientCharset=UTF-8;DebugFlags=0"},
         {lite + ";Timeout=100;StepAPI=0;LongNames=1", lite + ";Timeout=100;StepAPI=0;LongNames=1"},
         {"Driver={MDBTools};DBQ=/tmp/x.mdb", "Driver={MDBTools};DBQ=/tmp/x.mdb"},
         // What the connection dialog writes for a file driver, user and password included.
@@ -196,9 +201,8 @@ TEST(ConnectionGuard, LongConnectionStrings) {
     const std::string head = "Driver={SQLite3};Database=" + db + ";Query Timeout=5;Timeout=";
     for (const size_t size : {40u << 10, 100u << 10}) {
         const std::string cs = head + std::string(size, '1');
-        EXPECT_EQ(openError(cs),
-                  "连接字符串长 " + std::to_string(cs.size() - 16) +
-                      " 字节，超过了 ODBC 能接受的 32767 字节，已拒绝")
+        EXPECT_EQ(openError(cs), "连接字符串长 " + std::to_string(cs.size() - 16) +
+                                     " 字节，超过了 ODBC 能接受的 32767 字节，已拒绝")
             << size;
         EXPECT_EQ(openError("Provider=SQLite;Data Source=" + db + ";Query Timeout=5;X={" +
                             std::string(size, 'x') + "}"),
@@ -227,5 +231,6 @@ TEST(ConnectionGuard, MessagesSayWhatHappened) {
               "Access 数据库文件“/dev/zero”不是普通文件（字符设备）");
     EXPECT_EQ(openError("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/tmp"),
               "Access 数据库文件“/tmp”不是普通文件（文件夹）");
-    EXPECT_EQ(openError("Driver={MDBTools};DBQ=" + missing), "找不到 Access 数据库文件“" + missing + "”");
+    EXPECT_EQ(openError("Driver={MDBTools};DBQ=" + missing),
+              "找不到 Access 数据库文件“" + missing + "”");
 }

@@ -58,10 +58,14 @@ void connectEveryWay(const std::string& home) {
     ASSERT_FALSE(pg.empty() || maria.empty()) << "RG_TEST_PG and RG_TEST_MARIADB are not set: run "
                                                  "the tests through scripts/test.sh";
     const std::pair<std::string, std::string> refused[] = {
-        {pg + ";B2=1", "属性 B2 "},           {pg + ";CX=1fffffffff", "属性 CX "},
-        {pg + ";Debug=1", "属性 Debug "},     {pg + ";CommLog=1", "属性 CommLog "},
-        {pg + ";B3=1", "属性 B3 "},           {maria + ";OPTIONS=4", "属性 OPTIONS=4 "},
-        {maria + ";OPTION=4", "属性 OPTION=4 "}, {maria + ";OPTIONS=2052", "属性 OPTIONS=2052 "},
+        {pg + ";B2=1", "属性 B2 "},
+        {pg + ";CX=1fffffffff", "属性 CX "},
+        {pg + ";Debug=1", "属性 Debug "},
+        {pg + ";CommLog=1", "属性 CommLog "},
+        {pg + ";B3=1", "属性 B3 "},
+        {maria + ";OPTIONS=4", "属性 OPTIONS=4 "},
+        {maria + ";OPTION=4", "属性 OPTION=4 "},
+        {maria + ";OPTIONS=2052", "属性 OPTIONS=2052 "},
         {maria + ";TRACE=1", "属性 TRACE "},
     };
     for (const auto& [cs, named] : refused)
@@ -128,10 +132,11 @@ std::set<std::string> writtenFiles(const std::string& trace, const std::string& 
 // The copy of odbcinst.ini the driver manager reads in this process has every log switch
 // off, while the driver's other settings stay.
 TEST(DriverLogs, TheDriverManagerReadsLogSwitchesOff) {
-    EXPECT_EQ(withDriverLogsOff("[ODBC]\nTrace=Yes\nTraceFile=/tmp/sql.log\n\n[PostgreSQL Unicode]\r\n"
-                                "Driver=psqlodbcw.so\r\nDebug = 0\r\nCommLog=1\r\n"),
-              "[ODBC]\nTrace=No\nTraceFile=/tmp/sql.log\n\n[PostgreSQL Unicode]\r\n"
-              "Driver=psqlodbcw.so\r\nDebug = 0\r\nCommLog=0\r\n");
+    EXPECT_EQ(
+        withDriverLogsOff("[ODBC]\nTrace=Yes\nTraceFile=/tmp/sql.log\n\n[PostgreSQL Unicode]\r\n"
+                          "Driver=psqlodbcw.so\r\nDebug = 0\r\nCommLog=1\r\n"),
+        "[ODBC]\nTrace=No\nTraceFile=/tmp/sql.log\n\n[PostgreSQL Unicode]\r\n"
+        "Driver=psqlodbcw.so\r\nDebug = 0\r\nCommLog=0\r\n");
     std::ifstream system("/etc/odbcinst.ini");
     std::stringstream text;
     text << system.rdbuf();
@@ -140,9 +145,11 @@ TEST(DriverLogs, TheDriverManagerReadsLogSwitchesOff) {
     // Set up before the first test, as before any ODBC call of the program.
     ASSERT_NE(::getenv("ODBCSYSINI"), nullptr);
     char value[64] = {0};
-    SQLGetPrivateProfileString("PostgreSQL Unicode", "CommLog", "", value, sizeof value, "odbcinst.ini");
+    SQLGetPrivateProfileString("PostgreSQL Unicode", "CommLog", "", value, sizeof value,
+                               "odbcinst.ini");
     EXPECT_STREQ(value, "0");
-    SQLGetPrivateProfileString("PostgreSQL Unicode", "Driver", "", value, sizeof value, "odbcinst.ini");
+    SQLGetPrivateProfileString("PostgreSQL Unicode", "Driver", "", value, sizeof value,
+                               "odbcinst.ini");
     EXPECT_STREQ(value, "psqlodbcw.so");
 }
 
@@ -162,15 +169,18 @@ TEST(DriverLogs, NoLogFileFromAnyConnection) {
     if (std::system("command -v strace >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "strace is not installed: only /tmp and the home folder were checked";
     const std::string trace = home + "/trace.txt";
-    const std::string command = "HOME=" + home + " RG_LOGS_CHILD=1 strace -f -qq -e trace=open,openat,creat -o " +
-                                trace + " " + selfPath() +
-                                " --gtest_also_run_disabled_tests --gtest_filter=DriverLogs.DISABLED_InAChild"
-                                " >" + home + "/child.txt 2>&1";
+    const std::string command =
+        "HOME=" + home + " RG_LOGS_CHILD=1 strace -f -qq -e trace=open,openat,creat -o " + trace +
+        " " + selfPath() +
+        " --gtest_also_run_disabled_tests --gtest_filter=DriverLogs.DISABLED_InAChild"
+        " >" +
+        home + "/child.txt 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     std::ifstream child(home + "/child.txt");
     std::stringstream childOutput;
     childOutput << child.rdbuf();
-    EXPECT_NE(childOutput.str().find("[  PASSED  ] 1 test"), std::string::npos) << childOutput.str();
+    EXPECT_NE(childOutput.str().find("[  PASSED  ] 1 test"), std::string::npos)
+        << childOutput.str();
     EXPECT_EQ(writtenFiles(trace, home), std::set<std::string>());
     EXPECT_EQ(logFiles(home), std::set<std::string>());
     std::system(("rm -rf " + home).c_str());
