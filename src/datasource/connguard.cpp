@@ -89,7 +89,7 @@ std::string iniValue(const std::string& section, const char* key, const char* fi
 // The one driver a string names (registered, never a path) and the data source whose
 // settings the driver reads besides the string.
 struct Target {
-    std::string driver, dsn;
+    std::string dsn;
     DriverFamily family = DriverFamily::Other;
 };
 
@@ -129,19 +129,19 @@ std::string registeredDriver(const ConnParts& parts) {
 // (DEFAULT without DSN=); a data source names its driver by name or by library.
 Target targetOf(const ConnParts& parts, const ConnParts& plain) {
     Target t;
-    t.driver = registeredDriver(parts);
+    const std::string driver = registeredDriver(parts);
     registeredDriver(plain);
     t.dsn = trimmed(connValue(parts, "DSN"));
     std::string library;
-    if (t.driver.empty()) {
-        const std::string driver =
+    if (driver.empty()) {
+        const std::string dsnDriver =
             iniValue(t.dsn.empty() ? "DEFAULT" : t.dsn, "Driver", "odbc.ini");
-        if (driver.find('/') != std::string::npos)
-            library = driver;
-        else if (!driver.empty())
-            library = iniValue(driver, "Driver", "odbcinst.ini");
+        if (dsnDriver.find('/') != std::string::npos)
+            library = dsnDriver;
+        else if (!dsnDriver.empty())
+            library = iniValue(dsnDriver, "Driver", "odbcinst.ini");
     } else {
-        library = iniValue(t.driver, "Driver", "odbcinst.ini");
+        library = iniValue(driver, "Driver", "odbcinst.ini");
     }
     t.family = familyOfLibrary(library);
     return t;
@@ -246,6 +246,9 @@ std::string guardedOdbcConnectionString(const std::string& cs) {
     const Target target = targetOf(parts, plain);
     checkAttributes(target.family, parts, plain);
     const std::string guarded = withLogsOff(cs, target, parts);
+    // A value whose brace or quote never closes would take the switches in.
+    if (guarded != cs && parseConnectionString(guarded).size() != parts.size() + 2)
+        throw Error("连接字符串中有未结束的括号或引号，已拒绝");
     odbcConnectionStringLength(guarded);
     return guarded;
 }

@@ -140,6 +140,8 @@ TEST(ConnectionGuard, KnownDriversTakeOnlyTheirDocumentedAttributes) {
         {pg + ";Logdir=/tmp", "属性 Logdir "},
         {pg + ";TranslationDLL=/tmp/t.so", "属性 TranslationDLL "},
         {pg + ";Pwd=\"x;B2=1\"", "属性 B2 "},
+        {pg + ";Pwd={x;Sslmode=allow", "未结束的括号或引号"},
+        {maria + ";PWD={x", "未结束的括号或引号"},
         {pg + ";Sslmode=require;Mylog=1", "属性 Mylog 不是 psqlODBC 驱动程序的连接属性"},
         {maria + ";OPTIONS=4", "属性 OPTIONS=4 "},
         {maria + ";OPTION=4", "属性 OPTION=4 "},
