@@ -240,7 +240,10 @@ void guardSqliteExtensions() {
 }
 
 std::string guardedOdbcConnectionString(const std::string& cs) {
-    odbcConnectionStringLength(cs);
+    if (cs.size() > kMaxSetupConnectionString)
+        throw Error(format("连接字符串长 %zu 字节，超过了 %zu 字节的上限（ODBC 最多接受 %zu 字节，"
+                           "余下的留给程序自己的属性），已拒绝",
+                           cs.size(), kMaxSetupConnectionString, kMaxOdbcConnectionString));
     const ConnParts parts = parseConnectionString(cs);
     const ConnParts plain = plainSplit(cs);
     const Target target = targetOf(parts, plain);

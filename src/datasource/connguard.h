@@ -12,13 +12,15 @@
 
 namespace rg {
 
-// The longest string SQLDriverConnect takes: its lengths are SQLSMALLINT.
+// The longest string SQLDriverConnect takes (its lengths are SQLSMALLINT), and the longest
+// one a setup may give: the rest is room for the attributes the program adds.
 constexpr size_t kMaxOdbcConnectionString = 32767;
+constexpr size_t kMaxSetupConnectionString = kMaxOdbcConnectionString - 256;
 
 // The string to connect with: unchanged for other drivers, and for a known driver with its
 // log switches written off at the end, whatever the driver's or the data source's settings
 // say. Throws rg::Error with a Chinese message naming the refused attribute or driver, or
-// saying the string is longer than ODBC takes.
+// saying the string is longer than kMaxSetupConnectionString.
 std::string guardedOdbcConnectionString(const std::string& connectionString);
 
 // The length SQLDriverConnect is given for the string; throws rg::Error past

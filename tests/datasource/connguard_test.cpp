@@ -204,7 +204,8 @@ TEST(ConnectionGuard, LongConnectionStrings) {
     for (const size_t size : {40u << 10, 100u << 10}) {
         const std::string cs = head + std::string(size, '1');
         EXPECT_EQ(openError(cs), "连接字符串长 " + std::to_string(cs.size() - 16) +
-                                     " 字节，超过了 ODBC 能接受的 32767 字节，已拒绝")
+                                     " 字节，超过了 32511 字节的上限（ODBC 最多接受 32767 "
+                                     "字节，余下的留给程序自己的属性），已拒绝")
             << size;
         EXPECT_EQ(openError("Provider=SQLite;Data Source=" + db + ";Query Timeout=5;X={" +
                             std::string(size, 'x') + "}"),
@@ -212,9 +213,9 @@ TEST(ConnectionGuard, LongConnectionStrings) {
     }
     // Just below the limit the string reaches the driver whole: the one after it is refused.
     std::string padded = "Driver={SQLite3};Database=" + db + ";Description=";
-    padded += std::string(kMaxOdbcConnectionString - padded.size(), 'd');
+    padded += std::string(kMaxSetupConnectionString - padded.size(), 'd');
     EXPECT_EQ(openError(padded), "(opened)");
-    EXPECT_NE(openError(padded + "d").find("超过了 ODBC 能接受的 32767 字节"), std::string::npos);
+    EXPECT_NE(openError(padded + "d").find("超过了 32511 字节的上限"), std::string::npos);
 }
 
 // Failures on the way to a connection say what happened.
