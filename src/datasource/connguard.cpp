@@ -204,7 +204,7 @@ std::string withLogsOff(const std::string& cs, const Target& t, const ConnParts&
     std::string options;
     for (const auto& [key, value] : parts)
         if (const std::string k = normalKey(key); k == "option" || k == "options")
-            options = value;
+            options = trimmed(value);
     if (options.empty() && !t.dsn.empty()) {
         options = iniValue(t.dsn, "OPTIONS", "odbc.ini");
         if (options.empty())

@@ -179,6 +179,7 @@ TEST(ConnectionGuard, KnownDriversTakeOnlyTheirDocumentedAttributes) {
               "Debug=0"},
         {maria, maria + ";OPTIONS=0;TRACE=0"},
         {maria + ";OPTIONS=3;TRACE=0", maria + ";OPTIONS=3;TRACE=0;OPTIONS=3;TRACE=0"},
+        {maria + ";Option = {2050}", maria + ";Option = {2050};OPTIONS=2050;TRACE=0"},
         {tds + ";TDS_Version=7.4;ClientCharset=UTF-8;DebugFlags=0",
          tds + ";TDS_Version=7.4;ClientCharset=UTF-8;DebugFlags=0"},
         {lite + ";Timeout=100;StepAPI=0;LongNames=1", lite + ";Timeout=100;StepAPI=0;LongNames=1"},
