@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -93,7 +92,8 @@ std::string makeQuiet() {
     text << in.rdbuf();
     const std::string quiet = withDriverLogsOff(text.str());
     const std::string folder = cacheFolder();
-    if (quiet == text.str() || folder.empty() || !makeFolders(folder) ||
+    // A process started by this program finds the copy in place already.
+    if (quiet == text.str() || folder.empty() || folder == sysFolder || !makeFolders(folder) ||
         !writeReplacing(folder + "/odbcinst.ini", quiet) ||
         !linkReplacing(folder + "/odbc.ini", sysFolder + "/odbc.ini"))
         return {};
