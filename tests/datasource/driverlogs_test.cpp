@@ -8,6 +8,7 @@
 
 #include <odbcinst.h>
 
+#include <cctype>
 #include <dirent.h>
 #include <fstream>
 #include <set>
@@ -19,17 +20,23 @@ using namespace rg;
 
 namespace {
 
-// What a driver writes when it logs: psqlODBC's communication and debug logs, MariaDB's
-// trace file, in /tmp and in the home folder.
+// What a driver writes when it logs: psqlODBC's communication and debug logs, named after
+// the process, and MariaDB's trace file. Other programs running beside the test may leave
+// their own logs in /tmp.
 std::set<std::string> logFiles(const std::string& folder) {
+    const std::string ours = std::to_string(::getpid()) + ".log";
     std::set<std::string> names;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return names;
     while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
-        if (name.find("psqlodbc") != std::string::npos || name.find("mylog") != std::string::npos ||
-            name.find("maodbc") != std::string::npos)
+        const bool psqlodbc =
+            (name.rfind("psqlodbc_", 0) == 0 || name.rfind("mylog_", 0) == 0) &&
+            name.size() > ours.size() &&
+            name.compare(name.size() - ours.size(), ours.size(), ours) == 0 &&
+            !std::isdigit(static_cast<unsigned char>(name[name.size() - ours.size() - 1]));
+        if (psqlodbc || name.find("maodbc") != std::string::npos)
             names.insert(folder + "/" + name);
     }
     ::closedir(dir);
@@ -154,7 +161,7 @@ TEST(DriverLogs, TheDriverManagerReadsLogSwitchesOff) {
 }
 
 // No log file appears, in /tmp or the home folder, whatever a setup's string or a data
-// source says; traced, the process opens no file for writing at all.
+// source says; traced, a child doing the same opens no file for writing at all.
 TEST(DriverLogs, NoLogFileFromAnyConnection) {
     const std::string home = tempHome();
     ASSERT_FALSE(home.empty());
