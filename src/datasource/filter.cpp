@@ -245,16 +245,31 @@ struct Compare : FilterExpr {
     }
 };
 
+// The pattern is taken apart once per filter: its characters, each run of "%" as one, and
+// how many characters a text needs at least, so that a long pattern costs nothing on the
+// many texts too short for it.
 struct Like : FilterExpr {
     int field = 0;
     bool negate = false;
-    std::vector<std::string> pattern;
+    std::string source;
+    std::vector<std::string_view> pattern;  // views into source
+    size_t fixed = 0;                       // characters other than "%"
+
+    void compile(std::string text) {
+        source = std::move(text);
+        for (std::string_view c : characters(source)) {
+            if (c == "%" && !pattern.empty() && pattern.back() == "%") continue;
+            fixed += c != "%";
+            pattern.push_back(c);
+        }
+    }
     bool matches(const DataSet& ds, int64_t row) const override {
         const Value v = cell(ds, row, field);
         if (v.isNull()) return false;
         const std::string text = v.displayText();
-        std::vector<std::string_view> pat(pattern.begin(), pattern.end());
-        return likeMatch(characters(text), pat) != negate;
+        const std::vector<std::string_view> chars = characters(text);
+        if (chars.size() < fixed) return negate;
+        return likeMatch(chars, pattern) != negate;
     }
 };
 
@@ -325,7 +340,9 @@ private:
     std::unique_ptr<FilterExpr> parseCondition() {
         const Token name = take();
         if (name.kind != Tok::Name) syntaxError(expr_);
-        const Field& field = ds_.FieldByName(name.text);
+        const Field* found = ds_.FindField(name.text);
+        if (!found) throw FilterFieldMissing(format("Field '%s' not found", name.text.c_str()));
+        const Field& field = *found;
         if (keyword("IS")) {
             take();
             auto n = std::make_unique<IsNull>();
@@ -352,7 +369,7 @@ private:
             auto n = std::make_unique<Like>();
             n->field = field.Index();
             n->negate = negate;
-            for (auto c : characters(pat.text)) n->pattern.emplace_back(c);
+            n->compile(pat.text);
             return n;
         }
         const Token op = take();
