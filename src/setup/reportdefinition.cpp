@@ -59,7 +59,7 @@ void applySummaries(ReportObjects r, TSetup& setup, std::vector<std::string>& sk
         const std::string summary = setup.ReadSummaryField(f.FieldName());
         if (summary.empty()) continue;
         if (!isSummaryName(summary))
-            throw Error("设置文件中字段“" + f.FieldName() + "”的汇总方式无法使用：无法识别“" + summary + "”");
+            throw Error("设置文件中的字段“" + f.FieldName() + "”的汇总方式无法使用：无法识别“" + summary + "”");
         ApplySummary(r.grid, i, summary);
     }
     NoteGoneFields(r.grid, setup.SummaryFieldNames(), "汇总", skipped);
@@ -67,7 +67,7 @@ void applySummaries(ReportObjects r, TSetup& setup, std::vector<std::string>& sk
         const TdxDBGridColumn* c = r.grid.ColumnByFieldName(field);
         if (!c) skipped.push_back("分组行汇总 " + field);
         else if (!isSummaryName(kind))
-            throw Error("设置文件中字段“" + field + "”的分组行汇总无法使用：无法识别“" + kind + "”");
+            throw Error("设置文件中的字段“" + field + "”的分组行汇总无法使用：无法识别“" + kind + "”");
         else ApplySummary(r.grid, c->Index(), kind, SummaryPlace::GroupRow);
     }
 }

@@ -170,7 +170,7 @@ std::vector<std::string> TSetup::readList(std::string_view section, bool whole) 
     int n = 0;
     const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), n);
     if (whole && (ec != std::errc() || end != count.data() + count.size() || n < 0) && !count.empty())
-        throw Error(format("设置文件中的列表 [%s] 无法识别：项目数“%s”不是数目", std::string(section).c_str(),
+        throw Error(format("设置文件中的列表 [%s] 无法使用：项目数“%s”不是数目", std::string(section).c_str(),
                            count.c_str()));
     std::vector<std::string> items;
     const std::string ansiSection = toAnsi(section);
@@ -179,7 +179,7 @@ std::vector<std::string> TSetup::readList(std::string_view section, bool whole) 
         // A list ends where its entries do, whatever its count claims.
         if (!ini_.ReadString(ansiSection, key)) {
             if (whole)
-                throw Error(format("设置文件中的列表 [%s] 无法识别：缺少第 %d 项", std::string(section).c_str(), i));
+                throw Error(format("设置文件中的列表 [%s] 无法使用：缺少第 %d 项", std::string(section).c_str(), i));
             break;
         }
         items.push_back(ReadValue(section, key));
@@ -294,7 +294,7 @@ std::vector<std::pair<std::string, std::string>> TSetup::ReadGroupRowSummaries()
     for (const std::string& entry : readList(kGroupRowSummarySection, true)) {
         const size_t blank = entry.find(' ');
         if (blank == std::string::npos)
-            throw Error(format("设置文件中的分组行汇总“%s”无法识别", entry.c_str()));
+            throw Error(format("设置文件中的分组行汇总无法使用：无法识别“%s”", entry.c_str()));
         summaries.emplace_back(entry.substr(blank + 1), entry.substr(0, blank));
     }
     return summaries;

@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <spawn.h>
 #include <sstream>
@@ -541,4 +542,95 @@ TEST_F(RunnerFixture, TimeoutStopsARunThatDoesNotEnd) {
     r = reportgen("--run " + ini + " --timeout 1", db.folder);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "超过时限：1 秒内没有完成，已停止。\n");
+}
+
+// A saved filter, grouping, sort or summary that cannot be read or applied ends the run
+// with status 1 and a message naming it, before any output; one whose field is gone is
+// skipped, and a notice on standard error says so. A setup file that is not there or is
+// no file says that, not what an empty setup would fail with.
+TEST_F(RunnerFixture, SetupsThatCannotBeAppliedSaySo) {
+    const std::string plain = bytesOf(ini);
+    const std::string broken = db.folder + "/broken.ini";
+    auto runBroken = [&](const std::function<void(rg::TSetup&)>& spoil) {
+        putBytes(broken, plain);
+        rg::TSetup s(broken);
+        spoil(s);
+        return reportgen("--run " + broken + " --format csv", db.folder);
+    };
+    const std::vector<std::pair<std::function<void(rg::TSetup&)>, std::string>> cases = {
+        {[](rg::TSetup& s) { s.WriteFilterText("id = 1 )"); },
+         "设置文件中的筛选条件“id = 1 )”无法使用：Invalid filter expression: id = 1 )"},
+        {[](rg::TSetup& s) { s.WriteColumnFilter("city", "AND\t=\ttext"); },
+         "设置文件中的字段“city”的筛选条件无法使用：无法识别“AND\t=\ttext”"},
+        {[](rg::TSetup& s) { s.WriteColumnFilter("amount", "AND\t=\ttext\tten"); },
+         "设置文件中的字段“amount”的筛选条件无法使用：'ten' is not a valid number"},
+        {[](rg::TSetup& s) { s.WriteValue("GroupColumns", "Count", "two"); },
+         "设置文件中的列表 [GroupColumns] 无法使用：项目数“two”不是数目"},
+        {[](rg::TSetup& s) {
+             s.WriteValue("GroupColumns", "1", "region");
+             s.WriteValue("GroupColumns", "Count", "2");
+         },
+         "设置文件中的列表 [GroupColumns] 无法使用：缺少第 2 项"},
+        {[](rg::TSetup& s) { s.WriteSortedColumn("city", "sideways"); },
+         "设置文件中的字段“city”的排序无法使用：无法识别“sideways”"},
+        {[](rg::TSetup& s) { s.WriteSummaryField("amount", "cstmedian"); },
+         "设置文件中的字段“amount”的汇总方式无法使用：无法识别“cstmedian”"},
+        {[](rg::TSetup& s) { s.WriteGroupRowSummaries({{"amount", "cstsum"}, {"city", "cstmode"}}); },
+         "设置文件中的字段“city”的分组行汇总无法使用：无法识别“cstmode”"},
+        {[](rg::TSetup& s) {
+             s.WriteValue("GroupRowSummaries", "1", "cstsum");
+             s.WriteValue("GroupRowSummaries", "Count", "1");
+         },
+         "设置文件中的分组行汇总无法使用：无法识别“cstsum”"},
+    };
+    for (const auto& [spoil, message] : cases) {
+        const RunResult r = runBroken(spoil);
+        EXPECT_EQ(r.status, 1) << message;
+        EXPECT_EQ(r.out, "") << message;
+        EXPECT_EQ(r.err, message + "\n");
+    }
+
+    // Entries whose field is gone: the report runs with the rest, grouped by region.
+    const RunResult gone = runBroken([](rg::TSetup& s) {
+        s.WriteSummaryField("district", "cstsum");
+        s.WriteColumnFilter("district", "AND\t=\ttext\t上海");
+        s.WriteFilterText("district = '上海'");
+        s.WriteGroupColumns({"district", "region"});
+        s.WriteSortedColumn("district", "csUp");
+    });
+    EXPECT_EQ(gone.status, 0);
+    EXPECT_EQ(gone.err, "设置文件中以下项目的字段已不存在，已跳过：汇总 district；筛选 district；"
+                        "筛选条件 district = '上海'；分组 district；排序 district\n");
+    EXPECT_NE(gone.out.find("group,0,地区 : 华东 \r\n"), std::string::npos) << gone.out;
+    EXPECT_NE(gone.out.find("total,,,,37.75\r\n"), std::string::npos) << gone.out;
+
+    const std::string missing = db.folder + "/none.ini";
+    EXPECT_EQ(reportgen("--run " + missing, db.folder).err, "找不到设置文件：" + missing + "\n");
+    const std::string fifo = db.folder + "/pipe.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& special : {fifo, std::string("/dev/zero")}) {
+        const RunResult r = reportgen("--run " + special, db.folder);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "无法读取设置文件“" + special + "”：不是普通文件（设备、管道或套接字）\n");
+    }
+    EXPECT_EQ(reportgen("--run " + db.folder, db.folder).err, "无法读取设置文件“" + db.folder + "”：这是一个文件夹\n");
+}
+
+// LIKE over long patterns: runs of "%" count as one, each "_" takes one character, and a
+// pattern longer than every text matches none of them.
+TEST_F(RunnerFixture, LikeTakesLongPatternsAsWritten) {
+    auto cities = [&](const std::string& filter) {
+        const RunResult r = reportgen("--run " + ini + " --format csv --filter \"" + filter + "\"", db.folder);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::string found;
+        for (const char* city : {"上海", "北京", "杭州"})
+            if (r.out.find(city) != std::string::npos) found += city;
+        return found;
+    };
+    EXPECT_EQ(cities("city LIKE '" + std::string(100000, '%') + "海'"), "上海");
+    EXPECT_EQ(cities("city LIKE '_海' OR city LIKE '%州%%'"), "上海杭州");
+    EXPECT_EQ(cities("city NOT LIKE '" + std::string(60000, '_') + "'"), "上海北京杭州");
+    EXPECT_EQ(cities("city LIKE '" + std::string(60000, '_') + "'"), "");
+    EXPECT_EQ(cities("city LIKE '%%_%%_%%'"), "上海北京杭州");
+    EXPECT_EQ(cities("city LIKE '%%_%%_%%_%'"), "");
 }
