@@ -31,8 +31,8 @@ bool endsWith(std::string_view s, std::string_view end) {
 
 // A folder of ours alone: made if missing, refused when it is a link, another user's or
 // open to others (someone else could plant a journal there).
-bool privateFolder(const fs::path& folder) {
-    ::mkdir(folder.c_str(), 0700);
+bool privateFolder(const fs::path& folder, bool create) {
+    if (create) ::mkdir(folder.c_str(), 0700);
     struct stat st {};
     return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
            (st.st_mode & 077) == 0;
@@ -175,7 +175,7 @@ void removeOrphan(const fs::path& file) {
 
 } // namespace
 
-std::vector<fs::path> stagingFolders() {
+std::vector<fs::path> stagingFolders(bool create) {
     std::vector<fs::path> folders;
     fs::path cache;
     if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && xdg[0] == '/')
@@ -183,20 +183,20 @@ std::vector<fs::path> stagingFolders() {
     else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
         cache = fs::path(home) / ".cache";
     if (!cache.empty()) {
-        ::mkdir(cache.c_str(), 0700);
-        if (privateFolder(cache / "reportgen"))
+        if (create) ::mkdir(cache.c_str(), 0700);
+        if (privateFolder(cache / "reportgen", create))
             folders.push_back(cache / "reportgen");
     }
     std::error_code ec;
     const fs::path temp = fs::temp_directory_path(ec);
     const fs::path own = (ec ? fs::path("/tmp") : temp) / ("reportgen-" + std::to_string(::geteuid()));
-    if (privateFolder(own))
+    if (privateFolder(own, create))
         folders.push_back(own);
     return folders;
 }
 
 int createStagingFile(const fs::path& target, std::string& stagingPath) {
-    const std::vector<fs::path> folders = stagingFolders();
+    const std::vector<fs::path> folders = stagingFolders(true);
     if (folders.empty()) {
         errno = EACCES;
         return -1;
@@ -270,7 +270,7 @@ std::error_code copyOverTarget(const fs::path& target, int stagingFd, const std:
 }
 
 void recoverInterruptedCopies() {
-    for (const fs::path& folder : stagingFolders()) {
+    for (const fs::path& folder : stagingFolders(false)) {
         std::vector<fs::path> journals, others;
         std::error_code ec;
         for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {

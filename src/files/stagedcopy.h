@@ -16,8 +16,9 @@ namespace rg {
 
 // The folders that can take staging files, private to this user (mode 0700): the user's
 // cache folder ($XDG_CACHE_HOME or ~/.cache, then "reportgen"), else one in the temporary
-// folder. Folders that cannot be made or are not ours are left out.
-std::vector<std::filesystem::path> stagingFolders();
+// folder. Folders that cannot be made (or, without `create`, do not exist) or are not ours
+// are left out.
+std::vector<std::filesystem::path> stagingFolders(bool create);
 
 // A new staging file for content that is to replace `target`, locked for as long as it is
 // open, on the target's file system where one of the staging folders is. Returns the

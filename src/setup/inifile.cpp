@@ -102,9 +102,10 @@ Hit find(const std::vector<Line>& lines, std::string_view section, std::string_v
 // Empty text for a missing file, with no_such_file_or_directory in `ec`; nullopt, with the
 // reason, when it cannot be read. Opened without blocking, so that a FIFO is refused rather
 // than waited on, and read under a shared lock, so that a copy over the file by another
-// writer is never read half done.
+// writer is never read half done; one that a killed writer left half done is undone first.
 std::optional<std::string> readFile(const fs::path& path, std::error_code& ec) {
     ec.clear();
+    recoverInterruptedCopies();
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         ec = {errno, std::generic_category()};
@@ -172,7 +173,6 @@ std::error_code replaceFile(const fs::path& target, std::string_view bytes) {
         // A file without write permission is read-only even for root, as on Windows.
         if ((t.mode & 0222) == 0) return std::make_error_code(std::errc::permission_denied);
     }
-    recoverInterruptedCopies();
     std::error_code ec;
     std::string temp;
     const int fd = createTemporaryBeside(real, temp);
@@ -235,7 +235,6 @@ std::string IniFile::NameKey(std::string_view name) {
 
 std::error_code IniFile::Load() {
     loaded_.reset();
-    recoverInterruptedCopies();
     std::error_code ec;
     std::optional<std::string> content = readFile(fileName_, ec);
     if (!content) return ec;
