@@ -32,7 +32,8 @@ bool endsWith(std::string_view s, std::string_view end) {
 // A folder of ours alone: made if missing, refused when it is a link, another user's or
 // open to others (someone else could plant a journal there).
 bool privateFolder(const fs::path& folder, bool create) {
-    if (create) ::mkdir(folder.c_str(), 0700);
+    if (create)
+        ::mkdir(folder.c_str(), 0700);
     struct stat st {};
     return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
            (st.st_mode & 077) == 0;
@@ -63,17 +64,19 @@ bool lockFile(int fd, int how) {
 bool copyBytes(int from, int to, off_t size) {
     std::vector<char> buffer(1 << 20);
     for (off_t done = 0; done < size;) {
-        const size_t want = static_cast<size_t>(std::min<off_t>(size - done, static_cast<off_t>(buffer.size())));
+        const size_t want =
+            static_cast<size_t>(std::min<off_t>(size - done, static_cast<off_t>(buffer.size())));
         const ssize_t got = ::pread(from, buffer.data(), want, done);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
             if (got == 0)
-                errno = EIO;  // the file is shorter than it was
+                errno = EIO; // the file is shorter than it was
             return false;
         }
         for (ssize_t put = 0; put < got;) {
-            const ssize_t n = ::pwrite(to, buffer.data() + put, static_cast<size_t>(got - put), done + put);
+            const ssize_t n =
+                ::pwrite(to, buffer.data() + put, static_cast<size_t>(got - put), done + put);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -106,12 +109,13 @@ void removeAll(const std::string& base) {
 // on a file that has been put in its place since.
 std::string journalText(const struct stat& target, const fs::path& path) {
     char head[96];
-    std::snprintf(head, sizeof head, "%s %ju %ju\n", kJournalHead.data(), static_cast<uintmax_t>(target.st_dev),
-                  static_cast<uintmax_t>(target.st_ino));
+    std::snprintf(head, sizeof head, "%s %ju %ju\n", kJournalHead.data(),
+                  static_cast<uintmax_t>(target.st_dev), static_cast<uintmax_t>(target.st_ino));
     return head + path.string();
 }
 
-bool writeJournal(const std::string& base, const struct stat& target, const fs::path& path, int& journalFd) {
+bool writeJournal(const std::string& base, const struct stat& target, const fs::path& path,
+                  int& journalFd) {
     const std::string part = base + std::string(kPart);
     journalFd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (journalFd < 0)
@@ -120,7 +124,8 @@ bool writeJournal(const std::string& base, const struct stat& target, const fs::
     // Locked before it gets its name, so that no recovery ever takes it for a dead writer's.
     return lockFile(journalFd, LOCK_EX) &&
            ::write(journalFd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-           ::fsync(journalFd) == 0 && ::rename(part.c_str(), (base + std::string(kJournal)).c_str()) == 0;
+           ::fsync(journalFd) == 0 &&
+           ::rename(part.c_str(), (base + std::string(kJournal)).c_str()) == 0;
 }
 
 // The old content back into the target of one journal whose writer is gone.
@@ -128,7 +133,7 @@ void recoverJournal(const std::string& base) {
     const int jfd = openOwn(base + std::string(kJournal), O_RDONLY);
     if (jfd < 0)
         return;
-    if (::flock(jfd, LOCK_EX | LOCK_NB) != 0) {  // its writer still runs
+    if (::flock(jfd, LOCK_EX | LOCK_NB) != 0) { // its writer still runs
         ::close(jfd);
         return;
     }
@@ -140,13 +145,15 @@ void recoverJournal(const std::string& base) {
     char head[16] = {};
     bool restored = true;
     if (eol != std::string::npos &&
-        std::sscanf(text.substr(0, eol).c_str(), "%15s %ju %ju", head, &dev, &ino) == 3 && head == kJournalHead) {
+        std::sscanf(text.substr(0, eol).c_str(), "%15s %ju %ju", head, &dev, &ino) == 3 &&
+        head == kJournalHead) {
         const std::string target = text.substr(eol + 1);
         const int ofd = openOwn(base + std::string(kOld), O_RDONLY);
         const int tfd = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        struct stat ost {}, tst {};
-        if (ofd >= 0 && tfd >= 0 && ::fstat(ofd, &ost) == 0 && ::fstat(tfd, &tst) == 0 && S_ISREG(tst.st_mode) &&
-            tst.st_dev == dev && tst.st_ino == ino)
+        struct stat ost {
+        }, tst{};
+        if (ofd >= 0 && tfd >= 0 && ::fstat(ofd, &ost) == 0 && ::fstat(tfd, &tst) == 0 &&
+            S_ISREG(tst.st_mode) && tst.st_dev == dev && tst.st_ino == ino)
             restored = lockFile(tfd, LOCK_EX) && copyWhole(ofd, tfd, ost.st_size);
         if (ofd >= 0)
             ::close(ofd);
@@ -183,13 +190,15 @@ std::vector<fs::path> stagingFolders(bool create) {
     else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
         cache = fs::path(home) / ".cache";
     if (!cache.empty()) {
-        if (create) ::mkdir(cache.c_str(), 0700);
+        if (create)
+            ::mkdir(cache.c_str(), 0700);
         if (privateFolder(cache / "reportgen", create))
             folders.push_back(cache / "reportgen");
     }
     std::error_code ec;
     const fs::path temp = fs::temp_directory_path(ec);
-    const fs::path own = (ec ? fs::path("/tmp") : temp) / ("reportgen-" + std::to_string(::geteuid()));
+    const fs::path own =
+        (ec ? fs::path("/tmp") : temp) / ("reportgen-" + std::to_string(::geteuid()));
     if (privateFolder(own, create))
         folders.push_back(own);
     return folders;
@@ -222,10 +231,12 @@ int createStagingFile(const fs::path& target, std::string& stagingPath) {
     return fd;
 }
 
-std::error_code copyOverTarget(const fs::path& target, int stagingFd, const std::string& stagingPath) {
+std::error_code copyOverTarget(const fs::path& target, int stagingFd,
+                               const std::string& stagingPath) {
     const std::string base = stagingPath.substr(0, stagingPath.size() - kNew.size());
     std::error_code ec;
-    struct stat sst {}, tst {};
+    struct stat sst {
+    }, tst{};
     int tfd = -1, ofd = -1, jfd = -1;
     if (::fsync(stagingFd) != 0 || ::fstat(stagingFd, &sst) != 0)
         ec = lastError();
@@ -239,7 +250,8 @@ std::error_code copyOverTarget(const fs::path& target, int stagingFd, const std:
         ec = lastError();
     // The old content, complete and on disk before the journal names it.
     if (!ec) {
-        ofd = ::open((base + std::string(kOld)).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        ofd = ::open((base + std::string(kOld)).c_str(),
+                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (ofd < 0 || !lockFile(ofd, LOCK_EX) || !copyWhole(tfd, ofd, tst.st_size))
             ec = lastError();
     }
