@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -22,8 +21,8 @@
 #include <sstream>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sched.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -436,16 +435,28 @@ TEST_F(RunnerFixture, KilledSavesLeaveTheOldOrTheNewSetup) {
     std::vector<char*> cargv;
     for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
     cargv.push_back(nullptr);
-    // How long a whole run takes, so that the kills spread over all of it.
-    auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(reportgen(args + " >/dev/null", db.folder).status, 0);
-    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    // Each round kills the run at one state of the save: before it begins, while its
+    // temporary file is being written (empty or with content), or once it has replaced
+    // the target.
+    auto temporaryOfTarget = [&](bool withContent) {
+        for (const auto& e : std::filesystem::directory_iterator(db.folder)) {
+            const std::string name = e.path().filename().string();
+            std::error_code ec;
+            if (name.rfind(".target.ini.rgtmp-", 0) == 0 && (!withContent || std::filesystem::file_size(e.path(), ec) > 0))
+                return true;
+        }
+        return false;
+    };
     int olds = 0, news = 0;
-    for (int i = 0; i < 120; ++i) {
+    for (int i = 0; i < 60; ++i) {
         putBytes(target, oldBytes);
         pid_t pid = 0;
         ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, cargv.data(), environ), 0);
-        std::this_thread::sleep_for(whole * (i % 40) / 40);
+        auto running = [&] { return ::waitpid(pid, nullptr, WNOHANG) == 0; };
+        if (i % 4 == 1 || i % 4 == 2)
+            while (!temporaryOfTarget(i % 4 == 2) && running()) sched_yield();
+        if (i % 4 == 3)
+            while (bytesOf(target) == oldBytes && running()) sched_yield();
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
         const std::string now = bytesOf(target);
