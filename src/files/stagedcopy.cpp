@@ -100,6 +100,13 @@ void syncFolder(const fs::path& folder) {
     }
 }
 
+// The journal's name of the target: a recovery may run in another working folder.
+fs::path wholePath(const fs::path& path) {
+    std::error_code ec;
+    fs::path whole = fs::absolute(path, ec);
+    return ec ? path : whole;
+}
+
 void removeAll(const std::string& base) {
     for (std::string_view end : {kJournal, kOld, kNew, kPart})
         ::unlink((base + std::string(end)).c_str());
@@ -255,7 +262,7 @@ std::error_code copyOverTarget(const fs::path& target, int stagingFd,
         if (ofd < 0 || !lockFile(ofd, LOCK_EX) || !copyWhole(tfd, ofd, tst.st_size))
             ec = lastError();
     }
-    if (!ec && !writeJournal(base, tst, target, jfd))
+    if (!ec && !writeJournal(base, tst, wholePath(target), jfd))
         ec = lastError();
     if (!ec)
         syncFolder(fs::path(stagingPath).parent_path());
