@@ -51,7 +51,7 @@ std::string skippedNotice(const std::vector<std::string>& skipped) {
     return text;
 }
 
-void applySummaries(ReportObjects r, TSetup& setup, std::vector<std::string>& skipped) {
+void applyCaptionsAndSummaries(ReportObjects r, TSetup& setup, std::vector<std::string>& skipped) {
     for (int i = 0; i < r.dataset.FieldCount(); ++i) {
         Field& f = r.dataset.Fields(i);
         const std::string caption = setup.ReadField(f.FieldName());
@@ -206,7 +206,7 @@ std::string LoadSetup(ReportObjects r, const std::string& fileName) {
     clearSummaries(r.grid);
     r.grid.SetKeyField(setup.ReadKeyField());
     std::vector<std::string> skipped;
-    applySummaries(r, setup, skipped);
+    applyCaptionsAndSummaries(r, setup, skipped);
     RestoreGridState(setup, r.grid, skipped);
     return skippedNotice(skipped);
 }
