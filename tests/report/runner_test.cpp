@@ -646,4 +646,12 @@ TEST_F(RunnerFixture, LikeTakesLongPatternsAsWritten) {
     EXPECT_EQ(cities("city LIKE '" + std::string(60000, '_') + "'"), "");
     EXPECT_EQ(cities("city LIKE '%%_%%_%%'"), "上海北京杭州");
     EXPECT_EQ(cities("city LIKE '%%_%%_%%_%'"), "");
+    // A "%" in the text is matched by the pattern's "%" as a wildcard like any character.
+    {
+        rg::TSetup s(ini);
+        s.WriteCommandType("cmdText");
+        s.WriteCommandText("select id, region, '%' || city as city, amount from sales");
+    }
+    EXPECT_EQ(cities("city LIKE '%海'"), "上海");
+    EXPECT_EQ(cities("city LIKE '%%%州'"), "杭州");
 }
