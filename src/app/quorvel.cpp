@@ -344,7 +344,8 @@ void Tfrmquorvel::ClearSavedSetups() {
 void Tfrmquorvel::nvbarItemClick(TdxNavBarItem* Sender) {
     const std::string path = Sender->Data().toStdString();
     requireSetupFile(path);
-    rg::LoadSetup({*conn, *dataset, *dxDBGrid}, path);
+    const std::string notice = rg::LoadSetup({*conn, *dataset, *dxDBGrid}, path);
+    if (!notice.empty()) showCommandNotice(QString::fromStdString(notice));
 }
 
 void Tfrmquorvel::N1Click() { dxDBGrid->ExpandAll(); }
@@ -376,7 +377,8 @@ void Tfrmquorvel::N9Click() {
 }
 
 void Tfrmquorvel::LoadSetup(const QString& fileName) {
-    rg::LoadSetup({*conn, *dataset, *dxDBGrid}, fileName.toStdString());
+    const std::string notice = rg::LoadSetup({*conn, *dataset, *dxDBGrid}, fileName.toStdString());
+    if (!notice.empty()) showCommandNotice(QString::fromStdString(notice));
 }
 
 void Tfrmquorvel::SaveSetup(const QString& fileName) {

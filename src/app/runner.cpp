@@ -215,7 +215,7 @@ int runReport(const RunOptions& o, std::string& errors) {
         TdxDBGrid grid;
         grid.SetDataSet(&dataset);
         ReportObjects report{conn, dataset, grid};
-        LoadSetup(report, o.setupFile);
+        std::string notices = LoadSetup(report, o.setupFile);
         // The command line's filter and grouping take the place of the saved ones.
         if (!o.filter.empty()) {
             grid.Filter.Clear();
@@ -236,12 +236,15 @@ int runReport(const RunOptions& o, std::string& errors) {
         if (!o.saveAs.empty()) SaveSetup(report, o.saveAs);
         // Files look the same whatever desktop the runner starts on: the default colours.
         const GridAppearance look;
-        if (o.format == "xls") errors = WriteXlsWithNotice(grid, o.output, look);
-        else if (o.format == "xml") ExportToXml(grid, o.output, true, look);
+        if (o.format == "xls") {
+            const std::string xls = WriteXlsWithNotice(grid, o.output, look);
+            notices += (notices.empty() || xls.empty() ? "" : "\n") + xls;
+        } else if (o.format == "xml") ExportToXml(grid, o.output, true, look);
         else if (o.format == "xlsx") ExportToXlsx(grid, o.output, true, look);
         else if (o.format == "html") ExportToHtml(grid, o.output, true, look);
         else if (o.format == "pdf") writePdf(grid, o.output);
         else writeOutput(o.output, o.format == "csv" ? gridAsCsv(grid) : gridAsText(grid));
+        errors = notices;
         return 0;
     } catch (const Cancelled&) {
         errors = "超过时限：" + std::to_string(deadline.seconds()) + " 秒内没有完成，已停止。";

@@ -28,7 +28,8 @@ std::string gridAsText(const TdxDBGrid& grid);
 // Loads the setup exactly as the main window does, without a window, and writes the
 // report. Returns the exit status; on failure the error's message goes to `errors` and
 // nothing else is written. A report written whole but for what its format cannot hold
-// (an .xls with texts outside GBK) returns 0 with the notice in `errors`. A run that
+// (an .xls with texts outside GBK) or for saved entries whose field is gone returns 0 with
+// the notices in `errors`. A run that
 // passes its time limit is stopped where it is (a running statement through the driver)
 // and returns 1.
 int runReport(const RunOptions& options, std::string& errors);

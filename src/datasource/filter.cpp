@@ -106,39 +106,43 @@ std::vector<Token> tokenize(const std::string& s) {
     return out;
 }
 
-// Characters of a UTF-8 text, for LIKE's one-character wildcard.
-std::vector<std::string_view> characters(std::string_view s) {
-    std::vector<std::string_view> out;
-    for (size_t i = 0; i < s.size();) {
-        size_t n = 1;
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c >= 0xF0) n = 4;
-        else if (c >= 0xE0) n = 3;
-        else if (c >= 0xC0) n = 2;
-        n = std::min(n, s.size() - i);
-        out.push_back(s.substr(i, n));
-        i += n;
-    }
-    return out;
+// Length of the UTF-8 character at i, for LIKE's one-character wildcard.
+size_t charLength(std::string_view s, size_t i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    return std::min(n, s.size() - i);
 }
 
-bool likeMatch(const std::vector<std::string_view>& text, const std::vector<std::string_view>& pat) {
-    size_t t = 0, p = 0, starP = std::string::npos, starT = 0;
+size_t characterCount(std::string_view s) {
+    size_t count = 0;
+    for (size_t i = 0; i < s.size(); i += charLength(s, i)) ++count;
+    return count;
+}
+
+// Greedy match with one step back to the last "%", over the bytes of both texts: "_"
+// takes one character, "%" any run of them, every other character itself.
+bool likeMatch(std::string_view text, std::string_view pat) {
+    size_t t = 0, p = 0, starP = std::string_view::npos, starT = 0;
     while (t < text.size()) {
-        if (p < pat.size() && (pat[p] == "_" || pat[p] == text[t])) {
-            ++t;
-            ++p;
-        } else if (p < pat.size() && pat[p] == "%") {
+        const size_t len = charLength(text, t);
+        if (p < pat.size() && pat[p] == '%') {
             starP = p++;
             starT = t;
-        } else if (starP != std::string::npos) {
+        } else if (p < pat.size() && pat[p] == '_') {
+            t += len;
+            ++p;
+        } else if (p < pat.size() && charLength(pat, p) == len && pat.compare(p, len, text.substr(t, len)) == 0) {
+            t += len;
+            p += len;
+        } else if (starP != std::string_view::npos) {
             p = starP + 1;
-            t = ++starT;
+            starT += charLength(text, starT);
+            t = starT;
         } else {
             return false;
         }
     }
-    while (p < pat.size() && pat[p] == "%") ++p;
+    while (p < pat.size() && pat[p] == '%') ++p;
     return p == pat.size();
 }
 
@@ -245,16 +249,32 @@ struct Compare : FilterExpr {
     }
 };
 
+// The pattern is prepared once per filter: each run of "%" made one, and the number of
+// characters a text needs at least counted, so that a long pattern costs nothing on the
+// many texts too short for it.
 struct Like : FilterExpr {
     int field = 0;
     bool negate = false;
-    std::vector<std::string> pattern;
+    std::string pattern;
+    size_t fixed = 0;  // characters other than "%"
+
+    void compile(std::string_view text) {
+        pattern.reserve(text.size());
+        for (size_t i = 0; i < text.size();) {
+            const size_t len = charLength(text, i);
+            if (text[i] != '%' || pattern.empty() || pattern.back() != '%') {
+                fixed += text[i] != '%';
+                pattern.append(text.substr(i, len));
+            }
+            i += len;
+        }
+    }
     bool matches(const DataSet& ds, int64_t row) const override {
         const Value v = cell(ds, row, field);
         if (v.isNull()) return false;
         const std::string text = v.displayText();
-        std::vector<std::string_view> pat(pattern.begin(), pattern.end());
-        return likeMatch(characters(text), pat) != negate;
+        if (text.size() < fixed || characterCount(text) < fixed) return negate;
+        return likeMatch(text, pattern) != negate;
     }
 };
 
@@ -325,7 +345,9 @@ private:
     std::unique_ptr<FilterExpr> parseCondition() {
         const Token name = take();
         if (name.kind != Tok::Name) syntaxError(expr_);
-        const Field& field = ds_.FieldByName(name.text);
+        const Field* found = ds_.FindField(name.text);
+        if (!found) throw FilterFieldMissing(format("Field '%s' not found", name.text.c_str()));
+        const Field& field = *found;
         if (keyword("IS")) {
             take();
             auto n = std::make_unique<IsNull>();
@@ -352,7 +374,7 @@ private:
             auto n = std::make_unique<Like>();
             n->field = field.Index();
             n->negate = negate;
-            for (auto c : characters(pat.text)) n->pattern.emplace_back(c);
+            n->compile(pat.text);
             return n;
         }
         const Token op = take();

@@ -19,6 +19,7 @@
 // null field satisfies no comparison. Texts compare in code page order, as everywhere in
 // the program. An unknown field fails with "Field '%s' not found".
 
+#include "common/error.h"
 #include "common/value.h"
 
 #include <memory>
@@ -38,7 +39,14 @@ protected:
     static Value cell(const DataSet& ds, int64_t row, int field);
 };
 
-// Throws rg::Error naming the fault for an expression that cannot be read.
+// The error of an expression that names a field the data set does not have.
+class FilterFieldMissing : public Error {
+public:
+    using Error::Error;
+};
+
+// Throws rg::Error naming the fault for an expression that cannot be read, and
+// FilterFieldMissing for one naming an unknown field.
 std::unique_ptr<FilterExpr> parseFilter(const std::string& expression, DataSet& ds);
 
 } // namespace rg

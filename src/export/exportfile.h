@@ -3,14 +3,15 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 namespace rg {
 
 // An output file written through a temporary file in the target folder and renamed over
 // the target only by Commit(), so a failed export never destroys the file that was there.
-// A symbolic link is followed to the file it names; devices and FIFOs are refused. In a
-// folder that takes no new file an existing writable file is rewritten in place at Commit.
+// A symbolic link is followed to the file it names; devices, FIFOs and read-only files
+// (no write permission, whoever runs the program) are refused. In a folder that takes no
+// new file the content goes into a staging file elsewhere and is copied over an existing
+// writable file at Commit, in a way a killed export can undo (files/stagedcopy.h).
 // A path is held exclusively while its file is open: a second file on the same path fails
 // to be created, as an exclusively opened file would.
 class ExportFile {
@@ -23,7 +24,8 @@ public:
 
     const std::string& path() const { return path_; }
 
-    // Buffered; a failed write throws rg::Error "Stream write error".
+    // Buffered; a failed write throws rg::Error naming the file and the cause ("磁盘空间不足"),
+    // a write after Commit "Stream write error".
     void Write(const void* data, size_t size) {
         buffer_.append(static_cast<const char*>(data), size);
         if (buffer_.size() >= kFlushSize) Flush();
@@ -42,12 +44,11 @@ public:
 private:
     static constexpr size_t kFlushSize = 1 << 18;
     void closeTemp();
-    bool inPlace() const { return inPlaceSize_ >= 0; }
     std::string path_;
     std::string key_;
     std::string targetPath_;  // the file itself, a link followed
     std::string tempPath_;
-    off_t inPlaceSize_ = -1;  // the old size while rewriting in place
+    bool staged_ = false;     // tempPath_ is a staging file to be copied over the target
     std::string buffer_;
     int fd_ = -1;
     bool committed_ = false;

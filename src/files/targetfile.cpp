@@ -29,21 +29,6 @@ std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 // The process number in a temporary file's name, 0 when the name is not one of ours.
 pid_t writerOf(const std::string& name) {
     if (name.size() < 2 || name[0] != '.')
@@ -146,28 +131,24 @@ int createTemporaryBeside(const fs::path& target, std::string& tempPath) {
     return fd;
 }
 
-std::error_code overwriteInPlace(const fs::path& file, std::string_view bytes, off_t oldSize) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0)
-        return lastError();
-    std::error_code ec;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        ec = lastError();
-    else if (!S_ISREG(st.st_mode))
-        ec = specialFileError();
-    const off_t size = static_cast<off_t>(bytes.size());
-    if (!ec && size > oldSize) {
-        if (const int err = ::posix_fallocate(fd, 0, size)) {
-            ec = {err, std::generic_category()};
-            [[maybe_unused]] const int undone = ::ftruncate(fd, oldSize);
-        }
-    }
-    if (!ec && (!writeAll(fd, bytes) || ::ftruncate(fd, size) != 0 || ::fsync(fd) != 0))
-        ec = lastError();
-    if (::close(fd) != 0 && !ec)
-        ec = lastError();
-    return ec;
+std::string reasonText(std::error_code ec) {
+    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted)
+        return "没有写入权限";
+    if (ec == std::errc::read_only_file_system)
+        return "文件系统是只读的";
+    if (ec == std::errc::no_space_on_device)
+        return "磁盘空间不足";
+    if (ec.category() == std::generic_category() && ec.value() == EDQUOT)
+        return "超出磁盘配额";
+    if (ec == std::errc::file_too_large)
+        return "文件太大";
+    if (ec == std::errc::io_error)
+        return "输入输出错误";
+    if (ec == std::errc::is_a_directory)
+        return "同名的文件夹已存在";
+    if (ec == std::errc::not_a_directory || ec == std::errc::no_such_file_or_directory)
+        return "文件夹不存在";
+    return ec.message();
 }
 
 } // namespace rg

@@ -42,9 +42,7 @@ int createTemporaryBeside(const std::filesystem::path& target, std::string& temp
 // createTemporaryBeside names them, with a process number that is gone and no lock held.
 void removeStaleTemporaries(const std::filesystem::path& folder);
 
-// Rewrites an existing file in place, for a folder that takes no new file. Its space is
-// reserved before the first byte changes, so a full disk leaves the file as it was.
-std::error_code overwriteInPlace(const std::filesystem::path& file, std::string_view bytes,
-                                 off_t oldSize);
+// Why a file could not be read or written, in the words the user reads.
+std::string reasonText(std::error_code ec);
 
 } // namespace rg

@@ -1,9 +1,9 @@
 #include "setup/gridstate.h"
 
-#include "common/progress.h"
-
 #include "common/displaytext.h"
 #include "common/error.h"
+#include "common/progress.h"
+#include "datasource/filter.h"
 #include "grid/grid.h"
 #include "setup/setup.h"
 
@@ -169,47 +169,62 @@ std::vector<std::string> fieldNames(const std::vector<TdxDBGridColumn*>& columns
     return names;
 }
 
-void restoreFilter(TSetup& setup, TdxDBGrid& grid) {
+[[noreturn]] void unusable(const std::string& entry, const std::string& why) {
+    throw Error("设置文件中的" + entry + "无法使用：" + why);
+}
+
+void restoreFilter(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+    NoteGoneFields(grid, setup.ColumnFilterNames(), "筛选", skipped);
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         TdxDBGridColumn& c = grid.Columns(i);
-        const std::optional<ColumnFilter> f = parseCondition(setup.ReadColumnFilter(c.FieldName()));
-        if (!f) continue;
-        // A condition the data set no longer takes (the field's type has changed) is left
-        // out, like a field that is gone.
+        const std::string text = setup.ReadColumnFilter(c.FieldName());
+        if (text.empty()) continue;
+        const std::optional<ColumnFilter> f = parseCondition(text);
+        const std::string entry = "字段“" + c.FieldName() + "”的筛选条件";
+        if (!f) unusable(entry, "无法识别“" + text + "”");
         try {
             grid.Filter.SetColumnFilter(c, *f);
         } catch (const Cancelled&) {
             throw;
-        } catch (const Error&) {
+        } catch (const Error& e) {
+            unusable(entry, e.what());
         }
     }
     const std::string text = setup.ReadFilterText();
     if (!grid.Filter.Empty() || text.empty() || !grid.dataSet()) return;
-    // Likewise a filter text naming a field that is gone.
     try {
         grid.dataSet()->SetFilter(text);
+    } catch (const FilterFieldMissing&) {
+        skipped.push_back("筛选条件 " + text);
     } catch (const Cancelled&) {
         throw;
-    } catch (const Error&) {
+    } catch (const Error& e) {
+        unusable("筛选条件“" + text + "”", e.what());
     }
 }
 
-void restoreGrouping(TSetup& setup, TdxDBGrid& grid) {
+void restoreGrouping(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
     const std::vector<std::string> names = setup.ReadGroupColumns();
     if (names.empty()) return;
+    NoteGoneFields(grid, names, "分组", skipped);
     // One reload for all levels.
     GroupingUpdate batch(grid);
     for (const std::string& name : names)
-        if (TdxDBGridColumn* c = grid.ColumnByFieldName(name))
-            grid.GroupColumn(*c, grid.GroupColumnCount());
+        if (TdxDBGridColumn* c = grid.ColumnByFieldName(name); c && c->GroupIndex() < 0)
+            if (!grid.GroupColumn(*c, grid.GroupColumnCount()))
+                unusable("分组“" + name + "”", "不能按这个字段分组");
 }
 
-void restoreSorting(TSetup& setup, TdxDBGrid& grid) {
+void restoreSorting(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+    NoteGoneFields(grid, setup.SortedColumnNames(), "排序", skipped);
     bool dataRowsSorted = false;  // by one ungrouped column at most
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         TdxDBGridColumn& c = grid.Columns(i);
         const std::string direction = setup.ReadSortedColumn(c.FieldName());
+        if (direction.empty()) continue;
         const S s = direction == "csUp" ? S::csUp : direction == "csDown" ? S::csDown : S::csNone;
+        if (s == S::csNone && direction != "csNone")
+            unusable("字段“" + c.FieldName() + "”的排序", "无法识别“" + direction + "”");
         if (s == S::csNone || (c.GroupIndex() < 0 && dataRowsSorted)) continue;
         dataRowsSorted = dataRowsSorted || c.GroupIndex() < 0;
         c.SetSorted(s);
@@ -239,7 +254,13 @@ void SaveGridState(TSetup& setup, TdxDBGrid& grid) {
     if (grid.Filter.Empty() && grid.dataSet()) setup.WriteFilterText(grid.dataSet()->Filter());
 }
 
-void RestoreGridState(TSetup& setup, TdxDBGrid& grid) {
+void NoteGoneFields(const TdxDBGrid& grid, const std::vector<std::string>& names, const char* what,
+                    std::vector<std::string>& skipped) {
+    for (const std::string& name : names)
+        if (!grid.ColumnByFieldName(name)) skipped.push_back(std::string(what) + " " + name);
+}
+
+void RestoreGridState(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
     int position = 0;
     for (const std::string& name : setup.ReadColumnOrder())
         if (TdxDBGridColumn* c = grid.ColumnByFieldName(name)) grid.MoveColumn(*c, position++);
@@ -251,9 +272,9 @@ void RestoreGridState(TSetup& setup, TdxDBGrid& grid) {
         if (ec == std::errc() && end == text.data() + text.size() && width > 0) c.SetWidth(width);
     }
     // Filtered before grouping, so that the grouping's one reload builds the final tree.
-    restoreFilter(setup, grid);
-    restoreGrouping(setup, grid);
-    restoreSorting(setup, grid);
+    restoreFilter(setup, grid, skipped);
+    restoreGrouping(setup, grid, skipped);
+    restoreSorting(setup, grid, skipped);
     for (const std::string& name : setup.ReadHiddenColumns()) {
         TdxDBGridColumn* c = grid.ColumnByFieldName(name);
         if (c && c->GroupIndex() < 0 && c->Visible() && grid.VisibleColumns().size() > 1)

@@ -1,15 +1,16 @@
 #include "setup/inifile.h"
 
+#include "files/stagedcopy.h"
 #include "files/targetfile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
-#include <iterator>
+#include <unordered_map>
 #include <vector>
 
 namespace rg {
@@ -98,24 +99,37 @@ Hit find(const std::vector<Line>& lines, std::string_view section, std::string_v
     return hit;
 }
 
-// Empty text for a missing file; nullopt, with the reason, when it cannot be read.
+// Empty text for a missing file, with no_such_file_or_directory in `ec`; nullopt, with the
+// reason, when it cannot be read. Opened without blocking, so that a FIFO is refused rather
+// than waited on, and read under a shared lock, so that a copy over the file by another
+// writer is never read half done; one that a killed writer left half done is undone first.
 std::optional<std::string> readFile(const fs::path& path, std::error_code& ec) {
-    const fs::file_status st = fs::status(path, ec);
-    if (st.type() == fs::file_type::not_found) {
-        ec.clear();
-        return std::string();
+    ec.clear();
+    recoverInterruptedCopies();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        ec = {errno, std::generic_category()};
+        if (ec == std::errc::no_such_file_or_directory) return std::string();
+        return std::nullopt;
     }
+    struct stat st {};
+    std::string bytes;
+    if (::fstat(fd, &st) != 0) ec = {errno, std::generic_category()};
+    else if (S_ISDIR(st.st_mode)) ec = std::make_error_code(std::errc::is_a_directory);
+    else if (!S_ISREG(st.st_mode)) ec = specialFileError();
+    while (!ec && ::flock(fd, LOCK_SH) != 0)
+        if (errno != EINTR) break;
+    if (!ec && ::fstat(fd, &st) == 0) bytes.reserve(static_cast<size_t>(st.st_size));
+    char buffer[1 << 16];
+    while (!ec) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ec = {errno, std::generic_category()};
+        if (n <= 0) break;
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
     if (ec) return std::nullopt;
-    if (st.type() != fs::file_type::regular) {
-        ec = st.type() == fs::file_type::directory ? std::make_error_code(std::errc::is_a_directory) : specialFileError();
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.is_open() || in.bad()) {
-        ec = std::error_code(errno ? errno : EIO, std::generic_category());
-        return std::nullopt;
-    }
     return bytes;
 }
 
@@ -131,6 +145,21 @@ bool writeAll(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<size_t>(n));
     }
     return true;
+}
+
+// For a folder that takes no new file: the content goes whole into a staging file
+// elsewhere and is then copied over the file, which can be undone until it has finished.
+std::error_code copyOver(const fs::path& target, std::string_view bytes) {
+    std::string staging;
+    const int fd = createStagingFile(target, staging);
+    if (fd < 0) return lastError();
+    if (!writeAll(fd, bytes)) {
+        const std::error_code ec = lastError();
+        ::close(fd);
+        ::unlink(staging.c_str());
+        return ec;
+    }
+    return copyOverTarget(target, fd, staging);
 }
 
 // Writes the whole new content to a temporary file in the target's folder and renames it
@@ -149,7 +178,7 @@ std::error_code replaceFile(const fs::path& target, std::string_view bytes) {
     const int fd = createTemporaryBeside(real, temp);
     if (fd < 0) {
         ec = lastError();
-        return t.exists ? overwriteInPlace(real, bytes, t.size) : ec;
+        return t.exists ? copyOver(real, bytes) : ec;
     }
     bool ok = writeAll(fd, bytes);
     if (t.exists) {
@@ -177,7 +206,63 @@ std::error_code replaceFile(const fs::path& target, std::string_view bytes) {
 
 } // namespace
 
+// The file as one load reads it: every section's entries by the form of their key, the
+// first one of a name winning, as a search from the top of the file finds it.
+struct IniFile::Loaded {
+    struct Section {
+        std::unordered_map<std::string, std::string_view> values;
+        std::vector<std::string_view> keys;  // in file order, each name once
+    };
+    std::string content;
+    std::unordered_map<std::string, Section> sections;
+};
+
 IniFile::IniFile(fs::path fileName) : fileName_(std::move(fileName)) {}
+IniFile::~IniFile() = default;
+IniFile::IniFile(IniFile&&) noexcept = default;
+IniFile& IniFile::operator=(IniFile&&) noexcept = default;
+
+std::string IniFile::NameKey(std::string_view name) {
+    name = trimBlanks(name);
+    std::string key(name);
+    for (size_t i = 0; i < key.size();) {
+        const size_t len = charLength(key, i);
+        if (len == 1) key[i] = static_cast<char>(lowerAscii(static_cast<unsigned char>(key[i])));
+        i += len;
+    }
+    return key;
+}
+
+std::error_code IniFile::Load() {
+    loaded_.reset();
+    std::error_code ec;
+    std::optional<std::string> content = readFile(fileName_, ec);
+    if (!content) return ec;
+    auto loaded = std::make_unique<Loaded>();
+    loaded->content = std::move(*content);
+    Loaded::Section* current = nullptr;
+    for (const Line& line : splitLines(loaded->content)) {
+        if (const auto name = sectionName(line.text)) {
+            current = &loaded->sections[NameKey(*name)];
+            continue;
+        }
+        const size_t eq = line.text.find('=');
+        if (!current || eq == std::string_view::npos) continue;
+        const std::string_view key = line.text.substr(0, eq);
+        if (current->values.emplace(NameKey(key), line.text.substr(eq + 1)).second) current->keys.push_back(key);
+    }
+    loaded_ = std::move(loaded);
+    return ec;
+}
+
+std::vector<std::string> IniFile::Keys(std::string_view section) const {
+    std::vector<std::string> keys;
+    if (!loaded_) return keys;
+    const auto s = loaded_->sections.find(NameKey(section));
+    if (s != loaded_->sections.end())
+        for (std::string_view k : s->second.keys) keys.emplace_back(trimBlanks(k));
+    return keys;
+}
 
 bool IniFile::SameName(std::string_view a, std::string_view b) {
     a = trimBlanks(a);
@@ -198,6 +283,13 @@ bool IniFile::SameName(std::string_view a, std::string_view b) {
 }
 
 std::optional<std::string> IniFile::ReadString(std::string_view section, std::string_view key) const {
+    if (loaded_) {
+        const auto s = loaded_->sections.find(NameKey(section));
+        if (s == loaded_->sections.end()) return std::nullopt;
+        const auto v = s->second.values.find(NameKey(key));
+        if (v == s->second.values.end()) return std::nullopt;
+        return std::string(v->second);
+    }
     std::error_code ec;
     const std::optional<std::string> content = readFile(fileName_, ec);
     if (!content || content->empty()) return std::nullopt;
@@ -219,6 +311,7 @@ bool IniFile::Writable(std::string_view section, std::string_view key, std::stri
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     if (!Writable(section, key, value)) return false;
+    loaded_.reset();
     std::error_code ec;
     const std::optional<std::string> content = readFile(fileName_, ec);
     if (!content) return false;
@@ -255,6 +348,7 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
 
 std::error_code IniFile::ReplaceSections(const std::vector<std::string_view>& own,
                                          const std::vector<IniSection>& sections) {
+    loaded_.reset();
     std::error_code ec;
     const std::optional<std::string> content = readFile(fileName_, ec);
     if (!content) return ec;

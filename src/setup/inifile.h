@@ -8,6 +8,7 @@
 // byte of the file.
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,12 +27,24 @@ struct IniSection {
 class IniFile {
 public:
     explicit IniFile(std::filesystem::path fileName);
+    ~IniFile();
+    IniFile(IniFile&&) noexcept;
+    IniFile& operator=(IniFile&&) noexcept;
 
     const std::filesystem::path& FileName() const { return fileName_; }
 
     // The value bytes of the entry; nullopt when the file, the section or the key is
     // missing or the file cannot be read.
     std::optional<std::string> ReadString(std::string_view section, std::string_view key) const;
+
+    // Reads the file once and keeps it: later reads answer from that copy, each in constant
+    // time, until the next write. Returns no_such_file_or_directory for a missing file (which
+    // then reads as empty) and the reason for a file that cannot be read (a folder, a device,
+    // a FIFO, no permission).
+    std::error_code Load();
+    // The keys of a section, each once as the file first spells it, in file order; only
+    // while loaded.
+    std::vector<std::string> Keys(std::string_view section) const;
 
     // Replaces the value of an existing key in place, or adds the key (and the section)
     // with the letter case given here. The new file is written beside the old one and
@@ -54,9 +67,13 @@ public:
     // regard to case, blanks around the name ignored. Bytes of double-byte characters are
     // compared exactly, so a trail byte that happens to be a letter is not folded.
     static bool SameName(std::string_view a, std::string_view b);
+    // The form of a name under which names that SameName matches are equal.
+    static std::string NameKey(std::string_view name);
 
 private:
+    struct Loaded;
     std::filesystem::path fileName_;
+    std::unique_ptr<Loaded> loaded_;
 };
 
 } // namespace rg

@@ -1,6 +1,7 @@
 #include "setup/reportdefinition.h"
 
 #include "common/error.h"
+#include "files/targetfile.h"
 #include "setup/gridstate.h"
 #include "setup/setup.h"
 #include "setup/summarycheck.h"
@@ -21,13 +22,54 @@ void clearSummaries(TdxDBGrid& grid) {
         grid.Columns(i).SetSummaryFooterType(TdxSummaryType::cstNone);
 }
 
-std::string reasonText(std::error_code ec) {
-    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted) return "没有写入权限";
-    if (ec == std::errc::read_only_file_system) return "文件系统是只读的";
-    if (ec == std::errc::no_space_on_device) return "磁盘空间不足";
-    if (ec == std::errc::is_a_directory) return "同名的文件夹已存在";
-    if (ec == std::errc::not_a_directory || ec == std::errc::no_such_file_or_directory) return "文件夹不存在";
-    return ec.message();
+std::string readReason(std::error_code ec) {
+    if (ec == std::errc::is_a_directory) return "这是一个文件夹";
+    if (ec == specialFileError()) return "不是普通文件（设备、管道或套接字）";
+    if (ec == std::errc::permission_denied) return "没有读取权限";
+    return reasonText(ec);
+}
+
+// The whole file, read once; a setup that is not there or cannot be read says so rather
+// than loading an empty report.
+void readWholeSetup(TSetup& setup) {
+    const std::error_code ec = setup.ReadAll();
+    if (ec == std::errc::no_such_file_or_directory) throw Error("找不到设置文件：" + setup.FileName());
+    if (ec) throw Error("无法读取设置文件“" + setup.FileName() + "”：" + readReason(ec));
+}
+
+bool isSummaryName(const std::string& name) {
+    return name == "cstnone" || SummaryTypeName(SummaryTypeFromName(name)) == name;
+}
+
+// One notice for every entry skipped because its field is gone; a long list is cut.
+std::string skippedNotice(const std::vector<std::string>& skipped) {
+    if (skipped.empty()) return {};
+    constexpr size_t kShown = 10;
+    std::string text = "设置文件中以下项目的字段已不存在，已跳过：";
+    for (size_t i = 0; i < skipped.size() && i < kShown; ++i) text += (i ? "；" : "") + skipped[i];
+    if (skipped.size() > kShown) text += format("……共 %zu 项", skipped.size());
+    return text;
+}
+
+void applyCaptionsAndSummaries(ReportObjects r, TSetup& setup, std::vector<std::string>& skipped) {
+    for (int i = 0; i < r.dataset.FieldCount(); ++i) {
+        Field& f = r.dataset.Fields(i);
+        const std::string caption = setup.ReadField(f.FieldName());
+        if (!caption.empty()) f.SetDisplayLabel(caption);
+        const std::string summary = setup.ReadSummaryField(f.FieldName());
+        if (summary.empty()) continue;
+        if (!isSummaryName(summary))
+            throw Error("设置文件中的字段“" + f.FieldName() + "”的汇总方式无法使用：无法识别“" + summary + "”");
+        ApplySummary(r.grid, i, summary);
+    }
+    NoteGoneFields(r.grid, setup.SummaryFieldNames(), "汇总", skipped);
+    for (const auto& [field, kind] : setup.ReadGroupRowSummaries()) {
+        const TdxDBGridColumn* c = r.grid.ColumnByFieldName(field);
+        if (!c) skipped.push_back("分组行汇总 " + field);
+        else if (!isSummaryName(kind))
+            throw Error("设置文件中的字段“" + field + "”的分组行汇总无法使用：无法识别“" + kind + "”");
+        else ApplySummary(r.grid, c->Index(), kind, SummaryPlace::GroupRow);
+    }
 }
 
 // Summary items name their column by number, so after a rebuild over other fields an item
@@ -142,8 +184,9 @@ void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName, 
     }
 }
 
-void LoadSetup(ReportObjects r, const std::string& fileName) {
+std::string LoadSetup(ReportObjects r, const std::string& fileName) {
     TSetup setup(fileName);
+    readWholeSetup(setup);
     if (r.dataset.Active()) r.dataset.Close();  // a closed data set has no fields
     // A filter text of the previous report would filter this one, or fail its open.
     r.dataset.SetFilter({});
@@ -162,17 +205,10 @@ void LoadSetup(ReportObjects r, const std::string& fileName) {
     BuildGridColumns(r.grid);
     clearSummaries(r.grid);
     r.grid.SetKeyField(setup.ReadKeyField());
-    for (int i = 0; i < r.dataset.FieldCount(); ++i) {
-        Field& f = r.dataset.Fields(i);
-        const std::string caption = setup.ReadField(f.FieldName());
-        if (!caption.empty()) f.SetDisplayLabel(caption);
-        const std::string summary = setup.ReadSummaryField(f.FieldName());
-        if (!summary.empty()) ApplySummary(r.grid, i, summary);
-    }
-    for (const auto& [field, kind] : setup.ReadGroupRowSummaries())
-        if (const TdxDBGridColumn* c = r.grid.ColumnByFieldName(field))
-            ApplySummary(r.grid, c->Index(), kind, SummaryPlace::GroupRow);
-    RestoreGridState(setup, r.grid);
+    std::vector<std::string> skipped;
+    applyCaptionsAndSummaries(r, setup, skipped);
+    RestoreGridState(setup, r.grid, skipped);
+    return skippedNotice(skipped);
 }
 
 void SaveSetup(ReportObjects r, const std::string& fileName) {

@@ -46,9 +46,11 @@ bool InGroupRow(const TdxDBGridSummaryItem& item);
 
 // Applies a settings file: the report it describes replaces the previous one, summary
 // items included, and the grid is arranged as it was saved. Errors (a refused
-// connection, faulty SQL, a missing table) end it where they arise; what was done before
-// stays.
-void LoadSetup(ReportObjects report, const std::string& fileName);
+// connection, faulty SQL, a missing table, a saved summary, grouping, sort or filter that
+// cannot be read or applied) end it where they arise; what was done before stays. A file
+// that is missing or cannot be read fails before anything changes. Returns the notice
+// listing the saved entries skipped because their field is gone, or empty.
+std::string LoadSetup(ReportObjects report, const std::string& fileName);
 
 // Writes the current setup into a settings file, in one write that replaces whatever
 // report the file held; sections of other programs stay. Throws rg::Error naming the

@@ -1,6 +1,7 @@
 #include "setup/setup.h"
 
 #include "common/codepage.h"
+#include "common/error.h"
 
 #include <algorithm>
 #include <charconv>
@@ -162,19 +163,44 @@ std::error_code TSetup::EndReport() {
     return ini_.ReplaceSections(kReportSections, sections);
 }
 
-std::vector<std::string> TSetup::readList(std::string_view section) {
+std::error_code TSetup::ReadAll() { return ini_.Load(); }
+
+std::vector<std::string> TSetup::readList(std::string_view section, bool whole) {
     const std::string count = ReadValue(section, kCountKey);
     int n = 0;
-    std::from_chars(count.data(), count.data() + count.size(), n);
+    const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), n);
+    if (whole && (ec != std::errc() || end != count.data() + count.size() || n < 0) && !count.empty())
+        throw Error(format("设置文件中的列表 [%s] 无法使用：项目数“%s”不是数目", std::string(section).c_str(),
+                           count.c_str()));
     std::vector<std::string> items;
+    const std::string ansiSection = toAnsi(section);
     for (int i = 1; i <= n; ++i) {
         const std::string key = std::to_string(i);
         // A list ends where its entries do, whatever its count claims.
-        if (!ini_.ReadString(toAnsi(section), key)) break;
+        if (!ini_.ReadString(ansiSection, key)) {
+            if (whole)
+                throw Error(format("设置文件中的列表 [%s] 无法使用：缺少第 %d 项", std::string(section).c_str(), i));
+            break;
+        }
         items.push_back(ReadValue(section, key));
     }
     return items;
 }
+
+namespace {
+
+std::vector<std::string> namesFromAnsi(const std::vector<std::string>& keys) {
+    std::vector<std::string> names;
+    names.reserve(keys.size());
+    for (const std::string& k : keys) names.push_back(fromAnsi(k));
+    return names;
+}
+
+} // namespace
+
+std::vector<std::string> TSetup::SummaryFieldNames() { return namesFromAnsi(ini_.Keys(toAnsi(kSummarySection))); }
+std::vector<std::string> TSetup::SortedColumnNames() { return namesFromAnsi(ini_.Keys(toAnsi(kSortSection))); }
+std::vector<std::string> TSetup::ColumnFilterNames() { return namesFromAnsi(ini_.Keys(toAnsi(kFilterSection))); }
 
 void TSetup::writeList(std::string_view section, const std::vector<std::string>& items) {
     if (items.empty()) return;
@@ -226,7 +252,7 @@ void TSetup::WriteSummaryField(const std::string& fieldName, const std::string& 
     WriteValue(kSummarySection, fieldName, summaryKind);
 }
 
-std::vector<std::string> TSetup::ReadGroupColumns() { return readList(kGroupSection); }
+std::vector<std::string> TSetup::ReadGroupColumns() { return readList(kGroupSection, true); }
 void TSetup::WriteGroupColumns(const std::vector<std::string>& fieldNames) {
     writeList(kGroupSection, fieldNames);
 }
@@ -265,9 +291,11 @@ void TSetup::WriteFilterText(const std::string& Value) {
 // Each entry is the kind's name, a blank and the field name; kind names hold no blank.
 std::vector<std::pair<std::string, std::string>> TSetup::ReadGroupRowSummaries() {
     std::vector<std::pair<std::string, std::string>> summaries;
-    for (const std::string& entry : readList(kGroupRowSummarySection)) {
+    for (const std::string& entry : readList(kGroupRowSummarySection, true)) {
         const size_t blank = entry.find(' ');
-        if (blank != std::string::npos) summaries.emplace_back(entry.substr(blank + 1), entry.substr(0, blank));
+        if (blank == std::string::npos)
+            throw Error(format("设置文件中的分组行汇总无法使用：无法识别“%s”", entry.c_str()));
+        summaries.emplace_back(entry.substr(blank + 1), entry.substr(0, blank));
     }
     return summaries;
 }

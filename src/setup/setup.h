@@ -23,6 +23,11 @@ public:
 
     const std::string& FileName() const { return fileName_; }
 
+    // Reads the file once, for a load of a whole report: the reads after it answer from
+    // that copy. Returns no_such_file_or_directory for a missing file, which then reads as
+    // empty, and the reason for a file that cannot be read.
+    std::error_code ReadAll();
+
     std::string ReadConnString();
     std::string ReadCommandType();
     std::string ReadCommandText();
@@ -43,9 +48,18 @@ public:
     void WriteParameterValue(const std::string& parameterName, const std::string& value);
     void WriteSummaryField(const std::string& fieldName, const std::string& summaryKind);
 
+    // The field names that have a summary, sort or column filter entry, as the file spells
+    // them; only after ReadAll.
+    std::vector<std::string> SummaryFieldNames();
+    std::vector<std::string> SortedColumnNames();
+    std::vector<std::string> ColumnFilterNames();
+
     // The grid as the user left it, in sections the original program never reads. Lists
     // hold field names in their order (an empty list writes nothing); the per-field
-    // entries are keyed by field name.
+    // entries are keyed by field name. The grouping and the group row summaries change
+    // what the report shows, so a list of them that cannot be read whole (a count that is
+    // no number, a missing entry, an entry without its kind) throws rg::Error naming it;
+    // the other lists end at their first gap.
     std::vector<std::string> ReadGroupColumns();
     void WriteGroupColumns(const std::vector<std::string>& fieldNames);
     std::vector<std::string> ReadColumnOrder();
@@ -89,7 +103,7 @@ public:
     static std::string Decode(std::string_view stored);
 
 private:
-    std::vector<std::string> readList(std::string_view section);
+    std::vector<std::string> readList(std::string_view section, bool whole = false);
     void writeList(std::string_view section, const std::vector<std::string>& items);
     void writeCached(std::string& cache, std::string_view section, std::string_view key,
                      const std::string& value);

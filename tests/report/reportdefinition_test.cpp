@@ -121,12 +121,12 @@ TEST_F(ReportFixture, FileRulesKindsKeyFieldAndLineBreaks) {
         EXPECT_EQ(again.grid.TopCount(), 0);
     }
     {
-        // A lower-case kind name leaves the kind as it was; an unknown summary, like
-        // "cstnone", leaves the field without a summary.
+        // A lower-case kind name leaves the kind as it was; "cstnone" leaves the field
+        // without a summary, and a kind name in other letter case stops the load.
         TSetup s(ini);
         s.WriteCommandType("cmdtable");
         s.WriteCommandText("other");
-        s.WriteSummaryField("amount", "cstSum");
+        s.WriteSummaryField("amount", "cstnone");
         Program p;
         p.dataset.SetCommandType(CommandType::cmdTable);
         LoadSetup(p.objects(), ini);
@@ -134,6 +134,13 @@ TEST_F(ReportFixture, FileRulesKindsKeyFieldAndLineBreaks) {
         EXPECT_EQ(p.dataset.FieldCount(), 2);
         EXPECT_EQ(p.grid.DefaultGroup().SummaryItems.Count(), 0);
         EXPECT_EQ(p.grid.ColumnByFieldName("amount")->SummaryFooterType(), TdxSummaryType::cstNone);
+        s.WriteSummaryField("amount", "cstSum");
+        try {
+            LoadSetup(p.objects(), ini);
+            ADD_FAILURE() << "an unknown summary kind was loaded";
+        } catch (const Error& e) {
+            EXPECT_STREQ(e.what(), "设置文件中的字段“amount”的汇总方式无法使用：无法识别“cstSum”");
+        }
     }
 }
 
@@ -163,11 +170,15 @@ TEST_F(ReportFixture, SecondSetupReplacesTheFirstAndFailuresKeepColumns) {
     EXPECT_EQ(p.grid.Columns(0).SummaryFooterType(), TdxSummaryType::cstNone);
     EXPECT_EQ(p.grid.Columns(1).SummaryFooterType(), TdxSummaryType::cstSum);
 
-    // A file that does not exist: empty entries, the open fails with the data layer's
-    // message, the data set stays closed and the grid keeps its columns.
+    // A file that does not exist says so before anything changes: the report shown stays.
     const std::string missing = db.folder + "/missing.ini";
-    EXPECT_THROW(LoadSetup(p.objects(), missing), Error);
-    EXPECT_FALSE(p.dataset.Active());
+    try {
+        LoadSetup(p.objects(), missing);
+        ADD_FAILURE() << "a missing setup was loaded";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "找不到设置文件：" + missing);
+    }
+    EXPECT_TRUE(p.dataset.Active());
     EXPECT_EQ(p.grid.ColumnCount(), 2);
     EXPECT_FALSE(std::filesystem::exists(missing));
 }

@@ -69,6 +69,44 @@ TEST(IniFile, NamesMatchIgnoringAsciiCaseOnly) {
     EXPECT_FALSE(IniFile::SameName("\xC4\xE3", "\xC4\xC3"));
 }
 
+// A load reads the file once; every read after it finds what a read of the file finds:
+// the first of two equal keys, across repeated sections, letter case folded for ASCII
+// only, blanks around names ignored, lines before the first section and lines without
+// "=" ignored, and the file's spelling of each key in the key list.
+TEST(IniFile, LoadedReadsFindWhatFileReadsFind) {
+    TempFolder dir;
+    const auto file = dir / "a.ini";
+    writeBytes(file, "top=before\n; note=x\r\n[Field]\r\n Name = 1\r\nNAME=2\nno equals\n"
+                     "[other]\nName=o\n[ FIELD ]\n\x81\x41=gbk upper\n\x81\x61=gbk lower\nname=3\nlast=\n"
+                     "[\xC4\xE3]\n\xC4\xE3\xBA\xC3=\xCA\xC0\xBD\xE7\n[Open\nk=v\n=empty key\n[x]y]\nz=1");
+    const std::vector<std::pair<std::string, std::string>> queries = {
+        {"field", "name"}, {"FIELD", "NAME"}, {"Field", "\x81\x41"}, {"Field", "\x81\x61"}, {"field", "\x81\x41 "},
+        {"field", "last"}, {"field", "top"},  {"", "top"},           {"field", "; note"},   {"other", "name"},
+        {"\xC4\xE3", "\xC4\xE3\xBA\xC3"},      {"\xC4\xE3", "\xC4\xC3\xBA\xC3"},            {"open", "k"},
+        {"open", ""},      {"x", "z"},        {"x]y", "z"},          {"nosuch", "k"},       {"field", "no equals"}};
+    IniFile scanning(file), loaded(file);
+    ASSERT_FALSE(loaded.Load());
+    for (const auto& [section, key] : queries)
+        EXPECT_EQ(loaded.ReadString(section, key), scanning.ReadString(section, key)) << section << "/" << key;
+    EXPECT_EQ(loaded.ReadString("FIELD", "name"), " 1");
+    EXPECT_EQ(loaded.Keys("field"), (std::vector<std::string>{"Name", "\x81\x41", "\x81\x61", "last"}));
+    EXPECT_EQ(loaded.Keys("nosuch"), std::vector<std::string>{});
+    // A write ends the loaded copy: reads find the file as it is now.
+    ASSERT_TRUE(loaded.WriteString("field", "name", "new"));
+    EXPECT_EQ(loaded.ReadString("Field", "NAME"), "new");
+
+    // What cannot be loaded says why, without waiting on a FIFO.
+    EXPECT_EQ(IniFile(dir / "missing.ini").Load(), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(IniFile(dir.path()).Load(), std::errc::is_a_directory);
+    const auto fifo = dir / "pipe.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::filesystem::path& special : {fifo, std::filesystem::path("/dev/zero")}) {
+        IniFile ini(special);
+        EXPECT_TRUE(ini.Load()) << special;
+        EXPECT_EQ(ini.ReadString("s", "k"), std::nullopt);
+    }
+}
+
 TEST(IniFile, MissingFileReadsEmptyAndFirstWriteCreatesIt) {
     TempFolder dir;
     IniFile ini(dir / "new.ini");
