@@ -18,7 +18,8 @@
     X(grid) \
     X(export) \
     X(print) \
-    X(pg)
+    X(pg) \
+    X(setup)
 
 #define RG_DECLARE(name) void bench_##name(const rg::bench::Args&);
 RG_BENCH_SECTIONS(RG_DECLARE)
