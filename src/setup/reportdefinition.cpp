@@ -204,8 +204,11 @@ std::string LoadSetup(ReportObjects r, const std::string& fileName) {
     r.dataset.Open();
     BuildGridColumns(r.grid);
     clearSummaries(r.grid);
-    r.grid.SetKeyField(setup.ReadKeyField());
+    const std::string keyField = setup.ReadKeyField();
+    r.grid.SetKeyField(keyField);
     std::vector<std::string> skipped;
+    // Without its key field the grid shows no rows: the user must hear why the report is empty.
+    if (!keyField.empty() && !r.dataset.FindField(keyField)) skipped.push_back("关键字 " + keyField);
     applyCaptionsAndSummaries(r, setup, skipped);
     RestoreGridState(setup, r.grid, skipped);
     return skippedNotice(skipped);

@@ -617,6 +617,11 @@ TEST_F(RunnerFixture, SetupsThatCannotBeAppliedSaySo) {
     EXPECT_NE(gone.out.find("group,0,地区 : 华东 \r\n"), std::string::npos) << gone.out;
     EXPECT_NE(gone.out.find("total,,,,37.75\r\n"), std::string::npos) << gone.out;
 
+    // A key field that is gone leaves the grid without rows: the notice says why it is empty.
+    const RunResult noKey = runBroken([](rg::TSetup& s) { s.WriteKeyField("gone_id"); });
+    EXPECT_EQ(noKey.status, 0);
+    EXPECT_EQ(noKey.err, "设置文件中以下项目的字段已不存在，已跳过：关键字 gone_id\n");
+
     const std::string missing = db.folder + "/none.ini";
     EXPECT_EQ(reportgen("--run " + missing, db.folder).err, "找不到设置文件：" + missing + "\n");
     const std::string fifo = db.folder + "/pipe.ini";
