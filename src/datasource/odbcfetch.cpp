@@ -1,0 +1,293 @@
+#include "datasource/odbcprovider.h"
+
+#include "common/asciicase.h"
+#include "common/displaytext.h"
+
+#include <algorithm>
+
+namespace rg {
+
+using namespace odbc;
+
+namespace {
+
+// Rows of one fetch block: enough to amortise the driver round trips, small enough that
+// the bound buffers of a wide result stay near a megabyte.
+SQLULEN blockRows(size_t rowBytes) {
+    const size_t rows = (1u << 20) / std::max<size_t>(rowBytes, 1);
+    return static_cast<SQLULEN>(std::clamp<size_t>(rows, 16, 4096));
+}
+
+// Character columns wider than this are read piecewise instead of bound.
+constexpr SQLULEN kMaxBoundChars = 4000;
+
+double dateOf(const SQL_DATE_STRUCT& d) { return dateSerial(d.year, d.month, d.day); }
+double timeOf(const SQL_TIME_STRUCT& t) { return timeSerial(t.hour, t.minute, t.second); }
+double timestampOf(const SQL_TIMESTAMP_STRUCT& t) {
+    return toSerial(CivilDateTime{t.year, t.month, t.day, t.hour, t.minute, t.second,
+                                  static_cast<int>(t.fraction / 1000000)});
+}
+
+} // namespace
+
+// How one result column is read.
+struct OdbcProvider::Binding {
+    SQLSMALLINT cType = SQL_C_WCHAR;
+    SQLLEN width = 0;        // bytes per row in the bound buffer
+    bool bound = true;       // false: read with SQLGetData row by row
+    std::vector<char> data;
+    std::vector<SQLLEN> ind;
+};
+
+std::unique_ptr<ResultBuffer> OdbcProvider::query(const std::string& sql, const ProgressFn& progress) {
+    CancellableStmt st(*this);
+    return run(st, [&](Stmt& s) {
+        if (wide_) {
+            WString w = toW(sql);
+            s.check(SQLExecDirectW(s.h, wptr(w), static_cast<SQLINTEGER>(w.size())));
+        } else {
+            s.check(SQLExecDirect(s.h, (SQLCHAR*)sql.c_str(), static_cast<SQLINTEGER>(sql.size())));
+        }
+    }, progress, true, true);
+}
+
+// Runs the statement and fetches its whole result. A character value longer than the
+// driver declared (SQLite does not hold texts to their declared size) makes the fetch
+// start over with that column read piecewise, so nothing is cut.
+// A call is never run twice (it may change data): its texts are read piecewise at once.
+std::unique_ptr<ResultBuffer> OdbcProvider::run(Stmt& st, const Exec& exec, const ProgressFn& progress, bool needResult,
+                                                bool mayRepeat) {
+    std::vector<bool> unbound;
+    if (!mayRepeat) unbound.assign(4096, true);
+    for (int attempt = 0;; ++attempt) {
+        bool truncated = false;
+        auto buf = fetchAll(st, exec, progress, needResult, unbound, truncated);
+        if (!truncated || attempt > 2) return buf;
+        SQLFreeStmt(st.h, SQL_CLOSE);
+        SQLFreeStmt(st.h, SQL_UNBIND);
+        SQLFreeStmt(st.h, SQL_RESET_PARAMS);
+    }
+}
+
+// Describes each result column into `buf` and chooses how it is read; returns the bytes
+// of one bound row.
+size_t OdbcProvider::describeColumns(Stmt& st, ResultBuffer& buf, std::vector<Binding>& bind,
+                                     const std::vector<bool>& unbound) {
+    size_t rowBytes = 0;
+    for (size_t c = 0; c < bind.size(); ++c) {
+        SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        ColumnInfo& ci = buf.info[c];
+        if (wide_) {
+            SQLWCHAR name[512];
+            st.check(SQLDescribeColW(st.h, static_cast<SQLUSMALLINT>(c + 1), name, 512, &nameLen, &type, &size, &digits, &nullable));
+            ci.name = fromW(name, static_cast<size_t>(std::clamp<SQLSMALLINT>(nameLen, 0, 511)));
+        } else {
+            SQLCHAR name[1024];
+            st.check(SQLDescribeCol(st.h, static_cast<SQLUSMALLINT>(c + 1), name, sizeof name, &nameLen, &type, &size, &digits, &nullable));
+            ci.name.assign(reinterpret_cast<char*>(name), static_cast<size_t>(std::clamp<SQLSMALLINT>(nameLen, 0, 1023)));
+        }
+        ci.kind = odbcKind(type, static_cast<int64_t>(size));
+        // Some drivers (SQLite's) report a column declared NUMERIC or DECIMAL as a double;
+        // its declared type still names it, and its digits are fetched exactly.
+        if (ci.kind == FieldKind::Float) {
+            const std::string declared = asciiLower(attribute(st, c, SQL_DESC_TYPE_NAME));
+            if (declared.find("numeric") != std::string::npos || declared.find("decimal") != std::string::npos)
+                ci.kind = FieldKind::BCD;
+        }
+        ci.size = (ci.kind == FieldKind::String || ci.kind == FieldKind::Memo) && size < (1u << 30) ? static_cast<int>(size) : 0;
+        ci.baseTable = attribute(st, c, SQL_DESC_BASE_TABLE_NAME);
+        ci.baseColumn = attribute(st, c, SQL_DESC_BASE_COLUMN_NAME);
+        ci.baseSchema = attribute(st, c, catalogOwners_ ? SQL_DESC_CATALOG_NAME : SQL_DESC_SCHEMA_NAME);
+        buf.columns.emplace_back(ci.kind);
+        Binding& b = bind[c];
+        switch (storageFor(ci.kind)) {
+        case Storage::Int:
+            if (ci.kind == FieldKind::Boolean) { b.cType = SQL_C_BIT; b.width = 1; }
+            else { b.cType = SQL_C_SBIGINT; b.width = 8; }
+            break;
+        case Storage::Double:
+            switch (ci.kind) {
+            case FieldKind::Date: b.cType = SQL_C_TYPE_DATE; b.width = sizeof(SQL_DATE_STRUCT); break;
+            case FieldKind::Time: b.cType = SQL_C_TYPE_TIME; b.width = sizeof(SQL_TIME_STRUCT); break;
+            case FieldKind::DateTime: case FieldKind::TimeStamp:
+                b.cType = SQL_C_TYPE_TIMESTAMP; b.width = sizeof(SQL_TIMESTAMP_STRUCT); break;
+            default: b.cType = SQL_C_DOUBLE; b.width = 8; break;
+            }
+            break;
+        case Storage::Decimal:
+            // Exact decimals travel as their digits: a sign, a point and a leading zero
+            // beside the precision. A longer value is read again piecewise.
+            b.cType = SQL_C_CHAR;
+            if (size == 0 || size > 1000 || unbound[c]) b.bound = false;
+            else b.width = static_cast<SQLLEN>(size + 4);
+            break;
+        case Storage::Text:
+            b.cType = wide_ ? SQL_C_WCHAR : SQL_C_CHAR;
+            if (size == 0 || size > kMaxBoundChars || unbound[c]) b.bound = false;
+            else b.width = static_cast<SQLLEN>(wide_ ? (size + 1) * sizeof(SQLWCHAR) : size * 4 + 1);
+            break;
+        case Storage::Blob:
+            b.cType = SQL_C_BINARY;
+            b.bound = false;
+            break;
+        }
+        rowBytes += static_cast<size_t>(b.width) + sizeof(SQLLEN);
+    }
+    return rowBytes;
+}
+
+// Appends the `fetched` rows of a bound column; false when a value did not fit its buffer.
+bool OdbcProvider::appendBound(const Binding& b, SQLULEN fetched, ColumnData& col, std::string& text) {
+    const char* base = b.data.data();
+    for (SQLULEN r = 0; r < fetched; ++r) {
+        const SQLLEN ind = b.ind[r];
+        if (ind == SQL_NULL_DATA) {
+            col.appendNull();
+            continue;
+        }
+        const char* p = base + r * static_cast<size_t>(b.width);
+        switch (b.cType) {
+        case SQL_C_BIT: col.appendInt(*reinterpret_cast<const unsigned char*>(p) ? 1 : 0); break;
+        case SQL_C_SBIGINT: col.appendInt(*reinterpret_cast<const SQLBIGINT*>(p)); break;
+        case SQL_C_DOUBLE: col.appendDouble(*reinterpret_cast<const double*>(p)); break;
+        case SQL_C_TYPE_DATE: col.appendDouble(dateOf(*reinterpret_cast<const SQL_DATE_STRUCT*>(p))); break;
+        case SQL_C_TYPE_TIME: col.appendDouble(timeOf(*reinterpret_cast<const SQL_TIME_STRUCT*>(p))); break;
+        case SQL_C_TYPE_TIMESTAMP:
+            col.appendDouble(timestampOf(*reinterpret_cast<const SQL_TIMESTAMP_STRUCT*>(p)));
+            break;
+        default: {
+            if (ind == SQL_NO_TOTAL || ind >= b.width) return false;
+            if (b.cType == SQL_C_WCHAR) {
+                text.clear();
+                appendUtf8(text, reinterpret_cast<const SQLWCHAR*>(p), static_cast<size_t>(ind) / sizeof(SQLWCHAR));
+                col.appendText(text);
+            } else {
+                col.appendText(p, static_cast<size_t>(ind));
+            }
+        }
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<ResultBuffer> OdbcProvider::fetchAll(Stmt& st, const Exec& exec, const ProgressFn& progress,
+                                                     bool needResult, std::vector<bool>& unbound, bool& truncated) {
+    exec(st);
+    SQLSMALLINT cols = 0;
+    st.check(SQLNumResultCols(st.h, &cols));
+    auto buf = std::make_unique<ResultBuffer>();
+    if (cols == 0) {
+        if (needResult) throw Error("Command text does not return a result set");
+        return buf;
+    }
+    const size_t n = static_cast<size_t>(cols);
+    unbound.resize(std::max(n, unbound.size()), false);
+    buf->info.resize(n);
+    std::vector<Binding> bind(n);
+    const size_t rowBytes = describeColumns(st, *buf, bind, unbound);
+    const bool allBound = std::all_of(bind.begin(), bind.end(), [](const Binding& b) { return b.bound; });
+    // Piecewise reads need single-row fetches; with the driver's leave, bound columns
+    // before them stay bound.
+    const bool mixed = !allBound && getDataAnyColumn_;
+    if (!allBound && !mixed)
+        for (auto& b : bind) b.bound = false;
+    const SQLULEN block = allBound ? blockRows(rowBytes) : 1;
+    SQLULEN fetched = 0;
+    // The bound buffers and the row counter live in this call: the statement forgets
+    // them at its end, before a later result (a call's output values) is fetched.
+    struct Unbind {
+        SQLHSTMT h;
+        ~Unbind() {
+            SQLFreeStmt(h, SQL_UNBIND);
+            SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+            SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+        }
+    } unbind{st.h};
+    st.check(SQLSetStmtAttr(st.h, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0));
+    st.check(SQLSetStmtAttr(st.h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(block), 0));
+    st.check(SQLSetStmtAttr(st.h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+    for (size_t c = 0; c < n; ++c) {
+        Binding& b = bind[c];
+        if (!b.bound) continue;
+        b.data.resize(static_cast<size_t>(b.width) * block);
+        b.ind.resize(block);
+        st.check(SQLBindCol(st.h, static_cast<SQLUSMALLINT>(c + 1), b.cType, b.data.data(), b.width, b.ind.data()));
+    }
+    int64_t rows = 0, nextReport = 4096;
+    std::string text;
+    for (;;) {
+        // Some drivers (MariaDB's, for BIT) leave a non-null value's indicator unwritten:
+        // one left from an earlier block would turn the value into a null.
+        for (auto& b : bind) std::fill(b.ind.begin(), b.ind.end(), 0);
+        const SQLRETURN rc = SQLFetchScroll(st.h, SQL_FETCH_NEXT, 0);
+        if (rc == SQL_NO_DATA) break;
+        st.check(rc);
+        if (block == 1) fetched = 1;
+        for (size_t c = 0; c < n; ++c) {
+            Binding& b = bind[c];
+            if (!b.bound) {
+                readPiecewise(st, static_cast<SQLUSMALLINT>(c + 1), b.cType, buf->columns[c], text);
+            } else if (!appendBound(b, fetched, buf->columns[c], text)) {
+                truncated = true;
+                unbound[c] = true;
+                return buf;
+            }
+        }
+        rows += static_cast<int64_t>(fetched);
+        if (progress && rows >= nextReport) {
+            nextReport = rows + 4096;
+            if (!progress(rows)) {
+                SQLCancel(st.h);
+                throw Error("Operation cancelled");
+            }
+        }
+    }
+    buf->rows = rows;
+    buf->shrink();
+    if (progress && !progress(rows)) throw Error("Operation cancelled");
+    return buf;
+}
+
+void OdbcProvider::readPiecewise(Stmt& st, SQLUSMALLINT col, SQLSMALLINT cType, ColumnData& out, std::string& text) {
+    if (cType == SQL_C_WCHAR || cType == SQL_C_CHAR) {
+        bool null = false;
+        std::string t = st.text(col, &null);
+        if (null) out.appendNull();
+        else out.appendText(t);
+        return;
+    }
+    std::string bytes;
+    char chunk[8192];
+    for (;;) {
+        SQLLEN ind = 0;
+        const SQLRETURN rc = SQLGetData(st.h, col, SQL_C_BINARY, chunk, sizeof chunk, &ind);
+        if (rc == SQL_NO_DATA) break;
+        st.check(rc);
+        if (ind == SQL_NULL_DATA) {
+            out.appendNull();
+            return;
+        }
+        const size_t got = (ind == SQL_NO_TOTAL || ind > static_cast<SQLLEN>(sizeof chunk)) ? sizeof chunk : static_cast<size_t>(ind);
+        bytes.append(chunk, got);
+        if (rc == SQL_SUCCESS) break;
+    }
+    (void)text;
+    out.appendText(bytes);
+}
+
+std::string OdbcProvider::attribute(Stmt& st, size_t c, SQLUSMALLINT field) {
+    SQLSMALLINT len = 0;
+    if (wide_) {
+        SQLWCHAR buf[512] = {0};
+        if (!SQL_SUCCEEDED(SQLColAttributeW(st.h, static_cast<SQLUSMALLINT>(c + 1), field, buf, sizeof buf, &len, nullptr)))
+            return {};
+        return fromW(buf, std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(len, 0)) / sizeof(SQLWCHAR), 511));
+    }
+    SQLCHAR buf[1024] = {0};
+    if (!SQL_SUCCEEDED(SQLColAttribute(st.h, static_cast<SQLUSMALLINT>(c + 1), field, buf, sizeof buf, &len, nullptr)))
+        return {};
+    return std::string(reinterpret_cast<char*>(buf), std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(len, 0)), 1023));
+}
+
+} // namespace rg
