@@ -345,6 +345,7 @@ void Tfrmquorvel::nvbarItemClick(TdxNavBarItem* Sender) {
     const std::string path = Sender->Data().toStdString();
     requireSetupFile(path);
     rg::LoadSetup({*conn, *dataset, *dxDBGrid}, path);
+    showOpenNotice();
 }
 
 void Tfrmquorvel::N1Click() { dxDBGrid->ExpandAll(); }
@@ -377,6 +378,13 @@ void Tfrmquorvel::N9Click() {
 
 void Tfrmquorvel::LoadSetup(const QString& fileName) {
     rg::LoadSetup({*conn, *dataset, *dxDBGrid}, fileName.toStdString());
+    showOpenNotice();
+}
+
+// What the open left out (a procedure's further results), told once the report shows.
+void Tfrmquorvel::showOpenNotice() {
+    const std::string notice = dataset->OpenNotice();
+    if (!notice.empty()) showCommandNotice(QString::fromStdString(notice));
 }
 
 void Tfrmquorvel::SaveSetup(const QString& fileName) {

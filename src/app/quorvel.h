@@ -136,6 +136,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void showOpenNotice();
     void FormCreate();
     void buildToolBar(QVBoxLayout* layout);
     void buildWorkingArea(QVBoxLayout* layout);

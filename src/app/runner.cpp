@@ -242,6 +242,9 @@ int runReport(const RunOptions& o, std::string& errors) {
         else if (o.format == "html") ExportToHtml(grid, o.output, true, look);
         else if (o.format == "pdf") writePdf(grid, o.output);
         else writeOutput(o.output, o.format == "csv" ? gridAsCsv(grid) : gridAsText(grid));
+        // The report is written whole; what its open left out still goes to the user.
+        const std::string notice = dataset.OpenNotice();
+        if (!notice.empty()) errors = errors.empty() ? notice : notice + "\n" + errors;
         return 0;
     } catch (const Cancelled&) {
         errors = "超过时限：" + std::to_string(deadline.seconds()) + " 秒内没有完成，已停止。";

@@ -35,6 +35,7 @@ struct OdbcProvider::Binding {
     SQLSMALLINT cType = SQL_C_WCHAR;
     SQLLEN width = 0;        // bytes per row in the bound buffer
     bool bound = true;       // false: read with SQLGetData row by row
+    int bits = 0;            // a BIT(n) column of MariaDB or MySQL: n, its bytes shown as n digits
     std::vector<char> data;
     std::vector<SQLLEN> ind;
 };
@@ -51,22 +52,31 @@ std::unique_ptr<ResultBuffer> OdbcProvider::query(const std::string& sql, const 
     }, progress, true, true);
 }
 
-// Runs the statement and fetches its whole result. A character value longer than the
-// driver declared (SQLite does not hold texts to their declared size) makes the fetch
-// start over with that column read piecewise, so nothing is cut.
-// A call is never run twice (it may change data): its texts are read piecewise at once.
+// Runs the statement and fetches its whole result. A value longer than its bound buffer is
+// read whole where it stands; a driver that cannot do that makes the fetch start over with
+// that column read piecewise, so nothing is ever cut or left out. A call is never run twice
+// (it may change data): its texts are read piecewise at once.
 std::unique_ptr<ResultBuffer> OdbcProvider::run(Stmt& st, const Exec& exec, const ProgressFn& progress, bool needResult,
                                                 bool mayRepeat) {
     std::vector<bool> unbound;
     if (!mayRepeat) unbound.assign(4096, true);
-    for (int attempt = 0;; ++attempt) {
+    for (;;) {
         bool truncated = false;
         auto buf = fetchAll(st, exec, progress, needResult, unbound, truncated);
-        if (!truncated || attempt > 2) return buf;
+        if (!truncated) return buf;
+        // Each round reads one more column piecewise, so the rounds end.
+        if (!mayRepeat) throw Error("读取结果时数据被截断，驱动程序无法读出完整的值。");
         SQLFreeStmt(st.h, SQL_CLOSE);
         SQLFreeStmt(st.h, SQL_UNBIND);
         SQLFreeStmt(st.h, SQL_RESET_PARAMS);
     }
+}
+
+// The digits of a column MariaDB or MySQL declares BIT(n), which their drivers report as
+// binary; 0 for any other column. BIT(1) is reported as SQL_BIT and read as a Boolean.
+int OdbcProvider::bitDigits(Stmt& st, size_t c, SQLSMALLINT type, SQLULEN size) {
+    if ((type != SQL_BINARY && type != SQL_VARBINARY) || size == 0 || size > 64) return 0;
+    return asciiLower(attribute(st, c, SQL_DESC_TYPE_NAME)) == "bit" ? static_cast<int>(size) : 0;
 }
 
 // Describes each result column into `buf` and chooses how it is read; returns the bytes
@@ -88,6 +98,8 @@ size_t OdbcProvider::describeColumns(Stmt& st, ResultBuffer& buf, std::vector<Bi
             ci.name.assign(reinterpret_cast<char*>(name), static_cast<size_t>(std::clamp<SQLSMALLINT>(nameLen, 0, 1023)));
         }
         ci.kind = odbcKind(type, static_cast<int64_t>(size));
+        const int bits = bitDigits(st, c, type, size);
+        if (bits > 0) ci.kind = FieldKind::String;
         // Some drivers (SQLite's) report a column declared NUMERIC or DECIMAL as a double;
         // its declared type still names it, and its digits are fetched exactly.
         if (ci.kind == FieldKind::Float) {
@@ -125,7 +137,15 @@ size_t OdbcProvider::describeColumns(Stmt& st, ResultBuffer& buf, std::vector<Bi
         case Storage::Text:
             b.cType = wide_ ? SQL_C_WCHAR : SQL_C_CHAR;
             if (size == 0 || size > kMaxBoundChars || unbound[c]) b.bound = false;
-            else b.width = static_cast<SQLLEN>(wide_ ? (size + 1) * sizeof(SQLWCHAR) : size * 4 + 1);
+            // Drivers count the declared size in characters, and a character beyond the
+            // Basic Multilingual Plane takes two UTF-16 units (four bytes of UTF-8).
+            else b.width = static_cast<SQLLEN>(wide_ ? (2 * size + 1) * sizeof(SQLWCHAR) : size * 4 + 1);
+            if (bits > 0) {
+                b.cType = SQL_C_BINARY;
+                b.bound = false;
+                b.bits = bits;
+                b.width = 0;
+            }
             break;
         case Storage::Blob:
             b.cType = SQL_C_BINARY;
@@ -137,8 +157,37 @@ size_t OdbcProvider::describeColumns(Stmt& st, ResultBuffer& buf, std::vector<Bi
     return rowBytes;
 }
 
-// Appends the `fetched` rows of a bound column; false when a value did not fit its buffer.
-bool OdbcProvider::appendBound(const Binding& b, SQLULEN fetched, ColumnData& col, std::string& text) {
+namespace {
+
+// Whether a bound character value did not fit its buffer. Besides the indicator: some
+// drivers (MariaDB's) fill the whole buffer, terminator included, and report the length
+// they wrote; and after a fetch that warned of truncation (01004), a value filling its
+// buffer to the last unit is taken as cut too.
+bool cutOff(const char* p, SQLLEN ind, SQLLEN width, SQLSMALLINT cType, bool warned) {
+    const SQLLEN unit = cType == SQL_C_WCHAR ? static_cast<SQLLEN>(sizeof(SQLWCHAR)) : 1;
+    if (ind == SQL_NO_TOTAL || ind > width - unit) return true;
+    if (ind < width - unit) return false;
+    if (warned) return true;
+    const char* last = p + width - unit;
+    return std::any_of(last, last + unit, [](char ch) { return ch != 0; });
+}
+
+} // namespace
+
+// Reads a value the bound buffer cut, whole, with SQLGetData on its row; false when the
+// driver cannot read a bound column there.
+bool OdbcProvider::readWhole(Stmt& st, SQLUSMALLINT column, const Binding& b, SQLULEN row, bool block, ColumnData& col) {
+    if (!getDataBound_ || (block && !getDataBlock_)) return false;
+    if (block && !SQL_SUCCEEDED(SQLSetPos(st.h, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
+        return false;
+    readPiecewise(st, column, b, col);
+    return true;
+}
+
+// Appends the `fetched` rows of a bound column; false when a value did not fit its buffer
+// and could not be read whole. `warned`: the fetch reported a truncation.
+bool OdbcProvider::appendBound(Stmt& st, SQLUSMALLINT column, const Binding& b, SQLULEN fetched, bool block,
+                               bool warned, ColumnData& col, std::string& text) {
     const char* base = b.data.data();
     for (SQLULEN r = 0; r < fetched; ++r) {
         const SQLLEN ind = b.ind[r];
@@ -157,8 +206,9 @@ bool OdbcProvider::appendBound(const Binding& b, SQLULEN fetched, ColumnData& co
             col.appendDouble(timestampOf(*reinterpret_cast<const SQL_TIMESTAMP_STRUCT*>(p)));
             break;
         default: {
-            if (ind == SQL_NO_TOTAL || ind >= b.width) return false;
-            if (b.cType == SQL_C_WCHAR) {
+            if (cutOff(p, ind, b.width, b.cType, warned)) {
+                if (!readWhole(st, column, b, r, block, col)) return false;
+            } else if (b.cType == SQL_C_WCHAR) {
                 text.clear();
                 appendUtf8(text, reinterpret_cast<const SQLWCHAR*>(p), static_cast<size_t>(ind) / sizeof(SQLWCHAR));
                 col.appendText(text);
@@ -223,12 +273,14 @@ std::unique_ptr<ResultBuffer> OdbcProvider::fetchAll(Stmt& st, const Exec& exec,
         const SQLRETURN rc = SQLFetchScroll(st.h, SQL_FETCH_NEXT, 0);
         if (rc == SQL_NO_DATA) break;
         st.check(rc);
+        const bool warned = rc == SQL_SUCCESS_WITH_INFO && hasState(SQL_HANDLE_STMT, st.h, "01004");
         if (block == 1) fetched = 1;
         for (size_t c = 0; c < n; ++c) {
             Binding& b = bind[c];
+            const auto column = static_cast<SQLUSMALLINT>(c + 1);
             if (!b.bound) {
-                readPiecewise(st, static_cast<SQLUSMALLINT>(c + 1), b.cType, buf->columns[c], text);
-            } else if (!appendBound(b, fetched, buf->columns[c], text)) {
+                readPiecewise(st, column, b, buf->columns[c]);
+            } else if (!appendBound(st, column, b, fetched, block > 1, warned, buf->columns[c], text)) {
                 truncated = true;
                 unbound[c] = true;
                 return buf;
@@ -249,8 +301,25 @@ std::unique_ptr<ResultBuffer> OdbcProvider::fetchAll(Stmt& st, const Exec& exec,
     return buf;
 }
 
-void OdbcProvider::readPiecewise(Stmt& st, SQLUSMALLINT col, SQLSMALLINT cType, ColumnData& out, std::string& text) {
-    if (cType == SQL_C_WCHAR || cType == SQL_C_CHAR) {
+namespace {
+
+// The value of BIT(n) bytes (most significant first) as n binary digits, as PostgreSQL
+// writes its bit strings.
+std::string bitString(const std::string& bytes, int digits) {
+    std::string out(static_cast<size_t>(digits), '0');
+    for (int k = 0; k < digits; ++k) {
+        const size_t fromEnd = static_cast<size_t>(k / 8);
+        if (fromEnd >= bytes.size()) break;
+        const auto byte = static_cast<unsigned char>(bytes[bytes.size() - 1 - fromEnd]);
+        if ((byte >> (k % 8)) & 1) out[static_cast<size_t>(digits - 1 - k)] = '1';
+    }
+    return out;
+}
+
+} // namespace
+
+void OdbcProvider::readPiecewise(Stmt& st, SQLUSMALLINT col, const Binding& b, ColumnData& out) {
+    if (b.cType == SQL_C_WCHAR || b.cType == SQL_C_CHAR) {
         bool null = false;
         std::string t = st.text(col, &null);
         if (null) out.appendNull();
@@ -272,8 +341,7 @@ void OdbcProvider::readPiecewise(Stmt& st, SQLUSMALLINT col, SQLSMALLINT cType, 
         bytes.append(chunk, got);
         if (rc == SQL_SUCCESS) break;
     }
-    (void)text;
-    out.appendText(bytes);
+    out.appendText(b.bits > 0 ? bitString(bytes, b.bits) : bytes);
 }
 
 std::string OdbcProvider::attribute(Stmt& st, size_t c, SQLUSMALLINT field) {

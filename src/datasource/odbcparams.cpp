@@ -163,6 +163,11 @@ SQLSMALLINT sqlTypeOf(FieldKind k) {
 
 } // namespace
 
+std::string skippedResultsNotice(int skipped) {
+    return "存储过程返回了 " + std::to_string(skipped + 1) + " 个结果集，报表只显示第一个，其余 " + std::to_string(skipped) +
+           " 个没有显示。";
+}
+
 std::unique_ptr<ResultBuffer> OdbcProvider::callProcedure(const std::string& name, std::vector<Parameter>& params,
                                             const ProgressFn& progress) {
     const ObjectName object = resolve(name, true);
@@ -222,18 +227,20 @@ std::unique_ptr<ResultBuffer> OdbcProvider::call(const std::string& sql, std::ve
     }, progress, false, false);
     // Output values arrive once every result of the call has been read; MariaDB's
     // driver hands them over as one more result, which fills the bound buffers when read.
-    bool laterResult = false;
+    // Results beyond the first are not shown, and the user is told how many there were.
+    int skipped = 0;
     for (;;) {
         const SQLRETURN rc = SQLMoreResults(st.h);
         if (rc == SQL_NO_DATA || !SQL_SUCCEEDED(rc)) break;
         SQLSMALLINT cols = 0;
         SQLNumResultCols(st.h, &cols);
         if (cols > 0) {
-            laterResult = true;
+            if (!outputsAsResult_ || !isOutputsResult(st, cols, params)) ++skipped;
             while (SQL_SUCCEEDED(SQLFetch(st.h))) {
             }
         }
     }
+    if (skipped > 0) buf->notice = skippedResultsNotice(skipped);
     for (size_t i = 0; i < params.size(); ++i) {
         Parameter& p = params[i];
         if (p.Direction == ParameterDirection::Input || p.Direction == ParameterDirection::Unknown) continue;
@@ -252,10 +259,18 @@ std::unique_ptr<ResultBuffer> OdbcProvider::call(const std::string& sql, std::ve
         while (!text.empty() && text.back() == 0) text.pop_back();
         p.SetValue(valueFromText(p.Kind, text));
     }
-    // When the procedure returned no rows of its own, that result of output values came
-    // first; it is not the procedure's.
-    if (outputsAsResult_ && !laterResult && onlyOutputs(*buf, params)) return std::make_unique<ResultBuffer>();
+    // A procedure without rows of its own shows its output values as one row, the way
+    // PostgreSQL returns them; MariaDB's driver already handed them over as the result.
     return buf;
+}
+
+// Whether the current result of a call holds its output values (MariaDB, MySQL).
+bool OdbcProvider::isOutputsResult(Stmt& st, SQLSMALLINT cols, const std::vector<Parameter>& params) {
+    ResultBuffer described;
+    described.rows = 1;
+    described.info.resize(static_cast<size_t>(cols));
+    for (size_t c = 0; c < described.info.size(); ++c) described.info[c].name = attribute(st, c, SQL_DESC_NAME);
+    return onlyOutputs(described, params);
 }
 
 bool OdbcProvider::onlyOutputs(const ResultBuffer& buf, const std::vector<Parameter>& params) {

@@ -6,6 +6,8 @@
 #include "datasource/connstring.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <odbcinst.h>
 
 namespace rg {
 
@@ -16,6 +18,26 @@ using namespace odbc;
 bool hasKey(const ConnParts& parts, const char* key) {
     const std::string k = asciiLower(key);
     return std::any_of(parts.begin(), parts.end(), [&](const auto& p) { return asciiLower(p.first) == k; });
+}
+
+// A value of a data source name's definition in odbc.ini.
+std::string profileValue(const std::string& dsn, const char* key) {
+    char value[1024] = {0};
+    SQLGetPrivateProfileString(dsn.c_str(), key, "", value, sizeof value, "odbc.ini");
+    return value;
+}
+
+// The SQLite ODBC driver creates the database a connection string names when it does not
+// exist, so that a mistyped path would show an empty database.
+void refuseMissingSqliteFile(const std::string& cs) {
+    const ConnParts parts = parseConnectionString(cs);
+    std::string driver = connValue(parts, "Driver"), database = connValue(parts, "Database");
+    const std::string dsn = connValue(parts, "DSN");
+    if (!dsn.empty() && driver.empty()) driver = profileValue(dsn, "Driver");
+    if (!dsn.empty() && database.empty()) database = profileValue(dsn, "Database");
+    if (asciiLower(driver).find("sqlite") == std::string::npos || database.empty() || database == ":memory:") return;
+    std::error_code ec;
+    if (!std::filesystem::exists(database, ec)) throw Error("找不到数据库文件：" + database);
 }
 
 // psqlODBC hands Booleans over as texts, and without a cursor it holds a whole result in
@@ -37,6 +59,7 @@ std::string withPostgresDefaults(const std::string& cs) {
 } // namespace
 
 OdbcProvider::OdbcProvider(const std::string& cs) {
+    refuseMissingSqliteFile(cs);
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
     SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
@@ -63,7 +86,11 @@ OdbcProvider::OdbcProvider(const std::string& cs) {
         escape_ = reinterpret_cast<char*>(esc);
     SQLUINTEGER ext = 0;
     if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_GETDATA_EXTENSIONS, &ext, sizeof ext, nullptr)))
+    {
         getDataAnyColumn_ = (ext & SQL_GD_ANY_COLUMN) && (ext & SQL_GD_ANY_ORDER);
+        getDataBound_ = ext & SQL_GD_BOUND;
+        getDataBlock_ = ext & SQL_GD_BLOCK;
+    }
     SQLUINTEGER schemaUsage = 0, catalogUsage = 0;
     SQLGetInfo(dbc_, SQL_SCHEMA_USAGE, &schemaUsage, sizeof schemaUsage, nullptr);
     SQLGetInfo(dbc_, SQL_CATALOG_USAGE, &catalogUsage, sizeof catalogUsage, nullptr);

@@ -20,6 +20,10 @@ std::unique_ptr<Provider> openOdbcProvider(const std::string& connectionString);
 // above 65,536 characters or unbounded (0), so ordinary text columns can be grouped.
 FieldKind odbcKind(int sqlType, int64_t size);
 
+// What the user is told when a procedure returned results beyond the first, which the
+// report leaves out.
+std::string skippedResultsNotice(int skipped);
+
 // A parameter's value from the text a driver returned for it.
 Value valueFromText(FieldKind k, const std::string& s);
 
@@ -101,6 +105,7 @@ private:
     // Procedure calls and parameters
     std::unique_ptr<ResultBuffer> call(const std::string& sql, std::vector<Parameter>& params, const ProgressFn& progress);
     static bool onlyOutputs(const ResultBuffer& buf, const std::vector<Parameter>& params);
+    bool isOutputsResult(odbc::Stmt& st, SQLSMALLINT cols, const std::vector<Parameter>& params);
     void prepare(odbc::Stmt& st, const std::string& sql);
 
     // Result fetching
@@ -109,8 +114,11 @@ private:
     std::unique_ptr<ResultBuffer> fetchAll(odbc::Stmt& st, const Exec& exec, const ProgressFn& progress,
                                            bool needResult, std::vector<bool>& unbound, bool& truncated);
     size_t describeColumns(odbc::Stmt& st, ResultBuffer& buf, std::vector<Binding>& bind, const std::vector<bool>& unbound);
-    static bool appendBound(const Binding& b, SQLULEN fetched, ColumnData& col, std::string& text);
-    void readPiecewise(odbc::Stmt& st, SQLUSMALLINT col, SQLSMALLINT cType, ColumnData& out, std::string& text);
+    bool appendBound(odbc::Stmt& st, SQLUSMALLINT column, const Binding& b, SQLULEN fetched, bool block, bool warned,
+                     ColumnData& col, std::string& text);
+    bool readWhole(odbc::Stmt& st, SQLUSMALLINT column, const Binding& b, SQLULEN row, bool block, ColumnData& col);
+    void readPiecewise(odbc::Stmt& st, SQLUSMALLINT col, const Binding& b, ColumnData& out);
+    int bitDigits(odbc::Stmt& st, size_t c, SQLSMALLINT type, SQLULEN size);
     std::string attribute(odbc::Stmt& st, size_t c, SQLUSMALLINT field);
 
     SQLHENV env_ = SQL_NULL_HENV;
@@ -123,6 +131,8 @@ private:
     bool catalogOwners_ = false;   // databases are catalogs and qualify names (MariaDB, MySQL)
     bool outputsAsResult_ = false;  // MariaDB, MySQL
     bool getDataAnyColumn_ = false;
+    bool getDataBound_ = false;  // SQLGetData reads bound columns too
+    bool getDataBlock_ = false;  // ... and rows of a block, once positioned with SQLSetPos
     bool wide_ = true;
 };
 
