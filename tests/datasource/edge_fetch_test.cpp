@@ -161,6 +161,61 @@ TEST_F(MariaEdge, CharactersBeyondTheDeclaredUnitsArriveWholeInAnyNumberOfColumn
     }
 }
 
+// A text read piecewise whose pieces end inside a surrogate pair, at every offset around
+// the piece size, and a long run of pairs.
+std::string pairsAcrossPiecesSql(const char* repeat) {
+    std::string sql = "SELECT 0 AS id, CONCAT(" + std::string(repeat) + "('😀', 3000)) AS t";
+    for (int lead = 2040; lead <= 2050; ++lead)
+        sql += " UNION ALL SELECT " + std::to_string(lead) + ", CONCAT(" + repeat + "('a', " + std::to_string(lead) + "), " + repeat +
+               "('𠮷', 1500))";
+    return sql + " ORDER BY id";
+}
+
+void expectPairsWhole(DataSet& ds) {
+    ASSERT_EQ(ds.RecordCount(), 12);
+    std::string emoji;
+    for (int i = 0; i < 3000; ++i) emoji += "😀";
+    EXPECT_EQ(ds.displayText(0, 1), emoji);
+    std::string rare;
+    for (int i = 0; i < 1500; ++i) rare += "𠮷";
+    for (int r = 1; r < 12; ++r) EXPECT_EQ(ds.displayText(r, 1), std::string(static_cast<size_t>(2039 + r), 'a') + rare) << r;
+}
+
+TEST_F(PgEdge, PiecesOfALongTextNeverPartASurrogatePair) {
+    open(CommandType::cmdText, pairsAcrossPiecesSql("repeat"));
+    expectPairsWhole(ds);
+}
+
+TEST_F(MariaEdge, PiecesOfALongTextNeverPartASurrogatePair) {
+    open(CommandType::cmdText, pairsAcrossPiecesSql("REPEAT"));
+    expectPairsWhole(ds);
+}
+
+// The SQLite ODBC driver cannot read a cut value on its row of a block: the fetch starts
+// over with the column read piecewise, as often as there are such columns.
+TEST(EdgeFetchSqlite, TextsLongerThanDeclaredInSixColumnsArriveWhole) {
+    std::string script = "create table t (id integer primary key";
+    for (int i = 1; i <= 6; ++i) script += ", v" + std::to_string(i) + " varchar(2)";
+    script += "); with recursive n(i) as (select 1 union all select i + 1 from n where i < 300) insert into t select i";
+    for (int i = 1; i <= 6; ++i) script += ", '列" + std::to_string(i) + " 😀 ' || i";
+    script += " from n;";
+    const std::string path = rgtest::makeSqliteFile("edge_fetch_long", script);
+    Connection conn;
+    conn.SetConnectionString("Driver=SQLite3;Database=" + path);
+    DataSet ds(&conn);
+    ds.SetCommandText("SELECT * FROM t ORDER BY id");
+    ds.Open();
+    ASSERT_EQ(ds.RecordCount(), 300);
+    for (int r = 0; r < 300; ++r)
+        for (int i = 1; i <= 6; ++i)
+            ASSERT_EQ(ds.displayText(r, i), "列" + std::to_string(i) + " 😀 " + std::to_string(r + 1)) << r << ", v" << i;
+}
+
+// A driver error that comes without a text still names its SQLSTATE and native code.
+TEST(EdgeFetchMessages, AnErrorWithoutTextNamesItsCodes) {
+    EXPECT_EQ(odbc::diagnosticText("HY000", 1234), "SQLSTATE HY000, 错误代码 1234");
+}
+
 TEST_F(PgEdge, RareCharactersAndBitStringsReadWholeAndWriteValidCsv) {
     open(CommandType::cmdText, "SELECT * FROM edge_fetch_chars ORDER BY id");
     expectEdgeChars(ds);
