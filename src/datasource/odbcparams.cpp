@@ -18,6 +18,46 @@ struct ParamBuffer {
     SQLLEN ind = 0;
 };
 
+// A date, time or timestamp parameter as the driver's structure.
+void putTemporal(const Value& v, ParamBuffer& b, SQLSMALLINT& cType, SQLSMALLINT& sqlType, SQLULEN& size,
+                 SQLSMALLINT& digits) {
+    const CivilDateTime c = fromSerial(v.asDouble());
+    switch (v.type()) {
+    case Value::Type::Date: {
+        SQL_DATE_STRUCT d{static_cast<SQLSMALLINT>(c.year), static_cast<SQLUSMALLINT>(c.month), static_cast<SQLUSMALLINT>(c.day)};
+        b.data.assign(reinterpret_cast<const char*>(&d), reinterpret_cast<const char*>(&d) + sizeof d);
+        cType = SQL_C_TYPE_DATE;
+        sqlType = SQL_TYPE_DATE;
+        size = 10;
+        b.ind = sizeof d;
+        break;
+    }
+    case Value::Type::Time: {
+        SQL_TIME_STRUCT t{static_cast<SQLUSMALLINT>(c.hour), static_cast<SQLUSMALLINT>(c.minute), static_cast<SQLUSMALLINT>(c.second)};
+        b.data.assign(reinterpret_cast<const char*>(&t), reinterpret_cast<const char*>(&t) + sizeof t);
+        cType = SQL_C_TYPE_TIME;
+        sqlType = SQL_TYPE_TIME;
+        size = 8;
+        b.ind = sizeof t;
+        break;
+    }
+    case Value::Type::DateTime: {
+        SQL_TIMESTAMP_STRUCT t{static_cast<SQLSMALLINT>(c.year), static_cast<SQLUSMALLINT>(c.month), static_cast<SQLUSMALLINT>(c.day),
+                               static_cast<SQLUSMALLINT>(c.hour), static_cast<SQLUSMALLINT>(c.minute),
+                               static_cast<SQLUSMALLINT>(c.second), static_cast<SQLUINTEGER>(c.millisecond) * 1000000u};
+        b.data.assign(reinterpret_cast<const char*>(&t), reinterpret_cast<const char*>(&t) + sizeof t);
+        cType = SQL_C_TYPE_TIMESTAMP;
+        sqlType = SQL_TYPE_TIMESTAMP;
+        size = 23;
+        digits = 3;
+        b.ind = sizeof t;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 // `narrow`: texts travel as UTF-8 even on a wide driver.
 void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMALLINT io = SQL_PARAM_INPUT,
                SQLSMALLINT sqlTypeHint = 0, SQLLEN outChars = 0, bool narrow = false) {
@@ -61,39 +101,11 @@ void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMAL
         b.ind = sizeof x;
         break;
     }
-    case Value::Type::Date: {
-        const CivilDateTime c = fromSerial(v.asDouble());
-        SQL_DATE_STRUCT d{static_cast<SQLSMALLINT>(c.year), static_cast<SQLUSMALLINT>(c.month), static_cast<SQLUSMALLINT>(c.day)};
-        put(&d, sizeof d);
-        cType = SQL_C_TYPE_DATE;
-        sqlType = SQL_TYPE_DATE;
-        size = 10;
-        b.ind = sizeof d;
+    case Value::Type::Date:
+    case Value::Type::Time:
+    case Value::Type::DateTime:
+        putTemporal(v, b, cType, sqlType, size, digits);
         break;
-    }
-    case Value::Type::Time: {
-        const CivilDateTime c = fromSerial(v.asDouble());
-        SQL_TIME_STRUCT t{static_cast<SQLUSMALLINT>(c.hour), static_cast<SQLUSMALLINT>(c.minute), static_cast<SQLUSMALLINT>(c.second)};
-        put(&t, sizeof t);
-        cType = SQL_C_TYPE_TIME;
-        sqlType = SQL_TYPE_TIME;
-        size = 8;
-        b.ind = sizeof t;
-        break;
-    }
-    case Value::Type::DateTime: {
-        const CivilDateTime c = fromSerial(v.asDouble());
-        SQL_TIMESTAMP_STRUCT t{static_cast<SQLSMALLINT>(c.year), static_cast<SQLUSMALLINT>(c.month), static_cast<SQLUSMALLINT>(c.day),
-                               static_cast<SQLUSMALLINT>(c.hour), static_cast<SQLUSMALLINT>(c.minute),
-                               static_cast<SQLUSMALLINT>(c.second), static_cast<SQLUINTEGER>(c.millisecond) * 1000000u};
-        put(&t, sizeof t);
-        cType = SQL_C_TYPE_TIMESTAMP;
-        sqlType = SQL_TYPE_TIMESTAMP;
-        size = 23;
-        digits = 3;
-        b.ind = sizeof t;
-        break;
-    }
     case Value::Type::Decimal: {
         // Exact decimals travel as their digits, so a key such as 99999999999999.99 still
         // finds its row.
