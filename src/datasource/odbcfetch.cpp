@@ -42,7 +42,7 @@ struct OdbcProvider::Binding {
 
 std::unique_ptr<ResultBuffer> OdbcProvider::query(const std::string& sql, const ProgressFn& progress) {
     CancellableStmt st(*this);
-    return run(st, [&](Stmt& s) {
+    auto buf = run(st, [&](Stmt& s) {
         if (wide_) {
             WString w = toW(sql);
             s.check(SQLExecDirectW(s.h, wptr(w), static_cast<SQLINTEGER>(w.size())));
@@ -50,6 +50,31 @@ std::unique_ptr<ResultBuffer> OdbcProvider::query(const std::string& sql, const 
             s.check(SQLExecDirect(s.h, (SQLCHAR*)sql.c_str(), static_cast<SQLINTEGER>(sql.size())));
         }
     }, progress, true, true);
+    if (const int skipped = skipFurtherResults(st, {})) buf->notice = skippedResultsNotice(skipped);
+    return buf;
+}
+
+std::string skippedResultsNotice(int skipped) {
+    return "命令返回了 " + std::to_string(skipped + 1) + " 个结果集，报表只显示第一个，其余 " + std::to_string(skipped) +
+           " 个没有显示。";
+}
+
+// Reads past the results after the first and returns how many held rows for the report
+// (a call's result of output values, as MariaDB's driver hands it over, is none of them).
+int OdbcProvider::skipFurtherResults(Stmt& st, const std::vector<Parameter>& params) {
+    int skipped = 0;
+    for (;;) {
+        const SQLRETURN rc = SQLMoreResults(st.h);
+        if (rc == SQL_NO_DATA || !SQL_SUCCEEDED(rc)) break;
+        SQLSMALLINT cols = 0;
+        SQLNumResultCols(st.h, &cols);
+        if (cols > 0) {
+            if (!outputsAsResult_ || !isOutputsResult(st, cols, params)) ++skipped;
+            while (SQL_SUCCEEDED(SQLFetch(st.h))) {
+            }
+        }
+    }
+    return skipped;
 }
 
 // Runs the statement and fetches its whole result. A value longer than its bound buffer is

@@ -175,11 +175,6 @@ SQLSMALLINT sqlTypeOf(FieldKind k) {
 
 } // namespace
 
-std::string skippedResultsNotice(int skipped) {
-    return "存储过程返回了 " + std::to_string(skipped + 1) + " 个结果集，报表只显示第一个，其余 " + std::to_string(skipped) +
-           " 个没有显示。";
-}
-
 std::unique_ptr<ResultBuffer> OdbcProvider::callProcedure(const std::string& name, std::vector<Parameter>& params,
                                             const ProgressFn& progress) {
     const ObjectName object = resolve(name, true);
@@ -239,20 +234,7 @@ std::unique_ptr<ResultBuffer> OdbcProvider::call(const std::string& sql, std::ve
     }, progress, false, false);
     // Output values arrive once every result of the call has been read; MariaDB's
     // driver hands them over as one more result, which fills the bound buffers when read.
-    // Results beyond the first are not shown, and the user is told how many there were.
-    int skipped = 0;
-    for (;;) {
-        const SQLRETURN rc = SQLMoreResults(st.h);
-        if (rc == SQL_NO_DATA || !SQL_SUCCEEDED(rc)) break;
-        SQLSMALLINT cols = 0;
-        SQLNumResultCols(st.h, &cols);
-        if (cols > 0) {
-            if (!outputsAsResult_ || !isOutputsResult(st, cols, params)) ++skipped;
-            while (SQL_SUCCEEDED(SQLFetch(st.h))) {
-            }
-        }
-    }
-    if (skipped > 0) buf->notice = skippedResultsNotice(skipped);
+    if (const int skipped = skipFurtherResults(st, params)) buf->notice = skippedResultsNotice(skipped);
     for (size_t i = 0; i < params.size(); ++i) {
         Parameter& p = params[i];
         if (p.Direction == ParameterDirection::Input || p.Direction == ParameterDirection::Unknown) continue;

@@ -106,6 +106,7 @@ private:
     std::unique_ptr<ResultBuffer> call(const std::string& sql, std::vector<Parameter>& params, const ProgressFn& progress);
     static bool onlyOutputs(const ResultBuffer& buf, const std::vector<Parameter>& params);
     bool isOutputsResult(odbc::Stmt& st, SQLSMALLINT cols, const std::vector<Parameter>& params);
+    int skipFurtherResults(odbc::Stmt& st, const std::vector<Parameter>& params);
     void prepare(odbc::Stmt& st, const std::string& sql);
 
     // Result fetching

@@ -262,6 +262,13 @@ TEST_F(MariaEdge, OutputValuesShowAsARowAndFurtherResultsAreCounted) {
     EXPECT_EQ(ds.OpenNotice(), skippedResultsNotice(2));
     EXPECT_NE(ds.OpenNotice().find("3 个结果集"), std::string::npos);
 
+    // The same call as an SQL text.
+    open(CommandType::cmdText, "CALL edge_fetch_three()");
+    ASSERT_EQ(ds.RecordCount(), 3);
+    EXPECT_EQ(ds.OpenNotice(), skippedResultsNotice(2));
+    open(CommandType::cmdText, "SELECT id FROM edge_fetch_chars");
+    EXPECT_EQ(ds.OpenNotice(), "");
+
     const RunResult r = runCsv(connectionString(), "edge_fetch_three", "cmdStoredProc");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("𠮷野家"), std::string::npos);
