@@ -17,6 +17,7 @@
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace rg;
 using rgtest::errorOf;
@@ -122,7 +123,7 @@ void expectEdgeChars(DataSet& ds) {
 // emoji (two UTF-16 units), in 1, 3, 4 and 20 columns over several fetch blocks.
 TEST_F(PgEdge, ValuesLongerThanDeclaredArriveWholeInAnyNumberOfColumns) {
     for (int columns : {1, 3, 4, 20}) {
-        std::string sql = "SELECT g AS id";
+        std::string sql = "SELECT g";
         for (int i = 1; i <= columns; ++i) {
             const std::string v = "v" + std::to_string(i), n = std::to_string(i);
             if (i % 2) {
@@ -131,15 +132,25 @@ TEST_F(PgEdge, ValuesLongerThanDeclaredArriveWholeInAnyNumberOfColumns) {
                 sql += ", (CASE WHEN g % 3 = 0 THEN '甲' WHEN g % 3 = 1 THEN '😀' ELSE '𠮷' END)::char(1) AS " + v;
             }
         }
-        std::string twins;
-        for (int i = 1; i <= columns; ++i) twins += ", v" + std::to_string(i) + "::text AS t" + std::to_string(i);
-        open(CommandType::cmdText, "SELECT q.*" + twins + " FROM (" + sql + " FROM generate_series(1, 5000) AS g) AS q ORDER BY id");
+        // Every column bound, so that the values come in blocks of rows; the server's own
+        // texts of them in a second result.
+        const std::string from = " FROM generate_series(1, 5000) AS g ORDER BY g";
+        open(CommandType::cmdText, sql + from);
         ASSERT_EQ(ds.RecordCount(), 5000) << columns << " columns";
-        expectTwinsEqual(ds, columns);
-        EXPECT_EQ(ds.displayText(0, 1), "-123456789012345678901235.5678901");
+        std::vector<std::vector<std::string>> values(5000);
+        for (int r = 0; r < 5000; ++r)
+            for (int i = 0; i <= columns; ++i) values[static_cast<size_t>(r)].push_back(ds.displayText(r, i));
+        EXPECT_EQ(values[0][1], "-123456789012345678901235.5678901");
         if (columns > 1) {
-            EXPECT_EQ(ds.displayText(0, 2), "😀");
+            EXPECT_EQ(values[0][2], "😀");
         }
+        std::string texts = "SELECT g::text";
+        for (int i = 1; i <= columns; ++i) texts += ", v" + std::to_string(i) + "::text";
+        open(CommandType::cmdText, texts + " FROM (" + sql + " FROM generate_series(1, 5000) AS g) AS q ORDER BY q.g");
+        ASSERT_EQ(ds.RecordCount(), 5000);
+        for (int r = 0; r < 5000; ++r)
+            for (int i = 0; i <= columns; ++i)
+                ASSERT_EQ(values[static_cast<size_t>(r)][static_cast<size_t>(i)], ds.displayText(r, i)) << "row " << r << ", column " << i;
     }
 }
 
