@@ -238,7 +238,9 @@ bool OdbcProvider::appendBound(Stmt& st, SQLUSMALLINT column, const Binding& b, 
                 appendUtf8(text, reinterpret_cast<const SQLWCHAR*>(p), static_cast<size_t>(ind) / sizeof(SQLWCHAR));
                 col.appendText(text);
             } else {
-                col.appendText(p, static_cast<size_t>(ind));
+                text.clear();
+                appendValidUtf8(text, p, static_cast<size_t>(ind));
+                col.appendText(text);
             }
         }
         }

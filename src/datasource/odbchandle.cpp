@@ -63,6 +63,47 @@ void appendUtf8(std::string& out, const SQLWCHAR* w, size_t n) {
     }
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence at p (of at most n bytes), 0 when none starts there.
+size_t sequenceLength(const unsigned char* p, size_t n) {
+    const unsigned char c = p[0];
+    size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;  // the range of the second byte
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF) len = 2;
+    else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (n < len || p[1] < lo || p[1] > hi) return 0;
+    for (size_t k = 2; k < len; ++k)
+        if ((p[k] & 0xC0) != 0x80) return 0;
+    return len;
+}
+
+} // namespace
+
+void appendValidUtf8(std::string& out, const char* text, size_t n) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    size_t i = 0;
+    while (i < n) {
+        size_t run = i;
+        for (size_t len; run < n && (len = sequenceLength(p + run, n - run)) != 0;) run += len;
+        out.append(text + i, run - i);
+        if (run == n) break;
+        out += "\xEF\xBF\xBD";
+        i = run + 1;
+    }
+}
+
 std::string fromW(const SQLWCHAR* w, size_t n) {
     std::string s;
     appendUtf8(s, w, n);
@@ -167,7 +208,10 @@ std::string Stmt::text(SQLUSMALLINT col, bool* null) {
         if (rc == SQL_SUCCESS) break;
     }
     appendUtf8(out, pending.data(), pending.size());
-    return out;
+    if (wide) return out;
+    std::string valid;
+    appendValidUtf8(valid, out.data(), out.size());
+    return valid;
 }
 SQLLEN Stmt::integer(SQLUSMALLINT col, bool* null) {
     SQLBIGINT v = 0;

@@ -222,6 +222,26 @@ TEST(EdgeFetchSqlite, TextsLongerThanDeclaredInSixColumnsArriveWhole) {
             ASSERT_EQ(ds.displayText(r, i), "列" + std::to_string(i) + " 😀 " + std::to_string(r + 1)) << r << ", v" << i;
 }
 
+// Bytes that are no UTF-8 (GBK from an old program, a character cut short) in a SQLite file
+// read through the narrow SQLite ODBC driver, bound or read piecewise: each bad byte is a
+// replacement character, so that no cell, export or CSV holds invalid UTF-8.
+TEST(EdgeFetchSqlite, BytesThatAreNoUtf8BecomeReplacementCharacters) {
+    const std::string path = rgtest::makeSqliteFile(
+        "edge_fetch_bytes", "create table t (id integer primary key, a varchar(20), b text);"
+                            "insert into t values (1, cast(X'C4E3BAC3' as text), cast(X'4F4BE4BD' as text) || '𠮷');"
+                            "insert into t values (2, '甲乙', cast(X'EDA0BD' as text));");
+    Connection conn;
+    conn.SetConnectionString("Driver=SQLite3;Database=" + path);
+    DataSet ds(&conn);
+    ds.SetCommandText("SELECT * FROM t ORDER BY id");
+    ds.Open();
+    ASSERT_EQ(ds.RecordCount(), 2);
+    EXPECT_EQ(ds.displayText(0, 1), "\uFFFD\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(ds.displayText(0, 2), "OK\uFFFD\uFFFD𠮷");
+    EXPECT_EQ(ds.displayText(1, 1), "甲乙");
+    EXPECT_EQ(ds.displayText(1, 2), "\uFFFD\uFFFD\uFFFD");
+}
+
 // A driver error that comes without a text still names its SQLSTATE and native code.
 TEST(EdgeFetchMessages, AnErrorWithoutTextNamesItsCodes) {
     EXPECT_EQ(odbc::diagnosticText("HY000", 1234), "SQLSTATE HY000, 错误代码 1234");
