@@ -129,7 +129,8 @@ void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMAL
     case Value::Type::Text: {
         if (wide) {
             const WString w = toW(v.asText());
-            const size_t chars = std::max<size_t>(w.size(), static_cast<size_t>(outChars));
+            // Room for output characters of two UTF-16 units each.
+            const size_t chars = std::max<size_t>(w.size(), 2 * static_cast<size_t>(outChars));
             b.data.assign((chars + 1) * sizeof(SQLWCHAR), 0);
             std::memcpy(b.data.data(), w.data(), w.size() * sizeof(SQLWCHAR));
             b.ind = static_cast<SQLLEN>(w.size() * sizeof(SQLWCHAR));
@@ -245,11 +246,13 @@ std::unique_ptr<ResultBuffer> OdbcProvider::call(const std::string& sql, std::ve
         }
         const bool wide = wide_ && !outputsAsResult_;
         const size_t unit = wide ? sizeof(SQLWCHAR) : 1;
-        size_t units = b.ind == SQL_NO_TOTAL ? b.data.size() / unit : static_cast<size_t>(b.ind) / unit;
-        units = std::min(units, b.data.size() / unit - 1);
+        // An output value is read once, into its buffer: one that did not fit is an error,
+        // never a shorter value.
+        const size_t units = b.ind == SQL_NO_TOTAL ? b.data.size() / unit : static_cast<size_t>(b.ind) / unit;
+        if (units > b.data.size() / unit - 1) throw Error("输出参数“" + p.Name + "”的值太长，无法完整读出。");
         std::string text;
         if (wide) text = fromW(reinterpret_cast<const SQLWCHAR*>(b.data.data()), units);
-        else text.assign(b.data.data(), units);
+        else appendValidUtf8(text, b.data.data(), units);
         while (!text.empty() && text.back() == 0) text.pop_back();
         p.SetValue(valueFromText(p.Kind, text));
     }
