@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -321,12 +322,15 @@ TEST(EdgeFetchSqlite, AMissingDatabaseFileIsRefusedAndNotCreated) {
 
     const std::string ini = folder + "/odbc.ini";
     std::ofstream(ini) << "[edge_fetch_missing]\nDriver=SQLite3\nDatabase=" << missing << "\n";
+    const char* previous = std::getenv("ODBCINI");
+    const std::string saved = previous ? previous : "";
     setenv("ODBCINI", ini.c_str(), 1);
     Connection conn;
     conn.SetConnectionString("DSN=edge_fetch_missing");
     EXPECT_EQ(errorOf([&] { conn.Open(); }), want);
     EXPECT_FALSE(std::filesystem::exists(missing));
-    unsetenv("ODBCINI");
+    if (previous) setenv("ODBCINI", saved.c_str(), 1);
+    else unsetenv("ODBCINI");
 
     // An existing file still opens through both.
     const std::string present = rgtest::makeSqliteFile("edge_fetch_present", "create table t(a text); insert into t values ('甲');");
