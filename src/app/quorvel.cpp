@@ -344,8 +344,7 @@ void Tfrmquorvel::ClearSavedSetups() {
 void Tfrmquorvel::nvbarItemClick(TdxNavBarItem* Sender) {
     const std::string path = Sender->Data().toStdString();
     requireSetupFile(path);
-    const std::string notice = rg::LoadSetup({*conn, *dataset, *dxDBGrid}, path);
-    if (!notice.empty()) showCommandNotice(QString::fromStdString(notice));
+    showLoadNotices(rg::LoadSetup({*conn, *dataset, *dxDBGrid}, path));
 }
 
 void Tfrmquorvel::N1Click() { dxDBGrid->ExpandAll(); }
@@ -377,7 +376,14 @@ void Tfrmquorvel::N9Click() {
 }
 
 void Tfrmquorvel::LoadSetup(const QString& fileName) {
-    const std::string notice = rg::LoadSetup({*conn, *dataset, *dxDBGrid}, fileName.toStdString());
+    showLoadNotices(rg::LoadSetup({*conn, *dataset, *dxDBGrid}, fileName.toStdString()));
+}
+
+// What the open left out (a procedure's further results) and the saved entries skipped,
+// told in one message once the report shows.
+void Tfrmquorvel::showLoadNotices(const std::string& skipped) {
+    std::string notice = dataset->OpenNotice();
+    if (!skipped.empty()) notice += (notice.empty() ? "" : "\n") + skipped;
     if (!notice.empty()) showCommandNotice(QString::fromStdString(notice));
 }
 

@@ -136,6 +136,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void showLoadNotices(const std::string& skipped);
     void FormCreate();
     void buildToolBar(QVBoxLayout* layout);
     void buildWorkingArea(QVBoxLayout* layout);

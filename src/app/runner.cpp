@@ -244,7 +244,9 @@ int runReport(const RunOptions& o, std::string& errors) {
         else if (o.format == "html") ExportToHtml(grid, o.output, true, look);
         else if (o.format == "pdf") writePdf(grid, o.output);
         else writeOutput(o.output, o.format == "csv" ? gridAsCsv(grid) : gridAsText(grid));
-        errors = notices;
+        // The report is written whole; what its open left out still goes to the user.
+        const std::string openNotice = dataset.OpenNotice();
+        errors = openNotice.empty() || notices.empty() ? openNotice + notices : openNotice + "\n" + notices;
         return 0;
     } catch (const Cancelled&) {
         errors = "超过时限：" + std::to_string(deadline.seconds()) + " 秒内没有完成，已停止。";

@@ -159,6 +159,8 @@ void DataSet::SetCommandText(const std::string& text) {
     commandText_ = text;
 }
 
+std::string DataSet::OpenNotice() const { return active_ && impl_->buf ? impl_->buf->notice : std::string(); }
+
 void DataSet::setProgressHandler(std::function<bool(int64_t rows)> handler) { impl_->progress = std::move(handler); }
 
 void DataSet::SetActive(bool on) {

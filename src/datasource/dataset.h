@@ -133,6 +133,9 @@ public:
     void SetCommandText(const std::string& text);
 
     bool Active() const { return active_; }
+    // What the user should know about the open result (a procedure's results left out), or
+    // empty.
+    std::string OpenNotice() const;
     void SetActive(bool on);
     void Open() { SetActive(true); }
     void Close() { SetActive(false); }

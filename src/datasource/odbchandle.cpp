@@ -1,6 +1,8 @@
 #include "datasource/odbchandle.h"
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 #include <dlfcn.h>
 #include <link.h>
 
@@ -38,9 +40,14 @@ void appendUtf8(std::string& out, const SQLWCHAR* w, size_t n) {
             out += static_cast<char>(cp);
             continue;
         }
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < n && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (w[i + 1] - 0xDC00);
-            ++i;
+        if (cp >= 0xD800 && cp < 0xE000) {
+            // A surrogate stands for a character only as a pair; a lone one has no UTF-8.
+            if (cp < 0xDC00 && i + 1 < n && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (w[i + 1] - 0xDC00);
+                ++i;
+            } else {
+                cp = 0xFFFD;
+            }
         }
         if (cp < 0x800) {
             out += static_cast<char>(0xC0 | (cp >> 6));
@@ -56,44 +63,130 @@ void appendUtf8(std::string& out, const SQLWCHAR* w, size_t n) {
     }
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence at p (of at most n bytes), 0 when none starts there.
+size_t sequenceLength(const unsigned char* p, size_t n) {
+    const unsigned char c = p[0];
+    size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;  // the range of the second byte
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF) len = 2;
+    else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (n < len || p[1] < lo || p[1] > hi) return 0;
+    for (size_t k = 2; k < len; ++k)
+        if ((p[k] & 0xC0) != 0x80) return 0;
+    return len;
+}
+
+} // namespace
+
+void appendValidUtf8(std::string& out, const char* text, size_t n) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    size_t i = 0;
+    while (i < n) {
+        size_t run = i;
+        for (size_t len; run < n && (len = sequenceLength(p + run, n - run)) != 0;) run += len;
+        out.append(text + i, run - i);
+        if (run == n) break;
+        out += "\xEF\xBF\xBD";
+        i = run + 1;
+    }
+}
+
 std::string fromW(const SQLWCHAR* w, size_t n) {
     std::string s;
     appendUtf8(s, w, n);
     return s;
 }
 
-std::string diagnostics(SQLSMALLINT type, SQLHANDLE h, bool wide) {
-    std::string text;
-    for (SQLSMALLINT i = 1; i < 10; ++i) {
-        SQLINTEGER native = 0;
-        SQLSMALLINT len = 0;
-        std::string m;
-        if (wide) {
-            SQLWCHAR state[6], msg[2048];
-            if (!SQL_SUCCEEDED(SQLGetDiagRecW(type, h, i, state, &native, msg, 2048, &len))) break;
-            m = fromW(msg, static_cast<size_t>(std::clamp<SQLSMALLINT>(len, 0, 2047)));
-        } else {
-            SQLCHAR state[6], msg[4096];
-            if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, 4096, &len))) break;
-            m.assign(reinterpret_cast<char*>(msg), static_cast<size_t>(std::clamp<SQLSMALLINT>(len, 0, 4095)));
+std::string diagnosticText(const std::string& state, long native) {
+    return "SQLSTATE " + state + ", 错误代码 " + std::to_string(native);
+}
+
+namespace {
+
+// One diagnostic record's message, however long; false when there is no such record.
+bool diagnosticRecord(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT i, bool wide, std::string& state, SQLINTEGER& native,
+                      std::string& message) {
+    SQLSMALLINT len = 0;
+    if (wide) {
+        SQLWCHAR st[6] = {0};
+        std::vector<SQLWCHAR> msg(1024);
+        for (int round = 0; round < 2; ++round) {
+            if (!SQL_SUCCEEDED(SQLGetDiagRecW(type, h, i, st, &native, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &len)))
+                return false;
+            if (len < static_cast<SQLSMALLINT>(msg.size())) break;
+            msg.resize(static_cast<size_t>(len) + 1);
         }
-        while (!m.empty() && (m.back() == '\n' || m.back() == ' ')) m.pop_back();
+        message = fromW(msg.data(), std::min(static_cast<size_t>(std::max<SQLSMALLINT>(len, 0)), msg.size() - 1));
+        state = fromW(st, 5);
+    } else {
+        SQLCHAR st[6] = {0};
+        std::vector<SQLCHAR> msg(2048);
+        for (int round = 0; round < 2; ++round) {
+            if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, st, &native, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &len)))
+                return false;
+            if (len < static_cast<SQLSMALLINT>(msg.size())) break;
+            msg.resize(static_cast<size_t>(len) + 1);
+        }
+        message.assign(reinterpret_cast<char*>(msg.data()), std::min(static_cast<size_t>(std::max<SQLSMALLINT>(len, 0)), msg.size() - 1));
+        state.assign(reinterpret_cast<char*>(st), 5);
+    }
+    while (!state.empty() && state.back() == 0) state.pop_back();
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' ' || message.back() == 0)) message.pop_back();
+    return true;
+}
+
+} // namespace
+
+std::string diagnostics(SQLSMALLINT type, SQLHANDLE h, bool wide) {
+    std::string text, state, m, firstState;
+    SQLINTEGER native = 0, firstNative = 0;
+    for (SQLSMALLINT i = 1; i < 10; ++i) {
+        if (!diagnosticRecord(type, h, i, wide, state, native, m)) break;
+        if (i == 1) {
+            firstState = state;
+            firstNative = native;
+        }
         if (m.empty()) continue;
         if (!text.empty()) text += '\n';
         text += m;
     }
-    return text.empty() ? "Unknown ODBC error" : text;
+    if (!text.empty()) return text;
+    // A driver may leave its message empty: its codes are all there is to tell.
+    return firstState.empty() ? "Unknown ODBC error" : diagnosticText(firstState, firstNative);
+}
+
+bool hasState(SQLSMALLINT type, SQLHANDLE h, const char* wanted) {
+    SQLCHAR state[6] = {0};
+    SQLINTEGER native = 0;
+    SQLSMALLINT len = 0;
+    for (SQLSMALLINT i = 1; SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, nullptr, 0, &len)); ++i)
+        if (std::strncmp(reinterpret_cast<char*>(state), wanted, 5) == 0) return true;
+    return false;
 }
 
 std::string Stmt::text(SQLUSMALLINT col, bool* null) {
     const size_t unit = wide ? sizeof(SQLWCHAR) : 1;
-    char buf[4096];
+    alignas(SQLWCHAR) char buf[4096];
     SQLLEN ind = 0;
     std::string out;
+    WString pending;  // a piece's last unit when it opens a surrogate pair
     if (null) *null = false;
     for (;;) {
         const SQLRETURN rc = SQLGetData(h, col, wide ? SQL_C_WCHAR : SQL_C_CHAR, buf, sizeof buf, &ind);
-        if (rc == SQL_NO_DATA) return out;
+        if (rc == SQL_NO_DATA) break;
         check(rc);
         if (ind == SQL_NULL_DATA) {
             if (null) *null = true;
@@ -102,10 +195,23 @@ std::string Stmt::text(SQLUSMALLINT col, bool* null) {
         // Without the terminator a full buffer holds one unit less than its size.
         const size_t full = sizeof buf / unit - 1;
         const size_t units = (ind == SQL_NO_TOTAL || static_cast<size_t>(ind) / unit > full) ? full : static_cast<size_t>(ind) / unit;
-        if (wide) appendUtf8(out, reinterpret_cast<const SQLWCHAR*>(buf), units);
-        else out.append(buf, units);
-        if (rc == SQL_SUCCESS) return out;
+        if (wide) {
+            pending.append(reinterpret_cast<const SQLWCHAR*>(buf), units);
+            // The pieces may part a pair: its first half waits for the next piece.
+            const bool opensPair = rc != SQL_SUCCESS && !pending.empty() && pending.back() >= 0xD800 && pending.back() < 0xDC00;
+            const size_t take = pending.size() - (opensPair ? 1 : 0);
+            appendUtf8(out, pending.data(), take);
+            pending.erase(0, take);
+        } else {
+            out.append(buf, units);
+        }
+        if (rc == SQL_SUCCESS) break;
     }
+    appendUtf8(out, pending.data(), pending.size());
+    if (wide) return out;
+    std::string valid;
+    appendValidUtf8(valid, out.data(), out.size());
+    return valid;
 }
 SQLLEN Stmt::integer(SQLUSMALLINT col, bool* null) {
     SQLBIGINT v = 0;

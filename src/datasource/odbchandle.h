@@ -16,13 +16,21 @@ namespace rg::odbc {
 using WString = std::basic_string<SQLWCHAR>;
 
 WString toW(const std::string& s);
-// UTF-16 of `n` units to UTF-8, appended.
+// UTF-16 of `n` units to UTF-8, appended; a surrogate without its other half becomes U+FFFD.
 void appendUtf8(std::string& out, const SQLWCHAR* w, size_t n);
 std::string fromW(const SQLWCHAR* w, size_t n);
+// Bytes a narrow driver returned as text, appended with each byte that is no part of valid
+// UTF-8 (another code page's text, a character cut short) as U+FFFD.
+void appendValidUtf8(std::string& out, const char* text, size_t n);
 inline SQLWCHAR* wptr(WString& s) { return s.data(); }
 
-// The driver's messages of the last call on a handle, one per line.
+// The driver's messages of the last call on a handle, one per line; its SQLSTATE and native
+// error code when the driver gave no text.
 std::string diagnostics(SQLSMALLINT type, SQLHANDLE h, bool wide);
+// The text of a diagnostic that came without a message.
+std::string diagnosticText(const std::string& state, long native);
+// Whether one of the last call's diagnostics has the SQLSTATE `wanted` ("01004").
+bool hasState(SQLSMALLINT type, SQLHANDLE h, const char* wanted);
 
 // A statement handle, freed with it; a failed call throws with the driver's text.
 class Stmt {

@@ -103,6 +103,7 @@ struct ResultBuffer {
     std::vector<ColumnInfo> info;
     std::vector<ColumnData> columns;
     int64_t rows = 0;
+    std::string notice;  // what the user should know about the result, or empty
 
     size_t memoryUsed() const;
     void shrink();

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <sqlite3.h>
 
 namespace rg {
@@ -172,6 +173,8 @@ FieldKind sqliteKindOf(const std::string& declaredType, int* size) {
 SqliteProvider::SqliteProvider(const std::string& path) {
     // No file is created for a wrong path: a missing database is an error. One connection
     // serves one thread, so SQLite's per-call locking is left out.
+    std::error_code ec;
+    if (path != ":memory:" && !std::filesystem::exists(path, ec)) throw Error("找不到数据库文件：" + path);
     const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);

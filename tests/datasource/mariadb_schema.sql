@@ -66,3 +66,35 @@ BEGIN
 END //
 
 DELIMITER ;
+
+-- Values longer than the driver declares: characters outside the Basic Multilingual Plane
+-- at a column's declared length, an enum label with an emoji, BIT(n).
+CREATE TABLE edge_fetch_chars (id INT PRIMARY KEY, name VARCHAR(3), mark CHAR(1), mood ENUM('happy 😀', 'x'),
+  bits BIT(3), wide BIT(10)) CHARACTER SET utf8mb4;
+INSERT INTO edge_fetch_chars VALUES (1, '𠮷野家', '😀', 'happy 😀', b'101', b'1000000001'),
+  (2, '野家𠮷', '甲', 'x', b'000', b'0000000000'), (3, NULL, NULL, NULL, NULL, NULL);
+
+-- Twenty one-character columns, each holding an emoji, over several fetch blocks.
+CREATE TABLE edge_fetch_marks (id INT PRIMARY KEY, c1 CHAR(1), c2 CHAR(1), c3 CHAR(1), c4 CHAR(1), c5 CHAR(1),
+  c6 CHAR(1), c7 CHAR(1), c8 CHAR(1), c9 CHAR(1), c10 CHAR(1), c11 CHAR(1), c12 CHAR(1), c13 CHAR(1), c14 CHAR(1),
+  c15 CHAR(1), c16 CHAR(1), c17 CHAR(1), c18 CHAR(1), c19 CHAR(1), c20 CHAR(1)) CHARACTER SET utf8mb4;
+INSERT INTO edge_fetch_marks SELECT seq, '😀', '𠮷', '😀', '𠮷', '😀', '𠮷', '😀', '𠮷', '😀', '𠮷', '😀', '𠮷', '😀', '𠮷',
+  '😀', '𠮷', '😀', '𠮷', '😀', IF(seq % 2 = 0, '甲', '😀') FROM seq_1_to_3000;
+
+DELIMITER //
+
+-- Output values only, and a procedure with three results.
+CREATE PROCEDURE edge_fetch_outputs(IN p_id INT, OUT p_name VARCHAR(3), INOUT p_count INT)
+BEGIN
+  SELECT name INTO p_name FROM edge_fetch_chars WHERE id = p_id;
+  SET p_count = p_count + 1;
+END //
+
+CREATE PROCEDURE edge_fetch_three()
+BEGIN
+  SELECT id, name FROM edge_fetch_chars ORDER BY id;
+  SELECT 2 AS two;
+  SELECT 3 AS three;
+END //
+
+DELIMITER ;

@@ -128,3 +128,11 @@ CREATE TABLE exact_floats (id integer PRIMARY KEY, z double precision, f double 
   grp text);
 INSERT INTO exact_floats VALUES (1, '-0', 0.3, NULL, NULL, 'a'), (2, 0, -0.1, '2024-05-01', NULL, 'a'),
   (3, 0, -0.2, '2023-02-28', 4, 'b'), (4, '-0', NULL, NULL, NULL, 'c');
+
+-- Values longer than the driver declares: characters outside the Basic Multilingual Plane
+-- at a column's declared length, an enum label with an emoji, bit strings.
+CREATE TYPE edge_fetch_mood AS ENUM ('happy 😀', 'x');
+CREATE TABLE edge_fetch_chars (id integer PRIMARY KEY, name varchar(3), mark char(1), mood edge_fetch_mood,
+  bits bit(3), wide bit(10));
+INSERT INTO edge_fetch_chars VALUES (1, '𠮷野家', '😀', 'happy 😀', B'101', B'1000000001'),
+  (2, '野家𠮷', '甲', 'x', B'000', B'0000000000'), (3, NULL, NULL, NULL, NULL, NULL);

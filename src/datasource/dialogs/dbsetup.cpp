@@ -204,8 +204,16 @@ void TFRMDBSETUP::btnstoreprocedureClick() {
         dataSet_->Close();
     TfrmParameterSetup dialog(this);
     dialog.DataSet = dataSet_;
-    if (dialog.exec() == QDialog::Accepted)
+    if (dialog.exec() == QDialog::Accepted) {
         dataSet_->Open();  // an error reaches the error box, and this dialog stays open
+        showOpenNotice();
+    }
+}
+
+// What the open left out (results after the first), once its rows show.
+void TFRMDBSETUP::showOpenNotice() {
+    const std::string notice = dataSet_->OpenNotice();
+    if (!notice.empty()) showDataSourceNotice(this, QString::fromStdString(notice));
 }
 
 void TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
@@ -217,7 +225,9 @@ void TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
         dataSet_->Open();
         ds->setDataSet(dataSet_);
     } catch (...) {
+        return;
     }
+    showOpenNotice();
 }
 
 void TFRMDBSETUP::MasterTableNameDropDown() {

@@ -79,6 +79,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void showOpenNotice();
     rg::DataSet* dataSet_ = nullptr;
     rg::Connection* connection_ = nullptr;
     FieldCaptionsOpener fieldCaptions_;

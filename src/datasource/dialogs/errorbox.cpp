@@ -23,16 +23,18 @@ void setDataSourceErrorBox(DataSourceErrorBox box) { errorBox() = std::move(box)
 
 void setDataSourceNoticeBox(DataSourceErrorBox box) { noticeBox() = std::move(box); }
 
+void showDataSourceNotice(QWidget* parent, const QString& message) {
+    if (noticeBox()) noticeBox()(message);
+    else QMessageBox::information(parent, QString::fromUtf8("报表生成器"), message);
+}
+
 bool runDataSourceCommand(QWidget* parent, const std::function<void()>& handler) {
     QString message;
     try {
         handler();
         return true;
     } catch (const Cancelled& e) {
-        if (noticeBox())
-            noticeBox()(QString::fromUtf8(e.what()));
-        else
-            QMessageBox::information(parent, QString::fromUtf8("报表生成器"), QString::fromUtf8(e.what()));
+        showDataSourceNotice(parent, QString::fromUtf8(e.what()));
         return false;
     } catch (const std::exception& e) {
         message = QString::fromUtf8(e.what());

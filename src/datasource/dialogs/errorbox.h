@@ -16,6 +16,10 @@ void setDataSourceErrorBox(DataSourceErrorBox box);
 // Where a cancel ("操作已取消。") goes, which is no failure: an information box until routed.
 void setDataSourceNoticeBox(DataSourceErrorBox box);
 
+// Shows what the user should know about something that worked (a procedure's results
+// left out of an open) where notices go.
+void showDataSourceNotice(QWidget* parent, const QString& message);
+
 // Runs one handler; an error it raises is shown and goes no further. False when it failed
 // or was cancelled.
 bool runDataSourceCommand(QWidget* parent, const std::function<void()>& handler);
