@@ -5,6 +5,7 @@
 #include "common/error.h"
 #include "datasource/connstring.h"
 #include "datasource/odbchandle.h"
+#include "datasource/odbcnumbers.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -236,11 +237,7 @@ SQLSMALLINT sqlTypeOf(FieldKind k) {
 // A parameter's value from the text a driver returned for it.
 Value valueFromText(FieldKind k, const std::string& s) {
     if (isNumericKind(k)) {
-        if (auto d = parseNumber(s)) {
-            if (k == FieldKind::Float || k == FieldKind::BCD || k == FieldKind::FMTBcd || k == FieldKind::Currency)
-                return Value::fromDouble(*d);
-            return Value::fromInt(static_cast<int64_t>(*d));
-        }
+        if (Value v = numberFromText(k, s); !v.isNull()) return v;
     } else if (k == FieldKind::Date) {
         if (auto d = parseDate(s)) return Value::fromDate(*d);
     } else if (k == FieldKind::Time) {
@@ -815,12 +812,11 @@ private:
                 ci.name.assign(reinterpret_cast<char*>(name), static_cast<size_t>(std::clamp<SQLSMALLINT>(nameLen, 0, 1023)));
             }
             ci.kind = odbcKind(type, static_cast<int64_t>(size));
-            // Some drivers (SQLite's) report a column declared NUMERIC or DECIMAL as a double;
-            // its declared type still names it, and its digits are fetched exactly.
-            if (ci.kind == FieldKind::Float) {
-                const std::string declared = asciiLower(attribute(st, c, SQL_DESC_TYPE_NAME));
-                if (declared.find("numeric") != std::string::npos || declared.find("decimal") != std::string::npos)
-                    ci.kind = FieldKind::BCD;
+            if (ci.kind == FieldKind::Float || ci.kind == FieldKind::LargeInt) {
+                SQLLEN isUnsigned = SQL_FALSE;
+                if (ci.kind == FieldKind::LargeInt)
+                    SQLColAttribute(st.h, static_cast<SQLUSMALLINT>(c + 1), SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
+                ci.kind = exactNumericKind(ci.kind, attribute(st, c, SQL_DESC_TYPE_NAME), isUnsigned == SQL_TRUE);
             }
             ci.size = (ci.kind == FieldKind::String || ci.kind == FieldKind::Memo) && size < (1u << 30) ? static_cast<int>(size) : 0;
             ci.baseTable = attribute(st, c, SQL_DESC_BASE_TABLE_NAME);
@@ -847,7 +843,7 @@ private:
                 // beside the precision. A longer value is read again piecewise.
                 b.cType = SQL_C_CHAR;
                 if (size == 0 || size > 1000 || unbound[c]) b.bound = false;
-                else b.width = static_cast<SQLLEN>(size + 4);
+                else b.width = static_cast<SQLLEN>(decimalTextWidth(ci.kind, size));
                 break;
             case Storage::Text:
                 b.cType = wide_ ? SQL_C_WCHAR : SQL_C_CHAR;
