@@ -62,6 +62,11 @@ std::string two(int v) {
 // one; spreadsheets, and our decimals, round it away from zero. Such a double is then
 // replaced by the nearest double of the rounded-up digits.
 double awayFromZeroAt15(double d) {
+    // A tie has 16 significant digits ending in 5: below 10^15 at most 22 binary places
+    // (its digits over 10^j need 5^j to divide them, and 5^23 exceeds 16 digits), above it
+    // a whole number. Most doubles fail this at once.
+    const double a = std::fabs(d);
+    if (a < 1e15 ? std::trunc(a * 4194304.0) != a * 4194304.0 : std::trunc(a) != a) return d;
     char buf[40];
     const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, 17);
     const std::string_view s(buf, static_cast<size_t>(res.ptr - buf));
