@@ -197,6 +197,9 @@ TEST_P(EdgeNumbers, WideValuesNaNAndInfinitiesGroupSortAndFilterAsTheServerDoes)
     col(f).SetSorted(TdxTreeListColumnSort::csUp);
     EXPECT_EQ(cells("id"), server("select " + idText() + " from edge_numbers order by " + f + ", id"));
     col(f).SetSorted(TdxTreeListColumnSort::csNone);
+    col("d").SetSorted(TdxTreeListColumnSort::csDown);
+    EXPECT_EQ(cells("id"), server("select " + idText() + " from edge_numbers order by d desc, id"));
+    col("d").SetSorted(TdxTreeListColumnSort::csNone);
 
     // Grouped: 1.0 and 1.00 are one group, NaN one group; each group's first record gives
     // its text.
