@@ -179,8 +179,7 @@ bool isExactNumber(Value::Type t) { return t == Value::Type::Int || t == Value::
 // their exact binary value.
 int compareExactWithDouble(const Value& exact, double d) {
     if (!std::isfinite(d)) return d > 0 || d != d ? -1 : 1;
-    const int c = compare(*exact.asBigDecimal(), BigDecimal::exactDouble(d));
-    return c;
+    return compare(*exact.asBigDecimal(), BigDecimal::exactDouble(d));
 }
 
 // A double against an exact number: long double holds every int64 and every double

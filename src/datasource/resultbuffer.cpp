@@ -188,8 +188,13 @@ void ColumnData::appendDecimalText(std::string_view text) {
     }
     std::string plain;
     const bool parenthesized = text.find('(') != std::string_view::npos;
-    for (const char c : text)
+    for (const char c : text) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+            plain.clear();  // no amount, and no number either
+            break;
+        }
         if ((c >= '0' && c <= '9') || c == '.' || c == '-') plain += c;
+    }
     if (parenthesized && plain.find('-') == std::string::npos) plain.insert(0, 1, '-');
     const auto v = plain.empty() ? std::nullopt : exactNumber(plain);
     appendValue(v ? *v : Value::null());
