@@ -5,6 +5,7 @@
 // footer must equal the server's GROUP BY.
 
 #include "common/displaytext.h"
+#include "datasource/odbcnumbers.h"
 #include "exporttest.h"
 #include "odbcsession.h"
 #include "testsupport.h"
@@ -318,3 +319,22 @@ TEST_P(EdgeNumbers, RandomTwoLevelGroupingEqualsTheServersGroupBy) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, EdgeNumbers, ::testing::Values(Server::Postgres, Server::MariaDB),
                          [](const auto& info) { return info.param == Server::Postgres ? "Postgres" : "MariaDB"; });
+
+// Procedure output values arrive as texts: every digit of a decimal, the unsigned range,
+// NaN and infinities; and the kinds that drivers describe by a double.
+TEST(EdgeNumberTexts, DriverTextsBecomeExactValuesOfTheirKind) {
+    EXPECT_EQ(numberFromText(FieldKind::BCD, "123456789012345678901234567890123456789012.34").displayText(),
+              "123456789012345678901234567890123456789012.34");
+    EXPECT_EQ(numberFromText(FieldKind::Currency, "92233720368547.75").displayText(), "92233720368547.75");
+    EXPECT_EQ(numberFromText(FieldKind::LargeInt, "9223372036854775807").type(), Value::Type::Int);
+    EXPECT_EQ(numberFromText(FieldKind::LargeInt, "18446744073709551615").displayText(), "18446744073709551615");
+    EXPECT_EQ(numberFromText(FieldKind::BCD, "NaN").displayText(), "NaN");
+    EXPECT_EQ(numberFromText(FieldKind::Float, "-Infinity").displayText(), "-Infinity");
+    EXPECT_EQ(numberFromText(FieldKind::Float, "12486.125").asDouble(), 12486.125);
+    EXPECT_TRUE(numberFromText(FieldKind::Integer, "x").isNull());
+    EXPECT_EQ(exactNumericKind(FieldKind::Float, "money", false), FieldKind::Currency);
+    EXPECT_EQ(exactNumericKind(FieldKind::Float, "NUMERIC(10,2)", false), FieldKind::BCD);
+    EXPECT_EQ(exactNumericKind(FieldKind::Float, "float8", false), FieldKind::Float);
+    EXPECT_EQ(exactNumericKind(FieldKind::LargeInt, "bigint", true), FieldKind::BCD);
+    EXPECT_EQ(exactNumericKind(FieldKind::LargeInt, "bigint", false), FieldKind::LargeInt);
+}
