@@ -187,6 +187,22 @@ TEST_P(EdgeNumbers, EveryCellAndFooterIsTheServers) {
     }
 }
 
+// PostgreSQL's numeric up to thousands of digits (MariaDB's decimals stop at 65).
+class PgEdgeNumbers : public EdgeNumbers {};
+INSTANTIATE_TEST_SUITE_P(Servers, PgEdgeNumbers, ::testing::Values(Server::Postgres),
+                         [](const auto&) { return "Postgres"; });
+
+TEST_P(PgEdgeNumbers, ThousandsOfDigitsArriveWhole) {
+    db.open("select x, -x / 7 as y from (select (repeat('9', 3000) || '.' || repeat('1', 500))::numeric as x) t");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("x");
+    addSummary(g, col("x"), T::cstSum);
+    EXPECT_EQ(g.CellText(g.Top(0), col("x")), server("select (repeat('9', 3000) || '.' || repeat('1', 500))::numeric::text")[0]);
+    EXPECT_EQ(g.CellText(g.Top(0), col("y")),
+              server("select (-(repeat('9', 3000) || '.' || repeat('1', 500))::numeric / 7)::text")[0]);
+    EXPECT_EQ(g.SummaryFooterText(col("x")).size(), 3003u);
+}
+
 TEST_P(EdgeNumbers, WideValuesNaNAndInfinitiesGroupSortAndFilterAsTheServerDoes) {
     load(pg() ? kPgEdges : kMariaEdges);
     const std::string f = pg() ? "u" : "w";
