@@ -67,10 +67,11 @@ std::string writeSpecial(const std::vector<Token>& tokens, const std::string& wo
     return out;
 }
 
-// Writes one section; `zero` tells whether every digit written was 0.
-std::string formatSection(const std::string& section, const Magnitude& value, bool* zero = nullptr) {
+// The tokens of one section; `thousands` tells whether it asks for thousands separators.
+std::vector<Token> tokenize(const std::string& section, bool& thousands) {
     std::vector<Token> tokens;
-    bool thousands = false, afterPoint = false;
+    bool afterPoint = false;
+    thousands = false;
     for (size_t i = 0; i < section.size(); ++i) {
         const char ch = section[i];
         if (ch == '"' || ch == '\'') {
@@ -98,6 +99,13 @@ std::string formatSection(const std::string& section, const Magnitude& value, bo
             tokens.push_back({Token::Literal, std::string(1, ch)});
         }
     }
+    return tokens;
+}
+
+// Writes one section; `zero` tells whether every digit written was 0.
+std::string formatSection(const std::string& section, const Magnitude& value, bool* zero = nullptr) {
+    bool thousands = false;
+    const std::vector<Token> tokens = tokenize(section, thousands);
     if (!value.special.empty()) return writeSpecial(tokens, value.special);
 
     int intSlots = 0, intRequired = -1, fracSlots = 0, fracRequired = 0;
