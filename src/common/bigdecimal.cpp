@@ -30,20 +30,26 @@ mpz_class roundedDivide(const mpz_class& m, const mpz_class& d) {
     mpz_class q, r;
     mpz_tdiv_qr(q.get_mpz_t(), r.get_mpz_t(), m.get_mpz_t(), d.get_mpz_t());
     mpz_class twice = r * 2;
-    if (mpz_cmpabs(twice.get_mpz_t(), d.get_mpz_t()) >= 0) q += sgn(m) < 0 ? -1 : 1;
+    if (mpz_cmpabs(twice.get_mpz_t(), d.get_mpz_t()) >= 0)
+        q += sgn(m) < 0 ? -1 : 1;
     return q;
 }
 
 } // namespace
 
-BigDecimal BigDecimal::fromDecimal(const Decimal& d) { return {fromInt128(d.mantissa), d.scale}; }
+BigDecimal BigDecimal::fromDecimal(const Decimal& d) {
+    return {fromInt128(d.mantissa), d.scale};
+}
 
 std::optional<BigDecimal> BigDecimal::parse(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     size_t i = 0;
     bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
     std::string digits;
     int fraction = 0;
     bool afterPoint = false;
@@ -58,19 +64,24 @@ std::optional<BigDecimal> BigDecimal::parse(std::string_view s) {
             break;
         }
     }
-    if (digits.empty() || static_cast<int>(digits.size()) > kMaxDigits) return std::nullopt;
+    if (digits.empty() || static_cast<int>(digits.size()) > kMaxDigits)
+        return std::nullopt;
     int exponent = 0;
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         const char* b = s.data() + i + 1;
-        if (b < s.data() + s.size() && *b == '+') ++b;
+        if (b < s.data() + s.size() && *b == '+')
+            ++b;
         const auto [end, ec] = std::from_chars(b, s.data() + s.size(), exponent);
-        if (ec != std::errc() || end != s.data() + s.size() || std::abs(exponent) > kMaxDigits) return std::nullopt;
+        if (ec != std::errc() || end != s.data() + s.size() || std::abs(exponent) > kMaxDigits)
+            return std::nullopt;
         i = s.size();
     }
-    if (i != s.size()) return std::nullopt;
+    if (i != s.size())
+        return std::nullopt;
     BigDecimal d;
     d.mantissa.set_str(digits, 10);
-    if (negative) d.mantissa = -d.mantissa;
+    if (negative)
+        d.mantissa = -d.mantissa;
     d.scale = fraction - exponent;
     if (d.scale < 0) {
         d.mantissa *= pow10z(-d.scale);
@@ -105,7 +116,8 @@ std::optional<Decimal> BigDecimal::toDecimal() const {
     uint64_t words[2] = {0, 0};
     size_t count = 0;
     mpz_export(words, &count, -1, sizeof(uint64_t), 0, 0, mantissa.get_mpz_t());
-    const int128 m = static_cast<int128>((static_cast<unsigned __int128>(words[1]) << 64) | words[0]);
+    const int128 m =
+        static_cast<int128>((static_cast<unsigned __int128>(words[1]) << 64) | words[0]);
     return Decimal{isNegative() ? -m : m, scale};
 }
 
@@ -119,7 +131,8 @@ double BigDecimal::toDouble() const {
 std::string BigDecimal::toString() const {
     std::string digits = abs().mantissa.get_str(10);
     if (scale > 0) {
-        if (static_cast<int>(digits.size()) <= scale) digits.insert(0, static_cast<size_t>(scale + 1) - digits.size(), '0');
+        if (static_cast<int>(digits.size()) <= scale)
+            digits.insert(0, static_cast<size_t>(scale + 1) - digits.size(), '0');
         digits.insert(digits.size() - static_cast<size_t>(scale), 1, '.');
     }
     return isNegative() ? "-" + digits : digits;
@@ -127,7 +140,8 @@ std::string BigDecimal::toString() const {
 
 BigDecimal BigDecimal::normalized() const {
     BigDecimal d = *this;
-    if (d.isZero()) return {mpz_class(0), 0};
+    if (d.isZero())
+        return {mpz_class(0), 0};
     while (d.scale > 0 && mpz_divisible_ui_p(d.mantissa.get_mpz_t(), 10)) {
         mpz_divexact_ui(d.mantissa.get_mpz_t(), d.mantissa.get_mpz_t(), 10);
         --d.scale;
@@ -137,7 +151,8 @@ BigDecimal BigDecimal::normalized() const {
 
 BigDecimal BigDecimal::withScale(int places) const {
     places = std::max(places, 0);
-    if (places >= scale) return {mantissa * pow10z(places - scale), places};
+    if (places >= scale)
+        return {mantissa * pow10z(places - scale), places};
     return {roundedDivide(mantissa, pow10z(scale - places)), places};
 }
 
@@ -147,10 +162,13 @@ BigDecimal BigDecimal::abs() const {
     return d;
 }
 
-int BigDecimal::digitCount() const { return static_cast<int>(abs().mantissa.get_str(10).size()); }
+int BigDecimal::digitCount() const {
+    return static_cast<int>(abs().mantissa.get_str(10).size());
+}
 
 BigDecimal BigDecimal::add(const BigDecimal& a, const BigDecimal& b) {
-    if (a.scale == b.scale) return {a.mantissa + b.mantissa, a.scale};
+    if (a.scale == b.scale)
+        return {a.mantissa + b.mantissa, a.scale};
     const int s = std::max(a.scale, b.scale);
     return {a.withScale(s).mantissa + b.withScale(s).mantissa, s};
 }
@@ -158,14 +176,16 @@ BigDecimal BigDecimal::add(const BigDecimal& a, const BigDecimal& b) {
 BigDecimal BigDecimal::divide(const BigDecimal& a, int64_t n, int places) {
     const int p = std::max(places, a.scale);
     mpz_class m = a.withScale(p).mantissa;
-    if (n < 0) m = -m;
+    if (n < 0)
+        m = -m;
     mpz_class d;
     mpz_set_ui(d.get_mpz_t(), static_cast<unsigned long>(n < 0 ? -n : n));
     return {roundedDivide(m, d), p};
 }
 
 int compare(const BigDecimal& a, const BigDecimal& b) {
-    if (a.scale == b.scale) return cmp(a.mantissa, b.mantissa) < 0 ? -1 : (cmp(a.mantissa, b.mantissa) > 0 ? 1 : 0);
+    if (a.scale == b.scale)
+        return cmp(a.mantissa, b.mantissa) < 0 ? -1 : (cmp(a.mantissa, b.mantissa) > 0 ? 1 : 0);
     const int s = std::max(a.scale, b.scale);
     const int c = cmp(a.withScale(s).mantissa, b.withScale(s).mantissa);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);

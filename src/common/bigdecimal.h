@@ -15,8 +15,8 @@
 namespace rg {
 
 struct BigDecimal {
-    mpz_class mantissa;  // value = mantissa × 10^-scale
-    int scale = 0;       // >= 0
+    mpz_class mantissa; // value = mantissa × 10^-scale
+    int scale = 0;      // >= 0
 
     static BigDecimal fromDecimal(const Decimal& d);
     // Every digit as written, the scale included ("1.500" keeps its three places); an
@@ -31,7 +31,7 @@ struct BigDecimal {
     std::optional<Decimal> toDecimal() const;
     double toDouble() const;
     std::string toString() const;  // the scale's places, never "-0"
-    BigDecimal normalized() const;  // trailing fractional zeros removed
+    BigDecimal normalized() const; // trailing fractional zeros removed
     // Rounded half away from zero, or extended with zeros, to `places` fractional digits.
     BigDecimal withScale(int places) const;
     BigDecimal abs() const;

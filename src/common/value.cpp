@@ -207,8 +207,10 @@ int compareValues(const Value& a, const Value& b) {
     const bool aNum = a.isNumber() || a.isDateLike(), bNum = b.isNumber() || b.isDateLike();
     if (aNum && bNum) {
         const bool aExact = isExactNumber(a.type()), bExact = isExactNumber(b.type());
-        if (aExact && (a.isWideDecimal() || !std::isfinite(b.asDouble()))) return compareExactWithDouble(a, b.asDouble());
-        if (bExact && (b.isWideDecimal() || !std::isfinite(a.asDouble()))) return -compareExactWithDouble(b, a.asDouble());
+        if (aExact && (a.isWideDecimal() || !std::isfinite(b.asDouble())))
+            return compareExactWithDouble(a, b.asDouble());
+        if (bExact && (b.isWideDecimal() || !std::isfinite(a.asDouble())))
+            return -compareExactWithDouble(b, a.asDouble());
         if (aExact || bExact) return cmp(wide(a), wide(b));
         return compareDoubles(a.asDouble(), b.asDouble());
     }

@@ -267,7 +267,6 @@ std::string ColumnData::displayTextAt(int64_t r) const {
     case Storage::Int: return formatInt(intAt(r));
     case Storage::Double: return formatFloat(doubleAt(r));
     case Storage::Decimal:
-        if (scales_[static_cast<size_t>(r)] == kWideScale) return wide_[static_cast<size_t>(mantissas_[static_cast<size_t>(r)])];
         if (scales_[static_cast<size_t>(r)] < 0) return markedValue(r).displayText();
         return decimalAt(r).toString();
     case Storage::Text: return std::string(textAt(r));
