@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace rg {
 namespace {
@@ -124,7 +125,12 @@ std::optional<Decimal> BigDecimal::toDecimal() const {
 double BigDecimal::toDouble() const {
     const std::string s = toString();
     double d = 0;
-    std::from_chars(s.data(), s.data() + s.size(), d);
+    if (std::from_chars(s.data(), s.data() + s.size(), d).ec == std::errc::result_out_of_range) {
+        // Beyond a double's range: an infinity, or a zero for what is too small.
+        const bool huge = digitCount() - scale > 0;
+        d = huge ? std::numeric_limits<double>::infinity() : 0.0;
+        if (isNegative()) d = -d;
+    }
     return d;
 }
 

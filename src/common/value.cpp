@@ -111,7 +111,7 @@ double Value::asDouble() const {
     case Type::Bool: case Type::Int: return static_cast<double>(num_.i);
     case Type::Double: case Type::Date: case Type::Time: case Type::DateTime: return num_.d;
     case Type::Decimal:
-        if (isWideDecimal()) return *parseNumber(text_);
+        if (isWideDecimal()) return asBigDecimal()->toDouble();
         return Decimal{num_.m, scale_}.toDouble();
     case Type::Text: {
         if (auto n = parseNumber(text_)) return *n;

@@ -95,6 +95,9 @@ TEST(Value, WideDecimalsCompareAndGroupWithTheirEqualsEverywhere) {
     EXPECT_EQ(a.asBigDecimal()->toString(), "123456789012345678901234567890123456789012345");
     EXPECT_FALSE(a.asDecimal());
     EXPECT_DOUBLE_EQ(a.asDouble(), 1.2345678901234568e44);
+    // Beyond a double's range as IEEE arithmetic has it: an infinity, or a zero.
+    EXPECT_EQ(num(("-" + std::string(400, '9') + ".5").c_str()).asDouble(), -kInf);
+    EXPECT_EQ(num(("0." + std::string(400, '0') + "1").c_str()).asDouble(), 0.0);
 }
 
 TEST(Value, NaNAndInfinitiesAreValuesInPostgresOrder) {
