@@ -1,5 +1,7 @@
 #include "common/displaytext.h"
 
+#include "common/bigdecimal.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -56,12 +58,38 @@ std::string two(int v) {
     return buf;
 }
 
+// to_chars rounds a double lying exactly half way between two 15-digit decimals to the even
+// one; spreadsheets, and our decimals, round it away from zero. Such a double is then
+// replaced by the nearest double of the rounded-up digits.
+double awayFromZeroAt15(double d) {
+    // A tie has 16 significant digits ending in 5: below 10^15 at most 22 binary places
+    // (its digits over 10^j need 5^j to divide them, and 5^23 exceeds 16 digits), above it
+    // a whole number. Most doubles fail this at once.
+    const double a = std::fabs(d);
+    if (a < 1e15 ? std::trunc(a * 4194304.0) != a * 4194304.0 : std::trunc(a) != a) return d;
+    char buf[40];
+    const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, 17);
+    const std::string_view s(buf, static_cast<size_t>(res.ptr - buf));
+    const size_t point = s.find('.'), e = s.find('e');
+    // 18 digits: the 16th a 5 and zeros after it, or this is no tie.
+    if (point == std::string_view::npos || e != point + 18 || s.substr(point + 15, 3) != "500") return d;
+    const std::string sixteen = std::string(s.substr(0, point + 16)) + std::string(s.substr(e));
+    const auto tie = BigDecimal::parse(sixteen);
+    if (!tie || compare(*tie, BigDecimal::exactDouble(d)) != 0) return d;
+    const std::string mantissa(s.substr(0, point + 16));
+    const std::string rounded = BigDecimal::parse(mantissa)->withScale(14).toString() + std::string(s.substr(e));
+    double up = d;
+    std::from_chars(rounded.data(), rounded.data() + rounded.size(), up);
+    return up;
+}
+
 } // namespace
 
 std::string formatFloat(double d) {
-    if (std::isnan(d)) return "NAN";
-    if (std::isinf(d)) return d > 0 ? "INF" : "-INF";
+    if (std::isnan(d)) return "NaN";
+    if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
     if (d == 0) return "0";
+    d = awayFromZeroAt15(d);
     char buf[40];
     // to_chars, unlike printf, writes "." whatever the process locale says.
     const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);

@@ -1,10 +1,12 @@
 #include "common/value.h"
 
+#include "common/bigdecimal.h"
 #include "common/codepage.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 
 #include <cmath>
+#include <limits>
 
 namespace rg {
 
@@ -74,6 +76,17 @@ Value Value::fromDecimal(const Decimal& d) {
     v.scale_ = static_cast<int8_t>(d.scale);
     return v;
 }
+Value Value::fromBigDecimal(const BigDecimal& d) {
+    if (const auto narrow = d.toDecimal()) return fromDecimal(*narrow);
+    return fromWideDigits(d.toString());
+}
+Value Value::fromWideDigits(std::string digits) {
+    Value v;
+    v.type_ = Type::Decimal;
+    v.scale_ = kWide;
+    v.text_ = std::move(digits);
+    return v;
+}
 Value Value::fromText(std::string s) { Value v; v.type_ = Type::Text; v.text_ = std::move(s); return v; }
 Value Value::fromBlob(std::string b) { Value v; v.type_ = Type::Blob; v.text_ = std::move(b); return v; }
 Value Value::fromDate(double s) { Value v; v.type_ = Type::Date; v.num_.d = s; return v; }
@@ -85,6 +98,7 @@ int64_t Value::asInt() const {
     case Type::Bool: case Type::Int: return num_.i;
     case Type::Null: return 0;
     case Type::Decimal:
+        if (isWideDecimal()) return 0;
         if (auto d = Decimal{num_.m, scale_}.withScale(0)) return d->toInt64().value_or(0);
         return 0;
     default: return static_cast<int64_t>(std::llround(asDouble()));
@@ -96,7 +110,9 @@ double Value::asDouble() const {
     case Type::Null: return 0;
     case Type::Bool: case Type::Int: return static_cast<double>(num_.i);
     case Type::Double: case Type::Date: case Type::Time: case Type::DateTime: return num_.d;
-    case Type::Decimal: return Decimal{num_.m, scale_}.toDouble();
+    case Type::Decimal:
+        if (isWideDecimal()) return asBigDecimal()->toDouble();
+        return Decimal{num_.m, scale_}.toDouble();
     case Type::Text: {
         if (auto n = parseNumber(text_)) return *n;
         throw Error(format("'%s' is not a valid floating point value", text_.c_str()));
@@ -109,11 +125,32 @@ double Value::asDouble() const {
 std::optional<Decimal> Value::asDecimal() const {
     switch (type_) {
     case Type::Bool: case Type::Int: return Decimal::fromInt(num_.i);
-    case Type::Decimal: return Decimal{num_.m, scale_};
+    case Type::Decimal:
+        if (isWideDecimal()) return std::nullopt;
+        return Decimal{num_.m, scale_};
     case Type::Double: return Decimal::fromDouble(num_.d);
     case Type::Text: return Decimal::parse(text_);
     default: return std::nullopt;
     }
+}
+
+std::optional<BigDecimal> Value::asBigDecimal() const {
+    switch (type_) {
+    case Type::Bool: case Type::Int: return BigDecimal::fromDecimal(Decimal::fromInt(num_.i));
+    case Type::Decimal:
+        if (isWideDecimal()) return BigDecimal::parse(text_);
+        return BigDecimal::fromDecimal(Decimal{num_.m, scale_});
+    default: return std::nullopt;
+    }
+}
+
+std::optional<Value> exactNumber(std::string_view text) {
+    // Up to 38 characters the 128-bit parse keeps every digit.
+    if (text.size() <= static_cast<size_t>(Decimal::kMaxDigits))
+        if (const auto d = Decimal::parse(text)) return Value::fromDecimal(*d);
+    if (const auto big = BigDecimal::parse(text)) return Value::fromBigDecimal(*big);
+    if (const auto d = parseNumber(text); d && !std::isfinite(*d)) return Value::fromDouble(*d);
+    return std::nullopt;
 }
 
 std::string Value::displayText() const {
@@ -122,7 +159,7 @@ std::string Value::displayText() const {
     case Type::Bool: return formatBool(num_.i != 0);
     case Type::Int: return formatInt(num_.i);
     case Type::Double: return formatFloat(num_.d);
-    case Type::Decimal: return Decimal{num_.m, scale_}.toString();
+    case Type::Decimal: return isWideDecimal() ? text_ : Decimal{num_.m, scale_}.toString();
     case Type::Text: return text_;
     case Type::Date: return formatDate(num_.d);
     case Type::Time: return formatTime(num_.d);
@@ -137,6 +174,13 @@ bool Value::operator==(const Value& o) const { return compareValues(*this, o) ==
 namespace {
 
 bool isExactNumber(Value::Type t) { return t == Value::Type::Int || t == Value::Type::Bool || t == Value::Type::Decimal; }
+
+// An exact number against a double: NaN and infinities by their place, finite doubles by
+// their exact binary value.
+int compareExactWithDouble(const Value& exact, double d) {
+    if (!std::isfinite(d)) return d > 0 || d != d ? -1 : 1;
+    return compare(*exact.asBigDecimal(), BigDecimal::exactDouble(d));
+}
 
 // A double against an exact number: long double holds every int64 and every double
 // exactly, so integers compare exactly; decimals beyond 19 digits come close enough.
@@ -156,11 +200,19 @@ int compareValues(const Value& a, const Value& b) {
     if (a.isNull() || b.isNull()) return a.isNull() == b.isNull() ? 0 : (a.isNull() ? -1 : 1);
     const auto cmp = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
     if (a.type() == T::Int && b.type() == T::Int) return cmp(a.asInt(), b.asInt());
-    if (isExactNumber(a.type()) && isExactNumber(b.type())) return compare(*a.asDecimal(), *b.asDecimal());
+    if (isExactNumber(a.type()) && isExactNumber(b.type())) {
+        if (a.isWideDecimal() || b.isWideDecimal()) return compare(*a.asBigDecimal(), *b.asBigDecimal());
+        return compare(*a.asDecimal(), *b.asDecimal());
+    }
     const bool aNum = a.isNumber() || a.isDateLike(), bNum = b.isNumber() || b.isDateLike();
     if (aNum && bNum) {
-        if (isExactNumber(a.type()) || isExactNumber(b.type())) return cmp(wide(a), wide(b));
-        return cmp(a.asDouble(), b.asDouble());
+        const bool aExact = isExactNumber(a.type()), bExact = isExactNumber(b.type());
+        if (aExact && (a.isWideDecimal() || !std::isfinite(b.asDouble())))
+            return compareExactWithDouble(a, b.asDouble());
+        if (bExact && (b.isWideDecimal() || !std::isfinite(a.asDouble())))
+            return -compareExactWithDouble(b, a.asDouble());
+        if (aExact || bExact) return cmp(wide(a), wide(b));
+        return compareDoubles(a.asDouble(), b.asDouble());
     }
     if (a.type() == T::Text && b.type() == T::Text) return ansiCompare(a.asText(), b.asText());
     if (a.type() == T::Blob && b.type() == T::Blob) return cmp(a.asText(), b.asText());
@@ -179,9 +231,24 @@ void appendValueKey(std::string& key, const Value& v) {
     case T::Null: key += 'N'; return;
     case T::Text: key += 'T'; key += v.asText(); return;
     case T::Blob: key += 'B'; key += v.asText(); return;
-    case T::Int: case T::Bool: case T::Decimal: exact(*v.asDecimal()); return;
+    case T::Int: case T::Bool: exact(*v.asDecimal()); return;
+    case T::Decimal: {
+        if (!v.isWideDecimal()) {
+            exact(*v.asDecimal());
+            return;
+        }
+        const BigDecimal n = v.asBigDecimal()->normalized();
+        if (const auto narrow = n.toDecimal()) {
+            exact(*narrow);
+            return;
+        }
+        key += 'W';
+        key += n.toString();
+        return;
+    }
     case T::Double: {
-        const double d = v.asDouble();
+        double d = v.asDouble();
+        if (d != d) d = std::numeric_limits<double>::quiet_NaN();  // whatever its sign and payload
         // Whole doubles share the key of the equal integer; -0.0 becomes 0.
         if (d == std::trunc(d) && std::fabs(d) < 9.2e18) {
             exact(Decimal::fromInt(static_cast<int64_t>(d)));

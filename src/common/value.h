@@ -9,6 +9,8 @@
 
 namespace rg {
 
+struct BigDecimal;
+
 // Kinds of a data set field, named after the field classes the reports were designed with.
 enum class FieldKind {
     Unknown,
@@ -55,6 +57,10 @@ public:
     static Value fromInt(int64_t i);
     static Value fromDouble(double d);
     static Value fromDecimal(const Decimal& d);
+    // A Decimal when mantissa and scale fit one, else the wide form below.
+    static Value fromBigDecimal(const BigDecimal& d);
+    // A wide decimal from the digits BigDecimal::toString wrote for it.
+    static Value fromWideDigits(std::string digits);
     static Value fromText(std::string s);
     static Value fromBlob(std::string bytes);
     static Value fromDate(double serial);
@@ -67,6 +73,8 @@ public:
         return type_ == Type::Int || type_ == Type::Double || type_ == Type::Decimal || type_ == Type::Bool;
     }
     bool isDateLike() const { return type_ == Type::Date || type_ == Type::Time || type_ == Type::DateTime; }
+    // A Decimal beyond 38 digits: its exact digits are kept as text.
+    bool isWideDecimal() const { return type_ == Type::Decimal && scale_ == kWide; }
 
     bool asBool() const { return num_.i != 0; }
     int64_t asInt() const;
@@ -74,8 +82,11 @@ public:
     // when a text is not a number).
     double asDouble() const;
     // Exact value of Int, Bool and Decimal values, the shortest decimal of a Double, a text
-    // read as a decimal number; nullopt for anything else (null, dates, blobs, non-numbers).
+    // read as a decimal number; nullopt for anything else (null, dates, blobs, non-numbers)
+    // and for wide decimals.
     std::optional<Decimal> asDecimal() const;
+    // Exact value of Int, Bool and Decimal values at any size; nullopt for anything else.
+    std::optional<BigDecimal> asBigDecimal() const;
     const std::string& asText() const { return text_; }  // Text and Blob only
 
     // The one display text of the program (see displaytext.h).
@@ -84,8 +95,9 @@ public:
     bool operator==(const Value& other) const;
 
 private:
+    static constexpr int8_t kWide = -1;
     Type type_ = Type::Null;
-    int8_t scale_ = 0;  // Decimal only
+    int8_t scale_ = 0;  // Decimal only; kWide: the digits are in text_
     union {
         int128 m;
         int64_t i;
@@ -94,13 +106,29 @@ private:
     std::string text_;
 };
 
+// The value of a decimal text with every digit and its places kept ("1.50" stays 1.50, at
+// any size), and the texts PostgreSQL writes for a numeric's NaN and infinities as those
+// doubles. nullopt when the text is none of these.
+std::optional<Value> exactNumber(std::string_view text);
+
+// Doubles in PostgreSQL's order: -Infinity first, NaN after every number and equal to
+// itself, -0.0 equal to 0.0.
+inline int compareDoubles(double a, double b) {
+    if (a < b) return -1;
+    if (b < a) return 1;
+    const bool na = a != a, nb = b != b;
+    return na == nb ? 0 : (na ? 1 : -1);
+}
+
 // Natural order of two values: null before everything, numbers exactly by value (64-bit
-// integers and decimals never through a double), texts in code page byte order, dates by
-// serial. Values that cannot be compared count as less (-1).
+// integers and decimals never through a double; NaN after every number, as in
+// compareDoubles), texts in code page byte order, dates by serial. Values that cannot be
+// compared count as less (-1).
 int compareValues(const Value& a, const Value& b);
 
 // Appends a key that is equal for values compareValues calls equal: 1, 1.0 and 1.00 give
-// one key, -0.0 and 0.0 one key, texts their bytes. Used to find groups by hashing.
+// one key (a wide 1.000… too), -0.0 and 0.0 one key, every NaN one key, texts their
+// bytes. Used to find groups by hashing.
 void appendValueKey(std::string& key, const Value& v);
 
 } // namespace rg

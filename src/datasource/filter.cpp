@@ -213,7 +213,7 @@ struct Compare : FilterExpr {
         } else if (column->storage() == Storage::Double && (t == Value::Type::Double || literal.isDateLike())) {
             direct = Direct::Double;
         } else if (column->storage() == Storage::Int && k != FieldKind::Boolean &&
-                 (t == Value::Type::Int || t == Value::Type::Decimal)) {
+                 (t == Value::Type::Int || (t == Value::Type::Decimal && !literal.isWideDecimal()))) {
             direct = Direct::Exact;
             exact = *literal.asDecimal();
         }
@@ -226,8 +226,7 @@ struct Compare : FilterExpr {
             case Direct::Text: c = ansiCompare(column->textAt(row), literal.asText()); break;
             case Direct::Code: c = codeOrder[column->codeAt(row)]; break;
             case Direct::Double: {
-                const double x = column->doubleAt(row), y = literal.asDouble();
-                c = x < y ? -1 : (y < x ? 1 : 0);
+                c = compareDoubles(column->doubleAt(row), literal.asDouble());
                 break;
             }
             default: c = compare(Decimal::fromInt(column->intAt(row)), exact); break;
@@ -427,7 +426,7 @@ private:
             // Integers and decimals compare with the literal's exact digits, so 2^53 + 1
             // does not also select 2^53.
             if (k != FieldKind::Float)
-                if (const auto exact = Decimal::parse(t.text)) return Value::fromDecimal(*exact);
+                if (const auto exact = exactNumber(t.text)) return *exact;
             const auto d = parseNumber(t.text);
             if (!d) throw Error(format("'%s' is not a valid number", t.text.c_str()));
             return Value::fromDouble(*d);

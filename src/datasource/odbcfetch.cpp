@@ -2,6 +2,7 @@
 
 #include "common/asciicase.h"
 #include "common/displaytext.h"
+#include "datasource/odbcnumbers.h"
 
 #include <algorithm>
 
@@ -125,12 +126,11 @@ size_t OdbcProvider::describeColumns(Stmt& st, ResultBuffer& buf, std::vector<Bi
         ci.kind = odbcKind(type, static_cast<int64_t>(size));
         const int bits = bitDigits(st, c, type, size);
         if (bits > 0) ci.kind = FieldKind::String;
-        // Some drivers (SQLite's) report a column declared NUMERIC or DECIMAL as a double;
-        // its declared type still names it, and its digits are fetched exactly.
-        if (ci.kind == FieldKind::Float) {
-            const std::string declared = asciiLower(attribute(st, c, SQL_DESC_TYPE_NAME));
-            if (declared.find("numeric") != std::string::npos || declared.find("decimal") != std::string::npos)
-                ci.kind = FieldKind::BCD;
+        if (ci.kind == FieldKind::Float || ci.kind == FieldKind::LargeInt) {
+            SQLLEN isUnsigned = SQL_FALSE;
+            if (ci.kind == FieldKind::LargeInt)
+                SQLColAttribute(st.h, static_cast<SQLUSMALLINT>(c + 1), SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
+            ci.kind = exactNumericKind(ci.kind, attribute(st, c, SQL_DESC_TYPE_NAME), isUnsigned == SQL_TRUE);
         }
         ci.size = (ci.kind == FieldKind::String || ci.kind == FieldKind::Memo) && size < (1u << 30) ? static_cast<int>(size) : 0;
         ci.baseTable = attribute(st, c, SQL_DESC_BASE_TABLE_NAME);
@@ -157,7 +157,7 @@ size_t OdbcProvider::describeColumns(Stmt& st, ResultBuffer& buf, std::vector<Bi
             // beside the precision. A longer value is read again piecewise.
             b.cType = SQL_C_CHAR;
             if (size == 0 || size > 1000 || unbound[c]) b.bound = false;
-            else b.width = static_cast<SQLLEN>(size + 4);
+            else b.width = static_cast<SQLLEN>(decimalTextWidth(ci.kind, size));
             break;
         case Storage::Text:
             b.cType = wide_ ? SQL_C_WCHAR : SQL_C_CHAR;

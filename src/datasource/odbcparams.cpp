@@ -109,13 +109,12 @@ void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMAL
     case Value::Type::Decimal: {
         // Exact decimals travel as their digits, so a key such as 99999999999999.99 still
         // finds its row.
-        const Decimal d = *v.asDecimal();
-        const std::string t = d.toString();
+        const std::string t = v.displayText();
         put(t.data(), t.size());
         cType = SQL_C_CHAR;
         sqlType = SQL_NUMERIC;
         size = std::max<SQLULEN>(t.size(), 1);
-        digits = static_cast<SQLSMALLINT>(d.scale);
+        digits = static_cast<SQLSMALLINT>(t.find('.') == std::string::npos ? 0 : t.size() - t.find('.') - 1);
         b.ind = static_cast<SQLLEN>(t.size());
         break;
     }

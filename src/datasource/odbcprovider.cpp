@@ -5,6 +5,7 @@
 #include "common/error.h"
 #include "datasource/connguard.h"
 #include "datasource/connstring.h"
+#include "datasource/odbcnumbers.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -160,11 +161,7 @@ void OdbcProvider::cancel() {
 // A parameter's value from the text a driver returned for it.
 Value valueFromText(FieldKind k, const std::string& s) {
     if (isNumericKind(k)) {
-        if (auto d = parseNumber(s)) {
-            if (k == FieldKind::Float || k == FieldKind::BCD || k == FieldKind::FMTBcd || k == FieldKind::Currency)
-                return Value::fromDouble(*d);
-            return Value::fromInt(static_cast<int64_t>(*d));
-        }
+        if (Value v = numberFromText(k, s); !v.isNull()) return v;
     } else if (k == FieldKind::Date) {
         if (auto d = parseDate(s)) return Value::fromDate(*d);
     } else if (k == FieldKind::Time) {

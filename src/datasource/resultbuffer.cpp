@@ -1,8 +1,11 @@
 #include "datasource/resultbuffer.h"
 
+#include "common/bigdecimal.h"
 #include "common/displaytext.h"
 
 #include <charconv>
+#include <cmath>
+#include <limits>
 
 namespace rg {
 
@@ -83,11 +86,8 @@ void ColumnData::appendDouble(double v) {
     case Storage::Int: ints_.push_back(static_cast<int64_t>(v)); break;
     case Storage::Double: doubles_.push_back(v); break;
     case Storage::Decimal:
-        if (const auto d = Decimal::fromDouble(v)) {
-            appendDecimal(*d);
-            return;
-        }
-        appendNull();
+        if (const auto d = Decimal::fromDouble(v)) appendDecimal(*d);
+        else appendValue(Value::fromDouble(v));
         return;
     default: {
         const std::string s = formatFloat(v);
@@ -127,16 +127,15 @@ void ColumnData::appendText(const char* data, size_t length) {
         break;
     }
     case Storage::Double: doubles_.push_back(parseNumber(std::string_view(data, length)).value_or(0)); break;
-    case Storage::Decimal: {
-        // Beyond 38 digits the nearest double's digits are kept rather than nothing.
-        const std::string_view text(data, length);
-        auto d = Decimal::parse(text);
-        if (!d)
-            if (const auto n = parseNumber(text)) d = Decimal::fromDouble(*n);
-        if (d) appendDecimal(*d);
-        else appendNull();
+    case Storage::Decimal:
+        // Up to 38 characters the 128-bit parse keeps every digit.
+        if (length <= static_cast<size_t>(Decimal::kMaxDigits))
+            if (const auto d = Decimal::parse(std::string_view(data, length))) {
+                appendDecimal(*d);
+                return;
+            }
+        appendDecimalText(std::string_view(data, length));
         return;
-    }
     default:
         if (!encoded_) {
             appendPlainText(data, length);
@@ -150,6 +149,66 @@ void ColumnData::appendText(const char* data, size_t length) {
         return;
     }
     markNull(false);
+}
+
+void ColumnData::appendValue(const Value& v) {
+    if (storage_ != Storage::Decimal || v.isNull()) {
+        if (v.isNull()) appendNull();
+        else if (v.type() == Value::Type::Double) appendDouble(v.asDouble());
+        else if (const auto d = v.asDecimal()) appendDecimal(*d);
+        else appendText(v.displayText());
+        return;
+    }
+    if (v.isWideDecimal()) {
+        appendMarked(kWideScale, static_cast<int128>(wide_.size()));
+        wide_.push_back(v.displayText());
+    } else if (v.type() == Value::Type::Double && !std::isfinite(v.asDouble())) {
+        const double d = v.asDouble();
+        appendMarked(d != d ? kNaNScale : (d > 0 ? kInfinityScale : kMinusInfinityScale), 0);
+        ++specials_;
+    } else if (const auto d = v.asDecimal()) {
+        appendDecimal(*d);
+    } else {
+        appendNull();
+    }
+}
+
+void ColumnData::appendMarked(int8_t scale, int128 mantissa) {
+    mantissas_.push_back(mantissa);
+    scales_.push_back(scale);
+    markNull(false);
+}
+
+// Decimal digits beyond 38, the texts of NaN and the infinities, and amounts written the
+// way PostgreSQL writes money ("-$1,234.50", "($1.00)" in some locales).
+void ColumnData::appendDecimalText(std::string_view text) {
+    if (const auto v = exactNumber(text)) {
+        appendValue(*v);
+        return;
+    }
+    std::string plain;
+    const bool parenthesized = text.find('(') != std::string_view::npos;
+    for (const char c : text) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+            plain.clear();  // no amount, and no number either
+            break;
+        }
+        if ((c >= '0' && c <= '9') || c == '.' || c == '-') plain += c;
+    }
+    if (parenthesized && plain.find('-') == std::string::npos) plain.insert(0, 1, '-');
+    const auto v = plain.empty() ? std::nullopt : exactNumber(plain);
+    appendValue(v ? *v : Value::null());
+}
+
+Value ColumnData::markedValue(int64_t r) const {
+    const size_t i = static_cast<size_t>(r);
+    switch (scales_[i]) {
+    case kWideScale: return Value::fromWideDigits(wide_[static_cast<size_t>(mantissas_[i])]);
+    case kNaNScale: return Value::fromDouble(std::numeric_limits<double>::quiet_NaN());
+    case kInfinityScale: return Value::fromDouble(std::numeric_limits<double>::infinity());
+    case kMinusInfinityScale: return Value::fromDouble(-std::numeric_limits<double>::infinity());
+    default: return Value::fromDecimal(decimalAt(r));
+    }
 }
 
 void ColumnData::appendPlainText(const char* data, size_t length) {
@@ -186,7 +245,9 @@ Value ColumnData::valueAt(int64_t r) const {
     switch (storage_) {
     case Storage::Int: return Value::fromInt(intAt(r));
     case Storage::Double: return Value::fromDouble(doubleAt(r));
-    case Storage::Decimal: return Value::fromDecimal(decimalAt(r));
+    case Storage::Decimal:
+        if (scales_[static_cast<size_t>(r)] < 0) return markedValue(r);
+        return Value::fromDecimal(decimalAt(r));
     case Storage::Text: return Value::fromText(std::string(textAt(r)));
     case Storage::Blob: return Value::fromBlob(std::string(textAt(r)));
     }
@@ -205,7 +266,9 @@ std::string ColumnData::displayTextAt(int64_t r) const {
     switch (storage_) {
     case Storage::Int: return formatInt(intAt(r));
     case Storage::Double: return formatFloat(doubleAt(r));
-    case Storage::Decimal: return decimalAt(r).toString();
+    case Storage::Decimal:
+        if (scales_[static_cast<size_t>(r)] < 0) return markedValue(r).displayText();
+        return decimalAt(r).toString();
     case Storage::Text: return std::string(textAt(r));
     case Storage::Blob: return "(BLOB)";
     }
@@ -229,7 +292,9 @@ void ResultBuffer::shrink() {
 }
 
 size_t ColumnData::memoryUsed() const {
-    return nulls_.capacity() * 8 + ints_.memoryUsed() + doubles_.capacity() * 8 + mantissas_.capacity() * 16 +
+    size_t wide = wide_.capacity() * sizeof(std::string);
+    for (const auto& w : wide_) wide += w.capacity();
+    return wide + nulls_.capacity() * 8 + ints_.memoryUsed() + doubles_.capacity() * 8 + mantissas_.capacity() * 16 +
            scales_.capacity() + offsets_.memoryUsed() + arena_.capacity() + codes_.memoryUsed() + dict_.memoryUsed() +
            sizeof(*this);
 }

@@ -35,6 +35,9 @@ public:
     void appendInt(int64_t v);
     void appendDouble(double v);
     void appendDecimal(const Decimal& v);
+    // Decimals beyond 38 digits, NaN and infinities in a decimal column (other values as
+    // the appends above take them).
+    void appendValue(const Value& v);
     void appendText(const char* data, size_t length);
     void appendText(std::string_view s) { appendText(s.data(), s.size()); }
     // Gives back the spare capacity of the growth once a fetch is complete.
@@ -43,9 +46,14 @@ public:
     bool isNull(int64_t r) const { return (nulls_[static_cast<size_t>(r >> 6)] >> (r & 63)) & 1u; }
     int64_t intAt(int64_t r) const { return ints_[static_cast<size_t>(r)]; }
     double doubleAt(int64_t r) const { return doubles_[static_cast<size_t>(r)]; }
+    // A row's decimal when it fits 38 digits; rows that do not are marked by their scale
+    // (see hasWideValues).
     Decimal decimalAt(int64_t r) const {
         return {mantissas_[static_cast<size_t>(r)], scales_[static_cast<size_t>(r)]};
     }
+    // Some rows of a decimal column hold a value beyond 38 digits, NaN or an infinity:
+    // decimalAt does not give them, valueAt does.
+    bool hasWideValues() const { return !wide_.empty() || specials_ > 0; }
     std::string_view textAt(int64_t r) const {
         if (encoded_) return dict_.text(codeAt(r));
         const uint64_t b = offsets_[static_cast<size_t>(r)], e = offsets_[static_cast<size_t>(r) + 1];
@@ -72,7 +80,14 @@ private:
         ++rows_;
     }
     void appendPlainText(const char* data, size_t length);
+    void appendDecimalText(std::string_view text);
+    void appendMarked(int8_t scale, int128 mantissa);
+    Value markedValue(int64_t r) const;
     void dropCodes();
+
+    // Scales that mark a decimal row that is not a 128-bit mantissa: a wide value (its
+    // mantissa the index of its digits in wide_), NaN, Infinity, -Infinity.
+    static constexpr int8_t kWideScale = -1, kNaNScale = -2, kInfinityScale = -3, kMinusInfinityScale = -4;
 
     FieldKind kind_;
     Storage storage_;
@@ -83,6 +98,8 @@ private:
     PodBuffer<double> doubles_;
     PodBuffer<int128> mantissas_;  // exact decimals: mantissa and scale of each row
     PodBuffer<int8_t> scales_;
+    std::vector<std::string> wide_;  // the rare decimals beyond 38 digits
+    int64_t specials_ = 0;           // rows holding NaN or an infinity
     NarrowInts<uint64_t> offsets_;  // rows + 1 entries for plain texts and blobs
     PodBuffer<char> arena_;
     NarrowInts<uint64_t> codes_;

@@ -3,6 +3,7 @@
 #include "common/codepage.h"
 #include "common/displaytext.h"
 #include "common/error.h"
+#include "export/cellnumber.h"
 
 #include <algorithm>
 #include <cmath>
@@ -236,7 +237,9 @@ void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {
         return;
     }
     if (c.kind == CellKind::Number) {
-        number(col, xf, v.asDouble());  // decimals as their nearest double
+        // A value a double would change (a long decimal, NaN, an infinity) as its text.
+        if (const auto d = cellNumber(v)) number(col, xf, *d);
+        else label(col, xf, ansiLabel(Grid->CellText(node, *c.column)));
         return;
     }
     const int64_t i64 = v.asInt();
@@ -289,7 +292,8 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
     // and the formula itself.
     const bool formulaFits = firstRow <= lastRow && lastRow <= biff::kMaxFormulaRow;
     const bool numbers = Grid->FooterValueKind(*c.column) == SummaryValueKind::Number;
-    if (formulaFits && numbers &&
+    const std::optional<double> held = footer.isEmpty() ? 0.0 : footerNumber(footer);
+    if (formulaFits && numbers && held &&
         FormulaShowsFooter(t, c.column->SummaryFooterFormat(), tallies_[static_cast<size_t>(areaCol)], footer)) {
         const biff::Function f = t == TdxSummaryType::cstSum   ? biff::Function::Sum
                                  : t == TdxSummaryType::cstMin ? biff::Function::Min
@@ -297,18 +301,18 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
                                  : t == TdxSummaryType::cstCount ? biff::Function::CountA
                                                                  : biff::Function::Average;
         w.Formula(row(), col, kXfSummary, static_cast<uint16_t>(firstRow), static_cast<uint16_t>(lastRow),
-                  static_cast<uint8_t>(areaCol), f, footer.toDouble());
+                  static_cast<uint8_t>(areaCol), f, *held);
         return;
     }
-    // Otherwise the grid's own value: dates and texts as the footer's text, numbers as
-    // their nearest double, nothing for a minimum of nulls.
+    // Otherwise the grid's own value: dates, texts, NaN and infinities as the footer's
+    // text, numbers as their nearest double, nothing for a minimum of nulls.
     if (footer.kind() == SummaryValue::Kind::Failed ||
         (footer.isEmpty() && (t == TdxSummaryType::cstMin || t == TdxSummaryType::cstMax)))
         w.Blank(row(), col, kXfSummaryEmpty);
-    else if (footer.kind() == SummaryValue::Kind::Text || !numbers)
+    else if (footer.kind() == SummaryValue::Kind::Text || !numbers || !held)
         w.Label(row(), col, kXfSummary, ansiLabel(Grid->SummaryFooterText(*c.column)));
     else
-        w.Number(row(), col, kXfSummary, footer.toDouble());
+        w.Number(row(), col, kXfSummary, *held);
 }
 
 void ExportToSpreadsheet(TdxDBGrid& grid, const std::string& fileName, bool saveAll, const GridAppearance& look) {

@@ -2,6 +2,7 @@
 
 #include "common/asciicase.h"
 #include "common/error.h"
+#include "export/cellnumber.h"
 #include "export/summarycell.h"
 
 #include <xlsxwriter.h>
@@ -332,15 +333,10 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
             const int64_t i64 = v.asInt();
             if (i64 >= -kExactDoubleInt && i64 <= kExactDoubleInt)
                 number = static_cast<double>(i64);
-        } else if (c.kind == CellKind::Decimal) {
-            // Kept as a number only when the double gives back the same decimal.
-            const std::optional<Decimal> d = v.asDecimal();
-            const std::optional<Decimal> back =
-                d ? Decimal::fromDouble(d->toDouble()) : std::nullopt;
-            if (d && back && compare(*d, *back) == 0)
-                number = d->toDouble();
-        } else if (c.kind == CellKind::Number || c.kind == CellKind::Time) {
-            number = v.asDouble();
+        } else if (c.kind == CellKind::Decimal || c.kind == CellKind::Number ||
+                   c.kind == CellKind::Time) {
+            // Kept as a number only when the double gives back the same value.
+            number = cellNumber(v);
         } else if (v.asDouble() >= kFirstSafeDateSerial) {
             number = v.asDouble();
         }
@@ -385,7 +381,8 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int row, int i, int level, int fromR
     const size_t at = slot(level, i);
     const bool numeric = k != CellKind::Empty && k != CellKind::Text && k != CellKind::Boolean;
     const bool countable = kind == TdxSummaryType::cstCount && k != CellKind::Empty;
-    if (fromRow < row && !foreign[at] && (numeric || countable) &&
+    const std::optional<double> held = footerNumber(value);
+    if (fromRow < row && !foreign[at] && (numeric || countable) && held &&
         FormulaGivesValue(kind, tallies[at], value)) {
         const std::string range = columnName(col) + std::to_string(fromRow + 1) + ":" +
                                   columnName(col) + std::to_string(row);
@@ -393,14 +390,14 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int row, int i, int level, int fromR
             "=SUBTOTAL(" + std::to_string(SubtotalFunction(kind)) + "," + range + ")";
         check(worksheet_write_formula_num(ws, static_cast<lxw_row_t>(row),
                                           static_cast<lxw_col_t>(col), formula.c_str(), f,
-                                          value.toDouble()));
+                                          *held));
         return;
     }
     // A value: the formulas of the enclosing groups would add it in.
     for (int l = -1; l < level; ++l)
         foreign[slot(l, i)] = 1;
-    if (value.kind() == SummaryValue::Kind::Exact || value.kind() == SummaryValue::Kind::Float)
-        number(row, col, value.toDouble(), f);
+    if (held)
+        number(row, col, *held, f);
     else if (!shown.empty())
         text(row, col, shown, f);
     else

@@ -72,7 +72,8 @@ FilterValues TdxDBGridFilter::DropDownValues(const TdxDBGridColumn& c) const {
     }
     if (v.column && storage == Storage::Double) {
         // -0.0 and 0.0 are one value, as compareValues has it.
-        smallest([&](int64_t row) { return v.column->doubleAt(row); }, std::less<double>());
+        smallest([&](int64_t row) { return v.column->doubleAt(row); },
+                 [](double a, double b) { return compareDoubles(a, b) < 0; });
         return out;
     }
     if (v.column && storage == Storage::Text && v.column->hasCodes()) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace rg {
@@ -38,7 +39,10 @@ std::string literal(const Value& v, bool forDisplay) {
     case Value::Type::Null: return "NULL";
     case Value::Type::Bool: return forDisplay ? v.displayText() : (v.asBool() ? "TRUE" : "FALSE");
     case Value::Type::Int: case Value::Type::Decimal: return v.displayText();
-    case Value::Type::Double: return forDisplay ? v.displayText() : exactNumber(v.asDouble());
+    case Value::Type::Double:
+        // NaN and the infinities have no digits: their names, quoted, read back as them.
+        if (!std::isfinite(v.asDouble())) return quoted(v.displayText());
+        return forDisplay ? v.displayText() : exactNumber(v.asDouble());
     case Value::Type::Date: case Value::Type::Time: case Value::Type::DateTime:
         return forDisplay ? quoted(v.displayText()) : exactNumber(v.asDouble());
     case Value::Type::Text: case Value::Type::Blob: break;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <string>
 
 namespace rg {
@@ -88,7 +89,8 @@ FieldCodes encodeField(const DataSet& ds, int field, const char* what) {
         break;
     case Storage::Double:
         numberRows<uint64_t>(v, records, what, out, [&](int64_t row, uint64_t& h) {
-            const double d = c.doubleAt(row) + 0.0;  // -0.0 is 0
+            double d = c.doubleAt(row) + 0.0;  // -0.0 is 0
+            if (d != d) d = std::numeric_limits<double>::quiet_NaN();  // one NaN, whatever its bits
             uint64_t bits;
             std::memcpy(&bits, &d, sizeof bits);
             h = mixBits(bits);
@@ -96,6 +98,16 @@ FieldCodes encodeField(const DataSet& ds, int field, const char* what) {
         });
         break;
     case Storage::Decimal:
+        if (c.hasWideValues()) {
+            // Values beyond 38 digits, NaN and infinities: keys from the values themselves.
+            numberRows<std::string>(v, records, what, out, [&](int64_t row, uint64_t& h) {
+                std::string key;
+                appendValueKey(key, c.valueAt(row));
+                h = std::hash<std::string>{}(key);
+                return key;
+            });
+            break;
+        }
         numberRows<Exact>(v, records, what, out, [&](int64_t row, uint64_t& h) {
             const Decimal d = c.decimalAt(row).normalized();
             const auto u = static_cast<unsigned __int128>(d.mantissa);
@@ -150,7 +162,7 @@ std::vector<int32_t> rankCodes(const DataSet& ds, int field, const FieldCodes& c
         };
     } else if (v.column && v.column->storage() == Storage::Double) {
         cmp = [&](int32_t a, int32_t b) {
-            return three(v.column->doubleAt(v.row(recordOf(a))), v.column->doubleAt(v.row(recordOf(b))));
+            return compareDoubles(v.column->doubleAt(v.row(recordOf(a))), v.column->doubleAt(v.row(recordOf(b))));
         };
     } else if (v.column && (v.column->storage() == Storage::Text || v.column->storage() == Storage::Blob)) {
         // Texts in code page order, each converted once.

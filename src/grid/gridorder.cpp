@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 // The order of sibling rows: group rows by the rank of their value, data rows by the
 // sorted column or in record order.
@@ -75,7 +76,8 @@ struct SortKeys {
         switch (kind) {
         case Kind::Int: return static_cast<uint64_t>(view.column->intAt(view.row(rec))) ^ (uint64_t(1) << 63);
         case Kind::Double: {
-            const double d = view.column->doubleAt(view.row(rec)) + 0.0;
+            double d = view.column->doubleAt(view.row(rec)) + 0.0;
+            if (d != d) d = std::numeric_limits<double>::quiet_NaN();  // after +Infinity, whatever its sign
             uint64_t bits;
             std::memcpy(&bits, &d, sizeof bits);
             return (bits >> 63) ? ~bits : bits | (uint64_t(1) << 63);

@@ -45,29 +45,33 @@ std::string groupThousands(const std::string& digits) {
     return out;
 }
 
-// The absolute value being formatted: exact digits when the summary has them.
+// The absolute value being formatted, exactly (a double by its exact binary value), or the
+// word that stands for NaN or an infinity.
 struct Magnitude {
-    std::optional<Decimal> exact;
-    double number = 0;
+    BigDecimal exact;
+    std::string special;
 };
 
-// |value| with `places` fractional digits, "123.45"; exact values round half away from zero.
-std::string fixedDigits(const Magnitude& m, int places) {
-    if (m.exact)
-        if (const auto r = m.exact->withScale(places)) {
-            std::string t = r->toString();
-            return t[0] == '-' ? t.substr(1) : t;
-        }
-    const double v = m.exact ? std::fabs(m.exact->toDouble()) : m.number;
-    char buf[400];
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, places);
-    return std::string(buf, res.ptr);
+// |value| with `places` fractional digits, "123.45", rounded half away from zero.
+std::string fixedDigits(const BigDecimal& m, int places) { return m.abs().withScale(places).toString(); }
+
+// NaN and the infinities have no digits: the word stands where the number's digits stand,
+// between the section's literals.
+std::string writeSpecial(const std::vector<Token>& tokens, const std::string& word) {
+    std::string out;
+    bool written = false;
+    for (const Token& t : tokens) {
+        if (t.kind == Token::Literal) out += t.text;
+        else if (!written) out += word, written = true;
+    }
+    return out;
 }
 
-// Writes one section; `zero` tells whether every digit written was 0.
-std::string formatSection(const std::string& section, const Magnitude& value, bool* zero = nullptr) {
+// The tokens of one section; `thousands` tells whether it asks for thousands separators.
+std::vector<Token> tokenize(const std::string& section, bool& thousands) {
     std::vector<Token> tokens;
-    bool thousands = false, afterPoint = false;
+    bool afterPoint = false;
+    thousands = false;
     for (size_t i = 0; i < section.size(); ++i) {
         const char ch = section[i];
         if (ch == '"' || ch == '\'') {
@@ -95,6 +99,14 @@ std::string formatSection(const std::string& section, const Magnitude& value, bo
             tokens.push_back({Token::Literal, std::string(1, ch)});
         }
     }
+    return tokens;
+}
+
+// Writes one section; `zero` tells whether every digit written was 0.
+std::string formatSection(const std::string& section, const Magnitude& value, bool* zero = nullptr) {
+    bool thousands = false;
+    const std::vector<Token> tokens = tokenize(section, thousands);
+    if (!value.special.empty()) return writeSpecial(tokens, value.special);
 
     int intSlots = 0, intRequired = -1, fracSlots = 0, fracRequired = 0;
     const Token* exponent = nullptr;
@@ -111,22 +123,21 @@ std::string formatSection(const std::string& section, const Magnitude& value, bo
     }
     intRequired = intRequired < 0 ? 0 : intSlots - intRequired;
 
-    Magnitude shown = value;
-    double mantissa = value.exact ? std::fabs(value.exact->toDouble()) : value.number;
+    BigDecimal shown = value.exact;
     int exp10 = 0;
-    if (exponent && mantissa != 0) {
-        shown.exact.reset();
+    if (exponent && !shown.isZero()) {
+        // lead digits before the point: the value over 10^exp10, carried into one more
+        // integer digit when rounding makes it (9.996 -> 10.00).
         const int lead = std::max(intSlots, 1);
-        exp10 = static_cast<int>(std::floor(std::log10(mantissa))) - (lead - 1);
-        mantissa /= std::pow(10.0, exp10);
-        // Rounding may carry into one more integer digit (9.996 -> 10.00).
-        const std::string probe = fixedDigits({std::nullopt, mantissa}, fracSlots);
-        if (probe.find('.') == static_cast<size_t>(lead + 1) ||
-            (fracSlots == 0 && probe.size() > static_cast<size_t>(lead))) {
-            mantissa /= 10;
-            ++exp10;
-        }
-        shown.number = mantissa;
+        exp10 = value.exact.digitCount() - 1 - value.exact.scale - (lead - 1);
+        auto scaled = [&](int e) {
+            BigDecimal d = value.exact;
+            d.scale += e;
+            return d.scale < 0 ? d.withScale(0) : d;
+        };
+        shown = scaled(exp10);
+        const BigDecimal rounded = shown.withScale(fracSlots);
+        if (rounded.digitCount() - rounded.scale > lead) shown = scaled(++exp10);
     }
     const std::string digits = fixedDigits(shown, fracSlots);
     if (zero) *zero = digits.find_first_of("123456789") == std::string::npos;
@@ -171,29 +182,28 @@ std::string formatSection(const std::string& section, const Magnitude& value, bo
 } // namespace
 
 std::string FormatFloatPattern(const std::string& pattern, const SummaryValue& value) {
-    if (pattern.empty()) {
-        if (value.kind() == SummaryValue::Kind::Exact) return value.exact().toString();
-        return formatFloat(value.toDouble());
-    }
+    const bool exact = value.kind() == SummaryValue::Kind::Exact;
+    if (pattern.empty()) return exact ? value.exact().toString() : formatFloat(value.toDouble());
     Magnitude m;
     bool negative = false, isZero = false;
-    if (value.kind() == SummaryValue::Kind::Exact) {
-        Decimal d = value.exact();
-        negative = d.isNegative();
-        isZero = d.isZero();
-        if (negative) d.mantissa = -d.mantissa;
-        m.exact = d;
+    if (exact) {
+        m.exact = value.exact();
+    } else if (const double d = value.toDouble(); std::isfinite(d)) {
+        m.exact = BigDecimal::exactDouble(d);
     } else {
-        const double d = value.toDouble();
         negative = d < 0;
-        isZero = d == 0;
-        m.number = std::fabs(d);
+        m.special = d != d ? "NaN" : "Infinity";
+    }
+    if (m.special.empty()) {
+        negative = m.exact.isNegative();
+        isZero = m.exact.isZero();
+        m.exact = m.exact.abs();
     }
     const std::vector<std::string> s = sections(pattern);
     // A value that rounds to zero in the positive section is zero: no "-0.00".
     bool roundsToZero = false;
     const std::string positive = formatSection(s[0], m, &roundsToZero);
-    if (isZero || roundsToZero) {
+    if (m.special.empty() && (isZero || roundsToZero)) {
         if (s.size() >= 3 && !s[2].empty()) return formatSection(s[2], Magnitude{});
         return isZero ? positive : formatSection(s[0], Magnitude{});
     }

@@ -15,6 +15,10 @@
 namespace rg {
 namespace {
 
+// The order of minima and maxima: NaN above every number, as PostgreSQL has it.
+bool before(int128 a, int128 b) { return a < b; }
+bool before(double a, double b) { return compareDoubles(a, b) < 0; }
+
 bool readsValue(TdxSummaryType k) {
     return k == TdxSummaryType::cstSum || k == TdxSummaryType::cstMin || k == TdxSummaryType::cstMax ||
            k == TdxSummaryType::cstAvg;
@@ -127,7 +131,7 @@ void TdxDBGrid::computeSummaries(Tree& t, const std::vector<int32_t>& innerOf, s
             };
             auto add = [&](Acc& a, T x) {
                 if (sum) a.value += x;
-                else if (!a.seen || (min ? x < a.value : x > a.value)) a.value = x;
+                else if (!a.seen || (min ? before(x, a.value) : before(a.value, x))) a.value = x;
                 a.seen = true;
             };
             // The footer's total stays in a register; group levels go through their buckets.

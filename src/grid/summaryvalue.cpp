@@ -13,6 +13,14 @@ SummaryValue SummaryValue::exactValue(const Decimal& d) {
     return v;
 }
 
+SummaryValue SummaryValue::exactValue(const BigDecimal& d) {
+    SummaryValue v;
+    v.kind_ = Kind::Exact;
+    if (const auto narrow = d.toDecimal()) v.exact_ = *narrow;
+    else v.wide_ = d;
+    return v;
+}
+
 SummaryValue SummaryValue::floatValue(double d) {
     SummaryValue v;
     v.kind_ = Kind::Float;
@@ -28,14 +36,15 @@ SummaryValue SummaryValue::failed() {
 
 double SummaryValue::toDouble() const {
     switch (kind_) {
-    case Kind::Exact: return exact_.toDouble();
+    case Kind::Exact: return wide_ ? wide_->toDouble() : exact_.toDouble();
     case Kind::Float: return number_;
     default: return 0;
     }
 }
 
 void SummaryValue::toFloat() {
-    if (kind_ == Kind::Exact) number_ = exact_.toDouble();
+    if (kind_ == Kind::Exact) number_ = toDouble();
+    wide_.reset();
     kind_ = Kind::Float;
 }
 
@@ -49,14 +58,15 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v) {
     if (v.isNull()) return;
     // The common cases of a long load: whole numbers into a whole sum, doubles into a
     // double sum.
-    if (sumLike && v.type() == Value::Type::Int && kind_ == Kind::Exact && exact_.scale == 0) {
+    const bool narrowSum = sumLike && kind_ == Kind::Exact && !wide_;
+    if (narrowSum && v.type() == Value::Type::Int && exact_.scale == 0) {
         int128 r;
         if (!__builtin_add_overflow(exact_.mantissa, static_cast<int128>(v.asInt()), &r)) {
             exact_.mantissa = r;
             return;
         }
     }
-    if (sumLike && v.type() == Value::Type::Decimal && kind_ == Kind::Exact) {
+    if (narrowSum && v.type() == Value::Type::Decimal && !v.isWideDecimal()) {
         // Values of one column differ in their places (12.5, 7.25): a value with fewer
         // places than the sum is brought up to them.
         const Decimal d = *v.asDecimal();
@@ -73,8 +83,7 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v) {
     }
     if (v.type() == Value::Type::Bool || v.type() == Value::Type::Blob) throw Error("Invalid variant type conversion");
     if (v.type() != Value::Type::Text) {
-        if (v.type() == Value::Type::Double || v.isDateLike()) addNumber(kind, std::nullopt, v.asDouble());
-        else addNumber(kind, v.asDecimal(), 0);
+        addNumber(kind, v.isDateLike() ? Value::fromDouble(v.asDouble()) : v);
         return;
     }
     const std::string& text = v.asText();
@@ -86,10 +95,10 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v) {
         started_ = true;
     }
     // A text counts as a number when it reads as one, exactly where it can.
-    if (const auto exact = Decimal::parse(text)) {
-        addNumber(kind, exact, 0);
+    if (const auto exact = exactNumber(text)) {
+        addNumber(kind, *exact);
     } else if (const auto number = parseNumber(text)) {
-        addNumber(kind, std::nullopt, *number);
+        addNumber(kind, Value::fromDouble(*number));
     } else if (sumLike) {
         throw Error(format("'%s' is not a valid floating point value", text.c_str()));
     } else {
@@ -97,35 +106,48 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v) {
     }
 }
 
-void SummaryValue::addNumber(TdxSummaryType kind, const std::optional<Decimal>& exact, double number) {
+void SummaryValue::set(const Value& n) {
+    wide_.reset();
+    if (n.type() == Value::Type::Double) {
+        kind_ = Kind::Float;
+        number_ = n.asDouble();
+    } else if (n.isWideDecimal()) {
+        kind_ = Kind::Exact;
+        wide_ = n.asBigDecimal();
+    } else {
+        kind_ = Kind::Exact;
+        exact_ = *n.asDecimal();
+    }
+}
+
+Value SummaryValue::current() const {
+    if (kind_ == Kind::Float) return Value::fromDouble(number_);
+    return wide_ ? Value::fromBigDecimal(*wide_) : Value::fromDecimal(exact_);
+}
+
+void SummaryValue::addNumber(TdxSummaryType kind, const Value& n) {
     if (kind_ == Kind::Empty) {
         // Only the number is set: texts ranked so far stay.
-        kind_ = exact ? Kind::Exact : Kind::Float;
-        if (exact) exact_ = *exact;
-        else number_ = number;
+        set(n);
         return;
     }
-    if (exact && kind_ == Kind::Exact) {
-        if (kind == TdxSummaryType::cstSum || kind == TdxSummaryType::cstAvg) {
-            if (const auto r = Decimal::add(exact_, *exact)) {
-                exact_ = *r;
-                return;
-            }
-            // Beyond 38 digits the sum goes on as a double rather than failing.
+    if (kind == TdxSummaryType::cstSum || kind == TdxSummaryType::cstAvg) {
+        if (n.type() == Value::Type::Double || kind_ == Kind::Float) {
+            toFloat();
+            number_ += n.asDouble();
+        } else if (const auto d = n.asDecimal(); d && !wide_) {
+            if (const auto r = Decimal::add(exact_, *d)) exact_ = *r;
+            else wide_ = BigDecimal::add(BigDecimal::fromDecimal(exact_), BigDecimal::fromDecimal(*d));
         } else {
-            const int c = compare(*exact, exact_);
-            if (kind == TdxSummaryType::cstMin ? c < 0 : c > 0) exact_ = *exact;
-            return;
+            // Beyond 38 digits the sum goes on at any size, never as a double.
+            wide_ = BigDecimal::add(exact(), *n.asBigDecimal());
         }
+        return;
     }
-    toFloat();
-    if (exact) number = exact->toDouble();
-    switch (kind) {
-    case TdxSummaryType::cstSum: case TdxSummaryType::cstAvg: number_ += number; break;
-    case TdxSummaryType::cstMin: if (number < number_) number_ = number; break;
-    case TdxSummaryType::cstMax: if (number > number_) number_ = number; break;
-    default: break;
-    }
+    // Minima and maxima in the values' own order, NaN above every number: the winner is
+    // kept as it is, exact or not.
+    const int c = compareValues(n, current());
+    if (kind == TdxSummaryType::cstMin ? c < 0 : c > 0) set(n);
 }
 
 void SummaryValue::finish(TdxSummaryType kind, int64_t rows) {
@@ -134,11 +156,15 @@ void SummaryValue::finish(TdxSummaryType kind, int64_t rows) {
     case TdxSummaryType::cstAvg:
         if (rows <= 0) break;
         if (kind_ == Kind::Exact) {
-            if (const auto q = Decimal::divide(exact_, rows, std::max(exact_.scale, 12))) {
-                exact_ = *q;
-                break;
-            }
-            toFloat();
+            const int places = std::max(wide_ ? wide_->scale : exact_.scale, 12);
+            if (!wide_)
+                if (const auto q = Decimal::divide(exact_, rows, places)) {
+                    exact_ = *q;
+                    break;
+                }
+            const BigDecimal q = BigDecimal::divide(exact(), rows, places);
+            *this = exactValue(q);
+            break;
         }
         if (kind_ == Kind::Float) number_ /= static_cast<double>(rows);
         break;

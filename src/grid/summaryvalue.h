@@ -1,9 +1,11 @@
 #pragma once
 
 // The value of one summary slot (a group row's item or a column's footer) while a load
-// adds records to it, and its result. Integers and decimals add up exactly; floating
-// point fields, dates and times as doubles; minima and maxima of texts as texts.
+// adds records to it, and its result. Integers and decimals add up exactly, in 128 bits
+// and beyond them at any size; floating point fields, dates and times as doubles (NaN and
+// infinities as IEEE arithmetic has them); minima and maxima of texts as texts.
 
+#include "common/bigdecimal.h"
 #include "common/decimal.h"
 #include "common/value.h"
 
@@ -21,12 +23,14 @@ public:
     enum class Kind : uint8_t { Empty, Exact, Float, Text, Failed };
 
     static SummaryValue exactValue(const Decimal& d);
+    static SummaryValue exactValue(const BigDecimal& d);
     static SummaryValue floatValue(double d);
     static SummaryValue failed();
 
     Kind kind() const { return kind_; }
     bool isEmpty() const { return kind_ == Kind::Empty; }
-    const Decimal& exact() const { return exact_; }
+    // The exact value of an Exact slot, at any size.
+    BigDecimal exact() const { return wide_ ? *wide_ : BigDecimal::fromDecimal(exact_); }
     double number() const { return number_; }
     const std::string& text() const { return text_; }
     // The nearest double of a number (0 for an empty slot or a text).
@@ -42,13 +46,16 @@ public:
 
 private:
     void toFloat();
-    // One value as an exact number, or (without one) as a double.
-    void addNumber(TdxSummaryType kind, const std::optional<Decimal>& exact, double number);
+    // One number: an Int or Decimal value exactly, a Double as a double.
+    void addNumber(TdxSummaryType kind, const Value& n);
+    void set(const Value& n);
+    Value current() const;
 
     Kind kind_ = Kind::Empty;
     bool started_ = false;     // a record was added
     bool sawNonNumber_ = false;  // min/max over texts met a text that is no number
     Decimal exact_;
+    std::optional<BigDecimal> wide_;  // the exact value instead of exact_ once 38 digits overflow
     double number_ = 0;
     std::string text_;
 };

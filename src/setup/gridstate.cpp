@@ -83,10 +83,7 @@ std::optional<Value> parseValue(Value::Type type, const std::string& text) {
     const char* last = first + text.size();
     if (type == Value::Type::Text) return Value::fromText(text);
     if (type == Value::Type::Null) return Value::null();
-    if (type == Value::Type::Decimal) {
-        const auto d = Decimal::parse(text);
-        return d ? std::optional<Value>(Value::fromDecimal(*d)) : std::nullopt;
-    }
+    if (type == Value::Type::Decimal) return exactNumber(text);  // beyond 38 digits too
     if (type == Value::Type::Int || type == Value::Type::Bool) {
         int64_t i = 0;
         const auto [end, ec] = std::from_chars(first, last, i);

@@ -1,0 +1,37 @@
+#include "export/cellnumber.h"
+
+#include <cmath>
+
+namespace rg {
+namespace {
+
+std::optional<double> exactInDouble(const BigDecimal& d) {
+    const double x = d.toDouble();
+    if (!std::isfinite(x))
+        return std::nullopt;
+    const std::optional<Decimal> back = Decimal::fromDouble(x);
+    if (!back || compare(BigDecimal::fromDecimal(*back), d) != 0)
+        return std::nullopt;
+    return x;
+}
+
+} // namespace
+
+std::optional<double> cellNumber(const Value& v) {
+    if (v.type() == Value::Type::Double || v.isDateLike()) {
+        const double d = v.asDouble();
+        return std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
+    }
+    if (const auto exact = v.asBigDecimal())
+        return exactInDouble(*exact);
+    return std::nullopt;
+}
+
+std::optional<double> footerNumber(const SummaryValue& v) {
+    if (v.kind() != SummaryValue::Kind::Exact && v.kind() != SummaryValue::Kind::Float)
+        return std::nullopt;
+    const double d = v.toDouble();
+    return std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
+}
+
+} // namespace rg
