@@ -1,5 +1,7 @@
 #include "common/displaytext.h"
 
+#include "common/datetime.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -50,12 +52,6 @@ bool digits(std::string_view s, size_t pos, size_t width, int& out) {
     return true;
 }
 
-std::string two(int v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d", v);
-    return buf;
-}
-
 } // namespace
 
 std::string formatFloat(double d) {
@@ -87,6 +83,7 @@ double toSerial(const CivilDateTime& t) {
 
 CivilDateTime fromSerial(double serial) {
     CivilDateTime t;
+    if (!microsOfSerial(serial)) return t;
     double day = std::trunc(serial);
     double frac = std::fabs(serial - day);
     // Round to whole milliseconds so 0.99999999 of a day does not print as 23:59:59.
@@ -111,19 +108,21 @@ double timeSerial(int hour, int minute, int second, int millisecond) {
     return (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + millisecond) / 86400000.0;
 }
 
+// A serial that is no date shows as the number it is.
 std::string formatDate(double serial) {
-    const CivilDateTime t = fromSerial(serial);
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
-    return buf;
+    const auto us = microsOfSerial(serial);
+    return us ? formatDateMicros(*us) : formatFloat(serial);
 }
 
 std::string formatTime(double serial) {
-    const CivilDateTime t = fromSerial(serial);
-    return two(t.hour) + ":" + two(t.minute) + ":" + two(t.second);
+    const auto us = microsOfSerial(serial, true);
+    return us ? formatTimeMicros(*us) : formatFloat(serial);
 }
 
-std::string formatDateTime(double serial) { return formatDate(serial) + " " + formatTime(serial); }
+std::string formatDateTime(double serial) {
+    const auto us = microsOfSerial(serial);
+    return us ? formatDateTimeMicros(*us) : formatFloat(serial);
+}
 
 std::optional<double> parseDate(std::string_view s) {
     s = trim(s);

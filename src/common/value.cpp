@@ -1,6 +1,7 @@
 #include "common/value.h"
 
 #include "common/codepage.h"
+#include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 
@@ -76,9 +77,19 @@ Value Value::fromDecimal(const Decimal& d) {
 }
 Value Value::fromText(std::string s) { Value v; v.type_ = Type::Text; v.text_ = std::move(s); return v; }
 Value Value::fromBlob(std::string b) { Value v; v.type_ = Type::Blob; v.text_ = std::move(b); return v; }
-Value Value::fromDate(double s) { Value v; v.type_ = Type::Date; v.num_.d = s; return v; }
-Value Value::fromTime(double s) { Value v; v.type_ = Type::Time; v.num_.d = s; return v; }
-Value Value::fromDateTime(double s) { Value v; v.type_ = Type::DateTime; v.num_.d = s; return v; }
+Value Value::fromMicros(Type type, int64_t us) { Value v; v.type_ = type; v.num_.i = us; return v; }
+Value Value::fromDate(double s) {
+    const auto us = microsOfSerial(s);
+    return us ? fromMicros(Type::Date, *us) : fromDouble(s);
+}
+Value Value::fromTime(double s) {
+    const auto us = microsOfSerial(s, true);
+    return us ? fromMicros(Type::Time, *us) : fromDouble(s);
+}
+Value Value::fromDateTime(double s) {
+    const auto us = microsOfSerial(s);
+    return us ? fromMicros(Type::DateTime, *us) : fromDouble(s);
+}
 
 int64_t Value::asInt() const {
     switch (type_) {
@@ -95,7 +106,9 @@ double Value::asDouble() const {
     switch (type_) {
     case Type::Null: return 0;
     case Type::Bool: case Type::Int: return static_cast<double>(num_.i);
-    case Type::Double: case Type::Date: case Type::Time: case Type::DateTime: return num_.d;
+    case Type::Double: return num_.d;
+    case Type::Date: case Type::DateTime: return serialOfMicros(num_.i);
+    case Type::Time: return serialOfMicros(num_.i, true);
     case Type::Decimal: return Decimal{num_.m, scale_}.toDouble();
     case Type::Text: {
         if (auto n = parseNumber(text_)) return *n;
@@ -124,9 +137,9 @@ std::string Value::displayText() const {
     case Type::Double: return formatFloat(num_.d);
     case Type::Decimal: return Decimal{num_.m, scale_}.toString();
     case Type::Text: return text_;
-    case Type::Date: return formatDate(num_.d);
-    case Type::Time: return formatTime(num_.d);
-    case Type::DateTime: return formatDateTime(num_.d);
+    case Type::Date: return formatDateMicros(num_.i);
+    case Type::Time: return formatTimeMicros(num_.i);
+    case Type::DateTime: return formatDateTimeMicros(num_.i);
     case Type::Blob: return "(BLOB)";
     }
     return {};
@@ -157,6 +170,7 @@ int compareValues(const Value& a, const Value& b) {
     const auto cmp = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
     if (a.type() == T::Int && b.type() == T::Int) return cmp(a.asInt(), b.asInt());
     if (isExactNumber(a.type()) && isExactNumber(b.type())) return compare(*a.asDecimal(), *b.asDecimal());
+    if (a.isDateLike() && b.isDateLike()) return cmp(a.micros(), b.micros());
     const bool aNum = a.isNumber() || a.isDateLike(), bNum = b.isNumber() || b.isDateLike();
     if (aNum && bNum) {
         if (isExactNumber(a.type()) || isExactNumber(b.type())) return cmp(wide(a), wide(b));
@@ -192,9 +206,9 @@ void appendValueKey(std::string& key, const Value& v) {
         return;
     }
     default: {
-        const double d = v.asDouble() + 0.0;
+        const int64_t us = v.micros();
         key += 'S';
-        key.append(reinterpret_cast<const char*>(&d), sizeof d);
+        key.append(reinterpret_cast<const char*>(&us), sizeof us);
         return;
     }
     }

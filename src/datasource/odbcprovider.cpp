@@ -1,6 +1,7 @@
 #include "datasource/odbcprovider.h"
 
 #include "common/asciicase.h"
+#include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "datasource/connstring.h"
@@ -68,12 +69,9 @@ SQLULEN blockRows(size_t rowBytes) {
 // Character columns wider than this are read piecewise instead of bound.
 constexpr SQLULEN kMaxBoundChars = 4000;
 
-double dateOf(const SQL_DATE_STRUCT& d) { return dateSerial(d.year, d.month, d.day); }
-double timeOf(const SQL_TIME_STRUCT& t) { return timeSerial(t.hour, t.minute, t.second); }
-double timestampOf(const SQL_TIMESTAMP_STRUCT& t) {
-    return toSerial(CivilDateTime{t.year, t.month, t.day, t.hour, t.minute, t.second,
-                                  static_cast<int>(t.fraction / 1000000)});
-}
+// Dates and times travel as the server's text: the structures have no era, no infinity, no
+// time beyond a day, and a time no fraction. "-4713-11-24 00:00:00.123456789 BC" fits.
+constexpr SQLLEN kDateTextBytes = 64;
 
 // How one result column is read.
 struct Binding {
@@ -133,37 +131,16 @@ void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMAL
         b.ind = sizeof x;
         break;
     }
-    case Value::Type::Date: {
-        const CivilDateTime c = fromSerial(v.asDouble());
-        SQL_DATE_STRUCT d{static_cast<SQLSMALLINT>(c.year), static_cast<SQLUSMALLINT>(c.month), static_cast<SQLUSMALLINT>(c.day)};
-        put(&d, sizeof d);
-        cType = SQL_C_TYPE_DATE;
-        sqlType = SQL_TYPE_DATE;
-        size = 10;
-        b.ind = sizeof d;
-        break;
-    }
-    case Value::Type::Time: {
-        const CivilDateTime c = fromSerial(v.asDouble());
-        SQL_TIME_STRUCT t{static_cast<SQLUSMALLINT>(c.hour), static_cast<SQLUSMALLINT>(c.minute), static_cast<SQLUSMALLINT>(c.second)};
-        put(&t, sizeof t);
-        cType = SQL_C_TYPE_TIME;
-        sqlType = SQL_TYPE_TIME;
-        size = 8;
-        b.ind = sizeof t;
-        break;
-    }
-    case Value::Type::DateTime: {
-        const CivilDateTime c = fromSerial(v.asDouble());
-        SQL_TIMESTAMP_STRUCT t{static_cast<SQLSMALLINT>(c.year), static_cast<SQLUSMALLINT>(c.month), static_cast<SQLUSMALLINT>(c.day),
-                               static_cast<SQLUSMALLINT>(c.hour), static_cast<SQLUSMALLINT>(c.minute),
-                               static_cast<SQLUSMALLINT>(c.second), static_cast<SQLUINTEGER>(c.millisecond) * 1000000u};
-        put(&t, sizeof t);
-        cType = SQL_C_TYPE_TIMESTAMP;
-        sqlType = SQL_TYPE_TIMESTAMP;
-        size = 23;
-        digits = 3;
-        b.ind = sizeof t;
+    case Value::Type::Date: case Value::Type::Time: case Value::Type::DateTime: {
+        // As text, so that an era, an infinity, a fraction or a time beyond a day arrive.
+        const std::string t = v.displayText();
+        b.data.assign(static_cast<size_t>(kDateTextBytes), 0);
+        std::memcpy(b.data.data(), t.data(), std::min(t.size(), b.data.size() - 1));
+        cType = SQL_C_CHAR;
+        sqlType = v.type() == Value::Type::Date ? SQL_TYPE_DATE : v.type() == Value::Type::Time ? SQL_TYPE_TIME : SQL_TYPE_TIMESTAMP;
+        size = std::max<SQLULEN>(t.size(), 1);
+        digits = v.type() == Value::Type::Date ? 0 : 6;
+        b.ind = static_cast<SQLLEN>(t.size());
         break;
     }
     case Value::Type::Decimal: {
@@ -242,11 +219,11 @@ Value valueFromText(FieldKind k, const std::string& s) {
             return Value::fromInt(static_cast<int64_t>(*d));
         }
     } else if (k == FieldKind::Date) {
-        if (auto d = parseDate(s)) return Value::fromDate(*d);
+        if (auto us = parseDateMicros(s)) return Value::fromMicros(Value::Type::Date, *us);
     } else if (k == FieldKind::Time) {
-        if (auto d = parseTime(s)) return Value::fromTime(*d);
+        if (auto us = parseTimeMicros(s)) return Value::fromMicros(Value::Type::Time, *us);
     } else if (k == FieldKind::DateTime || k == FieldKind::TimeStamp) {
-        if (auto d = parseDateTime(s)) return Value::fromDateTime(*d);
+        if (auto us = parseDateTimeMicros(s)) return Value::fromMicros(Value::Type::DateTime, *us);
     } else if (k == FieldKind::Boolean) {
         return Value::fromBool(s == "1" || s == "t" || s == "true" || s == "True");
     }
@@ -831,17 +808,10 @@ private:
             switch (storageFor(ci.kind)) {
             case Storage::Int:
                 if (ci.kind == FieldKind::Boolean) { b.cType = SQL_C_BIT; b.width = 1; }
+                else if (isDateKind(ci.kind)) { b.cType = SQL_C_CHAR; b.width = kDateTextBytes; }
                 else { b.cType = SQL_C_SBIGINT; b.width = 8; }
                 break;
-            case Storage::Double:
-                switch (ci.kind) {
-                case FieldKind::Date: b.cType = SQL_C_TYPE_DATE; b.width = sizeof(SQL_DATE_STRUCT); break;
-                case FieldKind::Time: b.cType = SQL_C_TYPE_TIME; b.width = sizeof(SQL_TIME_STRUCT); break;
-                case FieldKind::DateTime: case FieldKind::TimeStamp:
-                    b.cType = SQL_C_TYPE_TIMESTAMP; b.width = sizeof(SQL_TIMESTAMP_STRUCT); break;
-                default: b.cType = SQL_C_DOUBLE; b.width = 8; break;
-                }
-                break;
+            case Storage::Double: b.cType = SQL_C_DOUBLE; b.width = 8; break;
             case Storage::Decimal:
                 // Exact decimals travel as their digits: a sign, a point and a leading zero
                 // beside the precision. A longer value is read again piecewise.
@@ -918,11 +888,6 @@ private:
                     case SQL_C_BIT: col.appendInt(*reinterpret_cast<const unsigned char*>(p) ? 1 : 0); break;
                     case SQL_C_SBIGINT: col.appendInt(*reinterpret_cast<const SQLBIGINT*>(p)); break;
                     case SQL_C_DOUBLE: col.appendDouble(*reinterpret_cast<const double*>(p)); break;
-                    case SQL_C_TYPE_DATE: col.appendDouble(dateOf(*reinterpret_cast<const SQL_DATE_STRUCT*>(p))); break;
-                    case SQL_C_TYPE_TIME: col.appendDouble(timeOf(*reinterpret_cast<const SQL_TIME_STRUCT*>(p))); break;
-                    case SQL_C_TYPE_TIMESTAMP:
-                        col.appendDouble(timestampOf(*reinterpret_cast<const SQL_TIMESTAMP_STRUCT*>(p)));
-                        break;
                     default: {
                         if (ind == SQL_NO_TOTAL || ind >= b.width) {
                             truncated = true;

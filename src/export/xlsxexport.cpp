@@ -1,6 +1,7 @@
 #include "export/xlsxexport.h"
 
 #include "common/asciicase.h"
+#include "common/datetime.h"
 #include "common/error.h"
 #include "export/summarycell.h"
 
@@ -21,6 +22,8 @@ namespace {
 constexpr int64_t kExactDoubleInt = int64_t{1} << 53;
 // Excel's serial 60 is its fictitious 1900-02-29: earlier dates would show a day off.
 constexpr double kFirstSafeDateSerial = 61;
+// The serial of 10000-01-01: a spreadsheet's dates end the day before.
+constexpr double kEndDateSerial = 2958466;
 constexpr uint8_t kMaxOutlineLevel = 7;
 // Characters a cell holds.
 constexpr size_t kMaxCellChars = 32767;
@@ -65,6 +68,14 @@ CellKind cellKindOf(const TdxDBGridColumn& c) {
     default:
         return CellKind::Text;
     }
+}
+
+// A date a spreadsheet shows as the grid does; a BC date, an infinity, a time beyond a day
+// or a cell that holds no date goes as its text.
+bool spreadsheetDate(const Value& v, bool time) {
+    if (!v.isDateLike() || isInfinityMicros(v.micros())) return false;
+    if (time) return v.micros() >= 0 && v.micros() < kMicrosPerDay;
+    return v.asDouble() >= kFirstSafeDateSerial && v.asDouble() < kEndDateSerial;
 }
 
 void check(lxw_error e) {
@@ -339,9 +350,9 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
                 d ? Decimal::fromDouble(d->toDouble()) : std::nullopt;
             if (d && back && compare(*d, *back) == 0)
                 number = d->toDouble();
-        } else if (c.kind == CellKind::Number || c.kind == CellKind::Time) {
+        } else if (c.kind == CellKind::Number) {
             number = v.asDouble();
-        } else if (v.asDouble() >= kFirstSafeDateSerial) {
+        } else if (spreadsheetDate(v, c.kind == CellKind::Time)) {
             number = v.asDouble();
         }
         if (number) {

@@ -1,6 +1,7 @@
 #include "grid/summaryvalue.h"
 
 #include "common/codepage.h"
+#include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 
@@ -17,6 +18,13 @@ SummaryValue SummaryValue::floatValue(double d) {
     SummaryValue v;
     v.kind_ = Kind::Float;
     v.number_ = d;
+    return v;
+}
+
+SummaryValue SummaryValue::dateValue(int64_t us, bool time) {
+    SummaryValue v = floatValue(serialOfMicros(us, time));
+    v.dated_ = true;
+    v.micros_ = us;
     return v;
 }
 
@@ -73,7 +81,8 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v) {
     }
     if (v.type() == Value::Type::Bool || v.type() == Value::Type::Blob) throw Error("Invalid variant type conversion");
     if (v.type() != Value::Type::Text) {
-        if (v.type() == Value::Type::Double || v.isDateLike()) addNumber(kind, std::nullopt, v.asDouble());
+        if (v.isDateLike()) addDate(kind, v);
+        else if (v.type() == Value::Type::Double) addNumber(kind, std::nullopt, v.asDouble());
         else addNumber(kind, v.asDecimal(), 0);
         return;
     }
@@ -95,6 +104,22 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v) {
     } else {
         sawNonNumber_ = true;
     }
+}
+
+// Minima and maxima of dates compare their microseconds; sums add serials.
+void SummaryValue::addDate(TdxSummaryType kind, const Value& v) {
+    const bool minMax = kind == TdxSummaryType::cstMin || kind == TdxSummaryType::cstMax;
+    if (minMax && (kind_ == Kind::Empty || dated_)) {
+        const int64_t us = v.micros();
+        if (kind_ == Kind::Empty || (kind == TdxSummaryType::cstMin ? us < micros_ : us > micros_)) {
+            kind_ = Kind::Float;
+            number_ = v.asDouble();
+            dated_ = true;
+            micros_ = us;
+        }
+        return;
+    }
+    addNumber(kind, std::nullopt, v.asDouble());
 }
 
 void SummaryValue::addNumber(TdxSummaryType kind, const std::optional<Decimal>& exact, double number) {
@@ -122,8 +147,8 @@ void SummaryValue::addNumber(TdxSummaryType kind, const std::optional<Decimal>& 
     if (exact) number = exact->toDouble();
     switch (kind) {
     case TdxSummaryType::cstSum: case TdxSummaryType::cstAvg: number_ += number; break;
-    case TdxSummaryType::cstMin: if (number < number_) number_ = number; break;
-    case TdxSummaryType::cstMax: if (number > number_) number_ = number; break;
+    case TdxSummaryType::cstMin: if (number < number_) number_ = number, dated_ = false; break;
+    case TdxSummaryType::cstMax: if (number > number_) number_ = number, dated_ = false; break;
     default: break;
     }
 }

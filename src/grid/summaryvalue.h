@@ -2,7 +2,8 @@
 
 // The value of one summary slot (a group row's item or a column's footer) while a load
 // adds records to it, and its result. Integers and decimals add up exactly; floating
-// point fields, dates and times as doubles; minima and maxima of texts as texts.
+// point fields, dates and times as doubles; minima and maxima of dates exactly, of texts as
+// texts.
 
 #include "common/decimal.h"
 #include "common/value.h"
@@ -23,12 +24,16 @@ public:
     static SummaryValue exactValue(const Decimal& d);
     static SummaryValue floatValue(double d);
     static SummaryValue failed();
+    // A minimum or maximum of dates or times: the exact microseconds beside their serial.
+    static SummaryValue dateValue(int64_t us, bool time);
 
     Kind kind() const { return kind_; }
     bool isEmpty() const { return kind_ == Kind::Empty; }
     const Decimal& exact() const { return exact_; }
     double number() const { return number_; }
     const std::string& text() const { return text_; }
+    // The microseconds of a minimum or maximum of dates or times (datetime.h).
+    std::optional<int64_t> micros() const { return dated_ ? std::optional<int64_t>(micros_) : std::nullopt; }
     // The nearest double of a number (0 for an empty slot or a text).
     double toDouble() const;
 
@@ -44,6 +49,7 @@ private:
     void toFloat();
     // One value as an exact number, or (without one) as a double.
     void addNumber(TdxSummaryType kind, const std::optional<Decimal>& exact, double number);
+    void addDate(TdxSummaryType kind, const Value& v);
 
     Kind kind_ = Kind::Empty;
     bool started_ = false;     // a record was added
@@ -51,6 +57,8 @@ private:
     Decimal exact_;
     double number_ = 0;
     std::string text_;
+    bool dated_ = false;  // number_ is the serial of micros_
+    int64_t micros_ = 0;
 };
 
 } // namespace rg
