@@ -125,10 +125,9 @@ std::optional<int64_t> parseCivil(std::string_view text, bool withTime) {
     if (withTime && (r.take(' ') || r.take('T')) && !r.done() && s[r.pos] != 'B') {
         if (!r.clock(2, 23, tod) || !r.zone()) return std::nullopt;
     }
-    if (r.takeWord(" BC") || r.takeWord("BC")) {
-        if (y == 0) return std::nullopt;
-        y = 1 - y;
-    }
+    // There is no year 0: 1 BC comes before 1 AD.
+    if (y == 0) return std::nullopt;
+    if (r.takeWord(" BC") || r.takeWord("BC")) y = 1 - y;
     if (!r.done() || m < 1 || m > 12) return std::nullopt;
     return microsOfCivil(y, static_cast<int>(m), static_cast<int>(d), tod);
 }

@@ -42,6 +42,7 @@ public:
     // the number or text it is, shown as such, after every date (before them when negative).
     void appendMicros(int64_t us);
     void appendOutside(Value held);
+    bool holdsNonDates() const { return !outside_.empty(); }
     // Gives back the spare capacity of the growth once a fetch is complete.
     void shrink();
 

@@ -165,8 +165,9 @@ void TdxDBGrid::computeSummaries(Tree& t, const std::vector<int32_t>& innerOf, s
                 ++k;
             }
         };
-        if (v.column && isDateKind(fk)) {
+        if (v.column && isDateKind(fk) && !v.column->holdsNonDates()) {
             // Dates and times keep microseconds: minima and maxima exactly, sums as serials.
+            // Cells that hold no date go value by value below, as the numbers or texts they are.
             const bool time = fk == FieldKind::Time;
             if (sum) {
                 typed([&](int64_t row) { return serialOfMicros(v.column->intAt(row), time); },
