@@ -176,7 +176,7 @@ void TdxDBGrid::computeSummaries(Tree& t, const std::vector<int32_t>& innerOf, s
                 typed([&](int64_t row) { return v.column->intAt(row); },
                       [&](int64_t x, bool seen) { return seen ? SummaryValue::dateValue(x, time) : SummaryValue{}; });
             }
-        } else if (v.column && v.column->storage() == Storage::Int && fk != FieldKind::Boolean) {
+        } else if (v.column && v.column->storage() == Storage::Int && fk != FieldKind::Boolean && !isDateKind(fk)) {
             typed([&](int64_t row) { return static_cast<int128>(v.column->intAt(row)); },
                   [&](int128 x, bool seen) {
                       return sum || seen ? SummaryValue::exactValue(Decimal{x, 0}) : SummaryValue{};
