@@ -44,7 +44,8 @@ Storage storageFor(FieldKind kind) {
     }
 }
 
-ColumnData::ColumnData(FieldKind kind) : kind_(kind), storage_(storageFor(kind)), encoded_(storage_ == Storage::Text) {
+ColumnData::ColumnData(FieldKind kind)
+    : kind_(kind), storage_(storageFor(kind)), encoded_(storage_ == Storage::Text), dated_(isDateKind(kind)) {
     if (storage_ == Storage::Text || storage_ == Storage::Blob) offsets_.push_back(0);
 }
 
@@ -118,7 +119,7 @@ const Value* ColumnData::outsideAt(int64_t r) const {
 }
 
 void ColumnData::appendDouble(double v) {
-    if (isDateKind(kind_)) {
+    if (dated_) {
         if (const auto us = microsOfSerial(v, kind_ == FieldKind::Time)) appendMicros(*us);
         else appendOutside(Value::fromDouble(v));
         return;
@@ -161,7 +162,7 @@ void ColumnData::appendDecimal(const Decimal& v) {
 }
 
 void ColumnData::appendText(const char* data, size_t length) {
-    if (isDateKind(kind_)) {
+    if (dated_) {
         appendDateText(std::string_view(data, length));
         return;
     }

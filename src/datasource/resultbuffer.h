@@ -85,6 +85,7 @@ private:
     FieldKind kind_;
     Storage storage_;
     bool encoded_;
+    bool dated_;  // a date, time or date-time column
     int64_t rows_ = 0;
     PodBuffer<uint64_t> nulls_;
     NarrowInts<int64_t> ints_;

@@ -24,21 +24,6 @@ struct Stmt {
 // Rows between two progress reports of an open.
 constexpr int64_t kProgressStep = 4096;
 
-// The common "yyyy-MM-dd" quickly; anything else (and any invalid date) to the general parser.
-std::optional<int64_t> quickDate(std::string_view s) {
-    if (s.size() == 10 && s[4] == '-' && s[7] == '-') {
-        int v[8], k = 0;
-        for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-            const int d = s[i] - '0';
-            if (d < 0 || d > 9) return parseDateMicros(s);
-            v[k++] = d;
-        }
-        const int y = v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], m = v[4] * 10 + v[5], d = v[6] * 10 + v[7];
-        if (m >= 1 && m <= 12 && d >= 1 && d <= 28) return microsOfCivil(y, m, d);
-    }
-    return parseDateMicros(s);
-}
-
 int64_t dayOf(int64_t us) { return us - ((us % kMicrosPerDay) + kMicrosPerDay) % kMicrosPerDay; }
 int64_t timeOfDay(int64_t us) { return ((us % kMicrosPerDay) + kMicrosPerDay) % kMicrosPerDay; }
 
@@ -60,7 +45,7 @@ void appendDateCell(ColumnData& col, sqlite3_value* v, int t) {
         const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
         const std::string_view s(p, static_cast<size_t>(sqlite3_value_bytes(v)));
         if (kind == FieldKind::Date) {
-            us = quickDate(s);
+            us = parseDateMicros(s);
             if (!us && (us = parseDateTimeMicros(s)) && !isInfinityMicros(*us)) us = dayOf(*us);
         } else if (kind == FieldKind::Time) {
             us = parseTimeMicros(s);
