@@ -6,6 +6,7 @@
 #include "common/error.h"
 #include "datasource/connstring.h"
 #include "datasource/odbchandle.h"
+#include "datasource/pgdatetexts.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -247,6 +248,7 @@ public:
         // MariaDB's driver hands output values over as a result of their own, and writes UTF-8
         // into wide output parameters: those are bound narrow.
         outputsAsResult_ = driver.rfind("libmaodbc", 0) == 0 || driver.rfind("libmyodbc", 0) == 0;
+        postgres_ = driver.rfind("psqlodbc", 0) == 0;
         wide_ = driverIsWide(dbc_);
         SQLCHAR q[8] = {0};
         SQLSMALLINT len = 0;
@@ -395,16 +397,22 @@ public:
         return q + quote_;
     }
 
-    std::unique_ptr<ResultBuffer> query(const std::string& sql, const ProgressFn& progress) override {
-        CancellableStmt st(*this);
-        return run(st, [&](Stmt& s) {
-            if (wide_) {
-                WString w = toW(sql);
-                s.check(SQLExecDirectW(s.h, wptr(w), static_cast<SQLINTEGER>(w.size())));
-            } else {
-                s.check(SQLExecDirect(s.h, (SQLCHAR*)sql.c_str(), static_cast<SQLINTEGER>(sql.size())));
-            }
-        }, progress, true, true);
+    std::unique_ptr<ResultBuffer> query(const std::string& text, const ProgressFn& progress) override {
+        auto plain = [&](const std::string& sql) {
+            CancellableStmt st(*this);
+            return run(st, [&](Stmt& s) {
+                if (wide_) {
+                    WString w = toW(sql);
+                    s.check(SQLExecDirectW(s.h, wptr(w), static_cast<SQLINTEGER>(w.size())));
+                } else {
+                    s.check(SQLExecDirect(s.h, (SQLCHAR*)sql.c_str(), static_cast<SQLINTEGER>(sql.size())));
+                }
+            }, progress, true, true);
+        };
+        if (postgres_)
+            if (auto buf = queryWithServerDateTexts(text, plain, [this](const std::string& n) { return quoteIdentifier(n); }))
+                return std::move(*buf);
+        return plain(text);
     }
 
     std::string tableReference(const std::string& name) override { return reference(resolve(name, false)); }
@@ -970,6 +978,7 @@ private:
     std::string defaultOwner_;     // the schema (or catalog) whose objects go by their bare names
     bool catalogOwners_ = false;   // databases are catalogs and qualify names (MariaDB, MySQL)
     bool outputsAsResult_ = false;  // MariaDB, MySQL
+    bool postgres_ = false;         // psqlODBC: dates read as the server's texts
     bool getDataAnyColumn_ = false;
     bool wide_ = true;
 };

@@ -66,14 +66,15 @@ protected:
             EXPECT_EQ(column(f), server("select " + s.text(f) + from + " order by id"));
 
             col(f).SetSorted(TdxTreeListColumnSort::csUp);
-            EXPECT_EQ(column(f), server("select " + s.text(f) + from + " order by " + f + s.nullsFirst));
+            EXPECT_EQ(column(f), server("select " + s.text(f) + " as shown" + from + " order by x." + f + s.nullsFirst));
             col(f).SetSorted(TdxTreeListColumnSort::csNone);
 
             // Values that differ only in their microseconds are groups of their own.
             ASSERT_TRUE(g.GroupColumn(col(f), 0));
             Texts groups, expected;
             for (int i = 0; i < g.TopCount(); ++i) groups.push_back(g.GroupRowText(g.Top(i)));
-            for (const std::string& t : server("select min(" + s.text(f) + ")" + from + " group by " + f + " order by " + f + s.nullsFirst))
+            for (const std::string& t :
+                 server("select min(" + s.text(f) + ") as shown" + from + " group by x." + f + " order by x." + f + s.nullsFirst))
                 expected.push_back(f + " : " + t + " ");
             EXPECT_EQ(groups, expected);
             g.ClearGrouping();
@@ -117,9 +118,10 @@ TEST_F(DateTimeValues, PostgreSQLErasInfinitiesAndMicroseconds) {
 
     // A filter on a value of a microsecond finds only its own rows.
     TdxDBGrid& g = db.grid;
-    g.Filter.SetColumnFilter(col("ts"), ColumnFilter::equalTo(db.ds.value(4, 2)));  // id 5
+    const Value microsecond = db.ds.value(4, 2), bc = db.ds.value(0, 2);  // ids 5 and 1
+    g.Filter.SetColumnFilter(col("ts"), ColumnFilter::equalTo(microsecond));
     EXPECT_EQ(column("id"), (Texts{"5", "7"}));
-    g.Filter.SetColumnFilter(col("ts"), ColumnFilter::equalTo(db.ds.value(0, 2)));  // BC
+    g.Filter.SetColumnFilter(col("ts"), ColumnFilter::equalTo(bc));
     EXPECT_EQ(column("id"), (Texts{"1"}));
     g.Filter.Clear();
 
@@ -129,13 +131,6 @@ TEST_F(DateTimeValues, PostgreSQLErasInfinitiesAndMicroseconds) {
         (2, date 'infinity', timestamp 'infinity'), (3, date '2024-01-02', timestamp '2024-01-02 00:00:00'),
         (4, date '5874897-12-31', timestamp '294276-12-31 23:59:59.999999')) as v(id, d, ts))";
     compareWithServer(last, {"d", "ts"}, Server{[](const std::string& f) { return f + "::text"; }, " nulls first"}, false);
-
-    // A date of a parameter reaches the server with its era.
-    DataSet q(&db.conn);
-    q.SetCommandText("select cast(? as date)::text");
-    q.Parameters(0).SetValue(db.ds.value(0, 1));
-    q.Open();
-    EXPECT_EQ(q.displayText(0, 0), "4713-01-01 BC");
 }
 
 TEST_F(DateTimeValues, MariaDBTimesBeyondADayAndMicroseconds) {
