@@ -72,10 +72,14 @@ CellKind cellKindOf(const TdxDBGridColumn& c) {
 
 // A date a spreadsheet shows as the grid does; a BC date, an infinity, a time beyond a day
 // or a cell that holds no date goes as its text.
+bool spreadsheetSerial(double serial, bool time) {
+    if (time) return serial >= 0 && serial < 1;
+    return serial >= kFirstSafeDateSerial && serial < kEndDateSerial;
+}
+
 bool spreadsheetDate(const Value& v, bool time) {
     if (!v.isDateLike() || isInfinityMicros(v.micros())) return false;
-    if (time) return v.micros() >= 0 && v.micros() < kMicrosPerDay;
-    return v.asDouble() >= kFirstSafeDateSerial && v.asDouble() < kEndDateSerial;
+    return spreadsheetSerial(v.asDouble(), time);
 }
 
 void check(lxw_error e) {
@@ -410,7 +414,11 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int row, int i, int level, int fromR
     // A value: the formulas of the enclosing groups would add it in.
     for (int l = -1; l < level; ++l)
         foreign[slot(l, i)] = 1;
-    if (value.kind() == SummaryValue::Kind::Exact || value.kind() == SummaryValue::Kind::Float)
+    // A date footer that is no spreadsheet date (BC, an infinity, a time beyond a day) goes
+    // as the grid shows it.
+    const bool dateText = dated && (k == CellKind::Date || k == CellKind::DateTime || k == CellKind::Time) &&
+                          !spreadsheetSerial(value.toDouble(), k == CellKind::Time);
+    if ((value.kind() == SummaryValue::Kind::Exact || value.kind() == SummaryValue::Kind::Float) && !dateText)
         number(row, col, value.toDouble(), f);
     else if (!shown.empty())
         text(row, col, shown, f);

@@ -4,6 +4,8 @@
 // compared with the server's own texts; on SQLite, numbers that are no date.
 
 #include "testsupport.h"
+#include "export/csvexport.h"
+#include "export/xlsxexport.h"
 #include "export/xmlexport.h"
 #include "exporttest.h"
 
@@ -201,4 +203,46 @@ TEST_F(DateTimeValues, SQLiteNumbersThatAreNoDateShowAsThemselves) {
         g.ClearGrouping();
         for (const char* f : {"at", "day", "tm"}) col(f).SetSummaryFooterType(TdxSummaryType::cstNone);
     }
+}
+
+TEST_F(DateTimeValues, ExportsWriteWhatNoSpreadsheetDateCanHoldAsText) {
+    const std::string path = rgtest::makeSqliteFile("dateexports", R"(
+        create table s(id integer primary key, at datetime, tm time);
+        insert into s values (1, '2024-01-02 03:04:05.5', '12:00:00'), (2, '4713-01-01 00:00:00 BC', '25:00:00'),
+          (3, 'infinity', '-00:00:01'), (4, '-infinity', '00:00:00.25');)");
+    db.connect("Provider=SQLite;Data Source=" + path);
+    db.open("select * from s order by id");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    col("at").SetSummaryFooterType(TdxSummaryType::cstMin);
+    col("tm").SetSummaryFooterType(TdxSummaryType::cstMax);
+    g.ReloadRows();
+    EXPECT_EQ(g.SummaryFooterText(col("at")), "MIN=-infinity");
+    EXPECT_EQ(g.SummaryFooterText(col("tm")), "MAX=25:00:00");
+
+    const std::string xlsx = db.file("d.xlsx");
+    ExportToXlsx(g, xlsx, true, GridAppearance());
+    const XlsxSheet s = readWithOpenpyxl(xlsx);
+    ASSERT_TRUE(s.error.empty()) << s.error;
+    EXPECT_EQ(s.cells.at({2, 1}), "s:4713-01-01 00:00:00 BC");
+    EXPECT_EQ(s.cells.at({3, 1}), "s:infinity");
+    EXPECT_EQ(s.cells.at({4, 1}), "s:-infinity");
+    EXPECT_EQ(s.cells.at({2, 2}), "s:25:00:00");
+    EXPECT_EQ(s.cells.at({3, 2}), "s:-00:00:01");
+    EXPECT_NE(s.cells.at({1, 1}).substr(0, 2), "s:");  // a date the spreadsheet shows itself
+    EXPECT_EQ(s.cells.at({5, 1}), "s:MIN=-infinity");
+    EXPECT_EQ(s.cells.at({5, 2}), "s:MAX=25:00:00");
+
+    // XML keeps the fraction in its date form and the rest as the cells show it; CSV as shown.
+    const std::string xml = db.file("d.xml");
+    ExportToXml(g, xml, true, GridAppearance());
+    EXPECT_EQ(run("xmllint --noout '" + xml + "'"), 0);
+    const std::string doc = readFile(xml);
+    for (const char* t : {"\"2024-01-02T03:04:05.5\"", "\"4713-01-01 00:00:00 BC\"", "\"-infinity\"", "\"25:00:00\"", "\"00:00:00.25\""})
+        EXPECT_NE(doc.find(t), std::string::npos) << t;
+    const std::string csv = db.file("d.csv");
+    ExportToCsv(g, csv, true, GridAppearance());
+    const std::string text = readFile(csv);
+    for (const char* t : {"2024-01-02 03:04:05.5", "4713-01-01 00:00:00 BC", "infinity", "-00:00:01"})
+        EXPECT_NE(text.find(t), std::string::npos) << t;
 }
