@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -83,7 +84,7 @@ private:
             if (oldBytes >= kMapBytes) {
                 q = mremap(p_, mapLength(oldBytes), mapLength(bytes), MREMAP_MAYMOVE);
             } else {
-                q = mmap(nullptr, mapLength(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+                q = mapAligned(mapLength(bytes));
                 if (q != MAP_FAILED && n_) std::memcpy(q, p_, n_ * sizeof(T));
                 if (q != MAP_FAILED) std::free(p_);
             }
@@ -101,6 +102,17 @@ private:
         }
         p_ = static_cast<T*>(q);
         cap_ = n;
+    }
+    // A mapping that starts on a huge page, so that it can be filled with huge pages.
+    static void* mapAligned(size_t length) {
+        constexpr size_t kHugePage = size_t(2) << 20;
+        void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (raw == MAP_FAILED) return raw;
+        const auto at = reinterpret_cast<uintptr_t>(raw);
+        const uintptr_t aligned = (at + kHugePage - 1) & ~(kHugePage - 1);
+        if (aligned > at) munmap(raw, aligned - at);
+        if (aligned - at < kHugePage) munmap(reinterpret_cast<void*>(aligned + length), kHugePage - (aligned - at));
+        return reinterpret_cast<void*>(aligned);
     }
     void release() {
         if (cap_ * sizeof(T) >= kMapBytes) munmap(p_, mapLength(cap_ * sizeof(T)));
