@@ -75,12 +75,6 @@ std::string formatFloat(double d) {
 std::string formatInt(int64_t i) { return std::to_string(i); }
 std::string formatBool(bool b) { return b ? "True" : "False"; }
 
-double toSerial(const CivilDateTime& t) {
-    const double days = static_cast<double>(daysFromCivil(t.year, t.month, t.day) - kDay0);
-    const double frac = timeSerial(t.hour, t.minute, t.second, t.millisecond);
-    return days >= 0 ? days + frac : days - frac;
-}
-
 CivilDateTime fromSerial(double serial) {
     CivilDateTime t;
     if (!microsOfSerial(serial)) return t;

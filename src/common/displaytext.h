@@ -25,7 +25,6 @@ struct CivilDateTime {
 };
 
 // Day-count serial with day 0 = 1899-12-30 and the time of day as the fraction.
-double toSerial(const CivilDateTime& t);
 // Serials outside the years 1 to 9999 give day 0.
 CivilDateTime fromSerial(double serial);
 double dateSerial(int year, int month, int day);
