@@ -1,6 +1,7 @@
 #include "common/displaytext.h"
 
 #include "common/bigdecimal.h"
+#include "common/datetime.h"
 
 #include <charconv>
 #include <cmath>
@@ -52,12 +53,6 @@ bool digits(std::string_view s, size_t pos, size_t width, int& out) {
     return true;
 }
 
-std::string two(int v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d", v);
-    return buf;
-}
-
 // to_chars rounds a double lying exactly half way between two 15-digit decimals to the even
 // one; spreadsheets, and our decimals, round it away from zero. Such a double is then
 // replaced by the nearest double of the rounded-up digits.
@@ -107,14 +102,9 @@ std::string formatFloat(double d) {
 std::string formatInt(int64_t i) { return std::to_string(i); }
 std::string formatBool(bool b) { return b ? "True" : "False"; }
 
-double toSerial(const CivilDateTime& t) {
-    const double days = static_cast<double>(daysFromCivil(t.year, t.month, t.day) - kDay0);
-    const double frac = timeSerial(t.hour, t.minute, t.second, t.millisecond);
-    return days >= 0 ? days + frac : days - frac;
-}
-
 CivilDateTime fromSerial(double serial) {
     CivilDateTime t;
+    if (!microsOfSerial(serial)) return t;
     double day = std::trunc(serial);
     double frac = std::fabs(serial - day);
     // Round to whole milliseconds so 0.99999999 of a day does not print as 23:59:59.
@@ -139,19 +129,21 @@ double timeSerial(int hour, int minute, int second, int millisecond) {
     return (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + millisecond) / 86400000.0;
 }
 
+// A serial that is no date shows as the number it is.
 std::string formatDate(double serial) {
-    const CivilDateTime t = fromSerial(serial);
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
-    return buf;
+    const auto us = microsOfSerial(serial);
+    return us ? formatDateMicros(*us) : formatFloat(serial);
 }
 
 std::string formatTime(double serial) {
-    const CivilDateTime t = fromSerial(serial);
-    return two(t.hour) + ":" + two(t.minute) + ":" + two(t.second);
+    const auto us = microsOfSerial(serial, true);
+    return us ? formatTimeMicros(*us) : formatFloat(serial);
 }
 
-std::string formatDateTime(double serial) { return formatDate(serial) + " " + formatTime(serial); }
+std::string formatDateTime(double serial) {
+    const auto us = microsOfSerial(serial);
+    return us ? formatDateTimeMicros(*us) : formatFloat(serial);
+}
 
 std::optional<double> parseDate(std::string_view s) {
     s = trim(s);

@@ -13,6 +13,8 @@ namespace rg {
 std::string formatFloat(double d);
 std::string formatInt(int64_t i);
 std::string formatBool(bool b);
+// Serials as dates and times (datetime.h has the texts); a serial outside the years 1 to
+// 9999 shows as the number it is. A time's serial is a duration in days.
 std::string formatDate(double serial);
 std::string formatTime(double serial);
 std::string formatDateTime(double serial);
@@ -23,7 +25,7 @@ struct CivilDateTime {
 };
 
 // Day-count serial with day 0 = 1899-12-30 and the time of day as the fraction.
-double toSerial(const CivilDateTime& t);
+// Serials outside the years 1 to 9999 give day 0.
 CivilDateTime fromSerial(double serial);
 double dateSerial(int year, int month, int day);
 double timeSerial(int hour, int minute, int second, int millisecond = 0);

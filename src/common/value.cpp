@@ -2,6 +2,7 @@
 
 #include "common/bigdecimal.h"
 #include "common/codepage.h"
+#include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 
@@ -89,9 +90,19 @@ Value Value::fromWideDigits(std::string digits) {
 }
 Value Value::fromText(std::string s) { Value v; v.type_ = Type::Text; v.text_ = std::move(s); return v; }
 Value Value::fromBlob(std::string b) { Value v; v.type_ = Type::Blob; v.text_ = std::move(b); return v; }
-Value Value::fromDate(double s) { Value v; v.type_ = Type::Date; v.num_.d = s; return v; }
-Value Value::fromTime(double s) { Value v; v.type_ = Type::Time; v.num_.d = s; return v; }
-Value Value::fromDateTime(double s) { Value v; v.type_ = Type::DateTime; v.num_.d = s; return v; }
+Value Value::fromMicros(Type type, int64_t us) { Value v; v.type_ = type; v.num_.i = us; return v; }
+Value Value::fromDate(double s) {
+    const auto us = microsOfSerial(s);
+    return us ? fromMicros(Type::Date, *us) : fromDouble(s);
+}
+Value Value::fromTime(double s) {
+    const auto us = microsOfSerial(s, true);
+    return us ? fromMicros(Type::Time, *us) : fromDouble(s);
+}
+Value Value::fromDateTime(double s) {
+    const auto us = microsOfSerial(s);
+    return us ? fromMicros(Type::DateTime, *us) : fromDouble(s);
+}
 
 int64_t Value::asInt() const {
     switch (type_) {
@@ -109,7 +120,9 @@ double Value::asDouble() const {
     switch (type_) {
     case Type::Null: return 0;
     case Type::Bool: case Type::Int: return static_cast<double>(num_.i);
-    case Type::Double: case Type::Date: case Type::Time: case Type::DateTime: return num_.d;
+    case Type::Double: return num_.d;
+    case Type::Date: case Type::DateTime: return serialOfMicros(num_.i);
+    case Type::Time: return serialOfMicros(num_.i, true);
     case Type::Decimal:
         if (isWideDecimal()) return asBigDecimal()->toDouble();
         return Decimal{num_.m, scale_}.toDouble();
@@ -161,9 +174,9 @@ std::string Value::displayText() const {
     case Type::Double: return formatFloat(num_.d);
     case Type::Decimal: return isWideDecimal() ? text_ : Decimal{num_.m, scale_}.toString();
     case Type::Text: return text_;
-    case Type::Date: return formatDate(num_.d);
-    case Type::Time: return formatTime(num_.d);
-    case Type::DateTime: return formatDateTime(num_.d);
+    case Type::Date: return formatDateMicros(num_.i);
+    case Type::Time: return formatTimeMicros(num_.i);
+    case Type::DateTime: return formatDateTimeMicros(num_.i);
     case Type::Blob: return "(BLOB)";
     }
     return {};
@@ -204,6 +217,7 @@ int compareValues(const Value& a, const Value& b) {
         if (a.isWideDecimal() || b.isWideDecimal()) return compare(*a.asBigDecimal(), *b.asBigDecimal());
         return compare(*a.asDecimal(), *b.asDecimal());
     }
+    if (a.isDateLike() && b.isDateLike()) return cmp(a.micros(), b.micros());
     const bool aNum = a.isNumber() || a.isDateLike(), bNum = b.isNumber() || b.isDateLike();
     if (aNum && bNum) {
         const bool aExact = isExactNumber(a.type()), bExact = isExactNumber(b.type());
@@ -259,9 +273,9 @@ void appendValueKey(std::string& key, const Value& v) {
         return;
     }
     default: {
-        const double d = v.asDouble() + 0.0;
+        const int64_t us = v.micros();
         key += 'S';
-        key.append(reinterpret_cast<const char*>(&d), sizeof d);
+        key.append(reinterpret_cast<const char*>(&us), sizeof us);
         return;
     }
     }

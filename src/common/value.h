@@ -45,8 +45,9 @@ bool isDateKind(FieldKind kind);
 bool isTextKind(FieldKind kind);
 const char* fieldKindName(FieldKind kind);
 
-// One cell value. Dates and times are day-count serials whose day 0 is 1899-12-30, with
-// the time of day as the fraction, as the spreadsheet and XML writers expect them.
+// One cell value. Dates and times hold their microseconds exactly (datetime.h) and give
+// their day-count serial (day 0 is 1899-12-30, the time of day as the fraction) to the
+// spreadsheet and XML writers and to sums.
 class Value {
 public:
     enum class Type : uint8_t { Null, Bool, Int, Double, Decimal, Text, Date, Time, DateTime, Blob };
@@ -63,9 +64,12 @@ public:
     static Value fromWideDigits(std::string digits);
     static Value fromText(std::string s);
     static Value fromBlob(std::string bytes);
+    // A serial outside the years 1 to 9999 is no date: it stays the number it is.
     static Value fromDate(double serial);
     static Value fromTime(double serial);
     static Value fromDateTime(double serial);
+    // `type` is Date, Time or DateTime; `us` a count of datetime.h, an infinity included.
+    static Value fromMicros(Type type, int64_t us);
 
     Type type() const { return type_; }
     bool isNull() const { return type_ == Type::Null; }
@@ -88,6 +92,7 @@ public:
     // Exact value of Int, Bool and Decimal values at any size; nullopt for anything else.
     std::optional<BigDecimal> asBigDecimal() const;
     const std::string& asText() const { return text_; }  // Text and Blob only
+    int64_t micros() const { return num_.i; }  // Date, Time and DateTime only
 
     // The one display text of the program (see displaytext.h).
     std::string displayText() const;
@@ -122,8 +127,8 @@ inline int compareDoubles(double a, double b) {
 
 // Natural order of two values: null before everything, numbers exactly by value (64-bit
 // integers and decimals never through a double; NaN after every number, as in
-// compareDoubles), texts in code page byte order, dates by serial. Values that cannot be
-// compared count as less (-1).
+// compareDoubles), texts in code page byte order, dates and times by their microseconds
+// (-infinity first, infinity last). Values that cannot be compared count as less (-1).
 int compareValues(const Value& a, const Value& b);
 
 // Appends a key that is equal for values compareValues calls equal: 1, 1.0 and 1.00 give

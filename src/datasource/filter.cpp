@@ -1,6 +1,7 @@
 #include "datasource/filter.h"
 
 #include "common/codepage.h"
+#include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "datasource/dataset.h"
@@ -412,15 +413,18 @@ private:
             throw Error(format("'%s' is not a Boolean value", t.text.c_str()));
         }
         if (isDateKind(k)) {
-            std::optional<double> d;
-            if (t.kind == Tok::Number) d = parseNumber(t.text);  // a day-count serial
-            else if (k == FieldKind::Time) d = parseTime(t.text);
-            if (!d) d = parseDate(t.text);
-            if (!d) d = parseDateTime(t.text);
-            if (!d) throw Error(format("'%s' is not a valid date", t.text.c_str()));
-            if (k == FieldKind::Date) return Value::fromDate(*d);
-            if (k == FieldKind::Time) return Value::fromTime(*d);
-            return Value::fromDateTime(*d);
+            if (t.kind == Tok::Number)
+                if (const auto d = parseNumber(t.text)) {  // a day-count serial
+                    if (k == FieldKind::Date) return Value::fromDate(*d);
+                    return k == FieldKind::Time ? Value::fromTime(*d) : Value::fromDateTime(*d);
+                }
+            // Texts to the microsecond, an era or an infinity included.
+            std::optional<int64_t> us;
+            if (k == FieldKind::Time) us = parseTimeMicros(t.text);
+            if (!us) us = parseDateTimeMicros(t.text);
+            if (!us) throw Error(format("'%s' is not a valid date", t.text.c_str()));
+            if (k == FieldKind::Date) return Value::fromMicros(Value::Type::Date, *us);
+            return Value::fromMicros(k == FieldKind::Time ? Value::Type::Time : Value::Type::DateTime, *us);
         }
         if (isNumericKind(k)) {
             // Integers and decimals compare with the literal's exact digits, so 2^53 + 1

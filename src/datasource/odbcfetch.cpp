@@ -3,6 +3,7 @@
 #include "common/asciicase.h"
 #include "common/displaytext.h"
 #include "datasource/odbcnumbers.h"
+#include "datasource/pgdatetexts.h"
 
 #include <algorithm>
 
@@ -22,12 +23,6 @@ SQLULEN blockRows(size_t rowBytes) {
 // Character columns wider than this are read piecewise instead of bound.
 constexpr SQLULEN kMaxBoundChars = 4000;
 
-double dateOf(const SQL_DATE_STRUCT& d) { return dateSerial(d.year, d.month, d.day); }
-double timeOf(const SQL_TIME_STRUCT& t) { return timeSerial(t.hour, t.minute, t.second); }
-double timestampOf(const SQL_TIMESTAMP_STRUCT& t) {
-    return toSerial(CivilDateTime{t.year, t.month, t.day, t.hour, t.minute, t.second,
-                                  static_cast<int>(t.fraction / 1000000)});
-}
 
 } // namespace
 
@@ -41,18 +36,24 @@ struct OdbcProvider::Binding {
     std::vector<SQLLEN> ind;
 };
 
-std::unique_ptr<ResultBuffer> OdbcProvider::query(const std::string& sql, const ProgressFn& progress) {
-    CancellableStmt st(*this);
-    auto buf = run(st, [&](Stmt& s) {
-        if (wide_) {
-            WString w = toW(sql);
-            s.check(SQLExecDirectW(s.h, wptr(w), static_cast<SQLINTEGER>(w.size())));
-        } else {
-            s.check(SQLExecDirect(s.h, (SQLCHAR*)sql.c_str(), static_cast<SQLINTEGER>(sql.size())));
-        }
-    }, progress, true, true);
-    if (const int skipped = skipFurtherResults(st, {})) buf->notice = skippedResultsNotice(skipped);
-    return buf;
+std::unique_ptr<ResultBuffer> OdbcProvider::query(const std::string& text, const ProgressFn& progress) {
+    auto plain = [&](const std::string& sql) {
+        CancellableStmt st(*this);
+        auto buf = run(st, [&](Stmt& s) {
+            if (wide_) {
+                WString w = toW(sql);
+                s.check(SQLExecDirectW(s.h, wptr(w), static_cast<SQLINTEGER>(w.size())));
+            } else {
+                s.check(SQLExecDirect(s.h, (SQLCHAR*)sql.c_str(), static_cast<SQLINTEGER>(sql.size())));
+            }
+        }, progress, true, true);
+        if (const int skipped = skipFurtherResults(st, {})) buf->notice = skippedResultsNotice(skipped);
+        return buf;
+    };
+    if (postgres_)
+        if (auto buf = queryWithServerDateTexts(text, plain, [this](const std::string& n) { return quoteIdentifier(n); }))
+            return std::move(*buf);
+    return plain(text);
 }
 
 std::string skippedResultsNotice(int skipped) {
@@ -141,17 +142,10 @@ size_t OdbcProvider::describeColumns(Stmt& st, ResultBuffer& buf, std::vector<Bi
         switch (storageFor(ci.kind)) {
         case Storage::Int:
             if (ci.kind == FieldKind::Boolean) { b.cType = SQL_C_BIT; b.width = 1; }
+            else if (isDateKind(ci.kind)) { b.cType = SQL_C_CHAR; b.width = kDateTextBytes; }
             else { b.cType = SQL_C_SBIGINT; b.width = 8; }
             break;
-        case Storage::Double:
-            switch (ci.kind) {
-            case FieldKind::Date: b.cType = SQL_C_TYPE_DATE; b.width = sizeof(SQL_DATE_STRUCT); break;
-            case FieldKind::Time: b.cType = SQL_C_TYPE_TIME; b.width = sizeof(SQL_TIME_STRUCT); break;
-            case FieldKind::DateTime: case FieldKind::TimeStamp:
-                b.cType = SQL_C_TYPE_TIMESTAMP; b.width = sizeof(SQL_TIMESTAMP_STRUCT); break;
-            default: b.cType = SQL_C_DOUBLE; b.width = 8; break;
-            }
-            break;
+        case Storage::Double: b.cType = SQL_C_DOUBLE; b.width = 8; break;
         case Storage::Decimal:
             // Exact decimals travel as their digits: a sign, a point and a leading zero
             // beside the precision. A longer value is read again piecewise.
@@ -225,11 +219,6 @@ bool OdbcProvider::appendBound(Stmt& st, SQLUSMALLINT column, const Binding& b, 
         case SQL_C_BIT: col.appendInt(*reinterpret_cast<const unsigned char*>(p) ? 1 : 0); break;
         case SQL_C_SBIGINT: col.appendInt(*reinterpret_cast<const SQLBIGINT*>(p)); break;
         case SQL_C_DOUBLE: col.appendDouble(*reinterpret_cast<const double*>(p)); break;
-        case SQL_C_TYPE_DATE: col.appendDouble(dateOf(*reinterpret_cast<const SQL_DATE_STRUCT*>(p))); break;
-        case SQL_C_TYPE_TIME: col.appendDouble(timeOf(*reinterpret_cast<const SQL_TIME_STRUCT*>(p))); break;
-        case SQL_C_TYPE_TIMESTAMP:
-            col.appendDouble(timestampOf(*reinterpret_cast<const SQL_TIMESTAMP_STRUCT*>(p)));
-            break;
         default: {
             if (cutOff(p, ind, b.width, b.cType, warned)) {
                 if (!readWhole(st, column, b, r, block, col)) return false;

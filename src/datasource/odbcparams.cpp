@@ -18,44 +18,18 @@ struct ParamBuffer {
     SQLLEN ind = 0;
 };
 
-// A date, time or timestamp parameter as the driver's structure.
+// A date, time or timestamp parameter as text, so that an era, an infinity, a fraction or a
+// time beyond a day arrive.
 void putTemporal(const Value& v, ParamBuffer& b, SQLSMALLINT& cType, SQLSMALLINT& sqlType, SQLULEN& size,
                  SQLSMALLINT& digits) {
-    const CivilDateTime c = fromSerial(v.asDouble());
-    switch (v.type()) {
-    case Value::Type::Date: {
-        SQL_DATE_STRUCT d{static_cast<SQLSMALLINT>(c.year), static_cast<SQLUSMALLINT>(c.month), static_cast<SQLUSMALLINT>(c.day)};
-        b.data.assign(reinterpret_cast<const char*>(&d), reinterpret_cast<const char*>(&d) + sizeof d);
-        cType = SQL_C_TYPE_DATE;
-        sqlType = SQL_TYPE_DATE;
-        size = 10;
-        b.ind = sizeof d;
-        break;
-    }
-    case Value::Type::Time: {
-        SQL_TIME_STRUCT t{static_cast<SQLUSMALLINT>(c.hour), static_cast<SQLUSMALLINT>(c.minute), static_cast<SQLUSMALLINT>(c.second)};
-        b.data.assign(reinterpret_cast<const char*>(&t), reinterpret_cast<const char*>(&t) + sizeof t);
-        cType = SQL_C_TYPE_TIME;
-        sqlType = SQL_TYPE_TIME;
-        size = 8;
-        b.ind = sizeof t;
-        break;
-    }
-    case Value::Type::DateTime: {
-        SQL_TIMESTAMP_STRUCT t{static_cast<SQLSMALLINT>(c.year), static_cast<SQLUSMALLINT>(c.month), static_cast<SQLUSMALLINT>(c.day),
-                               static_cast<SQLUSMALLINT>(c.hour), static_cast<SQLUSMALLINT>(c.minute),
-                               static_cast<SQLUSMALLINT>(c.second), static_cast<SQLUINTEGER>(c.millisecond) * 1000000u};
-        b.data.assign(reinterpret_cast<const char*>(&t), reinterpret_cast<const char*>(&t) + sizeof t);
-        cType = SQL_C_TYPE_TIMESTAMP;
-        sqlType = SQL_TYPE_TIMESTAMP;
-        size = 23;
-        digits = 3;
-        b.ind = sizeof t;
-        break;
-    }
-    default:
-        break;
-    }
+    const std::string t = v.displayText();
+    b.data.assign(static_cast<size_t>(kDateTextBytes), 0);
+    std::memcpy(b.data.data(), t.data(), std::min(t.size(), b.data.size() - 1));
+    cType = SQL_C_CHAR;
+    sqlType = v.type() == Value::Type::Date ? SQL_TYPE_DATE : v.type() == Value::Type::Time ? SQL_TYPE_TIME : SQL_TYPE_TIMESTAMP;
+    size = std::max<SQLULEN>(t.size(), 1);
+    digits = v.type() == Value::Type::Date ? 0 : 6;
+    b.ind = static_cast<SQLLEN>(t.size());
 }
 
 // `narrow`: texts travel as UTF-8 even on a wide driver.

@@ -1,6 +1,7 @@
 #include "datasource/odbcprovider.h"
 
 #include "common/asciicase.h"
+#include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "datasource/connguard.h"
@@ -76,6 +77,7 @@ OdbcProvider::OdbcProvider(const std::string& cs) {
     // MariaDB's driver hands output values over as a result of their own, and writes UTF-8
     // into wide output parameters: those are bound narrow.
     outputsAsResult_ = driver.rfind("libmaodbc", 0) == 0 || driver.rfind("libmyodbc", 0) == 0;
+    postgres_ = driver.rfind("psqlodbc", 0) == 0;
     wide_ = driverIsWide(dbc_);
     SQLCHAR q[8] = {0};
     SQLSMALLINT len = 0;
@@ -163,11 +165,11 @@ Value valueFromText(FieldKind k, const std::string& s) {
     if (isNumericKind(k)) {
         if (Value v = numberFromText(k, s); !v.isNull()) return v;
     } else if (k == FieldKind::Date) {
-        if (auto d = parseDate(s)) return Value::fromDate(*d);
+        if (auto us = parseDateMicros(s)) return Value::fromMicros(Value::Type::Date, *us);
     } else if (k == FieldKind::Time) {
-        if (auto d = parseTime(s)) return Value::fromTime(*d);
+        if (auto us = parseTimeMicros(s)) return Value::fromMicros(Value::Type::Time, *us);
     } else if (k == FieldKind::DateTime || k == FieldKind::TimeStamp) {
-        if (auto d = parseDateTime(s)) return Value::fromDateTime(*d);
+        if (auto us = parseDateTimeMicros(s)) return Value::fromMicros(Value::Type::DateTime, *us);
     } else if (k == FieldKind::Boolean) {
         return Value::fromBool(s == "1" || s == "t" || s == "true" || s == "True");
     }

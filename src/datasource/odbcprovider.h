@@ -27,6 +27,10 @@ std::string skippedResultsNotice(int skipped);
 // A parameter's value from the text a driver returned for it.
 Value valueFromText(FieldKind k, const std::string& s);
 
+// Dates and times travel as the server's text: the driver's structures have no era, no
+// infinity, no time beyond a day, and a time no fraction. "-4713-11-24 00:00:00.123456789 BC" fits.
+constexpr SQLLEN kDateTextBytes = 64;
+
 class OdbcProvider final : public Provider {
 public:
     explicit OdbcProvider(const std::string& cs);
@@ -131,6 +135,7 @@ private:
     std::string defaultOwner_;     // the schema (or catalog) whose objects go by their bare names
     bool catalogOwners_ = false;   // databases are catalogs and qualify names (MariaDB, MySQL)
     bool outputsAsResult_ = false;  // MariaDB, MySQL
+    bool postgres_ = false;         // psqlODBC: dates read as the server's texts
     bool getDataAnyColumn_ = false;
     bool getDataBound_ = false;  // SQLGetData reads bound columns too
     bool getDataBlock_ = false;  // ... and rows of a block, once positioned with SQLSetPos

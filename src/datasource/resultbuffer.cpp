@@ -1,8 +1,10 @@
 #include "datasource/resultbuffer.h"
 
 #include "common/bigdecimal.h"
+#include "common/datetime.h"
 #include "common/displaytext.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -17,16 +19,25 @@ namespace {
 constexpr uint32_t kMaxCodes = 1u << 20;
 constexpr int64_t kTrialRows = 1 << 16;
 
+// Where a date column's cells that hold no date sort: after every date, or before them.
+constexpr int64_t kOutsideHigh = kInfinityMicros - 1;
+constexpr int64_t kOutsideLow = kMinusInfinityMicros + 1;
+
+Value::Type dateTypeOf(FieldKind kind) {
+    return kind == FieldKind::Date ? Value::Type::Date : kind == FieldKind::Time ? Value::Type::Time : Value::Type::DateTime;
+}
+
 } // namespace
 
 Storage storageFor(FieldKind kind) {
     switch (kind) {
     case FieldKind::SmallInt: case FieldKind::Integer: case FieldKind::Word: case FieldKind::Boolean:
     case FieldKind::AutoInc: case FieldKind::LargeInt:
+    case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp:
         return Storage::Int;
     case FieldKind::Currency: case FieldKind::BCD: case FieldKind::FMTBcd:
         return Storage::Decimal;
-    case FieldKind::Float: case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp:
+    case FieldKind::Float:
         return Storage::Double;
     case FieldKind::Blob: case FieldKind::Graphic:
         return Storage::Blob;
@@ -35,7 +46,8 @@ Storage storageFor(FieldKind kind) {
     }
 }
 
-ColumnData::ColumnData(FieldKind kind) : kind_(kind), storage_(storageFor(kind)), encoded_(storage_ == Storage::Text) {
+ColumnData::ColumnData(FieldKind kind)
+    : kind_(kind), storage_(storageFor(kind)), encoded_(storage_ == Storage::Text), dated_(isDateKind(kind)) {
     if (storage_ == Storage::Text || storage_ == Storage::Blob) offsets_.push_back(0);
 }
 
@@ -81,7 +93,39 @@ void ColumnData::appendInt(int64_t v) {
     markNull(false);
 }
 
+void ColumnData::appendMicros(int64_t us) {
+    ints_.push_back(us);
+    markNull(false);
+}
+
+void ColumnData::appendOutside(Value held) {
+    const bool low = held.type() == Value::Type::Double ? held.asDouble() < 0 : held.asText().rfind('-', 0) == 0;
+    outside_.emplace_back(rows_, std::move(held));
+    appendMicros(low ? kOutsideLow : kOutsideHigh);
+}
+
+void ColumnData::appendDateText(std::string_view text) {
+    std::optional<int64_t> us;
+    if (kind_ == FieldKind::Date) us = parseDateMicros(text);
+    else if (kind_ == FieldKind::Time) us = parseTimeMicros(text);
+    else us = parseDateTimeMicros(text);
+    if (us) appendMicros(*us);
+    else appendOutside(Value::fromText(std::string(text)));
+}
+
+const Value* ColumnData::outsideAt(int64_t r) const {
+    const int64_t us = intAt(r);
+    if (isDateMicros(us) || isInfinityMicros(us)) return nullptr;
+    const auto it = std::lower_bound(outside_.begin(), outside_.end(), r, [](const auto& o, int64_t row) { return o.first < row; });
+    return it != outside_.end() && it->first == r ? &it->second : nullptr;
+}
+
 void ColumnData::appendDouble(double v) {
+    if (dated_) {
+        if (const auto us = microsOfSerial(v, kind_ == FieldKind::Time)) appendMicros(*us);
+        else appendOutside(Value::fromDouble(v));
+        return;
+    }
     switch (storage_) {
     case Storage::Int: ints_.push_back(static_cast<int64_t>(v)); break;
     case Storage::Double: doubles_.push_back(v); break;
@@ -117,6 +161,10 @@ void ColumnData::appendDecimal(const Decimal& v) {
 }
 
 void ColumnData::appendText(const char* data, size_t length) {
+    if (dated_) {
+        appendDateText(std::string_view(data, length));
+        return;
+    }
     switch (storage_) {
     case Storage::Int: {
         // Whole numbers directly, so 64-bit integers keep every digit.
@@ -237,9 +285,10 @@ Value ColumnData::valueAt(int64_t r) const {
     if (isNull(r)) return Value::null();
     switch (kind_) {
     case FieldKind::Boolean: return Value::fromBool(intAt(r) != 0);
-    case FieldKind::Date: return Value::fromDate(doubleAt(r));
-    case FieldKind::Time: return Value::fromTime(doubleAt(r));
-    case FieldKind::DateTime: case FieldKind::TimeStamp: return Value::fromDateTime(doubleAt(r));
+    case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp: {
+        const Value* outside = outsideAt(r);
+        return outside ? *outside : Value::fromMicros(dateTypeOf(kind_), intAt(r));
+    }
     default: break;
     }
     switch (storage_) {
@@ -258,9 +307,10 @@ std::string ColumnData::displayTextAt(int64_t r) const {
     if (isNull(r)) return {};
     switch (kind_) {
     case FieldKind::Boolean: return formatBool(intAt(r) != 0);
-    case FieldKind::Date: return formatDate(doubleAt(r));
-    case FieldKind::Time: return formatTime(doubleAt(r));
-    case FieldKind::DateTime: case FieldKind::TimeStamp: return formatDateTime(doubleAt(r));
+    case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp:
+        if (const Value* outside = outsideAt(r)) return outside->displayText();
+        if (kind_ == FieldKind::Date) return formatDateMicros(intAt(r));
+        return kind_ == FieldKind::Time ? formatTimeMicros(intAt(r)) : formatDateTimeMicros(intAt(r));
     default: break;
     }
     switch (storage_) {
@@ -285,6 +335,7 @@ void ColumnData::shrink() {
     arena_.shrink_to_fit();
     codes_.shrink_to_fit();
     dict_.shrink();
+    outside_.shrink_to_fit();
 }
 
 void ResultBuffer::shrink() {
@@ -296,7 +347,7 @@ size_t ColumnData::memoryUsed() const {
     for (const auto& w : wide_) wide += w.capacity();
     return wide + nulls_.capacity() * 8 + ints_.memoryUsed() + doubles_.capacity() * 8 + mantissas_.capacity() * 16 +
            scales_.capacity() + offsets_.memoryUsed() + arena_.capacity() + codes_.memoryUsed() + dict_.memoryUsed() +
-           sizeof(*this);
+           outside_.capacity() * sizeof(outside_[0]) + sizeof(*this);
 }
 
 size_t ResultBuffer::memoryUsed() const {

@@ -40,6 +40,12 @@ public:
     void appendValue(const Value& v);
     void appendText(const char* data, size_t length);
     void appendText(std::string_view s) { appendText(s.data(), s.size()); }
+    // Date, time and date-time columns keep microseconds (datetime.h). Serials and texts
+    // appended to them are read by the column's kind; one that is no date in range keeps
+    // the number or text it is, shown as such, after every date (before them when negative).
+    void appendMicros(int64_t us);
+    void appendOutside(Value held);
+    bool holdsNonDates() const { return !outside_.empty(); }
     // Gives back the spare capacity of the growth once a fetch is complete.
     void shrink();
 
@@ -67,7 +73,7 @@ public:
     uint32_t codeCount() const { return dict_.size(); }
     std::string_view codeText(uint32_t code) const { return dict_.text(code); }
 
-    // The typed value of the field kind (dates as serials, Booleans, blobs as bytes).
+    // The typed value of the field kind (dates as microseconds, Booleans, blobs as bytes).
     Value valueAt(int64_t r) const;
     std::string displayTextAt(int64_t r) const;
 
@@ -84,6 +90,8 @@ private:
     void appendMarked(int8_t scale, int128 mantissa);
     Value markedValue(int64_t r) const;
     void dropCodes();
+    void appendDateText(std::string_view text);
+    const Value* outsideAt(int64_t r) const;
 
     // Scales that mark a decimal row that is not a 128-bit mantissa: a wide value (its
     // mantissa the index of its digits in wide_), NaN, Infinity, -Infinity.
@@ -92,6 +100,7 @@ private:
     FieldKind kind_;
     Storage storage_;
     bool encoded_;
+    bool dated_;  // a date, time or date-time column
     int64_t rows_ = 0;
     PodBuffer<uint64_t> nulls_;
     NarrowInts<int64_t> ints_;
@@ -104,6 +113,7 @@ private:
     PodBuffer<char> arena_;
     NarrowInts<uint64_t> codes_;
     TextDictionary dict_;
+    std::vector<std::pair<int64_t, Value>> outside_;  // rows of a date column that hold no date, in row order
 };
 
 // One result column as the driver describes it.

@@ -1,6 +1,7 @@
 #include "datasource/sqliteprovider.h"
 
 #include "common/asciicase.h"
+#include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 
@@ -24,19 +25,38 @@ struct Stmt {
 // Rows between two progress reports of an open.
 constexpr int64_t kProgressStep = 4096;
 
-// The common "yyyy-MM-dd" quickly; anything else (and any invalid date) to the general parser.
-std::optional<double> quickDate(std::string_view s) {
-    if (s.size() == 10 && s[4] == '-' && s[7] == '-') {
-        int v[8], k = 0;
-        for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-            const int d = s[i] - '0';
-            if (d < 0 || d > 9) return parseDate(s);
-            v[k++] = d;
+int64_t dayOf(int64_t us) { return us - ((us % kMicrosPerDay) + kMicrosPerDay) % kMicrosPerDay; }
+int64_t timeOfDay(int64_t us) { return ((us % kMicrosPerDay) + kMicrosPerDay) % kMicrosPerDay; }
+
+// A date, time or date-time cell: a number is a Julian day number, as SQLite's date functions
+// use them; one outside the years 1 to 9999 stays that number. A text that is no date of the
+// column's kind becomes null.
+void appendDateCell(ColumnData& col, sqlite3_value* v, int t) {
+    const FieldKind kind = col.kind();
+    std::optional<int64_t> us;
+    if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
+        const double julian = sqlite3_value_double(v);
+        us = microsOfSerial(julian - 2415018.5);
+        if (!us) {
+            col.appendOutside(Value::fromDouble(julian));
+            return;
         }
-        const int y = v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], m = v[4] * 10 + v[5], d = v[6] * 10 + v[7];
-        if (m >= 1 && m <= 12 && d >= 1 && d <= 28) return dateSerial(y, m, d);
+        if (kind == FieldKind::Time) us = timeOfDay(*us);
+    } else {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        const std::string_view s(p, static_cast<size_t>(sqlite3_value_bytes(v)));
+        if (kind == FieldKind::Date) {
+            us = parseDateMicros(s);
+            if (!us && (us = parseDateTimeMicros(s)) && !isInfinityMicros(*us)) us = dayOf(*us);
+        } else if (kind == FieldKind::Time) {
+            us = parseTimeMicros(s);
+            if (!us && (us = parseDateTimeMicros(s)) && !isInfinityMicros(*us)) us = timeOfDay(*us);
+        } else {
+            us = parseDateTimeMicros(s);
+        }
     }
-    return parseDate(s);
+    if (us) col.appendMicros(*us);
+    else col.appendNull();
 }
 
 // Stores one SQLite cell in a column of the given kind: texts of dates and numbers are
@@ -50,34 +70,9 @@ void appendCell(ColumnData& col, sqlite3_value* v) {
         return;
     }
     switch (col.kind()) {
-    case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp: {
-        if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
-            // Numbers in date columns are Julian day numbers, as SQLite's date functions use them.
-            col.appendDouble(sqlite3_value_double(v) - 2415018.5);
-            return;
-        }
-        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-        const std::string_view s(p, static_cast<size_t>(sqlite3_value_bytes(v)));
-        std::optional<double> d;
-        if (col.kind() == FieldKind::Date) {
-            d = quickDate(s);
-            if (!d) {
-                d = parseDateTime(s);
-                if (d) d = static_cast<double>(static_cast<int64_t>(*d));
-            }
-        } else if (col.kind() == FieldKind::Time) {
-            d = parseTime(s);
-            if (!d) {
-                d = parseDateTime(s);
-                if (d) d = *d - static_cast<double>(static_cast<int64_t>(*d));
-            }
-        } else {
-            d = parseDateTime(s);
-            if (!d) d = parseDate(s);
-        }
-        if (d) col.appendDouble(*d); else col.appendNull();
+    case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp:
+        appendDateCell(col, v, t);
         return;
-    }
     case FieldKind::Boolean:
         if (t == SQLITE_TEXT) {
             const std::string s = asciiLower(reinterpret_cast<const char*>(sqlite3_value_text(v)));

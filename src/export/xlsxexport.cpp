@@ -1,6 +1,7 @@
 #include "export/xlsxexport.h"
 
 #include "common/asciicase.h"
+#include "common/datetime.h"
 #include "common/error.h"
 #include "export/cellnumber.h"
 #include "export/summarycell.h"
@@ -22,6 +23,8 @@ namespace {
 constexpr int64_t kExactDoubleInt = int64_t{1} << 53;
 // Excel's serial 60 is its fictitious 1900-02-29: earlier dates would show a day off.
 constexpr double kFirstSafeDateSerial = 61;
+// The serial of 10000-01-01: a spreadsheet's dates end the day before.
+constexpr double kEndDateSerial = 2958466;
 constexpr uint8_t kMaxOutlineLevel = 7;
 // Characters a cell holds.
 constexpr size_t kMaxCellChars = 32767;
@@ -66,6 +69,18 @@ CellKind cellKindOf(const TdxDBGridColumn& c) {
     default:
         return CellKind::Text;
     }
+}
+
+// A date a spreadsheet shows as the grid does; a BC date, an infinity, a time beyond a day
+// or a cell that holds no date goes as its text.
+bool spreadsheetSerial(double serial, bool time) {
+    if (time) return serial >= 0 && serial < 1;
+    return serial >= kFirstSafeDateSerial && serial < kEndDateSerial;
+}
+
+bool spreadsheetDate(const Value& v, bool time) {
+    if (!v.isDateLike() || isInfinityMicros(v.micros())) return false;
+    return spreadsheetSerial(v.asDouble(), time);
 }
 
 void check(lxw_error e) {
@@ -333,11 +348,10 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
             const int64_t i64 = v.asInt();
             if (i64 >= -kExactDoubleInt && i64 <= kExactDoubleInt)
                 number = static_cast<double>(i64);
-        } else if (c.kind == CellKind::Decimal || c.kind == CellKind::Number ||
-                   c.kind == CellKind::Time) {
+        } else if (c.kind == CellKind::Decimal || c.kind == CellKind::Number) {
             // Kept as a number only when the double gives back the same value.
             number = cellNumber(v);
-        } else if (v.asDouble() >= kFirstSafeDateSerial) {
+        } else if (spreadsheetDate(v, c.kind == CellKind::Time)) {
             number = v.asDouble();
         }
         if (number) {
@@ -396,7 +410,11 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int row, int i, int level, int fromR
     // A value: the formulas of the enclosing groups would add it in.
     for (int l = -1; l < level; ++l)
         foreign[slot(l, i)] = 1;
-    if (held)
+    // A date footer that is no spreadsheet date (BC, an infinity, a time beyond a day) goes
+    // as the grid shows it.
+    const bool dateText = dated && (k == CellKind::Date || k == CellKind::DateTime || k == CellKind::Time) &&
+                          !spreadsheetSerial(value.toDouble(), k == CellKind::Time);
+    if (held && !dateText)
         number(row, col, *held, f);
     else if (!shown.empty())
         text(row, col, shown, f);

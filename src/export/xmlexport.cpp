@@ -116,7 +116,7 @@ void TdxDBGridExportXML::WriteNode(RowHandle node) {
     std::string s = "<ROW";
     for (size_t i = 0; i < cols_.size(); ++i) {
         const Value v = grid.CellValue(node, *cols_[i]);
-        const std::string text = v.isDateLike() ? FormatXmlDate(v.asDouble()) : grid.CellText(node, *cols_[i]);
+        const std::string text = v.isDateLike() ? FormatXmlDate(v) : grid.CellText(node, *cols_[i]);
         s += ' ';
         s += quoted(names_[i], EscapeXmlText(text));
     }

@@ -1,6 +1,7 @@
 #include "export/xmltext.h"
 
 #include "common/codepage.h"
+#include "common/datetime.h"
 #include "common/displaytext.h"
 
 #include <algorithm>
@@ -144,6 +145,20 @@ std::string FormatXmlDate(double d) {
         std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
     }
     return buf;
+}
+
+std::string FormatXmlDate(const Value& v) {
+    const int64_t us = v.micros();
+    const bool time = v.type() == Value::Type::Time;
+    if (isInfinityMicros(us) || (time ? us < 0 || us >= kMicrosPerDay : !microsOfSerial(v.asDouble())))
+        return v.displayText();
+    if (v.asDouble() == -700000.0) return {};
+    const int64_t tod = ((us % kMicrosPerDay) + kMicrosPerDay) % kMicrosPerDay;
+    if (us - tod == 0) return formatTimeMicros(tod);
+    if (tod == 0) return formatDateMicros(us);
+    std::string s = formatDateTimeMicros(us);
+    s[10] = 'T';
+    return s;
 }
 
 } // namespace rg

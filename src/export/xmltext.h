@@ -2,6 +2,8 @@
 
 // Texts of the XML document and its style sheet.
 
+#include "common/value.h"
+
 #include <string>
 #include <string_view>
 
@@ -35,5 +37,8 @@ std::string StyleSheetPath(const std::string& documentPath);
 // A day-count serial (day 0 = 1899-12-30) as "yyyy-mm-dd", "yyyy-mm-ddThh:nn:ss" or, on
 // day 0, "hh:nn:ss"; -700000 exactly gives the empty text.
 std::string FormatXmlDate(double d);
+// A date, time or date-time value in those forms, with its fraction of a second when it has
+// one; what they cannot say (an era, an infinity, a time beyond a day) as the cell's text.
+std::string FormatXmlDate(const Value& v);
 
 } // namespace rg

@@ -1,6 +1,7 @@
 #include "grid/gridfilter.h"
 
 #include "common/codepage.h"
+#include "common/datetime.h"
 #include "common/displaytext.h"
 #include "grid/grid.h"
 
@@ -31,9 +32,9 @@ std::string exactNumber(double d) {
     return std::string(buf, res.ptr);
 }
 
-// For the data set the literal must compare equal to the value it came from: doubles and
-// date serials with the digits that read back exactly (the display text keeps 15 digits
-// and whole seconds), integers and decimals with all of theirs.
+// For the data set the literal must compare equal to the value it came from: doubles with
+// the digits that read back exactly (the display text keeps 15), integers and decimals with
+// all of theirs, dates and times as their texts, which keep every microsecond.
 std::string literal(const Value& v, bool forDisplay) {
     switch (v.type()) {
     case Value::Type::Null: return "NULL";
@@ -43,8 +44,11 @@ std::string literal(const Value& v, bool forDisplay) {
         // NaN and the infinities have no digits: their names, quoted, read back as them.
         if (!std::isfinite(v.asDouble())) return quoted(v.displayText());
         return forDisplay ? v.displayText() : exactNumber(v.asDouble());
-    case Value::Type::Date: case Value::Type::Time: case Value::Type::DateTime:
-        return forDisplay ? quoted(v.displayText()) : exactNumber(v.asDouble());
+    case Value::Type::Date:
+        // A date's text has no time of day: one that holds a time goes as its serial.
+        if (!forDisplay && v.micros() % kMicrosPerDay != 0 && !isInfinityMicros(v.micros())) return exactNumber(v.asDouble());
+        return quoted(v.displayText());
+    case Value::Type::Time: case Value::Type::DateTime: return quoted(v.displayText());
     case Value::Type::Text: case Value::Type::Blob: break;
     }
     return quoted(v.displayText());

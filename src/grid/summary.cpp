@@ -1,5 +1,6 @@
 #include "grid/summary.h"
 
+#include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 
@@ -259,10 +260,12 @@ std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, 
     }
     std::string text;
     if (textValue) return prefix + value.text() + suffix;
+    // A minimum or maximum keeps its microseconds; sums and averages are serials.
+    const std::optional<int64_t> us = value.micros();
     switch (valueKind) {
-    case SummaryValueKind::Date: text = formatDate(value.toDouble()); break;
-    case SummaryValueKind::Time: text = formatTime(value.toDouble()); break;
-    default: text = formatDateTime(value.toDouble()); break;
+    case SummaryValueKind::Date: text = us ? formatDateMicros(*us) : formatDate(value.toDouble()); break;
+    case SummaryValueKind::Time: text = us ? formatTimeMicros(*us) : formatTime(value.toDouble()); break;
+    default: text = us ? formatDateTimeMicros(*us) : formatDateTime(value.toDouble()); break;
     }
     return prefix + text + suffix;
 }

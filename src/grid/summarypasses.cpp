@@ -1,5 +1,6 @@
 #include "grid/grid.h"
 
+#include "common/datetime.h"
 #include "common/progress.h"
 #include "datasource/resultbuffer.h"
 #include "grid/gridkeys.h"
@@ -168,7 +169,18 @@ void TdxDBGrid::computeSummaries(Tree& t, const std::vector<int32_t>& innerOf, s
                 ++k;
             }
         };
-        if (v.column && v.column->storage() == Storage::Int && fk != FieldKind::Boolean) {
+        if (v.column && isDateKind(fk) && !v.column->holdsNonDates()) {
+            // Dates and times keep microseconds: minima and maxima exactly, sums as serials.
+            // Cells that hold no date go value by value below, as the numbers or texts they are.
+            const bool time = fk == FieldKind::Time;
+            if (sum) {
+                typed([&](int64_t row) { return serialOfMicros(v.column->intAt(row), time); },
+                      [&](double x, bool seen) { return seen ? SummaryValue::floatValue(x) : SummaryValue::exactValue(Decimal{}); });
+            } else {
+                typed([&](int64_t row) { return v.column->intAt(row); },
+                      [&](int64_t x, bool seen) { return seen ? SummaryValue::dateValue(x, time) : SummaryValue{}; });
+            }
+        } else if (v.column && v.column->storage() == Storage::Int && fk != FieldKind::Boolean && !isDateKind(fk)) {
             typed([&](int64_t row) { return static_cast<int128>(v.column->intAt(row)); },
                   [&](int128 x, bool seen) {
                       return sum || seen ? SummaryValue::exactValue(Decimal{x, 0}) : SummaryValue{};

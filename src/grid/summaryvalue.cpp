@@ -1,6 +1,7 @@
 #include "grid/summaryvalue.h"
 
 #include "common/codepage.h"
+#include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 
@@ -25,6 +26,13 @@ SummaryValue SummaryValue::floatValue(double d) {
     SummaryValue v;
     v.kind_ = Kind::Float;
     v.number_ = d;
+    return v;
+}
+
+SummaryValue SummaryValue::dateValue(int64_t us, bool time) {
+    SummaryValue v = floatValue(serialOfMicros(us, time));
+    v.dated_ = true;
+    v.micros_ = us;
     return v;
 }
 
@@ -83,7 +91,8 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v) {
     }
     if (v.type() == Value::Type::Bool || v.type() == Value::Type::Blob) throw Error("Invalid variant type conversion");
     if (v.type() != Value::Type::Text) {
-        addNumber(kind, v.isDateLike() ? Value::fromDouble(v.asDouble()) : v);
+        if (v.isDateLike()) addDate(kind, v);
+        else addNumber(kind, v);
         return;
     }
     const std::string& text = v.asText();
@@ -106,8 +115,25 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v) {
     }
 }
 
+// Minima and maxima of dates compare their microseconds; sums add serials.
+void SummaryValue::addDate(TdxSummaryType kind, const Value& v) {
+    const bool minMax = kind == TdxSummaryType::cstMin || kind == TdxSummaryType::cstMax;
+    if (minMax && (kind_ == Kind::Empty || dated_)) {
+        const int64_t us = v.micros();
+        if (kind_ == Kind::Empty || (kind == TdxSummaryType::cstMin ? us < micros_ : us > micros_)) {
+            kind_ = Kind::Float;
+            number_ = v.asDouble();
+            dated_ = true;
+            micros_ = us;
+        }
+        return;
+    }
+    addNumber(kind, Value::fromDouble(v.asDouble()));
+}
+
 void SummaryValue::set(const Value& n) {
     wide_.reset();
+    dated_ = false;
     if (n.type() == Value::Type::Double) {
         kind_ = Kind::Float;
         number_ = n.asDouble();

@@ -3,7 +3,8 @@
 // The value of one summary slot (a group row's item or a column's footer) while a load
 // adds records to it, and its result. Integers and decimals add up exactly, in 128 bits
 // and beyond them at any size; floating point fields, dates and times as doubles (NaN and
-// infinities as IEEE arithmetic has them); minima and maxima of texts as texts.
+// infinities as IEEE arithmetic has them); minima and maxima of dates exactly, of texts as
+// texts.
 
 #include "common/bigdecimal.h"
 #include "common/decimal.h"
@@ -26,6 +27,8 @@ public:
     static SummaryValue exactValue(const BigDecimal& d);
     static SummaryValue floatValue(double d);
     static SummaryValue failed();
+    // A minimum or maximum of dates or times: the exact microseconds beside their serial.
+    static SummaryValue dateValue(int64_t us, bool time);
 
     Kind kind() const { return kind_; }
     bool isEmpty() const { return kind_ == Kind::Empty; }
@@ -33,6 +36,8 @@ public:
     BigDecimal exact() const { return wide_ ? *wide_ : BigDecimal::fromDecimal(exact_); }
     double number() const { return number_; }
     const std::string& text() const { return text_; }
+    // The microseconds of a minimum or maximum of dates or times (datetime.h).
+    std::optional<int64_t> micros() const { return dated_ ? std::optional<int64_t>(micros_) : std::nullopt; }
     // The nearest double of a number (0 for an empty slot or a text).
     double toDouble() const;
 
@@ -50,6 +55,7 @@ private:
     void addNumber(TdxSummaryType kind, const Value& n);
     void set(const Value& n);
     Value current() const;
+    void addDate(TdxSummaryType kind, const Value& v);
 
     Kind kind_ = Kind::Empty;
     bool started_ = false;     // a record was added
@@ -58,6 +64,8 @@ private:
     std::optional<BigDecimal> wide_;  // the exact value instead of exact_ once 38 digits overflow
     double number_ = 0;
     std::string text_;
+    bool dated_ = false;  // number_ is the serial of micros_
+    int64_t micros_ = 0;
 };
 
 } // namespace rg
