@@ -6,6 +6,7 @@
 #include "export/htmlexport.h"
 #include "export/xlsxexport.h"
 #include "export/xmlexport.h"
+#include "files/targetfile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -81,9 +82,15 @@ ExportResult ExportSpreadsheetCommand(TdxDBGrid& grid, const std::string& chosen
 ExportResult ExportXmlCommand(TdxDBGrid& grid, const std::string& chosenName, const GridAppearance& look,
                               int filterIndex) {
     const ExportTarget t = XmlTarget(chosenName, filterIndex);
-    if (t.format == ExportFormat::Html) ExportToHtml(grid, t.path, true, look);
-    else ExportToXml(grid, t.path, true, look);
-    return {t.path, {}};
+    if (t.format == ExportFormat::Html) {
+        ExportToHtml(grid, t.path, true, look);
+        return {t.path, {}};
+    }
+    ExportToXml(grid, t.path, true, look);
+    // Through a symbolic link the document and its style sheet sit in the link's target
+    // folder: opened there, the style sheet's relative reference finds it.
+    WriteTarget written;
+    return {resolveWriteTarget(t.path, written) ? t.path : written.path.string(), {}};
 }
 
 } // namespace rg

@@ -30,7 +30,7 @@ ExportTarget SpreadsheetTarget(const std::string& chosenName, int filterIndex);
 ExportTarget XmlTarget(const std::string& chosenName, int filterIndex);
 
 struct ExportResult {
-    std::string path;    // the file written
+    std::string path;    // the file written (a symbolic link's target for an XML document)
     std::string notice;  // what the user should know about the file, or empty
 };
 

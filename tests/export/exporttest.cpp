@@ -161,6 +161,21 @@ XlsxSheet readWithOpenpyxl(const std::string& path) {
     return sheet;
 }
 
+XlsxSheet importCsvWithLibreOffice(const std::string& path) {
+    const std::filesystem::path file(path);
+    const std::string dir = file.parent_path().string() + "/libreoffice";
+    const std::string cmd = "soffice -env:UserInstallation=file://" + dir +
+                            "/profile --headless --infilter='CSV:44,34,76,1' --convert-to xlsx --outdir '" + dir +
+                            "' '" + path + "' 2>&1";
+    std::string out;
+    if (run(cmd, &out) != 0) {
+        XlsxSheet failed;
+        failed.error = out;
+        return failed;
+    }
+    return readWithOpenpyxl(dir + "/" + file.stem().string() + ".xlsx");
+}
+
 std::map<std::pair<int, int>, std::string> readWithLibreOffice(const std::string& path, std::string* error) {
     const std::filesystem::path file(path);
     const std::string dir = file.parent_path().string() + "/libreoffice";

@@ -64,6 +64,10 @@ struct XlsxSheet {
 };
 XlsxSheet readWithOpenpyxl(const std::string& path);
 
+// A CSV file as LibreOffice imports it (comma-separated, UTF-8, formulas evaluated as its
+// import does by default), saved as a workbook and read back with openpyxl.
+XlsxSheet importCsvWithLibreOffice(const std::string& path);
+
 // The cells as LibreOffice computes them after recalculating every formula, read from its
 // CSV conversion: (row, column) -> the cell's value as text, numbers at full precision.
 std::map<std::pair<int, int>, std::string> readWithLibreOffice(const std::string& path, std::string* error = nullptr);
