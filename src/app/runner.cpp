@@ -254,7 +254,7 @@ int runReport(const RunOptions& o, std::string& errors) {
         const GridAppearance look;
         if (o.format == "xls") errors = WriteXlsWithNotice(grid, o.output, look);
         else if (o.format == "xml") ExportToXml(grid, o.output, true, look);
-        else if (o.format == "xlsx") ExportToXlsx(grid, o.output, true, look);
+        else if (o.format == "xlsx") errors = WriteXlsxWithNotice(grid, o.output, look);
         else if (o.format == "html") ExportToHtml(grid, o.output, true, look);
         else if (o.format == "pdf") writePdf(grid, o.output);
         else writeOutput(o.output, o.format == "csv" ? gridAsCsv(grid) : gridAsText(grid));

@@ -67,12 +67,23 @@ std::string WriteXlsWithNotice(TdxDBGrid& grid, const std::string& path, const G
            "输出为 Excel 工作簿（.xlsx）可保留完整的文字。";
 }
 
+std::string WriteXlsxWithNotice(TdxDBGrid& grid, const std::string& path, const GridAppearance& look) {
+    TdxDBGridExportXlsx exporter;
+    exporter.FileName = path;
+    exporter.Grid = &grid;
+    exporter.Look = look;
+    exporter.Execute();
+    if (exporter.CutTexts == 0) return {};
+    return "有 " + std::to_string(exporter.CutTexts) +
+           " 个单元格的文字超过 Excel 单元格的上限（32767 个 UTF-16 字符），超出的部分被截断。";
+}
+
 ExportResult ExportSpreadsheetCommand(TdxDBGrid& grid, const std::string& chosenName, const GridAppearance& look,
                                       int filterIndex) {
     const ExportTarget t = SpreadsheetTarget(chosenName, filterIndex);
     ExportResult r{t.path, {}};
     switch (t.format) {
-    case ExportFormat::Xlsx: ExportToXlsx(grid, t.path, true, look); break;
+    case ExportFormat::Xlsx: r.notice = WriteXlsxWithNotice(grid, t.path, look); break;
     case ExportFormat::Csv: ExportToCsv(grid, t.path, true, look); break;
     default: r.notice = WriteXlsWithNotice(grid, t.path, look); break;
     }

@@ -37,6 +37,9 @@ struct ExportResult {
 // Writes the .xls file; returns the notice for cells it could not carry whole, or empty.
 std::string WriteXlsWithNotice(TdxDBGrid& grid, const std::string& path, const GridAppearance& look);
 
+// Writes the .xlsx file; returns the notice for texts cut at the cell limit, or empty.
+std::string WriteXlsxWithNotice(TdxDBGrid& grid, const std::string& path, const GridAppearance& look);
+
 // "输出电子表格" and "输出XML文档". Errors (rg::Error) reach the caller.
 ExportResult ExportSpreadsheetCommand(TdxDBGrid& grid, const std::string& chosenName,
                                       const GridAppearance& look = GridAppearance::current(),

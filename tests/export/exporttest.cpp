@@ -153,6 +153,7 @@ XlsxSheet readWithOpenpyxl(const std::string& path) {
             start = tab + 1;
         }
         if (f[0] == "cell" && f.size() >= 4) sheet.cells[{std::stoi(f[1]), std::stoi(f[2])}] = f[3];
+        else if (f[0] == "format" && f.size() == 4) sheet.formats[{std::stoi(f[1]), std::stoi(f[2])}] = f[3];
         else if (f[0] == "level" && f.size() == 3) sheet.levels[std::stoi(f[1])] = std::stoi(f[2]);
         else if (f[0] == "width" && f.size() == 3)
             std::from_chars(f[2].data(), f[2].data() + f[2].size(), sheet.widths[std::stoi(f[1])]);

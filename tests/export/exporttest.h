@@ -58,6 +58,7 @@ std::map<std::pair<int, int>, std::string> readWithXlrd(const std::string& path,
 struct XlsxSheet {
     std::map<std::pair<int, int>, std::string> cells;  // "n:", "s:", "b:", "d:" or "f:<formula>=<stored>"
     std::map<int, int> levels;                         // outline level by row, rows above 0 only
+    std::map<std::pair<int, int>, std::string> formats; // number formats other than General
     std::map<int, double> widths;                      // by column
     std::map<std::string, std::string> facts;          // freeze, filter, summary_below
     std::string error;                                 // the reader's complaint, if it failed
