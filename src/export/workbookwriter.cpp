@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,7 @@ namespace rg {
 namespace {
 
 constexpr size_t kChunk = 1 << 18;
+constexpr int kMaxOutlineLevel = 7;
 constexpr uint32_t kMax32 = 0xFFFFFFFF;
 // 1980-01-01 00:00 in the archive's MS-DOS time and date fields.
 constexpr uint16_t kDosTime = 0, kDosDate = (0 << 9) | (1 << 5) | 1;
@@ -325,7 +327,7 @@ void WorkbookWriter::row(int64_t row, int outlineLevel) {
     b += rowNumber_;
     if (outlineLevel > 0) {
         b += "\" outlineLevel=\"";
-        b += static_cast<char>('0' + outlineLevel);
+        b += static_cast<char>('0' + std::min(outlineLevel, kMaxOutlineLevel));
     }
     b += "\">";
     rowOpen_ = true;

@@ -40,7 +40,8 @@ public:
     void freezeRows(int rows);
     void setMaxOutlineLevel(int level);
 
-    // Rows in ascending order, each one's cells in ascending columns.
+    // Rows in ascending order, each one's cells in ascending columns; outline levels stop
+    // at the format's 7.
     void row(int64_t row, int outlineLevel);
     void number(int col, double value, int style);
     void text(int col, std::string_view utf8, int style);
