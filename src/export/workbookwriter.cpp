@@ -37,11 +37,14 @@ std::string hexColor(uint32_t rgb) {
     return s;
 }
 
-bool isHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
+bool isHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
 
 // "_xHHHH_", which readers take for an escaped character.
 bool looksEscaped(std::string_view s) {
-    return s.size() >= 7 && s[1] == 'x' && isHex(s[2]) && isHex(s[3]) && isHex(s[4]) && isHex(s[5]) && s[6] == '_';
+    return s.size() >= 7 && s[1] == 'x' && isHex(s[2]) && isHex(s[3]) && isHex(s[4]) &&
+           isHex(s[5]) && s[6] == '_';
 }
 
 // Characters XML 1.0 cannot carry are written as the workbook format's _xHHHH_ escapes,
@@ -50,10 +53,18 @@ void appendEscaped(std::string& b, std::string_view s) {
     for (size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
         switch (c) {
-        case '&': b += "&amp;"; break;
-        case '<': b += "&lt;"; break;
-        case '>': b += "&gt;"; break;
-        case '"': b += "&quot;"; break;
+        case '&':
+            b += "&amp;";
+            break;
+        case '<':
+            b += "&lt;";
+            break;
+        case '>':
+            b += "&gt;";
+            break;
+        case '"':
+            b += "&quot;";
+            break;
         case '_':
             b += looksEscaped(s.substr(i)) ? "_x005F_" : "_";
             break;
@@ -78,7 +89,8 @@ class WorkbookWriter::Zip {
 public:
     explicit Zip(ExportFile& out) : out_(out) {}
     ~Zip() {
-        if (streaming_) deflateEnd(&z_);
+        if (streaming_)
+            deflateEnd(&z_);
     }
 
     void add(const std::string& name, std::string_view data) {
@@ -91,7 +103,7 @@ public:
         std::string h;
         put32(h, 0x04034b50);
         put16(h, 20);
-        put16(h, 1 << 3);  // sizes and CRC follow the data
+        put16(h, 1 << 3); // sizes and CRC follow the data
         put16(h, 8);
         put16(h, kDosTime);
         put16(h, kDosDate);
@@ -104,7 +116,8 @@ public:
         emit(h);
         entries_.push_back(e);
         z_ = {};
-        if (deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        if (deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) !=
+            Z_OK)
             throw Error("写入 Excel 工作簿失败：deflate");
         streaming_ = true;
     }
@@ -156,7 +169,7 @@ public:
             put32(c, big ? kMax32 : static_cast<uint32_t>(e.size));
             put16(c, static_cast<uint32_t>(e.name.size()));
             put16(c, static_cast<uint32_t>(extra.size()));
-            put32(c, 0);  // comment length, disk number
+            put32(c, 0); // comment length, disk number
             put16(c, 0);
             put32(c, 0);
             put32(c, big ? kMax32 : static_cast<uint32_t>(e.offset));
@@ -235,55 +248,70 @@ WorkbookWriter::~WorkbookWriter() = default;
 
 std::string WorkbookWriter::columnName(int col) {
     std::string s;
-    for (int c = col + 1; c > 0; c = (c - 1) / 26) s.insert(s.begin(), static_cast<char>('A' + (c - 1) % 26));
+    for (int c = col + 1; c > 0; c = (c - 1) / 26)
+        s.insert(s.begin(), static_cast<char>('A' + (c - 1) % 26));
     return s;
 }
 
 int WorkbookWriter::addStyle(const CellStyle& style) {
     for (size_t i = 0; i < styles_.size(); ++i)
-        if (styles_[i] == style) return static_cast<int>(i);
+        if (styles_[i] == style)
+            return static_cast<int>(i);
     styles_.push_back(style);
     return static_cast<int>(styles_.size() - 1);
 }
 
-void WorkbookWriter::setColumnPixels(int first, int last, int pixels) { columns_.push_back({{first, last}, pixels}); }
-void WorkbookWriter::freezeRows(int rows) { frozenRows_ = rows; }
-void WorkbookWriter::setMaxOutlineLevel(int level) { maxLevel_ = level; }
+void WorkbookWriter::setColumnPixels(int first, int last, int pixels) {
+    columns_.push_back({{first, last}, pixels});
+}
+void WorkbookWriter::freezeRows(int rows) {
+    frozenRows_ = rows;
+}
+void WorkbookWriter::setMaxOutlineLevel(int level) {
+    maxLevel_ = level;
+}
 
 void WorkbookWriter::autofilter(int64_t firstRow, int firstCol, int64_t lastRow, int lastCol) {
-    filter_ = "$" + columnName(firstCol) + "$" + std::to_string(firstRow + 1) + ":$" + columnName(lastCol) + "$" +
-              std::to_string(lastRow + 1);
+    filter_ = "$" + columnName(firstCol) + "$" + std::to_string(firstRow + 1) + ":$" +
+              columnName(lastCol) + "$" + std::to_string(lastRow + 1);
 }
 
 void WorkbookWriter::beginSheet() {
     sheetStarted_ = true;
-    zip_->add("[Content_Types].xml",
-              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-              "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-              "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-              "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-              "<Override PartName=\"/xl/workbook.xml\" "
-              "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-              "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
-              "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
-              "<Override PartName=\"/xl/styles.xml\" "
-              "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
-              "</Types>");
-    zip_->add("_rels/.rels",
-              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-              "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-              "<Relationship Id=\"rId1\" "
-              "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
-              "Target=\"xl/workbook.xml\"/></Relationships>");
-    zip_->add("xl/_rels/workbook.xml.rels",
-              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-              "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-              "<Relationship Id=\"rId1\" "
-              "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
-              "Target=\"worksheets/sheet1.xml\"/>"
-              "<Relationship Id=\"rId2\" "
-              "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
-              "Target=\"styles.xml\"/></Relationships>");
+    zip_->add(
+        "[Content_Types].xml",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+        "<Default Extension=\"rels\" "
+        "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+        "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+        "<Override PartName=\"/xl/workbook.xml\" "
+        "ContentType=\"application/"
+        "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+        "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/"
+        ">"
+        "<Override PartName=\"/xl/styles.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
+        "</Types>");
+    zip_->add(
+        "_rels/.rels",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"rId1\" "
+        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+        "officeDocument\" "
+        "Target=\"xl/workbook.xml\"/></Relationships>");
+    zip_->add(
+        "xl/_rels/workbook.xml.rels",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"rId1\" "
+        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+        "Target=\"worksheets/sheet1.xml\"/>"
+        "<Relationship Id=\"rId2\" "
+        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
+        "Target=\"styles.xml\"/></Relationships>");
     zip_->begin("xl/worksheets/sheet1.xml");
     std::string& b = sheet_;
     b += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
@@ -294,11 +322,13 @@ void WorkbookWriter::beginSheet() {
     if (frozenRows_ > 0) {
         const std::string top = "A" + std::to_string(frozenRows_ + 1);
         b += "<pane ySplit=\"" + std::to_string(frozenRows_) + "\" topLeftCell=\"" + top +
-             "\" activePane=\"bottomLeft\" state=\"frozen\"/><selection pane=\"bottomLeft\" activeCell=\"" + top +
-             "\" sqref=\"" + top + "\"/>";
+             "\" activePane=\"bottomLeft\" state=\"frozen\"/><selection pane=\"bottomLeft\" "
+             "activeCell=\"" +
+             top + "\" sqref=\"" + top + "\"/>";
     }
     b += "</sheetView></sheetViews><sheetFormatPr defaultRowHeight=\"15\"";
-    if (maxLevel_ > 0) b += " outlineLevelRow=\"" + std::to_string(maxLevel_) + "\"";
+    if (maxLevel_ > 0)
+        b += " outlineLevelRow=\"" + std::to_string(maxLevel_) + "\"";
     b += "/>";
     if (!columns_.empty()) {
         b += "<cols>";
@@ -306,8 +336,8 @@ void WorkbookWriter::beginSheet() {
         for (const auto& [range, pixels] : columns_) {
             char w[32];
             std::snprintf(w, sizeof w, "%.17g", pixels / 7.0);
-            b += "<col min=\"" + std::to_string(range.first + 1) + "\" max=\"" + std::to_string(range.second + 1) +
-                 "\" width=\"" + w + "\" customWidth=\"1\"/>";
+            b += "<col min=\"" + std::to_string(range.first + 1) + "\" max=\"" +
+                 std::to_string(range.second + 1) + "\" width=\"" + w + "\" customWidth=\"1\"/>";
         }
         b += "</cols>";
     }
@@ -315,9 +345,11 @@ void WorkbookWriter::beginSheet() {
 }
 
 void WorkbookWriter::row(int64_t row, int outlineLevel) {
-    if (!sheetStarted_) beginSheet();
+    if (!sheetStarted_)
+        beginSheet();
     std::string& b = sheet_;
-    if (rowOpen_) b += "</row>";
+    if (rowOpen_)
+        b += "</row>";
     if (b.size() >= kChunk) {
         zip_->write(b);
         b.clear();
@@ -335,7 +367,8 @@ void WorkbookWriter::row(int64_t row, int outlineLevel) {
 
 void WorkbookWriter::cellStart(int col, int style, const char* type) {
     if (static_cast<size_t>(col) >= columnNames_.size())
-        for (int c = static_cast<int>(columnNames_.size()); c <= col; ++c) columnNames_.push_back(columnName(c));
+        for (int c = static_cast<int>(columnNames_.size()); c <= col; ++c)
+            columnNames_.push_back(columnName(c));
     std::string& b = sheet_;
     b += "<c r=\"";
     b += columnNames_[static_cast<size_t>(col)];
@@ -346,7 +379,8 @@ void WorkbookWriter::cellStart(int col, int style, const char* type) {
         b += std::to_string(style);
         b += '"';
     }
-    if (type) b += type;
+    if (type)
+        b += type;
     b += '>';
 }
 
@@ -367,8 +401,9 @@ void WorkbookWriter::number(int col, double value, int style) {
 
 void WorkbookWriter::text(int col, std::string_view utf8, int style) {
     cellStart(col, style, " t=\"inlineStr\"");
-    const bool keepSpaces = !utf8.empty() && (utf8.front() == ' ' || utf8.back() == ' ' ||
-                                              utf8.find_first_of("\t\n\r") != std::string_view::npos);
+    const bool keepSpaces =
+        !utf8.empty() && (utf8.front() == ' ' || utf8.back() == ' ' ||
+                          utf8.find_first_of("\t\n\r") != std::string_view::npos);
     sheet_ += keepSpaces ? "<is><t xml:space=\"preserve\">" : "<is><t>";
     appendEscaped(sheet_, utf8);
     sheet_ += "</t></is></c>";
@@ -415,14 +450,16 @@ std::string WorkbookWriter::stylesXml() const {
         int numFmt = 0;
         if (!s.numberFormat.empty()) {
             size_t i = 0;
-            while (i < formats.size() && formats[i] != s.numberFormat) ++i;
-            if (i == formats.size()) formats.push_back(s.numberFormat);
+            while (i < formats.size() && formats[i] != s.numberFormat)
+                ++i;
+            if (i == formats.size())
+                formats.push_back(s.numberFormat);
             numFmt = 164 + static_cast<int>(i);
         }
         char size[32];
         std::snprintf(size, sizeof size, "%g", s.fontSize);
-        fonts += std::string("<font>") + (s.bold ? "<b/>" : "") + "<sz val=\"" + size + "\"/><color rgb=\"" +
-                 hexColor(s.fontColor) + "\"/><name val=\"";
+        fonts += std::string("<font>") + (s.bold ? "<b/>" : "") + "<sz val=\"" + size +
+                 "\"/><color rgb=\"" + hexColor(s.fontColor) + "\"/><name val=\"";
         appendEscaped(fonts, s.fontName);
         fonts += "\"/></font>";
         int fill = 0;
@@ -431,13 +468,15 @@ std::string WorkbookWriter::stylesXml() const {
                      "\"/><bgColor indexed=\"64\"/></patternFill></fill>";
             fill = fillCount++;
         }
-        xfs += "<xf numFmtId=\"" + std::to_string(numFmt) + "\" fontId=\"" + std::to_string(fontCount++) +
-               "\" fillId=\"" + std::to_string(fill) + "\" borderId=\"" + (s.border ? "1" : "0") +
-               "\" xfId=\"0\"" + (numFmt ? " applyNumberFormat=\"1\"" : "") + " applyFont=\"1\"" +
+        xfs += "<xf numFmtId=\"" + std::to_string(numFmt) + "\" fontId=\"" +
+               std::to_string(fontCount++) + "\" fillId=\"" + std::to_string(fill) +
+               "\" borderId=\"" + (s.border ? "1" : "0") + "\" xfId=\"0\"" +
+               (numFmt ? " applyNumberFormat=\"1\"" : "") + " applyFont=\"1\"" +
                (fill ? " applyFill=\"1\"" : "") + (s.border ? " applyBorder=\"1\"" : "") + "/>";
     }
-    std::string b = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                    "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
+    std::string b =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
     if (!formats.empty()) {
         b += "<numFmts count=\"" + std::to_string(formats.size()) + "\">";
         for (size_t i = 0; i < formats.size(); ++i) {
@@ -449,27 +488,34 @@ std::string WorkbookWriter::stylesXml() const {
     }
     b += "<fonts count=\"" + std::to_string(fontCount) + "\">" + fonts + "</fonts>";
     b += "<fills count=\"" + std::to_string(fillCount) +
-         "\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill>" +
+         "\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill "
+         "patternType=\"gray125\"/></fill>" +
          fills + "</fills>";
     b += "<borders count=\"2\"><border><left/><right/><top/><bottom/><diagonal/></border>"
-         "<border><left style=\"thin\"><color auto=\"1\"/></left><right style=\"thin\"><color auto=\"1\"/></right>"
-         "<top style=\"thin\"><color auto=\"1\"/></top><bottom style=\"thin\"><color auto=\"1\"/></bottom>"
+         "<border><left style=\"thin\"><color auto=\"1\"/></left><right style=\"thin\"><color "
+         "auto=\"1\"/></right>"
+         "<top style=\"thin\"><color auto=\"1\"/></top><bottom style=\"thin\"><color "
+         "auto=\"1\"/></bottom>"
          "<diagonal/></border></borders>";
-    b += "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>";
+    b += "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
+         "borderId=\"0\"/></cellStyleXfs>";
     b += "<cellXfs count=\"" + std::to_string(styles_.size()) + "\">" + xfs + "</cellXfs>";
-    b += "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+    b += "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" "
+         "builtinId=\"0\"/></cellStyles>"
          "<dxfs count=\"0\"/></styleSheet>";
     return b;
 }
 
 std::string WorkbookWriter::workbookXml() const {
-    std::string b = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                    "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-                    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
-                    "<bookViews><workbookView/></bookViews>"
-                    "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets>";
+    std::string b =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+        "<bookViews><workbookView/></bookViews>"
+        "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets>";
     if (!filter_.empty())
-        b += "<definedNames><definedName name=\"_xlnm._FilterDatabase\" localSheetId=\"0\" hidden=\"1\">Sheet1!" +
+        b += "<definedNames><definedName name=\"_xlnm._FilterDatabase\" localSheetId=\"0\" "
+             "hidden=\"1\">Sheet1!" +
              filter_ + "</definedName></definedNames>";
     // Spreadsheets recompute the subtotals on opening instead of trusting stored results.
     b += "<calcPr calcId=\"124519\" fullCalcOnLoad=\"1\"/></workbook>";
@@ -477,9 +523,11 @@ std::string WorkbookWriter::workbookXml() const {
 }
 
 void WorkbookWriter::finish() {
-    if (!sheetStarted_) beginSheet();
+    if (!sheetStarted_)
+        beginSheet();
     std::string& b = sheet_;
-    if (rowOpen_) b += "</row>";
+    if (rowOpen_)
+        b += "</row>";
     rowOpen_ = false;
     b += "</sheetData>";
     if (!filter_.empty()) {
@@ -487,7 +535,8 @@ void WorkbookWriter::finish() {
         std::erase(ref, '$');
         b += "<autoFilter ref=\"" + ref + "\"/>";
     }
-    b += "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>"
+    b += "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
+         "footer=\"0.3\"/>"
          "</worksheet>";
     zip_->write(b);
     b.clear();

@@ -17,11 +17,11 @@ namespace rg {
 struct CellStyle {
     std::string fontName = "Calibri";
     double fontSize = 11;
-    uint32_t fontColor = 0;       // 0xRRGGBB
+    uint32_t fontColor = 0; // 0xRRGGBB
     bool bold = false;
-    uint32_t fill = kNoFill;      // 0xRRGGBB, or kNoFill
-    std::string numberFormat;     // empty: General
-    bool border = false;          // thin lines on all four sides
+    uint32_t fill = kNoFill;  // 0xRRGGBB, or kNoFill
+    std::string numberFormat; // empty: General
+    bool border = false;      // thin lines on all four sides
 
     static constexpr uint32_t kNoFill = 0xFFFFFFFF;
     bool operator==(const CellStyle& o) const = default;
@@ -35,7 +35,7 @@ public:
     WorkbookWriter& operator=(const WorkbookWriter&) = delete;
 
     // Sheet settings, all before the first row.
-    int addStyle(const CellStyle& style);  // its index for the cells; 0 is the default
+    int addStyle(const CellStyle& style); // its index for the cells; 0 is the default
     void setColumnPixels(int first, int last, int pixels);
     void freezeRows(int rows);
     void setMaxOutlineLevel(int level);
@@ -48,7 +48,7 @@ public:
     void boolean(int col, bool value, int style);
     void blank(int col, int style);
     void formula(int col, std::string_view formula, double cached, int style);
-    void error(int col, std::string_view code, int style);  // "#NUM!"
+    void error(int col, std::string_view code, int style); // "#NUM!"
 
     // Any time before finish().
     void autofilter(int64_t firstRow, int firstCol, int64_t lastRow, int lastCol);
@@ -66,9 +66,9 @@ private:
 
     std::unique_ptr<Zip> zip_;
     std::vector<CellStyle> styles_;
-    std::vector<std::pair<std::pair<int, int>, int>> columns_;  // (first, last), pixels
+    std::vector<std::pair<std::pair<int, int>, int>> columns_; // (first, last), pixels
     std::vector<std::string> columnNames_;
-    std::string sheet_;  // the sheet's XML not yet deflated
+    std::string sheet_; // the sheet's XML not yet deflated
     std::string rowNumber_;
     std::string filter_;
     int frozenRows_ = 0;

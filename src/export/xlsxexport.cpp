@@ -398,6 +398,13 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
             s.addText(i, t);
         }
     }
+    writeGroupFooters(node);
+}
+
+void TdxDBGridExportXlsx::writeGroupFooters(RowHandle node) {
+    Sheet& s = *sheet_;
+    const TdxDBGrid& grid = *Grid;
+    const int n = static_cast<int>(s.cols.size());
     const int footers = grid.FooterRowCount(node);
     for (int j = 0; j < footers; ++j) {
         ++CurrentRow;
@@ -406,11 +413,11 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
         s.setRow(CurrentRow, level);
         s.text(level, s.footerLabel(grid, node, j, level), s.footer[0]);
         for (int c = level + 1; c < s.groups; ++c)
-            w.blank(c, s.footer[0]);
+            s.w->blank(c, s.footer[0]);
         for (int i = 0; i < n; ++i) {
             const Sheet::Col& c = s.cols[static_cast<size_t>(i)];
             if (!grid.FooterCellExists(node, *c.column, j)) {
-                w.blank(s.groups + i, s.footer[0]);
+                s.w->blank(s.groups + i, s.footer[0]);
                 continue;
             }
             s.footerCell(CurrentRow, i, level, s.groupRow[static_cast<size_t>(level)] + 1,

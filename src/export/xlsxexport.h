@@ -39,6 +39,8 @@ protected:
     void CheckLimits(const std::vector<RowHandle>& nodes) override;
 
 private:
+    // The group footer rows that follow a data row.
+    void writeGroupFooters(RowHandle node);
     struct Sheet;
     std::unique_ptr<Sheet> sheet_;
     int64_t rowsBeforeSummary_ = 0; // header, group, data and footer rows, as counted up front
