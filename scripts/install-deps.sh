@@ -12,7 +12,7 @@ PACKAGES=(
   libgtest-dev googletest
   fonts-wqy-microhei qt6-translations-l10n
   xvfb xauth libxkbcommon-x11-0 libxcb-cursor0
-  libxlsxwriter-dev libgmp-dev
+  libgmp-dev zlib1g-dev
   python3 python3-xlrd python3-openpyxl libxml2-utils xsltproc libreoffice-calc-nogui locales
   poppler-utils strace
 )

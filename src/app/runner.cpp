@@ -36,11 +36,18 @@ std::vector<std::string> splitFields(const std::string& list) {
     return out;
 }
 
+bool isNumber(const SummaryValue& v) {
+    return v.kind() == SummaryValue::Kind::Exact || v.kind() == SummaryValue::Kind::Float;
+}
+
 // One line of the report, as both formats need it.
 struct Line {
     std::string kind;  // group, data, footer, total
     std::string level;
     std::vector<std::string> cells;  // the group text alone, or one text per visible column
+    // The cells that hold numbers, asked only of texts that a spreadsheet would take for
+    // formulas: the CSV defuses the others.
+    std::vector<bool> numbers;
 };
 
 std::vector<Line> reportLines(const TdxDBGrid& grid) {
@@ -52,18 +59,26 @@ std::vector<Line> reportLines(const TdxDBGrid& grid) {
             line = {"group", std::to_string(grid.Level(v.row)), {grid.GroupRowText(v.row)}};
         } else if (v.footer < 0) {
             line = {"data", std::to_string(grid.Level(v.row)), {}};
-            for (const TdxDBGridColumn* c : columns) line.cells.push_back(grid.CellText(v.row, *c));
+            for (const TdxDBGridColumn* c : columns) {
+                line.cells.push_back(grid.CellText(v.row, *c));
+                line.numbers.push_back(CsvFormulaLike(line.cells.back()) && grid.CellValue(v.row, *c).isNumber());
+            }
         } else {
             line = {"footer", std::to_string(grid.FooterLevel(v.row, v.footer)), {}};
-            for (const TdxDBGridColumn* c : columns)
-                line.cells.push_back(grid.FooterCellExists(v.row, *c, v.footer) ? grid.FooterCellText(v.row, *c, v.footer)
-                                                                               : std::string());
+            for (const TdxDBGridColumn* c : columns) {
+                const bool exists = grid.FooterCellExists(v.row, *c, v.footer);
+                line.cells.push_back(exists ? grid.FooterCellText(v.row, *c, v.footer) : std::string());
+                line.numbers.push_back(exists && isNumber(grid.FooterCellValue(v.row, *c, v.footer)));
+            }
         }
         lines.push_back(std::move(line));
     }
     Line total{"total", "", {}};
-    for (const TdxDBGridColumn* c : columns)
-        total.cells.push_back(grid.SummaryFooterCellExists(*c) ? grid.SummaryFooterText(*c) : std::string());
+    for (const TdxDBGridColumn* c : columns) {
+        const bool exists = grid.SummaryFooterCellExists(*c);
+        total.cells.push_back(exists ? grid.SummaryFooterText(*c) : std::string());
+        total.numbers.push_back(exists && isNumber(grid.SummaryFooterValue(*c)));
+    }
     lines.push_back(std::move(total));
     return lines;
 }
@@ -162,11 +177,12 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
 std::string gridAsCsv(const TdxDBGrid& grid) {
     std::string out;
     std::vector<std::string> header{"kind", "level"};
-    for (const TdxDBGridColumn* c : grid.VisibleColumns()) header.push_back(c->Caption());
+    for (const TdxDBGridColumn* c : grid.VisibleColumns()) header.push_back(CsvText(c->Caption()));
     AppendCsvLine(out, header);
     for (const Line& line : reportLines(grid)) {
         std::vector<std::string> fields{line.kind, line.level};
-        fields.insert(fields.end(), line.cells.begin(), line.cells.end());
+        for (size_t i = 0; i < line.cells.size(); ++i)
+            fields.push_back(i < line.numbers.size() && line.numbers[i] ? line.cells[i] : CsvText(line.cells[i]));
         AppendCsvLine(out, fields);
     }
     return out;
@@ -236,11 +252,12 @@ int runReport(const RunOptions& o, std::string& errors) {
         if (!o.saveAs.empty()) SaveSetup(report, o.saveAs);
         // Files look the same whatever desktop the runner starts on: the default colours.
         const GridAppearance look;
-        if (o.format == "xls") {
-            const std::string xls = WriteXlsWithNotice(grid, o.output, look);
-            notices += (notices.empty() || xls.empty() ? "" : "\n") + xls;
-        } else if (o.format == "xml") ExportToXml(grid, o.output, true, look);
-        else if (o.format == "xlsx") ExportToXlsx(grid, o.output, true, look);
+        auto addNotice = [&notices](const std::string& n) {
+            notices += (notices.empty() || n.empty() ? "" : "\n") + n;
+        };
+        if (o.format == "xls") addNotice(WriteXlsWithNotice(grid, o.output, look));
+        else if (o.format == "xml") ExportToXml(grid, o.output, true, look);
+        else if (o.format == "xlsx") addNotice(WriteXlsxWithNotice(grid, o.output, look));
         else if (o.format == "html") ExportToHtml(grid, o.output, true, look);
         else if (o.format == "pdf") writePdf(grid, o.output);
         else writeOutput(o.output, o.format == "csv" ? gridAsCsv(grid) : gridAsText(grid));

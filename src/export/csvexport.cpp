@@ -13,6 +13,21 @@ void AppendCsvLine(std::string& out, const std::vector<std::string>& fields) {
     out += "\r\n";
 }
 
+bool CsvFormulaLike(std::string_view text) {
+    return !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+}
+
+std::string CsvText(std::string text) {
+    if (CsvFormulaLike(text))
+        text.insert(text.begin(), '\'');
+    return text;
+}
+
+std::string CsvFooterText(std::string text, const SummaryValue& value) {
+    const bool number = value.kind() == SummaryValue::Kind::Exact || value.kind() == SummaryValue::Kind::Float;
+    return number ? text : CsvText(std::move(text));
+}
+
 void TdxDBGridExportCsv::line() {
     AppendCsvLine(Stream->Buffer(), fields_);
     Stream->FlushIfFull();
@@ -29,7 +44,7 @@ void TdxDBGridExportCsv::WriteHeaderRows() {
         return;
     fields_.assign(static_cast<size_t>(groups_), std::string());
     for (const TdxDBGridColumn* c : cols_)
-        fields_.push_back(CaptionDisabled(*c) ? std::string() : c->Caption());
+        fields_.push_back(CaptionDisabled(*c) ? std::string() : CsvText(c->Caption()));
     line();
 }
 
@@ -37,18 +52,24 @@ void TdxDBGridExportCsv::WriteNode(RowHandle node) {
     const TdxDBGrid& g = *Grid;
     fields_.assign(static_cast<size_t>(groups_) + cols_.size(), std::string());
     if (g.HasChildren(node)) {
-        fields_[static_cast<size_t>(g.Level(node))] = g.GroupRowText(node);
+        fields_[static_cast<size_t>(g.Level(node))] = CsvText(g.GroupRowText(node));
         line();
         return;
     }
-    for (size_t i = 0; i < cols_.size(); ++i)
-        fields_[static_cast<size_t>(groups_) + i] = g.CellText(node, *cols_[i]);
+    for (size_t i = 0; i < cols_.size(); ++i) {
+        std::string& f = fields_[static_cast<size_t>(groups_) + i];
+        f = g.CellText(node, *cols_[i]);
+        if (CsvFormulaLike(f) && !g.CellValue(node, *cols_[i]).isNumber())
+            f = CsvText(std::move(f));
+    }
     line();
     for (int j = 0; j < g.FooterRowCount(node); ++j) {
         fields_.assign(fields_.size(), std::string());
         for (size_t i = 0; i < cols_.size(); ++i)
             if (g.FooterCellExists(node, *cols_[i], j))
-                fields_[static_cast<size_t>(groups_) + i] = g.FooterCellText(node, *cols_[i], j);
+                fields_[static_cast<size_t>(groups_) + i] =
+                    CsvFooterText(g.FooterCellText(node, *cols_[i], j),
+                                  g.FooterCellValue(node, *cols_[i], j));
         line();
     }
 }
@@ -58,8 +79,9 @@ void TdxDBGridExportCsv::WriteFooterRows() {
         return;
     fields_.assign(static_cast<size_t>(groups_), std::string());
     for (const TdxDBGridColumn* c : cols_)
-        fields_.push_back(Grid->SummaryFooterCellExists(*c) ? Grid->SummaryFooterText(*c)
-                                                            : std::string());
+        fields_.push_back(Grid->SummaryFooterCellExists(*c)
+                              ? CsvFooterText(Grid->SummaryFooterText(*c), Grid->SummaryFooterValue(*c))
+                              : std::string());
     line();
 }
 

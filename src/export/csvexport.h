@@ -3,6 +3,7 @@
 #include "export/gridexport.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rg {
@@ -11,10 +12,20 @@ namespace rg {
 // doubled; lines end in CR LF.
 void AppendCsvLine(std::string& out, const std::vector<std::string>& fields);
 
+// Whether a spreadsheet opening the file would take the text for a formula: it begins with
+// =, +, -, @, a tab or a carriage return.
+bool CsvFormulaLike(std::string_view text);
+// A text cell as written: one that looks like a formula gets a leading apostrophe, so that a
+// spreadsheet shows it as the text it is instead of running it. Numbers never pass here.
+std::string CsvText(std::string text);
+// A footer's text: defused unless the footer's value is a number.
+std::string CsvFooterText(std::string text, const SummaryValue& value);
+
 // The grid as comma-separated text in UTF-8 with a byte-order mark, which spreadsheet
 // programs need to read it as UTF-8. The sheet's layout: one leading column per grouping
 // level holding the group rows' texts, then the visible columns as shown, group footers
-// under their groups and the summary footer last.
+// under their groups and the summary footer last. Texts that look like formulas are
+// defused (CsvText); numbers, negative ones too, stay numbers.
 class TdxDBGridExportCsv : public TdxDBGridExport {
 public:
     void BeginDocument() override;

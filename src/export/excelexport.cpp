@@ -4,6 +4,7 @@
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "export/cellnumber.h"
+#include "export/xlsxexport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -74,8 +75,10 @@ void TdxDBGridExportExcel::CheckLimits(const std::vector<RowHandle>& nodes) {
     int64_t rows = (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0) + (Grid->ShowSummaryFooter ? 1 : 0);
     for (RowHandle r : nodes) rows += 1 + (r.isData() ? Grid->FooterRowCount(r) : 0);
     if (rows > kMaxSheetRows)
-        throw Error(format("电子表格最多容纳 %d 行，此报表需要 %lld 行，无法输出。", kMaxSheetRows,
-                           static_cast<long long>(rows)));
+        throw Error(format("电子表格（.xls）最多容纳 %d 行，此报表需要 %lld 行，无法输出。"
+                           "请输出为 Excel 工作簿（.xlsx），它可容纳 %lld 行。",
+                           kMaxSheetRows, static_cast<long long>(rows),
+                           static_cast<long long>(TdxDBGridExportXlsx::kMaxSheetRows)));
 }
 
 void TdxDBGridExportExcel::BeginDocument() {
@@ -288,9 +291,8 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
     const int areaCol = g + k;
     const SummaryValue& footer = Grid->SummaryFooterValue(*c.column);
 
-    // References stop at row 16,383, and an area without rows would take in the header
-    // and the formula itself.
-    const bool formulaFits = firstRow <= lastRow && lastRow <= biff::kMaxFormulaRow;
+    // An area without rows would take in the header and the formula itself.
+    const bool formulaFits = firstRow <= lastRow;
     const bool numbers = Grid->FooterValueKind(*c.column) == SummaryValueKind::Number;
     const std::optional<double> held = footer.isEmpty() ? 0.0 : footerNumber(footer);
     if (formulaFits && numbers && held &&

@@ -30,8 +30,9 @@ public:
     // "?", texts cut at the cell limit.
     int64_t LossyCells = 0;
 
-    // Sheet limits of the format.
-    static constexpr int kMaxSheetRows = 65536;
+    // Sheet limits of the format: BIFF4 holds 16,384 rows (readers refuse more), so that
+    // the summary formulas' references reach every row.
+    static constexpr int kMaxSheetRows = 16384;
     static constexpr int kMaxSheetColumns = 256;
     // Only this many columns get a font of their own: the font index is one byte.
     static constexpr int kColumnsWithOwnFont = 246;

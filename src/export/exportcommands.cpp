@@ -6,6 +6,7 @@
 #include "export/htmlexport.h"
 #include "export/xlsxexport.h"
 #include "export/xmlexport.h"
+#include "files/targetfile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -66,12 +67,23 @@ std::string WriteXlsWithNotice(TdxDBGrid& grid, const std::string& path, const G
            "输出为 Excel 工作簿（.xlsx）可保留完整的文字。";
 }
 
+std::string WriteXlsxWithNotice(TdxDBGrid& grid, const std::string& path, const GridAppearance& look) {
+    TdxDBGridExportXlsx exporter;
+    exporter.FileName = path;
+    exporter.Grid = &grid;
+    exporter.Look = look;
+    exporter.Execute();
+    if (exporter.CutTexts == 0) return {};
+    return "有 " + std::to_string(exporter.CutTexts) +
+           " 个单元格的文字超过 Excel 单元格的上限（32767 个 UTF-16 字符），超出的部分被截断。";
+}
+
 ExportResult ExportSpreadsheetCommand(TdxDBGrid& grid, const std::string& chosenName, const GridAppearance& look,
                                       int filterIndex) {
     const ExportTarget t = SpreadsheetTarget(chosenName, filterIndex);
     ExportResult r{t.path, {}};
     switch (t.format) {
-    case ExportFormat::Xlsx: ExportToXlsx(grid, t.path, true, look); break;
+    case ExportFormat::Xlsx: r.notice = WriteXlsxWithNotice(grid, t.path, look); break;
     case ExportFormat::Csv: ExportToCsv(grid, t.path, true, look); break;
     default: r.notice = WriteXlsWithNotice(grid, t.path, look); break;
     }
@@ -81,9 +93,15 @@ ExportResult ExportSpreadsheetCommand(TdxDBGrid& grid, const std::string& chosen
 ExportResult ExportXmlCommand(TdxDBGrid& grid, const std::string& chosenName, const GridAppearance& look,
                               int filterIndex) {
     const ExportTarget t = XmlTarget(chosenName, filterIndex);
-    if (t.format == ExportFormat::Html) ExportToHtml(grid, t.path, true, look);
-    else ExportToXml(grid, t.path, true, look);
-    return {t.path, {}};
+    if (t.format == ExportFormat::Html) {
+        ExportToHtml(grid, t.path, true, look);
+        return {t.path, {}};
+    }
+    ExportToXml(grid, t.path, true, look);
+    // Through a symbolic link the document and its style sheet sit in the link's target
+    // folder: opened there, the style sheet's relative reference finds it.
+    WriteTarget written;
+    return {resolveWriteTarget(t.path, written) ? t.path : written.path.string(), {}};
 }
 
 } // namespace rg

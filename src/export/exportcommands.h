@@ -30,12 +30,15 @@ ExportTarget SpreadsheetTarget(const std::string& chosenName, int filterIndex);
 ExportTarget XmlTarget(const std::string& chosenName, int filterIndex);
 
 struct ExportResult {
-    std::string path;    // the file written
+    std::string path;    // the file written (a symbolic link's target for an XML document)
     std::string notice;  // what the user should know about the file, or empty
 };
 
 // Writes the .xls file; returns the notice for cells it could not carry whole, or empty.
 std::string WriteXlsWithNotice(TdxDBGrid& grid, const std::string& path, const GridAppearance& look);
+
+// Writes the .xlsx file; returns the notice for texts cut at the cell limit, or empty.
+std::string WriteXlsxWithNotice(TdxDBGrid& grid, const std::string& path, const GridAppearance& look);
 
 // "输出电子表格" and "输出XML文档". Errors (rg::Error) reach the caller.
 ExportResult ExportSpreadsheetCommand(TdxDBGrid& grid, const std::string& chosenName,

@@ -58,7 +58,7 @@ void TdxDBGridExportHtml::BeginDocument() {
          "; color: " + cssColor(Look.groupNodeTextColor) + "; font-weight: bold; }\n";
     b += "tr.footer td { background: " + cssColor(Look.rowFooterColor) +
          "; color: " + cssColor(Look.rowFooterTextColor) + "; }\n";
-    b += "tfoot td { background: " + cssColor(Look.headerColor) + "; font-weight: bold; }\n";
+    b += "tr.total td { background: " + cssColor(Look.headerColor) + "; font-weight: bold; }\n";
     b += "td.right { text-align: right; } td.center { text-align: center; "
          "}\n</style>\n</head>\n<body>\n<table>\n";
 }
@@ -114,17 +114,17 @@ void TdxDBGridExportHtml::WriteNode(RowHandle node) {
     }
 }
 
+// The grand total is the body's last row: a browser repeats a tfoot at the foot of every
+// printed page.
 void TdxDBGridExportHtml::WriteFooterRows() {
+    if (Grid->ShowSummaryFooter) {
+        texts_.clear();
+        for (const TdxDBGridColumn* c : cols_)
+            texts_.push_back(Grid->SummaryFooterCellExists(*c) ? Grid->SummaryFooterText(*c)
+                                                               : std::string());
+        cells(texts_, "total");
+    }
     Stream->Write("</tbody>\n");
-    if (!Grid->ShowSummaryFooter)
-        return;
-    texts_.clear();
-    for (const TdxDBGridColumn* c : cols_)
-        texts_.push_back(Grid->SummaryFooterCellExists(*c) ? Grid->SummaryFooterText(*c)
-                                                           : std::string());
-    Stream->Write("<tfoot>");
-    cells(texts_, "");
-    Stream->Write("</tfoot>\n");
 }
 
 void TdxDBGridExportHtml::EndDocument() {

@@ -3,18 +3,12 @@
 #include "common/asciicase.h"
 #include "common/datetime.h"
 #include "common/error.h"
-#include "export/cellnumber.h"
 #include "export/summarycell.h"
 
-#include <xlsxwriter.h>
+#include "export/workbookwriter.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <unistd.h>
+#include <optional>
 
 namespace rg {
 namespace {
@@ -23,23 +17,13 @@ namespace {
 constexpr int64_t kExactDoubleInt = int64_t{1} << 53;
 // Excel's serial 60 is its fictitious 1900-02-29: earlier dates would show a day off.
 constexpr double kFirstSafeDateSerial = 61;
-// The serial of 10000-01-01: a spreadsheet's dates end the day before.
+// 10000-01-01: spreadsheets hold no later date.
 constexpr double kEndDateSerial = 2958466;
-constexpr uint8_t kMaxOutlineLevel = 7;
-// Characters a cell holds.
-constexpr size_t kMaxCellChars = 32767;
+constexpr int kMaxOutlineLevel = 7;
+// UTF-16 units a cell holds.
+constexpr size_t kMaxCellUnits = 32767;
 
-enum class CellKind : uint8_t {
-    Empty,
-    Integer,
-    Number,
-    Decimal,
-    Boolean,
-    Date,
-    Time,
-    DateTime,
-    Text
-};
+enum class CellKind : uint8_t { Empty, Integer, Number, Decimal, Boolean, Date, Time, DateTime, Text };
 
 CellKind cellKindOf(const TdxDBGridColumn& c) {
     if (c.FieldName().empty() || c.field() == nullptr)
@@ -71,6 +55,26 @@ CellKind cellKindOf(const TdxDBGridColumn& c) {
     }
 }
 
+// At most the cell limit of UTF-16 units, cut at a character boundary; `cut` is set when
+// something was cut. UTF-8 never takes fewer bytes than UTF-16 units.
+std::string_view cellText(std::string_view s, bool& cut) {
+    if (s.size() <= kMaxCellUnits)
+        return s;
+    size_t units = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if ((b & 0xC0) == 0x80)
+            continue;
+        const size_t u = b >= 0xF0 ? 2 : 1;
+        if (units + u > kMaxCellUnits) {
+            cut = true;
+            return s.substr(0, i);
+        }
+        units += u;
+    }
+    return s;
+}
+
 // A date a spreadsheet shows as the grid does; a BC date, an infinity, a time beyond a day
 // or a cell that holds no date goes as its text.
 bool spreadsheetSerial(double serial, bool time) {
@@ -83,30 +87,53 @@ bool spreadsheetDate(const Value& v, bool time) {
     return spreadsheetSerial(v.asDouble(), time);
 }
 
-void check(lxw_error e) {
-    if (e != LXW_NO_ERROR)
-        throw Error(format("写入 Excel 工作簿失败：%s", lxw_strerror(e)));
+// The double of an exact value when it is that value exactly.
+std::optional<double> exactDouble(const Decimal& d) {
+    const double v = d.toDouble();
+    const std::optional<Decimal> back = Decimal::fromDouble(v);
+    if (back && compare(d, *back) == 0)
+        return v;
+    return std::nullopt;
 }
 
-// At most the cell limit of characters, cut at a character boundary.
-std::string cellText(std::string s) {
-    size_t chars = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if ((static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
-            continue;
-        if (++chars > kMaxCellChars) {
-            s.resize(i);
+std::optional<double> exactDouble(const BigDecimal& d) {
+    const std::optional<Decimal> narrow = d.toDecimal();
+    return narrow ? exactDouble(*narrow) : std::nullopt;
+}
+
+const char* kindName(TdxSummaryType kind) {
+    switch (kind) {
+    case TdxSummaryType::cstSum: return "合计";
+    case TdxSummaryType::cstAvg: return "平均";
+    case TdxSummaryType::cstCount: return "计数";
+    case TdxSummaryType::cstMin: return "最小值";
+    case TdxSummaryType::cstMax: return "最大值";
+    case TdxSummaryType::cstNone: break;
+    }
+    return "";
+}
+
+// The places after the point that a footer pattern shows (its first section; the default
+// patterns show two, a count none).
+int footerPlaces(TdxSummaryType kind, const std::string& pattern) {
+    if (pattern.empty())
+        return kind == TdxSummaryType::cstCount ? 0 : 2;
+    bool quoted = false;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '"' || c == '\'')
+            quoted = !quoted;
+        else if (!quoted && c == ';')
             break;
+        else if (!quoted && c == '.') {
+            int places = 0;
+            while (i + 1 + places < pattern.size() &&
+                   (pattern[i + 1 + places] == '0' || pattern[i + 1 + places] == '#'))
+                ++places;
+            return places;
         }
     }
-    return s;
-}
-
-std::string columnName(int col) {
-    std::string s;
-    for (int c = col + 1; c > 0; c = (c - 1) / 26)
-        s.insert(s.begin(), static_cast<char>('A' + (c - 1) % 26));
-    return s;
+    return 0;
 }
 
 } // namespace
@@ -115,43 +142,56 @@ struct TdxDBGridExportXlsx::Sheet {
     struct Col {
         TdxDBGridColumn* column;
         CellKind kind;
+        std::string footerPattern;  // of the column's group footer item
     };
-    std::string scratch; // the workbook as the library writes it, copied into the stream
-    lxw_workbook* book = nullptr;
-    lxw_worksheet* ws = nullptr;
+    std::optional<WorkbookWriter> w;
     std::vector<Col> cols;
     int groups = 0;
     int firstDataRow = 0;
+    int64_t cutTexts = 0;
+    CellStyle dataLook, footerLook, summaryLook;
     // Per number format (general, date, time, date and time): data, footer, summary cells.
-    lxw_format* data[4] = {};
-    lxw_format* footer[4] = {};
-    lxw_format* summary[4] = {};
-    lxw_format *header = nullptr, *group = nullptr, *band = nullptr;
+    int data[4] = {}, footer[4] = {}, summary[4] = {};
+    int header = 0, group = 0, band = 0;
+    // Number formats made as values need them: by a decimal's scale, by a footer's places.
+    std::vector<int> decimalStyles, footerStyles, summaryStyles;
     // What the formulas see: slot 0 for the whole sheet, slot 1 + l for the current group of
     // level l; `foreign` marks a slot that holds a footer written as a value, which SUBTOTAL
     // would add in.
     std::vector<int> groupRow;
     std::vector<SheetColumnTally> tallies;
     std::vector<char> foreign;
+    // The text of each level's current group, taken from its first data row; levels from
+    // `pendingLevel` on wait for it.
+    std::vector<std::string> groupTexts;
+    int pendingLevel = 0;
 
-    ~Sheet() {
-        // An export that did not get to its end (an error, a cancel) is thrown away: its
-        // workbook is freed without being zipped, which would take seconds on a large one.
-        if (book)
-            lxw_workbook_free(book);
-        if (!scratch.empty())
-            ::unlink(scratch.c_str());
-    }
     size_t slot(int level, int i) const {
         return static_cast<size_t>(level + 1) * cols.size() + static_cast<size_t>(i);
     }
-    void setRow(int row, int level) {
-        lxw_row_col_options o{0, static_cast<uint8_t>(std::min<int>(level, kMaxOutlineLevel)), 0};
-        check(worksheet_set_row_opt(ws, static_cast<lxw_row_t>(row), LXW_DEF_ROW_HEIGHT, nullptr,
-                                    &o));
-    }
+    void setRow(int64_t row, int level) { w->row(row, std::min(level, kMaxOutlineLevel)); }
     static int formatIndex(CellKind k) {
         return k == CellKind::Date ? 1 : k == CellKind::Time ? 2 : k == CellKind::DateTime ? 3 : 0;
+    }
+    // The style of `look` with a number format, made on first use and kept by `key`.
+    int styleFor(std::vector<int>& made, size_t key, const CellStyle& look, const std::string& format) {
+        if (made.size() <= key)
+            made.resize(key + 1, -1);
+        if (made[key] < 0) {
+            CellStyle s = look;
+            s.numberFormat = format;
+            made[key] = w->addStyle(s);
+        }
+        return made[key];
+    }
+    int decimalStyle(int scale) {
+        return styleFor(decimalStyles, static_cast<size_t>(scale), dataLook,
+                        scale > 0 ? "0." + std::string(static_cast<size_t>(scale), '0') : "0");
+    }
+    int footerNumberStyle(bool grandTotal, int places) {
+        return styleFor(grandTotal ? summaryStyles : footerStyles, static_cast<size_t>(places),
+                        grandTotal ? summaryLook : footerLook,
+                        places > 0 ? "#,##0." + std::string(static_cast<size_t>(places), '0') : "#,##0");
     }
     void addNumber(int i, double v) {
         for (int l = -1; l < groups; ++l)
@@ -161,24 +201,18 @@ struct TdxDBGridExportXlsx::Sheet {
         for (int l = -1; l < groups; ++l)
             tallies[slot(l, i)].addText(s);
     }
-    void text(int row, int col, const std::string& s, lxw_format* f) {
-        check(worksheet_write_string(ws, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col),
-                                     cellText(s).c_str(), f));
-    }
-    void blank(int row, int col, lxw_format* f) {
-        if (f)
-            check(worksheet_write_blank(ws, static_cast<lxw_row_t>(row),
-                                        static_cast<lxw_col_t>(col), f));
-    }
-    void number(int row, int col, double v, lxw_format* f) {
-        check(worksheet_write_number(ws, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col),
-                                     v, f));
+    void text(int col, std::string_view s, int style) {
+        bool cut = false;
+        w->text(col, cellText(s, cut), style);
+        if (cut)
+            ++cutTexts;
     }
     // One footer cell: the formula over the rows of its group when it gives the grid's value,
     // otherwise the value itself.
-    void footerCell(int row, int i, int level, int fromRow, TdxSummaryType kind,
-                    const SummaryValue& value, const std::string& shown,
-                    lxw_format* const* formats);
+    void footerCell(int64_t row, int i, int level, int64_t fromRow, TdxSummaryType kind,
+                    const SummaryValue& value, const std::string& shown, const std::string& pattern);
+    // The first cell of a group footer row: the group and what its footers are.
+    std::string footerLabel(const TdxDBGrid& grid, RowHandle node, int j, int level) const;
 };
 
 TdxDBGridExportXlsx::TdxDBGridExportXlsx() = default;
@@ -205,65 +239,62 @@ void TdxDBGridExportXlsx::CheckLimits(const std::vector<RowHandle>& nodes) {
 void TdxDBGridExportXlsx::BeginDocument() {
     sheet_ = std::make_unique<Sheet>();
     Sheet& s = *sheet_;
-    std::string pattern = (std::filesystem::temp_directory_path() / "rg-xlsx-XXXXXX").string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        throw Error(format("Cannot create file \"%s\". %s", pattern.c_str(), std::strerror(errno)));
-    ::close(fd);
-    s.scratch = pattern;
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE;
-    s.book = workbook_new_opt(s.scratch.c_str(), &options);
-    if (!s.book)
-        throw Error(format("Cannot create file \"%s\". %s", FileName.c_str(), "workbook"));
-    s.ws = workbook_add_worksheet(s.book, nullptr);
-    if (!s.ws)
-        throw Error("写入 Excel 工作簿失败");
+    WorkbookWriter& w = s.w.emplace(*Stream);
 
     s.groups = Grid->GroupColumnCount();
-    for (TdxDBGridColumn* c : VisibleExportColumns())
-        s.cols.push_back({c, cellKindOf(*c)});
+    const std::vector<std::unique_ptr<TdxDBGridSummaryGroup>>& summaryGroups = Grid->SummaryGroups();
+    for (TdxDBGridColumn* c : VisibleExportColumns()) {
+        std::string pattern;
+        if (!summaryGroups.empty()) {
+            const TdxDBGridSummaryItems& items = summaryGroups.front()->SummaryItems;
+            for (int k = 0; k < items.Count(); ++k)
+                if (items.Items(k).ColumnName() == c->Name()) {
+                    pattern = items.Items(k).SummaryFormat();
+                    break;
+                }
+        }
+        s.cols.push_back({c, cellKindOf(*c), pattern});
+    }
     const int n = static_cast<int>(s.cols.size());
     s.groupRow.assign(static_cast<size_t>(s.groups), 0);
     s.tallies.assign(static_cast<size_t>(s.groups + 1) * s.cols.size(), SheetColumnTally{});
     s.foreign.assign(s.tallies.size(), 0);
+    s.groupTexts.assign(static_cast<size_t>(s.groups), std::string());
 
-    const std::string font = Look.font.name;
-    auto makeFormat = [&](const char* numberFormat, bool bold, RgbColor fill, RgbColor fontColor) {
-        lxw_format* f = workbook_add_format(s.book);
-        format_set_font_name(f, font.c_str());
-        format_set_font_size(f, Look.font.size);
-        format_set_font_color(f, fontColor);
-        if (bold)
-            format_set_bold(f);
-        if (numberFormat)
-            format_set_num_format(f, numberFormat);
-        if (fill != 0xFFFFFFFF)
-            format_set_bg_color(f, fill);
-        return f;
+    auto look = [&](bool bold, RgbColor fill, RgbColor fontColor) {
+        CellStyle c;
+        c.fontName = Look.font.name;
+        c.fontSize = Look.font.size;
+        c.fontColor = fontColor;
+        c.bold = bold;
+        c.fill = fill;
+        return c;
     };
-    const char* numberFormats[4] = {nullptr, "yyyy-mm-dd", "hh:mm:ss", "yyyy-mm-dd hh:mm:ss"};
+    s.dataLook = look(false, CellStyle::kNoFill, Look.font.color);
+    s.footerLook = look(false, Look.rowFooterColor, Look.rowFooterTextColor);
+    s.summaryLook = look(true, Look.headerColor, Look.headerFont.color);
+    const char* numberFormats[4] = {"", "yyyy-mm-dd", "hh:mm:ss", "yyyy-mm-dd hh:mm:ss"};
     for (int k = 0; k < 4; ++k) {
-        s.data[k] = makeFormat(numberFormats[k], false, 0xFFFFFFFF, Look.font.color);
-        s.footer[k] =
-            makeFormat(numberFormats[k], false, Look.rowFooterColor, Look.rowFooterTextColor);
-        s.summary[k] = makeFormat(numberFormats[k], true, Look.headerColor, Look.headerFont.color);
+        for (auto [styles, base] : {std::pair{s.data, &s.dataLook}, std::pair{s.footer, &s.footerLook},
+                                    std::pair{s.summary, &s.summaryLook}}) {
+            CellStyle c = *base;
+            c.numberFormat = numberFormats[k];
+            styles[k] = w.addStyle(c);
+        }
     }
-    s.header = makeFormat(nullptr, true, Look.headerColor, Look.headerFont.color);
-    s.group = makeFormat(nullptr, true, Look.groupNodeColor, Look.groupNodeTextColor);
-    s.band = makeFormat(nullptr, true, Look.bandColor, Look.bandFont.color);
-    format_set_border(s.header, LXW_BORDER_THIN);
+    CellStyle header = look(true, Look.headerColor, Look.headerFont.color);
+    header.border = true;
+    s.header = w.addStyle(header);
+    s.group = w.addStyle(look(true, Look.groupNodeColor, Look.groupNodeTextColor));
+    s.band = w.addStyle(look(true, Look.bandColor, Look.bandFont.color));
 
-    // Below each group, as footers sit in the grid.
-    worksheet_outline_settings(s.ws, LXW_TRUE, LXW_TRUE, LXW_FALSE, LXW_FALSE);
+    w.setMaxOutlineLevel(std::min(s.groups, kMaxOutlineLevel));
+    w.freezeRows((Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0));
     if (s.groups > 0)
-        check(worksheet_set_column_pixels(s.ws, 0, static_cast<lxw_col_t>(s.groups - 1), 20,
-                                          nullptr));
+        w.setColumnPixels(0, s.groups - 1, 20);
     for (int i = 0; i < n; ++i)
-        check(worksheet_set_column_pixels(
-            s.ws, static_cast<lxw_col_t>(s.groups + i), static_cast<lxw_col_t>(s.groups + i),
-            static_cast<uint32_t>(std::max(s.cols[static_cast<size_t>(i)].column->Width(), 0)),
-            nullptr));
+        w.setColumnPixels(s.groups + i, s.groups + i,
+                          std::max(s.cols[static_cast<size_t>(i)].column->Width(), 0));
 }
 
 void TdxDBGridExportXlsx::WriteHeaderRows() {
@@ -271,46 +302,65 @@ void TdxDBGridExportXlsx::WriteHeaderRows() {
     const int n = static_cast<int>(s.cols.size());
     if (Look.showBands) {
         s.setRow(CurrentRow, 0);
-        for (int c = 0; c < s.groups + n; ++c)
-            s.blank(CurrentRow, c, s.band);
-        if (n > 0)
-            s.text(CurrentRow, s.groups, Look.bandCaption, s.band);
+        for (int c = 0; c < s.groups + n; ++c) {
+            if (c == s.groups)
+                s.text(c, Look.bandCaption, s.band);
+            else
+                s.w->blank(c, s.band);
+        }
         ++CurrentRow;
     }
     if (Look.showHeader) {
         s.setRow(CurrentRow, 0);
         for (int c = 0; c < s.groups; ++c)
-            s.blank(CurrentRow, c, s.header);
+            s.w->blank(c, s.header);
         for (int i = 0; i < n; ++i) {
             const TdxDBGridColumn& col = *s.cols[static_cast<size_t>(i)].column;
-            s.text(CurrentRow, s.groups + i, CaptionDisabled(col) ? std::string() : col.Caption(),
-                   s.header);
+            s.text(s.groups + i, CaptionDisabled(col) ? std::string() : col.Caption(), s.header);
         }
         ++CurrentRow;
     }
     s.firstDataRow = CurrentRow;
-    if (CurrentRow > 0)
-        worksheet_freeze_panes(s.ws, static_cast<lxw_row_t>(CurrentRow), 0);
-    // Streamed rows cannot be reached again: the filter's range is set now, from the count.
+    // The filter's range is known from the count made before writing.
     if (Look.showHeader && s.groups + n > 0)
-        check(worksheet_autofilter(
-            s.ws, static_cast<lxw_row_t>(CurrentRow - 1), 0,
-            static_cast<lxw_row_t>(std::max<int64_t>(rowsBeforeSummary_ - 1, CurrentRow - 1)),
-            static_cast<lxw_col_t>(s.groups + n - 1)));
+        s.w->autofilter(CurrentRow - 1, 0, std::max<int64_t>(rowsBeforeSummary_ - 1, CurrentRow - 1),
+                        s.groups + n - 1);
+}
+
+std::string TdxDBGridExportXlsx::Sheet::footerLabel(const TdxDBGrid& grid, RowHandle node, int j,
+                                                    int level) const {
+    std::vector<std::pair<const TdxDBGridColumn*, TdxSummaryType>> kinds;
+    bool same = true;
+    for (const Col& c : cols) {
+        if (!grid.FooterCellExists(node, *c.column, j))
+            continue;
+        kinds.emplace_back(c.column, grid.FooterCellKind(node, *c.column, j));
+        same = same && kinds.back().second == kinds.front().second;
+    }
+    std::string label = groupTexts[static_cast<size_t>(level)];
+    if (kinds.empty())
+        return label;
+    if (same)
+        return label + " " + kindName(kinds.front().second);
+    for (size_t k = 0; k < kinds.size(); ++k)
+        label += (k ? "，" : " ") + kinds[k].first->Caption() + " " + kindName(kinds[k].second);
+    return label;
 }
 
 void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
     Sheet& s = *sheet_;
-    const TdxDBGrid& grid = *Grid;
+    WorkbookWriter& w = *s.w;
+    TdxDBGrid& grid = *Grid;
     const int n = static_cast<int>(s.cols.size());
     if (grid.HasChildren(node)) {
         const int level = grid.Level(node);
         s.setRow(CurrentRow, level);
-        s.text(CurrentRow, level, grid.GroupRowText(node), s.group);
+        s.text(level, grid.GroupRowText(node), s.group);
         for (int c = level + 1; c < s.groups + n; ++c)
-            s.blank(CurrentRow, c, s.group);
+            w.blank(c, s.group);
         // A new group of this level starts, and with it every group inside it.
         s.groupRow[static_cast<size_t>(level)] = CurrentRow;
+        s.pendingLevel = std::min(s.pendingLevel, level);
         for (int l = level; l < s.groups; ++l)
             for (int i = 0; i < n; ++i) {
                 s.tallies[s.slot(l, i)] = SheetColumnTally{};
@@ -318,6 +368,8 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
             }
         return;
     }
+    for (; s.pendingLevel < s.groups; ++s.pendingLevel)
+        s.groupTexts[static_cast<size_t>(s.pendingLevel)] = grid.CellText(node, grid.GroupColumns(s.pendingLevel));
     s.setRow(CurrentRow, s.groups);
     for (int i = 0; i < n; ++i) {
         const Sheet::Col& c = s.cols[static_cast<size_t>(i)];
@@ -326,7 +378,7 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
             continue;
         if (c.kind == CellKind::Text) {
             const std::string t = grid.CellText(node, *c.column);
-            s.text(CurrentRow, col, t, nullptr);
+            s.text(col, t, 0);
             s.addText(i, t);
             continue;
         }
@@ -335,91 +387,105 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
         const Value v = grid.CellValue(node, *c.column);
         if (v.isNull())
             continue;
-        lxw_format* f = s.data[Sheet::formatIndex(c.kind)];
-        const auto r = static_cast<lxw_row_t>(CurrentRow);
-        const auto cc = static_cast<lxw_col_t>(col);
         if (c.kind == CellKind::Boolean) {
-            check(worksheet_write_boolean(s.ws, r, cc, v.asBool(), nullptr));
+            w.boolean(col, v.asBool(), 0);
             s.addText(i, "b");
             continue;
         }
+        int style = s.data[Sheet::formatIndex(c.kind)];
         std::optional<double> number;
         if (c.kind == CellKind::Integer) {
             const int64_t i64 = v.asInt();
             if (i64 >= -kExactDoubleInt && i64 <= kExactDoubleInt)
                 number = static_cast<double>(i64);
-        } else if (c.kind == CellKind::Decimal || c.kind == CellKind::Number) {
-            // Kept as a number only when the double gives back the same value.
-            number = cellNumber(v);
+        } else if (c.kind == CellKind::Decimal) {
+            // Kept as a number only when the double gives back the same decimal.
+            if (const std::optional<Decimal> d = v.asDecimal()) {
+                number = exactDouble(*d);
+                style = s.decimalStyle(d->scale);
+            }
+        } else if (c.kind == CellKind::Number) {
+            number = v.asDouble();
         } else if (spreadsheetDate(v, c.kind == CellKind::Time)) {
             number = v.asDouble();
         }
         if (number) {
-            s.number(CurrentRow, col, *number, f);
+            w.number(col, *number, style);
             s.addNumber(i, *number);
         } else {
             const std::string t = grid.CellText(node, *c.column);
-            s.text(CurrentRow, col, t, nullptr);
+            s.text(col, t, 0);
             s.addText(i, t);
         }
     }
+    writeGroupFooters(node);
+}
+
+void TdxDBGridExportXlsx::writeGroupFooters(RowHandle node) {
+    Sheet& s = *sheet_;
+    const TdxDBGrid& grid = *Grid;
+    const int n = static_cast<int>(s.cols.size());
     const int footers = grid.FooterRowCount(node);
     for (int j = 0; j < footers; ++j) {
         ++CurrentRow;
         const int level = grid.FooterLevel(node, j);
-        s.setRow(CurrentRow, level + 1);
+        // At its group's own level: collapsing the group leaves its row and its footer.
+        s.setRow(CurrentRow, level);
+        s.text(level, s.footerLabel(grid, node, j, level), s.footer[0]);
         for (int c = level + 1; c < s.groups; ++c)
-            s.blank(CurrentRow, c, s.footer[0]);
+            s.w->blank(c, s.footer[0]);
         for (int i = 0; i < n; ++i) {
-            const TdxDBGridColumn& col = *s.cols[static_cast<size_t>(i)].column;
-            if (!grid.FooterCellExists(node, col, j)) {
-                s.blank(CurrentRow, s.groups + i, s.footer[0]);
+            const Sheet::Col& c = s.cols[static_cast<size_t>(i)];
+            if (!grid.FooterCellExists(node, *c.column, j)) {
+                s.w->blank(s.groups + i, s.footer[0]);
                 continue;
             }
-            const TdxSummaryType kind = grid.FooterCellKind(node, col, j);
-            s.footerCell(CurrentRow, i, level, s.groupRow[static_cast<size_t>(level)] + 1, kind,
-                         grid.FooterCellValue(node, col, j), grid.FooterCellText(node, col, j),
-                         s.footer);
+            s.footerCell(CurrentRow, i, level, s.groupRow[static_cast<size_t>(level)] + 1,
+                         grid.FooterCellKind(node, *c.column, j), grid.FooterCellValue(node, *c.column, j),
+                         grid.FooterCellText(node, *c.column, j), c.footerPattern);
         }
     }
 }
 
-void TdxDBGridExportXlsx::Sheet::footerCell(int row, int i, int level, int fromRow,
+void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64_t fromRow,
                                             TdxSummaryType kind, const SummaryValue& value,
-                                            const std::string& shown, lxw_format* const* formats) {
+                                            const std::string& shown, const std::string& pattern) {
     const CellKind k = cols[static_cast<size_t>(i)].kind;
-    const bool dated = kind != TdxSummaryType::cstCount && kind != TdxSummaryType::cstSum &&
-                       kind != TdxSummaryType::cstAvg;
-    lxw_format* f = formats[dated ? formatIndex(k) : 0];
+    const bool grandTotal = level < 0;
+    const bool dated = (kind == TdxSummaryType::cstMin || kind == TdxSummaryType::cstMax) && formatIndex(k) != 0;
+    const int style = dated ? (grandTotal ? summary : footer)[formatIndex(k)]
+                            : footerNumberStyle(grandTotal, footerPlaces(kind, pattern));
     const int col = groups + i;
     const size_t at = slot(level, i);
     const bool numeric = k != CellKind::Empty && k != CellKind::Text && k != CellKind::Boolean;
     const bool countable = kind == TdxSummaryType::cstCount && k != CellKind::Empty;
-    const std::optional<double> held = footerNumber(value);
-    if (fromRow < row && !foreign[at] && (numeric || countable) && held &&
+    // An exact value a double cannot hold keeps every digit as a text.
+    // A date footer that is no spreadsheet date (BC, an infinity, a time beyond a day) goes
+    // as the grid shows it.
+    const bool dateText = dated && !spreadsheetSerial(value.toDouble(), k == CellKind::Time);
+    const std::optional<double> number = value.kind() == SummaryValue::Kind::Exact ? exactDouble(value.exact())
+                                         : value.kind() == SummaryValue::Kind::Float && !dateText
+                                             ? std::optional<double>(value.number())
+                                             : std::nullopt;
+    if (fromRow < row && !foreign[at] && number && (numeric || countable) &&
         FormulaGivesValue(kind, tallies[at], value)) {
-        const std::string range = columnName(col) + std::to_string(fromRow + 1) + ":" +
-                                  columnName(col) + std::to_string(row);
-        const std::string formula =
-            "=SUBTOTAL(" + std::to_string(SubtotalFunction(kind)) + "," + range + ")";
-        check(worksheet_write_formula_num(ws, static_cast<lxw_row_t>(row),
-                                          static_cast<lxw_col_t>(col), formula.c_str(), f,
-                                          *held));
+        const std::string name = WorkbookWriter::columnName(col);
+        const std::string formula = "SUBTOTAL(" + std::to_string(SubtotalFunction(kind)) + "," + name +
+                                    std::to_string(fromRow + 1) + ":" + name + std::to_string(row) + ")";
+        w->formula(col, formula, *number, style);
         return;
     }
     // A value: the formulas of the enclosing groups would add it in.
     for (int l = -1; l < level; ++l)
         foreign[slot(l, i)] = 1;
-    // A date footer that is no spreadsheet date (BC, an infinity, a time beyond a day) goes
-    // as the grid shows it.
-    const bool dateText = dated && (k == CellKind::Date || k == CellKind::DateTime || k == CellKind::Time) &&
-                          !spreadsheetSerial(value.toDouble(), k == CellKind::Time);
-    if (held && !dateText)
-        number(row, col, *held, f);
+    if (number)
+        w->number(col, *number, style);
+    else if (value.kind() == SummaryValue::Kind::Exact)
+        text(col, value.exact().toString(), style);
     else if (!shown.empty())
-        text(row, col, shown, f);
+        text(col, shown, style);
     else
-        blank(row, col, f);
+        w->blank(col, style);
 }
 
 void TdxDBGridExportXlsx::WriteFooterRows() {
@@ -428,11 +494,11 @@ void TdxDBGridExportXlsx::WriteFooterRows() {
     if (Grid->ShowSummaryFooter) {
         s.setRow(CurrentRow, 0);
         for (int c = 0; c < s.groups; ++c)
-            s.blank(CurrentRow, c, s.summary[0]);
+            s.w->blank(c, s.summary[0]);
         for (int i = 0; i < n; ++i) {
             const TdxDBGridColumn& col = *s.cols[static_cast<size_t>(i)].column;
             if (!Grid->SummaryFooterCellExists(col)) {
-                s.blank(CurrentRow, s.groups + i, s.summary[0]);
+                s.w->blank(s.groups + i, s.summary[0]);
                 continue;
             }
             const TdxSummaryType kind = col.SummaryFooterType();
@@ -440,31 +506,19 @@ void TdxDBGridExportXlsx::WriteFooterRows() {
             // field it stays a value, as its column holds other numbers.
             const bool own = kind == TdxSummaryType::cstCount ||
                              equalsIgnoringCase(col.SummaryFooterField(), col.FieldName());
-            const int fromRow = own ? s.firstDataRow : CurrentRow;
+            const int64_t fromRow = own ? s.firstDataRow : CurrentRow;
             s.footerCell(CurrentRow, i, -1, fromRow, kind, Grid->SummaryFooterValue(col),
-                         Grid->SummaryFooterText(col), s.summary);
+                         Grid->SummaryFooterText(col), col.SummaryFooterFormat());
         }
     }
 }
 
 void TdxDBGridExportXlsx::EndDocument() {
-    if (!sheet_ || !sheet_->book)
+    if (!sheet_ || !sheet_->w)
         return;
     Sheet& s = *sheet_;
-    const lxw_error e = workbook_close(s.book);
-    s.book = nullptr;
-    check(e);
-    FILE* in = std::fopen(s.scratch.c_str(), "rb");
-    if (!in)
-        throw Error("Stream write error");
-    char buffer[1 << 16];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        Stream->Write(buffer, got);
-    const bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (failed)
-        throw Error("Stream write error");
+    CutTexts = s.cutTexts;
+    s.w->finish();
 }
 
 void ExportToXlsx(TdxDBGrid& grid, const std::string& fileName, bool saveAll,

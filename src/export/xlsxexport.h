@@ -10,9 +10,10 @@
 namespace rg {
 
 // The grid as an Office Open XML workbook, every group expanded: group rows with their
-// data and footer rows as outline levels below them, footers as SUBTOTAL formulas where
-// those give the grid's value, typed cells, a frozen header with an autofilter. Rows are
-// streamed (the library's constant-memory mode), so memory does not grow with the report.
+// data rows as outline levels below them and their footers at their own level, as a
+// spreadsheet's subtotals are: labelled ("华东 合计"), SUBTOTAL formulas where those give
+// the grid's value, in the footer pattern's number format. Typed cells, a frozen header
+// with an autofilter. Rows are streamed, so memory does not grow with the report.
 class TdxDBGridExportXlsx : public TdxDBGridExport {
 public:
     TdxDBGridExportXlsx();
@@ -25,6 +26,9 @@ public:
     void WriteNode(RowHandle node) override;
 
     static constexpr int64_t kMaxSheetRows = 1048576;
+
+    // Texts cut at the cell limit of 32,767 UTF-16 units.
+    int64_t CutTexts = 0;
     static constexpr int64_t kMaxSheetColumns = 16384;
 
 protected:
@@ -35,6 +39,8 @@ protected:
     void CheckLimits(const std::vector<RowHandle>& nodes) override;
 
 private:
+    // The group footer rows that follow a data row.
+    void writeGroupFooters(RowHandle node);
     struct Sheet;
     std::unique_ptr<Sheet> sheet_;
     int64_t rowsBeforeSummary_ = 0; // header, group, data and footer rows, as counted up front

@@ -1,6 +1,7 @@
 #include "export/xmlexport.h"
 
 #include "export/xmltext.h"
+#include "files/targetfile.h"
 
 namespace rg {
 namespace {
@@ -36,13 +37,17 @@ void TdxDBGridExportXML::BeginDocument() {
 
     line("<?xml version = \"1.0\" ?>");
     TdxDBGridExportXSL xsl;
-    xsl.FileName = rg::StyleSheetPath(FileName);
+    // Through a symbolic link the document lands in the link's target: its style sheet goes
+    // beside it there, where the relative href finds it.
+    WriteTarget target;
+    const std::string document = resolveWriteTarget(FileName, target) ? FileName : target.path.string();
+    xsl.FileName = rg::StyleSheetPath(document);
     xsl.Grid = Grid;
     xsl.Look = Look;
     xsl.Execute();
     styleSheet_ = std::move(xsl.Stream);
     // The standard processing instruction; the older "xml:stylesheet" form is read by nothing.
-    line("<?xml-stylesheet type=\"text/xsl\" href=\"" + rg::StyleSheetName(FileName) + "\"?>");
+    line("<?xml-stylesheet type=\"text/xsl\" href=\"" + rg::StyleSheetName(document) + "\"?>");
 
     line("<!DOCTYPE GRID [");
     // An ungrouped grid always writes its ROWS element, empty or not.

@@ -240,7 +240,7 @@ TEST(SpreadsheetExport, LimitsAreReportedAndThePreviousFileStays) {
     wide += "); insert into wide(c0) values (1);";
     ExportDb db(wide + R"(
         create table many(n integer);
-        with recursive s(n) as (select 1 union all select n + 1 from s where n < 65536)
+        with recursive s(n) as (select 1 union all select n + 1 from s where n < 16383)
         insert into many select n from s;)");
     const std::string path = db.file("old.xls");
     writeFile(path, "previous");
@@ -259,10 +259,13 @@ TEST(SpreadsheetExport, LimitsAreReportedAndThePreviousFileStays) {
     db.open("select n from many");
     db.grid.SetKeyField("n");
     try {
-        ExportToSpreadsheet(db.grid, path, true, GridAppearance());  // header + 65,536 + summary
-        FAIL() << "65,538 rows written";
+        ExportToSpreadsheet(db.grid, path, true, GridAppearance());  // header + 16,383 + summary
+        FAIL() << "16,385 rows written";
     } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("65538"), std::string::npos) << e.what();
+        // BIFF4 holds 16,384 rows; the message points to the format that holds the report.
+        EXPECT_NE(std::string(e.what()).find("16384"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("16385"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(".xlsx"), std::string::npos) << e.what();
     }
     EXPECT_EQ(readFile(path), "previous");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(db.folder), std::filesystem::directory_iterator()), 2);
@@ -280,7 +283,7 @@ TEST(SpreadsheetExport, LimitsAreReportedAndThePreviousFileStays) {
 TEST(SpreadsheetExport, LongSheetsLargeIntegersAndCaptions) {
     ExportDb db(R"(
         create table big(n integer, v integer);
-        with recursive s(n) as (select 1 union all select n + 1 from s where n < 20000)
+        with recursive s(n) as (select 1 union all select n + 1 from s where n < 16382)
         insert into big select n, n from s;
         update big set v = 1000000000 where n = 1;
         update big set v = -536870913 where n = 2;
@@ -299,12 +302,12 @@ TEST(SpreadsheetExport, LongSheetsLargeIntegersAndCaptions) {
     ExportToSpreadsheet(g, path, true, look);
 
     const BiffFile f(readFile(path));
-    // Past row 16,383 a formula would point at the wrong rows: the computed values instead.
-    const BiffRecord* sum = f.cell(20001, 0);
-    ASSERT_EQ(sum->id, 0x0203);
-    EXPECT_EQ(numberOf(*sum), 20000.0 * 20001 / 2);
-    ASSERT_EQ(f.cell(20001, 1)->id, 0x0203);
-    EXPECT_EQ(numberOf(*f.cell(20001, 1)), 20000.0);
+    // Header, 16,382 rows and the summary: the 16,384 rows of the format, the formulas'
+    // references reaching the last of them.
+    EXPECT_EQ(f.rows(), 16384);
+    const BiffRecord* sum = f.cell(16383, 0);
+    ASSERT_EQ(sum->id, 0x0406);
+    ASSERT_EQ(f.cell(16383, 1)->id, 0x0406);
     // Integers outside the RK range as NUMBER records, the edge of the range as RK.
     EXPECT_EQ(f.cell(1, 1)->id, 0x0203);
     EXPECT_EQ(numberOf(*f.cell(1, 1)), 1e9);
@@ -313,10 +316,16 @@ TEST(SpreadsheetExport, LongSheetsLargeIntegersAndCaptions) {
     // A disabled caption is an empty LABEL, not a BLANK.
     EXPECT_EQ(f.cell(0, 1)->id, 0x0204);
     EXPECT_EQ(f.cell(0, 1)->u16(6), 0);
-
-    // xlrd reads BIFF4 sheets of at most 16,384 rows, so this one is checked by its records.
-    EXPECT_EQ(f.cell(20000, 0)->id, 0x027E);
     EXPECT_EQ(f.records.back().id, 0x000A);
+
+    // xlrd reads the whole sheet, formulas with their stored results.
+    std::string error;
+    const auto cells = readWithXlrd(path, &error);
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(cells.at({16382, 0}), "n:16382.0");
+    EXPECT_EQ(cells.at({16383, 0}), "n:" + std::to_string(16382 * 16383 / 2) + ".0");
+    EXPECT_EQ(cells.at({16383, 1}), "n:16382.0");
+    EXPECT_EQ(cells.at({1, 1}), "n:1000000000.0");
 }
 
 TEST(SpreadsheetExport, CommandFlowNamesTheFile) {

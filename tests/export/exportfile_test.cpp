@@ -92,7 +92,7 @@ TEST(ExportTarget, LinksAreFollowedSpecialFilesRefused) {
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_EQ(namesIn(db.folder),
-              (std::vector<std::string>{"link.xls", "made.xml", "pipe-link.xls", "pipe.xls",
+              (std::vector<std::string>{"link.xls", "made.xml", "made.xsl", "pipe-link.xls", "pipe.xls",
                                         "real.xls", "sub", "t.db"}));
 
     // A legal name of 253 bytes still gets its temporary file beside it.

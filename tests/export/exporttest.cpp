@@ -153,12 +153,28 @@ XlsxSheet readWithOpenpyxl(const std::string& path) {
             start = tab + 1;
         }
         if (f[0] == "cell" && f.size() >= 4) sheet.cells[{std::stoi(f[1]), std::stoi(f[2])}] = f[3];
+        else if (f[0] == "format" && f.size() == 4) sheet.formats[{std::stoi(f[1]), std::stoi(f[2])}] = f[3];
         else if (f[0] == "level" && f.size() == 3) sheet.levels[std::stoi(f[1])] = std::stoi(f[2]);
         else if (f[0] == "width" && f.size() == 3)
             std::from_chars(f[2].data(), f[2].data() + f[2].size(), sheet.widths[std::stoi(f[1])]);
         else if (f.size() == 2) sheet.facts[f[0]] = f[1];
     }
     return sheet;
+}
+
+XlsxSheet importCsvWithLibreOffice(const std::string& path) {
+    const std::filesystem::path file(path);
+    const std::string dir = file.parent_path().string() + "/libreoffice";
+    const std::string cmd = "soffice -env:UserInstallation=file://" + dir +
+                            "/profile --headless --infilter='CSV:44,34,76,1' --convert-to xlsx --outdir '" + dir +
+                            "' '" + path + "' 2>&1";
+    std::string out;
+    if (run(cmd, &out) != 0) {
+        XlsxSheet failed;
+        failed.error = out;
+        return failed;
+    }
+    return readWithOpenpyxl(dir + "/" + file.stem().string() + ".xlsx");
 }
 
 std::map<std::pair<int, int>, std::string> readWithLibreOffice(const std::string& path, std::string* error) {

@@ -58,11 +58,16 @@ std::map<std::pair<int, int>, std::string> readWithXlrd(const std::string& path,
 struct XlsxSheet {
     std::map<std::pair<int, int>, std::string> cells;  // "n:", "s:", "b:", "d:" or "f:<formula>=<stored>"
     std::map<int, int> levels;                         // outline level by row, rows above 0 only
+    std::map<std::pair<int, int>, std::string> formats; // number formats other than General
     std::map<int, double> widths;                      // by column
     std::map<std::string, std::string> facts;          // freeze, filter, summary_below
     std::string error;                                 // the reader's complaint, if it failed
 };
 XlsxSheet readWithOpenpyxl(const std::string& path);
+
+// A CSV file as LibreOffice imports it (comma-separated, UTF-8, formulas evaluated as its
+// import does by default), saved as a workbook and read back with openpyxl.
+XlsxSheet importCsvWithLibreOffice(const std::string& path);
 
 // The cells as LibreOffice computes them after recalculating every formula, read from its
 // CSV conversion: (row, column) -> the cell's value as text, numbers at full precision.

@@ -1,6 +1,7 @@
 # Prints the first sheet of a workbook as openpyxl reads it, one fact a line:
 #   cell<TAB>row<TAB>col<TAB>n:<number> | s:<text> | b:<bool> | d:<iso date> | f:<formula>=<stored result>
 #   level<TAB>row<TAB>outline level (rows above 0 only), width<TAB>col<TAB>width,
+#   format<TAB>row<TAB>col<TAB>number format (cells not in General),
 #   freeze<TAB>cell, filter<TAB>range, summary_below<TAB>0|1. Rows and columns are 0-based.
 import datetime
 import sys
@@ -26,6 +27,8 @@ for row in sheet.iter_rows():
         else:
             out = "s:" + v.replace("\n", "\\n")
         print("cell\t%d\t%d\t%s" % (r, k, out))
+        if c.number_format != "General":
+            print("format\t%d\t%d\t%s" % (r, k, c.number_format))
 for i, d in sheet.row_dimensions.items():
     if d.outline_level:
         print("level\t%d\t%d" % (i - 1, d.outline_level))

@@ -1,4 +1,5 @@
 #include "common/error.h"
+#include "export/exportcommands.h"
 #include "export/xlsxexport.h"
 #include "exporttest.h"
 
@@ -43,11 +44,26 @@ TEST(XlsxExport, TwoLevelsAsOutlineWithSubtotals) {
     EXPECT_EQ(s.cells.at({18, 3}), "f:=SUBTOTAL(9,D2:D18)=12");
     EXPECT_EQ(s.cells.count({19, 2}), 0u);
 
-    // Group rows at their level, their data and footers one below, summaries below.
-    const std::map<int, int> levels{{2, 1},  {3, 2},  {4, 2},  {5, 1},  {6, 2},
-                                    {7, 2},  {8, 1},  {10, 1}, {11, 2}, {12, 2},
-                                    {13, 1}, {14, 2}, {15, 2}, {16, 2}, {17, 1}};
+    // As a spreadsheet's own subtotals: group rows and their footers at the group's level,
+    // the rows between one below, summaries below. Collapsing a level hides only what lies
+    // deeper: each footer stays with its group row.
+    const std::map<int, int> levels{{2, 1},  {3, 2},  {4, 1},  {5, 1},  {6, 2}, {7, 1}, {10, 1},
+                                    {11, 2}, {12, 1}, {13, 1}, {14, 2}, {15, 2}, {16, 1}};
     EXPECT_EQ(s.levels, levels);
+    for (const auto& [groupRow, footerRow] : {std::pair{2, 4}, {5, 7}, {10, 12}, {13, 16}})
+        EXPECT_EQ(s.levels.at(groupRow), s.levels.at(footerRow));
+    EXPECT_EQ(s.levels.count(1), 0u);  // 北京 and its footer at the top level
+    EXPECT_EQ(s.levels.count(8), 0u);
+    // The footer row's first cell names its group and, where the columns' kinds differ,
+    // each column's kind.
+    EXPECT_EQ(s.cells.at({4, 1}), "s:朝阳 id 计数，qty 合计，day 最小值");
+    EXPECT_EQ(s.cells.at({8, 0}), "s:北京 id 计数，qty 合计，day 最小值");
+    EXPECT_EQ(s.cells.at({17, 0}), "s:上海 id 计数，qty 合计，day 最小值");
+    // Numbers in the footer pattern's decimals; dates stay dates.
+    EXPECT_EQ(s.formats.at({8, 3}), "#,##0.00");
+    EXPECT_EQ(s.formats.at({8, 2}), "#,##0");
+    EXPECT_EQ(s.formats.at({18, 3}), "#,##0.00");
+    EXPECT_EQ(s.formats.at({8, 5}), "yyyy-mm-dd");
     EXPECT_EQ(s.facts.at("summary_below"), "1");
     EXPECT_EQ(s.facts.at("freeze"), "A2");
     EXPECT_EQ(s.facts.at("filter"), "A1:F18");
@@ -90,13 +106,16 @@ TEST(XlsxExport, AnyTextTypedValuesAndValuesWhereFormulasWouldDiffer) {
     // The cell limit: 32,767 characters.
     EXPECT_EQ(s.cells.at({3, 1}), "s:" + std::string(32767, 'w'));
     // No formula gives what the grid shows: SUM skips the text, COUNTA the null.
-    // The grid's exact 9007199254741005 as its nearest double.
+    // The grid's exact 9007199254741005, which no double holds, with every digit.
     EXPECT_EQ(g.SummaryFooterText(*g.ColumnByFieldName("big")), "9007199254741005.00");
-    EXPECT_EQ(s.cells.at({4, 2}), "n:9007199254741004.0");
+    EXPECT_EQ(s.cells.at({4, 2}), "s:9007199254741005");
     EXPECT_EQ(s.cells.at({4, 4}), "n:3.0");
-    // Decimals are numbers; dates and times are dates, except those before 1900-03-01,
+    // Decimals are numbers in their scale's format; dates and times are dates, except those before 1900-03-01,
     // which spreadsheets count differently.
     EXPECT_EQ(s.cells.at({1, 5}), "n:12.5");
+    // SQLite gives the decimal as 12.5, and the grid shows one place: so does the cell.
+    EXPECT_EQ(g.CellText(g.Top(0), *g.ColumnByFieldName("amount")), "12.5");
+    EXPECT_EQ(s.formats.at({1, 5}), "0.0");
     EXPECT_EQ(s.cells.at({1, 6}), "d:2024-05-06T07:08:09");
     EXPECT_EQ(s.cells.at({1, 7}), "s:" + g.CellText(g.Top(0), *g.ColumnByFieldName("early")));
     EXPECT_EQ(s.cells.at({2, 7}), "d:2000-01-31T00:00:00");
@@ -157,4 +176,52 @@ TEST(XlsxExport, MillionRecordsInTwoLevels) {
     ASSERT_EQ(rows, 1u + 1000000u + 12u * 97u * 2u + 12u * 2u + 1u);
     const std::string n = std::to_string(rows - 1);
     EXPECT_EQ(out, std::to_string(rows) + " (None, None, None, '=SUBTOTAL(9,D2:D" + n + ")')\n");
+}
+
+// Values at the edges of a double and of a cell, read back by openpyxl and LibreOffice:
+// every number as the same double, NaN and infinities as #NUM! error cells, an integer
+// total beyond a double with every digit, and an over-long text cut at 32,767 UTF-16
+// units with one notice for the export.
+TEST(XlsxExport, EdgesOfNumbersAndTextsReadBackWhole) {
+    std::string emoji;
+    for (int i = 0; i < 20000; ++i) emoji += "😀";  // 40,000 UTF-16 units
+    ExportDb db("create table t(id integer primary key, grp text, r real, n integer, note text);"
+                "insert into t values (1, 'a', 1.7976931348623157e308, 9007199254740992, 'x');"
+                "insert into t values (2, 'a', 0.1, 1, 'y');"
+                "insert into t values (3, 'b', 9e999, 2, '" + emoji + "');"
+                "insert into t values (4, 'b', -9e999, 3, 'z');"
+                "insert into t values (5, 'c', 1.0000000000000002, 4, 'w');");
+    db.open("select id, grp, r, n, note from t order by id");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    addSummary(g, *g.ColumnByFieldName("r"), TdxSummaryType::cstSum);
+    addSummary(g, *g.ColumnByFieldName("n"), TdxSummaryType::cstSum);
+    g.GroupColumn(*g.ColumnByFieldName("grp"), 0);
+    const ExportResult result = ExportSpreadsheetCommand(g, db.file("edges.xlsx"), GridAppearance(), 0);
+    EXPECT_NE(result.notice.find("有 1 个单元格"), std::string::npos) << result.notice;
+
+    const XlsxSheet s = readWithOpenpyxl(result.path);
+    ASSERT_EQ(s.error, "");
+    // Columns: indent A, id B, r C, n D, note E. Group a: rows 1 to 4, b: 5 to 8, c: 9 to 11.
+    EXPECT_EQ(s.cells.at({2, 2}), "n:1.7976931348623157e+308");
+    EXPECT_EQ(s.cells.at({3, 2}), "n:0.1");
+    EXPECT_EQ(s.cells.at({10, 2}), "n:1.0000000000000002");
+    // 2^53 + 1: no double holds it; the footer keeps every digit.
+    EXPECT_EQ(s.cells.at({4, 3}), "s:9007199254740993");
+    EXPECT_EQ(s.cells.at({4, 0}), "s:a 合计");
+    EXPECT_EQ(s.cells.at({6, 2}), "s:#NUM!");
+    EXPECT_EQ(s.cells.at({7, 2}), "s:#NUM!");
+    EXPECT_EQ(s.cells.at({8, 2}), "s:#NUM!");  // inf + -inf
+    std::string cut;
+    for (int i = 0; i < 16383; ++i) cut += "😀";
+    EXPECT_EQ(s.cells.at({6, 4}), "s:" + cut);
+
+    // LibreOffice reads the same workbook: the largest double stays finite, every digit.
+    std::string err;
+    const auto calc = readWithLibreOffice(result.path, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    EXPECT_EQ(calc.at({2, 2}), "1.7976931348623157E+308");
+    EXPECT_EQ(calc.at({4, 3}), "9007199254740993");
+    EXPECT_EQ(calc.at({6, 2}), "#NUM!");
+    EXPECT_EQ(calc.at({8, 2}), "#NUM!");
 }

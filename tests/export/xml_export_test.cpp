@@ -273,3 +273,31 @@ TEST(XmlExport, DocumentsKeepTheirOwnStyleSheetAndParse) {
     EXPECT_TRUE(std::filesystem::exists(sales));
     EXPECT_TRUE(std::filesystem::exists(stock));
 }
+
+// Written through a symbolic link into another folder, the document lands in the link's
+// target with its style sheet beside it, where the document's reference leads.
+TEST(XmlExport, ThroughASymbolicLinkTheStyleSheetSitsBesideTheTarget) {
+    ExportDb db("create table t(id integer primary key, note text);"
+                "insert into t values (1, 'linked');");
+    db.open("select id, note from t");
+    db.grid.SetKeyField("id");
+    std::filesystem::create_directories(db.file("real"));
+    std::filesystem::create_directories(db.file("links"));
+    writeFile(db.file("real/data.xml"), "old");
+    std::filesystem::create_symlink("../real/data.xml", db.file("links/report.xml"));
+
+    const ExportResult r = ExportXmlCommand(db.grid, db.file("links/report.xml"), GridAppearance(), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(db.file("links/report.xml")));
+    EXPECT_TRUE(std::filesystem::exists(db.file("real/data.xsl")));
+    EXPECT_FALSE(std::filesystem::exists(db.file("links/report.xsl")));
+    EXPECT_FALSE(std::filesystem::exists(db.file("links/data.xsl")));
+    const std::string doc = readFile(db.file("real/data.xml"));
+    EXPECT_NE(doc.find("href=\"data.xsl\""), std::string::npos) << doc;
+    // The command opens the document where its style sheet is found.
+    EXPECT_EQ(std::filesystem::canonical(r.path), std::filesystem::canonical(db.file("real/data.xml")));
+    // xsltproc follows the document's own style sheet reference.
+    std::string html;
+    ASSERT_EQ(run("xsltproc '" + r.path + "' 2>&1", &html), 0) << html;
+    EXPECT_NE(html.find("<TABLE"), std::string::npos) << html;
+    EXPECT_NE(html.find("linked"), std::string::npos) << html;
+}

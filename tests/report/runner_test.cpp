@@ -90,6 +90,33 @@ TEST_F(RunnerFixture, CsvShowsGroupsDataFootersAndTotalInTreeOrder) {
               "total,,,,37.75\r\n");
 }
 
+// Texts a spreadsheet would run as formulas get a leading apostrophe; numbers, negative
+// ones too, are written as they are.
+TEST(RunnerCsv, FormulaLikeTextsAreDefusedNumbersStay) {
+    TestDb db{R"(
+create table t(id integer primary key, city text, amount real);
+insert into t values (1, '=1+2', -10.5), (2, '@SUM(1)', 3), (3, '-x', -2), (4, '+A1', 0);
+)"};
+    const std::string ini = db.folder + "/t.ini";
+    {
+        rg::TSetup s(ini);
+        s.WriteConnString(db.conn.ConnectionString());
+        s.WriteCommandType("cmdTable");
+        s.WriteCommandText("t");
+        s.WriteKeyField("id");
+        s.WriteSummaryField("amount", "cstsum");
+    }
+    const RunResult r = reportgen("--run " + ini + " --format csv", db.folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "kind,level,id,city,amount\r\n"
+              "data,0,1,'=1+2,-10.5\r\n"
+              "data,0,2,'@SUM(1),3\r\n"
+              "data,0,3,'-x,-2\r\n"
+              "data,0,4,'+A1,0\r\n"
+              "total,,,,-9.50\r\n");
+}
+
 TEST_F(RunnerFixture, TextFilterSaveAsAndFailures) {
     const std::string copy = db.folder + "/copy.ini";
     const RunResult text = reportgen("--run " + ini + " --filter \"amount > 8\" --save-as " + copy, db.folder);

@@ -1,0 +1,79 @@
+#pragma once
+
+// A one-sheet Office Open XML workbook written straight into an output file as it is
+// built: the sheet's rows are deflated into the package as they come, so memory does not
+// grow with the sheet and nothing passes through a scratch file.
+
+#include "export/exportfile.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rg {
+
+struct CellStyle {
+    std::string fontName = "Calibri";
+    double fontSize = 11;
+    uint32_t fontColor = 0; // 0xRRGGBB
+    bool bold = false;
+    uint32_t fill = kNoFill;  // 0xRRGGBB, or kNoFill
+    std::string numberFormat; // empty: General
+    bool border = false;      // thin lines on all four sides
+
+    static constexpr uint32_t kNoFill = 0xFFFFFFFF;
+    bool operator==(const CellStyle& o) const = default;
+};
+
+class WorkbookWriter {
+public:
+    explicit WorkbookWriter(ExportFile& out);
+    ~WorkbookWriter();
+    WorkbookWriter(const WorkbookWriter&) = delete;
+    WorkbookWriter& operator=(const WorkbookWriter&) = delete;
+
+    // Sheet settings, all before the first row.
+    int addStyle(const CellStyle& style); // its index for the cells; 0 is the default
+    void setColumnPixels(int first, int last, int pixels);
+    void freezeRows(int rows);
+    void setMaxOutlineLevel(int level);
+
+    // Rows in ascending order, each one's cells in ascending columns; outline levels stop
+    // at the format's 7.
+    void row(int64_t row, int outlineLevel);
+    void number(int col, double value, int style);
+    void text(int col, std::string_view utf8, int style);
+    void boolean(int col, bool value, int style);
+    void blank(int col, int style);
+    void formula(int col, std::string_view formula, double cached, int style);
+    void error(int col, std::string_view code, int style); // "#NUM!"
+
+    // Any time before finish().
+    void autofilter(int64_t firstRow, int firstCol, int64_t lastRow, int lastCol);
+    // Ends the sheet and writes the rest of the package.
+    void finish();
+
+    static std::string columnName(int col);
+
+private:
+    class Zip;
+    void beginSheet();
+    void cellStart(int col, int style, const char* type);
+    std::string stylesXml() const;
+    std::string workbookXml() const;
+
+    std::unique_ptr<Zip> zip_;
+    std::vector<CellStyle> styles_;
+    std::vector<std::pair<std::pair<int, int>, int>> columns_; // (first, last), pixels
+    std::vector<std::string> columnNames_;
+    std::string sheet_; // the sheet's XML not yet deflated
+    std::string rowNumber_;
+    std::string filter_;
+    int frozenRows_ = 0;
+    int maxLevel_ = 0;
+    bool sheetStarted_ = false, rowOpen_ = false;
+};
+
+} // namespace rg
