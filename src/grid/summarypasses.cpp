@@ -17,6 +17,7 @@ namespace rg {
 namespace {
 
 // The order of minima and maxima: NaN above every number, as PostgreSQL has it.
+bool before(int64_t a, int64_t b) { return a < b; }
 bool before(int128 a, int128 b) { return a < b; }
 bool before(double a, double b) { return compareDoubles(a, b) < 0; }
 
