@@ -34,6 +34,7 @@ constexpr int64_t kProgressStep = 65536;
 } // namespace
 
 void ReportLayout::clear() {
+    measuredFonts_.clear();
     lines_.clear();
     lines_.shrink_to_fit();
     columns_.clear();
@@ -45,13 +46,14 @@ void ReportLayout::clear() {
 bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s,
                          const Progress& progress) {
     clear();
+    grid_ = &grid;
     indent_ = grid.GroupColumnCount() * kIndent;
-    double x = indent_;
     for (const TdxDBGridColumn* c : grid.VisibleColumns()) {
-        columns_.push_back({c, x, static_cast<double>(c->Width())});
-        x += c->Width();
+        const Alignment a = c->alignment();
+        const auto w = static_cast<double>(c->Width());
+        columns_.push_back({c, 0, w, a, a == Alignment::Right, w});
     }
-    tableWidth_ = x;
+    placeColumns(0);
 
     using enum TdxTreeListPaintOption;
     const bool rowFooters = s.Options.contains(tlpoRowFooters);
@@ -116,6 +118,90 @@ void ReportLayout::measure(const TdxGridReportSettings& s) {
     heights_.title = title ? textLineHeight(s.ReportTitleFont) + 8 : 0;
     heights_.pageHeader = textLineHeight(s.PrinterPage.PageHeaderFont);
     heights_.pageFooter = textLineHeight(s.PrinterPage.PageFooterFont);
+    heights_.rowLines = heights_.rowFooterLines = heights_.footerLines = 1;
+}
+
+void ReportLayout::measureValues(const TdxGridReportSettings& s) {
+    const QFont cell[] = {layoutFont(s.Font.font), layoutFont(s.EvenFont.font),
+                          layoutFont(s.OddFont.font)};
+    const QFont rowFooter = layoutFont(s.RowFooterFont.font), footer = layoutFont(s.FooterFont.font);
+    QString fonts;
+    for (const QFont& f : {cell[0], cell[1], cell[2], rowFooter, footer})
+        fonts += f.key() + QLatin1Char('|');
+    if (grid_ == nullptr)
+        return;
+    auto widen = [&](double& need, const QFont& f, const std::string& text, double inset) {
+        if (!text.empty())
+            need = std::max(need, texts_.width(f, text) + 2 * kPad + inset);
+    };
+    // The summary footer's cells sit one pixel inside the row on each side.
+    for (ReportColumn& c : columns_) {
+        c.footerWidth = 0;
+        if (footers_ && grid_->SummaryFooterCellExists(*c.column))
+            widen(c.footerWidth, footer, grid_->SummaryFooterText(*c.column), 2);
+    }
+    // The rows' values are measured again only in other fonts: a million rows take a while.
+    if (fonts == measuredFonts_)
+        return;
+    measuredFonts_ = fonts;
+    const int cellFonts = cell[1] == cell[0] && cell[2] == cell[0] ? 1 : 3;
+    for (ReportColumn& c : columns_)
+        c.dataWidth = c.rowFooterWidth = 0;
+    for (const VisibleRow& line : lines_) {
+        if (!line.row.isData())
+            continue;
+        for (ReportColumn& c : columns_) {
+            if (line.footer >= 0) {
+                if (grid_->FooterCellExists(line.row, *c.column, line.footer))
+                    widen(c.rowFooterWidth, rowFooter,
+                          grid_->FooterCellText(line.row, *c.column, line.footer), 0);
+            } else if (c.numeric) {
+                const std::string text = grid_->CellText(line.row, *c.column);
+                for (int i = 0; i < cellFonts; ++i)
+                    widen(c.dataWidth, cell[i], text, 0);
+            }
+        }
+    }
+}
+
+namespace {
+
+// Lines a whole value `need` wide takes in a cell `width` wide when it wraps at any
+// character; a break can leave up to a character's width unused.
+int wrappedLines(double need, double width, double em) {
+    if (need <= width)
+        return 1;
+    const double room = std::max(width - 2 * ReportLayout::kPad - em, em / 2);
+    return static_cast<int>(std::ceil((need - 2 * ReportLayout::kPad) / room));
+}
+
+} // namespace
+
+void ReportLayout::placeColumns(double available) {
+    const double cap = available > 0 ? std::max(1.0, available - indent_) : 0;
+    const double em = std::max(1.0, heights_.row / 2);
+    int rowLines = 1, rowFooterLines = 1, footerLines = 1;
+    double x = indent_;
+    for (ReportColumn& c : columns_) {
+        double w = std::max({c.gridWidth, c.dataWidth, c.rowFooterWidth, c.footerWidth});
+        if (cap > 0 && w > cap)
+            w = std::max(c.gridWidth, cap);
+        c.x = x;
+        c.width = w;
+        x += w;
+        rowLines = std::max(rowLines, wrappedLines(c.dataWidth, w, em));
+        rowFooterLines = std::max(rowFooterLines, wrappedLines(c.rowFooterWidth, w, em));
+        footerLines = std::max(footerLines, wrappedLines(c.footerWidth - 2, w - 2, em));
+    }
+    tableWidth_ = x;
+    // Rows grow by whole text lines; the summary footer keeps its frame of two pixels.
+    heights_.row *= rowLines / static_cast<double>(heights_.rowLines);
+    heights_.rowFooter *= rowFooterLines / static_cast<double>(heights_.rowFooterLines);
+    heights_.footer =
+        (heights_.footer - 2) * footerLines / static_cast<double>(heights_.footerLines) + 2;
+    heights_.rowLines = rowLines;
+    heights_.rowFooterLines = rowFooterLines;
+    heights_.footerLines = footerLines;
 }
 
 void ReportLayout::paginate(const TdxGridReportSettings& s) {
@@ -135,15 +221,19 @@ void ReportLayout::paginate(const TdxGridReportSettings& s) {
     headersEveryPage_ = s.HeadersOnEveryPage;
     footersEveryPage_ = s.FootersOnEveryPage && footers_;
     titleFirstOnly_ = s.ReportTitleMode == TdxReportTitleMode::tmOnFirstPage;
+    measureValues(s);
 
     if (pg.ScaleMode == TdxScaleMode::smAdjust) {
         scale_ = std::clamp(pg.ScaleFactor, 10, 500) / 100.0;
+        placeColumns(body_.width() / scale_);
         breakColumns(body_.width() / scale_);
         breakRows(body_.height() / scale_);
         return;
     }
     // Fit to pages: start from the size that would fit without repeated headers, then
     // shrink until the pages fit (or a floor is reached).
+    // The scale follows the columns at their full widths.
+    placeColumns(0);
     const int wide = std::max(1, pg.FitToPagesHorizontally),
               tall = std::max(1, pg.FitToPagesVertically);
     double total = heights_.title + heights_.band + heights_.header + heights_.footer;
