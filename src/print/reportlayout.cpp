@@ -184,8 +184,9 @@ void ReportLayout::placeColumns(double available) {
     double x = indent_;
     for (ReportColumn& c : columns_) {
         double w = std::max({c.gridWidth, c.dataWidth, c.rowFooterWidth, c.footerWidth});
+        // Wider than the page, a text column runs off it as on screen; numbers stay on it.
         if (cap > 0 && w > cap)
-            w = std::max(c.gridWidth, cap);
+            w = c.numeric ? cap : std::max(c.gridWidth, cap);
         c.x = x;
         c.width = w;
         x += w;
@@ -254,7 +255,8 @@ void ReportLayout::breakColumns(double available) {
     strips_.clear();
     double start = 0;
     for (const ReportColumn& c : columns_) {
-        if (c.x + c.width - start > available && c.x > start) {
+        // The group indent stays with the first column: a strip of indent alone says nothing.
+        if (c.x + c.width - start > available && c.x > (start == 0 ? indent_ : start)) {
             strips_.push_back({start, c.x - start});
             start = c.x;
         }
