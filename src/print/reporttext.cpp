@@ -13,14 +13,39 @@ namespace {
 
 // Characters of numbers, dates and times: every number is a new text, so these are put
 // together from single glyphs and the font's pair kerning instead of being shaped.
-constexpr std::string_view kComposable = "0123456789.,-+:/%()Ee";
+constexpr std::string_view kComposable = "0123456789.,-+:/%()Ee ";
 constexpr size_t kSlots = kComposable.size();
 // Beyond this many cached texts a font starts again, so a long report holds no more.
 constexpr size_t kCacheLimit = 8192;
 
+// Chinese characters and punctuation, which the fonts neither kern nor join: names and
+// notes are mostly new texts too, and are put together like numbers.
+bool ideographic(char32_t c) {
+    return (c >= 0x3000 && c <= 0x303F) || (c >= 0x3400 && c <= 0x4DBF) ||
+           (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xFF00 && c <= 0xFFEF);
+}
+
+// The code point at `i` of UTF-8 text and its length; 0 for a malformed sequence.
+char32_t decodeUtf8(std::string_view s, size_t i, size_t& length) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
+    if (length == 0 || i + length > s.size())
+        return 0;
+    char32_t c = b & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k)
+        c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    return c;
+}
+
 } // namespace
 
 struct ReportTexts::FontTexts {
+    struct Wide {
+        quint32 glyph = 0;
+        float advance = 0, ascent = 0, descent = 0;
+        uint16_t font = 0;
+        bool single = false; // one glyph when shaped alone
+    };
     QFont font;
     std::array<int8_t, 128> slot{};
     std::array<quint32, kSlots> glyph{};
@@ -28,36 +53,70 @@ struct ReportTexts::FontTexts {
     std::array<std::array<float, kSlots>, kSlots> kern{};
     uint16_t rawFont = 0;
     double ascent = 0, descent = 0;
+    std::unordered_map<char32_t, Wide> wide;
     std::unordered_map<std::string, ShapedText> cache, elided;
     ShapedText scratch;
-
-    bool compose(std::string_view s) {
-        if (s.empty() || s.back() == ' ')
-            return false;
-        scratch.glyphs.clear();
-        double x = 0;
-        int previous = -1;
-        for (const char ch : s) {
-            const auto c = static_cast<unsigned char>(ch);
-            if (c >= 128 || slot[c] < 0)
-                return false;
-            const int k = slot[c];
-            if (previous >= 0)
-                x += kern[static_cast<size_t>(previous)][static_cast<size_t>(k)];
-            scratch.glyphs.push_back(
-                {glyph[static_cast<size_t>(k)], static_cast<float>(x), 0, rawFont});
-            x += advance[static_cast<size_t>(k)];
-            previous = k;
-        }
-        scratch.width = x;
-        scratch.ascent = ascent;
-        scratch.descent = descent;
-        return true;
-    }
 };
+
+bool ReportTexts::compose(FontTexts& f, std::string_view s) {
+    // A trailing space counts in no width: such texts are laid out.
+    if (s.empty() || s.back() == ' ')
+        return false;
+    ShapedText& out = f.scratch;
+    out.glyphs.clear();
+    out.ascent = f.ascent;
+    out.descent = f.descent;
+    double x = 0;
+    int previous = -1; // the ASCII character before, for kerning
+    for (size_t i = 0, length = 1; i < s.size(); i += length) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            length = 1;
+            const int k = f.slot[c];
+            if (k < 0)
+                return false;
+            const auto slot = static_cast<size_t>(k);
+            if (previous >= 0)
+                x += f.kern[static_cast<size_t>(previous)][slot];
+            out.glyphs.push_back({f.glyph[slot], static_cast<float>(x), 0, f.rawFont});
+            x += f.advance[slot];
+            previous = k;
+            continue;
+        }
+        const char32_t cp = decodeUtf8(s, i, length);
+        if (!ideographic(cp))
+            return false;
+        auto [it, added] = f.wide.try_emplace(cp);
+        FontTexts::Wide& w = it->second;
+        if (added) {
+            ShapedText one;
+            layOut(f.font, QString::fromUcs4(&cp, 1), one);
+            w.single = one.glyphs.size() == 1;
+            if (w.single)
+                w = {one.glyphs[0].index, advanceOf(one.glyphs[0]),
+                     static_cast<float>(one.ascent), static_cast<float>(one.descent),
+                     one.glyphs[0].font, true};
+        }
+        if (!w.single)
+            return false;
+        out.glyphs.push_back({w.glyph, static_cast<float>(x), 0, w.font});
+        x += w.advance;
+        out.ascent = std::max<double>(out.ascent, w.ascent);
+        out.descent = std::max<double>(out.descent, w.descent);
+        previous = -1;
+    }
+    out.width = x;
+    return true;
+}
 
 ReportTexts::ReportTexts() = default;
 ReportTexts::~ReportTexts() = default;
+
+float ReportTexts::advanceOf(const ShapedGlyph& g) const {
+    // The glyph's own advance: a space alone has no width in a laid out line.
+    const QList<QPointF> a = rawFonts_[g.font].advancesForGlyphIndexes(QList<quint32>{g.index});
+    return a.isEmpty() ? 0 : static_cast<float>(a[0].x());
+}
 
 uint16_t ReportTexts::rawFontIndex(const QRawFont& f) {
     for (size_t i = 0; i < rawFonts_.size(); ++i)
@@ -122,7 +181,7 @@ ReportTexts::FontTexts& ReportTexts::of(const QFont& font) {
             }
             t->slot[static_cast<unsigned char>(kComposable[k])] = static_cast<int8_t>(k);
             t->glyph[k] = one.glyphs[0].index;
-            t->advance[k] = static_cast<float>(one.width);
+            t->advance[k] = advanceOf(one.glyphs[0]);
         }
         // Pair kerning, as the shaper applies it between two of these characters.
         for (size_t a = 0; a < kSlots; ++a) {
@@ -149,7 +208,7 @@ ReportTexts::FontTexts& ReportTexts::of(const QFont& font) {
 
 const ShapedText& ReportTexts::shape(const QFont& font, std::string_view text) {
     FontTexts& f = of(font);
-    if (f.compose(text))
+    if (compose(f, text))
         return f.scratch;
     if (f.cache.size() >= kCacheLimit)
         f.cache.clear();
@@ -158,10 +217,6 @@ const ShapedText& ReportTexts::shape(const QFont& font, std::string_view text) {
         layOut(font, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                it->second);
     return it->second;
-}
-
-const ShapedText& ReportTexts::shape(const QFont& font, const QString& text) {
-    return shape(font, std::string_view(text.toStdString()));
 }
 
 const ShapedText& ReportTexts::elided(const QFont& font, std::string_view text, double width) {

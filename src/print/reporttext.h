@@ -37,7 +37,6 @@ public:
     // `text` on one line in `font` (a layout font), as QTextLayout shapes it; line breaks
     // become spaces. Valid until the next call.
     const ShapedText& shape(const QFont& font, std::string_view text);
-    const ShapedText& shape(const QFont& font, const QString& text);
     // Cut to `width` with "…" when longer.
     const ShapedText& elided(const QFont& font, std::string_view text, double width);
     double width(const QFont& font, std::string_view text) { return shape(font, text).width; }
@@ -47,7 +46,11 @@ public:
 private:
     struct FontTexts;
     FontTexts& of(const QFont& font);
+    // Puts a text of number, date and Chinese characters together from single glyphs into
+    // f.scratch; false for any other text.
+    bool compose(FontTexts& f, std::string_view s);
     uint16_t rawFontIndex(const QRawFont& f);
+    float advanceOf(const ShapedGlyph& g) const;
     void layOut(const QFont& font, const QString& text, ShapedText& out);
 
     std::vector<QRawFont> rawFonts_;
