@@ -35,6 +35,7 @@ constexpr int64_t kProgressStep = 65536;
 
 void ReportLayout::clear() {
     measuredFonts_.clear();
+    footerCells_.clear();
     lines_.clear();
     lines_.shrink_to_fit();
     columns_.clear();
@@ -150,18 +151,33 @@ void ReportLayout::measureValues(const TdxGridReportSettings& s) {
     for (const VisibleRow& line : lines_) {
         if (!line.row.isData())
             continue;
-        for (ReportColumn& c : columns_) {
-            if (line.footer >= 0) {
-                if (grid_->FooterCellExists(line.row, *c.column, line.footer))
+        const std::vector<char>* footer = line.footer >= 0 ? footerCells(line).cells : nullptr;
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            ReportColumn& c = columns_[i];
+            if (footer != nullptr) {
+                if ((*footer)[i])
                     widen(c.rowFooterWidth, rowFooter,
                           grid_->FooterCellText(line.row, *c.column, line.footer), 0);
-            } else if (c.numeric) {
+            } else if (c.numeric && line.footer < 0) {
                 const std::string text = grid_->CellText(line.row, *c.column);
-                for (int i = 0; i < cellFonts; ++i)
-                    widen(c.dataWidth, cell[i], text, 0);
+                for (int f = 0; f < cellFonts; ++f)
+                    widen(c.dataWidth, cell[f], text, 0);
             }
         }
     }
+}
+
+ReportLayout::FooterCells ReportLayout::footerCells(const VisibleRow& line) const {
+    const int level = grid_ != nullptr ? grid_->FooterLevel(line.row, line.footer) : -1;
+    if (level < 0)
+        return {};
+    if (footerCells_.size() <= static_cast<size_t>(level))
+        footerCells_.resize(static_cast<size_t>(level) + 1);
+    std::vector<char>& cells = footerCells_[static_cast<size_t>(level)];
+    if (cells.empty())
+        for (const ReportColumn& c : columns_)
+            cells.push_back(grid_->FooterCellExists(line.row, *c.column, line.footer));
+    return {level, &cells};
 }
 
 namespace {

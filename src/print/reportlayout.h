@@ -72,6 +72,13 @@ public:
     double indent() const { return indent_; }
     double tableWidth() const { return tableWidth_; }
     const ReportHeights& heights() const { return heights_; }
+    // A group footer line's level and which columns (by index) have a cell in it: the same
+    // for every footer of a level, and the grid's answer costs a search of its columns.
+    struct FooterCells {
+        int level = -1;
+        const std::vector<char>* cells = nullptr;
+    };
+    FooterCells footerCells(const VisibleRow& line) const;
     // The shaped texts of the report's fonts, shared by the layout and every painter.
     ReportTexts& texts() const { return texts_; }
     double lineHeight(const VisibleRow& line) const;
@@ -107,6 +114,7 @@ private:
 
     const TdxDBGrid* grid_ = nullptr;
     mutable ReportTexts texts_;
+    mutable std::vector<std::vector<char>> footerCells_; // by level, filled when first met
     QString measuredFonts_; // the fonts the values' widths were measured in
     std::vector<VisibleRow> lines_;
     std::vector<ReportColumn> columns_;

@@ -333,18 +333,21 @@ void ReportPainter::paintGroupRow(const VisibleRow& line, double y) const {
 void ReportPainter::paintFooterRow(const VisibleRow& line, double y) const {
     using enum TdxTreeListPaintOption;
     // A group footer sits under the rows of its group, indented one level deeper.
-    const double x = (grid_.FooterLevel(line.row, line.footer) + 1) * ReportLayout::kIndent;
+    const ReportLayout::FooterCells cells = layout_.footerCells(line);
+    const double x = (cells.level + 1) * ReportLayout::kIndent;
     const double h = layout_.heights().rowFooter;
     const QRectF r(x, y, std::max(0.0, layout_.tableWidth() - x), h);
     fill(r, s_.RowFooterColor);
     const bool cellLines = s_.Options.contains(tlpoRowFooterGrid);
-    for (const ReportColumn& c : layout_.columns()) {
+    const std::vector<ReportColumn>& columns = layout_.columns();
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const ReportColumn& c = columns[i];
         if (!visible(c))
             continue;
         const QRectF cell(c.x, y, c.width, h);
         if (cellLines)
             outline(cell);
-        if (grid_.FooterCellExists(line.row, *c.column, line.footer))
+        if (cells.cells != nullptr && (*cells.cells)[i])
             text(cell, rowFooter_, grid_.FooterCellText(line.row, *c.column, line.footer),
                  alignmentOf(c), Fit::Whole);
     }
