@@ -145,7 +145,13 @@ void ReportPainter::flush(QPainter& p) const {
     for (const Ink::Segment& s : ink_.down)
         lines.emplace_back(s.at, s.from, s.at, s.to);
     if (!lines.empty()) {
-        p.setPen(QPen(ink(s_.GridLineColor), kLineWidth));
+        QPen pen(ink(s_.GridLineColor), kLineWidth);
+        // Thinner than a device pixel, a line comes out faint on a screen: one pixel, then.
+        if (kLineWidth * std::sqrt(std::abs(p.transform().determinant())) < 1) {
+            pen.setCosmetic(true);
+            pen.setWidthF(1);
+        }
+        p.setPen(pen);
         p.setBrush(Qt::NoBrush);
         p.drawLines(lines.data(), static_cast<int>(lines.size()));
     }
