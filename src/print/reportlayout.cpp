@@ -54,7 +54,6 @@ bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s,
         const auto w = static_cast<double>(c->Width());
         columns_.push_back({c, 0, w, a, a == Alignment::Right, w});
     }
-    placeColumns(0);
 
     using enum TdxTreeListPaintOption;
     const bool rowFooters = s.Options.contains(tlpoRowFooters);
@@ -119,16 +118,19 @@ void ReportLayout::measure(const TdxGridReportSettings& s) {
     heights_.title = title ? textLineHeight(s.ReportTitleFont) + 8 : 0;
     heights_.pageHeader = textLineHeight(s.PrinterPage.PageHeaderFont);
     heights_.pageFooter = textLineHeight(s.PrinterPage.PageFooterFont);
-    heights_.rowLines = heights_.rowFooterLines = heights_.footerLines = 1;
+    base_ = heights_;
 }
 
 void ReportLayout::measureValues(const TdxGridReportSettings& s) {
-    const QFont cell[] = {layoutFont(s.Font.font), layoutFont(s.EvenFont.font),
-                          layoutFont(s.OddFont.font)};
+    std::vector<QFont> cell;
+    if (s.DrawMode == TdxTreeListDrawMode::tldmOddEven)
+        cell = {layoutFont(s.EvenFont.font), layoutFont(s.OddFont.font)};
+    else
+        cell = {layoutFont(s.Font.font)};
     const QFont rowFooter = layoutFont(s.RowFooterFont.font), footer = layoutFont(s.FooterFont.font);
-    QString fonts;
-    for (const QFont& f : {cell[0], cell[1], cell[2], rowFooter, footer})
-        fonts += f.key() + QLatin1Char('|');
+    QString fonts = rowFooter.key();
+    for (const QFont& f : cell)
+        fonts += QLatin1Char('|') + f.key();
     if (grid_ == nullptr)
         return;
     auto widen = [&](double& need, const QFont& f, const std::string& text, double inset) {
@@ -145,7 +147,8 @@ void ReportLayout::measureValues(const TdxGridReportSettings& s) {
     if (fonts == measuredFonts_)
         return;
     measuredFonts_ = fonts;
-    const int cellFonts = cell[1] == cell[0] && cell[2] == cell[0] ? 1 : 3;
+    if (cell.size() == 2 && cell[0] == cell[1])
+        cell.pop_back();
     for (ReportColumn& c : columns_)
         c.dataWidth = c.rowFooterWidth = 0;
     for (const VisibleRow& line : lines_) {
@@ -160,8 +163,8 @@ void ReportLayout::measureValues(const TdxGridReportSettings& s) {
                           grid_->FooterCellText(line.row, *c.column, line.footer), 0);
             } else if (c.numeric && line.footer < 0) {
                 const std::string text = grid_->CellText(line.row, *c.column);
-                for (int f = 0; f < cellFonts; ++f)
-                    widen(c.dataWidth, cell[f], text, 0);
+                for (const QFont& f : cell)
+                    widen(c.dataWidth, f, text, 0);
             }
         }
     }
@@ -195,7 +198,7 @@ int wrappedLines(double need, double width, double em) {
 
 void ReportLayout::placeColumns(double available) {
     const double cap = available > 0 ? std::max(1.0, available - indent_) : 0;
-    const double em = std::max(1.0, heights_.row / 2);
+    const double em = std::max(1.0, base_.row / 2);
     int rowLines = 1, rowFooterLines = 1, footerLines = 1;
     double x = indent_;
     for (ReportColumn& c : columns_) {
@@ -212,10 +215,9 @@ void ReportLayout::placeColumns(double available) {
     }
     tableWidth_ = x;
     // Rows grow by whole text lines; the summary footer keeps its frame of two pixels.
-    heights_.row *= rowLines / static_cast<double>(heights_.rowLines);
-    heights_.rowFooter *= rowFooterLines / static_cast<double>(heights_.rowFooterLines);
-    heights_.footer =
-        (heights_.footer - 2) * footerLines / static_cast<double>(heights_.footerLines) + 2;
+    heights_.row = base_.row * rowLines;
+    heights_.rowFooter = base_.rowFooter * rowFooterLines;
+    heights_.footer = (base_.footer - 2) * footerLines + 2;
     heights_.rowLines = rowLines;
     heights_.rowFooterLines = rowFooterLines;
     heights_.footerLines = footerLines;

@@ -120,6 +120,7 @@ private:
     std::vector<ReportColumn> columns_;
     double indent_ = 0, tableWidth_ = 0;
     ReportHeights heights_;
+    ReportHeights base_; // with one text line a row
     std::vector<ReportRowPage> rowPages_;
     std::vector<ReportStrip> strips_;
     QSizeF paper_;
