@@ -39,7 +39,7 @@ public:
     const ShapedText& shape(const QFont& font, std::string_view text);
     // Cut to `width` with "…" when longer.
     const ShapedText& elided(const QFont& font, std::string_view text, double width);
-    double width(const QFont& font, std::string_view text) { return shape(font, text).width; }
+    double width(const QFont& font, std::string_view text);
 
     const QRawFont& rawFont(uint16_t i) const { return rawFonts_[i]; }
 

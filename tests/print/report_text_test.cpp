@@ -64,6 +64,7 @@ TEST(ReportTexts, PutTogetherTextsMatchQtsLayout) {
                 for (const std::string& s : samples) {
                     SCOPED_TRACE(std::string(family) + " " + std::to_string(px) + " " + s);
                     const Laid want = layOut(font, QString::fromStdString(s));
+                    EXPECT_NEAR(texts.width(font, s), want.width, 0.01);
                     const ShapedText& got = texts.shape(font, s);
                     EXPECT_NEAR(got.width, want.width, 0.01);
                     ASSERT_EQ(got.glyphs.size(), want.glyphs.size());
