@@ -91,7 +91,10 @@ bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s,
                 break;
         }
     }
-    if (!ok) {
+    // The values are measured while the build may still be cancelled; paginating then finds
+    // them measured.
+    footers_ = s.Options.contains(tlpoFooters);
+    if (!ok || !measureValues(s, progress)) {
         clear();
         return false;
     }
@@ -121,7 +124,7 @@ void ReportLayout::measure(const TdxGridReportSettings& s) {
     base_ = heights_;
 }
 
-void ReportLayout::measureValues(const TdxGridReportSettings& s) {
+bool ReportLayout::measureValues(const TdxGridReportSettings& s, const Progress& progress) {
     std::vector<QFont> cell;
     if (s.DrawMode == TdxTreeListDrawMode::tldmOddEven)
         cell = {layoutFont(s.EvenFont.font), layoutFont(s.OddFont.font)};
@@ -132,7 +135,7 @@ void ReportLayout::measureValues(const TdxGridReportSettings& s) {
     for (const QFont& f : cell)
         fonts += QLatin1Char('|') + f.key();
     if (grid_ == nullptr)
-        return;
+        return true;
     auto widen = [&](double& need, const QFont& f, const std::string& text, double inset) {
         if (!text.empty())
             need = std::max(need, texts_.width(f, text) + 2 * kPad + inset);
@@ -145,13 +148,16 @@ void ReportLayout::measureValues(const TdxGridReportSettings& s) {
     }
     // The rows' values are measured again only in other fonts: a million rows take a while.
     if (fonts == measuredFonts_)
-        return;
-    measuredFonts_ = fonts;
+        return true;
     if (cell.size() == 2 && cell[0] == cell[1])
         cell.pop_back();
     for (ReportColumn& c : columns_)
         c.dataWidth = c.rowFooterWidth = 0;
-    for (const VisibleRow& line : lines_) {
+    const auto total = static_cast<int64_t>(lines_.size());
+    for (int64_t done = 0; done < total; ++done) {
+        if (progress && done % kProgressStep == 0 && done > 0 && !progress(done, total))
+            return false;
+        const VisibleRow& line = lines_[static_cast<size_t>(done)];
         if (!line.row.isData())
             continue;
         const std::vector<char>* footer = line.footer >= 0 ? footerCells(line).cells : nullptr;
@@ -168,6 +174,8 @@ void ReportLayout::measureValues(const TdxGridReportSettings& s) {
             }
         }
     }
+    measuredFonts_ = fonts;
+    return true;
 }
 
 ReportLayout::FooterCells ReportLayout::footerCells(const VisibleRow& line) const {

@@ -57,8 +57,8 @@ public:
     static constexpr double kIndent = 18; // per grouping level, as on screen
     static constexpr double kPad = 2;     // text inset inside a cell
 
-    // Progress of a long build: rows walked of all; returning false cancels (the layout
-    // stays empty).
+    // Progress of a long build: rows walked of all, then lines measured of all; returning
+    // false cancels (the layout stays empty).
     using Progress = std::function<bool(int64_t done, int64_t total)>;
 
     // Takes the rows and columns from the grid, then paginates.
@@ -106,7 +106,8 @@ public:
 
 private:
     void measure(const TdxGridReportSettings& s);
-    void measureValues(const TdxGridReportSettings& s);
+    // The widths the values need; false when `progress` cancelled.
+    bool measureValues(const TdxGridReportSettings& s, const Progress& progress = {});
     // Column widths and places for a page `available` wide (0: no limit).
     void placeColumns(double available);
     void breakRows(double available);
