@@ -130,7 +130,8 @@ bool ReportLayout::measureValues(const TdxGridReportSettings& s, const Progress&
         cell = {layoutFont(s.EvenFont.font), layoutFont(s.OddFont.font)};
     else
         cell = {layoutFont(s.Font.font)};
-    const QFont rowFooter = layoutFont(s.RowFooterFont.font), footer = layoutFont(s.FooterFont.font);
+    const QFont rowFooter = layoutFont(s.RowFooterFont.font),
+                footer = layoutFont(s.FooterFont.font);
     QString fonts = rowFooter.key();
     for (const QFont& f : cell)
         fonts += QLatin1Char('|') + f.key();

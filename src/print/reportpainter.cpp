@@ -73,7 +73,8 @@ void ReportPainter::fill(const QRectF& r, const QColor& c) const {
     // Rows of one colour under each other make one rectangle.
     if (!it->rects.empty()) {
         QRectF& last = it->rects.back();
-        if (std::abs(last.left() - r.left()) < kSame && std::abs(last.width() - r.width()) < kSame &&
+        if (std::abs(last.left() - r.left()) < kSame &&
+            std::abs(last.width() - r.width()) < kSame &&
             std::abs(last.bottom() - r.top()) < kSame) {
             last.setBottom(r.bottom());
             return;
@@ -93,8 +94,8 @@ void ReportPainter::outline(const QRectF& r) const {
     ink_.down.push_back({r.right(), r.top(), r.bottom()});
 }
 
-void ReportPainter::text(const QRectF& r, const Face& face, std::string_view s,
-                         Qt::Alignment align, Fit fit) const {
+void ReportPainter::text(const QRectF& r, const Face& face, std::string_view s, Qt::Alignment align,
+                         Fit fit) const {
     if (s.empty())
         return;
     const QRectF inner = r.adjusted(kPad, 0, -kPad, 0);

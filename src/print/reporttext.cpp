@@ -93,9 +93,12 @@ bool ReportTexts::compose(FontTexts& f, std::string_view s) {
             layOut(f.font, QString::fromUcs4(&cp, 1), one);
             w.single = one.glyphs.size() == 1;
             if (w.single)
-                w = {one.glyphs[0].index, advanceOf(one.glyphs[0]),
-                     static_cast<float>(one.ascent), static_cast<float>(one.descent),
-                     one.glyphs[0].font, true};
+                w = {one.glyphs[0].index,
+                     advanceOf(one.glyphs[0]),
+                     static_cast<float>(one.ascent),
+                     static_cast<float>(one.descent),
+                     one.glyphs[0].font,
+                     true};
         }
         if (!w.single)
             return false;

@@ -323,8 +323,8 @@ TEST(ReportLink, NumbersAndTotalsPrintWithEveryDigit) {
         db.grid.ColumnByFieldName(field)->SetWidth(330);
     link.PrinterPage.ScaleMode = TdxScaleMode::smFit;
     link.RebuildReport();
-    EXPECT_NEAR(link.Layout().scale(),
-                link.Layout().body().width() / link.Layout().tableWidth(), 1e-9);
+    EXPECT_NEAR(link.Layout().scale(), link.Layout().body().width() / link.Layout().tableWidth(),
+                1e-9);
     printToPdf(link, pdf);
     pages = pdfPages(pdf);
     ASSERT_EQ(pages.size(), 1u);

@@ -46,9 +46,17 @@ Laid layOut(const QFont& font, const QString& text) {
 TEST(ReportTexts, PutTogetherTextsMatchQtsLayout) {
     guiApp();
     ReportTexts texts;
-    std::vector<std::string> samples = {
-        "18014398509481985.00", "-1,234.50", "2024-02-29 23:59:59", "(12.5%)", "1.7976931348623157E+308",
-        "备注 1973", "华东", "地区：华北，上海", "产品0 合计", "1", "١٢٣"};
+    std::vector<std::string> samples = {"18014398509481985.00",
+                                        "-1,234.50",
+                                        "2024-02-29 23:59:59",
+                                        "(12.5%)",
+                                        "1.7976931348623157E+308",
+                                        "备注 1973",
+                                        "华东",
+                                        "地区：华北，上海",
+                                        "产品0 合计",
+                                        "1",
+                                        "١٢٣"};
     // Every pair of the characters numbers are made of, for the fonts' kerning.
     const std::string chars = "0123456789.,-+:/%()Ee ";
     std::string pairs;
