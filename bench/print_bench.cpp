@@ -1,6 +1,6 @@
 // The printed report of a large grid grouped two levels deep with every group expanded:
 // building the report (rows and page breaks), paginating again, painting pages to PDF, and
-// the memory the built report holds.
+// the memory the built report and a long PDF hold.
 
 #include "benchcommon.h"
 
@@ -75,6 +75,23 @@ void bench_print(const Args& args) {
     link.PrintPages(writer, first);
     const double pdfS = secondsSince(start);
 
+    // A longer PDF, as the runner writes a whole report: the time a page and the resident
+    // memory after its first tenth and at its end, which stay alike when memory is constant.
+    const int longRun = std::min(pages, 2000);
+    std::vector<int> all(static_cast<size_t>(longRun));
+    for (int i = 0; i < longRun; ++i)
+        all[static_cast<size_t>(i)] = i;
+    double tenthMb = 0;
+    QPdfWriter longWriter(QString::fromStdString(args.dir + "/rg_print_bench_long.pdf"));
+    start = std::chrono::steady_clock::now();
+    link.PrintPages(longWriter, all, [&](int done, int) {
+        if (done == longRun / 10)
+            tenthMb = residentMb("VmRSS");
+        return true;
+    });
+    const double longS = secondsSince(start);
+    const double endMb = residentMb("VmRSS");
+
     // One page from the middle on screen, as the preview draws it at 100 %.
     QImage image(link.PaperSize().toSize(), QImage::Format_RGB32);
     const double screenPage = best(5, [&] {
@@ -97,6 +114,10 @@ void bench_print(const Args& args) {
            static_cast<double>(static_cast<int64_t>(after - before)) / lines);
     report("print_pdf_pages", sample);
     report("print_pdf_ms_per_page", pdfS * 1000 / std::max(1, sample));
+    report("print_pdf_long_pages", longRun);
+    report("print_pdf_long_ms_per_page", longS * 1000 / std::max(1, longRun));
+    report("print_pdf_long_rss_mb_after_a_tenth", tenthMb);
+    report("print_pdf_long_rss_mb_at_end", endMb);
     report("print_screen_page_ms", screenPage * 1000);
     report("print_pages_collapsed", collapsedPages);
     report("print_pdf_file", pdf);

@@ -14,6 +14,8 @@
 #include "print/reportlink.h"
 #include "setup/reportdefinition.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -138,9 +140,15 @@ private:
     bool passed_ = false;
 };
 
-// The report as the print command prints it with the print engine's first settings.
+// The report as the print command prints it with the print engine's first settings; a
+// file read away from the program needs its page numbers, which those settings leave out.
 void writePdf(TdxDBGrid& grid, const std::string& path) {
     TdxDBGridReportLink link(&grid);
+    std::array<QString, 3>& footer = link.PrinterPage.PageFooterTexts;
+    if (std::all_of(footer.begin(), footer.end(), [](const QString& t) { return t.isEmpty(); })) {
+        footer[1] = QStringLiteral("第 [Page #] 页，共 [Total Pages] 页");
+        link.ShowPageFooter = true;
+    }
     link.RebuildReport();
     WriteReportPdf(link, path);
 }

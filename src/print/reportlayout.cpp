@@ -34,6 +34,8 @@ constexpr int64_t kProgressStep = 65536;
 } // namespace
 
 void ReportLayout::clear() {
+    measuredFonts_.clear();
+    footerCells_.clear();
     lines_.clear();
     lines_.shrink_to_fit();
     columns_.clear();
@@ -45,13 +47,13 @@ void ReportLayout::clear() {
 bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s,
                          const Progress& progress) {
     clear();
+    grid_ = &grid;
     indent_ = grid.GroupColumnCount() * kIndent;
-    double x = indent_;
     for (const TdxDBGridColumn* c : grid.VisibleColumns()) {
-        columns_.push_back({c, x, static_cast<double>(c->Width())});
-        x += c->Width();
+        const Alignment a = c->alignment();
+        const auto w = static_cast<double>(c->Width());
+        columns_.push_back({c, 0, w, a, a == Alignment::Right, w});
     }
-    tableWidth_ = x;
 
     using enum TdxTreeListPaintOption;
     const bool rowFooters = s.Options.contains(tlpoRowFooters);
@@ -89,7 +91,10 @@ bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s,
                 break;
         }
     }
-    if (!ok) {
+    // The values are measured while the build may still be cancelled; paginating then finds
+    // them measured.
+    footers_ = s.Options.contains(tlpoFooters);
+    if (!ok || !measureValues(s, progress)) {
         clear();
         return false;
     }
@@ -116,6 +121,115 @@ void ReportLayout::measure(const TdxGridReportSettings& s) {
     heights_.title = title ? textLineHeight(s.ReportTitleFont) + 8 : 0;
     heights_.pageHeader = textLineHeight(s.PrinterPage.PageHeaderFont);
     heights_.pageFooter = textLineHeight(s.PrinterPage.PageFooterFont);
+    base_ = heights_;
+}
+
+bool ReportLayout::measureValues(const TdxGridReportSettings& s, const Progress& progress) {
+    std::vector<QFont> cell;
+    if (s.DrawMode == TdxTreeListDrawMode::tldmOddEven)
+        cell = {layoutFont(s.EvenFont.font), layoutFont(s.OddFont.font)};
+    else
+        cell = {layoutFont(s.Font.font)};
+    const QFont rowFooter = layoutFont(s.RowFooterFont.font),
+                footer = layoutFont(s.FooterFont.font);
+    QString fonts = rowFooter.key();
+    for (const QFont& f : cell)
+        fonts += QLatin1Char('|') + f.key();
+    if (grid_ == nullptr)
+        return true;
+    auto widen = [&](double& need, const QFont& f, const std::string& text, double inset) {
+        if (!text.empty())
+            need = std::max(need, texts_.width(f, text) + 2 * kPad + inset);
+    };
+    // The summary footer's cells sit one pixel inside the row on each side.
+    for (ReportColumn& c : columns_) {
+        c.footerWidth = 0;
+        if (footers_ && grid_->SummaryFooterCellExists(*c.column))
+            widen(c.footerWidth, footer, grid_->SummaryFooterText(*c.column), 2);
+    }
+    // The rows' values are measured again only in other fonts: a million rows take a while.
+    if (fonts == measuredFonts_)
+        return true;
+    if (cell.size() == 2 && cell[0] == cell[1])
+        cell.pop_back();
+    for (ReportColumn& c : columns_)
+        c.dataWidth = c.rowFooterWidth = 0;
+    const auto total = static_cast<int64_t>(lines_.size());
+    for (int64_t done = 0; done < total; ++done) {
+        if (progress && done % kProgressStep == 0 && done > 0 && !progress(done, total))
+            return false;
+        const VisibleRow& line = lines_[static_cast<size_t>(done)];
+        if (!line.row.isData())
+            continue;
+        const std::vector<char>* footer = line.footer >= 0 ? footerCells(line).cells : nullptr;
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            ReportColumn& c = columns_[i];
+            if (footer != nullptr) {
+                if ((*footer)[i])
+                    widen(c.rowFooterWidth, rowFooter,
+                          grid_->FooterCellText(line.row, *c.column, line.footer), 0);
+            } else if (c.numeric && line.footer < 0) {
+                const std::string text = grid_->CellText(line.row, *c.column);
+                for (const QFont& f : cell)
+                    widen(c.dataWidth, f, text, 0);
+            }
+        }
+    }
+    measuredFonts_ = fonts;
+    return true;
+}
+
+ReportLayout::FooterCells ReportLayout::footerCells(const VisibleRow& line) const {
+    const int level = grid_ != nullptr ? grid_->FooterLevel(line.row, line.footer) : -1;
+    if (level < 0)
+        return {};
+    if (footerCells_.size() <= static_cast<size_t>(level))
+        footerCells_.resize(static_cast<size_t>(level) + 1);
+    std::vector<char>& cells = footerCells_[static_cast<size_t>(level)];
+    if (cells.empty())
+        for (const ReportColumn& c : columns_)
+            cells.push_back(grid_->FooterCellExists(line.row, *c.column, line.footer));
+    return {level, &cells};
+}
+
+namespace {
+
+// Lines a whole value `need` wide takes in a cell `width` wide when it wraps at any
+// character; a break can leave up to a character's width unused.
+int wrappedLines(double need, double width, double em) {
+    if (need <= width)
+        return 1;
+    const double room = std::max(width - 2 * ReportLayout::kPad - em, em / 2);
+    return static_cast<int>(std::ceil((need - 2 * ReportLayout::kPad) / room));
+}
+
+} // namespace
+
+void ReportLayout::placeColumns(double available) {
+    const double cap = available > 0 ? std::max(1.0, available - indent_) : 0;
+    const double em = std::max(1.0, base_.row / 2);
+    int rowLines = 1, rowFooterLines = 1, footerLines = 1;
+    double x = indent_;
+    for (ReportColumn& c : columns_) {
+        double w = std::max({c.gridWidth, c.dataWidth, c.rowFooterWidth, c.footerWidth});
+        // Wider than the page, a text column runs off it as on screen; numbers stay on it.
+        if (cap > 0 && w > cap)
+            w = c.numeric ? cap : std::max(c.gridWidth, cap);
+        c.x = x;
+        c.width = w;
+        x += w;
+        rowLines = std::max(rowLines, wrappedLines(c.dataWidth, w, em));
+        rowFooterLines = std::max(rowFooterLines, wrappedLines(c.rowFooterWidth, w, em));
+        footerLines = std::max(footerLines, wrappedLines(c.footerWidth - 2, w - 2, em));
+    }
+    tableWidth_ = x;
+    // Rows grow by whole text lines; the summary footer keeps its frame of two pixels.
+    heights_.row = base_.row * rowLines;
+    heights_.rowFooter = base_.rowFooter * rowFooterLines;
+    heights_.footer = (base_.footer - 2) * footerLines + 2;
+    heights_.rowLines = rowLines;
+    heights_.rowFooterLines = rowFooterLines;
+    heights_.footerLines = footerLines;
 }
 
 void ReportLayout::paginate(const TdxGridReportSettings& s) {
@@ -135,15 +249,19 @@ void ReportLayout::paginate(const TdxGridReportSettings& s) {
     headersEveryPage_ = s.HeadersOnEveryPage;
     footersEveryPage_ = s.FootersOnEveryPage && footers_;
     titleFirstOnly_ = s.ReportTitleMode == TdxReportTitleMode::tmOnFirstPage;
+    measureValues(s);
 
     if (pg.ScaleMode == TdxScaleMode::smAdjust) {
         scale_ = std::clamp(pg.ScaleFactor, 10, 500) / 100.0;
+        placeColumns(body_.width() / scale_);
         breakColumns(body_.width() / scale_);
         breakRows(body_.height() / scale_);
         return;
     }
     // Fit to pages: start from the size that would fit without repeated headers, then
     // shrink until the pages fit (or a floor is reached).
+    // The scale follows the columns at their full widths.
+    placeColumns(0);
     const int wide = std::max(1, pg.FitToPagesHorizontally),
               tall = std::max(1, pg.FitToPagesVertically);
     double total = heights_.title + heights_.band + heights_.header + heights_.footer;
@@ -164,7 +282,8 @@ void ReportLayout::breakColumns(double available) {
     strips_.clear();
     double start = 0;
     for (const ReportColumn& c : columns_) {
-        if (c.x + c.width - start > available && c.x > start) {
+        // The group indent stays with the first column: a strip of indent alone says nothing.
+        if (c.x + c.width - start > available && c.x > (start == 0 ? indent_ : start)) {
             strips_.push_back({start, c.x - start});
             start = c.x;
         }

@@ -6,6 +6,7 @@
 
 #include "grid/grid.h"
 #include "print/reportsettings.h"
+#include "print/reporttext.h"
 
 #include <QFont>
 #include <QRectF>
@@ -22,6 +23,14 @@ QFont layoutFont(const QFont& font);
 struct ReportColumn {
     const TdxDBGridColumn* column;
     double x, width; // logical pixels from the table's left edge
+    Alignment alignment;
+    // Numbers are printed whole: the column is widened to its widest value, and a value
+    // still too wide wraps.
+    bool numeric;
+    double gridWidth; // as the grid shows it
+    // Widths its whole values need, padding included: data cells (numbers only), group
+    // footer cells and the summary footer cell.
+    double dataWidth = 0, rowFooterWidth = 0, footerWidth = 0;
 };
 
 // One page of the table's rows.
@@ -38,14 +47,18 @@ struct ReportStrip {
 struct ReportHeights {
     double title = 0, band = 0, header = 0, row = 0, group = 0, rowFooter = 0, footer = 0;
     double pageHeader = 0, pageFooter = 0;
+    // Text lines of a data row, a group footer row and the summary footer: more than one
+    // only where a page is too narrow for a whole value.
+    int rowLines = 1, rowFooterLines = 1, footerLines = 1;
 };
 
 class ReportLayout {
 public:
     static constexpr double kIndent = 18; // per grouping level, as on screen
+    static constexpr double kPad = 2;     // text inset inside a cell
 
-    // Progress of a long build: rows walked of all; returning false cancels (the layout
-    // stays empty).
+    // Progress of a long build: rows walked of all, then lines measured of all; returning
+    // false cancels (the layout stays empty).
     using Progress = std::function<bool(int64_t done, int64_t total)>;
 
     // Takes the rows and columns from the grid, then paginates.
@@ -59,6 +72,15 @@ public:
     double indent() const { return indent_; }
     double tableWidth() const { return tableWidth_; }
     const ReportHeights& heights() const { return heights_; }
+    // A group footer line's level and which columns (by index) have a cell in it: the same
+    // for every footer of a level, and the grid's answer costs a search of its columns.
+    struct FooterCells {
+        int level = -1;
+        const std::vector<char>* cells = nullptr;
+    };
+    FooterCells footerCells(const VisibleRow& line) const;
+    // The shaped texts of the report's fonts, shared by the layout and every painter.
+    ReportTexts& texts() const { return texts_; }
     double lineHeight(const VisibleRow& line) const;
 
     // Pages in print order; each is one row page crossed with one strip.
@@ -84,13 +106,22 @@ public:
 
 private:
     void measure(const TdxGridReportSettings& s);
+    // The widths the values need; false when `progress` cancelled.
+    bool measureValues(const TdxGridReportSettings& s, const Progress& progress = {});
+    // Column widths and places for a page `available` wide (0: no limit).
+    void placeColumns(double available);
     void breakRows(double available);
     void breakColumns(double available);
 
+    const TdxDBGrid* grid_ = nullptr;
+    mutable ReportTexts texts_;
+    mutable std::vector<std::vector<char>> footerCells_; // by level, filled when first met
+    QString measuredFonts_; // the fonts the values' widths were measured in
     std::vector<VisibleRow> lines_;
     std::vector<ReportColumn> columns_;
     double indent_ = 0, tableWidth_ = 0;
     ReportHeights heights_;
+    ReportHeights base_; // with one text line a row
     std::vector<ReportRowPage> rowPages_;
     std::vector<ReportStrip> strips_;
     QSizeF paper_;

@@ -1,17 +1,17 @@
 #include "print/reportpainter.h"
 
+#include <QGlyphRun>
+
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 namespace rg {
 
 namespace {
 
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-Qt::Alignment alignmentOf(const TdxDBGridColumn& c) {
-    switch (c.alignment()) {
+Qt::Alignment alignmentOf(const ReportColumn& c) {
+    switch (c.alignment) {
     case Alignment::Right:
         return Qt::AlignRight;
     case Alignment::Center:
@@ -21,13 +21,32 @@ Qt::Alignment alignmentOf(const TdxDBGridColumn& c) {
     }
 }
 
-constexpr double kPad = 2; // text inset inside a cell
+constexpr double kPad = ReportLayout::kPad;
 constexpr double kLineWidth = 0.5;
+constexpr double kSame = 1e-6; // coordinates closer than this meet
+
+// Joins grid lines on one line that touch or overlap: a cell's edge is its neighbour's too.
+template <class Segment> void joinSegments(std::vector<Segment>& segments) {
+    std::sort(segments.begin(), segments.end(), [](const auto& a, const auto& b) {
+        return a.at != b.at ? a.at < b.at : a.from < b.from;
+    });
+    size_t out = 0;
+    for (const auto& s : segments) {
+        if (out > 0) {
+            auto& last = segments[out - 1];
+            if (std::abs(last.at - s.at) < kSame && s.from <= last.to + kSame) {
+                last.to = std::max(last.to, s.to);
+                continue;
+            }
+        }
+        segments[out++] = s;
+    }
+    segments.resize(out);
+}
 
 } // namespace
 
-ReportPainter::Face::Face(const ReportFont& f)
-    : font(layoutFont(f.font)), metrics(font), color(f.color) {}
+ReportPainter::Face::Face(const ReportFont& f) : font(layoutFont(f.font)), color(f.color) {}
 
 ReportPainter::ReportPainter(const TdxDBGrid& grid, const TdxGridReportSettings& settings,
                              const ReportLayout& layout, const QDateTime& printed)
@@ -45,25 +64,116 @@ QColor ReportPainter::ink(const QColor& c) const {
     return QColor(g, g, g);
 }
 
-void ReportPainter::fill(QPainter& p, const QRectF& r, const QColor& c) const {
-    p.fillRect(r, ink(c));
+void ReportPainter::fill(const QRectF& r, const QColor& c) const {
+    const QColor color = ink(c);
+    auto it = std::find_if(ink_.fills.begin(), ink_.fills.end(),
+                           [&](const Ink::Fill& f) { return f.color == color; });
+    if (it == ink_.fills.end())
+        it = ink_.fills.insert(ink_.fills.end(), Ink::Fill{color, {}});
+    // Rows of one colour under each other make one rectangle.
+    if (!it->rects.empty()) {
+        QRectF& last = it->rects.back();
+        if (std::abs(last.left() - r.left()) < kSame &&
+            std::abs(last.width() - r.width()) < kSame &&
+            std::abs(last.bottom() - r.top()) < kSame) {
+            last.setBottom(r.bottom());
+            return;
+        }
+    }
+    it->rects.push_back(r);
 }
 
-void ReportPainter::outline(QPainter& p, const QRectF& r) const {
-    p.setPen(QPen(ink(s_.GridLineColor), kLineWidth));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(r);
+void ReportPainter::line(double x1, double y, double x2) const {
+    ink_.across.push_back({y, x1, x2});
 }
 
-void ReportPainter::text(QPainter& p, const QRectF& r, const Face& face, const QString& s,
-                         Qt::Alignment align) const {
-    if (s.isEmpty())
+void ReportPainter::outline(const QRectF& r) const {
+    ink_.across.push_back({r.top(), r.left(), r.right()});
+    ink_.across.push_back({r.bottom(), r.left(), r.right()});
+    ink_.down.push_back({r.left(), r.top(), r.bottom()});
+    ink_.down.push_back({r.right(), r.top(), r.bottom()});
+}
+
+void ReportPainter::text(const QRectF& r, const Face& face, std::string_view s, Qt::Alignment align,
+                         Fit fit) const {
+    if (s.empty())
         return;
     const QRectF inner = r.adjusted(kPad, 0, -kPad, 0);
-    p.setFont(face.font);
-    p.setPen(ink(face.color));
-    p.drawText(inner, static_cast<int>(align | Qt::AlignVCenter | Qt::TextSingleLine),
-               face.metrics.elidedText(s, Qt::ElideRight, inner.width()));
+    ReportTexts& texts = layout_.texts();
+    const ShapedText& shaped =
+        fit == Fit::Whole ? texts.shape(face.font, s) : texts.elided(face.font, s, inner.width());
+    if (fit == Fit::Whole && shaped.width > inner.width() + kSame) {
+        ink_.wrapped.push_back(
+            {inner, &face, QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())), align});
+        return;
+    }
+    double x = inner.left();
+    if (align & Qt::AlignRight)
+        x = inner.right() - shaped.width;
+    else if (align & Qt::AlignHCenter)
+        x = inner.left() + (inner.width() - shaped.width) / 2;
+    const double baseline =
+        inner.top() + (inner.height() - shaped.ascent - shaped.descent) / 2 + shaped.ascent;
+    const QColor color = ink(face.color);
+    Ink::Run* run = nullptr;
+    for (const ShapedGlyph& g : shaped.glyphs) {
+        if (run == nullptr || run->font != g.font) {
+            auto it = std::find_if(ink_.runs.begin(), ink_.runs.end(), [&](const Ink::Run& r) {
+                return r.font == g.font && r.color == color;
+            });
+            if (it == ink_.runs.end())
+                it = ink_.runs.insert(ink_.runs.end(), Ink::Run{color, g.font, {}, {}});
+            run = &*it;
+        }
+        run->indexes.push_back(g.index);
+        run->positions.push_back(QPointF(x + g.x, baseline + g.y));
+    }
+}
+
+void ReportPainter::flush(QPainter& p) const {
+    p.setPen(Qt::NoPen);
+    for (Ink::Fill& f : ink_.fills) {
+        p.setBrush(f.color);
+        p.drawRects(f.rects.data(), static_cast<int>(f.rects.size()));
+    }
+    ink_.fills.clear();
+    joinSegments(ink_.across);
+    joinSegments(ink_.down);
+    std::vector<QLineF> lines;
+    lines.reserve(ink_.across.size() + ink_.down.size());
+    for (const Ink::Segment& s : ink_.across)
+        lines.emplace_back(s.from, s.at, s.to, s.at);
+    for (const Ink::Segment& s : ink_.down)
+        lines.emplace_back(s.at, s.from, s.at, s.to);
+    if (!lines.empty()) {
+        QPen pen(ink(s_.GridLineColor), kLineWidth);
+        // Thinner than a device pixel, a line comes out faint on a screen: one pixel, then.
+        if (kLineWidth * std::sqrt(std::abs(p.transform().determinant())) < 1) {
+            pen.setCosmetic(true);
+            pen.setWidthF(1);
+        }
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawLines(lines.data(), static_cast<int>(lines.size()));
+    }
+    ink_.across.clear();
+    ink_.down.clear();
+    for (Ink::Run& r : ink_.runs) {
+        QGlyphRun run;
+        run.setRawFont(layout_.texts().rawFont(r.font));
+        run.setGlyphIndexes(r.indexes);
+        run.setPositions(r.positions);
+        p.setPen(r.color);
+        p.drawGlyphRun(QPointF(0, 0), run);
+    }
+    ink_.runs.clear();
+    for (const Ink::Wrapped& w : ink_.wrapped) {
+        p.setFont(w.face->font);
+        p.setPen(ink(w.face->color));
+        p.drawText(w.rect, static_cast<int>(w.align | Qt::AlignVCenter | Qt::TextWrapAnywhere),
+                   w.text);
+    }
+    ink_.wrapped.clear();
 }
 
 bool ReportPainter::visible(const ReportColumn& c) const {
@@ -78,7 +188,8 @@ void ReportPainter::paintPage(QPainter& p, int page, const QRectF& paper) const 
     p.translate(paper.topLeft());
     const double k = paper.width() / layout_.paperSize().width();
     p.scale(k, k);
-    paintPageTexts(p, page);
+    paintPageTexts(page);
+    flush(p);
 
     const int v = layout_.rowPageIndex(page);
     const ReportRowPage& rows = layout_.rowPage(page);
@@ -103,44 +214,43 @@ void ReportPainter::paintPage(QPainter& p, int page, const QRectF& paper) const 
     double y = 0;
     if (layout_.titleShown(v)) {
         if (layout_.titleOnPage(page))
-            paintTitle(p, strip_, y);
+            paintTitle(strip_, y);
         y += h.title;
     }
     if (layout_.bandsShown(v)) {
-        paintBandRow(p, y);
+        paintBandRow(y);
         y += h.band;
     }
     if (layout_.headersShown(v)) {
-        paintHeaderRow(p, y);
+        paintHeaderRow(y);
         y += h.header;
     }
     for (int i = 0; i < rows.lineCount; ++i) {
         const int index = rows.firstLine + i;
-        paintLine(p, index, y);
+        paintLine(index, y);
         y += layout_.lineHeight(layout_.lines()[static_cast<size_t>(index)]);
     }
-    if (rows.summaryFooter) {
-        paintSummaryFooter(p, y);
-    } else if (v == layout_.rowPageCount() - 1) {
-        // Without the summary footer a closing line ends the table.
-        p.setPen(QPen(ink(s_.GridLineColor), kLineWidth));
-        p.drawLine(QPointF(0, y), QPointF(layout_.tableWidth(), y));
-    }
+    if (rows.summaryFooter)
+        paintSummaryFooter(y);
+    else if (v == layout_.rowPageCount() - 1)
+        line(0, y, layout_.tableWidth()); // without the summary footer a line ends the table
+    flush(p);
     p.restore();
 }
 
-void ReportPainter::paintPageTexts(QPainter& p, int page) const {
+void ReportPainter::paintPageTexts(int page) const {
     const TdxPrinterPage& pg = s_.PrinterPage;
     const QRectF body = layout_.body();
     auto row = [&](const std::array<QString, 3>& texts, const Face& face, double top,
                    double height) {
         const QRectF r(body.left(), top, body.width(), height);
         const Qt::Alignment aligns[3] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
-        for (int i = 0; i < 3; ++i)
-            text(p, r, face,
-                 TdxPrinterPage::expandMacros(texts[static_cast<size_t>(i)], page + 1,
-                                              layout_.pageCount(), printed_),
-                 aligns[i]);
+        for (size_t i = 0; i < 3; ++i)
+            if (!texts[i].isEmpty())
+                text(r, face,
+                     TdxPrinterPage::expandMacros(texts[i], page + 1, layout_.pageCount(), printed_)
+                         .toStdString(),
+                     aligns[i]);
     };
     const ReportHeights& h = layout_.heights();
     if (s_.ShowPageHeader)
@@ -150,46 +260,46 @@ void ReportPainter::paintPageTexts(QPainter& p, int page) const {
             layout_.paperSize().height() - milliMmToPx(pg.Footer) - h.pageFooter, h.pageFooter);
 }
 
-void ReportPainter::paintTitle(QPainter& p, const ReportStrip& strip, double y) const {
-    text(p, QRectF(strip.left, y, strip.width, layout_.heights().title), title_, s_.ReportTitleText,
-         Qt::AlignHCenter);
+void ReportPainter::paintTitle(const ReportStrip& strip, double y) const {
+    text(QRectF(strip.left, y, strip.width, layout_.heights().title), title_,
+         s_.ReportTitleText.toStdString(), Qt::AlignHCenter);
 }
 
-void ReportPainter::paintBandRow(QPainter& p, double y) const {
+void ReportPainter::paintBandRow(double y) const {
     // The grid's one band, whose caption is empty: a strip in the band colour.
     const QRectF r(0, y, layout_.tableWidth(), layout_.heights().band);
-    fill(p, r, s_.BandColor);
-    outline(p, r);
+    fill(r, s_.BandColor);
+    outline(r);
 }
 
-void ReportPainter::paintHeaderRow(QPainter& p, double y) const {
+void ReportPainter::paintHeaderRow(double y) const {
     const double h = layout_.heights().header;
     if (layout_.indent() > 0) {
         const QRectF r(0, y, layout_.indent(), h);
-        fill(p, r, s_.HeaderColor);
-        outline(p, r);
+        fill(r, s_.HeaderColor);
+        outline(r);
     }
     for (const ReportColumn& c : layout_.columns()) {
         if (!visible(c))
             continue;
         const QRectF r(c.x, y, c.width, h);
-        fill(p, r, s_.HeaderColor);
-        outline(p, r);
-        text(p, r, header_, qs(c.column->Caption()), Qt::AlignLeft);
+        fill(r, s_.HeaderColor);
+        outline(r);
+        text(r, header_, c.column->Caption(), Qt::AlignLeft);
     }
 }
 
-void ReportPainter::paintLine(QPainter& p, int index, double y) const {
+void ReportPainter::paintLine(int index, double y) const {
     const VisibleRow& line = layout_.lines()[static_cast<size_t>(index)];
     if (line.row.isGroup())
-        paintGroupRow(p, line, y);
+        paintGroupRow(line, y);
     else if (line.footer >= 0)
-        paintFooterRow(p, line, y);
+        paintFooterRow(line, y);
     else
-        paintDataRow(p, index, y);
+        paintDataRow(index, y);
 }
 
-void ReportPainter::paintDataRow(QPainter& p, int index, double y) const {
+void ReportPainter::paintDataRow(int index, double y) const {
     const RowHandle row = layout_.lines()[static_cast<size_t>(index)].row;
     const bool oddEven = s_.DrawMode == TdxTreeListDrawMode::tldmOddEven;
     const bool odd = index % 2 == 1;
@@ -197,59 +307,72 @@ void ReportPainter::paintDataRow(QPainter& p, int index, double y) const {
     const QColor& background = !oddEven ? s_.Color : odd ? s_.OddColor : s_.EvenColor;
     const bool lines = s_.Options.contains(TdxTreeListPaintOption::tlpoGrid);
     const double h = layout_.heights().row;
+    double left = -1, right = 0;
     for (const ReportColumn& c : layout_.columns()) {
         if (!visible(c))
             continue;
         const QRectF r(c.x, y, c.width, h);
-        fill(p, r, background);
+        if (left < 0)
+            left = c.x;
+        right = c.x + c.width;
         if (lines)
-            outline(p, r);
-        text(p, r, face, qs(grid_.CellText(row, *c.column)), alignmentOf(*c.column));
+            outline(r);
+        text(r, face, grid_.CellText(row, *c.column), alignmentOf(c),
+             c.numeric ? Fit::Whole : Fit::Elide);
     }
+    if (left >= 0)
+        fill(QRectF(left, y, right - left, h), background);
 }
 
-void ReportPainter::paintGroupRow(QPainter& p, const VisibleRow& line, double y) const {
+void ReportPainter::paintGroupRow(const VisibleRow& line, double y) const {
     const double x = grid_.Level(line.row) * ReportLayout::kIndent;
-    const QRectF r(x, y, std::max(0.0, layout_.tableWidth() - x), layout_.heights().group);
-    fill(p, r, s_.GroupNodeColor);
+    const double h = layout_.heights().group;
+    const QRectF r(x, y, std::max(0.0, layout_.tableWidth() - x), h);
+    fill(r, s_.GroupNodeColor);
     if (s_.Options.contains(TdxTreeListPaintOption::tlpoGrid))
-        outline(p, r);
-    text(p, r, group_, qs(grid_.GroupRowText(line.row)), Qt::AlignLeft);
+        outline(r);
+    // A group row continued on the pages to the right says again which group it is.
+    const double from = std::max(x, strip_.left);
+    text(QRectF(from, y, std::max(0.0, layout_.tableWidth() - from), h), group_,
+         grid_.GroupRowText(line.row), Qt::AlignLeft);
 }
 
-void ReportPainter::paintFooterRow(QPainter& p, const VisibleRow& line, double y) const {
+void ReportPainter::paintFooterRow(const VisibleRow& line, double y) const {
     using enum TdxTreeListPaintOption;
     // A group footer sits under the rows of its group, indented one level deeper.
-    const double x = (grid_.FooterLevel(line.row, line.footer) + 1) * ReportLayout::kIndent;
+    const ReportLayout::FooterCells cells = layout_.footerCells(line);
+    const double x = (cells.level + 1) * ReportLayout::kIndent;
     const double h = layout_.heights().rowFooter;
     const QRectF r(x, y, std::max(0.0, layout_.tableWidth() - x), h);
-    fill(p, r, s_.RowFooterColor);
+    fill(r, s_.RowFooterColor);
     const bool cellLines = s_.Options.contains(tlpoRowFooterGrid);
-    for (const ReportColumn& c : layout_.columns()) {
+    const std::vector<ReportColumn>& columns = layout_.columns();
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const ReportColumn& c = columns[i];
         if (!visible(c))
             continue;
         const QRectF cell(c.x, y, c.width, h);
         if (cellLines)
-            outline(p, cell);
-        if (grid_.FooterCellExists(line.row, *c.column, line.footer))
-            text(p, cell, rowFooter_, qs(grid_.FooterCellText(line.row, *c.column, line.footer)),
-                 alignmentOf(*c.column));
+            outline(cell);
+        if (cells.cells != nullptr && (*cells.cells)[i])
+            text(cell, rowFooter_, grid_.FooterCellText(line.row, *c.column, line.footer),
+                 alignmentOf(c), Fit::Whole);
     }
     if (s_.Options.contains(tlpoGrid))
-        outline(p, r);
+        outline(r);
 }
 
-void ReportPainter::paintSummaryFooter(QPainter& p, double y) const {
+void ReportPainter::paintSummaryFooter(double y) const {
     const double h = layout_.heights().footer;
     const QRectF r(0, y, layout_.tableWidth(), h);
-    fill(p, r, s_.HeaderColor);
-    outline(p, r);
+    fill(r, s_.HeaderColor);
+    outline(r);
     for (const ReportColumn& c : layout_.columns()) {
         if (!visible(c) || !grid_.SummaryFooterCellExists(*c.column))
             continue;
         const QRectF cell(c.x + 1, y + 1, c.width - 2, h - 2);
-        outline(p, cell);
-        text(p, cell, footer_, qs(grid_.SummaryFooterText(*c.column)), alignmentOf(*c.column));
+        outline(cell);
+        text(cell, footer_, grid_.SummaryFooterText(*c.column), alignmentOf(c), Fit::Whole);
     }
 }
 

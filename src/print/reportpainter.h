@@ -7,8 +7,12 @@
 #include "print/reportsettings.h"
 
 #include <QDateTime>
-#include <QFontMetricsF>
+#include <QLineF>
+#include <QList>
 #include <QPainter>
+
+#include <string_view>
+#include <vector>
 
 namespace rg {
 
@@ -22,27 +26,56 @@ public:
 
 private:
     struct Face {
-        Face() : metrics(QFont()) {}
         explicit Face(const ReportFont& f);
         QFont font;
-        QFontMetricsF metrics;
         QColor color;
     };
+    // What a page draws, gathered and then drawn a colour, a pen and a font at a time: a
+    // state change per cell made most of a PDF page.
+    struct Ink {
+        struct Fill {
+            QColor color;
+            std::vector<QRectF> rects;
+        };
+        struct Segment {
+            double at, from, to;
+        };
+        struct Run {
+            QColor color;
+            uint16_t font;
+            QList<quint32> indexes;
+            QList<QPointF> positions;
+        };
+        struct Wrapped {
+            QRectF rect;
+            const Face* face;
+            QString text;
+            Qt::Alignment align;
+        };
+        std::vector<Fill> fills;
+        std::vector<Segment> across, down; // grid lines: horizontal at y, vertical at x
+        std::vector<Run> runs;
+        std::vector<Wrapped> wrapped;
+    };
+    // Whole values wrap where they do not fit; other texts end in "…".
+    enum class Fit { Elide, Whole };
 
-    void paintPageTexts(QPainter& p, int page) const;
-    void paintTitle(QPainter& p, const ReportStrip& strip, double y) const;
-    void paintBandRow(QPainter& p, double y) const;
-    void paintHeaderRow(QPainter& p, double y) const;
-    void paintLine(QPainter& p, int index, double y) const;
-    void paintDataRow(QPainter& p, int index, double y) const;
-    void paintGroupRow(QPainter& p, const VisibleRow& line, double y) const;
-    void paintFooterRow(QPainter& p, const VisibleRow& line, double y) const;
-    void paintSummaryFooter(QPainter& p, double y) const;
+    void paintPageTexts(int page) const;
+    void paintTitle(const ReportStrip& strip, double y) const;
+    void paintBandRow(double y) const;
+    void paintHeaderRow(double y) const;
+    void paintLine(int index, double y) const;
+    void paintDataRow(int index, double y) const;
+    void paintGroupRow(const VisibleRow& line, double y) const;
+    void paintFooterRow(const VisibleRow& line, double y) const;
+    void paintSummaryFooter(double y) const;
 
-    void text(QPainter& p, const QRectF& r, const Face& face, const QString& s,
-              Qt::Alignment align) const;
-    void fill(QPainter& p, const QRectF& r, const QColor& c) const;
-    void outline(QPainter& p, const QRectF& r) const;
+    void text(const QRectF& r, const Face& face, std::string_view s, Qt::Alignment align,
+              Fit fit = Fit::Elide) const;
+    void fill(const QRectF& r, const QColor& c) const;
+    void outline(const QRectF& r) const;
+    void line(double x1, double y, double x2) const;
+    void flush(QPainter& p) const;
     QColor ink(const QColor& c) const;
     bool visible(const ReportColumn& c) const;
 
@@ -54,6 +87,7 @@ private:
         pageFooter_;
     // The strip being painted: columns outside it are skipped.
     mutable ReportStrip strip_;
+    mutable Ink ink_;
 };
 
 } // namespace rg

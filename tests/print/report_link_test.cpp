@@ -254,3 +254,104 @@ TEST(ReportLink, PdfOfAnEmptyGridOpens) {
     EXPECT_EQ(pdfPageSize(pdf), "612 x 792 pts (letter)");
     EXPECT_EQ(pdfPages(pdf).size(), 1u);
 }
+
+namespace {
+
+// Sums of 18-digit integers in three regions; a note too long for its column.
+struct BigTotals : ExportDb {
+    BigTotals()
+        : ExportDb("CREATE TABLE big (id INTEGER PRIMARY KEY, region TEXT, qty INTEGER, note TEXT);"
+                   "INSERT INTO big VALUES (1, '华东', 123456789012345678, 'a note far too long'),"
+                   " (2, '华东', 111111111111111111, 'b'), (3, '华北', 100000000000000001, 'c'),"
+                   " (4, '华北', 200000000000000002, 'd'), (5, '华南', 9007199254740992, 'e'),"
+                   " (6, '华南', 9007199254740993, 'f');") {
+        open("SELECT * FROM big");
+        grid.SetKeyField("id");
+        addSummary(grid, qty(), TdxSummaryType::cstSum);
+        grid.GroupColumn(*grid.ColumnByFieldName("region"), 0);
+        grid.ExpandAll();
+        for (const char* field : {"id", "qty", "note"})
+            grid.ColumnByFieldName(field)->SetWidth(40);
+    }
+    TdxDBGridColumn& qty() { return *grid.ColumnByFieldName("qty"); }
+};
+
+std::string digitsOf(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        if ((c >= '0' && c <= '9') || c == '.')
+            out += c;
+    return out;
+}
+
+} // namespace
+
+// A number or a footer never loses digits on paper: its column is laid out as wide as its
+// widest value, and where the page cannot hold one the whole value wraps. Texts still end
+// in "…".
+TEST(ReportLink, NumbersAndTotalsPrintWithEveryDigit) {
+    guiApp();
+    BigTotals db;
+    const std::vector<std::string> totals = {"234567900123456789.00", "300000000000000003.00",
+                                             "18014398509481985.00", "552582298632938777.00"};
+    std::string footers;
+    for (const VisibleRow& v : db.grid.VisibleRows())
+        if (v.footer >= 0)
+            footers += db.grid.FooterCellText(v.row, db.qty(), v.footer) + " ";
+    footers += db.grid.SummaryFooterText(db.qty());
+    for (const std::string& t : totals)
+        ASSERT_NE(footers.find(t), std::string::npos) << footers; // the grid's own texts
+
+    TdxDBGridReportLink link(&db.grid);
+    link.RebuildReport();
+    const std::string pdf = db.file("big.pdf");
+    printToPdf(link, pdf);
+    std::vector<std::string> pages = pdfPages(pdf);
+    ASSERT_EQ(pages.size(), 1u);
+    for (const std::string& t : totals)
+        EXPECT_EQ(count(pages[0], t), 1) << t << "\n" << pages[0];
+    for (const char* value : {"123456789012345678", "9007199254740993"})
+        EXPECT_EQ(count(pages[0], value), 1) << value;
+    EXPECT_EQ(count(pages[0], "…"), 1) << pages[0]; // the long note alone
+    EXPECT_EQ(count(pages[0], "a note far too long"), 0);
+    EXPECT_EQ(link.Layout().columns()[0].width, 40); // id: its values fit as the grid has it
+    EXPECT_GT(link.Layout().columns()[1].width, 80);
+    EXPECT_EQ(link.Layout().columns()[2].width, 40);
+
+    // Fitted to a page's width, the scale follows the widened columns.
+    for (const char* field : {"id", "note"})
+        db.grid.ColumnByFieldName(field)->SetWidth(330);
+    link.PrinterPage.ScaleMode = TdxScaleMode::smFit;
+    link.RebuildReport();
+    EXPECT_NEAR(link.Layout().scale(), link.Layout().body().width() / link.Layout().tableWidth(),
+                1e-9);
+    printToPdf(link, pdf);
+    pages = pdfPages(pdf);
+    ASSERT_EQ(pages.size(), 1u);
+    for (const std::string& t : totals)
+        EXPECT_EQ(count(pages[0], t), 1) << t;
+
+    // A page too narrow for a total at this size: the totals wrap onto more lines of their
+    // row, every digit kept in order. A number column the grid shows wider than the page
+    // keeps its right-aligned numbers on the page.
+    db.qty().SetWidth(1000);
+    link.PrinterPage.ScaleMode = TdxScaleMode::smAdjust;
+    link.PrinterPage.ScaleFactor = 300;
+    link.FooterFont.font.setPointSize(40);
+    link.RowFooterFont.font.setPointSize(40);
+    link.RebuildReport();
+    EXPECT_GT(link.Layout().heights().footerLines, 1);
+    EXPECT_GT(link.Layout().heights().rowFooterLines, 1);
+    EXPECT_EQ(link.Layout().heights().rowLines, 1);
+    printToPdf(link, pdf);
+    pages = pdfPages(pdf);
+    std::string all;
+    for (const std::string& p : pages)
+        all += p;
+    const std::string digits = digitsOf(all);
+    for (const std::string& t : totals)
+        EXPECT_EQ(count(digits, t), 1) << t << "\n" << all;
+    for (const char* value : {"123456789012345678", "9007199254740993"})
+        EXPECT_EQ(count(all, value), 1) << value;
+    EXPECT_EQ(count(all, "…"), 0) << all;
+}
