@@ -3,12 +3,14 @@
 #include "common/asciicase.h"
 #include "common/error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sstream>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,12 +63,17 @@ ConnParts parseConnectionString(const std::string& s) {
     ConnParts parts;
     size_t i = 0;
     while (i < s.size()) {
-        const size_t eq = s.find('=', i);
-        if (eq == std::string::npos) {
-            const std::string rest = trim(s.substr(i));
-            if (!rest.empty()) parts.emplace_back(rest, "");
-            break;
+        // A word without "=" before the next ";" is a key without a value; it never takes
+        // the key of the next pair into its own.
+        const size_t end = std::min(s.find(';', i), s.size());
+        const size_t eqInPair = std::string_view(s).substr(i, end - i).find('=');
+        if (eqInPair == std::string_view::npos) {
+            const std::string word = trim(s.substr(i, end - i));
+            if (!word.empty()) parts.emplace_back(word, "");
+            i = end + 1;
+            continue;
         }
+        const size_t eq = i + eqInPair;
         std::string key = trim(s.substr(i, eq - i));
         size_t j = eq + 1;
         while (j < s.size() && (s[j] == ' ' || s[j] == '\t')) ++j;
