@@ -148,7 +148,10 @@ int queryTimeoutOf(const ConnParts& parts) {
 }
 
 std::string quoteConnValue(const std::string& v) {
-    const bool plain = v.find_first_of(";{}=") == std::string::npos && (v.empty() || (v.front() != ' ' && v.back() != ' '));
+    // Blanks at the ends would be trimmed and a leading quote would open a quoted value.
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    const bool plain = v.find_first_of(";{}=") == std::string::npos &&
+                       (v.empty() || (!blank(v.front()) && !blank(v.back()) && v.front() != '"' && v.front() != '\''));
     if (plain) return v;
     std::string out = "{";
     for (char c : v) {
