@@ -76,7 +76,8 @@ ConnParts parseConnectionString(const std::string& s) {
         const size_t eq = i + eqInPair;
         std::string key = trim(s.substr(i, eq - i));
         size_t j = eq + 1;
-        while (j < s.size() && (s[j] == ' ' || s[j] == '\t')) ++j;
+        // The blanks trim() takes, so that withoutConnKey sees the same quoted values.
+        while (j < s.size() && (s[j] == ' ' || s[j] == '\t' || s[j] == '\r' || s[j] == '\n')) ++j;
         std::string value;
         if (j < s.size() && (s[j] == '{' || s[j] == '"' || s[j] == '\'')) {
             const char close = s[j] == '{' ? '}' : s[j];
