@@ -59,9 +59,12 @@ std::string fixedDigits(const Magnitude& m, int places) {
             return t[0] == '-' ? t.substr(1) : t;
         }
     const double v = m.exact ? std::fabs(m.exact->toDouble()) : m.number;
-    char buf[400];
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, places);
-    return std::string(buf, res.ptr);
+    // Room for the 309 integer digits of the largest double and every place the pattern
+    // asks for: a buffer that is too small leaves to_chars' output undefined.
+    std::string out(static_cast<size_t>(places) + 320, '\0');
+    const auto res = std::to_chars(out.data(), out.data() + out.size(), v, std::chars_format::fixed, places);
+    out.resize(static_cast<size_t>(res.ptr - out.data()));
+    return out;
 }
 
 // Writes one section; `zero` tells whether every digit written was 0.
