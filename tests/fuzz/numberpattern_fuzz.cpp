@@ -25,9 +25,30 @@ void checkText(const std::string& out, const std::string& pattern) {
                 "a character neither digit nor sign nor from the pattern");
 }
 
+// A pattern of digits, commas and at most one point writes the value rounded to its places.
+void checkRounding(const std::string& out, const std::string& pattern, double value) {
+    // Without a digit placeholder a pattern writes no number at all.
+    if (pattern.find_first_not_of("#0,.") != std::string::npos || pattern.find_first_of("#0") == std::string::npos)
+        return;
+    const size_t point = pattern.find('.');
+    if (point != pattern.rfind('.')) return;
+    const int places = point == std::string::npos ? 0 : static_cast<int>(pattern.size() - point - 1);
+    std::string digits;
+    for (const char c : out)
+        if (c != ',') digits += c;
+    double shown = 0;
+    if (!digits.empty() && digits != "-" && digits != ".") {
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), shown);
+        require(ec == std::errc() && end == digits.data() + digits.size(), "a plain pattern writes a number");
+    }
+    const double tolerance = 0.5 * std::pow(10.0, -places) * (1 + 1e-9) + std::fabs(value) * 1e-15;
+    require(std::fabs(shown - value) <= tolerance, "a plain pattern writes the value rounded to its places");
+}
+
 void formatAll(const std::string& pattern, const SummaryValue& value, bool finite) {
     const std::string out = FormatFloatPattern(pattern, value);
     if (finite && !pattern.empty()) checkText(out, pattern);
+    if (finite && !pattern.empty()) checkRounding(out, pattern, value.toDouble());
     for (const auto kind : {TdxSummaryType::cstSum, TdxSummaryType::cstAvg, TdxSummaryType::cstCount})
         for (const auto place : {SummaryPlace::Footer, SummaryPlace::GroupRow})
             FormatSummaryValue(kind, pattern, SummaryValueKind::Number, place, value);
