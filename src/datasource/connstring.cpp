@@ -52,6 +52,8 @@ std::string utf16ToUtf8(const std::string& bytes, size_t start, bool bigEndian) 
                 i += 2;
             }
         }
+        // A surrogate without its partner has no UTF-8 form: the replacement character.
+        if (u >= 0xD800 && u < 0xE000) u = 0xFFFD;
         appendUtf8(out, u);
     }
     return out;
