@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 using namespace rg;
 using rgfuzz::require;
@@ -36,6 +38,36 @@ void readReport(TSetup& setup) {
     }
 }
 
+// What a report save writes, a load of the file reads again, whatever else the file held.
+void checkSaveAndLoad(const std::string& path) {
+    struct Report {
+        std::string conn, type, text, key, filter;
+        std::vector<std::string> groups, order, hidden;
+        std::vector<std::pair<std::string, std::string>> rowSummaries;
+        bool operator==(const Report&) const = default;
+    };
+    const auto load = [&] {
+        TSetup setup(path);
+        return Report{setup.ReadConnString(),    setup.ReadCommandType(),   setup.ReadCommandText(),
+                      setup.ReadKeyField(),      setup.ReadFilterText(),    setup.ReadGroupColumns(),
+                      setup.ReadColumnOrder(),   setup.ReadHiddenColumns(), setup.ReadGroupRowSummaries()};
+    };
+    const Report loaded = load();
+    TSetup setup(path);
+    setup.BeginReport();
+    setup.WriteConnString(loaded.conn);
+    setup.WriteCommandType(loaded.type);
+    setup.WriteCommandText(loaded.text);
+    setup.WriteKeyField(loaded.key);
+    setup.WriteFilterText(loaded.filter);
+    setup.WriteGroupColumns(loaded.groups);
+    setup.WriteColumnOrder(loaded.order);
+    setup.WriteHiddenColumns(loaded.hidden);
+    setup.WriteGroupRowSummaries(loaded.rowSummaries);
+    if (setup.EndReport()) return;
+    require(load() == loaded, "a saved report loads as it was");
+}
+
 // The stored form of any code page bytes unscrambles to them again.
 void checkScrambling(std::string_view bytes) {
     const std::string stored = TSetup::Scramble(TSetup::Encode(bytes));
@@ -46,13 +78,14 @@ void checkScrambling(std::string_view bytes) {
 
 } // namespace
 
-// The input is the file; its first line, split at "=", is also written as section, key
-// and value (the rest of the line) into the file before it is read again.
+// The input is the file. It is loaded and saved as a report; then its first line, split at
+// "=", is written as section, key and value (the rest of the line) and read again.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const std::string path = rgfuzz::scratchFile("setup.ini", input);
     TSetup setup(path);
     readReport(setup);
+    checkSaveAndLoad(path);
     checkScrambling(input.substr(0, input.find('\n')));
     TSetup::Decode(input);
 
