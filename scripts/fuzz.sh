@@ -41,9 +41,11 @@ for h in "${harnesses[@]}"; do
   # every input, which makes them up to ten times slower.
   leaks=1
   case $h in settings | connstring | datalink) leaks=0 ;; esac
+  dict=()
+  [ -f "tests/fuzz/$h.dict" ] && dict=(-dict="../tests/fuzz/$h.dict")
   # -fork=1 runs the inputs in a child and starts a new one after a fault.
   (cd build-fuzz && nice -n 10 "./fuzz_$h" -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
-     -detect_leaks=$leaks -timeout=20 -rss_limit_mb=2048 -max_total_time="$seconds" \
+     -detect_leaks=$leaks -timeout=20 -rss_limit_mb=2048 -max_total_time="$seconds" "${dict[@]}" \
      -artifact_prefix="crashes/$h/" "corpus/$h" "../tests/fuzz/corpus/$h") >"$log" 2>&1 || true
   runs=$(grep -oE '^#[0-9]+' "$log" | tail -1 | tr -d '#')
   found=$(($(find "$crashes" -type f | wc -l) - before))
