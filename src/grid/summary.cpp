@@ -121,7 +121,9 @@ std::string formatSection(const std::string& section, const Magnitude& value, bo
         shown.exact.reset();
         const int lead = std::max(intSlots, 1);
         exp10 = static_cast<int>(std::floor(std::log10(mantissa))) - (lead - 1);
-        mantissa /= std::pow(10.0, exp10);
+        // In two steps: 10^exp10 alone leaves the doubles for the least values and many
+        // integer digits (1e-307 with 30 of them), and the mantissa became infinite.
+        mantissa = mantissa / std::pow(10.0, exp10 / 2) / std::pow(10.0, exp10 - exp10 / 2);
         // Rounding may carry into one more integer digit (9.996 -> 10.00).
         const std::string probe = fixedDigits({std::nullopt, mantissa}, fracSlots);
         if (probe.find('.') == static_cast<size_t>(lead + 1) ||
