@@ -11,7 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
+if [ $# -lt 1 ] || ! [[ $1 =~ ^[1-9][0-9]*$ ]]; then
   echo "usage: $0 SECONDS [HARNESS...]" >&2
   exit 2
 fi
