@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, skipping those already present.
 # Safe to run again and again; runs apt-get directly as root, through sudo otherwise.
+# With --fuzz, also what scripts/fuzz.sh needs: clang and its libFuzzer runtime.
 set -u
 
 PACKAGES=(
@@ -16,6 +17,7 @@ PACKAGES=(
   python3 python3-xlrd python3-openpyxl libxml2-utils xsltproc libreoffice-calc-nogui locales
   poppler-utils strace
 )
+if [ "${1:-}" = --fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

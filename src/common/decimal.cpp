@@ -35,7 +35,8 @@ std::string digitsOf(int128 v) {  // v >= 0
 // m / d rounded half away from zero (d > 0).
 int128 roundedDivide(int128 m, int128 d) {
     int128 q = m / d, r = m % d;
-    if (abs128(r) * 2 >= d) q += m < 0 ? -1 : 1;
+    // |r| >= d - |r| rather than 2|r| >= d: twice a remainder of 10^38 leaves 128 bits.
+    if (abs128(r) >= d - abs128(r)) q += m < 0 ? -1 : 1;
     return q;
 }
 

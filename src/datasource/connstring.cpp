@@ -3,12 +3,14 @@
 #include "common/asciicase.h"
 #include "common/error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sstream>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +52,8 @@ std::string utf16ToUtf8(const std::string& bytes, size_t start, bool bigEndian) 
                 i += 2;
             }
         }
+        // A surrogate without its partner has no UTF-8 form: the replacement character.
+        if (u >= 0xD800 && u < 0xE000) u = 0xFFFD;
         appendUtf8(out, u);
     }
     return out;
@@ -61,15 +65,21 @@ ConnParts parseConnectionString(const std::string& s) {
     ConnParts parts;
     size_t i = 0;
     while (i < s.size()) {
-        const size_t eq = s.find('=', i);
-        if (eq == std::string::npos) {
-            const std::string rest = trim(s.substr(i));
-            if (!rest.empty()) parts.emplace_back(rest, "");
-            break;
+        // A word without "=" before the next ";" is a key without a value; it never takes
+        // the key of the next pair into its own.
+        const size_t end = std::min(s.find(';', i), s.size());
+        const size_t eqInPair = std::string_view(s).substr(i, end - i).find('=');
+        if (eqInPair == std::string_view::npos) {
+            const std::string word = trim(s.substr(i, end - i));
+            if (!word.empty()) parts.emplace_back(word, "");
+            i = end + 1;
+            continue;
         }
+        const size_t eq = i + eqInPair;
         std::string key = trim(s.substr(i, eq - i));
         size_t j = eq + 1;
-        while (j < s.size() && (s[j] == ' ' || s[j] == '\t')) ++j;
+        // The blanks trim() takes, so that withoutConnKey sees the same quoted values.
+        while (j < s.size() && (s[j] == ' ' || s[j] == '\t' || s[j] == '\r' || s[j] == '\n')) ++j;
         std::string value;
         if (j < s.size() && (s[j] == '{' || s[j] == '"' || s[j] == '\'')) {
             const char close = s[j] == '{' ? '}' : s[j];
@@ -149,7 +159,10 @@ int queryTimeoutOf(const ConnParts& parts) {
 }
 
 std::string quoteConnValue(const std::string& v) {
-    const bool plain = v.find_first_of(";{}=") == std::string::npos && (v.empty() || (v.front() != ' ' && v.back() != ' '));
+    // Blanks at the ends would be trimmed and a leading quote would open a quoted value.
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    const bool plain = v.find_first_of(";{}=") == std::string::npos &&
+                       (v.empty() || (!blank(v.front()) && !blank(v.back()) && v.front() != '"' && v.front() != '\''));
     if (plain) return v;
     std::string out = "{";
     for (char c : v) {

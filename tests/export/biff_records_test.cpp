@@ -70,9 +70,9 @@ TEST(BiffRecords, CellRecords) {
         {rg::biff::Function::Max, "07 00"},
         {rg::biff::Function::CountA, "A9 00"},
         {rg::biff::Function::Average, "05 00"}};
-    for (const auto& [f, code] : calls) {
-        const std::string h = record([&](Writer& w) { w.Formula(9, 4, 24, 2, 16383, 4, f, 0); });
-        EXPECT_EQ(h.substr(h.size() - 32), "25 02 C0 FF FF 04 04 42 01 " + code);
+    for (const auto& call : calls) {
+        const std::string h = record([&](Writer& w) { w.Formula(9, 4, 24, 2, 16383, 4, call.first, 0); });
+        EXPECT_EQ(h.substr(h.size() - 32), "25 02 C0 FF FF 04 04 42 01 " + call.second);
     }
 }
 
