@@ -58,15 +58,15 @@ std::vector<Line> reportLines(const TdxDBGrid& grid) {
     for (const VisibleRow& v : grid.VisibleRows()) {
         Line line;
         if (v.row.isGroup()) {
-            line = {"group", std::to_string(grid.Level(v.row)), {grid.GroupRowText(v.row)}};
+            line = {"group", std::to_string(grid.Level(v.row)), {grid.GroupRowText(v.row)}, {}};
         } else if (v.footer < 0) {
-            line = {"data", std::to_string(grid.Level(v.row)), {}};
+            line = {"data", std::to_string(grid.Level(v.row)), {}, {}};
             for (const TdxDBGridColumn* c : columns) {
                 line.cells.push_back(grid.CellText(v.row, *c));
                 line.numbers.push_back(CsvFormulaLike(line.cells.back()) && grid.CellValue(v.row, *c).isNumber());
             }
         } else {
-            line = {"footer", std::to_string(grid.FooterLevel(v.row, v.footer)), {}};
+            line = {"footer", std::to_string(grid.FooterLevel(v.row, v.footer)), {}, {}};
             for (const TdxDBGridColumn* c : columns) {
                 const bool exists = grid.FooterCellExists(v.row, *c, v.footer);
                 line.cells.push_back(exists ? grid.FooterCellText(v.row, *c, v.footer) : std::string());
@@ -75,7 +75,7 @@ std::vector<Line> reportLines(const TdxDBGrid& grid) {
         }
         lines.push_back(std::move(line));
     }
-    Line total{"total", "", {}};
+    Line total{"total", "", {}, {}};
     for (const TdxDBGridColumn* c : columns) {
         const bool exists = grid.SummaryFooterCellExists(*c);
         total.cells.push_back(exists ? grid.SummaryFooterText(*c) : std::string());

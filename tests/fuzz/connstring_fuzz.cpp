@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     refusalsOnly([&] { queryTimeoutOf(parts); });
     refusalsOnly([&] {
         const std::string odbc = odbcFromOleDb(withoutConnKey(s, kQueryTimeoutKey));
-        checkOdbcConnectionString(odbc);
+        guardedOdbcConnectionString(odbc);
         checkAccessFile(odbc);
     });
     return 0;

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             "no comment, no blanks around");
     try {
         const std::string odbc = odbcFromOleDb(withoutConnKey(line, kQueryTimeoutKey));
-        checkOdbcConnectionString(odbc);
+        guardedOdbcConnectionString(odbc);
     } catch (const Error&) {
     }
     return 0;
