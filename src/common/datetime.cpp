@@ -4,9 +4,8 @@
 #include <cstdio>
 
 namespace rg {
-namespace {
 
-// Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's algorithm).
+// Howard Hinnant's algorithms.
 int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
     const int64_t era = (y >= 0 ? y : y - 399) / 400;
@@ -16,12 +15,7 @@ int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
     return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
-struct Civil {
-    int64_t year;
-    int month, day;
-};
-
-Civil civilFromDays(int64_t z) {
+CivilDay civilFromDays(int64_t z) {
     z += 719468;
     const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
     const auto doe = static_cast<unsigned>(z - era * 146097);
@@ -32,6 +26,8 @@ Civil civilFromDays(int64_t z) {
     const auto m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
     return {static_cast<int64_t>(yoe) + era * 400 + (m <= 2), m, d};
 }
+
+namespace {
 
 const int64_t kDay0 = daysFromCivil(1899, 12, 30);
 // Serials of 0001-01-01 and of the day after 9999-12-31.
@@ -146,7 +142,7 @@ std::string civilText(int64_t us, bool withTime) {
     if (us == kMinusInfinityMicros) return "-infinity";
     const int64_t days = floorDiv(us, kMicrosPerDay);
     const int64_t tod = us - days * kMicrosPerDay;
-    const Civil c = civilFromDays(days + kDay0);
+    const CivilDay c = civilFromDays(days + kDay0);
     const bool bc = c.year <= 0;
     char buf[48];
     std::snprintf(buf, sizeof buf, "%04lld-%02d-%02d", static_cast<long long>(bc ? 1 - c.year : c.year), c.month, c.day);

@@ -26,6 +26,14 @@ constexpr int64_t kFirstDateMicros = -kLastDateMicros;
 inline bool isInfinityMicros(int64_t us) { return us == kInfinityMicros || us == kMinusInfinityMicros; }
 inline bool isDateMicros(int64_t us) { return us >= kFirstDateMicros && us <= kLastDateMicros; }
 
+// Days since 1970-01-01 of a proleptic Gregorian date, and the date of such a day.
+int64_t daysFromCivil(int64_t year, unsigned month, unsigned day);
+struct CivilDay {
+    int64_t year;
+    int month, day;
+};
+CivilDay civilFromDays(int64_t days);
+
 // The count of a civil date and time of day; nullopt beyond the range above or for a month or
 // day that does not exist.
 std::optional<int64_t> microsOfCivil(int64_t year, int month, int day, int64_t timeOfDay = 0);

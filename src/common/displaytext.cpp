@@ -11,28 +11,6 @@
 namespace rg {
 namespace {
 
-// Days since 1970-01-01 for a proleptic Gregorian date (Howard Hinnant's algorithm).
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void civilFromDays(int64_t z, int& y, int& m, int& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (m <= 2));
-}
-
 const int64_t kDay0 = daysFromCivil(1899, 12, 30);
 
 std::string_view trim(std::string_view s) {
@@ -113,7 +91,10 @@ CivilDateTime fromSerial(double serial) {
         ms -= 86400000;
         day += serial >= 0 ? 1 : -1;
     }
-    civilFromDays(static_cast<int64_t>(day) + kDay0, t.year, t.month, t.day);
+    const CivilDay c = civilFromDays(static_cast<int64_t>(day) + kDay0);
+    t.year = static_cast<int>(c.year);
+    t.month = c.month;
+    t.day = c.day;
     t.hour = static_cast<int>(ms / 3600000);
     t.minute = static_cast<int>(ms / 60000 % 60);
     t.second = static_cast<int>(ms / 1000 % 60);

@@ -8,6 +8,7 @@
 #include "export/workbookwriter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace rg {
@@ -404,7 +405,8 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
                 number = exactDouble(*d);
                 style = s.decimalStyle(d->scale);
             }
-        } else if (c.kind == CellKind::Number) {
+        } else if (c.kind == CellKind::Number && std::isfinite(v.asDouble())) {
+            // NaN and the infinities go as their names, as the grid shows them.
             number = v.asDouble();
         } else if (spreadsheetDate(v, c.kind == CellKind::Time)) {
             number = v.asDouble();
@@ -464,7 +466,8 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64
     // as the grid shows it.
     const bool dateText = dated && !spreadsheetSerial(value.toDouble(), k == CellKind::Time);
     const std::optional<double> number = value.kind() == SummaryValue::Kind::Exact ? exactDouble(value.exact())
-                                         : value.kind() == SummaryValue::Kind::Float && !dateText
+                                         : value.kind() == SummaryValue::Kind::Float && !dateText &&
+                                                   std::isfinite(value.number())
                                              ? std::optional<double>(value.number())
                                              : std::nullopt;
     if (fromRow < row && !foreign[at] && number && (numeric || countable) &&

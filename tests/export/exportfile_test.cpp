@@ -1,3 +1,4 @@
+#include "fullfilesystem.h"
 #include "testfiles.h"
 #include "common/error.h"
 #include "export/excelexport.h"
@@ -166,41 +167,13 @@ TEST(ExportTarget, ReadOnlyFileIsRefusedEvenForRoot) {
     EXPECT_EQ(namesIn(db.folder), (std::vector<std::string>{"locked.xls", "t.db"}));
 }
 
-namespace {
-
-// A small tmpfs, filled to the last byte; only root can mount one.
-class FullFolder {
-public:
-    explicit FullFolder(const std::string& folder) : folder_(folder) {
-        fs::create_directory(folder_);
-        mounted_ = ::geteuid() == 0 && ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=64k") == 0;
-    }
-    ~FullFolder() {
-        if (mounted_) ::umount(folder_.c_str());
-    }
-    bool mounted() const { return mounted_; }
-    void fill() {
-        const int fd = ::open((folder_ + "/.filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const std::string block(4096, 'f');
-        while (::write(fd, block.data(), block.size()) > 0) {}
-        while (::write(fd, "f", 1) > 0) {}
-        ::close(fd);
-    }
-
-private:
-    std::string folder_;
-    bool mounted_ = false;
-};
-
-} // namespace
-
 // A disk that fills up during an export names the file and the cause, and the old file
 // stays.
 TEST(ExportTarget, FullDiskNamesTheFileAndTheCause) {
     ExportDb db(kSmall);
     db.open("select * from t");
     db.grid.SetKeyField("id");
-    FullFolder full(db.file("full"));
+    rgtest::FullFileSystem full(db.file("full"));
     if (!full.mounted()) GTEST_SKIP() << "a full file system needs root to mount a small tmpfs; not tested here";
     const std::string path = db.file("full/out.xls");
     writeFile(path, "old");

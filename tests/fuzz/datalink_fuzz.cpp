@@ -43,8 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string line;
     try {
         line = readDataLinkFile(path);
-    } catch (const Error&) {
-        require(size > kMaxDataLinkFileSize, "a regular file within the size limit is read");
+    } catch (const Error& e) {
+        const bool empty = std::string(e.what()).find("没有连接字符串") != std::string::npos;
+        require(size > kMaxDataLinkFileSize || empty, "a regular file within the size limit is read");
         return 0;
     }
     require(line.find('\n') == std::string::npos, "one line");

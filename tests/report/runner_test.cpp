@@ -1,3 +1,4 @@
+#include "fullfilesystem.h"
 #include "app/runner.h"
 
 #include "setup/setup.h"
@@ -408,32 +409,6 @@ std::vector<std::string> hiddenIn(const std::string& folder) {
     return names;
 }
 
-// A small tmpfs of its own, filled up to the last byte; only root can mount one.
-class FullFileSystem {
-public:
-    explicit FullFileSystem(const std::string& folder) : folder_(folder) {
-        std::filesystem::create_directory(folder_);
-        if (::geteuid() != 0 || ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=64k") != 0) return;
-        mounted_ = true;
-    }
-    ~FullFileSystem() {
-        if (mounted_) ::umount(folder_.c_str());
-    }
-    bool mounted() const { return mounted_; }
-    // Takes up every free byte that is left.
-    void fill() {
-        const int fd = ::open((folder_ + "/.filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const std::string block(4096, 'f');
-        while (::write(fd, block.data(), block.size()) > 0) {}
-        while (::write(fd, "f", 1) > 0) {}
-        ::close(fd);
-    }
-
-private:
-    std::string folder_;
-    bool mounted_ = false;
-};
-
 } // namespace
 
 // The runner reports every failed write with exit status 1 and its reason, and the file that
@@ -451,7 +426,7 @@ TEST_F(RunnerFixture, FailedWritesExitOneAndKeepTheOldFile) {
     EXPECT_EQ(stdoutFull.err, "无法写入标准输出：No space left on device\n");
 
     const std::string full = db.folder + "/full";
-    FullFileSystem fs(full);
+    rgtest::FullFileSystem fs(full);
     if (!fs.mounted()) GTEST_SKIP() << "a full file system needs root to mount a small tmpfs; not tested here";
     const std::string old = "kind,level\r\nold report\r\n";
     for (const char* name : {"/out.csv", "/out.xls", "/out.xml", "/out.txt"}) putBytes(full + name, old);
