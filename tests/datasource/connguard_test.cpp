@@ -189,10 +189,10 @@ TEST(ConnectionGuard, KnownDriversTakeOnlyTheirDocumentedAttributes) {
          "Driver={MDBTools};Database={/tmp/x y.mdb};Uid=u;Pwd=p"},
         {"DSN=rg_no_such_source;Whatever=1;Debug=0", "DSN=rg_no_such_source;Whatever=1;Debug=0"},
     };
-    for (const auto& [cs, guarded] : passed)
-        EXPECT_EQ(rgtest::errorOf([&] { EXPECT_EQ(guardedOdbcConnectionString(cs), guarded); }),
+    for (const auto& pair : passed)
+        EXPECT_EQ(rgtest::errorOf([&] { EXPECT_EQ(guardedOdbcConnectionString(pair.first), pair.second); }),
                   "(no error)")
-            << cs;
+            << pair.first;
     // A password holding what reads like a pair stays a password.
     EXPECT_EQ(guardError("Driver={PostgreSQL Unicode};Server=db;Pwd={a;Mylog=1}"), "(no error)");
 }
