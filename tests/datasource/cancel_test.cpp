@@ -21,15 +21,16 @@ using rgtest::errorOf;
 
 namespace {
 
-// Lets the statement start and wait, then cancels: as a user who clicks 取消 after a while.
-// Only the reports of the running statement count, so a connect that is slow on a busy
-// machine cannot use them up.
+// Lets the work start and wait, then cancels: as a user who clicks 取消 after a while.
+// Only the reports of that work count (the running statement unless told otherwise), so a
+// connect that is slow on a busy machine cannot use them up.
 class CancelAfter : public ProgressSink {
 public:
-    explicit CancelAfter(int reports) : left_(reports) {}
+    explicit CancelAfter(int reports, std::string counted = "正在读取数据")
+        : left_(reports), counted_(std::move(counted)) {}
     bool progress(const char* what, int64_t, int64_t) override {
         lastWhat = what;
-        if (lastWhat != "正在读取数据") return true;
+        if (lastWhat != counted_) return true;
         ++reports;
         return --left_ > 0;
     }
@@ -38,6 +39,7 @@ public:
 
 private:
     int left_;
+    std::string counted_;
 };
 
 const char* kEndless = "WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s) SELECT count(*) FROM s";
@@ -207,7 +209,7 @@ TEST(StatementCancel, AConnectToAServerThatNeverAnswersIsAbandoned) {
                                   "Driver={MariaDB Unicode};Server=127.0.0.1;Port=" + port + ";Database=x;Uid=a;Pwd=b"}) {
         Connection conn;
         conn.SetConnectionString(cs);
-        CancelAfter sink(4);
+        CancelAfter sink(4, "正在连接数据库");
         {
             ProgressScope scope(&sink);
             EXPECT_EQ(errorOf([&] { conn.Open(); }), "操作已取消。") << cs;
