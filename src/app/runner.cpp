@@ -9,6 +9,7 @@
 #include "export/htmlexport.h"
 #include "export/xlsxexport.h"
 #include "export/xmlexport.h"
+#include "files/targetfile.h"
 #include "grid/grid.h"
 #include "print/pdfexport.h"
 #include "print/reportlink.h"
@@ -107,7 +108,7 @@ std::string pad(const std::string& s, size_t width) {
 void writeOutput(const std::string& path, const std::string& text) {
     if (path.empty()) {
         if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
-            throw Error(format("无法写入标准输出：%s", std::strerror(errno)));
+            throw Error("无法写入标准输出：" + reasonText({errno, std::generic_category()}));
         return;
     }
     ExportFile out(path);

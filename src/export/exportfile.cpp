@@ -23,7 +23,7 @@ std::set<std::string>& heldPaths() {
 }
 
 [[noreturn]] void cannotCreate(const std::string& path, std::error_code ec) {
-    throw Error(format("Cannot create file \"%s\". %s", path.c_str(), ec.message().c_str()));
+    throw Error(format("Cannot create file \"%s\". %s", path.c_str(), reasonText(ec).c_str()));
 }
 
 [[noreturn]] void cannotCreate(const std::string& path, int err) { cannotCreate(path, {err, std::generic_category()}); }

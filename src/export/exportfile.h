@@ -16,7 +16,8 @@ namespace rg {
 // to be created, as an exclusively opened file would.
 class ExportFile {
 public:
-    // Throws rg::Error "Cannot create file "%s". %s" with the path and the system's text.
+    // Throws rg::Error "Cannot create file "%s". %s" with the path and the cause in Chinese
+    // ("没有写入权限", "文件夹不存在"; the system's text for a rarer one).
     explicit ExportFile(const std::string& path);
     ~ExportFile();  // without Commit the temporary file is removed
     ExportFile(const ExportFile&) = delete;

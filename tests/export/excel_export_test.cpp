@@ -276,7 +276,7 @@ TEST(SpreadsheetExport, LimitsAreReportedAndThePreviousFileStays) {
         ExportToSpreadsheet(db.grid, bad, true, GridAppearance());
         FAIL();
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + bad + "\". No such file or directory");
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + bad + "\". 文件夹不存在");
     }
 }
 

@@ -162,7 +162,7 @@ TEST(ExportTarget, ReadOnlyFileIsRefusedEvenForRoot) {
     writeFile(path, "old");
     ::chmod(path.c_str(), 0444);
     EXPECT_EQ(exportError([&] { ExportToSpreadsheet(db.grid, path, true, GridAppearance()); }),
-              "Cannot create file \"" + path + "\". " + std::generic_category().message(EACCES));
+              "Cannot create file \"" + path + "\". 没有写入权限");
     EXPECT_EQ(readFile(path), "old");
     EXPECT_EQ(namesIn(db.folder), (std::vector<std::string>{"locked.xls", "t.db"}));
 }

@@ -248,7 +248,7 @@ TEST(XmlExport, FailuresLeaveNothingHalfWritten) {
         ExportToXml(db.grid, missing, true, GridAppearance());
         FAIL();
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + missing + "\". No such file or directory");
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + missing + "\". 文件夹不存在");
     }
 }
 

@@ -106,7 +106,7 @@ TEST(ExportFileTest, CannotCreate) {
         rg::ExportFile f(missing);
         FAIL() << "created";
     } catch (const rg::Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + missing + "\". No such file or directory");
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + missing + "\". 文件夹不存在");
     }
     // A path already open for writing is held exclusively.
     const std::string path = dir + "/a.xsl";

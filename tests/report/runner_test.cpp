@@ -423,7 +423,7 @@ TEST_F(RunnerFixture, FailedWritesExitOneAndKeepTheOldFile) {
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     const RunResult stdoutFull = reportgen("--run " + ini + " --format csv >/dev/full", db.folder);
     EXPECT_EQ(stdoutFull.status, 1);
-    EXPECT_EQ(stdoutFull.err, "无法写入标准输出：No space left on device\n");
+    EXPECT_EQ(stdoutFull.err, "无法写入标准输出：磁盘空间不足\n");
 
     const std::string full = db.folder + "/full";
     rgtest::FullFileSystem fs(full);
