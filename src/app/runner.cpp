@@ -240,7 +240,15 @@ int runReport(const RunOptions& o, std::string& errors) {
         TdxDBGrid grid;
         grid.SetDataSet(&dataset);
         ReportObjects report{conn, dataset, grid};
-        std::string notices = LoadSetup(report, o.setupFile);
+        const std::string skipped = LoadSetup(report, o.setupFile);
+        // What the open left out, the entries skipped and what the export changed: written
+        // after the report, which is written whole.
+        std::string notices;
+        auto addNotice = [&notices](const std::string& n) {
+            notices += (notices.empty() || n.empty() ? "" : "\n") + n;
+        };
+        addNotice(dataset.OpenNotice());
+        addNotice(skipped);
         // The command line's filter and grouping take the place of the saved ones.
         if (!o.filter.empty()) {
             grid.Filter.Clear();
@@ -261,18 +269,13 @@ int runReport(const RunOptions& o, std::string& errors) {
         if (!o.saveAs.empty()) SaveSetup(report, o.saveAs);
         // Files look the same whatever desktop the runner starts on: the default colours.
         const GridAppearance look;
-        auto addNotice = [&notices](const std::string& n) {
-            notices += (notices.empty() || n.empty() ? "" : "\n") + n;
-        };
         if (o.format == "xls") addNotice(WriteXlsWithNotice(grid, o.output, look));
         else if (o.format == "xml") ExportToXml(grid, o.output, true, look);
         else if (o.format == "xlsx") addNotice(WriteXlsxWithNotice(grid, o.output, look));
         else if (o.format == "html") ExportToHtml(grid, o.output, true, look);
         else if (o.format == "pdf") writePdf(grid, o.output);
         else writeOutput(o.output, o.format == "csv" ? gridAsCsv(grid) : gridAsText(grid));
-        // The report is written whole; what its open left out still goes to the user.
-        const std::string openNotice = dataset.OpenNotice();
-        errors = openNotice.empty() || notices.empty() ? openNotice + notices : openNotice + "\n" + notices;
+        errors = notices;
         return 0;
     } catch (const Cancelled&) {
         errors = "超过时限：" + std::to_string(deadline.seconds()) + " 秒内没有完成，已停止。";

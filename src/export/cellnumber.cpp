@@ -6,6 +6,8 @@ namespace rg {
 namespace {
 
 std::optional<double> exactInDouble(const BigDecimal& d) {
+    if (const std::optional<Decimal> narrow = d.toDecimal())
+        return exactDouble(*narrow);
     const double x = d.toDouble();
     if (!std::isfinite(x))
         return std::nullopt;
@@ -16,6 +18,14 @@ std::optional<double> exactInDouble(const BigDecimal& d) {
 }
 
 } // namespace
+
+std::optional<double> exactDouble(const Decimal& d) {
+    const double x = d.toDouble();
+    const std::optional<Decimal> back = Decimal::fromDouble(x);
+    if (back && compare(d, *back) == 0)
+        return x;
+    return std::nullopt;
+}
 
 std::optional<double> cellNumber(const Value& v) {
     if (v.type() == Value::Type::Double || v.isDateLike()) {

@@ -10,6 +10,12 @@
 
 namespace rg {
 
+// Integers a double holds exactly: up to 2^53.
+constexpr int64_t kExactDoubleInt = int64_t{1} << 53;
+
+// The double of a decimal when it is that decimal exactly; nullopt otherwise.
+std::optional<double> exactDouble(const Decimal& d);
+
 // The double of an integer up to 2^53, of a decimal whose shortest double reads back as
 // the same decimal, of a finite double; nullopt for any other value (decimals beyond a
 // double's digits, NaN and infinities, which readers refuse as numbers).

@@ -14,9 +14,6 @@ namespace {
 
 using Xf = std::array<uint8_t, 12>;
 
-// Integers a double holds exactly: up to 2^53.
-constexpr int64_t kExactDoubleInt = int64_t{1} << 53;
-
 constexpr uint16_t kXfColInfo = 15, kXfHeader = 22, kXfGroup = 23,
                    kXfSummary = 24, kXfSummaryEmpty = 25, kXfBand = 26, kXfFooter = 27,
                    kXfFooterEmpty = 28, kXfFirstColumn = 29;

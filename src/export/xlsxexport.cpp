@@ -3,6 +3,7 @@
 #include "common/asciicase.h"
 #include "common/datetime.h"
 #include "common/error.h"
+#include "export/cellnumber.h"
 #include "export/summarycell.h"
 
 #include "export/workbookwriter.h"
@@ -14,8 +15,6 @@
 namespace rg {
 namespace {
 
-// Integers a double holds exactly: up to 2^53.
-constexpr int64_t kExactDoubleInt = int64_t{1} << 53;
 // Excel's serial 60 is its fictitious 1900-02-29: earlier dates would show a day off.
 constexpr double kFirstSafeDateSerial = 61;
 // 10000-01-01: spreadsheets hold no later date.
@@ -88,19 +87,6 @@ bool spreadsheetDate(const Value& v, bool time) {
     return spreadsheetSerial(v.asDouble(), time);
 }
 
-// The double of an exact value when it is that value exactly.
-std::optional<double> exactDouble(const Decimal& d) {
-    const double v = d.toDouble();
-    const std::optional<Decimal> back = Decimal::fromDouble(v);
-    if (back && compare(d, *back) == 0)
-        return v;
-    return std::nullopt;
-}
-
-std::optional<double> exactDouble(const BigDecimal& d) {
-    const std::optional<Decimal> narrow = d.toDecimal();
-    return narrow ? exactDouble(*narrow) : std::nullopt;
-}
 
 const char* kindName(TdxSummaryType kind) {
     switch (kind) {
@@ -461,15 +447,16 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64
     const size_t at = slot(level, i);
     const bool numeric = k != CellKind::Empty && k != CellKind::Text && k != CellKind::Boolean;
     const bool countable = kind == TdxSummaryType::cstCount && k != CellKind::Empty;
-    // An exact value a double cannot hold keeps every digit as a text.
-    // A date footer that is no spreadsheet date (BC, an infinity, a time beyond a day) goes
-    // as the grid shows it.
+    // An exact value a double cannot hold keeps every digit as a text; a date footer that is
+    // no spreadsheet date (BC, an infinity, a time beyond a day) goes as the grid shows it.
     const bool dateText = dated && !spreadsheetSerial(value.toDouble(), k == CellKind::Time);
-    const std::optional<double> number = value.kind() == SummaryValue::Kind::Exact ? exactDouble(value.exact())
-                                         : value.kind() == SummaryValue::Kind::Float && !dateText &&
-                                                   std::isfinite(value.number())
-                                             ? std::optional<double>(value.number())
-                                             : std::nullopt;
+    std::optional<double> number;
+    if (value.kind() == SummaryValue::Kind::Exact) {
+        if (const std::optional<Decimal> narrow = value.exact().toDecimal())
+            number = exactDouble(*narrow);
+    } else if (value.kind() == SummaryValue::Kind::Float && !dateText && std::isfinite(value.number())) {
+        number = value.number();
+    }
     if (fromRow < row && !foreign[at] && number && (numeric || countable) &&
         FormulaGivesValue(kind, tallies[at], value)) {
         const std::string name = WorkbookWriter::columnName(col);
