@@ -15,7 +15,7 @@ PACKAGES=(
   xvfb xauth libxkbcommon-x11-0 libxcb-cursor0
   libgmp-dev zlib1g-dev
   python3 python3-xlrd python3-openpyxl libxml2-utils xsltproc libreoffice-calc-nogui locales
-  poppler-utils strace
+  poppler-utils strace clang-format
 )
 if [ "${1:-}" = --fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 
