@@ -70,7 +70,7 @@ int TdxDBGridView::contentWidth() const {
 }
 
 QRect TdxDBGridView::headerRect(const TdxDBGridColumn& col) const {
-    int x = indentWidth() - horizontalScrollBar()->value();
+    int x = indentWidth() - scrollX();
     for (const TdxDBGridColumn* c : grid_.VisibleColumns()) {
         if (c == &col) return QRect(x, groupPanelHeight(), c->Width(), headerHeight());
         x += c->Width();
@@ -88,7 +88,15 @@ int TdxDBGridView::dataTop() const { return groupPanelHeight() + headerHeight();
 int TdxDBGridView::dataBottom() const {
     return viewport()->height() - summaryFooterHeight() - filterStatusHeight();
 }
-int TdxDBGridView::topLine() const { return verticalScrollBar()->value(); }
+// The offsets are clamped to the content as it is now: a paint that comes before the scroll
+// bars have taken in a change of the rows or columns (a reload's progress window lets events
+// through) must not draw from an offset that no longer exists.
+int TdxDBGridView::topLine() const {
+    return std::clamp(verticalScrollBar()->value(), 0, std::max(0, lineCount() - pageLines()));
+}
+int TdxDBGridView::scrollX() const {
+    return std::clamp(horizontalScrollBar()->value(), 0, std::max(0, contentWidth() - viewport()->width()));
+}
 int TdxDBGridView::pageLines() const { return std::max(1, (dataBottom() - dataTop()) / std::max(rowHeight(), 1)); }
 
 bool TdxDBGridView::inserting() const {
@@ -176,6 +184,8 @@ void TdxDBGridView::scrollContentsBy(int, int) { viewport()->update(); }
 // ---- painting ----
 
 void TdxDBGridView::paintEvent(QPaintEvent*) {
+    // The scroll bars catch up with a change they have not been told of yet.
+    updateScrollBars();
     QPainter p(viewport());
     const QPalette& pal = palette();
     p.fillRect(viewport()->rect(), pal.color(QPalette::Base));
@@ -210,8 +220,10 @@ QRect TdxDBGridView::headerTextRect(const QRect& header, TdxTreeListColumnSort s
     return header.adjusted(4, 0, -right, 0);
 }
 
+// Group rows span the whole width and do not scroll sideways, so that their expand button
+// and text stay in view however far the columns are scrolled.
 QRect TdxDBGridView::groupTextRect(const VisibleRow& row, int y) const {
-    const int left = grid_.Level(row.row) * kIndent - horizontalScrollBar()->value() + kIndent + 2;
+    const int left = grid_.Level(row.row) * kIndent + kIndent + 2;
     return QRect(left, y, std::max(viewport()->width() - left, 0), rowHeight());
 }
 
@@ -287,13 +299,13 @@ void TdxDBGridView::paintHeader(QPainter& p) {
 void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool focused) {
     const QPalette& pal = palette();
     const int h = rowHeight();
-    const int scroll = horizontalScrollBar()->value();
+    const int scroll = scrollX();
     const int width = viewport()->width();
     const QColor grid = pal.color(QPalette::Midlight);
 
     if (row.row.isGroup()) {
         const int level = grid_.Level(row.row);
-        const int left = level * kIndent - scroll;
+        const int left = level * kIndent;
         const QRect r(left, y, width - left, h);
         p.fillRect(r, focused ? pal.color(QPalette::Highlight) : pal.color(QPalette::Button));
         // Expand button: a small box with + or -.
@@ -353,7 +365,7 @@ void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool fo
 
 void TdxDBGridView::paintNewRecord(QPainter& p, int y) {
     const QPalette& pal = palette();
-    const int left = indentWidth() - horizontalScrollBar()->value();
+    const int left = indentWidth() - scrollX();
     const QRect r(left, y, contentWidth() - indentWidth(), rowHeight());
     p.fillRect(r, pal.color(QPalette::Highlight));
     // The new record's mark, as in a data entry form; its cells stay empty.
@@ -367,7 +379,7 @@ void TdxDBGridView::paintSummaryFooter(QPainter& p) {
     const QPalette& pal = palette();
     const QRect band(0, dataBottom(), viewport()->width(), summaryFooterHeight());
     p.fillRect(band, pal.color(QPalette::Button));
-    int x = indentWidth() - horizontalScrollBar()->value();
+    int x = indentWidth() - scrollX();
     for (const TdxDBGridColumn* c : grid_.VisibleColumns()) {
         const QRect cell(x, band.top() + 2, c->Width(), rowHeight());
         if (grid_.SummaryFooterCellExists(*c)) {
@@ -417,7 +429,7 @@ void TdxDBGridView::paintDrag(QPainter& p) {
     } else if (place == TdxDBGrid::DropPlace::HeaderRow) {
         const auto& order = grid_.HeaderOrder();
         const int position = headerPositionAt(dragPos_.x());
-        int x = contentWidth() - horizontalScrollBar()->value();
+        int x = contentWidth() - scrollX();
         for (int i = position; i < static_cast<int>(order.size()); ++i)
             if (order[static_cast<size_t>(i)]->Visible()) {
                 x = headerRect(*order[static_cast<size_t>(i)]).left();

@@ -41,8 +41,10 @@ public:
     QRect filterButtonRect(const TdxDBGridColumn& c) const;
     // The button of the filter status strip that removes the filter.
     QRect filterClearRect() const;
-    // The first shown line index at the top of the data area.
+    // The first shown line index at the top of the data area, and how far the columns are
+    // scrolled to the left, both within what the rows and columns allow now.
     int topLine() const;
+    int scrollX() const;
     // The line of the new record while one is being inserted, else -1.
     int newRecordLine() const;
 

@@ -26,7 +26,7 @@ constexpr int kResizeGrip = 3;
 
 bool TdxDBGridView::onExpandButton(const VisibleRow& row, int x) const {
     if (!row.row.isGroup() || row.footer >= 0) return false;
-    const int left = grid_.Level(row.row) * kIndent - horizontalScrollBar()->value();
+    const int left = grid_.Level(row.row) * kIndent;  // group rows do not scroll sideways
     return x >= left && x < left + kIndent;
 }
 
