@@ -137,11 +137,16 @@ void TdxDBGridView::updateScrollBars() {
 }
 
 void TdxDBGridView::gridChanged() {
+    selection_.followGrid();
     updateScrollBars();
     viewport()->update();
 }
 
 void TdxDBGridView::focusChanged() {
+    // A focus that moves outside the selection, from here or from the data set, takes the
+    // selection with it.
+    const RowHandle f = grid_.FocusedRow();
+    if (!extending_ && !selection_.covers(f)) selection_.selectOnly(f);
     const int line = focusedLine();
     if (line >= 0) ensureLineVisible(line);
     viewport()->update();
@@ -177,6 +182,7 @@ void TdxDBGridView::focusLine(int line) {
 void TdxDBGridView::resizeEvent(QResizeEvent* e) {
     QAbstractScrollArea::resizeEvent(e);
     updateScrollBars();
+    placeFindBar();
 }
 
 void TdxDBGridView::scrollContentsBy(int, int) { viewport()->update(); }
@@ -198,8 +204,18 @@ void TdxDBGridView::paintEvent(QPaintEvent*) {
     p.setClipRect(QRect(0, dataTop(), viewport()->width(), dataBottom() - dataTop()));
     int y = dataTop();
     for (int line = topLine(); line < lines && y < dataBottom(); ++line, y += h) {
-        if (const VisibleRow* row = rowAtLine(line)) paintLine(p, *row, y, line == focused);
-        else paintNewRecord(p, y);
+        const VisibleRow* row = rowAtLine(line);
+        if (!row) {
+            paintNewRecord(p, y);
+            continue;
+        }
+        // With rows selected the focused row shows a frame, selected or not.
+        const bool selected = selection_.empty() ? line == focused : row->footer < 0 && selection_.covers(row->row);
+        paintLine(p, *row, y, selected);
+        if (line == focused && !selection_.empty()) {
+            p.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DotLine));
+            p.drawRect(QRect(0, y, viewport()->width() - 1, h - 2));
+        }
     }
     p.restore();
 
@@ -296,7 +312,7 @@ void TdxDBGridView::paintHeader(QPainter& p) {
     }
 }
 
-void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool focused) {
+void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool selected) {
     const QPalette& pal = palette();
     const int h = rowHeight();
     const int scroll = scrollX();
@@ -307,7 +323,7 @@ void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool fo
         const int level = grid_.Level(row.row);
         const int left = level * kIndent;
         const QRect r(left, y, width - left, h);
-        p.fillRect(r, focused ? pal.color(QPalette::Highlight) : pal.color(QPalette::Button));
+        p.fillRect(r, selected ? pal.color(QPalette::Highlight) : pal.color(QPalette::Button));
         // Expand button: a small box with + or -.
         const QRect box(left + (kIndent - 9) / 2, y + (h - 9) / 2, 9, 9);
         p.setPen(pal.color(QPalette::Shadow));
@@ -315,7 +331,7 @@ void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool fo
         p.drawRect(box);
         p.drawLine(box.left() + 2, box.center().y(), box.right() - 2, box.center().y());
         if (!grid_.Expanded(row.row)) p.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
-        p.setPen(focused ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::WindowText));
+        p.setPen(selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::WindowText));
         const QRect text = groupTextRect(row, y);
         p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, fitted(qs(grid_.GroupRowText(row.row)), text.width()));
         p.setPen(grid);
@@ -346,11 +362,11 @@ void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool fo
 
     int x = levels * kIndent - scroll;
     const QRect r(x, y, width - x, h);
-    p.fillRect(r, focused ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base));
+    p.fillRect(r, selected ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base));
     for (const TdxDBGridColumn* c : grid_.VisibleColumns()) {
         const QRect cell(x, y, c->Width(), h);
         if (cell.right() >= 0 && cell.left() <= width) {
-            p.setPen(focused ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text));
+            p.setPen(selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text));
             const QString text = qs(grid_.CellText(row.row, *c));
             const QRect textRect = cellTextRect(cell);
             p.drawText(textRect, cellAlignment(c->alignment()), fitted(text, textRect.width()));
