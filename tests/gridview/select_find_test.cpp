@@ -1,3 +1,4 @@
+#include "app/program.h"
 #include "grid/findbar.h"
 #include "grid/gridview.h"
 
@@ -28,6 +29,9 @@ insert into t values (1, '华东', '上海', 10.5), (2, '华北', '北京', 20),
 struct ViewFixture {
     ViewFixture() : db(kSales) {
         rgtest::qtApp();
+        // The program's Chinese texts, as at program start.
+        qputenv("LANGUAGE", "zh_CN");
+        installTranslations();
         db.open("select id, region, city, amount from t");
         grid.SetDataSet(&db.ds);
         grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
