@@ -1,5 +1,6 @@
 #include "grid/gridview.h"
 
+#include <QAction>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -28,6 +29,13 @@ TdxDBGridView::TdxDBGridView(TdxDBGrid& grid, QWidget* parent) : QAbstractScroll
     viewport()->setMouseTracking(true);  // the resize cursor over header edges
     grid_.addListener(this);
     updateScrollBars();
+    // Ctrl+F opens the find bar from anywhere in the window, not only from the rows.
+    auto find = new QAction(this);
+    find->setObjectName(QStringLiteral("actFind"));
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WindowShortcut);
+    connect(find, &QAction::triggered, this, [this] { guarded([this] { ShowFindBar(); }); });
+    addAction(find);
 }
 
 TdxDBGridView::~TdxDBGridView() { grid_.removeListener(this); }

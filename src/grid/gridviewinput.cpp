@@ -212,7 +212,6 @@ void TdxDBGridView::keyPress(QKeyEvent* e) {
     };
     if (e->matches(QKeySequence::Copy)) return CopySelectedRows();
     if (e->matches(QKeySequence::SelectAll)) return SelectAll();
-    if (e->matches(QKeySequence::Find)) return ShowFindBar();
     const bool shift = e->modifiers() & Qt::ShiftModifier;
     auto move = [&](int to) { moveFocus([&] { focusLine(to); }, shift); };
     switch (e->key()) {
