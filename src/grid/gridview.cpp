@@ -147,6 +147,7 @@ void TdxDBGridView::updateScrollBars() {
 void TdxDBGridView::gridChanged() {
     selection_.followGrid();
     updateScrollBars();
+    placeFindBar();
     viewport()->update();
 }
 

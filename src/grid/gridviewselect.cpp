@@ -42,11 +42,16 @@ void TdxDBGridView::SelectAll() {
     viewport()->update();
 }
 
+// Over the free right end of the group panel; where the group buttons reach that far, over
+// the last rows instead.
 void TdxDBGridView::placeFindBar() {
     if (!findBar_) return;
     const QSize size = findBar_->sizeHint();
     const int width = std::min(size.width(), viewport()->width());
-    findBar_->setGeometry(viewport()->x() + viewport()->width() - width, viewport()->y(), width, size.height());
+    const int levels = grid_.GroupColumnCount();
+    const int buttons = levels > 0 ? groupButtonRect(levels - 1).right() + 8 : 0;
+    const int top = buttons > viewport()->width() - width ? dataBottom() - size.height() : 0;
+    findBar_->setGeometry(viewport()->x() + viewport()->width() - width, viewport()->y() + top, width, size.height());
 }
 
 void TdxDBGridView::ShowFindBar() {
@@ -83,6 +88,11 @@ bool TdxDBGridView::FindNext(bool backwards) {
         if (!grid_.Expanded(p)) grid_.SetExpanded(p, true);
     moveFocus([&] { grid_.SetFocusedRow(hit->row); }, false);
     if (hit->column) scrollColumnIntoView(*hit->column);
+    // A match under the bar, where it covers the last rows, is scrolled up above it.
+    const int barTop = findBar_->geometry().top() - viewport()->y();
+    const int bottom = dataTop() + (focusedLine() - topLine() + 1) * rowHeight();
+    if (barTop > 0 && bottom > barTop)
+        verticalScrollBar()->setValue(topLine() + (bottom - barTop + rowHeight() - 1) / rowHeight());
     return true;
 }
 
