@@ -42,7 +42,8 @@ public:
         if (o_.matchCase)
             return o_.wholeCell ? text == utf8_ : text.find(utf8_) != std::string::npos;
         const QString t = QString::fromStdString(text);
-        return o_.wholeCell ? t.compare(o_.text, Qt::CaseInsensitive) == 0 : t.contains(o_.text, Qt::CaseInsensitive);
+        return o_.wholeCell ? t.compare(o_.text, Qt::CaseInsensitive) == 0
+                            : t.contains(o_.text, Qt::CaseInsensitive);
     }
 
 private:
@@ -118,8 +119,8 @@ TdxFindBar::TdxFindBar(QWidget* parent) : QFrame(parent) {
     previousButton = button("findPrevious", QStringLiteral("▲"), tr("Previous match (Shift+F3)"));
     nextButton = button("findNext", QStringLiteral("▼"), tr("Next match (F3)"));
     closeButton = button("findClose", QStringLiteral("✕"), tr("Close (Esc)"));
-    for (QWidget* w : std::initializer_list<QWidget*>{label, findText, previousButton, nextButton, matchCase,
-                                                      wholeCell, status, closeButton})
+    for (QWidget* w : std::initializer_list<QWidget*>{label, findText, previousButton, nextButton,
+                                                      matchCase, wholeCell, status, closeButton})
         layout->addWidget(w);
     connect(findText, &QLineEdit::returnPressed, this, [this] { emit findRequested(false); });
     connect(findText, &QLineEdit::textEdited, this, [this] { setNotFound(false); });
@@ -136,7 +137,9 @@ FindOptions TdxFindBar::options() const {
     return FindOptions{findText->text(), matchCase->isChecked(), wholeCell->isChecked()};
 }
 
-void TdxFindBar::setNotFound(bool notFound) { status->setText(notFound ? tr("Not found") : QString()); }
+void TdxFindBar::setNotFound(bool notFound) {
+    status->setText(notFound ? tr("Not found") : QString());
+}
 
 void TdxFindBar::open() {
     setNotFound(false);

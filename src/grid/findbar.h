@@ -16,14 +16,14 @@ namespace rg {
 struct FindOptions {
     QString text;
     bool matchCase = false;
-    bool wholeCell = false;  // the whole shown text, not a part of it
+    bool wholeCell = false; // the whole shown text, not a part of it
 };
 
 // A row whose shown text matches: a group row by its value, a data row by the text of one
 // of the visible columns (the first that matches).
 struct FindHit {
     RowHandle row;
-    const TdxDBGridColumn* column = nullptr;  // none for a group row
+    const TdxDBGridColumn* column = nullptr; // none for a group row
 };
 
 // The next matching row after `from` in the order of the fully expanded tree, collapsed
@@ -42,7 +42,7 @@ public:
     FindOptions options() const;
     // Shows "not found", or nothing, beside the text.
     void setNotFound(bool notFound);
-    void open();  // shows the bar with its text selected for typing over
+    void open(); // shows the bar with its text selected for typing over
 
     QLineEdit* findText;
     QCheckBox *matchCase, *wholeCell;

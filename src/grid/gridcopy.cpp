@@ -12,13 +12,15 @@ constexpr int64_t kProgressStep = 4096;
 
 struct Copy {
     const TdxDBGrid& grid;
-    std::vector<const TdxDBGridColumn*> columns;  // the grouped columns, then the visible ones
+    std::vector<const TdxDBGridColumn*> columns; // the grouped columns, then the visible ones
     std::string out;
     int64_t done = 0, total = 0;
 
-    explicit Copy(const TdxDBGrid& g) : grid(g), columns(static_cast<size_t>(g.GroupColumnCount())) {
+    explicit Copy(const TdxDBGrid& g)
+        : grid(g), columns(static_cast<size_t>(g.GroupColumnCount())) {
         for (int i = 0; i < g.ColumnCount(); ++i)
-            if (const int level = g.Columns(i).GroupIndex(); level >= 0 && level < g.GroupColumnCount())
+            if (const int level = g.Columns(i).GroupIndex();
+                level >= 0 && level < g.GroupColumnCount())
                 columns[static_cast<size_t>(level)] = &g.Columns(i);
         for (const TdxDBGridColumn* c : g.VisibleColumns())
             columns.push_back(c);
@@ -75,7 +77,8 @@ std::string RowsAsText(const TdxDBGrid& grid, RowHandle row) {
     return std::move(copy.out);
 }
 
-std::string SelectedRowsAsText(const TdxDBGrid& grid, const std::function<bool(RowHandle)>& selected) {
+std::string SelectedRowsAsText(const TdxDBGrid& grid,
+                               const std::function<bool(RowHandle)>& selected) {
     Copy copy(grid);
     copy.total = grid.DataRowCount();
     copy.captions();
@@ -102,7 +105,8 @@ void AppendDelimitedCell(std::string& out, std::string_view text, char separator
 }
 
 bool SpreadsheetFormulaLike(std::string_view text) {
-    return !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+    return !text.empty() &&
+           std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
 }
 
 } // namespace rg

@@ -20,7 +20,8 @@ namespace rg {
 std::string RowsAsText(const TdxDBGrid& grid, RowHandle row);
 // The same for the rows `selected` answers true for, in the order shown; a selected group
 // row stands for all data rows under it. Empty when nothing is selected.
-std::string SelectedRowsAsText(const TdxDBGrid& grid, const std::function<bool(RowHandle)>& selected);
+std::string SelectedRowsAsText(const TdxDBGrid& grid,
+                               const std::function<bool(RowHandle)>& selected);
 
 // Appends one cell of a delimited line: as it is, or in quotes with its quotes doubled when
 // it holds the separator, a quote or a line break (RFC 4180 with ",", spreadsheets' paste

@@ -5,14 +5,16 @@
 namespace rg {
 
 RowSelection::Id RowSelection::idOf(RowHandle r) const {
-    return {r.isGroup() ? grid_.Level(r) : -1, grid_.RecordOf(r), grid_.KeyValueOf(r).displayText()};
+    return {r.isGroup() ? grid_.Level(r) : -1, grid_.RecordOf(r),
+            grid_.KeyValueOf(r).displayText()};
 }
 
 std::string RowSelection::shape() const {
     std::string s = grid_.KeyField();
     for (int i = 0; i < grid_.ColumnCount(); ++i)
         if (grid_.Columns(i).GroupIndex() >= 0)
-            s += '\n' + std::to_string(grid_.Columns(i).GroupIndex()) + grid_.Columns(i).FieldName();
+            s +=
+                '\n' + std::to_string(grid_.Columns(i).GroupIndex()) + grid_.Columns(i).FieldName();
     return s;
 }
 

@@ -41,13 +41,13 @@ public:
     void followGrid();
 
 private:
-    using Id = std::tuple<int, int, std::string>;  // level (-1: data row), record, key text
+    using Id = std::tuple<int, int, std::string>; // level (-1: data row), record, key text
     Id idOf(RowHandle r) const;
     std::string shape() const;
 
     const TdxDBGrid& grid_;
     std::set<Id> rows_;
-    std::set<Id> base_;  // selected when the anchor was set
+    std::set<Id> base_; // selected when the anchor was set
     std::optional<Id> anchor_;
     bool all_ = false;
     std::string shape_;

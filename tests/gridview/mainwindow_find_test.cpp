@@ -21,14 +21,15 @@ using namespace rg;
 namespace fs = std::filesystem;
 
 // In the main window on the demo report 地区产品汇总, grouped by region and collapsed: Ctrl+F
-// (pressed wherever the focus is) finds a product inside a closed region, Shift+Down takes the next record too, and Ctrl+C
-// copies both led by their region.
+// (pressed wherever the focus is) finds a product inside a closed region, Shift+Down takes the next
+// record too, and Ctrl+C copies both led by their region.
 TEST(GridViewInMainWindow, FindSelectAndCopyOnTheDemoReport) {
     rgtest::qtApp();
     qputenv("LANGUAGE", "zh_CN");
     installTranslations();
     test::TempFolder folder;
-    fs::copy_file(fs::path(RG_BINARY_DIR) / "setup" / "地区产品汇总.ini", folder / "地区产品汇总.ini");
+    fs::copy_file(fs::path(RG_BINARY_DIR) / "setup" / "地区产品汇总.ini",
+                  folder / "地区产品汇总.ini");
     Tfrmquorvel w(nullptr, QString::fromStdString(folder.path().string()) + "/");
     w.resize(900, 600);
     w.show();
@@ -73,7 +74,7 @@ TEST(GridViewInMainWindow, FindSelectAndCopyOnTheDemoReport) {
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
     const QStringList lines = QGuiApplication::clipboard()->text().split('\n');
-    ASSERT_EQ(lines.size(), 4);  // captions, two records, the final line break
+    ASSERT_EQ(lines.size(), 4); // captions, two records, the final line break
     EXPECT_EQ(lines[0], QStringLiteral("地区\t订单号\t类别\t产品\t数量\t单价\t金额"));
     for (const auto& [line, row] : {std::pair{1, found}, std::pair{2, next}}) {
         const QStringList cells = lines[line].split('\t');

@@ -18,7 +18,8 @@ int darkPixels(const QImage& img, const QRect& r) {
     int n = 0;
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x)
-            if (img.pixelColor(x, y).lightness() < 110) ++n;
+            if (img.pixelColor(x, y).lightness() < 110)
+                ++n;
     return n;
 }
 
@@ -28,7 +29,8 @@ struct WideGrid {
         grid.SetDataSet(&db.ds);
         grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
         grid.CreateColumnsForFields(db.ds);
-        for (int i = 0; i < grid.ColumnCount(); ++i) grid.Columns(i).SetWidth(200);
+        for (int i = 0; i < grid.ColumnCount(); ++i)
+            grid.Columns(i).SetWidth(200);
         grid.SetKeyField("id");
         view.resize(viewWidth, 300);
         view.show();
@@ -42,7 +44,8 @@ struct WideGrid {
     int dataTop() const { return view.groupPanelHeight() + view.headerHeight(); }
     // The band of shown line i, left part, where group rows write their text.
     QRect lineText(int i) const {
-        return QRect(TdxDBGridView::kIndent, dataTop() + i * view.rowHeight() + 2, 180, view.rowHeight() - 4);
+        return QRect(TdxDBGridView::kIndent, dataTop() + i * view.rowHeight() + 2, 180,
+                     view.rowHeight() - 4);
     }
     void scrollFullyRight() {
         QScrollBar* bar = view.horizontalScrollBar();
@@ -76,7 +79,7 @@ TEST(GridViewScroll, GroupingWhileScrolledRightPaintsEveryRow) {
         ASSERT_GT(bar->value(), 0);
         g.dragToPanel("city");
         ASSERT_EQ(g.grid.GroupColumnCount(), 1);
-        ASSERT_EQ(g.grid.VisibleRows().size(), 5u);  // five cities, collapsed
+        ASSERT_EQ(g.grid.VisibleRows().size(), 5u); // five cities, collapsed
         EXPECT_LE(bar->value(), bar->maximum());
         EXPECT_EQ(g.view.scrollX(), bar->value());
         // 700 pixels now hold the three remaining columns: nothing is left to scroll.
@@ -86,7 +89,8 @@ TEST(GridViewScroll, GroupingWhileScrolledRightPaintsEveryRow) {
 
         const QImage scrolled = g.shot();
         scrolled.save(QStringLiteral("/tmp/gridview-grouped-scrolled-%1.png").arg(width));
-        for (int i = 0; i < 5; ++i) EXPECT_GT(darkPixels(scrolled, g.lineText(i)), 20) << "line " << i;
+        for (int i = 0; i < 5; ++i)
+            EXPECT_GT(darkPixels(scrolled, g.lineText(i)), 20) << "line " << i;
 
         // Collapsing and expanding by a click on the expand button, still scrolled.
         const QPoint button(TdxDBGridView::kIndent / 2, g.lineText(0).center().y());
@@ -131,8 +135,9 @@ TEST(GridViewScroll, ReloadToFewerRowsKeepsTheTopLineInRange) {
     view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
     ASSERT_GT(view.topLine(), 400);
     ASSERT_TRUE(grid.GroupColumn(*grid.ColumnByFieldName("v"), 0));
-    EXPECT_EQ(view.topLine(), 0);  // three group rows fit on one page
+    EXPECT_EQ(view.topLine(), 0); // three group rows fit on one page
     const QImage shot = (QCoreApplication::sendPostedEvents(), view.grab().toImage());
     const int top = view.groupPanelHeight() + view.headerHeight();
-    EXPECT_GT(darkPixels(shot, QRect(TdxDBGridView::kIndent, top + 2, 150, view.rowHeight() - 4)), 20);
+    EXPECT_GT(darkPixels(shot, QRect(TdxDBGridView::kIndent, top + 2, 150, view.rowHeight() - 4)),
+              20);
 }

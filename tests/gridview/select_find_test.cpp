@@ -43,13 +43,18 @@ struct ViewFixture {
         view.setFocus();
     }
     int dataTop() const { return view.groupPanelHeight() + view.headerHeight(); }
-    QPoint linePoint(int line) const { return QPoint(300, dataTop() + line * view.rowHeight() + view.rowHeight() / 2); }
-    void click(int line, Qt::KeyboardModifiers m = {}) { QTest::mouseClick(view.viewport(), Qt::LeftButton, m, linePoint(line)); }
+    QPoint linePoint(int line) const {
+        return QPoint(300, dataTop() + line * view.rowHeight() + view.rowHeight() / 2);
+    }
+    void click(int line, Qt::KeyboardModifiers m = {}) {
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, m, linePoint(line));
+    }
     // The shown line of the group row whose value is `value`.
     int groupLine(const char* value) const {
         const auto& rows = grid.VisibleRows();
         for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].row.isGroup() && grid.GroupRowText(rows[i].row).find(value) != std::string::npos)
+            if (rows[i].row.isGroup() &&
+                grid.GroupRowText(rows[i].row).find(value) != std::string::npos)
                 return static_cast<int>(i);
         return -1;
     }
@@ -58,7 +63,9 @@ struct ViewFixture {
         QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
         return QGuiApplication::clipboard()->text();
     }
-    std::string focusedCity() { return grid.CellText(grid.FocusedRow(), *grid.ColumnByFieldName("city")); }
+    std::string focusedCity() {
+        return grid.CellText(grid.FocusedRow(), *grid.ColumnByFieldName("city"));
+    }
     QImage shot() {
         QCoreApplication::sendPostedEvents();
         return view.grab().toImage();
@@ -79,9 +86,11 @@ struct ViewFixture {
 TEST(GridViewSelection, ClicksArrowsAndCtrlACopyTheSelectedRows) {
     ViewFixture f;
     const QString header = QStringLiteral("id\tregion\tcity\tamount\n");
-    const QString row1 = QStringLiteral("1\t华东\t上海\t10.5\n"), row2 = QStringLiteral("2\t华北\t北京\t20\n"),
+    const QString row1 = QStringLiteral("1\t华东\t上海\t10.5\n"),
+                  row2 = QStringLiteral("2\t华北\t北京\t20\n"),
                   row3 = QStringLiteral("3\t华东\t\"'=HYPERLINK(\"\"x\"\")\"\t7.25\n"),
-                  row4 = QStringLiteral("4\t华北\tTianjin\t-3\n"), row5 = QStringLiteral("5\t华南\t广州\t12\n");
+                  row4 = QStringLiteral("4\t华北\tTianjin\t-3\n"),
+                  row5 = QStringLiteral("5\t华南\t广州\t12\n");
 
     // One focused row copies as it always has.
     f.click(1);
@@ -94,8 +103,10 @@ TEST(GridViewSelection, ClicksArrowsAndCtrlACopyTheSelectedRows) {
     EXPECT_EQ(f.copy(), header + row1 + row3 + row5);
     const QImage shot = f.shot();
     shot.save("/tmp/gridview-selection.png");
-    for (int line : {0, 2, 4}) EXPECT_TRUE(f.highlighted(shot, line)) << line;
-    for (int line : {1, 3}) EXPECT_FALSE(f.highlighted(shot, line)) << line;
+    for (int line : {0, 2, 4})
+        EXPECT_TRUE(f.highlighted(shot, line)) << line;
+    for (int line : {1, 3})
+        EXPECT_FALSE(f.highlighted(shot, line)) << line;
 
     // Shift+arrows stretch from the clicked row; a plain arrow starts afresh.
     f.click(3);
@@ -111,11 +122,13 @@ TEST(GridViewSelection, ClicksArrowsAndCtrlACopyTheSelectedRows) {
 
     // Grouped by region: a group row copies its rows, every line led by its region.
     ASSERT_TRUE(f.grid.GroupColumn(*f.grid.ColumnByFieldName("region"), 0));
-    EXPECT_FALSE(f.view.selection().all());  // the rows kept meant something else
+    EXPECT_FALSE(f.view.selection().all()); // the rows kept meant something else
     const QString groupedHeader = QStringLiteral("region\tid\tcity\tamount\n");
     f.click(f.groupLine("华北"));
     f.click(f.groupLine("华南"), Qt::ControlModifier);
-    EXPECT_EQ(f.copy(), groupedHeader + QStringLiteral("华北\t2\t北京\t20\n华北\t4\tTianjin\t-3\n华南\t5\t广州\t12\n"));
+    EXPECT_EQ(f.copy(),
+              groupedHeader +
+                  QStringLiteral("华北\t2\t北京\t20\n华北\t4\tTianjin\t-3\n华南\t5\t广州\t12\n"));
     // Expanded, the rows under a selected group show selected too.
     f.grid.ExpandAll();
     const QImage grouped = f.shot();
@@ -133,7 +146,8 @@ TEST(GridViewSelection, ClicksArrowsAndCtrlACopyTheSelectedRows) {
 TEST(GridViewFind, FindsAcrossCollapsedGroups) {
     ViewFixture f;
     ASSERT_TRUE(f.grid.GroupColumn(*f.grid.ColumnByFieldName("region"), 0));
-    for (int i = 0; i < f.grid.TopCount(); ++i) ASSERT_FALSE(f.grid.Expanded(f.grid.Top(i)));
+    for (int i = 0; i < f.grid.TopCount(); ++i)
+        ASSERT_FALSE(f.grid.Expanded(f.grid.Top(i)));
     f.view.setFocus();
     QTest::keyClick(&f.view, Qt::Key_F, Qt::ControlModifier);
     TdxFindBar* bar = f.view.findBar();
@@ -148,7 +162,7 @@ TEST(GridViewFind, FindsAcrossCollapsedGroups) {
     EXPECT_EQ(f.view.selection().contains(f.grid.FocusedRow()), true);
     const QImage shot = f.shot();
     shot.save("/tmp/gridview-find.png");
-    QTest::keyClick(bar->findText, Qt::Key_F3);  // the only match: round to itself
+    QTest::keyClick(bar->findText, Qt::Key_F3); // the only match: round to itself
     EXPECT_EQ(f.focusedCity(), "广州");
     EXPECT_TRUE(bar->status->text().isEmpty());
 
@@ -176,12 +190,12 @@ TEST(GridViewFind, FindsAcrossCollapsedGroups) {
 
     // F3 in the grid itself, backwards with Shift; Escape closes the bar.
     bar->wholeCell->setChecked(false);
-    bar->findText->setText(QStringLiteral("1"));  // ids 1 and 10.5, 12 among the amounts
+    bar->findText->setText(QStringLiteral("1")); // ids 1 and 10.5, 12 among the amounts
     QTest::keyClick(bar->findText, Qt::Key_Escape);
     EXPECT_FALSE(bar->isVisible());
     EXPECT_TRUE(f.view.hasFocus());
     QTest::keyClick(&f.view, Qt::Key_F3);
-    EXPECT_EQ(f.focusedCity(), "上海");  // the first row under 华东
+    EXPECT_EQ(f.focusedCity(), "上海"); // the first row under 华东
     QTest::keyClick(&f.view, Qt::Key_F3, Qt::ShiftModifier);
-    EXPECT_EQ(f.focusedCity(), "广州");  // backwards round the end: 12 under 华南
+    EXPECT_EQ(f.focusedCity(), "广州"); // backwards round the end: 12 under 华南
 }

@@ -25,14 +25,19 @@ namespace {
 // Sets LANGUAGE for one block and puts the earlier value back.
 class Language {
 public:
-    explicit Language(const char* value) : had_(qEnvironmentVariableIsSet("LANGUAGE")), old_(qgetenv("LANGUAGE")) {
-        if (value) qputenv("LANGUAGE", value);
-        else qunsetenv("LANGUAGE");
+    explicit Language(const char* value)
+        : had_(qEnvironmentVariableIsSet("LANGUAGE")), old_(qgetenv("LANGUAGE")) {
+        if (value)
+            qputenv("LANGUAGE", value);
+        else
+            qunsetenv("LANGUAGE");
         installTranslations();
     }
     ~Language() {
-        if (had_) qputenv("LANGUAGE", old_);
-        else qunsetenv("LANGUAGE");
+        if (had_)
+            qputenv("LANGUAGE", old_);
+        else
+            qunsetenv("LANGUAGE");
         installTranslations();
     }
 
@@ -57,8 +62,9 @@ TEST(Translations, ChineseByDefaultEnglishWithLanguageEn) {
     {
         const Language chinese(nullptr);
         QTemporaryDir setups;
-        auto windows = createStartWindows(setups.path() + "/");  // installs them at start
-        EXPECT_EQ(QCoreApplication::translate("rg::TdxFindBar", "Not found"), QStringLiteral("找不到"));
+        auto windows = createStartWindows(setups.path() + "/"); // installs them at start
+        EXPECT_EQ(QCoreApplication::translate("rg::TdxFindBar", "Not found"),
+                  QStringLiteral("找不到"));
 
         TCustomFilterDialog filter(QStringLiteral("地区"), {}, nullptr);
         EXPECT_EQ(filter.objectName(), "CustomFilterDialog");
