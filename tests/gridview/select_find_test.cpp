@@ -28,7 +28,6 @@ insert into t values (1, '华东', '上海', 10.5), (2, '华北', '北京', 20),
 
 struct ViewFixture {
     ViewFixture() : db(kSales) {
-        rgtest::qtApp();
         // The program's Chinese texts, as at program start.
         qputenv("LANGUAGE", "zh_CN");
         installTranslations();
@@ -74,6 +73,7 @@ struct ViewFixture {
         return img.pixelColor(linePoint(line)) == view.palette().color(QPalette::Highlight);
     }
 
+    QApplication& app = rgtest::qtApp();  // before any widget
     TestDb db;
     TdxDBGrid grid;
     TdxDBGridView view{grid};
