@@ -11,7 +11,7 @@ PACKAGES=(
   libsqliteodbc odbc-postgresql postgresql postgresql-client
   tdsodbc odbc-mdbtools odbc-mariadb mariadb-server
   libgtest-dev googletest
-  fonts-wqy-microhei qt6-translations-l10n
+  fonts-wqy-microhei qt6-translations-l10n qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
   xvfb xauth libxkbcommon-x11-0 libxcb-cursor0
   libgmp-dev zlib1g-dev
   python3 python3-xlrd python3-openpyxl libxml2-utils xsltproc libreoffice-calc-nogui locales

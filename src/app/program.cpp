@@ -46,22 +46,33 @@ StartWindows::~StartWindows() {
     frmquorvel = nullptr;
 }
 
-void installQtTranslations() {
-    constexpr auto kName = "qtTranslator";
+bool englishRequested() {
+    // GNU's LANGUAGE: languages by preference, separated by colons.
+    return qEnvironmentVariable("LANGUAGE").section(QLatin1Char(':'), 0, 0).startsWith(QLatin1String("en"));
+}
+
+void installTranslations() {
     QCoreApplication* app = QCoreApplication::instance();
-    if (!app || app->findChild<QTranslator*>(kName, Qt::FindDirectChildrenOnly)) return;
-    auto* translator = new QTranslator(app);
-    translator->setObjectName(kName);
-    // Without the package the dialogs stay English; nothing else depends on it.
-    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(translator);
-    else
-        delete translator;
+    if (!app) return;
+    for (const char* name : {"qtTranslator", "programTranslator"})
+        delete app->findChild<QTranslator*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+    if (englishRequested()) return;
+    auto install = [app](const char* name, auto&& load) {
+        auto* translator = new QTranslator(app);
+        translator->setObjectName(QLatin1String(name));
+        if (load(*translator)) QCoreApplication::installTranslator(translator);
+        else delete translator;
+    };
+    // Without Debian's translations package Qt's dialogs stay English; nothing depends on it.
+    install("qtTranslator", [](QTranslator& t) {
+        return t.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    });
+    install("programTranslator", [](QTranslator& t) { return t.load(QStringLiteral(":/i18n/reportgen_zh_CN.qm")); });
 }
 
 std::unique_ptr<StartWindows> createStartWindows(const QString& setupFolder) {
-    installQtTranslations();
+    installTranslations();
     QApplication::setFont(uiFont());
     // Errors inside the grid dialogs' own modal loops reach the one error box too.
     setGridSetupErrorBox(showCommandError);

@@ -33,11 +33,13 @@ struct StartWindows {
 // `setupFolder` empty means the folder "setup" beside the executable.
 std::unique_ptr<StartWindows> createStartWindows(const QString& setupFolder = QString());
 
-// Qt's own Chinese texts for the dialogs it provides (file, print, page setup, message
-// boxes), so that they speak the language of the rest of the window. Texts the program
-// gives itself are not translated. Installed once per application; createStartWindows
-// calls it.
-void installQtTranslations();
+// The program speaks Chinese: Qt's own texts for the dialogs it provides (file, print,
+// page setup, message boxes) and the program's texts that are written in English in the
+// code (the connection properties, the custom filter, the find bar) get their Chinese
+// translations. With LANGUAGE asking for English first (LANGUAGE=en) both stay English.
+// Called again, it follows a changed LANGUAGE; createStartWindows calls it.
+bool englishRequested();
+void installTranslations();
 
 // The interface font: the desktop's own, with a CJK face behind it so that the Chinese
 // texts render wherever the default face has no such glyphs; 9 point.

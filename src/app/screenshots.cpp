@@ -1,18 +1,22 @@
 // Takes the README's pictures of the program, on the demo report 地区产品汇总 (run by
 // scripts/screenshots.sh on a virtual display): the main window grouped by region and
 // category with summaries in the group rows, one group open, the summary items dialog and the
-// progress window of an export.
+// progress window of an export; then the find bar on a product in a collapsed group, with
+// three rows selected from the match.
 
 #include "app/navbar.h"
 #include "app/program.h"
 #include "app/progresswindow.h"
 #include "app/quorvel.h"
+#include "grid/findbar.h"
 #include "grid/gridview.h"
 #include "gridsetup/summaryitemsetup.h"
 #include "setup/reportdefinition.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QScrollBar>
 
@@ -91,5 +95,18 @@ int main(int argc, char* argv[]) {
 
     rg::TProgressWindow progress(&window, std::chrono::milliseconds(0));
     progress.progress("正在导出", 45, 100);
-    return save(progress, out.filePath("progress-window.png")) ? 0 : 1;
+    if (!save(progress, out.filePath("progress-window.png")))
+        return 1;
+    progress.hide();
+
+    grid.CollapseAll();
+    view.setFocus();
+    view.ShowFindBar();
+    view.findBar()->findText->setText(QStringLiteral("苏泊尔"));
+    view.FindNext();
+    for (int i = 0; i < 2; ++i) {
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::ShiftModifier);
+        QApplication::sendEvent(&view, &down);
+    }
+    return save(window, out.filePath("find-and-selection.png")) ? 0 : 1;
 }

@@ -13,9 +13,7 @@ void AppendCsvLine(std::string& out, const std::vector<std::string>& fields) {
     out += "\r\n";
 }
 
-bool CsvFormulaLike(std::string_view text) {
-    return !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
-}
+bool CsvFormulaLike(std::string_view text) { return SpreadsheetFormulaLike(text); }
 
 std::string CsvText(std::string text) {
     if (CsvFormulaLike(text))

@@ -14,23 +14,23 @@ namespace {
 
 // The operators in the order the boxes list them.
 constexpr std::array<std::pair<FilterOperator, const char*>, 10> kOperators{{
-    {FilterOperator::Equal, "equals"},
-    {FilterOperator::NotEqual, "does not equal"},
-    {FilterOperator::Less, "is less than"},
-    {FilterOperator::LessOrEqual, "is less than or equal to"},
-    {FilterOperator::Greater, "is greater than"},
-    {FilterOperator::GreaterOrEqual, "is greater than or equal to"},
-    {FilterOperator::Like, "is like"},
-    {FilterOperator::NotLike, "is not like"},
-    {FilterOperator::Blank, "is blank"},
-    {FilterOperator::NonBlank, "is not blank"},
+    {FilterOperator::Equal, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "equals")},
+    {FilterOperator::NotEqual, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "does not equal")},
+    {FilterOperator::Less, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is less than")},
+    {FilterOperator::LessOrEqual, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is less than or equal to")},
+    {FilterOperator::Greater, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is greater than")},
+    {FilterOperator::GreaterOrEqual, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is greater than or equal to")},
+    {FilterOperator::Like, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is like")},
+    {FilterOperator::NotLike, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is not like")},
+    {FilterOperator::Blank, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is blank")},
+    {FilterOperator::NonBlank, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is not blank")},
 }};
 
 QComboBox* operatorBox(QWidget* parent, const char* name) {
     auto box = new QComboBox(parent);
     box->setObjectName(QLatin1String(name));
     box->addItem(QString());  // no condition
-    for (const auto& [op, text] : kOperators) box->addItem(QLatin1String(text), static_cast<int>(op));
+    for (const auto& [op, text] : kOperators) box->addItem(TCustomFilterDialog::tr(text), static_cast<int>(op));
     return box;
 }
 
@@ -56,9 +56,9 @@ TCustomFilterDialog::TCustomFilterDialog(const QString& caption, std::vector<Val
                                          const ColumnFilter* current, QWidget* parent)
     : QDialog(parent), values_(std::move(values)) {
     setObjectName(QStringLiteral("CustomFilterDialog"));
-    setWindowTitle(QStringLiteral("Custom Filter"));
+    setWindowTitle(tr("Custom Filter"));
     auto layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Show rows where:"), this));
+    layout->addWidget(new QLabel(tr("Show rows where:"), this));
     auto column = new QLabel(caption, this);
     QFont bold = column->font();
     bold.setBold(true);
@@ -70,9 +70,9 @@ TCustomFilterDialog::TCustomFilterDialog(const QString& caption, std::vector<Val
     cbValue1 = valueBox(this, "cbValue1", values_);
     cbOperator2 = operatorBox(this, "cbOperator2");
     cbValue2 = valueBox(this, "cbValue2", values_);
-    rbAnd = new QRadioButton(QStringLiteral("&And"), this);
+    rbAnd = new QRadioButton(tr("&And"), this);
     rbAnd->setObjectName(QStringLiteral("rbAnd"));
-    rbOr = new QRadioButton(QStringLiteral("&Or"), this);
+    rbOr = new QRadioButton(tr("&Or"), this);
     rbOr->setObjectName(QStringLiteral("rbOr"));
     rbAnd->setChecked(true);
     auto join = new QHBoxLayout;
@@ -85,8 +85,8 @@ TCustomFilterDialog::TCustomFilterDialog(const QString& caption, std::vector<Val
     conditions->addWidget(cbOperator2, 2, 0);
     conditions->addWidget(cbValue2, 2, 1);
     layout->addLayout(conditions);
-    layout->addWidget(new QLabel(QStringLiteral("Use _ to represent any single character\n"
-                                                "Use % to represent any series of characters"),
+    layout->addWidget(new QLabel(tr("Use _ to represent any single character\n"
+                                    "Use % to represent any series of characters"),
                                  this));
     auto buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttons"));

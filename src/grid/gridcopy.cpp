@@ -7,58 +7,85 @@
 namespace rg {
 namespace {
 
-void appendLine(std::string& out, const std::vector<std::string>& cells) {
-    for (size_t i = 0; i < cells.size(); ++i) {
-        if (i)
-            out += '\t';
-        AppendDelimitedCell(out, cells[i], '\t');
-    }
-    out += '\n';
-}
-
 // Rows between two progress reports of a copy.
 constexpr int64_t kProgressStep = 4096;
 
 struct Copy {
-    std::string& out;
     const TdxDBGrid& grid;
-    const std::vector<TdxDBGridColumn*>& columns;
+    std::vector<const TdxDBGridColumn*> columns; // the grouped columns, then the visible ones
+    std::string out;
     int64_t done = 0, total = 0;
-};
 
-void appendRows(Copy& copy, RowHandle row) {
-    const TdxDBGrid& grid = copy.grid;
-    if (row.isGroup()) {
-        for (int i = 0; i < grid.ChildCount(row); ++i)
-            appendRows(copy, grid.Child(row, i));
-        return;
+    explicit Copy(const TdxDBGrid& g)
+        : grid(g), columns(static_cast<size_t>(g.GroupColumnCount())) {
+        for (int i = 0; i < g.ColumnCount(); ++i)
+            if (const int level = g.Columns(i).GroupIndex();
+                level >= 0 && level < g.GroupColumnCount())
+                columns[static_cast<size_t>(level)] = &g.Columns(i);
+        for (const TdxDBGridColumn* c : g.VisibleColumns())
+            columns.push_back(c);
     }
-    if (copy.done++ % kProgressStep == 0)
-        reportProgress("正在复制", copy.done - 1, copy.total);
-    std::string& out = copy.out;
-    const std::vector<TdxDBGridColumn*>& columns = copy.columns;
-    for (size_t i = 0; i < columns.size(); ++i) {
+
+    void cell(size_t i, const std::string& text, bool number) {
         if (i)
             out += '\t';
-        AppendDelimitedCell(out, grid.CellText(row, *columns[i]), '\t');
+        if (!number && SpreadsheetFormulaLike(text))
+            AppendDelimitedCell(out, "'" + text, '\t');
+        else
+            AppendDelimitedCell(out, text, '\t');
     }
-    out += '\n';
-}
+
+    void captions() {
+        for (size_t i = 0; i < columns.size(); ++i)
+            cell(i, columns[i]->Caption(), false);
+        out += '\n';
+    }
+
+    // The row, or every data row under it.
+    void rows(RowHandle row) {
+        if (row.isGroup()) {
+            for (int i = 0; i < grid.ChildCount(row); ++i)
+                rows(grid.Child(row, i));
+            return;
+        }
+        if (done++ % kProgressStep == 0)
+            reportProgress("正在复制", done - 1, total);
+        for (size_t i = 0; i < columns.size(); ++i)
+            cell(i, grid.CellText(row, *columns[i]), grid.CellValue(row, *columns[i]).isNumber());
+        out += '\n';
+    }
+
+    // The selected rows at or under `row`.
+    void selectedRows(RowHandle row, const std::function<bool(RowHandle)>& selected) {
+        if (selected(row))
+            return rows(row);
+        if (row.isGroup())
+            for (int i = 0; i < grid.ChildCount(row); ++i)
+                selectedRows(grid.Child(row, i), selected);
+    }
+};
 
 } // namespace
 
 std::string RowsAsText(const TdxDBGrid& grid, RowHandle row) {
     if (!row.valid())
         return {};
-    const std::vector<TdxDBGridColumn*> columns = grid.VisibleColumns();
-    std::vector<std::string> captions;
-    for (const TdxDBGridColumn* c : columns)
-        captions.push_back(c->Caption());
-    std::string out;
-    appendLine(out, captions);
-    Copy copy{out, grid, columns, 0, row.isGroup() ? grid.DataRowsBelow(row) : 1};
-    appendRows(copy, row);
-    return out;
+    Copy copy(grid);
+    copy.total = row.isGroup() ? grid.DataRowsBelow(row) : 1;
+    copy.captions();
+    copy.rows(row);
+    return std::move(copy.out);
+}
+
+std::string SelectedRowsAsText(const TdxDBGrid& grid,
+                               const std::function<bool(RowHandle)>& selected) {
+    Copy copy(grid);
+    copy.total = grid.DataRowCount();
+    copy.captions();
+    const size_t header = copy.out.size();
+    for (int i = 0; i < grid.TopCount(); ++i)
+        copy.selectedRows(grid.Top(i), selected);
+    return copy.out.size() == header ? std::string() : std::move(copy.out);
 }
 
 void AppendDelimitedCell(std::string& out, std::string_view text, char separator) {
@@ -75,6 +102,11 @@ void AppendDelimitedCell(std::string& out, std::string_view text, char separator
         out += c;
     }
     out += '"';
+}
+
+bool SpreadsheetFormulaLike(std::string_view text) {
+    return !text.empty() &&
+           std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
 }
 
 } // namespace rg

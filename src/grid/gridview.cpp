@@ -1,5 +1,6 @@
 #include "grid/gridview.h"
 
+#include <QAction>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -28,6 +29,13 @@ TdxDBGridView::TdxDBGridView(TdxDBGrid& grid, QWidget* parent) : QAbstractScroll
     viewport()->setMouseTracking(true);  // the resize cursor over header edges
     grid_.addListener(this);
     updateScrollBars();
+    // Ctrl+F opens the find bar from anywhere in the window, not only from the rows.
+    auto find = new QAction(this);
+    find->setObjectName(QStringLiteral("actFind"));
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WindowShortcut);
+    connect(find, &QAction::triggered, this, [this] { guarded([this] { ShowFindBar(); }); });
+    addAction(find);
 }
 
 TdxDBGridView::~TdxDBGridView() { grid_.removeListener(this); }
@@ -70,7 +78,7 @@ int TdxDBGridView::contentWidth() const {
 }
 
 QRect TdxDBGridView::headerRect(const TdxDBGridColumn& col) const {
-    int x = indentWidth() - horizontalScrollBar()->value();
+    int x = indentWidth() - scrollX();
     for (const TdxDBGridColumn* c : grid_.VisibleColumns()) {
         if (c == &col) return QRect(x, groupPanelHeight(), c->Width(), headerHeight());
         x += c->Width();
@@ -88,7 +96,15 @@ int TdxDBGridView::dataTop() const { return groupPanelHeight() + headerHeight();
 int TdxDBGridView::dataBottom() const {
     return viewport()->height() - summaryFooterHeight() - filterStatusHeight();
 }
-int TdxDBGridView::topLine() const { return verticalScrollBar()->value(); }
+// The offsets are clamped to the content as it is now: a paint that comes before the scroll
+// bars have taken in a change of the rows or columns (a reload's progress window lets events
+// through) must not draw from an offset that no longer exists.
+int TdxDBGridView::topLine() const {
+    return std::clamp(verticalScrollBar()->value(), 0, std::max(0, lineCount() - pageLines()));
+}
+int TdxDBGridView::scrollX() const {
+    return std::clamp(horizontalScrollBar()->value(), 0, std::max(0, contentWidth() - viewport()->width()));
+}
 int TdxDBGridView::pageLines() const { return std::max(1, (dataBottom() - dataTop()) / std::max(rowHeight(), 1)); }
 
 bool TdxDBGridView::inserting() const {
@@ -129,11 +145,17 @@ void TdxDBGridView::updateScrollBars() {
 }
 
 void TdxDBGridView::gridChanged() {
+    selection_.followGrid();
     updateScrollBars();
+    placeFindBar();
     viewport()->update();
 }
 
 void TdxDBGridView::focusChanged() {
+    // A focus that moves outside the selection, from here or from the data set, takes the
+    // selection with it.
+    const RowHandle f = grid_.FocusedRow();
+    if (!extending_ && !selection_.covers(f)) selection_.selectOnly(f);
     const int line = focusedLine();
     if (line >= 0) ensureLineVisible(line);
     viewport()->update();
@@ -169,6 +191,7 @@ void TdxDBGridView::focusLine(int line) {
 void TdxDBGridView::resizeEvent(QResizeEvent* e) {
     QAbstractScrollArea::resizeEvent(e);
     updateScrollBars();
+    placeFindBar();
 }
 
 void TdxDBGridView::scrollContentsBy(int, int) { viewport()->update(); }
@@ -176,6 +199,8 @@ void TdxDBGridView::scrollContentsBy(int, int) { viewport()->update(); }
 // ---- painting ----
 
 void TdxDBGridView::paintEvent(QPaintEvent*) {
+    // The scroll bars catch up with a change they have not been told of yet.
+    updateScrollBars();
     QPainter p(viewport());
     const QPalette& pal = palette();
     p.fillRect(viewport()->rect(), pal.color(QPalette::Base));
@@ -188,8 +213,18 @@ void TdxDBGridView::paintEvent(QPaintEvent*) {
     p.setClipRect(QRect(0, dataTop(), viewport()->width(), dataBottom() - dataTop()));
     int y = dataTop();
     for (int line = topLine(); line < lines && y < dataBottom(); ++line, y += h) {
-        if (const VisibleRow* row = rowAtLine(line)) paintLine(p, *row, y, line == focused);
-        else paintNewRecord(p, y);
+        const VisibleRow* row = rowAtLine(line);
+        if (!row) {
+            paintNewRecord(p, y);
+            continue;
+        }
+        // With rows selected the focused row shows a frame, selected or not.
+        const bool selected = selection_.empty() ? line == focused : row->footer < 0 && selection_.covers(row->row);
+        paintLine(p, *row, y, selected);
+        if (line == focused && !selection_.empty()) {
+            p.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DotLine));
+            p.drawRect(QRect(0, y, viewport()->width() - 1, h - 2));
+        }
     }
     p.restore();
 
@@ -210,8 +245,10 @@ QRect TdxDBGridView::headerTextRect(const QRect& header, TdxTreeListColumnSort s
     return header.adjusted(4, 0, -right, 0);
 }
 
+// Group rows span the whole width and do not scroll sideways, so that their expand button
+// and text stay in view however far the columns are scrolled.
 QRect TdxDBGridView::groupTextRect(const VisibleRow& row, int y) const {
-    const int left = grid_.Level(row.row) * kIndent - horizontalScrollBar()->value() + kIndent + 2;
+    const int left = grid_.Level(row.row) * kIndent + kIndent + 2;
     return QRect(left, y, std::max(viewport()->width() - left, 0), rowHeight());
 }
 
@@ -284,18 +321,18 @@ void TdxDBGridView::paintHeader(QPainter& p) {
     }
 }
 
-void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool focused) {
+void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool selected) {
     const QPalette& pal = palette();
     const int h = rowHeight();
-    const int scroll = horizontalScrollBar()->value();
+    const int scroll = scrollX();
     const int width = viewport()->width();
     const QColor grid = pal.color(QPalette::Midlight);
 
     if (row.row.isGroup()) {
         const int level = grid_.Level(row.row);
-        const int left = level * kIndent - scroll;
+        const int left = level * kIndent;
         const QRect r(left, y, width - left, h);
-        p.fillRect(r, focused ? pal.color(QPalette::Highlight) : pal.color(QPalette::Button));
+        p.fillRect(r, selected ? pal.color(QPalette::Highlight) : pal.color(QPalette::Button));
         // Expand button: a small box with + or -.
         const QRect box(left + (kIndent - 9) / 2, y + (h - 9) / 2, 9, 9);
         p.setPen(pal.color(QPalette::Shadow));
@@ -303,7 +340,7 @@ void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool fo
         p.drawRect(box);
         p.drawLine(box.left() + 2, box.center().y(), box.right() - 2, box.center().y());
         if (!grid_.Expanded(row.row)) p.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
-        p.setPen(focused ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::WindowText));
+        p.setPen(selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::WindowText));
         const QRect text = groupTextRect(row, y);
         p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, fitted(qs(grid_.GroupRowText(row.row)), text.width()));
         p.setPen(grid);
@@ -334,11 +371,11 @@ void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool fo
 
     int x = levels * kIndent - scroll;
     const QRect r(x, y, width - x, h);
-    p.fillRect(r, focused ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base));
+    p.fillRect(r, selected ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base));
     for (const TdxDBGridColumn* c : grid_.VisibleColumns()) {
         const QRect cell(x, y, c->Width(), h);
         if (cell.right() >= 0 && cell.left() <= width) {
-            p.setPen(focused ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text));
+            p.setPen(selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text));
             const QString text = qs(grid_.CellText(row.row, *c));
             const QRect textRect = cellTextRect(cell);
             p.drawText(textRect, cellAlignment(c->alignment()), fitted(text, textRect.width()));
@@ -353,7 +390,7 @@ void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool fo
 
 void TdxDBGridView::paintNewRecord(QPainter& p, int y) {
     const QPalette& pal = palette();
-    const int left = indentWidth() - horizontalScrollBar()->value();
+    const int left = indentWidth() - scrollX();
     const QRect r(left, y, contentWidth() - indentWidth(), rowHeight());
     p.fillRect(r, pal.color(QPalette::Highlight));
     // The new record's mark, as in a data entry form; its cells stay empty.
@@ -367,7 +404,7 @@ void TdxDBGridView::paintSummaryFooter(QPainter& p) {
     const QPalette& pal = palette();
     const QRect band(0, dataBottom(), viewport()->width(), summaryFooterHeight());
     p.fillRect(band, pal.color(QPalette::Button));
-    int x = indentWidth() - horizontalScrollBar()->value();
+    int x = indentWidth() - scrollX();
     for (const TdxDBGridColumn* c : grid_.VisibleColumns()) {
         const QRect cell(x, band.top() + 2, c->Width(), rowHeight());
         if (grid_.SummaryFooterCellExists(*c)) {
@@ -417,7 +454,7 @@ void TdxDBGridView::paintDrag(QPainter& p) {
     } else if (place == TdxDBGrid::DropPlace::HeaderRow) {
         const auto& order = grid_.HeaderOrder();
         const int position = headerPositionAt(dragPos_.x());
-        int x = contentWidth() - horizontalScrollBar()->value();
+        int x = contentWidth() - scrollX();
         for (int i = position; i < static_cast<int>(order.size()); ++i)
             if (order[static_cast<size_t>(i)]->Visible()) {
                 x = headerRect(*order[static_cast<size_t>(i)]).left();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "grid/grid.h"
+#include "grid/rowselection.h"
 
 #include <QAbstractScrollArea>
 
@@ -8,6 +9,8 @@
 #include <optional>
 
 namespace rg {
+
+class TdxFindBar;
 
 // The result grid on screen: group panel, header row, the tree of rows with group footer
 // rows, the summary footer band and, while the data set is filtered, the filter status
@@ -41,8 +44,10 @@ public:
     QRect filterButtonRect(const TdxDBGridColumn& c) const;
     // The button of the filter status strip that removes the filter.
     QRect filterClearRect() const;
-    // The first shown line index at the top of the data area.
+    // The first shown line index at the top of the data area, and how far the columns are
+    // scrolled to the left, both within what the rows and columns allow now.
     int topLine() const;
+    int scrollX() const;
     // The line of the new record while one is being inserted, else -1.
     int newRecordLine() const;
 
@@ -52,9 +57,20 @@ public:
     void CancelInsert();         // Up, Escape or leaving the grid: drops the new record
     // Opens the drop-down list of a column header's filter button.
     void ShowFilterDropDown(TdxDBGridColumn& c);
-    // Ctrl+C: the focused data row, or all data rows of a focused group row, onto the
-    // clipboard as tab-separated text under a line of captions.
-    void CopyFocusedRows();
+    // Ctrl+C: the selected rows (a group row standing for all its data rows), else the
+    // focused row, onto the clipboard as tab-separated text under a line of captions, each
+    // line led by its group values (RowsAsText).
+    void CopySelectedRows();
+    // Ctrl+A.
+    void SelectAll();
+    const RowSelection& selection() const { return selection_; }
+    // Ctrl+F: the find bar over the top right corner, its text ready for typing.
+    void ShowFindBar();
+    TdxFindBar* findBar() const { return findBar_; }
+    // Enter or F3 in the find bar, F3 in the grid: focuses the next row that matches, opening
+    // the collapsed groups above it and scrolling its cell into view. False, with "not
+    // found" in the bar, when no row matches.
+    bool FindNext(bool backwards = false);
     // The width that shows whole the column's caption, its texts in the rows on screen and
     // its footer texts; a double click on the header's right edge sizes the column to it.
     int FitWidth(const TdxDBGridColumn& c) const;
@@ -111,7 +127,7 @@ private:
     void paintHeader(QPainter& p);
     void paintHeaderCell(QPainter& p, const QRect& r, const QString& text, TdxTreeListColumnSort sort,
                          int filterButton = 0, bool filtered = false);
-    void paintLine(QPainter& p, const VisibleRow& row, int y, bool focused);
+    void paintLine(QPainter& p, const VisibleRow& row, int y, bool selected);
     void paintNewRecord(QPainter& p, int y);
     void paintSummaryFooter(QPainter& p);
     void paintFilterStatus(QPainter& p);
@@ -128,6 +144,12 @@ private:
     void mouseDoubleClick(QMouseEvent* e);
     void keyPress(QKeyEvent* e);
     void customFilter(TdxDBGridColumn& c);
+    // Moves the focus by `move`; the selection becomes the new focused row, or with Shift
+    // stretches from its anchor to it.
+    void moveFocus(const std::function<void()>& move, bool extend);
+    void clickSelect(RowHandle row, Qt::KeyboardModifiers modifiers);
+    void placeFindBar();
+    void scrollColumnIntoView(const TdxDBGridColumn& c);
 
     TdxDBGrid& grid_;
     CommandGuard guard_;
@@ -141,6 +163,9 @@ private:
     int resizeStartWidth_ = 0;
     // Where the new record shows: before the row that was focused when it began.
     int insertLine_ = 0;
+    RowSelection selection_{grid_};
+    bool extending_ = false;  // a focus move whose selection the mover sets
+    TdxFindBar* findBar_ = nullptr;
 };
 
 } // namespace rg

@@ -1,6 +1,6 @@
 // Mouse and keyboard of the grid view: clicks and drags of headers and group buttons,
-// column sizing and fitting, expanding groups, moving the focus, copying, deleting and
-// inserting records and the filter drop-downs.
+// column sizing and fitting, expanding groups, moving the focus and the selection, copying,
+// deleting and inserting records and the filter drop-downs.
 
 #include "grid/gridview.h"
 
@@ -26,7 +26,7 @@ constexpr int kResizeGrip = 3;
 
 bool TdxDBGridView::onExpandButton(const VisibleRow& row, int x) const {
     if (!row.row.isGroup() || row.footer >= 0) return false;
-    const int left = grid_.Level(row.row) * kIndent - horizontalScrollBar()->value();
+    const int left = grid_.Level(row.row) * kIndent;  // group rows do not scroll sideways
     return x >= left && x < left + kIndent;
 }
 
@@ -118,7 +118,7 @@ void TdxDBGridView::mousePress(QMouseEvent* e) {
         grid_.SetExpanded(row->row, !grid_.Expanded(row->row));
         return;
     }
-    grid_.SetFocusedRow(row->row);
+    clickSelect(row->row, e->modifiers());
 }
 
 void TdxDBGridView::mouseMove(QMouseEvent* e) {
@@ -210,14 +210,18 @@ void TdxDBGridView::keyPress(QKeyEvent* e) {
         while (l >= 0 && l <= last && rows[static_cast<size_t>(l)].footer >= 0) l += dir;
         return l;
     };
-    if (e->matches(QKeySequence::Copy)) return CopyFocusedRows();
+    if (e->matches(QKeySequence::Copy)) return CopySelectedRows();
+    if (e->matches(QKeySequence::SelectAll)) return SelectAll();
+    const bool shift = e->modifiers() & Qt::ShiftModifier;
+    auto move = [&](int to) { moveFocus([&] { focusLine(to); }, shift); };
     switch (e->key()) {
-    case Qt::Key_Down: focusLine(std::min(step(line, 1), last)); break;
-    case Qt::Key_Up: if (line > 0) focusLine(std::max(step(line, -1), 0)); break;
-    case Qt::Key_PageDown: focusLine(line + page); break;
-    case Qt::Key_PageUp: focusLine(std::max(line - page, 0)); break;
-    case Qt::Key_Home: if (ctrl) focusLine(0); break;
-    case Qt::Key_End: if (ctrl) focusLine(last); break;
+    case Qt::Key_F3: FindNext(shift); break;
+    case Qt::Key_Down: move(std::min(step(line, 1), last)); break;
+    case Qt::Key_Up: if (line > 0) move(std::max(step(line, -1), 0)); break;
+    case Qt::Key_PageDown: move(line + page); break;
+    case Qt::Key_PageUp: move(std::max(line - page, 0)); break;
+    case Qt::Key_Home: if (ctrl) move(0); break;
+    case Qt::Key_End: if (ctrl) move(last); break;
     case Qt::Key_Left: if (f.isGroup()) grid_.SetExpanded(f, false); break;
     case Qt::Key_Right: if (f.isGroup()) grid_.SetExpanded(f, true); break;
     case Qt::Key_Delete: if (ctrl) DeleteFocusedRecord(); break;

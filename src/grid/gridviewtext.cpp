@@ -22,8 +22,11 @@ QString qs(const std::string& s) {
 
 } // namespace
 
-void TdxDBGridView::CopyFocusedRows() {
-    const std::string text = RowsAsText(grid_, grid_.FocusedRow());
+void TdxDBGridView::CopySelectedRows() {
+    const std::string text =
+        selection_.empty()
+            ? RowsAsText(grid_, grid_.FocusedRow())
+            : SelectedRowsAsText(grid_, [this](RowHandle r) { return selection_.contains(r); });
     if (!text.empty())
         QGuiApplication::clipboard()->setText(qs(text));
 }

@@ -325,17 +325,18 @@ insert into t values (1, '华东', '上海', 10.5), (2, '华北', '北京', 20),
     QTest::keyClick(&f.view, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(clipboard->text(), "id\tregion\t城市\tamount\n1\t华东\t上海\t10.5\n");
 
-    // Grouped, the group column leaves the header row; a group row copies every record
-    // under it in the order shown, collapsed or not. A tab or quote inside a cell is quoted.
+    // Grouped, the group column leaves the header row and leads every line; a group row
+    // copies every record under it in the order shown, collapsed or not. A tab or quote
+    // inside a cell is quoted, a leading tab defused as a spreadsheet would run it.
     ASSERT_TRUE(f.grid.GroupColumn(f.col("region"), 0));
     f.col("amount").SetSorted(TdxTreeListColumnSort::csDown);
     f.grid.SetFocusedRow(f.grid.Top(1));  // 华东, collapsed
     ASSERT_FALSE(f.grid.Expanded(f.grid.Top(1)));
     QTest::keyClick(&f.view, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(clipboard->text(), "id\t城市\tamount\n1\t上海\t10.5\n3\t\"a\t\"\"b\"\"\"\t7.25\n");
+    EXPECT_EQ(clipboard->text(), "region\tid\t城市\tamount\n华东\t1\t上海\t10.5\n华东\t3\t\"a\t\"\"b\"\"\"\t7.25\n");
     f.grid.SetFocusedRow(f.grid.Top(0));  // 华北: a null city is an empty cell
     QTest::keyClick(&f.view, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(clipboard->text(), "id\t城市\tamount\n2\t北京\t20\n4\t\t3\n");
+    EXPECT_EQ(clipboard->text(), "region\tid\t城市\tamount\n华北\t2\t北京\t20\n华北\t4\t\t3\n");
     EXPECT_TRUE(f.errors.empty());
 }
 

@@ -146,7 +146,7 @@ QString TConnEditForm::ChooseConnectionString(const QString& initial) {
         const QString translated = odbcTranslation(initial);
         if (translated != initial) {
             ConnectionString->setText(translated);
-            TranslatedNote->setText(QString("Shown as ODBC; saved as given (%1)")
+            TranslatedNote->setText(tr("Shown as ODBC; saved as given (%1)")
                                         .arg(QString::fromStdString(connValue(parseConnectionString(initial.toStdString()), "Provider"))));
         }
         TranslatedNote->setVisible(translated != initial);

@@ -1,5 +1,6 @@
 #include "datasource/dialogs/connhelp.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QPushButton>
 #include <QTextBrowser>
@@ -8,7 +9,9 @@
 namespace rg {
 
 namespace {
-const char* const kHelpText = R"(<h3>Connection strings</h3>
+// The help windows' texts are translated in the context "rg::ConnHelp".
+const char* const kContext = "rg::ConnHelp";
+const char* const kHelpText = QT_TRANSLATE_NOOP("rg::ConnHelp", R"(<h3>Connection strings</h3>
 <p>A connection string is a list of <i>key=value</i> pairs separated by semicolons.
 A value holding a semicolon is written in braces: <tt>Pwd={a;b}</tt>.</p>
 <h4>Built-in SQLite provider</h4>
@@ -27,8 +30,8 @@ Data source names are defined in <tt>~/.odbc.ini</tt> or <tt>/etc/odbc.ini</tt>.
 <tt>FILE NAME=/path/to/file.udl</tt>. Files in the data link folder
 (<tt>~/.local/share/reportgen/Data Links</tt>) are listed by their bare names.</p>
 <p><b>Build...</b> opens the connection properties, where the provider and its
-settings are chosen and the connection can be tested.</p>)";
-const char* const kSqlEditorHelpText = R"(<h3>CommandText Editor</h3>
+settings are chosen and the connection can be tested.</p>)");
+const char* const kSqlEditorHelpText = QT_TRANSLATE_NOOP("rg::ConnHelp", R"(<h3>CommandText Editor</h3>
 <p>The editor composes the SQL text of the report. It does not run it: the data source
 dialog runs the text when you close the editor with <b>OK</b>; <b>Cancel</b> leaves the
 data source dialog's text as it was.</p>
@@ -45,17 +48,17 @@ at the caret, separated by commas.</p>
 <p>Names are inserted as listed, without quotes: a name holding blanks or other special
 characters needs the quotes of your database, such as <tt>"order lines"</tt>.</p>
 <p>The red mark under the text shows where the next name goes in; it disappears when
-you click into the text.</p>)";
+you click into the text.</p>)");
 
 QWidget* showHelpWindow(QWidget* parent, const char* name, const char* title, const char* html) {
     auto* window = new QDialog(parent);
     window->setObjectName(name);
-    window->setWindowTitle(title);
+    window->setWindowTitle(QCoreApplication::translate(kContext, title));
     window->setAttribute(Qt::WA_DeleteOnClose);
     auto* text = new QTextBrowser(window);
     text->setObjectName("HelpText");
-    text->setHtml(QString::fromUtf8(html));
-    auto* close = new QPushButton("Close", window);
+    text->setHtml(QCoreApplication::translate(kContext, html));
+    auto* close = new QPushButton(QCoreApplication::translate("rg::ConnHelp", "Close"), window);
     close->setObjectName("CloseButton");
     QObject::connect(close, &QPushButton::clicked, window, &QDialog::close);
     auto* layout = new QVBoxLayout(window);
@@ -69,11 +72,13 @@ QWidget* showHelpWindow(QWidget* parent, const char* name, const char* title, co
 } // namespace
 
 QWidget* showConnectionStringHelp(QWidget* parent) {
-    return showHelpWindow(parent, "ConnectionStringHelp", "Connection String Help", kHelpText);
+    return showHelpWindow(parent, "ConnectionStringHelp", QT_TRANSLATE_NOOP("rg::ConnHelp", "Connection String Help"),
+                          kHelpText);
 }
 
 QWidget* showSqlEditorHelp(QWidget* parent) {
-    return showHelpWindow(parent, "SqlEditorHelp", "CommandText Editor Help", kSqlEditorHelpText);
+    return showHelpWindow(parent, "SqlEditorHelp", QT_TRANSLATE_NOOP("rg::ConnHelp", "CommandText Editor Help"),
+                          kSqlEditorHelpText);
 }
 
 } // namespace rg

@@ -24,7 +24,7 @@ namespace rg {
 
 namespace {
 
-const char* const kCaption = "Connection Properties";
+const char* const kCaption = QT_TRANSLATE_NOOP("rg::TConnPropertiesDialog", "Connection Properties");
 
 bool isFileDriver(const QString& driver) { return driver.contains(QLatin1String("sqlite"), Qt::CaseInsensitive); }
 
@@ -70,19 +70,19 @@ QString takeValue(const ConnParts& parts, std::set<std::string>& used, std::init
 
 TConnPropertiesDialog::TConnPropertiesDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("ConnPropertiesDialog");
-    setWindowTitle(QString::fromLatin1(kCaption));
+    setWindowTitle(tr(kCaption));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     ProviderList = new QComboBox(this);
     ProviderList->setObjectName("ProviderList");
-    ProviderList->addItem("SQLite (built-in provider)", QVariantList{BuiltinSQLite, QString()});
+    ProviderList->addItem(tr("SQLite (built-in provider)"), QVariantList{BuiltinSQLite, QString()});
     for (const std::string& d : listOdbcDrivers()) {
         QString name = QString::fromStdString(d);
-        ProviderList->addItem("ODBC driver: " + name, QVariantList{isFileDriver(name) ? FileDriver : ServerDriver, name});
+        ProviderList->addItem(tr("ODBC driver: %1").arg(name), QVariantList{isFileDriver(name) ? FileDriver : ServerDriver, name});
     }
     for (const OdbcDataSource& s : listOdbcDataSources()) {
         QString name = QString::fromStdString(s.name);
-        ProviderList->addItem(QString("ODBC data source: %1 (%2)").arg(name, QString::fromStdString(s.driver)),
+        ProviderList->addItem(tr("ODBC data source: %1 (%2)").arg(name, QString::fromStdString(s.driver)),
                               QVariantList{DataSourceName, name});
     }
 
@@ -106,27 +106,27 @@ TConnPropertiesDialog::TConnPropertiesDialog(QWidget* parent) : QDialog(parent) 
     QueryTimeout = new QSpinBox(this);
     QueryTimeout->setObjectName("QueryTimeout");
     QueryTimeout->setRange(0, 24 * 60 * 60);
-    QueryTimeout->setSuffix(" s");
-    QueryTimeout->setSpecialValueText("None");
+    QueryTimeout->setSuffix(tr(" s"));
+    QueryTimeout->setSpecialValueText(tr("None"));
 
     form_ = new QFormLayout;
-    form_->addRow("&Provider:", ProviderList);
-    form_->addRow("Database &file:", fileRow_);
-    form_->addRow("&Server:", Server);
-    form_->addRow("P&ort:", Port);
-    form_->addRow("&Database:", Database);
-    form_->addRow("User &name:", UserName);
-    form_->addRow("Pass&word:", Password);
-    form_->addRow("Other &attributes:", OtherAttributes);
-    form_->addRow("&Query timeout:", QueryTimeout);
+    form_->addRow(tr("&Provider:"), ProviderList);
+    form_->addRow(tr("Database &file:"), fileRow_);
+    form_->addRow(tr("&Server:"), Server);
+    form_->addRow(tr("P&ort:"), Port);
+    form_->addRow(tr("&Database:"), Database);
+    form_->addRow(tr("User &name:"), UserName);
+    form_->addRow(tr("Pass&word:"), Password);
+    form_->addRow(tr("Other &attributes:"), OtherAttributes);
+    form_->addRow(tr("&Query timeout:"), QueryTimeout);
 
-    TestConnection = new QPushButton("&Test Connection", this);
+    TestConnection = new QPushButton(tr("&Test Connection"), this);
     TestConnection->setObjectName("TestConnection");
     TestConnection->setAutoDefault(false);
     OkButton = new QPushButton("OK", this);
     OkButton->setObjectName("OkButton");
     OkButton->setDefault(true);
-    CancelButton = new QPushButton("Cancel", this);
+    CancelButton = new QPushButton(tr("Cancel"), this);
     CancelButton->setObjectName("CancelButton");
     CancelButton->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
@@ -162,7 +162,7 @@ int TConnPropertiesDialog::findOrAddEntry(Kind kind, const QString& name) {
             return i;
     }
     // A driver or data source the driver manager does not list is kept as it was named.
-    QString label = kind == DataSourceName ? "ODBC data source: " + name : "ODBC driver: " + name;
+    QString label = kind == DataSourceName ? tr("ODBC data source: %1").arg(name) : tr("ODBC driver: %1").arg(name);
     ProviderList->addItem(label, QVariantList{kind, name});
     return ProviderList->count() - 1;
 }
@@ -271,18 +271,18 @@ void TConnPropertiesDialog::TestConnectionClick() {
         test.Open();
         test.Close();
     } catch (const std::exception& e) {
-        QMessageBox::warning(this, QString::fromLatin1(kCaption), QString::fromUtf8(e.what()));
+        QMessageBox::warning(this, tr(kCaption), QString::fromUtf8(e.what()));
         return;
     }
-    QMessageBox::information(this, QString::fromLatin1(kCaption), "Test connection succeeded.");
+    QMessageBox::information(this, tr(kCaption), tr("Test connection succeeded."));
 }
 
 void TConnPropertiesDialog::browseFileClick() {
-    QFileDialog dialog(this, "Select Database File", QFileInfo(DatabaseFile->text()).path());
+    QFileDialog dialog(this, tr("Select Database File"), QFileInfo(DatabaseFile->text()).path());
     dialog.setObjectName("DatabaseFileDialog");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({"SQLite databases (*.db *.sqlite *.sqlite3 *.db3)", "All files (*)"});
+    dialog.setNameFilters({tr("SQLite databases (*.db *.sqlite *.sqlite3 *.db3)"), tr("All files (*)")});
     if (!DatabaseFile->text().isEmpty())
         dialog.selectFile(DatabaseFile->text());
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
@@ -299,11 +299,11 @@ QString PromptForDataSource(QWidget* parent, const QString& initial) {
 
 QString PromptForDataLinkFile(QWidget* parent, const QString& initial) {
     int slash = initial.lastIndexOf('/');
-    QFileDialog dialog(parent, "Select Data Link File", slash >= 0 ? initial.left(slash + 1) : QString());
+    QFileDialog dialog(parent, TConnPropertiesDialog::tr("Select Data Link File"), slash >= 0 ? initial.left(slash + 1) : QString());
     dialog.setObjectName("DataLinkFileDialog");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({"Microsoft Data Link (*.udl)", "All files (*)"});
+    dialog.setNameFilters({TConnPropertiesDialog::tr("Microsoft Data Link (*.udl)"), TConnPropertiesDialog::tr("All files (*)")});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return initial;
     return dialog.selectedFiles().first();

@@ -1,0 +1,293 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>rg::ConnHelp</name>
+    <message>
+        <source>&lt;h3&gt;Connection strings&lt;/h3&gt;
+&lt;p&gt;A connection string is a list of &lt;i&gt;key=value&lt;/i&gt; pairs separated by semicolons.
+A value holding a semicolon is written in braces: &lt;tt&gt;Pwd={a;b}&lt;/tt&gt;.&lt;/p&gt;
+&lt;h4&gt;Built-in SQLite provider&lt;/h4&gt;
+&lt;p&gt;&lt;tt&gt;Provider=SQLite;Data Source=/home/me/sales.db&lt;/tt&gt;&lt;br&gt;
+A relative path starts in the folder of the program.&lt;/p&gt;
+&lt;h4&gt;ODBC drivers&lt;/h4&gt;
+&lt;p&gt;&lt;tt&gt;Driver={SQLite3};Database=/home/me/sales.db&lt;/tt&gt;&lt;br&gt;
+&lt;tt&gt;Driver={PostgreSQL Unicode};Server=localhost;Port=5432;Database=sales;Uid=me;Pwd=secret&lt;/tt&gt;&lt;br&gt;
+The installed drivers are listed by &lt;tt&gt;odbcinst -q -d&lt;/tt&gt;.&lt;/p&gt;
+&lt;h4&gt;ODBC data source names&lt;/h4&gt;
+&lt;p&gt;&lt;tt&gt;DSN=sales;Uid=me;Pwd=secret&lt;/tt&gt;&lt;br&gt;
+Data source names are defined in &lt;tt&gt;~/.odbc.ini&lt;/tt&gt; or &lt;tt&gt;/etc/odbc.ini&lt;/tt&gt;.&lt;/p&gt;
+&lt;h4&gt;Data link files&lt;/h4&gt;
+&lt;p&gt;A data link file (&lt;tt&gt;.udl&lt;/tt&gt;) holds one connection string. Choose
+&lt;b&gt;Use Data Link File&lt;/b&gt; to name one; the string then reads
+&lt;tt&gt;FILE NAME=/path/to/file.udl&lt;/tt&gt;. Files in the data link folder
+(&lt;tt&gt;~/.local/share/reportgen/Data Links&lt;/tt&gt;) are listed by their bare names.&lt;/p&gt;
+&lt;p&gt;&lt;b&gt;Build...&lt;/b&gt; opens the connection properties, where the provider and its
+settings are chosen and the connection can be tested.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;连接字符串&lt;/h3&gt;
+&lt;p&gt;连接字符串是一串以分号分隔的 &lt;i&gt;键=值&lt;/i&gt; 对。值中含有分号时写在花括号里：&lt;tt&gt;Pwd={a;b}&lt;/tt&gt;。&lt;/p&gt;
+&lt;h4&gt;内置 SQLite 提供程序&lt;/h4&gt;
+&lt;p&gt;&lt;tt&gt;Provider=SQLite;Data Source=/home/me/sales.db&lt;/tt&gt;&lt;br&gt;
+相对路径从程序所在的文件夹算起。&lt;/p&gt;
+&lt;h4&gt;ODBC 驱动程序&lt;/h4&gt;
+&lt;p&gt;&lt;tt&gt;Driver={SQLite3};Database=/home/me/sales.db&lt;/tt&gt;&lt;br&gt;
+&lt;tt&gt;Driver={PostgreSQL Unicode};Server=localhost;Port=5432;Database=sales;Uid=me;Pwd=secret&lt;/tt&gt;&lt;br&gt;
+已安装的驱动程序可用 &lt;tt&gt;odbcinst -q -d&lt;/tt&gt; 列出。&lt;/p&gt;
+&lt;h4&gt;ODBC 数据源名&lt;/h4&gt;
+&lt;p&gt;&lt;tt&gt;DSN=sales;Uid=me;Pwd=secret&lt;/tt&gt;&lt;br&gt;
+数据源名定义在 &lt;tt&gt;~/.odbc.ini&lt;/tt&gt; 或 &lt;tt&gt;/etc/odbc.ini&lt;/tt&gt; 中。&lt;/p&gt;
+&lt;h4&gt;数据链接文件&lt;/h4&gt;
+&lt;p&gt;数据链接文件（&lt;tt&gt;.udl&lt;/tt&gt;）保存一个连接字符串。选择
+&lt;b&gt;Use Data Link File&lt;/b&gt; 指定文件后，连接字符串为
+&lt;tt&gt;FILE NAME=/path/to/file.udl&lt;/tt&gt;。数据链接文件夹
+（&lt;tt&gt;~/.local/share/reportgen/Data Links&lt;/tt&gt;）中的文件只列出文件名。&lt;/p&gt;
+&lt;p&gt;&lt;b&gt;Build...&lt;/b&gt; 打开连接属性，在那里选择提供程序及其设置，并可测试连接。&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;CommandText Editor&lt;/h3&gt;
+&lt;p&gt;The editor composes the SQL text of the report. It does not run it: the data source
+dialog runs the text when you close the editor with &lt;b&gt;OK&lt;/b&gt;; &lt;b&gt;Cancel&lt;/b&gt; leaves the
+data source dialog&apos;s text as it was.&lt;/p&gt;
+&lt;h4&gt;Tables and fields&lt;/h4&gt;
+&lt;p&gt;&lt;b&gt;Tables&lt;/b&gt; lists the tables and views of the connected database, &lt;b&gt;Fields&lt;/b&gt; the
+columns of the selected table, headed by &lt;tt&gt;*&lt;/tt&gt; for all of them. Select several
+fields with Ctrl or Shift.&lt;/p&gt;
+&lt;p&gt;&lt;b&gt;Add Table to SQL&lt;/b&gt; (or a double click on a table) starts an empty text as
+&lt;tt&gt;select&amp;nbsp;&amp;nbsp;from &lt;i&gt;table&lt;/i&gt;&lt;/tt&gt; with the caret after &lt;tt&gt;select&lt;/tt&gt;, so that
+fields can follow; in a text beginning with &lt;tt&gt;select&lt;/tt&gt; it adds
+&lt;tt&gt;from &lt;i&gt;table&lt;/i&gt;&lt;/tt&gt; at the caret, anywhere else the bare table name.&lt;/p&gt;
+&lt;p&gt;&lt;b&gt;Add Field to SQL&lt;/b&gt; (or a double click on a field) inserts the selected fields
+at the caret, separated by commas.&lt;/p&gt;
+&lt;p&gt;Names are inserted as listed, without quotes: a name holding blanks or other special
+characters needs the quotes of your database, such as &lt;tt&gt;&quot;order lines&quot;&lt;/tt&gt;.&lt;/p&gt;
+&lt;p&gt;The red mark under the text shows where the next name goes in; it disappears when
+you click into the text.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;CommandText Editor&lt;/h3&gt;
+&lt;p&gt;编辑器用来编写报表的 SQL 文本，但不执行它：用 &lt;b&gt;OK&lt;/b&gt; 关闭编辑器时由数据源对话框执行该文本；
+&lt;b&gt;Cancel&lt;/b&gt; 则保持数据源对话框中原来的文本。&lt;/p&gt;
+&lt;h4&gt;表和字段&lt;/h4&gt;
+&lt;p&gt;&lt;b&gt;Tables&lt;/b&gt; 列出所连接数据库的表和视图，&lt;b&gt;Fields&lt;/b&gt; 列出所选表的列，第一项 &lt;tt&gt;*&lt;/tt&gt; 表示全部列。
+按住 Ctrl 或 Shift 可选择多个字段。&lt;/p&gt;
+&lt;p&gt;&lt;b&gt;Add Table to SQL&lt;/b&gt;（或双击表名）把空文本写成
+&lt;tt&gt;select&amp;nbsp;&amp;nbsp;from &lt;i&gt;表名&lt;/i&gt;&lt;/tt&gt;，光标停在 &lt;tt&gt;select&lt;/tt&gt; 之后以便接着添加字段；
+文本以 &lt;tt&gt;select&lt;/tt&gt; 开头时在光标处添加 &lt;tt&gt;from &lt;i&gt;表名&lt;/i&gt;&lt;/tt&gt;，否则只插入表名。&lt;/p&gt;
+&lt;p&gt;&lt;b&gt;Add Field to SQL&lt;/b&gt;（或双击字段）在光标处插入所选字段，以逗号分隔。&lt;/p&gt;
+&lt;p&gt;名称按列出的样子插入，不加引号：含有空格或其他特殊字符的名称需要加上数据库自己的引号，例如 &lt;tt&gt;&quot;order lines&quot;&lt;/tt&gt;。&lt;/p&gt;
+&lt;p&gt;文本下方的红色标记指示下一个名称插入的位置；在文本中单击后标记消失。&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Connection String Help</source>
+        <translation>连接字符串帮助</translation>
+    </message>
+    <message>
+        <source>CommandText Editor Help</source>
+        <translation>CommandText Editor 帮助</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TConnEditForm</name>
+    <message>
+        <source>Shown as ODBC; saved as given (%1)</source>
+        <translation>按 ODBC 显示；保存时保持原样（%1）</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TConnPropertiesDialog</name>
+    <message>
+        <source>Connection Properties</source>
+        <translation>连接属性</translation>
+    </message>
+    <message>
+        <source>SQLite (built-in provider)</source>
+        <translation>SQLite（内置提供程序）</translation>
+    </message>
+    <message>
+        <source>ODBC driver: %1</source>
+        <translation>ODBC 驱动程序：%1</translation>
+    </message>
+    <message>
+        <source>ODBC data source: %1 (%2)</source>
+        <translation>ODBC 数据源：%1（%2）</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> 秒</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>&amp;Provider:</source>
+        <translation>提供程序(&amp;P)：</translation>
+    </message>
+    <message>
+        <source>Database &amp;file:</source>
+        <translation>数据库文件(&amp;F)：</translation>
+    </message>
+    <message>
+        <source>&amp;Server:</source>
+        <translation>服务器(&amp;S)：</translation>
+    </message>
+    <message>
+        <source>P&amp;ort:</source>
+        <translation>端口(&amp;O)：</translation>
+    </message>
+    <message>
+        <source>&amp;Database:</source>
+        <translation>数据库(&amp;D)：</translation>
+    </message>
+    <message>
+        <source>User &amp;name:</source>
+        <translation>用户名(&amp;N)：</translation>
+    </message>
+    <message>
+        <source>Pass&amp;word:</source>
+        <translation>密码(&amp;W)：</translation>
+    </message>
+    <message>
+        <source>Other &amp;attributes:</source>
+        <translation>其他属性(&amp;A)：</translation>
+    </message>
+    <message>
+        <source>&amp;Query timeout:</source>
+        <translation>查询超时(&amp;Q)：</translation>
+    </message>
+    <message>
+        <source>&amp;Test Connection</source>
+        <translation>测试连接(&amp;T)</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>ODBC data source: %1</source>
+        <translation>ODBC 数据源：%1</translation>
+    </message>
+    <message>
+        <source>Test connection succeeded.</source>
+        <translation>测试连接成功。</translation>
+    </message>
+    <message>
+        <source>Select Database File</source>
+        <translation>选择数据库文件</translation>
+    </message>
+    <message>
+        <source>SQLite databases (*.db *.sqlite *.sqlite3 *.db3)</source>
+        <translation>SQLite 数据库 (*.db *.sqlite *.sqlite3 *.db3)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>Select Data Link File</source>
+        <translation>选择数据链接文件</translation>
+    </message>
+    <message>
+        <source>Microsoft Data Link (*.udl)</source>
+        <translation>Microsoft 数据链接 (*.udl)</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TCustomFilterDialog</name>
+    <message>
+        <source>equals</source>
+        <translation>等于</translation>
+    </message>
+    <message>
+        <source>does not equal</source>
+        <translation>不等于</translation>
+    </message>
+    <message>
+        <source>is less than</source>
+        <translation>小于</translation>
+    </message>
+    <message>
+        <source>is less than or equal to</source>
+        <translation>小于或等于</translation>
+    </message>
+    <message>
+        <source>is greater than</source>
+        <translation>大于</translation>
+    </message>
+    <message>
+        <source>is greater than or equal to</source>
+        <translation>大于或等于</translation>
+    </message>
+    <message>
+        <source>is like</source>
+        <translation>匹配</translation>
+    </message>
+    <message>
+        <source>is not like</source>
+        <translation>不匹配</translation>
+    </message>
+    <message>
+        <source>is blank</source>
+        <translation>为空</translation>
+    </message>
+    <message>
+        <source>is not blank</source>
+        <translation>不为空</translation>
+    </message>
+    <message>
+        <source>Custom Filter</source>
+        <translation>自定义筛选</translation>
+    </message>
+    <message>
+        <source>Show rows where:</source>
+        <translation>显示满足以下条件的行：</translation>
+    </message>
+    <message>
+        <source>&amp;And</source>
+        <translation>并且(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Or</source>
+        <translation>或者(&amp;O)</translation>
+    </message>
+    <message>
+        <source>Use _ to represent any single character
+Use % to represent any series of characters</source>
+        <translation>用 _ 代表任意单个字符
+用 % 代表任意一串字符</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TdxFindBar</name>
+    <message>
+        <source>Find:</source>
+        <translation>查找：</translation>
+    </message>
+    <message>
+        <source>Match case</source>
+        <translation>区分大小写</translation>
+    </message>
+    <message>
+        <source>Whole cell</source>
+        <translation>整个单元格</translation>
+    </message>
+    <message>
+        <source>Previous match (Shift+F3)</source>
+        <translation>上一个 (Shift+F3)</translation>
+    </message>
+    <message>
+        <source>Next match (F3)</source>
+        <translation>下一个 (F3)</translation>
+    </message>
+    <message>
+        <source>Close (Esc)</source>
+        <translation>关闭 (Esc)</translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation>找不到</translation>
+    </message>
+</context>
+</TS>
