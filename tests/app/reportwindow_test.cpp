@@ -5,6 +5,8 @@
 #include "app/navbar.h"
 #include "app/progresswindow.h"
 #include "app/quorvel.h"
+#include "datasource/dialogs/dbsetup.h"
+#include "datasource/dialogs/errorbox.h"
 #include "print/previewwindow.h"
 #include "print/reportdesigner.h"
 #include "setup/setup.h"
@@ -208,6 +210,49 @@ TEST(ReportWindow, ACancelledLoadLeavesNoTraceOfTheEarlierReport) {
     win.notices.clear();
     win.save("x");
     EXPECT_EQ(win.notices, QStringList{"报表“无尽”没有打开，没有可保存的设置。"});
+}
+
+// The data source dialog closed on SQL that does not run: its error showed at once, and
+// the main window keeps nothing of the earlier report; a source that opens brings new
+// columns, and a save is allowed again.
+TEST(ReportWindow, ADataSourceThatDoesNotOpenClearsTheReport) {
+    qtApp();
+    Setups setups;
+    Window win(setups);
+    QStringList dialogErrors;
+    setDataSourceErrorBox([&](const QString& m) { dialogErrors << m; });
+    win.click("销售明细");
+    auto answer = [&](const std::string& sql) {
+        return std::make_unique<WhenShown>(modal<TFRMDBSETUP>, [sql](QWidget* w) {
+            auto* d = static_cast<TFRMDBSETUP*>(w);
+            d->OpenCommand(sql, CommandType::cmdText);
+            QTest::mouseClick(d->btnok, Qt::LeftButton);
+        });
+    };
+    {
+        auto closing = answer("selec * from sales");
+        win.w.ToolButton1->click();
+    }
+    EXPECT_EQ(dialogErrors.size(), 1);
+    expectNoReport(win.w);
+    EXPECT_EQ(win.status(), "数据源没有打开，没有报表");
+    win.save("x");
+    EXPECT_EQ(win.notices, QStringList{"数据源没有打开，没有可保存的设置。"});
+    EXPECT_TRUE(win.seen.empty());  // no dialog
+    win.chooser->answers.clear();
+
+    {
+        auto closing = answer("select order_id, quantity from sales");
+        win.w.ToolButton1->click();
+    }
+    setDataSourceErrorBox({});
+    EXPECT_EQ(dialogErrors.size(), 1);
+    EXPECT_EQ(win.w.dxDBGrid->ColumnCount(), 2);
+    EXPECT_TRUE(win.w.dxDBGrid->ShowGroupPanel);
+    EXPECT_EQ(win.w.dxDBGrid->DefaultGroup().SummaryItems.Count(), 0);
+    win.save("新报表");
+    EXPECT_TRUE(fs::exists(setups.file("新报表.ini")));
+    EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
 }
 
 // 保存设置 offers the report's own file in the setup folder; a bare name is saved there and
