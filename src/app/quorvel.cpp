@@ -105,11 +105,6 @@ private:
     DataSet& ds_;
 };
 
-// One line of the status bar: a message of several lines is joined.
-QString statusLine(const QString& text) {
-    return text.simplified();
-}
-
 } // namespace
 
 Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
@@ -387,7 +382,7 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
             clearReport();
             nothingToSave_ = QStringLiteral("报表“%1”没有打开，没有可保存的设置。").arg(name);
         }
-        StatusBar1->showMessage(statusLine(status));
+        StatusBar1->showMessage(status.simplified());  // one line, whatever the message holds
         throw;
     }
     setReport(name, fileName);
