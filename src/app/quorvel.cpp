@@ -365,7 +365,8 @@ void Tfrmquorvel::nvbarItemClick(TdxNavBarItem* Sender) {
     openReport(path, Sender->Caption(), Sender->Caption() + QStringLiteral(".ini"), true);
 }
 
-void Tfrmquorvel::openReport(const std::string& path, const QString& name, const QString& fileName, bool listed) {
+void Tfrmquorvel::openReport(const std::string& path, const QString& name, const QString& fileName,
+                             bool listed) {
     const bool wasOpen = dataset->Active();
     DataSetTouch touch(*dataset);
     std::string skipped;
@@ -374,8 +375,8 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
         skipped = rg::LoadSetup({*conn, *dataset, *dxDBGrid}, path);
     } catch (const std::exception& e) {
         const bool cancelled = dynamic_cast<const Cancelled*>(&e) != nullptr;
-        QString status = QStringLiteral("打开报表“%1”").arg(name) +
-                         (cancelled ? QStringLiteral("已取消") : QStringLiteral("失败：") + QString::fromUtf8(e.what()));
+        QString status = QStringLiteral("打开报表“%1”").arg(name);
+        status += cancelled ? QStringLiteral("已取消") : QStringLiteral("失败：") + QString::fromUtf8(e.what());
         if (wasOpen && !touch.touched) {
             if (!reportName_.isEmpty()) status += QStringLiteral("（仍显示报表“%1”）").arg(reportName_);
         } else {

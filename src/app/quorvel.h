@@ -146,7 +146,8 @@ private:
     void showLoadNotices(const std::string& skipped);
     // Loads a setup file as the report `name` (its file name `fileName`; `listed` when
     // clicked in the left bar): the whole report shows, or none of it.
-    void openReport(const std::string& path, const QString& name, const QString& fileName, bool listed);
+    void openReport(const std::string& path, const QString& name, const QString& fileName,
+                    bool listed);
     // Takes every trace of a report off the screen: columns, grouping, footers, summaries,
     // key field, and the data set's rows.
     void clearReport();

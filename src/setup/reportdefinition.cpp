@@ -249,7 +249,8 @@ void SaveSetup(ReportObjects r, const std::string& fileName) {
         const TdxDBGridSummaryItem& item = items.Items(i);
         const std::string kind = SummaryTypeName(item.SummaryType());
         if (InGroupRow(item)) groupRow.emplace_back(item.SummaryField(), kind);
-        else if (!summarized.insert(item.SummaryField()).second) more.emplace_back(item.SummaryField(), kind);
+        else if (!summarized.insert(item.SummaryField()).second)
+            more.emplace_back(item.SummaryField(), kind);
         else setup.WriteSummaryField(item.SummaryField(), kind);
     }
     setup.WriteGroupRowSummaries(groupRow);

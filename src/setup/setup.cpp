@@ -293,9 +293,8 @@ void TSetup::WriteFilterText(const std::string& Value) {
 }
 
 // Each entry is the kind's name, a blank and the field name; kind names hold no blank.
-std::vector<std::pair<std::string, std::string>> TSetup::readSummaryList(std::string_view section,
-                                                                         const char* what) {
-    std::vector<std::pair<std::string, std::string>> summaries;
+TSetup::SummaryList TSetup::readSummaryList(std::string_view section, const char* what) {
+    SummaryList summaries;
     for (const std::string& entry : readList(section, true)) {
         const size_t blank = entry.find(' ');
         if (blank == std::string::npos)
@@ -305,8 +304,7 @@ std::vector<std::pair<std::string, std::string>> TSetup::readSummaryList(std::st
     return summaries;
 }
 
-void TSetup::writeSummaryList(std::string_view section,
-                              const std::vector<std::pair<std::string, std::string>>& summaries) {
+void TSetup::writeSummaryList(std::string_view section, const SummaryList& summaries) {
     std::vector<std::string> entries;
     for (const auto& [field, kind] : summaries) entries.push_back(kind + ' ' + field);
     writeList(section, entries);

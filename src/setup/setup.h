@@ -109,8 +109,9 @@ public:
 private:
     std::vector<std::string> readList(std::string_view section, bool whole = false);
     void writeList(std::string_view section, const std::vector<std::string>& items);
-    std::vector<std::pair<std::string, std::string>> readSummaryList(std::string_view section, const char* what);
-    void writeSummaryList(std::string_view section, const std::vector<std::pair<std::string, std::string>>& summaries);
+    using SummaryList = std::vector<std::pair<std::string, std::string>>;
+    SummaryList readSummaryList(std::string_view section, const char* what);
+    void writeSummaryList(std::string_view section, const SummaryList& summaries);
     void writeCached(std::string& cache, std::string_view section, std::string_view key,
                      const std::string& value);
 
