@@ -9,6 +9,7 @@
 #include "datasource/dialogs/dropdownbox.h"
 #include "datasource/dialogs/errorbox.h"
 #include "datasource/dialogs/previewmodel.h"
+#include "datasource/dialogs/setupparameters.h"
 #include "datasource/dialogs/sqledit.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -224,6 +226,29 @@ TEST(DataSourceDialog, ErrorsOfTheChoicesShowAtOnce) {
     EXPECT_EQ(shown.errors.size(), 3);
     EXPECT_EQ(dialog.MasterTableName->count(), 0);
     EXPECT_TRUE(shown.notices.isEmpty());
+}
+
+// The procedure dialog on a database that cannot be opened: its list and the description of
+// a typed procedure say why at once instead of staying empty.
+TEST(DataSourceDialog, ProcedureErrorsShowAtOnce) {
+    app();
+    ShownMessages shown;
+    QTemporaryDir dir;
+    const std::string missing = dir.path().toStdString() + "/none/x.db";
+    Connection conn;
+    conn.SetConnectionString("Provider=SQLite;Data Source=" + missing);
+    DataSet dataset(&conn);
+    TfrmParameterSetup dialog;
+    dialog.DataSet = &dataset;
+    dialog.MasterTableNameDropDown();
+    ASSERT_EQ(shown.errors.size(), 1);
+    EXPECT_TRUE(shown.errors[0].contains(QString::fromStdString(missing))) << shown.errors[0].toStdString();
+    EXPECT_EQ(dialog.MasterTableName->count(), 0);
+    dialog.MasterTableName->setEditText("monthly");
+    dialog.MasterTableNameClick();
+    EXPECT_EQ(shown.errors.size(), 2);
+    EXPECT_EQ(dialog.lstparamterlist->count(), 0);
+    EXPECT_EQ(dataset.GetCommandType(), CommandType::cmdStoredProc);
 }
 
 TEST(DataSourceDialog, CancelKeepsWhatTheDialogChanged) {
