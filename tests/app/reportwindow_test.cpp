@@ -272,6 +272,13 @@ TEST(ReportWindow, SaveDialogOpensInTheSetupFolder) {
     EXPECT_EQ(win.seen[1].initialName, setups.path() + "月报.ini");
     EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
 
+    // The desktop's dialog: in the setup folder on the report's file, whether or not that
+    // file is there yet (a report read from elsewhere).
+    const test::TempFolder elsewhere;
+    fs::copy_file(setups.folder / "销售明细.ini", elsewhere / "外部.ini");
+    win.chooser->answers.push_back(QString::fromStdString((elsewhere / "外部.ini").string()));
+    win.w.N9->trigger();
+    ASSERT_EQ(win.w.reportName(), "外部");
     win.w.dlgsjsc->setChooser(makeDesktopFileChooser());
     QString folder, name;
     WhenShown look(modal<QFileDialog>, [&](QWidget* w) {
@@ -282,7 +289,8 @@ TEST(ReportWindow, SaveDialogOpensInTheSetupFolder) {
     });
     win.w.N8->trigger();
     EXPECT_EQ(folder, QString::fromStdString(setups.folder.path().string()));
-    EXPECT_EQ(name, setups.path() + "月报.ini");
+    EXPECT_EQ(name, setups.path() + "外部.ini");
+    EXPECT_FALSE(fs::exists(setups.file("外部.ini")));
 }
 
 // Sum and average of 数量: the first kind in the original program's section, the second in
