@@ -23,6 +23,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -30,6 +31,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -90,6 +92,19 @@ QAction* menuItem(QMenu* menu, const char* name, const char* caption) {
     return a;
 }
 
+// Notes whether anything happened to the data set while it lives: a load that failed
+// before touching it has left the earlier report whole.
+class DataSetTouch : public DataSetObserver {
+public:
+    explicit DataSetTouch(DataSet& ds) : ds_(ds) { ds_.addObserver(this); }
+    ~DataSetTouch() override { ds_.removeObserver(this); }
+    void dataSetEvent(DataEvent) override { touched = true; }
+    bool touched = false;
+
+private:
+    DataSet& ds_;
+};
+
 } // namespace
 
 Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
@@ -118,6 +133,10 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
     setGridView(view);
     createPrintEngine();
     buildBottomPanel(layout);
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    layout->addWidget(StatusBar1);
     buildPopupMenu();
     connectCommands();
     FormCreate();
@@ -343,24 +362,81 @@ void Tfrmquorvel::ClearSavedSetups() {
 // The file is opened by its own bytes: a caption decoded from GBK would name no file.
 void Tfrmquorvel::nvbarItemClick(TdxNavBarItem* Sender) {
     const std::string path = Sender->Data().toStdString();
-    requireSetupFile(path);
-    showLoadNotices(rg::LoadSetup({*conn, *dataset, *dxDBGrid}, path));
+    openReport(path, Sender->Caption(), Sender->Caption() + QStringLiteral(".ini"), true);
+}
+
+void Tfrmquorvel::openReport(const std::string& path, const QString& name, const QString& fileName,
+                             bool listed) {
+    const bool wasOpen = dataset->Active();
+    DataSetTouch touch(*dataset);
+    std::string skipped;
+    try {
+        if (listed) requireSetupFile(path);
+        skipped = rg::LoadSetup({*conn, *dataset, *dxDBGrid}, path);
+    } catch (const std::exception& e) {
+        const bool cancelled = dynamic_cast<const Cancelled*>(&e) != nullptr;
+        QString status = QStringLiteral("打开报表“%1”").arg(name);
+        status += cancelled ? QStringLiteral("已取消") : QStringLiteral("失败：") + QString::fromUtf8(e.what());
+        if (wasOpen && !touch.touched) {
+            if (!reportName_.isEmpty()) status += QStringLiteral("（仍显示报表“%1”）").arg(reportName_);
+        } else {
+            clearReport();
+            nothingToSave_ = QStringLiteral("报表“%1”没有打开，没有可保存的设置。").arg(name);
+        }
+        StatusBar1->showMessage(status.simplified());  // one line, whatever the message holds
+        throw;
+    }
+    setReport(name, fileName);
+    nothingToSave_.clear();
+    showLoadNotices(skipped);
+}
+
+void Tfrmquorvel::clearReport() {
+    if (dataset->Active()) dataset->Close();
+    TdxDBGrid& grid = *dxDBGrid;
+    grid.ClearGrouping();
+    GridUpdate batch(grid);
+    grid.DefaultGroup().SummaryItems.Clear();
+    for (int i = grid.ColumnCount() - 1; i >= 0; --i) grid.DestroyColumn(i);
+    grid.SetKeyField({});
+    grid.ShowGroupPanel = false;
+    grid.ShowRowFooter = false;
+    grid.ShowSummaryFooter = false;
+    setReport({}, {});
+}
+
+void Tfrmquorvel::setReport(const QString& name, const QString& fileName) {
+    reportName_ = name;
+    reportFile_ = fileName;
+    dxComponentPrinter1Link1->ReportName = name;
+    if (!name.isEmpty()) StatusBar1->showMessage(QStringLiteral("报表“%1”").arg(name));
 }
 
 void Tfrmquorvel::N1Click() { dxDBGrid->ExpandAll(); }
 
 void Tfrmquorvel::N2Click() { dxDBGrid->CollapseAll(); }
 
+// The dialog opens in the setup folder on the report's own file, so that a report saved
+// under a bare name is listed in the left bar.
 void Tfrmquorvel::N8Click() {
+    if (!nothingToSave_.isEmpty()) {
+        showCommandNotice(nothingToSave_);
+        return;
+    }
     dlgsjsc->Filter = QStringLiteral("设置|*.ini");
+    QDir().mkpath(setupFolder_);
+    dlgsjsc->FileName = setupFolder_ + reportFile_;
     if (!dlgsjsc->Execute()) return;
     QString name = dlgsjsc->FileName;
+    if (QFileInfo(name).isRelative()) name = setupFolder_ + name;
     if (!name.contains(QStringLiteral(".ini"))) name += QStringLiteral(".ini");
     // The list is rebuilt whether or not the file could be written; the failure's message
     // follows.
     std::exception_ptr failure;
     try {
         SaveSetup(name);
+        const QFileInfo saved(name);
+        setReport(saved.completeBaseName(), saved.fileName());
     } catch (...) {
         failure = std::current_exception();
     }
@@ -376,7 +452,8 @@ void Tfrmquorvel::N9Click() {
 }
 
 void Tfrmquorvel::LoadSetup(const QString& fileName) {
-    showLoadNotices(rg::LoadSetup({*conn, *dataset, *dxDBGrid}, fileName.toStdString()));
+    const QFileInfo file(fileName);
+    openReport(fileName.toStdString(), file.completeBaseName(), file.fileName(), false);
 }
 
 // What the open left out (a procedure's further results) and the saved entries skipped,
@@ -432,11 +509,24 @@ void Tfrmquorvel::PDF1Click() {
     shell().open(QString::fromStdString(path));
 }
 
+// A data source that did not open leaves no report on screen: columns, key field and
+// summaries of the earlier one would be saved with the new source.
 void Tfrmquorvel::ToolButton1Click() {
+    const bool wasOpen = dataset->Active();
     const bool ok = RunDataSourceDialog(this, *dataset, *conn, [](DataSet& ds) {
         if (frmdisplaysetup) frmdisplaysetup->ShowFor(&ds);
     });
-    if (ok) BuildGridColumns();
+    if (!dataset->Active() && (ok || wasOpen)) {
+        clearReport();
+        nothingToSave_ = QStringLiteral("数据源没有打开，没有可保存的设置。");
+        StatusBar1->showMessage(QStringLiteral("数据源没有打开，没有报表"));
+        return;
+    }
+    if (!ok) return;
+    BuildGridColumns();
+    nothingToSave_.clear();
+    StatusBar1->showMessage(reportName_.isEmpty() ? QStringLiteral("新报表")
+                                                  : QStringLiteral("报表“%1”").arg(reportName_));
 }
 
 void Tfrmquorvel::FlatButton3Click() { RunKeyFieldDialog(this, *dxDBGrid); }

@@ -19,6 +19,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QSplitter;
+class QStatusBar;
 class QToolButton;
 class QVBoxLayout;
 
@@ -74,6 +75,10 @@ public:
     void BuildGridColumns();
     void ApplySummary(int fieldIndex, const QString& kindName);
 
+    // The report on screen, as the user calls it: the name of the setup it was loaded from
+    // or saved to; empty for a report set up in the data source dialog alone.
+    QString reportName() const { return reportName_; }
+
     // Controls, by their component names.
     QFrame* ToolBar1;
     QToolButton* ToolButton1;
@@ -96,6 +101,8 @@ public:
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8;
     QFrame* Panel3;
     QPushButton *Button1, *Button2, *Button3;
+    // Which report is shown, or which one failed to open and why.
+    QStatusBar* StatusBar1;
     QMenu* PopupMenu1;
     QAction *N1, *N2, *N3, *XML1, *N4, *PDF1, *N5, *N6, *N7, *N8, *N9;
     TSaveDialog* dlgsjsc;
@@ -137,6 +144,14 @@ protected:
 
 private:
     void showLoadNotices(const std::string& skipped);
+    // Loads a setup file as the report `name` (its file name `fileName`; `listed` when
+    // clicked in the left bar): the whole report shows, or none of it.
+    void openReport(const std::string& path, const QString& name, const QString& fileName,
+                    bool listed);
+    // Takes every trace of a report off the screen: columns, grouping, footers, summaries,
+    // key field, and the data set's rows.
+    void clearReport();
+    void setReport(const QString& name, const QString& fileName);
     void FormCreate();
     void buildToolBar(QVBoxLayout* layout);
     void buildWorkingArea(QVBoxLayout* layout);
@@ -151,6 +166,9 @@ private:
     std::unique_ptr<Shell> shell_;
     std::unique_ptr<PrintEngineWindows> printWindows_;
     bool outerSizeFixed_ = false;
+    QString reportName_, reportFile_;
+    // Why a save would write a mixture of two reports; empty while the screen shows one whole.
+    QString nothingToSave_;
     std::chrono::milliseconds progressDelay_;
 };
 

@@ -28,7 +28,7 @@ TdxPreviewWindow::TdxPreviewWindow(TdxComponentPrinter& engine, TdxDBGridReportL
                                    CommandGuard guard, QWidget* parent)
     : QDialog(parent), engine_(engine), link_(link), guard_(std::move(guard)) {
     setObjectName(QStringLiteral("dxPreviewWindow"));
-    setWindowTitle(QStringLiteral("打印预览 - ") + link.Caption);
+    setWindowTitle(link.WindowTitle(QStringLiteral("打印预览")));
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
     resize(900, 700);
 

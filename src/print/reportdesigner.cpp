@@ -115,7 +115,7 @@ QString fontText(const QFont& f) {
 TdxReportDesigner::TdxReportDesigner(TdxDBGridReportLink& link, QWidget* parent)
     : QDialog(parent), link_(link), working_(link.Settings()), sample_(link.Component()) {
     setObjectName(QStringLiteral("dxReportDesigner"));
-    setWindowTitle(QStringLiteral("报表设计 - ") + link.Caption);
+    setWindowTitle(link.WindowTitle(QStringLiteral("报表设计")));
     resize(860, 560);
     auto layout = new QVBoxLayout(this);
     auto top = new QHBoxLayout;

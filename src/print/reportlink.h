@@ -23,6 +23,13 @@ public:
 
     std::string Name = "dxComponentPrinter1Link1";
     QString Caption = QStringLiteral("dxComponentPrinter1Link1");
+    // What the user calls the report (the name of its setup), for the titles of the
+    // preview and the designer; the component's caption means nothing to the user.
+    QString ReportName;
+    // "打印预览 - 销售明细", or the command alone while the report has no name.
+    QString WindowTitle(const QString& command) const {
+        return ReportName.isEmpty() ? command : command + QStringLiteral(" - ") + ReportName;
+    }
     int DesignerHelpContext = 0;
     bool BuiltInReportLink = true;
 

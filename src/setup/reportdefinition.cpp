@@ -6,6 +6,7 @@
 #include "setup/setup.h"
 #include "setup/summarycheck.h"
 
+#include <set>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -63,6 +64,13 @@ void applyCaptionsAndSummaries(ReportObjects r, TSetup& setup, std::vector<std::
         ApplySummary(r.grid, i, summary);
     }
     NoteGoneFields(r.grid, setup.SummaryFieldNames(), "汇总", skipped);
+    for (const auto& [field, kind] : setup.ReadMoreSummaries()) {
+        const TdxDBGridColumn* c = r.grid.ColumnByFieldName(field);
+        if (!c) skipped.push_back("汇总 " + field);
+        else if (!isSummaryName(kind))
+            throw Error("设置文件中的字段“" + field + "”的汇总方式无法使用：无法识别“" + kind + "”");
+        else ApplySummary(r.grid, c->Index(), kind);
+    }
     for (const auto& [field, kind] : setup.ReadGroupRowSummaries()) {
         const TdxDBGridColumn* c = r.grid.ColumnByFieldName(field);
         if (!c) skipped.push_back("分组行汇总 " + field);
@@ -233,14 +241,20 @@ void SaveSetup(ReportObjects r, const std::string& fileName) {
     setup.WriteKeyField(r.grid.KeyField());
     const TdxDBGridSummaryItems& items = r.grid.DefaultGroup().SummaryItems;
     // Group row items go into a section of their own, which the original program skips;
-    // in its summary section they would come back as footers.
-    std::vector<std::pair<std::string, std::string>> groupRow;
+    // in its summary section they would come back as footers. So do a field's footer items
+    // after its first: that section holds one kind per field.
+    std::vector<std::pair<std::string, std::string>> groupRow, more;
+    std::set<std::string> summarized;
     for (int i = 0; i < items.Count(); ++i) {
         const TdxDBGridSummaryItem& item = items.Items(i);
-        if (InGroupRow(item)) groupRow.emplace_back(item.SummaryField(), SummaryTypeName(item.SummaryType()));
-        else setup.WriteSummaryField(item.SummaryField(), SummaryTypeName(item.SummaryType()));
+        const std::string kind = SummaryTypeName(item.SummaryType());
+        if (InGroupRow(item)) groupRow.emplace_back(item.SummaryField(), kind);
+        else if (!summarized.insert(item.SummaryField()).second)
+            more.emplace_back(item.SummaryField(), kind);
+        else setup.WriteSummaryField(item.SummaryField(), kind);
     }
     setup.WriteGroupRowSummaries(groupRow);
+    setup.WriteMoreSummaries(more);
     SaveGridState(setup, r.grid);
     if (const std::error_code ec = setup.EndReport())
         throw Error(format("无法保存设置文件“%s”：%s", fileName.c_str(), reasonText(ec).c_str()));

@@ -32,6 +32,9 @@ constexpr std::string_view kFilterSection = "ColumnFilters";
 constexpr std::string_view kFilterTextSection = "FilterText";
 constexpr std::string_view kFilterTextKey = "Filter";
 constexpr std::string_view kGroupRowSummarySection = "GroupRowSummaries";
+// The second and further footer summaries of a field: its first stays in kSummarySection,
+// which holds one kind per field.
+constexpr std::string_view kMoreSummarySection = "MoreSummaries";
 // A list is "Count" entries keyed 1, 2, ...: entries beyond the count, left by a longer
 // list written entry by entry, are not part of it.
 constexpr std::string_view kCountKey = "Count";
@@ -41,6 +44,7 @@ const std::vector<std::string_view> kReportSections = {
     kConnSectionRead, kTypeSection,  kTextSection,   kKeyFieldSection, kFieldSection,
     kParameterSection, kSummarySection, kGroupSection, kOrderSection,  kHiddenSection,
     kWidthSection,    kSortSection,  kFilterSection, kFilterTextSection, kGroupRowSummarySection,
+    kMoreSummarySection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -289,20 +293,34 @@ void TSetup::WriteFilterText(const std::string& Value) {
 }
 
 // Each entry is the kind's name, a blank and the field name; kind names hold no blank.
-std::vector<std::pair<std::string, std::string>> TSetup::ReadGroupRowSummaries() {
-    std::vector<std::pair<std::string, std::string>> summaries;
-    for (const std::string& entry : readList(kGroupRowSummarySection, true)) {
+TSetup::SummaryList TSetup::readSummaryList(std::string_view section, const char* what) {
+    SummaryList summaries;
+    for (const std::string& entry : readList(section, true)) {
         const size_t blank = entry.find(' ');
         if (blank == std::string::npos)
-            throw Error(format("设置文件中的分组行汇总无法使用：无法识别“%s”", entry.c_str()));
+            throw Error(format("设置文件中的%s无法使用：无法识别“%s”", what, entry.c_str()));
         summaries.emplace_back(entry.substr(blank + 1), entry.substr(0, blank));
     }
     return summaries;
 }
-void TSetup::WriteGroupRowSummaries(const std::vector<std::pair<std::string, std::string>>& summaries) {
+
+void TSetup::writeSummaryList(std::string_view section, const SummaryList& summaries) {
     std::vector<std::string> entries;
     for (const auto& [field, kind] : summaries) entries.push_back(kind + ' ' + field);
-    writeList(kGroupRowSummarySection, entries);
+    writeList(section, entries);
+}
+
+std::vector<std::pair<std::string, std::string>> TSetup::ReadGroupRowSummaries() {
+    return readSummaryList(kGroupRowSummarySection, "分组行汇总");
+}
+void TSetup::WriteGroupRowSummaries(const std::vector<std::pair<std::string, std::string>>& summaries) {
+    writeSummaryList(kGroupRowSummarySection, summaries);
+}
+std::vector<std::pair<std::string, std::string>> TSetup::ReadMoreSummaries() {
+    return readSummaryList(kMoreSummarySection, "汇总");
+}
+void TSetup::WriteMoreSummaries(const std::vector<std::pair<std::string, std::string>>& summaries) {
+    writeSummaryList(kMoreSummarySection, summaries);
 }
 
 } // namespace rg

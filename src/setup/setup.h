@@ -78,6 +78,10 @@ public:
     // Summaries shown in the group rows, in their order, as (field name, kind name).
     std::vector<std::pair<std::string, std::string>> ReadGroupRowSummaries();
     void WriteGroupRowSummaries(const std::vector<std::pair<std::string, std::string>>& summaries);
+    // Footer summaries beyond the first of their field (whose kind "SummaryField" holds), in
+    // their order, as (field name, kind name).
+    std::vector<std::pair<std::string, std::string>> ReadMoreSummaries();
+    void WriteMoreSummaries(const std::vector<std::pair<std::string, std::string>>& summaries);
 
     // A save of a whole report. From BeginReport on, writes are collected; EndReport then
     // writes the file once, holding exactly the entries written since, in the report's
@@ -105,6 +109,9 @@ public:
 private:
     std::vector<std::string> readList(std::string_view section, bool whole = false);
     void writeList(std::string_view section, const std::vector<std::string>& items);
+    using SummaryList = std::vector<std::pair<std::string, std::string>>;
+    SummaryList readSummaryList(std::string_view section, const char* what);
+    void writeSummaryList(std::string_view section, const SummaryList& summaries);
     void writeCached(std::string& cache, std::string_view section, std::string_view key,
                      const std::string& value);
 

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QSplitter>
 #include <QTableView>
 #include <QToolButton>
@@ -119,7 +120,11 @@ TEST(MainWindow, ControlsTextsAndGeometry) {
     auto panel3 = w.findChild<QFrame*>("Panel3");
     ASSERT_TRUE(panel3);
     EXPECT_EQ(panel3->height(), 41);
-    EXPECT_EQ(panel3->y() + panel3->height(), w.height());
+    // The status bar under the bottom panel closes the window.
+    auto status = w.findChild<QStatusBar*>("StatusBar1");
+    ASSERT_TRUE(status);
+    EXPECT_EQ(panel3->y() + panel3->height(), status->y());
+    EXPECT_EQ(status->y() + status->height(), w.height());
     const struct { const char* name; QRect rect; const char* text; } buttons[] = {
         {"Button1", {206, 5, 75, 25}, "设置关键字"},
         {"Button2", {334, 5, 75, 25}, "设置字段"},

@@ -78,7 +78,9 @@ TEST(SetupLoad, EntriesThatCannotBeAppliedStopTheLoadAndGoneFieldsAreNoticed) {
     setup("分组", [](TSetup& s) { s.WriteValue("GroupColumns", "Count", "many"); });
     setup("排序", [](TSetup& s) { s.WriteSortedColumn("city", "upwards"); });
     setup("筛选", [](TSetup& s) { s.WriteFilterText("id = 100 )"); });
+    setup("多汇总", [](TSetup& s) { s.WriteMoreSummaries({{"amount", "cstsum"}, {"amount", "cstmean"}}); });
     setup("旧字段", [](TSetup& s) {
+        s.WriteMoreSummaries({{"district", "cstavg"}});
         s.WriteGroupColumns({"region", "district"});
         s.WriteSortedColumn("district", "csDown");
     });
@@ -95,9 +97,13 @@ TEST(SetupLoad, EntriesThatCannotBeAppliedStopTheLoadAndGoneFieldsAreNoticed) {
     EXPECT_EQ(win.w.dataset->Filter(), "");
     EXPECT_TRUE(filter.notices.isEmpty());
 
+    const Shown more = win.click("多汇总");
+    EXPECT_EQ(more.errors, QStringList{"设置文件中的字段“amount”的汇总方式无法使用：无法识别“cstmean”"});
+
     const Shown gone = win.click("旧字段");
     EXPECT_TRUE(gone.errors.isEmpty()) << gone.errors.join("\n").toStdString();
-    EXPECT_EQ(gone.notices, QStringList{"设置文件中以下项目的字段已不存在，已跳过：分组 district；排序 district"});
+    EXPECT_EQ(gone.notices,
+              QStringList{"设置文件中以下项目的字段已不存在，已跳过：汇总 district；分组 district；排序 district"});
     ASSERT_EQ(win.w.dxDBGrid->GroupColumnCount(), 1);
     EXPECT_EQ(win.w.dxDBGrid->GroupColumns(0).FieldName(), "region");
 

@@ -152,7 +152,8 @@ TEST(Exit, ClosesTheMainWindowAskingNothing) {
     // The program ends when the event loop returns; the safety timer fails the test instead
     // of hanging it.
     QTimer::singleShot(0, [&] { QTest::mouseClick(windows->main->tbExit, Qt::LeftButton); });
-    QTimer::singleShot(10000, [] { QApplication::exit(1); });
+    // Bound to the window, so that it cannot end the event loop of a later test.
+    QTimer::singleShot(10000, windows->main.get(), [] { QApplication::exit(1); });
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_TRUE(asked.isEmpty()) << asked.toStdString();
     EXPECT_FALSE(windows->main->isVisible());

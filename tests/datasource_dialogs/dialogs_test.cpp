@@ -7,7 +7,10 @@
 #include "datasource/dialogs/connproperties.h"
 #include "datasource/dialogs/dbsetup.h"
 #include "datasource/dialogs/dropdownbox.h"
+#include "datasource/dialogs/errorbox.h"
 #include "datasource/dialogs/previewmodel.h"
+#include "datasource/dialogs/setupparameters.h"
+#include "datasource/dialogs/sqledit.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -15,6 +18,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -35,8 +39,26 @@ using rgtest::app;
 using rgtest::makeDatabase;
 using rgtest::onNextModal;
 
+namespace {
+
+// The messages the data source dialogs show while it lives, noted instead of shown.
+struct ShownMessages {
+    QStringList errors, notices;
+    ShownMessages() {
+        setDataSourceErrorBox([this](const QString& m) { errors << m; });
+        setDataSourceNoticeBox([this](const QString& m) { notices << m; });
+    }
+    ~ShownMessages() {
+        setDataSourceErrorBox({});
+        setDataSourceNoticeBox({});
+    }
+};
+
+} // namespace
+
 TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
     app();
+    ShownMessages shown;
     QTemporaryDir dir;
     QString path = makeDatabase(dir);
     Connection conn;
@@ -86,10 +108,12 @@ TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
         EXPECT_EQ(rows.displayText(0, 0), "Zhou");
     }
 
-    // A command that fails is swallowed and leaves the data set closed.
+    // A command that fails says so at once and leaves the data set closed.
     dialog.OpenCommand("no_such_table", CommandType::cmdTable);
     EXPECT_FALSE(dataset.Active());
     EXPECT_EQ(dialog.ds->rowCount(), 0);
+    ASSERT_EQ(shown.errors.size(), 1);
+    EXPECT_TRUE(shown.errors[0].contains("no_such_table")) << shown.errors[0].toStdString();
 
     // The reset clears the choice boxes but leaves the connection alone.
     dialog.ConnectionString->setEditText("Provider=SQLite;Data Source=/nowhere.db");
@@ -130,6 +154,7 @@ struct CancelAfter : ProgressSink {
 // the next pick opens.
 TEST(DataSourceDialog, ACancelledPickLeavesTheDataSetClosed) {
     app();
+    ShownMessages shown;
     const std::string path = rgtest::makeSqliteFile("endlessview", R"(
         create table t(id integer primary key);
         insert into t values (1), (2);
@@ -150,8 +175,80 @@ TEST(DataSourceDialog, ACancelledPickLeavesTheDataSetClosed) {
     }
     EXPECT_FALSE(dataset.Active());
     EXPECT_EQ(dialog.ds->rowCount(), 0);
+    EXPECT_EQ(shown.notices, QStringList{"操作已取消。"});
+    EXPECT_TRUE(shown.errors.isEmpty());
     dialog.OpenCommand("t", CommandType::cmdTable);
     EXPECT_EQ(dialog.ds->rowCount(), 2);
+}
+
+// What the user chose in the SQL builder, the table box or the table list does not run:
+// the dialog says why at once, rather than leaving an empty preview and an empty grid.
+TEST(DataSourceDialog, ErrorsOfTheChoicesShowAtOnce) {
+    app();
+    ShownMessages shown;
+    QTemporaryDir dir;
+    Connection conn;
+    conn.SetConnectionString("Provider=SQLite;Data Source=" + makeDatabase(dir).toStdString());
+    DataSet dataset(&conn);
+    dataset.SetCommandType(CommandType::cmdTable);
+    dataset.SetCommandText("orders");
+    dataset.Open();
+    TFRMDBSETUP dialog;
+    dialog.AssignDataSet(dataset);
+    dialog.AssignConnection(conn);
+    dialog.show();
+    ASSERT_EQ(dialog.ds->rowCount(), 2);
+
+    onNextModal(
+        [](QWidget* w) {
+            auto* e = static_cast<TSQLEditForm*>(w);
+            e->SQLMemo->setPlainText("selec * from orders");
+            QTest::mouseClick(e->OkButton, Qt::LeftButton);
+        },
+        &dialog);
+    QTest::mouseClick(dialog.EditCommandText, Qt::LeftButton);
+    ASSERT_EQ(shown.errors.size(), 1);
+    EXPECT_TRUE(shown.errors[0].contains("selec")) << shown.errors[0].toStdString();
+    EXPECT_FALSE(dataset.Active());
+    EXPECT_EQ(dataset.CommandText(), "selec * from orders");
+    EXPECT_EQ(dialog.ds->rowCount(), 0);
+
+    dialog.MasterTableName->setEditText("gone");
+    dialog.MasterTableNameClick();
+    ASSERT_EQ(shown.errors.size(), 2);
+    EXPECT_TRUE(shown.errors[1].contains("gone")) << shown.errors[1].toStdString();
+
+    // A table list from a database that cannot be opened.
+    conn.Close();
+    conn.SetConnectionString("Provider=SQLite;Data Source=" + dir.path().toStdString() + "/none/x.db");
+    dialog.MasterTableName->clear();
+    dialog.MasterTableNameDropDown();
+    EXPECT_EQ(shown.errors.size(), 3);
+    EXPECT_EQ(dialog.MasterTableName->count(), 0);
+    EXPECT_TRUE(shown.notices.isEmpty());
+}
+
+// The procedure dialog on a database that cannot be opened: its list and the description of
+// a typed procedure say why at once instead of staying empty.
+TEST(DataSourceDialog, ProcedureErrorsShowAtOnce) {
+    app();
+    ShownMessages shown;
+    QTemporaryDir dir;
+    const std::string missing = dir.path().toStdString() + "/none/x.db";
+    Connection conn;
+    conn.SetConnectionString("Provider=SQLite;Data Source=" + missing);
+    DataSet dataset(&conn);
+    TfrmParameterSetup dialog;
+    dialog.DataSet = &dataset;
+    dialog.MasterTableNameDropDown();
+    ASSERT_EQ(shown.errors.size(), 1);
+    EXPECT_TRUE(shown.errors[0].contains(QString::fromStdString(missing))) << shown.errors[0].toStdString();
+    EXPECT_EQ(dialog.MasterTableName->count(), 0);
+    dialog.MasterTableName->setEditText("monthly");
+    dialog.MasterTableNameClick();
+    EXPECT_EQ(shown.errors.size(), 2);
+    EXPECT_EQ(dialog.lstparamterlist->count(), 0);
+    EXPECT_EQ(dataset.GetCommandType(), CommandType::cmdStoredProc);
 }
 
 TEST(DataSourceDialog, CancelKeepsWhatTheDialogChanged) {

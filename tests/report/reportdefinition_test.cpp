@@ -100,7 +100,7 @@ TEST_F(ReportFixture, FileRulesKindsKeyFieldAndLineBreaks) {
         BuildGridColumns(p.grid);
         p.grid.SetKeyField("id");
         ApplySummary(p.grid, 2, "cstsum");
-        ApplySummary(p.grid, 2, "cstcount");  // two items on one field: the later kind wins
+        ApplySummary(p.grid, 2, "cstcount");  // two items on one field: both are kept
         SaveSetup(p.objects(), ini);
     }
     {
@@ -109,8 +109,11 @@ TEST_F(ReportFixture, FileRulesKindsKeyFieldAndLineBreaks) {
         EXPECT_EQ(p.dataset.CommandText(), "select *\r\nfrom sales");  // the line break survives
         EXPECT_EQ(p.dataset.GetCommandType(), CommandType::cmdText);
         EXPECT_EQ(p.grid.KeyField(), "id");
-        ASSERT_EQ(p.grid.DefaultGroup().SummaryItems.Count(), 1);
-        EXPECT_EQ(p.grid.DefaultGroup().SummaryItems.Items(0).SummaryType(), TdxSummaryType::cstCount);
+        ASSERT_EQ(p.grid.DefaultGroup().SummaryItems.Count(), 2);
+        EXPECT_EQ(p.grid.DefaultGroup().SummaryItems.Items(0).SummaryType(), TdxSummaryType::cstSum);
+        EXPECT_EQ(p.grid.DefaultGroup().SummaryItems.Items(1).SummaryType(), TdxSummaryType::cstCount);
+        // The original program's section holds the first; it reads nothing else.
+        EXPECT_EQ(TSetup(ini).ReadSummaryField(p.dataset.Fields(2).FieldName()), "cstsum");
         // The saved report is the current one: without a key field the file holds none.
         p.grid.SetKeyField("");
         SaveSetup(p.objects(), ini);

@@ -216,17 +216,17 @@ void TFRMDBSETUP::showOpenNotice() {
     if (!notice.empty()) showDataSourceNotice(this, QString::fromStdString(notice));
 }
 
+// A command that does not run leaves the data set closed and the preview empty, and says
+// why at once: an empty preview alone would not tell a syntax error from an empty table.
 void TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
-    // A command that does not run leaves the data set closed and the preview empty.
-    try {
+    const bool opened = runDataSourceCommand(this, [&] {
         dataSet_->Close();
         dataSet_->SetCommandType(kind);
         dataSet_->SetCommandText(text);
         dataSet_->Open();
-        ds->setDataSet(dataSet_);
-    } catch (...) {
-        return;
-    }
+    });
+    if (!opened) return;
+    ds->setDataSet(dataSet_);
     showOpenNotice();
 }
 
@@ -234,11 +234,8 @@ void TFRMDBSETUP::MasterTableNameDropDown() {
     if (MasterTableName->count() > 0)
         return;
     std::vector<std::string> names;
-    // A listing that fails keeps what it found so far.
-    try {
-        connection_->ListTableNames(names, false);
-    } catch (...) {
-    }
+    // A listing that fails says why and keeps what it found so far.
+    runDataSourceCommand(this, [&] { connection_->ListTableNames(names, false); });
     MasterTableName->AddSortedItems(std::move(names));
 }
 

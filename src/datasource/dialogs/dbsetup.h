@@ -52,7 +52,7 @@ public:
     void N1Click();
     void btnokClick();
     void btncancelClick();
-    // Runs the command on the data set; every error is swallowed.
+    // Runs the command on the data set; an error is shown at once and leaves it closed.
     void OpenCommand(const std::string& text, rg::CommandType kind);
 
     QFrame* Panel1;

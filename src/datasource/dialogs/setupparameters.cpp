@@ -88,11 +88,8 @@ void TfrmParameterSetup::MasterTableNameDropDown() {
     if (!DataSet || !DataSet->connection() || MasterTableName->count() > 0)
         return;
     std::vector<std::string> names;
-    // A listing that fails keeps what it found so far.
-    try {
-        DataSet->connection()->ListProcedureNames(names);
-    } catch (...) {
-    }
+    // A listing that fails says why and keeps what it found so far.
+    runDataSourceCommand(this, [&] { DataSet->connection()->ListProcedureNames(names); });
     MasterTableName->AddSortedItems(std::move(names));
 }
 
@@ -102,15 +99,15 @@ void TfrmParameterSetup::MasterTableNameClick() {
     filling_ = false;
     if (!DataSet)
         return;
-    // A procedure that cannot be described leaves the list empty or partly filled.
-    try {
+    // A procedure that cannot be described says why and leaves the list empty or partly
+    // filled.
+    runDataSourceCommand(this, [this] {
         DataSet->SetCommandType(CommandType::cmdStoredProc);
         DataSet->SetCommandText(MasterTableName->currentText().toStdString());
         DataSet->RefreshParameters();
         for (int i = 0; i < DataSet->ParameterCount(); ++i)
             lstparamterlist->addItem(QString::fromStdString(DataSet->Parameters(i).Name));
-    } catch (...) {
-    }
+    });
 }
 
 // Entry i stands for parameter i: names may repeat or be empty (unnamed arguments), and

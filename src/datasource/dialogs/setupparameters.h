@@ -25,8 +25,8 @@ public:
     // procedures.
     rg::DataSet* DataSet = nullptr;
 
-    // Handlers. The two of the procedure box swallow every error; the parameter handlers
-    // throw, the widget slots run them through the error box.
+    // Handlers. The two of the procedure box show their errors through the error box
+    // themselves; the parameter handlers throw, the widget slots run them through it.
     void MasterTableNameDropDown();
     void MasterTableNameClick();
     void lstparamterlistClick();

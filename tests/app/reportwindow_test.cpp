@@ -1,0 +1,343 @@
+// What the main window shows around a report: a load that fails or is cancelled leaves no
+// trace of the earlier report and nothing to save, 保存设置 opens in the setup folder, a
+// field's several summaries survive a save, and the print windows name the report.
+#include "app/commandguard.h"
+#include "app/navbar.h"
+#include "app/progresswindow.h"
+#include "app/quorvel.h"
+#include "datasource/dialogs/dbsetup.h"
+#include "datasource/dialogs/errorbox.h"
+#include "print/previewwindow.h"
+#include "print/reportdesigner.h"
+#include "setup/setup.h"
+#include "answeringchooser.h"
+#include "qtapp.h"
+#include "testfiles.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace rg;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A setup folder with a copy of the demo report 销售明细, whose database sits beside the
+// test program as it does beside the real one.
+struct Setups {
+    test::TempFolder folder;
+    Setups() { fs::copy_file(fs::path(RG_BINARY_DIR) / "setup" / "销售明细.ini", folder / "销售明细.ini"); }
+    QString path() const { return QString::fromStdString(folder.path().string()) + "/"; }
+    std::string file(const std::string& name) const { return (folder / name).string(); }
+    // A report on the demo database's connection.
+    void write(const std::string& name, const char* kind, const std::string& command) const {
+        const std::string conn = TSetup(file("销售明细.ini")).ReadConnString();
+        TSetup s(file(name + ".ini"));
+        s.WriteConnString(conn);
+        s.WriteCommandType(kind);
+        s.WriteCommandText(command);
+        s.WriteKeyField("order_id");
+        s.WriteSummaryField("quantity", "cstsum");
+    }
+};
+
+// The main window on a setup folder, the save dialog answered, the messages noted.
+struct Window {
+    std::vector<AnsweringChooser::Seen> seen;
+    AnsweringChooser* chooser;
+    QStringList errors, notices;
+    ErrorSink previousError, previousNotice;
+    Tfrmquorvel w;
+    explicit Window(const Setups& setups) : w(nullptr, setups.path()) {
+        auto c = std::make_unique<AnsweringChooser>(&seen);
+        chooser = c.get();
+        w.dlgsjsc->setChooser(std::move(c));
+        w.show();
+        previousError = setErrorSink([this](const QString& m) { errors << m; });
+        previousNotice = setNoticeSink([this](const QString& m) { notices << m; });
+    }
+    ~Window() {
+        setErrorSink(previousError);
+        setNoticeSink(previousNotice);
+    }
+    void click(const QString& caption) {
+        for (int i = 0; i < w.nvbar->ItemCount(); ++i)
+            if (w.nvbar->Item(i)->Caption() == caption)
+                return QTest::mouseClick(w.nvbar->Item(i)->linkWidget(), Qt::LeftButton);
+        ADD_FAILURE() << caption.toStdString() << " is not listed";
+    }
+    // "保存设置" answered with `name` (empty: cancelled).
+    void save(const QString& name) {
+        chooser->answers.push_back(name);
+        w.N8->trigger();
+    }
+    QString status() const { return w.StatusBar1->currentMessage(); }
+    TdxDBGridColumn& column(const char* field) { return *w.dxDBGrid->ColumnByFieldName(field); }
+};
+
+// Nothing of a report on screen: no columns, footers, group panel, summaries or key field.
+void expectNoReport(const Tfrmquorvel& w) {
+    TdxDBGrid& grid = *w.dxDBGrid;
+    EXPECT_EQ(grid.ColumnCount(), 0);
+    EXPECT_FALSE(grid.ShowGroupPanel);
+    EXPECT_FALSE(grid.ShowRowFooter);
+    EXPECT_FALSE(grid.ShowSummaryFooter);
+    EXPECT_EQ(grid.DefaultGroup().SummaryItems.Count(), 0);
+    EXPECT_EQ(grid.KeyField(), "");
+    EXPECT_EQ(grid.DataRowCount(), 0);
+    EXPECT_FALSE(w.dataset->Active());
+}
+
+// Runs `act` once, at the first moment the event loop runs while `find` finds a shown
+// window (a modal window's own loop included); never after it is gone.
+class WhenShown {
+public:
+    WhenShown(std::function<QWidget*()> find, std::function<void(QWidget*)> act) {
+        QObject::connect(&timer_, &QTimer::timeout, [this, find, act] {
+            QWidget* w = find();
+            if (!w || !w->isVisible()) return;
+            timer_.stop();
+            act(w);
+        });
+        timer_.start(0);
+    }
+
+private:
+    QTimer timer_;
+};
+
+template <class T>
+QWidget* modal() {
+    return qobject_cast<T*>(QApplication::activeModalWidget());
+}
+
+// The title of the modal window `T` that `start` opens; the window is closed at once.
+template <class T>
+QString titleOfModal(const std::function<void()>& start) {
+    QString title;
+    WhenShown close(modal<T>, [&](QWidget* w) {
+        title = w->windowTitle();
+        static_cast<QDialog*>(w)->reject();
+    });
+    start();
+    return title;
+}
+
+} // namespace
+
+// 销售明细, then a saved report whose table is gone: the message comes, and the grid keeps
+// nothing of 销售明细; the status bar names the report that failed, and 保存设置 refuses
+// rather than pairing the new data source with the old columns and summaries. A setup file
+// that cannot be read changes nothing, and the earlier report stays whole.
+TEST(ReportWindow, AFailedLoadLeavesNoTraceOfTheEarlierReport) {
+    qtApp();
+    Setups setups;
+    setups.write("去年销售", "cmdTable", "sales_2019");
+    Window win(setups);
+    win.click("销售明细");
+    ASSERT_GT(win.w.dxDBGrid->ColumnCount(), 0);
+    EXPECT_EQ(win.w.dxDBGrid->SummaryFooterText(win.column("amount")), "80617705.90");
+    EXPECT_EQ(win.status(), "报表“销售明细”");
+
+    win.click("去年销售");
+    ASSERT_EQ(win.errors.size(), 1);
+    EXPECT_TRUE(win.errors[0].contains("sales_2019")) << win.errors[0].toStdString();
+    expectNoReport(win.w);
+    EXPECT_TRUE(win.status().startsWith("打开报表“去年销售”失败：")) << win.status().toStdString();
+    EXPECT_TRUE(win.status().contains("sales_2019"));
+    EXPECT_EQ(win.w.reportName(), "");
+
+    const size_t asked = win.seen.size();
+    win.save("去年销售副本");
+    EXPECT_EQ(win.notices, QStringList{"报表“去年销售”没有打开，没有可保存的设置。"});
+    EXPECT_EQ(win.seen.size(), asked);  // no dialog
+    EXPECT_FALSE(fs::exists(setups.file("去年销售副本.ini")));
+    win.chooser->answers.clear();
+
+    // The next good report shows whole and can be saved again.
+    win.notices.clear();
+    win.click("销售明细");
+    EXPECT_EQ(win.w.dxDBGrid->SummaryFooterText(win.column("amount")), "80617705.90");
+    win.save(QString::fromStdString(setups.file("副本")));
+    EXPECT_TRUE(win.notices.isEmpty()) << win.notices.join('\n').toStdString();
+    EXPECT_TRUE(fs::exists(setups.file("副本.ini")));
+
+    // A file that is not there fails before anything changes.
+    win.errors.clear();
+    win.chooser->answers.push_back(QString::fromStdString(setups.file("none.ini")));
+    win.w.N9->trigger();
+    EXPECT_EQ(win.errors.size(), 1);
+    EXPECT_EQ(win.w.dxDBGrid->SummaryFooterText(win.column("amount")), "80617705.90");
+    EXPECT_TRUE(win.w.dataset->Active());
+    EXPECT_EQ(win.status(), "打开报表“none”失败：找不到设置文件：" + QString::fromStdString(setups.file("none.ini")) +
+                                "（仍显示报表“副本”）");
+}
+
+// 取消 in the progress window while a report's query runs: the same as a failure, told as
+// cancelled; the data source dialog leaving no open data set clears the report too.
+TEST(ReportWindow, ACancelledLoadLeavesNoTraceOfTheEarlierReport) {
+    qtApp();
+    Setups setups;
+    setups.write("无尽", "cmdText",
+                 "with recursive s(n) as (select 1 union all select n + 1 from s) select count(*) as order_id from s");
+    Window win(setups);
+    win.w.setProgressDelay(0ms);
+    win.click("销售明细");
+    ASSERT_GT(win.w.dxDBGrid->ColumnCount(), 0);
+
+    // At the first moment the load lets the event loop run, its progress window is shown.
+    bool clicked = false;
+    WhenShown cancel([&]() -> QWidget* { return win.w.findChild<TProgressWindow*>("ProgressWindow"); },
+                     [&](QWidget* p) {
+                         clicked = true;
+                         QTest::mouseClick(static_cast<TProgressWindow*>(p)->CancelButton, Qt::LeftButton);
+                     });
+    win.click("无尽");
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(win.notices, QStringList{"操作已取消。"});
+    EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
+    expectNoReport(win.w);
+    EXPECT_EQ(win.status(), "打开报表“无尽”已取消");
+    win.notices.clear();
+    win.save("x");
+    EXPECT_EQ(win.notices, QStringList{"报表“无尽”没有打开，没有可保存的设置。"});
+}
+
+// The data source dialog closed on SQL that does not run: its error showed at once, and
+// the main window keeps nothing of the earlier report; a source that opens brings new
+// columns, and a save is allowed again.
+TEST(ReportWindow, ADataSourceThatDoesNotOpenClearsTheReport) {
+    qtApp();
+    Setups setups;
+    Window win(setups);
+    QStringList dialogErrors;
+    setDataSourceErrorBox([&](const QString& m) { dialogErrors << m; });
+    win.click("销售明细");
+    auto answer = [&](const std::string& sql) {
+        return std::make_unique<WhenShown>(modal<TFRMDBSETUP>, [sql](QWidget* w) {
+            auto* d = static_cast<TFRMDBSETUP*>(w);
+            d->OpenCommand(sql, CommandType::cmdText);
+            QTest::mouseClick(d->btnok, Qt::LeftButton);
+        });
+    };
+    {
+        auto closing = answer("selec * from sales");
+        win.w.ToolButton1->click();
+    }
+    EXPECT_EQ(dialogErrors.size(), 1);
+    expectNoReport(win.w);
+    EXPECT_EQ(win.status(), "数据源没有打开，没有报表");
+    win.save("x");
+    EXPECT_EQ(win.notices, QStringList{"数据源没有打开，没有可保存的设置。"});
+    EXPECT_TRUE(win.seen.empty());  // no dialog
+    win.chooser->answers.clear();
+
+    {
+        auto closing = answer("select order_id, quantity from sales");
+        win.w.ToolButton1->click();
+    }
+    setDataSourceErrorBox({});
+    EXPECT_EQ(dialogErrors.size(), 1);
+    EXPECT_EQ(win.w.dxDBGrid->ColumnCount(), 2);
+    EXPECT_TRUE(win.w.dxDBGrid->ShowGroupPanel);
+    EXPECT_EQ(win.w.dxDBGrid->DefaultGroup().SummaryItems.Count(), 0);
+    win.save("新报表");
+    EXPECT_TRUE(fs::exists(setups.file("新报表.ini")));
+    EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
+}
+
+// 保存设置 offers the report's own file in the setup folder; a bare name is saved there and
+// listed at once. The desktop's file dialog opens in that folder.
+TEST(ReportWindow, SaveDialogOpensInTheSetupFolder) {
+    qtApp();
+    Setups setups;
+    Window win(setups);
+    win.click("销售明细");
+    win.save("月报");
+    ASSERT_EQ(win.seen.size(), 1u);
+    EXPECT_EQ(win.seen[0].initialName, setups.path() + "销售明细.ini");
+    EXPECT_TRUE(fs::exists(setups.file("月报.ini")));
+    EXPECT_EQ(win.w.nvbar->ItemCount(), 2);
+    EXPECT_EQ(win.w.reportName(), "月报");
+    win.save("");
+    EXPECT_EQ(win.seen[1].initialName, setups.path() + "月报.ini");
+    EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
+
+    // The desktop's dialog: in the setup folder on the report's file, whether or not that
+    // file is there yet (a report read from elsewhere).
+    const test::TempFolder elsewhere;
+    fs::copy_file(setups.folder / "销售明细.ini", elsewhere / "外部.ini");
+    win.chooser->answers.push_back(QString::fromStdString((elsewhere / "外部.ini").string()));
+    win.w.N9->trigger();
+    ASSERT_EQ(win.w.reportName(), "外部");
+    win.w.dlgsjsc->setChooser(makeDesktopFileChooser());
+    QString folder, name;
+    WhenShown look(modal<QFileDialog>, [&](QWidget* w) {
+        auto* dialog = static_cast<QFileDialog*>(w);
+        folder = dialog->directory().absolutePath();
+        name = dialog->selectedFiles().value(0);
+        dialog->reject();
+    });
+    win.w.N8->trigger();
+    EXPECT_EQ(folder, QString::fromStdString(setups.folder.path().string()));
+    EXPECT_EQ(name, setups.path() + "外部.ini");
+    EXPECT_FALSE(fs::exists(setups.file("外部.ini")));
+}
+
+// Sum and average of 数量: the first kind in the original program's section, the second in
+// a section of its own; a restart brings back both, with the same footer.
+TEST(ReportWindow, SeveralSummariesOfOneFieldAreSavedAndRestored) {
+    qtApp();
+    Setups setups;
+    QString footer;
+    {
+        Window win(setups);
+        win.click("销售明细");
+        win.w.ApplySummary(win.column("quantity").Index(), "cstavg");
+        win.w.dxDBGrid->ReloadRows();
+        footer = QString::fromStdString(win.w.dxDBGrid->SummaryFooterText(win.column("quantity")));
+        win.save("两种汇总");
+        EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
+    }
+    TSetup saved(setups.file("两种汇总.ini"));
+    EXPECT_EQ(saved.ReadSummaryField("quantity"), "cstsum");
+    EXPECT_EQ(saved.ReadSummaryField("amount"), "cstsum");
+    EXPECT_EQ(saved.ReadValue("MoreSummaries", "Count"), "1");
+    EXPECT_EQ(saved.ReadValue("MoreSummaries", "1"), "cstavg quantity");
+
+    Window win(setups);
+    win.click("两种汇总");
+    EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
+    const TdxDBGridSummaryItems& items = win.w.dxDBGrid->DefaultGroup().SummaryItems;
+    ASSERT_EQ(items.Count(), 3);
+    const std::pair<const char*, TdxSummaryType> expected[] = {
+        {"quantity", TdxSummaryType::cstSum}, {"amount", TdxSummaryType::cstSum}, {"quantity", TdxSummaryType::cstAvg}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(items.Items(i).SummaryField(), expected[i].first) << i;
+        EXPECT_EQ(items.Items(i).SummaryType(), expected[i].second) << i;
+    }
+    win.w.dxDBGrid->ReloadRows();
+    EXPECT_EQ(QString::fromStdString(win.w.dxDBGrid->SummaryFooterText(win.column("quantity"))), footer);
+}
+
+// The preview and the designer are titled with the report's name, never a component name.
+TEST(ReportWindow, PrintWindowsNameTheReport) {
+    qtApp();
+    Setups setups;
+    Window win(setups);
+    EXPECT_EQ(titleOfModal<TdxPreviewWindow>([&] { win.w.tbPreview->click(); }), "打印预览");
+    win.click("销售明细");
+    EXPECT_EQ(titleOfModal<TdxPreviewWindow>([&] { win.w.tbPreview->click(); }), "打印预览 - 销售明细");
+    EXPECT_EQ(titleOfModal<TdxReportDesigner>([&] { win.w.tbDesigner->click(); }), "报表设计 - 销售明细");
+    EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
+    EXPECT_TRUE(win.notices.isEmpty()) << win.notices.join('\n').toStdString();
+}
