@@ -2,6 +2,7 @@
 
 #include "app/filechooser.h"
 #include "datasource/dataset.h"
+#include "export/exportregistry.h"
 #include "grid/grid.h"
 #include "print/componentprinter.h"
 
@@ -137,6 +138,9 @@ protected:
 
 private:
     void showLoadNotices(const std::string& skipped);
+    // The save dialog with the command's formats, the file written in the chosen one, then
+    // opened by the desktop.
+    void runExportCommand(ExportCommand command);
     void FormCreate();
     void buildToolBar(QVBoxLayout* layout);
     void buildWorkingArea(QVBoxLayout* layout);
