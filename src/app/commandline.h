@@ -11,7 +11,7 @@ namespace rg {
 struct StartRequest {
     enum class Mode { Window, Run, Help, Version, Misuse };
     Mode mode = Mode::Window;
-    std::string problem;  // Misuse: what was wrong
+    std::string problem; // Misuse: what was wrong
 };
 
 // `args` without the program's name. "--run" first runs a report (its options are read by

@@ -22,7 +22,9 @@ namespace {
 // Qt hands the user's locale to the C library as well, and ODBC drivers then write the
 // numbers they return as text (exact decimals among them) with that locale's decimal
 // comma, which no number parser of the program reads. Numbers keep the point.
-void keepDecimalPoint() { std::setlocale(LC_NUMERIC, "C"); }
+void keepDecimalPoint() {
+    std::setlocale(LC_NUMERIC, "C");
+}
 
 // `reportgen --run FILE.ini ...` writes a report without a window or a display.
 int runFromCommandLine(int& argc, char* argv[], const std::vector<std::string>& args) {
@@ -37,7 +39,8 @@ int runFromCommandLine(int& argc, char* argv[], const std::vector<std::string>& 
     // (but no display); the other formats need neither.
     std::unique_ptr<QCoreApplication> app;
     if (rg::ReportFormats().find(options.format)->paged) {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
@@ -45,7 +48,8 @@ int runFromCommandLine(int& argc, char* argv[], const std::vector<std::string>& 
     keepDecimalPoint();
     std::string errors;
     const int status = rg::runReport(options, errors);
-    if (!errors.empty()) std::fprintf(stderr, "%s\n", errors.c_str());
+    if (!errors.empty())
+        std::fprintf(stderr, "%s\n", errors.c_str());
     return status;
 }
 
@@ -56,13 +60,19 @@ int main(int argc, char* argv[]) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const rg::StartRequest start = rg::ReadCommandLine(args);
     switch (start.mode) {
-    case rg::StartRequest::Mode::Help: std::fputs(rg::UsageText().c_str(), stdout); return 0;
-    case rg::StartRequest::Mode::Version: std::fputs(rg::VersionText().c_str(), stdout); return 0;
+    case rg::StartRequest::Mode::Help:
+        std::fputs(rg::UsageText().c_str(), stdout);
+        return 0;
+    case rg::StartRequest::Mode::Version:
+        std::fputs(rg::VersionText().c_str(), stdout);
+        return 0;
     case rg::StartRequest::Mode::Misuse:
         std::fprintf(stderr, "reportgen：%s\n%s", start.problem.c_str(), rg::UsageText().c_str());
         return 2;
-    case rg::StartRequest::Mode::Run: return runFromCommandLine(argc, argv, args);
-    case rg::StartRequest::Mode::Window: break;
+    case rg::StartRequest::Mode::Run:
+        return runFromCommandLine(argc, argv, args);
+    case rg::StartRequest::Mode::Window:
+        break;
     }
     QApplication app(argc, argv);
     keepDecimalPoint();

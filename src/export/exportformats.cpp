@@ -16,10 +16,12 @@ ExportResult writeXls(const ExportJob& job) {
     exporter.Grid = job.grid;
     exporter.Look = job.look;
     exporter.Execute();
-    if (exporter.LossyCells == 0) return {job.path, {}};
-    return {job.path, "有 " + std::to_string(exporter.LossyCells) +
-                          " 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
-                          "输出为 Excel 工作簿（.xlsx）可保留完整的文字。"};
+    if (exporter.LossyCells == 0)
+        return {job.path, {}};
+    return {job.path,
+            "有 " + std::to_string(exporter.LossyCells) +
+                " 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
+                "输出为 Excel 工作簿（.xlsx）可保留完整的文字。"};
 }
 
 ExportResult writeXlsx(const ExportJob& job) {
@@ -28,9 +30,12 @@ ExportResult writeXlsx(const ExportJob& job) {
     exporter.Grid = job.grid;
     exporter.Look = job.look;
     exporter.Execute();
-    if (exporter.CutTexts == 0) return {job.path, {}};
-    return {job.path, "有 " + std::to_string(exporter.CutTexts) +
-                          " 个单元格的文字超过 Excel 单元格的上限（32767 个 UTF-16 字符），超出的部分被截断。"};
+    if (exporter.CutTexts == 0)
+        return {job.path, {}};
+    return {
+        job.path,
+        "有 " + std::to_string(exporter.CutTexts) +
+            " 个单元格的文字超过 Excel 单元格的上限（32767 个 UTF-16 字符），超出的部分被截断。"};
 }
 
 ExportResult writeCsv(const ExportJob& job) {

@@ -18,7 +18,7 @@ class TdxDBGridReportLink;
 // What a writer is asked to write.
 struct ExportJob {
     TdxDBGrid* grid = nullptr;
-    std::string path;  // empty: standard output, for the formats that write there
+    std::string path; // empty: standard output, for the formats that write there
     GridAppearance look;
     // The report's lines, each with its kind and level, for scripts (the runner's CSV);
     // otherwise a sheet for spreadsheet programs.
@@ -30,8 +30,8 @@ struct ExportJob {
 };
 
 struct ExportResult {
-    std::string path;    // the file written (a symbolic link's target for an XML document)
-    std::string notice;  // what the user should know about the file, or empty
+    std::string path;   // the file written (a symbolic link's target for an XML document)
+    std::string notice; // what the user should know about the file, or empty
 };
 
 // Writes the whole file, or leaves the old one; errors (rg::Error, rg::Cancelled) reach the
@@ -40,10 +40,10 @@ using ExportWriter = ExportResult (*)(const ExportJob& job);
 
 struct ExportFormat {
     std::string name;
-    std::vector<std::string> extensions;  // the first is given to a name without any
-    std::string dialogText;               // in the save dialog's filter; empty: in no dialog
+    std::vector<std::string> extensions; // the first is given to a name without any
+    std::string dialogText;              // in the save dialog's filter; empty: in no dialog
     ExportWriter write = nullptr;
-    bool toStandardOutput = false;  // writes to standard output when given no path
+    bool toStandardOutput = false; // writes to standard output when given no path
     // Pages laid out by the print engine: the window builds its report first, and painting
     // their text takes a GUI application (though no display).
     bool paged = false;
@@ -75,7 +75,8 @@ public:
     // A typed extension of one of the command's formats decides the format and the name
     // stays as typed; otherwise the chosen filter (its position in the command's filter, -1
     // when the dialog did not say) decides, and a name without "." gets its extension.
-    ExportTarget target(ExportCommand command, const std::string& chosenName, int filterIndex) const;
+    ExportTarget target(ExportCommand command, const std::string& chosenName,
+                        int filterIndex) const;
 
 private:
     struct Command {

@@ -22,22 +22,25 @@ bool isNumber(const SummaryValue& v) {
 
 // One line of the report, as both formats need it.
 struct Line {
-    std::string kind;  // group, data, footer, total
+    std::string kind; // group, data, footer, total
     std::string level;
-    std::vector<std::string> cells;  // the group text alone, or one text per visible column
+    std::vector<std::string> cells; // the group text alone, or one text per visible column
     // The cells that hold numbers, asked only of texts that a spreadsheet would take for
     // formulas: the CSV defuses the others.
     std::vector<bool> numbers;
 };
 
-Line dataLine(const TdxDBGrid& grid, const std::vector<TdxDBGridColumn*>& columns, const VisibleRow& v) {
-    if (v.row.isGroup()) return {"group", std::to_string(grid.Level(v.row)), {grid.GroupRowText(v.row)}, {}};
+Line dataLine(const TdxDBGrid& grid, const std::vector<TdxDBGridColumn*>& columns,
+              const VisibleRow& v) {
+    if (v.row.isGroup())
+        return {"group", std::to_string(grid.Level(v.row)), {grid.GroupRowText(v.row)}, {}};
     Line line;
     if (v.footer < 0) {
         line = {"data", std::to_string(grid.Level(v.row)), {}, {}};
         for (const TdxDBGridColumn* c : columns) {
             line.cells.push_back(grid.CellText(v.row, *c));
-            line.numbers.push_back(CsvFormulaLike(line.cells.back()) && grid.CellValue(v.row, *c).isNumber());
+            line.numbers.push_back(CsvFormulaLike(line.cells.back()) &&
+                                   grid.CellValue(v.row, *c).isNumber());
         }
         return line;
     }
@@ -53,7 +56,8 @@ Line dataLine(const TdxDBGrid& grid, const std::vector<TdxDBGridColumn*>& column
 std::vector<Line> reportLines(const TdxDBGrid& grid) {
     std::vector<Line> lines;
     const std::vector<TdxDBGridColumn*> columns = grid.VisibleColumns();
-    for (const VisibleRow& v : RowWalk{}.Lines(grid)) lines.push_back(dataLine(grid, columns, v));
+    for (const VisibleRow& v : RowWalk{}.Lines(grid))
+        lines.push_back(dataLine(grid, columns, v));
     Line total{"total", "", {}, {}};
     for (const TdxDBGridColumn* c : columns) {
         const bool exists = grid.SummaryFooterCellExists(*c);
@@ -86,12 +90,14 @@ std::string pad(const std::string& s, size_t width) {
 std::string gridAsCsv(const TdxDBGrid& grid) {
     std::string out;
     std::vector<std::string> header{"kind", "level"};
-    for (const TdxDBGridColumn* c : grid.VisibleColumns()) header.push_back(CsvText(c->Caption()));
+    for (const TdxDBGridColumn* c : grid.VisibleColumns())
+        header.push_back(CsvText(c->Caption()));
     AppendCsvLine(out, header);
     for (const Line& line : reportLines(grid)) {
         std::vector<std::string> fields{line.kind, line.level};
         for (size_t i = 0; i < line.cells.size(); ++i)
-            fields.push_back(i < line.numbers.size() && line.numbers[i] ? line.cells[i] : CsvText(line.cells[i]));
+            fields.push_back(i < line.numbers.size() && line.numbers[i] ? line.cells[i]
+                                                                        : CsvText(line.cells[i]));
         AppendCsvLine(out, fields);
     }
     return out;
@@ -102,28 +108,34 @@ std::string gridAsText(const TdxDBGrid& grid) {
     const std::vector<Line> lines = reportLines(grid);
     const size_t indent = 2 * static_cast<size_t>(grid.GroupColumnCount());
     std::vector<size_t> widths;
-    for (const TdxDBGridColumn* c : columns) widths.push_back(displayWidth(c->Caption()));
+    for (const TdxDBGridColumn* c : columns)
+        widths.push_back(displayWidth(c->Caption()));
     for (const Line& line : lines)
         if (line.kind != "group")
             for (size_t i = 0; i < line.cells.size() && i < widths.size(); ++i)
                 widths[i] = std::max(widths[i], displayWidth(line.cells[i]));
     auto row = [&](const std::vector<std::string>& cells) {
         std::string s(indent, ' ');
-        for (size_t i = 0; i < cells.size(); ++i) s += (i ? " | " : "") + pad(cells[i], widths[i]);
-        while (!s.empty() && s.back() == ' ') s.pop_back();
+        for (size_t i = 0; i < cells.size(); ++i)
+            s += (i ? " | " : "") + pad(cells[i], widths[i]);
+        while (!s.empty() && s.back() == ' ')
+            s.pop_back();
         return s + "\n";
     };
     std::vector<std::string> captions;
-    for (const TdxDBGridColumn* c : columns) captions.push_back(c->Caption());
+    for (const TdxDBGridColumn* c : columns)
+        captions.push_back(c->Caption());
     std::string out = row(captions);
     size_t ruleWidth = indent;
-    for (size_t w : widths) ruleWidth += w + 3;
+    for (size_t w : widths)
+        ruleWidth += w + 3;
     out += std::string(ruleWidth > 3 ? ruleWidth - 3 : ruleWidth, '-') + "\n";
     for (const Line& line : lines) {
         if (line.kind == "group") {
             out += std::string(2 * std::stoul(line.level), ' ') + line.cells[0] + "\n";
         } else if (line.kind == "total") {
-            out += std::string(ruleWidth > 3 ? ruleWidth - 3 : ruleWidth, '=') + "\n" + row(line.cells);
+            out += std::string(ruleWidth > 3 ? ruleWidth - 3 : ruleWidth, '=') + "\n" +
+                   row(line.cells);
         } else {
             out += row(line.cells);
         }
@@ -135,7 +147,8 @@ std::string gridAsText(const TdxDBGrid& grid) {
 // replaces the old one only when everything was written and closed.
 void WriteListing(const std::string& path, const std::string& text) {
     if (path.empty()) {
-        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
+            std::fflush(stdout) != 0)
             throw Error("无法写入标准输出：" + reasonText({errno, std::generic_category()}));
         return;
     }

@@ -12,20 +12,23 @@ using namespace rg;
 namespace {
 
 std::string text(const TdxDBGrid& g, const VisibleRow& v) {
-    if (v.row.isGroup()) return "G" + std::to_string(g.Level(v.row)) + ":" + g.GroupRowText(v.row);
+    if (v.row.isGroup())
+        return "G" + std::to_string(g.Level(v.row)) + ":" + g.GroupRowText(v.row);
     const std::string id = g.CellText(v.row, *g.ColumnByFieldName("id"));
     return v.footer < 0 ? "D" + id : "F" + id + "." + std::to_string(v.footer);
 }
 
 std::vector<std::string> texts(const TdxDBGrid& g, const std::vector<VisibleRow>& lines) {
     std::vector<std::string> out;
-    for (const VisibleRow& v : lines) out.push_back(text(g, v));
+    for (const VisibleRow& v : lines)
+        out.push_back(text(g, v));
     return out;
 }
 
 std::vector<std::string> texts(const TdxDBGrid& g, const std::vector<RowHandle>& rows) {
     std::vector<std::string> out;
-    for (RowHandle r : rows) out.push_back(text(g, {r, -1}));
+    for (RowHandle r : rows)
+        out.push_back(text(g, {r, -1}));
     return out;
 }
 
@@ -56,7 +59,8 @@ struct WalkFixture : ::testing::Test {
 TEST_F(WalkFixture, LinesFollowTheGridsOwnOrderExpandedOrNot) {
     grid.ExpandAll();
     const std::vector<std::string> expanded = texts(grid, grid.VisibleRows());
-    ASSERT_EQ(expanded.size(), 3u + 5u + 5u + 5u + 3u);  // regions, cities, rows, city and region footers
+    ASSERT_EQ(expanded.size(),
+              3u + 5u + 5u + 5u + 3u); // regions, cities, rows, city and region footers
     EXPECT_EQ(texts(grid, RowWalk{}.Lines(grid)), expanded);
     EXPECT_EQ(texts(grid, RowWalk{false, {}}.Lines(grid)), expanded);
 
@@ -68,9 +72,11 @@ TEST_F(WalkFixture, LinesFollowTheGridsOwnOrderExpandedOrNot) {
     // Only the shown rows, by the walk itself rather than the grid's list.
     const RowHandle second = grid.Top(1);
     std::vector<std::string> below{text(grid, {second, -1})};
-    for (int i = 0; i < grid.ChildCount(second); ++i) below.push_back(text(grid, {grid.Child(second, i), -1}));
+    for (int i = 0; i < grid.ChildCount(second); ++i)
+        below.push_back(text(grid, {grid.Child(second, i), -1}));
     EXPECT_EQ(texts(grid, RowWalk{false, {second}}.Rows(grid)), below);
-    EXPECT_EQ(RowWalk{}.Rows(grid).size(), static_cast<size_t>(grid.GroupRowCount() + grid.DataRowCount()));
+    EXPECT_EQ(RowWalk{}.Rows(grid).size(),
+              static_cast<size_t>(grid.GroupRowCount() + grid.DataRowCount()));
 }
 
 // A selected row brings the groups on its path; a selected group its whole subtree, in tree
@@ -85,11 +91,13 @@ TEST_F(WalkFixture, SelectionKeepsPathsAndSubtrees) {
     for (int i = 0; i < grid.ChildCount(last); ++i) {
         const RowHandle c = grid.Child(last, i);
         expected.push_back(c);
-        for (int j = 0; j < grid.ChildCount(c); ++j) expected.push_back(grid.Child(c, j));
+        for (int j = 0; j < grid.ChildCount(c); ++j)
+            expected.push_back(grid.Child(c, j));
     }
     EXPECT_EQ(texts(grid, rows), texts(grid, expected));
     // Collapsed groups close over what lies inside them.
-    EXPECT_EQ(texts(grid, RowWalk{false, {row, last}}.Rows(grid)), texts(grid, std::vector<RowHandle>{first, last}));
+    EXPECT_EQ(texts(grid, RowWalk{false, {row, last}}.Rows(grid)),
+              texts(grid, std::vector<RowHandle>{first, last}));
     // A data row that closes its groups brings their footer lines.
     const RowHandle closing = grid.Child(grid.Child(last, grid.ChildCount(last) - 1), 0);
     const std::vector<std::string> lines = texts(grid, RowWalk{true, {closing}}.Lines(grid));

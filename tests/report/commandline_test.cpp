@@ -23,13 +23,15 @@ struct Outcome {
 Outcome reportgen(const std::string& args) {
     char folder[] = "/tmp/rg-cmdline-XXXXXX";
     const std::string errFile = std::string(mkdtemp(folder)) + "/stderr";
-    const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + std::string(RG_BINARY_DIR) +
-                            "/reportgen " + args + " 2>" + errFile + " </dev/null";
+    const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                            std::string(RG_BINARY_DIR) + "/reportgen " + args + " 2>" + errFile +
+                            " </dev/null";
     Outcome r;
     FILE* p = popen(cmd.c_str(), "r");
     char buf[4096];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
     const int raw = pclose(p);
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
     std::ifstream e(errFile);
@@ -46,15 +48,16 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
     const Outcome help = reportgen("--help");
     EXPECT_EQ(help.status, 0) << help.err;
     EXPECT_EQ(help.err, "");
-    for (const char* option : {"--run", "--group-by", "--filter", "--format", "--output", "--save-as", "--timeout",
-                               "--help", "--version"})
+    for (const char* option : {"--run", "--group-by", "--filter", "--format", "--output",
+                               "--save-as", "--timeout", "--help", "--version"})
         EXPECT_NE(help.out.find(std::string("  ") + option + " "), std::string::npos) << option;
     // Every format the runner writes, with its extensions, from the one registry.
     for (const rg::ExportFormat& f : rg::ReportFormats().formats()) {
         const size_t line = help.out.find(" " + f.name + " ");
         ASSERT_NE(line, std::string::npos) << f.name;
         const std::string rest = help.out.substr(line, help.out.find('\n', line) - line);
-        for (const std::string& e : f.extensions) EXPECT_NE(rest.find("." + e), std::string::npos) << rest;
+        for (const std::string& e : f.extensions)
+            EXPECT_NE(rest.find("." + e), std::string::npos) << rest;
     }
     for (const char* status : {"\n  0  ", "\n  1  ", "\n  2  "})
         EXPECT_NE(help.out.find(status), std::string::npos) << status;
