@@ -1,4 +1,6 @@
 #include "print/reportformats.h"
+#include "setup/setup.h"
+#include "testdb.h"
 
 #include <gtest/gtest.h>
 
@@ -98,4 +100,32 @@ TEST(CommandLine, WrongArgumentsPrintTheUsageAndExitTwo) {
     const Outcome format = reportgen("--run none.ini --format doc");
     EXPECT_EQ(format.status, 1);
     EXPECT_EQ(format.err, "Unknown format doc (text, csv, xls, xlsx, xml, html or pdf)\n");
+}
+
+// Each registered format is written by the runner on a machine without a display: the paged
+// one through a GUI application on the offscreen platform, the others without one.
+TEST(CommandLine, EveryRegisteredFormatRunsWithoutADisplay) {
+    TestDb db(kRegionSales);
+    const std::string ini = db.folder + "/sales.ini";
+    {
+        rg::TSetup s(ini);
+        s.WriteConnString(db.conn.ConnectionString());
+        s.WriteCommandType("cmdTable");
+        s.WriteCommandText("t");
+        s.WriteKeyField("id");
+        s.WriteSummaryField("amount", "cstsum");
+    }
+    for (const rg::ExportFormat& f : rg::ReportFormats().formats()) {
+        const std::string out = db.folder + "/report." + f.extensions.front();
+        const Outcome r = reportgen("--run " + ini + " --group-by region --format " + f.name +
+                                    " --output " + out);
+        EXPECT_EQ(r.status, 0) << f.name << ": " << r.err;
+        EXPECT_EQ(r.out, "") << f.name;
+        std::ifstream file(out, std::ios::binary);
+        std::string head(5, '\0');
+        file.read(head.data(), 5);
+        EXPECT_TRUE(file.good()) << f.name;
+        if (f.paged)
+            EXPECT_EQ(head, "%PDF-") << f.name;
+    }
 }
