@@ -111,6 +111,7 @@ int runReport(const RunOptions& o, std::string& errors) {
                     throw Error(format("Cannot group by field '%s'", o.groupBy[level].c_str()));
             }
         }
+        // The paged format prints what is expanded; the others write every row anyway.
         grid.ExpandAll();
         // Saved first, so that a setup that cannot be saved ends the run before any output.
         if (!o.saveAs.empty()) SaveSetup(report, o.saveAs);

@@ -30,7 +30,7 @@ struct Line {
     std::vector<bool> numbers;
 };
 
-Line dataLine(const TdxDBGrid& grid, const std::vector<TdxDBGridColumn*>& columns,
+Line reportLine(const TdxDBGrid& grid, const std::vector<TdxDBGridColumn*>& columns,
               const VisibleRow& v) {
     if (v.row.isGroup())
         return {"group", std::to_string(grid.Level(v.row)), {grid.GroupRowText(v.row)}, {}};
@@ -57,7 +57,7 @@ std::vector<Line> reportLines(const TdxDBGrid& grid) {
     std::vector<Line> lines;
     const std::vector<TdxDBGridColumn*> columns = grid.VisibleColumns();
     for (const VisibleRow& v : RowWalk{}.Lines(grid))
-        lines.push_back(dataLine(grid, columns, v));
+        lines.push_back(reportLine(grid, columns, v));
     Line total{"total", "", {}, {}};
     for (const TdxDBGridColumn* c : columns) {
         const bool exists = grid.SummaryFooterCellExists(*c);
