@@ -1,18 +1,18 @@
+#include "app/commandline.h"
 #include "app/program.h"
 #include "app/quorvel.h"
 #include "app/runner.h"
 
 #include "common/error.h"
 #include "datasource/statementrun.h"
+#include "print/reportformats.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 
-#include <algorithm>
 #include <clocale>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,34 +22,57 @@ namespace {
 // Qt hands the user's locale to the C library as well, and ODBC drivers then write the
 // numbers they return as text (exact decimals among them) with that locale's decimal
 // comma, which no number parser of the program reads. Numbers keep the point.
-void keepDecimalPoint() { std::setlocale(LC_NUMERIC, "C"); }
+void keepDecimalPoint() {
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+// `reportgen --run FILE.ini ...` writes a report without a window or a display.
+int runFromCommandLine(int& argc, char* argv[], const std::vector<std::string>& args) {
+    rg::RunOptions options;
+    try {
+        options = rg::parseRunOptions(args);
+    } catch (const rg::Error& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    // Paged formats paint their text with the system's fonts, which takes a GUI application
+    // (but no display); the other formats need neither.
+    std::unique_ptr<QCoreApplication> app;
+    if (rg::ReportFormats().find(options.format)->paged) {
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    keepDecimalPoint();
+    std::string errors;
+    const int status = rg::runReport(options, errors);
+    if (!errors.empty())
+        std::fprintf(stderr, "%s\n", errors.c_str());
+    return status;
+}
 
 } // namespace
 
 int main(int argc, char* argv[]) {
     rg::shareOneHeapAcrossThreads();
-    // `reportgen --run FILE.ini ...` writes a report without a window or a display.
-    if (argc > 1 && std::strcmp(argv[1], "--run") == 0) {
-        const std::vector<std::string> args(argv + 1, argv + argc);
-        // PDF pages are painted with the system's fonts, which takes a GUI application (but no
-        // display); the other formats need neither.
-        std::unique_ptr<QCoreApplication> app;
-        if (std::find(args.begin(), args.end(), "pdf") != args.end()) {
-            if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-            app = std::make_unique<QGuiApplication>(argc, argv);
-        } else {
-            app = std::make_unique<QCoreApplication>(argc, argv);
-        }
-        keepDecimalPoint();
-        std::string errors;
-        int status = 1;
-        try {
-            status = rg::runReport(rg::parseRunOptions(args), errors);
-        } catch (const rg::Error& e) {
-            errors = e.what();
-        }
-        if (!errors.empty()) std::fprintf(stderr, "%s\n", errors.c_str());
-        return status;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const rg::StartRequest start = rg::ReadCommandLine(args);
+    switch (start.mode) {
+    case rg::StartRequest::Mode::Help:
+        std::fputs(rg::UsageText().c_str(), stdout);
+        return 0;
+    case rg::StartRequest::Mode::Version:
+        std::fputs(rg::VersionText().c_str(), stdout);
+        return 0;
+    case rg::StartRequest::Mode::Misuse:
+        std::fprintf(stderr, "reportgen：%s\n%s", start.problem.c_str(), rg::UsageText().c_str());
+        return 2;
+    case rg::StartRequest::Mode::Run:
+        return runFromCommandLine(argc, argv, args);
+    case rg::StartRequest::Mode::Window:
+        break;
     }
     QApplication app(argc, argv);
     keepDecimalPoint();

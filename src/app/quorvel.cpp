@@ -8,11 +8,9 @@
 #include "app/progresswindow.h"
 #include "app/savedsetups.h"
 #include "datasource/dialogs/dbsetup.h"
-#include "export/exportcommands.h"
-#include "export/exportname.h"
 #include "grid/gridview.h"
-#include "print/pdfexport.h"
 #include "print/printenginewindows.h"
+#include "print/reportformats.h"
 #include "gridsetup/fielddisplaysetup.h"
 #include "gridsetup/primmarysetup.h"
 #include "gridsetup/setupfield.h"
@@ -481,33 +479,27 @@ void Tfrmquorvel::ApplySummary(int fieldIndex, const QString& kindName) {
     rg::ApplySummary(*dxDBGrid, fieldIndex, kindName.toStdString());
 }
 
-void Tfrmquorvel::btnsjscClick() {
-    dlgsjsc->Filter = QString::fromUtf8(kSpreadsheetFilter);
+void Tfrmquorvel::runExportCommand(ExportCommand command) {
+    const ExportRegistry& formats = ReportFormats();
+    dlgsjsc->Filter = QString::fromStdString(formats.dialogFilter(command));
     if (!dlgsjsc->Execute()) return;
-    const ExportResult r = ExportSpreadsheetCommand(*dxDBGrid, dlgsjsc->FileName.toStdString(),
-                                                    GridAppearance::fromPalette(palette()), dlgsjsc->FilterIndex);
+    const ExportTarget target = formats.target(command, dlgsjsc->FileName.toStdString(), dlgsjsc->FilterIndex);
+    ExportJob job{dxDBGrid.get(), target.path, GridAppearance::fromPalette(palette())};
+    // Paged formats print the report as the print command would, rebuilt from the grid.
+    if (target.format->paged) {
+        if (!dxComponentPrinter1->RebuildReport(dxComponentPrinter1Link1)) return;
+        job.report = dxComponentPrinter1Link1;
+    }
+    const ExportResult r = target.format->write(job);
     if (!r.notice.empty()) showCommandNotice(QString::fromStdString(r.notice));
     shell().open(QString::fromStdString(r.path));
 }
 
-void Tfrmquorvel::XML1Click() {
-    dlgsjsc->Filter = QString::fromUtf8(kXmlFilter);
-    if (!dlgsjsc->Execute()) return;
-    const ExportResult r = ExportXmlCommand(*dxDBGrid, dlgsjsc->FileName.toStdString(),
-                                            GridAppearance::fromPalette(palette()), dlgsjsc->FilterIndex);
-    if (!r.notice.empty()) showCommandNotice(QString::fromStdString(r.notice));
-    shell().open(QString::fromStdString(r.path));
-}
+void Tfrmquorvel::btnsjscClick() { runExportCommand(ExportCommand::Spreadsheet); }
 
-// The report as the print command would print it, rebuilt from the grid, into a PDF file.
-void Tfrmquorvel::PDF1Click() {
-    dlgsjsc->Filter = QStringLiteral("PDF 文档|*.pdf");
-    if (!dlgsjsc->Execute()) return;
-    const std::string path = WithDefaultExtension(dlgsjsc->FileName.toStdString(), "pdf");
-    if (!dxComponentPrinter1->RebuildReport(dxComponentPrinter1Link1)) return;
-    WriteReportPdf(*dxComponentPrinter1Link1, path);
-    shell().open(QString::fromStdString(path));
-}
+void Tfrmquorvel::XML1Click() { runExportCommand(ExportCommand::XmlDocument); }
+
+void Tfrmquorvel::PDF1Click() { runExportCommand(ExportCommand::Pdf); }
 
 // A data source that did not open leaves no report on screen: columns, key field and
 // summaries of the earlier one would be saved with the new source.
@@ -548,8 +540,7 @@ void Tfrmquorvel::tbExitClick() {
     close();
 }
 
-// Commands of subsystems not built yet; each is connected already and gets its body
-// when its subsystem lands.
+// The print engine's commands on its one report link.
 void Tfrmquorvel::tbPreviewClick() { dxComponentPrinter1->Preview(true, nullptr); }
 void Tfrmquorvel::tbPrintClick() { dxComponentPrinter1->Print(true, nullptr, nullptr); }
 void Tfrmquorvel::tbSetupClick() { dxComponentPrinter1->PageSetup(nullptr); }

@@ -2,6 +2,7 @@
 
 #include "app/filechooser.h"
 #include "datasource/dataset.h"
+#include "export/exportregistry.h"
 #include "grid/grid.h"
 #include "print/componentprinter.h"
 
@@ -152,6 +153,9 @@ private:
     // key field, and the data set's rows.
     void clearReport();
     void setReport(const QString& name, const QString& fileName);
+    // The save dialog with the command's formats, the file written in the chosen one, then
+    // opened by the desktop.
+    void runExportCommand(ExportCommand command);
     void FormCreate();
     void buildToolBar(QVBoxLayout* layout);
     void buildWorkingArea(QVBoxLayout* layout);

@@ -2,26 +2,12 @@
 
 #include "common/error.h"
 #include "common/progress.h"
-#include "export/csvexport.h"
-#include "export/excelexport.h"
-#include "export/exportcommands.h"
-#include "export/exportfile.h"
-#include "export/htmlexport.h"
-#include "export/xlsxexport.h"
-#include "export/xmlexport.h"
-#include "files/targetfile.h"
 #include "grid/grid.h"
-#include "print/pdfexport.h"
-#include "print/reportlink.h"
+#include "print/reportformats.h"
 #include "setup/reportdefinition.h"
 
-#include <algorithm>
-#include <array>
-#include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
 
 namespace rg {
 namespace {
@@ -37,83 +23,6 @@ std::vector<std::string> splitFields(const std::string& list) {
         start = comma + 1;
     }
     return out;
-}
-
-bool isNumber(const SummaryValue& v) {
-    return v.kind() == SummaryValue::Kind::Exact || v.kind() == SummaryValue::Kind::Float;
-}
-
-// One line of the report, as both formats need it.
-struct Line {
-    std::string kind;  // group, data, footer, total
-    std::string level;
-    std::vector<std::string> cells;  // the group text alone, or one text per visible column
-    // The cells that hold numbers, asked only of texts that a spreadsheet would take for
-    // formulas: the CSV defuses the others.
-    std::vector<bool> numbers;
-};
-
-std::vector<Line> reportLines(const TdxDBGrid& grid) {
-    std::vector<Line> lines;
-    const std::vector<TdxDBGridColumn*> columns = grid.VisibleColumns();
-    for (const VisibleRow& v : grid.VisibleRows()) {
-        Line line;
-        if (v.row.isGroup()) {
-            line = {"group", std::to_string(grid.Level(v.row)), {grid.GroupRowText(v.row)}, {}};
-        } else if (v.footer < 0) {
-            line = {"data", std::to_string(grid.Level(v.row)), {}, {}};
-            for (const TdxDBGridColumn* c : columns) {
-                line.cells.push_back(grid.CellText(v.row, *c));
-                line.numbers.push_back(CsvFormulaLike(line.cells.back()) && grid.CellValue(v.row, *c).isNumber());
-            }
-        } else {
-            line = {"footer", std::to_string(grid.FooterLevel(v.row, v.footer)), {}, {}};
-            for (const TdxDBGridColumn* c : columns) {
-                const bool exists = grid.FooterCellExists(v.row, *c, v.footer);
-                line.cells.push_back(exists ? grid.FooterCellText(v.row, *c, v.footer) : std::string());
-                line.numbers.push_back(exists && isNumber(grid.FooterCellValue(v.row, *c, v.footer)));
-            }
-        }
-        lines.push_back(std::move(line));
-    }
-    Line total{"total", "", {}, {}};
-    for (const TdxDBGridColumn* c : columns) {
-        const bool exists = grid.SummaryFooterCellExists(*c);
-        total.cells.push_back(exists ? grid.SummaryFooterText(*c) : std::string());
-        total.numbers.push_back(exists && isNumber(grid.SummaryFooterValue(*c)));
-    }
-    lines.push_back(std::move(total));
-    return lines;
-}
-
-// Columns of a terminal: East Asian characters take two.
-size_t displayWidth(const std::string& s) {
-    size_t w = 0;
-    for (size_t i = 0; i < s.size();) {
-        const unsigned char b = static_cast<unsigned char>(s[i]);
-        const size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : 4;
-        w += len >= 3 ? 2 : 1;
-        i += len;
-    }
-    return w;
-}
-
-std::string pad(const std::string& s, size_t width) {
-    const size_t w = displayWidth(s);
-    return s + std::string(w < width ? width - w : 0, ' ');
-}
-
-// Standard output is checked to the last byte; a file goes through a temporary file that
-// replaces the old one only when everything was written and closed.
-void writeOutput(const std::string& path, const std::string& text) {
-    if (path.empty()) {
-        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
-            throw Error("无法写入标准输出：" + reasonText({errno, std::generic_category()}));
-        return;
-    }
-    ExportFile out(path);
-    out.Write(text);
-    out.Commit();
 }
 
 int parseSeconds(const std::string& text) {
@@ -141,19 +50,6 @@ private:
     bool passed_ = false;
 };
 
-// The report as the print command prints it with the print engine's first settings; a
-// file read away from the program needs its page numbers, which those settings leave out.
-void writePdf(TdxDBGrid& grid, const std::string& path) {
-    TdxDBGridReportLink link(&grid);
-    std::array<QString, 3>& footer = link.PrinterPage.PageFooterTexts;
-    if (std::all_of(footer.begin(), footer.end(), [](const QString& t) { return t.isEmpty(); })) {
-        footer[1] = QStringLiteral("第 [Page #] 页，共 [Total Pages] 页");
-        link.ShowPageFooter = true;
-    }
-    link.RebuildReport();
-    WriteReportPdf(link, path);
-}
-
 } // namespace
 
 RunOptions parseRunOptions(const std::vector<std::string>& args) {
@@ -174,61 +70,12 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
         else throw Error(format("Unknown option %s", a.c_str()));
     }
     if (o.setupFile.empty()) throw Error("Option --run needs a settings file");
-    const bool toFile = o.format == "xls" || o.format == "xml" || o.format == "xlsx" || o.format == "html" ||
-                        o.format == "pdf";
-    if (o.format != "text" && o.format != "csv" && !toFile)
-        throw Error(format("Unknown format %s (text, csv, xls, xlsx, xml, html or pdf)", o.format.c_str()));
-    if (toFile && o.output.empty())
+    const ExportFormat* f = ReportFormats().find(o.format);
+    if (!f)
+        throw Error(format("Unknown format %s (%s)", o.format.c_str(), ReportFormats().nameList().c_str()));
+    if (!f->toStandardOutput && o.output.empty())
         throw Error(format("Format %s needs --output PATH", o.format.c_str()));
     return o;
-}
-
-std::string gridAsCsv(const TdxDBGrid& grid) {
-    std::string out;
-    std::vector<std::string> header{"kind", "level"};
-    for (const TdxDBGridColumn* c : grid.VisibleColumns()) header.push_back(CsvText(c->Caption()));
-    AppendCsvLine(out, header);
-    for (const Line& line : reportLines(grid)) {
-        std::vector<std::string> fields{line.kind, line.level};
-        for (size_t i = 0; i < line.cells.size(); ++i)
-            fields.push_back(i < line.numbers.size() && line.numbers[i] ? line.cells[i] : CsvText(line.cells[i]));
-        AppendCsvLine(out, fields);
-    }
-    return out;
-}
-
-std::string gridAsText(const TdxDBGrid& grid) {
-    const std::vector<TdxDBGridColumn*> columns = grid.VisibleColumns();
-    const std::vector<Line> lines = reportLines(grid);
-    const size_t indent = 2 * static_cast<size_t>(grid.GroupColumnCount());
-    std::vector<size_t> widths;
-    for (const TdxDBGridColumn* c : columns) widths.push_back(displayWidth(c->Caption()));
-    for (const Line& line : lines)
-        if (line.kind != "group")
-            for (size_t i = 0; i < line.cells.size() && i < widths.size(); ++i)
-                widths[i] = std::max(widths[i], displayWidth(line.cells[i]));
-    auto row = [&](const std::vector<std::string>& cells) {
-        std::string s(indent, ' ');
-        for (size_t i = 0; i < cells.size(); ++i) s += (i ? " | " : "") + pad(cells[i], widths[i]);
-        while (!s.empty() && s.back() == ' ') s.pop_back();
-        return s + "\n";
-    };
-    std::vector<std::string> captions;
-    for (const TdxDBGridColumn* c : columns) captions.push_back(c->Caption());
-    std::string out = row(captions);
-    size_t ruleWidth = indent;
-    for (size_t w : widths) ruleWidth += w + 3;
-    out += std::string(ruleWidth > 3 ? ruleWidth - 3 : ruleWidth, '-') + "\n";
-    for (const Line& line : lines) {
-        if (line.kind == "group") {
-            out += std::string(2 * std::stoul(line.level), ' ') + line.cells[0] + "\n";
-        } else if (line.kind == "total") {
-            out += std::string(ruleWidth > 3 ? ruleWidth - 3 : ruleWidth, '=') + "\n" + row(line.cells);
-        } else {
-            out += row(line.cells);
-        }
-    }
-    return out;
 }
 
 int runReport(const RunOptions& o, std::string& errors) {
@@ -264,17 +111,14 @@ int runReport(const RunOptions& o, std::string& errors) {
                     throw Error(format("Cannot group by field '%s'", o.groupBy[level].c_str()));
             }
         }
+        // The paged format prints what is expanded; the others write every row anyway.
         grid.ExpandAll();
         // Saved first, so that a setup that cannot be saved ends the run before any output.
         if (!o.saveAs.empty()) SaveSetup(report, o.saveAs);
         // Files look the same whatever desktop the runner starts on: the default colours.
-        const GridAppearance look;
-        if (o.format == "xls") addNotice(WriteXlsWithNotice(grid, o.output, look));
-        else if (o.format == "xml") ExportToXml(grid, o.output, true, look);
-        else if (o.format == "xlsx") addNotice(WriteXlsxWithNotice(grid, o.output, look));
-        else if (o.format == "html") ExportToHtml(grid, o.output, true, look);
-        else if (o.format == "pdf") writePdf(grid, o.output);
-        else writeOutput(o.output, o.format == "csv" ? gridAsCsv(grid) : gridAsText(grid));
+        ExportJob job{&grid, o.output, GridAppearance()};
+        job.listing = true;
+        addNotice(ReportFormats().find(o.format)->write(job).notice);
         errors = notices;
         return 0;
     } catch (const Cancelled&) {

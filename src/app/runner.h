@@ -5,25 +5,19 @@
 
 namespace rg {
 
-class TdxDBGrid;
-
 // What `reportgen --run FILE.ini [options]` asks for.
 struct RunOptions {
     std::string setupFile;
     std::vector<std::string> groupBy;  // field names, outermost first
     std::string filter;
-    std::string format = "text";       // text, csv, xls, xlsx, xml, html, pdf
-    std::string output;                // empty: standard output (text and csv only)
+    std::string format = "text";       // a name of ReportFormats()
+    std::string output;                // empty: standard output (formats that write there)
     std::string saveAs;
     int timeoutSeconds = 0;            // 0: no limit
 };
 
 // Reads the options after "--run"; throws rg::Error on a malformed command line.
 RunOptions parseRunOptions(const std::vector<std::string>& args);
-
-// The grid as the user would see it with every group expanded.
-std::string gridAsCsv(const TdxDBGrid& grid);
-std::string gridAsText(const TdxDBGrid& grid);
 
 // Loads the setup exactly as the main window does, without a window, and writes the
 // report. Returns the exit status; on failure the error's message goes to `errors` and

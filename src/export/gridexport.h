@@ -1,7 +1,7 @@
 #pragma once
 
-// The exporter family: the base owns the output file and the traversal of the grid's rows;
-// the spreadsheet and XML writers fill in the document.
+// The base of the writers that stream the grid's rows into one file: it owns the output file
+// and hands every row of the row walk to WriteNode; each format fills in its document.
 
 #include "export/appearance.h"
 #include "export/exportfile.h"
@@ -41,7 +41,8 @@ public:
     // fails the export like any other error.
     virtual void WriteContent();
 
-    // The rows to visit, in tree order.
+    // The rows to visit, in tree order: every row, or with SaveAll off what the selection
+    // keeps (grid/rowwalk.h).
     std::vector<RowHandle> RowsToExport() const;
 
 protected:

@@ -1,6 +1,6 @@
 #include "print/reportlayout.h"
 
-#include "export/gridexport.h"
+#include "grid/rowwalk.h"
 
 #include <QFontMetricsF>
 
@@ -20,13 +20,6 @@ namespace {
 
 double textLineHeight(const ReportFont& f) {
     return std::ceil(QFontMetricsF(layoutFont(f.font)).height()) + 4;
-}
-
-bool ancestorsExpanded(const TdxDBGrid& grid, RowHandle r) {
-    for (RowHandle p = grid.Parent(r); p.valid(); p = grid.Parent(p))
-        if (!grid.Expanded(p))
-            return false;
-    return true;
 }
 
 constexpr int64_t kProgressStep = 65536;
@@ -57,40 +50,24 @@ bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s,
 
     using enum TdxTreeListPaintOption;
     const bool rowFooters = s.Options.contains(tlpoRowFooters);
-    int64_t done = 0, total = 0;
-    auto add = [&](const VisibleRow& line) {
-        if (line.footer < 0 || rowFooters)
-            lines_.push_back(line);
-        return !progress || ++done % kProgressStep != 0 || progress(done, total);
-    };
+    // The rows as the grid shows them, every row when nodes expand automatically, and only
+    // the focused row's path and subtree when only the selection prints.
+    RowWalk walk;
+    walk.collapsedToo = s.AutoNodesExpand;
+    if (s.OnlySelected && grid.FocusedRow().valid())
+        walk.selected = {grid.FocusedRow()};
+    lines_ = walk.Lines(grid);
+    // Group footer rows print only with their option.
+    const auto total = static_cast<int64_t>(lines_.size());
+    size_t kept = 0;
     bool ok = true;
-    if (!s.AutoNodesExpand && !s.OnlySelected) {
-        // The rows as the grid shows them: children of expanded rows only.
-        const std::vector<VisibleRow>& shown = grid.VisibleRows();
-        lines_.reserve(shown.size());
-        total = static_cast<int64_t>(shown.size());
-        for (size_t i = 0; ok && i < shown.size(); ++i)
-            ok = add(shown[i]);
-    } else {
-        // Every node in tree order (or the focused row's path and subtree), collapsed
-        // groups opened only when nodes expand automatically.
-        TdxDBGridExport walk;
-        walk.Grid = &grid;
-        walk.SaveAll = !s.OnlySelected;
-        if (s.OnlySelected && grid.FocusedRow().valid())
-            walk.SelectedNodes = {grid.FocusedRow()};
-        const std::vector<RowHandle> nodes = walk.RowsToExport();
-        total = static_cast<int64_t>(nodes.size());
-        for (RowHandle r : nodes) {
-            if (!s.AutoNodesExpand && !ancestorsExpanded(grid, r))
-                continue;
-            ok = add({r, -1});
-            for (int j = 0; ok && r.isData() && j < grid.FooterRowCount(r); ++j)
-                ok = add({r, j});
-            if (!ok)
-                break;
-        }
+    for (int64_t done = 1; ok && done <= total; ++done) {
+        const VisibleRow& line = lines_[static_cast<size_t>(done - 1)];
+        if (line.footer < 0 || rowFooters)
+            lines_[kept++] = line;
+        ok = !progress || done % kProgressStep != 0 || progress(done, total);
     }
+    lines_.resize(kept);
     // The values are measured while the build may still be cancelled; paginating then finds
     // them measured.
     footers_ = s.Options.contains(tlpoFooters);

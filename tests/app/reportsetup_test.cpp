@@ -2,6 +2,7 @@
 #include "app/navbar.h"
 #include "app/quorvel.h"
 #include "app/runner.h"
+#include "export/listingexport.h"
 #include "setup/setup.h"
 #include "answeringchooser.h"
 #include "qtapp.h"

@@ -1,6 +1,6 @@
 #include "export/csvexport.h"
-#include "export/exportcommands.h"
 #include "export/htmlexport.h"
+#include "print/reportformats.h"
 #include "exporttest.h"
 
 #include <gtest/gtest.h>
@@ -154,26 +154,47 @@ TEST(HtmlExport, OnePageThatParsesWithGroupsFootersAndNoForbiddenCharacters) {
 }
 
 TEST(ExportCommands, FilterOrTypedExtensionDecidesTheFormat) {
-    EXPECT_EQ(SpreadsheetTarget("/d/r", 0).path, "/d/r.xlsx");
-    EXPECT_EQ(SpreadsheetTarget("/d/r", 1).path, "/d/r.xls");
-    EXPECT_EQ(SpreadsheetTarget("/d/r", 2).format, ExportFormat::Csv);
+    const ExportRegistry& formats = ReportFormats();
+    auto sheet = [&](const std::string& name, int filter) {
+        return formats.target(ExportCommand::Spreadsheet, name, filter);
+    };
+    auto xml = [&](const std::string& name, int filter) {
+        return formats.target(ExportCommand::XmlDocument, name, filter);
+    };
+    // The dialogs' filters, in the order their positions below stand for.
+    EXPECT_EQ(formats.dialogFilter(ExportCommand::Spreadsheet), "Excel 工作簿|*.xlsx|电子表格|*.xls|CSV 文件|*.csv");
+    EXPECT_EQ(formats.dialogFilter(ExportCommand::XmlDocument), "XML文档|*.xml|网页|*.html");
+    EXPECT_EQ(formats.dialogFilter(ExportCommand::Pdf), "PDF 文档|*.pdf");
+    EXPECT_EQ(sheet("/d/r", 0).path, "/d/r.xlsx");
+    EXPECT_EQ(sheet("/d/r", 1).path, "/d/r.xls");
+    EXPECT_EQ(sheet("/d/r", 2).format->name, "csv");
     // Without word from the dialog the command writes .xls as it always has.
-    EXPECT_EQ(SpreadsheetTarget("/d/r  ", -1).path, "/d/r.xls");
+    EXPECT_EQ(sheet("/d/r  ", -1).path, "/d/r.xls");
+    EXPECT_EQ(sheet("/d/r", 7).format->name, "xls");
     // A typed extension of the command's formats wins over the filter.
-    EXPECT_EQ(SpreadsheetTarget("/d/r.CSV", 0).format, ExportFormat::Csv);
-    EXPECT_EQ(SpreadsheetTarget("/d/r.xlsx", 1).format, ExportFormat::Xlsx);
+    EXPECT_EQ(sheet("/d/r.CSV", 0).format->name, "csv");
+    EXPECT_EQ(sheet("/d/r.xlsx", 1).format->name, "xlsx");
     // Any other name with a dot stays as it is, in the filter's format.
-    const ExportTarget other = SpreadsheetTarget("/d/r.dat", 2);
+    const ExportTarget other = sheet("/d/r.dat", 2);
     EXPECT_EQ(other.path, "/d/r.dat");
-    EXPECT_EQ(other.format, ExportFormat::Csv);
-    EXPECT_EQ(XmlTarget("/d/r", 1).path, "/d/r.html");
-    EXPECT_EQ(XmlTarget("/d/r.htm", 0).format, ExportFormat::Html);
-    EXPECT_EQ(XmlTarget("/d/r.xls", 1).format, ExportFormat::Html);
+    EXPECT_EQ(other.format->name, "csv");
+    EXPECT_EQ(sheet("/d.x/r", 1).path, "/d.x/r.xls");
+    EXPECT_EQ(xml("/d/r", 1).path, "/d/r.html");
+    EXPECT_EQ(xml("/d/r", -1).path, "/d/r.xml");
+    EXPECT_EQ(xml("/d/r.htm", 0).format->name, "html");
+    EXPECT_EQ(xml("/d/r.xls", 1).format->name, "html");
+    EXPECT_EQ(formats.target(ExportCommand::Pdf, "/d/r", -1).path, "/d/r.pdf");
+    EXPECT_EQ(formats.target(ExportCommand::Pdf, "/d/r.xml", 0).path, "/d/r.xml");
+    // The runner's names, in the order its messages list them; only these two write to
+    // standard output.
+    EXPECT_EQ(formats.nameList(), "text, csv, xls, xlsx, xml, html or pdf");
+    for (const ExportFormat& f : formats.formats())
+        EXPECT_EQ(f.toStandardOutput, f.name == "text" || f.name == "csv") << f.name;
 
     Sales db;
-    const ExportResult xlsx = ExportSpreadsheetCommand(db.grid, db.file("a"), GridAppearance(), 0);
+    const ExportResult xlsx = exportCommand(ExportCommand::Spreadsheet, db.grid, db.file("a"), 0);
     EXPECT_EQ(readWithOpenpyxl(xlsx.path).error, "");
-    const ExportResult html = ExportXmlCommand(db.grid, db.file("b"), GridAppearance(), 1);
+    const ExportResult html = exportCommand(ExportCommand::XmlDocument, db.grid, db.file("b"), 1);
     EXPECT_EQ(readFile(html.path).substr(0, 15), "<!DOCTYPE html>");
 }
 
@@ -183,12 +204,12 @@ TEST(ExportCommands, AGridWithoutDataGivesDocumentsThatOpen) {
     ExportDb db("create table t(a integer);"); // for its folder
     TdxDBGrid empty;
     const std::string folder = db.folder;
-    const ExportResult xlsx = ExportSpreadsheetCommand(empty, folder + "/e", GridAppearance(), 0);
+    const ExportResult xlsx = exportCommand(ExportCommand::Spreadsheet, empty, folder + "/e", 0);
     EXPECT_EQ(readWithOpenpyxl(xlsx.path).error, "");
-    EXPECT_EQ(readFile(ExportSpreadsheetCommand(empty, folder + "/e", GridAppearance(), 2).path),
+    EXPECT_EQ(readFile(exportCommand(ExportCommand::Spreadsheet, empty, folder + "/e", 2).path),
               "\xEF\xBB\xBF");
     std::string out;
-    const ExportResult html = ExportXmlCommand(empty, folder + "/e", GridAppearance(), 1);
+    const ExportResult html = exportCommand(ExportCommand::XmlDocument, empty, folder + "/e", 1);
     EXPECT_EQ(run("xmllint --html --noout '" + html.path + "' 2>&1", &out), 0);
     EXPECT_EQ(out, "");
 }

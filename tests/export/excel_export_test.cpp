@@ -1,7 +1,6 @@
 #include "common/codepage.h"
 #include "common/error.h"
 #include "export/excelexport.h"
-#include "export/exportcommands.h"
 #include "exporttest.h"
 
 #include <gtest/gtest.h>
@@ -333,10 +332,10 @@ TEST(SpreadsheetExport, CommandFlowNamesTheFile) {
     db.open("select a from w");
     db.grid.SetKeyField("a");
     std::filesystem::create_directories(db.file("my.reports"));
-    EXPECT_EQ(ExportSpreadsheetCommand(db.grid, db.file("my.reports/sales  "), GridAppearance()).path,
+    EXPECT_EQ(exportCommand(ExportCommand::Spreadsheet, db.grid, db.file("my.reports/sales  ")).path,
               db.file("my.reports/sales.xls"));
     EXPECT_TRUE(std::filesystem::exists(db.file("my.reports/sales.xls")));
-    EXPECT_EQ(ExportSpreadsheetCommand(db.grid, db.file("sales.dat"), GridAppearance()).path, db.file("sales.dat"));
+    EXPECT_EQ(exportCommand(ExportCommand::Spreadsheet, db.grid, db.file("sales.dat")).path, db.file("sales.dat"));
     std::string err;
     readWithXlrd(db.file("sales.dat"), &err);
     EXPECT_TRUE(err.empty()) << err;
@@ -372,7 +371,7 @@ TEST(SpreadsheetExport, CharactersOutsideGbkAndCutTextsAreCountedInOneNotice) {
     db.open("select id, note from t order by id");
     db.grid.SetKeyField("id");
     addSummary(db.grid, *db.grid.ColumnByFieldName("note"), TdxSummaryType::cstCount);
-    const ExportResult r = ExportSpreadsheetCommand(db.grid, db.file("t.xls"), GridAppearance());
+    const ExportResult r = exportCommand(ExportCommand::Spreadsheet, db.grid, db.file("t.xls"));
     EXPECT_EQ(r.notice, "有 4 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
                         "输出为 Excel 工作簿（.xlsx）可保留完整的文字。");
     std::string err;
@@ -391,5 +390,5 @@ TEST(SpreadsheetExport, CharactersOutsideGbkAndCutTextsAreCountedInOneNotice) {
     ExportDb plain("create table t(id integer primary key, note text); insert into t values (1, '普通');");
     plain.open("select id, note from t");
     plain.grid.SetKeyField("id");
-    EXPECT_EQ(ExportSpreadsheetCommand(plain.grid, plain.file("p.xls"), GridAppearance()).notice, "");
+    EXPECT_EQ(exportCommand(ExportCommand::Spreadsheet, plain.grid, plain.file("p.xls")).notice, "");
 }

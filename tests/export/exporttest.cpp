@@ -1,5 +1,6 @@
 #include "exporttest.h"
 
+#include "print/reportformats.h"
 #include "testsupport.h"
 
 #include <charconv>
@@ -66,6 +67,12 @@ void addSummary(rg::TdxDBGrid& g, rg::TdxDBGridColumn& c, rg::TdxSummaryType k) 
     item.SetSummaryType(k);
     c.SetSummaryFooterField(c.FieldName());
     c.SetSummaryFooterType(k);
+}
+
+rg::ExportResult exportCommand(rg::ExportCommand command, rg::TdxDBGrid& g, const std::string& chosenName,
+                               int filterIndex) {
+    const rg::ExportTarget t = rg::ReportFormats().target(command, chosenName, filterIndex);
+    return t.format->write({&g, t.path, rg::GridAppearance()});
 }
 
 std::string readFile(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "datasource/dataset.h"
+#include "export/exportregistry.h"
 #include "grid/grid.h"
 
 #include <cstdint>
@@ -30,6 +31,10 @@ struct ExportDb {
 };
 
 void addSummary(rg::TdxDBGrid& g, rg::TdxDBGridColumn& c, rg::TdxSummaryType k);
+// A window export command after its save dialog, in the default colours: the format and
+// path the registry chooses, then that format's writer.
+rg::ExportResult exportCommand(rg::ExportCommand command, rg::TdxDBGrid& g, const std::string& chosenName,
+                               int filterIndex = -1);
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 // Runs a shell command; returns its exit status and fills its standard output.

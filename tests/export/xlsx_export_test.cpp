@@ -1,5 +1,4 @@
 #include "common/error.h"
-#include "export/exportcommands.h"
 #include "export/xlsxexport.h"
 #include "exporttest.h"
 
@@ -197,7 +196,7 @@ TEST(XlsxExport, EdgesOfNumbersAndTextsReadBackWhole) {
     addSummary(g, *g.ColumnByFieldName("r"), TdxSummaryType::cstSum);
     addSummary(g, *g.ColumnByFieldName("n"), TdxSummaryType::cstSum);
     g.GroupColumn(*g.ColumnByFieldName("grp"), 0);
-    const ExportResult result = ExportSpreadsheetCommand(g, db.file("edges.xlsx"), GridAppearance(), 0);
+    const ExportResult result = exportCommand(ExportCommand::Spreadsheet, g, db.file("edges.xlsx"), 0);
     EXPECT_NE(result.notice.find("有 1 个单元格"), std::string::npos) << result.notice;
 
     const XlsxSheet s = readWithOpenpyxl(result.path);

@@ -1,5 +1,4 @@
 #include "common/error.h"
-#include "export/exportcommands.h"
 #include "export/xmlexport.h"
 #include "export/xmltext.h"
 #include "exporttest.h"
@@ -156,7 +155,7 @@ TEST(XmlExport, TwoLevelsOfGroups) {
     g.GroupColumn(*g.ColumnByFieldName("city"), 1);
     g.CollapseAll();
     const std::string path = db.file("报表.xml");
-    EXPECT_EQ(ExportXmlCommand(g, db.file("报表"), GridAppearance()).path, path);
+    EXPECT_EQ(exportCommand(ExportCommand::XmlDocument, g, db.file("报表")).path, path);
 
     const std::vector<std::string> got = lines(readFile(path));
     ASSERT_GT(got.size(), 30u);
@@ -286,7 +285,7 @@ TEST(XmlExport, ThroughASymbolicLinkTheStyleSheetSitsBesideTheTarget) {
     writeFile(db.file("real/data.xml"), "old");
     std::filesystem::create_symlink("../real/data.xml", db.file("links/report.xml"));
 
-    const ExportResult r = ExportXmlCommand(db.grid, db.file("links/report.xml"), GridAppearance(), 0);
+    const ExportResult r = exportCommand(ExportCommand::XmlDocument, db.grid, db.file("links/report.xml"), 0);
     EXPECT_TRUE(std::filesystem::is_symlink(db.file("links/report.xml")));
     EXPECT_TRUE(std::filesystem::exists(db.file("real/data.xsl")));
     EXPECT_FALSE(std::filesystem::exists(db.file("links/report.xsl")));

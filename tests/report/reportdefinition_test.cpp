@@ -1,6 +1,6 @@
 #include "setup/reportdefinition.h"
 
-#include "app/runner.h"
+#include "export/listingexport.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "setup/setup.h"

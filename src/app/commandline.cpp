@@ -1,0 +1,100 @@
+#include "app/commandline.h"
+
+#include "print/reportformats.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace rg {
+namespace {
+
+// Options of Qt's application objects, which the window passes on to them.
+constexpr std::array<std::string_view, 14> kQtValueOptions{
+    "platform",    "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",
+    "style",       "stylesheet",         "name",          "title"};
+constexpr std::array<std::string_view, 6> kQtFlags{"reverse", "widgetcount", "nograb",
+                                                   "dograb",  "sync",        "qmljsdebugger"};
+
+bool contains(const auto& list, std::string_view name) {
+    return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+// Where the options' descriptions start.
+constexpr size_t kColumn = 27;
+
+std::string formatLines() {
+    std::string lines;
+    std::string toStandardOutput;
+    for (const ExportFormat& f : ReportFormats().formats()) {
+        std::string extensions;
+        for (const std::string& e : f.extensions)
+            extensions += (extensions.empty() ? "." : "、.") + e;
+        std::string line = std::string(kColumn, ' ') + f.name;
+        line += std::string(7 - std::min<size_t>(6, f.name.size()), ' ') + extensions + "\n";
+        lines += line;
+        if (f.toStandardOutput)
+            toStandardOutput += (toStandardOutput.empty() ? "" : "、") + f.name;
+    }
+    return lines + std::string(kColumn, ' ') + toStandardOutput + " 不给 --output 时写到标准输出\n";
+}
+
+} // namespace
+
+StartRequest ReadCommandLine(const std::vector<std::string>& args) {
+    using Mode = StartRequest::Mode;
+    if (!args.empty() && args[0] == "--run")
+        return {Mode::Run, {}};
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h")
+            return {Mode::Help, {}};
+        if (a == "--version")
+            return {Mode::Version, {}};
+        if (a.size() < 2 || a[0] != '-')
+            return {Mode::Misuse, "多余的参数“" + a + "”"};
+        std::string_view name(a);
+        name.remove_prefix(name.starts_with("--") ? 2 : 1);
+        const size_t equals = name.find('=');
+        const bool valueGiven = equals != std::string_view::npos;
+        name = name.substr(0, equals);
+        if (contains(kQtFlags, name))
+            continue;
+        if (!contains(kQtValueOptions, name))
+            return {Mode::Misuse, "无法识别的选项“" + a + "”"};
+        if (!valueGiven && ++i >= args.size())
+            return {Mode::Misuse, "选项“" + a + "”需要一个值"};
+    }
+    return {Mode::Window, {}};
+}
+
+std::string UsageText() {
+    return "用法：reportgen [Qt 的窗口选项]\n"
+           "  或：reportgen --run 设置文件.ini [选项...]\n"
+           "不带 --run 时打开主窗口（需要图形显示）；带 --run 时不开窗口，像在左栏点选一样载入\n"
+           "设置文件，展开所有分组，输出报表。\n"
+           "\n"
+           "  --run 设置文件.ini       要输出的报表（必须是第一个参数）\n"
+           "  --group-by 字段,...      按这些字段分组（逗号分隔），取代保存的分组\n"
+           "  --filter 表达式          过滤条件，取代保存的过滤，\n"
+           "                           例如 \"amount > 1000 AND region = '华东'\"\n"
+           "  --format 格式            输出格式，默认 text：\n" +
+           formatLines() +
+           "  --output 路径            输出到这个文件（先写临时文件，写完整才替换）\n"
+           "  --save-as 设置文件.ini   另存设置（在输出之前）\n"
+           "  --timeout 秒数           整次运行的时限，到时停止正在执行的语句\n"
+           "  --help                   显示本帮助并退出\n"
+           "  --version                显示版本并退出\n"
+           "\n"
+           "退出状态：\n"
+           "  0  成功（报表写成但有提示时，提示写在标准错误上）\n"
+           "  1  失败：--run 的选项、设置文件、数据库或写文件出错，或超过时限\n"
+           "  2  无法识别的选项或多余的参数\n";
+}
+
+std::string VersionText() {
+    return "reportgen（报表生成器）" RG_VERSION "\n";
+}
+
+} // namespace rg

@@ -1,0 +1,108 @@
+#include "grid/rowwalk.h"
+
+#include "testdb.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace rg;
+
+namespace {
+
+std::string text(const TdxDBGrid& g, const VisibleRow& v) {
+    if (v.row.isGroup())
+        return "G" + std::to_string(g.Level(v.row)) + ":" + g.GroupRowText(v.row);
+    const std::string id = g.CellText(v.row, *g.ColumnByFieldName("id"));
+    return v.footer < 0 ? "D" + id : "F" + id + "." + std::to_string(v.footer);
+}
+
+std::vector<std::string> texts(const TdxDBGrid& g, const std::vector<VisibleRow>& lines) {
+    std::vector<std::string> out;
+    for (const VisibleRow& v : lines)
+        out.push_back(text(g, v));
+    return out;
+}
+
+std::vector<std::string> texts(const TdxDBGrid& g, const std::vector<RowHandle>& rows) {
+    std::vector<std::string> out;
+    for (RowHandle r : rows)
+        out.push_back(text(g, {r, -1}));
+    return out;
+}
+
+// Sales grouped by region, then city, with a sum in both group footers.
+struct WalkFixture : ::testing::Test {
+    TestDb db{kRegionSales};
+    TdxDBGrid grid;
+    void SetUp() override {
+        db.open("select id, region, city, amount from t");
+        grid.SetDataSet(&db.ds);
+        grid.ShowRowFooter = true;
+        grid.CreateColumnsForFields(db.ds);
+        TdxDBGridColumn& amount = *grid.ColumnByFieldName("amount");
+        TdxDBGridSummaryItem& item = grid.DefaultGroup().SummaryItems.Add();
+        item.SetColumnName(amount.Name());
+        item.SetSummaryField("amount");
+        item.SetSummaryType(TdxSummaryType::cstSum);
+        grid.SetKeyField("id");
+        grid.GroupColumn(*grid.ColumnByFieldName("region"), 0);
+        grid.GroupColumn(*grid.ColumnByFieldName("city"), 1);
+    }
+};
+
+} // namespace
+
+// The runner writes every row as the grid shows them fully expanded, whatever is collapsed;
+// print follows what is expanded; both agree with the grid's own lines.
+TEST_F(WalkFixture, LinesFollowTheGridsOwnOrderExpandedOrNot) {
+    grid.ExpandAll();
+    const std::vector<std::string> expanded = texts(grid, grid.VisibleRows());
+    ASSERT_EQ(expanded.size(),
+              3u + 5u + 5u + 5u + 3u); // regions, cities, rows, city and region footers
+    EXPECT_EQ(texts(grid, RowWalk{}.Lines(grid)), expanded);
+    EXPECT_EQ(texts(grid, RowWalk{false, {}}.Lines(grid)), expanded);
+
+    grid.CollapseAll();
+    grid.SetExpanded(grid.Top(1), true);
+    EXPECT_EQ(texts(grid, RowWalk{}.Lines(grid)), expanded);
+    const std::vector<std::string> shown = texts(grid, grid.VisibleRows());
+    EXPECT_EQ(texts(grid, RowWalk{false, {}}.Lines(grid)), shown);
+    // Only the shown rows, by the walk itself rather than the grid's list.
+    const RowHandle second = grid.Top(1);
+    std::vector<std::string> below{text(grid, {second, -1})};
+    for (int i = 0; i < grid.ChildCount(second); ++i)
+        below.push_back(text(grid, {grid.Child(second, i), -1}));
+    EXPECT_EQ(texts(grid, RowWalk{false, {second}}.Rows(grid)), below);
+    EXPECT_EQ(RowWalk{}.Rows(grid).size(),
+              static_cast<size_t>(grid.GroupRowCount() + grid.DataRowCount()));
+}
+
+// A selected row brings the groups on its path; a selected group its whole subtree, in tree
+// order, each row once.
+TEST_F(WalkFixture, SelectionKeepsPathsAndSubtrees) {
+    grid.CollapseAll();
+    const RowHandle first = grid.Top(0), last = grid.Top(2);
+    const RowHandle city = grid.Child(first, 1);
+    const RowHandle row = grid.Child(city, 0);
+    const std::vector<RowHandle> rows = RowWalk{true, {row, last, row}}.Rows(grid);
+    std::vector<RowHandle> expected{first, city, row, last};
+    for (int i = 0; i < grid.ChildCount(last); ++i) {
+        const RowHandle c = grid.Child(last, i);
+        expected.push_back(c);
+        for (int j = 0; j < grid.ChildCount(c); ++j)
+            expected.push_back(grid.Child(c, j));
+    }
+    EXPECT_EQ(texts(grid, rows), texts(grid, expected));
+    // Collapsed groups close over what lies inside them.
+    EXPECT_EQ(texts(grid, RowWalk{false, {row, last}}.Rows(grid)),
+              texts(grid, std::vector<RowHandle>{first, last}));
+    // A data row that closes its groups brings their footer lines.
+    const RowHandle closing = grid.Child(grid.Child(last, grid.ChildCount(last) - 1), 0);
+    const std::vector<std::string> lines = texts(grid, RowWalk{true, {closing}}.Lines(grid));
+    ASSERT_EQ(lines.size(), 5u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines[2], text(grid, {closing, -1}));
+    EXPECT_EQ(lines[3], text(grid, {closing, 0}));
+    EXPECT_EQ(lines[4], text(grid, {closing, 1}));
+}
