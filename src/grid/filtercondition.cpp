@@ -111,17 +111,33 @@ std::string conditionText(const std::string& name, FieldKind kind, const FilterC
     return name + " " + std::string(nameOf(kOperators, c.op)) + " " + lit;
 }
 
-// Every digit a value needs to read back as itself; dates and times as their serials.
+std::optional<Value> dateLike(Value::Type type, double serial) {
+    if (type == Value::Type::Date) return Value::fromDate(serial);
+    if (type == Value::Type::Time) return Value::fromTime(serial);
+    return Value::fromDateTime(serial);
+}
+
+// A count of microseconds stands where a serial cannot: "us" after it sets it apart from
+// every number.
+constexpr std::string_view kMicrosSuffix = "us";
+
+// Every digit a value needs to read back as itself. Dates and times go as their serials,
+// unless the serial loses microseconds (later years) or the value is an infinity.
 std::string storedValue(const Value& v) {
     switch (v.type()) {
     case Value::Type::Null: return {};
     case Value::Type::Bool: return v.asBool() ? "1" : "0";
     case Value::Type::Int: return formatInt(v.asInt());
     case Value::Type::Decimal: return v.displayText();
-    case Value::Type::Double:
+    case Value::Type::Double: return formatShortest(v.asDouble());
     case Value::Type::Date:
     case Value::Type::Time:
-    case Value::Type::DateTime: return formatShortest(v.asDouble());
+    case Value::Type::DateTime: {
+        const double serial = v.asDouble();
+        const std::optional<Value> back = dateLike(v.type(), serial);
+        if (back && back->type() == v.type() && back->micros() == v.micros()) return formatShortest(serial);
+        return formatInt(v.micros()) + std::string(kMicrosSuffix);
+    }
     case Value::Type::Text: case Value::Type::Blob: break;
     }
     return v.asText();
@@ -139,13 +155,18 @@ std::optional<Value> parseStoredValue(Value::Type type, const std::string& text)
         if (ec != std::errc() || end != last) return std::nullopt;
         return type == Value::Type::Int ? Value::fromInt(i) : Value::fromBool(i != 0);
     }
+    const bool date = type == Value::Type::Date || type == Value::Type::Time || type == Value::Type::DateTime;
+    if (date && text.size() > kMicrosSuffix.size() && text.ends_with(kMicrosSuffix)) {
+        int64_t us = 0;
+        last -= kMicrosSuffix.size();
+        const auto [end, ec] = std::from_chars(first, last, us);
+        if (ec != std::errc() || end != last) return std::nullopt;
+        return Value::fromMicros(type, us);
+    }
     double d = 0;
     const auto [end, ec] = std::from_chars(first, last, d);
     if (ec != std::errc() || end != last) return std::nullopt;
-    if (type == Value::Type::Date) return Value::fromDate(d);
-    if (type == Value::Type::Time) return Value::fromTime(d);
-    if (type == Value::Type::DateTime) return Value::fromDateTime(d);
-    return Value::fromDouble(d);
+    return date ? dateLike(type, d) : Value::fromDouble(d);
 }
 
 std::string joinPieces(const std::vector<std::string>& pieces) {

@@ -63,6 +63,8 @@ std::string ColumnFilterText(const std::string& name, FieldKind kind, const Colu
 
 // The settings file's form: "AND" or "OR", then operator, value type and value of each
 // comparison, joined by tabs; a tab or backslash inside a piece is written \t or \\.
+// Values keep every digit; dates and times are serials, or counts of microseconds with
+// "us" after them where a serial would lose some (later years, the infinities).
 std::string StoredColumnFilter(const ColumnFilter& f);
 // nullopt for a text that is not of that form.
 std::optional<ColumnFilter> ParseStoredColumnFilter(std::string_view text);

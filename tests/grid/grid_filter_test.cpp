@@ -218,7 +218,12 @@ std::vector<Value> everyKindOfValue() {
             Value::fromText("%_'"),
             Value::fromDate(dateSerial(2024, 1, 5)),
             Value::fromMicros(Value::Type::DateTime, 1'704'448'800'000'001),
-            Value::fromTime(timeSerial(10, 0, 0, 250))};
+            Value::fromTime(timeSerial(10, 0, 0, 250)),
+            // A serial keeps microseconds up to about 1989 only, and holds no infinity.
+            Value::fromMicros(Value::Type::DateTime, *microsOfCivil(9999, 12, 31, kMicrosPerDay - 1)),
+            Value::fromMicros(Value::Type::Time, -kMicrosPerDay * 40 - 1),
+            Value::fromMicros(Value::Type::Date, kInfinityMicros),
+            Value::fromMicros(Value::Type::DateTime, kMinusInfinityMicros)};
 }
 
 void expectSame(const FilterCondition& got, const FilterCondition& want, const std::string& stored) {
@@ -246,6 +251,9 @@ TEST(FilterConditionText, EveryOperatorAndValueTypeComesBackFromTheStoredForm) {
             EXPECT_EQ(back->orJoin, f.orJoin);
             EXPECT_EQ(StoredColumnFilter(*back), stored);
         }
+    // Where a serial would lose microseconds, the count itself is kept.
+    EXPECT_EQ(StoredColumnFilter(ColumnFilter::equalTo(Value::fromMicros(Value::Type::DateTime, kInfinityMicros))),
+              "AND\t=\tdatetime\t9223372036854775807us");
     // Binary data is kept as the text of its bytes.
     const std::string blob = StoredColumnFilter(ColumnFilter::equalTo(Value::fromBlob("\x01\t\xFF")));
     EXPECT_EQ(blob, "AND\t=\ttext\t\x01\\t\xFF");
@@ -288,6 +296,7 @@ TEST(FilterConditionText, StoredLinesOfBeforeReadAsBefore) {
     for (const char* bad : {"", "AND\t=\ttext", "AND\t=\tint\tten", "AND\t=\tint\t1.5", "XOR\t=\ttext\tx",
                             "and\t=\ttext\tx", "AND\t==\ttext\tx", "AND\tlike\ttext\tx", "AND\t=\tstring\tx",
                             "AND\t=\tbool\t", "AND\t=\tfloat\t1,5", "AND\t=\tdecimal\t1e3x",
+                            "AND\t=\tfloat\t1us", "AND\t=\tdate\tus", "AND\t=\tdate\t1.5us",
                             "AND\t=\ttext\tx\t=\ttext", "AND\t=\ttext\tx\t=\ttext\ty\tz"})
         EXPECT_FALSE(ParseStoredColumnFilter(bad)) << bad;
 }
