@@ -21,9 +21,9 @@ enum class FilterOperator {
     LessOrEqual,
     Greater,
     GreaterOrEqual,
-    Like,     // % for any run of characters, _ for one
+    Like, // % for any run of characters, _ for one
     NotLike,
-    Blank,    // null, or an empty text
+    Blank, // null, or an empty text
     NonBlank,
 };
 
@@ -50,8 +50,8 @@ bool TakesValue(FilterOperator op);
 bool IsPattern(FilterOperator op);
 
 enum class FilterTextUse {
-    DataSet,  // literals that compare equal to the values they came from
-    User,     // display texts, blanks as IS [NOT] BLANK
+    DataSet, // literals that compare equal to the values they came from
+    User,    // display texts, blanks as IS [NOT] BLANK
 };
 
 // A field name as the data set's expression writes it: bracketed, "]" doubled.
@@ -59,7 +59,8 @@ std::string FilterFieldName(const std::string& fieldName);
 
 // One column's condition with `name` for the column (FilterFieldName for the data set, the
 // caption for the user); two comparisons are joined without brackets around them.
-std::string ColumnFilterText(const std::string& name, FieldKind kind, const ColumnFilter& f, FilterTextUse use);
+std::string ColumnFilterText(const std::string& name, FieldKind kind, const ColumnFilter& f,
+                             FilterTextUse use);
 
 // The settings file's form: "AND" or "OR", then operator, value type and value of each
 // comparison, joined by tabs; a tab or backslash inside a piece is written \t or \\.

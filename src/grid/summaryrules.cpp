@@ -7,7 +7,8 @@ namespace rg {
 namespace {
 
 bool neverNumeric(FieldKind k) {
-    return k == FieldKind::Boolean || k == FieldKind::Memo || k == FieldKind::Blob || k == FieldKind::Graphic;
+    return k == FieldKind::Boolean || k == FieldKind::Memo || k == FieldKind::Blob ||
+           k == FieldKind::Graphic;
 }
 
 // Texts are converted to numbers when summed, so a text field passes when every text it
@@ -15,28 +16,36 @@ bool neverNumeric(FieldKind k) {
 bool holdsNonNumber(const DataSet& ds, int field) {
     for (int rec = 0; rec < ds.RecordCount(); ++rec) {
         const Value v = ds.value(rec, field);
-        if (v.isNull() || v.isNumber() || v.isDateLike()) continue;
-        if (v.type() != Value::Type::Text || !parseNumber(v.asText())) return true;
+        if (v.isNull() || v.isNumber() || v.isDateLike())
+            continue;
+        if (v.type() != Value::Type::Text || !parseNumber(v.asText()))
+            return true;
     }
     return false;
 }
 
 } // namespace
 
-bool InGroupRow(const TdxDBGridSummaryItem& item) { return item.ColumnName().empty(); }
+bool InGroupRow(const TdxDBGridSummaryItem& item) {
+    return item.ColumnName().empty();
+}
 
-void CheckSummaryComputable(const TdxDBGrid& grid, const TdxDBGridColumn& column, TdxSummaryType kind) {
-    if (kind != TdxSummaryType::cstSum && kind != TdxSummaryType::cstAvg) return;
+void CheckSummaryComputable(const TdxDBGrid& grid, const TdxDBGridColumn& column,
+                            TdxSummaryType kind) {
+    if (kind != TdxSummaryType::cstSum && kind != TdxSummaryType::cstAvg)
+        return;
     DataSet* ds = grid.dataSet();
     const Field* f = ds && ds->Active() ? ds->FindField(column.FieldName()) : nullptr;
-    if (!f) return;
+    if (!f)
+        return;
     const FieldKind k = f->Kind();
     if (neverNumeric(k) || (!isNumericKind(k) && !isDateKind(k) && holdsNonNumber(*ds, f->Index())))
         throw Error("字段“" + f->DisplayName() + "”的值不是数字，不能" +
                     (kind == TdxSummaryType::cstSum ? "求和。" : "求平均。"));
 }
 
-void DefineSummary(TdxDBGrid& grid, TdxDBGridColumn& column, TdxSummaryType kind, SummaryPlace place) {
+void DefineSummary(TdxDBGrid& grid, TdxDBGridColumn& column, TdxSummaryType kind,
+                   SummaryPlace place) {
     const std::string field = column.FieldName();
     const bool groupRow = place == SummaryPlace::GroupRow;
     CheckSummaryComputable(grid, column, kind);
@@ -51,11 +60,13 @@ void DefineSummary(TdxDBGrid& grid, TdxDBGridColumn& column, TdxSummaryType kind
             const TdxDBGridSummaryItem& item = items.Items(i);
             const bool ofColumn = groupRow ? InGroupRow(item) && item.SummaryField() == field
                                            : grid.ColumnByName(item.ColumnName()) == &column;
-            if (ofColumn) items.Delete(i);
+            if (ofColumn)
+                items.Delete(i);
         }
     } else {
         TdxDBGridSummaryItem& item = items.Add();
-        if (!groupRow) item.SetColumnName(column.Name());
+        if (!groupRow)
+            item.SetColumnName(column.Name());
         item.SetSummaryField(field);
         item.SetSummaryType(kind);
     }

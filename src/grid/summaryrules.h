@@ -14,7 +14,8 @@ bool InGroupRow(const TdxDBGridSummaryItem& item);
 // numbers: a Boolean, memo or binary field, or a text field holding a non-number text in
 // one of the data set's records (the filtered ones while a filter is set). Other kinds,
 // and columns whose field is not open, pass.
-void CheckSummaryComputable(const TdxDBGrid& grid, const TdxDBGridColumn& column, TdxSummaryType kind);
+void CheckSummaryComputable(const TdxDBGrid& grid, const TdxDBGridColumn& column,
+                            TdxSummaryType kind);
 
 // Adds the summary of a column: an item in the default group and the column's footer.
 // cstNone takes the column's summary away: its items go and its footer shows nothing. A
