@@ -97,10 +97,7 @@ int runReport(const RunOptions& o, std::string& errors) {
         addNotice(dataset.OpenNotice());
         addNotice(skipped);
         // The command line's filter and grouping take the place of the saved ones.
-        if (!o.filter.empty()) {
-            grid.Filter.Clear();
-            dataset.SetFilter(o.filter);
-        }
+        if (!o.filter.empty()) SetFilterExpression(grid, o.filter);
         {
             GroupingUpdate batch(grid);
             if (!o.groupBy.empty()) grid.ClearGrouping();

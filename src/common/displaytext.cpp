@@ -77,6 +77,12 @@ std::string formatFloat(double d) {
     return mant + "E" + (sign == '-' ? "-" : "") + exp;
 }
 
+std::string formatShortest(double d) {
+    char buf[40];
+    const auto res = std::to_chars(buf, buf + sizeof buf, d);
+    return std::string(buf, res.ptr);
+}
+
 std::string formatInt(int64_t i) { return std::to_string(i); }
 std::string formatBool(bool b) { return b ? "True" : "False"; }
 

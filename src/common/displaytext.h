@@ -11,6 +11,9 @@ namespace rg {
 // separator, floating point with up to 15 significant digits, dates "yyyy-MM-dd",
 // times "hh:mm:ss", date and time "yyyy-MM-dd hh:mm:ss", Booleans "True"/"False".
 std::string formatFloat(double d);
+// The shortest digits that read back as the same double, for texts a program reads again
+// (filter literals, settings); NaN and the infinities as "nan", "inf" and "-inf".
+std::string formatShortest(double d);
 std::string formatInt(int64_t i);
 std::string formatBool(bool b);
 // Serials as dates and times (datetime.h has the texts); a serial outside the years 1 to

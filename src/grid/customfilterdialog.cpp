@@ -46,8 +46,8 @@ QComboBox* valueBox(QWidget* parent, const char* name, const std::vector<Value>&
     return box;
 }
 
-bool takesValue(int op) {
-    return op != static_cast<int>(FilterOperator::Blank) && op != static_cast<int>(FilterOperator::NonBlank);
+bool takesValue(const QComboBox* op) {
+    return op->currentIndex() > 0 && TakesValue(static_cast<FilterOperator>(op->currentData().toInt()));
 }
 
 } // namespace
@@ -111,21 +111,20 @@ void TCustomFilterDialog::preset(QComboBox* op, QComboBox* value, const FilterCo
 }
 
 void TCustomFilterDialog::enableValues() {
-    cbValue1->setEnabled(takesValue(cbOperator1->currentData().toInt()) && cbOperator1->currentIndex() > 0);
-    cbValue2->setEnabled(takesValue(cbOperator2->currentData().toInt()) && cbOperator2->currentIndex() > 0);
+    cbValue1->setEnabled(takesValue(cbOperator1));
+    cbValue2->setEnabled(takesValue(cbOperator2));
 }
 
 std::optional<FilterCondition> TCustomFilterDialog::condition(const QComboBox* op, const QComboBox* value) const {
     if (op->currentIndex() <= 0) return std::nullopt;
     FilterCondition c;
     c.op = static_cast<FilterOperator>(op->currentData().toInt());
-    if (!takesValue(op->currentData().toInt())) return c;
+    if (!TakesValue(c.op)) return c;
     const std::string text = value->currentText().toStdString();
     // A value picked from the list keeps its type, so it compares exactly; a typed text is
     // read by the data set in the type of the field.
     const int listed = value->findText(value->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
-    const bool like = c.op == FilterOperator::Like || c.op == FilterOperator::NotLike;
-    c.value = listed >= 0 && !like ? values_[static_cast<size_t>(listed)] : Value::fromText(text);
+    c.value = listed >= 0 && !IsPattern(c.op) ? values_[static_cast<size_t>(listed)] : Value::fromText(text);
     return c;
 }
 

@@ -5,7 +5,7 @@
 // reloads from the filtered records. The conditions are what the user chose; the data
 // set's expression is always derived from them.
 
-#include "common/value.h"
+#include "grid/filtercondition.h"
 
 #include <optional>
 #include <string>
@@ -16,37 +16,6 @@ namespace rg {
 
 class TdxDBGrid;
 class TdxDBGridColumn;
-
-enum class FilterOperator {
-    Equal,
-    NotEqual,
-    Less,
-    LessOrEqual,
-    Greater,
-    GreaterOrEqual,
-    Like,     // % for any run of characters, _ for one
-    NotLike,
-    Blank,    // null, or an empty text
-    NonBlank,
-};
-
-struct FilterCondition {
-    FilterOperator op = FilterOperator::Equal;
-    // A value taken from the column's rows keeps its type; a text the user typed is read
-    // by the data set in the type of the field.
-    Value value;
-};
-
-// The condition of one column: one comparison, or two joined by AND or OR.
-struct ColumnFilter {
-    FilterCondition first;
-    std::optional<FilterCondition> second;
-    bool orJoin = false;
-
-    static ColumnFilter equalTo(Value v);
-    static ColumnFilter blanks();
-    static ColumnFilter nonBlanks();
-};
 
 // What a column header's drop-down offers besides "(All)" and "(Custom...)": whether some
 // loaded row is blank in that column, and the column's distinct values in ascending order.

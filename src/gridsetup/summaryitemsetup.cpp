@@ -1,8 +1,8 @@
 #include "gridsetup/summaryitemsetup.h"
 
 #include "grid/grid.h"
+#include "grid/summaryrules.h"
 #include "gridsetup/dialogutil.h"
-#include "setup/reportdefinition.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -146,10 +146,9 @@ void Tfrusummarysetup::fillItemList() {
         lstSummaryItem->addItem(lineText(*Grid, items.Items(i)));
 }
 
-// The same operation as loading a setup, so a summary means the same from both places.
 void Tfrusummarysetup::AddSummaryItem(int column, int kindPosition, bool inGroupRow) {
-    ApplySummary(*Grid, column, SummaryTypeName(summaryKindOfPosition(kindPosition)),
-                 inGroupRow ? SummaryPlace::GroupRow : SummaryPlace::Footer);
+    DefineSummary(*Grid, Grid->Columns(column), summaryKindOfPosition(kindPosition),
+                  inGroupRow ? SummaryPlace::GroupRow : SummaryPlace::Footer);
 }
 
 void Tfrusummarysetup::DeleteSummaryItem(int line) {

@@ -2,9 +2,9 @@
 
 #include "common/error.h"
 #include "files/targetfile.h"
+#include "grid/summaryrules.h"
 #include "setup/gridstate.h"
 #include "setup/setup.h"
-#include "setup/summarycheck.h"
 
 #include <set>
 #include <system_error>
@@ -159,37 +159,8 @@ void BuildGridColumns(TdxDBGrid& grid) {
     followFields(grid);
 }
 
-bool InGroupRow(const TdxDBGridSummaryItem& item) { return item.ColumnName().empty(); }
-
 void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName, SummaryPlace place) {
-    TdxDBGridColumn& column = grid.Columns(fieldIndex);
-    const std::string field = column.FieldName();
-    const TdxSummaryType kind = SummaryTypeFromName(kindName);
-    const bool groupRow = place == SummaryPlace::GroupRow;
-    CheckSummaryComputable(grid, column, kind);
-    TdxDBGridSummaryItems& items = grid.DefaultGroup().SummaryItems;
-    // Changes inside an update only mark the summaries, so nothing below fails before the
-    // one recomputation at its end.
-    GridUpdate batch(grid);
-    if (kind == TdxSummaryType::cstNone) {
-        // No summary for the column: its items go, so no earlier kind lingers in the group
-        // footers (where the column's first item counts) or in a failing recomputation.
-        for (int i = items.Count() - 1; i >= 0; --i) {
-            const TdxDBGridSummaryItem& item = items.Items(i);
-            const bool ofColumn = groupRow ? InGroupRow(item) && item.SummaryField() == field
-                                           : grid.ColumnByName(item.ColumnName()) == &column;
-            if (ofColumn) items.Delete(i);
-        }
-    } else {
-        TdxDBGridSummaryItem& item = items.Add();
-        if (!groupRow) item.SetColumnName(column.Name());
-        item.SetSummaryField(field);
-        item.SetSummaryType(kind);
-    }
-    if (!groupRow) {
-        column.SetSummaryFooterField(field);
-        column.SetSummaryFooterType(kind);
-    }
+    DefineSummary(grid, grid.Columns(fieldIndex), SummaryTypeFromName(kindName), place);
 }
 
 std::string LoadSetup(ReportObjects r, const std::string& fileName) {

@@ -31,18 +31,10 @@ TdxSummaryType SummaryTypeFromName(const std::string& name);
 // the key field stay.
 void BuildGridColumns(TdxDBGrid& grid);
 
-// Adds the summary of field i: an item in the default group and the column's footer.
-// "cstnone" (as any unknown text) takes the column's summary away: its items go and its
-// footer shows nothing. A sum or average over values that are not numbers is refused
-// with rg::Error before anything changes.
-// In the group row (SummaryPlace::GroupRow) the item names no column, so that its value
-// is written into the group row texts, and the footers stay as they are; "cstnone" then
-// takes away the field's group row items only.
+// Adds the summary of field i as DefineSummary does, with the kind named as a settings
+// file names it; any unknown text is cstNone.
 void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName,
                   SummaryPlace place = SummaryPlace::Footer);
-
-// Whether an item stands in the group row texts rather than in a column's footers.
-bool InGroupRow(const TdxDBGridSummaryItem& item);
 
 // Applies a settings file: the report it describes replaces the previous one, summary
 // items included, and the grid is arranged as it was saved. Errors (a refused

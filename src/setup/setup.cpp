@@ -111,17 +111,6 @@ std::string TSetup::Scramble(std::string_view Value) {
     return out;
 }
 
-std::string TSetup::RemoveAll(std::string_view Value, std::string_view Separator) {
-    if (Separator.empty()) return std::string(Value);
-    std::string out;
-    out.reserve(Value.size());
-    size_t pos = 0;
-    for (size_t hit; (hit = Value.find(Separator, pos)) != std::string_view::npos; pos = hit + Separator.size())
-        out.append(Value.substr(pos, hit - pos));
-    out.append(Value.substr(pos));
-    return out;
-}
-
 // F2 and F5 complement to CR and LF, FF to NUL: such bytes go base64 behind the marker.
 // Every other value is stored as its plain bytes.
 std::string TSetup::Encode(std::string_view ansi) {
@@ -245,7 +234,7 @@ void TSetup::WriteKeyField(const std::string& Value) {
     writeCached(keyField_, kKeyFieldSection, kKeyFieldKey, Value);
 }
 
-// A failed write is lost silently, as everywhere in this accessor.
+// A failed write is lost silently.
 void TSetup::WriteField(const std::string& fieldName, const std::string& caption) {
     WriteValue(kFieldSection, fieldName, caption);
 }

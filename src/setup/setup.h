@@ -2,8 +2,9 @@
 
 // The accessor of one settings file: names the sections and keys of a report setup,
 // scrambles values (every code page byte b stored as 255 - b) and writes the four
-// single-valued entries only when they change. Reads never fail and yield empty text for
-// whatever is missing; a write that cannot be stored is lost silently.
+// single-valued entries only when they change. A missing entry reads as empty text. A
+// report save writes the file once and says why it failed; a single write that cannot be
+// stored is lost silently.
 
 #include "setup/inifile.h"
 
@@ -97,9 +98,6 @@ public:
 
     // Every byte b becomes 255 - b; its own inverse.
     static std::string Scramble(std::string_view Value);
-    // Removes every occurrence of Separator met in one scan from left to right; a separator
-    // formed by joining the pieces stays.
-    static std::string RemoveAll(std::string_view Value, std::string_view Separator);
 
     // The code page bytes as they go into the file, before scrambling: the plain bytes, or
     // the marked form for bytes whose complement would end a line or the text.

@@ -3,10 +3,14 @@
 
 #include "grid/grid.h"
 
+#include "common/datetime.h"
+#include "common/displaytext.h"
 #include "common/error.h"
 #include "testdb.h"
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 using namespace rg;
 
@@ -182,4 +186,117 @@ TEST(GridFilterValues, AtMostAThousandOfTheSmallest) {
     // Without a key field no rows are loaded, so there is nothing to offer.
     grid.SetKeyField("");
     EXPECT_TRUE(grid.Filter.DropDownValues(*grid.ColumnByFieldName("v")).values.empty());
+}
+
+namespace {
+
+const FilterOperator kEveryOperator[] = {
+    FilterOperator::Equal,   FilterOperator::NotEqual,       FilterOperator::Less, FilterOperator::LessOrEqual,
+    FilterOperator::Greater, FilterOperator::GreaterOrEqual, FilterOperator::Like, FilterOperator::NotLike,
+    FilterOperator::Blank,   FilterOperator::NonBlank,
+};
+
+// A value of every type a condition can hold, with the edges of each: the extremes of
+// integers, doubles that lose digits in 15, decimals beyond a double and beyond 38 digits,
+// texts holding the stored form's own tab and backslash, dates with microseconds.
+std::vector<Value> everyKindOfValue() {
+    return {Value::null(),
+            Value::fromBool(true),
+            Value::fromBool(false),
+            Value::fromInt(std::numeric_limits<int64_t>::min()),
+            Value::fromInt(9007199254740993),
+            Value::fromDouble(0.1 + 0.2),
+            Value::fromDouble(-0.0),
+            Value::fromDouble(5e-324),
+            Value::fromDouble(std::numeric_limits<double>::quiet_NaN()),
+            Value::fromDouble(-std::numeric_limits<double>::infinity()),
+            *exactNumber("-9007199254740993.50"),
+            *exactNumber("123456789012345678901234567890123456789012345.678"),
+            Value::fromText(""),
+            Value::fromText("华东"),
+            Value::fromText("a\tb\\c\\t\\"),
+            Value::fromText("%_'"),
+            Value::fromDate(dateSerial(2024, 1, 5)),
+            Value::fromMicros(Value::Type::DateTime, 1'704'448'800'000'001),
+            Value::fromTime(timeSerial(10, 0, 0, 250)),
+            // A serial keeps microseconds up to about 1989 only, and holds no infinity.
+            Value::fromMicros(Value::Type::DateTime, *microsOfCivil(9999, 12, 31, kMicrosPerDay - 1)),
+            Value::fromMicros(Value::Type::Time, -kMicrosPerDay * 40 - 1),
+            Value::fromMicros(Value::Type::Date, kInfinityMicros),
+            Value::fromMicros(Value::Type::DateTime, kMinusInfinityMicros)};
+}
+
+void expectSame(const FilterCondition& got, const FilterCondition& want, const std::string& stored) {
+    EXPECT_EQ(got.op, want.op) << stored;
+    EXPECT_EQ(got.value.type(), want.value.type()) << stored;
+    EXPECT_TRUE(got.value == want.value) << stored << " read back as " << got.value.displayText();
+}
+
+} // namespace
+
+// What a settings file keeps must come back as the very condition, and be written again
+// in the same bytes, for every operator and every value type.
+TEST(FilterConditionText, EveryOperatorAndValueTypeComesBackFromTheStoredForm) {
+    const std::vector<Value> values = everyKindOfValue();
+    for (FilterOperator op : kEveryOperator)
+        for (size_t i = 0; i < values.size(); ++i) {
+            const ColumnFilter f{{op, values[i]}, FilterCondition{kEveryOperator[i % 10], values[values.size() - 1 - i]},
+                                 i % 2 == 1};
+            const std::string stored = StoredColumnFilter(f);
+            const std::optional<ColumnFilter> back = ParseStoredColumnFilter(stored);
+            ASSERT_TRUE(back) << stored;
+            expectSame(back->first, f.first, stored);
+            ASSERT_TRUE(back->second) << stored;
+            expectSame(*back->second, *f.second, stored);
+            EXPECT_EQ(back->orJoin, f.orJoin);
+            EXPECT_EQ(StoredColumnFilter(*back), stored);
+        }
+    // Where a serial would lose microseconds, the count itself is kept.
+    EXPECT_EQ(StoredColumnFilter(ColumnFilter::equalTo(Value::fromMicros(Value::Type::DateTime, kInfinityMicros))),
+              "AND\t=\tdatetime\t9223372036854775807us");
+    // Binary data is kept as the text of its bytes.
+    const std::string blob = StoredColumnFilter(ColumnFilter::equalTo(Value::fromBlob("\x01\t\xFF")));
+    EXPECT_EQ(blob, "AND\t=\ttext\t\x01\\t\xFF");
+    EXPECT_EQ(ParseStoredColumnFilter(blob)->first.value.asText(), "\x01\t\xFF");
+}
+
+// Settings files written before keep their meaning: each line reads as the condition it
+// was written for and is written again byte for byte; what is no such line is refused.
+TEST(FilterConditionText, StoredLinesOfBeforeReadAsBefore) {
+    using Op = FilterOperator;
+    const std::pair<std::string, ColumnFilter> lines[] = {
+        {"AND\t<>\tint\t3\t<\tdecimal\t9007199254740993.50",
+         {{Op::NotEqual, Value::fromInt(3)}, FilterCondition{Op::Less, *exactNumber("9007199254740993.50")}, false}},
+        {"OR\t=\ttext\t华东\t=\ttext\ta\\tb\\\\c",
+         {{Op::Equal, Value::fromText("华东")}, FilterCondition{Op::Equal, Value::fromText("a\tb\\c")}, true}},
+        {"AND\t>\tfloat\t0.30000000000000004", {{Op::Greater, Value::fromDouble(0.1 + 0.2)}, {}, false}},
+        {"AND\t>=\tdate\t45292\t<\tdate\t45627",
+         {{Op::GreaterOrEqual, Value::fromDate(dateSerial(2024, 1, 1))},
+          FilterCondition{Op::Less, Value::fromDate(dateSerial(2024, 12, 1))}, false}},
+        {"AND\t=\ttime\t0.5", {{Op::Equal, Value::fromTime(timeSerial(12, 0, 0))}, {}, false}},
+        {"AND\t<=\tdatetime\t45296.25", {{Op::LessOrEqual, Value::fromDateTime(dateSerial(2024, 1, 5) + 0.25)}, {}, false}},
+        {"AND\tNOT LIKE\ttext\t%海_", {{Op::NotLike, Value::fromText("%海_")}, {}, false}},
+        {"AND\tLIKE\ttext\t上%", {{Op::Like, Value::fromText("上%")}, {}, false}},
+        {"AND\t=\tbool\t1", ColumnFilter::equalTo(Value::fromBool(true))},
+        {"AND\t=\tfloat\tnan", ColumnFilter::equalTo(Value::fromDouble(std::numeric_limits<double>::quiet_NaN()))},
+        {"AND\t=\tfloat\t-inf", ColumnFilter::equalTo(Value::fromDouble(-std::numeric_limits<double>::infinity()))},
+        {"AND\t=\tnull\t", ColumnFilter::equalTo(Value::null())},
+        {"AND\tBLANK\tnull\t", ColumnFilter::blanks()},
+        {"AND\tNONBLANK\tnull\t", ColumnFilter::nonBlanks()},
+    };
+    for (const auto& [line, want] : lines) {
+        const std::optional<ColumnFilter> got = ParseStoredColumnFilter(line);
+        ASSERT_TRUE(got) << line;
+        expectSame(got->first, want.first, line);
+        ASSERT_EQ(got->second.has_value(), want.second.has_value()) << line;
+        if (want.second) expectSame(*got->second, *want.second, line);
+        EXPECT_EQ(got->orJoin, want.orJoin) << line;
+        EXPECT_EQ(StoredColumnFilter(want), line);
+    }
+    for (const char* bad : {"", "AND\t=\ttext", "AND\t=\tint\tten", "AND\t=\tint\t1.5", "XOR\t=\ttext\tx",
+                            "and\t=\ttext\tx", "AND\t==\ttext\tx", "AND\tlike\ttext\tx", "AND\t=\tstring\tx",
+                            "AND\t=\tbool\t", "AND\t=\tfloat\t1,5", "AND\t=\tdecimal\t1e3x",
+                            "AND\t=\tfloat\t1us", "AND\t=\tdate\tus", "AND\t=\tdate\t1.5us",
+                            "AND\t=\ttext\tx\t=\ttext", "AND\t=\ttext\tx\t=\ttext\ty\tz"})
+        EXPECT_FALSE(ParseStoredColumnFilter(bad)) << bad;
 }

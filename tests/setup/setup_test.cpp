@@ -258,14 +258,10 @@ TEST(SetupFile, AHundredThousandEntriesComeBackFromOneRead) {
     EXPECT_EQ(order.back(), "f" + std::to_string(kCount));
 }
 
-TEST(SetupFile, ScrambleAndRemoveAll) {
+TEST(SetupFile, ScrambleAndEncode) {
     EXPECT_EQ(TSetup::Scramble("abc"), "\x9E\x9D\x9C");
     EXPECT_EQ(TSetup::Scramble(TSetup::Scramble("\x01\xFE\x80 x")), "\x01\xFE\x80 x");
     EXPECT_EQ(TSetup::Scramble(""), "");
-    EXPECT_EQ(TSetup::RemoveAll("A\r\nB", "\r\n"), "AB");
-    EXPECT_EQ(TSetup::RemoveAll("\r\r\n\n", "\r\n"), "\r\n");
-    EXPECT_EQ(TSetup::RemoveAll("a\rb\nc", "\r\n"), "a\rb\nc");
-    EXPECT_EQ(TSetup::RemoveAll("\r\n\r\nx\r\n", "\r\n"), "x");
     // The marked form decodes only with its marker; a corrupt body is taken as plain bytes.
     const std::string raw = "\xF2\xA1\xB0\xF5x";
     EXPECT_EQ(TSetup::Decode(TSetup::Encode(raw)), raw);
