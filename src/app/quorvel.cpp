@@ -2,7 +2,7 @@
 
 #include "app/about.h"
 #include "app/buttonimages.h"
-#include "app/commandguard.h"
+#include "common/ui/commandguard.h"
 #include "app/navbar.h"
 #include "app/program.h"
 #include "app/progresswindow.h"
