@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "common/progress.h"
+#include "common/ui/commandguard.h"
 #include "datasource/dataset.h"
 #include "datasource/dialogs/adoconed.h"
 #include "datasource/dialogs/connproperties.h"
@@ -86,10 +87,18 @@ TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
         EXPECT_EQ(rows.displayText(0, 0), "Zhou");
     }
 
-    // A command that fails is swallowed and leaves the data set closed.
+    // A command that fails leaves the data set closed, and the user hears at once what
+    // failed and why: the table, or the SQL box.
+    QStringList errors;
+    MessageSink previous = setErrorSink([&](const QString& m) { errors << m; });
     dialog.OpenCommand("no_such_table", CommandType::cmdTable);
     EXPECT_FALSE(dataset.Active());
     EXPECT_EQ(dialog.ds->rowCount(), 0);
+    dialog.OpenCommand("SELEC id FROM orders", CommandType::cmdText);
+    EXPECT_FALSE(dataset.Active());
+    setErrorSink(previous);
+    EXPECT_EQ(errors, QStringList({"打开表“no_such_table”失败：no such table: no_such_table（错误代码 1）",
+                                   "执行 SQL 失败：near \"SELEC\": syntax error（错误代码 1）"}));
 
     // The reset clears the choice boxes but leaves the connection alone.
     dialog.ConnectionString->setEditText("Provider=SQLite;Data Source=/nowhere.db");
@@ -143,11 +152,15 @@ TEST(DataSourceDialog, ACancelledPickLeavesTheDataSetClosed) {
     dialog.AssignConnection(conn);
     dialog.OpenCommand("t", CommandType::cmdTable);
     ASSERT_EQ(dialog.ds->rowCount(), 2);
+    QStringList notices;
+    MessageSink previous = setNoticeSink([&](const QString& m) { notices << m; });
     {
         CancelAfter sink(3);
         ProgressScope scope(&sink);
         dialog.OpenCommand("endless", CommandType::cmdTable);
     }
+    setNoticeSink(previous);
+    EXPECT_EQ(notices, QStringList{"操作已取消。"});
     EXPECT_FALSE(dataset.Active());
     EXPECT_EQ(dialog.ds->rowCount(), 0);
     dialog.OpenCommand("t", CommandType::cmdTable);
@@ -379,7 +392,7 @@ TEST(ConnProperties, BuildsAndTestsStrings) {
     dialog.setConnectionString("Provider=SQLite;Data Source=" + path + ";Query Timeout=soon");
     EXPECT_EQ(dialog.QueryTimeout->value(), 0);
     EXPECT_EQ(dialog.OtherAttributes->text(), "Query Timeout=soon");
-    EXPECT_TRUE(testConnection(dialog).contains("soon"));
+    EXPECT_TRUE(testConnection(dialog).startsWith("连接数据库失败：连接字符串中“Query Timeout”的值“soon”"));
 
     const std::string pg = rgtest::pgConnectionString();
     ASSERT_FALSE(pg.empty()) << "RG_TEST_PG names the test PostgreSQL server";
@@ -397,5 +410,7 @@ TEST(ConnProperties, BuildsAndTestsStrings) {
     dialog.Password->setText("wrong-password");
     QString message = testConnection(dialog);
     EXPECT_TRUE(message.contains("password", Qt::CaseInsensitive)) << message.toStdString();
+    EXPECT_TRUE(message.startsWith("连接数据库失败：")) << message.toStdString();
+    EXPECT_TRUE(message.contains("（SQLSTATE 08001，错误代码 ")) << message.toStdString();
     EXPECT_TRUE(dialog.isVisible());
 }
