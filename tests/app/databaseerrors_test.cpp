@@ -75,8 +75,9 @@ std::vector<Told> tell(const std::vector<Broken>& reports) {
     return told;
 }
 
-std::string withDatabase(const std::string& connection, const std::string& database) {
-    return std::regex_replace(connection, std::regex("Database=[^;]*"), "Database=" + database);
+// The connection string with `key` set to `value` in place of its own.
+std::string with(const std::string& connection, const std::string& key, const std::string& value) {
+    return std::regex_replace(connection, std::regex(key + "=[^;]*"), key + "=" + value);
 }
 
 // The window and the runner say the same, and it matches `pattern` (ECMAScript, across lines).
@@ -110,7 +111,7 @@ TEST(DatabaseErrors, PostgresMessagesComeWithSqlstateAndNativeCode) {
     const std::vector<Told> told = tell({
         {"缺表", cs, "SELECT * FROM tmp1"},
         {"语法", cs, "SELEC 1 AS id"},
-        {"连不上", withDatabase(cs, "rg_no_such_db"), "SELECT 1 AS id"},
+        {"连不上", with(cs, "Database", "rg_no_such_db"), "SELECT 1 AS id"},
     });
     ASSERT_EQ(told.size(), 3u);
     expectTold(told[0], "打开报表“缺表”失败：[\\s\\S]*relation \"tmp1\" does not exist[\\s\\S]*（SQLSTATE 42P01，错误代码 -?\\d+）");
@@ -124,12 +125,12 @@ TEST(DatabaseErrors, MariaDbMessagesComeWithSqlstateAndNativeCode) {
     const std::vector<Told> told = tell({
         {"缺表", cs, "SELECT * FROM tmp1"},
         {"语法", cs, "SELEC 1 AS id"},
-        {"连不上", withDatabase(cs, "rg_no_such_db"), "SELECT 1 AS id"},
+        {"连不上", with(cs, "Pwd", "wrong-password"), "SELECT 1 AS id"},
     });
     ASSERT_EQ(told.size(), 3u);
     expectTold(told[0], "打开报表“缺表”失败：[\\s\\S]*tmp1' doesn't exist（SQLSTATE 42S02，错误代码 1146）");
     expectTold(told[1], "打开报表“语法”失败：[\\s\\S]*error in your SQL syntax[\\s\\S]*（SQLSTATE 42000，错误代码 1064）");
-    expectTold(told[2], "打开报表“连不上”失败：[\\s\\S]*Unknown database 'rg_no_such_db'（SQLSTATE \\w{5}，错误代码 1049）");
+    expectTold(told[2], "打开报表“连不上”失败：[\\s\\S]*Access denied for user 'rgtest'[\\s\\S]*（SQLSTATE 28000，错误代码 1045）");
 }
 
 // A database error that no command led with a sentence still does not stand alone; other
