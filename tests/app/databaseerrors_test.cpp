@@ -4,6 +4,7 @@
 // servers that scripts/test.sh starts.
 #include "app/navbar.h"
 #include "app/quorvel.h"
+#include "common/codepage.h"
 #include "common/databaseerror.h"
 #include "common/ui/commandguard.h"
 #include "setup/setup.h"
@@ -103,6 +104,17 @@ TEST(DatabaseErrors, SqliteMessagesComeWithWhatWasBeingDoneAndTheirCode) {
     EXPECT_EQ(told[2].window, "打开报表“连不上”失败：找不到数据库文件：" + missing);
     expectTold(told[3], "打开报表“驱动缺表”失败：[\\s\\S]*no such table: tmp1[\\s\\S]*（SQLSTATE HY000，错误代码 \\d+）");
     for (const Told& t : told) EXPECT_EQ(t.runner, t.window + "\n");
+
+    // A report whose file name came from Windows (GBK bytes) is named as the list shows it.
+    const test::TempFolder folder;
+    const std::string gbk = (folder / (toAnsi("销售明细") + ".INI")).string();
+    {
+        TSetup s(gbk);
+        s.WriteConnString(rgtest::builtin(db));
+        s.WriteCommandType("cmdTable");
+        s.WriteCommandText("tmp1");
+    }
+    EXPECT_EQ(runnerError(gbk, folder.path().string()), "打开报表“销售明细”失败：no such table: tmp1（错误代码 1）\n");
 }
 
 TEST(DatabaseErrors, PostgresMessagesComeWithSqlstateAndNativeCode) {
