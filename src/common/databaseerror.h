@@ -36,12 +36,12 @@ private:
 };
 
 // Runs `work`; a database error it throws that has no sentence yet gets `sentence`.
-template <class Work>
-decltype(auto) withDatabaseContext(const std::string& sentence, Work&& work) {
+template <class Work> decltype(auto) withDatabaseContext(const std::string& sentence, Work&& work) {
     try {
         return work();
     } catch (const DatabaseError& e) {
-        if (e.hasContext()) throw;
+        if (e.hasContext())
+            throw;
         throw e.inContext(sentence);
     }
 }

@@ -7,8 +7,8 @@
 #include "common/codepage.h"
 #include "common/databaseerror.h"
 #include "common/ui/commandguard.h"
-#include "setup/setup.h"
 #include "qtapp.h"
+#include "setup/setup.h"
 #include "testfiles.h"
 #include "testsupport.h"
 
@@ -40,7 +40,8 @@ struct Told {
 
 std::string runnerError(const std::string& ini, const std::string& folder) {
     const std::string errFile = folder + "/stderr.txt";
-    const std::string cmd = std::string(RG_BINARY_DIR) + "/reportgen --run '" + ini + "' --format csv >/dev/null 2>" + errFile;
+    const std::string cmd = std::string(RG_BINARY_DIR) + "/reportgen --run '" + ini +
+                            "' --format csv >/dev/null 2>" + errFile;
     const int status = std::system(cmd.c_str());
     EXPECT_NE(status, 0) << ini;
     std::ifstream in(errFile);
@@ -70,8 +71,9 @@ std::vector<Told> tell(const std::vector<Broken>& reports) {
                 QTest::mouseClick(w.nvbar->Item(i)->linkWidget(), Qt::LeftButton);
         setErrorSink(previous);
         EXPECT_EQ(errors.size(), 1) << b.name << ": " << errors.join("|").toStdString();
-        told.push_back({errors.value(0).toStdString(),
-                        runnerError((folder / (b.name + ".ini")).string(), folder.path().string())});
+        told.push_back(
+            {errors.value(0).toStdString(),
+             runnerError((folder / (b.name + ".ini")).string(), folder.path().string())});
     }
     return told;
 }
@@ -83,14 +85,16 @@ std::string with(const std::string& connection, const std::string& key, const st
 
 // The window and the runner say the same, and it matches `pattern` (ECMAScript, across lines).
 void expectTold(const Told& t, const std::string& pattern) {
-    EXPECT_TRUE(std::regex_match(t.window, std::regex(pattern))) << t.window << "\n  expected: " << pattern;
+    EXPECT_TRUE(std::regex_match(t.window, std::regex(pattern)))
+        << t.window << "\n  expected: " << pattern;
     EXPECT_EQ(t.runner, t.window + "\n");
 }
 
 } // namespace
 
 TEST(DatabaseErrors, SqliteMessagesComeWithWhatWasBeingDoneAndTheirCode) {
-    const std::string db = rgtest::makeSqliteFile("dberrors", "create table t(id integer primary key);");
+    const std::string db =
+        rgtest::makeSqliteFile("dberrors", "create table t(id integer primary key);");
     const std::string missing = "/nonexistent/rg_none.db";
     const std::vector<Told> told = tell({
         {"缺表", rgtest::builtin(db), "SELECT * FROM tmp1"},
@@ -102,8 +106,10 @@ TEST(DatabaseErrors, SqliteMessagesComeWithWhatWasBeingDoneAndTheirCode) {
     EXPECT_EQ(told[0].window, "打开报表“缺表”失败：no such table: tmp1（错误代码 1）");
     EXPECT_EQ(told[1].window, "打开报表“语法”失败：near \"SELEC\": syntax error（错误代码 1）");
     EXPECT_EQ(told[2].window, "打开报表“连不上”失败：找不到数据库文件：" + missing);
-    expectTold(told[3], "打开报表“驱动缺表”失败：[\\s\\S]*no such table: tmp1[\\s\\S]*（SQLSTATE HY000，错误代码 \\d+）");
-    for (const Told& t : told) EXPECT_EQ(t.runner, t.window + "\n");
+    expectTold(told[3], "打开报表“驱动缺表”失败：[\\s\\S]*no such table: tmp1[\\s\\S]*（SQLSTATE "
+                        "HY000，错误代码 \\d+）");
+    for (const Told& t : told)
+        EXPECT_EQ(t.runner, t.window + "\n");
 
     // A report whose file name came from Windows (GBK bytes) is named as the list shows it.
     const test::TempFolder folder;
@@ -114,7 +120,8 @@ TEST(DatabaseErrors, SqliteMessagesComeWithWhatWasBeingDoneAndTheirCode) {
         s.WriteCommandType("cmdTable");
         s.WriteCommandText("tmp1");
     }
-    EXPECT_EQ(runnerError(gbk, folder.path().string()), "打开报表“销售明细”失败：no such table: tmp1（错误代码 1）\n");
+    EXPECT_EQ(runnerError(gbk, folder.path().string()),
+              "打开报表“销售明细”失败：no such table: tmp1（错误代码 1）\n");
 }
 
 TEST(DatabaseErrors, PostgresMessagesComeWithSqlstateAndNativeCode) {
@@ -126,9 +133,12 @@ TEST(DatabaseErrors, PostgresMessagesComeWithSqlstateAndNativeCode) {
         {"连不上", with(cs, "Database", "rg_no_such_db"), "SELECT 1 AS id"},
     });
     ASSERT_EQ(told.size(), 3u);
-    expectTold(told[0], "打开报表“缺表”失败：[\\s\\S]*relation \"tmp1\" does not exist[\\s\\S]*（SQLSTATE 42P01，错误代码 -?\\d+）");
-    expectTold(told[1], "打开报表“语法”失败：[\\s\\S]*syntax error[\\s\\S]*\"SELEC\"[\\s\\S]*（SQLSTATE 42601，错误代码 -?\\d+）");
-    expectTold(told[2], "打开报表“连不上”失败：[\\s\\S]*\"rg_no_such_db\" does not exist[\\s\\S]*（SQLSTATE 08001，错误代码 -?\\d+）");
+    expectTold(told[0], "打开报表“缺表”失败：[\\s\\S]*relation \"tmp1\" does not "
+                        "exist[\\s\\S]*（SQLSTATE 42P01，错误代码 -?\\d+）");
+    expectTold(told[1], "打开报表“语法”失败：[\\s\\S]*syntax "
+                        "error[\\s\\S]*\"SELEC\"[\\s\\S]*（SQLSTATE 42601，错误代码 -?\\d+）");
+    expectTold(told[2], "打开报表“连不上”失败：[\\s\\S]*\"rg_no_such_db\" does not "
+                        "exist[\\s\\S]*（SQLSTATE 08001，错误代码 -?\\d+）");
 }
 
 TEST(DatabaseErrors, MariaDbMessagesComeWithSqlstateAndNativeCode) {
@@ -140,9 +150,12 @@ TEST(DatabaseErrors, MariaDbMessagesComeWithSqlstateAndNativeCode) {
         {"连不上", with(cs, "Pwd", "wrong-password"), "SELECT 1 AS id"},
     });
     ASSERT_EQ(told.size(), 3u);
-    expectTold(told[0], "打开报表“缺表”失败：[\\s\\S]*tmp1' doesn't exist（SQLSTATE 42S02，错误代码 1146）");
-    expectTold(told[1], "打开报表“语法”失败：[\\s\\S]*error in your SQL syntax[\\s\\S]*（SQLSTATE 42000，错误代码 1064）");
-    expectTold(told[2], "打开报表“连不上”失败：[\\s\\S]*Access denied for user 'rgtest'[\\s\\S]*（SQLSTATE 28000，错误代码 1045）");
+    expectTold(told[0],
+               "打开报表“缺表”失败：[\\s\\S]*tmp1' doesn't exist（SQLSTATE 42S02，错误代码 1146）");
+    expectTold(told[1], "打开报表“语法”失败：[\\s\\S]*error in your SQL syntax[\\s\\S]*（SQLSTATE "
+                        "42000，错误代码 1064）");
+    expectTold(told[2], "打开报表“连不上”失败：[\\s\\S]*Access denied for user "
+                        "'rgtest'[\\s\\S]*（SQLSTATE 28000，错误代码 1045）");
 }
 
 // A database error that no command led with a sentence still does not stand alone; other
@@ -153,12 +166,14 @@ TEST(DatabaseErrors, TheGuardLeadsABareDatabaseErrorWithAGeneralSentence) {
     guardCommand([] { throw DatabaseError("Command text was not set for the command object."); });
     guardCommand([] { throw DatabaseError("deadlock detected", "40P01", 7); });
     guardCommand([] {
-        withDatabaseContext("执行 SQL 失败", [] { throw DatabaseError("no such table: tmp1", {}, 1); });
+        withDatabaseContext("执行 SQL 失败",
+                            [] { throw DatabaseError("no such table: tmp1", {}, 1); });
     });
     guardCommand([] { throw Error("List index out of bounds (3)"); });
     setErrorSink(previous);
-    EXPECT_EQ(shown, QStringList({"数据库操作失败：Command text was not set for the command object.",
-                                  "数据库操作失败：deadlock detected（SQLSTATE 40P01，错误代码 7）",
-                                  "执行 SQL 失败：no such table: tmp1（错误代码 1）",
-                                  "List index out of bounds (3)"}));
+    EXPECT_EQ(shown,
+              QStringList({"数据库操作失败：Command text was not set for the command object.",
+                           "数据库操作失败：deadlock detected（SQLSTATE 40P01，错误代码 7）",
+                           "执行 SQL 失败：no such table: tmp1（错误代码 1）",
+                           "List index out of bounds (3)"}));
 }

@@ -37,14 +37,24 @@ MessageSink replace(MessageSink& current, MessageSink sink, void (*box)(const QS
 
 } // namespace
 
-MessageSink setErrorSink(MessageSink sink) { return replace(errorSink(), std::move(sink), errorBox); }
+MessageSink setErrorSink(MessageSink sink) {
+    return replace(errorSink(), std::move(sink), errorBox);
+}
 
-MessageSink setNoticeSink(MessageSink sink) { return replace(noticeSink(), std::move(sink), noticeBox); }
+MessageSink setNoticeSink(MessageSink sink) {
+    return replace(noticeSink(), std::move(sink), noticeBox);
+}
 
-void showCommandError(const QString& message) { errorSink()(message); }
+void showCommandError(const QString& message) {
+    errorSink()(message);
+}
 
-void showCommandNotice(const QString& message) { noticeSink()(message); }
+void showCommandNotice(const QString& message) {
+    noticeSink()(message);
+}
 
-QString errorText(const std::exception& e) { return QString::fromStdString(userMessage(e)); }
+QString errorText(const std::exception& e) {
+    return QString::fromStdString(userMessage(e));
+}
 
 } // namespace rg

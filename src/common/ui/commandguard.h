@@ -27,15 +27,14 @@ void showCommandError(const QString& message);
 // texts the format cannot hold), or that the user cancelled.
 void showCommandNotice(const QString& message);
 
-// The user's text of what a command threw: a database error names what was being done
-// when the command gave it no sentence of its own.
+// The user's text of what a command threw: a database error that the command did not lead
+// with a sentence of its own gets a general one (userMessage).
 QString errorText(const std::exception& e);
 
 // Runs one command. A command is never expected to catch its own errors: whatever it
 // throws ends it here and what it did before stays done. Returns false when it failed or
 // was cancelled.
-template <class Command>
-bool guardCommand(Command&& command) noexcept {
+template <class Command> bool guardCommand(Command&& command) noexcept {
     try {
         command();
         return true;
