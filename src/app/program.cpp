@@ -2,10 +2,7 @@
 
 #include "app/about.h"
 #include "app/addfield.h"
-#include "app/commandguard.h"
 #include "app/quorvel.h"
-#include "datasource/dialogs/errorbox.h"
-#include "gridsetup/dialogutil.h"
 #include "gridsetup/fielddisplaysetup.h"
 
 #include <QApplication>
@@ -74,11 +71,6 @@ void installTranslations() {
 std::unique_ptr<StartWindows> createStartWindows(const QString& setupFolder) {
     installTranslations();
     QApplication::setFont(uiFont());
-    // Errors inside the grid dialogs' own modal loops reach the one error box too.
-    setGridSetupErrorBox(showCommandError);
-    setDataSourceErrorBox(showCommandError);
-    setGridSetupNoticeBox(showCommandNotice);
-    setDataSourceNoticeBox(showCommandNotice);
     auto windows = std::make_unique<StartWindows>();
 
     windows->main = std::make_unique<Tfrmquorvel>(

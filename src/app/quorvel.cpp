@@ -2,7 +2,7 @@
 
 #include "app/about.h"
 #include "app/buttonimages.h"
-#include "app/commandguard.h"
+#include "common/ui/commandguard.h"
 #include "app/navbar.h"
 #include "app/program.h"
 #include "app/progresswindow.h"
@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -374,7 +375,15 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
     } catch (const std::exception& e) {
         const bool cancelled = dynamic_cast<const Cancelled*>(&e) != nullptr;
         QString status = QStringLiteral("打开报表“%1”").arg(name);
-        status += cancelled ? QStringLiteral("已取消") : QStringLiteral("失败：") + QString::fromUtf8(e.what());
+        if (cancelled) {
+            status += QStringLiteral("已取消");
+        } else {
+            // The load's own error may already lead with this sentence.
+            QString reason = QString::fromUtf8(e.what());
+            static const QRegularExpression ownSentence(QStringLiteral("^打开报表“[^”]*”失败："));
+            reason.remove(ownSentence);
+            status += QStringLiteral("失败：") + reason;
+        }
         if (wasOpen && !touch.touched) {
             if (!reportName_.isEmpty()) status += QStringLiteral("（仍显示报表“%1”）").arg(reportName_);
         } else {

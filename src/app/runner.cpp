@@ -1,5 +1,6 @@
 #include "app/runner.h"
 
+#include "common/databaseerror.h"
 #include "common/error.h"
 #include "common/progress.h"
 #include "grid/grid.h"
@@ -122,7 +123,7 @@ int runReport(const RunOptions& o, std::string& errors) {
         errors = "超过时限：" + std::to_string(deadline.seconds()) + " 秒内没有完成，已停止。";
         return 1;
     } catch (const std::exception& e) {
-        errors = e.what();
+        errors = userMessage(e);
         return 1;
     }
 }

@@ -13,18 +13,6 @@ namespace rg {
 
 bool isBlobKind(FieldKind k) { return k == FieldKind::Memo || k == FieldKind::Blob || k == FieldKind::Graphic; }
 
-bool keepsValue(FieldKind k) {
-    switch (k) {
-    case FieldKind::SmallInt: case FieldKind::Integer: case FieldKind::Word: case FieldKind::Boolean:
-    case FieldKind::Float: case FieldKind::Currency: case FieldKind::BCD: case FieldKind::Date:
-    case FieldKind::Time: case FieldKind::DateTime: case FieldKind::AutoInc: case FieldKind::TimeStamp:
-    case FieldKind::FMTBcd:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool isNumericKind(FieldKind k) {
     switch (k) {
     case FieldKind::SmallInt: case FieldKind::Integer: case FieldKind::Word: case FieldKind::Float:

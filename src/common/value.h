@@ -36,8 +36,6 @@ enum class FieldKind {
 
 // Binary large objects cannot be grouped or sorted by the grid.
 bool isBlobKind(FieldKind kind);
-// Kinds whose values the grid keeps per row besides their display text.
-bool keepsValue(FieldKind kind);
 // Numbers are right-aligned and can be summed.
 bool isNumericKind(FieldKind kind);
 bool isDateKind(FieldKind kind);

@@ -1,6 +1,7 @@
 #include "datasource/dataset.h"
 
 #include "common/asciicase.h"
+#include "common/databaseerror.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "common/progress.h"
@@ -44,7 +45,17 @@ bool Connection::Connected() const { return provider_ != nullptr; }
 void Connection::SetConnected(bool on) {
     if (on == Connected()) return;
     if (on) {
-        provider_ = connectOffThread(connectionString_);
+        // What refused the connection (the connection string, a data link file, the driver)
+        // is the database's answer, whatever layer gave it.
+        try {
+            provider_ = connectOffThread(connectionString_);
+        } catch (const DatabaseError&) {
+            throw;
+        } catch (const Cancelled&) {
+            throw;
+        } catch (const Error& e) {
+            throw DatabaseError(e.what());
+        }
         return;
     }
     for (DataSet* d : dataSets_) d->Close();
@@ -72,29 +83,16 @@ Provider& Connection::provider() {
     return *provider_;
 }
 
-// ---------------------------------------------------------------- Parameter
-
-void Parameter::SetValue(const rg::Value& v) {
-    if (v.isNull() || (v.type() == rg::Value::Type::Text && v.asText().empty())) {
-        value_ = rg::Value::null();
-        return;
+std::string openFailureSentence(CommandType kind, const std::string& commandText) {
+    switch (kind) {
+    case CommandType::cmdTable:
+    case CommandType::cmdTableDirect:
+        return "打开表“" + commandText + "”失败";
+    case CommandType::cmdStoredProc:
+        return "执行存储过程“" + commandText + "”失败";
+    default:
+        return "执行 SQL 失败";
     }
-    value_ = v;
-    if (Kind == FieldKind::Unknown) {
-        switch (v.type()) {
-        case rg::Value::Type::Bool: Kind = FieldKind::Boolean; break;
-        case rg::Value::Type::Int: Kind = FieldKind::LargeInt; break;
-        case rg::Value::Type::Double: Kind = FieldKind::Float; break;
-        case rg::Value::Type::Decimal: Kind = FieldKind::BCD; break;
-        case rg::Value::Type::Date: Kind = FieldKind::Date; break;
-        case rg::Value::Type::Time: Kind = FieldKind::Time; break;
-        case rg::Value::Type::DateTime: Kind = FieldKind::DateTime; break;
-        case rg::Value::Type::Blob: Kind = FieldKind::Blob; break;
-        default: Kind = FieldKind::String; break;
-        }
-    }
-    if (v.type() == rg::Value::Type::Text || v.type() == rg::Value::Type::Blob)
-        Size = std::max(Size, static_cast<int>(v.asText().size()));
 }
 
 // ---------------------------------------------------------------- Field
@@ -127,7 +125,6 @@ struct DataSet::Impl {
     bool eof = true, bof = true;
     std::vector<Value> pending;  // the record being inserted or edited
     int insertAt = -1;
-    ProgressFn progress;
     bool movedWhileDisabled = false;
 
     int count() const { return identity ? static_cast<int>(buf ? buf->rows : 0) : static_cast<int>(view.size()); }
@@ -161,22 +158,18 @@ void DataSet::SetCommandText(const std::string& text) {
 
 std::string DataSet::OpenNotice() const { return active_ && impl_->buf ? impl_->buf->notice : std::string(); }
 
-void DataSet::setProgressHandler(std::function<bool(int64_t rows)> handler) { impl_->progress = std::move(handler); }
-
 void DataSet::SetActive(bool on) {
     if (on == active_) return;
     if (!on) {
         active_ = false;
         state_ = State::Inactive;
         fields_.clear();
-        Impl fresh;
-        fresh.progress = std::move(impl_->progress);
-        *impl_ = std::move(fresh);
+        *impl_ = Impl();
         notify(DataEvent::Closed);
         return;
     }
     if (!connection_) throw Error("Connection object is not set");
-    if (commandText_.empty()) throw Error("Command text was not set for the command object.");
+    if (commandText_.empty()) throw DatabaseError("Command text was not set for the command object.");
     connection_->Open();
     Provider& p = connection_->provider();
     std::unique_ptr<ResultBuffer> buf;
@@ -184,7 +177,7 @@ void DataSet::SetActive(bool on) {
     runStatement(p, [&](const ProgressFn& progress) {
         if (commandType_ == CommandType::cmdStoredProc) buf = p.callProcedure(commandText_, parameters_, progress);
         else buf = p.query(table ? "SELECT * FROM " + p.tableReference(commandText_) : commandText_, progress);
-    }, impl_->progress);
+    });
     fields_.clear();
     for (size_t i = 0; i < buf->info.size(); ++i) {
         auto f = std::make_unique<Field>();
@@ -365,7 +358,6 @@ void DataSet::Last() {
 }
 
 void DataSet::Next() { MoveBy(1); }
-void DataSet::Prior() { MoveBy(-1); }
 
 int DataSet::MoveBy(int distance) {
     checkBrowse();
@@ -561,7 +553,7 @@ RowChange DataSet::changeFor(int64_t row) {
     }
     if (c.table.empty() && (commandType_ == CommandType::cmdTable || commandType_ == CommandType::cmdTableDirect))
         c.table = commandText_;
-    if (c.table.empty()) throw Error("Insufficient base table information for updating or refreshing.");
+    if (c.table.empty()) throw DatabaseError("Insufficient base table information for updating or refreshing.");
     auto columnOf = [&](size_t i) { return b.info[i].baseColumn.empty() ? b.info[i].name : b.info[i].baseColumn; };
     const std::vector<std::string> key = keyColumnsOf(c.schema, c.table);
     for (size_t i = 0; i < b.info.size(); ++i) {
@@ -575,7 +567,7 @@ RowChange DataSet::changeFor(int64_t row) {
         c.whereValues.push_back(impl_->cell(row, static_cast<int>(i)));
     }
     if (!key.empty() && c.whereColumns.size() != key.size())
-        throw Error("Insufficient key column information for updating or refreshing.");
+        throw DatabaseError("Insufficient key column information for updating or refreshing.");
     return c;
 }
 

@@ -5,9 +5,9 @@
 // afterwards is served from memory.
 
 #include "common/value.h"
+#include "datasource/parameter.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,8 +18,6 @@ class Provider;          // a driver behind a connection (built-in SQLite or ODB
 struct ResultBuffer;     // the columns of a fetched result
 class ColumnData;        // one column of it
 struct RowChange;        // an UPDATE or DELETE of one row
-
-enum class CommandType { cmdUnknown, cmdText, cmdTable, cmdStoredProc, cmdFile, cmdTableDirect };
 
 enum class Alignment { Left, Right, Center };
 
@@ -89,19 +87,9 @@ private:
     bool visible_ = true;
 };
 
-enum class ParameterDirection { Unknown, Input, Output, InputOutput, ReturnValue };
-
-class Parameter {
-public:
-    std::string Name;
-    ParameterDirection Direction = ParameterDirection::Input;
-    FieldKind Kind = FieldKind::Unknown;  // Unknown: takes the type of the value assigned
-    int Size = 0;                         // grows to fit a variable-size value
-    const rg::Value& Value() const { return value_; }
-    void SetValue(const rg::Value& v);    // an empty text or null is stored as null
-private:
-    rg::Value value_;
-};
+// The sentence that leads the database error of a failed open, saying what was being
+// done: "执行 SQL 失败", "打开表“t”失败", "执行存储过程“p”失败".
+std::string openFailureSentence(CommandType kind, const std::string& commandText);
 
 // What the grid and the preview grid hear from a data set, without it knowing them.
 enum class DataEvent { Opened, Closed, ContentsChanged, LayoutChanged, RecordChanged };
@@ -139,11 +127,8 @@ public:
     void SetActive(bool on);
     void Open() { SetActive(true); }
     void Close() { SetActive(false); }
-    // Progress of a long open: called with the rows fetched so far, on the worker thread
-    // that runs the statement; returning false cancels the open, which then throws
-    // rg::Error("Operation cancelled"). The opening thread meanwhile reports to its
-    // progress sink (common/progress.h), whose cancel stops the statement in the driver.
-    void setProgressHandler(std::function<bool(int64_t rows)> handler);
+    // A long open reports to the opening thread's progress sink (common/progress.h), whose
+    // cancel stops the statement in the driver and throws rg::Cancelled.
 
     // Stored-procedure parameters.
     void RefreshParameters();
@@ -181,7 +166,6 @@ public:
     void First();
     void Last();
     void Next();
-    void Prior();
     int MoveBy(int distance);  // returns the distance moved
     bool Eof() const;
     bool Bof() const;

@@ -1,6 +1,7 @@
 #include "datasource/odbcprovider.h"
 
 #include "common/asciicase.h"
+#include "common/databaseerror.h"
 #include "common/displaytext.h"
 #include "datasource/odbcnumbers.h"
 #include "datasource/pgdatetexts.h"
@@ -92,7 +93,7 @@ std::unique_ptr<ResultBuffer> OdbcProvider::run(Stmt& st, const Exec& exec, cons
         auto buf = fetchAll(st, exec, progress, needResult, unbound, truncated);
         if (!truncated) return buf;
         // Each round reads one more column piecewise, so the rounds end.
-        if (!mayRepeat) throw Error("读取结果时数据被截断，驱动程序无法读出完整的值。");
+        if (!mayRepeat) throw DatabaseError("读取结果时数据被截断，驱动程序无法读出完整的值。");
         SQLFreeStmt(st.h, SQL_CLOSE);
         SQLFreeStmt(st.h, SQL_UNBIND);
         SQLFreeStmt(st.h, SQL_RESET_PARAMS);
@@ -244,7 +245,7 @@ std::unique_ptr<ResultBuffer> OdbcProvider::fetchAll(Stmt& st, const Exec& exec,
     st.check(SQLNumResultCols(st.h, &cols));
     auto buf = std::make_unique<ResultBuffer>();
     if (cols == 0) {
-        if (needResult) throw Error("Command text does not return a result set");
+        if (needResult) throw DatabaseError("Command text does not return a result set");
         return buf;
     }
     const size_t n = static_cast<size_t>(cols);

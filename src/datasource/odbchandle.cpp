@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 #include <dlfcn.h>
 #include <link.h>
@@ -110,10 +111,6 @@ std::string fromW(const SQLWCHAR* w, size_t n) {
     return s;
 }
 
-std::string diagnosticText(const std::string& state, long native) {
-    return "SQLSTATE " + state + ", 错误代码 " + std::to_string(native);
-}
-
 namespace {
 
 // One diagnostic record's message, however long; false when there is no such record.
@@ -150,9 +147,10 @@ bool diagnosticRecord(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT i, bool wide, s
 
 } // namespace
 
-std::string diagnostics(SQLSMALLINT type, SQLHANDLE h, bool wide) {
+DatabaseError driverError(SQLSMALLINT type, SQLHANDLE h, bool wide) {
     std::string text, state, m, firstState;
-    SQLINTEGER native = 0, firstNative = 0;
+    SQLINTEGER native = 0;
+    std::optional<long> firstNative;
     for (SQLSMALLINT i = 1; i < 10; ++i) {
         if (!diagnosticRecord(type, h, i, wide, state, native, m)) break;
         if (i == 1) {
@@ -163,9 +161,9 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE h, bool wide) {
         if (!text.empty()) text += '\n';
         text += m;
     }
-    if (!text.empty()) return text;
     // A driver may leave its message empty: its codes are all there is to tell.
-    return firstState.empty() ? "Unknown ODBC error" : diagnosticText(firstState, firstNative);
+    if (text.empty() && !firstNative) text = "Unknown ODBC error";
+    return DatabaseError(text, firstState, firstNative);
 }
 
 bool hasState(SQLSMALLINT type, SQLHANDLE h, const char* wanted) {

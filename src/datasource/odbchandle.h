@@ -3,7 +3,7 @@
 // The pieces every ODBC call of the provider shares: UTF-16 conversion, the driver's
 // messages, a statement handle and whether a driver has the Unicode calls.
 
-#include "common/error.h"
+#include "common/databaseerror.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -24,11 +24,9 @@ std::string fromW(const SQLWCHAR* w, size_t n);
 void appendValidUtf8(std::string& out, const char* text, size_t n);
 inline SQLWCHAR* wptr(WString& s) { return s.data(); }
 
-// The driver's messages of the last call on a handle, one per line; its SQLSTATE and native
-// error code when the driver gave no text.
-std::string diagnostics(SQLSMALLINT type, SQLHANDLE h, bool wide);
-// The text of a diagnostic that came without a message.
-std::string diagnosticText(const std::string& state, long native);
+// The failure of the last call on a handle: the driver's messages, one per line, with the
+// SQLSTATE and native error code of the first.
+DatabaseError driverError(SQLSMALLINT type, SQLHANDLE h, bool wide);
 // Whether one of the last call's diagnostics has the SQLSTATE `wanted` ("01004").
 bool hasState(SQLSMALLINT type, SQLHANDLE h, const char* wanted);
 
@@ -36,13 +34,13 @@ bool hasState(SQLSMALLINT type, SQLHANDLE h, const char* wanted);
 class Stmt {
 public:
     Stmt(SQLHDBC dbc, bool wideApi) : wide(wideApi) {
-        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) throw Error(diagnostics(SQL_HANDLE_DBC, dbc, wide));
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) throw driverError(SQL_HANDLE_DBC, dbc, wide);
     }
     ~Stmt() { SQLFreeHandle(SQL_HANDLE_STMT, h); }
     Stmt(const Stmt&) = delete;
     Stmt& operator=(const Stmt&) = delete;
     void check(SQLRETURN rc) const {
-        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw Error(diagnostics(SQL_HANDLE_STMT, h, wide));
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw driverError(SQL_HANDLE_STMT, h, wide);
     }
     // A character value read piecewise, whatever its length.
     std::string text(SQLUSMALLINT col, bool* null = nullptr);

@@ -1,6 +1,7 @@
 #include "datasource/odbcprovider.h"
 
 #include "common/asciicase.h"
+#include "common/databaseerror.h"
 #include "common/displaytext.h"
 
 #include <algorithm>
@@ -30,6 +31,25 @@ void putTemporal(const Value& v, ParamBuffer& b, SQLSMALLINT& cType, SQLSMALLINT
     size = std::max<SQLULEN>(t.size(), 1);
     digits = v.type() == Value::Type::Date ? 0 : 6;
     b.ind = static_cast<SQLLEN>(t.size());
+}
+
+// A text parameter in UTF-16 or UTF-8, with room for `outChars` characters read back;
+// returns the column size to declare.
+SQLULEN putText(const std::string& text, ParamBuffer& b, bool wide, SQLLEN outChars) {
+    if (wide) {
+        const WString w = toW(text);
+        // Room for output characters of two UTF-16 units each.
+        const size_t chars = std::max<size_t>(w.size(), 2 * static_cast<size_t>(outChars));
+        b.data.assign((chars + 1) * sizeof(SQLWCHAR), 0);
+        std::memcpy(b.data.data(), w.data(), w.size() * sizeof(SQLWCHAR));
+        b.ind = static_cast<SQLLEN>(w.size() * sizeof(SQLWCHAR));
+        return std::max<SQLULEN>(chars, 1);
+    }
+    const size_t bytes = std::max<size_t>(text.size(), static_cast<size_t>(outChars) * 4);
+    b.data.assign(bytes + 1, 0);
+    std::memcpy(b.data.data(), text.data(), text.size());
+    b.ind = static_cast<SQLLEN>(text.size());
+    return std::max<SQLULEN>(text.size(), 1);
 }
 
 // `narrow`: texts travel as UTF-8 even on a wide driver.
@@ -99,25 +119,9 @@ void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMAL
         size = std::max<SQLULEN>(v.asText().size(), 1);
         b.ind = static_cast<SQLLEN>(v.asText().size());
         break;
-    case Value::Type::Text: {
-        if (wide) {
-            const WString w = toW(v.asText());
-            // Room for output characters of two UTF-16 units each.
-            const size_t chars = std::max<size_t>(w.size(), 2 * static_cast<size_t>(outChars));
-            b.data.assign((chars + 1) * sizeof(SQLWCHAR), 0);
-            std::memcpy(b.data.data(), w.data(), w.size() * sizeof(SQLWCHAR));
-            b.ind = static_cast<SQLLEN>(w.size() * sizeof(SQLWCHAR));
-            size = std::max<SQLULEN>(chars, 1);
-        } else {
-            const std::string& t = v.asText();
-            const size_t bytes = std::max<size_t>(t.size(), static_cast<size_t>(outChars) * 4);
-            b.data.assign(bytes + 1, 0);
-            std::memcpy(b.data.data(), t.data(), t.size());
-            b.ind = static_cast<SQLLEN>(t.size());
-            size = std::max<SQLULEN>(t.size(), 1);
-        }
+    case Value::Type::Text:
+        size = putText(v.asText(), b, wide, outChars);
         break;
-    }
     }
     if (io != SQL_PARAM_INPUT && cType != SQL_C_WCHAR && cType != SQL_C_CHAR) {
         // Output values are read back as text and converted by the parameter's kind.
@@ -222,7 +226,7 @@ std::unique_ptr<ResultBuffer> OdbcProvider::call(const std::string& sql, std::ve
         // An output value is read once, into its buffer: one that did not fit is an error,
         // never a shorter value.
         const size_t units = b.ind == SQL_NO_TOTAL ? b.data.size() / unit : static_cast<size_t>(b.ind) / unit;
-        if (units > b.data.size() / unit - 1) throw Error("输出参数“" + p.Name + "”的值太长，无法完整读出。");
+        if (units > b.data.size() / unit - 1) throw DatabaseError("输出参数“" + p.Name + "”的值太长，无法完整读出。");
         std::string text;
         if (wide) text = fromW(reinterpret_cast<const SQLWCHAR*>(b.data.data()), units);
         else appendValidUtf8(text, b.data.data(), units);
@@ -270,7 +274,7 @@ void OdbcProvider::applyChange(const RowChange& change) {
         st.check(SQLExecute(st.h));
         SQLLEN touched = -1;
         st.check(SQLRowCount(st.h, &touched));
-        if (touched != 1) throw Error(rowCountMessage(touched));
+        if (touched != 1) throw DatabaseError(rowCountMessage(touched));
     } catch (...) {
         endTransaction(SQL_ROLLBACK);
         throw;

@@ -40,7 +40,7 @@ void refuseMissingSqliteFile(const std::string& cs) {
     if (!dsn.empty() && database.empty()) database = profileValue(dsn, "Database");
     if (asciiLower(driver).find("sqlite") == std::string::npos || database.empty() || database == ":memory:") return;
     std::error_code ec;
-    if (!std::filesystem::exists(database, ec)) throw Error("找不到数据库文件：" + database);
+    if (!std::filesystem::exists(database, ec)) throw DatabaseError("找不到数据库文件：" + database);
 }
 
 // psqlODBC hands Booleans over as texts, and without a cursor it holds a whole result in
@@ -111,10 +111,10 @@ void OdbcProvider::connect(const std::string& cs) {
     const SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), odbcConnectionStringLength(cs), out,
                                           sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
     if (SQL_SUCCEEDED(rc)) return;
-    const std::string msg = diagnostics(SQL_HANDLE_DBC, dbc_, false);
+    const DatabaseError error = driverError(SQL_HANDLE_DBC, dbc_, false);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
     SQLFreeHandle(SQL_HANDLE_ENV, env_);
-    throw Error(msg);
+    throw error;
 }
 
 std::string OdbcProvider::driverName() {

@@ -3,7 +3,7 @@
 // The driver behind a connection. Two kinds exist: the built-in SQLite provider and the
 // unixODBC driver manager; the connection string chooses (see connstring.h).
 
-#include "datasource/dataset.h"
+#include "datasource/parameter.h"
 #include "datasource/resultbuffer.h"
 
 #include <functional>

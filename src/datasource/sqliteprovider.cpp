@@ -1,6 +1,7 @@
 #include "datasource/sqliteprovider.h"
 
 #include "common/asciicase.h"
+#include "common/databaseerror.h"
 #include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
@@ -169,13 +170,14 @@ SqliteProvider::SqliteProvider(const std::string& path) {
     // No file is created for a wrong path: a missing database is an error. One connection
     // serves one thread, so SQLite's per-call locking is left out.
     std::error_code ec;
-    if (path != ":memory:" && !std::filesystem::exists(path, ec)) throw Error("找不到数据库文件：" + path);
+    if (path != ":memory:" && !std::filesystem::exists(path, ec)) throw DatabaseError("找不到数据库文件：" + path);
     const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
-        std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        const std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        const long code = db_ ? sqlite3_extended_errcode(db_) : rc;
         sqlite3_close(db_);
         db_ = nullptr;
-        throw Error(msg + ": " + path);
+        throw DatabaseError(msg + ": " + path, {}, code);
     }
     sqlite3_busy_timeout(db_, 5000);
 }
@@ -186,7 +188,7 @@ SqliteProvider::~SqliteProvider() { sqlite3_close(db_); }
 // opened without its mutex; it ends the running step with SQLITE_INTERRUPT.
 void SqliteProvider::cancel() { sqlite3_interrupt(db_); }
 
-void SqliteProvider::fail() { throw Error(sqlite3_errmsg(db_)); }
+void SqliteProvider::fail() { throw DatabaseError(sqlite3_errmsg(db_), {}, sqlite3_extended_errcode(db_)); }
 
 void SqliteProvider::exec(const char* sql) {
     if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail();
@@ -228,12 +230,12 @@ std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql, cons
     Stmt st;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, &tail) != SQLITE_OK) fail();
-    if (!st.s) throw Error("Command text does not return a result set");
+    if (!st.s) throw DatabaseError("Command text does not return a result set");
     auto buf = std::make_unique<ResultBuffer>();
     const int n = sqlite3_column_count(st.s);
     int rc = sqlite3_step(st.s);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail();
-    if (n == 0) throw Error("Command text does not return a result set");
+    if (n == 0) throw DatabaseError("Command text does not return a result set");
     buf->info.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         ColumnInfo& ci = buf->info[static_cast<size_t>(i)];
@@ -271,7 +273,7 @@ std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql, cons
 
 std::unique_ptr<ResultBuffer> SqliteProvider::callProcedure(const std::string& name, std::vector<Parameter>&,
                                                             const ProgressFn&) {
-    throw Error(format("Stored procedure '%s' not found: SQLite has no stored procedures", name.c_str()));
+    throw DatabaseError(format("Stored procedure '%s' not found: SQLite has no stored procedures", name.c_str()));
 }
 
 std::vector<Parameter> SqliteProvider::procedureParameters(const std::string&) { return {}; }
@@ -301,7 +303,7 @@ void SqliteProvider::applyChange(const RowChange& change) {
         for (size_t i = 0; i < params.size(); ++i) bindValue(st.s, static_cast<int>(i) + 1, params[i]);
         if (sqlite3_step(st.s) != SQLITE_DONE) fail();
         const int touched = sqlite3_changes(db_);
-        if (touched != 1) throw Error(rowCountMessage(touched));
+        if (touched != 1) throw DatabaseError(rowCountMessage(touched));
     } catch (...) {
         sqlite3_exec(db_, "ROLLBACK TO rg_change; RELEASE rg_change", nullptr, nullptr, nullptr);
         throw;

@@ -1,5 +1,6 @@
 #include "datasource/statementrun.h"
 
+#include "common/databaseerror.h"
 #include "common/progress.h"
 
 #include <atomic>
@@ -61,13 +62,12 @@ std::string queryTimeoutMessage(int seconds) {
     return "查询超时：" + std::to_string(seconds) + " 秒内没有完成，已停止。";
 }
 
-void runStatement(Provider& provider, const std::function<void(const ProgressFn&)>& work, const ProgressFn& observer) {
+void runStatement(Provider& provider, const std::function<void(const ProgressFn&)>& work) {
     std::atomic<int64_t> rows{0};
     std::atomic<bool> stop{false};
     const ProgressFn onWorker = [&](int64_t n) {
         rows.store(n, std::memory_order_relaxed);
-        if (stop.load(std::memory_order_relaxed)) return false;
-        return !observer || observer(n);
+        return !stop.load(std::memory_order_relaxed);
     };
     std::future<void> done = std::async(std::launch::async, [&] { work(onWorker); });
 
@@ -97,7 +97,7 @@ void runStatement(Provider& provider, const std::function<void(const ProgressFn&
     } catch (...) {
         // The driver's own report of the interruption; what the user did is what counts.
     }
-    if (timedOut) throw Error(queryTimeoutMessage(timeout));
+    if (timedOut) throw DatabaseError(queryTimeoutMessage(timeout));
     throw Cancelled();
 }
 

@@ -15,12 +15,10 @@
 
 namespace rg {
 
-// Runs `work` on a worker thread with a ProgressFn that records the rows fetched so far
-// (and also asks `observer`, called on the worker, when given). Rethrows what the work
-// threw; throws rg::Cancelled when the progress sink cancelled and a timeout error when
-// the provider's query timeout passed.
-void runStatement(Provider& provider, const std::function<void(const ProgressFn&)>& work,
-                  const ProgressFn& observer = {});
+// Runs `work` on a worker thread with a ProgressFn that records the rows fetched so far.
+// Rethrows what the work threw; throws rg::Cancelled when the progress sink cancelled and
+// a timeout error when the provider's query timeout passed.
+void runStatement(Provider& provider, const std::function<void(const ProgressFn&)>& work);
 // The same for work that fetches no rows: a catalog call, a change, a description.
 inline void runStatement(Provider& provider, const std::function<void()>& work) {
     runStatement(provider, [&](const ProgressFn&) { work(); });

@@ -1,7 +1,6 @@
 #include "gridsetup/dialogutil.h"
 
 #include "common/error.h"
-#include "common/progress.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -10,17 +9,6 @@
 #include <QMessageBox>
 
 namespace rg {
-
-namespace {
-ErrorBox& errorBox() {
-    static ErrorBox box;
-    return box;
-}
-ErrorBox& noticeBox() {
-    static ErrorBox box;
-    return box;
-}
-} // namespace
 
 void setupDialogFrame(QDialog* dialog, const char* objectName, const char* caption, int width, int height) {
     dialog->setObjectName(QString::fromLatin1(objectName));
@@ -36,31 +24,6 @@ QLabel* placeLabel(QWidget* parent, const char* objectName, const char* text, in
     label->adjustSize();
     label->move(left, top);
     return label;
-}
-
-void setGridSetupErrorBox(ErrorBox box) { errorBox() = std::move(box); }
-
-void setGridSetupNoticeBox(ErrorBox box) { noticeBox() = std::move(box); }
-
-void showErrorBox(QWidget* parent, const QString& message) {
-    if (errorBox()) {
-        errorBox()(message);
-        return;
-    }
-    QMessageBox::critical(parent, QString::fromUtf8("报表生成器"), message);
-}
-
-bool runGuarded(QWidget* parent, const std::function<void()>& handler) {
-    try {
-        handler();
-        return true;
-    } catch (const Cancelled& e) {
-        if (noticeBox()) noticeBox()(QString::fromUtf8(e.what()));
-        else showPlainMessage(parent, QString::fromUtf8(e.what()));
-    } catch (const std::exception& e) {
-        showErrorBox(parent, QString::fromUtf8(e.what()));
-    }
-    return false;
 }
 
 void showPlainMessage(QWidget* parent, const QString& message) {

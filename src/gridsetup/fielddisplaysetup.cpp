@@ -1,5 +1,6 @@
 #include "gridsetup/fielddisplaysetup.h"
 
+#include "common/ui/commandguard.h"
 #include "datasource/dataset.h"
 #include "gridsetup/dialogutil.h"
 
@@ -35,9 +36,9 @@ Tfrmdisplaysetup::Tfrmdisplaysetup(QWidget* parent) : QDialog(parent) {
     txtdisplay->installEventFilter(this);
     connect(lstField, &QListWidget::itemSelectionChanged, this, [this] {
         if (!filling_)
-            runGuarded(this, [this] { lstFieldClick(); });
+            guardCommand([this] { lstFieldClick(); });
     });
-    connect(Button2, &QPushButton::clicked, this, [this] { runGuarded(this, [this] { Button2Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { guardCommand([this] { Button2Click(); }); });
 }
 
 bool Tfrmdisplaysetup::eventFilter(QObject* watched, QEvent* event) {
@@ -45,7 +46,7 @@ bool Tfrmdisplaysetup::eventFilter(QObject* watched, QEvent* event) {
         // Switching windows or opening the edit box's own menu is not leaving the box.
         auto reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            runGuarded(this, [this] { txtdisplayExit(); });
+            guardCommand([this] { txtdisplayExit(); });
     }
     return QDialog::eventFilter(watched, event);
 }

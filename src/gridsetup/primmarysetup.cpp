@@ -1,5 +1,6 @@
 #include "gridsetup/primmarysetup.h"
 
+#include "common/ui/commandguard.h"
 #include "grid/grid.h"
 #include "gridsetup/dialogutil.h"
 
@@ -21,7 +22,7 @@ Tfrmprimmarysetup::Tfrmprimmarysetup(QWidget* parent) : QDialog(parent) {
     Button1->setObjectName("Button1");
     Button1->setGeometry(72, 72, 75, 25);
     setTabOrder(lstfield, Button1);
-    connect(Button1, &QPushButton::clicked, this, [this] { runGuarded(this, [this] { Button1Click(); }); });
+    connect(Button1, &QPushButton::clicked, this, [this] { guardCommand([this] { Button1Click(); }); });
 }
 
 bool Tfrmprimmarysetup::FillList() {

@@ -1,5 +1,6 @@
 #include "gridsetup/summaryitemsetup.h"
 
+#include "common/ui/commandguard.h"
 #include "grid/grid.h"
 #include "grid/summaryrules.h"
 #include "gridsetup/dialogutil.h"
@@ -114,12 +115,12 @@ Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
     // one. Changes made by the dialog itself (refilling, deleting) show nothing.
     auto select = [this] {
         if (!updatingList_ && selectedRow(lstSummaryItem) >= 0)
-            runGuarded(this, [this] { summarytypeSelect(); });
+            guardCommand([this] { summarytypeSelect(); });
     };
     connect(lstSummaryItem, &QListWidget::itemClicked, this, select);
     connect(lstSummaryItem, &QListWidget::itemSelectionChanged, this, select);
-    connect(btnadd, &QPushButton::clicked, this, [this] { runGuarded(this, [this] { btnaddClick(); }); });
-    connect(btnDelete, &QPushButton::clicked, this, [this] { runGuarded(this, [this] { btnDeleteClick(); }); });
+    connect(btnadd, &QPushButton::clicked, this, [this] { guardCommand([this] { btnaddClick(); }); });
+    connect(btnDelete, &QPushButton::clicked, this, [this] { guardCommand([this] { btnDeleteClick(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 

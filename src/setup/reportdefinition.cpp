@@ -1,5 +1,8 @@
 #include "setup/reportdefinition.h"
 
+#include "common/asciicase.h"
+#include "common/codepage.h"
+#include "common/databaseerror.h"
 #include "common/error.h"
 #include "files/targetfile.h"
 #include "grid/summaryrules.h"
@@ -163,7 +166,29 @@ void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName, 
     DefineSummary(grid, grid.Columns(fieldIndex), SummaryTypeFromName(kindName), place);
 }
 
-std::string LoadSetup(ReportObjects r, const std::string& fileName) {
+namespace {
+
+bool isUtf8(const std::string& s) {
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t more = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 9;
+        if (more > 3 || s.size() - i <= more) return false;
+        for (size_t k = 1; k <= more; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += more + 1;
+    }
+    return true;
+}
+
+// The report's name as the list of saved reports shows it: the file's name without its
+// folder and ".ini", read as GBK when it is no UTF-8 (a name copied from Windows).
+std::string reportName(const std::string& fileName) {
+    std::string name = fileName.substr(fileName.find_last_of('/') + 1);
+    if (name.size() > 4 && asciiLower(name.substr(name.size() - 4)) == ".ini") name.resize(name.size() - 4);
+    return isUtf8(name) ? name : fromAnsi(name);
+}
+
+std::string applySetupFile(ReportObjects r, const std::string& fileName) {
     TSetup setup(fileName);
     readWholeSetup(setup);
     if (r.dataset.Active()) r.dataset.Close();  // a closed data set has no fields
@@ -191,6 +216,12 @@ std::string LoadSetup(ReportObjects r, const std::string& fileName) {
     applyCaptionsAndSummaries(r, setup, skipped);
     RestoreGridState(setup, r.grid, skipped);
     return skippedNotice(skipped);
+}
+
+} // namespace
+
+std::string LoadSetup(ReportObjects r, const std::string& fileName) {
+    return withDatabaseContext("打开报表“" + reportName(fileName) + "”失败", [&] { return applySetupFile(r, fileName); });
 }
 
 void SaveSetup(ReportObjects r, const std::string& fileName) {

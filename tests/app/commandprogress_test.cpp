@@ -1,4 +1,4 @@
-#include "app/commandguard.h"
+#include "common/ui/commandguard.h"
 #include "app/progresswindow.h"
 #include "app/navbar.h"
 #include "app/quorvel.h"
@@ -38,7 +38,7 @@ struct Window {
     std::vector<AnsweringChooser::Seen> seen;
     AnsweringChooser* chooser;
     QStringList opened, errors, notices;
-    ErrorSink previousError, previousNotice;
+    MessageSink previousError, previousNotice;
     Tfrmquorvel w;
 
     Window() : w(nullptr, QString::fromStdString(folder.path().string())) {

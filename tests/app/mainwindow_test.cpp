@@ -1,5 +1,5 @@
 #include "app/buttonimages.h"
-#include "app/commandguard.h"
+#include "common/ui/commandguard.h"
 #include "app/navbar.h"
 #include "app/quorvel.h"
 #include "common/error.h"
@@ -188,7 +188,7 @@ TEST(MainWindow, GridViewGoesIntoTheCentreWithThePopupMenu) {
 
 TEST(CommandGuard, ErrorsReachTheCentralHandlerAndStopThere) {
     QStringList shown;
-    ErrorSink previous = setErrorSink([&](const QString& m) { shown << m; });
+    MessageSink previous = setErrorSink([&](const QString& m) { shown << m; });
     int doneBefore = 0;
     guardCommand([&] {
         ++doneBefore;
@@ -199,7 +199,7 @@ TEST(CommandGuard, ErrorsReachTheCentralHandlerAndStopThere) {
     guardCommand([] {});
     // Cancelled work is no error: its message is a notice.
     QStringList notices;
-    ErrorSink previousNotice = setNoticeSink([&](const QString& m) { notices << m; });
+    MessageSink previousNotice = setNoticeSink([&](const QString& m) { notices << m; });
     guardCommand([] { reportProgress("正在导出", 0); });
     guardCommand([] { throw Cancelled(); });
     setNoticeSink(previousNotice);

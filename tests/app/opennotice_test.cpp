@@ -2,7 +2,7 @@
 // results (RG_TEST_MARIADB) shows the first, and says once, after the open, how many more
 // there were.
 
-#include "app/commandguard.h"
+#include "common/ui/commandguard.h"
 #include "app/navbar.h"
 #include "app/quorvel.h"
 #include "datasource/odbcprovider.h"
@@ -32,8 +32,8 @@ TEST(OpenNotice, ResultsAProcedureLeftOutAreToldAfterTheOpen) {
     Tfrmquorvel w(nullptr, QString::fromStdString(folder.path().string()) + "/");
     w.show();
     QStringList notices, errors;
-    ErrorSink previousNotice = setNoticeSink([&](const QString& m) { notices << m; });
-    ErrorSink previousError = setErrorSink([&](const QString& m) { errors << m; });
+    MessageSink previousNotice = setNoticeSink([&](const QString& m) { notices << m; });
+    MessageSink previousError = setErrorSink([&](const QString& m) { errors << m; });
     ASSERT_EQ(w.nvbar->ItemCount(), 1);
     QTest::mouseClick(w.nvbar->Item(0)->linkWidget(), Qt::LeftButton);
     setErrorSink(previousError);

@@ -1,4 +1,4 @@
-#include "app/commandguard.h"
+#include "common/ui/commandguard.h"
 #include "app/navbar.h"
 #include "app/quorvel.h"
 #include "app/runner.h"
@@ -58,7 +58,7 @@ struct Window {
     QStringList save(const std::string& name) {
         chooser->answers.push_back(QString::fromStdString(name));
         QStringList shown;
-        ErrorSink previous = setErrorSink([&](const QString& m) { shown << m; });
+        MessageSink previous = setErrorSink([&](const QString& m) { shown << m; });
         w.N8->trigger();
         setErrorSink(previous);
         return shown;
@@ -206,7 +206,7 @@ TEST(ReportSetup, ExportCommandsWriteTheChosenFormat) {
     win.w.setShell(std::make_unique<RecordingShell>(&opened));
     win.click("销售明细");
     QStringList shown;
-    ErrorSink previous = setErrorSink([&](const QString& m) { shown << m; });
+    MessageSink previous = setErrorSink([&](const QString& m) { shown << m; });
     auto exportAs = [&](QAction* command, const std::string& name, int filter) {
         win.chooser->answers.push_back(QString::fromStdString(setups.file(name)));
         win.chooser->filters.push_back(filter);
@@ -222,7 +222,7 @@ TEST(ReportSetup, ExportCommandsWriteTheChosenFormat) {
     EXPECT_EQ(exportAs(win.w.PDF1, "g", -1).substr(0, 5), "%PDF-");
     // A caption GBK cannot hold: the .xls says so once, after the export; the .xlsx keeps it.
     QStringList notices;
-    ErrorSink previousNotice = setNoticeSink([&](const QString& m) { notices << m; });
+    MessageSink previousNotice = setNoticeSink([&](const QString& m) { notices << m; });
     win.w.dxDBGrid->Columns(0).field()->SetDisplayLabel("订单号 😀");
     EXPECT_EQ(exportAs(win.w.N4, "h", 1).substr(0, 2), "\x09\x04");
     EXPECT_EQ(exportAs(win.w.N4, "i", 0).substr(0, 4), "PK\x03\x04");

@@ -1,4 +1,4 @@
-#include "app/commandguard.h"
+#include "common/ui/commandguard.h"
 #include "app/navbar.h"
 #include "app/quorvel.h"
 #include "app/savedsetups.h"
@@ -104,7 +104,7 @@ TEST(SavedSetups, ItemsOpenTheirFilesByTheirOwnBytes) {
     write(folder + "bad.ini", "select * from t", {{"region", "cstsum"}, {"amount", "cstsum"}});
 
     QStringList shown;
-    ErrorSink previous = setErrorSink([&](const QString& m) { shown << m; });
+    MessageSink previous = setErrorSink([&](const QString& m) { shown << m; });
     Tfrmquorvel w(nullptr, QString::fromStdString(folder));
     w.show();
     ASSERT_EQ(captions(w), QStringList({"ALL", "bad", "华东"}));
@@ -174,7 +174,7 @@ TEST(SavedSetups, ItemsLookAndClick) {
                      [&](TdxNavBarItem* item) { clicked = item; });
     // The click loads a.ini; being empty, its open fails and the error box gets the message.
     QStringList shown;
-    ErrorSink previous = setErrorSink([&](const QString& m) { shown << m; });
+    MessageSink previous = setErrorSink([&](const QString& m) { shown << m; });
     QTest::mouseClick(link, Qt::LeftButton);
     setErrorSink(previous);
     EXPECT_EQ(clicked, w.nvbar->Item(0));

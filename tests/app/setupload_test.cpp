@@ -1,7 +1,7 @@
 // Loading setups in the main window: a saved entry that cannot be applied stops the load
 // with a message naming it, one whose field is gone is skipped with a notice, and a setup
 // file that is no file says so.
-#include "app/commandguard.h"
+#include "common/ui/commandguard.h"
 #include "app/navbar.h"
 #include "app/quorvel.h"
 #include "setup/setup.h"
@@ -39,8 +39,8 @@ struct Window {
     template <class Command>
     Shown run(Command&& command) {
         Shown shown;
-        ErrorSink errors = setErrorSink([&](const QString& m) { shown.errors << m; });
-        ErrorSink notices = setNoticeSink([&](const QString& m) { shown.notices << m; });
+        MessageSink errors = setErrorSink([&](const QString& m) { shown.errors << m; });
+        MessageSink notices = setNoticeSink([&](const QString& m) { shown.notices << m; });
         command();
         setErrorSink(errors);
         setNoticeSink(notices);

@@ -4,6 +4,7 @@
 // declared length, also in the runner's CSV; MariaDB's BIT(n), output values and several
 // results; SQLite databases a connection string names that do not exist.
 
+#include "common/databaseerror.h"
 #include "datasource/odbcprovider.h"
 #include "servertest.h"
 #include "setup/setup.h"
@@ -245,7 +246,9 @@ TEST(EdgeFetchSqlite, BytesThatAreNoUtf8BecomeReplacementCharacters) {
 
 // A driver error that comes without a text still names its SQLSTATE and native code.
 TEST(EdgeFetchMessages, AnErrorWithoutTextNamesItsCodes) {
-    EXPECT_EQ(odbc::diagnosticText("HY000", 1234), "SQLSTATE HY000, 错误代码 1234");
+    EXPECT_STREQ(DatabaseError("", "HY000", 1234).what(), "SQLSTATE HY000, 错误代码 1234");
+    EXPECT_STREQ(DatabaseError("", "HY000", 1234).inContext("执行 SQL 失败").what(),
+                 "执行 SQL 失败：SQLSTATE HY000，错误代码 1234");
 }
 
 TEST_F(PgEdge, RareCharactersAndBitStringsReadWholeAndWriteValidCsv) {

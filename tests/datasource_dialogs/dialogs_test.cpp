@@ -2,12 +2,12 @@
 
 #include "common/error.h"
 #include "common/progress.h"
+#include "common/ui/commandguard.h"
 #include "datasource/dataset.h"
 #include "datasource/dialogs/adoconed.h"
 #include "datasource/dialogs/connproperties.h"
 #include "datasource/dialogs/dbsetup.h"
 #include "datasource/dialogs/dropdownbox.h"
-#include "datasource/dialogs/errorbox.h"
 #include "datasource/dialogs/previewmodel.h"
 #include "datasource/dialogs/setupparameters.h"
 #include "datasource/dialogs/sqledit.h"
@@ -44,13 +44,13 @@ namespace {
 // The messages the data source dialogs show while it lives, noted instead of shown.
 struct ShownMessages {
     QStringList errors, notices;
-    ShownMessages() {
-        setDataSourceErrorBox([this](const QString& m) { errors << m; });
-        setDataSourceNoticeBox([this](const QString& m) { notices << m; });
-    }
+    MessageSink previousErrors, previousNotices;
+    ShownMessages()
+        : previousErrors(setErrorSink([this](const QString& m) { errors << m; })),
+          previousNotices(setNoticeSink([this](const QString& m) { notices << m; })) {}
     ~ShownMessages() {
-        setDataSourceErrorBox({});
-        setDataSourceNoticeBox({});
+        setErrorSink(previousErrors);
+        setNoticeSink(previousNotices);
     }
 };
 
@@ -108,12 +108,18 @@ TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
         EXPECT_EQ(rows.displayText(0, 0), "Zhou");
     }
 
-    // A command that fails says so at once and leaves the data set closed.
+    // A command that fails leaves the data set closed, and the user hears at once what
+    // failed and why: the table, or the SQL box.
+    QStringList errors;
+    MessageSink previous = setErrorSink([&](const QString& m) { errors << m; });
     dialog.OpenCommand("no_such_table", CommandType::cmdTable);
     EXPECT_FALSE(dataset.Active());
     EXPECT_EQ(dialog.ds->rowCount(), 0);
-    ASSERT_EQ(shown.errors.size(), 1);
-    EXPECT_TRUE(shown.errors[0].contains("no_such_table")) << shown.errors[0].toStdString();
+    dialog.OpenCommand("SELEC id FROM orders", CommandType::cmdText);
+    EXPECT_FALSE(dataset.Active());
+    setErrorSink(previous);
+    EXPECT_EQ(errors, QStringList({"打开表“no_such_table”失败：no such table: no_such_table（错误代码 1）",
+                                   "执行 SQL 失败：near \"SELEC\": syntax error（错误代码 1）"}));
 
     // The reset clears the choice boxes but leaves the connection alone.
     dialog.ConnectionString->setEditText("Provider=SQLite;Data Source=/nowhere.db");
@@ -168,14 +174,17 @@ TEST(DataSourceDialog, ACancelledPickLeavesTheDataSetClosed) {
     dialog.AssignConnection(conn);
     dialog.OpenCommand("t", CommandType::cmdTable);
     ASSERT_EQ(dialog.ds->rowCount(), 2);
+    QStringList notices;
+    MessageSink previous = setNoticeSink([&](const QString& m) { notices << m; });
     {
         CancelAfter sink(3);
         ProgressScope scope(&sink);
         dialog.OpenCommand("endless", CommandType::cmdTable);
     }
+    setNoticeSink(previous);
+    EXPECT_EQ(notices, QStringList{"操作已取消。"});
     EXPECT_FALSE(dataset.Active());
     EXPECT_EQ(dialog.ds->rowCount(), 0);
-    EXPECT_EQ(shown.notices, QStringList{"操作已取消。"});
     EXPECT_TRUE(shown.errors.isEmpty());
     dialog.OpenCommand("t", CommandType::cmdTable);
     EXPECT_EQ(dialog.ds->rowCount(), 2);
@@ -476,7 +485,7 @@ TEST(ConnProperties, BuildsAndTestsStrings) {
     dialog.setConnectionString("Provider=SQLite;Data Source=" + path + ";Query Timeout=soon");
     EXPECT_EQ(dialog.QueryTimeout->value(), 0);
     EXPECT_EQ(dialog.OtherAttributes->text(), "Query Timeout=soon");
-    EXPECT_TRUE(testConnection(dialog).contains("soon"));
+    EXPECT_TRUE(testConnection(dialog).startsWith("连接数据库失败：连接字符串中“Query Timeout”的值“soon”"));
 
     const std::string pg = rgtest::pgConnectionString();
     ASSERT_FALSE(pg.empty()) << "RG_TEST_PG names the test PostgreSQL server";
@@ -494,5 +503,7 @@ TEST(ConnProperties, BuildsAndTestsStrings) {
     dialog.Password->setText("wrong-password");
     QString message = testConnection(dialog);
     EXPECT_TRUE(message.contains("password", Qt::CaseInsensitive)) << message.toStdString();
+    EXPECT_TRUE(message.startsWith("连接数据库失败：")) << message.toStdString();
+    EXPECT_TRUE(message.contains("（SQLSTATE 08001，错误代码 ")) << message.toStdString();
     EXPECT_TRUE(dialog.isVisible());
 }

@@ -5,7 +5,7 @@
 #include "datasource/dataset.h"
 #include "datasource/dialogs/dbsetup.h"
 #include "datasource/dialogs/dropdownbox.h"
-#include "datasource/dialogs/errorbox.h"
+#include "common/ui/commandguard.h"
 #include "datasource/dialogs/previewmodel.h"
 #include "datasource/dialogs/setupparameters.h"
 
@@ -259,7 +259,7 @@ TEST_F(ParameterDialog, OpenerRunsTheProcedureOnOkAndReportsItsErrors) {
 
     // A value the database refuses: the provider's message is shown, the dialog stays.
     QStringList messages;
-    setDataSourceErrorBox([&](const QString& m) { messages << m; });
+    setErrorSink([&](const QString& m) { messages << m; });
     rgtest::onNextModal(
         [&](QWidget* w) {
             auto& d = *static_cast<TfrmParameterSetup*>(w);
@@ -270,9 +270,11 @@ TEST_F(ParameterDialog, OpenerRunsTheProcedureOnOkAndReportsItsErrors) {
         },
         &setup);
     QTest::mouseClick(setup.btnstoreprocedure, Qt::LeftButton);
-    setDataSourceErrorBox({});
+    setErrorSink({});
     ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("执行存储过程“add_tax”失败：")) << messages[0].toStdString();
     EXPECT_TRUE(messages[0].contains("invalid input syntax")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains("（SQLSTATE 22P02，错误代码 ")) << messages[0].toStdString();
     EXPECT_TRUE(setup.isVisible());
     EXPECT_FALSE(dataset.Active());
 }

@@ -1,6 +1,6 @@
 #include "fixture.h"
 
-#include "gridsetup/dialogutil.h"
+#include "common/ui/commandguard.h"
 #include "qtapplication.h"
 #include "testsupport.h"
 
@@ -85,9 +85,9 @@ void EventCounter::dataSetEvent(rg::DataEvent e) {
 }
 
 ErrorLog::ErrorLog() {
-    rg::setGridSetupErrorBox([this](const QString& m) { messages << m; });
+    rg::setErrorSink([this](const QString& m) { messages << m; });
 }
-ErrorLog::~ErrorLog() { rg::setGridSetupErrorBox({}); }
+ErrorLog::~ErrorLog() { rg::setErrorSink({}); }
 
 QTimer* onNextModal(std::function<void(QWidget*)> act) {
     QWidget* before = QApplication::activeModalWidget();

@@ -1,7 +1,7 @@
 #include "gridsetup/primmarysetup.h"
 
 #include "common/progress.h"
-#include "gridsetup/dialogutil.h"
+#include "common/ui/commandguard.h"
 
 #include "fixture.h"
 
@@ -106,7 +106,7 @@ TEST(KeyFieldDialog, ACancelledReloadKeepsTheKeyAndIsANotice) {
     const int top = g.grid.TopCount();
     rgtest::ErrorLog errors;
     QStringList notices;
-    rg::setGridSetupNoticeBox([&](const QString& m) { notices << m; });
+    rg::setNoticeSink([&](const QString& m) { notices << m; });
     bool stayedOpen = false;
     rgtest::onNextModal([&](QWidget* w) {
         auto* d = qobject_cast<Tfrmprimmarysetup*>(w);
@@ -122,7 +122,7 @@ TEST(KeyFieldDialog, ACancelledReloadKeepsTheKeyAndIsANotice) {
     });
     rg::RunKeyFieldDialog(nullptr, g.grid);
     EXPECT_TRUE(stayedOpen);
-    rg::setGridSetupNoticeBox({});
+    rg::setNoticeSink({});
     EXPECT_EQ(notices, QStringList{QString::fromUtf8("操作已取消。")});
     EXPECT_TRUE(errors.messages.isEmpty()) << errors.messages.join('\n').toStdString();
     EXPECT_EQ(g.grid.KeyField(), "id");

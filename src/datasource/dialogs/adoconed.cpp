@@ -1,11 +1,11 @@
 #include "datasource/dialogs/adoconed.h"
 
+#include "common/ui/commandguard.h"
 #include "datasource/connstring.h"
 #include "datasource/dataset.h"
 #include "datasource/dialogs/connhelp.h"
 #include "datasource/dialogs/connproperties.h"
 #include "datasource/dialogs/dialogparts.h"
-#include "datasource/dialogs/errorbox.h"
 #include "datasource/oledb.h"
 
 #include <QComboBox>
@@ -93,8 +93,8 @@ TConnEditForm::TConnEditForm(QWidget* parent) : QDialog(parent) {
 
     connect(UseDataLinkFile, &QRadioButton::clicked, this, [this] { SourceButtonClick(); });
     connect(UseConnectionString, &QRadioButton::clicked, this, [this] { SourceButtonClick(); });
-    connect(Browse, &QPushButton::clicked, this, [this] { runDataSourceCommand(this, [this] { BrowseClick(); }); });
-    connect(Build, &QPushButton::clicked, this, [this] { runDataSourceCommand(this, [this] { BuildClick(); }); });
+    connect(Browse, &QPushButton::clicked, this, [this] { guardCommand([this] { BrowseClick(); }); });
+    connect(Build, &QPushButton::clicked, this, [this] { guardCommand([this] { BuildClick(); }); });
     connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);  // Escape too

@@ -1,5 +1,6 @@
 #include "datasource/dialogs/connproperties.h"
 
+#include "common/databaseerror.h"
 #include "datasource/connstring.h"
 #include "datasource/dataset.h"
 #include "datasource/odbcsources.h"
@@ -264,11 +265,11 @@ QString TConnPropertiesDialog::connectionString() const {
 }
 
 void TConnPropertiesDialog::TestConnectionClick() {
-    // The driver's own text is the report: a wrong password reads as the server says it.
+    // The driver's own text follows the sentence: a wrong password reads as the server says it.
     try {
         Connection test;
         test.SetConnectionString(connectionString().toStdString());
-        test.Open();
+        withDatabaseContext("连接数据库失败", [&] { test.Open(); });
         test.Close();
     } catch (const std::exception& e) {
         QMessageBox::warning(this, tr(kCaption), QString::fromUtf8(e.what()));

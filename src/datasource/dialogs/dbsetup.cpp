@@ -1,9 +1,10 @@
 #include "datasource/dialogs/dbsetup.h"
 
+#include "common/databaseerror.h"
+#include "common/ui/commandguard.h"
 #include "datasource/dialogs/adoconed.h"
 #include "datasource/dialogs/dialogparts.h"
 #include "datasource/dialogs/dropdownbox.h"
-#include "datasource/dialogs/errorbox.h"
 #include "datasource/dialogs/previewmodel.h"
 #include "datasource/dialogs/setupparameters.h"
 #include "datasource/dialogs/sqledit.h"
@@ -110,16 +111,16 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     ConnectionString->OnKeyPress = [this](int key) { return ConnectionStringKeyPress(key); };
     connect(ConnectionString, &QComboBox::activated, this, [this] { ConnectionStringClick(); });
     connect(EditConnStr, &QToolButton::clicked, this,
-            [this] { runDataSourceCommand(this, [this] { EditConnStrClick(); }); });
+            [this] { guardCommand([this] { EditConnStrClick(); }); });
     MasterTableName->OnDropDown = [this] { MasterTableNameDropDown(); };
     MasterTableName->OnSelect = [this] { MasterTableNameClick(); };
     connect(EditCommandText, &QToolButton::clicked, this,
-            [this] { runDataSourceCommand(this, [this] { EditCommandTextClick(); }); });
+            [this] { guardCommand([this] { EditCommandTextClick(); }); });
     connect(btnstoreprocedure, &QToolButton::clicked, this,
-            [this] { runDataSourceCommand(this, [this] { btnstoreprocedureClick(); }); });
+            [this] { guardCommand([this] { btnstoreprocedureClick(); }); });
     connect(DBGridEh1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu1->popup(DBGridEh1->viewport()->mapToGlobal(pos)); });
-    connect(N1, &QAction::triggered, this, [this] { runDataSourceCommand(this, [this] { N1Click(); }); });
+    connect(N1, &QAction::triggered, this, [this] { guardCommand([this] { N1Click(); }); });
     connect(btnok, &QPushButton::clicked, this, [this] { btnokClick(); });
     connect(btncancel, &QPushButton::clicked, this, [this] { btncancelClick(); });
     // The grid's current row is the data set's current record.
@@ -127,7 +128,7 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
             [this](const QModelIndex& current) {
                 if (!dataSet_ || !dataSet_->Active() || !current.isValid() || dataSet_->RecNo() == current.row())
                     return;
-                runDataSourceCommand(this, [&] { dataSet_->SetRecNo(current.row()); });
+                guardCommand([&] { dataSet_->SetRecNo(current.row()); });
             });
 }
 
@@ -205,7 +206,9 @@ void TFRMDBSETUP::btnstoreprocedureClick() {
     TfrmParameterSetup dialog(this);
     dialog.DataSet = dataSet_;
     if (dialog.exec() == QDialog::Accepted) {
-        dataSet_->Open();  // an error reaches the error box, and this dialog stays open
+        // An error reaches the error box, and this dialog stays open.
+        withDatabaseContext(openFailureSentence(CommandType::cmdStoredProc, dataSet_->CommandText()),
+                            [&] { dataSet_->Open(); });
         showOpenNotice();
     }
 }
@@ -213,21 +216,20 @@ void TFRMDBSETUP::btnstoreprocedureClick() {
 // What the open left out (results after the first), once its rows show.
 void TFRMDBSETUP::showOpenNotice() {
     const std::string notice = dataSet_->OpenNotice();
-    if (!notice.empty()) showDataSourceNotice(this, QString::fromStdString(notice));
+    if (!notice.empty()) showCommandNotice(QString::fromStdString(notice));
 }
 
 // A command that does not run leaves the data set closed and the preview empty, and says
 // why at once: an empty preview alone would not tell a syntax error from an empty table.
 void TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
-    const bool opened = runDataSourceCommand(this, [&] {
+    const bool opened = guardCommand([&] {
         dataSet_->Close();
         dataSet_->SetCommandType(kind);
         dataSet_->SetCommandText(text);
-        dataSet_->Open();
+        withDatabaseContext(openFailureSentence(kind, text), [&] { dataSet_->Open(); });
+        ds->setDataSet(dataSet_);
     });
-    if (!opened) return;
-    ds->setDataSet(dataSet_);
-    showOpenNotice();
+    if (opened) showOpenNotice();
 }
 
 void TFRMDBSETUP::MasterTableNameDropDown() {
@@ -235,7 +237,7 @@ void TFRMDBSETUP::MasterTableNameDropDown() {
         return;
     std::vector<std::string> names;
     // A listing that fails says why and keeps what it found so far.
-    runDataSourceCommand(this, [&] { connection_->ListTableNames(names, false); });
+    guardCommand([&] { connection_->ListTableNames(names, false); });
     MasterTableName->AddSortedItems(std::move(names));
 }
 

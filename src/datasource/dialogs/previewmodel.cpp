@@ -1,8 +1,9 @@
 #include "datasource/dialogs/previewmodel.h"
 
+#include "common/databaseerror.h"
 #include "common/displaytext.h"
 #include "common/error.h"
-#include "datasource/dialogs/errorbox.h"
+#include "common/ui/commandguard.h"
 
 #include <QMetaObject>
 
@@ -146,13 +147,13 @@ bool TDataSetModel::setData(const QModelIndex& index, const QVariant& value, int
         return false;  // an edit that changes nothing posts nothing
     rg::DataSet& ds = *dataSet_;
     posting_ = true;
-    bool ok = runDataSourceCommand(nullptr, [&] {
+    bool ok = guardCommand([&] {
         try {
             ds.SetRecNo(index.row());
             Value v = valueFromText(text, ds.Fields(field).Kind());
             ds.Edit();
             ds.SetFieldValue(field, v);
-            ds.Post();
+            withDatabaseContext("保存修改失败", [&] { ds.Post(); });
         } catch (...) {
             // A refused post leaves the record as stored; the cell shows it again.
             if (ds.GetState() == rg::DataSet::State::Edit)

@@ -1,9 +1,9 @@
 #include "datasource/dialogs/setupparameters.h"
 
+#include "common/ui/commandguard.h"
 #include "datasource/dataset.h"
 #include "datasource/dialogs/dialogparts.h"
 #include "datasource/dialogs/dropdownbox.h"
-#include "datasource/dialogs/errorbox.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -55,7 +55,7 @@ TfrmParameterSetup::TfrmParameterSetup(QWidget* parent) : QDialog(parent) {
     // A click shows the value again even on the selected entry; arrow keys select too.
     auto parameterClick = [this] {
         if (!filling_)
-            runDataSourceCommand(this, [this] { lstparamterlistClick(); });
+            guardCommand([this] { lstparamterlistClick(); });
     };
     connect(lstparamterlist, &QListWidget::itemSelectionChanged, this, parameterClick);
     connect(lstparamterlist, &QListWidget::itemClicked, this, parameterClick);
@@ -74,7 +74,7 @@ bool TfrmParameterSetup::eventFilter(QObject* watched, QEvent* event) {
         QWidget* next = QApplication::focusWidget();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && next &&
             isAncestorOf(next))
-            runDataSourceCommand(this, [this] { txtparametervalueExit(); });
+            guardCommand([this] { txtparametervalueExit(); });
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -89,7 +89,7 @@ void TfrmParameterSetup::MasterTableNameDropDown() {
         return;
     std::vector<std::string> names;
     // A listing that fails says why and keeps what it found so far.
-    runDataSourceCommand(this, [&] { DataSet->connection()->ListProcedureNames(names); });
+    guardCommand([&] { DataSet->connection()->ListProcedureNames(names); });
     MasterTableName->AddSortedItems(std::move(names));
 }
 
@@ -101,7 +101,7 @@ void TfrmParameterSetup::MasterTableNameClick() {
         return;
     // A procedure that cannot be described says why and leaves the list empty or partly
     // filled.
-    runDataSourceCommand(this, [this] {
+    guardCommand([this] {
         DataSet->SetCommandType(CommandType::cmdStoredProc);
         DataSet->SetCommandText(MasterTableName->currentText().toStdString());
         DataSet->RefreshParameters();

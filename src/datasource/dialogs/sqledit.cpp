@@ -1,8 +1,8 @@
 #include "datasource/dialogs/sqledit.h"
 
+#include "common/ui/commandguard.h"
 #include "datasource/dialogs/connhelp.h"
 #include "datasource/dialogs/dialogparts.h"
-#include "datasource/dialogs/errorbox.h"
 #include "datasource/dialogs/splitter.h"
 
 #include <QApplication>
@@ -132,13 +132,13 @@ TSQLEditForm::TSQLEditForm(QWidget* parent) : QDialog(parent) {
 
     connect(TableList, &QListWidget::itemSelectionChanged, this, [this] { TableListClick(); });
     connect(TableList, &QListWidget::itemDoubleClicked, this,
-            [this] { runDataSourceCommand(this, [this] { AddTableButtonClick(); }); });
+            [this] { guardCommand([this] { AddTableButtonClick(); }); });
     connect(AddTableButton, &QPushButton::clicked, this,
-            [this] { runDataSourceCommand(this, [this] { AddTableButtonClick(); }); });
+            [this] { guardCommand([this] { AddTableButtonClick(); }); });
     connect(FieldList, &QListWidget::itemDoubleClicked, this,
-            [this] { runDataSourceCommand(this, [this] { AddFieldButtonClick(); }); });
+            [this] { guardCommand([this] { AddFieldButtonClick(); }); });
     connect(AddFieldButton, &QPushButton::clicked, this,
-            [this] { runDataSourceCommand(this, [this] { AddFieldButtonClick(); }); });
+            [this] { guardCommand([this] { AddFieldButtonClick(); }); });
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject); // Escape too
     connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
