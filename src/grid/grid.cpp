@@ -91,7 +91,7 @@ void TdxDBGrid::SetDataSet(DataSet* ds) {
     if (ds == dataSet_) return;
     if (dataSet_) dataSet_->removeObserver(this);
     dataSet_ = ds;
-    unfiltered_ = KeptRows{};
+    unfiltered_.drop();
     if (dataSet_) dataSet_->addObserver(this);
     rebindColumns();
     if (dataSet_ && dataSet_->Active()) load(LoadReason::Structure);
@@ -236,23 +236,23 @@ void TdxDBGrid::SetKeyField(const std::string& name) {
 void TdxDBGrid::dataSetEvent(DataEvent e) {
     switch (e) {
     case DataEvent::Opened:
-        unfiltered_ = KeptRows{};
+        unfiltered_.drop();
         rebindColumns();
         load(LoadReason::Structure);
         break;
     case DataEvent::Closed:
-        unfiltered_ = KeptRows{};
+        unfiltered_.drop();
         Filter.dataSetClosed();
         rebindColumns();
         clearRows();
         changed();
         break;
     case DataEvent::ContentsChanged:
-        if (!filterChanging_) unfiltered_ = KeptRows{};
+        if (!unfiltered_.filterChanging()) unfiltered_.drop();
         load(LoadReason::KeepExpanded);
         break;
     case DataEvent::LayoutChanged:
-        unfiltered_ = KeptRows{};
+        unfiltered_.drop();
         rebindColumns();
         load(LoadReason::KeepExpanded);
         break;

@@ -11,10 +11,10 @@
 #include "grid/rowtree.h"
 #include "grid/summary.h"
 #include "grid/summaryengine.h"
+#include "grid/unfilteredrows.h"
 
 #include <cstdint>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -157,7 +157,9 @@ public:
     TdxDBGridFilter Filter{*this};
 
     // Summaries: one group, the default group.
-    std::span<TdxDBGridSummaryGroup, 1> SummaryGroups() { return std::span<TdxDBGridSummaryGroup, 1>(&DefaultGroup(), 1); }
+    std::span<TdxDBGridSummaryGroup, 1> SummaryGroups() {
+        return std::span<TdxDBGridSummaryGroup, 1>(&DefaultGroup(), 1);
+    }
     TdxDBGridSummaryGroup& DefaultGroup() { return summaries_.group(); }
     const TdxDBGridSummaryGroup& DefaultGroup() const { return summaries_.group(); }
 
@@ -287,14 +289,7 @@ private:
     int keyFieldIndex_ = -1;
 
     RowTree tree_;
-    struct KeptRows {
-        RowTree tree;
-        std::vector<SummaryValue> footers;
-        std::string signature;
-        bool valid = false;
-    };
-    KeptRows unfiltered_;
-    bool filterChanging_ = false;  // the data set's contents change by the grid's filter only
+    UnfilteredRows unfiltered_;
     std::vector<std::string> lastGroupFields_;
 
     mutable std::vector<VisibleRow> visible_;

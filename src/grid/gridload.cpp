@@ -38,14 +38,13 @@ std::string TdxDBGrid::loadSignature() const {
 }
 
 void TdxDBGrid::keepUnfilteredRows() {
-    unfiltered_ = KeptRows{};
+    unfiltered_.drop();
     if (!dataSet_ || !dataSet_->Active() || !dataSet_->Filter().empty() || keyFieldIndex_ < 0) return;
     // Rows shown since before an edit would come back stale.
     if (tree_.dataCount() != dataSet_->RecordCount() || tree_.changes() != dataSet_->changeCount()) return;
-    unfiltered_.tree = tree_;
-    for (const auto& c : columns_) unfiltered_.footers.push_back(c->footerValue_);
-    unfiltered_.signature = loadSignature();
-    unfiltered_.valid = true;
+    std::vector<SummaryValue> footers;
+    for (const auto& c : columns_) footers.push_back(c->footerValue_);
+    unfiltered_.keep(tree_, std::move(footers), loadSignature());
 }
 
 // The contents change by the grid's own filter: a cleared filter may bring back the rows
@@ -53,12 +52,12 @@ void TdxDBGrid::keepUnfilteredRows() {
 void TdxDBGrid::setDataSetFilter(const std::string& expression) {
     if (dataSet_->Filter().empty() && !expression.empty()) keepUnfilteredRows();
     try {
-        filterChanging_ = true;
+        unfiltered_.setFilterChanging(true);
         dataSet_->SetFilter(expression);
-        filterChanging_ = false;
+        unfiltered_.setFilterChanging(false);
     } catch (...) {
-        filterChanging_ = false;
-        if (dataSet_->Filter().empty()) unfiltered_ = {};
+        unfiltered_.setFilterChanging(false);
+        if (dataSet_->Filter().empty()) unfiltered_.drop();
         throw;
     }
 }
@@ -130,11 +129,10 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadRows() {
     prepareSummaries();
     // Even a load that finds its rows kept can be cancelled before it starts.
     reportProgress("正在分组", 0, dataSet_->RecordCount());
-    if (filterChanging_ && unfiltered_.valid && dataSet_->Filter().empty() && unfiltered_.signature == loadSignature()) {
+    if (unfiltered_.filterChanging() && unfiltered_.kept() && dataSet_->Filter().empty() &&
+        unfiltered_.signature() == loadSignature()) {
         // The filter is cleared: the rows are those kept when it was set.
-        rows.tree = std::move(unfiltered_.tree);
-        rows.footers = std::move(unfiltered_.footers);
-        unfiltered_ = KeptRows{};
+        unfiltered_.take(rows.tree, rows.footers);
         rows.tree.setAllExpanded(false);
         return rows;
     }

@@ -4,26 +4,6 @@
 
 namespace rg {
 
-int RowTree::topCount() const {
-    return static_cast<int>(levels_ == 0 ? data_.size() : top_.size());
-}
-
-RowHandle RowTree::top(int i) const {
-    return levels_ == 0 ? RowHandle::data(i) : RowHandle::group(top_[static_cast<size_t>(i)]);
-}
-
-int RowTree::childCount(RowHandle r) const {
-    if (!r.isGroup()) return 0;
-    const GroupRow& g = group(r.index);
-    return g.level == levels_ - 1 ? g.dataRows : static_cast<int>(g.groups.size());
-}
-
-RowHandle RowTree::child(RowHandle r, int i) const {
-    const GroupRow& g = group(r.index);
-    return g.level == levels_ - 1 ? RowHandle::data(g.firstData + i)
-                                  : RowHandle::group(g.groups[static_cast<size_t>(i)]);
-}
-
 RowHandle RowTree::parent(RowHandle r) const {
     if (r.isGroup()) {
         const int p = group(r.index).parent;
@@ -45,12 +25,6 @@ bool RowTree::isLastChild(RowHandle r) const {
     }
     const std::vector<int>& siblings = p.valid() ? group(p.index).groups : top_;
     return !siblings.empty() && siblings.back() == r.index;
-}
-
-int RowTree::recordOf(RowHandle r) const {
-    if (r.isGroup()) return group(r.index).firstRecord;
-    if (r.isData()) return data_[static_cast<size_t>(r.index)];
-    return -1;
 }
 
 RowHandle RowTree::dataRowOf(int record) const {

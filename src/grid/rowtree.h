@@ -83,13 +83,28 @@ public:
     // The record of each data row.
     const std::vector<int32_t>& records() const { return data_; }
 
-    int topCount() const;
-    RowHandle top(int i) const;
-    int childCount(RowHandle r) const;
-    RowHandle child(RowHandle r, int i) const;
+    int topCount() const { return static_cast<int>(levels_ == 0 ? data_.size() : top_.size()); }
+    RowHandle top(int i) const {
+        return levels_ == 0 ? RowHandle::data(i) : RowHandle::group(top_[static_cast<size_t>(i)]);
+    }
+    int childCount(RowHandle r) const {
+        if (!r.isGroup()) return 0;
+        const GroupRow& g = group(r.index);
+        return g.level == levels_ - 1 ? g.dataRows : static_cast<int>(g.groups.size());
+    }
+    RowHandle child(RowHandle r, int i) const {
+        const GroupRow& g = group(r.index);
+        return g.level == levels_ - 1 ? RowHandle::data(g.firstData + i)
+                                      : RowHandle::group(g.groups[static_cast<size_t>(i)]);
+    }
     RowHandle parent(RowHandle r) const;
     bool isLastChild(RowHandle r) const;
-    int recordOf(RowHandle r) const; // a group row: its first record; -1 for none
+    // A group row: its first record; -1 for none.
+    int recordOf(RowHandle r) const {
+        if (r.isGroup()) return group(r.index).firstRecord;
+        if (r.isData()) return data_[static_cast<size_t>(r.index)];
+        return -1;
+    }
     // The data row of `record`; an invalid handle when no row shows it.
     RowHandle dataRowOf(int record) const;
     void setAllExpanded(bool on);
