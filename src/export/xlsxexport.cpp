@@ -229,11 +229,11 @@ void TdxDBGridExportXlsx::BeginDocument() {
     WorkbookWriter& w = s.w.emplace(*Stream);
 
     s.groups = Grid->GroupColumnCount();
-    const std::vector<std::unique_ptr<TdxDBGridSummaryGroup>>& summaryGroups = Grid->SummaryGroups();
+    const auto summaryGroups = Grid->SummaryGroups();
     for (TdxDBGridColumn* c : VisibleExportColumns()) {
         std::string pattern;
         if (!summaryGroups.empty()) {
-            const TdxDBGridSummaryItems& items = summaryGroups.front()->SummaryItems;
+            const TdxDBGridSummaryItems& items = summaryGroups.front().SummaryItems;
             for (int k = 0; k < items.Count(); ++k)
                 if (items.Items(k).ColumnName() == c->Name()) {
                     pattern = items.Items(k).SummaryFormat();

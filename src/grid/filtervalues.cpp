@@ -16,99 +16,84 @@
 // one, else the smallest values seen while the records go by.
 
 namespace rg {
+namespace {
 
-FilterValues TdxDBGridFilter::DropDownValues(const TdxDBGridColumn& c) const {
-    FilterValues out;
-    const Field* f = c.field();
-    DataSet* ds = grid_.dataSet();
-    if (!f || !ds || !ds->Active()) return out;
-    const int field = f->Index();
-    const bool binary = isBlobKind(f->Kind());
-    const std::vector<int32_t>& rows = grid_.tree_.data;
-    const size_t limit = MaxDropDownCount;
-    const int64_t total = static_cast<int64_t>(rows.size());
-    auto report = [&](size_t i) {
-        if ((i & (kProgressStep - 1)) == 0) reportProgress("正在收集筛选值", static_cast<int64_t>(i), total);
-    };
-    const DataSet::ColumnView v = ds->columnView(field);
-    // The smallest distinct values seen so far, each with the first record that holds it:
-    // once there are enough, most records fail one comparison with the largest. Records go
-    // in their own order, not the shown one, which may be sorted by this very column and
-    // would let every group start below the largest again.
-    auto smallest = [&](auto keyOf, auto less) {
-        using Key = decltype(keyOf(int64_t(0)));
-        std::map<Key, int32_t, decltype(less)> kept(less);
-        // The exact keys kept: a repeated value costs one hash lookup.
-        std::unordered_set<Key> keys;
-        for (int32_t rec = 0; rec < static_cast<int32_t>(rows.size()); ++rec) {
-            report(static_cast<size_t>(rec));
-            const int64_t row = v.row(rec);
-            if (v.column->isNull(row)) {
+constexpr size_t kLimit = TdxDBGridFilter::MaxDropDownCount;
+
+void reportCollected(size_t i, size_t total) {
+    if ((i & (kProgressStep - 1)) == 0)
+        reportProgress("正在收集筛选值", static_cast<int64_t>(i), static_cast<int64_t>(total));
+}
+
+// The smallest distinct values seen so far, each with the first record that holds it: once
+// there are enough, most records fail one comparison with the largest. Records go in their
+// own order, not the shown one, which may be sorted by this very column and would let
+// every group start below the largest again.
+template <typename KeyOf, typename Less>
+void smallestValues(const DataSet& ds, int field, bool binary, size_t records, KeyOf keyOf, Less less,
+                    FilterValues& out) {
+    const DataSet::ColumnView v = ds.columnView(field);
+    using Key = decltype(keyOf(int64_t(0)));
+    std::map<Key, int32_t, Less> kept(less);
+    // The exact keys kept: a repeated value costs one hash lookup.
+    std::unordered_set<Key> keys;
+    for (int32_t rec = 0; rec < static_cast<int32_t>(records); ++rec) {
+        reportCollected(static_cast<size_t>(rec), records);
+        const int64_t row = v.row(rec);
+        if (v.column->isNull(row)) {
+            out.hasBlanks = true;
+            continue;
+        }
+        if (binary) continue;
+        const Key k = keyOf(row);
+        if constexpr (std::is_same_v<Key, std::string_view>)
+            if (k.empty()) {
                 out.hasBlanks = true;
                 continue;
             }
-            if (binary) continue;
-            const Key k = keyOf(row);
-            if constexpr (std::is_same_v<Key, std::string_view>)
-                if (k.empty()) {
-                    out.hasBlanks = true;
-                    continue;
-                }
-            if (kept.size() == limit && !less(k, std::prev(kept.end())->first)) continue;
-            if (keys.count(k)) continue;
-            if (!kept.try_emplace(k, rec).second) continue;
-            keys.insert(k);
-            if (kept.size() > limit) {
-                keys.erase(std::prev(kept.end())->first);
-                kept.erase(std::prev(kept.end()));
-            }
+        if (kept.size() == kLimit && !less(k, std::prev(kept.end())->first)) continue;
+        if (keys.count(k)) continue;
+        if (!kept.try_emplace(k, rec).second) continue;
+        keys.insert(k);
+        if (kept.size() > kLimit) {
+            keys.erase(std::prev(kept.end())->first);
+            kept.erase(std::prev(kept.end()));
         }
-        for (const auto& [key, record] : kept) out.values.push_back(ds->value(record, field));
-    };
-    const Storage storage = v.column ? v.column->storage() : Storage::Decimal;
-    if (v.column && storage == Storage::Int && f->Kind() != FieldKind::Boolean) {
-        smallest([&](int64_t row) { return v.column->intAt(row); }, std::less<int64_t>());
-        return out;
     }
-    if (v.column && storage == Storage::Double) {
-        // -0.0 and 0.0 are one value, as compareValues has it.
-        smallest([&](int64_t row) { return v.column->doubleAt(row); },
-                 [](double a, double b) { return compareDoubles(a, b) < 0; });
-        return out;
+    for (const auto& [key, record] : kept) out.values.push_back(ds.value(record, field));
+}
+
+// The first shown row of each code, then the codes' texts in code page order; texts the
+// code page cannot tell apart are one value, the first shown.
+void dictionaryValues(const DataSet& ds, int field, const std::vector<int32_t>& rows, FilterValues& out) {
+    const DataSet::ColumnView v = ds.columnView(field);
+    std::vector<int32_t> firstAt(v.column->codeCount(), -1); // code 0 included
+    for (size_t i = 0; i < rows.size(); ++i) {
+        reportCollected(i, rows.size());
+        int32_t& first = firstAt[v.column->codeAt(v.row(rows[i]))];
+        if (first < 0) first = static_cast<int32_t>(i);
     }
-    if (v.column && storage == Storage::Text && v.column->hasCodes()) {
-        // The first shown row of each code, then the codes' texts in code page order; texts
-        // the code page cannot tell apart are one value, the first shown.
-        std::vector<int32_t> firstAt(v.column->codeCount(), -1);  // code 0 included
-        for (size_t i = 0; i < rows.size(); ++i) {
-            report(i);
-            int32_t& first = firstAt[v.column->codeAt(v.row(rows[i]))];
-            if (first < 0) first = static_cast<int32_t>(i);
-        }
-        std::vector<uint32_t> codes;
-        for (uint32_t code = 1; code < firstAt.size(); ++code) {
-            if (firstAt[code] < 0) continue;
-            if (v.column->codeText(code).empty()) out.hasBlanks = true;
-            else codes.push_back(code);
-        }
-        out.hasBlanks = out.hasBlanks || firstAt[0] >= 0;
-        std::vector<std::string> ansi(firstAt.size());
-        for (uint32_t code : codes) ansi[code] = toAnsi(v.column->codeText(code));
-        std::sort(codes.begin(), codes.end(), [&](uint32_t a, uint32_t b) {
-            return ansi[a] != ansi[b] ? ansi[a] < ansi[b] : firstAt[a] < firstAt[b];
-        });
-        for (size_t i = 0; i < codes.size() && out.values.size() < limit; ++i)
-            if (i == 0 || ansi[codes[i]] != ansi[codes[i - 1]])
-                out.values.push_back(ds->value(rows[static_cast<size_t>(firstAt[codes[i]])], field));
-        return out;
+    std::vector<uint32_t> codes;
+    for (uint32_t code = 1; code < firstAt.size(); ++code) {
+        if (firstAt[code] < 0) continue;
+        if (v.column->codeText(code).empty()) out.hasBlanks = true;
+        else codes.push_back(code);
     }
-    if (v.column && storage == Storage::Text) {
-        smallest([&](int64_t row) { return v.column->textAt(row); },
-                 [](std::string_view a, std::string_view b) { return ansiCompare(a, b) < 0; });
-        return out;
-    }
-    // Posted edits, decimals, Booleans: the values themselves.
-    // Texts are ordered by their code page bytes, converted once per distinct candidate.
+    out.hasBlanks = out.hasBlanks || firstAt[0] >= 0;
+    std::vector<std::string> ansi(firstAt.size());
+    for (uint32_t code : codes) ansi[code] = toAnsi(v.column->codeText(code));
+    std::sort(codes.begin(), codes.end(), [&](uint32_t a, uint32_t b) {
+        return ansi[a] != ansi[b] ? ansi[a] < ansi[b] : firstAt[a] < firstAt[b];
+    });
+    for (size_t i = 0; i < codes.size() && out.values.size() < kLimit; ++i)
+        if (i == 0 || ansi[codes[i]] != ansi[codes[i - 1]])
+            out.values.push_back(ds.value(rows[static_cast<size_t>(firstAt[codes[i]])], field));
+}
+
+// Posted edits, decimals, Booleans: the values themselves. Texts are ordered by their code
+// page bytes, converted once per distinct candidate.
+void valuesOneByOne(const DataSet& ds, int field, bool binary, const std::vector<int32_t>& rows,
+                    FilterValues& out) {
     struct Entry {
         Value value;
         std::string key;
@@ -119,14 +104,14 @@ FilterValues TdxDBGridFilter::DropDownValues(const TdxDBGridColumn& c) const {
     };
     std::set<Entry, decltype(less)> kept(less);
     for (size_t i = 0; i < rows.size(); ++i) {
-        report(i);
+        reportCollected(i, rows.size());
         const int rec = rows[i];
-        if (ds->isNull(rec, field)) {
+        if (ds.isNull(rec, field)) {
             out.hasBlanks = true;
             continue;
         }
         if (binary) continue;
-        Entry e{ds->value(rec, field), {}};
+        Entry e{ds.value(rec, field), {}};
         if (e.value.type() == Value::Type::Text) {
             if (e.value.asText().empty()) {
                 out.hasBlanks = true;
@@ -134,11 +119,40 @@ FilterValues TdxDBGridFilter::DropDownValues(const TdxDBGridColumn& c) const {
             }
             e.key = toAnsi(e.value.asText());
         }
-        if (kept.size() == limit && !less(e, *kept.rbegin())) continue;
-        if (kept.insert(std::move(e)).second && kept.size() > limit) kept.erase(std::prev(kept.end()));
+        if (kept.size() == kLimit && !less(e, *kept.rbegin())) continue;
+        if (kept.insert(std::move(e)).second && kept.size() > kLimit) kept.erase(std::prev(kept.end()));
     }
     out.values.reserve(kept.size());
     for (const Entry& e : kept) out.values.push_back(e.value);
+}
+
+} // namespace
+
+FilterValues TdxDBGridFilter::DropDownValues(const TdxDBGridColumn& c) const {
+    FilterValues out;
+    const Field* f = c.field();
+    DataSet* ds = grid_.filteredDataSet();
+    if (!f || !ds || !ds->Active()) return out;
+    const int field = f->Index();
+    const bool binary = isBlobKind(f->Kind());
+    const std::vector<int32_t>& rows = grid_.loadedRecords();
+    const DataSet::ColumnView v = ds->columnView(field);
+    const Storage storage = v.column ? v.column->storage() : Storage::Decimal;
+    if (v.column && storage == Storage::Int && f->Kind() != FieldKind::Boolean) {
+        smallestValues(*ds, field, binary, rows.size(), [&](int64_t row) { return v.column->intAt(row); },
+                       std::less<int64_t>(), out);
+    } else if (v.column && storage == Storage::Double) {
+        // -0.0 and 0.0 are one value, as compareValues has it.
+        smallestValues(*ds, field, binary, rows.size(), [&](int64_t row) { return v.column->doubleAt(row); },
+                       [](double a, double b) { return compareDoubles(a, b) < 0; }, out);
+    } else if (v.column && storage == Storage::Text && v.column->hasCodes()) {
+        dictionaryValues(*ds, field, rows, out);
+    } else if (v.column && storage == Storage::Text) {
+        smallestValues(*ds, field, binary, rows.size(), [&](int64_t row) { return v.column->textAt(row); },
+                       [](std::string_view a, std::string_view b) { return ansiCompare(a, b) < 0; }, out);
+    } else {
+        valuesOneByOne(*ds, field, binary, rows, out);
+    }
     return out;
 }
 

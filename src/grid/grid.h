@@ -1,19 +1,22 @@
 #pragma once
 
-// The result grid without widgets: columns bound to the fields of a data set, the tree of
-// group rows and data rows built by a load, grouping, the key field, and the summaries of
-// group footers and the summary footer. The view, the exporters and the report link read
-// everything they show from here.
+// The result grid without widgets: columns bound to the fields of a data set, grouping, the
+// key field, the focused row and the listeners. The rows of a load live in a RowTree, the
+// summaries in a SummaryEngine and the filter conditions in TdxDBGridFilter; the view, the
+// exporters and the report link read everything they show through this facade.
 
 #include "common/value.h"
 #include "datasource/dataset.h"
 #include "grid/gridfilter.h"
+#include "grid/rowtree.h"
 #include "grid/summary.h"
+#include "grid/summaryengine.h"
+#include "grid/unfilteredrows.h"
 
 #include <cstdint>
 #include <exception>
-#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,7 +40,6 @@ public:
     void SetVisible(bool v);  // changes the layout at once, no reload
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool v) { readOnly_ = v; }
-    bool DisableGrouping() const { return false; }
 
     TdxTreeListColumnSort Sorted() const { return sorted_; }
     // Re-orders the rows at once (group rows of a grouped column's level, data rows of an
@@ -63,11 +65,6 @@ public:
     const std::string& SummaryFooterFormat() const { return footerFormat_; }
     void SetSummaryFooterFormat(const std::string& f) { footerFormat_ = f; }
 
-    // A summary of the column's own for group row texts; the program leaves it off.
-    TdxSummaryType SummaryType = TdxSummaryType::cstNone;
-    std::string SummaryField, SummaryFormat, SummaryGroupName;
-    bool SortBySummary = false;
-
 private:
     friend class TdxDBGrid;
     TdxDBGrid* grid_;
@@ -83,28 +80,6 @@ private:
     SummaryValue footerValue_;
 };
 
-// A row of the tree: a group row (index into the group table) or a data row (index into
-// the data rows in shown order). Handles stay valid until the next load or sort; the
-// focused row follows its record through a sort.
-struct RowHandle {
-    enum class Kind : uint8_t { None, Group, Data };
-    Kind kind = Kind::None;
-    int32_t index = -1;
-    bool isGroup() const { return kind == Kind::Group; }
-    bool isData() const { return kind == Kind::Data; }
-    bool valid() const { return kind != Kind::None; }
-    bool operator==(const RowHandle& o) const { return kind == o.kind && index == o.index; }
-    bool operator!=(const RowHandle& o) const { return !(*this == o); }
-    static RowHandle group(int i) { return {Kind::Group, i}; }
-    static RowHandle data(int i) { return {Kind::Data, i}; }
-};
-
-// One line of the grid as shown: a row, or group footer row `footer` after a data row.
-struct VisibleRow {
-    RowHandle row;
-    int footer = -1;  // -1: the row itself; j >= 0: its j-th group footer row
-};
-
 class GridListener {
 public:
     virtual ~GridListener() = default;
@@ -114,7 +89,7 @@ public:
     virtual void focusChanged() {}
 };
 
-class TdxDBGrid : private DataSetObserver {
+class TdxDBGrid : private DataSetObserver, private GridFilterHost {
 public:
     TdxDBGrid();
     ~TdxDBGrid() override;
@@ -181,9 +156,12 @@ public:
     // Filtering by column values, through the data set's filter expression.
     TdxDBGridFilter Filter{*this};
 
-    // Summaries.
-    std::vector<std::unique_ptr<TdxDBGridSummaryGroup>>& SummaryGroups() { return summaryGroups_; }
-    TdxDBGridSummaryGroup& DefaultGroup();
+    // Summaries: one group, the default group.
+    std::span<TdxDBGridSummaryGroup, 1> SummaryGroups() {
+        return std::span<TdxDBGridSummaryGroup, 1>(&DefaultGroup(), 1);
+    }
+    TdxDBGridSummaryGroup& DefaultGroup() { return summaries_.group(); }
+    const TdxDBGridSummaryGroup& DefaultGroup() const { return summaries_.group(); }
 
     // The tree of the last load.
     int TopCount() const;
@@ -198,8 +176,8 @@ public:
     void SetExpanded(RowHandle r, bool on);
     int RecordOf(RowHandle r) const;  // record position (a group row: its first record)
     Value KeyValueOf(RowHandle r) const;
-    int DataRowCount() const { return static_cast<int>(tree_.data.size()); }
-    int GroupRowCount() const { return static_cast<int>(tree_.groups.size()); }
+    int DataRowCount() const { return tree_.dataCount(); }
+    int GroupRowCount() const { return tree_.groupCount(); }
     int DataRowsBelow(RowHandle group) const;
 
     // Texts and values as shown.
@@ -233,46 +211,6 @@ public:
 
 private:
     friend class TdxDBGridColumn;
-    friend class TdxDBGridFilter;
-    struct GroupRow {
-        int level = 0;
-        int parent = -1;           // group index, -1 at the top
-        Value value;
-        std::string text;          // display text of the value in the first record
-        int firstRecord = 0;
-        int rank = 0;              // of its value among the values of its level
-        bool expanded = false;
-        std::vector<int> groups;   // child groups in shown order; none at the innermost level
-        int firstData = 0;         // its data rows, at all depths: data[firstData, +dataRows)
-        int dataRows = 0;
-        std::vector<SummaryValue> values;
-    };
-    // The rows of one load. Data rows are held in shown order as their records, so the data
-    // rows of every group are one range and a data row costs four bytes.
-    struct Tree {
-        int levels = 0;
-        int64_t changes = 0;         // the data set's change count it was built at
-        std::vector<GroupRow> groups;
-        std::vector<int> top;        // top groups in shown order (none without grouping)
-        std::vector<int> innermost;  // innermost groups in shown order: a data row's parent
-        std::vector<int32_t> data;   // the record of each data row
-
-        // Visits the groups in shown order, depth first; `visit(g)` answers whether to go on
-        // into the subgroups of g.
-        template <typename Visit>
-        void walkGroups(Visit&& visit) const {
-            std::vector<std::pair<const std::vector<int>*, size_t>> stack{{&top, 0}};
-            while (!stack.empty()) {
-                auto& [list, next] = stack.back();
-                if (next >= list->size()) {
-                    stack.pop_back();
-                    continue;
-                }
-                const int g = (*list)[next++];
-                if (visit(g)) stack.push_back({&groups[static_cast<size_t>(g)].groups, 0});
-            }
-        }
-    };
     // What the grouping commands change, so that a cancelled load can put it back.
     struct ColumnState {
         TdxDBGridColumn* column;
@@ -284,33 +222,48 @@ private:
         std::vector<ColumnState> columns;
     };
     enum class LoadReason { Structure, KeepExpanded };
+    struct ViewState;
+    // A load's rows before they are shown.
+    struct LoadedRows {
+        RowTree tree;
+        std::vector<SummaryValue> footers;
+        std::exception_ptr summaryError;
+    };
 
     void dataSetEvent(DataEvent e) override;
+    DataSet* filteredDataSet() const override { return dataSet_; }
+    const std::vector<int32_t>& loadedRecords() const override { return tree_.records(); }
+    void setDataSetFilter(const std::string& expression) override;
+    void filterChanged() override { changed(); }
+
     void load(LoadReason reason);
-    // The tree of the current records grouped by the fields of `levels`; `innerOf` receives
-    // each record's innermost group, counted among the innermost groups (which close the
-    // group table). Reports progress and may throw rg::Cancelled.
-    Tree buildTree(const std::vector<const TdxDBGridColumn*>& levels, std::vector<int32_t>& innerOf) const;
+    // The expanded groups and the focused row, to be found again after a load.
+    ViewState viewState(LoadReason reason) const;
+    // Drops grouping levels whose field is gone; false when there is nothing to load and
+    // the rows are cleared.
+    bool readyToLoad();
+    // The rows of the current records, built aside: the view may repaint from the old ones
+    // while progress is reported, and a cancelled load keeps them.
+    LoadedRows loadRows();
+    void showRows(LoadedRows rows);
+    void restoreView(const ViewState& view);
     void clearRows();
     void prepareSummaries();
-    // Group and footer values of `tree` from the records, into the tree and `footers` (one
-    // per column); rethrows what a value that cannot be summed throws.
-    void computeSummaries(Tree& tree, const std::vector<int32_t>& innerOf, std::vector<SummaryValue>& footers) const;
+    std::vector<FooterSource> footerSources() const;
+    void setFooterValues(std::vector<SummaryValue> footers);
     void recomputeSummaries();
     void recomputeAndRepaint();
-    Value recordValue(int record, int field) const;
     void clearSummaryValues();
-    TdxDBGridSummaryGroup* groupForLevel(int level) const;
     bool levelHasFooters(int level) const;
-    const TdxDBGridSummaryItem* footerItem(int level, const TdxDBGridColumn& c, int* slot) const;
+    const TdxDBGridSummaryItem* footerItem(RowHandle dataRow, const TdxDBGridColumn& c, int j,
+                                           int* slot) const;
     int groupAtLevel(RowHandle dataRow, int level) const;
-    // Orders `tree` as the columns' sort says: sibling groups by value, then the data rows
-    // of each innermost group by the sorted column or by record. Reports progress.
-    void sortTree(Tree& tree) const;
+    RowTree::Order rowOrder() const;
+    // Reorders the loaded rows in place of a reload; the focused data row stays on its record.
     void sortAll();
     // What decides a load's tree besides the records: levels, sorts, summary items.
     std::string loadSignature() const;
-    // Keeps the tree of the unfiltered records while a filter is set, so that clearing
+    // Keeps the rows of the unfiltered records while a filter is set, so that clearing
     // the filter again needs no reload.
     void keepUnfilteredRows();
     GroupingState groupingState() const;
@@ -318,13 +271,10 @@ private:
     // Reloads after a grouping change made since `before` (only marks it inside a grouping
     // update); a cancelled reload puts `before` back and rethrows.
     void reloadGrouping(const GroupingState& before);
-    std::string pathKey(int group) const;
     void summaryItemsChanged();
     void changed();
+    void focusChanged();
     void invalidateVisible() { visibleDirty_ = true; }
-    // Calls `emit` with every shown line in order.
-    template <typename Emit>
-    void forEachLine(Emit&& emit) const;
     void focusFromDataSet();
     int resolveField(const std::string& name) const;
     void rebindColumns();
@@ -334,19 +284,12 @@ private:
     std::vector<std::unique_ptr<TdxDBGridColumn>> columns_;
     std::vector<TdxDBGridColumn*> headerOrder_;
     std::vector<TdxDBGridColumn*> groupColumns_;
-    std::vector<std::unique_ptr<TdxDBGridSummaryGroup>> summaryGroups_;
+    SummaryEngine summaries_{groupColumns_, [this] { summaryItemsChanged(); }};
     std::string keyField_;
     int keyFieldIndex_ = -1;
 
-    Tree tree_;
-    struct KeptRows {
-        Tree tree;
-        std::vector<SummaryValue> footers;
-        std::string signature;
-        bool valid = false;
-    };
-    KeptRows unfiltered_;
-    bool filterChanging_ = false;  // the data set's contents change by the grid's filter only
+    RowTree tree_;
+    UnfilteredRows unfiltered_;
     std::vector<std::string> lastGroupFields_;
 
     mutable std::vector<VisibleRow> visible_;

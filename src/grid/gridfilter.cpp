@@ -31,28 +31,23 @@ const ColumnFilter* TdxDBGridFilter::ColumnFilterOf(const TdxDBGridColumn& c) co
 void TdxDBGridFilter::apply(Conditions conditions) {
     Conditions old = std::move(conditions_);
     conditions_ = std::move(conditions);
-    DataSet* ds = grid_.dataSet();
+    DataSet* ds = grid_.filteredDataSet();
     if (!ds) {
-        grid_.changed();
+        grid_.filterChanged();
         return;
     }
     const std::string expression = Expression();
-    if (ds->Filter().empty() && !expression.empty()) grid_.keepUnfilteredRows();
     try {
-        grid_.filterChanging_ = true;
-        ds->SetFilter(expression);
-        grid_.filterChanging_ = false;
+        grid_.setDataSetFilter(expression);
     } catch (...) {
-        grid_.filterChanging_ = false;
-        if (ds->Filter().empty()) grid_.unfiltered_ = {};
         // Refused by the data set: nothing changed. Failed afterwards, in the reload: the
         // filter stands and so do its conditions.
         if (ds->Filter() != expression) conditions_ = std::move(old);
-        grid_.changed();
+        grid_.filterChanged();
         throw;
     }
     // A closed data set reports nothing; the status must follow all the same.
-    grid_.changed();
+    grid_.filterChanged();
 }
 
 bool TdxDBGridFilter::forgetColumn(const TdxDBGridColumn& c) {
@@ -67,7 +62,7 @@ void TdxDBGridFilter::reapply() { apply(std::move(conditions_)); }
 void TdxDBGridFilter::dataSetClosed() {
     if (conditions_.empty()) return;
     conditions_.clear();
-    if (DataSet* ds = grid_.dataSet()) ds->SetFilter({});
+    if (DataSet* ds = grid_.filteredDataSet()) ds->SetFilter({});
 }
 
 std::string TdxDBGridFilter::render(bool forDisplay) const {
@@ -89,7 +84,7 @@ std::string TdxDBGridFilter::Expression() const { return render(false); }
 
 std::string TdxDBGridFilter::DisplayText() const {
     if (conditions_.empty()) {
-        const DataSet* ds = grid_.dataSet();
+        const DataSet* ds = grid_.filteredDataSet();
         return ds && ds->Filtered() ? ds->Filter() : std::string();
     }
     return render(true);

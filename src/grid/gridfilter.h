@@ -7,6 +7,7 @@
 
 #include "grid/filtercondition.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -14,7 +15,7 @@
 
 namespace rg {
 
-class TdxDBGrid;
+class DataSet;
 class TdxDBGridColumn;
 
 // What a column header's drop-down offers besides "(All)" and "(Custom...)": whether some
@@ -24,11 +25,28 @@ struct FilterValues {
     std::vector<Value> values;
 };
 
+// The grid as its filter sees it.
+class GridFilterHost {
+public:
+    // The data set the conditions go to; nullptr while the grid has none.
+    virtual DataSet* filteredDataSet() const = 0;
+    // The record of each loaded row, in shown order.
+    virtual const std::vector<int32_t>& loadedRecords() const = 0;
+    // Hands the combined expression to the data set, which reloads the grid; throws what
+    // the data set throws.
+    virtual void setDataSetFilter(const std::string& expression) = 0;
+    // The conditions changed: what shows them is repainted.
+    virtual void filterChanged() = 0;
+
+protected:
+    ~GridFilterHost() = default;
+};
+
 class TdxDBGridFilter {
 public:
     static constexpr int MaxDropDownCount = 1000;
 
-    explicit TdxDBGridFilter(TdxDBGrid& grid) : grid_(grid) {}
+    explicit TdxDBGridFilter(GridFilterHost& grid) : grid_(grid) {}
 
     // Sets, replaces or (nullopt) removes the condition of a column and hands the combined
     // expression to the data set, which reports changed contents, so the grid reloads. An
@@ -49,20 +67,21 @@ public:
     // At most MaxDropDownCount values, the smallest ones, among the grid's loaded rows.
     FilterValues DropDownValues(const TdxDBGridColumn& c) const;
 
-private:
-    friend class TdxDBGrid;
-    using Conditions = std::vector<std::pair<const TdxDBGridColumn*, ColumnFilter>>;
-    // A column about to be destroyed takes its condition along; true when it had one, and
-    // the caller hands the remaining conditions to the data set once the column is gone.
+    // For the grid. A column about to be destroyed takes its condition along; true when it
+    // had one, and the grid hands the remaining conditions to the data set with reapply
+    // once the column is gone.
     bool forgetColumn(const TdxDBGridColumn& c);
     void reapply();
     // A closed data set keeps no condition of the grid: the next command may lack their
     // fields, and an open whose filter does not fit would fail.
     void dataSetClosed();
+
+private:
+    using Conditions = std::vector<std::pair<const TdxDBGridColumn*, ColumnFilter>>;
     void apply(Conditions conditions);
     std::string render(bool forDisplay) const;
 
-    TdxDBGrid& grid_;
+    GridFilterHost& grid_;
     Conditions conditions_;
 };
 

@@ -6,7 +6,8 @@
 
 #include <algorithm>
 
-// Grouping levels: adding, moving and removing them, and the drops of the group panel.
+// Grouping levels: adding, moving and removing them, the drops of the group panel, and
+// the sorts that reorder the loaded rows.
 
 namespace rg {
 
@@ -28,7 +29,6 @@ TdxDBGridColumn& TdxDBGrid::GroupColumns(int level) {
 }
 
 bool TdxDBGrid::GroupColumn(TdxDBGridColumn& c, int position) {
-    if (c.DisableGrouping()) return false;
     if (const Field* f = c.field(); f && isBlobKind(f->Kind())) return false;
     if (c.Visible()) {
         int visible = 0;
@@ -84,6 +84,51 @@ void TdxDBGrid::SortByClick(TdxDBGridColumn& c, bool ctrl) {
         throw;
     }
     changed();
+}
+
+TdxDBGrid::GroupingState TdxDBGrid::groupingState() const {
+    GroupingState s;
+    s.groupColumns = groupColumns_;
+    for (const auto& c : columns_) s.columns.push_back({c.get(), c->visible_, c->sorted_});
+    return s;
+}
+
+void TdxDBGrid::restoreGrouping(const GroupingState& s) {
+    auto exists = [&](const TdxDBGridColumn* c) {
+        return std::any_of(columns_.begin(), columns_.end(), [&](const auto& own) { return own.get() == c; });
+    };
+    groupColumns_.clear();
+    for (TdxDBGridColumn* c : s.groupColumns)
+        if (exists(c)) groupColumns_.push_back(c);
+    for (const ColumnState& c : s.columns)
+        if (exists(c.column)) {
+            c.column->visible_ = c.visible;
+            c.column->sorted_ = c.sorted;
+        }
+    invalidateVisible();
+    changed();
+}
+
+void TdxDBGrid::reloadGrouping(const GroupingState& before) {
+    if (groupingUpdateCount_ > 0) {
+        changed();
+        return;
+    }
+    try {
+        load(LoadReason::KeepExpanded);
+    } catch (const Cancelled&) {
+        restoreGrouping(before);
+        throw;
+    }
+}
+
+void TdxDBGrid::sortAll() {
+    RowTree t = tree_;
+    if (dataSet_) t.sort(*dataSet_, rowOrder()); // without one there are no rows
+    const int focusedRecord = focused_.isData() ? RecordOf(focused_) : -1;
+    tree_ = std::move(t);
+    if (focusedRecord >= 0) focused_ = tree_.dataRowOf(focusedRecord);
+    invalidateVisible();
 }
 
 int TdxDBGrid::GroupDropPosition(int x, bool alreadyGrouped) const {

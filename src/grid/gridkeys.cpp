@@ -39,6 +39,27 @@ void numberRows(const DataSet::ColumnView& v, int records, const char* what, Fie
     }
 }
 
+// Posted edits replace some values: keys from the values themselves.
+void encodeValues(const DataSet& ds, int field, const char* what, FieldCodes& out) {
+    const int records = ds.RecordCount();
+    Numbering<std::string> numbering;
+    std::string key;
+    for (int rec = 0; rec < records; ++rec) {
+        if ((rec & (kProgressStep - 1)) == 0) reportProgress(what, rec, records);
+        const Value value = ds.value(rec, field);
+        if (value.isNull()) {
+            if (out.first[0] < 0) out.first[0] = rec;
+            out.code[static_cast<size_t>(rec)] = 0;
+            continue;
+        }
+        key.clear();
+        appendValueKey(key, value);
+        const int32_t n = numbering.number(key, std::hash<std::string>{}(key)) + 1;
+        if (static_cast<size_t>(n) == out.first.size()) out.first.push_back(rec);
+        out.code[static_cast<size_t>(rec)] = n;
+    }
+}
+
 } // namespace
 
 FieldCodes encodeField(const DataSet& ds, int field, const char* what) {
@@ -48,23 +69,7 @@ FieldCodes encodeField(const DataSet& ds, int field, const char* what) {
     out.first.assign(1, -1);
     const DataSet::ColumnView v = ds.columnView(field);
     if (!v.column) {
-        // Posted edits replace some values: keys from the values themselves.
-        Numbering<std::string> numbering;
-        std::string key;
-        for (int rec = 0; rec < records; ++rec) {
-            if ((rec & (kProgressStep - 1)) == 0) reportProgress(what, rec, records);
-            const Value value = ds.value(rec, field);
-            if (value.isNull()) {
-                if (out.first[0] < 0) out.first[0] = rec;
-                out.code[static_cast<size_t>(rec)] = 0;
-                continue;
-            }
-            key.clear();
-            appendValueKey(key, value);
-            const int32_t n = numbering.number(key, std::hash<std::string>{}(key)) + 1;
-            if (static_cast<size_t>(n) == out.first.size()) out.first.push_back(rec);
-            out.code[static_cast<size_t>(rec)] = n;
-        }
+        encodeValues(ds, field, what, out);
         return out;
     }
     const ColumnData& c = *v.column;

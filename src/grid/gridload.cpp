@@ -1,143 +1,237 @@
 #include "grid/grid.h"
 
 #include "common/progress.h"
-#include "datasource/resultbuffer.h"
 #include "grid/gridkeys.h"
 
-#include <numeric>
+#include <algorithm>
+#include <exception>
+#include <unordered_set>
 
-// The row tree of a load: each level's field brings a number per distinct value (a text
-// column its dictionary codes, other fields numbered once), one pass over the records finds
-// every record's group at each level through its parent group and that number, and the
-// records are placed group by group in one counting pass.
+// Loading the rows: the tree of the current records with its summaries, built aside and
+// shown once complete, the expanded groups and the focused row found again in it.
 
 namespace rg {
-namespace {
 
-// One grouping level while the records are walked.
-struct LevelKeys {
-    DataSet::ColumnView view;
-    bool coded = false;
-    FieldCodes codes;            // when not coded
-    std::vector<int32_t> rank;   // of each code
-    uint64_t values = 0;         // codes, 0 included
-    // Groups by (parent, code): a flat table while it stays small, else a hash.
-    bool flat = true;
-    std::vector<int32_t> table;
-    Numbering<uint64_t> hashed;
-    uint64_t parents = 1;        // groups of the level above, known once that level is done
-    int32_t code(int rec) const {
-        return coded ? static_cast<int32_t>(view.column->codeAt(view.row(rec))) : codes.code[static_cast<size_t>(rec)];
-    }
+// What a load finds again in its new rows: the expanded groups, by their value path, and
+// the focused row, by its key value.
+struct TdxDBGrid::ViewState {
+    std::unordered_set<std::string> expanded;
+    Value focusKey;
+    bool hadFocus = false, focusWasGroup = false;
+    int focusLevel = 0;
 };
 
-} // namespace
+void TdxDBGrid::clearRows() {
+    tree_ = RowTree{};
+    focused_ = RowHandle{};
+    invalidateVisible();
+}
 
-TdxDBGrid::Tree TdxDBGrid::buildTree(const std::vector<const TdxDBGridColumn*>& levels,
-                                     std::vector<int32_t>& innerOf) const {
-    Tree t;
-    t.levels = static_cast<int>(levels.size());
-    t.changes = dataSet_->changeCount();
-    const int records = dataSet_->RecordCount();
-    innerOf.clear();
-    if (levels.empty()) {
-        t.data.resize(static_cast<size_t>(records));
-        std::iota(t.data.begin(), t.data.end(), 0);
-        return t;
-    }
-    const size_t depth = levels.size();
-    std::vector<LevelKeys> keys(depth);
-    for (size_t l = 0; l < depth; ++l) {
-        const int field = levels[l]->fieldIndex_;
-        LevelKeys& k = keys[l];
-        k.view = dataSet_->columnView(field);
-        k.coded = k.view.column && k.view.column->hasCodes();
-        if (k.coded) {
-            k.rank = rankDictionary(*k.view.column);
-        } else {
-            k.codes = encodeField(*dataSet_, field, "正在分组");
-            k.rank = rankCodes(*dataSet_, field, k.codes);
-        }
-        k.values = k.rank.size();
-    }
-    // The number of groups above a level is known only after the walk; the flat table is
-    // sized for the product of the distinct values above it, the most there can be.
-    uint64_t most = 1;
-    for (LevelKeys& k : keys) {
-        k.flat = most * k.values <= (uint64_t(1) << 22);
-        if (k.flat) k.table.assign(most * k.values, -1);
-        most = std::min<uint64_t>(most * k.values, uint64_t(1) << 40);
-    }
-    // Groups of each level in order of their first record; parents as indices into the
-    // level above.
-    std::vector<std::vector<GroupRow>> made(depth);
-    innerOf.resize(static_cast<size_t>(records));
-    for (int rec = 0; rec < records; ++rec) {
-        if ((rec & (kProgressStep - 1)) == 0) reportProgress("正在分组", rec, records);
-        int32_t parent = -1;
-        for (size_t l = 0; l < depth; ++l) {
-            LevelKeys& k = keys[l];
-            const int32_t code = k.code(rec);
-            const uint64_t p = parent < 0 ? 0 : static_cast<uint64_t>(parent);
-            std::vector<GroupRow>& groups = made[l];
-            int32_t g;
-            if (k.flat) {
-                int32_t& slot = k.table[p * k.values + static_cast<uint64_t>(code)];
-                if (slot < 0) slot = static_cast<int32_t>(groups.size());
-                g = slot;
-            } else {
-                const uint64_t key = p << 32 | static_cast<uint32_t>(code);
-                g = k.hashed.number(key, mixBits(key));
-            }
-            if (g == static_cast<int32_t>(groups.size())) {
-                GroupRow row;
-                row.level = static_cast<int>(l);
-                row.parent = parent;
-                row.firstRecord = rec;
-                row.rank = k.rank[static_cast<size_t>(code)];
-                groups.push_back(std::move(row));
-            }
-            parent = g;
-        }
-        innerOf[static_cast<size_t>(rec)] = parent;
-    }
-    keys.clear();
+std::string TdxDBGrid::loadSignature() const {
+    std::string s = std::to_string(dataSet_ ? dataSet_->RecordCount() : -1);
+    auto add = [&s](const auto&... parts) { ((s += '\x1F', s += parts), ...); };
+    for (const TdxDBGridColumn* c : groupColumns_) add("g", std::to_string(c->fieldIndex_));
+    for (const auto& c : columns_)
+        add("c", c->name_, std::to_string(c->fieldIndex_), std::to_string(static_cast<int>(c->sorted_)),
+            std::to_string(static_cast<int>(c->footerType_)), std::to_string(c->footerFieldIndex_));
+    return s + summaries_.signature();
+}
 
-    // One table, level after level, so that a level's groups stand together and the
-    // innermost ones close it.
-    int innerStart = 0, aboveStart = 0;
-    for (size_t l = 0; l < depth; ++l) {
-        const int field = levels[l]->fieldIndex_;
-        innerStart = static_cast<int>(t.groups.size());
-        for (GroupRow& row : made[l]) {
-            if (row.parent >= 0) row.parent += aboveStart;
-            row.value = dataSet_->value(row.firstRecord, field);
-            row.text = dataSet_->displayText(row.firstRecord, field);
-            const int g = static_cast<int>(t.groups.size());
-            if (row.parent < 0) t.top.push_back(g);
-            else t.groups[static_cast<size_t>(row.parent)].groups.push_back(g);
-            t.groups.push_back(std::move(row));
+void TdxDBGrid::keepUnfilteredRows() {
+    unfiltered_.drop();
+    if (!dataSet_ || !dataSet_->Active() || !dataSet_->Filter().empty() || keyFieldIndex_ < 0) return;
+    // Rows shown since before an edit would come back stale.
+    if (tree_.dataCount() != dataSet_->RecordCount() || tree_.changes() != dataSet_->changeCount()) return;
+    std::vector<SummaryValue> footers;
+    for (const auto& c : columns_) footers.push_back(c->footerValue_);
+    unfiltered_.keep(tree_, std::move(footers), loadSignature());
+}
+
+// The contents change by the grid's own filter: a cleared filter may bring back the rows
+// kept when it was set.
+void TdxDBGrid::setDataSetFilter(const std::string& expression) {
+    if (dataSet_->Filter().empty() && !expression.empty()) keepUnfilteredRows();
+    try {
+        unfiltered_.setFilterChanging(true);
+        dataSet_->SetFilter(expression);
+        unfiltered_.setFilterChanging(false);
+    } catch (...) {
+        unfiltered_.setFilterChanging(false);
+        if (dataSet_->Filter().empty()) unfiltered_.drop();
+        throw;
+    }
+}
+
+RowTree::Order TdxDBGrid::rowOrder() const {
+    RowTree::Order order;
+    for (const TdxDBGridColumn* c : groupColumns_)
+        order.levelDown.push_back(c->Sorted() == TdxTreeListColumnSort::csDown);
+    for (const auto& c : columns_)
+        if (c->GroupIndex() < 0 && c->Sorted() != TdxTreeListColumnSort::csNone) {
+            order.field = c->fieldIndex_;
+            order.down = c->Sorted() == TdxTreeListColumnSort::csDown;
+            break;
         }
-        aboveStart = innerStart;
-        made[l] = {};
+    return order;
+}
+
+TdxDBGrid::ViewState TdxDBGrid::viewState(LoadReason reason) const {
+    ViewState v;
+    if (reason == LoadReason::KeepExpanded && groupFieldNames() == lastGroupFields_)
+        for (int g = 0; g < tree_.groupCount(); ++g)
+            if (tree_.group(g).expanded) v.expanded.insert(tree_.pathKey(g));
+    if (focused_.valid() && keyFieldIndex_ >= 0 && dataSet_ && dataSet_->Active()) {
+        // The old key value comes from the record the focused row stood for.
+        const int rec = RecordOf(focused_);
+        if (rec >= 0 && rec < dataSet_->RecordCount()) {
+            v.focusKey = dataSet_->value(rec, keyFieldIndex_);
+            v.hadFocus = true;
+            v.focusWasGroup = focused_.isGroup();
+            v.focusLevel = Level(focused_);
+        }
     }
-    // Data rows group by group, in record order within each; sortTree puts the groups in
-    // their shown order.
-    for (int32_t i : innerOf) ++t.groups[static_cast<size_t>(innerStart + i)].dataRows;
-    int next = 0;
-    for (size_t g = static_cast<size_t>(innerStart); g < t.groups.size(); ++g) {
-        t.innermost.push_back(static_cast<int>(g));
-        t.groups[g].firstData = next;
-        next += t.groups[g].dataRows;
+    return v;
+}
+
+bool TdxDBGrid::readyToLoad() {
+    if (keyFieldIndex_ < 0 || !dataSet_) {
+        clearRows();
+        lastGroupFields_ = groupFieldNames();
+        changed();
+        return false;
     }
-    // Children stand after their parents: counts add up from the back.
-    for (size_t g = t.groups.size(); g-- > 0;)
-        if (t.groups[g].parent >= 0) t.groups[static_cast<size_t>(t.groups[g].parent)].dataRows += t.groups[g].dataRows;
-    t.data.resize(static_cast<size_t>(records));
-    std::vector<int> cursor(t.innermost.size());
-    for (size_t i = 0; i < cursor.size(); ++i) cursor[i] = t.groups[static_cast<size_t>(innerStart) + i].firstData;
-    for (int rec = 0; rec < records; ++rec) t.data[static_cast<size_t>(cursor[static_cast<size_t>(innerOf[static_cast<size_t>(rec)])]++)] = rec;
-    return t;
+    if (dataSet_->Active()) {
+        for (int level = GroupColumnCount() - 1; level >= 0; --level) {
+            TdxDBGridColumn& c = *groupColumns_[static_cast<size_t>(level)];
+            if (c.fieldIndex_ >= 0) continue;
+            c.visible_ = true;
+            c.sorted_ = TdxTreeListColumnSort::csNone;
+            groupColumns_.erase(groupColumns_.begin() + level);
+        }
+    }
+    lastGroupFields_ = groupFieldNames();
+    const bool blobLevel = std::any_of(groupColumns_.begin(), groupColumns_.end(), [](const TdxDBGridColumn* c) {
+        const Field* f = c->field();
+        return f && isBlobKind(f->Kind());
+    });
+    if (blobLevel || !dataSet_->Active()) {
+        clearRows();
+        changed();
+        return false;
+    }
+    return true;
+}
+
+TdxDBGrid::LoadedRows TdxDBGrid::loadRows() {
+    LoadedRows rows;
+    if (dataSet_->GetState() == DataSet::State::Edit || dataSet_->GetState() == DataSet::State::Insert)
+        dataSet_->Cancel();
+    prepareSummaries();
+    // Even a load that finds its rows kept can be cancelled before it starts.
+    reportProgress("正在分组", 0, dataSet_->RecordCount());
+    if (unfiltered_.filterChanging() && unfiltered_.kept() && dataSet_->Filter().empty() &&
+        unfiltered_.signature() == loadSignature()) {
+        // The filter is cleared: the rows are those kept when it was set.
+        unfiltered_.take(rows.tree, rows.footers);
+        rows.tree.setAllExpanded(false);
+        return rows;
+    }
+    std::vector<int> levels;
+    for (const TdxDBGridColumn* c : groupColumns_) levels.push_back(c->fieldIndex_);
+    std::vector<int32_t> innerOf;
+    rows.tree = RowTree::build(*dataSet_, levels, innerOf);
+    // A value that cannot be summed stops the summaries, not the rows: the grid shows every
+    // row, the footers stay empty and the error is reported at the end.
+    try {
+        rows.footers = summaries_.compute(*dataSet_, rows.tree, innerOf, footerSources());
+    } catch (const Cancelled&) {
+        throw;
+    } catch (...) {
+        rows.summaryError = std::current_exception();
+    }
+    innerOf = {};
+    rows.tree.sort(*dataSet_, rowOrder());
+    return rows;
+}
+
+void TdxDBGrid::showRows(LoadedRows rows) {
+    tree_ = std::move(rows.tree);
+    focused_ = RowHandle{};
+    setFooterValues(std::move(rows.footers));
+    if (rows.summaryError) clearSummaryValues();
+}
+
+void TdxDBGrid::restoreView(const ViewState& view) {
+    if (!view.expanded.empty())
+        for (int g = 0; g < tree_.groupCount(); ++g)
+            if (view.expanded.count(tree_.pathKey(g))) tree_.group(g).expanded = true;
+    invalidateVisible();
+
+    // Focus the row of the same key again, else the row of the current record.
+    RowHandle target;
+    if (view.hadFocus) {
+        const int d = dataRowOfKey(*dataSet_, keyFieldIndex_, tree_.records(), view.focusKey);
+        if (d >= 0) target = RowHandle::data(d);
+        if (target.valid() && view.focusWasGroup) {
+            while (target.valid() && !(target.isGroup() && Level(target) == view.focusLevel)) target = Parent(target);
+        }
+    }
+    if (!target.valid() && tree_.dataCount() > 0) {
+        target = tree_.dataRowOf(std::max(dataSet_->RecNo(), 0));
+        // Stop at the outermost collapsed group so the focus is on a shown row.
+        std::vector<RowHandle> path;
+        for (RowHandle r = target; r.valid(); r = Parent(r)) path.push_back(r);
+        for (auto it = path.rbegin(); it != path.rend(); ++it)
+            if (it->isData() || !Expanded(*it)) {
+                target = *it;
+                break;
+            }
+    }
+    focused_ = target;
+}
+
+void TdxDBGrid::load(LoadReason reason) {
+    if (loading_) return;
+    rebindColumns();
+    // What a cancelled load leaves as it was.
+    const GroupingState before = groupingState();
+    const std::vector<std::string> groupFieldsBefore = lastGroupFields_;
+    const ViewState view = viewState(reason);
+    if (!readyToLoad()) return;
+
+    loading_ = true;
+    const Bookmark mark = dataSet_->GetBookmark();
+    const bool wasBof = dataSet_->Bof(), wasEof = dataSet_->Eof();
+    dataSet_->DisableControls();
+    auto restore = [&] {
+        if (dataSet_->BookmarkValid(mark)) dataSet_->GotoBookmark(mark);
+        else if (wasBof) dataSet_->First();
+        else if (wasEof) dataSet_->Last();
+        dataSet_->EnableControls();
+        loading_ = false;
+    };
+    LoadedRows rows;
+    try {
+        rows = loadRows();
+    } catch (const Cancelled&) {
+        restoreGrouping(before);
+        lastGroupFields_ = groupFieldsBefore;
+        restore();
+        throw;
+    } catch (...) {
+        // No grid of part of the rows: a failed load shows none.
+        clearRows();
+        restore();
+        changed();
+        throw;
+    }
+    const std::exception_ptr summaryError = rows.summaryError;
+    showRows(std::move(rows));
+    restore();
+    restoreView(view);
+    changed();
+    focusChanged();
+    if (summaryError) std::rethrow_exception(summaryError);
 }
 
 } // namespace rg

@@ -279,9 +279,6 @@ void TdxDBGridSummaryItem::SetColumnName(const std::string& v) {
 void TdxDBGridSummaryItem::SetSummaryField(const std::string& v) {
     if (v != summaryField_) summaryField_ = v, changed();
 }
-void TdxDBGridSummaryItem::SetSummaryFormat(const std::string& v) {
-    if (v != summaryFormat_) summaryFormat_ = v, changed();
-}
 void TdxDBGridSummaryItem::SetSummaryType(TdxSummaryType v) {
     if (v != summaryType_) summaryType_ = v, changed();
 }

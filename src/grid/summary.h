@@ -41,12 +41,12 @@ public:
 
     const std::string& ColumnName() const { return columnName_; }
     const std::string& SummaryField() const { return summaryField_; }
+    // Empty: the values print in the default pattern of their kind; nothing sets another.
     const std::string& SummaryFormat() const { return summaryFormat_; }
     TdxSummaryType SummaryType() const { return summaryType_; }
     // Each setter notifies the grid only when the value differs.
     void SetColumnName(const std::string& v);
     void SetSummaryField(const std::string& v);
-    void SetSummaryFormat(const std::string& v);
     void SetSummaryType(TdxSummaryType v);
 
     int boundField = -1;  // data set field resolved at every load, -1 when none

@@ -42,7 +42,7 @@ QComboBox* makeCombo(QWidget* parent, const char* name, int l, int t, int w, int
 }
 
 // The dialog works on the grid's first summary group, its default and only one.
-TdxDBGridSummaryItems& firstGroupItems(TdxDBGrid& grid) { return grid.SummaryGroups().at(0)->SummaryItems; }
+TdxDBGridSummaryItems& firstGroupItems(TdxDBGrid& grid) { return grid.SummaryGroups()[0].SummaryItems; }
 
 struct ListUpdate {
     explicit ListUpdate(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }

@@ -1,4 +1,4 @@
-#include "grid/grid.h"
+#include "grid/rowtree.h"
 
 #include "common/progress.h"
 #include "datasource/resultbuffer.h"
@@ -90,67 +90,65 @@ struct SortKeys {
 
 } // namespace
 
-void TdxDBGrid::sortTree(Tree& t) const {
-    auto& groups = t.groups;
-    if (t.levels > 0) {
-        // Sibling groups by rank; equal ranks keep the order in which their values came.
-        auto order = [&](std::vector<int>& siblings, int level) {
-            const bool down = level < GroupColumnCount() &&
-                              groupColumns_[static_cast<size_t>(level)]->Sorted() == TdxTreeListColumnSort::csDown;
-            std::sort(siblings.begin(), siblings.end(), [&](int a, int b) {
-                const GroupRow& x = groups[static_cast<size_t>(a)];
-                const GroupRow& y = groups[static_cast<size_t>(b)];
-                if (x.rank != y.rank) return down ? x.rank > y.rank : x.rank < y.rank;
-                return x.firstRecord < y.firstRecord;
-            });
-        };
-        order(t.top, 0);
-        for (GroupRow& g : groups)
-            if (!g.groups.empty()) order(g.groups, g.level + 1);
-        // The innermost groups in shown order, their data rows moved along.
-        std::vector<int> innermost;
-        innermost.reserve(t.innermost.size());
-        t.walkGroups([&](int g) {
-            if (groups[static_cast<size_t>(g)].level < t.levels - 1) return true;
-            innermost.push_back(g);
-            return false;
-        });
-        if (innermost != t.innermost) {
-            std::vector<int32_t> data(t.data.size());
-            size_t pos = 0;
-            for (int g : innermost) {
-                GroupRow& row = groups[static_cast<size_t>(g)];
-                std::copy_n(t.data.begin() + row.firstData, row.dataRows, data.begin() + static_cast<ptrdiff_t>(pos));
-                row.firstData = static_cast<int>(pos);
-                pos += static_cast<size_t>(row.dataRows);
-            }
-            t.data.swap(data);
-            t.innermost.swap(innermost);
-        }
-        for (size_t g = groups.size(); g-- > 0;)
-            if (!groups[g].groups.empty()) groups[g].firstData = groups[static_cast<size_t>(groups[g].groups.front())].firstData;
-    }
+void RowTree::sort(const DataSet& ds, const Order& order) {
+    if (levels_ > 0) orderGroups(order.levelDown);
+    orderDataRows(ds, order.field, order.down);
+}
 
+void RowTree::orderGroups(const std::vector<bool>& levelDown) {
+    // Sibling groups by rank; equal ranks keep the order in which their values came.
+    auto order = [&](std::vector<int>& siblings, int level) {
+        const bool down = static_cast<size_t>(level) < levelDown.size() && levelDown[static_cast<size_t>(level)];
+        std::sort(siblings.begin(), siblings.end(), [&](int a, int b) {
+            const GroupRow& x = groups_[static_cast<size_t>(a)];
+            const GroupRow& y = groups_[static_cast<size_t>(b)];
+            if (x.rank != y.rank) return down ? x.rank > y.rank : x.rank < y.rank;
+            return x.firstRecord < y.firstRecord;
+        });
+    };
+    order(top_, 0);
+    for (GroupRow& g : groups_)
+        if (!g.groups.empty()) order(g.groups, g.level + 1);
+    // The innermost groups in shown order, their data rows moved along.
+    std::vector<int> innermost;
+    innermost.reserve(innermost_.size());
+    walkGroups([&](int g) {
+        if (groups_[static_cast<size_t>(g)].level < levels_ - 1) return true;
+        innermost.push_back(g);
+        return false;
+    });
+    if (innermost != innermost_) {
+        std::vector<int32_t> data(data_.size());
+        size_t pos = 0;
+        for (int g : innermost) {
+            GroupRow& row = groups_[static_cast<size_t>(g)];
+            std::copy_n(data_.begin() + row.firstData, row.dataRows, data.begin() + static_cast<ptrdiff_t>(pos));
+            row.firstData = static_cast<int>(pos);
+            pos += static_cast<size_t>(row.dataRows);
+        }
+        data_.swap(data);
+        innermost_.swap(innermost);
+    }
+    for (size_t g = groups_.size(); g-- > 0;)
+        if (!groups_[g].groups.empty())
+            groups_[g].firstData = groups_[static_cast<size_t>(groups_[g].groups.front())].firstData;
+}
+
+void RowTree::orderDataRows(const DataSet& ds, int field, bool down) {
     // The data rows of each innermost group (of all, without grouping).
     std::vector<std::pair<int, int>> ranges;
-    if (t.levels == 0) ranges.emplace_back(0, static_cast<int>(t.data.size()));
-    for (int g : t.innermost) ranges.emplace_back(groups[static_cast<size_t>(g)].firstData, groups[static_cast<size_t>(g)].dataRows);
-    const TdxDBGridColumn* sorted = nullptr;
-    for (const auto& c : columns_)
-        if (c->GroupIndex() < 0 && c->Sorted() != TdxTreeListColumnSort::csNone) {
-            sorted = c.get();
-            break;
-        }
-    if (!sorted || sorted->fieldIndex_ < 0) {
+    if (levels_ == 0) ranges.emplace_back(0, static_cast<int>(data_.size()));
+    for (int g : innermost_)
+        ranges.emplace_back(groups_[static_cast<size_t>(g)].firstData, groups_[static_cast<size_t>(g)].dataRows);
+    if (field < 0) {
         for (const auto& [first, count] : ranges) {
-            const auto b = t.data.begin() + first, e = b + count;
+            const auto b = data_.begin() + first, e = b + count;
             if (!std::is_sorted(b, e)) std::sort(b, e);
         }
         return;
     }
     // Stable, so equal values keep their order; nulls first going up, last going down.
-    const bool down = sorted->Sorted() == TdxTreeListColumnSort::csDown;
-    const SortKeys keys(*dataSet_, sorted->fieldIndex_);
+    const SortKeys keys(ds, field);
     std::vector<Keyed> keyed, spare;
     std::vector<int32_t> nulls;
     int64_t done = 0;
@@ -159,30 +157,17 @@ void TdxDBGrid::sortTree(Tree& t) const {
         keyed.reserve(static_cast<size_t>(count));
         nulls.clear();
         for (int d = first; d < first + count; ++d, ++done) {
-            if ((done & (kProgressStep - 1)) == 0) reportProgress("正在排序", done, static_cast<int64_t>(t.data.size()));
-            const int32_t rec = t.data[static_cast<size_t>(d)];
+            if ((done & (kProgressStep - 1)) == 0) reportProgress("正在排序", done, static_cast<int64_t>(data_.size()));
+            const int32_t rec = data_[static_cast<size_t>(d)];
             if (keys.isNull(rec)) nulls.push_back(rec);
             else keyed.push_back({down ? ~keys.key(rec) : keys.key(rec), rec});
         }
         radixSort(keyed, spare);
-        auto out = t.data.begin() + first;
+        auto out = data_.begin() + first;
         if (!down) out = std::copy(nulls.begin(), nulls.end(), out);
         for (const Keyed& k : keyed) *out++ = k.record;
         if (down) std::copy(nulls.begin(), nulls.end(), out);
     }
-}
-
-// Reorders the loaded tree in place of a reload; the focused data row stays on its record.
-void TdxDBGrid::sortAll() {
-    Tree t = tree_;
-    sortTree(t);
-    const int focusedRecord = focused_.isData() ? RecordOf(focused_) : -1;
-    tree_ = std::move(t);
-    if (focusedRecord >= 0) {
-        const auto it = std::find(tree_.data.begin(), tree_.data.end(), focusedRecord);
-        focused_ = RowHandle::data(static_cast<int>(it - tree_.data.begin()));
-    }
-    invalidateVisible();
 }
 
 } // namespace rg
