@@ -1,12 +1,11 @@
 // What the main window shows around a report: a load that fails or is cancelled leaves no
 // trace of the earlier report and nothing to save, 保存设置 opens in the setup folder, a
 // field's several summaries survive a save, and the print windows name the report.
-#include "app/commandguard.h"
+#include "common/ui/commandguard.h"
 #include "app/navbar.h"
 #include "app/progresswindow.h"
 #include "app/quorvel.h"
 #include "datasource/dialogs/dbsetup.h"
-#include "datasource/dialogs/errorbox.h"
 #include "print/previewwindow.h"
 #include "print/reportdesigner.h"
 #include "setup/setup.h"
@@ -55,7 +54,7 @@ struct Window {
     std::vector<AnsweringChooser::Seen> seen;
     AnsweringChooser* chooser;
     QStringList errors, notices;
-    ErrorSink previousError, previousNotice;
+    MessageSink previousError, previousNotice;
     Tfrmquorvel w;
     explicit Window(const Setups& setups) : w(nullptr, setups.path()) {
         auto c = std::make_unique<AnsweringChooser>(&seen);
@@ -219,8 +218,6 @@ TEST(ReportWindow, ADataSourceThatDoesNotOpenClearsTheReport) {
     qtApp();
     Setups setups;
     Window win(setups);
-    QStringList dialogErrors;
-    setDataSourceErrorBox([&](const QString& m) { dialogErrors << m; });
     win.click("销售明细");
     auto answer = [&](const std::string& sql) {
         return std::make_unique<WhenShown>(modal<TFRMDBSETUP>, [sql](QWidget* w) {
@@ -233,7 +230,7 @@ TEST(ReportWindow, ADataSourceThatDoesNotOpenClearsTheReport) {
         auto closing = answer("selec * from sales");
         win.w.ToolButton1->click();
     }
-    EXPECT_EQ(dialogErrors.size(), 1);
+    EXPECT_EQ(win.errors.size(), 1);
     expectNoReport(win.w);
     EXPECT_EQ(win.status(), "数据源没有打开，没有报表");
     win.save("x");
@@ -245,8 +242,7 @@ TEST(ReportWindow, ADataSourceThatDoesNotOpenClearsTheReport) {
         auto closing = answer("select order_id, quantity from sales");
         win.w.ToolButton1->click();
     }
-    setDataSourceErrorBox({});
-    EXPECT_EQ(dialogErrors.size(), 1);
+    EXPECT_EQ(win.errors.size(), 1);
     EXPECT_EQ(win.w.dxDBGrid->ColumnCount(), 2);
     EXPECT_TRUE(win.w.dxDBGrid->ShowGroupPanel);
     EXPECT_EQ(win.w.dxDBGrid->DefaultGroup().SummaryItems.Count(), 0);
