@@ -5,8 +5,11 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <vector>
 
 namespace rgtest {
 
@@ -24,14 +27,29 @@ public:
         port_ = ntohs(a.sin_port);
     }
     // Closing resets the waiting connections, so that abandoned connects end.
-    ~SilentServer() { close(fd_); }
+    ~SilentServer() {
+        for (int c : taken_) close(c);
+        close(fd_);
+    }
     SilentServer(const SilentServer&) = delete;
     SilentServer& operator=(const SilentServer&) = delete;
     int port() const { return port_; }
+    // Whether a client has connected since the last call: it is then waiting for a greeting
+    // that never comes. Does not wait.
+    bool takeWaitingConnection() {
+        pollfd pending{fd_, POLLIN, 0};
+        if (poll(&pending, 1, 0) <= 0) return false;
+        const int c = accept(fd_, nullptr, nullptr);
+        if (c < 0) return false;
+        taken_.push_back(c);
+        return true;
+    }
 
 private:
     int fd_ = -1;
     int port_ = 0;
+    std::vector<int> taken_; // accepted and never answered
+
 };
 
 } // namespace rgtest
