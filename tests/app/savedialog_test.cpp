@@ -16,17 +16,18 @@ TEST(SaveDialog, OneTitleAndTheLastNameOfferedAgain) {
     Tfrmquorvel w(nullptr, setups.path() + "/");
     std::vector<AnsweringChooser::Seen> seen;
     auto chooser = std::make_unique<AnsweringChooser>(&seen);
-    chooser->answers = {"/tmp/report.xls", "", "/tmp/s.ini"};
+    const QString report = setups.path() + "/report.xls", ini = setups.path() + "/s.ini";
+    chooser->answers = {report, "", ini};
     w.dlgsjsc->setChooser(std::move(chooser));
 
     w.dlgsjsc->Filter = "电子表格|*.xls";
     ASSERT_TRUE(w.dlgsjsc->Execute());
-    EXPECT_EQ(w.dlgsjsc->FileName, "/tmp/report.xls");
+    EXPECT_EQ(w.dlgsjsc->FileName, report);
     w.dlgsjsc->Filter = "设置|*.ini";
     EXPECT_FALSE(w.dlgsjsc->Execute()); // cancelled: the name stays
-    EXPECT_EQ(w.dlgsjsc->FileName, "/tmp/report.xls");
+    EXPECT_EQ(w.dlgsjsc->FileName, report);
     ASSERT_TRUE(w.dlgsjsc->Execute());
-    EXPECT_EQ(w.dlgsjsc->FileName, "/tmp/s.ini");
+    EXPECT_EQ(w.dlgsjsc->FileName, ini);
 
     ASSERT_EQ(seen.size(), 3u);
     for (const auto& s : seen)
@@ -34,8 +35,8 @@ TEST(SaveDialog, OneTitleAndTheLastNameOfferedAgain) {
     EXPECT_EQ(seen[0].filter, "电子表格|*.xls");
     EXPECT_EQ(seen[0].initialName, "");
     EXPECT_EQ(seen[1].filter, "设置|*.ini");
-    EXPECT_EQ(seen[1].initialName, "/tmp/report.xls");
-    EXPECT_EQ(seen[2].initialName, "/tmp/report.xls");
+    EXPECT_EQ(seen[1].initialName, report);
+    EXPECT_EQ(seen[2].initialName, report);
 
     EXPECT_EQ(qtNameFilters("电子表格|*.xls"), "电子表格 (*.xls)");
     EXPECT_EQ(qtNameFilters("设置|*.ini|全部|*.a;*.b"), "设置 (*.ini);;全部 (*.a *.b)");

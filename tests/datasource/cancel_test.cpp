@@ -14,42 +14,47 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 
 using namespace rg;
 using rgtest::errorOf;
 
 namespace {
 
-// Lets the work start and wait, then cancels: as a user who clicks 取消 after a while.
-// Only the reports of that work count (the running statement unless told otherwise), so a
-// connect that is slow on a busy machine cannot use them up.
-class CancelAfter : public ProgressSink {
+// Cancels the work once `due` says so, as a user who clicks 取消 while it waits. Only the
+// reports of that work count (the running statement unless told otherwise), so a connect
+// that is slow on a busy machine changes nothing.
+class CancelWhen : public ProgressSink {
 public:
-    explicit CancelAfter(int reports, std::string counted = "正在读取数据")
-        : left_(reports), counted_(std::move(counted)) {}
+    explicit CancelWhen(std::function<bool()> due, std::string counted = "正在读取数据")
+        : due_(std::move(due)), counted_(std::move(counted)) {}
     bool progress(const char* what, int64_t, int64_t) override {
         lastWhat = what;
-        if (lastWhat != counted_) return true;
-        ++reports;
-        return --left_ > 0;
+        return lastWhat != counted_ || !due_();
     }
-    int reports = 0;
     std::string lastWhat;
 
 private:
-    int left_;
+    std::function<bool()> due_;
     std::string counted_;
 };
 
+size_t threadCount() {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator());
+}
+
 const char* kEndless = "WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s) SELECT count(*) FROM s";
 
-// Opens `sql` on `conn` under a sink that cancels at the fourth report of the running statement.
-std::string cancelledOpen(Connection& conn, CommandType type, const std::string& command, int* reports = nullptr) {
+// Opens `command` on `conn` under a sink that cancels the running statement once `due`.
+std::string cancelledOpen(Connection& conn, CommandType type, const std::string& command,
+                          const std::function<bool()>& due) {
     DataSet ds(&conn);
     ds.SetCommandType(type);
     ds.SetCommandText(command);
-    CancelAfter sink(4);
+    CancelWhen sink(due);
     ProgressScope scope(&sink);
     std::string error;
     try {
@@ -63,7 +68,6 @@ std::string cancelledOpen(Connection& conn, CommandType type, const std::string&
     EXPECT_FALSE(ds.Active());
     EXPECT_EQ(ds.RecordCount(), 0);
     EXPECT_EQ(sink.lastWhat, "正在读取数据");
-    if (reports) *reports = sink.reports;
     return error;
 }
 
@@ -91,9 +95,10 @@ TEST(StatementCancel, EndlessSqliteQueriesStopOnCancelAndTimeout) {
     for (const std::string& cs : {rgtest::builtin(path), "Driver={SQLite3};Database=" + path}) {
         Connection conn;
         conn.SetConnectionString(cs);
+        // The query never ends: the sink is asked again and again while it runs.
         int reports = 0;
-        EXPECT_EQ(cancelledOpen(conn, CommandType::cmdText, kEndless, &reports), "Cancelled: 操作已取消。") << cs;
-        EXPECT_GE(reports, 4) << "the sink is asked while the statement runs";
+        const auto fourth = [&reports] { return ++reports == 4; };
+        EXPECT_EQ(cancelledOpen(conn, CommandType::cmdText, kEndless, fourth), "Cancelled: 操作已取消。") << cs;
         EXPECT_EQ(rowsOf(conn, "SELECT * FROM t"), 2) << cs;
 
         Connection limited;
@@ -123,7 +128,11 @@ TEST(StatementCancel, ALockedPostgresTableIsAbandoned) {
 
     Connection conn;
     conn.SetConnectionString(cs);
-    EXPECT_EQ(cancelledOpen(conn, CommandType::cmdTable, "rg_locked"), "Cancelled: 操作已取消。");
+    // Cancelled once the server shows the statement waiting for the lock.
+    const auto waiting = [&other] {
+        return other.number("SELECT count(*) FROM pg_locks WHERE NOT granted AND relation = 'rg_locked'::regclass") > 0;
+    };
+    EXPECT_EQ(cancelledOpen(conn, CommandType::cmdTable, "rg_locked", waiting), "Cancelled: 操作已取消。");
     Connection limited;
     limited.SetConnectionString(cs + ";Query Timeout=1");
     DataSet ds(&limited);
@@ -146,7 +155,12 @@ TEST(StatementCancel, ALockedMariaDbTableIsAbandoned) {
     // A row lock stops a locking read; the wait is the server's, the cancel the program's.
     Connection conn;
     conn.SetConnectionString(cs);
-    EXPECT_EQ(cancelledOpen(conn, CommandType::cmdText, "SELECT * FROM rg_locked FOR UPDATE"),
+    // Cancelled once the statement is at the server, where the lock holds it.
+    const auto waiting = [&other] {
+        return other.number("SELECT count(*) FROM information_schema.processlist"
+                            " WHERE id <> connection_id() AND info LIKE '%rg_locked FOR UPDATE%'") > 0;
+    };
+    EXPECT_EQ(cancelledOpen(conn, CommandType::cmdText, "SELECT * FROM rg_locked FOR UPDATE", waiting),
               "Cancelled: 操作已取消。");
     other.rollback();
     EXPECT_EQ(rowsOf(conn, "SELECT * FROM rg_locked"), 2);
@@ -203,13 +217,15 @@ TEST(StatementCancel, ACancelWhileTheGridLoadsClosesTheDataSet) {
 // A connect to a server that never answers would wait for good in both drivers; 取消 gives
 // the window back at once.
 TEST(StatementCancel, AConnectToAServerThatNeverAnswersIsAbandoned) {
+    const size_t threadsBefore = threadCount();
     rgtest::SilentServer server;
     const std::string port = std::to_string(server.port());
     for (const std::string& cs : {"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + port + ";Database=x;Uid=a;Pwd=b",
                                   "Driver={MariaDB Unicode};Server=127.0.0.1;Port=" + port + ";Database=x;Uid=a;Pwd=b"}) {
         Connection conn;
         conn.SetConnectionString(cs);
-        CancelAfter sink(4, "正在连接数据库");
+        // Cancelled once the driver is connected and waits for the server's greeting.
+        CancelWhen sink([&server] { return server.takeWaitingConnection(); }, "正在连接数据库");
         {
             ProgressScope scope(&sink);
             EXPECT_EQ(errorOf([&] { conn.Open(); }), "操作已取消。") << cs;
@@ -217,4 +233,9 @@ TEST(StatementCancel, AConnectToAServerThatNeverAnswersIsAbandoned) {
         EXPECT_EQ(sink.lastWhat, "正在连接数据库");
         EXPECT_FALSE(conn.Connected());
     }
+    // Once the server hangs up, the abandoned connects end on their own. They must have ended
+    // before the process does: a driver still winding down while the libraries are unloaded
+    // would bring the test down.
+    server.hangUp();
+    while (threadCount() > threadsBefore) std::this_thread::yield();
 }

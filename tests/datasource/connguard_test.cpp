@@ -1,6 +1,7 @@
 #include "common/error.h"
 #include "datasource/connguard.h"
 #include "datasource/dataset.h"
+#include "processfolder.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +31,7 @@ bool exists(const std::string& path) {
 }
 
 std::string tempPath(const std::string& name) {
-    return "/tmp/rg_guard_" + std::to_string(getpid()) + "_" + name;
+    return rgtest::processFolder() + "/" + name;
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {

@@ -7,6 +7,7 @@
 #include "common/databaseerror.h"
 #include "datasource/odbcprovider.h"
 #include "servertest.h"
+#include "processfolder.h"
 #include "setup/setup.h"
 #include "testsupport.h"
 
@@ -50,11 +51,7 @@ std::string slurp(const std::string& path) {
     return ss.str();
 }
 
-std::string scratchFolder() {
-    const std::string folder = "/tmp/rg-edge-fetch-" + std::to_string(getpid());
-    std::filesystem::create_directories(folder);
-    return folder;
-}
+std::string scratchFolder() { return rgtest::processFolder(); }
 
 // The runner on a setup that opens `table` through `connection`, as a user runs it.
 RunResult runCsv(const std::string& connection, const std::string& table, const char* type = "cmdTable") {

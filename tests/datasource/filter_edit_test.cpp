@@ -2,6 +2,7 @@
 #include "common/error.h"
 #include "common/progress.h"
 #include "datasource/dataset.h"
+#include "processfolder.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -289,7 +290,7 @@ TEST(DataSet, ProgressAndCancelledOpen) {
 
 TEST(Connection, DataLinkFiles) {
     const std::string db = rgtest::makeSqliteFile("udl", kOrders);
-    const std::string utf8 = "/tmp/rg_ds_" + std::to_string(getpid()) + ".udl";
+    const std::string utf8 = rgtest::processFolder() + "/utf8.udl";
     {
         std::ofstream f(utf8, std::ios::binary);
         f << "\xEF\xBB\xBF[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n"
@@ -304,7 +305,7 @@ TEST(Connection, DataLinkFiles) {
 
     // UTF-16 with byte-order mark, as the Windows data link editor writes them, naming the
     // ODBC driver.
-    const std::string utf16 = "/tmp/rg_ds_" + std::to_string(getpid()) + "_16.udl";
+    const std::string utf16 = rgtest::processFolder() + "/utf16.udl";
     {
         const std::string text = "[oledb]\r\n; comment\r\nDriver={SQLite3};Database=" + db + "\r\n";
         std::ofstream f(utf16, std::ios::binary);

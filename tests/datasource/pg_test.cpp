@@ -2,6 +2,7 @@
 
 #include "common/displaytext.h"
 #include "servertest.h"
+#include "processfolder.h"
 #include "testsupport.h"
 #include "common/error.h"
 #include "datasource/connstring.h"
@@ -331,7 +332,7 @@ TEST_F(Pg, OverloadsAndFunctionsReturningOneValue) {
 // A data source name hides the driver until connected; it still gets Booleans as Booleans.
 TEST_F(Pg, DataSourceNamesGetTheDriverDefaultsToo) {
     const ConnParts parts = parseConnectionString(pg());
-    const std::string ini = "/tmp/rg_pg_" + std::to_string(getpid()) + "_odbc.ini";
+    const std::string ini = rgtest::processFolder() + "/odbc.ini";
     std::ofstream(ini) << "[rg_pg_dsn]\nDriver=PostgreSQL Unicode\nServername=" << connValue(parts, "Server")
                        << "\nPort=" << connValue(parts, "Port") << "\nDatabase=" << connValue(parts, "Database") << "\n";
     setenv("ODBCINI", ini.c_str(), 1);

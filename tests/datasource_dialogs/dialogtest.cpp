@@ -35,8 +35,10 @@ QStringList entries(const QListWidget* list) {
 void onNextModal(std::function<void(QWidget*)> action, QWidget* notThis) {
     auto* timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, action, notThis] {
+        // Active as well as shown: until the window system has activated it, a click
+        // elsewhere in it moves no focus, so a box would not write what was typed.
         QWidget* w = QApplication::activeModalWidget();
-        if (w && w != notThis && w->isVisible()) {
+        if (w && w != notThis && w->isVisible() && w->isActiveWindow()) {
             timer->stop();
             timer->deleteLater();
             action(w);

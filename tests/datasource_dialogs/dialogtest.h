@@ -33,7 +33,8 @@ QString makeDatabase(const QTemporaryDir& dir);
 // The texts of a list's entries in order.
 QStringList entries(const QListWidget* list);
 
-// Runs `action` on the next modal window that opens (other than `notThis`) once shown.
+// Runs `action` on the next modal window that opens (other than `notThis`) once shown and
+// active.
 void onNextModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr);
 
 } // namespace rgtest

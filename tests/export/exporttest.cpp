@@ -169,19 +169,22 @@ XlsxSheet readWithOpenpyxl(const std::string& path) {
     return sheet;
 }
 
-XlsxSheet importCsvWithLibreOffice(const std::string& path) {
-    const std::filesystem::path file(path);
-    const std::string dir = file.parent_path().string() + "/libreoffice";
-    const std::string cmd = "soffice -env:UserInstallation=file://" + dir +
-                            "/profile --headless --infilter='CSV:44,34,76,1' --convert-to xlsx --outdir '" + dir +
-                            "' '" + path + "' 2>&1";
+std::vector<XlsxSheet> importCsvWithLibreOffice(const std::vector<std::string>& paths) {
+    // One office start for every file: starting it costs more than a small conversion.
+    const std::string dir = std::filesystem::path(paths.at(0)).parent_path().string() + "/libreoffice";
+    std::string cmd = "soffice -env:UserInstallation=file://" + dir +
+                      "/profile --headless --infilter='CSV:44,34,76,1' --convert-to xlsx --outdir '" + dir + "'";
+    for (const std::string& path : paths) cmd += " '" + path + "'";
     std::string out;
-    if (run(cmd, &out) != 0) {
+    const int status = run(cmd + " 2>&1", &out);
+    std::vector<XlsxSheet> sheets;
+    for (const std::string& path : paths) {
         XlsxSheet failed;
         failed.error = out;
-        return failed;
+        sheets.push_back(status != 0 ? failed
+                                     : readWithOpenpyxl(dir + "/" + std::filesystem::path(path).stem().string() + ".xlsx"));
     }
-    return readWithOpenpyxl(dir + "/" + file.stem().string() + ".xlsx");
+    return sheets;
 }
 
 std::map<std::pair<int, int>, std::string> readWithLibreOffice(const std::string& path, std::string* error) {

@@ -70,9 +70,10 @@ struct XlsxSheet {
 };
 XlsxSheet readWithOpenpyxl(const std::string& path);
 
-// A CSV file as LibreOffice imports it (comma-separated, UTF-8, formulas evaluated as its
-// import does by default), saved as a workbook and read back with openpyxl.
-XlsxSheet importCsvWithLibreOffice(const std::string& path);
+// CSV files, all in one folder with distinct names, as LibreOffice imports them
+// (comma-separated, UTF-8, formulas evaluated as its import does by default), each saved as a
+// workbook and read back with openpyxl.
+std::vector<XlsxSheet> importCsvWithLibreOffice(const std::vector<std::string>& paths);
 
 // The cells as LibreOffice computes them after recalculating every formula, read from its
 // CSV conversion: (row, column) -> the cell's value as text, numbers at full precision.

@@ -10,10 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
-
-#include <cstdio>
 #include <stdexcept>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -29,7 +26,7 @@ public:
 } // namespace
 
 SalesDb::SalesDb() {
-    path = "/tmp/rg_gridsetup_" + std::to_string(getpid()) + "_" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".db";
+    path = (folder / "sales.db").string();
     rgtest::createSqliteFile(path,
                              "CREATE TABLE sales(id INTEGER, region TEXT, amount REAL);"
                              "INSERT INTO sales VALUES(1,'north',10.5),(2,'south',20),(3,'north',1),"
@@ -43,7 +40,6 @@ SalesDb::SalesDb() {
 SalesDb::~SalesDb() {
     dataset.Close();
     conn.Close();
-    std::remove(path.c_str());
 }
 
 SalesGrid::SalesGrid() {

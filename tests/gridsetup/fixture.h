@@ -5,6 +5,7 @@
 
 #include "datasource/dataset.h"
 #include "grid/grid.h"
+#include "testfiles.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,7 @@ class SalesDb {
 public:
     SalesDb();
     ~SalesDb();
+    rg::test::TempFolder folder; // holds the database file; first, so that it goes last
     rg::Connection conn;
     rg::DataSet dataset{&conn};
     std::string path;

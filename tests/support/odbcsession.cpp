@@ -55,6 +55,20 @@ void OdbcSession::exec(const std::string& sql) {
     if (!msg.empty()) throw std::runtime_error(msg + " (" + sql + ")");
 }
 
+long long OdbcSession::number(const std::string& sql) {
+    SQLHSTMT st = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, static_cast<SQLHDBC>(dbc_), &st);
+    SQLRETURN rc = SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    SQLBIGINT value = 0;
+    SQLLEN indicator = 0;
+    if (SQL_SUCCEEDED(rc)) rc = SQLFetch(st);
+    if (SQL_SUCCEEDED(rc)) rc = SQLGetData(st, 1, SQL_C_SBIGINT, &value, 0, &indicator);
+    const std::string msg = SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA ? "" : diagnostics(SQL_HANDLE_STMT, st);
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+    if (!msg.empty()) throw std::runtime_error(msg + " (" + sql + ")");
+    return rc == SQL_NO_DATA || indicator == SQL_NULL_DATA ? 0 : value;
+}
+
 void OdbcSession::commit() { SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_), SQL_COMMIT); }
 
 void OdbcSession::rollback() { SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_), SQL_ROLLBACK); }

@@ -16,6 +16,8 @@ public:
     OdbcSession& operator=(const OdbcSession&) = delete;
 
     void exec(const std::string& sql);  // throws with the driver's text
+    // The first column of the first row as a whole number (a count), 0 for no row or null.
+    long long number(const std::string& sql);
     void commit();
     void rollback();
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QWidget>
 
 namespace rgtest {
 
@@ -13,5 +16,15 @@ inline QApplication& qtApp() {
     static QApplication* app = new QApplication(argc, argv);
     return *app;
 }
+
+// What a widget test saw, as <name>.png in the folder RG_TEST_PICTURES names; nothing is
+// written without it, so that runs side by side do not share files. The widget is painted
+// either way.
+inline void savePicture(const QImage& image, const char* name) {
+    const QString folder = qEnvironmentVariable("RG_TEST_PICTURES");
+    if (!folder.isEmpty())
+        image.save(QDir(folder).filePath(QString::fromUtf8(name) + ".png"));
+}
+inline void savePicture(QWidget& w, const char* name) { savePicture(w.grab().toImage(), name); }
 
 } // namespace rgtest

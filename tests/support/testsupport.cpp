@@ -1,6 +1,9 @@
 #include "testsupport.h"
 
+#include "processfolder.h"
+
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,8 +30,31 @@ void createSqliteFile(const std::string& path, const std::string& sql) {
     sqlite3_close(db);
 }
 
+namespace {
+struct ProcessFolder {
+    std::string path;
+    pid_t owner = ::getpid(); // a forked child that exits normally leaves it to its parent
+    ProcessFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "rg_test_XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a folder for " + pattern);
+        path = pattern;
+        // Readable by the other users some tests run children as, as /tmp itself is.
+        ::chmod(path.c_str(), 0755);
+    }
+    ~ProcessFolder() {
+        std::error_code ec;
+        if (::getpid() == owner) std::filesystem::remove_all(path, ec);
+    }
+};
+} // namespace
+
+const std::string& processFolder() {
+    static const ProcessFolder folder;
+    return folder.path;
+}
+
 std::string makeSqliteFile(const std::string& name, const std::string& sql) {
-    const std::string path = "/tmp/rg_ds_" + std::to_string(getpid()) + "_" + name + ".db";
+    const std::string path = processFolder() + "/" + name + ".db";
     createSqliteFile(path, sql);
     return path;
 }
