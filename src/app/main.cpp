@@ -1,6 +1,6 @@
 #include "app/commandline.h"
-#include "app/program.h"
-#include "app/quorvel.h"
+#include "app/ui/program.h"
+#include "app/ui/quorvel.h"
 #include "app/runner.h"
 
 #include "common/error.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/filechooser.h"
+#include "app/ui/filechooser.h"
 
 #include <QStringList>
 

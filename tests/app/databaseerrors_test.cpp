@@ -2,8 +2,8 @@
 // followed by the database's own message and its codes: in the main window's error box and
 // on the runner's standard error alike. Real SQLite files, and the PostgreSQL and MariaDB
 // servers that scripts/test.sh starts.
-#include "app/navbar.h"
-#include "app/quorvel.h"
+#include "app/ui/navbar.h"
+#include "app/ui/quorvel.h"
 #include "common/codepage.h"
 #include "common/databaseerror.h"
 #include "common/ui/commandguard.h"

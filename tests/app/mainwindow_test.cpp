@@ -1,7 +1,7 @@
-#include "app/buttonimages.h"
+#include "app/ui/buttonimages.h"
 #include "common/ui/commandguard.h"
-#include "app/navbar.h"
-#include "app/quorvel.h"
+#include "app/ui/navbar.h"
+#include "app/ui/quorvel.h"
 #include "common/error.h"
 #include "qtapp.h"
 

@@ -3,8 +3,8 @@
 // there were.
 
 #include "common/ui/commandguard.h"
-#include "app/navbar.h"
-#include "app/quorvel.h"
+#include "app/ui/navbar.h"
+#include "app/ui/quorvel.h"
 #include "datasource/odbcprovider.h"
 #include "setup/setup.h"
 #include "qtapp.h"

@@ -1,4 +1,4 @@
-#include "app/progresswindow.h"
+#include "app/ui/progresswindow.h"
 #include "qtapp.h"
 
 #include <QLabel>

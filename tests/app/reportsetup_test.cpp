@@ -1,6 +1,6 @@
 #include "common/ui/commandguard.h"
-#include "app/navbar.h"
-#include "app/quorvel.h"
+#include "app/ui/navbar.h"
+#include "app/ui/quorvel.h"
 #include "app/runner.h"
 #include "export/listingexport.h"
 #include "setup/setup.h"

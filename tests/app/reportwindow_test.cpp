@@ -2,12 +2,12 @@
 // trace of the earlier report and nothing to save, 保存设置 opens in the setup folder, a
 // field's several summaries survive a save, and the print windows name the report.
 #include "common/ui/commandguard.h"
-#include "app/navbar.h"
-#include "app/progresswindow.h"
-#include "app/quorvel.h"
-#include "datasource/dialogs/dbsetup.h"
-#include "print/previewwindow.h"
-#include "print/reportdesigner.h"
+#include "app/ui/navbar.h"
+#include "app/ui/progresswindow.h"
+#include "app/ui/quorvel.h"
+#include "datasource/ui/dbsetup.h"
+#include "print/ui/previewwindow.h"
+#include "print/ui/reportdesigner.h"
 #include "setup/setup.h"
 #include "answeringchooser.h"
 #include "qtapp.h"

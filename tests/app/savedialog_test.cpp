@@ -1,5 +1,5 @@
-#include "app/filechooser.h"
-#include "app/quorvel.h"
+#include "app/ui/filechooser.h"
+#include "app/ui/quorvel.h"
 #include "answeringchooser.h"
 #include "qtapp.h"
 

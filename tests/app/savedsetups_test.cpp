@@ -1,6 +1,6 @@
 #include "common/ui/commandguard.h"
-#include "app/navbar.h"
-#include "app/quorvel.h"
+#include "app/ui/navbar.h"
+#include "app/ui/quorvel.h"
 #include "app/savedsetups.h"
 #include "common/codepage.h"
 #include "qtapp.h"

@@ -2,8 +2,8 @@
 // with a message naming it, one whose field is gone is skipped with a notice, and a setup
 // file that is no file says so.
 #include "common/ui/commandguard.h"
-#include "app/navbar.h"
-#include "app/quorvel.h"
+#include "app/ui/navbar.h"
+#include "app/ui/quorvel.h"
 #include "setup/setup.h"
 #include "answeringchooser.h"
 #include "qtapp.h"

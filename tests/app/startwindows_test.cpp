@@ -1,9 +1,9 @@
-#include "app/about.h"
-#include "gridsetup/fielddisplaysetup.h"
-#include "app/addfield.h"
-#include "app/navbar.h"
-#include "app/program.h"
-#include "app/quorvel.h"
+#include "app/ui/about.h"
+#include "gridsetup/ui/fielddisplaysetup.h"
+#include "app/ui/addfield.h"
+#include "app/ui/navbar.h"
+#include "app/ui/program.h"
+#include "app/ui/quorvel.h"
 #include "qtapp.h"
 
 #include <QDialogButtonBox>

@@ -4,13 +4,13 @@
 #include "common/progress.h"
 #include "common/ui/commandguard.h"
 #include "datasource/dataset.h"
-#include "datasource/dialogs/adoconed.h"
-#include "datasource/dialogs/connproperties.h"
-#include "datasource/dialogs/dbsetup.h"
-#include "datasource/dialogs/dropdownbox.h"
-#include "datasource/dialogs/previewmodel.h"
-#include "datasource/dialogs/setupparameters.h"
-#include "datasource/dialogs/sqledit.h"
+#include "datasource/ui/adoconed.h"
+#include "datasource/ui/connproperties.h"
+#include "datasource/ui/dbsetup.h"
+#include "datasource/ui/dropdownbox.h"
+#include "datasource/ui/previewmodel.h"
+#include "datasource/ui/setupparameters.h"
+#include "datasource/ui/sqledit.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,11 +3,11 @@
 #include "dialogtest.h"
 
 #include "datasource/dataset.h"
-#include "datasource/dialogs/dbsetup.h"
-#include "datasource/dialogs/dropdownbox.h"
+#include "datasource/ui/dbsetup.h"
+#include "datasource/ui/dropdownbox.h"
 #include "common/ui/commandguard.h"
-#include "datasource/dialogs/previewmodel.h"
-#include "datasource/dialogs/setupparameters.h"
+#include "datasource/ui/previewmodel.h"
+#include "datasource/ui/setupparameters.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

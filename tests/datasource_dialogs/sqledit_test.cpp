@@ -4,10 +4,10 @@
 
 #include "common/error.h"
 #include "datasource/dataset.h"
-#include "datasource/dialogs/dbsetup.h"
-#include "datasource/dialogs/previewmodel.h"
-#include "datasource/dialogs/splitter.h"
-#include "datasource/dialogs/sqledit.h"
+#include "datasource/ui/dbsetup.h"
+#include "datasource/ui/previewmodel.h"
+#include "datasource/ui/splitter.h"
+#include "datasource/ui/sqledit.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -2,9 +2,9 @@
 // confirmation, inserting, sizing and fitting columns, copying rows, tooltips of cut texts,
 // header double clicks and filtering through the header drop-downs.
 
-#include "grid/customfilterdialog.h"
-#include "grid/filterdropdown.h"
-#include "grid/gridview.h"
+#include "grid/ui/customfilterdialog.h"
+#include "grid/ui/filterdropdown.h"
+#include "grid/ui/gridview.h"
 
 #include "qtapplication.h"
 #include "testdb.h"

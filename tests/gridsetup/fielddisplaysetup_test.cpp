@@ -1,4 +1,4 @@
-#include "gridsetup/fielddisplaysetup.h"
+#include "gridsetup/ui/fielddisplaysetup.h"
 
 #include "fixture.h"
 

@@ -1,4 +1,4 @@
-#include "gridsetup/primmarysetup.h"
+#include "gridsetup/ui/primmarysetup.h"
 
 #include "common/progress.h"
 #include "common/ui/commandguard.h"

@@ -1,4 +1,4 @@
-#include "gridsetup/setupfield.h"
+#include "gridsetup/ui/setupfield.h"
 
 #include "fixture.h"
 

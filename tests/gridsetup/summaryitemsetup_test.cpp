@@ -1,4 +1,4 @@
-#include "gridsetup/summaryitemsetup.h"
+#include "gridsetup/ui/summaryitemsetup.h"
 
 #include "fixture.h"
 #include "setup/reportdefinition.h"

@@ -1,8 +1,8 @@
-#include "app/navbar.h"
-#include "app/program.h"
-#include "app/quorvel.h"
-#include "grid/findbar.h"
-#include "grid/gridview.h"
+#include "app/ui/navbar.h"
+#include "app/ui/program.h"
+#include "app/ui/quorvel.h"
+#include "grid/ui/findbar.h"
+#include "grid/ui/gridview.h"
 
 #include "qtapplication.h"
 #include "testfiles.h"

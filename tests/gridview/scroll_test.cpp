@@ -1,4 +1,4 @@
-#include "grid/gridview.h"
+#include "grid/ui/gridview.h"
 
 #include "qtapplication.h"
 #include "testdb.h"

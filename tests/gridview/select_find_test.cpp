@@ -1,6 +1,6 @@
-#include "app/program.h"
-#include "grid/findbar.h"
-#include "grid/gridview.h"
+#include "app/ui/program.h"
+#include "grid/ui/findbar.h"
+#include "grid/ui/gridview.h"
 
 #include "qtapplication.h"
 #include "testdb.h"

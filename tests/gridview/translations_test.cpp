@@ -1,9 +1,9 @@
-#include "app/program.h"
-#include "datasource/dialogs/adoconed.h"
-#include "datasource/dialogs/connproperties.h"
-#include "datasource/dialogs/sqledit.h"
-#include "grid/customfilterdialog.h"
-#include "grid/findbar.h"
+#include "app/ui/program.h"
+#include "datasource/ui/adoconed.h"
+#include "datasource/ui/connproperties.h"
+#include "datasource/ui/sqledit.h"
+#include "grid/ui/customfilterdialog.h"
+#include "grid/ui/findbar.h"
 
 #include "qtapplication.h"
 

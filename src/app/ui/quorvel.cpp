@@ -1,0 +1,558 @@
+#include "app/ui/quorvel.h"
+
+#include "app/ui/about.h"
+#include "app/ui/buttonimages.h"
+#include "common/ui/commandguard.h"
+#include "app/ui/navbar.h"
+#include "app/ui/program.h"
+#include "app/ui/progresswindow.h"
+#include "app/savedsetups.h"
+#include "datasource/ui/dbsetup.h"
+#include "grid/ui/gridview.h"
+#include "print/ui/printenginewindows.h"
+#include "print/reportformats.h"
+#include "gridsetup/ui/fielddisplaysetup.h"
+#include "gridsetup/ui/primmarysetup.h"
+#include "gridsetup/ui/setupfield.h"
+#include "gridsetup/ui/summaryitemsetup.h"
+#include "setup/reportdefinition.h"
+
+#include <QAbstractScrollArea>
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <exception>
+
+namespace rg {
+
+namespace {
+
+constexpr QSize outerSize(870, 702);
+
+QToolButton* toolButton(QFrame* bar, const char* name, const QString& caption,
+                        const TImageList* images, int image, const char* hint) {
+    auto button = new QToolButton(bar);
+    button->setObjectName(QLatin1String(name));
+    button->setText(caption);
+    button->setIcon(images->icon(image));
+    button->setIconSize(QSize(TImageList::Width, TImageList::Height));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setFixedSize(97, 36);
+    if (hint)
+        button->setToolTip(QString::fromUtf8(hint));
+    bar->layout()->addWidget(button);
+    return button;
+}
+
+// An 8 pixel gap in the toolbar; a divider also draws a line.
+QFrame* toolGap(QFrame* bar, const char* name, bool divider) {
+    auto gap = new QFrame(bar);
+    gap->setObjectName(QLatin1String(name));
+    gap->setFixedSize(8, 36);
+    gap->setFrameStyle(divider ? (QFrame::VLine | QFrame::Sunken) : QFrame::NoFrame);
+    bar->layout()->addWidget(gap);
+    return gap;
+}
+
+QLabel* label(QWidget* panel, const char* name, int left, int top, int width,
+              const char* text) {
+    auto l = new QLabel(QString::fromUtf8(text), panel);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(left, top, width, 13);
+    return l;
+}
+
+QPushButton* button(QWidget* panel, const char* name, const char* caption, int left,
+                    int width) {
+    auto b = new QPushButton(QString::fromUtf8(caption), panel);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(left, 5, width, 25);
+    return b;
+}
+
+QAction* menuItem(QMenu* menu, const char* name, const char* caption) {
+    QAction* a = caption ? menu->addAction(QString::fromUtf8(caption)) : menu->addSeparator();
+    a->setObjectName(QLatin1String(name));
+    return a;
+}
+
+// Notes whether anything happened to the data set while it lives: a load that failed
+// before touching it has left the earlier report whole.
+class DataSetTouch : public DataSetObserver {
+public:
+    explicit DataSetTouch(DataSet& ds) : ds_(ds) { ds_.addObserver(this); }
+    ~DataSetTouch() override { ds_.removeObserver(this); }
+    void dataSetEvent(DataEvent) override { touched = true; }
+    bool touched = false;
+
+private:
+    DataSet& ds_;
+};
+
+} // namespace
+
+Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
+    : QWidget(parent), setupFolder_(setupFolder), shell_(makeDesktopShell()),
+      progressDelay_(TProgressWindow::kShowDelay) {
+    setObjectName(QStringLiteral("frmquorvel"));
+    setWindowTitle(QStringLiteral("报表生成器"));
+    setFont(uiFont());
+    move(197, 122);
+    resize(outerSize);
+
+    ilButtons = new TImageList(this);
+    dlgsjsc = new TSaveDialog(this);
+    conn = std::make_unique<Connection>();
+    dataset = std::make_unique<DataSet>(conn.get());
+    dxDBGrid = std::make_unique<TdxDBGrid>();
+    dxDBGrid->SetDataSet(dataset.get());
+
+    auto layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    buildToolBar(layout);
+    buildWorkingArea(layout);
+    auto view = new TdxDBGridView(*dxDBGrid);
+    view->setCommandGuard([this](const std::function<void()>& command) { runCommand(command); });
+    setGridView(view);
+    createPrintEngine();
+    buildBottomPanel(layout);
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    layout->addWidget(StatusBar1);
+    buildPopupMenu();
+    connectCommands();
+    FormCreate();
+}
+
+Tfrmquorvel::~Tfrmquorvel() {
+    // The view watches the grid model: it goes before the model does.
+    setGridView(nullptr);
+    dxComponentPrinter1.reset();
+}
+
+void Tfrmquorvel::createPrintEngine() {
+    dxComponentPrinter1 = std::make_unique<TdxComponentPrinter>();
+    dxComponentPrinter1Link1 = &dxComponentPrinter1->AddLink(dxDBGrid.get(), "dxComponentPrinter1Link1");
+    printWindows_ = std::make_unique<PrintEngineWindows>(this);
+    printWindows_->setCommandGuard([this](const std::function<void()>& command) { runCommand(command); });
+    dxComponentPrinter1->SetWindows(printWindows_.get());
+    // The view's top row is kept across a report build.
+    dxComponentPrinter1->GetTopRow = [this] {
+        auto view = qobject_cast<TdxDBGridView*>(gridView_);
+        return view ? view->topLine() : -1;
+    };
+    dxComponentPrinter1->SetTopRow = [this](int line) {
+        if (auto view = qobject_cast<TdxDBGridView*>(gridView_)) view->verticalScrollBar()->setValue(line);
+    };
+}
+
+QString Tfrmquorvel::defaultSetupFolder() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/setup/");
+}
+
+void Tfrmquorvel::setSetupFolder(const QString& folder) {
+    setupFolder_ = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+void Tfrmquorvel::buildToolBar(QVBoxLayout* layout) {
+    ToolBar1 = new QFrame(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    ToolBar1->setFixedHeight(40);
+    auto row = new QHBoxLayout(ToolBar1);
+    row->setContentsMargins(4, 1, 1, 1); // with the 1 pixel border: indent 5
+    row->setSpacing(0);
+
+    ToolButton1 = toolButton(ToolBar1, "ToolButton1", QStringLiteral("设置数据源"), ilButtons, 6, nullptr);
+    ToolButton3 = toolGap(ToolBar1, "ToolButton3", false);
+    tbPreview = toolButton(ToolBar1, "tbPreview", QStringLiteral("打印预览"), ilButtons, 1, "Print Preview");
+    tbPrint = toolButton(ToolBar1, "tbPrint", QStringLiteral("打印"), ilButtons, 2, "Print");
+    tbSetup = toolButton(ToolBar1, "tbSetup", QStringLiteral("     页面设置         "), ilButtons, 0, "Page Setup");
+    tbDevider = toolGap(ToolBar1, "tbDevider", true);
+    tbDesigner = toolButton(ToolBar1, "tbDesigner", QStringLiteral("报表设计"), ilButtons, 3, "Designer");
+    tbSeparator = toolGap(ToolBar1, "tbSeparator", true);
+    ToolButton2 = toolButton(ToolBar1, "ToolButton2", QStringLiteral("关于"), ilButtons, 7, nullptr);
+    ToolButton4 = toolGap(ToolBar1, "ToolButton4", false);
+    tbExit = toolButton(ToolBar1, "tbExit", QStringLiteral("退出"), ilButtons, 5, "Exit");
+    row->addStretch(1);
+    layout->addWidget(ToolBar1);
+}
+
+void Tfrmquorvel::buildWorkingArea(QVBoxLayout* layout) {
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    auto row = new QHBoxLayout(Panel1);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    Splitter1 = new QSplitter(Qt::Horizontal, Panel1);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(3);
+    Splitter1->setChildrenCollapsible(false);
+
+    nvbar = new TdxNavBar(QStringLiteral("nvbarGroup"), QStringLiteral("已设置报表"), Splitter1);
+    nvbar->setObjectName(QStringLiteral("nvbar"));
+
+    gridArea = new QWidget(Splitter1);
+    gridArea->setObjectName(QStringLiteral("gridArea"));
+    gridArea->setBackgroundRole(QPalette::Base);
+    gridArea->setAutoFillBackground(true);
+    auto gridLayout = new QVBoxLayout(gridArea);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+
+    Splitter1->addWidget(nvbar);
+    Splitter1->addWidget(gridArea);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({144, outerSize.width() - 144 - 167});
+    row->addWidget(Splitter1, 1);
+
+    Panel2 = new QFrame(Panel1);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Panel2->setFixedWidth(167);
+    Label4 = label(Panel2, "Label4", 16, 24, 96, "请按下列步骤操作");
+    Label1 = label(Panel2, "Label1", 16, 56, 97, "1.设置关键字");
+    Label2 = label(Panel2, "Label2", 16, 88, 89, "2.设置字段");
+    Label3 = label(Panel2, "Label3", 16, 120, 97, "3.设置汇总方式");
+    Label5 = label(Panel2, "Label5", 8, 136, 153, "注：此程序可以设置任意");
+    Label6 = label(Panel2, "Label6", 8, 152, 153, "一种形式的报表，对任意");
+    Label7 = label(Panel2, "Label7", 8, 168, 153, "烈进行汇总，还可以输出");
+    Label8 = label(Panel2, "Label8", 8, 184, 153, "Excel表格");
+    row->addWidget(Panel2);
+
+    layout->addWidget(Panel1, 1);
+}
+
+void Tfrmquorvel::buildBottomPanel(QVBoxLayout* layout) {
+    Panel3 = new QFrame(this);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Panel3->setFixedHeight(41);
+    Button1 = button(Panel3, "Button1", "设置关键字", 206, 75);
+    Button2 = button(Panel3, "Button2", "设置字段", 334, 75);
+    Button3 = button(Panel3, "Button3", "设置汇总方式", 470, 99);
+    layout->addWidget(Panel3);
+}
+
+void Tfrmquorvel::buildPopupMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N1 = menuItem(PopupMenu1, "N1", "展开");
+    N2 = menuItem(PopupMenu1, "N2", "折叠");
+    N3 = menuItem(PopupMenu1, "N3", nullptr);
+    XML1 = menuItem(PopupMenu1, "XML1", "输出XML文档");
+    N4 = menuItem(PopupMenu1, "N4", "输出电子表格");
+    PDF1 = menuItem(PopupMenu1, "PDF1", "输出PDF文档");
+    N5 = menuItem(PopupMenu1, "N5", nullptr);
+    N6 = menuItem(PopupMenu1, "N6", "字段显示设置");
+    N7 = menuItem(PopupMenu1, "N7", nullptr);
+    N8 = menuItem(PopupMenu1, "N8", "保存设置");
+    N9 = menuItem(PopupMenu1, "N9", "读取设置");
+    // Until the grid arrives the empty centre carries the menu.
+    attachPopupMenu(gridArea);
+}
+
+void Tfrmquorvel::connectCommands() {
+    auto run = [this](void (Tfrmquorvel::*handler)()) {
+        return [this, handler] { runCommand([&] { (this->*handler)(); }); };
+    };
+    const std::pair<QAbstractButton*, void (Tfrmquorvel::*)()> buttons[] = {
+        {ToolButton1, &Tfrmquorvel::ToolButton1Click}, {tbPreview, &Tfrmquorvel::tbPreviewClick},
+        {tbPrint, &Tfrmquorvel::tbPrintClick},         {tbSetup, &Tfrmquorvel::tbSetupClick},
+        {tbDesigner, &Tfrmquorvel::tbDesignerClick},   {ToolButton2, &Tfrmquorvel::ToolButton2Click},
+        {tbExit, &Tfrmquorvel::tbExitClick},           {Button1, &Tfrmquorvel::FlatButton3Click},
+        {Button2, &Tfrmquorvel::FlatButton1Click},     {Button3, &Tfrmquorvel::FlatButton2Click},
+    };
+    for (const auto& [control, handler] : buttons)
+        connect(control, &QAbstractButton::clicked, this, run(handler));
+    const std::pair<QAction*, void (Tfrmquorvel::*)()> items[] = {
+        {N1, &Tfrmquorvel::N1Click},   {N2, &Tfrmquorvel::N2Click},
+        {XML1, &Tfrmquorvel::XML1Click}, {N4, &Tfrmquorvel::btnsjscClick},
+        {PDF1, &Tfrmquorvel::PDF1Click},
+        {N6, &Tfrmquorvel::N6Click},   {N8, &Tfrmquorvel::N8Click},
+        {N9, &Tfrmquorvel::N9Click},
+    };
+    for (const auto& [item, handler] : items)
+        connect(item, &QAction::triggered, this, run(handler));
+}
+
+void Tfrmquorvel::attachPopupMenu(QWidget* target) {
+    target->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(target, &QWidget::customContextMenuRequested, this, [this, target](QPoint pos) {
+        // A scroll area reports the position in its viewport.
+        auto area = qobject_cast<QAbstractScrollArea*>(target);
+        PopupMenu1->popup((area ? area->viewport() : target)->mapToGlobal(pos));
+    });
+}
+
+void Tfrmquorvel::setGridView(QWidget* view) {
+    if (gridView_ == view)
+        return;
+    delete gridView_;
+    gridView_ = view;
+    if (!view)
+        return;
+    gridArea->layout()->addWidget(view);
+    attachPopupMenu(view);
+}
+
+void Tfrmquorvel::runCommand(const std::function<void()>& command) {
+    guardCommand([&] {
+        CommandProgress progress(this, progressDelay_);
+        ProgressScope scope(&progress);
+        command();
+    });
+}
+
+void Tfrmquorvel::setShell(std::unique_ptr<Shell> shell) {
+    shell_ = std::move(shell);
+}
+
+void Tfrmquorvel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (outerSizeFixed_)
+        return;
+    outerSizeFixed_ = true;
+    // The outer size counts the window frame, known only once the window is mapped.
+    QTimer::singleShot(0, this, [this] {
+        const QSize frame = frameGeometry().size() - size();
+        if (!frame.isEmpty())
+            resize(outerSize - frame);
+    });
+}
+
+void Tfrmquorvel::FormCreate() {
+    ListSavedSetups();
+}
+
+void Tfrmquorvel::ListSavedSetups() {
+    for (const SavedSetup& setup : savedSetups(setupFolder_))
+        AddSetupItem(setup.caption, setup.path);
+}
+
+void Tfrmquorvel::AddSetupItem(const QString& caption, const std::string& path) {
+    TdxNavBarItem* item = nvbar->AddItem(caption);
+    item->setData(QByteArray::fromStdString(path));
+    connect(item, &TdxNavBarItem::clicked, this,
+            [this](TdxNavBarItem* sender) { runCommand([&] { nvbarItemClick(sender); }); });
+}
+
+void Tfrmquorvel::ClearSavedSetups() {
+    nvbar->ClearItems();
+}
+
+// The file is opened by its own bytes: a caption decoded from GBK would name no file.
+void Tfrmquorvel::nvbarItemClick(TdxNavBarItem* Sender) {
+    const std::string path = Sender->Data().toStdString();
+    openReport(path, Sender->Caption(), Sender->Caption() + QStringLiteral(".ini"), true);
+}
+
+void Tfrmquorvel::openReport(const std::string& path, const QString& name, const QString& fileName,
+                             bool listed) {
+    const bool wasOpen = dataset->Active();
+    DataSetTouch touch(*dataset);
+    std::string skipped;
+    try {
+        if (listed) requireSetupFile(path);
+        skipped = rg::LoadSetup({*conn, *dataset, *dxDBGrid}, path);
+    } catch (const std::exception& e) {
+        const bool cancelled = dynamic_cast<const Cancelled*>(&e) != nullptr;
+        QString status = QStringLiteral("打开报表“%1”").arg(name);
+        if (cancelled) {
+            status += QStringLiteral("已取消");
+        } else {
+            // The load's own error may already lead with this sentence.
+            QString reason = QString::fromUtf8(e.what());
+            static const QRegularExpression ownSentence(QStringLiteral("^打开报表“[^”]*”失败："));
+            reason.remove(ownSentence);
+            status += QStringLiteral("失败：") + reason;
+        }
+        if (wasOpen && !touch.touched) {
+            if (!reportName_.isEmpty()) status += QStringLiteral("（仍显示报表“%1”）").arg(reportName_);
+        } else {
+            clearReport();
+            nothingToSave_ = QStringLiteral("报表“%1”没有打开，没有可保存的设置。").arg(name);
+        }
+        StatusBar1->showMessage(status.simplified());  // one line, whatever the message holds
+        throw;
+    }
+    setReport(name, fileName);
+    nothingToSave_.clear();
+    showLoadNotices(skipped);
+}
+
+void Tfrmquorvel::clearReport() {
+    if (dataset->Active()) dataset->Close();
+    TdxDBGrid& grid = *dxDBGrid;
+    grid.ClearGrouping();
+    GridUpdate batch(grid);
+    grid.DefaultGroup().SummaryItems.Clear();
+    for (int i = grid.ColumnCount() - 1; i >= 0; --i) grid.DestroyColumn(i);
+    grid.SetKeyField({});
+    grid.ShowGroupPanel = false;
+    grid.ShowRowFooter = false;
+    grid.ShowSummaryFooter = false;
+    setReport({}, {});
+}
+
+void Tfrmquorvel::setReport(const QString& name, const QString& fileName) {
+    reportName_ = name;
+    reportFile_ = fileName;
+    dxComponentPrinter1Link1->ReportName = name;
+    if (!name.isEmpty()) StatusBar1->showMessage(QStringLiteral("报表“%1”").arg(name));
+}
+
+void Tfrmquorvel::N1Click() { dxDBGrid->ExpandAll(); }
+
+void Tfrmquorvel::N2Click() { dxDBGrid->CollapseAll(); }
+
+// The dialog opens in the setup folder on the report's own file, so that a report saved
+// under a bare name is listed in the left bar.
+void Tfrmquorvel::N8Click() {
+    if (!nothingToSave_.isEmpty()) {
+        showCommandNotice(nothingToSave_);
+        return;
+    }
+    dlgsjsc->Filter = QStringLiteral("设置|*.ini");
+    QDir().mkpath(setupFolder_);
+    dlgsjsc->FileName = setupFolder_ + reportFile_;
+    if (!dlgsjsc->Execute()) return;
+    QString name = dlgsjsc->FileName;
+    if (QFileInfo(name).isRelative()) name = setupFolder_ + name;
+    if (!name.contains(QStringLiteral(".ini"))) name += QStringLiteral(".ini");
+    // The list is rebuilt whether or not the file could be written; the failure's message
+    // follows.
+    std::exception_ptr failure;
+    try {
+        SaveSetup(name);
+        const QFileInfo saved(name);
+        setReport(saved.completeBaseName(), saved.fileName());
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    ClearSavedSetups();
+    ListSavedSetups();
+    if (failure) std::rethrow_exception(failure);
+}
+
+void Tfrmquorvel::N9Click() {
+    dlgsjsc->Filter = QStringLiteral("设置|*.ini");
+    if (!dlgsjsc->Execute()) return;
+    LoadSetup(dlgsjsc->FileName);
+}
+
+void Tfrmquorvel::LoadSetup(const QString& fileName) {
+    const QFileInfo file(fileName);
+    openReport(fileName.toStdString(), file.completeBaseName(), file.fileName(), false);
+}
+
+// What the open left out (a procedure's further results) and the saved entries skipped,
+// told in one message once the report shows.
+void Tfrmquorvel::showLoadNotices(const std::string& skipped) {
+    std::string notice = dataset->OpenNotice();
+    if (!skipped.empty()) notice += (notice.empty() ? "" : "\n") + skipped;
+    if (!notice.empty()) showCommandNotice(QString::fromStdString(notice));
+}
+
+void Tfrmquorvel::SaveSetup(const QString& fileName) {
+    rg::SaveSetup({*conn, *dataset, *dxDBGrid}, fileName.toStdString());
+}
+
+void Tfrmquorvel::BuildGridColumns() {
+    if (!dxDBGrid->dataSet()) {
+        QMessageBox::information(this, windowTitle(), QStringLiteral("没有提供数据源"));
+        close();
+        return;
+    }
+    rg::BuildGridColumns(*dxDBGrid);
+}
+
+void Tfrmquorvel::ApplySummary(int fieldIndex, const QString& kindName) {
+    rg::ApplySummary(*dxDBGrid, fieldIndex, kindName.toStdString());
+}
+
+void Tfrmquorvel::runExportCommand(ExportCommand command) {
+    const ExportRegistry& formats = ReportFormats();
+    dlgsjsc->Filter = QString::fromStdString(formats.dialogFilter(command));
+    if (!dlgsjsc->Execute()) return;
+    const ExportTarget target = formats.target(command, dlgsjsc->FileName.toStdString(), dlgsjsc->FilterIndex);
+    ExportJob job{dxDBGrid.get(), target.path, GridAppearance::fromPalette(palette())};
+    // Paged formats print the report as the print command would, rebuilt from the grid.
+    if (target.format->paged) {
+        if (!dxComponentPrinter1->RebuildReport(dxComponentPrinter1Link1)) return;
+        job.report = dxComponentPrinter1Link1;
+    }
+    const ExportResult r = target.format->write(job);
+    if (!r.notice.empty()) showCommandNotice(QString::fromStdString(r.notice));
+    shell().open(QString::fromStdString(r.path));
+}
+
+void Tfrmquorvel::btnsjscClick() { runExportCommand(ExportCommand::Spreadsheet); }
+
+void Tfrmquorvel::XML1Click() { runExportCommand(ExportCommand::XmlDocument); }
+
+void Tfrmquorvel::PDF1Click() { runExportCommand(ExportCommand::Pdf); }
+
+// A data source that did not open leaves no report on screen: columns, key field and
+// summaries of the earlier one would be saved with the new source.
+void Tfrmquorvel::ToolButton1Click() {
+    const bool wasOpen = dataset->Active();
+    const bool ok = RunDataSourceDialog(this, *dataset, *conn, [](DataSet& ds) {
+        if (frmdisplaysetup) frmdisplaysetup->ShowFor(&ds);
+    });
+    if (!dataset->Active() && (ok || wasOpen)) {
+        clearReport();
+        nothingToSave_ = QStringLiteral("数据源没有打开，没有可保存的设置。");
+        StatusBar1->showMessage(QStringLiteral("数据源没有打开，没有报表"));
+        return;
+    }
+    if (!ok) return;
+    BuildGridColumns();
+    nothingToSave_.clear();
+    StatusBar1->showMessage(reportName_.isEmpty() ? QStringLiteral("新报表")
+                                                  : QStringLiteral("报表“%1”").arg(reportName_));
+}
+
+void Tfrmquorvel::FlatButton3Click() { RunKeyFieldDialog(this, *dxDBGrid); }
+
+void Tfrmquorvel::FlatButton1Click() { RunVisibleFieldsDialog(this, *dxDBGrid); }
+
+void Tfrmquorvel::FlatButton2Click() { RunSummaryDialog(this, *dxDBGrid); }
+
+void Tfrmquorvel::N6Click() {
+    if (frmdisplaysetup) frmdisplaysetup->ShowFor(dxDBGrid->dataSet());
+}
+
+void Tfrmquorvel::ToolButton2Click() {
+    if (OKHelpBottomDlg)
+        OKHelpBottomDlg->exec();
+}
+
+void Tfrmquorvel::tbExitClick() {
+    close();
+}
+
+// The print engine's commands on its one report link.
+void Tfrmquorvel::tbPreviewClick() { dxComponentPrinter1->Preview(true, nullptr); }
+void Tfrmquorvel::tbPrintClick() { dxComponentPrinter1->Print(true, nullptr, nullptr); }
+void Tfrmquorvel::tbSetupClick() { dxComponentPrinter1->PageSetup(nullptr); }
+void Tfrmquorvel::tbDesignerClick() { dxComponentPrinter1->DesignReport(nullptr); }
+
+} // namespace rg

@@ -1,0 +1,179 @@
+#pragma once
+
+#include "app/ui/filechooser.h"
+#include "datasource/dataset.h"
+#include "export/exportregistry.h"
+#include "grid/grid.h"
+#include "print/componentprinter.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QToolButton;
+class QVBoxLayout;
+
+namespace rg {
+
+class PrintEngineWindows;
+class TImageList;
+class TdxNavBar;
+class TdxNavBarItem;
+
+// The main window. It owns the objects every command works on and wires each control
+// to its handler; the handlers hand the work to the subsystem that owns it.
+class Tfrmquorvel : public QWidget {
+    Q_OBJECT
+public:
+    // `setupFolder` is where the saved setups are listed from; by default the folder
+    // "setup" beside the executable.
+    explicit Tfrmquorvel(QWidget* parent = nullptr,
+                         const QString& setupFolder = defaultSetupFolder());
+    ~Tfrmquorvel() override;
+
+    static QString defaultSetupFolder();
+    // With its trailing separator: the item path is folder + caption + ".ini".
+    QString setupFolder() const { return setupFolder_; }
+    void setSetupFolder(const QString& folder);
+
+    // Puts the result grid into the centre of the working area (replacing any earlier
+    // one) and gives it the grid's popup menu.
+    void setGridView(QWidget* view);
+    QWidget* gridView() const { return gridView_; }
+
+    // Runs a command of this window or of the grid view, the print windows and the
+    // navigation bar: through the command guard, with a progress window for whatever long
+    // work it starts.
+    void runCommand(const std::function<void()>& command);
+    // How long work runs before its progress window shows; tests show it at once.
+    void setProgressDelay(std::chrono::milliseconds delay) { progressDelay_ = delay; }
+
+    // The shell's "open" for exported files; tests install their own.
+    Shell& shell() { return *shell_; }
+    void setShell(std::unique_ptr<Shell> shell);
+
+    // Saved-report list.
+    void ListSavedSetups();
+    // The item keeps the file's own path bytes, by which a click opens it.
+    void AddSetupItem(const QString& caption, const std::string& path);
+    void ClearSavedSetups();
+
+    // Report setups: the work is done by the report definition module on the window's
+    // connection, data set and grid.
+    void LoadSetup(const QString& fileName);
+    void SaveSetup(const QString& fileName);
+    void BuildGridColumns();
+    void ApplySummary(int fieldIndex, const QString& kindName);
+
+    // The report on screen, as the user calls it: the name of the setup it was loaded from
+    // or saved to; empty for a report set up in the data source dialog alone.
+    QString reportName() const { return reportName_; }
+
+    // Controls, by their component names.
+    QFrame* ToolBar1;
+    QToolButton* ToolButton1;
+    QFrame* ToolButton3;
+    QToolButton* tbPreview;
+    QToolButton* tbPrint;
+    QToolButton* tbSetup;
+    QFrame* tbDevider;
+    QToolButton* tbDesigner;
+    QFrame* tbSeparator;
+    QToolButton* ToolButton2;
+    QFrame* ToolButton4;
+    QToolButton* tbExit;
+    TImageList* ilButtons;
+    QFrame* Panel1;
+    TdxNavBar* nvbar;
+    QSplitter* Splitter1;
+    QWidget* gridArea;
+    QFrame* Panel2;
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8;
+    QFrame* Panel3;
+    QPushButton *Button1, *Button2, *Button3;
+    // Which report is shown, or which one failed to open and why.
+    QStatusBar* StatusBar1;
+    QMenu* PopupMenu1;
+    QAction *N1, *N2, *N3, *XML1, *N4, *PDF1, *N5, *N6, *N7, *N8, *N9;
+    TSaveDialog* dlgsjsc;
+
+    // Owned for the whole run, in this order: the connection, the data set on it and the
+    // result grid bound to the data set (the grid's data source never changes).
+    std::unique_ptr<Connection> conn;
+    std::unique_ptr<DataSet> dataset;
+    std::unique_ptr<TdxDBGrid> dxDBGrid;
+    // The print engine with its one report link on the grid.
+    std::unique_ptr<TdxComponentPrinter> dxComponentPrinter1;
+    TdxDBGridReportLink* dxComponentPrinter1Link1 = nullptr;
+
+    // Command handlers. They may throw: every control reaches them through the command
+    // guard, which shows the error and lets the program go on.
+public slots:
+    void ToolButton1Click();
+    void tbPreviewClick();
+    void tbPrintClick();
+    void tbSetupClick();
+    void tbDesignerClick();
+    void ToolButton2Click();
+    void tbExitClick();
+    void FlatButton3Click();
+    void FlatButton1Click();
+    void FlatButton2Click();
+    void N1Click();
+    void N2Click();
+    void XML1Click();
+    void btnsjscClick();
+    void PDF1Click();
+    void N6Click();
+    void N8Click();
+    void N9Click();
+    void nvbarItemClick(rg::TdxNavBarItem* Sender);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void showLoadNotices(const std::string& skipped);
+    // Loads a setup file as the report `name` (its file name `fileName`; `listed` when
+    // clicked in the left bar): the whole report shows, or none of it.
+    void openReport(const std::string& path, const QString& name, const QString& fileName,
+                    bool listed);
+    // Takes every trace of a report off the screen: columns, grouping, footers, summaries,
+    // key field, and the data set's rows.
+    void clearReport();
+    void setReport(const QString& name, const QString& fileName);
+    // The save dialog with the command's formats, the file written in the chosen one, then
+    // opened by the desktop.
+    void runExportCommand(ExportCommand command);
+    void FormCreate();
+    void buildToolBar(QVBoxLayout* layout);
+    void buildWorkingArea(QVBoxLayout* layout);
+    void buildBottomPanel(QVBoxLayout* layout);
+    void buildPopupMenu();
+    void connectCommands();
+    void attachPopupMenu(QWidget* target);
+    void createPrintEngine();
+
+    QString setupFolder_;
+    QWidget* gridView_ = nullptr;
+    std::unique_ptr<Shell> shell_;
+    std::unique_ptr<PrintEngineWindows> printWindows_;
+    bool outerSizeFixed_ = false;
+    QString reportName_, reportFile_;
+    // Why a save would write a mixture of two reports; empty while the screen shows one whole.
+    QString nothingToSave_;
+    std::chrono::milliseconds progressDelay_;
+};
+
+} // namespace rg

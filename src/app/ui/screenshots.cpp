@@ -1,0 +1,112 @@
+// Takes the README's pictures of the program, on the demo report 地区产品汇总 (run by
+// scripts/screenshots.sh on a virtual display): the main window grouped by region and
+// category with summaries in the group rows, one group open, the summary items dialog and the
+// progress window of an export; then the find bar on a product in a collapsed group, with
+// three rows selected from the match.
+
+#include "app/ui/navbar.h"
+#include "app/ui/program.h"
+#include "app/ui/progresswindow.h"
+#include "app/ui/quorvel.h"
+#include "grid/ui/findbar.h"
+#include "grid/ui/gridview.h"
+#include "gridsetup/ui/summaryitemsetup.h"
+#include "setup/reportdefinition.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScrollBar>
+
+#include <cstdio>
+
+namespace {
+
+bool save(QWidget& w, const QString& path) {
+    QApplication::processEvents();
+    if (w.grab().save(path))
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    auto windows = rg::createStartWindows();
+    rg::Tfrmquorvel& window = *windows->main;
+    window.show();
+
+    rg::TdxNavBarItem* report = nullptr;
+    for (int i = 0; i < window.nvbar->ItemCount(); ++i)
+        if (window.nvbar->Item(i)->Caption() == QStringLiteral("地区产品汇总"))
+            report = window.nvbar->Item(i);
+    if (!report) {
+        std::fprintf(stderr,
+                     "the demo report 地区产品汇总 is missing: build the target demo_reports\n");
+        return 1;
+    }
+    window.nvbarItemClick(report);
+    rg::TdxDBGrid& grid = *window.dxDBGrid;
+    auto column = [&](const char* field) { return grid.ColumnByFieldName(field)->Index(); };
+    rg::ApplySummary(grid, column("order_id"), "cstcount", rg::SummaryPlace::GroupRow);
+    rg::ApplySummary(grid, column("amount"), "cstsum", rg::SummaryPlace::GroupRow);
+    grid.GroupColumn(*grid.ColumnByFieldName("region"), 0);
+    grid.GroupColumn(*grid.ColumnByFieldName("category"), 1);
+    // One region open, and in it its smallest category, so that data rows and group
+    // footers show beside the group rows.
+    const rg::RowHandle region = grid.Top(1);
+    grid.SetExpanded(region, true);
+    rg::RowHandle smallest = grid.Child(region, 0);
+    for (int i = 1; i < grid.ChildCount(region); ++i)
+        if (grid.DataRowsBelow(grid.Child(region, i)) < grid.DataRowsBelow(smallest))
+            smallest = grid.Child(region, i);
+    grid.SetExpanded(smallest, true);
+    grid.SetFocusedRow(smallest);
+    auto& view = *qobject_cast<rg::TdxDBGridView*>(window.gridView());
+    // Scrolled to the end of the open category: its last rows, its footers, the groups after.
+    const auto& lines = grid.VisibleRows();
+    int footerLine = 0;
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].footer == 0 && grid.Parent(lines[i].row) == smallest)
+            footerLine = static_cast<int>(i);
+    view.verticalScrollBar()->setValue(footerLine - 20);
+    for (rg::TdxDBGridColumn* c : grid.VisibleColumns())
+        c->SetWidth(view.FitWidth(*c));
+    if (!save(window, out.filePath("main-window.png")))
+        return 1;
+
+    rg::Tfrusummarysetup dialog(&window);
+    dialog.Grid = &grid;
+    dialog.FillLists();
+    dialog.lstSummaryItem->setCurrentRow(dialog.lstSummaryItem->count() - 1);
+    dialog.show();
+    if (!save(dialog, out.filePath("summary-dialog.png")))
+        return 1;
+    dialog.hide();
+
+    rg::TProgressWindow progress(&window, std::chrono::milliseconds(0));
+    progress.progress("正在导出", 45, 100);
+    if (!save(progress, out.filePath("progress-window.png")))
+        return 1;
+    progress.hide();
+
+    grid.CollapseAll();
+    view.setFocus();
+    view.ShowFindBar();
+    view.findBar()->findText->setText(QStringLiteral("苏泊尔"));
+    view.FindNext();
+    for (int i = 0; i < 2; ++i) {
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::ShiftModifier);
+        QApplication::sendEvent(&view, &down);
+    }
+    return save(window, out.filePath("find-and-selection.png")) ? 0 : 1;
+}

@@ -1,0 +1,277 @@
+#include "datasource/ui/dbsetup.h"
+
+#include "common/databaseerror.h"
+#include "common/ui/commandguard.h"
+#include "datasource/ui/adoconed.h"
+#include "datasource/ui/dialogparts.h"
+#include "datasource/ui/dropdownbox.h"
+#include "datasource/ui/previewmodel.h"
+#include "datasource/ui/setupparameters.h"
+#include "datasource/ui/sqledit.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+
+namespace rg {
+
+namespace {
+
+// The bold "..." buttons beside the boxes; they never take the focus.
+QToolButton* ellipsisButton(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* b = place<QToolButton>(parent, name, left, top, width, height);
+    b->setText("...");
+    b->setFocusPolicy(Qt::NoFocus);
+    QFont f = b->font();
+    f.setBold(true);
+    f.setPointSize(10);
+    b->setFont(f);
+    return b;
+}
+
+QGroupBox* groupBox(QWidget* parent, const char* name, const char* title, int left, int top, int width, int height) {
+    auto* g = place<QGroupBox>(parent, name, left, top, width, height);
+    g->setTitle(QString::fromUtf8(title));
+    return g;
+}
+
+} // namespace
+
+TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
+    setObjectName("FRMDBSETUP");
+    setWindowTitle(QString::fromUtf8("数据源设置"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(497, 353);
+    move(311, 253);
+
+    Panel1 = place<QFrame>(this, "Panel1", 0, 0, 497, 353);
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    Panel1->setFrameShadow(QFrame::Raised);
+
+    Label2 = place<QLabel>(Panel1, "Label2", 6, 7, 67, 13);
+    Label2->setText(QString::fromUtf8("连接语句"));
+    ConnectionString = place<TDropDownBox>(Panel1, "ConnectionString", 6, 21, 450, 21);
+    ConnectionString->setMaxVisibleItems(20);
+    EditConnStr = ellipsisButton(Panel1, "EditConnStr", 460, 22, 18, 18);
+
+    TableNames = groupBox(Panel1, "TableNames", "数据表", 5, 46, 133, 51);
+    MasterTableName = place<TDropDownBox>(TableNames, "MasterTableName", 8, 18, 116, 21);
+    MasterTableName->setMaxVisibleItems(20);
+
+    QueryStrings = groupBox(Panel1, "QueryStrings", "查询", 143, 46, 212, 51);
+    MasterSQL = place<QPlainTextEdit>(QueryStrings, "MasterSQL", 7, 18, 180, 21);
+    MasterSQL->setPlainText("\n");
+    MasterSQL->setTabChangesFocus(true);
+    MasterSQL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    MasterSQL->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    MasterSQL->document()->setDocumentMargin(1);
+    EditCommandText = ellipsisButton(QueryStrings, "EditCommandText", 189, 19, 18, 18);
+
+    ProcedureNames = groupBox(Panel1, "ProcedureNames", "存储过程", 361, 46, 125, 51);
+    txtstorcprocedure = place<QLineEdit>(ProcedureNames, "txtstorcprocedure", 8, 16, 89, 21);
+    btnstoreprocedure = ellipsisButton(ProcedureNames, "btnstoreprocedure", 104, 16, 16, 18);
+
+    ds = new TDataSetModel(this);
+    DBGridEh1 = place<QTableView>(Panel1, "DBGridEh1", 8, 104, 473, 209);
+    DBGridEh1->setModel(ds);
+    DBGridEh1->setShowGrid(true);
+    DBGridEh1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGridEh1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                               QAbstractItemView::AnyKeyPressed);
+    DBGridEh1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    DBGridEh1->verticalHeader()->setDefaultSectionSize(18);
+    DBGridEh1->verticalHeader()->setMinimumWidth(12);
+    DBGridEh1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGridEh1->setContextMenuPolicy(Qt::CustomContextMenu);
+    PopupMenu1 = new QMenu(DBGridEh1);
+    PopupMenu1->setObjectName("PopupMenu1");
+    N1 = PopupMenu1->addAction(QString::fromUtf8("字段显示设置"));
+    N1->setObjectName("N1");
+
+    btnok = placeButton(Panel1, "btnok", "确认", 136, 320);
+    btnok->setDefault(true);
+    btncancel = placeButton(Panel1, "btncancel", "取消", 240, 320);
+
+    setTabOrder(ConnectionString, MasterTableName);
+    setTabOrder(MasterTableName, MasterSQL);
+    setTabOrder(MasterSQL, txtstorcprocedure);
+    setTabOrder(txtstorcprocedure, btncancel);
+    setTabOrder(btncancel, btnok);
+    setTabOrder(btnok, DBGridEh1);
+
+    ConnectionString->OnKeyPress = [this](int key) { return ConnectionStringKeyPress(key); };
+    connect(ConnectionString, &QComboBox::activated, this, [this] { ConnectionStringClick(); });
+    connect(EditConnStr, &QToolButton::clicked, this,
+            [this] { guardCommand([this] { EditConnStrClick(); }); });
+    MasterTableName->OnDropDown = [this] { MasterTableNameDropDown(); };
+    MasterTableName->OnSelect = [this] { MasterTableNameClick(); };
+    connect(EditCommandText, &QToolButton::clicked, this,
+            [this] { guardCommand([this] { EditCommandTextClick(); }); });
+    connect(btnstoreprocedure, &QToolButton::clicked, this,
+            [this] { guardCommand([this] { btnstoreprocedureClick(); }); });
+    connect(DBGridEh1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(DBGridEh1->viewport()->mapToGlobal(pos)); });
+    connect(N1, &QAction::triggered, this, [this] { guardCommand([this] { N1Click(); }); });
+    connect(btnok, &QPushButton::clicked, this, [this] { btnokClick(); });
+    connect(btncancel, &QPushButton::clicked, this, [this] { btncancelClick(); });
+    // The grid's current row is the data set's current record.
+    connect(DBGridEh1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!dataSet_ || !dataSet_->Active() || !current.isValid() || dataSet_->RecNo() == current.row())
+                    return;
+                guardCommand([&] { dataSet_->SetRecNo(current.row()); });
+            });
+}
+
+TFRMDBSETUP::~TFRMDBSETUP() { ds->setDataSet(nullptr); }
+
+void TFRMDBSETUP::AssignDataSet(rg::DataSet& dataSet) { dataSet_ = &dataSet; }
+
+void TFRMDBSETUP::AssignConnection(rg::Connection& connection) {
+    connection_ = &connection;
+    // The data set was created on this connection and stays on it.
+    ConnectionString->setEditText(QString::fromStdString(connection.ConnectionString()));
+    const QString command = QString::fromStdString(dataSet_->CommandText());
+    switch (dataSet_->GetCommandType()) {
+    case CommandType::cmdText:
+        MasterSQL->setPlainText(command);
+        break;
+    case CommandType::cmdTable:
+        MasterTableName->setEditText(command);
+        break;
+    case CommandType::cmdStoredProc:
+        txtstorcprocedure->setText(command);
+        break;
+    default:
+        break;
+    }
+    ds->setDataSet(dataSet_);
+}
+
+void TFRMDBSETUP::ConnectionStringClick() {
+    if (ConnectionString->currentText().isEmpty() || ConnectionString->DroppedDown())
+        return;
+    MasterTableName->clear();
+    MasterTableName->setEditText(QString());
+    txtstorcprocedure->clear();
+    MasterSQL->clear();
+}
+
+bool TFRMDBSETUP::ConnectionStringKeyPress(int key) {
+    if ((key != Qt::Key_Return && key != Qt::Key_Enter) || !ConnectionString->DroppedDown())
+        return false;  // with the list closed Enter goes to "确认"
+    ConnectionString->SetDroppedDown(false);
+    ConnectionStringClick();
+    return true;
+}
+
+void TFRMDBSETUP::EditConnStrClick() {
+    connection_->Close();
+    connection_->SetConnectionString(ConnectionString->currentText().toStdString());
+    if (!RunConnectionEditor(*connection_, this))
+        return;
+    ConnectionString->setEditText(QString::fromStdString(connection_->ConnectionString()));
+    ConnectionStringClick();
+}
+
+void TFRMDBSETUP::EditCommandTextClick() {
+    // Text typed straight into the SQL box runs only once the builder confirms it.
+    QString sql = MasterSQL->toPlainText();
+    Connection* connection = connection_;
+    auto tables = [connection](std::vector<std::string>& list, bool system) {
+        connection->ListTableNames(list, system);
+    };
+    auto fields = [connection](const std::string& table, std::vector<std::string>& list) {
+        connection->ListFieldNames(table, list);
+    };
+    if (!ExecuteSQLEditor(sql, tables, fields))
+        return;
+    MasterSQL->setPlainText(sql);
+    OpenCommand(sql.toStdString(), CommandType::cmdText);
+}
+
+void TFRMDBSETUP::btnstoreprocedureClick() {
+    // The procedure box keeps its text: only the data set follows the chosen procedure.
+    if (dataSet_->Active())
+        dataSet_->Close();
+    TfrmParameterSetup dialog(this);
+    dialog.DataSet = dataSet_;
+    if (dialog.exec() == QDialog::Accepted) {
+        // An error reaches the error box, and this dialog stays open.
+        withDatabaseContext(openFailureSentence(CommandType::cmdStoredProc, dataSet_->CommandText()),
+                            [&] { dataSet_->Open(); });
+        showOpenNotice();
+    }
+}
+
+// What the open left out (results after the first), once its rows show.
+void TFRMDBSETUP::showOpenNotice() {
+    const std::string notice = dataSet_->OpenNotice();
+    if (!notice.empty()) showCommandNotice(QString::fromStdString(notice));
+}
+
+// A command that does not run leaves the data set closed and the preview empty, and says
+// why at once: an empty preview alone would not tell a syntax error from an empty table.
+void TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
+    const bool opened = guardCommand([&] {
+        dataSet_->Close();
+        dataSet_->SetCommandType(kind);
+        dataSet_->SetCommandText(text);
+        withDatabaseContext(openFailureSentence(kind, text), [&] { dataSet_->Open(); });
+        ds->setDataSet(dataSet_);
+    });
+    if (opened) showOpenNotice();
+}
+
+void TFRMDBSETUP::MasterTableNameDropDown() {
+    if (MasterTableName->count() > 0)
+        return;
+    std::vector<std::string> names;
+    // A listing that fails says why and keeps what it found so far.
+    guardCommand([&] { connection_->ListTableNames(names, false); });
+    MasterTableName->AddSortedItems(std::move(names));
+}
+
+void TFRMDBSETUP::MasterTableNameClick() {
+    if (MasterTableName->DroppedDown())
+        return;  // moving through the open list is no choice yet
+    OpenCommand(MasterTableName->currentText().toStdString(), CommandType::cmdTable);
+}
+
+void TFRMDBSETUP::N1Click() {
+    if (fieldCaptions_ && dataSet_)
+        fieldCaptions_(*dataSet_);
+}
+
+void TFRMDBSETUP::btnokClick() { done(QDialog::Accepted); }
+
+void TFRMDBSETUP::btncancelClick() { done(QDialog::Rejected); }
+
+void TFRMDBSETUP::keyPressEvent(QKeyEvent* event) {
+    // The dialog has no cancel button: Escape does not close it.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool RunDataSourceDialog(QWidget* parent, rg::DataSet& dataSet, rg::Connection& connection,
+                         FieldCaptionsOpener fieldCaptions) {
+    TFRMDBSETUP dialog(parent);
+    dialog.AssignDataSet(dataSet);
+    dialog.AssignConnection(connection);
+    dialog.setFieldCaptionsOpener(std::move(fieldCaptions));
+    return dialog.exec() == QDialog::Accepted;
+}
+
+} // namespace rg

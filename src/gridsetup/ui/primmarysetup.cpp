@@ -1,0 +1,55 @@
+#include "gridsetup/ui/primmarysetup.h"
+
+#include "common/ui/commandguard.h"
+#include "grid/grid.h"
+#include "gridsetup/ui/dialogutil.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace rg {
+
+Tfrmprimmarysetup::Tfrmprimmarysetup(QWidget* parent) : QDialog(parent) {
+    setupDialogFrame(this, "frmprimmarysetup", "关键字设置", 230, 121);
+    Label1 = placeLabel(this, "Label1", "选择字段", 24, 8);
+    lstfield = new QComboBox(this);
+    lstfield->setObjectName("lstfield");
+    lstfield->setEditable(true);  // typing is allowed, but only the selected entry counts
+    lstfield->setInsertPolicy(QComboBox::NoInsert);
+    lstfield->setGeometry(24, 32, 145, 21);
+    Button1 = new QPushButton(QString::fromUtf8("确定"), this);
+    Button1->setObjectName("Button1");
+    Button1->setGeometry(72, 72, 75, 25);
+    setTabOrder(lstfield, Button1);
+    connect(Button1, &QPushButton::clicked, this, [this] { guardCommand([this] { Button1Click(); }); });
+}
+
+bool Tfrmprimmarysetup::FillList() {
+    lstfield->clear();
+    if (!Grid) {
+        showMissingReference(this);
+        close();
+        return false;
+    }
+    for (int i = 0; i < Grid->ColumnCount(); ++i)
+        lstfield->addItem(QString::fromStdString(Grid->Columns(i).FieldName()));
+    lstfield->setCurrentIndex(-1);  // the current key field is deliberately not preselected
+    return true;
+}
+
+void Tfrmprimmarysetup::Button1Click() {
+    int i = lstfield->currentIndex();
+    std::string field = i >= 0 ? lstfield->itemText(i).toStdString() : std::string();
+    Grid->SetKeyField(field);
+    close();
+}
+
+void RunKeyFieldDialog(QWidget* parent, TdxDBGrid& grid) {
+    Tfrmprimmarysetup dialog(parent);
+    dialog.Grid = &grid;
+    if (dialog.FillList())
+        dialog.exec();
+}
+
+} // namespace rg

@@ -1,0 +1,297 @@
+#include "print/ui/reportdesigner.h"
+
+#include "print/ui/previewpageview.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QFontDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace rg {
+
+namespace {
+
+using enum TdxTreeListPaintOption;
+using S = TdxGridReportSettings;
+
+struct OptionEntry {
+    TdxTreeListPaintOption option;
+    const char* name;
+    const char* caption;
+};
+const OptionEntry kOptions[] = {
+    {tlpoBands, "tlpoBands", "带区"},
+    {tlpoHeaders, "tlpoHeaders", "列标题"},
+    {tlpoFooters, "tlpoFooters", "汇总页脚"},
+    {tlpoRowFooters, "tlpoRowFooters", "分组页脚"},
+    {tlpoPreview, "tlpoPreview", "预览文本"},
+    {tlpoPreviewGrid, "tlpoPreviewGrid", "预览文本网格线"},
+    {tlpoGrid, "tlpoGrid", "网格线"},
+    {tlpoFlatCheckMarks, "tlpoFlatCheckMarks", "平面复选框"},
+    {tlpoImages, "tlpoImages", "图像"},
+    {tlpoStateImages, "tlpoStateImages", "状态图像"},
+    {tlpoSoft3D, "tlpoSoft3D", "柔和立体"},
+    {tlpoRowFooterGrid, "tlpoRowFooterGrid", "分组页脚网格线"},
+    {tlpoTransparentColumnGraphic, "tlpoTransparentColumnGraphic", "透明图形"},
+    {tlpoGraphicAsText, "tlpoGraphicAsText", "图形显示为文本"},
+    {tlpo3DEffects, "tlpo3DEffects", "立体效果"},
+    {tlpoCheckMarksAsText, "tlpoCheckMarksAsText", "复选框显示为文本"},
+    {tlpoTreeLines, "tlpoTreeLines", "树线"},
+    {tlpoExpandButtons, "tlpoExpandButtons", "展开按钮"},
+};
+
+template <class M> struct Entry {
+    const char* name;
+    const char* caption;
+    M S::*member;
+};
+const Entry<QColor> kColors[] = {
+    {"BandColor", "带区", &S::BandColor},
+    {"HeaderColor", "列标题", &S::HeaderColor},
+    {"GroupNodeColor", "分组行", &S::GroupNodeColor},
+    {"RowFooterColor", "分组页脚", &S::RowFooterColor},
+    {"GridLineColor", "网格线", &S::GridLineColor},
+    {"Color", "单元格", &S::Color},
+    {"EvenColor", "偶数行", &S::EvenColor},
+    {"OddColor", "奇数行", &S::OddColor},
+    {"PreviewColor", "预览文本", &S::PreviewColor},
+    {"TreeLineColor", "树线", &S::TreeLineColor},
+};
+const Entry<ReportFont> kFonts[] = {
+    {"ReportTitleFont", "报表标题", &S::ReportTitleFont},
+    {"Font", "单元格", &S::Font},
+    {"EvenFont", "偶数行", &S::EvenFont},
+    {"OddFont", "奇数行", &S::OddFont},
+    {"BandFont", "带区", &S::BandFont},
+    {"HeaderFont", "列标题", &S::HeaderFont},
+    {"GroupNodeFont", "分组行", &S::GroupNodeFont},
+    {"FooterFont", "汇总页脚", &S::FooterFont},
+    {"RowFooterFont", "分组页脚", &S::RowFooterFont},
+    {"PreviewFont", "预览文本", &S::PreviewFont},
+};
+const Entry<bool> kBehaviours[] = {
+    {"BandsOnEveryPage", "每页打印带区", &S::BandsOnEveryPage},
+    {"HeadersOnEveryPage", "每页打印列标题", &S::HeadersOnEveryPage},
+    {"FootersOnEveryPage", "每页打印汇总页脚", &S::FootersOnEveryPage},
+    {"AutoNodesExpand", "自动展开所有分组", &S::AutoNodesExpand},
+    {"OnlySelected", "只打印当前行", &S::OnlySelected},
+    {"ShowPageHeader", "打印页眉", &S::ShowPageHeader},
+    {"ShowPageFooter", "打印页脚", &S::ShowPageFooter},
+};
+
+// One row per entry: its caption and a button that opens the chooser for its setting.
+template <class M, size_t N, class Choose>
+QWidget* chooserRows(const Entry<M> (&entries)[N], std::map<QString, QPushButton*>& buttons,
+                     Choose choose) {
+    auto w = new QWidget;
+    auto form = new QFormLayout(w);
+    for (const Entry<M>& e : entries) {
+        auto b = new QPushButton;
+        b->setObjectName(QStringLiteral("btn") + QLatin1String(e.name));
+        buttons[QLatin1String(e.name)] = b;
+        form->addRow(QString::fromUtf8(e.caption) + QLatin1Char(':'), b);
+        QObject::connect(b, &QPushButton::clicked, b, [choose, m = e.member] { choose(m); });
+    }
+    return w;
+}
+
+QString fontText(const QFont& f) {
+    return QStringLiteral("%1, %2 pt%3")
+        .arg(f.family())
+        .arg(f.pointSize())
+        .arg(f.bold() ? QStringLiteral(", 粗体") : QString());
+}
+
+} // namespace
+
+TdxReportDesigner::TdxReportDesigner(TdxDBGridReportLink& link, QWidget* parent)
+    : QDialog(parent), link_(link), working_(link.Settings()), sample_(link.Component()) {
+    setObjectName(QStringLiteral("dxReportDesigner"));
+    setWindowTitle(link.WindowTitle(QStringLiteral("报表设计")));
+    resize(860, 560);
+    auto layout = new QVBoxLayout(this);
+    auto top = new QHBoxLayout;
+    PageControl = new QTabWidget(this);
+    PageControl->setObjectName(QStringLiteral("PageControl"));
+    PageControl->addTab(buildOptionsPage(), QStringLiteral("选项"));
+    PageControl->addTab(buildColorsPage(), QStringLiteral("颜色"));
+    PageControl->addTab(buildFontsPage(), QStringLiteral("字体"));
+    PageControl->addTab(buildBehavioursPage(), QStringLiteral("行为"));
+    top->addWidget(PageControl, 1);
+
+    sample_.AssignSettings(working_);
+    sample_.RebuildReport();
+    auto sampleArea = new QScrollArea(this);
+    sampleArea->setObjectName(QStringLiteral("SampleArea"));
+    sampleArea->setBackgroundRole(QPalette::Dark);
+    SamplePage = new TdxPreviewPageView(sample_);
+    SamplePage->setZoom(0.5);
+    sampleArea->setWidget(SamplePage);
+    sampleArea->setMinimumWidth(SamplePage->sizeHint().width() + 24);
+    top->addWidget(sampleArea);
+    layout->addLayout(top, 1);
+
+    auto buttons = new QHBoxLayout;
+    auto button = [this, buttons](const char* name, const QString& text) {
+        auto b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        buttons->addWidget(b);
+        return b;
+    };
+    btnRestoreDefaults = button("btnRestoreDefaults", QStringLiteral("恢复默认"));
+    buttons->addStretch();
+    btnOK = button("btnOK", QStringLiteral("确定"));
+    btnCancel = button("btnCancel", QStringLiteral("取消"));
+    btnApply = button("btnApply", QStringLiteral("应用"));
+    btnOK->setDefault(true);
+    btnApply->setEnabled(false);
+    layout->addLayout(buttons);
+    connect(btnOK, &QPushButton::clicked, this, [this] {
+        link_.AssignSettings(working_);
+        confirmed_ = true;
+        accept();
+    });
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnApply, &QPushButton::clicked, this, &TdxReportDesigner::apply);
+    connect(btnRestoreDefaults, &QPushButton::clicked, this, &TdxReportDesigner::restoreDefaults);
+    loadControls();
+}
+
+QWidget* TdxReportDesigner::buildOptionsPage() {
+    auto w = new QWidget;
+    auto box = new QVBoxLayout(w);
+    for (const OptionEntry& e : kOptions) {
+        auto c = new QCheckBox(
+            QStringLiteral("%1 (%2)").arg(QString::fromUtf8(e.caption), QLatin1String(e.name)));
+        c->setObjectName(QStringLiteral("chk") + QLatin1String(e.name));
+        chkOptions[e.option] = c;
+        box->addWidget(c);
+        connect(c, &QCheckBox::toggled, this, [this, o = e.option](bool on) {
+            working_.Options.set(o, on);
+            changed();
+        });
+    }
+    box->addStretch();
+    auto area = new QScrollArea;
+    area->setWidget(w);
+    area->setWidgetResizable(true);
+    return area;
+}
+
+QWidget* TdxReportDesigner::buildColorsPage() {
+    return chooserRows(kColors, btnColors, [this](QColor S::*m) {
+        const QColor c = QColorDialog::getColor(working_.*m, this);
+        if (!c.isValid())
+            return;
+        working_.*m = c;
+        loadControls();
+        changed();
+    });
+}
+
+QWidget* TdxReportDesigner::buildFontsPage() {
+    return chooserRows(kFonts, btnFonts, [this](ReportFont S::*m) {
+        bool ok = false;
+        const QFont f = QFontDialog::getFont(&ok, (working_.*m).font, this, QStringLiteral("字体"));
+        if (!ok)
+            return;
+        (working_.*m).font = f;
+        loadControls();
+        changed();
+    });
+}
+
+QWidget* TdxReportDesigner::buildBehavioursPage() {
+    auto w = new QWidget;
+    auto form = new QFormLayout(w);
+    for (const auto& e : kBehaviours) {
+        auto c = new QCheckBox(QString::fromUtf8(e.caption));
+        c->setObjectName(QStringLiteral("chk") + QLatin1String(e.name));
+        chkBehaviours[QLatin1String(e.name)] = c;
+        form->addRow(c);
+        connect(c, &QCheckBox::toggled, this, [this, m = e.member](bool on) {
+            working_.*m = on;
+            changed();
+        });
+    }
+    cbDrawMode = new QComboBox;
+    cbDrawMode->setObjectName(QStringLiteral("cbDrawMode"));
+    cbDrawMode->addItems({QStringLiteral("所有行相同"), QStringLiteral("奇偶行交替")});
+    form->addRow(QStringLiteral("绘制方式:"), cbDrawMode);
+    cbTitleMode = new QComboBox;
+    cbTitleMode->setObjectName(QStringLiteral("cbTitleMode"));
+    cbTitleMode->addItems(
+        {QStringLiteral("不打印"), QStringLiteral("每个顶部页"), QStringLiteral("仅第一页")});
+    form->addRow(QStringLiteral("标题位置:"), cbTitleMode);
+    edTitleText = new QLineEdit;
+    edTitleText->setObjectName(QStringLiteral("edTitleText"));
+    form->addRow(QStringLiteral("报表标题:"), edTitleText);
+    connect(cbDrawMode, &QComboBox::currentIndexChanged, this, [this](int i) {
+        working_.DrawMode = static_cast<TdxTreeListDrawMode>(i);
+        changed();
+    });
+    connect(cbTitleMode, &QComboBox::currentIndexChanged, this, [this](int i) {
+        working_.ReportTitleMode = static_cast<TdxReportTitleMode>(i);
+        changed();
+    });
+    connect(edTitleText, &QLineEdit::textEdited, this, [this](const QString& t) {
+        working_.ReportTitleText = t;
+        changed();
+    });
+    return w;
+}
+
+void TdxReportDesigner::loadControls() {
+    loading_ = true;
+    for (auto& [option, box] : chkOptions)
+        box->setChecked(working_.Options.contains(option));
+    for (const auto& e : kColors) {
+        const QColor c = working_.*(e.member);
+        btnColors[QLatin1String(e.name)]->setText(c.name());
+        btnColors[QLatin1String(e.name)]->setStyleSheet(
+            QStringLiteral("background-color: %1; color: %2")
+                .arg(c.name(), qGray(c.rgb()) < 128 ? "white" : "black"));
+    }
+    for (const auto& e : kFonts)
+        btnFonts[QLatin1String(e.name)]->setText(fontText((working_.*(e.member)).font));
+    for (const auto& e : kBehaviours)
+        chkBehaviours[QLatin1String(e.name)]->setChecked(working_.*(e.member));
+    cbDrawMode->setCurrentIndex(static_cast<int>(working_.DrawMode));
+    cbTitleMode->setCurrentIndex(static_cast<int>(working_.ReportTitleMode));
+    edTitleText->setText(working_.ReportTitleText);
+    loading_ = false;
+}
+
+void TdxReportDesigner::changed() {
+    if (loading_)
+        return;
+    // The sample is the report itself with the edited settings.
+    sample_.AssignSettings(working_);
+    sample_.RebuildReport();
+    SamplePage->reportChanged();
+    btnApply->setEnabled(!(working_ == link_.Settings()));
+}
+
+void TdxReportDesigner::apply() {
+    link_.AssignSettings(working_);
+    applied_ = true;
+    btnApply->setEnabled(false);
+}
+
+void TdxReportDesigner::restoreDefaults() {
+    working_ = TdxGridReportSettings::Defaults();
+    working_.PrinterPage = link_.PrinterPage; // the page belongs to page setup
+    loadControls();
+    loading_ = false;
+    changed();
+}
+
+} // namespace rg
