@@ -1,14 +1,13 @@
 #include "benchcommon.h"
 
-
 #include <charconv>
 #include <cinttypes>
-#include <fstream>
 #include <cstdio>
+#include <fstream>
 #include <malloc.h>
-#include <sys/resource.h>
 #include <sqlite3.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace rg::bench {
@@ -34,12 +33,14 @@ BenchGrid::BenchGrid(const std::string& path, CommandType kind, const std::strin
     grid.SetDataSet(&ds);
     grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
     grid.CreateColumnsForFields(ds);
-    for (int i = 0; i < grid.ColumnCount(); ++i) grid.Columns(i).SetReadOnly(true);
+    for (int i = 0; i < grid.ColumnCount(); ++i)
+        grid.Columns(i).SetReadOnly(true);
 }
 
 void addSummary(TdxDBGrid& g, const char* field, TdxSummaryType kind) {
     TdxDBGridColumn* c = g.ColumnByFieldName(field);
-    if (!c) throw std::runtime_error(std::string("no column for ") + field);
+    if (!c)
+        throw std::runtime_error(std::string("no column for ") + field);
     TdxDBGridSummaryItem& item = g.DefaultGroup().SummaryItems.Add();
     item.SetColumnName(c->Name());
     item.SetSummaryField(c->FieldName());
@@ -49,7 +50,7 @@ void addSummary(TdxDBGrid& g, const char* field, TdxSummaryType kind) {
 }
 
 namespace {
-volatile uint64_t rawScanSink;  // keeps the raw loop from being optimised away
+volatile uint64_t rawScanSink; // keeps the raw loop from being optimised away
 } // namespace
 
 double rawSqliteScan(const std::string& path, uint64_t& textBytes) {
@@ -63,10 +64,18 @@ double rawSqliteScan(const std::string& path, uint64_t& textBytes) {
     while (sqlite3_step(st) == SQLITE_ROW) {
         for (int c = 0; c < n; ++c) {
             switch (sqlite3_column_type(st, c)) {
-            case SQLITE_INTEGER: sum += static_cast<uint64_t>(sqlite3_column_int64(st, c)); break;
-            case SQLITE_FLOAT: sum += static_cast<uint64_t>(sqlite3_column_double(st, c)); break;
-            case SQLITE_TEXT: sum += sqlite3_column_text(st, c)[0] + static_cast<uint64_t>(sqlite3_column_bytes(st, c)); break;
-            default: break;
+            case SQLITE_INTEGER:
+                sum += static_cast<uint64_t>(sqlite3_column_int64(st, c));
+                break;
+            case SQLITE_FLOAT:
+                sum += static_cast<uint64_t>(sqlite3_column_double(st, c));
+                break;
+            case SQLITE_TEXT:
+                sum += sqlite3_column_text(st, c)[0] +
+                       static_cast<uint64_t>(sqlite3_column_bytes(st, c));
+                break;
+            default:
+                break;
             }
         }
     }
@@ -99,7 +108,8 @@ double residentMb(const char* key) {
         if (line.rfind(prefix, 0) == 0) {
             const size_t digits = line.find_first_of("0123456789");
             long kb = 0;
-            if (digits != std::string::npos) std::from_chars(line.data() + digits, line.data() + line.size(), kb);
+            if (digits != std::string::npos)
+                std::from_chars(line.data() + digits, line.data() + line.size(), kb);
             return static_cast<double>(kb) / 1024.0;
         }
     return 0;
@@ -117,7 +127,8 @@ namespace {
 int64_t countRows(sqlite3* db) {
     sqlite3_stmt* st = nullptr;
     int64_t n = -1;
-    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM bench", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM bench", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
         n = sqlite3_column_int64(st, 0);
     sqlite3_finalize(st);
     return n;
@@ -128,16 +139,20 @@ int64_t countRows(sqlite3* db) {
 std::string benchTable(const Args& args, int64_t rows) {
     const std::string path = args.dir + "/rg_bench_" + std::to_string(rows) + ".db";
     sqlite3* db = nullptr;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot open " + path);
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK)
+        throw std::runtime_error("cannot open " + path);
     if (countRows(db) == rows) {
         sqlite3_close(db);
         return path;
     }
     const std::string sql =
         "DROP TABLE IF EXISTS bench;"
-        "CREATE TABLE bench (id INTEGER PRIMARY KEY, region VARCHAR(20), product VARCHAR(40), qty INTEGER,"
+        "CREATE TABLE bench (id INTEGER PRIMARY KEY, region VARCHAR(20), product VARCHAR(40), qty "
+        "INTEGER,"
         " price REAL, amount DOUBLE, day DATE, note VARCHAR(60));"
-        "WITH RECURSIVE seq(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM seq WHERE n < " + std::to_string(rows) + ")"
+        "WITH RECURSIVE seq(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM seq WHERE n < " +
+        std::to_string(rows) +
+        ")"
         " INSERT INTO bench SELECT n,"
         " CASE n % 7 WHEN 0 THEN '华北' WHEN 1 THEN '华东' WHEN 2 THEN '华南' WHEN 3 THEN '华中'"
         "   WHEN 4 THEN '西南' WHEN 5 THEN '西北' ELSE '东北' END,"
@@ -149,7 +164,8 @@ std::string benchTable(const Args& args, int64_t rows) {
         " CASE WHEN n % 5 = 0 THEN NULL ELSE '备注 ' || n END"
         " FROM seq;";
     char* err = nullptr;
-    if (sqlite3_exec(db, ("BEGIN;" + sql + "COMMIT;").c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+    if (sqlite3_exec(db, ("BEGIN;" + sql + "COMMIT;").c_str(), nullptr, nullptr, &err) !=
+        SQLITE_OK) {
         const std::string msg = err ? err : "?";
         sqlite3_free(err);
         sqlite3_close(db);

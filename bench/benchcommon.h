@@ -31,7 +31,7 @@ struct BenchGrid {
     Connection conn;
     DataSet ds{&conn};
     TdxDBGrid grid;
-    double openSeconds = 0;  // the data set's open
+    double openSeconds = 0; // the data set's open
 };
 
 // A summary item for the column of `field` and the same footer kind, as the summary dialog
@@ -48,7 +48,9 @@ size_t heapInUse();
 // Resident memory of the process in megabytes: "VmRSS" now, or "VmHWM", the peak since the
 // last reset.
 double residentMb(const char* key);
-inline double peakResidentMb() { return residentMb("VmHWM"); }
+inline double peakResidentMb() {
+    return residentMb("VmHWM");
+}
 // Starts a new peak: freed memory is handed back and the kernel sets the high-water mark
 // back to the current resident size.
 // Each section starts with one, so that its peak is its own.

@@ -15,10 +15,11 @@ using namespace rg::bench;
 
 namespace {
 
-volatile uint64_t sink;  // keeps the raw loop from being optimised away
+volatile uint64_t sink; // keeps the raw loop from being optimised away
 
 void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h, const char* what) {
-    if (SQL_SUCCEEDED(rc)) return;
+    if (SQL_SUCCEEDED(rc))
+        return;
     SQLCHAR state[6], msg[512];
     SQLINTEGER native;
     SQLSMALLINT len;
@@ -38,7 +39,8 @@ double rawOdbc(const std::string& path) {
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
     const std::string cs = "Driver={SQLite3};Database=" + path;
-    check(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
+    check(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0, nullptr,
+                           SQL_DRIVER_NOPROMPT),
           SQL_HANDLE_DBC, dbc, "connect");
     const auto start = std::chrono::steady_clock::now();
     SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
@@ -47,7 +49,8 @@ double rawOdbc(const std::string& path) {
     SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0);
     SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kBlock), 0);
     SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-    check(SQLExecDirect(st, (SQLCHAR*)"SELECT * FROM bench", SQL_NTS), SQL_HANDLE_STMT, st, "execute");
+    check(SQLExecDirect(st, (SQLCHAR*)"SELECT * FROM bench", SQL_NTS), SQL_HANDLE_STMT, st,
+          "execute");
     SQLSMALLINT cols = 0;
     SQLNumResultCols(st, &cols);
     std::vector<std::vector<char>> bufs(static_cast<size_t>(cols));
@@ -62,10 +65,29 @@ double rawOdbc(const std::string& path) {
         SQLSMALLINT ct;
         SQLLEN w;
         switch (type) {
-        case SQL_INTEGER: case SQL_SMALLINT: case SQL_BIGINT: case SQL_TINYINT: ct = SQL_C_SBIGINT; w = 8; break;
-        case SQL_DOUBLE: case SQL_FLOAT: case SQL_REAL: case SQL_NUMERIC: case SQL_DECIMAL: ct = SQL_C_DOUBLE; w = 8; break;
-        case SQL_TYPE_DATE: ct = SQL_C_TYPE_DATE; w = sizeof(SQL_DATE_STRUCT); break;
-        default: ct = SQL_C_CHAR; w = static_cast<SQLLEN>(size > 0 && size < 8192 ? size * 4 + 1 : 8192); break;
+        case SQL_INTEGER:
+        case SQL_SMALLINT:
+        case SQL_BIGINT:
+        case SQL_TINYINT:
+            ct = SQL_C_SBIGINT;
+            w = 8;
+            break;
+        case SQL_DOUBLE:
+        case SQL_FLOAT:
+        case SQL_REAL:
+        case SQL_NUMERIC:
+        case SQL_DECIMAL:
+            ct = SQL_C_DOUBLE;
+            w = 8;
+            break;
+        case SQL_TYPE_DATE:
+            ct = SQL_C_TYPE_DATE;
+            w = sizeof(SQL_DATE_STRUCT);
+            break;
+        default:
+            ct = SQL_C_CHAR;
+            w = static_cast<SQLLEN>(size > 0 && size < 8192 ? size * 4 + 1 : 8192);
+            break;
         }
         const size_t i = c - 1u;
         ctype[i] = ct;
@@ -76,18 +98,24 @@ double rawOdbc(const std::string& path) {
     uint64_t sum = 0, rows = 0;
     for (;;) {
         const SQLRETURN rc = SQLFetchScroll(st, SQL_FETCH_NEXT, 0);
-        if (rc == SQL_NO_DATA) break;
+        if (rc == SQL_NO_DATA)
+            break;
         check(rc, SQL_HANDLE_STMT, st, "fetch");
         for (size_t c = 0; c < bufs.size(); ++c) {
             const char* base = bufs[c].data();
             for (SQLULEN r = 0; r < fetched; ++r) {
                 const SQLLEN ind = inds[c][r];
-                if (ind == SQL_NULL_DATA) continue;
+                if (ind == SQL_NULL_DATA)
+                    continue;
                 const char* p = base + r * static_cast<size_t>(width[c]);
-                if (ctype[c] == SQL_C_SBIGINT) sum += *reinterpret_cast<const uint64_t*>(p);
-                else if (ctype[c] == SQL_C_DOUBLE) sum += static_cast<uint64_t>(*reinterpret_cast<const double*>(p));
-                else if (ctype[c] == SQL_C_TYPE_DATE) sum += reinterpret_cast<const SQL_DATE_STRUCT*>(p)->day;
-                else sum += static_cast<uint64_t>(ind) + static_cast<unsigned char>(p[0]);
+                if (ctype[c] == SQL_C_SBIGINT)
+                    sum += *reinterpret_cast<const uint64_t*>(p);
+                else if (ctype[c] == SQL_C_DOUBLE)
+                    sum += static_cast<uint64_t>(*reinterpret_cast<const double*>(p));
+                else if (ctype[c] == SQL_C_TYPE_DATE)
+                    sum += reinterpret_cast<const SQL_DATE_STRUCT*>(p)->day;
+                else
+                    sum += static_cast<uint64_t>(ind) + static_cast<unsigned char>(p[0]);
             }
         }
         rows += fetched;
@@ -112,8 +140,10 @@ double openDataSet(const std::string& connectionString, size_t* memory, int64_t*
     const auto start = std::chrono::steady_clock::now();
     ds.Open();
     const double t = secondsSince(start);
-    if (memory) *memory = heapInUse() - before;
-    if (records) *records = ds.RecordCount();
+    if (memory)
+        *memory = heapInUse() - before;
+    if (records)
+        *records = ds.RecordCount();
     return t;
 }
 
@@ -128,7 +158,8 @@ void bench_data(const Args& args) {
     size_t memory = 0;
     int64_t records = 0;
     const double openS = openDataSet("Provider=SQLite;Data Source=" + path, &memory, &records);
-    if (records != args.rows) throw std::runtime_error("the data set holds " + std::to_string(records) + " records");
+    if (records != args.rows)
+        throw std::runtime_error("the data set holds " + std::to_string(records) + " records");
     report("sqlite_open_s", openS);
     report("sqlite_open_vs_raw", openS / rawS);
     report("dataset_memory_mb", static_cast<double>(memory) / 1048576.0);
@@ -153,11 +184,13 @@ void bench_data(const Args& args) {
     // for ODBC, in time linear in its length.
     const std::string value = std::string(100 << 10, 'x');
     auto start = std::chrono::steady_clock::now();
-    openDataSet("Provider=SQLite;Data Source=" + path + ";Query Timeout=5;X={" + value + "}", nullptr, nullptr);
+    openDataSet("Provider=SQLite;Data Source=" + path + ";Query Timeout=5;X={" + value + "}",
+                nullptr, nullptr);
     report("connstring_100kb_open_s", secondsSince(start));
     start = std::chrono::steady_clock::now();
     try {
-        openDataSet("Driver={SQLite3};Database=" + path + ";Query Timeout=5;Description=" + value, nullptr, nullptr);
+        openDataSet("Driver={SQLite3};Database=" + path + ";Query Timeout=5;Description=" + value,
+                    nullptr, nullptr);
     } catch (const std::exception&) {
         report("connstring_100kb_refused_s", secondsSince(start));
     }

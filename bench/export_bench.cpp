@@ -34,8 +34,10 @@ void makeDb(const std::string& path, int rows) {
                  "price real, note text, day date);",
                  nullptr, nullptr, nullptr);
     const std::string fill =
-        "with recursive s(n) as (select 1 union all select n + 1 from s where n < " + std::to_string(rows) +
-        ") insert into sales select n, '地区' || (n % 12), '城市' || (n % 97), n % 1000, (n % 500) * 1.25, "
+        "with recursive s(n) as (select 1 union all select n + 1 from s where n < " +
+        std::to_string(rows) +
+        ") insert into sales select n, '地区' || (n % 12), '城市' || (n % 97), n % 1000, (n % 500) "
+        "* 1.25, "
         "'备注 ' || n, date('2020-01-01', '+' || (n % 1500) || ' days') from s;";
     sqlite3_exec(db, fill.c_str(), nullptr, nullptr, nullptr);
     sqlite3_close(db);
@@ -46,15 +48,17 @@ double rawWrite(const std::string& path, size_t bytes) {
     const std::string piece(14, 'x');
     const auto t0 = std::chrono::steady_clock::now();
     FILE* f = std::fopen(path.c_str(), "wb");
-    for (size_t done = 0; done < bytes; done += piece.size()) std::fwrite(piece.data(), 1, piece.size(), f);
+    for (size_t done = 0; done < bytes; done += piece.size())
+        std::fwrite(piece.data(), 1, piece.size(), f);
     std::fclose(f);
     return seconds(t0);
 }
 
 // The grid the export figures use: grouped by region and city with three footers.
 std::unique_ptr<rg::bench::BenchGrid> salesGrid(const std::string& dbPath) {
-    auto bench = std::make_unique<rg::bench::BenchGrid>(dbPath, rg::CommandType::cmdText,
-                                                        "select id, region, city, qty, price, note, day from sales");
+    auto bench = std::make_unique<rg::bench::BenchGrid>(
+        dbPath, rg::CommandType::cmdText,
+        "select id, region, city, qty, price, note, day from sales");
     rg::TdxDBGrid& grid = bench->grid;
     rg::bench::addSummary(grid, "qty", rg::TdxSummaryType::cstSum);
     rg::bench::addSummary(grid, "price", rg::TdxSummaryType::cstMax);
@@ -69,7 +73,7 @@ std::unique_ptr<rg::bench::BenchGrid> salesGrid(const std::string& dbPath) {
 
 struct XlsxRun {
     double seconds = 0;
-    double growthMib = 0;  // peak resident memory above the memory before the export
+    double growthMib = 0; // peak resident memory above the memory before the export
     size_t sheetRows = 0;
 };
 
@@ -93,7 +97,8 @@ double rowsReadBack(const std::string& path) {
         "print(sum(1 for _ in ws.iter_rows(values_only=True)))\" '" +
         path + "' 2>/dev/null";
     FILE* p = popen(command.c_str(), "r");
-    if (p == nullptr) return -1;
+    if (p == nullptr)
+        return -1;
     char line[64] = {};
     const bool read = std::fgets(line, sizeof line, p) != nullptr;
     const int status = pclose(p);
@@ -125,7 +130,8 @@ void bench_export(const rg::bench::Args& args) {
     }
     const size_t bytes = std::filesystem::file_size(xls);
     double raw = 1e9;
-    for (int i = 0; i < 3; ++i) raw = std::min(raw, rawWrite(folder + "/raw.bin", bytes));
+    for (int i = 0; i < 3; ++i)
+        raw = std::min(raw, rawWrite(folder + "/raw.bin", bytes));
 
     double xml = 1e9;
     for (int i = 0; i < 3; ++i) {
@@ -147,7 +153,8 @@ void bench_export(const rg::bench::Args& args) {
     small.seconds = 1e9;
     for (int i = 0; i < 3; ++i) {
         const XlsxRun r = exportXlsx(grid, folder + "/report.xlsx");
-        if (r.seconds < small.seconds) small = r;
+        if (r.seconds < small.seconds)
+            small = r;
     }
     rg::bench::report("xlsx_export_rows", rows);
     rg::bench::report("xlsx_export_s", small.seconds);
@@ -161,9 +168,11 @@ void bench_export(const rg::bench::Args& args) {
     const XlsxRun large = exportXlsx(big->grid, folder + "/big.xlsx");
     rg::bench::report("xlsx_big_export_rows", static_cast<double>(args.rows));
     rg::bench::report("xlsx_big_sheet_rows", static_cast<double>(large.sheetRows));
-    rg::bench::report("xlsx_big_export_bytes", static_cast<double>(std::filesystem::file_size(folder + "/big.xlsx")));
+    rg::bench::report("xlsx_big_export_bytes",
+                      static_cast<double>(std::filesystem::file_size(folder + "/big.xlsx")));
     rg::bench::report("xlsx_big_export_s", large.seconds);
-    rg::bench::report("xlsx_big_vs_xls_per_row", (large.seconds / static_cast<double>(args.rows)) / (best / rows));
+    rg::bench::report("xlsx_big_vs_xls_per_row",
+                      (large.seconds / static_cast<double>(args.rows)) / (best / rows));
     rg::bench::report("xlsx_big_export_memory_growth_mib", large.growthMib);
     // Read back whole by a real reader, as the suite does with a smaller workbook.
     rg::bench::report("xlsx_big_read_back_rows", rowsReadBack(folder + "/big.xlsx"));

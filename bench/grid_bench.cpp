@@ -18,8 +18,8 @@ using namespace rg::bench;
 namespace {
 
 struct LoadTimes {
-    double first = 0;  // cold: the first load after the change
-    double best = 0;   // best of three
+    double first = 0; // cold: the first load after the change
+    double best = 0;  // best of three
 };
 
 // The load a user meets (the first after a change) and the best of three reloads.
@@ -73,9 +73,12 @@ void bench_grid(const Args& args) {
     const size_t empty = heapInUse();
     const LoadTimes load0 = timeLoad(grid, [&] { grid.SetKeyField("id"); });
     const size_t flat = heapInUse();
-    if (grid.DataRowCount() != ds.RecordCount()) throw std::runtime_error("the grid lost rows");
-    const LoadTimes load1 = timeLoad(grid, [&] { grid.GroupColumn(*grid.ColumnByFieldName("region"), 0); });
-    const LoadTimes load2 = timeLoad(grid, [&] { grid.GroupColumn(*grid.ColumnByFieldName("product"), 1); });
+    if (grid.DataRowCount() != ds.RecordCount())
+        throw std::runtime_error("the grid lost rows");
+    const LoadTimes load1 =
+        timeLoad(grid, [&] { grid.GroupColumn(*grid.ColumnByFieldName("region"), 0); });
+    const LoadTimes load2 =
+        timeLoad(grid, [&] { grid.GroupColumn(*grid.ColumnByFieldName("product"), 1); });
     const size_t twoLevels = heapInUse();
 
     report("grid_load_flat_first_s", load0.first);
@@ -85,24 +88,30 @@ void bench_grid(const Args& args) {
     report("grid_load_2_levels_first_s", load2.first);
     report("grid_load_2_levels_s", load2.best);
     report("grid_group_rows_2_levels", grid.GroupRowCount());
-    report("grid_bytes_per_row_flat", static_cast<double>(static_cast<int64_t>(flat - empty)) / rows);
-    report("grid_bytes_per_row_2_levels", static_cast<double>(static_cast<int64_t>(twoLevels - empty)) / rows);
+    report("grid_bytes_per_row_flat",
+           static_cast<double>(static_cast<int64_t>(flat - empty)) / rows);
+    report("grid_bytes_per_row_2_levels",
+           static_cast<double>(static_cast<int64_t>(twoLevels - empty)) / rows);
     report("grid_load_2_levels_first_vs_open", load2.first / openS);
     report("grid_load_2_levels_vs_open", load2.best / openS);
 
     // Interaction on the two-level grid: reversing the groups of a level and sorting the data
     // rows reorder without a reload; a header drop-down lists distinct values; choosing one
     // filters the data set and reloads.
-    timed("grid_reverse_groups", openS, [&] { grid.SortByClick(*grid.ColumnByFieldName("region"), false); });
-    timed("grid_sort_data_rows", openS, [&] { grid.SortByClick(*grid.ColumnByFieldName("amount"), false); });
+    timed("grid_reverse_groups", openS,
+          [&] { grid.SortByClick(*grid.ColumnByFieldName("region"), false); });
+    timed("grid_sort_data_rows", openS,
+          [&] { grid.SortByClick(*grid.ColumnByFieldName("amount"), false); });
     for (const char* field : {"product", "note", "amount"}) {
         rg::FilterValues values;
         timed(std::string("grid_dropdown_") + field, openS,
               [&] { values = grid.Filter.DropDownValues(*grid.ColumnByFieldName(field)); });
-        if (values.values.empty()) throw std::runtime_error(std::string("no values for ") + field);
+        if (values.values.empty())
+            throw std::runtime_error(std::string("no values for ") + field);
     }
     timed("grid_filter_one_region", openS, [&] {
-        grid.Filter.SetColumnFilter(*grid.ColumnByFieldName("region"), rg::ColumnFilter::equalTo(rg::Value::fromText("华东")));
+        grid.Filter.SetColumnFilter(*grid.ColumnByFieldName("region"),
+                                    rg::ColumnFilter::equalTo(rg::Value::fromText("华东")));
     });
     report("grid_filter_one_region_rows", grid.DataRowCount());
     timed("grid_filter_clear", openS, [&] { grid.Filter.Clear(); });
@@ -135,5 +144,6 @@ void bench_grid(const Args& args) {
     });
     const double flatPeak = peakResidentMb();
     report("peak_resident_with_flat_sort_mb", flatPeak);
-    report("peak_resident_with_flat_sort_vs_text", flatPeak * 1048576.0 / static_cast<double>(textBytes));
+    report("peak_resident_with_flat_sort_vs_text",
+           flatPeak * 1048576.0 / static_cast<double>(textBytes));
 }

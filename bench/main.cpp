@@ -5,20 +5,20 @@
 
 #include "datasource/statementrun.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 #include <exception>
 #include <string>
 #include <vector>
 
 // One line per section: X(name) runs `void bench_<name>(const rg::bench::Args&)`.
-#define RG_BENCH_SECTIONS(X) \
-    X(data) \
-    X(grid) \
-    X(export) \
-    X(print) \
-    X(pg) \
+#define RG_BENCH_SECTIONS(X)                                                                       \
+    X(data)                                                                                        \
+    X(grid)                                                                                        \
+    X(export)                                                                                      \
+    X(print)                                                                                       \
+    X(pg)                                                                                          \
     X(setup)
 
 #define RG_DECLARE(name) void bench_##name(const rg::bench::Args&);
@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
     }
     int failures = 0;
     for (const Section& s : kSections) {
-        if (!only.empty() && std::find(only.begin(), only.end(), s.name) == only.end()) continue;
+        if (!only.empty() && std::find(only.begin(), only.end(), s.name) == only.end())
+            continue;
         try {
             rg::bench::resetPeakResident();
             s.run(args);

@@ -27,23 +27,38 @@ struct Run {
 
 // psql with the server's address, run to the end; its time and its own peak memory.
 Run psql(const rg::ConnParts& cs, const std::vector<std::string>& extra) {
-    std::vector<std::string> args = {"psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", rg::connValue(cs, "Server"),
-                                     "-p", rg::connValue(cs, "Port"), "-U", rg::connValue(cs, "Uid"),
-                                     "-d", rg::connValue(cs, "Database"), "-o", "/dev/null"};
+    std::vector<std::string> args = {"psql",
+                                     "-X",
+                                     "-q",
+                                     "-v",
+                                     "ON_ERROR_STOP=1",
+                                     "-h",
+                                     rg::connValue(cs, "Server"),
+                                     "-p",
+                                     rg::connValue(cs, "Port"),
+                                     "-U",
+                                     rg::connValue(cs, "Uid"),
+                                     "-d",
+                                     rg::connValue(cs, "Database"),
+                                     "-o",
+                                     "/dev/null"};
     args.insert(args.end(), extra.begin(), extra.end());
     std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     setenv("PGPASSWORD", rg::connValue(cs, "Pwd").c_str(), 1);
     setenv("PGOPTIONS", "-c client_min_messages=warning", 1);
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "psql", nullptr, nullptr, argv.data(), environ) != 0) throw std::runtime_error("psql cannot be started");
+    if (posix_spawnp(&pid, "psql", nullptr, nullptr, argv.data(), environ) != 0)
+        throw std::runtime_error("psql cannot be started");
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
     Run r{secondsSince(start), static_cast<double>(usage.ru_maxrss) / 1024.0};
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error("psql failed: " + args.back());
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("psql failed: " + args.back());
     return r;
 }
 
@@ -85,14 +100,21 @@ void bench_pg(const Args& args) {
     const rg::ConnParts parts = rg::parseConnectionString(cs);
     const std::string rows = std::to_string(args.rows);
     // The table is made again only when its row count differs.
-    psql(parts, {"-c", "CREATE TABLE IF NOT EXISTS bench8 (id integer, qty integer, price double precision, "
-                       "amount numeric(12,2), name varchar(40), day date, at timestamp, note text)",
-                 "-c", "DO $$ BEGIN IF (SELECT count(*) FROM bench8) <> " + rows + " THEN TRUNCATE bench8; "
-                       "INSERT INTO bench8 SELECT g, g % 1000, g * 0.25, (g % 100000) / 100.0, '客户 ' || (g % 5000), "
-                       "date '2020-01-01' + g % 2000, timestamp '2020-01-01' + g * interval '1 minute', "
-                       "CASE WHEN g % 10 = 0 THEN NULL ELSE '备注 ' || g END FROM generate_series(1, " + rows + ") g; "
-                       "END IF; END $$",
-                 "-c", "VACUUM ANALYZE bench8"});
+    psql(parts,
+         {"-c",
+          "CREATE TABLE IF NOT EXISTS bench8 (id integer, qty integer, price double precision, "
+          "amount numeric(12,2), name varchar(40), day date, at timestamp, note text)",
+          "-c",
+          "DO $$ BEGIN IF (SELECT count(*) FROM bench8) <> " + rows +
+              " THEN TRUNCATE bench8; "
+              "INSERT INTO bench8 SELECT g, g % 1000, g * 0.25, (g % 100000) / 100.0, '客户 ' || "
+              "(g % 5000), "
+              "date '2020-01-01' + g % 2000, timestamp '2020-01-01' + g * interval '1 minute', "
+              "CASE WHEN g % 10 = 0 THEN NULL ELSE '备注 ' || g END FROM generate_series(1, " +
+              rows +
+              ") g; "
+              "END IF; END $$",
+          "-c", "VACUUM ANALYZE bench8"});
     report("pg_rows", static_cast<double>(args.rows));
     const Run copy = psql(parts, {"-c", "\\copy (select * from bench8) to /dev/null"});
     const Run select = psql(parts, {"-c", "select * from bench8"});
@@ -102,7 +124,9 @@ void bench_pg(const Args& args) {
     report("pg_psql_select_peak_mb", select.peakMb);
 
     const Open cursor = openTable(cs);
-    if (cursor.records != args.rows) throw std::runtime_error("the data set holds " + std::to_string(cursor.records) + " records");
+    if (cursor.records != args.rows)
+        throw std::runtime_error("the data set holds " + std::to_string(cursor.records) +
+                                 " records");
     report("pg_open_s", cursor.run.seconds);
     report("pg_open_vs_psql_select", cursor.run.seconds / select.seconds);
     report("pg_open_vs_psql_copy", cursor.run.seconds / copy.seconds);

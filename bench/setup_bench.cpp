@@ -39,7 +39,8 @@ void writeLargeSetup(const std::string& file) {
     for (int i = 0; i < kLoadedEntries; ++i)
         bytes += rg::toAnsi("字段" + std::to_string(i)) + "=" +
                  rg::TSetup::Scramble(rg::toAnsi("标题" + std::to_string(i))) + "\r\n";
-    bytes += "[ColumnOrder]\r\nCount=" + rg::TSetup::Scramble(std::to_string(kLoadedEntries)) + "\r\n";
+    bytes +=
+        "[ColumnOrder]\r\nCount=" + rg::TSetup::Scramble(std::to_string(kLoadedEntries)) + "\r\n";
     for (int i = 1; i <= kLoadedEntries; ++i)
         bytes += std::to_string(i) + "=" + rg::TSetup::Scramble("f" + std::to_string(i)) + "\r\n";
     std::ofstream(file, std::ios::binary) << bytes;
@@ -48,11 +49,14 @@ void writeLargeSetup(const std::string& file) {
 double loadSeconds(const std::string& file) {
     const auto start = std::chrono::steady_clock::now();
     rg::TSetup setup(file);
-    if (setup.ReadAll()) throw std::runtime_error("cannot read " + file);
+    if (setup.ReadAll())
+        throw std::runtime_error("cannot read " + file);
     size_t found = 0;
-    for (int i = 0; i < kLoadedEntries; ++i) found += !setup.ReadField("字段" + std::to_string(i)).empty();
+    for (int i = 0; i < kLoadedEntries; ++i)
+        found += !setup.ReadField("字段" + std::to_string(i)).empty();
     found += setup.ReadColumnOrder().size();
-    if (found != 2 * size_t(kLoadedEntries)) throw std::runtime_error("the large setup did not read back whole");
+    if (found != 2 * size_t(kLoadedEntries))
+        throw std::runtime_error("the large setup did not read back whole");
     return secondsSince(start);
 }
 

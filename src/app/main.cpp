@@ -1,7 +1,7 @@
 #include "app/commandline.h"
+#include "app/runner.h"
 #include "app/ui/program.h"
 #include "app/ui/quorvel.h"
-#include "app/runner.h"
 
 #include "common/error.h"
 #include "datasource/statementrun.h"

@@ -18,9 +18,12 @@ std::vector<std::string> splitFields(const std::string& list) {
     size_t start = 0;
     while (start <= list.size()) {
         const size_t comma = list.find(',', start);
-        const std::string part = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (!part.empty()) out.push_back(part);
-        if (comma == std::string::npos) break;
+        const std::string part =
+            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!part.empty())
+            out.push_back(part);
+        if (comma == std::string::npos)
+            break;
         start = comma + 1;
     }
     return out;
@@ -38,7 +41,8 @@ int parseSeconds(const std::string& text) {
 class Deadline : public ProgressSink {
 public:
     explicit Deadline(int seconds)
-        : seconds_(seconds), end_(std::chrono::steady_clock::now() + std::chrono::seconds(seconds)) {}
+        : seconds_(seconds),
+          end_(std::chrono::steady_clock::now() + std::chrono::seconds(seconds)) {}
     bool progress(const char*, int64_t, int64_t) override {
         passed_ = passed_ || (seconds_ > 0 && std::chrono::steady_clock::now() >= end_);
         return !passed_;
@@ -58,22 +62,33 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto next = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw Error(format("Option %s needs a value", a.c_str()));
+            if (i + 1 >= args.size())
+                throw Error(format("Option %s needs a value", a.c_str()));
             return args[++i];
         };
-        if (a == "--run") o.setupFile = next();
-        else if (a == "--group-by") o.groupBy = splitFields(next());
-        else if (a == "--filter") o.filter = next();
-        else if (a == "--format") o.format = next();
-        else if (a == "--output") o.output = next();
-        else if (a == "--save-as") o.saveAs = next();
-        else if (a == "--timeout") o.timeoutSeconds = parseSeconds(next());
-        else throw Error(format("Unknown option %s", a.c_str()));
+        if (a == "--run")
+            o.setupFile = next();
+        else if (a == "--group-by")
+            o.groupBy = splitFields(next());
+        else if (a == "--filter")
+            o.filter = next();
+        else if (a == "--format")
+            o.format = next();
+        else if (a == "--output")
+            o.output = next();
+        else if (a == "--save-as")
+            o.saveAs = next();
+        else if (a == "--timeout")
+            o.timeoutSeconds = parseSeconds(next());
+        else
+            throw Error(format("Unknown option %s", a.c_str()));
     }
-    if (o.setupFile.empty()) throw Error("Option --run needs a settings file");
+    if (o.setupFile.empty())
+        throw Error("Option --run needs a settings file");
     const ExportFormat* f = ReportFormats().find(o.format);
     if (!f)
-        throw Error(format("Unknown format %s (%s)", o.format.c_str(), ReportFormats().nameList().c_str()));
+        throw Error(
+            format("Unknown format %s (%s)", o.format.c_str(), ReportFormats().nameList().c_str()));
     if (!f->toStandardOutput && o.output.empty())
         throw Error(format("Format %s needs --output PATH", o.format.c_str()));
     return o;
@@ -98,13 +113,16 @@ int runReport(const RunOptions& o, std::string& errors) {
         addNotice(dataset.OpenNotice());
         addNotice(skipped);
         // The command line's filter and grouping take the place of the saved ones.
-        if (!o.filter.empty()) SetFilterExpression(grid, o.filter);
+        if (!o.filter.empty())
+            SetFilterExpression(grid, o.filter);
         {
             GroupingUpdate batch(grid);
-            if (!o.groupBy.empty()) grid.ClearGrouping();
+            if (!o.groupBy.empty())
+                grid.ClearGrouping();
             for (size_t level = 0; level < o.groupBy.size(); ++level) {
                 TdxDBGridColumn* c = grid.ColumnByFieldName(o.groupBy[level]);
-                if (!c) throw Error(format("Field '%s' not found", o.groupBy[level].c_str()));
+                if (!c)
+                    throw Error(format("Field '%s' not found", o.groupBy[level].c_str()));
                 if (!grid.GroupColumn(*c, static_cast<int>(level)))
                     throw Error(format("Cannot group by field '%s'", o.groupBy[level].c_str()));
             }
@@ -112,7 +130,8 @@ int runReport(const RunOptions& o, std::string& errors) {
         // The paged format prints what is expanded; the others write every row anyway.
         grid.ExpandAll();
         // Saved first, so that a setup that cannot be saved ends the run before any output.
-        if (!o.saveAs.empty()) SaveSetup(report, o.saveAs);
+        if (!o.saveAs.empty())
+            SaveSetup(report, o.saveAs);
         // Files look the same whatever desktop the runner starts on: the default colours.
         ExportJob job{&grid, o.output, GridAppearance()};
         job.listing = true;

@@ -8,12 +8,12 @@ namespace rg {
 // What `reportgen --run FILE.ini [options]` asks for.
 struct RunOptions {
     std::string setupFile;
-    std::vector<std::string> groupBy;  // field names, outermost first
+    std::vector<std::string> groupBy; // field names, outermost first
     std::string filter;
-    std::string format = "text";       // a name of ReportFormats()
-    std::string output;                // empty: standard output (formats that write there)
+    std::string format = "text"; // a name of ReportFormats()
+    std::string output;          // empty: standard output (formats that write there)
     std::string saveAs;
-    int timeoutSeconds = 0;            // 0: no limit
+    int timeoutSeconds = 0; // 0: no limit
 };
 
 // Reads the options after "--run"; throws rg::Error on a malformed command line.

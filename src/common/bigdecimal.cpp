@@ -129,7 +129,8 @@ double BigDecimal::toDouble() const {
         // Beyond a double's range: an infinity, or a zero for what is too small.
         const bool huge = digitCount() - scale > 0;
         d = huge ? std::numeric_limits<double>::infinity() : 0.0;
-        if (isNegative()) d = -d;
+        if (isNegative())
+            d = -d;
     }
     return d;
 }

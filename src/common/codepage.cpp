@@ -31,16 +31,21 @@ Converter& gb18030ToUtf8() {
 }
 
 size_t utf8Length(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if ((lead >> 5) == 0x6) return 2;
-    if ((lead >> 4) == 0xE) return 3;
-    if ((lead >> 3) == 0x1E) return 4;
+    if (lead < 0x80)
+        return 1;
+    if ((lead >> 5) == 0x6)
+        return 2;
+    if ((lead >> 4) == 0xE)
+        return 3;
+    if ((lead >> 3) == 0x1E)
+        return 4;
     return 1;
 }
 
 // Converts one piece; returns false when the converter rejects it.
 bool convert(Converter& c, std::string_view in, std::string& out) {
-    if (c.cd == reinterpret_cast<iconv_t>(-1)) return false;
+    if (c.cd == reinterpret_cast<iconv_t>(-1))
+        return false;
     std::lock_guard<std::mutex> guard(c.lock);
     iconv(c.cd, nullptr, nullptr, nullptr, nullptr);
     char* src = const_cast<char*>(in.data());
@@ -51,7 +56,8 @@ bool convert(Converter& c, std::string_view in, std::string& out) {
         size_t dstLeft = sizeof buf;
         const size_t r = iconv(c.cd, &src, &srcLeft, &dst, &dstLeft);
         out.append(buf, static_cast<size_t>(dst - buf));
-        if (r == static_cast<size_t>(-1) && errno != E2BIG) return false;
+        if (r == static_cast<size_t>(-1) && errno != E2BIG)
+            return false;
     }
     return true;
 }
@@ -60,20 +66,24 @@ bool convert(Converter& c, std::string_view in, std::string& out) {
 
 bool isAscii(std::string_view s) {
     for (unsigned char ch : s)
-        if (ch >= 0x80) return false;
+        if (ch >= 0x80)
+            return false;
     return true;
 }
 
 std::string toAnsi(std::string_view utf8) {
-    if (isAscii(utf8)) return std::string(utf8);
+    if (isAscii(utf8))
+        return std::string(utf8);
     std::string out;
     out.reserve(utf8.size());
     std::string whole;
-    if (convert(utf8ToGbk(), utf8, whole)) return whole;
+    if (convert(utf8ToGbk(), utf8, whole))
+        return whole;
     // Some character lies outside GBK: go character by character, GB18030 for those.
     size_t i = 0;
     while (i < utf8.size()) {
-        const size_t len = std::min(utf8Length(static_cast<unsigned char>(utf8[i])), utf8.size() - i);
+        const size_t len =
+            std::min(utf8Length(static_cast<unsigned char>(utf8[i])), utf8.size() - i);
         const std::string_view ch = utf8.substr(i, len);
         std::string piece;
         if (convert(utf8ToGbk(), ch, piece) || (piece.clear(), convert(utf8ToGb18030(), ch, piece)))
@@ -86,21 +96,26 @@ std::string toAnsi(std::string_view utf8) {
 }
 
 std::string toGbk(std::string_view utf8, bool* replaced) {
-    if (replaced) *replaced = false;
-    if (isAscii(utf8)) return std::string(utf8);
+    if (replaced)
+        *replaced = false;
+    if (isAscii(utf8))
+        return std::string(utf8);
     // Code page 936's euro sign, the byte 80, is missing from the GBK most readers decode.
     constexpr std::string_view euro = "\xE2\x82\xAC";
     std::string out;
-    if (utf8.find(euro) == std::string_view::npos && convert(utf8ToGbk(), utf8, out)) return out;
+    if (utf8.find(euro) == std::string_view::npos && convert(utf8ToGbk(), utf8, out))
+        return out;
     out.clear();
     for (size_t i = 0; i < utf8.size();) {
-        const size_t len = std::min(utf8Length(static_cast<unsigned char>(utf8[i])), utf8.size() - i);
+        const size_t len =
+            std::min(utf8Length(static_cast<unsigned char>(utf8[i])), utf8.size() - i);
         std::string piece;
         if (utf8.substr(i, len) != euro && convert(utf8ToGbk(), utf8.substr(i, len), piece)) {
             out += piece;
         } else {
             out += '?';
-            if (replaced) *replaced = true;
+            if (replaced)
+                *replaced = true;
         }
         i += len;
     }
@@ -108,9 +123,11 @@ std::string toGbk(std::string_view utf8, bool* replaced) {
 }
 
 std::string fromAnsi(std::string_view bytes) {
-    if (isAscii(bytes)) return std::string(bytes);
+    if (isAscii(bytes))
+        return std::string(bytes);
     std::string out;
-    if (convert(gb18030ToUtf8(), bytes, out)) return out;
+    if (convert(gb18030ToUtf8(), bytes, out))
+        return out;
     // Broken input: decode what can be decoded, one byte or pair at a time.
     out.clear();
     size_t i = 0;
@@ -151,12 +168,15 @@ int ansiCompare(std::string_view a, std::string_view b) {
     // only the rests from the first differing character are converted.
     const size_t n = std::min(a.size(), b.size());
     size_t i = 0;
-    while (i < n && a[i] == b[i]) ++i;
-    if (i == n) return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+    while (i < n && a[i] == b[i])
+        ++i;
+    if (i == n)
+        return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
     auto continuation = [](std::string_view s, size_t k) {
         return k < s.size() && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80;
     };
-    while (i > 0 && (continuation(a, i) || continuation(b, i))) --i;
+    while (i > 0 && (continuation(a, i) || continuation(b, i)))
+        --i;
     a.remove_prefix(i);
     b.remove_prefix(i);
     if (isAscii(a) && isAscii(b)) {
@@ -165,7 +185,8 @@ int ansiCompare(std::string_view a, std::string_view b) {
     }
     const std::string x = toAnsi(a), y = toAnsi(b);
     const int c = std::memcmp(x.data(), y.data(), std::min(x.size(), y.size()));
-    if (c != 0) return c < 0 ? -1 : 1;
+    if (c != 0)
+        return c < 0 ? -1 : 1;
     return x.size() < y.size() ? -1 : (x.size() > y.size() ? 1 : 0);
 }
 

@@ -23,8 +23,12 @@ constexpr int64_t kMinusInfinityMicros = INT64_MIN;
 constexpr int64_t kLastDateMicros = 290'000LL * 146'097 / 400 * kMicrosPerDay;
 constexpr int64_t kFirstDateMicros = -kLastDateMicros;
 
-inline bool isInfinityMicros(int64_t us) { return us == kInfinityMicros || us == kMinusInfinityMicros; }
-inline bool isDateMicros(int64_t us) { return us >= kFirstDateMicros && us <= kLastDateMicros; }
+inline bool isInfinityMicros(int64_t us) {
+    return us == kInfinityMicros || us == kMinusInfinityMicros;
+}
+inline bool isDateMicros(int64_t us) {
+    return us >= kFirstDateMicros && us <= kLastDateMicros;
+}
 
 // Days since 1970-01-01 of a proleptic Gregorian date, and the date of such a day.
 int64_t daysFromCivil(int64_t year, unsigned month, unsigned day);

@@ -17,7 +17,7 @@ struct Decimal {
     static constexpr int kMaxScale = 38;
 
     int128 mantissa = 0;
-    int scale = 0;  // 0 .. kMaxScale
+    int scale = 0; // 0 .. kMaxScale
 
     static Decimal fromInt(int64_t i) { return {i, 0}; }
     // "-123.4500", "+7", ".5", "1e3", "1.5E-2", blanks around allowed. The scale is the

@@ -14,21 +14,21 @@ struct BigDecimal;
 // Kinds of a data set field, named after the field classes the reports were designed with.
 enum class FieldKind {
     Unknown,
-    String,     // character data of bounded size
-    SmallInt,   // 16-bit integer
-    Integer,    // 32-bit integer
-    Word,       // unsigned 16-bit integer
+    String,   // character data of bounded size
+    SmallInt, // 16-bit integer
+    Integer,  // 32-bit integer
+    Word,     // unsigned 16-bit integer
     Boolean,
-    Float,      // double precision floating point
+    Float, // double precision floating point
     Currency,
-    BCD,        // exact numeric (DECIMAL / NUMERIC)
+    BCD, // exact numeric (DECIMAL / NUMERIC)
     Date,
     Time,
     DateTime,
     AutoInc,
-    LargeInt,   // 64-bit integer
-    Memo,       // long character data (above 65,536 characters or unbounded)
-    Blob,       // binary data
+    LargeInt, // 64-bit integer
+    Memo,     // long character data (above 65,536 characters or unbounded)
+    Blob,     // binary data
     Graphic,
     TimeStamp,
     FMTBcd,
@@ -48,7 +48,18 @@ const char* fieldKindName(FieldKind kind);
 // spreadsheet and XML writers and to sums.
 class Value {
 public:
-    enum class Type : uint8_t { Null, Bool, Int, Double, Decimal, Text, Date, Time, DateTime, Blob };
+    enum class Type : uint8_t {
+        Null,
+        Bool,
+        Int,
+        Double,
+        Decimal,
+        Text,
+        Date,
+        Time,
+        DateTime,
+        Blob
+    };
 
     Value() = default;
     static Value null() { return Value(); }
@@ -72,9 +83,12 @@ public:
     Type type() const { return type_; }
     bool isNull() const { return type_ == Type::Null; }
     bool isNumber() const {
-        return type_ == Type::Int || type_ == Type::Double || type_ == Type::Decimal || type_ == Type::Bool;
+        return type_ == Type::Int || type_ == Type::Double || type_ == Type::Decimal ||
+               type_ == Type::Bool;
     }
-    bool isDateLike() const { return type_ == Type::Date || type_ == Type::Time || type_ == Type::DateTime; }
+    bool isDateLike() const {
+        return type_ == Type::Date || type_ == Type::Time || type_ == Type::DateTime;
+    }
     // A Decimal beyond 38 digits: its exact digits are kept as text.
     bool isWideDecimal() const { return type_ == Type::Decimal && scale_ == kWide; }
 
@@ -89,8 +103,8 @@ public:
     std::optional<Decimal> asDecimal() const;
     // Exact value of Int, Bool and Decimal values at any size; nullopt for anything else.
     std::optional<BigDecimal> asBigDecimal() const;
-    const std::string& asText() const { return text_; }  // Text and Blob only
-    int64_t micros() const { return num_.i; }  // Date, Time and DateTime only
+    const std::string& asText() const { return text_; } // Text and Blob only
+    int64_t micros() const { return num_.i; }           // Date, Time and DateTime only
 
     // The one display text of the program (see displaytext.h).
     std::string displayText() const;
@@ -100,7 +114,7 @@ public:
 private:
     static constexpr int8_t kWide = -1;
     Type type_ = Type::Null;
-    int8_t scale_ = 0;  // Decimal only; kWide: the digits are in text_
+    int8_t scale_ = 0; // Decimal only; kWide: the digits are in text_
     union {
         int128 m;
         int64_t i;
@@ -117,8 +131,10 @@ std::optional<Value> exactNumber(std::string_view text);
 // Doubles in PostgreSQL's order: -Infinity first, NaN after every number and equal to
 // itself, -0.0 equal to 0.0.
 inline int compareDoubles(double a, double b) {
-    if (a < b) return -1;
-    if (b < a) return 1;
+    if (a < b)
+        return -1;
+    if (b < a)
+        return 1;
     const bool na = a != a, nb = b != b;
     return na == nb ? 0 : (na ? 1 : -1);
 }

@@ -35,15 +35,19 @@ Connection::~Connection() {
 }
 
 void Connection::SetConnectionString(const std::string& s) {
-    if (s == connectionString_) return;
+    if (s == connectionString_)
+        return;
     Close();
     connectionString_ = s;
 }
 
-bool Connection::Connected() const { return provider_ != nullptr; }
+bool Connection::Connected() const {
+    return provider_ != nullptr;
+}
 
 void Connection::SetConnected(bool on) {
-    if (on == Connected()) return;
+    if (on == Connected())
+        return;
     if (on) {
         // What refused the connection (the connection string, a data link file, the driver)
         // is the database's answer, whatever layer gave it.
@@ -58,7 +62,8 @@ void Connection::SetConnected(bool on) {
         }
         return;
     }
-    for (DataSet* d : dataSets_) d->Close();
+    for (DataSet* d : dataSets_)
+        d->Close();
     provider_.reset();
 }
 
@@ -79,7 +84,8 @@ void Connection::ListFieldNames(const std::string& table, std::vector<std::strin
 }
 
 Provider& Connection::provider() {
-    if (!provider_) throw Error(kClosedObject);
+    if (!provider_)
+        throw Error(kClosedObject);
     return *provider_;
 }
 
@@ -99,16 +105,24 @@ std::string openFailureSentence(CommandType kind, const std::string& commandText
 
 void Field::SetDisplayLabel(const std::string& label) {
     const std::string stored = label == name_ ? std::string() : label;
-    if (stored == label_) return;
+    if (stored == label_)
+        return;
     label_ = stored;
-    if (owner_) owner_->notify(DataEvent::LayoutChanged);
+    if (owner_)
+        owner_->notify(DataEvent::LayoutChanged);
 }
 
-Value Field::AsValue() const { return owner_->currentValue(index_); }
+Value Field::AsValue() const {
+    return owner_->currentValue(index_);
+}
 
-std::string Field::DisplayText() const { return AsValue().displayText(); }
+std::string Field::DisplayText() const {
+    return AsValue().displayText();
+}
 
-bool Field::IsNull() const { return AsValue().isNull(); }
+bool Field::IsNull() const {
+    return AsValue().isNull();
+}
 
 // ---------------------------------------------------------------- DataSet
 
@@ -117,49 +131,60 @@ struct DataSet::Impl {
     // Physical rows shown, in order; unused (identity) while nothing is filtered or deleted.
     std::vector<int64_t> view;
     bool identity = true;
-    std::vector<uint8_t> deleted;  // per physical row, empty while nothing was deleted
+    std::vector<uint8_t> deleted; // per physical row, empty while nothing was deleted
     std::unique_ptr<FilterExpr> filter;
-    std::map<std::pair<int64_t, int>, Value> edited;  // posted values replacing fetched ones
+    std::map<std::pair<int64_t, int>, Value> edited; // posted values replacing fetched ones
     int cur = -1;
-    int64_t changes = 0;  // posted edits and deletions since the open
+    int64_t changes = 0; // posted edits and deletions since the open
     bool eof = true, bof = true;
-    std::vector<Value> pending;  // the record being inserted or edited
+    std::vector<Value> pending; // the record being inserted or edited
     int insertAt = -1;
     bool movedWhileDisabled = false;
 
-    int count() const { return identity ? static_cast<int>(buf ? buf->rows : 0) : static_cast<int>(view.size()); }
+    int count() const {
+        return identity ? static_cast<int>(buf ? buf->rows : 0) : static_cast<int>(view.size());
+    }
     int64_t phys(int rec) const { return identity ? rec : view[static_cast<size_t>(rec)]; }
     Value cell(int64_t row, int field) const {
         if (!edited.empty()) {
             auto it = edited.find({row, field});
-            if (it != edited.end()) return it->second;
+            if (it != edited.end())
+                return it->second;
         }
         return buf->columns[static_cast<size_t>(field)].valueAt(row);
     }
 };
 
-DataSet::DataSet(Connection* connection) : connection_(connection), impl_(std::make_unique<Impl>()) {
-    if (connection_) connection_->dataSets_.push_back(this);
+DataSet::DataSet(Connection* connection)
+    : connection_(connection), impl_(std::make_unique<Impl>()) {
+    if (connection_)
+        connection_->dataSets_.push_back(this);
 }
 
 DataSet::~DataSet() {
-    if (connection_) std::erase(connection_->dataSets_, this);
+    if (connection_)
+        std::erase(connection_->dataSets_, this);
 }
 
 void DataSet::SetCommandType(CommandType t) {
-    if (active_) throw Error(kOpenObject);
+    if (active_)
+        throw Error(kOpenObject);
     commandType_ = t;
 }
 
 void DataSet::SetCommandText(const std::string& text) {
-    if (active_) throw Error(kOpenObject);
+    if (active_)
+        throw Error(kOpenObject);
     commandText_ = text;
 }
 
-std::string DataSet::OpenNotice() const { return active_ && impl_->buf ? impl_->buf->notice : std::string(); }
+std::string DataSet::OpenNotice() const {
+    return active_ && impl_->buf ? impl_->buf->notice : std::string();
+}
 
 void DataSet::SetActive(bool on) {
-    if (on == active_) return;
+    if (on == active_)
+        return;
     if (!on) {
         active_ = false;
         state_ = State::Inactive;
@@ -168,15 +193,21 @@ void DataSet::SetActive(bool on) {
         notify(DataEvent::Closed);
         return;
     }
-    if (!connection_) throw Error("Connection object is not set");
-    if (commandText_.empty()) throw DatabaseError("Command text was not set for the command object.");
+    if (!connection_)
+        throw Error("Connection object is not set");
+    if (commandText_.empty())
+        throw DatabaseError("Command text was not set for the command object.");
     connection_->Open();
     Provider& p = connection_->provider();
     std::unique_ptr<ResultBuffer> buf;
-    const bool table = commandType_ == CommandType::cmdTable || commandType_ == CommandType::cmdTableDirect;
+    const bool table =
+        commandType_ == CommandType::cmdTable || commandType_ == CommandType::cmdTableDirect;
     runStatement(p, [&](const ProgressFn& progress) {
-        if (commandType_ == CommandType::cmdStoredProc) buf = p.callProcedure(commandText_, parameters_, progress);
-        else buf = p.query(table ? "SELECT * FROM " + p.tableReference(commandText_) : commandText_, progress);
+        if (commandType_ == CommandType::cmdStoredProc)
+            buf = p.callProcedure(commandText_, parameters_, progress);
+        else
+            buf = p.query(table ? "SELECT * FROM " + p.tableReference(commandText_) : commandText_,
+                          progress);
     });
     fields_.clear();
     for (size_t i = 0; i < buf->info.size(); ++i) {
@@ -186,7 +217,8 @@ void DataSet::SetActive(bool on) {
         // Every field has a name of its own: a join's second "id" becomes "id_1", so that
         // columns, captions, filters and summaries reach it and not the first one.
         f->name_ = buf->info[i].name;
-        for (int n = 1; FindField(f->name_); ++n) f->name_ = buf->info[i].name + "_" + std::to_string(n);
+        for (int n = 1; FindField(f->name_); ++n)
+            f->name_ = buf->info[i].name + "_" + std::to_string(n);
         f->kind_ = buf->info[i].kind;
         f->size_ = buf->info[i].size;
         fields_.push_back(std::move(f));
@@ -223,7 +255,8 @@ void DataSet::SetActive(bool on) {
 void DataSet::rebuildView(bool cancellable) {
     Impl& m = *impl_;
     std::unique_ptr<FilterExpr> filter;
-    if (!filter_.empty() && active_) filter = parseFilter(filter_, *this);
+    if (!filter_.empty() && active_)
+        filter = parseFilter(filter_, *this);
     if (!filter && m.deleted.empty()) {
         m.filter.reset();
         m.identity = true;
@@ -235,9 +268,12 @@ void DataSet::rebuildView(bool cancellable) {
     std::vector<int64_t> view;
     const int64_t n = m.buf ? m.buf->rows : 0;
     for (int64_t r = 0; r < n; ++r) {
-        if (cancellable && (r & 0xFFFF) == 0) reportProgress("正在筛选", r, n);
-        if (!m.deleted.empty() && m.deleted[static_cast<size_t>(r)]) continue;
-        if (filter && !filter->matches(*this, r)) continue;
+        if (cancellable && (r & 0xFFFF) == 0)
+            reportProgress("正在筛选", r, n);
+        if (!m.deleted.empty() && m.deleted[static_cast<size_t>(r)])
+            continue;
+        if (filter && !filter->matches(*this, r))
+            continue;
         view.push_back(r);
     }
     view.shrink_to_fit();
@@ -246,88 +282,110 @@ void DataSet::rebuildView(bool cancellable) {
     m.view = std::move(view);
 }
 
-Value DataSet::physicalValue(int64_t row, int field) const { return impl_->cell(row, field); }
+Value DataSet::physicalValue(int64_t row, int field) const {
+    return impl_->cell(row, field);
+}
 
 void DataSet::RefreshParameters() {
     parameters_.clear();
-    if (commandType_ != CommandType::cmdStoredProc || commandText_.empty() || !connection_) return;
+    if (commandType_ != CommandType::cmdStoredProc || commandText_.empty() || !connection_)
+        return;
     connection_->Open();
     Provider& p = connection_->provider();
     runStatement(p, [&] { parameters_ = p.procedureParameters(commandText_); });
 }
 
 Parameter& DataSet::Parameters(int i) {
-    if (i < 0 || i >= ParameterCount()) throw Error(format("List index out of bounds (%d)", i));
+    if (i < 0 || i >= ParameterCount())
+        throw Error(format("List index out of bounds (%d)", i));
     return parameters_[static_cast<size_t>(i)];
 }
 
 Parameter& DataSet::ParameterByName(const std::string& name) {
     for (auto& p : parameters_)
-        if (equalsIgnoringCase(p.Name, name)) return p;
+        if (equalsIgnoringCase(p.Name, name))
+            return p;
     throw Error(format("Parameter '%s' not found", name.c_str()));
 }
 
 Field& DataSet::Fields(int i) {
-    if (i < 0 || i >= FieldCount()) throw Error(format("List index out of bounds (%d)", i));
+    if (i < 0 || i >= FieldCount())
+        throw Error(format("List index out of bounds (%d)", i));
     return *fields_[static_cast<size_t>(i)];
 }
 
 const Field& DataSet::Fields(int i) const {
-    if (i < 0 || i >= FieldCount()) throw Error(format("List index out of bounds (%d)", i));
+    if (i < 0 || i >= FieldCount())
+        throw Error(format("List index out of bounds (%d)", i));
     return *fields_[static_cast<size_t>(i)];
 }
 
 Field* DataSet::FindField(const std::string& name) {
     for (auto& f : fields_)
-        if (equalsIgnoringCase(f->name_, name)) return f.get();
+        if (equalsIgnoringCase(f->name_, name))
+            return f.get();
     return nullptr;
 }
 
 Field& DataSet::FieldByName(const std::string& name) {
-    if (Field* f = FindField(name)) return *f;
+    if (Field* f = FindField(name))
+        return *f;
     throw Error(format("Field '%s' not found", name.c_str()));
 }
 
-int DataSet::RecordCount() const { return active_ ? impl_->count() : 0; }
+int DataSet::RecordCount() const {
+    return active_ ? impl_->count() : 0;
+}
 
 Value DataSet::value(int record, int field) const {
-    if (!active_ || record < 0 || record >= impl_->count() || field < 0 || field >= FieldCount()) return Value::null();
+    if (!active_ || record < 0 || record >= impl_->count() || field < 0 || field >= FieldCount())
+        return Value::null();
     return impl_->cell(impl_->phys(record), field);
 }
 
 std::string DataSet::displayText(int record, int field) const {
-    if (!active_ || record < 0 || record >= impl_->count() || field < 0 || field >= FieldCount()) return {};
+    if (!active_ || record < 0 || record >= impl_->count() || field < 0 || field >= FieldCount())
+        return {};
     const int64_t row = impl_->phys(record);
-    if (!impl_->edited.empty() && impl_->edited.count({row, field})) return impl_->cell(row, field).displayText();
+    if (!impl_->edited.empty() && impl_->edited.count({row, field}))
+        return impl_->cell(row, field).displayText();
     return impl_->buf->columns[static_cast<size_t>(field)].displayTextAt(row);
 }
 
-int64_t DataSet::changeCount() const { return impl_->changes; }
+int64_t DataSet::changeCount() const {
+    return impl_->changes;
+}
 
 DataSet::ColumnView DataSet::columnView(int field) const {
     ColumnView v;
-    if (!active_ || field < 0 || field >= FieldCount()) return v;
+    if (!active_ || field < 0 || field >= FieldCount())
+        return v;
     for (const auto& [cell, value] : impl_->edited)
-        if (cell.second == field) return v;
+        if (cell.second == field)
+            return v;
     v.column = &impl_->buf->columns[static_cast<size_t>(field)];
     v.rows = impl_->identity ? nullptr : impl_->view.data();
     return v;
 }
 
 bool DataSet::isNull(int record, int field) const {
-    if (!active_ || record < 0 || record >= impl_->count() || field < 0 || field >= FieldCount()) return true;
+    if (!active_ || record < 0 || record >= impl_->count() || field < 0 || field >= FieldCount())
+        return true;
     const int64_t row = impl_->phys(record);
-    if (!impl_->edited.empty() && impl_->edited.count({row, field})) return impl_->cell(row, field).isNull();
+    if (!impl_->edited.empty() && impl_->edited.count({row, field}))
+        return impl_->cell(row, field).isNull();
     return impl_->buf->columns[static_cast<size_t>(field)].isNull(row);
 }
 
 Value DataSet::currentValue(int field) const {
-    if (state_ == State::Insert || state_ == State::Edit) return impl_->pending[static_cast<size_t>(field)];
+    if (state_ == State::Insert || state_ == State::Edit)
+        return impl_->pending[static_cast<size_t>(field)];
     return value(impl_->cur, field);
 }
 
 void DataSet::moved(int oldRec) {
-    if (impl_->cur == oldRec) return;
+    if (impl_->cur == oldRec)
+        return;
     if (ControlsDisabled())
         impl_->movedWhileDisabled = true;
     else
@@ -335,8 +393,10 @@ void DataSet::moved(int oldRec) {
 }
 
 void DataSet::checkBrowse() {
-    if (!active_) throw Error(kClosedObject);
-    if (state_ == State::Insert || state_ == State::Edit) Cancel();
+    if (!active_)
+        throw Error(kClosedObject);
+    if (state_ == State::Insert || state_ == State::Edit)
+        Cancel();
 }
 
 void DataSet::First() {
@@ -357,7 +417,9 @@ void DataSet::Last() {
     moved(old);
 }
 
-void DataSet::Next() { MoveBy(1); }
+void DataSet::Next() {
+    MoveBy(1);
+}
 
 int DataSet::MoveBy(int distance) {
     checkBrowse();
@@ -391,13 +453,20 @@ int DataSet::MoveBy(int distance) {
     return target - old;
 }
 
-bool DataSet::Eof() const { return !active_ || impl_->eof; }
-bool DataSet::Bof() const { return !active_ || impl_->bof; }
-int DataSet::RecNo() const { return active_ ? impl_->cur : -1; }
+bool DataSet::Eof() const {
+    return !active_ || impl_->eof;
+}
+bool DataSet::Bof() const {
+    return !active_ || impl_->bof;
+}
+int DataSet::RecNo() const {
+    return active_ ? impl_->cur : -1;
+}
 
 void DataSet::SetRecNo(int record) {
     checkBrowse();
-    if (record < 0 || record >= impl_->count()) throw Error(format("Record %d does not exist", record));
+    if (record < 0 || record >= impl_->count())
+        throw Error(format("Record %d does not exist", record));
     const int old = impl_->cur;
     impl_->cur = record;
     impl_->bof = impl_->eof = false;
@@ -405,23 +474,30 @@ void DataSet::SetRecNo(int record) {
 }
 
 Bookmark DataSet::GetBookmark() const {
-    if (!active_ || impl_->cur < 0) return kNoBookmark;
+    if (!active_ || impl_->cur < 0)
+        return kNoBookmark;
     return impl_->phys(impl_->cur);
 }
 
 int DataSet::recordOfBookmark(Bookmark b) const {
-    if (!active_ || b < 0 || !impl_->buf || b >= impl_->buf->rows) return -1;
-    if (impl_->identity) return static_cast<int>(b);
+    if (!active_ || b < 0 || !impl_->buf || b >= impl_->buf->rows)
+        return -1;
+    if (impl_->identity)
+        return static_cast<int>(b);
     const auto it = std::lower_bound(impl_->view.begin(), impl_->view.end(), b);
-    if (it == impl_->view.end() || *it != b) return -1;
+    if (it == impl_->view.end() || *it != b)
+        return -1;
     return static_cast<int>(it - impl_->view.begin());
 }
 
-bool DataSet::BookmarkValid(Bookmark b) const { return recordOfBookmark(b) >= 0; }
+bool DataSet::BookmarkValid(Bookmark b) const {
+    return recordOfBookmark(b) >= 0;
+}
 
 void DataSet::GotoBookmark(Bookmark b) {
     const int rec = recordOfBookmark(b);
-    if (rec < 0) throw Error("Record not found");
+    if (rec < 0)
+        throw Error("Record not found");
     SetRecNo(rec);
 }
 
@@ -432,7 +508,8 @@ bool DataSet::Locate(const std::string& fieldName, const Value& v) {
     const bool textual = v.type() == Value::Type::Text;
     for (int r = 0; r < n; ++r) {
         const Value cell = impl_->cell(impl_->phys(r), f.index_);
-        if (cell.isNull() != v.isNull()) continue;
+        if (cell.isNull() != v.isNull())
+            continue;
         if (v.isNull() || cell == v || (textual && cell.displayText() == v.asText())) {
             SetRecNo(r);
             return true;
@@ -442,9 +519,11 @@ bool DataSet::Locate(const std::string& fieldName, const Value& v) {
 }
 
 void DataSet::SetFilter(const std::string& expression) {
-    if (expression == filter_) return;
+    if (expression == filter_)
+        return;
     // Parse first, so that a faulty expression leaves the old filter in place.
-    if (active_ && !expression.empty()) parseFilter(expression, *this);
+    if (active_ && !expression.empty())
+        parseFilter(expression, *this);
     if (!active_) {
         filter_ = expression;
         return;
@@ -469,7 +548,8 @@ void DataSet::SetFilter(const std::string& expression) {
         m.eof = oldEof;
     };
     filter_ = expression;
-    const Bookmark keep = oldCur >= 0 ? (oldIdentity ? oldCur : oldView[static_cast<size_t>(oldCur)]) : kNoBookmark;
+    const Bookmark keep =
+        oldCur >= 0 ? (oldIdentity ? oldCur : oldView[static_cast<size_t>(oldCur)]) : kNoBookmark;
     try {
         rebuildView(true);
     } catch (const Cancelled&) {
@@ -488,10 +568,13 @@ void DataSet::SetFilter(const std::string& expression) {
     }
 }
 
-void DataSet::DisableControls() { ++disableCount_; }
+void DataSet::DisableControls() {
+    ++disableCount_;
+}
 
 void DataSet::EnableControls() {
-    if (disableCount_ == 0) return;
+    if (disableCount_ == 0)
+        return;
     if (--disableCount_ == 0 && impl_->movedWhileDisabled) {
         impl_->movedWhileDisabled = false;
         notify(DataEvent::RecordChanged);
@@ -506,17 +589,23 @@ void DataSet::Insert() {
 }
 
 void DataSet::Edit() {
-    if (!active_) throw Error(kClosedObject);
-    if (state_ != State::Browse) return;
-    if (impl_->cur < 0) throw Error("Cannot perform this operation on an empty dataset");
+    if (!active_)
+        throw Error(kClosedObject);
+    if (state_ != State::Browse)
+        return;
+    if (impl_->cur < 0)
+        throw Error("Cannot perform this operation on an empty dataset");
     impl_->pending.clear();
-    for (int i = 0; i < FieldCount(); ++i) impl_->pending.push_back(value(impl_->cur, i));
+    for (int i = 0; i < FieldCount(); ++i)
+        impl_->pending.push_back(value(impl_->cur, i));
     state_ = State::Edit;
 }
 
 void DataSet::SetFieldValue(int field, const Value& v) {
-    if (state_ != State::Edit && state_ != State::Insert) throw Error("Dataset not in edit or insert mode");
-    if (field < 0 || field >= FieldCount()) throw Error(format("List index out of bounds (%d)", field));
+    if (state_ != State::Edit && state_ != State::Insert)
+        throw Error("Dataset not in edit or insert mode");
+    if (field < 0 || field >= FieldCount())
+        throw Error(format("List index out of bounds (%d)", field));
     impl_->pending[static_cast<size_t>(field)] = v;
 }
 
@@ -527,7 +616,8 @@ void DataSet::Cancel() {
     }
 }
 
-std::vector<std::string> DataSet::keyColumnsOf(const std::string& schema, const std::string& table) {
+std::vector<std::string> DataSet::keyColumnsOf(const std::string& schema,
+                                               const std::string& table) {
     Provider& p = connection_->provider();
     std::vector<std::string> key;
     runStatement(p, [&] { key = p.primaryKey(schema, table); });
@@ -537,7 +627,8 @@ std::vector<std::string> DataSet::keyColumnsOf(const std::string& schema, const 
 // Whether a result column is a column of the base table: when the driver names the tables
 // of the columns, expressions and joined tables' columns are not.
 static bool belongsTo(const ResultBuffer& b, size_t i, const std::string& table) {
-    const bool described = std::any_of(b.info.begin(), b.info.end(), [](const ColumnInfo& ci) { return !ci.baseTable.empty(); });
+    const bool described = std::any_of(b.info.begin(), b.info.end(),
+                                       [](const ColumnInfo& ci) { return !ci.baseTable.empty(); });
     return described ? b.info[i].baseTable == table : true;
 }
 
@@ -551,18 +642,26 @@ RowChange DataSet::changeFor(int64_t row) {
             break;
         }
     }
-    if (c.table.empty() && (commandType_ == CommandType::cmdTable || commandType_ == CommandType::cmdTableDirect))
+    if (c.table.empty() &&
+        (commandType_ == CommandType::cmdTable || commandType_ == CommandType::cmdTableDirect))
         c.table = commandText_;
-    if (c.table.empty()) throw DatabaseError("Insufficient base table information for updating or refreshing.");
-    auto columnOf = [&](size_t i) { return b.info[i].baseColumn.empty() ? b.info[i].name : b.info[i].baseColumn; };
+    if (c.table.empty())
+        throw DatabaseError("Insufficient base table information for updating or refreshing.");
+    auto columnOf = [&](size_t i) {
+        return b.info[i].baseColumn.empty() ? b.info[i].name : b.info[i].baseColumn;
+    };
     const std::vector<std::string> key = keyColumnsOf(c.schema, c.table);
     for (size_t i = 0; i < b.info.size(); ++i) {
-        if (!belongsTo(b, i, c.table)) continue;
-        if (isBlobKind(b.info[i].kind)) continue;  // long values are not compared
+        if (!belongsTo(b, i, c.table))
+            continue;
+        if (isBlobKind(b.info[i].kind))
+            continue; // long values are not compared
         const std::string col = columnOf(i);
         bool use = key.empty();
-        for (const auto& k : key) use = use || equalsIgnoringCase(k, col);
-        if (!use) continue;
+        for (const auto& k : key)
+            use = use || equalsIgnoringCase(k, col);
+        if (!use)
+            continue;
         c.whereColumns.push_back(col);
         c.whereValues.push_back(impl_->cell(row, static_cast<int>(i)));
     }
@@ -576,14 +675,17 @@ void DataSet::Post() {
         // The new record was never written; posting it is refused and it stays for Cancel.
         throw Error("Adding records is not supported; cancel the new record");
     }
-    if (state_ != State::Edit) return;
+    if (state_ != State::Edit)
+        return;
     Impl& m = *impl_;
     const int64_t row = m.phys(m.cur);
     RowChange c = changeFor(row);
     std::vector<int> changedFields;
     for (int i = 0; i < FieldCount(); ++i) {
         const Value old = m.cell(row, i);
-        if (old == m.pending[static_cast<size_t>(i)] && old.type() == m.pending[static_cast<size_t>(i)].type()) continue;
+        if (old == m.pending[static_cast<size_t>(i)] &&
+            old.type() == m.pending[static_cast<size_t>(i)].type())
+            continue;
         const ColumnInfo& ci = m.buf->info[static_cast<size_t>(i)];
         if (!belongsTo(*m.buf, static_cast<size_t>(i), c.table))
             throw Error(format("Field '%s' cannot be modified", ci.name.c_str()));
@@ -598,7 +700,8 @@ void DataSet::Post() {
         runStatement(p, [&] { p.applyChange(c); });
         ++m.changes;
     }
-    for (int i : changedFields) m.edited[{row, i}] = m.pending[static_cast<size_t>(i)];
+    for (int i : changedFields)
+        m.edited[{row, i}] = m.pending[static_cast<size_t>(i)];
     state_ = State::Browse;
     m.pending.clear();
     if (!changedFields.empty()) {
@@ -617,20 +720,23 @@ void DataSet::Post() {
 }
 
 void DataSet::Delete() {
-    if (!active_) throw Error(kClosedObject);
+    if (!active_)
+        throw Error(kClosedObject);
     if (state_ == State::Insert) {
         Cancel();
         return;
     }
     Cancel();
     Impl& m = *impl_;
-    if (m.cur < 0) throw Error("Cannot perform this operation on an empty dataset");
+    if (m.cur < 0)
+        throw Error("Cannot perform this operation on an empty dataset");
     const int64_t row = m.phys(m.cur);
     RowChange c = changeFor(row);
     c.remove = true;
     Provider& p = connection_->provider();
     runStatement(p, [&] { p.applyChange(c); });
-    if (m.deleted.empty()) m.deleted.assign(static_cast<size_t>(m.buf->rows), 0);
+    if (m.deleted.empty())
+        m.deleted.assign(static_cast<size_t>(m.buf->rows), 0);
     m.deleted[static_cast<size_t>(row)] = 1;
     ++m.changes;
     const int old = m.cur;
@@ -643,7 +749,8 @@ void DataSet::Delete() {
 }
 
 void DataSet::addObserver(DataSetObserver* o) {
-    if (o && std::find(observers_.begin(), observers_.end(), o) == observers_.end()) observers_.push_back(o);
+    if (o && std::find(observers_.begin(), observers_.end(), o) == observers_.end())
+        observers_.push_back(o);
 }
 
 void DataSet::removeObserver(DataSetObserver* o) {
@@ -653,7 +760,8 @@ void DataSet::removeObserver(DataSetObserver* o) {
 void DataSet::notify(DataEvent e) {
     // A copy: an observer may remove itself while it is told.
     const auto list = observers_;
-    for (DataSetObserver* o : list) o->dataSetEvent(e);
+    for (DataSetObserver* o : list)
+        o->dataSetEvent(e);
 }
 
 } // namespace rg

@@ -14,10 +14,10 @@
 
 namespace rg {
 
-class Provider;          // a driver behind a connection (built-in SQLite or ODBC)
-struct ResultBuffer;     // the columns of a fetched result
-class ColumnData;        // one column of it
-struct RowChange;        // an UPDATE or DELETE of one row
+class Provider;      // a driver behind a connection (built-in SQLite or ODBC)
+struct ResultBuffer; // the columns of a fetched result
+class ColumnData;    // one column of it
+struct RowChange;    // an UPDATE or DELETE of one row
 
 enum class Alignment { Left, Right, Center };
 
@@ -44,16 +44,16 @@ public:
 
     // Each listing first opens a closed connection.
     void ListTableNames(std::vector<std::string>& list, bool includeSystem);
-    void ListProcedureNames(std::vector<std::string>& list);  // appends, never clears
+    void ListProcedureNames(std::vector<std::string>& list); // appends, never clears
     void ListFieldNames(const std::string& table, std::vector<std::string>& list);
 
-    Provider& provider();  // the open provider; throws when not connected
+    Provider& provider(); // the open provider; throws when not connected
 
 private:
     friend class DataSet;
     std::string connectionString_;
     std::unique_ptr<Provider> provider_;
-    std::vector<DataSet*> dataSets_;  // registered by each data set for its lifetime
+    std::vector<DataSet*> dataSets_; // registered by each data set for its lifetime
 };
 
 class Field {
@@ -67,9 +67,11 @@ public:
     FieldKind Kind() const { return kind_; }
     bool Visible() const { return visible_; }
     void SetVisible(bool v) { visible_ = v; }
-    Alignment alignment() const { return isNumericKind(kind_) ? Alignment::Right : Alignment::Left; }
+    Alignment alignment() const {
+        return isNumericKind(kind_) ? Alignment::Right : Alignment::Left;
+    }
     int Index() const { return index_; }
-    int Size() const { return size_; }  // declared character size, 0 when unknown
+    int Size() const { return size_; } // declared character size, 0 when unknown
 
     // Value and display text in the data set's current record.
     Value AsValue() const;
@@ -134,14 +136,14 @@ public:
     void RefreshParameters();
     int ParameterCount() const { return static_cast<int>(parameters_.size()); }
     Parameter& Parameters(int i);
-    Parameter& ParameterByName(const std::string& name);  // "Parameter '%s' not found"
+    Parameter& ParameterByName(const std::string& name); // "Parameter '%s' not found"
 
     // Fields in result order.
     int FieldCount() const { return static_cast<int>(fields_.size()); }
     Field& Fields(int i);
     const Field& Fields(int i) const;
-    Field* FindField(const std::string& name);  // ignoring case; nullptr when missing
-    Field& FieldByName(const std::string& name);  // throws "Field '%s' not found"
+    Field* FindField(const std::string& name);   // ignoring case; nullptr when missing
+    Field& FieldByName(const std::string& name); // throws "Field '%s' not found"
 
     // Direct access by record number 0 .. RecordCount()-1 among the visible (filtered)
     // records: the fast path for the grid's load and the exporters.
@@ -154,7 +156,7 @@ public:
     // row(r). Without a column (posted edits replace some of its values) value() it is.
     struct ColumnView {
         const ColumnData* column = nullptr;
-        const int64_t* rows = nullptr;  // physical row of each record; nullptr: the same number
+        const int64_t* rows = nullptr; // physical row of each record; nullptr: the same number
         int64_t row(int record) const { return rows ? rows[record] : record; }
     };
     ColumnView columnView(int field) const;
@@ -166,16 +168,16 @@ public:
     void First();
     void Last();
     void Next();
-    int MoveBy(int distance);  // returns the distance moved
+    int MoveBy(int distance); // returns the distance moved
     bool Eof() const;
     bool Bof() const;
-    int RecNo() const;         // 0-based current record, -1 when empty
+    int RecNo() const; // 0-based current record, -1 when empty
     void SetRecNo(int record);
 
     Bookmark GetBookmark() const;
     bool BookmarkValid(Bookmark b) const;
-    void GotoBookmark(Bookmark b);  // throws when invalid
-    bool Locate(const std::string& fieldName, const Value& value);  // moves there when found
+    void GotoBookmark(Bookmark b);                                 // throws when invalid
+    bool Locate(const std::string& fieldName, const Value& value); // moves there when found
 
     // Filter expression over the loaded records (grammar in filter.h). Setting it reports
     // changed contents.

@@ -12,7 +12,9 @@
 
 namespace rg {
 
-Value FilterExpr::cell(const DataSet& ds, int64_t row, int field) { return ds.physicalValue(row, field); }
+Value FilterExpr::cell(const DataSet& ds, int64_t row, int field) {
+    return ds.physicalValue(row, field);
+}
 
 namespace {
 
@@ -25,7 +27,8 @@ struct Token {
 };
 
 std::string upper(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (auto& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -41,13 +44,15 @@ std::vector<Token> tokenize(const std::string& s) {
         if (std::isspace(c)) {
             ++i;
         } else if (c == '(' || c == ')') {
-            out.push_back({c == '(' ? Tok::LParen : Tok::RParen, std::string(1, static_cast<char>(c))});
+            out.push_back(
+                {c == '(' ? Tok::LParen : Tok::RParen, std::string(1, static_cast<char>(c))});
             ++i;
         } else if (c == '\'') {
             std::string t;
             ++i;
             for (;;) {
-                if (i >= s.size()) syntaxError(s);
+                if (i >= s.size())
+                    syntaxError(s);
                 if (s[i] == '\'') {
                     if (i + 1 < s.size() && s[i + 1] == '\'') {
                         t += '\'';
@@ -64,7 +69,8 @@ std::vector<Token> tokenize(const std::string& s) {
             std::string t;
             ++i;
             for (;;) {
-                if (i >= s.size()) syntaxError(s);
+                if (i >= s.size())
+                    syntaxError(s);
                 if (s[i] == ']') {
                     if (i + 1 < s.size() && s[i + 1] == ']') {
                         t += ']';
@@ -77,24 +83,30 @@ std::vector<Token> tokenize(const std::string& s) {
                 t += s[i++];
             }
             out.push_back({Tok::Name, t, true});
-        } else if (std::isdigit(c) || ((c == '-' || c == '.') && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+        } else if (std::isdigit(c) || ((c == '-' || c == '.') && i + 1 < s.size() &&
+                                       std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
             size_t j = i + 1;
-            while (j < s.size() && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.' || s[j] == 'e' || s[j] == 'E' ||
-                                    ((s[j] == '-' || s[j] == '+') && (s[j - 1] == 'e' || s[j - 1] == 'E'))))
+            while (j < s.size() &&
+                   (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.' || s[j] == 'e' ||
+                    s[j] == 'E' ||
+                    ((s[j] == '-' || s[j] == '+') && (s[j - 1] == 'e' || s[j - 1] == 'E'))))
                 ++j;
             out.push_back({Tok::Number, s.substr(i, j - i)});
             i = j;
         } else if (c == '=' || c == '<' || c == '>' || c == '!') {
             std::string op(1, static_cast<char>(c));
-            if (i + 1 < s.size() && (s[i + 1] == '=' || (c == '<' && s[i + 1] == '>'))) op += s[i + 1];
-            if (op == "!") syntaxError(s);
+            if (i + 1 < s.size() && (s[i + 1] == '=' || (c == '<' && s[i + 1] == '>')))
+                op += s[i + 1];
+            if (op == "!")
+                syntaxError(s);
             out.push_back({Tok::Op, op});
             i += op.size();
         } else if (std::isalpha(c) || c == '_' || c >= 0x80) {
             size_t j = i;
             while (j < s.size()) {
                 const unsigned char d = static_cast<unsigned char>(s[j]);
-                if (!(std::isalnum(d) || d == '_' || d >= 0x80)) break;
+                if (!(std::isalnum(d) || d == '_' || d >= 0x80))
+                    break;
                 ++j;
             }
             out.push_back({Tok::Name, s.substr(i, j - i)});
@@ -116,7 +128,8 @@ size_t charLength(std::string_view s, size_t i) {
 
 size_t characterCount(std::string_view s) {
     size_t count = 0;
-    for (size_t i = 0; i < s.size(); i += charLength(s, i)) ++count;
+    for (size_t i = 0; i < s.size(); i += charLength(s, i))
+        ++count;
     return count;
 }
 
@@ -132,7 +145,8 @@ bool likeMatch(std::string_view text, std::string_view pat) {
         } else if (p < pat.size() && pat[p] == '_') {
             t += len;
             ++p;
-        } else if (p < pat.size() && charLength(pat, p) == len && pat.compare(p, len, text.substr(t, len)) == 0) {
+        } else if (p < pat.size() && charLength(pat, p) == len &&
+                   pat.compare(p, len, text.substr(t, len)) == 0) {
             t += len;
             p += len;
         } else if (starP != std::string_view::npos) {
@@ -143,7 +157,8 @@ bool likeMatch(std::string_view text, std::string_view pat) {
             return false;
         }
     }
-    while (p < pat.size() && pat[p] == '%') ++p;
+    while (p < pat.size() && pat[p] == '%')
+        ++p;
     return p == pat.size();
 }
 
@@ -153,7 +168,8 @@ struct Or : FilterExpr {
     std::vector<std::unique_ptr<FilterExpr>> operands;
     bool matches(const DataSet& ds, int64_t row) const override {
         for (const auto& e : operands)
-            if (e->matches(ds, row)) return true;
+            if (e->matches(ds, row))
+                return true;
         return false;
     }
 };
@@ -162,7 +178,8 @@ struct And : FilterExpr {
     std::vector<std::unique_ptr<FilterExpr>> operands;
     bool matches(const DataSet& ds, int64_t row) const override {
         for (const auto& e : operands)
-            if (!e->matches(ds, row)) return false;
+            if (!e->matches(ds, row))
+                return false;
         return true;
     }
 };
@@ -175,7 +192,9 @@ struct Not : FilterExpr {
 // The stored column of a field while no posted edit replaces its values: conditions read
 // it directly instead of making a value per row. A filter lives for one rebuild of the
 // records shown, so no edit comes between.
-const ColumnData* storedColumn(const DataSet& ds, int field) { return ds.columnView(field).column; }
+const ColumnData* storedColumn(const DataSet& ds, int field) {
+    return ds.columnView(field).column;
+}
 
 struct IsNull : FilterExpr {
     int field = 0;
@@ -197,24 +216,28 @@ struct Compare : FilterExpr {
     enum class Direct { None, Text, Code, Double, Exact } direct = Direct::None;
     const ColumnData* column = nullptr;
     Decimal exact;
-    std::vector<int8_t> codeOrder;  // a dictionary text column: each code against the literal
+    std::vector<int8_t> codeOrder; // a dictionary text column: each code against the literal
 
     void prepare(const DataSet& ds) {
         column = storedColumn(ds, field);
-        if (!column) return;
+        if (!column)
+            return;
         const Value::Type t = literal.type();
         const FieldKind k = ds.Fields(field).Kind();
         if (column->storage() == Storage::Text && t == Value::Type::Text && column->hasCodes()) {
             direct = Direct::Code;
-            codeOrder.resize(column->codeCount());  // code 0, the null, included
+            codeOrder.resize(column->codeCount()); // code 0, the null, included
             for (uint32_t code = 1; code < column->codeCount(); ++code)
-                codeOrder[code] = static_cast<int8_t>(ansiCompare(column->codeText(code), literal.asText()));
+                codeOrder[code] =
+                    static_cast<int8_t>(ansiCompare(column->codeText(code), literal.asText()));
         } else if (column->storage() == Storage::Text && t == Value::Type::Text) {
             direct = Direct::Text;
-        } else if (column->storage() == Storage::Double && (t == Value::Type::Double || literal.isDateLike())) {
+        } else if (column->storage() == Storage::Double &&
+                   (t == Value::Type::Double || literal.isDateLike())) {
             direct = Direct::Double;
         } else if (column->storage() == Storage::Int && k != FieldKind::Boolean &&
-                 (t == Value::Type::Int || (t == Value::Type::Decimal && !literal.isWideDecimal()))) {
+                   (t == Value::Type::Int ||
+                    (t == Value::Type::Decimal && !literal.isWideDecimal()))) {
             direct = Direct::Exact;
             exact = *literal.asDecimal();
         }
@@ -222,28 +245,42 @@ struct Compare : FilterExpr {
     bool matches(const DataSet& ds, int64_t row) const override {
         int c;
         if (direct != Direct::None) {
-            if (column->isNull(row)) return false;
+            if (column->isNull(row))
+                return false;
             switch (direct) {
-            case Direct::Text: c = ansiCompare(column->textAt(row), literal.asText()); break;
-            case Direct::Code: c = codeOrder[column->codeAt(row)]; break;
+            case Direct::Text:
+                c = ansiCompare(column->textAt(row), literal.asText());
+                break;
+            case Direct::Code:
+                c = codeOrder[column->codeAt(row)];
+                break;
             case Direct::Double: {
                 c = compareDoubles(column->doubleAt(row), literal.asDouble());
                 break;
             }
-            default: c = compare(Decimal::fromInt(column->intAt(row)), exact); break;
+            default:
+                c = compare(Decimal::fromInt(column->intAt(row)), exact);
+                break;
             }
         } else {
             const Value v = cell(ds, row, field);
-            if (v.isNull()) return false;  // as in SQL, a null compares with nothing
+            if (v.isNull())
+                return false; // as in SQL, a null compares with nothing
             c = compareValues(v, literal);
         }
         switch (op) {
-        case Op::Eq: return c == 0;
-        case Op::Ne: return c != 0;
-        case Op::Lt: return c < 0;
-        case Op::Le: return c <= 0;
-        case Op::Gt: return c > 0;
-        case Op::Ge: return c >= 0;
+        case Op::Eq:
+            return c == 0;
+        case Op::Ne:
+            return c != 0;
+        case Op::Lt:
+            return c < 0;
+        case Op::Le:
+            return c <= 0;
+        case Op::Gt:
+            return c > 0;
+        case Op::Ge:
+            return c >= 0;
         }
         return false;
     }
@@ -256,7 +293,7 @@ struct Like : FilterExpr {
     int field = 0;
     bool negate = false;
     std::string pattern;
-    size_t fixed = 0;  // characters other than "%"
+    size_t fixed = 0; // characters other than "%"
 
     void compile(std::string_view text) {
         pattern.reserve(text.size());
@@ -271,9 +308,11 @@ struct Like : FilterExpr {
     }
     bool matches(const DataSet& ds, int64_t row) const override {
         const Value v = cell(ds, row, field);
-        if (v.isNull()) return false;
+        if (v.isNull())
+            return false;
         const std::string text = v.displayText();
-        if (text.size() < fixed || characterCount(text) < fixed) return negate;
+        if (text.size() < fixed || characterCount(text) < fixed)
+            return negate;
         return likeMatch(text, pattern) != negate;
     }
 };
@@ -284,7 +323,8 @@ public:
 
     std::unique_ptr<FilterExpr> parse() {
         auto e = parseOr();
-        if (peek().kind != Tok::End) syntaxError(expr_);
+        if (peek().kind != Tok::End)
+            syntaxError(expr_);
         return e;
     }
 
@@ -297,7 +337,8 @@ private:
 
     std::unique_ptr<FilterExpr> parseOr() {
         auto first = parseAnd();
-        if (!keyword("OR")) return first;
+        if (!keyword("OR"))
+            return first;
         auto n = std::make_unique<Or>();
         n->operands.push_back(std::move(first));
         while (keyword("OR")) {
@@ -309,7 +350,8 @@ private:
 
     std::unique_ptr<FilterExpr> parseAnd() {
         auto first = parseNot();
-        if (!keyword("AND")) return first;
+        if (!keyword("AND"))
+            return first;
         auto n = std::make_unique<And>();
         n->operands.push_back(std::move(first));
         while (keyword("AND")) {
@@ -324,7 +366,8 @@ private:
     std::unique_ptr<FilterExpr> parseNot() {
         if (keyword("NOT") || peek().kind == Tok::LParen) {
             if (++depth_ > kMaxDepth)
-                throw Error(format("Invalid filter expression: nested deeper than %d levels", kMaxDepth));
+                throw Error(
+                    format("Invalid filter expression: nested deeper than %d levels", kMaxDepth));
             std::unique_ptr<FilterExpr> e;
             if (keyword("NOT")) {
                 take();
@@ -334,7 +377,8 @@ private:
             } else {
                 take();
                 e = parseOr();
-                if (take().kind != Tok::RParen) syntaxError(expr_);
+                if (take().kind != Tok::RParen)
+                    syntaxError(expr_);
             }
             --depth_;
             return e;
@@ -344,9 +388,11 @@ private:
 
     std::unique_ptr<FilterExpr> parseCondition() {
         const Token name = take();
-        if (name.kind != Tok::Name) syntaxError(expr_);
+        if (name.kind != Tok::Name)
+            syntaxError(expr_);
         const Field* found = ds_.FindField(name.text);
-        if (!found) throw FilterFieldMissing(format("Field '%s' not found", name.text.c_str()));
+        if (!found)
+            throw FilterFieldMissing(format("Field '%s' not found", name.text.c_str()));
         const Field& field = *found;
         if (keyword("IS")) {
             take();
@@ -357,7 +403,8 @@ private:
                 take();
                 n->negate = true;
             }
-            if (!keyword("NULL")) syntaxError(expr_);
+            if (!keyword("NULL"))
+                syntaxError(expr_);
             take();
             return n;
         }
@@ -365,12 +412,14 @@ private:
         if (keyword("NOT")) {
             take();
             negate = true;
-            if (!keyword("LIKE")) syntaxError(expr_);
+            if (!keyword("LIKE"))
+                syntaxError(expr_);
         }
         if (keyword("LIKE")) {
             take();
             const Token pat = take();
-            if (pat.kind != Tok::Text) syntaxError(expr_);
+            if (pat.kind != Tok::Text)
+                syntaxError(expr_);
             auto n = std::make_unique<Like>();
             n->field = field.Index();
             n->negate = negate;
@@ -378,10 +427,12 @@ private:
             return n;
         }
         const Token op = take();
-        if (op.kind != Tok::Op) syntaxError(expr_);
+        if (op.kind != Tok::Op)
+            syntaxError(expr_);
         const Token lit = take();
         if (lit.kind == Tok::Name && !lit.bracketed && upper(lit.text) == "NULL") {
-            if (op.text != "=" && op.text != "<>" && op.text != "!=") syntaxError(expr_);
+            if (op.text != "=" && op.text != "<>" && op.text != "!=")
+                syntaxError(expr_);
             auto n = std::make_unique<IsNull>();
             n->field = field.Index();
             n->column = storedColumn(ds_, n->field);
@@ -391,8 +442,12 @@ private:
         auto n = std::make_unique<Compare>();
         n->field = field.Index();
         const std::string& o = op.text;
-        n->op = o == "=" ? Op::Eq : o == "<>" || o == "!=" ? Op::Ne : o == "<" ? Op::Lt : o == "<=" ? Op::Le
-              : o == ">" ? Op::Gt : Op::Ge;
+        n->op = o == "="                 ? Op::Eq
+                : o == "<>" || o == "!=" ? Op::Ne
+                : o == "<"               ? Op::Lt
+                : o == "<="              ? Op::Le
+                : o == ">"               ? Op::Gt
+                                         : Op::Ge;
         n->literal = literal(field, lit);
         n->prepare(ds_);
         return n;
@@ -403,36 +458,49 @@ private:
         const FieldKind k = f.Kind();
         if (t.kind == Tok::Name && !t.bracketed) {
             const std::string u = upper(t.text);
-            if (u == "TRUE" || u == "FALSE") return k == FieldKind::Boolean ? Value::fromBool(u == "TRUE") : Value::fromInt(u == "TRUE");
+            if (u == "TRUE" || u == "FALSE")
+                return k == FieldKind::Boolean ? Value::fromBool(u == "TRUE")
+                                               : Value::fromInt(u == "TRUE");
         }
-        if (t.kind != Tok::Text && t.kind != Tok::Number) syntaxError(expr_);
+        if (t.kind != Tok::Text && t.kind != Tok::Number)
+            syntaxError(expr_);
         if (k == FieldKind::Boolean) {
             const std::string u = upper(t.text);
-            if (u == "TRUE" || u == "1") return Value::fromBool(true);
-            if (u == "FALSE" || u == "0") return Value::fromBool(false);
+            if (u == "TRUE" || u == "1")
+                return Value::fromBool(true);
+            if (u == "FALSE" || u == "0")
+                return Value::fromBool(false);
             throw Error(format("'%s' is not a Boolean value", t.text.c_str()));
         }
         if (isDateKind(k)) {
             if (t.kind == Tok::Number)
-                if (const auto d = parseNumber(t.text)) {  // a day-count serial
-                    if (k == FieldKind::Date) return Value::fromDate(*d);
+                if (const auto d = parseNumber(t.text)) { // a day-count serial
+                    if (k == FieldKind::Date)
+                        return Value::fromDate(*d);
                     return k == FieldKind::Time ? Value::fromTime(*d) : Value::fromDateTime(*d);
                 }
             // Texts to the microsecond, an era or an infinity included.
             std::optional<int64_t> us;
-            if (k == FieldKind::Time) us = parseTimeMicros(t.text);
-            if (!us) us = parseDateTimeMicros(t.text);
-            if (!us) throw Error(format("'%s' is not a valid date", t.text.c_str()));
-            if (k == FieldKind::Date) return Value::fromMicros(Value::Type::Date, *us);
-            return Value::fromMicros(k == FieldKind::Time ? Value::Type::Time : Value::Type::DateTime, *us);
+            if (k == FieldKind::Time)
+                us = parseTimeMicros(t.text);
+            if (!us)
+                us = parseDateTimeMicros(t.text);
+            if (!us)
+                throw Error(format("'%s' is not a valid date", t.text.c_str()));
+            if (k == FieldKind::Date)
+                return Value::fromMicros(Value::Type::Date, *us);
+            return Value::fromMicros(
+                k == FieldKind::Time ? Value::Type::Time : Value::Type::DateTime, *us);
         }
         if (isNumericKind(k)) {
             // Integers and decimals compare with the literal's exact digits, so 2^53 + 1
             // does not also select 2^53.
             if (k != FieldKind::Float)
-                if (const auto exact = exactNumber(t.text)) return *exact;
+                if (const auto exact = exactNumber(t.text))
+                    return *exact;
             const auto d = parseNumber(t.text);
-            if (!d) throw Error(format("'%s' is not a valid number", t.text.c_str()));
+            if (!d)
+                throw Error(format("'%s' is not a valid number", t.text.c_str()));
             return Value::fromDouble(*d);
         }
         return Value::fromText(t.text);
@@ -448,6 +516,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<FilterExpr> parseFilter(const std::string& expression, DataSet& ds) { return Parser(expression, ds).parse(); }
+std::unique_ptr<FilterExpr> parseFilter(const std::string& expression, DataSet& ds) {
+    return Parser(expression, ds).parse();
+}
 
 } // namespace rg

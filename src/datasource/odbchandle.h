@@ -22,7 +22,9 @@ std::string fromW(const SQLWCHAR* w, size_t n);
 // Bytes a narrow driver returned as text, appended with each byte that is no part of valid
 // UTF-8 (another code page's text, a character cut short) as U+FFFD.
 void appendValidUtf8(std::string& out, const char* text, size_t n);
-inline SQLWCHAR* wptr(WString& s) { return s.data(); }
+inline SQLWCHAR* wptr(WString& s) {
+    return s.data();
+}
 
 // The failure of the last call on a handle: the driver's messages, one per line, with the
 // SQLSTATE and native error code of the first.
@@ -34,13 +36,15 @@ bool hasState(SQLSMALLINT type, SQLHANDLE h, const char* wanted);
 class Stmt {
 public:
     Stmt(SQLHDBC dbc, bool wideApi) : wide(wideApi) {
-        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) throw driverError(SQL_HANDLE_DBC, dbc, wide);
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h)))
+            throw driverError(SQL_HANDLE_DBC, dbc, wide);
     }
     ~Stmt() { SQLFreeHandle(SQL_HANDLE_STMT, h); }
     Stmt(const Stmt&) = delete;
     Stmt& operator=(const Stmt&) = delete;
     void check(SQLRETURN rc) const {
-        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw driverError(SQL_HANDLE_STMT, h, wide);
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+            throw driverError(SQL_HANDLE_STMT, h, wide);
     }
     // A character value read piecewise, whatever its length.
     std::string text(SQLUSMALLINT col, bool* null = nullptr);

@@ -21,13 +21,15 @@ struct ParamBuffer {
 
 // A date, time or timestamp parameter as text, so that an era, an infinity, a fraction or a
 // time beyond a day arrive.
-void putTemporal(const Value& v, ParamBuffer& b, SQLSMALLINT& cType, SQLSMALLINT& sqlType, SQLULEN& size,
-                 SQLSMALLINT& digits) {
+void putTemporal(const Value& v, ParamBuffer& b, SQLSMALLINT& cType, SQLSMALLINT& sqlType,
+                 SQLULEN& size, SQLSMALLINT& digits) {
     const std::string t = v.displayText();
     b.data.assign(static_cast<size_t>(kDateTextBytes), 0);
     std::memcpy(b.data.data(), t.data(), std::min(t.size(), b.data.size() - 1));
     cType = SQL_C_CHAR;
-    sqlType = v.type() == Value::Type::Date ? SQL_TYPE_DATE : v.type() == Value::Type::Time ? SQL_TYPE_TIME : SQL_TYPE_TIMESTAMP;
+    sqlType = v.type() == Value::Type::Date   ? SQL_TYPE_DATE
+              : v.type() == Value::Type::Time ? SQL_TYPE_TIME
+                                              : SQL_TYPE_TIMESTAMP;
     size = std::max<SQLULEN>(t.size(), 1);
     digits = v.type() == Value::Type::Date ? 0 : 6;
     b.ind = static_cast<SQLLEN>(t.size());
@@ -53,14 +55,16 @@ SQLULEN putText(const std::string& text, ParamBuffer& b, bool wide, SQLLEN outCh
 }
 
 // `narrow`: texts travel as UTF-8 even on a wide driver.
-void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMALLINT io = SQL_PARAM_INPUT,
-               SQLSMALLINT sqlTypeHint = 0, SQLLEN outChars = 0, bool narrow = false) {
+void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b,
+               SQLSMALLINT io = SQL_PARAM_INPUT, SQLSMALLINT sqlTypeHint = 0, SQLLEN outChars = 0,
+               bool narrow = false) {
     auto put = [&](const void* p, size_t n) {
         b.data.assign(static_cast<const char*>(p), static_cast<const char*>(p) + n);
     };
     const bool wide = st.wide && !narrow;
     const size_t unit = wide ? sizeof(SQLWCHAR) : 1;
-    SQLSMALLINT cType = wide ? SQL_C_WCHAR : SQL_C_CHAR, sqlType = wide ? SQL_WVARCHAR : SQL_VARCHAR;
+    SQLSMALLINT cType = wide ? SQL_C_WCHAR : SQL_C_CHAR,
+                sqlType = wide ? SQL_WVARCHAR : SQL_VARCHAR;
     SQLULEN size = 0;
     SQLSMALLINT digits = 0;
     switch (v.type()) {
@@ -68,7 +72,8 @@ void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMAL
         b.data.assign(static_cast<size_t>(std::max<SQLLEN>(outChars, 1) * 4 + 1) * unit, 0);
         b.ind = SQL_NULL_DATA;
         size = static_cast<SQLULEN>(std::max<SQLLEN>(outChars, 1));
-        if (sqlTypeHint) sqlType = sqlTypeHint;
+        if (sqlTypeHint)
+            sqlType = sqlTypeHint;
         break;
     case Value::Type::Bool: {
         const unsigned char c = v.asBool() ? 1 : 0;
@@ -82,7 +87,8 @@ void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMAL
         const SQLBIGINT x = v.asInt();
         put(&x, sizeof x);
         cType = SQL_C_SBIGINT;
-        sqlType = (sqlTypeHint == SQL_INTEGER || sqlTypeHint == SQL_SMALLINT) ? sqlTypeHint : SQL_BIGINT;
+        sqlType =
+            (sqlTypeHint == SQL_INTEGER || sqlTypeHint == SQL_SMALLINT) ? sqlTypeHint : SQL_BIGINT;
         b.ind = sizeof x;
         break;
     }
@@ -108,7 +114,8 @@ void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMAL
         cType = SQL_C_CHAR;
         sqlType = SQL_NUMERIC;
         size = std::max<SQLULEN>(t.size(), 1);
-        digits = static_cast<SQLSMALLINT>(t.find('.') == std::string::npos ? 0 : t.size() - t.find('.') - 1);
+        digits = static_cast<SQLSMALLINT>(
+            t.find('.') == std::string::npos ? 0 : t.size() - t.find('.') - 1);
         b.ind = static_cast<SQLLEN>(t.size());
         break;
     }
@@ -130,36 +137,56 @@ void bindValue(Stmt& st, SQLUSMALLINT i, const Value& v, ParamBuffer& b, SQLSMAL
         bindValue(st, i, t, b, io, sqlTypeHint, outChars, narrow);
         return;
     }
-    if (b.data.empty()) b.data.resize(2);
+    if (b.data.empty())
+        b.data.resize(2);
     st.check(SQLBindParameter(st.h, i, io, cType, sqlType, size, digits, b.data.data(),
                               static_cast<SQLLEN>(b.data.size()), &b.ind));
 }
 
 SQLSMALLINT sqlTypeOf(FieldKind k) {
     switch (k) {
-    case FieldKind::SmallInt: return SQL_SMALLINT;
-    case FieldKind::Integer: case FieldKind::AutoInc: case FieldKind::Word: return SQL_INTEGER;
-    case FieldKind::LargeInt: return SQL_BIGINT;
-    case FieldKind::Boolean: return SQL_BIT;
-    case FieldKind::Float: return SQL_DOUBLE;
-    case FieldKind::Currency: case FieldKind::BCD: case FieldKind::FMTBcd: return SQL_NUMERIC;
-    case FieldKind::Date: return SQL_TYPE_DATE;
-    case FieldKind::Time: return SQL_TYPE_TIME;
-    case FieldKind::DateTime: case FieldKind::TimeStamp: return SQL_TYPE_TIMESTAMP;
-    case FieldKind::Blob: case FieldKind::Graphic: return SQL_LONGVARBINARY;
-    default: return SQL_WVARCHAR;
+    case FieldKind::SmallInt:
+        return SQL_SMALLINT;
+    case FieldKind::Integer:
+    case FieldKind::AutoInc:
+    case FieldKind::Word:
+        return SQL_INTEGER;
+    case FieldKind::LargeInt:
+        return SQL_BIGINT;
+    case FieldKind::Boolean:
+        return SQL_BIT;
+    case FieldKind::Float:
+        return SQL_DOUBLE;
+    case FieldKind::Currency:
+    case FieldKind::BCD:
+    case FieldKind::FMTBcd:
+        return SQL_NUMERIC;
+    case FieldKind::Date:
+        return SQL_TYPE_DATE;
+    case FieldKind::Time:
+        return SQL_TYPE_TIME;
+    case FieldKind::DateTime:
+    case FieldKind::TimeStamp:
+        return SQL_TYPE_TIMESTAMP;
+    case FieldKind::Blob:
+    case FieldKind::Graphic:
+        return SQL_LONGVARBINARY;
+    default:
+        return SQL_WVARCHAR;
     }
 }
 
 } // namespace
 
-std::unique_ptr<ResultBuffer> OdbcProvider::callProcedure(const std::string& name, std::vector<Parameter>& params,
-                                            const ProgressFn& progress) {
+std::unique_ptr<ResultBuffer> OdbcProvider::callProcedure(const std::string& name,
+                                                          std::vector<Parameter>& params,
+                                                          const ProgressFn& progress) {
     const ObjectName object = resolve(name, true);
     const std::string target = reference(object);
     const bool returns = !params.empty() && params[0].Direction == ParameterDirection::ReturnValue;
     auto isOutput = [](const Parameter& p) {
-        return p.Direction == ParameterDirection::Output || p.Direction == ParameterDirection::InputOutput;
+        return p.Direction == ParameterDirection::Output ||
+               p.Direction == ParameterDirection::InputOutput;
     };
     if (returns && std::none_of(params.begin() + 1, params.end(), isOutput)) {
         // A function returning one value is selected: the call escape loses its
@@ -167,17 +194,21 @@ std::unique_ptr<ResultBuffer> OdbcProvider::callProcedure(const std::string& nam
         // named after the function.
         std::vector<Parameter> args(params.begin() + 1, params.end());
         std::string sql = "SELECT " + target + "(";
-        for (size_t i = 0; i < args.size(); ++i) sql += i ? ",?" : "?";
+        for (size_t i = 0; i < args.size(); ++i)
+            sql += i ? ",?" : "?";
         sql += ") AS " + quoteIdentifier(object.name);
         auto buf = call(sql, args, progress);
-        if (buf->rows == 1 && buf->columns.size() == 1) params[0].SetValue(buf->columns[0].valueAt(0));
+        if (buf->rows == 1 && buf->columns.size() == 1)
+            params[0].SetValue(buf->columns[0].valueAt(0));
         return buf;
     }
     std::string sql = "{";
     const size_t first = returns ? 1 : 0;
-    if (returns) sql += "? = ";
+    if (returns)
+        sql += "? = ";
     std::string args = "(";
-    for (size_t i = first; i < params.size(); ++i) args += i > first ? ",?" : "?";
+    for (size_t i = first; i < params.size(); ++i)
+        args += i > first ? ",?" : "?";
     args += ")";
     sql += "call " + target + args + "}";
     try {
@@ -185,37 +216,50 @@ std::unique_ptr<ResultBuffer> OdbcProvider::callProcedure(const std::string& nam
     } catch (const Error& e) {
         // The PostgreSQL driver turns the call escape into a SELECT, which a procedure
         // (as opposed to a function) refuses; those take the server's own CALL.
-        if (first != 0 || !std::strstr(e.what(), "is a procedure")) throw;
+        if (first != 0 || !std::strstr(e.what(), "is a procedure"))
+            throw;
     }
     return call("CALL " + target + args, params, progress);
 }
 
-std::unique_ptr<ResultBuffer> OdbcProvider::call(const std::string& sql, std::vector<Parameter>& params, const ProgressFn& progress) {
+std::unique_ptr<ResultBuffer> OdbcProvider::call(const std::string& sql,
+                                                 std::vector<Parameter>& params,
+                                                 const ProgressFn& progress) {
     std::vector<ParamBuffer> buffers(params.size());
     CancellableStmt st(*this);
-    auto buf = run(st, [&](Stmt& s) {
-        prepare(s, sql);
-        for (size_t i = 0; i < params.size(); ++i) {
-            const Parameter& p = params[i];
-            SQLSMALLINT io = SQL_PARAM_INPUT;
-            if (p.Direction == ParameterDirection::Output || p.Direction == ParameterDirection::ReturnValue) io = SQL_PARAM_OUTPUT;
-            else if (p.Direction == ParameterDirection::InputOutput) io = SQL_PARAM_INPUT_OUTPUT;
-            // A typed-in text travels as the parameter's own type, so that the server
-            // finds the overload it belongs to.
-            Value v = io == SQL_PARAM_OUTPUT ? Value::null() : p.Value();
-            if (v.type() == Value::Type::Text && p.Kind != FieldKind::String && p.Kind != FieldKind::Memo)
-                v = valueFromText(p.Kind, v.asText());
-            bindValue(s, static_cast<SQLUSMALLINT>(i + 1), v, buffers[i], io, sqlTypeOf(p.Kind),
-                      io == SQL_PARAM_INPUT ? 0 : std::max(p.Size, 256), io != SQL_PARAM_INPUT && outputsAsResult_);
-        }
-        s.check(SQLExecute(s.h));
-    }, progress, false, false);
+    auto buf = run(
+        st,
+        [&](Stmt& s) {
+            prepare(s, sql);
+            for (size_t i = 0; i < params.size(); ++i) {
+                const Parameter& p = params[i];
+                SQLSMALLINT io = SQL_PARAM_INPUT;
+                if (p.Direction == ParameterDirection::Output ||
+                    p.Direction == ParameterDirection::ReturnValue)
+                    io = SQL_PARAM_OUTPUT;
+                else if (p.Direction == ParameterDirection::InputOutput)
+                    io = SQL_PARAM_INPUT_OUTPUT;
+                // A typed-in text travels as the parameter's own type, so that the server
+                // finds the overload it belongs to.
+                Value v = io == SQL_PARAM_OUTPUT ? Value::null() : p.Value();
+                if (v.type() == Value::Type::Text && p.Kind != FieldKind::String &&
+                    p.Kind != FieldKind::Memo)
+                    v = valueFromText(p.Kind, v.asText());
+                bindValue(s, static_cast<SQLUSMALLINT>(i + 1), v, buffers[i], io, sqlTypeOf(p.Kind),
+                          io == SQL_PARAM_INPUT ? 0 : std::max(p.Size, 256),
+                          io != SQL_PARAM_INPUT && outputsAsResult_);
+            }
+            s.check(SQLExecute(s.h));
+        },
+        progress, false, false);
     // Output values arrive once every result of the call has been read; MariaDB's
     // driver hands them over as one more result, which fills the bound buffers when read.
-    if (const int skipped = skipFurtherResults(st, params)) buf->notice = skippedResultsNotice(skipped);
+    if (const int skipped = skipFurtherResults(st, params))
+        buf->notice = skippedResultsNotice(skipped);
     for (size_t i = 0; i < params.size(); ++i) {
         Parameter& p = params[i];
-        if (p.Direction == ParameterDirection::Input || p.Direction == ParameterDirection::Unknown) continue;
+        if (p.Direction == ParameterDirection::Input || p.Direction == ParameterDirection::Unknown)
+            continue;
         const ParamBuffer& b = buffers[i];
         if (b.ind == SQL_NULL_DATA) {
             p.SetValue(Value::null());
@@ -225,12 +269,17 @@ std::unique_ptr<ResultBuffer> OdbcProvider::call(const std::string& sql, std::ve
         const size_t unit = wide ? sizeof(SQLWCHAR) : 1;
         // An output value is read once, into its buffer: one that did not fit is an error,
         // never a shorter value.
-        const size_t units = b.ind == SQL_NO_TOTAL ? b.data.size() / unit : static_cast<size_t>(b.ind) / unit;
-        if (units > b.data.size() / unit - 1) throw DatabaseError("输出参数“" + p.Name + "”的值太长，无法完整读出。");
+        const size_t units =
+            b.ind == SQL_NO_TOTAL ? b.data.size() / unit : static_cast<size_t>(b.ind) / unit;
+        if (units > b.data.size() / unit - 1)
+            throw DatabaseError("输出参数“" + p.Name + "”的值太长，无法完整读出。");
         std::string text;
-        if (wide) text = fromW(reinterpret_cast<const SQLWCHAR*>(b.data.data()), units);
-        else appendValidUtf8(text, b.data.data(), units);
-        while (!text.empty() && text.back() == 0) text.pop_back();
+        if (wide)
+            text = fromW(reinterpret_cast<const SQLWCHAR*>(b.data.data()), units);
+        else
+            appendValidUtf8(text, b.data.data(), units);
+        while (!text.empty() && text.back() == 0)
+            text.pop_back();
         p.SetValue(valueFromText(p.Kind, text));
     }
     // A procedure without rows of its own shows its output values as one row, the way
@@ -239,42 +288,51 @@ std::unique_ptr<ResultBuffer> OdbcProvider::call(const std::string& sql, std::ve
 }
 
 // Whether the current result of a call holds its output values (MariaDB, MySQL).
-bool OdbcProvider::isOutputsResult(Stmt& st, SQLSMALLINT cols, const std::vector<Parameter>& params) {
+bool OdbcProvider::isOutputsResult(Stmt& st, SQLSMALLINT cols,
+                                   const std::vector<Parameter>& params) {
     ResultBuffer described;
     described.rows = 1;
     described.info.resize(static_cast<size_t>(cols));
-    for (size_t c = 0; c < described.info.size(); ++c) described.info[c].name = attribute(st, c, SQL_DESC_NAME);
+    for (size_t c = 0; c < described.info.size(); ++c)
+        described.info[c].name = attribute(st, c, SQL_DESC_NAME);
     return onlyOutputs(described, params);
 }
 
 bool OdbcProvider::onlyOutputs(const ResultBuffer& buf, const std::vector<Parameter>& params) {
     std::vector<std::string> outputs;
     for (const Parameter& p : params)
-        if (p.Direction == ParameterDirection::Output || p.Direction == ParameterDirection::InputOutput)
+        if (p.Direction == ParameterDirection::Output ||
+            p.Direction == ParameterDirection::InputOutput)
             outputs.push_back(asciiLower(p.Name));
-    if (outputs.empty() || buf.rows != 1 || buf.info.size() != outputs.size()) return false;
+    if (outputs.empty() || buf.rows != 1 || buf.info.size() != outputs.size())
+        return false;
     for (size_t i = 0; i < outputs.size(); ++i)
-        if (asciiLower(buf.info[i].name) != outputs[i]) return false;
+        if (asciiLower(buf.info[i].name) != outputs[i])
+            return false;
     return true;
 }
 
 void OdbcProvider::applyChange(const RowChange& change) {
     std::vector<Value> values;
     const std::string sql = changeSql(*this, change, values);
-    SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+    SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
+                      0);
     auto endTransaction = [&](SQLSMALLINT how) {
         SQLEndTran(SQL_HANDLE_DBC, dbc_, how);
-        SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+        SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
+                          reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
     };
     try {
         CancellableStmt st(*this);
         prepare(st, sql);
         std::vector<ParamBuffer> buffers(values.size());
-        for (size_t i = 0; i < values.size(); ++i) bindValue(st, static_cast<SQLUSMALLINT>(i + 1), values[i], buffers[i]);
+        for (size_t i = 0; i < values.size(); ++i)
+            bindValue(st, static_cast<SQLUSMALLINT>(i + 1), values[i], buffers[i]);
         st.check(SQLExecute(st.h));
         SQLLEN touched = -1;
         st.check(SQLRowCount(st.h, &touched));
-        if (touched != 1) throw DatabaseError(rowCountMessage(touched));
+        if (touched != 1)
+            throw DatabaseError(rowCountMessage(touched));
     } catch (...) {
         endTransaction(SQL_ROLLBACK);
         throw;

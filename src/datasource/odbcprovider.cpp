@@ -20,7 +20,8 @@ using namespace odbc;
 
 bool hasKey(const ConnParts& parts, const char* key) {
     const std::string k = asciiLower(key);
-    return std::any_of(parts.begin(), parts.end(), [&](const auto& p) { return asciiLower(p.first) == k; });
+    return std::any_of(parts.begin(), parts.end(),
+                       [&](const auto& p) { return asciiLower(p.first) == k; });
 }
 
 // A value of a data source name's definition in odbc.ini.
@@ -36,11 +37,16 @@ void refuseMissingSqliteFile(const std::string& cs) {
     const ConnParts parts = parseConnectionString(cs);
     std::string driver = connValue(parts, "Driver"), database = connValue(parts, "Database");
     const std::string dsn = connValue(parts, "DSN");
-    if (!dsn.empty() && driver.empty()) driver = profileValue(dsn, "Driver");
-    if (!dsn.empty() && database.empty()) database = profileValue(dsn, "Database");
-    if (asciiLower(driver).find("sqlite") == std::string::npos || database.empty() || database == ":memory:") return;
+    if (!dsn.empty() && driver.empty())
+        driver = profileValue(dsn, "Driver");
+    if (!dsn.empty() && database.empty())
+        database = profileValue(dsn, "Database");
+    if (asciiLower(driver).find("sqlite") == std::string::npos || database.empty() ||
+        database == ":memory:")
+        return;
     std::error_code ec;
-    if (!std::filesystem::exists(database, ec)) throw DatabaseError("找不到数据库文件：" + database);
+    if (!std::filesystem::exists(database, ec))
+        throw DatabaseError("找不到数据库文件：" + database);
 }
 
 // psqlODBC hands Booleans over as texts, and without a cursor it holds a whole result in
@@ -49,8 +55,10 @@ std::string withPostgresDefaults(const std::string& cs) {
     const ConnParts parts = parseConnectionString(cs);
     std::string out = cs;
     auto add = [&](const char* key, const char* value) {
-        if (hasKey(parts, key)) return;
-        if (!out.empty() && out.back() != ';') out += ';';
+        if (hasKey(parts, key))
+            return;
+        if (!out.empty() && out.back() != ';')
+            out += ';';
         out += std::string(key) + "=" + value;
     };
     add("BoolsAsChar", "0");
@@ -66,7 +74,9 @@ OdbcProvider::OdbcProvider(const std::string& cs) {
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
     SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
-    const bool postgres = asciiLower(connValue(parseConnectionString(cs), "Driver")).find("postgres") != std::string::npos;
+    const bool postgres =
+        asciiLower(connValue(parseConnectionString(cs), "Driver")).find("postgres") !=
+        std::string::npos;
     connect(postgres ? withPostgresDefaults(cs) : cs);
     const std::string driver = driverName();
     // A data source name hides the driver until it is connected.
@@ -83,14 +93,15 @@ OdbcProvider::OdbcProvider(const std::string& cs) {
     SQLSMALLINT len = 0;
     // A driver without quoting (a blank) still gets the standard quote, so that a name
     // can never be read as SQL.
-    if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_IDENTIFIER_QUOTE_CHAR, q, sizeof q, &len)) && q[0] && q[0] != ' ')
+    if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_IDENTIFIER_QUOTE_CHAR, q, sizeof q, &len)) && q[0] &&
+        q[0] != ' ')
         quote_ = reinterpret_cast<char*>(q);
     SQLCHAR esc[8] = {0};
-    if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_SEARCH_PATTERN_ESCAPE, esc, sizeof esc, &len)) && esc[0] && esc[0] != ' ')
+    if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_SEARCH_PATTERN_ESCAPE, esc, sizeof esc, &len)) &&
+        esc[0] && esc[0] != ' ')
         escape_ = reinterpret_cast<char*>(esc);
     SQLUINTEGER ext = 0;
-    if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_GETDATA_EXTENSIONS, &ext, sizeof ext, nullptr)))
-    {
+    if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_GETDATA_EXTENSIONS, &ext, sizeof ext, nullptr))) {
         getDataAnyColumn_ = (ext & SQL_GD_ANY_COLUMN) && (ext & SQL_GD_ANY_ORDER);
         getDataBound_ = ext & SQL_GD_BOUND;
         getDataBlock_ = ext & SQL_GD_BLOCK;
@@ -100,17 +111,21 @@ OdbcProvider::OdbcProvider(const std::string& cs) {
     SQLGetInfo(dbc_, SQL_CATALOG_USAGE, &catalogUsage, sizeof catalogUsage, nullptr);
     // MariaDB and MySQL have no schemas: their databases, reported as catalogs, qualify names.
     catalogOwners_ = schemaUsage == 0 && catalogUsage != 0;
-    if (catalogOwners_) defaultOwner_ = currentCatalog();
-    else if (schemaUsage != 0) defaultOwner_ = currentSchema();
+    if (catalogOwners_)
+        defaultOwner_ = currentCatalog();
+    else if (schemaUsage != 0)
+        defaultOwner_ = currentSchema();
 }
 
 void OdbcProvider::connect(const std::string& cs) {
     SQLCHAR out[2048];
     SQLSMALLINT outLen = 0;
     // Never a login prompt: a missing password is the driver's error.
-    const SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), odbcConnectionStringLength(cs), out,
-                                          sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
-    if (SQL_SUCCEEDED(rc)) return;
+    const SQLRETURN rc =
+        SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), odbcConnectionStringLength(cs), out,
+                         sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+    if (SQL_SUCCEEDED(rc))
+        return;
     const DatabaseError error = driverError(SQL_HANDLE_DBC, dbc_, false);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
     SQLFreeHandle(SQL_HANDLE_ENV, env_);
@@ -120,7 +135,8 @@ void OdbcProvider::connect(const std::string& cs) {
 std::string OdbcProvider::driverName() {
     SQLCHAR name[512] = {0};
     SQLSMALLINT len = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_DRIVER_NAME, name, sizeof name, &len))) return {};
+    if (!SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_DRIVER_NAME, name, sizeof name, &len)))
+        return {};
     return asciiLower(reinterpret_cast<char*>(name));
 }
 
@@ -128,12 +144,16 @@ std::string OdbcProvider::currentCatalog() {
     if (wide_) {
         SQLWCHAR w[512] = {0};
         SQLINTEGER len = 0;
-        if (!SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_, SQL_ATTR_CURRENT_CATALOG, w, sizeof w, &len))) return {};
-        return fromW(w, std::min<size_t>(static_cast<size_t>(std::max<SQLINTEGER>(len, 0)) / sizeof(SQLWCHAR), 511));
+        if (!SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_, SQL_ATTR_CURRENT_CATALOG, w, sizeof w, &len)))
+            return {};
+        return fromW(w, std::min<size_t>(static_cast<size_t>(std::max<SQLINTEGER>(len, 0)) /
+                                             sizeof(SQLWCHAR),
+                                         511));
     }
     SQLCHAR c[1024] = {0};
     SQLINTEGER len = 0;
-    if (!SQL_SUCCEEDED(SQLGetConnectAttr(dbc_, SQL_ATTR_CURRENT_CATALOG, c, sizeof c, &len))) return {};
+    if (!SQL_SUCCEEDED(SQLGetConnectAttr(dbc_, SQL_ATTR_CURRENT_CATALOG, c, sizeof c, &len)))
+        return {};
     return reinterpret_cast<char*>(c);
 }
 
@@ -142,7 +162,8 @@ std::string OdbcProvider::currentCatalog() {
 std::string OdbcProvider::currentSchema() {
     try {
         auto buf = query("SELECT current_schema()", {});
-        if (buf->rows == 1 && buf->columns.size() == 1 && !buf->columns[0].isNull(0)) return buf->columns[0].valueAt(0).asText();
+        if (buf->rows == 1 && buf->columns.size() == 1 && !buf->columns[0].isNull(0))
+            return buf->columns[0].valueAt(0).asText();
     } catch (const Error&) {
         // no such function: no default schema
     }
@@ -157,19 +178,24 @@ OdbcProvider::~OdbcProvider() {
 
 void OdbcProvider::cancel() {
     std::lock_guard lock(runningMutex_);
-    if (running_ != SQL_NULL_HSTMT) SQLCancel(running_);
+    if (running_ != SQL_NULL_HSTMT)
+        SQLCancel(running_);
 }
 
 // A parameter's value from the text a driver returned for it.
 Value valueFromText(FieldKind k, const std::string& s) {
     if (isNumericKind(k)) {
-        if (Value v = numberFromText(k, s); !v.isNull()) return v;
+        if (Value v = numberFromText(k, s); !v.isNull())
+            return v;
     } else if (k == FieldKind::Date) {
-        if (auto us = parseDateMicros(s)) return Value::fromMicros(Value::Type::Date, *us);
+        if (auto us = parseDateMicros(s))
+            return Value::fromMicros(Value::Type::Date, *us);
     } else if (k == FieldKind::Time) {
-        if (auto us = parseTimeMicros(s)) return Value::fromMicros(Value::Type::Time, *us);
+        if (auto us = parseTimeMicros(s))
+            return Value::fromMicros(Value::Type::Time, *us);
     } else if (k == FieldKind::DateTime || k == FieldKind::TimeStamp) {
-        if (auto us = parseDateTimeMicros(s)) return Value::fromMicros(Value::Type::DateTime, *us);
+        if (auto us = parseDateTimeMicros(s))
+            return Value::fromMicros(Value::Type::DateTime, *us);
     } else if (k == FieldKind::Boolean) {
         return Value::fromBool(s == "1" || s == "t" || s == "true" || s == "True");
     }
@@ -178,21 +204,46 @@ Value valueFromText(FieldKind k, const std::string& s) {
 
 FieldKind odbcKind(int sqlType, int64_t size) {
     switch (sqlType) {
-    case SQL_CHAR: case SQL_VARCHAR: case SQL_WCHAR: case SQL_WVARCHAR: case SQL_GUID:
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_GUID:
         return FieldKind::String;
-    case SQL_LONGVARCHAR: case SQL_WLONGVARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_WLONGVARCHAR:
         return size <= 0 || size > 65536 ? FieldKind::Memo : FieldKind::String;
-    case SQL_TINYINT: case SQL_SMALLINT: return FieldKind::SmallInt;
-    case SQL_INTEGER: return FieldKind::Integer;
-    case SQL_BIGINT: return FieldKind::LargeInt;
-    case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE: return FieldKind::Float;
-    case SQL_NUMERIC: case SQL_DECIMAL: return FieldKind::BCD;
-    case SQL_BIT: return FieldKind::Boolean;
-    case SQL_TYPE_DATE: case SQL_DATE: return FieldKind::Date;
-    case SQL_TYPE_TIME: case SQL_TIME: return FieldKind::Time;
-    case SQL_TYPE_TIMESTAMP: case SQL_TIMESTAMP: return FieldKind::DateTime;
-    case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY: return FieldKind::Blob;
-    default: return FieldKind::String;
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+        return FieldKind::SmallInt;
+    case SQL_INTEGER:
+        return FieldKind::Integer;
+    case SQL_BIGINT:
+        return FieldKind::LargeInt;
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+        return FieldKind::Float;
+    case SQL_NUMERIC:
+    case SQL_DECIMAL:
+        return FieldKind::BCD;
+    case SQL_BIT:
+        return FieldKind::Boolean;
+    case SQL_TYPE_DATE:
+    case SQL_DATE:
+        return FieldKind::Date;
+    case SQL_TYPE_TIME:
+    case SQL_TIME:
+        return FieldKind::Time;
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TIMESTAMP:
+        return FieldKind::DateTime;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY:
+        return FieldKind::Blob;
+    default:
+        return FieldKind::String;
     }
 }
 

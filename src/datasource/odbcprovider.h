@@ -40,12 +40,15 @@ public:
     void listProcedures(std::vector<std::string>& list) override;
     void listFields(const std::string& table, std::vector<std::string>& list) override;
     std::string quoteIdentifier(const std::string& name) override;
-    std::unique_ptr<ResultBuffer> query(const std::string& sql, const ProgressFn& progress) override;
+    std::unique_ptr<ResultBuffer> query(const std::string& sql,
+                                        const ProgressFn& progress) override;
     std::string tableReference(const std::string& name) override;
-    std::unique_ptr<ResultBuffer> callProcedure(const std::string& name, std::vector<Parameter>& params,
+    std::unique_ptr<ResultBuffer> callProcedure(const std::string& name,
+                                                std::vector<Parameter>& params,
                                                 const ProgressFn& progress) override;
     std::vector<Parameter> procedureParameters(const std::string& name) override;
-    std::vector<std::string> primaryKey(const std::string& schema, const std::string& table) override;
+    std::vector<std::string> primaryKey(const std::string& schema,
+                                        const std::string& table) override;
     void applyChange(const RowChange& change) override;
     void cancel() override;
 
@@ -107,21 +110,25 @@ private:
     std::string escapePattern(const std::string& s) const;
 
     // Procedure calls and parameters
-    std::unique_ptr<ResultBuffer> call(const std::string& sql, std::vector<Parameter>& params, const ProgressFn& progress);
+    std::unique_ptr<ResultBuffer> call(const std::string& sql, std::vector<Parameter>& params,
+                                       const ProgressFn& progress);
     static bool onlyOutputs(const ResultBuffer& buf, const std::vector<Parameter>& params);
     bool isOutputsResult(odbc::Stmt& st, SQLSMALLINT cols, const std::vector<Parameter>& params);
     int skipFurtherResults(odbc::Stmt& st, const std::vector<Parameter>& params);
     void prepare(odbc::Stmt& st, const std::string& sql);
 
     // Result fetching
-    std::unique_ptr<ResultBuffer> run(odbc::Stmt& st, const Exec& exec, const ProgressFn& progress, bool needResult,
-                                      bool mayRepeat);
-    std::unique_ptr<ResultBuffer> fetchAll(odbc::Stmt& st, const Exec& exec, const ProgressFn& progress,
-                                           bool needResult, std::vector<bool>& unbound, bool& truncated);
-    size_t describeColumns(odbc::Stmt& st, ResultBuffer& buf, std::vector<Binding>& bind, const std::vector<bool>& unbound);
-    bool appendBound(odbc::Stmt& st, SQLUSMALLINT column, const Binding& b, SQLULEN fetched, bool block, bool warned,
-                     ColumnData& col, std::string& text);
-    bool readWhole(odbc::Stmt& st, SQLUSMALLINT column, const Binding& b, SQLULEN row, bool block, ColumnData& col);
+    std::unique_ptr<ResultBuffer> run(odbc::Stmt& st, const Exec& exec, const ProgressFn& progress,
+                                      bool needResult, bool mayRepeat);
+    std::unique_ptr<ResultBuffer> fetchAll(odbc::Stmt& st, const Exec& exec,
+                                           const ProgressFn& progress, bool needResult,
+                                           std::vector<bool>& unbound, bool& truncated);
+    size_t describeColumns(odbc::Stmt& st, ResultBuffer& buf, std::vector<Binding>& bind,
+                           const std::vector<bool>& unbound);
+    bool appendBound(odbc::Stmt& st, SQLUSMALLINT column, const Binding& b, SQLULEN fetched,
+                     bool block, bool warned, ColumnData& col, std::string& text);
+    bool readWhole(odbc::Stmt& st, SQLUSMALLINT column, const Binding& b, SQLULEN row, bool block,
+                   ColumnData& col);
     void readPiecewise(odbc::Stmt& st, SQLUSMALLINT col, const Binding& b, ColumnData& out);
     int bitDigits(odbc::Stmt& st, size_t c, SQLSMALLINT type, SQLULEN size);
     std::string attribute(odbc::Stmt& st, size_t c, SQLUSMALLINT field);
@@ -134,11 +141,11 @@ private:
     std::string escape_;
     std::string defaultOwner_;     // the schema (or catalog) whose objects go by their bare names
     bool catalogOwners_ = false;   // databases are catalogs and qualify names (MariaDB, MySQL)
-    bool outputsAsResult_ = false;  // MariaDB, MySQL
-    bool postgres_ = false;         // psqlODBC: dates read as the server's texts
+    bool outputsAsResult_ = false; // MariaDB, MySQL
+    bool postgres_ = false;        // psqlODBC: dates read as the server's texts
     bool getDataAnyColumn_ = false;
-    bool getDataBound_ = false;  // SQLGetData reads bound columns too
-    bool getDataBlock_ = false;  // ... and rows of a block, once positioned with SQLSetPos
+    bool getDataBound_ = false; // SQLGetData reads bound columns too
+    bool getDataBlock_ = false; // ... and rows of a block, once positioned with SQLSetPos
     bool wide_ = true;
 };
 

@@ -36,7 +36,8 @@ std::vector<std::string> listOdbcDrivers() {
     SQLCHAR attrs[2048];
     SQLSMALLINT nameLen = 0, attrLen = 0;
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDrivers(env.get(), direction, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrLen))) {
+    while (SQL_SUCCEEDED(SQLDrivers(env.get(), direction, name, sizeof name, &nameLen, attrs,
+                                    sizeof attrs, &attrLen))) {
         drivers.emplace_back(reinterpret_cast<char*>(name));
         direction = SQL_FETCH_NEXT;
     }
@@ -52,7 +53,8 @@ std::vector<OdbcDataSource> listOdbcDataSources() {
     SQLCHAR desc[512];
     SQLSMALLINT nameLen = 0, descLen = 0;
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDataSources(env.get(), direction, name, sizeof name, &nameLen, desc, sizeof desc, &descLen))) {
+    while (SQL_SUCCEEDED(SQLDataSources(env.get(), direction, name, sizeof name, &nameLen, desc,
+                                        sizeof desc, &descLen))) {
         sources.push_back({reinterpret_cast<char*>(name), reinterpret_cast<char*>(desc)});
         direction = SQL_FETCH_NEXT;
     }

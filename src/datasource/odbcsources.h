@@ -9,7 +9,7 @@ namespace rg {
 
 struct OdbcDataSource {
     std::string name;
-    std::string driver;  // the driver's description as the driver manager reports it
+    std::string driver; // the driver's description as the driver manager reports it
 };
 
 std::vector<std::string> listOdbcDrivers();

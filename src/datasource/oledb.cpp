@@ -113,7 +113,8 @@ std::string odbcFromOleDb(const std::string& connectionString) {
 
 void checkAccessFile(const std::string& odbcConnectionString) {
     const ConnParts parts = parseConnectionString(odbcConnectionString);
-    if (asciiLower(connValue(parts, "Driver")) != "mdbtools") return;
+    if (asciiLower(connValue(parts, "Driver")) != "mdbtools")
+        return;
     std::string path = connValue(parts, "DBQ");
     if (path.empty())
         path = connValue(parts, "Database");
@@ -122,7 +123,8 @@ void checkAccessFile(const std::string& odbcConnectionString) {
     if (failed == ENOENT)
         throw Error(format("找不到 Access 数据库文件“%s”", path.c_str()));
     if (failed)
-        throw Error(format("无法读取 Access 数据库文件“%s”：%s", path.c_str(), std::strerror(failed)));
+        throw Error(
+            format("无法读取 Access 数据库文件“%s”：%s", path.c_str(), std::strerror(failed)));
     if (!S_ISREG(st.st_mode))
         throw Error(format("Access 数据库文件“%s”不是普通文件（%s）", path.c_str(),
                            fileKindName(st.st_mode)));

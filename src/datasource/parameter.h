@@ -17,10 +17,10 @@ class Parameter {
 public:
     std::string Name;
     ParameterDirection Direction = ParameterDirection::Input;
-    FieldKind Kind = FieldKind::Unknown;  // Unknown: takes the type of the value assigned
-    int Size = 0;                         // grows to fit a variable-size value
+    FieldKind Kind = FieldKind::Unknown; // Unknown: takes the type of the value assigned
+    int Size = 0;                        // grows to fit a variable-size value
     const rg::Value& Value() const { return value_; }
-    void SetValue(const rg::Value& v);    // an empty text or null is stored as null
+    void SetValue(const rg::Value& v); // an empty text or null is stored as null
 private:
     rg::Value value_;
 };

@@ -6,10 +6,12 @@
 
 namespace rg {
 
-std::optional<std::unique_ptr<ResultBuffer>> queryWithServerDateTexts(const std::string& text, const QueryRunner& run,
-                                                                      const std::function<std::string(const std::string&)>& quote) {
+std::optional<std::unique_ptr<ResultBuffer>>
+queryWithServerDateTexts(const std::string& text, const QueryRunner& run,
+                         const std::function<std::string(const std::string&)>& quote) {
     std::string sql = text;
-    while (!sql.empty() && (sql.back() == ';' || sql.back() == ' ' || sql.back() == '\n' || sql.back() == '\t' || sql.back() == '\r'))
+    while (!sql.empty() && (sql.back() == ';' || sql.back() == ' ' || sql.back() == '\n' ||
+                            sql.back() == '\t' || sql.back() == '\r'))
         sql.pop_back();
     // The columns and their kinds, without a row. A text that is no query (a statement with
     // a result of its own, a second statement) is not wrapped.
@@ -20,7 +22,9 @@ std::optional<std::unique_ptr<ResultBuffer>> queryWithServerDateTexts(const std:
         return std::nullopt;
     }
     const auto& info = shape->info;
-    if (std::none_of(info.begin(), info.end(), [](const ColumnInfo& c) { return isDateKind(c.kind); })) return std::nullopt;
+    if (std::none_of(info.begin(), info.end(),
+                     [](const ColumnInfo& c) { return isDateKind(c.kind); }))
+        return std::nullopt;
     // Columns renamed by position: a result may repeat a name.
     std::string names, select;
     for (size_t i = 0; i < info.size(); ++i) {
@@ -33,14 +37,18 @@ std::optional<std::unique_ptr<ResultBuffer>> queryWithServerDateTexts(const std:
         ColumnInfo& ci = buf->info[i];
         const std::string table = ci.baseTable, column = ci.baseColumn, schema = ci.baseSchema;
         ci = info[i];
-        if (ci.baseTable.empty()) ci.baseTable = table, ci.baseColumn = column, ci.baseSchema = schema;
-        if (!isDateKind(ci.kind)) continue;
+        if (ci.baseTable.empty())
+            ci.baseTable = table, ci.baseColumn = column, ci.baseSchema = schema;
+        if (!isDateKind(ci.kind))
+            continue;
         const ColumnData& texts = buf->columns[i];
         ColumnData dates(ci.kind);
         dates.reserve(texts.size());
         for (int64_t r = 0; r < texts.size(); ++r) {
-            if (texts.isNull(r)) dates.appendNull();
-            else dates.appendText(texts.textAt(r));
+            if (texts.isNull(r))
+                dates.appendNull();
+            else
+                dates.appendText(texts.textAt(r));
         }
         dates.shrink();
         buf->columns[i] = std::move(dates);

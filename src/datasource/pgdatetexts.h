@@ -20,7 +20,8 @@ using QueryRunner = std::function<std::unique_ptr<ResultBuffer>(const std::strin
 // The result of `sql` with its date, time and date-time columns as the server writes them;
 // nullopt when the result has none, or when the text cannot be wrapped as a subquery (then
 // the caller runs it as it is). `quote` quotes an identifier.
-std::optional<std::unique_ptr<ResultBuffer>> queryWithServerDateTexts(const std::string& sql, const QueryRunner& run,
-                                                                      const std::function<std::string(const std::string&)>& quote);
+std::optional<std::unique_ptr<ResultBuffer>>
+queryWithServerDateTexts(const std::string& sql, const QueryRunner& run,
+                         const std::function<std::string(const std::string&)>& quote);
 
 } // namespace rg

@@ -14,12 +14,14 @@ namespace rg {
 // A growable array of plain values. Large blocks are mapped and grow and shrink by moving
 // their pages instead of copying them, so a column of millions of rows never pays for a
 // copy while it fills or when its slack is given back.
-template <typename T>
-class PodBuffer {
+template <typename T> class PodBuffer {
 public:
     PodBuffer() = default;
     PodBuffer(const PodBuffer& o) { *this = o; }
-    PodBuffer(PodBuffer&& o) noexcept : p_(o.p_), n_(o.n_), cap_(o.cap_) { o.p_ = nullptr; o.n_ = o.cap_ = 0; }
+    PodBuffer(PodBuffer&& o) noexcept : p_(o.p_), n_(o.n_), cap_(o.cap_) {
+        o.p_ = nullptr;
+        o.n_ = o.cap_ = 0;
+    }
     PodBuffer& operator=(const PodBuffer& o) {
         if (this != &o) {
             n_ = 0;
@@ -45,23 +47,29 @@ public:
     const T& back() const { return p_[n_ - 1]; }
 
     void push_back(T v) {
-        if (n_ == cap_) grow(n_ + 1);
+        if (n_ == cap_)
+            grow(n_ + 1);
         p_[n_++] = v;
     }
     void append(const T* v, size_t count) {
-        if (n_ + count > cap_) grow(n_ + count);
-        if (count) std::memcpy(p_ + n_, v, count * sizeof(T));
+        if (n_ + count > cap_)
+            grow(n_ + count);
+        if (count)
+            std::memcpy(p_ + n_, v, count * sizeof(T));
         n_ += count;
     }
     void resize(size_t n) {
-        if (n > cap_) grow(n);
+        if (n > cap_)
+            grow(n);
         n_ = n;
     }
     void reserve(size_t n) {
-        if (n > cap_) setCapacity(n);
+        if (n > cap_)
+            setCapacity(n);
     }
     void shrink_to_fit() {
-        if (cap_ > n_) setCapacity(n_);
+        if (cap_ > n_)
+            setCapacity(n_);
     }
 
 private:
@@ -85,20 +93,25 @@ private:
                 q = mremap(p_, mapLength(oldBytes), mapLength(bytes), MREMAP_MAYMOVE);
             } else {
                 q = mapAligned(mapLength(bytes));
-                if (q != MAP_FAILED && n_) std::memcpy(q, p_, n_ * sizeof(T));
-                if (q != MAP_FAILED) std::free(p_);
+                if (q != MAP_FAILED && n_)
+                    std::memcpy(q, p_, n_ * sizeof(T));
+                if (q != MAP_FAILED)
+                    std::free(p_);
             }
-            if (q == MAP_FAILED) throw std::bad_alloc();
+            if (q == MAP_FAILED)
+                throw std::bad_alloc();
             // The whole mapping, so that it stays one area that mremap can move.
             madvise(q, mapLength(bytes), MADV_HUGEPAGE);
         } else if (oldBytes >= kMapBytes) {
             q = std::malloc(bytes);
-            if (!q) throw std::bad_alloc();
+            if (!q)
+                throw std::bad_alloc();
             std::memcpy(q, p_, std::min(n_, n) * sizeof(T));
             munmap(p_, mapLength(oldBytes));
         } else {
             q = std::realloc(p_, bytes);
-            if (!q) throw std::bad_alloc();
+            if (!q)
+                throw std::bad_alloc();
         }
         p_ = static_cast<T*>(q);
         cap_ = n;
@@ -106,17 +119,23 @@ private:
     // A mapping that starts on a huge page, so that it can be filled with huge pages.
     static void* mapAligned(size_t length) {
         constexpr size_t kHugePage = size_t(2) << 20;
-        void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (raw == MAP_FAILED) return raw;
+        void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (raw == MAP_FAILED)
+            return raw;
         const auto at = reinterpret_cast<uintptr_t>(raw);
         const uintptr_t aligned = (at + kHugePage - 1) & ~(kHugePage - 1);
-        if (aligned > at) munmap(raw, aligned - at);
-        if (aligned - at < kHugePage) munmap(reinterpret_cast<void*>(aligned + length), kHugePage - (aligned - at));
+        if (aligned > at)
+            munmap(raw, aligned - at);
+        if (aligned - at < kHugePage)
+            munmap(reinterpret_cast<void*>(aligned + length), kHugePage - (aligned - at));
         return reinterpret_cast<void*>(aligned);
     }
     void release() {
-        if (cap_ * sizeof(T) >= kMapBytes) munmap(p_, mapLength(cap_ * sizeof(T)));
-        else std::free(p_);
+        if (cap_ * sizeof(T) >= kMapBytes)
+            munmap(p_, mapLength(cap_ * sizeof(T)));
+        else
+            std::free(p_);
         p_ = nullptr;
         cap_ = 0;
     }

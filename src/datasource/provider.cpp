@@ -15,17 +15,21 @@ namespace {
 
 bool startsWithNoCase(const std::string& s, const char* prefix) {
     for (size_t i = 0; prefix[i]; ++i)
-        if (i >= s.size() || std::tolower(static_cast<unsigned char>(s[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+        if (i >= s.size() || std::tolower(static_cast<unsigned char>(s[i])) !=
+                                 std::tolower(static_cast<unsigned char>(prefix[i])))
             return false;
     return true;
 }
 
 std::string lowerTrim(std::string s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.pop_back();
     size_t b = 0;
-    while (b < s.size() && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (b < s.size() && std::isspace(static_cast<unsigned char>(s[b])))
+        ++b;
     s.erase(0, b);
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (auto& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -35,7 +39,8 @@ std::unique_ptr<Provider> openProvider(const std::string& connectionString) {
     guardSqliteExtensions();
     std::string cs = connectionString;
     for (int depth = 0; startsWithNoCase(cs, "FILE NAME="); ++depth) {
-        if (depth > 4) throw Error("Data link files refer to each other");
+        if (depth > 4)
+            throw Error("Data link files refer to each other");
         cs = readDataLinkFile(connValue(parseConnectionString(cs), "FILE NAME"));
     }
     const int timeout = queryTimeoutOf(parseConnectionString(cs));
@@ -44,8 +49,10 @@ std::unique_ptr<Provider> openProvider(const std::string& connectionString) {
     std::unique_ptr<Provider> p;
     if (lowerTrim(connValue(parts, "Provider")) == "sqlite") {
         std::string path = connValue(parts, "Data Source");
-        if (path.empty()) throw Error("No database file given (Data Source=)");
-        if (path[0] != '/') path = executableDir() + "/" + path;
+        if (path.empty())
+            throw Error("No database file given (Data Source=)");
+        if (path[0] != '/')
+            path = executableDir() + "/" + path;
         p = std::make_unique<SqliteProvider>(path);
     } else {
         cs = guardedOdbcConnectionString(cs);
@@ -58,11 +65,14 @@ std::unique_ptr<Provider> openProvider(const std::string& connectionString) {
 
 std::string changeSql(Provider& p, const RowChange& c, std::vector<Value>& params) {
     params.clear();
-    std::string table = c.schema.empty() ? p.quoteIdentifier(c.table) : p.quoteIdentifier(c.schema) + "." + p.quoteIdentifier(c.table);
+    std::string table = c.schema.empty()
+                            ? p.quoteIdentifier(c.table)
+                            : p.quoteIdentifier(c.schema) + "." + p.quoteIdentifier(c.table);
     std::string sql = c.remove ? "DELETE FROM " + table : "UPDATE " + table + " SET ";
     if (!c.remove) {
         for (size_t i = 0; i < c.setColumns.size(); ++i) {
-            if (i) sql += ", ";
+            if (i)
+                sql += ", ";
             sql += p.quoteIdentifier(c.setColumns[i]) + " = ?";
             params.push_back(c.setValues[i]);
         }
@@ -80,8 +90,11 @@ std::string changeSql(Provider& p, const RowChange& c, std::vector<Value>& param
 }
 
 std::string rowCountMessage(int64_t touched) {
-    if (touched == 0) return "Row cannot be located for updating. Some values may have been changed since it was last read.";
-    return format("The change would have touched %lld rows instead of one; it was rolled back", static_cast<long long>(touched));
+    if (touched == 0)
+        return "Row cannot be located for updating. Some values may have been changed since it was "
+               "last read.";
+    return format("The change would have touched %lld rows instead of one; it was rolled back",
+                  static_cast<long long>(touched));
 }
 
 } // namespace rg

@@ -42,9 +42,11 @@ public:
     virtual std::string tableReference(const std::string& name) { return quoteIdentifier(name); }
 
     // Runs a query and fetches the whole result.
-    virtual std::unique_ptr<ResultBuffer> query(const std::string& sql, const ProgressFn& progress) = 0;
+    virtual std::unique_ptr<ResultBuffer> query(const std::string& sql,
+                                                const ProgressFn& progress) = 0;
     // Runs a stored procedure with the parameters' values; output values are written back.
-    virtual std::unique_ptr<ResultBuffer> callProcedure(const std::string& name, std::vector<Parameter>& params,
+    virtual std::unique_ptr<ResultBuffer> callProcedure(const std::string& name,
+                                                        std::vector<Parameter>& params,
                                                         const ProgressFn& progress) = 0;
     // The provider's description of a procedure's parameters, result columns left out.
     virtual std::vector<Parameter> procedureParameters(const std::string& name) = 0;
@@ -56,7 +58,8 @@ public:
     int queryTimeout = 0;
 
     // Columns of the table's primary key, empty when it has none.
-    virtual std::vector<std::string> primaryKey(const std::string& schema, const std::string& table) = 0;
+    virtual std::vector<std::string> primaryKey(const std::string& schema,
+                                                const std::string& table) = 0;
     // Runs the change in a transaction; commits only when exactly one row was touched,
     // rolls back and throws otherwise.
     virtual void applyChange(const RowChange& change) = 0;

@@ -24,22 +24,34 @@ constexpr int64_t kOutsideHigh = kInfinityMicros - 1;
 constexpr int64_t kOutsideLow = kMinusInfinityMicros + 1;
 
 Value::Type dateTypeOf(FieldKind kind) {
-    return kind == FieldKind::Date ? Value::Type::Date : kind == FieldKind::Time ? Value::Type::Time : Value::Type::DateTime;
+    return kind == FieldKind::Date   ? Value::Type::Date
+           : kind == FieldKind::Time ? Value::Type::Time
+                                     : Value::Type::DateTime;
 }
 
 } // namespace
 
 Storage storageFor(FieldKind kind) {
     switch (kind) {
-    case FieldKind::SmallInt: case FieldKind::Integer: case FieldKind::Word: case FieldKind::Boolean:
-    case FieldKind::AutoInc: case FieldKind::LargeInt:
-    case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp:
+    case FieldKind::SmallInt:
+    case FieldKind::Integer:
+    case FieldKind::Word:
+    case FieldKind::Boolean:
+    case FieldKind::AutoInc:
+    case FieldKind::LargeInt:
+    case FieldKind::Date:
+    case FieldKind::Time:
+    case FieldKind::DateTime:
+    case FieldKind::TimeStamp:
         return Storage::Int;
-    case FieldKind::Currency: case FieldKind::BCD: case FieldKind::FMTBcd:
+    case FieldKind::Currency:
+    case FieldKind::BCD:
+    case FieldKind::FMTBcd:
         return Storage::Decimal;
     case FieldKind::Float:
         return Storage::Double;
-    case FieldKind::Blob: case FieldKind::Graphic:
+    case FieldKind::Blob:
+    case FieldKind::Graphic:
         return Storage::Blob;
     default:
         return Storage::Text;
@@ -47,32 +59,50 @@ Storage storageFor(FieldKind kind) {
 }
 
 ColumnData::ColumnData(FieldKind kind)
-    : kind_(kind), storage_(storageFor(kind)), encoded_(storage_ == Storage::Text), dated_(isDateKind(kind)) {
-    if (storage_ == Storage::Text || storage_ == Storage::Blob) offsets_.push_back(0);
+    : kind_(kind), storage_(storageFor(kind)), encoded_(storage_ == Storage::Text),
+      dated_(isDateKind(kind)) {
+    if (storage_ == Storage::Text || storage_ == Storage::Blob)
+        offsets_.push_back(0);
 }
 
 void ColumnData::reserve(int64_t rows) {
     const size_t n = static_cast<size_t>(rows);
     nulls_.reserve(n / 64 + 1);
     switch (storage_) {
-    case Storage::Int: ints_.reserve(n); break;
-    case Storage::Double: doubles_.reserve(n); break;
-    case Storage::Decimal: mantissas_.reserve(n), scales_.reserve(n); break;
+    case Storage::Int:
+        ints_.reserve(n);
+        break;
+    case Storage::Double:
+        doubles_.reserve(n);
+        break;
+    case Storage::Decimal:
+        mantissas_.reserve(n), scales_.reserve(n);
+        break;
     default:
-        if (encoded_) codes_.reserve(n);
-        else offsets_.reserve(n + 1);
+        if (encoded_)
+            codes_.reserve(n);
+        else
+            offsets_.reserve(n + 1);
         break;
     }
 }
 
 void ColumnData::appendNull() {
     switch (storage_) {
-    case Storage::Int: ints_.push_back(0); break;
-    case Storage::Double: doubles_.push_back(0); break;
-    case Storage::Decimal: mantissas_.push_back(0), scales_.push_back(0); break;
+    case Storage::Int:
+        ints_.push_back(0);
+        break;
+    case Storage::Double:
+        doubles_.push_back(0);
+        break;
+    case Storage::Decimal:
+        mantissas_.push_back(0), scales_.push_back(0);
+        break;
     default:
-        if (encoded_) codes_.push_back(0);
-        else offsets_.push_back(arena_.size());
+        if (encoded_)
+            codes_.push_back(0);
+        else
+            offsets_.push_back(arena_.size());
         break;
     }
     markNull(true);
@@ -80,9 +110,15 @@ void ColumnData::appendNull() {
 
 void ColumnData::appendInt(int64_t v) {
     switch (storage_) {
-    case Storage::Int: ints_.push_back(v); break;
-    case Storage::Double: doubles_.push_back(static_cast<double>(v)); break;
-    case Storage::Decimal: mantissas_.push_back(v), scales_.push_back(0); break;
+    case Storage::Int:
+        ints_.push_back(v);
+        break;
+    case Storage::Double:
+        doubles_.push_back(static_cast<double>(v));
+        break;
+    case Storage::Decimal:
+        mantissas_.push_back(v), scales_.push_back(0);
+        break;
     default: {
         char text[24];
         const auto end = std::to_chars(text, text + sizeof text, v).ptr;
@@ -99,39 +135,55 @@ void ColumnData::appendMicros(int64_t us) {
 }
 
 void ColumnData::appendOutside(Value held) {
-    const bool low = held.type() == Value::Type::Double ? held.asDouble() < 0 : held.asText().rfind('-', 0) == 0;
+    const bool low =
+        held.type() == Value::Type::Double ? held.asDouble() < 0 : held.asText().rfind('-', 0) == 0;
     outside_.emplace_back(rows_, std::move(held));
     appendMicros(low ? kOutsideLow : kOutsideHigh);
 }
 
 void ColumnData::appendDateText(std::string_view text) {
     std::optional<int64_t> us;
-    if (kind_ == FieldKind::Date) us = parseDateMicros(text);
-    else if (kind_ == FieldKind::Time) us = parseTimeMicros(text);
-    else us = parseDateTimeMicros(text);
-    if (us) appendMicros(*us);
-    else appendOutside(Value::fromText(std::string(text)));
+    if (kind_ == FieldKind::Date)
+        us = parseDateMicros(text);
+    else if (kind_ == FieldKind::Time)
+        us = parseTimeMicros(text);
+    else
+        us = parseDateTimeMicros(text);
+    if (us)
+        appendMicros(*us);
+    else
+        appendOutside(Value::fromText(std::string(text)));
 }
 
 const Value* ColumnData::outsideAt(int64_t r) const {
     const int64_t us = intAt(r);
-    if (isDateMicros(us) || isInfinityMicros(us)) return nullptr;
-    const auto it = std::lower_bound(outside_.begin(), outside_.end(), r, [](const auto& o, int64_t row) { return o.first < row; });
+    if (isDateMicros(us) || isInfinityMicros(us))
+        return nullptr;
+    const auto it = std::lower_bound(outside_.begin(), outside_.end(), r,
+                                     [](const auto& o, int64_t row) { return o.first < row; });
     return it != outside_.end() && it->first == r ? &it->second : nullptr;
 }
 
 void ColumnData::appendDouble(double v) {
     if (dated_) {
-        if (const auto us = microsOfSerial(v, kind_ == FieldKind::Time)) appendMicros(*us);
-        else appendOutside(Value::fromDouble(v));
+        if (const auto us = microsOfSerial(v, kind_ == FieldKind::Time))
+            appendMicros(*us);
+        else
+            appendOutside(Value::fromDouble(v));
         return;
     }
     switch (storage_) {
-    case Storage::Int: ints_.push_back(static_cast<int64_t>(v)); break;
-    case Storage::Double: doubles_.push_back(v); break;
+    case Storage::Int:
+        ints_.push_back(static_cast<int64_t>(v));
+        break;
+    case Storage::Double:
+        doubles_.push_back(v);
+        break;
     case Storage::Decimal:
-        if (const auto d = Decimal::fromDouble(v)) appendDecimal(*d);
-        else appendValue(Value::fromDouble(v));
+        if (const auto d = Decimal::fromDouble(v))
+            appendDecimal(*d);
+        else
+            appendValue(Value::fromDouble(v));
         return;
     default: {
         const std::string s = formatFloat(v);
@@ -152,7 +204,9 @@ void ColumnData::appendDecimal(const Decimal& v) {
     case Storage::Int:
         appendInt(v.withScale(0).value_or(Decimal{}).toInt64().value_or(0));
         return;
-    case Storage::Double: appendDouble(v.toDouble()); return;
+    case Storage::Double:
+        appendDouble(v.toDouble());
+        return;
     default: {
         const std::string s = v.toString();
         appendText(s.data(), s.size());
@@ -170,11 +224,14 @@ void ColumnData::appendText(const char* data, size_t length) {
         // Whole numbers directly, so 64-bit integers keep every digit.
         int64_t v = 0;
         const auto [end, ec] = std::from_chars(data, data + length, v);
-        if (ec != std::errc() || end != data + length) v = static_cast<int64_t>(parseNumber(std::string_view(data, length)).value_or(0));
+        if (ec != std::errc() || end != data + length)
+            v = static_cast<int64_t>(parseNumber(std::string_view(data, length)).value_or(0));
         ints_.push_back(v);
         break;
     }
-    case Storage::Double: doubles_.push_back(parseNumber(std::string_view(data, length)).value_or(0)); break;
+    case Storage::Double:
+        doubles_.push_back(parseNumber(std::string_view(data, length)).value_or(0));
+        break;
     case Storage::Decimal:
         // Up to 38 characters the 128-bit parse keeps every digit.
         if (length <= static_cast<size_t>(Decimal::kMaxDigits))
@@ -192,7 +249,8 @@ void ColumnData::appendText(const char* data, size_t length) {
         const uint32_t known = dict_.size();
         codes_.push_back(dict_.codeOf(std::string_view(data, length)));
         markNull(false);
-        if (dict_.size() > known && (dict_.size() > kMaxCodes || (rows_ >= kTrialRows && int64_t(dict_.size()) * 8 > rows_)))
+        if (dict_.size() > known && (dict_.size() > kMaxCodes ||
+                                     (rows_ >= kTrialRows && int64_t(dict_.size()) * 8 > rows_)))
             dropCodes();
         return;
     }
@@ -201,10 +259,14 @@ void ColumnData::appendText(const char* data, size_t length) {
 
 void ColumnData::appendValue(const Value& v) {
     if (storage_ != Storage::Decimal || v.isNull()) {
-        if (v.isNull()) appendNull();
-        else if (v.type() == Value::Type::Double) appendDouble(v.asDouble());
-        else if (const auto d = v.asDecimal()) appendDecimal(*d);
-        else appendText(v.displayText());
+        if (v.isNull())
+            appendNull();
+        else if (v.type() == Value::Type::Double)
+            appendDouble(v.asDouble());
+        else if (const auto d = v.asDecimal())
+            appendDecimal(*d);
+        else
+            appendText(v.displayText());
         return;
     }
     if (v.isWideDecimal()) {
@@ -238,12 +300,14 @@ void ColumnData::appendDecimalText(std::string_view text) {
     const bool parenthesized = text.find('(') != std::string_view::npos;
     for (const char c : text) {
         if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
-            plain.clear();  // no amount, and no number either
+            plain.clear(); // no amount, and no number either
             break;
         }
-        if ((c >= '0' && c <= '9') || c == '.' || c == '-') plain += c;
+        if ((c >= '0' && c <= '9') || c == '.' || c == '-')
+            plain += c;
     }
-    if (parenthesized && plain.find('-') == std::string::npos) plain.insert(0, 1, '-');
+    if (parenthesized && plain.find('-') == std::string::npos)
+        plain.insert(0, 1, '-');
     const auto v = plain.empty() ? std::nullopt : exactNumber(plain);
     appendValue(v ? *v : Value::null());
 }
@@ -251,11 +315,16 @@ void ColumnData::appendDecimalText(std::string_view text) {
 Value ColumnData::markedValue(int64_t r) const {
     const size_t i = static_cast<size_t>(r);
     switch (scales_[i]) {
-    case kWideScale: return Value::fromWideDigits(wide_[static_cast<size_t>(mantissas_[i])]);
-    case kNaNScale: return Value::fromDouble(std::numeric_limits<double>::quiet_NaN());
-    case kInfinityScale: return Value::fromDouble(std::numeric_limits<double>::infinity());
-    case kMinusInfinityScale: return Value::fromDouble(-std::numeric_limits<double>::infinity());
-    default: return Value::fromDecimal(decimalAt(r));
+    case kWideScale:
+        return Value::fromWideDigits(wide_[static_cast<size_t>(mantissas_[i])]);
+    case kNaNScale:
+        return Value::fromDouble(std::numeric_limits<double>::quiet_NaN());
+    case kInfinityScale:
+        return Value::fromDouble(std::numeric_limits<double>::infinity());
+    case kMinusInfinityScale:
+        return Value::fromDouble(-std::numeric_limits<double>::infinity());
+    default:
+        return Value::fromDecimal(decimalAt(r));
     }
 }
 
@@ -268,7 +337,8 @@ void ColumnData::appendPlainText(const char* data, size_t length) {
 // Writes the texts of the rows so far into the plain arena and goes on without codes.
 void ColumnData::dropCodes() {
     size_t bytes = 0;
-    for (size_t r = 0; r < codes_.size(); ++r) bytes += dict_.text(static_cast<uint32_t>(codes_[r])).size();
+    for (size_t r = 0; r < codes_.size(); ++r)
+        bytes += dict_.text(static_cast<uint32_t>(codes_[r])).size();
     arena_.reserve(bytes);
     offsets_.reserve(codes_.size() + 1);
     for (size_t r = 0; r < codes_.size(); ++r) {
@@ -282,45 +352,70 @@ void ColumnData::dropCodes() {
 }
 
 Value ColumnData::valueAt(int64_t r) const {
-    if (isNull(r)) return Value::null();
+    if (isNull(r))
+        return Value::null();
     switch (kind_) {
-    case FieldKind::Boolean: return Value::fromBool(intAt(r) != 0);
-    case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp: {
+    case FieldKind::Boolean:
+        return Value::fromBool(intAt(r) != 0);
+    case FieldKind::Date:
+    case FieldKind::Time:
+    case FieldKind::DateTime:
+    case FieldKind::TimeStamp: {
         const Value* outside = outsideAt(r);
         return outside ? *outside : Value::fromMicros(dateTypeOf(kind_), intAt(r));
     }
-    default: break;
+    default:
+        break;
     }
     switch (storage_) {
-    case Storage::Int: return Value::fromInt(intAt(r));
-    case Storage::Double: return Value::fromDouble(doubleAt(r));
+    case Storage::Int:
+        return Value::fromInt(intAt(r));
+    case Storage::Double:
+        return Value::fromDouble(doubleAt(r));
     case Storage::Decimal:
-        if (scales_[static_cast<size_t>(r)] < 0) return markedValue(r);
+        if (scales_[static_cast<size_t>(r)] < 0)
+            return markedValue(r);
         return Value::fromDecimal(decimalAt(r));
-    case Storage::Text: return Value::fromText(std::string(textAt(r)));
-    case Storage::Blob: return Value::fromBlob(std::string(textAt(r)));
+    case Storage::Text:
+        return Value::fromText(std::string(textAt(r)));
+    case Storage::Blob:
+        return Value::fromBlob(std::string(textAt(r)));
     }
     return Value::null();
 }
 
 std::string ColumnData::displayTextAt(int64_t r) const {
-    if (isNull(r)) return {};
+    if (isNull(r))
+        return {};
     switch (kind_) {
-    case FieldKind::Boolean: return formatBool(intAt(r) != 0);
-    case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp:
-        if (const Value* outside = outsideAt(r)) return outside->displayText();
-        if (kind_ == FieldKind::Date) return formatDateMicros(intAt(r));
-        return kind_ == FieldKind::Time ? formatTimeMicros(intAt(r)) : formatDateTimeMicros(intAt(r));
-    default: break;
+    case FieldKind::Boolean:
+        return formatBool(intAt(r) != 0);
+    case FieldKind::Date:
+    case FieldKind::Time:
+    case FieldKind::DateTime:
+    case FieldKind::TimeStamp:
+        if (const Value* outside = outsideAt(r))
+            return outside->displayText();
+        if (kind_ == FieldKind::Date)
+            return formatDateMicros(intAt(r));
+        return kind_ == FieldKind::Time ? formatTimeMicros(intAt(r))
+                                        : formatDateTimeMicros(intAt(r));
+    default:
+        break;
     }
     switch (storage_) {
-    case Storage::Int: return formatInt(intAt(r));
-    case Storage::Double: return formatFloat(doubleAt(r));
+    case Storage::Int:
+        return formatInt(intAt(r));
+    case Storage::Double:
+        return formatFloat(doubleAt(r));
     case Storage::Decimal:
-        if (scales_[static_cast<size_t>(r)] < 0) return markedValue(r).displayText();
+        if (scales_[static_cast<size_t>(r)] < 0)
+            return markedValue(r).displayText();
         return decimalAt(r).toString();
-    case Storage::Text: return std::string(textAt(r));
-    case Storage::Blob: return "(BLOB)";
+    case Storage::Text:
+        return std::string(textAt(r));
+    case Storage::Blob:
+        return "(BLOB)";
     }
     return {};
 }
@@ -339,21 +434,26 @@ void ColumnData::shrink() {
 }
 
 void ResultBuffer::shrink() {
-    for (auto& c : columns) c.shrink();
+    for (auto& c : columns)
+        c.shrink();
 }
 
 size_t ColumnData::memoryUsed() const {
     size_t wide = wide_.capacity() * sizeof(std::string);
-    for (const auto& w : wide_) wide += w.capacity();
-    return wide + nulls_.capacity() * 8 + ints_.memoryUsed() + doubles_.capacity() * 8 + mantissas_.capacity() * 16 +
-           scales_.capacity() + offsets_.memoryUsed() + arena_.capacity() + codes_.memoryUsed() + dict_.memoryUsed() +
+    for (const auto& w : wide_)
+        wide += w.capacity();
+    return wide + nulls_.capacity() * 8 + ints_.memoryUsed() + doubles_.capacity() * 8 +
+           mantissas_.capacity() * 16 + scales_.capacity() + offsets_.memoryUsed() +
+           arena_.capacity() + codes_.memoryUsed() + dict_.memoryUsed() +
            outside_.capacity() * sizeof(outside_[0]) + sizeof(*this);
 }
 
 size_t ResultBuffer::memoryUsed() const {
     size_t n = sizeof(*this);
-    for (const auto& c : columns) n += c.memoryUsed();
-    for (const auto& i : info) n += sizeof(i) + i.name.capacity() + i.baseTable.capacity();
+    for (const auto& c : columns)
+        n += c.memoryUsed();
+    for (const auto& i : info)
+        n += sizeof(i) + i.name.capacity() + i.baseTable.capacity();
     return n;
 }
 

@@ -61,15 +61,19 @@ public:
     // decimalAt does not give them, valueAt does.
     bool hasWideValues() const { return !wide_.empty() || specials_ > 0; }
     std::string_view textAt(int64_t r) const {
-        if (encoded_) return dict_.text(codeAt(r));
-        const uint64_t b = offsets_[static_cast<size_t>(r)], e = offsets_[static_cast<size_t>(r) + 1];
+        if (encoded_)
+            return dict_.text(codeAt(r));
+        const uint64_t b = offsets_[static_cast<size_t>(r)],
+                       e = offsets_[static_cast<size_t>(r) + 1];
         return std::string_view(arena_.data() + b, static_cast<size_t>(e - b));
     }
 
     // A text column of few distinct values keeps a code per row: 0 for a null, else 1 + the
     // index of its text in the column's dictionary, in order of first appearance.
     bool hasCodes() const { return encoded_; }
-    uint32_t codeAt(int64_t r) const { return static_cast<uint32_t>(codes_[static_cast<size_t>(r)]); }
+    uint32_t codeAt(int64_t r) const {
+        return static_cast<uint32_t>(codes_[static_cast<size_t>(r)]);
+    }
     uint32_t codeCount() const { return dict_.size(); }
     std::string_view codeText(uint32_t code) const { return dict_.text(code); }
 
@@ -81,8 +85,10 @@ public:
 
 private:
     void markNull(bool null) {
-        if ((rows_ & 63) == 0) nulls_.push_back(0);
-        if (null) nulls_.back() |= uint64_t(1) << (rows_ & 63);
+        if ((rows_ & 63) == 0)
+            nulls_.push_back(0);
+        if (null)
+            nulls_.back() |= uint64_t(1) << (rows_ & 63);
         ++rows_;
     }
     void appendPlainText(const char* data, size_t length);
@@ -95,33 +101,35 @@ private:
 
     // Scales that mark a decimal row that is not a 128-bit mantissa: a wide value (its
     // mantissa the index of its digits in wide_), NaN, Infinity, -Infinity.
-    static constexpr int8_t kWideScale = -1, kNaNScale = -2, kInfinityScale = -3, kMinusInfinityScale = -4;
+    static constexpr int8_t kWideScale = -1, kNaNScale = -2, kInfinityScale = -3,
+                            kMinusInfinityScale = -4;
 
     FieldKind kind_;
     Storage storage_;
     bool encoded_;
-    bool dated_;  // a date, time or date-time column
+    bool dated_; // a date, time or date-time column
     int64_t rows_ = 0;
     PodBuffer<uint64_t> nulls_;
     NarrowInts<int64_t> ints_;
     PodBuffer<double> doubles_;
-    PodBuffer<int128> mantissas_;  // exact decimals: mantissa and scale of each row
+    PodBuffer<int128> mantissas_; // exact decimals: mantissa and scale of each row
     PodBuffer<int8_t> scales_;
-    std::vector<std::string> wide_;  // the rare decimals beyond 38 digits
-    int64_t specials_ = 0;           // rows holding NaN or an infinity
+    std::vector<std::string> wide_; // the rare decimals beyond 38 digits
+    int64_t specials_ = 0;          // rows holding NaN or an infinity
     NarrowInts<uint64_t> offsets_;  // rows + 1 entries for plain texts and blobs
     PodBuffer<char> arena_;
     NarrowInts<uint64_t> codes_;
     TextDictionary dict_;
-    std::vector<std::pair<int64_t, Value>> outside_;  // rows of a date column that hold no date, in row order
+    std::vector<std::pair<int64_t, Value>>
+        outside_; // rows of a date column that hold no date, in row order
 };
 
 // One result column as the driver describes it.
 struct ColumnInfo {
     std::string name;
     FieldKind kind = FieldKind::String;
-    int size = 0;              // declared character size, 0 when unknown
-    std::string baseSchema;    // where the value comes from, when the driver says so
+    int size = 0;           // declared character size, 0 when unknown
+    std::string baseSchema; // where the value comes from, when the driver says so
     std::string baseTable;
     std::string baseColumn;
 };
@@ -130,7 +138,7 @@ struct ResultBuffer {
     std::vector<ColumnInfo> info;
     std::vector<ColumnData> columns;
     int64_t rows = 0;
-    std::string notice;  // what the user should know about the result, or empty
+    std::string notice; // what the user should know about the result, or empty
 
     size_t memoryUsed() const;
     void shrink();

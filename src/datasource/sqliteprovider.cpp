@@ -16,7 +16,9 @@ namespace rg {
 
 namespace {
 
-bool has(const std::string& s, const char* word) { return s.find(word) != std::string::npos; }
+bool has(const std::string& s, const char* word) {
+    return s.find(word) != std::string::npos;
+}
 
 struct Stmt {
     sqlite3_stmt* s = nullptr;
@@ -26,8 +28,12 @@ struct Stmt {
 // Rows between two progress reports of an open.
 constexpr int64_t kProgressStep = 4096;
 
-int64_t dayOf(int64_t us) { return us - ((us % kMicrosPerDay) + kMicrosPerDay) % kMicrosPerDay; }
-int64_t timeOfDay(int64_t us) { return ((us % kMicrosPerDay) + kMicrosPerDay) % kMicrosPerDay; }
+int64_t dayOf(int64_t us) {
+    return us - ((us % kMicrosPerDay) + kMicrosPerDay) % kMicrosPerDay;
+}
+int64_t timeOfDay(int64_t us) {
+    return ((us % kMicrosPerDay) + kMicrosPerDay) % kMicrosPerDay;
+}
 
 // A date, time or date-time cell: a number is a Julian day number, as SQLite's date functions
 // use them; one outside the years 1 to 9999 stays that number. A text that is no date of the
@@ -42,22 +48,27 @@ void appendDateCell(ColumnData& col, sqlite3_value* v, int t) {
             col.appendOutside(Value::fromDouble(julian));
             return;
         }
-        if (kind == FieldKind::Time) us = timeOfDay(*us);
+        if (kind == FieldKind::Time)
+            us = timeOfDay(*us);
     } else {
         const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
         const std::string_view s(p, static_cast<size_t>(sqlite3_value_bytes(v)));
         if (kind == FieldKind::Date) {
             us = parseDateMicros(s);
-            if (!us && (us = parseDateTimeMicros(s)) && !isInfinityMicros(*us)) us = dayOf(*us);
+            if (!us && (us = parseDateTimeMicros(s)) && !isInfinityMicros(*us))
+                us = dayOf(*us);
         } else if (kind == FieldKind::Time) {
             us = parseTimeMicros(s);
-            if (!us && (us = parseDateTimeMicros(s)) && !isInfinityMicros(*us)) us = timeOfDay(*us);
+            if (!us && (us = parseDateTimeMicros(s)) && !isInfinityMicros(*us))
+                us = timeOfDay(*us);
         } else {
             us = parseDateTimeMicros(s);
         }
     }
-    if (us) col.appendMicros(*us);
-    else col.appendNull();
+    if (us)
+        col.appendMicros(*us);
+    else
+        col.appendNull();
 }
 
 // Stores one SQLite cell in a column of the given kind: texts of dates and numbers are
@@ -71,14 +82,23 @@ void appendCell(ColumnData& col, sqlite3_value* v) {
         return;
     }
     switch (col.kind()) {
-    case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: case FieldKind::TimeStamp:
+    case FieldKind::Date:
+    case FieldKind::Time:
+    case FieldKind::DateTime:
+    case FieldKind::TimeStamp:
         appendDateCell(col, v, t);
         return;
     case FieldKind::Boolean:
         if (t == SQLITE_TEXT) {
             const std::string s = asciiLower(reinterpret_cast<const char*>(sqlite3_value_text(v)));
-            if (s == "true" || s == "yes" || s == "on") { col.appendInt(1); return; }
-            if (s == "false" || s == "no" || s == "off") { col.appendInt(0); return; }
+            if (s == "true" || s == "yes" || s == "on") {
+                col.appendInt(1);
+                return;
+            }
+            if (s == "false" || s == "no" || s == "off") {
+                col.appendInt(0);
+                return;
+            }
         }
         col.appendInt(sqlite3_value_double(v) != 0 ? 1 : 0);
         return;
@@ -94,7 +114,10 @@ void appendCell(ColumnData& col, sqlite3_value* v) {
         } else {
             const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
             const auto d = parseNumber(p ? p : "");
-            if (d) col.appendInt(static_cast<int64_t>(*d)); else col.appendNull();
+            if (d)
+                col.appendInt(static_cast<int64_t>(*d));
+            else
+                col.appendNull();
         }
         return;
     case Storage::Double:
@@ -103,14 +126,21 @@ void appendCell(ColumnData& col, sqlite3_value* v) {
         } else {
             const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
             const auto d = parseNumber(p ? p : "");
-            if (d) col.appendDouble(*d); else col.appendNull();
+            if (d)
+                col.appendDouble(*d);
+            else
+                col.appendNull();
         }
         return;
     case Storage::Decimal:
         // Integers and texts keep every digit; a REAL becomes its shortest decimal.
-        if (t == SQLITE_INTEGER) col.appendInt(sqlite3_value_int64(v));
-        else if (t == SQLITE_FLOAT) col.appendDouble(sqlite3_value_double(v));
-        else col.appendText(reinterpret_cast<const char*>(sqlite3_value_text(v)), static_cast<size_t>(sqlite3_value_bytes(v)));
+        if (t == SQLITE_INTEGER)
+            col.appendInt(sqlite3_value_int64(v));
+        else if (t == SQLITE_FLOAT)
+            col.appendDouble(sqlite3_value_double(v));
+        else
+            col.appendText(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                           static_cast<size_t>(sqlite3_value_bytes(v)));
         return;
     case Storage::Text: {
         const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
@@ -127,12 +157,21 @@ void appendCell(ColumnData& col, sqlite3_value* v) {
 
 void bindValue(sqlite3_stmt* st, int i, const Value& v) {
     switch (v.type()) {
-    case Value::Type::Null: sqlite3_bind_null(st, i); break;
-    case Value::Type::Bool: sqlite3_bind_int(st, i, v.asBool() ? 1 : 0); break;
-    case Value::Type::Int: sqlite3_bind_int64(st, i, v.asInt()); break;
-    case Value::Type::Double: sqlite3_bind_double(st, i, v.asDouble()); break;
+    case Value::Type::Null:
+        sqlite3_bind_null(st, i);
+        break;
+    case Value::Type::Bool:
+        sqlite3_bind_int(st, i, v.asBool() ? 1 : 0);
+        break;
+    case Value::Type::Int:
+        sqlite3_bind_int64(st, i, v.asInt());
+        break;
+    case Value::Type::Double:
+        sqlite3_bind_double(st, i, v.asDouble());
+        break;
     case Value::Type::Blob:
-        sqlite3_bind_blob(st, i, v.asText().data(), static_cast<int>(v.asText().size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(st, i, v.asText().data(), static_cast<int>(v.asText().size()),
+                          SQLITE_TRANSIENT);
         break;
     default: {
         // Texts, and dates as the texts SQLite's date columns hold.
@@ -149,20 +188,32 @@ FieldKind sqliteKindOf(const std::string& declaredType, int* size) {
     if (size) {
         *size = 0;
         const size_t open = t.find('(');
-        if (open != std::string::npos) *size = std::atoi(t.c_str() + open + 1);
+        if (open != std::string::npos)
+            *size = std::atoi(t.c_str() + open + 1);
     }
     // Checked in the order the SQLite ODBC driver checks them.
-    if (has(t, "char") || has(t, "text") || has(t, "clob")) return FieldKind::String;
-    if (has(t, "blob") || has(t, "binary")) return FieldKind::Blob;
-    if (has(t, "bigint")) return FieldKind::LargeInt;
-    if (has(t, "smallint") || has(t, "tinyint")) return FieldKind::SmallInt;
-    if (has(t, "int")) return FieldKind::Integer;
-    if (has(t, "real") || has(t, "float") || has(t, "double")) return FieldKind::Float;
-    if (has(t, "numeric") || has(t, "decimal")) return FieldKind::BCD;
-    if (has(t, "timestamp") || has(t, "datetime")) return FieldKind::DateTime;
-    if (has(t, "time")) return FieldKind::Time;
-    if (has(t, "date")) return FieldKind::Date;
-    if (has(t, "bool") || has(t, "bit")) return FieldKind::Boolean;
+    if (has(t, "char") || has(t, "text") || has(t, "clob"))
+        return FieldKind::String;
+    if (has(t, "blob") || has(t, "binary"))
+        return FieldKind::Blob;
+    if (has(t, "bigint"))
+        return FieldKind::LargeInt;
+    if (has(t, "smallint") || has(t, "tinyint"))
+        return FieldKind::SmallInt;
+    if (has(t, "int"))
+        return FieldKind::Integer;
+    if (has(t, "real") || has(t, "float") || has(t, "double"))
+        return FieldKind::Float;
+    if (has(t, "numeric") || has(t, "decimal"))
+        return FieldKind::BCD;
+    if (has(t, "timestamp") || has(t, "datetime"))
+        return FieldKind::DateTime;
+    if (has(t, "time"))
+        return FieldKind::Time;
+    if (has(t, "date"))
+        return FieldKind::Date;
+    if (has(t, "bool") || has(t, "bit"))
+        return FieldKind::Boolean;
     return FieldKind::String;
 }
 
@@ -170,8 +221,10 @@ SqliteProvider::SqliteProvider(const std::string& path) {
     // No file is created for a wrong path: a missing database is an error. One connection
     // serves one thread, so SQLite's per-call locking is left out.
     std::error_code ec;
-    if (path != ":memory:" && !std::filesystem::exists(path, ec)) throw DatabaseError("找不到数据库文件：" + path);
-    const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (path != ":memory:" && !std::filesystem::exists(path, ec))
+        throw DatabaseError("找不到数据库文件：" + path);
+    const int rc =
+        sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         const long code = db_ ? sqlite3_extended_errcode(db_) : rc;
@@ -182,60 +235,79 @@ SqliteProvider::SqliteProvider(const std::string& path) {
     sqlite3_busy_timeout(db_, 5000);
 }
 
-SqliteProvider::~SqliteProvider() { sqlite3_close(db_); }
+SqliteProvider::~SqliteProvider() {
+    sqlite3_close(db_);
+}
 
 // sqlite3_interrupt is the one call SQLite allows from another thread on a connection
 // opened without its mutex; it ends the running step with SQLITE_INTERRUPT.
-void SqliteProvider::cancel() { sqlite3_interrupt(db_); }
+void SqliteProvider::cancel() {
+    sqlite3_interrupt(db_);
+}
 
-void SqliteProvider::fail() { throw DatabaseError(sqlite3_errmsg(db_), {}, sqlite3_extended_errcode(db_)); }
+void SqliteProvider::fail() {
+    throw DatabaseError(sqlite3_errmsg(db_), {}, sqlite3_extended_errcode(db_));
+}
 
 void SqliteProvider::exec(const char* sql) {
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail();
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail();
 }
 
 void SqliteProvider::listTables(std::vector<std::string>& list, bool includeSystem) {
     list.clear();
     Stmt st;
     const char* sql = "SELECT name FROM sqlite_master WHERE type IN ('table','view') ORDER BY name";
-    if (sqlite3_prepare_v2(db_, sql, -1, &st.s, nullptr) != SQLITE_OK) fail();
+    if (sqlite3_prepare_v2(db_, sql, -1, &st.s, nullptr) != SQLITE_OK)
+        fail();
     while (sqlite3_step(st.s) == SQLITE_ROW) {
         const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st.s, 0));
-        if (!includeSystem && name.rfind("sqlite_", 0) == 0) continue;
+        if (!includeSystem && name.rfind("sqlite_", 0) == 0)
+            continue;
         list.push_back(name);
     }
-    if (includeSystem) list.insert(list.begin(), "sqlite_master");
+    if (includeSystem)
+        list.insert(list.begin(), "sqlite_master");
 }
 
-void SqliteProvider::listProcedures(std::vector<std::string>&) {}  // SQLite has no procedures
+void SqliteProvider::listProcedures(std::vector<std::string>&) {} // SQLite has no procedures
 
 void SqliteProvider::listFields(const std::string& table, std::vector<std::string>& list) {
     list.clear();
     Stmt st;
     const std::string sql = "PRAGMA table_info(" + quoteIdentifier(table) + ")";
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr) != SQLITE_OK) fail();
-    while (sqlite3_step(st.s) == SQLITE_ROW) list.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.s, 1)));
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr) != SQLITE_OK)
+        fail();
+    while (sqlite3_step(st.s) == SQLITE_ROW)
+        list.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.s, 1)));
 }
 
 std::string SqliteProvider::quoteIdentifier(const std::string& name) {
     std::string q = "\"";
     for (char c : name) {
-        if (c == '"') q += '"';
+        if (c == '"')
+            q += '"';
         q += c;
     }
     return q + '"';
 }
 
-std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql, const ProgressFn& progress) {
+std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql,
+                                                    const ProgressFn& progress) {
     Stmt st;
     const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, &tail) != SQLITE_OK) fail();
-    if (!st.s) throw DatabaseError("Command text does not return a result set");
+    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, &tail) !=
+        SQLITE_OK)
+        fail();
+    if (!st.s)
+        throw DatabaseError("Command text does not return a result set");
     auto buf = std::make_unique<ResultBuffer>();
     const int n = sqlite3_column_count(st.s);
     int rc = sqlite3_step(st.s);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail();
-    if (n == 0) throw DatabaseError("Command text does not return a result set");
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        fail();
+    if (n == 0)
+        throw DatabaseError("Command text does not return a result set");
     buf->info.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         ColumnInfo& ci = buf->info[static_cast<size_t>(i)];
@@ -246,50 +318,70 @@ std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql, cons
         } else if (rc == SQLITE_ROW) {
             // An expression column: the kind of its first value.
             switch (sqlite3_column_type(st.s, i)) {
-            case SQLITE_INTEGER: ci.kind = FieldKind::LargeInt; break;
-            case SQLITE_FLOAT: ci.kind = FieldKind::Float; break;
-            case SQLITE_BLOB: ci.kind = FieldKind::Blob; break;
-            default: ci.kind = FieldKind::String; break;
+            case SQLITE_INTEGER:
+                ci.kind = FieldKind::LargeInt;
+                break;
+            case SQLITE_FLOAT:
+                ci.kind = FieldKind::Float;
+                break;
+            case SQLITE_BLOB:
+                ci.kind = FieldKind::Blob;
+                break;
+            default:
+                ci.kind = FieldKind::String;
+                break;
             }
         }
-        if (const char* t = sqlite3_column_table_name(st.s, i)) ci.baseTable = t;
-        if (const char* c = sqlite3_column_origin_name(st.s, i)) ci.baseColumn = c;
+        if (const char* t = sqlite3_column_table_name(st.s, i))
+            ci.baseTable = t;
+        if (const char* c = sqlite3_column_origin_name(st.s, i))
+            ci.baseColumn = c;
         buf->columns.emplace_back(ci.kind);
     }
     int64_t rows = 0;
     while (rc == SQLITE_ROW) {
         // The connection is opened without a mutex, so the column values need no protection.
-        for (int i = 0; i < n; ++i) appendCell(buf->columns[static_cast<size_t>(i)], sqlite3_column_value(st.s, i));
+        for (int i = 0; i < n; ++i)
+            appendCell(buf->columns[static_cast<size_t>(i)], sqlite3_column_value(st.s, i));
         ++rows;
-        if (progress && rows % kProgressStep == 0 && !progress(rows)) throw Error("Operation cancelled");
+        if (progress && rows % kProgressStep == 0 && !progress(rows))
+            throw Error("Operation cancelled");
         rc = sqlite3_step(st.s);
     }
-    if (rc != SQLITE_DONE) fail();
+    if (rc != SQLITE_DONE)
+        fail();
     buf->rows = rows;
     buf->shrink();
-    if (progress && !progress(rows)) throw Error("Operation cancelled");
+    if (progress && !progress(rows))
+        throw Error("Operation cancelled");
     return buf;
 }
 
-std::unique_ptr<ResultBuffer> SqliteProvider::callProcedure(const std::string& name, std::vector<Parameter>&,
-                                                            const ProgressFn&) {
-    throw DatabaseError(format("Stored procedure '%s' not found: SQLite has no stored procedures", name.c_str()));
+std::unique_ptr<ResultBuffer>
+SqliteProvider::callProcedure(const std::string& name, std::vector<Parameter>&, const ProgressFn&) {
+    throw DatabaseError(
+        format("Stored procedure '%s' not found: SQLite has no stored procedures", name.c_str()));
 }
 
-std::vector<Parameter> SqliteProvider::procedureParameters(const std::string&) { return {}; }
+std::vector<Parameter> SqliteProvider::procedureParameters(const std::string&) {
+    return {};
+}
 
 std::vector<std::string> SqliteProvider::primaryKey(const std::string&, const std::string& table) {
     std::vector<std::pair<int, std::string>> cols;
     Stmt st;
     const std::string sql = "PRAGMA table_info(" + quoteIdentifier(table) + ")";
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr) != SQLITE_OK) fail();
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr) != SQLITE_OK)
+        fail();
     while (sqlite3_step(st.s) == SQLITE_ROW) {
         const int pk = sqlite3_column_int(st.s, 5);
-        if (pk > 0) cols.emplace_back(pk, reinterpret_cast<const char*>(sqlite3_column_text(st.s, 1)));
+        if (pk > 0)
+            cols.emplace_back(pk, reinterpret_cast<const char*>(sqlite3_column_text(st.s, 1)));
     }
     std::sort(cols.begin(), cols.end());
     std::vector<std::string> out;
-    for (auto& c : cols) out.push_back(c.second);
+    for (auto& c : cols)
+        out.push_back(c.second);
     return out;
 }
 
@@ -299,11 +391,15 @@ void SqliteProvider::applyChange(const RowChange& change) {
     exec("SAVEPOINT rg_change");
     try {
         Stmt st;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr) != SQLITE_OK) fail();
-        for (size_t i = 0; i < params.size(); ++i) bindValue(st.s, static_cast<int>(i) + 1, params[i]);
-        if (sqlite3_step(st.s) != SQLITE_DONE) fail();
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr) != SQLITE_OK)
+            fail();
+        for (size_t i = 0; i < params.size(); ++i)
+            bindValue(st.s, static_cast<int>(i) + 1, params[i]);
+        if (sqlite3_step(st.s) != SQLITE_DONE)
+            fail();
         const int touched = sqlite3_changes(db_);
-        if (touched != 1) throw DatabaseError(rowCountMessage(touched));
+        if (touched != 1)
+            throw DatabaseError(rowCountMessage(touched));
     } catch (...) {
         sqlite3_exec(db_, "ROLLBACK TO rg_change; RELEASE rg_change", nullptr, nullptr, nullptr);
         throw;

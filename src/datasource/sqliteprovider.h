@@ -21,11 +21,14 @@ public:
     void listProcedures(std::vector<std::string>& list) override;
     void listFields(const std::string& table, std::vector<std::string>& list) override;
     std::string quoteIdentifier(const std::string& name) override;
-    std::unique_ptr<ResultBuffer> query(const std::string& sql, const ProgressFn& progress) override;
-    std::unique_ptr<ResultBuffer> callProcedure(const std::string& name, std::vector<Parameter>& params,
+    std::unique_ptr<ResultBuffer> query(const std::string& sql,
+                                        const ProgressFn& progress) override;
+    std::unique_ptr<ResultBuffer> callProcedure(const std::string& name,
+                                                std::vector<Parameter>& params,
                                                 const ProgressFn& progress) override;
     std::vector<Parameter> procedureParameters(const std::string& name) override;
-    std::vector<std::string> primaryKey(const std::string& schema, const std::string& table) override;
+    std::vector<std::string> primaryKey(const std::string& schema,
+                                        const std::string& table) override;
     void applyChange(const RowChange& change) override;
     void cancel() override;
 

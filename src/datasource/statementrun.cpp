@@ -50,13 +50,17 @@ std::unique_ptr<Provider> connectOffThread(const std::string& connectionString) 
         lock.unlock();
         const bool goOn = !sink || sink->progress("正在连接数据库", 0, 0);
         lock.lock();
-        if (!goOn) throw Cancelled();
+        if (!goOn)
+            throw Cancelled();
     }
-    if (pending->error) std::rethrow_exception(pending->error);
+    if (pending->error)
+        std::rethrow_exception(pending->error);
     return std::move(pending->provider);
 }
 
-void shareOneHeapAcrossThreads() { mallopt(M_ARENA_MAX, 1); }
+void shareOneHeapAcrossThreads() {
+    mallopt(M_ARENA_MAX, 1);
+}
 
 std::string queryTimeoutMessage(int seconds) {
     return "查询超时：" + std::to_string(seconds) + " 秒内没有完成，已停止。";
@@ -79,8 +83,10 @@ void runStatement(Provider& provider, const std::function<void(const ProgressFn&
     while (done.wait_for(kPoll) != std::future_status::ready) {
         // The sink is asked on every round, also after a cancel, so that its window keeps
         // repainting while the driver winds down.
-        if (sink && !sink->progress("正在读取数据", rows.load(std::memory_order_relaxed), 0)) cancelled = true;
-        if (!cancelled && timeout > 0 && Clock::now() >= deadline) cancelled = timedOut = true;
+        if (sink && !sink->progress("正在读取数据", rows.load(std::memory_order_relaxed), 0))
+            cancelled = true;
+        if (!cancelled && timeout > 0 && Clock::now() >= deadline)
+            cancelled = timedOut = true;
         if (cancelled) {
             // Asked again on every round: a driver may only notice a cancel while it waits
             // on the server, not between two fetches.
@@ -97,7 +103,8 @@ void runStatement(Provider& provider, const std::function<void(const ProgressFn&
     } catch (...) {
         // The driver's own report of the interruption; what the user did is what counts.
     }
-    if (timedOut) throw DatabaseError(queryTimeoutMessage(timeout));
+    if (timedOut)
+        throw DatabaseError(queryTimeoutMessage(timeout));
     throw Cancelled();
 }
 

@@ -34,11 +34,11 @@ private:
     void rehash(size_t slots);
 
     PodBuffer<char> arena_;
-    PodBuffer<uint64_t> offsets_;  // size() + 1 entries
+    PodBuffer<uint64_t> offsets_; // size() + 1 entries
     // Open addressing, at most half full: a slot holds a code in its low and the hash of the
     // code's text in its high 32 bits, 0 when free.
     PodBuffer<uint64_t> slots_;
-    uint32_t last_ = 0;            // the code found last: runs of one value skip the lookup
+    uint32_t last_ = 0; // the code found last: runs of one value skip the lookup
 };
 
 } // namespace rg

@@ -15,8 +15,8 @@ namespace rg {
 
 struct GridFont {
     std::string name = "宋体";
-    int size = 9;           // points
-    uint16_t style = 0;     // biff::FontStyle bits
+    int size = 9;       // points
+    uint16_t style = 0; // biff::FontStyle bits
     RgbColor color = 0x000000;
 };
 
@@ -25,9 +25,9 @@ struct GridAppearance {
     RgbColor headerColor = 0xC0C0C0;
     RgbColor groupNodeTextColor = 0x000000;
     RgbColor groupNodeColor = 0xC0C0C0;
-    RgbColor color = 0xFFFFFF;          // the grid's background
-    RgbColor windowFrame = 0x000000;    // system colour of window frames
-    RgbColor window = 0xFFFFFF;         // system colour of window backgrounds
+    RgbColor color = 0xFFFFFF;       // the grid's background
+    RgbColor windowFrame = 0x000000; // system colour of window frames
+    RgbColor window = 0xFFFFFF;      // system colour of window backgrounds
     RgbColor bandColor = 0xC0C0C0;
     RgbColor rowFooterTextColor = 0x000000;
     RgbColor rowFooterColor = 0xC0C0C0;
@@ -36,8 +36,8 @@ struct GridAppearance {
     bool showGrid = true;
     bool showBands = false;
     bool showHeader = true;
-    std::string bandCaption;                 // the grid's one band
-    std::set<std::string> disabledCaptions;  // names of columns whose DisableCaption is set
+    std::string bandCaption;                // the grid's one band
+    std::set<std::string> disabledCaptions; // names of columns whose DisableCaption is set
 
     // Colours from a palette: headers, group rows and footers in button colours, cells in
     // the base colours.

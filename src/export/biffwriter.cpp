@@ -5,7 +5,8 @@
 namespace rg::biff {
 
 std::string_view cutAnsi(std::string_view s, size_t maxBytes) {
-    if (s.size() <= maxBytes) return s;
+    if (s.size() <= maxBytes)
+        return s;
     size_t i = 0;
     while (i < s.size()) {
         size_t len = 1;
@@ -15,7 +16,8 @@ std::string_view cutAnsi(std::string_view s, size_t maxBytes) {
             // GB18030 four-byte sequences have a digit as their second byte.
             len = (b2 >= 0x30 && b2 <= 0x39) ? 4 : 2;
         }
-        if (i + len > maxBytes) break;
+        if (i + len > maxBytes)
+            break;
         i += len;
     }
     return s.substr(0, i);
@@ -47,7 +49,8 @@ void Writer::Palette(const std::array<RgbColor, 13>& colors) {
     header(kPalette, 2 + 4 * 13);
     u16(13);
     for (RgbColor c : colors) {
-        if (c == kNoColor) c = 0;
+        if (c == kNoColor)
+            c = 0;
         u8(static_cast<uint8_t>(c >> 16));
         u8(static_cast<uint8_t>(c >> 8));
         u8(static_cast<uint8_t>(c));
@@ -56,7 +59,8 @@ void Writer::Palette(const std::array<RgbColor, 13>& colors) {
 }
 
 void Writer::Font(uint16_t twips, uint16_t style, uint16_t colorIndex, std::string_view name) {
-    if (name.size() > 255) name = cutAnsi(name, 255);
+    if (name.size() > 255)
+        name = cutAnsi(name, 255);
     header(kFont, static_cast<uint16_t>(7 + name.size()));
     u16(twips);
     u16(style);
@@ -95,7 +99,9 @@ void Writer::Label(uint16_t row, uint16_t col, uint16_t xf, std::string_view tex
     out_.append(text);
 }
 
-void Writer::Blank(uint16_t row, uint16_t col, uint16_t xf) { cell(kBlank, 6, row, col, xf); }
+void Writer::Blank(uint16_t row, uint16_t col, uint16_t xf) {
+    cell(kBlank, 6, row, col, xf);
+}
 
 void Writer::Rk(uint16_t row, uint16_t col, uint16_t xf, int32_t value) {
     cell(kRk, 10, row, col, xf);
@@ -133,13 +139,23 @@ void Writer::Formula(uint16_t row, uint16_t col, uint16_t xf, uint16_t firstRow,
     u8(0x42);
     u8(0x01);
     switch (f) {
-    case Function::Min: u16(6); break;
-    case Function::Max: u16(7); break;
-    case Function::CountA: u16(169); break;
-    default: u16(5); break;
+    case Function::Min:
+        u16(6);
+        break;
+    case Function::Max:
+        u16(7);
+        break;
+    case Function::CountA:
+        u16(169);
+        break;
+    default:
+        u16(5);
+        break;
     }
 }
 
-void Writer::Eof() { header(kEof, 0); }
+void Writer::Eof() {
+    header(kEof, 0);
+}
 
 } // namespace rg::biff

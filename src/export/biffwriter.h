@@ -33,7 +33,9 @@ enum FontStyle : uint16_t { Bold = 1, Italic = 2, Underline = 4, StrikeOut = 8 }
 // Summary functions of the footer row.
 enum class Function { Sum, Min, Max, CountA, Average };
 
-inline bool fitsRk(int64_t v) { return v >= kRkMin && v <= kRkMax; }
+inline bool fitsRk(int64_t v) {
+    return v >= kRkMin && v <= kRkMax;
+}
 
 // The first bytes of a code page 936 text, at most maxBytes, never splitting a character.
 std::string_view cutAnsi(std::string_view ansi, size_t maxBytes);
@@ -53,7 +55,7 @@ public:
     // The text is taken as code page bytes; callers keep it within kMaxLabelText.
     void Label(uint16_t row, uint16_t col, uint16_t xf, std::string_view ansi);
     void Blank(uint16_t row, uint16_t col, uint16_t xf);
-    void Rk(uint16_t row, uint16_t col, uint16_t xf, int32_t value);  // value within fitsRk
+    void Rk(uint16_t row, uint16_t col, uint16_t xf, int32_t value); // value within fitsRk
     void Number(uint16_t row, uint16_t col, uint16_t xf, double value);
     // A summary formula over the area firstRow..lastRow (each at most kMaxFormulaRow) of one
     // column, with `result` stored for readers that do not recalculate.

@@ -13,7 +13,9 @@ void AppendCsvLine(std::string& out, const std::vector<std::string>& fields) {
     out += "\r\n";
 }
 
-bool CsvFormulaLike(std::string_view text) { return SpreadsheetFormulaLike(text); }
+bool CsvFormulaLike(std::string_view text) {
+    return SpreadsheetFormulaLike(text);
+}
 
 std::string CsvText(std::string text) {
     if (CsvFormulaLike(text))
@@ -22,7 +24,8 @@ std::string CsvText(std::string text) {
 }
 
 std::string CsvFooterText(std::string text, const SummaryValue& value) {
-    const bool number = value.kind() == SummaryValue::Kind::Exact || value.kind() == SummaryValue::Kind::Float;
+    const bool number =
+        value.kind() == SummaryValue::Kind::Exact || value.kind() == SummaryValue::Kind::Float;
     return number ? text : CsvText(std::move(text));
 }
 
@@ -65,9 +68,8 @@ void TdxDBGridExportCsv::WriteNode(RowHandle node) {
         fields_.assign(fields_.size(), std::string());
         for (size_t i = 0; i < cols_.size(); ++i)
             if (g.FooterCellExists(node, *cols_[i], j))
-                fields_[static_cast<size_t>(groups_) + i] =
-                    CsvFooterText(g.FooterCellText(node, *cols_[i], j),
-                                  g.FooterCellValue(node, *cols_[i], j));
+                fields_[static_cast<size_t>(groups_) + i] = CsvFooterText(
+                    g.FooterCellText(node, *cols_[i], j), g.FooterCellValue(node, *cols_[i], j));
         line();
     }
 }
@@ -77,9 +79,10 @@ void TdxDBGridExportCsv::WriteFooterRows() {
         return;
     fields_.assign(static_cast<size_t>(groups_), std::string());
     for (const TdxDBGridColumn* c : cols_)
-        fields_.push_back(Grid->SummaryFooterCellExists(*c)
-                              ? CsvFooterText(Grid->SummaryFooterText(*c), Grid->SummaryFooterValue(*c))
-                              : std::string());
+        fields_.push_back(
+            Grid->SummaryFooterCellExists(*c)
+                ? CsvFooterText(Grid->SummaryFooterText(*c), Grid->SummaryFooterValue(*c))
+                : std::string());
     line();
 }
 

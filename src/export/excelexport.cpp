@@ -14,18 +14,21 @@ namespace {
 
 using Xf = std::array<uint8_t, 12>;
 
-constexpr uint16_t kXfColInfo = 15, kXfHeader = 22, kXfGroup = 23,
-                   kXfSummary = 24, kXfSummaryEmpty = 25, kXfBand = 26, kXfFooter = 27,
-                   kXfFooterEmpty = 28, kXfFirstColumn = 29;
+constexpr uint16_t kXfColInfo = 15, kXfHeader = 22, kXfGroup = 23, kXfSummary = 24,
+                   kXfSummaryEmpty = 25, kXfBand = 26, kXfFooter = 27, kXfFooterEmpty = 28,
+                   kXfFirstColumn = 29;
 
 // The fixed formats 0 to 28; 21's borders depend on the grid lines.
 std::vector<Xf> fixedFormats(bool showGrid) {
     const uint8_t b = showGrid ? 0xA1 : 0x00;
     std::vector<Xf> x;
     x.push_back({0x00, 0x00, 0xF5, 0xFF, 0x20, 0x00, 0x00, 0xCE, 0, 0, 0, 0});
-    for (int i = 0; i < 2; ++i) x.push_back({0x01, 0x00, 0xF5, 0xFF, 0x20, 0xF4, 0x00, 0xCE, 0, 0, 0, 0});
-    for (int i = 0; i < 2; ++i) x.push_back({0x02, 0x00, 0xF5, 0xFF, 0x20, 0xF4, 0x00, 0xCE, 0, 0, 0, 0});
-    for (int i = 0; i < 10; ++i) x.push_back({0x00, 0x00, 0xF5, 0xFF, 0x20, 0xF4, 0x00, 0xCE, 0, 0, 0, 0});
+    for (int i = 0; i < 2; ++i)
+        x.push_back({0x01, 0x00, 0xF5, 0xFF, 0x20, 0xF4, 0x00, 0xCE, 0, 0, 0, 0});
+    for (int i = 0; i < 2; ++i)
+        x.push_back({0x02, 0x00, 0xF5, 0xFF, 0x20, 0xF4, 0x00, 0xCE, 0, 0, 0, 0});
+    for (int i = 0; i < 10; ++i)
+        x.push_back({0x00, 0x00, 0xF5, 0xFF, 0x20, 0xF4, 0x00, 0xCE, 0, 0, 0, 0});
     x.push_back({0x00, 0x00, 0x01, 0x00, 0x20, 0x00, 0x00, 0xCE, 0, 0, 0, 0});
     for (uint8_t fmt : {0x21, 0x1F, 0x20, 0x1E, 0x0D})
         x.push_back({0x01, fmt, 0xF5, 0xFF, 0x20, 0xF8, 0x00, 0xCE, 0, 0, 0, 0});
@@ -40,17 +43,22 @@ std::vector<Xf> fixedFormats(bool showGrid) {
     return x;
 }
 
-uint16_t twips(const GridFont& f) { return static_cast<uint16_t>(std::clamp(f.size * 20, 0, 0xFFFF)); }
+uint16_t twips(const GridFont& f) {
+    return static_cast<uint16_t>(std::clamp(f.size * 20, 0, 0xFFFF));
+}
 
 bool sameIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
 } // namespace
 
-biff::Writer& TdxDBGridExportExcel::out() { return *writer_; }
+biff::Writer& TdxDBGridExportExcel::out() {
+    return *writer_;
+}
 
 std::string TdxDBGridExportExcel::ansiLabel(const std::string& utf8, size_t maxBytes) {
     bool lost = false;
@@ -59,7 +67,8 @@ std::string TdxDBGridExportExcel::ansiLabel(const std::string& utf8, size_t maxB
         a.resize(biff::cutAnsi(a, maxBytes).size());
         lost = true;
     }
-    if (lost) ++LossyCells;
+    if (lost)
+        ++LossyCells;
     return a;
 }
 
@@ -67,10 +76,13 @@ void TdxDBGridExportExcel::CheckLimits(const std::vector<RowHandle>& nodes) {
     const int g = Grid->GroupColumnCount();
     const int n = static_cast<int>(VisibleExportColumns().size());
     if (g + n > kMaxSheetColumns)
-        throw Error(format("电子表格最多容纳 %d 列，此报表需要 %d 列（%d 个分组列和 %d 个数据列），无法输出。",
-                           kMaxSheetColumns, g + n, g, n));
-    int64_t rows = (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0) + (Grid->ShowSummaryFooter ? 1 : 0);
-    for (RowHandle r : nodes) rows += 1 + (r.isData() ? Grid->FooterRowCount(r) : 0);
+        throw Error(format(
+            "电子表格最多容纳 %d 列，此报表需要 %d 列（%d 个分组列和 %d 个数据列），无法输出。",
+            kMaxSheetColumns, g + n, g, n));
+    int64_t rows =
+        (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0) + (Grid->ShowSummaryFooter ? 1 : 0);
+    for (RowHandle r : nodes)
+        rows += 1 + (r.isData() ? Grid->FooterRowCount(r) : 0);
     if (rows > kMaxSheetRows)
         throw Error(format("电子表格（.xls）最多容纳 %d 行，此报表需要 %lld 行，无法输出。"
                            "请输出为 Excel 工作簿（.xlsx），它可容纳 %lld 行。",
@@ -87,7 +99,8 @@ void TdxDBGridExportExcel::BeginDocument() {
     ExportedColumns.Count = 0;
     cols_.clear();
     for (TdxDBGridColumn* c : VisibleExportColumns()) {
-        if (ExportedColumns.Count >= 256) break;
+        if (ExportedColumns.Count >= 256)
+            break;
         ExportedColumns.Items[static_cast<size_t>(ExportedColumns.Count++)] = c->Index();
         CellKind kind = CellKind::Empty;
         if (!c->FieldName().empty() && c->field() != nullptr) {
@@ -96,13 +109,21 @@ void TdxDBGridExportExcel::BeginDocument() {
             case FieldKind::Integer:
             case FieldKind::Word:
             case FieldKind::AutoInc:
-            case FieldKind::LargeInt: kind = CellKind::Integer; break;
+            case FieldKind::LargeInt:
+                kind = CellKind::Integer;
+                break;
             case FieldKind::Float:
             case FieldKind::Currency:
             case FieldKind::BCD:
-            case FieldKind::FMTBcd: kind = CellKind::Number; break;
-            case FieldKind::Memo: kind = CellKind::Memo; break;
-            default: kind = CellKind::Text; break;
+            case FieldKind::FMTBcd:
+                kind = CellKind::Number;
+                break;
+            case FieldKind::Memo:
+                kind = CellKind::Memo;
+                break;
+            default:
+                kind = CellKind::Text;
+                break;
             }
         }
         cols_.push_back({c, kind});
@@ -115,10 +136,12 @@ void TdxDBGridExportExcel::BeginDocument() {
     // Without the code page readers outside a Chinese Windows cannot decode the texts.
     w.CodePage(936);
     w.Guts();
-    w.Palette({Look.headerFont.color, Look.headerColor, Look.groupNodeTextColor, Look.groupNodeColor,
-               Look.font.color, Look.color, Look.windowFrame, Look.window, Look.bandFont.color, Look.bandColor,
-               Look.rowFooterTextColor, Look.rowFooterColor, Look.gridLineColor});
-    for (int i = 0; i < 4; ++i) w.Font(200, 0, 0x7FFF, "Arial");
+    w.Palette({Look.headerFont.color, Look.headerColor, Look.groupNodeTextColor,
+               Look.groupNodeColor, Look.font.color, Look.color, Look.windowFrame, Look.window,
+               Look.bandFont.color, Look.bandColor, Look.rowFooterTextColor, Look.rowFooterColor,
+               Look.gridLineColor});
+    for (int i = 0; i < 4; ++i)
+        w.Font(200, 0, 0x7FFF, "Arial");
     const std::string gridFontName = toAnsi(Look.font.name);
     w.Font(twips(Look.font), Look.font.style, 12, gridFontName);
     w.Font(twips(Look.headerFont), Look.headerFont.style, 8, toAnsi(Look.headerFont.name));
@@ -126,9 +149,11 @@ void TdxDBGridExportExcel::BeginDocument() {
     w.Font(twips(Look.bandFont), Look.bandFont.style, 16, toAnsi(Look.bandFont.name));
     w.Font(twips(Look.font), Look.font.style, 18, gridFontName);
     // Columns take the grid's font.
-    for (int i = 0; i < std::min(n, kColumnsWithOwnFont); ++i) w.Font(twips(Look.font), Look.font.style, 12, gridFontName);
+    for (int i = 0; i < std::min(n, kColumnsWithOwnFont); ++i)
+        w.Font(twips(Look.font), Look.font.style, 12, gridFontName);
 
-    for (const Xf& x : fixedFormats(Look.showGrid)) w.Xf(x);
+    for (const Xf& x : fixedFormats(Look.showGrid))
+        w.Xf(x);
     const uint8_t border = Look.showGrid ? 0xA1 : 0x00;
     for (int i = 0; i < n; ++i) {
         const Alignment a = cols_[static_cast<size_t>(i)].column->alignment();
@@ -136,16 +161,19 @@ void TdxDBGridExportExcel::BeginDocument() {
         const uint8_t font = i < kColumnsWithOwnFont ? static_cast<uint8_t>(10 + i) : 5;
         w.Xf({font, 0x00, 0x01, 0x00, align, 0x78, 0x41, 0x03, border, border, border, border});
     }
-    for (int c = 0; c < g; ++c) w.ColInfo(static_cast<uint16_t>(c), static_cast<uint16_t>(c), 400, kXfColInfo);
+    for (int c = 0; c < g; ++c)
+        w.ColInfo(static_cast<uint16_t>(c), static_cast<uint16_t>(c), 400, kXfColInfo);
     for (int i = 0; i < n; ++i) {
         const int width = std::clamp(cols_[static_cast<size_t>(i)].column->Width() * 36, 0, 0xFFFF);
-        w.ColInfo(static_cast<uint16_t>(g + i), static_cast<uint16_t>(g + i), static_cast<uint16_t>(width), kXfColInfo);
+        w.ColInfo(static_cast<uint16_t>(g + i), static_cast<uint16_t>(g + i),
+                  static_cast<uint16_t>(width), kXfColInfo);
     }
     w.Dimensions();
 }
 
 void TdxDBGridExportExcel::EndDocument() {
-    if (!writer_) return;
+    if (!writer_)
+        return;
     out().Eof();
     Stream->Flush();
 }
@@ -155,15 +183,18 @@ void TdxDBGridExportExcel::WriteHeaderRows() {
     const int g = groupLevels_;
     const int n = static_cast<int>(cols_.size());
     if (Look.showBands) {
-        for (int c = 0; c < g + n; ++c) w.Blank(row(), static_cast<uint16_t>(c), kXfGroup);
+        for (int c = 0; c < g + n; ++c)
+            w.Blank(row(), static_cast<uint16_t>(c), kXfGroup);
         w.Label(row(), static_cast<uint16_t>(g), kXfBand, ansiLabel(Look.bandCaption));
         ++CurrentRow;
     }
     if (Look.showHeader) {
-        for (int c = 0; c < g; ++c) w.Blank(row(), static_cast<uint16_t>(c), kXfGroup);
+        for (int c = 0; c < g; ++c)
+            w.Blank(row(), static_cast<uint16_t>(c), kXfGroup);
         for (int i = 0; i < n; ++i) {
             const TdxDBGridColumn& col = *cols_[static_cast<size_t>(i)].column;
-            w.Label(row(), static_cast<uint16_t>(g + i), kXfHeader, CaptionDisabled(col) ? std::string() : ansiLabel(col.Caption()));
+            w.Label(row(), static_cast<uint16_t>(g + i), kXfHeader,
+                    CaptionDisabled(col) ? std::string() : ansiLabel(col.Caption()));
         }
         ++CurrentRow;
     }
@@ -178,44 +209,56 @@ void TdxDBGridExportExcel::WriteNode(RowHandle node) {
         const int level = grid.Level(node);
         for (int c = 0; c < g; ++c) {
             if (c == level)
-                w.Label(row(), static_cast<uint16_t>(c), kXfGroup, ansiLabel(grid.GroupRowText(node)));
+                w.Label(row(), static_cast<uint16_t>(c), kXfGroup,
+                        ansiLabel(grid.GroupRowText(node)));
             else
                 w.Blank(row(), static_cast<uint16_t>(c), kXfGroup);
         }
     }
     if (grid.HasChildren(node)) {
-        for (int i = 0; i < n; ++i) w.Blank(row(), static_cast<uint16_t>(g + i), kXfGroup);
+        for (int i = 0; i < n; ++i)
+            w.Blank(row(), static_cast<uint16_t>(g + i), kXfGroup);
         Stream->FlushIfFull();
         return;
     }
-    for (int i = 0; i < n; ++i) writeDataCell(node, i);
+    for (int i = 0; i < n; ++i)
+        writeDataCell(node, i);
     const int footers = grid.FooterRowCount(node);
     for (int j = 0; j < footers; ++j) {
         ++CurrentRow;
         const int level = grid.FooterLevel(node, j);
-        for (int c = 0; c <= level; ++c) w.Blank(row(), static_cast<uint16_t>(c), kXfGroup);
+        for (int c = 0; c <= level; ++c)
+            w.Blank(row(), static_cast<uint16_t>(c), kXfGroup);
         for (int i = 0; i < n; ++i) {
             const TdxDBGridColumn& col = *cols_[static_cast<size_t>(i)].column;
             if (grid.FooterCellExists(node, col, j)) {
-                const auto sheetCol = static_cast<uint16_t>((i == 0 && level + 1 < g) ? level + 1 : g + i);
-                // A minimum or maximum over nulls only shows nothing: an empty cell, not an empty text.
+                const auto sheetCol =
+                    static_cast<uint16_t>((i == 0 && level + 1 < g) ? level + 1 : g + i);
+                // A minimum or maximum over nulls only shows nothing: an empty cell, not an empty
+                // text.
                 const std::string text = grid.FooterCellText(node, col, j);
-                if (text.empty()) w.Blank(row(), sheetCol, kXfFooter);
-                else label(sheetCol, kXfFooter, ansiLabel(text));
+                if (text.empty())
+                    w.Blank(row(), sheetCol, kXfFooter);
+                else
+                    label(sheetCol, kXfFooter, ansiLabel(text));
             } else {
                 w.Blank(row(), static_cast<uint16_t>(g + i), kXfFooterEmpty);
             }
         }
         if (level + 1 < g)
-            for (int c = g; c >= level + 2; --c) w.Blank(row(), static_cast<uint16_t>(c), kXfFooterEmpty);
+            for (int c = g; c >= level + 2; --c)
+                w.Blank(row(), static_cast<uint16_t>(c), kXfFooterEmpty);
     }
     Stream->FlushIfFull();
 }
 
 void TdxDBGridExportExcel::WriteFooterRows() {
-    if (!Grid->ShowSummaryFooter) return;
-    for (int c = 0; c < groupLevels_; ++c) out().Blank(row(), static_cast<uint16_t>(c), kXfSummaryEmpty);
-    for (int i = 0; i < static_cast<int>(cols_.size()); ++i) writeSummaryCell(i, cols_[static_cast<size_t>(i)]);
+    if (!Grid->ShowSummaryFooter)
+        return;
+    for (int c = 0; c < groupLevels_; ++c)
+        out().Blank(row(), static_cast<uint16_t>(c), kXfSummaryEmpty);
+    for (int i = 0; i < static_cast<int>(cols_.size()); ++i)
+        writeSummaryCell(i, cols_[static_cast<size_t>(i)]);
 }
 
 void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {
@@ -224,10 +267,18 @@ void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {
     const auto col = static_cast<uint16_t>(groupLevels_ + i);
     const auto xf = static_cast<uint16_t>(kXfFirstColumn + i);
     switch (c.kind) {
-    case CellKind::Empty: label(col, xf, {}); return;
-    case CellKind::Text: label(col, xf, ansiLabel(Grid->CellText(node, *c.column))); return;
-    case CellKind::Memo: label(col, xf, ansiLabel(Grid->CellText(node, *c.column), 255)); return;
-    case CellKind::Integer: case CellKind::Number: break;
+    case CellKind::Empty:
+        label(col, xf, {});
+        return;
+    case CellKind::Text:
+        label(col, xf, ansiLabel(Grid->CellText(node, *c.column)));
+        return;
+    case CellKind::Memo:
+        label(col, xf, ansiLabel(Grid->CellText(node, *c.column), 255));
+        return;
+    case CellKind::Integer:
+    case CellKind::Number:
+        break;
     }
     // A null is no number: the cell stays empty, and the summary formulas pass over it as
     // the grid's summaries do.
@@ -238,8 +289,10 @@ void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {
     }
     if (c.kind == CellKind::Number) {
         // A value a double would change (a long decimal, NaN, an infinity) as its text.
-        if (const auto d = cellNumber(v)) number(col, xf, *d);
-        else label(col, xf, ansiLabel(Grid->CellText(node, *c.column)));
+        if (const auto d = cellNumber(v))
+            number(col, xf, *d);
+        else
+            label(col, xf, ansiLabel(Grid->CellText(node, *c.column)));
         return;
     }
     const int64_t i64 = v.asInt();
@@ -274,7 +327,8 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
         k = i;
     } else if (t != TdxSummaryType::cstNone) {
         for (int j = 0; j < static_cast<int>(cols_.size()); ++j)
-            if (sameIgnoringCase(cols_[static_cast<size_t>(j)].column->FieldName(), c.column->SummaryFooterField())) {
+            if (sameIgnoringCase(cols_[static_cast<size_t>(j)].column->FieldName(),
+                                 c.column->SummaryFooterField())) {
                 k = j;
                 break;
             }
@@ -293,14 +347,15 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
     const bool numbers = Grid->FooterValueKind(*c.column) == SummaryValueKind::Number;
     const std::optional<double> held = footer.isEmpty() ? 0.0 : footerNumber(footer);
     if (formulaFits && numbers && held &&
-        FormulaShowsFooter(t, c.column->SummaryFooterFormat(), tallies_[static_cast<size_t>(areaCol)], footer)) {
-        const biff::Function f = t == TdxSummaryType::cstSum   ? biff::Function::Sum
-                                 : t == TdxSummaryType::cstMin ? biff::Function::Min
-                                 : t == TdxSummaryType::cstMax ? biff::Function::Max
+        FormulaShowsFooter(t, c.column->SummaryFooterFormat(),
+                           tallies_[static_cast<size_t>(areaCol)], footer)) {
+        const biff::Function f = t == TdxSummaryType::cstSum     ? biff::Function::Sum
+                                 : t == TdxSummaryType::cstMin   ? biff::Function::Min
+                                 : t == TdxSummaryType::cstMax   ? biff::Function::Max
                                  : t == TdxSummaryType::cstCount ? biff::Function::CountA
                                                                  : biff::Function::Average;
-        w.Formula(row(), col, kXfSummary, static_cast<uint16_t>(firstRow), static_cast<uint16_t>(lastRow),
-                  static_cast<uint8_t>(areaCol), f, *held);
+        w.Formula(row(), col, kXfSummary, static_cast<uint16_t>(firstRow),
+                  static_cast<uint16_t>(lastRow), static_cast<uint8_t>(areaCol), f, *held);
         return;
     }
     // Otherwise the grid's own value: dates, texts, NaN and infinities as the footer's
@@ -314,7 +369,8 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
         w.Number(row(), col, kXfSummary, *held);
 }
 
-void ExportToSpreadsheet(TdxDBGrid& grid, const std::string& fileName, bool saveAll, const GridAppearance& look) {
+void ExportToSpreadsheet(TdxDBGrid& grid, const std::string& fileName, bool saveAll,
+                         const GridAppearance& look) {
     RunExport<TdxDBGridExportExcel>(grid, fileName, saveAll, look);
 }
 

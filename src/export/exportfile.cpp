@@ -26,13 +26,17 @@ std::set<std::string>& heldPaths() {
     throw Error(format("Cannot create file \"%s\". %s", path.c_str(), reasonText(ec).c_str()));
 }
 
-[[noreturn]] void cannotCreate(const std::string& path, int err) { cannotCreate(path, {err, std::generic_category()}); }
+[[noreturn]] void cannotCreate(const std::string& path, int err) {
+    cannotCreate(path, {err, std::generic_category()});
+}
 
 [[noreturn]] void cannotWrite(const std::string& path, std::error_code ec) {
     throw Error("无法写入文件“" + path + "”：" + reasonText(ec));
 }
 
-[[noreturn]] void cannotWrite(const std::string& path, int err) { cannotWrite(path, {err, std::generic_category()}); }
+[[noreturn]] void cannotWrite(const std::string& path, int err) {
+    cannotWrite(path, {err, std::generic_category()});
+}
 
 std::string holdKey(const std::string& path) {
     std::error_code ec;
@@ -49,34 +53,41 @@ mode_t currentUmask() {
 } // namespace
 
 ExportFile::ExportFile(const std::string& path) : path_(path), key_(holdKey(path)) {
-    if (path.empty()) cannotCreate(path, ENOENT);
+    if (path.empty())
+        cannotCreate(path, ENOENT);
     {
         std::lock_guard<std::mutex> g(heldLock);
-        if (!heldPaths().insert(key_).second) cannotCreate(path, EBUSY);
+        if (!heldPaths().insert(key_).second)
+            cannotCreate(path, EBUSY);
     }
     recoverInterruptedCopies();
     // Refuse now what the final rename would refuse, before anything is written. A link
     // is followed, so that the file it names is written and the link stays.
     WriteTarget target;
     std::error_code ec = resolveWriteTarget(path, target);
-    if (!ec && target.exists && ::access(target.path.c_str(), W_OK) != 0) ec = {errno, std::generic_category()};
+    if (!ec && target.exists && ::access(target.path.c_str(), W_OK) != 0)
+        ec = {errno, std::generic_category()};
     // A file without write permission is read-only for root as well, as a save takes it.
-    if (!ec && target.exists && (target.mode & 0222) == 0) ec = std::make_error_code(std::errc::permission_denied);
+    if (!ec && target.exists && (target.mode & 0222) == 0)
+        ec = std::make_error_code(std::errc::permission_denied);
     std::string tempPath;
-    if (!ec) fd_ = createTemporaryBeside(target.path, tempPath);
+    if (!ec)
+        fd_ = createTemporaryBeside(target.path, tempPath);
     // A folder that takes no new file: an existing writable file gets its content through a
     // staging file elsewhere, copied over it at Commit.
     if (!ec && fd_ < 0 && target.exists) {
         fd_ = createStagingFile(target.path, tempPath);
         staged_ = fd_ >= 0;
     }
-    if (!ec && fd_ < 0) ec = {errno, std::generic_category()};
+    if (!ec && fd_ < 0)
+        ec = {errno, std::generic_category()};
     if (ec) {
         std::lock_guard<std::mutex> g(heldLock);
         heldPaths().erase(key_);
         cannotCreate(path, ec);
     }
-    if (!staged_) ::fchmod(fd_, target.exists ? target.mode : 0666 & ~currentUmask());
+    if (!staged_)
+        ::fchmod(fd_, target.exists ? target.mode : 0666 & ~currentUmask());
     tempPath_ = tempPath;
     targetPath_ = target.path.string();
     buffer_.reserve(kFlushSize + 4096);
@@ -85,7 +96,8 @@ ExportFile::ExportFile(const std::string& path) : path_(path), key_(holdKey(path
 ExportFile::~ExportFile() {
     if (!committed_) {
         closeTemp();
-        if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+        if (!tempPath_.empty())
+            ::unlink(tempPath_.c_str());
     }
     std::lock_guard<std::mutex> g(heldLock);
     heldPaths().erase(key_);
@@ -96,10 +108,12 @@ void ExportFile::Flush() {
     size_t left = buffer_.size();
     while (left > 0) {
         const ssize_t n = fd_ >= 0 ? ::write(fd_, p, left) : -1;
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
             buffer_.clear();
-            if (fd_ < 0) throw Error("Stream write error");
+            if (fd_ < 0)
+                throw Error("Stream write error");
             cannotWrite(path_, n == 0 ? EIO : errno);
         }
         p += n;
@@ -120,14 +134,17 @@ void ExportFile::Commit() {
     const int fd = fd_;
     fd_ = -1;
     if (staged_) {
-        if (const std::error_code ec = copyOverTarget(targetPath_, fd, tempPath_)) cannotWrite(path_, ec);
+        if (const std::error_code ec = copyOverTarget(targetPath_, fd, tempPath_))
+            cannotWrite(path_, ec);
         committed_ = true;
         return;
     }
     const bool synced = ::fsync(fd) == 0;
     const int err = synced ? 0 : errno;
-    if (::close(fd) != 0 || !synced) cannotWrite(path_, err ? err : errno);
-    if (::rename(tempPath_.c_str(), targetPath_.c_str()) != 0) cannotCreate(path_, errno);
+    if (::close(fd) != 0 || !synced)
+        cannotWrite(path_, err ? err : errno);
+    if (::rename(tempPath_.c_str(), targetPath_.c_str()) != 0)
+        cannotCreate(path_, errno);
     committed_ = true;
 }
 

@@ -19,7 +19,7 @@ public:
     // Throws rg::Error "Cannot create file "%s". %s" with the path and the cause in Chinese
     // ("没有写入权限", "文件夹不存在"; the system's text for a rarer one).
     explicit ExportFile(const std::string& path);
-    ~ExportFile();  // without Commit the temporary file is removed
+    ~ExportFile(); // without Commit the temporary file is removed
     ExportFile(const ExportFile&) = delete;
     ExportFile& operator=(const ExportFile&) = delete;
 
@@ -29,13 +29,15 @@ public:
     // a write after Commit "Stream write error".
     void Write(const void* data, size_t size) {
         buffer_.append(static_cast<const char*>(data), size);
-        if (buffer_.size() >= kFlushSize) Flush();
+        if (buffer_.size() >= kFlushSize)
+            Flush();
     }
     void Write(std::string_view s) { Write(s.data(), s.size()); }
     // Direct access to the pending bytes for writers that build records in place.
     std::string& Buffer() { return buffer_; }
     void FlushIfFull() {
-        if (buffer_.size() >= kFlushSize) Flush();
+        if (buffer_.size() >= kFlushSize)
+            Flush();
     }
     void Flush();
 
@@ -47,9 +49,9 @@ private:
     void closeTemp();
     std::string path_;
     std::string key_;
-    std::string targetPath_;  // the file itself, a link followed
+    std::string targetPath_; // the file itself, a link followed
     std::string tempPath_;
-    bool staged_ = false;     // tempPath_ is a staging file to be copied over the target
+    bool staged_ = false; // tempPath_ is a staging file to be copied over the target
     std::string buffer_;
     int fd_ = -1;
     bool committed_ = false;

@@ -22,7 +22,9 @@ void TdxDBGridExport::Execute() {
     Stream.reset();
 }
 
-void TdxDBGridExport::CommitFiles() { Stream->Commit(); }
+void TdxDBGridExport::CommitFiles() {
+    Stream->Commit();
+}
 
 std::vector<TdxDBGridColumn*> TdxDBGridExport::VisibleExportColumns() const {
     return Grid->VisibleColumns();
@@ -30,13 +32,15 @@ std::vector<TdxDBGridColumn*> TdxDBGridExport::VisibleExportColumns() const {
 
 std::vector<RowHandle> TdxDBGridExport::RowsToExport() const {
     RowWalk walk;
-    if (!SaveAll) walk.selected = SelectedNodes;
+    if (!SaveAll)
+        walk.selected = SelectedNodes;
     return walk.Rows(*Grid);
 }
 
 void TdxDBGridExport::WriteContent() {
     if (Grid == nullptr || Grid->dataSet() == nullptr) {
-        if (Grid != nullptr) WriteEmptyDocument();
+        if (Grid != nullptr)
+            WriteEmptyDocument();
         return;
     }
     const std::vector<RowHandle> nodes = RowsToExport();
@@ -47,7 +51,8 @@ void TdxDBGridExport::WriteContent() {
         WriteHeaderRows();
         const auto total = static_cast<int64_t>(nodes.size());
         for (size_t i = 0; i < nodes.size(); ++i) {
-            if (i % kProgressStep == 0) reportProgress("正在导出", static_cast<int64_t>(i), total);
+            if (i % kProgressStep == 0)
+                reportProgress("正在导出", static_cast<int64_t>(i), total);
             WriteNode(nodes[i]);
             ++CurrentRow;
         }

@@ -57,13 +57,16 @@ protected:
 
     // Visible columns in header order (all columns sit in the grid's one band).
     std::vector<TdxDBGridColumn*> VisibleExportColumns() const;
-    bool CaptionDisabled(const TdxDBGridColumn& c) const { return Look.disabledCaptions.count(c.Name()) > 0; }
+    bool CaptionDisabled(const TdxDBGridColumn& c) const {
+        return Look.disabledCaptions.count(c.Name()) > 0;
+    }
 };
 
 // Runs a fresh exporter of kind E over the grid into a file: every row (saveAll) or the
 // grid's selected ones.
 template <class E>
-void RunExport(TdxDBGrid& grid, const std::string& fileName, bool saveAll, const GridAppearance& look) {
+void RunExport(TdxDBGrid& grid, const std::string& fileName, bool saveAll,
+               const GridAppearance& look) {
     auto exporter = std::make_unique<E>();
     exporter->FileName = fileName;
     exporter->Grid = &grid;

@@ -31,7 +31,7 @@ struct Line {
 };
 
 Line reportLine(const TdxDBGrid& grid, const std::vector<TdxDBGridColumn*>& columns,
-              const VisibleRow& v) {
+                const VisibleRow& v) {
     if (v.row.isGroup())
         return {"group", std::to_string(grid.Level(v.row)), {grid.GroupRowText(v.row)}, {}};
     Line line;

@@ -34,12 +34,13 @@ std::optional<double> FormulaResult(TdxSummaryType kind, const SheetColumnTally&
 // True when the formula's result gives the text the grid shows for its footer value under
 // the footer's pattern; never for an empty or text footer. Compared as texts because
 // spreadsheets add up doubles their own way (0.3 - 0.1 - 0.2 may come out as 0).
-bool FormulaShowsFooter(TdxSummaryType kind, const std::string& pattern, const SheetColumnTally& column,
-                        const SummaryValue& footer);
+bool FormulaShowsFooter(TdxSummaryType kind, const std::string& pattern,
+                        const SheetColumnTally& column, const SummaryValue& footer);
 
 // The same test for a workbook, whose cells keep the grid's value as the formula's stored
 // result: the recalculated result must equal the value up to the last bits of a double.
-bool FormulaGivesValue(TdxSummaryType kind, const SheetColumnTally& column, const SummaryValue& value);
+bool FormulaGivesValue(TdxSummaryType kind, const SheetColumnTally& column,
+                       const SummaryValue& value);
 
 // SUBTOTAL's function number for the kind (it skips the SUBTOTAL cells of inner footers).
 int SubtotalFunction(TdxSummaryType kind);

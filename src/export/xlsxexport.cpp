@@ -23,7 +23,17 @@ constexpr int kMaxOutlineLevel = 7;
 // UTF-16 units a cell holds.
 constexpr size_t kMaxCellUnits = 32767;
 
-enum class CellKind : uint8_t { Empty, Integer, Number, Decimal, Boolean, Date, Time, DateTime, Text };
+enum class CellKind : uint8_t {
+    Empty,
+    Integer,
+    Number,
+    Decimal,
+    Boolean,
+    Date,
+    Time,
+    DateTime,
+    Text
+};
 
 CellKind cellKindOf(const TdxDBGridColumn& c) {
     if (c.FieldName().empty() || c.field() == nullptr)
@@ -78,24 +88,31 @@ std::string_view cellText(std::string_view s, bool& cut) {
 // A date a spreadsheet shows as the grid does; a BC date, an infinity, a time beyond a day
 // or a cell that holds no date goes as its text.
 bool spreadsheetSerial(double serial, bool time) {
-    if (time) return serial >= 0 && serial < 1;
+    if (time)
+        return serial >= 0 && serial < 1;
     return serial >= kFirstSafeDateSerial && serial < kEndDateSerial;
 }
 
 bool spreadsheetDate(const Value& v, bool time) {
-    if (!v.isDateLike() || isInfinityMicros(v.micros())) return false;
+    if (!v.isDateLike() || isInfinityMicros(v.micros()))
+        return false;
     return spreadsheetSerial(v.asDouble(), time);
 }
 
-
 const char* kindName(TdxSummaryType kind) {
     switch (kind) {
-    case TdxSummaryType::cstSum: return "合计";
-    case TdxSummaryType::cstAvg: return "平均";
-    case TdxSummaryType::cstCount: return "计数";
-    case TdxSummaryType::cstMin: return "最小值";
-    case TdxSummaryType::cstMax: return "最大值";
-    case TdxSummaryType::cstNone: break;
+    case TdxSummaryType::cstSum:
+        return "合计";
+    case TdxSummaryType::cstAvg:
+        return "平均";
+    case TdxSummaryType::cstCount:
+        return "计数";
+    case TdxSummaryType::cstMin:
+        return "最小值";
+    case TdxSummaryType::cstMax:
+        return "最大值";
+    case TdxSummaryType::cstNone:
+        break;
     }
     return "";
 }
@@ -129,7 +146,7 @@ struct TdxDBGridExportXlsx::Sheet {
     struct Col {
         TdxDBGridColumn* column;
         CellKind kind;
-        std::string footerPattern;  // of the column's group footer item
+        std::string footerPattern; // of the column's group footer item
     };
     std::optional<WorkbookWriter> w;
     std::vector<Col> cols;
@@ -161,7 +178,8 @@ struct TdxDBGridExportXlsx::Sheet {
         return k == CellKind::Date ? 1 : k == CellKind::Time ? 2 : k == CellKind::DateTime ? 3 : 0;
     }
     // The style of `look` with a number format, made on first use and kept by `key`.
-    int styleFor(std::vector<int>& made, size_t key, const CellStyle& look, const std::string& format) {
+    int styleFor(std::vector<int>& made, size_t key, const CellStyle& look,
+                 const std::string& format) {
         if (made.size() <= key)
             made.resize(key + 1, -1);
         if (made[key] < 0) {
@@ -178,7 +196,8 @@ struct TdxDBGridExportXlsx::Sheet {
     int footerNumberStyle(bool grandTotal, int places) {
         return styleFor(grandTotal ? summaryStyles : footerStyles, static_cast<size_t>(places),
                         grandTotal ? summaryLook : footerLook,
-                        places > 0 ? "#,##0." + std::string(static_cast<size_t>(places), '0') : "#,##0");
+                        places > 0 ? "#,##0." + std::string(static_cast<size_t>(places), '0')
+                                   : "#,##0");
     }
     void addNumber(int i, double v) {
         for (int l = -1; l < groups; ++l)
@@ -197,7 +216,8 @@ struct TdxDBGridExportXlsx::Sheet {
     // One footer cell: the formula over the rows of its group when it gives the grid's value,
     // otherwise the value itself.
     void footerCell(int64_t row, int i, int level, int64_t fromRow, TdxSummaryType kind,
-                    const SummaryValue& value, const std::string& shown, const std::string& pattern);
+                    const SummaryValue& value, const std::string& shown,
+                    const std::string& pattern);
     // The first cell of a group footer row: the group and what its footers are.
     std::string footerLabel(const TdxDBGrid& grid, RowHandle node, int j, int level) const;
 };
@@ -262,8 +282,9 @@ void TdxDBGridExportXlsx::BeginDocument() {
     s.summaryLook = look(true, Look.headerColor, Look.headerFont.color);
     const char* numberFormats[4] = {"", "yyyy-mm-dd", "hh:mm:ss", "yyyy-mm-dd hh:mm:ss"};
     for (int k = 0; k < 4; ++k) {
-        for (auto [styles, base] : {std::pair{s.data, &s.dataLook}, std::pair{s.footer, &s.footerLook},
-                                    std::pair{s.summary, &s.summaryLook}}) {
+        for (auto [styles, base] :
+             {std::pair{s.data, &s.dataLook}, std::pair{s.footer, &s.footerLook},
+              std::pair{s.summary, &s.summaryLook}}) {
             CellStyle c = *base;
             c.numberFormat = numberFormats[k];
             styles[k] = w.addStyle(c);
@@ -310,7 +331,8 @@ void TdxDBGridExportXlsx::WriteHeaderRows() {
     s.firstDataRow = CurrentRow;
     // The filter's range is known from the count made before writing.
     if (Look.showHeader && s.groups + n > 0)
-        s.w->autofilter(CurrentRow - 1, 0, std::max<int64_t>(rowsBeforeSummary_ - 1, CurrentRow - 1),
+        s.w->autofilter(CurrentRow - 1, 0,
+                        std::max<int64_t>(rowsBeforeSummary_ - 1, CurrentRow - 1),
                         s.groups + n - 1);
 }
 
@@ -356,7 +378,8 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
         return;
     }
     for (; s.pendingLevel < s.groups; ++s.pendingLevel)
-        s.groupTexts[static_cast<size_t>(s.pendingLevel)] = grid.CellText(node, grid.GroupColumns(s.pendingLevel));
+        s.groupTexts[static_cast<size_t>(s.pendingLevel)] =
+            grid.CellText(node, grid.GroupColumns(s.pendingLevel));
     s.setRow(CurrentRow, s.groups);
     for (int i = 0; i < n; ++i) {
         const Sheet::Col& c = s.cols[static_cast<size_t>(i)];
@@ -429,7 +452,8 @@ void TdxDBGridExportXlsx::writeGroupFooters(RowHandle node) {
                 continue;
             }
             s.footerCell(CurrentRow, i, level, s.groupRow[static_cast<size_t>(level)] + 1,
-                         grid.FooterCellKind(node, *c.column, j), grid.FooterCellValue(node, *c.column, j),
+                         grid.FooterCellKind(node, *c.column, j),
+                         grid.FooterCellValue(node, *c.column, j),
                          grid.FooterCellText(node, *c.column, j), c.footerPattern);
         }
     }
@@ -440,7 +464,8 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64
                                             const std::string& shown, const std::string& pattern) {
     const CellKind k = cols[static_cast<size_t>(i)].kind;
     const bool grandTotal = level < 0;
-    const bool dated = (kind == TdxSummaryType::cstMin || kind == TdxSummaryType::cstMax) && formatIndex(k) != 0;
+    const bool dated =
+        (kind == TdxSummaryType::cstMin || kind == TdxSummaryType::cstMax) && formatIndex(k) != 0;
     const int style = dated ? (grandTotal ? summary : footer)[formatIndex(k)]
                             : footerNumberStyle(grandTotal, footerPlaces(kind, pattern));
     const int col = groups + i;
@@ -454,14 +479,16 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64
     if (value.kind() == SummaryValue::Kind::Exact) {
         if (const std::optional<Decimal> narrow = value.exact().toDecimal())
             number = exactDouble(*narrow);
-    } else if (value.kind() == SummaryValue::Kind::Float && !dateText && std::isfinite(value.number())) {
+    } else if (value.kind() == SummaryValue::Kind::Float && !dateText &&
+               std::isfinite(value.number())) {
         number = value.number();
     }
     if (fromRow < row && !foreign[at] && number && (numeric || countable) &&
         FormulaGivesValue(kind, tallies[at], value)) {
         const std::string name = WorkbookWriter::columnName(col);
-        const std::string formula = "SUBTOTAL(" + std::to_string(SubtotalFunction(kind)) + "," + name +
-                                    std::to_string(fromRow + 1) + ":" + name + std::to_string(row) + ")";
+        const std::string formula = "SUBTOTAL(" + std::to_string(SubtotalFunction(kind)) + "," +
+                                    name + std::to_string(fromRow + 1) + ":" + name +
+                                    std::to_string(row) + ")";
         w->formula(col, formula, *number, style);
         return;
     }

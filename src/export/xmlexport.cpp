@@ -31,7 +31,8 @@ void TdxDBGridExportXML::BeginDocument() {
     IndentLevel = 0;
     cols_ = VisibleExportColumns();
     names_.clear();
-    for (TdxDBGridColumn* c : cols_) names_.push_back(ColumnXmlName(*c));
+    for (TdxDBGridColumn* c : cols_)
+        names_.push_back(ColumnXmlName(*c));
     const TdxDBGrid& grid = *Grid;
     const bool grouped = grid.GroupColumnCount() > 0;
 
@@ -40,7 +41,8 @@ void TdxDBGridExportXML::BeginDocument() {
     // Through a symbolic link the document lands in the link's target: its style sheet goes
     // beside it there, where the relative href finds it.
     WriteTarget target;
-    const std::string document = resolveWriteTarget(FileName, target) ? FileName : target.path.string();
+    const std::string document =
+        resolveWriteTarget(FileName, target) ? FileName : target.path.string();
     xsl.FileName = rg::StyleSheetPath(document);
     xsl.Grid = Grid;
     xsl.Look = Look;
@@ -52,21 +54,26 @@ void TdxDBGridExportXML::BeginDocument() {
     line("<!DOCTYPE GRID [");
     // An ungrouped grid always writes its ROWS element, empty or not.
     const bool hasRows = grid.TopCount() > 0;
-    line(std::string("  <!ELEMENT GRID (BANDS, COLUMNS") + (!grouped ? ", ROWS*)>" : hasRows ? ", GROUP*)>" : ")>"));
-    for (const char* l : {"  <!ATTLIST GRID ExportVersion CDATA #REQUIRED>", "  <!ELEMENT BANDS (BAND*)>",
-                          "  <!ELEMENT BAND EMPTY>", "  <!ATTLIST BAND Index CDATA #REQUIRED>",
-                          "  <!ATTLIST BAND Caption CDATA #IMPLIED>", "  <!ELEMENT COLUMNS (COLUMN*)>",
-                          "  <!ELEMENT COLUMN EMPTY>", "  <!ATTLIST COLUMN Name CDATA #REQUIRED>",
-                          "  <!ATTLIST COLUMN Caption CDATA #IMPLIED>", "  <!ATTLIST COLUMN Index CDATA #REQUIRED>",
-                          "  <!ATTLIST COLUMN BandIndex CDATA #REQUIRED>",
-                          "  <!ATTLIST COLUMN RowIndex CDATA #REQUIRED>",
-                          "  <!ATTLIST COLUMN ColIndex CDATA #REQUIRED>", "  <!ATTLIST COLUMN Width CDATA #IMPLIED>",
-                          "  <!ELEMENT GROUP (GROUP*, ROW*)>", "  <!ATTLIST GROUP GroupText CDATA #IMPLIED>",
-                          "  <!ELEMENT ROWS (ROW*)>", "  <!ELEMENT ROW EMPTY>"})
+    line(std::string("  <!ELEMENT GRID (BANDS, COLUMNS") + (!grouped  ? ", ROWS*)>"
+                                                            : hasRows ? ", GROUP*)>"
+                                                                      : ")>"));
+    for (const char* l :
+         {"  <!ATTLIST GRID ExportVersion CDATA #REQUIRED>", "  <!ELEMENT BANDS (BAND*)>",
+          "  <!ELEMENT BAND EMPTY>", "  <!ATTLIST BAND Index CDATA #REQUIRED>",
+          "  <!ATTLIST BAND Caption CDATA #IMPLIED>", "  <!ELEMENT COLUMNS (COLUMN*)>",
+          "  <!ELEMENT COLUMN EMPTY>", "  <!ATTLIST COLUMN Name CDATA #REQUIRED>",
+          "  <!ATTLIST COLUMN Caption CDATA #IMPLIED>", "  <!ATTLIST COLUMN Index CDATA #REQUIRED>",
+          "  <!ATTLIST COLUMN BandIndex CDATA #REQUIRED>",
+          "  <!ATTLIST COLUMN RowIndex CDATA #REQUIRED>",
+          "  <!ATTLIST COLUMN ColIndex CDATA #REQUIRED>",
+          "  <!ATTLIST COLUMN Width CDATA #IMPLIED>", "  <!ELEMENT GROUP (GROUP*, ROW*)>",
+          "  <!ATTLIST GROUP GroupText CDATA #IMPLIED>", "  <!ELEMENT ROWS (ROW*)>",
+          "  <!ELEMENT ROW EMPTY>"})
         line(l);
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         const TdxDBGridColumn& c = grid.Columns(i);
-        if (c.Visible()) line("  <!ATTLIST ROW " + ColumnXmlName(c) + " CDATA #IMPLIED>");
+        if (c.Visible())
+            line("  <!ATTLIST ROW " + ColumnXmlName(c) + " CDATA #IMPLIED>");
     }
     line("]>");
     line("<GRID ExportVersion=\"1.0\">");
@@ -88,8 +95,9 @@ void TdxDBGridExportXML::WriteHeaderRows() {
         const TdxDBGridColumn& c = *cols_[i];
         std::string s = "<COLUMN Name=\"" + names_[i] + "\" Caption=\"" +
                         (CaptionDisabled(c) ? std::string() : EscapeXmlText(c.Caption())) + "\" ";
-        s += "Index=\"" + std::to_string(c.Index()) + "\" BandIndex=\"0\" RowIndex=\"0\" ColIndex=\"" +
-             std::to_string(i) + "\" Width=\"" + std::to_string(c.Width()) + "\"></COLUMN>";
+        s += "Index=\"" + std::to_string(c.Index()) +
+             "\" BandIndex=\"0\" RowIndex=\"0\" ColIndex=\"" + std::to_string(i) + "\" Width=\"" +
+             std::to_string(c.Width()) + "\"></COLUMN>";
         line(s);
     }
     IndentLevel = 1;
@@ -111,7 +119,8 @@ void TdxDBGridExportXML::closeGroup() {
 void TdxDBGridExportXML::WriteNode(RowHandle node) {
     const TdxDBGrid& grid = *Grid;
     if (grid.HasChildren(node)) {
-        while (grid.Level(node) < GroupDepth) closeGroup();
+        while (grid.Level(node) < GroupDepth)
+            closeGroup();
         ++IndentLevel;
         line("<GROUP GroupText=\"" + EscapeXmlText(grid.GroupRowText(node)) + "\">");
         ++GroupDepth;
@@ -132,7 +141,8 @@ void TdxDBGridExportXML::WriteNode(RowHandle node) {
 
 void TdxDBGridExportXML::WriteFooterRows() {
     if (Grid->GroupColumnCount() > 0) {
-        while (GroupDepth > 0) closeGroup();
+        while (GroupDepth > 0)
+            closeGroup();
         return;
     }
     IndentLevel = 1;
@@ -146,7 +156,8 @@ void TdxDBGridExportXML::EndDocument() {
 }
 
 void TdxDBGridExportXML::CommitFiles() {
-    if (styleSheet_) styleSheet_->Commit();
+    if (styleSheet_)
+        styleSheet_->Commit();
     styleSheet_.reset();
     TdxDBGridExport::CommitFiles();
 }
@@ -162,7 +173,8 @@ void TdxDBGridExportXSL::Execute() {
     Stream = std::make_unique<ExportFile>(FileName);
     // The font name is written as it is, but characters outside ASCII as references, so
     // the style sheet stays readable by XML parsers.
-    const std::string font = std::to_string(Look.font.size) + "pt " + AsciiWithCharRefs(Look.font.name);
+    const std::string font =
+        std::to_string(Look.font.size) + "pt " + AsciiWithCharRefs(Look.font.name);
     const int levels = Grid->GroupColumnCount();
     line(0, "<?xml version=\"1.0\"?>");
     line(0, "<xsl:stylesheet xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\" version=\"1.0\">");
@@ -183,7 +195,8 @@ void TdxDBGridExportXSL::Execute() {
 void TdxDBGridExportXSL::groupTemplate(int k, int levels, const std::string& font) {
     const int in = 8 + 2 * k;
     line(in, std::string("<xsl:for-each select=\"") + (k == 0 ? "/GRID/GROUP" : "GROUP") + "\">");
-    line(in, "  <TABLE style=\"font:" + font + "\" BORDER=\"0\" CELLSPACING=\"0\" CELLPADDING=\"1\" BGCOLOR=\"#C0C0C0\">");
+    line(in, "  <TABLE style=\"font:" + font +
+                 "\" BORDER=\"0\" CELLSPACING=\"0\" CELLPADDING=\"1\" BGCOLOR=\"#C0C0C0\">");
     line(in, "    <TR valign=\"top\">");
     line(in, "      <TD align=\"left\" width=\"20\">&#160;</TD><TD align=\"left\" width=\"100\">");
     line(in, "        &#160;<xsl:value-of select=\"@GroupText\"/>");
@@ -203,18 +216,21 @@ void TdxDBGridExportXSL::groupTemplate(int k, int levels, const std::string& fon
 
 void TdxDBGridExportXSL::rowsTable(int k, bool grouped, const std::string& font) {
     const int in = 8 + 2 * k;
-    line(in, "<TABLE style=\"font:" + font + "\" border=\"1\" CELLSPACING=\"0\" CELLPADDING=\"1\" BGCOLOR=\"#FFFFFF\">");
+    line(in, "<TABLE style=\"font:" + font +
+                 "\" border=\"1\" CELLSPACING=\"0\" CELLPADDING=\"1\" BGCOLOR=\"#FFFFFF\">");
     line(in, "  <THEAD style=\"font:bold; background-color:#C0C0C0\">");
     line(in, "    <TR valign=\"top\">");
     line(in, "      <xsl:for-each select=\"/GRID/COLUMNS/COLUMN\">");
     line(in, "        <TD align=\"left\">");
-    line(in, "          <xsl:attribute name=\"width\"><xsl:value-of select=\"@Width\"/></xsl:attribute>");
+    line(in, "          <xsl:attribute name=\"width\"><xsl:value-of "
+             "select=\"@Width\"/></xsl:attribute>");
     line(in, "          <xsl:value-of select=\"@Caption\"/>");
     line(in, "        </TD>");
     line(in, "      </xsl:for-each>");
     line(in, "    </TR>");
     line(in, "  </THEAD>");
-    line(in, grouped ? "  <xsl:for-each select=\"ROW\">" : "  <xsl:for-each select=\"GRID/ROWS/ROW\">");
+    line(in,
+         grouped ? "  <xsl:for-each select=\"ROW\">" : "  <xsl:for-each select=\"GRID/ROWS/ROW\">");
     line(in, "  <TR valign=\"top\">");
     for (TdxDBGridColumn* c : Grid->VisibleColumns()) {
         const std::string name = ColumnXmlName(*c);
@@ -228,7 +244,8 @@ void TdxDBGridExportXSL::rowsTable(int k, bool grouped, const std::string& font)
     line(in, "</TABLE>");
 }
 
-void ExportToXml(TdxDBGrid& grid, const std::string& fileName, bool saveAll, const GridAppearance& look) {
+void ExportToXml(TdxDBGrid& grid, const std::string& fileName, bool saveAll,
+                 const GridAppearance& look) {
     RunExport<TdxDBGridExportXML>(grid, fileName, saveAll, look);
 }
 

@@ -118,11 +118,13 @@ int createTemporaryBeside(const fs::path& target, std::string& tempPath) {
     std::string name = target.filename().string();
     if (name.size() > kMaxNamePart) {
         size_t cut = kMaxNamePart;
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
         name.resize(cut);
     }
     std::string pattern =
-        (folder / ("." + name + std::string(kTempMark) + std::to_string(::getpid()) + "-XXXXXX")).string();
+        (folder / ("." + name + std::string(kTempMark) + std::to_string(::getpid()) + "-XXXXXX"))
+            .string();
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0)
         return -1;

@@ -30,8 +30,8 @@ void reportCollected(size_t i, size_t total) {
 // own order, not the shown one, which may be sorted by this very column and would let
 // every group start below the largest again.
 template <typename KeyOf, typename Less>
-void smallestValues(const DataSet& ds, int field, bool binary, size_t records, KeyOf keyOf, Less less,
-                    FilterValues& out) {
+void smallestValues(const DataSet& ds, int field, bool binary, size_t records, KeyOf keyOf,
+                    Less less, FilterValues& out) {
     const DataSet::ColumnView v = ds.columnView(field);
     using Key = decltype(keyOf(int64_t(0)));
     std::map<Key, int32_t, Less> kept(less);
@@ -44,44 +44,55 @@ void smallestValues(const DataSet& ds, int field, bool binary, size_t records, K
             out.hasBlanks = true;
             continue;
         }
-        if (binary) continue;
+        if (binary)
+            continue;
         const Key k = keyOf(row);
         if constexpr (std::is_same_v<Key, std::string_view>)
             if (k.empty()) {
                 out.hasBlanks = true;
                 continue;
             }
-        if (kept.size() == kLimit && !less(k, std::prev(kept.end())->first)) continue;
-        if (keys.count(k)) continue;
-        if (!kept.try_emplace(k, rec).second) continue;
+        if (kept.size() == kLimit && !less(k, std::prev(kept.end())->first))
+            continue;
+        if (keys.count(k))
+            continue;
+        if (!kept.try_emplace(k, rec).second)
+            continue;
         keys.insert(k);
         if (kept.size() > kLimit) {
             keys.erase(std::prev(kept.end())->first);
             kept.erase(std::prev(kept.end()));
         }
     }
-    for (const auto& [key, record] : kept) out.values.push_back(ds.value(record, field));
+    for (const auto& [key, record] : kept)
+        out.values.push_back(ds.value(record, field));
 }
 
 // The first shown row of each code, then the codes' texts in code page order; texts the
 // code page cannot tell apart are one value, the first shown.
-void dictionaryValues(const DataSet& ds, int field, const std::vector<int32_t>& rows, FilterValues& out) {
+void dictionaryValues(const DataSet& ds, int field, const std::vector<int32_t>& rows,
+                      FilterValues& out) {
     const DataSet::ColumnView v = ds.columnView(field);
     std::vector<int32_t> firstAt(v.column->codeCount(), -1); // code 0 included
     for (size_t i = 0; i < rows.size(); ++i) {
         reportCollected(i, rows.size());
         int32_t& first = firstAt[v.column->codeAt(v.row(rows[i]))];
-        if (first < 0) first = static_cast<int32_t>(i);
+        if (first < 0)
+            first = static_cast<int32_t>(i);
     }
     std::vector<uint32_t> codes;
     for (uint32_t code = 1; code < firstAt.size(); ++code) {
-        if (firstAt[code] < 0) continue;
-        if (v.column->codeText(code).empty()) out.hasBlanks = true;
-        else codes.push_back(code);
+        if (firstAt[code] < 0)
+            continue;
+        if (v.column->codeText(code).empty())
+            out.hasBlanks = true;
+        else
+            codes.push_back(code);
     }
     out.hasBlanks = out.hasBlanks || firstAt[0] >= 0;
     std::vector<std::string> ansi(firstAt.size());
-    for (uint32_t code : codes) ansi[code] = toAnsi(v.column->codeText(code));
+    for (uint32_t code : codes)
+        ansi[code] = toAnsi(v.column->codeText(code));
     std::sort(codes.begin(), codes.end(), [&](uint32_t a, uint32_t b) {
         return ansi[a] != ansi[b] ? ansi[a] < ansi[b] : firstAt[a] < firstAt[b];
     });
@@ -99,7 +110,8 @@ void valuesOneByOne(const DataSet& ds, int field, bool binary, const std::vector
         std::string key;
     };
     auto less = [](const Entry& a, const Entry& b) {
-        const bool texts = a.value.type() == Value::Type::Text && b.value.type() == Value::Type::Text;
+        const bool texts =
+            a.value.type() == Value::Type::Text && b.value.type() == Value::Type::Text;
         return texts ? a.key < b.key : compareValues(a.value, b.value) < 0;
     };
     std::set<Entry, decltype(less)> kept(less);
@@ -110,7 +122,8 @@ void valuesOneByOne(const DataSet& ds, int field, bool binary, const std::vector
             out.hasBlanks = true;
             continue;
         }
-        if (binary) continue;
+        if (binary)
+            continue;
         Entry e{ds.value(rec, field), {}};
         if (e.value.type() == Value::Type::Text) {
             if (e.value.asText().empty()) {
@@ -119,11 +132,14 @@ void valuesOneByOne(const DataSet& ds, int field, bool binary, const std::vector
             }
             e.key = toAnsi(e.value.asText());
         }
-        if (kept.size() == kLimit && !less(e, *kept.rbegin())) continue;
-        if (kept.insert(std::move(e)).second && kept.size() > kLimit) kept.erase(std::prev(kept.end()));
+        if (kept.size() == kLimit && !less(e, *kept.rbegin()))
+            continue;
+        if (kept.insert(std::move(e)).second && kept.size() > kLimit)
+            kept.erase(std::prev(kept.end()));
     }
     out.values.reserve(kept.size());
-    for (const Entry& e : kept) out.values.push_back(e.value);
+    for (const Entry& e : kept)
+        out.values.push_back(e.value);
 }
 
 } // namespace
@@ -132,24 +148,28 @@ FilterValues TdxDBGridFilter::DropDownValues(const TdxDBGridColumn& c) const {
     FilterValues out;
     const Field* f = c.field();
     DataSet* ds = grid_.filteredDataSet();
-    if (!f || !ds || !ds->Active()) return out;
+    if (!f || !ds || !ds->Active())
+        return out;
     const int field = f->Index();
     const bool binary = isBlobKind(f->Kind());
     const std::vector<int32_t>& rows = grid_.loadedRecords();
     const DataSet::ColumnView v = ds->columnView(field);
     const Storage storage = v.column ? v.column->storage() : Storage::Decimal;
     if (v.column && storage == Storage::Int && f->Kind() != FieldKind::Boolean) {
-        smallestValues(*ds, field, binary, rows.size(), [&](int64_t row) { return v.column->intAt(row); },
-                       std::less<int64_t>(), out);
+        smallestValues(
+            *ds, field, binary, rows.size(), [&](int64_t row) { return v.column->intAt(row); },
+            std::less<int64_t>(), out);
     } else if (v.column && storage == Storage::Double) {
         // -0.0 and 0.0 are one value, as compareValues has it.
-        smallestValues(*ds, field, binary, rows.size(), [&](int64_t row) { return v.column->doubleAt(row); },
-                       [](double a, double b) { return compareDoubles(a, b) < 0; }, out);
+        smallestValues(
+            *ds, field, binary, rows.size(), [&](int64_t row) { return v.column->doubleAt(row); },
+            [](double a, double b) { return compareDoubles(a, b) < 0; }, out);
     } else if (v.column && storage == Storage::Text && v.column->hasCodes()) {
         dictionaryValues(*ds, field, rows, out);
     } else if (v.column && storage == Storage::Text) {
-        smallestValues(*ds, field, binary, rows.size(), [&](int64_t row) { return v.column->textAt(row); },
-                       [](std::string_view a, std::string_view b) { return ansiCompare(a, b) < 0; }, out);
+        smallestValues(
+            *ds, field, binary, rows.size(), [&](int64_t row) { return v.column->textAt(row); },
+            [](std::string_view a, std::string_view b) { return ansiCompare(a, b) < 0; }, out);
     } else {
         valuesOneByOne(*ds, field, binary, rows, out);
     }

@@ -10,7 +10,8 @@ namespace rg {
 
 // ---- columns ----
 
-TdxDBGridColumn::TdxDBGridColumn(TdxDBGrid* grid, std::string name) : grid_(grid), name_(std::move(name)) {}
+TdxDBGridColumn::TdxDBGridColumn(TdxDBGrid* grid, std::string name)
+    : grid_(grid), name_(std::move(name)) {}
 
 void TdxDBGridColumn::SetFieldName(const std::string& name) {
     fieldName_ = name;
@@ -20,12 +21,14 @@ void TdxDBGridColumn::SetFieldName(const std::string& name) {
 
 Field* TdxDBGridColumn::field() const {
     DataSet* ds = grid_->dataSet_;
-    if (!ds || fieldIndex_ < 0 || fieldIndex_ >= ds->FieldCount()) return nullptr;
+    if (!ds || fieldIndex_ < 0 || fieldIndex_ >= ds->FieldCount())
+        return nullptr;
     return &ds->Fields(fieldIndex_);
 }
 
 std::string TdxDBGridColumn::Caption() const {
-    if (const Field* f = field()) return f->DisplayName();
+    if (const Field* f = field())
+        return f->DisplayName();
     return fieldName_;
 }
 
@@ -35,7 +38,8 @@ Alignment TdxDBGridColumn::alignment() const {
 }
 
 void TdxDBGridColumn::SetVisible(bool v) {
-    if (v == visible_) return;
+    if (v == visible_)
+        return;
     visible_ = v;
     grid_->changed();
 }
@@ -46,10 +50,12 @@ void TdxDBGridColumn::SetWidth(int w) {
 }
 
 void TdxDBGridColumn::SetSorted(TdxTreeListColumnSort s) {
-    if (s == sorted_) return;
+    if (s == sorted_)
+        return;
     const TdxTreeListColumnSort old = sorted_;
     sorted_ = s;
-    if (grid_->loading_) return;
+    if (grid_->loading_)
+        return;
     try {
         grid_->sortAll();
     } catch (const Cancelled&) {
@@ -65,16 +71,17 @@ int TdxDBGridColumn::GroupIndex() const {
     return it == g.end() ? -1 : static_cast<int>(it - g.begin());
 }
 
-
 int TdxDBGridColumn::Index() const {
     const auto& c = grid_->columns_;
     for (size_t i = 0; i < c.size(); ++i)
-        if (c[i].get() == this) return static_cast<int>(i);
+        if (c[i].get() == this)
+            return static_cast<int>(i);
     return -1;
 }
 
 void TdxDBGridColumn::SetSummaryFooterType(TdxSummaryType t) {
-    if (t == footerType_) return;
+    if (t == footerType_)
+        return;
     footerType_ = t;
     grid_->summaryItemsChanged();
 }
@@ -84,37 +91,48 @@ void TdxDBGridColumn::SetSummaryFooterType(TdxSummaryType t) {
 TdxDBGrid::TdxDBGrid() = default;
 
 TdxDBGrid::~TdxDBGrid() {
-    if (dataSet_) dataSet_->removeObserver(this);
+    if (dataSet_)
+        dataSet_->removeObserver(this);
 }
 
 void TdxDBGrid::SetDataSet(DataSet* ds) {
-    if (ds == dataSet_) return;
-    if (dataSet_) dataSet_->removeObserver(this);
+    if (ds == dataSet_)
+        return;
+    if (dataSet_)
+        dataSet_->removeObserver(this);
     dataSet_ = ds;
     unfiltered_.drop();
-    if (dataSet_) dataSet_->addObserver(this);
+    if (dataSet_)
+        dataSet_->addObserver(this);
     rebindColumns();
-    if (dataSet_ && dataSet_->Active()) load(LoadReason::Structure);
-    else clearRows();
+    if (dataSet_ && dataSet_->Active())
+        load(LoadReason::Structure);
+    else
+        clearRows();
     changed();
 }
 
 TdxDBGridColumn& TdxDBGrid::Columns(int i) {
-    if (i < 0 || i >= ColumnCount()) throw Error(format("List index out of bounds (%d)", i));
+    if (i < 0 || i >= ColumnCount())
+        throw Error(format("List index out of bounds (%d)", i));
     return *columns_[static_cast<size_t>(i)];
 }
 
-const TdxDBGridColumn& TdxDBGrid::Columns(int i) const { return const_cast<TdxDBGrid*>(this)->Columns(i); }
+const TdxDBGridColumn& TdxDBGrid::Columns(int i) const {
+    return const_cast<TdxDBGrid*>(this)->Columns(i);
+}
 
 TdxDBGridColumn* TdxDBGrid::ColumnByName(const std::string& name) const {
     for (const auto& c : columns_)
-        if (equalsIgnoringCase(c->Name(), name)) return c.get();
+        if (equalsIgnoringCase(c->Name(), name))
+            return c.get();
     return nullptr;
 }
 
 TdxDBGridColumn* TdxDBGrid::ColumnByFieldName(const std::string& fieldName) const {
     for (const auto& c : columns_)
-        if (equalsIgnoringCase(c->FieldName(), fieldName)) return c.get();
+        if (equalsIgnoringCase(c->FieldName(), fieldName))
+            return c.get();
     return nullptr;
 }
 
@@ -141,9 +159,12 @@ void TdxDBGrid::DestroyColumn(int i) {
     columns_.erase(columns_.begin() + i);
     // The data set reports its new contents when the filter changes, and that reload serves
     // a dropped grouping level too.
-    if (refilter) Filter.reapply();
-    else if (level >= 0 && groupingUpdateCount_ == 0) load(LoadReason::KeepExpanded);
-    else changed();
+    if (refilter)
+        Filter.reapply();
+    else if (level >= 0 && groupingUpdateCount_ == 0)
+        load(LoadReason::KeepExpanded);
+    else
+        changed();
 }
 
 void TdxDBGrid::CreateColumnsForFields(DataSet& ds) {
@@ -157,19 +178,20 @@ void TdxDBGrid::CreateColumnsForFields(DataSet& ds) {
 std::vector<TdxDBGridColumn*> TdxDBGrid::VisibleColumns() const {
     std::vector<TdxDBGridColumn*> out;
     for (TdxDBGridColumn* c : headerOrder_)
-        if (c->Visible()) out.push_back(c);
+        if (c->Visible())
+            out.push_back(c);
     return out;
 }
 
 void TdxDBGrid::MoveColumn(TdxDBGridColumn& c, int position) {
     auto it = std::find(headerOrder_.begin(), headerOrder_.end(), &c);
-    if (it == headerOrder_.end()) return;
+    if (it == headerOrder_.end())
+        return;
     headerOrder_.erase(it);
     position = std::clamp(position, 0, static_cast<int>(headerOrder_.size()));
     headerOrder_.insert(headerOrder_.begin() + position, &c);
     changed();
 }
-
 
 void TdxDBGrid::EndUpdate() {
     if (updateCount_ > 0 && --updateCount_ == 0) {
@@ -183,7 +205,8 @@ void TdxDBGrid::EndUpdate() {
 }
 
 void TdxDBGrid::BeginGroupingUpdate() {
-    if (groupingUpdateCount_++ == 0) groupingBeforeUpdate_ = groupingState();
+    if (groupingUpdateCount_++ == 0)
+        groupingBeforeUpdate_ = groupingState();
 }
 
 // A cancelled reload puts back the grouping of the update's start.
@@ -198,7 +221,9 @@ void TdxDBGrid::EndGroupingUpdate() {
     }
 }
 
-void TdxDBGrid::ReloadRows() { load(LoadReason::KeepExpanded); }
+void TdxDBGrid::ReloadRows() {
+    load(LoadReason::KeepExpanded);
+}
 
 void TdxDBGrid::ExpandAll() {
     BeginUpdate();
@@ -215,7 +240,8 @@ void TdxDBGrid::CollapseAll() {
 }
 
 void TdxDBGrid::SetKeyField(const std::string& name) {
-    if (name == keyField_) return;
+    if (name == keyField_)
+        return;
     std::string old = std::move(keyField_);
     keyField_ = name;
     if (!dataSet_ || !dataSet_->Active()) {
@@ -248,7 +274,8 @@ void TdxDBGrid::dataSetEvent(DataEvent e) {
         changed();
         break;
     case DataEvent::ContentsChanged:
-        if (!unfiltered_.filterChanging()) unfiltered_.drop();
+        if (!unfiltered_.filterChanging())
+            unfiltered_.drop();
         load(LoadReason::KeepExpanded);
         break;
     case DataEvent::LayoutChanged:
@@ -262,34 +289,42 @@ void TdxDBGrid::dataSetEvent(DataEvent e) {
     }
 }
 
-void TdxDBGrid::addListener(GridListener* l) { listeners_.push_back(l); }
+void TdxDBGrid::addListener(GridListener* l) {
+    listeners_.push_back(l);
+}
 void TdxDBGrid::removeListener(GridListener* l) {
     listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), l), listeners_.end());
 }
 
 void TdxDBGrid::changed() {
-    if (updateCount_ > 0) return;
-    for (GridListener* l : std::vector<GridListener*>(listeners_)) l->gridChanged();
+    if (updateCount_ > 0)
+        return;
+    for (GridListener* l : std::vector<GridListener*>(listeners_))
+        l->gridChanged();
 }
 
 void TdxDBGrid::focusChanged() {
-    for (GridListener* l : std::vector<GridListener*>(listeners_)) l->focusChanged();
+    for (GridListener* l : std::vector<GridListener*>(listeners_))
+        l->focusChanged();
 }
 
 int TdxDBGrid::resolveField(const std::string& name) const {
-    if (!dataSet_ || name.empty()) return -1;
+    if (!dataSet_ || name.empty())
+        return -1;
     const Field* f = dataSet_->FindField(name);
     return f ? f->Index() : -1;
 }
 
 void TdxDBGrid::rebindColumns() {
-    for (auto& c : columns_) c->fieldIndex_ = resolveField(c->fieldName_);
+    for (auto& c : columns_)
+        c->fieldIndex_ = resolveField(c->fieldName_);
     keyFieldIndex_ = resolveField(keyField_);
 }
 
 std::vector<std::string> TdxDBGrid::groupFieldNames() const {
     std::vector<std::string> names;
-    for (const TdxDBGridColumn* c : groupColumns_) names.push_back(c->FieldName());
+    for (const TdxDBGridColumn* c : groupColumns_)
+        names.push_back(c->FieldName());
     return names;
 }
 

@@ -37,7 +37,7 @@ public:
     std::string Caption() const;
 
     bool Visible() const { return visible_; }
-    void SetVisible(bool v);  // changes the layout at once, no reload
+    void SetVisible(bool v); // changes the layout at once, no reload
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool v) { readOnly_ = v; }
 
@@ -47,9 +47,9 @@ public:
     void SetSorted(TdxTreeListColumnSort s);
 
     int GroupIndex() const;
-    void SetGroupIndex(int level);  // groups, moves or (with -1) ungroups
+    void SetGroupIndex(int level); // groups, moves or (with -1) ungroups
 
-    int Index() const;  // position among the grid's columns, creation order
+    int Index() const; // position among the grid's columns, creation order
     int Width() const { return width_; }
     void SetWidth(int w);
     Alignment alignment() const;
@@ -107,11 +107,11 @@ public:
 
     // Columns, creation order.
     int ColumnCount() const { return static_cast<int>(columns_.size()); }
-    TdxDBGridColumn& Columns(int i);  // "List index out of bounds (%d)"
+    TdxDBGridColumn& Columns(int i); // "List index out of bounds (%d)"
     const TdxDBGridColumn& Columns(int i) const;
     TdxDBGridColumn* ColumnByName(const std::string& name) const;
     TdxDBGridColumn* ColumnByFieldName(const std::string& fieldName) const;
-    TdxDBGridColumn& AddColumn();  // named by the rule of CreateColumnsForFields
+    TdxDBGridColumn& AddColumn(); // named by the rule of CreateColumnsForFields
     void DestroyColumn(int i);
     void CreateColumnsForFields(DataSet& ds);
     // Visible columns in header order, the layout the view, exporters and report use.
@@ -123,7 +123,7 @@ public:
     // Grouping.
     int GroupColumnCount() const { return static_cast<int>(groupColumns_.size()); }
     TdxDBGridColumn& GroupColumns(int level);
-    bool GroupColumn(TdxDBGridColumn& c, int position);  // false: refused, nothing changed
+    bool GroupColumn(TdxDBGridColumn& c, int position); // false: refused, nothing changed
     void UngroupColumn(int level);
     void ClearGrouping();
     // A click on a header: none or down become up, up becomes down, with Ctrl none; one
@@ -138,7 +138,8 @@ public:
     // A header let go on the header row moves there; away from the grid it is hidden,
     // unless it is the last one shown. Refused groupings change nothing.
     enum class DropPlace { GroupPanel, HeaderRow, Grid, Outside };
-    void DropColumn(TdxDBGridColumn& c, bool fromGroupPanel, DropPlace place, int x, int headerPosition);
+    void DropColumn(TdxDBGridColumn& c, bool fromGroupPanel, DropPlace place, int x,
+                    int headerPosition);
 
     void BeginUpdate() { ++updateCount_; }
     void EndUpdate();
@@ -171,10 +172,10 @@ public:
     RowHandle Parent(RowHandle r) const;
     bool HasChildren(RowHandle r) const { return ChildCount(r) > 0; }
     bool IsLastChild(RowHandle r) const;
-    int Level(RowHandle r) const;  // group level; data rows sit at GroupColumnCount()
+    int Level(RowHandle r) const; // group level; data rows sit at GroupColumnCount()
     bool Expanded(RowHandle r) const;
     void SetExpanded(RowHandle r, bool on);
-    int RecordOf(RowHandle r) const;  // record position (a group row: its first record)
+    int RecordOf(RowHandle r) const; // record position (a group row: its first record)
     Value KeyValueOf(RowHandle r) const;
     int DataRowCount() const { return tree_.dataCount(); }
     int GroupRowCount() const { return tree_.groupCount(); }
@@ -300,8 +301,8 @@ private:
 
     int updateCount_ = 0;
     int groupingUpdateCount_ = 0;
-    GroupingState groupingBeforeUpdate_;  // restored when the update's load is cancelled
-    bool summariesDirty_ = false;  // items changed inside BeginUpdate/EndUpdate
+    GroupingState groupingBeforeUpdate_; // restored when the update's load is cancelled
+    bool summariesDirty_ = false;        // items changed inside BeginUpdate/EndUpdate
     std::vector<GridListener*> listeners_;
 };
 
@@ -309,10 +310,11 @@ private:
 // as it lives, so that no path out of a batch of changes forgets to end it. The normal end
 // repaints or reloads and may throw; an end while another error unwinds drops its own
 // error so that the first one reaches the user.
-template <void (TdxDBGrid::*Begin)(), void (TdxDBGrid::*End)()>
-class GridBatch {
+template <void (TdxDBGrid::*Begin)(), void (TdxDBGrid::*End)()> class GridBatch {
 public:
-    explicit GridBatch(TdxDBGrid& grid) : grid_(grid), unwinding_(std::uncaught_exceptions()) { (grid_.*Begin)(); }
+    explicit GridBatch(TdxDBGrid& grid) : grid_(grid), unwinding_(std::uncaught_exceptions()) {
+        (grid_.*Begin)();
+    }
     ~GridBatch() noexcept(false) {
         if (std::uncaught_exceptions() == unwinding_) {
             (grid_.*End)();

@@ -10,7 +10,8 @@ void TdxDBGridFilter::SetColumnFilter(const TdxDBGridColumn& c, std::optional<Co
     Conditions next = conditions_;
     auto it = std::find_if(next.begin(), next.end(), [&](const auto& e) { return e.first == &c; });
     if (!f) {
-        if (it == next.end()) return;
+        if (it == next.end())
+            return;
         next.erase(it);
     } else if (it != next.end()) {
         it->second = std::move(*f);
@@ -20,11 +21,14 @@ void TdxDBGridFilter::SetColumnFilter(const TdxDBGridColumn& c, std::optional<Co
     apply(std::move(next));
 }
 
-void TdxDBGridFilter::Clear() { apply({}); }
+void TdxDBGridFilter::Clear() {
+    apply({});
+}
 
 const ColumnFilter* TdxDBGridFilter::ColumnFilterOf(const TdxDBGridColumn& c) const {
     for (const auto& [column, filter] : conditions_)
-        if (column == &c) return &filter;
+        if (column == &c)
+            return &filter;
     return nullptr;
 }
 
@@ -42,7 +46,8 @@ void TdxDBGridFilter::apply(Conditions conditions) {
     } catch (...) {
         // Refused by the data set: nothing changed. Failed afterwards, in the reload: the
         // filter stands and so do its conditions.
-        if (ds->Filter() != expression) conditions_ = std::move(old);
+        if (ds->Filter() != expression)
+            conditions_ = std::move(old);
         grid_.filterChanged();
         throw;
     }
@@ -51,18 +56,24 @@ void TdxDBGridFilter::apply(Conditions conditions) {
 }
 
 bool TdxDBGridFilter::forgetColumn(const TdxDBGridColumn& c) {
-    const auto it = std::find_if(conditions_.begin(), conditions_.end(), [&](const auto& e) { return e.first == &c; });
-    if (it == conditions_.end()) return false;
+    const auto it = std::find_if(conditions_.begin(), conditions_.end(),
+                                 [&](const auto& e) { return e.first == &c; });
+    if (it == conditions_.end())
+        return false;
     conditions_.erase(it);
     return true;
 }
 
-void TdxDBGridFilter::reapply() { apply(std::move(conditions_)); }
+void TdxDBGridFilter::reapply() {
+    apply(std::move(conditions_));
+}
 
 void TdxDBGridFilter::dataSetClosed() {
-    if (conditions_.empty()) return;
+    if (conditions_.empty())
+        return;
     conditions_.clear();
-    if (DataSet* ds = grid_.filteredDataSet()) ds->SetFilter({});
+    if (DataSet* ds = grid_.filteredDataSet())
+        ds->SetFilter({});
 }
 
 std::string TdxDBGridFilter::render(bool forDisplay) const {
@@ -70,17 +81,23 @@ std::string TdxDBGridFilter::render(bool forDisplay) const {
     for (const auto& [column, filter] : conditions_) {
         const Field* f = column->field();
         const FieldKind kind = f ? f->Kind() : FieldKind::Unknown;
-        const std::string name = forDisplay ? column->Caption() : FilterFieldName(f ? f->FieldName() : column->FieldName());
-        std::string part =
-            ColumnFilterText(name, kind, filter, forDisplay ? FilterTextUse::User : FilterTextUse::DataSet);
-        if (filter.second && conditions_.size() > 1) part = "(" + part + ")";
-        if (!out.empty()) out += " AND ";
+        const std::string name = forDisplay
+                                     ? column->Caption()
+                                     : FilterFieldName(f ? f->FieldName() : column->FieldName());
+        std::string part = ColumnFilterText(
+            name, kind, filter, forDisplay ? FilterTextUse::User : FilterTextUse::DataSet);
+        if (filter.second && conditions_.size() > 1)
+            part = "(" + part + ")";
+        if (!out.empty())
+            out += " AND ";
         out += part;
     }
     return out;
 }
 
-std::string TdxDBGridFilter::Expression() const { return render(false); }
+std::string TdxDBGridFilter::Expression() const {
+    return render(false);
+}
 
 std::string TdxDBGridFilter::DisplayText() const {
     if (conditions_.empty()) {

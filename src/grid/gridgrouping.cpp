@@ -13,36 +13,45 @@ namespace rg {
 
 void TdxDBGridColumn::SetGroupIndex(int level) {
     const int current = GroupIndex();
-    if (level == current) return;
+    if (level == current)
+        return;
     if (level < 0) {
         grid_->UngroupColumn(current);
         return;
     }
     GroupingUpdate batch(*grid_);
-    if (current >= 0) grid_->UngroupColumn(current);
+    if (current >= 0)
+        grid_->UngroupColumn(current);
     grid_->GroupColumn(*this, level);
 }
 
 TdxDBGridColumn& TdxDBGrid::GroupColumns(int level) {
-    if (level < 0 || level >= GroupColumnCount()) throw Error(format("List index out of bounds (%d)", level));
+    if (level < 0 || level >= GroupColumnCount())
+        throw Error(format("List index out of bounds (%d)", level));
     return *groupColumns_[static_cast<size_t>(level)];
 }
 
 bool TdxDBGrid::GroupColumn(TdxDBGridColumn& c, int position) {
-    if (const Field* f = c.field(); f && isBlobKind(f->Kind())) return false;
+    if (const Field* f = c.field(); f && isBlobKind(f->Kind()))
+        return false;
     if (c.Visible()) {
         int visible = 0;
-        for (const auto& col : columns_) visible += col->Visible() ? 1 : 0;
-        if (visible == 1) return false;
+        for (const auto& col : columns_)
+            visible += col->Visible() ? 1 : 0;
+        if (visible == 1)
+            return false;
     }
-    if (c.GroupIndex() >= 0) return false;
+    if (c.GroupIndex() >= 0)
+        return false;
     for (TdxDBGridColumn* g : groupColumns_)
-        if (equalsIgnoringCase(g->FieldName(), c.FieldName())) return false;
+        if (equalsIgnoringCase(g->FieldName(), c.FieldName()))
+            return false;
 
     const GroupingState before = groupingState();
     position = std::clamp(position, 0, GroupColumnCount());
     groupColumns_.insert(groupColumns_.begin() + position, &c);
-    if (c.sorted_ == TdxTreeListColumnSort::csNone) c.sorted_ = TdxTreeListColumnSort::csUp;
+    if (c.sorted_ == TdxTreeListColumnSort::csNone)
+        c.sorted_ = TdxTreeListColumnSort::csUp;
     c.visible_ = false;
     reloadGrouping(before);
     return true;
@@ -59,7 +68,8 @@ void TdxDBGrid::UngroupColumn(int level) {
 
 void TdxDBGrid::ClearGrouping() {
     GroupingUpdate batch(*this);
-    while (GroupColumnCount() > 0) UngroupColumn(0);
+    while (GroupColumnCount() > 0)
+        UngroupColumn(0);
 }
 
 void TdxDBGrid::SortByClick(TdxDBGridColumn& c, bool ctrl) {
@@ -69,14 +79,17 @@ void TdxDBGrid::SortByClick(TdxDBGridColumn& c, bool ctrl) {
         return;
     }
     const S next = ctrl ? S::csNone : (c.Sorted() == S::csUp ? S::csDown : S::csUp);
-    if (next == c.Sorted()) return;
+    if (next == c.Sorted())
+        return;
     // One sort for the column that gives up its order and the one that takes it.
     const GroupingState before = groupingState();
     if (next != S::csNone)
         for (auto& other : columns_)
-            if (other.get() != &c && other->GroupIndex() < 0) other->sorted_ = S::csNone;
+            if (other.get() != &c && other->GroupIndex() < 0)
+                other->sorted_ = S::csNone;
     c.sorted_ = next;
-    if (loading_) return;
+    if (loading_)
+        return;
     try {
         sortAll();
     } catch (const Cancelled&) {
@@ -89,17 +102,20 @@ void TdxDBGrid::SortByClick(TdxDBGridColumn& c, bool ctrl) {
 TdxDBGrid::GroupingState TdxDBGrid::groupingState() const {
     GroupingState s;
     s.groupColumns = groupColumns_;
-    for (const auto& c : columns_) s.columns.push_back({c.get(), c->visible_, c->sorted_});
+    for (const auto& c : columns_)
+        s.columns.push_back({c.get(), c->visible_, c->sorted_});
     return s;
 }
 
 void TdxDBGrid::restoreGrouping(const GroupingState& s) {
     auto exists = [&](const TdxDBGridColumn* c) {
-        return std::any_of(columns_.begin(), columns_.end(), [&](const auto& own) { return own.get() == c; });
+        return std::any_of(columns_.begin(), columns_.end(),
+                           [&](const auto& own) { return own.get() == c; });
     };
     groupColumns_.clear();
     for (TdxDBGridColumn* c : s.groupColumns)
-        if (exists(c)) groupColumns_.push_back(c);
+        if (exists(c))
+            groupColumns_.push_back(c);
     for (const ColumnState& c : s.columns)
         if (exists(c.column)) {
             c.column->visible_ = c.visible;
@@ -124,36 +140,46 @@ void TdxDBGrid::reloadGrouping(const GroupingState& before) {
 
 void TdxDBGrid::sortAll() {
     RowTree t = tree_;
-    if (dataSet_) t.sort(*dataSet_, rowOrder()); // without one there are no rows
+    if (dataSet_)
+        t.sort(*dataSet_, rowOrder()); // without one there are no rows
     const int focusedRecord = focused_.isData() ? RecordOf(focused_) : -1;
     tree_ = std::move(t);
-    if (focusedRecord >= 0) focused_ = tree_.dataRowOf(focusedRecord);
+    if (focusedRecord >= 0)
+        focused_ = tree_.dataRowOf(focusedRecord);
     invalidateVisible();
 }
 
 int TdxDBGrid::GroupDropPosition(int x, bool alreadyGrouped) const {
     int pos = 0;
     for (int i = 0; i < GroupColumnCount(); ++i)
-        if (8 + 104 * i + 50 <= x) ++pos;
-    if (alreadyGrouped) pos = std::min(pos, std::max(GroupColumnCount() - 1, 0));
+        if (8 + 104 * i + 50 <= x)
+            ++pos;
+    if (alreadyGrouped)
+        pos = std::min(pos, std::max(GroupColumnCount() - 1, 0));
     return pos;
 }
 
-void TdxDBGrid::DropColumn(TdxDBGridColumn& c, bool fromGroupPanel, DropPlace place, int x, int headerPosition) {
+void TdxDBGrid::DropColumn(TdxDBGridColumn& c, bool fromGroupPanel, DropPlace place, int x,
+                           int headerPosition) {
     if (place == DropPlace::GroupPanel) {
         const int position = GroupDropPosition(x, c.GroupIndex() >= 0);
         // A refused grouping must not cost a reload of every row.
-        if (c.GroupIndex() < 0) GroupColumn(c, position);
-        else c.SetGroupIndex(position);
+        if (c.GroupIndex() < 0)
+            GroupColumn(c, position);
+        else
+            c.SetGroupIndex(position);
         return;
     }
     if (fromGroupPanel) {
-        if (c.GroupIndex() < 0) return;
+        if (c.GroupIndex() < 0)
+            return;
         // One reload for ungrouping and placing the column.
         GroupingUpdate batch(*this);
         UngroupColumn(c.GroupIndex());
-        if (place == DropPlace::HeaderRow) MoveColumn(c, headerPosition);
-        else if (place == DropPlace::Outside) c.SetVisible(false);
+        if (place == DropPlace::HeaderRow)
+            MoveColumn(c, headerPosition);
+        else if (place == DropPlace::Outside)
+            c.SetVisible(false);
         return;
     }
     if (place == DropPlace::HeaderRow) {

@@ -21,20 +21,24 @@ struct Exact {
 
 // One pass over the records: `keyOf(row, hash)` gives the key of a non-null stored value.
 template <class Key, class KeyOf>
-void numberRows(const DataSet::ColumnView& v, int records, const char* what, FieldCodes& out, KeyOf keyOf) {
+void numberRows(const DataSet::ColumnView& v, int records, const char* what, FieldCodes& out,
+                KeyOf keyOf) {
     Numbering<Key> numbering;
     for (int rec = 0; rec < records; ++rec) {
-        if ((rec & (kProgressStep - 1)) == 0) reportProgress(what, rec, records);
+        if ((rec & (kProgressStep - 1)) == 0)
+            reportProgress(what, rec, records);
         const int64_t row = v.row(rec);
         if (v.column->isNull(row)) {
-            if (out.first[0] < 0) out.first[0] = rec;
+            if (out.first[0] < 0)
+                out.first[0] = rec;
             out.code[static_cast<size_t>(rec)] = 0;
             continue;
         }
         uint64_t hash;
         const Key key = keyOf(row, hash);
         const int32_t n = numbering.number(key, hash) + 1;
-        if (static_cast<size_t>(n) == out.first.size()) out.first.push_back(rec);
+        if (static_cast<size_t>(n) == out.first.size())
+            out.first.push_back(rec);
         out.code[static_cast<size_t>(rec)] = n;
     }
 }
@@ -45,17 +49,20 @@ void encodeValues(const DataSet& ds, int field, const char* what, FieldCodes& ou
     Numbering<std::string> numbering;
     std::string key;
     for (int rec = 0; rec < records; ++rec) {
-        if ((rec & (kProgressStep - 1)) == 0) reportProgress(what, rec, records);
+        if ((rec & (kProgressStep - 1)) == 0)
+            reportProgress(what, rec, records);
         const Value value = ds.value(rec, field);
         if (value.isNull()) {
-            if (out.first[0] < 0) out.first[0] = rec;
+            if (out.first[0] < 0)
+                out.first[0] = rec;
             out.code[static_cast<size_t>(rec)] = 0;
             continue;
         }
         key.clear();
         appendValueKey(key, value);
         const int32_t n = numbering.number(key, std::hash<std::string>{}(key)) + 1;
-        if (static_cast<size_t>(n) == out.first.size()) out.first.push_back(rec);
+        if (static_cast<size_t>(n) == out.first.size())
+            out.first.push_back(rec);
         out.code[static_cast<size_t>(rec)] = n;
     }
 }
@@ -75,12 +82,14 @@ FieldCodes encodeField(const DataSet& ds, int field, const char* what) {
     const ColumnData& c = *v.column;
     if (c.hasCodes()) {
         // The column's own dictionary numbers the texts already.
-        out.first.assign(c.codeCount(), -1);  // code 0 included
+        out.first.assign(c.codeCount(), -1); // code 0 included
         for (int rec = 0; rec < records; ++rec) {
-            if ((rec & (kProgressStep - 1)) == 0) reportProgress(what, rec, records);
+            if ((rec & (kProgressStep - 1)) == 0)
+                reportProgress(what, rec, records);
             const auto code = static_cast<int32_t>(c.codeAt(v.row(rec)));
             out.code[static_cast<size_t>(rec)] = code;
-            if (out.first[static_cast<size_t>(code)] < 0) out.first[static_cast<size_t>(code)] = rec;
+            if (out.first[static_cast<size_t>(code)] < 0)
+                out.first[static_cast<size_t>(code)] = rec;
         }
         return out;
     }
@@ -94,8 +103,9 @@ FieldCodes encodeField(const DataSet& ds, int field, const char* what) {
         break;
     case Storage::Double:
         numberRows<uint64_t>(v, records, what, out, [&](int64_t row, uint64_t& h) {
-            double d = c.doubleAt(row) + 0.0;  // -0.0 is 0
-            if (d != d) d = std::numeric_limits<double>::quiet_NaN();  // one NaN, whatever its bits
+            double d = c.doubleAt(row) + 0.0; // -0.0 is 0
+            if (d != d)
+                d = std::numeric_limits<double>::quiet_NaN(); // one NaN, whatever its bits
             uint64_t bits;
             std::memcpy(&bits, &d, sizeof bits);
             h = mixBits(bits);
@@ -116,11 +126,13 @@ FieldCodes encodeField(const DataSet& ds, int field, const char* what) {
         numberRows<Exact>(v, records, what, out, [&](int64_t row, uint64_t& h) {
             const Decimal d = c.decimalAt(row).normalized();
             const auto u = static_cast<unsigned __int128>(d.mantissa);
-            h = mixBits(static_cast<uint64_t>(u) ^ mixBits(static_cast<uint64_t>(u >> 64) + static_cast<uint64_t>(d.scale)));
+            h = mixBits(static_cast<uint64_t>(u) ^
+                        mixBits(static_cast<uint64_t>(u >> 64) + static_cast<uint64_t>(d.scale)));
             return Exact{d.mantissa, d.scale};
         });
         break;
-    case Storage::Text: case Storage::Blob:
+    case Storage::Text:
+    case Storage::Blob:
         numberRows<std::string_view>(v, records, what, out, [&](int64_t row, uint64_t& h) {
             const std::string_view s = c.textAt(row);
             h = std::hash<std::string_view>{}(s);
@@ -139,11 +151,15 @@ std::vector<int32_t> rankDictionary(const ColumnData& column) {
         ansi[code] = toAnsi(column.codeText(code));
         order.push_back(static_cast<int32_t>(code));
     }
-    std::sort(order.begin(), order.end(), [&](int32_t a, int32_t b) { return ansi[static_cast<size_t>(a)] < ansi[static_cast<size_t>(b)]; });
+    std::sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+        return ansi[static_cast<size_t>(a)] < ansi[static_cast<size_t>(b)];
+    });
     std::vector<int32_t> rank(n, 0);
     int32_t r = 0;
     for (size_t i = 0; i < order.size(); ++i) {
-        if (i == 0 || ansi[static_cast<size_t>(order[i - 1])] != ansi[static_cast<size_t>(order[i])]) ++r;
+        if (i == 0 ||
+            ansi[static_cast<size_t>(order[i - 1])] != ansi[static_cast<size_t>(order[i])])
+            ++r;
         rank[static_cast<size_t>(order[i])] = r;
     }
     return rank;
@@ -154,7 +170,8 @@ std::vector<int32_t> rankCodes(const DataSet& ds, int field, const FieldCodes& c
     // Codes no current record holds (a filtered dictionary column) take no rank.
     std::vector<int32_t> order;
     for (size_t code = 1; code < n; ++code)
-        if (codes.first[code] >= 0) order.push_back(static_cast<int32_t>(code));
+        if (codes.first[code] >= 0)
+            order.push_back(static_cast<int32_t>(code));
     auto recordOf = [&](int32_t code) { return codes.first[static_cast<size_t>(code)]; };
     const DataSet::ColumnView v = ds.columnView(field);
     const Field& f = ds.Fields(field);
@@ -167,14 +184,17 @@ std::vector<int32_t> rankCodes(const DataSet& ds, int field, const FieldCodes& c
         };
     } else if (v.column && v.column->storage() == Storage::Double) {
         cmp = [&](int32_t a, int32_t b) {
-            return compareDoubles(v.column->doubleAt(v.row(recordOf(a))), v.column->doubleAt(v.row(recordOf(b))));
+            return compareDoubles(v.column->doubleAt(v.row(recordOf(a))),
+                                  v.column->doubleAt(v.row(recordOf(b))));
         };
-    } else if (v.column && (v.column->storage() == Storage::Text || v.column->storage() == Storage::Blob)) {
+    } else if (v.column &&
+               (v.column->storage() == Storage::Text || v.column->storage() == Storage::Blob)) {
         // Texts in code page order, each converted once.
         const bool text = v.column->storage() == Storage::Text;
         bytes.resize(n);
         for (const int32_t code : order) {
-            const std::string_view s = v.column->textAt(v.row(codes.first[static_cast<size_t>(code)]));
+            const std::string_view s =
+                v.column->textAt(v.row(codes.first[static_cast<size_t>(code)]));
             bytes[static_cast<size_t>(code)] = text ? toAnsi(s) : std::string(s);
         }
         cmp = [&](int32_t a, int32_t b) {
@@ -183,23 +203,28 @@ std::vector<int32_t> rankCodes(const DataSet& ds, int field, const FieldCodes& c
         };
     } else {
         std::vector<Value> values(n);
-        for (const int32_t code : order) values[static_cast<size_t>(code)] = ds.value(codes.first[static_cast<size_t>(code)], field);
+        for (const int32_t code : order)
+            values[static_cast<size_t>(code)] =
+                ds.value(codes.first[static_cast<size_t>(code)], field);
         cmp = [values = std::move(values)](int32_t a, int32_t b) {
             return compareValues(values[static_cast<size_t>(a)], values[static_cast<size_t>(b)]);
         };
     }
-    std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) { return cmp(a, b) < 0; });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int32_t a, int32_t b) { return cmp(a, b) < 0; });
     std::vector<int32_t> rank(n, 0);
     int32_t r = 0;
     for (size_t i = 0; i < order.size(); ++i) {
-        if (i == 0 || cmp(order[i - 1], order[i]) != 0) ++r;
+        if (i == 0 || cmp(order[i - 1], order[i]) != 0)
+            ++r;
         rank[static_cast<size_t>(order[i])] = r;
     }
     return rank;
 }
 
 // The first data row, in shown order, whose record has `key` in the key field.
-int dataRowOfKey(const DataSet& ds, int keyField, const std::vector<int32_t>& data, const Value& key) {
+int dataRowOfKey(const DataSet& ds, int keyField, const std::vector<int32_t>& data,
+                 const Value& key) {
     const DataSet::ColumnView v = ds.columnView(keyField);
     if (v.column && v.column->storage() == Storage::Int && key.type() == Value::Type::Int) {
         // The records holding the key, read in their order; then the first of them shown.
@@ -208,15 +233,18 @@ int dataRowOfKey(const DataSet& ds, int keyField, const std::vector<int32_t>& da
         bool any = false;
         for (size_t r = 0; r < data.size(); ++r) {
             const int64_t row = v.row(static_cast<int>(r));
-            if (!v.column->isNull(row) && v.column->intAt(row) == k) holds[r] = any = true;
+            if (!v.column->isNull(row) && v.column->intAt(row) == k)
+                holds[r] = any = true;
         }
         if (any)
             for (size_t d = 0; d < data.size(); ++d)
-                if (holds[static_cast<size_t>(data[d])]) return static_cast<int>(d);
+                if (holds[static_cast<size_t>(data[d])])
+                    return static_cast<int>(d);
         return -1;
     }
     for (size_t d = 0; d < data.size(); ++d)
-        if (compareValues(ds.value(data[d], keyField), key) == 0 && ds.isNull(data[d], keyField) == key.isNull())
+        if (compareValues(ds.value(data[d], keyField), key) == 0 &&
+            ds.isNull(data[d], keyField) == key.isNull())
             return static_cast<int>(d);
     return -1;
 }

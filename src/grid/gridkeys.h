@@ -29,12 +29,12 @@ inline uint64_t mixBits(uint64_t x) {
 
 // Numbers distinct keys in first-seen order: an open-addressing table of numbers, the
 // keys themselves kept beside it in that order.
-template <class Key>
-class Numbering {
+template <class Key> class Numbering {
 public:
     // The number of `key`, a new one when it was not seen yet.
     int32_t number(const Key& key, uint64_t hash) {
-        if ((keys_.size() + 1) * 2 > slots_.size()) grow();
+        if ((keys_.size() + 1) * 2 > slots_.size())
+            grow();
         for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
             const int32_t s = slots_[i];
             if (s < 0) {
@@ -43,7 +43,8 @@ public:
                 hashes_.push_back(hash);
                 return slots_[i];
             }
-            if (hashes_[static_cast<size_t>(s)] == hash && keys_[static_cast<size_t>(s)] == key) return s;
+            if (hashes_[static_cast<size_t>(s)] == hash && keys_[static_cast<size_t>(s)] == key)
+                return s;
         }
     }
 
@@ -54,7 +55,8 @@ private:
         mask_ = n - 1;
         for (size_t s = 0; s < keys_.size(); ++s) {
             size_t i = hashes_[s] & mask_;
-            while (slots_[i] >= 0) i = (i + 1) & mask_;
+            while (slots_[i] >= 0)
+                i = (i + 1) & mask_;
             slots_[i] = static_cast<int32_t>(s);
         }
     }
@@ -85,6 +87,7 @@ std::vector<int32_t> rankCodes(const DataSet& ds, int field, const FieldCodes& c
 
 // The first data row, in shown order (`data` holds the record of each), whose record has
 // `key` in the key field; -1 when none has.
-int dataRowOfKey(const DataSet& ds, int keyField, const std::vector<int32_t>& data, const Value& key);
+int dataRowOfKey(const DataSet& ds, int keyField, const std::vector<int32_t>& data,
+                 const Value& key);
 
 } // namespace rg

@@ -30,34 +30,41 @@ void TdxDBGrid::clearRows() {
 std::string TdxDBGrid::loadSignature() const {
     std::string s = std::to_string(dataSet_ ? dataSet_->RecordCount() : -1);
     auto add = [&s](const auto&... parts) { ((s += '\x1F', s += parts), ...); };
-    for (const TdxDBGridColumn* c : groupColumns_) add("g", std::to_string(c->fieldIndex_));
+    for (const TdxDBGridColumn* c : groupColumns_)
+        add("g", std::to_string(c->fieldIndex_));
     for (const auto& c : columns_)
-        add("c", c->name_, std::to_string(c->fieldIndex_), std::to_string(static_cast<int>(c->sorted_)),
+        add("c", c->name_, std::to_string(c->fieldIndex_),
+            std::to_string(static_cast<int>(c->sorted_)),
             std::to_string(static_cast<int>(c->footerType_)), std::to_string(c->footerFieldIndex_));
     return s + summaries_.signature();
 }
 
 void TdxDBGrid::keepUnfilteredRows() {
     unfiltered_.drop();
-    if (!dataSet_ || !dataSet_->Active() || !dataSet_->Filter().empty() || keyFieldIndex_ < 0) return;
+    if (!dataSet_ || !dataSet_->Active() || !dataSet_->Filter().empty() || keyFieldIndex_ < 0)
+        return;
     // Rows shown since before an edit would come back stale.
-    if (tree_.dataCount() != dataSet_->RecordCount() || tree_.changes() != dataSet_->changeCount()) return;
+    if (tree_.dataCount() != dataSet_->RecordCount() || tree_.changes() != dataSet_->changeCount())
+        return;
     std::vector<SummaryValue> footers;
-    for (const auto& c : columns_) footers.push_back(c->footerValue_);
+    for (const auto& c : columns_)
+        footers.push_back(c->footerValue_);
     unfiltered_.keep(tree_, std::move(footers), loadSignature());
 }
 
 // The contents change by the grid's own filter: a cleared filter may bring back the rows
 // kept when it was set.
 void TdxDBGrid::setDataSetFilter(const std::string& expression) {
-    if (dataSet_->Filter().empty() && !expression.empty()) keepUnfilteredRows();
+    if (dataSet_->Filter().empty() && !expression.empty())
+        keepUnfilteredRows();
     try {
         unfiltered_.setFilterChanging(true);
         dataSet_->SetFilter(expression);
         unfiltered_.setFilterChanging(false);
     } catch (...) {
         unfiltered_.setFilterChanging(false);
-        if (dataSet_->Filter().empty()) unfiltered_.drop();
+        if (dataSet_->Filter().empty())
+            unfiltered_.drop();
         throw;
     }
 }
@@ -79,7 +86,8 @@ TdxDBGrid::ViewState TdxDBGrid::viewState(LoadReason reason) const {
     ViewState v;
     if (reason == LoadReason::KeepExpanded && groupFieldNames() == lastGroupFields_)
         for (int g = 0; g < tree_.groupCount(); ++g)
-            if (tree_.group(g).expanded) v.expanded.insert(tree_.pathKey(g));
+            if (tree_.group(g).expanded)
+                v.expanded.insert(tree_.pathKey(g));
     if (focused_.valid() && keyFieldIndex_ >= 0 && dataSet_ && dataSet_->Active()) {
         // The old key value comes from the record the focused row stood for.
         const int rec = RecordOf(focused_);
@@ -103,17 +111,19 @@ bool TdxDBGrid::readyToLoad() {
     if (dataSet_->Active()) {
         for (int level = GroupColumnCount() - 1; level >= 0; --level) {
             TdxDBGridColumn& c = *groupColumns_[static_cast<size_t>(level)];
-            if (c.fieldIndex_ >= 0) continue;
+            if (c.fieldIndex_ >= 0)
+                continue;
             c.visible_ = true;
             c.sorted_ = TdxTreeListColumnSort::csNone;
             groupColumns_.erase(groupColumns_.begin() + level);
         }
     }
     lastGroupFields_ = groupFieldNames();
-    const bool blobLevel = std::any_of(groupColumns_.begin(), groupColumns_.end(), [](const TdxDBGridColumn* c) {
-        const Field* f = c->field();
-        return f && isBlobKind(f->Kind());
-    });
+    const bool blobLevel =
+        std::any_of(groupColumns_.begin(), groupColumns_.end(), [](const TdxDBGridColumn* c) {
+            const Field* f = c->field();
+            return f && isBlobKind(f->Kind());
+        });
     if (blobLevel || !dataSet_->Active()) {
         clearRows();
         changed();
@@ -124,7 +134,8 @@ bool TdxDBGrid::readyToLoad() {
 
 TdxDBGrid::LoadedRows TdxDBGrid::loadRows() {
     LoadedRows rows;
-    if (dataSet_->GetState() == DataSet::State::Edit || dataSet_->GetState() == DataSet::State::Insert)
+    if (dataSet_->GetState() == DataSet::State::Edit ||
+        dataSet_->GetState() == DataSet::State::Insert)
         dataSet_->Cancel();
     prepareSummaries();
     // Even a load that finds its rows kept can be cancelled before it starts.
@@ -137,7 +148,8 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadRows() {
         return rows;
     }
     std::vector<int> levels;
-    for (const TdxDBGridColumn* c : groupColumns_) levels.push_back(c->fieldIndex_);
+    for (const TdxDBGridColumn* c : groupColumns_)
+        levels.push_back(c->fieldIndex_);
     std::vector<int32_t> innerOf;
     rows.tree = RowTree::build(*dataSet_, levels, innerOf);
     // A value that cannot be summed stops the summaries, not the rows: the grid shows every
@@ -158,29 +170,34 @@ void TdxDBGrid::showRows(LoadedRows rows) {
     tree_ = std::move(rows.tree);
     focused_ = RowHandle{};
     setFooterValues(std::move(rows.footers));
-    if (rows.summaryError) clearSummaryValues();
+    if (rows.summaryError)
+        clearSummaryValues();
 }
 
 void TdxDBGrid::restoreView(const ViewState& view) {
     if (!view.expanded.empty())
         for (int g = 0; g < tree_.groupCount(); ++g)
-            if (view.expanded.count(tree_.pathKey(g))) tree_.group(g).expanded = true;
+            if (view.expanded.count(tree_.pathKey(g)))
+                tree_.group(g).expanded = true;
     invalidateVisible();
 
     // Focus the row of the same key again, else the row of the current record.
     RowHandle target;
     if (view.hadFocus) {
         const int d = dataRowOfKey(*dataSet_, keyFieldIndex_, tree_.records(), view.focusKey);
-        if (d >= 0) target = RowHandle::data(d);
+        if (d >= 0)
+            target = RowHandle::data(d);
         if (target.valid() && view.focusWasGroup) {
-            while (target.valid() && !(target.isGroup() && Level(target) == view.focusLevel)) target = Parent(target);
+            while (target.valid() && !(target.isGroup() && Level(target) == view.focusLevel))
+                target = Parent(target);
         }
     }
     if (!target.valid() && tree_.dataCount() > 0) {
         target = tree_.dataRowOf(std::max(dataSet_->RecNo(), 0));
         // Stop at the outermost collapsed group so the focus is on a shown row.
         std::vector<RowHandle> path;
-        for (RowHandle r = target; r.valid(); r = Parent(r)) path.push_back(r);
+        for (RowHandle r = target; r.valid(); r = Parent(r))
+            path.push_back(r);
         for (auto it = path.rbegin(); it != path.rend(); ++it)
             if (it->isData() || !Expanded(*it)) {
                 target = *it;
@@ -191,22 +208,27 @@ void TdxDBGrid::restoreView(const ViewState& view) {
 }
 
 void TdxDBGrid::load(LoadReason reason) {
-    if (loading_) return;
+    if (loading_)
+        return;
     rebindColumns();
     // What a cancelled load leaves as it was.
     const GroupingState before = groupingState();
     const std::vector<std::string> groupFieldsBefore = lastGroupFields_;
     const ViewState view = viewState(reason);
-    if (!readyToLoad()) return;
+    if (!readyToLoad())
+        return;
 
     loading_ = true;
     const Bookmark mark = dataSet_->GetBookmark();
     const bool wasBof = dataSet_->Bof(), wasEof = dataSet_->Eof();
     dataSet_->DisableControls();
     auto restore = [&] {
-        if (dataSet_->BookmarkValid(mark)) dataSet_->GotoBookmark(mark);
-        else if (wasBof) dataSet_->First();
-        else if (wasEof) dataSet_->Last();
+        if (dataSet_->BookmarkValid(mark))
+            dataSet_->GotoBookmark(mark);
+        else if (wasBof)
+            dataSet_->First();
+        else if (wasEof)
+            dataSet_->Last();
         dataSet_->EnableControls();
         loading_ = false;
     };
@@ -231,7 +253,8 @@ void TdxDBGrid::load(LoadReason reason) {
     restoreView(view);
     changed();
     focusChanged();
-    if (summaryError) std::rethrow_exception(summaryError);
+    if (summaryError)
+        std::rethrow_exception(summaryError);
 }
 
 } // namespace rg

@@ -16,33 +16,40 @@ void TdxDBGrid::prepareSummaries() {
                              return c ? c->FieldName() : std::string();
                          });
     for (auto& c : columns_)
-        c->footerFieldIndex_ = resolveField(c->footerField_.empty() ? c->fieldName_ : c->footerField_);
+        c->footerFieldIndex_ =
+            resolveField(c->footerField_.empty() ? c->fieldName_ : c->footerField_);
 }
 
 std::vector<FooterSource> TdxDBGrid::footerSources() const {
     std::vector<FooterSource> sources;
     sources.reserve(columns_.size());
-    for (const auto& c : columns_) sources.push_back({c->footerFieldIndex_, c->footerType_});
+    for (const auto& c : columns_)
+        sources.push_back({c->footerFieldIndex_, c->footerType_});
     return sources;
 }
 
 void TdxDBGrid::setFooterValues(std::vector<SummaryValue> footers) {
-    if (footers.size() != columns_.size()) return;
-    for (size_t i = 0; i < columns_.size(); ++i) columns_[i]->footerValue_ = std::move(footers[i]);
+    if (footers.size() != columns_.size())
+        return;
+    for (size_t i = 0; i < columns_.size(); ++i)
+        columns_[i]->footerValue_ = std::move(footers[i]);
 }
 
 // After a failure no slot keeps a value of part of the records: every footer is empty.
 void TdxDBGrid::clearSummaryValues() {
     SummaryEngine::clearValues(tree_);
-    for (auto& c : columns_) c->footerValue_ = SummaryValue::failed();
+    for (auto& c : columns_)
+        c->footerValue_ = SummaryValue::failed();
 }
 
 // Changed items or footer kinds: the values are computed again over the loaded rows, so
 // no footer shows a value of an earlier set of items.
 void TdxDBGrid::recomputeSummaries() {
-    if (!dataSet_ || !dataSet_->Active() || keyFieldIndex_ < 0 || loading_) return;
+    if (!dataSet_ || !dataSet_->Active() || keyFieldIndex_ < 0 || loading_)
+        return;
     prepareSummaries();
-    const std::vector<int32_t> innerOf = SummaryEngine::innerGroupsOf(tree_, dataSet_->RecordCount());
+    const std::vector<int32_t> innerOf =
+        SummaryEngine::innerGroupsOf(tree_, dataSet_->RecordCount());
     RowTree t = tree_;
     std::vector<SummaryValue> footers;
     try {
@@ -84,25 +91,31 @@ void TdxDBGrid::recomputeAndRepaint() {
 std::string TdxDBGrid::GroupRowText(RowHandle group) const {
     const GroupRow& g = tree_.group(group.index);
     std::string caption;
-    if (g.level < GroupColumnCount()) caption = groupColumns_[static_cast<size_t>(g.level)]->Caption();
+    if (g.level < GroupColumnCount())
+        caption = groupColumns_[static_cast<size_t>(g.level)]->Caption();
     return caption + " : " + g.text + " " + summaries_.groupRowText(dataSet_, g, SummarySeparator);
 }
 
 // ---- footers ----
 
-bool TdxDBGrid::levelHasFooters(int level) const { return ShowRowFooter && summaries_.levelHasFooters(level); }
+bool TdxDBGrid::levelHasFooters(int level) const {
+    return ShowRowFooter && summaries_.levelHasFooters(level);
+}
 
 int TdxDBGrid::FooterRowCount(RowHandle dataRow) const {
-    if (!ShowRowFooter || !dataRow.isData()) return 0;
+    if (!ShowRowFooter || !dataRow.isData())
+        return 0;
     int n = 0;
     for (RowHandle cur = dataRow; Parent(cur).valid() && IsLastChild(cur); cur = Parent(cur))
-        if (levelHasFooters(Level(Parent(cur)))) ++n;
+        if (levelHasFooters(Level(Parent(cur))))
+            ++n;
     return n;
 }
 
 int TdxDBGrid::groupAtLevel(RowHandle dataRow, int level) const {
     for (RowHandle r = Parent(dataRow); r.valid(); r = Parent(r))
-        if (Level(r) == level) return r.index;
+        if (Level(r) == level)
+            return r.index;
     return -1;
 }
 
@@ -110,13 +123,14 @@ int TdxDBGrid::FooterLevel(RowHandle dataRow, int j) const {
     int n = 0;
     for (RowHandle cur = dataRow; Parent(cur).valid() && IsLastChild(cur); cur = Parent(cur)) {
         const int level = Level(Parent(cur));
-        if (levelHasFooters(level) && n++ == j) return level;
+        if (levelHasFooters(level) && n++ == j)
+            return level;
     }
     return -1;
 }
 
-const TdxDBGridSummaryItem* TdxDBGrid::footerItem(RowHandle dataRow, const TdxDBGridColumn& c, int j,
-                                                  int* slot) const {
+const TdxDBGridSummaryItem* TdxDBGrid::footerItem(RowHandle dataRow, const TdxDBGridColumn& c,
+                                                  int j, int* slot) const {
     const int level = FooterLevel(dataRow, j);
     return level >= 0 ? summaries_.footerItem(level, c.Name(), slot) : nullptr;
 }
@@ -128,11 +142,14 @@ bool TdxDBGrid::FooterCellExists(RowHandle dataRow, const TdxDBGridColumn& c, in
 
 SummaryValue TdxDBGrid::FooterCellValue(RowHandle dataRow, const TdxDBGridColumn& c, int j) const {
     int slot = 0;
-    if (!footerItem(dataRow, c, j, &slot)) return {};
+    if (!footerItem(dataRow, c, j, &slot))
+        return {};
     const int g = groupAtLevel(dataRow, FooterLevel(dataRow, j));
-    if (g < 0) return {};
+    if (g < 0)
+        return {};
     const GroupRow& row = tree_.group(g);
-    return slot < static_cast<int>(row.values.size()) ? row.values[static_cast<size_t>(slot)] : SummaryValue{};
+    return slot < static_cast<int>(row.values.size()) ? row.values[static_cast<size_t>(slot)]
+                                                      : SummaryValue{};
 }
 
 TdxSummaryType TdxDBGrid::FooterCellKind(RowHandle dataRow, const TdxDBGridColumn& c, int j) const {
@@ -144,9 +161,11 @@ TdxSummaryType TdxDBGrid::FooterCellKind(RowHandle dataRow, const TdxDBGridColum
 std::string TdxDBGrid::FooterCellText(RowHandle dataRow, const TdxDBGridColumn& c, int j) const {
     int slot = 0;
     const TdxDBGridSummaryItem* item = footerItem(dataRow, c, j, &slot);
-    if (!item) return {};
-    return FormatSummaryValue(item->SummaryType(), item->SummaryFormat(), SummaryEngine::valueKind(dataSet_, *item),
-                              SummaryPlace::Footer, FooterCellValue(dataRow, c, j));
+    if (!item)
+        return {};
+    return FormatSummaryValue(item->SummaryType(), item->SummaryFormat(),
+                              SummaryEngine::valueKind(dataSet_, *item), SummaryPlace::Footer,
+                              FooterCellValue(dataRow, c, j));
 }
 
 bool TdxDBGrid::SummaryFooterCellExists(const TdxDBGridColumn& c) const {
@@ -160,7 +179,9 @@ SummaryValueKind TdxDBGrid::FooterValueKind(const TdxDBGridColumn& c) const {
     return valueKindOf(dataSet_->Fields(c.footerFieldIndex_).Kind());
 }
 
-const SummaryValue& TdxDBGrid::SummaryFooterValue(const TdxDBGridColumn& c) const { return c.footerValue_; }
+const SummaryValue& TdxDBGrid::SummaryFooterValue(const TdxDBGridColumn& c) const {
+    return c.footerValue_;
+}
 
 std::string TdxDBGrid::SummaryFooterText(const TdxDBGridColumn& c) const {
     return FormatSummaryValue(c.SummaryFooterType(), c.SummaryFooterFormat(), FooterValueKind(c),

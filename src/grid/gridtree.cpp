@@ -7,31 +7,50 @@
 
 namespace rg {
 
-int TdxDBGrid::TopCount() const { return tree_.topCount(); }
-RowHandle TdxDBGrid::Top(int i) const { return tree_.top(i); }
-int TdxDBGrid::ChildCount(RowHandle r) const { return tree_.childCount(r); }
-RowHandle TdxDBGrid::Child(RowHandle r, int i) const { return tree_.child(r, i); }
-RowHandle TdxDBGrid::Parent(RowHandle r) const { return tree_.parent(r); }
-bool TdxDBGrid::IsLastChild(RowHandle r) const { return tree_.isLastChild(r); }
+int TdxDBGrid::TopCount() const {
+    return tree_.topCount();
+}
+RowHandle TdxDBGrid::Top(int i) const {
+    return tree_.top(i);
+}
+int TdxDBGrid::ChildCount(RowHandle r) const {
+    return tree_.childCount(r);
+}
+RowHandle TdxDBGrid::Child(RowHandle r, int i) const {
+    return tree_.child(r, i);
+}
+RowHandle TdxDBGrid::Parent(RowHandle r) const {
+    return tree_.parent(r);
+}
+bool TdxDBGrid::IsLastChild(RowHandle r) const {
+    return tree_.isLastChild(r);
+}
 
 int TdxDBGrid::Level(RowHandle r) const {
-    if (r.isGroup()) return tree_.group(r.index).level;
+    if (r.isGroup())
+        return tree_.group(r.index).level;
     return static_cast<int>(lastGroupFields_.size());
 }
 
-bool TdxDBGrid::Expanded(RowHandle r) const { return r.isGroup() && tree_.group(r.index).expanded; }
+bool TdxDBGrid::Expanded(RowHandle r) const {
+    return r.isGroup() && tree_.group(r.index).expanded;
+}
 
 void TdxDBGrid::SetExpanded(RowHandle r, bool on) {
-    if (!r.isGroup() || tree_.group(r.index).expanded == on) return;
+    if (!r.isGroup() || tree_.group(r.index).expanded == on)
+        return;
     tree_.group(r.index).expanded = on;
     invalidateVisible();
     changed();
 }
 
-int TdxDBGrid::RecordOf(RowHandle r) const { return tree_.recordOf(r); }
+int TdxDBGrid::RecordOf(RowHandle r) const {
+    return tree_.recordOf(r);
+}
 
 Value TdxDBGrid::KeyValueOf(RowHandle r) const {
-    if (!r.valid() || keyFieldIndex_ < 0 || !dataSet_ || !dataSet_->Active()) return {};
+    if (!r.valid() || keyFieldIndex_ < 0 || !dataSet_ || !dataSet_->Active())
+        return {};
     return dataSet_->value(RecordOf(r), keyFieldIndex_);
 }
 
@@ -39,28 +58,34 @@ int TdxDBGrid::DataRowsBelow(RowHandle group) const {
     return group.isGroup() ? tree_.group(group.index).dataRows : 0;
 }
 
-const Value& TdxDBGrid::GroupValue(RowHandle group) const { return tree_.group(group.index).value; }
+const Value& TdxDBGrid::GroupValue(RowHandle group) const {
+    return tree_.group(group.index).value;
+}
 
 std::string TdxDBGrid::CellText(RowHandle dataRow, const TdxDBGridColumn& c) const {
-    if (!dataRow.isData() || c.fieldIndex_ < 0 || !dataSet_ || !dataSet_->Active()) return {};
+    if (!dataRow.isData() || c.fieldIndex_ < 0 || !dataSet_ || !dataSet_->Active())
+        return {};
     return dataSet_->displayText(tree_.recordOf(dataRow), c.fieldIndex_);
 }
 
 Value TdxDBGrid::CellValue(RowHandle dataRow, const TdxDBGridColumn& c) const {
-    if (!dataRow.isData() || c.fieldIndex_ < 0 || !dataSet_ || !dataSet_->Active()) return {};
+    if (!dataRow.isData() || c.fieldIndex_ < 0 || !dataSet_ || !dataSet_->Active())
+        return {};
     return dataSet_->value(tree_.recordOf(dataRow), c.fieldIndex_);
 }
 
 // ---- shown rows and focus ----
 
 const std::vector<VisibleRow>& TdxDBGrid::VisibleRows() const {
-    if (!visibleDirty_) return visible_;
+    if (!visibleDirty_)
+        return visible_;
     auto footerRows = [this](RowHandle last) { return FooterRowCount(last); };
     // Counted first and held at their exact size: with every group of ten million rows
     // open, a vector left to grow by doubling would hold up to twice its lines at once.
     size_t lines = 0;
     tree_.forEachLine([&](const VisibleRow&) { ++lines; }, footerRows);
-    if (visible_.capacity() > 2 * lines) std::vector<VisibleRow>().swap(visible_);
+    if (visible_.capacity() > 2 * lines)
+        std::vector<VisibleRow>().swap(visible_);
     visible_.clear();
     visible_.reserve(lines);
     tree_.forEachLine([&](const VisibleRow& v) { visible_.push_back(v); }, footerRows);
@@ -69,7 +94,8 @@ const std::vector<VisibleRow>& TdxDBGrid::VisibleRows() const {
 }
 
 void TdxDBGrid::SetFocusedRow(RowHandle r) {
-    if (r == focused_) return;
+    if (r == focused_)
+        return;
     focused_ = r;
     if (r.valid() && dataSet_ && dataSet_->Active() && !loading_) {
         movingDataSet_ = true;
@@ -85,14 +111,19 @@ void TdxDBGrid::SetFocusedRow(RowHandle r) {
 }
 
 void TdxDBGrid::focusFromDataSet() {
-    if (movingDataSet_ || loading_ || keyFieldIndex_ < 0 || !dataSet_ || !dataSet_->Active()) return;
+    if (movingDataSet_ || loading_ || keyFieldIndex_ < 0 || !dataSet_ || !dataSet_->Active())
+        return;
     const int rec = dataSet_->RecNo();
-    if (rec < 0) return;
+    if (rec < 0)
+        return;
     // The first row in tree order with that key value.
-    const int d = dataRowOfKey(*dataSet_, keyFieldIndex_, tree_.records(), dataSet_->value(rec, keyFieldIndex_));
-    if (d < 0) return;
+    const int d = dataRowOfKey(*dataSet_, keyFieldIndex_, tree_.records(),
+                               dataSet_->value(rec, keyFieldIndex_));
+    if (d < 0)
+        return;
     const RowHandle r = RowHandle::data(d);
-    for (RowHandle p = Parent(r); p.valid(); p = Parent(p)) tree_.group(p.index).expanded = true;
+    for (RowHandle p = Parent(r); p.valid(); p = Parent(p))
+        tree_.group(p.index).expanded = true;
     invalidateVisible();
     focused_ = r;
     changed();

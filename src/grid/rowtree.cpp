@@ -9,7 +9,8 @@ RowHandle RowTree::parent(RowHandle r) const {
         const int p = group(r.index).parent;
         return p < 0 ? RowHandle{} : RowHandle::group(p);
     }
-    if (!r.isData() || innermost_.empty()) return {};
+    if (!r.isData() || innermost_.empty())
+        return {};
     // The last innermost group starting at or before the row.
     const auto it = std::upper_bound(innermost_.begin(), innermost_.end(), r.index,
                                      [&](int d, int g) { return d < group(g).firstData; });
@@ -19,7 +20,8 @@ RowHandle RowTree::parent(RowHandle r) const {
 bool RowTree::isLastChild(RowHandle r) const {
     const RowHandle p = parent(r);
     if (r.isData()) {
-        if (!p.valid()) return r.index == static_cast<int>(data_.size()) - 1;
+        if (!p.valid())
+            return r.index == static_cast<int>(data_.size()) - 1;
         const GroupRow& g = group(p.index);
         return r.index == g.firstData + g.dataRows - 1;
     }
@@ -29,12 +31,14 @@ bool RowTree::isLastChild(RowHandle r) const {
 
 RowHandle RowTree::dataRowOf(int record) const {
     const auto it = std::find(data_.begin(), data_.end(), record);
-    if (it == data_.end()) return {};
+    if (it == data_.end())
+        return {};
     return RowHandle::data(static_cast<int>(it - data_.begin()));
 }
 
 void RowTree::setAllExpanded(bool on) {
-    for (GroupRow& g : groups_) g.expanded = on;
+    for (GroupRow& g : groups_)
+        g.expanded = on;
 }
 
 std::string RowTree::pathKey(int group) const {

@@ -88,7 +88,8 @@ public:
         return levels_ == 0 ? RowHandle::data(i) : RowHandle::group(top_[static_cast<size_t>(i)]);
     }
     int childCount(RowHandle r) const {
-        if (!r.isGroup()) return 0;
+        if (!r.isGroup())
+            return 0;
         const GroupRow& g = group(r.index);
         return g.level == levels_ - 1 ? g.dataRows : static_cast<int>(g.groups.size());
     }
@@ -101,8 +102,10 @@ public:
     bool isLastChild(RowHandle r) const;
     // A group row: its first record; -1 for none.
     int recordOf(RowHandle r) const {
-        if (r.isGroup()) return group(r.index).firstRecord;
-        if (r.isData()) return data_[static_cast<size_t>(r.index)];
+        if (r.isGroup())
+            return group(r.index).firstRecord;
+        if (r.isData())
+            return data_[static_cast<size_t>(r.index)];
         return -1;
     }
     // The data row of `record`; an invalid handle when no row shows it.
@@ -113,8 +116,7 @@ public:
 
     // Visits the groups in shown order, depth first; `visit(g)` answers whether to go on
     // into the subgroups of g.
-    template <typename Visit>
-    void walkGroups(Visit&& visit) const {
+    template <typename Visit> void walkGroups(Visit&& visit) const {
         std::vector<std::pair<const std::vector<int>*, size_t>> stack{{&top_, 0}};
         while (!stack.empty()) {
             auto& [list, next] = stack.back();
@@ -123,7 +125,8 @@ public:
                 continue;
             }
             const int g = (*list)[next++];
-            if (visit(g)) stack.push_back({&groups_[static_cast<size_t>(g)].groups, 0});
+            if (visit(g))
+                stack.push_back({&groups_[static_cast<size_t>(g)].groups, 0});
         }
     }
 
@@ -132,12 +135,15 @@ public:
     template <typename Emit, typename FooterRows>
     void forEachLine(Emit&& emit, FooterRows&& footerRows) const {
         auto addData = [&](int first, int count) {
-            for (int d = first; d < first + count; ++d) emit(VisibleRow{RowHandle::data(d), -1});
+            for (int d = first; d < first + count; ++d)
+                emit(VisibleRow{RowHandle::data(d), -1});
             // Only the last row of a group closes groups: only it is followed by footer rows.
-            if (count == 0 || levels_ == 0) return;
+            if (count == 0 || levels_ == 0)
+                return;
             const RowHandle last = RowHandle::data(first + count - 1);
             const int footers = footerRows(last);
-            for (int j = 0; j < footers; ++j) emit(VisibleRow{last, j});
+            for (int j = 0; j < footers; ++j)
+                emit(VisibleRow{last, j});
         };
         if (levels_ == 0) {
             addData(0, static_cast<int>(data_.size()));
@@ -146,8 +152,10 @@ public:
         walkGroups([&](int g) {
             const GroupRow& row = groups_[static_cast<size_t>(g)];
             emit(VisibleRow{RowHandle::group(g), -1});
-            if (!row.expanded) return false;
-            if (row.level < levels_ - 1) return true;
+            if (!row.expanded)
+                return false;
+            if (row.level < levels_ - 1)
+                return true;
             addData(row.firstData, row.dataRows);
             return false;
         });

@@ -19,15 +19,16 @@ namespace {
 struct LevelKeys {
     DataSet::ColumnView view;
     bool coded = false;
-    FieldCodes codes;            // when not coded
-    std::vector<int32_t> rank;   // of each code
-    uint64_t values = 0;         // codes, 0 included
+    FieldCodes codes;          // when not coded
+    std::vector<int32_t> rank; // of each code
+    uint64_t values = 0;       // codes, 0 included
     // Groups by (parent, code): a flat table while it stays small, else a hash.
     bool flat = true;
     std::vector<int32_t> table;
     Numbering<uint64_t> hashed;
     int32_t code(int rec) const {
-        return coded ? static_cast<int32_t>(view.column->codeAt(view.row(rec))) : codes.code[static_cast<size_t>(rec)];
+        return coded ? static_cast<int32_t>(view.column->codeAt(view.row(rec)))
+                     : codes.code[static_cast<size_t>(rec)];
     }
 };
 
@@ -52,7 +53,8 @@ std::vector<LevelKeys> levelKeys(const DataSet& ds, const std::vector<int>& leve
     uint64_t most = 1;
     for (LevelKeys& k : keys) {
         k.flat = most * k.values <= (uint64_t(1) << 22);
-        if (k.flat) k.table.assign(most * k.values, -1);
+        if (k.flat)
+            k.table.assign(most * k.values, -1);
         most = std::min<uint64_t>(most * k.values, uint64_t(1) << 40);
     }
     return keys;
@@ -70,7 +72,8 @@ int32_t groupOf(int rec, std::vector<LevelKeys>& keys, std::vector<std::vector<G
         int32_t g;
         if (k.flat) {
             int32_t& slot = k.table[p * k.values + static_cast<uint64_t>(code)];
-            if (slot < 0) slot = static_cast<int32_t>(groups.size());
+            if (slot < 0)
+                slot = static_cast<int32_t>(groups.size());
             g = slot;
         } else {
             const uint64_t key = p << 32 | static_cast<uint32_t>(code);
@@ -110,7 +113,8 @@ RowTree RowTree::build(const DataSet& ds, const std::vector<int>& levelFields,
         std::vector<LevelKeys> keys = levelKeys(ds, levelFields);
         innerOf.resize(static_cast<size_t>(records));
         for (int rec = 0; rec < records; ++rec) {
-            if ((rec & (kProgressStep - 1)) == 0) reportProgress("正在分组", rec, records);
+            if ((rec & (kProgressStep - 1)) == 0)
+                reportProgress("正在分组", rec, records);
             innerOf[static_cast<size_t>(rec)] = groupOf(rec, keys, made);
         }
     }
@@ -128,12 +132,15 @@ int RowTree::addLevels(const DataSet& ds, const std::vector<int>& levelFields,
         const int field = levelFields[l];
         innerStart = static_cast<int>(groups_.size());
         for (GroupRow& row : made[l]) {
-            if (row.parent >= 0) row.parent += aboveStart;
+            if (row.parent >= 0)
+                row.parent += aboveStart;
             row.value = ds.value(row.firstRecord, field);
             row.text = ds.displayText(row.firstRecord, field);
             const int g = static_cast<int>(groups_.size());
-            if (row.parent < 0) top_.push_back(g);
-            else groups_[static_cast<size_t>(row.parent)].groups.push_back(g);
+            if (row.parent < 0)
+                top_.push_back(g);
+            else
+                groups_[static_cast<size_t>(row.parent)].groups.push_back(g);
             groups_.push_back(std::move(row));
         }
         aboveStart = innerStart;
@@ -145,7 +152,8 @@ int RowTree::addLevels(const DataSet& ds, const std::vector<int>& levelFields,
 // Data rows group by group, in record order within each; sort puts the groups in their
 // shown order.
 void RowTree::placeDataRows(const std::vector<int32_t>& innerOf, int innerStart) {
-    for (int32_t i : innerOf) ++groups_[static_cast<size_t>(innerStart + i)].dataRows;
+    for (int32_t i : innerOf)
+        ++groups_[static_cast<size_t>(innerStart + i)].dataRows;
     int next = 0;
     for (size_t g = static_cast<size_t>(innerStart); g < groups_.size(); ++g) {
         innermost_.push_back(static_cast<int>(g));
@@ -161,7 +169,8 @@ void RowTree::placeDataRows(const std::vector<int32_t>& innerOf, int innerStart)
     for (size_t i = 0; i < cursor.size(); ++i)
         cursor[i] = groups_[static_cast<size_t>(innerStart) + i].firstData;
     for (size_t rec = 0; rec < innerOf.size(); ++rec)
-        data_[static_cast<size_t>(cursor[static_cast<size_t>(innerOf[rec])]++)] = static_cast<int32_t>(rec);
+        data_[static_cast<size_t>(cursor[static_cast<size_t>(innerOf[rec])]++)] =
+            static_cast<int32_t>(rec);
 }
 
 } // namespace rg

@@ -27,7 +27,8 @@ static_assert(sizeof(Keyed) == 12);
 // Digits are a byte wide for the few thousand rows of a group, two bytes for many more.
 void radixSort(std::vector<Keyed>& a, std::vector<Keyed>& spare) {
     if (a.size() < 64) {
-        std::stable_sort(a.begin(), a.end(), [](const Keyed& x, const Keyed& y) { return x.key < y.key; });
+        std::stable_sort(a.begin(), a.end(),
+                         [](const Keyed& x, const Keyed& y) { return x.key < y.key; });
         return;
     }
     const int bits = a.size() < (1u << 16) ? 8 : 16;
@@ -36,15 +37,18 @@ void radixSort(std::vector<Keyed>& a, std::vector<Keyed>& spare) {
     spare.resize(a.size());
     for (int shift = 0; shift < 64; shift += bits) {
         std::fill(count.begin(), count.end(), 0);
-        for (const Keyed& k : a) ++count[(k.key >> shift) & mask];
-        if (count[(a[0].key >> shift) & mask] == a.size()) continue;
+        for (const Keyed& k : a)
+            ++count[(k.key >> shift) & mask];
+        if (count[(a[0].key >> shift) & mask] == a.size())
+            continue;
         size_t sum = 0;
         for (size_t& c : count) {
             const size_t n = c;
             c = sum;
             sum += n;
         }
-        for (const Keyed& k : a) spare[count[(k.key >> shift) & mask]++] = k;
+        for (const Keyed& k : a)
+            spare[count[(k.key >> shift) & mask]++] = k;
         a.swap(spare);
     }
 }
@@ -69,51 +73,61 @@ struct SortKeys {
         }
     }
     bool isNull(int32_t rec) const {
-        if (kind == Kind::Rank) return codes.code[static_cast<size_t>(rec)] == 0;
+        if (kind == Kind::Rank)
+            return codes.code[static_cast<size_t>(rec)] == 0;
         return view.column->isNull(view.row(rec));
     }
     uint64_t key(int32_t rec) const {
         switch (kind) {
-        case Kind::Int: return static_cast<uint64_t>(view.column->intAt(view.row(rec))) ^ (uint64_t(1) << 63);
+        case Kind::Int:
+            return static_cast<uint64_t>(view.column->intAt(view.row(rec))) ^ (uint64_t(1) << 63);
         case Kind::Double: {
             double d = view.column->doubleAt(view.row(rec)) + 0.0;
-            if (d != d) d = std::numeric_limits<double>::quiet_NaN();  // after +Infinity, whatever its sign
+            if (d != d)
+                d = std::numeric_limits<double>::quiet_NaN(); // after +Infinity, whatever its sign
             uint64_t bits;
             std::memcpy(&bits, &d, sizeof bits);
             return (bits >> 63) ? ~bits : bits | (uint64_t(1) << 63);
         }
-        case Kind::Rank: break;
+        case Kind::Rank:
+            break;
         }
-        return static_cast<uint64_t>(rank[static_cast<size_t>(codes.code[static_cast<size_t>(rec)])]);
+        return static_cast<uint64_t>(
+            rank[static_cast<size_t>(codes.code[static_cast<size_t>(rec)])]);
     }
 };
 
 } // namespace
 
 void RowTree::sort(const DataSet& ds, const Order& order) {
-    if (levels_ > 0) orderGroups(order.levelDown);
+    if (levels_ > 0)
+        orderGroups(order.levelDown);
     orderDataRows(ds, order.field, order.down);
 }
 
 void RowTree::orderGroups(const std::vector<bool>& levelDown) {
     // Sibling groups by rank; equal ranks keep the order in which their values came.
     auto order = [&](std::vector<int>& siblings, int level) {
-        const bool down = static_cast<size_t>(level) < levelDown.size() && levelDown[static_cast<size_t>(level)];
+        const bool down =
+            static_cast<size_t>(level) < levelDown.size() && levelDown[static_cast<size_t>(level)];
         std::sort(siblings.begin(), siblings.end(), [&](int a, int b) {
             const GroupRow& x = groups_[static_cast<size_t>(a)];
             const GroupRow& y = groups_[static_cast<size_t>(b)];
-            if (x.rank != y.rank) return down ? x.rank > y.rank : x.rank < y.rank;
+            if (x.rank != y.rank)
+                return down ? x.rank > y.rank : x.rank < y.rank;
             return x.firstRecord < y.firstRecord;
         });
     };
     order(top_, 0);
     for (GroupRow& g : groups_)
-        if (!g.groups.empty()) order(g.groups, g.level + 1);
+        if (!g.groups.empty())
+            order(g.groups, g.level + 1);
     // The innermost groups in shown order, their data rows moved along.
     std::vector<int> innermost;
     innermost.reserve(innermost_.size());
     walkGroups([&](int g) {
-        if (groups_[static_cast<size_t>(g)].level < levels_ - 1) return true;
+        if (groups_[static_cast<size_t>(g)].level < levels_ - 1)
+            return true;
         innermost.push_back(g);
         return false;
     });
@@ -122,7 +136,8 @@ void RowTree::orderGroups(const std::vector<bool>& levelDown) {
         size_t pos = 0;
         for (int g : innermost) {
             GroupRow& row = groups_[static_cast<size_t>(g)];
-            std::copy_n(data_.begin() + row.firstData, row.dataRows, data.begin() + static_cast<ptrdiff_t>(pos));
+            std::copy_n(data_.begin() + row.firstData, row.dataRows,
+                        data.begin() + static_cast<ptrdiff_t>(pos));
             row.firstData = static_cast<int>(pos);
             pos += static_cast<size_t>(row.dataRows);
         }
@@ -131,19 +146,23 @@ void RowTree::orderGroups(const std::vector<bool>& levelDown) {
     }
     for (size_t g = groups_.size(); g-- > 0;)
         if (!groups_[g].groups.empty())
-            groups_[g].firstData = groups_[static_cast<size_t>(groups_[g].groups.front())].firstData;
+            groups_[g].firstData =
+                groups_[static_cast<size_t>(groups_[g].groups.front())].firstData;
 }
 
 void RowTree::orderDataRows(const DataSet& ds, int field, bool down) {
     // The data rows of each innermost group (of all, without grouping).
     std::vector<std::pair<int, int>> ranges;
-    if (levels_ == 0) ranges.emplace_back(0, static_cast<int>(data_.size()));
+    if (levels_ == 0)
+        ranges.emplace_back(0, static_cast<int>(data_.size()));
     for (int g : innermost_)
-        ranges.emplace_back(groups_[static_cast<size_t>(g)].firstData, groups_[static_cast<size_t>(g)].dataRows);
+        ranges.emplace_back(groups_[static_cast<size_t>(g)].firstData,
+                            groups_[static_cast<size_t>(g)].dataRows);
     if (field < 0) {
         for (const auto& [first, count] : ranges) {
             const auto b = data_.begin() + first, e = b + count;
-            if (!std::is_sorted(b, e)) std::sort(b, e);
+            if (!std::is_sorted(b, e))
+                std::sort(b, e);
         }
         return;
     }
@@ -157,16 +176,22 @@ void RowTree::orderDataRows(const DataSet& ds, int field, bool down) {
         keyed.reserve(static_cast<size_t>(count));
         nulls.clear();
         for (int d = first; d < first + count; ++d, ++done) {
-            if ((done & (kProgressStep - 1)) == 0) reportProgress("正在排序", done, static_cast<int64_t>(data_.size()));
+            if ((done & (kProgressStep - 1)) == 0)
+                reportProgress("正在排序", done, static_cast<int64_t>(data_.size()));
             const int32_t rec = data_[static_cast<size_t>(d)];
-            if (keys.isNull(rec)) nulls.push_back(rec);
-            else keyed.push_back({down ? ~keys.key(rec) : keys.key(rec), rec});
+            if (keys.isNull(rec))
+                nulls.push_back(rec);
+            else
+                keyed.push_back({down ? ~keys.key(rec) : keys.key(rec), rec});
         }
         radixSort(keyed, spare);
         auto out = data_.begin() + first;
-        if (!down) out = std::copy(nulls.begin(), nulls.end(), out);
-        for (const Keyed& k : keyed) *out++ = k.record;
-        if (down) std::copy(nulls.begin(), nulls.end(), out);
+        if (!down)
+            out = std::copy(nulls.begin(), nulls.end(), out);
+        for (const Keyed& k : keyed)
+            *out++ = k.record;
+        if (down)
+            std::copy(nulls.begin(), nulls.end(), out);
     }
 }
 

@@ -17,7 +17,8 @@ std::vector<std::string> sections(const std::string& p) {
     char quote = 0;
     for (char ch : p) {
         if (quote) {
-            if (ch == quote) quote = 0;
+            if (ch == quote)
+                quote = 0;
         } else if (ch == '"' || ch == '\'') {
             quote = ch;
         } else if (ch == ';') {
@@ -31,7 +32,7 @@ std::vector<std::string> sections(const std::string& p) {
 
 struct Token {
     enum Kind { Literal, IntDigit, Point, FracDigit, Exponent } kind;
-    std::string text;  // literal text; for Exponent: "+" or "-" and the digit count in `digits`
+    std::string text; // literal text; for Exponent: "+" or "-" and the digit count in `digits`
     bool zero = false;
     int digits = 0;
 };
@@ -40,7 +41,8 @@ std::string groupThousands(const std::string& digits) {
     std::string out;
     const int n = static_cast<int>(digits.size());
     for (int i = 0; i < n; ++i) {
-        if (i > 0 && (n - i) % 3 == 0) out += ',';
+        if (i > 0 && (n - i) % 3 == 0)
+            out += ',';
         out += digits[static_cast<size_t>(i)];
     }
     return out;
@@ -54,7 +56,9 @@ struct Magnitude {
 };
 
 // |value| with `places` fractional digits, "123.45", rounded half away from zero.
-std::string fixedDigits(const BigDecimal& m, int places) { return m.abs().withScale(places).toString(); }
+std::string fixedDigits(const BigDecimal& m, int places) {
+    return m.abs().withScale(places).toString();
+}
 
 // NaN and the infinities have no digits: the word stands where the number's digits stand,
 // between the section's literals.
@@ -62,8 +66,10 @@ std::string writeSpecial(const std::vector<Token>& tokens, const std::string& wo
     std::string out;
     bool written = false;
     for (const Token& t : tokens) {
-        if (t.kind == Token::Literal) out += t.text;
-        else if (!written) out += word, written = true;
+        if (t.kind == Token::Literal)
+            out += t.text;
+        else if (!written)
+            out += word, written = true;
     }
     return out;
 }
@@ -92,10 +98,11 @@ std::vector<Token> tokenize(const std::string& section, bool& thousands) {
             Token t{Token::Exponent, std::string(1, section[i + 1])};
             t.text.insert(0, 1, ch);
             size_t j = i + 2;
-            while (j < section.size() && section[j] == '0') ++j, ++t.digits;
+            while (j < section.size() && section[j] == '0')
+                ++j, ++t.digits;
             tokens.push_back(t);
             i = j - 1;
-            afterPoint = true;  // digits after the exponent belong to it
+            afterPoint = true; // digits after the exponent belong to it
         } else {
             tokens.push_back({Token::Literal, std::string(1, ch)});
         }
@@ -104,20 +111,24 @@ std::vector<Token> tokenize(const std::string& section, bool& thousands) {
 }
 
 // Writes one section; `zero` tells whether every digit written was 0.
-std::string formatSection(const std::string& section, const Magnitude& value, bool* zero = nullptr) {
+std::string formatSection(const std::string& section, const Magnitude& value,
+                          bool* zero = nullptr) {
     bool thousands = false;
     const std::vector<Token> tokens = tokenize(section, thousands);
-    if (!value.special.empty()) return writeSpecial(tokens, value.special);
+    if (!value.special.empty())
+        return writeSpecial(tokens, value.special);
 
     int intSlots = 0, intRequired = -1, fracSlots = 0, fracRequired = 0;
     const Token* exponent = nullptr;
     for (const Token& t : tokens) {
         if (t.kind == Token::IntDigit) {
-            if (t.zero && intRequired < 0) intRequired = intSlots;
+            if (t.zero && intRequired < 0)
+                intRequired = intSlots;
             ++intSlots;
         } else if (t.kind == Token::FracDigit) {
             ++fracSlots;
-            if (t.zero) fracRequired = fracSlots;
+            if (t.zero)
+                fracRequired = fracSlots;
         } else if (t.kind == Token::Exponent && !exponent) {
             exponent = &t;
         }
@@ -138,40 +149,55 @@ std::string formatSection(const std::string& section, const Magnitude& value, bo
         };
         shown = scaled(exp10);
         const BigDecimal rounded = shown.withScale(fracSlots);
-        if (rounded.digitCount() - rounded.scale > lead) shown = scaled(++exp10);
+        if (rounded.digitCount() - rounded.scale > lead)
+            shown = scaled(++exp10);
     }
     const std::string digits = fixedDigits(shown, fracSlots);
-    if (zero) *zero = digits.find_first_of("123456789") == std::string::npos;
+    if (zero)
+        *zero = digits.find_first_of("123456789") == std::string::npos;
     std::string intPart = digits.substr(0, digits.find('.'));
     std::string fracPart = fracSlots > 0 ? digits.substr(digits.find('.') + 1) : std::string();
-    if (intPart == "0") intPart.clear();
-    while (static_cast<int>(intPart.size()) < intRequired) intPart.insert(0, 1, '0');
-    if (thousands) intPart = groupThousands(intPart);
-    while (static_cast<int>(fracPart.size()) > fracRequired && fracPart.back() == '0') fracPart.pop_back();
+    if (intPart == "0")
+        intPart.clear();
+    while (static_cast<int>(intPart.size()) < intRequired)
+        intPart.insert(0, 1, '0');
+    if (thousands)
+        intPart = groupThousands(intPart);
+    while (static_cast<int>(fracPart.size()) > fracRequired && fracPart.back() == '0')
+        fracPart.pop_back();
 
     std::string out;
     bool intWritten = false, fracWritten = false;
     for (const Token& t : tokens) {
         switch (t.kind) {
-        case Token::Literal: out += t.text; break;
+        case Token::Literal:
+            out += t.text;
+            break;
         case Token::IntDigit:
-            if (!intWritten) out += intPart;
+            if (!intWritten)
+                out += intPart;
             intWritten = true;
             break;
         case Token::Point:
-            if (!intWritten) out += intPart, intWritten = true;
-            if (!fracPart.empty()) out += '.';
+            if (!intWritten)
+                out += intPart, intWritten = true;
+            if (!fracPart.empty())
+                out += '.';
             break;
         case Token::FracDigit:
-            if (!fracWritten) out += fracPart;
+            if (!fracWritten)
+                out += fracPart;
             fracWritten = true;
             break;
         case Token::Exponent: {
             out += t.text[0];
-            if (exp10 < 0) out += '-';
-            else if (t.text[1] == '+') out += '+';
+            if (exp10 < 0)
+                out += '-';
+            else if (t.text[1] == '+')
+                out += '+';
             std::string e = std::to_string(std::abs(exp10));
-            while (static_cast<int>(e.size()) < t.digits) e.insert(0, 1, '0');
+            while (static_cast<int>(e.size()) < t.digits)
+                e.insert(0, 1, '0');
             out += e;
             break;
         }
@@ -184,7 +210,8 @@ std::string formatSection(const std::string& section, const Magnitude& value, bo
 
 std::string FormatFloatPattern(const std::string& pattern, const SummaryValue& value) {
     const bool exact = value.kind() == SummaryValue::Kind::Exact;
-    if (pattern.empty()) return exact ? value.exact().toString() : formatFloat(value.toDouble());
+    if (pattern.empty())
+        return exact ? value.exact().toString() : formatFloat(value.toDouble());
     Magnitude m;
     bool negative = false, isZero = false;
     if (exact) {
@@ -205,10 +232,12 @@ std::string FormatFloatPattern(const std::string& pattern, const SummaryValue& v
     bool roundsToZero = false;
     const std::string positive = formatSection(s[0], m, &roundsToZero);
     if (m.special.empty() && (isZero || roundsToZero)) {
-        if (s.size() >= 3 && !s[2].empty()) return formatSection(s[2], Magnitude{});
+        if (s.size() >= 3 && !s[2].empty())
+            return formatSection(s[2], Magnitude{});
         return isZero ? positive : formatSection(s[0], Magnitude{});
     }
-    if (negative && s.size() >= 2 && !s[1].empty()) return formatSection(s[1], m);
+    if (negative && s.size() >= 2 && !s[1].empty())
+        return formatSection(s[1], m);
     // A single section writes its own minus sign.
     return negative ? "-" + positive : positive;
 }
@@ -217,30 +246,45 @@ std::string FormatFloatPattern(const std::string& pattern, double value) {
     return FormatFloatPattern(pattern, SummaryValue::floatValue(value));
 }
 
-std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, SummaryValueKind valueKind,
-                               SummaryPlace place, double value) {
+std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern,
+                               SummaryValueKind valueKind, SummaryPlace place, double value) {
     return FormatSummaryValue(kind, pattern, valueKind, place, SummaryValue::floatValue(value));
 }
 
-std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, SummaryValueKind valueKind,
-                               SummaryPlace place, const SummaryValue& value) {
-    if (kind == TdxSummaryType::cstNone || value.kind() == SummaryValue::Kind::Failed) return {};
+std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern,
+                               SummaryValueKind valueKind, SummaryPlace place,
+                               const SummaryValue& value) {
+    if (kind == TdxSummaryType::cstNone || value.kind() == SummaryValue::Kind::Failed)
+        return {};
     // Only a minimum or maximum can have nothing to show; sums and counts of nothing are 0.
-    if (value.isEmpty() && (kind == TdxSummaryType::cstMin || kind == TdxSummaryType::cstMax)) return {};
+    if (value.isEmpty() && (kind == TdxSummaryType::cstMin || kind == TdxSummaryType::cstMax))
+        return {};
     if (value.isEmpty())
-        return FormatSummaryValue(kind, pattern, valueKind, place, SummaryValue::exactValue(Decimal{}));
+        return FormatSummaryValue(kind, pattern, valueKind, place,
+                                  SummaryValue::exactValue(Decimal{}));
     const bool textValue = value.kind() == SummaryValue::Kind::Text;
     const bool row = place == SummaryPlace::GroupRow;
     if (!textValue && (kind == TdxSummaryType::cstCount || valueKind == SummaryValueKind::Number)) {
         std::string p = pattern;
         if (p.empty()) {
             switch (kind) {
-            case TdxSummaryType::cstSum: p = row ? "(SUM=0.00);(SUM=-0.00)" : "0.00;-0.00"; break;
-            case TdxSummaryType::cstMin: p = row ? "(MIN=0.00);(MIN=-0.00)" : "MIN=0.00;MIN=-0.00"; break;
-            case TdxSummaryType::cstMax: p = row ? "(MAX=0.00);(MAX=-0.00)" : "MAX=0.00;MAX=-0.00"; break;
-            case TdxSummaryType::cstCount: p = row ? "(COUNT=0)" : "0"; break;
-            case TdxSummaryType::cstAvg: p = row ? "(AVG=0.00);(AVG=-0.00)" : "AVG=0.00;AVG=-0.00"; break;
-            case TdxSummaryType::cstNone: break;
+            case TdxSummaryType::cstSum:
+                p = row ? "(SUM=0.00);(SUM=-0.00)" : "0.00;-0.00";
+                break;
+            case TdxSummaryType::cstMin:
+                p = row ? "(MIN=0.00);(MIN=-0.00)" : "MIN=0.00;MIN=-0.00";
+                break;
+            case TdxSummaryType::cstMax:
+                p = row ? "(MAX=0.00);(MAX=-0.00)" : "MAX=0.00;MAX=-0.00";
+                break;
+            case TdxSummaryType::cstCount:
+                p = row ? "(COUNT=0)" : "0";
+                break;
+            case TdxSummaryType::cstAvg:
+                p = row ? "(AVG=0.00);(AVG=-0.00)" : "AVG=0.00;AVG=-0.00";
+                break;
+            case TdxSummaryType::cstNone:
+                break;
             }
         }
         return FormatFloatPattern(p, value);
@@ -250,37 +294,57 @@ std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, 
         prefix = pattern;
     } else {
         switch (kind) {
-        case TdxSummaryType::cstSum: prefix = row ? "(SUM=" : ""; break;
-        case TdxSummaryType::cstMin: prefix = row ? "(MIN=" : "MIN="; break;
-        case TdxSummaryType::cstMax: prefix = row ? "(MAX=" : "MAX="; break;
-        case TdxSummaryType::cstAvg: prefix = row ? "(AVG=" : "AVG="; break;
-        default: break;
+        case TdxSummaryType::cstSum:
+            prefix = row ? "(SUM=" : "";
+            break;
+        case TdxSummaryType::cstMin:
+            prefix = row ? "(MIN=" : "MIN=";
+            break;
+        case TdxSummaryType::cstMax:
+            prefix = row ? "(MAX=" : "MAX=";
+            break;
+        case TdxSummaryType::cstAvg:
+            prefix = row ? "(AVG=" : "AVG=";
+            break;
+        default:
+            break;
         }
         suffix = row ? ")" : "";
     }
     std::string text;
-    if (textValue) return prefix + value.text() + suffix;
+    if (textValue)
+        return prefix + value.text() + suffix;
     // A minimum or maximum keeps its microseconds; sums and averages are serials.
     const std::optional<int64_t> us = value.micros();
     switch (valueKind) {
-    case SummaryValueKind::Date: text = us ? formatDateMicros(*us) : formatDate(value.toDouble()); break;
-    case SummaryValueKind::Time: text = us ? formatTimeMicros(*us) : formatTime(value.toDouble()); break;
-    default: text = us ? formatDateTimeMicros(*us) : formatDateTime(value.toDouble()); break;
+    case SummaryValueKind::Date:
+        text = us ? formatDateMicros(*us) : formatDate(value.toDouble());
+        break;
+    case SummaryValueKind::Time:
+        text = us ? formatTimeMicros(*us) : formatTime(value.toDouble());
+        break;
+    default:
+        text = us ? formatDateTimeMicros(*us) : formatDateTime(value.toDouble());
+        break;
     }
     return prefix + text + suffix;
 }
 
 void TdxDBGridSummaryItem::changed() {
-    if (owner_) owner_->changed();
+    if (owner_)
+        owner_->changed();
 }
 void TdxDBGridSummaryItem::SetColumnName(const std::string& v) {
-    if (v != columnName_) columnName_ = v, changed();
+    if (v != columnName_)
+        columnName_ = v, changed();
 }
 void TdxDBGridSummaryItem::SetSummaryField(const std::string& v) {
-    if (v != summaryField_) summaryField_ = v, changed();
+    if (v != summaryField_)
+        summaryField_ = v, changed();
 }
 void TdxDBGridSummaryItem::SetSummaryType(TdxSummaryType v) {
-    if (v != summaryType_) summaryType_ = v, changed();
+    if (v != summaryType_)
+        summaryType_ = v, changed();
 }
 
 TdxDBGridSummaryItem& TdxDBGridSummaryItems::Add() {
@@ -290,7 +354,8 @@ TdxDBGridSummaryItem& TdxDBGridSummaryItems::Add() {
 }
 
 TdxDBGridSummaryItem& TdxDBGridSummaryItems::Items(int i) {
-    if (i < 0 || i >= Count()) throw Error(format("List index out of bounds (%d)", i));
+    if (i < 0 || i >= Count())
+        throw Error(format("List index out of bounds (%d)", i));
     return *items_[static_cast<size_t>(i)];
 }
 
@@ -299,7 +364,7 @@ const TdxDBGridSummaryItem& TdxDBGridSummaryItems::Items(int i) const {
 }
 
 void TdxDBGridSummaryItems::Delete(int i) {
-    Items(i);  // range check
+    Items(i); // range check
     items_.erase(items_.begin() + i);
     changed();
 }
@@ -312,7 +377,8 @@ void TdxDBGridSummaryItems::Clear() {
 void TdxDBGridSummaryItems::EndUpdate() {
     if (updates_ > 0 && --updates_ == 0 && pending_) {
         pending_ = false;
-        if (onChange_) onChange_();
+        if (onChange_)
+            onChange_();
     }
 }
 
@@ -321,7 +387,8 @@ void TdxDBGridSummaryItems::changed() {
         pending_ = true;
         return;
     }
-    if (onChange_) onChange_();
+    if (onChange_)
+        onChange_();
 }
 
 } // namespace rg

@@ -20,10 +20,11 @@ enum class SummaryValueKind { Number, Date, Time, DateTime };
 // The text of a summary value: the pattern, or the default pattern of the kind for the
 // place when it is empty. An empty value (a minimum of nulls only) is the empty text; a
 // text value is written as a date would be, between the pattern's prefix and suffix.
-std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, SummaryValueKind valueKind,
-                               SummaryPlace place, const SummaryValue& value);
-std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern, SummaryValueKind valueKind,
-                               SummaryPlace place, double value);
+std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern,
+                               SummaryValueKind valueKind, SummaryPlace place,
+                               const SummaryValue& value);
+std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern,
+                               SummaryValueKind valueKind, SummaryPlace place, double value);
 
 // A numeric pattern: up to three ";" sections (positive and zero, negative, zero); "0" a
 // digit always written, "#" a digit written when significant, "." the decimal point, ","
@@ -49,7 +50,7 @@ public:
     void SetSummaryField(const std::string& v);
     void SetSummaryType(TdxSummaryType v);
 
-    int boundField = -1;  // data set field resolved at every load, -1 when none
+    int boundField = -1; // data set field resolved at every load, -1 when none
 
 private:
     void changed();
@@ -60,11 +61,12 @@ private:
 
 class TdxDBGridSummaryItems {
 public:
-    explicit TdxDBGridSummaryItems(std::function<void()> onChange) : onChange_(std::move(onChange)) {}
+    explicit TdxDBGridSummaryItems(std::function<void()> onChange)
+        : onChange_(std::move(onChange)) {}
 
-    TdxDBGridSummaryItem& Add();  // appends and returns the new item
+    TdxDBGridSummaryItem& Add(); // appends and returns the new item
     int Count() const { return static_cast<int>(items_.size()); }
-    TdxDBGridSummaryItem& Items(int i);  // "List index out of bounds (%d)"
+    TdxDBGridSummaryItem& Items(int i); // "List index out of bounds (%d)"
     const TdxDBGridSummaryItem& Items(int i) const;
     void Delete(int i);
     void Clear();
@@ -83,7 +85,8 @@ private:
 
 class TdxDBGridSummaryGroup {
 public:
-    explicit TdxDBGridSummaryGroup(std::function<void()> onChange) : SummaryItems(std::move(onChange)) {}
+    explicit TdxDBGridSummaryGroup(std::function<void()> onChange)
+        : SummaryItems(std::move(onChange)) {}
     std::string Name;
     bool DefaultGroup = false;
     std::string BeginSummaryText, EndSummaryText;

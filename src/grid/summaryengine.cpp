@@ -17,7 +17,8 @@ SummaryEngine::SummaryEngine(const std::vector<TdxDBGridColumn*>& groupColumns,
 
 // Every grouped level uses the default group: the grid has no other.
 const TdxDBGridSummaryGroup* SummaryEngine::groupOfLevel(int level) const {
-    if (level < 0 || level >= static_cast<int>(groupColumns_.size())) return nullptr;
+    if (level < 0 || level >= static_cast<int>(groupColumns_.size()))
+        return nullptr;
     return &group_;
 }
 
@@ -26,7 +27,8 @@ void SummaryEngine::bindItems(const std::function<int(const std::string&)>& fiel
     for (int i = 0; i < group_.SummaryItems.Count(); ++i) {
         TdxDBGridSummaryItem& item = group_.SummaryItems.Items(i);
         std::string name = item.SummaryField();
-        if (name.empty()) name = columnField(item.ColumnName());
+        if (name.empty())
+            name = columnField(item.ColumnName());
         item.boundField = fieldIndex(name);
     }
 }
@@ -45,7 +47,8 @@ std::string SummaryEngine::signature() const {
 
 std::vector<int32_t> SummaryEngine::innerGroupsOf(const RowTree& tree, int records) {
     std::vector<int32_t> innerOf;
-    if (tree.levels() == 0) return innerOf;
+    if (tree.levels() == 0)
+        return innerOf;
     innerOf.resize(static_cast<size_t>(records));
     const int innerStart = tree.groupCount() - static_cast<int>(tree.innermost().size());
     for (int g : tree.innermost()) {
@@ -73,14 +76,17 @@ SummaryValueKind SummaryEngine::valueKind(const DataSet* ds, const TdxDBGridSumm
 std::string SummaryEngine::groupRowText(const DataSet* ds, const GroupRow& row,
                                         const std::string& separator) const {
     const TdxDBGridSummaryGroup* sg = groupOfLevel(row.level);
-    if (!sg || sg->SummaryItems.Count() == 0) return {};
+    if (!sg || sg->SummaryItems.Count() == 0)
+        return {};
     std::string summary = sg->BeginSummaryText;
     bool written = false;
     const int n = std::min(sg->SummaryItems.Count(), static_cast<int>(row.values.size()));
     for (int i = 0; i < n; ++i) {
         const TdxDBGridSummaryItem& item = sg->SummaryItems.Items(i);
-        if (!item.ColumnName().empty() || item.SummaryType() == TdxSummaryType::cstNone) continue;
-        if (written) summary += separator;
+        if (!item.ColumnName().empty() || item.SummaryType() == TdxSummaryType::cstNone)
+            continue;
+        if (written)
+            summary += separator;
         summary += FormatSummaryValue(item.SummaryType(), item.SummaryFormat(), valueKind(ds, item),
                                       SummaryPlace::GroupRow, row.values[static_cast<size_t>(i)]);
         written = true;
@@ -90,9 +96,11 @@ std::string SummaryEngine::groupRowText(const DataSet* ds, const GroupRow& row,
 
 bool SummaryEngine::levelHasFooters(int level) const {
     const TdxDBGridSummaryGroup* g = groupOfLevel(level);
-    if (!g) return false;
+    if (!g)
+        return false;
     for (int i = 0; i < g->SummaryItems.Count(); ++i)
-        if (!g->SummaryItems.Items(i).ColumnName().empty()) return true;
+        if (!g->SummaryItems.Items(i).ColumnName().empty())
+            return true;
     return false;
 }
 
@@ -100,11 +108,13 @@ bool SummaryEngine::levelHasFooters(int level) const {
 const TdxDBGridSummaryItem* SummaryEngine::footerItem(int level, const std::string& columnName,
                                                       int* slot) const {
     const TdxDBGridSummaryGroup* g = groupOfLevel(level);
-    if (!g) return nullptr;
+    if (!g)
+        return nullptr;
     for (int i = 0; i < g->SummaryItems.Count(); ++i) {
         const TdxDBGridSummaryItem& item = g->SummaryItems.Items(i);
         if (equalsIgnoringCase(item.ColumnName(), columnName)) {
-            if (item.SummaryType() == TdxSummaryType::cstNone) return nullptr;
+            if (item.SummaryType() == TdxSummaryType::cstNone)
+                return nullptr;
             *slot = i;
             return &item;
         }

@@ -17,8 +17,10 @@ SummaryValue SummaryValue::exactValue(const Decimal& d) {
 SummaryValue SummaryValue::exactValue(const BigDecimal& d) {
     SummaryValue v;
     v.kind_ = Kind::Exact;
-    if (const auto narrow = d.toDecimal()) v.exact_ = *narrow;
-    else v.wide_ = d;
+    if (const auto narrow = d.toDecimal())
+        v.exact_ = *narrow;
+    else
+        v.wide_ = d;
     return v;
 }
 
@@ -44,26 +46,32 @@ SummaryValue SummaryValue::failed() {
 
 double SummaryValue::toDouble() const {
     switch (kind_) {
-    case Kind::Exact: return wide_ ? wide_->toDouble() : exact_.toDouble();
-    case Kind::Float: return number_;
-    default: return 0;
+    case Kind::Exact:
+        return wide_ ? wide_->toDouble() : exact_.toDouble();
+    case Kind::Float:
+        return number_;
+    default:
+        return 0;
     }
 }
 
 void SummaryValue::toFloat() {
-    if (kind_ == Kind::Exact) number_ = toDouble();
+    if (kind_ == Kind::Exact)
+        number_ = toDouble();
     wide_.reset();
     kind_ = Kind::Float;
 }
 
 void SummaryValue::add(TdxSummaryType kind, const Value& v) {
-    if (kind == TdxSummaryType::cstNone || kind == TdxSummaryType::cstCount) return;
+    if (kind == TdxSummaryType::cstNone || kind == TdxSummaryType::cstCount)
+        return;
     const bool sumLike = kind == TdxSummaryType::cstSum || kind == TdxSummaryType::cstAvg;
     if (sumLike && kind_ == Kind::Empty) {
         kind_ = Kind::Exact;
         exact_ = Decimal{};
     }
-    if (v.isNull()) return;
+    if (v.isNull())
+        return;
     // The common cases of a long load: whole numbers into a whole sum, doubles into a
     // double sum.
     const bool narrowSum = sumLike && kind_ == Kind::Exact && !wide_;
@@ -79,7 +87,8 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v) {
         // places than the sum is brought up to them.
         const Decimal d = *v.asDecimal();
         int128 m, r;
-        if (d.scale <= exact_.scale && !__builtin_mul_overflow(d.mantissa, pow10i(exact_.scale - d.scale), &m) &&
+        if (d.scale <= exact_.scale &&
+            !__builtin_mul_overflow(d.mantissa, pow10i(exact_.scale - d.scale), &m) &&
             !__builtin_add_overflow(exact_.mantissa, m, &r)) {
             exact_.mantissa = r;
             return;
@@ -89,10 +98,13 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v) {
         number_ += v.asDouble();
         return;
     }
-    if (v.type() == Value::Type::Bool || v.type() == Value::Type::Blob) throw Error("Invalid variant type conversion");
+    if (v.type() == Value::Type::Bool || v.type() == Value::Type::Blob)
+        throw Error("Invalid variant type conversion");
     if (v.type() != Value::Type::Text) {
-        if (v.isDateLike()) addDate(kind, v);
-        else addNumber(kind, v);
+        if (v.isDateLike())
+            addDate(kind, v);
+        else
+            addNumber(kind, v);
         return;
     }
     const std::string& text = v.asText();
@@ -100,7 +112,8 @@ void SummaryValue::add(TdxSummaryType kind, const Value& v) {
         // Texts are ranked as texts too: should one of them be no number, the minimum or
         // maximum is a text, as a database would give it.
         const int c = started_ ? ansiCompare(text, text_) : 0;
-        if (!started_ || (kind == TdxSummaryType::cstMin ? c < 0 : c > 0)) text_ = text;
+        if (!started_ || (kind == TdxSummaryType::cstMin ? c < 0 : c > 0))
+            text_ = text;
         started_ = true;
     }
     // A text counts as a number when it reads as one, exactly where it can.
@@ -120,7 +133,8 @@ void SummaryValue::addDate(TdxSummaryType kind, const Value& v) {
     const bool minMax = kind == TdxSummaryType::cstMin || kind == TdxSummaryType::cstMax;
     if (minMax && (kind_ == Kind::Empty || dated_)) {
         const int64_t us = v.micros();
-        if (kind_ == Kind::Empty || (kind == TdxSummaryType::cstMin ? us < micros_ : us > micros_)) {
+        if (kind_ == Kind::Empty ||
+            (kind == TdxSummaryType::cstMin ? us < micros_ : us > micros_)) {
             kind_ = Kind::Float;
             number_ = v.asDouble();
             dated_ = true;
@@ -147,7 +161,8 @@ void SummaryValue::set(const Value& n) {
 }
 
 Value SummaryValue::current() const {
-    if (kind_ == Kind::Float) return Value::fromDouble(number_);
+    if (kind_ == Kind::Float)
+        return Value::fromDouble(number_);
     return wide_ ? Value::fromBigDecimal(*wide_) : Value::fromDecimal(exact_);
 }
 
@@ -162,8 +177,11 @@ void SummaryValue::addNumber(TdxSummaryType kind, const Value& n) {
             toFloat();
             number_ += n.asDouble();
         } else if (const auto d = n.asDecimal(); d && !wide_) {
-            if (const auto r = Decimal::add(exact_, *d)) exact_ = *r;
-            else wide_ = BigDecimal::add(BigDecimal::fromDecimal(exact_), BigDecimal::fromDecimal(*d));
+            if (const auto r = Decimal::add(exact_, *d))
+                exact_ = *r;
+            else
+                wide_ =
+                    BigDecimal::add(BigDecimal::fromDecimal(exact_), BigDecimal::fromDecimal(*d));
         } else {
             // Beyond 38 digits the sum goes on at any size, never as a double.
             wide_ = BigDecimal::add(exact(), *n.asBigDecimal());
@@ -173,14 +191,18 @@ void SummaryValue::addNumber(TdxSummaryType kind, const Value& n) {
     // Minima and maxima in the values' own order, NaN above every number: the winner is
     // kept as it is, exact or not.
     const int c = compareValues(n, current());
-    if (kind == TdxSummaryType::cstMin ? c < 0 : c > 0) set(n);
+    if (kind == TdxSummaryType::cstMin ? c < 0 : c > 0)
+        set(n);
 }
 
 void SummaryValue::finish(TdxSummaryType kind, int64_t rows) {
     switch (kind) {
-    case TdxSummaryType::cstCount: *this = exactValue(Decimal::fromInt(rows)); break;
+    case TdxSummaryType::cstCount:
+        *this = exactValue(Decimal::fromInt(rows));
+        break;
     case TdxSummaryType::cstAvg:
-        if (rows <= 0) break;
+        if (rows <= 0)
+            break;
         if (kind_ == Kind::Exact) {
             const int places = std::max(wide_ ? wide_->scale : exact_.scale, 12);
             if (!wide_)
@@ -192,12 +214,16 @@ void SummaryValue::finish(TdxSummaryType kind, int64_t rows) {
             *this = exactValue(q);
             break;
         }
-        if (kind_ == Kind::Float) number_ /= static_cast<double>(rows);
+        if (kind_ == Kind::Float)
+            number_ /= static_cast<double>(rows);
         break;
-    case TdxSummaryType::cstMin: case TdxSummaryType::cstMax:
-        if (sawNonNumber_) kind_ = Kind::Text;
+    case TdxSummaryType::cstMin:
+    case TdxSummaryType::cstMax:
+        if (sawNonNumber_)
+            kind_ = Kind::Text;
         break;
-    default: break;
+    default:
+        break;
     }
 }
 

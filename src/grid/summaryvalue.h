@@ -37,7 +37,9 @@ public:
     double number() const { return number_; }
     const std::string& text() const { return text_; }
     // The microseconds of a minimum or maximum of dates or times (datetime.h).
-    std::optional<int64_t> micros() const { return dated_ ? std::optional<int64_t>(micros_) : std::nullopt; }
+    std::optional<int64_t> micros() const {
+        return dated_ ? std::optional<int64_t>(micros_) : std::nullopt;
+    }
     // The nearest double of a number (0 for an empty slot or a text).
     double toDouble() const;
 
@@ -58,13 +60,13 @@ private:
     void addDate(TdxSummaryType kind, const Value& v);
 
     Kind kind_ = Kind::Empty;
-    bool started_ = false;     // a record was added
-    bool sawNonNumber_ = false;  // min/max over texts met a text that is no number
+    bool started_ = false;      // a record was added
+    bool sawNonNumber_ = false; // min/max over texts met a text that is no number
     Decimal exact_;
-    std::optional<BigDecimal> wide_;  // the exact value instead of exact_ once 38 digits overflow
+    std::optional<BigDecimal> wide_; // the exact value instead of exact_ once 38 digits overflow
     double number_ = 0;
     std::string text_;
-    bool dated_ = false;  // number_ is the serial of micros_
+    bool dated_ = false; // number_ is the serial of micros_
     int64_t micros_ = 0;
 };
 

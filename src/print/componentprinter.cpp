@@ -90,13 +90,15 @@ bool TdxComponentPrinter::RebuildReport(TdxDBGridReportLink* link) {
     TdxDBGridReportLink& l = linkOrCurrent(link);
     DataSet* ds = l.Component() ? l.Component()->dataSet() : nullptr;
     BuildGuard guard(ds, *this, Options.contains(TdxComponentPrinterOption::cpoShowHourGlass));
-    const bool event = Options.contains(TdxComponentPrinterOption::cpoGenerateReportProgressEvent) &&
-                       OnGenerateReportProgress;
+    const bool event =
+        Options.contains(TdxComponentPrinterOption::cpoGenerateReportProgressEvent) &&
+        OnGenerateReportProgress;
     // The thread's progress sink hears the build too; its cancel empties the report like the
     // event's, and then ends the caller's command.
     bool cancelled = false;
     const bool built = l.RebuildReport([&](int64_t done, int64_t total) {
-        if (event && !OnGenerateReportProgress(l, done, total)) return false;
+        if (event && !OnGenerateReportProgress(l, done, total))
+            return false;
         try {
             reportProgress("正在生成页面", done, total);
         } catch (const Cancelled&) {
@@ -105,7 +107,8 @@ bool TdxComponentPrinter::RebuildReport(TdxDBGridReportLink* link) {
         }
         return true;
     });
-    if (cancelled) throw Cancelled();
+    if (cancelled)
+        throw Cancelled();
     return built;
 }
 
@@ -131,7 +134,8 @@ bool TdxComponentPrinter::Print(bool showDialog, TdxPrintDlgData* data, TdxDBGri
     TdxDBGridReportLink& l = linkOrCurrent(link);
     // Rebuilt before the dialog, not after it: the page range the user picks is then one
     // of the report that prints.
-    if ((Options.contains(TdxComponentPrinterOption::cpoAutoRebuildBeforePrint) || !l.Built()) && !RebuildReport(&l))
+    if ((Options.contains(TdxComponentPrinterOption::cpoAutoRebuildBeforePrint) || !l.Built()) &&
+        !RebuildReport(&l))
         return false;
     if (showDialog) {
         switch (windows().ShowPrintDialog(*this, l, data)) {

@@ -53,7 +53,8 @@ void WriteReportPdf(const TdxDBGridReportLink& link, const std::string& fileName
         writer.setTitle(link.ReportTitleText.isEmpty() ? QString::fromStdString(fileName)
                                                        : link.ReportTitleText);
         if (link.PageCount() > 0) {
-            link.PrintPages(writer, link.AllPages(), TdxDBGridReportLink::ReportingPages("正在导出", cancelled));
+            link.PrintPages(writer, link.AllPages(),
+                            TdxDBGridReportLink::ReportingPages("正在导出", cancelled));
         } else {
             // A report without pages still makes a PDF that opens: one blank page.
             QPainter blank(&writer);

@@ -50,7 +50,8 @@ std::vector<int> TdxDBGridReportLink::AllPages() const {
     return pages;
 }
 
-TdxDBGridReportLink::PageProgress TdxDBGridReportLink::ReportingPages(const char* what, bool& cancelled) {
+TdxDBGridReportLink::PageProgress TdxDBGridReportLink::ReportingPages(const char* what,
+                                                                      bool& cancelled) {
     return [what, &cancelled](int done, int total) {
         try {
             reportProgress(what, done, total);

@@ -18,7 +18,8 @@ using S = TdxTreeListColumnSort;
 
 std::vector<std::string> fieldNames(const std::vector<TdxDBGridColumn*>& columns) {
     std::vector<std::string> names;
-    for (const TdxDBGridColumn* c : columns) names.push_back(c->FieldName());
+    for (const TdxDBGridColumn* c : columns)
+        names.push_back(c->FieldName());
     return names;
 }
 
@@ -31,10 +32,12 @@ void restoreFilter(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& ski
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         TdxDBGridColumn& c = grid.Columns(i);
         const std::string text = setup.ReadColumnFilter(c.FieldName());
-        if (text.empty()) continue;
+        if (text.empty())
+            continue;
         const std::optional<ColumnFilter> f = ParseStoredColumnFilter(text);
         const std::string entry = "字段“" + c.FieldName() + "”的筛选条件";
-        if (!f) unusable(entry, "无法识别“" + text + "”");
+        if (!f)
+            unusable(entry, "无法识别“" + text + "”");
         try {
             grid.Filter.SetColumnFilter(c, *f);
         } catch (const Cancelled&) {
@@ -44,7 +47,8 @@ void restoreFilter(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& ski
         }
     }
     const std::string text = setup.ReadFilterText();
-    if (!grid.Filter.Empty() || text.empty() || !grid.dataSet()) return;
+    if (!grid.Filter.Empty() || text.empty() || !grid.dataSet())
+        return;
     try {
         SetFilterExpression(grid, text);
     } catch (const FilterFieldMissing&) {
@@ -58,7 +62,8 @@ void restoreFilter(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& ski
 
 void restoreGrouping(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
     const std::vector<std::string> names = setup.ReadGroupColumns();
-    if (names.empty()) return;
+    if (names.empty())
+        return;
     NoteGoneFields(grid, names, "分组", skipped);
     // One reload for all levels.
     GroupingUpdate batch(grid);
@@ -70,15 +75,17 @@ void restoreGrouping(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& s
 
 void restoreSorting(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
     NoteGoneFields(grid, setup.SortedColumnNames(), "排序", skipped);
-    bool dataRowsSorted = false;  // by one ungrouped column at most
+    bool dataRowsSorted = false; // by one ungrouped column at most
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         TdxDBGridColumn& c = grid.Columns(i);
         const std::string direction = setup.ReadSortedColumn(c.FieldName());
-        if (direction.empty()) continue;
+        if (direction.empty())
+            continue;
         const S s = direction == "csUp" ? S::csUp : direction == "csDown" ? S::csDown : S::csNone;
         if (s == S::csNone && direction != "csNone")
             unusable("字段“" + c.FieldName() + "”的排序", "无法识别“" + direction + "”");
-        if (s == S::csNone || (c.GroupIndex() < 0 && dataRowsSorted)) continue;
+        if (s == S::csNone || (c.GroupIndex() < 0 && dataRowsSorted))
+            continue;
         dataRowsSorted = dataRowsSorted || c.GroupIndex() < 0;
         c.SetSorted(s);
     }
@@ -92,7 +99,8 @@ void SaveGridState(TSetup& setup, TdxDBGrid& grid) {
         groups.push_back(&grid.GroupColumns(level));
     // A grouped column is out of the header row because it is grouped, not hidden.
     for (TdxDBGridColumn* c : grid.HeaderOrder())
-        if (!c->Visible() && c->GroupIndex() < 0) hidden.push_back(c);
+        if (!c->Visible() && c->GroupIndex() < 0)
+            hidden.push_back(c);
     setup.WriteGroupColumns(fieldNames(groups));
     setup.WriteColumnOrder(fieldNames(grid.HeaderOrder()));
     setup.WriteHiddenColumns(fieldNames(hidden));
@@ -104,25 +112,29 @@ void SaveGridState(TSetup& setup, TdxDBGrid& grid) {
         if (const ColumnFilter* f = grid.Filter.ColumnFilterOf(c))
             setup.WriteColumnFilter(c.FieldName(), StoredColumnFilter(*f));
     }
-    if (grid.Filter.Empty() && grid.dataSet()) setup.WriteFilterText(grid.dataSet()->Filter());
+    if (grid.Filter.Empty() && grid.dataSet())
+        setup.WriteFilterText(grid.dataSet()->Filter());
 }
 
 void NoteGoneFields(const TdxDBGrid& grid, const std::vector<std::string>& names, const char* what,
                     std::vector<std::string>& skipped) {
     for (const std::string& name : names)
-        if (!grid.ColumnByFieldName(name)) skipped.push_back(std::string(what) + " " + name);
+        if (!grid.ColumnByFieldName(name))
+            skipped.push_back(std::string(what) + " " + name);
 }
 
 void RestoreGridState(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
     int position = 0;
     for (const std::string& name : setup.ReadColumnOrder())
-        if (TdxDBGridColumn* c = grid.ColumnByFieldName(name)) grid.MoveColumn(*c, position++);
+        if (TdxDBGridColumn* c = grid.ColumnByFieldName(name))
+            grid.MoveColumn(*c, position++);
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         TdxDBGridColumn& c = grid.Columns(i);
         const std::string text = setup.ReadColumnWidth(c.FieldName());
         int width = 0;
         const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), width);
-        if (ec == std::errc() && end == text.data() + text.size() && width > 0) c.SetWidth(width);
+        if (ec == std::errc() && end == text.data() + text.size() && width > 0)
+            c.SetWidth(width);
     }
     // Filtered before grouping, so that the grouping's one reload builds the final tree.
     restoreFilter(setup, grid, skipped);

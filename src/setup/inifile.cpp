@@ -18,29 +18,37 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
-unsigned char lowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+unsigned char lowerAscii(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
 
 // Length of the code page 936 character starting at i: one byte below 0x80, four for a
 // GB18030 sequence (digit as second byte), else two.
 size_t charLength(std::string_view s, size_t i) {
     const unsigned char lead = static_cast<unsigned char>(s[i]);
-    if (lead < 0x81 || lead == 0xFF || i + 1 >= s.size()) return 1;
+    if (lead < 0x81 || lead == 0xFF || i + 1 >= s.size())
+        return 1;
     const unsigned char second = static_cast<unsigned char>(s[i + 1]);
-    if (second >= 0x30 && second <= 0x39 && i + 3 < s.size()) return 4;
+    if (second >= 0x30 && second <= 0x39 && i + 3 < s.size())
+        return 4;
     return 2;
 }
 
 struct Line {
-    std::string_view text;  // without its line end
-    std::string_view eol;   // "\r\n", "\n" or empty for a last line without one
+    std::string_view text; // without its line end
+    std::string_view eol;  // "\r\n", "\n" or empty for a last line without one
 };
 
 std::vector<Line> splitLines(std::string_view content) {
@@ -53,7 +61,8 @@ std::vector<Line> splitLines(std::string_view content) {
             break;
         }
         size_t end = lf;
-        if (end > pos && content[end - 1] == '\r') --end;
+        if (end > pos && content[end - 1] == '\r')
+            --end;
         lines.push_back({content.substr(pos, end - pos), content.substr(end, lf + 1 - end)});
         pos = lf + 1;
     }
@@ -64,16 +73,17 @@ std::vector<Line> splitLines(std::string_view content) {
 // first "]".
 std::optional<std::string_view> sectionName(std::string_view text) {
     const std::string_view t = trimBlanks(text);
-    if (t.empty() || t.front() != '[') return std::nullopt;
+    if (t.empty() || t.front() != '[')
+        return std::nullopt;
     const std::string_view inner = t.substr(1);
     return inner.substr(0, inner.find(']'));
 }
 
 struct Hit {
-    int section = -1;      // header of the first matching section
+    int section = -1;       // header of the first matching section
     int lastOfSection = -1; // its last non-blank line, where a new key goes
-    int entry = -1;        // the first matching key line of a matching section
-    size_t equals = 0;     // position of the "=" in that line
+    int entry = -1;         // the first matching key line of a matching section
+    size_t equals = 0;      // position of the "=" in that line
 };
 
 Hit find(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
@@ -84,11 +94,14 @@ Hit find(const std::vector<Line>& lines, std::string_view section, std::string_v
         if (const auto name = sectionName(text)) {
             inMatching = IniFile::SameName(*name, section);
             inFirst = inMatching && hit.section < 0;
-            if (inFirst) hit.section = hit.lastOfSection = i;
+            if (inFirst)
+                hit.section = hit.lastOfSection = i;
             continue;
         }
-        if (!inMatching) continue;
-        if (inFirst && !trimBlanks(text).empty()) hit.lastOfSection = i;
+        if (!inMatching)
+            continue;
+        if (inFirst && !trimBlanks(text).empty())
+            hit.lastOfSection = i;
         const size_t eq = text.find('=');
         if (eq != std::string_view::npos && IniFile::SameName(text.substr(0, eq), key)) {
             hit.entry = i;
@@ -109,37 +122,50 @@ std::optional<std::string> readFile(const fs::path& path, std::error_code& ec) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         ec = {errno, std::generic_category()};
-        if (ec == std::errc::no_such_file_or_directory) return std::string();
+        if (ec == std::errc::no_such_file_or_directory)
+            return std::string();
         return std::nullopt;
     }
     struct stat st {};
     std::string bytes;
-    if (::fstat(fd, &st) != 0) ec = {errno, std::generic_category()};
-    else if (S_ISDIR(st.st_mode)) ec = std::make_error_code(std::errc::is_a_directory);
-    else if (!S_ISREG(st.st_mode)) ec = specialFileError();
+    if (::fstat(fd, &st) != 0)
+        ec = {errno, std::generic_category()};
+    else if (S_ISDIR(st.st_mode))
+        ec = std::make_error_code(std::errc::is_a_directory);
+    else if (!S_ISREG(st.st_mode))
+        ec = specialFileError();
     while (!ec && ::flock(fd, LOCK_SH) != 0)
-        if (errno != EINTR) break;
-    if (!ec && ::fstat(fd, &st) == 0) bytes.reserve(static_cast<size_t>(st.st_size));
+        if (errno != EINTR)
+            break;
+    if (!ec && ::fstat(fd, &st) == 0)
+        bytes.reserve(static_cast<size_t>(st.st_size));
     char buffer[1 << 16];
     while (!ec) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ec = {errno, std::generic_category()};
-        if (n <= 0) break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            ec = {errno, std::generic_category()};
+        if (n <= 0)
+            break;
         bytes.append(buffer, static_cast<size_t>(n));
     }
     ::close(fd);
-    if (ec) return std::nullopt;
+    if (ec)
+        return std::nullopt;
     return bytes;
 }
 
-std::error_code lastError() { return {errno, std::generic_category()}; }
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         bytes.remove_prefix(static_cast<size_t>(n));
@@ -152,7 +178,8 @@ bool writeAll(int fd, std::string_view bytes) {
 std::error_code copyOver(const fs::path& target, std::string_view bytes) {
     std::string staging;
     const int fd = createStagingFile(target, staging);
-    if (fd < 0) return lastError();
+    if (fd < 0)
+        return lastError();
     if (!writeAll(fd, bytes)) {
         const std::error_code ec = lastError();
         ::close(fd);
@@ -166,12 +193,15 @@ std::error_code copyOver(const fs::path& target, std::string_view bytes) {
 // over the target: the settings file is either the old one or the new one, never half.
 std::error_code replaceFile(const fs::path& target, std::string_view bytes) {
     WriteTarget t;
-    if (const std::error_code ec = resolveWriteTarget(target, t)) return ec;
+    if (const std::error_code ec = resolveWriteTarget(target, t))
+        return ec;
     const fs::path& real = t.path;
     if (t.exists) {
-        if (::access(real.c_str(), W_OK) != 0) return lastError();
+        if (::access(real.c_str(), W_OK) != 0)
+            return lastError();
         // A file without write permission is read-only even for root, as on Windows.
-        if ((t.mode & 0222) == 0) return std::make_error_code(std::errc::permission_denied);
+        if ((t.mode & 0222) == 0)
+            return std::make_error_code(std::errc::permission_denied);
     }
     std::error_code ec;
     std::string temp;
@@ -191,7 +221,8 @@ std::error_code replaceFile(const fs::path& target, std::string_view bytes) {
         ok = ok && ::fchmod(fd, 0666 & ~mask) == 0;
     }
     ok = ok && ::fsync(fd) == 0;
-    if (!ok) ec = lastError();
+    if (!ok)
+        ec = lastError();
     if (::close(fd) != 0 && ok) {
         ok = false;
         ec = lastError();
@@ -200,7 +231,8 @@ std::error_code replaceFile(const fs::path& target, std::string_view bytes) {
         ok = false;
         ec = lastError();
     }
-    if (!ok) ::unlink(temp.c_str());
+    if (!ok)
+        ::unlink(temp.c_str());
     return ok ? std::error_code() : ec;
 }
 
@@ -211,7 +243,7 @@ std::error_code replaceFile(const fs::path& target, std::string_view bytes) {
 struct IniFile::Loaded {
     struct Section {
         std::unordered_map<std::string, std::string_view> values;
-        std::vector<std::string_view> keys;  // in file order, each name once
+        std::vector<std::string_view> keys; // in file order, each name once
     };
     std::string content;
     std::unordered_map<std::string, Section> sections;
@@ -227,7 +259,8 @@ std::string IniFile::NameKey(std::string_view name) {
     std::string key(name);
     for (size_t i = 0; i < key.size();) {
         const size_t len = charLength(key, i);
-        if (len == 1) key[i] = static_cast<char>(lowerAscii(static_cast<unsigned char>(key[i])));
+        if (len == 1)
+            key[i] = static_cast<char>(lowerAscii(static_cast<unsigned char>(key[i])));
         i += len;
     }
     return key;
@@ -237,7 +270,8 @@ std::error_code IniFile::Load() {
     loaded_.reset();
     std::error_code ec;
     std::optional<std::string> content = readFile(fileName_, ec);
-    if (!content) return ec;
+    if (!content)
+        return ec;
     auto loaded = std::make_unique<Loaded>();
     loaded->content = std::move(*content);
     Loaded::Section* current = nullptr;
@@ -247,9 +281,11 @@ std::error_code IniFile::Load() {
             continue;
         }
         const size_t eq = line.text.find('=');
-        if (!current || eq == std::string_view::npos) continue;
+        if (!current || eq == std::string_view::npos)
+            continue;
         const std::string_view key = line.text.substr(0, eq);
-        if (current->values.emplace(NameKey(key), line.text.substr(eq + 1)).second) current->keys.push_back(key);
+        if (current->values.emplace(NameKey(key), line.text.substr(eq + 1)).second)
+            current->keys.push_back(key);
     }
     loaded_ = std::move(loaded);
     return ec;
@@ -257,22 +293,26 @@ std::error_code IniFile::Load() {
 
 std::vector<std::string> IniFile::Keys(std::string_view section) const {
     std::vector<std::string> keys;
-    if (!loaded_) return keys;
+    if (!loaded_)
+        return keys;
     const auto s = loaded_->sections.find(NameKey(section));
     if (s != loaded_->sections.end())
-        for (std::string_view k : s->second.keys) keys.emplace_back(trimBlanks(k));
+        for (std::string_view k : s->second.keys)
+            keys.emplace_back(trimBlanks(k));
     return keys;
 }
 
 bool IniFile::SameName(std::string_view a, std::string_view b) {
     a = trimBlanks(a);
     b = trimBlanks(b);
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     size_t i = 0;
     while (i < a.size()) {
         const size_t len = charLength(a, i);
         if (len == 1) {
-            if (lowerAscii(static_cast<unsigned char>(a[i])) != lowerAscii(static_cast<unsigned char>(b[i])))
+            if (lowerAscii(static_cast<unsigned char>(a[i])) !=
+                lowerAscii(static_cast<unsigned char>(b[i])))
                 return false;
         } else if (a.substr(i, len) != b.substr(i, len)) {
             return false;
@@ -282,20 +322,25 @@ bool IniFile::SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::optional<std::string> IniFile::ReadString(std::string_view section, std::string_view key) const {
+std::optional<std::string> IniFile::ReadString(std::string_view section,
+                                               std::string_view key) const {
     if (loaded_) {
         const auto s = loaded_->sections.find(NameKey(section));
-        if (s == loaded_->sections.end()) return std::nullopt;
+        if (s == loaded_->sections.end())
+            return std::nullopt;
         const auto v = s->second.values.find(NameKey(key));
-        if (v == s->second.values.end()) return std::nullopt;
+        if (v == s->second.values.end())
+            return std::nullopt;
         return std::string(v->second);
     }
     std::error_code ec;
     const std::optional<std::string> content = readFile(fileName_, ec);
-    if (!content || content->empty()) return std::nullopt;
+    if (!content || content->empty())
+        return std::nullopt;
     const std::vector<Line> lines = splitLines(*content);
     const Hit hit = find(lines, section, key);
-    if (hit.entry < 0) return std::nullopt;
+    if (hit.entry < 0)
+        return std::nullopt;
     return std::string(lines[hit.entry].text.substr(hit.equals + 1));
 }
 
@@ -310,11 +355,13 @@ bool IniFile::Writable(std::string_view section, std::string_view key, std::stri
 }
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    if (!Writable(section, key, value)) return false;
+    if (!Writable(section, key, value))
+        return false;
     loaded_.reset();
     std::error_code ec;
     const std::optional<std::string> content = readFile(fileName_, ec);
-    if (!content) return false;
+    if (!content)
+        return false;
     const std::vector<Line> lines = splitLines(*content);
     const Hit hit = find(lines, section, key);
 
@@ -342,7 +389,8 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
         else
             out.append(line.eol);
     }
-    if (hit.section < 0) out.append("[").append(section).append("]\r\n").append(entry);
+    if (hit.section < 0)
+        out.append("[").append(section).append("]\r\n").append(entry);
     return !replaceFile(fileName_, out);
 }
 
@@ -351,7 +399,8 @@ std::error_code IniFile::ReplaceSections(const std::vector<std::string_view>& ow
     loaded_.reset();
     std::error_code ec;
     const std::optional<std::string> content = readFile(fileName_, ec);
-    if (!content) return ec;
+    if (!content)
+        return ec;
     std::string out;
     out.reserve(content->size());
     bool dropping = false;
@@ -359,12 +408,15 @@ std::error_code IniFile::ReplaceSections(const std::vector<std::string_view>& ow
         if (const auto name = sectionName(line.text))
             dropping = std::any_of(own.begin(), own.end(),
                                    [&](std::string_view o) { return SameName(*name, o); });
-        if (dropping) continue;
+        if (dropping)
+            continue;
         out.append(line.text).append(line.eol);
     }
-    if (!out.empty() && out.back() != '\n') out.append("\r\n");
+    if (!out.empty() && out.back() != '\n')
+        out.append("\r\n");
     for (const IniSection& section : sections) {
-        if (section.entries.empty()) continue;
+        if (section.entries.empty())
+            continue;
         out.append("[").append(section.name).append("]\r\n");
         for (const auto& [key, value] : section.entries)
             out.append(key).append("=").append(value).append("\r\n");

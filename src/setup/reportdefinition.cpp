@@ -27,9 +27,12 @@ void clearSummaries(TdxDBGrid& grid) {
 }
 
 std::string readReason(std::error_code ec) {
-    if (ec == std::errc::is_a_directory) return "这是一个文件夹";
-    if (ec == specialFileError()) return "不是普通文件（设备、管道或套接字）";
-    if (ec == std::errc::permission_denied) return "没有读取权限";
+    if (ec == std::errc::is_a_directory)
+        return "这是一个文件夹";
+    if (ec == specialFileError())
+        return "不是普通文件（设备、管道或套接字）";
+    if (ec == std::errc::permission_denied)
+        return "没有读取权限";
     return reasonText(ec);
 }
 
@@ -37,8 +40,10 @@ std::string readReason(std::error_code ec) {
 // than loading an empty report.
 void readWholeSetup(TSetup& setup) {
     const std::error_code ec = setup.ReadAll();
-    if (ec == std::errc::no_such_file_or_directory) throw Error("找不到设置文件：" + setup.FileName());
-    if (ec) throw Error("无法读取设置文件“" + setup.FileName() + "”：" + readReason(ec));
+    if (ec == std::errc::no_such_file_or_directory)
+        throw Error("找不到设置文件：" + setup.FileName());
+    if (ec)
+        throw Error("无法读取设置文件“" + setup.FileName() + "”：" + readReason(ec));
 }
 
 bool isSummaryName(const std::string& name) {
@@ -47,11 +52,14 @@ bool isSummaryName(const std::string& name) {
 
 // One notice for every entry skipped because its field is gone; a long list is cut.
 std::string skippedNotice(const std::vector<std::string>& skipped) {
-    if (skipped.empty()) return {};
+    if (skipped.empty())
+        return {};
     constexpr size_t kShown = 10;
     std::string text = "设置文件中以下项目的字段已不存在，已跳过：";
-    for (size_t i = 0; i < skipped.size() && i < kShown; ++i) text += (i ? "；" : "") + skipped[i];
-    if (skipped.size() > kShown) text += format("……共 %zu 项", skipped.size());
+    for (size_t i = 0; i < skipped.size() && i < kShown; ++i)
+        text += (i ? "；" : "") + skipped[i];
+    if (skipped.size() > kShown)
+        text += format("……共 %zu 项", skipped.size());
     return text;
 }
 
@@ -59,27 +67,36 @@ void applyCaptionsAndSummaries(ReportObjects r, TSetup& setup, std::vector<std::
     for (int i = 0; i < r.dataset.FieldCount(); ++i) {
         Field& f = r.dataset.Fields(i);
         const std::string caption = setup.ReadField(f.FieldName());
-        if (!caption.empty()) f.SetDisplayLabel(caption);
+        if (!caption.empty())
+            f.SetDisplayLabel(caption);
         const std::string summary = setup.ReadSummaryField(f.FieldName());
-        if (summary.empty()) continue;
+        if (summary.empty())
+            continue;
         if (!isSummaryName(summary))
-            throw Error("设置文件中的字段“" + f.FieldName() + "”的汇总方式无法使用：无法识别“" + summary + "”");
+            throw Error("设置文件中的字段“" + f.FieldName() + "”的汇总方式无法使用：无法识别“" +
+                        summary + "”");
         ApplySummary(r.grid, i, summary);
     }
     NoteGoneFields(r.grid, setup.SummaryFieldNames(), "汇总", skipped);
     for (const auto& [field, kind] : setup.ReadMoreSummaries()) {
         const TdxDBGridColumn* c = r.grid.ColumnByFieldName(field);
-        if (!c) skipped.push_back("汇总 " + field);
+        if (!c)
+            skipped.push_back("汇总 " + field);
         else if (!isSummaryName(kind))
-            throw Error("设置文件中的字段“" + field + "”的汇总方式无法使用：无法识别“" + kind + "”");
-        else ApplySummary(r.grid, c->Index(), kind);
+            throw Error("设置文件中的字段“" + field + "”的汇总方式无法使用：无法识别“" + kind +
+                        "”");
+        else
+            ApplySummary(r.grid, c->Index(), kind);
     }
     for (const auto& [field, kind] : setup.ReadGroupRowSummaries()) {
         const TdxDBGridColumn* c = r.grid.ColumnByFieldName(field);
-        if (!c) skipped.push_back("分组行汇总 " + field);
+        if (!c)
+            skipped.push_back("分组行汇总 " + field);
         else if (!isSummaryName(kind))
-            throw Error("设置文件中的字段“" + field + "”的分组行汇总无法使用：无法识别“" + kind + "”");
-        else ApplySummary(r.grid, c->Index(), kind, SummaryPlace::GroupRow);
+            throw Error("设置文件中的字段“" + field + "”的分组行汇总无法使用：无法识别“" + kind +
+                        "”");
+        else
+            ApplySummary(r.grid, c->Index(), kind, SummaryPlace::GroupRow);
     }
 }
 
@@ -88,19 +105,24 @@ void applyCaptionsAndSummaries(ReportObjects r, TSetup& setup, std::vector<std::
 // instead, with the footer of its column; an item whose field is gone is dropped.
 void followFields(TdxDBGrid& grid) {
     TdxDBGridSummaryItems& items = grid.DefaultGroup().SummaryItems;
-    if (items.Count() == 0) return;
+    if (items.Count() == 0)
+        return;
     GridUpdate batch(grid);
     items.BeginUpdate();
     for (int i = items.Count() - 1; i >= 0; --i) {
         TdxDBGridSummaryItem& item = items.Items(i);
-        if (item.SummaryField().empty()) continue;
+        if (item.SummaryField().empty())
+            continue;
         TdxDBGridColumn* c = grid.ColumnByFieldName(item.SummaryField());
-        if (!c) items.Delete(i);
-        else if (!InGroupRow(item)) item.SetColumnName(c->Name());  // group row items name no column
+        if (!c)
+            items.Delete(i);
+        else if (!InGroupRow(item))
+            item.SetColumnName(c->Name()); // group row items name no column
     }
     for (int i = 0; i < items.Count(); ++i) {
         const TdxDBGridSummaryItem& item = items.Items(i);
-        if (TdxDBGridColumn* c = grid.ColumnByName(item.ColumnName()); c && !item.SummaryField().empty()) {
+        if (TdxDBGridColumn* c = grid.ColumnByName(item.ColumnName());
+            c && !item.SummaryField().empty()) {
             c->SetSummaryFooterField(c->FieldName());
             c->SetSummaryFooterType(item.SummaryType());
         }
@@ -112,38 +134,56 @@ void followFields(TdxDBGrid& grid) {
 
 std::string CommandTypeName(CommandType t) {
     switch (t) {
-    case CommandType::cmdText: return "cmdText";
-    case CommandType::cmdTable: return "cmdTable";
-    case CommandType::cmdStoredProc: return "cmdStoredProc";
-    default: return {};
+    case CommandType::cmdText:
+        return "cmdText";
+    case CommandType::cmdTable:
+        return "cmdTable";
+    case CommandType::cmdStoredProc:
+        return "cmdStoredProc";
+    default:
+        return {};
     }
 }
 
 std::optional<CommandType> CommandTypeFromName(const std::string& name) {
-    if (name == "cmdText") return CommandType::cmdText;
-    if (name == "cmdTable") return CommandType::cmdTable;
-    if (name == "cmdStoredProc") return CommandType::cmdStoredProc;
+    if (name == "cmdText")
+        return CommandType::cmdText;
+    if (name == "cmdTable")
+        return CommandType::cmdTable;
+    if (name == "cmdStoredProc")
+        return CommandType::cmdStoredProc;
     return std::nullopt;
 }
 
 std::string SummaryTypeName(TdxSummaryType t) {
     switch (t) {
-    case TdxSummaryType::cstNone: return "cstnone";
-    case TdxSummaryType::cstSum: return "cstsum";
-    case TdxSummaryType::cstMin: return "cstmin";
-    case TdxSummaryType::cstMax: return "cstmax";
-    case TdxSummaryType::cstCount: return "cstcount";
-    case TdxSummaryType::cstAvg: return "cstavg";
+    case TdxSummaryType::cstNone:
+        return "cstnone";
+    case TdxSummaryType::cstSum:
+        return "cstsum";
+    case TdxSummaryType::cstMin:
+        return "cstmin";
+    case TdxSummaryType::cstMax:
+        return "cstmax";
+    case TdxSummaryType::cstCount:
+        return "cstcount";
+    case TdxSummaryType::cstAvg:
+        return "cstavg";
     }
     return "cstnone";
 }
 
 TdxSummaryType SummaryTypeFromName(const std::string& name) {
-    if (name == "cstsum") return TdxSummaryType::cstSum;
-    if (name == "cstcount") return TdxSummaryType::cstCount;
-    if (name == "cstmax") return TdxSummaryType::cstMax;
-    if (name == "cstmin") return TdxSummaryType::cstMin;
-    if (name == "cstavg") return TdxSummaryType::cstAvg;
+    if (name == "cstsum")
+        return TdxSummaryType::cstSum;
+    if (name == "cstcount")
+        return TdxSummaryType::cstCount;
+    if (name == "cstmax")
+        return TdxSummaryType::cstMax;
+    if (name == "cstmin")
+        return TdxSummaryType::cstMin;
+    if (name == "cstavg")
+        return TdxSummaryType::cstAvg;
     return TdxSummaryType::cstNone;
 }
 
@@ -155,14 +195,17 @@ void BuildGridColumns(TdxDBGrid& grid) {
     if (grid.ColumnCount() > 0) {
         GridUpdate layout(grid);
         GroupingUpdate grouping(grid);
-        for (int i = grid.ColumnCount() - 1; i >= 0; --i) grid.DestroyColumn(i);
+        for (int i = grid.ColumnCount() - 1; i >= 0; --i)
+            grid.DestroyColumn(i);
     }
     grid.CreateColumnsForFields(*grid.dataSet());
-    for (int i = 0; i < grid.ColumnCount(); ++i) grid.Columns(i).SetReadOnly(true);
+    for (int i = 0; i < grid.ColumnCount(); ++i)
+        grid.Columns(i).SetReadOnly(true);
     followFields(grid);
 }
 
-void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName, SummaryPlace place) {
+void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName,
+                  SummaryPlace place) {
     DefineSummary(grid, grid.Columns(fieldIndex), SummaryTypeFromName(kindName), place);
 }
 
@@ -171,10 +214,16 @@ namespace {
 bool isUtf8(const std::string& s) {
     for (size_t i = 0; i < s.size();) {
         const auto c = static_cast<unsigned char>(s[i]);
-        const size_t more = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 9;
-        if (more > 3 || s.size() - i <= more) return false;
+        const size_t more = c < 0x80             ? 0
+                            : (c & 0xE0) == 0xC0 ? 1
+                            : (c & 0xF0) == 0xE0 ? 2
+                            : (c & 0xF8) == 0xF0 ? 3
+                                                 : 9;
+        if (more > 3 || s.size() - i <= more)
+            return false;
         for (size_t k = 1; k <= more; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return false;
         i += more + 1;
     }
     return true;
@@ -184,19 +233,23 @@ bool isUtf8(const std::string& s) {
 // folder and ".ini", read as GBK when it is no UTF-8 (a name copied from Windows).
 std::string reportName(const std::string& fileName) {
     std::string name = fileName.substr(fileName.find_last_of('/') + 1);
-    if (name.size() > 4 && asciiLower(name.substr(name.size() - 4)) == ".ini") name.resize(name.size() - 4);
+    if (name.size() > 4 && asciiLower(name.substr(name.size() - 4)) == ".ini")
+        name.resize(name.size() - 4);
     return isUtf8(name) ? name : fromAnsi(name);
 }
 
 std::string applySetupFile(ReportObjects r, const std::string& fileName) {
     TSetup setup(fileName);
     readWholeSetup(setup);
-    if (r.dataset.Active()) r.dataset.Close();  // a closed data set has no fields
+    if (r.dataset.Active())
+        r.dataset.Close(); // a closed data set has no fields
     // A filter text of the previous report would filter this one, or fail its open.
     r.dataset.SetFilter({});
-    if (r.conn.Connected()) r.conn.Close();
+    if (r.conn.Connected())
+        r.conn.Close();
     r.conn.SetConnectionString(setup.ReadConnString());
-    if (const auto kind = CommandTypeFromName(setup.ReadCommandType())) r.dataset.SetCommandType(*kind);
+    if (const auto kind = CommandTypeFromName(setup.ReadCommandType()))
+        r.dataset.SetCommandType(*kind);
     r.dataset.SetCommandText(setup.ReadCommandText());
     if (r.dataset.GetCommandType() == CommandType::cmdStoredProc) {
         r.dataset.RefreshParameters();
@@ -212,7 +265,8 @@ std::string applySetupFile(ReportObjects r, const std::string& fileName) {
     r.grid.SetKeyField(keyField);
     std::vector<std::string> skipped;
     // Without its key field the grid shows no rows: the user must hear why the report is empty.
-    if (!keyField.empty() && !r.dataset.FindField(keyField)) skipped.push_back("关键字 " + keyField);
+    if (!keyField.empty() && !r.dataset.FindField(keyField))
+        skipped.push_back("关键字 " + keyField);
     applyCaptionsAndSummaries(r, setup, skipped);
     RestoreGridState(setup, r.grid, skipped);
     return skippedNotice(skipped);
@@ -221,7 +275,8 @@ std::string applySetupFile(ReportObjects r, const std::string& fileName) {
 } // namespace
 
 std::string LoadSetup(ReportObjects r, const std::string& fileName) {
-    return withDatabaseContext("打开报表“" + reportName(fileName) + "”失败", [&] { return applySetupFile(r, fileName); });
+    return withDatabaseContext("打开报表“" + reportName(fileName) + "”失败",
+                               [&] { return applySetupFile(r, fileName); });
 }
 
 void SaveSetup(ReportObjects r, const std::string& fileName) {
@@ -238,7 +293,8 @@ void SaveSetup(ReportObjects r, const std::string& fileName) {
         }
     for (int i = 0; i < r.dataset.FieldCount(); ++i) {
         const Field& f = r.dataset.Fields(i);
-        if (f.DisplayName() != f.FieldName()) setup.WriteField(f.FieldName(), f.DisplayName());
+        if (f.DisplayName() != f.FieldName())
+            setup.WriteField(f.FieldName(), f.DisplayName());
     }
     setup.WriteKeyField(r.grid.KeyField());
     const TdxDBGridSummaryItems& items = r.grid.DefaultGroup().SummaryItems;
@@ -250,10 +306,12 @@ void SaveSetup(ReportObjects r, const std::string& fileName) {
     for (int i = 0; i < items.Count(); ++i) {
         const TdxDBGridSummaryItem& item = items.Items(i);
         const std::string kind = SummaryTypeName(item.SummaryType());
-        if (InGroupRow(item)) groupRow.emplace_back(item.SummaryField(), kind);
+        if (InGroupRow(item))
+            groupRow.emplace_back(item.SummaryField(), kind);
         else if (!summarized.insert(item.SummaryField()).second)
             more.emplace_back(item.SummaryField(), kind);
-        else setup.WriteSummaryField(item.SummaryField(), kind);
+        else
+            setup.WriteSummaryField(item.SummaryField(), kind);
     }
     setup.WriteGroupRowSummaries(groupRow);
     setup.WriteMoreSummaries(more);

@@ -41,9 +41,11 @@ constexpr std::string_view kCountKey = "Count";
 
 // Every section a report save writes anew; names match whatever their letter case.
 const std::vector<std::string_view> kReportSections = {
-    kConnSectionRead, kTypeSection,  kTextSection,   kKeyFieldSection, kFieldSection,
-    kParameterSection, kSummarySection, kGroupSection, kOrderSection,  kHiddenSection,
-    kWidthSection,    kSortSection,  kFilterSection, kFilterTextSection, kGroupRowSummarySection,
+    kConnSectionRead,    kTypeSection,       kTextSection,
+    kKeyFieldSection,    kFieldSection,      kParameterSection,
+    kSummarySection,     kGroupSection,      kOrderSection,
+    kHiddenSection,      kWidthSection,      kSortSection,
+    kFilterSection,      kFilterTextSection, kGroupRowSummarySection,
     kMoreSummarySection,
 };
 
@@ -62,11 +64,13 @@ std::string base64Encode(std::string_view bytes) {
         const unsigned v = static_cast<unsigned char>(bytes[i]) << 16 |
                            static_cast<unsigned char>(bytes[i + 1]) << 8 |
                            static_cast<unsigned char>(bytes[i + 2]);
-        for (int shift : {18, 12, 6, 0}) out += kBase64[(v >> shift) & 63];
+        for (int shift : {18, 12, 6, 0})
+            out += kBase64[(v >> shift) & 63];
     }
     if (i < bytes.size()) {
         unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size()) v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        if (i + 1 < bytes.size())
+            v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
         out += kBase64[(v >> 18) & 63];
         out += kBase64[(v >> 12) & 63];
         out += i + 1 < bytes.size() ? kBase64[(v >> 6) & 63] : '=';
@@ -76,15 +80,18 @@ std::string base64Encode(std::string_view bytes) {
 }
 
 std::optional<std::string> base64Decode(std::string_view text) {
-    if (text.size() % 4 != 0) return std::nullopt;
+    if (text.size() % 4 != 0)
+        return std::nullopt;
     size_t pad = 0;
-    while (pad < 2 && pad < text.size() && text[text.size() - 1 - pad] == '=') ++pad;
+    while (pad < 2 && pad < text.size() && text[text.size() - 1 - pad] == '=')
+        ++pad;
     std::string out;
     out.reserve(text.size() / 4 * 3);
     unsigned v = 0;
     for (size_t i = 0; i < text.size() - pad; ++i) {
         const size_t d = kBase64.find(text[i]);
-        if (d == std::string_view::npos) return std::nullopt;
+        if (d == std::string_view::npos)
+            return std::nullopt;
         v = v << 6 | unsigned(d);
         if (i % 4 == 3) {
             out += char(v >> 16 & 0xFF);
@@ -93,7 +100,8 @@ std::optional<std::string> base64Decode(std::string_view text) {
             v = 0;
         }
     }
-    if (pad == 2) out += char(v >> 4 & 0xFF);
+    if (pad == 2)
+        out += char(v >> 4 & 0xFF);
     if (pad == 1) {
         out += char(v >> 10 & 0xFF);
         out += char(v >> 2 & 0xFF);
@@ -107,26 +115,30 @@ TSetup::TSetup(std::string fileName) : fileName_(std::move(fileName)), ini_(file
 
 std::string TSetup::Scramble(std::string_view Value) {
     std::string out(Value);
-    for (char& c : out) c = static_cast<char>(255 - static_cast<unsigned char>(c));
+    for (char& c : out)
+        c = static_cast<char>(255 - static_cast<unsigned char>(c));
     return out;
 }
 
 // F2 and F5 complement to CR and LF, FF to NUL: such bytes go base64 behind the marker.
 // Every other value is stored as its plain bytes.
 std::string TSetup::Encode(std::string_view ansi) {
-    if (ansi.find_first_of("\xF2\xF5\xFF") == std::string_view::npos) return std::string(ansi);
+    if (ansi.find_first_of("\xF2\xF5\xFF") == std::string_view::npos)
+        return std::string(ansi);
     return std::string(kMarker) + base64Encode(ansi);
 }
 
 std::string TSetup::Decode(std::string_view stored) {
     if (stored.substr(0, kMarker.size()) == kMarker)
-        if (auto bytes = base64Decode(stored.substr(kMarker.size()))) return *bytes;
+        if (auto bytes = base64Decode(stored.substr(kMarker.size())))
+            return *bytes;
     return std::string(stored);
 }
 
 std::string TSetup::ReadValue(std::string_view Section, std::string_view Key) {
     const std::optional<std::string> stored = ini_.ReadString(toAnsi(Section), toAnsi(Key));
-    if (!stored) return {};
+    if (!stored)
+        return {};
     return fromAnsi(Decode(Scramble(*stored)));
 }
 
@@ -134,37 +146,48 @@ bool TSetup::WriteValue(std::string_view Section, std::string_view Key, std::str
     const std::string section = toAnsi(Section), key = toAnsi(Key);
     // Line breaks stay in the value: their complements F2 F5 are ordinary bytes in the file.
     std::string value = Scramble(Encode(toAnsi(Value)));
-    if (!report_) return ini_.WriteString(section, key, value);
-    if (!IniFile::Writable(section, key, value)) return false;
+    if (!report_)
+        return ini_.WriteString(section, key, value);
+    if (!IniFile::Writable(section, key, value))
+        return false;
     // Names that match share one entry, as they do in the file.
     auto s = std::find_if(report_->begin(), report_->end(),
                           [&](const IniSection& x) { return IniFile::SameName(x.name, section); });
-    if (s == report_->end()) s = report_->insert(report_->end(), IniSection{section, {}});
+    if (s == report_->end())
+        s = report_->insert(report_->end(), IniSection{section, {}});
     auto e = std::find_if(s->entries.begin(), s->entries.end(),
                           [&](const auto& x) { return IniFile::SameName(x.first, key); });
-    if (e == s->entries.end()) s->entries.emplace_back(key, std::move(value));
-    else e->second = std::move(value);
+    if (e == s->entries.end())
+        s->entries.emplace_back(key, std::move(value));
+    else
+        e->second = std::move(value);
     return true;
 }
 
-void TSetup::BeginReport() { report_.emplace(); }
+void TSetup::BeginReport() {
+    report_.emplace();
+}
 
 std::error_code TSetup::EndReport() {
-    if (!report_) return {};
+    if (!report_)
+        return {};
     const std::vector<IniSection> sections = std::move(*report_);
     report_.reset();
     return ini_.ReplaceSections(kReportSections, sections);
 }
 
-std::error_code TSetup::ReadAll() { return ini_.Load(); }
+std::error_code TSetup::ReadAll() {
+    return ini_.Load();
+}
 
 std::vector<std::string> TSetup::readList(std::string_view section, bool whole) {
     const std::string count = ReadValue(section, kCountKey);
     int n = 0;
     const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), n);
-    if (whole && (ec != std::errc() || end != count.data() + count.size() || n < 0) && !count.empty())
-        throw Error(format("设置文件中的列表 [%s] 无法使用：项目数“%s”不是数目", std::string(section).c_str(),
-                           count.c_str()));
+    if (whole && (ec != std::errc() || end != count.data() + count.size() || n < 0) &&
+        !count.empty())
+        throw Error(format("设置文件中的列表 [%s] 无法使用：项目数“%s”不是数目",
+                           std::string(section).c_str(), count.c_str()));
     std::vector<std::string> items;
     const std::string ansiSection = toAnsi(section);
     for (int i = 1; i <= n; ++i) {
@@ -172,7 +195,8 @@ std::vector<std::string> TSetup::readList(std::string_view section, bool whole) 
         // A list ends where its entries do, whatever its count claims.
         if (!ini_.ReadString(ansiSection, key)) {
             if (whole)
-                throw Error(format("设置文件中的列表 [%s] 无法使用：缺少第 %d 项", std::string(section).c_str(), i));
+                throw Error(format("设置文件中的列表 [%s] 无法使用：缺少第 %d 项",
+                                   std::string(section).c_str(), i));
             break;
         }
         items.push_back(ReadValue(section, key));
@@ -185,35 +209,56 @@ namespace {
 std::vector<std::string> namesFromAnsi(const std::vector<std::string>& keys) {
     std::vector<std::string> names;
     names.reserve(keys.size());
-    for (const std::string& k : keys) names.push_back(fromAnsi(k));
+    for (const std::string& k : keys)
+        names.push_back(fromAnsi(k));
     return names;
 }
 
 } // namespace
 
-std::vector<std::string> TSetup::SummaryFieldNames() { return namesFromAnsi(ini_.Keys(toAnsi(kSummarySection))); }
-std::vector<std::string> TSetup::SortedColumnNames() { return namesFromAnsi(ini_.Keys(toAnsi(kSortSection))); }
-std::vector<std::string> TSetup::ColumnFilterNames() { return namesFromAnsi(ini_.Keys(toAnsi(kFilterSection))); }
+std::vector<std::string> TSetup::SummaryFieldNames() {
+    return namesFromAnsi(ini_.Keys(toAnsi(kSummarySection)));
+}
+std::vector<std::string> TSetup::SortedColumnNames() {
+    return namesFromAnsi(ini_.Keys(toAnsi(kSortSection)));
+}
+std::vector<std::string> TSetup::ColumnFilterNames() {
+    return namesFromAnsi(ini_.Keys(toAnsi(kFilterSection)));
+}
 
 void TSetup::writeList(std::string_view section, const std::vector<std::string>& items) {
-    if (items.empty()) return;
-    for (size_t i = 0; i < items.size(); ++i) WriteValue(section, std::to_string(i + 1), items[i]);
+    if (items.empty())
+        return;
+    for (size_t i = 0; i < items.size(); ++i)
+        WriteValue(section, std::to_string(i + 1), items[i]);
     WriteValue(section, kCountKey, std::to_string(items.size()));
 }
 
 void TSetup::writeCached(std::string& cache, std::string_view section, std::string_view key,
                          const std::string& value) {
-    if (value == cache) return;
+    if (value == cache)
+        return;
     // A write that failed is not remembered, so writing the same value again retries it.
-    if (WriteValue(section, key, value)) cache = value;
+    if (WriteValue(section, key, value))
+        cache = value;
 }
 
-std::string TSetup::ReadConnString() { return connString_ = ReadValue(kConnSectionRead, kConnKey); }
-std::string TSetup::ReadCommandType() { return commandType_ = ReadValue(kTypeSection, kTypeKeyRead); }
-std::string TSetup::ReadCommandText() { return commandText_ = ReadValue(kTextSection, kTextKey); }
-std::string TSetup::ReadKeyField() { return keyField_ = ReadValue(kKeyFieldSection, kKeyFieldKey); }
+std::string TSetup::ReadConnString() {
+    return connString_ = ReadValue(kConnSectionRead, kConnKey);
+}
+std::string TSetup::ReadCommandType() {
+    return commandType_ = ReadValue(kTypeSection, kTypeKeyRead);
+}
+std::string TSetup::ReadCommandText() {
+    return commandText_ = ReadValue(kTextSection, kTextKey);
+}
+std::string TSetup::ReadKeyField() {
+    return keyField_ = ReadValue(kKeyFieldSection, kKeyFieldKey);
+}
 
-std::string TSetup::ReadField(const std::string& fieldName) { return ReadValue(kFieldSection, fieldName); }
+std::string TSetup::ReadField(const std::string& fieldName) {
+    return ReadValue(kFieldSection, fieldName);
+}
 std::string TSetup::ReadParameterValue(const std::string& parameterName) {
     return ReadValue(kParameterSection, parameterName);
 }
@@ -245,15 +290,21 @@ void TSetup::WriteSummaryField(const std::string& fieldName, const std::string& 
     WriteValue(kSummarySection, fieldName, summaryKind);
 }
 
-std::vector<std::string> TSetup::ReadGroupColumns() { return readList(kGroupSection, true); }
+std::vector<std::string> TSetup::ReadGroupColumns() {
+    return readList(kGroupSection, true);
+}
 void TSetup::WriteGroupColumns(const std::vector<std::string>& fieldNames) {
     writeList(kGroupSection, fieldNames);
 }
-std::vector<std::string> TSetup::ReadColumnOrder() { return readList(kOrderSection); }
+std::vector<std::string> TSetup::ReadColumnOrder() {
+    return readList(kOrderSection);
+}
 void TSetup::WriteColumnOrder(const std::vector<std::string>& fieldNames) {
     writeList(kOrderSection, fieldNames);
 }
-std::vector<std::string> TSetup::ReadHiddenColumns() { return readList(kHiddenSection); }
+std::vector<std::string> TSetup::ReadHiddenColumns() {
+    return readList(kHiddenSection);
+}
 void TSetup::WriteHiddenColumns(const std::vector<std::string>& fieldNames) {
     writeList(kHiddenSection, fieldNames);
 }
@@ -276,9 +327,12 @@ std::string TSetup::ReadColumnFilter(const std::string& fieldName) {
 void TSetup::WriteColumnFilter(const std::string& fieldName, const std::string& condition) {
     WriteValue(kFilterSection, fieldName, condition);
 }
-std::string TSetup::ReadFilterText() { return ReadValue(kFilterTextSection, kFilterTextKey); }
+std::string TSetup::ReadFilterText() {
+    return ReadValue(kFilterTextSection, kFilterTextKey);
+}
 void TSetup::WriteFilterText(const std::string& Value) {
-    if (!Value.empty()) WriteValue(kFilterTextSection, kFilterTextKey, Value);
+    if (!Value.empty())
+        WriteValue(kFilterTextSection, kFilterTextKey, Value);
 }
 
 // Each entry is the kind's name, a blank and the field name; kind names hold no blank.
@@ -295,14 +349,16 @@ TSetup::SummaryList TSetup::readSummaryList(std::string_view section, const char
 
 void TSetup::writeSummaryList(std::string_view section, const SummaryList& summaries) {
     std::vector<std::string> entries;
-    for (const auto& [field, kind] : summaries) entries.push_back(kind + ' ' + field);
+    for (const auto& [field, kind] : summaries)
+        entries.push_back(kind + ' ' + field);
     writeList(section, entries);
 }
 
 std::vector<std::pair<std::string, std::string>> TSetup::ReadGroupRowSummaries() {
     return readSummaryList(kGroupRowSummarySection, "分组行汇总");
 }
-void TSetup::WriteGroupRowSummaries(const std::vector<std::pair<std::string, std::string>>& summaries) {
+void TSetup::WriteGroupRowSummaries(
+    const std::vector<std::pair<std::string, std::string>>& summaries) {
     writeSummaryList(kGroupRowSummarySection, summaries);
 }
 std::vector<std::pair<std::string, std::string>> TSetup::ReadMoreSummaries() {

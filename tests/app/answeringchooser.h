@@ -13,7 +13,7 @@ struct AnsweringChooser : rg::FileChooser {
         QString title, filter, initialName;
     };
     std::deque<QString> answers; // an empty answer cancels
-    std::deque<int> filters;     // the filter chosen with each answer; none: the chooser does not say
+    std::deque<int> filters; // the filter chosen with each answer; none: the chooser does not say
     int chosen = -1;
     std::vector<Seen>* seen;
     explicit AnsweringChooser(std::vector<Seen>* log) : seen(log) {}

@@ -1,11 +1,11 @@
-#include "common/ui/commandguard.h"
-#include "app/ui/progresswindow.h"
-#include "app/ui/navbar.h"
-#include "app/ui/quorvel.h"
-#include "grid/ui/gridview.h"
-#include "setup/setup.h"
 #include "answeringchooser.h"
+#include "app/ui/navbar.h"
+#include "app/ui/progresswindow.h"
+#include "app/ui/quorvel.h"
+#include "common/ui/commandguard.h"
+#include "grid/ui/gridview.h"
 #include "qtapp.h"
+#include "setup/setup.h"
 #include "testfiles.h"
 #include "testsupport.h"
 
@@ -61,15 +61,19 @@ struct Window {
         setNoticeSink(previousNotice);
         fs::remove(db);
     }
-    TProgressWindow* progressWindow() const { return w.findChild<TProgressWindow*>("ProgressWindow"); }
+    TProgressWindow* progressWindow() const {
+        return w.findChild<TProgressWindow*>("ProgressWindow");
+    }
     // At the first moment the command lets the event loop run (its progress window has just
     // shown itself): notes the window's text and, when `cancel`, clicks 取消.
     void atFirstPump(bool cancel, QString* shownText) {
         QTimer::singleShot(0, &w, [this, cancel, shownText] {
             TProgressWindow* p = progressWindow();
-            if (!p || !p->isVisible()) return;
+            if (!p || !p->isVisible())
+                return;
             *shownText = p->ProgressText->text();
-            if (cancel) QTest::mouseClick(p->CancelButton, Qt::LeftButton);
+            if (cancel)
+                QTest::mouseClick(p->CancelButton, Qt::LeftButton);
         });
     }
 };
@@ -127,7 +131,8 @@ TEST(CommandProgress, CancelledExportKeepsTheOldFile) {
         EXPECT_GT(fs::file_size(file), 1000000u);
         EXPECT_EQ(win.progressWindow(), nullptr);
         win.opened.clear();
-        for (const auto& entry : fs::directory_iterator(win.folder.path())) fs::remove(entry.path());
+        for (const auto& entry : fs::directory_iterator(win.folder.path()))
+            fs::remove(entry.path());
     }
 }
 
@@ -138,7 +143,8 @@ namespace {
 struct ReportingListener : GridListener {
     bool armed = false;
     void gridChanged() override {
-        if (!armed) return;
+        if (!armed)
+            return;
         armed = false;
         reportProgress("正在分组", 0, 100000);
     }
@@ -188,8 +194,8 @@ TEST(CommandProgress, CancelledOpenLeavesNoDataAndTheNextReportOpens) {
         s.WriteCommandText(sql);
         s.WriteKeyField("id");
     };
-    write("a-endless.ini",
-          "with recursive s(n) as (select 1 union all select n + 1 from s) select count(*) as id from s");
+    write("a-endless.ini", "with recursive s(n) as (select 1 union all select n + 1 from s) select "
+                           "count(*) as id from s");
     write("b-sales.ini", "select * from t where region = '地区3'");
     win.w.ListSavedSetups();
     ASSERT_EQ(win.w.nvbar->ItemCount(), 2);

@@ -1,8 +1,8 @@
 #include "app/ui/buttonimages.h"
-#include "common/ui/commandguard.h"
 #include "app/ui/navbar.h"
 #include "app/ui/quorvel.h"
 #include "common/error.h"
+#include "common/ui/commandguard.h"
 #include "qtapp.h"
 
 #include <QAction>
@@ -10,8 +10,8 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTableView>
 #include <QToolButton>
 
@@ -45,9 +45,12 @@ TEST(MainWindow, ControlsTextsAndGeometry) {
     ASSERT_TRUE(bar);
     EXPECT_EQ(bar->height(), 40);
     const Tool tools[] = {
-        {"ToolButton1", "设置数据源", 6, ""},     {"tbPreview", "打印预览", 1, "Print Preview"},
-        {"tbPrint", "打印", 2, "Print"},          {"tbSetup", "     页面设置         ", 0, "Page Setup"},
-        {"tbDesigner", "报表设计", 3, "Designer"}, {"ToolButton2", "关于", 7, ""},
+        {"ToolButton1", "设置数据源", 6, ""},
+        {"tbPreview", "打印预览", 1, "Print Preview"},
+        {"tbPrint", "打印", 2, "Print"},
+        {"tbSetup", "     页面设置         ", 0, "Page Setup"},
+        {"tbDesigner", "报表设计", 3, "Designer"},
+        {"ToolButton2", "关于", 7, ""},
         {"tbExit", "退出", 5, "Exit"},
     };
     auto images = w.findChild<TImageList*>("ilButtons");
@@ -94,13 +97,18 @@ TEST(MainWindow, ControlsTextsAndGeometry) {
     ASSERT_TRUE(w.gridView());
     EXPECT_EQ(w.gridView()->objectName(), "dxDBGrid");
     EXPECT_EQ(w.dxDBGrid->ColumnCount(), 0);
-    EXPECT_FALSE(w.dxDBGrid->ShowGroupPanel || w.dxDBGrid->ShowRowFooter || w.dxDBGrid->ShowSummaryFooter);
+    EXPECT_FALSE(w.dxDBGrid->ShowGroupPanel || w.dxDBGrid->ShowRowFooter ||
+                 w.dxDBGrid->ShowSummaryFooter);
 
     auto panel2 = w.findChild<QFrame*>("Panel2");
     ASSERT_TRUE(panel2);
     EXPECT_EQ(panel2->width(), 167);
     EXPECT_GT(panel2->x(), nvbar->width());
-    const struct { const char* name; QRect rect; const char* text; } labels[] = {
+    const struct {
+        const char* name;
+        QRect rect;
+        const char* text;
+    } labels[] = {
         {"Label4", {16, 24, 96, 13}, "请按下列步骤操作"},
         {"Label1", {16, 56, 97, 13}, "1.设置关键字"},
         {"Label2", {16, 88, 89, 13}, "2.设置字段"},
@@ -125,7 +133,11 @@ TEST(MainWindow, ControlsTextsAndGeometry) {
     ASSERT_TRUE(status);
     EXPECT_EQ(panel3->y() + panel3->height(), status->y());
     EXPECT_EQ(status->y() + status->height(), w.height());
-    const struct { const char* name; QRect rect; const char* text; } buttons[] = {
+    const struct {
+        const char* name;
+        QRect rect;
+        const char* text;
+    } buttons[] = {
         {"Button1", {206, 5, 75, 25}, "设置关键字"},
         {"Button2", {334, 5, 75, 25}, "设置字段"},
         {"Button3", {470, 5, 99, 25}, "设置汇总方式"},
@@ -139,10 +151,10 @@ TEST(MainWindow, ControlsTextsAndGeometry) {
 
     auto menu = w.findChild<QMenu*>("PopupMenu1");
     ASSERT_TRUE(menu);
-    const char* items[][2] = {{"N1", "展开"},       {"N2", "折叠"},         {"N3", nullptr},
-                              {"XML1", "输出XML文档"}, {"N4", "输出电子表格"}, {"PDF1", "输出PDF文档"},
-                              {"N5", nullptr},       {"N6", "字段显示设置"}, {"N7", nullptr},
-                              {"N8", "保存设置"},     {"N9", "读取设置"}};
+    const char* items[][2] = {
+        {"N1", "展开"},         {"N2", "折叠"},          {"N3", nullptr},   {"XML1", "输出XML文档"},
+        {"N4", "输出电子表格"}, {"PDF1", "输出PDF文档"}, {"N5", nullptr},   {"N6", "字段显示设置"},
+        {"N7", nullptr},        {"N8", "保存设置"},      {"N9", "读取设置"}};
     const QList<QAction*> actions = menu->actions();
     ASSERT_EQ(actions.size(), 11);
     for (int i = 0; i < 11; ++i) {

@@ -2,12 +2,12 @@
 // results (RG_TEST_MARIADB) shows the first, and says once, after the open, how many more
 // there were.
 
-#include "common/ui/commandguard.h"
 #include "app/ui/navbar.h"
 #include "app/ui/quorvel.h"
+#include "common/ui/commandguard.h"
 #include "datasource/odbcprovider.h"
-#include "setup/setup.h"
 #include "qtapp.h"
+#include "setup/setup.h"
 #include "testfiles.h"
 #include "testsupport.h"
 
@@ -20,7 +20,8 @@ using namespace rg;
 TEST(OpenNotice, ResultsAProcedureLeftOutAreToldAfterTheOpen) {
     qtApp();
     const std::string maria = rgtest::mariadbConnectionString();
-    ASSERT_FALSE(maria.empty()) << "RG_TEST_MARIADB is not set: run the tests through scripts/test.sh";
+    ASSERT_FALSE(maria.empty())
+        << "RG_TEST_MARIADB is not set: run the tests through scripts/test.sh";
     test::TempFolder folder;
     {
         TSetup s((folder / "三个结果.ini").string());

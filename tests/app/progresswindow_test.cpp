@@ -31,7 +31,8 @@ TEST(ProgressWindow, ShowsAfterItsDelayAndPassesTheCancelOn) {
     owner.show();
 
     TProgressWindow patient(&owner, 1h);
-    for (int i = 0; i < 100; ++i) EXPECT_TRUE(patient.progress("正在导出", i, 100));
+    for (int i = 0; i < 100; ++i)
+        EXPECT_TRUE(patient.progress("正在导出", i, 100));
     EXPECT_FALSE(patient.isVisible());
 
     TProgressWindow w(&owner, 0ms);

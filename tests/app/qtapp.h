@@ -3,9 +3,9 @@
 #include "qtapplication.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
-#include <QFile>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 using rgtest::qtApp;
 

@@ -1,12 +1,12 @@
-#include "common/ui/commandguard.h"
+#include "../report/gridstate.h"
+#include "answeringchooser.h"
+#include "app/runner.h"
 #include "app/ui/navbar.h"
 #include "app/ui/quorvel.h"
-#include "app/runner.h"
+#include "common/ui/commandguard.h"
 #include "export/listingexport.h"
-#include "setup/setup.h"
-#include "answeringchooser.h"
 #include "qtapp.h"
-#include "../report/gridstate.h"
+#include "setup/setup.h"
 #include "testfiles.h"
 
 #include <QAction>
@@ -75,7 +75,8 @@ QStringList failure(const std::string& file, const std::string& reason) {
 std::string sectionBytes(const std::string& file, const std::string& header) {
     const std::string bytes = test::readBytes(file);
     const size_t start = bytes.find(header + "\r\n");
-    if (start == std::string::npos) return {};
+    if (start == std::string::npos)
+        return {};
     const size_t body = start + header.size() + 2;
     return bytes.substr(body, bytes.find('[', body) - body);
 }
@@ -94,7 +95,8 @@ TEST(ReportSetup, DemoReportsOneAfterTheOtherShowAndSaveOnlyTheirOwnSummaries) {
     grid.ExpandAll();
     RowHandle northeast;
     for (int i = 0; i < grid.TopCount(); ++i)
-        if (grid.GroupRowText(grid.Top(i)).find("东北") != std::string::npos) northeast = grid.Top(i);
+        if (grid.GroupRowText(grid.Top(i)).find("东北") != std::string::npos)
+            northeast = grid.Top(i);
     ASSERT_TRUE(northeast.valid());
     const RowHandle last = grid.Child(northeast, grid.ChildCount(northeast) - 1);
     // The 东北 footer: 销售明细's two sums, nothing under 销售员, 产品 or 类别.
@@ -105,8 +107,9 @@ TEST(ReportSetup, DemoReportsOneAfterTheOtherShowAndSaveOnlyTheirOwnSummaries) {
 
     EXPECT_TRUE(win.save(setups.file("明细副本")).isEmpty());
     const std::string copy = setups.file("明细副本.ini");
-    EXPECT_EQ(sectionBytes(copy, "[SummaryField]"),
-              "quantity=" + TSetup::Scramble("cstsum") + "\r\namount=" + TSetup::Scramble("cstsum") + "\r\n");
+    EXPECT_EQ(sectionBytes(copy, "[SummaryField]"), "quantity=" + TSetup::Scramble("cstsum") +
+                                                        "\r\namount=" + TSetup::Scramble("cstsum") +
+                                                        "\r\n");
     EXPECT_EQ(TSetup(copy).ReadCommandText(), "sales");
     EXPECT_EQ(win.w.nvbar->ItemCount(), 3);
 }
@@ -124,7 +127,7 @@ TEST(ReportSetup, ASaveThatCannotBeWrittenSaysSoAndAFolderTakingNoFileStillSaves
         EXPECT_EQ(win.save(locked), failure(locked, "没有写入权限"));
     }
     EXPECT_EQ(test::readBytes(locked), "[Printer]\r\nmargin=10\r\n");
-    EXPECT_EQ(win.w.nvbar->ItemCount(), 3);  // listed all the same
+    EXPECT_EQ(win.w.nvbar->ItemCount(), 3); // listed all the same
 
     const std::string below = locked + "/x.ini";
     EXPECT_EQ(win.save(below), failure(below, "文件夹不存在"));
@@ -137,7 +140,8 @@ TEST(ReportSetup, ASaveThatCannotBeWrittenSaysSoAndAFolderTakingNoFileStillSaves
     struct stat was {};
     ::stat(other.c_str(), &was);
     test::ReadOnly readOnlyFolder(setups.folder.path());
-    if (!readOnlyFolder.bindsEveryone()) GTEST_SKIP() << "no immutable attribute here, and root writes any folder";
+    if (!readOnlyFolder.bindsEveryone())
+        GTEST_SKIP() << "no immutable attribute here, and root writes any folder";
     EXPECT_TRUE(win.save(other).isEmpty());
     struct stat now {};
     ::stat(other.c_str(), &now);
@@ -145,9 +149,9 @@ TEST(ReportSetup, ASaveThatCannotBeWrittenSaysSoAndAFolderTakingNoFileStillSaves
     TSetup saved(other);
     EXPECT_EQ(saved.ReadCommandType(), "cmdTable");
     EXPECT_EQ(saved.ReadCommandText(), "sales");
-    EXPECT_EQ(saved.ReadSummaryField("product"), "");  // 地区产品汇总's own entries are gone
+    EXPECT_EQ(saved.ReadSummaryField("product"), ""); // 地区产品汇总's own entries are gone
     EXPECT_EQ(saved.ReadSummaryField("amount"), "cstsum");
-    EXPECT_EQ(setups.folder.entryCount(), 4u);  // no temporary file left
+    EXPECT_EQ(setups.folder.entryCount(), 4u); // no temporary file left
 }
 
 TEST(ReportSetup, AnArrangedReportComesBackAfterARestart) {
@@ -175,7 +179,8 @@ TEST(ReportSetup, AnArrangedReportComesBackAfterARestart) {
         grid.ExpandAll();
         csv = gridAsCsv(grid);
         arranged = stateOf(grid);
-        ASSERT_EQ(arranged.sorted, (std::vector<std::string>{"amount down", "region up", "city down"}));
+        ASSERT_EQ(arranged.sorted,
+                  (std::vector<std::string>{"amount down", "region up", "city down"}));
         EXPECT_TRUE(win.save(setups.file("整理后")).isEmpty());
     }
     Window win(setups);

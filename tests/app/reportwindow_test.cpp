@@ -1,16 +1,16 @@
 // What the main window shows around a report: a load that fails or is cancelled leaves no
 // trace of the earlier report and nothing to save, 保存设置 opens in the setup folder, a
 // field's several summaries survive a save, and the print windows name the report.
-#include "common/ui/commandguard.h"
+#include "answeringchooser.h"
 #include "app/ui/navbar.h"
 #include "app/ui/progresswindow.h"
 #include "app/ui/quorvel.h"
+#include "common/ui/commandguard.h"
 #include "datasource/ui/dbsetup.h"
 #include "print/ui/previewwindow.h"
 #include "print/ui/reportdesigner.h"
-#include "setup/setup.h"
-#include "answeringchooser.h"
 #include "qtapp.h"
+#include "setup/setup.h"
 #include "testfiles.h"
 #include "testsupport.h"
 
@@ -34,7 +34,9 @@ namespace {
 // test program as it does beside the real one.
 struct Setups {
     test::TempFolder folder;
-    Setups() { fs::copy_file(fs::path(RG_BINARY_DIR) / "setup" / "销售明细.ini", folder / "销售明细.ini"); }
+    Setups() {
+        fs::copy_file(fs::path(RG_BINARY_DIR) / "setup" / "销售明细.ini", folder / "销售明细.ini");
+    }
     QString path() const { return QString::fromStdString(folder.path().string()) + "/"; }
     std::string file(const std::string& name) const { return (folder / name).string(); }
     // A report on the demo database's connection.
@@ -103,7 +105,8 @@ public:
     WhenShown(std::function<QWidget*()> find, std::function<void(QWidget*)> act) {
         QObject::connect(&timer_, &QTimer::timeout, [this, find, act] {
             QWidget* w = find();
-            if (!w || !w->isVisible()) return;
+            if (!w || !w->isVisible())
+                return;
             timer_.stop();
             act(w);
         });
@@ -114,14 +117,12 @@ private:
     QTimer timer_;
 };
 
-template <class T>
-QWidget* modal() {
+template <class T> QWidget* modal() {
     return qobject_cast<T*>(QApplication::activeModalWidget());
 }
 
 // The title of the modal window `T` that `start` opens; the window is closed at once.
-template <class T>
-QString titleOfModal(const std::function<void()>& start) {
+template <class T> QString titleOfModal(const std::function<void()>& start) {
     QString title;
     WhenShown close(modal<T>, [&](QWidget* w) {
         title = w->windowTitle();
@@ -158,7 +159,7 @@ TEST(ReportWindow, AFailedLoadLeavesNoTraceOfTheEarlierReport) {
     const size_t asked = win.seen.size();
     win.save("去年销售副本");
     EXPECT_EQ(win.notices, QStringList{"报表“去年销售”没有打开，没有可保存的设置。"});
-    EXPECT_EQ(win.seen.size(), asked);  // no dialog
+    EXPECT_EQ(win.seen.size(), asked); // no dialog
     EXPECT_FALSE(fs::exists(setups.file("去年销售副本.ini")));
     win.chooser->answers.clear();
 
@@ -177,7 +178,8 @@ TEST(ReportWindow, AFailedLoadLeavesNoTraceOfTheEarlierReport) {
     EXPECT_EQ(win.errors.size(), 1);
     EXPECT_EQ(win.w.dxDBGrid->SummaryFooterText(win.column("amount")), "80617705.90");
     EXPECT_TRUE(win.w.dataset->Active());
-    EXPECT_EQ(win.status(), "打开报表“none”失败：找不到设置文件：" + QString::fromStdString(setups.file("none.ini")) +
+    EXPECT_EQ(win.status(), "打开报表“none”失败：找不到设置文件：" +
+                                QString::fromStdString(setups.file("none.ini")) +
                                 "（仍显示报表“副本”）");
 }
 
@@ -187,7 +189,8 @@ TEST(ReportWindow, ACancelledLoadLeavesNoTraceOfTheEarlierReport) {
     qtApp();
     Setups setups;
     setups.write("无尽", "cmdText",
-                 "with recursive s(n) as (select 1 union all select n + 1 from s) select count(*) as order_id from s");
+                 "with recursive s(n) as (select 1 union all select n + 1 from s) select count(*) "
+                 "as order_id from s");
     Window win(setups);
     win.w.setProgressDelay(0ms);
     win.click("销售明细");
@@ -195,11 +198,12 @@ TEST(ReportWindow, ACancelledLoadLeavesNoTraceOfTheEarlierReport) {
 
     // At the first moment the load lets the event loop run, its progress window is shown.
     bool clicked = false;
-    WhenShown cancel([&]() -> QWidget* { return win.w.findChild<TProgressWindow*>("ProgressWindow"); },
-                     [&](QWidget* p) {
-                         clicked = true;
-                         QTest::mouseClick(static_cast<TProgressWindow*>(p)->CancelButton, Qt::LeftButton);
-                     });
+    WhenShown cancel(
+        [&]() -> QWidget* { return win.w.findChild<TProgressWindow*>("ProgressWindow"); },
+        [&](QWidget* p) {
+            clicked = true;
+            QTest::mouseClick(static_cast<TProgressWindow*>(p)->CancelButton, Qt::LeftButton);
+        });
     win.click("无尽");
     EXPECT_TRUE(clicked);
     EXPECT_EQ(win.notices, QStringList{"操作已取消。"});
@@ -235,7 +239,7 @@ TEST(ReportWindow, ADataSourceThatDoesNotOpenClearsTheReport) {
     EXPECT_EQ(win.status(), "数据源没有打开，没有报表");
     win.save("x");
     EXPECT_EQ(win.notices, QStringList{"数据源没有打开，没有可保存的设置。"});
-    EXPECT_TRUE(win.seen.empty());  // no dialog
+    EXPECT_TRUE(win.seen.empty()); // no dialog
     win.chooser->answers.clear();
 
     {
@@ -248,7 +252,7 @@ TEST(ReportWindow, ADataSourceThatDoesNotOpenClearsTheReport) {
     EXPECT_EQ(win.w.dxDBGrid->DefaultGroup().SummaryItems.Count(), 0);
     win.save("新报表");
     EXPECT_TRUE(fs::exists(setups.file("新报表.ini")));
-    EXPECT_EQ(win.errors.size(), 1) << win.errors.join('\n').toStdString();  // the SQL's alone
+    EXPECT_EQ(win.errors.size(), 1) << win.errors.join('\n').toStdString(); // the SQL's alone
 }
 
 // 保存设置 offers the report's own file in the setup folder; a bare name is saved there and
@@ -316,13 +320,16 @@ TEST(ReportWindow, SeveralSummariesOfOneFieldAreSavedAndRestored) {
     const TdxDBGridSummaryItems& items = win.w.dxDBGrid->DefaultGroup().SummaryItems;
     ASSERT_EQ(items.Count(), 3);
     const std::pair<const char*, TdxSummaryType> expected[] = {
-        {"quantity", TdxSummaryType::cstSum}, {"amount", TdxSummaryType::cstSum}, {"quantity", TdxSummaryType::cstAvg}};
+        {"quantity", TdxSummaryType::cstSum},
+        {"amount", TdxSummaryType::cstSum},
+        {"quantity", TdxSummaryType::cstAvg}};
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(items.Items(i).SummaryField(), expected[i].first) << i;
         EXPECT_EQ(items.Items(i).SummaryType(), expected[i].second) << i;
     }
     win.w.dxDBGrid->ReloadRows();
-    EXPECT_EQ(QString::fromStdString(win.w.dxDBGrid->SummaryFooterText(win.column("quantity"))), footer);
+    EXPECT_EQ(QString::fromStdString(win.w.dxDBGrid->SummaryFooterText(win.column("quantity"))),
+              footer);
 }
 
 // The preview and the designer are titled with the report's name, never a component name.
@@ -332,8 +339,10 @@ TEST(ReportWindow, PrintWindowsNameTheReport) {
     Window win(setups);
     EXPECT_EQ(titleOfModal<TdxPreviewWindow>([&] { win.w.tbPreview->click(); }), "打印预览");
     win.click("销售明细");
-    EXPECT_EQ(titleOfModal<TdxPreviewWindow>([&] { win.w.tbPreview->click(); }), "打印预览 - 销售明细");
-    EXPECT_EQ(titleOfModal<TdxReportDesigner>([&] { win.w.tbDesigner->click(); }), "报表设计 - 销售明细");
+    EXPECT_EQ(titleOfModal<TdxPreviewWindow>([&] { win.w.tbPreview->click(); }),
+              "打印预览 - 销售明细");
+    EXPECT_EQ(titleOfModal<TdxReportDesigner>([&] { win.w.tbDesigner->click(); }),
+              "报表设计 - 销售明细");
     EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
     EXPECT_TRUE(win.notices.isEmpty()) << win.notices.join('\n').toStdString();
 }

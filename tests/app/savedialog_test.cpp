@@ -1,6 +1,6 @@
+#include "answeringchooser.h"
 #include "app/ui/filechooser.h"
 #include "app/ui/quorvel.h"
-#include "answeringchooser.h"
 #include "qtapp.h"
 
 #include <QFileDialog>
@@ -98,6 +98,7 @@ TEST(SaveDialog, DesktopChooserReportsTheChosenFilter) {
         static_cast<QDialog*>(dialog)->accept();
     });
     QString name;
-    ASSERT_TRUE(chooser->execute(nullptr, "保存", "Excel 工作簿|*.xlsx|电子表格|*.xls|CSV 文件|*.csv", name));
+    ASSERT_TRUE(chooser->execute(nullptr, "保存",
+                                 "Excel 工作簿|*.xlsx|电子表格|*.xls|CSV 文件|*.csv", name));
     EXPECT_EQ(chooser->chosenFilter(), 2);
 }

@@ -1,8 +1,8 @@
-#include "common/ui/commandguard.h"
+#include "app/savedsetups.h"
 #include "app/ui/navbar.h"
 #include "app/ui/quorvel.h"
-#include "app/savedsetups.h"
 #include "common/codepage.h"
+#include "common/ui/commandguard.h"
 #include "qtapp.h"
 #include "setup/setup.h"
 #include "testdb.h"
@@ -78,7 +78,8 @@ TEST(SavedSetups, ListedFromTheSetupFolder) {
     EXPECT_TRUE(savedSetups(folder + "missing/").empty());
     Tfrmquorvel empty(nullptr, folder + "missing/");
     EXPECT_EQ(empty.nvbar->ItemCount(), 0);
-    EXPECT_EQ(Tfrmquorvel::defaultSetupFolder(), QCoreApplication::applicationDirPath() + "/setup/");
+    EXPECT_EQ(Tfrmquorvel::defaultSetupFolder(),
+              QCoreApplication::applicationDirPath() + "/setup/");
 }
 
 TEST(SavedSetups, ItemsOpenTheirFilesByTheirOwnBytes) {
@@ -122,7 +123,7 @@ TEST(SavedSetups, ItemsOpenTheirFilesByTheirOwnBytes) {
     EXPECT_TRUE(shown.isEmpty());
     EXPECT_EQ(w.dataset->CommandText(), "select * from t where region = '华东'");
     EXPECT_EQ(w.dxDBGrid->DataRowCount(), 2);
-    EXPECT_EQ(items.Count(), 1);  // a load starts clean: only this report's count
+    EXPECT_EQ(items.Count(), 1); // a load starts clean: only this report's count
 
     click(1);
     ASSERT_EQ(shown.size(), 1);
@@ -156,8 +157,7 @@ TEST(SavedSetups, ItemsLookAndClick) {
     ASSERT_TRUE(link);
     EXPECT_EQ(link->text(), "a");
     EXPECT_TRUE(link->alignment() & Qt::AlignHCenter);
-    EXPECT_EQ(w.nvbar->palette().color(QPalette::Window),
-              w.palette().color(QPalette::Highlight));
+    EXPECT_EQ(w.nvbar->palette().color(QPalette::Window), w.palette().color(QPalette::Highlight));
     EXPECT_TRUE(w.nvbar->findChild<QWidget*>("nvbarGroupCaption")->font().bold());
 
     // Underlined under the pointer only.

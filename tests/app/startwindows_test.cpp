@@ -1,22 +1,22 @@
 #include "app/ui/about.h"
-#include "gridsetup/ui/fielddisplaysetup.h"
 #include "app/ui/addfield.h"
 #include "app/ui/navbar.h"
 #include "app/ui/program.h"
 #include "app/ui/quorvel.h"
+#include "gridsetup/ui/fielddisplaysetup.h"
 #include "qtapp.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPageSetupDialog>
-#include <QPrinter>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QTranslator>
 #include <QToolButton>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,8 @@ TEST(ProgramStart, WindowsInOrderListedAndHidden) {
         QStringList order;
         for (QWidget* w : windows->creationOrder)
             order << w->objectName();
-        EXPECT_EQ(order, QStringList({"frmquorvel", "frmdisplaysetup", "frmAddField", "OKHelpBottomDlg"}));
+        EXPECT_EQ(order,
+                  QStringList({"frmquorvel", "frmdisplaysetup", "frmAddField", "OKHelpBottomDlg"}));
         EXPECT_EQ(frmdisplaysetup, windows->captions.get());
         EXPECT_EQ(frmquorvel, windows->main.get());
         EXPECT_EQ(frmAddField, windows->addField.get());
@@ -59,10 +60,11 @@ TEST(ProgramStart, QtStandardDialogsAreInChinese) {
     qtApp();
     QTemporaryDir setups;
     auto windows = createStartWindows(setups.path() + "/");
-    auto again = createStartWindows(setups.path() + "/");  // installed once, not twice
-    EXPECT_EQ(qtApp().findChildren<QTranslator*>().size(), 2);  // Qt's and the program's
+    auto again = createStartWindows(setups.path() + "/");      // installed once, not twice
+    EXPECT_EQ(qtApp().findChildren<QTranslator*>().size(), 2); // Qt's and the program's
 
-    QMessageBox box(QMessageBox::Question, "Confirm", "Delete record?", QMessageBox::Ok | QMessageBox::Cancel);
+    QMessageBox box(QMessageBox::Question, "Confirm", "Delete record?",
+                    QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(box.button(QMessageBox::Ok)->text(), "确定");
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), "取消");
     EXPECT_EQ(box.text(), "Delete record?");

@@ -13,8 +13,12 @@
 using namespace rg;
 
 namespace {
-BigDecimal big(const char* s) { return *BigDecimal::parse(s); }
-Value num(const char* s) { return *exactNumber(s); }
+BigDecimal big(const char* s) {
+    return *BigDecimal::parse(s);
+}
+Value num(const char* s) {
+    return *exactNumber(s);
+}
 std::string key(const Value& v) {
     std::string k;
     appendValueKey(k, v);
@@ -31,19 +35,23 @@ TEST(BigDecimal, ArithmeticPastThirtyEightDigits) {
     EXPECT_EQ(big("1.5E-2").toString(), "0.015");
     EXPECT_EQ(big("12e3").toString(), "12000");
     EXPECT_EQ(big("-0.000").toString(), "0.000");
-    for (const char* bad : {"", "-", ".", "1.2.3", "1e", "12a", "NaN"}) EXPECT_FALSE(BigDecimal::parse(bad)) << bad;
+    for (const char* bad : {"", "-", ".", "1.2.3", "1e", "12a", "NaN"})
+        EXPECT_FALSE(BigDecimal::parse(bad)) << bad;
 
     // Carry past 38 digits, where 128 bits give up.
     const BigDecimal nines = big("99999999999999999999999999999999999999");
     EXPECT_FALSE(Decimal::add(*nines.toDecimal(), *nines.toDecimal()));
     EXPECT_EQ(BigDecimal::add(nines, nines).toString(), "199999999999999999999999999999999999998");
-    EXPECT_EQ(BigDecimal::add(nines, big("0.01")).toString(), "99999999999999999999999999999999999999.01");
-    EXPECT_EQ(BigDecimal::add(big("99999999999999999999.999999999999999999"), big("111111111011111111100.123456789012345678"))
+    EXPECT_EQ(BigDecimal::add(nines, big("0.01")).toString(),
+              "99999999999999999999999999999999999999.01");
+    EXPECT_EQ(BigDecimal::add(big("99999999999999999999.999999999999999999"),
+                              big("111111111011111111100.123456789012345678"))
                   .toString(),
               "211111111011111111100.123456789012345677");
     // Scales are aligned, the sign kept; negative sums cross zero exactly.
     EXPECT_EQ(BigDecimal::add(big("-1.5"), big("0.25")).toString(), "-1.25");
-    EXPECT_EQ(BigDecimal::add(big("-100000000000000000000000000000000000000.5"), big("100000000000000000000000000000000000000"))
+    EXPECT_EQ(BigDecimal::add(big("-100000000000000000000000000000000000000.5"),
+                              big("100000000000000000000000000000000000000"))
                   .toString(),
               "-0.5");
     // Division and rounding half away from zero on both sides.
@@ -60,15 +68,19 @@ TEST(BigDecimal, ArithmeticPastThirtyEightDigits) {
     EXPECT_EQ(big("12.50").toDecimal()->toString(), "12.50");
     EXPECT_FALSE(big("100000000000000000000000000000000000000").toDecimal());
     EXPECT_FALSE(big("0.000000000000000000000000000000000000001").toDecimal());
-    EXPECT_EQ(BigDecimal::fromDecimal(*Decimal::parse("-99999999999999999999999999999999999999")).toString(),
+    EXPECT_EQ(BigDecimal::fromDecimal(*Decimal::parse("-99999999999999999999999999999999999999"))
+                  .toString(),
               "-99999999999999999999999999999999999999");
 
     // A double's exact value, and order across scales and signs.
-    EXPECT_EQ(BigDecimal::exactDouble(0.1).toString(), "0.1000000000000000055511151231257827021181583404541015625");
+    EXPECT_EQ(BigDecimal::exactDouble(0.1).toString(),
+              "0.1000000000000000055511151231257827021181583404541015625");
     EXPECT_EQ(BigDecimal::exactDouble(12486.125).toString(), "12486.125");
     EXPECT_EQ(BigDecimal::exactDouble(-1e20).toString(), "-100000000000000000000");
     EXPECT_EQ(compare(big("1.50"), big("1.5")), 0);
-    EXPECT_LT(compare(big("-100000000000000000000000000000000000000.1"), big("-100000000000000000000000000000000000000")), 0);
+    EXPECT_LT(compare(big("-100000000000000000000000000000000000000.1"),
+                      big("-100000000000000000000000000000000000000")),
+              0);
     EXPECT_GT(compare(big("0.0000000000000000000000000000000000000001"), big("0")), 0);
 }
 
@@ -83,11 +95,14 @@ TEST(Value, WideDecimalsCompareAndGroupWithTheirEqualsEverywhere) {
         EXPECT_EQ(key(one50), key(v)) << v.displayText();
     }
     // Values that differ only in the 45th digit differ, in order, and against 128-bit ones.
-    const Value a = num("123456789012345678901234567890123456789012345"), b = num("123456789012345678901234567890123456789012346");
+    const Value a = num("123456789012345678901234567890123456789012345"),
+                b = num("123456789012345678901234567890123456789012346");
     EXPECT_LT(compareValues(a, b), 0);
     EXPECT_NE(key(a), key(b));
     EXPECT_GT(compareValues(a, num("99999999999999999999999999999999999999")), 0);
-    EXPECT_LT(compareValues(num("-123456789012345678901234567890123456789012345"), Value::fromInt(INT64_MIN)), 0);
+    EXPECT_LT(compareValues(num("-123456789012345678901234567890123456789012345"),
+                            Value::fromInt(INT64_MIN)),
+              0);
     // Against doubles by the double's exact value: 0.1 as a double is a hair above 0.1.
     const Value tenth = num("0.10000000000000000000000000000000000000000000");
     EXPECT_LT(compareValues(tenth, Value::fromDouble(0.1)), 0);
@@ -101,7 +116,8 @@ TEST(Value, WideDecimalsCompareAndGroupWithTheirEqualsEverywhere) {
 }
 
 TEST(Value, NaNAndInfinitiesAreValuesInPostgresOrder) {
-    const Value nan = Value::fromDouble(kNaN), inf = Value::fromDouble(kInf), ninf = Value::fromDouble(-kInf);
+    const Value nan = Value::fromDouble(kNaN), inf = Value::fromDouble(kInf),
+                ninf = Value::fromDouble(-kInf);
     EXPECT_EQ(nan.displayText(), "NaN");
     EXPECT_EQ(inf.displayText(), "Infinity");
     EXPECT_EQ(ninf.displayText(), "-Infinity");
@@ -109,7 +125,8 @@ TEST(Value, NaNAndInfinitiesAreValuesInPostgresOrder) {
     EXPECT_EQ(num("-Infinity").displayText(), "-Infinity");
     // -Infinity < every number < Infinity < NaN, against doubles, integers and wide decimals.
     const Value wide = num("123456789012345678901234567890123456789012345");
-    for (const Value& v : {Value::fromDouble(1e308), Value::fromInt(INT64_MAX), wide, num("-1.5")}) {
+    for (const Value& v :
+         {Value::fromDouble(1e308), Value::fromInt(INT64_MAX), wide, num("-1.5")}) {
         EXPECT_LT(compareValues(ninf, v), 0) << v.displayText();
         EXPECT_LT(compareValues(v, inf), 0) << v.displayText();
         EXPECT_GT(compareValues(nan, v), 0) << v.displayText();

@@ -10,7 +10,8 @@ TEST(CodePage, GbkRoundTripAndByteOrder) {
     EXPECT_EQ(fromAnsi("\xB1\xA8\xB1\xED"), "报表");
     EXPECT_EQ(toAnsi("abc"), "abc");
     // A character outside GBK (U+1F600) survives as GB18030 four-byte sequence.
-    const std::string emoji = "a\xF0\x9F\x98\x80" "b";
+    const std::string emoji = "a\xF0\x9F\x98\x80"
+                              "b";
     const std::string bytes = toAnsi(emoji);
     EXPECT_EQ(bytes.size(), 6u);
     EXPECT_EQ(fromAnsi(bytes), emoji);
@@ -19,6 +20,6 @@ TEST(CodePage, GbkRoundTripAndByteOrder) {
     EXPECT_LT(ansiCompare("广州", "上海"), 0);
     EXPECT_GT(ansiCompare("上海", "北京"), 0);
     EXPECT_EQ(ansiCompare("上海", "上海"), 0);
-    EXPECT_LT(ansiCompare("Z", "a"), 0);  // case-sensitive byte order
+    EXPECT_LT(ansiCompare("Z", "a"), 0); // case-sensitive byte order
     EXPECT_LT(ansiCompare("ab", "abc"), 0);
 }

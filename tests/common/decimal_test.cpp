@@ -9,7 +9,9 @@
 using namespace rg;
 
 namespace {
-Decimal dec(const char* s) { return *Decimal::parse(s); }
+Decimal dec(const char* s) {
+    return *Decimal::parse(s);
+}
 std::string key(const Value& v) {
     std::string k;
     appendValueKey(k, v);
@@ -20,17 +22,20 @@ std::string key(const Value& v) {
 TEST(Decimal, ParsesAndWritesEveryDigitWithItsScale) {
     EXPECT_EQ(dec("99999999999999.99").toString(), "99999999999999.99");
     EXPECT_EQ(dec("1234567890123456789.0123456789").toString(), "1234567890123456789.0123456789");
-    EXPECT_EQ(dec("99999999999999999999999999999999999999").toString(), "99999999999999999999999999999999999999");
+    EXPECT_EQ(dec("99999999999999999999999999999999999999").toString(),
+              "99999999999999999999999999999999999999");
     EXPECT_EQ(dec("-0.050").toString(), "-0.050");
     EXPECT_EQ(dec("+.5").toString(), "0.5");
     EXPECT_EQ(dec("1.5E-2").toString(), "0.015");
     EXPECT_EQ(dec("12e3").toString(), "12000");
     EXPECT_EQ(dec(" 7 ").toString(), "7");
-    EXPECT_EQ(dec("-0.00").toString(), "0.00");  // never "-0"
+    EXPECT_EQ(dec("-0.00").toString(), "0.00"); // never "-0"
     // 39 digits do not fit, unless the extra ones are zeros at the end of the fraction.
     EXPECT_FALSE(Decimal::parse("999999999999999999999999999999999999999"));
-    EXPECT_EQ(dec("1.0000000000000000000000000000000000000000").toString(), "1.0000000000000000000000000000000000000");
-    for (const char* bad : {"", "-", ".", "1.2.3", "1e", "12a", "0x10", "1,5"}) EXPECT_FALSE(Decimal::parse(bad)) << bad;
+    EXPECT_EQ(dec("1.0000000000000000000000000000000000000000").toString(),
+              "1.0000000000000000000000000000000000000");
+    for (const char* bad : {"", "-", ".", "1.2.3", "1e", "12a", "0x10", "1,5"})
+        EXPECT_FALSE(Decimal::parse(bad)) << bad;
     // A REAL becomes the shortest decimal that reads back as it.
     EXPECT_EQ(Decimal::fromDouble(1.1)->toString(), "1.1");
     EXPECT_EQ(Decimal::fromDouble(0.1 + 0.2)->toString(), "0.30000000000000004");
@@ -42,17 +47,19 @@ TEST(Decimal, ParsesAndWritesEveryDigitWithItsScale) {
 TEST(Decimal, ArithmeticAndOrderAreExact) {
     // Cents never drift, however many there are.
     Decimal sum;
-    for (int i = 0; i < 100000; ++i) sum = *Decimal::add(sum, dec("0.10"));
+    for (int i = 0; i < 100000; ++i)
+        sum = *Decimal::add(sum, dec("0.10"));
     EXPECT_EQ(sum.toString(), "10000.00");
     EXPECT_EQ(Decimal::add(dec("0.3"), dec("-0.30"))->toString(), "0.00");
     // Past 64 bits a sum of integers is still exact; past 128 bits there is no result.
     const Decimal big = Decimal::fromInt(INT64_MAX);
     EXPECT_EQ(Decimal::add(big, big)->toString(), "18446744073709551614");
-    EXPECT_FALSE(Decimal::add(dec("99999999999999999999999999999999999999"), dec("99999999999999999999999999999999999999")));
+    EXPECT_FALSE(Decimal::add(dec("99999999999999999999999999999999999999"),
+                              dec("99999999999999999999999999999999999999")));
     EXPECT_EQ(Decimal::divide(dec("10.00"), 3, 2)->toString(), "3.33");
     EXPECT_EQ(Decimal::divide(dec("2"), 3, 4)->toString(), "0.6667");
     EXPECT_EQ(Decimal::divide(dec("-2"), 3, 4)->toString(), "-0.6667");
-    EXPECT_EQ(dec("2.345").withScale(2)->toString(), "2.35");  // half away from zero
+    EXPECT_EQ(dec("2.345").withScale(2)->toString(), "2.35"); // half away from zero
     EXPECT_EQ(dec("-2.345").withScale(2)->toString(), "-2.35");
     EXPECT_EQ(dec("-0.004").withScale(2)->toString(), "0.00");
     EXPECT_EQ(dec("12.50").normalized().toString(), "12.5");
@@ -63,7 +70,9 @@ TEST(Decimal, ArithmeticAndOrderAreExact) {
     EXPECT_LT(compare(dec("-1.5"), dec("-1.25")), 0);
     EXPECT_LT(compare(dec("-0.5"), dec("0.25")), 0);
     EXPECT_LT(compare(dec("1.9"), dec("2")), 0);
-    EXPECT_GT(compare(dec("99999999999999999999999999999999999999"), dec("0.00000000000000000000000000000000000001")), 0);
+    EXPECT_GT(compare(dec("99999999999999999999999999999999999999"),
+                      dec("0.00000000000000000000000000000000000001")),
+              0);
 }
 
 TEST(Value, IntegersAndDecimalsCompareAndGroupExactly) {
@@ -101,5 +110,6 @@ TEST(DisplayText, NumbersIgnoreTheProcessLocale) {
     EXPECT_FALSE(parseNumber("1234,5"));
     EXPECT_EQ(formatFloat(1.5e-7), "1.5E-7");
     std::setlocale(LC_ALL, saved.c_str());
-    if (!switched) GTEST_LOG_(INFO) << "no comma-decimal locale on this machine; the runner test covers one";
+    if (!switched)
+        GTEST_LOG_(INFO) << "no comma-decimal locale on this machine; the runner test covers one";
 }

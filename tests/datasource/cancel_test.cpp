@@ -43,10 +43,12 @@ private:
 };
 
 size_t threadCount() {
-    return std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator());
+    return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                         std::filesystem::directory_iterator());
 }
 
-const char* kEndless = "WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s) SELECT count(*) FROM s";
+const char* kEndless =
+    "WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s) SELECT count(*) FROM s";
 
 // Opens `command` on `conn` under a sink that cancels the running statement once `due`.
 std::string cancelledOpen(Connection& conn, CommandType type, const std::string& command,
@@ -91,14 +93,17 @@ int rowsOf(Connection& conn, const std::string& sql) {
 } // namespace
 
 TEST(StatementCancel, EndlessSqliteQueriesStopOnCancelAndTimeout) {
-    const std::string path = rgtest::makeSqliteFile("cancel", "create table t(n integer); insert into t values (1), (2);");
+    const std::string path = rgtest::makeSqliteFile(
+        "cancel", "create table t(n integer); insert into t values (1), (2);");
     for (const std::string& cs : {rgtest::builtin(path), "Driver={SQLite3};Database=" + path}) {
         Connection conn;
         conn.SetConnectionString(cs);
         // The query never ends: the sink is asked again and again while it runs.
         int reports = 0;
         const auto fourth = [&reports] { return ++reports == 4; };
-        EXPECT_EQ(cancelledOpen(conn, CommandType::cmdText, kEndless, fourth), "Cancelled: 操作已取消。") << cs;
+        EXPECT_EQ(cancelledOpen(conn, CommandType::cmdText, kEndless, fourth),
+                  "Cancelled: 操作已取消。")
+            << cs;
         EXPECT_EQ(rowsOf(conn, "SELECT * FROM t"), 2) << cs;
 
         Connection limited;
@@ -107,17 +112,20 @@ TEST(StatementCancel, EndlessSqliteQueriesStopOnCancelAndTimeout) {
         ds.SetCommandText(kEndless);
         EXPECT_EQ(errorOf([&] { ds.Open(); }), queryTimeoutMessage(1)) << cs;
         EXPECT_FALSE(ds.Active());
-        EXPECT_EQ(rowsOf(limited, "SELECT * FROM t"), 2) << "a short statement is not hurt by the limit";
+        EXPECT_EQ(rowsOf(limited, "SELECT * FROM t"), 2)
+            << "a short statement is not hurt by the limit";
     }
     // The program's own attribute never reaches a driver; every other pair goes as written.
-    EXPECT_EQ(withoutConnKey("Driver={A;b};Query Timeout=5;Pwd={x}};Query Timeout=1}", "query timeout"),
-              "Driver={A;b};Pwd={x}};Query Timeout=1}");
+    EXPECT_EQ(
+        withoutConnKey("Driver={A;b};Query Timeout=5;Pwd={x}};Query Timeout=1}", "query timeout"),
+        "Driver={A;b};Pwd={x}};Query Timeout=1}");
     EXPECT_EQ(withoutConnKey(" query timeout = 5 ;DSN=x;", kQueryTimeoutKey), "DSN=x");
     EXPECT_EQ(withoutConnKey("DSN=x;", kQueryTimeoutKey), "DSN=x;");
 
     Connection wrong;
     wrong.SetConnectionString(rgtest::builtin(path) + ";Query Timeout=soon");
-    EXPECT_EQ(errorOf([&] { wrong.Open(); }), "连接字符串中“Query Timeout”的值“soon”不是秒数（0 表示不限时）。");
+    EXPECT_EQ(errorOf([&] { wrong.Open(); }),
+              "连接字符串中“Query Timeout”的值“soon”不是秒数（0 表示不限时）。");
 }
 
 TEST(StatementCancel, ALockedPostgresTableIsAbandoned) {
@@ -130,9 +138,11 @@ TEST(StatementCancel, ALockedPostgresTableIsAbandoned) {
     conn.SetConnectionString(cs);
     // Cancelled once the server shows the statement waiting for the lock.
     const auto waiting = [&other] {
-        return other.number("SELECT count(*) FROM pg_locks WHERE NOT granted AND relation = 'rg_locked'::regclass") > 0;
+        return other.number("SELECT count(*) FROM pg_locks WHERE NOT granted AND relation = "
+                            "'rg_locked'::regclass") > 0;
     };
-    EXPECT_EQ(cancelledOpen(conn, CommandType::cmdTable, "rg_locked", waiting), "Cancelled: 操作已取消。");
+    EXPECT_EQ(cancelledOpen(conn, CommandType::cmdTable, "rg_locked", waiting),
+              "Cancelled: 操作已取消。");
     Connection limited;
     limited.SetConnectionString(cs + ";Query Timeout=1");
     DataSet ds(&limited);
@@ -158,10 +168,12 @@ TEST(StatementCancel, ALockedMariaDbTableIsAbandoned) {
     // Cancelled once the statement is at the server, where the lock holds it.
     const auto waiting = [&other] {
         return other.number("SELECT count(*) FROM information_schema.processlist"
-                            " WHERE id <> connection_id() AND info LIKE '%rg_locked FOR UPDATE%'") > 0;
+                            " WHERE id <> connection_id() AND info LIKE '%rg_locked FOR UPDATE%'") >
+               0;
     };
-    EXPECT_EQ(cancelledOpen(conn, CommandType::cmdText, "SELECT * FROM rg_locked FOR UPDATE", waiting),
-              "Cancelled: 操作已取消。");
+    EXPECT_EQ(
+        cancelledOpen(conn, CommandType::cmdText, "SELECT * FROM rg_locked FOR UPDATE", waiting),
+        "Cancelled: 操作已取消。");
     other.rollback();
     EXPECT_EQ(rowsOf(conn, "SELECT * FROM rg_locked"), 2);
 }
@@ -220,8 +232,9 @@ TEST(StatementCancel, AConnectToAServerThatNeverAnswersIsAbandoned) {
     const size_t threadsBefore = threadCount();
     rgtest::SilentServer server;
     const std::string port = std::to_string(server.port());
-    for (const std::string& cs : {"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + port + ";Database=x;Uid=a;Pwd=b",
-                                  "Driver={MariaDB Unicode};Server=127.0.0.1;Port=" + port + ";Database=x;Uid=a;Pwd=b"}) {
+    for (const std::string& cs :
+         {"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + port + ";Database=x;Uid=a;Pwd=b",
+          "Driver={MariaDB Unicode};Server=127.0.0.1;Port=" + port + ";Database=x;Uid=a;Pwd=b"}) {
         Connection conn;
         conn.SetConnectionString(cs);
         // Cancelled once the driver is connected and waits for the server's greeting.
@@ -237,5 +250,6 @@ TEST(StatementCancel, AConnectToAServerThatNeverAnswersIsAbandoned) {
     // before the process does: a driver still winding down while the libraries are unloaded
     // would bring the test down.
     server.hangUp();
-    while (threadCount() > threadsBefore) std::this_thread::yield();
+    while (threadCount() > threadsBefore)
+        std::this_thread::yield();
 }

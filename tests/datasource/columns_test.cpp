@@ -33,14 +33,17 @@ void expectSameAsSqlite(const ResultBuffer& buf, const std::string& path) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
     sqlite3_stmt* st = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT n, few, turn, early, big FROM t ORDER BY n", -1, &st, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT n, few, turn, early, big FROM t ORDER BY n", -1, &st,
+                                 nullptr),
+              SQLITE_OK);
     int64_t r = 0, mismatches = 0;
     for (; sqlite3_step(st) == SQLITE_ROW && mismatches < 5; ++r) {
         for (int c = 0; c < 5; ++c) {
             const ColumnData& col = buf.columns[static_cast<size_t>(c)];
             const bool null = sqlite3_column_type(st, c) == SQLITE_NULL;
             bool same = col.isNull(r) == null;
-            if (same && !null && col.storage() == Storage::Int) same = col.intAt(r) == sqlite3_column_int64(st, c);
+            if (same && !null && col.storage() == Storage::Int)
+                same = col.intAt(r) == sqlite3_column_int64(st, c);
             if (same && !null && col.storage() == Storage::Text)
                 same = col.textAt(r) == reinterpret_cast<const char*>(sqlite3_column_text(st, c));
             if (!same) {
@@ -65,10 +68,13 @@ void expectConsistentCodes(const ColumnData& col) {
         ASSERT_EQ(code == 0, col.isNull(r)) << r;
         ASSERT_LT(code, col.codeCount());
         ASSERT_EQ(col.codeText(code), col.textAt(r)) << r;
-        if (code == 0) continue;
+        if (code == 0)
+            continue;
         const auto [it, added] = seen.emplace(std::string(col.textAt(r)), code);
-        if (added) ASSERT_EQ(code, next++) << r;
-        else ASSERT_EQ(it->second, code) << r;
+        if (added)
+            ASSERT_EQ(code, next++) << r;
+        else
+            ASSERT_EQ(it->second, code) << r;
     }
     EXPECT_EQ(col.codeCount(), next);
     EXPECT_EQ(col.codeText(0), "");
@@ -78,33 +84,36 @@ void expectConsistentCodes(const ColumnData& col) {
 
 TEST(Columns, CodesPlainTextsAndWidenedIntegersReadBackAsSqliteHoldsThem) {
     const std::string path = rgtest::makeSqliteFile("columns", kColumns);
-    auto buf = openProvider(rgtest::builtin(path))->query("SELECT n, few, turn, early, big FROM t ORDER BY n", {});
+    auto buf = openProvider(rgtest::builtin(path))
+                   ->query("SELECT n, few, turn, early, big FROM t ORDER BY n", {});
     ASSERT_EQ(buf->rows, 100000);
     expectSameAsSqlite(*buf, path);
 
     const ColumnData& few = buf->columns[1];
     expectConsistentCodes(few);
-    EXPECT_EQ(few.codeCount(), 5u);  // null, 华北, the empty text, Ünïcode ✓, x
+    EXPECT_EQ(few.codeCount(), 5u); // null, 华北, the empty text, Ünïcode ✓, x
     // Row r holds n = r + 1.
     EXPECT_EQ(few.codeText(few.codeAt(0)), "");
-    EXPECT_NE(few.codeAt(0), 0u);  // an empty text is not a null
+    EXPECT_NE(few.codeAt(0), 0u); // an empty text is not a null
     EXPECT_FALSE(few.valueAt(0).isNull());
     EXPECT_TRUE(few.valueAt(1).isNull());
     EXPECT_EQ(few.valueAt(2).asText(), "Ünïcode ✓");
     EXPECT_EQ(few.displayTextAt(5), "华北");
 
-    EXPECT_FALSE(buf->columns[2].hasCodes());  // turned unique after 80,000 rows
-    EXPECT_FALSE(buf->columns[3].hasCodes());  // unique from the start
+    EXPECT_FALSE(buf->columns[2].hasCodes()); // turned unique after 80,000 rows
+    EXPECT_FALSE(buf->columns[3].hasCodes()); // unique from the start
     EXPECT_EQ(buf->columns[3].valueAt(99999).asText(), "é100000");
     EXPECT_EQ(buf->columns[4].intAt(99998), 99999LL * 10000000000LL);
-    EXPECT_EQ(buf->columns[4].intAt(999), -50);  // n = 1000, read back after three widenings
+    EXPECT_EQ(buf->columns[4].intAt(999), -50); // n = 1000, read back after three widenings
 }
 
 TEST(Columns, UnsignedNumbersWidenPastThirtyTwoBits) {
     // Text offsets beyond 4 GB: the step from 32 to 64 bits, without the 4 GB.
     NarrowInts<uint64_t> v;
     const uint64_t values[] = {0, 255, 256, 65535, 65536, 4294967295u, 4294967296u, ~uint64_t(0)};
-    for (uint64_t x : values) v.push_back(x);
+    for (uint64_t x : values)
+        v.push_back(x);
     EXPECT_EQ(v.width(), 8u);
-    for (size_t i = 0; i < std::size(values); ++i) EXPECT_EQ(v[i], values[i]) << i;
+    for (size_t i = 0; i < std::size(values); ++i)
+        EXPECT_EQ(v[i], values[i]) << i;
 }

@@ -191,7 +191,8 @@ TEST(ConnectionGuard, KnownDriversTakeOnlyTheirDocumentedAttributes) {
         {"DSN=rg_no_such_source;Whatever=1;Debug=0", "DSN=rg_no_such_source;Whatever=1;Debug=0"},
     };
     for (const auto& pair : passed)
-        EXPECT_EQ(rgtest::errorOf([&] { EXPECT_EQ(guardedOdbcConnectionString(pair.first), pair.second); }),
+        EXPECT_EQ(rgtest::errorOf(
+                      [&] { EXPECT_EQ(guardedOdbcConnectionString(pair.first), pair.second); }),
                   "(no error)")
             << pair.first;
     // A password holding what reads like a pair stays a password.

@@ -22,7 +22,9 @@ CREATE VIEW v_sales AS SELECT region, qty FROM sales;
 struct Recorder : DataSetObserver {
     std::vector<DataEvent> events;
     void dataSetEvent(DataEvent e) override { events.push_back(e); }
-    int count(DataEvent e) const { return static_cast<int>(std::count(events.begin(), events.end(), e)); }
+    int count(DataEvent e) const {
+        return static_cast<int>(std::count(events.begin(), events.end(), e));
+    }
 };
 
 } // namespace
@@ -35,10 +37,12 @@ TEST(SqliteProvider, FieldsKindsAndTexts) {
     ds.SetCommandText("sales");
     ds.Open();
     ASSERT_EQ(ds.FieldCount(), 12);
-    const FieldKind kinds[] = {FieldKind::Integer, FieldKind::String, FieldKind::Integer, FieldKind::Float,
-                               FieldKind::BCD, FieldKind::Date, FieldKind::DateTime, FieldKind::Time,
-                               FieldKind::Boolean, FieldKind::String, FieldKind::Blob, FieldKind::LargeInt};
-    for (int i = 0; i < 12; ++i) EXPECT_EQ(ds.Fields(i).Kind(), kinds[i]) << ds.Fields(i).FieldName();
+    const FieldKind kinds[] = {FieldKind::Integer,  FieldKind::String, FieldKind::Integer,
+                               FieldKind::Float,    FieldKind::BCD,    FieldKind::Date,
+                               FieldKind::DateTime, FieldKind::Time,   FieldKind::Boolean,
+                               FieldKind::String,   FieldKind::Blob,   FieldKind::LargeInt};
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(ds.Fields(i).Kind(), kinds[i]) << ds.Fields(i).FieldName();
     EXPECT_EQ(ds.Fields(1).Size(), 20);
     EXPECT_EQ(ds.Fields(1).alignment(), Alignment::Left);
     EXPECT_EQ(ds.Fields(3).alignment(), Alignment::Right);
@@ -54,7 +58,7 @@ TEST(SqliteProvider, FieldsKindsAndTexts) {
     EXPECT_EQ(ds.value(0, 5).type(), Value::Type::Date);
     EXPECT_TRUE(ds.isNull(2, 2));
     EXPECT_TRUE(ds.isNull(0, 9));
-    EXPECT_FALSE(ds.isNull(2, 9));  // an empty text is not null
+    EXPECT_FALSE(ds.isNull(2, 9)); // an empty text is not null
     EXPECT_EQ(ds.value(0, 10).asText(), std::string("\x01\x02", 2));
     EXPECT_EQ(ds.FieldByName("REGION").Index(), 1);
     EXPECT_THROW(ds.FieldByName("nope"), Error);
@@ -64,7 +68,8 @@ TEST(SqliteProvider, FieldsKindsAndTexts) {
 
 TEST(Connection, ClosingOrANewStringClosesItsDataSets) {
     const std::string first = rgtest::builtin(rgtest::makeSqliteFile("connfirst", kSales));
-    const std::string second = rgtest::builtin(rgtest::makeSqliteFile("connsecond", "CREATE TABLE sales (id INTEGER);"));
+    const std::string second =
+        rgtest::builtin(rgtest::makeSqliteFile("connsecond", "CREATE TABLE sales (id INTEGER);"));
     Connection conn;
     conn.SetConnectionString(first);
     DataSet a(&conn), b(&conn);
@@ -79,7 +84,7 @@ TEST(Connection, ClosingOrANewStringClosesItsDataSets) {
     EXPECT_FALSE(a.Active());
     EXPECT_FALSE(b.Active());
     EXPECT_EQ(a.RecordCount(), 0);
-    EXPECT_EQ(rec.count(DataEvent::Closed), 1);  // bound grids clear through their observers
+    EXPECT_EQ(rec.count(DataEvent::Closed), 1); // bound grids clear through their observers
 
     // The same string keeps the connection; a new one closes it and every data set on it,
     // so no data set shows the old database's rows under the new string.
@@ -132,11 +137,12 @@ TEST(SqliteProvider, CommandsListingsQuotingAndErrors) {
     ds.SetCommandText("sales; DROP TABLE sales");
     EXPECT_THROW(ds.Open(), Error);
     ds.SetCommandType(CommandType::cmdText);
-    ds.SetCommandText("SELECT region, sum(qty) AS total, count(*) AS n FROM sales GROUP BY region ORDER BY region DESC");
+    ds.SetCommandText("SELECT region, sum(qty) AS total, count(*) AS n FROM sales GROUP BY region "
+                      "ORDER BY region DESC");
     ds.Open();
     EXPECT_EQ(ds.RecordCount(), 3);
     EXPECT_EQ(ds.Fields(2).Kind(), FieldKind::LargeInt);
-    EXPECT_EQ(ds.displayText(1, 1), "3");  // 华南, 华北, 华东 by UTF-8 bytes
+    EXPECT_EQ(ds.displayText(1, 1), "3"); // 华南, 华北, 华东 by UTF-8 bytes
     ds.Close();
     ds.SetCommandText("SELEKT 1");
     try {
@@ -174,7 +180,8 @@ TEST(DataSet, CursorBookmarksLocateAndObservers) {
     EXPECT_TRUE(ds.Bof());
     EXPECT_FALSE(ds.Eof());
     int seen = 0;
-    for (ds.First(); !ds.Eof(); ds.Next()) ++seen;
+    for (ds.First(); !ds.Eof(); ds.Next())
+        ++seen;
     EXPECT_EQ(seen, 3);
     EXPECT_EQ(ds.RecNo(), 2);
     EXPECT_EQ(rec.count(DataEvent::RecordChanged), 2);
@@ -258,5 +265,5 @@ TEST(DataSet, ParametersAndInsertCancel) {
     EXPECT_EQ(ds.RecordCount(), 3);
     ds.Close();
     ds.Open();
-    EXPECT_EQ(ds.RecordCount(), 3);  // nothing was written
+    EXPECT_EQ(ds.RecordCount(), 3); // nothing was written
 }

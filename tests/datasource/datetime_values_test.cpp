@@ -3,11 +3,11 @@
 // zero. Every cell, the sorted order, the groups and the minimum and maximum footers are
 // compared with the server's own texts; on SQLite, numbers that are no date.
 
-#include "testsupport.h"
 #include "export/csvexport.h"
 #include "export/xlsxexport.h"
 #include "export/xmlexport.h"
 #include "exporttest.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -24,18 +24,22 @@ using Texts = std::vector<std::string>;
 // zeros out, as PostgreSQL does.
 std::string trimFraction(std::string s) {
     const size_t dot = s.find('.');
-    if (dot == std::string::npos) return s;
+    if (dot == std::string::npos)
+        return s;
     size_t end = s.find_first_not_of("0123456789", dot + 1);
-    if (end == std::string::npos) end = s.size();
+    if (end == std::string::npos)
+        end = s.size();
     size_t last = end;
-    while (last > dot + 1 && s[last - 1] == '0') --last;
-    if (last == dot + 1) last = dot;
+    while (last > dot + 1 && s[last - 1] == '0')
+        --last;
+    if (last == dot + 1)
+        last = dot;
     return s.substr(0, last) + s.substr(end);
 }
 
 struct Server {
-    std::function<std::string(const std::string&)> text;  // SQL giving a column's text
-    std::string nullsFirst;                                // what puts nulls first in an ascending order
+    std::function<std::string(const std::string&)> text; // SQL giving a column's text
+    std::string nullsFirst; // what puts nulls first in an ascending order
 };
 
 class DateTimeValues : public ::testing::Test {
@@ -44,7 +48,8 @@ protected:
     Texts column(const std::string& field) {
         Texts out;
         for (const VisibleRow& r : db.grid.VisibleRows())
-            if (r.row.isData() && r.footer < 0) out.push_back(db.grid.CellText(r.row, col(field)));
+            if (r.row.isData() && r.footer < 0)
+                out.push_back(db.grid.CellText(r.row, col(field)));
         return out;
     }
     Texts server(const std::string& select) {
@@ -52,13 +57,15 @@ protected:
         q.SetCommandText(select);
         q.Open();
         Texts out;
-        for (int r = 0; r < q.RecordCount(); ++r) out.push_back(trimFraction(q.displayText(r, 0)));
+        for (int r = 0; r < q.RecordCount(); ++r)
+            out.push_back(trimFraction(q.displayText(r, 0)));
         return out;
     }
 
     // `source` is a derived table with an integer id and the fields; each field is checked
     // cell by cell, sorted, grouped and in minimum and maximum footers.
-    void compareWithServer(const std::string& source, const Texts& fields, const Server& s, bool footers = true) {
+    void compareWithServer(const std::string& source, const Texts& fields, const Server& s,
+                           bool footers = true) {
         const std::string from = " from (" + source + ") x";
         db.open("select *" + from + " order by id");
         TdxDBGrid& g = db.grid;
@@ -68,27 +75,33 @@ protected:
             EXPECT_EQ(column(f), server("select " + s.text(f) + from + " order by id"));
 
             col(f).SetSorted(TdxTreeListColumnSort::csUp);
-            EXPECT_EQ(column(f), server("select " + s.text(f) + " as shown" + from + " order by x." + f + s.nullsFirst));
+            EXPECT_EQ(column(f), server("select " + s.text(f) + " as shown" + from +
+                                        " order by x." + f + s.nullsFirst));
             col(f).SetSorted(TdxTreeListColumnSort::csNone);
 
             // Values that differ only in their microseconds are groups of their own.
             ASSERT_TRUE(g.GroupColumn(col(f), 0));
             Texts groups, expected;
-            for (int i = 0; i < g.TopCount(); ++i) groups.push_back(g.GroupRowText(g.Top(i)));
+            for (int i = 0; i < g.TopCount(); ++i)
+                groups.push_back(g.GroupRowText(g.Top(i)));
             for (const std::string& t :
-                 server("select min(" + s.text(f) + ") as shown" + from + " group by x." + f + " order by x." + f + s.nullsFirst))
+                 server("select min(" + s.text(f) + ") as shown" + from + " group by x." + f +
+                        " order by x." + f + s.nullsFirst))
                 expected.push_back(f + " : " + t + " ");
             EXPECT_EQ(groups, expected);
             g.ClearGrouping();
-            if (!footers) continue;
+            if (!footers)
+                continue;
 
             col(f).SetSummaryFooterField(f);
             col(f).SetSummaryFooterType(TdxSummaryType::cstMin);
             g.ReloadRows();
-            EXPECT_EQ(g.SummaryFooterText(col(f)), "MIN=" + server("select " + s.text("min(" + f + ")") + from)[0]);
+            EXPECT_EQ(g.SummaryFooterText(col(f)),
+                      "MIN=" + server("select " + s.text("min(" + f + ")") + from)[0]);
             col(f).SetSummaryFooterType(TdxSummaryType::cstMax);
             g.ReloadRows();
-            EXPECT_EQ(g.SummaryFooterText(col(f)), "MAX=" + server("select " + s.text("max(" + f + ")") + from)[0]);
+            EXPECT_EQ(g.SummaryFooterText(col(f)),
+                      "MAX=" + server("select " + s.text("max(" + f + ")") + from)[0]);
             col(f).SetSummaryFooterType(TdxSummaryType::cstNone);
         }
     }
@@ -113,14 +126,15 @@ TEST_F(DateTimeValues, PostgreSQLErasInfinitiesAndMicroseconds) {
         (8, null, timestamp '9999-12-31 23:59:59.999999', time '00:00:00.000001'),
         (9, date '0001-12-31 BC', timestamp '0001-12-31 23:59:59.999999 BC', time '13:14:15.000001')
       ) as v(id, d, ts, t))";
-    compareWithServer(values, {"d", "ts", "t"}, Server{[](const std::string& f) { return f + "::text"; }, " nulls first"});
+    compareWithServer(values, {"d", "ts", "t"},
+                      Server{[](const std::string& f) { return f + "::text"; }, " nulls first"});
     EXPECT_EQ(db.ds.FieldByName("d").Kind(), FieldKind::Date);
     EXPECT_EQ(db.ds.FieldByName("ts").Kind(), FieldKind::DateTime);
     EXPECT_EQ(db.ds.FieldByName("t").Kind(), FieldKind::Time);
 
     // A filter on a value of a microsecond finds only its own rows.
     TdxDBGrid& g = db.grid;
-    const Value microsecond = db.ds.value(4, 2), bc = db.ds.value(0, 2);  // ids 5 and 1
+    const Value microsecond = db.ds.value(4, 2), bc = db.ds.value(0, 2); // ids 5 and 1
     g.Filter.SetColumnFilter(col("ts"), ColumnFilter::equalTo(microsecond));
     EXPECT_EQ(column("id"), (Texts{"5", "7"}));
     g.Filter.SetColumnFilter(col("ts"), ColumnFilter::equalTo(bc));
@@ -129,15 +143,19 @@ TEST_F(DateTimeValues, PostgreSQLErasInfinitiesAndMicroseconds) {
 
     // PostgreSQL's last years, beyond the 290,000 years a count holds: the server's text,
     // after every date and before infinity.
-    const std::string last = R"(select * from (values (1, date '5874897-12-31', timestamp '294276-12-31 23:59:59.999999'),
+    const std::string last =
+        R"(select * from (values (1, date '5874897-12-31', timestamp '294276-12-31 23:59:59.999999'),
         (2, date 'infinity', timestamp 'infinity'), (3, date '2024-01-02', timestamp '2024-01-02 00:00:00'),
         (4, date '5874897-12-31', timestamp '294276-12-31 23:59:59.999999')) as v(id, d, ts))";
-    compareWithServer(last, {"d", "ts"}, Server{[](const std::string& f) { return f + "::text"; }, " nulls first"}, false);
+    compareWithServer(last, {"d", "ts"},
+                      Server{[](const std::string& f) { return f + "::text"; }, " nulls first"},
+                      false);
 }
 
 TEST_F(DateTimeValues, MariaDBTimesBeyondADayAndMicroseconds) {
     const std::string maria = rgtest::mariadbConnectionString();
-    ASSERT_FALSE(maria.empty()) << "RG_TEST_MARIADB is not set: run the tests through scripts/test.sh";
+    ASSERT_FALSE(maria.empty())
+        << "RG_TEST_MARIADB is not set: run the tests through scripts/test.sh";
     db.connect(maria);
     const std::string values = R"(
         select 1 as id, cast('25:00:00' as time(6)) as t, cast('2024-01-02 03:04:05.000001' as datetime(6)) as ts,
@@ -149,7 +167,8 @@ TEST_F(DateTimeValues, MariaDBTimesBeyondADayAndMicroseconds) {
         union all select 6, cast('23:59:59.999999' as time(6)), null, cast('1000-01-01' as date)
         union all select 7, null, cast('1000-01-01 00:00:00.5' as datetime(6)), cast('2024-01-01' as date)
         union all select 8, cast('24:00:00' as time(6)), cast('2024-01-02 03:04:05.000001' as datetime(6)), cast('2024-01-01' as date))";
-    compareWithServer(values, {"t", "ts", "d"}, Server{[](const std::string& f) { return "cast(" + f + " as char)"; }, ""});
+    compareWithServer(values, {"t", "ts", "d"},
+                      Server{[](const std::string& f) { return "cast(" + f + " as char)"; }, ""});
     EXPECT_EQ(db.ds.FieldByName("t").Kind(), FieldKind::Time);
     EXPECT_EQ(db.ds.displayText(1, 1), "-838:59:59");
 }
@@ -162,7 +181,8 @@ TEST_F(DateTimeValues, SQLiteNumbersThatAreNoDateShowAsThemselves) {
           (4, 1e300, '2024-05-06', null), (5, '2024-01-02 03:04:05.000002', '4713-01-01 BC', '00:00:00');)");
     for (const bool odbc : {false, true}) {
         SCOPED_TRACE(odbc ? "SQLite ODBC" : "built-in SQLite");
-        db.connect(odbc ? "Driver={SQLite3};Database=" + path : "Provider=SQLite;Data Source=" + path);
+        db.connect(odbc ? "Driver={SQLite3};Database=" + path
+                        : "Provider=SQLite;Data Source=" + path);
         db.open("select * from s order by id");
         TdxDBGrid& g = db.grid;
         g.SetKeyField("id");
@@ -181,7 +201,8 @@ TEST_F(DateTimeValues, SQLiteNumbersThatAreNoDateShowAsThemselves) {
 
         // They order after (or before) every date, and the footers show them as they are.
         col("day").SetSorted(TdxTreeListColumnSort::csUp);
-        EXPECT_EQ(column("id"), odbc ? (Texts{"2", "5", "4", "1", "3"}) : (Texts{"2", "5", "3", "4", "1"}));
+        EXPECT_EQ(column("id"),
+                  odbc ? (Texts{"2", "5", "4", "1", "3"}) : (Texts{"2", "5", "3", "4", "1"}));
         col("day").SetSorted(TdxTreeListColumnSort::csNone);
         col("at").SetSummaryFooterType(TdxSummaryType::cstMax);
         col("day").SetSummaryFooterType(TdxSummaryType::cstMin);
@@ -194,14 +215,16 @@ TEST_F(DateTimeValues, SQLiteNumbersThatAreNoDateShowAsThemselves) {
         // Values a microsecond apart are groups of their own, in order.
         ASSERT_TRUE(g.GroupColumn(col("at"), 0));
         Texts groups;
-        for (int i = 0; i < g.TopCount(); ++i) groups.push_back(g.GroupRowText(g.Top(i)));
+        for (int i = 0; i < g.TopCount(); ++i)
+            groups.push_back(g.GroupRowText(g.Top(i)));
         ASSERT_EQ(groups.size(), 4u);
         EXPECT_EQ(groups[0], "at : 2024-01-02 03:04:05 ");
         EXPECT_EQ(groups[1], "at : 2024-01-02 03:04:05.000001 ");
         EXPECT_EQ(groups[2], "at : 2024-01-02 03:04:05.000002 ");
         EXPECT_EQ(g.ChildCount(g.Top(2)), 2);
         g.ClearGrouping();
-        for (const char* f : {"at", "day", "tm"}) col(f).SetSummaryFooterType(TdxSummaryType::cstNone);
+        for (const char* f : {"at", "day", "tm"})
+            col(f).SetSummaryFooterType(TdxSummaryType::cstNone);
     }
 }
 
@@ -229,7 +252,7 @@ TEST_F(DateTimeValues, ExportsWriteWhatNoSpreadsheetDateCanHoldAsText) {
     EXPECT_EQ(s.cells.at({4, 1}), "s:-infinity");
     EXPECT_EQ(s.cells.at({2, 2}), "s:25:00:00");
     EXPECT_EQ(s.cells.at({3, 2}), "s:-00:00:01");
-    EXPECT_NE(s.cells.at({1, 1}).substr(0, 2), "s:");  // a date the spreadsheet shows itself
+    EXPECT_NE(s.cells.at({1, 1}).substr(0, 2), "s:"); // a date the spreadsheet shows itself
     EXPECT_EQ(s.cells.at({5, 1}), "s:MIN=-infinity");
     EXPECT_EQ(s.cells.at({5, 2}), "s:MAX=25:00:00");
 
@@ -238,11 +261,13 @@ TEST_F(DateTimeValues, ExportsWriteWhatNoSpreadsheetDateCanHoldAsText) {
     ExportToXml(g, xml, true, GridAppearance());
     EXPECT_EQ(run("xmllint --noout '" + xml + "'"), 0);
     const std::string doc = readFile(xml);
-    for (const char* t : {"\"2024-01-02T03:04:05.5\"", "\"4713-01-01 00:00:00 BC\"", "\"-infinity\"", "\"25:00:00\"", "\"00:00:00.25\""})
+    for (const char* t : {"\"2024-01-02T03:04:05.5\"", "\"4713-01-01 00:00:00 BC\"",
+                          "\"-infinity\"", "\"25:00:00\"", "\"00:00:00.25\""})
         EXPECT_NE(doc.find(t), std::string::npos) << t;
     const std::string csv = db.file("d.csv");
     ExportToCsv(g, csv, true, GridAppearance());
     const std::string text = readFile(csv);
-    for (const char* t : {"2024-01-02 03:04:05.5", "4713-01-01 00:00:00 BC", "infinity", "-00:00:01"})
+    for (const char* t :
+         {"2024-01-02 03:04:05.5", "4713-01-01 00:00:00 BC", "infinity", "-00:00:01"})
         EXPECT_NE(text.find(t), std::string::npos) << t;
 }

@@ -18,11 +18,12 @@ TEST(DemoDatabase, OpensThroughTheBuiltInProvider) {
     ds.Open();
     EXPECT_GE(ds.RecordCount(), 5000);
     EXPECT_EQ(ds.FieldByName("order_date").Kind(), FieldKind::Date);
-    EXPECT_EQ(ds.FieldByName("amount").Kind(), FieldKind::BCD);  // NUMERIC, held exactly
+    EXPECT_EQ(ds.FieldByName("amount").Kind(), FieldKind::BCD); // NUMERIC, held exactly
     EXPECT_EQ(ds.FieldByName("paid").Kind(), FieldKind::Boolean);
     const int remark = ds.FieldByName("remark").Index();
     int nulls = 0;
-    for (int r = 0; r < ds.RecordCount(); ++r) nulls += ds.isNull(r, remark);
+    for (int r = 0; r < ds.RecordCount(); ++r)
+        nulls += ds.isNull(r, remark);
     EXPECT_GT(nulls, 0);
     EXPECT_LT(nulls, ds.RecordCount());
     EXPECT_EQ(ds.displayText(0, ds.FieldByName("order_date").Index()), "2023-01-01");

@@ -6,8 +6,8 @@
 
 #include "common/databaseerror.h"
 #include "datasource/odbcprovider.h"
-#include "servertest.h"
 #include "processfolder.h"
+#include "servertest.h"
 #include "setup/setup.h"
 #include "testsupport.h"
 
@@ -51,10 +51,13 @@ std::string slurp(const std::string& path) {
     return ss.str();
 }
 
-std::string scratchFolder() { return rgtest::processFolder(); }
+std::string scratchFolder() {
+    return rgtest::processFolder();
+}
 
 // The runner on a setup that opens `table` through `connection`, as a user runs it.
-RunResult runCsv(const std::string& connection, const std::string& table, const char* type = "cmdTable") {
+RunResult runCsv(const std::string& connection, const std::string& table,
+                 const char* type = "cmdTable") {
     const std::string folder = scratchFolder(), ini = folder + "/" + table + ".ini";
     {
         TSetup s(ini);
@@ -64,7 +67,8 @@ RunResult runCsv(const std::string& connection, const std::string& table, const 
         s.WriteKeyField("id");
     }
     const std::string out = folder + "/out.csv", err = folder + "/err.txt";
-    const std::string cmd = std::string(RG_BINARY_DIR) + "/reportgen --run '" + ini + "' --format csv >'" + out + "' 2>'" + err + "'";
+    const std::string cmd = std::string(RG_BINARY_DIR) + "/reportgen --run '" + ini +
+                            "' --format csv >'" + out + "' 2>'" + err + "'";
     RunResult r;
     r.status = WEXITSTATUS(std::system(cmd.c_str()));
     r.out = slurp(out);
@@ -76,24 +80,30 @@ RunResult runCsv(const std::string& connection, const std::string& table, const 
 std::string strictUtf8(const std::string& bytes) {
     const std::string path = scratchFolder() + "/decode.bin";
     std::ofstream(path, std::ios::binary) << bytes;
-    const std::string cmd = "/usr/bin/python3 -c \"import sys; open(sys.argv[1], 'rb').read().decode('utf-8', 'strict'); "
-                            "print('ok')\" '" + path + "' 2>&1";
+    const std::string cmd = "/usr/bin/python3 -c \"import sys; open(sys.argv[1], "
+                            "'rb').read().decode('utf-8', 'strict'); "
+                            "print('ok')\" '" +
+                            path + "' 2>&1";
     std::string out;
     FILE* p = popen(cmd.c_str(), "r");
     char buf[512];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
     pclose(p);
-    while (!out.empty() && out.back() == '\n') out.pop_back();
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
     return out;
 }
 
 // Every value column `v<i>` equals its twin `t<i>`, the server's own text of it.
 void expectTwinsEqual(DataSet& ds, int columns) {
     for (int i = 1; i <= columns; ++i) {
-        const int v = ds.FieldByName("v" + std::to_string(i)).Index(), t = ds.FieldByName("t" + std::to_string(i)).Index();
+        const int v = ds.FieldByName("v" + std::to_string(i)).Index(),
+                  t = ds.FieldByName("t" + std::to_string(i)).Index();
         for (int r = 0; r < ds.RecordCount(); ++r) {
-            ASSERT_EQ(ds.displayText(r, v), ds.displayText(r, t)) << "column v" << i << ", row " << r;
+            ASSERT_EQ(ds.displayText(r, v), ds.displayText(r, t))
+                << "column v" << i << ", row " << r;
             ASSERT_FALSE(ds.displayText(r, v).empty()) << "column v" << i << ", row " << r;
         }
     }
@@ -113,7 +123,8 @@ void expectEdgeChars(DataSet& ds) {
     EXPECT_EQ(cell(1, "mood"), "x");
     EXPECT_EQ(cell(1, "bits"), "000");
     EXPECT_EQ(cell(1, "wide"), "0000000000");
-    for (const char* f : {"name", "mark", "mood", "bits", "wide"}) EXPECT_TRUE(ds.isNull(2, ds.FieldByName(f).Index())) << f;
+    for (const char* f : {"name", "mark", "mood", "bits", "wide"})
+        EXPECT_TRUE(ds.isNull(2, ds.FieldByName(f).Index())) << f;
 }
 
 } // namespace
@@ -128,7 +139,9 @@ TEST_F(PgEdge, ValuesLongerThanDeclaredArriveWholeInAnyNumberOfColumns) {
             if (i % 2) {
                 sql += ", ('-123456789012345678901234.5678901'::numeric - g * " + n + ") AS " + v;
             } else {
-                sql += ", (CASE WHEN g % 3 = 0 THEN '甲' WHEN g % 3 = 1 THEN '😀' ELSE '𠮷' END)::char(1) AS " + v;
+                sql += ", (CASE WHEN g % 3 = 0 THEN '甲' WHEN g % 3 = 1 THEN '😀' ELSE '𠮷' "
+                       "END)::char(1) AS " +
+                       v;
             }
         }
         // Every column bound, so that the values come in blocks of rows; the server's own
@@ -138,18 +151,23 @@ TEST_F(PgEdge, ValuesLongerThanDeclaredArriveWholeInAnyNumberOfColumns) {
         ASSERT_EQ(ds.RecordCount(), 5000) << columns << " columns";
         std::vector<std::vector<std::string>> values(5000);
         for (int r = 0; r < 5000; ++r)
-            for (int i = 0; i <= columns; ++i) values[static_cast<size_t>(r)].push_back(ds.displayText(r, i));
+            for (int i = 0; i <= columns; ++i)
+                values[static_cast<size_t>(r)].push_back(ds.displayText(r, i));
         EXPECT_EQ(values[0][1], "-123456789012345678901235.5678901");
         if (columns > 1) {
             EXPECT_EQ(values[0][2], "😀");
         }
         std::string texts = "SELECT g::text";
-        for (int i = 1; i <= columns; ++i) texts += ", v" + std::to_string(i) + "::text";
-        open(CommandType::cmdText, texts + " FROM (" + sql + " FROM generate_series(1, 5000) AS g) AS q ORDER BY q.g");
+        for (int i = 1; i <= columns; ++i)
+            texts += ", v" + std::to_string(i) + "::text";
+        open(CommandType::cmdText,
+             texts + " FROM (" + sql + " FROM generate_series(1, 5000) AS g) AS q ORDER BY q.g");
         ASSERT_EQ(ds.RecordCount(), 5000);
         for (int r = 0; r < 5000; ++r)
             for (int i = 0; i <= columns; ++i)
-                ASSERT_EQ(values[static_cast<size_t>(r)][static_cast<size_t>(i)], ds.displayText(r, i)) << "row " << r << ", column " << i;
+                ASSERT_EQ(values[static_cast<size_t>(r)][static_cast<size_t>(i)],
+                          ds.displayText(r, i))
+                    << "row " << r << ", column " << i;
     }
 }
 
@@ -157,14 +175,17 @@ TEST_F(PgEdge, ValuesLongerThanDeclaredArriveWholeInAnyNumberOfColumns) {
 TEST_F(MariaEdge, CharactersBeyondTheDeclaredUnitsArriveWholeInAnyNumberOfColumns) {
     for (int columns : {1, 3, 4, 20}) {
         std::string sql = "SELECT id";
-        for (int i = 1; i <= columns; ++i) sql += ", c" + std::to_string(i) + " AS v" + std::to_string(i);
-        for (int i = 1; i <= columns; ++i) sql += ", CAST(c" + std::to_string(i) + " AS CHAR(20)) AS t" + std::to_string(i);
+        for (int i = 1; i <= columns; ++i)
+            sql += ", c" + std::to_string(i) + " AS v" + std::to_string(i);
+        for (int i = 1; i <= columns; ++i)
+            sql += ", CAST(c" + std::to_string(i) + " AS CHAR(20)) AS t" + std::to_string(i);
         open(CommandType::cmdText, sql + " FROM edge_fetch_marks ORDER BY id");
         ASSERT_EQ(ds.RecordCount(), 3000) << columns << " columns";
         expectTwinsEqual(ds, columns);
         for (int r = 0; r < 3000; r += 999) {
             for (int i = 1; i <= columns; ++i) {
-                const std::string want = i == 20 ? ((r + 1) % 2 == 0 ? "甲" : "😀") : (i % 2 ? "😀" : "𠮷");
+                const std::string want =
+                    i == 20 ? ((r + 1) % 2 == 0 ? "甲" : "😀") : (i % 2 ? "😀" : "𠮷");
                 ASSERT_EQ(ds.displayText(r, i), want) << "c" << i << ", row " << r;
             }
         }
@@ -176,19 +197,23 @@ TEST_F(MariaEdge, CharactersBeyondTheDeclaredUnitsArriveWholeInAnyNumberOfColumn
 std::string pairsAcrossPiecesSql(const char* repeat) {
     std::string sql = "SELECT 0 AS id, CONCAT(" + std::string(repeat) + "('😀', 3000)) AS t";
     for (int lead = 2040; lead <= 2050; ++lead)
-        sql += " UNION ALL SELECT " + std::to_string(lead) + ", CONCAT(" + repeat + "('a', " + std::to_string(lead) + "), " + repeat +
-               "('𠮷', 1500))";
+        sql += " UNION ALL SELECT " + std::to_string(lead) + ", CONCAT(" + repeat + "('a', " +
+               std::to_string(lead) + "), " + repeat + "('𠮷', 1500))";
     return sql + " ORDER BY id";
 }
 
 void expectPairsWhole(DataSet& ds) {
     ASSERT_EQ(ds.RecordCount(), 12);
     std::string emoji;
-    for (int i = 0; i < 3000; ++i) emoji += "😀";
+    for (int i = 0; i < 3000; ++i)
+        emoji += "😀";
     EXPECT_EQ(ds.displayText(0, 1), emoji);
     std::string rare;
-    for (int i = 0; i < 1500; ++i) rare += "𠮷";
-    for (int r = 1; r < 12; ++r) EXPECT_EQ(ds.displayText(r, 1), std::string(static_cast<size_t>(2039 + r), 'a') + rare) << r;
+    for (int i = 0; i < 1500; ++i)
+        rare += "𠮷";
+    for (int r = 1; r < 12; ++r)
+        EXPECT_EQ(ds.displayText(r, 1), std::string(static_cast<size_t>(2039 + r), 'a') + rare)
+            << r;
 }
 
 TEST_F(PgEdge, PiecesOfALongTextNeverPartASurrogatePair) {
@@ -205,9 +230,12 @@ TEST_F(MariaEdge, PiecesOfALongTextNeverPartASurrogatePair) {
 // over with the column read piecewise, as often as there are such columns.
 TEST(EdgeFetchSqlite, TextsLongerThanDeclaredInSixColumnsArriveWhole) {
     std::string script = "create table t (id integer primary key";
-    for (int i = 1; i <= 6; ++i) script += ", v" + std::to_string(i) + " varchar(2)";
-    script += "); with recursive n(i) as (select 1 union all select i + 1 from n where i < 300) insert into t select i";
-    for (int i = 1; i <= 6; ++i) script += ", '列" + std::to_string(i) + " 😀 ' || i";
+    for (int i = 1; i <= 6; ++i)
+        script += ", v" + std::to_string(i) + " varchar(2)";
+    script += "); with recursive n(i) as (select 1 union all select i + 1 from n where i < 300) "
+              "insert into t select i";
+    for (int i = 1; i <= 6; ++i)
+        script += ", '列" + std::to_string(i) + " 😀 ' || i";
     script += " from n;";
     const std::string path = rgtest::makeSqliteFile("edge_fetch_long", script);
     Connection conn;
@@ -218,7 +246,9 @@ TEST(EdgeFetchSqlite, TextsLongerThanDeclaredInSixColumnsArriveWhole) {
     ASSERT_EQ(ds.RecordCount(), 300);
     for (int r = 0; r < 300; ++r)
         for (int i = 1; i <= 6; ++i)
-            ASSERT_EQ(ds.displayText(r, i), "列" + std::to_string(i) + " 😀 " + std::to_string(r + 1)) << r << ", v" << i;
+            ASSERT_EQ(ds.displayText(r, i),
+                      "列" + std::to_string(i) + " 😀 " + std::to_string(r + 1))
+                << r << ", v" << i;
 }
 
 // Bytes that are no UTF-8 (GBK from an old program, a character cut short) in a SQLite file
@@ -226,9 +256,10 @@ TEST(EdgeFetchSqlite, TextsLongerThanDeclaredInSixColumnsArriveWhole) {
 // replacement character, so that no cell, export or CSV holds invalid UTF-8.
 TEST(EdgeFetchSqlite, BytesThatAreNoUtf8BecomeReplacementCharacters) {
     const std::string path = rgtest::makeSqliteFile(
-        "edge_fetch_bytes", "create table t (id integer primary key, a varchar(20), b text);"
-                            "insert into t values (1, cast(X'C4E3BAC3' as text), cast(X'4F4BE4BD' as text) || '𠮷');"
-                            "insert into t values (2, '甲乙', cast(X'EDA0BD' as text));");
+        "edge_fetch_bytes",
+        "create table t (id integer primary key, a varchar(20), b text);"
+        "insert into t values (1, cast(X'C4E3BAC3' as text), cast(X'4F4BE4BD' as text) || '𠮷');"
+        "insert into t values (2, '甲乙', cast(X'EDA0BD' as text));");
     Connection conn;
     conn.SetConnectionString("Driver=SQLite3;Database=" + path);
     DataSet ds(&conn);
@@ -254,7 +285,8 @@ TEST_F(PgEdge, RareCharactersAndBitStringsReadWholeAndWriteValidCsv) {
     const RunResult r = runCsv(connectionString(), "edge_fetch_chars");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(strictUtf8(r.out), "ok");
-    for (const char* t : {"𠮷野家", "野家𠮷", "happy 😀", "😀", "1000000001"}) EXPECT_NE(r.out.find(t), std::string::npos) << t;
+    for (const char* t : {"𠮷野家", "野家𠮷", "happy 😀", "😀", "1000000001"})
+        EXPECT_NE(r.out.find(t), std::string::npos) << t;
 }
 
 TEST_F(MariaEdge, RareCharactersAndBitValuesReadWholeAndWriteValidCsv) {
@@ -264,7 +296,8 @@ TEST_F(MariaEdge, RareCharactersAndBitValuesReadWholeAndWriteValidCsv) {
     const RunResult r = runCsv(connectionString(), "edge_fetch_chars");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(strictUtf8(r.out), "ok");
-    for (const char* t : {"𠮷野家", "野家𠮷", "happy 😀", "😀", "1000000001"}) EXPECT_NE(r.out.find(t), std::string::npos) << t;
+    for (const char* t : {"𠮷野家", "野家𠮷", "happy 😀", "😀", "1000000001"})
+        EXPECT_NE(r.out.find(t), std::string::npos) << t;
 }
 
 // Output values show as one row, as on PostgreSQL; results after the first are counted
@@ -329,11 +362,14 @@ TEST(EdgeFetchSqlite, AMissingDatabaseFileIsRefusedAndNotCreated) {
     conn.SetConnectionString("DSN=edge_fetch_missing");
     EXPECT_EQ(errorOf([&] { conn.Open(); }), want);
     EXPECT_FALSE(std::filesystem::exists(missing));
-    if (previous) setenv("ODBCINI", saved.c_str(), 1);
-    else unsetenv("ODBCINI");
+    if (previous)
+        setenv("ODBCINI", saved.c_str(), 1);
+    else
+        unsetenv("ODBCINI");
 
     // An existing file still opens through both.
-    const std::string present = rgtest::makeSqliteFile("edge_fetch_present", "create table t(a text); insert into t values ('甲');");
+    const std::string present = rgtest::makeSqliteFile(
+        "edge_fetch_present", "create table t(a text); insert into t values ('甲');");
     for (const std::string& cs : {"Driver=SQLite3;Database=" + present, rgtest::builtin(present)}) {
         Connection c;
         c.SetConnectionString(cs);

@@ -5,9 +5,9 @@
 // keeps NUMERIC columns as doubles.
 
 #include "export/excelexport.h"
-#include "testsupport.h"
 #include "export/xmlexport.h"
 #include "exporttest.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -36,15 +36,20 @@ insert into exact_floats values (1, -0.0, 0.3, null, null, 'a'), (2, 0, -0.1, '2
 )";
 
 enum class Backend { Sqlite, Postgres };
-void PrintTo(Backend b, std::ostream* os) { *os << (b == Backend::Sqlite ? "SQLite" : "PostgreSQL"); }
+void PrintTo(Backend b, std::ostream* os) {
+    *os << (b == Backend::Sqlite ? "SQLite" : "PostgreSQL");
+}
 
-std::string pg() { return rgtest::pgConnectionString(); }
+std::string pg() {
+    return rgtest::pgConnectionString();
+}
 
 class ExactValues : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
         if (GetParam() == Backend::Postgres) {
-            ASSERT_FALSE(pg().empty()) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
+            ASSERT_FALSE(pg().empty())
+                << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
             db.connect(pg());
         }
     }
@@ -59,7 +64,8 @@ protected:
     std::vector<std::string> column(const char* field) {
         std::vector<std::string> out;
         for (const VisibleRow& r : db.grid.VisibleRows())
-            if (r.row.isData() && r.footer < 0) out.push_back(db.grid.CellText(r.row, col(field)));
+            if (r.row.isData() && r.footer < 0)
+                out.push_back(db.grid.CellText(r.row, col(field)));
         return out;
     }
 
@@ -100,9 +106,11 @@ TEST_P(ExactValues, IntegersAroundTwoToThe53rd) {
     g.GroupColumn(col("b"), 0);
     g.ExpandAll();
     Texts groups;
-    for (int i = 0; i < g.TopCount(); ++i) groups.push_back(g.GroupRowText(g.Top(i)));
-    EXPECT_EQ(groups, (Texts{"b :  ", "b : -9007199254740993 ", "b : 9007199254740992 ", "b : 9007199254740993 ",
-                             "b : 9223372036854775806 ", "b : 9223372036854775807 "}));
+    for (int i = 0; i < g.TopCount(); ++i)
+        groups.push_back(g.GroupRowText(g.Top(i)));
+    EXPECT_EQ(groups, (Texts{"b :  ", "b : -9007199254740993 ", "b : 9007199254740992 ",
+                             "b : 9007199254740993 ", "b : 9223372036854775806 ",
+                             "b : 9223372036854775807 "}));
     EXPECT_EQ(g.ChildCount(g.Top(3)), 2);
     EXPECT_EQ(g.ChildCount(g.Top(2)), 1);
 
@@ -116,7 +124,8 @@ TEST_P(ExactValues, IntegersAroundTwoToThe53rd) {
 }
 
 TEST_P(ExactValues, RepeatedColumnNamesKeepTheirOwnValues) {
-    db.open("select p.id, p.name, q.id, q.name from exact_p p join exact_q q on q.p_id = p.id order by q.id");
+    db.open("select p.id, p.name, q.id, q.name from exact_p p join exact_q q on q.p_id = p.id "
+            "order by q.id");
     TdxDBGrid& g = db.grid;
     ASSERT_EQ(db.ds.FieldCount(), 4);
     EXPECT_EQ(db.ds.Fields(2).FieldName(), "id_1");
@@ -186,8 +195,11 @@ TEST_P(ExactValues, ZerosOfBothSignsAndNullsInSummaries) {
     EXPECT_EQ(g.FooterCellText(c, col("f"), 0), "0.00");
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, ExactValues, ::testing::Values(Backend::Sqlite, Backend::Postgres),
-                         [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
+INSTANTIATE_TEST_SUITE_P(Databases, ExactValues,
+                         ::testing::Values(Backend::Sqlite, Backend::Postgres),
+                         [](const auto& info) {
+                             return info.param == Backend::Sqlite ? "Sqlite" : "Postgres";
+                         });
 
 // Money and wide decimals, which SQLite cannot hold, on the PostgreSQL server.
 TEST(ExactMoney, SumsOverThousandsOfRowsAreTheServersToTheCent) {
@@ -216,17 +228,19 @@ TEST(ExactMoney, SumsOverThousandsOfRowsAreTheServersToTheCent) {
         q.SetCommandText(select);
         q.Open();
         std::vector<std::string> out;
-        for (int r = 0; r < q.RecordCount(); ++r) out.push_back(q.displayText(r, 0));
+        for (int r = 0; r < q.RecordCount(); ++r)
+            out.push_back(q.displayText(r, 0));
         return out;
     };
     // The footer with its default pattern and with "0.00" both give the server's sum.
     const std::string total = server("select cast(sum(amount) as text) from exact_money")[0];
-    ASSERT_GT(total.size(), 18u);  // beyond what a double carries
+    ASSERT_GT(total.size(), 18u); // beyond what a double carries
     EXPECT_EQ(g.SummaryFooterText(amount), total);
     amount.SetSummaryFooterFormat("0.00");
     EXPECT_EQ(g.SummaryFooterText(amount), total);
     wide.SetSummaryFooterFormat("0.0000000000");
-    EXPECT_EQ(g.SummaryFooterText(wide), server("select cast(sum(wide) as text) from exact_money")[0]);
+    EXPECT_EQ(g.SummaryFooterText(wide),
+              server("select cast(sum(wide) as text) from exact_money")[0]);
 
     // The files: the XML document with every digit, the spreadsheet with the decimals a
     // double would change as their texts, and the total as the grid's value, since a SUM
@@ -234,22 +248,25 @@ TEST(ExactMoney, SumsOverThousandsOfRowsAreTheServersToTheCent) {
     const std::string xmlPath = db.file("money.xml"), xlsPath = db.file("money.xls");
     ExportToXml(g, xmlPath, true, GridAppearance());
     const std::string xml = readFile(xmlPath);
-    for (const char* text : {"=\"99999999999999.99\"", "=\"1234567890123456789.0123456789\"", "=\"-0.0000000001\""})
+    for (const char* text :
+         {"=\"99999999999999.99\"", "=\"1234567890123456789.0123456789\"", "=\"-0.0000000001\""})
         EXPECT_NE(xml.find(text), std::string::npos) << text;
     ExportToSpreadsheet(g, xlsPath, true, GridAppearance());
     const BiffFile f(readFile(xlsPath));
     auto number = [&](int row, int col) {
         const BiffRecord* r = f.cell(row, col);
         double d = -1;
-        if (r && r->id == 0x0203) std::memcpy(&d, r->data.data() + 6, 8);
+        if (r && r->id == 0x0203)
+            std::memcpy(&d, r->data.data() + 6, 8);
         return d;
     };
     ASSERT_EQ(f.cell(3001, 2)->id, 0x0204);
     EXPECT_EQ(f.cell(3001, 2)->data.substr(8), "99999999999999.99");
     EXPECT_EQ(f.cell(3001, 3)->data.substr(8), "1234567890123456789.0123456789");
-    EXPECT_EQ(number(2, 2), g.CellValue(g.Top(1), amount).asDouble());  // an ordinary amount stays a number
+    EXPECT_EQ(number(2, 2),
+              g.CellValue(g.Top(1), amount).asDouble()); // an ordinary amount stays a number
     EXPECT_EQ(number(3004, 2), g.SummaryFooterValue(amount).toDouble());
-    EXPECT_EQ(f.cell(3003, 2)->id, 0x0201);  // the null amount
+    EXPECT_EQ(f.cell(3003, 2)->id, 0x0201); // the null amount
 
     // Per group, in the group footers.
     g.GroupColumn(*g.ColumnByFieldName("grp"), 0);
@@ -260,5 +277,7 @@ TEST(ExactMoney, SumsOverThousandsOfRowsAreTheServersToTheCent) {
         const RowHandle grp = g.Top(i);
         footers.push_back(g.FooterCellText(g.Child(grp, g.ChildCount(grp) - 1), amount, 0));
     }
-    EXPECT_EQ(footers, server("select cast(sum(amount) as text) from exact_money group by grp order by grp"));
+    EXPECT_EQ(
+        footers,
+        server("select cast(sum(amount) as text) from exact_money group by grp order by grp"));
 }

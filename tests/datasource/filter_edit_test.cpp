@@ -34,7 +34,8 @@ struct Recorder : DataSetObserver {
 
 std::vector<int> ids(DataSet& ds) {
     std::vector<int> out;
-    for (int r = 0; r < ds.RecordCount(); ++r) out.push_back(static_cast<int>(ds.value(r, 0).asInt()));
+    for (int r = 0; r < ds.RecordCount(); ++r)
+        out.push_back(static_cast<int>(ds.value(r, 0).asInt()));
     return out;
 }
 
@@ -57,10 +58,10 @@ TEST(Filter, ExpressionsOverTheLoadedRecords) {
         {"qty IS NULL", {3}},
         {"qty = NULL", {3}},
         {"note is not null and qty < 10", {2}},
-        {"qty <> 3", {2, 4, 5}},  // a null satisfies no comparison
+        {"qty <> 3", {2, 4, 5}}, // a null satisfies no comparison
         {"day >= '2024-01-01' AND day < '2024-03-01'", {1, 2}},
         {"day = '2023-12-31'", {5}},
-        {"day = 45291", {5}},  // the day-count serial of 2023-12-31
+        {"day = 45291", {5}}, // the day-count serial of 2023-12-31
         {"day > 45351.5", {4}},
         {"amount > 7.25", {1, 4, 5}},
         {"amount = -1.5e3", {}},
@@ -104,9 +105,10 @@ TEST(Filter, ExpressionsOverTheLoadedRecords) {
     EXPECT_EQ(ds.Fields(2).DisplayText(), "天津");
     EXPECT_THROW(ds.GotoBookmark(two), Error);
     EXPECT_TRUE(ds.Locate("city", Value::fromText("北京")));
-    EXPECT_FALSE(ds.Locate("city", Value::fromText("上海")));  // filtered out
+    EXPECT_FALSE(ds.Locate("city", Value::fromText("上海"))); // filtered out
     int walked = 0;
-    for (ds.First(); !ds.Eof(); ds.Next()) ++walked;
+    for (ds.First(); !ds.Eof(); ds.Next())
+        ++walked;
     EXPECT_EQ(walked, 2);
     ds.SetFilter("");
     EXPECT_FALSE(ds.Filtered());
@@ -137,25 +139,31 @@ TEST(Filter, DeepNestingIsRefusedLongChainsWork) {
     DataSet ds(&conn);
     ds.SetCommandText("SELECT * FROM orders ORDER BY id");
     ds.Open();
-    auto nested = [](int depth) { return std::string(depth, '(') + "qty > 6" + std::string(depth, ')'); };
+    auto nested = [](int depth) {
+        return std::string(depth, '(') + "qty > 6" + std::string(depth, ')');
+    };
     auto nots = [](int count) {
         std::string s;
-        for (int i = 0; i < count; ++i) s += "NOT ";
+        for (int i = 0; i < count; ++i)
+            s += "NOT ";
         return s + "qty > 6";
     };
     ds.SetFilter(nested(200));
     EXPECT_EQ(ids(ds), (std::vector<int>{4, 5}));
-    ds.SetFilter(nots(200));  // an even count cancels out
+    ds.SetFilter(nots(200)); // an even count cancels out
     EXPECT_EQ(ids(ds), (std::vector<int>{4, 5}));
     const std::string before = std::string(100, '(') + "NOT " + nested(99) + std::string(100, ')');
     ds.SetFilter(before);
-    EXPECT_EQ(ids(ds), (std::vector<int>{1, 2, 3}));  // a null quantity is not above 6
-    for (const std::string& deep : {nested(201), nots(201), nested(12000), nots(30000), "NOT " + nested(200)}) {
-        EXPECT_EQ(errorOf([&] { ds.SetFilter(deep); }).rfind("Invalid filter expression", 0), 0u) << deep.substr(0, 40);
+    EXPECT_EQ(ids(ds), (std::vector<int>{1, 2, 3})); // a null quantity is not above 6
+    for (const std::string& deep :
+         {nested(201), nots(201), nested(12000), nots(30000), "NOT " + nested(200)}) {
+        EXPECT_EQ(errorOf([&] { ds.SetFilter(deep); }).rfind("Invalid filter expression", 0), 0u)
+            << deep.substr(0, 40);
         EXPECT_EQ(ds.Filter(), before);
     }
     std::string chain = "id = 0";
-    for (int i = 0; i < 100000; ++i) chain += (i % 2 ? " OR id = " : " AND id <> ") + std::to_string(i % 7);
+    for (int i = 0; i < 100000; ++i)
+        chain += (i % 2 ? " OR id = " : " AND id <> ") + std::to_string(i % 7);
     ds.SetFilter(chain);
     EXPECT_TRUE(ds.Filtered());
 }
@@ -222,7 +230,8 @@ TEST(Editing, PostAndDeleteChangeTheDatabase) {
     // row's identification.
     ds.Close();
     ds.SetCommandType(CommandType::cmdText);
-    ds.SetCommandText("SELECT o.id, o.city, upper(o.region) AS r, n.b FROM orders o LEFT JOIN nokey n ON n.a = o.id ORDER BY o.id");
+    ds.SetCommandText("SELECT o.id, o.city, upper(o.region) AS r, n.b FROM orders o LEFT JOIN "
+                      "nokey n ON n.a = o.id ORDER BY o.id");
     ds.Open();
     ds.Edit();
     ds.SetFieldValue(2, Value::fromText("x"));
@@ -256,7 +265,8 @@ TEST(Editing, PostAndDeleteChangeTheDatabase) {
 class CancelWhileReading : public ProgressSink {
 public:
     bool progress(const char* what, int64_t, int64_t) override {
-        if (std::string(what) != "正在读取数据") return true;
+        if (std::string(what) != "正在读取数据")
+            return true;
         return ++reports < 3;
     }
     int reports = 0;
@@ -272,7 +282,8 @@ TEST(DataSet, ProgressAndCancelledOpen) {
         conn.SetConnectionString(cs);
         DataSet ds(&conn);
         // A count without end: only the cancel ends it.
-        ds.SetCommandText("WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s) SELECT count(*) FROM s");
+        ds.SetCommandText("WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s) SELECT "
+                          "count(*) FROM s");
         CancelWhileReading sink;
         {
             ProgressScope scope(&sink);
@@ -310,7 +321,8 @@ TEST(Connection, DataLinkFiles) {
         const std::string text = "[oledb]\r\n; comment\r\nDriver={SQLite3};Database=" + db + "\r\n";
         std::ofstream f(utf16, std::ios::binary);
         f << "\xFF\xFE";
-        for (char c : text) f << c << '\0';
+        for (char c : text)
+            f << c << '\0';
     }
     conn.SetConnectionString("File Name=" + utf16);
     DataSet ds(&conn);

@@ -1,10 +1,10 @@
 // Against the private MariaDB server the test script starts (RG_TEST_MARIADB).
 
 #include "common/displaytext.h"
-#include "servertest.h"
-#include "testsupport.h"
 #include "common/error.h"
 #include "datasource/dataset.h"
+#include "servertest.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,9 @@ using rgtest::has;
 
 namespace {
 
-std::string maria() { return rgtest::mariadbConnectionString(); }
+std::string maria() {
+    return rgtest::mariadbConnectionString();
+}
 
 class Maria : public ServerTest {
 protected:
@@ -31,7 +33,8 @@ protected:
 TEST_F(Maria, DatabasesAreSchemasAndEveryListedTableOpens) {
     std::vector<std::string> tables;
     conn.ListTableNames(tables, false);
-    for (const char* t : {"sales", "empty_table", "odd `name` 表", "select", "销售 明细", "v_sales", "rgother.accounts", "rgother.sales"})
+    for (const char* t : {"sales", "empty_table", "odd `name` 表", "select", "销售 明细", "v_sales",
+                          "rgother.accounts", "rgother.sales"})
         EXPECT_TRUE(has(tables, t)) << t;
     for (const std::string& t : tables) {
         for (const char* system : {"information_schema.", "performance_schema.", "mysql.", "sys."})
@@ -61,7 +64,8 @@ TEST_F(Maria, DatabasesAreSchemasAndEveryListedTableOpens) {
     conn.ListFieldNames("sales", fields);
     EXPECT_EQ(fields.size(), 7u);
 
-    for (const char* evil : {"sales`; DROP TABLE empty_table; --", "rgother.sales; DROP TABLE empty_table"}) {
+    for (const char* evil :
+         {"sales`; DROP TABLE empty_table; --", "rgother.sales; DROP TABLE empty_table"}) {
         ds.Close();
         ds.SetCommandText(evil);
         EXPECT_NE(errorOf([&] { ds.Open(); }).find("doesn't exist"), std::string::npos) << evil;
@@ -79,7 +83,7 @@ TEST_F(Maria, KindsAndBitAfterNull) {
     const int paid = ds.FieldByName("paid").Index();
     EXPECT_EQ(ds.displayText(0, paid), "True");
     EXPECT_TRUE(ds.isNull(1, paid));
-    EXPECT_EQ(ds.displayText(2, paid), "False");  // right after the null
+    EXPECT_EQ(ds.displayText(2, paid), "False"); // right after the null
     EXPECT_EQ(ds.displayText(3, paid), "True");
     EXPECT_EQ(ds.displayText(3, ds.FieldByName("amount").Index()), "99999999.99");
     EXPECT_EQ(ds.displayText(0, ds.FieldByName("big").Index()), "5000000000");
@@ -91,7 +95,8 @@ TEST_F(Maria, KindsAndBitAfterNull) {
 TEST_F(Maria, ProceduresWithOutputValuesAndFunctions) {
     std::vector<std::string> procs;
     conn.ListProcedureNames(procs);
-    for (const char* p : {"region_report", "label_of", "greet", "with_tax"}) EXPECT_TRUE(has(procs, p)) << p;
+    for (const char* p : {"region_report", "label_of", "greet", "with_tax"})
+        EXPECT_TRUE(has(procs, p)) << p;
 
     ds.SetCommandType(CommandType::cmdStoredProc);
     ds.SetCommandText("region_report");
@@ -103,7 +108,7 @@ TEST_F(Maria, ProceduresWithOutputValuesAndFunctions) {
     ds.Parameters(0).SetValue(Value::fromText("华东"));
     ds.Parameters(1).SetValue(Value::fromText("10"));
     ds.Open();
-    ASSERT_EQ(ds.RecordCount(), 1);  // the result set comes before the output values
+    ASSERT_EQ(ds.RecordCount(), 1); // the result set comes before the output values
     EXPECT_EQ(ds.FieldByName("region").DisplayText(), "华东");
     EXPECT_EQ(ds.Parameters(1).Value().asInt(), 11);
     EXPECT_EQ(ds.Parameters(2).Value().asText(), "地区：华东");
@@ -114,7 +119,7 @@ TEST_F(Maria, ProceduresWithOutputValuesAndFunctions) {
     ASSERT_EQ(ds.ParameterCount(), 3);
     ds.Parameters(0).SetValue(Value::fromText("4"));
     ds.Open();
-    ASSERT_EQ(ds.FieldCount(), 2);  // the output values as one row, as on PostgreSQL
+    ASSERT_EQ(ds.FieldCount(), 2); // the output values as one row, as on PostgreSQL
     EXPECT_EQ(ds.FieldByName("p_label").DisplayText(), "西北·4");
     EXPECT_EQ(ds.Parameters(1).Value().asText(), "西北·4");
     EXPECT_EQ(ds.Parameters(2).Value().displayText(), "99999999.99");

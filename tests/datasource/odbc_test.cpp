@@ -45,11 +45,14 @@ TEST(OdbcProvider, SameFileSameFieldsAndTextsThroughBothProviders) {
         ASSERT_EQ(a.RecordCount(), b.RecordCount()) << table;
         for (int f = 0; f < a.FieldCount(); ++f) {
             EXPECT_EQ(a.Fields(f).FieldName(), b.Fields(f).FieldName());
-            EXPECT_EQ(fieldKindName(a.Fields(f).Kind()), std::string(fieldKindName(b.Fields(f).Kind())))
+            EXPECT_EQ(fieldKindName(a.Fields(f).Kind()),
+                      std::string(fieldKindName(b.Fields(f).Kind())))
                 << table << "." << a.Fields(f).FieldName();
             for (int r = 0; r < a.RecordCount(); ++r) {
-                EXPECT_EQ(a.displayText(r, f), b.displayText(r, f)) << table << "." << a.Fields(f).FieldName() << " row " << r;
-                EXPECT_EQ(a.isNull(r, f), b.isNull(r, f)) << table << "." << a.Fields(f).FieldName() << " row " << r;
+                EXPECT_EQ(a.displayText(r, f), b.displayText(r, f))
+                    << table << "." << a.Fields(f).FieldName() << " row " << r;
+                EXPECT_EQ(a.isNull(r, f), b.isNull(r, f))
+                    << table << "." << a.Fields(f).FieldName() << " row " << r;
             }
         }
     }

@@ -110,7 +110,8 @@ TEST(OleDb, TranslatedStringsOpenThroughTheirDrivers) {
         "Provider=SQLOLEDB.1;User ID=sa;Password=x;Initial Catalog=erp;Data Source=127.0.0.1,1");
     EXPECT_EQ(tds.find("Data source name not found"), std::string::npos) << tds;
     EXPECT_NE(tds.find("FreeTDS"), std::string::npos) << tds;
-    const std::string jet = openError("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + db + ".missing.mdb");
+    const std::string jet =
+        openError("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + db + ".missing.mdb");
     EXPECT_EQ(jet, "找不到 Access 数据库文件“" + db + ".missing.mdb”");
     EXPECT_EQ(openError("Provider=MSDAORA.1;Data Source=orcl"), "不支持的数据提供程序：MSDAORA.1");
     // A refused attribute inside the bridge's ODBC string is still refused.

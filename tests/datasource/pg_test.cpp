@@ -1,13 +1,13 @@
 // Against the private PostgreSQL server the test script starts (RG_TEST_PG).
 
 #include "common/displaytext.h"
-#include "servertest.h"
-#include "processfolder.h"
-#include "testsupport.h"
 #include "common/error.h"
 #include "datasource/connstring.h"
 #include "datasource/dataset.h"
 #include "datasource/provider.h"
+#include "processfolder.h"
+#include "servertest.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,9 @@ using rgtest::has;
 
 namespace {
 
-std::string pg() { return rgtest::pgConnectionString(); }
+std::string pg() {
+    return rgtest::pgConnectionString();
+}
 
 class Pg : public ServerTest {
 protected:
@@ -39,13 +41,15 @@ TEST_F(Pg, ListingsLeaveOutTheCatalogue) {
     for (const char* t : {"sales", "nokey", "guarded", "odd \"name\" 表", "销售 明细", "v_sales"})
         EXPECT_TRUE(has(tables, t)) << t;
     EXPECT_FALSE(has(tables, "pg_class"));
-    EXPECT_FALSE(has(tables, "tables"));  // information_schema.tables
+    EXPECT_FALSE(has(tables, "tables")); // information_schema.tables
 
     std::vector<std::string> procs{"kept"};
     conn.ListProcedureNames(procs);
     EXPECT_EQ(procs.front(), "kept");
-    for (const char* p : {"sales_in_region", "sales_between", "add_tax", "bump_qty", "reset_edit_tables"}) EXPECT_TRUE(has(procs, p)) << p;
-    EXPECT_LT(procs.size(), 20u);  // none of the catalogue's thousands of functions
+    for (const char* p :
+         {"sales_in_region", "sales_between", "add_tax", "bump_qty", "reset_edit_tables"})
+        EXPECT_TRUE(has(procs, p)) << p;
+    EXPECT_LT(procs.size(), 20u); // none of the catalogue's thousands of functions
 
     std::vector<std::string> fields;
     conn.ListFieldNames("odd \"name\" 表", fields);
@@ -63,7 +67,7 @@ TEST_F(Pg, TableAndTextCommandsWithKindsAndAwkwardNames) {
     EXPECT_EQ(ds.FieldByName("id").Kind(), FieldKind::Integer);
     EXPECT_EQ(ds.FieldByName("region").Kind(), FieldKind::String);
     EXPECT_EQ(ds.FieldByName("region").Size(), 20);
-    EXPECT_EQ(ds.FieldByName("city").Kind(), FieldKind::String);  // text can be grouped
+    EXPECT_EQ(ds.FieldByName("city").Kind(), FieldKind::String); // text can be grouped
     EXPECT_EQ(ds.FieldByName("price").Kind(), FieldKind::Float);
     EXPECT_EQ(ds.FieldByName("amount").Kind(), FieldKind::BCD);
     EXPECT_EQ(ds.FieldByName("big").Kind(), FieldKind::LargeInt);
@@ -74,7 +78,7 @@ TEST_F(Pg, TableAndTextCommandsWithKindsAndAwkwardNames) {
     EXPECT_EQ(ds.FieldByName("pic").Kind(), FieldKind::Blob);
     ASSERT_TRUE(ds.Locate("id", Value::fromInt(1)));
     EXPECT_EQ(ds.FieldByName("region").DisplayText(), "华北");
-    EXPECT_EQ(ds.FieldByName("amount").DisplayText(), "7.50");  // numeric(12,2): its own digits
+    EXPECT_EQ(ds.FieldByName("amount").DisplayText(), "7.50"); // numeric(12,2): its own digits
     EXPECT_EQ(ds.FieldByName("big").DisplayText(), "5000000000");
     EXPECT_EQ(ds.FieldByName("day").DisplayText(), "2024-01-31");
     EXPECT_EQ(ds.FieldByName("at").DisplayText(), "2024-01-31 08:30:00");
@@ -105,7 +109,8 @@ TEST_F(Pg, TableAndTextCommandsWithKindsAndAwkwardNames) {
     open(CommandType::cmdTable, "销售 明细");
     EXPECT_EQ(ds.Fields(1).FieldName(), "地区");
     EXPECT_EQ(ds.displayText(0, 1), "华北");
-    open(CommandType::cmdText, "SELECT region, count(*) AS n FROM sales GROUP BY region ORDER BY region");
+    open(CommandType::cmdText,
+         "SELECT region, count(*) AS n FROM sales GROUP BY region ORDER BY region");
     EXPECT_EQ(ds.RecordCount(), 3);
     EXPECT_EQ(ds.Fields(1).Kind(), FieldKind::LargeInt);
 
@@ -123,7 +128,8 @@ TEST_F(Pg, DriverMessagesReachTheCaller) {
     EXPECT_NE(errorOf([&] { ds.Open(); }).find("syntax error"), std::string::npos);
     ds.SetCommandType(CommandType::cmdTable);
     ds.SetCommandText("missing");
-    EXPECT_NE(errorOf([&] { ds.Open(); }).find("relation \"missing\" does not exist"), std::string::npos);
+    EXPECT_NE(errorOf([&] { ds.Open(); }).find("relation \"missing\" does not exist"),
+              std::string::npos);
     ds.SetCommandType(CommandType::cmdStoredProc);
     ds.SetCommandText("no_such_proc");
     EXPECT_NE(errorOf([&] { ds.Open(); }).find("no_such_proc"), std::string::npos);
@@ -133,7 +139,8 @@ TEST_F(Pg, DriverMessagesReachTheCaller) {
     std::string cs = pg();
     cs.replace(cs.find("Pwd="), std::string::npos, "Pwd=wrong");
     bad.SetConnectionString(cs);
-    EXPECT_NE(errorOf([&] { bad.Open(); }).find("password authentication failed"), std::string::npos);
+    EXPECT_NE(errorOf([&] { bad.Open(); }).find("password authentication failed"),
+              std::string::npos);
     // A server that is not running: the port of the test server's neighbour stays closed.
     cs = pg();
     cs.replace(cs.find("Port="), cs.find(';', cs.find("Port=")) - cs.find("Port="), "Port=1");
@@ -241,7 +248,9 @@ TEST_F(Pg, PostAndDeleteTouchExactlyOneRow) {
 TEST_F(Pg, SchemaQualifiedTablesAreListedAndOpen) {
     std::vector<std::string> tables;
     conn.ListTableNames(tables, false);
-    for (const char* t : {"sales", "财务.sales", "财务.账目", "a.b", "odd \"s\".select", "empty_table"}) EXPECT_TRUE(has(tables, t)) << t;
+    for (const char* t :
+         {"sales", "财务.sales", "财务.账目", "a.b", "odd \"s\".select", "empty_table"})
+        EXPECT_TRUE(has(tables, t)) << t;
     EXPECT_FALSE(has(tables, "账目"));
     EXPECT_EQ(std::count(tables.begin(), tables.end(), "sales"), 1);
     for (const std::string& t : tables) {
@@ -258,7 +267,7 @@ TEST_F(Pg, SchemaQualifiedTablesAreListedAndOpen) {
     EXPECT_EQ(ds.displayText(0, 0), "9");
     open(CommandType::cmdTable, "sales");
     EXPECT_EQ(ds.RecordCount(), 3);
-    open(CommandType::cmdTable, "a.b");  // a dot inside a name of the default schema
+    open(CommandType::cmdTable, "a.b"); // a dot inside a name of the default schema
     EXPECT_EQ(ds.displayText(0, 0), "5");
     open(CommandType::cmdTable, "odd \"s\".select");
     EXPECT_EQ(ds.Fields(0).FieldName(), "from");
@@ -275,7 +284,8 @@ TEST_F(Pg, SchemaQualifiedTablesAreListedAndOpen) {
     EXPECT_EQ(fields.size(), 14u);
 
     // Neither part of a qualified name is ever SQL.
-    for (const char* evil : {"财务.账目; DROP TABLE nokey", "财务\".\"账目", "sales\"; DROP TABLE nokey; --"}) {
+    for (const char* evil :
+         {"财务.账目; DROP TABLE nokey", "财务\".\"账目", "sales\"; DROP TABLE nokey; --"}) {
         ds.Close();
         ds.SetCommandText(evil);
         EXPECT_NE(errorOf([&] { ds.Open(); }).find("does not exist"), std::string::npos) << evil;
@@ -287,7 +297,9 @@ TEST_F(Pg, SchemaQualifiedTablesAreListedAndOpen) {
 TEST_F(Pg, OverloadsAndFunctionsReturningOneValue) {
     std::vector<std::string> procs;
     conn.ListProcedureNames(procs);
-    for (const char* p : {"f_over(int4)", "f_over(text)", "f_date", "f_sum", "财务.rate_of", "财务.税 \"率\""}) EXPECT_TRUE(has(procs, p)) << p;
+    for (const char* p :
+         {"f_over(int4)", "f_over(text)", "f_date", "f_sum", "财务.rate_of", "财务.税 \"率\""})
+        EXPECT_TRUE(has(procs, p)) << p;
     EXPECT_FALSE(has(procs, "f_over"));
     EXPECT_EQ(std::count(procs.begin(), procs.end(), "f_over(int4)"), 1);
 
@@ -296,11 +308,12 @@ TEST_F(Pg, OverloadsAndFunctionsReturningOneValue) {
         ds.Close();
         ds.SetCommandText(name);
         ds.RefreshParameters();
-        for (size_t i = 0; i < values.size(); ++i) ds.Parameters(static_cast<int>(i) + 1).SetValue(Value::fromText(values[i]));
+        for (size_t i = 0; i < values.size(); ++i)
+            ds.Parameters(static_cast<int>(i) + 1).SetValue(Value::fromText(values[i]));
         ds.Open();
     };
     run("f_over(int4)", {"4"});
-    ASSERT_EQ(ds.ParameterCount(), 2);  // the return value and this overload's own argument
+    ASSERT_EQ(ds.ParameterCount(), 2); // the return value and this overload's own argument
     EXPECT_EQ(ds.Parameters(0).Direction, ParameterDirection::ReturnValue);
     ASSERT_EQ(ds.FieldCount(), 1);
     EXPECT_EQ(ds.Fields(0).FieldName(), "f_over");
@@ -333,11 +346,13 @@ TEST_F(Pg, OverloadsAndFunctionsReturningOneValue) {
 TEST_F(Pg, DataSourceNamesGetTheDriverDefaultsToo) {
     const ConnParts parts = parseConnectionString(pg());
     const std::string ini = rgtest::processFolder() + "/odbc.ini";
-    std::ofstream(ini) << "[rg_pg_dsn]\nDriver=PostgreSQL Unicode\nServername=" << connValue(parts, "Server")
-                       << "\nPort=" << connValue(parts, "Port") << "\nDatabase=" << connValue(parts, "Database") << "\n";
+    std::ofstream(ini) << "[rg_pg_dsn]\nDriver=PostgreSQL Unicode\nServername="
+                       << connValue(parts, "Server") << "\nPort=" << connValue(parts, "Port")
+                       << "\nDatabase=" << connValue(parts, "Database") << "\n";
     setenv("ODBCINI", ini.c_str(), 1);
     Connection dsn;
-    dsn.SetConnectionString("DSN=rg_pg_dsn;Uid=" + connValue(parts, "Uid") + ";Pwd=" + connValue(parts, "Pwd"));
+    dsn.SetConnectionString("DSN=rg_pg_dsn;Uid=" + connValue(parts, "Uid") +
+                            ";Pwd=" + connValue(parts, "Pwd"));
     DataSet d(&dsn);
     d.SetCommandText("SELECT paid FROM sales ORDER BY id");
     d.Open();
@@ -355,7 +370,8 @@ TEST_F(Pg, LargeResultsFetchThroughACursor) {
         Connection c;
         c.SetConnectionString(pg() + extra);
         DataSet d(&c);
-        d.SetCommandText("SELECT g AS n, g % 7 = 0 AS sevens FROM generate_series(1, 30000) g ORDER BY g");
+        d.SetCommandText(
+            "SELECT g AS n, g % 7 = 0 AS sevens FROM generate_series(1, 30000) g ORDER BY g");
         d.Open();
         ASSERT_EQ(d.RecordCount(), 30000) << extra;
         EXPECT_EQ(d.displayText(29999, 0), "30000");

@@ -23,11 +23,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableView>
-#include <QToolButton>
 #include <QSpinBox>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -95,7 +95,8 @@ TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
     EXPECT_EQ(dialog.ds->rowCount(), 3);
     EXPECT_EQ(dialog.ds->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "name");
     dataset.Fields(1).SetDisplayLabel("姓名");
-    EXPECT_EQ(dialog.ds->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString::fromUtf8("姓名"));
+    EXPECT_EQ(dialog.ds->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QString::fromUtf8("姓名"));
 
     // An edit in the preview is posted to the database.
     EXPECT_TRUE(dialog.ds->setData(dialog.ds->index(2, 1), "Zhou", Qt::EditRole));
@@ -118,8 +119,9 @@ TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
     dialog.OpenCommand("SELEC id FROM orders", CommandType::cmdText);
     EXPECT_FALSE(dataset.Active());
     setErrorSink(previous);
-    EXPECT_EQ(errors, QStringList({"打开表“no_such_table”失败：no such table: no_such_table（错误代码 1）",
-                                   "执行 SQL 失败：near \"SELEC\": syntax error（错误代码 1）"}));
+    EXPECT_EQ(errors,
+              QStringList({"打开表“no_such_table”失败：no such table: no_such_table（错误代码 1）",
+                           "执行 SQL 失败：near \"SELEC\": syntax error（错误代码 1）"}));
 
     // The reset clears the choice boxes but leaves the connection alone.
     dialog.ConnectionString->setEditText("Provider=SQLite;Data Source=/nowhere.db");
@@ -229,7 +231,8 @@ TEST(DataSourceDialog, ErrorsOfTheChoicesShowAtOnce) {
 
     // A table list from a database that cannot be opened.
     conn.Close();
-    conn.SetConnectionString("Provider=SQLite;Data Source=" + dir.path().toStdString() + "/none/x.db");
+    conn.SetConnectionString("Provider=SQLite;Data Source=" + dir.path().toStdString() +
+                             "/none/x.db");
     dialog.MasterTableName->clear();
     dialog.MasterTableNameDropDown();
     EXPECT_EQ(shown.errors.size(), 3);
@@ -251,7 +254,8 @@ TEST(DataSourceDialog, ProcedureErrorsShowAtOnce) {
     dialog.DataSet = &dataset;
     dialog.MasterTableNameDropDown();
     ASSERT_EQ(shown.errors.size(), 1);
-    EXPECT_TRUE(shown.errors[0].contains(QString::fromStdString(missing))) << shown.errors[0].toStdString();
+    EXPECT_TRUE(shown.errors[0].contains(QString::fromStdString(missing)))
+        << shown.errors[0].toStdString();
     EXPECT_EQ(dialog.MasterTableName->count(), 0);
     dialog.MasterTableName->setEditText("monthly");
     dialog.MasterTableNameClick();
@@ -299,7 +303,11 @@ TEST(DataSourceDialog, ANewConnectionStringClosesTheDataSet) {
         auto* d = static_cast<TFRMDBSETUP*>(w);
         EXPECT_EQ(d->ds->rowCount(), 2);
         d->ConnectionString->setEditText(second);
-        onNextModal([](QWidget* e) { QTest::mouseClick(static_cast<TConnEditForm*>(e)->CancelButton, Qt::LeftButton); }, d);
+        onNextModal(
+            [](QWidget* e) {
+                QTest::mouseClick(static_cast<TConnEditForm*>(e)->CancelButton, Qt::LeftButton);
+            },
+            d);
         QTest::mouseClick(d->EditConnStr, Qt::LeftButton);
         EXPECT_FALSE(dataset.Active());
         EXPECT_EQ(d->ds->rowCount(), 0);
@@ -326,7 +334,8 @@ protected:
         QDir().mkpath(folder + "/dir.udl");
     }
     // The editor's answer when `edit` has changed its boxes and OK was pressed.
-    QString choose(const QString& initial, std::function<void(TConnEditForm&)> edit, bool ok = true) {
+    QString choose(const QString& initial, std::function<void(TConnEditForm&)> edit,
+                   bool ok = true) {
         TConnEditForm editor;
         onNextModal([&](QWidget*) {
             edit(editor);
@@ -346,35 +355,41 @@ TEST_F(ConnEditor, FileNameRules) {
 
     // Another letter case is no file reference: the whole string is edited as text.
     QString shown;
-    EXPECT_EQ(choose("file name=x.udl", [&](TConnEditForm& e) {
-                  EXPECT_TRUE(e.UseConnectionString->isChecked());
-                  EXPECT_FALSE(e.DataLinkFile->isEnabled());
-                  shown = e.ConnectionString->text();
-              }),
+    EXPECT_EQ(choose("file name=x.udl",
+                     [&](TConnEditForm& e) {
+                         EXPECT_TRUE(e.UseConnectionString->isChecked());
+                         EXPECT_FALSE(e.DataLinkFile->isEnabled());
+                         shown = e.ConnectionString->text();
+                     }),
               "file name=x.udl");
     EXPECT_EQ(shown, "file name=x.udl");
 
     // A file in the data link folder shows by its bare name and comes back whole.
     QString inFolder = "FILE NAME=" + folder + "/b.udl";
-    EXPECT_EQ(choose(inFolder, [&](TConnEditForm& e) {
-                  EXPECT_TRUE(e.UseDataLinkFile->isChecked());
-                  shown = e.DataLinkFile->currentText();
-              }),
+    EXPECT_EQ(choose(inFolder,
+                     [&](TConnEditForm& e) {
+                         EXPECT_TRUE(e.UseDataLinkFile->isChecked());
+                         shown = e.DataLinkFile->currentText();
+                     }),
               inFolder);
     EXPECT_EQ(shown, "b.udl");
-    EXPECT_EQ(choose("", [](TConnEditForm& e) {
-                  e.UseDataLinkFile->click();
-                  e.DataLinkFile->setEditText("new.udl");
-              }),
+    EXPECT_EQ(choose("",
+                     [](TConnEditForm& e) {
+                         e.UseDataLinkFile->click();
+                         e.DataLinkFile->setEditText("new.udl");
+                     }),
               "FILE NAME=" + folder + "/new.udl");
-    EXPECT_EQ(choose("", [](TConnEditForm& e) {
-                  e.UseDataLinkFile->click();
-                  e.DataLinkFile->setEditText("/srv/links/x.udl");
-              }),
+    EXPECT_EQ(choose("",
+                     [](TConnEditForm& e) {
+                         e.UseDataLinkFile->click();
+                         e.DataLinkFile->setEditText("/srv/links/x.udl");
+                     }),
               "FILE NAME=/srv/links/x.udl");
     // An empty file box is the empty string; Cancel returns what came in.
     EXPECT_EQ(choose("DSN=x", [](TConnEditForm& e) { e.UseDataLinkFile->click(); }), "");
-    EXPECT_EQ(choose("DSN=x", [](TConnEditForm& e) { e.ConnectionString->setText("DSN=y"); }, false), "DSN=x");
+    EXPECT_EQ(choose(
+                  "DSN=x", [](TConnEditForm& e) { e.ConnectionString->setText("DSN=y"); }, false),
+              "DSN=x");
 
     Connection conn;
     conn.SetConnectionString("DSN=x");
@@ -396,32 +411,40 @@ TEST_F(ConnEditor, FileNameRules) {
 // An OLE DB string of the original program shows as the ODBC string it runs as, with a note;
 // confirmed as shown it stays as given, edited it becomes the edited text.
 TEST_F(ConnEditor, OleDbStringsShowTheirTranslation) {
-    const QString oledb = "Provider=SQLOLEDB.1;Password=pw;User ID=sa;Initial Catalog=erp;Data Source=srv";
+    const QString oledb =
+        "Provider=SQLOLEDB.1;Password=pw;User ID=sa;Initial Catalog=erp;Data Source=srv";
     QString shown, note;
     bool noteVisible = false;
-    EXPECT_EQ(choose(oledb, [&](TConnEditForm& e) {
-                  shown = e.ConnectionString->text();
-                  note = e.TranslatedNote->text();
-                  noteVisible = e.TranslatedNote->isVisible();
-              }),
+    EXPECT_EQ(choose(oledb,
+                     [&](TConnEditForm& e) {
+                         shown = e.ConnectionString->text();
+                         note = e.TranslatedNote->text();
+                         noteVisible = e.TranslatedNote->isVisible();
+                     }),
               oledb);
     EXPECT_EQ(shown, "Driver={FreeTDS};Server=srv;Database=erp;UID=sa;PWD=pw");
     EXPECT_TRUE(noteVisible);
     EXPECT_TRUE(note.contains("SQLOLEDB.1")) << note.toStdString();
-    EXPECT_EQ(choose(oledb, [](TConnEditForm& e) { e.ConnectionString->setText(e.ConnectionString->text() + ";Port=1433"); }),
+    EXPECT_EQ(choose(oledb,
+                     [](TConnEditForm& e) {
+                         e.ConnectionString->setText(e.ConnectionString->text() + ";Port=1433");
+                     }),
               "Driver={FreeTDS};Server=srv;Database=erp;UID=sa;PWD=pw;Port=1433");
     // Neither an ODBC string nor a refused provider gets a translation.
-    EXPECT_EQ(choose("Provider=MSDAORA;Data Source=x", [&](TConnEditForm& e) {
-                  shown = e.ConnectionString->text();
-                  noteVisible = e.TranslatedNote->isVisible();
-              }),
+    EXPECT_EQ(choose("Provider=MSDAORA;Data Source=x",
+                     [&](TConnEditForm& e) {
+                         shown = e.ConnectionString->text();
+                         noteVisible = e.TranslatedNote->isVisible();
+                     }),
               "Provider=MSDAORA;Data Source=x");
     EXPECT_EQ(shown, "Provider=MSDAORA;Data Source=x");
     EXPECT_FALSE(noteVisible);
 
     Connection conn;
     conn.SetConnectionString(oledb.toStdString());
-    onNextModal([](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>("OkButton"), Qt::LeftButton); });
+    onNextModal([](QWidget* w) {
+        QTest::mouseClick(w->findChild<QPushButton*>("OkButton"), Qt::LeftButton);
+    });
     EXPECT_FALSE(RunConnectionEditor(conn));
     EXPECT_EQ(conn.ConnectionString(), oledb.toStdString());
 }
@@ -430,12 +453,14 @@ namespace {
 // Presses Test Connection and returns the text of the box that reports it.
 QString testConnection(TConnPropertiesDialog& dialog) {
     QString text;
-    onNextModal([&](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        ASSERT_NE(box, nullptr);
-        text = box->text();
-        box->accept();
-    }, &dialog);
+    onNextModal(
+        [&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            ASSERT_NE(box, nullptr);
+            text = box->text();
+            box->accept();
+        },
+        &dialog);
     dialog.TestConnectionClick();
     return text;
 }
@@ -478,14 +503,16 @@ TEST(ConnProperties, BuildsAndTestsStrings) {
     dialog.setConnectionString("Provider=SQLite;Data Source=" + path + ";query timeout=30");
     EXPECT_EQ(dialog.QueryTimeout->value(), 30);
     EXPECT_EQ(dialog.OtherAttributes->text(), "");
-    EXPECT_EQ(dialog.connectionString(), "Provider=SQLite;Data Source=" + path + ";Query Timeout=30");
+    EXPECT_EQ(dialog.connectionString(),
+              "Provider=SQLite;Data Source=" + path + ";Query Timeout=30");
     EXPECT_EQ(testConnection(dialog), "Test connection succeeded.");
     dialog.QueryTimeout->setValue(0);
     EXPECT_EQ(dialog.connectionString(), "Provider=SQLite;Data Source=" + path);
     dialog.setConnectionString("Provider=SQLite;Data Source=" + path + ";Query Timeout=soon");
     EXPECT_EQ(dialog.QueryTimeout->value(), 0);
     EXPECT_EQ(dialog.OtherAttributes->text(), "Query Timeout=soon");
-    EXPECT_TRUE(testConnection(dialog).startsWith("连接数据库失败：连接字符串中“Query Timeout”的值“soon”"));
+    EXPECT_TRUE(
+        testConnection(dialog).startsWith("连接数据库失败：连接字符串中“Query Timeout”的值“soon”"));
 
     const std::string pg = rgtest::pgConnectionString();
     ASSERT_FALSE(pg.empty()) << "RG_TEST_PG names the test PostgreSQL server";

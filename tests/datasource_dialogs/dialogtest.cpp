@@ -12,7 +12,9 @@
 
 namespace rgtest {
 
-QApplication& app() { return qtApp(); }
+QApplication& app() {
+    return qtApp();
+}
 
 QString makeDatabase(const QTemporaryDir& dir) {
     const QString path = dir.filePath("shop.db");

@@ -1,7 +1,7 @@
 #include "export/csvexport.h"
 #include "export/htmlexport.h"
-#include "print/reportformats.h"
 #include "exporttest.h"
+#include "print/reportformats.h"
 
 #include <gtest/gtest.h>
 
@@ -164,7 +164,8 @@ TEST(ExportCommands, FilterOrTypedExtensionDecidesTheFormat) {
         return formats.target(ExportCommand::XmlDocument, name, filter);
     };
     // The dialogs' filters, in the order their positions below stand for.
-    EXPECT_EQ(formats.dialogFilter(ExportCommand::Spreadsheet), "Excel 工作簿|*.xlsx|电子表格|*.xls|CSV 文件|*.csv");
+    EXPECT_EQ(formats.dialogFilter(ExportCommand::Spreadsheet),
+              "Excel 工作簿|*.xlsx|电子表格|*.xls|CSV 文件|*.csv");
     EXPECT_EQ(formats.dialogFilter(ExportCommand::XmlDocument), "XML文档|*.xml|网页|*.html");
     EXPECT_EQ(formats.dialogFilter(ExportCommand::Pdf), "PDF 文档|*.pdf");
     EXPECT_EQ(sheet("/d/r", 0).path, "/d/r.xlsx");

@@ -31,7 +31,8 @@ TEST(EdgeNumbersExport, EveryFileKeepsEveryDigitAndNamesNaNAndInfinities) {
     db.connect(pg);
     db.open(kEdges);
     TdxDBGrid& g = db.grid;
-    for (const char* f : {"w", "u", "d", "r"}) addSummary(g, *g.ColumnByFieldName(f), TdxSummaryType::cstSum);
+    for (const char* f : {"w", "u", "d", "r"})
+        addSummary(g, *g.ColumnByFieldName(f), TdxSummaryType::cstSum);
     g.SetKeyField("id");
     ASSERT_EQ(g.SummaryFooterText(*g.ColumnByFieldName("d")), "Infinity");
     ASSERT_EQ(g.SummaryFooterText(*g.ColumnByFieldName("r")), "NaN");
@@ -51,7 +52,7 @@ TEST(EdgeNumbersExport, EveryFileKeepsEveryDigitAndNamesNaNAndInfinities) {
     EXPECT_EQ(s.cells.at({2, 3}), "n:12486.125");
     EXPECT_EQ(s.cells.at({1, 4}), "s:-Infinity");
     EXPECT_EQ(s.cells.at({2, 4}), "s:NaN");
-    EXPECT_EQ(s.cells.at({4, 3}), "s:Infinity");  // the footers
+    EXPECT_EQ(s.cells.at({4, 3}), "s:Infinity"); // the footers
     EXPECT_EQ(s.cells.at({4, 4}), "s:NaN");
 
     // Spreadsheet: the same, as xlrd reads it.
@@ -74,17 +75,26 @@ TEST(EdgeNumbersExport, EveryFileKeepsEveryDigitAndNamesNaNAndInfinities) {
     ExportToCsv(g, csv, true, GridAppearance());
     std::string rows;
     ASSERT_EQ(run("PYTHONIOENCODING=utf-8 /usr/bin/python3 -c \"import csv, sys\n"
-                  "for row in csv.reader(open(sys.argv[1], encoding='utf-8', errors='strict', newline='')):\n"
-                  "    print('|'.join(row))\" " + csv, &rows), 0);
-    EXPECT_NE(rows.find("1|123456789012345678901234567890123456789012.34|NaN|Infinity|-Infinity"), std::string::npos) << rows;
-    EXPECT_NE(rows.find("2|-1.25|1234567890123456789012345678901.123456789|12486.125|NaN"), std::string::npos) << rows;
+                  "for row in csv.reader(open(sys.argv[1], encoding='utf-8', errors='strict', "
+                  "newline='')):\n"
+                  "    print('|'.join(row))\" " +
+                      csv,
+                  &rows),
+              0);
+    EXPECT_NE(rows.find("1|123456789012345678901234567890123456789012.34|NaN|Infinity|-Infinity"),
+              std::string::npos)
+        << rows;
+    EXPECT_NE(rows.find("2|-1.25|1234567890123456789012345678901.123456789|12486.125|NaN"),
+              std::string::npos)
+        << rows;
     const std::string html = db.file("edge.html"), xml = db.file("edge.xml");
     ExportToHtml(g, html, true, GridAppearance());
     ExportToXml(g, xml, true, GridAppearance());
     for (const std::string& path : {html, xml}) {
         const std::string text = readFile(path);
-        for (const char* v : {"123456789012345678901234567890123456789012.34", "1234567890123456789012345678901.123456789",
-                              "-Infinity", "NaN", "12486.125"})
+        for (const char* v :
+             {"123456789012345678901234567890123456789012.34",
+              "1234567890123456789012345678901.123456789", "-Infinity", "NaN", "12486.125"})
             EXPECT_NE(text.find(v), std::string::npos) << path << ": " << v;
     }
     EXPECT_EQ(run("xmllint --noout " + xml), 0);

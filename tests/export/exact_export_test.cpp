@@ -6,9 +6,9 @@
 #include "common/displaytext.h"
 #include "export/excelexport.h"
 #include "export/xlsxexport.h"
-#include "grid/summary.h"
 #include "export/xmlexport.h"
 #include "exporttest.h"
+#include "grid/summary.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,9 @@ double numberOf(const BiffRecord& r) {
 }
 
 // The text of a LABEL record, as UTF-8.
-std::string labelOf(const BiffRecord& r) { return fromAnsi(r.data.substr(8)); }
+std::string labelOf(const BiffRecord& r) {
+    return fromAnsi(r.data.substr(8));
+}
 
 } // namespace
 
@@ -81,8 +83,8 @@ TEST(ExactExport, CellsKeepTheDigitsNullsStayEmpty) {
     const std::string xmlPath = db.file("v.xml");
     ExportToXml(db.grid, xmlPath, true, GridAppearance());
     const std::string xml = readFile(xmlPath);
-    for (const char* text : {"=\"9007199254740993\"", "=\"-9223372036854775808\"", "=\"12345.67\"", "=\"0.01\"",
-                             "=\"99.99\"", "=\"536870912\"", "=\"-0.1\""})
+    for (const char* text : {"=\"9007199254740993\"", "=\"-9223372036854775808\"", "=\"12345.67\"",
+                             "=\"0.01\"", "=\"99.99\"", "=\"536870912\"", "=\"-0.1\""})
         EXPECT_NE(xml.find(text), std::string::npos) << text;
 }
 
@@ -91,8 +93,9 @@ TEST(ExactExport, SummaryRowShowsTheGridsFooter) {
     db.open("select id, grp, big, qty, money, price, day, note from v where id < 5 order by id");
     TdxDBGrid& g = db.grid;
     const std::vector<std::pair<const char*, TdxSummaryType>> footers = {
-        {"id", TdxSummaryType::cstCount},  {"grp", TdxSummaryType::cstMax},   {"big", TdxSummaryType::cstSum},
-        {"qty", TdxSummaryType::cstMin},   {"money", TdxSummaryType::cstAvg}, {"price", TdxSummaryType::cstSum},
+        {"id", TdxSummaryType::cstCount},  {"grp", TdxSummaryType::cstMax},
+        {"big", TdxSummaryType::cstSum},   {"qty", TdxSummaryType::cstMin},
+        {"money", TdxSummaryType::cstAvg}, {"price", TdxSummaryType::cstSum},
         {"day", TdxSummaryType::cstMin},   {"note", TdxSummaryType::cstCount}};
     for (const auto& [field, kind] : footers) {
         g.ColumnByFieldName(field)->SetSummaryFooterField(field);
@@ -103,7 +106,9 @@ TEST(ExactExport, SummaryRowShowsTheGridsFooter) {
     ExportToSpreadsheet(g, path, true, GridAppearance());
     const BiffFile f(readFile(path));
     const int sr = 5;
-    auto footer = [&](const char* field) { return g.SummaryFooterValue(*g.ColumnByFieldName(field)); };
+    auto footer = [&](const char* field) {
+        return g.SummaryFooterValue(*g.ColumnByFieldName(field));
+    };
 
     // Live formulas where they compute the grid's value: COUNTA over four numbers, MIN
     // passing over the empty cell as the grid passes over the null, SUM over doubles.
@@ -135,7 +140,8 @@ TEST(ExactExport, SummaryRowShowsTheGridsFooter) {
     for (const auto& [field, kind] : footers) {
         const TdxDBGridColumn& col = *g.ColumnByFieldName(field);
         const int c = col.Index();
-        if (f.cell(sr, c)->id != 0x0406) continue;
+        if (f.cell(sr, c)->id != 0x0406)
+            continue;
         ++formulas;
         ASSERT_TRUE(sheet.count({sr, c})) << field;
         const std::optional<double> v = parseNumber(sheet.at({sr, c}));
@@ -145,7 +151,7 @@ TEST(ExactExport, SummaryRowShowsTheGridsFooter) {
             << field;
     }
     EXPECT_EQ(formulas, 3);
-    EXPECT_EQ(sheet.at({2, 2}), "9007199254740993");  // a text keeps its digits
+    EXPECT_EQ(sheet.at({2, 2}), "9007199254740993"); // a text keeps its digits
 }
 
 TEST(ExactExport, FootersOverNullsOnlyAreEmpty) {
@@ -164,10 +170,10 @@ TEST(ExactExport, FootersOverNullsOnlyAreEmpty) {
     ASSERT_EQ(f.rows(), 8);
     EXPECT_EQ(labelOf(*f.cell(3, 2)), "MAX=9007199254740993.00");
     for (int c : {2, 3}) {
-        EXPECT_EQ(f.cell(6, c)->id, 0x0201) << c;  // group c: no value at all
+        EXPECT_EQ(f.cell(6, c)->id, 0x0201) << c; // group c: no value at all
         EXPECT_EQ(f.cell(6, c)->u16(4), 27) << c;
     }
-    EXPECT_EQ(f.cell(3, 3)->id, 0x0201);  // group a's qty is null too
+    EXPECT_EQ(f.cell(3, 3)->id, 0x0201); // group a's qty is null too
     // The summary footer: a minimum of nulls is an empty cell, not MIN(...) = 0; the
     // maximum, a text in the sheet, is the grid's value.
     EXPECT_EQ(f.cell(7, 3)->id, 0x0201);
@@ -183,8 +189,9 @@ TEST(ExactExport, WorkbookSummaryRowShowsTheGridsFooter) {
     db.open("select id, grp, big, qty, money, price, day, note from v where id < 5 order by id");
     TdxDBGrid& g = db.grid;
     const std::vector<std::pair<const char*, TdxSummaryType>> footers = {
-        {"id", TdxSummaryType::cstCount},  {"grp", TdxSummaryType::cstMax},   {"big", TdxSummaryType::cstSum},
-        {"qty", TdxSummaryType::cstMin},   {"money", TdxSummaryType::cstAvg}, {"price", TdxSummaryType::cstSum},
+        {"id", TdxSummaryType::cstCount},  {"grp", TdxSummaryType::cstMax},
+        {"big", TdxSummaryType::cstSum},   {"qty", TdxSummaryType::cstMin},
+        {"money", TdxSummaryType::cstAvg}, {"price", TdxSummaryType::cstSum},
         {"day", TdxSummaryType::cstMin},   {"note", TdxSummaryType::cstCount}};
     for (const auto& [field, kind] : footers) {
         g.ColumnByFieldName(field)->SetSummaryFooterField(field);
@@ -198,23 +205,25 @@ TEST(ExactExport, WorkbookSummaryRowShowsTheGridsFooter) {
     EXPECT_EQ(s.cells.at({2, 2}), "s:9007199254740993");
     EXPECT_EQ(s.cells.at({1, 4}), "n:12345.67");
     EXPECT_EQ(s.cells.at({5, 0}), "f:=SUBTOTAL(3,A2:A5)=4");
-    EXPECT_EQ(s.cells.at({5, 1}), "s:MAX=b");  // a text footer as the grid shows it
+    EXPECT_EQ(s.cells.at({5, 1}), "s:MAX=b"); // a text footer as the grid shows it
     // SUM would skip the texts, and a double would lose the sum's last digits: every digit
     // as a text.
     EXPECT_EQ(s.cells.at({5, 2}), "s:-9205357638345293823");
     EXPECT_EQ(s.cells.at({5, 3}), "f:=SUBTOTAL(5,D2:D5)=5");
-    EXPECT_EQ(s.cells.at({5, 4}).substr(0, 2), "n:");  // AVERAGE would divide by 3, not 4
+    EXPECT_EQ(s.cells.at({5, 4}).substr(0, 2), "n:"); // AVERAGE would divide by 3, not 4
     EXPECT_EQ(s.cells.at({5, 5}).substr(0, 21), "f:=SUBTOTAL(9,F2:F5)=");
     EXPECT_EQ(s.cells.at({5, 6}), "f:=SUBTOTAL(5,G2:G5)=datetime.datetime(2023, 12, 31, 0, 0)");
-    EXPECT_EQ(s.cells.at({5, 7}), "n:4.0");  // COUNTA would pass over the null
+    EXPECT_EQ(s.cells.at({5, 7}), "n:4.0"); // COUNTA would pass over the null
 
     std::string err;
     const auto calc = readWithLibreOffice(path, &err);
     ASSERT_TRUE(err.empty()) << err;
     EXPECT_EQ(calc.at({5, 0}), "4");
     EXPECT_EQ(calc.at({5, 3}), "5");
-    EXPECT_EQ(calc.at({5, 4}), FormatSummaryValue(TdxSummaryType::cstAvg, "0.####", SummaryValueKind::Number,
-                                                 SummaryPlace::Footer, g.SummaryFooterValue(*g.ColumnByFieldName("money"))));
+    EXPECT_EQ(calc.at({5, 4}),
+              FormatSummaryValue(TdxSummaryType::cstAvg, "0.####", SummaryValueKind::Number,
+                                 SummaryPlace::Footer,
+                                 g.SummaryFooterValue(*g.ColumnByFieldName("money"))));
     EXPECT_EQ(calc.at({5, 6}), "2023-12-31");
     EXPECT_EQ(calc.at({5, 7}), "4");
 }

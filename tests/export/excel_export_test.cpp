@@ -16,7 +16,8 @@ std::string hex(const std::string& bytes) {
     static const char* digits = "0123456789ABCDEF";
     std::string s;
     for (unsigned char b : bytes) {
-        if (!s.empty()) s += ' ';
+        if (!s.empty())
+            s += ' ';
         s += digits[b >> 4];
         s += digits[b & 15];
     }
@@ -28,7 +29,6 @@ double numberOf(const BiffRecord& r) {
     std::memcpy(&d, r.data.data() + 6, 8);
     return d;
 }
-
 
 } // namespace
 
@@ -47,33 +47,36 @@ TEST(SpreadsheetExport, WorkedExampleByteForByte) {
     const BiffFile f(bytes);
     // BOF, CODEPAGE, GUTS, PALETTE, 4 + 5 + 1 FONT, 29 + 1 XF, COLINFO, DIMENSIONS.
     std::vector<uint16_t> ids;
-    for (const BiffRecord& r : f.records) ids.push_back(r.id);
+    for (const BiffRecord& r : f.records)
+        ids.push_back(r.id);
     std::vector<uint16_t> head = {0x0409, 0x0042, 0x0080, 0x0092};
     head.insert(head.end(), 10, 0x0231);
     head.insert(head.end(), 30, 0x0443);
     head.push_back(0x007D);
     head.push_back(0x0200);
     ASSERT_GE(ids.size(), head.size());
-    EXPECT_EQ(std::vector<uint16_t>(ids.begin(), ids.begin() + static_cast<long>(head.size())), head);
+    EXPECT_EQ(std::vector<uint16_t>(ids.begin(), ids.begin() + static_cast<long>(head.size())),
+              head);
     EXPECT_EQ(hex(bytes.substr(0, 16)), "09 04 06 00 00 00 10 00 00 00 42 00 02 00 A8 03");
-    EXPECT_EQ(hex(f.records[head.size() - 2].data), "00 00 00 00 10 0E 0F 00 00 00 00 00");  // width 100 px
+    EXPECT_EQ(hex(f.records[head.size() - 2].data),
+              "00 00 00 00 10 0E 0F 00 00 00 00 00"); // width 100 px
 
     const std::string marker("\x00\x02\x0A\x00\x00\x00\xFF\xFF\x00\x00\xFF\x00\x00\x00", 14);
     const size_t dim = bytes.find(marker);
     ASSERT_NE(dim, std::string::npos);
-    EXPECT_EQ(hex(bytes.substr(dim + 14)),
-              "04 02 09 00 00 00 00 00 16 00 01 00 41 "
-              "7E 02 0A 00 01 00 00 00 1D 00 16 00 00 00 "
-              "7E 02 0A 00 02 00 00 00 1D 00 1E 00 00 00 "
-              "06 04 1D 00 03 00 00 00 18 00 00 00 00 00 00 00 28 40 03 00 0B 00 25 01 C0 02 C0 00 00 19 10 00 00 "
-              "0A 00 00 00");
+    EXPECT_EQ(hex(bytes.substr(dim + 14)), "04 02 09 00 00 00 00 00 16 00 01 00 41 "
+                                           "7E 02 0A 00 01 00 00 00 1D 00 16 00 00 00 "
+                                           "7E 02 0A 00 02 00 00 00 1D 00 1E 00 00 00 "
+                                           "06 04 1D 00 03 00 00 00 18 00 00 00 00 00 00 00 28 40 "
+                                           "03 00 0B 00 25 01 C0 02 C0 00 00 19 10 00 00 "
+                                           "0A 00 00 00");
 
     // The fixed formats and the column's own: integer column right-aligned, grid lines on.
     EXPECT_EQ(hex(f.records[4 + 10 + 21].data), "05 00 01 00 21 78 41 03 A1 A1 A1 A1");
     EXPECT_EQ(hex(f.records[4 + 10 + 22].data), "06 00 01 00 22 78 41 02 71 71 71 71");
     EXPECT_EQ(hex(f.records[4 + 10 + 29].data), "0A 00 01 00 23 78 41 03 A1 A1 A1 A1");
     EXPECT_EQ(hex(f.records[4].data), "C8 00 00 00 FF 7F 05 41 72 69 61 6C");
-    EXPECT_EQ(hex(f.records[8].data), "B4 00 00 00 0C 00 04 CB CE CC E5");  // 宋体, 9 pt, colour 12
+    EXPECT_EQ(hex(f.records[8].data), "B4 00 00 00 0C 00 04 CB CE CC E5"); // 宋体, 9 pt, colour 12
 
     std::string err;
     const auto cells = readWithXlrd(path, &err);
@@ -90,7 +93,7 @@ TEST(SpreadsheetExport, ChineseTextsAndAnUngroupedGrid) {
     db.open("select id, region, city, qty, price, note, day from sales order by id");
     db.ds.FieldByName("region").SetDisplayLabel("地区");
     db.grid.SetKeyField("id");
-    db.grid.ColumnByFieldName("city")->SetVisible(false);  // hidden: absent from the file
+    db.grid.ColumnByFieldName("city")->SetVisible(false); // hidden: absent from the file
     const std::string path = db.file("报表.xls");
     ExportToSpreadsheet(db.grid, path, true, GridAppearance());
 
@@ -99,7 +102,7 @@ TEST(SpreadsheetExport, ChineseTextsAndAnUngroupedGrid) {
     ASSERT_TRUE(err.empty()) << err;
     EXPECT_EQ(cells.at({0, 0}), "s:id");
     EXPECT_EQ(cells.at({0, 1}), "s:地区");
-    EXPECT_EQ(cells.at({0, 2}), "s:qty");  // city's place taken by the next column
+    EXPECT_EQ(cells.at({0, 2}), "s:qty"); // city's place taken by the next column
     EXPECT_EQ(cells.at({0, 5}), "s:day");
     EXPECT_EQ(cells.count({0, 6}), 0u);
     EXPECT_EQ(cells.at({1, 1}), "s:上海");
@@ -122,7 +125,7 @@ TEST(SpreadsheetExport, ChineseTextsAndAnUngroupedGrid) {
             ++colInfos;
         }
     EXPECT_EQ(colInfos, 6);
-    EXPECT_EQ(f.rows(), 7);  // header, five rows, and with no footer kinds a summary row of blanks
+    EXPECT_EQ(f.rows(), 7); // header, five rows, and with no footer kinds a summary row of blanks
     EXPECT_EQ(f.cell(6, 0)->id, 0x0201);
 }
 
@@ -136,7 +139,7 @@ TEST(SpreadsheetExport, TwoGroupingLevelsWithFooters) {
     addSummary(g, *g.ColumnByFieldName("day"), TdxSummaryType::cstMin);
     g.GroupColumn(*g.ColumnByFieldName("region"), 0);
     g.GroupColumn(*g.ColumnByFieldName("city"), 1);
-    g.CollapseAll();  // collapsed groups are written whole
+    g.CollapseAll(); // collapsed groups are written whole
     const std::string path = db.file("g.xls");
     ExportToSpreadsheet(g, path, true, GridAppearance());
 
@@ -166,13 +169,16 @@ TEST(SpreadsheetExport, TwoGroupingLevelsWithFooters) {
     EXPECT_EQ(f.cell(8, 2)->id, 0x0201);
     EXPECT_EQ(f.cell(8, 2)->u16(4), 28);
     EXPECT_EQ(cells.at({8, 3}), "s:7.00");
-    EXPECT_EQ(cells.at({8, 5}), "s:" + g.FooterCellText(g.Child(g.Child(g.Top(0), 1), 0), *g.ColumnByFieldName("day"), 1));
+    EXPECT_EQ(cells.at({8, 5}), "s:" + g.FooterCellText(g.Child(g.Child(g.Top(0), 1), 0),
+                                                        *g.ColumnByFieldName("day"), 1));
     EXPECT_EQ(cells.at({9, 0}), "s:region : 上海 ");
 
     // Every data row is there: 5 of them, plus 2 + 4 group rows and 4 + 2 footer rows.
     int dataRows = 0;
     for (int r = 1; r < f.rows(); ++r)
-        if (cells.count({r, 2}) && cells.at({r, 2}).rfind("n:", 0) == 0 && f.cell(r, 2)->id == 0x027E) ++dataRows;
+        if (cells.count({r, 2}) && cells.at({r, 2}).rfind("n:", 0) == 0 &&
+            f.cell(r, 2)->id == 0x027E)
+            ++dataRows;
     EXPECT_EQ(dataRows, 5);
     const int summaryRow = 1 + 5 + 6 + 6;
     EXPECT_EQ(f.rows(), summaryRow + 1);
@@ -186,7 +192,7 @@ TEST(SpreadsheetExport, TwoGroupingLevelsWithFooters) {
     const BiffRecord* sum = f.cell(summaryRow, 3);
     ASSERT_EQ(sum->id, 0x0406);
     EXPECT_EQ(hex(sum->data.substr(18)), "25 01 C0 11 C0 03 03 19 10 00 00");
-    EXPECT_EQ(f.cell(summaryRow, 4)->id, 0x0201);  // price has no footer
+    EXPECT_EQ(f.cell(summaryRow, 4)->id, 0x0201); // price has no footer
     EXPECT_EQ(cells.at({summaryRow, 5}), "s:" + g.SummaryFooterText(*g.ColumnByFieldName("day")));
     EXPECT_EQ(f.cell(summaryRow, 0)->u16(4), 25);
 }
@@ -235,7 +241,8 @@ TEST(SpreadsheetExport, EmptyGridsAndGridsWithoutKeyField) {
 
 TEST(SpreadsheetExport, LimitsAreReportedAndThePreviousFileStays) {
     std::string wide = "create table wide(";
-    for (int i = 0; i < 257; ++i) wide += (i ? ", c" : "c") + std::to_string(i) + " integer";
+    for (int i = 0; i < 257; ++i)
+        wide += (i ? ", c" : "c") + std::to_string(i) + " integer";
     wide += "); insert into wide(c0) values (1);";
     ExportDb db(wide + R"(
         create table many(n integer);
@@ -258,7 +265,7 @@ TEST(SpreadsheetExport, LimitsAreReportedAndThePreviousFileStays) {
     db.open("select n from many");
     db.grid.SetKeyField("n");
     try {
-        ExportToSpreadsheet(db.grid, path, true, GridAppearance());  // header + 16,383 + summary
+        ExportToSpreadsheet(db.grid, path, true, GridAppearance()); // header + 16,383 + summary
         FAIL() << "16,385 rows written";
     } catch (const Error& e) {
         // BIFF4 holds 16,384 rows; the message points to the format that holds the report.
@@ -267,7 +274,9 @@ TEST(SpreadsheetExport, LimitsAreReportedAndThePreviousFileStays) {
         EXPECT_NE(std::string(e.what()).find(".xlsx"), std::string::npos) << e.what();
     }
     EXPECT_EQ(readFile(path), "previous");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(db.folder), std::filesystem::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(db.folder),
+                            std::filesystem::directory_iterator()),
+              2);
 
     // A file that cannot be created: the specified message, nothing left behind.
     const std::string bad = db.file("missing/x.xls");
@@ -332,10 +341,12 @@ TEST(SpreadsheetExport, CommandFlowNamesTheFile) {
     db.open("select a from w");
     db.grid.SetKeyField("a");
     std::filesystem::create_directories(db.file("my.reports"));
-    EXPECT_EQ(exportCommand(ExportCommand::Spreadsheet, db.grid, db.file("my.reports/sales  ")).path,
-              db.file("my.reports/sales.xls"));
+    EXPECT_EQ(
+        exportCommand(ExportCommand::Spreadsheet, db.grid, db.file("my.reports/sales  ")).path,
+        db.file("my.reports/sales.xls"));
     EXPECT_TRUE(std::filesystem::exists(db.file("my.reports/sales.xls")));
-    EXPECT_EQ(exportCommand(ExportCommand::Spreadsheet, db.grid, db.file("sales.dat")).path, db.file("sales.dat"));
+    EXPECT_EQ(exportCommand(ExportCommand::Spreadsheet, db.grid, db.file("sales.dat")).path,
+              db.file("sales.dat"));
     std::string err;
     readWithXlrd(db.file("sales.dat"), &err);
     EXPECT_TRUE(err.empty()) << err;
@@ -350,13 +361,14 @@ TEST(SpreadsheetExport, SelectedRowsWithTheirGroups) {
     TdxDBGridExportExcel e;
     e.Grid = &g;
     e.SaveAll = false;
-    EXPECT_EQ(e.RowsToExport().size(), 2u + 5u);  // nothing selected: every row
+    EXPECT_EQ(e.RowsToExport().size(), 2u + 5u); // nothing selected: every row
     // 上海 holds 1, 3 and 4; selecting its second row brings its group, and selecting the
     // group of 北京 brings all its rows, in tree order.
     const RowHandle shanghai = g.Top(1), beijing = g.Top(0);
     e.SelectedNodes = {g.Child(shanghai, 1), beijing};
     const std::vector<RowHandle> rows = e.RowsToExport();
-    const std::vector<RowHandle> expected = {beijing, g.Child(beijing, 0), g.Child(beijing, 1), shanghai, g.Child(shanghai, 1)};
+    const std::vector<RowHandle> expected = {beijing, g.Child(beijing, 0), g.Child(beijing, 1),
+                                             shanghai, g.Child(shanghai, 1)};
     EXPECT_EQ(rows, expected);
     e.SaveAll = true;
     EXPECT_EQ(e.RowsToExport().size(), 7u);
@@ -365,15 +377,18 @@ TEST(SpreadsheetExport, SelectedRowsWithTheirGroups) {
 // Other readers decode the sheet as GBK: what it cannot hold is written as "?" and counted
 // once, with long texts cut at the cell limit, in one notice for the user.
 TEST(SpreadsheetExport, CharactersOutsideGbkAndCutTextsAreCountedInOneNotice) {
-    ExportDb db("create table t(id integer primary key, note text);"
-                "insert into t values (1, '表情 😀 ok'), (2, '안녕'), (3, '€ 普通'), (4, null), (5, ''),"
-                "(6, printf('%.3000c', 'x'));");
+    ExportDb db(
+        "create table t(id integer primary key, note text);"
+        "insert into t values (1, '表情 😀 ok'), (2, '안녕'), (3, '€ 普通'), (4, null), (5, ''),"
+        "(6, printf('%.3000c', 'x'));");
     db.open("select id, note from t order by id");
     db.grid.SetKeyField("id");
     addSummary(db.grid, *db.grid.ColumnByFieldName("note"), TdxSummaryType::cstCount);
     const ExportResult r = exportCommand(ExportCommand::Spreadsheet, db.grid, db.file("t.xls"));
-    EXPECT_EQ(r.notice, "有 4 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
-                        "输出为 Excel 工作簿（.xlsx）可保留完整的文字。");
+    EXPECT_EQ(
+        r.notice,
+        "有 4 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
+        "输出为 Excel 工作簿（.xlsx）可保留完整的文字。");
     std::string err;
     const auto cells = readWithXlrd(r.path, &err);
     ASSERT_TRUE(err.empty()) << err;
@@ -387,8 +402,10 @@ TEST(SpreadsheetExport, CharactersOutsideGbkAndCutTextsAreCountedInOneNotice) {
     ASSERT_TRUE(err.empty()) << err;
     EXPECT_EQ(calc.at({7, 1}), "6");
 
-    ExportDb plain("create table t(id integer primary key, note text); insert into t values (1, '普通');");
+    ExportDb plain(
+        "create table t(id integer primary key, note text); insert into t values (1, '普通');");
     plain.open("select id, note from t");
     plain.grid.SetKeyField("id");
-    EXPECT_EQ(exportCommand(ExportCommand::Spreadsheet, plain.grid, plain.file("p.xls")).notice, "");
+    EXPECT_EQ(exportCommand(ExportCommand::Spreadsheet, plain.grid, plain.file("p.xls")).notice,
+              "");
 }

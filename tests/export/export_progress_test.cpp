@@ -54,11 +54,12 @@ TEST(ExportProgress, ReportsRowsAndACancelKeepsTheOldFile) {
     };
     const std::string old = "last month's file";
     for (const auto& [name, format] : formats) {
-        const Run& run = format;  // clang before 16 captures no structured binding in a lambda
+        const Run& run = format; // clang before 16 captures no structured binding in a lambda
         SCOPED_TRACE(name);
         const std::string file = db.file(name);
         writeFile(file, old);
-        const size_t entries = std::distance(fs::directory_iterator(db.folder), fs::directory_iterator());
+        const size_t entries =
+            std::distance(fs::directory_iterator(db.folder), fs::directory_iterator());
 
         Recorder cancelling;
         cancelling.cancelAt = 8192;
@@ -67,10 +68,12 @@ TEST(ExportProgress, ReportsRowsAndACancelKeepsTheOldFile) {
             EXPECT_EQ(rgtest::errorOf([&] { run(file); }), "操作已取消。");
         }
         using R = std::tuple<std::string, int64_t, int64_t>;
-        EXPECT_EQ(cancelling.reports,
-                  (std::vector<R>{{"正在导出", 0, 16000}, {"正在导出", 4096, 16000}, {"正在导出", 8192, 16000}}));
+        EXPECT_EQ(cancelling.reports, (std::vector<R>{{"正在导出", 0, 16000},
+                                                      {"正在导出", 4096, 16000},
+                                                      {"正在导出", 8192, 16000}}));
         EXPECT_EQ(readFile(file), old);
-        EXPECT_EQ(std::distance(fs::directory_iterator(db.folder), fs::directory_iterator()), entries);
+        EXPECT_EQ(std::distance(fs::directory_iterator(db.folder), fs::directory_iterator()),
+                  entries);
 
         Recorder watching;
         {

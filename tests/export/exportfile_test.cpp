@@ -1,11 +1,11 @@
-#include "fullfilesystem.h"
-#include "testfiles.h"
 #include "common/error.h"
 #include "export/excelexport.h"
 #include "export/exportfile.h"
-#include "files/stagedcopy.h"
 #include "export/xmlexport.h"
 #include "exporttest.h"
+#include "files/stagedcopy.h"
+#include "fullfilesystem.h"
+#include "testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -14,10 +14,10 @@
 #include <filesystem>
 #include <functional>
 #include <grp.h>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,12 +93,13 @@ TEST(ExportTarget, LinksAreFollowedSpecialFilesRefused) {
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_EQ(namesIn(db.folder),
-              (std::vector<std::string>{"link.xls", "made.xml", "made.xsl", "pipe-link.xls", "pipe.xls",
-                                        "real.xls", "sub", "t.db"}));
+              (std::vector<std::string>{"link.xls", "made.xml", "made.xsl", "pipe-link.xls",
+                                        "pipe.xls", "real.xls", "sub", "t.db"}));
 
     // A legal name of 253 bytes still gets its temporary file beside it.
     std::string longName;
-    while (longName.size() + 3 + 4 <= 253) longName += "报";
+    while (longName.size() + 3 + 4 <= 253)
+        longName += "报";
     longName += ".xls";
     ExportToSpreadsheet(db.grid, db.file(longName), true, GridAppearance());
     EXPECT_EQ(readWithXlrd(db.file(longName))[std::pair(1, 1)], "s:甲");
@@ -174,7 +175,8 @@ TEST(ExportTarget, FullDiskNamesTheFileAndTheCause) {
     db.open("select * from t");
     db.grid.SetKeyField("id");
     rgtest::FullFileSystem full(db.file("full"));
-    if (!full.mounted()) GTEST_SKIP() << "a full file system needs root to mount a small tmpfs; not tested here";
+    if (!full.mounted())
+        GTEST_SKIP() << "a full file system needs root to mount a small tmpfs; not tested here";
     const std::string path = db.file("full/out.xls");
     writeFile(path, "old");
     full.fill();
@@ -190,7 +192,8 @@ namespace {
 void exportBytes(const std::string& path, const std::string& bytes, int ready) {
     ExportFile f(path);
     f.Write(bytes);
-    if (ready >= 0 && ::write(ready, "r", 1) != 1) ::_exit(3);
+    if (ready >= 0 && ::write(ready, "r", 1) != 1)
+        ::_exit(3);
     f.Commit();
 }
 
@@ -198,7 +201,8 @@ void exportBytes(const std::string& path, const std::string& bytes, int ready) {
 // the child's process number.
 pid_t asUser(uid_t uid, const std::string& cache, const std::function<void()>& work) {
     const pid_t child = ::fork();
-    if (child != 0) return child;
+    if (child != 0)
+        return child;
     ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
     if (::geteuid() != uid && (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 ||
                                ::setresuid(uid, uid, uid) != 0))
@@ -231,11 +235,14 @@ TEST(ExportTarget, KilledCopiesOverAFileAreUndone) {
     fs::create_directories(folder);
     fs::create_directories(cache);
     std::string a, b;
-    for (int i = 0; i < 200000; ++i) a += "old line " + std::to_string(i) + "\n";
-    for (int i = 0; i < 120000; ++i) b += "new row " + std::to_string(i) + "\n";
+    for (int i = 0; i < 200000; ++i)
+        a += "old line " + std::to_string(i) + "\n";
+    for (int i = 0; i < 120000; ++i)
+        b += "new row " + std::to_string(i) + "\n";
     writeFile(target, a);
     ::chmod(top.path().c_str(), 0755);
-    for (const std::string& p : {cache, target}) ASSERT_EQ(::chown(p.c_str(), user, user), 0);
+    for (const std::string& p : {cache, target})
+        ASSERT_EQ(::chown(p.c_str(), user, user), 0);
     ::chmod(folder.c_str(), 0555);
     if (waitFor(asUser(user, cache, [] {})) == 2)
         GTEST_SKIP() << "this process cannot run a child as user " << user << "; not tested here";
@@ -248,7 +255,8 @@ TEST(ExportTarget, KilledCopiesOverAFileAreUndone) {
     auto journalExists = [&] {
         std::error_code ec;
         for (fs::directory_iterator it(journals, ec), end; !ec && it != end; it.increment(ec))
-            if (it->path().extension() == ".journal") return true;
+            if (it->path().extension() == ".journal")
+                return true;
         return false;
     };
     int duringCopy = 0;
@@ -258,7 +266,8 @@ TEST(ExportTarget, KilledCopiesOverAFileAreUndone) {
         ASSERT_EQ(::pipe(pipe), 0);
         const pid_t writer = asUser(user, cache, [&] {
             ::close(pipe[0]);
-            for (int n = 0;; ++n) exportBytes(target, n % 2 ? (first == a ? b : a) : first, pipe[1]);
+            for (int n = 0;; ++n)
+                exportBytes(target, n % 2 ? (first == a ? b : a) : first, pipe[1]);
         });
         ::close(pipe[1]);
         char c;
@@ -267,10 +276,11 @@ TEST(ExportTarget, KilledCopiesOverAFileAreUndone) {
         char head[8] = {};
         auto stillWriting = [&] { return ::waitpid(writer, nullptr, WNOHANG) == 0; };
         if (i % 3 == 1)
-            while (!journalExists() && stillWriting()) sched_yield();
+            while (!journalExists() && stillWriting())
+                sched_yield();
         if (i % 3 == 2)
-            while (::pread(fd, head, sizeof head, 0) == sizeof head && first.compare(0, 8, head, 8) != 0 &&
-                   stillWriting())
+            while (::pread(fd, head, sizeof head, 0) == sizeof head &&
+                   first.compare(0, 8, head, 8) != 0 && stillWriting())
                 sched_yield();
         ::close(fd);
         ::kill(writer, SIGKILL);
@@ -279,7 +289,8 @@ TEST(ExportTarget, KilledCopiesOverAFileAreUndone) {
         duringCopy += journalExists();
         ASSERT_EQ(waitFor(asUser(user, cache, [] { recoverInterruptedCopies(); })), 0);
         const std::string now = readFile(target);
-        ASSERT_TRUE(now == a || now == b) << "kill " << i << " left " << now.size() << " bytes of a mixture";
+        ASSERT_TRUE(now == a || now == b)
+            << "kill " << i << " left " << now.size() << " bytes of a mixture";
     }
     // Some kills did land during a copy, and nothing is left over.
     EXPECT_GT(duringCopy, 0);

@@ -46,12 +46,12 @@ TEST(XlsxExport, TwoLevelsAsOutlineWithSubtotals) {
     // As a spreadsheet's own subtotals: group rows and their footers at the group's level,
     // the rows between one below, summaries below. Collapsing a level hides only what lies
     // deeper: each footer stays with its group row.
-    const std::map<int, int> levels{{2, 1},  {3, 2},  {4, 1},  {5, 1},  {6, 2}, {7, 1}, {10, 1},
+    const std::map<int, int> levels{{2, 1},  {3, 2},  {4, 1},  {5, 1},  {6, 2},  {7, 1}, {10, 1},
                                     {11, 2}, {12, 1}, {13, 1}, {14, 2}, {15, 2}, {16, 1}};
     EXPECT_EQ(s.levels, levels);
     for (const auto& [groupRow, footerRow] : {std::pair{2, 4}, {5, 7}, {10, 12}, {13, 16}})
         EXPECT_EQ(s.levels.at(groupRow), s.levels.at(footerRow));
-    EXPECT_EQ(s.levels.count(1), 0u);  // 北京 and its footer at the top level
+    EXPECT_EQ(s.levels.count(1), 0u); // 北京 and its footer at the top level
     EXPECT_EQ(s.levels.count(8), 0u);
     // The footer row's first cell names its group and, where the columns' kinds differ,
     // each column's kind.
@@ -109,8 +109,8 @@ TEST(XlsxExport, AnyTextTypedValuesAndValuesWhereFormulasWouldDiffer) {
     EXPECT_EQ(g.SummaryFooterText(*g.ColumnByFieldName("big")), "9007199254741005.00");
     EXPECT_EQ(s.cells.at({4, 2}), "s:9007199254741005");
     EXPECT_EQ(s.cells.at({4, 4}), "n:3.0");
-    // Decimals are numbers in their scale's format; dates and times are dates, except those before 1900-03-01,
-    // which spreadsheets count differently.
+    // Decimals are numbers in their scale's format; dates and times are dates, except those before
+    // 1900-03-01, which spreadsheets count differently.
     EXPECT_EQ(s.cells.at({1, 5}), "n:12.5");
     // SQLite gives the decimal as 12.5, and the grid shows one place: so does the cell.
     EXPECT_EQ(g.CellText(g.Top(0), *g.ColumnByFieldName("amount")), "12.5");
@@ -186,11 +186,14 @@ TEST(XlsxExport, RecordsPastSixtyFiveThousandRowsInTwoLevels) {
 // units with one notice for the export.
 TEST(XlsxExport, EdgesOfNumbersAndTextsReadBackWhole) {
     std::string emoji;
-    for (int i = 0; i < 20000; ++i) emoji += "😀";  // 40,000 UTF-16 units
+    for (int i = 0; i < 20000; ++i)
+        emoji += "😀"; // 40,000 UTF-16 units
     ExportDb db("create table t(id integer primary key, grp text, r real, n integer, note text);"
                 "insert into t values (1, 'a', 1.7976931348623157e308, 9007199254740992, 'x');"
                 "insert into t values (2, 'a', 0.1, 1, 'y');"
-                "insert into t values (3, 'b', 9e999, 2, '" + emoji + "');"
+                "insert into t values (3, 'b', 9e999, 2, '" +
+                emoji +
+                "');"
                 "insert into t values (4, 'b', -9e999, 3, 'z');"
                 "insert into t values (5, 'c', 1.0000000000000002, 4, 'w');");
     db.open("select id, grp, r, n, note from t order by id");
@@ -199,7 +202,8 @@ TEST(XlsxExport, EdgesOfNumbersAndTextsReadBackWhole) {
     addSummary(g, *g.ColumnByFieldName("r"), TdxSummaryType::cstSum);
     addSummary(g, *g.ColumnByFieldName("n"), TdxSummaryType::cstSum);
     g.GroupColumn(*g.ColumnByFieldName("grp"), 0);
-    const ExportResult result = exportCommand(ExportCommand::Spreadsheet, g, db.file("edges.xlsx"), 0);
+    const ExportResult result =
+        exportCommand(ExportCommand::Spreadsheet, g, db.file("edges.xlsx"), 0);
     EXPECT_NE(result.notice.find("有 1 个单元格"), std::string::npos) << result.notice;
 
     const XlsxSheet s = readWithOpenpyxl(result.path);
@@ -213,9 +217,10 @@ TEST(XlsxExport, EdgesOfNumbersAndTextsReadBackWhole) {
     EXPECT_EQ(s.cells.at({4, 0}), "s:a 合计");
     EXPECT_EQ(s.cells.at({6, 2}), "s:Infinity");
     EXPECT_EQ(s.cells.at({7, 2}), "s:-Infinity");
-    EXPECT_EQ(s.cells.at({8, 2}), "s:NaN");  // inf + -inf
+    EXPECT_EQ(s.cells.at({8, 2}), "s:NaN"); // inf + -inf
     std::string cut;
-    for (int i = 0; i < 16383; ++i) cut += "😀";
+    for (int i = 0; i < 16383; ++i)
+        cut += "😀";
     EXPECT_EQ(s.cells.at({6, 4}), "s:" + cut);
 
     // LibreOffice reads the same workbook: the largest double stays finite, every digit.

@@ -29,7 +29,8 @@ std::vector<std::string> lines(const std::string& text) {
 
 std::string joined(const std::vector<std::string>& v, size_t from, size_t to) {
     std::string s;
-    for (size_t i = from; i < to && i < v.size(); ++i) s += v[i] + "\n";
+    for (size_t i = from; i < to && i < v.size(); ++i)
+        s += v[i] + "\n";
     return s;
 }
 
@@ -81,23 +82,39 @@ TEST(XmlExport, UngroupedDocumentLineByLine) {
     const std::string path = db.file("sales.xml");
     ExportToXml(db.grid, path, true, look);
 
-    std::vector<std::string> expected = {"<?xml version = \"1.0\" ?>",
-                                         "<?xml-stylesheet type=\"text/xsl\" href=\"sales.xsl\"?>",
-                                         "<!DOCTYPE GRID [", "  <!ELEMENT GRID (BANDS, COLUMNS, ROWS*)>"};
+    std::vector<std::string> expected = {
+        "<?xml version = \"1.0\" ?>", "<?xml-stylesheet type=\"text/xsl\" href=\"sales.xsl\"?>",
+        "<!DOCTYPE GRID [", "  <!ELEMENT GRID (BANDS, COLUMNS, ROWS*)>"};
     expected.insert(expected.end(), kDtdHead.begin(), kDtdHead.end());
-    for (const char* l : {"  <!ATTLIST ROW dxDBGridColumn1 CDATA #IMPLIED>", "  <!ATTLIST ROW dxDBGridColumn2 CDATA #IMPLIED>",
-                          "  <!ATTLIST ROW dxDBGridColumn4 CDATA #IMPLIED>", "  <!ATTLIST ROW dxDBGridColumn5 CDATA #IMPLIED>",
-                          "]>", "<GRID ExportVersion=\"1.0\">", "  <BANDS>",
-                          "    <BAND Index=\"0\" Caption=\"&#25253;&#34920;\"></BAND>", "  </BANDS>", "  <COLUMNS>",
-                          "    <COLUMN Name=\"dxDBGridColumn1\" Caption=\"id\" Index=\"0\" BandIndex=\"0\" RowIndex=\"0\" ColIndex=\"0\" Width=\"100\"></COLUMN>",
-                          "    <COLUMN Name=\"dxDBGridColumn2\" Caption=\"A&#38;B &#60;1&#62;\" Index=\"1\" BandIndex=\"0\" RowIndex=\"0\" ColIndex=\"1\" Width=\"100\"></COLUMN>",
-                          "    <COLUMN Name=\"dxDBGridColumn4\" Caption=\"day\" Index=\"3\" BandIndex=\"0\" RowIndex=\"0\" ColIndex=\"2\" Width=\"100\"></COLUMN>",
-                          "    <COLUMN Name=\"dxDBGridColumn5\" Caption=\"\" Index=\"4\" BandIndex=\"0\" RowIndex=\"0\" ColIndex=\"3\" Width=\"100\"></COLUMN>",
-                          "  </COLUMNS>", "  <ROWS>",
-                          "    <ROW dxDBGridColumn1=\"1\" dxDBGridColumn2=\"&#19978;&#28023;\" dxDBGridColumn4=\"2024-03-05\" dxDBGridColumn5=\"08:30:00\"></ROW>",
-                          "    <ROW dxDBGridColumn1=\"2\" dxDBGridColumn2=\"&#21271;&#20140;\" dxDBGridColumn4=\"\" dxDBGridColumn5=\"\"></ROW>",
-                          "    <ROW dxDBGridColumn1=\"3\" dxDBGridColumn2=\"&#19978;&#28023;\" dxDBGridColumn4=\"2024-02-01\" dxDBGridColumn5=\"23:59:59\"></ROW>",
-                          "  </ROWS>", "</GRID>"})
+    for (const char* l :
+         {"  <!ATTLIST ROW dxDBGridColumn1 CDATA #IMPLIED>",
+          "  <!ATTLIST ROW dxDBGridColumn2 CDATA #IMPLIED>",
+          "  <!ATTLIST ROW dxDBGridColumn4 CDATA #IMPLIED>",
+          "  <!ATTLIST ROW dxDBGridColumn5 CDATA #IMPLIED>",
+          "]>",
+          "<GRID ExportVersion=\"1.0\">",
+          "  <BANDS>",
+          "    <BAND Index=\"0\" Caption=\"&#25253;&#34920;\"></BAND>",
+          "  </BANDS>",
+          "  <COLUMNS>",
+          "    <COLUMN Name=\"dxDBGridColumn1\" Caption=\"id\" Index=\"0\" BandIndex=\"0\" "
+          "RowIndex=\"0\" ColIndex=\"0\" Width=\"100\"></COLUMN>",
+          "    <COLUMN Name=\"dxDBGridColumn2\" Caption=\"A&#38;B &#60;1&#62;\" Index=\"1\" "
+          "BandIndex=\"0\" RowIndex=\"0\" ColIndex=\"1\" Width=\"100\"></COLUMN>",
+          "    <COLUMN Name=\"dxDBGridColumn4\" Caption=\"day\" Index=\"3\" BandIndex=\"0\" "
+          "RowIndex=\"0\" ColIndex=\"2\" Width=\"100\"></COLUMN>",
+          "    <COLUMN Name=\"dxDBGridColumn5\" Caption=\"\" Index=\"4\" BandIndex=\"0\" "
+          "RowIndex=\"0\" ColIndex=\"3\" Width=\"100\"></COLUMN>",
+          "  </COLUMNS>",
+          "  <ROWS>",
+          "    <ROW dxDBGridColumn1=\"1\" dxDBGridColumn2=\"&#19978;&#28023;\" "
+          "dxDBGridColumn4=\"2024-03-05\" dxDBGridColumn5=\"08:30:00\"></ROW>",
+          "    <ROW dxDBGridColumn1=\"2\" dxDBGridColumn2=\"&#21271;&#20140;\" "
+          "dxDBGridColumn4=\"\" dxDBGridColumn5=\"\"></ROW>",
+          "    <ROW dxDBGridColumn1=\"3\" dxDBGridColumn2=\"&#19978;&#28023;\" "
+          "dxDBGridColumn4=\"2024-02-01\" dxDBGridColumn5=\"23:59:59\"></ROW>",
+          "  </ROWS>",
+          "</GRID>"})
         expected.push_back(l);
     const std::vector<std::string> got = lines(readFile(path));
     EXPECT_EQ(joined(got, 0, got.size()), joined(expected, 0, expected.size()));
@@ -110,12 +127,14 @@ TEST(XmlExport, UngroupedDocumentLineByLine) {
         "  <xsl:template match=\"/\">",
         "    <HTML>",
         "      <BODY>",
-        "        <TABLE style=\"font:9pt &#23435;&#20307;\" border=\"1\" CELLSPACING=\"0\" CELLPADDING=\"1\" BGCOLOR=\"#FFFFFF\">",
+        "        <TABLE style=\"font:9pt &#23435;&#20307;\" border=\"1\" CELLSPACING=\"0\" "
+        "CELLPADDING=\"1\" BGCOLOR=\"#FFFFFF\">",
         "          <THEAD style=\"font:bold; background-color:#C0C0C0\">",
         "            <TR valign=\"top\">",
         "              <xsl:for-each select=\"/GRID/COLUMNS/COLUMN\">",
         "                <TD align=\"left\">",
-        "                  <xsl:attribute name=\"width\"><xsl:value-of select=\"@Width\"/></xsl:attribute>",
+        "                  <xsl:attribute name=\"width\"><xsl:value-of "
+        "select=\"@Width\"/></xsl:attribute>",
         "                  <xsl:value-of select=\"@Caption\"/>",
         "                </TD>",
         "              </xsl:for-each>",
@@ -130,9 +149,10 @@ TEST(XmlExport, UngroupedDocumentLineByLine) {
     };
     EXPECT_EQ(joined(xsl, 0, xslExpected.size()), joined(xslExpected, 0, xslExpected.size()));
     EXPECT_EQ(xsl.size(), xslExpected.size() - 4 + 4 * 4 + 3 + 4);
-    EXPECT_EQ(joined(xsl, xsl.size() - 7, xsl.size()),
-              "          </TR>\n          </xsl:for-each>\n        </TABLE>\n      </BODY>\n    </HTML>\n"
-              "  </xsl:template>\n</xsl:stylesheet>\n");
+    EXPECT_EQ(
+        joined(xsl, xsl.size() - 7, xsl.size()),
+        "          </TR>\n          </xsl:for-each>\n        </TABLE>\n      </BODY>\n    </HTML>\n"
+        "  </xsl:template>\n</xsl:stylesheet>\n");
 
     // A browser's view: the style sheet turns the document into a table of every row.
     std::string html;
@@ -141,7 +161,9 @@ TEST(XmlExport, UngroupedDocumentLineByLine) {
     for (const char* text : {"上海", "北京", "2024-03-05", "2024-02-01", "23:59:59"})
         EXPECT_NE(html.find(text), std::string::npos) << text << "\n" << html;
     size_t rows = 0;
-    for (size_t at = html.find("<TR valign=\"top\">"); at != std::string::npos; at = html.find("<TR valign=\"top\">", at + 1)) ++rows;
+    for (size_t at = html.find("<TR valign=\"top\">"); at != std::string::npos;
+         at = html.find("<TR valign=\"top\">", at + 1))
+        ++rows;
     EXPECT_EQ(rows, 1u + 3u);
 }
 
@@ -150,7 +172,7 @@ TEST(XmlExport, TwoLevelsOfGroups) {
     db.open("select id, region, city, qty from sales order by id");
     TdxDBGrid& g = db.grid;
     g.SetKeyField("id");
-    addSummary(g, *g.ColumnByFieldName("qty"), TdxSummaryType::cstSum);  // footers are not written
+    addSummary(g, *g.ColumnByFieldName("qty"), TdxSummaryType::cstSum); // footers are not written
     g.GroupColumn(*g.ColumnByFieldName("region"), 0);
     g.GroupColumn(*g.ColumnByFieldName("city"), 1);
     g.CollapseAll();
@@ -164,7 +186,7 @@ TEST(XmlExport, TwoLevelsOfGroups) {
     EXPECT_EQ(got[22], "  <!ATTLIST ROW dxDBGridColumn1 CDATA #IMPLIED>");
     EXPECT_EQ(got[23], "  <!ATTLIST ROW dxDBGridColumn4 CDATA #IMPLIED>");
     EXPECT_EQ(got[24], "]>");
-    const size_t body = 25 + 1 + 3 + 4;  // GRID, BANDS, COLUMNS with two columns
+    const size_t body = 25 + 1 + 3 + 4; // GRID, BANDS, COLUMNS with two columns
     EXPECT_EQ(got[body - 1], "  </COLUMNS>");
     const std::vector<std::string> expected = {
         "  <GROUP GroupText=\"region : &#21271;&#20140; \">",
@@ -188,20 +210,25 @@ TEST(XmlExport, TwoLevelsOfGroups) {
     const std::vector<std::string> xsl = lines(readFile(db.file("____-c43c2cd5.xsl")));
     ASSERT_GT(xsl.size(), 40u);
     EXPECT_EQ(xsl[5], "        <xsl:for-each select=\"/GRID/GROUP\">");
-    EXPECT_EQ(xsl[6], "          <TABLE style=\"font:9pt &#23435;&#20307;\" BORDER=\"0\" CELLSPACING=\"0\" CELLPADDING=\"1\" BGCOLOR=\"#C0C0C0\">");
+    EXPECT_EQ(xsl[6], "          <TABLE style=\"font:9pt &#23435;&#20307;\" BORDER=\"0\" "
+                      "CELLSPACING=\"0\" CELLPADDING=\"1\" BGCOLOR=\"#C0C0C0\">");
     EXPECT_EQ(xsl[9], "                &#160;<xsl:value-of select=\"@GroupText\"/>");
     EXPECT_EQ(xsl[14], "          <xsl:for-each select=\"GROUP\">");
-    EXPECT_EQ(xsl[23], "            <TABLE style=\"font:9pt &#23435;&#20307;\" border=\"1\" CELLSPACING=\"0\" CELLPADDING=\"1\" BGCOLOR=\"#FFFFFF\">");
+    EXPECT_EQ(xsl[23], "            <TABLE style=\"font:9pt &#23435;&#20307;\" border=\"1\" "
+                       "CELLSPACING=\"0\" CELLPADDING=\"1\" BGCOLOR=\"#FFFFFF\">");
     EXPECT_EQ(xsl[34], "              <xsl:for-each select=\"ROW\">");
     EXPECT_EQ(xsl[xsl.size() - 5], "        </xsl:for-each>");
 
     std::string html;
-    ASSERT_EQ(run("xsltproc '" + db.file("____-c43c2cd5.xsl") + "' '" + path + "' 2>&1", &html), 0) << html;
+    ASSERT_EQ(run("xsltproc '" + db.file("____-c43c2cd5.xsl") + "' '" + path + "' 2>&1", &html), 0)
+        << html;
     for (const char* text : {"region : 北京", "city : 海淀", "city : 静安", "city : 浦东"})
         EXPECT_NE(html.find(text), std::string::npos) << text << "\n" << html;
     // Two rows per group table (5 groups), and per city a header row and its data rows.
     size_t rows = 0;
-    for (size_t at = html.find("<TR valign=\"top\">"); at != std::string::npos; at = html.find("<TR valign=\"top\">", at + 1)) ++rows;
+    for (size_t at = html.find("<TR valign=\"top\">"); at != std::string::npos;
+         at = html.find("<TR valign=\"top\">", at + 1))
+        ++rows;
     EXPECT_EQ(rows, 2u * 5u + 3u + 3u);
 }
 
@@ -237,10 +264,13 @@ TEST(XmlExport, FailuresLeaveNothingHalfWritten) {
         ExportToXml(db.grid, self, true, GridAppearance());
         FAIL() << "exported onto its own style sheet";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + self + "\". ", 0), 0u) << e.what();
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + self + "\". ", 0), 0u)
+            << e.what();
     }
     EXPECT_EQ(readFile(self), "previous");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(db.folder), std::filesystem::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(db.folder),
+                            std::filesystem::directory_iterator()),
+              2);
 
     const std::string missing = db.file("none/x.xml");
     try {
@@ -260,7 +290,8 @@ TEST(XmlExport, DocumentsKeepTheirOwnStyleSheetAndParse) {
     db.grid.SetKeyField("id");
     ExportToXml(db.grid, db.file("销售.xml"), true, GridAppearance());
     ExportToXml(db.grid, db.file("库存.xml"), true, GridAppearance());
-    const std::string sales = StyleSheetPath(db.file("销售.xml")), stock = StyleSheetPath(db.file("库存.xml"));
+    const std::string sales = StyleSheetPath(db.file("销售.xml")),
+                      stock = StyleSheetPath(db.file("库存.xml"));
     ASSERT_NE(sales, stock);
     std::string out;
     for (const char* doc : {"销售.xml", "库存.xml"}) {
@@ -285,7 +316,8 @@ TEST(XmlExport, ThroughASymbolicLinkTheStyleSheetSitsBesideTheTarget) {
     writeFile(db.file("real/data.xml"), "old");
     std::filesystem::create_symlink("../real/data.xml", db.file("links/report.xml"));
 
-    const ExportResult r = exportCommand(ExportCommand::XmlDocument, db.grid, db.file("links/report.xml"), 0);
+    const ExportResult r =
+        exportCommand(ExportCommand::XmlDocument, db.grid, db.file("links/report.xml"), 0);
     EXPECT_TRUE(std::filesystem::is_symlink(db.file("links/report.xml")));
     EXPECT_TRUE(std::filesystem::exists(db.file("real/data.xsl")));
     EXPECT_FALSE(std::filesystem::exists(db.file("links/report.xsl")));
@@ -293,7 +325,8 @@ TEST(XmlExport, ThroughASymbolicLinkTheStyleSheetSitsBesideTheTarget) {
     const std::string doc = readFile(db.file("real/data.xml"));
     EXPECT_NE(doc.find("href=\"data.xsl\""), std::string::npos) << doc;
     // The command opens the document where its style sheet is found.
-    EXPECT_EQ(std::filesystem::canonical(r.path), std::filesystem::canonical(db.file("real/data.xml")));
+    EXPECT_EQ(std::filesystem::canonical(r.path),
+              std::filesystem::canonical(db.file("real/data.xml")));
     // xsltproc follows the document's own style sheet reference.
     std::string html;
     ASSERT_EQ(run("xsltproc '" + r.path + "' 2>&1", &html), 0) << html;

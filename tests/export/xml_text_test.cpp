@@ -22,7 +22,6 @@ std::string readFile(const std::string& path) {
     return s.str();
 }
 
-
 } // namespace
 
 TEST(XmlText, Escaping) {
@@ -30,10 +29,12 @@ TEST(XmlText, Escaping) {
     EXPECT_EQ(rg::EscapeXmlText("a\r\nb"), "a&#13;&#10;b");
     EXPECT_EQ(rg::EscapeXmlText("报表"), "&#25253;&#34920;");
     EXPECT_EQ(rg::EscapeXmlText("Az_09*+,-./:;! "), "Az_09*+,-./:;! ");
-    EXPECT_EQ(rg::EscapeXmlText("\"'()<=>?@[]{}#$%"), "&#34;&#39;&#40;&#41;&#60;&#61;&#62;&#63;&#64;&#91;&#93;&#123;&#125;&#35;&#36;&#37;");
+    EXPECT_EQ(rg::EscapeXmlText("\"'()<=>?@[]{}#$%"),
+              "&#34;&#39;&#40;&#41;&#60;&#61;&#62;&#63;&#64;&#91;&#93;&#123;&#125;&#35;&#36;&#37;");
     EXPECT_EQ(rg::EscapeXmlText("€𝄞"), "&#8364;&#119070;");
     // What XML 1.0 forbids never appears, raw or as a reference.
-    EXPECT_EQ(rg::EscapeXmlText(std::string{'a', '\x01', 'b', '\x1B', '\0', 'c', '\t', 'd'}), "abc&#9;d");
+    EXPECT_EQ(rg::EscapeXmlText(std::string{'a', '\x01', 'b', '\x1B', '\0', 'c', '\t', 'd'}),
+              "abc&#9;d");
     EXPECT_EQ(rg::AsciiWithCharRefs("x\x02y\xEF\xBF\xBF"), "xy");
     EXPECT_EQ(rg::AsciiWithCharRefs("宋体"), "&#23435;&#20307;");
     EXPECT_EQ(rg::AsciiWithCharRefs("Times New Roman"), "Times New Roman");
@@ -54,11 +55,15 @@ TEST(XmlText, FileNames) {
     EXPECT_EQ(rg::StyleSheetPath("/tmp/a.b.xml"), "/tmp/a.b.xsl");
 
     // The extension rule looks at the file name only.
-    EXPECT_EQ(rg::WithDefaultExtension("/home/u/.local/reports/sales", "xls"), "/home/u/.local/reports/sales.xls");
-    EXPECT_EQ(rg::WithDefaultExtension("/data/my.reports/sales", "xls"), "/data/my.reports/sales.xls");
+    EXPECT_EQ(rg::WithDefaultExtension("/home/u/.local/reports/sales", "xls"),
+              "/home/u/.local/reports/sales.xls");
+    EXPECT_EQ(rg::WithDefaultExtension("/data/my.reports/sales", "xls"),
+              "/data/my.reports/sales.xls");
     EXPECT_EQ(rg::WithDefaultExtension("/data/reports/sales  ", "xls"), "/data/reports/sales.xls");
-    EXPECT_EQ(rg::WithDefaultExtension("/data/reports/sales\t\r", "xml"), "/data/reports/sales.xml");
-    EXPECT_EQ(rg::WithDefaultExtension("/data/reports/sales.txt", "xls"), "/data/reports/sales.txt");
+    EXPECT_EQ(rg::WithDefaultExtension("/data/reports/sales\t\r", "xml"),
+              "/data/reports/sales.xml");
+    EXPECT_EQ(rg::WithDefaultExtension("/data/reports/sales.txt", "xls"),
+              "/data/reports/sales.txt");
     EXPECT_EQ(rg::WithDefaultExtension("/data/reports/sales.", "xls"), "/data/reports/sales.");
     EXPECT_EQ(rg::WithDefaultExtension("报表", "xml"), "报表.xml");
 }
@@ -66,14 +71,16 @@ TEST(XmlText, FileNames) {
 TEST(XmlText, Dates) {
     EXPECT_EQ(rg::FormatXmlDate(-700000), "");
     EXPECT_EQ(rg::FormatXmlDate(rg::dateSerial(2024, 3, 9)), "2024-03-09");
-    EXPECT_EQ(rg::FormatXmlDate(rg::dateSerial(2024, 3, 9) + rg::timeSerial(13, 5, 7)), "2024-03-09T13:05:07");
+    EXPECT_EQ(rg::FormatXmlDate(rg::dateSerial(2024, 3, 9) + rg::timeSerial(13, 5, 7)),
+              "2024-03-09T13:05:07");
     EXPECT_EQ(rg::FormatXmlDate(rg::timeSerial(8, 30, 0)), "08:30:00");
     EXPECT_EQ(rg::FormatXmlDate(0), "00:00:00");
     // Just below a whole day still counts as that day.
     EXPECT_EQ(rg::FormatXmlDate(rg::dateSerial(2000, 1, 1) - 1e-12), "2000-01-01");
     EXPECT_EQ(rg::FormatXmlDate(rg::dateSerial(1899, 12, 1)), "1899-12-01");
     // Milliseconds alone make a time of day.
-    EXPECT_EQ(rg::FormatXmlDate(rg::dateSerial(2000, 1, 1) + rg::timeSerial(0, 0, 0, 5)), "2000-01-01T00:00:00");
+    EXPECT_EQ(rg::FormatXmlDate(rg::dateSerial(2000, 1, 1) + rg::timeSerial(0, 0, 0, 5)),
+              "2000-01-01T00:00:00");
 }
 
 TEST(ExportFileTest, ReplacesOnlyOnCommit) {
@@ -90,7 +97,7 @@ TEST(ExportFileTest, ReplacesOnlyOnCommit) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     {
         rg::ExportFile f(path);
-        f.Write(std::string(600000, 'x'));  // more than one buffer
+        f.Write(std::string(600000, 'x')); // more than one buffer
         f.Write("end");
         f.Commit();
     }
@@ -115,7 +122,9 @@ TEST(ExportFileTest, CannotCreate) {
         rg::ExportFile second(dir + "/./a.xsl");
         FAIL() << "created twice";
     } catch (const rg::Error& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + dir + "/./a.xsl\". ", 0), 0u) << e.what();
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + dir + "/./a.xsl\". ", 0),
+                  0u)
+            << e.what();
     }
     // A folder cannot be replaced by a file.
     EXPECT_THROW(rg::ExportFile f(dir), rg::Error);

@@ -31,7 +31,8 @@ void checkQuoting(const ConnParts& parts) {
     require(reread.size() == parts.size(), "quoted pairs read back as as many pairs");
     for (size_t i = 0; i < parts.size(); ++i) {
         require(reread[i].first == parts[i].first, "a quoted pair keeps its key");
-        require(unwrapped(reread[i].second) == unwrapped(parts[i].second), "a quoted value reads back as itself");
+        require(unwrapped(reread[i].second) == unwrapped(parts[i].second),
+                "a quoted value reads back as itself");
     }
 }
 
@@ -53,10 +54,12 @@ template <class F> void refusalsOnly(F f) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string s(reinterpret_cast<const char*>(data), size);
     const ConnParts parts = parseConnectionString(s);
-    for (const auto& [key, value] : parts) require(!key.empty(), "no pair without a key");
+    for (const auto& [key, value] : parts)
+        require(!key.empty(), "no pair without a key");
     checkQuoting(parts);
     checkCut(s, kQueryTimeoutKey);
-    if (!parts.empty()) checkCut(s, parts.front().first);
+    if (!parts.empty())
+        checkCut(s, parts.front().first);
 
     refusalsOnly([&] { queryTimeoutOf(parts); });
     refusalsOnly([&] {

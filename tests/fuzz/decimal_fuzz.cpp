@@ -13,23 +13,28 @@ using rgfuzz::require;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const auto d = Decimal::parse(text);
-    if (!d) return 0;
+    if (!d)
+        return 0;
     require(d->scale >= 0 && d->scale <= Decimal::kMaxScale, "scale within 0..38");
-    require(d->mantissa < rg::pow10i(Decimal::kMaxDigits) && d->mantissa > -rg::pow10i(Decimal::kMaxDigits),
+    require(d->mantissa < rg::pow10i(Decimal::kMaxDigits) &&
+                d->mantissa > -rg::pow10i(Decimal::kMaxDigits),
             "at most 38 digits");
 
     const std::string written = d->toString();
     const auto back = Decimal::parse(written);
-    require(back && back->mantissa == d->mantissa && back->scale == d->scale, "toString reads back unchanged");
+    require(back && back->mantissa == d->mantissa && back->scale == d->scale,
+            "toString reads back unchanged");
 
     const Decimal n = d->normalized();
     require(compare(n, *d) == 0 && compare(*d, n) == 0, "normalized keeps the value");
     require(n.scale == 0 || n.mantissa % 10 != 0, "normalized has no trailing zero");
     for (const int places : {0, 2, d->scale, Decimal::kMaxScale}) {
         const auto r = d->withScale(places);
-        if (!r) continue;
+        if (!r)
+            continue;
         // Rounding to places moves the value by at most half a unit of the last place.
-        if (places >= d->scale) require(compare(*r, *d) == 0, "extending the scale keeps the value");
+        if (places >= d->scale)
+            require(compare(*r, *d) == 0, "extending the scale keeps the value");
         const auto diff = Decimal::add(*r, Decimal{-d->mantissa, d->scale});
         if (diff) {
             const auto twice = Decimal::add(*diff, *diff);
@@ -48,11 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (const auto half = Decimal::divide(*sum, 2, d->scale))
             require(compare(*half, *d) == 0, "(d + d) / 2 is d");
     }
-    if (const auto i = d->toInt64()) require(compare(Decimal::fromInt(*i), *d) == 0, "toInt64 keeps the value");
+    if (const auto i = d->toInt64())
+        require(compare(Decimal::fromInt(*i), *d) == 0, "toInt64 keeps the value");
 
     // The double is the nearest one (from_chars rounds correctly), so its shortest decimal
     // form gives the same double again.
     const double x = d->toDouble();
-    if (const auto again = Decimal::fromDouble(x)) require(again->toDouble() == x, "fromDouble reads back the double");
+    if (const auto again = Decimal::fromDouble(x))
+        require(again->toDouble() == x, "fromDouble reads back the double");
     return 0;
 }

@@ -32,7 +32,8 @@ INSERT INTO orders VALUES (5, NULL, '杭州', 9007199254740993, 1e300, 1.00, '99
 DataSet& dataSet() {
     static Connection conn;
     static std::unique_ptr<DataSet> ds;
-    if (ds) return *ds;
+    if (ds)
+        return *ds;
     const std::string path = (rgfuzz::scratchDir() / "filter.db").string();
     sqlite3* db = nullptr;
     const bool made = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
@@ -50,7 +51,8 @@ DataSet& dataSet() {
 std::vector<int64_t> shownIds(DataSet& ds) {
     std::vector<int64_t> ids;
     for (int r = 0; r < ds.RecordCount(); ++r) {
-        for (int f = 0; f < ds.FieldCount(); ++f) ds.displayText(r, f);
+        for (int f = 0; f < ds.FieldCount(); ++f)
+            ds.displayText(r, f);
         ids.push_back(ds.value(r, 0).asInt());
     }
     return ids;
@@ -73,7 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DataSet& ds = dataSet();
     const std::string expression(reinterpret_cast<const char*>(data), size);
     std::vector<int64_t> yes, no;
-    if (expression.empty() || !selected(ds, expression, yes).empty()) return 0;
+    if (expression.empty() || !selected(ds, expression, yes).empty())
+        return 0;
     const std::string failed = selected(ds, "NOT (" + expression + ")", no);
     // Two more levels of nesting may pass the limit.
     if (failed.find("nested deeper") == std::string::npos) {

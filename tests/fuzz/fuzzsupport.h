@@ -22,12 +22,15 @@ inline std::filesystem::path& scratchPath() {
 
 inline const std::filesystem::path& scratchDir() {
     std::filesystem::path& dir = scratchPath();
-    if (!dir.empty()) return dir;
+    if (!dir.empty())
+        return dir;
     const char* const bases[] = {"/dev/shm", std::getenv("TMPDIR"), "/tmp"};
     for (const char* base : bases) {
-        if (!base) continue;
+        if (!base)
+            continue;
         std::string tmpl = std::string(base) + "/rg-fuzz-XXXXXX";
-        if (!::mkdtemp(tmpl.data())) continue;
+        if (!::mkdtemp(tmpl.data()))
+            continue;
         dir = tmpl;
         std::atexit([] {
             std::error_code ec;
@@ -42,12 +45,14 @@ inline const std::filesystem::path& scratchDir() {
 // Replaces the file `name` of the scratch folder by `bytes` and returns its path.
 inline std::string scratchFile(const char* name, std::string_view bytes) {
     const std::filesystem::path p = scratchDir() / name;
-    std::ofstream(p, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return p.string();
 }
 
 inline void require(bool holds, const char* what) {
-    if (holds) return;
+    if (holds)
+        return;
     std::fprintf(stderr, "property broken: %s\n", what);
     std::abort();
 }

@@ -28,28 +28,37 @@ void checkText(const std::string& out, const std::string& pattern) {
 // A pattern of digits, commas and at most one point writes the value rounded to its places.
 void checkRounding(const std::string& out, const std::string& pattern, double value) {
     // Without a digit placeholder a pattern writes no number at all.
-    if (pattern.find_first_not_of("#0,.") != std::string::npos || pattern.find_first_of("#0") == std::string::npos)
+    if (pattern.find_first_not_of("#0,.") != std::string::npos ||
+        pattern.find_first_of("#0") == std::string::npos)
         return;
     const size_t point = pattern.find('.');
-    if (point != pattern.rfind('.')) return;
-    const int places = point == std::string::npos ? 0 : static_cast<int>(pattern.size() - point - 1);
+    if (point != pattern.rfind('.'))
+        return;
+    const int places =
+        point == std::string::npos ? 0 : static_cast<int>(pattern.size() - point - 1);
     std::string digits;
     for (const char c : out)
-        if (c != ',') digits += c;
+        if (c != ',')
+            digits += c;
     double shown = 0;
     if (!digits.empty() && digits != "-" && digits != ".") {
         const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), shown);
-        require(ec == std::errc() && end == digits.data() + digits.size(), "a plain pattern writes a number");
+        require(ec == std::errc() && end == digits.data() + digits.size(),
+                "a plain pattern writes a number");
     }
     const double tolerance = 0.5 * std::pow(10.0, -places) * (1 + 1e-9) + std::fabs(value) * 1e-15;
-    require(std::fabs(shown - value) <= tolerance, "a plain pattern writes the value rounded to its places");
+    require(std::fabs(shown - value) <= tolerance,
+            "a plain pattern writes the value rounded to its places");
 }
 
 void formatAll(const std::string& pattern, const SummaryValue& value, bool finite) {
     const std::string out = FormatFloatPattern(pattern, value);
-    if (finite && !pattern.empty()) checkText(out, pattern);
-    if (finite && !pattern.empty()) checkRounding(out, pattern, value.toDouble());
-    for (const auto kind : {TdxSummaryType::cstSum, TdxSummaryType::cstAvg, TdxSummaryType::cstCount})
+    if (finite && !pattern.empty())
+        checkText(out, pattern);
+    if (finite && !pattern.empty())
+        checkRounding(out, pattern, value.toDouble());
+    for (const auto kind :
+         {TdxSummaryType::cstSum, TdxSummaryType::cstAvg, TdxSummaryType::cstCount})
         for (const auto place : {SummaryPlace::Footer, SummaryPlace::GroupRow})
             FormatSummaryValue(kind, pattern, SummaryValueKind::Number, place, value);
 }
@@ -59,11 +68,13 @@ void formatAll(const std::string& pattern, const SummaryValue& value, bool finit
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const size_t lf = input.find('\n');
-    if (lf == std::string_view::npos) return 0;
+    if (lf == std::string_view::npos)
+        return 0;
     const std::string_view number = input.substr(0, lf);
     const std::string pattern(input.substr(lf + 1));
 
-    if (const auto exact = Decimal::parse(number)) formatAll(pattern, SummaryValue::exactValue(*exact), true);
+    if (const auto exact = Decimal::parse(number))
+        formatAll(pattern, SummaryValue::exactValue(*exact), true);
     double d = 0;
     const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), d);
     if (ec == std::errc() && end == number.data() + number.size())

@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (fs::is_directory(argv[i])) {
             for (const auto& e : fs::directory_iterator(argv[i]))
-                if (e.is_regular_file()) inputs.push_back(e.path());
+                if (e.is_regular_file())
+                    inputs.push_back(e.path());
         } else {
             inputs.emplace_back(argv[i]);
         }
@@ -35,7 +36,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot read %s\n", p.c_str());
             return 1;
         }
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
         std::fprintf(stderr, "%s\n", p.filename().c_str());
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }

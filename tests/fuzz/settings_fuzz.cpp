@@ -58,9 +58,10 @@ void checkSaveAndLoad(const std::string& path) {
     };
     const auto load = [&] {
         TSetup setup(path);
-        return Report{setup.ReadConnString(),    setup.ReadCommandType(),   setup.ReadCommandText(),
-                      setup.ReadKeyField(),      setup.ReadFilterText(),    setup.ReadGroupColumns(),
-                      setup.ReadColumnOrder(),   setup.ReadHiddenColumns(), setup.ReadGroupRowSummaries()};
+        return Report{
+            setup.ReadConnString(),  setup.ReadCommandType(),   setup.ReadCommandText(),
+            setup.ReadKeyField(),    setup.ReadFilterText(),    setup.ReadGroupColumns(),
+            setup.ReadColumnOrder(), setup.ReadHiddenColumns(), setup.ReadGroupRowSummaries()};
     };
     const Report loaded = load();
     TSetup setup(path);
@@ -74,7 +75,8 @@ void checkSaveAndLoad(const std::string& path) {
     setup.WriteColumnOrder(loaded.order);
     setup.WriteHiddenColumns(loaded.hidden);
     setup.WriteGroupRowSummaries(loaded.rowSummaries);
-    if (setup.EndReport()) return;
+    if (setup.EndReport())
+        return;
     require(load() == loaded, "a saved report loads as it was");
 }
 
@@ -96,13 +98,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TSetup setup(path);
     // A list that cannot be read whole (a count that is no number, a missing entry) is
     // refused: such a file is no report to save again.
-    if (readsWhole(setup)) checkSaveAndLoad(path);
+    if (readsWhole(setup))
+        checkSaveAndLoad(path);
     checkScrambling(input.substr(0, input.find('\n')));
     TSetup::Decode(input);
 
     const std::string_view first = input.substr(0, input.find_first_of("\r\n"));
-    const size_t eq1 = first.find('='), eq2 = first.find('=', eq1 == first.npos ? first.size() : eq1 + 1);
-    if (eq2 == std::string_view::npos) return 0;
+    const size_t eq1 = first.find('='),
+                 eq2 = first.find('=', eq1 == first.npos ? first.size() : eq1 + 1);
+    if (eq2 == std::string_view::npos)
+        return 0;
     const std::string section(first.substr(0, eq1)), key(first.substr(eq1 + 1, eq2 - eq1 - 1));
     const std::string value(first.substr(eq2 + 1));
     IniFile ini(path);
@@ -111,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Text in and out as the setup accessor takes it: UTF-8 that the code page can hold.
     const std::string text = fromAnsi(toAnsi(fromAnsi(value)));
     if (setup.WriteValue(fromAnsi(section), fromAnsi(key), text))
-        require(setup.ReadValue(fromAnsi(section), fromAnsi(key)) == text, "a written value reads back");
+        require(setup.ReadValue(fromAnsi(section), fromAnsi(key)) == text,
+                "a written value reads back");
     readsWhole(setup);
     return 0;
 }

@@ -26,18 +26,21 @@ struct DropFixture : ::testing::Test {
     TdxDBGridColumn& col(const char* field) { return *grid.ColumnByFieldName(field); }
     std::vector<std::string> levels() {
         std::vector<std::string> out;
-        for (int i = 0; i < grid.GroupColumnCount(); ++i) out.push_back(grid.GroupColumns(i).FieldName());
+        for (int i = 0; i < grid.GroupColumnCount(); ++i)
+            out.push_back(grid.GroupColumns(i).FieldName());
         return out;
     }
     std::vector<std::string> shown() {
         std::vector<std::string> out;
-        for (const TdxDBGridColumn* c : grid.VisibleColumns()) out.push_back(c->FieldName());
+        for (const TdxDBGridColumn* c : grid.VisibleColumns())
+            out.push_back(c->FieldName());
         return out;
     }
     std::vector<std::string> topTexts() {
         std::vector<std::string> out;
         for (int i = 0; i < grid.TopCount(); ++i)
-            out.push_back(grid.Top(i).isGroup() ? grid.GroupRowText(grid.Top(i)) : grid.CellText(grid.Top(i), col("id")));
+            out.push_back(grid.Top(i).isGroup() ? grid.GroupRowText(grid.Top(i))
+                                                : grid.CellText(grid.Top(i), col("id")));
         return out;
     }
 };
@@ -83,7 +86,7 @@ TEST_F(DropFixture, HeadersAndGroupButtonsDroppedOnThePanelTheHeaderRowAndAway) 
     EXPECT_EQ(grid.GroupColumnCount(), 0);
     EXPECT_FALSE(col("region").Visible());
     EXPECT_EQ(col("region").Sorted(), TdxTreeListColumnSort::csNone);
-    EXPECT_EQ(grid.TopCount(), 5);  // data rows again, not groups
+    EXPECT_EQ(grid.TopCount(), 5); // data rows again, not groups
 
     // A header dropped away is hidden; the last one shown stays. A header moved on the
     // header row takes the position given.
@@ -117,7 +120,7 @@ TEST_F(DropFixture, ClickSortingReordersWithoutReloading) {
     EXPECT_EQ(amount.Sorted(), S::csUp);
     grid.SortByClick(amount, true);
     EXPECT_EQ(amount.Sorted(), S::csNone);
-    EXPECT_EQ(topTexts(), (Names{"1", "2", "3", "4", "5"}));  // record order again
+    EXPECT_EQ(topTexts(), (Names{"1", "2", "3", "4", "5"})); // record order again
     // One column that is not grouped is sorted at a time.
     grid.SortByClick(amount, false);
     grid.SortByClick(col("city"), false);

@@ -40,7 +40,8 @@ struct KeysFixture : ::testing::Test {
     TdxDBGrid grid;
     void SetUp() override {
         // Stored, -0.0 turns into 0; computed, it keeps its sign.
-        db.open("select id, txt, big, case id % 4 when 0 then -0.0 when 1 then 0.0 when 2 then 2.5 end as dbl, day, amount"
+        db.open("select id, txt, big, case id % 4 when 0 then -0.0 when 1 then 0.0 when 2 then 2.5 "
+                "end as dbl, day, amount"
                 " from t");
         grid.SetDataSet(&db.ds);
         grid.CreateColumnsForFields(db.ds);
@@ -62,7 +63,8 @@ struct KeysFixture : ::testing::Test {
                 appendValueKey(b, v);
                 return a == b;
             });
-            if (!seen) distinct.push_back(v);
+            if (!seen)
+                distinct.push_back(v);
         }
         std::stable_sort(distinct.begin(), distinct.end(), [&](const Value& a, const Value& b) {
             const int c = compareValues(a, b);
@@ -83,20 +85,25 @@ struct KeysFixture : ::testing::Test {
             }
             out += v.footer < 0 ? "D" : "F";
             for (const TdxDBGridColumn* c : columns)
-                out += "|" + (v.footer < 0 ? grid.CellText(v.row, *c) : grid.FooterCellText(v.row, *c, v.footer));
+                out += "|" + (v.footer < 0 ? grid.CellText(v.row, *c)
+                                           : grid.FooterCellText(v.row, *c, v.footer));
             out += "\n";
         }
-        for (const TdxDBGridColumn* c : columns) out += "S|" + grid.SummaryFooterText(*c);
+        for (const TdxDBGridColumn* c : columns)
+            out += "S|" + grid.SummaryFooterText(*c);
         return out;
     }
     // The whole state a cancelled operation must leave: the shown lines and everything
     // that decides them.
     std::string state() {
-        std::string out = snapshot() + "\nkey " + grid.KeyField() + "\nfilter " + grid.Filter.Expression() + " / " +
-                          db.ds.Filter() + "\nrecords " + std::to_string(db.ds.RecordCount()) + "\ngroups";
-        for (int l = 0; l < grid.GroupColumnCount(); ++l) out += " " + grid.GroupColumns(l).FieldName();
+        std::string out = snapshot() + "\nkey " + grid.KeyField() + "\nfilter " +
+                          grid.Filter.Expression() + " / " + db.ds.Filter() + "\nrecords " +
+                          std::to_string(db.ds.RecordCount()) + "\ngroups";
+        for (int l = 0; l < grid.GroupColumnCount(); ++l)
+            out += " " + grid.GroupColumns(l).FieldName();
         for (int i = 0; i < grid.ColumnCount(); ++i)
-            out += " " + std::to_string(grid.Columns(i).Visible()) + std::to_string(static_cast<int>(grid.Columns(i).Sorted()));
+            out += " " + std::to_string(grid.Columns(i).Visible()) +
+                   std::to_string(static_cast<int>(grid.Columns(i).Sorted()));
         return out;
     }
     void addSums() {
@@ -124,14 +131,15 @@ bool same(const Value& a, const Value& b) {
 } // namespace
 
 TEST_F(KeysFixture, GroupsComeInValueOrderAndHoldExactlyTheirRecords) {
-    EXPECT_TRUE(std::signbit(db.ds.value(3, field("dbl")).asDouble()));  // -0.0 reaches the grid
+    EXPECT_TRUE(std::signbit(db.ds.value(3, field("dbl")).asDouble())); // -0.0 reaches the grid
     EXPECT_TRUE(db.ds.columnView(field("txt")).column->hasCodes());
     for (const char* name : {"txt", "big", "dbl", "day"}) {
         grid.ClearGrouping();
         grid.GroupColumn(col(name), 0);
         for (bool down : {false, true}) {
             SCOPED_TRACE(std::string(name) + (down ? " down" : " up"));
-            if (down) grid.SortByClick(col(name), false);
+            if (down)
+                grid.SortByClick(col(name), false);
             const std::vector<Value> expected = expectedGroups(name, down);
             ASSERT_EQ(grid.TopCount(), static_cast<int>(expected.size()));
             int rows = 0;
@@ -170,7 +178,9 @@ TEST_F(KeysFixture, GroupsComeInValueOrderAndHoldExactlyTheirRecords) {
             const RowHandle inner = grid.Child(top, j);
             EXPECT_EQ(grid.Parent(inner), top);
             if (j > 0) {
-                EXPECT_LT(compareValues(grid.GroupValue(grid.Child(top, j - 1)), grid.GroupValue(inner)), 0);
+                EXPECT_LT(
+                    compareValues(grid.GroupValue(grid.Child(top, j - 1)), grid.GroupValue(inner)),
+                    0);
             }
             for (int k = 0; k < grid.ChildCount(inner); ++k) {
                 const RowHandle d = grid.Child(inner, k);
@@ -188,23 +198,28 @@ TEST_F(KeysFixture, GroupsComeInValueOrderAndHoldExactlyTheirRecords) {
 TEST_F(KeysFixture, SortedDataRowsKeepTiesInTheirOrder) {
     grid.GroupColumn(col("txt"), 0);
     for (const char* name : {"amount", "big", "txt", "day"}) {
-        if (col(name).GroupIndex() >= 0) continue;
+        if (col(name).GroupIndex() >= 0)
+            continue;
         for (bool down : {false, true}) {
             SCOPED_TRACE(std::string(name) + (down ? " down" : " up"));
             // From record order: ties stay in record order, nulls first going up, last going down.
             for (int i = 0; i < grid.ColumnCount(); ++i)
-                if (grid.Columns(i).GroupIndex() < 0 && grid.Columns(i).Sorted() != TdxTreeListColumnSort::csNone)
+                if (grid.Columns(i).GroupIndex() < 0 &&
+                    grid.Columns(i).Sorted() != TdxTreeListColumnSort::csNone)
                     grid.SortByClick(grid.Columns(i), true);
             grid.SortByClick(col(name), false);
-            if (down) grid.SortByClick(col(name), false);
+            if (down)
+                grid.SortByClick(col(name), false);
             for (int i = 0; i < grid.TopCount(); ++i) {
                 const RowHandle g = grid.Top(i);
                 std::vector<int> records;
-                for (int c = 0; c < grid.ChildCount(g); ++c) records.push_back(grid.RecordOf(grid.Child(g, c)));
+                for (int c = 0; c < grid.ChildCount(g); ++c)
+                    records.push_back(grid.RecordOf(grid.Child(g, c)));
                 std::vector<int> expected = records;
                 std::sort(expected.begin(), expected.end());
                 std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
-                    const int c = compareValues(db.ds.value(a, field(name)), db.ds.value(b, field(name)));
+                    const int c =
+                        compareValues(db.ds.value(a, field(name)), db.ds.value(b, field(name)));
                     return down ? c > 0 : c < 0;
                 });
                 EXPECT_EQ(records, expected);
@@ -223,8 +238,9 @@ TEST_F(KeysFixture, FilterThenClearGivesTheTreeAndFootersOfAFreshLoad) {
     grid.Filter.SetColumnFilter(col("txt"), ColumnFilter::equalTo(Value::fromText("华东")));
     EXPECT_EQ(grid.TopCount(), 1);
     EXPECT_EQ(grid.DataRowCount(), 50);
-    grid.Filter.SetColumnFilter(col("big"), ColumnFilter::equalTo(Value::fromInt(9007199254740993)));
-    EXPECT_EQ(grid.DataRowCount(), 10);  // n % 30 == 26
+    grid.Filter.SetColumnFilter(col("big"),
+                                ColumnFilter::equalTo(Value::fromInt(9007199254740993)));
+    EXPECT_EQ(grid.DataRowCount(), 10); // n % 30 == 26
     // Clearing finds the rows kept from before the filter; cancelled, it changes nothing.
     const std::string filtered = snapshot();
     {
@@ -262,14 +278,17 @@ TEST_F(KeysFixture, DropDownValuesAreTheSortedDistinctValues) {
         const bool blanks = std::any_of(expected.begin(), expected.end(), [](const Value& v) {
             return v.isNull() || (v.type() == Value::Type::Text && v.asText().empty());
         });
-        expected.erase(std::remove_if(expected.begin(), expected.end(), [](const Value& v) {
-                           return v.isNull() || (v.type() == Value::Type::Text && v.asText().empty());
-                       }),
+        expected.erase(std::remove_if(expected.begin(), expected.end(),
+                                      [](const Value& v) {
+                                          return v.isNull() || (v.type() == Value::Type::Text &&
+                                                                v.asText().empty());
+                                      }),
                        expected.end());
         const FilterValues values = grid.Filter.DropDownValues(col(name));
         EXPECT_EQ(values.hasBlanks, blanks);
         ASSERT_EQ(values.values.size(), expected.size());
-        for (size_t i = 0; i < expected.size(); ++i) EXPECT_TRUE(same(values.values[i], expected[i])) << i;
+        for (size_t i = 0; i < expected.size(); ++i)
+            EXPECT_TRUE(same(values.values[i], expected[i])) << i;
     }
 }
 
@@ -291,37 +310,44 @@ insert into m select n, (n * 7919) % 70000, case when n % 1000 = 0 then null els
     TdxDBGridColumn& w = *grid.ColumnByFieldName("w");
     const FilterValues ints = grid.Filter.DropDownValues(v);
     ASSERT_EQ(ints.values.size(), 1000u);
-    for (int i = 0; i < 1000; ++i) EXPECT_EQ(ints.values[static_cast<size_t>(i)].asInt(), i);
+    for (int i = 0; i < 1000; ++i)
+        EXPECT_EQ(ints.values[static_cast<size_t>(i)].asInt(), i);
 
     std::vector<std::string> expected;
     for (int r = 0; r < db.ds.RecordCount(); ++r)
-        if (!db.ds.isNull(r, 2)) expected.push_back(db.ds.value(r, 2).asText());
+        if (!db.ds.isNull(r, 2))
+            expected.push_back(db.ds.value(r, 2).asText());
     std::sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) {
         return compareValues(Value::fromText(a), Value::fromText(b)) < 0;
     });
     const FilterValues texts = grid.Filter.DropDownValues(w);
     EXPECT_TRUE(texts.hasBlanks);
     ASSERT_EQ(texts.values.size(), 1000u);
-    for (size_t i = 0; i < 1000; ++i) EXPECT_EQ(texts.values[i].asText(), expected[i]);
+    for (size_t i = 0; i < 1000; ++i)
+        EXPECT_EQ(texts.values[i].asText(), expected[i]);
 
     // Sorted data rows and groups follow the same order, nulls first.
     grid.SortByClick(w, false);
     EXPECT_TRUE(grid.CellValue(grid.Top(69), w).isNull());
-    for (size_t i = 0; i < 1000; ++i) EXPECT_EQ(grid.CellText(grid.Top(70 + static_cast<int>(i)), w), expected[i]);
+    for (size_t i = 0; i < 1000; ++i)
+        EXPECT_EQ(grid.CellText(grid.Top(70 + static_cast<int>(i)), w), expected[i]);
     grid.GroupColumn(w, 0);
     EXPECT_EQ(grid.TopCount(), static_cast<int>(expected.size()) + 1);
-    for (size_t i = 0; i < 1000; ++i) EXPECT_EQ(grid.GroupValue(grid.Top(1 + static_cast<int>(i))).asText(), expected[i]);
+    for (size_t i = 0; i < 1000; ++i)
+        EXPECT_EQ(grid.GroupValue(grid.Top(1 + static_cast<int>(i))).asText(), expected[i]);
 
     grid.Filter.SetColumnFilter(w, ColumnFilter::equalTo(Value::fromText(expected[5])));
     ASSERT_EQ(grid.DataRowCount(), 1);
-    grid.Filter.SetColumnFilter(w, ColumnFilter{{FilterOperator::Less, Value::fromText(expected[5])}, std::nullopt, false});
+    grid.Filter.SetColumnFilter(
+        w, ColumnFilter{{FilterOperator::Less, Value::fromText(expected[5])}, std::nullopt, false});
     EXPECT_EQ(grid.DataRowCount(), 5);
 }
 
 TEST_F(KeysFixture, CancelledLoadsLeaveTheGridAsItWas) {
     addSums();
     // Filtered first, so that clearing the filter reloads rather than finds the rows kept.
-    grid.Filter.SetColumnFilter(col("big"), ColumnFilter::equalTo(Value::fromInt(9007199254740992)));
+    grid.Filter.SetColumnFilter(col("big"),
+                                ColumnFilter::equalTo(Value::fromInt(9007199254740992)));
     grid.GroupColumn(col("txt"), 0);
     grid.SortByClick(col("amount"), false);
     grid.ExpandAll();
@@ -347,12 +373,15 @@ TEST_F(KeysFixture, CancelledLoadsLeaveTheGridAsItWas) {
             col("day").SetGroupIndex(0);
         });
         expectCancelled("key field", allowed, [&] { grid.SetKeyField("big"); });
-        expectCancelled("filter set", allowed,
-                        [&] { grid.Filter.SetColumnFilter(col("txt"), ColumnFilter::equalTo(Value::fromText("abc"))); });
+        expectCancelled("filter set", allowed, [&] {
+            grid.Filter.SetColumnFilter(col("txt"), ColumnFilter::equalTo(Value::fromText("abc")));
+        });
         expectCancelled("filter cleared", allowed, [&] { grid.Filter.Clear(); });
-        if (allowed == 0) expectCancelled("sort", allowed, [&] { grid.SortByClick(col("big"), false); });
+        if (allowed == 0)
+            expectCancelled("sort", allowed, [&] { grid.SortByClick(col("big"), false); });
         // Copying a group's rows reports too; a cancel ends it with nothing copied.
-        if (allowed == 0) expectCancelled("copy", allowed, [&] { RowsAsText(grid, grid.Top(0)); });
+        if (allowed == 0)
+            expectCancelled("copy", allowed, [&] { RowsAsText(grid, grid.Top(0)); });
     }
     // Without a cancel the same operations go through.
     grid.Filter.Clear();
@@ -437,11 +466,12 @@ insert into big select n, 'r' || (n % 7), case when n % 11 = 0 then null else n 
     for (int g = 0; g < 7; ++g) {
         const RowHandle top = grid.Top(g);
         const RowHandle last = grid.Child(top, grid.ChildCount(top) - 1);
-        ASSERT_EQ(grid.FooterRowCount(last), 0);  // no row footers shown; read the group's values
+        ASSERT_EQ(grid.FooterRowCount(last), 0); // no row footers shown; read the group's values
         grid.ShowRowFooter = true;
         for (int i = 0; i < 2; ++i) {
             const TdxDBGridColumn& c = *grid.ColumnByFieldName(i == 0 ? "qty" : "amount");
-            EXPECT_TRUE(same(grid.FooterCellValue(last, c, 0), groups[grid.GroupValue(top).asText()][static_cast<size_t>(i)]));
+            EXPECT_TRUE(same(grid.FooterCellValue(last, c, 0),
+                             groups[grid.GroupValue(top).asText()][static_cast<size_t>(i)]));
         }
         grid.ShowRowFooter = false;
     }

@@ -26,12 +26,14 @@ void buildColumns(TdxDBGrid& g, DataSet& ds) {
     if (g.ColumnCount() > 0) {
         g.BeginUpdate();
         g.BeginGroupingUpdate();
-        for (int i = g.ColumnCount() - 1; i >= 0; --i) g.DestroyColumn(i);
+        for (int i = g.ColumnCount() - 1; i >= 0; --i)
+            g.DestroyColumn(i);
         g.EndGroupingUpdate();
         g.EndUpdate();
     }
     g.CreateColumnsForFields(ds);
-    for (int i = 0; i < g.ColumnCount(); ++i) g.Columns(i).SetReadOnly(true);
+    for (int i = 0; i < g.ColumnCount(); ++i)
+        g.Columns(i).SetReadOnly(true);
 }
 
 void addSummary(TdxDBGrid& g, TdxDBGridColumn& c, TdxSummaryType k) {
@@ -45,7 +47,8 @@ void addSummary(TdxDBGrid& g, TdxDBGridColumn& c, TdxSummaryType k) {
 
 std::vector<std::string> groupTexts(const TdxDBGrid& g) {
     std::vector<std::string> out;
-    for (int i = 0; i < g.TopCount(); ++i) out.push_back(g.GroupRowText(g.Top(i)));
+    for (int i = 0; i < g.TopCount(); ++i)
+        out.push_back(g.GroupRowText(g.Top(i)));
     return out;
 }
 
@@ -66,14 +69,14 @@ TEST_F(GridFixture, KeyFieldGatesRowsAndRebuildNamesColumnsAlike) {
     EXPECT_EQ(grid.ColumnCount(), 6);
     EXPECT_EQ(grid.Columns(0).Name(), "dxDBGridColumn1");
     EXPECT_EQ(grid.Columns(5).Name(), "dxDBGridColumn6");
-    EXPECT_EQ(grid.TopCount(), 0);  // no key field: headers only
-    grid.SetKeyField("ID");         // a field found ignoring case
+    EXPECT_EQ(grid.TopCount(), 0); // no key field: headers only
+    grid.SetKeyField("ID");        // a field found ignoring case
     EXPECT_EQ(grid.TopCount(), 5);
     grid.SetKeyField("missing");
     EXPECT_EQ(grid.TopCount(), 0);
     grid.SetKeyField("id");
     buildColumns(grid, db.ds);
-    EXPECT_EQ(grid.Columns(0).Name(), "dxDBGridColumn1");  // same names after a second rebuild
+    EXPECT_EQ(grid.Columns(0).Name(), "dxDBGridColumn1"); // same names after a second rebuild
     EXPECT_EQ(grid.Columns(5).Name(), "dxDBGridColumn6");
     EXPECT_EQ(grid.ColumnByName("DXDBGRIDCOLUMN2")->FieldName(), "region");
     // The caption follows the field's display label.
@@ -89,13 +92,15 @@ TEST_F(GridFixture, GroupingHidesSortsCollapsesAndUngroupingRestores) {
     EXPECT_EQ(region.Sorted(), TdxTreeListColumnSort::csUp);
     EXPECT_EQ(region.GroupIndex(), 0);
     // Null first with an empty value text, then pinyin order: 北京 before 上海.
-    EXPECT_EQ(groupTexts(grid), (std::vector<std::string>{"region :  ", "region : 北京 ", "region : 上海 "}));
-    for (int i = 0; i < grid.TopCount(); ++i) EXPECT_FALSE(grid.Expanded(grid.Top(i)));
+    EXPECT_EQ(groupTexts(grid),
+              (std::vector<std::string>{"region :  ", "region : 北京 ", "region : 上海 "}));
+    for (int i = 0; i < grid.TopCount(); ++i)
+        EXPECT_FALSE(grid.Expanded(grid.Top(i)));
     EXPECT_EQ(grid.VisibleRows().size(), 3u);
     grid.ExpandAll();
     EXPECT_EQ(grid.VisibleRows().size(), 8u);
 
-    region.SetSorted(TdxTreeListColumnSort::csDown);  // re-ordered without a reload
+    region.SetSorted(TdxTreeListColumnSort::csDown); // re-ordered without a reload
     EXPECT_EQ(grid.GroupRowText(grid.Top(0)), "region : 上海 ");
     EXPECT_TRUE(grid.Expanded(grid.Top(0)));
 
@@ -114,18 +119,21 @@ TEST_F(GridFixture, TwoLevelsOrderWithinParentsAndRefusals) {
     ASSERT_EQ(grid.ChildCount(shanghai), 2);
     // 静安 (jing) sorts before 浦东 (pu) in code page order.
     EXPECT_EQ(grid.GroupRowText(grid.Child(shanghai, 0)), "city : 静安 ");
-    EXPECT_LT(compareValues(grid.GroupValue(grid.Child(shanghai, 0)), grid.GroupValue(grid.Child(shanghai, 1))), 0);
+    EXPECT_LT(compareValues(grid.GroupValue(grid.Child(shanghai, 0)),
+                            grid.GroupValue(grid.Child(shanghai, 1))),
+              0);
     EXPECT_EQ(grid.Level(grid.Child(shanghai, 0)), 1);
     EXPECT_EQ(grid.Level(grid.Child(grid.Child(shanghai, 0), 0)), 2);
 
     // Refusals change nothing.
-    EXPECT_FALSE(grid.GroupColumn(col("city"), 0));    // already grouped
+    EXPECT_FALSE(grid.GroupColumn(col("city"), 0)); // already grouped
     TdxDBGridColumn& extra = grid.AddColumn();
     extra.SetFieldName("REGION");
-    EXPECT_FALSE(grid.GroupColumn(extra, 0));          // same field as a grouped column
+    EXPECT_FALSE(grid.GroupColumn(extra, 0)); // same field as a grouped column
     grid.DestroyColumn(extra.Index());
-    for (const char* f : {"id", "qty", "note"}) col(f).SetVisible(false);
-    EXPECT_FALSE(grid.GroupColumn(col("day"), 0));     // the only visible column
+    for (const char* f : {"id", "qty", "note"})
+        col(f).SetVisible(false);
+    EXPECT_FALSE(grid.GroupColumn(col("day"), 0)); // the only visible column
     EXPECT_EQ(grid.GroupColumnCount(), 2);
 
     // Moving a level through GroupIndex.
@@ -157,7 +165,7 @@ TEST_F(GridFixture, SummariesOverNullsAndTextsAndFooterPlacement) {
     // Sum, average and minimum over 1, 2, null, 4, 5: the null counts as a record but takes
     // no part in the minimum.
     addSummary(grid, col("qty"), TdxSummaryType::cstSum);
-    EXPECT_EQ(grid.SummaryFooterText(col("qty")), "12.00");  // computed at once, not 0.00
+    EXPECT_EQ(grid.SummaryFooterText(col("qty")), "12.00"); // computed at once, not 0.00
     col("qty").SetSummaryFooterType(TdxSummaryType::cstAvg);
     EXPECT_EQ(grid.SummaryFooterText(col("qty")), "AVG=2.40");
     col("qty").SetSummaryFooterType(TdxSummaryType::cstMin);
@@ -180,13 +188,14 @@ TEST_F(GridFixture, SummariesOverNullsAndTextsAndFooterPlacement) {
     ASSERT_EQ(grid.FooterRowCount(closing), 2);
     EXPECT_EQ(grid.FooterLevel(closing, 0), 1);
     EXPECT_EQ(grid.FooterLevel(closing, 1), 0);
-    EXPECT_EQ(grid.FooterCellText(closing, col("qty"), 1), "1.00");  // 1 + null
+    EXPECT_EQ(grid.FooterCellText(closing, col("qty"), 1), "1.00"); // 1 + null
     EXPECT_EQ(grid.FooterCellText(closing, col("note"), 1), "2");
     const RowHandle firstCityRow = grid.Child(grid.Child(shanghai, 0), 0);
-    EXPECT_EQ(grid.FooterRowCount(firstCityRow), 1);  // closes only its city
+    EXPECT_EQ(grid.FooterRowCount(firstCityRow), 1); // closes only its city
     EXPECT_FALSE(grid.FooterCellExists(closing, col("city"), 0));
 
-    // Two items on one column: the first shows in group footers, the footer band shows the last kind.
+    // Two items on one column: the first shows in group footers, the footer band shows the last
+    // kind.
     addSummary(grid, col("qty"), TdxSummaryType::cstCount);
     EXPECT_EQ(grid.FooterCellText(closing, col("qty"), 1), "1.00");
     EXPECT_EQ(grid.SummaryFooterText(col("qty")), "5");
@@ -229,7 +238,7 @@ TEST_F(GridFixture, NonNumericTextStopsTheSummariesButEveryRowIsShown) {
 TEST_F(GridFixture, ReloadKeepsExpandedGroupsAndFocusFollowsTheDataSet) {
     grid.SetKeyField("id");
     ASSERT_TRUE(grid.GroupColumn(col("region"), 0));
-    grid.SetExpanded(grid.Top(1), true);  // 北京
+    grid.SetExpanded(grid.Top(1), true); // 北京
     const RowHandle row = grid.Child(grid.Top(1), 1);
     grid.SetFocusedRow(row);
     EXPECT_EQ(db.ds.RecNo(), grid.RecordOf(row));
@@ -245,7 +254,8 @@ TEST_F(GridFixture, ReloadKeepsExpandedGroupsAndFocusFollowsTheDataSet) {
     EXPECT_TRUE(grid.Expanded(grid.Top(2)));
     // A new key field collapses everything again.
     grid.SetKeyField("city");
-    for (int i = 0; i < grid.TopCount(); ++i) EXPECT_FALSE(grid.Expanded(grid.Top(i)));
+    for (int i = 0; i < grid.TopCount(); ++i)
+        EXPECT_FALSE(grid.Expanded(grid.Top(i)));
     // Closing the data set removes the rows.
     db.ds.Close();
     EXPECT_EQ(grid.TopCount(), 0);
@@ -255,14 +265,15 @@ TEST_F(GridFixture, SortedColumnOrdersDataRowsAndDropPositions) {
     grid.SetKeyField("id");
     col("city").SetSorted(TdxTreeListColumnSort::csUp);
     std::vector<std::string> cities;
-    for (int i = 0; i < grid.TopCount(); ++i) cities.push_back(grid.CellText(grid.Top(i), col("city")));
+    for (int i = 0; i < grid.TopCount(); ++i)
+        cities.push_back(grid.CellText(grid.Top(i), col("city")));
     EXPECT_EQ(cities, (std::vector<std::string>{"朝阳", "海淀", "静安", "浦东", "无"}));
     col("city").SetSorted(TdxTreeListColumnSort::csNone);
-    EXPECT_EQ(grid.CellText(grid.Top(0), col("city")), "浦东");  // record order again
+    EXPECT_EQ(grid.CellText(grid.Top(0), col("city")), "浦东"); // record order again
 
     EXPECT_EQ(grid.GroupDropPosition(30, false), 0);
     ASSERT_TRUE(grid.GroupColumn(col("region"), 0));
-    EXPECT_EQ(grid.GroupDropPosition(57, false), 0);  // left of the first button's centre (58)
+    EXPECT_EQ(grid.GroupDropPosition(57, false), 0); // left of the first button's centre (58)
     EXPECT_EQ(grid.GroupDropPosition(58, false), 1);
-    EXPECT_EQ(grid.GroupDropPosition(500, true), 0);  // a grouped column stays within the levels
+    EXPECT_EQ(grid.GroupDropPosition(500, true), 0); // a grouped column stays within the levels
 }

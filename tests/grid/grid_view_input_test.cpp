@@ -33,11 +33,11 @@ using namespace rg;
 namespace {
 
 // Runs `act` on the next modal dialog of type D once it shows.
-template <class D>
-void onNextModal(std::function<void(D&)> act) {
+template <class D> void onNextModal(std::function<void(D&)> act) {
     auto poll = std::make_shared<std::function<void()>>();
     *poll = [poll, act] {
-        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) return act(*d);
+        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget()))
+            return act(*d);
         QTimer::singleShot(5, *poll);
     };
     QTimer::singleShot(0, *poll);
@@ -61,7 +61,7 @@ void answerNextBox(QMessageBox::StandardButton button, BoxSeen& seen) {
 
 // A grid with its view, the commands' errors collected instead of shown.
 struct ViewFixture {
-    QApplication& app = rgtest::qtApp();  // before any widget
+    QApplication& app = rgtest::qtApp(); // before any widget
     TdxDBGrid grid;
     TdxDBGridView view{grid};
     std::vector<std::string> errors;
@@ -82,7 +82,8 @@ struct ViewFixture {
     // Focuses the data row of a record found by its first field's display text.
     void focusRecord(const std::string& key) {
         for (const VisibleRow& r : grid.VisibleRows())
-            if (r.row.isData() && r.footer < 0 && grid.CellText(r.row, grid.Columns(0)) == key) return grid.SetFocusedRow(r.row);
+            if (r.row.isData() && r.footer < 0 && grid.CellText(r.row, grid.Columns(0)) == key)
+                return grid.SetFocusedRow(r.row);
         FAIL() << "no row " << key;
     }
     void ctrlDelete() {
@@ -99,15 +100,18 @@ int countRows(Connection& conn, const std::string& select) {
 }
 
 TdxFilterDropDown* openDropDown(ViewFixture& f, const char* field) {
-    QTest::mouseClick(f.view.viewport(), Qt::LeftButton, {}, f.view.filterButtonRect(f.col(field)).center());
+    QTest::mouseClick(f.view.viewport(), Qt::LeftButton, {},
+                      f.view.filterButtonRect(f.col(field)).center());
     for (auto* d : f.view.findChildren<TdxFilterDropDown*>())
-        if (d->isVisible()) return d;
+        if (d->isVisible())
+            return d;
     return nullptr;
 }
 
 QStringList entries(TdxFilterDropDown* d) {
     QStringList out;
-    for (int i = 0; i < d->list()->count(); ++i) out << d->list()->item(i)->text();
+    for (int i = 0; i < d->list()->count(); ++i)
+        out << d->list()->item(i)->text();
     return out;
 }
 
@@ -116,7 +120,8 @@ void choose(TdxFilterDropDown* d, const QString& entry) {
     const auto found = list->findItems(entry, Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << entry.toStdString();
     list->scrollToItem(found[0]);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found[0]).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(found[0]).center());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
@@ -167,7 +172,8 @@ TEST(GridViewInput, CtrlDeleteAsksThenDeletesFromTheFileKeepingGroupsOpen) {
     EXPECT_TRUE(f.errors.empty());
     EXPECT_EQ(countRows(db.conn, "select * from t where id = 3"), 0);
     EXPECT_EQ(f.grid.DataRowCount(), 4);
-    for (int i = 0; i < f.grid.TopCount(); ++i) EXPECT_TRUE(f.grid.Expanded(f.grid.Top(i)));
+    for (int i = 0; i < f.grid.TopCount(); ++i)
+        EXPECT_TRUE(f.grid.Expanded(f.grid.Top(i)));
     EXPECT_TRUE(f.grid.FocusedRow().isData());
     EXPECT_EQ(f.grid.RecordOf(f.grid.FocusedRow()), db.ds.RecNo());
 }
@@ -213,13 +219,13 @@ TEST(GridViewInput, InsertShowsANewRecordThatUpOrLeavingDrops) {
     ViewFixture f(db.ds);
     f.view.setFocus();
     QTest::keyClick(&f.view, Qt::Key_Insert);
-    EXPECT_EQ(db.ds.GetState(), DataSet::State::Browse);  // read-only without a key field
+    EXPECT_EQ(db.ds.GetState(), DataSet::State::Browse); // read-only without a key field
 
     f.grid.SetKeyField("id");
     f.focusRecord("2");
     QTest::keyClick(&f.view, Qt::Key_Insert);
     EXPECT_EQ(db.ds.GetState(), DataSet::State::Insert);
-    EXPECT_EQ(f.view.newRecordLine(), 1);  // before the focused row
+    EXPECT_EQ(f.view.newRecordLine(), 1); // before the focused row
     rgtest::savePicture(f.view, "grid-insert");
     QTest::keyClick(&f.view, Qt::Key_Up);
     EXPECT_EQ(db.ds.GetState(), DataSet::State::Browse);
@@ -242,18 +248,19 @@ TEST(GridViewInput, DraggingAHeaderEdgeSizesTheColumn) {
     TdxDBGridColumn& city = f.col("city");
     const QRect r = f.view.headerRect(city);
     // Hovering, no button held (QTest would only move the system cursor).
-    QMouseEvent hover(QEvent::MouseMove, QPointF(r.right(), r.center().y()), vp->mapToGlobal(QPointF(r.right(), r.center().y())),
-                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent hover(QEvent::MouseMove, QPointF(r.right(), r.center().y()),
+                      vp->mapToGlobal(QPointF(r.right(), r.center().y())), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(vp, &hover);
     EXPECT_EQ(vp->cursor().shape(), Qt::SplitHCursor);
     QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(r.right(), r.center().y()));
     QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(r.right() + 40, r.center().y()));
     EXPECT_EQ(city.Width(), 140);
-    EXPECT_EQ(city.Sorted(), TdxTreeListColumnSort::csNone);  // no click on the header
+    EXPECT_EQ(city.Sorted(), TdxTreeListColumnSort::csNone); // no click on the header
     EXPECT_EQ(f.view.headerRect(f.col("amount")).left(), r.left() + 140);
     QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(r.left() + 140, r.center().y()));
     QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(r.left() - 500, r.center().y()));
-    EXPECT_GE(city.Width(), 4);  // never narrower than a sliver
+    EXPECT_GE(city.Width(), 4); // never narrower than a sliver
 }
 
 TEST(GridViewInput, HeaderDropDownsCustomFilterAndTheStatusStrip) {
@@ -332,11 +339,12 @@ insert into t values (1, '华东', '上海', 10.5), (2, '华北', '北京', 20),
     // inside a cell is quoted, a leading tab defused as a spreadsheet would run it.
     ASSERT_TRUE(f.grid.GroupColumn(f.col("region"), 0));
     f.col("amount").SetSorted(TdxTreeListColumnSort::csDown);
-    f.grid.SetFocusedRow(f.grid.Top(1));  // 华东, collapsed
+    f.grid.SetFocusedRow(f.grid.Top(1)); // 华东, collapsed
     ASSERT_FALSE(f.grid.Expanded(f.grid.Top(1)));
     QTest::keyClick(&f.view, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(clipboard->text(), "region\tid\t城市\tamount\n华东\t1\t上海\t10.5\n华东\t3\t\"a\t\"\"b\"\"\"\t7.25\n");
-    f.grid.SetFocusedRow(f.grid.Top(0));  // 华北: a null city is an empty cell
+    EXPECT_EQ(clipboard->text(),
+              "region\tid\t城市\tamount\n华东\t1\t上海\t10.5\n华东\t3\t\"a\t\"\"b\"\"\"\t7.25\n");
+    f.grid.SetFocusedRow(f.grid.Top(0)); // 华北: a null city is an empty cell
     QTest::keyClick(&f.view, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(clipboard->text(), "region\tid\t城市\tamount\n华北\t2\t北京\t20\n华北\t4\t\t3\n");
     EXPECT_TRUE(f.errors.empty());
@@ -395,18 +403,21 @@ insert into t values (1, '华东', 9007199254740992), (2, '华东', 5), (3, '华
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.view));
 
     const QRect header = f.view.headerRect(amount);
-    const int footerY = f.view.viewport()->height() - f.view.filterStatusHeight() - f.view.summaryFooterHeight() / 2;
+    const int footerY = f.view.viewport()->height() - f.view.filterStatusHeight() -
+                        f.view.summaryFooterHeight() / 2;
     const QPoint footer(header.center().x(), footerY);
     EXPECT_EQ(f.view.ClippedTextAt(footer), "MAX=9007199254740992.00");
     // Group footer lines: the second line of each group's block shows its maximum.
     int groupFooterLine = -1;
     const auto& rows = f.grid.VisibleRows();
     for (size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].footer == 0 && f.grid.FooterCellText(rows[i].row, amount, 0) == "MAX=9007199254740992.00")
+        if (rows[i].footer == 0 &&
+            f.grid.FooterCellText(rows[i].row, amount, 0) == "MAX=9007199254740992.00")
             groupFooterLine = static_cast<int>(i);
     ASSERT_GE(groupFooterLine, 0);
     const QPoint groupFooter(header.center().x(), f.view.headerRect(amount).bottom() + 1 +
-                                                      groupFooterLine * f.view.rowHeight() + f.view.rowHeight() / 2);
+                                                      groupFooterLine * f.view.rowHeight() +
+                                                      f.view.rowHeight() / 2);
     EXPECT_EQ(f.view.ClippedTextAt(groupFooter), "MAX=9007199254740992.00");
     // A text that fits has no tooltip.
     f.col("id").SetWidth(100);

@@ -14,14 +14,17 @@ using namespace rg;
 
 namespace {
 
-QApplication& app() { return rgtest::qtApp(); }
+QApplication& app() {
+    return rgtest::qtApp();
+}
 
 // Counts the pixels of one colour in a rectangle of a screenshot.
 int pixels(const QImage& img, const QRect& r, QColor c) {
     int n = 0;
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x)
-            if (img.pixelColor(x, y) == c) ++n;
+            if (img.pixelColor(x, y) == c)
+                ++n;
     return n;
 }
 
@@ -36,7 +39,7 @@ TEST(GridView, PanelButtonsRowsFootersAndScreenshots) {
     TdxDBGridView view(grid);
     view.resize(640, 360);
     EXPECT_EQ(view.objectName(), "dxDBGrid");
-    EXPECT_EQ(view.groupPanelHeight(), 0);  // off until the first column rebuild
+    EXPECT_EQ(view.groupPanelHeight(), 0); // off until the first column rebuild
 
     grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
     grid.CreateColumnsForFields(db.ds);
@@ -61,7 +64,9 @@ TEST(GridView, PanelButtonsRowsFootersAndScreenshots) {
     const QImage shot = view.grab().toImage();
     rgtest::savePicture(shot, "grid-two-levels");
     // The first group button is painted in the header colour on the panel's shadow colour.
-    EXPECT_GT(pixels(shot, view.groupButtonRect(0).adjusted(2, 2, -2, -2), view.palette().color(QPalette::Button)), 100);
+    EXPECT_GT(pixels(shot, view.groupButtonRect(0).adjusted(2, 2, -2, -2),
+                     view.palette().color(QPalette::Button)),
+              100);
     // 3 regions + 5 cities + 5 rows + footers (5 city footers + 3 region footers).
     EXPECT_EQ(grid.VisibleRows().size(), 21u);
     EXPECT_EQ(grid.SummaryFooterText(amount), "52.75");
@@ -111,7 +116,9 @@ TEST(GridView, DragToGroupPanelAndHeaderClicksSort) {
         QTest::mousePress(vp, Qt::LeftButton, {}, from);
         QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
     };
-    auto headerCentre = [&](const char* field) { return view.headerRect(*grid.ColumnByFieldName(field)).center(); };
+    auto headerCentre = [&](const char* field) {
+        return view.headerRect(*grid.ColumnByFieldName(field)).center();
+    };
     const QPoint panel(300, view.groupPanelHeight() / 2);
 
     drag(headerCentre("region"), panel);
@@ -124,12 +131,13 @@ TEST(GridView, DragToGroupPanelAndHeaderClicksSort) {
     EXPECT_EQ(grid.GroupColumns(1).FieldName(), "region");
 
     // A group button dropped on the header row is ungrouped and shown, unsorted.
-    drag(view.groupButtonRect(0).center(), QPoint(5, view.groupPanelHeight() + view.headerHeight() / 2));
+    drag(view.groupButtonRect(0).center(),
+         QPoint(5, view.groupPanelHeight() + view.headerHeight() / 2));
     EXPECT_EQ(grid.GroupColumnCount(), 1);
     TdxDBGridColumn& city = *grid.ColumnByFieldName("city");
     EXPECT_TRUE(city.Visible());
     EXPECT_EQ(city.Sorted(), TdxTreeListColumnSort::csNone);
-    EXPECT_EQ(grid.VisibleColumns().front(), &city);  // shown where it was dropped
+    EXPECT_EQ(grid.VisibleColumns().front(), &city); // shown where it was dropped
 
     // Header clicks: up, down, up; with Ctrl none. Only one ungrouped column is sorted.
     const QPoint cityHeader = headerCentre("city");
@@ -145,7 +153,8 @@ TEST(GridView, DragToGroupPanelAndHeaderClicksSort) {
     EXPECT_EQ(grid.ColumnByFieldName("amount")->Sorted(), TdxTreeListColumnSort::csNone);
 
     // The only visible column cannot be grouped.
-    for (const char* f : {"id", "city"}) grid.ColumnByFieldName(f)->SetVisible(false);
+    for (const char* f : {"id", "city"})
+        grid.ColumnByFieldName(f)->SetVisible(false);
     drag(headerCentre("amount"), panel);
     EXPECT_EQ(grid.GroupColumnCount(), 1);
 }

@@ -38,14 +38,16 @@ std::map<std::pair<std::string, int>, Expected> sqliteFigures(const std::string&
     sqlite3* db = nullptr;
     EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
     std::map<std::pair<std::string, int>, Expected> out;
-    for (const char* sql : {"select region, shop, count(*), sum(qty), avg(price), min(w) from t group by 1, 2",
-                            "select region, -1, count(*), sum(qty), avg(price), min(w) from t group by 1"}) {
+    for (const char* sql :
+         {"select region, shop, count(*), sum(qty), avg(price), min(w) from t group by 1, 2",
+          "select region, -1, count(*), sum(qty), avg(price), min(w) from t group by 1"}) {
         sqlite3_stmt* st = nullptr;
         EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), SQLITE_OK);
         while (sqlite3_step(st) == SQLITE_ROW) {
-            Expected& e = out[{reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), sqlite3_column_int(st, 1)}];
-            e = {sqlite3_column_int64(st, 2), sqlite3_column_double(st, 3), sqlite3_column_double(st, 4),
-                 sqlite3_column_double(st, 5)};
+            Expected& e = out[{reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                               sqlite3_column_int(st, 1)}];
+            e = {sqlite3_column_int64(st, 2), sqlite3_column_double(st, 3),
+                 sqlite3_column_double(st, 4), sqlite3_column_double(st, 5)};
         }
         sqlite3_finalize(st);
     }
@@ -56,9 +58,11 @@ std::map<std::pair<std::string, int>, Expected> sqliteFigures(const std::string&
 // The value of column c's group footer for `group`: found after the group's last data row.
 SummaryValue groupFooter(const TdxDBGrid& g, RowHandle group, const TdxDBGridColumn& c) {
     RowHandle last = group;
-    while (last.isGroup()) last = g.Child(last, g.ChildCount(last) - 1);
+    while (last.isGroup())
+        last = g.Child(last, g.ChildCount(last) - 1);
     for (int j = 0; j < g.FooterRowCount(last); ++j)
-        if (g.FooterLevel(last, j) == g.Level(group)) return g.FooterCellValue(last, c, j);
+        if (g.FooterLevel(last, j) == g.Level(group))
+            return g.FooterCellValue(last, c, j);
     ADD_FAILURE() << "no footer row for the group";
     return {};
 }
@@ -81,7 +85,8 @@ bool qtyGoesDown(const TdxDBGrid& g, RowHandle parent, const TdxDBGridColumn& qt
             nulls = true;
             continue;
         }
-        if (nulls || (!prev.isNull() && compareValues(prev, v) < 0)) return false;
+        if (nulls || (!prev.isNull() && compareValues(prev, v) < 0))
+            return false;
         prev = v;
     }
     return true;
@@ -145,8 +150,10 @@ TEST(SummaryEngine, ManyRecordsOnTwoLevelsAgreeWithSqlite) {
 
     double qtyTotal = 0, wMax = -1e9;
     for (const auto& [key, e] : expected)
-        if (key.second < 0) qtyTotal += e.qtySum;
-    for (int i = 0; i < 89; ++i) wMax = std::max(wMax, i * 0.25 - 3);
+        if (key.second < 0)
+            qtyTotal += e.qtySum;
+    for (int i = 0; i < 89; ++i)
+        wMax = std::max(wMax, i * 0.25 - 3);
     EXPECT_EQ(g.SummaryFooterValue(qty).toDouble(), qtyTotal);
     EXPECT_EQ(g.SummaryFooterValue(w).toDouble(), wMax);
 

@@ -24,7 +24,7 @@ void clickRow(QListWidget* list, int row) {
 void typeCaption(Tfrmdisplaysetup& d, const QString& text) {
     d.txtdisplay->setFocus(Qt::MouseFocusReason);
     d.txtdisplay->selectAll();
-    d.txtdisplay->insert(text);  // as typed; QTest cannot type Chinese keys
+    d.txtdisplay->insert(text); // as typed; QTest cannot type Chinese keys
 }
 
 struct GridChanges : rg::GridListener {

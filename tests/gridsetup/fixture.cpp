@@ -22,15 +22,16 @@ class QtEnvironment : public testing::Environment {
 public:
     void SetUp() override { qtApp(); }
 };
-[[maybe_unused]] testing::Environment* const qtEnvironment = testing::AddGlobalTestEnvironment(new QtEnvironment);
+[[maybe_unused]] testing::Environment* const qtEnvironment =
+    testing::AddGlobalTestEnvironment(new QtEnvironment);
 } // namespace
 
 SalesDb::SalesDb() {
     path = (folder / "sales.db").string();
-    rgtest::createSqliteFile(path,
-                             "CREATE TABLE sales(id INTEGER, region TEXT, amount REAL);"
-                             "INSERT INTO sales VALUES(1,'north',10.5),(2,'south',20),(3,'north',1),"
-                             "(4,'east',7),(5,'south',2.5),(6,'north',4);");
+    rgtest::createSqliteFile(
+        path, "CREATE TABLE sales(id INTEGER, region TEXT, amount REAL);"
+              "INSERT INTO sales VALUES(1,'north',10.5),(2,'south',20),(3,'north',1),"
+              "(4,'east',7),(5,'south',2.5),(6,'north',4);");
     conn.SetConnectionString("Provider=SQLite;Data Source=" + path);
     dataset.SetCommandType(rg::CommandType::cmdText);
     dataset.SetCommandText("SELECT id, region, amount FROM sales ORDER BY id");
@@ -51,7 +52,9 @@ SalesGrid::SalesGrid() {
     grid.SetKeyField("id");
 }
 
-SalesGrid::~SalesGrid() { grid.SetDataSet(nullptr); }
+SalesGrid::~SalesGrid() {
+    grid.SetDataSet(nullptr);
+}
 
 void SalesGrid::groupByRegion() {
     if (!grid.GroupColumn(*grid.ColumnByFieldName("region"), 0))
@@ -73,8 +76,12 @@ bool SalesGrid::anyTopExpanded() const {
     return false;
 }
 
-EventCounter::EventCounter(rg::DataSet& ds, rg::DataEvent kind) : ds_(ds), kind_(kind) { ds_.addObserver(this); }
-EventCounter::~EventCounter() { ds_.removeObserver(this); }
+EventCounter::EventCounter(rg::DataSet& ds, rg::DataEvent kind) : ds_(ds), kind_(kind) {
+    ds_.addObserver(this);
+}
+EventCounter::~EventCounter() {
+    ds_.removeObserver(this);
+}
 void EventCounter::dataSetEvent(rg::DataEvent e) {
     if (e == kind_)
         ++count;
@@ -83,7 +90,9 @@ void EventCounter::dataSetEvent(rg::DataEvent e) {
 ErrorLog::ErrorLog() {
     rg::setErrorSink([this](const QString& m) { messages << m; });
 }
-ErrorLog::~ErrorLog() { rg::setErrorSink({}); }
+ErrorLog::~ErrorLog() {
+    rg::setErrorSink({});
+}
 
 QTimer* onNextModal(std::function<void(QWidget*)> act) {
     QWidget* before = QApplication::activeModalWidget();

@@ -66,7 +66,7 @@ TEST(KeyFieldDialog, EmptyGridAndNoSelectionClearTheKey) {
 
 TEST(KeyFieldDialog, SameFieldKeepsRowsOtherFieldReloadsCollapsed) {
     rgtest::SalesGrid g;
-    g.dataset.Fields(0).SetDisplayLabel("编号");  // the box still lists field names
+    g.dataset.Fields(0).SetDisplayLabel("编号"); // the box still lists field names
     g.groupByRegion();
     ASSERT_TRUE(g.allTopExpanded());
 
@@ -75,7 +75,7 @@ TEST(KeyFieldDialog, SameFieldKeepsRowsOtherFieldReloadsCollapsed) {
         d.lstfield->setCurrentIndex(0);
     });
     EXPECT_EQ(g.grid.KeyField(), "id");
-    EXPECT_TRUE(g.allTopExpanded());  // not reloaded
+    EXPECT_TRUE(g.allTopExpanded()); // not reloaded
 
     runKeyDialog(g.grid, [](Tfrmprimmarysetup& d) { d.lstfield->setCurrentIndex(2); });
     EXPECT_EQ(g.grid.KeyField(), "amount");

@@ -47,7 +47,7 @@ TEST(VisibleFieldsDialog, UncheckingEverythingHidesEveryColumn) {
         EXPECT_EQ(d.result(), QDialog::Accepted);
     });
     EXPECT_TRUE(g.grid.VisibleColumns().empty());
-    EXPECT_EQ(g.grid.TopCount(), 6);  // visibility never reloads the rows
+    EXPECT_EQ(g.grid.TopCount(), 6); // visibility never reloads the rows
 }
 
 TEST(VisibleFieldsDialog, GroupedColumnShownWhileStayingGrouped) {

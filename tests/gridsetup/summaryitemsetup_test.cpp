@@ -17,7 +17,9 @@ using rg::Tfrusummarysetup;
 
 namespace {
 
-rg::TdxDBGridSummaryItems& items(rg::TdxDBGrid& g) { return g.DefaultGroup().SummaryItems; }
+rg::TdxDBGridSummaryItems& items(rg::TdxDBGrid& g) {
+    return g.DefaultGroup().SummaryItems;
+}
 
 void clickLine(Tfrusummarysetup& d, int line) {
     QRect r = d.lstSummaryItem->visualItemRect(d.lstSummaryItem->item(line));
@@ -63,8 +65,9 @@ QStringList lines(const Tfrusummarysetup& d) {
 } // namespace
 
 TEST(SummaryDialog, EveryEntryMeansTheKindItNames) {
-    const TdxSummaryType expected[] = {TdxSummaryType::cstNone,  TdxSummaryType::cstSum, TdxSummaryType::cstAvg,
-                                       TdxSummaryType::cstCount, TdxSummaryType::cstMax, TdxSummaryType::cstMin};
+    const TdxSummaryType expected[] = {TdxSummaryType::cstNone, TdxSummaryType::cstSum,
+                                       TdxSummaryType::cstAvg,  TdxSummaryType::cstCount,
+                                       TdxSummaryType::cstMax,  TdxSummaryType::cstMin};
     Tfrusummarysetup d;
     const char* texts[] = {"无", "求和", "求平均", "总数", "最大值", "最小值"};
     ASSERT_EQ(d.summarytype->count(), 6);
@@ -157,9 +160,9 @@ TEST(SummaryDialog, DeletingTheMiddleLine) {
     d.Grid = &g.grid;
     ASSERT_TRUE(d.FillLists());
     rgtest::showActive(&d);
-    add(d, 0, 3);  // count of id
-    add(d, 2, 1);  // sum of amount
-    add(d, 2, 4);  // max of amount
+    add(d, 0, 3); // count of id
+    add(d, 2, 1); // sum of amount
+    add(d, 2, 4); // max of amount
     clickLine(d, 1);
     QTest::mouseClick(d.btnDelete, Qt::LeftButton);
     EXPECT_TRUE(errors.messages.isEmpty());
@@ -277,12 +280,13 @@ TEST(SummaryDialog, GroupRowItemsNameNoColumnShowInTheGroupTextAndLeaveTheFooter
     EXPECT_FALSE(d.chkGroupRow->isChecked());
     g.groupByName();
 
-    add(d, kPrice, kSum);  // a footer item, as before
+    add(d, kPrice, kSum); // a footer item, as before
     d.chkGroupRow->setChecked(true);
     add(d, kId, kCount);
     add(d, kPrice, kMax);
     EXPECT_TRUE(errors.messages.isEmpty());
-    EXPECT_EQ(lines(d), QStringList({"price — 求和", "id — 总数（分组行）", "price — 最大值（分组行）"}));
+    EXPECT_EQ(lines(d),
+              QStringList({"price — 求和", "id — 总数（分组行）", "price — 最大值（分组行）"}));
     ASSERT_EQ(items(g.grid).Count(), 3);
     EXPECT_EQ(items(g.grid).Items(1).ColumnName(), "");
     EXPECT_EQ(items(g.grid).Items(1).SummaryField(), "id");

@@ -59,7 +59,7 @@ struct WideGrid {
         QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(view.width() - 40, 10));
     }
 
-    QApplication& app = rgtest::qtApp();  // before any widget
+    QApplication& app = rgtest::qtApp(); // before any widget
     TestDb db;
     TdxDBGrid grid;
     TdxDBGridView view{grid};

@@ -73,7 +73,7 @@ struct ViewFixture {
         return img.pixelColor(linePoint(line)) == view.palette().color(QPalette::Highlight);
     }
 
-    QApplication& app = rgtest::qtApp();  // before any widget
+    QApplication& app = rgtest::qtApp(); // before any widget
     TestDb db;
     TdxDBGrid grid;
     TdxDBGridView view{grid};

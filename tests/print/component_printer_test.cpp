@@ -144,7 +144,8 @@ TEST(ComponentPrinter, PreviewAndPrintRebuildFromTheGridAndKeepItsPlace) {
     struct CancellingSink : ProgressSink {
         std::vector<std::string> heard;
         bool progress(const char* what, int64_t done, int64_t total) override {
-            heard.push_back(std::string(what) + " " + std::to_string(done) + "/" + std::to_string(total));
+            heard.push_back(std::string(what) + " " + std::to_string(done) + "/" +
+                            std::to_string(total));
             return false;
         }
     } sink;
@@ -155,7 +156,8 @@ TEST(ComponentPrinter, PreviewAndPrintRebuildFromTheGridAndKeepItsPlace) {
     EXPECT_TRUE(windows.calls.empty());
     EXPECT_EQ(link.PageCount(), 0);
     ASSERT_EQ(sink.heard.size(), 2u);
-    for (const std::string& h : sink.heard) EXPECT_EQ(h.rfind("正在生成页面 65536/", 0), 0u) << h;
+    for (const std::string& h : sink.heard)
+        EXPECT_EQ(h.rfind("正在生成页面 65536/", 0), 0u) << h;
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(db.ds.ControlsDisabled());
     EXPECT_EQ(db.ds.RecNo(), 1234);

@@ -3,13 +3,13 @@
 #include "printfixture.h"
 
 #include "app/ui/quorvel.h"
+#include "common/progress.h"
 #include "print/componentprinter.h"
 #include "print/ui/pagesetupdialog.h"
 #include "print/ui/previewpageview.h"
 #include "print/ui/previewwindow.h"
 #include "print/ui/printenginewindows.h"
 #include "print/ui/reportdesigner.h"
-#include "common/progress.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -282,7 +282,8 @@ TEST(PrintWindows, PrintingReportsPagesAndStopsAtACancel) {
     struct Sink : ProgressSink {
         std::vector<std::string> heard;
         bool progress(const char* what, int64_t done, int64_t total) override {
-            heard.push_back(std::string(what) + " " + std::to_string(done) + "/" + std::to_string(total));
+            heard.push_back(std::string(what) + " " + std::to_string(done) + "/" +
+                            std::to_string(total));
             return std::string(what) != "正在打印" || done < 2;
         }
     } sink;

@@ -32,7 +32,9 @@ void guiApp() {
     new QGuiApplication(argc, argv);
 }
 
-void printToPdf(const rg::TdxDBGridReportLink& link, const std::string& path) { rg::WriteReportPdf(link, path); }
+void printToPdf(const rg::TdxDBGridReportLink& link, const std::string& path) {
+    rg::WriteReportPdf(link, path);
+}
 
 std::vector<std::string> pdfPages(const std::string& path) {
     std::string text;

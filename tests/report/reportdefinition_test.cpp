@@ -1,11 +1,11 @@
 #include "setup/reportdefinition.h"
 
-#include "export/listingexport.h"
 #include "common/displaytext.h"
 #include "common/error.h"
+#include "export/listingexport.h"
+#include "gridstate.h"
 #include "setup/setup.h"
 #include "testdb.h"
-#include "gridstate.h"
 #include "testfiles.h"
 
 #include <gtest/gtest.h>
@@ -65,7 +65,7 @@ TEST_F(ReportFixture, TableSetupRoundTripAfterRestart) {
         p.grid.SetKeyField("id");
         ApplySummary(p.grid, 2, "cstsum");
         ApplySummary(p.grid, 1, "cstcount");
-        ApplySummary(p.grid, 3, "cstavg");  // an average survives the round trip
+        ApplySummary(p.grid, 3, "cstavg"); // an average survives the round trip
         SaveSetup(p.objects(), ini);
     }
     Program p;
@@ -100,18 +100,20 @@ TEST_F(ReportFixture, FileRulesKindsKeyFieldAndLineBreaks) {
         BuildGridColumns(p.grid);
         p.grid.SetKeyField("id");
         ApplySummary(p.grid, 2, "cstsum");
-        ApplySummary(p.grid, 2, "cstcount");  // two items on one field: both are kept
+        ApplySummary(p.grid, 2, "cstcount"); // two items on one field: both are kept
         SaveSetup(p.objects(), ini);
     }
     {
         Program p;
         LoadSetup(p.objects(), ini);
-        EXPECT_EQ(p.dataset.CommandText(), "select *\r\nfrom sales");  // the line break survives
+        EXPECT_EQ(p.dataset.CommandText(), "select *\r\nfrom sales"); // the line break survives
         EXPECT_EQ(p.dataset.GetCommandType(), CommandType::cmdText);
         EXPECT_EQ(p.grid.KeyField(), "id");
         ASSERT_EQ(p.grid.DefaultGroup().SummaryItems.Count(), 2);
-        EXPECT_EQ(p.grid.DefaultGroup().SummaryItems.Items(0).SummaryType(), TdxSummaryType::cstSum);
-        EXPECT_EQ(p.grid.DefaultGroup().SummaryItems.Items(1).SummaryType(), TdxSummaryType::cstCount);
+        EXPECT_EQ(p.grid.DefaultGroup().SummaryItems.Items(0).SummaryType(),
+                  TdxSummaryType::cstSum);
+        EXPECT_EQ(p.grid.DefaultGroup().SummaryItems.Items(1).SummaryType(),
+                  TdxSummaryType::cstCount);
         // The original program's section holds the first; it reads nothing else.
         EXPECT_EQ(TSetup(ini).ReadSummaryField(p.dataset.Fields(2).FieldName()), "cstsum");
         // The saved report is the current one: without a key field the file holds none.
@@ -149,7 +151,8 @@ TEST_F(ReportFixture, FileRulesKindsKeyFieldAndLineBreaks) {
 
 TEST_F(ReportFixture, SecondSetupReplacesTheFirstAndFailuresKeepColumns) {
     const std::string a = db.folder + "/a.ini", b = db.folder + "/b.ini";
-    for (const auto& [file, table, field] : {std::tuple{a, "sales", "qty"}, std::tuple{b, "other", "amount"}}) {
+    for (const auto& [file, table, field] :
+         {std::tuple{a, "sales", "qty"}, std::tuple{b, "other", "amount"}}) {
         TSetup s(file);
         s.WriteConnString(db.conn.ConnectionString());
         s.WriteCommandType("cmdTable");
@@ -159,7 +162,7 @@ TEST_F(ReportFixture, SecondSetupReplacesTheFirstAndFailuresKeepColumns) {
     TSetup(a).WriteFilterText("qty > 3");
     Program p;
     LoadSetup(p.objects(), a);
-    EXPECT_EQ(p.grid.TopCount(), 0);  // no key field: no rows
+    EXPECT_EQ(p.grid.TopCount(), 0); // no key field: no rows
     EXPECT_EQ(p.grid.ColumnCount(), 5);
     EXPECT_EQ(p.dataset.RecordCount(), 2);
     // B has no qty: A's filter must not come along.
@@ -265,14 +268,15 @@ TEST(ReportGridState, ArrangedGridComesBackAndAChangedQueryKeepsWhatFits) {
         auto col = [&](const char* f) -> TdxDBGridColumn& { return *g.ColumnByFieldName(f); };
         // Conditions of every value type, a tab and a backslash in a text, two joined by OR.
         using Op = FilterOperator;
-        auto set = [&](const char* field, FilterCondition first, std::optional<FilterCondition> second = {},
-                       bool orJoin = false) {
-            g.Filter.SetColumnFilter(col(field), ColumnFilter{std::move(first), std::move(second), orJoin});
+        auto set = [&](const char* field, FilterCondition first,
+                       std::optional<FilterCondition> second = {}, bool orJoin = false) {
+            g.Filter.SetColumnFilter(col(field),
+                                     ColumnFilter{std::move(first), std::move(second), orJoin});
         };
         set("id", {Op::NotEqual, Value::fromInt(3)},
             FilterCondition{Op::Less, Value::fromDecimal(*Decimal::parse("9007199254740993.50"))});
-        set("region", {Op::Equal, Value::fromText("华东")}, FilterCondition{Op::Equal, Value::fromText("a\tb\\c")},
-            true);
+        set("region", {Op::Equal, Value::fromText("华东")},
+            FilterCondition{Op::Equal, Value::fromText("a\tb\\c")}, true);
         set("price", {Op::Greater, Value::fromDouble(0.1 + 0.2)});
         set("day", {Op::GreaterOrEqual, Value::fromDate(dateSerial(2024, 1, 1))},
             FilterCondition{Op::Less, Value::fromDate(dateSerial(2024, 12, 1))});
@@ -283,7 +287,7 @@ TEST(ReportGridState, ArrangedGridComesBackAndAChangedQueryKeepsWhatFits) {
         g.EndGroupingUpdate();
         col("city").SetSorted(TdxTreeListColumnSort::csDown);
         g.SortByClick(col("price"), false);
-        g.SortByClick(col("price"), false);  // descending
+        g.SortByClick(col("price"), false); // descending
         g.DropColumn(col("note"), false, TdxDBGrid::DropPlace::Outside, 0, 0);
         g.MoveColumn(col("price"), 0);
         col("qty").SetWidth(150);
@@ -301,15 +305,18 @@ TEST(ReportGridState, ArrangedGridComesBackAndAChangedQueryKeepsWhatFits) {
         EXPECT_EQ(stateOf(p.grid), saved);
         const ColumnFilter* day = p.grid.Filter.ColumnFilterOf(*p.grid.ColumnByFieldName("day"));
         ASSERT_TRUE(day && day->second);
-        expectSameCondition(day->first, {FilterOperator::GreaterOrEqual, Value::fromDate(dateSerial(2024, 1, 1))});
-        const ColumnFilter* region = p.grid.Filter.ColumnFilterOf(*p.grid.ColumnByFieldName("region"));
+        expectSameCondition(
+            day->first, {FilterOperator::GreaterOrEqual, Value::fromDate(dateSerial(2024, 1, 1))});
+        const ColumnFilter* region =
+            p.grid.Filter.ColumnFilterOf(*p.grid.ColumnByFieldName("region"));
         ASSERT_TRUE(region && region->second);
         EXPECT_TRUE(region->orJoin);
         expectSameCondition(*region->second, {FilterOperator::Equal, Value::fromText("a\tb\\c")});
         const ColumnFilter* id = p.grid.Filter.ColumnFilterOf(*p.grid.ColumnByFieldName("id"));
         ASSERT_TRUE(id && id->second);
-        EXPECT_EQ(id->second->value.displayText(), "9007199254740993.50");  // every digit kept
-        const ColumnFilter* price = p.grid.Filter.ColumnFilterOf(*p.grid.ColumnByFieldName("price"));
+        EXPECT_EQ(id->second->value.displayText(), "9007199254740993.50"); // every digit kept
+        const ColumnFilter* price =
+            p.grid.Filter.ColumnFilterOf(*p.grid.ColumnByFieldName("price"));
         ASSERT_TRUE(price);
         expectSameCondition(price->first, {FilterOperator::Greater, Value::fromDouble(0.1 + 0.2)});
         // The grouping's one reload saw the filter: 上海 3+9 without the blank note of row 7.
@@ -326,9 +333,9 @@ TEST(ReportGridState, ArrangedGridComesBackAndAChangedQueryKeepsWhatFits) {
         EXPECT_EQ(s.order, (std::vector<std::string>{"price", "id", "region", "qty"}));
         EXPECT_EQ(s.sorted, (std::vector<std::string>{"price down", "region up"}));
         EXPECT_EQ(s.widths, (std::vector<int>{100, 100, 100, 150}));
-        EXPECT_EQ(p.grid.Filter.Expression(),
-                  "([id] <> 3 AND [id] < 9007199254740993.50) AND ([region] = '华东' OR [region] = 'a\tb\\c') AND "
-                  "[price] > 0.30000000000000004");
+        EXPECT_EQ(p.grid.Filter.Expression(), "([id] <> 3 AND [id] < 9007199254740993.50) AND "
+                                              "([region] = '华东' OR [region] = 'a\tb\\c') AND "
+                                              "[price] > 0.30000000000000004");
         EXPECT_EQ(p.grid.DataRowCount(), 5);
     }
 }
@@ -342,8 +349,8 @@ TEST_F(ReportFixture, RebuiltColumnsKeepSummariesOnTheirOwnFields) {
     p.dataset.Open();
     BuildGridColumns(p.grid);
     p.grid.SetKeyField("id");
-    ApplySummary(p.grid, 2, "cstsum");  // qty
-    ApplySummary(p.grid, 3, "cstmax");  // price
+    ApplySummary(p.grid, 2, "cstsum"); // qty
+    ApplySummary(p.grid, 3, "cstmax"); // price
     p.dataset.Close();
     p.dataset.SetCommandText("select id, qty, region from sales");
     p.dataset.Open();
@@ -385,8 +392,8 @@ TEST_F(ReportFixture, GroupRowSummariesSurviveASaveAndFollowTheFilter) {
     EXPECT_EQ(file.ReadSummaryField("price"), "cstsum");
     EXPECT_EQ(file.ReadSummaryField("id"), "");
     EXPECT_EQ(file.ReadSummaryField("qty"), "");
-    EXPECT_EQ(file.ReadGroupRowSummaries(),
-              (std::vector<std::pair<std::string, std::string>>{{"id", "cstcount"}, {"qty", "cstmax"}}));
+    EXPECT_EQ(file.ReadGroupRowSummaries(), (std::vector<std::pair<std::string, std::string>>{
+                                                {"id", "cstcount"}, {"qty", "cstmax"}}));
 
     Program p;
     LoadSetup(p.objects(), ini);
@@ -400,8 +407,9 @@ TEST_F(ReportFixture, GroupRowSummariesSurviveASaveAndFollowTheFilter) {
     EXPECT_EQ(p.grid.GroupRowText(p.grid.Top(1)), "地区 : 华东 (COUNT=2), (MAX=5.00)");
     EXPECT_EQ(p.grid.SummaryFooterText(*p.grid.ColumnByFieldName("price")), "13.75");
 
-    p.grid.Filter.SetColumnFilter(*p.grid.ColumnByFieldName("qty"),
-                                  ColumnFilter{{FilterOperator::Less, Value::fromInt(5)}, std::nullopt, false});
+    p.grid.Filter.SetColumnFilter(
+        *p.grid.ColumnByFieldName("qty"),
+        ColumnFilter{{FilterOperator::Less, Value::fromInt(5)}, std::nullopt, false});
     ASSERT_EQ(p.grid.TopCount(), 2);
     EXPECT_EQ(p.grid.GroupRowText(p.grid.Top(1)), "地区 : 华东 (COUNT=1), (MAX=3.00)");
 

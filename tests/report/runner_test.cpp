@@ -1,8 +1,8 @@
-#include "fullfilesystem.h"
 #include "app/runner.h"
+#include "fullfilesystem.h"
 
-#include "setup/setup.h"
 #include "odbcsession.h"
+#include "setup/setup.h"
 #include "silentserver.h"
 #include "testdb.h"
 #include "testfiles.h"
@@ -18,12 +18,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sched.h>
 #include <set>
 #include <spawn.h>
 #include <sstream>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,7 +47,8 @@ RunResult shell(const std::string& command, const std::string& folder) {
     FILE* p = popen(cmd.c_str(), "r");
     char buf[4096];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
     r.status = WEXITSTATUS(pclose(p));
     std::ifstream e(errFile);
     std::stringstream ss;
@@ -80,16 +81,15 @@ struct RunnerFixture : ::testing::Test {
 TEST_F(RunnerFixture, CsvShowsGroupsDataFootersAndTotalInTreeOrder) {
     const RunResult r = reportgen("--run " + ini + " --group-by region --format csv", db.folder);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "kind,level,id,city,amount\r\n"
-              "group,0,地区 : 华北 \r\n"
-              "data,1,2,北京,20\r\n"
-              "footer,0,,,20.00\r\n"
-              "group,0,地区 : 华东 \r\n"
-              "data,1,1,上海,10.5\r\n"
-              "data,1,3,杭州,7.25\r\n"
-              "footer,0,,,17.75\r\n"
-              "total,,,,37.75\r\n");
+    EXPECT_EQ(r.out, "kind,level,id,city,amount\r\n"
+                     "group,0,地区 : 华北 \r\n"
+                     "data,1,2,北京,20\r\n"
+                     "footer,0,,,20.00\r\n"
+                     "group,0,地区 : 华东 \r\n"
+                     "data,1,1,上海,10.5\r\n"
+                     "data,1,3,杭州,7.25\r\n"
+                     "footer,0,,,17.75\r\n"
+                     "total,,,,37.75\r\n");
 }
 
 // Texts a spreadsheet would run as formulas get a leading apostrophe; numbers, negative
@@ -110,21 +110,21 @@ insert into t values (1, '=1+2', -10.5), (2, '@SUM(1)', 3), (3, '-x', -2), (4, '
     }
     const RunResult r = reportgen("--run " + ini + " --format csv", db.folder);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "kind,level,id,city,amount\r\n"
-              "data,0,1,'=1+2,-10.5\r\n"
-              "data,0,2,'@SUM(1),3\r\n"
-              "data,0,3,'-x,-2\r\n"
-              "data,0,4,'+A1,0\r\n"
-              "total,,,,-9.50\r\n");
+    EXPECT_EQ(r.out, "kind,level,id,city,amount\r\n"
+                     "data,0,1,'=1+2,-10.5\r\n"
+                     "data,0,2,'@SUM(1),3\r\n"
+                     "data,0,3,'-x,-2\r\n"
+                     "data,0,4,'+A1,0\r\n"
+                     "total,,,,-9.50\r\n");
 }
 
 TEST_F(RunnerFixture, TextFilterSaveAsAndFailures) {
     const std::string copy = db.folder + "/copy.ini";
-    const RunResult text = reportgen("--run " + ini + " --filter \"amount > 8\" --save-as " + copy, db.folder);
+    const RunResult text =
+        reportgen("--run " + ini + " --filter \"amount > 8\" --save-as " + copy, db.folder);
     ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("地区"), std::string::npos);
-    EXPECT_NE(text.out.find("30.50"), std::string::npos);  // 10.5 + 20, the 7.25 row filtered out
+    EXPECT_NE(text.out.find("30.50"), std::string::npos); // 10.5 + 20, the 7.25 row filtered out
     EXPECT_EQ(text.out.find("杭州"), std::string::npos);
     EXPECT_EQ(rg::TSetup(copy).ReadKeyField(), "id");
     EXPECT_EQ(rg::TSetup(copy).ReadField("region"), "地区");
@@ -141,46 +141,52 @@ TEST_F(RunnerFixture, TextFilterSaveAsAndFailures) {
 
     const std::string outFile = db.folder + "/out.csv";
     rg::TSetup(ini).WriteConnString("Provider=SQLite;Data Source=" + db.folder + "/nofolder/x.db");
-    const RunResult refused = reportgen("--run " + ini + " --format csv --output " + outFile, db.folder);
+    const RunResult refused =
+        reportgen("--run " + ini + " --format csv --output " + outFile, db.folder);
     EXPECT_EQ(refused.status, 1);
     EXPECT_FALSE(std::filesystem::exists(outFile));
 }
 
 TEST_F(RunnerFixture, SavedArrangementAppliesAndOptionsTakeItsPlace) {
     const std::string grouped = db.folder + "/grouped.ini";
-    const RunResult first = reportgen(
-        "--run " + ini + " --group-by city --filter \"amount > 8\" --format csv --save-as " + grouped, db.folder);
+    const RunResult first =
+        reportgen("--run " + ini +
+                      " --group-by city --filter \"amount > 8\" --format csv --save-as " + grouped,
+                  db.folder);
     ASSERT_EQ(first.status, 0) << first.err;
     EXPECT_NE(first.out.find("group,0,city : 北京"), std::string::npos) << first.out;
     const RunResult again = reportgen("--run " + grouped + " --format csv", db.folder);
     EXPECT_EQ(again.out, first.out);
 
-    const RunResult other =
-        reportgen("--run " + grouped + " --group-by region --filter \"amount < 8\" --format csv", db.folder);
-    EXPECT_EQ(other.out,
-              "kind,level,id,city,amount\r\n"
-              "group,0,地区 : 华东 \r\n"
-              "data,1,3,杭州,7.25\r\n"
-              "footer,0,,,7.25\r\n"
-              "total,,,,7.25\r\n");
+    const RunResult other = reportgen(
+        "--run " + grouped + " --group-by region --filter \"amount < 8\" --format csv", db.folder);
+    EXPECT_EQ(other.out, "kind,level,id,city,amount\r\n"
+                         "group,0,地区 : 华东 \r\n"
+                         "data,1,3,杭州,7.25\r\n"
+                         "footer,0,,,7.25\r\n"
+                         "total,,,,7.25\r\n");
 
     // A setup that cannot be saved ends the run with the reason, before any output.
     const std::string below = ini + "/x.ini";
-    const RunResult refused = reportgen("--run " + ini + " --format csv --save-as " + below, db.folder);
+    const RunResult refused =
+        reportgen("--run " + ini + " --format csv --save-as " + below, db.folder);
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "");
     EXPECT_EQ(refused.err, "无法保存设置文件“" + below + "”：文件夹不存在\n");
 }
 
 TEST(RunnerOptions, ParsingRefusesWhatItCannotDo) {
-    const auto o = rg::parseRunOptions({"--run", "a.ini", "--group-by", "x,y", "--format", "xls", "--output", "o.xls"});
+    const auto o = rg::parseRunOptions(
+        {"--run", "a.ini", "--group-by", "x,y", "--format", "xls", "--output", "o.xls"});
     EXPECT_EQ(o.groupBy, (std::vector<std::string>{"x", "y"}));
-    EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--format", "xml"}), std::exception);  // needs --output
+    EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--format", "xml"}),
+                 std::exception); // needs --output
     EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--format", "pdf"}), std::exception);
     EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--bogus"}), std::exception);
     EXPECT_EQ(rg::parseRunOptions({"--run", "a.ini", "--timeout", "30"}).timeoutSeconds, 30);
     for (const char* bad : {"0", "-1", "1.5", "soon"})
-        EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--timeout", bad}), std::exception) << bad;
+        EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--timeout", bad}), std::exception)
+            << bad;
 }
 
 TEST(RunnerDemoReports, EveryDemoReportRunsInEveryFormat) {
@@ -191,15 +197,18 @@ TEST(RunnerDemoReports, EveryDemoReportRunsInEveryFormat) {
     const std::string tmp = folder.path().string();
     int reports = 0;
     for (const auto& entry : std::filesystem::directory_iterator(setups)) {
-        if (entry.path().extension() != ".ini") continue;
+        if (entry.path().extension() != ".ini")
+            continue;
         ++reports;
         for (const char* format : {"text", "csv"}) {
-            const RunResult r = reportgen("--run '" + entry.path().string() + "' --format " + format, tmp);
+            const RunResult r =
+                reportgen("--run '" + entry.path().string() + "' --format " + format, tmp);
             EXPECT_EQ(r.status, 0) << entry.path() << ": " << r.err;
             EXPECT_GT(std::count(r.out.begin(), r.out.end(), '\n'), 100) << entry.path();
         }
         const std::string xls = tmp + "/rg-demo.xls";
-        const RunResult x = reportgen("--run '" + entry.path().string() + "' --format xls --output " + xls, tmp);
+        const RunResult x =
+            reportgen("--run '" + entry.path().string() + "' --format xls --output " + xls, tmp);
         EXPECT_EQ(x.status, 0) << x.err;
         EXPECT_GT(std::filesystem::file_size(xls), 1000u);
         std::filesystem::remove(xls);
@@ -215,37 +224,44 @@ TEST(RunnerDemoReports, WorkbookPageAndPdfOpenInRealReaders) {
     const rg::test::TempFolder folder;
     const std::string tmp = folder.path().string();
     for (const auto& entry : std::filesystem::directory_iterator(setups)) {
-        if (entry.path().extension() != ".ini") continue;
+        if (entry.path().extension() != ".ini")
+            continue;
         const std::string setup = "--run '" + entry.path().string() + "' ";
         const RunResult text = reportgen(setup + "--format csv", tmp);
         ASSERT_EQ(text.status, 0) << text.err;
         // The last CSV line is the summary footer: "total," and its cells.
         std::string total = text.out.substr(text.out.rfind("total,"));
         std::vector<std::string> totals;
-        for (size_t start = 7, end; (end = total.find_first_of(",\r", start)) != std::string::npos; start = end + 1)
-            if (end > start) totals.push_back(total.substr(start, end - start));
+        for (size_t start = 7, end; (end = total.find_first_of(",\r", start)) != std::string::npos;
+             start = end + 1)
+            if (end > start)
+                totals.push_back(total.substr(start, end - start));
 
         const std::string xlsx = tmp + "/rg-demo.xlsx";
         ASSERT_EQ(reportgen(setup + "--format xlsx --output " + xlsx, tmp).status, 0);
-        const RunResult book = shell("/usr/bin/python3 -c \"import openpyxl, sys\nws = "
-                                     "openpyxl.load_workbook(sys.argv[1]).active\nprint(ws.max_row, ws.freeze_panes)\" " +
-                                         xlsx,
-                                     tmp);
+        const RunResult book = shell(
+            "/usr/bin/python3 -c \"import openpyxl, sys\nws = "
+            "openpyxl.load_workbook(sys.argv[1]).active\nprint(ws.max_row, ws.freeze_panes)\" " +
+                xlsx,
+            tmp);
         EXPECT_EQ(book.status, 0) << book.err;
-        EXPECT_EQ(book.out, std::to_string(std::count(text.out.begin(), text.out.end(), '\n')) + " A2\n");
+        EXPECT_EQ(book.out,
+                  std::to_string(std::count(text.out.begin(), text.out.end(), '\n')) + " A2\n");
 
         const std::string html = tmp + "/rg-demo.html";
         ASSERT_EQ(reportgen(setup + "--format html --output " + html, tmp).status, 0);
         const RunResult page = shell("xmllint --html --xpath 'count(//tr)' " + html, tmp);
         EXPECT_EQ(page.err, "");
-        EXPECT_EQ(page.out, std::to_string(std::count(text.out.begin(), text.out.end(), '\n')) + "\n");
+        EXPECT_EQ(page.out,
+                  std::to_string(std::count(text.out.begin(), text.out.end(), '\n')) + "\n");
 
         const std::string pdf = tmp + "/rg-demo.pdf";
         const RunResult printed = reportgen(setup + "--format pdf --output " + pdf, tmp);
         ASSERT_EQ(printed.status, 0) << printed.err;
         const RunResult pages = shell("pdftotext -layout " + pdf + " -", tmp);
         std::vector<std::string> texts;
-        for (size_t start = 0, ff; (ff = pages.out.find('\f', start)) != std::string::npos; start = ff + 1)
+        for (size_t start = 0, ff; (ff = pages.out.find('\f', start)) != std::string::npos;
+             start = ff + 1)
             texts.push_back(pages.out.substr(start, ff - start));
         ASSERT_GT(texts.size(), 1u) << entry.path();
         // Every page starts with captions; a wide report's pages side by side each have their
@@ -267,10 +283,13 @@ TEST(RunnerDemoReports, WorkbookPageAndPdfOpenInRealReaders) {
             strips.insert(strip);
         }
         std::string lastRow;
-        for (size_t i = texts.size() - strips.size(); i < texts.size(); ++i) lastRow += texts[i];
+        for (size_t i = texts.size() - strips.size(); i < texts.size(); ++i)
+            lastRow += texts[i];
         // Totals print whole, however narrow their columns.
-        for (const std::string& cell : totals) EXPECT_NE(lastRow.find(cell), std::string::npos) << cell;
-        for (const std::string& f : {xlsx, html, pdf}) std::filesystem::remove(f);
+        for (const std::string& cell : totals)
+            EXPECT_NE(lastRow.find(cell), std::string::npos) << cell;
+        for (const std::string& f : {xlsx, html, pdf})
+            std::filesystem::remove(f);
     }
 }
 
@@ -296,22 +315,25 @@ insert into wide values
         s.WriteSummaryField("qty", "cstsum");
     }
     const std::string pdf = db.folder + "/wide.pdf";
-    const RunResult r = reportgen("--run " + ini + " --group-by region --format pdf --output " + pdf, db.folder);
+    const RunResult r =
+        reportgen("--run " + ini + " --group-by region --format pdf --output " + pdf, db.folder);
     ASSERT_EQ(r.status, 0) << r.err;
     const RunResult text = shell("pdftotext -layout " + pdf + " -", db.folder);
     std::vector<std::string> pages;
-    for (size_t start = 0, ff; (ff = text.out.find('\f', start)) != std::string::npos; start = ff + 1)
+    for (size_t start = 0, ff; (ff = text.out.find('\f', start)) != std::string::npos;
+         start = ff + 1)
         pages.push_back(text.out.substr(start, ff - start));
-    ASSERT_EQ(pages.size(), 2u) << text.out;  // the columns continue on a second page
+    ASSERT_EQ(pages.size(), 2u) << text.out; // the columns continue on a second page
     EXPECT_EQ(pages[0].find("qty"), std::string::npos);
     for (size_t i = 0; i < pages.size(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_NE(pages[i].find("第 " + std::to_string(i + 1) + " 页，共 2 页"), std::string::npos) << pages[i];
+        EXPECT_NE(pages[i].find("第 " + std::to_string(i + 1) + " 页，共 2 页"), std::string::npos)
+            << pages[i];
         // Both pages name both groups, in the group's row.
         EXPECT_LT(pages[i].find("region : 华北"), pages[i].find("region : 华东"));
     }
-    for (const char* total : {"234567900123456789.00", "18014398509481985.00", "252582298632938774.00",
-                              "9007199254740993"})
+    for (const char* total : {"234567900123456789.00", "18014398509481985.00",
+                              "252582298632938774.00", "9007199254740993"})
         EXPECT_NE(pages[1].find(total), std::string::npos) << total << "\n" << pages[1];
 }
 
@@ -320,7 +342,8 @@ namespace {
 // Environment that selects a comma-decimal locale: the machine's own de_DE.UTF-8, else one
 // compiled into `folder`.
 std::string commaDecimalLocale(const std::string& folder) {
-    if (shell("locale -a", folder).out.find("de_DE.utf8") != std::string::npos) return "LC_ALL=de_DE.UTF-8";
+    if (shell("locale -a", folder).out.find("de_DE.utf8") != std::string::npos)
+        return "LC_ALL=de_DE.UTF-8";
     shell("localedef -i de_DE -f UTF-8 " + folder + "/de_DE.UTF-8", folder);
     return "LOCPATH=" + folder + " LC_ALL=de_DE.UTF-8";
 }
@@ -344,13 +367,14 @@ TEST_F(RunnerFixture, EveryFormatIsByteIdenticalUnderACommaDecimalLocale) {
     rg::TSetup(ini).WriteSummaryField("id", "cstcount");
     // Writes a report grouped by `groupBy` in `format` under the locale into a folder of
     // its own; returns the folder.
-    auto runIn = [&](const std::string& locale, const std::string& setup, const std::string& groupBy,
-                     const std::string& format) {
-        const std::string dir = db.folder + "/" + std::to_string(std::hash<std::string>{}(locale + setup + format));
+    auto runIn = [&](const std::string& locale, const std::string& setup,
+                     const std::string& groupBy, const std::string& format) {
+        const std::string dir =
+            db.folder + "/" + std::to_string(std::hash<std::string>{}(locale + setup + format));
         std::filesystem::create_directories(dir);
-        const RunResult r = shell("env " + locale + " " + RG_BINARY_DIR + "/reportgen --run '" + setup +
-                                      "' --group-by " + groupBy + " --format " + format + " --output " + dir +
-                                      "/report." + format,
+        const RunResult r = shell("env " + locale + " " + RG_BINARY_DIR + "/reportgen --run '" +
+                                      setup + "' --group-by " + groupBy + " --format " + format +
+                                      " --output " + dir + "/report." + format,
                                   db.folder);
         EXPECT_EQ(r.status, 0) << r.err;
         return dir;
@@ -363,7 +387,8 @@ TEST_F(RunnerFixture, EveryFormatIsByteIdenticalUnderACommaDecimalLocale) {
         rg::TSetup s(pgIni);
         s.WriteConnString(pg);
         s.WriteCommandType("cmdText");
-        s.WriteCommandText("select id, grp, f, f * 1.5 as g, cast(f as numeric(10,3)) as d, day, n from exact_floats");
+        s.WriteCommandText("select id, grp, f, f * 1.5 as g, cast(f as numeric(10,3)) as d, day, n "
+                           "from exact_floats");
         s.WriteKeyField("id");
         s.WriteSummaryField("f", "cstsum");
         s.WriteSummaryField("g", "cstmax");
@@ -380,14 +405,17 @@ TEST_F(RunnerFixture, EveryFormatIsByteIdenticalUnderACommaDecimalLocale) {
         {pgIni, "grp"}};
     for (const auto& [setup, groupBy] : reports)
         for (const char* format : {"csv", "xml", "xls"}) {
-            const std::string c = runIn("LC_ALL=C", setup, groupBy, format), comma = runIn(de, setup, groupBy, format);
+            const std::string c = runIn("LC_ALL=C", setup, groupBy, format),
+                              comma = runIn(de, setup, groupBy, format);
             const std::string file = std::string("/report.") + format;
             ASSERT_GT(fileBytes(c + file).size(), 100u) << setup << " " << format;
-            for (const std::string& f : format == std::string("xml") ? Texts{file, "/report.xsl"} : Texts{file}) {
+            for (const std::string& f :
+                 format == std::string("xml") ? Texts{file, "/report.xsl"} : Texts{file}) {
                 const std::string a = fileBytes(c + f), b = fileBytes(comma + f);
-                const auto at = std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin();
-                EXPECT_TRUE(a == b) << setup << f << " differs from byte " << at << ": " << a.substr(at, 60)
-                                    << " | " << b.substr(at, 60);
+                const auto at =
+                    std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin();
+                EXPECT_TRUE(a == b) << setup << f << " differs from byte " << at << ": "
+                                    << a.substr(at, 60) << " | " << b.substr(at, 60);
             }
         }
     // The server's decimals arrive whole under the comma locale too.
@@ -405,12 +433,15 @@ std::string bytesOf(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-void putBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+void putBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
 
 std::vector<std::string> hiddenIn(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(folder))
-        if (e.path().filename().string()[0] == '.') names.push_back(e.path().filename().string());
+        if (e.path().filename().string()[0] == '.')
+            names.push_back(e.path().filename().string());
     return names;
 }
 
@@ -420,9 +451,11 @@ std::vector<std::string> hiddenIn(const std::string& folder) {
 // was there stays as it was: a device as output, a standard output that takes nothing, a
 // full file system for the output and for --save-as.
 TEST_F(RunnerFixture, FailedWritesExitOneAndKeepTheOldFile) {
-    const RunResult device = reportgen("--run " + ini + " --format csv --output /dev/full", db.folder);
+    const RunResult device =
+        reportgen("--run " + ini + " --format csv --output /dev/full", db.folder);
     EXPECT_EQ(device.status, 1);
-    EXPECT_EQ(device.err, "Cannot create file \"/dev/full\". 不是普通文件（设备、管道或套接字），不能写入\n");
+    EXPECT_EQ(device.err,
+              "Cannot create file \"/dev/full\". 不是普通文件（设备、管道或套接字），不能写入\n");
     struct stat st {};
     ASSERT_EQ(::stat("/dev/full", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
@@ -432,21 +465,29 @@ TEST_F(RunnerFixture, FailedWritesExitOneAndKeepTheOldFile) {
 
     const std::string full = db.folder + "/full";
     rgtest::FullFileSystem fs(full);
-    if (!fs.mounted()) GTEST_SKIP() << "a full file system needs root to mount a small tmpfs; not tested here";
+    if (!fs.mounted())
+        GTEST_SKIP() << "a full file system needs root to mount a small tmpfs; not tested here";
     const std::string old = "kind,level\r\nold report\r\n";
-    for (const char* name : {"/out.csv", "/out.xls", "/out.xml", "/out.txt"}) putBytes(full + name, old);
+    for (const char* name : {"/out.csv", "/out.xls", "/out.xml", "/out.txt"})
+        putBytes(full + name, old);
     const std::string savedSetup = bytesOf(ini);
     putBytes(full + "/copy.ini", savedSetup);
     fs.fill();
-    for (const auto& [format, name] : {std::pair{"csv", "/out.csv"}, {"xls", "/out.xls"}, {"xml", "/out.xml"}, {"text", "/out.txt"}}) {
-        const RunResult r = reportgen("--run " + ini + " --format " + format + " --output " + full + name, db.folder);
+    for (const auto& [format, name] : {std::pair{"csv", "/out.csv"},
+                                       {"xls", "/out.xls"},
+                                       {"xml", "/out.xml"},
+                                       {"text", "/out.txt"}}) {
+        const RunResult r = reportgen(
+            "--run " + ini + " --format " + format + " --output " + full + name, db.folder);
         EXPECT_EQ(r.status, 1) << format;
         // The XML document's style sheet is written first and fails first.
         const std::string failed = format == std::string("xml") ? "/out.xsl" : name;
         EXPECT_EQ(r.err, "无法写入文件“" + full + failed + "”：磁盘空间不足\n") << format;
         EXPECT_EQ(bytesOf(full + name), old) << format;
     }
-    const RunResult save = reportgen("--run " + ini + " --group-by region --format csv --save-as " + full + "/copy.ini", db.folder);
+    const RunResult save = reportgen("--run " + ini + " --group-by region --format csv --save-as " +
+                                         full + "/copy.ini",
+                                     db.folder);
     EXPECT_EQ(save.status, 1);
     EXPECT_NE(save.err.find("磁盘空间不足"), std::string::npos) << save.err;
     EXPECT_EQ(save.out, "");
@@ -458,7 +499,9 @@ TEST_F(RunnerFixture, FailedWritesExitOneAndKeepTheOldFile) {
 // temporary files of killed saves go at the next save into the folder.
 TEST_F(RunnerFixture, KilledSavesLeaveTheOldOrTheNewSetup) {
     const std::string target = db.folder + "/target.ini";
-    const std::string args = "--run " + ini + " --group-by region,city --filter \"amount > 1\" --format csv --save-as " + target;
+    const std::string args =
+        "--run " + ini + " --group-by region,city --filter \"amount > 1\" --format csv --save-as " +
+        target;
     {
         rg::TSetup other(target);
         other.WriteConnString("Provider=SQLite;Data Source=/elsewhere.db");
@@ -473,10 +516,13 @@ TEST_F(RunnerFixture, KilledSavesLeaveTheOldOrTheNewSetup) {
     ASSERT_NE(newBytes, oldBytes);
 
     const std::string program = std::string(RG_BINARY_DIR) + "/reportgen";
-    const std::vector<std::string> argv = {program, "--run", ini, "--group-by", "region,city", "--filter", "amount > 1",
-                                           "--format", "csv", "--output", db.folder + "/out.csv", "--save-as", target};
+    const std::vector<std::string> argv = {
+        program,      "--run",    ini,   "--group-by", "region,city",          "--filter",
+        "amount > 1", "--format", "csv", "--output",   db.folder + "/out.csv", "--save-as",
+        target};
     std::vector<char*> cargv;
-    for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        cargv.push_back(const_cast<char*>(a.c_str()));
     cargv.push_back(nullptr);
     // Each round kills the run at one state of the save: before it begins, while its
     // temporary file is being written (empty or with content), or once it has replaced
@@ -485,7 +531,8 @@ TEST_F(RunnerFixture, KilledSavesLeaveTheOldOrTheNewSetup) {
         for (const auto& e : std::filesystem::directory_iterator(db.folder)) {
             const std::string name = e.path().filename().string();
             std::error_code ec;
-            if (name.rfind(".target.ini.rgtmp-", 0) == 0 && (!withContent || std::filesystem::file_size(e.path(), ec) > 0))
+            if (name.rfind(".target.ini.rgtmp-", 0) == 0 &&
+                (!withContent || std::filesystem::file_size(e.path(), ec) > 0))
                 return true;
         }
         return false;
@@ -497,13 +544,16 @@ TEST_F(RunnerFixture, KilledSavesLeaveTheOldOrTheNewSetup) {
         ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, cargv.data(), environ), 0);
         auto running = [&] { return ::waitpid(pid, nullptr, WNOHANG) == 0; };
         if (i % 4 == 1 || i % 4 == 2)
-            while (!temporaryOfTarget(i % 4 == 2) && running()) sched_yield();
+            while (!temporaryOfTarget(i % 4 == 2) && running())
+                sched_yield();
         if (i % 4 == 3)
-            while (bytesOf(target) == oldBytes && running()) sched_yield();
+            while (bytesOf(target) == oldBytes && running())
+                sched_yield();
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
         const std::string now = bytesOf(target);
-        ASSERT_TRUE(now == oldBytes || now == newBytes) << "kill " << i << " left a mixture:\n" << now;
+        ASSERT_TRUE(now == oldBytes || now == newBytes) << "kill " << i << " left a mixture:\n"
+                                                        << now;
         (now == oldBytes ? olds : news)++;
     }
     // Both outcomes occurred, so the kills did land during the save.
@@ -522,8 +572,9 @@ TEST_F(RunnerFixture, SetupsFromElsewhereLoadNoCodeAndKeepTheirStrings) {
     const std::string marker = db.folder + "/loaded";
     const std::string lib = RG_MARKER_LIB;
     ::setenv("RG_MARKER_FILE", marker.c_str(), 1);
-    for (const auto& [cs, named] : {std::pair{"Driver=" + lib + ";Database=" + db.path, "Driver=" + lib},
-                                    {"Driver={SQLite3};Database=" + db.path + ";LoadExt=" + lib, "LoadExt"}}) {
+    for (const auto& [cs, named] :
+         {std::pair{"Driver=" + lib + ";Database=" + db.path, "Driver=" + lib},
+          {"Driver={SQLite3};Database=" + db.path + ";LoadExt=" + lib, "LoadExt"}}) {
         rg::TSetup(ini).WriteConnString(cs);
         const RunResult r = reportgen("--run " + ini + " --format csv", db.folder);
         EXPECT_EQ(r.status, 1) << cs;
@@ -532,7 +583,8 @@ TEST_F(RunnerFixture, SetupsFromElsewhereLoadNoCodeAndKeepTheirStrings) {
     }
     ::unsetenv("RG_MARKER_FILE");
 
-    const std::string oledb = "Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\"Driver={SQLite3};Database=" +
+    const std::string oledb = "Provider=MSDASQL.1;Persist Security Info=False;Extended "
+                              "Properties=\"Driver={SQLite3};Database=" +
                               db.path + "\"";
     rg::TSetup(ini).WriteConnString(oledb);
     const std::string copy = db.folder + "/copy.ini";
@@ -548,8 +600,10 @@ TEST_F(RunnerFixture, XlsNoticeGoesToStandardError) {
     const std::string out = db.folder + "/r.xls";
     const RunResult r = reportgen("--run " + ini + " --format xls --output " + out, db.folder);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "有 1 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
-                     "输出为 Excel 工作簿（.xlsx）可保留完整的文字。\n");
+    EXPECT_EQ(
+        r.err,
+        "有 1 个单元格的文字无法完整写入 .xls 文件：GBK 以外的字符写成了“?”，过长的文字被截断。"
+        "输出为 Excel 工作簿（.xlsx）可保留完整的文字。\n");
     EXPECT_TRUE(std::filesystem::exists(out));
 }
 
@@ -561,9 +615,11 @@ TEST_F(RunnerFixture, TimeoutStopsARunThatDoesNotEnd) {
     {
         rg::TSetup s(ini);
         s.WriteCommandType("cmdText");
-        s.WriteCommandText("WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s) SELECT count(*) AS id FROM s");
+        s.WriteCommandText("WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s) SELECT "
+                           "count(*) AS id FROM s");
     }
-    RunResult r = reportgen("--run " + ini + " --timeout 1 --format csv --output " + out, db.folder);
+    RunResult r =
+        reportgen("--run " + ini + " --timeout 1 --format csv --output " + out, db.folder);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "超过时限：1 秒内没有完成，已停止。\n");
     EXPECT_EQ(r.out, "");
@@ -594,8 +650,8 @@ TEST_F(RunnerFixture, TimeoutStopsARunThatDoesNotEnd) {
     rgtest::SilentServer silent;
     {
         rg::TSetup s(ini);
-        s.WriteConnString("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + std::to_string(silent.port()) +
-                          ";Database=x;Uid=a;Pwd=b");
+        s.WriteConnString("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" +
+                          std::to_string(silent.port()) + ";Database=x;Uid=a;Pwd=b");
     }
     r = reportgen("--run " + ini + " --timeout 1", db.folder);
     EXPECT_EQ(r.status, 1);
@@ -633,7 +689,9 @@ TEST_F(RunnerFixture, SetupsThatCannotBeAppliedSaySo) {
          "设置文件中的字段“city”的排序无法使用：无法识别“sideways”"},
         {[](rg::TSetup& s) { s.WriteSummaryField("amount", "cstmedian"); },
          "设置文件中的字段“amount”的汇总方式无法使用：无法识别“cstmedian”"},
-        {[](rg::TSetup& s) { s.WriteGroupRowSummaries({{"amount", "cstsum"}, {"city", "cstmode"}}); },
+        {[](rg::TSetup& s) {
+             s.WriteGroupRowSummaries({{"amount", "cstsum"}, {"city", "cstmode"}});
+         },
          "设置文件中的字段“city”的分组行汇总无法使用：无法识别“cstmode”"},
         {[](rg::TSetup& s) {
              s.WriteValue("GroupRowSummaries", "1", "cstsum");
@@ -676,18 +734,21 @@ TEST_F(RunnerFixture, SetupsThatCannotBeAppliedSaySo) {
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "无法读取设置文件“" + special + "”：不是普通文件（设备、管道或套接字）\n");
     }
-    EXPECT_EQ(reportgen("--run " + db.folder, db.folder).err, "无法读取设置文件“" + db.folder + "”：这是一个文件夹\n");
+    EXPECT_EQ(reportgen("--run " + db.folder, db.folder).err,
+              "无法读取设置文件“" + db.folder + "”：这是一个文件夹\n");
 }
 
 // LIKE over long patterns: runs of "%" count as one, each "_" takes one character, and a
 // pattern longer than every text matches none of them.
 TEST_F(RunnerFixture, LikeTakesLongPatternsAsWritten) {
     auto cities = [&](const std::string& filter) {
-        const RunResult r = reportgen("--run " + ini + " --format csv --filter \"" + filter + "\"", db.folder);
+        const RunResult r =
+            reportgen("--run " + ini + " --format csv --filter \"" + filter + "\"", db.folder);
         EXPECT_EQ(r.status, 0) << r.err;
         std::string found;
         for (const char* city : {"上海", "北京", "杭州"})
-            if (r.out.find(city) != std::string::npos) found += city;
+            if (r.out.find(city) != std::string::npos)
+                found += city;
         return found;
     };
     EXPECT_EQ(cities("city LIKE '" + std::string(100000, '%') + "海'"), "上海");

@@ -9,8 +9,8 @@
 namespace rg {
 namespace {
 
-using test::ReadOnly;
 using test::readBytes;
+using test::ReadOnly;
 using test::TempFolder;
 using test::writeBytes;
 
@@ -38,13 +38,14 @@ TEST(IniFile, ReplacesInPlaceAndKeepsEveryOtherLine) {
 
     // A key added to the last section completes the unterminated last line.
     ASSERT_TRUE(ini.WriteString("last", "y", ""));
-    EXPECT_EQ(readBytes(file), head + "[  field ]\r\n  Name =new\r\nother=2\nAdded=v\r\n" + tail + "\r\ny=\r\n");
+    EXPECT_EQ(readBytes(file),
+              head + "[  field ]\r\n  Name =new\r\nother=2\nAdded=v\r\n" + tail + "\r\ny=\r\n");
 
     // A new section is appended at the end.
     ASSERT_TRUE(ini.WriteString("New", "k", "1"));
     EXPECT_EQ(ini.ReadString("new", "K"), "1");
-    EXPECT_EQ(readBytes(file),
-              head + "[  field ]\r\n  Name =new\r\nother=2\nAdded=v\r\n" + tail + "\r\ny=\r\n[New]\r\nk=1\r\n");
+    EXPECT_EQ(readBytes(file), head + "[  field ]\r\n  Name =new\r\nother=2\nAdded=v\r\n" + tail +
+                                   "\r\ny=\r\n[New]\r\nk=1\r\n");
 
     // Names with line breaks would break the file: refused.
     const std::string now = readBytes(file);
@@ -76,20 +77,37 @@ TEST(IniFile, NamesMatchIgnoringAsciiCaseOnly) {
 TEST(IniFile, LoadedReadsFindWhatFileReadsFind) {
     TempFolder dir;
     const auto file = dir / "a.ini";
-    writeBytes(file, "top=before\n; note=x\r\n[Field]\r\n Name = 1\r\nNAME=2\nno equals\n"
-                     "[other]\nName=o\n[ FIELD ]\n\x81\x41=gbk upper\n\x81\x61=gbk lower\nname=3\nlast=\n"
-                     "[\xC4\xE3]\n\xC4\xE3\xBA\xC3=\xCA\xC0\xBD\xE7\n[Open\nk=v\n=empty key\n[x]y]\nz=1");
+    writeBytes(file,
+               "top=before\n; note=x\r\n[Field]\r\n Name = 1\r\nNAME=2\nno equals\n"
+               "[other]\nName=o\n[ FIELD ]\n\x81\x41=gbk upper\n\x81\x61=gbk lower\nname=3\nlast=\n"
+               "[\xC4\xE3]\n\xC4\xE3\xBA\xC3=\xCA\xC0\xBD\xE7\n[Open\nk=v\n=empty key\n[x]y]\nz=1");
     const std::vector<std::pair<std::string, std::string>> queries = {
-        {"field", "name"}, {"FIELD", "NAME"}, {"Field", "\x81\x41"}, {"Field", "\x81\x61"}, {"field", "\x81\x41 "},
-        {"field", "last"}, {"field", "top"},  {"", "top"},           {"field", "; note"},   {"other", "name"},
-        {"\xC4\xE3", "\xC4\xE3\xBA\xC3"},      {"\xC4\xE3", "\xC4\xC3\xBA\xC3"},            {"open", "k"},
-        {"open", ""},      {"x", "z"},        {"x]y", "z"},          {"nosuch", "k"},       {"field", "no equals"}};
+        {"field", "name"},
+        {"FIELD", "NAME"},
+        {"Field", "\x81\x41"},
+        {"Field", "\x81\x61"},
+        {"field", "\x81\x41 "},
+        {"field", "last"},
+        {"field", "top"},
+        {"", "top"},
+        {"field", "; note"},
+        {"other", "name"},
+        {"\xC4\xE3", "\xC4\xE3\xBA\xC3"},
+        {"\xC4\xE3", "\xC4\xC3\xBA\xC3"},
+        {"open", "k"},
+        {"open", ""},
+        {"x", "z"},
+        {"x]y", "z"},
+        {"nosuch", "k"},
+        {"field", "no equals"}};
     IniFile scanning(file), loaded(file);
     ASSERT_FALSE(loaded.Load());
     for (const auto& [section, key] : queries)
-        EXPECT_EQ(loaded.ReadString(section, key), scanning.ReadString(section, key)) << section << "/" << key;
+        EXPECT_EQ(loaded.ReadString(section, key), scanning.ReadString(section, key))
+            << section << "/" << key;
     EXPECT_EQ(loaded.ReadString("FIELD", "name"), " 1");
-    EXPECT_EQ(loaded.Keys("field"), (std::vector<std::string>{"Name", "\x81\x41", "\x81\x61", "last"}));
+    EXPECT_EQ(loaded.Keys("field"),
+              (std::vector<std::string>{"Name", "\x81\x41", "\x81\x61", "last"}));
     EXPECT_EQ(loaded.Keys("nosuch"), std::vector<std::string>{});
     // A write ends the loaded copy: reads find the file as it is now.
     ASSERT_TRUE(loaded.WriteString("field", "name", "new"));
@@ -136,12 +154,15 @@ TEST(IniFile, ReplaceSectionsRewritesItsOwnAndKeepsEveryOtherByte) {
     const std::string head = "; by hand\n[Printer]\nname=x \r\n\r\n";
     const std::string middle = "[other]\r\n  k = v\n";
     const std::string tail = "[Last]\nno line end";
-    writeBytes(file, head + "[field]\r\nold=1\r\n" + middle + "[ FIELD ]\r\ndup=2\r\n[Key]\r\nk=1\r\n" + tail);
+    writeBytes(file, head + "[field]\r\nold=1\r\n" + middle +
+                         "[ FIELD ]\r\ndup=2\r\n[Key]\r\nk=1\r\n" + tail);
     IniFile ini(file);
-    const std::vector<IniSection> report = {{"Field", {{"a", "1"}, {"b", ""}}}, {"Summary", {}}, {"Key", {{"k", "2"}}}};
+    const std::vector<IniSection> report = {
+        {"Field", {{"a", "1"}, {"b", ""}}}, {"Summary", {}}, {"Key", {{"k", "2"}}}};
     EXPECT_FALSE(ini.ReplaceSections({"Field", "KEY", "Summary"}, report));
     // Every copy of an own section goes, whatever its spelling; an empty one is not written.
-    EXPECT_EQ(readBytes(file), head + middle + tail + "\r\n[Field]\r\na=1\r\nb=\r\n[Key]\r\nk=2\r\n");
+    EXPECT_EQ(readBytes(file),
+              head + middle + tail + "\r\n[Field]\r\na=1\r\nb=\r\n[Key]\r\nk=2\r\n");
     EXPECT_EQ(ini.ReadString("field", "old"), std::nullopt);
     EXPECT_EQ(ini.ReadString("other", "k"), " v");
 
@@ -157,7 +178,8 @@ TEST(IniFile, ReplaceSectionsRewritesItsOwnAndKeepsEveryOtherByte) {
     // A FIFO or a device is refused with a reason the user can read, without waiting for a
     // reader and without replacing it; a link that names no file yet creates its target.
     ASSERT_EQ(::mkfifo((dir / "pipe.ini").c_str(), 0600), 0);
-    for (const std::filesystem::path& special : {dir / "pipe.ini", std::filesystem::path("/dev/full")}) {
+    for (const std::filesystem::path& special :
+         {dir / "pipe.ini", std::filesystem::path("/dev/full")}) {
         const std::error_code ec = IniFile(special).ReplaceSections({}, report);
         EXPECT_EQ(ec.message(), "不是普通文件（设备、管道或套接字），不能写入") << special;
         EXPECT_FALSE(IniFile(special).WriteString("s", "k", "v")) << special;
@@ -179,7 +201,8 @@ TEST(IniFile, ReadOnlyFileStaysAndReadOnlyFolderIsWrittenInPlace) {
     {
         ReadOnly locked(file);
         const std::error_code ec = IniFile(file).ReplaceSections({"Key"}, report);
-        EXPECT_TRUE(ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted) << ec.message();
+        EXPECT_TRUE(ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted)
+            << ec.message();
         EXPECT_EQ(readBytes(file), before);
         EXPECT_FALSE(IniFile(file).WriteString("Key", "k", "2"));
     }
@@ -189,12 +212,13 @@ TEST(IniFile, ReadOnlyFileStaysAndReadOnlyFolderIsWrittenInPlace) {
     ::stat(file.c_str(), &was);
     {
         ReadOnly folder(dir.path());
-        if (!folder.bindsEveryone()) GTEST_SKIP() << "no immutable attribute here, and root writes any folder";
+        if (!folder.bindsEveryone())
+            GTEST_SKIP() << "no immutable attribute here, and root writes any folder";
         // The folder takes no temporary file, so the file itself is rewritten.
         EXPECT_FALSE(IniFile(file).ReplaceSections({"Key"}, report));
         EXPECT_EQ(readBytes(file), "[Key]\r\nk=a longer value than before\r\n");
         EXPECT_FALSE(IniFile(file).ReplaceSections({"Key"}, {{"Key", {{"k", "2"}}}}));
-        EXPECT_EQ(readBytes(file), "[Key]\r\nk=2\r\n");  // shorter: cut to its new length
+        EXPECT_EQ(readBytes(file), "[Key]\r\nk=2\r\n"); // shorter: cut to its new length
         // A file the folder does not hold yet cannot be made.
         EXPECT_TRUE(IniFile(dir / "new.ini").ReplaceSections({"Key"}, report));
     }

@@ -14,7 +14,9 @@ using test::readBytes;
 using test::TempFolder;
 using test::writeBytes;
 
-std::string complement(const std::string& bytes) { return TSetup::Scramble(bytes); }
+std::string complement(const std::string& bytes) {
+    return TSetup::Scramble(bytes);
+}
 
 TEST(SetupFile, StoresComplementedBytesUnderTheWrittenNames) {
     TempFolder dir;
@@ -28,12 +30,14 @@ TEST(SetupFile, StoresComplementedBytesUnderTheWrittenNames) {
         setup.WriteField("名称", "你好");
         setup.WriteField("empty", "");
     }
-    EXPECT_EQ(readBytes(file),
-              "[KeyField]\r\nKeyField=\x9E\x9D\x9C\r\n"
-              "[Connstring]\r\nconnstring=\x87\r\n"
-              "[CommandType]\r\ncmdtype=" + complement("cmdText") + "\r\n"
-              "[commandtext]\r\ncommandtext=\x8B\r\n"
-              "[Field]\r\n" + toAnsi("名称") + "=\x3B\x1C\x45\x3C\r\nempty=\r\n");
+    EXPECT_EQ(readBytes(file), "[KeyField]\r\nKeyField=\x9E\x9D\x9C\r\n"
+                               "[Connstring]\r\nconnstring=\x87\r\n"
+                               "[CommandType]\r\ncmdtype=" +
+                                   complement("cmdText") +
+                                   "\r\n"
+                                   "[commandtext]\r\ncommandtext=\x8B\r\n"
+                                   "[Field]\r\n" +
+                                   toAnsi("名称") + "=\x3B\x1C\x45\x3C\r\nempty=\r\n");
 
     // Read back under the other letter cases, also from a file with LF-only lines.
     TSetup again(file);
@@ -46,9 +50,9 @@ TEST(SetupFile, StoresComplementedBytesUnderTheWrittenNames) {
     EXPECT_EQ(again.ReadField("missing"), "");
     EXPECT_EQ(again.ReadSummaryField("名称"), "");
 
-    writeBytes(file, "[CONNSTRING]\nConnString=\x9E\n[commandTYPE]\n  CMDTYPE  =" + complement("cmdTable") +
-                         "\n[ParameterValue]\n@p=" + complement(" 1 ") + "\n[SummaryField]\nf=" +
-                         complement("cstsum"));
+    writeBytes(file, "[CONNSTRING]\nConnString=\x9E\n[commandTYPE]\n  CMDTYPE  =" +
+                         complement("cmdTable") + "\n[ParameterValue]\n@p=" + complement(" 1 ") +
+                         "\n[SummaryField]\nf=" + complement("cstsum"));
     TSetup lf(file);
     EXPECT_EQ(lf.ReadConnString(), "a");
     EXPECT_EQ(lf.ReadCommandType(), "cmdTable");
@@ -78,7 +82,7 @@ TEST(SetupFile, CachedEntriesAreWrittenOnlyWhenChanged) {
     writeBytes(file, before);
     setup.WriteCommandText("select 1");
     EXPECT_EQ(readBytes(file), before);
-    setup.WriteCommandText("Select 1");  // letter case counts
+    setup.WriteCommandText("Select 1"); // letter case counts
     EXPECT_EQ(TSetup(file.string()).ReadCommandText(), "Select 1");
 
     writeBytes(file, before);
@@ -87,7 +91,7 @@ TEST(SetupFile, CachedEntriesAreWrittenOnlyWhenChanged) {
     writeBytes(file, "");
     reader.WriteKeyField("a");
     EXPECT_EQ(readBytes(file), "");
-    reader.WriteKeyField("");  // differs from the cache now, so it is written
+    reader.WriteKeyField(""); // differs from the cache now, so it is written
     EXPECT_EQ(readBytes(file), "[KeyField]\r\nKeyField=\r\n");
 
     // Keyed writes always go to the file.
@@ -100,9 +104,10 @@ TEST(SetupFile, CachedEntriesAreWrittenOnlyWhenChanged) {
 TEST(SetupFile, RoundTripsKeepEveryCharacter) {
     TempFolder dir;
     const std::string file = (dir / "t.ini").string();
-    const std::string f2f5 = "颉酢膀磅";  // F2 A1, F5 A1, B0 F2, B0 F5
+    const std::string f2f5 = "颉酢膀磅"; // F2 A1, F5 A1, B0 F2, B0 F5
     std::string longText;
-    while (longText.size() < 3500) longText += "select 北京, 上海 from 报表 where a = 'x';\r\n";
+    while (longText.size() < 3500)
+        longText += "select 北京, 上海 from 报表 where a = 'x';\r\n";
     const std::string values[] = {
         "报表生成器",
         f2f5,
@@ -134,11 +139,13 @@ TEST(SetupFile, RoundTripsKeepEveryCharacter) {
     // Plain values stay byte for byte; F2/F5 ones carry the complemented marker 81 21.
     const std::string bytes = readBytes(file);
     EXPECT_NE(bytes.find("p0=" + complement(toAnsi("报表生成器")) + "\r\n"), std::string::npos);
-    EXPECT_NE(bytes.find("p3=" + complement("select a\r\nfrom t\r\nwhere b = 1") + "\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("p3=" + complement("select a\r\nfrom t\r\nwhere b = 1") + "\r\n"),
+              std::string::npos);
     EXPECT_NE(bytes.find("p1=\x7E\xDE"), std::string::npos);
     // Only the line breaks of the file itself remain as CR or LF bytes.
     size_t lf = 0, cr = 0;
-    for (char c : bytes) lf += c == '\n', cr += c == '\r';
+    for (char c : bytes)
+        lf += c == '\n', cr += c == '\r';
     EXPECT_EQ(lf, cr);
     EXPECT_EQ(lf, std::size(values) + 3);
 }
@@ -164,7 +171,7 @@ TEST(SetupFile, FailedWritesAreSilentAndChangeNothing) {
     EXPECT_NO_THROW(ro.WriteField("a", "changed"));
     EXPECT_NO_THROW(ro.WriteConnString("conn"));
     EXPECT_EQ(readBytes(locked), before);
-    EXPECT_EQ(dir.entryCount(), 1u);  // no temporary file left behind
+    EXPECT_EQ(dir.entryCount(), 1u); // no temporary file left behind
     // The failed cached write is tried again once the file can be written.
     ::chmod(locked.c_str(), 0644);
     ro.WriteConnString("conn");
@@ -196,7 +203,7 @@ TEST(SetupFile, AReportSaveHoldsExactlyWhatItWrote) {
         earlier.WriteParameterValue("@p", "1");
         earlier.WriteSummaryField("qty", "cstsum");
         earlier.WriteGroupColumns({"a", "b", "c"});
-        earlier.WriteGroupColumns({"d"});  // a shorter list written entry by entry
+        earlier.WriteGroupColumns({"d"}); // a shorter list written entry by entry
     }
     EXPECT_EQ(TSetup(file).ReadGroupColumns(), std::vector<std::string>{"d"});
     writeBytes(file, foreign + readBytes(file));
@@ -207,19 +214,20 @@ TEST(SetupFile, AReportSaveHoldsExactlyWhatItWrote) {
     setup.WriteConnString("new");
     setup.WriteCommandType("cmdTable");
     setup.WriteCommandText("t");
-    setup.WriteKeyField("");  // nothing to write: the report has no key field
+    setup.WriteKeyField(""); // nothing to write: the report has no key field
     setup.WriteField("City", "城市");
-    setup.WriteField("CITY", "市");  // one entry per name, spelled as first written
+    setup.WriteField("CITY", "市"); // one entry per name, spelled as first written
     setup.WriteGroupColumns({"city"});
     setup.WriteColumnWidth("city", "120");
-    EXPECT_EQ(readBytes(file), before);  // nothing reaches the file before the end
+    EXPECT_EQ(readBytes(file), before); // nothing reaches the file before the end
     EXPECT_FALSE(setup.EndReport());
     EXPECT_EQ(readBytes(file), foreign + "[Connstring]\r\nconnstring=" + complement("new") +
                                    "\r\n[CommandType]\r\ncmdtype=" + complement("cmdTable") +
                                    "\r\n[commandtext]\r\ncommandtext=" + complement("t") +
                                    "\r\n[Field]\r\nCity=" + complement(toAnsi("市")) +
-                                   "\r\n[GroupColumns]\r\n1=" + complement("city") + "\r\nCount=" +
-                                   complement("1") + "\r\n[ColumnWidth]\r\ncity=" + complement("120") + "\r\n");
+                                   "\r\n[GroupColumns]\r\n1=" + complement("city") +
+                                   "\r\nCount=" + complement("1") +
+                                   "\r\n[ColumnWidth]\r\ncity=" + complement("120") + "\r\n");
     TSetup reader(file);
     EXPECT_EQ(reader.ReadKeyField(), "");
     EXPECT_EQ(reader.ReadParameterValue("@p"), "");
@@ -231,8 +239,8 @@ TEST(SetupFile, AReportSaveHoldsExactlyWhatItWrote) {
     setup.WriteSortedColumn("city", "csDown");
     EXPECT_EQ(TSetup(file).ReadSortedColumn("city"), "csDown");
     // A count that claims more entries than there are: the list ends at the first gap.
-    writeBytes(file, "[ColumnOrder]\r\nCount=" + complement("3") + "\r\n1=" + complement("x") + "\r\n3=" +
-                         complement("z") + "\r\n");
+    writeBytes(file, "[ColumnOrder]\r\nCount=" + complement("3") + "\r\n1=" + complement("x") +
+                         "\r\n3=" + complement("z") + "\r\n");
     EXPECT_EQ(TSetup(file).ReadColumnOrder(), std::vector<std::string>{"x"});
 }
 
@@ -244,9 +252,11 @@ TEST(SetupFile, AHundredThousandEntriesComeBackFromOneRead) {
     constexpr int kCount = 100000;
     std::string bytes = "[Field]\r\n";
     for (int i = 0; i < kCount; ++i)
-        bytes += toAnsi("字段" + std::to_string(i)) + "=" + complement(toAnsi("标题" + std::to_string(i))) + "\r\n";
+        bytes += toAnsi("字段" + std::to_string(i)) + "=" +
+                 complement(toAnsi("标题" + std::to_string(i))) + "\r\n";
     bytes += "[ColumnOrder]\r\nCount=" + complement(std::to_string(kCount)) + "\r\n";
-    for (int i = 1; i <= kCount; ++i) bytes += std::to_string(i) + "=" + complement("f" + std::to_string(i)) + "\r\n";
+    for (int i = 1; i <= kCount; ++i)
+        bytes += std::to_string(i) + "=" + complement("f" + std::to_string(i)) + "\r\n";
     writeBytes(file, bytes);
     TSetup setup(file.string());
     ASSERT_FALSE(setup.ReadAll());

@@ -16,10 +16,12 @@ class FullFileSystem {
 public:
     explicit FullFileSystem(const std::string& folder) : folder_(folder) {
         std::filesystem::create_directory(folder_);
-        mounted_ = ::geteuid() == 0 && ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=64k") == 0;
+        mounted_ =
+            ::geteuid() == 0 && ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=64k") == 0;
     }
     ~FullFileSystem() {
-        if (mounted_) ::umount(folder_.c_str());
+        if (mounted_)
+            ::umount(folder_.c_str());
     }
     FullFileSystem(const FullFileSystem&) = delete;
     FullFileSystem& operator=(const FullFileSystem&) = delete;
@@ -29,8 +31,10 @@ public:
     void fill() {
         const int fd = ::open((folder_ + "/.filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const std::string block(4096, 'f');
-        while (::write(fd, block.data(), block.size()) > 0) {}
-        while (::write(fd, "f", 1) > 0) {}
+        while (::write(fd, block.data(), block.size()) > 0) {
+        }
+        while (::write(fd, "f", 1) > 0) {
+        }
         ::close(fd);
     }
 

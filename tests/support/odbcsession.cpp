@@ -28,15 +28,16 @@ OdbcSession::OdbcSession(const std::string& cs) {
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
     env_ = env;
     dbc_ = dbc;
-    const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0, nullptr,
-                                          SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0,
+                                          nullptr, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
         const std::string msg = diagnostics(SQL_HANDLE_DBC, dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         SQLFreeHandle(SQL_HANDLE_ENV, env);
         throw std::runtime_error(msg);
     }
-    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
+                      0);
 }
 
 OdbcSession::~OdbcSession() {
@@ -50,9 +51,11 @@ void OdbcSession::exec(const std::string& sql) {
     SQLHSTMT st = SQL_NULL_HSTMT;
     SQLAllocHandle(SQL_HANDLE_STMT, static_cast<SQLHDBC>(dbc_), &st);
     const SQLRETURN rc = SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
-    const std::string msg = SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA ? "" : diagnostics(SQL_HANDLE_STMT, st);
+    const std::string msg =
+        SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA ? "" : diagnostics(SQL_HANDLE_STMT, st);
     SQLFreeHandle(SQL_HANDLE_STMT, st);
-    if (!msg.empty()) throw std::runtime_error(msg + " (" + sql + ")");
+    if (!msg.empty())
+        throw std::runtime_error(msg + " (" + sql + ")");
 }
 
 long long OdbcSession::number(const std::string& sql) {
@@ -61,16 +64,24 @@ long long OdbcSession::number(const std::string& sql) {
     SQLRETURN rc = SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
     SQLBIGINT value = 0;
     SQLLEN indicator = 0;
-    if (SQL_SUCCEEDED(rc)) rc = SQLFetch(st);
-    if (SQL_SUCCEEDED(rc)) rc = SQLGetData(st, 1, SQL_C_SBIGINT, &value, 0, &indicator);
-    const std::string msg = SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA ? "" : diagnostics(SQL_HANDLE_STMT, st);
+    if (SQL_SUCCEEDED(rc))
+        rc = SQLFetch(st);
+    if (SQL_SUCCEEDED(rc))
+        rc = SQLGetData(st, 1, SQL_C_SBIGINT, &value, 0, &indicator);
+    const std::string msg =
+        SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA ? "" : diagnostics(SQL_HANDLE_STMT, st);
     SQLFreeHandle(SQL_HANDLE_STMT, st);
-    if (!msg.empty()) throw std::runtime_error(msg + " (" + sql + ")");
+    if (!msg.empty())
+        throw std::runtime_error(msg + " (" + sql + ")");
     return rc == SQL_NO_DATA || indicator == SQL_NULL_DATA ? 0 : value;
 }
 
-void OdbcSession::commit() { SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_), SQL_COMMIT); }
+void OdbcSession::commit() {
+    SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_), SQL_COMMIT);
+}
 
-void OdbcSession::rollback() { SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_), SQL_ROLLBACK); }
+void OdbcSession::rollback() {
+    SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_), SQL_ROLLBACK);
+}
 
 } // namespace rgtest

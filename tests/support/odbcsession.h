@@ -10,12 +10,12 @@ namespace rgtest {
 
 class OdbcSession {
 public:
-    explicit OdbcSession(const std::string& connectionString);  // throws with the driver's text
+    explicit OdbcSession(const std::string& connectionString); // throws with the driver's text
     ~OdbcSession();
     OdbcSession(const OdbcSession&) = delete;
     OdbcSession& operator=(const OdbcSession&) = delete;
 
-    void exec(const std::string& sql);  // throws with the driver's text
+    void exec(const std::string& sql); // throws with the driver's text
     // The first column of the first row as a whole number (a count), 0 for no row or null.
     long long number(const std::string& sql);
     void commit();

@@ -25,6 +25,8 @@ inline void savePicture(const QImage& image, const char* name) {
     if (!folder.isEmpty())
         image.save(QDir(folder).filePath(QString::fromUtf8(name) + ".png"));
 }
-inline void savePicture(QWidget& w, const char* name) { savePicture(w.grab().toImage(), name); }
+inline void savePicture(QWidget& w, const char* name) {
+    savePicture(w.grab().toImage(), name);
+}
 
 } // namespace rgtest

@@ -32,19 +32,24 @@ public:
     int port() const { return port_; }
     // Closes every connection and stops listening, so that abandoned connects end.
     void hangUp() {
-        for (int c : taken_) close(c);
+        for (int c : taken_)
+            close(c);
         taken_.clear();
-        if (fd_ >= 0) close(fd_);
+        if (fd_ >= 0)
+            close(fd_);
         fd_ = -1;
     }
     // Whether a client has connected since the last call: it is then waiting for a greeting
     // that never comes. Does not wait.
     bool takeWaitingConnection() {
-        if (fd_ < 0) return false;
+        if (fd_ < 0)
+            return false;
         pollfd pending{fd_, POLLIN, 0};
-        if (poll(&pending, 1, 0) <= 0) return false;
+        if (poll(&pending, 1, 0) <= 0)
+            return false;
         const int c = accept(fd_, nullptr, nullptr);
-        if (c < 0) return false;
+        if (c < 0)
+            return false;
         taken_.push_back(c);
         return true;
     }
@@ -53,7 +58,6 @@ private:
     int fd_ = -1;
     int port_ = 0;
     std::vector<int> taken_; // accepted and never answered
-
 };
 
 } // namespace rgtest

@@ -27,7 +27,8 @@ public:
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
     const std::filesystem::path& path() const { return path_; }
     size_t entryCount() const {
-        return std::distance(std::filesystem::directory_iterator(path_), std::filesystem::directory_iterator());
+        return std::distance(std::filesystem::directory_iterator(path_),
+                             std::filesystem::directory_iterator());
     }
 
 private:
@@ -56,7 +57,8 @@ public:
     }
     ~ReadOnly() {
         if (immutable_) {
-            [[maybe_unused]] const int undone = std::system(("chattr -i '" + path_.string() + "'").c_str());
+            [[maybe_unused]] const int undone =
+                std::system(("chattr -i '" + path_.string() + "'").c_str());
         } else {
             ::chmod(path_.c_str(), old_.st_mode & 07777);
         }

@@ -36,14 +36,16 @@ struct ProcessFolder {
     pid_t owner = ::getpid(); // a forked child that exits normally leaves it to its parent
     ProcessFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "rg_test_XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a folder for " + pattern);
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("cannot create a folder for " + pattern);
         path = pattern;
         // Readable by the other users some tests run children as, as /tmp itself is.
         ::chmod(path.c_str(), 0755);
     }
     ~ProcessFolder() {
         std::error_code ec;
-        if (::getpid() == owner) std::filesystem::remove_all(path, ec);
+        if (::getpid() == owner)
+            std::filesystem::remove_all(path, ec);
     }
 };
 } // namespace
@@ -59,7 +61,9 @@ std::string makeSqliteFile(const std::string& name, const std::string& sql) {
     return path;
 }
 
-std::string builtin(const std::string& path) { return "Provider=SQLite;Data Source=" + path; }
+std::string builtin(const std::string& path) {
+    return "Provider=SQLite;Data Source=" + path;
+}
 
 namespace {
 std::string env(const char* name) {
@@ -68,8 +72,12 @@ std::string env(const char* name) {
 }
 } // namespace
 
-std::string pgConnectionString() { return env("RG_TEST_PG"); }
-std::string mariadbConnectionString() { return env("RG_TEST_MARIADB"); }
+std::string pgConnectionString() {
+    return env("RG_TEST_PG");
+}
+std::string mariadbConnectionString() {
+    return env("RG_TEST_MARIADB");
+}
 
 std::string errorOf(const std::function<void()>& f) {
     try {

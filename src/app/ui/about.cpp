@@ -37,7 +37,8 @@ TOKHelpBottomDlg::TOKHelpBottomDlg(QWidget* parent) : TOKBottomDlg(parent) {
         QString(),
         QString(),
         QString(),
-    }.join(QLatin1Char('\n')));
+    }
+                            .join(QLatin1Char('\n')));
 }
 
 } // namespace rg

@@ -43,11 +43,11 @@ void twoPages(QPainter& p) {
 void printer(QPainter& p) {
     p.setPen(outline);
     p.setBrush(Qt::white);
-    p.drawRect(QRectF(4.5, 0.5, 7, 6));        // paper in
+    p.drawRect(QRectF(4.5, 0.5, 7, 6)); // paper in
     p.setBrush(QColor(190, 190, 190));
-    p.drawRect(QRectF(0.5, 6.5, 15, 6));        // body
+    p.drawRect(QRectF(0.5, 6.5, 15, 6)); // body
     p.setBrush(Qt::white);
-    p.drawRect(QRectF(3.5, 10.5, 9, 5));        // paper out
+    p.drawRect(QRectF(3.5, 10.5, 9, 5)); // paper out
     p.setPen(QColor(0, 170, 0));
     p.drawPoint(QPointF(13, 8));
 }
@@ -84,8 +84,8 @@ void doorWithArrow(QPainter& p) {
     p.drawRect(QRectF(1.5, 0.5, 8, 15));
     p.setBrush(QColor(230, 200, 60));
     p.drawEllipse(QPointF(7.5, 8.5), 0.9, 0.9);
-    QPolygonF arrow({{8, 6.5}, {11.5, 6.5}, {11.5, 4}, {15.5, 8.5}, {11.5, 13}, {11.5, 10.5},
-                     {8, 10.5}});
+    QPolygonF arrow(
+        {{8, 6.5}, {11.5, 6.5}, {11.5, 4}, {15.5, 8.5}, {11.5, 13}, {11.5, 10.5}, {8, 10.5}});
     p.setPen(QColor(0, 90, 0));
     p.setBrush(QColor(30, 180, 40));
     p.drawPolygon(arrow);
@@ -94,7 +94,8 @@ void doorWithArrow(QPainter& p) {
 void openFolder(QPainter& p) {
     p.setPen(outline);
     p.setBrush(QColor(220, 180, 60));
-    p.drawPolygon(QPolygonF({{0.5, 3.5}, {5.5, 3.5}, {6.5, 5}, {13.5, 5}, {13.5, 13.5}, {0.5, 13.5}}));
+    p.drawPolygon(
+        QPolygonF({{0.5, 3.5}, {5.5, 3.5}, {6.5, 5}, {13.5, 5}, {13.5, 13.5}, {0.5, 13.5}}));
     p.setBrush(QColor(250, 220, 110));
     p.drawPolygon(QPolygonF({{3, 7.5}, {15.5, 7.5}, {13.5, 13.5}, {0.5, 13.5}}));
 }

@@ -61,8 +61,8 @@ QString qtNameFilters(const QString& filter) {
     return filters.join(QStringLiteral(";;"));
 }
 
-TSaveDialog::TSaveDialog(QWidget* owner) : QObject(owner), owner_(owner),
-                                           chooser_(makeDesktopFileChooser()) {
+TSaveDialog::TSaveDialog(QWidget* owner)
+    : QObject(owner), owner_(owner), chooser_(makeDesktopFileChooser()) {
     setObjectName(QStringLiteral("dlgsjsc"));
 }
 

@@ -45,27 +45,34 @@ StartWindows::~StartWindows() {
 
 bool englishRequested() {
     // GNU's LANGUAGE: languages by preference, separated by colons.
-    return qEnvironmentVariable("LANGUAGE").section(QLatin1Char(':'), 0, 0).startsWith(QLatin1String("en"));
+    return qEnvironmentVariable("LANGUAGE")
+        .section(QLatin1Char(':'), 0, 0)
+        .startsWith(QLatin1String("en"));
 }
 
 void installTranslations() {
     QCoreApplication* app = QCoreApplication::instance();
-    if (!app) return;
+    if (!app)
+        return;
     for (const char* name : {"qtTranslator", "programTranslator"})
         delete app->findChild<QTranslator*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
-    if (englishRequested()) return;
+    if (englishRequested())
+        return;
     auto install = [app](const char* name, auto&& load) {
         auto* translator = new QTranslator(app);
         translator->setObjectName(QLatin1String(name));
-        if (load(*translator)) QCoreApplication::installTranslator(translator);
-        else delete translator;
+        if (load(*translator))
+            QCoreApplication::installTranslator(translator);
+        else
+            delete translator;
     };
     // Without Debian's translations package Qt's dialogs stay English; nothing depends on it.
     install("qtTranslator", [](QTranslator& t) {
-        return t.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+        return t.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
     });
-    install("programTranslator", [](QTranslator& t) { return t.load(QStringLiteral(":/i18n/reportgen_zh_CN.qm")); });
+    install("programTranslator",
+            [](QTranslator& t) { return t.load(QStringLiteral(":/i18n/reportgen_zh_CN.qm")); });
 }
 
 std::unique_ptr<StartWindows> createStartWindows(const QString& setupFolder) {

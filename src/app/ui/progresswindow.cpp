@@ -28,7 +28,8 @@ std::string grouped(int64_t n) {
     const std::string plain(digits, end);
     std::string out = n < 0 ? "-" : "";
     for (size_t i = 0; i < plain.size(); ++i) {
-        if (i > 0 && (plain.size() - i) % 3 == 0) out += ',';
+        if (i > 0 && (plain.size() - i) % 3 == 0)
+            out += ',';
         out += plain[i];
     }
     return out;
@@ -37,7 +38,8 @@ std::string grouped(int64_t n) {
 // How a count without a known total reads for each kind of work.
 const char* countPhrase(const char* what, const char** unit) {
     *unit = "行";
-    if (std::strcmp(what, "正在读取数据") == 0) return "已读取 ";
+    if (std::strcmp(what, "正在读取数据") == 0)
+        return "已读取 ";
     if (std::strcmp(what, "正在生成页面") == 0) {
         *unit = "页";
         return "已生成 ";
@@ -64,7 +66,8 @@ QString progressText(const char* what, int64_t done, int64_t total) {
 }
 
 TProgressWindow::TProgressWindow(QWidget* owner, std::chrono::milliseconds delay)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowCloseButtonHint),
       delay_(delay) {
     setObjectName(QStringLiteral("ProgressWindow"));
     setWindowTitle(QStringLiteral("报表生成器"));
@@ -99,14 +102,16 @@ TProgressWindow::~TProgressWindow() = default;
 
 bool TProgressWindow::progress(const char* what, int64_t done, int64_t total) {
     // A report from something the pump itself runs does not pump again.
-    if (pumping_) return true;
+    if (pumping_)
+        return true;
     lastReport_.start();
     if (!started_.isValid()) {
         started_.start();
         idle_.start();
     }
     if (!isVisible()) {
-        if (started_.elapsed() < delay_.count()) return true;
+        if (started_.elapsed() < delay_.count())
+            return true;
         showProgress(what, done, total);
         show();
         pump();
@@ -114,7 +119,8 @@ bool TProgressWindow::progress(const char* what, int64_t done, int64_t total) {
         showProgress(what, done, total);
         pump();
     }
-    if (!cancelRequested_) return true;
+    if (!cancelRequested_)
+        return true;
     // The work unwinds now; what it does on its way out (restoring what it replaced) runs
     // under a fresh clock and is not cancelled again.
     rest();
@@ -152,14 +158,16 @@ void TProgressWindow::rest() {
 }
 
 void TProgressWindow::idleCheck() {
-    if (pumping_ || (lastReport_.isValid() && lastReport_.elapsed() < kIdleAfterMs)) return;
+    if (pumping_ || (lastReport_.isValid() && lastReport_.elapsed() < kIdleAfterMs))
+        return;
     rest();
 }
 
 CommandProgress::~CommandProgress() = default;
 
 bool CommandProgress::progress(const char* what, int64_t done, int64_t total) {
-    if (!window_) window_ = std::make_unique<TProgressWindow>(owner_, delay_);
+    if (!window_)
+        window_ = std::make_unique<TProgressWindow>(owner_, delay_);
     return window_->progress(what, done, total);
 }
 

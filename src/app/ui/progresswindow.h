@@ -55,7 +55,7 @@ private:
     void idleCheck();
 
     std::chrono::milliseconds delay_;
-    QElapsedTimer started_;     // since the first report of the current work
+    QElapsedTimer started_; // since the first report of the current work
     QElapsedTimer lastReport_;
     QElapsedTimer lastPump_;
     QTimer idle_;
@@ -67,7 +67,8 @@ private:
 // so the many commands that report nothing (a mouse move on the grid) cost nothing.
 class CommandProgress : public ProgressSink {
 public:
-    CommandProgress(QWidget* owner, std::chrono::milliseconds delay) : owner_(owner), delay_(delay) {}
+    CommandProgress(QWidget* owner, std::chrono::milliseconds delay)
+        : owner_(owner), delay_(delay) {}
     ~CommandProgress() override;
     bool progress(const char* what, int64_t done, int64_t total) override;
 

@@ -1,20 +1,20 @@
 #include "app/ui/quorvel.h"
 
+#include "app/savedsetups.h"
 #include "app/ui/about.h"
 #include "app/ui/buttonimages.h"
-#include "common/ui/commandguard.h"
 #include "app/ui/navbar.h"
 #include "app/ui/program.h"
 #include "app/ui/progresswindow.h"
-#include "app/savedsetups.h"
+#include "common/ui/commandguard.h"
 #include "datasource/ui/dbsetup.h"
 #include "grid/ui/gridview.h"
-#include "print/ui/printenginewindows.h"
-#include "print/reportformats.h"
 #include "gridsetup/ui/fielddisplaysetup.h"
 #include "gridsetup/ui/primmarysetup.h"
 #include "gridsetup/ui/setupfield.h"
 #include "gridsetup/ui/summaryitemsetup.h"
+#include "print/reportformats.h"
+#include "print/ui/printenginewindows.h"
 #include "setup/reportdefinition.h"
 
 #include <QAbstractScrollArea>
@@ -69,16 +69,14 @@ QFrame* toolGap(QFrame* bar, const char* name, bool divider) {
     return gap;
 }
 
-QLabel* label(QWidget* panel, const char* name, int left, int top, int width,
-              const char* text) {
+QLabel* label(QWidget* panel, const char* name, int left, int top, int width, const char* text) {
     auto l = new QLabel(QString::fromUtf8(text), panel);
     l->setObjectName(QLatin1String(name));
     l->setGeometry(left, top, width, 13);
     return l;
 }
 
-QPushButton* button(QWidget* panel, const char* name, const char* caption, int left,
-                    int width) {
+QPushButton* button(QWidget* panel, const char* name, const char* caption, int left, int width) {
     auto b = new QPushButton(QString::fromUtf8(caption), panel);
     b->setObjectName(QLatin1String(name));
     b->setGeometry(left, 5, width, 25);
@@ -149,9 +147,11 @@ Tfrmquorvel::~Tfrmquorvel() {
 
 void Tfrmquorvel::createPrintEngine() {
     dxComponentPrinter1 = std::make_unique<TdxComponentPrinter>();
-    dxComponentPrinter1Link1 = &dxComponentPrinter1->AddLink(dxDBGrid.get(), "dxComponentPrinter1Link1");
+    dxComponentPrinter1Link1 =
+        &dxComponentPrinter1->AddLink(dxDBGrid.get(), "dxComponentPrinter1Link1");
     printWindows_ = std::make_unique<PrintEngineWindows>(this);
-    printWindows_->setCommandGuard([this](const std::function<void()>& command) { runCommand(command); });
+    printWindows_->setCommandGuard(
+        [this](const std::function<void()>& command) { runCommand(command); });
     dxComponentPrinter1->SetWindows(printWindows_.get());
     // The view's top row is kept across a report build.
     dxComponentPrinter1->GetTopRow = [this] {
@@ -159,7 +159,8 @@ void Tfrmquorvel::createPrintEngine() {
         return view ? view->topLine() : -1;
     };
     dxComponentPrinter1->SetTopRow = [this](int line) {
-        if (auto view = qobject_cast<TdxDBGridView*>(gridView_)) view->verticalScrollBar()->setValue(line);
+        if (auto view = qobject_cast<TdxDBGridView*>(gridView_))
+            view->verticalScrollBar()->setValue(line);
     };
 }
 
@@ -180,15 +181,20 @@ void Tfrmquorvel::buildToolBar(QVBoxLayout* layout) {
     row->setContentsMargins(4, 1, 1, 1); // with the 1 pixel border: indent 5
     row->setSpacing(0);
 
-    ToolButton1 = toolButton(ToolBar1, "ToolButton1", QStringLiteral("设置数据源"), ilButtons, 6, nullptr);
+    ToolButton1 =
+        toolButton(ToolBar1, "ToolButton1", QStringLiteral("设置数据源"), ilButtons, 6, nullptr);
     ToolButton3 = toolGap(ToolBar1, "ToolButton3", false);
-    tbPreview = toolButton(ToolBar1, "tbPreview", QStringLiteral("打印预览"), ilButtons, 1, "Print Preview");
+    tbPreview = toolButton(ToolBar1, "tbPreview", QStringLiteral("打印预览"), ilButtons, 1,
+                           "Print Preview");
     tbPrint = toolButton(ToolBar1, "tbPrint", QStringLiteral("打印"), ilButtons, 2, "Print");
-    tbSetup = toolButton(ToolBar1, "tbSetup", QStringLiteral("     页面设置         "), ilButtons, 0, "Page Setup");
+    tbSetup = toolButton(ToolBar1, "tbSetup", QStringLiteral("     页面设置         "), ilButtons,
+                         0, "Page Setup");
     tbDevider = toolGap(ToolBar1, "tbDevider", true);
-    tbDesigner = toolButton(ToolBar1, "tbDesigner", QStringLiteral("报表设计"), ilButtons, 3, "Designer");
+    tbDesigner =
+        toolButton(ToolBar1, "tbDesigner", QStringLiteral("报表设计"), ilButtons, 3, "Designer");
     tbSeparator = toolGap(ToolBar1, "tbSeparator", true);
-    ToolButton2 = toolButton(ToolBar1, "ToolButton2", QStringLiteral("关于"), ilButtons, 7, nullptr);
+    ToolButton2 =
+        toolButton(ToolBar1, "ToolButton2", QStringLiteral("关于"), ilButtons, 7, nullptr);
     ToolButton4 = toolGap(ToolBar1, "ToolButton4", false);
     tbExit = toolButton(ToolBar1, "tbExit", QStringLiteral("退出"), ilButtons, 5, "Exit");
     row->addStretch(1);
@@ -274,20 +280,24 @@ void Tfrmquorvel::connectCommands() {
         return [this, handler] { runCommand([&] { (this->*handler)(); }); };
     };
     const std::pair<QAbstractButton*, void (Tfrmquorvel::*)()> buttons[] = {
-        {ToolButton1, &Tfrmquorvel::ToolButton1Click}, {tbPreview, &Tfrmquorvel::tbPreviewClick},
-        {tbPrint, &Tfrmquorvel::tbPrintClick},         {tbSetup, &Tfrmquorvel::tbSetupClick},
-        {tbDesigner, &Tfrmquorvel::tbDesignerClick},   {ToolButton2, &Tfrmquorvel::ToolButton2Click},
-        {tbExit, &Tfrmquorvel::tbExitClick},           {Button1, &Tfrmquorvel::FlatButton3Click},
-        {Button2, &Tfrmquorvel::FlatButton1Click},     {Button3, &Tfrmquorvel::FlatButton2Click},
+        {ToolButton1, &Tfrmquorvel::ToolButton1Click},
+        {tbPreview, &Tfrmquorvel::tbPreviewClick},
+        {tbPrint, &Tfrmquorvel::tbPrintClick},
+        {tbSetup, &Tfrmquorvel::tbSetupClick},
+        {tbDesigner, &Tfrmquorvel::tbDesignerClick},
+        {ToolButton2, &Tfrmquorvel::ToolButton2Click},
+        {tbExit, &Tfrmquorvel::tbExitClick},
+        {Button1, &Tfrmquorvel::FlatButton3Click},
+        {Button2, &Tfrmquorvel::FlatButton1Click},
+        {Button3, &Tfrmquorvel::FlatButton2Click},
     };
     for (const auto& [control, handler] : buttons)
         connect(control, &QAbstractButton::clicked, this, run(handler));
     const std::pair<QAction*, void (Tfrmquorvel::*)()> items[] = {
-        {N1, &Tfrmquorvel::N1Click},   {N2, &Tfrmquorvel::N2Click},
+        {N1, &Tfrmquorvel::N1Click},     {N2, &Tfrmquorvel::N2Click},
         {XML1, &Tfrmquorvel::XML1Click}, {N4, &Tfrmquorvel::btnsjscClick},
-        {PDF1, &Tfrmquorvel::PDF1Click},
-        {N6, &Tfrmquorvel::N6Click},   {N8, &Tfrmquorvel::N8Click},
-        {N9, &Tfrmquorvel::N9Click},
+        {PDF1, &Tfrmquorvel::PDF1Click}, {N6, &Tfrmquorvel::N6Click},
+        {N8, &Tfrmquorvel::N8Click},     {N9, &Tfrmquorvel::N9Click},
     };
     for (const auto& [item, handler] : items)
         connect(item, &QAction::triggered, this, run(handler));
@@ -370,7 +380,8 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
     DataSetTouch touch(*dataset);
     std::string skipped;
     try {
-        if (listed) requireSetupFile(path);
+        if (listed)
+            requireSetupFile(path);
         skipped = rg::LoadSetup({*conn, *dataset, *dxDBGrid}, path);
     } catch (const std::exception& e) {
         const bool cancelled = dynamic_cast<const Cancelled*>(&e) != nullptr;
@@ -385,12 +396,13 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
             status += QStringLiteral("失败：") + reason;
         }
         if (wasOpen && !touch.touched) {
-            if (!reportName_.isEmpty()) status += QStringLiteral("（仍显示报表“%1”）").arg(reportName_);
+            if (!reportName_.isEmpty())
+                status += QStringLiteral("（仍显示报表“%1”）").arg(reportName_);
         } else {
             clearReport();
             nothingToSave_ = QStringLiteral("报表“%1”没有打开，没有可保存的设置。").arg(name);
         }
-        StatusBar1->showMessage(status.simplified());  // one line, whatever the message holds
+        StatusBar1->showMessage(status.simplified()); // one line, whatever the message holds
         throw;
     }
     setReport(name, fileName);
@@ -399,12 +411,14 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
 }
 
 void Tfrmquorvel::clearReport() {
-    if (dataset->Active()) dataset->Close();
+    if (dataset->Active())
+        dataset->Close();
     TdxDBGrid& grid = *dxDBGrid;
     grid.ClearGrouping();
     GridUpdate batch(grid);
     grid.DefaultGroup().SummaryItems.Clear();
-    for (int i = grid.ColumnCount() - 1; i >= 0; --i) grid.DestroyColumn(i);
+    for (int i = grid.ColumnCount() - 1; i >= 0; --i)
+        grid.DestroyColumn(i);
     grid.SetKeyField({});
     grid.ShowGroupPanel = false;
     grid.ShowRowFooter = false;
@@ -416,12 +430,17 @@ void Tfrmquorvel::setReport(const QString& name, const QString& fileName) {
     reportName_ = name;
     reportFile_ = fileName;
     dxComponentPrinter1Link1->ReportName = name;
-    if (!name.isEmpty()) StatusBar1->showMessage(QStringLiteral("报表“%1”").arg(name));
+    if (!name.isEmpty())
+        StatusBar1->showMessage(QStringLiteral("报表“%1”").arg(name));
 }
 
-void Tfrmquorvel::N1Click() { dxDBGrid->ExpandAll(); }
+void Tfrmquorvel::N1Click() {
+    dxDBGrid->ExpandAll();
+}
 
-void Tfrmquorvel::N2Click() { dxDBGrid->CollapseAll(); }
+void Tfrmquorvel::N2Click() {
+    dxDBGrid->CollapseAll();
+}
 
 // The dialog opens in the setup folder on the report's own file, so that a report saved
 // under a bare name is listed in the left bar.
@@ -433,10 +452,13 @@ void Tfrmquorvel::N8Click() {
     dlgsjsc->Filter = QStringLiteral("设置|*.ini");
     QDir().mkpath(setupFolder_);
     dlgsjsc->FileName = setupFolder_ + reportFile_;
-    if (!dlgsjsc->Execute()) return;
+    if (!dlgsjsc->Execute())
+        return;
     QString name = dlgsjsc->FileName;
-    if (QFileInfo(name).isRelative()) name = setupFolder_ + name;
-    if (!name.contains(QStringLiteral(".ini"))) name += QStringLiteral(".ini");
+    if (QFileInfo(name).isRelative())
+        name = setupFolder_ + name;
+    if (!name.contains(QStringLiteral(".ini")))
+        name += QStringLiteral(".ini");
     // The list is rebuilt whether or not the file could be written; the failure's message
     // follows.
     std::exception_ptr failure;
@@ -449,12 +471,14 @@ void Tfrmquorvel::N8Click() {
     }
     ClearSavedSetups();
     ListSavedSetups();
-    if (failure) std::rethrow_exception(failure);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void Tfrmquorvel::N9Click() {
     dlgsjsc->Filter = QStringLiteral("设置|*.ini");
-    if (!dlgsjsc->Execute()) return;
+    if (!dlgsjsc->Execute())
+        return;
     LoadSetup(dlgsjsc->FileName);
 }
 
@@ -467,8 +491,10 @@ void Tfrmquorvel::LoadSetup(const QString& fileName) {
 // told in one message once the report shows.
 void Tfrmquorvel::showLoadNotices(const std::string& skipped) {
     std::string notice = dataset->OpenNotice();
-    if (!skipped.empty()) notice += (notice.empty() ? "" : "\n") + skipped;
-    if (!notice.empty()) showCommandNotice(QString::fromStdString(notice));
+    if (!skipped.empty())
+        notice += (notice.empty() ? "" : "\n") + skipped;
+    if (!notice.empty())
+        showCommandNotice(QString::fromStdString(notice));
 }
 
 void Tfrmquorvel::SaveSetup(const QString& fileName) {
@@ -491,31 +517,42 @@ void Tfrmquorvel::ApplySummary(int fieldIndex, const QString& kindName) {
 void Tfrmquorvel::runExportCommand(ExportCommand command) {
     const ExportRegistry& formats = ReportFormats();
     dlgsjsc->Filter = QString::fromStdString(formats.dialogFilter(command));
-    if (!dlgsjsc->Execute()) return;
-    const ExportTarget target = formats.target(command, dlgsjsc->FileName.toStdString(), dlgsjsc->FilterIndex);
+    if (!dlgsjsc->Execute())
+        return;
+    const ExportTarget target =
+        formats.target(command, dlgsjsc->FileName.toStdString(), dlgsjsc->FilterIndex);
     ExportJob job{dxDBGrid.get(), target.path, GridAppearance::fromPalette(palette())};
     // Paged formats print the report as the print command would, rebuilt from the grid.
     if (target.format->paged) {
-        if (!dxComponentPrinter1->RebuildReport(dxComponentPrinter1Link1)) return;
+        if (!dxComponentPrinter1->RebuildReport(dxComponentPrinter1Link1))
+            return;
         job.report = dxComponentPrinter1Link1;
     }
     const ExportResult r = target.format->write(job);
-    if (!r.notice.empty()) showCommandNotice(QString::fromStdString(r.notice));
+    if (!r.notice.empty())
+        showCommandNotice(QString::fromStdString(r.notice));
     shell().open(QString::fromStdString(r.path));
 }
 
-void Tfrmquorvel::btnsjscClick() { runExportCommand(ExportCommand::Spreadsheet); }
+void Tfrmquorvel::btnsjscClick() {
+    runExportCommand(ExportCommand::Spreadsheet);
+}
 
-void Tfrmquorvel::XML1Click() { runExportCommand(ExportCommand::XmlDocument); }
+void Tfrmquorvel::XML1Click() {
+    runExportCommand(ExportCommand::XmlDocument);
+}
 
-void Tfrmquorvel::PDF1Click() { runExportCommand(ExportCommand::Pdf); }
+void Tfrmquorvel::PDF1Click() {
+    runExportCommand(ExportCommand::Pdf);
+}
 
 // A data source that did not open leaves no report on screen: columns, key field and
 // summaries of the earlier one would be saved with the new source.
 void Tfrmquorvel::ToolButton1Click() {
     const bool wasOpen = dataset->Active();
     const bool ok = RunDataSourceDialog(this, *dataset, *conn, [](DataSet& ds) {
-        if (frmdisplaysetup) frmdisplaysetup->ShowFor(&ds);
+        if (frmdisplaysetup)
+            frmdisplaysetup->ShowFor(&ds);
     });
     if (!dataset->Active() && (ok || wasOpen)) {
         clearReport();
@@ -523,21 +560,29 @@ void Tfrmquorvel::ToolButton1Click() {
         StatusBar1->showMessage(QStringLiteral("数据源没有打开，没有报表"));
         return;
     }
-    if (!ok) return;
+    if (!ok)
+        return;
     BuildGridColumns();
     nothingToSave_.clear();
     StatusBar1->showMessage(reportName_.isEmpty() ? QStringLiteral("新报表")
                                                   : QStringLiteral("报表“%1”").arg(reportName_));
 }
 
-void Tfrmquorvel::FlatButton3Click() { RunKeyFieldDialog(this, *dxDBGrid); }
+void Tfrmquorvel::FlatButton3Click() {
+    RunKeyFieldDialog(this, *dxDBGrid);
+}
 
-void Tfrmquorvel::FlatButton1Click() { RunVisibleFieldsDialog(this, *dxDBGrid); }
+void Tfrmquorvel::FlatButton1Click() {
+    RunVisibleFieldsDialog(this, *dxDBGrid);
+}
 
-void Tfrmquorvel::FlatButton2Click() { RunSummaryDialog(this, *dxDBGrid); }
+void Tfrmquorvel::FlatButton2Click() {
+    RunSummaryDialog(this, *dxDBGrid);
+}
 
 void Tfrmquorvel::N6Click() {
-    if (frmdisplaysetup) frmdisplaysetup->ShowFor(dxDBGrid->dataSet());
+    if (frmdisplaysetup)
+        frmdisplaysetup->ShowFor(dxDBGrid->dataSet());
 }
 
 void Tfrmquorvel::ToolButton2Click() {
@@ -550,9 +595,17 @@ void Tfrmquorvel::tbExitClick() {
 }
 
 // The print engine's commands on its one report link.
-void Tfrmquorvel::tbPreviewClick() { dxComponentPrinter1->Preview(true, nullptr); }
-void Tfrmquorvel::tbPrintClick() { dxComponentPrinter1->Print(true, nullptr, nullptr); }
-void Tfrmquorvel::tbSetupClick() { dxComponentPrinter1->PageSetup(nullptr); }
-void Tfrmquorvel::tbDesignerClick() { dxComponentPrinter1->DesignReport(nullptr); }
+void Tfrmquorvel::tbPreviewClick() {
+    dxComponentPrinter1->Preview(true, nullptr);
+}
+void Tfrmquorvel::tbPrintClick() {
+    dxComponentPrinter1->Print(true, nullptr, nullptr);
+}
+void Tfrmquorvel::tbSetupClick() {
+    dxComponentPrinter1->PageSetup(nullptr);
+}
+void Tfrmquorvel::tbDesignerClick() {
+    dxComponentPrinter1->DesignReport(nullptr);
+}
 
 } // namespace rg

@@ -3,10 +3,10 @@
 #include "common/ui/commandguard.h"
 #include "datasource/connstring.h"
 #include "datasource/dataset.h"
+#include "datasource/oledb.h"
 #include "datasource/ui/connhelp.h"
 #include "datasource/ui/connproperties.h"
 #include "datasource/ui/dialogparts.h"
-#include "datasource/oledb.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -67,8 +67,8 @@ int ListDataLinkFiles(QStringList& list, const QString& folder) {
 
 TConnEditForm::TConnEditForm(QWidget* parent) : QDialog(parent) {
     setObjectName("ConnEditForm");
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(472, 185);
 
     SourceofConnection = place<QGroupBox>(this, "SourceofConnection", 5, 4, 461, 136);
@@ -79,7 +79,8 @@ TConnEditForm::TConnEditForm(QWidget* parent) : QDialog(parent) {
     DataLinkFile->setEditable(true);
     DataLinkFile->setInsertPolicy(QComboBox::NoInsert);
     Browse = placeButton(SourceofConnection, "Browse", "&Browse...", 370, 39);
-    UseConnectionString = place<QRadioButton>(SourceofConnection, "UseConnectionString", 10, 73, 226, 20);
+    UseConnectionString =
+        place<QRadioButton>(SourceofConnection, "UseConnectionString", 10, 73, 226, 20);
     UseConnectionString->setText("Use &Connection String");
     ConnectionString = place<QLineEdit>(SourceofConnection, "ConnectionString", 28, 94, 332, 21);
     Build = placeButton(SourceofConnection, "Build", "B&uild...", 370, 92);
@@ -93,11 +94,12 @@ TConnEditForm::TConnEditForm(QWidget* parent) : QDialog(parent) {
 
     connect(UseDataLinkFile, &QRadioButton::clicked, this, [this] { SourceButtonClick(); });
     connect(UseConnectionString, &QRadioButton::clicked, this, [this] { SourceButtonClick(); });
-    connect(Browse, &QPushButton::clicked, this, [this] { guardCommand([this] { BrowseClick(); }); });
+    connect(Browse, &QPushButton::clicked, this,
+            [this] { guardCommand([this] { BrowseClick(); }); });
     connect(Build, &QPushButton::clicked, this, [this] { guardCommand([this] { BuildClick(); }); });
     connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);  // Escape too
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject); // Escape too
     FormCreate();
 }
 
@@ -146,8 +148,10 @@ QString TConnEditForm::ChooseConnectionString(const QString& initial) {
         const QString translated = odbcTranslation(initial);
         if (translated != initial) {
             ConnectionString->setText(translated);
-            TranslatedNote->setText(tr("Shown as ODBC; saved as given (%1)")
-                                        .arg(QString::fromStdString(connValue(parseConnectionString(initial.toStdString()), "Provider"))));
+            TranslatedNote->setText(
+                tr("Shown as ODBC; saved as given (%1)")
+                    .arg(QString::fromStdString(
+                        connValue(parseConnectionString(initial.toStdString()), "Provider"))));
         }
         TranslatedNote->setVisible(translated != initial);
     }
@@ -155,7 +159,9 @@ QString TConnEditForm::ChooseConnectionString(const QString& initial) {
     if (exec() != QDialog::Accepted)
         return initial;
     if (UseConnectionString->isChecked())
-        return !TranslatedNote->isHidden() && ConnectionString->text() == odbcTranslation(initial) ? initial : ConnectionString->text();
+        return !TranslatedNote->isHidden() && ConnectionString->text() == odbcTranslation(initial)
+                   ? initial
+                   : ConnectionString->text();
     QString file = DataLinkFile->currentText();
     if (file.isEmpty())
         return QString();
@@ -164,15 +170,23 @@ QString TConnEditForm::ChooseConnectionString(const QString& initial) {
     return kFileNamePrefix + folder + "/" + file;
 }
 
-void TConnEditForm::BrowseClick() { DataLinkFile->setEditText(PromptForDataLinkFile(this, DataLinkFile->currentText())); }
+void TConnEditForm::BrowseClick() {
+    DataLinkFile->setEditText(PromptForDataLinkFile(this, DataLinkFile->currentText()));
+}
 
-void TConnEditForm::BuildClick() { ConnectionString->setText(PromptForDataSource(this, ConnectionString->text())); }
+void TConnEditForm::BuildClick() {
+    ConnectionString->setText(PromptForDataSource(this, ConnectionString->text()));
+}
 
-void TConnEditForm::HelpButtonClick() { showConnectionStringHelp(this); }
+void TConnEditForm::HelpButtonClick() {
+    showConnectionStringHelp(this);
+}
 
-bool RunConnectionEditor(Connection& conn, QWidget* parent, const QString& ownerName, const QString& connectionName) {
+bool RunConnectionEditor(Connection& conn, QWidget* parent, const QString& ownerName,
+                         const QString& connectionName) {
     TConnEditForm editor(parent);
-    editor.setWindowTitle(QString("%1%2%3 %4").arg(ownerName, ".", connectionName, "ConnectionString"));
+    editor.setWindowTitle(
+        QString("%1%2%3 %4").arg(ownerName, ".", connectionName, "ConnectionString"));
     const QString initial = QString::fromStdString(conn.ConnectionString());
     const QString chosen = editor.ChooseConnectionString(initial);
     if (chosen == initial)

@@ -48,7 +48,7 @@ public:
     QRadioButton* UseConnectionString;
     QLineEdit* ConnectionString;
     QPushButton* Build;
-    QLabel* TranslatedNote;  // shown while the box holds the translation of an OLE DB string
+    QLabel* TranslatedNote; // shown while the box holds the translation of an OLE DB string
     QPushButton* OkButton;
     QPushButton* CancelButton;
     QPushButton* HelpButton;

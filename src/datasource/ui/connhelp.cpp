@@ -31,7 +31,8 @@ Data source names are defined in <tt>~/.odbc.ini</tt> or <tt>/etc/odbc.ini</tt>.
 (<tt>~/.local/share/reportgen/Data Links</tt>) are listed by their bare names.</p>
 <p><b>Build...</b> opens the connection properties, where the provider and its
 settings are chosen and the connection can be tested.</p>)");
-const char* const kSqlEditorHelpText = QT_TRANSLATE_NOOP("rg::ConnHelp", R"(<h3>CommandText Editor</h3>
+const char* const kSqlEditorHelpText =
+    QT_TRANSLATE_NOOP("rg::ConnHelp", R"(<h3>CommandText Editor</h3>
 <p>The editor composes the SQL text of the report. It does not run it: the data source
 dialog runs the text when you close the editor with <b>OK</b>; <b>Cancel</b> leaves the
 data source dialog's text as it was.</p>
@@ -72,12 +73,13 @@ QWidget* showHelpWindow(QWidget* parent, const char* name, const char* title, co
 } // namespace
 
 QWidget* showConnectionStringHelp(QWidget* parent) {
-    return showHelpWindow(parent, "ConnectionStringHelp", QT_TRANSLATE_NOOP("rg::ConnHelp", "Connection String Help"),
-                          kHelpText);
+    return showHelpWindow(parent, "ConnectionStringHelp",
+                          QT_TRANSLATE_NOOP("rg::ConnHelp", "Connection String Help"), kHelpText);
 }
 
 QWidget* showSqlEditorHelp(QWidget* parent) {
-    return showHelpWindow(parent, "SqlEditorHelp", QT_TRANSLATE_NOOP("rg::ConnHelp", "CommandText Editor Help"),
+    return showHelpWindow(parent, "SqlEditorHelp",
+                          QT_TRANSLATE_NOOP("rg::ConnHelp", "CommandText Editor Help"),
                           kSqlEditorHelpText);
 }
 

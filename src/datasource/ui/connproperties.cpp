@@ -25,9 +25,12 @@ namespace rg {
 
 namespace {
 
-const char* const kCaption = QT_TRANSLATE_NOOP("rg::TConnPropertiesDialog", "Connection Properties");
+const char* const kCaption =
+    QT_TRANSLATE_NOOP("rg::TConnPropertiesDialog", "Connection Properties");
 
-bool isFileDriver(const QString& driver) { return driver.contains(QLatin1String("sqlite"), Qt::CaseInsensitive); }
+bool isFileDriver(const QString& driver) {
+    return driver.contains(QLatin1String("sqlite"), Qt::CaseInsensitive);
+}
 
 void addPart(std::string& s, const char* key, const QString& value, bool keepEmpty = false) {
     std::string v = value.toStdString();
@@ -55,7 +58,8 @@ QString unbrace(QString v) {
 
 // The value of the first of several synonymous keys that is present; each key is marked
 // as used so that the rest can be kept as other attributes.
-QString takeValue(const ConnParts& parts, std::set<std::string>& used, std::initializer_list<const char*> keys) {
+QString takeValue(const ConnParts& parts, std::set<std::string>& used,
+                  std::initializer_list<const char*> keys) {
     for (const char* key : keys) {
         for (const auto& [k, v] : parts) {
             if (QString::fromStdString(k).compare(QLatin1String(key), Qt::CaseInsensitive) == 0) {
@@ -72,19 +76,22 @@ QString takeValue(const ConnParts& parts, std::set<std::string>& used, std::init
 TConnPropertiesDialog::TConnPropertiesDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("ConnPropertiesDialog");
     setWindowTitle(tr(kCaption));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
 
     ProviderList = new QComboBox(this);
     ProviderList->setObjectName("ProviderList");
     ProviderList->addItem(tr("SQLite (built-in provider)"), QVariantList{BuiltinSQLite, QString()});
     for (const std::string& d : listOdbcDrivers()) {
         QString name = QString::fromStdString(d);
-        ProviderList->addItem(tr("ODBC driver: %1").arg(name), QVariantList{isFileDriver(name) ? FileDriver : ServerDriver, name});
+        ProviderList->addItem(tr("ODBC driver: %1").arg(name),
+                              QVariantList{isFileDriver(name) ? FileDriver : ServerDriver, name});
     }
     for (const OdbcDataSource& s : listOdbcDataSources()) {
         QString name = QString::fromStdString(s.name);
-        ProviderList->addItem(tr("ODBC data source: %1 (%2)").arg(name, QString::fromStdString(s.driver)),
-                              QVariantList{DataSourceName, name});
+        ProviderList->addItem(
+            tr("ODBC data source: %1 (%2)").arg(name, QString::fromStdString(s.driver)),
+            QVariantList{DataSourceName, name});
     }
 
     DatabaseFile = makeEdit(this, "DatabaseFile");
@@ -154,16 +161,20 @@ TConnPropertiesDialog::Kind TConnPropertiesDialog::currentKind() const {
     return static_cast<Kind>(ProviderList->currentData().toList().value(0).toInt());
 }
 
-QString TConnPropertiesDialog::currentName() const { return ProviderList->currentData().toList().value(1).toString(); }
+QString TConnPropertiesDialog::currentName() const {
+    return ProviderList->currentData().toList().value(1).toString();
+}
 
 int TConnPropertiesDialog::findOrAddEntry(Kind kind, const QString& name) {
     for (int i = 0; i < ProviderList->count(); ++i) {
         QVariantList d = ProviderList->itemData(i).toList();
-        if (d.value(0).toInt() == kind && d.value(1).toString().compare(name, Qt::CaseInsensitive) == 0)
+        if (d.value(0).toInt() == kind &&
+            d.value(1).toString().compare(name, Qt::CaseInsensitive) == 0)
             return i;
     }
     // A driver or data source the driver manager does not list is kept as it was named.
-    QString label = kind == DataSourceName ? tr("ODBC data source: %1").arg(name) : tr("ODBC driver: %1").arg(name);
+    QString label = kind == DataSourceName ? tr("ODBC data source: %1").arg(name)
+                                           : tr("ODBC driver: %1").arg(name);
     ProviderList->addItem(label, QVariantList{kind, name});
     return ProviderList->count() - 1;
 }
@@ -283,7 +294,8 @@ void TConnPropertiesDialog::browseFileClick() {
     dialog.setObjectName("DatabaseFileDialog");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({tr("SQLite databases (*.db *.sqlite *.sqlite3 *.db3)"), tr("All files (*)")});
+    dialog.setNameFilters(
+        {tr("SQLite databases (*.db *.sqlite *.sqlite3 *.db3)"), tr("All files (*)")});
     if (!DatabaseFile->text().isEmpty())
         dialog.selectFile(DatabaseFile->text());
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
@@ -300,11 +312,13 @@ QString PromptForDataSource(QWidget* parent, const QString& initial) {
 
 QString PromptForDataLinkFile(QWidget* parent, const QString& initial) {
     int slash = initial.lastIndexOf('/');
-    QFileDialog dialog(parent, TConnPropertiesDialog::tr("Select Data Link File"), slash >= 0 ? initial.left(slash + 1) : QString());
+    QFileDialog dialog(parent, TConnPropertiesDialog::tr("Select Data Link File"),
+                       slash >= 0 ? initial.left(slash + 1) : QString());
     dialog.setObjectName("DataLinkFileDialog");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({TConnPropertiesDialog::tr("Microsoft Data Link (*.udl)"), TConnPropertiesDialog::tr("All files (*)")});
+    dialog.setNameFilters({TConnPropertiesDialog::tr("Microsoft Data Link (*.udl)"),
+                           TConnPropertiesDialog::tr("All files (*)")});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return initial;
     return dialog.selectedFiles().first();

@@ -36,7 +36,7 @@ public:
     QLineEdit* UserName;
     QLineEdit* Password;
     QLineEdit* OtherAttributes;
-    QSpinBox* QueryTimeout;  // seconds a statement may run, 0 for no limit
+    QSpinBox* QueryTimeout; // seconds a statement may run, 0 for no limit
     QPushButton* TestConnection;
     QPushButton* OkButton;
     QPushButton* CancelButton;

@@ -26,7 +26,8 @@ namespace rg {
 namespace {
 
 // The bold "..." buttons beside the boxes; they never take the focus.
-QToolButton* ellipsisButton(QWidget* parent, const char* name, int left, int top, int width, int height) {
+QToolButton* ellipsisButton(QWidget* parent, const char* name, int left, int top, int width,
+                            int height) {
     auto* b = place<QToolButton>(parent, name, left, top, width, height);
     b->setText("...");
     b->setFocusPolicy(Qt::NoFocus);
@@ -37,7 +38,8 @@ QToolButton* ellipsisButton(QWidget* parent, const char* name, int left, int top
     return b;
 }
 
-QGroupBox* groupBox(QWidget* parent, const char* name, const char* title, int left, int top, int width, int height) {
+QGroupBox* groupBox(QWidget* parent, const char* name, const char* title, int left, int top,
+                    int width, int height) {
     auto* g = place<QGroupBox>(parent, name, left, top, width, height);
     g->setTitle(QString::fromUtf8(title));
     return g;
@@ -48,8 +50,8 @@ QGroupBox* groupBox(QWidget* parent, const char* name, const char* title, int le
 TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     setObjectName("FRMDBSETUP");
     setWindowTitle(QString::fromUtf8("数据源设置"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(497, 353);
     move(311, 253);
 
@@ -85,7 +87,8 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     DBGridEh1->setModel(ds);
     DBGridEh1->setShowGrid(true);
     DBGridEh1->setSelectionMode(QAbstractItemView::SingleSelection);
-    DBGridEh1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+    DBGridEh1->setEditTriggers(QAbstractItemView::DoubleClicked |
+                               QAbstractItemView::EditKeyPressed |
                                QAbstractItemView::AnyKeyPressed);
     DBGridEh1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     DBGridEh1->verticalHeader()->setDefaultSectionSize(18);
@@ -118,23 +121,29 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
             [this] { guardCommand([this] { EditCommandTextClick(); }); });
     connect(btnstoreprocedure, &QToolButton::clicked, this,
             [this] { guardCommand([this] { btnstoreprocedureClick(); }); });
-    connect(DBGridEh1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopupMenu1->popup(DBGridEh1->viewport()->mapToGlobal(pos)); });
+    connect(DBGridEh1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(DBGridEh1->viewport()->mapToGlobal(pos));
+    });
     connect(N1, &QAction::triggered, this, [this] { guardCommand([this] { N1Click(); }); });
     connect(btnok, &QPushButton::clicked, this, [this] { btnokClick(); });
     connect(btncancel, &QPushButton::clicked, this, [this] { btncancelClick(); });
     // The grid's current row is the data set's current record.
     connect(DBGridEh1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (!dataSet_ || !dataSet_->Active() || !current.isValid() || dataSet_->RecNo() == current.row())
+                if (!dataSet_ || !dataSet_->Active() || !current.isValid() ||
+                    dataSet_->RecNo() == current.row())
                     return;
                 guardCommand([&] { dataSet_->SetRecNo(current.row()); });
             });
 }
 
-TFRMDBSETUP::~TFRMDBSETUP() { ds->setDataSet(nullptr); }
+TFRMDBSETUP::~TFRMDBSETUP() {
+    ds->setDataSet(nullptr);
+}
 
-void TFRMDBSETUP::AssignDataSet(rg::DataSet& dataSet) { dataSet_ = &dataSet; }
+void TFRMDBSETUP::AssignDataSet(rg::DataSet& dataSet) {
+    dataSet_ = &dataSet;
+}
 
 void TFRMDBSETUP::AssignConnection(rg::Connection& connection) {
     connection_ = &connection;
@@ -168,7 +177,7 @@ void TFRMDBSETUP::ConnectionStringClick() {
 
 bool TFRMDBSETUP::ConnectionStringKeyPress(int key) {
     if ((key != Qt::Key_Return && key != Qt::Key_Enter) || !ConnectionString->DroppedDown())
-        return false;  // with the list closed Enter goes to "确认"
+        return false; // with the list closed Enter goes to "确认"
     ConnectionString->SetDroppedDown(false);
     ConnectionStringClick();
     return true;
@@ -207,8 +216,9 @@ void TFRMDBSETUP::btnstoreprocedureClick() {
     dialog.DataSet = dataSet_;
     if (dialog.exec() == QDialog::Accepted) {
         // An error reaches the error box, and this dialog stays open.
-        withDatabaseContext(openFailureSentence(CommandType::cmdStoredProc, dataSet_->CommandText()),
-                            [&] { dataSet_->Open(); });
+        withDatabaseContext(
+            openFailureSentence(CommandType::cmdStoredProc, dataSet_->CommandText()),
+            [&] { dataSet_->Open(); });
         showOpenNotice();
     }
 }
@@ -216,7 +226,8 @@ void TFRMDBSETUP::btnstoreprocedureClick() {
 // What the open left out (results after the first), once its rows show.
 void TFRMDBSETUP::showOpenNotice() {
     const std::string notice = dataSet_->OpenNotice();
-    if (!notice.empty()) showCommandNotice(QString::fromStdString(notice));
+    if (!notice.empty())
+        showCommandNotice(QString::fromStdString(notice));
 }
 
 // A command that does not run leaves the data set closed and the preview empty, and says
@@ -229,7 +240,8 @@ void TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
         withDatabaseContext(openFailureSentence(kind, text), [&] { dataSet_->Open(); });
         ds->setDataSet(dataSet_);
     });
-    if (opened) showOpenNotice();
+    if (opened)
+        showOpenNotice();
 }
 
 void TFRMDBSETUP::MasterTableNameDropDown() {
@@ -243,7 +255,7 @@ void TFRMDBSETUP::MasterTableNameDropDown() {
 
 void TFRMDBSETUP::MasterTableNameClick() {
     if (MasterTableName->DroppedDown())
-        return;  // moving through the open list is no choice yet
+        return; // moving through the open list is no choice yet
     OpenCommand(MasterTableName->currentText().toStdString(), CommandType::cmdTable);
 }
 
@@ -252,9 +264,13 @@ void TFRMDBSETUP::N1Click() {
         fieldCaptions_(*dataSet_);
 }
 
-void TFRMDBSETUP::btnokClick() { done(QDialog::Accepted); }
+void TFRMDBSETUP::btnokClick() {
+    done(QDialog::Accepted);
+}
 
-void TFRMDBSETUP::btncancelClick() { done(QDialog::Rejected); }
+void TFRMDBSETUP::btncancelClick() {
+    done(QDialog::Rejected);
+}
 
 void TFRMDBSETUP::keyPressEvent(QKeyEvent* event) {
     // The dialog has no cancel button: Escape does not close it.

@@ -73,7 +73,7 @@ public:
     QPushButton* btnok;
     QPushButton* btncancel;
 
-    TDataSetModel* ds;  // the dialog's data source: the preview grid's model
+    TDataSetModel* ds; // the dialog's data source: the preview grid's model
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

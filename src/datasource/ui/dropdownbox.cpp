@@ -130,8 +130,9 @@ bool TDropDownBox::eventFilter(QObject* watched, QEvent* event) {
         const auto held = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
         if (watched == view() && !(key->modifiers() & held) && browseList(key->key()))
             return true;
-        if (watched == emptyList_ && (key->key() == Qt::Key_Escape || key->key() == Qt::Key_Return ||
-                                      key->key() == Qt::Key_Enter || key->key() == Qt::Key_F4)) {
+        if (watched == emptyList_ &&
+            (key->key() == Qt::Key_Escape || key->key() == Qt::Key_Return ||
+             key->key() == Qt::Key_Enter || key->key() == Qt::Key_F4)) {
             hidePopup();
             return true;
         }

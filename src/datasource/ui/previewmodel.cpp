@@ -95,7 +95,9 @@ void TDataSetModel::rebuild() {
     currentRow_ = dataSet_->RecNo();
 }
 
-int TDataSetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : records_; }
+int TDataSetModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : records_;
+}
 
 int TDataSetModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(fields_.size());
@@ -111,7 +113,9 @@ QVariant TDataSetModel::data(const QModelIndex& index, int role) const {
         return QString::fromStdString(dataSet_->displayText(index.row(), field));
     case Qt::TextAlignmentRole: {
         Alignment a = dataSet_->Fields(field).alignment();
-        Qt::Alignment h = a == Alignment::Right ? Qt::AlignRight : a == Alignment::Center ? Qt::AlignHCenter : Qt::AlignLeft;
+        Qt::Alignment h = a == Alignment::Right    ? Qt::AlignRight
+                          : a == Alignment::Center ? Qt::AlignHCenter
+                                                   : Qt::AlignLeft;
         return QVariant::fromValue(h | Qt::AlignVCenter);
     }
     default:
@@ -133,7 +137,8 @@ QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int
 
 Qt::ItemFlags TDataSetModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (index.isValid() && dataSet_ && !isBlobKind(dataSet_->Fields(fields_[index.column()]).Kind()))
+    if (index.isValid() && dataSet_ &&
+        !isBlobKind(dataSet_->Fields(fields_[index.column()]).Kind()))
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -144,7 +149,7 @@ bool TDataSetModel::setData(const QModelIndex& index, const QVariant& value, int
     int field = fields_[index.column()];
     std::string text = value.toString().toStdString();
     if (text == dataSet_->displayText(index.row(), field))
-        return false;  // an edit that changes nothing posts nothing
+        return false; // an edit that changes nothing posts nothing
     rg::DataSet& ds = *dataSet_;
     posting_ = true;
     bool ok = guardCommand([&] {
@@ -165,7 +170,8 @@ bool TDataSetModel::setData(const QModelIndex& index, const QVariant& value, int
     if (resetPending_) {
         // Resetting inside the view's commit would delete the editor under it.
         resetPending_ = false;
-        QMetaObject::invokeMethod(this, [this] { setDataSet(dataSet_); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { setDataSet(dataSet_); }, Qt::QueuedConnection);
     } else {
         emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
     }
@@ -187,7 +193,8 @@ void TDataSetModel::dataSetEvent(DataEvent event) {
     if (posting_) {
         // A posted edit keeps the rows; anything that changes their count or the columns
         // waits until the edit is done.
-        if (event != DataEvent::ContentsChanged || (dataSet_ && dataSet_->RecordCount() != records_))
+        if (event != DataEvent::ContentsChanged ||
+            (dataSet_ && dataSet_->RecordCount() != records_))
             resetPending_ = true;
         return;
     }

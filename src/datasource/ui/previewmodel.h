@@ -35,7 +35,7 @@ private:
     void rebuild();
 
     rg::DataSet* dataSet_ = nullptr;
-    std::vector<int> fields_;  // column -> field index
+    std::vector<int> fields_; // column -> field index
     int records_ = 0;
     bool posting_ = false;
     bool resetPending_ = false;

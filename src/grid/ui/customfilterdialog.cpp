@@ -17,9 +17,11 @@ constexpr std::array<std::pair<FilterOperator, const char*>, 10> kOperators{{
     {FilterOperator::Equal, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "equals")},
     {FilterOperator::NotEqual, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "does not equal")},
     {FilterOperator::Less, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is less than")},
-    {FilterOperator::LessOrEqual, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is less than or equal to")},
+    {FilterOperator::LessOrEqual,
+     QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is less than or equal to")},
     {FilterOperator::Greater, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is greater than")},
-    {FilterOperator::GreaterOrEqual, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is greater than or equal to")},
+    {FilterOperator::GreaterOrEqual,
+     QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is greater than or equal to")},
     {FilterOperator::Like, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is like")},
     {FilterOperator::NotLike, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is not like")},
     {FilterOperator::Blank, QT_TRANSLATE_NOOP("rg::TCustomFilterDialog", "is blank")},
@@ -29,8 +31,9 @@ constexpr std::array<std::pair<FilterOperator, const char*>, 10> kOperators{{
 QComboBox* operatorBox(QWidget* parent, const char* name) {
     auto box = new QComboBox(parent);
     box->setObjectName(QLatin1String(name));
-    box->addItem(QString());  // no condition
-    for (const auto& [op, text] : kOperators) box->addItem(TCustomFilterDialog::tr(text), static_cast<int>(op));
+    box->addItem(QString()); // no condition
+    for (const auto& [op, text] : kOperators)
+        box->addItem(TCustomFilterDialog::tr(text), static_cast<int>(op));
     return box;
 }
 
@@ -40,14 +43,16 @@ QComboBox* valueBox(QWidget* parent, const char* name, const std::vector<Value>&
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setMinimumWidth(180);
-    for (const Value& v : values) box->addItem(QString::fromStdString(v.displayText()));
+    for (const Value& v : values)
+        box->addItem(QString::fromStdString(v.displayText()));
     box->setCurrentIndex(-1);
     box->setEditText(QString());
     return box;
 }
 
 bool takesValue(const QComboBox* op) {
-    return op->currentIndex() > 0 && TakesValue(static_cast<FilterOperator>(op->currentData().toInt()));
+    return op->currentIndex() > 0 &&
+           TakesValue(static_cast<FilterOperator>(op->currentData().toInt()));
 }
 
 } // namespace
@@ -94,10 +99,11 @@ TCustomFilterDialog::TCustomFilterDialog(const QString& caption, std::vector<Val
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    cbOperator1->setCurrentIndex(1);  // equals
+    cbOperator1->setCurrentIndex(1); // equals
     if (current) {
         preset(cbOperator1, cbValue1, current->first);
-        if (current->second) preset(cbOperator2, cbValue2, *current->second);
+        if (current->second)
+            preset(cbOperator2, cbValue2, *current->second);
         rbOr->setChecked(current->orJoin);
     }
     for (QComboBox* op : {cbOperator1, cbOperator2})
@@ -115,16 +121,21 @@ void TCustomFilterDialog::enableValues() {
     cbValue2->setEnabled(takesValue(cbOperator2));
 }
 
-std::optional<FilterCondition> TCustomFilterDialog::condition(const QComboBox* op, const QComboBox* value) const {
-    if (op->currentIndex() <= 0) return std::nullopt;
+std::optional<FilterCondition> TCustomFilterDialog::condition(const QComboBox* op,
+                                                              const QComboBox* value) const {
+    if (op->currentIndex() <= 0)
+        return std::nullopt;
     FilterCondition c;
     c.op = static_cast<FilterOperator>(op->currentData().toInt());
-    if (!TakesValue(c.op)) return c;
+    if (!TakesValue(c.op))
+        return c;
     const std::string text = value->currentText().toStdString();
     // A value picked from the list keeps its type, so it compares exactly; a typed text is
     // read by the data set in the type of the field.
-    const int listed = value->findText(value->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
-    c.value = listed >= 0 && !IsPattern(c.op) ? values_[static_cast<size_t>(listed)] : Value::fromText(text);
+    const int listed =
+        value->findText(value->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    c.value = listed >= 0 && !IsPattern(c.op) ? values_[static_cast<size_t>(listed)]
+                                              : Value::fromText(text);
     return c;
 }
 
@@ -132,7 +143,8 @@ std::optional<ColumnFilter> TCustomFilterDialog::filter() const {
     auto first = condition(cbOperator1, cbValue1);
     auto second = condition(cbOperator2, cbValue2);
     if (!first) {
-        if (!second) return std::nullopt;
+        if (!second)
+            return std::nullopt;
         std::swap(first, second);
     }
     ColumnFilter f;

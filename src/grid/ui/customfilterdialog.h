@@ -18,8 +18,8 @@ class TCustomFilterDialog : public QDialog {
     Q_OBJECT
 public:
     // `values` fill the value boxes; `current` is the column's condition, if it has one.
-    TCustomFilterDialog(const QString& caption, std::vector<Value> values, const ColumnFilter* current,
-                        QWidget* parent = nullptr);
+    TCustomFilterDialog(const QString& caption, std::vector<Value> values,
+                        const ColumnFilter* current, QWidget* parent = nullptr);
 
     // The condition as entered; none when the first operator is left empty.
     std::optional<ColumnFilter> filter() const;

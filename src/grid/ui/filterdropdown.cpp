@@ -18,14 +18,16 @@ TdxFilterDropDown::TdxFilterDropDown(const QStringList& entries, int current, QW
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("filterList"));
     list_->setFrameShape(QFrame::NoFrame);
-    list_->setUniformItemSizes(true);  // a thousand values measure like one
+    list_->setUniformItemSizes(true); // a thousand values measure like one
     list_->addItems(entries);
     list_->setCurrentRow(std::clamp(current, 0, static_cast<int>(entries.size()) - 1));
     auto layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 1, 1, 1);
     layout->addWidget(list_);
-    connect(list_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { choose(list_->row(item)); });
-    connect(list_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { choose(list_->row(item)); });
+    connect(list_, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { choose(list_->row(item)); });
+    connect(list_, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { choose(list_->row(item)); });
 }
 
 void TdxFilterDropDown::popup(const QPoint& topLeft, int width) {
@@ -33,13 +35,15 @@ void TdxFilterDropDown::popup(const QPoint& topLeft, int width) {
     resize(w, height());
     // Items know their height only once laid out.
     list_->doItemsLayout();
-    const int rowHeight = std::max(list_->visualItemRect(list_->item(0)).height(), fontMetrics().height());
+    const int rowHeight =
+        std::max(list_->visualItemRect(list_->item(0)).height(), fontMetrics().height());
     resize(w, std::min(list_->count(), 16) * rowHeight + 2 * (frameWidth() + 1));
     QPoint at = topLeft;
     // Keep it on the screen: above the header when there is no room below.
     if (const QScreen* screen = QGuiApplication::screenAt(topLeft)) {
         const QRect area = screen->availableGeometry();
-        if (at.y() + height() > area.bottom()) at.ry() -= height();
+        if (at.y() + height() > area.bottom())
+            at.ry() -= height();
         at.rx() = std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - w));
     }
     move(at);

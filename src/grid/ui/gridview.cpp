@@ -9,24 +9,30 @@
 namespace rg {
 namespace {
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 Qt::Alignment cellAlignment(Alignment a) {
     switch (a) {
-    case Alignment::Right: return Qt::AlignRight | Qt::AlignVCenter;
-    case Alignment::Center: return Qt::AlignHCenter | Qt::AlignVCenter;
-    default: return Qt::AlignLeft | Qt::AlignVCenter;
+    case Alignment::Right:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    case Alignment::Center:
+        return Qt::AlignHCenter | Qt::AlignVCenter;
+    default:
+        return Qt::AlignLeft | Qt::AlignVCenter;
     }
 }
 
 } // namespace
 
-TdxDBGridView::TdxDBGridView(TdxDBGrid& grid, QWidget* parent) : QAbstractScrollArea(parent), grid_(grid) {
+TdxDBGridView::TdxDBGridView(TdxDBGrid& grid, QWidget* parent)
+    : QAbstractScrollArea(parent), grid_(grid) {
     setObjectName(QStringLiteral("dxDBGrid"));
     setFocusPolicy(Qt::StrongFocus);
-    setFrameShape(QFrame::NoFrame);  // flat look
+    setFrameShape(QFrame::NoFrame); // flat look
     viewport()->setAutoFillBackground(false);
-    viewport()->setMouseTracking(true);  // the resize cursor over header edges
+    viewport()->setMouseTracking(true); // the resize cursor over header edges
     grid_.addListener(this);
     updateScrollBars();
     // Ctrl+F opens the find bar from anywhere in the window, not only from the rows.
@@ -38,20 +44,30 @@ TdxDBGridView::TdxDBGridView(TdxDBGrid& grid, QWidget* parent) : QAbstractScroll
     addAction(find);
 }
 
-TdxDBGridView::~TdxDBGridView() { grid_.removeListener(this); }
+TdxDBGridView::~TdxDBGridView() {
+    grid_.removeListener(this);
+}
 
-int TdxDBGridView::headerHeight() const { return fontMetrics().height() + 6; }
-int TdxDBGridView::rowHeight() const { return fontMetrics().height() + 4; }
+int TdxDBGridView::headerHeight() const {
+    return fontMetrics().height() + 6;
+}
+int TdxDBGridView::rowHeight() const {
+    return fontMetrics().height() + 4;
+}
 
 int TdxDBGridView::groupPanelHeight() const {
-    if (!grid_.ShowGroupPanel) return 0;
+    if (!grid_.ShowGroupPanel)
+        return 0;
     const int h = headerHeight();
     const int n = grid_.GroupColumnCount();
-    if (n == 0) return h + 16;
+    if (n == 0)
+        return h + 16;
     return 8 + (n - 1) * (h / 2) + h + 8;
 }
 
-int TdxDBGridView::summaryFooterHeight() const { return grid_.ShowSummaryFooter ? rowHeight() + 4 : 0; }
+int TdxDBGridView::summaryFooterHeight() const {
+    return grid_.ShowSummaryFooter ? rowHeight() + 4 : 0;
+}
 
 int TdxDBGridView::filterStatusHeight() const {
     const DataSet* ds = grid_.dataSet();
@@ -60,7 +76,8 @@ int TdxDBGridView::filterStatusHeight() const {
 
 QRect TdxDBGridView::filterClearRect() const {
     const int h = filterStatusHeight();
-    if (h == 0) return {};
+    if (h == 0)
+        return {};
     return QRect(4, viewport()->height() - h + (h - 13) / 2, 13, 13);
 }
 
@@ -69,18 +86,22 @@ QRect TdxDBGridView::groupButtonRect(int level) const {
     return QRect(8 + 104 * level, 8 + level * (h / 2), 100, h);
 }
 
-int TdxDBGridView::indentWidth() const { return grid_.GroupColumnCount() * kIndent; }
+int TdxDBGridView::indentWidth() const {
+    return grid_.GroupColumnCount() * kIndent;
+}
 
 int TdxDBGridView::contentWidth() const {
     int w = indentWidth();
-    for (const TdxDBGridColumn* c : grid_.VisibleColumns()) w += c->Width();
+    for (const TdxDBGridColumn* c : grid_.VisibleColumns())
+        w += c->Width();
     return w;
 }
 
 QRect TdxDBGridView::headerRect(const TdxDBGridColumn& col) const {
     int x = indentWidth() - scrollX();
     for (const TdxDBGridColumn* c : grid_.VisibleColumns()) {
-        if (c == &col) return QRect(x, groupPanelHeight(), c->Width(), headerHeight());
+        if (c == &col)
+            return QRect(x, groupPanelHeight(), c->Width(), headerHeight());
         x += c->Width();
     }
     return {};
@@ -88,11 +109,14 @@ QRect TdxDBGridView::headerRect(const TdxDBGridColumn& col) const {
 
 QRect TdxDBGridView::filterButtonRect(const TdxDBGridColumn& c) const {
     const QRect r = headerRect(c);
-    if (r.isNull() || r.width() < 2 * kFilterButton) return {};
+    if (r.isNull() || r.width() < 2 * kFilterButton)
+        return {};
     return QRect(r.right() - kFilterButton, r.top() + 1, kFilterButton, r.height() - 2);
 }
 
-int TdxDBGridView::dataTop() const { return groupPanelHeight() + headerHeight(); }
+int TdxDBGridView::dataTop() const {
+    return groupPanelHeight() + headerHeight();
+}
 int TdxDBGridView::dataBottom() const {
     return viewport()->height() - summaryFooterHeight() - filterStatusHeight();
 }
@@ -103,9 +127,12 @@ int TdxDBGridView::topLine() const {
     return std::clamp(verticalScrollBar()->value(), 0, std::max(0, lineCount() - pageLines()));
 }
 int TdxDBGridView::scrollX() const {
-    return std::clamp(horizontalScrollBar()->value(), 0, std::max(0, contentWidth() - viewport()->width()));
+    return std::clamp(horizontalScrollBar()->value(), 0,
+                      std::max(0, contentWidth() - viewport()->width()));
 }
-int TdxDBGridView::pageLines() const { return std::max(1, (dataBottom() - dataTop()) / std::max(rowHeight(), 1)); }
+int TdxDBGridView::pageLines() const {
+    return std::max(1, (dataBottom() - dataTop()) / std::max(rowHeight(), 1));
+}
 
 bool TdxDBGridView::inserting() const {
     const DataSet* ds = grid_.dataSet();
@@ -113,7 +140,8 @@ bool TdxDBGridView::inserting() const {
 }
 
 int TdxDBGridView::newRecordLine() const {
-    if (!inserting()) return -1;
+    if (!inserting())
+        return -1;
     return std::clamp(insertLine_, 0, static_cast<int>(grid_.VisibleRows().size()));
 }
 
@@ -122,7 +150,8 @@ int TdxDBGridView::lineCount() const {
 }
 
 int TdxDBGridView::lineAt(int y) const {
-    if (y < dataTop() || y >= dataBottom()) return -1;
+    if (y < dataTop() || y >= dataBottom())
+        return -1;
     const int line = topLine() + (y - dataTop()) / rowHeight();
     return line < lineCount() ? line : -1;
 }
@@ -130,10 +159,12 @@ int TdxDBGridView::lineAt(int y) const {
 // The row shown on a line; nullptr for the new record's line.
 const VisibleRow* TdxDBGridView::rowAtLine(int line) const {
     const int fresh = newRecordLine();
-    if (line == fresh) return nullptr;
+    if (line == fresh)
+        return nullptr;
     const int index = fresh >= 0 && line > fresh ? line - 1 : line;
     const auto& rows = grid_.VisibleRows();
-    return index >= 0 && index < static_cast<int>(rows.size()) ? &rows[static_cast<size_t>(index)] : nullptr;
+    return index >= 0 && index < static_cast<int>(rows.size()) ? &rows[static_cast<size_t>(index)]
+                                                               : nullptr;
 }
 
 void TdxDBGridView::updateScrollBars() {
@@ -155,9 +186,11 @@ void TdxDBGridView::focusChanged() {
     // A focus that moves outside the selection, from here or from the data set, takes the
     // selection with it.
     const RowHandle f = grid_.FocusedRow();
-    if (!extending_ && !selection_.covers(f)) selection_.selectOnly(f);
+    if (!extending_ && !selection_.covers(f))
+        selection_.selectOnly(f);
     const int line = focusedLine();
-    if (line >= 0) ensureLineVisible(line);
+    if (line >= 0)
+        ensureLineVisible(line);
     viewport()->update();
     emit focusedRowChanged();
 }
@@ -165,24 +198,30 @@ void TdxDBGridView::focusChanged() {
 // While a new record is being inserted its line has the focus.
 int TdxDBGridView::focusedLine() const {
     const int fresh = newRecordLine();
-    if (fresh >= 0) return fresh;
+    if (fresh >= 0)
+        return fresh;
     const RowHandle f = grid_.FocusedRow();
-    if (!f.valid()) return -1;
+    if (!f.valid())
+        return -1;
     const auto& rows = grid_.VisibleRows();
     for (size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].row == f && rows[i].footer < 0) return static_cast<int>(i);
+        if (rows[i].row == f && rows[i].footer < 0)
+            return static_cast<int>(i);
     return -1;
 }
 
 void TdxDBGridView::ensureLineVisible(int line) {
     const int page = pageLines();
-    if (line < topLine()) verticalScrollBar()->setValue(line);
-    else if (line >= topLine() + page) verticalScrollBar()->setValue(line - page + 1);
+    if (line < topLine())
+        verticalScrollBar()->setValue(line);
+    else if (line >= topLine() + page)
+        verticalScrollBar()->setValue(line - page + 1);
 }
 
 void TdxDBGridView::focusLine(int line) {
     const auto& rows = grid_.VisibleRows();
-    if (rows.empty()) return;
+    if (rows.empty())
+        return;
     line = std::clamp(line, 0, static_cast<int>(rows.size()) - 1);
     grid_.SetFocusedRow(rows[static_cast<size_t>(line)].row);
     ensureLineVisible(line);
@@ -194,7 +233,9 @@ void TdxDBGridView::resizeEvent(QResizeEvent* e) {
     placeFindBar();
 }
 
-void TdxDBGridView::scrollContentsBy(int, int) { viewport()->update(); }
+void TdxDBGridView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
 
 // ---- painting ----
 
@@ -219,7 +260,8 @@ void TdxDBGridView::paintEvent(QPaintEvent*) {
             continue;
         }
         // With rows selected the focused row shows a frame, selected or not.
-        const bool selected = selection_.empty() ? line == focused : row->footer < 0 && selection_.covers(row->row);
+        const bool selected =
+            selection_.empty() ? line == focused : row->footer < 0 && selection_.covers(row->row);
         paintLine(p, *row, y, selected);
         if (line == focused && !selection_.empty()) {
             p.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DotLine));
@@ -229,10 +271,14 @@ void TdxDBGridView::paintEvent(QPaintEvent*) {
     p.restore();
 
     paintHeader(p);
-    if (grid_.ShowGroupPanel) paintGroupPanel(p);
-    if (grid_.ShowSummaryFooter) paintSummaryFooter(p);
-    if (filterStatusHeight() > 0) paintFilterStatus(p);
-    if (dragging_) paintDrag(p);
+    if (grid_.ShowGroupPanel)
+        paintGroupPanel(p);
+    if (grid_.ShowSummaryFooter)
+        paintSummaryFooter(p);
+    if (filterStatusHeight() > 0)
+        paintFilterStatus(p);
+    if (dragging_)
+        paintDrag(p);
 }
 
 QString TdxDBGridView::fitted(const QString& text, int width) const {
@@ -240,7 +286,8 @@ QString TdxDBGridView::fitted(const QString& text, int width) const {
 }
 
 // `filterButton` is the width kept at the right end for the filter drop-down button.
-QRect TdxDBGridView::headerTextRect(const QRect& header, TdxTreeListColumnSort sort, int filterButton) {
+QRect TdxDBGridView::headerTextRect(const QRect& header, TdxTreeListColumnSort sort,
+                                    int filterButton) {
     const int right = filterButton + (sort == TdxTreeListColumnSort::csNone ? 4 : 16);
     return header.adjusted(4, 0, -right, 0);
 }
@@ -252,8 +299,8 @@ QRect TdxDBGridView::groupTextRect(const VisibleRow& row, int y) const {
     return QRect(left, y, std::max(viewport()->width() - left, 0), rowHeight());
 }
 
-void TdxDBGridView::paintHeaderCell(QPainter& p, const QRect& r, const QString& text, TdxTreeListColumnSort sort,
-                                    int filterButton, bool filtered) {
+void TdxDBGridView::paintHeaderCell(QPainter& p, const QRect& r, const QString& text,
+                                    TdxTreeListColumnSort sort, int filterButton, bool filtered) {
     const QPalette& pal = palette();
     p.fillRect(r, pal.color(QPalette::Button));
     p.setPen(pal.color(QPalette::Mid));
@@ -276,8 +323,10 @@ void TdxDBGridView::paintHeaderCell(QPainter& p, const QRect& r, const QString& 
     if (sort != TdxTreeListColumnSort::csNone) {
         const int cx = r.right() - filterButton - 9, cy = r.center().y();
         QPolygon arrow;
-        if (sort == TdxTreeListColumnSort::csUp) arrow << QPoint(cx - 4, cy + 2) << QPoint(cx + 4, cy + 2) << QPoint(cx, cy - 3);
-        else arrow << QPoint(cx - 4, cy - 2) << QPoint(cx + 4, cy - 2) << QPoint(cx, cy + 3);
+        if (sort == TdxTreeListColumnSort::csUp)
+            arrow << QPoint(cx - 4, cy + 2) << QPoint(cx + 4, cy + 2) << QPoint(cx, cy - 3);
+        else
+            arrow << QPoint(cx - 4, cy - 2) << QPoint(cx + 4, cy - 2) << QPoint(cx, cy + 3);
         p.setBrush(pal.color(QPalette::ButtonText));
         p.drawPolygon(arrow);
         p.setBrush(Qt::NoBrush);
@@ -287,7 +336,7 @@ void TdxDBGridView::paintHeaderCell(QPainter& p, const QRect& r, const QString& 
 void TdxDBGridView::paintGroupPanel(QPainter& p) {
     const QPalette& pal = palette();
     const QRect panel(0, 0, viewport()->width(), groupPanelHeight());
-    p.fillRect(panel, pal.color(QPalette::Dark));  // button shadow
+    p.fillRect(panel, pal.color(QPalette::Dark)); // button shadow
     if (grid_.GroupColumnCount() == 0) {
         p.setPen(pal.color(QPalette::Button));
         p.drawText(panel.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
@@ -314,7 +363,8 @@ void TdxDBGridView::paintHeader(QPainter& p) {
     p.fillRect(band, palette().color(QPalette::Button));
     for (const TdxDBGridColumn* c : grid_.VisibleColumns()) {
         const QRect r = headerRect(*c);
-        if (r.right() < 0 || r.left() > viewport()->width()) continue;
+        if (r.right() < 0 || r.left() > viewport()->width())
+            continue;
         const bool button = !filterButtonRect(*c).isNull();
         paintHeaderCell(p, r, qs(c->Caption()), c->Sorted(), button ? kFilterButton : 0,
                         grid_.Filter.ColumnFilterOf(*c) != nullptr);
@@ -339,10 +389,12 @@ void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool se
         p.fillRect(box, pal.color(QPalette::Base));
         p.drawRect(box);
         p.drawLine(box.left() + 2, box.center().y(), box.right() - 2, box.center().y());
-        if (!grid_.Expanded(row.row)) p.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
+        if (!grid_.Expanded(row.row))
+            p.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
         p.setPen(selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::WindowText));
         const QRect text = groupTextRect(row, y);
-        p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, fitted(qs(grid_.GroupRowText(row.row)), text.width()));
+        p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                   fitted(qs(grid_.GroupRowText(row.row)), text.width()));
         p.setPen(grid);
         p.drawLine(left, y + h - 1, width, y + h - 1);
         return;
@@ -412,7 +464,8 @@ void TdxDBGridView::paintSummaryFooter(QPainter& p) {
             p.drawRect(cell.adjusted(1, 0, -2, -1));
             p.setPen(pal.color(QPalette::ButtonText));
             const QRect text = footerTextRect(cell);
-            p.drawText(text, cellAlignment(c->alignment()), fitted(qs(grid_.SummaryFooterText(*c)), text.width()));
+            p.drawText(text, cellAlignment(c->alignment()),
+                       fitted(qs(grid_.SummaryFooterText(*c)), text.width()));
         }
         x += c->Width();
     }
@@ -437,19 +490,23 @@ void TdxDBGridView::paintFilterStatus(QPainter& p) {
     p.drawLine(box.left() + 3, box.top() + 3, box.right() - 3, box.bottom() - 3);
     p.drawLine(box.right() - 3, box.top() + 3, box.left() + 3, box.bottom() - 3);
     const QRect text = strip.adjusted(box.right() + 8, 0, -4, 0);
-    p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
-               fontMetrics().elidedText(qs(grid_.Filter.DisplayText()), Qt::ElideRight, text.width()));
+    p.drawText(
+        text, Qt::AlignLeft | Qt::AlignVCenter,
+        fontMetrics().elidedText(qs(grid_.Filter.DisplayText()), Qt::ElideRight, text.width()));
 }
 
 // The dragged header follows the mouse; a bar marks where it would land.
 void TdxDBGridView::paintDrag(QPainter& p) {
-    if (!pressed_) return;
+    if (!pressed_)
+        return;
     const QPalette& pal = palette();
     const TdxDBGrid::DropPlace place = dropPlaceAt(dragPos_);
     p.setPen(QPen(pal.color(QPalette::Highlight), 2));
     if (place == TdxDBGrid::DropPlace::GroupPanel) {
         const int level = grid_.GroupDropPosition(dragPos_.x(), pressed_->GroupIndex() >= 0);
-        const QRect at = level < grid_.GroupColumnCount() ? groupButtonRect(level) : groupButtonRect(level).translated(-4, 0);
+        const QRect at = level < grid_.GroupColumnCount()
+                             ? groupButtonRect(level)
+                             : groupButtonRect(level).translated(-4, 0);
         p.drawLine(at.left() - 2, at.top() - 2, at.left() - 2, at.bottom() + 2);
     } else if (place == TdxDBGrid::DropPlace::HeaderRow) {
         const auto& order = grid_.HeaderOrder();

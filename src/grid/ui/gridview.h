@@ -36,8 +36,8 @@ public:
     int groupPanelHeight() const;
     int summaryFooterHeight() const;
     int filterStatusHeight() const;
-    static constexpr int kIndent = 18;        // per grouping level
-    static constexpr int kFilterButton = 14;  // the drop-down button at a header's right end
+    static constexpr int kIndent = 18;       // per grouping level
+    static constexpr int kFilterButton = 14; // the drop-down button at a header's right end
     // The group button of a level, in viewport coordinates.
     QRect groupButtonRect(int level) const;
     QRect headerRect(const TdxDBGridColumn& c) const;
@@ -52,9 +52,9 @@ public:
     int newRecordLine() const;
 
     // Commands of the keyboard, also reachable from code.
-    void DeleteFocusedRecord();  // Ctrl+Delete: asks, then deletes the focused data row's record
-    void InsertRecord();         // Insert: starts a new record
-    void CancelInsert();         // Up, Escape or leaving the grid: drops the new record
+    void DeleteFocusedRecord(); // Ctrl+Delete: asks, then deletes the focused data row's record
+    void InsertRecord();        // Insert: starts a new record
+    void CancelInsert();        // Up, Escape or leaving the grid: drops the new record
     // Opens the drop-down list of a column header's filter button.
     void ShowFilterDropDown(TdxDBGridColumn& c);
     // Ctrl+C: the selected rows (a group row standing for all its data rows), else the
@@ -125,8 +125,8 @@ private:
 
     void paintGroupPanel(QPainter& p);
     void paintHeader(QPainter& p);
-    void paintHeaderCell(QPainter& p, const QRect& r, const QString& text, TdxTreeListColumnSort sort,
-                         int filterButton = 0, bool filtered = false);
+    void paintHeaderCell(QPainter& p, const QRect& r, const QString& text,
+                         TdxTreeListColumnSort sort, int filterButton = 0, bool filtered = false);
     void paintLine(QPainter& p, const VisibleRow& row, int y, bool selected);
     void paintNewRecord(QPainter& p, int y);
     void paintSummaryFooter(QPainter& p);
@@ -164,7 +164,7 @@ private:
     // Where the new record shows: before the row that was focused when it began.
     int insertLine_ = 0;
     RowSelection selection_{grid_};
-    bool extending_ = false;  // a focus move whose selection the mover sets
+    bool extending_ = false; // a focus move whose selection the mover sets
     TdxFindBar* findBar_ = nullptr;
 };
 

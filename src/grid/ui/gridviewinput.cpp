@@ -25,13 +25,15 @@ constexpr int kResizeGrip = 3;
 } // namespace
 
 bool TdxDBGridView::onExpandButton(const VisibleRow& row, int x) const {
-    if (!row.row.isGroup() || row.footer >= 0) return false;
-    const int left = grid_.Level(row.row) * kIndent;  // group rows do not scroll sideways
+    if (!row.row.isGroup() || row.footer >= 0)
+        return false;
+    const int left = grid_.Level(row.row) * kIndent; // group rows do not scroll sideways
     return x >= left && x < left + kIndent;
 }
 
 void TdxDBGridView::guarded(const std::function<void()>& command) {
-    if (guard_) return guard_(command);
+    if (guard_)
+        return guard_(command);
     try {
         command();
     } catch (const std::exception&) {
@@ -39,11 +41,21 @@ void TdxDBGridView::guarded(const std::function<void()>& command) {
     }
 }
 
-void TdxDBGridView::mousePressEvent(QMouseEvent* e) { guarded([&] { mousePress(e); }); }
-void TdxDBGridView::mouseMoveEvent(QMouseEvent* e) { guarded([&] { mouseMove(e); }); }
-void TdxDBGridView::mouseReleaseEvent(QMouseEvent* e) { guarded([&] { mouseRelease(e); }); }
-void TdxDBGridView::mouseDoubleClickEvent(QMouseEvent* e) { guarded([&] { mouseDoubleClick(e); }); }
-void TdxDBGridView::keyPressEvent(QKeyEvent* e) { guarded([&] { keyPress(e); }); }
+void TdxDBGridView::mousePressEvent(QMouseEvent* e) {
+    guarded([&] { mousePress(e); });
+}
+void TdxDBGridView::mouseMoveEvent(QMouseEvent* e) {
+    guarded([&] { mouseMove(e); });
+}
+void TdxDBGridView::mouseReleaseEvent(QMouseEvent* e) {
+    guarded([&] { mouseRelease(e); });
+}
+void TdxDBGridView::mouseDoubleClickEvent(QMouseEvent* e) {
+    guarded([&] { mouseDoubleClick(e); });
+}
+void TdxDBGridView::keyPressEvent(QKeyEvent* e) {
+    guarded([&] { keyPress(e); });
+}
 
 // Leaving the grid drops a new record that nothing could be typed into.
 void TdxDBGridView::focusOutEvent(QFocusEvent* e) {
@@ -54,15 +66,18 @@ void TdxDBGridView::focusOutEvent(QFocusEvent* e) {
 TdxDBGridColumn* TdxDBGridView::headerColumnAt(int x) const {
     for (TdxDBGridColumn* c : grid_.VisibleColumns()) {
         const QRect r = headerRect(*c);
-        if (x >= r.left() && x <= r.right()) return c;
+        if (x >= r.left() && x <= r.right())
+            return c;
     }
     return nullptr;
 }
 
 TdxDBGridColumn* TdxDBGridView::resizeEdgeAt(const QPoint& pos) const {
-    if (pos.y() < groupPanelHeight() || pos.y() >= dataTop()) return nullptr;
+    if (pos.y() < groupPanelHeight() || pos.y() >= dataTop())
+        return nullptr;
     for (TdxDBGridColumn* c : grid_.VisibleColumns())
-        if (std::abs(pos.x() - headerRect(*c).right()) <= kResizeGrip) return c;
+        if (std::abs(pos.x() - headerRect(*c).right()) <= kResizeGrip)
+            return c;
     return nullptr;
 }
 
@@ -71,24 +86,30 @@ TdxDBGridColumn* TdxDBGridView::resizeEdgeAt(const QPoint& pos) const {
 int TdxDBGridView::headerPositionAt(int x) const {
     const auto& order = grid_.HeaderOrder();
     for (size_t i = 0; i < order.size(); ++i)
-        if (order[i]->Visible() && x < headerRect(*order[i]).center().x()) return static_cast<int>(i);
+        if (order[i]->Visible() && x < headerRect(*order[i]).center().x())
+            return static_cast<int>(i);
     return static_cast<int>(order.size());
 }
 
 TdxDBGrid::DropPlace TdxDBGridView::dropPlaceAt(const QPoint& pos) const {
     using P = TdxDBGrid::DropPlace;
-    if (!viewport()->rect().contains(pos)) return P::Outside;
-    if (grid_.ShowGroupPanel && pos.y() < groupPanelHeight()) return P::GroupPanel;
-    if (pos.y() >= groupPanelHeight() && pos.y() < dataTop()) return P::HeaderRow;
+    if (!viewport()->rect().contains(pos))
+        return P::Outside;
+    if (grid_.ShowGroupPanel && pos.y() < groupPanelHeight())
+        return P::GroupPanel;
+    if (pos.y() >= groupPanelHeight() && pos.y() < dataTop())
+        return P::HeaderRow;
     return P::Grid;
 }
 
 void TdxDBGridView::mousePress(QMouseEvent* e) {
     setFocus();
     const QPoint pos = e->position().toPoint();
-    if (e->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(e);
+    if (e->button() != Qt::LeftButton)
+        return QAbstractScrollArea::mousePressEvent(e);
     if (filterStatusHeight() > 0 && pos.y() >= viewport()->height() - filterStatusHeight()) {
-        if (filterClearRect().contains(pos)) grid_.Filter.Clear();
+        if (filterClearRect().contains(pos))
+            grid_.Filter.Clear();
         return;
     }
     if (pos.y() < dataTop()) {
@@ -102,18 +123,21 @@ void TdxDBGridView::mousePress(QMouseEvent* e) {
         pressedOnPanel_ = pos.y() < groupPanelHeight();
         if (pressedOnPanel_) {
             for (int i = 0; i < grid_.GroupColumnCount(); ++i)
-                if (groupButtonRect(i).contains(pos)) pressed_ = &grid_.GroupColumns(i);
+                if (groupButtonRect(i).contains(pos))
+                    pressed_ = &grid_.GroupColumns(i);
             return;
         }
         TdxDBGridColumn* c = headerColumnAt(pos.x());
-        if (c && filterButtonRect(*c).contains(pos)) return ShowFilterDropDown(*c);
+        if (c && filterButtonRect(*c).contains(pos))
+            return ShowFilterDropDown(*c);
         pressed_ = c;
         return;
     }
     const int line = lineAt(pos.y());
     CancelInsert();
     const VisibleRow* row = line >= 0 ? rowAtLine(line) : nullptr;
-    if (!row) return;
+    if (!row)
+        return;
     if (onExpandButton(*row, pos.x())) {
         grid_.SetExpanded(row->row, !grid_.Expanded(row->row));
         return;
@@ -129,38 +153,45 @@ void TdxDBGridView::mouseMove(QMouseEvent* e) {
         return;
     }
     if (pressed_ && (e->buttons() & Qt::LeftButton)) {
-        if (!dragging_ && (pos - pressPos_).manhattanLength() >= QApplication::startDragDistance()) dragging_ = true;
+        if (!dragging_ && (pos - pressPos_).manhattanLength() >= QApplication::startDragDistance())
+            dragging_ = true;
         if (dragging_) {
             dragPos_ = pos;
             // Away from the grid a dragged header would be hidden.
-            viewport()->setCursor(dropPlaceAt(pos) == TdxDBGrid::DropPlace::Outside ? Qt::ForbiddenCursor
-                                                                                     : Qt::ArrowCursor);
+            viewport()->setCursor(dropPlaceAt(pos) == TdxDBGrid::DropPlace::Outside
+                                      ? Qt::ForbiddenCursor
+                                      : Qt::ArrowCursor);
             viewport()->update();
         }
         return;
     }
     if (e->buttons() == Qt::NoButton) {
-        if (resizeEdgeAt(pos)) viewport()->setCursor(Qt::SplitHCursor);
-        else viewport()->unsetCursor();
+        if (resizeEdgeAt(pos))
+            viewport()->setCursor(Qt::SplitHCursor);
+        else
+            viewport()->unsetCursor();
     }
 }
 
 void TdxDBGridView::mouseRelease(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
     TdxDBGridColumn* c = pressed_;
-    const bool dragged = dragging_ || (pos - pressPos_).manhattanLength() >= QApplication::startDragDistance();
+    const bool dragged =
+        dragging_ || (pos - pressPos_).manhattanLength() >= QApplication::startDragDistance();
     pressed_ = nullptr;
     dragging_ = false;
     viewport()->unsetCursor();
     viewport()->update();
-    if (e->button() != Qt::LeftButton) return;
+    if (e->button() != Qt::LeftButton)
+        return;
     if (TdxDBGridColumn* sized = resizing_) {
         resizing_ = nullptr;
         sized->SetWidth(resizeStartWidth_ + pos.x() - pressPos_.x());
         updateScrollBars();
         return;
     }
-    if (!c) return;
+    if (!c)
+        return;
     if (!dragged) {
         grid_.SortByClick(*c, e->modifiers() & Qt::ControlModifier);
         return;
@@ -192,11 +223,18 @@ void TdxDBGridView::keyPress(QKeyEvent* e) {
         // Nothing can be typed into the new record: moving away drops it, the focus stays
         // on the row it was inserted before.
         switch (e->key()) {
-        case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_PageUp: case Qt::Key_PageDown:
-        case Qt::Key_Home: case Qt::Key_End: case Qt::Key_Escape: case Qt::Key_Delete:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Escape:
+        case Qt::Key_Delete:
             CancelInsert();
             return;
-        default: return;
+        default:
+            return;
         }
     }
     const int line = focusedLine();
@@ -207,26 +245,60 @@ void TdxDBGridView::keyPress(QKeyEvent* e) {
     auto step = [&](int from, int dir) {
         const auto& rows = grid_.VisibleRows();
         int l = from + dir;
-        while (l >= 0 && l <= last && rows[static_cast<size_t>(l)].footer >= 0) l += dir;
+        while (l >= 0 && l <= last && rows[static_cast<size_t>(l)].footer >= 0)
+            l += dir;
         return l;
     };
-    if (e->matches(QKeySequence::Copy)) return CopySelectedRows();
-    if (e->matches(QKeySequence::SelectAll)) return SelectAll();
+    if (e->matches(QKeySequence::Copy))
+        return CopySelectedRows();
+    if (e->matches(QKeySequence::SelectAll))
+        return SelectAll();
     const bool shift = e->modifiers() & Qt::ShiftModifier;
     auto move = [&](int to) { moveFocus([&] { focusLine(to); }, shift); };
     switch (e->key()) {
-    case Qt::Key_F3: FindNext(shift); break;
-    case Qt::Key_Down: move(std::min(step(line, 1), last)); break;
-    case Qt::Key_Up: if (line > 0) move(std::max(step(line, -1), 0)); break;
-    case Qt::Key_PageDown: move(line + page); break;
-    case Qt::Key_PageUp: move(std::max(line - page, 0)); break;
-    case Qt::Key_Home: if (ctrl) move(0); break;
-    case Qt::Key_End: if (ctrl) move(last); break;
-    case Qt::Key_Left: if (f.isGroup()) grid_.SetExpanded(f, false); break;
-    case Qt::Key_Right: if (f.isGroup()) grid_.SetExpanded(f, true); break;
-    case Qt::Key_Delete: if (ctrl) DeleteFocusedRecord(); break;
-    case Qt::Key_Insert: if (!ctrl) InsertRecord(); break;
-    default: QAbstractScrollArea::keyPressEvent(e); return;
+    case Qt::Key_F3:
+        FindNext(shift);
+        break;
+    case Qt::Key_Down:
+        move(std::min(step(line, 1), last));
+        break;
+    case Qt::Key_Up:
+        if (line > 0)
+            move(std::max(step(line, -1), 0));
+        break;
+    case Qt::Key_PageDown:
+        move(line + page);
+        break;
+    case Qt::Key_PageUp:
+        move(std::max(line - page, 0));
+        break;
+    case Qt::Key_Home:
+        if (ctrl)
+            move(0);
+        break;
+    case Qt::Key_End:
+        if (ctrl)
+            move(last);
+        break;
+    case Qt::Key_Left:
+        if (f.isGroup())
+            grid_.SetExpanded(f, false);
+        break;
+    case Qt::Key_Right:
+        if (f.isGroup())
+            grid_.SetExpanded(f, true);
+        break;
+    case Qt::Key_Delete:
+        if (ctrl)
+            DeleteFocusedRecord();
+        break;
+    case Qt::Key_Insert:
+        if (!ctrl)
+            InsertRecord();
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(e);
+        return;
     }
 }
 
@@ -236,12 +308,15 @@ void TdxDBGridView::DeleteFocusedRecord() {
     DataSet* ds = grid_.dataSet();
     const RowHandle row = grid_.FocusedRow();
     // Group rows stand for many records; a grid without a resolved key field is read-only.
-    if (!row.isData() || !ds || !ds->Active() || ds->RecordCount() == 0 || !grid_.keyFieldResolved()) return;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), QStringLiteral("Delete record?"),
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    if (!row.isData() || !ds || !ds->Active() || ds->RecordCount() == 0 ||
+        !grid_.keyFieldResolved())
+        return;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
+                    QStringLiteral("Delete record?"), QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setObjectName(QStringLiteral("confirmDelete"));
     box.setDefaultButton(QMessageBox::Ok);
-    if (box.exec() != QMessageBox::Ok) return;
+    if (box.exec() != QMessageBox::Ok)
+        return;
     ds->SetRecNo(grid_.RecordOf(row));
     // A refusal by the database throws its message; the record and the row stay.
     ds->Delete();
@@ -249,7 +324,8 @@ void TdxDBGridView::DeleteFocusedRecord() {
 
 void TdxDBGridView::InsertRecord() {
     DataSet* ds = grid_.dataSet();
-    if (!ds || !ds->Active() || !grid_.keyFieldResolved() || inserting()) return;
+    if (!ds || !ds->Active() || !grid_.keyFieldResolved() || inserting())
+        return;
     insertLine_ = std::max(focusedLine(), 0);
     ds->Insert();
     updateScrollBars();
@@ -258,7 +334,8 @@ void TdxDBGridView::InsertRecord() {
 }
 
 void TdxDBGridView::CancelInsert() {
-    if (!inserting()) return;
+    if (!inserting())
+        return;
     grid_.dataSet()->Cancel();
     updateScrollBars();
     viewport()->update();
@@ -270,39 +347,53 @@ void TdxDBGridView::ShowFilterDropDown(TdxDBGridColumn& c) {
     const FilterValues values = grid_.Filter.DropDownValues(c);
     const ColumnFilter* current = grid_.Filter.ColumnFilterOf(c);
     QStringList entries{QStringLiteral("(All)"), QStringLiteral("(Custom...)")};
-    if (values.hasBlanks) entries << QStringLiteral("(Blanks)") << QStringLiteral("(NonBlanks)");
+    if (values.hasBlanks)
+        entries << QStringLiteral("(Blanks)") << QStringLiteral("(NonBlanks)");
     const int firstValue = static_cast<int>(entries.size());
     int selected = current ? 1 : 0;
     for (size_t i = 0; i < values.values.size(); ++i) {
         const Value& v = values.values[i];
         entries << QString::fromStdString(v.displayText());
-        if (current && !current->second && current->first.op == FilterOperator::Equal && current->first.value == v)
+        if (current && !current->second && current->first.op == FilterOperator::Equal &&
+            current->first.value == v)
             selected = firstValue + static_cast<int>(i);
     }
     if (current && !current->second && values.hasBlanks) {
-        if (current->first.op == FilterOperator::Blank) selected = 2;
-        if (current->first.op == FilterOperator::NonBlank) selected = 3;
+        if (current->first.op == FilterOperator::Blank)
+            selected = 2;
+        if (current->first.op == FilterOperator::NonBlank)
+            selected = 3;
     }
 
     auto dropDown = new TdxFilterDropDown(entries, selected, this);
     const QRect header = headerRect(c);
     TdxDBGridColumn* column = &c;
-    connect(dropDown, &TdxFilterDropDown::chosen, this, [this, column, values, firstValue](int row) {
-        guarded([&] {
-            TdxDBGridFilter& filter = grid_.Filter;
-            if (row == 0) filter.SetColumnFilter(*column, std::nullopt);
-            else if (row == 1) customFilter(*column);
-            else if (row < firstValue) filter.SetColumnFilter(*column, row == 2 ? ColumnFilter::blanks() : ColumnFilter::nonBlanks());
-            else filter.SetColumnFilter(*column, ColumnFilter::equalTo(values.values[static_cast<size_t>(row - firstValue)]));
-        });
-    });
+    connect(dropDown, &TdxFilterDropDown::chosen, this,
+            [this, column, values, firstValue](int row) {
+                guarded([&] {
+                    TdxDBGridFilter& filter = grid_.Filter;
+                    if (row == 0)
+                        filter.SetColumnFilter(*column, std::nullopt);
+                    else if (row == 1)
+                        customFilter(*column);
+                    else if (row < firstValue)
+                        filter.SetColumnFilter(*column, row == 2 ? ColumnFilter::blanks()
+                                                                 : ColumnFilter::nonBlanks());
+                    else
+                        filter.SetColumnFilter(
+                            *column, ColumnFilter::equalTo(
+                                         values.values[static_cast<size_t>(row - firstValue)]));
+                });
+            });
     dropDown->popup(viewport()->mapToGlobal(header.bottomLeft() + QPoint(0, 1)), header.width());
 }
 
 void TdxDBGridView::customFilter(TdxDBGridColumn& c) {
-    TCustomFilterDialog dialog(QString::fromStdString(c.Caption()), grid_.Filter.DropDownValues(c).values,
+    TCustomFilterDialog dialog(QString::fromStdString(c.Caption()),
+                               grid_.Filter.DropDownValues(c).values,
                                grid_.Filter.ColumnFilterOf(c), this);
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (dialog.exec() != QDialog::Accepted)
+        return;
     grid_.Filter.SetColumnFilter(c, dialog.filter());
 }
 

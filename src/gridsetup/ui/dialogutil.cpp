@@ -10,11 +10,12 @@
 
 namespace rg {
 
-void setupDialogFrame(QDialog* dialog, const char* objectName, const char* caption, int width, int height) {
+void setupDialogFrame(QDialog* dialog, const char* objectName, const char* caption, int width,
+                      int height) {
     dialog->setObjectName(QString::fromLatin1(objectName));
     dialog->setWindowTitle(QString::fromUtf8(caption));
-    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowCloseButtonHint);
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     dialog->setFixedSize(width, height);
 }
 

@@ -16,7 +16,8 @@ class QWidget;
 namespace rg {
 
 // Fixed-size dialog frame (no resizing, no help button) with the given client area.
-void setupDialogFrame(QDialog* dialog, const char* objectName, const char* caption, int width, int height);
+void setupDialogFrame(QDialog* dialog, const char* objectName, const char* caption, int width,
+                      int height);
 
 // A label sized to its text at (left, top).
 QLabel* placeLabel(QWidget* parent, const char* objectName, const char* text, int left, int top);

@@ -38,7 +38,8 @@ Tfrmdisplaysetup::Tfrmdisplaysetup(QWidget* parent) : QDialog(parent) {
         if (!filling_)
             guardCommand([this] { lstFieldClick(); });
     });
-    connect(Button2, &QPushButton::clicked, this, [this] { guardCommand([this] { Button2Click(); }); });
+    connect(Button2, &QPushButton::clicked, this,
+            [this] { guardCommand([this] { Button2Click(); }); });
 }
 
 bool Tfrmdisplaysetup::eventFilter(QObject* watched, QEvent* event) {
@@ -78,7 +79,7 @@ void Tfrmdisplaysetup::ShowFor(rg::DataSet* dataSet) {
 void Tfrmdisplaysetup::lstFieldClick() {
     int i = selectedRow(lstField);
     if (i < 0)
-        return;  // only a chosen entry shows; clearing the list chooses none
+        return; // only a chosen entry shows; clearing the list chooses none
     checkListIndex(i, DataSet ? DataSet->FieldCount() : 0);
     txtdisplay->setText(QString::fromStdString(DataSet->Fields(i).DisplayName()));
 }
@@ -91,6 +92,8 @@ void Tfrmdisplaysetup::txtdisplayExit() {
     txtdisplay->clear();
 }
 
-void Tfrmdisplaysetup::Button2Click() { close(); }
+void Tfrmdisplaysetup::Button2Click() {
+    close();
+}
 
 } // namespace rg

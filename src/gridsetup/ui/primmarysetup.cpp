@@ -15,14 +15,15 @@ Tfrmprimmarysetup::Tfrmprimmarysetup(QWidget* parent) : QDialog(parent) {
     Label1 = placeLabel(this, "Label1", "选择字段", 24, 8);
     lstfield = new QComboBox(this);
     lstfield->setObjectName("lstfield");
-    lstfield->setEditable(true);  // typing is allowed, but only the selected entry counts
+    lstfield->setEditable(true); // typing is allowed, but only the selected entry counts
     lstfield->setInsertPolicy(QComboBox::NoInsert);
     lstfield->setGeometry(24, 32, 145, 21);
     Button1 = new QPushButton(QString::fromUtf8("确定"), this);
     Button1->setObjectName("Button1");
     Button1->setGeometry(72, 72, 75, 25);
     setTabOrder(lstfield, Button1);
-    connect(Button1, &QPushButton::clicked, this, [this] { guardCommand([this] { Button1Click(); }); });
+    connect(Button1, &QPushButton::clicked, this,
+            [this] { guardCommand([this] { Button1Click(); }); });
 }
 
 bool Tfrmprimmarysetup::FillList() {
@@ -34,7 +35,7 @@ bool Tfrmprimmarysetup::FillList() {
     }
     for (int i = 0; i < Grid->ColumnCount(); ++i)
         lstfield->addItem(QString::fromStdString(Grid->Columns(i).FieldName()));
-    lstfield->setCurrentIndex(-1);  // the current key field is deliberately not preselected
+    lstfield->setCurrentIndex(-1); // the current key field is deliberately not preselected
     return true;
 }
 

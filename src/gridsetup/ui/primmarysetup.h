@@ -17,7 +17,7 @@ class Tfrmprimmarysetup : public QDialog {
 public:
     explicit Tfrmprimmarysetup(QWidget* parent = nullptr);
 
-    TdxDBGrid* Grid = nullptr;  // set by the caller before FillList; not owned
+    TdxDBGrid* Grid = nullptr; // set by the caller before FillList; not owned
 
     // Fills the field box; false (after the message) when Grid is missing.
     bool FillList();

@@ -56,7 +56,9 @@ void TfrmFieldsetup::btnDeleteClick() {
     accept();
 }
 
-void TfrmFieldsetup::Button2Click() { reject(); }
+void TfrmFieldsetup::Button2Click() {
+    reject();
+}
 
 void RunVisibleFieldsDialog(QWidget* parent, TdxDBGrid& grid) {
     TfrmFieldsetup dialog(parent);

@@ -17,7 +17,7 @@ class TfrmFieldsetup : public QDialog {
 public:
     explicit TfrmFieldsetup(QWidget* parent = nullptr);
 
-    TdxDBGrid* Grid = nullptr;  // set by the caller before FillList; not owned
+    TdxDBGrid* Grid = nullptr; // set by the caller before FillList; not owned
 
     bool FillList();
     void btnDeleteClick();

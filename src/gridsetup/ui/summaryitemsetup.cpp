@@ -24,7 +24,8 @@ constexpr TdxSummaryType kKindOfPosition[] = {
 constexpr const char* kKindTexts[] = {"无", "求和", "求平均", "总数", "最大值", "最小值"};
 constexpr int kPositions = sizeof(kKindOfPosition) / sizeof(kKindOfPosition[0]);
 
-QPushButton* makeButton(QWidget* parent, const char* name, const char* text, int l, int t, int w, int h) {
+QPushButton* makeButton(QWidget* parent, const char* name, const char* text, int l, int t, int w,
+                        int h) {
     auto* b = new QPushButton(QString::fromUtf8(text), parent);
     b->setObjectName(name);
     b->setGeometry(l, t, w, h);
@@ -35,14 +36,16 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* text, int
 QComboBox* makeCombo(QWidget* parent, const char* name, int l, int t, int w, int h) {
     auto* c = new QComboBox(parent);
     c->setObjectName(name);
-    c->setEditable(true);  // typing is allowed, but only the selected position is read
+    c->setEditable(true); // typing is allowed, but only the selected position is read
     c->setInsertPolicy(QComboBox::NoInsert);
     c->setGeometry(l, t, w, h);
     return c;
 }
 
 // The dialog works on the grid's first summary group, its default and only one.
-TdxDBGridSummaryItems& firstGroupItems(TdxDBGrid& grid) { return grid.SummaryGroups()[0].SummaryItems; }
+TdxDBGridSummaryItems& firstGroupItems(TdxDBGrid& grid) {
+    return grid.SummaryGroups()[0].SummaryItems;
+}
 
 struct ListUpdate {
     explicit ListUpdate(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
@@ -59,13 +62,15 @@ QString lineText(const TdxDBGrid& grid, const TdxDBGridSummaryItem& item) {
     const std::string field = c ? c->Caption() : item.SummaryField();
     const int position = positionOfSummaryKind(item.SummaryType());
     return QString::fromStdString(field) + QStringLiteral(" — ") +
-           QString::fromUtf8(kKindTexts[position]) + (InGroupRow(item) ? QStringLiteral("（分组行）") : QString());
+           QString::fromUtf8(kKindTexts[position]) +
+           (InGroupRow(item) ? QStringLiteral("（分组行）") : QString());
 }
 
 } // namespace
 
 TdxSummaryType summaryKindOfPosition(int position) {
-    return position >= 0 && position < kPositions ? kKindOfPosition[position] : TdxSummaryType::cstNone;
+    return position >= 0 && position < kPositions ? kKindOfPosition[position]
+                                                  : TdxSummaryType::cstNone;
 }
 
 int positionOfSummaryKind(TdxSummaryType kind) {
@@ -119,8 +124,10 @@ Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
     };
     connect(lstSummaryItem, &QListWidget::itemClicked, this, select);
     connect(lstSummaryItem, &QListWidget::itemSelectionChanged, this, select);
-    connect(btnadd, &QPushButton::clicked, this, [this] { guardCommand([this] { btnaddClick(); }); });
-    connect(btnDelete, &QPushButton::clicked, this, [this] { guardCommand([this] { btnDeleteClick(); }); });
+    connect(btnadd, &QPushButton::clicked, this,
+            [this] { guardCommand([this] { btnaddClick(); }); });
+    connect(btnDelete, &QPushButton::clicked, this,
+            [this] { guardCommand([this] { btnDeleteClick(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 
@@ -180,14 +187,19 @@ void Tfrusummarysetup::btnaddClick() {
     // A refused summary changes nothing, but a grid that fails to compute an accepted one
     // keeps it: the list shows what the grid holds either way.
     auto refill = qScopeGuard([this] { fillItemList(); });
-    AddSummaryItem(fieldlist->currentIndex(), summarytype->currentIndex(), chkGroupRow->isChecked());
+    AddSummaryItem(fieldlist->currentIndex(), summarytype->currentIndex(),
+                   chkGroupRow->isChecked());
     refill.dismiss();
     FillLists();
 }
 
-void Tfrusummarysetup::btnDeleteClick() { DeleteSummaryItem(selectedRow(lstSummaryItem)); }
+void Tfrusummarysetup::btnDeleteClick() {
+    DeleteSummaryItem(selectedRow(lstSummaryItem));
+}
 
-void Tfrusummarysetup::Button2Click() { close(); }
+void Tfrusummarysetup::Button2Click() {
+    close();
+}
 
 void RunSummaryDialog(QWidget* parent, TdxDBGrid& grid) {
     Tfrusummarysetup dialog(parent);

@@ -29,7 +29,7 @@ class Tfrusummarysetup : public QDialog {
 public:
     explicit Tfrusummarysetup(QWidget* parent = nullptr);
 
-    TdxDBGrid* Grid = nullptr;  // set by the caller before FillLists; not owned
+    TdxDBGrid* Grid = nullptr; // set by the caller before FillLists; not owned
 
     bool FillLists();
     // With `inGroupRow` the summary is written into the group rows instead of the footers.

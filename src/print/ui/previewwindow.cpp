@@ -1,8 +1,8 @@
 #include "print/ui/previewwindow.h"
 
 #include "print/componentprinter.h"
-#include "print/ui/previewpageview.h"
 #include "print/reportlink.h"
+#include "print/ui/previewpageview.h"
 
 #include <QAction>
 #include <QComboBox>

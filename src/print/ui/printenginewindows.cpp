@@ -151,8 +151,10 @@ void PrintEngineWindows::PrintReport(TdxDBGridReportLink& link) {
     // The pages go to the command's progress window. A cancel stops at the next page; the
     // printer's job cannot be taken back, so the pages drawn before it still print.
     bool cancelled = false;
-    link.PrintPages(p, chosenPages(link), TdxDBGridReportLink::ReportingPages("正在打印", cancelled));
-    if (cancelled) throw Cancelled();
+    link.PrintPages(p, chosenPages(link),
+                    TdxDBGridReportLink::ReportingPages("正在打印", cancelled));
+    if (cancelled)
+        throw Cancelled();
 }
 
 PageSetupResult PrintEngineWindows::ShowPageSetup(TdxDBGridReportLink& link) {
