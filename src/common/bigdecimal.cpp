@@ -43,47 +43,15 @@ BigDecimal BigDecimal::fromDecimal(const Decimal& d) {
 }
 
 std::optional<BigDecimal> BigDecimal::parse(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    size_t i = 0;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        negative = s[i++] == '-';
-    std::string digits;
-    int fraction = 0;
-    bool afterPoint = false;
-    for (; i < s.size(); ++i) {
-        const char c = s[i];
-        if (c == '.' && !afterPoint) {
-            afterPoint = true;
-        } else if (c >= '0' && c <= '9') {
-            fraction += afterPoint ? 1 : 0;
-            digits += c;
-        } else {
-            break;
-        }
-    }
-    if (digits.empty() || static_cast<int>(digits.size()) > kMaxDigits)
-        return std::nullopt;
-    int exponent = 0;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        const char* b = s.data() + i + 1;
-        if (b < s.data() + s.size() && *b == '+')
-            ++b;
-        const auto [end, ec] = std::from_chars(b, s.data() + s.size(), exponent);
-        if (ec != std::errc() || end != s.data() + s.size() || std::abs(exponent) > kMaxDigits)
-            return std::nullopt;
-        i = s.size();
-    }
-    if (i != s.size())
+    const std::optional<DecimalText> text = scanDecimalText(s, kMaxDigits);
+    if (!text || static_cast<int>(text->digits.size()) > kMaxDigits)
         return std::nullopt;
     BigDecimal d;
-    d.mantissa.set_str(digits, 10);
-    if (negative)
+    if (!text->digits.empty())
+        d.mantissa.set_str(text->digits, 10);
+    if (text->negative)
         d.mantissa = -d.mantissa;
-    d.scale = fraction - exponent;
+    d.scale = text->fraction - text->exponent;
     if (d.scale < 0) {
         d.mantissa *= pow10z(-d.scale);
         d.scale = 0;

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <iterator>
 #include <limits>
 
@@ -62,17 +63,15 @@ int128 pow10i(int n) {
     return kPow10[static_cast<size_t>(n)];
 }
 
-std::optional<Decimal> Decimal::parse(std::string_view s) {
+std::optional<DecimalText> scanDecimalText(std::string_view s, int maxExponent) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
         s.remove_suffix(1);
+    DecimalText t;
     size_t i = 0;
-    bool negative = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        negative = s[i++] == '-';
-    std::string digits; // significant digits, leading zeros left out
-    int fraction = 0;
+        t.negative = s[i++] == '-';
     bool anyDigit = false, afterPoint = false;
     for (; i < s.size(); ++i) {
         const char c = s[i];
@@ -80,28 +79,37 @@ std::optional<Decimal> Decimal::parse(std::string_view s) {
             afterPoint = true;
         } else if (c >= '0' && c <= '9') {
             anyDigit = true;
-            fraction += afterPoint ? 1 : 0;
-            if (!digits.empty() || c != '0')
-                digits += c;
+            t.fraction += afterPoint ? 1 : 0;
+            if (!t.digits.empty() || c != '0')
+                t.digits += c;
         } else {
             break;
         }
     }
     if (!anyDigit)
         return std::nullopt;
-    int exponent = 0;
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         const char* b = s.data() + i + 1;
         if (b < s.data() + s.size() && *b == '+')
             ++b;
-        const auto [end, ec] = std::from_chars(b, s.data() + s.size(), exponent);
-        if (ec != std::errc() || end != s.data() + s.size() || exponent > 400 || exponent < -400)
+        const auto [end, ec] = std::from_chars(b, s.data() + s.size(), t.exponent);
+        if (ec != std::errc() || end != s.data() + s.size() || t.exponent > maxExponent ||
+            t.exponent < -maxExponent)
             return std::nullopt;
         i = s.size();
     }
     if (i != s.size())
         return std::nullopt;
-    int scale = fraction - exponent;
+    return t;
+}
+
+std::optional<Decimal> Decimal::parse(std::string_view s) {
+    std::optional<DecimalText> text = scanDecimalText(s, 400);
+    if (!text)
+        return std::nullopt;
+    std::string& digits = text->digits;
+    const bool negative = text->negative;
+    int scale = text->fraction - text->exponent;
     // Zeros at the end of a long fraction carry no value; drop them before giving up.
     while (static_cast<int>(digits.size()) > kMaxDigits && scale > 0 && digits.back() == '0') {
         digits.pop_back();

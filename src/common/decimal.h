@@ -54,4 +54,16 @@ int compare(const Decimal& a, const Decimal& b);
 // 10^n for n in 0 .. 38.
 int128 pow10i(int n);
 
+// A decimal number's text taken apart: sign, significant digits (leading zeros left out,
+// so zero has none), how many of them follow the point, and the exponent. Blanks and tabs
+// around the text are allowed, nothing else; nullopt without a digit or with an exponent
+// beyond `maxExponent` either way.
+struct DecimalText {
+    bool negative = false;
+    std::string digits;
+    int fraction = 0;
+    int exponent = 0;
+};
+std::optional<DecimalText> scanDecimalText(std::string_view s, int maxExponent);
+
 } // namespace rg
