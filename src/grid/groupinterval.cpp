@@ -4,6 +4,7 @@
 #include "common/displaytext.h"
 #include "common/error.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <utility>
@@ -52,12 +53,12 @@ Value dateStart(int64_t us, GroupInterval kind) {
 Value rangeStart(double x, double width) {
     if (!std::isfinite(x))
         return Value::fromDouble(x);
-    double k = std::floor(x / width);
-    // The quotient may round across a bound: the start never lies above the value.
-    if (k * width > x)
-        k -= 1;
-    else if ((k + 1) * width <= x)
-        k += 1;
+    // A value on a bound up to the rounding of the division opens the range there: 0.3 is
+    // in [0.3, 0.4) although 0.3 / 0.1 falls just short of 3.
+    const double q = x / width;
+    const double nearest = std::nearbyint(q);
+    const double k =
+        std::abs(q - nearest) <= 1e-12 * std::max(1.0, std::abs(q)) ? nearest : std::floor(q);
     return Value::fromDouble(k * width + 0.0);
 }
 
