@@ -8,7 +8,9 @@ namespace rg {
 // What `reportgen --run FILE.ini [options]` asks for.
 struct RunOptions {
     std::string setupFile;
-    std::vector<std::string> groupBy; // field names, outermost first
+    // Field names, outermost first, each with an interval after a ':' where it has one
+    // ("订单日期:月", "amount:区间100").
+    std::vector<std::string> groupBy;
     std::string filter;
     std::string format = "text"; // a name of ReportFormats()
     std::string output;          // empty: standard output (formats that write there)

@@ -60,6 +60,23 @@ void restoreFilter(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& ski
     }
 }
 
+void restoreIntervals(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+    NoteGoneFields(grid, setup.GroupIntervalNames(), "分组区间", skipped);
+    for (int i = 0; i < grid.ColumnCount(); ++i) {
+        TdxDBGridColumn& c = grid.Columns(i);
+        const std::string name = setup.ReadGroupInterval(c.FieldName());
+        if (name.empty())
+            continue;
+        try {
+            c.SetGroupInterval(parseInterval(name));
+        } catch (const Cancelled&) {
+            throw;
+        } catch (const Error& e) {
+            unusable("字段“" + c.FieldName() + "”的分组区间", e.what());
+        }
+    }
+}
+
 void restoreGrouping(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
     const std::vector<std::string> names = setup.ReadGroupColumns();
     if (names.empty())
@@ -111,6 +128,9 @@ void SaveGridState(TSetup& setup, TdxDBGrid& grid) {
             setup.WriteSortedColumn(c.FieldName(), c.Sorted() == S::csUp ? "csUp" : "csDown");
         if (const ColumnFilter* f = grid.Filter.ColumnFilterOf(c))
             setup.WriteColumnFilter(c.FieldName(), StoredColumnFilter(*f));
+        // An ungrouped column's interval shows nowhere: it is not worth keeping.
+        if (c.GroupIndex() >= 0 && c.GroupInterval().kind != GroupInterval::None)
+            setup.WriteGroupInterval(c.FieldName(), intervalName(c.GroupInterval()));
     }
     if (grid.Filter.Empty() && grid.dataSet())
         setup.WriteFilterText(grid.dataSet()->Filter());
@@ -138,6 +158,7 @@ void RestoreGridState(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& 
     }
     // Filtered before grouping, so that the grouping's one reload builds the final tree.
     restoreFilter(setup, grid, skipped);
+    restoreIntervals(setup, grid, skipped);
     restoreGrouping(setup, grid, skipped);
     restoreSorting(setup, grid, skipped);
     for (const std::string& name : setup.ReadHiddenColumns()) {

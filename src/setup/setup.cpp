@@ -35,6 +35,8 @@ constexpr std::string_view kGroupRowSummarySection = "GroupRowSummaries";
 // The second and further footer summaries of a field: its first stays in kSummarySection,
 // which holds one kind per field.
 constexpr std::string_view kMoreSummarySection = "MoreSummaries";
+// The interval a column's group rows stand for, by field name ("月", "区间100").
+constexpr std::string_view kIntervalSection = "GroupIntervals";
 // A list is "Count" entries keyed 1, 2, ...: entries beyond the count, left by a longer
 // list written entry by entry, are not part of it.
 constexpr std::string_view kCountKey = "Count";
@@ -46,7 +48,7 @@ const std::vector<std::string_view> kReportSections = {
     kSummarySection,     kGroupSection,      kOrderSection,
     kHiddenSection,      kWidthSection,      kSortSection,
     kFilterSection,      kFilterTextSection, kGroupRowSummarySection,
-    kMoreSummarySection,
+    kMoreSummarySection, kIntervalSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -225,6 +227,9 @@ std::vector<std::string> TSetup::SortedColumnNames() {
 std::vector<std::string> TSetup::ColumnFilterNames() {
     return namesFromAnsi(ini_.Keys(toAnsi(kFilterSection)));
 }
+std::vector<std::string> TSetup::GroupIntervalNames() {
+    return namesFromAnsi(ini_.Keys(toAnsi(kIntervalSection)));
+}
 
 void TSetup::writeList(std::string_view section, const std::vector<std::string>& items) {
     if (items.empty())
@@ -326,6 +331,12 @@ std::string TSetup::ReadColumnFilter(const std::string& fieldName) {
 }
 void TSetup::WriteColumnFilter(const std::string& fieldName, const std::string& condition) {
     WriteValue(kFilterSection, fieldName, condition);
+}
+std::string TSetup::ReadGroupInterval(const std::string& fieldName) {
+    return ReadValue(kIntervalSection, fieldName);
+}
+void TSetup::WriteGroupInterval(const std::string& fieldName, const std::string& interval) {
+    WriteValue(kIntervalSection, fieldName, interval);
 }
 std::string TSetup::ReadFilterText() {
     return ReadValue(kFilterTextSection, kFilterTextKey);

@@ -49,11 +49,12 @@ public:
     void WriteParameterValue(const std::string& parameterName, const std::string& value);
     void WriteSummaryField(const std::string& fieldName, const std::string& summaryKind);
 
-    // The field names that have a summary, sort or column filter entry, as the file spells
-    // them; only after ReadAll.
+    // The field names that have a summary, sort, column filter or group interval entry, as
+    // the file spells them; only after ReadAll.
     std::vector<std::string> SummaryFieldNames();
     std::vector<std::string> SortedColumnNames();
     std::vector<std::string> ColumnFilterNames();
+    std::vector<std::string> GroupIntervalNames();
 
     // The grid as the user left it, in sections the original program never reads. Lists
     // hold field names in their order (an empty list writes nothing); the per-field
@@ -74,6 +75,10 @@ public:
     // A column's filter condition, and a filter text given by other means than columns.
     std::string ReadColumnFilter(const std::string& fieldName);
     void WriteColumnFilter(const std::string& fieldName, const std::string& condition);
+    // The interval of a column's group rows by its stored name ("月", "区间100"); only
+    // columns that have one are written.
+    std::string ReadGroupInterval(const std::string& fieldName);
+    void WriteGroupInterval(const std::string& fieldName, const std::string& interval);
     std::string ReadFilterText();
     void WriteFilterText(const std::string& Value);
     // Summaries shown in the group rows, in their order, as (field name, kind name).
