@@ -92,6 +92,9 @@ protected:
     void focusOutEvent(QFocusEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
     bool viewportEvent(QEvent* e) override;
+    // A group button's intervals in a menu at `pos`; false where no group button with
+    // intervals is.
+    bool showGroupIntervalMenu(const QPoint& pos);
 
 private:
     void gridChanged() override;

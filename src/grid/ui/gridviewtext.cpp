@@ -1,11 +1,12 @@
 // Texts of the grid view beyond painting: copying rows to the clipboard, fitting a column
-// to its texts, and tooltips that show whole what a cell shows cut.
+// to its texts, tooltips that show whole what a cell shows cut, and the group buttons' menu.
 
 #include "grid/ui/gridview.h"
 
 #include "grid/gridcopy.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QScrollBar>
@@ -109,6 +110,9 @@ QString TdxDBGridView::ClippedTextAt(const QPoint& pos) const {
 }
 
 bool TdxDBGridView::viewportEvent(QEvent* e) {
+    if (e->type() == QEvent::ContextMenu &&
+        showGroupIntervalMenu(static_cast<QContextMenuEvent*>(e)->pos()))
+        return true;
     if (e->type() != QEvent::ToolTip)
         return QAbstractScrollArea::viewportEvent(e);
     const auto* help = static_cast<QHelpEvent*>(e);
