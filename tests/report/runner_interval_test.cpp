@@ -109,6 +109,21 @@ TEST(RunnerIntervals, GroupByMonthMatchesStrftimeAndTheSetupKeepsIt) {
     EXPECT_EQ(rg::test::readBytes(plain).find("GroupIntervals"), std::string::npos);
     EXPECT_NE(rg::test::readBytes(two).find("[GroupIntervals]"), std::string::npos);
 
+    // A saved interval of a field that is gone is noticed; one that cannot be read stops.
+    rg::TSetup(two).WriteGroupInterval("gone", "月");
+    std::string notices;
+    EXPECT_EQ(rg::runReport(rg::parseRunOptions({"--run", two, "--format", "csv", "--output",
+                                                 db.folder + "/g.csv"}),
+                            notices),
+              0);
+    EXPECT_NE(notices.find("分组区间 gone"), std::string::npos) << notices;
+    rg::TSetup(two).WriteGroupInterval("d", "月份");
+    EXPECT_EQ(rg::runReport(rg::parseRunOptions({"--run", two, "--format", "csv", "--output",
+                                                 db.folder + "/g.csv"}),
+                            notices),
+              1);
+    EXPECT_EQ(notices, "设置文件中的字段“d”的分组区间无法使用：未知的分组区间: 月份");
+
     // What cannot be done is named.
     for (const auto& [groupBy, message] : std::vector<std::pair<std::string, std::string>>{
              {"d:月份", "未知的分组区间: 月份"},
