@@ -88,6 +88,21 @@ TEST(RunnerIntervals, GroupByMonthMatchesStrftimeAndTheSetupKeepsIt) {
     EXPECT_TRUE(months.starts_with("kind,level,id,amount\r\n")) << months.substr(0, 80);
     EXPECT_EQ(groupAndFooterLines(months), expectedMonths(db.path));
 
+    // The other formats take the same group texts (XML writes them as character references).
+    for (const auto& [format, text] : std::vector<std::pair<std::string, std::string>>{
+             {"text", "日期 : 2021年3月 "},
+             {"html", ">日期 : 2021年3月 </td>"},
+             {"xml", "GroupText=\"&#26085;&#26399; : 2021&#24180;3&#26376; \""}}) {
+        const std::string out = db.folder + "/months." + format;
+        std::string errors;
+        EXPECT_EQ(
+            rg::runReport(
+                rg::parseRunOptions({"--run", saved, "--format", format, "--output", out}), errors),
+            0)
+            << errors;
+        EXPECT_NE(rg::test::readBytes(out).find(text), std::string::npos) << format;
+    }
+
     // The saved setup groups by month again; a second level by range nests inside.
     EXPECT_EQ(rg::TSetup(saved).ReadGroupInterval("d"), "月");
     EXPECT_EQ(run({"--run", saved}, db.folder + "/b.csv"), months);
