@@ -1,6 +1,7 @@
 #include "datasource/sqliteprovider.h"
 
 #include "common/asciicase.h"
+#include "common/codepage.h"
 #include "common/databaseerror.h"
 #include "common/datetime.h"
 #include "common/displaytext.h"
@@ -233,6 +234,14 @@ SqliteProvider::SqliteProvider(const std::string& path) {
         throw DatabaseError(msg + ": " + path, {}, code);
     }
     sqlite3_busy_timeout(db_, 5000);
+    // Statements that order texts as the program does (code page order) name this collation.
+    sqlite3_create_collation(
+        db_, "RG_ANSI", SQLITE_UTF8, nullptr,
+        [](void*, int na, const void* a, int nb, const void* b) {
+            return ansiCompare(
+                std::string_view(static_cast<const char*>(a), static_cast<size_t>(na)),
+                std::string_view(static_cast<const char*>(b), static_cast<size_t>(nb)));
+        });
 }
 
 SqliteProvider::~SqliteProvider() {
@@ -293,6 +302,8 @@ std::string SqliteProvider::quoteIdentifier(const std::string& name) {
 }
 
 std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql,
+                                                    const std::vector<Value>& params,
+                                                    const std::vector<FieldKind>& kinds,
                                                     const ProgressFn& progress) {
     Stmt st;
     const char* tail = nullptr;
@@ -301,6 +312,8 @@ std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql,
         fail();
     if (!st.s)
         throw DatabaseError("Command text does not return a result set");
+    for (size_t i = 0; i < params.size(); ++i)
+        bindValue(st.s, static_cast<int>(i) + 1, params[i]);
     auto buf = std::make_unique<ResultBuffer>();
     const int n = sqlite3_column_count(st.s);
     int rc = sqlite3_step(st.s);
@@ -313,7 +326,12 @@ std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql,
         ColumnInfo& ci = buf->info[static_cast<size_t>(i)];
         ci.name = sqlite3_column_name(st.s, i);
         const char* decl = sqlite3_column_decltype(st.s, i);
-        if (decl) {
+        if (static_cast<size_t>(i) < kinds.size() &&
+            kinds[static_cast<size_t>(i)] != FieldKind::Unknown) {
+            if (decl)
+                sqliteKindOf(decl, &ci.size);
+            ci.kind = kinds[static_cast<size_t>(i)];
+        } else if (decl) {
             ci.kind = sqliteKindOf(decl, &ci.size);
         } else if (rc == SQLITE_ROW) {
             // An expression column: the kind of its first value.
