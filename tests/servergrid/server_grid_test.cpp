@@ -155,12 +155,26 @@ std::vector<std::string> jumpedCells(const TdxDBGrid& g) {
     return cells;
 }
 
+// What the drop-downs of the header filters offer, one line per column.
+std::string dropDowns(const TdxDBGrid& g) {
+    std::string out;
+    for (const char* field : {"city", "qty", "price"}) {
+        const FilterValues v = g.Filter.DropDownValues(*g.ColumnByFieldName(field));
+        out += std::string(field) + (v.hasBlanks ? " blanks:" : ":");
+        for (const Value& x : v.values)
+            out += " " + x.displayText();
+        out += "\n";
+    }
+    return out;
+}
+
 void checkServerReport(const std::string& connectionString) {
     Report r(connectionString);
     const std::string memory = r.csv(RowPlacement::Memory);
     ASSERT_FALSE(r.grid.ServerMode());
     const std::vector<std::string> memoryCells = jumpedCells(r.grid);
     const int memoryRows = r.grid.DataRowCount();
+    const std::string memoryDropDowns = dropDowns(r.grid);
 
     const std::string server = r.csv(RowPlacement::Server);
     ASSERT_TRUE(r.ds.ServerSide());
@@ -170,6 +184,17 @@ void checkServerReport(const std::string& connectionString) {
     EXPECT_NE(memory.find("华东"), std::string::npos);
     EXPECT_EQ(firstDifference(memory, server), "");
     EXPECT_EQ(jumpedCells(r.grid), memoryCells);
+    EXPECT_EQ(firstDifference(dropDowns(r.grid), memoryDropDowns), "");
+
+    // A condition the server cannot state exactly (texts ordered as the program orders
+    // them) is refused with its reason; the filter and the rows stay.
+    ColumnFilter after;
+    after.first = {FilterOperator::Greater, Value::fromText("华北")};
+    const std::string refused = rgtest::errorOf(
+        [&] { r.grid.Filter.SetColumnFilter(*r.grid.ColumnByFieldName("region"), after); });
+    EXPECT_NE(refused.find("在服务器上汇总时不能按这个条件筛选"), std::string::npos) << refused;
+    EXPECT_EQ(r.grid.Filter.ColumnFilterOf(*r.grid.ColumnByFieldName("region")), nullptr);
+    EXPECT_EQ(firstDifference(gridAsCsv(r.grid), server), "");
 
     // A reload the user cancels, at once or while the server groups, leaves every row and
     // the grouping as they were.
