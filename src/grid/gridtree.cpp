@@ -52,11 +52,9 @@ int TdxDBGrid::RecordOf(RowHandle r) const {
 Value TdxDBGrid::KeyValueOf(RowHandle r) const {
     if (!r.valid() || keyFieldIndex_ < 0 || !dataSet_ || !dataSet_->Active())
         return {};
-    if (server_) {
-        // A group row's key is that of its first data row, as in memory.
-        const int d = r.isGroup() ? tree_.group(r.index).firstData : r.index;
-        return d < tree_.dataCount() ? server_->value(tree_, d, keyFieldIndex_) : Value{};
-    }
+    if (server_)
+        return r.isGroup() ? server_->groupKey(tree_, r.index, keyFieldIndex_)
+                           : server_->value(tree_, r.index, keyFieldIndex_);
     return dataSet_->value(RecordOf(r), keyFieldIndex_);
 }
 

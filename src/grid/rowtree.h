@@ -140,20 +140,17 @@ public:
         }
     }
 
-    // Calls `emit` with every shown line in order: expanded groups open, and after the
-    // last data row of a group the `footerRows(row)` footer rows it closes.
-    template <typename Emit, typename FooterRows>
-    void forEachLine(Emit&& emit, FooterRows&& footerRows) const {
+    // The shown lines in order as spans, without work per data row: `group(g)` for a group
+    // row, `data(first, count, footers)` for the data rows [first, first + count) of a group
+    // (all of them without grouping), which the `footers` = `footerRows(last row)` footer
+    // rows of the groups its last row closes follow. Expanded groups open.
+    template <typename Group, typename Data, typename FooterRows>
+    void forEachSpan(Group&& group, Data&& data, FooterRows&& footerRows) const {
         auto addData = [&](int first, int count) {
-            for (int d = first; d < first + count; ++d)
-                emit(VisibleRow{RowHandle::data(d), -1});
             // Only the last row of a group closes groups: only it is followed by footer rows.
-            if (count == 0 || levels_ == 0)
-                return;
-            const RowHandle last = RowHandle::data(first + count - 1);
-            const int footers = footerRows(last);
-            for (int j = 0; j < footers; ++j)
-                emit(VisibleRow{last, j});
+            const int footers =
+                count == 0 || levels_ == 0 ? 0 : footerRows(RowHandle::data(first + count - 1));
+            data(first, count, footers);
         };
         if (levels_ == 0) {
             addData(0, dataCount());
@@ -161,7 +158,7 @@ public:
         }
         walkGroups([&](int g) {
             const GroupRow& row = groups_[static_cast<size_t>(g)];
-            emit(VisibleRow{RowHandle::group(g), -1});
+            group(g);
             if (!row.expanded)
                 return false;
             if (row.level < levels_ - 1)
@@ -169,6 +166,23 @@ public:
             addData(row.firstData, row.dataRows);
             return false;
         });
+    }
+
+    // Calls `emit` with every shown line in order: expanded groups open, and after the
+    // last data row of a group the `footerRows(row)` footer rows it closes.
+    template <typename Emit, typename FooterRows>
+    void forEachLine(Emit&& emit, FooterRows&& footerRows) const {
+        forEachSpan(
+            [&](int g) {
+                emit(VisibleRow{RowHandle::group(g), -1});
+            },
+            [&](int first, int count, int footers) {
+                for (int d = first; d < first + count; ++d)
+                    emit(VisibleRow{RowHandle::data(d), -1});
+                for (int j = 0; j < footers; ++j)
+                    emit(VisibleRow{RowHandle::data(first + count - 1), j});
+            },
+            footerRows);
     }
 
 private:

@@ -225,6 +225,7 @@ void ServerRows::setOrder(const PageOrder& order) {
     order_ = order;
     pages_.clear();
     resume_ = {};
+    groupKeys_.clear();
 }
 
 std::vector<Value> ServerRows::keysOf(const RowTree& tree, int group) const {
@@ -312,6 +313,16 @@ std::string ServerRows::text(const RowTree& tree, int dataRow, int field) const 
     int64_t row = 0;
     const ResultBuffer& page = rowPage(tree, dataRow, &row);
     return page.columns[static_cast<size_t>(field)].displayTextAt(row);
+}
+
+Value ServerRows::groupKey(const RowTree& tree, int group, int keyField) const {
+    const auto it = groupKeys_.find(group);
+    if (it != groupKeys_.end())
+        return it->second;
+    const int first = tree.group(group).firstData;
+    Value key = first < tree.dataCount() ? value(tree, first, keyField) : Value{};
+    groupKeys_.emplace(group, key);
+    return key;
 }
 
 std::vector<Value> ServerRows::distinct(int field, int limit) const {

@@ -15,6 +15,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace rg {
@@ -52,6 +53,9 @@ public:
     // A data row's value and display text, read from its page.
     Value value(const RowTree& tree, int dataRow, int field) const;
     std::string text(const RowTree& tree, int dataRow, int field) const;
+    // A group row's key: that of its first data row, kept once read, since a selection asks
+    // it of every group it paints.
+    Value groupKey(const RowTree& tree, int group, int keyField) const;
 
     // A field's distinct values passing the filter, at most `limit`.
     std::vector<Value> distinct(int field, int limit) const;
@@ -83,6 +87,7 @@ private:
         std::vector<Value> after;
     };
     mutable Resume resume_;
+    mutable std::unordered_map<int, Value> groupKeys_;
 };
 
 } // namespace rg

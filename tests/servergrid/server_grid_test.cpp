@@ -212,6 +212,12 @@ void checkServerReport(const std::string& connectionString) {
     const std::string resorted = gridAsCsv(r.grid);
     r.csv(RowPlacement::Memory);
     EXPECT_EQ(firstDifference(gridAsCsv(r.grid), resorted), "");
+
+    // Without grouping the report is one group, read page after page.
+    r.grid.ClearGrouping();
+    const std::string flat = gridAsCsv(r.grid);
+    EXPECT_EQ(firstDifference(r.csv(RowPlacement::Server), flat), "");
+    EXPECT_TRUE(r.grid.ServerMode());
 }
 
 } // namespace
