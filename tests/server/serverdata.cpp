@@ -15,6 +15,8 @@ const char* const kCats[3] = {"甲", "a'b", nullptr};
 const char* const kNotes[6] = {"it's \\ 中", "wow!", "100%", "ab_c", "x'); DROP TABLE sv_rows;--",
                                nullptr};
 
+const char* const kFlags[3] = {"TRUE", "NULL", "FALSE"};
+
 std::string literal(const char* s, bool backslashEscapes) {
     if (!s)
         return "NULL";
@@ -34,7 +36,7 @@ std::string insertRows(int rows, bool mariadb) {
     for (int i = 0; i < rows; ++i) {
         char amount[32] = "NULL", big[32] = "NULL", day[32] = "NULL";
         if (i % 7 != 3)
-            std::snprintf(amount, sizeof amount, "%.2f", ((i * 37) % 200 - 100) * 0.25);
+            std::snprintf(amount, sizeof amount, "%.2f", ((i * 37) % 200 - 100) * 0.1);
         if (i % 11 != 5)
             std::snprintf(big, sizeof big, "%lld", 1000000000000000LL + (i % 50) * 12345678901LL);
         if (i % 13 != 6)
@@ -42,13 +44,13 @@ std::string insertRows(int rows, bool mariadb) {
         sql += (i % 100 == 0 ? std::string(i ? ";\n" : "") + "INSERT INTO sv_rows VALUES " : ",") +
                "(" + std::to_string(i + 1) + "," + literal(kRegions[i % 5], mariadb) + "," +
                literal(kCats[i % 3], mariadb) + "," + amount + "," + big + "," + day + "," +
-               literal(kNotes[i % 6], mariadb) + ")";
+               literal(kNotes[i % 6], mariadb) + "," + kFlags[i % 3] + ")";
     }
     return sql + ";\n";
 }
 
 const char* kColumns = "(id BIGINT PRIMARY KEY, region VARCHAR(20), cat VARCHAR(20), "
-                       "amount DECIMAL(14,2), big BIGINT, day DATE, note VARCHAR(60))";
+                       "amount DECIMAL(14,2), big BIGINT, day DATE, note VARCHAR(60), flag BOOLEAN)";
 
 } // namespace
 
