@@ -109,9 +109,11 @@ void bench_server(const Args& args) {
                                   psqlSeconds(parts, {"-c", kGroupingSql});
                               }) -
                               psqlStart;
-    const double psqlCopy = bestOfThree([&] {
-        psqlSeconds(parts, {"-c", "\\copy (SELECT * FROM srv8 ORDER BY id) to /dev/null"});
-    });
+    const double psqlCopy =
+        bestOfThree([&] {
+            psqlSeconds(parts, {"-c", "\\copy (SELECT * FROM srv8 ORDER BY id) to /dev/null"});
+        }) -
+        psqlStart;
     const double psqlFilter =
         bestOfThree([&] {
             psqlSeconds(parts, {"-c", "SELECT count(*) FROM srv8 WHERE region = '区域 3'"});
