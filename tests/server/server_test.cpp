@@ -237,11 +237,16 @@ TEST_P(Server, PagesWalkAGroupInTheGridsOrder) {
         ASSERT_FALSE(want.empty()) << note;
         EXPECT_EQ(ids(*q.page({kNote}, keys, byId, {}, 0, kRows)), want) << note;
     }
+    // Dates as keys and as the sort field.
+    const std::vector<Value> day{memory.value(0, kDay)};
+    const PageOrder byDay{kDay, true, {kId}};
+    EXPECT_EQ(walk(q, {kDay}, day, byDay, 3), memoryOrder(memoryRecords({kDay}, day), byDay));
     // Without a group: every row, tie broken by a key of two fields.
     const PageOrder byBig{kBig, false, {kDay, kId}};
     std::vector<int> all(static_cast<size_t>(memory.RecordCount()));
     std::iota(all.begin(), all.end(), 0);
     EXPECT_EQ(walk(q, {}, {}, byBig, 50), memoryOrder(all, byBig));
+    EXPECT_EQ(walk(q, {}, {}, byDay, 37), memoryOrder(all, byDay));
 }
 
 TEST_P(Server, FiltersKeepTheRowsMemoryKeeps) {
@@ -327,6 +332,7 @@ TEST_P(Server, PlacementAndCancel) {
     ds.SetRowPlacement(RowPlacement::Server);
     ds.Open();
     ASSERT_TRUE(ds.ServerSide());
+    ds.SetFilter("n > 0"); // a statement with a bound value stops the same way
     ServerQuery q(ds);
     {
         CancelSoon sink;
