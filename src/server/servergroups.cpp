@@ -9,16 +9,7 @@
 
 namespace rg {
 
-struct ServerQuery::Sql {
-    std::string text;
-    std::vector<Value> params;
-};
-
 namespace {
-
-int64_t countOf(const Value& v) {
-    return v.type() == Value::Type::Int ? v.asInt() : static_cast<int64_t>(v.asDouble());
-}
 
 void readValues(ServerGroup& g, const ResultBuffer& buf, int64_t r, size_t first, size_t n) {
     for (size_t a = 0; a < n; ++a)
@@ -121,12 +112,12 @@ std::vector<ServerGroup> ServerQuery::readGroups(const ResultBuffer& buf, size_t
     const size_t first = n == 0 ? 0 : n + 1;
     for (int64_t r = 0; r < buf.rows; ++r) {
         ServerGroup g;
-        const int64_t missing = n == 0 ? 0 : countOf(buf.columns[n].valueAt(r));
+        const int64_t missing = n == 0 ? 0 : wholeNumber(buf.columns[n].valueAt(r));
         const size_t kept = n - static_cast<size_t>(missing);
         g.level = kept == 0 ? static_cast<int>(n) : static_cast<int>(kept) - 1;
         for (size_t i = 0; i < kept; ++i)
             addKey(g, buf.columns[i], r);
-        g.rows = countOf(buf.columns[first].valueAt(r));
+        g.rows = wholeNumber(buf.columns[first].valueAt(r));
         readValues(g, buf, r, first + 1, aggregates);
         out.push_back(std::move(g));
     }
@@ -148,7 +139,7 @@ std::vector<ServerGroup> ServerQuery::readRollup(const ResultBuffer& buf, size_t
             ++kept;
         if (kept > 0) {
             const size_t j = kept - 1;
-            const bool nullFlag = countOf(buf.columns[3 * j].valueAt(r)) != 0;
+            const bool nullFlag = wholeNumber(buf.columns[3 * j].valueAt(r)) != 0;
             if (!nullFlag && buf.columns[3 * j + 1].isNull(r))
                 continue;
         }
@@ -163,7 +154,7 @@ std::vector<ServerGroup> ServerQuery::readRollup(const ResultBuffer& buf, size_t
             if (!nullGroups.insert(key).second)
                 continue;
         }
-        g.rows = countOf(buf.columns[first].valueAt(r));
+        g.rows = wholeNumber(buf.columns[first].valueAt(r));
         readValues(g, buf, r, first + 1, aggregates);
         out.push_back(std::move(g));
     }

@@ -10,16 +10,7 @@
 
 namespace rg {
 
-struct ServerQuery::Sql {
-    std::string text;
-    std::vector<Value> params;
-};
-
 namespace {
-
-int64_t countOf(const Value& v) {
-    return v.type() == Value::Type::Int ? v.asInt() : static_cast<int64_t>(v.asDouble());
-}
 
 // Nulls first going up, last going down, whatever the server's own habit.
 std::string nullsTerm(const std::string& column, bool down) {
@@ -136,7 +127,7 @@ int64_t ServerQuery::count() {
     Sql sql{"SELECT COUNT(*) FROM " + source_, {}};
     addWhere(sql, {}, {});
     const auto buf = run(sql, {FieldKind::LargeInt});
-    return buf->rows == 1 ? countOf(buf->columns[0].valueAt(0)) : 0;
+    return buf->rows == 1 ? wholeNumber(buf->columns[0].valueAt(0)) : 0;
 }
 
 std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFields,
