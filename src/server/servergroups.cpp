@@ -3,6 +3,7 @@
 #include "datasource/dataset.h"
 #include "server/serversql.h"
 
+#include <algorithm>
 #include <set>
 
 // The grouping statement: every level's groups and the grand total at once.
@@ -19,6 +20,17 @@ void readValues(ServerGroup& g, const ResultBuffer& buf, int64_t r, size_t first
 void addKey(ServerGroup& g, const ColumnData& c, int64_t r) {
     g.keys.push_back(c.valueAt(r));
     g.keyTexts.push_back(c.displayTextAt(r));
+}
+
+// ROLLUP gives no row at all for no rows; every grouping has its grand total.
+std::vector<ServerGroup> withTotal(std::vector<ServerGroup> groups, size_t levels,
+                                   size_t aggregates) {
+    const bool has = std::any_of(groups.begin(), groups.end(), [&](const ServerGroup& g) {
+        return g.level == static_cast<int>(levels);
+    });
+    if (!has)
+        groups.push_back({static_cast<int>(levels), {}, {}, 0, std::vector<Value>(aggregates)});
+    return groups;
 }
 
 } // namespace
@@ -63,7 +75,7 @@ std::vector<ServerGroup> ServerQuery::groups(const std::vector<int>& levelFields
         addWhere(sql, {}, {});
         sql.text += " GROUP BY " + by + " WITH ROLLUP";
         rk.insert(rk.end(), aggKinds.begin(), aggKinds.end());
-        return readRollup(*run(sql, rk), n, aggregates.size());
+        return withTotal(readRollup(*run(sql, rk), n, aggregates.size()), n, aggregates.size());
     }
     kinds.push_back(FieldKind::LargeInt); // the level
     kinds.insert(kinds.end(), aggKinds.begin(), aggKinds.end());
@@ -102,7 +114,7 @@ std::vector<ServerGroup> ServerQuery::groups(const std::vector<int>& levelFields
             sql.params.insert(sql.params.end(), arm.params.begin(), arm.params.end());
         }
     }
-    return readGroups(*run(sql, kinds), n, aggregates.size());
+    return withTotal(readGroups(*run(sql, kinds), n, aggregates.size()), n, aggregates.size());
 }
 
 // Rows of n key columns, the number of levels left out, COUNT(*) and the aggregates.

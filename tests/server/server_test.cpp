@@ -208,6 +208,15 @@ TEST_P(Server, GroupsOfTwoLevelsEqualMemory) {
     for (size_t i = 0; i < regions.size(); ++i)
         EXPECT_EQ(distinct[i].displayText(), regions[i].displayText());
     EXPECT_EQ(q.distinct(kRegion, 2).size(), 2u);
+
+    // No row passes: the grand total is still there, counting none.
+    server.SetFilter("id < 0");
+    const auto none = ServerQuery(server).groups(levels, aggs);
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_EQ(none[0].level, 2);
+    EXPECT_EQ(none[0].rows, 0);
+    ASSERT_EQ(none[0].values.size(), aggs.size());
+    EXPECT_TRUE(none[0].values[0].isNull());
 }
 
 TEST_P(Server, PagesWalkAGroupInTheGridsOrder) {
