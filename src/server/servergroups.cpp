@@ -3,22 +3,14 @@
 #include "datasource/dataset.h"
 #include "server/serversql.h"
 
+#include <algorithm>
 #include <set>
 
 // The grouping statement: every level's groups and the grand total at once.
 
 namespace rg {
 
-struct ServerQuery::Sql {
-    std::string text;
-    std::vector<Value> params;
-};
-
 namespace {
-
-int64_t countOf(const Value& v) {
-    return v.type() == Value::Type::Int ? v.asInt() : static_cast<int64_t>(v.asDouble());
-}
 
 void readValues(ServerGroup& g, const ResultBuffer& buf, int64_t r, size_t first, size_t n) {
     for (size_t a = 0; a < n; ++a)
@@ -28,6 +20,17 @@ void readValues(ServerGroup& g, const ResultBuffer& buf, int64_t r, size_t first
 void addKey(ServerGroup& g, const ColumnData& c, int64_t r) {
     g.keys.push_back(c.valueAt(r));
     g.keyTexts.push_back(c.displayTextAt(r));
+}
+
+// ROLLUP gives no row at all for no rows; every grouping has its grand total.
+std::vector<ServerGroup> withTotal(std::vector<ServerGroup> groups, size_t levels,
+                                   size_t aggregates) {
+    const bool has = std::any_of(groups.begin(), groups.end(), [&](const ServerGroup& g) {
+        return g.level == static_cast<int>(levels);
+    });
+    if (!has)
+        groups.push_back({static_cast<int>(levels), {}, {}, 0, std::vector<Value>(aggregates)});
+    return groups;
 }
 
 } // namespace
@@ -72,7 +75,7 @@ std::vector<ServerGroup> ServerQuery::groups(const std::vector<int>& levelFields
         addWhere(sql, {}, {});
         sql.text += " GROUP BY " + by + " WITH ROLLUP";
         rk.insert(rk.end(), aggKinds.begin(), aggKinds.end());
-        return readRollup(*run(sql, rk), n, aggregates.size());
+        return withTotal(readRollup(*run(sql, rk), n, aggregates.size()), n, aggregates.size());
     }
     kinds.push_back(FieldKind::LargeInt); // the level
     kinds.insert(kinds.end(), aggKinds.begin(), aggKinds.end());
@@ -111,7 +114,7 @@ std::vector<ServerGroup> ServerQuery::groups(const std::vector<int>& levelFields
             sql.params.insert(sql.params.end(), arm.params.begin(), arm.params.end());
         }
     }
-    return readGroups(*run(sql, kinds), n, aggregates.size());
+    return withTotal(readGroups(*run(sql, kinds), n, aggregates.size()), n, aggregates.size());
 }
 
 // Rows of n key columns, the number of levels left out, COUNT(*) and the aggregates.
@@ -121,12 +124,12 @@ std::vector<ServerGroup> ServerQuery::readGroups(const ResultBuffer& buf, size_t
     const size_t first = n == 0 ? 0 : n + 1;
     for (int64_t r = 0; r < buf.rows; ++r) {
         ServerGroup g;
-        const int64_t missing = n == 0 ? 0 : countOf(buf.columns[n].valueAt(r));
+        const int64_t missing = n == 0 ? 0 : wholeNumber(buf.columns[n].valueAt(r));
         const size_t kept = n - static_cast<size_t>(missing);
         g.level = kept == 0 ? static_cast<int>(n) : static_cast<int>(kept) - 1;
         for (size_t i = 0; i < kept; ++i)
             addKey(g, buf.columns[i], r);
-        g.rows = countOf(buf.columns[first].valueAt(r));
+        g.rows = wholeNumber(buf.columns[first].valueAt(r));
         readValues(g, buf, r, first + 1, aggregates);
         out.push_back(std::move(g));
     }
@@ -148,7 +151,7 @@ std::vector<ServerGroup> ServerQuery::readRollup(const ResultBuffer& buf, size_t
             ++kept;
         if (kept > 0) {
             const size_t j = kept - 1;
-            const bool nullFlag = countOf(buf.columns[3 * j].valueAt(r)) != 0;
+            const bool nullFlag = wholeNumber(buf.columns[3 * j].valueAt(r)) != 0;
             if (!nullFlag && buf.columns[3 * j + 1].isNull(r))
                 continue;
         }
@@ -163,7 +166,7 @@ std::vector<ServerGroup> ServerQuery::readRollup(const ResultBuffer& buf, size_t
             if (!nullGroups.insert(key).second)
                 continue;
         }
-        g.rows = countOf(buf.columns[first].valueAt(r));
+        g.rows = wholeNumber(buf.columns[first].valueAt(r));
         readValues(g, buf, r, first + 1, aggregates);
         out.push_back(std::move(g));
     }

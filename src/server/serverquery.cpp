@@ -10,16 +10,7 @@
 
 namespace rg {
 
-struct ServerQuery::Sql {
-    std::string text;
-    std::vector<Value> params;
-};
-
 namespace {
-
-int64_t countOf(const Value& v) {
-    return v.type() == Value::Type::Int ? v.asInt() : static_cast<int64_t>(v.asDouble());
-}
 
 // Nulls first going up, last going down, whatever the server's own habit.
 std::string nullsTerm(const std::string& column, bool down) {
@@ -107,6 +98,9 @@ std::string ServerQuery::aggregateSql(const ServerAggregate& a) const {
     if (a.kind == ServerAggregate::Kind::Sum) {
         if (!isNumericKind(k))
             refuse("只有数字能求和");
+        // SQLite's SUM adds doubles; memory adds the fetched decimals exactly.
+        if (dialect_->sqlite && k != FieldKind::Float)
+            return "RG_SUM(" + column(a.field) + ")";
         return "SUM(" + column(a.field) + ")";
     }
     const char* fn = a.kind == ServerAggregate::Kind::Min ? "MIN(" : "MAX(";
@@ -125,14 +119,15 @@ FieldKind ServerQuery::aggregateKind(const ServerAggregate& a) const {
         return k;
     if (k == FieldKind::Float)
         return FieldKind::Float;
-    return storageFor(k) == Storage::Int ? FieldKind::LargeInt : FieldKind::BCD;
+    return storageFor(k) == Storage::Int && !dialect_->sqlite ? FieldKind::LargeInt
+                                                              : FieldKind::BCD;
 }
 
 int64_t ServerQuery::count() {
     Sql sql{"SELECT COUNT(*) FROM " + source_, {}};
     addWhere(sql, {}, {});
     const auto buf = run(sql, {FieldKind::LargeInt});
-    return buf->rows == 1 ? countOf(buf->columns[0].valueAt(0)) : 0;
+    return buf->rows == 1 ? wholeNumber(buf->columns[0].valueAt(0)) : 0;
 }
 
 std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFields,

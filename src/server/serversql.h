@@ -44,4 +44,15 @@ struct SqlCondition {
 SqlCondition filterCondition(DataSet& ds, const std::string& expression,
                              const ServerDialect& dialect);
 
+// A statement's text and its `?` values in order.
+struct ServerQuery::Sql {
+    std::string text;
+    std::vector<Value> params;
+};
+
+// A count or flag as the server returned it (an integer, or a decimal on some servers).
+inline int64_t wholeNumber(const Value& v) {
+    return v.type() == Value::Type::Int ? v.asInt() : static_cast<int64_t>(v.asDouble());
+}
+
 } // namespace rg
