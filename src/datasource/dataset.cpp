@@ -187,6 +187,8 @@ void DataSet::SetActive(bool on) {
         return;
     if (!on) {
         active_ = false;
+        serverSide_ = false;
+        keyFields_.clear();
         state_ = State::Inactive;
         fields_.clear();
         *impl_ = Impl();
@@ -199,6 +201,8 @@ void DataSet::SetActive(bool on) {
         throw DatabaseError("Command text was not set for the command object.");
     connection_->Open();
     Provider& p = connection_->provider();
+    if (openOnServer(p))
+        return;
     std::unique_ptr<ResultBuffer> buf;
     const bool table =
         commandType_ == CommandType::cmdTable || commandType_ == CommandType::cmdTableDirect;
@@ -209,20 +213,7 @@ void DataSet::SetActive(bool on) {
             buf = p.query(table ? "SELECT * FROM " + p.tableReference(commandText_) : commandText_,
                           progress);
     });
-    fields_.clear();
-    for (size_t i = 0; i < buf->info.size(); ++i) {
-        auto f = std::make_unique<Field>();
-        f->owner_ = this;
-        f->index_ = static_cast<int>(i);
-        // Every field has a name of its own: a join's second "id" becomes "id_1", so that
-        // columns, captions, filters and summaries reach it and not the first one.
-        f->name_ = buf->info[i].name;
-        for (int n = 1; FindField(f->name_); ++n)
-            f->name_ = buf->info[i].name + "_" + std::to_string(n);
-        f->kind_ = buf->info[i].kind;
-        f->size_ = buf->info[i].size;
-        fields_.push_back(std::move(f));
-    }
+    makeFields(*buf);
     impl_->buf = std::move(buf);
     impl_->identity = true;
     impl_->view.clear();
@@ -250,6 +241,28 @@ void DataSet::SetActive(bool on) {
         SetActive(false);
         throw;
     }
+}
+
+void DataSet::makeFields(const ResultBuffer& buf) {
+    fields_.clear();
+    for (size_t i = 0; i < buf.info.size(); ++i) {
+        auto f = std::make_unique<Field>();
+        f->owner_ = this;
+        f->index_ = static_cast<int>(i);
+        // Every field has a name of its own: a join's second "id" becomes "id_1", so that
+        // columns, captions, filters and summaries reach it and not the first one.
+        f->name_ = buf.info[i].name;
+        for (int n = 1; FindField(f->name_); ++n)
+            f->name_ = buf.info[i].name + "_" + std::to_string(n);
+        f->kind_ = buf.info[i].kind;
+        f->size_ = buf.info[i].size;
+        fields_.push_back(std::move(f));
+    }
+}
+
+void DataSet::resetRows(std::unique_ptr<ResultBuffer> buf) {
+    *impl_ = Impl();
+    impl_->buf = std::move(buf);
 }
 
 void DataSet::rebuildView(bool cancellable) {
@@ -528,6 +541,10 @@ void DataSet::SetFilter(const std::string& expression) {
         filter_ = expression;
         return;
     }
+    if (serverSide_) {
+        setServerFilter(expression);
+        return;
+    }
     // A change cancelled while the records are chosen or while the observers reload brings
     // back the old filter, records and cursor as they were: observers still hold the old
     // records, so nothing needs a second reload.
@@ -583,6 +600,7 @@ void DataSet::EnableControls() {
 
 void DataSet::Insert() {
     checkBrowse();
+    checkEditable();
     impl_->pending.assign(fields_.size(), Value::null());
     impl_->insertAt = impl_->cur;
     state_ = State::Insert;
@@ -591,6 +609,7 @@ void DataSet::Insert() {
 void DataSet::Edit() {
     if (!active_)
         throw Error(kClosedObject);
+    checkEditable();
     if (state_ != State::Browse)
         return;
     if (impl_->cur < 0)
@@ -727,6 +746,7 @@ void DataSet::Delete() {
         return;
     }
     Cancel();
+    checkEditable();
     Impl& m = *impl_;
     if (m.cur < 0)
         throw Error("Cannot perform this operation on an empty dataset");

@@ -2,7 +2,8 @@
 
 // Database access: the connection, the data set on it and its parameters. The data set
 // fetches the whole result into memory when it opens; every walk, sort, filter and lookup
-// afterwards is served from memory.
+// afterwards is served from memory. A result too big for that stays on the server, where
+// the statements of src/server ask for what is shown.
 
 #include "common/value.h"
 #include "datasource/parameter.h"
@@ -107,6 +108,10 @@ public:
 using Bookmark = int64_t;
 constexpr Bookmark kNoBookmark = -1;
 
+// Where a report's rows live. Auto: on the server when the command is a table or an SQL text
+// whose `SELECT count(*)` exceeds the threshold; stored procedures always in memory.
+enum class RowPlacement { Auto, Server, Memory };
+
 class DataSet {
 public:
     explicit DataSet(Connection* connection);
@@ -131,6 +136,19 @@ public:
     void Close() { SetActive(false); }
     // A long open reports to the opening thread's progress sink (common/progress.h), whose
     // cancel stops the statement in the driver and throws rg::Cancelled.
+
+    // Both change only while the data set is closed (rg::Error otherwise).
+    void SetRowPlacement(RowPlacement p);
+    RowPlacement GetRowPlacement() const { return placement_; }
+    void SetServerThreshold(int64_t rows);
+    int64_t ServerThreshold() const { return threshold_; }
+    // After an open: the rows stayed on the server. The fields are known (the result
+    // described, no row fetched), RecordCount() is 0, the cursor is empty and editing is
+    // refused; Filter() holds the expression the server statements apply.
+    bool ServerSide() const { return active_ && serverSide_; }
+    // The fields of the table's primary key while the rows stay on the server, empty when
+    // it has none or the command is no table.
+    const std::vector<int>& KeyFields() const { return keyFields_; }
 
     // Stored-procedure parameters.
     void RefreshParameters();
@@ -180,7 +198,8 @@ public:
     bool Locate(const std::string& fieldName, const Value& value); // moves there when found
 
     // Filter expression over the loaded records (grammar in filter.h). Setting it reports
-    // changed contents.
+    // changed contents. While the rows stay on the server, an expression the server cannot
+    // evaluate exactly as in memory throws rg::ServerRefusal and leaves the old filter.
     const std::string& Filter() const { return filter_; }
     void SetFilter(const std::string& expression);
     bool Filtered() const { return !filter_.empty(); }
@@ -221,6 +240,11 @@ private:
     int recordOfBookmark(Bookmark b) const;
     std::vector<std::string> keyColumnsOf(const std::string& schema, const std::string& table);
     RowChange changeFor(int64_t row);
+    bool openOnServer(Provider& p);
+    void makeFields(const ResultBuffer& buf);
+    void checkEditable() const;
+    void setServerFilter(const std::string& expression);
+    void resetRows(std::unique_ptr<ResultBuffer> buf);
 
     Connection* connection_;
     CommandType commandType_ = CommandType::cmdText;
@@ -230,6 +254,10 @@ private:
     std::vector<Parameter> parameters_;
     std::vector<std::unique_ptr<Field>> fields_;
     std::string filter_;
+    RowPlacement placement_ = RowPlacement::Auto;
+    int64_t threshold_ = 2'000'000;
+    bool serverSide_ = false;
+    std::vector<int> keyFields_;
     int disableCount_ = 0;
     std::vector<DataSetObserver*> observers_;
     std::unique_ptr<Impl> impl_;

@@ -164,8 +164,18 @@ bool likeMatch(std::string_view text, std::string_view pat) {
 
 // A chain of ORs or ANDs is one node with its operands side by side, so that a long list of
 // conditions adds no depth to evaluation or destruction.
+FilterTerm listTerm(FilterTerm::Kind kind,
+                    const std::vector<std::unique_ptr<FilterExpr>>& operands) {
+    FilterTerm t;
+    t.kind = kind;
+    for (const auto& e : operands)
+        t.operands.push_back(e.get());
+    return t;
+}
+
 struct Or : FilterExpr {
     std::vector<std::unique_ptr<FilterExpr>> operands;
+    FilterTerm term() const override { return listTerm(FilterTerm::Kind::Or, operands); }
     bool matches(const DataSet& ds, int64_t row) const override {
         for (const auto& e : operands)
             if (e->matches(ds, row))
@@ -176,6 +186,7 @@ struct Or : FilterExpr {
 
 struct And : FilterExpr {
     std::vector<std::unique_ptr<FilterExpr>> operands;
+    FilterTerm term() const override { return listTerm(FilterTerm::Kind::And, operands); }
     bool matches(const DataSet& ds, int64_t row) const override {
         for (const auto& e : operands)
             if (!e->matches(ds, row))
@@ -187,6 +198,12 @@ struct And : FilterExpr {
 struct Not : FilterExpr {
     std::unique_ptr<FilterExpr> a;
     bool matches(const DataSet& ds, int64_t row) const override { return !a->matches(ds, row); }
+    FilterTerm term() const override {
+        FilterTerm t;
+        t.kind = FilterTerm::Kind::Not;
+        t.operands.push_back(a.get());
+        return t;
+    }
 };
 
 // The stored column of a field while no posted edit replaces its values: conditions read
@@ -204,13 +221,33 @@ struct IsNull : FilterExpr {
         const bool null = column ? column->isNull(row) : cell(ds, row, field).isNull();
         return null != negate;
     }
+    FilterTerm term() const override {
+        FilterTerm t;
+        t.kind = FilterTerm::Kind::IsNull;
+        t.field = field;
+        t.negate = negate;
+        return t;
+    }
 };
 
 enum class Op { Eq, Ne, Lt, Le, Gt, Ge };
 
+const char* opText(Op op) {
+    static const char* const texts[] = {"=", "<>", "<", "<=", ">", ">="};
+    return texts[static_cast<int>(op)];
+}
+
 struct Compare : FilterExpr {
     int field = 0;
     Op op = Op::Eq;
+    FilterTerm term() const override {
+        FilterTerm t;
+        t.kind = FilterTerm::Kind::Compare;
+        t.field = field;
+        t.op = opText(op);
+        t.literal = literal;
+        return t;
+    }
     Value literal;
     // How a stored value compares with the literal without a Value, as compareValues would.
     enum class Direct { None, Text, Code, Double, Exact } direct = Direct::None;
@@ -294,6 +331,14 @@ struct Like : FilterExpr {
     bool negate = false;
     std::string pattern;
     size_t fixed = 0; // characters other than "%"
+    FilterTerm term() const override {
+        FilterTerm t;
+        t.kind = FilterTerm::Kind::Like;
+        t.field = field;
+        t.negate = negate;
+        t.literal = Value::fromText(pattern);
+        return t;
+    }
 
     void compile(std::string_view text) {
         pattern.reserve(text.size());

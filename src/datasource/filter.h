@@ -24,16 +24,31 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace rg {
 
 class DataSet;
+
+class FilterExpr;
+
+// What one node of a parsed filter tests, for code that states the filter in another
+// language (SQL on the server).
+struct FilterTerm {
+    enum class Kind { Or, And, Not, IsNull, Compare, Like } kind = Kind::Or;
+    std::vector<const FilterExpr*> operands; // Or, And, Not
+    int field = -1;
+    bool negate = false; // IS NOT NULL, NOT LIKE
+    std::string op;      // Compare: "=", "<>", "<", "<=", ">" or ">="
+    Value literal;       // Compare: of the field's type; Like: the pattern as text
+};
 
 class FilterExpr {
 public:
     virtual ~FilterExpr() = default;
     // Whether the physical row of the data set passes.
     virtual bool matches(const DataSet& ds, int64_t row) const = 0;
+    virtual FilterTerm term() const = 0;
 
 protected:
     static Value cell(const DataSet& ds, int64_t row, int field);

@@ -37,13 +37,17 @@ struct OdbcProvider::Binding {
 };
 
 std::unique_ptr<ResultBuffer> OdbcProvider::query(const std::string& text,
+                                                  const std::vector<Value>& params,
+                                                  const std::vector<FieldKind>&,
                                                   const ProgressFn& progress) {
     auto plain = [&](const std::string& sql) {
         CancellableStmt st(*this);
         auto buf = run(
             st,
             [&](Stmt& s) {
-                if (wide_) {
+                if (!params.empty()) {
+                    executeWith(s, sql, params);
+                } else if (wide_) {
                     WString w = toW(sql);
                     s.check(SQLExecDirectW(s.h, wptr(w), static_cast<SQLINTEGER>(w.size())));
                 } else {

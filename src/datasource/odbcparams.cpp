@@ -340,6 +340,15 @@ void OdbcProvider::applyChange(const RowChange& change) {
     endTransaction(SQL_COMMIT);
 }
 
+void OdbcProvider::executeWith(Stmt& st, const std::string& sql, const std::vector<Value>& params) {
+    prepare(st, sql);
+    // The values are read when the statement executes; the buffers may go after that.
+    std::vector<ParamBuffer> buffers(params.size());
+    for (size_t i = 0; i < params.size(); ++i)
+        bindValue(st, static_cast<SQLUSMALLINT>(i + 1), params[i], buffers[i]);
+    st.check(SQLExecute(st.h));
+}
+
 void OdbcProvider::prepare(Stmt& st, const std::string& sql) {
     if (wide_) {
         WString w = toW(sql);

@@ -140,6 +140,14 @@ std::string OdbcProvider::driverName() {
     return asciiLower(reinterpret_cast<char*>(name));
 }
 
+std::string OdbcProvider::dbmsName() {
+    SQLCHAR name[512] = {0};
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_DBMS_NAME, name, sizeof name, &len)))
+        return {};
+    return reinterpret_cast<char*>(name);
+}
+
 std::string OdbcProvider::currentCatalog() {
     if (wide_) {
         SQLWCHAR w[512] = {0};

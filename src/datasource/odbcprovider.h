@@ -40,8 +40,11 @@ public:
     void listProcedures(std::vector<std::string>& list) override;
     void listFields(const std::string& table, std::vector<std::string>& list) override;
     std::string quoteIdentifier(const std::string& name) override;
-    std::unique_ptr<ResultBuffer> query(const std::string& sql,
+    using Provider::query;
+    std::unique_ptr<ResultBuffer> query(const std::string& sql, const std::vector<Value>& params,
+                                        const std::vector<FieldKind>& kinds,
                                         const ProgressFn& progress) override;
+    std::string dbmsName() override;
     std::string tableReference(const std::string& name) override;
     std::unique_ptr<ResultBuffer> callProcedure(const std::string& name,
                                                 std::vector<Parameter>& params,
@@ -116,6 +119,8 @@ private:
     bool isOutputsResult(odbc::Stmt& st, SQLSMALLINT cols, const std::vector<Parameter>& params);
     int skipFurtherResults(odbc::Stmt& st, const std::vector<Parameter>& params);
     void prepare(odbc::Stmt& st, const std::string& sql);
+    // Prepares `sql`, binds `params` to its placeholders and executes it.
+    void executeWith(odbc::Stmt& st, const std::string& sql, const std::vector<Value>& params);
 
     // Result fetching
     std::unique_ptr<ResultBuffer> run(odbc::Stmt& st, const Exec& exec, const ProgressFn& progress,

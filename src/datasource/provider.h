@@ -42,8 +42,20 @@ public:
     virtual std::string tableReference(const std::string& name) { return quoteIdentifier(name); }
 
     // Runs a query and fetches the whole result.
+    std::unique_ptr<ResultBuffer> query(const std::string& sql, const ProgressFn& progress) {
+        return query(sql, {}, {}, progress);
+    }
+    // The same with `?` placeholders taking `params` in order, bound as values of their types,
+    // never pasted into the text. `kinds`, where given and not Unknown, are the kinds the
+    // leading columns are read as: a driver that gives an expression column the kind of its
+    // first value (SQLite) then reads every row as the data set's own field does.
     virtual std::unique_ptr<ResultBuffer> query(const std::string& sql,
+                                                const std::vector<Value>& params,
+                                                const std::vector<FieldKind>& kinds,
                                                 const ProgressFn& progress) = 0;
+    // The server's product name as the driver reports it ("PostgreSQL", "MariaDB",
+    // "SQLite"...).
+    virtual std::string dbmsName() = 0;
     // Runs a stored procedure with the parameters' values; output values are written back.
     virtual std::unique_ptr<ResultBuffer> callProcedure(const std::string& name,
                                                         std::vector<Parameter>& params,

@@ -1,6 +1,8 @@
 #include "datasource/sqliteprovider.h"
 
 #include "common/asciicase.h"
+#include "common/bigdecimal.h"
+#include "common/codepage.h"
 #include "common/databaseerror.h"
 #include "common/datetime.h"
 #include "common/displaytext.h"
@@ -181,6 +183,48 @@ void bindValue(sqlite3_stmt* st, int i, const Value& v) {
     }
 }
 
+// RG_SUM(x): the exact sum of a column as the program sums what it fetched (a REAL as its
+// shortest decimal, a text as its digits), given as the digits' text; null without a value.
+// SQLite's own SUM adds doubles and fails beyond 64-bit integers.
+void exactSumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto** sum = static_cast<BigDecimal**>(sqlite3_aggregate_context(ctx, sizeof(BigDecimal*)));
+    if (!sum)
+        return sqlite3_result_error_nomem(ctx);
+    std::optional<BigDecimal> v;
+    switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER:
+        v = BigDecimal::fromDecimal(Decimal::fromInt(sqlite3_value_int64(argv[0])));
+        break;
+    case SQLITE_FLOAT: {
+        const double d = sqlite3_value_double(argv[0]);
+        if (const auto shortest = Decimal::fromDouble(d))
+            v = BigDecimal::fromDecimal(*shortest);
+        break;
+    }
+    case SQLITE_TEXT:
+        v = BigDecimal::parse(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])));
+        break;
+    default:
+        break;
+    }
+    if (!v)
+        return;
+    if (*sum)
+        **sum = BigDecimal::add(**sum, *v);
+    else
+        *sum = new BigDecimal(*v); // freed by exactSumFinal, which SQLite always calls
+
+}
+
+void exactSumFinal(sqlite3_context* ctx) {
+    auto** sum = static_cast<BigDecimal**>(sqlite3_aggregate_context(ctx, 0));
+    if (!sum || !*sum)
+        return sqlite3_result_null(ctx);
+    const std::string text = (*sum)->toString();
+    delete *sum;
+    sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 FieldKind sqliteKindOf(const std::string& declaredType, int* size) {
@@ -233,6 +277,16 @@ SqliteProvider::SqliteProvider(const std::string& path) {
         throw DatabaseError(msg + ": " + path, {}, code);
     }
     sqlite3_busy_timeout(db_, 5000);
+    sqlite3_create_function_v2(db_, "RG_SUM", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                               nullptr, exactSumStep, exactSumFinal, nullptr);
+    // Statements that order texts as the program does (code page order) name this collation.
+    sqlite3_create_collation(
+        db_, "RG_ANSI", SQLITE_UTF8, nullptr,
+        [](void*, int na, const void* a, int nb, const void* b) {
+            return ansiCompare(
+                std::string_view(static_cast<const char*>(a), static_cast<size_t>(na)),
+                std::string_view(static_cast<const char*>(b), static_cast<size_t>(nb)));
+        });
 }
 
 SqliteProvider::~SqliteProvider() {
@@ -293,6 +347,8 @@ std::string SqliteProvider::quoteIdentifier(const std::string& name) {
 }
 
 std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql,
+                                                    const std::vector<Value>& params,
+                                                    const std::vector<FieldKind>& kinds,
                                                     const ProgressFn& progress) {
     Stmt st;
     const char* tail = nullptr;
@@ -301,6 +357,8 @@ std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql,
         fail();
     if (!st.s)
         throw DatabaseError("Command text does not return a result set");
+    for (size_t i = 0; i < params.size(); ++i)
+        bindValue(st.s, static_cast<int>(i) + 1, params[i]);
     auto buf = std::make_unique<ResultBuffer>();
     const int n = sqlite3_column_count(st.s);
     int rc = sqlite3_step(st.s);
@@ -313,7 +371,12 @@ std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql,
         ColumnInfo& ci = buf->info[static_cast<size_t>(i)];
         ci.name = sqlite3_column_name(st.s, i);
         const char* decl = sqlite3_column_decltype(st.s, i);
-        if (decl) {
+        if (static_cast<size_t>(i) < kinds.size() &&
+            kinds[static_cast<size_t>(i)] != FieldKind::Unknown) {
+            if (decl)
+                sqliteKindOf(decl, &ci.size);
+            ci.kind = kinds[static_cast<size_t>(i)];
+        } else if (decl) {
             ci.kind = sqliteKindOf(decl, &ci.size);
         } else if (rc == SQLITE_ROW) {
             // An expression column: the kind of its first value.

@@ -21,8 +21,11 @@ public:
     void listProcedures(std::vector<std::string>& list) override;
     void listFields(const std::string& table, std::vector<std::string>& list) override;
     std::string quoteIdentifier(const std::string& name) override;
-    std::unique_ptr<ResultBuffer> query(const std::string& sql,
+    using Provider::query;
+    std::unique_ptr<ResultBuffer> query(const std::string& sql, const std::vector<Value>& params,
+                                        const std::vector<FieldKind>& kinds,
                                         const ProgressFn& progress) override;
+    std::string dbmsName() override { return "SQLite"; }
     std::unique_ptr<ResultBuffer> callProcedure(const std::string& name,
                                                 std::vector<Parameter>& params,
                                                 const ProgressFn& progress) override;

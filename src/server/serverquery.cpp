@@ -1,0 +1,228 @@
+#include "server/serverquery.h"
+
+#include "common/progress.h"
+#include "datasource/dataset.h"
+#include "datasource/provider.h"
+#include "datasource/statementrun.h"
+#include "server/serversql.h"
+
+#include <algorithm>
+
+namespace rg {
+
+namespace {
+
+// Nulls first going up, last going down, whatever the server's own habit.
+std::string nullsTerm(const std::string& column, bool down) {
+    return "CASE WHEN " + column + " IS NULL THEN 0 ELSE 1 END" + (down ? " DESC" : "");
+}
+
+} // namespace
+
+ServerQuery::ServerQuery(DataSet& ds)
+    : ds_(ds), provider_(ds.connection()->provider()),
+      dialect_(std::make_unique<ServerDialect>(dialectOf(provider_))), syntax_(dialect_->grouping),
+      source_(derivedTable(provider_, ds.GetCommandType(), ds.CommandText())) {
+    SqlCondition c = filterCondition(ds, ds.Filter(), *dialect_);
+    where_ = std::move(c.sql);
+    whereParams_ = std::move(c.params);
+}
+
+ServerQuery::~ServerQuery() = default;
+
+std::unique_ptr<ResultBuffer> ServerQuery::run(const Sql& sql,
+                                               const std::vector<FieldKind>& kinds) {
+    std::unique_ptr<ResultBuffer> buf;
+    runStatement(provider_, [&](const ProgressFn& progress) {
+        buf = provider_.query(sql.text, sql.params, kinds, progress);
+    });
+    return buf;
+}
+
+void ServerQuery::addWhere(Sql& sql, const std::vector<std::string>& conditions,
+                           const std::vector<Value>& params) const {
+    std::vector<std::string> all;
+    if (!where_.empty()) {
+        all.push_back(where_);
+        sql.params.insert(sql.params.end(), whereParams_.begin(), whereParams_.end());
+    }
+    all.insert(all.end(), conditions.begin(), conditions.end());
+    sql.params.insert(sql.params.end(), params.begin(), params.end());
+    for (size_t i = 0; i < all.size(); ++i)
+        sql.text += (i ? " AND " : " WHERE ") + all[i];
+}
+
+std::string ServerQuery::column(int field) const {
+    return columnSql(ds_, field);
+}
+
+// What rows of one group share: MariaDB's collations take "a" and "A " for one text.
+std::string ServerQuery::groupExpr(int field) const {
+    if (dialect_->mariadb && isTextKind(ds_.Fields(field).Kind()))
+        return "BINARY " + column(field);
+    return column(field);
+}
+
+std::string ServerQuery::matchParam(int field) const {
+    if (dialect_->mariadb && isTextKind(ds_.Fields(field).Kind()))
+        return "BINARY ?";
+    return "?";
+}
+
+// A field's value as it orders the grid's rows: texts in the program's code page order
+// (GBK bytes), everything else by value. `operand` is the column or a placeholder.
+std::string ServerQuery::orderExpr(int field, const char* operand) const {
+    const std::string x = operand ? std::string(operand) : column(field);
+    if (!isTextKind(ds_.Fields(field).Kind()))
+        return x;
+    if (dialect_->sqlite)
+        return x + " COLLATE RG_ANSI";
+    if (dialect_->postgres)
+        return "convert_to(CAST(" + x + " AS text), 'GBK')";
+    if (dialect_->mariadb)
+        return "CAST(CONVERT(" + x + " USING gbk) AS BINARY)";
+    return x;
+}
+
+std::string ServerQuery::aggregateSql(const ServerAggregate& a) const {
+    const Field& f = ds_.Fields(a.field);
+    const FieldKind k = f.Kind();
+    auto refuse = [&](const char* why) {
+        throw ServerRefusal("在服务器上汇总时不能计算“" + f.DisplayName() + "”的这项汇总（" + why +
+                            "）");
+    };
+    if (isBlobKind(k) || k == FieldKind::Memo)
+        refuse("长数据不能汇总");
+    if (k == FieldKind::Boolean)
+        refuse("逻辑值不能在服务器上汇总");
+    if (a.kind == ServerAggregate::Kind::Sum) {
+        if (!isNumericKind(k))
+            refuse("只有数字能求和");
+        // SQLite's SUM adds doubles; memory adds the fetched decimals exactly.
+        if (dialect_->sqlite && k != FieldKind::Float)
+            return "RG_SUM(" + column(a.field) + ")";
+        return "SUM(" + column(a.field) + ")";
+    }
+    const char* fn = a.kind == ServerAggregate::Kind::Min ? "MIN(" : "MAX(";
+    if (isTextKind(k)) {
+        // Only SQLite orders texts as the program does within an aggregate.
+        if (!dialect_->sqlite)
+            refuse("服务器排列文字的顺序与本程序不同");
+        return fn + column(a.field) + " COLLATE RG_ANSI)";
+    }
+    return fn + column(a.field) + ")";
+}
+
+FieldKind ServerQuery::aggregateKind(const ServerAggregate& a) const {
+    const FieldKind k = ds_.Fields(a.field).Kind();
+    if (a.kind != ServerAggregate::Kind::Sum)
+        return k;
+    if (k == FieldKind::Float)
+        return FieldKind::Float;
+    return storageFor(k) == Storage::Int && !dialect_->sqlite ? FieldKind::LargeInt
+                                                              : FieldKind::BCD;
+}
+
+int64_t ServerQuery::count() {
+    Sql sql{"SELECT COUNT(*) FROM " + source_, {}};
+    addWhere(sql, {}, {});
+    const auto buf = run(sql, {FieldKind::LargeInt});
+    return buf->rows == 1 ? wholeNumber(buf->columns[0].valueAt(0)) : 0;
+}
+
+std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFields,
+                                                const std::vector<Value>& keys,
+                                                const PageOrder& order,
+                                                const std::vector<Value>& after, int64_t offset,
+                                                int limit) {
+    Sql sql{"SELECT rg_src.* FROM " + source_, {}};
+    std::vector<std::string> conditions;
+    std::vector<Value> params;
+    for (size_t i = 0; i < keys.size() && i < levelFields.size(); ++i) {
+        const int f = levelFields[i];
+        if (keys[i].isNull()) {
+            conditions.push_back(column(f) + " IS NULL");
+        } else {
+            conditions.push_back(groupExpr(f) + " = " + matchParam(f));
+            params.push_back(keys[i]);
+        }
+    }
+    struct Term {
+        int field;
+        bool down;
+    };
+    std::vector<Term> terms;
+    if (order.field >= 0)
+        terms.push_back({order.field, order.down});
+    for (int k : order.keyFields)
+        if (k != order.field && !isBlobKind(ds_.Fields(k).Kind()))
+            terms.push_back({k, false});
+    if (!after.empty()) {
+        if (after.size() != terms.size())
+            throw Error("The page's keyset does not match its order");
+        // Rows after the last one shown: equal on the terms before one, beyond it on that one.
+        std::string any;
+        for (size_t i = 0; i < terms.size(); ++i) {
+            std::string step;
+            for (size_t j = 0; j <= i; ++j) {
+                const Term& t = terms[j];
+                const std::string col = column(t.field);
+                const bool last = j == i;
+                std::string cond;
+                if (after[j].isNull()) {
+                    cond = last ? (t.down ? "1=0" : col + " IS NOT NULL") : col + " IS NULL";
+                } else {
+                    const std::string x = orderExpr(t.field, nullptr), p = orderExpr(t.field, "?");
+                    params.push_back(after[j]);
+                    if (!last)
+                        cond = x + " = " + p;
+                    else if (t.down)
+                        cond = "(" + x + " < " + p + " OR " + col + " IS NULL)";
+                    else
+                        cond = x + " > " + p;
+                }
+                step += (j ? " AND " : "") + cond;
+            }
+            any += (i ? " OR (" : "(") + step + ")";
+        }
+        conditions.push_back("(" + any + ")");
+    }
+    addWhere(sql, conditions, params);
+    for (size_t i = 0; i < terms.size(); ++i)
+        sql.text += (i ? ", " : " ORDER BY ") + nullsTerm(column(terms[i].field), terms[i].down) +
+                    ", " + orderExpr(terms[i].field, nullptr) + (terms[i].down ? " DESC" : "");
+    const std::string n = std::to_string(std::max(limit, 0));
+    const int64_t skip = after.empty() ? offset : 0;
+    if (dialect_->fetchFirst)
+        sql.text += " OFFSET " + std::to_string(skip) + " ROWS FETCH FIRST " + n + " ROWS ONLY";
+    else
+        sql.text += " LIMIT " + n + (skip > 0 ? " OFFSET " + std::to_string(skip) : "");
+    std::vector<FieldKind> kinds;
+    for (int f = 0; f < ds_.FieldCount(); ++f)
+        kinds.push_back(ds_.Fields(f).Kind());
+    return run(sql, kinds);
+}
+
+std::vector<Value> ServerQuery::distinct(int field, int limit) {
+    const std::string value = dialect_->mariadb && isTextKind(ds_.Fields(field).Kind())
+                                  ? "MIN(" + column(field) + ")"
+                                  : column(field);
+    Sql sql{"SELECT " + value + " FROM " + source_, {}};
+    addWhere(sql, {}, {});
+    sql.text += " GROUP BY " + groupExpr(field) + " ORDER BY " + nullsTerm(column(field), false) +
+                ", " + orderExpr(field, nullptr);
+    const std::string n = std::to_string(std::max(limit, 0));
+    if (dialect_->fetchFirst)
+        sql.text += " OFFSET 0 ROWS FETCH FIRST " + n + " ROWS ONLY";
+    else
+        sql.text += " LIMIT " + n;
+    const auto buf = run(sql, {ds_.Fields(field).Kind()});
+    std::vector<Value> out;
+    for (int64_t r = 0; r < buf->rows; ++r)
+        out.push_back(buf->columns[0].valueAt(r));
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Value& a, const Value& b) { return compareValues(a, b) < 0; });
+    return out;
+}
+
+} // namespace rg

@@ -1,0 +1,58 @@
+#pragma once
+
+// The pieces every server statement is made of: what the server understands, the data
+// set's command as a derived table and its filter as a condition with bound values.
+
+#include "datasource/parameter.h"
+#include "server/serverquery.h"
+
+#include <string>
+#include <vector>
+
+namespace rg {
+
+// What the statements need to know about the server behind a provider.
+struct ServerDialect {
+    GroupingSyntax grouping = GroupingSyntax::UnionAll;
+    bool sqlite = false; // the built-in provider
+    bool postgres = false;
+    bool mariadb = false; // MariaDB or MySQL: texts grouped and compared as bytes
+    bool sqlServer = false;
+    bool fetchFirst = false; // OFFSET … FETCH FIRST instead of LIMIT
+    bool exactTexts = false; // "=" and LIKE on texts can be made to compare bytes
+};
+
+// The dialect of the server behind the provider, by the product name its driver reports.
+ServerDialect dialectOf(Provider& p);
+
+// The command as a derived table named rg_src: a table's rows or an SQL text (a trailing
+// `;` dropped). Stored procedures have none.
+std::string derivedTable(Provider& p, CommandType kind, const std::string& text);
+
+// A field's column in statements over the derived table.
+std::string columnSql(DataSet& ds, int field);
+
+// A condition of a WHERE clause with its `?` values in order.
+struct SqlCondition {
+    std::string sql; // empty: no condition
+    std::vector<Value> params;
+};
+
+// The data set's filter expression as a condition that keeps exactly the rows the
+// in-memory filter keeps; throws ServerRefusal naming a condition it cannot express so, and
+// the parser's error for an expression that cannot be read.
+SqlCondition filterCondition(DataSet& ds, const std::string& expression,
+                             const ServerDialect& dialect);
+
+// A statement's text and its `?` values in order.
+struct ServerQuery::Sql {
+    std::string text;
+    std::vector<Value> params;
+};
+
+// A count or flag as the server returned it (an integer, or a decimal on some servers).
+inline int64_t wholeNumber(const Value& v) {
+    return v.type() == Value::Type::Int ? v.asInt() : static_cast<int64_t>(v.asDouble());
+}
+
+} // namespace rg
