@@ -213,7 +213,6 @@ void exactSumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
         **sum = BigDecimal::add(**sum, *v);
     else
         *sum = new BigDecimal(*v); // freed by exactSumFinal, which SQLite always calls
-
 }
 
 void exactSumFinal(sqlite3_context* ctx) {

@@ -147,16 +147,20 @@ std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFie
             params.push_back(keys[i]);
         }
     }
+    // The sort field orders as the grid shows it; the key fields only make the order
+    // total, in the server's own order of their values (which an index serves).
     struct Term {
         int field;
         bool down;
+        std::string value, param;
     };
     std::vector<Term> terms;
     if (order.field >= 0)
-        terms.push_back({order.field, order.down});
+        terms.push_back({order.field, order.down, orderExpr(order.field, nullptr),
+                         orderExpr(order.field, "?")});
     for (int k : order.keyFields)
         if (k != order.field && !isBlobKind(ds_.Fields(k).Kind()))
-            terms.push_back({k, false});
+            terms.push_back({k, false, groupExpr(k), matchParam(k)});
     if (!after.empty()) {
         if (after.size() != terms.size())
             throw Error("The page's keyset does not match its order");
@@ -172,7 +176,7 @@ std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFie
                 if (after[j].isNull()) {
                     cond = last ? (t.down ? "1=0" : col + " IS NOT NULL") : col + " IS NULL";
                 } else {
-                    const std::string x = orderExpr(t.field, nullptr), p = orderExpr(t.field, "?");
+                    const std::string &x = t.value, &p = t.param;
                     params.push_back(after[j]);
                     if (!last)
                         cond = x + " = " + p;
@@ -188,9 +192,16 @@ std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFie
         conditions.push_back("(" + any + ")");
     }
     addWhere(sql, conditions, params);
-    for (size_t i = 0; i < terms.size(); ++i)
-        sql.text += (i ? ", " : " ORDER BY ") + nullsTerm(column(terms[i].field), terms[i].down) +
-                    ", " + orderExpr(terms[i].field, nullptr) + (terms[i].down ? " DESC" : "");
+    // A primary key column holds no null: ordered by itself, an index on it serves the page
+    // instead of a sort of every row after the last one shown.
+    const std::vector<int>& primary = ds_.KeyFields();
+    for (size_t i = 0; i < terms.size(); ++i) {
+        const Term& t = terms[i];
+        sql.text += i ? ", " : " ORDER BY ";
+        if (std::find(primary.begin(), primary.end(), t.field) == primary.end())
+            sql.text += nullsTerm(column(t.field), t.down) + ", ";
+        sql.text += t.value + (t.down ? " DESC" : "");
+    }
     const std::string n = std::to_string(std::max(limit, 0));
     const int64_t skip = after.empty() ? offset : 0;
     if (dialect_->fetchFirst)

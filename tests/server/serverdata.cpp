@@ -49,8 +49,9 @@ std::string insertRows(int rows, bool mariadb) {
     return sql + ";\n";
 }
 
-const char* kColumns = "(id BIGINT PRIMARY KEY, region VARCHAR(20), cat VARCHAR(20), "
-                       "amount DECIMAL(14,2), big BIGINT, day DATE, note VARCHAR(60), flag BOOLEAN)";
+const char* kColumns =
+    "(id BIGINT PRIMARY KEY, region VARCHAR(20), cat VARCHAR(20), "
+    "amount DECIMAL(14,2), big BIGINT, day DATE, note VARCHAR(60), flag BOOLEAN)";
 
 } // namespace
 
