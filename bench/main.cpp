@@ -19,6 +19,7 @@
     X(export)                                                                                      \
     X(print)                                                                                       \
     X(pg)                                                                                          \
+    X(runner)                                                                                      \
     X(setup)
 
 #define RG_DECLARE(name) void bench_##name(const rg::bench::Args&);
