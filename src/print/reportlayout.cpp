@@ -30,7 +30,6 @@ void ReportLayout::clear() {
     measuredFonts_.clear();
     footerCells_.clear();
     lines_.clear();
-    lines_.shrink_to_fit();
     columns_.clear();
     rowPages_.clear();
     strips_.clear();
@@ -59,14 +58,13 @@ bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s,
     // Group footer rows print only with their option. A cancel stops taking lines; the walk
     // runs out without them.
     const int64_t total = walk.count(grid).lines;
-    lines_.reserve(static_cast<size_t>(total));
     int64_t done = 0;
     bool ok = true;
     walk.forEachLine(grid, [&](const VisibleRow& line) {
         if (!ok)
             return;
         if (line.footer < 0 || rowFooters)
-            lines_.push_back(line);
+            lines_.push(line);
         ++done;
         ok = !progress || done % kProgressStep != 0 || progress(done, total);
     });

@@ -18,7 +18,7 @@ std::string text(const TdxDBGrid& g, const VisibleRow& v) {
     return v.footer < 0 ? "D" + id : "F" + id + "." + std::to_string(v.footer);
 }
 
-std::vector<std::string> texts(const TdxDBGrid& g, const std::vector<VisibleRow>& lines) {
+template <class Lines> std::vector<std::string> texts(const TdxDBGrid& g, const Lines& lines) {
     std::vector<std::string> out;
     for (const VisibleRow& v : lines)
         out.push_back(text(g, v));
@@ -92,6 +92,38 @@ TEST_F(WalkFixture, LinesFollowTheGridsOwnOrderExpandedOrNot) {
     const RowWalk::Count count = RowWalk{}.count(grid);
     EXPECT_EQ(count.rows, grid.GroupRowCount() + grid.DataRowCount());
     EXPECT_EQ(count.lines, static_cast<int64_t>(expanded.size()));
+}
+
+// The grid keeps its shown lines as runs: indexing and finding a row give what a walk over
+// the tree gives, groups open, closed and mixed, footer rows after the last row of a group.
+TEST_F(WalkFixture, ShownLinesIndexLikeAWalkOverTheTree) {
+    auto check = [&](const char* state) {
+        SCOPED_TRACE(state);
+        std::vector<RowHandle> tops;
+        for (int t = 0; t < grid.TopCount(); ++t)
+            tops.push_back(grid.Top(t));
+        // Through the selection the walk goes down the tree rather than take the grid's list.
+        const std::vector<VisibleRow> walked = linesOf(RowWalk{false, tops}, grid);
+        const VisibleLines& lines = grid.VisibleRows();
+        ASSERT_EQ(lines.size(), walked.size());
+        EXPECT_EQ(texts(grid, lines), texts(grid, walked));
+        for (size_t i = 0; i < walked.size(); ++i) {
+            EXPECT_EQ(text(grid, lines[i]), text(grid, walked[i])) << i;
+            if (walked[i].footer < 0)
+                EXPECT_EQ(lines.lineOf(walked[i].row), static_cast<int64_t>(i));
+        }
+    };
+    grid.ExpandAll();
+    check("expanded");
+    grid.CollapseAll();
+    check("collapsed");
+    grid.SetExpanded(grid.Top(0), true);
+    grid.SetExpanded(grid.Child(grid.Top(0), 0), true);
+    grid.SetExpanded(grid.Top(2), true);
+    const RowHandle lastCity = grid.Child(grid.Top(2), grid.ChildCount(grid.Top(2)) - 1);
+    grid.SetExpanded(lastCity, true);
+    check("mixed");
+    EXPECT_EQ(grid.VisibleRows().lineOf(grid.Child(grid.Top(1), 0)), -1); // inside a closed group
 }
 
 // A selected row brings the groups on its path; a selected group its whole subtree, in tree
