@@ -126,11 +126,14 @@ void bench_grid(const Args& args) {
 
     // The lines a view shows with every group of the two levels open, as the view asks for
     // them to paint and scroll.
+    const size_t heapBefore = heapInUse();
     timed("grid_expand_all", openS, [&] {
         grid.ExpandAll();
         grid.VisibleRows();
     });
     report("grid_lines_expanded", static_cast<double>(grid.VisibleRows().size()));
+    report("grid_lines_expanded_heap_mib",
+           (static_cast<double>(heapInUse()) - static_cast<double>(heapBefore)) / 1048576.0);
 
     const double peak = peakResidentMb();
     report("values_as_text_mb", static_cast<double>(textBytes) / 1048576.0);

@@ -19,6 +19,7 @@
     X(export)                                                                                      \
     X(print)                                                                                       \
     X(pg)                                                                                          \
+    X(runner)                                                                                      \
     X(setup)                                                                                       \
     X(server)
 

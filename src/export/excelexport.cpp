@@ -72,7 +72,7 @@ std::string TdxDBGridExportExcel::ansiLabel(const std::string& utf8, size_t maxB
     return a;
 }
 
-void TdxDBGridExportExcel::CheckLimits(const std::vector<RowHandle>& nodes) {
+void TdxDBGridExportExcel::CheckLimits(const RowWalk::Count& count) {
     const int g = Grid->GroupColumnCount();
     const int n = static_cast<int>(VisibleExportColumns().size());
     if (g + n > kMaxSheetColumns)
@@ -81,8 +81,7 @@ void TdxDBGridExportExcel::CheckLimits(const std::vector<RowHandle>& nodes) {
             kMaxSheetColumns, g + n, g, n));
     int64_t rows =
         (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0) + (Grid->ShowSummaryFooter ? 1 : 0);
-    for (RowHandle r : nodes)
-        rows += 1 + (r.isData() ? Grid->FooterRowCount(r) : 0);
+    rows += count.lines;
     if (rows > kMaxSheetRows)
         throw Error(format("电子表格（.xls）最多容纳 %d 行，此报表需要 %lld 行，无法输出。"
                            "请输出为 Excel 工作簿（.xlsx），它可容纳 %lld 行。",

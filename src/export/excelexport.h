@@ -38,7 +38,7 @@ public:
     static constexpr int kColumnsWithOwnFont = 246;
 
 protected:
-    void CheckLimits(const std::vector<RowHandle>& nodes) override;
+    void CheckLimits(const RowWalk::Count& count) override;
 
 private:
     enum class CellKind : uint8_t { Empty, Integer, Number, Text, Memo };

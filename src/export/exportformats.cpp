@@ -40,14 +40,14 @@ ExportResult writeXlsx(const ExportJob& job) {
 
 ExportResult writeCsv(const ExportJob& job) {
     if (job.listing)
-        WriteListing(job.path, gridAsCsv(*job.grid));
+        WriteListing(job.path, [&job](const ListingSink& out) { WriteGridAsCsv(*job.grid, out); });
     else
         ExportToCsv(*job.grid, job.path, true, job.look);
     return {job.path, {}};
 }
 
 ExportResult writeText(const ExportJob& job) {
-    WriteListing(job.path, gridAsText(*job.grid));
+    WriteListing(job.path, [&job](const ListingSink& out) { WriteGridAsText(*job.grid, out); });
     return {job.path, {}};
 }
 

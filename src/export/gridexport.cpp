@@ -1,13 +1,12 @@
 #include "export/gridexport.h"
 
 #include "common/progress.h"
-#include "grid/rowwalk.h"
 
 namespace rg {
 
 namespace {
 // Rows written between two progress reports.
-constexpr size_t kProgressStep = 4096;
+constexpr int64_t kProgressStep = 4096;
 } // namespace
 
 void TdxDBGridExport::Execute() {
@@ -30,11 +29,11 @@ std::vector<TdxDBGridColumn*> TdxDBGridExport::VisibleExportColumns() const {
     return Grid->VisibleColumns();
 }
 
-std::vector<RowHandle> TdxDBGridExport::RowsToExport() const {
+RowWalk TdxDBGridExport::ExportWalk() const {
     RowWalk walk;
     if (!SaveAll)
         walk.selected = SelectedNodes;
-    return walk.Rows(*Grid);
+    return walk;
 }
 
 void TdxDBGridExport::WriteContent() {
@@ -43,19 +42,21 @@ void TdxDBGridExport::WriteContent() {
             WriteEmptyDocument();
         return;
     }
-    const std::vector<RowHandle> nodes = RowsToExport();
-    CheckLimits(nodes);
+    const RowWalk walk = ExportWalk();
+    const RowWalk::Count count = walk.count(*Grid);
+    CheckLimits(count);
     BeginDocument();
     try {
         CurrentRow = 0;
         WriteHeaderRows();
-        const auto total = static_cast<int64_t>(nodes.size());
-        for (size_t i = 0; i < nodes.size(); ++i) {
-            if (i % kProgressStep == 0)
-                reportProgress("正在导出", static_cast<int64_t>(i), total);
-            WriteNode(nodes[i]);
+        int64_t done = 0;
+        walk.forEachRow(*Grid, [&](RowHandle node) {
+            if (done % kProgressStep == 0)
+                reportProgress("正在导出", done, count.rows);
+            WriteNode(node);
             ++CurrentRow;
-        }
+            ++done;
+        });
         WriteFooterRows();
     } catch (...) {
         try {

@@ -1,11 +1,12 @@
 #pragma once
 
 // The base of the writers that stream the grid's rows into one file: it owns the output file
-// and hands every row of the row walk to WriteNode; each format fills in its document.
+// and hands every row of the row walk to WriteNode as it walks; each format fills in its document.
 
 #include "export/appearance.h"
 #include "export/exportfile.h"
 #include "grid/grid.h"
+#include "grid/rowwalk.h"
 
 #include <cstdint>
 #include <memory>
@@ -41,14 +42,14 @@ public:
     // fails the export like any other error.
     virtual void WriteContent();
 
-    // The rows to visit, in tree order: every row, or with SaveAll off what the selection
-    // keeps (grid/rowwalk.h).
-    std::vector<RowHandle> RowsToExport() const;
+    // The walk over the rows to visit, in tree order: every row, or with SaveAll off what the
+    // selection keeps.
+    RowWalk ExportWalk() const;
 
 protected:
-    // Called with the rows to visit before anything is written: refuse what the format
-    // cannot hold.
-    virtual void CheckLimits(const std::vector<RowHandle>& nodes) {}
+    // Called with the number of rows and lines to visit before anything is written: refuse
+    // what the format cannot hold.
+    virtual void CheckLimits(const RowWalk::Count& count) {}
     // Moves the finished file(s) over their targets.
     virtual void CommitFiles();
     // What a grid without a data set gives: nothing, or for formats that cannot be empty

@@ -20,52 +20,74 @@ bool isNumber(const SummaryValue& v) {
     return v.kind() == SummaryValue::Kind::Exact || v.kind() == SummaryValue::Kind::Float;
 }
 
-// One line of the report, as both formats need it.
+// One line of the report, as both formats need it; refilled for every line.
 struct Line {
-    std::string kind; // group, data, footer, total
-    std::string level;
+    const char* kind = "";          // group, data, footer, total
+    int level = -1;                 // none for the total
     std::vector<std::string> cells; // the group text alone, or one text per visible column
     // The cells that hold numbers, asked only of texts that a spreadsheet would take for
     // formulas: the CSV defuses the others.
     std::vector<bool> numbers;
+
+    std::string levelText() const { return level < 0 ? std::string() : std::to_string(level); }
 };
 
-Line reportLine(const TdxDBGrid& grid, const std::vector<TdxDBGridColumn*>& columns,
-                const VisibleRow& v) {
-    if (v.row.isGroup())
-        return {"group", std::to_string(grid.Level(v.row)), {grid.GroupRowText(v.row)}, {}};
-    Line line;
+void fillLine(Line& line, const TdxDBGrid& grid, const std::vector<TdxDBGridColumn*>& columns,
+              const VisibleRow& v) {
+    line.cells.clear();
+    line.numbers.clear();
+    if (v.row.isGroup()) {
+        line.kind = "group";
+        line.level = grid.Level(v.row);
+        line.cells.push_back(grid.GroupRowText(v.row));
+        return;
+    }
     if (v.footer < 0) {
-        line = {"data", std::to_string(grid.Level(v.row)), {}, {}};
+        line.kind = "data";
+        line.level = grid.Level(v.row);
         for (const TdxDBGridColumn* c : columns) {
             line.cells.push_back(grid.CellText(v.row, *c));
             line.numbers.push_back(CsvFormulaLike(line.cells.back()) &&
                                    grid.CellValue(v.row, *c).isNumber());
         }
-        return line;
+        return;
     }
-    line = {"footer", std::to_string(grid.FooterLevel(v.row, v.footer)), {}, {}};
+    line.kind = "footer";
+    line.level = grid.FooterLevel(v.row, v.footer);
     for (const TdxDBGridColumn* c : columns) {
         const bool exists = grid.FooterCellExists(v.row, *c, v.footer);
         line.cells.push_back(exists ? grid.FooterCellText(v.row, *c, v.footer) : std::string());
         line.numbers.push_back(exists && isNumber(grid.FooterCellValue(v.row, *c, v.footer)));
     }
-    return line;
 }
 
-std::vector<Line> reportLines(const TdxDBGrid& grid) {
-    std::vector<Line> lines;
-    const std::vector<TdxDBGridColumn*> columns = grid.VisibleColumns();
-    for (const VisibleRow& v : RowWalk{}.Lines(grid))
-        lines.push_back(reportLine(grid, columns, v));
-    Line total{"total", "", {}, {}};
+void fillTotal(Line& line, const TdxDBGrid& grid, const std::vector<TdxDBGridColumn*>& columns) {
+    line.kind = "total";
+    line.level = -1;
+    line.cells.clear();
+    line.numbers.clear();
     for (const TdxDBGridColumn* c : columns) {
         const bool exists = grid.SummaryFooterCellExists(*c);
-        total.cells.push_back(exists ? grid.SummaryFooterText(*c) : std::string());
-        total.numbers.push_back(exists && isNumber(grid.SummaryFooterValue(*c)));
+        line.cells.push_back(exists ? grid.SummaryFooterText(*c) : std::string());
+        line.numbers.push_back(exists && isNumber(grid.SummaryFooterValue(*c)));
     }
-    lines.push_back(std::move(total));
-    return lines;
+}
+
+// Hands every line of the report to `fn`, the summary footer last; one line is held at a time.
+template <class Fn>
+void forEachReportLine(const TdxDBGrid& grid, const std::vector<TdxDBGridColumn*>& columns,
+                       Fn&& fn) {
+    Line line;
+    RowWalk{}.forEachLine(grid, [&](const VisibleRow& v) {
+        fillLine(line, grid, columns, v);
+        fn(line);
+    });
+    fillTotal(line, grid, columns);
+    fn(line);
+}
+
+bool isKind(const Line& line, const char* kind) {
+    return std::string_view(line.kind) == kind;
 }
 
 // Columns of a terminal: East Asian characters take two.
@@ -80,80 +102,105 @@ size_t displayWidth(const std::string& s) {
     return w;
 }
 
-std::string pad(const std::string& s, size_t width) {
+void appendPadded(std::string& out, const std::string& s, size_t width) {
     const size_t w = displayWidth(s);
-    return s + std::string(w < width ? width - w : 0, ' ');
+    out += s;
+    out.append(w < width ? width - w : 0, ' ');
 }
 
 } // namespace
 
-std::string gridAsCsv(const TdxDBGrid& grid) {
-    std::string out;
-    std::vector<std::string> header{"kind", "level"};
-    for (const TdxDBGridColumn* c : grid.VisibleColumns())
-        header.push_back(CsvText(c->Caption()));
-    AppendCsvLine(out, header);
-    for (const Line& line : reportLines(grid)) {
-        std::vector<std::string> fields{line.kind, line.level};
+void WriteGridAsCsv(const TdxDBGrid& grid, const ListingSink& out) {
+    const std::vector<TdxDBGridColumn*> columns = grid.VisibleColumns();
+    std::vector<std::string> fields{"kind", "level"};
+    for (const TdxDBGridColumn* c : columns)
+        fields.push_back(CsvText(c->Caption()));
+    std::string text;
+    AppendCsvLine(text, fields);
+    out(text);
+    forEachReportLine(grid, columns, [&](const Line& line) {
+        fields.resize(2 + line.cells.size());
+        fields[0] = line.kind;
+        fields[1] = line.levelText();
         for (size_t i = 0; i < line.cells.size(); ++i)
-            fields.push_back(i < line.numbers.size() && line.numbers[i] ? line.cells[i]
-                                                                        : CsvText(line.cells[i]));
-        AppendCsvLine(out, fields);
-    }
-    return out;
+            fields[2 + i] =
+                i < line.numbers.size() && line.numbers[i] ? line.cells[i] : CsvText(line.cells[i]);
+        text.clear();
+        AppendCsvLine(text, fields);
+        out(text);
+    });
 }
 
-std::string gridAsText(const TdxDBGrid& grid) {
+void WriteGridAsText(const TdxDBGrid& grid, const ListingSink& out) {
     const std::vector<TdxDBGridColumn*> columns = grid.VisibleColumns();
-    const std::vector<Line> lines = reportLines(grid);
     const size_t indent = 2 * static_cast<size_t>(grid.GroupColumnCount());
     std::vector<size_t> widths;
     for (const TdxDBGridColumn* c : columns)
         widths.push_back(displayWidth(c->Caption()));
-    for (const Line& line : lines)
-        if (line.kind != "group")
+    forEachReportLine(grid, columns, [&](const Line& line) {
+        if (!isKind(line, "group"))
             for (size_t i = 0; i < line.cells.size() && i < widths.size(); ++i)
                 widths[i] = std::max(widths[i], displayWidth(line.cells[i]));
+    });
+    std::string text;
     auto row = [&](const std::vector<std::string>& cells) {
-        std::string s(indent, ' ');
-        for (size_t i = 0; i < cells.size(); ++i)
-            s += (i ? " | " : "") + pad(cells[i], widths[i]);
-        while (!s.empty() && s.back() == ' ')
-            s.pop_back();
-        return s + "\n";
+        text.assign(indent, ' ');
+        for (size_t i = 0; i < cells.size(); ++i) {
+            if (i)
+                text += " | ";
+            appendPadded(text, cells[i], widths[i]);
+        }
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
+        text += '\n';
+        out(text);
     };
     std::vector<std::string> captions;
     for (const TdxDBGridColumn* c : columns)
         captions.push_back(c->Caption());
-    std::string out = row(captions);
+    row(captions);
     size_t ruleWidth = indent;
     for (size_t w : widths)
         ruleWidth += w + 3;
-    out += std::string(ruleWidth > 3 ? ruleWidth - 3 : ruleWidth, '-') + "\n";
-    for (const Line& line : lines) {
-        if (line.kind == "group") {
-            out += std::string(2 * std::stoul(line.level), ' ') + line.cells[0] + "\n";
-        } else if (line.kind == "total") {
-            out += std::string(ruleWidth > 3 ? ruleWidth - 3 : ruleWidth, '=') + "\n" +
-                   row(line.cells);
-        } else {
-            out += row(line.cells);
+    const size_t ruleLength = ruleWidth > 3 ? ruleWidth - 3 : ruleWidth;
+    out(std::string(ruleLength, '-') + "\n");
+    forEachReportLine(grid, columns, [&](const Line& line) {
+        if (isKind(line, "group")) {
+            text.assign(2 * static_cast<size_t>(line.level), ' ');
+            text += line.cells[0];
+            text += '\n';
+            out(text);
+            return;
         }
-    }
-    return out;
+        if (isKind(line, "total"))
+            out(std::string(ruleLength, '=') + "\n");
+        row(line.cells);
+    });
+}
+
+std::string gridAsCsv(const TdxDBGrid& grid) {
+    std::string text;
+    WriteGridAsCsv(grid, [&text](std::string_view s) { text += s; });
+    return text;
 }
 
 // Standard output is checked to the last byte; a file goes through a temporary file that
 // replaces the old one only when everything was written and closed.
-void WriteListing(const std::string& path, const std::string& text) {
+void WriteListing(const std::string& path, const std::function<void(const ListingSink&)>& write) {
     if (path.empty()) {
-        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
-            std::fflush(stdout) != 0)
+        auto fail = [] {
             throw Error("无法写入标准输出：" + reasonText({errno, std::generic_category()}));
+        };
+        write([&fail](std::string_view s) {
+            if (std::fwrite(s.data(), 1, s.size(), stdout) != s.size())
+                fail();
+        });
+        if (std::fflush(stdout) != 0)
+            fail();
         return;
     }
     ExportFile out(path);
-    out.Write(text);
+    write([&out](std::string_view s) { out.Write(s); });
     out.Commit();
 }
 

@@ -225,7 +225,7 @@ struct TdxDBGridExportXlsx::Sheet {
 TdxDBGridExportXlsx::TdxDBGridExportXlsx() = default;
 TdxDBGridExportXlsx::~TdxDBGridExportXlsx() = default;
 
-void TdxDBGridExportXlsx::CheckLimits(const std::vector<RowHandle>& nodes) {
+void TdxDBGridExportXlsx::CheckLimits(const RowWalk::Count& count) {
     const int64_t columns =
         Grid->GroupColumnCount() + static_cast<int64_t>(VisibleExportColumns().size());
     if (columns > kMaxSheetColumns)
@@ -233,8 +233,7 @@ void TdxDBGridExportXlsx::CheckLimits(const std::vector<RowHandle>& nodes) {
                            static_cast<long long>(kMaxSheetColumns),
                            static_cast<long long>(columns)));
     int64_t rows = (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0);
-    for (RowHandle r : nodes)
-        rows += 1 + (r.isData() ? Grid->FooterRowCount(r) : 0);
+    rows += count.lines;
     rowsBeforeSummary_ = rows;
     if (Grid->ShowSummaryFooter)
         ++rows;

@@ -36,7 +36,7 @@ protected:
         BeginDocument();
         EndDocument();
     }
-    void CheckLimits(const std::vector<RowHandle>& nodes) override;
+    void CheckLimits(const RowWalk::Count& count) override;
 
 private:
     // The group footer rows that follow a data row.

@@ -13,6 +13,7 @@
 #include "grid/summary.h"
 #include "grid/summaryengine.h"
 #include "grid/unfilteredrows.h"
+#include "grid/visiblelines.h"
 
 #include <cstdint>
 #include <exception>
@@ -211,8 +212,9 @@ public:
     const SummaryValue& SummaryFooterValue(const TdxDBGridColumn& c) const;
     SummaryValueKind FooterValueKind(const TdxDBGridColumn& c) const;
 
-    // The rows as shown, expanded groups open, footer rows included.
-    const std::vector<VisibleRow>& VisibleRows() const;
+    // The rows as shown, expanded groups open, footer rows included; held as runs, not one
+    // entry per line.
+    const VisibleLines& VisibleRows() const;
 
     // The focused row, following the data set's current record and moving it.
     RowHandle FocusedRow() const { return focused_; }
@@ -315,7 +317,7 @@ private:
     UnfilteredRows unfiltered_;
     std::vector<std::string> lastGroupFields_;
 
-    mutable std::vector<VisibleRow> visible_;
+    mutable VisibleLines visible_;
     mutable bool visibleDirty_ = true;
     RowHandle focused_;
     bool movingDataSet_ = false;

@@ -84,19 +84,19 @@ Value TdxDBGrid::CellValue(RowHandle dataRow, const TdxDBGridColumn& c) const {
 
 // ---- shown rows and focus ----
 
-const std::vector<VisibleRow>& TdxDBGrid::VisibleRows() const {
+const VisibleLines& TdxDBGrid::VisibleRows() const {
     if (!visibleDirty_)
         return visible_;
-    auto footerRows = [this](RowHandle last) { return FooterRowCount(last); };
-    // Counted first and held at their exact size: with every group of ten million rows
-    // open, a vector left to grow by doubling would hold up to twice its lines at once.
-    size_t lines = 0;
-    tree_.forEachLine([&](const VisibleRow&) { ++lines; }, footerRows);
-    if (visible_.capacity() > 2 * lines)
-        std::vector<VisibleRow>().swap(visible_);
     visible_.clear();
-    visible_.reserve(lines);
-    tree_.forEachLine([&](const VisibleRow& v) { visible_.push_back(v); }, footerRows);
+    // Runs of data rows go in whole: a flat report of millions of server rows is one run.
+    tree_.forEachSpan(
+        [&](int g) { visible_.push({RowHandle::group(g), -1}); },
+        [&](int first, int count, int footers) {
+            visible_.pushRun(RowHandle::data(first), -1, count);
+            if (count > 0)
+                visible_.pushRun(RowHandle::data(first + count - 1), 0, footers);
+        },
+        [this](RowHandle last) { return FooterRowCount(last); });
     visibleDirty_ = false;
     return visible_;
 }

@@ -46,9 +46,7 @@ private:
 
 } // namespace
 
-std::vector<RowHandle> RowWalk::Rows(const TdxDBGrid& g) const {
-    std::vector<RowHandle> rows;
-    rows.reserve(static_cast<size_t>(g.DataRowCount() + g.GroupRowCount()));
+void RowWalk::forEachRow(const TdxDBGrid& g, const std::function<void(RowHandle)>& fn) const {
     std::optional<SelectionMarks> marks;
     if (!selected.empty())
         marks.emplace(g, selected);
@@ -58,12 +56,13 @@ std::vector<RowHandle> RowWalk::Rows(const TdxDBGrid& g) const {
         RowHandle parent;
         int next;
     };
+    // One frame per grouping level.
     std::vector<Frame> stack;
     for (int t = 0; t < g.TopCount(); ++t) {
         const RowHandle top = g.Top(t);
         if (!kept(top))
             continue;
-        rows.push_back(top);
+        fn(top);
         if (opened(top))
             stack.push_back({top, 0});
         while (!stack.empty()) {
@@ -75,27 +74,35 @@ std::vector<RowHandle> RowWalk::Rows(const TdxDBGrid& g) const {
             const RowHandle child = g.Child(f.parent, f.next++);
             if (!kept(child))
                 continue;
-            rows.push_back(child);
+            fn(child);
             if (opened(child))
                 stack.push_back({child, 0});
         }
     }
-    return rows;
 }
 
-std::vector<VisibleRow> RowWalk::Lines(const TdxDBGrid& g) const {
+void RowWalk::forEachLine(const TdxDBGrid& g,
+                          const std::function<void(const VisibleRow&)>& fn) const {
     // The grid keeps the lines it shows.
-    if (!collapsedToo && selected.empty())
-        return g.VisibleRows();
-    const std::vector<RowHandle> rows = Rows(g);
-    std::vector<VisibleRow> lines;
-    lines.reserve(rows.size());
-    for (RowHandle r : rows) {
-        lines.push_back({r, -1});
-        for (int j = 0; r.isData() && j < g.FooterRowCount(r); ++j)
-            lines.push_back({r, j});
+    if (!collapsedToo && selected.empty()) {
+        for (const VisibleRow& v : g.VisibleRows())
+            fn(v);
+        return;
     }
-    return lines;
+    forEachRow(g, [&](RowHandle r) {
+        fn({r, -1});
+        for (int j = 0; r.isData() && j < g.FooterRowCount(r); ++j)
+            fn({r, j});
+    });
+}
+
+RowWalk::Count RowWalk::count(const TdxDBGrid& g) const {
+    Count n;
+    forEachRow(g, [&](RowHandle r) {
+        ++n.rows;
+        n.lines += 1 + (r.isData() ? g.FooterRowCount(r) : 0);
+    });
+    return n;
 }
 
 } // namespace rg

@@ -5,6 +5,7 @@
 
 #include "grid/grid.h"
 
+#include <functional>
 #include <vector>
 
 namespace rg {
@@ -16,11 +17,18 @@ struct RowWalk {
     // Only these rows, the groups on their paths and everything below them; none: every row.
     std::vector<RowHandle> selected;
 
-    // Group and data rows in tree order.
-    std::vector<RowHandle> Rows(const TdxDBGrid& grid) const;
+    // Hands the group and data rows to `fn` in tree order. Nothing is held per row but the
+    // marks of a selection.
+    void forEachRow(const TdxDBGrid& grid, const std::function<void(RowHandle)>& fn) const;
     // The same rows as lines, each data row followed by the group footer rows that close
     // groups after it, as the grid shows them.
-    std::vector<VisibleRow> Lines(const TdxDBGrid& grid) const;
+    void forEachLine(const TdxDBGrid& grid, const std::function<void(const VisibleRow&)>& fn) const;
+    // The lines forEachLine visits, and the data rows among them, counted without a list.
+    struct Count {
+        int64_t rows = 0;  // group and data rows
+        int64_t lines = 0; // rows and footer rows
+    };
+    Count count(const TdxDBGrid& grid) const;
 };
 
 } // namespace rg

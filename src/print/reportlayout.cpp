@@ -30,7 +30,6 @@ void ReportLayout::clear() {
     measuredFonts_.clear();
     footerCells_.clear();
     lines_.clear();
-    lines_.shrink_to_fit();
     columns_.clear();
     rowPages_.clear();
     strips_.clear();
@@ -56,18 +55,19 @@ bool ReportLayout::build(TdxDBGrid& grid, const TdxGridReportSettings& s,
     walk.collapsedToo = s.AutoNodesExpand;
     if (s.OnlySelected && grid.FocusedRow().valid())
         walk.selected = {grid.FocusedRow()};
-    lines_ = walk.Lines(grid);
-    // Group footer rows print only with their option.
-    const auto total = static_cast<int64_t>(lines_.size());
-    size_t kept = 0;
+    // Group footer rows print only with their option. A cancel stops taking lines; the walk
+    // runs out without them.
+    const int64_t total = walk.count(grid).lines;
+    int64_t done = 0;
     bool ok = true;
-    for (int64_t done = 1; ok && done <= total; ++done) {
-        const VisibleRow& line = lines_[static_cast<size_t>(done - 1)];
+    walk.forEachLine(grid, [&](const VisibleRow& line) {
+        if (!ok)
+            return;
         if (line.footer < 0 || rowFooters)
-            lines_[kept++] = line;
+            lines_.push(line);
+        ++done;
         ok = !progress || done % kProgressStep != 0 || progress(done, total);
-    }
-    lines_.resize(kept);
+    });
     // The values are measured while the build may still be cancelled; paginating then finds
     // them measured.
     footers_ = s.Options.contains(tlpoFooters);

@@ -67,7 +67,7 @@ public:
     void paginate(const TdxGridReportSettings& s);
     void clear();
 
-    const std::vector<VisibleRow>& lines() const { return lines_; }
+    const VisibleLines& lines() const { return lines_; }
     const std::vector<ReportColumn>& columns() const { return columns_; }
     double indent() const { return indent_; }
     double tableWidth() const { return tableWidth_; }
@@ -117,7 +117,7 @@ private:
     mutable ReportTexts texts_;
     mutable std::vector<std::vector<char>> footerCells_; // by level, filled when first met
     QString measuredFonts_; // the fonts the values' widths were measured in
-    std::vector<VisibleRow> lines_;
+    VisibleLines lines_;
     std::vector<ReportColumn> columns_;
     double indent_ = 0, tableWidth_ = 0;
     ReportHeights heights_;

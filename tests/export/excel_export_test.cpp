@@ -361,17 +361,18 @@ TEST(SpreadsheetExport, SelectedRowsWithTheirGroups) {
     TdxDBGridExportExcel e;
     e.Grid = &g;
     e.SaveAll = false;
-    EXPECT_EQ(e.RowsToExport().size(), 2u + 5u); // nothing selected: every row
+    EXPECT_EQ(e.ExportWalk().count(g).rows, 2 + 5); // nothing selected: every row
     // 上海 holds 1, 3 and 4; selecting its second row brings its group, and selecting the
     // group of 北京 brings all its rows, in tree order.
     const RowHandle shanghai = g.Top(1), beijing = g.Top(0);
     e.SelectedNodes = {g.Child(shanghai, 1), beijing};
-    const std::vector<RowHandle> rows = e.RowsToExport();
+    std::vector<RowHandle> rows;
+    e.ExportWalk().forEachRow(g, [&](RowHandle r) { rows.push_back(r); });
     const std::vector<RowHandle> expected = {beijing, g.Child(beijing, 0), g.Child(beijing, 1),
                                              shanghai, g.Child(shanghai, 1)};
     EXPECT_EQ(rows, expected);
     e.SaveAll = true;
-    EXPECT_EQ(e.RowsToExport().size(), 7u);
+    EXPECT_EQ(e.ExportWalk().count(g).rows, 7);
 }
 
 // Other readers decode the sheet as GBK: what it cannot hold is written as "?" and counted

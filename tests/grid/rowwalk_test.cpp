@@ -18,11 +18,23 @@ std::string text(const TdxDBGrid& g, const VisibleRow& v) {
     return v.footer < 0 ? "D" + id : "F" + id + "." + std::to_string(v.footer);
 }
 
-std::vector<std::string> texts(const TdxDBGrid& g, const std::vector<VisibleRow>& lines) {
+template <class Lines> std::vector<std::string> texts(const TdxDBGrid& g, const Lines& lines) {
     std::vector<std::string> out;
     for (const VisibleRow& v : lines)
         out.push_back(text(g, v));
     return out;
+}
+
+std::vector<RowHandle> rowsOf(const RowWalk& walk, const TdxDBGrid& g) {
+    std::vector<RowHandle> rows;
+    walk.forEachRow(g, [&](RowHandle r) { rows.push_back(r); });
+    return rows;
+}
+
+std::vector<VisibleRow> linesOf(const RowWalk& walk, const TdxDBGrid& g) {
+    std::vector<VisibleRow> lines;
+    walk.forEachLine(g, [&](const VisibleRow& v) { lines.push_back(v); });
+    return lines;
 }
 
 std::vector<std::string> texts(const TdxDBGrid& g, const std::vector<RowHandle>& rows) {
@@ -61,22 +73,57 @@ TEST_F(WalkFixture, LinesFollowTheGridsOwnOrderExpandedOrNot) {
     const std::vector<std::string> expanded = texts(grid, grid.VisibleRows());
     ASSERT_EQ(expanded.size(),
               3u + 5u + 5u + 5u + 3u); // regions, cities, rows, city and region footers
-    EXPECT_EQ(texts(grid, RowWalk{}.Lines(grid)), expanded);
-    EXPECT_EQ(texts(grid, RowWalk{false, {}}.Lines(grid)), expanded);
+    EXPECT_EQ(texts(grid, linesOf(RowWalk{}, grid)), expanded);
+    EXPECT_EQ(texts(grid, linesOf(RowWalk{false, {}}, grid)), expanded);
 
     grid.CollapseAll();
     grid.SetExpanded(grid.Top(1), true);
-    EXPECT_EQ(texts(grid, RowWalk{}.Lines(grid)), expanded);
+    EXPECT_EQ(texts(grid, linesOf(RowWalk{}, grid)), expanded);
     const std::vector<std::string> shown = texts(grid, grid.VisibleRows());
-    EXPECT_EQ(texts(grid, RowWalk{false, {}}.Lines(grid)), shown);
+    EXPECT_EQ(texts(grid, linesOf(RowWalk{false, {}}, grid)), shown);
     // Only the shown rows, by the walk itself rather than the grid's list.
     const RowHandle second = grid.Top(1);
     std::vector<std::string> below{text(grid, {second, -1})};
     for (int i = 0; i < grid.ChildCount(second); ++i)
         below.push_back(text(grid, {grid.Child(second, i), -1}));
-    EXPECT_EQ(texts(grid, RowWalk{false, {second}}.Rows(grid)), below);
-    EXPECT_EQ(RowWalk{}.Rows(grid).size(),
+    EXPECT_EQ(texts(grid, rowsOf(RowWalk{false, {second}}, grid)), below);
+    EXPECT_EQ(rowsOf(RowWalk{}, grid).size(),
               static_cast<size_t>(grid.GroupRowCount() + grid.DataRowCount()));
+    const RowWalk::Count count = RowWalk{}.count(grid);
+    EXPECT_EQ(count.rows, grid.GroupRowCount() + grid.DataRowCount());
+    EXPECT_EQ(count.lines, static_cast<int64_t>(expanded.size()));
+}
+
+// The grid keeps its shown lines as runs: indexing and finding a row give what a walk over
+// the tree gives, groups open, closed and mixed, footer rows after the last row of a group.
+TEST_F(WalkFixture, ShownLinesIndexLikeAWalkOverTheTree) {
+    auto check = [&](const char* state) {
+        SCOPED_TRACE(state);
+        std::vector<RowHandle> tops;
+        for (int t = 0; t < grid.TopCount(); ++t)
+            tops.push_back(grid.Top(t));
+        // Through the selection the walk goes down the tree rather than take the grid's list.
+        const std::vector<VisibleRow> walked = linesOf(RowWalk{false, tops}, grid);
+        const VisibleLines& lines = grid.VisibleRows();
+        ASSERT_EQ(lines.size(), walked.size());
+        EXPECT_EQ(texts(grid, lines), texts(grid, walked));
+        for (size_t i = 0; i < walked.size(); ++i) {
+            EXPECT_EQ(text(grid, lines[i]), text(grid, walked[i])) << i;
+            if (walked[i].footer < 0)
+                EXPECT_EQ(lines.lineOf(walked[i].row), static_cast<int64_t>(i));
+        }
+    };
+    grid.ExpandAll();
+    check("expanded");
+    grid.CollapseAll();
+    check("collapsed");
+    grid.SetExpanded(grid.Top(0), true);
+    grid.SetExpanded(grid.Child(grid.Top(0), 0), true);
+    grid.SetExpanded(grid.Top(2), true);
+    const RowHandle lastCity = grid.Child(grid.Top(2), grid.ChildCount(grid.Top(2)) - 1);
+    grid.SetExpanded(lastCity, true);
+    check("mixed");
+    EXPECT_EQ(grid.VisibleRows().lineOf(grid.Child(grid.Top(1), 0)), -1); // inside a closed group
 }
 
 // A selected row brings the groups on its path; a selected group its whole subtree, in tree
@@ -86,7 +133,7 @@ TEST_F(WalkFixture, SelectionKeepsPathsAndSubtrees) {
     const RowHandle first = grid.Top(0), last = grid.Top(2);
     const RowHandle city = grid.Child(first, 1);
     const RowHandle row = grid.Child(city, 0);
-    const std::vector<RowHandle> rows = RowWalk{true, {row, last, row}}.Rows(grid);
+    const std::vector<RowHandle> rows = rowsOf(RowWalk{true, {row, last, row}}, grid);
     std::vector<RowHandle> expected{first, city, row, last};
     for (int i = 0; i < grid.ChildCount(last); ++i) {
         const RowHandle c = grid.Child(last, i);
@@ -96,11 +143,11 @@ TEST_F(WalkFixture, SelectionKeepsPathsAndSubtrees) {
     }
     EXPECT_EQ(texts(grid, rows), texts(grid, expected));
     // Collapsed groups close over what lies inside them.
-    EXPECT_EQ(texts(grid, RowWalk{false, {row, last}}.Rows(grid)),
+    EXPECT_EQ(texts(grid, rowsOf(RowWalk{false, {row, last}}, grid)),
               texts(grid, std::vector<RowHandle>{first, last}));
     // A data row that closes its groups brings their footer lines.
     const RowHandle closing = grid.Child(grid.Child(last, grid.ChildCount(last) - 1), 0);
-    const std::vector<std::string> lines = texts(grid, RowWalk{true, {closing}}.Lines(grid));
+    const std::vector<std::string> lines = texts(grid, linesOf(RowWalk{true, {closing}}, grid));
     ASSERT_EQ(lines.size(), 5u) << ::testing::PrintToString(lines);
     EXPECT_EQ(lines[2], text(grid, {closing, -1}));
     EXPECT_EQ(lines[3], text(grid, {closing, 0}));

@@ -108,7 +108,7 @@ TEST(ReportLink, CollapsedGroupPrintsItsRowOnlyWhileExportStillHasItsData) {
     EXPECT_EQ(data, 8);
     EXPECT_EQ(footers, 2); // the collapsed group's footer follows a row that is not printed
     EXPECT_EQ(db.grid.DataRowCount(), 12);
-    EXPECT_EQ(RowWalk{}.Rows(db.grid).size(), 15u); // the spreadsheet writes all rows
+    EXPECT_EQ(RowWalk{}.count(db.grid).rows, 15); // the spreadsheet writes all rows
 
     const std::string pdf = db.file("collapsed.pdf");
     printToPdf(link, pdf);

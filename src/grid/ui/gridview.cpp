@@ -156,15 +156,16 @@ int TdxDBGridView::lineAt(int y) const {
     return line < lineCount() ? line : -1;
 }
 
-// The row shown on a line; nullptr for the new record's line.
-const VisibleRow* TdxDBGridView::rowAtLine(int line) const {
+// The row shown on a line; none for the new record's line.
+std::optional<VisibleRow> TdxDBGridView::rowAtLine(int line) const {
     const int fresh = newRecordLine();
     if (line == fresh)
-        return nullptr;
+        return std::nullopt;
     const int index = fresh >= 0 && line > fresh ? line - 1 : line;
     const auto& rows = grid_.VisibleRows();
-    return index >= 0 && index < static_cast<int>(rows.size()) ? &rows[static_cast<size_t>(index)]
-                                                               : nullptr;
+    if (index < 0 || index >= static_cast<int>(rows.size()))
+        return std::nullopt;
+    return rows[static_cast<size_t>(index)];
 }
 
 void TdxDBGridView::updateScrollBars() {
@@ -203,11 +204,7 @@ int TdxDBGridView::focusedLine() const {
     const RowHandle f = grid_.FocusedRow();
     if (!f.valid())
         return -1;
-    const auto& rows = grid_.VisibleRows();
-    for (size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].row == f && rows[i].footer < 0)
-            return static_cast<int>(i);
-    return -1;
+    return static_cast<int>(grid_.VisibleRows().lineOf(f));
 }
 
 void TdxDBGridView::ensureLineVisible(int line) {
@@ -254,7 +251,7 @@ void TdxDBGridView::paintEvent(QPaintEvent*) {
     p.setClipRect(QRect(0, dataTop(), viewport()->width(), dataBottom() - dataTop()));
     int y = dataTop();
     for (int line = topLine(); line < lines && y < dataBottom(); ++line, y += h) {
-        const VisibleRow* row = rowAtLine(line);
+        const std::optional<VisibleRow> row = rowAtLine(line);
         if (!row) {
             paintNewRecord(p, y);
             continue;

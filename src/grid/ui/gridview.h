@@ -106,7 +106,7 @@ private:
     int contentWidth() const;
     int lineCount() const;
     int lineAt(int y) const;
-    const VisibleRow* rowAtLine(int line) const;
+    std::optional<VisibleRow> rowAtLine(int line) const;
     void ensureLineVisible(int line);
     int focusedLine() const;
     void focusLine(int line);

@@ -135,7 +135,7 @@ void TdxDBGridView::mousePress(QMouseEvent* e) {
     }
     const int line = lineAt(pos.y());
     CancelInsert();
-    const VisibleRow* row = line >= 0 ? rowAtLine(line) : nullptr;
+    const std::optional<VisibleRow> row = line >= 0 ? rowAtLine(line) : std::nullopt;
     if (!row)
         return;
     if (onExpandButton(*row, pos.x())) {
@@ -212,7 +212,7 @@ void TdxDBGridView::mouseDoubleClick(QMouseEvent* e) {
         return mousePress(e);
     }
     const int line = lineAt(pos.y());
-    const VisibleRow* row = line >= 0 ? rowAtLine(line) : nullptr;
+    const std::optional<VisibleRow> row = line >= 0 ? rowAtLine(line) : std::nullopt;
     if (row && row->row.isGroup() && row->footer < 0 && !onExpandButton(*row, pos.x()))
         grid_.SetExpanded(row->row, !grid_.Expanded(row->row));
 }

@@ -43,7 +43,7 @@ int TdxDBGridView::FitWidth(const TdxDBGridColumn& c) const {
     const int footerPadding = 1000 - footerTextRect(QRect(0, 0, 1000, 1)).width();
     const int last = std::min(lineCount(), topLine() + pageLines() + 1);
     for (int line = topLine(); line < last; ++line) {
-        const VisibleRow* row = rowAtLine(line);
+        const std::optional<VisibleRow> row = rowAtLine(line);
         if (!row || row->row.isGroup())
             continue;
         if (row->footer < 0)
@@ -86,7 +86,7 @@ std::optional<TdxDBGridView::ShownText> TdxDBGridView::shownTextAt(const QPoint&
         return ShownText{qs(grid_.SummaryFooterText(*c)), footerTextRect(cell)};
     }
     const int line = lineAt(y);
-    const VisibleRow* row = line >= 0 ? rowAtLine(line) : nullptr;
+    const std::optional<VisibleRow> row = line >= 0 ? rowAtLine(line) : std::nullopt;
     if (!row)
         return std::nullopt;
     const int top = dataTop() + (line - topLine()) * rowHeight();
