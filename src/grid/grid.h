@@ -213,6 +213,9 @@ public:
     int CrossSortColumn() const { return crossSortColumn_; }
     bool CrossSortDown() const { return crossSortDown_; }
     void SetCrossSort(int column, bool down);
+    // The child group rows of `parent` (the top ones for an invalid handle) in the cross
+    // table's order.
+    std::vector<RowHandle> CrossChildren(RowHandle parent) const;
 
     // The rows as shown, expanded groups open, footer rows included.
     const std::vector<VisibleRow>& VisibleRows() const;

@@ -56,4 +56,14 @@ void TdxDBGrid::SetCrossSort(int column, bool down) {
     changed();
 }
 
+std::vector<RowHandle> TdxDBGrid::CrossChildren(RowHandle parent) const {
+    std::vector<RowHandle> out;
+    if (!cross_ || (parent.valid() && !parent.isGroup()))
+        return out;
+    for (const int g : cross_->children(tree_, parent.valid() ? parent.index : -1, crossSortColumn_,
+                                        crossSortDown_))
+        out.push_back(RowHandle::group(g));
+    return out;
+}
+
 } // namespace rg
