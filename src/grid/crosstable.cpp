@@ -16,9 +16,10 @@ namespace rg {
 
 class CrossTableBuilder {
 public:
-    CrossTableBuilder(const DataSet& ds, const RowTree& tree, int crossField, TdxSummaryType kind,
-                      int valueField)
-        : ds_(ds), tree_(tree), crossField_(crossField), valueField_(valueField) {
+    CrossTableBuilder(const DataSet& ds, const RowTree& tree, int crossField,
+                      const IntervalSpec& interval, TdxSummaryType kind, int valueField)
+        : ds_(ds), tree_(tree), crossField_(crossField), interval_(interval),
+          valueField_(valueField) {
         out_.kind_ = kind;
         if (kind != TdxSummaryType::cstCount && valueField >= 0)
             out_.valueKind_ = valueKindOf(ds.Fields(valueField).Kind());
@@ -62,31 +63,46 @@ private:
         std::vector<int32_t> touched;
     };
 
-    // Columns in value order of the distinct values among the loaded records.
+    // A distinct value of the cross field among the loaded records: its code, and what
+    // orders it (its rank, or its interval's start).
+    struct Distinct {
+        int32_t code;
+        int32_t rank;
+        Value key;
+    };
+
+    // Columns in value order of the distinct values (or intervals) of the loaded records.
     void makeColumns() {
         codes_ = encodeField(ds_, crossField_, "正在计算交叉表");
+        const bool byInterval = interval_.kind != GroupInterval::None;
         const std::vector<int32_t> rank = rankCodes(ds_, crossField_, codes_);
-        // The first code of each rank that occurs, by rank.
-        std::vector<std::pair<int32_t, int32_t>> used; // rank, code
+        std::vector<Distinct> used;
         for (size_t code = 0; code < codes_.first.size(); ++code)
-            if (codes_.first[code] >= 0)
-                used.push_back({rank[code], static_cast<int32_t>(code)});
-        std::sort(used.begin(), used.end());
+            if (const int32_t rec = codes_.first[code]; rec >= 0)
+                used.push_back(
+                    {static_cast<int32_t>(code), rank[code],
+                     byInterval ? intervalKey(ds_.value(rec, crossField_), interval_) : Value{}});
+        auto order = [byInterval](const Distinct& a, const Distinct& b) {
+            return byInterval ? compareValues(a.key, b.key) : (a.rank > b.rank) - (a.rank < b.rank);
+        };
+        std::sort(used.begin(), used.end(),
+                  [&](const Distinct& a, const Distinct& b) { return order(a, b) < 0; });
         columnOf_.assign(codes_.first.size(), 0);
         int column = -1;
-        int32_t lastRank = -1;
-        for (const auto& [r, code] : used) {
-            if (column < 0 || r != lastRank) {
-                lastRank = r;
+        for (size_t i = 0; i < used.size(); ++i) {
+            const Distinct& d = used[i];
+            if (i == 0 || order(used[i - 1], d) != 0) {
                 if (++column == CrossTable::kMaxColumns) {
                     out_.hasOther_ = true;
                     out_.columnTexts_.push_back("其他");
                 } else if (column < CrossTable::kMaxColumns) {
                     out_.columnTexts_.push_back(
-                        ds_.displayText(codes_.first[static_cast<size_t>(code)], crossField_));
+                        byInterval ? intervalText(d.key, interval_)
+                                   : ds_.displayText(codes_.first[static_cast<size_t>(d.code)],
+                                                     crossField_));
                 }
             }
-            columnOf_[static_cast<size_t>(code)] = std::min(column, CrossTable::kMaxColumns);
+            columnOf_[static_cast<size_t>(d.code)] = std::min(column, CrossTable::kMaxColumns);
         }
     }
 
@@ -147,7 +163,9 @@ private:
 
     const DataSet& ds_;
     const RowTree& tree_;
-    int crossField_, valueField_;
+    int crossField_;
+    IntervalSpec interval_;
+    int valueField_;
     FieldCodes codes_;
     std::vector<int32_t> columnOf_; // the column of each code
     std::vector<Slots> slots_;      // one per level, the totals last
@@ -156,8 +174,8 @@ private:
 };
 
 CrossTable CrossTable::compute(const DataSet& ds, const RowTree& tree, int crossField,
-                               TdxSummaryType kind, int valueField) {
-    return CrossTableBuilder(ds, tree, crossField, kind, valueField).build();
+                               const IntervalSpec& interval, TdxSummaryType kind, int valueField) {
+    return CrossTableBuilder(ds, tree, crossField, interval, kind, valueField).build();
 }
 
 const SummaryValue& CrossTable::cell(int group, int column) const {

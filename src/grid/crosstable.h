@@ -5,6 +5,7 @@
 // column beside its row total. Built from the loaded rows, so it follows the grid's filter
 // and grouping; the values are SummaryValues, so they mean what the footers mean.
 
+#include "grid/groupinterval.h"
 #include "grid/summary.h"
 #include "grid/summaryvalue.h"
 
@@ -20,6 +21,7 @@ class RowTree;
 // What a cross table shows; fields by name, as the setup saves them.
 struct CrossTableDef {
     std::string field;                            // its distinct values become columns
+    IntervalSpec interval;                        // dates by month, numbers by range...
     TdxSummaryType kind = TdxSummaryType::cstSum; // the cells' summary
     std::string summaryField;                     // what the cells add up (none for counts)
     bool operator==(const CrossTableDef&) const = default;
@@ -34,10 +36,10 @@ public:
 
     CrossTable() = default;
     // The cross table of the rows of `tree` over the records of `ds`: `crossField` gives the
-    // columns, `valueField` (-1 for counts) the cells. Reports progress and may throw
-    // rg::Cancelled, or rg::Error for a value that cannot be summed.
+    // columns (its values by `interval`), `valueField` (-1 for counts) the cells. Reports progress
+    // and may throw rg::Cancelled, or rg::Error for a value that cannot be summed.
     static CrossTable compute(const DataSet& ds, const RowTree& tree, int crossField,
-                              TdxSummaryType kind, int valueField);
+                              const IntervalSpec& interval, TdxSummaryType kind, int valueField);
 
     TdxSummaryType kind() const { return kind_; }
     // How the cells print: dates as dates for minima and maxima of dates.

@@ -12,10 +12,11 @@ std::unique_ptr<CrossTable> TdxDBGrid::computeCrossTable(const RowTree& tree) co
     const int cross = resolveField(crossDef_->field);
     const bool counts = crossDef_->kind == TdxSummaryType::cstCount;
     const int value = counts ? -1 : resolveField(crossDef_->summaryField);
-    if (cross < 0 || isBlobKind(dataSet_->Fields(cross).Kind()) || (!counts && value < 0))
+    if (cross < 0 || isBlobKind(dataSet_->Fields(cross).Kind()) || (!counts && value < 0) ||
+        !intervalFits(crossDef_->interval.kind, dataSet_->Fields(cross).Kind()))
         return nullptr;
     return std::make_unique<CrossTable>(
-        CrossTable::compute(*dataSet_, tree, cross, crossDef_->kind, value));
+        CrossTable::compute(*dataSet_, tree, cross, crossDef_->interval, crossDef_->kind, value));
 }
 
 void TdxDBGrid::addCrossTable(LoadedRows& rows) const {
@@ -38,7 +39,7 @@ void TdxDBGrid::SetCrossTable(const CrossTableDef& def) {
         crossDef_ = std::move(before);
         throw;
     }
-    if (!before || before->field != def.field)
+    if (!before || before->field != def.field || before->interval != def.interval)
         crossSortColumn_ = -1;
     changed();
 }

@@ -139,7 +139,7 @@ TEST(CrossTable, EveryCellAndTotalAgreesWithSqlGroupBy) {
     for (const auto& [kind, field] :
          {std::pair{TdxSummaryType::cstSum, "amount"}, std::pair{TdxSummaryType::cstCount, ""},
           std::pair{TdxSummaryType::cstAvg, "qty"}}) {
-        g.SetCrossTable({"month", kind, field});
+        g.SetCrossTable({"month", {}, kind, field});
         ASSERT_EQ(g.ShownCrossTable()->columnCount(), 36);
         EXPECT_EQ(g.ShownCrossTable()->columnText(0), "2021-01");
         EXPECT_EQ(g.ShownCrossTable()->columnText(35), "2023-12");
@@ -147,8 +147,22 @@ TEST(CrossTable, EveryCellAndTotalAgreesWithSqlGroupBy) {
         EXPECT_EQ(compareWithSqlite(g, all, kind), 61 * 37);
     }
 
+    // Days by month give the months' columns, in date order, with the same cells.
+    g.SetCrossTable({"day", {GroupInterval::Month, 0}, TdxSummaryType::cstCount, ""});
+    ASSERT_EQ(g.ShownCrossTable()->columnCount(), 36);
+    EXPECT_EQ(g.ShownCrossTable()->columnText(0), "2021年1月");
+    EXPECT_EQ(g.ShownCrossTable()->columnText(35), "2023年12月");
+    std::map<Key, Figures> byMonthText;
+    for (const auto& [key, f] : all) {
+        const std::string& m = std::get<2>(key);
+        const std::string text =
+            m == "*" ? m : m.substr(0, 4) + "年" + std::to_string(std::stoi(m.substr(5))) + "月";
+        byMonthText[{std::get<0>(key), std::get<1>(key), text}] = f;
+    }
+    EXPECT_EQ(compareWithSqlite(g, byMonthText, TdxSummaryType::cstCount), 61 * 37);
+
     // The cross table follows the grid's filter and comes back with the rows it hides.
-    g.SetCrossTable({"month", TdxSummaryType::cstSum, "amount"});
+    g.SetCrossTable({"month", {}, TdxSummaryType::cstSum, "amount"});
     g.Filter.SetColumnFilter(*g.ColumnByFieldName("region"),
                              ColumnFilter::equalTo(Value::fromText("R3")));
     ASSERT_EQ(g.TopCount(), 1);
@@ -180,7 +194,7 @@ TEST(CrossTable, EveryCellAndTotalAgreesWithSqlGroupBy) {
 TEST(CrossTable, ValuesBeyondTwoHundredShareTheLastColumn) {
     OrdersGrid o;
     TdxDBGrid& g = o.g;
-    g.SetCrossTable({"day", TdxSummaryType::cstCount, ""});
+    g.SetCrossTable({"day", {}, TdxSummaryType::cstCount, ""});
     const CrossTable& x = *g.ShownCrossTable();
     ASSERT_EQ(x.columnCount(), CrossTable::kMaxColumns + 1);
     EXPECT_TRUE(x.isOtherColumn(CrossTable::kMaxColumns));
