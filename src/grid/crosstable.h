@@ -27,6 +27,9 @@ struct CrossTableDef {
     bool operator==(const CrossTableDef&) const = default;
 };
 
+// The caption of the row totals' column and the totals' row.
+inline constexpr const char* kCrossTotalText = "合计";
+
 class CrossTable {
 public:
     // More distinct values than this go together into one last column.
