@@ -2,7 +2,7 @@
 // scripts/screenshots.sh on a virtual display): the main window grouped by region and
 // category with summaries in the group rows, one group open, the summary items dialog and the
 // progress window of an export; then the find bar on a product in a collapsed group, with
-// three rows selected from the match.
+// three rows selected from the match; last the cross table of regions by categories.
 
 #include "app/ui/navbar.h"
 #include "app/ui/program.h"
@@ -108,5 +108,12 @@ int main(int argc, char* argv[]) {
         QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::ShiftModifier);
         QApplication::sendEvent(&view, &down);
     }
-    return save(window, out.filePath("find-and-selection.png")) ? 0 : 1;
+    if (!save(window, out.filePath("find-and-selection.png")))
+        return 1;
+    view.findBar()->hide();
+
+    // Regions down, categories across, the amounts in the cells.
+    grid.UngroupColumn(1);
+    grid.SetCrossTable({"category", {}, rg::TdxSummaryType::cstSum, "amount"});
+    return save(window, out.filePath("cross-table.png")) ? 0 : 1;
 }
