@@ -1,3 +1,4 @@
+#include "export/crosstableexport.h"
 #include "export/csvexport.h"
 #include "export/excelexport.h"
 #include "export/exportregistry.h"
@@ -25,6 +26,10 @@ ExportResult writeXls(const ExportJob& job) {
 }
 
 ExportResult writeXlsx(const ExportJob& job) {
+    if (job.grid->ShownCrossTable()) {
+        ExportCrossTableXlsx(*job.grid, job.path);
+        return {job.path, {}};
+    }
     TdxDBGridExportXlsx exporter;
     exporter.FileName = job.path;
     exporter.Grid = job.grid;
@@ -39,6 +44,10 @@ ExportResult writeXlsx(const ExportJob& job) {
 }
 
 ExportResult writeCsv(const ExportJob& job) {
+    if (job.grid->ShownCrossTable()) {
+        ExportCrossTableCsv(*job.grid, job.path, job.listing);
+        return {job.path, {}};
+    }
     if (job.listing)
         WriteListing(job.path, [&job](const ListingSink& out) { WriteGridAsCsv(*job.grid, out); });
     else
@@ -60,6 +69,10 @@ ExportResult writeXml(const ExportJob& job) {
 }
 
 ExportResult writeHtml(const ExportJob& job) {
+    if (job.grid->ShownCrossTable()) {
+        ExportCrossTableHtml(*job.grid, job.path);
+        return {job.path, {}};
+    }
     ExportToHtml(*job.grid, job.path, true, job.look);
     return {job.path, {}};
 }

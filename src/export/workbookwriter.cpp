@@ -267,6 +267,9 @@ void WorkbookWriter::setColumnPixels(int first, int last, int pixels) {
 void WorkbookWriter::freezeRows(int rows) {
     frozenRows_ = rows;
 }
+void WorkbookWriter::freezeColumns(int columns) {
+    frozenColumns_ = columns;
+}
 void WorkbookWriter::setMaxOutlineLevel(int level) {
     maxLevel_ = level;
 }
@@ -319,12 +322,19 @@ void WorkbookWriter::beginSheet() {
          "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
          "<sheetPr><outlinePr summaryBelow=\"1\" summaryRight=\"1\"/></sheetPr>"
          "<sheetViews><sheetView workbookViewId=\"0\">";
-    if (frozenRows_ > 0) {
-        const std::string top = "A" + std::to_string(frozenRows_ + 1);
-        b += "<pane ySplit=\"" + std::to_string(frozenRows_) + "\" topLeftCell=\"" + top +
-             "\" activePane=\"bottomLeft\" state=\"frozen\"/><selection pane=\"bottomLeft\" "
-             "activeCell=\"" +
-             top + "\" sqref=\"" + top + "\"/>";
+    if (frozenRows_ > 0 || frozenColumns_ > 0) {
+        const std::string top = columnName(frozenColumns_) + std::to_string(frozenRows_ + 1);
+        const std::string pane = frozenColumns_ == 0 ? "bottomLeft"
+                                 : frozenRows_ == 0  ? "topRight"
+                                                     : "bottomRight";
+        b += "<pane";
+        if (frozenColumns_ > 0)
+            b += " xSplit=\"" + std::to_string(frozenColumns_) + "\"";
+        if (frozenRows_ > 0)
+            b += " ySplit=\"" + std::to_string(frozenRows_) + "\"";
+        b += " topLeftCell=\"" + top + "\" activePane=\"" + pane +
+             "\" state=\"frozen\"/><selection pane=\"" + pane + "\" activeCell=\"" + top +
+             "\" sqref=\"" + top + "\"/>";
     }
     b += "</sheetView></sheetViews><sheetFormatPr defaultRowHeight=\"15\"";
     if (maxLevel_ > 0)

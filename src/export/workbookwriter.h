@@ -38,6 +38,7 @@ public:
     int addStyle(const CellStyle& style); // its index for the cells; 0 is the default
     void setColumnPixels(int first, int last, int pixels);
     void freezeRows(int rows);
+    void freezeColumns(int columns);
     void setMaxOutlineLevel(int level);
 
     // Rows in ascending order, each one's cells in ascending columns; outline levels stop
@@ -72,6 +73,7 @@ private:
     std::string rowNumber_;
     std::string filter_;
     int frozenRows_ = 0;
+    int frozenColumns_ = 0;
     int maxLevel_ = 0;
     bool sheetStarted_ = false, rowOpen_ = false;
 };

@@ -7,6 +7,7 @@
 
 #include "common/value.h"
 #include "datasource/dataset.h"
+#include "grid/crosstable.h"
 #include "grid/gridfilter.h"
 #include "grid/groupinterval.h"
 #include "grid/rowtree.h"
@@ -18,6 +19,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -212,6 +214,21 @@ public:
     const SummaryValue& SummaryFooterValue(const TdxDBGridColumn& c) const;
     SummaryValueKind FooterValueKind(const TdxDBGridColumn& c) const;
 
+    // The cross table, computed at every load from the loaded rows while it is set. Setting
+    // one computes it at once and throws (keeping the one before) when it cannot be summed.
+    void SetCrossTable(const CrossTableDef& def);
+    void ClearCrossTable();
+    const std::optional<CrossTableDef>& CrossTableDefinition() const { return crossDef_; }
+    // The cross table of the current rows; nullptr when none is set or its fields are gone.
+    const CrossTable* ShownCrossTable() const { return cross_.get(); }
+    // The groups' order by a cross column's value (columnCount(): the row total), -1: none.
+    int CrossSortColumn() const { return crossSortColumn_; }
+    bool CrossSortDown() const { return crossSortDown_; }
+    void SetCrossSort(int column, bool down);
+    // The child group rows of `parent` (the top ones for an invalid handle) in the cross
+    // table's order.
+    std::vector<RowHandle> CrossChildren(RowHandle parent) const;
+
     // The rows as shown, expanded groups open, footer rows included; held as runs, not one
     // entry per line.
     const VisibleLines& VisibleRows() const;
@@ -246,6 +263,7 @@ private:
         ~LoadedRows();
         RowTree tree;
         std::vector<SummaryValue> footers;
+        std::unique_ptr<CrossTable> cross;
         std::exception_ptr summaryError;
         std::unique_ptr<ServerRows> server;
     };
@@ -298,6 +316,10 @@ private:
     void focusChanged();
     void invalidateVisible() { visibleDirty_ = true; }
     void focusFromDataSet();
+    // The cross table of `tree`, nullptr when none is set or its fields are missing.
+    std::unique_ptr<CrossTable> computeCrossTable(const RowTree& tree) const;
+    // A load's cross table; a value that cannot be summed is reported like the summaries'.
+    void addCrossTable(LoadedRows& rows) const;
     int resolveField(const std::string& name) const;
     void rebindColumns();
     std::vector<std::string> groupFieldNames() const;
@@ -328,6 +350,11 @@ private:
     GroupingState groupingBeforeUpdate_; // restored when the update's load is cancelled
     bool summariesDirty_ = false;        // items changed inside BeginUpdate/EndUpdate
     std::vector<GridListener*> listeners_;
+
+    std::optional<CrossTableDef> crossDef_;
+    std::unique_ptr<CrossTable> cross_;
+    int crossSortColumn_ = -1;
+    bool crossSortDown_ = false;
 };
 
 // Holds a layout update (BeginUpdate) or a grouping update (BeginGroupingUpdate) for as long

@@ -31,6 +31,7 @@ TdxDBGrid::LoadedRows::~LoadedRows() = default;
 void TdxDBGrid::clearRows() {
     tree_ = RowTree{};
     server_.reset();
+    cross_.reset();
     focused_ = RowHandle{};
     invalidateVisible();
 }
@@ -202,6 +203,7 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadServerRows() {
 void TdxDBGrid::showRows(LoadedRows rows) {
     tree_ = std::move(rows.tree);
     server_ = std::move(rows.server);
+    cross_ = std::move(rows.cross);
     focused_ = RowHandle{};
     setFooterValues(std::move(rows.footers));
     if (rows.summaryError)
@@ -270,6 +272,7 @@ void TdxDBGrid::load(LoadReason reason) {
     LoadedRows rows;
     try {
         rows = loadRows();
+        addCrossTable(rows);
     } catch (const Cancelled&) {
         restoreGrouping(before);
         lastGroupFields_ = groupFieldsBefore;

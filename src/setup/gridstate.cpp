@@ -5,6 +5,7 @@
 #include "common/progress.h"
 #include "datasource/filter.h"
 #include "grid/grid.h"
+#include "setup/reportdefinition.h"
 #include "setup/setup.h"
 
 #include <charconv>
@@ -108,6 +109,36 @@ void restoreSorting(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& sk
     }
 }
 
+void restoreCrossTable(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+    const TSetup::CrossTableEntries e = setup.ReadCrossTable();
+    if (e.field.empty())
+        return;
+    CrossTableDef def;
+    def.field = e.field;
+    def.kind = SummaryTypeFromName(e.kind);
+    def.summaryField = e.summaryField;
+    const std::string entry = "交叉表“" + e.field + "”";
+    try {
+        def.interval = parseInterval(e.interval);
+    } catch (const Error& x) {
+        unusable(entry, x.what());
+    }
+    if (def.kind == TdxSummaryType::cstNone)
+        unusable(entry, "无法识别“" + e.kind + "”");
+    if (!grid.ColumnByFieldName(def.field) ||
+        (def.kind != TdxSummaryType::cstCount && !grid.ColumnByFieldName(def.summaryField))) {
+        skipped.push_back("交叉表 " + e.field);
+        return;
+    }
+    try {
+        grid.SetCrossTable(def);
+    } catch (const Cancelled&) {
+        throw;
+    } catch (const Error& x) {
+        unusable(entry, x.what());
+    }
+}
+
 } // namespace
 
 void SaveGridState(TSetup& setup, TdxDBGrid& grid) {
@@ -134,6 +165,9 @@ void SaveGridState(TSetup& setup, TdxDBGrid& grid) {
     }
     if (grid.Filter.Empty() && grid.dataSet())
         setup.WriteFilterText(grid.dataSet()->Filter());
+    if (const auto& x = grid.CrossTableDefinition())
+        setup.WriteCrossTable({x->field, intervalName(x->interval), SummaryTypeName(x->kind),
+                               x->kind == TdxSummaryType::cstCount ? "" : x->summaryField});
 }
 
 void NoteGoneFields(const TdxDBGrid& grid, const std::vector<std::string>& names, const char* what,
@@ -161,6 +195,7 @@ void RestoreGridState(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& 
     restoreIntervals(setup, grid, skipped);
     restoreGrouping(setup, grid, skipped);
     restoreSorting(setup, grid, skipped);
+    restoreCrossTable(setup, grid, skipped);
     for (const std::string& name : setup.ReadHiddenColumns()) {
         TdxDBGridColumn* c = grid.ColumnByFieldName(name);
         if (c && c->GroupIndex() < 0 && c->Visible() && grid.VisibleColumns().size() > 1)

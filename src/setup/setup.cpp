@@ -37,6 +37,7 @@ constexpr std::string_view kGroupRowSummarySection = "GroupRowSummaries";
 constexpr std::string_view kMoreSummarySection = "MoreSummaries";
 // The interval a column's group rows stand for, by field name ("月", "区间100").
 constexpr std::string_view kIntervalSection = "GroupIntervals";
+constexpr std::string_view kCrossTableSection = "CrossTable";
 // A list is "Count" entries keyed 1, 2, ...: entries beyond the count, left by a longer
 // list written entry by entry, are not part of it.
 constexpr std::string_view kCountKey = "Count";
@@ -48,7 +49,7 @@ const std::vector<std::string_view> kReportSections = {
     kSummarySection,     kGroupSection,      kOrderSection,
     kHiddenSection,      kWidthSection,      kSortSection,
     kFilterSection,      kFilterTextSection, kGroupRowSummarySection,
-    kMoreSummarySection, kIntervalSection,
+    kMoreSummarySection, kIntervalSection, kCrossTableSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -377,6 +378,22 @@ std::vector<std::pair<std::string, std::string>> TSetup::ReadMoreSummaries() {
 }
 void TSetup::WriteMoreSummaries(const std::vector<std::pair<std::string, std::string>>& summaries) {
     writeSummaryList(kMoreSummarySection, summaries);
+}
+
+TSetup::CrossTableEntries TSetup::ReadCrossTable() {
+    return {ReadValue(kCrossTableSection, "Field"), ReadValue(kCrossTableSection, "Interval"),
+            ReadValue(kCrossTableSection, "Kind"), ReadValue(kCrossTableSection, "SummaryField")};
+}
+
+void TSetup::WriteCrossTable(const CrossTableEntries& e) {
+    if (e.field.empty())
+        return;
+    WriteValue(kCrossTableSection, "Field", e.field);
+    if (!e.interval.empty())
+        WriteValue(kCrossTableSection, "Interval", e.interval);
+    WriteValue(kCrossTableSection, "Kind", e.kind);
+    if (!e.summaryField.empty())
+        WriteValue(kCrossTableSection, "SummaryField", e.summaryField);
 }
 
 } // namespace rg

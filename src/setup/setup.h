@@ -89,6 +89,14 @@ public:
     std::vector<std::pair<std::string, std::string>> ReadMoreSummaries();
     void WriteMoreSummaries(const std::vector<std::pair<std::string, std::string>>& summaries);
 
+    // The cross table: its field, the interval name of its values, the cells' summary kind
+    // and field. Nothing is written for an empty field; a file without one reads as such.
+    struct CrossTableEntries {
+        std::string field, interval, kind, summaryField;
+    };
+    CrossTableEntries ReadCrossTable();
+    void WriteCrossTable(const CrossTableEntries& entries);
+
     // A save of a whole report. From BeginReport on, writes are collected; EndReport then
     // writes the file once, holding exactly the entries written since, in the report's
     // sections; sections of other programs stay byte for byte. On failure the file is

@@ -58,6 +58,10 @@ int TdxDBGridView::rowHeight() const {
 int TdxDBGridView::groupPanelHeight() const {
     if (!grid_.ShowGroupPanel)
         return 0;
+    return groupStripHeight() + headerHeight() + 8;
+}
+
+int TdxDBGridView::groupStripHeight() const {
     const int h = headerHeight();
     const int n = grid_.GroupColumnCount();
     if (n == 0)
@@ -180,6 +184,7 @@ void TdxDBGridView::gridChanged() {
     selection_.followGrid();
     updateScrollBars();
     placeFindBar();
+    syncCrossView();
     viewport()->update();
 }
 
@@ -228,6 +233,7 @@ void TdxDBGridView::resizeEvent(QResizeEvent* e) {
     QAbstractScrollArea::resizeEvent(e);
     updateScrollBars();
     placeFindBar();
+    syncCrossView();
 }
 
 void TdxDBGridView::scrollContentsBy(int, int) {
@@ -334,9 +340,11 @@ void TdxDBGridView::paintGroupPanel(QPainter& p) {
     const QPalette& pal = palette();
     const QRect panel(0, 0, viewport()->width(), groupPanelHeight());
     p.fillRect(panel, pal.color(QPalette::Dark)); // button shadow
+    paintCrossStrip(p);
     if (grid_.GroupColumnCount() == 0) {
         p.setPen(pal.color(QPalette::Button));
-        p.drawText(panel.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+        p.drawText(QRect(4, 0, panel.width() - 4, groupStripHeight()),
+                   Qt::AlignLeft | Qt::AlignVCenter,
                    QStringLiteral(" Drag a column header here to group by that column"));
         return;
     }

@@ -11,6 +11,7 @@
 namespace rg {
 
 class TdxFindBar;
+class TdxCrossTableView;
 
 // The result grid on screen: group panel, header row, the tree of rows with group footer
 // rows, the summary footer band and, while the data set is filtered, the filter status
@@ -33,7 +34,10 @@ public:
     // Measures shared by painting, hit testing and the tests.
     int headerHeight() const;
     int rowHeight() const;
-    int groupPanelHeight() const;
+    int groupPanelHeight() const; // the group buttons' strip and the cross strip below
+    int groupStripHeight() const;
+    // The cross strip's button while a cross table is set.
+    QRect crossButtonRect() const;
     int summaryFooterHeight() const;
     int filterStatusHeight() const;
     static constexpr int kIndent = 18;       // per grouping level
@@ -77,6 +81,12 @@ public:
     // The whole text under a point of the viewport when it is shown cut, else empty: what
     // the tooltip there shows.
     QString ClippedTextAt(const QPoint& pos) const;
+
+    // Chooses a cross table's cells for a proposed one; nullopt when the user cancels. The
+    // default shows the cross table dialog.
+    using CrossDialog = std::function<std::optional<CrossTableDef>(const CrossTableDef&)>;
+    void setCrossDialog(CrossDialog dialog) { crossDialog_ = std::move(dialog); }
+    TdxCrossTableView* crossView() const { return crossView_; }
 
 signals:
     void focusedRowChanged();
@@ -135,6 +145,13 @@ private:
     void paintSummaryFooter(QPainter& p);
     void paintFilterStatus(QPainter& p);
     void paintDrag(QPainter& p);
+    void paintCrossStrip(QPainter& p);
+    bool inCrossStrip(const QPoint& pos) const;
+    // The end of a press on the cross strip's button, and of a header dropped on the strip.
+    void crossButtonReleased(const QPoint& pos, bool dragged);
+    void editCrossTable(const CrossTableDef& proposed);
+    // Shows the cross table over the rows while the grid has one.
+    void syncCrossView();
 
     void guarded(const std::function<void()>& command);
     void mousePress(QMouseEvent* e);
@@ -159,6 +176,7 @@ private:
     // A header or group button held down with the left button: clicked or dragged.
     TdxDBGridColumn* pressed_ = nullptr;
     bool pressedOnPanel_ = false;
+    bool pressedOnCross_ = false;
     bool dragging_ = false;
     QPoint pressPos_, dragPos_;
     // A column whose right edge is being dragged, with its width when the drag began.
@@ -169,6 +187,8 @@ private:
     RowSelection selection_{grid_};
     bool extending_ = false; // a focus move whose selection the mover sets
     TdxFindBar* findBar_ = nullptr;
+    TdxCrossTableView* crossView_ = nullptr;
+    CrossDialog crossDialog_;
 };
 
 } // namespace rg

@@ -121,6 +121,9 @@ void TdxDBGridView::mousePress(QMouseEvent* e) {
             return;
         }
         pressedOnPanel_ = pos.y() < groupPanelHeight();
+        pressedOnCross_ = grid_.CrossTableDefinition() && crossButtonRect().contains(pos);
+        if (pressedOnCross_)
+            pressed_ = grid_.ColumnByFieldName(grid_.CrossTableDefinition()->field);
         if (pressedOnPanel_) {
             for (int i = 0; i < grid_.GroupColumnCount(); ++i)
                 if (groupButtonRect(i).contains(pos))
@@ -192,6 +195,10 @@ void TdxDBGridView::mouseRelease(QMouseEvent* e) {
     }
     if (!c)
         return;
+    if (pressedOnCross_)
+        return crossButtonReleased(pos, dragged);
+    if (dragged && inCrossStrip(pos))
+        return editCrossTable({c->FieldName(), {}, TdxSummaryType::cstSum, {}});
     if (!dragged) {
         grid_.SortByClick(*c, e->modifiers() & Qt::ControlModifier);
         return;

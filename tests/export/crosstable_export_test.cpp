@@ -1,0 +1,100 @@
+// The cross table written through the export registry: the .xlsx sheet, its formulas
+// recalculated by LibreOffice from scratch, equals the grid's cross table cell by cell.
+
+#include "export/crosstableexport.h"
+#include "export/exportregistry.h"
+
+#include "exporttest.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace rg;
+
+namespace {
+
+// 100,000 orders over three years in ten regions by five categories.
+const char* kOrders = R"(
+create table orders(id integer primary key, region text, category text, day date,
+                    month text, qty integer, amount real);
+with recursive n(i) as (select 1 union all select i + 1 from n where i < 100000)
+insert into orders
+select i, 'R' || (i * 7 % 10), 'C' || (i / 10 % 5), d, strftime('%Y-%m', d),
+       case when i % 13 = 0 then null else i * 31 % 500 end, (i % 997) * 0.25
+from (select i, date('2021-01-01', '+' || (i * 7919 % 1095) || ' days') as d from n);
+)";
+
+ExportResult exportAs(TdxDBGrid& grid, const char* format, const std::string& path) {
+    ExportRegistry registry;
+    AddCoreFormats(registry);
+    ExportJob job{&grid, path, GridAppearance()};
+    return registry.find(format)->write(job);
+}
+
+// The sheet without the cached results of its formulas, so that what a reader shows for
+// them is its own calculation.
+void dropCachedResults(const std::string& from, const std::string& to) {
+    const std::string script = "import re, sys, zipfile\n"
+                               "src = zipfile.ZipFile(sys.argv[1])\n"
+                               "dst = zipfile.ZipFile(sys.argv[2], 'w', zipfile.ZIP_DEFLATED)\n"
+                               "for i in src.infolist():\n"
+                               "    d = src.read(i.filename)\n"
+                               "    if i.filename.endswith('sheet1.xml'):\n"
+                               "        d = re.sub(rb'</f><v>[^<]*</v>', b'</f>', d)\n"
+                               "    dst.writestr(i, d)\n"
+                               "dst.close()\n";
+    writeFile(from + ".py", script);
+    ASSERT_EQ(run("/usr/bin/python3 '" + from + ".py' '" + from + "' '" + to + "'"), 0);
+}
+
+} // namespace
+
+TEST(CrossTableExport, XlsxRecalculatedEqualsTheGrid) {
+    ExportDb db(kOrders);
+    db.open("select id, region, category, day, month, qty, amount from orders");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    {
+        GroupingUpdate batch(g);
+        g.GroupColumn(*g.ColumnByFieldName("region"), 0);
+        g.GroupColumn(*g.ColumnByFieldName("category"), 1);
+    }
+    g.SetCrossTable({"month", {}, TdxSummaryType::cstSum, "amount"});
+    // Ordered by the row total, so that the sheet's rows are not in value order.
+    g.SetCrossSort(g.ShownCrossTable()->columnCount(), true);
+    const std::string written = db.file("cross.xlsx"), bare = db.file("bare.xlsx");
+    exportAs(g, "xlsx", written);
+
+    const XlsxSheet s = readWithOpenpyxl(written);
+    ASSERT_TRUE(s.error.empty()) << s.error;
+    EXPECT_EQ(s.facts.at("freeze"), "C2"); // the header row and both leading columns
+    EXPECT_EQ(s.cells.at({0, 2}), "s:2021-01");
+    EXPECT_EQ(s.cells.at({0, 38}), "s:合计");
+    EXPECT_EQ(s.cells.at({1, 38}).rfind("f:=SUM(C2:AL2)=", 0), 0u) << s.cells.at({1, 38});
+    EXPECT_EQ(s.cells.at({1, 2}).rfind("f:=SUMIF($B$3:$B$7,\"<>\",C3:C7)=", 0), 0u)
+        << s.cells.at({1, 2});
+
+    dropCachedResults(written, bare);
+    std::string err;
+    const auto calc = readWithLibreOffice(bare, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    const CrossSheet sheet = crossSheetOf(g);
+    const CrossTable& x = *sheet.table;
+    ASSERT_EQ(sheet.rows.size(), 10u + 50u + 1u);
+    int compared = 0;
+    for (size_t i = 0; i < sheet.rows.size(); ++i) {
+        const int r = static_cast<int>(i) + 1;
+        const CrossSheetRow& row = sheet.rows[i];
+        EXPECT_EQ(calc.at({r, row.group == CrossTable::kTotals ? 0 : row.level}), row.text);
+        for (int c = 0; c <= x.columnCount(); ++c) {
+            const SummaryValue& v =
+                c < x.columnCount() ? x.cell(row.group, c) : x.rowTotal(row.group);
+            const auto it = calc.find({r, 2 + c});
+            ASSERT_NE(it, calc.end()) << r << "," << c;
+            EXPECT_NEAR(std::stod(it->second), v.toDouble(), 1e-6) << r << "," << c;
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 61 * 37);
+}
