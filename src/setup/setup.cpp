@@ -35,6 +35,7 @@ constexpr std::string_view kGroupRowSummarySection = "GroupRowSummaries";
 // The second and further footer summaries of a field: its first stays in kSummarySection,
 // which holds one kind per field.
 constexpr std::string_view kMoreSummarySection = "MoreSummaries";
+constexpr std::string_view kChartSection = "Chart";
 // A list is "Count" entries keyed 1, 2, ...: entries beyond the count, left by a longer
 // list written entry by entry, are not part of it.
 constexpr std::string_view kCountKey = "Count";
@@ -46,7 +47,7 @@ const std::vector<std::string_view> kReportSections = {
     kSummarySection,     kGroupSection,      kOrderSection,
     kHiddenSection,      kWidthSection,      kSortSection,
     kFilterSection,      kFilterTextSection, kGroupRowSummarySection,
-    kMoreSummarySection,
+    kMoreSummarySection, kChartSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -327,6 +328,13 @@ std::string TSetup::ReadColumnFilter(const std::string& fieldName) {
 void TSetup::WriteColumnFilter(const std::string& fieldName, const std::string& condition) {
     WriteValue(kFilterSection, fieldName, condition);
 }
+std::string TSetup::ReadChart(std::string_view key) {
+    return ReadValue(kChartSection, key);
+}
+void TSetup::WriteChart(std::string_view key, const std::string& value) {
+    WriteValue(kChartSection, key, value);
+}
+
 std::string TSetup::ReadFilterText() {
     return ReadValue(kFilterTextSection, kFilterTextKey);
 }
