@@ -81,7 +81,8 @@ void paintAxes(QPainter& p, const QRectF& plot, const ChartData& d, double low, 
         const double y = plot.bottom() - plot.height() * k / 4;
         p.drawLine(QPointF(plot.left() - 3, y), QPointF(plot.left(), y));
         const QString text = QString::number(v, 'g', 6);
-        p.drawText(QRectF(0, y - fm.height() / 2, plot.left() - 5, fm.height()),
+        const double width = fm.horizontalAdvance(QStringLiteral("-0000000000"));
+        p.drawText(QRectF(plot.left() - width, y - fm.height() / 2, width - 5, fm.height()),
                    Qt::AlignRight | Qt::AlignVCenter, text);
     }
     const double zero = plot.bottom() - plot.height() * (0 - low) / (high - low);

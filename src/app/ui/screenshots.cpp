@@ -2,12 +2,13 @@
 // scripts/screenshots.sh on a virtual display): the main window grouped by region and
 // category with summaries in the group rows, one group open, the summary items dialog and the
 // progress window of an export; then the find bar on a product in a collapsed group, with
-// three rows selected from the match.
+// three rows selected from the match, and the chart of the regions beside the grid.
 
 #include "app/ui/navbar.h"
 #include "app/ui/program.h"
 #include "app/ui/progresswindow.h"
 #include "app/ui/quorvel.h"
+#include "chart/ui/chartview.h"
 #include "grid/ui/findbar.h"
 #include "grid/ui/gridview.h"
 #include "gridsetup/ui/summaryitemsetup.h"
@@ -108,5 +109,14 @@ int main(int argc, char* argv[]) {
         QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::ShiftModifier);
         QApplication::sendEvent(&view, &down);
     }
-    return save(window, out.filePath("find-and-selection.png")) ? 0 : 1;
+    if (!save(window, out.filePath("find-and-selection.png")))
+        return 1;
+
+    // The chart of the regions' amounts beside the grid, from the grid menu's entry.
+    window.ShowChart->trigger();
+    rg::GroupChartView& chart = *window.chartView;
+    for (const rg::SummaryChoice& c : chart.chart().summaryChoices())
+        if (c.label == "金额 合计")
+            chart.setSummary(c.item);
+    return save(window, out.filePath("group-chart.png")) ? 0 : 1;
 }
