@@ -323,8 +323,11 @@ void TdxDBGrid::rebindColumns() {
 
 std::vector<std::string> TdxDBGrid::groupFieldNames() const {
     std::vector<std::string> names;
+    // The interval is part of the level: groups by month are not the groups by day.
     for (const TdxDBGridColumn* c : groupColumns_)
-        names.push_back(c->FieldName());
+        names.push_back(c->interval_.kind == GroupInterval::None
+                            ? c->FieldName()
+                            : c->FieldName() + '\x1F' + intervalName(c->interval_));
     return names;
 }
 

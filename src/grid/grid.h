@@ -8,6 +8,7 @@
 #include "common/value.h"
 #include "datasource/dataset.h"
 #include "grid/gridfilter.h"
+#include "grid/groupinterval.h"
 #include "grid/rowtree.h"
 #include "grid/summary.h"
 #include "grid/summaryengine.h"
@@ -48,6 +49,11 @@ public:
 
     int GroupIndex() const;
     void SetGroupIndex(int level); // groups, moves or (with -1) ungroups
+    // The interval its group rows stand for while grouped (dates by month, numbers by
+    // range...); kept when ungrouped. Changing it on a grouped column reloads as a grouping
+    // change does: a cancelled reload puts the old interval back.
+    const IntervalSpec& GroupInterval() const { return interval_; }
+    void SetGroupInterval(const IntervalSpec& spec);
 
     int Index() const; // position among the grid's columns, creation order
     int Width() const { return width_; }
@@ -71,6 +77,7 @@ private:
     std::string name_, fieldName_;
     bool visible_ = true, readOnly_ = false;
     TdxTreeListColumnSort sorted_ = TdxTreeListColumnSort::csNone;
+    IntervalSpec interval_;
     int width_ = 100;
     TdxSummaryType footerType_ = TdxSummaryType::cstNone;
     std::string footerField_, footerFormat_;
@@ -221,6 +228,7 @@ private:
         TdxDBGridColumn* column;
         bool visible;
         TdxTreeListColumnSort sorted;
+        IntervalSpec interval;
     };
     struct GroupingState {
         std::vector<TdxDBGridColumn*> groupColumns;
@@ -284,6 +292,8 @@ private:
     int resolveField(const std::string& name) const;
     void rebindColumns();
     std::vector<std::string> groupFieldNames() const;
+    // The interval of each grouping level, None where it does not apply to the field.
+    std::vector<IntervalSpec> levelIntervals() const;
 
     DataSet* dataSet_ = nullptr;
     std::vector<std::unique_ptr<TdxDBGridColumn>> columns_;

@@ -1,5 +1,6 @@
 #include "grid/grid.h"
 
+#include "common/displaytext.h"
 #include "common/error.h"
 #include "common/progress.h"
 #include "grid/gridutil.h"
@@ -23,6 +24,34 @@ void TdxDBGridColumn::SetGroupIndex(int level) {
     if (current >= 0)
         grid_->UngroupColumn(current);
     grid_->GroupColumn(*this, level);
+}
+
+void TdxDBGridColumn::SetGroupInterval(const IntervalSpec& spec) {
+    if (spec == interval_)
+        return;
+    if (spec.kind == rg::GroupInterval::Range && !(spec.width > 0))
+        throw Error(format("无效的区间宽度: %s", formatShortest(spec.width).c_str()));
+    if (GroupIndex() < 0) {
+        interval_ = spec;
+        return;
+    }
+    const TdxDBGrid::GroupingState before = grid_->groupingState();
+    interval_ = spec;
+    grid_->reloadGrouping(before);
+}
+
+std::vector<IntervalSpec> TdxDBGrid::levelIntervals() const {
+    std::vector<IntervalSpec> intervals;
+    for (const TdxDBGridColumn* c : groupColumns_) {
+        const Field* f = c->field();
+        IntervalSpec spec = c->GroupInterval();
+        // Days of a date column are its values: its group rows stay as they are.
+        if (!f || !intervalFits(spec.kind, f->Kind()) ||
+            (spec.kind == GroupInterval::Day && f->Kind() == FieldKind::Date))
+            spec = {};
+        intervals.push_back(spec);
+    }
+    return intervals;
 }
 
 TdxDBGridColumn& TdxDBGrid::GroupColumns(int level) {
@@ -103,7 +132,7 @@ TdxDBGrid::GroupingState TdxDBGrid::groupingState() const {
     GroupingState s;
     s.groupColumns = groupColumns_;
     for (const auto& c : columns_)
-        s.columns.push_back({c.get(), c->visible_, c->sorted_});
+        s.columns.push_back({c.get(), c->visible_, c->sorted_, c->interval_});
     return s;
 }
 
@@ -120,6 +149,7 @@ void TdxDBGrid::restoreGrouping(const GroupingState& s) {
         if (exists(c.column)) {
             c.column->visible_ = c.visible;
             c.column->sorted_ = c.sorted;
+            c.column->interval_ = c.interval;
         }
     invalidateVisible();
     changed();

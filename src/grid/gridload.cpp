@@ -31,7 +31,7 @@ std::string TdxDBGrid::loadSignature() const {
     std::string s = std::to_string(dataSet_ ? dataSet_->RecordCount() : -1);
     auto add = [&s](const auto&... parts) { ((s += '\x1F', s += parts), ...); };
     for (const TdxDBGridColumn* c : groupColumns_)
-        add("g", std::to_string(c->fieldIndex_));
+        add("g", std::to_string(c->fieldIndex_), intervalName(c->interval_));
     for (const auto& c : columns_)
         add("c", c->name_, std::to_string(c->fieldIndex_),
             std::to_string(static_cast<int>(c->sorted_)),
@@ -151,7 +151,7 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadRows() {
     for (const TdxDBGridColumn* c : groupColumns_)
         levels.push_back(c->fieldIndex_);
     std::vector<int32_t> innerOf;
-    rows.tree = RowTree::build(*dataSet_, levels, innerOf);
+    rows.tree = RowTree::build(*dataSet_, levels, innerOf, levelIntervals());
     // A value that cannot be summed stops the summaries, not the rows: the grid shows every
     // row, the footers stay empty and the error is reported at the end.
     try {

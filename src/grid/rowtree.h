@@ -6,6 +6,7 @@
 // grid's sorts; it knows fields only by their index.
 
 #include "common/value.h"
+#include "grid/groupinterval.h"
 #include "grid/summaryvalue.h"
 
 #include <cstdint>
@@ -55,11 +56,13 @@ struct GroupRow {
 
 class RowTree {
 public:
-    // The records of `ds` grouped by the fields `levelFields`, outermost first; `innerOf`
-    // receives each record's innermost group, counted among the innermost groups (which
-    // close the group table). Reports progress and may throw rg::Cancelled.
+    // The records of `ds` grouped by the fields `levelFields`, outermost first, each level by
+    // the interval `intervals` gives it (missing ones: by value); `innerOf` receives each
+    // record's innermost group, counted among the innermost groups (which close the group
+    // table). Reports progress and may throw rg::Cancelled.
     static RowTree build(const DataSet& ds, const std::vector<int>& levelFields,
-                         std::vector<int32_t>& innerOf);
+                         std::vector<int32_t>& innerOf,
+                         const std::vector<IntervalSpec>& intervals = {});
 
     // Sibling groups of each level by value (descending where `levelDown` says so), then
     // the data rows of each innermost group by `field` (stable, nulls first going up, last
@@ -165,6 +168,7 @@ private:
     // The groups each level made, in order of their first record, into the table; returns
     // where the innermost level starts in it.
     int addLevels(const DataSet& ds, const std::vector<int>& levelFields,
+                  const std::vector<IntervalSpec>& intervals,
                   std::vector<std::vector<GroupRow>>& made);
     void placeDataRows(const std::vector<int32_t>& innerOf, int innerStart);
     void orderGroups(const std::vector<bool>& levelDown);

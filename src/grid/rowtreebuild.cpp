@@ -3,6 +3,7 @@
 #include "common/progress.h"
 #include "datasource/resultbuffer.h"
 #include "grid/gridkeys.h"
+#include "grid/groupinterval.h"
 
 #include <algorithm>
 #include <numeric>
@@ -14,6 +15,48 @@
 
 namespace rg {
 namespace {
+
+// The interval of each record's value, numbered: the distinct values are mapped to their
+// interval once, so that a level by month costs little more than one by day. `rank` orders
+// the intervals by their start.
+FieldCodes intervalCodes(const DataSet& ds, int field, const IntervalSpec& spec,
+                         std::vector<int32_t>& rank) {
+    FieldCodes values = encodeField(ds, field, "正在分组");
+    FieldCodes out;
+    out.first.assign(1, values.first[0]);
+    std::vector<Value> keys(1);
+    std::vector<int32_t> codeOf(values.first.size(), 0);
+    Numbering<std::string> numbering;
+    std::string key;
+    for (size_t code = 1; code < values.first.size(); ++code) {
+        const int rec = values.first[code];
+        if (rec < 0)
+            continue;
+        Value start = intervalKey(ds.value(rec, field), spec);
+        key.clear();
+        appendValueKey(key, start);
+        const int32_t n = numbering.number(key, std::hash<std::string>{}(key)) + 1;
+        if (static_cast<size_t>(n) == keys.size()) {
+            keys.push_back(std::move(start));
+            out.first.push_back(rec);
+        } else if (rec < out.first[static_cast<size_t>(n)]) {
+            out.first[static_cast<size_t>(n)] = rec;
+        }
+        codeOf[code] = n;
+    }
+    out.code = std::move(values.code);
+    for (int32_t& c : out.code)
+        c = codeOf[static_cast<size_t>(c)];
+    std::vector<int32_t> order(keys.size() - 1);
+    std::iota(order.begin(), order.end(), 1);
+    std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+        return compareValues(keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]) < 0;
+    });
+    rank.assign(keys.size(), 0);
+    for (size_t i = 0; i < order.size(); ++i)
+        rank[static_cast<size_t>(order[i])] = static_cast<int32_t>(i + 1);
+    return out;
+}
 
 // One grouping level while the records are walked.
 struct LevelKeys {
@@ -35,14 +78,18 @@ struct LevelKeys {
 // The keys of each grouping level, their flat tables sized for the product of the distinct
 // values above them, the most groups there can be: the number of groups above a level is
 // known only after the walk.
-std::vector<LevelKeys> levelKeys(const DataSet& ds, const std::vector<int>& levelFields) {
+std::vector<LevelKeys> levelKeys(const DataSet& ds, const std::vector<int>& levelFields,
+                                 const std::vector<IntervalSpec>& intervals) {
     std::vector<LevelKeys> keys(levelFields.size());
     for (size_t l = 0; l < levelFields.size(); ++l) {
         const int field = levelFields[l];
         LevelKeys& k = keys[l];
         k.view = ds.columnView(field);
-        k.coded = k.view.column && k.view.column->hasCodes();
-        if (k.coded) {
+        const bool interval = l < intervals.size() && intervals[l].kind != GroupInterval::None;
+        k.coded = !interval && k.view.column && k.view.column->hasCodes();
+        if (interval) {
+            k.codes = intervalCodes(ds, field, intervals[l], k.rank);
+        } else if (k.coded) {
             k.rank = rankDictionary(*k.view.column);
         } else {
             k.codes = encodeField(ds, field, "正在分组");
@@ -95,7 +142,7 @@ int32_t groupOf(int rec, std::vector<LevelKeys>& keys, std::vector<std::vector<G
 } // namespace
 
 RowTree RowTree::build(const DataSet& ds, const std::vector<int>& levelFields,
-                       std::vector<int32_t>& innerOf) {
+                       std::vector<int32_t>& innerOf, const std::vector<IntervalSpec>& intervals) {
     RowTree t;
     t.levels_ = static_cast<int>(levelFields.size());
     t.changes_ = ds.changeCount();
@@ -110,7 +157,7 @@ RowTree RowTree::build(const DataSet& ds, const std::vector<int>& levelFields,
     // level above.
     std::vector<std::vector<GroupRow>> made(levelFields.size());
     {
-        std::vector<LevelKeys> keys = levelKeys(ds, levelFields);
+        std::vector<LevelKeys> keys = levelKeys(ds, levelFields, intervals);
         innerOf.resize(static_cast<size_t>(records));
         for (int rec = 0; rec < records; ++rec) {
             if ((rec & (kProgressStep - 1)) == 0)
@@ -118,7 +165,7 @@ RowTree RowTree::build(const DataSet& ds, const std::vector<int>& levelFields,
             innerOf[static_cast<size_t>(rec)] = groupOf(rec, keys, made);
         }
     }
-    const int innerStart = t.addLevels(ds, levelFields, made);
+    const int innerStart = t.addLevels(ds, levelFields, intervals, made);
     t.placeDataRows(innerOf, innerStart);
     return t;
 }
@@ -126,16 +173,23 @@ RowTree RowTree::build(const DataSet& ds, const std::vector<int>& levelFields,
 // One table, level after level, so that a level's groups stand together and the
 // innermost ones close it.
 int RowTree::addLevels(const DataSet& ds, const std::vector<int>& levelFields,
+                       const std::vector<IntervalSpec>& intervals,
                        std::vector<std::vector<GroupRow>>& made) {
     int innerStart = 0, aboveStart = 0;
     for (size_t l = 0; l < levelFields.size(); ++l) {
         const int field = levelFields[l];
+        const IntervalSpec interval = l < intervals.size() ? intervals[l] : IntervalSpec{};
         innerStart = static_cast<int>(groups_.size());
         for (GroupRow& row : made[l]) {
             if (row.parent >= 0)
                 row.parent += aboveStart;
-            row.value = ds.value(row.firstRecord, field);
-            row.text = ds.displayText(row.firstRecord, field);
+            if (interval.kind == GroupInterval::None) {
+                row.value = ds.value(row.firstRecord, field);
+                row.text = ds.displayText(row.firstRecord, field);
+            } else {
+                row.value = intervalKey(ds.value(row.firstRecord, field), interval);
+                row.text = intervalText(row.value, interval);
+            }
             const int g = static_cast<int>(groups_.size());
             if (row.parent < 0)
                 top_.push_back(g);
