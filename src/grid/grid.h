@@ -7,6 +7,7 @@
 
 #include "common/value.h"
 #include "datasource/dataset.h"
+#include "grid/crosstable.h"
 #include "grid/gridfilter.h"
 #include "grid/groupinterval.h"
 #include "grid/rowtree.h"
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -211,6 +213,21 @@ public:
     const SummaryValue& SummaryFooterValue(const TdxDBGridColumn& c) const;
     SummaryValueKind FooterValueKind(const TdxDBGridColumn& c) const;
 
+    // The cross table, computed at every load from the loaded rows while it is set. Setting
+    // one computes it at once and throws (keeping the one before) when it cannot be summed.
+    void SetCrossTable(const CrossTableDef& def);
+    void ClearCrossTable();
+    const std::optional<CrossTableDef>& CrossTableDefinition() const { return crossDef_; }
+    // The cross table of the current rows; nullptr when none is set or its fields are gone.
+    const CrossTable* ShownCrossTable() const { return cross_.get(); }
+    // The groups' order by a cross column's value (columnCount(): the row total), -1: none.
+    int CrossSortColumn() const { return crossSortColumn_; }
+    bool CrossSortDown() const { return crossSortDown_; }
+    void SetCrossSort(int column, bool down);
+    // The child group rows of `parent` (the top ones for an invalid handle) in the cross
+    // table's order.
+    std::vector<RowHandle> CrossChildren(RowHandle parent) const;
+
     // The rows as shown, expanded groups open, footer rows included.
     const std::vector<VisibleRow>& VisibleRows() const;
 
@@ -240,6 +257,7 @@ private:
     struct LoadedRows {
         RowTree tree;
         std::vector<SummaryValue> footers;
+        std::unique_ptr<CrossTable> cross;
         std::exception_ptr summaryError;
     };
 
@@ -289,6 +307,10 @@ private:
     void focusChanged();
     void invalidateVisible() { visibleDirty_ = true; }
     void focusFromDataSet();
+    // The cross table of `tree`, nullptr when none is set or its fields are missing.
+    std::unique_ptr<CrossTable> computeCrossTable(const RowTree& tree) const;
+    // A load's cross table; a value that cannot be summed is reported like the summaries'.
+    void addCrossTable(LoadedRows& rows) const;
     int resolveField(const std::string& name) const;
     void rebindColumns();
     std::vector<std::string> groupFieldNames() const;
@@ -318,6 +340,11 @@ private:
     GroupingState groupingBeforeUpdate_; // restored when the update's load is cancelled
     bool summariesDirty_ = false;        // items changed inside BeginUpdate/EndUpdate
     std::vector<GridListener*> listeners_;
+
+    std::optional<CrossTableDef> crossDef_;
+    std::unique_ptr<CrossTable> cross_;
+    int crossSortColumn_ = -1;
+    bool crossSortDown_ = false;
 };
 
 // Holds a layout update (BeginUpdate) or a grouping update (BeginGroupingUpdate) for as long

@@ -23,6 +23,7 @@ struct TdxDBGrid::ViewState {
 
 void TdxDBGrid::clearRows() {
     tree_ = RowTree{};
+    cross_.reset();
     focused_ = RowHandle{};
     invalidateVisible();
 }
@@ -168,6 +169,7 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadRows() {
 
 void TdxDBGrid::showRows(LoadedRows rows) {
     tree_ = std::move(rows.tree);
+    cross_ = std::move(rows.cross);
     focused_ = RowHandle{};
     setFooterValues(std::move(rows.footers));
     if (rows.summaryError)
@@ -235,6 +237,7 @@ void TdxDBGrid::load(LoadReason reason) {
     LoadedRows rows;
     try {
         rows = loadRows();
+        addCrossTable(rows);
     } catch (const Cancelled&) {
         restoreGrouping(before);
         lastGroupFields_ = groupFieldsBefore;

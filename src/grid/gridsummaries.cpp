@@ -52,15 +52,19 @@ void TdxDBGrid::recomputeSummaries() {
         SummaryEngine::innerGroupsOf(tree_, dataSet_->RecordCount());
     RowTree t = tree_;
     std::vector<SummaryValue> footers;
+    std::unique_ptr<CrossTable> cross;
     try {
         footers = summaries_.compute(*dataSet_, t, innerOf, footerSources());
+        cross = computeCrossTable(t);
     } catch (...) {
         // The values held belong to the items as they were: a cancel leaves empty footers
         // too, never a removed item's value under the one that took its place.
         clearSummaryValues();
+        cross_.reset();
         throw;
     }
     tree_ = std::move(t);
+    cross_ = std::move(cross);
     setFooterValues(std::move(footers));
 }
 

@@ -1,0 +1,217 @@
+#include "grid/crosstable.h"
+
+#include "common/progress.h"
+#include "datasource/dataset.h"
+#include "grid/gridkeys.h"
+#include "grid/gridutil.h"
+#include "grid/rowtree.h"
+
+#include <algorithm>
+
+// The cells of a cross table: the data rows of every group stand together in shown order,
+// so one walk over the innermost groups feeds one row of slots per level, each written out
+// (only its columns that met records) when the walk leaves its group.
+
+namespace rg {
+
+class CrossTableBuilder {
+public:
+    CrossTableBuilder(const DataSet& ds, const RowTree& tree, int crossField, TdxSummaryType kind,
+                      int valueField)
+        : ds_(ds), tree_(tree), crossField_(crossField), valueField_(valueField) {
+        out_.kind_ = kind;
+        if (kind != TdxSummaryType::cstCount && valueField >= 0)
+            out_.valueKind_ = valueKindOf(ds.Fields(valueField).Kind());
+    }
+
+    CrossTable build() {
+        makeColumns();
+        out_.rows_.resize(static_cast<size_t>(tree_.groupCount()) + 1);
+        const int levels = tree_.levels();
+        slots_.resize(static_cast<size_t>(levels) + 1);
+        for (Slots& s : slots_) {
+            s.values.resize(static_cast<size_t>(out_.columnCount()) + 1);
+            s.rows.assign(s.values.size(), 0);
+        }
+        slots_.back().group = CrossTable::kTotals;
+        if (levels == 0) {
+            addRows(0, tree_.dataCount());
+        } else {
+            std::vector<int> chain(static_cast<size_t>(levels));
+            for (const int inner : tree_.innermost()) {
+                for (int g = inner; g >= 0; g = tree_.group(g).parent)
+                    chain[static_cast<size_t>(tree_.group(g).level)] = g;
+                for (int l = 0; l < levels; ++l)
+                    enter(slots_[static_cast<size_t>(l)], chain[static_cast<size_t>(l)]);
+                const GroupRow& row = tree_.group(inner);
+                addRows(row.firstData, row.dataRows);
+            }
+            for (int l = 0; l < levels; ++l)
+                enter(slots_[static_cast<size_t>(l)], -1);
+        }
+        flush(slots_.back());
+        return std::move(out_);
+    }
+
+private:
+    // The slots of one level: a value and a row count per column, the row total last.
+    struct Slots {
+        int group = -1; // whose values they hold, -1 for none yet
+        std::vector<SummaryValue> values;
+        std::vector<int64_t> rows;
+        std::vector<int32_t> touched;
+    };
+
+    // Columns in value order of the distinct values among the loaded records.
+    void makeColumns() {
+        codes_ = encodeField(ds_, crossField_, "正在计算交叉表");
+        const std::vector<int32_t> rank = rankCodes(ds_, crossField_, codes_);
+        // The first code of each rank that occurs, by rank.
+        std::vector<std::pair<int32_t, int32_t>> used; // rank, code
+        for (size_t code = 0; code < codes_.first.size(); ++code)
+            if (codes_.first[code] >= 0)
+                used.push_back({rank[code], static_cast<int32_t>(code)});
+        std::sort(used.begin(), used.end());
+        columnOf_.assign(codes_.first.size(), 0);
+        int column = -1;
+        int32_t lastRank = -1;
+        for (const auto& [r, code] : used) {
+            if (column < 0 || r != lastRank) {
+                lastRank = r;
+                if (++column == CrossTable::kMaxColumns) {
+                    out_.hasOther_ = true;
+                    out_.columnTexts_.push_back("其他");
+                } else if (column < CrossTable::kMaxColumns) {
+                    out_.columnTexts_.push_back(
+                        ds_.displayText(codes_.first[static_cast<size_t>(code)], crossField_));
+                }
+            }
+            columnOf_[static_cast<size_t>(code)] = std::min(column, CrossTable::kMaxColumns);
+        }
+    }
+
+    // The slots of a level start on `group`, the values of the group before written out.
+    void enter(Slots& s, int group) {
+        if (s.group == group)
+            return;
+        if (s.group >= 0)
+            flush(s);
+        s.group = group;
+    }
+
+    void flush(Slots& s) {
+        const TdxSummaryType kind = out_.kind_;
+        CrossTable::Row& row = s.group == CrossTable::kTotals
+                                   ? out_.rows_.back()
+                                   : out_.rows_[static_cast<size_t>(s.group)];
+        std::sort(s.touched.begin(), s.touched.end());
+        row.columns = s.touched;
+        row.cells.reserve(s.touched.size());
+        for (const int32_t c : s.touched) {
+            const auto i = static_cast<size_t>(c);
+            s.values[i].finish(kind, s.rows[i]);
+            row.cells.push_back(std::move(s.values[i]));
+            s.values[i] = SummaryValue{};
+            s.rows[i] = 0;
+        }
+        SummaryValue& total = s.values.back();
+        total.finish(kind, s.rows.back());
+        row.total = std::move(total);
+        total = SummaryValue{};
+        s.rows.back() = 0;
+        s.touched.clear();
+    }
+
+    void addRows(int firstData, int count) {
+        const std::vector<int32_t>& records = tree_.records();
+        const TdxSummaryType kind = out_.kind_;
+        const bool reads = kind != TdxSummaryType::cstCount && valueField_ >= 0;
+        for (int d = firstData; d < firstData + count; ++d) {
+            if ((++walked_ & (kProgressStep - 1)) == 0)
+                reportProgress("正在计算交叉表", walked_, tree_.dataCount());
+            const int rec = records[static_cast<size_t>(d)];
+            const auto column = static_cast<size_t>(
+                columnOf_[static_cast<size_t>(codes_.code[static_cast<size_t>(rec)])]);
+            const Value v = reads ? ds_.value(rec, valueField_) : Value{};
+            for (Slots& s : slots_) {
+                if (s.rows[column]++ == 0)
+                    s.touched.push_back(static_cast<int32_t>(column));
+                ++s.rows.back();
+                if (reads) {
+                    s.values[column].add(kind, v);
+                    s.values.back().add(kind, v);
+                }
+            }
+        }
+    }
+
+    const DataSet& ds_;
+    const RowTree& tree_;
+    int crossField_, valueField_;
+    FieldCodes codes_;
+    std::vector<int32_t> columnOf_; // the column of each code
+    std::vector<Slots> slots_;      // one per level, the totals last
+    int64_t walked_ = 0;
+    CrossTable out_;
+};
+
+CrossTable CrossTable::compute(const DataSet& ds, const RowTree& tree, int crossField,
+                               TdxSummaryType kind, int valueField) {
+    return CrossTableBuilder(ds, tree, crossField, kind, valueField).build();
+}
+
+const SummaryValue& CrossTable::cell(int group, int column) const {
+    static const SummaryValue empty;
+    const Row& r = row(group);
+    const auto it = std::lower_bound(r.columns.begin(), r.columns.end(), column);
+    if (it == r.columns.end() || *it != column)
+        return empty;
+    return r.cells[static_cast<size_t>(it - r.columns.begin())];
+}
+
+const SummaryValue& CrossTable::rowTotal(int group) const {
+    return row(group).total;
+}
+
+std::string CrossTable::text(const SummaryValue& v) const {
+    return FormatSummaryValue(kind_, "", valueKind_, SummaryPlace::Footer, v);
+}
+
+namespace {
+
+// Empty cells first, then numbers by value, texts by text.
+int compareCells(const SummaryValue& a, const SummaryValue& b) {
+    if (a.isEmpty() || b.isEmpty())
+        return int(!a.isEmpty()) - int(!b.isEmpty());
+    if (a.kind() == SummaryValue::Kind::Text || b.kind() == SummaryValue::Kind::Text)
+        return a.text().compare(b.text());
+    if (a.kind() == SummaryValue::Kind::Exact && b.kind() == SummaryValue::Kind::Exact)
+        return compare(a.exact(), b.exact());
+    return compareDoubles(a.toDouble(), b.toDouble());
+}
+
+} // namespace
+
+std::vector<int> CrossTable::children(const RowTree& tree, int parent, int sortColumn,
+                                      bool down) const {
+    std::vector<int> out;
+    if (parent < 0) {
+        const int top = tree.levels() > 0 ? tree.topCount() : 0;
+        for (int i = 0; i < top; ++i)
+            out.push_back(tree.top(i).index);
+    } else {
+        out = tree.group(parent).groups;
+    }
+    if (sortColumn < 0)
+        return out;
+    auto value = [&](int g) -> const SummaryValue& {
+        return sortColumn >= columnCount() ? rowTotal(g) : cell(g, sortColumn);
+    };
+    std::stable_sort(out.begin(), out.end(), [&](int a, int b) {
+        const int c = compareCells(value(a), value(b));
+        return down ? c > 0 : c < 0;
+    });
+    return out;
+}
+
+} // namespace rg
