@@ -87,20 +87,39 @@ int GroupChart::summaryItem() const {
 }
 
 ChartType GroupChart::type() const {
-    return Settings.type.value_or(ChartType::Bar);
+    if (Settings.type)
+        return *Settings.type;
+    if (grid_.GroupColumnCount() == 0)
+        return ChartType::Bar;
+    // Intervals of dates are a time line.
+    switch (grid_.GroupColumns(0).GroupInterval().kind) {
+    case GroupInterval::Day:
+    case GroupInterval::Week:
+    case GroupInterval::Month:
+    case GroupInterval::Quarter:
+    case GroupInterval::Year:
+        return ChartType::Line;
+    case GroupInterval::None:
+    case GroupInterval::Range:
+        break;
+    }
+    return ChartType::Bar;
 }
 
 ChartData GroupChart::data() const {
+    if (grid_.GroupColumnCount() == 0)
+        return {};
+    if (const CrossTable* cross = grid_.ShownCrossTable())
+        return crossData(*cross);
     ChartData d;
     const int item = summaryItem();
-    if (grid_.GroupColumnCount() == 0 || item < 0)
+    if (item < 0)
         return d;
     std::string label;
     for (const SummaryChoice& c : summaryChoices())
         if (c.item == item)
             label = c.label;
-    const TdxDBGridColumn& top = grid_.GroupColumns(0);
-    d.title = top.Caption() + " — " + label;
+    d.title = grid_.GroupColumns(0).Caption() + " — " + label;
     ChartSeries series{label, {}};
     const int n = grid_.TopCount();
     for (int i = 0; i < n; ++i) {
@@ -112,6 +131,32 @@ ChartData GroupChart::data() const {
         series.values.push_back(chartValue(grid_.GroupSummaryValue(g, item)));
     }
     d.series.push_back(std::move(series));
+    return d;
+}
+
+// One series per cross column, over the top groups in the cross table's order.
+ChartData GroupChart::crossData(const CrossTable& cross) const {
+    ChartData d;
+    const CrossTableDef& def = *grid_.CrossTableDefinition();
+    std::string what = def.summaryField;
+    if (const TdxDBGridColumn* c = grid_.ColumnByFieldName(def.summaryField))
+        what = c->Caption();
+    if (cross.kind() == TdxSummaryType::cstCount)
+        what.clear();
+    std::string across = def.field;
+    if (const TdxDBGridColumn* c = grid_.ColumnByFieldName(def.field))
+        across = c->Caption();
+    d.title = grid_.GroupColumns(0).Caption() + " × " + across + " — " +
+              (what.empty() ? "" : what + " ") + kindText(cross.kind());
+    d.groups = grid_.CrossChildren(RowHandle{});
+    for (RowHandle g : d.groups)
+        d.categories.push_back(grid_.GroupValueText(g));
+    for (int c = 0; c < cross.columnCount(); ++c) {
+        ChartSeries series{cross.columnText(c), {}};
+        for (RowHandle g : d.groups)
+            series.values.push_back(chartValue(cross.cell(g.index, c)));
+        d.series.push_back(std::move(series));
+    }
     return d;
 }
 

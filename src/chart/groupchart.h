@@ -1,9 +1,10 @@
 #pragma once
 
 // The chart of a grid's groups, without widgets: one category per group of the top grouping
-// level as the grid shows it (following filters and sorts), the values of one summary item,
-// and the chart's type. The window shows it beside the grid; the exporters and the printed
-// report find the chart of a grid through GroupChart::shownFor.
+// level as the grid shows it (following filters and sorts), the values of one summary item
+// (in a cross table: one series per cross column), and the chart's type. The window shows it beside
+// the grid; the exporters and the printed report find the chart of a grid through
+// GroupChart::shownFor.
 
 #include "grid/grid.h"
 
@@ -60,15 +61,18 @@ public:
     std::vector<SummaryChoice> summaryChoices() const;
     // The item shown: the chosen one while it has a kind, else the first with one; -1 for none.
     int summaryItem() const;
+    // The chosen type, else a line over date intervals and bars over anything else.
     ChartType type() const;
     // The categories and values as the grid holds them now; empty without grouping or
-    // without a summary item.
+    // without a summary item (the cross table's cells need none).
     ChartData data() const;
 
     static const char* typeName(ChartType t);
     static std::optional<ChartType> typeFromName(const std::string& name);
 
 private:
+    ChartData crossData(const CrossTable& cross) const;
+
     TdxDBGrid& grid_;
 };
 

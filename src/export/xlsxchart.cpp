@@ -3,6 +3,7 @@
 #include "export/workbookwriter.h"
 #include "export/xmltext.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace rg {
@@ -60,14 +61,13 @@ std::vector<size_t> XlsxChart::shownPoints() const {
     std::vector<size_t> shown;
     if (data_.empty())
         return shown;
+    // A layout that writes no group rows of its own (a cross table) gets every category.
+    const bool anyRow =
+        std::any_of(points_.begin(), points_.end(), [](const Point& p) { return p.textRow >= 0; });
     for (size_t i = 0; i < points_.size(); ++i)
-        if (points_[i].textRow >= 0)
+        if (!anyRow || points_[i].textRow >= 0)
             shown.push_back(i);
     return shown;
-}
-
-bool XlsxChart::empty() const {
-    return shownPoints().empty();
 }
 
 std::string XlsxChart::categoriesXml(const std::vector<size_t>& shown) const {
@@ -75,11 +75,12 @@ std::string XlsxChart::categoriesXml(const std::vector<size_t>& shown) const {
     std::string pts = "<c:ptCount val=\"" + std::to_string(shown.size()) + "\"/>";
     for (size_t k = 0; k < shown.size(); ++k) {
         const Point& p = points_[shown[k]];
-        cells.push_back(cellRef(p.textCol, p.textRow));
+        if (p.textRow >= 0)
+            cells.push_back(cellRef(p.textCol, p.textRow));
         pts += "<c:pt idx=\"" + std::to_string(k) + "\"><c:v>" +
                EscapeXmlText(data_.categories[shown[k]]) + "</c:v></c:pt>";
     }
-    const std::string f = areas(cells);
+    const std::string f = cells.size() == shown.size() ? areas(cells) : std::string();
     if (f.empty())
         return "<c:cat><c:strLit>" + pts + "</c:strLit></c:cat>";
     return "<c:cat><c:strRef><c:f>" + f + "</c:f><c:strCache>" + pts +

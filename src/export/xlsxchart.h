@@ -15,7 +15,8 @@ namespace rg {
 class XlsxChart {
 public:
     // The chart as the grid shows it now; `valueColumn` is the sheet column of the shown
-    // summary's footer cells, -1 when the sheet has none.
+    // summary's footer cells, -1 when the sheet has none (the values are then written as
+    // values, as are the cells of a cross table).
     XlsxChart(const GroupChart& chart, int valueColumn);
 
     // A group row was written at `row` (column `col` holds its text).
@@ -23,8 +24,6 @@ public:
     // The footer row of the last top-level group written is at `row`.
     void footerRow(int64_t row);
 
-    // Whether any category reached the sheet.
-    bool empty() const;
     // The parts of the package, placed beside the sheet's columns from `firstColumn` on.
     std::string drawingXml(int firstColumn) const;
     std::string chartXml() const;

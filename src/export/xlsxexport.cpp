@@ -316,13 +316,14 @@ void TdxDBGridExportXlsx::addChart() {
         return;
     const TdxDBGridSummaryItems& items = Grid->DefaultGroup().SummaryItems;
     const int item = chart->summaryItem();
-    const std::string& column = items.Items(item).ColumnName();
+    const std::string column = item >= 0 ? items.Items(item).ColumnName() : std::string();
     int first = -1; // the item its column's footer cell shows
     for (int k = 0; k < items.Count() && first < 0 && !column.empty(); ++k)
         if (equalsIgnoringCase(items.Items(k).ColumnName(), column))
             first = k;
     int valueColumn = -1;
-    for (size_t i = 0; i < s.cols.size() && Grid->ShowRowFooter && first == item; ++i)
+    const bool footers = Grid->ShowRowFooter && !Grid->ShownCrossTable();
+    for (size_t i = 0; i < s.cols.size() && footers && first == item; ++i)
         if (equalsIgnoringCase(s.cols[i].column->Name(), column))
             valueColumn = s.groups + static_cast<int>(i);
     s.chart = std::make_unique<XlsxChart>(*chart, valueColumn);
