@@ -60,6 +60,12 @@ const GroupChart* GroupChart::shownFor(const TdxDBGrid& grid) {
     return c && c->Settings.shown ? c : nullptr;
 }
 
+void GroupChart::SetSettings(const GroupChartSettings& s) {
+    Settings = s;
+    if (OnSettingsChanged)
+        OnSettingsChanged();
+}
+
 std::vector<SummaryChoice> GroupChart::summaryChoices() const {
     std::vector<SummaryChoice> choices;
     const TdxDBGridSummaryItems& items = grid_.DefaultGroup().SummaryItems;

@@ -8,6 +8,7 @@
 
 #include "grid/grid.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,6 +56,9 @@ public:
     static GroupChart* of(const TdxDBGrid& grid);
 
     GroupChartSettings Settings;
+    // Replaces the settings from outside the chart's window (a loaded setup) and tells it.
+    void SetSettings(const GroupChartSettings& s);
+    std::function<void()> OnSettingsChanged;
 
     TdxDBGrid& grid() const { return grid_; }
     // The items that have a kind, in order: the summaries a chart can show.

@@ -32,7 +32,7 @@ void RestoreChartState(TSetup& setup, GroupChart& chart) {
         if (items.Items(i).SummaryType() == kind &&
             equalsIgnoringCase(items.Items(i).SummaryField(), field))
             s.summary = i;
-    chart.Settings = s;
+    chart.SetSettings(s);
 }
 
 } // namespace rg

@@ -29,8 +29,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cmath>
 #include <filesystem>
 #include <map>
+#include <set>
 
 using namespace rg;
 namespace fs = std::filesystem;
@@ -125,6 +127,79 @@ TEST(GroupChart, TopGroupsFollowSummaryChoiceFilterAndCollapse) {
     EXPECT_EQ(d.chart.data().series[0].values[0], byRegion("max(amount)").at("华东"));
     d.grid.ClearGrouping();
     EXPECT_TRUE(d.chart.data().empty());
+}
+
+TEST(GroupChart, LineOverMonthsAndOneSeriesPerCrossColumn) {
+    Demo d;
+    d.chart.Settings.summary = d.item("数量 合计");
+    d.grid.SetCrossTable({"category", TdxSummaryType::cstSum, "quantity"});
+    ChartData data = d.chart.data();
+    std::map<std::pair<std::string, std::string>, double> cells;
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(kDemoDb.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db,
+                           "select region, category, sum(quantity) from sales where quantity > 0 "
+                           "group by region, category",
+                           -1, &st, nullptr);
+        while (sqlite3_step(st) == SQLITE_ROW)
+            cells[{reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                   reinterpret_cast<const char*>(sqlite3_column_text(st, 1))}] =
+                sqlite3_column_double(st, 2);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
+    std::set<std::string> categories;
+    for (const auto& [key, sum] : cells)
+        categories.insert(key.second);
+    ASSERT_EQ(data.series.size(), categories.size());
+    for (const ChartSeries& s : data.series)
+        for (size_t i = 0; i < data.categories.size(); ++i) {
+            const auto at = cells.find({data.categories[i], s.name});
+            if (at == cells.end())
+                EXPECT_TRUE(std::isnan(s.values[i])) << s.name;
+            else
+                EXPECT_EQ(s.values[i], at->second) << data.categories[i] << " " << s.name;
+        }
+    d.grid.ClearCrossTable();
+    EXPECT_EQ(d.chart.data().series.size(), 1u);
+
+    // Months of the order dates: a line unless the user chose another type.
+    Connection conn;
+    DataSet ds{&conn};
+    TdxDBGrid grid;
+    GroupChart chart{grid};
+    grid.SetDataSet(&ds);
+    LoadSetup({conn, ds, grid}, std::string(RG_BINARY_DIR) + "/setup/订单日期统计.ini");
+    TdxDBGridColumn& date = *grid.ColumnByFieldName("order_date");
+    date.SetGroupInterval({GroupInterval::Month, 0});
+    grid.GroupColumn(date, 0);
+    EXPECT_EQ(chart.type(), ChartType::Line);
+    for (const SummaryChoice& c : chart.summaryChoices())
+        if (c.label == "计数")
+            chart.Settings.summary = c.item;
+    data = chart.data();
+    std::map<std::string, double> months;
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(kDemoDb.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "select cast(strftime('%Y', order_date) as int) || '年' || "
+                       "cast(strftime('%m', order_date) as int) || '月', count(*) from sales "
+                       "group by 1",
+                       -1, &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW)
+        months[reinterpret_cast<const char*>(sqlite3_column_text(st, 0))] =
+            sqlite3_column_double(st, 1);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    ASSERT_EQ(data.categories.size(), months.size());
+    for (size_t i = 0; i < data.categories.size(); ++i)
+        EXPECT_EQ(data.series[0].values[i], months.at(data.categories[i])) << data.categories[i];
+    chart.Settings.type = ChartType::Bar;
+    EXPECT_EQ(chart.type(), ChartType::Bar);
+    grid.SetDataSet(nullptr);
 }
 
 TEST(GroupChart, XlsxChartOverFooterCellsReadByOpenpyxlAndLibreOffice) {
@@ -290,4 +365,15 @@ TEST(GroupChartView, MenuEntryShowsChartBesideGridAndSavesPictures) {
     w.ShowChart->trigger();
     EXPECT_TRUE(view.isHidden());
     EXPECT_FALSE(view.chart().Settings.shown);
+
+    // A setup saved with the chart shows it again when loaded, the menu entry checked.
+    const QString file = QString::fromStdString((folder / "c.ini").string());
+    w.ShowChart->trigger();
+    w.SaveSetup(file);
+    w.ShowChart->trigger();
+    ASSERT_TRUE(view.isHidden());
+    w.LoadSetup(file);
+    EXPECT_TRUE(view.isVisible());
+    EXPECT_TRUE(w.ShowChart->isChecked());
+    EXPECT_EQ(view.chart().type(), ChartType::Pie);
 }

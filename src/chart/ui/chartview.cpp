@@ -99,6 +99,7 @@ GroupChartView::GroupChartView(TdxDBGrid& grid, QWidget* parent)
             [this](QPoint pos) { contextMenu()->popup(view_->mapToGlobal(pos)); });
     layout->addWidget(view_);
     setVisible(false);
+    chart_.OnSettingsChanged = [this] { gridChanged(); };
     grid_.addListener(this);
 }
 
