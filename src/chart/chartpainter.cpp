@@ -124,7 +124,8 @@ void PaintChart(QPainter& p, const QRectF& area, const ChartData& d, ChartType t
     for (const ChartSeries& s : d.series)
         names.push_back(qs(s.name));
     const double legend = d.series.size() > 1 ? body.width() * 0.2 : 0;
-    paintLegend(p, QRectF(body.right() - legend, body.top(), legend, body.height()), names);
+    if (legend > 0)
+        paintLegend(p, QRectF(body.right() - legend, body.top(), legend, body.height()), names);
     const QRectF plot(body.left() + fm.horizontalAdvance(QStringLiteral("-0000000000")), body.top(),
                       body.width() - legend - fm.horizontalAdvance(QStringLiteral("-0000000000")),
                       body.height() - fm.height() * 2.5);

@@ -42,12 +42,13 @@ XlsxChart::XlsxChart(const GroupChart& chart, int valueColumn)
     : data_(chart.data()), type_(chart.type()), valueColumn_(valueColumn),
       points_(data_.categories.size()) {}
 
-void XlsxChart::groupRow(RowHandle group, int64_t row, int col) {
+void XlsxChart::groupRow(RowHandle group, int64_t row, int col, const std::string& text) {
     last_ = -1;
     for (size_t i = 0; i < data_.groups.size(); ++i)
         if (data_.groups[i] == group) {
             points_[i].textRow = row;
             points_[i].textCol = col;
+            points_[i].text = text;
             last_ = static_cast<int>(i);
         }
 }
@@ -77,8 +78,9 @@ std::string XlsxChart::categoriesXml(const std::vector<size_t>& shown) const {
         const Point& p = points_[shown[k]];
         if (p.textRow >= 0)
             cells.push_back(cellRef(p.textCol, p.textRow));
-        pts += "<c:pt idx=\"" + std::to_string(k) + "\"><c:v>" +
-               EscapeXmlText(data_.categories[shown[k]]) + "</c:v></c:pt>";
+        const std::string& text = p.textRow >= 0 ? p.text : data_.categories[shown[k]];
+        pts +=
+            "<c:pt idx=\"" + std::to_string(k) + "\"><c:v>" + EscapeXmlText(text) + "</c:v></c:pt>";
     }
     const std::string f = cells.size() == shown.size() ? areas(cells) : std::string();
     if (f.empty())

@@ -19,8 +19,8 @@ public:
     // values, as are the cells of a cross table).
     XlsxChart(const GroupChart& chart, int valueColumn);
 
-    // A group row was written at `row` (column `col` holds its text).
-    void groupRow(RowHandle group, int64_t row, int col);
+    // A group row was written at `row`, its text `text` in column `col`.
+    void groupRow(RowHandle group, int64_t row, int col, const std::string& text);
     // The footer row of the last top-level group written is at `row`.
     void footerRow(int64_t row);
 
@@ -36,6 +36,7 @@ private:
     struct Point {
         int64_t textRow = -1, valueRow = -1;
         int textCol = 0;
+        std::string text; // the cell's, so that a spreadsheet refreshing the chart keeps it
     };
     std::string categoriesXml(const std::vector<size_t>& shown) const;
     std::string valuesXml(const std::vector<size_t>& shown, const ChartSeries& s) const;

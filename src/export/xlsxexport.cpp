@@ -393,9 +393,10 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
     if (grid.HasChildren(node)) {
         const int level = grid.Level(node);
         s.setRow(CurrentRow, level);
-        s.text(level, grid.GroupRowText(node), s.group);
+        const std::string text = grid.GroupRowText(node);
+        s.text(level, text, s.group);
         if (level == 0 && s.chart)
-            s.chart->groupRow(node, CurrentRow, level);
+            s.chart->groupRow(node, CurrentRow, level, text);
         for (int c = level + 1; c < s.groups + n; ++c)
             w.blank(c, s.group);
         // A new group of this level starts, and with it every group inside it.

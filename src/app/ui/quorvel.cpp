@@ -284,7 +284,13 @@ void Tfrmquorvel::buildPopupMenu() {
     ShowChart->setCheckable(true);
     connect(ShowChart, &QAction::toggled, this,
             [this](bool on) { runCommand([&] { chartView->setShown(on); }); });
-    connect(chartView, &GroupChartView::shownChanged, ShowChart, &QAction::setChecked);
+    connect(chartView, &GroupChartView::shownChanged, this, [this](bool on) {
+        ShowChart->setChecked(on);
+        // A splitter gives a widget shown again no width: the chart takes two fifths.
+        const int width = ChartSplitter->width();
+        if (on)
+            ChartSplitter->setSizes({width - width * 2 / 5, width * 2 / 5});
+    });
     // Until the grid arrives the empty centre carries the menu.
     attachPopupMenu(gridArea);
 }
