@@ -279,7 +279,7 @@ void Tfrmquorvel::buildPopupMenu() {
     N7 = menuItem(PopupMenu1, "N7", nullptr);
     N8 = menuItem(PopupMenu1, "N8", "保存设置");
     N9 = menuItem(PopupMenu1, "N9", "读取设置");
-    PopupMenu1->addSeparator();
+    N10 = menuItem(PopupMenu1, "N10", nullptr);
     ShowChart = menuItem(PopupMenu1, "ShowChart", "显示图表");
     ShowChart->setCheckable(true);
     connect(ShowChart, &QAction::toggled, this,

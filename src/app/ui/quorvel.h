@@ -108,7 +108,7 @@ public:
     QMenu* PopupMenu1;
     QAction *N1, *N2, *N3, *XML1, *N4, *PDF1, *N5, *N6, *N7, *N8, *N9;
     // The chart of the groups beside the grid, and the menu entry that shows it.
-    QAction* ShowChart;
+    QAction *N10, *ShowChart;
     QSplitter* ChartSplitter;
     GroupChartView* chartView = nullptr;
     TSaveDialog* dlgsjsc;

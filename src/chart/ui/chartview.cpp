@@ -149,6 +149,8 @@ void GroupChartView::rebuild() {
             addAxisSeries(chart, d, chart_.type());
     }
     chart->legend()->setVisible(chart_.type() == ChartType::Pie || d.series.size() > 1);
+    // A list beside the plot keeps the names whole; in a row above it they are cut.
+    chart->legend()->setAlignment(Qt::AlignRight);
     QChart* old = view_->chart();
     view_->setChart(chart);
     delete old;
