@@ -74,8 +74,11 @@ std::vector<SummaryChoice> GroupChart::summaryChoices() const {
         if (item.SummaryType() == TdxSummaryType::cstNone)
             continue;
         std::string what = item.SummaryField();
+        // A group row item names its field alone.
         if (const TdxDBGridColumn* c = grid_.ColumnByName(item.ColumnName()))
             what = c->Caption();
+        else if (const TdxDBGridColumn* f = grid_.ColumnByFieldName(item.SummaryField()))
+            what = f->Caption();
         if (item.SummaryType() == TdxSummaryType::cstCount)
             what.clear();
         choices.push_back({i, what.empty() ? kindText(item.SummaryType())

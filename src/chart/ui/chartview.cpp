@@ -40,6 +40,9 @@ void addAxisSeries(QChart* chart, const ChartData& d, ChartType type) {
         categories << qs(c);
     auto xAxis = new QBarCategoryAxis(chart);
     xAxis->append(categories);
+    // Slanted, the names of many groups fit side by side.
+    if (categories.size() > 4)
+        xAxis->setLabelsAngle(-45);
     auto yAxis = new QValueAxis(chart);
     chart->addAxis(xAxis, Qt::AlignBottom);
     chart->addAxis(yAxis, Qt::AlignLeft);
