@@ -1,5 +1,6 @@
 #include "app/runner.h"
 
+#include "chart/groupchart.h"
 #include "common/databaseerror.h"
 #include "common/error.h"
 #include "common/progress.h"
@@ -123,6 +124,8 @@ int runReport(const RunOptions& o, std::string& errors) {
         Connection conn;
         DataSet dataset(&conn);
         TdxDBGrid grid;
+        // A chart the setup shows goes into the .xlsx and the PDF as from the window.
+        GroupChart chart(grid);
         grid.SetDataSet(&dataset);
         ReportObjects report{conn, dataset, grid};
         const std::string skipped = LoadSetup(report, o.setupFile);

@@ -295,8 +295,15 @@ void WorkbookWriter::beginSheet() {
         "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/"
         ">"
         "<Override PartName=\"/xl/styles.xml\" "
-        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
-        "</Types>");
+        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>" +
+            std::string(drawing_ ? "<Override PartName=\"/xl/drawings/drawing1.xml\" "
+                                   "ContentType=\"application/"
+                                   "vnd.openxmlformats-officedocument.drawing+xml\"/>"
+                                   "<Override PartName=\"/xl/charts/chart1.xml\" "
+                                   "ContentType=\"application/"
+                                   "vnd.openxmlformats-officedocument.drawingml.chart+xml\"/>"
+                                 : "") +
+            "</Types>");
     zip_->add(
         "_rels/.rels",
         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
@@ -532,6 +539,21 @@ std::string WorkbookWriter::workbookXml() const {
     return b;
 }
 
+void WorkbookWriter::writeDrawing() {
+    const DrawingParts parts = drawing_();
+    const std::string head =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"rId1\" "
+        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+    zip_->add("xl/worksheets/_rels/sheet1.xml.rels",
+              head + "drawing\" Target=\"../drawings/drawing1.xml\"/></Relationships>");
+    zip_->add("xl/drawings/_rels/drawing1.xml.rels",
+              head + "chart\" Target=\"../charts/chart1.xml\"/></Relationships>");
+    zip_->add("xl/drawings/drawing1.xml", parts.drawing);
+    zip_->add("xl/charts/chart1.xml", parts.chart);
+}
+
 void WorkbookWriter::finish() {
     if (!sheetStarted_)
         beginSheet();
@@ -546,13 +568,17 @@ void WorkbookWriter::finish() {
         b += "<autoFilter ref=\"" + ref + "\"/>";
     }
     b += "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
-         "footer=\"0.3\"/>"
-         "</worksheet>";
+         "footer=\"0.3\"/>";
+    if (drawing_)
+        b += "<drawing r:id=\"rId1\"/>";
+    b += "</worksheet>";
     zip_->write(b);
     b.clear();
     zip_->end();
     zip_->add("xl/workbook.xml", workbookXml());
     zip_->add("xl/styles.xml", stylesXml());
+    if (drawing_)
+        writeDrawing();
     zip_->finish();
 }
 

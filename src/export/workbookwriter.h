@@ -7,6 +7,7 @@
 #include "export/exportfile.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -51,6 +52,13 @@ public:
     void formula(int col, std::string_view formula, double cached, int style);
     void error(int col, std::string_view code, int style); // "#NUM!"
 
+    // A drawing holding one chart over the sheet: `parts` gives the XML of the drawing and of
+    // the chart when finish() writes them. Before the first row.
+    struct DrawingParts {
+        std::string drawing, chart;
+    };
+    void setDrawing(std::function<DrawingParts()> parts) { drawing_ = std::move(parts); }
+
     // Any time before finish().
     void autofilter(int64_t firstRow, int firstCol, int64_t lastRow, int lastCol);
     // Ends the sheet and writes the rest of the package.
@@ -64,6 +72,7 @@ private:
     void cellStart(int col, int style, const char* type);
     std::string stylesXml() const;
     std::string workbookXml() const;
+    void writeDrawing();
 
     std::unique_ptr<Zip> zip_;
     std::vector<CellStyle> styles_;
@@ -72,6 +81,7 @@ private:
     std::string sheet_; // the sheet's XML not yet deflated
     std::string rowNumber_;
     std::string filter_;
+    std::function<DrawingParts()> drawing_;
     int frozenRows_ = 0;
     int frozenColumns_ = 0;
     int maxLevel_ = 0;

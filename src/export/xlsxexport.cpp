@@ -5,8 +5,8 @@
 #include "common/error.h"
 #include "export/cellnumber.h"
 #include "export/summarycell.h"
-
 #include "export/workbookwriter.h"
+#include "export/xlsxchart.h"
 
 #include <algorithm>
 #include <cmath>
@@ -169,6 +169,7 @@ struct TdxDBGridExportXlsx::Sheet {
     // `pendingLevel` on wait for it.
     std::vector<std::string> groupTexts;
     int pendingLevel = 0;
+    std::unique_ptr<XlsxChart> chart; // the chart shown beside the grid, drawn over the sheet
 
     size_t slot(int level, int i) const {
         return static_cast<size_t>(level + 1) * cols.size() + static_cast<size_t>(i);
@@ -295,6 +296,7 @@ void TdxDBGridExportXlsx::BeginDocument() {
     s.group = w.addStyle(look(true, Look.groupNodeColor, Look.groupNodeTextColor));
     s.band = w.addStyle(look(true, Look.bandColor, Look.bandFont.color));
 
+    addChart();
     w.setMaxOutlineLevel(std::min(s.groups, kMaxOutlineLevel));
     w.freezeRows((Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0));
     if (s.groups > 0)
@@ -302,6 +304,33 @@ void TdxDBGridExportXlsx::BeginDocument() {
     for (int i = 0; i < n; ++i)
         w.setColumnPixels(s.groups + i, s.groups + i,
                           std::max(s.cols[static_cast<size_t>(i)].column->Width(), 0));
+}
+
+// The shown summary's values are cells of the top groups' footer rows when its item is the
+// one its column's footer cell shows.
+void TdxDBGridExportXlsx::addChart() {
+    Sheet& s = *sheet_;
+    const GroupChart* chart = GroupChart::shownFor(*Grid);
+    if (!chart || chart->data().empty())
+        return;
+    const TdxDBGridSummaryItems& items = Grid->DefaultGroup().SummaryItems;
+    const int item = chart->summaryItem();
+    const std::string column = item >= 0 ? items.Items(item).ColumnName() : std::string();
+    int first = -1; // the item its column's footer cell shows
+    for (int k = 0; k < items.Count() && first < 0 && !column.empty(); ++k)
+        if (equalsIgnoringCase(items.Items(k).ColumnName(), column))
+            first = k;
+    int valueColumn = -1;
+    const bool footers = Grid->ShowRowFooter && !Grid->ShownCrossTable();
+    for (size_t i = 0; i < s.cols.size() && footers && first == item; ++i)
+        if (equalsIgnoringCase(s.cols[i].column->Name(), column))
+            valueColumn = s.groups + static_cast<int>(i);
+    s.chart = std::make_unique<XlsxChart>(*chart, valueColumn);
+    s.w->setDrawing([&s] {
+        return WorkbookWriter::DrawingParts{
+            s.chart->drawingXml(s.groups + static_cast<int>(s.cols.size()) + 1),
+            s.chart->chartXml()};
+    });
 }
 
 void TdxDBGridExportXlsx::WriteHeaderRows() {
@@ -363,7 +392,10 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
     if (grid.HasChildren(node)) {
         const int level = grid.Level(node);
         s.setRow(CurrentRow, level);
-        s.text(level, grid.GroupRowText(node), s.group);
+        const std::string text = grid.GroupRowText(node);
+        s.text(level, text, s.group);
+        if (level == 0 && s.chart)
+            s.chart->groupRow(node, CurrentRow, level, text);
         for (int c = level + 1; c < s.groups + n; ++c)
             w.blank(c, s.group);
         // A new group of this level starts, and with it every group inside it.
@@ -439,6 +471,8 @@ void TdxDBGridExportXlsx::writeGroupFooters(RowHandle node) {
     for (int j = 0; j < footers; ++j) {
         ++CurrentRow;
         const int level = grid.FooterLevel(node, j);
+        if (level == 0 && s.chart)
+            s.chart->footerRow(CurrentRow);
         // At its group's own level: collapsing the group leaves its row and its footer.
         s.setRow(CurrentRow, level);
         s.text(level, s.footerLabel(grid, node, j, level), s.footer[0]);

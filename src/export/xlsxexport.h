@@ -41,6 +41,7 @@ protected:
 private:
     // The group footer rows that follow a data row.
     void writeGroupFooters(RowHandle node);
+    void addChart();
     struct Sheet;
     std::unique_ptr<Sheet> sheet_;
     int64_t rowsBeforeSummary_ = 0; // header, group, data and footer rows, as counted up front

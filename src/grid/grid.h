@@ -198,6 +198,10 @@ public:
     // Texts and values as shown.
     std::string GroupRowText(RowHandle group) const;
     const Value& GroupValue(RowHandle group) const;
+    // The group's value as its row shows it, without caption and summaries.
+    const std::string& GroupValueText(RowHandle group) const;
+    // The group's value of summary item `item` of the default group; empty when none.
+    SummaryValue GroupSummaryValue(RowHandle group, int item) const;
     std::string CellText(RowHandle dataRow, const TdxDBGridColumn& c) const;
     Value CellValue(RowHandle dataRow, const TdxDBGridColumn& c) const;
 

@@ -105,6 +105,14 @@ std::string TdxDBGrid::GroupRowText(RowHandle group) const {
     return caption + " : " + g.text + " " + summaries_.groupRowText(dataSet_, g, SummarySeparator);
 }
 
+SummaryValue TdxDBGrid::GroupSummaryValue(RowHandle group, int item) const {
+    if (!group.isGroup() || item < 0)
+        return {};
+    const GroupRow& g = tree_.group(group.index);
+    return item < static_cast<int>(g.values.size()) ? g.values[static_cast<size_t>(item)]
+                                                    : SummaryValue{};
+}
+
 // ---- footers ----
 
 bool TdxDBGrid::levelHasFooters(int level) const {

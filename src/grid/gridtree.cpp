@@ -66,6 +66,10 @@ const Value& TdxDBGrid::GroupValue(RowHandle group) const {
     return tree_.group(group.index).value;
 }
 
+const std::string& TdxDBGrid::GroupValueText(RowHandle group) const {
+    return tree_.group(group.index).text;
+}
+
 std::string TdxDBGrid::CellText(RowHandle dataRow, const TdxDBGridColumn& c) const {
     if (!dataRow.isData() || c.fieldIndex_ < 0 || !dataSet_ || !dataSet_->Active())
         return {};

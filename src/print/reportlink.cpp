@@ -1,9 +1,11 @@
 #include "print/reportlink.h"
 
+#include "chart/chartpainter.h"
 #include "common/error.h"
 #include "common/progress.h"
 #include "print/reportpainter.h"
 
+#include <algorithm>
 #include <numeric>
 
 namespace rg {
@@ -24,12 +26,18 @@ void TdxDBGridReportLink::AssignSettings(const TdxGridReportSettings& s) {
 
 bool TdxDBGridReportLink::RebuildReport(const ReportLayout::Progress& progress) {
     built_ = false;
+    chart_.reset();
     printed_ = QDateTime::currentDateTime();
     if (grid_ == nullptr) {
         layout_.clear();
         return true;
     }
     built_ = layout_.build(*grid_, *this, progress);
+    if (const GroupChart* chart = GroupChart::shownFor(*grid_); built_ && chart) {
+        ChartData data = chart->data();
+        if (!data.empty())
+            chart_ = Chart{std::move(data), chart->type()};
+    }
     return built_;
 }
 
@@ -41,7 +49,31 @@ void TdxDBGridReportLink::Paginate() {
 void TdxDBGridReportLink::PaintPage(QPainter& p, int page, const QRectF& paper) const {
     if (!built_ || grid_ == nullptr)
         return;
-    ReportPainter(*grid_, *this, layout_, printed_).paintPage(p, page, paper);
+    if (page == layout_.pageCount())
+        paintChartPage(p, paper);
+    else
+        ReportPainter(*grid_, *this, layout_, printed_).paintPage(p, page, paper);
+}
+
+// The chart in the report's logical pixels, inside a margin of a twelfth of the paper.
+void TdxDBGridReportLink::paintChartPage(QPainter& p, const QRectF& paper) const {
+    if (!chart_)
+        return;
+    const QSizeF size = layout_.paperSize();
+    if (size.width() <= 0)
+        return;
+    p.save();
+    p.translate(paper.topLeft());
+    const double scale = paper.width() / size.width();
+    p.scale(scale, scale);
+    QFont font = Font.font;
+    font.setPixelSize(13);
+    p.setFont(font);
+    const double margin = std::min(size.width(), size.height()) / 12;
+    const double height = std::min(size.height() - 2 * margin, size.width() * 0.75);
+    PaintChart(p, QRectF(margin, margin, size.width() - 2 * margin, height), chart_->data,
+               chart_->type);
+    p.restore();
 }
 
 std::vector<int> TdxDBGridReportLink::AllPages() const {
@@ -83,7 +115,10 @@ void TdxDBGridReportLink::PrintPages(QPagedPaintDevice& device, const std::vecto
             break;
         if (i > 0)
             device.newPage();
-        painter.paintPage(p, pages[i], paper);
+        if (pages[i] == layout_.pageCount())
+            paintChartPage(p, paper);
+        else
+            painter.paintPage(p, pages[i], paper);
     }
     p.end();
 }

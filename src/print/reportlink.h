@@ -3,6 +3,7 @@
 // The report link on the result grid: its settings, the report built from the grid's
 // current content, and the painting of its pages.
 
+#include "chart/groupchart.h"
 #include "grid/grid.h"
 #include "print/reportlayout.h"
 #include "print/reportsettings.h"
@@ -12,6 +13,7 @@
 #include <QPainter>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,7 +50,8 @@ public:
     // New page breaks after the settings were changed in place.
     void Paginate();
 
-    int PageCount() const { return built_ ? layout_.pageCount() : 0; }
+    // The chart shown beside the grid, when there is one, adds a page of its own at the end.
+    int PageCount() const { return built_ ? layout_.pageCount() + (chart_ ? 1 : 0) : 0; }
     const ReportLayout& Layout() const { return layout_; }
     // The paper size in logical pixels (96 to the inch) as laid out.
     QSizeF PaperSize() const { return layout_.paperSize(); }
@@ -66,8 +69,15 @@ public:
     static PageProgress ReportingPages(const char* what, bool& cancelled);
 
 private:
+    struct Chart {
+        ChartData data;
+        ChartType type;
+    };
+    void paintChartPage(QPainter& p, const QRectF& paper) const;
+
     TdxDBGrid* grid_ = nullptr;
     ReportLayout layout_;
+    std::optional<Chart> chart_; // as the grid's chart was when the report was built
     bool built_ = false;
     QDateTime printed_;
 };

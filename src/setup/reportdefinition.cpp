@@ -1,11 +1,13 @@
 #include "setup/reportdefinition.h"
 
+#include "chart/groupchart.h"
 #include "common/asciicase.h"
 #include "common/codepage.h"
 #include "common/databaseerror.h"
 #include "common/error.h"
 #include "files/targetfile.h"
 #include "grid/summaryrules.h"
+#include "setup/chartstate.h"
 #include "setup/gridstate.h"
 #include "setup/setup.h"
 
@@ -269,6 +271,8 @@ std::string applySetupFile(ReportObjects r, const std::string& fileName) {
         skipped.push_back("关键字 " + keyField);
     applyCaptionsAndSummaries(r, setup, skipped);
     RestoreGridState(setup, r.grid, skipped);
+    if (GroupChart* chart = GroupChart::of(r.grid))
+        RestoreChartState(setup, *chart);
     return skippedNotice(skipped);
 }
 
@@ -316,6 +320,8 @@ void SaveSetup(ReportObjects r, const std::string& fileName) {
     setup.WriteGroupRowSummaries(groupRow);
     setup.WriteMoreSummaries(more);
     SaveGridState(setup, r.grid);
+    if (const GroupChart* chart = GroupChart::of(r.grid))
+        SaveChartState(setup, *chart);
     if (const std::error_code ec = setup.EndReport())
         throw Error(format("无法保存设置文件“%s”：%s", fileName.c_str(), reasonText(ec).c_str()));
 }

@@ -38,6 +38,7 @@ constexpr std::string_view kMoreSummarySection = "MoreSummaries";
 // The interval a column's group rows stand for, by field name ("月", "区间100").
 constexpr std::string_view kIntervalSection = "GroupIntervals";
 constexpr std::string_view kCrossTableSection = "CrossTable";
+constexpr std::string_view kChartSection = "Chart";
 // A list is "Count" entries keyed 1, 2, ...: entries beyond the count, left by a longer
 // list written entry by entry, are not part of it.
 constexpr std::string_view kCountKey = "Count";
@@ -49,7 +50,7 @@ const std::vector<std::string_view> kReportSections = {
     kSummarySection,     kGroupSection,      kOrderSection,
     kHiddenSection,      kWidthSection,      kSortSection,
     kFilterSection,      kFilterTextSection, kGroupRowSummarySection,
-    kMoreSummarySection, kIntervalSection, kCrossTableSection,
+    kMoreSummarySection, kIntervalSection, kCrossTableSection, kChartSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -339,6 +340,13 @@ std::string TSetup::ReadGroupInterval(const std::string& fieldName) {
 void TSetup::WriteGroupInterval(const std::string& fieldName, const std::string& interval) {
     WriteValue(kIntervalSection, fieldName, interval);
 }
+std::string TSetup::ReadChart(std::string_view key) {
+    return ReadValue(kChartSection, key);
+}
+void TSetup::WriteChart(std::string_view key, const std::string& value) {
+    WriteValue(kChartSection, key, value);
+}
+
 std::string TSetup::ReadFilterText() {
     return ReadValue(kFilterTextSection, kFilterTextKey);
 }

@@ -81,6 +81,9 @@ public:
     void WriteGroupInterval(const std::string& fieldName, const std::string& interval);
     std::string ReadFilterText();
     void WriteFilterText(const std::string& Value);
+    // The chart shown beside the grid, a section written only while it is shown.
+    std::string ReadChart(std::string_view key);
+    void WriteChart(std::string_view key, const std::string& value);
     // Summaries shown in the group rows, in their order, as (field name, kind name).
     std::vector<std::pair<std::string, std::string>> ReadGroupRowSummaries();
     void WriteGroupRowSummaries(const std::vector<std::pair<std::string, std::string>>& summaries);

@@ -6,6 +6,7 @@
 #include "app/ui/navbar.h"
 #include "app/ui/program.h"
 #include "app/ui/progresswindow.h"
+#include "chart/ui/chartview.h"
 #include "common/ui/commandguard.h"
 #include "datasource/ui/dbsetup.h"
 #include "grid/ui/gridview.h"
@@ -127,6 +128,8 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
     buildWorkingArea(layout);
     auto view = new TdxDBGridView(*dxDBGrid);
     view->setCommandGuard([this](const std::function<void()>& command) { runCommand(command); });
+    chartView = new GroupChartView(*dxDBGrid, ChartSplitter);
+    ChartSplitter->addWidget(chartView);
     setGridView(view);
     createPrintEngine();
     buildBottomPanel(layout);
@@ -140,8 +143,9 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
 }
 
 Tfrmquorvel::~Tfrmquorvel() {
-    // The view watches the grid model: it goes before the model does.
+    // The views watch the grid model: they go before the model does.
     setGridView(nullptr);
+    delete chartView;
     dxComponentPrinter1.reset();
 }
 
@@ -222,6 +226,10 @@ void Tfrmquorvel::buildWorkingArea(QVBoxLayout* layout) {
     gridArea->setAutoFillBackground(true);
     auto gridLayout = new QVBoxLayout(gridArea);
     gridLayout->setContentsMargins(0, 0, 0, 0);
+    ChartSplitter = new QSplitter(Qt::Horizontal, gridArea);
+    ChartSplitter->setObjectName(QStringLiteral("ChartSplitter"));
+    ChartSplitter->setChildrenCollapsible(false);
+    gridLayout->addWidget(ChartSplitter);
 
     Splitter1->addWidget(nvbar);
     Splitter1->addWidget(gridArea);
@@ -271,6 +279,18 @@ void Tfrmquorvel::buildPopupMenu() {
     N7 = menuItem(PopupMenu1, "N7", nullptr);
     N8 = menuItem(PopupMenu1, "N8", "保存设置");
     N9 = menuItem(PopupMenu1, "N9", "读取设置");
+    N10 = menuItem(PopupMenu1, "N10", nullptr);
+    ShowChart = menuItem(PopupMenu1, "ShowChart", "显示图表");
+    ShowChart->setCheckable(true);
+    connect(ShowChart, &QAction::toggled, this,
+            [this](bool on) { runCommand([&] { chartView->setShown(on); }); });
+    connect(chartView, &GroupChartView::shownChanged, this, [this](bool on) {
+        ShowChart->setChecked(on);
+        // A splitter gives a widget shown again no width: the chart takes two fifths.
+        const int width = ChartSplitter->width();
+        if (on)
+            ChartSplitter->setSizes({width - width * 2 / 5, width * 2 / 5});
+    });
     // Until the grid arrives the empty centre carries the menu.
     attachPopupMenu(gridArea);
 }
@@ -319,7 +339,9 @@ void Tfrmquorvel::setGridView(QWidget* view) {
     gridView_ = view;
     if (!view)
         return;
-    gridArea->layout()->addWidget(view);
+    ChartSplitter->insertWidget(0, view);
+    ChartSplitter->setStretchFactor(0, 2);
+    ChartSplitter->setStretchFactor(1, 1);
     attachPopupMenu(view);
 }
 

@@ -30,6 +30,7 @@ class PrintEngineWindows;
 class TImageList;
 class TdxNavBar;
 class TdxNavBarItem;
+class GroupChartView;
 
 // The main window. It owns the objects every command works on and wires each control
 // to its handler; the handlers hand the work to the subsystem that owns it.
@@ -106,6 +107,10 @@ public:
     QStatusBar* StatusBar1;
     QMenu* PopupMenu1;
     QAction *N1, *N2, *N3, *XML1, *N4, *PDF1, *N5, *N6, *N7, *N8, *N9;
+    // The chart of the groups beside the grid, and the menu entry that shows it.
+    QAction *N10, *ShowChart;
+    QSplitter* ChartSplitter;
+    GroupChartView* chartView = nullptr;
     TSaveDialog* dlgsjsc;
 
     // Owned for the whole run, in this order: the connection, the data set on it and the

@@ -2,13 +2,14 @@
 // scripts/screenshots.sh on a virtual display): the main window grouped by region and
 // category with summaries in the group rows, one group open, the summary items dialog and the
 // progress window of an export; then the find bar on a product in a collapsed group, with
-// three rows selected from the match; the cross table of regions by categories; last the
-// demo report 销售明细 grouped by month.
+// three rows selected from the match; the chart of the regions beside the grid; the cross
+// table of regions by categories; last the demo report 销售明细 grouped by month.
 
 #include "app/ui/navbar.h"
 #include "app/ui/program.h"
 #include "app/ui/progresswindow.h"
 #include "app/ui/quorvel.h"
+#include "chart/ui/chartview.h"
 #include "grid/ui/findbar.h"
 #include "grid/ui/gridview.h"
 #include "gridsetup/ui/summaryitemsetup.h"
@@ -136,6 +137,16 @@ int main(int argc, char* argv[]) {
     if (!save(window, out.filePath("find-and-selection.png")))
         return 1;
     view.findBar()->hide();
+
+    // The chart of the regions' amounts beside the grid, from the grid menu's entry.
+    window.ShowChart->trigger();
+    rg::GroupChartView& chart = *window.chartView;
+    for (const rg::SummaryChoice& c : chart.chart().summaryChoices())
+        if (c.label == "金额 合计")
+            chart.setSummary(c.item);
+    if (!save(window, out.filePath("group-chart.png")))
+        return 1;
+    window.ShowChart->trigger();
 
     // Regions down, categories across, the amounts in the cells.
     grid.UngroupColumn(1);
