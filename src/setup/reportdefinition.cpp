@@ -9,6 +9,7 @@
 #include "setup/gridstate.h"
 #include "setup/setup.h"
 
+#include <charconv>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -16,6 +17,9 @@
 
 namespace rg {
 namespace {
+
+// The data set's own threshold, which a setup without [ServerSummary] keeps.
+constexpr int64_t kDefaultServerThreshold = 2'000'000;
 
 // The summaries of the file are to be the only ones: items of an earlier report would
 // attach to the new columns by their names and be saved into the new report's file.
@@ -238,7 +242,29 @@ std::string reportName(const std::string& fileName) {
     return isUtf8(name) ? name : fromAnsi(name);
 }
 
-std::string applySetupFile(ReportObjects r, const std::string& fileName) {
+// A report without the section is placed by its row count against the default threshold.
+void applyPlacement(DataSet& dataset, TSetup& setup, std::optional<RowPlacement> forced) {
+    const std::string enabled = setup.ReadServerSummaryEnabled();
+    if (!enabled.empty() && enabled != "0" && enabled != "1")
+        throw Error("设置文件中的 [ServerSummary] 无法使用：Enabled 应为 0 或 1，而不是“" +
+                    enabled + "”");
+    const std::string threshold = setup.ReadServerThreshold();
+    int64_t rows = kDefaultServerThreshold;
+    if (!threshold.empty()) {
+        const auto [end, ec] =
+            std::from_chars(threshold.data(), threshold.data() + threshold.size(), rows);
+        if (ec != std::errc() || end != threshold.data() + threshold.size() || rows < 0)
+            throw Error("设置文件中的 [ServerSummary] 无法使用：Threshold 应为行数，而不是“" +
+                        threshold + "”");
+    }
+    dataset.SetServerThreshold(rows);
+    dataset.SetRowPlacement(forced           ? *forced
+                            : enabled == "1" ? RowPlacement::Server
+                                             : RowPlacement::Auto);
+}
+
+std::string applySetupFile(ReportObjects r, const std::string& fileName,
+                           std::optional<RowPlacement> placement) {
     TSetup setup(fileName);
     readWholeSetup(setup);
     if (r.dataset.Active())
@@ -258,6 +284,7 @@ std::string applySetupFile(ReportObjects r, const std::string& fileName) {
             p.SetValue(Value::fromText(setup.ReadParameterValue(p.Name)));
         }
     }
+    applyPlacement(r.dataset, setup, placement);
     r.dataset.Open();
     BuildGridColumns(r.grid);
     clearSummaries(r.grid);
@@ -274,9 +301,10 @@ std::string applySetupFile(ReportObjects r, const std::string& fileName) {
 
 } // namespace
 
-std::string LoadSetup(ReportObjects r, const std::string& fileName) {
+std::string LoadSetup(ReportObjects r, const std::string& fileName,
+                      std::optional<RowPlacement> placement) {
     return withDatabaseContext("打开报表“" + reportName(fileName) + "”失败",
-                               [&] { return applySetupFile(r, fileName); });
+                               [&] { return applySetupFile(r, fileName, placement); });
 }
 
 void SaveSetup(ReportObjects r, const std::string& fileName) {
@@ -316,6 +344,12 @@ void SaveSetup(ReportObjects r, const std::string& fileName) {
     setup.WriteGroupRowSummaries(groupRow);
     setup.WriteMoreSummaries(more);
     SaveGridState(setup, r.grid);
+    // Only a report that asks for server summaries or another threshold gets the section.
+    const bool onServer = r.dataset.GetRowPlacement() == RowPlacement::Server;
+    if (onServer || r.dataset.ServerThreshold() != kDefaultServerThreshold) {
+        setup.WriteServerSummaryEnabled(onServer ? "1" : "0");
+        setup.WriteServerThreshold(std::to_string(r.dataset.ServerThreshold()));
+    }
     if (const std::error_code ec = setup.EndReport())
         throw Error(format("无法保存设置文件“%s”：%s", fileName.c_str(), reasonText(ec).c_str()));
 }

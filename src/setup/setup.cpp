@@ -35,6 +35,9 @@ constexpr std::string_view kGroupRowSummarySection = "GroupRowSummaries";
 // The second and further footer summaries of a field: its first stays in kSummarySection,
 // which holds one kind per field.
 constexpr std::string_view kMoreSummarySection = "MoreSummaries";
+constexpr std::string_view kServerSection = "ServerSummary";
+constexpr std::string_view kServerEnabledKey = "Enabled";
+constexpr std::string_view kServerThresholdKey = "Threshold";
 // A list is "Count" entries keyed 1, 2, ...: entries beyond the count, left by a longer
 // list written entry by entry, are not part of it.
 constexpr std::string_view kCountKey = "Count";
@@ -46,7 +49,7 @@ const std::vector<std::string_view> kReportSections = {
     kSummarySection,     kGroupSection,      kOrderSection,
     kHiddenSection,      kWidthSection,      kSortSection,
     kFilterSection,      kFilterTextSection, kGroupRowSummarySection,
-    kMoreSummarySection,
+    kMoreSummarySection, kServerSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -366,6 +369,19 @@ std::vector<std::pair<std::string, std::string>> TSetup::ReadMoreSummaries() {
 }
 void TSetup::WriteMoreSummaries(const std::vector<std::pair<std::string, std::string>>& summaries) {
     writeSummaryList(kMoreSummarySection, summaries);
+}
+
+std::string TSetup::ReadServerSummaryEnabled() {
+    return ReadValue(kServerSection, kServerEnabledKey);
+}
+void TSetup::WriteServerSummaryEnabled(const std::string& Value) {
+    WriteValue(kServerSection, kServerEnabledKey, Value);
+}
+std::string TSetup::ReadServerThreshold() {
+    return ReadValue(kServerSection, kServerThresholdKey);
+}
+void TSetup::WriteServerThreshold(const std::string& Value) {
+    WriteValue(kServerSection, kServerThresholdKey, Value);
 }
 
 } // namespace rg
