@@ -187,6 +187,13 @@ TEST(RunnerOptions, ParsingRefusesWhatItCannotDo) {
     for (const char* bad : {"0", "-1", "1.5", "soon"})
         EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--timeout", bad}), std::exception)
             << bad;
+    EXPECT_FALSE(rg::parseRunOptions({"--run", "a.ini"}).placement);
+    EXPECT_EQ(rg::parseRunOptions({"--run", "a.ini", "--server"}).placement,
+              rg::RowPlacement::Server);
+    EXPECT_EQ(rg::parseRunOptions({"--run", "a.ini", "--memory", "--memory"}).placement,
+              rg::RowPlacement::Memory);
+    EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--memory", "--server"}),
+                 rg::OptionConflict);
 }
 
 TEST(RunnerDemoReports, EveryDemoReportRunsInEveryFormat) {
