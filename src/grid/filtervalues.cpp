@@ -5,6 +5,7 @@
 #include "datasource/resultbuffer.h"
 #include "grid/grid.h"
 #include "grid/gridkeys.h"
+#include "grid/serverrows.h"
 
 #include <algorithm>
 #include <map>
@@ -142,6 +143,19 @@ void valuesOneByOne(const DataSet& ds, int field, bool binary, const std::vector
         out.values.push_back(e.value);
 }
 
+// The server's distinct values in the order the grid compares values; nulls and empty texts
+// are the blanks.
+void serverValues(const ServerRows& rows, int field, FilterValues& out) {
+    for (Value& v : rows.distinct(field, static_cast<int>(kLimit))) {
+        if (v.isNull() || (v.type() == Value::Type::Text && v.asText().empty()))
+            out.hasBlanks = true;
+        else
+            out.values.push_back(std::move(v));
+    }
+    std::stable_sort(out.values.begin(), out.values.end(),
+                     [](const Value& a, const Value& b) { return compareValues(a, b) < 0; });
+}
+
 } // namespace
 
 FilterValues TdxDBGridFilter::DropDownValues(const TdxDBGridColumn& c) const {
@@ -152,6 +166,11 @@ FilterValues TdxDBGridFilter::DropDownValues(const TdxDBGridColumn& c) const {
         return out;
     const int field = f->Index();
     const bool binary = isBlobKind(f->Kind());
+    if (const ServerRows* server = grid_.serverRows()) {
+        if (!binary)
+            serverValues(*server, field, out);
+        return out;
+    }
     const std::vector<int32_t>& rows = grid_.loadedRecords();
     const DataSet::ColumnView v = ds->columnView(field);
     const Storage storage = v.column ? v.column->storage() : Storage::Decimal;

@@ -3,6 +3,7 @@
 #include "common/asciicase.h"
 #include "common/error.h"
 #include "common/progress.h"
+#include "grid/serverrows.h"
 
 #include <algorithm>
 

@@ -25,6 +25,7 @@ namespace rg {
 enum class TdxTreeListColumnSort { csNone, csDown, csUp };
 
 class TdxDBGrid;
+class ServerRows;
 
 class TdxDBGridColumn {
 public:
@@ -101,6 +102,9 @@ public:
     // The data set of the grid's data source; nullptr detaches.
     void SetDataSet(DataSet* ds);
     DataSet* dataSet() const { return dataSet_; }
+    // The rows shown stay on the database server, which groups and sums them; data rows are
+    // read a page at a time.
+    bool ServerMode() const { return server_ != nullptr; }
 
     bool ShowGroupPanel = false, ShowRowFooter = false, ShowSummaryFooter = false;
     std::string SummarySeparator = ", ";
@@ -226,14 +230,20 @@ private:
     struct ViewState;
     // A load's rows before they are shown.
     struct LoadedRows {
+        LoadedRows();
+        LoadedRows(LoadedRows&&) noexcept;
+        LoadedRows& operator=(LoadedRows&&) noexcept;
+        ~LoadedRows();
         RowTree tree;
         std::vector<SummaryValue> footers;
         std::exception_ptr summaryError;
+        std::unique_ptr<ServerRows> server;
     };
 
     void dataSetEvent(DataEvent e) override;
     DataSet* filteredDataSet() const override { return dataSet_; }
     const std::vector<int32_t>& loadedRecords() const override { return tree_.records(); }
+    const ServerRows* serverRows() const override { return server_.get(); }
     void setDataSetFilter(const std::string& expression) override;
     void filterChanged() override { changed(); }
 
@@ -246,6 +256,7 @@ private:
     // The rows of the current records, built aside: the view may repaint from the old ones
     // while progress is reported, and a cancelled load keeps them.
     LoadedRows loadRows();
+    LoadedRows loadServerRows();
     void showRows(LoadedRows rows);
     void restoreView(const ViewState& view);
     void clearRows();
@@ -290,6 +301,7 @@ private:
     int keyFieldIndex_ = -1;
 
     RowTree tree_;
+    std::unique_ptr<ServerRows> server_; // the rows stay on the server
     UnfilteredRows unfiltered_;
     std::vector<std::string> lastGroupFields_;
 

@@ -16,6 +16,7 @@
 namespace rg {
 
 class DataSet;
+class ServerRows;
 class TdxDBGridColumn;
 
 // What a column header's drop-down offers besides "(All)" and "(Custom...)": whether some
@@ -32,6 +33,8 @@ public:
     virtual DataSet* filteredDataSet() const = 0;
     // The record of each loaded row, in shown order.
     virtual const std::vector<int32_t>& loadedRecords() const = 0;
+    // The rows when they stay on the server, else nullptr.
+    virtual const ServerRows* serverRows() const = 0;
     // Hands the combined expression to the data set, which reloads the grid; throws what
     // the data set throws.
     virtual void setDataSetFilter(const std::string& expression) = 0;
@@ -64,7 +67,8 @@ public:
     // data set was given by other means is shown as its expression.
     std::string DisplayText() const;
 
-    // At most MaxDropDownCount values, the smallest ones, among the grid's loaded rows.
+    // At most MaxDropDownCount values, the smallest ones, among the grid's loaded rows (the
+    // server's first ones in its own order when the rows stay there).
     FilterValues DropDownValues(const TdxDBGridColumn& c) const;
 
     // For the grid. A column about to be destroyed takes its condition along; true when it

@@ -1,4 +1,5 @@
 #include "grid/grid.h"
+#include "grid/serverrows.h"
 
 #include "common/error.h"
 #include "common/progress.h"
@@ -142,6 +143,9 @@ void TdxDBGrid::sortAll() {
     RowTree t = tree_;
     if (dataSet_)
         t.sort(*dataSet_, rowOrder()); // without one there are no rows
+    // The server reads the data rows in the new order; groups are ordered here.
+    if (server_)
+        server_->setOrder(pageOrderOf(rowOrder(), keyFieldIndex_));
     const int focusedRecord = focused_.isData() ? RecordOf(focused_) : -1;
     tree_ = std::move(t);
     if (focusedRecord >= 0)

@@ -2,6 +2,7 @@
 
 #include "common/progress.h"
 #include "grid/gridkeys.h"
+#include "grid/serverrows.h"
 
 #include <algorithm>
 #include <exception>
@@ -21,8 +22,14 @@ struct TdxDBGrid::ViewState {
     int focusLevel = 0;
 };
 
+TdxDBGrid::LoadedRows::LoadedRows() = default;
+TdxDBGrid::LoadedRows::LoadedRows(LoadedRows&&) noexcept = default;
+TdxDBGrid::LoadedRows& TdxDBGrid::LoadedRows::operator=(LoadedRows&&) noexcept = default;
+TdxDBGrid::LoadedRows::~LoadedRows() = default;
+
 void TdxDBGrid::clearRows() {
     tree_ = RowTree{};
+    server_.reset();
     focused_ = RowHandle{};
     invalidateVisible();
 }
@@ -41,7 +48,8 @@ std::string TdxDBGrid::loadSignature() const {
 
 void TdxDBGrid::keepUnfilteredRows() {
     unfiltered_.drop();
-    if (!dataSet_ || !dataSet_->Active() || !dataSet_->Filter().empty() || keyFieldIndex_ < 0)
+    if (!dataSet_ || !dataSet_->Active() || !dataSet_->Filter().empty() || keyFieldIndex_ < 0 ||
+        server_)
         return;
     // Rows shown since before an edit would come back stale.
     if (tree_.dataCount() != dataSet_->RecordCount() || tree_.changes() != dataSet_->changeCount())
@@ -133,6 +141,8 @@ bool TdxDBGrid::readyToLoad() {
 }
 
 TdxDBGrid::LoadedRows TdxDBGrid::loadRows() {
+    if (dataSet_->ServerSide())
+        return loadServerRows();
     LoadedRows rows;
     if (dataSet_->GetState() == DataSet::State::Edit ||
         dataSet_->GetState() == DataSet::State::Insert)
@@ -166,8 +176,28 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadRows() {
     return rows;
 }
 
+// The groups and footers from one statement; data rows are read when something reads them.
+TdxDBGrid::LoadedRows TdxDBGrid::loadServerRows() {
+    LoadedRows rows;
+    prepareSummaries();
+    reportProgress("正在分组", 0, 0);
+    std::vector<int> levels;
+    for (const TdxDBGridColumn* c : groupColumns_)
+        levels.push_back(c->fieldIndex_);
+    const RowTree::Order order = rowOrder();
+    rows.server =
+        std::make_unique<ServerRows>(*dataSet_, levels, pageOrderOf(order, keyFieldIndex_));
+    ServerRows::Groups groups =
+        rows.server->groups(DefaultGroup(), footerSources(), order.levelDown);
+    rows.tree = std::move(groups.tree);
+    rows.footers = std::move(groups.footers);
+    rows.summaryError = groups.summaryError;
+    return rows;
+}
+
 void TdxDBGrid::showRows(LoadedRows rows) {
     tree_ = std::move(rows.tree);
+    server_ = std::move(rows.server);
     focused_ = RowHandle{};
     setFooterValues(std::move(rows.footers));
     if (rows.summaryError)
@@ -193,7 +223,8 @@ void TdxDBGrid::restoreView(const ViewState& view) {
         }
     }
     if (!target.valid() && tree_.dataCount() > 0) {
-        target = tree_.dataRowOf(std::max(dataSet_->RecNo(), 0));
+        // The server's rows have no current record: the first row stands for it.
+        target = server_ ? RowHandle::data(0) : tree_.dataRowOf(std::max(dataSet_->RecNo(), 0));
         // Stop at the outermost collapsed group so the focus is on a shown row.
         std::vector<RowHandle> path;
         for (RowHandle r = target; r.valid(); r = Parent(r))

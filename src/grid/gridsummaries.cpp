@@ -47,6 +47,11 @@ void TdxDBGrid::clearSummaryValues() {
 void TdxDBGrid::recomputeSummaries() {
     if (!dataSet_ || !dataSet_->Active() || keyFieldIndex_ < 0 || loading_)
         return;
+    // The server sums the rows again with the groups.
+    if (server_) {
+        load(LoadReason::KeepExpanded);
+        return;
+    }
     prepareSummaries();
     const std::vector<int32_t> innerOf =
         SummaryEngine::innerGroupsOf(tree_, dataSet_->RecordCount());

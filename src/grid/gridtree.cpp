@@ -1,6 +1,7 @@
 #include "grid/grid.h"
 
 #include "grid/gridkeys.h"
+#include "grid/serverrows.h"
 
 // Reading the rows of the last load: their parents and children, values, the rows as shown
 // and the focused row.
@@ -51,6 +52,11 @@ int TdxDBGrid::RecordOf(RowHandle r) const {
 Value TdxDBGrid::KeyValueOf(RowHandle r) const {
     if (!r.valid() || keyFieldIndex_ < 0 || !dataSet_ || !dataSet_->Active())
         return {};
+    if (server_) {
+        // A group row's key is that of its first data row, as in memory.
+        const int d = r.isGroup() ? tree_.group(r.index).firstData : r.index;
+        return d < tree_.dataCount() ? server_->value(tree_, d, keyFieldIndex_) : Value{};
+    }
     return dataSet_->value(RecordOf(r), keyFieldIndex_);
 }
 
@@ -65,12 +71,16 @@ const Value& TdxDBGrid::GroupValue(RowHandle group) const {
 std::string TdxDBGrid::CellText(RowHandle dataRow, const TdxDBGridColumn& c) const {
     if (!dataRow.isData() || c.fieldIndex_ < 0 || !dataSet_ || !dataSet_->Active())
         return {};
+    if (server_)
+        return server_->text(tree_, dataRow.index, c.fieldIndex_);
     return dataSet_->displayText(tree_.recordOf(dataRow), c.fieldIndex_);
 }
 
 Value TdxDBGrid::CellValue(RowHandle dataRow, const TdxDBGridColumn& c) const {
     if (!dataRow.isData() || c.fieldIndex_ < 0 || !dataSet_ || !dataSet_->Active())
         return {};
+    if (server_)
+        return server_->value(tree_, dataRow.index, c.fieldIndex_);
     return dataSet_->value(tree_.recordOf(dataRow), c.fieldIndex_);
 }
 
@@ -97,7 +107,8 @@ void TdxDBGrid::SetFocusedRow(RowHandle r) {
     if (r == focused_)
         return;
     focused_ = r;
-    if (r.valid() && dataSet_ && dataSet_->Active() && !loading_) {
+    // The server's rows have no record in the data set's cursor to move to.
+    if (r.valid() && dataSet_ && dataSet_->Active() && !loading_ && !server_) {
         movingDataSet_ = true;
         try {
             dataSet_->SetRecNo(RecordOf(r));

@@ -21,7 +21,7 @@ bool RowTree::isLastChild(RowHandle r) const {
     const RowHandle p = parent(r);
     if (r.isData()) {
         if (!p.valid())
-            return r.index == static_cast<int>(data_.size()) - 1;
+            return r.index == dataCount() - 1;
         const GroupRow& g = group(p.index);
         return r.index == g.firstData + g.dataRows - 1;
     }
@@ -30,6 +30,8 @@ bool RowTree::isLastChild(RowHandle r) const {
 }
 
 RowHandle RowTree::dataRowOf(int record) const {
+    if (paged_)
+        return {};
     const auto it = std::find(data_.begin(), data_.end(), record);
     if (it == data_.end())
         return {};
@@ -39,6 +41,43 @@ RowHandle RowTree::dataRowOf(int record) const {
 void RowTree::setAllExpanded(bool on) {
     for (GroupRow& g : groups_)
         g.expanded = on;
+}
+
+RowTree RowTree::fromServer(std::vector<std::vector<GroupRow>> made, int flatRows) {
+    RowTree t;
+    t.paged_ = true;
+    t.levels_ = static_cast<int>(made.size());
+    t.pagedRows_ = flatRows;
+    if (made.empty())
+        return t;
+    int aboveStart = 0;
+    for (std::vector<GroupRow>& level : made) {
+        const int start = t.groupCount();
+        for (GroupRow& row : level) {
+            const int g = t.groupCount();
+            if (row.parent >= 0) {
+                row.parent += aboveStart;
+                t.groups_[static_cast<size_t>(row.parent)].groups.push_back(g);
+            } else {
+                t.top_.push_back(g);
+            }
+            if (row.level < t.levels_ - 1)
+                row.dataRows = 0;
+            t.groups_.push_back(std::move(row));
+        }
+        aboveStart = start;
+    }
+    // The innermost groups close the table; counts add up from the back.
+    t.pagedRows_ = 0;
+    for (size_t g = static_cast<size_t>(aboveStart); g < t.groups_.size(); ++g) {
+        t.innermost_.push_back(static_cast<int>(g));
+        t.groups_[g].firstData = t.pagedRows_;
+        t.pagedRows_ += t.groups_[g].dataRows;
+    }
+    for (size_t g = t.groups_.size(); g-- > 0;)
+        if (t.groups_[g].parent >= 0)
+            t.groups_[static_cast<size_t>(t.groups_[g].parent)].dataRows += t.groups_[g].dataRows;
+    return t;
 }
 
 std::string RowTree::pathKey(int group) const {

@@ -3,7 +3,9 @@
 // The rows of one load: the group rows in one table, level after level, and the data rows
 // held in shown order as their records, so that the data rows of every group are one range
 // and a data row costs four bytes. Built from a data set's records and ordered by the
-// grid's sorts; it knows fields only by their index.
+// grid's sorts; it knows fields only by their index. A tree whose rows stay on a server
+// holds no records at all: data row d of an innermost group is its place d - firstData in
+// the group's server order, and the server orders them.
 
 #include "common/value.h"
 #include "grid/summaryvalue.h"
@@ -43,9 +45,9 @@ struct GroupRow {
     int level = 0;
     int parent = -1; // group index, -1 at the top
     Value value;
-    std::string text; // display text of the value in the first record
-    int firstRecord = 0;
-    int rank = 0; // of its value among the values of its level
+    std::string text;    // display text of the value in the first record
+    int firstRecord = 0; // in a tree of server rows: its place in the server's answer
+    int rank = 0;        // of its value among the values of its level
     bool expanded = false;
     std::vector<int> groups; // child groups in shown order; none at the innermost level
     int firstData = 0;       // its data rows, at all depths: data[firstData, +dataRows)
@@ -60,6 +62,10 @@ public:
     // close the group table). Reports progress and may throw rg::Cancelled.
     static RowTree build(const DataSet& ds, const std::vector<int>& levelFields,
                          std::vector<int32_t>& innerOf);
+    // The groups of a server's answer, `made[l]` the groups of level l with their parents
+    // as indices into made[l - 1], value, text, rank and firstRecord set, and each innermost
+    // group's row count in dataRows. `flatRows` is the row count without grouping.
+    static RowTree fromServer(std::vector<std::vector<GroupRow>> made, int flatRows);
 
     // Sibling groups of each level by value (descending where `levelDown` says so), then
     // the data rows of each innermost group by `field` (stable, nulls first going up, last
@@ -73,17 +79,19 @@ public:
     void sort(const DataSet& ds, const Order& order);
 
     int levels() const { return levels_; }
+    // The data rows stay on the server: no records, the server orders them.
+    bool paged() const { return paged_; }
     int64_t changes() const { return changes_; } // the data set's change count at the build
     int groupCount() const { return static_cast<int>(groups_.size()); }
-    int dataCount() const { return static_cast<int>(data_.size()); }
+    int dataCount() const { return paged_ ? pagedRows_ : static_cast<int>(data_.size()); }
     GroupRow& group(int g) { return groups_[static_cast<size_t>(g)]; }
     const GroupRow& group(int g) const { return groups_[static_cast<size_t>(g)]; }
     // Innermost groups in shown order: the parents of data rows. They close the table.
     const std::vector<int>& innermost() const { return innermost_; }
-    // The record of each data row.
+    // The record of each data row (none in a paged tree).
     const std::vector<int32_t>& records() const { return data_; }
 
-    int topCount() const { return static_cast<int>(levels_ == 0 ? data_.size() : top_.size()); }
+    int topCount() const { return levels_ == 0 ? dataCount() : static_cast<int>(top_.size()); }
     RowHandle top(int i) const {
         return levels_ == 0 ? RowHandle::data(i) : RowHandle::group(top_[static_cast<size_t>(i)]);
     }
@@ -100,8 +108,10 @@ public:
     }
     RowHandle parent(RowHandle r) const;
     bool isLastChild(RowHandle r) const;
-    // A group row: its first record; -1 for none.
+    // A group row: its first record; -1 for none, and for every row of a paged tree.
     int recordOf(RowHandle r) const {
+        if (paged_)
+            return -1;
         if (r.isGroup())
             return group(r.index).firstRecord;
         if (r.isData())
@@ -146,7 +156,7 @@ public:
                 emit(VisibleRow{last, j});
         };
         if (levels_ == 0) {
-            addData(0, static_cast<int>(data_.size()));
+            addData(0, dataCount());
             return;
         }
         walkGroups([&](int g) {
@@ -171,6 +181,8 @@ private:
     void orderDataRows(const DataSet& ds, int field, bool down);
 
     int levels_ = 0;
+    bool paged_ = false;
+    int pagedRows_ = 0;
     int64_t changes_ = 0;
     std::vector<GroupRow> groups_;
     std::vector<int> top_;       // top groups in shown order (none without grouping)

@@ -131,7 +131,14 @@ void RowTree::orderGroups(const std::vector<bool>& levelDown) {
         innermost.push_back(g);
         return false;
     });
-    if (innermost != innermost_) {
+    if (paged_) {
+        int pos = 0;
+        for (int g : innermost) {
+            groups_[static_cast<size_t>(g)].firstData = pos;
+            pos += groups_[static_cast<size_t>(g)].dataRows;
+        }
+        innermost_.swap(innermost);
+    } else if (innermost != innermost_) {
         std::vector<int32_t> data(data_.size());
         size_t pos = 0;
         for (int g : innermost) {
@@ -151,6 +158,8 @@ void RowTree::orderGroups(const std::vector<bool>& levelDown) {
 }
 
 void RowTree::orderDataRows(const DataSet& ds, int field, bool down) {
+    if (paged_)
+        return; // the server's pages come in the order asked
     // The data rows of each innermost group (of all, without grouping).
     std::vector<std::pair<int, int>> ranges;
     if (levels_ == 0)

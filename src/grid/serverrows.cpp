@@ -1,0 +1,321 @@
+#include "grid/serverrows.h"
+
+#include "common/error.h"
+#include "datasource/dataset.h"
+#include "datasource/resultbuffer.h"
+
+#include <algorithm>
+#include <numeric>
+#include <unordered_map>
+
+namespace rg {
+
+struct ServerRows::Page {
+    int group = -1; // innermost group, -1 without grouping
+    int64_t index = 0;
+    std::unique_ptr<ResultBuffer> rows;
+    uint64_t used = 0;
+};
+
+namespace {
+
+bool readsValue(TdxSummaryType k) {
+    return k == TdxSummaryType::cstSum || k == TdxSummaryType::cstMin ||
+           k == TdxSummaryType::cstMax || k == TdxSummaryType::cstAvg;
+}
+
+// What one summary slot asks of the server: an aggregate (or none) and how its answer
+// becomes the value a load in memory would have given.
+struct Slot {
+    TdxSummaryType kind = TdxSummaryType::cstNone;
+    int field = -1;
+    int aggregate = -1;
+};
+
+class Aggregates {
+public:
+    explicit Aggregates(const DataSet& ds) : ds_(ds) {}
+
+    Slot slot(TdxSummaryType kind, int field, std::exception_ptr& error) {
+        Slot s{kind, field, -1};
+        if (!readsValue(kind) || field < 0)
+            return s;
+        const Field& f = ds_.Fields(field);
+        if (f.Kind() == FieldKind::Boolean || isBlobKind(f.Kind())) {
+            if (!error)
+                error = std::make_exception_ptr(Error(format("Cannot access field '%s' as type %s",
+                                                             f.DisplayName().c_str(), "Float")));
+            return s;
+        }
+        const ServerAggregate::Kind k = kind == TdxSummaryType::cstMin ? ServerAggregate::Kind::Min
+                                        : kind == TdxSummaryType::cstMax
+                                            ? ServerAggregate::Kind::Max
+                                            : ServerAggregate::Kind::Sum;
+        const auto it = std::find_if(list_.begin(), list_.end(), [&](const ServerAggregate& a) {
+            return a.kind == k && a.field == field;
+        });
+        s.aggregate = static_cast<int>(it - list_.begin());
+        if (it == list_.end())
+            list_.push_back({k, field});
+        return s;
+    }
+    const std::vector<ServerAggregate>& list() const { return list_; }
+
+    // The value a load in memory gives a slot over `rows` records whose sum, minimum or
+    // maximum the server answered. Whole numbers, doubles and dates are added up without a
+    // value per cell there: their sum starts as the exact 0 even over no record at all.
+    SummaryValue value(const Slot& s, const ServerGroup& g) const {
+        SummaryValue v;
+        if (!readsValue(s.kind)) {
+            v.finish(s.kind, g.rows);
+            return v;
+        }
+        const bool sum = s.kind == TdxSummaryType::cstSum || s.kind == TdxSummaryType::cstAvg;
+        if (s.field < 0 || s.aggregate < 0) {
+            // An item bound to no field adds a zero for every record.
+            if (g.rows > 0 && s.field < 0)
+                v.add(s.kind, Value::fromInt(0));
+            v.finish(s.kind, g.rows);
+            return v;
+        }
+        const FieldKind fk = ds_.Fields(s.field).Kind();
+        const Storage storage = storageFor(fk);
+        const bool typed = storage == Storage::Int || storage == Storage::Double || isDateKind(fk);
+        const Value& x = g.values[static_cast<size_t>(s.aggregate)];
+        if (x.isNull()) {
+            if (sum && (typed || g.rows > 0))
+                v = SummaryValue::exactValue(Decimal{});
+        } else if (isDateKind(fk) && !sum && x.isDateLike()) {
+            v = SummaryValue::dateValue(x.micros(), fk == FieldKind::Time);
+        } else if (storage == Storage::Double && x.isNumber()) {
+            v = sum ? SummaryValue::exactValue(Decimal{}) : SummaryValue{};
+            v.add(s.kind, Value::fromDouble(x.asDouble()));
+        } else {
+            v.add(s.kind, x);
+        }
+        v.finish(s.kind, g.rows);
+        return v;
+    }
+
+private:
+    const DataSet& ds_;
+    std::vector<ServerAggregate> list_;
+};
+
+std::string pathOf(const std::vector<Value>& keys, size_t count) {
+    std::string path;
+    for (size_t i = 0; i < count; ++i) {
+        appendValueKey(path, keys[i]);
+        path += '\x1F';
+    }
+    return path;
+}
+
+// Each level's groups with their parents as indices into the level above, ranked by the
+// grid's own order of values; ties keep the server's order.
+std::vector<std::vector<GroupRow>> groupLevels(const std::vector<ServerGroup>& answer, int levels,
+                                               std::vector<std::vector<size_t>>& sourceOf) {
+    std::vector<std::vector<GroupRow>> made(static_cast<size_t>(levels));
+    sourceOf.assign(static_cast<size_t>(levels), {});
+    std::vector<std::unordered_map<std::string, int>> indexOf(static_cast<size_t>(levels));
+    for (int level = 0; level < levels; ++level) {
+        const size_t l = static_cast<size_t>(level);
+        for (size_t i = 0; i < answer.size(); ++i) {
+            const ServerGroup& g = answer[i];
+            if (g.level != level)
+                continue;
+            GroupRow row;
+            row.level = level;
+            row.value = g.keys[l];
+            row.text = g.keyTexts[l];
+            row.dataRows = static_cast<int>(g.rows);
+            row.firstRecord = static_cast<int>(i);
+            if (level > 0) {
+                const auto p = indexOf[l - 1].find(pathOf(g.keys, l));
+                if (p == indexOf[l - 1].end())
+                    throw Error("The server's groups do not nest");
+                row.parent = p->second;
+            }
+            indexOf[l].emplace(pathOf(g.keys, l + 1), static_cast<int>(made[l].size()));
+            made[l].push_back(std::move(row));
+            sourceOf[l].push_back(i);
+        }
+        std::vector<int> order(made[l].size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return compareValues(made[l][static_cast<size_t>(a)].value,
+                                 made[l][static_cast<size_t>(b)].value) < 0;
+        });
+        int rank = 0;
+        for (size_t i = 0; i < order.size(); ++i) {
+            GroupRow& row = made[l][static_cast<size_t>(order[i])];
+            if (i == 0 ||
+                compareValues(made[l][static_cast<size_t>(order[i - 1])].value, row.value) != 0)
+                ++rank;
+            row.rank = row.value.isNull() ? 0 : rank;
+        }
+    }
+    return made;
+}
+
+} // namespace
+
+PageOrder pageOrderOf(const RowTree::Order& order, int keyField) {
+    PageOrder p;
+    p.field = order.field;
+    p.down = order.down;
+    if (keyField >= 0 && keyField != order.field)
+        p.keyFields.push_back(keyField);
+    return p;
+}
+
+ServerRows::ServerRows(DataSet& ds, std::vector<int> levelFields, PageOrder order)
+    : ds_(ds), levelFields_(std::move(levelFields)), order_(std::move(order)),
+      query_(std::make_unique<ServerQuery>(ds)) {}
+
+ServerRows::~ServerRows() = default;
+
+ServerRows::Groups ServerRows::groups(const TdxDBGridSummaryGroup& summaries,
+                                      const std::vector<FooterSource>& footers,
+                                      const std::vector<bool>& levelDown) {
+    Groups out;
+    Aggregates aggregates(ds_);
+    const int levels = static_cast<int>(levelFields_.size());
+    std::vector<Slot> itemSlots, footerSlots;
+    if (levels > 0)
+        for (int i = 0; i < summaries.SummaryItems.Count(); ++i) {
+            const TdxDBGridSummaryItem& item = summaries.SummaryItems.Items(i);
+            itemSlots.push_back(
+                aggregates.slot(item.SummaryType(), item.boundField, out.summaryError));
+        }
+    for (const FooterSource& f : footers)
+        footerSlots.push_back(aggregates.slot(f.kind, f.field, out.summaryError));
+
+    const std::vector<ServerGroup> answer = query_->groups(levelFields_, aggregates.list());
+    const auto total = std::find_if(answer.begin(), answer.end(),
+                                    [&](const ServerGroup& g) { return g.level == levels; });
+    ServerGroup none;
+    none.level = levels;
+    none.rows = 0;
+    none.values.assign(aggregates.list().size(), Value::null());
+    const ServerGroup& grand = total == answer.end() ? none : *total;
+    // Fields that cannot be summed fail only where there are records to sum.
+    if (grand.rows == 0)
+        out.summaryError = nullptr;
+
+    std::vector<std::vector<size_t>> sourceOf;
+    std::vector<std::vector<GroupRow>> made = groupLevels(answer, levels, sourceOf);
+    for (size_t l = 0; l < made.size(); ++l)
+        for (size_t i = 0; i < made[l].size(); ++i) {
+            const ServerGroup& g = answer[sourceOf[l][i]];
+            for (const Slot& s : itemSlots)
+                made[l][i].values.push_back(aggregates.value(s, g));
+        }
+    for (const Slot& s : footerSlots)
+        out.footers.push_back(aggregates.value(s, grand));
+
+    out.tree = RowTree::fromServer(std::move(made), static_cast<int>(grand.rows));
+    RowTree::Order order;
+    order.levelDown = levelDown;
+    out.tree.sort(ds_, order);
+    return out;
+}
+
+void ServerRows::setOrder(const PageOrder& order) {
+    order_ = order;
+    pages_.clear();
+    resume_ = {};
+}
+
+std::vector<Value> ServerRows::keysOf(const RowTree& tree, int group) const {
+    std::vector<Value> keys;
+    for (int g = group; g >= 0; g = tree.group(g).parent)
+        keys.push_back(tree.group(g).value);
+    std::reverse(keys.begin(), keys.end());
+    return keys;
+}
+
+std::vector<Value> ServerRows::afterOf(const ResultBuffer& rows) const {
+    std::vector<Value> after;
+    if (rows.rows == 0)
+        return after;
+    auto add = [&](int field) {
+        after.push_back(rows.columns[static_cast<size_t>(field)].valueAt(rows.rows - 1));
+    };
+    if (order_.field >= 0)
+        add(order_.field);
+    for (int f : order_.keyFields)
+        add(f);
+    return after;
+}
+
+// The least recently read page of the group once it holds its share, else of all.
+void ServerRows::makeRoom(int group) const {
+    auto oldest = [&](bool ofGroup) {
+        auto best = pages_.end();
+        for (auto it = pages_.begin(); it != pages_.end(); ++it)
+            if ((!ofGroup || it->group == group) && (best == pages_.end() || it->used < best->used))
+                best = it;
+        return best;
+    };
+    const size_t ofGroup = static_cast<size_t>(std::count_if(
+        pages_.begin(), pages_.end(), [&](const Page& p) { return p.group == group; }));
+    if (ofGroup >= kPagesPerGroup)
+        pages_.erase(oldest(true));
+    else if (pages_.size() >= kPagesKept)
+        pages_.erase(oldest(false));
+}
+
+const ServerRows::Page& ServerRows::fetch(const RowTree& tree, int group, int64_t index) const {
+    for (Page& p : pages_)
+        if (p.group == group && p.index == index) {
+            p.used = ++clock_;
+            return p;
+        }
+    // Reading on from the page before pages by keyset; a jump skips rows.
+    std::vector<Value> after;
+    for (const Page& p : pages_)
+        if (p.group == group && p.index == index - 1)
+            after = afterOf(*p.rows);
+    if (after.empty() && resume_.group == group && resume_.next == index)
+        after = resume_.after;
+    const std::vector<Value> keys = group < 0 ? std::vector<Value>{} : keysOf(tree, group);
+    std::unique_ptr<ResultBuffer> rows = query_->page(
+        levelFields_, keys, order_, after, after.empty() ? index * kPageRows : 0, kPageRows);
+    makeRoom(group);
+    resume_ = {group, index + 1, afterOf(*rows)};
+    pages_.push_back(Page{group, index, std::move(rows), ++clock_});
+    return pages_.back();
+}
+
+const ResultBuffer& ServerRows::rowPage(const RowTree& tree, int dataRow, int64_t* row) const {
+    int group = -1;
+    int64_t offset = dataRow;
+    if (tree.levels() > 0) {
+        group = tree.parent(RowHandle::data(dataRow)).index;
+        offset = dataRow - tree.group(group).firstData;
+    }
+    const Page& page = fetch(tree, group, offset / kPageRows);
+    *row = offset % kPageRows;
+    if (*row >= page.rows->rows)
+        throw Error("The server's rows changed while they were read");
+    return *page.rows;
+}
+
+Value ServerRows::value(const RowTree& tree, int dataRow, int field) const {
+    int64_t row = 0;
+    const ResultBuffer& page = rowPage(tree, dataRow, &row);
+    return page.columns[static_cast<size_t>(field)].valueAt(row);
+}
+
+std::string ServerRows::text(const RowTree& tree, int dataRow, int field) const {
+    int64_t row = 0;
+    const ResultBuffer& page = rowPage(tree, dataRow, &row);
+    return page.columns[static_cast<size_t>(field)].displayTextAt(row);
+}
+
+std::vector<Value> ServerRows::distinct(int field, int limit) const {
+    return query_->distinct(field, limit);
+}
+
+} // namespace rg

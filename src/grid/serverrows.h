@@ -1,0 +1,88 @@
+#pragma once
+
+// The grid's rows when they stay on the database server: the groups and every footer from
+// one grouping statement, the data rows read a page at a time when something reads them.
+// Only a few pages stay in memory, so a report of any size costs the same to show, export
+// or print; reading on from one page to the next pages by keyset.
+
+#include "common/value.h"
+#include "grid/rowtree.h"
+#include "grid/summary.h"
+#include "grid/summaryengine.h"
+#include "server/serverquery.h"
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace rg {
+
+class DataSet;
+struct ResultBuffer;
+
+// The order of each group's data rows on the server for the grid's order of rows, the key
+// field breaking ties.
+PageOrder pageOrderOf(const RowTree::Order& order, int keyField);
+
+class ServerRows {
+public:
+    // Statements over `ds`, which must be open on the server; throws ServerRefusal for a
+    // filter the server cannot apply exactly.
+    ServerRows(DataSet& ds, std::vector<int> levelFields, PageOrder order);
+    ~ServerRows();
+    ServerRows(const ServerRows&) = delete;
+    ServerRows& operator=(const ServerRows&) = delete;
+
+    // The tree of the groups, the values of the items of `summaries` in its group rows and
+    // those of `footers` (one per source). An item that cannot be summed leaves the values
+    // empty and its error in `summaryError`, as a load in memory does.
+    struct Groups {
+        RowTree tree;
+        std::vector<SummaryValue> footers;
+        std::exception_ptr summaryError;
+    };
+    Groups groups(const TdxDBGridSummaryGroup& summaries, const std::vector<FooterSource>& footers,
+                  const std::vector<bool>& levelDown);
+
+    // The rows of every group in another order: the pages read so far are dropped.
+    void setOrder(const PageOrder& order);
+
+    // A data row's value and display text, read from its page.
+    Value value(const RowTree& tree, int dataRow, int field) const;
+    std::string text(const RowTree& tree, int dataRow, int field) const;
+
+    // A field's distinct values passing the filter, at most `limit`.
+    std::vector<Value> distinct(int field, int limit) const;
+
+    static constexpr int kPageRows = 1000;
+    // Pages kept: a few per open group, and a bound for all of them together.
+    static constexpr size_t kPagesPerGroup = 3, kPagesKept = 24;
+
+private:
+    struct Page;
+    // The page of `dataRow` and the row's place in it.
+    const ResultBuffer& rowPage(const RowTree& tree, int dataRow, int64_t* row) const;
+    const Page& fetch(const RowTree& tree, int group, int64_t index) const;
+    std::vector<Value> keysOf(const RowTree& tree, int group) const;
+    std::vector<Value> afterOf(const ResultBuffer& rows) const;
+    void makeRoom(int group) const;
+
+    DataSet& ds_;
+    std::vector<int> levelFields_;
+    PageOrder order_;
+    std::unique_ptr<ServerQuery> query_;
+    mutable std::vector<Page> pages_;
+    mutable uint64_t clock_ = 0;
+    // Where the last page read ends, so that reading on continues by keyset even after its
+    // page was dropped.
+    struct Resume {
+        int group = -2;
+        int64_t next = -1;
+        std::vector<Value> after;
+    };
+    mutable Resume resume_;
+};
+
+} // namespace rg
