@@ -13,6 +13,7 @@ namespace rg::bench {
 
 struct Args {
     int64_t rows = 1000000;   // --rows N
+    bool rowsGiven = false;   // a section with a default of its own keeps it without --rows
     std::string dir = "/tmp"; // --dir PATH: where generated files are kept between runs
 };
 

@@ -19,7 +19,8 @@
     X(export)                                                                                      \
     X(print)                                                                                       \
     X(pg)                                                                                          \
-    X(setup)
+    X(setup)                                                                                       \
+    X(server)
 
 #define RG_DECLARE(name) void bench_##name(const rg::bench::Args&);
 RG_BENCH_SECTIONS(RG_DECLARE)
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--rows") && i + 1 < argc) {
             args.rows = std::stoll(argv[++i]);
+            args.rowsGiven = true;
         } else if (!std::strcmp(argv[i], "--dir") && i + 1 < argc) {
             args.dir = argv[++i];
         } else if (argv[i][0] == '-') {

@@ -53,13 +53,13 @@ bool DataSet::openOnServer(Provider& p) {
             return false;
     }
     // SQLite gives an expression column the kind of its first value, as the open in memory
-    // does: one row is fetched for that and dropped.
-    const bool sqlite = dialectOf(p).sqlite;
+    // does: one row is fetched for that and dropped. Elsewhere no row is asked for.
+    const ServerDialect dialect = dialectOf(p);
+    const char* none = dialect.sqlite ? " LIMIT 1" : dialect.fetchFirst ? " WHERE 1=0" : " LIMIT 0";
     std::unique_ptr<ResultBuffer> described;
     try {
         runStatement(p, [&](const ProgressFn& progress) {
-            described =
-                p.query("SELECT * FROM " + source + (sqlite ? " LIMIT 1" : " WHERE 1=0"), progress);
+            described = p.query("SELECT * FROM " + source + none, progress);
         });
     } catch (const Cancelled&) {
         throw;
@@ -75,7 +75,7 @@ bool DataSet::openOnServer(Provider& p) {
     makeFields(*buf);
     try {
         if (!filter_.empty())
-            filterCondition(*this, filter_, dialectOf(p));
+            filterCondition(*this, filter_, dialect);
     } catch (...) {
         fields_.clear();
         throw;

@@ -1,6 +1,7 @@
 #include "datasource/sqliteprovider.h"
 
 #include "common/asciicase.h"
+#include "common/bigdecimal.h"
 #include "common/codepage.h"
 #include "common/databaseerror.h"
 #include "common/datetime.h"
@@ -182,6 +183,48 @@ void bindValue(sqlite3_stmt* st, int i, const Value& v) {
     }
 }
 
+// RG_SUM(x): the exact sum of a column as the program sums what it fetched (a REAL as its
+// shortest decimal, a text as its digits), given as the digits' text; null without a value.
+// SQLite's own SUM adds doubles and fails beyond 64-bit integers.
+void exactSumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto** sum = static_cast<BigDecimal**>(sqlite3_aggregate_context(ctx, sizeof(BigDecimal*)));
+    if (!sum)
+        return sqlite3_result_error_nomem(ctx);
+    std::optional<BigDecimal> v;
+    switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER:
+        v = BigDecimal::fromDecimal(Decimal::fromInt(sqlite3_value_int64(argv[0])));
+        break;
+    case SQLITE_FLOAT: {
+        const double d = sqlite3_value_double(argv[0]);
+        if (const auto shortest = Decimal::fromDouble(d))
+            v = BigDecimal::fromDecimal(*shortest);
+        break;
+    }
+    case SQLITE_TEXT:
+        v = BigDecimal::parse(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])));
+        break;
+    default:
+        break;
+    }
+    if (!v)
+        return;
+    if (*sum)
+        **sum = BigDecimal::add(**sum, *v);
+    else
+        *sum = new BigDecimal(*v); // freed by exactSumFinal, which SQLite always calls
+
+}
+
+void exactSumFinal(sqlite3_context* ctx) {
+    auto** sum = static_cast<BigDecimal**>(sqlite3_aggregate_context(ctx, 0));
+    if (!sum || !*sum)
+        return sqlite3_result_null(ctx);
+    const std::string text = (*sum)->toString();
+    delete *sum;
+    sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 FieldKind sqliteKindOf(const std::string& declaredType, int* size) {
@@ -234,6 +277,8 @@ SqliteProvider::SqliteProvider(const std::string& path) {
         throw DatabaseError(msg + ": " + path, {}, code);
     }
     sqlite3_busy_timeout(db_, 5000);
+    sqlite3_create_function_v2(db_, "RG_SUM", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                               nullptr, exactSumStep, exactSumFinal, nullptr);
     // Statements that order texts as the program does (code page order) name this collation.
     sqlite3_create_collation(
         db_, "RG_ANSI", SQLITE_UTF8, nullptr,

@@ -107,6 +107,9 @@ std::string ServerQuery::aggregateSql(const ServerAggregate& a) const {
     if (a.kind == ServerAggregate::Kind::Sum) {
         if (!isNumericKind(k))
             refuse("只有数字能求和");
+        // SQLite's SUM adds doubles; memory adds the fetched decimals exactly.
+        if (dialect_->sqlite && k != FieldKind::Float)
+            return "RG_SUM(" + column(a.field) + ")";
         return "SUM(" + column(a.field) + ")";
     }
     const char* fn = a.kind == ServerAggregate::Kind::Min ? "MIN(" : "MAX(";
@@ -125,7 +128,8 @@ FieldKind ServerQuery::aggregateKind(const ServerAggregate& a) const {
         return k;
     if (k == FieldKind::Float)
         return FieldKind::Float;
-    return storageFor(k) == Storage::Int ? FieldKind::LargeInt : FieldKind::BCD;
+    return storageFor(k) == Storage::Int && !dialect_->sqlite ? FieldKind::LargeInt
+                                                              : FieldKind::BCD;
 }
 
 int64_t ServerQuery::count() {

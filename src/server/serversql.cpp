@@ -20,7 +20,8 @@ ServerDialect dialectOf(Provider& p) {
         d.grouping = GroupingSyntax::GroupingSets;
     else if (d.mariadb)
         d.grouping = GroupingSyntax::Rollup;
-    d.fetchFirst = d.sqlServer || is("oracle") || is("db2");
+    // Trino takes OFFSET only before LIMIT; the standard form suits it and these.
+    d.fetchFirst = d.sqlServer || is("oracle") || is("db2") || is("trino") || is("presto");
     // Texts compare as their bytes: by default (PostgreSQL's deterministic collations,
     // SQLite's BINARY, Trino, Spark) or cast to bytes (MariaDB). SQL Server's collations
     // ignore trailing blanks even in binary form, and an unknown server may ignore case.

@@ -1,0 +1,174 @@
+// Server mode on PostgreSQL: the statements that leave the rows on the server beside the
+// same work done by psql, the server's own time. The server is the one RG_TEST_PG names;
+// without --rows the table has 10,000,000 rows.
+
+#include "benchcommon.h"
+
+#include "datasource/connstring.h"
+#include "datasource/dataset.h"
+#include "server/serverquery.h"
+
+#include <algorithm>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+using namespace rg::bench;
+
+namespace {
+
+// psql with the server's address, run to the end; seconds it took.
+double psqlSeconds(const rg::ConnParts& cs, const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"psql",
+                                     "-X",
+                                     "-q",
+                                     "-v",
+                                     "ON_ERROR_STOP=1",
+                                     "-h",
+                                     rg::connValue(cs, "Server"),
+                                     "-p",
+                                     rg::connValue(cs, "Port"),
+                                     "-U",
+                                     rg::connValue(cs, "Uid"),
+                                     "-d",
+                                     rg::connValue(cs, "Database"),
+                                     "-o",
+                                     "/dev/null"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    setenv("PGPASSWORD", rg::connValue(cs, "Pwd").c_str(), 1);
+    setenv("PGOPTIONS", "-c client_min_messages=warning", 1);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "psql", nullptr, nullptr, argv.data(), environ) != 0)
+        throw std::runtime_error("psql cannot be started");
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const double s = secondsSince(start);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("psql failed: " + args.back());
+    return s;
+}
+
+template <typename Fn> double bestOfThree(Fn fn) {
+    double best = 1e300;
+    for (int i = 0; i < 3; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        fn();
+        best = std::min(best, secondsSince(start));
+    }
+    return best;
+}
+
+const char* kGroupingSql =
+    "SELECT region, shelf, GROUPING(region) + GROUPING(shelf), count(*), sum(amount), sum(qty), "
+    "min(day), max(price) FROM srv8 GROUP BY GROUPING SETS ((region, shelf), (region), ())";
+
+} // namespace
+
+void bench_server(const Args& args) {
+    const char* env = std::getenv("RG_TEST_PG");
+    if (!env || !*env) {
+        report("server_skipped",
+               "RG_TEST_PG is not set (source scripts/testdb.sh && testdb_start)");
+        return;
+    }
+    const std::string cs = env;
+    const rg::ConnParts parts = rg::parseConnectionString(cs);
+    const int64_t rows = args.rowsGiven ? args.rows : 10'000'000;
+    const std::string n = std::to_string(rows);
+    // Made again only when its row count differs: two group columns of few values, a date,
+    // decimals, a 64-bit key, a text.
+    const double made = psqlSeconds(
+        parts,
+        {"-c",
+         "CREATE TABLE IF NOT EXISTS srv8 (id bigint PRIMARY KEY, region text, shelf integer, "
+         "day date, amount numeric(12,2), price double precision, qty bigint, note text)",
+         "-c",
+         "DO $$ BEGIN IF (SELECT count(*) FROM srv8) <> " + n +
+             " THEN TRUNCATE srv8; "
+             "INSERT INTO srv8 SELECT g, '区域 ' || (g % 8), g % 25, date '2020-01-01' + g % 2000, "
+             "(g % 100000) / 100.0, g * 0.25, g * 1000003, "
+             "CASE WHEN g % 10 = 0 THEN NULL ELSE '备注 ' || g END FROM generate_series(1, " +
+             n + ") g; END IF; END $$",
+         "-c", "CREATE INDEX IF NOT EXISTS srv8_groups ON srv8 (region, shelf, id)", "-c",
+         "VACUUM ANALYZE srv8"});
+    report("server_rows", static_cast<double>(rows));
+    report("server_make_table_s", made);
+
+    const double psqlGroups = bestOfThree([&] { psqlSeconds(parts, {"-c", kGroupingSql}); });
+    const double psqlCopy = bestOfThree([&] {
+        psqlSeconds(parts, {"-c", "\\copy (SELECT * FROM srv8 ORDER BY id) to /dev/null"});
+    });
+    const double psqlFilter = bestOfThree([&] {
+        psqlSeconds(parts, {"-c", "SELECT count(*) FROM srv8 WHERE region = '区域 3'"});
+    });
+
+    rg::Connection conn;
+    conn.SetConnectionString(cs);
+    conn.Open();
+    rg::DataSet ds(&conn);
+    ds.SetCommandType(rg::CommandType::cmdTable);
+    ds.SetCommandText("srv8");
+    ds.SetRowPlacement(rg::RowPlacement::Server);
+    resetPeakResident();
+    const double before = residentMb("VmRSS");
+    ds.Open();
+    const int region = ds.FieldByName("region").Index(), shelf = ds.FieldByName("shelf").Index();
+    using Agg = rg::ServerAggregate;
+    const std::vector<Agg> aggs{{Agg::Kind::Sum, ds.FieldByName("amount").Index()},
+                                {Agg::Kind::Sum, ds.FieldByName("qty").Index()},
+                                {Agg::Kind::Min, ds.FieldByName("day").Index()},
+                                {Agg::Kind::Max, ds.FieldByName("price").Index()}};
+    std::vector<rg::ServerGroup> groups;
+    const double ownGroups = bestOfThree([&] {
+        rg::ServerQuery q(ds);
+        groups = q.groups({region, shelf}, aggs);
+    });
+    report("server_groups", static_cast<double>(groups.size()));
+    report("server_groups_s", ownGroups);
+    report("server_groups_psql_s", psqlGroups);
+
+    const rg::PageOrder byId{-1, false, ds.KeyFields()};
+    const double firstPage = bestOfThree([&] {
+        rg::ServerQuery q(ds);
+        q.page({region, shelf}, {rg::Value::fromText("区域 3"), rg::Value::fromInt(11)}, byId, {},
+               0, 200);
+    });
+    report("server_first_page_s", firstPage);
+
+    const double filtered = bestOfThree([&] {
+        ds.SetFilter("region = '区域 3'");
+        rg::ServerQuery(ds).count();
+        ds.SetFilter("");
+    });
+    report("server_filter_count_and_back_s", filtered);
+    report("server_filter_count_psql_s", psqlFilter);
+
+    // Every row through keyset pages, as an export walks them.
+    int64_t walked = 0;
+    const double all = bestOfThree([&] {
+        rg::ServerQuery q(ds);
+        walked = 0;
+        std::vector<rg::Value> after;
+        for (;;) {
+            const auto page = q.page({}, {}, byId, after, 0, 50000);
+            walked += page->rows;
+            if (page->rows < 50000)
+                break;
+            after = {page->columns[static_cast<size_t>(byId.keyFields[0])].valueAt(page->rows - 1)};
+        }
+    });
+    if (walked != rows)
+        throw std::runtime_error("the pages held " + std::to_string(walked) + " rows");
+    report("server_all_pages_s", all);
+    report("server_copy_psql_s", psqlCopy);
+    report("server_all_pages_vs_copy", all / psqlCopy);
+    report("server_peak_mb", peakResidentMb() - before);
+}
