@@ -144,9 +144,9 @@ void valuesOneByOne(const DataSet& ds, int field, bool binary, const std::vector
 }
 
 // The server's distinct values in the order the grid compares values; nulls and empty texts
-// are the blanks.
+// are the blanks, asked beyond the limit since they take no place among the values.
 void serverValues(const ServerRows& rows, int field, FilterValues& out) {
-    for (Value& v : rows.distinct(field, static_cast<int>(kLimit))) {
+    for (Value& v : rows.distinct(field, static_cast<int>(kLimit) + 2)) {
         if (v.isNull() || (v.type() == Value::Type::Text && v.asText().empty()))
             out.hasBlanks = true;
         else
@@ -154,6 +154,8 @@ void serverValues(const ServerRows& rows, int field, FilterValues& out) {
     }
     std::stable_sort(out.values.begin(), out.values.end(),
                      [](const Value& a, const Value& b) { return compareValues(a, b) < 0; });
+    if (out.values.size() > kLimit)
+        out.values.resize(kLimit);
 }
 
 } // namespace
