@@ -229,6 +229,14 @@ TEST_P(Server, PagesWalkAGroupInTheGridsOrder) {
             EXPECT_EQ(ids(*skipped), std::vector<int64_t>(want.begin() + 5, want.begin() + 9));
         }
     }
+    // Keys reach the server as bound values, whatever they hold.
+    for (const char* note : {"x'); DROP TABLE sv_rows;--", "it's \\ 中", "100%"}) {
+        const std::vector<Value> keys{Value::fromText(note)};
+        const PageOrder byId{-1, false, {kId}};
+        const auto want = memoryOrder(memoryRecords({kNote}, keys), byId);
+        ASSERT_FALSE(want.empty()) << note;
+        EXPECT_EQ(ids(*q.page({kNote}, keys, byId, {}, 0, kRows)), want) << note;
+    }
     // Without a group: every row, tie broken by a key of two fields.
     const PageOrder byBig{kBig, false, {kDay, kId}};
     std::vector<int> all(static_cast<size_t>(memory.RecordCount()));
