@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include "app/runner.h"
 #include "print/reportformats.h"
 
 #include <algorithm>
@@ -44,8 +45,16 @@ std::string formatLines() {
 
 StartRequest ReadCommandLine(const std::vector<std::string>& args) {
     using Mode = StartRequest::Mode;
-    if (!args.empty() && args[0] == "--run")
+    if (!args.empty() && args[0] == "--run") {
+        // Options that contradict each other are a misuse; the run reports its other faults.
+        try {
+            parseRunOptions(args);
+        } catch (const OptionConflict& e) {
+            return {Mode::Misuse, e.what()};
+        } catch (const Error&) {
+        }
         return {Mode::Run, {}};
+    }
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h")
@@ -86,13 +95,16 @@ std::string UsageText() {
            "  --output 路径            输出到这个文件（先写临时文件，写完整才替换）\n"
            "  --save-as 设置文件.ini   另存设置（在输出之前）\n"
            "  --timeout 秒数           整次运行的时限，到时停止正在执行的语句\n"
+           "  --server                 在数据库服务器上分组汇总，只取显示的行，\n"
+           "                           不论设置文件和行数（存储过程仍在内存中）\n"
+           "  --memory                 把全部行读进内存汇总，不论设置文件和行数\n"
            "  --help                   显示本帮助并退出\n"
            "  --version                显示版本并退出\n"
            "\n"
            "退出状态：\n"
            "  0  成功（报表写成但有提示时，提示写在标准错误上）\n"
            "  1  失败：--run 的选项、设置文件、数据库或写文件出错，或超过时限\n"
-           "  2  无法识别的选项或多余的参数\n";
+           "  2  无法识别的选项、多余的参数，或同时给出 --server 和 --memory\n";
 }
 
 std::string VersionText() {

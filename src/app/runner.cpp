@@ -103,7 +103,12 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
             o.saveAs = next();
         else if (a == "--timeout")
             o.timeoutSeconds = parseSeconds(next());
-        else
+        else if (a == "--server" || a == "--memory") {
+            const RowPlacement p = a == "--server" ? RowPlacement::Server : RowPlacement::Memory;
+            if (o.placement && *o.placement != p)
+                throw OptionConflict("选项 --server 和 --memory 不能同时使用");
+            o.placement = p;
+        } else
             throw Error(format("Unknown option %s", a.c_str()));
     }
     if (o.setupFile.empty())
@@ -128,7 +133,7 @@ int runReport(const RunOptions& o, std::string& errors) {
         GroupChart chart(grid);
         grid.SetDataSet(&dataset);
         ReportObjects report{conn, dataset, grid};
-        const std::string skipped = LoadSetup(report, o.setupFile);
+        const std::string skipped = LoadSetup(report, o.setupFile, o.placement);
         // What the open left out, the entries skipped and what the export changed: written
         // after the report, which is written whole.
         std::string notices;

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "common/error.h"
+#include "datasource/dataset.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +20,15 @@ struct RunOptions {
     std::string output;          // empty: standard output (formats that write there)
     std::string saveAs;
     int timeoutSeconds = 0; // 0: no limit
+    // --server or --memory; without either, as the setup file says.
+    std::optional<RowPlacement> placement;
+};
+
+// Options that contradict each other: a misuse of the command line, as an unknown option
+// before --run is.
+class OptionConflict : public Error {
+public:
+    using Error::Error;
 };
 
 // Reads the options after "--run"; throws rg::Error on a malformed command line.

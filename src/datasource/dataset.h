@@ -140,6 +140,8 @@ public:
     // Both change only while the data set is closed (rg::Error otherwise).
     void SetRowPlacement(RowPlacement p);
     RowPlacement GetRowPlacement() const { return placement_; }
+    // Rows above which an automatic placement keeps them on the server.
+    static constexpr int64_t kDefaultServerThreshold = 2'000'000;
     void SetServerThreshold(int64_t rows);
     int64_t ServerThreshold() const { return threshold_; }
     // After an open: the rows stayed on the server. The fields are known (the result
@@ -255,7 +257,7 @@ private:
     std::vector<std::unique_ptr<Field>> fields_;
     std::string filter_;
     RowPlacement placement_ = RowPlacement::Auto;
-    int64_t threshold_ = 2'000'000;
+    int64_t threshold_ = kDefaultServerThreshold;
     bool serverSide_ = false;
     std::vector<int> keyFields_;
     int disableCount_ = 0;

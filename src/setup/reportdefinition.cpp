@@ -11,6 +11,7 @@
 #include "setup/gridstate.h"
 #include "setup/setup.h"
 
+#include <charconv>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -18,6 +19,7 @@
 
 namespace rg {
 namespace {
+
 
 // The summaries of the file are to be the only ones: items of an earlier report would
 // attach to the new columns by their names and be saved into the new report's file.
@@ -240,7 +242,29 @@ std::string reportName(const std::string& fileName) {
     return isUtf8(name) ? name : fromAnsi(name);
 }
 
-std::string applySetupFile(ReportObjects r, const std::string& fileName) {
+// A report without the section is placed by its row count against the default threshold.
+void applyPlacement(DataSet& dataset, TSetup& setup, std::optional<RowPlacement> forced) {
+    const std::string enabled = setup.ReadServerSummaryEnabled();
+    if (!enabled.empty() && enabled != "0" && enabled != "1")
+        throw Error("设置文件中的 [ServerSummary] 无法使用：Enabled 应为 0 或 1，而不是“" +
+                    enabled + "”");
+    const std::string threshold = setup.ReadServerThreshold();
+    int64_t rows = DataSet::kDefaultServerThreshold;
+    if (!threshold.empty()) {
+        const auto [end, ec] =
+            std::from_chars(threshold.data(), threshold.data() + threshold.size(), rows);
+        if (ec != std::errc() || end != threshold.data() + threshold.size() || rows < 0)
+            throw Error("设置文件中的 [ServerSummary] 无法使用：Threshold 应为行数，而不是“" +
+                        threshold + "”");
+    }
+    dataset.SetServerThreshold(rows);
+    dataset.SetRowPlacement(forced           ? *forced
+                            : enabled == "1" ? RowPlacement::Server
+                                             : RowPlacement::Auto);
+}
+
+std::string applySetupFile(ReportObjects r, const std::string& fileName,
+                           std::optional<RowPlacement> placement) {
     TSetup setup(fileName);
     readWholeSetup(setup);
     if (r.dataset.Active())
@@ -260,6 +284,7 @@ std::string applySetupFile(ReportObjects r, const std::string& fileName) {
             p.SetValue(Value::fromText(setup.ReadParameterValue(p.Name)));
         }
     }
+    applyPlacement(r.dataset, setup, placement);
     r.dataset.Open();
     BuildGridColumns(r.grid);
     clearSummaries(r.grid);
@@ -278,9 +303,10 @@ std::string applySetupFile(ReportObjects r, const std::string& fileName) {
 
 } // namespace
 
-std::string LoadSetup(ReportObjects r, const std::string& fileName) {
+std::string LoadSetup(ReportObjects r, const std::string& fileName,
+                      std::optional<RowPlacement> placement) {
     return withDatabaseContext("打开报表“" + reportName(fileName) + "”失败",
-                               [&] { return applySetupFile(r, fileName); });
+                               [&] { return applySetupFile(r, fileName, placement); });
 }
 
 void SaveSetup(ReportObjects r, const std::string& fileName) {
@@ -322,6 +348,12 @@ void SaveSetup(ReportObjects r, const std::string& fileName) {
     SaveGridState(setup, r.grid);
     if (const GroupChart* chart = GroupChart::of(r.grid))
         SaveChartState(setup, *chart);
+    // Only a report that asks for server summaries or another threshold gets the section.
+    const bool onServer = r.dataset.GetRowPlacement() == RowPlacement::Server;
+    if (onServer || r.dataset.ServerThreshold() != DataSet::kDefaultServerThreshold) {
+        setup.WriteServerSummaryEnabled(onServer ? "1" : "0");
+        setup.WriteServerThreshold(std::to_string(r.dataset.ServerThreshold()));
+    }
     if (const std::error_code ec = setup.EndReport())
         throw Error(format("无法保存设置文件“%s”：%s", fileName.c_str(), reasonText(ec).c_str()));
 }

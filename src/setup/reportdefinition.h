@@ -41,8 +41,10 @@ void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName,
 // connection, faulty SQL, a missing table, a saved summary, grouping, sort or filter that
 // cannot be read or applied) end it where they arise; what was done before stays. A file
 // that is missing or cannot be read fails before anything changes. Returns the notice
-// listing the saved entries skipped because their field is gone, or empty.
-std::string LoadSetup(ReportObjects report, const std::string& fileName);
+// listing the saved entries skipped because their field is gone, or empty. `placement`,
+// when given, takes the place of where the file says the rows are summarized.
+std::string LoadSetup(ReportObjects report, const std::string& fileName,
+                      std::optional<RowPlacement> placement = std::nullopt);
 
 // Writes the current setup into a settings file, in one write that replaces whatever
 // report the file held; sections of other programs stay. Throws rg::Error naming the

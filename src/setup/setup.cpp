@@ -39,6 +39,9 @@ constexpr std::string_view kMoreSummarySection = "MoreSummaries";
 constexpr std::string_view kIntervalSection = "GroupIntervals";
 constexpr std::string_view kCrossTableSection = "CrossTable";
 constexpr std::string_view kChartSection = "Chart";
+constexpr std::string_view kServerSection = "ServerSummary";
+constexpr std::string_view kServerEnabledKey = "Enabled";
+constexpr std::string_view kServerThresholdKey = "Threshold";
 // A list is "Count" entries keyed 1, 2, ...: entries beyond the count, left by a longer
 // list written entry by entry, are not part of it.
 constexpr std::string_view kCountKey = "Count";
@@ -51,6 +54,7 @@ const std::vector<std::string_view> kReportSections = {
     kHiddenSection,      kWidthSection,      kSortSection,
     kFilterSection,      kFilterTextSection, kGroupRowSummarySection,
     kMoreSummarySection, kIntervalSection, kCrossTableSection, kChartSection,
+    kServerSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -402,6 +406,19 @@ void TSetup::WriteCrossTable(const CrossTableEntries& e) {
     WriteValue(kCrossTableSection, "Kind", e.kind);
     if (!e.summaryField.empty())
         WriteValue(kCrossTableSection, "SummaryField", e.summaryField);
+}
+
+std::string TSetup::ReadServerSummaryEnabled() {
+    return ReadValue(kServerSection, kServerEnabledKey);
+}
+void TSetup::WriteServerSummaryEnabled(const std::string& Value) {
+    WriteValue(kServerSection, kServerEnabledKey, Value);
+}
+std::string TSetup::ReadServerThreshold() {
+    return ReadValue(kServerSection, kServerThresholdKey);
+}
+void TSetup::WriteServerThreshold(const std::string& Value) {
+    WriteValue(kServerSection, kServerThresholdKey, Value);
 }
 
 } // namespace rg

@@ -91,6 +91,12 @@ public:
     // their order, as (field name, kind name).
     std::vector<std::pair<std::string, std::string>> ReadMoreSummaries();
     void WriteMoreSummaries(const std::vector<std::pair<std::string, std::string>>& summaries);
+    // Where the report's grouping and summaries are computed: "1" on the database server,
+    // else wherever the row count decides; and that row count. Empty when not saved.
+    std::string ReadServerSummaryEnabled();
+    void WriteServerSummaryEnabled(const std::string& Value);
+    std::string ReadServerThreshold();
+    void WriteServerThreshold(const std::string& Value);
 
     // The cross table: its field, the interval name of its values, the cells' summary kind
     // and field. Nothing is written for an empty field; a file without one reads as such.

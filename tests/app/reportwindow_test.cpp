@@ -7,6 +7,7 @@
 #include "app/ui/quorvel.h"
 #include "common/ui/commandguard.h"
 #include "datasource/ui/dbsetup.h"
+#include "export/listingexport.h"
 #include "print/ui/previewwindow.h"
 #include "print/ui/reportdesigner.h"
 #include "qtapp.h"
@@ -15,7 +16,9 @@
 #include "testsupport.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -345,4 +348,67 @@ TEST(ReportWindow, PrintWindowsNameTheReport) {
               "报表设计 - 销售明细");
     EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
     EXPECT_TRUE(win.notices.isEmpty()) << win.notices.join('\n').toStdString();
+}
+
+// "在服务器上汇总" ticked in the data source dialog opens the report again with its rows on
+// the server; the status bar says so beside its message, a save keeps the box and a load of
+// that file ticks it again. Unticked, the section leaves the file. A stored procedure's rows
+// are always read whole, so the box is off for it.
+TEST(ReportWindow, ServerSummaryBoxIsSavedLoadedAndShown) {
+    qtApp();
+    Setups setups;
+    const auto serverMode = [](Window& win) {
+        auto* sign = win.w.StatusBar1->findChild<QLabel*>("ServerMode");
+        return sign && sign->isVisible() && sign->text() == "服务器汇总";
+    };
+    // Clicks the box in the data source dialog, answered with "确认"; whether it was ticked.
+    const auto clickBox = [](Window& win) {
+        bool ticked = false;
+        WhenShown click(modal<TFRMDBSETUP>, [&](QWidget* w) {
+            auto* d = static_cast<TFRMDBSETUP*>(w);
+            ticked = d->chkserversummary->isChecked();
+            EXPECT_TRUE(d->chkserversummary->isEnabled());
+            QTest::mouseClick(d->chkserversummary, Qt::LeftButton);
+            if (!ticked)
+                rgtest::savePicture(*d, "dbsetup-server-summary");
+            QTest::mouseClick(d->btnok, Qt::LeftButton);
+        });
+        win.w.ToolButton1->click();
+        return ticked;
+    };
+    std::string serverCsv;
+    {
+        Window win(setups);
+        win.click("销售明细");
+        EXPECT_FALSE(serverMode(win));
+        EXPECT_FALSE(clickBox(win));
+        EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
+        EXPECT_TRUE(win.w.dataset->ServerSide());
+        EXPECT_TRUE(serverMode(win));
+        EXPECT_EQ(win.status(), "报表“销售明细”");
+        serverCsv = gridAsCsv(*win.w.dxDBGrid);
+        win.save("服务器");
+    }
+    EXPECT_EQ(TSetup(setups.file("服务器.ini")).ReadServerSummaryEnabled(), "1");
+    {
+        Window win(setups);
+        win.click("服务器");
+        EXPECT_TRUE(serverMode(win));
+        EXPECT_TRUE(clickBox(win));
+        EXPECT_FALSE(win.w.dataset->ServerSide());
+        EXPECT_FALSE(serverMode(win));
+        EXPECT_EQ(gridAsCsv(*win.w.dxDBGrid), serverCsv);
+        win.save("内存");
+    }
+    EXPECT_EQ(test::readBytes(setups.file("内存.ini")).find("[ServerSummary]"), std::string::npos);
+
+    Connection conn;
+    DataSet procedure(&conn);
+    procedure.SetCommandType(CommandType::cmdStoredProc);
+    procedure.SetRowPlacement(RowPlacement::Server);
+    TFRMDBSETUP dialog;
+    dialog.AssignDataSet(procedure);
+    dialog.AssignConnection(conn);
+    EXPECT_TRUE(dialog.chkserversummary->isChecked());
+    EXPECT_FALSE(dialog.chkserversummary->isEnabled());
 }

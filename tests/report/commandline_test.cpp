@@ -50,8 +50,9 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
     const Outcome help = reportgen("--help");
     EXPECT_EQ(help.status, 0) << help.err;
     EXPECT_EQ(help.err, "");
-    for (const char* option : {"--run", "--group-by", "--filter", "--format", "--output",
-                               "--save-as", "--timeout", "--help", "--version"})
+    for (const char* option :
+         {"--run", "--group-by", "--filter", "--format", "--output", "--save-as", "--timeout",
+          "--server", "--memory", "--help", "--version"})
         EXPECT_NE(help.out.find(std::string("  ") + option + " "), std::string::npos) << option;
     // Every format the runner writes, with its extensions, from the one registry.
     for (const rg::ExportFormat& f : rg::ReportFormats().formats()) {
@@ -100,6 +101,22 @@ TEST(CommandLine, WrongArgumentsPrintTheUsageAndExitTwo) {
     const Outcome format = reportgen("--run none.ini --format doc");
     EXPECT_EQ(format.status, 1);
     EXPECT_EQ(format.err, "Unknown format doc (text, csv, xls, xlsx, xml, html or pdf)\n");
+    // Two placements at once cannot both hold: the command line is wrong, whatever its other
+    // options, and nothing is opened.
+    for (const char* args :
+         {"--run none.ini --server --memory", "--run none.ini --memory --format csv --server",
+          "--run none.ini --server --server --memory"}) {
+        const Outcome both = reportgen(args);
+        EXPECT_EQ(both.status, 2) << args;
+        EXPECT_EQ(both.out, "") << args;
+        EXPECT_EQ(both.err, "reportgen：选项 --server 和 --memory 不能同时使用\n" + usage) << args;
+    }
+    // Either alone is a run like any other: here of a file that is not there.
+    for (const char* placement : {"--server", "--memory"}) {
+        const Outcome one = reportgen(std::string("--run none.ini ") + placement);
+        EXPECT_EQ(one.status, 1) << placement;
+        EXPECT_NE(one.err.find("找不到设置文件：none.ini"), std::string::npos) << one.err;
+    }
 }
 
 // Each registered format is written by the runner on a machine without a display: the paged

@@ -422,3 +422,87 @@ TEST_F(ReportFixture, GroupRowSummariesSurviveASaveAndFollowTheFilter) {
     EXPECT_TRUE(TSetup(ini).ReadGroupRowSummaries().empty());
     EXPECT_EQ(rg::test::readBytes(ini).find("GroupRowSummaries"), std::string::npos);
 }
+
+// [ServerSummary] holds where the rows are summarized. A report that leaves both the box and
+// the threshold as they come writes no such section, and its file saves again byte for byte;
+// a load without the section places the rows by the default threshold whatever the data set
+// held before. The runner's forced placement wins over the file's.
+TEST_F(ReportFixture, ServerSummarySectionRoundTripsAndStaysOutOfOtherFiles) {
+    const std::string other = db.folder + "/other.ini";
+    {
+        Program p;
+        p.conn.SetConnectionString(db.conn.ConnectionString());
+        p.dataset.SetCommandType(CommandType::cmdTable);
+        p.dataset.SetCommandText("sales");
+        p.dataset.Open();
+        BuildGridColumns(p.grid);
+        p.grid.SetKeyField("id");
+        SaveSetup(p.objects(), ini);
+    }
+    const std::string plain = test::readBytes(ini);
+    EXPECT_EQ(plain.find("[ServerSummary]"), std::string::npos);
+    {
+        Program p;
+        p.dataset.SetRowPlacement(RowPlacement::Server);
+        p.dataset.SetServerThreshold(1);
+        LoadSetup(p.objects(), ini);
+        EXPECT_EQ(p.dataset.GetRowPlacement(), RowPlacement::Auto);
+        EXPECT_EQ(p.dataset.ServerThreshold(), 2'000'000);
+        EXPECT_FALSE(p.dataset.ServerSide());
+        SaveSetup(p.objects(), other);
+        EXPECT_EQ(test::readBytes(other), plain);
+
+        p.dataset.Close();
+        p.dataset.SetRowPlacement(RowPlacement::Server);
+        p.dataset.SetServerThreshold(2);
+        p.dataset.Open();
+        SaveSetup(p.objects(), ini);
+    }
+    const std::string ticked = test::readBytes(ini);
+    EXPECT_NE(ticked.find("[ServerSummary]\r\nEnabled=" + TSetup::Scramble("1") +
+                          "\r\nThreshold=" + TSetup::Scramble("2") + "\r\n"),
+              std::string::npos);
+    {
+        Program p;
+        LoadSetup(p.objects(), ini);
+        EXPECT_EQ(p.dataset.GetRowPlacement(), RowPlacement::Server);
+        EXPECT_EQ(p.dataset.ServerThreshold(), 2);
+        EXPECT_TRUE(p.dataset.ServerSide());
+        EXPECT_EQ(p.grid.TopCount(), 3);
+        SaveSetup(p.objects(), other);
+        EXPECT_EQ(test::readBytes(other), ticked);
+
+        LoadSetup(p.objects(), ini, RowPlacement::Memory);
+        EXPECT_FALSE(p.dataset.ServerSide());
+        EXPECT_EQ(p.dataset.RecordCount(), 3);
+        // Unticked with a lowered threshold: three rows are more than two.
+        TSetup(ini).WriteServerSummaryEnabled("0");
+        LoadSetup(p.objects(), ini);
+        EXPECT_EQ(p.dataset.GetRowPlacement(), RowPlacement::Auto);
+        EXPECT_TRUE(p.dataset.ServerSide());
+        TSetup(ini).WriteServerThreshold("3");
+        LoadSetup(p.objects(), ini);
+        EXPECT_FALSE(p.dataset.ServerSide());
+    }
+    const struct {
+        const char* key;
+        const char* value;
+        const char* message;
+    } faults[] = {
+        {"Enabled", "yes", "Enabled 应为 0 或 1，而不是“yes”"},
+        {"Threshold", "-1", "Threshold 应为行数，而不是“-1”"},
+        {"Threshold", "2e6", "Threshold 应为行数，而不是“2e6”"},
+    };
+    for (const auto& f : faults) {
+        std::filesystem::copy_file(ini, other, std::filesystem::copy_options::overwrite_existing);
+        TSetup(other).WriteValue("ServerSummary", f.key, f.value);
+        Program p;
+        try {
+            LoadSetup(p.objects(), other);
+            ADD_FAILURE() << f.value << " was taken";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "设置文件中的 [ServerSummary] 无法使用：" + std::string(f.message));
+        }
+    }
+}

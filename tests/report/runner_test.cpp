@@ -187,6 +187,13 @@ TEST(RunnerOptions, ParsingRefusesWhatItCannotDo) {
     for (const char* bad : {"0", "-1", "1.5", "soon"})
         EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--timeout", bad}), std::exception)
             << bad;
+    EXPECT_FALSE(rg::parseRunOptions({"--run", "a.ini"}).placement);
+    EXPECT_EQ(rg::parseRunOptions({"--run", "a.ini", "--server"}).placement,
+              rg::RowPlacement::Server);
+    EXPECT_EQ(rg::parseRunOptions({"--run", "a.ini", "--memory", "--memory"}).placement,
+              rg::RowPlacement::Memory);
+    EXPECT_THROW(rg::parseRunOptions({"--run", "a.ini", "--memory", "--server"}),
+                 rg::OptionConflict);
 }
 
 TEST(RunnerDemoReports, EveryDemoReportRunsInEveryFormat) {
@@ -214,6 +221,48 @@ TEST(RunnerDemoReports, EveryDemoReportRunsInEveryFormat) {
         std::filesystem::remove(xls);
     }
     EXPECT_GE(reports, 3);
+}
+
+// Every demo report, as saved and grouped on the command line, writes the same CSV and text
+// with its rows on the server as with them in memory; a stored setup without the section
+// runs in memory by its row count.
+TEST(RunnerDemoReports, ServerModeWritesWhatMemoryWrites) {
+    const std::filesystem::path setups = std::filesystem::path(RG_BINARY_DIR) / "setup";
+    const rg::test::TempFolder folder;
+    const std::string tmp = folder.path().string();
+    int reports = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(setups)) {
+        if (entry.path().extension() != ".ini")
+            continue;
+        ++reports;
+        const std::string run = "--run '" + entry.path().string() + "' ";
+        const std::string groups = entry.path().stem() == "订单日期统计" ? "salesperson"
+                                   : entry.path().stem() == "销售明细"   ? "region,city"
+                                                                         : "region,category";
+        for (const std::string& options : std::vector<std::string>{
+                 "--format csv", "--format text", "--format csv --group-by " + groups,
+                 "--format text --group-by " + groups + " --filter \"amount > 1000\""}) {
+            const RunResult memory = reportgen(run + options + " --memory", tmp);
+            const RunResult server = reportgen(run + options + " --server", tmp);
+            ASSERT_EQ(memory.status, 0) << entry.path() << " " << options << ": " << memory.err;
+            EXPECT_EQ(server.status, 0) << entry.path() << " " << options << ": " << server.err;
+            EXPECT_EQ(server.err, memory.err) << entry.path() << " " << options;
+            EXPECT_EQ(server.out, memory.out) << entry.path() << " " << options;
+            EXPECT_GT(std::count(server.out.begin(), server.out.end(), '\n'), 10);
+        }
+    }
+    EXPECT_GE(reports, 3);
+    // Texts in order are the program's own order, which the server does not share: refused
+    // there, never answered differently.
+    const std::string details = "--run '" + (setups / "销售明细.ini").string() +
+                                "' --format csv --filter \"region > '华北'\" ";
+    EXPECT_EQ(reportgen(details + "--memory", tmp).status, 0);
+    const RunResult refused = reportgen(details + "--server", tmp);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(refused.err.find("在服务器上汇总时不能按这个条件筛选：region > 华北"),
+              std::string::npos)
+        << refused.err;
 }
 
 // The outputs beyond the specified ones, read back by real readers: openpyxl, libxml2's HTML

@@ -103,6 +103,23 @@ private:
     DataSet& ds_;
 };
 
+// Shown at the right of the status bar while the grid takes its groups and rows from the
+// database server; the bar's messages keep their place on the left.
+class ServerModeSign : public QLabel, private GridListener {
+public:
+    ServerModeSign(TdxDBGrid& grid, QWidget* parent)
+        : QLabel(QStringLiteral("服务器汇总"), parent), grid_(grid) {
+        setObjectName(QStringLiteral("ServerMode"));
+        setVisible(false);
+        grid_.addListener(this);
+    }
+    ~ServerModeSign() override { grid_.removeListener(this); }
+
+private:
+    void gridChanged() override { setVisible(grid_.ServerMode()); }
+    TdxDBGrid& grid_;
+};
+
 } // namespace
 
 Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
@@ -136,6 +153,8 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
+    serverMode_ = new ServerModeSign(*dxDBGrid, StatusBar1);
+    StatusBar1->addPermanentWidget(serverMode_);
     layout->addWidget(StatusBar1);
     buildPopupMenu();
     connectCommands();
@@ -143,9 +162,10 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
 }
 
 Tfrmquorvel::~Tfrmquorvel() {
-    // The views watch the grid model: they go before the model does.
+    // The views and the status bar's sign watch the grid model: they go before it does.
     setGridView(nullptr);
     delete chartView;
+    delete serverMode_;
     dxComponentPrinter1.reset();
 }
 

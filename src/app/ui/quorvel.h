@@ -103,7 +103,8 @@ public:
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8;
     QFrame* Panel3;
     QPushButton *Button1, *Button2, *Button3;
-    // Which report is shown, or which one failed to open and why.
+    // Which report is shown, or which one failed to open and why; at its right "服务器汇总"
+    // while the grid's groups and rows come from the database server.
     QStatusBar* StatusBar1;
     QMenu* PopupMenu1;
     QAction *N1, *N2, *N3, *XML1, *N4, *PDF1, *N5, *N6, *N7, *N8, *N9;
@@ -172,6 +173,7 @@ private:
 
     QString setupFolder_;
     QWidget* gridView_ = nullptr;
+    QLabel* serverMode_ = nullptr;
     std::unique_ptr<Shell> shell_;
     std::unique_ptr<PrintEngineWindows> printWindows_;
     bool outerSizeFixed_ = false;

@@ -9,6 +9,7 @@
 #include "datasource/ui/setupparameters.h"
 #include "datasource/ui/sqledit.h"
 
+#include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -18,6 +19,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableView>
 #include <QToolButton>
 
@@ -100,6 +102,9 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     N1 = PopupMenu1->addAction(QString::fromUtf8("字段显示设置"));
     N1->setObjectName("N1");
 
+    chkserversummary = place<QCheckBox>(Panel1, "chkserversummary", 356, 324, 130, 17);
+    chkserversummary->setText(QString::fromUtf8("在服务器上汇总"));
+
     btnok = placeButton(Panel1, "btnok", "确认", 136, 320);
     btnok->setDefault(true);
     btncancel = placeButton(Panel1, "btncancel", "取消", 240, 320);
@@ -109,7 +114,8 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     setTabOrder(MasterSQL, txtstorcprocedure);
     setTabOrder(txtstorcprocedure, btncancel);
     setTabOrder(btncancel, btnok);
-    setTabOrder(btnok, DBGridEh1);
+    setTabOrder(btnok, chkserversummary);
+    setTabOrder(chkserversummary, DBGridEh1);
 
     ConnectionString->OnKeyPress = [this](int key) { return ConnectionStringKeyPress(key); };
     connect(ConnectionString, &QComboBox::activated, this, [this] { ConnectionStringClick(); });
@@ -125,6 +131,8 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
         PopupMenu1->popup(DBGridEh1->viewport()->mapToGlobal(pos));
     });
     connect(N1, &QAction::triggered, this, [this] { guardCommand([this] { N1Click(); }); });
+    connect(chkserversummary, &QCheckBox::clicked, this,
+            [this] { guardCommand([this] { chkserversummaryClick(); }); });
     connect(btnok, &QPushButton::clicked, this, [this] { btnokClick(); });
     connect(btncancel, &QPushButton::clicked, this, [this] { btncancelClick(); });
     // The grid's current row is the data set's current record.
@@ -164,6 +172,28 @@ void TFRMDBSETUP::AssignConnection(rg::Connection& connection) {
         break;
     }
     ds->setDataSet(dataSet_);
+    showPlacement();
+}
+
+void TFRMDBSETUP::showPlacement() {
+    const QSignalBlocker quiet(chkserversummary);
+    chkserversummary->setChecked(dataSet_->GetRowPlacement() == RowPlacement::Server);
+    chkserversummary->setEnabled(dataSet_->GetCommandType() != CommandType::cmdStoredProc);
+}
+
+// The placement holds only from an open on, so an open data set opens again where the box
+// says; one that is closed takes it at its next open.
+void TFRMDBSETUP::chkserversummaryClick() {
+    const RowPlacement placement =
+        chkserversummary->isChecked() ? RowPlacement::Server : RowPlacement::Auto;
+    if (dataSet_->GetRowPlacement() == placement)
+        return;
+    const bool wasOpen = dataSet_->Active();
+    if (wasOpen)
+        dataSet_->Close();
+    dataSet_->SetRowPlacement(placement);
+    if (wasOpen)
+        OpenCommand(dataSet_->CommandText(), dataSet_->GetCommandType());
 }
 
 void TFRMDBSETUP::ConnectionStringClick() {
@@ -214,7 +244,9 @@ void TFRMDBSETUP::btnstoreprocedureClick() {
         dataSet_->Close();
     TfrmParameterSetup dialog(this);
     dialog.DataSet = dataSet_;
-    if (dialog.exec() == QDialog::Accepted) {
+    const bool chosen = dialog.exec() == QDialog::Accepted;
+    showPlacement();
+    if (chosen) {
         // An error reaches the error box, and this dialog stays open.
         withDatabaseContext(
             openFailureSentence(CommandType::cmdStoredProc, dataSet_->CommandText()),
@@ -240,6 +272,7 @@ void TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
         withDatabaseContext(openFailureSentence(kind, text), [&] { dataSet_->Open(); });
         ds->setDataSet(dataSet_);
     });
+    showPlacement();
     if (opened)
         showOpenNotice();
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 class QAction;
+class QCheckBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -50,6 +51,7 @@ public:
     void MasterTableNameDropDown();
     void MasterTableNameClick();
     void N1Click();
+    void chkserversummaryClick();
     void btnokClick();
     void btncancelClick();
     // Runs the command on the data set; an error is shown at once and leaves it closed.
@@ -70,6 +72,9 @@ public:
     QTableView* DBGridEh1;
     QMenu* PopupMenu1;
     QAction* N1;
+    // Groups, footers and filters computed by the database server; a stored procedure's
+    // rows are always read whole.
+    QCheckBox* chkserversummary;
     QPushButton* btnok;
     QPushButton* btncancel;
 
@@ -80,6 +85,7 @@ protected:
 
 private:
     void showOpenNotice();
+    void showPlacement();
     rg::DataSet* dataSet_ = nullptr;
     rg::Connection* connection_ = nullptr;
     FieldCaptionsOpener fieldCaptions_;
