@@ -94,7 +94,9 @@ const VisibleLines& TdxDBGrid::VisibleRows() const {
     visible_.clear();
     // Runs of data rows go in whole: a flat report of millions of server rows is one run.
     tree_.forEachSpan(
-        [&](int g) { visible_.push({RowHandle::group(g), -1}); },
+        [&](int g) {
+            visible_.push({RowHandle::group(g), -1});
+        },
         [&](int first, int count, int footers) {
             visible_.pushRun(RowHandle::data(first), -1, count);
             if (count > 0)

@@ -20,7 +20,6 @@
 namespace rg {
 namespace {
 
-
 // The summaries of the file are to be the only ones: items of an earlier report would
 // attach to the new columns by their names and be saved into the new report's file.
 void clearSummaries(TdxDBGrid& grid) {

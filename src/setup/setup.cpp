@@ -53,8 +53,8 @@ const std::vector<std::string_view> kReportSections = {
     kSummarySection,     kGroupSection,      kOrderSection,
     kHiddenSection,      kWidthSection,      kSortSection,
     kFilterSection,      kFilterTextSection, kGroupRowSummarySection,
-    kMoreSummarySection, kIntervalSection, kCrossTableSection, kChartSection,
-    kServerSection,
+    kMoreSummarySection, kIntervalSection,   kCrossTableSection,
+    kChartSection,       kServerSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
