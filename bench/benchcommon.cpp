@@ -5,10 +5,14 @@
 #include <cstdio>
 #include <fstream>
 #include <malloc.h>
+#include <spawn.h>
 #include <sqlite3.h>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace rg::bench {
 
@@ -173,6 +177,46 @@ std::string benchTable(const Args& args, int64_t rows) {
     }
     sqlite3_close(db);
     return path;
+}
+
+Run runChild(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, args[0].c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+        throw std::runtime_error("cannot start " + args[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const Run r{secondsSince(start), static_cast<double>(usage.ru_maxrss) / 1024.0};
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error(args[0] + " failed: " + args.back());
+    return r;
+}
+
+Run psql(const rg::ConnParts& cs, const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"psql",
+                                     "-X",
+                                     "-q",
+                                     "-v",
+                                     "ON_ERROR_STOP=1",
+                                     "-h",
+                                     rg::connValue(cs, "Server"),
+                                     "-p",
+                                     rg::connValue(cs, "Port"),
+                                     "-U",
+                                     rg::connValue(cs, "Uid"),
+                                     "-d",
+                                     rg::connValue(cs, "Database"),
+                                     "-o",
+                                     "/dev/null"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    setenv("PGPASSWORD", rg::connValue(cs, "Pwd").c_str(), 1);
+    setenv("PGOPTIONS", "-c client_min_messages=warning", 1);
+    return runChild(args);
 }
 
 } // namespace rg::bench

@@ -2,12 +2,14 @@
 
 // Shared pieces of the benchmark program: options, the test table and the output lines.
 
+#include "datasource/connstring.h"
 #include "datasource/dataset.h"
 #include "grid/grid.h"
 
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace rg::bench {
 
@@ -61,5 +63,16 @@ void resetPeakResident();
 // data set would store it: the floor of any open. `textBytes` receives the size of all
 // values as text (counted outside the timing).
 double rawSqliteScan(const std::string& path, uint64_t& textBytes);
+
+struct Run {
+    double seconds = 0;
+    double peakMb = 0;
+};
+// A program run to its end: wall-clock time and the child's own peak memory. Throws when
+// it cannot start or fails.
+Run runChild(const std::vector<std::string>& args);
+// psql with the address of the server `cs` names, run to the end with `extra` arguments
+// (output to /dev/null); its time and its own peak memory. Throws when psql fails.
+Run psql(const rg::ConnParts& cs, const std::vector<std::string>& extra);
 
 } // namespace rg::bench

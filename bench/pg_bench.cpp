@@ -8,59 +8,13 @@
 #include "datasource/dataset.h"
 
 #include <fstream>
-#include <spawn.h>
 #include <stdexcept>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 using namespace rg::bench;
 
 namespace {
-
-struct Run {
-    double seconds = 0;
-    double peakMb = 0;
-};
-
-// psql with the server's address, run to the end; its time and its own peak memory.
-Run psql(const rg::ConnParts& cs, const std::vector<std::string>& extra) {
-    std::vector<std::string> args = {"psql",
-                                     "-X",
-                                     "-q",
-                                     "-v",
-                                     "ON_ERROR_STOP=1",
-                                     "-h",
-                                     rg::connValue(cs, "Server"),
-                                     "-p",
-                                     rg::connValue(cs, "Port"),
-                                     "-U",
-                                     rg::connValue(cs, "Uid"),
-                                     "-d",
-                                     rg::connValue(cs, "Database"),
-                                     "-o",
-                                     "/dev/null"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    setenv("PGPASSWORD", rg::connValue(cs, "Pwd").c_str(), 1);
-    setenv("PGOPTIONS", "-c client_min_messages=warning", 1);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "psql", nullptr, nullptr, argv.data(), environ) != 0)
-        throw std::runtime_error("psql cannot be started");
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Run r{secondsSince(start), static_cast<double>(usage.ru_maxrss) / 1024.0};
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("psql failed: " + args.back());
-    return r;
-}
 
 struct Open {
     Run run;

@@ -10,24 +10,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <spawn.h>
 #include <stdexcept>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 using namespace rg::bench;
 
 namespace {
-
-struct Run {
-    double seconds = 0;
-    double peakMb = 0;
-};
 
 std::string runnerPath() {
     if (const char* other = std::getenv("RG_BENCH_RUNNER"))
@@ -40,30 +30,11 @@ std::string runnerPath() {
     return self.substr(0, self.rfind('/') + 1) + "reportgen";
 }
 
-// One run of the runner to its end: wall-clock time and the child's own peak memory.
-Run runOnce(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, args[0].c_str(), nullptr, nullptr, argv.data(), environ) != 0)
-        throw std::runtime_error("cannot start " + args[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    const Run r{secondsSince(start), static_cast<double>(usage.ru_maxrss) / 1024.0};
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("the runner failed: " + args.back());
-    return r;
-}
-
 // Best of three for the time and for the memory.
 Run bestOfThree(const std::vector<std::string>& args) {
     Run best{1e9, 1e9};
     for (int i = 0; i < 3; ++i) {
-        const Run r = runOnce(args);
+        const Run r = runChild(args);
         best.seconds = std::min(best.seconds, r.seconds);
         best.peakMb = std::min(best.peakMb, r.peakMb);
     }

@@ -15,13 +15,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 using namespace rg::bench;
 
@@ -29,38 +24,7 @@ namespace {
 
 // psql with the server's address, run to the end; seconds it took.
 double psqlSeconds(const rg::ConnParts& cs, const std::vector<std::string>& extra) {
-    std::vector<std::string> args = {"psql",
-                                     "-X",
-                                     "-q",
-                                     "-v",
-                                     "ON_ERROR_STOP=1",
-                                     "-h",
-                                     rg::connValue(cs, "Server"),
-                                     "-p",
-                                     rg::connValue(cs, "Port"),
-                                     "-U",
-                                     rg::connValue(cs, "Uid"),
-                                     "-d",
-                                     rg::connValue(cs, "Database"),
-                                     "-o",
-                                     "/dev/null"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    setenv("PGPASSWORD", rg::connValue(cs, "Pwd").c_str(), 1);
-    setenv("PGOPTIONS", "-c client_min_messages=warning", 1);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "psql", nullptr, nullptr, argv.data(), environ) != 0)
-        throw std::runtime_error("psql cannot be started");
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const double s = secondsSince(start);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("psql failed: " + args.back());
-    return s;
+    return psql(cs, extra).seconds;
 }
 
 template <typename Fn> double bestOfThree(Fn fn) {
@@ -90,39 +54,18 @@ struct ShownReport {
         grid.SetDataSet(&ds);
         rg::BuildGridColumns(grid);
         grid.SetKeyField("id");
+        // In one batch, as a saved setup is applied: one grouping statement, not one per
+        // summary added.
+        rg::GridUpdate layout(grid);
+        rg::GroupingUpdate grouping(grid);
         addSummary(grid, "amount", rg::TdxSummaryType::cstSum);
         addSummary(grid, "qty", rg::TdxSummaryType::cstSum);
         addSummary(grid, "day", rg::TdxSummaryType::cstMin);
         addSummary(grid, "price", rg::TdxSummaryType::cstMax);
-        rg::GroupingUpdate batch(grid);
         grid.GroupColumn(*grid.ColumnByFieldName("region"), 0);
         grid.GroupColumn(*grid.ColumnByFieldName("shelf"), 1);
     }
 };
-
-struct Child {
-    double seconds = 0;
-    double peakMb = 0;
-};
-
-// The real runner, as a user starts it; its time and peak resident memory.
-Child runRunner(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, args[0].c_str(), nullptr, nullptr, argv.data(), environ) != 0)
-        throw std::runtime_error("the runner cannot be started: " + args[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Child c{secondsSince(start), static_cast<double>(usage.ru_maxrss) / 1024.0};
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("the runner failed");
-    return c;
-}
 
 // `psqlStart` is psql's own start and connect, left out of its times.
 void programFigures(const std::string& cs, const rg::ConnParts& parts, const Args& args,
@@ -201,10 +144,10 @@ void programFigures(const std::string& cs, const rg::ConnParts& parts, const Arg
     // Best of three up to a million rows; above, one run, for the time it takes.
     const int runs = rows > 1'000'000 ? 1 : 3;
     report("server_runner_runs", runs);
-    Child best{1e300, 0};
+    Run best{1e300, 0};
     for (int i = 0; i < runs; ++i) {
-        const Child c = runRunner({runner, "--run", ini, "--server", "--group-by", "region,shelf",
-                                   "--format", "csv", "--output", csv});
+        const Run c = runChild({runner, "--run", ini, "--server", "--group-by", "region,shelf",
+                                "--format", "csv", "--output", csv});
         best.seconds = std::min(best.seconds, c.seconds);
         best.peakMb = std::max(best.peakMb, c.peakMb);
     }

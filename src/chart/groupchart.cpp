@@ -1,4 +1,5 @@
 #include "chart/groupchart.h"
+#include "grid/summaryrules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,24 +13,6 @@ namespace {
 std::vector<GroupChart*>& charts() {
     static std::vector<GroupChart*> list;
     return list;
-}
-
-const char* kindText(TdxSummaryType kind) {
-    switch (kind) {
-    case TdxSummaryType::cstSum:
-        return "合计";
-    case TdxSummaryType::cstAvg:
-        return "平均";
-    case TdxSummaryType::cstCount:
-        return "计数";
-    case TdxSummaryType::cstMin:
-        return "最小值";
-    case TdxSummaryType::cstMax:
-        return "最大值";
-    case TdxSummaryType::cstNone:
-        break;
-    }
-    return "";
 }
 
 double chartValue(const SummaryValue& v) {
@@ -81,8 +64,8 @@ std::vector<SummaryChoice> GroupChart::summaryChoices() const {
             what = f->Caption();
         if (item.SummaryType() == TdxSummaryType::cstCount)
             what.clear();
-        choices.push_back({i, what.empty() ? kindText(item.SummaryType())
-                                           : what + " " + kindText(item.SummaryType())});
+        choices.push_back({i, what.empty() ? SummaryKindCaption(item.SummaryType())
+                                           : what + " " + SummaryKindCaption(item.SummaryType())});
     }
     return choices;
 }
@@ -156,7 +139,7 @@ ChartData GroupChart::crossData(const CrossTable& cross) const {
     if (const TdxDBGridColumn* c = grid_.ColumnByFieldName(def.field))
         across = c->Caption();
     d.title = grid_.GroupColumns(0).Caption() + " × " + across + " — " +
-              (what.empty() ? "" : what + " ") + kindText(cross.kind());
+              (what.empty() ? "" : what + " ") + SummaryKindCaption(cross.kind());
     d.groups = grid_.CrossChildren(RowHandle{});
     for (RowHandle g : d.groups)
         d.categories.push_back(grid_.GroupValueText(g));

@@ -7,6 +7,7 @@
 #include "export/summarycell.h"
 #include "export/workbookwriter.h"
 #include "export/xlsxchart.h"
+#include "grid/summaryrules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -97,24 +98,6 @@ bool spreadsheetDate(const Value& v, bool time) {
     if (!v.isDateLike() || isInfinityMicros(v.micros()))
         return false;
     return spreadsheetSerial(v.asDouble(), time);
-}
-
-const char* kindName(TdxSummaryType kind) {
-    switch (kind) {
-    case TdxSummaryType::cstSum:
-        return "合计";
-    case TdxSummaryType::cstAvg:
-        return "平均";
-    case TdxSummaryType::cstCount:
-        return "计数";
-    case TdxSummaryType::cstMin:
-        return "最小值";
-    case TdxSummaryType::cstMax:
-        return "最大值";
-    case TdxSummaryType::cstNone:
-        break;
-    }
-    return "";
 }
 
 // The places after the point that a footer pattern shows (its first section; the default
@@ -378,9 +361,10 @@ std::string TdxDBGridExportXlsx::Sheet::footerLabel(const TdxDBGrid& grid, RowHa
     if (kinds.empty())
         return label;
     if (same)
-        return label + " " + kindName(kinds.front().second);
+        return label + " " + SummaryKindCaption(kinds.front().second);
     for (size_t k = 0; k < kinds.size(); ++k)
-        label += (k ? "，" : " ") + kinds[k].first->Caption() + " " + kindName(kinds[k].second);
+        label += (k ? "，" : " ") + kinds[k].first->Caption() + " " +
+                 SummaryKindCaption(kinds[k].second);
     return label;
 }
 

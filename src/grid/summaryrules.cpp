@@ -26,6 +26,24 @@ bool holdsNonNumber(const DataSet& ds, int field) {
 
 } // namespace
 
+const char* SummaryKindCaption(TdxSummaryType kind) {
+    switch (kind) {
+    case TdxSummaryType::cstSum:
+        return "合计";
+    case TdxSummaryType::cstAvg:
+        return "平均";
+    case TdxSummaryType::cstCount:
+        return "计数";
+    case TdxSummaryType::cstMin:
+        return "最小值";
+    case TdxSummaryType::cstMax:
+        return "最大值";
+    case TdxSummaryType::cstNone:
+        break;
+    }
+    return "";
+}
+
 bool InGroupRow(const TdxDBGridSummaryItem& item) {
     return item.ColumnName().empty();
 }

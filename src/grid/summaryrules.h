@@ -7,6 +7,10 @@
 
 namespace rg {
 
+// The kind's caption as labels show it: "合计", "平均", "计数", "最小值", "最大值"; empty
+// for none.
+const char* SummaryKindCaption(TdxSummaryType kind);
+
 // Whether an item stands in the group row texts rather than in a column's footers.
 bool InGroupRow(const TdxDBGridSummaryItem& item);
 
