@@ -40,7 +40,7 @@ std::vector<std::string> cellTexts(const CrossTable& x, int group) {
 }
 
 void writeText(const std::string& path, const std::string& text) {
-    WriteListing(path, text);
+    WriteListing(path, [&](const ListingSink& out) { out(text); });
 }
 
 } // namespace
