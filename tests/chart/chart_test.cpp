@@ -137,7 +137,7 @@ TEST(GroupChart, TopGroupsFollowSummaryChoiceFilterAndCollapse) {
 TEST(GroupChart, LineOverMonthsAndOneSeriesPerCrossColumn) {
     Demo d;
     d.chart.Settings.summary = d.item("数量 合计");
-    d.grid.SetCrossTable({"category", TdxSummaryType::cstSum, "quantity"});
+    d.grid.SetCrossTable({"category", {}, TdxSummaryType::cstSum, "quantity"});
     ChartData data = d.chart.data();
     std::map<std::pair<std::string, std::string>, double> cells;
     {
