@@ -31,15 +31,12 @@ public:
     void paintPage(QPainter& p, int page, const QRectF& paper, const TdxGridReportSettings& s,
                    const QDateTime& printed, int pages) const;
 
+private:
     // What a page holds: lines [firstLine, firstLine + lineCount) of the cross columns
     // [firstColumn, firstColumn + columnCount), the row total being the last column.
     struct Part {
         int firstLine = 0, lineCount = 0, firstColumn = 0, columnCount = 0;
     };
-    Part part(int page) const;
-    int lineCount() const { return static_cast<int>(lines_.size()); }
-
-private:
     struct Line {
         int level = 0;
         bool total = false;
@@ -53,6 +50,8 @@ private:
         double title = 0, header = 0, row = 0, total = 0, pageHeader = 0, pageFooter = 0;
     };
 
+    Part part(int page) const;
+    int lineCount() const { return static_cast<int>(lines_.size()); }
     void measure(const TdxGridReportSettings& s);
     double lineHeight(const Line& l) const { return l.total ? heights_.total : heights_.row; }
     int rowPageIndex(int page) const;

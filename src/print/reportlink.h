@@ -54,8 +54,6 @@ public:
     // The chart shown beside the grid, when there is one, adds a page of its own at the end.
     int PageCount() const { return built_ ? tablePages() + (chart_ ? 1 : 0) : 0; }
     const ReportLayout& Layout() const { return layout_; }
-    // The cross table's report, when the grid showed one as the report was built.
-    const CrossReport* Cross() const { return cross_ ? &*cross_ : nullptr; }
     // The paper size in logical pixels (96 to the inch) as laid out.
     QSizeF PaperSize() const { return cross_ ? cross_->paperSize() : layout_.paperSize(); }
     void PaintPage(QPainter& p, int page, const QRectF& paper) const;
