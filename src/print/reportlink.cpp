@@ -16,6 +16,7 @@ TdxDBGridReportLink::TdxDBGridReportLink(TdxDBGrid* grid)
 void TdxDBGridReportLink::SetComponent(TdxDBGrid* grid) {
     grid_ = grid;
     layout_.clear();
+    cross_.reset();
     built_ = false;
 }
 
@@ -27,12 +28,20 @@ void TdxDBGridReportLink::AssignSettings(const TdxGridReportSettings& s) {
 bool TdxDBGridReportLink::RebuildReport(const ReportLayout::Progress& progress) {
     built_ = false;
     chart_.reset();
+    cross_.reset();
     printed_ = QDateTime::currentDateTime();
     if (grid_ == nullptr) {
         layout_.clear();
         return true;
     }
-    built_ = layout_.build(*grid_, *this, progress);
+    if (grid_->ShownCrossTable() != nullptr) {
+        layout_.clear();
+        cross_.emplace();
+        cross_->build(*grid_, *this);
+        built_ = true;
+    } else {
+        built_ = layout_.build(*grid_, *this, progress);
+    }
     if (const GroupChart* chart = GroupChart::shownFor(*grid_); built_ && chart) {
         ChartData data = chart->data();
         if (!data.empty())
@@ -42,15 +51,19 @@ bool TdxDBGridReportLink::RebuildReport(const ReportLayout::Progress& progress) 
 }
 
 void TdxDBGridReportLink::Paginate() {
-    if (built_)
+    if (built_ && cross_)
+        cross_->paginate(*this);
+    else if (built_)
         layout_.paginate(*this);
 }
 
 void TdxDBGridReportLink::PaintPage(QPainter& p, int page, const QRectF& paper) const {
     if (!built_ || grid_ == nullptr)
         return;
-    if (page == layout_.pageCount())
+    if (page == tablePages())
         paintChartPage(p, paper);
+    else if (cross_)
+        cross_->paintPage(p, page, paper, *this, printed_, tablePages());
     else
         ReportPainter(*grid_, *this, layout_, printed_).paintPage(p, page, paper);
 }
@@ -59,7 +72,7 @@ void TdxDBGridReportLink::PaintPage(QPainter& p, int page, const QRectF& paper) 
 void TdxDBGridReportLink::paintChartPage(QPainter& p, const QRectF& paper) const {
     if (!chart_)
         return;
-    const QSizeF size = layout_.paperSize();
+    const QSizeF size = PaperSize();
     if (size.width() <= 0)
         return;
     p.save();
@@ -115,8 +128,10 @@ void TdxDBGridReportLink::PrintPages(QPagedPaintDevice& device, const std::vecto
             break;
         if (i > 0)
             device.newPage();
-        if (pages[i] == layout_.pageCount())
+        if (pages[i] == tablePages())
             paintChartPage(p, paper);
+        else if (cross_)
+            cross_->paintPage(p, pages[i], paper, *this, printed_, tablePages());
         else
             painter.paintPage(p, pages[i], paper);
     }

@@ -5,6 +5,7 @@
 
 #include "chart/groupchart.h"
 #include "grid/grid.h"
+#include "print/crossreport.h"
 #include "print/reportlayout.h"
 #include "print/reportsettings.h"
 
@@ -43,18 +44,18 @@ public:
     void AssignSettings(const TdxGridReportSettings& s);
     void RestoreDefaults() { AssignSettings(TdxGridReportSettings::Defaults()); }
 
-    // Builds the report from the grid's current rows; false when the progress callback
-    // cancelled it (the report is then empty).
+    // Builds the report from the grid's current rows, or its cross table while it shows one;
+    // false when the progress callback cancelled it (the report is then empty).
     bool RebuildReport(const ReportLayout::Progress& progress = {});
     bool Built() const { return built_; }
     // New page breaks after the settings were changed in place.
     void Paginate();
 
     // The chart shown beside the grid, when there is one, adds a page of its own at the end.
-    int PageCount() const { return built_ ? layout_.pageCount() + (chart_ ? 1 : 0) : 0; }
+    int PageCount() const { return built_ ? tablePages() + (chart_ ? 1 : 0) : 0; }
     const ReportLayout& Layout() const { return layout_; }
     // The paper size in logical pixels (96 to the inch) as laid out.
-    QSizeF PaperSize() const { return layout_.paperSize(); }
+    QSizeF PaperSize() const { return cross_ ? cross_->paperSize() : layout_.paperSize(); }
     void PaintPage(QPainter& p, int page, const QRectF& paper) const;
 
     // Prints pages (0-based, in the order given) onto a printer or PDF writer. The device is
@@ -73,11 +74,13 @@ private:
         ChartData data;
         ChartType type;
     };
+    int tablePages() const { return cross_ ? cross_->pageCount() : layout_.pageCount(); }
     void paintChartPage(QPainter& p, const QRectF& paper) const;
 
     TdxDBGrid* grid_ = nullptr;
     ReportLayout layout_;
-    std::optional<Chart> chart_; // as the grid's chart was when the report was built
+    std::optional<CrossReport> cross_; // instead of the layout's rows
+    std::optional<Chart> chart_;       // as the grid's chart was when the report was built
     bool built_ = false;
     QDateTime printed_;
 };

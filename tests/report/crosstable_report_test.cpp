@@ -121,7 +121,7 @@ TEST(CrossTableSetup, RoundTripAndOnlyWhenSet) {
     }
 }
 
-TEST(CrossTableRunner, CsvHoldsEveryCellOfTheSavedCrossTable) {
+TEST(CrossTableRunner, CsvAndPdfHoldTheSavedCrossTable) {
     TestDb db{kOrders};
     const std::string ini = db.folder + "/orders.ini";
     {
@@ -159,4 +159,25 @@ TEST(CrossTableRunner, CsvHoldsEveryCellOfTheSavedCrossTable) {
     const auto total = sqliteRows(db.path, "select sum(qty) from orders");
     EXPECT_EQ(rows[5][0], "total");
     EXPECT_EQ(std::stod(rows[5][5]), std::stod(total[0][0]));
+
+    // Printed to PDF, the same cross table: its header line, a line per group with the
+    // group's total, and the totals line with the grand total, instead of the rows.
+    const std::string pdf = db.folder + "/out.pdf", text = db.folder + "/out.txt";
+    const std::string print = std::string(RG_BINARY_DIR) + "/reportgen --run " + ini +
+                              " --format pdf --output " + pdf + " 2>&1 && pdftotext -layout " +
+                              pdf + " " + text;
+    ASSERT_EQ(std::system(print.c_str()), 0);
+    std::vector<std::string> printed;
+    std::istringstream pages(fileText(text));
+    while (std::getline(pages, line))
+        if (line.find_first_not_of(" \f") != std::string::npos)
+            printed.push_back(line.substr(line.find_first_not_of(" \f")));
+    ASSERT_GE(printed.size(), 1u + 4u + 1u);
+    EXPECT_EQ(printed[0].rfind("region", 0), 0u) << printed[0];
+    EXPECT_LT(printed[0].find("2023年"), printed[0].find("2024年"));
+    EXPECT_LT(printed[0].find("2024年"), printed[0].find("合计"));
+    for (size_t r = 0; r < 5; ++r) {
+        EXPECT_EQ(printed[r + 1].rfind(r < 4 ? rows[r + 1][2] : "合计", 0), 0u) << printed[r + 1];
+        EXPECT_EQ(printed[r + 1].substr(printed[r + 1].rfind(' ') + 1), rows[r + 1][5]);
+    }
 }
