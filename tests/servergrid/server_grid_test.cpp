@@ -196,10 +196,11 @@ void checkServerReport(const std::string& connectionString) {
     EXPECT_EQ(r.grid.Filter.ColumnFilterOf(*r.grid.ColumnByFieldName("region")), nullptr);
     EXPECT_EQ(firstDifference(gridAsCsv(r.grid), server), "");
 
-    // A reload the user cancels, at once or while the server groups, leaves every row and
-    // the grouping as they were.
-    for (int calls : {0, 1, 2}) {
-        CancelAfter cancel(calls);
+    // A reload the user cancels leaves every row and the grouping as they were. The
+    // first progress report of a load always comes before its statement; how many come
+    // while the server works depends on its speed, so only that one is counted on.
+    {
+        CancelAfter cancel(0);
         ProgressScope scope(&cancel);
         EXPECT_THROW(r.grid.UngroupColumn(1), Cancelled);
     }
