@@ -4,6 +4,7 @@
 #include "export/crosstableexport.h"
 #include "export/exportregistry.h"
 
+#include "../grid/testdb.h"
 #include "exporttest.h"
 
 #include <gtest/gtest.h>
@@ -13,17 +14,6 @@
 using namespace rg;
 
 namespace {
-
-// 100,000 orders over three years in ten regions by five categories.
-const char* kOrders = R"(
-create table orders(id integer primary key, region text, category text, day date,
-                    month text, qty integer, amount real);
-with recursive n(i) as (select 1 union all select i + 1 from n where i < 100000)
-insert into orders
-select i, 'R' || (i * 7 % 10), 'C' || (i / 10 % 5), d, strftime('%Y-%m', d),
-       case when i % 13 = 0 then null else i * 31 % 500 end, (i % 997) * 0.25
-from (select i, date('2021-01-01', '+' || (i * 7919 % 1095) || ' days') as d from n);
-)";
 
 ExportResult exportAs(TdxDBGrid& grid, const char* format, const std::string& path) {
     ExportRegistry registry;
@@ -51,7 +41,7 @@ void dropCachedResults(const std::string& from, const std::string& to) {
 } // namespace
 
 TEST(CrossTableExport, XlsxRecalculatedEqualsTheGrid) {
-    ExportDb db(kOrders);
+    ExportDb db(kCrossOrders);
     db.open("select id, region, category, day, month, qty, amount from orders");
     TdxDBGrid& g = db.grid;
     g.SetKeyField("id");

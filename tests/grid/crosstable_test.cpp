@@ -16,18 +16,6 @@ using namespace rg;
 
 namespace {
 
-// Ten regions by five categories; one order a day or so over 2021-2023 (1,095 days, 36
-// months); qty with nulls, amount in quarters so that sums of doubles are exact.
-const char* kOrders = R"(
-create table orders(id integer primary key, region text, category text, day date,
-                    month text, qty integer, amount real);
-with recursive n(i) as (select 1 union all select i + 1 from n where i < 100000)
-insert into orders
-select i, 'R' || (i * 7 % 10), 'C' || (i / 10 % 5), d, strftime('%Y-%m', d),
-       case when i % 13 = 0 then null else i * 31 % 500 end, (i % 997) * 0.25
-from (select i, date('2021-01-01', '+' || (i * 7919 % 1095) || ' days') as d from n);
-)";
-
 struct Figures {
     int64_t rows = 0;
     double qtySum = 0, qtyAvg = 0, amountSum = 0;
@@ -84,7 +72,7 @@ struct OrdersGrid {
         g.GroupColumn(*g.ColumnByFieldName("region"), 0);
         g.GroupColumn(*g.ColumnByFieldName("category"), 1);
     }
-    TestDb db{kOrders};
+    TestDb db{kCrossOrders};
     TdxDBGrid g;
 };
 

@@ -4,6 +4,16 @@
 
 #include <filesystem>
 
+const char* const kCrossOrders = R"(
+create table orders(id integer primary key, region text, category text, day date,
+                    month text, qty integer, amount real);
+with recursive n(i) as (select 1 union all select i + 1 from n where i < 100000)
+insert into orders
+select i, 'R' || (i * 7 % 10), 'C' || (i / 10 % 5), d, strftime('%Y-%m', d),
+       case when i % 13 = 0 then null else i * 31 % 500 end, (i % 997) * 0.25
+from (select i, date('2021-01-01', '+' || (i * 7919 % 1095) || ' days') as d from n);
+)";
+
 const char* const kRegionSales = R"(
 create table t(id integer primary key, region text, city text, amount real);
 insert into t values (1, '华东', '上海', 10.5), (2, '华北', '北京', 20), (3, '华东', '杭州', 7.25),
