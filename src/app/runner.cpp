@@ -133,6 +133,8 @@ int runReport(const RunOptions& o, std::string& errors) {
         GroupChart chart(grid);
         grid.SetDataSet(&dataset);
         ReportObjects report{conn, dataset, grid};
+        // The rows are read once, with the command line's filter and grouping.
+        GroupingUpdate oneLoad(grid);
         const std::string skipped = LoadSetup(report, o.setupFile, o.placement);
         // What the open left out, the entries skipped and what the export changed: written
         // after the report, which is written whole.
@@ -145,13 +147,11 @@ int runReport(const RunOptions& o, std::string& errors) {
         // The command line's filter and grouping take the place of the saved ones.
         if (!o.filter.empty())
             SetFilterExpression(grid, o.filter);
-        {
-            GroupingUpdate batch(grid);
-            if (!o.groupBy.empty())
-                grid.ClearGrouping();
-            for (size_t level = 0; level < o.groupBy.size(); ++level)
-                groupLevel(grid, o.groupBy[level], static_cast<int>(level));
-        }
+        if (!o.groupBy.empty())
+            grid.ClearGrouping();
+        for (size_t level = 0; level < o.groupBy.size(); ++level)
+            groupLevel(grid, o.groupBy[level], static_cast<int>(level));
+        oneLoad.end();
         // The paged format prints what is expanded; the others write every row anyway.
         grid.ExpandAll();
         // Saved first, so that a setup that cannot be saved ends the run before any output.

@@ -213,8 +213,11 @@ void TdxDBGrid::BeginGroupingUpdate() {
 // A cancelled reload puts back the grouping of the update's start.
 void TdxDBGrid::EndGroupingUpdate() {
     if (groupingUpdateCount_ > 0 && --groupingUpdateCount_ == 0) {
+        const LoadReason reason =
+            structureLoadPending_ ? LoadReason::Structure : LoadReason::KeepExpanded;
+        structureLoadPending_ = false;
         try {
-            load(LoadReason::KeepExpanded);
+            load(reason);
         } catch (const Cancelled&) {
             restoreGrouping(groupingBeforeUpdate_);
             throw;

@@ -351,6 +351,8 @@ private:
 
     int updateCount_ = 0;
     int groupingUpdateCount_ = 0;
+    // A load of a new structure asked for inside a grouping update, made at its end.
+    bool structureLoadPending_ = false;
     GroupingState groupingBeforeUpdate_; // restored when the update's load is cancelled
     bool summariesDirty_ = false;        // items changed inside BeginUpdate/EndUpdate
     std::vector<GridListener*> listeners_;
@@ -371,6 +373,8 @@ public:
         (grid_.*Begin)();
     }
     ~GridBatch() noexcept(false) {
+        if (ended_)
+            return;
         if (std::uncaught_exceptions() == unwinding_) {
             (grid_.*End)();
             return;
@@ -382,10 +386,16 @@ public:
     }
     GridBatch(const GridBatch&) = delete;
     GridBatch& operator=(const GridBatch&) = delete;
+    // Ends the batch before the end of its scope.
+    void end() {
+        ended_ = true;
+        (grid_.*End)();
+    }
 
 private:
     TdxDBGrid& grid_;
     int unwinding_;
+    bool ended_ = false;
 };
 using GridUpdate = GridBatch<&TdxDBGrid::BeginUpdate, &TdxDBGrid::EndUpdate>;
 using GroupingUpdate = GridBatch<&TdxDBGrid::BeginGroupingUpdate, &TdxDBGrid::EndGroupingUpdate>;

@@ -248,6 +248,15 @@ void TdxDBGrid::load(LoadReason reason) {
     if (loading_)
         return;
     rebindColumns();
+    // A report opened inside a grouping update is loaded once, at the update's end, with
+    // its grouping: a first load without it would read every row for nothing. Until then
+    // the grid shows no rows, never rows of the data set before.
+    if (groupingUpdateCount_ > 0 && (reason == LoadReason::Structure || structureLoadPending_)) {
+        structureLoadPending_ = true;
+        clearRows();
+        changed();
+        return;
+    }
     // What a cancelled load leaves as it was.
     const GroupingState before = groupingState();
     const std::vector<std::string> groupFieldsBefore = lastGroupFields_;

@@ -284,6 +284,8 @@ std::string applySetupFile(ReportObjects r, const std::string& fileName,
         }
     }
     applyPlacement(r.dataset, setup, placement);
+    // The rows are read once, when the whole setup is applied.
+    GroupingUpdate oneLoad(r.grid);
     r.dataset.Open();
     BuildGridColumns(r.grid);
     clearSummaries(r.grid);
@@ -295,6 +297,7 @@ std::string applySetupFile(ReportObjects r, const std::string& fileName,
         skipped.push_back("关键字 " + keyField);
     applyCaptionsAndSummaries(r, setup, skipped);
     RestoreGridState(setup, r.grid, skipped);
+    oneLoad.end();
     if (GroupChart* chart = GroupChart::of(r.grid))
         RestoreChartState(setup, *chart);
     return skippedNotice(skipped);
