@@ -11,10 +11,14 @@
 namespace rg {
 
 struct ServerRows::Page {
-    int group = -1; // innermost group, -1 without grouping
-    int64_t index = 0;
+    int group = -1;    // innermost group, -1 without grouping
+    int64_t first = 0; // the place of its first row among the group's rows
     std::unique_ptr<ResultBuffer> rows;
     uint64_t used = 0;
+
+    bool holds(int g, int64_t offset) const {
+        return group == g && offset >= first && offset < first + rows->rows;
+    }
 };
 
 namespace {
@@ -250,8 +254,9 @@ std::vector<Value> ServerRows::afterOf(const ResultBuffer& rows) const {
     return after;
 }
 
-// The least recently read page of the group once it holds its share, else of all.
-void ServerRows::makeRoom(int group) const {
+// Drops the least recently read pages until `rows` more fit: first the group's own once
+// it holds its share, then any.
+void ServerRows::makeRoom(int group, int64_t rows) const {
     auto oldest = [&](bool ofGroup) {
         auto best = pages_.end();
         for (auto it = pages_.begin(); it != pages_.end(); ++it)
@@ -263,29 +268,44 @@ void ServerRows::makeRoom(int group) const {
         pages_.begin(), pages_.end(), [&](const Page& p) { return p.group == group; }));
     if (ofGroup >= kPagesPerGroup)
         pages_.erase(oldest(true));
-    else if (pages_.size() >= kPagesKept)
+    auto kept = [&] {
+        int64_t n = 0;
+        for (const Page& p : pages_)
+            n += p.rows->rows;
+        return n;
+    };
+    while (!pages_.empty() && kept() + rows > kRowsKept)
         pages_.erase(oldest(false));
 }
 
-const ServerRows::Page& ServerRows::fetch(const RowTree& tree, int group, int64_t index) const {
+const ServerRows::Page& ServerRows::fetch(const RowTree& tree, int group, int64_t offset) const {
     for (Page& p : pages_)
-        if (p.group == group && p.index == index) {
+        if (p.holds(group, offset)) {
             p.used = ++clock_;
             return p;
         }
-    // Reading on from the page before pages by keyset; a jump skips rows.
+    // Reading on from the page that ends here pages by keyset, with a longer page; a jump
+    // skips rows and reads a page of the usual length.
     std::vector<Value> after;
+    int64_t length = kPageRows;
+    auto readOn = [&](const std::vector<Value>& last, int64_t lastLength) {
+        after = last;
+        length = std::clamp(lastLength * 2, kPageRows, kLongestPage);
+    };
     for (const Page& p : pages_)
-        if (p.group == group && p.index == index - 1)
-            after = afterOf(*p.rows);
-    if (after.empty() && resume_.group == group && resume_.next == index)
-        after = resume_.after;
+        if (p.group == group && p.rows->rows > 0 && p.first + p.rows->rows == offset)
+            readOn(afterOf(*p.rows), p.rows->rows);
+    if (after.empty() && resume_.group == group && resume_.next == offset)
+        readOn(resume_.after, resume_.length);
+    const int64_t first = after.empty() ? offset - offset % kPageRows : offset;
     const std::vector<Value> keys = group < 0 ? std::vector<Value>{} : keysOf(tree, group);
     std::unique_ptr<ResultBuffer> rows = query_->page(
-        levelFields_, keys, order_, after, after.empty() ? index * kPageRows : 0, kPageRows);
-    makeRoom(group);
-    resume_ = {group, index + 1, afterOf(*rows)};
-    pages_.push_back(Page{group, index, std::move(rows), ++clock_});
+        levelFields_, keys, order_, after, after.empty() ? first : 0, static_cast<int>(length));
+    makeRoom(group, rows->rows);
+    resume_ = {group, first + rows->rows, rows->rows, afterOf(*rows)};
+    pages_.push_back(Page{group, first, std::move(rows), ++clock_});
+    if (!pages_.back().holds(group, offset))
+        throw Error("The server's rows changed while they were read");
     return pages_.back();
 }
 
@@ -296,10 +316,8 @@ const ResultBuffer& ServerRows::rowPage(const RowTree& tree, int dataRow, int64_
         group = tree.parent(RowHandle::data(dataRow)).index;
         offset = dataRow - tree.group(group).firstData;
     }
-    const Page& page = fetch(tree, group, offset / kPageRows);
-    *row = offset % kPageRows;
-    if (*row >= page.rows->rows)
-        throw Error("The server's rows changed while they were read");
+    const Page& page = fetch(tree, group, offset);
+    *row = offset - page.first;
     return *page.rows;
 }
 

@@ -60,18 +60,22 @@ public:
     // A field's distinct values passing the filter, at most `limit`.
     std::vector<Value> distinct(int field, int limit) const;
 
-    static constexpr int kPageRows = 1000;
-    // Pages kept: a few per open group, and a bound for all of them together.
-    static constexpr size_t kPagesPerGroup = 3, kPagesKept = 24;
+    // A page read at a place of its own; reading on from one page to the next doubles the
+    // length up to the longest, so a walk through every row takes few statements.
+    static constexpr int64_t kPageRows = 1000, kLongestPage = 16000;
+    // Pages kept: a few per open group, and a bound for the rows of all of them together.
+    static constexpr size_t kPagesPerGroup = 3;
+    static constexpr int64_t kRowsKept = 48000;
 
 private:
     struct Page;
     // The page of `dataRow` and the row's place in it.
     const ResultBuffer& rowPage(const RowTree& tree, int dataRow, int64_t* row) const;
-    const Page& fetch(const RowTree& tree, int group, int64_t index) const;
+    // The page holding row `offset` of `group`'s rows.
+    const Page& fetch(const RowTree& tree, int group, int64_t offset) const;
     std::vector<Value> keysOf(const RowTree& tree, int group) const;
     std::vector<Value> afterOf(const ResultBuffer& rows) const;
-    void makeRoom(int group) const;
+    void makeRoom(int group, int64_t rows) const;
 
     DataSet& ds_;
     std::vector<int> levelFields_;
@@ -84,6 +88,7 @@ private:
     struct Resume {
         int group = -2;
         int64_t next = -1;
+        int64_t length = 0; // of the page read last
         std::vector<Value> after;
     };
     mutable Resume resume_;
