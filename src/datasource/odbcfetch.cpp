@@ -21,8 +21,11 @@ SQLULEN blockRows(size_t rowBytes) {
     return static_cast<SQLULEN>(std::clamp<size_t>(rows, 16, 4096));
 }
 
-// Character columns wider than this are read piecewise instead of bound.
-constexpr SQLULEN kMaxBoundChars = 4000;
+// Character columns are bound up to this declared width. A wider one, or one of no
+// declared width (PostgreSQL's text), is bound this wide too: most of its values fit, and
+// a longer one is read whole where it stands. Reading such a column piecewise instead
+// would make every row a fetch of its own.
+constexpr SQLULEN kMaxBoundChars = 4000, kLongTextBoundChars = 255;
 
 } // namespace
 
@@ -38,7 +41,7 @@ struct OdbcProvider::Binding {
 
 std::unique_ptr<ResultBuffer> OdbcProvider::query(const std::string& text,
                                                   const std::vector<Value>& params,
-                                                  const std::vector<FieldKind>&,
+                                                  const std::vector<FieldKind>& kinds,
                                                   const ProgressFn& progress) {
     auto plain = [&](const std::string& sql) {
         CancellableStmt st(*this);
@@ -62,7 +65,7 @@ std::unique_ptr<ResultBuffer> OdbcProvider::query(const std::string& text,
     };
     if (postgres_)
         if (auto buf = queryWithServerDateTexts(
-                text, plain, [this](const std::string& n) { return quoteIdentifier(n); }))
+                text, plain, [this](const std::string& n) { return quoteIdentifier(n); }, kinds))
             return std::move(*buf);
     return plain(text);
 }
@@ -194,13 +197,16 @@ size_t OdbcProvider::describeColumns(Stmt& st, ResultBuffer& buf, std::vector<Bi
             break;
         case Storage::Text:
             b.cType = wide_ ? SQL_C_WCHAR : SQL_C_CHAR;
-            if (size == 0 || size > kMaxBoundChars || unbound[c])
+            if (unbound[c]) {
                 b.bound = false;
-            // Drivers count the declared size in characters, and a character beyond the
-            // Basic Multilingual Plane takes two UTF-16 units (four bytes of UTF-8).
-            else
+            } else {
+                const SQLULEN chars =
+                    size == 0 || size > kMaxBoundChars ? kLongTextBoundChars : size;
+                // Drivers count the declared size in characters, and a character beyond the
+                // Basic Multilingual Plane takes two UTF-16 units (four bytes of UTF-8).
                 b.width =
-                    static_cast<SQLLEN>(wide_ ? (2 * size + 1) * sizeof(SQLWCHAR) : size * 4 + 1);
+                    static_cast<SQLLEN>(wide_ ? (2 * chars + 1) * sizeof(SQLWCHAR) : chars * 4 + 1);
+            }
             if (bits > 0) {
                 b.cType = SQL_C_BINARY;
                 b.bound = false;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace rg {
 
@@ -19,9 +20,12 @@ using QueryRunner = std::function<std::unique_ptr<ResultBuffer>(const std::strin
 
 // The result of `sql` with its date, time and date-time columns as the server writes them;
 // nullopt when the result has none, or when the text cannot be wrapped as a subquery (then
-// the caller runs it as it is). `quote` quotes an identifier.
+// the caller runs it as it is). `quote` quotes an identifier. `known`, when it names the
+// kind of every column, saves the statement that asks the server for them; the columns
+// are then named by their place.
 std::optional<std::unique_ptr<ResultBuffer>>
 queryWithServerDateTexts(const std::string& sql, const QueryRunner& run,
-                         const std::function<std::string(const std::string&)>& quote);
+                         const std::function<std::string(const std::string&)>& quote,
+                         const std::vector<FieldKind>& known = {});
 
 } // namespace rg
