@@ -1,5 +1,6 @@
 // reportgen-bench: speed and memory figures of the program's heavy paths, one
-// "name: value" line each. Usage: reportgen-bench [--rows N] [--dir PATH] [section...]
+// "name: value" line each. Usage: reportgen-bench [--rows N] [--dir PATH] [--no-walks]
+// [section...]
 
 #include "benchcommon.h"
 
@@ -49,8 +50,11 @@ int main(int argc, char** argv) {
             args.rowsGiven = true;
         } else if (!std::strcmp(argv[i], "--dir") && i + 1 < argc) {
             args.dir = argv[++i];
+        } else if (!std::strcmp(argv[i], "--no-walks")) {
+            args.walks = false;
         } else if (argv[i][0] == '-') {
-            std::fprintf(stderr, "usage: %s [--rows N] [--dir PATH] [section...]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--rows N] [--dir PATH] [--no-walks] [section...]\n",
+                         argv[0]);
             return 2;
         } else {
             only.emplace_back(argv[i]);
