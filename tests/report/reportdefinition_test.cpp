@@ -2,6 +2,7 @@
 
 #include "common/displaytext.h"
 #include "common/error.h"
+#include "common/progress.h"
 #include "export/listingexport.h"
 #include "gridstate.h"
 #include "setup/setup.h"
@@ -504,5 +505,66 @@ TEST_F(ReportFixture, ServerSummarySectionRoundTripsAndStaysOutOfOtherFiles) {
             EXPECT_EQ(std::string(e.what()),
                       "设置文件中的 [ServerSummary] 无法使用：" + std::string(f.message));
         }
+    }
+}
+
+namespace {
+
+// Counts the progress reports of grouping.
+struct GroupingCounter : ProgressSink {
+    bool progress(const char* what, int64_t, int64_t) override {
+        loads += std::string(what) == "正在分组";
+        return true;
+    }
+    int loads = 0;
+};
+
+} // namespace
+
+// A saved grouped and filtered report reads its rows once, with its grouping, also when it
+// replaces another report; in memory it shows the same rows.
+TEST(ReportLoad, SavedGroupingIsLoadedOnceInMemoryAndOnTheServer) {
+    TestDb db{kOrders};
+    const std::string ini = db.folder + "/grouped.ini";
+    std::string expected;
+    {
+        Program p;
+        p.conn.SetConnectionString(db.conn.ConnectionString());
+        p.dataset.SetCommandType(CommandType::cmdTable);
+        p.dataset.SetCommandText("orders");
+        p.dataset.Open();
+        BuildGridColumns(p.grid);
+        p.grid.SetKeyField("id");
+        ApplySummary(p.grid, 3, "cstsum");
+        TdxDBGrid& g = p.grid;
+        g.Filter.SetColumnFilter(
+            *g.ColumnByFieldName("qty"),
+            ColumnFilter{{FilterOperator::Equal, Value::fromInt(2)},
+                         FilterCondition{FilterOperator::Greater, Value::fromInt(3)},
+                         true});
+        {
+            GroupingUpdate grouping(g);
+            g.GroupColumn(*g.ColumnByFieldName("region"), 0);
+            g.GroupColumn(*g.ColumnByFieldName("city"), 1);
+        }
+        g.ExpandAll();
+        expected = gridAsCsv(g);
+        SaveSetup(p.objects(), ini);
+    }
+    Program p;
+    for (RowPlacement placement :
+         {RowPlacement::Memory, RowPlacement::Server, RowPlacement::Memory}) {
+        GroupingCounter counter;
+        {
+            ProgressScope scope(&counter);
+            LoadSetup(p.objects(), ini, placement);
+        }
+        // A load on the server reports its grouping once; one in memory as it goes.
+        if (placement == RowPlacement::Server)
+            EXPECT_EQ(counter.loads, 1);
+        EXPECT_EQ(p.dataset.ServerSide(), placement == RowPlacement::Server);
+        EXPECT_EQ(p.grid.GroupColumnCount(), 2);
+        p.grid.ExpandAll();
+        EXPECT_EQ(gridAsCsv(p.grid), expected);
     }
 }
