@@ -46,6 +46,16 @@ struct Program {
     ReportObjects objects() { return {conn, dataset, grid}; }
 };
 
+// Opens a table of `db` in `p`'s grid with one column per field and the key field "id".
+void openTable(Program& p, const TestDb& db, const char* table) {
+    p.conn.SetConnectionString(db.conn.ConnectionString());
+    p.dataset.SetCommandType(CommandType::cmdTable);
+    p.dataset.SetCommandText(table);
+    p.dataset.Open();
+    BuildGridColumns(p.grid);
+    p.grid.SetKeyField("id");
+}
+
 struct ReportFixture : ::testing::Test {
     TestDb db{kSales};
     std::string ini = db.folder + "/r.ini";
@@ -432,12 +442,7 @@ TEST_F(ReportFixture, ServerSummarySectionRoundTripsAndStaysOutOfOtherFiles) {
     const std::string other = db.folder + "/other.ini";
     {
         Program p;
-        p.conn.SetConnectionString(db.conn.ConnectionString());
-        p.dataset.SetCommandType(CommandType::cmdTable);
-        p.dataset.SetCommandText("sales");
-        p.dataset.Open();
-        BuildGridColumns(p.grid);
-        p.grid.SetKeyField("id");
+        openTable(p, db, "sales");
         SaveSetup(p.objects(), ini);
     }
     const std::string plain = test::readBytes(ini);
@@ -529,12 +534,7 @@ TEST(ReportLoad, SavedGroupingIsLoadedOnceInMemoryAndOnTheServer) {
     std::string expected;
     {
         Program p;
-        p.conn.SetConnectionString(db.conn.ConnectionString());
-        p.dataset.SetCommandType(CommandType::cmdTable);
-        p.dataset.SetCommandText("orders");
-        p.dataset.Open();
-        BuildGridColumns(p.grid);
-        p.grid.SetKeyField("id");
+        openTable(p, db, "orders");
         ApplySummary(p.grid, 3, "cstsum");
         TdxDBGrid& g = p.grid;
         g.Filter.SetColumnFilter(
