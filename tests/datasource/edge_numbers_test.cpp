@@ -169,8 +169,9 @@ TEST_P(EdgeNumbers, EveryCellAndFooterIsTheServers) {
                   server("select " + serverText(pg(), f) + " from edge_numbers order by id"));
     }
     // A double exactly half way shows as its decimal does.
-    if (pg())
+    if (pg()) {
         EXPECT_EQ(g.CellText(g.Top(0), col("d")), "12486.125");
+    }
 
     // Grouped by grp: every footer of every kind, in the groups and under the grid.
     g.GroupColumn(col("grp"), 0);

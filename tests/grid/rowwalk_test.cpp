@@ -109,8 +109,9 @@ TEST_F(WalkFixture, ShownLinesIndexLikeAWalkOverTheTree) {
         EXPECT_EQ(texts(grid, lines), texts(grid, walked));
         for (size_t i = 0; i < walked.size(); ++i) {
             EXPECT_EQ(text(grid, lines[i]), text(grid, walked[i])) << i;
-            if (walked[i].footer < 0)
+            if (walked[i].footer < 0) {
                 EXPECT_EQ(lines.lineOf(walked[i].row), static_cast<int64_t>(i));
+            }
         }
     };
     grid.ExpandAll();
