@@ -123,11 +123,8 @@ void CrossReport::paginate(const TdxGridReportSettings& s) {
     heights_.pageFooter = textLineHeight(s.PrinterPage.PageFooterFont);
 
     const TdxPrinterPage& pg = s.PrinterPage;
-    const QSizeF mm = pg.paperSizeMM();
-    paper_ = QSizeF(mmToPx(mm.width()), mmToPx(mm.height()));
-    const double left = milliMmToPx(pg.Margins.left), top = milliMmToPx(pg.Margins.top);
-    body_ = QRectF(left, top, std::max(10.0, paper_.width() - left - milliMmToPx(pg.Margins.right)),
-                   std::max(10.0, paper_.height() - top - milliMmToPx(pg.Margins.bottom)));
+    paper_ = pg.paperPx();
+    body_ = pg.bodyPx();
     overThenDown_ = pg.PageOrder == TdxPageOrder::poOverThenDown;
 
     double tableWidth = leadNeed_, tableHeight = heights_.title + heights_.header;

@@ -1,7 +1,9 @@
 #include "print/printerpage.h"
 
 #include <QGuiApplication>
+
 #include <QPalette>
+#include <algorithm>
 
 namespace rg {
 
@@ -20,6 +22,18 @@ TdxPrinterPage::TdxPrinterPage() : PageHeaderFont(tahoma8()), PageFooterFont(tah
 QSizeF TdxPrinterPage::paperSizeMM() const {
     const QSizeF portrait(PageWidth / 1000.0, PageHeight / 1000.0);
     return Orientation == QPageLayout::Portrait ? portrait : portrait.transposed();
+}
+
+QSizeF TdxPrinterPage::paperPx() const {
+    const QSizeF mm = paperSizeMM();
+    return QSizeF(mmToPx(mm.width()), mmToPx(mm.height()));
+}
+
+QRectF TdxPrinterPage::bodyPx() const {
+    const QSizeF paper = paperPx();
+    const double left = milliMmToPx(Margins.left), top = milliMmToPx(Margins.top);
+    return QRectF(left, top, std::max(10.0, paper.width() - left - milliMmToPx(Margins.right)),
+                  std::max(10.0, paper.height() - top - milliMmToPx(Margins.bottom)));
 }
 
 QPageSize TdxPrinterPage::pageSize() const {

@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QPageLayout>
+#include <QRectF>
 #include <QString>
 
 #include <array>
@@ -48,6 +49,10 @@ public:
 
     // Paper size as oriented, in millimetres.
     QSizeF paperSizeMM() const;
+    // The paper and the part inside the margins (at least 10 pixels each way), in logical
+    // pixels.
+    QSizeF paperPx() const;
+    QRectF bodyPx() const;
     QPageSize pageSize() const;
     void setPageSize(const QPageSize& size);
     // The whole paper with no margins: the report places everything itself.
