@@ -196,65 +196,69 @@ TEST(RunnerOptions, ParsingRefusesWhatItCannotDo) {
                  rg::OptionConflict);
 }
 
+std::filesystem::path demoFolder() {
+    return std::filesystem::path(RG_BINARY_DIR) / "setup";
+}
+
+// The demo reports' settings files the build copies beside the program.
+std::vector<std::filesystem::path> demoSetups() {
+    std::vector<std::filesystem::path> out;
+    for (const auto& entry : std::filesystem::directory_iterator(demoFolder()))
+        if (entry.path().extension() == ".ini")
+            out.push_back(entry.path());
+    return out;
+}
+
 TEST(RunnerDemoReports, EveryDemoReportRunsInEveryFormat) {
-    const std::filesystem::path setups = std::filesystem::path(RG_BINARY_DIR) / "setup";
     // A folder of its own for the outputs and the captured standard error: runs side by side
     // must not read each other's.
     const rg::test::TempFolder folder;
     const std::string tmp = folder.path().string();
-    int reports = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(setups)) {
-        if (entry.path().extension() != ".ini")
-            continue;
-        ++reports;
+    const std::vector<std::filesystem::path> setups = demoSetups();
+    for (const std::filesystem::path& setup : setups) {
         for (const char* format : {"text", "csv"}) {
-            const RunResult r =
-                reportgen("--run '" + entry.path().string() + "' --format " + format, tmp);
-            EXPECT_EQ(r.status, 0) << entry.path() << ": " << r.err;
-            EXPECT_GT(std::count(r.out.begin(), r.out.end(), '\n'), 100) << entry.path();
+            const RunResult r = reportgen("--run '" + setup.string() + "' --format " + format, tmp);
+            EXPECT_EQ(r.status, 0) << setup << ": " << r.err;
+            EXPECT_GT(std::count(r.out.begin(), r.out.end(), '\n'), 100) << setup;
         }
         const std::string xls = tmp + "/rg-demo.xls";
         const RunResult x =
-            reportgen("--run '" + entry.path().string() + "' --format xls --output " + xls, tmp);
+            reportgen("--run '" + setup.string() + "' --format xls --output " + xls, tmp);
         EXPECT_EQ(x.status, 0) << x.err;
         EXPECT_GT(std::filesystem::file_size(xls), 1000u);
         std::filesystem::remove(xls);
     }
-    EXPECT_GE(reports, 3);
+    EXPECT_GE(setups.size(), 3u);
 }
 
 // Every demo report, as saved and grouped on the command line, writes the same CSV and text
 // with its rows on the server as with them in memory; a stored setup without the section
 // runs in memory by its row count.
 TEST(RunnerDemoReports, ServerModeWritesWhatMemoryWrites) {
-    const std::filesystem::path setups = std::filesystem::path(RG_BINARY_DIR) / "setup";
     const rg::test::TempFolder folder;
     const std::string tmp = folder.path().string();
-    int reports = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(setups)) {
-        if (entry.path().extension() != ".ini")
-            continue;
-        ++reports;
-        const std::string run = "--run '" + entry.path().string() + "' ";
-        const std::string groups = entry.path().stem() == "订单日期统计" ? "salesperson"
-                                   : entry.path().stem() == "销售明细"   ? "region,city"
-                                                                         : "region,category";
+    const std::vector<std::filesystem::path> setups = demoSetups();
+    for (const std::filesystem::path& setup : setups) {
+        const std::string run = "--run '" + setup.string() + "' ";
+        const std::string groups = setup.stem() == "订单日期统计" ? "salesperson"
+                                   : setup.stem() == "销售明细"   ? "region,city"
+                                                                  : "region,category";
         for (const std::string& options : std::vector<std::string>{
                  "--format csv", "--format text", "--format csv --group-by " + groups,
                  "--format text --group-by " + groups + " --filter \"amount > 1000\""}) {
             const RunResult memory = reportgen(run + options + " --memory", tmp);
             const RunResult server = reportgen(run + options + " --server", tmp);
-            ASSERT_EQ(memory.status, 0) << entry.path() << " " << options << ": " << memory.err;
-            EXPECT_EQ(server.status, 0) << entry.path() << " " << options << ": " << server.err;
-            EXPECT_EQ(server.err, memory.err) << entry.path() << " " << options;
-            EXPECT_EQ(server.out, memory.out) << entry.path() << " " << options;
+            ASSERT_EQ(memory.status, 0) << setup << " " << options << ": " << memory.err;
+            EXPECT_EQ(server.status, 0) << setup << " " << options << ": " << server.err;
+            EXPECT_EQ(server.err, memory.err) << setup << " " << options;
+            EXPECT_EQ(server.out, memory.out) << setup << " " << options;
             EXPECT_GT(std::count(server.out.begin(), server.out.end(), '\n'), 10);
         }
     }
-    EXPECT_GE(reports, 3);
+    EXPECT_GE(setups.size(), 3u);
     // Texts in order are the program's own order, which the server does not share: refused
     // there, never answered differently.
-    const std::string details = "--run '" + (setups / "销售明细.ini").string() +
+    const std::string details = "--run '" + (demoFolder() / "销售明细.ini").string() +
                                 "' --format csv --filter \"region > '华北'\" ";
     EXPECT_EQ(reportgen(details + "--memory", tmp).status, 0);
     const RunResult refused = reportgen(details + "--server", tmp);
@@ -269,13 +273,10 @@ TEST(RunnerDemoReports, ServerModeWritesWhatMemoryWrites) {
 // parser, poppler. A PDF has the column headers on every page and the summary footer on
 // its last.
 TEST(RunnerDemoReports, WorkbookPageAndPdfOpenInRealReaders) {
-    const std::filesystem::path setups = std::filesystem::path(RG_BINARY_DIR) / "setup";
     const rg::test::TempFolder folder;
     const std::string tmp = folder.path().string();
-    for (const auto& entry : std::filesystem::directory_iterator(setups)) {
-        if (entry.path().extension() != ".ini")
-            continue;
-        const std::string setup = "--run '" + entry.path().string() + "' ";
+    for (const std::filesystem::path& path : demoSetups()) {
+        const std::string setup = "--run '" + path.string() + "' ";
         const RunResult text = reportgen(setup + "--format csv", tmp);
         ASSERT_EQ(text.status, 0) << text.err;
         // The last CSV line is the summary footer: "total," and its cells.
@@ -312,7 +313,7 @@ TEST(RunnerDemoReports, WorkbookPageAndPdfOpenInRealReaders) {
         for (size_t start = 0, ff; (ff = pages.out.find('\f', start)) != std::string::npos;
              start = ff + 1)
             texts.push_back(pages.out.substr(start, ff - start));
-        ASSERT_GT(texts.size(), 1u) << entry.path();
+        ASSERT_GT(texts.size(), 1u) << path;
         // Every page starts with captions; a wide report's pages side by side each have their
         // own columns' captions, and the last row of pages holds the summary footer.
         std::set<std::string> captions, strips;
@@ -325,10 +326,10 @@ TEST(RunnerDemoReports, WorkbookPageAndPdfOpenInRealReaders) {
             std::istringstream words(t.substr(0, t.find('\n')));
             std::string word, strip;
             while (words >> word) {
-                EXPECT_TRUE(captions.count(word)) << entry.path() << ": " << word;
+                EXPECT_TRUE(captions.count(word)) << path << ": " << word;
                 strip += word + " ";
             }
-            EXPECT_FALSE(strip.empty()) << entry.path();
+            EXPECT_FALSE(strip.empty()) << path;
             strips.insert(strip);
         }
         std::string lastRow;
@@ -446,7 +447,7 @@ TEST_F(RunnerFixture, EveryFormatIsByteIdenticalUnderACommaDecimalLocale) {
     }
     // The fixture's sums of doubles, and a demo report's decimals, dates, minima, maxima and
     // averages.
-    const std::string setups = std::string(RG_BINARY_DIR) + "/setup/";
+    const std::string setups = demoFolder().string() + "/";
     const std::vector<std::pair<std::string, std::string>> reports = {
         {ini, "region"},
         {setups + "地区产品汇总.ini", "region,category"},
