@@ -5,6 +5,8 @@
 #include "testdb.h"
 #include "testfiles.h"
 
+#include "testprogram.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -27,13 +29,7 @@ select i, '区' || (i % 4), date('2023-01-01', '+' || (i * 37 % 730) || ' days')
 from n;
 )";
 
-struct Program {
-    Connection conn;
-    DataSet dataset{&conn};
-    TdxDBGrid grid;
-    Program() { grid.SetDataSet(&dataset); }
-    ReportObjects objects() { return {conn, dataset, grid}; }
-};
+using test::Program;
 
 std::string fileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -9,6 +9,8 @@
 #include "testdb.h"
 #include "testfiles.h"
 
+#include "testprogram.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -37,14 +39,7 @@ insert into orders values
   (9, '华南', '深圳', 1, 9, '2024-10-11', 'i');
 )";
 
-// A fresh "program": its own connection, data set and grid.
-struct Program {
-    Connection conn;
-    DataSet dataset{&conn};
-    TdxDBGrid grid;
-    Program() { grid.SetDataSet(&dataset); }
-    ReportObjects objects() { return {conn, dataset, grid}; }
-};
+using test::Program;
 
 // Opens a table of `db` in `p`'s grid with one column per field and the key field "id".
 void openTable(Program& p, const TestDb& db, const char* table) {
@@ -560,8 +555,9 @@ TEST(ReportLoad, SavedGroupingIsLoadedOnceInMemoryAndOnTheServer) {
             LoadSetup(p.objects(), ini, placement);
         }
         // A load on the server reports its grouping once; one in memory as it goes.
-        if (placement == RowPlacement::Server)
+        if (placement == RowPlacement::Server) {
             EXPECT_EQ(counter.loads, 1);
+        }
         EXPECT_EQ(p.dataset.ServerSide(), placement == RowPlacement::Server);
         EXPECT_EQ(p.grid.GroupColumnCount(), 2);
         p.grid.ExpandAll();
