@@ -101,8 +101,11 @@ double rawSqliteScan(const std::string& path, uint64_t& textBytes) {
 }
 
 size_t heapInUse() {
+    // The column buffers map their large blocks themselves, so malloc's own count misses
+    // them: the anonymous pages the process holds, less the free chunks malloc keeps.
     const struct mallinfo2 mi = mallinfo2();
-    return mi.uordblks + mi.hblkhd;
+    const auto anonymous = static_cast<size_t>(residentMb("RssAnon") * 1048576.0);
+    return anonymous > mi.fordblks ? anonymous - mi.fordblks : 0;
 }
 
 double residentMb(const char* key) {

@@ -49,7 +49,7 @@ inline double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Bytes the heap hands out at the moment.
+// Bytes of memory the program uses at the moment, malloc's and its own mappings.
 size_t heapInUse();
 // Resident memory of the process in megabytes: "VmRSS" now, or "VmHWM", the peak since the
 // last reset.
