@@ -1,11 +1,11 @@
 #include "datasource/sqliteprovider.h"
 
+#include "datasource/sqlitefetch.h"
+
 #include "common/asciicase.h"
 #include "common/bigdecimal.h"
 #include "common/codepage.h"
 #include "common/databaseerror.h"
-#include "common/datetime.h"
-#include "common/displaytext.h"
 #include "common/error.h"
 
 #include <algorithm>
@@ -26,136 +26,6 @@ struct Stmt {
     sqlite3_stmt* s = nullptr;
     ~Stmt() { sqlite3_finalize(s); }
 };
-
-// Rows between two progress reports of an open.
-constexpr int64_t kProgressStep = 4096;
-
-int64_t dayOf(int64_t us) {
-    return us - ((us % kMicrosPerDay) + kMicrosPerDay) % kMicrosPerDay;
-}
-int64_t timeOfDay(int64_t us) {
-    return ((us % kMicrosPerDay) + kMicrosPerDay) % kMicrosPerDay;
-}
-
-// A date, time or date-time cell: a number is a Julian day number, as SQLite's date functions
-// use them; one outside the years 1 to 9999 stays that number. A text that is no date of the
-// column's kind becomes null.
-void appendDateCell(ColumnData& col, sqlite3_value* v, int t) {
-    const FieldKind kind = col.kind();
-    std::optional<int64_t> us;
-    if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
-        const double julian = sqlite3_value_double(v);
-        us = microsOfSerial(julian - 2415018.5);
-        if (!us) {
-            col.appendOutside(Value::fromDouble(julian));
-            return;
-        }
-        if (kind == FieldKind::Time)
-            us = timeOfDay(*us);
-    } else {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-        const std::string_view s(p, static_cast<size_t>(sqlite3_value_bytes(v)));
-        if (kind == FieldKind::Date) {
-            us = parseDateMicros(s);
-            if (!us && (us = parseDateTimeMicros(s)) && !isInfinityMicros(*us))
-                us = dayOf(*us);
-        } else if (kind == FieldKind::Time) {
-            us = parseTimeMicros(s);
-            if (!us && (us = parseDateTimeMicros(s)) && !isInfinityMicros(*us))
-                us = timeOfDay(*us);
-        } else {
-            us = parseDateTimeMicros(s);
-        }
-    }
-    if (us)
-        col.appendMicros(*us);
-    else
-        col.appendNull();
-}
-
-// Stores one SQLite cell in a column of the given kind: texts of dates and numbers are
-// parsed, numbers kept as numbers; what cannot be read as the kind becomes null. The cell
-// is read as a value: each sqlite3_column_ call looks the column up and checks the
-// connection's state again, which cost a sixth of an open.
-void appendCell(ColumnData& col, sqlite3_value* v) {
-    const int t = sqlite3_value_type(v);
-    if (t == SQLITE_NULL) {
-        col.appendNull();
-        return;
-    }
-    switch (col.kind()) {
-    case FieldKind::Date:
-    case FieldKind::Time:
-    case FieldKind::DateTime:
-    case FieldKind::TimeStamp:
-        appendDateCell(col, v, t);
-        return;
-    case FieldKind::Boolean:
-        if (t == SQLITE_TEXT) {
-            const std::string s = asciiLower(reinterpret_cast<const char*>(sqlite3_value_text(v)));
-            if (s == "true" || s == "yes" || s == "on") {
-                col.appendInt(1);
-                return;
-            }
-            if (s == "false" || s == "no" || s == "off") {
-                col.appendInt(0);
-                return;
-            }
-        }
-        col.appendInt(sqlite3_value_double(v) != 0 ? 1 : 0);
-        return;
-    default:
-        break;
-    }
-    switch (col.storage()) {
-    case Storage::Int:
-        if (t == SQLITE_INTEGER) {
-            col.appendInt(sqlite3_value_int64(v));
-        } else if (t == SQLITE_FLOAT) {
-            col.appendInt(static_cast<int64_t>(sqlite3_value_double(v)));
-        } else {
-            const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-            const auto d = parseNumber(p ? p : "");
-            if (d)
-                col.appendInt(static_cast<int64_t>(*d));
-            else
-                col.appendNull();
-        }
-        return;
-    case Storage::Double:
-        if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
-            col.appendDouble(sqlite3_value_double(v));
-        } else {
-            const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-            const auto d = parseNumber(p ? p : "");
-            if (d)
-                col.appendDouble(*d);
-            else
-                col.appendNull();
-        }
-        return;
-    case Storage::Decimal:
-        // Integers and texts keep every digit; a REAL becomes its shortest decimal.
-        if (t == SQLITE_INTEGER)
-            col.appendInt(sqlite3_value_int64(v));
-        else if (t == SQLITE_FLOAT)
-            col.appendDouble(sqlite3_value_double(v));
-        else
-            col.appendText(reinterpret_cast<const char*>(sqlite3_value_text(v)),
-                           static_cast<size_t>(sqlite3_value_bytes(v)));
-        return;
-    case Storage::Text: {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-        col.appendText(p, static_cast<size_t>(sqlite3_value_bytes(v)));
-        return;
-    }
-    case Storage::Blob: {
-        const auto* p = static_cast<const char*>(sqlite3_value_blob(v));
-        col.appendText(p, static_cast<size_t>(sqlite3_value_bytes(v)));
-        return;
-    }
-    }
-}
 
 void bindValue(sqlite3_stmt* st, int i, const Value& v) {
     switch (v.type()) {
@@ -400,21 +270,12 @@ std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql,
             ci.baseColumn = c;
         buf->columns.emplace_back(ci.kind);
     }
-    int64_t rows = 0;
-    while (rc == SQLITE_ROW) {
-        // The connection is opened without a mutex, so the column values need no protection.
-        for (int i = 0; i < n; ++i)
-            appendCell(buf->columns[static_cast<size_t>(i)], sqlite3_column_value(st.s, i));
-        ++rows;
-        if (progress && rows % kProgressStep == 0 && !progress(rows))
-            throw Error("Operation cancelled");
-        rc = sqlite3_step(st.s);
-    }
-    if (rc != SQLITE_DONE)
+    const SqliteFetch fetch = fetchSqliteRows(st.s, rc, buf->columns, progress);
+    if (fetch.lastStep != SQLITE_DONE)
         fail();
-    buf->rows = rows;
+    buf->rows = fetch.rows;
     buf->shrink();
-    if (progress && !progress(rows))
+    if (progress && !progress(buf->rows))
         throw Error("Operation cancelled");
     return buf;
 }
