@@ -79,7 +79,27 @@ private:
     // rises with every large block freed) on its heap and copy them at each doubling. They
     // ask for huge pages: a large open spent a sixth of its time in page faults.
     static constexpr size_t kMapBytes = size_t(1) << 20;
-    static size_t mapLength(size_t bytes) { return (bytes + 4095) & ~size_t(4095); }
+    static constexpr size_t kHugePage = size_t(2) << 20;
+    // Whole huge pages from a huge page on, so that a mapping never ends in a split one.
+    static size_t mapLength(size_t bytes) {
+        const size_t unit = bytes >= kHugePage ? kHugePage : 4096;
+        return (bytes + unit - 1) & ~(unit - 1);
+    }
+    // Grows or shrinks a mapping in place when the pages after it are free, else moves it
+    // onto a new mapping that starts on a huge page: a move to an address of the kernel's
+    // choice would split every huge page of the block into small ones.
+    static void* remap(void* p, size_t oldLength, size_t length) {
+        void* q = mremap(p, oldLength, length, 0);
+        if (q != MAP_FAILED)
+            return q;
+        void* target = mapAligned(length);
+        if (target == MAP_FAILED)
+            return target;
+        q = mremap(p, oldLength, length, MREMAP_MAYMOVE | MREMAP_FIXED, target);
+        if (q == MAP_FAILED)
+            munmap(target, length);
+        return q;
+    }
 
     void setCapacity(size_t n) {
         const size_t oldBytes = cap_ * sizeof(T), bytes = n * sizeof(T);
@@ -90,7 +110,7 @@ private:
         }
         if (bytes >= kMapBytes) {
             if (oldBytes >= kMapBytes) {
-                q = mremap(p_, mapLength(oldBytes), mapLength(bytes), MREMAP_MAYMOVE);
+                q = remap(p_, mapLength(oldBytes), mapLength(bytes));
             } else {
                 q = mapAligned(mapLength(bytes));
                 if (q != MAP_FAILED && n_)
@@ -118,7 +138,6 @@ private:
     }
     // A mapping that starts on a huge page, so that it can be filled with huge pages.
     static void* mapAligned(size_t length) {
-        constexpr size_t kHugePage = size_t(2) << 20;
         void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (raw == MAP_FAILED)

@@ -1,6 +1,7 @@
 // The in-memory columns of a fetched result: dictionary codes, the switch to plain texts and
 // integers widened as larger values arrive, read back against SQLite itself.
 
+#include "datasource/podbuffer.h"
 #include "datasource/provider.h"
 #include "testsupport.h"
 
@@ -116,4 +117,46 @@ TEST(Columns, UnsignedNumbersWidenPastThirtyTwoBits) {
     EXPECT_EQ(v.width(), 8u);
     for (size_t i = 0; i < std::size(values); ++i)
         EXPECT_EQ(v[i], values[i]) << i;
+}
+
+TEST(Columns, MappedBuffersKeepTheirValuesThroughGrowthMovesAndShrinks) {
+    // Two buffers growing in turn take the pages after each other, so most growth steps move
+    // a block; a moved block must start on a huge page and keep every value.
+    PodBuffer<int64_t> a;
+    PodBuffer<double> b;
+    constexpr int64_t kValues = 3000000; // 24 MB each
+    constexpr uintptr_t kHugePage = uintptr_t(2) << 20;
+    const int64_t* last = nullptr;
+    int moves = 0;
+    for (int64_t i = 0; i < kValues; ++i) {
+        a.push_back(i * 7 - 5);
+        b.push_back(static_cast<double>(i) / 4);
+        if (a.data() != last && a.capacity() * sizeof(int64_t) >= kHugePage) {
+            ASSERT_EQ(reinterpret_cast<uintptr_t>(a.data()) % kHugePage, 0u) << i;
+            moves += last != nullptr;
+        }
+        last = a.data();
+    }
+    EXPECT_GT(moves, 0);
+    const auto same = [&] {
+        for (int64_t i = 0; i < static_cast<int64_t>(a.size()); ++i)
+            if (a[static_cast<size_t>(i)] != i * 7 - 5 ||
+                b[static_cast<size_t>(i)] != static_cast<double>(i) / 4)
+                return i;
+        return int64_t(-1);
+    };
+    EXPECT_EQ(same(), -1);
+    a.shrink_to_fit();
+    b.resize(1500000);
+    b.shrink_to_fit();
+    EXPECT_EQ(a.capacity(), static_cast<size_t>(kValues));
+    EXPECT_EQ(b.capacity(), 1500000u);
+    a.resize(1500000);
+    EXPECT_EQ(same(), -1);
+    // Back below the mapped size: the values move to the heap.
+    a.resize(1000);
+    a.shrink_to_fit();
+    b.resize(1000);
+    b.shrink_to_fit();
+    EXPECT_EQ(same(), -1);
 }

@@ -60,10 +60,9 @@ TEST(SqliteFetch, ALongResultHoldsWhatItsShortPiecesHold) {
     constexpr int kPiece = 500;
     int64_t mismatches = 0;
     for (int from = 0; from < 50000 && mismatches < 5; from += kPiece) {
-        const auto piece =
-            provider->query(std::string("SELECT ") + kColumns + " FROM k WHERE n > ? AND n <= ?" +
-                                " ORDER BY n",
-                            {Value::fromInt(from), Value::fromInt(from + kPiece)}, {}, {});
+        const auto piece = provider->query(
+            std::string("SELECT ") + kColumns + " FROM k WHERE n > ? AND n <= ?" + " ORDER BY n",
+            {Value::fromInt(from), Value::fromInt(from + kPiece)}, {}, {});
         ASSERT_EQ(piece->rows, kPiece);
         for (size_t c = 0; c < columns; ++c) {
             const ColumnData& a = whole->columns[c];
@@ -88,15 +87,15 @@ TEST(SqliteFetch, ALongResultHoldsWhatItsShortPiecesHold) {
                                                        : whole->columns[c].displayTextAt(n - 1);
         return std::string("(no column)");
     };
-    EXPECT_EQ(text("day", 49997), "2001-02-06");   // a Julian day number
-    EXPECT_EQ(text("day", 49998), "(null)");       // 'no date'
-    EXPECT_EQ(text("day", 49999), "1999-12-31");   // a date-time text in a date column
-    EXPECT_EQ(text("qty", 49996), "(null)");       // '12abc' is no number
-    EXPECT_EQ(text("qty", 49998), "7");            // 7.9 cut to an integer
-    EXPECT_EQ(text("label", 49998), "49998");      // an integer as SQLite writes it
-    EXPECT_EQ(text("label", 49999), "12499.75");   // a real as SQLite writes it
+    EXPECT_EQ(text("day", 49997), "2001-02-06"); // a Julian day number
+    EXPECT_EQ(text("day", 49998), "(null)");     // 'no date'
+    EXPECT_EQ(text("day", 49999), "1999-12-31"); // a date-time text in a date column
+    EXPECT_EQ(text("qty", 49996), "(null)");     // '12abc' is no number
+    EXPECT_EQ(text("qty", 49998), "7");          // 7.9 cut to an integer
+    EXPECT_EQ(text("label", 49998), "49998");    // an integer as SQLite writes it
+    EXPECT_EQ(text("label", 49999), "12499.75"); // a real as SQLite writes it
     EXPECT_EQ(text("label", 50000), "标签 50000");
-    EXPECT_EQ(text("note", 49996), "");            // an empty text is no null
+    EXPECT_EQ(text("note", 49996), ""); // an empty text is no null
     EXPECT_EQ(text("amount", 49998), "123456789012.3456");
     const ColumnData& flag = whole->columns[3];
     EXPECT_TRUE(flag.valueAt(47999).asBool());  // 'yes'
