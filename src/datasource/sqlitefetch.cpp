@@ -4,10 +4,10 @@
 #include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
+#include "datasource/podbuffer.h"
 
 #include <algorithm>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -45,31 +45,18 @@ struct ReadCell {
 // kept for the next batch, so filling one allocates nothing.
 struct RowBatch {
     std::vector<ReadCell> cells; // row by row
-    std::unique_ptr<char[]> text;
-    size_t textUsed = 0;
-    size_t textCapacity = 0;
+    PodBuffer<char> text;
     int64_t rows = 0;
 
-    // Room for a text of the given bytes and its zero byte; its offset in the texts.
+    // Appends a text and its zero byte; its offset in the texts.
     uint64_t placeText(const void* data, size_t bytes) {
-        if (textUsed + bytes + 1 > textCapacity) {
-            const size_t capacity = std::max(textCapacity * 2, textUsed + bytes + 1);
-            auto grown = std::make_unique_for_overwrite<char[]>(capacity);
-            if (textUsed > 0)
-                std::memcpy(grown.get(), text.get(), textUsed);
-            text = std::move(grown);
-            textCapacity = capacity;
-        }
-        char* at = text.get() + textUsed;
-        if (bytes > 0)
-            std::memcpy(at, data, bytes);
-        at[bytes] = '\0';
-        const uint64_t offset = textUsed;
-        textUsed += bytes + 1;
+        const uint64_t offset = text.size();
+        text.append(static_cast<const char*>(data), bytes);
+        text.push_back('\0');
         return offset;
     }
     void clear() {
-        textUsed = 0;
+        text.resize(0);
         rows = 0;
     }
 };
@@ -80,17 +67,10 @@ struct RowBatch {
 enum class ReadAs : uint8_t { Typed, Text, Blob, Boolean };
 
 ReadAs readAsFor(const ColumnData& col) {
-    switch (col.kind()) {
-    case FieldKind::Date:
-    case FieldKind::Time:
-    case FieldKind::DateTime:
-    case FieldKind::TimeStamp:
+    if (isDateKind(col.kind()))
         return ReadAs::Typed;
-    case FieldKind::Boolean:
+    if (col.kind() == FieldKind::Boolean)
         return ReadAs::Boolean;
-    default:
-        break;
-    }
     switch (col.storage()) {
     case Storage::Text:
         return ReadAs::Text;
@@ -197,15 +177,9 @@ void storeCell(ColumnData& col, const ReadCell& c, const char* texts) {
         return;
     }
     const char* text = c.tag == ReadCell::Text ? texts + c.offset : nullptr;
-    switch (col.kind()) {
-    case FieldKind::Date:
-    case FieldKind::Time:
-    case FieldKind::DateTime:
-    case FieldKind::TimeStamp:
+    if (isDateKind(col.kind())) {
         storeDateCell(col, c, text);
         return;
-    default:
-        break;
     }
     switch (col.storage()) {
     case Storage::Int:
@@ -246,7 +220,7 @@ void storeBatch(std::vector<ColumnData>& columns, const RowBatch& b) {
     for (size_t col = 0; col < n; ++col) {
         ColumnData& data = columns[col];
         for (int64_t r = 0; r < b.rows; ++r)
-            storeCell(data, b.cells[static_cast<size_t>(r) * n + col], b.text.get());
+            storeCell(data, b.cells[static_cast<size_t>(r) * n + col], b.text.data());
     }
 }
 
