@@ -14,13 +14,13 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
 
 using namespace rg;
 using rgtest::errorOf;
+using rgtest::threadCount;
 
 namespace {
 
@@ -41,11 +41,6 @@ private:
     std::function<bool()> due_;
     std::string counted_;
 };
-
-size_t threadCount() {
-    return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
-                         std::filesystem::directory_iterator());
-}
 
 const char* kEndless =
     "WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s) SELECT count(*) FROM s";

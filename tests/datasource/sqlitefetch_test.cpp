@@ -9,11 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 using namespace rg;
 using rgtest::errorOf;
+using rgtest::threadCount;
 
 namespace {
 
@@ -41,11 +41,6 @@ FROM seq;
 )";
 
 const char* kColumns = "n, day, at, flag, price, amount, qty, label, note, raw";
-
-size_t threadCount() {
-    return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
-                         std::filesystem::directory_iterator());
-}
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <stdexcept>
 
 namespace rgtest {
@@ -86,6 +87,11 @@ std::string errorOf(const std::function<void()>& f) {
         return e.what();
     }
     return "(no error)";
+}
+
+size_t threadCount() {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                             std::filesystem::directory_iterator()));
 }
 
 bool has(const std::vector<std::string>& list, const std::string& name) {

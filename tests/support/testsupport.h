@@ -4,6 +4,7 @@
 // servers that scripts/test.sh starts. Files and folders: testfiles.h; the application
 // object: qtapplication.h.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@ std::string mariadbConnectionString();
 // The message of the error `f` throws (the program's errors are runtime errors), or
 // "(no error)".
 std::string errorOf(const std::function<void()>& f);
+// The threads of this process now.
+size_t threadCount();
 // Whether a list of names holds `name`.
 bool has(const std::vector<std::string>& list, const std::string& name);
 
