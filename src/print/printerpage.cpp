@@ -1,8 +1,8 @@
 #include "print/printerpage.h"
 
 #include <QGuiApplication>
-
 #include <QPalette>
+
 #include <algorithm>
 
 namespace rg {
