@@ -6,6 +6,7 @@
 #include "datasource/driverattributes.h"
 #include "datasource/driverlogs.h"
 #include "datasource/odbcsources.h"
+#include "datasource/sqliteguard.h"
 
 #include <odbcinst.h>
 
@@ -189,6 +190,100 @@ void checkAttributes(DriverFamily family, const ConnParts& parts, const ConnPart
     }
 }
 
+// Attributes whose value the driver runs as SQL on connecting, before the program has
+// made the session read-only.
+constexpr std::string_view kRunsSql[] = {"connsettings", "a6", "initstmt"};
+
+void refuseSqlOnConnect(const ConnParts& parts, const ConnParts& plain) {
+    for (const ConnParts* reading : {&parts, &plain})
+        for (const auto& [key, value] : *reading)
+            if (std::find(std::begin(kRunsSql), std::end(kRunsSql), normalKey(key)) !=
+                std::end(kRunsSql))
+                throw Error(format("连接字符串中的属性 %s 会在连接时执行 SQL 语句，可能修改数据库，"
+                                   "已拒绝（报表的连接只读）",
+                                   trimmed(key).c_str()));
+}
+
+// The keys that say where a driver connects, by what they name: a host, a port, a socket.
+// psqlODBC's Socket is a buffer size and names nothing.
+struct LocationKeys {
+    std::string_view host, port, socket;
+};
+
+LocationKeys locationKeys(DriverFamily family) {
+    switch (family) {
+    case DriverFamily::PostgreSQL:
+        return {"server servername", "port", ""};
+    case DriverFamily::MariaDB:
+        return {"server servername", "port", "socket"};
+    case DriverFamily::FreeTDS:
+        return {"server servername address", "port", ""};
+    case DriverFamily::SQLite:
+    case DriverFamily::MDBTools:
+        return {"", "", ""};
+    case DriverFamily::Other:
+        break;
+    }
+    return {"server servername host hostname address addr networkaddress service", "port",
+            "socket"};
+}
+
+bool named(std::string_view names, const std::string& key) {
+    for (size_t start = 0; start < names.size();) {
+        const size_t end = std::min(names.find(' ', start), names.size());
+        if (names.substr(start, end - start) == key)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Whether `value` is what the data source itself gives for one of `names`.
+bool dataSourceSays(const std::string& dsn, std::string_view names, const std::string& value) {
+    for (size_t start = 0; start < names.size();) {
+        const size_t end = std::min(names.find(' ', start), names.size());
+        const std::string key(names.substr(start, end - start));
+        if (equalsIgnoringCase(trimmed(iniValue(dsn, key.c_str(), "odbc.ini")), value))
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// A data source keeps its user and password for its own server: a string that names it may
+// not send them elsewhere (another host, port, socket or driver) unless it brings its own.
+void keepCredentialsAtHome(const Target& t, const ConnParts& parts, const ConnParts& plain) {
+    if (t.dsn.empty())
+        return;
+    bool user = false, password = false;
+    for (const auto& [key, value] : parts) {
+        const std::string k = normalKey(key);
+        user = user || ((k == "uid" || k == "user" || k == "username") && !trimmed(value).empty());
+        password = password || k == "pwd" || k == "password";
+    }
+    if (user && password)
+        return;
+    const LocationKeys keys = locationKeys(t.family);
+    for (const ConnParts* reading : {&parts, &plain}) {
+        for (const auto& [key, value] : *reading) {
+            const std::string k = normalKey(key);
+            std::string_view group;
+            for (const std::string_view g : {keys.host, keys.port, keys.socket})
+                if (named(g, k))
+                    group = g;
+            if (k == "driver")
+                group = "driver";
+            if (group.empty() || dataSourceSays(t.dsn, group, trimmed(value)))
+                continue;
+            throw Error(
+                format("连接字符串使用数据源 DSN=%s，却把连接改到别处（%s=%s）：数据源保存的"
+                       "用户名和密码只发往它自己的服务器。要连接别处，请在连接字符串中同时"
+                       "写明 UID 和 PWD，已拒绝",
+                       t.dsn.c_str(), trimmed(key).c_str(), trimmed(value).c_str()));
+        }
+    }
+}
+
 std::string withPair(std::string cs, const std::string& pair) {
     if (!cs.empty() && cs.back() != ';')
         cs += ';';
@@ -222,8 +317,10 @@ void refuseLoadExtension(sqlite3_context* context, int, sqlite3_value**) {
 
 // Runs for every SQLite database opened in this process, the SQLite ODBC driver's too (it
 // shares the one SQLite library). That driver switches extension loading on for every
-// connection, so SQL text of a setup could otherwise load a library.
+// connection, so SQL text of a setup could otherwise load a library; and the SQL text of
+// a report must not write.
 int disableLoadExtension(sqlite3* db, char**, const sqlite3_api_routines*) {
+    guardSqliteWrites(db);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
     for (const int args : {1, 2})
         sqlite3_create_function(db, "load_extension", args, SQLITE_UTF8, nullptr,
@@ -244,10 +341,15 @@ std::string guardedOdbcConnectionString(const std::string& cs) {
         throw Error(format("连接字符串长 %zu 字节，超过了 %zu 字节的上限（ODBC 最多接受 %zu 字节，"
                            "余下的留给程序自己的属性），已拒绝",
                            cs.size(), kMaxSetupConnectionString, kMaxOdbcConnectionString));
+    if (driverLogsMayBeOn())
+        throw Error("odbcinst.ini 打开了 ODBC 驱动程序的日志，而程序无法在用户的缓存文件夹或临时"
+                    "文件夹中写入关闭日志的副本：为免用户名和密码写入日志，已拒绝连接");
     const ConnParts parts = parseConnectionString(cs);
     const ConnParts plain = plainSplit(cs);
     const Target target = targetOf(parts, plain);
+    refuseSqlOnConnect(parts, plain);
     checkAttributes(target.family, parts, plain);
+    keepCredentialsAtHome(target, parts, plain);
     const std::string guarded = withLogsOff(cs, target, parts);
     // A value whose brace or quote never closes would take the switches in.
     if (guarded != cs && parseConnectionString(guarded).size() != parts.size() + 2)

@@ -206,6 +206,7 @@ void DataSet::SetActive(bool on) {
     std::unique_ptr<ResultBuffer> buf;
     const bool table =
         commandType_ == CommandType::cmdTable || commandType_ == CommandType::cmdTableDirect;
+    p.procedureMayWrite = procedureMayWrite_;
     runStatement(p, [&](const ProgressFn& progress) {
         if (commandType_ == CommandType::cmdStoredProc)
             buf = p.callProcedure(commandText_, parameters_, progress);

@@ -152,6 +152,11 @@ public:
     // it has none or the command is no table.
     const std::vector<int>& KeyFields() const { return keyFields_; }
 
+    // Whether the stored procedure may change the database; off, it runs in a read-only
+    // session like every other report command. Takes effect at the next open.
+    bool ProcedureMayWrite() const { return procedureMayWrite_; }
+    void SetProcedureMayWrite(bool on) { procedureMayWrite_ = on; }
+
     // Stored-procedure parameters.
     void RefreshParameters();
     int ParameterCount() const { return static_cast<int>(parameters_.size()); }
@@ -250,6 +255,7 @@ private:
 
     Connection* connection_;
     CommandType commandType_ = CommandType::cmdText;
+    bool procedureMayWrite_ = false;
     std::string commandText_;
     bool active_ = false;
     State state_ = State::Inactive;

@@ -23,7 +23,7 @@ bool holds(std::string_view names, std::string_view key) {
 const FamilyRules kPostgreSQLRules{
     "servername server port username uid password pwd database sslmode ca readonly a0 "
     "protocol a1 fakeoidindex a2 showoidcolumn a3 rowversioning a4 showsystemtables a5 "
-    "connsettings a6 fetch a7 socket a8 unknownsizes a9 maxvarcharsize b0 "
+    "fetch a7 socket a8 unknownsizes a9 maxvarcharsize b0 "
     "maxlongvarcharsize b1 optimizer b4 ksqo b5 usedeclarefetch b6 textaslongvarchar b7 "
     "unknownsaslongvarchar b8 boolsaschar b9 parse c0 extrasystableprefixes c2 "
     "updatablecursors c4 lfconversion c5 trueisminus1 c6 byteaaslongvarbinary c7 "
@@ -38,7 +38,7 @@ const FamilyRules kPostgreSQLRules{
 // fingerprint files, the plugin folder and the saved file DSN are refused.
 const FamilyRules kMariaDBRules{
     "server servername uid user pwd password database db port socket tcpip namedpipe "
-    "initstmt conn_timeout read_timeout write_timeout auto_reconnect no_prompt charset "
+    "conn_timeout read_timeout write_timeout auto_reconnect no_prompt charset "
     "interactive forwardonly schemanoerror sslcipher sslverify tlspeerfp sslfp "
     "tlsversion forcetls tlskeypwd",
     "trace use_mycnf",

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace rg {
 namespace {
@@ -83,23 +84,128 @@ bool linkReplacing(const std::string& path, const std::string& target) {
     return false;
 }
 
-std::string makeQuiet() {
-    const std::string sysFolder = systemIniFolder();
-    std::ifstream in(sysFolder + "/" + envOr("ODBCINSTINI", "odbcinst.ini"), std::ios::binary);
-    if (!in)
-        return {};
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
-    const std::string quiet = withDriverLogsOff(text.str());
-    const std::string folder = cacheFolder();
-    // A process started by this program finds the copy in place already.
-    if (quiet == text.str() || folder.empty() || folder == sysFolder || !makeFolders(folder) ||
-        !writeReplacing(folder + "/odbcinst.ini", quiet) ||
-        !linkReplacing(folder + "/odbc.ini", sysFolder + "/odbc.ini"))
+    return text.str();
+}
+
+std::string systemIniText() {
+    return fileText(systemIniFolder() + "/" + envOr("ODBCINSTINI", "odbcinst.ini"));
+}
+
+std::string userIniText() {
+    const std::string home = envOr("HOME", "");
+    return home.empty() ? std::string() : fileText(home + "/.odbcinst.ini");
+}
+
+// A folder of this user's alone in the temporary folder, for a process without a home.
+std::string privateTempFolder() {
+    const std::string folder = envOr("TMPDIR", "/tmp") + "/reportgen-" + std::to_string(::getuid());
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return {};
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+        (st.st_mode & 077) != 0)
+        return {};
+    return folder + "/odbc";
+}
+
+bool writeCopy(const std::string& folder, const std::string& sysFolder, const std::string& text) {
+    return !folder.empty() && folder != sysFolder && makeFolders(folder) &&
+           writeReplacing(folder + "/odbcinst.ini", text) &&
+           linkReplacing(folder + "/odbc.ini", sysFolder + "/odbc.ini");
+}
+
+std::string makeQuiet() {
+    const std::string sysFolder = systemIniFolder();
+    const std::string quiet = quietOdbcinstIni(systemIniText(), userIniText());
+    // A process started by this program finds the copy in place already.
+    std::string folder = cacheFolder();
+    if (!writeCopy(folder, sysFolder, quiet)) {
+        folder = privateTempFolder();
+        if (!writeCopy(folder, sysFolder, quiet))
+            return {};
+    }
     ::setenv("ODBCSYSINI", folder.c_str(), 1);
     ::setenv("ODBCINSTINI", "odbcinst.ini", 1);
     return folder;
+}
+
+bool isLogKey(const std::string& key) {
+    return key == "commlog" || key == "debug" || key == "trace";
+}
+
+bool switchedOn(const std::string& value) {
+    const std::string v = asciiLower(trimmed(value));
+    return !(v.empty() || v == "0" || v == "no" || v == "off" || v == "false");
+}
+
+struct LogSwitch {
+    std::string section, key;
+};
+
+// The log switches an odbcinst.ini turns on, by section.
+std::vector<LogSwitch> logSwitchesOn(const std::string& ini) {
+    std::vector<LogSwitch> on;
+    std::istringstream in(ini);
+    std::string section;
+    for (std::string line; std::getline(in, line);) {
+        const std::string t = trimmed(line);
+        if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
+            section = t.substr(1, t.size() - 2);
+            continue;
+        }
+        const size_t eq = t.find('=');
+        if (eq == std::string::npos)
+            continue;
+        const std::string key = asciiLower(trimmed(t.substr(0, eq)));
+        if (isLogKey(key) && switchedOn(t.substr(eq + 1)))
+            on.push_back({section, key});
+    }
+    return on;
+}
+
+std::string joinedLines(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + "\n";
+    return out;
+}
+
+// `key` set to `value` in `section` of an INI text: the entry replaced where it stands, added
+// after the section's header, or the section added at the end.
+std::string withEntry(const std::string& ini, const std::string& section, const std::string& key,
+                      const std::string& value) {
+    std::vector<std::string> lines;
+    std::istringstream in(ini);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    std::string current;
+    size_t header = std::string::npos;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string t = trimmed(lines[i]);
+        if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
+            current = t.substr(1, t.size() - 2);
+            if (equalsIgnoringCase(current, section) && header == std::string::npos)
+                header = i;
+            continue;
+        }
+        const size_t eq = t.find('=');
+        if (eq != std::string::npos && equalsIgnoringCase(current, section) &&
+            equalsIgnoringCase(trimmed(t.substr(0, eq)), key)) {
+            lines[i] = key + "=" + value;
+            return joinedLines(lines);
+        }
+    }
+    if (header == std::string::npos) {
+        lines.push_back("[" + section + "]");
+        lines.push_back(key + "=" + value);
+    } else {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(header) + 1, key + "=" + value);
+    }
+    return joinedLines(lines);
 }
 
 } // namespace
@@ -129,9 +235,21 @@ std::string withDriverLogsOff(const std::string& ini) {
     return out;
 }
 
+std::string quietOdbcinstIni(const std::string& systemIni, const std::string& userIni) {
+    std::string quiet = withEntry(withDriverLogsOff(systemIni), "ODBC", "Trace", "No");
+    for (const LogSwitch& s : logSwitchesOn(userIni))
+        quiet = withEntry(quiet, s.section, s.key, s.key == "trace" ? "No" : "0");
+    return quiet;
+}
+
 std::string quietDriverLogs() {
     static const std::string folder = makeQuiet();
     return folder;
+}
+
+bool driverLogsMayBeOn() {
+    return quietDriverLogs().empty() &&
+           !(logSwitchesOn(systemIniText()).empty() && logSwitchesOn(userIniText()).empty());
 }
 
 } // namespace rg

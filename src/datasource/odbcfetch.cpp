@@ -1,4 +1,5 @@
 #include "datasource/odbcprovider.h"
+#include "datasource/readonlysql.h"
 
 #include "common/asciicase.h"
 #include "common/databaseerror.h"
@@ -63,11 +64,18 @@ std::unique_ptr<ResultBuffer> OdbcProvider::query(const std::string& text,
             buf->notice = skippedResultsNotice(skipped);
         return buf;
     };
-    if (postgres_)
-        if (auto buf = queryWithServerDateTexts(
-                text, plain, [this](const std::string& n) { return quoteIdentifier(n); }, kinds))
-            return std::move(*buf);
-    return plain(text);
+    checkReportStatement(text, sqlFamily_);
+    try {
+        setSessionWritable(false);
+        if (postgres_)
+            if (auto buf = queryWithServerDateTexts(
+                    text, plain, [this](const std::string& n) { return quoteIdentifier(n); },
+                    kinds))
+                return std::move(*buf);
+        return plain(text);
+    } catch (const DatabaseError& e) {
+        throw asWriteRefusal(e, text);
+    }
 }
 
 std::string skippedResultsNotice(int skipped) {

@@ -3,9 +3,11 @@
 #include "common/asciicase.h"
 #include "common/databaseerror.h"
 #include "common/displaytext.h"
+#include "datasource/readonlysql.h"
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace rg {
 
@@ -226,32 +228,44 @@ std::unique_ptr<ResultBuffer> OdbcProvider::call(const std::string& sql,
                                                  std::vector<Parameter>& params,
                                                  const ProgressFn& progress) {
     std::vector<ParamBuffer> buffers(params.size());
+    std::optional<WritableScope> writable;
+    if (procedureMayWrite)
+        writable.emplace(*this);
+    else
+        setSessionWritable(false);
     CancellableStmt st(*this);
-    auto buf = run(
-        st,
-        [&](Stmt& s) {
-            prepare(s, sql);
-            for (size_t i = 0; i < params.size(); ++i) {
-                const Parameter& p = params[i];
-                SQLSMALLINT io = SQL_PARAM_INPUT;
-                if (p.Direction == ParameterDirection::Output ||
-                    p.Direction == ParameterDirection::ReturnValue)
-                    io = SQL_PARAM_OUTPUT;
-                else if (p.Direction == ParameterDirection::InputOutput)
-                    io = SQL_PARAM_INPUT_OUTPUT;
-                // A typed-in text travels as the parameter's own type, so that the server
-                // finds the overload it belongs to.
-                Value v = io == SQL_PARAM_OUTPUT ? Value::null() : p.Value();
-                if (v.type() == Value::Type::Text && p.Kind != FieldKind::String &&
-                    p.Kind != FieldKind::Memo)
-                    v = valueFromText(p.Kind, v.asText());
-                bindValue(s, static_cast<SQLUSMALLINT>(i + 1), v, buffers[i], io, sqlTypeOf(p.Kind),
-                          io == SQL_PARAM_INPUT ? 0 : std::max(p.Size, 256),
-                          io != SQL_PARAM_INPUT && outputsAsResult_);
-            }
-            s.check(SQLExecute(s.h));
-        },
-        progress, false, false);
+    std::unique_ptr<ResultBuffer> buf;
+    try {
+        buf = run(
+            st,
+            [&](Stmt& s) {
+                prepare(s, sql);
+                for (size_t i = 0; i < params.size(); ++i) {
+                    const Parameter& p = params[i];
+                    SQLSMALLINT io = SQL_PARAM_INPUT;
+                    if (p.Direction == ParameterDirection::Output ||
+                        p.Direction == ParameterDirection::ReturnValue)
+                        io = SQL_PARAM_OUTPUT;
+                    else if (p.Direction == ParameterDirection::InputOutput)
+                        io = SQL_PARAM_INPUT_OUTPUT;
+                    // A typed-in text travels as the parameter's own type, so that the server
+                    // finds the overload it belongs to.
+                    Value v = io == SQL_PARAM_OUTPUT ? Value::null() : p.Value();
+                    if (v.type() == Value::Type::Text && p.Kind != FieldKind::String &&
+                        p.Kind != FieldKind::Memo)
+                        v = valueFromText(p.Kind, v.asText());
+                    bindValue(s, static_cast<SQLUSMALLINT>(i + 1), v, buffers[i], io,
+                              sqlTypeOf(p.Kind), io == SQL_PARAM_INPUT ? 0 : std::max(p.Size, 256),
+                              io != SQL_PARAM_INPUT && outputsAsResult_);
+                }
+                s.check(SQLExecute(s.h));
+            },
+            progress, false, false);
+    } catch (const DatabaseError& e) {
+        if (isWriteRefusal(e))
+            throw procedureWriteRefusal(e, sql);
+        throw;
+    }
     // Output values arrive once every result of the call has been read; MariaDB's
     // driver hands them over as one more result, which fills the bound buffers when read.
     if (const int skipped = skipFurtherResults(st, params))
@@ -315,6 +329,7 @@ bool OdbcProvider::onlyOutputs(const ResultBuffer& buf, const std::vector<Parame
 void OdbcProvider::applyChange(const RowChange& change) {
     std::vector<Value> values;
     const std::string sql = changeSql(*this, change, values);
+    const WritableScope writable(*this);
     SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
                       0);
     auto endTransaction = [&](SQLSMALLINT how) {

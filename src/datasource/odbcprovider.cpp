@@ -74,6 +74,12 @@ OdbcProvider::OdbcProvider(const std::string& cs) {
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
     SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
+    // The driver manager's trace would write the connection string, password and all,
+    // wherever the user's or the system's configuration says.
+    SQLSetConnectAttr(dbc_, SQL_ATTR_TRACE, reinterpret_cast<SQLPOINTER>(SQL_OPT_TRACE_OFF), 0);
+    // A hint that some drivers follow; the server's read-only session is what holds.
+    SQLSetConnectAttr(dbc_, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY),
+                      0);
     const bool postgres =
         asciiLower(connValue(parseConnectionString(cs), "Driver")).find("postgres") !=
         std::string::npos;
@@ -115,12 +121,14 @@ OdbcProvider::OdbcProvider(const std::string& cs) {
         defaultOwner_ = currentCatalog();
     else if (schemaUsage != 0)
         defaultOwner_ = currentSchema();
+    chooseReadOnlySession();
 }
 
 void OdbcProvider::connect(const std::string& cs) {
     SQLCHAR out[2048];
     SQLSMALLINT outLen = 0;
     // Never a login prompt: a missing password is the driver's error.
+    const SqliteOpeningScope sqliteOpening(sqliteGate_);
     const SQLRETURN rc =
         SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), odbcConnectionStringLength(cs), out,
                          sizeof out, &outLen, SQL_DRIVER_NOPROMPT);

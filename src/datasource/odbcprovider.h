@@ -8,6 +8,8 @@
 
 #include "datasource/odbchandle.h"
 #include "datasource/provider.h"
+#include "datasource/readonlysql.h"
+#include "datasource/sqliteguard.h"
 
 #include <functional>
 #include <mutex>
@@ -96,6 +98,25 @@ private:
 
     // Connecting
     void connect(const std::string& cs);
+
+    // Read-only reports: the server's read-only session, asked for again before every
+    // statement (a statement may have switched it off), and the scope of the user's own
+    // writes.
+    void chooseReadOnlySession();
+    void setSessionWritable(bool writable);
+    void runSessionStatement(const std::string& sql);
+    // The user's own change, or a procedure the setup allows to write: the session and the
+    // SQLite ODBC driver's database take writes until the scope ends.
+    class WritableScope {
+    public:
+        explicit WritableScope(OdbcProvider& p);
+        ~WritableScope();
+        WritableScope(const WritableScope&) = delete;
+        WritableScope& operator=(const WritableScope&) = delete;
+
+    private:
+        OdbcProvider& p_;
+    };
     std::string driverName();
     std::string currentCatalog();
     std::string currentSchema();
@@ -138,6 +159,9 @@ private:
     int bitDigits(odbc::Stmt& st, size_t c, SQLSMALLINT type, SQLULEN size);
     std::string attribute(odbc::Stmt& st, size_t c, SQLUSMALLINT field);
 
+    SqliteWriteGate sqliteGate_; // the SQLite ODBC driver's database
+    std::string readOnlySession_, readWriteSession_;
+    SqlFamily sqlFamily_ = SqlFamily::Any; // whose rules the report statements are read by
     SQLHENV env_ = SQL_NULL_HENV;
     SQLHDBC dbc_ = SQL_NULL_HDBC;
     std::mutex runningMutex_;

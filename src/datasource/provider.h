@@ -68,6 +68,9 @@ public:
     virtual void cancel() = 0;
     // Seconds a statement may run, 0 for no limit (the connection string's "Query Timeout").
     int queryTimeout = 0;
+    // Whether a stored procedure may change the database; every other statement of a
+    // report only reads.
+    bool procedureMayWrite = false;
 
     // Columns of the table's primary key, empty when it has none.
     virtual std::vector<std::string> primaryKey(const std::string& schema,

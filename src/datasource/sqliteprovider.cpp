@@ -1,6 +1,9 @@
 #include "datasource/sqliteprovider.h"
 
+#include "datasource/connguard.h"
+#include "datasource/readonlysql.h"
 #include "datasource/sqlitefetch.h"
+#include "datasource/sqliteguard.h"
 
 #include "common/asciicase.h"
 #include "common/bigdecimal.h"
@@ -130,22 +133,36 @@ FieldKind sqliteKindOf(const std::string& declaredType, int* size) {
     return FieldKind::String;
 }
 
-SqliteProvider::SqliteProvider(const std::string& path) {
-    // No file is created for a wrong path: a missing database is an error. One connection
-    // serves one thread, so SQLite's per-call locking is left out.
+namespace {
+
+// No file is created for a wrong path: a missing database is an error. One connection
+// serves one thread, so SQLite's per-call locking is left out.
+sqlite3* openDatabase(const std::string& path, int mode) {
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, mode | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        const long code = db ? sqlite3_extended_errcode(db) : rc;
+        sqlite3_close(db);
+        throw DatabaseError(msg + ": " + path, {}, code);
+    }
+    sqlite3_busy_timeout(db, 5000);
+    return db;
+}
+
+} // namespace
+
+// Reports read the file through a read-only connection; the user's own changes go through
+// a second one, opened for writing when the first change comes.
+SqliteProvider::SqliteProvider(const std::string& path) : path_(path) {
     std::error_code ec;
     if (path != ":memory:" && !std::filesystem::exists(path, ec))
         throw DatabaseError("找不到数据库文件：" + path);
-    const int rc =
-        sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        const std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-        const long code = db_ ? sqlite3_extended_errcode(db_) : rc;
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw DatabaseError(msg + ": " + path, {}, code);
+    guardSqliteExtensions();
+    {
+        const SqliteOpeningScope reading(readGate_);
+        db_ = openDatabase(path, SQLITE_OPEN_READONLY);
     }
-    sqlite3_busy_timeout(db_, 5000);
     sqlite3_create_function_v2(db_, "RG_SUM", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                nullptr, exactSumStep, exactSumFinal, nullptr);
     // Statements that order texts as the program does (code page order) name this collation.
@@ -159,6 +176,7 @@ SqliteProvider::SqliteProvider(const std::string& path) {
 }
 
 SqliteProvider::~SqliteProvider() {
+    sqlite3_close(writer_.load());
     sqlite3_close(db_);
 }
 
@@ -166,15 +184,26 @@ SqliteProvider::~SqliteProvider() {
 // opened without its mutex; it ends the running step with SQLITE_INTERRUPT.
 void SqliteProvider::cancel() {
     sqlite3_interrupt(db_);
+    if (sqlite3* w = writer_.load())
+        sqlite3_interrupt(w);
 }
 
-void SqliteProvider::fail() {
-    throw DatabaseError(sqlite3_errmsg(db_), {}, sqlite3_extended_errcode(db_));
+sqlite3* SqliteProvider::writer() {
+    if (sqlite3* w = writer_.load())
+        return w;
+    sqlite3* w = openDatabase(path_, SQLITE_OPEN_READWRITE);
+    writer_.store(w);
+    return w;
 }
 
-void SqliteProvider::exec(const char* sql) {
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        fail();
+void SqliteProvider::fail(sqlite3* db) {
+    db = db ? db : db_;
+    throw DatabaseError(sqlite3_errmsg(db), {}, sqlite3_extended_errcode(db));
+}
+
+void SqliteProvider::exec(sqlite3* db, const char* sql) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(db);
 }
 
 void SqliteProvider::listTables(std::vector<std::string>& list, bool includeSystem) {
@@ -219,13 +248,22 @@ std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql,
                                                     const std::vector<Value>& params,
                                                     const std::vector<FieldKind>& kinds,
                                                     const ProgressFn& progress) {
+    checkReportStatement(sql, SqlFamily::SQLite);
     Stmt st;
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, &tail) !=
-        SQLITE_OK)
+    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, nullptr) !=
+        SQLITE_OK) {
+        if (sqlite3_errcode(db_) == SQLITE_AUTH)
+            throw DatabaseError(writeRefusalMessage(sql, sqlite3_errmsg(db_)), {},
+                                sqlite3_extended_errcode(db_));
         fail();
+    }
     if (!st.s)
         throw DatabaseError("Command text does not return a result set");
+    // Behind the authorizer, in case a statement slips past it. SQLite counts a pragma
+    // that only reads (journal_mode without a value) as writing; the authorizer has
+    // already vetted pragmas by name and value.
+    if (!sqlite3_stmt_readonly(st.s) && !startsWithWord(sql, "PRAGMA"))
+        throw DatabaseError(writeRefusalMessage(sql, "这条语句会写入数据库"));
     for (size_t i = 0; i < params.size(); ++i)
         bindValue(st.s, static_cast<int>(i) + 1, params[i]);
     auto buf = std::make_unique<ResultBuffer>();
@@ -311,23 +349,24 @@ std::vector<std::string> SqliteProvider::primaryKey(const std::string&, const st
 void SqliteProvider::applyChange(const RowChange& change) {
     std::vector<Value> params;
     const std::string sql = changeSql(*this, change, params);
-    exec("SAVEPOINT rg_change");
+    sqlite3* w = writer();
+    exec(w, "SAVEPOINT rg_change");
     try {
         Stmt st;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr) != SQLITE_OK)
-            fail();
+        if (sqlite3_prepare_v2(w, sql.c_str(), -1, &st.s, nullptr) != SQLITE_OK)
+            fail(w);
         for (size_t i = 0; i < params.size(); ++i)
             bindValue(st.s, static_cast<int>(i) + 1, params[i]);
         if (sqlite3_step(st.s) != SQLITE_DONE)
-            fail();
-        const int touched = sqlite3_changes(db_);
+            fail(w);
+        const int touched = sqlite3_changes(w);
         if (touched != 1)
             throw DatabaseError(rowCountMessage(touched));
     } catch (...) {
-        sqlite3_exec(db_, "ROLLBACK TO rg_change; RELEASE rg_change", nullptr, nullptr, nullptr);
+        sqlite3_exec(w, "ROLLBACK TO rg_change; RELEASE rg_change", nullptr, nullptr, nullptr);
         throw;
     }
-    exec("RELEASE rg_change");
+    exec(w, "RELEASE rg_change");
 }
 
 } // namespace rg

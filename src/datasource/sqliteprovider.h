@@ -4,6 +4,9 @@
 // ODBC driver gives the same declared column types.
 
 #include "datasource/provider.h"
+#include "datasource/sqliteguard.h"
+
+#include <atomic>
 
 struct sqlite3;
 
@@ -35,12 +38,15 @@ public:
     void applyChange(const RowChange& change) override;
     void cancel() override;
 
-    sqlite3* handle() const { return db_; }
-
 private:
-    [[noreturn]] void fail();
-    void exec(const char* sql);
-    sqlite3* db_ = nullptr;
+    [[noreturn]] void fail(sqlite3* db = nullptr);
+    void exec(sqlite3* db, const char* sql);
+    sqlite3* writer();
+
+    std::string path_;
+    SqliteWriteGate readGate_;              // never opens
+    sqlite3* db_ = nullptr;                 // read-only: every report statement
+    std::atomic<sqlite3*> writer_{nullptr}; // the user's own changes
 };
 
 } // namespace rg

@@ -9,6 +9,7 @@
 #include "grid/summaryrules.h"
 #include "setup/chartstate.h"
 #include "setup/gridstate.h"
+#include "setup/procedurewrites.h"
 #include "setup/setup.h"
 
 #include <charconv>
@@ -262,6 +263,22 @@ void applyPlacement(DataSet& dataset, TSetup& setup, std::optional<RowPlacement>
                                              : RowPlacement::Auto);
 }
 
+// A procedure writes only where the setup asks for it and the user has allowed it for this
+// file; otherwise it runs read-only, and the notice says so.
+std::string applyProcedureWrites(ReportObjects r, TSetup& setup) {
+    const std::string wanted = setup.ReadProcedureMayWrite();
+    if (!wanted.empty() && wanted != "0" && wanted != "1")
+        throw Error("设置文件中的 [StoredProcedure] 无法使用：MayWrite 应为 0 或 1，而不是“" +
+                    wanted + "”");
+    const bool procedure = r.dataset.GetCommandType() == CommandType::cmdStoredProc;
+    const ProcedureWrite w{setup.FileName(), r.conn.ConnectionString(), r.dataset.CommandText()};
+    const bool allowed = procedure && wanted == "1" && ProcedureWritesApproved(w);
+    r.dataset.SetProcedureMayWrite(allowed);
+    if (!procedure || wanted != "1" || allowed)
+        return {};
+    return "设置文件允许存储过程“" + w.procedure + "”修改数据库，但你还没有同意：这次它只读运行。";
+}
+
 std::string applySetupFile(ReportObjects r, const std::string& fileName,
                            std::optional<RowPlacement> placement) {
     TSetup setup(fileName);
@@ -284,6 +301,7 @@ std::string applySetupFile(ReportObjects r, const std::string& fileName,
         }
     }
     applyPlacement(r.dataset, setup, placement);
+    const std::string writesNotice = applyProcedureWrites(r, setup);
     // The rows are read once, when the whole setup is applied.
     GroupingUpdate oneLoad(r.grid);
     r.dataset.Open();
@@ -300,7 +318,9 @@ std::string applySetupFile(ReportObjects r, const std::string& fileName,
     oneLoad.end();
     if (GroupChart* chart = GroupChart::of(r.grid))
         RestoreChartState(setup, *chart);
-    return skippedNotice(skipped);
+    const std::string notice = skippedNotice(skipped);
+    return notice.empty() || writesNotice.empty() ? notice + writesNotice
+                                                  : notice + "\n" + writesNotice;
 }
 
 } // namespace
@@ -309,6 +329,17 @@ std::string LoadSetup(ReportObjects r, const std::string& fileName,
                       std::optional<RowPlacement> placement) {
     return withDatabaseContext("打开报表“" + reportName(fileName) + "”失败",
                                [&] { return applySetupFile(r, fileName, placement); });
+}
+
+std::optional<ProcedureWrite> UnapprovedProcedureWrite(const std::string& fileName) {
+    TSetup setup(fileName);
+    if (setup.ReadAll() || setup.ReadProcedureMayWrite() != "1" ||
+        CommandTypeFromName(setup.ReadCommandType()) != CommandType::cmdStoredProc)
+        return std::nullopt;
+    ProcedureWrite w{fileName, setup.ReadConnString(), setup.ReadCommandText()};
+    if (ProcedureWritesApproved(w))
+        return std::nullopt;
+    return w;
 }
 
 void SaveSetup(ReportObjects r, const std::string& fileName) {
@@ -356,8 +387,14 @@ void SaveSetup(ReportObjects r, const std::string& fileName) {
         setup.WriteServerSummaryEnabled(onServer ? "1" : "0");
         setup.WriteServerThreshold(std::to_string(r.dataset.ServerThreshold()));
     }
+    // The user who saves the box ticked allows it for the file saved.
+    const bool procedure = r.dataset.GetCommandType() == CommandType::cmdStoredProc;
+    if (procedure && r.dataset.ProcedureMayWrite())
+        setup.WriteProcedureMayWrite("1");
     if (const std::error_code ec = setup.EndReport())
         throw Error(format("无法保存设置文件“%s”：%s", fileName.c_str(), reasonText(ec).c_str()));
+    if (procedure && r.dataset.ProcedureMayWrite())
+        ApproveProcedureWrites({fileName, r.conn.ConnectionString(), r.dataset.CommandText()});
 }
 
 } // namespace rg

@@ -5,6 +5,7 @@
 
 #include "datasource/dataset.h"
 #include "grid/grid.h"
+#include "setup/procedurewrites.h"
 
 #include <optional>
 #include <string>
@@ -45,6 +46,10 @@ void ApplySummary(TdxDBGrid& grid, int fieldIndex, const std::string& kindName,
 // when given, takes the place of where the file says the rows are summarized.
 std::string LoadSetup(ReportObjects report, const std::string& fileName,
                       std::optional<RowPlacement> placement = std::nullopt);
+
+// The stored procedure a settings file lets write, when the user has not allowed that yet
+// for this file: what the window asks about before the first open.
+std::optional<ProcedureWrite> UnapprovedProcedureWrite(const std::string& fileName);
 
 // Writes the current setup into a settings file, in one write that replaces whatever
 // report the file held; sections of other programs stay. Throws rg::Error naming the

@@ -42,6 +42,8 @@ constexpr std::string_view kChartSection = "Chart";
 constexpr std::string_view kServerSection = "ServerSummary";
 constexpr std::string_view kServerEnabledKey = "Enabled";
 constexpr std::string_view kServerThresholdKey = "Threshold";
+constexpr std::string_view kProcedureSection = "StoredProcedure";
+constexpr std::string_view kProcedureMayWriteKey = "MayWrite";
 // A list is "Count" entries keyed 1, 2, ...: entries beyond the count, left by a longer
 // list written entry by entry, are not part of it.
 constexpr std::string_view kCountKey = "Count";
@@ -54,7 +56,7 @@ const std::vector<std::string_view> kReportSections = {
     kHiddenSection,      kWidthSection,      kSortSection,
     kFilterSection,      kFilterTextSection, kGroupRowSummarySection,
     kMoreSummarySection, kIntervalSection,   kCrossTableSection,
-    kChartSection,       kServerSection,
+    kChartSection,       kServerSection,     kProcedureSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -419,6 +421,13 @@ std::string TSetup::ReadServerThreshold() {
 }
 void TSetup::WriteServerThreshold(const std::string& Value) {
     WriteValue(kServerSection, kServerThresholdKey, Value);
+}
+
+std::string TSetup::ReadProcedureMayWrite() {
+    return ReadValue(kProcedureSection, kProcedureMayWriteKey);
+}
+void TSetup::WriteProcedureMayWrite(const std::string& Value) {
+    WriteValue(kProcedureSection, kProcedureMayWriteKey, Value);
 }
 
 } // namespace rg

@@ -98,6 +98,10 @@ public:
     std::string ReadServerThreshold();
     void WriteServerThreshold(const std::string& Value);
 
+    // Whether the stored procedure may change the database: "1", else empty.
+    std::string ReadProcedureMayWrite();
+    void WriteProcedureMayWrite(const std::string& Value);
+
     // The cross table: its field, the interval name of its values, the cells' summary kind
     // and field. Nothing is written for an empty field; a file without one reads as such.
     struct CrossTableEntries {

@@ -196,6 +196,8 @@ TEST_F(Pg, OutputParametersComeBack) {
     EXPECT_DOUBLE_EQ(ds.Parameters(2).Value().asDouble(), 220);
     ds.Close();
 
+    // A procedure that changes data, which a setup must allow.
+    ds.SetProcedureMayWrite(true);
     ds.SetCommandText("bump_qty");
     ds.RefreshParameters();
     ASSERT_EQ(ds.ParameterCount(), 2);
@@ -209,7 +211,9 @@ TEST_F(Pg, OutputParametersComeBack) {
 // The only test that changes data (ctest runs the others beside it): it starts from the
 // rows the schema script wrote.
 TEST_F(Pg, PostAndDeleteTouchExactlyOneRow) {
+    ds.SetProcedureMayWrite(true);
     open(CommandType::cmdStoredProc, "reset_edit_tables");
+    ds.SetProcedureMayWrite(false);
     open(CommandType::cmdTable, "guarded");
     ds.Edit();
     ds.SetFieldValue(1, Value::fromInt(11));

@@ -416,6 +416,16 @@ void Tfrmquorvel::nvbarItemClick(TdxNavBarItem* Sender) {
     openReport(path, Sender->Caption(), Sender->Caption() + QStringLiteral(".ini"), true);
 }
 
+// A setup that lets its stored procedure write is asked about before its first open: it
+// may come from someone else.
+void Tfrmquorvel::askProcedureWrites(const std::string& path) {
+    const std::optional<rg::ProcedureWrite> w = rg::UnapprovedProcedureWrite(path);
+    if (w && QMessageBox::question(
+                 this, windowTitle(), QString::fromStdString(rg::procedureWriteQuestion(*w)),
+                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes)
+        rg::ApproveProcedureWrites(*w);
+}
+
 void Tfrmquorvel::openReport(const std::string& path, const QString& name, const QString& fileName,
                              bool listed) {
     const bool wasOpen = dataset->Active();
@@ -424,6 +434,7 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
     try {
         if (listed)
             requireSetupFile(path);
+        askProcedureWrites(path);
         skipped = rg::LoadSetup({*conn, *dataset, *dxDBGrid}, path);
     } catch (const std::exception& e) {
         const bool cancelled = dynamic_cast<const Cancelled*>(&e) != nullptr;

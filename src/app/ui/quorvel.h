@@ -153,6 +153,7 @@ private:
     void showLoadNotices(const std::string& skipped);
     // Loads a setup file as the report `name` (its file name `fileName`; `listed` when
     // clicked in the left bar): the whole report shows, or none of it.
+    void askProcedureWrites(const std::string& path);
     void openReport(const std::string& path, const QString& name, const QString& fileName,
                     bool listed);
     // Takes every trace of a report off the screen: columns, grouping, footers, summaries,

@@ -4,6 +4,7 @@
 #include "datasource/connstring.h"
 #include "datasource/dataset.h"
 #include "datasource/oledb.h"
+#include "datasource/passwordmask.h"
 #include "datasource/ui/connhelp.h"
 #include "datasource/ui/connproperties.h"
 #include "datasource/ui/dialogparts.h"
@@ -27,6 +28,10 @@ constexpr int kMaxPath = 260;
 
 // The ODBC string an OLE DB string runs as; the string itself when it is not one or
 // cannot be translated (opening it then says why).
+QString masked(const QString& s) {
+    return QString::fromStdString(maskedPasswords(s.toStdString()));
+}
+
 QString odbcTranslation(const QString& s) {
     try {
         return QString::fromStdString(odbcFromOleDb(s.toStdString()));
@@ -141,13 +146,13 @@ QString TConnEditForm::ChooseConnectionString(const QString& initial) {
         else
             DataLinkFile->setEditText(path);
     } else {
-        ConnectionString->setText(initial);
+        ConnectionString->setText(masked(initial));
         UseConnectionString->setChecked(true);
         // An OLE DB string of the original program is shown as the ODBC string it runs as;
         // left as shown, the initial string stays, so the setup still opens over there.
         const QString translated = odbcTranslation(initial);
         if (translated != initial) {
-            ConnectionString->setText(translated);
+            ConnectionString->setText(masked(translated));
             TranslatedNote->setText(
                 tr("Shown as ODBC; saved as given (%1)")
                     .arg(QString::fromStdString(
@@ -158,10 +163,13 @@ QString TConnEditForm::ChooseConnectionString(const QString& initial) {
     SourceButtonClick();
     if (exec() != QDialog::Accepted)
         return initial;
-    if (UseConnectionString->isChecked())
-        return !TranslatedNote->isHidden() && ConnectionString->text() == odbcTranslation(initial)
-                   ? initial
-                   : ConnectionString->text();
+    if (UseConnectionString->isChecked()) {
+        const QString shown = TranslatedNote->isHidden() ? initial : odbcTranslation(initial);
+        if (!TranslatedNote->isHidden() && ConnectionString->text() == masked(shown))
+            return initial;
+        return QString::fromStdString(
+            withPasswordsRestored(ConnectionString->text().toStdString(), shown.toStdString()));
+    }
     QString file = DataLinkFile->currentText();
     if (file.isEmpty())
         return QString();

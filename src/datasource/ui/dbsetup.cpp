@@ -2,6 +2,8 @@
 
 #include "common/databaseerror.h"
 #include "common/ui/commandguard.h"
+#include "datasource/passwordmask.h"
+#include "datasource/readonlysql.h"
 #include "datasource/ui/adoconed.h"
 #include "datasource/ui/dialogparts.h"
 #include "datasource/ui/dropdownbox.h"
@@ -104,6 +106,10 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
 
     chkserversummary = place<QCheckBox>(Panel1, "chkserversummary", 356, 324, 130, 17);
     chkserversummary->setText(QString::fromUtf8("在服务器上汇总"));
+    chkprocedurewrites = place<QCheckBox>(Panel1, "chkprocedurewrites", 8, 324, 126, 17);
+    chkprocedurewrites->setText(QString::fromUtf8(kProcedureMayWriteBox));
+    chkprocedurewrites->setToolTip(QString::fromUtf8(
+        "报表只读数据库。勾选后存储过程可以修改数据库；别人的设置文件打开前会先问你。"));
 
     btnok = placeButton(Panel1, "btnok", "确认", 136, 320);
     btnok->setDefault(true);
@@ -115,7 +121,8 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     setTabOrder(txtstorcprocedure, btncancel);
     setTabOrder(btncancel, btnok);
     setTabOrder(btnok, chkserversummary);
-    setTabOrder(chkserversummary, DBGridEh1);
+    setTabOrder(chkserversummary, chkprocedurewrites);
+    setTabOrder(chkprocedurewrites, DBGridEh1);
 
     ConnectionString->OnKeyPress = [this](int key) { return ConnectionStringKeyPress(key); };
     connect(ConnectionString, &QComboBox::activated, this, [this] { ConnectionStringClick(); });
@@ -133,6 +140,8 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     connect(N1, &QAction::triggered, this, [this] { guardCommand([this] { N1Click(); }); });
     connect(chkserversummary, &QCheckBox::clicked, this,
             [this] { guardCommand([this] { chkserversummaryClick(); }); });
+    connect(chkprocedurewrites, &QCheckBox::clicked, this,
+            [this] { guardCommand([this] { chkprocedurewritesClick(); }); });
     connect(btnok, &QPushButton::clicked, this, [this] { btnokClick(); });
     connect(btncancel, &QPushButton::clicked, this, [this] { btncancelClick(); });
     // The grid's current row is the data set's current record.
@@ -156,7 +165,8 @@ void TFRMDBSETUP::AssignDataSet(rg::DataSet& dataSet) {
 void TFRMDBSETUP::AssignConnection(rg::Connection& connection) {
     connection_ = &connection;
     // The data set was created on this connection and stays on it.
-    ConnectionString->setEditText(QString::fromStdString(connection.ConnectionString()));
+    ConnectionString->setEditText(
+        QString::fromStdString(maskedPasswords(connection.ConnectionString())));
     const QString command = QString::fromStdString(dataSet_->CommandText());
     switch (dataSet_->GetCommandType()) {
     case CommandType::cmdText:
@@ -179,6 +189,14 @@ void TFRMDBSETUP::showPlacement() {
     const QSignalBlocker quiet(chkserversummary);
     chkserversummary->setChecked(dataSet_->GetRowPlacement() == RowPlacement::Server);
     chkserversummary->setEnabled(dataSet_->GetCommandType() != CommandType::cmdStoredProc);
+    const QSignalBlocker quietWrites(chkprocedurewrites);
+    chkprocedurewrites->setChecked(dataSet_->ProcedureMayWrite());
+    chkprocedurewrites->setEnabled(dataSet_->GetCommandType() == CommandType::cmdStoredProc);
+}
+
+// Takes effect at the procedure's next run, so that a click never runs it.
+void TFRMDBSETUP::chkprocedurewritesClick() {
+    dataSet_->SetProcedureMayWrite(chkprocedurewrites->isChecked());
 }
 
 // The placement holds only from an open on, so an open data set opens again where the box
@@ -215,10 +233,12 @@ bool TFRMDBSETUP::ConnectionStringKeyPress(int key) {
 
 void TFRMDBSETUP::EditConnStrClick() {
     connection_->Close();
-    connection_->SetConnectionString(ConnectionString->currentText().toStdString());
+    connection_->SetConnectionString(withPasswordsRestored(
+        ConnectionString->currentText().toStdString(), connection_->ConnectionString()));
     if (!RunConnectionEditor(*connection_, this))
         return;
-    ConnectionString->setEditText(QString::fromStdString(connection_->ConnectionString()));
+    ConnectionString->setEditText(
+        QString::fromStdString(maskedPasswords(connection_->ConnectionString())));
     ConnectionStringClick();
 }
 

@@ -52,6 +52,7 @@ public:
     void MasterTableNameClick();
     void N1Click();
     void chkserversummaryClick();
+    void chkprocedurewritesClick();
     void btnokClick();
     void btncancelClick();
     // Runs the command on the data set; an error is shown at once and leaves it closed.
@@ -75,6 +76,8 @@ public:
     // Groups, footers and filters computed by the database server; a stored procedure's
     // rows are always read whole.
     QCheckBox* chkserversummary;
+    // A stored procedure may change the database; every other command only reads.
+    QCheckBox* chkprocedurewrites;
     QPushButton* btnok;
     QPushButton* btncancel;
 
