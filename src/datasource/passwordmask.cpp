@@ -24,9 +24,18 @@ bool hasPassword(const ConnParts& parts) {
 std::string joined(const ConnParts& parts) {
     std::string out;
     for (const auto& [key, value] : parts) {
-        // A braced value comes back from the parser with its braces.
-        const bool braced = value.size() >= 2 && value.front() == '{' && value.back() == '}';
-        out += (out.empty() ? "" : ";") + key + "=" + (braced ? value : quoteConnValue(value));
+        // A braced value comes back from the parser with its braces and its "}}" read as
+        // one "}": it goes back braced, with the "}" doubled again.
+        std::string text;
+        if (value.size() >= 2 && value.front() == '{' && value.back() == '}') {
+            text = "{";
+            for (const char c : value.substr(1, value.size() - 2))
+                text += c == '}' ? "}}" : std::string(1, c);
+            text += "}";
+        } else {
+            text = quoteConnValue(value);
+        }
+        out += (out.empty() ? "" : ";") + key + "=" + text;
     }
     return out;
 }

@@ -228,12 +228,12 @@ void checkReportStatement(const std::string& sql, SqlFamily family) {
     for (const Dialect& d : dialectsOf(family)) {
         const Finding f = Scanner(sql, d).run();
         if (f.secondStatement != std::string_view::npos)
-            throw DatabaseError(
-                "报表命令只能是一条查询语句，分号之后还有“" +
-                excerpt(std::string_view(sql).substr(f.secondStatement), 40) + "”，已拒绝");
+            throw DatabaseError("报表命令只能是一条查询语句，分号之后还有“" +
+                                excerpt(std::string_view(sql).substr(f.secondStatement), 40) +
+                                "”，已拒绝");
         if (!f.forbidden.empty())
-            throw DatabaseError(
-                writeRefusalMessage(sql, asciiUpper(f.forbidden) + " 可以在服务器上写文件或运行程序"));
+            throw DatabaseError(writeRefusalMessage(sql, asciiUpper(f.forbidden) +
+                                                             " 可以在服务器上写文件或运行程序"));
     }
 }
 
@@ -275,9 +275,9 @@ DatabaseError asWriteRefusal(const DatabaseError& e, const std::string& sql) {
 }
 
 DatabaseError procedureWriteRefusal(const DatabaseError& e, const std::string& call) {
-    return DatabaseError(writeRefusalMessage(call, e.message()) + "。这个存储过程必须写入数据库时，" +
-                             "请在“设置数据源”中勾选“" + kProcedureMayWriteBox +
-                             "”；别人的设置文件还要在打开时同意",
+    return DatabaseError(writeRefusalMessage(call, e.message()) +
+                             "。这个存储过程必须写入数据库时，" + "请在“设置数据源”中勾选“" +
+                             kProcedureMayWriteBox + "”；别人的设置文件还要在打开时同意",
                          e.sqlState(), e.nativeCode());
 }
 

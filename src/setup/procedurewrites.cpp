@@ -83,10 +83,11 @@ void ApproveProcedureWrites(const ProcedureWrite& w) {
 }
 
 std::string procedureWriteQuestion(const ProcedureWrite& w) {
-    return format("设置文件“%s”允许存储过程“%s”修改数据库。\n\n设置文件可能来自别人：只有你信任它时才"
-                  "允许。允许这个存储过程修改数据库吗？\n\n选“否”时，存储过程在只读连接中运行，"
-                  "它要写入数据库时会被拒绝。",
-                  std::filesystem::path(w.setupFile).filename().c_str(), w.procedure.c_str());
+    return format(
+        "设置文件“%s”允许存储过程“%s”修改数据库。\n\n设置文件可能来自别人：只有你信任它时才"
+        "允许。允许这个存储过程修改数据库吗？\n\n选“否”时，存储过程在只读连接中运行，"
+        "它要写入数据库时会被拒绝。",
+        std::filesystem::path(w.setupFile).filename().c_str(), w.procedure.c_str());
 }
 
 } // namespace rg

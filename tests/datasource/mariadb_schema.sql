@@ -98,3 +98,7 @@ BEGIN
 END //
 
 DELIMITER ;
+
+-- Reports that try to write: a table to keep as it is.
+CREATE TABLE ro_rows (id integer PRIMARY KEY, name varchar(20));
+INSERT INTO ro_rows VALUES (1, 'a'), (2, 'b'), (3, 'c');

@@ -136,3 +136,10 @@ CREATE TABLE edge_fetch_chars (id integer PRIMARY KEY, name varchar(3), mark cha
   bits bit(3), wide bit(10));
 INSERT INTO edge_fetch_chars VALUES (1, '𠮷野家', '😀', 'happy 😀', B'101', B'1000000001'),
   (2, '野家𠮷', '甲', 'x', B'000', B'0000000000'), (3, NULL, NULL, NULL, NULL, NULL);
+
+-- Reports that try to write: a table to keep as it is, and a function that changes data.
+CREATE TABLE ro_rows (id integer PRIMARY KEY, name varchar(20));
+INSERT INTO ro_rows VALUES (1, 'a'), (2, 'b'), (3, 'c');
+CREATE TABLE ro_proc_rows (id integer PRIMARY KEY, name varchar(20));
+CREATE FUNCTION ro_remove_last() RETURNS SETOF ro_proc_rows LANGUAGE sql AS
+  'DELETE FROM ro_proc_rows WHERE id = (SELECT max(id) FROM ro_proc_rows) RETURNING *';

@@ -422,7 +422,8 @@ TEST_F(ConnEditor, OleDbStringsShowTheirTranslation) {
                          noteVisible = e.TranslatedNote->isVisible();
                      }),
               oledb);
-    EXPECT_EQ(shown, "Driver={FreeTDS};Server=srv;Database=erp;UID=sa;PWD=pw");
+    // The password shows masked.
+    EXPECT_EQ(shown, "Driver={FreeTDS};Server=srv;Database=erp;UID=sa;PWD=******");
     EXPECT_TRUE(noteVisible);
     EXPECT_TRUE(note.contains("SQLOLEDB.1")) << note.toStdString();
     EXPECT_EQ(choose(oledb,

@@ -186,8 +186,10 @@ TEST(GridViewInput, PostgreSQLRefusesADeleteAndTheRowStays) {
     DataSet ds(&conn);
     ds.SetCommandType(CommandType::cmdStoredProc);
     ds.SetCommandText("reset_grid_orders");
+    ds.SetProcedureMayWrite(true);
     ds.Open();
     ds.Close();
+    ds.SetProcedureMayWrite(false);
     ds.SetCommandType(CommandType::cmdTable);
     ds.SetCommandText("grid_regions");
     ds.Open();
