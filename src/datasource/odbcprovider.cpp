@@ -49,16 +49,26 @@ void refuseMissingSqliteFile(const std::string& cs) {
         throw DatabaseError("找不到数据库文件：" + database);
 }
 
-// Seconds a connect may wait for the server before the driver gives up, where the driver
-// takes SQL_ATTR_LOGIN_TIMEOUT (psqlODBC hands it to libpq as its connect timeout, MariaDB's
-// connector as its own unless CONN_TIMEOUT says otherwise).
-constexpr SQLULEN kLoginTimeoutSeconds = 30;
+// Seconds a connect may wait for the server before the driver gives up. psqlODBC takes
+// SQL_ATTR_LOGIN_TIMEOUT as libpq's connect timeout; MariaDB's connector ignores it while it
+// waits for the server's greeting, and takes CONN_TIMEOUT from the connection string.
+constexpr int kLoginTimeoutSeconds = 30;
 
-void limitLogin(SQLHDBC dbc, const std::string& cs) {
-    if (hasKey(parseConnectionString(cs), "CONN_TIMEOUT"))
-        return;
+std::string withLoginLimit(SQLHDBC dbc, const std::string& cs) {
     SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT,
-                      reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kLoginTimeoutSeconds)), 0);
+    const ConnParts parts = parseConnectionString(cs);
+    std::string driver = connValue(parts, "Driver");
+    if (const std::string dsn = connValue(parts, "DSN"); driver.empty() && !dsn.empty())
+        driver = profileValue(dsn, "Driver");
+    driver = asciiLower(driver);
+    const bool mariadb = driver.find("maria") != std::string::npos ||
+                         driver.find("maodbc") != std::string::npos ||
+                         driver.find("mysql") != std::string::npos;
+    if (!mariadb || hasKey(parts, "CONN_TIMEOUT"))
+        return cs;
+    return cs + (cs.empty() || cs.back() == ';' ? "" : ";") +
+           "CONN_TIMEOUT=" + std::to_string(kLoginTimeoutSeconds);
 }
 
 // psqlODBC hands Booleans over as texts, and without a cursor it holds a whole result in
@@ -133,10 +143,10 @@ OdbcProvider::OdbcProvider(const std::string& cs) {
         defaultOwner_ = currentSchema();
 }
 
-void OdbcProvider::connect(const std::string& cs) {
+void OdbcProvider::connect(const std::string& given) {
+    const std::string cs = withLoginLimit(dbc_, given);
     SQLCHAR out[2048];
     SQLSMALLINT outLen = 0;
-    limitLogin(dbc_, cs);
     // Never a login prompt: a missing password is the driver's error.
     const SQLRETURN rc =
         SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), odbcConnectionStringLength(cs), out,
