@@ -8,6 +8,7 @@
 #include "datasource/dataset.h"
 #include "datasource/statementrun.h"
 #include "freezingproxy.h"
+#include "silentserver.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace rg;
 using rgtest::errorOf;
@@ -96,4 +98,29 @@ TEST(FrozenServer, PostgresStatementsEndAtTheirTimeoutOrCancel) {
 
 TEST(FrozenServer, MariaDbStatementsEndAtTheirTimeoutOrCancel) {
     expectFrozenStatementsEnd(rgtest::mariadbConnectionString());
+}
+
+// A server that takes the connection and never greets: with no one to cancel (a runner
+// without a time limit) the connect still ends by itself, with the driver's error, once its
+// login timeout has passed.
+TEST(FrozenServer, AConnectToAServerThatNeverAnswersEndsByItself) {
+    rgtest::SilentServer server;
+    const std::string port = std::to_string(server.port());
+    const std::vector<std::string> strings{
+        "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + port + ";Database=x;Uid=a;Pwd=b",
+        "Driver={MariaDB Unicode};Server=127.0.0.1;Port=" + port + ";Database=x;Uid=a;Pwd=b"};
+    std::vector<std::string> errors(strings.size());
+    std::vector<std::thread> connects;
+    for (size_t i = 0; i < strings.size(); ++i)
+        connects.emplace_back([&, i] {
+            Connection conn;
+            conn.SetConnectionString(strings[i]);
+            errors[i] = errorOf([&] { conn.Open(); });
+        });
+    for (std::thread& t : connects)
+        t.join();
+    for (size_t i = 0; i < strings.size(); ++i) {
+        EXPECT_NE(errors[i], "(no error)") << strings[i];
+        EXPECT_NE(errors[i], "操作已取消。") << strings[i];
+    }
 }

@@ -6,8 +6,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cctype>
-#include <chrono>
 #include <regex>
 #include <stdexcept>
 
@@ -103,11 +101,6 @@ bool FreezingProxy::holdsTraffic() {
     return frozen_;
 }
 
-bool FreezingProxy::waitForHeldTraffic() {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::minutes(2), [this] { return frozen_; });
-}
-
 void FreezingProxy::thaw() {
     {
         std::lock_guard lock(mutex_);
@@ -121,7 +114,6 @@ void FreezingProxy::freeze(Pair& p, std::string chunk) {
     p.held = std::move(chunk);
     std::lock_guard lock(mutex_);
     frozen_ = true;
-    changed_.notify_all();
 }
 
 // Sends what each frozen pair held back and connects what was accepted while frozen.

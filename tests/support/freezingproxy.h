@@ -6,7 +6,6 @@
 // it keeps; from then on it forwards nothing in either direction, and accepts new connections
 // (a driver's cancel request) without forwarding them either, until it thaws.
 
-#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -28,8 +27,6 @@ public:
     void freezeOn(const std::string& marker);
     // Whether the proxy has frozen with a client's request held back. Does not wait.
     bool holdsTraffic();
-    // Waits until it does, for at most a generous bound; false when it never did.
-    bool waitForHeldTraffic();
     // Forwards again: what was held back, then everything as before.
     void thaw();
 
@@ -54,7 +51,6 @@ private:
     std::vector<Pair> pairs_;
     std::vector<int> held_; // accepted while frozen, not yet forwarded
     std::mutex mutex_;
-    std::condition_variable changed_;
     std::string marker_;
     bool frozen_ = false, thawing_ = false, stopping_ = false;
     std::thread thread_;
