@@ -13,6 +13,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,16 @@ namespace {
 // comma, which no number parser of the program reads. Numbers keep the point.
 void keepDecimalPoint() {
     std::setlocale(LC_NUMERIC, "C");
+}
+
+// A statement abandoned in a driver that never answered may still run on a thread of its
+// own: the process then ends without its static destructors, which would unload the driver
+// libraries under that thread, after writing out what it has to say.
+int leave(int status) {
+    if (!rg::driverWorkRunning())
+        return status;
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
 
 // `reportgen --run FILE.ini ...` writes a report without a window or a display.
@@ -50,7 +61,7 @@ int runFromCommandLine(int& argc, char* argv[], const std::vector<std::string>& 
     const int status = rg::runReport(options, errors);
     if (!errors.empty())
         std::fprintf(stderr, "%s\n", errors.c_str());
-    return status;
+    return leave(status);
 }
 
 } // namespace
@@ -78,5 +89,7 @@ int main(int argc, char* argv[]) {
     keepDecimalPoint();
     auto windows = rg::createStartWindows();
     windows->main->show();
-    return app.exec();
+    const int status = app.exec();
+    windows.reset();
+    return leave(status);
 }

@@ -42,45 +42,58 @@ void Connection::SetConnectionString(const std::string& s) {
 }
 
 bool Connection::Connected() const {
-    return provider_ != nullptr;
+    return provider_ && !provider_->givenUp;
 }
 
-void Connection::SetConnected(bool on) {
-    if (on == Connected())
-        return;
-    if (on) {
-        // What refused the connection (the connection string, a data link file, the driver)
-        // is the database's answer, whatever layer gave it.
-        try {
-            provider_ = connectOffThread(connectionString_);
-        } catch (const DatabaseError&) {
-            throw;
-        } catch (const Cancelled&) {
-            throw;
-        } catch (const Error& e) {
-            throw DatabaseError(e.what());
-        }
-        return;
-    }
+void Connection::letGo() {
     for (DataSet* d : dataSets_)
         d->Close();
     provider_.reset();
 }
 
+void Connection::SetConnected(bool on) {
+    if (on == Connected() && (on || !provider_))
+        return;
+    // A provider given up after an abandoned statement goes before a new one connects.
+    letGo();
+    if (!on)
+        return;
+    // What refused the connection (the connection string, a data link file, the driver) is
+    // the database's answer, whatever layer gave it.
+    try {
+        provider_ = connectOffThread(connectionString_);
+    } catch (const DatabaseError&) {
+        throw;
+    } catch (const Cancelled&) {
+        throw;
+    } catch (const Error& e) {
+        throw DatabaseError(e.what());
+    }
+}
+
 // Catalog calls wait on the server like any statement.
 void Connection::ListTableNames(std::vector<std::string>& list, bool includeSystem) {
     Open();
-    runStatement(*provider_, [&] { provider_->listTables(list, includeSystem); });
+    list = runStatement(*provider_, [list, includeSystem](Provider& q) mutable {
+        q.listTables(list, includeSystem);
+        return list;
+    });
 }
 
 void Connection::ListProcedureNames(std::vector<std::string>& list) {
     Open();
-    runStatement(*provider_, [&] { provider_->listProcedures(list); });
+    list = runStatement(*provider_, [list](Provider& q) mutable {
+        q.listProcedures(list);
+        return list;
+    });
 }
 
 void Connection::ListFieldNames(const std::string& table, std::vector<std::string>& list) {
     Open();
-    runStatement(*provider_, [&] { provider_->listFields(table, list); });
+    list = runStatement(*provider_, [table, list](Provider& q) mutable {
+        q.listFields(table, list);
+        return list;
+    });
 }
 
 Provider& Connection::provider() {
@@ -203,17 +216,26 @@ void DataSet::SetActive(bool on) {
     Provider& p = connection_->provider();
     if (openOnServer(p))
         return;
-    std::unique_ptr<ResultBuffer> buf;
-    const bool table =
-        commandType_ == CommandType::cmdTable || commandType_ == CommandType::cmdTableDirect;
+    // A procedure writes its output values back into the parameters.
+    struct Opened {
+        std::unique_ptr<ResultBuffer> buf;
+        std::vector<Parameter> parameters;
+    };
     p.procedureMayWrite = procedureMayWrite_;
-    runStatement(p, [&](const ProgressFn& progress) {
-        if (commandType_ == CommandType::cmdStoredProc)
-            buf = p.callProcedure(commandText_, parameters_, progress);
-        else
-            buf = p.query(table ? "SELECT * FROM " + p.tableReference(commandText_) : commandText_,
-                          progress);
-    });
+    Opened opened =
+        runStatement(p, [type = commandType_, text = commandText_, parameters = parameters_](
+                            Provider& q, const ProgressFn& progress) mutable {
+            std::unique_ptr<ResultBuffer> buf;
+            if (type == CommandType::cmdStoredProc)
+                buf = q.callProcedure(text, parameters, progress);
+            else if (type == CommandType::cmdTable || type == CommandType::cmdTableDirect)
+                buf = q.query("SELECT * FROM " + q.tableReference(text), progress);
+            else
+                buf = q.query(text, progress);
+            return Opened{std::move(buf), std::move(parameters)};
+        });
+    std::unique_ptr<ResultBuffer> buf = std::move(opened.buf);
+    parameters_ = std::move(opened.parameters);
     makeFields(*buf);
     impl_->buf = std::move(buf);
     impl_->identity = true;
@@ -306,7 +328,8 @@ void DataSet::RefreshParameters() {
         return;
     connection_->Open();
     Provider& p = connection_->provider();
-    runStatement(p, [&] { parameters_ = p.procedureParameters(commandText_); });
+    parameters_ =
+        runStatement(p, [text = commandText_](Provider& q) { return q.procedureParameters(text); });
 }
 
 Parameter& DataSet::Parameters(int i) {
@@ -639,9 +662,7 @@ void DataSet::Cancel() {
 std::vector<std::string> DataSet::keyColumnsOf(const std::string& schema,
                                                const std::string& table) {
     Provider& p = connection_->provider();
-    std::vector<std::string> key;
-    runStatement(p, [&] { key = p.primaryKey(schema, table); });
-    return key;
+    return runStatement(p, [schema, table](Provider& q) { return q.primaryKey(schema, table); });
 }
 
 // Whether a result column is a column of the base table: when the driver names the tables
@@ -717,7 +738,7 @@ void DataSet::Post() {
         // A change waits on the row's lock like any statement, where Cancel and the query
         // timeout reach it; a refusal throws and the edit stays pending.
         Provider& p = connection_->provider();
-        runStatement(p, [&] { p.applyChange(c); });
+        runStatement(p, [c](Provider& q) { q.applyChange(c); });
         ++m.changes;
     }
     for (int i : changedFields)
@@ -755,7 +776,7 @@ void DataSet::Delete() {
     RowChange c = changeFor(row);
     c.remove = true;
     Provider& p = connection_->provider();
-    runStatement(p, [&] { p.applyChange(c); });
+    runStatement(p, [c](Provider& q) { q.applyChange(c); });
     if (m.deleted.empty())
         m.deleted.assign(static_cast<size_t>(m.buf->rows), 0);
     m.deleted[static_cast<size_t>(row)] = 1;

@@ -38,7 +38,7 @@ public:
     bool Connected() const;
     // Connecting never asks for a login; errors carry the driver's text. Closing closes
     // every data set on the connection first, so none keeps rows of a database it no longer
-    // reaches.
+    // reaches; so does connecting anew after a statement was abandoned (statementrun.h).
     void SetConnected(bool on);
     void Open() { SetConnected(true); }
     void Close() { SetConnected(false); }
@@ -52,8 +52,11 @@ public:
 
 private:
     friend class DataSet;
+    void letGo();
     std::string connectionString_;
-    std::unique_ptr<Provider> provider_;
+    // Shared with a statement's worker; one given up after an abandoned statement counts as
+    // no connection, and the next open connects anew.
+    std::shared_ptr<Provider> provider_;
     std::vector<DataSet*> dataSets_; // registered by each data set for its lifetime
 };
 

@@ -40,12 +40,14 @@ bool DataSet::openOnServer(Provider& p) {
     if (placement_ == RowPlacement::Auto) {
         std::unique_ptr<ResultBuffer> count;
         try {
-            runStatement(p, [&](const ProgressFn& progress) {
-                count = p.query("SELECT COUNT(*) FROM " + source, progress);
+            count = runStatement(p, [source](Provider& q, const ProgressFn& progress) {
+                return q.query("SELECT COUNT(*) FROM " + source, progress);
             });
         } catch (const Cancelled&) {
             throw;
         } catch (const Error&) {
+            if (p.givenUp)
+                throw;    // the statement was abandoned: the connection is gone
             return false; // the open says what is wrong with the command
         }
         if (count->rows != 1 || count->columns.empty() ||
@@ -58,13 +60,13 @@ bool DataSet::openOnServer(Provider& p) {
     const char* none = dialect.sqlite ? " LIMIT 1" : dialect.fetchFirst ? " WHERE 1=0" : " LIMIT 0";
     std::unique_ptr<ResultBuffer> described;
     try {
-        runStatement(p, [&](const ProgressFn& progress) {
-            described = p.query("SELECT * FROM " + source + none, progress);
+        described = runStatement(p, [source, none](Provider& q, const ProgressFn& progress) {
+            return q.query("SELECT * FROM " + source + none, progress);
         });
     } catch (const Cancelled&) {
         throw;
     } catch (const Error&) {
-        if (placement_ == RowPlacement::Auto)
+        if (placement_ == RowPlacement::Auto || p.givenUp)
             throw;
         return false;
     }

@@ -6,6 +6,7 @@
 #include "datasource/parameter.h"
 #include "datasource/resultbuffer.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,7 +28,9 @@ struct RowChange {
     bool remove = false;
 };
 
-class Provider {
+// Shared between the connection and the threads of its running statement (statementrun.h),
+// which keep it alive past an abandoned wait.
+class Provider : public std::enable_shared_from_this<Provider> {
 public:
     virtual ~Provider() = default;
 
@@ -71,6 +74,10 @@ public:
     // Whether a stored procedure may change the database; every other statement of a
     // report only reads.
     bool procedureMayWrite = false;
+
+    // Set when a statement was abandoned in the driver: its worker may still be inside, so
+    // the provider runs no other statement and its connection lets it go.
+    std::atomic<bool> givenUp{false};
 
     // Columns of the table's primary key, empty when it has none.
     virtual std::vector<std::string> primaryKey(const std::string& schema,

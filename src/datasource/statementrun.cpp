@@ -4,19 +4,96 @@
 #include "common/progress.h"
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <exception>
-#include <future>
 #include <malloc.h>
 #include <mutex>
 #include <thread>
 
 namespace rg {
 
+const char* const kGivenUpMessage =
+    "数据库连接在一条语句停止后没有回应，已放弃；请重新打开报表以重新连接。";
+
 namespace {
-// How often the waiting thread reports and checks the clock.
+
+// How often the waiting thread reports and checks the clock, and the canceller repeats.
 constexpr auto kPoll = std::chrono::milliseconds(25);
+
+// Threads inside a driver that nobody waits for: abandoned workers and connects, cancels.
+std::atomic<int> unattended{0};
+
+// What the caller, the worker and the canceller of one statement share; each keeps it alive.
+struct Run {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;      // the worker has let go of the work and the provider
+    bool abandoned = false; // the caller returned without it
+    std::exception_ptr error;
+    std::atomic<int64_t> rows{0};
+    std::atomic<bool> stop{false};
+    // Held around each cancel, so that a cancel reaches this statement and never the next one
+    // the caller starts on the provider.
+    std::mutex cancelMutex;
+    bool finished = false; // under cancelMutex
+};
+
+void work(const std::shared_ptr<Run>& run, std::shared_ptr<StatementWork> job,
+          std::shared_ptr<Provider> provider) {
+    const ProgressFn progress = [&run](int64_t n) {
+        run->rows.store(n, std::memory_order_relaxed);
+        return !run->stop.load(std::memory_order_relaxed);
+    };
+    std::exception_ptr error;
+    try {
+        job->run(*provider, progress);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    {
+        std::lock_guard lock(run->cancelMutex);
+        run->finished = true;
+    }
+    // An abandoned statement's results and its connection are freed here, on this thread.
+    job.reset();
+    provider.reset();
+    bool abandoned = false;
+    {
+        std::lock_guard lock(run->mutex);
+        run->error = error;
+        run->done = true;
+        abandoned = run->abandoned;
+        run->ended.notify_all();
+    }
+    if (abandoned)
+        --unattended;
+}
+
+// Asks the driver to stop the statement until the worker has ended. A driver's cancel may
+// wait on the server (psqlODBC sends its request over a connection of its own), so it never
+// runs on the thread that reports to the window or the runner.
+void startCanceller(const std::shared_ptr<Run>& run, std::shared_ptr<Provider> provider) {
+    ++unattended;
+    std::thread([run, provider]() mutable {
+        std::unique_lock lock(run->mutex);
+        while (!run->done) {
+            lock.unlock();
+            {
+                // Asked again and again: a driver may notice a cancel only while it waits on
+                // the server, not between two fetches.
+                std::lock_guard cancelling(run->cancelMutex);
+                if (!run->finished)
+                    provider->cancel();
+            }
+            lock.lock();
+            run->ended.wait_for(lock, kPoll, [&] { return run->done; });
+        }
+        lock.unlock();
+        provider.reset();
+        --unattended;
+    }).detach();
+}
+
 } // namespace
 
 std::unique_ptr<Provider> connectOffThread(const std::string& connectionString) {
@@ -25,6 +102,7 @@ std::unique_ptr<Provider> connectOffThread(const std::string& connectionString) 
         std::mutex mutex;
         std::condition_variable ended;
         bool done = false;
+        bool abandoned = false;
         std::unique_ptr<Provider> provider;
         std::exception_ptr error;
     };
@@ -37,11 +115,18 @@ std::unique_ptr<Provider> connectOffThread(const std::string& connectionString) 
         } catch (...) {
             error = std::current_exception();
         }
-        std::lock_guard lock(pending->mutex);
-        pending->provider = std::move(provider);
-        pending->error = error;
-        pending->done = true;
-        pending->ended.notify_all();
+        {
+            std::lock_guard lock(pending->mutex);
+            if (!pending->abandoned) {
+                pending->provider = std::move(provider);
+                pending->error = error;
+                pending->done = true;
+                pending->ended.notify_all();
+                return;
+            }
+        }
+        provider.reset();
+        --unattended;
     }).detach();
 
     ProgressSink* sink = currentProgress();
@@ -50,12 +135,19 @@ std::unique_ptr<Provider> connectOffThread(const std::string& connectionString) 
         lock.unlock();
         const bool goOn = !sink || sink->progress("正在连接数据库", 0, 0);
         lock.lock();
-        if (!goOn)
+        if (!goOn && !pending->done) {
+            pending->abandoned = true;
+            ++unattended;
             throw Cancelled();
+        }
     }
     if (pending->error)
         std::rethrow_exception(pending->error);
     return std::move(pending->provider);
+}
+
+bool driverWorkRunning() {
+    return unattended.load() > 0;
 }
 
 void shareOneHeapAcrossThreads() {
@@ -66,46 +158,75 @@ std::string queryTimeoutMessage(int seconds) {
     return "查询超时：" + std::to_string(seconds) + " 秒内没有完成，已停止。";
 }
 
-void runStatement(Provider& provider, const std::function<void(const ProgressFn&)>& work) {
-    std::atomic<int64_t> rows{0};
-    std::atomic<bool> stop{false};
-    const ProgressFn onWorker = [&](int64_t n) {
-        rows.store(n, std::memory_order_relaxed);
-        return !stop.load(std::memory_order_relaxed);
-    };
-    std::future<void> done = std::async(std::launch::async, [&] { work(onWorker); });
+void runStatementWork(Provider& provider, const std::shared_ptr<StatementWork>& job) {
+    if (provider.givenUp)
+        throw DatabaseError(kGivenUpMessage);
+    const std::shared_ptr<Provider> keep = provider.shared_from_this();
+    auto run = std::make_shared<Run>();
+    std::thread worker(work, run, job, keep);
 
     using Clock = std::chrono::steady_clock;
     const int timeout = provider.queryTimeout;
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeout);
+    Clock::time_point cancelledAt;
     bool cancelled = false, timedOut = false;
+    auto cancel = [&] {
+        cancelled = true;
+        cancelledAt = Clock::now();
+        run->stop.store(true);
+        startCanceller(run, keep);
+    };
+    // The caller goes on without the worker, which frees the work and the provider when it
+    // ends; the provider is not used again.
+    auto abandon = [&] {
+        run->abandoned = true;
+        ++unattended;
+        worker.detach();
+        provider.givenUp = true;
+    };
     ProgressSink* sink = currentProgress();
-    while (done.wait_for(kPoll) != std::future_status::ready) {
+    std::unique_lock lock(run->mutex);
+    while (!run->ended.wait_for(lock, kPoll, [&] { return run->done; })) {
+        lock.unlock();
         // The sink is asked on every round, also after a cancel, so that its window keeps
         // repainting while the driver winds down.
-        if (sink && !sink->progress("正在读取数据", rows.load(std::memory_order_relaxed), 0))
-            cancelled = true;
-        if (!cancelled && timeout > 0 && Clock::now() >= deadline)
-            cancelled = timedOut = true;
-        if (cancelled) {
-            // Asked again on every round: a driver may only notice a cancel while it waits
-            // on the server, not between two fetches.
-            stop.store(true);
-            provider.cancel();
+        bool goOn = true;
+        try {
+            goOn = !sink || sink->progress("正在读取数据", run->rows.load(), 0);
+        } catch (...) {
+            lock.lock();
+            if (!cancelled)
+                cancel();
+            if (!run->done)
+                abandon();
+            lock.unlock();
+            if (worker.joinable())
+                worker.join();
+            throw;
+        }
+        lock.lock();
+        if (!cancelled && (!goOn || (timeout > 0 && Clock::now() >= deadline))) {
+            timedOut = goOn;
+            cancel();
+        }
+        if (cancelled && !run->done && Clock::now() - cancelledAt >= kAbandonAfterCancel) {
+            abandon();
+            if (timedOut)
+                throw DatabaseError(queryTimeoutMessage(timeout));
+            throw Cancelled();
         }
     }
-    if (!cancelled) {
-        done.get();
-        return;
+    lock.unlock();
+    worker.join();
+    if (cancelled) {
+        // The driver's own report of the interruption, if any; what the user did is what
+        // counts.
+        if (timedOut)
+            throw DatabaseError(queryTimeoutMessage(timeout));
+        throw Cancelled();
     }
-    try {
-        done.get();
-    } catch (...) {
-        // The driver's own report of the interruption; what the user did is what counts.
-    }
-    if (timedOut)
-        throw DatabaseError(queryTimeoutMessage(timeout));
-    throw Cancelled();
+    if (run->error)
+        std::rethrow_exception(run->error);
 }
 
 } // namespace rg

@@ -32,11 +32,9 @@ ServerQuery::~ServerQuery() = default;
 
 std::unique_ptr<ResultBuffer> ServerQuery::run(const Sql& sql,
                                                const std::vector<FieldKind>& kinds) {
-    std::unique_ptr<ResultBuffer> buf;
-    runStatement(provider_, [&](const ProgressFn& progress) {
-        buf = provider_.query(sql.text, sql.params, kinds, progress);
+    return runStatement(provider_, [sql, kinds](Provider& q, const ProgressFn& progress) {
+        return q.query(sql.text, sql.params, kinds, progress);
     });
-    return buf;
 }
 
 void ServerQuery::addWhere(Sql& sql, const std::vector<std::string>& conditions,

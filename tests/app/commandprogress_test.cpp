@@ -3,6 +3,8 @@
 #include "app/ui/progresswindow.h"
 #include "app/ui/quorvel.h"
 #include "common/ui/commandguard.h"
+#include "datasource/statementrun.h"
+#include "freezingproxy.h"
 #include "grid/ui/gridview.h"
 #include "qtapp.h"
 #include "setup/setup.h"
@@ -16,6 +18,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 using namespace rg;
 using namespace std::chrono_literals;
@@ -215,4 +219,57 @@ TEST(CommandProgress, CancelledOpenLeavesNoDataAndTheNextReportOpens) {
     EXPECT_TRUE(win.notices.isEmpty()) << win.notices.join('\n').toStdString();
     EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
     EXPECT_EQ(win.w.dxDBGrid->DataRowCount(), 14286);
+}
+
+// A report whose server goes silent in the middle of its statement, so that the driver's own
+// cancel hangs as well: the window keeps answering while the cancel is under way, 取消 ends
+// the wait with the notice and no data, and the progress window goes.
+TEST(CommandProgress, CancelOnASilentServerEndsTheWait) {
+    qtApp();
+    const std::string pg = rgtest::pgConnectionString();
+    ASSERT_FALSE(pg.empty()) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
+    rgtest::FreezingProxy proxy(pg);
+    Window win;
+    {
+        TSetup s((win.folder / "frozen.ini").string());
+        s.WriteConnString(proxy.connectionString());
+        s.WriteCommandType("cmdText");
+        s.WriteCommandText("SELECT 1 AS rg_frozen_marker");
+    }
+    win.w.ListSavedSetups();
+    ASSERT_EQ(win.w.nvbar->ItemCount(), 1);
+    proxy.freezeOn("rg_frozen_marker");
+
+    // Clicks 取消 once the statement is held back, then counts the timer's rounds the window
+    // still runs while the command waits for the driver.
+    bool clicked = false;
+    int roundsAfterCancel = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (clicked) {
+            ++roundsAfterCancel;
+            return;
+        }
+        TProgressWindow* p = win.progressWindow();
+        if (p && p->isVisible() && proxy.holdsTraffic()) {
+            clicked = true;
+            QTest::mouseClick(p->CancelButton, Qt::LeftButton);
+        }
+    });
+    ticker.start();
+    QTest::mouseClick(win.w.nvbar->Item(0)->linkWidget(), Qt::LeftButton);
+    ticker.stop();
+    EXPECT_TRUE(clicked);
+    EXPECT_GT(roundsAfterCancel, 0) << "the window stood still while the driver's cancel hung";
+    EXPECT_EQ(win.notices, QStringList{"操作已取消。"});
+    EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
+    EXPECT_FALSE(win.w.dataset->Active());
+    EXPECT_EQ(win.w.dxDBGrid->DataRowCount(), 0);
+    EXPECT_EQ(win.progressWindow(), nullptr);
+
+    // The abandoned statement ends once the server answers again.
+    proxy.thaw();
+    while (driverWorkRunning())
+        std::this_thread::sleep_for(10ms);
 }

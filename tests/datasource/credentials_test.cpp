@@ -139,9 +139,9 @@ TEST(Credentials, ADataSourcesPasswordGoesOnlyToItsOwnServer) {
 
     // SQL a driver runs on connecting would run before the session is read-only.
     const std::string maria = rgtest::mariadbConnectionString();
-    for (const std::string& cs : std::vector<std::string>{pg + ";ConnSettings=DROP TABLE rg_nothing",
-                                  pg + ";A6=DROP TABLE rg_nothing",
-                                  maria + ";INITSTMT=DROP TABLE rg_nothing"})
+    for (const std::string& cs : std::vector<std::string>{
+             pg + ";ConnSettings=DROP TABLE rg_nothing", pg + ";A6=DROP TABLE rg_nothing",
+             maria + ";INITSTMT=DROP TABLE rg_nothing"})
         EXPECT_NE(openError(cs).find("会在连接时执行 SQL 语句"), std::string::npos) << cs;
 }
 
@@ -153,9 +153,8 @@ TEST(Credentials, NoTraceWhateverTheUsersConfiguration) {
     ASSERT_FALSE(pg.empty()) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
     rg::test::TempFolder home;
     const std::string trace = (home / "trace.log").string();
-    std::ofstream(home / ".odbcinst.ini")
-        << "[ODBC]\nTrace=Yes\nTraceFile=" << trace
-        << "\n[PostgreSQL Unicode]\nCommLog=1\nDebug=1\n";
+    std::ofstream(home / ".odbcinst.ini") << "[ODBC]\nTrace=Yes\nTraceFile=" << trace
+                                          << "\n[PostgreSQL Unicode]\nCommLog=1\nDebug=1\n";
     const std::string setup = (home / "report.ini").string();
     {
         TSetup s(setup);
@@ -165,10 +164,9 @@ TEST(Credentials, NoTraceWhateverTheUsersConfiguration) {
         s.WriteKeyField("id");
     }
     const std::string runner = std::string(RG_BINARY_DIR) + "/reportgen --run '" + setup +
-                               "' --format csv >/dev/null 2>'" + (home / "err.txt").string() +
-                               "'";
-    EXPECT_EQ(std::system(("env -u XDG_CACHE_HOME HOME='" + home.path().string() + "' " + runner)
-                              .c_str()),
+                               "' --format csv >/dev/null 2>'" + (home / "err.txt").string() + "'";
+    EXPECT_EQ(std::system(
+                  ("env -u XDG_CACHE_HOME HOME='" + home.path().string() + "' " + runner).c_str()),
               0)
         << slurp((home / "err.txt").string());
     EXPECT_FALSE(std::filesystem::exists(trace)) << slurp(trace);

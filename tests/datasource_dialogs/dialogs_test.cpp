@@ -13,6 +13,7 @@
 #include "datasource/ui/sqledit.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -285,6 +286,37 @@ TEST(DataSourceDialog, CancelKeepsWhatTheDialogChanged) {
     EXPECT_TRUE(dataset.Active());
     EXPECT_EQ(dataset.GetCommandType(), CommandType::cmdTable);
     EXPECT_EQ(dataset.CommandText(), "Customers");
+}
+
+// The box that lets a stored procedure write shows and sets the data set's permission, only
+// for procedures; the connection string shows its password masked, and a string left as
+// shown keeps it.
+TEST(DataSourceDialog, ProcedureWritesBoxAndMaskedPassword) {
+    app();
+    QTemporaryDir dir;
+    const QString path = makeDatabase(dir);
+    const std::string cs = "Provider=SQLite;Data Source=" + path.toStdString() + ";PWD=secret";
+    Connection conn;
+    conn.SetConnectionString(cs);
+    DataSet dataset(&conn);
+    dataset.SetCommandType(CommandType::cmdStoredProc);
+    dataset.SetCommandText("monthly");
+    dataset.SetProcedureMayWrite(true);
+    onNextModal([&](QWidget* w) {
+        auto* d = static_cast<TFRMDBSETUP*>(w);
+        EXPECT_TRUE(d->chkprocedurewrites->isEnabled());
+        EXPECT_TRUE(d->chkprocedurewrites->isChecked());
+        EXPECT_FALSE(d->ConnectionString->currentText().contains("secret"));
+        rgtest::savePicture(*d, "dbsetup-procedure-writes");
+        QTest::mouseClick(d->chkprocedurewrites, Qt::LeftButton);
+        EXPECT_FALSE(dataset.ProcedureMayWrite());
+        d->MasterTableName->setEditText("orders");
+        d->MasterTableNameClick();
+        EXPECT_FALSE(d->chkprocedurewrites->isEnabled());
+        QTest::mouseClick(d->btncancel, Qt::LeftButton);
+    });
+    RunDataSourceDialog(nullptr, dataset, conn);
+    EXPECT_EQ(conn.ConnectionString(), cs);
 }
 
 // A new string given through "..." closes the connection and its data set even when the
