@@ -115,8 +115,15 @@ private:
         s.group = group;
     }
 
+    // A sum of records holding only nulls is 0, as in the footers; an empty value stays for
+    // cells without a value to show.
+    void finish(SummaryValue& v, int64_t rows) const {
+        v.finish(out_.kind_, rows);
+        if (v.isEmpty() && out_.kind_ == TdxSummaryType::cstSum && rows > 0)
+            v = SummaryValue::exactValue(Decimal{});
+    }
+
     void flush(Slots& s) {
-        const TdxSummaryType kind = out_.kind_;
         CrossTable::Row& row = s.group == CrossTable::kTotals
                                    ? out_.rows_.back()
                                    : out_.rows_[static_cast<size_t>(s.group)];
@@ -125,13 +132,13 @@ private:
         row.cells.reserve(s.touched.size());
         for (const int32_t c : s.touched) {
             const auto i = static_cast<size_t>(c);
-            s.values[i].finish(kind, s.rows[i]);
+            finish(s.values[i], s.rows[i]);
             row.cells.push_back(std::move(s.values[i]));
             s.values[i] = SummaryValue{};
             s.rows[i] = 0;
         }
         SummaryValue& total = s.values.back();
-        total.finish(kind, s.rows.back());
+        finish(total, s.rows.back());
         row.total = std::move(total);
         total = SummaryValue{};
         s.rows.back() = 0;
@@ -192,6 +199,9 @@ const SummaryValue& CrossTable::rowTotal(int group) const {
 }
 
 std::string CrossTable::text(const SummaryValue& v) const {
+    // A cell without records has no value: an average or a date of nothing would read 0.
+    if (v.isEmpty())
+        return {};
     return FormatSummaryValue(kind_, "", valueKind_, SummaryPlace::Footer, v);
 }
 
