@@ -115,15 +115,8 @@ private:
         s.group = group;
     }
 
-    // A sum of records holding only nulls is 0, as in the footers; an empty value stays for
-    // cells without a value to show.
-    void finish(SummaryValue& v, int64_t rows) const {
-        v.finish(out_.kind_, rows);
-        if (v.isEmpty() && out_.kind_ == TdxSummaryType::cstSum && rows > 0)
-            v = SummaryValue::exactValue(Decimal{});
-    }
-
     void flush(Slots& s) {
+        const TdxSummaryType kind = out_.kind_;
         CrossTable::Row& row = s.group == CrossTable::kTotals
                                    ? out_.rows_.back()
                                    : out_.rows_[static_cast<size_t>(s.group)];
@@ -132,13 +125,13 @@ private:
         row.cells.reserve(s.touched.size());
         for (const int32_t c : s.touched) {
             const auto i = static_cast<size_t>(c);
-            finish(s.values[i], s.rows[i]);
+            s.values[i].finish(kind, s.rows[i]);
             row.cells.push_back(std::move(s.values[i]));
             s.values[i] = SummaryValue{};
             s.rows[i] = 0;
         }
         SummaryValue& total = s.values.back();
-        finish(total, s.rows.back());
+        total.finish(kind, s.rows.back());
         row.total = std::move(total);
         total = SummaryValue{};
         s.rows.back() = 0;

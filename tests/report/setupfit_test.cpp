@@ -65,19 +65,18 @@ TEST(SetupFit, IntervalsThatDoNotFitTheirFieldStopTheLoad) {
     expectHas(loadError(salesSetup(db, "region",
                                    [](TSetup& s) { s.WriteGroupInterval("region", "区间5"); })),
               {"分组区间", "region", "区间5", "不是数字"});
-    expectHas(loadError(salesSetup(db, "day",
-                                   [](TSetup& s) { s.WriteGroupInterval("day", "区间7"); })),
-              {"分组区间", "day", "区间7"});
+    expectHas(
+        loadError(salesSetup(db, "day", [](TSetup& s) { s.WriteGroupInterval("day", "区间7"); })),
+        {"分组区间", "day", "区间7"});
     expectHas(loadError(salesSetup(db, "amount",
                                    [](TSetup& s) { s.WriteGroupInterval("amount", "月"); })),
               {"分组区间", "amount", "月", "不是日期"});
     // What fits still loads as it did.
     test::Program p;
-    EXPECT_EQ(LoadSetup(p.objects(), salesSetup(db, "day",
-                                                [](TSetup& s) {
-                                                    s.WriteGroupInterval("day", "月");
-                                                })),
-              "");
+    EXPECT_EQ(
+        LoadSetup(p.objects(),
+                  salesSetup(db, "day", [](TSetup& s) { s.WriteGroupInterval("day", "月"); })),
+        "");
     ASSERT_EQ(p.grid.TopCount(), 3);
     EXPECT_EQ(p.grid.GroupRowText(p.grid.Top(0)), "day : 2024年1月 ");
 }
@@ -93,17 +92,18 @@ TEST(SetupFit, RangeWidthsTheValuesCannotTellApartAreRefusedEverywhere) {
     }
     // Widths the values can carry keep loading, with bounds that read apart.
     test::Program p;
-    EXPECT_EQ(LoadSetup(p.objects(), salesSetup(db, "amount",
-                                                [](TSetup& s) {
-                                                    s.WriteGroupInterval("amount", "区间0.5");
-                                                })),
+    EXPECT_EQ(LoadSetup(p.objects(),
+                        salesSetup(db, "amount",
+                                   [](TSetup& s) { s.WriteGroupInterval("amount", "区间0.5"); })),
               "");
     ASSERT_EQ(p.grid.TopCount(), 4);
     EXPECT_EQ(p.grid.GroupRowText(p.grid.Top(0)), "amount : [-500, -499.5) ");
 
     // The grid refuses the same width, and keeps the interval it had.
     TdxDBGridColumn& amount = *p.grid.ColumnByFieldName("amount");
-    expectHas(rgtest::errorOf([&] { amount.SetGroupInterval({GroupInterval::Range, 1e-300}); }),
+    expectHas(rgtest::errorOf([&] {
+                  amount.SetGroupInterval({GroupInterval::Range, 1e-300});
+              }),
               {"amount", "1e-300", "太小"});
     EXPECT_EQ(amount.GroupInterval(), (IntervalSpec{GroupInterval::Range, 0.5}));
     // So does the command line.
@@ -130,15 +130,17 @@ TEST(SetupFit, CrossTablesThatDoNotFitStopTheLoadNamingTheCause) {
 
 TEST(SetupFit, SummariesThatCannotApplyStopTheLoadNamingTheEntry) {
     TestDb db{kSales};
-    expectHas(loadError(salesSetup(db, "",
-                                   [](TSetup& s) { s.WriteSummaryField("code", "cstsum"); })),
-              {"字段“code”的汇总方式", "不是数字"});
+    expectHas(
+        loadError(salesSetup(db, "", [](TSetup& s) { s.WriteSummaryField("code", "cstsum"); })),
+        {"字段“code”的汇总方式", "不是数字"});
     expectHas(loadError(salesSetup(db, "region",
                                    [](TSetup& s) {
                                        s.WriteGroupRowSummaries({{"code", "cstavg"}});
                                    })),
               {"字段“code”的分组行汇总", "不是数字"});
     expectHas(loadError(salesSetup(db, "",
-                                   [](TSetup& s) { s.WriteMoreSummaries({{"flag", "cstmin"}}); })),
+                                   [](TSetup& s) {
+                                       s.WriteMoreSummaries({{"flag", "cstmin"}});
+                                   })),
               {"字段“flag”的汇总方式"});
 }
