@@ -126,6 +126,16 @@ TEST(SetupFit, CrossTablesThatDoNotFitStopTheLoadNamingTheCause) {
     const std::string sum = cross({"day", "月", "cstsum", "code"});
     expectHas(sum, {"交叉表", "合计 code", "字段“code”", "不是数字"});
     EXPECT_EQ(sum.find("u0000007"), std::string::npos) << sum;
+
+    // A report without a cross table replaces one that had it: the cross table goes too.
+    test::Program p;
+    LoadSetup(p.objects(), salesSetup(db, "region", [](TSetup& s) {
+                  s.WriteCrossTable({"day", "月", "cstsum", "amount"});
+              }));
+    ASSERT_TRUE(p.grid.ShownCrossTable());
+    EXPECT_EQ(p.grid.ShownCrossTable()->columnCount(), 3);
+    EXPECT_EQ(LoadSetup(p.objects(), salesSetup(db, "region", [](TSetup&) {})), "");
+    EXPECT_FALSE(p.grid.CrossTableDefinition());
 }
 
 TEST(SetupFit, SummariesThatCannotApplyStopTheLoadNamingTheEntry) {
