@@ -192,6 +192,9 @@ const SummaryValue& CrossTable::rowTotal(int group) const {
 }
 
 std::string CrossTable::text(const SummaryValue& v) const {
+    // A cell without records has no value: an average or a date of nothing would read 0.
+    if (v.isEmpty())
+        return {};
     return FormatSummaryValue(kind_, "", valueKind_, SummaryPlace::Footer, v);
 }
 

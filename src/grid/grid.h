@@ -55,7 +55,8 @@ public:
     void SetGroupIndex(int level); // groups, moves or (with -1) ungroups
     // The interval its group rows stand for while grouped (dates by month, numbers by
     // range...); kept when ungrouped. Changing it on a grouped column reloads as a grouping
-    // change does: a cancelled reload puts the old interval back.
+    // change does: a cancelled reload puts the old interval back. While the data set is open,
+    // an interval that cannot group the field's values is refused (CheckIntervalFits).
     const IntervalSpec& GroupInterval() const { return interval_; }
     void SetGroupInterval(const IntervalSpec& spec);
 
@@ -219,7 +220,9 @@ public:
     SummaryValueKind FooterValueKind(const TdxDBGridColumn& c) const;
 
     // The cross table, computed at every load from the loaded rows while it is set. Setting
-    // one computes it at once and throws (keeping the one before) when it cannot be summed.
+    // one computes it at once and throws (keeping the one before) when it cannot be: a binary
+    // cross field, an interval that cannot group it (CheckIntervalFits), cells that cannot
+    // be summed (SummaryComputable).
     void SetCrossTable(const CrossTableDef& def);
     void ClearCrossTable();
     const std::optional<CrossTableDef>& CrossTableDefinition() const { return crossDef_; }

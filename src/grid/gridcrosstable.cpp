@@ -1,7 +1,9 @@
 #include "grid/grid.h"
 #include "server/serverquery.h"
 
+#include "common/error.h"
 #include "common/progress.h"
+#include "grid/summaryrules.h"
 
 // The grid's cross table: its definition, computed with every load of the rows.
 
@@ -16,9 +18,18 @@ std::unique_ptr<CrossTable> TdxDBGrid::computeCrossTable(const RowTree& tree) co
     const int cross = resolveField(crossDef_->field);
     const bool counts = crossDef_->kind == TdxSummaryType::cstCount;
     const int value = counts ? -1 : resolveField(crossDef_->summaryField);
-    if (cross < 0 || isBlobKind(dataSet_->Fields(cross).Kind()) || (!counts && value < 0) ||
-        !intervalFits(crossDef_->interval.kind, dataSet_->Fields(cross).Kind()))
+    if (cross < 0 || (!counts && value < 0))
         return nullptr;
+    const Field& f = dataSet_->Fields(cross);
+    if (isBlobKind(f.Kind()))
+        throw Error("不能按字段“" + f.DisplayName() + "”列出交叉表：它的值是二进制数据");
+    CheckIntervalFits(*dataSet_, cross, crossDef_->interval);
+    if (!counts && !SummaryComputable(*dataSet_, value, crossDef_->kind)) {
+        const std::string name = dataSet_->Fields(value).DisplayName();
+        throw Error(std::string("交叉表的“") + SummaryKindCaption(crossDef_->kind) + " " + name +
+                    "”无法计算：字段“" + name + "”的值不是数字，不能" +
+                    (crossDef_->kind == TdxSummaryType::cstSum ? "求和。" : "求平均。"));
+    }
     return std::make_unique<CrossTable>(
         CrossTable::compute(*dataSet_, tree, cross, crossDef_->interval, crossDef_->kind, value));
 }

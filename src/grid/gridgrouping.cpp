@@ -32,6 +32,8 @@ void TdxDBGridColumn::SetGroupInterval(const IntervalSpec& spec) {
         return;
     if (spec.kind == rg::GroupInterval::Range && !(spec.width > 0))
         throw Error(format("无效的区间宽度: %s", formatShortest(spec.width).c_str()));
+    if (const Field* f = field(); f && grid_->dataSet() && grid_->dataSet()->Active())
+        CheckIntervalFits(*grid_->dataSet(), f->Index(), spec);
     if (GroupIndex() < 0) {
         interval_ = spec;
         return;

@@ -3,6 +3,7 @@
 #include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
+#include "datasource/dataset.h"
 
 #include <algorithm>
 #include <cmath>
@@ -89,6 +90,14 @@ bool isDateInterval(GroupInterval kind) {
     return kind != GroupInterval::None && kind != GroupInterval::Range;
 }
 
+// Whether the range holding `x` has bounds that are distinct doubles and distinct texts.
+bool rangeTellsApart(double x, double width) {
+    const double start = rangeStart(x, width).asDouble();
+    const double end = start + width;
+    return std::isfinite(start) && std::isfinite(end) && start != end &&
+           formatFloat(start) != formatFloat(end);
+}
+
 } // namespace
 
 bool intervalFits(GroupInterval kind, FieldKind field) {
@@ -98,6 +107,30 @@ bool intervalFits(GroupInterval kind, FieldKind field) {
         return isNumericKind(field);
     return field == FieldKind::Date || field == FieldKind::DateTime ||
            field == FieldKind::TimeStamp;
+}
+
+void CheckIntervalFits(const DataSet& ds, int field, const IntervalSpec& spec) {
+    const Field& f = ds.Fields(field);
+    const std::string name = intervalName(spec);
+    if (!intervalFits(spec.kind, f.Kind()))
+        throw Error("字段“" + f.DisplayName() + "”不能按“" + name + "”分组：它的值不是" +
+                    (spec.kind == GroupInterval::Range ? "数字" : "日期"));
+    if (spec.kind != GroupInterval::Range)
+        return;
+    // The coarsest bounds are those of the values farthest from zero.
+    std::optional<double> least, greatest;
+    for (int rec = 0; rec < ds.RecordCount(); ++rec) {
+        const Value v = ds.value(rec, field);
+        if (!v.isNumber() || v.type() == Value::Type::Bool || !std::isfinite(v.asDouble()))
+            continue;
+        const double x = v.asDouble();
+        least = least ? std::min(*least, x) : x;
+        greatest = greatest ? std::max(*greatest, x) : x;
+    }
+    for (const std::optional<double>& x : {least, greatest})
+        if (x && !rangeTellsApart(*x, spec.width))
+            throw Error("字段“" + f.DisplayName() + "”的区间宽度 " + formatShortest(spec.width) +
+                        " 太小：值 " + formatFloat(*x) + " 所在区间的两端无法区分");
 }
 
 Value intervalKey(const Value& v, const IntervalSpec& spec) {

@@ -11,6 +11,8 @@
 
 namespace rg {
 
+class DataSet;
+
 enum class GroupInterval { None, Day, Week, Month, Quarter, Year, Range };
 
 struct IntervalSpec {
@@ -22,6 +24,13 @@ struct IntervalSpec {
 // Whether `kind` applies to values of a field kind: date intervals to dates and date-times,
 // ranges to numbers; None to everything.
 bool intervalFits(GroupInterval kind, FieldKind field);
+
+// Throws rg::Error naming the field and the interval when `spec` cannot group field `field`
+// of `ds`: an interval that does not fit the field's kind, or a range so narrow that for the
+// least or the greatest value among the records the range holding it has no finite,
+// distinct bounds or shows them as the same text. One rule for the window, the command line
+// and a loaded setup.
+void CheckIntervalFits(const DataSet& ds, int field, const IntervalSpec& spec);
 
 // The interval `v` falls in, as its start: a date for dates and date-times (the infinities
 // and values that are no date stay as they are), a number for ranges (NaN and the infinities

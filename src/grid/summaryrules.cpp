@@ -48,25 +48,32 @@ bool InGroupRow(const TdxDBGridSummaryItem& item) {
     return item.ColumnName().empty();
 }
 
+bool SummaryComputable(const DataSet& ds, int field, TdxSummaryType kind) {
+    if (kind != TdxSummaryType::cstSum && kind != TdxSummaryType::cstAvg)
+        return true;
+    const FieldKind k = ds.Fields(field).Kind();
+    return !neverNumeric(k) && (isNumericKind(k) || isDateKind(k) || !holdsNonNumber(ds, field));
+}
+
 void CheckSummaryComputable(const TdxDBGrid& grid, const TdxDBGridColumn& column,
                             TdxSummaryType kind) {
-    if (kind != TdxSummaryType::cstSum && kind != TdxSummaryType::cstAvg)
-        return;
     DataSet* ds = grid.dataSet();
     const Field* f = ds && ds->Active() ? ds->FindField(column.FieldName()) : nullptr;
-    if (!f)
-        return;
-    const FieldKind k = f->Kind();
-    if (neverNumeric(k) || (!isNumericKind(k) && !isDateKind(k) && holdsNonNumber(*ds, f->Index())))
+    if (f && !SummaryComputable(*ds, f->Index(), kind))
         throw Error("字段“" + f->DisplayName() + "”的值不是数字，不能" +
                     (kind == TdxSummaryType::cstSum ? "求和。" : "求平均。"));
 }
 
 void DefineSummary(TdxDBGrid& grid, TdxDBGridColumn& column, TdxSummaryType kind,
                    SummaryPlace place) {
+    CheckSummaryComputable(grid, column, kind);
+    DefineCheckedSummary(grid, column, kind, place);
+}
+
+void DefineCheckedSummary(TdxDBGrid& grid, TdxDBGridColumn& column, TdxSummaryType kind,
+                          SummaryPlace place) {
     const std::string field = column.FieldName();
     const bool groupRow = place == SummaryPlace::GroupRow;
-    CheckSummaryComputable(grid, column, kind);
     TdxDBGridSummaryItems& items = grid.DefaultGroup().SummaryItems;
     // Changes inside an update only mark the summaries, so nothing below fails before the
     // one recomputation at its end.

@@ -20,6 +20,9 @@ bool InGroupRow(const TdxDBGridSummaryItem& item);
 // and columns whose field is not open, pass.
 void CheckSummaryComputable(const TdxDBGrid& grid, const TdxDBGridColumn& column,
                             TdxSummaryType kind);
+// The same rule for field `field` of an open data set: whether a `kind` summary of it can
+// be computed.
+bool SummaryComputable(const DataSet& ds, int field, TdxSummaryType kind);
 
 // Adds the summary of a column: an item in the default group and the column's footer.
 // cstNone takes the column's summary away: its items go and its footer shows nothing. A
@@ -30,5 +33,9 @@ void CheckSummaryComputable(const TdxDBGrid& grid, const TdxDBGridColumn& column
 // takes away the field's group row items only.
 void DefineSummary(TdxDBGrid& grid, TdxDBGridColumn& column, TdxSummaryType kind,
                    SummaryPlace place = SummaryPlace::Footer);
+// DefineSummary for a caller that has made the check itself: a load of many summaries of a
+// field checks its values once rather than once per summary.
+void DefineCheckedSummary(TdxDBGrid& grid, TdxDBGridColumn& column, TdxSummaryType kind,
+                          SummaryPlace place);
 
 } // namespace rg

@@ -5,6 +5,7 @@
 #include "common/codepage.h"
 #include "common/databaseerror.h"
 #include "common/error.h"
+#include "common/progress.h"
 #include "files/targetfile.h"
 #include "grid/summaryrules.h"
 #include "setup/chartstate.h"
@@ -67,40 +68,70 @@ std::string skippedNotice(const std::vector<std::string>& skipped) {
     return text;
 }
 
+// Logical and binary values cannot be read as numbers by any summary but a count.
+bool readsAsNumber(FieldKind k) {
+    return k != FieldKind::Boolean && k != FieldKind::Blob && k != FieldKind::Graphic;
+}
+
+// The saved summaries, each applied to its column or stopping the load naming its entry:
+// an unknown kind, or one the field's values cannot give. The values of a field are checked
+// once for all its sums and averages.
+class SavedSummaries {
+public:
+    explicit SavedSummaries(TdxDBGrid& grid) : grid_(grid) {}
+
+    void apply(TdxDBGridColumn& c, const std::string& kind, SummaryPlace place, const char* what) {
+        const std::string entry = "设置文件中的字段“" + c.FieldName() + "”的" + what + "无法使用：";
+        if (!isSummaryName(kind))
+            throw Error(entry + "无法识别“" + kind + "”");
+        const TdxSummaryType t = SummaryTypeFromName(kind);
+        // The load would stop on the first record with a conversion error naming no entry.
+        if (const Field* f = c.field(); f && t != TdxSummaryType::cstNone &&
+                                        t != TdxSummaryType::cstCount && !readsAsNumber(f->Kind()))
+            throw Error(entry + "字段“" + f->DisplayName() + "”的值不是数字，不能计算" +
+                        SummaryKindCaption(t));
+        try {
+            const bool numeric = t == TdxSummaryType::cstSum || t == TdxSummaryType::cstAvg;
+            if (numeric && checked_.insert(c.Index()).second)
+                CheckSummaryComputable(grid_, c, t);
+            DefineCheckedSummary(grid_, c, t, place);
+        } catch (const Cancelled&) {
+            throw;
+        } catch (const Error& e) {
+            throw Error(entry + e.what());
+        }
+    }
+
+private:
+    TdxDBGrid& grid_;
+    std::set<int> checked_; // columns whose values were found to be numbers
+};
+
 void applyCaptionsAndSummaries(ReportObjects r, TSetup& setup, std::vector<std::string>& skipped) {
+    // One recomputation of the summaries for all entries.
+    GridUpdate batch(r.grid);
+    SavedSummaries summaries(r.grid);
     for (int i = 0; i < r.dataset.FieldCount(); ++i) {
         Field& f = r.dataset.Fields(i);
         const std::string caption = setup.ReadField(f.FieldName());
         if (!caption.empty())
             f.SetDisplayLabel(caption);
         const std::string summary = setup.ReadSummaryField(f.FieldName());
-        if (summary.empty())
-            continue;
-        if (!isSummaryName(summary))
-            throw Error("设置文件中的字段“" + f.FieldName() + "”的汇总方式无法使用：无法识别“" +
-                        summary + "”");
-        ApplySummary(r.grid, i, summary);
+        if (!summary.empty())
+            summaries.apply(r.grid.Columns(i), summary, SummaryPlace::Footer, "汇总方式");
     }
     NoteGoneFields(r.grid, setup.SummaryFieldNames(), "汇总", skipped);
     for (const auto& [field, kind] : setup.ReadMoreSummaries()) {
-        const TdxDBGridColumn* c = r.grid.ColumnByFieldName(field);
-        if (!c)
-            skipped.push_back("汇总 " + field);
-        else if (!isSummaryName(kind))
-            throw Error("设置文件中的字段“" + field + "”的汇总方式无法使用：无法识别“" + kind +
-                        "”");
+        if (TdxDBGridColumn* c = r.grid.ColumnByFieldName(field))
+            summaries.apply(*c, kind, SummaryPlace::Footer, "汇总方式");
         else
-            ApplySummary(r.grid, c->Index(), kind);
+            skipped.push_back("汇总 " + field);
     }
     for (const auto& [field, kind] : setup.ReadGroupRowSummaries()) {
-        const TdxDBGridColumn* c = r.grid.ColumnByFieldName(field);
-        if (!c)
-            skipped.push_back("分组行汇总 " + field);
-        else if (!isSummaryName(kind))
-            throw Error("设置文件中的字段“" + field + "”的分组行汇总无法使用：无法识别“" + kind +
-                        "”");
+        if (TdxDBGridColumn* c = r.grid.ColumnByFieldName(field))
+            summaries.apply(*c, kind, SummaryPlace::GroupRow, "分组行汇总");
         else
-            ApplySummary(r.grid, c->Index(), kind, SummaryPlace::GroupRow);
+            skipped.push_back("分组行汇总 " + field);
     }
 }
 
@@ -285,8 +316,10 @@ std::string applySetupFile(ReportObjects r, const std::string& fileName,
     readWholeSetup(setup);
     if (r.dataset.Active())
         r.dataset.Close(); // a closed data set has no fields
-    // A filter text of the previous report would filter this one, or fail its open.
+    // A filter text of the previous report would filter this one, or fail its open; its
+    // cross table would be computed over this one's fields.
     r.dataset.SetFilter({});
+    r.grid.ClearCrossTable();
     if (r.conn.Connected())
         r.conn.Close();
     r.conn.SetConnectionString(setup.ReadConnString());

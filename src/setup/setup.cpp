@@ -3,7 +3,6 @@
 #include "common/codepage.h"
 #include "common/error.h"
 
-#include <algorithm>
 #include <charconv>
 
 namespace rg {
@@ -161,16 +160,20 @@ bool TSetup::WriteValue(std::string_view Section, std::string_view Key, std::str
     if (!IniFile::Writable(section, key, value))
         return false;
     // Names that match share one entry, as they do in the file.
-    auto s = std::find_if(report_->begin(), report_->end(),
-                          [&](const IniSection& x) { return IniFile::SameName(x.name, section); });
-    if (s == report_->end())
-        s = report_->insert(report_->end(), IniSection{section, {}});
-    auto e = std::find_if(s->entries.begin(), s->entries.end(),
-                          [&](const auto& x) { return IniFile::SameName(x.first, key); });
-    if (e == s->entries.end())
-        s->entries.emplace_back(key, std::move(value));
+    Report& r = *report_;
+    const auto [s, newSection] =
+        r.sectionAt.try_emplace(IniFile::NameKey(section), r.sections.size());
+    if (newSection) {
+        r.sections.push_back(IniSection{section, {}});
+        r.entryAt.emplace_back();
+    }
+    IniSection& into = r.sections[s->second];
+    const auto [e, newEntry] =
+        r.entryAt[s->second].try_emplace(IniFile::NameKey(key), into.entries.size());
+    if (newEntry)
+        into.entries.emplace_back(key, std::move(value));
     else
-        e->second = std::move(value);
+        into.entries[e->second].second = std::move(value);
     return true;
 }
 
@@ -181,7 +184,7 @@ void TSetup::BeginReport() {
 std::error_code TSetup::EndReport() {
     if (!report_)
         return {};
-    const std::vector<IniSection> sections = std::move(*report_);
+    const std::vector<IniSection> sections = std::move(report_->sections);
     report_.reset();
     return ini_.ReplaceSections(kReportSections, sections);
 }

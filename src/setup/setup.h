@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -145,8 +146,14 @@ private:
     std::string commandType_;
     std::string commandText_;
     std::string keyField_;
-    // The entries of a report save, until EndReport stores them.
-    std::optional<std::vector<IniSection>> report_;
+    // The entries of a report save, until EndReport stores them, and where each name is
+    // (by IniFile::NameKey), so that a save of many entries costs one look-up each.
+    struct Report {
+        std::vector<IniSection> sections;
+        std::unordered_map<std::string, size_t> sectionAt;
+        std::vector<std::unordered_map<std::string, size_t>> entryAt; // one per section
+    };
+    std::optional<Report> report_;
 };
 
 } // namespace rg

@@ -127,7 +127,8 @@ TEST(SavedSetups, ItemsOpenTheirFilesByTheirOwnBytes) {
 
     click(1);
     ASSERT_EQ(shown.size(), 1);
-    EXPECT_EQ(shown[0], "字段“地区”的值不是数字，不能求和。");
+    EXPECT_EQ(shown[0],
+              "设置文件中的字段“region”的汇总方式无法使用：字段“地区”的值不是数字，不能求和。");
     // Neither the half-applied report nor the earlier one stays on screen.
     EXPECT_EQ(items.Count(), 0);
     EXPECT_EQ(w.dxDBGrid->ColumnCount(), 0);

@@ -88,3 +88,20 @@ TEST(CrossTableExport, XlsxRecalculatedEqualsTheGrid) {
     }
     EXPECT_EQ(compared, 61 * 37);
 }
+
+TEST(CrossTableExport, CellsWithoutRecordsAreEmpty) {
+    ExportDb db(kRegionSales);
+    db.open("select id, region, city, amount from t");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    g.GroupColumn(*g.ColumnByFieldName("region"), 0);
+    g.SetCrossTable({"city", {}, TdxSummaryType::cstAvg, "amount"});
+    const std::string path = db.file("cross.csv");
+    ExportCrossTableCsv(g, path, true);
+    const std::string csv = readFile(path);
+    // Cities in GBK order: 北京 广州 杭州 上海 天津.
+    EXPECT_NE(csv.find("group,0,region : 华北,AVG=20.00,,,,AVG=3.00,AVG=11.50\r\n"),
+              std::string::npos)
+        << csv;
+    EXPECT_EQ(csv.find("AVG=0.00"), std::string::npos) << csv;
+}

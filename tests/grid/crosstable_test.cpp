@@ -212,3 +212,41 @@ TEST(CrossTable, ValuesBeyondTwoHundredShareTheLastColumn) {
     EXPECT_EQ(x.columnTotal(CrossTable::kMaxColumns).toDouble(), rest);
     EXPECT_EQ(x.grandTotal().toDouble(), 100000);
 }
+
+TEST(CrossTable, CellsWithoutAValueShowNothing) {
+    TestDb db("create table s(id integer primary key, region text, city text, qty integer,"
+              " day date);"
+              "insert into s values (1, '华东', '上海', 4, '2024-03-01'),"
+              " (2, '华北', '北京', null, null), (3, '华东', '杭州', 6, '2024-01-15');");
+    db.open("select id, region, city, qty, day from s");
+    TdxDBGrid g;
+    g.SetDataSet(&db.ds);
+    g.CreateColumnsForFields(db.ds);
+    g.SetKeyField("id");
+    g.GroupColumn(*g.ColumnByFieldName("region"), 0);
+    // Regions and cities in GBK order: 华北 华东, and 北京 杭州 上海.
+    const RowHandle north = g.Top(0), east = g.Top(1);
+    ASSERT_EQ(g.GroupValue(east).displayText(), "华东");
+    auto texts = [&](RowHandle group) {
+        const CrossTable& x = *g.ShownCrossTable();
+        std::vector<std::string> out;
+        for (int c = 0; c < x.columnCount(); ++c)
+            out.push_back(x.text(x.cell(group.index, c)));
+        out.push_back(x.text(x.rowTotal(group.index)));
+        return out;
+    };
+    using V = std::vector<std::string>;
+    g.SetCrossTable({"city", {}, TdxSummaryType::cstAvg, "qty"});
+    ASSERT_EQ(g.ShownCrossTable()->columnText(0), "北京");
+    EXPECT_EQ(texts(east), (V{"", "AVG=6.00", "AVG=4.00", "AVG=5.00"}));
+    // 北京's one record holds no quantity: its average, as in the footers, divides 0 by it.
+    EXPECT_EQ(texts(north), (V{"AVG=0.00", "", "", "AVG=0.00"}));
+    g.SetCrossTable({"city", {}, TdxSummaryType::cstMin, "day"});
+    EXPECT_EQ(texts(east), (V{"", "MIN=2024-01-15", "MIN=2024-03-01", "MIN=2024-01-15"}));
+    EXPECT_EQ(texts(north), (V{"", "", "", ""}));
+    // A sum of nulls is 0, as in the footers; a cell without records stays empty.
+    g.SetCrossTable({"city", {}, TdxSummaryType::cstSum, "qty"});
+    EXPECT_EQ(texts(north), (V{"0.00", "", "", "0.00"}));
+    g.SetCrossTable({"city", {}, TdxSummaryType::cstCount, ""});
+    EXPECT_EQ(texts(north), (V{"1", "", "", "1"}));
+}

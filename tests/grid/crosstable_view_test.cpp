@@ -49,6 +49,9 @@ TEST(CrossTableView, DropShowSortFilterAndEnd) {
     QTreeWidgetItem* totals = x->topLevelItem(3);
     EXPECT_EQ(totals->text(0), "合计");
     EXPECT_EQ(totals->text(6).toDouble(), 52.75);
+    // Cities in GBK order: 北京 广州 杭州 上海 天津; 华北 sold nothing in 广州.
+    EXPECT_EQ(x->topLevelItem(0)->text(1), "20.00");
+    EXPECT_EQ(x->topLevelItem(0)->text(2), "");
 
     // The row total's header orders the regions by it, largest first.
     QHeaderView* header = x->header();

@@ -272,11 +272,16 @@ TEST(GroupInterval, RangesOverNegativeNumbersAndNulls) {
     EXPECT_EQ(g.DataRowsBelow(g.Top(2)), 2); // -0.05 and -1e-9
     EXPECT_EQ(g.DataRowsBelow(g.Top(4)), 2); // 0.2 and 0.29
 
-    // A range on a date column, or months on numbers, do not apply: values group as today.
+    // Months on numbers do not apply: refused, naming the field, and the column keeps its
+    // range.
     g.ClearGrouping();
-    x.SetGroupInterval({GroupInterval::Month, 0});
-    ASSERT_TRUE(g.GroupColumn(x, 0));
-    EXPECT_EQ(g.GroupRowText(g.Top(1)), "x : -100 ");
+    try {
+        x.SetGroupInterval({GroupInterval::Month, 0});
+        ADD_FAILURE() << "months on numbers";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "字段“x”不能按“月”分组：它的值不是日期");
+    }
+    EXPECT_EQ(x.GroupInterval(), (IntervalSpec{GroupInterval::Range, 0.1}));
     EXPECT_THROW(n.SetGroupInterval({GroupInterval::Range, 0}), Error);
 }
 
