@@ -34,24 +34,16 @@ std::optional<RunOptions> runOptions(const std::vector<std::string>& args) {
     }
 }
 
-bool conflicting(const std::vector<std::string>& args) {
-    try {
-        parseRunOptions(args);
-    } catch (const OptionConflict&) {
-        return true;
-    } catch (const Error&) {
-    }
-    return false;
-}
-
 // The options as a command line that asks for them.
 std::vector<std::string> written(const RunOptions& o) {
     std::vector<std::string> args = {"--run", o.setupFile, "--format", o.format};
     std::string groups;
     for (const std::string& g : o.groupBy)
         groups += (groups.empty() ? "" : ",") + g;
-    const std::pair<const char*, std::string> valued[] = {
-        {"--group-by", groups}, {"--filter", o.filter}, {"--output", o.output}, {"--save-as", o.saveAs}};
+    const std::pair<const char*, std::string> valued[] = {{"--group-by", groups},
+                                                          {"--filter", o.filter},
+                                                          {"--output", o.output},
+                                                          {"--save-as", o.saveAs}};
     for (const auto& [option, value] : valued)
         if (!value.empty())
             args.insert(args.end(), {option, value});
@@ -116,13 +108,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         at = end + 1;
     }
     const StartRequest start = ReadCommandLine(args);
+    require(start.mode != StartRequest::Mode::Misuse || !start.problem.empty(),
+            "a misuse is named");
     if (args[0] != "--run")
         return 0;
-    require((start.mode == StartRequest::Mode::Misuse) == conflicting(args),
-            "only options that contradict each other are a misuse of --run");
     const std::optional<RunOptions> options = runOptions(args);
     if (!options)
         return 0;
+    require(start.mode == StartRequest::Mode::Run, "options that read run");
     const std::optional<RunOptions> again = runOptions(written(*options));
     require(again && same(*again, *options), "options written out read the same");
     checkGrouping(options->groupBy);

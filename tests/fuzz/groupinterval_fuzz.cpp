@@ -26,8 +26,9 @@ namespace {
 std::vector<Value> sampleValues() {
     using L = std::numeric_limits<double>;
     std::vector<Value> v = {Value::null(), Value::fromBool(true), Value::fromText("区间5")};
-    for (const int64_t i : {int64_t{0}, int64_t{-1}, int64_t{7}, int64_t{9007199254740993},
-                            std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()})
+    for (const int64_t i :
+         {int64_t{0}, int64_t{-1}, int64_t{7}, int64_t{9007199254740993},
+          std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()})
         v.push_back(Value::fromInt(i));
     for (const double d : {0.3, -0.0, -120.5, 1e300, -1e300, L::denorm_min(), L::max(),
                            L::infinity(), -L::infinity(), L::quiet_NaN()})
@@ -35,11 +36,11 @@ std::vector<Value> sampleValues() {
     for (const char* text : {"12.30", "-99999999.99", "123456789012345678901234567890.5"})
         if (const auto n = exactNumber(text))
             v.push_back(*n);
-    for (const int64_t us : {int64_t{0}, kMicrosPerDay * 45000 + 1, -kMicrosPerDay * 693593,
-                             kFirstDateMicros, kLastDateMicros, kInfinityMicros,
-                             kMinusInfinityMicros, kLastDateMicros + 1}) {
-        v.push_back(Value::fromMicros(Value::Type::Date,
-                                      isDateMicros(us) ? us - us % kMicrosPerDay : us));
+    for (const int64_t us :
+         {int64_t{0}, kMicrosPerDay * 45000 + 1, -kMicrosPerDay * 693593, kFirstDateMicros,
+          kLastDateMicros, kInfinityMicros, kMinusInfinityMicros, kLastDateMicros + 1}) {
+        v.push_back(
+            Value::fromMicros(Value::Type::Date, isDateMicros(us) ? us - us % kMicrosPerDay : us));
         v.push_back(Value::fromMicros(Value::Type::DateTime, us));
     }
     return v;
