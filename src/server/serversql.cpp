@@ -120,6 +120,9 @@ private:
             refuse(t, "LIKE 比较的是显示的文字，服务器比较的是它的值");
         if (!d_.exactTexts)
             refuse(t, "服务器比较文字时可能忽略大小写");
+        // SQLite's GLOB and LIKE read the pattern as a C string; PostgreSQL takes no NUL.
+        if (pattern.find('\0') != std::string::npos)
+            refuse(t, "模式中有 NUL 字符，服务器的模式在那里就结束了");
         const std::string col = column(t.field);
         const std::string no = t.negate ? "NOT " : "";
         if (d_.sqlite) {

@@ -298,7 +298,9 @@ TEST_P(Server, FiltersKeepTheRowsMemoryKeeps) {
     }
     EXPECT_EQ(unfiltered.count(), kRows) << "a query keeps the filter it was made with";
 
-    std::vector<std::string> refused = {"region > 'a'", "cat <= '甲'"};
+    // A LIKE pattern ends at a NUL byte on the server, not in memory.
+    std::vector<std::string> refused = {"region > 'a'", "cat <= '甲'",
+                                        "note LIKE '" + std::string(1, '\0') + "'"};
     if (sqlite)
         refused.push_back("day = '2024-01-01'");
     if (mariadb)
