@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer harness of tests/fuzz (or those named) for SECONDS each, niced.
-#   scripts/fuzz.sh SECONDS [settings connstring datalink filter numberpattern decimal]
+#   scripts/fuzz.sh SECONDS [HARNESS...]
 # Builds with clang into build-fuzz/ (RG_FUZZ=ON: address and undefined behaviour
 # sanitizers). Each run starts from the seeds in tests/fuzz/corpus/NAME, which it never
 # changes; what it learns goes to build-fuzz/corpus/NAME, and each input that broke the
@@ -11,14 +11,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+all=(settings connstring datalink filter numberpattern decimal groupinterval commandline serverfilter)
 if [ $# -lt 1 ] || ! [[ $1 =~ ^[1-9][0-9]*$ ]]; then
-  echo "usage: $0 SECONDS [HARNESS...]" >&2
+  echo "usage: $0 SECONDS [HARNESS...]   harnesses: ${all[*]} (default: all)" >&2
   exit 2
 fi
 seconds=$1
 shift
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(settings connstring datalink filter numberpattern decimal)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=("${all[@]}")
 
 bash scripts/install-deps.sh --fuzz
 launcher=()

@@ -56,9 +56,9 @@ private:
     bool passed_ = false;
 };
 
-// One --group-by entry: a field, or a field, ':' and an interval ("订单日期:月"). A field
-// whose own name holds the ':' is taken whole.
-void groupLevel(TdxDBGrid& grid, const std::string& entry, int level) {
+} // namespace
+
+void groupByEntry(TdxDBGrid& grid, const std::string& entry, int level) {
     TdxDBGridColumn* c = grid.ColumnByFieldName(entry);
     IntervalSpec interval;
     std::string field = entry;
@@ -77,8 +77,6 @@ void groupLevel(TdxDBGrid& grid, const std::string& entry, int level) {
     if (!grid.GroupColumn(*c, level))
         throw Error(format("Cannot group by field '%s'", field.c_str()));
 }
-
-} // namespace
 
 RunOptions parseRunOptions(const std::vector<std::string>& args) {
     RunOptions o;
@@ -150,7 +148,7 @@ int runReport(const RunOptions& o, std::string& errors) {
         if (!o.groupBy.empty())
             grid.ClearGrouping();
         for (size_t level = 0; level < o.groupBy.size(); ++level)
-            groupLevel(grid, o.groupBy[level], static_cast<int>(level));
+            groupByEntry(grid, o.groupBy[level], static_cast<int>(level));
         oneLoad.end();
         // The paged format prints what is expanded; the others write every row anyway.
         grid.ExpandAll();

@@ -9,6 +9,8 @@
 
 namespace rg {
 
+class TdxDBGrid;
+
 // What `reportgen --run FILE.ini [options]` asks for.
 struct RunOptions {
     std::string setupFile;
@@ -33,6 +35,11 @@ public:
 
 // Reads the options after "--run"; throws rg::Error on a malformed command line.
 RunOptions parseRunOptions(const std::vector<std::string>& args);
+
+// Groups the grid's level `level` by one --group-by entry: a field, or a field, ':' and an
+// interval ("订单日期:月"); a field whose own name holds the ':' is taken whole. Throws
+// rg::Error naming a field that is missing or an interval that does not fit it.
+void groupByEntry(TdxDBGrid& grid, const std::string& entry, int level);
 
 // Loads the setup exactly as the main window does, without a window, and writes the
 // report. Returns the exit status; on failure the error's message goes to `errors` and

@@ -67,33 +67,31 @@ std::string utf16ToUtf8(const std::string& bytes, size_t start, bool bigEndian) 
     return out;
 }
 
-} // namespace
-
-ConnParts parseConnectionString(const std::string& s) {
-    ConnParts parts;
+// One pass over the pairs as a driver reads them: calls f(begin, end, key, value) for each
+// piece between ";" that is not a value's own, with [begin, end) its text. A word without
+// "=" before the next ";" is a key without a value; a value opening with a brace or a
+// quote (after blanks) runs to its closing one, with a doubled closer standing for itself,
+// and to the end when it never closes. Parsing and cutting a key both go through here so
+// that they can never read a string differently.
+template <class F> void forEachConnPiece(const std::string& s, F f) {
     size_t i = 0;
     while (i < s.size()) {
-        // A word without "=" before the next ";" is a key without a value; it never takes
-        // the key of the next pair into its own.
         const size_t end = std::min(s.find(';', i), s.size());
         const size_t eqInPair = std::string_view(s).substr(i, end - i).find('=');
         if (eqInPair == std::string_view::npos) {
-            const std::string word = trim(s.substr(i, end - i));
-            if (!word.empty())
-                parts.emplace_back(word, "");
+            f(i, end, trim(s.substr(i, end - i)), std::string());
             i = end + 1;
             continue;
         }
         const size_t eq = i + eqInPair;
         std::string key = trim(s.substr(i, eq - i));
         size_t j = eq + 1;
-        // The blanks trim() takes, so that withoutConnKey sees the same quoted values.
         while (j < s.size() && (s[j] == ' ' || s[j] == '\t' || s[j] == '\r' || s[j] == '\n'))
             ++j;
         std::string value;
-        if (j < s.size() && (s[j] == '{' || s[j] == '"' || s[j] == '\'')) {
+        const bool quoted = j < s.size() && (s[j] == '{' || s[j] == '"' || s[j] == '\'');
+        if (quoted) {
             const char close = s[j] == '{' ? '}' : s[j];
-            const bool keepBraces = s[j] == '{';
             size_t k = j + 1;
             std::string inner;
             while (k < s.size()) {
@@ -107,66 +105,43 @@ ConnParts parseConnectionString(const std::string& s) {
                 }
                 inner += s[k++];
             }
-            value = keepBraces ? "{" + inner + "}" : inner;
+            value = close == '}' ? "{" + inner + "}" : inner;
             j = k + 1;
-            const size_t semi = s.find(';', j);
-            i = semi == std::string::npos ? s.size() : semi + 1;
-        } else {
-            const size_t semi = s.find(';', j);
-            value = trim(s.substr(j, semi == std::string::npos ? std::string::npos : semi - j));
-            i = semi == std::string::npos ? s.size() : semi + 1;
         }
-        if (!key.empty())
-            parts.emplace_back(key, value);
+        // After a closed value, whatever stands before the next ";" is not read.
+        const size_t semi = std::min(s.find(';', j), s.size());
+        if (!quoted)
+            value = trim(s.substr(j, semi - j));
+        f(i, semi, std::move(key), std::move(value));
+        i = semi + 1;
     }
+}
+
+} // namespace
+
+ConnParts parseConnectionString(const std::string& s) {
+    ConnParts parts;
+    forEachConnPiece(s, [&](size_t, size_t, std::string key, std::string value) {
+        if (!key.empty())
+            parts.emplace_back(std::move(key), std::move(value));
+    });
     return parts;
 }
 
 std::string withoutConnKey(const std::string& s, const std::string& key) {
-    // Cut textually, so that every other pair reaches the driver exactly as written. One
-    // pass: a value opening with a brace or a quote runs to its closing one.
+    // Cut textually, so that every other pair reaches the driver exactly as written.
     std::string out;
-    size_t start = 0, eq = std::string::npos;
-    bool valueSeen = false;
     bool cut = false;
-    for (size_t i = 0; i <= s.size(); ++i) {
-        if (i < s.size() && s[i] != ';') {
-            if (eq == std::string::npos) {
-                if (s[i] == '=')
-                    eq = i;
-                continue;
-            }
-            if (valueSeen || s[i] == ' ' || s[i] == '\t')
-                continue;
-            valueSeen = true;
-            const char close = s[i] == '{' ? '}' : (s[i] == '"' || s[i] == '\'') ? s[i] : 0;
-            if (!close)
-                continue;
-            for (++i; i < s.size(); ++i) {
-                if (s[i] != close)
-                    continue;
-                if (i + 1 < s.size() && s[i + 1] == close)
-                    ++i;
-                else
-                    break;
-            }
-            if (i == s.size())
-                --i; // unclosed: the pair runs to the end
-            continue;
-        }
-        const std::string pair = s.substr(start, i - start);
-        if (equalsIgnoringCase(trim(pair.substr(0, eq == std::string::npos ? eq : eq - start)),
-                               key)) {
+    forEachConnPiece(s, [&](size_t begin, size_t end, const std::string& k, const std::string&) {
+        const std::string piece = s.substr(begin, end - begin);
+        if (equalsIgnoringCase(k, key)) {
             cut = true;
-        } else if (!trim(pair).empty()) {
+        } else if (!trim(piece).empty()) {
             if (!out.empty())
                 out += ';';
-            out += pair;
+            out += piece;
         }
-        start = i + 1;
-        eq = std::string::npos;
-        valueSeen = false;
-    }
+    });
     return cut ? out : s;
 }
 

@@ -1,9 +1,13 @@
 #include "server/serversql.h"
 
 #include "common/asciicase.h"
+#include "common/decimal.h"
 #include "datasource/dataset.h"
 #include "datasource/filter.h"
 #include "datasource/provider.h"
+
+#include <charconv>
+#include <optional>
 
 namespace rg {
 
@@ -42,6 +46,25 @@ std::string derivedTable(Provider& p, CommandType kind, const std::string& text)
 }
 
 namespace {
+
+// SQLite reads a bound decimal's digits as a 64-bit integer when they are one, and else as
+// the nearest double when it compares them with a number column: a literal that is not the
+// shortest decimal of that double would be compared as another number
+// ("1.000000000000000000001" as 1).
+bool sqliteReadsExactly(const Value& literal) {
+    if (literal.isWideDecimal())
+        return false;
+    const Decimal exact = *literal.asDecimal();
+    if (exact.scale == 0 && exact.toInt64())
+        return true;
+    const std::string text = literal.displayText();
+    double d = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), d);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return false;
+    const std::optional<Decimal> shortest = Decimal::fromDouble(d);
+    return shortest && compare(*shortest, exact) == 0;
+}
 
 class FilterWriter {
 public:
@@ -105,6 +128,9 @@ private:
             }
         } else if (isDateKind(k) && d_.sqlite) {
             refuse(t, "SQLite 的日期按文字保存，写法不一定相同");
+        } else if (d_.sqlite && t.literal.type() == Value::Type::Decimal &&
+                   !sqliteReadsExactly(t.literal)) {
+            refuse(t, "SQLite 把这个数读成最接近的浮点数，分不出这么多位");
         } else if (k == FieldKind::Boolean && t.op != "=" && t.op != "<>") {
             refuse(t, "逻辑值没有大小");
         }
@@ -120,6 +146,9 @@ private:
             refuse(t, "LIKE 比较的是显示的文字，服务器比较的是它的值");
         if (!d_.exactTexts)
             refuse(t, "服务器比较文字时可能忽略大小写");
+        // SQLite's GLOB and LIKE read the pattern as a C string; PostgreSQL takes no NUL.
+        if (pattern.find('\0') != std::string::npos)
+            refuse(t, "模式中有 NUL 字符，服务器的模式在那里就结束了");
         const std::string col = column(t.field);
         const std::string no = t.negate ? "NOT " : "";
         if (d_.sqlite) {

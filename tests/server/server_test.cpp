@@ -283,8 +283,11 @@ TEST_P(Server, FiltersKeepTheRowsMemoryKeeps) {
     };
     if (!mariadb)
         filters.push_back("note LIKE 'a_c'");
+    // More digits than a double holds: exact on servers with exact decimals.
+    const std::string manyDigits = "amount > 5.5000000000000000001";
     if (!sqlite)
-        filters.push_back("day >= '2024-02-10' AND NOT day = '2024-03-01'");
+        filters.insert(filters.end(),
+                       {"day >= '2024-02-10' AND NOT day = '2024-03-01'", manyDigits});
     ServerQuery unfiltered(server);
     for (const std::string& f : filters) {
         memory.SetFilter(f);
@@ -298,9 +301,11 @@ TEST_P(Server, FiltersKeepTheRowsMemoryKeeps) {
     }
     EXPECT_EQ(unfiltered.count(), kRows) << "a query keeps the filter it was made with";
 
-    std::vector<std::string> refused = {"region > 'a'", "cat <= '甲'"};
+    // A LIKE pattern ends at a NUL byte on the server, not in memory.
+    std::vector<std::string> refused = {"region > 'a'", "cat <= '甲'",
+                                        "note LIKE '" + std::string(1, '\0') + "'"};
     if (sqlite)
-        refused.push_back("day = '2024-01-01'");
+        refused.insert(refused.end(), {"day = '2024-01-01'", manyDigits});
     if (mariadb)
         refused.push_back("note LIKE 'a_c'");
     server.SetFilter("region = 'north'");
