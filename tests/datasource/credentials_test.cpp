@@ -4,15 +4,13 @@
 #include "datasource/driverlogs.h"
 #include "datasource/passwordmask.h"
 #include "setup/setup.h"
+#include "silentserver.h"
 #include "testfiles.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -34,16 +32,7 @@ const char* const kStaysHome = "数据源保存的用户名和密码只发往它
 // (a PostgreSQL client's startup message names its user) and hangs up.
 class ListeningServer {
 public:
-    ListeningServer() {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        listen(fd_, 8);
-        socklen_t len = sizeof a;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
+    ListeningServer() : fd_(rgtest::listenOnLoopback(port_)) {
         thread_ = std::thread([this] { serve(); });
     }
     ~ListeningServer() {
@@ -73,7 +62,8 @@ private:
             close(c);
         }
     }
-    int fd_ = -1, port_ = 0;
+    int port_ = 0;
+    int fd_ = -1;
     std::atomic<int> connections_{0};
     std::atomic<bool> stop_{false};
     std::thread thread_;
