@@ -142,7 +142,7 @@ TEST(RunnerIntervals, GroupByMonthMatchesStrftimeAndTheSetupKeepsIt) {
     // What cannot be done is named.
     for (const auto& [groupBy, message] : std::vector<std::pair<std::string, std::string>>{
              {"d:月份", "未知的分组区间: 月份"},
-             {"amount:月", "Cannot group field 'amount' by 月"},
+             {"amount:月", "字段“amount”不能按“月”分组：它的值不是日期"},
              {"nosuch:月", "Field 'nosuch' not found"}}) {
         std::string errors;
         EXPECT_EQ(
