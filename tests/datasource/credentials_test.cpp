@@ -16,7 +16,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -77,13 +76,6 @@ std::string openError(const std::string& cs) {
         ds.SetCommandText("SELECT 1 AS one");
         ds.Open();
     });
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
 }
 
 } // namespace
@@ -158,15 +150,15 @@ TEST(Credentials, NoTraceWhateverTheUsersConfiguration) {
     EXPECT_EQ(std::system(
                   ("env -u XDG_CACHE_HOME HOME='" + home.path().string() + "' " + runner).c_str()),
               0)
-        << slurp((home / "err.txt").string());
-    EXPECT_FALSE(std::filesystem::exists(trace)) << slurp(trace);
+        << rg::test::readBytes((home / "err.txt").string());
+    EXPECT_FALSE(std::filesystem::exists(trace)) << rg::test::readBytes(trace);
 
     // Without a home folder the copy goes to a private temporary folder.
     const std::string tmp = (home / "tmp").string();
     std::filesystem::create_directory(tmp);
     EXPECT_EQ(std::system(("env -u HOME -u XDG_CACHE_HOME TMPDIR='" + tmp + "' " + runner).c_str()),
               0)
-        << slurp((home / "err.txt").string());
+        << rg::test::readBytes((home / "err.txt").string());
     for (const auto& e : std::filesystem::recursive_directory_iterator(tmp))
         EXPECT_EQ(e.path().filename().string().find("psqlodbc"), std::string::npos) << e.path();
     EXPECT_TRUE(std::filesystem::exists(tmp + "/reportgen-" + std::to_string(::getuid()) +
