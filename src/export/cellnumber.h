@@ -21,9 +21,9 @@ std::optional<double> exactDouble(const Decimal& d);
 // the same decimal, of a finite double; nullopt for any other value (decimals beyond a
 // double's digits, NaN and infinities, which readers refuse as numbers).
 std::optional<double> cellNumber(const Value& v);
-// What a footer cell holds for its summary's value, in the summary row as in the group
-// footers: the double when it is the value (an exact value that reads back the same, a
-// finite double), otherwise an exact value's every digit as a text. Neither for an empty or
+// What a footer cell holds for its summary's value, in either format's summary row and a
+// workbook's group footers: the double when it is the value (an exact value that reads back the
+// same, a finite double), otherwise an exact value's every digit as a text. Neither for an empty or
 // text summary, NaN and infinities, which are written as the footer's text.
 struct FooterContent {
     std::optional<double> number;
