@@ -37,11 +37,17 @@ std::optional<double> cellNumber(const Value& v) {
     return std::nullopt;
 }
 
-std::optional<double> footerNumber(const SummaryValue& v) {
-    if (v.kind() != SummaryValue::Kind::Exact && v.kind() != SummaryValue::Kind::Float)
-        return std::nullopt;
-    const double d = v.toDouble();
-    return std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
+FooterContent footerContent(const SummaryValue& v) {
+    FooterContent c;
+    if (v.kind() == SummaryValue::Kind::Exact) {
+        const BigDecimal exact = v.exact();
+        c.number = exactInDouble(exact);
+        if (!c.number)
+            c.exactText = exact.toString();
+    } else if (v.kind() == SummaryValue::Kind::Float && std::isfinite(v.number())) {
+        c.number = v.number();
+    }
+    return c;
 }
 
 } // namespace rg

@@ -7,6 +7,7 @@
 #include "grid/summaryvalue.h"
 
 #include <optional>
+#include <string>
 
 namespace rg {
 
@@ -20,8 +21,14 @@ std::optional<double> exactDouble(const Decimal& d);
 // the same decimal, of a finite double; nullopt for any other value (decimals beyond a
 // double's digits, NaN and infinities, which readers refuse as numbers).
 std::optional<double> cellNumber(const Value& v);
-// A footer holds its summary's nearest double, as the formulas beside it compute; nullopt
-// for an empty or text summary, NaN and infinities, which are written as the footer's text.
-std::optional<double> footerNumber(const SummaryValue& v);
+// What a footer cell holds for its summary's value, in either format's summary row and a
+// workbook's group footers: the double when it is the value (an exact value that reads back the
+// same, a finite double), otherwise an exact value's every digit as a text. Neither for an empty or
+// text summary, NaN and infinities, which are written as the footer's text.
+struct FooterContent {
+    std::optional<double> number;
+    std::string exactText;
+};
+FooterContent footerContent(const SummaryValue& v);
 
 } // namespace rg

@@ -79,9 +79,7 @@ void TdxDBGridExportExcel::CheckLimits(const RowWalk::Count& count) {
         throw Error(format(
             "电子表格最多容纳 %d 列，此报表需要 %d 列（%d 个分组列和 %d 个数据列），无法输出。",
             kMaxSheetColumns, g + n, g, n));
-    int64_t rows =
-        (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0) + (Grid->ShowSummaryFooter ? 1 : 0);
-    rows += count.lines;
+    const int64_t rows = SheetRows(count);
     if (rows > kMaxSheetRows)
         throw Error(format("电子表格（.xls）最多容纳 %d 行，此报表需要 %lld 行，无法输出。"
                            "请输出为 Excel 工作簿（.xlsx），它可容纳 %lld 行。",
@@ -252,7 +250,7 @@ void TdxDBGridExportExcel::WriteNode(RowHandle node) {
 }
 
 void TdxDBGridExportExcel::WriteFooterRows() {
-    if (!Grid->ShowSummaryFooter)
+    if (!WritesSummaryRow())
         return;
     for (int c = 0; c < groupLevels_; ++c)
         out().Blank(row(), static_cast<uint16_t>(c), kXfSummaryEmpty);
@@ -344,7 +342,8 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
     // An area without rows would take in the header and the formula itself.
     const bool formulaFits = firstRow <= lastRow;
     const bool numbers = Grid->FooterValueKind(*c.column) == SummaryValueKind::Number;
-    const std::optional<double> held = footer.isEmpty() ? 0.0 : footerNumber(footer);
+    const FooterContent content = footer.isEmpty() ? FooterContent{0.0, {}} : footerContent(footer);
+    const std::optional<double>& held = content.number;
     if (formulaFits && numbers && held &&
         FormulaShowsFooter(t, c.column->SummaryFooterFormat(),
                            tallies_[static_cast<size_t>(areaCol)], footer)) {
@@ -358,10 +357,13 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
         return;
     }
     // Otherwise the grid's own value: dates, texts, NaN and infinities as the footer's
-    // text, numbers as their nearest double, nothing for a minimum of nulls.
+    // text, numbers as the double that holds them or their every digit as a text, nothing
+    // for a minimum of nulls.
     if (footer.kind() == SummaryValue::Kind::Failed ||
         (footer.isEmpty() && (t == TdxSummaryType::cstMin || t == TdxSummaryType::cstMax)))
         w.Blank(row(), col, kXfSummaryEmpty);
+    else if (numbers && !content.exactText.empty())
+        w.Label(row(), col, kXfSummary, content.exactText);
     else if (footer.kind() == SummaryValue::Kind::Text || !numbers || !held)
         w.Label(row(), col, kXfSummary, ansiLabel(Grid->SummaryFooterText(*c.column)));
     else

@@ -2,6 +2,8 @@
 
 #include "common/progress.h"
 
+#include <algorithm>
+
 namespace rg {
 
 namespace {
@@ -27,6 +29,19 @@ void TdxDBGridExport::CommitFiles() {
 
 std::vector<TdxDBGridColumn*> TdxDBGridExport::VisibleExportColumns() const {
     return Grid->VisibleColumns();
+}
+
+bool TdxDBGridExport::WritesSummaryRow() const {
+    if (!Grid->ShowSummaryFooter)
+        return false;
+    const std::vector<TdxDBGridColumn*> columns = VisibleExportColumns();
+    return std::any_of(columns.begin(), columns.end(),
+                       [&](const TdxDBGridColumn* c) { return Grid->SummaryFooterCellExists(*c); });
+}
+
+int64_t TdxDBGridExport::SheetRows(const RowWalk::Count& count) const {
+    return (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0) + count.lines +
+           (WritesSummaryRow() ? 1 : 0);
 }
 
 RowWalk TdxDBGridExport::ExportWalk() const {

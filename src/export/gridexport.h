@@ -50,6 +50,12 @@ protected:
     // Called with the number of rows and lines to visit before anything is written: refuse
     // what the format cannot hold.
     virtual void CheckLimits(const RowWalk::Count& count) {}
+    // The summary footer is a sheet row only when a column shows a summary in it: a band
+    // without summaries would be an empty row.
+    bool WritesSummaryRow() const;
+    // The sheet rows a spreadsheet gets for the counted rows: band caption, header, the rows
+    // with their footers and the summary row.
+    int64_t SheetRows(const RowWalk::Count& count) const;
     // Moves the finished file(s) over their targets.
     virtual void CommitFiles();
     // What a grid without a data set gives: nothing, or for formats that cannot be empty

@@ -216,11 +216,8 @@ void TdxDBGridExportXlsx::CheckLimits(const RowWalk::Count& count) {
         throw Error(format("Excel 工作簿最多容纳 %lld 列，此报表需要 %lld 列，无法输出。",
                            static_cast<long long>(kMaxSheetColumns),
                            static_cast<long long>(columns)));
-    int64_t rows = (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0);
-    rows += count.lines;
-    rowsBeforeSummary_ = rows;
-    if (Grid->ShowSummaryFooter)
-        ++rows;
+    const int64_t rows = SheetRows(count);
+    rowsBeforeSummary_ = rows - (WritesSummaryRow() ? 1 : 0);
     if (rows > kMaxSheetRows)
         throw Error(format("Excel 工作簿最多容纳 %lld 行，此报表需要 %lld 行，无法输出。",
                            static_cast<long long>(kMaxSheetRows), static_cast<long long>(rows)));
@@ -492,14 +489,10 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64
     // An exact value a double cannot hold keeps every digit as a text; a date footer that is
     // no spreadsheet date (BC, an infinity, a time beyond a day) goes as the grid shows it.
     const bool dateText = dated && !spreadsheetSerial(value.toDouble(), k == CellKind::Time);
-    std::optional<double> number;
-    if (value.kind() == SummaryValue::Kind::Exact) {
-        if (const std::optional<Decimal> narrow = value.exact().toDecimal())
-            number = exactDouble(*narrow);
-    } else if (value.kind() == SummaryValue::Kind::Float && !dateText &&
-               std::isfinite(value.number())) {
-        number = value.number();
-    }
+    FooterContent content = footerContent(value);
+    if (dateText && value.kind() == SummaryValue::Kind::Float)
+        content.number.reset();
+    const std::optional<double>& number = content.number;
     if (fromRow < row && !foreign[at] && number && (numeric || countable) &&
         FormulaGivesValue(kind, tallies[at], value)) {
         const std::string name = WorkbookWriter::columnName(col);
@@ -514,8 +507,8 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64
         foreign[slot(l, i)] = 1;
     if (number)
         w->number(col, *number, style);
-    else if (value.kind() == SummaryValue::Kind::Exact)
-        text(col, value.exact().toString(), style);
+    else if (!content.exactText.empty())
+        text(col, content.exactText, style);
     else if (!shown.empty())
         text(col, shown, style);
     else
@@ -525,7 +518,7 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64
 void TdxDBGridExportXlsx::WriteFooterRows() {
     Sheet& s = *sheet_;
     const int n = static_cast<int>(s.cols.size());
-    if (Grid->ShowSummaryFooter) {
+    if (WritesSummaryRow()) {
         s.setRow(CurrentRow, 0);
         for (int c = 0; c < s.groups; ++c)
             s.w->blank(c, s.summary[0]);

@@ -115,11 +115,11 @@ TEST(ExactExport, SummaryRowShowsTheGridsFooter) {
     EXPECT_EQ(f.cell(sr, 0)->id, 0x0406);
     EXPECT_EQ(f.cell(sr, 3)->id, 0x0406);
     EXPECT_EQ(f.cell(sr, 5)->id, 0x0406);
-    // The grid's values elsewhere. A sum over integers that are partly texts in the sheet:
-    // the exact sum's nearest double.
-    ASSERT_EQ(f.cell(sr, 2)->id, 0x0203);
+    // The grid's values elsewhere. A sum over integers that are partly texts in the sheet,
+    // beyond what a double holds: every digit as a text.
+    ASSERT_EQ(f.cell(sr, 2)->id, 0x0204);
     EXPECT_EQ(footer("big").exact().toString(), "-9205357638345293823");
-    EXPECT_EQ(numberOf(*f.cell(sr, 2)), -9205357638345293823.0);
+    EXPECT_EQ(labelOf(*f.cell(sr, 2)), "-9205357638345293823");
     // An average over 4 records, one of them null; AVERAGE would divide by 3.
     ASSERT_EQ(f.cell(sr, 4)->id, 0x0203);
     EXPECT_EQ(numberOf(*f.cell(sr, 4)), 3111.4175);
@@ -175,11 +175,12 @@ TEST(ExactExport, FootersOverNullsOnlyAreEmpty) {
     }
     EXPECT_EQ(f.cell(3, 3)->id, 0x0201); // group a's qty is null too
     // The summary footer: a minimum of nulls is an empty cell, not MIN(...) = 0; the
-    // maximum, a text in the sheet, is the grid's value.
+    // maximum, a text in the sheet, is the grid's value with every digit, as a double
+    // would change it.
     EXPECT_EQ(f.cell(7, 3)->id, 0x0201);
     EXPECT_EQ(f.cell(7, 3)->u16(4), 25);
-    ASSERT_EQ(f.cell(7, 2)->id, 0x0203);
-    EXPECT_EQ(numberOf(*f.cell(7, 2)), 9007199254740993.0);
+    ASSERT_EQ(f.cell(7, 2)->id, 0x0204);
+    EXPECT_EQ(labelOf(*f.cell(7, 2)), "9007199254740993");
 }
 
 // The workbook's summary row: SUBTOTAL where it computes the grid's value, the grid's value
@@ -226,4 +227,50 @@ TEST(ExactExport, WorkbookSummaryRowShowsTheGridsFooter) {
                                  g.SummaryFooterValue(*g.ColumnByFieldName("money"))));
     EXPECT_EQ(calc.at({5, 6}), "2023-12-31");
     EXPECT_EQ(calc.at({5, 7}), "4");
+}
+
+// Sums past 2^53 keep every digit in the summary row as in the group footers above it, whether
+// their records are numbers in the sheet or, past 2^53 themselves, texts; a sum a double holds
+// stays a number.
+TEST(ExactExport, SummaryRowKeepsTheDigitsOfLargeSums) {
+    ExportDb db(R"(
+        create table t(id integer primary key, grp text, a bigint, b bigint);
+        insert into t values (1, 'x', 7702366820166726, 313980192069858117);
+        insert into t values (2, 'x', 7702366820166727, 313980192069858119);
+        insert into t values (3, 'y', 7702366820166726, 313980192069858118);
+        insert into t values (4, 'y', 7702366820166727, 313980192069858118);)");
+    db.open("select id, grp, a, b from t order by id");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    for (const char* field : {"id", "a", "b"})
+        addSummary(g, *g.ColumnByFieldName(field), TdxSummaryType::cstSum);
+    g.GroupColumn(*g.ColumnByFieldName("grp"), 0);
+    ASSERT_EQ(g.SummaryFooterValue(*g.ColumnByFieldName("a")).exact().toString(),
+              "30809467280666906");
+    ASSERT_EQ(g.SummaryFooterValue(*g.ColumnByFieldName("b")).exact().toString(),
+              "1255920768279432472");
+
+    // Sheet columns: the group column, then id, a and b; the summary row is the last of
+    // header, two groups of a group row, two records and a footer.
+    const int sr = 9;
+    const std::string xls = db.file("t.xls");
+    ExportToSpreadsheet(g, xls, true, GridAppearance());
+    std::string err;
+    const auto cells = readWithXlrd(xls, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    const std::string groupSum =
+        g.FooterCellText(g.Child(g.Top(0), 1), *g.ColumnByFieldName("a"), 0);
+    EXPECT_NE(groupSum.find("15404733640333453"), std::string::npos) << groupSum;
+    EXPECT_EQ(cells.at({4, 2}), "s:" + groupSum);
+    EXPECT_EQ(cells.at({sr, 1}), "n:10.0");
+    EXPECT_EQ(cells.at({sr, 2}), "s:30809467280666906");
+    EXPECT_EQ(cells.at({sr, 3}), "s:1255920768279432472");
+
+    const std::string xlsx = db.file("t.xlsx");
+    ExportToXlsx(g, xlsx, true, GridAppearance());
+    const XlsxSheet s = readWithOpenpyxl(xlsx);
+    ASSERT_TRUE(s.error.empty()) << s.error;
+    EXPECT_EQ(s.cells.at({sr, 1}), "f:=SUBTOTAL(9,B2:B9)=10");
+    EXPECT_EQ(s.cells.at({sr, 2}), "s:30809467280666906");
+    EXPECT_EQ(s.cells.at({sr, 3}), "s:1255920768279432472");
 }

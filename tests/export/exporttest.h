@@ -68,7 +68,7 @@ struct XlsxSheet {
     std::map<int, int> levels; // outline level by row, rows above 0 only
     std::map<std::pair<int, int>, std::string> formats; // number formats other than General
     std::map<int, double> widths;                       // by column
-    std::map<std::string, std::string> facts;           // freeze, filter, summary_below
+    std::map<std::string, std::string> facts;           // freeze, filter, summary_below, rows
     std::string error;                                  // the reader's complaint, if it failed
 };
 XlsxSheet readWithOpenpyxl(const std::string& path);

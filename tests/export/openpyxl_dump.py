@@ -2,7 +2,8 @@
 #   cell<TAB>row<TAB>col<TAB>n:<number> | s:<text> | b:<bool> | d:<iso date> | f:<formula>=<stored result>
 #   level<TAB>row<TAB>outline level (rows above 0 only), width<TAB>col<TAB>width,
 #   format<TAB>row<TAB>col<TAB>number format (cells not in General),
-#   freeze<TAB>cell, filter<TAB>range, summary_below<TAB>0|1. Rows and columns are 0-based.
+#   freeze<TAB>cell, filter<TAB>range, summary_below<TAB>0|1, rows<TAB>rows holding a value or a
+#   style. Rows and columns are 0-based.
 import datetime
 import sys
 import openpyxl
@@ -39,3 +40,4 @@ print("freeze\t%s" % sheet.freeze_panes)
 print("filter\t%s" % sheet.auto_filter.ref)
 outline = sheet.sheet_properties.outlinePr
 print("summary_below\t%d" % (1 if outline is None or outline.summaryBelow is None else outline.summaryBelow))
+print("rows\t%d" % sheet.max_row)

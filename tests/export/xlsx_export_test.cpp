@@ -146,6 +146,57 @@ TEST(XlsxExport, ReportsBeyondTheSheetAreRefusedBeforeWriting) {
               1); // the database alone
 }
 
+namespace {
+// The writer's own count of the rows it writes, and its check against the sheet's limit.
+struct XlsxRows : TdxDBGridExportXlsx {
+    explicit XlsxRows(TdxDBGrid& g) { Grid = &g; }
+    using TdxDBGridExportXlsx::CheckLimits;
+    using TdxDBGridExportXlsx::SheetRows;
+};
+} // namespace
+
+// A report that fills the sheet to its last row is written, one row more is refused. A
+// million rows are too many to write here: the written rows are compared with the writer's
+// count on small reports, and the check is given counts at the limit.
+TEST(XlsxExport, TheSheetHoldsItsLastRowAndNoEmptySummaryRow) {
+    ExportDb db(kCitySales);
+    db.open("select id, region, city, qty from sales");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    XlsxRows rows(g);
+    const std::string path = db.file("rows.xlsx");
+    auto written = [&] {
+        ExportToXlsx(g, path, true, GridAppearance());
+        const XlsxSheet s = readWithOpenpyxl(path);
+        EXPECT_TRUE(s.error.empty()) << s.error;
+        return std::stoll(s.facts.at("rows"));
+    };
+    // Without summaries the summary footer leaves no empty row behind the records.
+    ASSERT_TRUE(g.ShowSummaryFooter);
+    EXPECT_EQ(written(), 6);
+    EXPECT_EQ(rows.SheetRows(rows.ExportWalk().count(g)), 6);
+    const int64_t limit = TdxDBGridExportXlsx::kMaxSheetRows;
+    auto refusal = [&](int64_t lines) -> std::string {
+        try {
+            rows.CheckLimits({lines, lines});
+        } catch (const Error& e) {
+            return e.what();
+        }
+        return {};
+    };
+    EXPECT_EQ(refusal(limit - 1), ""); // the header and 1,048,575 records
+    EXPECT_EQ(refusal(limit), "Excel 工作簿最多容纳 1048576 行，此报表需要 1048577 行，无法输出。");
+
+    // With a summary and a group: group rows, group footers and the summary row.
+    addSummary(g, *g.ColumnByFieldName("qty"), TdxSummaryType::cstSum);
+    g.GroupColumn(*g.ColumnByFieldName("region"), 0);
+    EXPECT_EQ(written(), 1 + 2 + 5 + 2 + 1);
+    EXPECT_EQ(rows.SheetRows(rows.ExportWalk().count(g)), 11);
+    EXPECT_EQ(refusal(limit - 2), "");
+    EXPECT_EQ(refusal(limit - 1),
+              "Excel 工作簿最多容纳 1048576 行，此报表需要 1048577 行，无法输出。");
+}
+
 // Records in two grouping levels past the 65,536 rows of the older sheet formats, over many
 // of the writer's deflated pieces: streamed out whole and read back whole. The million-record
 // case is the benchmark's (xlsx_big_*).
