@@ -243,8 +243,7 @@ TEST(ExactMoney, SumsOverThousandsOfRowsAreTheServersToTheCent) {
               server("select cast(sum(wide) as text) from exact_money")[0]);
 
     // The files: the XML document with every digit, the spreadsheet with the decimals a
-    // double would change as their texts, and the total as the grid's value, since a SUM
-    // of doubles loses the cents.
+    // double would change as their texts, the total among them.
     const std::string xmlPath = db.file("money.xml"), xlsPath = db.file("money.xls");
     ExportToXml(g, xmlPath, true, GridAppearance());
     const std::string xml = readFile(xmlPath);
@@ -265,7 +264,9 @@ TEST(ExactMoney, SumsOverThousandsOfRowsAreTheServersToTheCent) {
     EXPECT_EQ(f.cell(3001, 3)->data.substr(8), "1234567890123456789.0123456789");
     EXPECT_EQ(number(2, 2),
               g.CellValue(g.Top(1), amount).asDouble()); // an ordinary amount stays a number
-    EXPECT_EQ(number(3004, 2), g.SummaryFooterValue(amount).toDouble());
+    // The total, which no double holds, as its digits.
+    ASSERT_EQ(f.cell(3004, 2)->id, 0x0204);
+    EXPECT_EQ(f.cell(3004, 2)->data.substr(8), g.SummaryFooterValue(amount).exact().toString());
     EXPECT_EQ(f.cell(3003, 2)->id, 0x0201); // the null amount
 
     // Per group, in the group footers.
