@@ -644,6 +644,25 @@ TEST_F(RunnerFixture, SetupsFromElsewhereLoadNoCodeAndKeepTheirStrings) {
     EXPECT_EQ(rg::TSetup(copy).ReadConnString(), oledb);
 }
 
+// A setup whose command writes ends with status 1 and says why; the table is as it was, and
+// no rows that a DELETE ... RETURNING would have handed back are printed.
+TEST_F(RunnerFixture, ACommandThatWritesIsRefused) {
+    for (const char* sql : {"DROP TABLE sales", "DELETE FROM sales RETURNING *"}) {
+        rg::TSetup s(ini);
+        s.WriteCommandType("cmdText");
+        s.WriteCommandText(sql);
+        const RunResult r = reportgen("--run " + ini + " --format csv", db.folder);
+        EXPECT_EQ(r.status, 1) << sql;
+        EXPECT_EQ(r.out, "") << sql;
+        EXPECT_NE(r.err.find("报表命令试图修改数据库，已拒绝"), std::string::npos) << r.err;
+    }
+    rg::TSetup s(ini);
+    s.WriteCommandText("SELECT * FROM sales");
+    const RunResult r = reportgen("--run " + ini + " --format csv", db.folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("data,0,2,华北,北京,20"), std::string::npos) << r.out;
+}
+
 // An .xls whose texts GBK cannot hold is written, and standard error says what changed.
 TEST_F(RunnerFixture, XlsNoticeGoesToStandardError) {
     rg::TSetup(ini).WriteField("city", "城市 😀");
