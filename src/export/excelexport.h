@@ -41,7 +41,7 @@ protected:
     void CheckLimits(const RowWalk::Count& count) override;
 
 private:
-    enum class CellKind : uint8_t { Empty, Integer, Number, Text, Memo };
+    enum class CellKind : uint8_t { Empty, Integer, Number, Text, Memo, Date, DateTime, Boolean };
     struct Col {
         TdxDBGridColumn* column;
         CellKind kind;
