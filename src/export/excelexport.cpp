@@ -87,6 +87,35 @@ void TdxDBGridExportExcel::CheckLimits(const RowWalk::Count& count) {
                            static_cast<long long>(TdxDBGridExportXlsx::kMaxSheetRows)));
 }
 
+TdxDBGridExportExcel::CellKind TdxDBGridExportExcel::kindOf(const TdxDBGridColumn& c) {
+    if (c.FieldName().empty() || c.field() == nullptr)
+        return CellKind::Empty;
+    switch (c.field()->Kind()) {
+    case FieldKind::SmallInt:
+    case FieldKind::Integer:
+    case FieldKind::Word:
+    case FieldKind::AutoInc:
+    case FieldKind::LargeInt:
+        return CellKind::Integer;
+    case FieldKind::Float:
+    case FieldKind::Currency:
+    case FieldKind::BCD:
+    case FieldKind::FMTBcd:
+        return CellKind::Number;
+    case FieldKind::Memo:
+        return CellKind::Memo;
+    case FieldKind::Date:
+        return CellKind::Date;
+    case FieldKind::DateTime:
+    case FieldKind::TimeStamp:
+        return CellKind::DateTime;
+    case FieldKind::Boolean:
+        return CellKind::Boolean;
+    default:
+        return CellKind::Text;
+    }
+}
+
 void TdxDBGridExportExcel::BeginDocument() {
     writer_.emplace(Stream->Buffer());
     groupLevels_ = Grid->GroupColumnCount();
@@ -99,41 +128,7 @@ void TdxDBGridExportExcel::BeginDocument() {
         if (ExportedColumns.Count >= 256)
             break;
         ExportedColumns.Items[static_cast<size_t>(ExportedColumns.Count++)] = c->Index();
-        CellKind kind = CellKind::Empty;
-        if (!c->FieldName().empty() && c->field() != nullptr) {
-            switch (c->field()->Kind()) {
-            case FieldKind::SmallInt:
-            case FieldKind::Integer:
-            case FieldKind::Word:
-            case FieldKind::AutoInc:
-            case FieldKind::LargeInt:
-                kind = CellKind::Integer;
-                break;
-            case FieldKind::Float:
-            case FieldKind::Currency:
-            case FieldKind::BCD:
-            case FieldKind::FMTBcd:
-                kind = CellKind::Number;
-                break;
-            case FieldKind::Memo:
-                kind = CellKind::Memo;
-                break;
-            case FieldKind::Date:
-                kind = CellKind::Date;
-                break;
-            case FieldKind::DateTime:
-            case FieldKind::TimeStamp:
-                kind = CellKind::DateTime;
-                break;
-            case FieldKind::Boolean:
-                kind = CellKind::Boolean;
-                break;
-            default:
-                kind = CellKind::Text;
-                break;
-            }
-        }
-        cols_.push_back({c, kind});
+        cols_.push_back({c, kindOf(*c)});
     }
     tallies_.assign(static_cast<size_t>(kMaxSheetColumns), SheetColumnTally{});
     const int n = static_cast<int>(cols_.size());

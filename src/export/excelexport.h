@@ -46,6 +46,7 @@ private:
         TdxDBGridColumn* column;
         CellKind kind;
     };
+    static CellKind kindOf(const TdxDBGridColumn& c);
     biff::Writer& out();
     // The text in code page 936 within the cell limit, counted in LossyCells when it is not whole.
     std::string ansiLabel(const std::string& utf8, size_t maxBytes = biff::kMaxLabelText);
