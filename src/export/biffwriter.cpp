@@ -69,6 +69,15 @@ void Writer::Font(uint16_t twips, uint16_t style, uint16_t colorIndex, std::stri
     out_.append(name);
 }
 
+void Writer::Format(std::string_view code) {
+    if (code.size() > 255)
+        code = cutAnsi(code, 255);
+    header(kFormat, static_cast<uint16_t>(3 + code.size()));
+    u16(0);
+    u8(static_cast<uint8_t>(code.size()));
+    out_.append(code);
+}
+
 void Writer::Xf(const std::array<uint8_t, 12>& data) {
     header(kXf, 12);
     out_.append(reinterpret_cast<const char*>(data.data()), data.size());
@@ -114,6 +123,12 @@ void Writer::Number(uint16_t row, uint16_t col, uint16_t xf, double value) {
     std::memcpy(&bits, &value, sizeof bits);
     u32(static_cast<uint32_t>(bits));
     u32(static_cast<uint32_t>(bits >> 32));
+}
+
+void Writer::Boolean(uint16_t row, uint16_t col, uint16_t xf, bool value) {
+    cell(kBoolErr, 8, row, col, xf);
+    u8(value ? 1 : 0);
+    u8(0); // a Boolean, not an error code
 }
 
 void Writer::Formula(uint16_t row, uint16_t col, uint16_t xf, uint16_t firstRow, uint16_t lastRow,

@@ -18,7 +18,7 @@ namespace biff {
 constexpr uint16_t kBof = 0x0409, kCodePage = 0x0042, kGuts = 0x0080, kPalette = 0x0092,
                    kFont = 0x0231, kXf = 0x0443, kColInfo = 0x007D, kDimensions = 0x0200,
                    kBlank = 0x0201, kNumber = 0x0203, kLabel = 0x0204, kRk = 0x027E,
-                   kFormula = 0x0406, kEof = 0x000A;
+                   kFormula = 0x0406, kFormat = 0x041E, kBoolErr = 0x0205, kEof = 0x000A;
 
 // Largest record data the format allows; a LABEL carries 8 bytes besides its text.
 constexpr size_t kMaxRecordData = 2080;
@@ -49,6 +49,8 @@ public:
     void Guts();
     void Palette(const std::array<RgbColor, 13>& colors);
     void Font(uint16_t twips, uint16_t style, uint16_t colorIndex, std::string_view ansiName);
+    // Number formats are numbered in the order written; the first is the XFs' index 0.
+    void Format(std::string_view ansiCode);
     void Xf(const std::array<uint8_t, 12>& data);
     void ColInfo(uint16_t firstCol, uint16_t lastCol, uint16_t width, uint16_t xf);
     void Dimensions();
@@ -57,6 +59,7 @@ public:
     void Blank(uint16_t row, uint16_t col, uint16_t xf);
     void Rk(uint16_t row, uint16_t col, uint16_t xf, int32_t value); // value within fitsRk
     void Number(uint16_t row, uint16_t col, uint16_t xf, double value);
+    void Boolean(uint16_t row, uint16_t col, uint16_t xf, bool value);
     // A summary formula over the area firstRow..lastRow (each at most kMaxFormulaRow) of one
     // column, with `result` stored for readers that do not recalculate.
     void Formula(uint16_t row, uint16_t col, uint16_t xf, uint16_t firstRow, uint16_t lastRow,

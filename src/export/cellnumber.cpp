@@ -1,9 +1,16 @@
 #include "export/cellnumber.h"
 
+#include "common/datetime.h"
+
 #include <cmath>
 
 namespace rg {
 namespace {
+
+// Excel's serial 60 is its fictitious 1900-02-29: earlier dates would show a day off.
+constexpr double kFirstSafeDateSerial = 61;
+// 10000-01-01: spreadsheets hold no later date.
+constexpr double kEndDateSerial = 2958466;
 
 std::optional<double> exactInDouble(const BigDecimal& d) {
     if (const std::optional<Decimal> narrow = d.toDecimal())
@@ -48,6 +55,18 @@ FooterContent footerContent(const SummaryValue& v) {
         c.number = v.number();
     }
     return c;
+}
+
+bool spreadsheetSerial(double serial, bool time) {
+    if (time)
+        return serial >= 0 && serial < 1;
+    return serial >= kFirstSafeDateSerial && serial < kEndDateSerial;
+}
+
+bool spreadsheetDate(const Value& v, bool time) {
+    if (!v.isDateLike() || isInfinityMicros(v.micros()))
+        return false;
+    return spreadsheetSerial(v.asDouble(), time);
 }
 
 } // namespace rg

@@ -31,4 +31,9 @@ struct FooterContent {
 };
 FooterContent footerContent(const SummaryValue& v);
 
+// A date a spreadsheet shows as the grid does; a BC date, an infinity, a time beyond a day
+// or a cell that holds no date goes as its text.
+bool spreadsheetSerial(double serial, bool time);
+bool spreadsheetDate(const Value& v, bool time);
+
 } // namespace rg

@@ -67,6 +67,7 @@ public:
         w_.freezeRows(1);
         w_.freezeColumns(sheet_.leading);
         w_.setMaxOutlineLevel(std::min(std::max(sheet_.levels - 1, 0), 7));
+        w_.setSummaryRowsAbove(true);
 
         w_.row(0, 0);
         for (int l = 0; l < sheet_.leading; ++l)

@@ -87,6 +87,35 @@ void TdxDBGridExportExcel::CheckLimits(const RowWalk::Count& count) {
                            static_cast<long long>(TdxDBGridExportXlsx::kMaxSheetRows)));
 }
 
+TdxDBGridExportExcel::CellKind TdxDBGridExportExcel::kindOf(const TdxDBGridColumn& c) {
+    if (c.FieldName().empty() || c.field() == nullptr)
+        return CellKind::Empty;
+    switch (c.field()->Kind()) {
+    case FieldKind::SmallInt:
+    case FieldKind::Integer:
+    case FieldKind::Word:
+    case FieldKind::AutoInc:
+    case FieldKind::LargeInt:
+        return CellKind::Integer;
+    case FieldKind::Float:
+    case FieldKind::Currency:
+    case FieldKind::BCD:
+    case FieldKind::FMTBcd:
+        return CellKind::Number;
+    case FieldKind::Memo:
+        return CellKind::Memo;
+    case FieldKind::Date:
+        return CellKind::Date;
+    case FieldKind::DateTime:
+    case FieldKind::TimeStamp:
+        return CellKind::DateTime;
+    case FieldKind::Boolean:
+        return CellKind::Boolean;
+    default:
+        return CellKind::Text;
+    }
+}
+
 void TdxDBGridExportExcel::BeginDocument() {
     writer_.emplace(Stream->Buffer());
     groupLevels_ = Grid->GroupColumnCount();
@@ -99,31 +128,7 @@ void TdxDBGridExportExcel::BeginDocument() {
         if (ExportedColumns.Count >= 256)
             break;
         ExportedColumns.Items[static_cast<size_t>(ExportedColumns.Count++)] = c->Index();
-        CellKind kind = CellKind::Empty;
-        if (!c->FieldName().empty() && c->field() != nullptr) {
-            switch (c->field()->Kind()) {
-            case FieldKind::SmallInt:
-            case FieldKind::Integer:
-            case FieldKind::Word:
-            case FieldKind::AutoInc:
-            case FieldKind::LargeInt:
-                kind = CellKind::Integer;
-                break;
-            case FieldKind::Float:
-            case FieldKind::Currency:
-            case FieldKind::BCD:
-            case FieldKind::FMTBcd:
-                kind = CellKind::Number;
-                break;
-            case FieldKind::Memo:
-                kind = CellKind::Memo;
-                break;
-            default:
-                kind = CellKind::Text;
-                break;
-            }
-        }
-        cols_.push_back({c, kind});
+        cols_.push_back({c, kindOf(*c)});
     }
     tallies_.assign(static_cast<size_t>(kMaxSheetColumns), SheetColumnTally{});
     const int n = static_cast<int>(cols_.size());
@@ -149,14 +154,28 @@ void TdxDBGridExportExcel::BeginDocument() {
     for (int i = 0; i < std::min(n, kColumnsWithOwnFont); ++i)
         w.Font(twips(Look.font), Look.font.style, 12, gridFontName);
 
+    // Date columns need number formats of their own. Sheets without them are written
+    // without any, as before, so that the built-in formats keep their numbers.
+    const bool dated = std::any_of(cols_.begin(), cols_.end(), [](const Col& c) {
+        return c.kind == CellKind::Date || c.kind == CellKind::DateTime;
+    });
+    if (dated) {
+        w.Format("General");
+        w.Format("yyyy-mm-dd");
+        w.Format("yyyy-mm-dd hh:mm:ss");
+    }
     for (const Xf& x : fixedFormats(Look.showGrid))
         w.Xf(x);
     const uint8_t border = Look.showGrid ? 0xA1 : 0x00;
     for (int i = 0; i < n; ++i) {
-        const Alignment a = cols_[static_cast<size_t>(i)].column->alignment();
+        const Col& c = cols_[static_cast<size_t>(i)];
+        const Alignment a = c.column->alignment();
         const uint8_t align = a == Alignment::Right ? 0x23 : a == Alignment::Center ? 0x22 : 0x21;
         const uint8_t font = i < kColumnsWithOwnFont ? static_cast<uint8_t>(10 + i) : 5;
-        w.Xf({font, 0x00, 0x01, 0x00, align, 0x78, 0x41, 0x03, border, border, border, border});
+        // The format's index, marked as used: the cell's own, not its style's General.
+        const uint8_t format = c.kind == CellKind::Date ? 1 : c.kind == CellKind::DateTime ? 2 : 0;
+        const uint8_t used = format != 0 ? 0x7C : 0x78;
+        w.Xf({font, format, 0x01, 0x00, align, used, 0x41, 0x03, border, border, border, border});
     }
     for (int c = 0; c < g; ++c)
         w.ColInfo(static_cast<uint16_t>(c), static_cast<uint16_t>(c), 400, kXfColInfo);
@@ -275,6 +294,9 @@ void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {
         return;
     case CellKind::Integer:
     case CellKind::Number:
+    case CellKind::Date:
+    case CellKind::DateTime:
+    case CellKind::Boolean:
         break;
     }
     // A null is no number: the cell stays empty, and the summary formulas pass over it as
@@ -282,6 +304,20 @@ void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {
     const Value v = Grid->CellValue(node, *c.column);
     if (v.isNull()) {
         w.Blank(row(), col, xf);
+        return;
+    }
+    if (c.kind == CellKind::Boolean) {
+        w.Boolean(row(), col, xf, v.asBool());
+        tallies_[col].addText("b");
+        return;
+    }
+    if (c.kind == CellKind::Date || c.kind == CellKind::DateTime) {
+        // A day serial in the column's date format; what no spreadsheet date shows as the
+        // grid does (a text that is no date, a BC date, an infinity) as its text.
+        if (spreadsheetDate(v, false))
+            number(col, xf, v.asDouble());
+        else
+            label(col, xf, ansiLabel(Grid->CellText(node, *c.column)));
         return;
     }
     if (c.kind == CellKind::Number) {

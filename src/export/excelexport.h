@@ -41,11 +41,12 @@ protected:
     void CheckLimits(const RowWalk::Count& count) override;
 
 private:
-    enum class CellKind : uint8_t { Empty, Integer, Number, Text, Memo };
+    enum class CellKind : uint8_t { Empty, Integer, Number, Text, Memo, Date, DateTime, Boolean };
     struct Col {
         TdxDBGridColumn* column;
         CellKind kind;
     };
+    static CellKind kindOf(const TdxDBGridColumn& c);
     biff::Writer& out();
     // The text in code page 936 within the cell limit, counted in LossyCells when it is not whole.
     std::string ansiLabel(const std::string& utf8, size_t maxBytes = biff::kMaxLabelText);

@@ -273,6 +273,9 @@ void WorkbookWriter::freezeColumns(int columns) {
 void WorkbookWriter::setMaxOutlineLevel(int level) {
     maxLevel_ = level;
 }
+void WorkbookWriter::setSummaryRowsAbove(bool above) {
+    summaryAbove_ = above;
+}
 
 void WorkbookWriter::autofilter(int64_t firstRow, int firstCol, int64_t lastRow, int lastCol) {
     filter_ = "$" + columnName(firstCol) + "$" + std::to_string(firstRow + 1) + ":$" +
@@ -327,8 +330,9 @@ void WorkbookWriter::beginSheet() {
     b += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
          "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
          "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
-         "<sheetPr><outlinePr summaryBelow=\"1\" summaryRight=\"1\"/></sheetPr>"
-         "<sheetViews><sheetView workbookViewId=\"0\">";
+         "<sheetPr><outlinePr summaryBelow=\"";
+    b += summaryAbove_ ? '0' : '1';
+    b += "\" summaryRight=\"1\"/></sheetPr><sheetViews><sheetView workbookViewId=\"0\">";
     if (frozenRows_ > 0 || frozenColumns_ > 0) {
         const std::string top = columnName(frozenColumns_) + std::to_string(frozenRows_ + 1);
         const std::string pane = frozenColumns_ == 0 ? "bottomLeft"

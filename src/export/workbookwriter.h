@@ -41,6 +41,9 @@ public:
     void freezeRows(int rows);
     void freezeColumns(int columns);
     void setMaxOutlineLevel(int level);
+    // Where a group's summary row stands: below its rows (subtotal footers) or above them
+    // (group rows leading their children), so that the collapse button sits on that row.
+    void setSummaryRowsAbove(bool above);
 
     // Rows in ascending order, each one's cells in ascending columns; outline levels stop
     // at the format's 7.
@@ -85,6 +88,7 @@ private:
     int frozenRows_ = 0;
     int frozenColumns_ = 0;
     int maxLevel_ = 0;
+    bool summaryAbove_ = false;
     bool sheetStarted_ = false, rowOpen_ = false;
 };
 

@@ -16,10 +16,6 @@
 namespace rg {
 namespace {
 
-// Excel's serial 60 is its fictitious 1900-02-29: earlier dates would show a day off.
-constexpr double kFirstSafeDateSerial = 61;
-// 10000-01-01: spreadsheets hold no later date.
-constexpr double kEndDateSerial = 2958466;
 constexpr int kMaxOutlineLevel = 7;
 // UTF-16 units a cell holds.
 constexpr size_t kMaxCellUnits = 32767;
@@ -84,20 +80,6 @@ std::string_view cellText(std::string_view s, bool& cut) {
         units += u;
     }
     return s;
-}
-
-// A date a spreadsheet shows as the grid does; a BC date, an infinity, a time beyond a day
-// or a cell that holds no date goes as its text.
-bool spreadsheetSerial(double serial, bool time) {
-    if (time)
-        return serial >= 0 && serial < 1;
-    return serial >= kFirstSafeDateSerial && serial < kEndDateSerial;
-}
-
-bool spreadsheetDate(const Value& v, bool time) {
-    if (!v.isDateLike() || isInfinityMicros(v.micros()))
-        return false;
-    return spreadsheetSerial(v.asDouble(), time);
 }
 
 // The places after the point that a footer pattern shows (its first section; the default

@@ -13,10 +13,12 @@
 #include "testfiles.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QFileDialog>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,6 +27,7 @@
 #include <QMenu>
 #include <QPieSeries>
 #include <QSplitter>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -371,6 +374,30 @@ TEST(GroupChartView, MenuEntryShowsChartBesideGridAndSavesPictures) {
     std::string out;
     EXPECT_EQ(run("xmllint --noout '" + svg.toStdString() + "' 2>&1", &out), 0) << out;
     EXPECT_NE(readFile(svg.toStdString()).find("<svg"), std::string::npos);
+
+    // Saved through the menu under a name typed without an extension: the file gets the
+    // format's.
+    auto saveThroughMenu = [&](const char* caption, const QString& typed) {
+        QTimer::singleShot(0, [typed] {
+            auto dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            dialog->selectFile(typed);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        for (QAction* a : view.contextMenu()->actions())
+            if (a->text() == QString::fromUtf8(caption))
+                a->trigger();
+    };
+    const fs::path typed = folder / "图表";
+    saveThroughMenu("保存为 PNG…", QString::fromStdString(typed.string()));
+    EXPECT_FALSE(fs::exists(typed));
+    const QImage typedImage(QString::fromStdString(typed.string() + ".png"));
+    EXPECT_FALSE(typedImage.isNull());
+    EXPECT_EQ(typedImage.size(), view.chartView()->size());
+    saveThroughMenu("保存为 SVG…", QString::fromStdString(typed.string()));
+    EXPECT_FALSE(fs::exists(typed));
+    EXPECT_NE(readFile(typed.string() + ".svg").find("<svg"), std::string::npos);
 
     w.ShowChart->trigger();
     EXPECT_TRUE(view.isHidden());

@@ -59,6 +59,8 @@ TEST(CrossTableExport, XlsxRecalculatedEqualsTheGrid) {
     const XlsxSheet s = readWithOpenpyxl(written);
     ASSERT_TRUE(s.error.empty()) << s.error;
     EXPECT_EQ(s.facts.at("freeze"), "C2"); // the header row and both leading columns
+    // Each group row leads its subgroups, so the collapse buttons belong above them.
+    EXPECT_EQ(s.facts.at("summary_below"), "0");
     EXPECT_EQ(s.cells.at({0, 2}), "s:2021-01");
     EXPECT_EQ(s.cells.at({0, 38}), "s:合计");
     EXPECT_EQ(s.cells.at({1, 38}).rfind("f:=SUM(C2:AL2)=", 0), 0u) << s.cells.at({1, 38});

@@ -110,7 +110,7 @@ TEST(SpreadsheetExport, ChineseTextsAndAnUngroupedGrid) {
     // Nulls are empty cells in the column's format, not the number 0.
     EXPECT_EQ(cells.count({3, 2}), 0u);
     EXPECT_EQ(cells.count({3, 3}), 0u);
-    EXPECT_EQ(cells.at({1, 5}), "s:2024-03-05");
+    EXPECT_EQ(cells.at({1, 5}), "d:2024-03-05");
 
     // Chinese as GBK bytes with the byte count as length; no indent columns, one COLINFO
     // per exported column.
@@ -126,6 +126,42 @@ TEST(SpreadsheetExport, ChineseTextsAndAnUngroupedGrid) {
         }
     EXPECT_EQ(colInfos, 6);
     EXPECT_EQ(f.rows(), 6); // header and five rows: with no footer kinds no summary row
+}
+
+// Dates and date-times as day serials in date formats, Booleans as Boolean cells; what a
+// date column holds that is no date (a day number past the year 9999) stays its text.
+TEST(SpreadsheetExport, DatesAndBooleansAreTypedCells) {
+    ExportDb db(R"(
+create table t(id integer primary key, day date, at datetime, ok boolean);
+insert into t values (1, '2024-03-05', '2024-03-05 14:30:15', 1);
+insert into t values (2, 1e12, '2023-12-31 00:00:00', 0);
+insert into t values (3, null, null, null);
+)");
+    db.open("select id, day, at, ok from t order by id");
+    db.grid.SetKeyField("id");
+    const std::string path = db.file("typed.xls");
+    ExportToSpreadsheet(db.grid, path, true, GridAppearance());
+
+    std::string err;
+    const auto cells = readWithXlrd(path, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    EXPECT_EQ(cells.at({1, 1}), "d:2024-03-05");
+    EXPECT_EQ(cells.at({1, 2}), "d:2024-03-05 14:30:15");
+    EXPECT_EQ(cells.at({1, 3}), "b:1");
+    EXPECT_EQ(cells.at({2, 1}).rfind("s:1", 0), 0u) << cells.at({2, 1});
+    EXPECT_EQ(cells.at({2, 2}), "d:2023-12-31");
+    EXPECT_EQ(cells.at({2, 3}), "b:0");
+    for (int c = 1; c <= 3; ++c)
+        EXPECT_EQ(cells.count({3, c}), 0u) << c;
+    EXPECT_EQ(cells.at({1, 0}), "n:1.0");
+
+    // NUMBER records holding the serial, BOOLERR records holding the value.
+    const BiffFile f(readFile(path));
+    ASSERT_EQ(f.cell(1, 1)->id, 0x0203);
+    EXPECT_EQ(numberOf(*f.cell(1, 1)), 45356.0);
+    EXPECT_DOUBLE_EQ(numberOf(*f.cell(1, 2)), 45356.0 + (14 * 3600 + 30 * 60 + 15) / 86400.0);
+    ASSERT_EQ(f.cell(1, 3)->id, 0x0205);
+    EXPECT_EQ(hex(f.cell(1, 3)->data.substr(6)), "01 00");
 }
 
 TEST(SpreadsheetExport, TwoGroupingLevelsWithFooters) {

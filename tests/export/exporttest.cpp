@@ -114,7 +114,8 @@ BiffFile::BiffFile(const std::string& bytes) {
         r.data = bytes.substr(at + 4, len);
         at += 4 + len;
         records.push_back(r);
-        if (r.id == 0x0201 || r.id == 0x0203 || r.id == 0x0204 || r.id == 0x027E || r.id == 0x0406)
+        if (r.id == 0x0201 || r.id == 0x0203 || r.id == 0x0204 || r.id == 0x0205 ||
+            r.id == 0x027E || r.id == 0x0406)
             cells[{r.u16(0), r.u16(2)}] = r;
     }
 }

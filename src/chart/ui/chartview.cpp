@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "common/ui/commandguard.h"
+#include "export/exportname.h"
 
 #include <QActionGroup>
 #include <QBarCategoryAxis>
@@ -198,10 +199,11 @@ void GroupChartView::saveAs(bool svg) {
         svg ? QStringLiteral("SVG (*.svg)") : QStringLiteral("PNG (*.png)"));
     if (name.isEmpty())
         return;
+    const QString path = qs(WithDefaultExtension(name.toStdString(), svg ? "svg" : "png"));
     if (svg)
-        saveSvg(name);
+        saveSvg(path);
     else
-        savePng(name);
+        savePng(path);
 }
 
 void GroupChartView::savePng(const QString& fileName) const {
