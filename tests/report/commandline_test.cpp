@@ -142,7 +142,8 @@ TEST(CommandLine, EveryRegisteredFormatRunsWithoutADisplay) {
         std::string head(5, '\0');
         file.read(head.data(), 5);
         EXPECT_TRUE(file.good()) << f.name;
-        if (f.paged)
+        if (f.paged) {
             EXPECT_EQ(head, "%PDF-") << f.name;
+        }
     }
 }
