@@ -23,6 +23,12 @@ constexpr auto kPoll = std::chrono::milliseconds(25);
 // Threads inside a driver that nobody waits for: abandoned workers and connects, cancels.
 std::atomic<int> unattended{0};
 
+// Each end is told to waitForDriverWork.
+void unattendedEnded() {
+    --unattended;
+    unattended.notify_all();
+}
+
 // What the caller, the worker and the canceller of one statement share; each keeps it alive.
 struct Run {
     std::mutex mutex;
@@ -66,7 +72,7 @@ void work(const std::shared_ptr<Run>& run, std::shared_ptr<StatementWork> job,
         run->ended.notify_all();
     }
     if (abandoned)
-        --unattended;
+        unattendedEnded();
 }
 
 // Asks the driver to stop the statement until the worker has ended. A driver's cancel may
@@ -90,7 +96,7 @@ void startCanceller(const std::shared_ptr<Run>& run, std::shared_ptr<Provider> p
         }
         lock.unlock();
         provider.reset();
-        --unattended;
+        unattendedEnded();
     }).detach();
 }
 
@@ -126,7 +132,7 @@ std::unique_ptr<Provider> connectOffThread(const std::string& connectionString) 
             }
         }
         provider.reset();
-        --unattended;
+        unattendedEnded();
     }).detach();
 
     ProgressSink* sink = currentProgress();
@@ -148,6 +154,11 @@ std::unique_ptr<Provider> connectOffThread(const std::string& connectionString) 
 
 bool driverWorkRunning() {
     return unattended.load() > 0;
+}
+
+void waitForDriverWork() {
+    for (int n = unattended.load(); n > 0; n = unattended.load())
+        unattended.wait(n);
 }
 
 void shareOneHeapAcrossThreads() {

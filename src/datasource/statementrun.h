@@ -79,6 +79,8 @@ std::unique_ptr<Provider> connectOffThread(const std::string& connectionString);
 // cancel the driver has not answered) may still be inside a driver. The process then ends
 // without unloading the libraries under it.
 bool driverWorkRunning();
+// Blocks until no such thread is left (the server has answered or hung up).
+void waitForDriverWork();
 
 // Lets every thread allocate from the one heap of the process. The statement's worker would
 // otherwise get a heap of its own, which drivers that allocate per cell (the SQLite ODBC

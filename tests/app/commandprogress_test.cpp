@@ -270,6 +270,5 @@ TEST(CommandProgress, CancelOnASilentServerEndsTheWait) {
 
     // The abandoned statement ends once the server answers again.
     proxy.thaw();
-    while (driverWorkRunning())
-        std::this_thread::sleep_for(10ms);
+    waitForDriverWork();
 }

@@ -13,9 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace rg;
@@ -41,8 +39,7 @@ private:
 // Waits for the abandoned statements (and their cancels) to end once the server answers
 // again: a driver still inside its library when the test program ends would bring it down.
 void waitForAbandonedWork() {
-    while (driverWorkRunning())
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    waitForDriverWork();
 }
 
 // Opens the frozen query on `conn` and returns its error; the open leaves no data.
