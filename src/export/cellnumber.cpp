@@ -1,10 +1,43 @@
 #include "export/cellnumber.h"
 
 #include "common/datetime.h"
+#include "grid/grid.h"
 
 #include <cmath>
 
 namespace rg {
+
+CellKind cellKindOf(const TdxDBGridColumn& c) {
+    if (c.FieldName().empty() || c.field() == nullptr)
+        return CellKind::Empty;
+    switch (c.field()->Kind()) {
+    case FieldKind::SmallInt:
+    case FieldKind::Integer:
+    case FieldKind::Word:
+    case FieldKind::AutoInc:
+    case FieldKind::LargeInt:
+        return CellKind::Integer;
+    case FieldKind::Float:
+    case FieldKind::Currency:
+        return CellKind::Number;
+    case FieldKind::BCD:
+    case FieldKind::FMTBcd:
+        return CellKind::Decimal;
+    case FieldKind::Boolean:
+        return CellKind::Boolean;
+    case FieldKind::Date:
+        return CellKind::Date;
+    case FieldKind::Time:
+        return CellKind::Time;
+    case FieldKind::DateTime:
+    case FieldKind::TimeStamp:
+        return CellKind::DateTime;
+    case FieldKind::Memo:
+        return CellKind::Memo;
+    default:
+        return CellKind::Text;
+    }
+}
 namespace {
 
 // Excel's serial 60 is its fictitious 1900-02-29: earlier dates would show a day off.

@@ -11,6 +11,25 @@
 
 namespace rg {
 
+class TdxDBGridColumn;
+
+// How a column's values go into a spreadsheet's cells, by its field's kind. Each format
+// narrows what it has no cell of its own for (a memo is a workbook's text, a time a BIFF4
+// sheet's text).
+enum class CellKind : uint8_t {
+    Empty,
+    Integer,
+    Number,
+    Decimal,
+    Boolean,
+    Date,
+    Time,
+    DateTime,
+    Memo,
+    Text
+};
+CellKind cellKindOf(const TdxDBGridColumn& c);
+
 // Integers a double holds exactly: up to 2^53.
 constexpr int64_t kExactDoubleInt = int64_t{1} << 53;
 

@@ -87,33 +87,11 @@ void TdxDBGridExportExcel::CheckLimits(const RowWalk::Count& count) {
                            static_cast<long long>(TdxDBGridExportXlsx::kMaxSheetRows)));
 }
 
-TdxDBGridExportExcel::CellKind TdxDBGridExportExcel::kindOf(const TdxDBGridColumn& c) {
-    if (c.FieldName().empty() || c.field() == nullptr)
-        return CellKind::Empty;
-    switch (c.field()->Kind()) {
-    case FieldKind::SmallInt:
-    case FieldKind::Integer:
-    case FieldKind::Word:
-    case FieldKind::AutoInc:
-    case FieldKind::LargeInt:
-        return CellKind::Integer;
-    case FieldKind::Float:
-    case FieldKind::Currency:
-    case FieldKind::BCD:
-    case FieldKind::FMTBcd:
-        return CellKind::Number;
-    case FieldKind::Memo:
-        return CellKind::Memo;
-    case FieldKind::Date:
-        return CellKind::Date;
-    case FieldKind::DateTime:
-    case FieldKind::TimeStamp:
-        return CellKind::DateTime;
-    case FieldKind::Boolean:
-        return CellKind::Boolean;
-    default:
-        return CellKind::Text;
-    }
+// A decimal is a number cell as any other, with a text where a double would change it; a
+// BIFF4 sheet has no time cells.
+CellKind TdxDBGridExportExcel::kindOf(const TdxDBGridColumn& c) {
+    const CellKind k = cellKindOf(c);
+    return k == CellKind::Decimal ? CellKind::Number : k == CellKind::Time ? CellKind::Text : k;
 }
 
 void TdxDBGridExportExcel::BeginDocument() {
@@ -287,6 +265,7 @@ void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {
         label(col, xf, {});
         return;
     case CellKind::Text:
+    case CellKind::Time:
         label(col, xf, ansiLabel(Grid->CellText(node, *c.column)));
         return;
     case CellKind::Memo:
@@ -294,6 +273,7 @@ void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {
         return;
     case CellKind::Integer:
     case CellKind::Number:
+    case CellKind::Decimal:
     case CellKind::Date:
     case CellKind::DateTime:
     case CellKind::Boolean:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/biffwriter.h"
+#include "export/cellnumber.h"
 #include "export/gridexport.h"
 #include "export/summarycell.h"
 
@@ -41,7 +42,6 @@ protected:
     void CheckLimits(const RowWalk::Count& count) override;
 
 private:
-    enum class CellKind : uint8_t { Empty, Integer, Number, Text, Memo, Date, DateTime, Boolean };
     struct Col {
         TdxDBGridColumn* column;
         CellKind kind;

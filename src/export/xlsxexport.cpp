@@ -20,48 +20,6 @@ constexpr int kMaxOutlineLevel = 7;
 // UTF-16 units a cell holds.
 constexpr size_t kMaxCellUnits = 32767;
 
-enum class CellKind : uint8_t {
-    Empty,
-    Integer,
-    Number,
-    Decimal,
-    Boolean,
-    Date,
-    Time,
-    DateTime,
-    Text
-};
-
-CellKind cellKindOf(const TdxDBGridColumn& c) {
-    if (c.FieldName().empty() || c.field() == nullptr)
-        return CellKind::Empty;
-    switch (c.field()->Kind()) {
-    case FieldKind::SmallInt:
-    case FieldKind::Integer:
-    case FieldKind::Word:
-    case FieldKind::AutoInc:
-    case FieldKind::LargeInt:
-        return CellKind::Integer;
-    case FieldKind::Float:
-    case FieldKind::Currency:
-        return CellKind::Number;
-    case FieldKind::BCD:
-    case FieldKind::FMTBcd:
-        return CellKind::Decimal;
-    case FieldKind::Boolean:
-        return CellKind::Boolean;
-    case FieldKind::Date:
-        return CellKind::Date;
-    case FieldKind::Time:
-        return CellKind::Time;
-    case FieldKind::DateTime:
-    case FieldKind::TimeStamp:
-        return CellKind::DateTime;
-    default:
-        return CellKind::Text;
-    }
-}
-
 // At most the cell limit of UTF-16 units, cut at a character boundary; `cut` is set when
 // something was cut. UTF-8 never takes fewer bytes than UTF-16 units.
 std::string_view cellText(std::string_view s, bool& cut) {
@@ -222,7 +180,9 @@ void TdxDBGridExportXlsx::BeginDocument() {
                     break;
                 }
         }
-        s.cols.push_back({c, cellKindOf(*c), pattern});
+        // A memo is a text like any other in a workbook.
+        const CellKind kind = cellKindOf(*c);
+        s.cols.push_back({c, kind == CellKind::Memo ? CellKind::Text : kind, pattern});
     }
     const int n = static_cast<int>(s.cols.size());
     s.groupRow.assign(static_cast<size_t>(s.groups), 0);
