@@ -229,6 +229,10 @@ void TdxDBGrid::ReloadRows() {
     load(LoadReason::KeepExpanded);
 }
 
+void TdxDBGrid::ReloadStructure() {
+    load(LoadReason::Structure);
+}
+
 void TdxDBGrid::ExpandAll() {
     BeginUpdate();
     tree_.setAllExpanded(true);

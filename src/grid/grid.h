@@ -161,6 +161,9 @@ public:
     void BeginGroupingUpdate();
     void EndGroupingUpdate();
     void ReloadRows();
+    // Reads the rows anew as after an open, expanded groups not kept; inside a grouping update
+    // every load waits for its end and the grid shows no rows until then.
+    void ReloadStructure();
     void ExpandAll();
     void CollapseAll();
 

@@ -3,34 +3,34 @@
 #include "chart/groupchart.h"
 #include "common/asciicase.h"
 #include "setup/reportdefinition.h"
-#include "setup/setup.h"
 
 namespace rg {
 
-void SaveChartState(TSetup& setup, const GroupChart& chart) {
+ChartSetting CaptureChartState(const GroupChart& chart) {
+    ChartSetting c;
     if (!chart.Settings.shown)
-        return;
-    setup.WriteChart("Shown", "1");
+        return c;
+    c.shown = true;
     if (chart.Settings.type)
-        setup.WriteChart("Type", GroupChart::typeName(*chart.Settings.type));
+        c.type = GroupChart::typeName(*chart.Settings.type);
     const int item = chart.summaryItem();
     if (item < 0)
-        return;
+        return c;
     const TdxDBGridSummaryItem& s = chart.grid().DefaultGroup().SummaryItems.Items(item);
-    setup.WriteChart("SummaryField", s.SummaryField());
-    setup.WriteChart("SummaryKind", SummaryTypeName(s.SummaryType()));
+    c.summaryField = s.SummaryField();
+    c.summaryKind = SummaryTypeName(s.SummaryType());
+    return c;
 }
 
-void RestoreChartState(TSetup& setup, GroupChart& chart) {
+void RestoreChartState(const ChartSetting& setting, GroupChart& chart) {
     GroupChartSettings s;
-    s.shown = setup.ReadChart("Shown") == "1";
-    s.type = GroupChart::typeFromName(setup.ReadChart("Type"));
-    const std::string field = setup.ReadChart("SummaryField");
-    const TdxSummaryType kind = SummaryTypeFromName(setup.ReadChart("SummaryKind"));
+    s.shown = setting.shown;
+    s.type = GroupChart::typeFromName(setting.type);
+    const TdxSummaryType kind = SummaryTypeFromName(setting.summaryKind);
     const TdxDBGridSummaryItems& items = chart.grid().DefaultGroup().SummaryItems;
     for (int i = 0; i < items.Count() && s.summary < 0; ++i)
         if (items.Items(i).SummaryType() == kind &&
-            equalsIgnoringCase(items.Items(i).SummaryField(), field))
+            equalsIgnoringCase(items.Items(i).SummaryField(), setting.summaryField))
             s.summary = i;
     chart.SetSettings(s);
 }

@@ -4,9 +4,9 @@
 #include "common/error.h"
 #include "common/progress.h"
 #include "datasource/filter.h"
+#include "document/report.h"
 #include "grid/grid.h"
 #include "setup/reportdefinition.h"
-#include "setup/setup.h"
 
 #include <charconv>
 #include <optional>
@@ -28,11 +28,25 @@ std::vector<std::string> fieldNames(const std::vector<TdxDBGridColumn*>& columns
     throw Error("设置文件中的" + entry + "无法使用：" + why);
 }
 
-void restoreFilter(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
-    NoteGoneFields(grid, setup.ColumnFilterNames(), "筛选", skipped);
+// The names of the fields for which `entry` of the report holds a text.
+std::vector<std::string> namesWith(const Report& r, std::string FieldSetting::*entry) {
+    std::vector<std::string> names;
+    for (const FieldSetting& f : r.fields)
+        if (!(f.*entry).empty())
+            names.push_back(f.name);
+    return names;
+}
+
+std::string entryOf(const Report& r, const TdxDBGridColumn& c, std::string FieldSetting::*entry) {
+    const FieldSetting* f = r.field(c.FieldName());
+    return f ? f->*entry : std::string();
+}
+
+void restoreFilter(const Report& r, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+    NoteGoneFields(grid, namesWith(r, &FieldSetting::filter), "筛选", skipped);
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         TdxDBGridColumn& c = grid.Columns(i);
-        const std::string text = setup.ReadColumnFilter(c.FieldName());
+        const std::string text = entryOf(r, c, &FieldSetting::filter);
         if (text.empty())
             continue;
         const std::optional<ColumnFilter> f = ParseStoredColumnFilter(text);
@@ -47,7 +61,7 @@ void restoreFilter(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& ski
             unusable(entry, e.what());
         }
     }
-    const std::string text = setup.ReadFilterText();
+    const std::string& text = r.filterText;
     if (!grid.Filter.Empty() || text.empty() || !grid.dataSet())
         return;
     try {
@@ -61,11 +75,11 @@ void restoreFilter(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& ski
     }
 }
 
-void restoreIntervals(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
-    NoteGoneFields(grid, setup.GroupIntervalNames(), "分组区间", skipped);
+void restoreIntervals(const Report& r, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+    NoteGoneFields(grid, namesWith(r, &FieldSetting::interval), "分组区间", skipped);
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         TdxDBGridColumn& c = grid.Columns(i);
-        const std::string name = setup.ReadGroupInterval(c.FieldName());
+        const std::string name = entryOf(r, c, &FieldSetting::interval);
         if (name.empty())
             continue;
         try {
@@ -78,8 +92,8 @@ void restoreIntervals(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& 
     }
 }
 
-void restoreGrouping(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
-    const std::vector<std::string> names = setup.ReadGroupColumns();
+void restoreGrouping(const Report& r, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+    const std::vector<std::string>& names = r.grouping;
     if (names.empty())
         return;
     NoteGoneFields(grid, names, "分组", skipped);
@@ -91,12 +105,12 @@ void restoreGrouping(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& s
                 unusable("分组“" + name + "”", "不能按这个字段分组");
 }
 
-void restoreSorting(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
-    NoteGoneFields(grid, setup.SortedColumnNames(), "排序", skipped);
+void restoreSorting(const Report& r, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+    NoteGoneFields(grid, namesWith(r, &FieldSetting::sort), "排序", skipped);
     bool dataRowsSorted = false; // by one ungrouped column at most
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         TdxDBGridColumn& c = grid.Columns(i);
-        const std::string direction = setup.ReadSortedColumn(c.FieldName());
+        const std::string direction = entryOf(r, c, &FieldSetting::sort);
         if (direction.empty())
             continue;
         const S s = direction == "csUp" ? S::csUp : direction == "csDown" ? S::csDown : S::csNone;
@@ -109,8 +123,8 @@ void restoreSorting(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& sk
     }
 }
 
-void restoreCrossTable(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
-    const TSetup::CrossTableEntries e = setup.ReadCrossTable();
+void restoreCrossTable(const Report& r, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+    const CrossSetting& e = r.cross;
     if (e.field.empty())
         return;
     CrossTableDef def;
@@ -141,7 +155,7 @@ void restoreCrossTable(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>&
 
 } // namespace
 
-void SaveGridState(TSetup& setup, TdxDBGrid& grid) {
+void CaptureGridState(TdxDBGrid& grid, Report& r) {
     std::vector<TdxDBGridColumn*> groups, hidden;
     for (int level = 0; level < grid.GroupColumnCount(); ++level)
         groups.push_back(&grid.GroupColumns(level));
@@ -149,25 +163,26 @@ void SaveGridState(TSetup& setup, TdxDBGrid& grid) {
     for (TdxDBGridColumn* c : grid.HeaderOrder())
         if (!c->Visible() && c->GroupIndex() < 0)
             hidden.push_back(c);
-    setup.WriteGroupColumns(fieldNames(groups));
-    setup.WriteColumnOrder(fieldNames(grid.HeaderOrder()));
-    setup.WriteHiddenColumns(fieldNames(hidden));
+    r.grouping = fieldNames(groups);
+    r.columnOrder = fieldNames(grid.HeaderOrder());
+    r.hiddenColumns = fieldNames(hidden);
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         const TdxDBGridColumn& c = grid.Columns(i);
-        setup.WriteColumnWidth(c.FieldName(), formatInt(c.Width()));
+        FieldSetting& f = r.fieldToSet(c.FieldName());
+        f.width = formatInt(c.Width());
         if (c.Sorted() != S::csNone)
-            setup.WriteSortedColumn(c.FieldName(), c.Sorted() == S::csUp ? "csUp" : "csDown");
-        if (const ColumnFilter* f = grid.Filter.ColumnFilterOf(c))
-            setup.WriteColumnFilter(c.FieldName(), StoredColumnFilter(*f));
+            f.sort = c.Sorted() == S::csUp ? "csUp" : "csDown";
+        if (const ColumnFilter* filter = grid.Filter.ColumnFilterOf(c))
+            f.filter = StoredColumnFilter(*filter);
         // An ungrouped column's interval shows nowhere: it is not worth keeping.
         if (c.GroupIndex() >= 0 && c.GroupInterval().kind != GroupInterval::None)
-            setup.WriteGroupInterval(c.FieldName(), intervalName(c.GroupInterval()));
+            f.interval = intervalName(c.GroupInterval());
     }
     if (grid.Filter.Empty() && grid.dataSet())
-        setup.WriteFilterText(grid.dataSet()->Filter());
+        r.filterText = grid.dataSet()->Filter();
     if (const auto& x = grid.CrossTableDefinition())
-        setup.WriteCrossTable({x->field, intervalName(x->interval), SummaryTypeName(x->kind),
-                               x->kind == TdxSummaryType::cstCount ? "" : x->summaryField});
+        r.cross = {x->field, intervalName(x->interval), SummaryTypeName(x->kind),
+                   x->kind == TdxSummaryType::cstCount ? "" : x->summaryField};
 }
 
 void NoteGoneFields(const TdxDBGrid& grid, const std::vector<std::string>& names, const char* what,
@@ -177,26 +192,26 @@ void NoteGoneFields(const TdxDBGrid& grid, const std::vector<std::string>& names
             skipped.push_back(std::string(what) + " " + name);
 }
 
-void RestoreGridState(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+void RestoreGridState(const Report& r, TdxDBGrid& grid, std::vector<std::string>& skipped) {
     int position = 0;
-    for (const std::string& name : setup.ReadColumnOrder())
+    for (const std::string& name : r.columnOrder)
         if (TdxDBGridColumn* c = grid.ColumnByFieldName(name))
             grid.MoveColumn(*c, position++);
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         TdxDBGridColumn& c = grid.Columns(i);
-        const std::string text = setup.ReadColumnWidth(c.FieldName());
+        const std::string text = entryOf(r, c, &FieldSetting::width);
         int width = 0;
         const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), width);
         if (ec == std::errc() && end == text.data() + text.size() && width > 0)
             c.SetWidth(width);
     }
     // Filtered before grouping, so that the grouping's one reload builds the final tree.
-    restoreFilter(setup, grid, skipped);
-    restoreIntervals(setup, grid, skipped);
-    restoreGrouping(setup, grid, skipped);
-    restoreSorting(setup, grid, skipped);
-    restoreCrossTable(setup, grid, skipped);
-    for (const std::string& name : setup.ReadHiddenColumns()) {
+    restoreFilter(r, grid, skipped);
+    restoreIntervals(r, grid, skipped);
+    restoreGrouping(r, grid, skipped);
+    restoreSorting(r, grid, skipped);
+    restoreCrossTable(r, grid, skipped);
+    for (const std::string& name : r.hiddenColumns) {
         TdxDBGridColumn* c = grid.ColumnByFieldName(name);
         if (c && c->GroupIndex() < 0 && c->Visible() && grid.VisibleColumns().size() > 1)
             c->SetVisible(false);

@@ -1,7 +1,7 @@
 #pragma once
 
 // The grid as the user arranged it (grouping, sorting, filter, hidden columns, column
-// order and widths) between a settings file and the live grid. Columns are named by their
+// order and widths, the cross table) between a report and the live grid. Columns are named by their
 // fields, never by position, so a setup whose query has changed restores what still fits
 // and skips the rest.
 
@@ -10,16 +10,18 @@
 
 namespace rg {
 
-class TSetup;
+struct Report;
 class TdxDBGrid;
 
-void SaveGridState(TSetup& setup, TdxDBGrid& grid);
+// Fills the report's arrangement entries from the grid: one field entry per column, in the
+// columns' order.
+void CaptureGridState(TdxDBGrid& grid, Report& report);
 
-// Applies what the file holds and leaves everything else as it is: a file without these
+// Applies what the report holds and leaves everything else as it is: a report without these
 // entries changes nothing. A grouping, sort or filter entry that cannot be read or applied
 // throws rg::Error naming it; one whose field is gone is skipped and described in
 // `skipped` ("排序 city").
-void RestoreGridState(TSetup& setup, TdxDBGrid& grid, std::vector<std::string>& skipped);
+void RestoreGridState(const Report& report, TdxDBGrid& grid, std::vector<std::string>& skipped);
 
 // Adds to `skipped` every name that names no column of the grid, as `what` and the name.
 void NoteGoneFields(const TdxDBGrid& grid, const std::vector<std::string>& names, const char* what,

@@ -11,6 +11,7 @@
 #include "setup/chartstate.h"
 #include "setup/gridstate.h"
 #include "setup/procedurewrites.h"
+#include "setup/reportfile.h"
 #include "setup/setup.h"
 
 #include <charconv>
@@ -107,27 +108,30 @@ private:
     std::set<int> checked_; // columns whose values were found to be numbers
 };
 
-void applyCaptionsAndSummaries(ReportObjects r, TSetup& setup, std::vector<std::string>& skipped) {
+void applyCaptionsAndSummaries(ReportObjects r, const Report& report,
+                               std::vector<std::string>& skipped) {
     // One recomputation of the summaries for all entries.
     GridUpdate batch(r.grid);
     SavedSummaries summaries(r.grid);
     for (int i = 0; i < r.dataset.FieldCount(); ++i) {
         Field& f = r.dataset.Fields(i);
-        const std::string caption = setup.ReadField(f.FieldName());
-        if (!caption.empty())
-            f.SetDisplayLabel(caption);
-        const std::string summary = setup.ReadSummaryField(f.FieldName());
+        // A field the report gives no caption shows its name, whatever it showed before.
+        f.SetDisplayLabel(report.captionOf(f.FieldName()));
+        const std::string summary = report.footerKind(f.FieldName());
         if (!summary.empty())
             summaries.apply(r.grid.Columns(i), summary, SummaryPlace::Footer, "汇总方式");
     }
-    NoteGoneFields(r.grid, setup.SummaryFieldNames(), "汇总", skipped);
-    for (const auto& [field, kind] : setup.ReadMoreSummaries()) {
+    std::vector<std::string> summarized;
+    for (const SummarySetting& s : report.footerSummaries)
+        summarized.push_back(s.field);
+    NoteGoneFields(r.grid, summarized, "汇总", skipped);
+    for (const auto& [field, kind] : report.moreSummaries) {
         if (TdxDBGridColumn* c = r.grid.ColumnByFieldName(field))
             summaries.apply(*c, kind, SummaryPlace::Footer, "汇总方式");
         else
             skipped.push_back("汇总 " + field);
     }
-    for (const auto& [field, kind] : setup.ReadGroupRowSummaries()) {
+    for (const auto& [field, kind] : report.groupRowSummaries) {
         if (TdxDBGridColumn* c = r.grid.ColumnByFieldName(field))
             summaries.apply(*c, kind, SummaryPlace::GroupRow, "分组行汇总");
         else
@@ -274,12 +278,13 @@ std::string reportName(const std::string& fileName) {
 }
 
 // A report without the section is placed by its row count against the default threshold.
-void applyPlacement(DataSet& dataset, TSetup& setup, std::optional<RowPlacement> forced) {
-    const std::string enabled = setup.ReadServerSummaryEnabled();
+void applyPlacement(DataSet& dataset, const ReportSource& source,
+                    std::optional<RowPlacement> forced) {
+    const std::string& enabled = source.serverSummary;
     if (!enabled.empty() && enabled != "0" && enabled != "1")
         throw Error("设置文件中的 [ServerSummary] 无法使用：Enabled 应为 0 或 1，而不是“" +
                     enabled + "”");
-    const std::string threshold = setup.ReadServerThreshold();
+    const std::string& threshold = source.serverThreshold;
     int64_t rows = DataSet::kDefaultServerThreshold;
     if (!threshold.empty()) {
         const auto [end, ec] =
@@ -294,74 +299,121 @@ void applyPlacement(DataSet& dataset, TSetup& setup, std::optional<RowPlacement>
                                              : RowPlacement::Auto);
 }
 
-// A procedure writes only where the setup asks for it and the user has allowed it for this
-// file; otherwise it runs read-only, and the notice says so.
-std::string applyProcedureWrites(ReportObjects r, TSetup& setup) {
-    const std::string wanted = setup.ReadProcedureMayWrite();
+// A procedure writes only where the report asks for it and the user has allowed it: for the
+// settings file it comes from, or on screen, where the user allowed it before.
+std::string applyProcedureWrites(Connection& conn, DataSet& dataset, const ReportSource& source,
+                                 const std::optional<std::string>& setupFile) {
+    const std::string& wanted = source.procedureMayWrite;
     if (!wanted.empty() && wanted != "0" && wanted != "1")
         throw Error("设置文件中的 [StoredProcedure] 无法使用：MayWrite 应为 0 或 1，而不是“" +
                     wanted + "”");
-    const bool procedure = r.dataset.GetCommandType() == CommandType::cmdStoredProc;
-    const ProcedureWrite w{setup.FileName(), r.conn.ConnectionString(), r.dataset.CommandText()};
-    const bool allowed = procedure && wanted == "1" && ProcedureWritesApproved(w);
-    r.dataset.SetProcedureMayWrite(allowed);
+    const bool procedure = dataset.GetCommandType() == CommandType::cmdStoredProc;
+    const ProcedureWrite w{setupFile.value_or(std::string()), conn.ConnectionString(),
+                           dataset.CommandText()};
+    const bool allowed = procedure && wanted == "1" && (!setupFile || ProcedureWritesApproved(w));
+    dataset.SetProcedureMayWrite(allowed);
     if (!procedure || wanted != "1" || allowed)
         return {};
     return "设置文件允许存储过程“" + w.procedure + "”修改数据库，但你还没有同意：这次它只读运行。";
 }
 
-std::string applySetupFile(ReportObjects r, const std::string& fileName,
-                           std::optional<RowPlacement> placement) {
-    TSetup setup(fileName);
-    readWholeSetup(setup);
-    if (r.dataset.Active())
-        r.dataset.Close(); // a closed data set has no fields
-    // A filter text of the previous report would filter this one, or fail its open; its
-    // cross table would be computed over this one's fields.
-    r.dataset.SetFilter({});
-    r.grid.ClearCrossTable();
-    if (r.conn.Connected())
-        r.conn.Close();
-    r.conn.SetConnectionString(setup.ReadConnString());
-    if (const auto kind = CommandTypeFromName(setup.ReadCommandType()))
-        r.dataset.SetCommandType(*kind);
-    r.dataset.SetCommandText(setup.ReadCommandText());
-    if (r.dataset.GetCommandType() == CommandType::cmdStoredProc) {
-        r.dataset.RefreshParameters();
-        for (int i = 0; i < r.dataset.ParameterCount(); ++i) {
-            Parameter& p = r.dataset.Parameters(i);
-            p.SetValue(Value::fromText(setup.ReadParameterValue(p.Name)));
-        }
-    }
-    applyPlacement(r.dataset, setup, placement);
-    const std::string writesNotice = applyProcedureWrites(r, setup);
-    // The rows are read once, when the whole setup is applied.
-    GroupingUpdate oneLoad(r.grid);
-    r.dataset.Open();
-    BuildGridColumns(r.grid);
-    clearSummaries(r.grid);
-    const std::string keyField = setup.ReadKeyField();
-    r.grid.SetKeyField(keyField);
-    std::vector<std::string> skipped;
-    // Without its key field the grid shows no rows: the user must hear why the report is empty.
-    if (!keyField.empty() && !r.dataset.FindField(keyField))
-        skipped.push_back("关键字 " + keyField);
-    applyCaptionsAndSummaries(r, setup, skipped);
-    RestoreGridState(setup, r.grid, skipped);
-    oneLoad.end();
-    if (GroupChart* chart = GroupChart::of(r.grid))
-        RestoreChartState(setup, *chart);
-    const std::string notice = skippedNotice(skipped);
-    return notice.empty() || writesNotice.empty() ? notice + writesNotice
-                                                  : notice + "\n" + writesNotice;
+std::string parameterValue(const ReportSource& source, const std::string& name) {
+    for (const auto& [saved, value] : source.parameters)
+        if (equalsIgnoringCase(saved, name))
+            return value;
+    return {};
+}
+
+std::string joinNotices(const std::string& a, const std::string& b) {
+    return a.empty() || b.empty() ? a + b : a + "\n" + b;
 }
 
 } // namespace
 
+std::string SetReportSource(Connection& conn, DataSet& dataset, const ReportSource& source,
+                            const std::optional<std::string>& setupFile,
+                            std::optional<RowPlacement> placement) {
+    if (dataset.Active())
+        dataset.Close(); // a closed data set has no fields
+    // A filter text of the previous report would filter this one, or fail its open.
+    dataset.SetFilter({});
+    if (conn.Connected())
+        conn.Close();
+    conn.SetConnectionString(source.connectionString);
+    if (const auto kind = CommandTypeFromName(source.commandType))
+        dataset.SetCommandType(*kind);
+    dataset.SetCommandText(source.commandText);
+    applyPlacement(dataset, source, placement);
+    return applyProcedureWrites(conn, dataset, source, setupFile);
+}
+
+std::string OpenReportSource(Connection& conn, DataSet& dataset, const ReportSource& source,
+                             const std::optional<std::string>& setupFile,
+                             std::optional<RowPlacement> placement) {
+    const std::string writesNotice = SetReportSource(conn, dataset, source, setupFile, placement);
+    if (dataset.GetCommandType() == CommandType::cmdStoredProc) {
+        dataset.RefreshParameters();
+        for (int i = 0; i < dataset.ParameterCount(); ++i) {
+            Parameter& p = dataset.Parameters(i);
+            p.SetValue(Value::fromText(parameterValue(source, p.Name)));
+        }
+    }
+    dataset.Open();
+    return writesNotice;
+}
+
+std::string ArrangeReport(ReportObjects r, const Report& report) {
+    // The rows are read once, when the whole report is applied.
+    GroupingUpdate oneLoad(r.grid);
+    r.grid.SetDataSet(&r.dataset);
+    if (r.dataset.Active()) {
+        r.grid.ReloadStructure(); // every change below waits for the one load at the end
+        r.dataset.SetFilter({});
+    }
+    r.grid.ClearCrossTable();
+    BuildGridColumns(r.grid);
+    clearSummaries(r.grid);
+    r.grid.SetKeyField(report.keyField);
+    std::vector<std::string> skipped;
+    // Without its key field the grid shows no rows: the user must hear why the report is empty.
+    if (!report.keyField.empty() && !r.dataset.FindField(report.keyField))
+        skipped.push_back("关键字 " + report.keyField);
+    applyCaptionsAndSummaries(r, report, skipped);
+    RestoreGridState(report, r.grid, skipped);
+    oneLoad.end();
+    if (GroupChart* chart = GroupChart::of(r.grid))
+        RestoreChartState(report.chart, *chart);
+    return skippedNotice(skipped);
+}
+
+std::string BuildReport(ReportObjects r, const Report& report,
+                        const std::optional<std::string>& setupFile,
+                        std::optional<RowPlacement> placement) {
+    GroupingUpdate oneLoad(r.grid);
+    // Its cross table would be computed over the new fields at the open.
+    r.grid.ClearCrossTable();
+    const std::string writesNotice =
+        OpenReportSource(r.conn, r.dataset, report.source, setupFile, placement);
+    const std::string notice = ArrangeReport(r, report);
+    oneLoad.end();
+    return joinNotices(notice, writesNotice);
+}
+
+Report ReadReportFile(const std::string& fileName) {
+    TSetup setup(fileName);
+    readWholeSetup(setup);
+    return ReadReport(setup);
+}
+
+std::string ReportName(const std::string& fileName) {
+    return reportName(fileName);
+}
+
 std::string LoadSetup(ReportObjects r, const std::string& fileName,
                       std::optional<RowPlacement> placement) {
-    return withDatabaseContext("打开报表“" + reportName(fileName) + "”失败",
-                               [&] { return applySetupFile(r, fileName, placement); });
+    return withDatabaseContext("打开报表“" + reportName(fileName) + "”失败", [&] {
+        return BuildReport(r, ReadReportFile(fileName), fileName, placement);
+    });
 }
 
 std::optional<ProcedureWrite> UnapprovedProcedureWrite(const std::string& fileName) {
@@ -375,58 +427,69 @@ std::optional<ProcedureWrite> UnapprovedProcedureWrite(const std::string& fileNa
     return w;
 }
 
-void SaveSetup(ReportObjects r, const std::string& fileName) {
-    TSetup setup(fileName);
-    setup.BeginReport();
-    setup.WriteConnString(r.conn.ConnectionString());
-    setup.WriteCommandText(r.dataset.CommandText());
-    setup.WriteCommandType(CommandTypeName(r.dataset.GetCommandType()));
-    if (r.dataset.GetCommandType() == CommandType::cmdStoredProc)
-        for (int i = 0; i < r.dataset.ParameterCount(); ++i) {
-            const Parameter& p = r.dataset.Parameters(i);
-            // A null value is saved as the empty text rather than ending the save.
-            setup.WriteParameterValue(p.Name, p.Value().displayText());
+ReportSource CaptureSource(const Connection& conn, DataSet& dataset) {
+    ReportSource s;
+    s.connectionString = conn.ConnectionString();
+    s.commandText = dataset.CommandText();
+    s.commandType = CommandTypeName(dataset.GetCommandType());
+    const bool procedure = dataset.GetCommandType() == CommandType::cmdStoredProc;
+    if (procedure)
+        for (int i = 0; i < dataset.ParameterCount(); ++i) {
+            const Parameter& p = dataset.Parameters(i);
+            // A null value is kept as the empty text.
+            s.parameters.emplace_back(p.Name, p.Value().displayText());
         }
-    for (int i = 0; i < r.dataset.FieldCount(); ++i) {
-        const Field& f = r.dataset.Fields(i);
-        if (f.DisplayName() != f.FieldName())
-            setup.WriteField(f.FieldName(), f.DisplayName());
+    // Only a report that asks for server summaries or another threshold says so.
+    const bool onServer = dataset.GetRowPlacement() == RowPlacement::Server;
+    if (onServer || dataset.ServerThreshold() != DataSet::kDefaultServerThreshold) {
+        s.serverSummary = onServer ? "1" : "0";
+        s.serverThreshold = std::to_string(dataset.ServerThreshold());
     }
-    setup.WriteKeyField(r.grid.KeyField());
+    if (procedure && dataset.ProcedureMayWrite())
+        s.procedureMayWrite = "1";
+    return s;
+}
+
+Report CaptureReport(ReportObjects r) {
+    Report report;
+    report.source = CaptureSource(r.conn, r.dataset);
+    for (int i = 0; i < r.grid.ColumnCount(); ++i) {
+        const TdxDBGridColumn& c = r.grid.Columns(i);
+        FieldSetting& f = report.fieldToSet(c.FieldName());
+        if (const Field* field = c.field(); field && field->DisplayName() != field->FieldName())
+            f.caption = field->DisplayName();
+    }
+    report.keyField = r.grid.KeyField();
+    // Group row items are listed apart, which the original program skips; among its footer
+    // summaries they would come back as footers. So are a field's footer items after its
+    // first: that section holds one kind per field.
     const TdxDBGridSummaryItems& items = r.grid.DefaultGroup().SummaryItems;
-    // Group row items go into a section of their own, which the original program skips;
-    // in its summary section they would come back as footers. So do a field's footer items
-    // after its first: that section holds one kind per field.
-    std::vector<std::pair<std::string, std::string>> groupRow, more;
     std::set<std::string> summarized;
     for (int i = 0; i < items.Count(); ++i) {
         const TdxDBGridSummaryItem& item = items.Items(i);
-        const std::string kind = SummaryTypeName(item.SummaryType());
+        const SummarySetting setting{item.SummaryField(), SummaryTypeName(item.SummaryType())};
         if (InGroupRow(item))
-            groupRow.emplace_back(item.SummaryField(), kind);
+            report.groupRowSummaries.push_back(setting);
         else if (!summarized.insert(item.SummaryField()).second)
-            more.emplace_back(item.SummaryField(), kind);
+            report.moreSummaries.push_back(setting);
         else
-            setup.WriteSummaryField(item.SummaryField(), kind);
+            report.footerSummaries.push_back(setting);
     }
-    setup.WriteGroupRowSummaries(groupRow);
-    setup.WriteMoreSummaries(more);
-    SaveGridState(setup, r.grid);
+    CaptureGridState(r.grid, report);
     if (const GroupChart* chart = GroupChart::of(r.grid))
-        SaveChartState(setup, *chart);
-    // Only a report that asks for server summaries or another threshold gets the section.
-    const bool onServer = r.dataset.GetRowPlacement() == RowPlacement::Server;
-    if (onServer || r.dataset.ServerThreshold() != DataSet::kDefaultServerThreshold) {
-        setup.WriteServerSummaryEnabled(onServer ? "1" : "0");
-        setup.WriteServerThreshold(std::to_string(r.dataset.ServerThreshold()));
-    }
-    // The user who saves the box ticked allows it for the file saved.
-    const bool procedure = r.dataset.GetCommandType() == CommandType::cmdStoredProc;
-    if (procedure && r.dataset.ProcedureMayWrite())
-        setup.WriteProcedureMayWrite("1");
+        report.chart = CaptureChartState(*chart);
+    return report;
+}
+
+void SaveSetup(ReportObjects r, const std::string& fileName) {
+    const Report report = CaptureReport(r);
+    TSetup setup(fileName);
+    setup.BeginReport();
+    WriteReport(setup, report);
     if (const std::error_code ec = setup.EndReport())
         throw Error(format("无法保存设置文件“%s”：%s", fileName.c_str(), reasonText(ec).c_str()));
-    if (procedure && r.dataset.ProcedureMayWrite())
+    // The user who saves the box ticked allows it for the file saved.
+    if (report.source.procedureMayWrite == "1")
         ApproveProcedureWrites({fileName, r.conn.ConnectionString(), r.dataset.CommandText()});
 }
 

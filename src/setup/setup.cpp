@@ -241,6 +241,15 @@ std::vector<std::string> TSetup::ColumnFilterNames() {
 std::vector<std::string> TSetup::GroupIntervalNames() {
     return namesFromAnsi(ini_.Keys(toAnsi(kIntervalSection)));
 }
+std::vector<std::string> TSetup::CaptionFieldNames() {
+    return namesFromAnsi(ini_.Keys(toAnsi(kFieldSection)));
+}
+std::vector<std::string> TSetup::ColumnWidthNames() {
+    return namesFromAnsi(ini_.Keys(toAnsi(kWidthSection)));
+}
+std::vector<std::string> TSetup::ParameterNames() {
+    return namesFromAnsi(ini_.Keys(toAnsi(kParameterSection)));
+}
 
 void TSetup::writeList(std::string_view section, const std::vector<std::string>& items) {
     if (items.empty())

@@ -56,6 +56,10 @@ public:
     std::vector<std::string> SortedColumnNames();
     std::vector<std::string> ColumnFilterNames();
     std::vector<std::string> GroupIntervalNames();
+    // Likewise the fields with a caption or a width entry, and the saved parameter names.
+    std::vector<std::string> CaptionFieldNames();
+    std::vector<std::string> ColumnWidthNames();
+    std::vector<std::string> ParameterNames();
 
     // The grid as the user left it, in sections the original program never reads. Lists
     // hold field names in their order (an empty list writes nothing); the per-field

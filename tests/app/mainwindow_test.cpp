@@ -151,15 +151,25 @@ TEST(MainWindow, ControlsTextsAndGeometry) {
 
     auto menu = w.findChild<QMenu*>("PopupMenu1");
     ASSERT_TRUE(menu);
-    const char* items[][2] = {
-        {"N1", "展开"},           {"N2", "折叠"},         {"N3", nullptr},
-        {"XML1", "输出XML文档"},  {"N4", "输出电子表格"}, {"PDF1", "输出PDF文档"},
-        {"N5", nullptr},          {"N6", "字段显示设置"}, {"N7", nullptr},
-        {"N8", "保存设置"},       {"N9", "读取设置"},     {"N10", nullptr},
-        {"ShowChart", "显示图表"}};
+    const char* items[][2] = {{"N1", "展开"},
+                              {"N2", "折叠"},
+                              {"N3", nullptr},
+                              {"XML1", "输出XML文档"},
+                              {"N4", "输出电子表格"},
+                              {"PDF1", "输出PDF文档"},
+                              {"N5", nullptr},
+                              {"N6", "字段显示设置"},
+                              {"N7", nullptr},
+                              {"N8", "保存设置"},
+                              {"N9", "读取设置"},
+                              {"N10", nullptr},
+                              {"ShowChart", "显示图表"},
+                              {"N11", nullptr},
+                              {"Undo", "撤销"},
+                              {"Redo", "重做"}};
     const QList<QAction*> actions = menu->actions();
-    ASSERT_EQ(actions.size(), 13);
-    for (int i = 0; i < 13; ++i) {
+    ASSERT_EQ(actions.size(), 16);
+    for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(actions[i]->objectName(), items[i][0]);
         EXPECT_EQ(actions[i]->isSeparator(), items[i][1] == nullptr) << items[i][0];
         if (items[i][1]) {

@@ -41,5 +41,5 @@ TEST(OpenNotice, ResultsAProcedureLeftOutAreToldAfterTheOpen) {
     setNoticeSink(previousNotice);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
     EXPECT_EQ(notices, QStringList{QString::fromStdString(skippedResultsNotice(2))});
-    EXPECT_EQ(w.dataset->RecordCount(), 3);
+    EXPECT_EQ(w.dataset()->RecordCount(), 3);
 }

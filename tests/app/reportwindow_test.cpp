@@ -88,19 +88,6 @@ struct Window {
     TdxDBGridColumn& column(const char* field) { return *w.dxDBGrid->ColumnByFieldName(field); }
 };
 
-// Nothing of a report on screen: no columns, footers, group panel, summaries or key field.
-void expectNoReport(const Tfrmquorvel& w) {
-    TdxDBGrid& grid = *w.dxDBGrid;
-    EXPECT_EQ(grid.ColumnCount(), 0);
-    EXPECT_FALSE(grid.ShowGroupPanel);
-    EXPECT_FALSE(grid.ShowRowFooter);
-    EXPECT_FALSE(grid.ShowSummaryFooter);
-    EXPECT_EQ(grid.DefaultGroup().SummaryItems.Count(), 0);
-    EXPECT_EQ(grid.KeyField(), "");
-    EXPECT_EQ(grid.DataRowCount(), 0);
-    EXPECT_FALSE(w.dataset->Active());
-}
-
 // Runs `act` once, at the first moment the event loop runs while `find` finds a shown
 // window (a modal window's own loop included); never after it is gone.
 class WhenShown {
@@ -137,58 +124,81 @@ template <class T> QString titleOfModal(const std::function<void()>& start) {
 
 } // namespace
 
-// 销售明细, then a saved report whose table is gone: the message comes, and the grid keeps
-// nothing of 销售明细; the status bar names the report that failed, and 保存设置 refuses
-// rather than pairing the new data source with the old columns and summaries. A setup file
-// that cannot be read changes nothing, and the earlier report stays whole.
-TEST(ReportWindow, AFailedLoadLeavesNoTraceOfTheEarlierReport) {
+// What a failed command must leave as it was: the report, its rows and footers, and the
+// file a save writes.
+struct Shown {
+    Report report;
+    int rows;
+    std::string footer, saved;
+    static Shown of(Window& win, const Setups& setups) {
+        const std::string file = setups.file("shown.ini");
+        fs::remove(file);
+        win.w.SaveSetup(QString::fromStdString(file));
+        const TdxDBGridColumn* amount = win.w.dxDBGrid->ColumnByFieldName("amount");
+        return {win.w.document->report(), win.w.dxDBGrid->DataRowCount(),
+                amount ? win.w.dxDBGrid->SummaryFooterText(*amount) : "(no amount column)",
+                test::readBytes(file)};
+    }
+    void expectSame(Window& win, const Setups& setups, const std::string& after) const {
+        const Shown now = of(win, setups);
+        EXPECT_TRUE(now.report == report) << after;
+        EXPECT_EQ(now.rows, rows) << after;
+        EXPECT_EQ(now.footer, footer) << after;
+        EXPECT_EQ(now.saved, saved) << after;
+    }
+};
+
+// 销售明细, then reports that fail in each way a load can: the message comes, the status bar
+// names the report that failed and the one still shown, and 销售明细 stays whole: rows,
+// footers and what a save writes.
+TEST(ReportWindow, AFailedLoadOfEachKindLeavesTheReportShownWhole) {
     qtApp();
     Setups setups;
     setups.write("去年销售", "cmdTable", "sales_2019");
+    setups.write("语法错误", "cmdText", "selec * from sales");
+    {
+        TSetup refused(setups.file("拒绝连接.ini"));
+        refused.WriteConnString(rgtest::builtin(setups.folder.path().string())); // a folder
+        refused.WriteCommandType("cmdTable");
+        refused.WriteCommandText("sales");
+    }
+    setups.write("坏条目", "cmdTable", "sales");
+    TSetup(setups.file("坏条目.ini")).WriteSortedColumn("region", "upwards");
     Window win(setups);
     win.click("销售明细");
     ASSERT_GT(win.w.dxDBGrid->ColumnCount(), 0);
     EXPECT_EQ(win.w.dxDBGrid->SummaryFooterText(win.column("amount")), "80617705.90");
-    EXPECT_EQ(win.status(), "报表“销售明细”");
+    const Shown before = Shown::of(win, setups);
 
-    win.click("去年销售");
-    ASSERT_EQ(win.errors.size(), 1);
-    EXPECT_TRUE(win.errors[0].contains("sales_2019")) << win.errors[0].toStdString();
-    expectNoReport(win.w);
-    EXPECT_TRUE(win.status().startsWith("打开报表“去年销售”失败：")) << win.status().toStdString();
-    EXPECT_TRUE(win.status().contains("sales_2019"));
-    EXPECT_EQ(win.w.reportName(), "");
-
-    const size_t asked = win.seen.size();
-    win.save("去年销售副本");
-    EXPECT_EQ(win.notices, QStringList{"报表“去年销售”没有打开，没有可保存的设置。"});
-    EXPECT_EQ(win.seen.size(), asked); // no dialog
-    EXPECT_FALSE(fs::exists(setups.file("去年销售副本.ini")));
-    win.chooser->answers.clear();
-
-    // The next good report shows whole and can be saved again.
-    win.notices.clear();
-    win.click("销售明细");
-    EXPECT_EQ(win.w.dxDBGrid->SummaryFooterText(win.column("amount")), "80617705.90");
-    win.save(QString::fromStdString(setups.file("副本")));
-    EXPECT_TRUE(win.notices.isEmpty()) << win.notices.join('\n').toStdString();
-    EXPECT_TRUE(fs::exists(setups.file("副本.ini")));
+    const std::pair<QString, const char*> failures[] = {
+        {"去年销售", "sales_2019"}, {"语法错误", "selec"}, {"拒绝连接", ""}, {"坏条目", "upwards"}};
+    for (const auto& [name, named] : failures) {
+        win.errors.clear();
+        win.click(name);
+        ASSERT_EQ(win.errors.size(), 1) << name.toStdString();
+        EXPECT_TRUE(win.errors[0].contains(named)) << win.errors[0].toStdString();
+        EXPECT_TRUE(win.status().startsWith("打开报表“" + name + "”失败："))
+            << win.status().toStdString();
+        EXPECT_TRUE(win.status().endsWith("（仍显示报表“销售明细”）"))
+            << win.status().toStdString();
+        EXPECT_EQ(win.w.reportName(), "销售明细");
+        before.expectSame(win, setups, name.toStdString());
+    }
 
     // A file that is not there fails before anything changes.
     win.errors.clear();
     win.chooser->answers.push_back(QString::fromStdString(setups.file("none.ini")));
     win.w.N9->trigger();
     EXPECT_EQ(win.errors.size(), 1);
-    EXPECT_EQ(win.w.dxDBGrid->SummaryFooterText(win.column("amount")), "80617705.90");
-    EXPECT_TRUE(win.w.dataset->Active());
+    before.expectSame(win, setups, "none.ini");
     EXPECT_EQ(win.status(), "打开报表“none”失败：找不到设置文件：" +
                                 QString::fromStdString(setups.file("none.ini")) +
-                                "（仍显示报表“副本”）");
+                                "（仍显示报表“销售明细”）");
 }
 
-// 取消 in the progress window while a report's query runs: the same as a failure, told as
-// cancelled; the data source dialog leaving no open data set clears the report too.
-TEST(ReportWindow, ACancelledLoadLeavesNoTraceOfTheEarlierReport) {
+// 取消 in the progress window while a report's query runs: told as cancelled, and the report
+// shown before stays whole.
+TEST(ReportWindow, ACancelledLoadLeavesTheReportShownWhole) {
     qtApp();
     Setups setups;
     setups.write("无尽", "cmdText",
@@ -198,6 +208,7 @@ TEST(ReportWindow, ACancelledLoadLeavesNoTraceOfTheEarlierReport) {
     win.w.setProgressDelay(0ms);
     win.click("销售明细");
     ASSERT_GT(win.w.dxDBGrid->ColumnCount(), 0);
+    const Shown before = Shown::of(win, setups);
 
     // At the first moment the load lets the event loop run, its progress window is shown.
     bool clicked = false;
@@ -211,21 +222,19 @@ TEST(ReportWindow, ACancelledLoadLeavesNoTraceOfTheEarlierReport) {
     EXPECT_TRUE(clicked);
     EXPECT_EQ(win.notices, QStringList{"操作已取消。"});
     EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
-    expectNoReport(win.w);
-    EXPECT_EQ(win.status(), "打开报表“无尽”已取消");
-    win.notices.clear();
-    win.save("x");
-    EXPECT_EQ(win.notices, QStringList{"报表“无尽”没有打开，没有可保存的设置。"});
+    EXPECT_EQ(win.status(), "打开报表“无尽”已取消（仍显示报表“销售明细”）");
+    before.expectSame(win, setups, "cancelled");
 }
 
-// The data source dialog closed on SQL that does not run: its error showed at once, and
-// the main window keeps nothing of the earlier report; a source that opens brings new
-// columns, and a save is allowed again.
-TEST(ReportWindow, ADataSourceThatDoesNotOpenClearsTheReport) {
+// The data source dialog closed on SQL that does not run: its error showed, and the report
+// stays as it was. A source that opens brings its columns, keeping the summaries whose
+// fields are still there; Ctrl+Z brings the earlier source back, arranged as it was.
+TEST(ReportWindow, ADataSourceThatDoesNotOpenLeavesTheReport) {
     qtApp();
     Setups setups;
     Window win(setups);
     win.click("销售明细");
+    const Shown before = Shown::of(win, setups);
     auto answer = [&](const std::string& sql) {
         return std::make_unique<WhenShown>(modal<TFRMDBSETUP>, [sql](QWidget* w) {
             auto* d = static_cast<TFRMDBSETUP*>(w);
@@ -238,24 +247,26 @@ TEST(ReportWindow, ADataSourceThatDoesNotOpenClearsTheReport) {
         win.w.ToolButton1->click();
     }
     EXPECT_EQ(win.errors.size(), 1);
-    expectNoReport(win.w);
-    EXPECT_EQ(win.status(), "数据源没有打开，没有报表");
-    win.save("x");
-    EXPECT_EQ(win.notices, QStringList{"数据源没有打开，没有可保存的设置。"});
-    EXPECT_TRUE(win.seen.empty()); // no dialog
-    win.chooser->answers.clear();
+    before.expectSame(win, setups, "SQL that does not run");
+    EXPECT_FALSE(win.w.document->history().canUndo());
 
     {
         auto closing = answer("select order_id, quantity from sales");
         win.w.ToolButton1->click();
     }
-    EXPECT_EQ(win.errors.size(), 1);
+    EXPECT_EQ(win.errors.size(), 1) << win.errors.join('\n').toStdString();
     EXPECT_EQ(win.w.dxDBGrid->ColumnCount(), 2);
     EXPECT_TRUE(win.w.dxDBGrid->ShowGroupPanel);
-    EXPECT_EQ(win.w.dxDBGrid->DefaultGroup().SummaryItems.Count(), 0);
-    win.save("新报表");
-    EXPECT_TRUE(fs::exists(setups.file("新报表.ini")));
-    EXPECT_EQ(win.errors.size(), 1) << win.errors.join('\n').toStdString(); // the SQL's alone
+    const TdxDBGridSummaryItems& items = win.w.dxDBGrid->DefaultGroup().SummaryItems;
+    ASSERT_EQ(items.Count(), 1);
+    EXPECT_EQ(items.Items(0).SummaryField(), "quantity");
+    EXPECT_EQ(win.w.Undo->text(), "撤销：设置数据源");
+
+    win.w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&win.w));
+    QTest::keyClick(&win.w, Qt::Key_Z, Qt::ControlModifier);
+    before.expectSame(win, setups, "undone");
+    EXPECT_EQ(win.w.Redo->text(), "重做：设置数据源");
 }
 
 // 保存设置 offers the report's own file in the setup folder; a bare name is saved there and
@@ -383,7 +394,7 @@ TEST(ReportWindow, ServerSummaryBoxIsSavedLoadedAndShown) {
         EXPECT_FALSE(serverMode(win));
         EXPECT_FALSE(clickBox(win));
         EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
-        EXPECT_TRUE(win.w.dataset->ServerSide());
+        EXPECT_TRUE(win.w.dataset()->ServerSide());
         EXPECT_TRUE(serverMode(win));
         EXPECT_EQ(win.status(), "报表“销售明细”");
         serverCsv = gridAsCsv(*win.w.dxDBGrid);
@@ -395,7 +406,7 @@ TEST(ReportWindow, ServerSummaryBoxIsSavedLoadedAndShown) {
         win.click("服务器");
         EXPECT_TRUE(serverMode(win));
         EXPECT_TRUE(clickBox(win));
-        EXPECT_FALSE(win.w.dataset->ServerSide());
+        EXPECT_FALSE(win.w.dataset()->ServerSide());
         EXPECT_FALSE(serverMode(win));
         EXPECT_EQ(gridAsCsv(*win.w.dxDBGrid), serverCsv);
         win.save("内存");

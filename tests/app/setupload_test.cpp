@@ -98,7 +98,7 @@ TEST(SetupLoad, EntriesThatCannotBeAppliedStopTheLoadAndGoneFieldsAreNoticed) {
         QStringList{
             "设置文件中的筛选条件“id = 100 )”无法使用：Invalid filter expression: id = 100 )"});
     // The broken filter was not dropped in silence: the grid shows no filtered report.
-    EXPECT_EQ(win.w.dataset->Filter(), "");
+    EXPECT_EQ(win.w.dataset()->Filter(), "");
     EXPECT_TRUE(filter.notices.isEmpty());
 
     const Shown more = win.click("多汇总");

@@ -321,7 +321,7 @@ TEST(GroupChartView, MenuEntryShowsChartBesideGridAndSavesPictures) {
     Tfrmquorvel w(nullptr, QString::fromStdString(folder.path().string()) + "/");
     w.resize(1200, 700);
     w.show();
-    LoadSetup({*w.conn, *w.dataset, *w.dxDBGrid}, kDemoSetup);
+    LoadSetup(w.document->objects(), kDemoSetup);
     w.dxDBGrid->GroupColumn(*w.dxDBGrid->ColumnByFieldName("region"), 0);
     GroupChartView& view = *w.chartView;
     EXPECT_TRUE(view.isHidden());

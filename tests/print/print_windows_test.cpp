@@ -62,18 +62,18 @@ TEST(PrintWindows, MainWindowCommandsReachTheEngine) {
     SalesDb db(150);
     QTemporaryDir setups;
     Tfrmquorvel w(nullptr, setups.path() + "/");
-    w.conn->SetConnectionString("Provider=SQLite;Data Source=" + db.folder + "/t.db");
-    w.dataset->SetCommandType(CommandType::cmdText);
-    w.dataset->SetCommandText(
+    w.conn()->SetConnectionString("Provider=SQLite;Data Source=" + db.folder + "/t.db");
+    w.dataset()->SetCommandType(CommandType::cmdText);
+    w.dataset()->SetCommandText(
         "SELECT id AS 编号, region AS 地区, city AS 城市, amount AS 金额 FROM sales");
-    w.dataset->Open();
+    w.dataset()->Open();
     w.BuildGridColumns();
     w.dxDBGrid->SetKeyField("编号");
     w.show();
     ASSERT_EQ(w.dxComponentPrinter1->Name, "dxComponentPrinter1");
     TdxDBGridReportLink& link = *w.dxComponentPrinter1Link1;
     ASSERT_EQ(w.dxComponentPrinter1->CurrentLink, &link);
-    ASSERT_EQ(link.Component(), w.dxDBGrid.get());
+    ASSERT_EQ(link.Component(), w.dxDBGrid);
 
     // Preview: the modal window with the report's pages; it goes when closed.
     QPointer<TdxPreviewWindow> preview;

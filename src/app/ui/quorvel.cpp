@@ -90,19 +90,6 @@ QAction* menuItem(QMenu* menu, const char* name, const char* caption) {
     return a;
 }
 
-// Notes whether anything happened to the data set while it lives: a load that failed
-// before touching it has left the earlier report whole.
-class DataSetTouch : public DataSetObserver {
-public:
-    explicit DataSetTouch(DataSet& ds) : ds_(ds) { ds_.addObserver(this); }
-    ~DataSetTouch() override { ds_.removeObserver(this); }
-    void dataSetEvent(DataEvent) override { touched = true; }
-    bool touched = false;
-
-private:
-    DataSet& ds_;
-};
-
 // Shown at the right of the status bar while the grid takes its groups and rows from the
 // database server; the bar's messages keep their place on the left.
 class ServerModeSign : public QLabel, private GridListener {
@@ -133,10 +120,8 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
 
     ilButtons = new TImageList(this);
     dlgsjsc = new TSaveDialog(this);
-    conn = std::make_unique<Connection>();
-    dataset = std::make_unique<DataSet>(conn.get());
-    dxDBGrid = std::make_unique<TdxDBGrid>();
-    dxDBGrid->SetDataSet(dataset.get());
+    document = std::make_unique<ReportDocument>();
+    dxDBGrid = &document->grid();
 
     auto layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -145,7 +130,7 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
     buildWorkingArea(layout);
     auto view = new TdxDBGridView(*dxDBGrid);
     view->setCommandGuard([this](const std::function<void()>& command) { runCommand(command); });
-    chartView = new GroupChartView(*dxDBGrid, ChartSplitter);
+    chartView = new GroupChartView(document->chart(), ChartSplitter);
     ChartSplitter->addWidget(chartView);
     setGridView(view);
     createPrintEngine();
@@ -171,8 +156,7 @@ Tfrmquorvel::~Tfrmquorvel() {
 
 void Tfrmquorvel::createPrintEngine() {
     dxComponentPrinter1 = std::make_unique<TdxComponentPrinter>();
-    dxComponentPrinter1Link1 =
-        &dxComponentPrinter1->AddLink(dxDBGrid.get(), "dxComponentPrinter1Link1");
+    dxComponentPrinter1Link1 = &dxComponentPrinter1->AddLink(dxDBGrid, "dxComponentPrinter1Link1");
     printWindows_ = std::make_unique<PrintEngineWindows>(this);
     printWindows_->setCommandGuard(
         [this](const std::function<void()>& command) { runCommand(command); });
@@ -190,10 +174,6 @@ void Tfrmquorvel::createPrintEngine() {
 
 QString Tfrmquorvel::defaultSetupFolder() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/setup/");
-}
-
-void Tfrmquorvel::setSetupFolder(const QString& folder) {
-    setupFolder_ = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
 void Tfrmquorvel::buildToolBar(QVBoxLayout* layout) {
@@ -311,8 +291,36 @@ void Tfrmquorvel::buildPopupMenu() {
         if (on)
             ChartSplitter->setSizes({width - width * 2 / 5, width * 2 / 5});
     });
+    buildHistoryEntries();
     // Until the grid arrives the empty centre carries the menu.
     attachPopupMenu(gridArea);
+}
+
+// The entries name the step they take back or again; the window's shortcuts reach them
+// wherever the focus is.
+void Tfrmquorvel::buildHistoryEntries() {
+    N11 = menuItem(PopupMenu1, "N11", nullptr);
+    Undo = menuItem(PopupMenu1, "Undo", "撤销");
+    Redo = menuItem(PopupMenu1, "Redo", "重做");
+    Undo->setShortcut(QKeySequence::Undo);
+    Redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    for (QAction* a : {Undo, Redo}) {
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+    }
+    const QUndoStack& history = document->history();
+    auto follow = [this, &history] {
+        Undo->setEnabled(history.canUndo());
+        Undo->setText(history.canUndo() ? QStringLiteral("撤销：") + history.undoText()
+                                        : QStringLiteral("撤销"));
+        Redo->setEnabled(history.canRedo());
+        Redo->setText(history.canRedo() ? QStringLiteral("重做：") + history.redoText()
+                                        : QStringLiteral("重做"));
+    };
+    connect(&history, &QUndoStack::indexChanged, this, follow);
+    connect(&history, &QUndoStack::cleanChanged, this, follow);
+    follow();
 }
 
 void Tfrmquorvel::connectCommands() {
@@ -338,6 +346,7 @@ void Tfrmquorvel::connectCommands() {
         {XML1, &Tfrmquorvel::XML1Click}, {N4, &Tfrmquorvel::btnsjscClick},
         {PDF1, &Tfrmquorvel::PDF1Click}, {N6, &Tfrmquorvel::N6Click},
         {N8, &Tfrmquorvel::N8Click},     {N9, &Tfrmquorvel::N9Click},
+        {Undo, &Tfrmquorvel::UndoClick}, {Redo, &Tfrmquorvel::RedoClick},
     };
     for (const auto& [item, handler] : items)
         connect(item, &QAction::triggered, this, run(handler));
@@ -369,6 +378,7 @@ void Tfrmquorvel::runCommand(const std::function<void()>& command) {
     guardCommand([&] {
         CommandProgress progress(this, progressDelay_);
         ProgressScope scope(&progress);
+        ReportStep step(*document);
         command();
     });
 }
@@ -426,16 +436,16 @@ void Tfrmquorvel::askProcedureWrites(const std::string& path) {
         rg::ApproveProcedureWrites(*w);
 }
 
+// A load that fails or is cancelled leaves the report shown as it was; the status bar says
+// what failed and which report still shows.
 void Tfrmquorvel::openReport(const std::string& path, const QString& name, const QString& fileName,
                              bool listed) {
-    const bool wasOpen = dataset->Active();
-    DataSetTouch touch(*dataset);
     std::string skipped;
     try {
         if (listed)
             requireSetupFile(path);
         askProcedureWrites(path);
-        skipped = rg::LoadSetup({*conn, *dataset, *dxDBGrid}, path);
+        skipped = document->loadFile(path);
     } catch (const std::exception& e) {
         const bool cancelled = dynamic_cast<const Cancelled*>(&e) != nullptr;
         QString status = QStringLiteral("打开报表“%1”").arg(name);
@@ -448,35 +458,13 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
             reason.remove(ownSentence);
             status += QStringLiteral("失败：") + reason;
         }
-        if (wasOpen && !touch.touched) {
-            if (!reportName_.isEmpty())
-                status += QStringLiteral("（仍显示报表“%1”）").arg(reportName_);
-        } else {
-            clearReport();
-            nothingToSave_ = QStringLiteral("报表“%1”没有打开，没有可保存的设置。").arg(name);
-        }
+        if (!reportName_.isEmpty())
+            status += QStringLiteral("（仍显示报表“%1”）").arg(reportName_);
         StatusBar1->showMessage(status.simplified()); // one line, whatever the message holds
         throw;
     }
     setReport(name, fileName);
-    nothingToSave_.clear();
     showLoadNotices(skipped);
-}
-
-void Tfrmquorvel::clearReport() {
-    if (dataset->Active())
-        dataset->Close();
-    TdxDBGrid& grid = *dxDBGrid;
-    grid.ClearGrouping();
-    GridUpdate batch(grid);
-    grid.DefaultGroup().SummaryItems.Clear();
-    for (int i = grid.ColumnCount() - 1; i >= 0; --i)
-        grid.DestroyColumn(i);
-    grid.SetKeyField({});
-    grid.ShowGroupPanel = false;
-    grid.ShowRowFooter = false;
-    grid.ShowSummaryFooter = false;
-    setReport({}, {});
 }
 
 void Tfrmquorvel::setReport(const QString& name, const QString& fileName) {
@@ -498,10 +486,6 @@ void Tfrmquorvel::N2Click() {
 // The dialog opens in the setup folder on the report's own file, so that a report saved
 // under a bare name is listed in the left bar.
 void Tfrmquorvel::N8Click() {
-    if (!nothingToSave_.isEmpty()) {
-        showCommandNotice(nothingToSave_);
-        return;
-    }
     dlgsjsc->Filter = QStringLiteral("设置|*.ini");
     QDir().mkpath(setupFolder_);
     dlgsjsc->FileName = setupFolder_ + reportFile_;
@@ -543,7 +527,7 @@ void Tfrmquorvel::LoadSetup(const QString& fileName) {
 // What the open left out (a procedure's further results) and the saved entries skipped,
 // told in one message once the report shows.
 void Tfrmquorvel::showLoadNotices(const std::string& skipped) {
-    std::string notice = dataset->OpenNotice();
+    std::string notice = dataset()->OpenNotice();
     if (!skipped.empty())
         notice += (notice.empty() ? "" : "\n") + skipped;
     if (!notice.empty())
@@ -551,7 +535,7 @@ void Tfrmquorvel::showLoadNotices(const std::string& skipped) {
 }
 
 void Tfrmquorvel::SaveSetup(const QString& fileName) {
-    rg::SaveSetup({*conn, *dataset, *dxDBGrid}, fileName.toStdString());
+    rg::SaveSetup(document->objects(), fileName.toStdString());
 }
 
 void Tfrmquorvel::BuildGridColumns() {
@@ -574,7 +558,7 @@ void Tfrmquorvel::runExportCommand(ExportCommand command) {
         return;
     const ExportTarget target =
         formats.target(command, dlgsjsc->FileName.toStdString(), dlgsjsc->FilterIndex);
-    ExportJob job{dxDBGrid.get(), target.path, GridAppearance::fromPalette(palette())};
+    ExportJob job{dxDBGrid, target.path, GridAppearance::fromPalette(palette())};
     // Paged formats print the report as the print command would, rebuilt from the grid.
     if (target.format->paged) {
         if (!dxComponentPrinter1->RebuildReport(dxComponentPrinter1Link1))
@@ -599,26 +583,30 @@ void Tfrmquorvel::PDF1Click() {
     runExportCommand(ExportCommand::Pdf);
 }
 
-// A data source that did not open leaves no report on screen: columns, key field and
-// summaries of the earlier one would be saved with the new source.
+// The dialog works on a copy of the report's source: what it opened shows on "确认", and
+// whatever it did otherwise leaves the report as it was.
 void Tfrmquorvel::ToolButton1Click() {
-    const bool wasOpen = dataset->Active();
-    const bool ok = RunDataSourceDialog(this, *dataset, *conn, [](DataSet& ds) {
+    ReportDocument::Source source = document->copySource();
+    const bool ok = RunDataSourceDialog(this, *source.dataset, *source.conn, [](DataSet& ds) {
         if (frmdisplaysetup)
             frmdisplaysetup->ShowFor(&ds);
     });
-    if (!dataset->Active() && (ok || wasOpen)) {
-        clearReport();
-        nothingToSave_ = QStringLiteral("数据源没有打开，没有可保存的设置。");
-        StatusBar1->showMessage(QStringLiteral("数据源没有打开，没有报表"));
+    // Nothing opened, or the same source again: the report stays as it is arranged.
+    if (!ok || !source.dataset->Active() ||
+        (dataset()->Active() &&
+         CaptureSource(*source.conn, *source.dataset) == document->report().source))
         return;
-    }
-    if (!ok)
-        return;
-    BuildGridColumns();
-    nothingToSave_.clear();
+    document->adoptSource(std::move(source));
     StatusBar1->showMessage(reportName_.isEmpty() ? QStringLiteral("新报表")
                                                   : QStringLiteral("报表“%1”").arg(reportName_));
+}
+
+void Tfrmquorvel::UndoClick() {
+    document->undo();
+}
+
+void Tfrmquorvel::RedoClick() {
+    document->redo();
 }
 
 void Tfrmquorvel::FlatButton3Click() {

@@ -2,6 +2,7 @@
 
 #include "app/ui/filechooser.h"
 #include "datasource/dataset.h"
+#include "document/reportdocument.h"
 #include "export/exportregistry.h"
 #include "grid/grid.h"
 #include "print/componentprinter.h"
@@ -46,7 +47,6 @@ public:
     static QString defaultSetupFolder();
     // With its trailing separator: the item path is folder + caption + ".ini".
     QString setupFolder() const { return setupFolder_; }
-    void setSetupFolder(const QString& folder);
 
     // Puts the result grid into the centre of the working area (replacing any earlier
     // one) and gives it the grid's popup menu.
@@ -55,7 +55,7 @@ public:
 
     // Runs a command of this window or of the grid view, the print windows and the
     // navigation bar: through the command guard, with a progress window for whatever long
-    // work it starts.
+    // work it starts, as one step of the report's history.
     void runCommand(const std::function<void()>& command);
     // How long work runs before its progress window shows; tests show it at once.
     void setProgressDelay(std::chrono::milliseconds delay) { progressDelay_ = delay; }
@@ -70,8 +70,7 @@ public:
     void AddSetupItem(const QString& caption, const std::string& path);
     void ClearSavedSetups();
 
-    // Report setups: the work is done by the report definition module on the window's
-    // connection, data set and grid.
+    // Report setups: the work is done by the report document.
     void LoadSetup(const QString& fileName);
     void SaveSetup(const QString& fileName);
     void BuildGridColumns();
@@ -110,15 +109,19 @@ public:
     QAction *N1, *N2, *N3, *XML1, *N4, *PDF1, *N5, *N6, *N7, *N8, *N9;
     // The chart of the groups beside the grid, and the menu entry that shows it.
     QAction *N10, *ShowChart;
+    // Undo and redo of the report's last change, named after it; also on Ctrl+Z, Ctrl+Y and
+    // Ctrl+Shift+Z.
+    QAction *N11, *Undo, *Redo;
     QSplitter* ChartSplitter;
     GroupChartView* chartView = nullptr;
     TSaveDialog* dlgsjsc;
 
-    // Owned for the whole run, in this order: the connection, the data set on it and the
-    // result grid bound to the data set (the grid's data source never changes).
-    std::unique_ptr<Connection> conn;
-    std::unique_ptr<DataSet> dataset;
-    std::unique_ptr<TdxDBGrid> dxDBGrid;
+    // The report on screen: its connection and data set, which a new report replaces, and
+    // its grid, which stays.
+    std::unique_ptr<ReportDocument> document;
+    TdxDBGrid* dxDBGrid = nullptr;
+    Connection* conn() const { return &document->connection(); }
+    DataSet* dataset() const { return &document->dataSet(); }
     // The print engine with its one report link on the grid.
     std::unique_ptr<TdxComponentPrinter> dxComponentPrinter1;
     TdxDBGridReportLink* dxComponentPrinter1Link1 = nullptr;
@@ -127,6 +130,8 @@ public:
     // guard, which shows the error and lets the program go on.
 public slots:
     void ToolButton1Click();
+    void UndoClick();
+    void RedoClick();
     void tbPreviewClick();
     void tbPrintClick();
     void tbSetupClick();
@@ -156,9 +161,6 @@ private:
     void askProcedureWrites(const std::string& path);
     void openReport(const std::string& path, const QString& name, const QString& fileName,
                     bool listed);
-    // Takes every trace of a report off the screen: columns, grouping, footers, summaries,
-    // key field, and the data set's rows.
-    void clearReport();
     void setReport(const QString& name, const QString& fileName);
     // The save dialog with the command's formats, the file written in the chosen one, then
     // opened by the desktop.
@@ -168,6 +170,7 @@ private:
     void buildWorkingArea(QVBoxLayout* layout);
     void buildBottomPanel(QVBoxLayout* layout);
     void buildPopupMenu();
+    void buildHistoryEntries();
     void connectCommands();
     void attachPopupMenu(QWidget* target);
     void createPrintEngine();
@@ -179,8 +182,6 @@ private:
     std::unique_ptr<PrintEngineWindows> printWindows_;
     bool outerSizeFixed_ = false;
     QString reportName_, reportFile_;
-    // Why a save would write a mixture of two reports; empty while the screen shows one whole.
-    QString nothingToSave_;
     std::chrono::milliseconds progressDelay_;
 };
 

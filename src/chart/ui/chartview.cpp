@@ -91,8 +91,8 @@ void addPie(QChart* chart, const ChartData& d) {
 
 } // namespace
 
-GroupChartView::GroupChartView(TdxDBGrid& grid, QWidget* parent)
-    : QWidget(parent), grid_(grid), chart_(grid) {
+GroupChartView::GroupChartView(GroupChart& chart, QWidget* parent)
+    : QWidget(parent), grid_(chart.grid()), chart_(chart) {
     setObjectName(QStringLiteral("chartView"));
     auto layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -108,6 +108,7 @@ GroupChartView::GroupChartView(TdxDBGrid& grid, QWidget* parent)
 }
 
 GroupChartView::~GroupChartView() {
+    chart_.OnSettingsChanged = nullptr;
     grid_.removeListener(this);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// The chart of the grid's groups on screen, beside the grid: redrawn whenever the grid
-// changes. Its context menu switches the type and the summary and saves the picture.
+// The chart of the grid's groups on screen, beside the grid: redrawn whenever the grid or
+// the chart's settings change. The chart itself belongs to the report. Its context menu switches
+// the type and the summary and saves the picture.
 
 #include "chart/groupchart.h"
 
@@ -15,7 +16,7 @@ namespace rg {
 class GroupChartView : public QWidget, private GridListener {
     Q_OBJECT
 public:
-    explicit GroupChartView(TdxDBGrid& grid, QWidget* parent = nullptr);
+    explicit GroupChartView(GroupChart& chart, QWidget* parent = nullptr);
     ~GroupChartView() override;
 
     GroupChart& chart() { return chart_; }
@@ -42,7 +43,7 @@ private:
     void saveAs(bool svg);
 
     TdxDBGrid& grid_;
-    GroupChart chart_;
+    GroupChart& chart_;
     QChartView* view_;
     QMenu* menu_ = nullptr;
 };

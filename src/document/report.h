@@ -1,0 +1,82 @@
+#pragma once
+
+// The whole report as one value: where its rows come from and everything the user arranged
+// over them, in the terms of a settings file (field names, kind names, interval names), so
+// that a file reads into a Report and a Report writes into a file without loss. The window's
+// undo history holds Reports; loading one builds the connection, data set, grid and chart
+// from it (setup/reportdefinition.h).
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace rg {
+
+// Where the rows come from. A different source means a different data set.
+struct ReportSource {
+    std::string connectionString;
+    std::string commandType; // "cmdText", "cmdTable", "cmdStoredProc"; empty: not named
+    std::string commandText;
+    // A stored procedure's parameter values by name, as texts.
+    std::vector<std::pair<std::string, std::string>> parameters;
+    // Whether the server summarizes ("1", "0", empty: by the row count) and above how many
+    // rows; both empty when the report keeps the default.
+    std::string serverSummary, serverThreshold;
+    std::string procedureMayWrite; // "1" when the stored procedure may change the database
+    bool operator==(const ReportSource&) const = default;
+};
+
+// What the report says about one field, found by its name ignoring ASCII case; an empty
+// text says nothing.
+struct FieldSetting {
+    std::string name;
+    std::string caption;
+    std::string width;
+    std::string sort;     // "csUp", "csDown"
+    std::string filter;   // a column filter as stored
+    std::string interval; // the interval name of its group rows while grouped
+    bool operator==(const FieldSetting&) const = default;
+};
+
+struct SummarySetting {
+    std::string field, kind; // kind: "cstsum" ... as SummaryTypeName spells it
+    bool operator==(const SummarySetting&) const = default;
+};
+
+struct CrossSetting {
+    std::string field, interval, kind, summaryField; // field empty: no cross table
+    bool operator==(const CrossSetting&) const = default;
+};
+
+struct ChartSetting {
+    bool shown = false;
+    std::string type, summaryField, summaryKind;
+    bool operator==(const ChartSetting&) const = default;
+};
+
+struct Report {
+    ReportSource source;
+    std::string keyField;
+    std::vector<FieldSetting> fields;
+    std::vector<std::string> grouping; // field names, outermost level first
+    std::vector<std::string> columnOrder, hiddenColumns;
+    // The first footer summary of each field, the further ones, and those shown in the
+    // group rows, each in the order of the grid's summary items.
+    std::vector<SummarySetting> footerSummaries, moreSummaries, groupRowSummaries;
+    std::string filterText; // a filter expression given by other means than columns
+    CrossSetting cross;
+    ChartSetting chart;
+
+    bool operator==(const Report&) const = default;
+
+    // nullptr when the report says nothing about the field.
+    const FieldSetting* field(std::string_view name) const;
+    FieldSetting& fieldToSet(std::string_view name); // added when missing
+    // The footer summary kind of the field, empty when it has none.
+    std::string footerKind(std::string_view fieldName) const;
+    // The caption the report gives the field, else the name itself.
+    std::string captionOf(std::string_view fieldName) const;
+};
+
+} // namespace rg

@@ -1,0 +1,232 @@
+#include "document/reportdocument.h"
+
+#include "chart/groupchart.h"
+#include "common/databaseerror.h"
+#include "common/progress.h"
+
+#include <QUndoCommand>
+
+#include <utility>
+
+namespace rg {
+
+// An entry of the history. The document applies the reports itself before it moves the
+// stack, so that a report that cannot be put back leaves the history where it was.
+class ReportDocument::Change : public QUndoCommand {
+public:
+    Change(Report before, Report after, uint64_t serial)
+        : QUndoCommand(QString::fromStdString(describeChange(before, after))),
+          before(std::move(before)), after(std::move(after)), serial_(serial) {}
+
+    void undo() override {}
+    void redo() override {}
+    // Commands that follow each other with the same name, such as the moves of one drag of a
+    // column's edge, are one step.
+    int id() const override { return 1; }
+    bool mergeWith(const QUndoCommand* other) override {
+        const auto* next = static_cast<const Change*>(other);
+        if (next->serial_ != serial_ + 1 || next->text() != text() || !mergeable())
+            return false;
+        after = next->after;
+        serial_ = next->serial_;
+        return true;
+    }
+
+    Report before, after;
+
+private:
+    // Only a change of widths alone is made of many small commands.
+    bool mergeable() const {
+        Report widthsAlike = after;
+        widthsAlike.fields = before.fields;
+        if (widthsAlike != before || after.fields.size() != before.fields.size())
+            return false;
+        for (size_t i = 0; i < before.fields.size(); ++i) {
+            FieldSetting f = after.fields[i];
+            f.width = before.fields[i].width;
+            if (f != before.fields[i])
+                return false;
+        }
+        return true;
+    }
+
+    uint64_t serial_;
+};
+
+namespace {
+
+std::string joinNotices(const std::string& a, const std::string& b) {
+    return a.empty() || b.empty() ? a + b : a + "\n" + b;
+}
+
+bool hasField(DataSet& ds, const std::string& name) {
+    return !name.empty() && ds.FindField(name) != nullptr;
+}
+
+std::vector<SummarySetting> present(DataSet& ds, const std::vector<SummarySetting>& list) {
+    std::vector<SummarySetting> kept;
+    for (const SummarySetting& s : list)
+        if (hasField(ds, s.field))
+            kept.push_back(s);
+    return kept;
+}
+
+} // namespace
+
+ReportDocument::ReportDocument()
+    : conn_(std::make_unique<Connection>()), dataset_(std::make_unique<DataSet>(conn_.get())),
+      grid_(std::make_unique<TdxDBGrid>()), chart_(std::make_unique<GroupChart>(*grid_)) {
+    grid_->SetDataSet(dataset_.get());
+}
+
+ReportDocument::~ReportDocument() {
+    grid_->SetDataSet(nullptr);
+}
+
+Report ReportDocument::report() const {
+    return CaptureReport(objects());
+}
+
+std::string ReportDocument::loadFile(const std::string& fileName) {
+    const std::string notice =
+        withDatabaseContext("打开报表“" + ReportName(fileName) + "”失败",
+                            [&] { return showBeside(ReadReportFile(fileName), fileName); });
+    history_.clear();
+    ++historyGeneration_;
+    return notice;
+}
+
+ReportDocument::Source ReportDocument::copySource() const {
+    Source s;
+    s.conn = std::make_unique<Connection>();
+    s.dataset = std::make_unique<DataSet>(s.conn.get());
+    const ReportSource source = report().source;
+    if (!dataset_->Active()) {
+        SetReportSource(*s.conn, *s.dataset, source, std::nullopt);
+        return s;
+    }
+    try {
+        OpenReportSource(*s.conn, *s.dataset, source, std::nullopt);
+    } catch (const Cancelled&) {
+        throw;
+    } catch (const std::exception&) {
+        // A source that no longer opens is what the dialog is there to mend: it shows it
+        // closed, and says why at its own open.
+        SetReportSource(*s.conn, *s.dataset, source, std::nullopt);
+    }
+    return s;
+}
+
+void ReportDocument::adoptSource(Source source) {
+    DataSet& ds = *source.dataset;
+    const Report shown = report();
+    Report next;
+    next.source = shown.source;
+    if (hasField(ds, shown.keyField))
+        next.keyField = shown.keyField;
+    for (int i = 0; i < ds.FieldCount(); ++i) {
+        const Field& f = ds.Fields(i);
+        // A caption given in the dialog, else the one the field had.
+        const std::string caption =
+            f.DisplayLabel().empty() ? shown.captionOf(f.FieldName()) : f.DisplayLabel();
+        if (caption != f.FieldName())
+            next.fieldToSet(f.FieldName()).caption = caption;
+    }
+    next.footerSummaries = present(ds, shown.footerSummaries);
+    next.moreSummaries = present(ds, shown.moreSummaries);
+    next.groupRowSummaries = present(ds, shown.groupRowSummaries);
+    next.chart = shown.chart;
+    try {
+        ArrangeReport({*source.conn, ds, *grid_}, next);
+    } catch (...) {
+        ProgressScope quiet(nullptr); // putting back what was shown is not to be cancelled
+        ArrangeReport(objects(), shown);
+        throw;
+    }
+    dataset_ = std::move(source.dataset); // before the connection it was opened on
+    conn_ = std::move(source.conn);
+}
+
+std::string ReportDocument::showBeside(const Report& report,
+                                       const std::optional<std::string>& setupFile) {
+    Source beside = {std::make_unique<Connection>(), nullptr};
+    beside.dataset = std::make_unique<DataSet>(beside.conn.get());
+    const std::string writesNotice =
+        OpenReportSource(*beside.conn, *beside.dataset, report.source, setupFile);
+    const Report shown = this->report();
+    std::string notice;
+    try {
+        notice = ArrangeReport({*beside.conn, *beside.dataset, *grid_}, report);
+    } catch (...) {
+        ProgressScope quiet(nullptr);
+        ArrangeReport(objects(), shown);
+        throw;
+    }
+    dataset_ = std::move(beside.dataset);
+    conn_ = std::move(beside.conn);
+    return joinNotices(notice, writesNotice);
+}
+
+void ReportDocument::rearrange(const Report& report) {
+    const Report shown = this->report();
+    try {
+        ArrangeReport(objects(), report);
+    } catch (...) {
+        ProgressScope quiet(nullptr);
+        ArrangeReport(objects(), shown);
+        throw;
+    }
+}
+
+void ReportDocument::restore(const Report& report) {
+    if (report.source == this->report().source && dataset_->Active())
+        rearrange(report);
+    else
+        showBeside(report, std::nullopt);
+}
+
+void ReportDocument::undo() {
+    if (!history_.canUndo())
+        return;
+    restore(static_cast<const Change*>(history_.command(history_.index() - 1))->before);
+    ++historyGeneration_;
+    history_.undo();
+}
+
+void ReportDocument::redo() {
+    if (!history_.canRedo())
+        return;
+    restore(static_cast<const Change*>(history_.command(history_.index()))->after);
+    ++historyGeneration_;
+    history_.redo();
+}
+
+// A report that cannot be taken (no memory) makes no step; the command itself goes on.
+void ReportDocument::beginStep() {
+    if (stepDepth_++ > 0)
+        return;
+    ++commandSerial_;
+    stepHistory_ = historyGeneration_;
+    try {
+        stepStart_ = report();
+    } catch (...) {
+        stepStart_.reset();
+    }
+}
+
+void ReportDocument::endStep() noexcept {
+    if (--stepDepth_ > 0 || !stepStart_)
+        return;
+    Report start = std::move(*stepStart_);
+    stepStart_.reset();
+    if (stepHistory_ != historyGeneration_)
+        return;
+    try {
+        Report now = report();
+        if (now != start)
+            history_.push(new Change(std::move(start), std::move(now), commandSerial_));
+    } catch (...) {
+    }
+}
+
+} // namespace rg

@@ -1,0 +1,122 @@
+#include "setup/reportfile.h"
+
+#include "setup/setup.h"
+
+namespace rg {
+namespace {
+
+std::vector<SummarySetting> summaryList(const std::vector<std::pair<std::string, std::string>>& l) {
+    std::vector<SummarySetting> list;
+    for (const auto& [field, kind] : l)
+        list.push_back({field, kind});
+    return list;
+}
+
+std::vector<std::pair<std::string, std::string>> pairs(const std::vector<SummarySetting>& list) {
+    std::vector<std::pair<std::string, std::string>> p;
+    for (const SummarySetting& s : list)
+        p.emplace_back(s.field, s.kind);
+    return p;
+}
+
+ReportSource readSource(TSetup& setup) {
+    ReportSource s;
+    s.connectionString = setup.ReadConnString();
+    s.commandType = setup.ReadCommandType();
+    s.commandText = setup.ReadCommandText();
+    for (const std::string& name : setup.ParameterNames())
+        s.parameters.emplace_back(name, setup.ReadParameterValue(name));
+    s.serverSummary = setup.ReadServerSummaryEnabled();
+    s.serverThreshold = setup.ReadServerThreshold();
+    s.procedureMayWrite = setup.ReadProcedureMayWrite();
+    return s;
+}
+
+void readFields(TSetup& setup, Report& r) {
+    for (const std::string& name : setup.CaptionFieldNames())
+        r.fieldToSet(name).caption = setup.ReadField(name);
+    for (const std::string& name : setup.ColumnWidthNames())
+        r.fieldToSet(name).width = setup.ReadColumnWidth(name);
+    for (const std::string& name : setup.SortedColumnNames())
+        r.fieldToSet(name).sort = setup.ReadSortedColumn(name);
+    for (const std::string& name : setup.ColumnFilterNames())
+        r.fieldToSet(name).filter = setup.ReadColumnFilter(name);
+    for (const std::string& name : setup.GroupIntervalNames())
+        r.fieldToSet(name).interval = setup.ReadGroupInterval(name);
+}
+
+} // namespace
+
+Report ReadReport(TSetup& setup) {
+    Report r;
+    r.source = readSource(setup);
+    r.keyField = setup.ReadKeyField();
+    readFields(setup, r);
+    for (const std::string& name : setup.SummaryFieldNames())
+        r.footerSummaries.push_back({name, setup.ReadSummaryField(name)});
+    r.moreSummaries = summaryList(setup.ReadMoreSummaries());
+    r.groupRowSummaries = summaryList(setup.ReadGroupRowSummaries());
+    r.grouping = setup.ReadGroupColumns();
+    r.columnOrder = setup.ReadColumnOrder();
+    r.hiddenColumns = setup.ReadHiddenColumns();
+    r.filterText = setup.ReadFilterText();
+    const TSetup::CrossTableEntries x = setup.ReadCrossTable();
+    r.cross = {x.field, x.interval, x.kind, x.summaryField};
+    r.chart.shown = setup.ReadChart("Shown") == "1";
+    r.chart.type = setup.ReadChart("Type");
+    r.chart.summaryField = setup.ReadChart("SummaryField");
+    r.chart.summaryKind = setup.ReadChart("SummaryKind");
+    return r;
+}
+
+void WriteReport(TSetup& setup, const Report& r) {
+    const ReportSource& s = r.source;
+    setup.WriteConnString(s.connectionString);
+    setup.WriteCommandText(s.commandText);
+    setup.WriteCommandType(s.commandType);
+    for (const auto& [name, value] : s.parameters)
+        setup.WriteParameterValue(name, value);
+    // A file's sections come in the order of their first entry, so the entries keep the
+    // order a save has always written them in.
+    for (const FieldSetting& f : r.fields)
+        if (!f.caption.empty())
+            setup.WriteField(f.name, f.caption);
+    setup.WriteKeyField(r.keyField);
+    for (const SummarySetting& summary : r.footerSummaries)
+        setup.WriteSummaryField(summary.field, summary.kind);
+    setup.WriteGroupRowSummaries(pairs(r.groupRowSummaries));
+    setup.WriteMoreSummaries(pairs(r.moreSummaries));
+    setup.WriteGroupColumns(r.grouping);
+    setup.WriteColumnOrder(r.columnOrder);
+    setup.WriteHiddenColumns(r.hiddenColumns);
+    for (const FieldSetting& f : r.fields) {
+        if (!f.width.empty())
+            setup.WriteColumnWidth(f.name, f.width);
+        if (!f.sort.empty())
+            setup.WriteSortedColumn(f.name, f.sort);
+        if (!f.filter.empty())
+            setup.WriteColumnFilter(f.name, f.filter);
+        if (!f.interval.empty())
+            setup.WriteGroupInterval(f.name, f.interval);
+    }
+    setup.WriteFilterText(r.filterText);
+    setup.WriteCrossTable({r.cross.field, r.cross.interval, r.cross.kind, r.cross.summaryField});
+    if (r.chart.shown) {
+        setup.WriteChart("Shown", "1");
+        const std::pair<const char*, const std::string*> entries[] = {
+            {"Type", &r.chart.type},
+            {"SummaryField", &r.chart.summaryField},
+            {"SummaryKind", &r.chart.summaryKind}};
+        for (const auto& [key, value] : entries)
+            if (!value->empty())
+                setup.WriteChart(key, *value);
+    }
+    if (!s.serverSummary.empty())
+        setup.WriteServerSummaryEnabled(s.serverSummary);
+    if (!s.serverThreshold.empty())
+        setup.WriteServerThreshold(s.serverThreshold);
+    if (s.procedureMayWrite == "1")
+        setup.WriteProcedureMayWrite("1");
+}
+
+} // namespace rg

@@ -1,0 +1,141 @@
+// The report as one thing in the main window: every kind of change is one step of its
+// history, undone and redone whole, named after what it changed; a load starts a new history.
+#include "answeringchooser.h"
+#include "app/ui/navbar.h"
+#include "app/ui/quorvel.h"
+#include "grid/filtercondition.h"
+#include "grid/summaryrules.h"
+#include "qtapp.h"
+#include "setup/setup.h"
+#include "testdb.h"
+#include "testfiles.h"
+
+#include <QAction>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace rg;
+
+namespace {
+
+struct Window {
+    test::TempFolder setups;
+    TestDb db{kRegionSales};
+    Tfrmquorvel w{nullptr, QString::fromStdString(setups.path().string()) + "/"};
+
+    Window() {
+        TSetup s((setups / "地区.ini").string());
+        s.WriteConnString(db.conn.ConnectionString());
+        s.WriteCommandType("cmdTable");
+        s.WriteCommandText("t");
+        s.WriteKeyField("id");
+        s.WriteField("region", "地区");
+        s.WriteSummaryField("amount", "cstsum");
+        w.ListSavedSetups();
+        w.show();
+        // The window's shortcuts answer keys only while it is the active window.
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        QTest::mouseClick(w.nvbar->Item(0)->linkWidget(), Qt::LeftButton);
+    }
+    TdxDBGrid& grid() { return *w.dxDBGrid; }
+    TdxDBGridColumn& column(const char* field) { return *grid().ColumnByFieldName(field); }
+    Report report() const { return w.document->report(); }
+};
+
+} // namespace
+
+TEST(ReportHistory, EveryKindOfStepIsUndoneAndRedoneWhole) {
+    qtApp();
+    Window win;
+    ASSERT_EQ(win.grid().DataRowCount(), 5);
+    EXPECT_FALSE(win.w.Undo->isEnabled());
+    EXPECT_EQ(win.w.Undo->text(), "撤销");
+    const IntervalSpec range = parseInterval("区间10");
+    CrossTableDef cross;
+    cross.field = "region";
+    cross.summaryField = "amount";
+    const std::pair<std::string, std::function<void()>> steps[] = {
+        {"按“地区”分组", [&] { win.grid().GroupColumn(win.column("region"), 0); }},
+        {"按“amount”分组", [&] { win.grid().GroupColumn(win.column("amount"), 1); }},
+        {"“amount”按" + intervalName(range) + "分组",
+         [&] { win.column("amount").SetGroupInterval(range); }},
+        {"取消按“amount”分组", [&] { win.grid().UngroupColumn(1); }},
+        {"按“city”排序", [&] { win.grid().SortByClick(win.column("city"), false); }},
+        {"筛选", [&] { SetFilterExpression(win.grid(), "amount > 5"); }},
+        {"设置汇总方式",
+         [&] { DefineSummary(win.grid(), win.column("amount"), TdxSummaryType::cstMax); }},
+        {"设置“城市”的标题", [&] { win.w.dataset()->FieldByName("city").SetDisplayLabel("城市"); }},
+        {"隐藏“城市”", [&] { win.column("city").SetVisible(false); }},
+        {"设置关键字", [&] { win.grid().SetKeyField("city"); }},
+        {"调整“amount”的列宽", [&] { win.column("amount").SetWidth(150); }},
+        {"调整列的顺序", [&] { win.grid().MoveColumn(win.column("amount"), 0); }},
+        {"设置交叉表", [&] { win.grid().SetCrossTable(cross); }},
+        {"显示图表", [&] { win.w.ShowChart->trigger(); }},
+    };
+    std::vector<Report> reports{win.report()};
+    for (const auto& [name, change] : steps) {
+        const Report before = win.report();
+        win.w.runCommand(change);
+        const Report after = win.report();
+        ASSERT_FALSE(after == before) << name;
+        reports.push_back(after);
+        EXPECT_EQ(win.w.Undo->text().toStdString(), "撤销：" + name);
+
+        win.w.Undo->trigger();
+        EXPECT_TRUE(win.report() == before) << "undo " << name;
+        EXPECT_EQ(win.w.Redo->text().toStdString(), "重做：" + name);
+        win.w.Redo->trigger();
+        EXPECT_TRUE(win.report() == after) << "redo " << name;
+    }
+    // The whole way back and forth again, by the keys.
+    for (size_t i = reports.size() - 1; i > 0; --i) {
+        QTest::keyClick(&win.w, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_TRUE(win.report() == reports[i - 1]) << "back to " << i - 1;
+    }
+    EXPECT_FALSE(win.w.Undo->isEnabled());
+    EXPECT_EQ(win.grid().DataRowCount(), 5);
+    QTest::keyClick(&win.w, Qt::Key_Y, Qt::ControlModifier);
+    QTest::keyClick(&win.w, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(win.report() == reports[2]);
+    EXPECT_EQ(win.grid().GroupColumnCount(), 2);
+
+    // A loaded report starts a history of its own.
+    QTest::mouseClick(win.w.nvbar->Item(0)->linkWidget(), Qt::LeftButton);
+    EXPECT_FALSE(win.w.Undo->isEnabled());
+    EXPECT_FALSE(win.w.Redo->isEnabled());
+    EXPECT_TRUE(win.report() == reports[0]);
+}
+
+// A column's edge dragged is many commands, one for each move: one step. Two drags are two.
+TEST(ReportHistory, OneDragOfAColumnsEdgeIsOneStep) {
+    qtApp();
+    Window win;
+    const Report start = win.report();
+    TdxDBGridColumn& amount = win.column("amount");
+    const int width = amount.Width();
+    for (int w : {width + 10, width + 20, width + 30})
+        win.w.runCommand([&] { amount.SetWidth(w); });
+    win.w.runCommand([] {}); // the release, which changes nothing
+    const Report firstDrag = win.report();
+    for (int w : {width + 40, width + 50})
+        win.w.runCommand([&] { amount.SetWidth(w); });
+    EXPECT_EQ(win.w.document->history().count(), 2);
+    win.w.Undo->trigger();
+    EXPECT_TRUE(win.report() == firstDrag);
+    EXPECT_EQ(amount.Width(), width + 30);
+    win.w.Undo->trigger();
+    EXPECT_TRUE(win.report() == start);
+}
+
+// Expanding and collapsing groups is how the report is looked at, not a change of it.
+TEST(ReportHistory, CommandsThatChangeNothingMakeNoStep) {
+    qtApp();
+    Window win;
+    win.w.runCommand([&] { win.grid().ExpandAll(); });
+    win.w.runCommand([&] { win.grid().SortByClick(win.column("city"), false); });
+    win.w.runCommand([&] { win.grid().CollapseAll(); });
+    EXPECT_EQ(win.w.document->history().count(), 1);
+    EXPECT_EQ(win.w.Undo->text(), "撤销：按“city”排序");
+}
