@@ -39,23 +39,7 @@ using namespace rg;
 using rgtest::app;
 using rgtest::makeDatabase;
 using rgtest::onNextModal;
-
-namespace {
-
-// The messages the data source dialogs show while it lives, noted instead of shown.
-struct ShownMessages {
-    QStringList errors, notices;
-    MessageSink previousErrors, previousNotices;
-    ShownMessages()
-        : previousErrors(setErrorSink([this](const QString& m) { errors << m; })),
-          previousNotices(setNoticeSink([this](const QString& m) { notices << m; })) {}
-    ~ShownMessages() {
-        setErrorSink(previousErrors);
-        setNoticeSink(previousNotices);
-    }
-};
-
-} // namespace
+using rgtest::ShownMessages;
 
 TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
     app();
