@@ -9,6 +9,7 @@
 #include "datasource/ui/dropdownbox.h"
 #include "datasource/ui/previewmodel.h"
 #include "datasource/ui/setupparameters.h"
+#include "datasource/ui/sourcesnapshot.h"
 #include "datasource/ui/sqledit.h"
 
 #include <QCheckBox>
@@ -183,6 +184,7 @@ void TFRMDBSETUP::AssignConnection(rg::Connection& connection) {
     }
     ds->setDataSet(dataSet_);
     showPlacement();
+    given_ = std::make_unique<SourceSnapshot>(*dataSet_, connection);
 }
 
 void TFRMDBSETUP::showPlacement() {
@@ -323,6 +325,13 @@ void TFRMDBSETUP::btnokClick() {
 
 void TFRMDBSETUP::btncancelClick() {
     done(QDialog::Rejected);
+}
+
+// Whatever else ends the dialog hands back what it was given.
+void TFRMDBSETUP::done(int result) {
+    if (result != QDialog::Accepted && given_)
+        guardCommand([this] { given_->restore(*dataSet_, *connection_); });
+    QDialog::done(result);
 }
 
 void TFRMDBSETUP::keyPressEvent(QKeyEvent* event) {

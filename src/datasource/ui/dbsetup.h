@@ -1,14 +1,15 @@
 #pragma once
 
 // The data source dialog: chooses the connection string and a table, an SQL text or a
-// stored procedure, applied at once to the main window's connection and data set, with
-// a preview of the data set's rows.
+// stored procedure, applied at once to the connection and data set it is given, with a
+// preview of the data set's rows. "取消" and the close box hand both back as they came.
 
 #include "datasource/dataset.h"
 
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -25,6 +26,7 @@ class QToolButton;
 
 namespace rg {
 
+class SourceSnapshot;
 class TDataSetModel;
 class TDropDownBox;
 
@@ -57,6 +59,7 @@ public:
     void btncancelClick();
     // Runs the command on the data set; an error is shown at once and leaves it closed.
     void OpenCommand(const std::string& text, rg::CommandType kind);
+    void done(int result) override;
 
     QFrame* Panel1;
     QLabel* Label2;
@@ -91,12 +94,13 @@ private:
     void showPlacement();
     rg::DataSet* dataSet_ = nullptr;
     rg::Connection* connection_ = nullptr;
+    std::unique_ptr<SourceSnapshot> given_;
     FieldCaptionsOpener fieldCaptions_;
-    bool syncingCursor_ = false;
 };
 
-// The set-data-source command: shows the dialog on the main window's data set and
-// connection; true when it closed with "确认" (the caller then rebuilds its grid).
+// The set-data-source command: shows the dialog on a data set and its connection; true when
+// it closed with "确认" (the caller then rebuilds its grid). Otherwise both are as they were
+// given.
 // `fieldCaptions` opens the field captions dialog from the preview grid's menu; without
 // it the menu item does nothing.
 bool RunDataSourceDialog(QWidget* parent, rg::DataSet& dataSet, rg::Connection& connection,
