@@ -1,12 +1,14 @@
 // What the main window shows around a report: a load that fails or is cancelled leaves no
-// trace of the earlier report and nothing to save, 保存设置 opens in the setup folder, a
-// field's several summaries survive a save, and the print windows name the report.
+// trace of the earlier report and nothing to save, the data source dialog changes the report
+// only once its data set opens, 保存设置 opens in the setup folder, a field's several summaries
+// survive a save, and the print windows name the report.
 #include "answeringchooser.h"
 #include "app/ui/navbar.h"
 #include "app/ui/progresswindow.h"
 #include "app/ui/quorvel.h"
 #include "common/ui/commandguard.h"
 #include "datasource/ui/dbsetup.h"
+#include "datasource/ui/dropdownbox.h"
 #include "export/listingexport.h"
 #include "print/ui/previewwindow.h"
 #include "print/ui/reportdesigner.h"
@@ -19,6 +21,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -218,44 +221,69 @@ TEST(ReportWindow, ACancelledLoadLeavesNoTraceOfTheEarlierReport) {
     EXPECT_EQ(win.notices, QStringList{"报表“无尽”没有打开，没有可保存的设置。"});
 }
 
-// The data source dialog closed on SQL that does not run: its error showed at once, and
-// the main window keeps nothing of the earlier report; a source that opens brings new
-// columns, and a save is allowed again.
-TEST(ReportWindow, ADataSourceThatDoesNotOpenClearsTheReport) {
+// The data source dialog on 销售明细: typed SQL that does not run, a typed table that is gone
+// and a typed connection that is refused each say why while the dialog stays open, Enter in
+// the connection box included; 取消 then leaves the report whole: its rows, footers, status
+// and saved setup. Typed SQL and "确认" make the new report's source.
+TEST(ReportWindow, TheDataSourceDialogChangesTheReportOnlyWhenItOpens) {
     qtApp();
     Setups setups;
     Window win(setups);
     win.click("销售明细");
-    auto answer = [&](const std::string& sql) {
-        return std::make_unique<WhenShown>(modal<TFRMDBSETUP>, [sql](QWidget* w) {
-            auto* d = static_cast<TFRMDBSETUP*>(w);
-            d->OpenCommand(sql, CommandType::cmdText);
-            QTest::mouseClick(d->btnok, Qt::LeftButton);
-        });
+    win.save("之前");
+    const std::string rows = gridAsCsv(*win.w.dxDBGrid);
+    const std::string footer = win.w.dxDBGrid->SummaryFooterText(win.column("amount"));
+    const QString status = win.status();
+    const auto type = [](QWidget* box, const QString& text) {
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, text);
     };
+    const QString refused =
+        QString::fromStdString("Provider=SQLite;Data Source=" + setups.file("none/x.db"));
+    bool stayedOpen = true;
     {
-        auto closing = answer("selec * from sales");
+        WhenShown fail(modal<TFRMDBSETUP>, [&](QWidget* w) {
+            auto* d = static_cast<TFRMDBSETUP*>(w);
+            type(d->MasterSQL, "selec * from sales");
+            QTest::mouseClick(d->btnok, Qt::LeftButton);
+            stayedOpen = stayedOpen && d->isVisible();
+            type(d->MasterTableName, "sales_2019");
+            QTest::mouseClick(d->btnok, Qt::LeftButton);
+            stayedOpen = stayedOpen && d->isVisible();
+            type(d->ConnectionString, refused);
+            QTest::keyClick(d->ConnectionString, Qt::Key_Return);
+            stayedOpen = stayedOpen && d->isVisible();
+            QTest::mouseClick(d->btncancel, Qt::LeftButton);
+        });
         win.w.ToolButton1->click();
     }
-    EXPECT_EQ(win.errors.size(), 1);
-    expectNoReport(win.w);
-    EXPECT_EQ(win.status(), "数据源没有打开，没有报表");
-    win.save("x");
-    EXPECT_EQ(win.notices, QStringList{"数据源没有打开，没有可保存的设置。"});
-    EXPECT_TRUE(win.seen.empty()); // no dialog
-    win.chooser->answers.clear();
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_EQ(win.errors.size(), 3) << win.errors.join('\n').toStdString();
+    EXPECT_TRUE(win.errors[0].startsWith("执行 SQL 失败：")) << win.errors[0].toStdString();
+    EXPECT_TRUE(win.errors[1].startsWith("打开表“sales_2019”失败："))
+        << win.errors[1].toStdString();
+    EXPECT_TRUE(win.errors[2].startsWith("连接数据库失败：")) << win.errors[2].toStdString();
+    EXPECT_EQ(gridAsCsv(*win.w.dxDBGrid), rows);
+    EXPECT_EQ(win.w.dxDBGrid->SummaryFooterText(win.column("amount")), footer);
+    EXPECT_EQ(win.status(), status);
+    win.save("之后");
+    EXPECT_EQ(test::readBytes(setups.file("之后.ini")), test::readBytes(setups.file("之前.ini")));
 
     {
-        auto closing = answer("select order_id, quantity from sales");
+        WhenShown open(modal<TFRMDBSETUP>, [&](QWidget* w) {
+            auto* d = static_cast<TFRMDBSETUP*>(w);
+            type(d->MasterSQL, "select order_id, quantity from sales");
+            QTest::mouseClick(d->btnok, Qt::LeftButton);
+        });
         win.w.ToolButton1->click();
     }
-    EXPECT_EQ(win.errors.size(), 1);
+    EXPECT_EQ(win.errors.size(), 3) << win.errors.join('\n').toStdString();
+    EXPECT_EQ(win.w.dataset->CommandText(), "select order_id, quantity from sales");
     EXPECT_EQ(win.w.dxDBGrid->ColumnCount(), 2);
     EXPECT_TRUE(win.w.dxDBGrid->ShowGroupPanel);
-    EXPECT_EQ(win.w.dxDBGrid->DefaultGroup().SummaryItems.Count(), 0);
     win.save("新报表");
     EXPECT_TRUE(fs::exists(setups.file("新报表.ini")));
-    EXPECT_EQ(win.errors.size(), 1) << win.errors.join('\n').toStdString(); // the SQL's alone
 }
 
 // 保存设置 offers the report's own file in the setup folder; a bare name is saved there and

@@ -115,7 +115,10 @@ TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
     EXPECT_EQ(dialog.MasterSQL->toPlainText(), "");
     EXPECT_EQ(conn.ConnectionString(), "Provider=SQLite;Data Source=" + path.toStdString());
 
-    // Escape does not close the dialog; Enter with the list closed presses "确认".
+    // Escape does not close the dialog; Enter in the connection string box closes its open
+    // list, and with the list closed it does not press "确认" either.
+    dialog.ConnectionString->setEditText(QString::fromStdString(conn.ConnectionString()));
+    dialog.OpenCommand("orders", CommandType::cmdTable);
     dialog.ConnectionString->setFocus();
     QTest::keyClick(dialog.ConnectionString, Qt::Key_Escape);
     EXPECT_TRUE(dialog.isVisible());
@@ -125,8 +128,12 @@ TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
     EXPECT_FALSE(dialog.ConnectionString->DroppedDown());
     EXPECT_TRUE(dialog.isVisible());
     QTest::keyClick(dialog.ConnectionString, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible());
+    QTest::mouseClick(dialog.btnok, Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dataset.CommandText(), "orders");
+    EXPECT_TRUE(shown.errors.isEmpty()) << shown.errors.join('\n').toStdString();
 }
 
 namespace {
@@ -280,8 +287,8 @@ TEST(DataSourceDialog, ProcedureWritesBoxAndMaskedPassword) {
 }
 
 // A new string given through "..." closes the connection and its data set even when the
-// editor is cancelled: the preview keeps none of the old database's rows. 取消 then brings
-// back the connection string and the data set as they were.
+// editor is cancelled: neither the preview nor the table list keeps the old database's rows
+// and tables. 取消 then brings back the connection string and the data set as they were.
 TEST(DataSourceDialog, ANewConnectionStringClosesTheDataSet) {
     app();
     QTemporaryDir dir;
@@ -295,6 +302,8 @@ TEST(DataSourceDialog, ANewConnectionStringClosesTheDataSet) {
     onNextModal([&](QWidget* w) {
         auto* d = static_cast<TFRMDBSETUP*>(w);
         EXPECT_EQ(d->ds->rowCount(), 2);
+        d->MasterTableNameDropDown();
+        EXPECT_EQ(d->MasterTableName->count(), 3);
         d->ConnectionString->setEditText(second);
         onNextModal(
             [](QWidget* e) {
@@ -305,6 +314,7 @@ TEST(DataSourceDialog, ANewConnectionStringClosesTheDataSet) {
         EXPECT_EQ(conn.ConnectionString(), second.toStdString());
         EXPECT_FALSE(dataset.Active());
         EXPECT_EQ(d->ds->rowCount(), 0);
+        EXPECT_EQ(d->MasterTableName->count(), 0);
         QTest::mouseClick(d->btncancel, Qt::LeftButton);
     });
     EXPECT_FALSE(RunDataSourceDialog(nullptr, dataset, conn));

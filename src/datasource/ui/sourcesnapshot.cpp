@@ -7,8 +7,8 @@ namespace rg {
 namespace {
 
 bool sameParameter(const Parameter& a, const Parameter& b) {
-    return a.Name == b.Name && a.Direction == b.Direction && a.Kind == b.Kind &&
-           a.Size == b.Size && a.Value() == b.Value();
+    return a.Name == b.Name && a.Direction == b.Direction && a.Kind == b.Kind && a.Size == b.Size &&
+           a.Value() == b.Value();
 }
 
 } // namespace
