@@ -138,9 +138,9 @@ TEST(DataSourceChoice, TheTypedConnectionStringIsTakenOnTabAndEnter) {
     app();
     ShownMessages shown;
     Shop shop;
-    const QString regions = QString::fromStdString(rgtest::builtin(rgtest::makeSqliteFile(
-        "regions", "create table regions(id integer primary key, name text);"
-                   "insert into regions values (1, 'east');")));
+    const QString regions = QString::fromStdString(rgtest::builtin(
+        rgtest::makeSqliteFile("regions", "create table regions(id integer primary key, name text);"
+                                          "insert into regions values (1, 'east');")));
     TFRMDBSETUP dialog;
     dialog.AssignDataSet(shop.dataset);
     dialog.AssignConnection(shop.conn);
