@@ -1,12 +1,14 @@
 // What the main window shows around a report: a load that fails or is cancelled leaves no
-// trace of the earlier report and nothing to save, 保存设置 opens in the setup folder, a
-// field's several summaries survive a save, and the print windows name the report.
+// trace of the earlier report and nothing to save, the data source dialog changes the report
+// only once its data set opens, 保存设置 opens in the setup folder, a field's several summaries
+// survive a save, and the print windows name the report.
 #include "answeringchooser.h"
 #include "app/ui/navbar.h"
 #include "app/ui/progresswindow.h"
 #include "app/ui/quorvel.h"
 #include "common/ui/commandguard.h"
 #include "datasource/ui/dbsetup.h"
+#include "datasource/ui/dropdownbox.h"
 #include "export/listingexport.h"
 #include "print/ui/previewwindow.h"
 #include "print/ui/reportdesigner.h"
@@ -19,6 +21,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -226,35 +229,62 @@ TEST(ReportWindow, ACancelledLoadLeavesTheReportShownWhole) {
     before.expectSame(win, setups, "cancelled");
 }
 
-// The data source dialog closed on SQL that does not run: its error showed, and the report
-// stays as it was. A source that opens brings its columns, keeping the summaries whose
-// fields are still there; Ctrl+Z brings the earlier source back, arranged as it was.
-TEST(ReportWindow, ADataSourceThatDoesNotOpenLeavesTheReport) {
+// The data source dialog on 销售明细: typed SQL that does not run, a typed table that is gone
+// and a typed connection that is refused each say why while the dialog stays open, Enter in
+// the connection box included; 取消 then leaves the report whole: its rows, footers, status
+// and saved setup. Typed SQL and "确认" make the new report's source, keeping the summaries
+// whose fields are still there; Ctrl+Z brings the earlier source back, arranged as it was.
+TEST(ReportWindow, TheDataSourceDialogChangesTheReportOnlyWhenItOpens) {
     qtApp();
     Setups setups;
     Window win(setups);
     win.click("销售明细");
     const Shown before = Shown::of(win, setups);
-    auto answer = [&](const std::string& sql) {
-        return std::make_unique<WhenShown>(modal<TFRMDBSETUP>, [sql](QWidget* w) {
-            auto* d = static_cast<TFRMDBSETUP*>(w);
-            d->OpenCommand(sql, CommandType::cmdText);
-            QTest::mouseClick(d->btnok, Qt::LeftButton);
-        });
+    const QString status = win.status();
+    const auto type = [](QWidget* box, const QString& text) {
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, text);
     };
+    const QString refused =
+        QString::fromStdString("Provider=SQLite;Data Source=" + setups.file("none/x.db"));
+    bool stayedOpen = true;
     {
-        auto closing = answer("selec * from sales");
+        WhenShown fail(modal<TFRMDBSETUP>, [&](QWidget* w) {
+            auto* d = static_cast<TFRMDBSETUP*>(w);
+            type(d->MasterSQL, "selec * from sales");
+            QTest::mouseClick(d->btnok, Qt::LeftButton);
+            stayedOpen = stayedOpen && d->isVisible();
+            type(d->MasterTableName, "sales_2019");
+            QTest::mouseClick(d->btnok, Qt::LeftButton);
+            stayedOpen = stayedOpen && d->isVisible();
+            type(d->ConnectionString, refused);
+            QTest::keyClick(d->ConnectionString, Qt::Key_Return);
+            stayedOpen = stayedOpen && d->isVisible();
+            QTest::mouseClick(d->btncancel, Qt::LeftButton);
+        });
         win.w.ToolButton1->click();
     }
-    EXPECT_EQ(win.errors.size(), 1);
-    before.expectSame(win, setups, "SQL that does not run");
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_EQ(win.errors.size(), 3) << win.errors.join('\n').toStdString();
+    EXPECT_TRUE(win.errors[0].startsWith("执行 SQL 失败：")) << win.errors[0].toStdString();
+    EXPECT_TRUE(win.errors[1].startsWith("打开表“sales_2019”失败："))
+        << win.errors[1].toStdString();
+    EXPECT_TRUE(win.errors[2].startsWith("连接数据库失败：")) << win.errors[2].toStdString();
+    before.expectSame(win, setups, "取消");
+    EXPECT_EQ(win.status(), status);
     EXPECT_FALSE(win.w.document->history().canUndo());
 
     {
-        auto closing = answer("select order_id, quantity from sales");
+        WhenShown open(modal<TFRMDBSETUP>, [&](QWidget* w) {
+            auto* d = static_cast<TFRMDBSETUP*>(w);
+            type(d->MasterSQL, "select order_id, quantity from sales");
+            QTest::mouseClick(d->btnok, Qt::LeftButton);
+        });
         win.w.ToolButton1->click();
     }
-    EXPECT_EQ(win.errors.size(), 1) << win.errors.join('\n').toStdString();
+    EXPECT_EQ(win.errors.size(), 3) << win.errors.join('\n').toStdString();
+    EXPECT_EQ(win.w.dataset()->CommandText(), "select order_id, quantity from sales");
     EXPECT_EQ(win.w.dxDBGrid->ColumnCount(), 2);
     EXPECT_TRUE(win.w.dxDBGrid->ShowGroupPanel);
     const TdxDBGridSummaryItems& items = win.w.dxDBGrid->DefaultGroup().SummaryItems;

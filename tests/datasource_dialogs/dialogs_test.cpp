@@ -1,6 +1,5 @@
 #include "dialogtest.h"
 
-#include "common/error.h"
 #include "common/progress.h"
 #include "common/ui/commandguard.h"
 #include "datasource/dataset.h"
@@ -39,23 +38,7 @@ using namespace rg;
 using rgtest::app;
 using rgtest::makeDatabase;
 using rgtest::onNextModal;
-
-namespace {
-
-// The messages the data source dialogs show while it lives, noted instead of shown.
-struct ShownMessages {
-    QStringList errors, notices;
-    MessageSink previousErrors, previousNotices;
-    ShownMessages()
-        : previousErrors(setErrorSink([this](const QString& m) { errors << m; })),
-          previousNotices(setNoticeSink([this](const QString& m) { notices << m; })) {}
-    ~ShownMessages() {
-        setErrorSink(previousErrors);
-        setNoticeSink(previousNotices);
-    }
-};
-
-} // namespace
+using rgtest::ShownMessages;
 
 TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
     app();
@@ -132,7 +115,10 @@ TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
     EXPECT_EQ(dialog.MasterSQL->toPlainText(), "");
     EXPECT_EQ(conn.ConnectionString(), "Provider=SQLite;Data Source=" + path.toStdString());
 
-    // Escape does not close the dialog; Enter with the list closed presses "确认".
+    // Escape does not close the dialog; Enter in the connection string box closes its open
+    // list, and with the list closed it does not press "确认" either.
+    dialog.ConnectionString->setEditText(QString::fromStdString(conn.ConnectionString()));
+    dialog.OpenCommand("orders", CommandType::cmdTable);
     dialog.ConnectionString->setFocus();
     QTest::keyClick(dialog.ConnectionString, Qt::Key_Escape);
     EXPECT_TRUE(dialog.isVisible());
@@ -142,8 +128,12 @@ TEST(DataSourceDialog, TablesPreviewEnterAndCancel) {
     EXPECT_FALSE(dialog.ConnectionString->DroppedDown());
     EXPECT_TRUE(dialog.isVisible());
     QTest::keyClick(dialog.ConnectionString, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible());
+    QTest::mouseClick(dialog.btnok, Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dataset.CommandText(), "orders");
+    EXPECT_TRUE(shown.errors.isEmpty()) << shown.errors.join('\n').toStdString();
 }
 
 namespace {
@@ -265,29 +255,6 @@ TEST(DataSourceDialog, ProcedureErrorsShowAtOnce) {
     EXPECT_EQ(dataset.GetCommandType(), CommandType::cmdStoredProc);
 }
 
-TEST(DataSourceDialog, CancelKeepsWhatTheDialogChanged) {
-    app();
-    QTemporaryDir dir;
-    QString path = makeDatabase(dir);
-    Connection conn;
-    conn.SetConnectionString("Provider=SQLite;Data Source=" + path.toStdString());
-    DataSet dataset(&conn);
-    dataset.SetCommandText("SELECT * FROM orders");
-    dataset.Open();
-    onNextModal([](QWidget* w) {
-        auto* d = static_cast<TFRMDBSETUP*>(w);
-        EXPECT_EQ(d->MasterSQL->toPlainText(), "SELECT * FROM orders");
-        EXPECT_EQ(d->ds->rowCount(), 2);
-        d->MasterTableName->setEditText("Customers");
-        d->MasterTableNameClick();
-        QTest::mouseClick(d->btncancel, Qt::LeftButton);
-    });
-    EXPECT_FALSE(RunDataSourceDialog(nullptr, dataset, conn));
-    EXPECT_TRUE(dataset.Active());
-    EXPECT_EQ(dataset.GetCommandType(), CommandType::cmdTable);
-    EXPECT_EQ(dataset.CommandText(), "Customers");
-}
-
 // The box that lets a stored procedure write shows and sets the data set's permission, only
 // for procedures; the connection string shows its password masked, and a string left as
 // shown keeps it.
@@ -320,7 +287,8 @@ TEST(DataSourceDialog, ProcedureWritesBoxAndMaskedPassword) {
 }
 
 // A new string given through "..." closes the connection and its data set even when the
-// editor is cancelled: neither the preview nor the main grid keeps the old database's rows.
+// editor is cancelled: neither the preview nor the table list keeps the old database's rows
+// and tables. 取消 then brings back the connection string and the data set as they were.
 TEST(DataSourceDialog, ANewConnectionStringClosesTheDataSet) {
     app();
     QTemporaryDir dir;
@@ -334,6 +302,8 @@ TEST(DataSourceDialog, ANewConnectionStringClosesTheDataSet) {
     onNextModal([&](QWidget* w) {
         auto* d = static_cast<TFRMDBSETUP*>(w);
         EXPECT_EQ(d->ds->rowCount(), 2);
+        d->MasterTableNameDropDown();
+        EXPECT_EQ(d->MasterTableName->count(), 3);
         d->ConnectionString->setEditText(second);
         onNextModal(
             [](QWidget* e) {
@@ -341,15 +311,16 @@ TEST(DataSourceDialog, ANewConnectionStringClosesTheDataSet) {
             },
             d);
         QTest::mouseClick(d->EditConnStr, Qt::LeftButton);
+        EXPECT_EQ(conn.ConnectionString(), second.toStdString());
         EXPECT_FALSE(dataset.Active());
         EXPECT_EQ(d->ds->rowCount(), 0);
+        EXPECT_EQ(d->MasterTableName->count(), 0);
         QTest::mouseClick(d->btncancel, Qt::LeftButton);
     });
     EXPECT_FALSE(RunDataSourceDialog(nullptr, dataset, conn));
-    EXPECT_FALSE(conn.Connected());
-    EXPECT_EQ(conn.ConnectionString(), second.toStdString());
-    EXPECT_FALSE(dataset.Active());
-    EXPECT_THROW(dataset.Edit(), Error);
+    EXPECT_EQ(conn.ConnectionString(), first);
+    ASSERT_TRUE(dataset.Active());
+    EXPECT_EQ(dataset.RecordCount(), 2);
 }
 
 class ConnEditor : public ::testing::Test {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/ui/commandguard.h"
 #include "qtapplication.h"
 #include "testsupport.h"
 
@@ -36,5 +37,18 @@ QStringList entries(const QListWidget* list);
 // Runs `action` on the next modal window that opens (other than `notThis`) once shown and
 // active.
 void onNextModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr);
+
+// The messages the data source dialogs show while it lives, noted instead of shown.
+struct ShownMessages {
+    QStringList errors, notices;
+    rg::MessageSink previousErrors, previousNotices;
+    ShownMessages()
+        : previousErrors(rg::setErrorSink([this](const QString& m) { errors << m; })),
+          previousNotices(rg::setNoticeSink([this](const QString& m) { notices << m; })) {}
+    ~ShownMessages() {
+        rg::setErrorSink(previousErrors);
+        rg::setNoticeSink(previousNotices);
+    }
+};
 
 } // namespace rgtest

@@ -279,3 +279,37 @@ TEST_F(ParameterDialog, OpenerRunsTheProcedureOnOkAndReportsItsErrors) {
     EXPECT_TRUE(setup.isVisible());
     EXPECT_FALSE(dataset.Active());
 }
+
+// 取消 in the data source dialog after another procedure was chosen and run hands back the
+// procedure it was given, with its parameters and their values, open again.
+TEST_F(ParameterDialog, CancelGivesBackTheProcedureAndItsValues) {
+    dataset.SetCommandType(CommandType::cmdStoredProc);
+    dataset.SetCommandText("sales_in_region");
+    dataset.RefreshParameters();
+    ASSERT_EQ(dataset.ParameterCount(), 1);
+    dataset.Parameters(0).SetValue(Value::fromText("华东"));
+    dataset.Open();
+    ASSERT_EQ(dataset.RecordCount(), 1);
+    rgtest::onNextModal([&](QWidget* w) {
+        auto& setup = *static_cast<TFRMDBSETUP*>(w);
+        rgtest::onNextModal(
+            [](QWidget* p) {
+                auto& d = *static_cast<TfrmParameterSetup*>(p);
+                chooseProcedure(d, "sales_regions");
+                QTest::mouseClick(d.cmdok, Qt::LeftButton);
+            },
+            &setup);
+        QTest::mouseClick(setup.btnstoreprocedure, Qt::LeftButton);
+        EXPECT_EQ(dataset.CommandText(), "sales_regions");
+        EXPECT_EQ(dataset.RecordCount(), 3);
+        EXPECT_EQ(dataset.ParameterCount(), 0);
+        QTest::mouseClick(setup.btncancel, Qt::LeftButton);
+    });
+    EXPECT_FALSE(RunDataSourceDialog(nullptr, dataset, conn));
+    ASSERT_TRUE(dataset.Active());
+    EXPECT_EQ(dataset.CommandText(), "sales_in_region");
+    ASSERT_EQ(dataset.ParameterCount(), 1);
+    EXPECT_EQ(dataset.Parameters(0).Name, "p_region");
+    EXPECT_EQ(dataset.Parameters(0).Value(), Value::fromText("华东"));
+    EXPECT_EQ(dataset.RecordCount(), 1);
+}

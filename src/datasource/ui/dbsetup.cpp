@@ -9,8 +9,10 @@
 #include "datasource/ui/dropdownbox.h"
 #include "datasource/ui/previewmodel.h"
 #include "datasource/ui/setupparameters.h"
+#include "datasource/ui/sourcesnapshot.h"
 #include "datasource/ui/sqledit.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -28,6 +30,10 @@
 namespace rg {
 
 namespace {
+
+constexpr const char* kConnectFailure = "连接数据库失败";
+constexpr const char* kNoCommand =
+    "没有选择数据：请在“数据表”中选择表、在“查询”中输入 SQL 或在“存储过程”中选择过程。";
 
 // The bold "..." buttons beside the boxes; they never take the focus.
 QToolButton* ellipsisButton(QWidget* parent, const char* name, int left, int top, int width,
@@ -125,6 +131,10 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     setTabOrder(chkprocedurewrites, DBGridEh1);
 
     ConnectionString->OnKeyPress = [this](int key) { return ConnectionStringKeyPress(key); };
+    ConnectionString->OnExit = [this] { ConnectionStringExit(); };
+    connect(MasterSQL, &QPlainTextEdit::textChanged, this, [this] { typed_ = Typed::Sql; });
+    connect(MasterTableName->lineEdit(), &QLineEdit::textEdited, this,
+            [this] { typed_ = Typed::Table; });
     connect(ConnectionString, &QComboBox::activated, this, [this] { ConnectionStringClick(); });
     connect(EditConnStr, &QToolButton::clicked, this,
             [this] { guardCommand([this] { EditConnStrClick(); }); });
@@ -170,7 +180,7 @@ void TFRMDBSETUP::AssignConnection(rg::Connection& connection) {
     const QString command = QString::fromStdString(dataSet_->CommandText());
     switch (dataSet_->GetCommandType()) {
     case CommandType::cmdText:
-        MasterSQL->setPlainText(command);
+        setSqlBox(command);
         break;
     case CommandType::cmdTable:
         MasterTableName->setEditText(command);
@@ -183,6 +193,13 @@ void TFRMDBSETUP::AssignConnection(rg::Connection& connection) {
     }
     ds->setDataSet(dataSet_);
     showPlacement();
+    given_ = std::make_unique<SourceSnapshot>(*dataSet_, connection);
+}
+
+// The box's text set from here is no typed choice.
+void TFRMDBSETUP::setSqlBox(const QString& text) {
+    const QSignalBlocker quiet(MasterSQL);
+    MasterSQL->setPlainText(text);
 }
 
 void TFRMDBSETUP::showPlacement() {
@@ -220,21 +237,67 @@ void TFRMDBSETUP::ConnectionStringClick() {
     MasterTableName->clear();
     MasterTableName->setEditText(QString());
     txtstorcprocedure->clear();
-    MasterSQL->clear();
+    setSqlBox(QString());
+    typed_ = Typed::Nothing;
 }
 
+// Enter takes the typed string as leaving the box does. It never presses "确认": that would
+// close the dialog on a connection not taken yet.
 bool TFRMDBSETUP::ConnectionStringKeyPress(int key) {
-    if ((key != Qt::Key_Return && key != Qt::Key_Enter) || !ConnectionString->DroppedDown())
-        return false; // with the list closed Enter goes to "确认"
-    ConnectionString->SetDroppedDown(false);
-    ConnectionStringClick();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    if (ConnectionString->DroppedDown()) {
+        ConnectionString->SetDroppedDown(false);
+        ConnectionStringClick();
+    }
+    ConnectionStringExit();
     return true;
+}
+
+bool TFRMDBSETUP::connectionTyped() const {
+    return ConnectionString->currentText().toStdString() !=
+           maskedPasswords(connection_->ConnectionString());
+}
+
+// The box's string becomes the connection's. A new one closes the connection and the data
+// set on it, and the tables listed so far are the old database's.
+bool TFRMDBSETUP::takeConnectionText() {
+    const std::string typed = withPasswordsRestored(ConnectionString->currentText().toStdString(),
+                                                    connection_->ConnectionString());
+    if (typed == connection_->ConnectionString())
+        return false;
+    connection_->SetConnectionString(typed);
+    const QString table = MasterTableName->currentText();
+    MasterTableName->clear();
+    MasterTableName->setEditText(table);
+    showPlacement();
+    return true;
+}
+
+// Runs from key and focus events, so it shows what fails itself. A click on "取消" takes
+// nothing: the dialog is about to hand back the connection it was given.
+void TFRMDBSETUP::ConnectionStringExit() {
+    if (QApplication::focusWidget() == btncancel)
+        return;
+    std::vector<std::string> names;
+    bool taken = false;
+    guardCommand([&] {
+        if (!connectionTyped() || !takeConnectionText())
+            return;
+        taken = true;
+        ConnectionStringClick();
+        if (connection_->ConnectionString().empty())
+            return;
+        withDatabaseContext(kConnectFailure, [&] { connection_->Open(); });
+        connection_->ListTableNames(names, false);
+    });
+    if (taken)
+        MasterTableName->AddSortedItems(std::move(names));
 }
 
 void TFRMDBSETUP::EditConnStrClick() {
     connection_->Close();
-    connection_->SetConnectionString(withPasswordsRestored(
-        ConnectionString->currentText().toStdString(), connection_->ConnectionString()));
+    takeConnectionText();
     if (!RunConnectionEditor(*connection_, this))
         return;
     ConnectionString->setEditText(
@@ -254,7 +317,8 @@ void TFRMDBSETUP::EditCommandTextClick() {
     };
     if (!ExecuteSQLEditor(sql, tables, fields))
         return;
-    MasterSQL->setPlainText(sql);
+    setSqlBox(sql);
+    typed_ = Typed::Nothing;
     OpenCommand(sql.toStdString(), CommandType::cmdText);
 }
 
@@ -267,12 +331,18 @@ void TFRMDBSETUP::btnstoreprocedureClick() {
     const bool chosen = dialog.exec() == QDialog::Accepted;
     showPlacement();
     if (chosen) {
+        typed_ = Typed::Nothing;
         // An error reaches the error box, and this dialog stays open.
-        withDatabaseContext(
-            openFailureSentence(CommandType::cmdStoredProc, dataSet_->CommandText()),
-            [&] { dataSet_->Open(); });
+        openDataSet();
         showOpenNotice();
     }
+}
+
+// Connecting is a step of its own: a refused connection is not the command's fault.
+void TFRMDBSETUP::openDataSet() {
+    withDatabaseContext(kConnectFailure, [this] { connection_->Open(); });
+    withDatabaseContext(openFailureSentence(dataSet_->GetCommandType(), dataSet_->CommandText()),
+                        [this] { dataSet_->Open(); });
 }
 
 // What the open left out (results after the first), once its rows show.
@@ -284,17 +354,18 @@ void TFRMDBSETUP::showOpenNotice() {
 
 // A command that does not run leaves the data set closed and the preview empty, and says
 // why at once: an empty preview alone would not tell a syntax error from an empty table.
-void TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
+bool TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
     const bool opened = guardCommand([&] {
         dataSet_->Close();
         dataSet_->SetCommandType(kind);
         dataSet_->SetCommandText(text);
-        withDatabaseContext(openFailureSentence(kind, text), [&] { dataSet_->Open(); });
+        openDataSet();
         ds->setDataSet(dataSet_);
     });
     showPlacement();
     if (opened)
         showOpenNotice();
+    return opened;
 }
 
 void TFRMDBSETUP::MasterTableNameDropDown() {
@@ -309,6 +380,7 @@ void TFRMDBSETUP::MasterTableNameDropDown() {
 void TFRMDBSETUP::MasterTableNameClick() {
     if (MasterTableName->DroppedDown())
         return; // moving through the open list is no choice yet
+    typed_ = Typed::Nothing;
     OpenCommand(MasterTableName->currentText().toStdString(), CommandType::cmdTable);
 }
 
@@ -317,12 +389,40 @@ void TFRMDBSETUP::N1Click() {
         fieldCaptions_(*dataSet_);
 }
 
+// What "确认" opens: a typed connection string, then a typed SQL text or table name, else the
+// data set's own command. What fails is said here, and the dialog stays with what was typed.
+bool TFRMDBSETUP::openForConfirm() {
+    if (connectionTyped() && !guardCommand([this] { takeConnectionText(); }))
+        return false;
+    const QString sql = MasterSQL->toPlainText().trimmed();
+    const QString table = MasterTableName->currentText();
+    if (typed_ == Typed::Sql && !sql.isEmpty())
+        return OpenCommand(sql.toStdString(), CommandType::cmdText);
+    if (typed_ == Typed::Table && !table.isEmpty())
+        return OpenCommand(table.toStdString(), CommandType::cmdTable);
+    if (dataSet_->Active())
+        return true;
+    if (dataSet_->CommandText().empty()) {
+        showCommandError(QString::fromUtf8(kNoCommand));
+        return false;
+    }
+    return OpenCommand(dataSet_->CommandText(), dataSet_->GetCommandType());
+}
+
 void TFRMDBSETUP::btnokClick() {
-    done(QDialog::Accepted);
+    if (openForConfirm())
+        done(QDialog::Accepted);
 }
 
 void TFRMDBSETUP::btncancelClick() {
     done(QDialog::Rejected);
+}
+
+// Whatever else ends the dialog hands back what it was given.
+void TFRMDBSETUP::done(int result) {
+    if (result != QDialog::Accepted && given_)
+        guardCommand([this] { given_->restore(*dataSet_, *connection_); });
+    QDialog::done(result);
 }
 
 void TFRMDBSETUP::keyPressEvent(QKeyEvent* event) {
@@ -340,7 +440,7 @@ bool RunDataSourceDialog(QWidget* parent, rg::DataSet& dataSet, rg::Connection& 
     dialog.AssignDataSet(dataSet);
     dialog.AssignConnection(connection);
     dialog.setFieldCaptionsOpener(std::move(fieldCaptions));
-    return dialog.exec() == QDialog::Accepted;
+    return dialog.exec() == QDialog::Accepted && dataSet.Active();
 }
 
 } // namespace rg

@@ -1,14 +1,16 @@
 #pragma once
 
 // The data source dialog: chooses the connection string and a table, an SQL text or a
-// stored procedure, applied at once to the main window's connection and data set, with
-// a preview of the data set's rows.
+// stored procedure, applied at once to the connection and data set it is given, with a
+// preview of the data set's rows. "确认" closes it only with the data set open; "取消" and
+// the close box hand both back as they came.
 
 #include "datasource/dataset.h"
 
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -25,6 +27,7 @@ class QToolButton;
 
 namespace rg {
 
+class SourceSnapshot;
 class TDataSetModel;
 class TDropDownBox;
 
@@ -45,6 +48,9 @@ public:
     // Handlers; those that may throw run through the dialog's error box.
     void ConnectionStringClick();
     bool ConnectionStringKeyPress(int key);
+    // Leaving the box, or Enter in it: a typed string becomes the connection's, and the
+    // table list is the new database's. One that cannot connect says why at once.
+    void ConnectionStringExit();
     void EditConnStrClick();
     void EditCommandTextClick();
     void btnstoreprocedureClick();
@@ -56,7 +62,9 @@ public:
     void btnokClick();
     void btncancelClick();
     // Runs the command on the data set; an error is shown at once and leaves it closed.
-    void OpenCommand(const std::string& text, rg::CommandType kind);
+    // True when it opened.
+    bool OpenCommand(const std::string& text, rg::CommandType kind);
+    void done(int result) override;
 
     QFrame* Panel1;
     QLabel* Label2;
@@ -87,16 +95,26 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // A text typed into the SQL box or the table box and not applied yet: "确认" opens it.
+    enum class Typed { Nothing, Sql, Table };
+
     void showOpenNotice();
     void showPlacement();
+    void openDataSet();
+    bool openForConfirm();
+    bool connectionTyped() const;
+    bool takeConnectionText();
+    void setSqlBox(const QString& text);
     rg::DataSet* dataSet_ = nullptr;
     rg::Connection* connection_ = nullptr;
+    std::unique_ptr<SourceSnapshot> given_;
     FieldCaptionsOpener fieldCaptions_;
-    bool syncingCursor_ = false;
+    Typed typed_ = Typed::Nothing;
 };
 
-// The set-data-source command: shows the dialog on the main window's data set and
-// connection; true when it closed with "确认" (the caller then rebuilds its grid).
+// The set-data-source command: shows the dialog on a data set and its connection; true when
+// it closed with "确认", and then the data set is open (the caller rebuilds its grid).
+// Otherwise both are as they were given.
 // `fieldCaptions` opens the field captions dialog from the preview grid's menu; without
 // it the menu item does nothing.
 bool RunDataSourceDialog(QWidget* parent, rg::DataSet& dataSet, rg::Connection& connection,

@@ -3,6 +3,7 @@
 #include "datasource/ui/dialogparts.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QFrame>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -30,6 +31,12 @@ void TDropDownBox::focusOutEvent(QFocusEvent* event) {
     leavingText_ = true;
     QComboBox::focusOutEvent(event);
     leavingText_ = false;
+    // Opening the box's own list, switching windows or closing the dialog is no leaving.
+    const Qt::FocusReason reason = event->reason();
+    QWidget* next = QApplication::focusWidget();
+    if (OnExit && reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && next &&
+        next != this && window()->isAncestorOf(next))
+        OnExit();
 }
 
 bool TDropDownBox::DroppedDown() const {

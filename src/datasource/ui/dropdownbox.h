@@ -25,6 +25,8 @@ public:
     std::function<void()> OnDropDown;
     // A key pressed in the box or in its open list; true consumes it.
     std::function<bool(int key)> OnKeyPress;
+    // Runs when the focus leaves the box for another control of its window.
+    std::function<void()> OnExit;
     // Runs when an entry is selected: clicked or chosen with Enter in the list, or moved
     // to with the arrow keys. Typed text is no selection, even when it equals an entry.
     std::function<void()> OnSelect;
