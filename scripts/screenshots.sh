@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the program (docs/*.png) on a virtual X display.
+# Takes the pictures of the README and the manual (docs/*.png) on a virtual X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh

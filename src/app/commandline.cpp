@@ -1,10 +1,10 @@
 #include "app/commandline.h"
 
-#include "app/runner.h"
 #include "print/reportformats.h"
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <string_view>
 
 namespace rg {
@@ -41,28 +41,94 @@ std::string formatLines() {
     return lines + std::string(kColumn, ' ') + toStandardOutput + " 不给 --output 时写到标准输出\n";
 }
 
+std::vector<std::string> splitFields(const std::string& list) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start <= list.size()) {
+        const size_t comma = list.find(',', start);
+        const std::string part =
+            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!part.empty())
+            out.push_back(part);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return out;
+}
+
+int parseSeconds(const std::string& text) {
+    int seconds = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (ec != std::errc() || end != text.data() + text.size() || seconds <= 0)
+        throw Error("--timeout 需要一个正整数秒数，而不是“" + text + "”");
+    return seconds;
+}
+
 } // namespace
+
+RunOptions parseRunOptions(const std::vector<std::string>& args) {
+    RunOptions o;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto next = [&]() -> const std::string& {
+            if (i + 1 >= args.size())
+                throw Error(format("Option %s needs a value", a.c_str()));
+            return args[++i];
+        };
+        if (a == "--run")
+            o.setupFile = next();
+        else if (a == "--group-by")
+            o.groupBy = splitFields(next());
+        else if (a == "--filter")
+            o.filter = next();
+        else if (a == "--format")
+            o.format = next();
+        else if (a == "--output")
+            o.output = next();
+        else if (a == "--save-as")
+            o.saveAs = next();
+        else if (a == "--timeout")
+            o.timeoutSeconds = parseSeconds(next());
+        else if (a == "--server" || a == "--memory") {
+            const RowPlacement p = a == "--server" ? RowPlacement::Server : RowPlacement::Memory;
+            if (o.placement && *o.placement != p)
+                throw OptionConflict("选项 --server 和 --memory 不能同时使用");
+            o.placement = p;
+        } else
+            throw Error(format("Unknown option %s", a.c_str()));
+    }
+    if (o.setupFile.empty())
+        throw Error("Option --run needs a settings file");
+    const ExportFormat* f = ReportFormats().find(o.format);
+    if (!f)
+        throw Error(
+            format("Unknown format %s (%s)", o.format.c_str(), ReportFormats().nameList().c_str()));
+    if (!f->toStandardOutput && o.output.empty())
+        throw Error(format("Format %s needs --output PATH", o.format.c_str()));
+    return o;
+}
 
 StartRequest ReadCommandLine(const std::vector<std::string>& args) {
     using Mode = StartRequest::Mode;
     if (!args.empty() && args[0] == "--run") {
         // Options that contradict each other are a misuse; the run reports its other faults.
         try {
-            parseRunOptions(args);
+            return {Mode::Run, {}, parseRunOptions(args)};
         } catch (const OptionConflict& e) {
-            return {Mode::Misuse, e.what()};
-        } catch (const Error&) {
+            return {Mode::Misuse, e.what(), {}};
+        } catch (const Error& e) {
+            return {Mode::Run, e.what(), {}};
         }
-        return {Mode::Run, {}};
     }
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h")
-            return {Mode::Help, {}};
+            return {Mode::Help, {}, {}};
         if (a == "--version")
-            return {Mode::Version, {}};
+            return {Mode::Version, {}, {}};
         if (a.size() < 2 || a[0] != '-')
-            return {Mode::Misuse, "多余的参数“" + a + "”"};
+            return {Mode::Misuse, "多余的参数“" + a + "”", {}};
         std::string_view name(a);
         name.remove_prefix(name.starts_with("--") ? 2 : 1);
         const size_t equals = name.find('=');
@@ -71,11 +137,11 @@ StartRequest ReadCommandLine(const std::vector<std::string>& args) {
         if (contains(kQtFlags, name))
             continue;
         if (!contains(kQtValueOptions, name))
-            return {Mode::Misuse, "无法识别的选项“" + a + "”"};
+            return {Mode::Misuse, "无法识别的选项“" + a + "”", {}};
         if (!valueGiven && ++i >= args.size())
-            return {Mode::Misuse, "选项“" + a + "”需要一个值"};
+            return {Mode::Misuse, "选项“" + a + "”需要一个值", {}};
     }
-    return {Mode::Window, {}};
+    return {Mode::Window, {}, {}};
 }
 
 std::string UsageText() {

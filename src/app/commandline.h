@@ -1,17 +1,50 @@
 #pragma once
 
-// The program's command line, read before any application object exists: --help, --version
-// and a wrong option need no display.
+// The program's command line, read once and before any application object exists: --help,
+// --version and a wrong option need no display, and a run takes the options read here. The
+// usage text describes what this reader takes.
 
+#include "common/error.h"
+#include "datasource/dataset.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace rg {
 
+// What `reportgen --run FILE.ini [options]` asks for.
+struct RunOptions {
+    std::string setupFile;
+    // Field names, outermost first, each with an interval after a ':' where it has one
+    // ("订单日期:月", "amount:区间100").
+    std::vector<std::string> groupBy;
+    std::string filter;
+    std::string format = "text"; // a name of ReportFormats()
+    std::string output;          // empty: standard output (formats that write there)
+    std::string saveAs;
+    int timeoutSeconds = 0; // 0: no limit
+    // --server or --memory; without either, as the setup file says.
+    std::optional<RowPlacement> placement;
+};
+
+// Options that contradict each other: a misuse of the command line, as an unknown option
+// before --run is.
+class OptionConflict : public Error {
+public:
+    using Error::Error;
+};
+
+// Reads the options after "--run"; throws rg::Error on a malformed command line.
+RunOptions parseRunOptions(const std::vector<std::string>& args);
+
 struct StartRequest {
     enum class Mode { Window, Run, Help, Version, Misuse };
     Mode mode = Mode::Window;
-    std::string problem; // Misuse: what was wrong
+    // Misuse: what was wrong. Run without options: their fault, which fails the run (exit
+    // status 1) rather than misusing the command line.
+    std::string problem;
+    std::optional<RunOptions> run; // Run: the options read
 };
 
 // `args` without the program's name. "--run" first runs a report (its options are read by

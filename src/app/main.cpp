@@ -3,7 +3,6 @@
 #include "app/ui/program.h"
 #include "app/ui/quorvel.h"
 
-#include "common/error.h"
 #include "datasource/statementrun.h"
 #include "print/reportformats.h"
 
@@ -38,14 +37,12 @@ int leave(int status) {
 }
 
 // `reportgen --run FILE.ini ...` writes a report without a window or a display.
-int runFromCommandLine(int& argc, char* argv[], const std::vector<std::string>& args) {
-    rg::RunOptions options;
-    try {
-        options = rg::parseRunOptions(args);
-    } catch (const rg::Error& e) {
-        std::fprintf(stderr, "%s\n", e.what());
+int runFromCommandLine(int& argc, char* argv[], const rg::StartRequest& start) {
+    if (!start.run) {
+        std::fprintf(stderr, "%s\n", start.problem.c_str());
         return 1;
     }
+    const rg::RunOptions& options = *start.run;
     // Paged formats paint their text with the system's fonts, which takes a GUI application
     // (but no display); the other formats need neither.
     std::unique_ptr<QCoreApplication> app;
@@ -81,7 +78,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "reportgen：%s\n%s", start.problem.c_str(), rg::UsageText().c_str());
         return 2;
     case rg::StartRequest::Mode::Run:
-        return runFromCommandLine(argc, argv, args);
+        return runFromCommandLine(argc, argv, start);
     case rg::StartRequest::Mode::Window:
         break;
     }

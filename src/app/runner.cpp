@@ -4,39 +4,15 @@
 #include "common/databaseerror.h"
 #include "common/error.h"
 #include "common/progress.h"
+#include "datasource/dataset.h"
 #include "grid/grid.h"
 #include "print/reportformats.h"
 #include "setup/reportdefinition.h"
 
-#include <charconv>
 #include <chrono>
 
 namespace rg {
 namespace {
-
-std::vector<std::string> splitFields(const std::string& list) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start <= list.size()) {
-        const size_t comma = list.find(',', start);
-        const std::string part =
-            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (!part.empty())
-            out.push_back(part);
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
-    }
-    return out;
-}
-
-int parseSeconds(const std::string& text) {
-    int seconds = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (ec != std::errc() || end != text.data() + text.size() || seconds <= 0)
-        throw Error("--timeout 需要一个正整数秒数，而不是“" + text + "”");
-    return seconds;
-}
 
 // Answers every progress report with "go on" until the time limit has passed.
 class Deadline : public ProgressSink {
@@ -73,48 +49,6 @@ void groupByEntry(TdxDBGrid& grid, const std::string& entry, int level) {
     c->SetGroupInterval(interval);
     if (!grid.GroupColumn(*c, level))
         throw Error(format("Cannot group by field '%s'", field.c_str()));
-}
-
-RunOptions parseRunOptions(const std::vector<std::string>& args) {
-    RunOptions o;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto next = [&]() -> const std::string& {
-            if (i + 1 >= args.size())
-                throw Error(format("Option %s needs a value", a.c_str()));
-            return args[++i];
-        };
-        if (a == "--run")
-            o.setupFile = next();
-        else if (a == "--group-by")
-            o.groupBy = splitFields(next());
-        else if (a == "--filter")
-            o.filter = next();
-        else if (a == "--format")
-            o.format = next();
-        else if (a == "--output")
-            o.output = next();
-        else if (a == "--save-as")
-            o.saveAs = next();
-        else if (a == "--timeout")
-            o.timeoutSeconds = parseSeconds(next());
-        else if (a == "--server" || a == "--memory") {
-            const RowPlacement p = a == "--server" ? RowPlacement::Server : RowPlacement::Memory;
-            if (o.placement && *o.placement != p)
-                throw OptionConflict("选项 --server 和 --memory 不能同时使用");
-            o.placement = p;
-        } else
-            throw Error(format("Unknown option %s", a.c_str()));
-    }
-    if (o.setupFile.empty())
-        throw Error("Option --run needs a settings file");
-    const ExportFormat* f = ReportFormats().find(o.format);
-    if (!f)
-        throw Error(
-            format("Unknown format %s (%s)", o.format.c_str(), ReportFormats().nameList().c_str()));
-    if (!f->toStandardOutput && o.output.empty())
-        throw Error(format("Format %s needs --output PATH", o.format.c_str()));
-    return o;
 }
 
 int runReport(const RunOptions& o, std::string& errors) {

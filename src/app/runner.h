@@ -1,40 +1,12 @@
 #pragma once
 
-#include "common/error.h"
-#include "datasource/dataset.h"
+#include "app/commandline.h"
 
-#include <optional>
 #include <string>
-#include <vector>
 
 namespace rg {
 
 class TdxDBGrid;
-
-// What `reportgen --run FILE.ini [options]` asks for.
-struct RunOptions {
-    std::string setupFile;
-    // Field names, outermost first, each with an interval after a ':' where it has one
-    // ("订单日期:月", "amount:区间100").
-    std::vector<std::string> groupBy;
-    std::string filter;
-    std::string format = "text"; // a name of ReportFormats()
-    std::string output;          // empty: standard output (formats that write there)
-    std::string saveAs;
-    int timeoutSeconds = 0; // 0: no limit
-    // --server or --memory; without either, as the setup file says.
-    std::optional<RowPlacement> placement;
-};
-
-// Options that contradict each other: a misuse of the command line, as an unknown option
-// before --run is.
-class OptionConflict : public Error {
-public:
-    using Error::Error;
-};
-
-// Reads the options after "--run"; throws rg::Error on a malformed command line.
-RunOptions parseRunOptions(const std::vector<std::string>& args);
 
 // Groups the grid's level `level` by one --group-by entry: a field, or a field, ':' and an
 // interval ("订单日期:月"); a field whose own name holds the ':' is taken whole. Throws

@@ -333,13 +333,4 @@ const ReportStrip& ReportLayout::strip(int page) const {
     return strips_.at(static_cast<size_t>(stripIndex(page)));
 }
 
-int ReportLayout::pageOfLine(int line) const {
-    if (line < 0 || line >= static_cast<int>(lines_.size()))
-        return -1;
-    auto it = std::upper_bound(rowPages_.begin(), rowPages_.end(), line,
-                               [](int l, const ReportRowPage& p) { return l < p.firstLine; });
-    const int v = static_cast<int>(it - rowPages_.begin()) - 1;
-    return overThenDown_ ? v * stripCount() : v;
-}
-
 } // namespace rg

@@ -91,8 +91,6 @@ public:
     int stripIndex(int page) const;
     int rowPageCount() const { return static_cast<int>(rowPages_.size()); }
     int stripCount() const { return static_cast<int>(strips_.size()); }
-    // The page that prints a line (its first strip), -1 when it is not printed.
-    int pageOfLine(int line) const;
 
     // Geometry in logical pixels of the whole paper.
     QSizeF paperSize() const { return paper_; }

@@ -13,13 +13,6 @@ namespace rg {
 TdxDBGridReportLink::TdxDBGridReportLink(TdxDBGrid* grid)
     : TdxGridReportSettings(TdxGridReportSettings::Defaults()), grid_(grid) {}
 
-void TdxDBGridReportLink::SetComponent(TdxDBGrid* grid) {
-    grid_ = grid;
-    layout_.clear();
-    cross_.reset();
-    built_ = false;
-}
-
 void TdxDBGridReportLink::AssignSettings(const TdxGridReportSettings& s) {
     static_cast<TdxGridReportSettings&>(*this) = s;
     Paginate();

@@ -33,11 +33,8 @@ public:
     QString WindowTitle(const QString& command) const {
         return ReportName.isEmpty() ? command : command + QStringLiteral(" - ") + ReportName;
     }
-    int DesignerHelpContext = 0;
-    bool BuiltInReportLink = true;
 
     TdxDBGrid* Component() const { return grid_; }
-    void SetComponent(TdxDBGrid* grid);
 
     const TdxGridReportSettings& Settings() const { return *this; }
     // Takes new settings; a built report is paginated again.

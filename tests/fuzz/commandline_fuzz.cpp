@@ -115,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::optional<RunOptions> options = runOptions(args);
     if (!options)
         return 0;
-    require(start.mode == StartRequest::Mode::Run, "options that read run");
+    require(start.mode == StartRequest::Mode::Run && start.run && same(*start.run, *options),
+            "options that read run as read");
     const std::optional<RunOptions> again = runOptions(written(*options));
     require(again && same(*again, *options), "options written out read the same");
     checkGrouping(options->groupBy);

@@ -23,7 +23,6 @@ TEST(ReportLink, StartsWithTheMainWindowsSettings) {
                    TdxComponentPrinterOption::cpoShowHourGlass})
         EXPECT_TRUE(engine.Options.contains(o));
     EXPECT_EQ(link.Caption, "dxComponentPrinter1Link1");
-    EXPECT_EQ(link.DesignerHelpContext, 0);
 
     const TdxPrinterPage& page = link.PrinterPage;
     EXPECT_EQ(page.PageWidth, 215900);

@@ -1,4 +1,4 @@
-// Takes the README's pictures of the program, on the demo report 地区产品汇总 (run by
+// Takes the pictures of the README and the manual, on the demo report 地区产品汇总 (run by
 // scripts/screenshots.sh on a virtual display): the main window grouped by region and
 // category with summaries in the group rows, one group open, the summary items dialog and the
 // progress window of an export; then the find bar on a product in a collapsed group, with

@@ -198,7 +198,6 @@ void TdxDBGridView::focusChanged() {
     if (line >= 0)
         ensureLineVisible(line);
     viewport()->update();
-    emit focusedRowChanged();
 }
 
 // While a new record is being inserted its line has the focus.

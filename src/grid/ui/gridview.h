@@ -88,9 +88,6 @@ public:
     void setCrossDialog(CrossDialog dialog) { crossDialog_ = std::move(dialog); }
     TdxCrossTableView* crossView() const { return crossView_; }
 
-signals:
-    void focusedRowChanged();
-
 protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
