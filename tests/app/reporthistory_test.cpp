@@ -139,3 +139,43 @@ TEST(ReportHistory, CommandsThatChangeNothingMakeNoStep) {
     EXPECT_EQ(win.w.document->history().count(), 1);
     EXPECT_EQ(win.w.Undo->text(), "撤销：按“city”排序");
 }
+
+// A cross table and a chart on one demo report, then another from the left bar: it shows
+// its own rows with neither, and a save writes no cross table or chart it never had.
+TEST(ReportHistory, AnotherReportReplacesCrossTableAndChartToo) {
+    qtApp();
+    const test::TempFolder setups;
+    for (const char* name : {"订单日期统计.ini", "地区产品汇总.ini"})
+        std::filesystem::copy_file(std::filesystem::path(RG_BINARY_DIR) / "setup" / name,
+                                   setups / name);
+    Tfrmquorvel w(nullptr, QString::fromStdString(setups.path().string()) + "/");
+    w.show();
+    auto click = [&](const QString& caption) {
+        for (int i = 0; i < w.nvbar->ItemCount(); ++i)
+            if (w.nvbar->Item(i)->Caption() == caption)
+                return QTest::mouseClick(w.nvbar->Item(i)->linkWidget(), Qt::LeftButton);
+        ADD_FAILURE() << caption.toStdString() << " is not listed";
+    };
+    click("订单日期统计");
+    const int rows = w.dxDBGrid->DataRowCount();
+    click("地区产品汇总");
+    const std::string saved = (setups / "saved.ini").string();
+    w.SaveSetup(QString::fromStdString(saved));
+    const std::string alone = test::readBytes(saved);
+    w.runCommand([&] {
+        w.dxDBGrid->SetCrossTable({"category", {}, TdxSummaryType::cstSum, "amount"});
+    });
+    w.ShowChart->trigger();
+    ASSERT_NE(w.dxDBGrid->ShownCrossTable(), nullptr);
+
+    click("订单日期统计");
+    EXPECT_EQ(w.dxDBGrid->CrossTableDefinition(), std::nullopt);
+    EXPECT_EQ(w.dxDBGrid->ShownCrossTable(), nullptr);
+    EXPECT_FALSE(w.document->chart().Settings.shown);
+    EXPECT_FALSE(w.ShowChart->isChecked());
+    EXPECT_EQ(w.dxDBGrid->DataRowCount(), rows);
+    click("地区产品汇总");
+    w.SaveSetup(QString::fromStdString(saved));
+    EXPECT_EQ(test::readBytes(saved), alone);
+    EXPECT_EQ(TSetup(saved).ReadCrossTable().field, "");
+}
