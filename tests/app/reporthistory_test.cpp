@@ -5,13 +5,19 @@
 #include "app/ui/quorvel.h"
 #include "grid/filtercondition.h"
 #include "grid/summaryrules.h"
+#include "gridsetup/ui/summaryitemsetup.h"
 #include "qtapp.h"
+#include "qtapplication.h"
 #include "setup/setup.h"
 #include "testdb.h"
 #include "testfiles.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -178,4 +184,33 @@ TEST(ReportHistory, AnotherReportReplacesCrossTableAndChartToo) {
     w.SaveSetup(QString::fromStdString(saved));
     EXPECT_EQ(test::readBytes(saved), alone);
     EXPECT_EQ(TSetup(saved).ReadCrossTable().field, "");
+}
+
+// The summary dialog applies each item at once; the whole session is one step, which one
+// Ctrl+Z takes back.
+TEST(ReportHistory, ADialogSessionIsOneStep) {
+    qtApp();
+    Window win;
+    const Report before = win.report();
+    QTimer::singleShot(0, [] {
+        auto* d = qobject_cast<Tfrusummarysetup*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        d->AddSummaryItem(0, positionOfSummaryKind(TdxSummaryType::cstCount));
+        d->AddSummaryItem(3, positionOfSummaryKind(TdxSummaryType::cstMax));
+        d->reject();
+    });
+    // A modal dialog's first event loop round runs the timer.
+    QTest::mouseClick(win.w.Button3, Qt::LeftButton);
+    EXPECT_EQ(win.grid().DefaultGroup().SummaryItems.Count(), 3);
+    EXPECT_EQ(win.w.document->history().count(), 1);
+    EXPECT_EQ(win.w.Undo->text(), "撤销：设置汇总方式");
+    win.w.PopupMenu1->popup(win.w.mapToGlobal(QPoint(300, 200)));
+    rgtest::savePicture(*win.w.PopupMenu1, "undo-menu");
+    rgtest::savePicture(win.w, "undo-window");
+    win.w.PopupMenu1->hide();
+    win.w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&win.w));
+    QTest::keyClick(&win.w, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(win.report() == before);
+    EXPECT_EQ(win.grid().DefaultGroup().SummaryItems.Count(), 1);
 }
