@@ -136,13 +136,7 @@ void ReportDocument::adoptSource(Source source) {
     next.moreSummaries = present(ds, shown.moreSummaries);
     next.groupRowSummaries = present(ds, shown.groupRowSummaries);
     next.chart = shown.chart;
-    try {
-        ArrangeReport({*source.conn, ds, *grid_}, next);
-    } catch (...) {
-        ProgressScope quiet(nullptr); // putting back what was shown is not to be cancelled
-        ArrangeReport(objects(), shown);
-        throw;
-    }
+    arrangeOrPutBack({*source.conn, ds, *grid_}, next, shown);
     dataset_ = std::move(source.dataset); // before the connection it was opened on
     conn_ = std::move(source.conn);
 }
@@ -153,34 +147,28 @@ std::string ReportDocument::showBeside(const Report& report,
     beside.dataset = std::make_unique<DataSet>(beside.conn.get());
     const std::string writesNotice =
         OpenReportSource(*beside.conn, *beside.dataset, report.source, setupFile);
-    const Report shown = this->report();
-    std::string notice;
-    try {
-        notice = ArrangeReport({*beside.conn, *beside.dataset, *grid_}, report);
-    } catch (...) {
-        ProgressScope quiet(nullptr);
-        ArrangeReport(objects(), shown);
-        throw;
-    }
+    const std::string notice =
+        arrangeOrPutBack({*beside.conn, *beside.dataset, *grid_}, report, this->report());
     dataset_ = std::move(beside.dataset);
     conn_ = std::move(beside.conn);
     return joinNotices(notice, writesNotice);
 }
 
-void ReportDocument::rearrange(const Report& report) {
-    const Report shown = this->report();
+std::string ReportDocument::arrangeOrPutBack(ReportObjects target, const Report& report,
+                                             const Report& shown) {
     try {
-        ArrangeReport(objects(), report);
+        return ArrangeReport(target, report);
     } catch (...) {
-        ProgressScope quiet(nullptr);
+        ProgressScope quiet(nullptr); // putting back what was shown is not to be cancelled
         ArrangeReport(objects(), shown);
         throw;
     }
 }
 
 void ReportDocument::restore(const Report& report) {
-    if (report.source == this->report().source && dataset_->Active())
-        rearrange(report);
+    const Report shown = this->report();
+    if (report.source == shown.source && dataset_->Active())
+        arrangeOrPutBack(objects(), report, shown);
     else
         showBeside(report, std::nullopt);
 }

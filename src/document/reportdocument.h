@@ -78,7 +78,9 @@ private:
     // Puts back a report of the history: arranged in place over the same source, else built
     // beside.
     void restore(const Report& report);
-    void rearrange(const Report& report);
+    // Arranges the grid over `target` as `report` says; on failure the grid goes back to the
+    // document's own objects arranged as `shown`, and the error goes on.
+    std::string arrangeOrPutBack(ReportObjects target, const Report& report, const Report& shown);
 
     std::unique_ptr<Connection> conn_;
     std::unique_ptr<DataSet> dataset_;
