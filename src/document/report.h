@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -70,13 +71,27 @@ struct Report {
 
     bool operator==(const Report&) const = default;
 
-    // nullptr when the report says nothing about the field.
+    // nullptr when the report says nothing about the field. Each look-up reads the entries:
+    // code that looks up many names uses a FieldLookup.
     const FieldSetting* field(std::string_view name) const;
-    FieldSetting& fieldToSet(std::string_view name); // added when missing
     // The footer summary kind of the field, empty when it has none.
     std::string footerKind(std::string_view fieldName) const;
     // The caption the report gives the field, else the name itself.
     std::string captionOf(std::string_view fieldName) const;
+};
+
+// The field entries and footer kinds of a report by name, ignoring ASCII case, for as long
+// as the report stays as it was; the first entry of a name counts.
+class FieldLookup {
+public:
+    explicit FieldLookup(const Report& report);
+    const FieldSetting* field(std::string_view name) const;
+    std::string footerKind(std::string_view fieldName) const;
+    std::string captionOf(std::string_view fieldName) const;
+
+private:
+    const Report& report_;
+    std::unordered_map<std::string, size_t> fieldAt_, footerAt_;
 };
 
 } // namespace rg

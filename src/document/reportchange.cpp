@@ -46,18 +46,15 @@ std::string hiddenStep(const Report& before, const Report& after) {
 std::string
 fieldStep(const Report& before, const Report& after, std::string FieldSetting::*entry,
           const std::function<std::string(const std::string&, const std::string&)>& name) {
-    auto value = [entry](const Report& r, const std::string& field) {
+    const FieldLookup was(before), is(after);
+    auto value = [entry](const FieldLookup& r, const std::string& field) {
         const FieldSetting* f = r.field(field);
         return f ? f->*entry : std::string();
     };
-    std::vector<std::string> names;
     for (const Report* r : {&after, &before})
         for (const FieldSetting& f : r->fields)
-            if (!contains(names, f.name))
-                names.push_back(f.name);
-    for (const std::string& field : names)
-        if (value(before, field) != value(after, field))
-            return name(quoted(after, field), value(after, field));
+            if (value(was, f.name) != value(is, f.name))
+                return name("“" + is.captionOf(f.name) + "”", value(is, f.name));
     return {};
 }
 

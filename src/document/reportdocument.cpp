@@ -124,13 +124,14 @@ void ReportDocument::adoptSource(Source source) {
     next.source = shown.source;
     if (hasField(ds, shown.keyField))
         next.keyField = shown.keyField;
+    const FieldLookup shownFields(shown);
     for (int i = 0; i < ds.FieldCount(); ++i) {
         const Field& f = ds.Fields(i);
         // A caption given in the dialog, else the one the field had.
         const std::string caption =
-            f.DisplayLabel().empty() ? shown.captionOf(f.FieldName()) : f.DisplayLabel();
+            f.DisplayLabel().empty() ? shownFields.captionOf(f.FieldName()) : f.DisplayLabel();
         if (caption != f.FieldName())
-            next.fieldToSet(f.FieldName()).caption = caption;
+            next.fields.push_back(FieldSetting{f.FieldName(), caption, {}, {}, {}, {}});
     }
     next.footerSummaries = present(ds, shown.footerSummaries);
     next.moreSummaries = present(ds, shown.moreSummaries);

@@ -37,16 +37,18 @@ std::vector<std::string> namesWith(const Report& r, std::string FieldSetting::*e
     return names;
 }
 
-std::string entryOf(const Report& r, const TdxDBGridColumn& c, std::string FieldSetting::*entry) {
+std::string entryOf(const FieldLookup& r, const TdxDBGridColumn& c,
+                    std::string FieldSetting::*entry) {
     const FieldSetting* f = r.field(c.FieldName());
     return f ? f->*entry : std::string();
 }
 
-void restoreFilter(const Report& r, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+void restoreFilter(const Report& r, const FieldLookup& fields, TdxDBGrid& grid,
+                   std::vector<std::string>& skipped) {
     NoteGoneFields(grid, namesWith(r, &FieldSetting::filter), "筛选", skipped);
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         TdxDBGridColumn& c = grid.Columns(i);
-        const std::string text = entryOf(r, c, &FieldSetting::filter);
+        const std::string text = entryOf(fields, c, &FieldSetting::filter);
         if (text.empty())
             continue;
         const std::optional<ColumnFilter> f = ParseStoredColumnFilter(text);
@@ -75,11 +77,12 @@ void restoreFilter(const Report& r, TdxDBGrid& grid, std::vector<std::string>& s
     }
 }
 
-void restoreIntervals(const Report& r, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+void restoreIntervals(const Report& r, const FieldLookup& fields, TdxDBGrid& grid,
+                      std::vector<std::string>& skipped) {
     NoteGoneFields(grid, namesWith(r, &FieldSetting::interval), "分组区间", skipped);
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         TdxDBGridColumn& c = grid.Columns(i);
-        const std::string name = entryOf(r, c, &FieldSetting::interval);
+        const std::string name = entryOf(fields, c, &FieldSetting::interval);
         if (name.empty())
             continue;
         try {
@@ -105,12 +108,13 @@ void restoreGrouping(const Report& r, TdxDBGrid& grid, std::vector<std::string>&
                 unusable("分组“" + name + "”", "不能按这个字段分组");
 }
 
-void restoreSorting(const Report& r, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+void restoreSorting(const Report& r, const FieldLookup& fields, TdxDBGrid& grid,
+                    std::vector<std::string>& skipped) {
     NoteGoneFields(grid, namesWith(r, &FieldSetting::sort), "排序", skipped);
     bool dataRowsSorted = false; // by one ungrouped column at most
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         TdxDBGridColumn& c = grid.Columns(i);
-        const std::string direction = entryOf(r, c, &FieldSetting::sort);
+        const std::string direction = entryOf(fields, c, &FieldSetting::sort);
         if (direction.empty())
             continue;
         const S s = direction == "csUp" ? S::csUp : direction == "csDown" ? S::csDown : S::csNone;
@@ -168,7 +172,8 @@ void CaptureGridState(TdxDBGrid& grid, Report& r) {
     r.hiddenColumns = fieldNames(hidden);
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         const TdxDBGridColumn& c = grid.Columns(i);
-        FieldSetting& f = r.fieldToSet(c.FieldName());
+        FieldSetting& f = r.fields.emplace_back();
+        f.name = c.FieldName();
         f.width = formatInt(c.Width());
         if (c.Sorted() != S::csNone)
             f.sort = c.Sorted() == S::csUp ? "csUp" : "csDown";
@@ -193,23 +198,24 @@ void NoteGoneFields(const TdxDBGrid& grid, const std::vector<std::string>& names
 }
 
 void RestoreGridState(const Report& r, TdxDBGrid& grid, std::vector<std::string>& skipped) {
+    const FieldLookup fields(r);
     int position = 0;
     for (const std::string& name : r.columnOrder)
         if (TdxDBGridColumn* c = grid.ColumnByFieldName(name))
             grid.MoveColumn(*c, position++);
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         TdxDBGridColumn& c = grid.Columns(i);
-        const std::string text = entryOf(r, c, &FieldSetting::width);
+        const std::string text = entryOf(fields, c, &FieldSetting::width);
         int width = 0;
         const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), width);
         if (ec == std::errc() && end == text.data() + text.size() && width > 0)
             c.SetWidth(width);
     }
     // Filtered before grouping, so that the grouping's one reload builds the final tree.
-    restoreFilter(r, grid, skipped);
-    restoreIntervals(r, grid, skipped);
+    restoreFilter(r, fields, grid, skipped);
+    restoreIntervals(r, fields, grid, skipped);
     restoreGrouping(r, grid, skipped);
-    restoreSorting(r, grid, skipped);
+    restoreSorting(r, fields, grid, skipped);
     restoreCrossTable(r, grid, skipped);
     for (const std::string& name : r.hiddenColumns) {
         TdxDBGridColumn* c = grid.ColumnByFieldName(name);

@@ -13,8 +13,8 @@ namespace rg {
 struct Report;
 class TdxDBGrid;
 
-// Fills the report's arrangement entries from the grid: one field entry per column, in the
-// columns' order.
+// Fills the report's arrangement entries from the grid, adding one field entry per column,
+// in the columns' order.
 void CaptureGridState(TdxDBGrid& grid, Report& report);
 
 // Applies what the report holds and leaves everything else as it is: a report without these

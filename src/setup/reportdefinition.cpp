@@ -113,11 +113,12 @@ void applyCaptionsAndSummaries(ReportObjects r, const Report& report,
     // One recomputation of the summaries for all entries.
     GridUpdate batch(r.grid);
     SavedSummaries summaries(r.grid);
+    const FieldLookup fields(report);
     for (int i = 0; i < r.dataset.FieldCount(); ++i) {
         Field& f = r.dataset.Fields(i);
         // A field the report gives no caption shows its name, whatever it showed before.
-        f.SetDisplayLabel(report.captionOf(f.FieldName()));
-        const std::string summary = report.footerKind(f.FieldName());
+        f.SetDisplayLabel(fields.captionOf(f.FieldName()));
+        const std::string summary = fields.footerKind(f.FieldName());
         if (!summary.empty())
             summaries.apply(r.grid.Columns(i), summary, SummaryPlace::Footer, "汇总方式");
     }
@@ -453,11 +454,12 @@ ReportSource CaptureSource(const Connection& conn, DataSet& dataset) {
 Report CaptureReport(ReportObjects r) {
     Report report;
     report.source = CaptureSource(r.conn, r.dataset);
+    // One field entry per column, captions beside the grid's own entries.
+    CaptureGridState(r.grid, report);
     for (int i = 0; i < r.grid.ColumnCount(); ++i) {
-        const TdxDBGridColumn& c = r.grid.Columns(i);
-        FieldSetting& f = report.fieldToSet(c.FieldName());
-        if (const Field* field = c.field(); field && field->DisplayName() != field->FieldName())
-            f.caption = field->DisplayName();
+        const Field* field = r.grid.Columns(i).field();
+        if (field && field->DisplayName() != field->FieldName())
+            report.fields[static_cast<size_t>(i)].caption = field->DisplayName();
     }
     report.keyField = r.grid.KeyField();
     // Group row items are listed apart, which the original program skips; among its footer
@@ -475,7 +477,6 @@ Report CaptureReport(ReportObjects r) {
         else
             report.footerSummaries.push_back(setting);
     }
-    CaptureGridState(r.grid, report);
     if (const GroupChart* chart = GroupChart::of(r.grid))
         report.chart = CaptureChartState(*chart);
     return report;

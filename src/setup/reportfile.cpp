@@ -1,6 +1,9 @@
 #include "setup/reportfile.h"
 
+#include "common/asciicase.h"
 #include "setup/setup.h"
+
+#include <unordered_map>
 
 namespace rg {
 namespace {
@@ -32,17 +35,26 @@ ReportSource readSource(TSetup& setup) {
     return s;
 }
 
+// Each section's entries go to the field of their name, found by an index: a setup may hold
+// many thousand fields.
 void readFields(TSetup& setup, Report& r) {
+    std::unordered_map<std::string, size_t> at;
+    auto entry = [&](const std::string& name) -> FieldSetting& {
+        const auto [i, added] = at.emplace(asciiLower(name), r.fields.size());
+        if (added)
+            r.fields.push_back(FieldSetting{name, {}, {}, {}, {}, {}});
+        return r.fields[i->second];
+    };
     for (const std::string& name : setup.CaptionFieldNames())
-        r.fieldToSet(name).caption = setup.ReadField(name);
+        entry(name).caption = setup.ReadField(name);
     for (const std::string& name : setup.ColumnWidthNames())
-        r.fieldToSet(name).width = setup.ReadColumnWidth(name);
+        entry(name).width = setup.ReadColumnWidth(name);
     for (const std::string& name : setup.SortedColumnNames())
-        r.fieldToSet(name).sort = setup.ReadSortedColumn(name);
+        entry(name).sort = setup.ReadSortedColumn(name);
     for (const std::string& name : setup.ColumnFilterNames())
-        r.fieldToSet(name).filter = setup.ReadColumnFilter(name);
+        entry(name).filter = setup.ReadColumnFilter(name);
     for (const std::string& name : setup.GroupIntervalNames())
-        r.fieldToSet(name).interval = setup.ReadGroupInterval(name);
+        entry(name).interval = setup.ReadGroupInterval(name);
 }
 
 } // namespace
