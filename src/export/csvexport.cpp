@@ -75,7 +75,7 @@ void TdxDBGridExportCsv::WriteNode(RowHandle node) {
 }
 
 void TdxDBGridExportCsv::WriteFooterRows() {
-    if (!Grid->ShowSummaryFooter)
+    if (!Grid->ShowSummaryFooter())
         return;
     fields_.assign(static_cast<size_t>(groups_), std::string());
     for (const TdxDBGridColumn* c : cols_)

@@ -32,7 +32,7 @@ std::vector<TdxDBGridColumn*> TdxDBGridExport::VisibleExportColumns() const {
 }
 
 bool TdxDBGridExport::WritesSummaryRow() const {
-    if (!Grid->ShowSummaryFooter)
+    if (!Grid->ShowSummaryFooter())
         return false;
     const std::vector<TdxDBGridColumn*> columns = VisibleExportColumns();
     return std::any_of(columns.begin(), columns.end(),

@@ -117,7 +117,7 @@ void TdxDBGridExportHtml::WriteNode(RowHandle node) {
 // The grand total is the body's last row: a browser repeats a tfoot at the foot of every
 // printed page.
 void TdxDBGridExportHtml::WriteFooterRows() {
-    if (Grid->ShowSummaryFooter) {
+    if (Grid->ShowSummaryFooter()) {
         texts_.clear();
         for (const TdxDBGridColumn* c : cols_)
             texts_.push_back(Grid->SummaryFooterCellExists(*c) ? Grid->SummaryFooterText(*c)

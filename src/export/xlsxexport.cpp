@@ -243,7 +243,7 @@ void TdxDBGridExportXlsx::addChart() {
         if (equalsIgnoringCase(items.Items(k).ColumnName(), column))
             first = k;
     int valueColumn = -1;
-    const bool footers = Grid->ShowRowFooter && !Grid->ShownCrossTable();
+    const bool footers = Grid->ShowRowFooter() && !Grid->ShownCrossTable();
     for (size_t i = 0; i < s.cols.size() && footers && first == item; ++i)
         if (equalsIgnoringCase(s.cols[i].column->Name(), column))
             valueColumn = s.groups + static_cast<int>(i);

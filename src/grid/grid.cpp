@@ -300,6 +300,35 @@ void TdxDBGrid::removeListener(GridListener* l) {
     listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), l), listeners_.end());
 }
 
+void TdxDBGrid::SetShowGroupPanel(bool on) {
+    if (on == showGroupPanel_)
+        return;
+    showGroupPanel_ = on;
+    changed();
+}
+
+void TdxDBGrid::SetShowRowFooter(bool on) {
+    if (on == showRowFooter_)
+        return;
+    showRowFooter_ = on;
+    invalidateVisible(); // the footer rows come or go among the lines
+    changed();
+}
+
+void TdxDBGrid::SetShowSummaryFooter(bool on) {
+    if (on == showSummaryFooter_)
+        return;
+    showSummaryFooter_ = on;
+    changed();
+}
+
+void TdxDBGrid::SetSummarySeparator(const std::string& separator) {
+    if (separator == summarySeparator_)
+        return;
+    summarySeparator_ = separator;
+    changed();
+}
+
 void TdxDBGrid::changed() {
     if (updateCount_ > 0)
         return;

@@ -117,8 +117,16 @@ public:
     // read a page at a time.
     bool ServerMode() const { return server_ != nullptr; }
 
-    bool ShowGroupPanel = false, ShowRowFooter = false, ShowSummaryFooter = false;
-    std::string SummarySeparator = ", ";
+    // What the views show around the rows; a change repaints them, the rows stay.
+    bool ShowGroupPanel() const { return showGroupPanel_; }
+    void SetShowGroupPanel(bool on);
+    bool ShowRowFooter() const { return showRowFooter_; } // the group footer rows
+    void SetShowRowFooter(bool on);
+    bool ShowSummaryFooter() const { return showSummaryFooter_; }
+    void SetShowSummaryFooter(bool on);
+    // Between the summaries of a group row text.
+    const std::string& SummarySeparator() const { return summarySeparator_; }
+    void SetSummarySeparator(const std::string& separator);
 
     // Columns, creation order.
     int ColumnCount() const { return static_cast<int>(columns_.size()); }
@@ -334,6 +342,8 @@ private:
     std::vector<IntervalSpec> levelIntervals() const;
 
     DataSet* dataSet_ = nullptr;
+    bool showGroupPanel_ = false, showRowFooter_ = false, showSummaryFooter_ = false;
+    std::string summarySeparator_ = ", ";
     std::vector<std::unique_ptr<TdxDBGridColumn>> columns_;
     std::vector<TdxDBGridColumn*> headerOrder_;
     std::vector<TdxDBGridColumn*> groupColumns_;

@@ -102,7 +102,7 @@ std::string TdxDBGrid::GroupRowText(RowHandle group) const {
     std::string caption;
     if (g.level < GroupColumnCount())
         caption = groupColumns_[static_cast<size_t>(g.level)]->Caption();
-    return caption + " : " + g.text + " " + summaries_.groupRowText(dataSet_, g, SummarySeparator);
+    return caption + " : " + g.text + " " + summaries_.groupRowText(dataSet_, g, summarySeparator_);
 }
 
 SummaryValue TdxDBGrid::GroupSummaryValue(RowHandle group, int item) const {
@@ -116,11 +116,11 @@ SummaryValue TdxDBGrid::GroupSummaryValue(RowHandle group, int item) const {
 // ---- footers ----
 
 bool TdxDBGrid::levelHasFooters(int level) const {
-    return ShowRowFooter && summaries_.levelHasFooters(level);
+    return showRowFooter_ && summaries_.levelHasFooters(level);
 }
 
 int TdxDBGrid::FooterRowCount(RowHandle dataRow) const {
-    if (!ShowRowFooter || !dataRow.isData())
+    if (!showRowFooter_ || !dataRow.isData())
         return 0;
     int n = 0;
     for (RowHandle cur = dataRow; Parent(cur).valid() && IsLastChild(cur); cur = Parent(cur))

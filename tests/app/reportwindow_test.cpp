@@ -92,9 +92,9 @@ struct Window {
 void expectNoReport(const Tfrmquorvel& w) {
     TdxDBGrid& grid = *w.dxDBGrid;
     EXPECT_EQ(grid.ColumnCount(), 0);
-    EXPECT_FALSE(grid.ShowGroupPanel);
-    EXPECT_FALSE(grid.ShowRowFooter);
-    EXPECT_FALSE(grid.ShowSummaryFooter);
+    EXPECT_FALSE(grid.ShowGroupPanel());
+    EXPECT_FALSE(grid.ShowRowFooter());
+    EXPECT_FALSE(grid.ShowSummaryFooter());
     EXPECT_EQ(grid.DefaultGroup().SummaryItems.Count(), 0);
     EXPECT_EQ(grid.KeyField(), "");
     EXPECT_EQ(grid.DataRowCount(), 0);
@@ -251,7 +251,7 @@ TEST(ReportWindow, ADataSourceThatDoesNotOpenClearsTheReport) {
     }
     EXPECT_EQ(win.errors.size(), 1);
     EXPECT_EQ(win.w.dxDBGrid->ColumnCount(), 2);
-    EXPECT_TRUE(win.w.dxDBGrid->ShowGroupPanel);
+    EXPECT_TRUE(win.w.dxDBGrid->ShowGroupPanel());
     EXPECT_EQ(win.w.dxDBGrid->DefaultGroup().SummaryItems.Count(), 0);
     win.save("新报表");
     EXPECT_TRUE(fs::exists(setups.file("新报表.ini")));

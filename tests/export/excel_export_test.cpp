@@ -36,7 +36,7 @@ TEST(SpreadsheetExport, WorkedExampleByteForByte) {
     ExportDb db("create table w(A integer); insert into w values (5); insert into w values (7);");
     db.open("select A from w");
     db.grid.SetKeyField("A");
-    db.grid.ShowRowFooter = false;
+    db.grid.SetShowRowFooter(false);
     TdxDBGridColumn& a = db.grid.Columns(0);
     a.SetSummaryFooterField("A");
     a.SetSummaryFooterType(TdxSummaryType::cstSum);

@@ -172,7 +172,7 @@ TEST(XlsxExport, TheSheetHoldsItsLastRowAndNoEmptySummaryRow) {
         return std::stoll(s.facts.at("rows"));
     };
     // Without summaries the summary footer leaves no empty row behind the records.
-    ASSERT_TRUE(g.ShowSummaryFooter);
+    ASSERT_TRUE(g.ShowSummaryFooter());
     EXPECT_EQ(written(), 6);
     EXPECT_EQ(rows.SheetRows(rows.ExportWalk().count(g)), 6);
     const int64_t limit = TdxDBGridExportXlsx::kMaxSheetRows;

@@ -22,7 +22,9 @@ insert into sales values (5, '北京', '朝阳', 5, 'e', '2023-12-31', null);
 // The column rebuild of the main window.
 void buildColumns(TdxDBGrid& g, DataSet& ds) {
     g.ClearGrouping();
-    g.ShowRowFooter = g.ShowGroupPanel = g.ShowSummaryFooter = true;
+    g.SetShowRowFooter(true);
+    g.SetShowGroupPanel(true);
+    g.SetShowSummaryFooter(true);
     if (g.ColumnCount() > 0) {
         g.BeginUpdate();
         g.BeginGroupingUpdate();

@@ -473,9 +473,9 @@ void Tfrmquorvel::clearReport() {
     for (int i = grid.ColumnCount() - 1; i >= 0; --i)
         grid.DestroyColumn(i);
     grid.SetKeyField({});
-    grid.ShowGroupPanel = false;
-    grid.ShowRowFooter = false;
-    grid.ShowSummaryFooter = false;
+    grid.SetShowGroupPanel(false);
+    grid.SetShowRowFooter(false);
+    grid.SetShowSummaryFooter(false);
     setReport({}, {});
 }
 

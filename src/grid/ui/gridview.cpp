@@ -56,7 +56,7 @@ int TdxDBGridView::rowHeight() const {
 }
 
 int TdxDBGridView::groupPanelHeight() const {
-    if (!grid_.ShowGroupPanel)
+    if (!grid_.ShowGroupPanel())
         return 0;
     return groupStripHeight() + headerHeight() + 8;
 }
@@ -70,7 +70,7 @@ int TdxDBGridView::groupStripHeight() const {
 }
 
 int TdxDBGridView::summaryFooterHeight() const {
-    return grid_.ShowSummaryFooter ? rowHeight() + 4 : 0;
+    return grid_.ShowSummaryFooter() ? rowHeight() + 4 : 0;
 }
 
 int TdxDBGridView::filterStatusHeight() const {
@@ -274,9 +274,9 @@ void TdxDBGridView::paintEvent(QPaintEvent*) {
     p.restore();
 
     paintHeader(p);
-    if (grid_.ShowGroupPanel)
+    if (grid_.ShowGroupPanel())
         paintGroupPanel(p);
-    if (grid_.ShowSummaryFooter)
+    if (grid_.ShowSummaryFooter())
         paintSummaryFooter(p);
     if (filterStatusHeight() > 0)
         paintFilterStatus(p);
