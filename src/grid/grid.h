@@ -216,6 +216,17 @@ public:
 
     // Group footer rows after a data row, innermost first.
     int FooterRowCount(RowHandle dataRow) const;
+    // The group footer rows a line of `r` is followed by: footer rows first, first + 1...
+    // of data row `row`. A data row has all those it closes; a collapsed group row those of
+    // the groups around it that its last data row closes, as a parent's footer shows
+    // whatever the state of its children (its own and its subgroups' are hidden with its
+    // rows); an expanded group row none, its rows follow it.
+    struct FooterRun {
+        RowHandle row;
+        int first = 0;
+        int count = 0;
+    };
+    FooterRun FootersAfter(RowHandle r) const;
     int FooterLevel(RowHandle dataRow, int j) const;
     bool FooterCellExists(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
     std::string FooterCellText(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;

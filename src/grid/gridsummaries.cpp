@@ -129,6 +129,23 @@ int TdxDBGrid::FooterRowCount(RowHandle dataRow) const {
     return n;
 }
 
+TdxDBGrid::FooterRun TdxDBGrid::FootersAfter(RowHandle r) const {
+    if (r.isData())
+        return {r, 0, FooterRowCount(r)};
+    if (!r.isGroup() || Expanded(r) || !IsLastChild(r) || !showRowFooter_)
+        return {};
+    RowHandle last = r;
+    while (last.isGroup() && ChildCount(last) > 0)
+        last = Child(last, ChildCount(last) - 1);
+    if (!last.isData())
+        return {};
+    // The last data row closes r and every subgroup on its way down to it.
+    int hidden = 0;
+    for (int level = Level(r); level < tree_.levels(); ++level)
+        hidden += levelHasFooters(level) ? 1 : 0;
+    return {last, hidden, FooterRowCount(last) - hidden};
+}
+
 int TdxDBGrid::groupAtLevel(RowHandle dataRow, int level) const {
     for (RowHandle r = Parent(dataRow); r.valid(); r = Parent(r))
         if (Level(r) == level)
