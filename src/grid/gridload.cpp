@@ -32,6 +32,9 @@ void TdxDBGrid::clearRows() {
     tree_ = RowTree{};
     server_.reset();
     cross_.reset();
+    // The footers sum the rows shown: without rows they show nothing, not the last values.
+    for (auto& c : columns_)
+        c->footerValue_ = SummaryValue::failed();
     focused_ = RowHandle{};
     invalidateVisible();
 }
