@@ -216,10 +216,16 @@ void TdxDBGrid::EndGroupingUpdate() {
         const LoadReason reason =
             structureLoadPending_ ? LoadReason::Structure : LoadReason::KeepExpanded;
         structureLoadPending_ = false;
+        // Rows of the grouping before the update are there to keep unless a report opened.
+        const bool rowsKept = reason == LoadReason::KeepExpanded;
         try {
-            load(reason);
+            load(reason, rowsKept ? OnFailure::KeepRows : OnFailure::ClearRows);
         } catch (const Cancelled&) {
             restoreGrouping(groupingBeforeUpdate_);
+            throw;
+        } catch (...) {
+            if (rowsKept)
+                restoreGrouping(groupingBeforeUpdate_);
             throw;
         }
     }

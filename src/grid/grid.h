@@ -301,7 +301,10 @@ private:
     void setDataSetFilter(const std::string& expression) override;
     void filterChanged() override { changed(); }
 
-    void load(LoadReason reason);
+    // What a failed load leaves: no rows, or (for a change the old rows still answer, such
+    // as a grouping) the rows, footers and grouping as they were. A cancel always keeps them.
+    enum class OnFailure { ClearRows, KeepRows };
+    void load(LoadReason reason, OnFailure onFailure = OnFailure::ClearRows);
     // The expanded groups and the focused row, to be found again after a load.
     ViewState viewState(LoadReason reason) const;
     // Drops grouping levels whose field is gone; false when there is nothing to load and
