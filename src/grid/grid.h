@@ -237,6 +237,12 @@ public:
     std::string SummaryFooterText(const TdxDBGridColumn& c) const;
     const SummaryValue& SummaryFooterValue(const TdxDBGridColumn& c) const;
     SummaryValueKind FooterValueKind(const TdxDBGridColumn& c) const;
+    // Whether the column's footers (its summary footer and its group footer items) are of
+    // several kinds: then each of its footer cells says its kind (FormatFooterValue).
+    bool FooterNamesKind(const TdxDBGridColumn& c) const;
+    // Where the grand total's row of `columns` says kGrandTotalLabel: the first column
+    // without a summary footer; -1 when each has one.
+    int SummaryFooterLabelColumn(std::span<const TdxDBGridColumn* const> columns) const;
 
     // The cross table, computed at every load from the loaded rows while it is set. Setting
     // one computes it at once and throws (keeping the one before) when it cannot be: a binary

@@ -1,5 +1,6 @@
 #include "grid/grid.h"
 
+#include "common/asciicase.h"
 #include "common/progress.h"
 #include "grid/gridutil.h"
 
@@ -197,9 +198,32 @@ std::string TdxDBGrid::FooterCellText(RowHandle dataRow, const TdxDBGridColumn& 
     const TdxDBGridSummaryItem* item = footerItem(dataRow, c, j, &slot);
     if (!item)
         return {};
-    return FormatSummaryValue(item->SummaryType(), item->SummaryFormat(),
-                              SummaryEngine::valueKind(dataSet_, *item), SummaryPlace::Footer,
-                              FooterCellValue(dataRow, c, j));
+    return FormatFooterValue(item->SummaryType(), item->SummaryFormat(),
+                             SummaryEngine::valueKind(dataSet_, *item),
+                             FooterCellValue(dataRow, c, j), FooterNamesKind(c));
+}
+
+bool TdxDBGrid::FooterNamesKind(const TdxDBGridColumn& c) const {
+    TdxSummaryType first = c.SummaryFooterType();
+    const TdxDBGridSummaryItems& items = DefaultGroup().SummaryItems;
+    for (int i = 0; i < items.Count(); ++i) {
+        const TdxDBGridSummaryItem& item = items.Items(i);
+        if (item.SummaryType() == TdxSummaryType::cstNone ||
+            !equalsIgnoringCase(item.ColumnName(), c.Name()))
+            continue;
+        if (first == TdxSummaryType::cstNone)
+            first = item.SummaryType();
+        else if (item.SummaryType() != first)
+            return true;
+    }
+    return false;
+}
+
+int TdxDBGrid::SummaryFooterLabelColumn(std::span<const TdxDBGridColumn* const> columns) const {
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (!SummaryFooterCellExists(*columns[i]))
+            return static_cast<int>(i);
+    return -1;
 }
 
 bool TdxDBGrid::SummaryFooterCellExists(const TdxDBGridColumn& c) const {
@@ -218,8 +242,8 @@ const SummaryValue& TdxDBGrid::SummaryFooterValue(const TdxDBGridColumn& c) cons
 }
 
 std::string TdxDBGrid::SummaryFooterText(const TdxDBGridColumn& c) const {
-    return FormatSummaryValue(c.SummaryFooterType(), c.SummaryFooterFormat(), FooterValueKind(c),
-                              SummaryPlace::Footer, c.footerValue_);
+    return FormatFooterValue(c.SummaryFooterType(), c.SummaryFooterFormat(), FooterValueKind(c),
+                             c.footerValue_, FooterNamesKind(c));
 }
 
 } // namespace rg

@@ -462,9 +462,17 @@ void TdxDBGridView::paintSummaryFooter(QPainter& p) {
     const QRect band(0, dataBottom(), viewport()->width(), summaryFooterHeight());
     p.fillRect(band, pal.color(QPalette::Button));
     int x = indentWidth() - scrollX();
-    for (const TdxDBGridColumn* c : grid_.VisibleColumns()) {
+    const std::vector<TdxDBGridColumn*> columns = grid_.VisibleColumns();
+    const int label = grid_.SummaryFooterLabelColumn(columns);
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const TdxDBGridColumn* c = columns[i];
         const QRect cell(x, band.top() + 2, c->Width(), rowHeight());
-        if (grid_.SummaryFooterCellExists(*c)) {
+        if (static_cast<int>(i) == label) {
+            p.setPen(pal.color(QPalette::ButtonText));
+            const QRect text = footerTextRect(cell);
+            p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                       fitted(QString::fromUtf8(kGrandTotalLabel), text.width()));
+        } else if (grid_.SummaryFooterCellExists(*c)) {
             p.setPen(pal.color(QPalette::Mid));
             p.drawRect(cell.adjusted(1, 0, -2, -1));
             p.setPen(pal.color(QPalette::ButtonText));
