@@ -83,6 +83,8 @@ void TdxDBGridExportCsv::WriteFooterRows() {
             Grid->SummaryFooterCellExists(*c)
                 ? CsvFooterText(Grid->SummaryFooterText(*c), Grid->SummaryFooterValue(*c))
                 : std::string());
+    if (const int label = SummaryLabelCell(groups_); label >= 0)
+        fields_[static_cast<size_t>(label)] = kGrandTotalLabel;
     line();
 }
 

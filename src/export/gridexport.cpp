@@ -39,6 +39,12 @@ bool TdxDBGridExport::WritesSummaryRow() const {
                        [&](const TdxDBGridColumn* c) { return Grid->SummaryFooterCellExists(*c); });
 }
 
+int TdxDBGridExport::SummaryLabelCell(int leading) const {
+    if (leading > 0)
+        return 0;
+    return Grid->SummaryFooterLabelColumn(VisibleExportColumns());
+}
+
 int64_t TdxDBGridExport::SheetRows(const RowWalk::Count& count) const {
     return (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0) + count.lines +
            (WritesSummaryRow() ? 1 : 0);

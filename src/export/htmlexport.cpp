@@ -122,6 +122,8 @@ void TdxDBGridExportHtml::WriteFooterRows() {
         for (const TdxDBGridColumn* c : cols_)
             texts_.push_back(Grid->SummaryFooterCellExists(*c) ? Grid->SummaryFooterText(*c)
                                                                : std::string());
+        if (const int label = SummaryLabelCell(0); label >= 0)
+            texts_[static_cast<size_t>(label)] = kGrandTotalLabel;
         cells(texts_, "total");
     }
     Stream->Write("</tbody>\n");

@@ -4,10 +4,13 @@
 #include "app/ui/navbar.h"
 #include "app/ui/quorvel.h"
 #include "common/ui/commandguard.h"
+#include "export/csvexport.h"
+#include "export/htmlexport.h"
 #include "export/listingexport.h"
-#include "gridsetup/ui/primmarysetup.h"
+#include "export/xlsxexport.h"
 #include "grid/summaryrules.h"
 #include "grid/ui/gridview.h"
+#include "gridsetup/ui/primmarysetup.h"
 #include "qtapp.h"
 #include "setup/setup.h"
 #include "testfiles.h"
@@ -18,6 +21,7 @@
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -262,7 +266,56 @@ TEST(ReportViews, OptionChangesRepaintWithoutAReload) {
     const std::string text = g.GroupRowText(g.Top(0));
     ASSERT_NE(text.find("), ("), std::string::npos) << text;
     g.SetSummarySeparator(" | ");
-    EXPECT_EQ(g.GroupRowText(g.Top(0)), text.substr(0, text.find("), (")) + ") | (" +
-                                            text.substr(text.find("), (") + 4));
+    EXPECT_EQ(g.GroupRowText(g.Top(0)),
+              text.substr(0, text.find("), (")) + ") | (" + text.substr(text.find("), (") + 4));
     EXPECT_TRUE(g.Expanded(g.Top(0)));
+}
+
+// Sum and maximum on one column: each of its footer cells says its kind, in the group
+// footers and the summary footer alike, while a column of one kind stays as it was; the
+// grand total's row says "总计" on screen and in the files.
+TEST(ReportViews, FootersOfSeveralKindsSayTheirKindAndTheGrandTotalIsNamed) {
+    qtApp();
+    Setups setups;
+    Window win(setups);
+    win.click("销售明细");
+    TdxDBGrid& g = win.grid();
+    for (TdxDBGridColumn* c : g.VisibleColumns())
+        c->SetVisible(c->FieldName() == "order_id" || c->FieldName() == "quantity" ||
+                      c->FieldName() == "amount");
+    win.column("region").SetGroupIndex(0);
+    const std::string quantity = win.footer("quantity");
+    const std::string sum = win.footer("amount");
+    ASSERT_EQ(sum.find('='), std::string::npos);
+    DefineSummary(g, win.column("amount"), TdxSummaryType::cstMax);
+    g.SetExpanded(g.Top(0), true);
+    win.picture("footers-several-kinds");
+
+    EXPECT_EQ(win.footer("quantity"), quantity); // one kind: no label
+    const std::string max = win.footer("amount");
+    EXPECT_EQ(max.rfind("MAX=", 0), 0u) << max;
+    const RowHandle last = g.Child(g.Top(0), g.ChildCount(g.Top(0)) - 1);
+    ASSERT_EQ(g.FooterRowCount(last), 1);
+    const std::string regionSum = g.FooterCellText(last, win.column("amount"), 0);
+    EXPECT_EQ(regionSum.rfind("SUM=", 0), 0u) << regionSum;
+    EXPECT_EQ(g.FooterCellText(last, win.column("quantity"), 0).find('='), std::string::npos);
+    // On screen the label stands under the first column without a footer.
+    EXPECT_EQ(g.SummaryFooterLabelColumn(g.VisibleColumns()), 0);
+
+    const std::string csv = setups.file("out.csv"), html = setups.file("out.html"),
+                      xlsx = setups.file("out.xlsx");
+    ExportToCsv(g, csv, true, {});
+    ExportToHtml(g, html, true, {});
+    ExportToXlsx(g, xlsx, true, {});
+    const std::string csvText = test::readBytes(csv);
+    EXPECT_NE(csvText.find("总计,," + quantity + "," + max + "\r\n"), std::string::npos)
+        << csvText.substr(csvText.size() - 100);
+    const std::string htmlText = test::readBytes(html);
+    EXPECT_NE(htmlText.find(">总计</td>"), std::string::npos);
+    EXPECT_NE(htmlText.find(max), std::string::npos);
+    QProcess unzip;
+    unzip.start("unzip", {"-p", QString::fromStdString(xlsx)});
+    ASSERT_TRUE(unzip.waitForFinished());
+    EXPECT_TRUE(unzip.readAllStandardOutput().contains("总计"));
+    EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
 }

@@ -228,7 +228,7 @@ TEST(XlsxExport, RecordsPastSixtyFiveThousandRowsInTwoLevels) {
     ASSERT_EQ(rows, 1u + 70000u + 12u * 97u * 2u + 12u * 2u + 1u);
     ASSERT_GT(rows, 65536u);
     const std::string n = std::to_string(rows - 1);
-    EXPECT_EQ(out, std::to_string(rows) + " (None, None, None, '=SUBTOTAL(9,D2:D" + n + ")')\n");
+    EXPECT_EQ(out, std::to_string(rows) + " ('总计', None, None, '=SUBTOTAL(9,D2:D" + n + ")')\n");
 }
 
 // Values at the edges of a double and of a cell, read back by openpyxl and LibreOffice:
