@@ -11,6 +11,7 @@
 #include "grid/summaryrules.h"
 #include "grid/ui/gridview.h"
 #include "gridsetup/ui/primmarysetup.h"
+#include "print/ui/previewwindow.h"
 #include "qtapp.h"
 #include "setup/setup.h"
 #include "testfiles.h"
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -313,6 +315,19 @@ TEST(ReportViews, FootersOfSeveralKindsSayTheirKindAndTheGrandTotalIsNamed) {
     const std::string htmlText = test::readBytes(html);
     EXPECT_NE(htmlText.find(">总计</td>"), std::string::npos);
     EXPECT_NE(htmlText.find(max), std::string::npos);
+    // Printed as shown, the regions collapsed: the summary footer ends the last page.
+    g.CollapseAll();
+    bool previewed = false;
+    whenModal<TdxPreviewWindow>([&](TdxPreviewWindow& preview) {
+        preview.actLastPage->trigger();
+        QApplication::processEvents();
+        rgtest::savePicture(preview, "preview-grand-total");
+        previewed = true;
+        preview.close();
+    });
+    win.w.tbPreview->click();
+    EXPECT_TRUE(previewed);
+
     QProcess unzip;
     unzip.start("unzip", {"-p", QString::fromStdString(xlsx)});
     ASSERT_TRUE(unzip.waitForFinished());
