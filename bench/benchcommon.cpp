@@ -38,7 +38,9 @@ BenchGrid::BenchGrid(const std::string& path, CommandType kind, const std::strin
     ds.Open();
     openSeconds = secondsSince(start);
     grid.SetDataSet(&ds);
-    grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
+    grid.SetShowRowFooter(true);
+    grid.SetShowGroupPanel(true);
+    grid.SetShowSummaryFooter(true);
     grid.CreateColumnsForFields(ds);
     for (int i = 0; i < grid.ColumnCount(); ++i)
         grid.Columns(i).SetReadOnly(true);

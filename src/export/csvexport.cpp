@@ -75,7 +75,7 @@ void TdxDBGridExportCsv::WriteNode(RowHandle node) {
 }
 
 void TdxDBGridExportCsv::WriteFooterRows() {
-    if (!Grid->ShowSummaryFooter)
+    if (!Grid->ShowSummaryFooter())
         return;
     fields_.assign(static_cast<size_t>(groups_), std::string());
     for (const TdxDBGridColumn* c : cols_)
@@ -83,6 +83,8 @@ void TdxDBGridExportCsv::WriteFooterRows() {
             Grid->SummaryFooterCellExists(*c)
                 ? CsvFooterText(Grid->SummaryFooterText(*c), Grid->SummaryFooterValue(*c))
                 : std::string());
+    if (const int label = SummaryLabelCell(groups_); label >= 0)
+        fields_[static_cast<size_t>(label)] = kGrandTotalLabel;
     line();
 }
 

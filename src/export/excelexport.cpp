@@ -249,10 +249,16 @@ void TdxDBGridExportExcel::WriteNode(RowHandle node) {
 void TdxDBGridExportExcel::WriteFooterRows() {
     if (!WritesSummaryRow())
         return;
-    for (int c = 0; c < groupLevels_; ++c)
-        out().Blank(row(), static_cast<uint16_t>(c), kXfSummaryEmpty);
-    for (int i = 0; i < static_cast<int>(cols_.size()); ++i)
-        writeSummaryCell(i, cols_[static_cast<size_t>(i)]);
+    const int label = SummaryLabelCell(groupLevels_);
+    for (int c = 0; c < groupLevels_ + static_cast<int>(cols_.size()); ++c) {
+        const auto col = static_cast<uint16_t>(c);
+        if (c == label)
+            out().Label(row(), col, kXfSummary, ansiLabel(kGrandTotalLabel));
+        else if (c < groupLevels_)
+            out().Blank(row(), col, kXfSummaryEmpty);
+        else
+            writeSummaryCell(c - groupLevels_, cols_[static_cast<size_t>(c - groupLevels_)]);
+    }
 }
 
 void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {

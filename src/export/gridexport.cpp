@@ -32,11 +32,17 @@ std::vector<TdxDBGridColumn*> TdxDBGridExport::VisibleExportColumns() const {
 }
 
 bool TdxDBGridExport::WritesSummaryRow() const {
-    if (!Grid->ShowSummaryFooter)
+    if (!Grid->ShowSummaryFooter())
         return false;
     const std::vector<TdxDBGridColumn*> columns = VisibleExportColumns();
     return std::any_of(columns.begin(), columns.end(),
                        [&](const TdxDBGridColumn* c) { return Grid->SummaryFooterCellExists(*c); });
+}
+
+int TdxDBGridExport::SummaryLabelCell(int leading) const {
+    if (leading > 0)
+        return 0;
+    return Grid->SummaryFooterLabelColumn(VisibleExportColumns());
 }
 
 int64_t TdxDBGridExport::SheetRows(const RowWalk::Count& count) const {

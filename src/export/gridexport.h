@@ -53,6 +53,11 @@ protected:
     // The summary footer is a sheet row only when a column shows a summary in it: a band
     // without summaries would be an empty row.
     bool WritesSummaryRow() const;
+    // The cell of the summary row that says kGrandTotalLabel, counted from the row's first
+    // cell: the first of `leading` cells before the columns (where group footers say what
+    // they total), else the first column without a footer (SummaryFooterLabelColumn); -1
+    // for none.
+    int SummaryLabelCell(int leading) const;
     // The sheet rows a spreadsheet gets for the counted rows: band caption, header, the rows
     // with their footers and the summary row.
     int64_t SheetRows(const RowWalk::Count& count) const;

@@ -117,11 +117,13 @@ void TdxDBGridExportHtml::WriteNode(RowHandle node) {
 // The grand total is the body's last row: a browser repeats a tfoot at the foot of every
 // printed page.
 void TdxDBGridExportHtml::WriteFooterRows() {
-    if (Grid->ShowSummaryFooter) {
+    if (Grid->ShowSummaryFooter()) {
         texts_.clear();
         for (const TdxDBGridColumn* c : cols_)
             texts_.push_back(Grid->SummaryFooterCellExists(*c) ? Grid->SummaryFooterText(*c)
                                                                : std::string());
+        if (const int label = SummaryLabelCell(0); label >= 0)
+            texts_[static_cast<size_t>(label)] = kGrandTotalLabel;
         cells(texts_, "total");
     }
     Stream->Write("</tbody>\n");

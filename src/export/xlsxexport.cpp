@@ -243,7 +243,7 @@ void TdxDBGridExportXlsx::addChart() {
         if (equalsIgnoringCase(items.Items(k).ColumnName(), column))
             first = k;
     int valueColumn = -1;
-    const bool footers = Grid->ShowRowFooter && !Grid->ShownCrossTable();
+    const bool footers = Grid->ShowRowFooter() && !Grid->ShownCrossTable();
     for (size_t i = 0; i < s.cols.size() && footers && first == item; ++i)
         if (equalsIgnoringCase(s.cols[i].column->Name(), column))
             valueColumn = s.groups + static_cast<int>(i);
@@ -462,10 +462,18 @@ void TdxDBGridExportXlsx::WriteFooterRows() {
     const int n = static_cast<int>(s.cols.size());
     if (WritesSummaryRow()) {
         s.setRow(CurrentRow, 0);
+        const int label = SummaryLabelCell(s.groups);
         for (int c = 0; c < s.groups; ++c)
-            s.w->blank(c, s.summary[0]);
+            if (c == label)
+                s.text(c, kGrandTotalLabel, s.summary[0]);
+            else
+                s.w->blank(c, s.summary[0]);
         for (int i = 0; i < n; ++i) {
             const TdxDBGridColumn& col = *s.cols[static_cast<size_t>(i)].column;
+            if (s.groups + i == label) {
+                s.text(s.groups + i, kGrandTotalLabel, s.summary[0]);
+                continue;
+            }
             if (!Grid->SummaryFooterCellExists(col)) {
                 s.w->blank(s.groups + i, s.summary[0]);
                 continue;

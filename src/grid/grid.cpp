@@ -216,10 +216,16 @@ void TdxDBGrid::EndGroupingUpdate() {
         const LoadReason reason =
             structureLoadPending_ ? LoadReason::Structure : LoadReason::KeepExpanded;
         structureLoadPending_ = false;
+        // Rows of the grouping before the update are there to keep unless a report opened.
+        const bool rowsKept = reason == LoadReason::KeepExpanded;
         try {
-            load(reason);
+            load(reason, rowsKept ? OnFailure::KeepRows : OnFailure::ClearRows);
         } catch (const Cancelled&) {
             restoreGrouping(groupingBeforeUpdate_);
+            throw;
+        } catch (...) {
+            if (rowsKept)
+                restoreGrouping(groupingBeforeUpdate_);
             throw;
         }
     }
@@ -302,6 +308,35 @@ void TdxDBGrid::addListener(GridListener* l) {
 }
 void TdxDBGrid::removeListener(GridListener* l) {
     listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), l), listeners_.end());
+}
+
+void TdxDBGrid::SetShowGroupPanel(bool on) {
+    if (on == showGroupPanel_)
+        return;
+    showGroupPanel_ = on;
+    changed();
+}
+
+void TdxDBGrid::SetShowRowFooter(bool on) {
+    if (on == showRowFooter_)
+        return;
+    showRowFooter_ = on;
+    invalidateVisible(); // the footer rows come or go among the lines
+    changed();
+}
+
+void TdxDBGrid::SetShowSummaryFooter(bool on) {
+    if (on == showSummaryFooter_)
+        return;
+    showSummaryFooter_ = on;
+    changed();
+}
+
+void TdxDBGrid::SetSummarySeparator(const std::string& separator) {
+    if (separator == summarySeparator_)
+        return;
+    summarySeparator_ = separator;
+    changed();
 }
 
 void TdxDBGrid::changed() {

@@ -117,8 +117,16 @@ public:
     // read a page at a time.
     bool ServerMode() const { return server_ != nullptr; }
 
-    bool ShowGroupPanel = false, ShowRowFooter = false, ShowSummaryFooter = false;
-    std::string SummarySeparator = ", ";
+    // What the views show around the rows; a change repaints them, the rows stay.
+    bool ShowGroupPanel() const { return showGroupPanel_; }
+    void SetShowGroupPanel(bool on);
+    bool ShowRowFooter() const { return showRowFooter_; } // the group footer rows
+    void SetShowRowFooter(bool on);
+    bool ShowSummaryFooter() const { return showSummaryFooter_; }
+    void SetShowSummaryFooter(bool on);
+    // Between the summaries of a group row text.
+    const std::string& SummarySeparator() const { return summarySeparator_; }
+    void SetSummarySeparator(const std::string& separator);
 
     // Columns, creation order.
     int ColumnCount() const { return static_cast<int>(columns_.size()); }
@@ -211,6 +219,17 @@ public:
 
     // Group footer rows after a data row, innermost first.
     int FooterRowCount(RowHandle dataRow) const;
+    // The group footer rows a line of `r` is followed by: footer rows first, first + 1...
+    // of data row `row`. A data row has all those it closes; a collapsed group row those of
+    // the groups around it that its last data row closes, as a parent's footer shows
+    // whatever the state of its children (its own and its subgroups' are hidden with its
+    // rows); an expanded group row none, its rows follow it.
+    struct FooterRun {
+        RowHandle row;
+        int first = 0;
+        int count = 0;
+    };
+    FooterRun FootersAfter(RowHandle r) const;
     int FooterLevel(RowHandle dataRow, int j) const;
     bool FooterCellExists(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
     std::string FooterCellText(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
@@ -221,6 +240,12 @@ public:
     std::string SummaryFooterText(const TdxDBGridColumn& c) const;
     const SummaryValue& SummaryFooterValue(const TdxDBGridColumn& c) const;
     SummaryValueKind FooterValueKind(const TdxDBGridColumn& c) const;
+    // Whether the column's footers (its summary footer and its group footer items) are of
+    // several kinds: then each of its footer cells says its kind (FormatFooterValue).
+    bool FooterNamesKind(const TdxDBGridColumn& c) const;
+    // Where the grand total's row of `columns` says kGrandTotalLabel: the first column
+    // without a summary footer; -1 when each has one.
+    int SummaryFooterLabelColumn(std::span<const TdxDBGridColumn* const> columns) const;
 
     // The cross table, computed at every load from the loaded rows while it is set. Setting
     // one computes it at once and throws (keeping the one before) when it cannot be: a binary
@@ -285,7 +310,10 @@ private:
     void setDataSetFilter(const std::string& expression) override;
     void filterChanged() override { changed(); }
 
-    void load(LoadReason reason);
+    // What a failed load leaves: no rows, or (for a change the old rows still answer, such
+    // as a grouping) the rows, footers and grouping as they were. A cancel always keeps them.
+    enum class OnFailure { ClearRows, KeepRows };
+    void load(LoadReason reason, OnFailure onFailure = OnFailure::ClearRows);
     // The expanded groups and the focused row, to be found again after a load.
     ViewState viewState(LoadReason reason) const;
     // Drops grouping levels whose field is gone; false when there is nothing to load and
@@ -337,6 +365,8 @@ private:
     std::vector<IntervalSpec> levelIntervals() const;
 
     DataSet* dataSet_ = nullptr;
+    bool showGroupPanel_ = false, showRowFooter_ = false, showSummaryFooter_ = false;
+    std::string summarySeparator_ = ", ";
     std::vector<std::unique_ptr<TdxDBGridColumn>> columns_;
     std::vector<TdxDBGridColumn*> headerOrder_;
     std::vector<TdxDBGridColumn*> groupColumns_;

@@ -163,9 +163,10 @@ void TdxDBGrid::reloadGrouping(const GroupingState& before) {
         changed();
         return;
     }
-    // A cancelled reload, or one the server refuses, leaves the grouping as it was.
+    // A cancelled reload, or one that fails (a grouping the server refuses), leaves the
+    // grouping, rows and footers as they were.
     try {
-        load(LoadReason::KeepExpanded);
+        load(LoadReason::KeepExpanded, OnFailure::KeepRows);
     } catch (...) {
         restoreGrouping(before);
         throw;

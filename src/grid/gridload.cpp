@@ -32,6 +32,9 @@ void TdxDBGrid::clearRows() {
     tree_ = RowTree{};
     server_.reset();
     cross_.reset();
+    // The footers sum the rows shown: without rows they show nothing, not the last values.
+    for (auto& c : columns_)
+        c->footerValue_ = SummaryValue::failed();
     focused_ = RowHandle{};
     invalidateVisible();
 }
@@ -244,7 +247,7 @@ void TdxDBGrid::restoreView(const ViewState& view) {
     focused_ = target;
 }
 
-void TdxDBGrid::load(LoadReason reason) {
+void TdxDBGrid::load(LoadReason reason, OnFailure onFailure) {
     if (loading_)
         return;
     rebindColumns();
@@ -278,16 +281,24 @@ void TdxDBGrid::load(LoadReason reason) {
         dataSet_->EnableControls();
         loading_ = false;
     };
+    // The rows shown are untouched until showRows.
+    auto keepAsItWas = [&] {
+        restoreGrouping(before);
+        lastGroupFields_ = groupFieldsBefore;
+        restore();
+    };
     LoadedRows rows;
     try {
         rows = loadRows();
         addCrossTable(rows);
     } catch (const Cancelled&) {
-        restoreGrouping(before);
-        lastGroupFields_ = groupFieldsBefore;
-        restore();
+        keepAsItWas();
         throw;
     } catch (...) {
+        if (onFailure == OnFailure::KeepRows) {
+            keepAsItWas();
+            throw;
+        }
         // No grid of part of the rows: a failed load shows none.
         clearRows();
         restore();

@@ -1,5 +1,6 @@
 #include "grid/grid.h"
 
+#include "common/asciicase.h"
 #include "common/progress.h"
 #include "grid/gridutil.h"
 
@@ -102,7 +103,7 @@ std::string TdxDBGrid::GroupRowText(RowHandle group) const {
     std::string caption;
     if (g.level < GroupColumnCount())
         caption = groupColumns_[static_cast<size_t>(g.level)]->Caption();
-    return caption + " : " + g.text + " " + summaries_.groupRowText(dataSet_, g, SummarySeparator);
+    return caption + " : " + g.text + " " + summaries_.groupRowText(dataSet_, g, summarySeparator_);
 }
 
 SummaryValue TdxDBGrid::GroupSummaryValue(RowHandle group, int item) const {
@@ -116,17 +117,34 @@ SummaryValue TdxDBGrid::GroupSummaryValue(RowHandle group, int item) const {
 // ---- footers ----
 
 bool TdxDBGrid::levelHasFooters(int level) const {
-    return ShowRowFooter && summaries_.levelHasFooters(level);
+    return showRowFooter_ && summaries_.levelHasFooters(level);
 }
 
 int TdxDBGrid::FooterRowCount(RowHandle dataRow) const {
-    if (!ShowRowFooter || !dataRow.isData())
+    if (!showRowFooter_ || !dataRow.isData())
         return 0;
     int n = 0;
     for (RowHandle cur = dataRow; Parent(cur).valid() && IsLastChild(cur); cur = Parent(cur))
         if (levelHasFooters(Level(Parent(cur))))
             ++n;
     return n;
+}
+
+TdxDBGrid::FooterRun TdxDBGrid::FootersAfter(RowHandle r) const {
+    if (r.isData())
+        return {r, 0, FooterRowCount(r)};
+    if (!r.isGroup() || Expanded(r) || !IsLastChild(r) || !showRowFooter_)
+        return {};
+    RowHandle last = r;
+    while (last.isGroup() && ChildCount(last) > 0)
+        last = Child(last, ChildCount(last) - 1);
+    if (!last.isData())
+        return {};
+    // The last data row closes r and every subgroup on its way down to it.
+    int hidden = 0;
+    for (int level = Level(r); level < tree_.levels(); ++level)
+        hidden += levelHasFooters(level) ? 1 : 0;
+    return {last, hidden, FooterRowCount(last) - hidden};
 }
 
 int TdxDBGrid::groupAtLevel(RowHandle dataRow, int level) const {
@@ -180,9 +198,32 @@ std::string TdxDBGrid::FooterCellText(RowHandle dataRow, const TdxDBGridColumn& 
     const TdxDBGridSummaryItem* item = footerItem(dataRow, c, j, &slot);
     if (!item)
         return {};
-    return FormatSummaryValue(item->SummaryType(), item->SummaryFormat(),
-                              SummaryEngine::valueKind(dataSet_, *item), SummaryPlace::Footer,
-                              FooterCellValue(dataRow, c, j));
+    return FormatFooterValue(item->SummaryType(), item->SummaryFormat(),
+                             SummaryEngine::valueKind(dataSet_, *item),
+                             FooterCellValue(dataRow, c, j), FooterNamesKind(c));
+}
+
+bool TdxDBGrid::FooterNamesKind(const TdxDBGridColumn& c) const {
+    TdxSummaryType first = c.SummaryFooterType();
+    const TdxDBGridSummaryItems& items = DefaultGroup().SummaryItems;
+    for (int i = 0; i < items.Count(); ++i) {
+        const TdxDBGridSummaryItem& item = items.Items(i);
+        if (item.SummaryType() == TdxSummaryType::cstNone ||
+            !equalsIgnoringCase(item.ColumnName(), c.Name()))
+            continue;
+        if (first == TdxSummaryType::cstNone)
+            first = item.SummaryType();
+        else if (item.SummaryType() != first)
+            return true;
+    }
+    return false;
+}
+
+int TdxDBGrid::SummaryFooterLabelColumn(std::span<const TdxDBGridColumn* const> columns) const {
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (!SummaryFooterCellExists(*columns[i]))
+            return static_cast<int>(i);
+    return -1;
 }
 
 bool TdxDBGrid::SummaryFooterCellExists(const TdxDBGridColumn& c) const {
@@ -201,8 +242,8 @@ const SummaryValue& TdxDBGrid::SummaryFooterValue(const TdxDBGridColumn& c) cons
 }
 
 std::string TdxDBGrid::SummaryFooterText(const TdxDBGridColumn& c) const {
-    return FormatSummaryValue(c.SummaryFooterType(), c.SummaryFooterFormat(), FooterValueKind(c),
-                              SummaryPlace::Footer, c.footerValue_);
+    return FormatFooterValue(c.SummaryFooterType(), c.SummaryFooterFormat(), FooterValueKind(c),
+                             c.footerValue_, FooterNamesKind(c));
 }
 
 } // namespace rg

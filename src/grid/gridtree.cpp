@@ -95,7 +95,10 @@ const VisibleLines& TdxDBGrid::VisibleRows() const {
     // Runs of data rows go in whole: a flat report of millions of server rows is one run.
     tree_.forEachSpan(
         [&](int g) {
-            visible_.push({RowHandle::group(g), -1});
+            const RowHandle group = RowHandle::group(g);
+            visible_.push({group, -1});
+            const FooterRun after = FootersAfter(group);
+            visible_.pushRun(after.row, after.first, after.count);
         },
         [&](int first, int count, int footers) {
             visible_.pushRun(RowHandle::data(first), -1, count);

@@ -91,16 +91,24 @@ void RowWalk::forEachLine(const TdxDBGrid& g,
     }
     forEachRow(g, [&](RowHandle r) {
         fn({r, -1});
-        for (int j = 0; r.isData() && j < g.FooterRowCount(r); ++j)
-            fn({r, j});
+        const TdxDBGrid::FooterRun after = footersAfter(g, r);
+        for (int j = after.first; j < after.first + after.count; ++j)
+            fn({after.row, j});
     });
+}
+
+TdxDBGrid::FooterRun RowWalk::footersAfter(const TdxDBGrid& g, RowHandle r) const {
+    // A group the walk opens is followed by its rows.
+    if (r.isGroup() && collapsedToo)
+        return {};
+    return g.FootersAfter(r);
 }
 
 RowWalk::Count RowWalk::count(const TdxDBGrid& g) const {
     Count n;
     forEachRow(g, [&](RowHandle r) {
         ++n.rows;
-        n.lines += 1 + (r.isData() ? g.FooterRowCount(r) : 0);
+        n.lines += 1 + footersAfter(g, r).count;
     });
     return n;
 }

@@ -29,6 +29,9 @@ struct RowWalk {
         int64_t lines = 0; // rows and footer rows
     };
     Count count(const TdxDBGrid& grid) const;
+
+private:
+    TdxDBGrid::FooterRun footersAfter(const TdxDBGrid& grid, RowHandle r) const;
 };
 
 } // namespace rg

@@ -330,6 +330,22 @@ std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern,
     return prefix + text + suffix;
 }
 
+std::string FormatFooterValue(TdxSummaryType kind, const std::string& pattern,
+                              SummaryValueKind valueKind, const SummaryValue& value,
+                              bool namesKind) {
+    const bool unnamed = kind == TdxSummaryType::cstSum || kind == TdxSummaryType::cstCount;
+    if (!namesKind || !unnamed || !pattern.empty())
+        return FormatSummaryValue(kind, pattern, valueKind, SummaryPlace::Footer, value);
+    // A date or text value is written after a pattern taken as its prefix.
+    const bool asNumber =
+        kind == TdxSummaryType::cstCount ||
+        (valueKind == SummaryValueKind::Number && value.kind() != SummaryValue::Kind::Text);
+    const char* named = kind == TdxSummaryType::cstCount ? "COUNT=0"
+                        : asNumber                       ? "SUM=0.00;SUM=-0.00"
+                                                         : "SUM=";
+    return FormatSummaryValue(kind, named, valueKind, SummaryPlace::Footer, value);
+}
+
 void TdxDBGridSummaryItem::changed() {
     if (owner_)
         owner_->changed();

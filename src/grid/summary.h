@@ -25,6 +25,14 @@ std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern,
                                const SummaryValue& value);
 std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern,
                                SummaryValueKind valueKind, SummaryPlace place, double value);
+// A footer cell's text. Where its column's footers are of several kinds (`namesKind`) every
+// one says which it is, a sum "SUM=" and a count "COUNT=" as a minimum already says "MIN=";
+// a pattern of the summary's own is written as it is.
+std::string FormatFooterValue(TdxSummaryType kind, const std::string& pattern,
+                              SummaryValueKind valueKind, const SummaryValue& value,
+                              bool namesKind);
+// What the grand total's row is called wherever it is shown or written.
+inline constexpr const char* kGrandTotalLabel = "总计";
 
 // A numeric pattern: up to three ";" sections (positive and zero, negative, zero); "0" a
 // digit always written, "#" a digit written when significant, "." the decimal point, ","

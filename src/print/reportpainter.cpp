@@ -367,10 +367,21 @@ void ReportPainter::paintSummaryFooter(double y) const {
     const QRectF r(0, y, layout_.tableWidth(), h);
     fill(r, s_.HeaderColor);
     outline(r);
-    for (const ReportColumn& c : layout_.columns()) {
-        if (!visible(c) || !grid_.SummaryFooterCellExists(*c.column))
+    std::vector<const TdxDBGridColumn*> columns;
+    for (const ReportColumn& c : layout_.columns())
+        columns.push_back(c.column);
+    const int label = grid_.SummaryFooterLabelColumn(columns);
+    for (size_t i = 0; i < layout_.columns().size(); ++i) {
+        const ReportColumn& c = layout_.columns()[i];
+        if (!visible(c))
             continue;
         const QRectF cell(c.x + 1, y + 1, c.width - 2, h - 2);
+        if (static_cast<int>(i) == label) {
+            text(cell, footer_, kGrandTotalLabel, Qt::AlignLeft, Fit::Elide);
+            continue;
+        }
+        if (!grid_.SummaryFooterCellExists(*c.column))
+            continue;
         outline(cell);
         text(cell, footer_, grid_.SummaryFooterText(*c.column), alignmentOf(c), Fit::Whole);
     }

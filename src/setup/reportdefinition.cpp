@@ -229,9 +229,9 @@ TdxSummaryType SummaryTypeFromName(const std::string& name) {
 
 void BuildGridColumns(TdxDBGrid& grid) {
     grid.ClearGrouping();
-    grid.ShowRowFooter = true;
-    grid.ShowGroupPanel = true;
-    grid.ShowSummaryFooter = true;
+    grid.SetShowRowFooter(true);
+    grid.SetShowGroupPanel(true);
+    grid.SetShowSummaryFooter(true);
     if (grid.ColumnCount() > 0) {
         GridUpdate layout(grid);
         GroupingUpdate grouping(grid);

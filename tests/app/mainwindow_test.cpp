@@ -97,8 +97,8 @@ TEST(MainWindow, ControlsTextsAndGeometry) {
     ASSERT_TRUE(w.gridView());
     EXPECT_EQ(w.gridView()->objectName(), "dxDBGrid");
     EXPECT_EQ(w.dxDBGrid->ColumnCount(), 0);
-    EXPECT_FALSE(w.dxDBGrid->ShowGroupPanel || w.dxDBGrid->ShowRowFooter ||
-                 w.dxDBGrid->ShowSummaryFooter);
+    EXPECT_FALSE(w.dxDBGrid->ShowGroupPanel() || w.dxDBGrid->ShowRowFooter() ||
+                 w.dxDBGrid->ShowSummaryFooter());
 
     auto panel2 = w.findChild<QFrame*>("Panel2");
     ASSERT_TRUE(panel2);

@@ -286,7 +286,7 @@ TEST(ReportWindow, TheDataSourceDialogChangesTheReportOnlyWhenItOpens) {
     EXPECT_EQ(win.errors.size(), 3) << win.errors.join('\n').toStdString();
     EXPECT_EQ(win.w.dataset()->CommandText(), "select order_id, quantity from sales");
     EXPECT_EQ(win.w.dxDBGrid->ColumnCount(), 2);
-    EXPECT_TRUE(win.w.dxDBGrid->ShowGroupPanel);
+    EXPECT_TRUE(win.w.dxDBGrid->ShowGroupPanel());
     const TdxDBGridSummaryItems& items = win.w.dxDBGrid->DefaultGroup().SummaryItems;
     ASSERT_EQ(items.Count(), 1);
     EXPECT_EQ(items.Items(0).SummaryField(), "quantity");

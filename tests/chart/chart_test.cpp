@@ -246,7 +246,7 @@ TEST(GroupChart, XlsxChartOverFooterCellsReadByOpenpyxlAndLibreOffice) {
 
     // A pie of the counts; without group footer rows its values are written as values.
     d.chart.Settings = {true, ChartType::Pie, d.item("计数")};
-    d.grid.ShowRowFooter = false;
+    d.grid.SetShowRowFooter(false);
     const std::string piePath = (folder / "pie.xlsx").string();
     ExportToXlsx(d.grid, piePath, true, GridAppearance());
     const QJsonArray pie = readCharts(piePath);

@@ -48,7 +48,9 @@ void ExportDb::open(const std::string& select) {
     ds.SetCommandText(select);
     ds.Open();
     grid.ClearGrouping();
-    grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
+    grid.SetShowRowFooter(true);
+    grid.SetShowGroupPanel(true);
+    grid.SetShowSummaryFooter(true);
     if (grid.ColumnCount() > 0) {
         grid.BeginUpdate();
         grid.BeginGroupingUpdate();

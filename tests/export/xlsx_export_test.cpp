@@ -172,7 +172,7 @@ TEST(XlsxExport, TheSheetHoldsItsLastRowAndNoEmptySummaryRow) {
         return std::stoll(s.facts.at("rows"));
     };
     // Without summaries the summary footer leaves no empty row behind the records.
-    ASSERT_TRUE(g.ShowSummaryFooter);
+    ASSERT_TRUE(g.ShowSummaryFooter());
     EXPECT_EQ(written(), 6);
     EXPECT_EQ(rows.SheetRows(rows.ExportWalk().count(g)), 6);
     const int64_t limit = TdxDBGridExportXlsx::kMaxSheetRows;
@@ -228,7 +228,7 @@ TEST(XlsxExport, RecordsPastSixtyFiveThousandRowsInTwoLevels) {
     ASSERT_EQ(rows, 1u + 70000u + 12u * 97u * 2u + 12u * 2u + 1u);
     ASSERT_GT(rows, 65536u);
     const std::string n = std::to_string(rows - 1);
-    EXPECT_EQ(out, std::to_string(rows) + " (None, None, None, '=SUBTOTAL(9,D2:D" + n + ")')\n");
+    EXPECT_EQ(out, std::to_string(rows) + " ('总计', None, None, '=SUBTOTAL(9,D2:D" + n + ")')\n");
 }
 
 // Values at the edges of a double and of a cell, read back by openpyxl and LibreOffice:

@@ -21,7 +21,7 @@ TEST(CrossTableView, DropShowSortFilterAndEnd) {
     db.open("select id, region, city, amount from t");
     TdxDBGrid grid;
     grid.SetDataSet(&db.ds);
-    grid.ShowGroupPanel = true;
+    grid.SetShowGroupPanel(true);
     grid.CreateColumnsForFields(db.ds);
     grid.SetKeyField("id");
     grid.GroupColumn(*grid.ColumnByFieldName("region"), 0);

@@ -19,7 +19,7 @@ struct DropFixture : ::testing::Test {
     void SetUp() override {
         db.open("select id, region, city, amount from t");
         grid.SetDataSet(&db.ds);
-        grid.ShowGroupPanel = true;
+        grid.SetShowGroupPanel(true);
         grid.CreateColumnsForFields(db.ds);
         grid.SetKeyField("id");
     }

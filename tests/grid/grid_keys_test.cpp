@@ -45,7 +45,8 @@ struct KeysFixture : ::testing::Test {
                 " from t");
         grid.SetDataSet(&db.ds);
         grid.CreateColumnsForFields(db.ds);
-        grid.ShowRowFooter = grid.ShowSummaryFooter = true;
+        grid.SetShowRowFooter(true);
+        grid.SetShowSummaryFooter(true);
         grid.SetKeyField("id");
     }
     TdxDBGridColumn& col(const char* field) { return *grid.ColumnByFieldName(field); }
@@ -467,13 +468,13 @@ insert into big select n, 'r' || (n % 7), case when n % 11 = 0 then null else n 
         const RowHandle top = grid.Top(g);
         const RowHandle last = grid.Child(top, grid.ChildCount(top) - 1);
         ASSERT_EQ(grid.FooterRowCount(last), 0); // no row footers shown; read the group's values
-        grid.ShowRowFooter = true;
+        grid.SetShowRowFooter(true);
         for (int i = 0; i < 2; ++i) {
             const TdxDBGridColumn& c = *grid.ColumnByFieldName(i == 0 ? "qty" : "amount");
             EXPECT_TRUE(same(grid.FooterCellValue(last, c, 0),
                              groups[grid.GroupValue(top).asText()][static_cast<size_t>(i)]));
         }
-        grid.ShowRowFooter = false;
+        grid.SetShowRowFooter(false);
     }
 
     grid.ExpandAll();

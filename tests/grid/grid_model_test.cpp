@@ -22,7 +22,9 @@ insert into sales values (5, '北京', '朝阳', 5, 'e', '2023-12-31', null);
 // The column rebuild of the main window.
 void buildColumns(TdxDBGrid& g, DataSet& ds) {
     g.ClearGrouping();
-    g.ShowRowFooter = g.ShowGroupPanel = g.ShowSummaryFooter = true;
+    g.SetShowRowFooter(true);
+    g.SetShowGroupPanel(true);
+    g.SetShowSummaryFooter(true);
     if (g.ColumnCount() > 0) {
         g.BeginUpdate();
         g.BeginGroupingUpdate();
@@ -188,17 +190,18 @@ TEST_F(GridFixture, SummariesOverNullsAndTextsAndFooterPlacement) {
     ASSERT_EQ(grid.FooterRowCount(closing), 2);
     EXPECT_EQ(grid.FooterLevel(closing, 0), 1);
     EXPECT_EQ(grid.FooterLevel(closing, 1), 0);
-    EXPECT_EQ(grid.FooterCellText(closing, col("qty"), 1), "1.00"); // 1 + null
+    // 1 + null; the sum beside the summary footer's minimum says its kind.
+    EXPECT_EQ(grid.FooterCellText(closing, col("qty"), 1), "SUM=1.00");
     EXPECT_EQ(grid.FooterCellText(closing, col("note"), 1), "2");
     const RowHandle firstCityRow = grid.Child(grid.Child(shanghai, 0), 0);
     EXPECT_EQ(grid.FooterRowCount(firstCityRow), 1); // closes only its city
     EXPECT_FALSE(grid.FooterCellExists(closing, col("city"), 0));
 
     // Two items on one column: the first shows in group footers, the footer band shows the last
-    // kind.
+    // kind, and both say which kind they are.
     addSummary(grid, col("qty"), TdxSummaryType::cstCount);
-    EXPECT_EQ(grid.FooterCellText(closing, col("qty"), 1), "1.00");
-    EXPECT_EQ(grid.SummaryFooterText(col("qty")), "5");
+    EXPECT_EQ(grid.FooterCellText(closing, col("qty"), 1), "SUM=1.00");
+    EXPECT_EQ(grid.SummaryFooterText(col("qty")), "COUNT=5");
 
     // No items: no footer rows at all.
     grid.DefaultGroup().SummaryItems.Clear();

@@ -67,7 +67,9 @@ struct ViewFixture {
     std::vector<std::string> errors;
     explicit ViewFixture(DataSet& ds) {
         grid.SetDataSet(&ds);
-        grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
+        grid.SetShowRowFooter(true);
+        grid.SetShowGroupPanel(true);
+        grid.SetShowSummaryFooter(true);
         grid.CreateColumnsForFields(ds);
         view.resize(640, 360);
         view.setCommandGuard([this](const std::function<void()>& command) {

@@ -41,7 +41,9 @@ TEST(GridView, PanelButtonsRowsFootersAndScreenshots) {
     EXPECT_EQ(view.objectName(), "dxDBGrid");
     EXPECT_EQ(view.groupPanelHeight(), 0); // off until the first column rebuild
 
-    grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
+    grid.SetShowRowFooter(true);
+    grid.SetShowGroupPanel(true);
+    grid.SetShowSummaryFooter(true);
     grid.CreateColumnsForFields(db.ds);
     // No key field: headers, panel and footer band, but no rows.
     rgtest::savePicture(view, "grid-no-key");
@@ -106,7 +108,9 @@ TEST(GridView, DragToGroupPanelAndHeaderClicksSort) {
     db.open("select id, region, city, amount from t");
     TdxDBGrid grid;
     grid.SetDataSet(&db.ds);
-    grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
+    grid.SetShowRowFooter(true);
+    grid.SetShowGroupPanel(true);
+    grid.SetShowSummaryFooter(true);
     grid.CreateColumnsForFields(db.ds);
     grid.SetKeyField("id");
     TdxDBGridView view(grid);

@@ -101,7 +101,7 @@ TEST(GroupInterval, MonthsAndQuartersOfManyOrdersAgreeWithSqlite) {
     TdxDBGrid g;
     g.SetDataSet(&db.ds);
     g.CreateColumnsForFields(db.ds);
-    g.ShowRowFooter = true;
+    g.SetShowRowFooter(true);
     TdxDBGridColumn& d = *g.ColumnByFieldName("d");
     TdxDBGridColumn& amount = *g.ColumnByFieldName("amount");
     TdxDBGridColumn& qty = *g.ColumnByFieldName("qty");

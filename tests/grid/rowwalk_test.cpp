@@ -51,7 +51,7 @@ struct WalkFixture : ::testing::Test {
     void SetUp() override {
         db.open("select id, region, city, amount from t");
         grid.SetDataSet(&db.ds);
-        grid.ShowRowFooter = true;
+        grid.SetShowRowFooter(true);
         grid.CreateColumnsForFields(db.ds);
         TdxDBGridColumn& amount = *grid.ColumnByFieldName("amount");
         TdxDBGridSummaryItem& item = grid.DefaultGroup().SummaryItems.Add();

@@ -100,7 +100,7 @@ TEST(SummaryEngine, ManyRecordsOnTwoLevelsAgreeWithSqlite) {
     TdxDBGrid g;
     g.SetDataSet(&db.ds);
     g.CreateColumnsForFields(db.ds);
-    g.ShowRowFooter = true;
+    g.SetShowRowFooter(true);
     TdxDBGridColumn& id = *g.ColumnByFieldName("id");
     TdxDBGridColumn& qty = *g.ColumnByFieldName("qty");
     TdxDBGridColumn& price = *g.ColumnByFieldName("price");

@@ -45,7 +45,9 @@ SalesDb::~SalesDb() {
 
 SalesGrid::SalesGrid() {
     grid.SetDataSet(&dataset);
-    grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
+    grid.SetShowRowFooter(true);
+    grid.SetShowGroupPanel(true);
+    grid.SetShowSummaryFooter(true);
     grid.CreateColumnsForFields(dataset);
     for (int i = 0; i < grid.ColumnCount(); ++i)
         grid.Columns(i).SetReadOnly(true);

@@ -53,10 +53,10 @@ TEST(KeyFieldDialog, EmptyGridAndNoSelectionClearTheKey) {
     rgtest::SalesGrid g;
     ASSERT_EQ(g.grid.TopCount(), 6);
     runKeyDialog(g.grid, [](Tfrmprimmarysetup& d) {
-        // Field names, not captions, and the current key is not preselected.
+        // Field names, not captions, opened on the current key.
         ASSERT_EQ(d.lstfield->count(), 3);
         EXPECT_EQ(d.lstfield->itemText(0), "id");
-        EXPECT_EQ(d.lstfield->currentIndex(), -1);
+        EXPECT_EQ(d.lstfield->currentText(), "id"); // the current key
         // Typed text that names no entry is not a selection.
         QTest::keyClicks(d.lstfield->lineEdit(), "region2");
     });

@@ -127,9 +127,10 @@ TEST(SummaryDialog, AddingAndSelectingItems) {
     EXPECT_EQ(d.lstSummaryItem->count(), 3);
     EXPECT_TRUE(errors.messages.isEmpty());
 
-    // Values come with the next load: grouping reloads and fills the footers.
+    // Values come with the next load: grouping reloads and fills the footers. The column
+    // has a sum and a count, so its footer says which it shows.
     g.groupByRegion();
-    EXPECT_EQ(g.grid.SummaryFooterText(amount), "6");
+    EXPECT_EQ(g.grid.SummaryFooterText(amount), "COUNT=6");
 }
 
 TEST(SummaryDialog, NothingSelectedReportsTheIndex) {

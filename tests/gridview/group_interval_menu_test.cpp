@@ -30,7 +30,7 @@ struct MenuGrid {
     MenuGrid() {
         db.open("select id, d, region, amount from t");
         grid.SetDataSet(&db.ds);
-        grid.ShowGroupPanel = true;
+        grid.SetShowGroupPanel(true);
         grid.CreateColumnsForFields(db.ds);
         grid.SetKeyField("id");
         view.setCommandGuard([this](const std::function<void()>& f) {

@@ -27,7 +27,9 @@ struct WideGrid {
     explicit WideGrid(int viewWidth) : db(kRegionSales) {
         db.open("select id, region, city, amount from t");
         grid.SetDataSet(&db.ds);
-        grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
+        grid.SetShowRowFooter(true);
+        grid.SetShowGroupPanel(true);
+        grid.SetShowSummaryFooter(true);
         grid.CreateColumnsForFields(db.ds);
         for (int i = 0; i < grid.ColumnCount(); ++i)
             grid.Columns(i).SetWidth(200);
@@ -127,7 +129,7 @@ TEST(GridViewScroll, ReloadToFewerRowsKeepsTheTopLineInRange) {
     db.open("select id, v from n");
     TdxDBGrid grid;
     grid.SetDataSet(&db.ds);
-    grid.ShowGroupPanel = true;
+    grid.SetShowGroupPanel(true);
     grid.CreateColumnsForFields(db.ds);
     grid.SetKeyField("id");
     TdxDBGridView view(grid);

@@ -33,7 +33,9 @@ struct ViewFixture {
         installTranslations();
         db.open("select id, region, city, amount from t");
         grid.SetDataSet(&db.ds);
-        grid.ShowRowFooter = grid.ShowGroupPanel = grid.ShowSummaryFooter = true;
+        grid.SetShowRowFooter(true);
+        grid.SetShowGroupPanel(true);
+        grid.SetShowSummaryFooter(true);
         grid.CreateColumnsForFields(db.ds);
         grid.SetKeyField("id");
         view.resize(640, 360);

@@ -85,7 +85,8 @@ public:
         ds.SetCommandText(std::string("select ") + kColumns + " from sg order by id");
         ds.SetRowPlacement(placement);
         ds.Open();
-        grid.ShowRowFooter = grid.ShowSummaryFooter = true;
+        grid.SetShowRowFooter(true);
+        grid.SetShowSummaryFooter(true);
         GridUpdate update(grid);
         GroupingUpdate grouping(grid);
         grid.CreateColumnsForFields(ds);

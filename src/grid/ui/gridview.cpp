@@ -56,7 +56,7 @@ int TdxDBGridView::rowHeight() const {
 }
 
 int TdxDBGridView::groupPanelHeight() const {
-    if (!grid_.ShowGroupPanel)
+    if (!grid_.ShowGroupPanel())
         return 0;
     return groupStripHeight() + headerHeight() + 8;
 }
@@ -70,7 +70,7 @@ int TdxDBGridView::groupStripHeight() const {
 }
 
 int TdxDBGridView::summaryFooterHeight() const {
-    return grid_.ShowSummaryFooter ? rowHeight() + 4 : 0;
+    return grid_.ShowSummaryFooter() ? rowHeight() + 4 : 0;
 }
 
 int TdxDBGridView::filterStatusHeight() const {
@@ -273,9 +273,9 @@ void TdxDBGridView::paintEvent(QPaintEvent*) {
     p.restore();
 
     paintHeader(p);
-    if (grid_.ShowGroupPanel)
+    if (grid_.ShowGroupPanel())
         paintGroupPanel(p);
-    if (grid_.ShowSummaryFooter)
+    if (grid_.ShowSummaryFooter())
         paintSummaryFooter(p);
     if (filterStatusHeight() > 0)
         paintFilterStatus(p);
@@ -461,9 +461,17 @@ void TdxDBGridView::paintSummaryFooter(QPainter& p) {
     const QRect band(0, dataBottom(), viewport()->width(), summaryFooterHeight());
     p.fillRect(band, pal.color(QPalette::Button));
     int x = indentWidth() - scrollX();
-    for (const TdxDBGridColumn* c : grid_.VisibleColumns()) {
+    const std::vector<TdxDBGridColumn*> columns = grid_.VisibleColumns();
+    const int label = grid_.SummaryFooterLabelColumn(columns);
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const TdxDBGridColumn* c = columns[i];
         const QRect cell(x, band.top() + 2, c->Width(), rowHeight());
-        if (grid_.SummaryFooterCellExists(*c)) {
+        if (static_cast<int>(i) == label) {
+            p.setPen(pal.color(QPalette::ButtonText));
+            const QRect text = footerTextRect(cell);
+            p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                       fitted(QString::fromUtf8(kGrandTotalLabel), text.width()));
+        } else if (grid_.SummaryFooterCellExists(*c)) {
             p.setPen(pal.color(QPalette::Mid));
             p.drawRect(cell.adjusted(1, 0, -2, -1));
             p.setPen(pal.color(QPalette::ButtonText));

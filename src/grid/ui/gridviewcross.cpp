@@ -12,7 +12,7 @@ namespace rg {
 
 QRect TdxDBGridView::crossButtonRect() const {
     const auto& def = grid_.CrossTableDefinition();
-    if (!grid_.ShowGroupPanel || !def)
+    if (!grid_.ShowGroupPanel() || !def)
         return {};
     const TdxDBGridColumn* c = grid_.ColumnByFieldName(def->field);
     QString text = QString::fromStdString(c ? c->Caption() : def->field);
@@ -24,7 +24,7 @@ QRect TdxDBGridView::crossButtonRect() const {
 }
 
 bool TdxDBGridView::inCrossStrip(const QPoint& pos) const {
-    return grid_.ShowGroupPanel && viewport()->rect().contains(pos) &&
+    return grid_.ShowGroupPanel() && viewport()->rect().contains(pos) &&
            pos.y() >= groupStripHeight() && pos.y() < groupPanelHeight();
 }
 

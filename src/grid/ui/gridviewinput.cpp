@@ -95,7 +95,7 @@ TdxDBGrid::DropPlace TdxDBGridView::dropPlaceAt(const QPoint& pos) const {
     using P = TdxDBGrid::DropPlace;
     if (!viewport()->rect().contains(pos))
         return P::Outside;
-    if (grid_.ShowGroupPanel && pos.y() < groupPanelHeight())
+    if (grid_.ShowGroupPanel() && pos.y() < groupPanelHeight())
         return P::GroupPanel;
     if (pos.y() >= groupPanelHeight() && pos.y() < dataTop())
         return P::HeaderRow;

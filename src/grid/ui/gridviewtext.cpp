@@ -54,7 +54,7 @@ int TdxDBGridView::FitWidth(const TdxDBGridColumn& c) const {
                 width, fm.horizontalAdvance(qs(grid_.FooterCellText(row->row, c, row->footer))) +
                            footerPadding);
     }
-    if (grid_.ShowSummaryFooter && grid_.SummaryFooterCellExists(c))
+    if (grid_.ShowSummaryFooter() && grid_.SummaryFooterCellExists(c))
         width =
             std::max(width, fm.horizontalAdvance(qs(grid_.SummaryFooterText(c))) + footerPadding);
     return width + 1;
@@ -79,7 +79,7 @@ std::optional<TdxDBGridView::ShownText> TdxDBGridView::shownTextAt(const QPoint&
         return ShownText{qs(c->Caption()), headerTextRect(headerRect(*c), c->Sorted(), button)};
     }
     if (y >= dataBottom()) {
-        if (!c || !grid_.ShowSummaryFooter || y >= dataBottom() + summaryFooterHeight() ||
+        if (!c || !grid_.ShowSummaryFooter() || y >= dataBottom() + summaryFooterHeight() ||
             !grid_.SummaryFooterCellExists(*c))
             return std::nullopt;
         const QRect cell(headerRect(*c).left(), dataBottom() + 2, c->Width(), rowHeight());

@@ -72,7 +72,7 @@ bool fillGroupIntervalMenu(QMenu& menu, TdxDBGrid& grid, const TdxDBGridColumn& 
 }
 
 bool TdxDBGridView::showGroupIntervalMenu(const QPoint& pos) {
-    if (!grid_.ShowGroupPanel)
+    if (!grid_.ShowGroupPanel())
         return false;
     for (int level = 0; level < grid_.GroupColumnCount(); ++level) {
         if (!groupButtonRect(level).contains(pos))

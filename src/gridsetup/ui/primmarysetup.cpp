@@ -1,5 +1,6 @@
 #include "gridsetup/ui/primmarysetup.h"
 
+#include "common/asciicase.h"
 #include "common/ui/commandguard.h"
 #include "grid/grid.h"
 #include "gridsetup/ui/dialogutil.h"
@@ -35,14 +36,19 @@ bool Tfrmprimmarysetup::FillList() {
     }
     for (int i = 0; i < Grid->ColumnCount(); ++i)
         lstfield->addItem(QString::fromStdString(Grid->Columns(i).FieldName()));
-    lstfield->setCurrentIndex(-1); // the current key field is deliberately not preselected
+    // Opened on the current key, "确定" without a change keeps it and the rows.
+    lstfield->setCurrentIndex(
+        lstfield->findText(QString::fromStdString(Grid->KeyField()), Qt::MatchFixedString));
     return true;
 }
 
 void Tfrmprimmarysetup::Button1Click() {
-    int i = lstfield->currentIndex();
+    // The box's text counts when it names an entry; typed text naming none clears the key.
+    const int i = lstfield->findText(lstfield->currentText(), Qt::MatchFixedString);
     std::string field = i >= 0 ? lstfield->itemText(i).toStdString() : std::string();
-    Grid->SetKeyField(field);
+    // The key as it is spelt stays: the same field costs no reload.
+    if (!equalsIgnoringCase(field, Grid->KeyField()))
+        Grid->SetKeyField(field);
     close();
 }
 
