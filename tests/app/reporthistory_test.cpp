@@ -30,8 +30,10 @@ struct Window {
     TestDb db{kRegionSales};
     Tfrmquorvel w{nullptr, QString::fromStdString(setups.path().string()) + "/"};
 
-    Window() {
+    explicit Window(bool onServer = false) {
         TSetup s((setups / "地区.ini").string());
+        if (onServer)
+            s.WriteServerSummaryEnabled("1");
         s.WriteConnString(db.conn.ConnectionString());
         s.WriteCommandType("cmdTable");
         s.WriteCommandText("t");
@@ -213,4 +215,22 @@ TEST(ReportHistory, ADialogSessionIsOneStep) {
     QTest::keyClick(&win.w, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_TRUE(win.report() == before);
     EXPECT_EQ(win.grid().DefaultGroup().SummaryItems.Count(), 1);
+}
+
+// With the rows on the server, the steps are taken back the same way.
+TEST(ReportHistory, StepsOnTheServerAreUndoneToo) {
+    qtApp();
+    Window win(true);
+    ASSERT_TRUE(win.w.dataset()->ServerSide());
+    const Report start = win.report();
+    const std::string footer = win.grid().SummaryFooterText(win.column("amount"));
+    win.w.runCommand([&] { win.grid().GroupColumn(win.column("region"), 0); });
+    win.w.runCommand([&] { SetFilterExpression(win.grid(), "amount > 5"); });
+    ASSERT_EQ(win.grid().GroupColumnCount(), 1);
+    win.w.Undo->trigger();
+    win.w.Undo->trigger();
+    EXPECT_TRUE(win.report() == start);
+    EXPECT_TRUE(win.w.dataset()->ServerSide());
+    EXPECT_EQ(win.grid().GroupColumnCount(), 0);
+    EXPECT_EQ(win.grid().SummaryFooterText(win.column("amount")), footer);
 }
