@@ -101,6 +101,7 @@ TEST(ServerTies, MariadbRepeatedKeyGivesEveryRowOnce) {
     ASSERT_FALSE(mariadb.empty())
         << "RG_TEST_MARIADB is not set: run the tests through scripts/test.sh";
     rgtest::OdbcSession s(mariadb);
+    s.exec("set max_recursive_iterations = 100000");
     s.exec("drop table if exists dup");
     s.exec("create table dup(k integer, s integer, a integer, t varchar(8), u integer) "
            "character set utf8mb4 collate utf8mb4_bin");
