@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -184,19 +185,30 @@ std::string gridAsCsv(const TdxDBGrid& grid) {
     return text;
 }
 
-// Standard output is checked to the last byte; a file goes through a temporary file that
-// replaces the old one only when everything was written and closed.
+// Standard output gets the listing only once it is whole: it is written to an unnamed
+// temporary file first (a walk that fails halfway leaves nothing behind, and memory stays
+// small), then copied and checked to the last byte. A file goes through a temporary file
+// that replaces the old one only when everything was written and closed.
 void WriteListing(const std::string& path, const std::function<void(const ListingSink&)>& write) {
     if (path.empty()) {
-        auto fail = [] {
-            throw Error("无法写入标准输出：" + reasonText({errno, std::generic_category()}));
+        auto fail = [](const char* what) {
+            throw Error(std::string(what) + reasonText({errno, std::generic_category()}));
         };
-        write([&fail](std::string_view s) {
-            if (std::fwrite(s.data(), 1, s.size(), stdout) != s.size())
-                fail();
+        std::unique_ptr<FILE, int (*)(FILE*)> held(std::tmpfile(), &std::fclose);
+        if (!held)
+            fail("无法创建暂存标准输出的临时文件：");
+        write([&](std::string_view s) {
+            if (std::fwrite(s.data(), 1, s.size(), held.get()) != s.size())
+                fail("无法写入暂存标准输出的临时文件：");
         });
-        if (std::fflush(stdout) != 0)
-            fail();
+        if (std::fflush(held.get()) != 0 || std::fseek(held.get(), 0, SEEK_SET) != 0)
+            fail("无法写入暂存标准输出的临时文件：");
+        char buf[1 << 16];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, held.get())) > 0;)
+            if (std::fwrite(buf, 1, n, stdout) != n)
+                fail("无法写入标准输出：");
+        if (std::ferror(held.get()) || std::fflush(stdout) != 0)
+            fail("无法写入标准输出：");
         return;
     }
     ExportFile out(path);

@@ -15,6 +15,7 @@ struct ServerRows::Page {
     int64_t first = 0; // the place of its first row among the group's rows
     std::unique_ptr<ResultBuffer> rows;
     uint64_t used = 0;
+    int64_t tied = -1; // rows read that equal its last one in every term, -1 when not known
 
     bool holds(int g, int64_t offset) const {
         return group == g && offset >= first && offset < first + rows->rows;
@@ -106,6 +107,15 @@ private:
     std::vector<ServerAggregate> list_;
 };
 
+bool sameValues(const std::vector<Value>& a, const std::vector<Value>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].isNull() != b[i].isNull() || (!a[i].isNull() && compareValues(a[i], b[i]) != 0))
+            return false;
+    return true;
+}
+
 std::string pathOf(const std::vector<Value>& keys, size_t count) {
     std::string path;
     for (size_t i = 0; i < count; ++i) {
@@ -137,7 +147,9 @@ std::vector<std::vector<GroupRow>> groupLevels(const std::vector<ServerGroup>& a
             if (level > 0) {
                 const auto p = indexOf[l - 1].find(pathOf(g.keys, l));
                 if (p == indexOf[l - 1].end())
-                    throw Error("The server's groups do not nest");
+                    throw Error("服务器上的数据在读取时变了：第 " + std::to_string(level + 1) +
+                                "层的分组“" + g.keyTexts[l] +
+                                "”在上一层中没有它的分组，请重新打开报表");
                 row.parent = p->second;
             }
             indexOf[l].emplace(pathOf(g.keys, l + 1), static_cast<int>(made[l].size()));
@@ -227,6 +239,7 @@ ServerRows::Groups ServerRows::groups(const TdxDBGridSummaryGroup& summaries,
 
 void ServerRows::setOrder(const PageOrder& order) {
     order_ = order;
+    paged_.reset();
     pages_.clear();
     resume_ = {};
     groupKeys_.clear();
@@ -240,18 +253,79 @@ std::vector<Value> ServerRows::keysOf(const RowTree& tree, int group) const {
     return keys;
 }
 
+// A key the data set's primary key is, or the server finds no value of twice, orders the
+// rows totally with the sort field: pages by (sort field, key) as an index serves them. Any
+// other key leaves ties that a keyset would skip, so every field the server can compare
+// breaks them; rows alike in all of those are counted through (see fetch).
+const PageOrder& ServerRows::pagedOrder() const {
+    if (paged_)
+        return *paged_;
+    PageOrder p = order_;
+    const std::vector<int>& primary = ds_.KeyFields();
+    bool total = false;
+    if (p.keyFields.size() == 1) {
+        const int k = p.keyFields[0];
+        if (primary.size() == 1 && primary[0] == k)
+            total = true;
+        else if (const auto it = unique_.find(k); it != unique_.end())
+            total = it->second;
+        else
+            total = unique_[k] = query_->unique(k);
+    }
+    std::vector<int> terms;
+    for (int f : p.keyFields)
+        if (f != p.field && !isBlobKind(ds_.Fields(f).Kind()))
+            terms.push_back(f);
+    if (!total)
+        for (int f = 0; f < ds_.FieldCount(); ++f)
+            if (f != p.field && !isBlobKind(ds_.Fields(f).Kind()) &&
+                std::find(terms.begin(), terms.end(), f) == terms.end())
+                terms.push_back(f);
+    p.keyFields = std::move(terms);
+    ties_ = !total;
+    paged_ = std::move(p);
+    return *paged_;
+}
+
 std::vector<Value> ServerRows::afterOf(const ResultBuffer& rows) const {
     std::vector<Value> after;
     if (rows.rows == 0)
         return after;
+    const PageOrder& order = pagedOrder();
     auto add = [&](int field) {
         after.push_back(rows.columns[static_cast<size_t>(field)].valueAt(rows.rows - 1));
     };
-    if (order_.field >= 0)
-        add(order_.field);
-    for (int f : order_.keyFields)
+    if (order.field >= 0)
+        add(order.field);
+    for (int f : order.keyFields)
         add(f);
     return after;
+}
+
+int64_t ServerRows::trailingTies(const ResultBuffer& rows) const {
+    const PageOrder& order = pagedOrder();
+    std::vector<int> fields = order.keyFields;
+    if (order.field >= 0)
+        fields.push_back(order.field);
+    int64_t r = rows.rows - 1;
+    auto alike = [&](int64_t a, int64_t b) {
+        for (int f : fields) {
+            const auto& c = rows.columns[static_cast<size_t>(f)];
+            if (!sameValues({c.valueAt(a)}, {c.valueAt(b)}))
+                return false;
+        }
+        return true;
+    };
+    while (r > 0 && alike(r - 1, rows.rows - 1))
+        --r;
+    return rows.rows - r;
+}
+
+void ServerRows::changed(const RowTree& tree, int group, const char* how) const {
+    std::string where = "报表的行";
+    if (group >= 0)
+        where = "分组“" + tree.group(group).text + "”的行";
+    throw Error("服务器上的数据在读取时变了：" + where + how + "，请重新打开报表");
 }
 
 // Drops the least recently read pages until `rows` more fit: first the group's own once
@@ -286,26 +360,45 @@ const ServerRows::Page& ServerRows::fetch(const RowTree& tree, int group, int64_
         }
     // Reading on from the page that ends here pages by keyset, with a longer page; a jump
     // skips rows and reads a page of the usual length.
+    // With ties left in the order, reading on skips the rows equal to the last one that
+    // were read already; where that count is not known (a page reached by a jump and alike
+    // throughout) the next page is a jump too.
+    const PageOrder& order = pagedOrder();
     std::vector<Value> after;
-    int64_t length = kPageRows;
-    auto readOn = [&](const std::vector<Value>& last, int64_t lastLength) {
+    int64_t length = kPageRows, tied = 0;
+    auto readOn = [&](const std::vector<Value>& last, int64_t lastLength, int64_t lastTied) {
+        if (ties_ && lastTied < 0)
+            return;
         after = last;
+        tied = ties_ ? lastTied : 0;
         length = std::clamp(lastLength * 2, kPageRows, kLongestPage);
     };
     for (const Page& p : pages_)
         if (p.group == group && p.rows->rows > 0 && p.first + p.rows->rows == offset)
-            readOn(afterOf(*p.rows), p.rows->rows);
+            readOn(afterOf(*p.rows), p.rows->rows, p.tied);
     if (after.empty() && resume_.group == group && resume_.next == offset)
-        readOn(resume_.after, resume_.length);
-    const int64_t first = after.empty() ? offset - offset % kPageRows : offset;
+        readOn(resume_.after, resume_.length, resume_.tied);
+    const bool jump = after.empty();
+    const int64_t first = jump ? offset - offset % kPageRows : offset;
     const std::vector<Value> keys = group < 0 ? std::vector<Value>{} : keysOf(tree, group);
     std::unique_ptr<ResultBuffer> rows = query_->page(
-        levelFields_, keys, order_, after, after.empty() ? first : 0, static_cast<int>(length));
+        levelFields_, keys, order, after, jump ? first : tied, static_cast<int>(length));
+    const int64_t rowsOfGroup = group < 0 ? tree.dataCount() : tree.group(group).dataRows;
+    if (first + rows->rows > rowsOfGroup)
+        changed(tree, group, "比汇总时多");
+    if (first + rows->rows <= offset)
+        changed(tree, group,
+                jump ? "比汇总时少，跳到的位置已没有行" : "比汇总时少，接着读时已没有行");
+    // The run of rows alike at the end of the page began before it when its first row is
+    // one of them; it began within the page unless the page is alike throughout.
+    int64_t lastTied = rows->rows > 0 ? trailingTies(*rows) : 0;
+    if (lastTied == rows->rows && !after.empty() && sameValues(afterOf(*rows), after))
+        lastTied += tied;
+    else if (lastTied == rows->rows && jump && first > 0)
+        lastTied = -1;
     makeRoom(group, rows->rows);
-    resume_ = {group, first + rows->rows, rows->rows, afterOf(*rows)};
-    pages_.push_back(Page{group, first, std::move(rows), ++clock_});
-    if (!pages_.back().holds(group, offset))
-        throw Error("The server's rows changed while they were read");
+    resume_ = {group, first + rows->rows, rows->rows, afterOf(*rows), lastTied};
+    pages_.push_back(Page{group, first, std::move(rows), ++clock_, lastTied});
     return pages_.back();
 }
 

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -74,13 +75,22 @@ private:
     // The page holding row `offset` of `group`'s rows.
     const Page& fetch(const RowTree& tree, int group, int64_t offset) const;
     std::vector<Value> keysOf(const RowTree& tree, int group) const;
+    // The order pages are read in: the grid's, made total up to rows alike in every field
+    // it can compare when the key field does not tell every row apart.
+    const PageOrder& pagedOrder() const;
     std::vector<Value> afterOf(const ResultBuffer& rows) const;
+    // How many rows at the end of `rows` equal its last one in every term of the order.
+    int64_t trailingTies(const ResultBuffer& rows) const;
+    [[noreturn]] void changed(const RowTree& tree, int group, const char* how) const;
     void makeRoom(int group, int64_t rows) const;
 
     DataSet& ds_;
     std::vector<int> levelFields_;
     PageOrder order_;
     std::unique_ptr<ServerQuery> query_;
+    mutable std::optional<PageOrder> paged_;
+    mutable bool ties_ = false;                    // rows may be alike in every term of paged_
+    mutable std::unordered_map<int, bool> unique_; // asked of the server once per key field
     mutable std::vector<Page> pages_;
     mutable uint64_t clock_ = 0;
     // Where the last page read ends, so that reading on continues by keyset even after its
@@ -90,6 +100,7 @@ private:
         int64_t next = -1;
         int64_t length = 0; // of the page read last
         std::vector<Value> after;
+        int64_t tied = 0; // rows read that equal `after` in every term, -1 when not known
     };
     mutable Resume resume_;
     mutable std::unordered_map<int, Value> groupKeys_;

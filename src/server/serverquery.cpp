@@ -161,12 +161,16 @@ std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFie
             terms.push_back({k, false, groupExpr(k), matchParam(k)});
     if (!after.empty()) {
         if (after.size() != terms.size())
-            throw Error("The page's keyset does not match its order");
+            throw Error("服务器分页的位置与行的顺序不符：位置有 " + std::to_string(after.size()) +
+                        " 个值，顺序有 " + std::to_string(terms.size()) + " 项");
         // Rows after the last one shown: equal on the terms before one, beyond it on that one.
+        // With rows to skip, those equal on every term too: the order is total only up to
+        // rows alike in every term, so the rest of a run of them is reached by counting.
+        const size_t steps = terms.size() + (offset > 0 ? 1 : 0);
         std::string any;
-        for (size_t i = 0; i < terms.size(); ++i) {
+        for (size_t i = 0; i < steps; ++i) {
             std::string step;
-            for (size_t j = 0; j <= i; ++j) {
+            for (size_t j = 0; j <= i && j < terms.size(); ++j) {
                 const Term& t = terms[j];
                 const std::string col = column(t.field);
                 const bool last = j == i;
@@ -201,7 +205,7 @@ std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFie
         sql.text += t.value + (t.down ? " DESC" : "");
     }
     const std::string n = std::to_string(std::max(limit, 0));
-    const int64_t skip = after.empty() ? offset : 0;
+    const int64_t skip = offset;
     if (dialect_->fetchFirst)
         sql.text += " OFFSET " + std::to_string(skip) + " ROWS FETCH FIRST " + n + " ROWS ONLY";
     else
@@ -210,6 +214,17 @@ std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFie
     for (int f = 0; f < ds_.FieldCount(); ++f)
         kinds.push_back(ds_.Fields(f).Kind());
     return run(sql, kinds);
+}
+
+bool ServerQuery::unique(int field) {
+    if (isBlobKind(ds_.Fields(field).Kind()))
+        return false;
+    // Nulls group together: two of them tie as two equal values do.
+    Sql sql{"SELECT 1 FROM " + source_, {}};
+    addWhere(sql, {}, {});
+    sql.text += " GROUP BY " + groupExpr(field) + " HAVING COUNT(*) > 1";
+    sql.text += dialect_->fetchFirst ? " OFFSET 0 ROWS FETCH FIRST 1 ROWS ONLY" : " LIMIT 1";
+    return run(sql, {FieldKind::LargeInt})->rows == 0;
 }
 
 std::vector<Value> ServerQuery::distinct(int field, int limit) {

@@ -48,8 +48,8 @@ struct ServerGroup {
 };
 
 // The order of a group's data rows: the sort field (or -1) and direction, then the key
-// fields ascending, the tie break that makes pages stable (all fields when the data set
-// has no key). Nulls come first going up, as in the grid.
+// fields ascending, the tie break that makes pages stable. Nulls come first going up, as in
+// the grid.
 struct PageOrder {
     int field = -1;
     bool down = false;
@@ -72,12 +72,16 @@ public:
     std::vector<ServerGroup> groups(const std::vector<int>& levelFields,
                                     const std::vector<ServerAggregate>& aggregates);
     // Up to `limit` data rows of the group whose level values are `keys` (empty: all rows),
-    // in `order`. With `after` (the values of the order's fields in the last row of the
-    // previous page: the sort field, if any, then the key fields) it pages by keyset;
-    // without it, it skips `offset` rows. Columns and kinds as the data set's fields.
+    // in `order`, after skipping `offset` of them. With `after` (the values of the order's
+    // fields in the last row of the previous page: the sort field, if any, then the key
+    // fields) it pages by keyset: the rows beyond `after`, or with an offset those at or
+    // beyond it, the offset counting the rows equal to it already read. Columns and kinds as
+    // the data set's fields.
     std::unique_ptr<ResultBuffer> page(const std::vector<int>& levelFields,
                                        const std::vector<Value>& keys, const PageOrder& order,
                                        const std::vector<Value>& after, int64_t offset, int limit);
+    // Whether no two rows passing the filter hold one value of `field` (nulls count as one).
+    bool unique(int field);
     // A field's distinct values passing the filter, in the grid's order, at most `limit`.
     std::vector<Value> distinct(int field, int limit = 1000);
 
