@@ -54,16 +54,18 @@ std::string ServerQuery::column(int field) const {
     return columnSql(ds_, field);
 }
 
-// What rows of one group share: MariaDB's collations take "a" and "A " for one text.
+// What rows of one group share: MariaDB's collations take "a" and "A " for one text, and a
+// column keeps its own character set (latin1, gbk), so texts are compared as the bytes of
+// their UTF-8 form, which a parameter has too.
 std::string ServerQuery::groupExpr(int field) const {
     if (dialect_->mariadb && isTextKind(ds_.Fields(field).Kind()))
-        return "BINARY " + column(field);
+        return mariadbTextBytes(column(field));
     return column(field);
 }
 
 std::string ServerQuery::matchParam(int field) const {
     if (dialect_->mariadb && isTextKind(ds_.Fields(field).Kind()))
-        return "BINARY ?";
+        return mariadbTextBytes("?");
     return "?";
 }
 
@@ -99,6 +101,9 @@ std::string ServerQuery::aggregateSql(const ServerAggregate& a) const {
         // SQLite's SUM adds doubles; memory adds the fetched decimals exactly.
         if (dialect_->sqlite && k != FieldKind::Float)
             return "RG_SUM(" + column(a.field) + ")";
+        // PostgreSQL adds a real column's values as reals, as memory does not.
+        if (dialect_->postgres && k == FieldKind::Float)
+            return "SUM(CAST(" + column(a.field) + " AS double precision))";
         return "SUM(" + column(a.field) + ")";
     }
     const char* fn = a.kind == ServerAggregate::Kind::Min ? "MIN(" : "MAX(";

@@ -123,8 +123,8 @@ private:
             if (!d_.exactTexts)
                 refuse(t, "服务器比较文字时可能忽略大小写或末尾的空格");
             if (d_.mariadb) {
-                left = "BINARY " + left;
-                right = "BINARY ?";
+                left = mariadbTextBytes(left);
+                right = mariadbTextBytes(right);
             }
         } else if (isDateKind(k) && d_.sqlite) {
             refuse(t, "SQLite 的日期按文字保存，写法不一定相同");
@@ -167,8 +167,6 @@ private:
             params.push_back(Value::fromText(glob));
             return "(" + col + " IS NOT NULL AND " + col + " " + no + "GLOB ?)";
         }
-        if (d_.mariadb && pattern.find('_') != std::string::npos)
-            refuse(t, "服务器按字节比较时“_”只代表一个字节");
         // No escape character of the server's own (PostgreSQL and MariaDB take "\\"): "!"
         // is declared and doubled, the pattern has no other use for it.
         std::string escaped;
@@ -178,8 +176,12 @@ private:
             escaped += c;
         }
         params.push_back(Value::fromText(escaped));
-        const std::string left = d_.mariadb ? "BINARY " + col : col;
-        const std::string right = d_.mariadb ? "BINARY ?" : "?";
+        // A binary collation of UTF-8 matches "_" with one character and pads no blanks.
+        auto utf8 = [](const std::string& x) {
+            return "CONVERT(" + x + " USING utf8mb4) COLLATE utf8mb4_bin";
+        };
+        const std::string left = d_.mariadb ? utf8(col) : col;
+        const std::string right = d_.mariadb ? utf8("?") : "?";
         return "(" + col + " IS NOT NULL AND " + left + " " + no + "LIKE " + right + " ESCAPE '!')";
     }
 

@@ -32,6 +32,12 @@ std::string derivedTable(Provider& p, CommandType kind, const std::string& text)
 // A field's column in statements over the derived table.
 std::string columnSql(DataSet& ds, int field);
 
+// A MariaDB text as the bytes of its UTF-8 form: equal exactly when the texts are, whatever
+// the column's character set and collation.
+inline std::string mariadbTextBytes(const std::string& x) {
+    return "CAST(CONVERT(" + x + " USING utf8mb4) AS BINARY)";
+}
+
 // A condition of a WHERE clause with its `?` values in order.
 struct SqlCondition {
     std::string sql; // empty: no condition

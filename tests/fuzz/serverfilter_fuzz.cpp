@@ -58,8 +58,10 @@ std::string withoutColumns(DataSet& ds, std::string sql) {
         for (size_t at; (at = sql.find(piece)) != std::string::npos;)
             sql.replace(at, piece.size(), " ");
     }
-    for (size_t at; (at = sql.find(" ESCAPE '!'")) != std::string::npos;)
-        sql.replace(at, 11, " ");
+    // Fixed words of the statements: the escape, MariaDB's UTF-8 form of a text.
+    for (const std::string word : {" ESCAPE '!'", " COLLATE utf8mb4_bin", " USING utf8mb4"})
+        for (size_t at; (at = sql.find(word)) != std::string::npos;)
+            sql.replace(at, word.size(), " ");
     return sql;
 }
 
