@@ -1,8 +1,8 @@
 // The runner when things go wrong: failed and killed writes, setups from elsewhere, refused
 // commands, time limits and entries that cannot be applied.
 #include "app/runner.h"
-#include "runnertest.h"
 #include "fullfilesystem.h"
+#include "runnertest.h"
 
 #include "odbcsession.h"
 #include "setup/setup.h"

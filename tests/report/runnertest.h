@@ -60,4 +60,3 @@ struct RunnerFixture : ::testing::Test {
         s.WriteSummaryField("amount", "cstsum");
     }
 };
-

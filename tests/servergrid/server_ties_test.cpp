@@ -67,7 +67,9 @@ void checkTies(const std::string& connectionString) {
     for (int step = 0; step < 3; ++step) {
         const std::string memory = csvOf(connectionString, RowPlacement::Memory, step);
         EXPECT_EQ(csvOf(connectionString, RowPlacement::Server, step), memory)
-            << (step == 0 ? "unsorted" : step == 1 ? "sorted" : "grouped");
+            << (step == 0   ? "unsorted"
+                : step == 1 ? "sorted"
+                            : "grouped");
     }
 }
 
@@ -78,7 +80,8 @@ TEST(ServerTies, SqliteRepeatedKeyGivesEveryRowOnce) {
         "serverties",
         "create table dup(k integer, s integer, a integer, t text, u integer);\n"
         "insert into dup with recursive n(i) as (select 1 union all select i + 1 from n where i "
-        "< " + std::to_string(kRows) + ") " + rowsSelect() + ";\n");
+        "< " +
+            std::to_string(kRows) + ") " + rowsSelect() + ";\n");
     checkTies(rgtest::builtin(path));
 }
 
@@ -106,7 +109,9 @@ TEST(ServerTies, MariadbRepeatedKeyGivesEveryRowOnce) {
     s.exec("create table dup(k integer, s integer, a integer, t varchar(8), u integer) "
            "character set utf8mb4 collate utf8mb4_bin");
     s.exec("insert into dup with recursive n(i) as (select 1 union all select i + 1 from n "
-           "where i < " + std::to_string(kRows) + ") select i % 40, i % 5, i % 3, "
+           "where i < " +
+           std::to_string(kRows) +
+           ") select i % 40, i % 5, i % 3, "
            "concat('x', i % 4), case when i % 10 = 0 then i else 0 end from n");
     s.commit();
     checkTies(mariadb);
@@ -119,7 +124,8 @@ TEST(ServerTies, RowsChangedWhileReadAreNamed) {
         "serverchange",
         "create table dup(k integer, s integer, a integer, t text, u integer);\n"
         "insert into dup with recursive n(i) as (select 1 union all select i + 1 from n where i "
-        "< " + std::to_string(kRows) + ") " + rowsSelect() + ";\n");
+        "< " +
+            std::to_string(kRows) + ") " + rowsSelect() + ";\n");
     Connection conn;
     conn.SetConnectionString(rgtest::builtin(path));
     DataSet ds(&conn);

@@ -52,7 +52,8 @@ std::string reportCsv(const std::string& connectionString, const Report& r, RowP
     ds.Open();
     EXPECT_EQ(ds.ServerSide(), p == RowPlacement::Server);
     {
-        grid.ShowRowFooter = grid.ShowSummaryFooter = true;
+        grid.SetShowRowFooter(true);
+        grid.SetShowSummaryFooter(true);
         GridUpdate update(grid);
         GroupingUpdate grouping(grid);
         grid.CreateColumnsForFields(ds);
