@@ -1,5 +1,6 @@
-// Writes the ready-made demo reports into the setup folder beside the program, through the
-// program's own settings accessor, so they are exactly what a user's save would produce.
+// Writes the ready-made demo reports into a setup folder, through the program's own settings
+// accessor, so they are exactly what a user's save would produce. The demo database is
+// named by the path given, "demo.db" beside the program by default.
 
 #include "setup/setup.h"
 
@@ -65,18 +66,19 @@ const std::vector<Report> kReports = {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s SETUP_FOLDER\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s SETUP_FOLDER [DATABASE]\n", argv[0]);
         return 2;
     }
     const std::filesystem::path folder = argv[1];
+    const std::string database = argc == 3 ? argv[2] : "demo.db";
     std::filesystem::create_directories(folder);
     for (const Report& r : kReports) {
         const std::string file = (folder / (r.name + ".ini")).string();
         std::filesystem::remove(file); // written anew, so no entry of an older build stays
         rg::TSetup setup(file);
-        // The demo database sits beside the program; relative paths start there.
-        setup.WriteConnString("Provider=SQLite;Data Source=demo.db");
+        // A relative database path starts in the program's folder.
+        setup.WriteConnString("Provider=SQLite;Data Source=" + database);
         setup.WriteCommandType(r.kind);
         setup.WriteCommandText(r.command);
         setup.WriteKeyField(r.keyField);
