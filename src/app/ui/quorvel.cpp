@@ -172,8 +172,15 @@ void Tfrmquorvel::createPrintEngine() {
     };
 }
 
+// A build tree and a program copied from Windows keep their setups beside the program; an
+// installed program finds the demo setups under the prefix's share folder.
 QString Tfrmquorvel::defaultSetupFolder() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/setup/");
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/setup/");
+    const QString installed =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/reportgen/setup/");
+    if (!QFileInfo(beside).isDir() && QFileInfo(installed).isDir())
+        return QDir(installed).absolutePath() + QLatin1Char('/');
+    return beside;
 }
 
 void Tfrmquorvel::buildToolBar(QVBoxLayout* layout) {

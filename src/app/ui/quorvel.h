@@ -39,7 +39,7 @@ class Tfrmquorvel : public QWidget {
     Q_OBJECT
 public:
     // `setupFolder` is where the saved setups are listed from; by default the folder
-    // "setup" beside the executable.
+    // "setup" beside the executable, or an installed program's share/reportgen/setup.
     explicit Tfrmquorvel(QWidget* parent = nullptr,
                          const QString& setupFolder = defaultSetupFolder());
     ~Tfrmquorvel() override;
