@@ -67,12 +67,7 @@ int runReport(const RunOptions& o, std::string& errors) {
         const std::string skipped = LoadSetup(report, o.setupFile, o.placement);
         // What the open left out, the entries skipped and what the export changed: written
         // after the report, which is written whole.
-        std::string notices;
-        auto addNotice = [&notices](const std::string& n) {
-            notices += (notices.empty() || n.empty() ? "" : "\n") + n;
-        };
-        addNotice(dataset.OpenNotice());
-        addNotice(skipped);
+        std::string notices = JoinNotices(dataset.OpenNotice(), skipped);
         // The command line's filter and grouping take the place of the saved ones.
         if (!o.filter.empty())
             SetFilterExpression(grid, o.filter);
@@ -89,7 +84,7 @@ int runReport(const RunOptions& o, std::string& errors) {
         // Files look the same whatever desktop the runner starts on: the default colours.
         ExportJob job{&grid, o.output, GridAppearance()};
         job.listing = true;
-        addNotice(ReportFormats().find(o.format)->write(job).notice);
+        notices = JoinNotices(notices, ReportFormats().find(o.format)->write(job).notice);
         errors = notices;
         return 0;
     } catch (const Cancelled&) {

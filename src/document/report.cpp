@@ -2,28 +2,7 @@
 
 #include "common/asciicase.h"
 
-#include <algorithm>
-
 namespace rg {
-
-const FieldSetting* Report::field(std::string_view name) const {
-    const auto f = std::find_if(fields.begin(), fields.end(), [&](const FieldSetting& s) {
-        return equalsIgnoringCase(s.name, name);
-    });
-    return f == fields.end() ? nullptr : &*f;
-}
-
-std::string Report::footerKind(std::string_view fieldName) const {
-    for (const SummarySetting& s : footerSummaries)
-        if (equalsIgnoringCase(s.field, fieldName))
-            return s.kind;
-    return {};
-}
-
-std::string Report::captionOf(std::string_view fieldName) const {
-    const FieldSetting* f = field(fieldName);
-    return f && !f->caption.empty() ? f->caption : std::string(fieldName);
-}
 
 FieldLookup::FieldLookup(const Report& report) : report_(report) {
     for (size_t i = 0; i < report.fields.size(); ++i)

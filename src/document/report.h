@@ -70,14 +70,6 @@ struct Report {
     ChartSetting chart;
 
     bool operator==(const Report&) const = default;
-
-    // nullptr when the report says nothing about the field. Each look-up reads the entries:
-    // code that looks up many names uses a FieldLookup.
-    const FieldSetting* field(std::string_view name) const;
-    // The footer summary kind of the field, empty when it has none.
-    std::string footerKind(std::string_view fieldName) const;
-    // The caption the report gives the field, else the name itself.
-    std::string captionOf(std::string_view fieldName) const;
 };
 
 // The field entries and footer kinds of a report by name, ignoring ASCII case, for as long
@@ -85,8 +77,11 @@ struct Report {
 class FieldLookup {
 public:
     explicit FieldLookup(const Report& report);
+    // nullptr when the report says nothing about the field.
     const FieldSetting* field(std::string_view name) const;
+    // The field's footer summary kind, empty when it has none.
     std::string footerKind(std::string_view fieldName) const;
+    // The caption the report gives the field, else the name itself.
     std::string captionOf(std::string_view fieldName) const;
 
 private:

@@ -8,7 +8,7 @@
 namespace rg {
 namespace {
 
-std::string quoted(const Report& r, const std::string& field) {
+std::string quoted(const FieldLookup& r, const std::string& field) {
     return "“" + r.captionOf(field) + "”";
 }
 
@@ -28,17 +28,17 @@ const std::string* firstMissing(const std::vector<std::string>& a,
 
 std::string groupingStep(const Report& before, const Report& after) {
     if (const std::string* added = firstMissing(after.grouping, before.grouping))
-        return "按" + quoted(after, *added) + "分组";
+        return "按" + quoted(FieldLookup(after), *added) + "分组";
     if (const std::string* removed = firstMissing(before.grouping, after.grouping))
-        return "取消按" + quoted(before, *removed) + "分组";
+        return "取消按" + quoted(FieldLookup(before), *removed) + "分组";
     return "调整分组顺序";
 }
 
 std::string hiddenStep(const Report& before, const Report& after) {
     if (const std::string* hidden = firstMissing(after.hiddenColumns, before.hiddenColumns))
-        return "隐藏" + quoted(after, *hidden);
+        return "隐藏" + quoted(FieldLookup(after), *hidden);
     if (const std::string* shown = firstMissing(before.hiddenColumns, after.hiddenColumns))
-        return "显示" + quoted(after, *shown);
+        return "显示" + quoted(FieldLookup(after), *shown);
     return "设置字段";
 }
 
@@ -54,7 +54,7 @@ fieldStep(const Report& before, const Report& after, std::string FieldSetting::*
     for (const Report* r : {&after, &before})
         for (const FieldSetting& f : r->fields)
             if (value(was, f.name) != value(is, f.name))
-                return name("“" + is.captionOf(f.name) + "”", value(is, f.name));
+                return name(quoted(is, f.name), value(is, f.name));
     return {};
 }
 

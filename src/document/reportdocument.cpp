@@ -55,10 +55,6 @@ private:
 
 namespace {
 
-std::string joinNotices(const std::string& a, const std::string& b) {
-    return a.empty() || b.empty() ? a + b : a + "\n" + b;
-}
-
 bool hasField(DataSet& ds, const std::string& name) {
     return !name.empty() && ds.FindField(name) != nullptr;
 }
@@ -100,7 +96,7 @@ ReportDocument::Source ReportDocument::copySource() const {
     Source s;
     s.conn = std::make_unique<Connection>();
     s.dataset = std::make_unique<DataSet>(s.conn.get());
-    const ReportSource source = report().source;
+    const ReportSource source = CaptureSource(*conn_, *dataset_);
     if (!dataset_->Active()) {
         SetReportSource(*s.conn, *s.dataset, source, std::nullopt);
         return s;
@@ -152,7 +148,7 @@ std::string ReportDocument::showBeside(const Report& report,
         arrangeOrPutBack({*beside.conn, *beside.dataset, *grid_}, report, this->report());
     dataset_ = std::move(beside.dataset);
     conn_ = std::move(beside.conn);
-    return joinNotices(notice, writesNotice);
+    return JoinNotices(notice, writesNotice);
 }
 
 std::string ReportDocument::arrangeOrPutBack(ReportObjects target, const Report& report,

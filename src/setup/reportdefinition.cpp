@@ -269,14 +269,17 @@ bool isUtf8(const std::string& s) {
     return true;
 }
 
-// The report's name as the list of saved reports shows it: the file's name without its
-// folder and ".ini", read as GBK when it is no UTF-8 (a name copied from Windows).
-std::string reportName(const std::string& fileName) {
+} // namespace
+
+// Read as GBK when it is no UTF-8: a name copied from Windows.
+std::string ReportName(const std::string& fileName) {
     std::string name = fileName.substr(fileName.find_last_of('/') + 1);
     if (name.size() > 4 && asciiLower(name.substr(name.size() - 4)) == ".ini")
         name.resize(name.size() - 4);
     return isUtf8(name) ? name : fromAnsi(name);
 }
+
+namespace {
 
 // A report without the section is placed by its row count against the default threshold.
 void applyPlacement(DataSet& dataset, const ReportSource& source,
@@ -325,11 +328,11 @@ std::string parameterValue(const ReportSource& source, const std::string& name) 
     return {};
 }
 
-std::string joinNotices(const std::string& a, const std::string& b) {
+} // namespace
+
+std::string JoinNotices(const std::string& a, const std::string& b) {
     return a.empty() || b.empty() ? a + b : a + "\n" + b;
 }
-
-} // namespace
 
 std::string SetReportSource(Connection& conn, DataSet& dataset, const ReportSource& source,
                             const std::optional<std::string>& setupFile,
@@ -397,7 +400,7 @@ std::string BuildReport(ReportObjects r, const Report& report,
         OpenReportSource(r.conn, r.dataset, report.source, setupFile, placement);
     const std::string notice = ArrangeReport(r, report);
     oneLoad.end();
-    return joinNotices(notice, writesNotice);
+    return JoinNotices(notice, writesNotice);
 }
 
 Report ReadReportFile(const std::string& fileName) {
@@ -406,13 +409,9 @@ Report ReadReportFile(const std::string& fileName) {
     return ReadReport(setup);
 }
 
-std::string ReportName(const std::string& fileName) {
-    return reportName(fileName);
-}
-
 std::string LoadSetup(ReportObjects r, const std::string& fileName,
                       std::optional<RowPlacement> placement) {
-    return withDatabaseContext("打开报表“" + reportName(fileName) + "”失败", [&] {
+    return withDatabaseContext("打开报表“" + ReportName(fileName) + "”失败", [&] {
         return BuildReport(r, ReadReportFile(fileName), fileName, placement);
     });
 }

@@ -76,6 +76,8 @@ Report ReadReportFile(const std::string& fileName);
 // The report's name as the list of saved reports shows it: the file's name without its
 // folder and ".ini".
 std::string ReportName(const std::string& fileName);
+// Two notices as one message, a line each; either may be empty.
+std::string JoinNotices(const std::string& a, const std::string& b);
 
 // BuildReport on the report of a settings file, its errors led by "打开报表“…”失败". A file
 // that is missing or cannot be read fails before anything changes.

@@ -326,7 +326,6 @@ void Tfrmquorvel::buildHistoryEntries() {
                                         : QStringLiteral("重做"));
     };
     connect(&history, &QUndoStack::indexChanged, this, follow);
-    connect(&history, &QUndoStack::cleanChanged, this, follow);
     follow();
 }
 
@@ -534,9 +533,7 @@ void Tfrmquorvel::LoadSetup(const QString& fileName) {
 // What the open left out (a procedure's further results) and the saved entries skipped,
 // told in one message once the report shows.
 void Tfrmquorvel::showLoadNotices(const std::string& skipped) {
-    std::string notice = dataset()->OpenNotice();
-    if (!skipped.empty())
-        notice += (notice.empty() ? "" : "\n") + skipped;
+    const std::string notice = JoinNotices(dataset()->OpenNotice(), skipped);
     if (!notice.empty())
         showCommandNotice(QString::fromStdString(notice));
 }
@@ -601,7 +598,7 @@ void Tfrmquorvel::ToolButton1Click() {
     // Nothing opened, or the same source again: the report stays as it is arranged.
     if (!ok || !source.dataset->Active() ||
         (dataset()->Active() &&
-         CaptureSource(*source.conn, *source.dataset) == document->report().source))
+         CaptureSource(*source.conn, *source.dataset) == CaptureSource(*conn(), *dataset())))
         return;
     document->adoptSource(std::move(source));
     StatusBar1->showMessage(reportName_.isEmpty() ? QStringLiteral("新报表")
