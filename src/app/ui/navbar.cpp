@@ -67,12 +67,18 @@ void TdxNavBarGroup::setExpanded(bool expanded) {
     header_->setChecked(expanded);
 }
 
+void TdxNavBarGroup::setShown(bool shown) {
+    shown_ = shown;
+    header_->setVisible(shown);
+    links_->setVisible(shown && Expanded());
+}
+
 int TdxNavBarGroup::LinkCount() const {
     return linkLayout_->count() - 1; // the trailing stretch
 }
 
 TdxNavBarItem* TdxNavBarGroup::Link(int index) const {
-    auto bar = qobject_cast<TdxNavBar*>(parent());
+    auto bar = static_cast<TdxNavBar*>(parent());
     QWidget* w = linkLayout_->itemAt(index)->widget();
     for (int i = 0; i < bar->ItemCount(); ++i)
         if (bar->Item(i)->linkWidget() == w)
@@ -81,8 +87,7 @@ TdxNavBarItem* TdxNavBarGroup::Link(int index) const {
 }
 
 TdxNavBar::TdxNavBar(const QString& groupName, const QString& groupCaption, QWidget* parent)
-    : QWidget(parent), group_(new TdxNavBarGroup(this)) {
-    group_->setObjectName(groupName);
+    : QWidget(parent) {
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Highlight));
@@ -91,10 +96,15 @@ TdxNavBar::TdxNavBar(const QString& groupName, const QString& groupCaption, QWid
     auto layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(2);
+    group_ = AddGroup(groupName, groupCaption);
+}
 
+TdxNavBarGroup* TdxNavBar::AddGroup(const QString& name, const QString& caption) {
+    auto group = new TdxNavBarGroup(this);
+    group->setObjectName(name);
     auto header = new QToolButton(this);
-    header->setObjectName(groupName + QStringLiteral("Caption"));
-    header->setText(groupCaption);
+    header->setObjectName(name + QStringLiteral("Caption"));
+    header->setText(caption);
     header->setCheckable(true);
     header->setChecked(true);
     header->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -103,8 +113,8 @@ TdxNavBar::TdxNavBar(const QString& groupName, const QString& groupCaption, QWid
     QFont bold = header->font();
     bold.setBold(true);
     header->setFont(bold);
-    group_->header_ = header;
-    layout->addWidget(header);
+    group->header_ = header;
+    layout()->addWidget(header);
 
     auto scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -113,28 +123,31 @@ TdxNavBar::TdxNavBar(const QString& groupName, const QString& groupCaption, QWid
     scroll->viewport()->setAutoFillBackground(false);
     auto links = new QWidget;
     links->setAutoFillBackground(false);
-    group_->linkLayout_ = new QVBoxLayout(links);
-    group_->linkLayout_->setContentsMargins(0, 4, 0, 4);
-    group_->linkLayout_->setSpacing(4);
-    group_->linkLayout_->addStretch(1);
+    group->linkLayout_ = new QVBoxLayout(links);
+    group->linkLayout_->setContentsMargins(0, 4, 0, 4);
+    group->linkLayout_->setSpacing(4);
+    group->linkLayout_->addStretch(1);
     scroll->setWidget(links);
-    group_->links_ = scroll;
-    layout->addWidget(scroll, 1);
+    group->links_ = scroll;
+    static_cast<QVBoxLayout*>(layout())->addWidget(scroll, 1);
 
-    connect(header, &QToolButton::toggled, this, [header, scroll](bool expanded) {
-        header->setArrowType(expanded ? Qt::UpArrow : Qt::DownArrow);
-        scroll->setVisible(expanded);
+    connect(header, &QToolButton::toggled, this, [group](bool expanded) {
+        group->header_->setArrowType(expanded ? Qt::UpArrow : Qt::DownArrow);
+        group->links_->setVisible(expanded && group->shown_);
     });
+    return group;
 }
 
-TdxNavBarItem* TdxNavBar::AddItem(const QString& caption) {
+TdxNavBarItem* TdxNavBar::AddItem(const QString& caption, TdxNavBarGroup* group) {
+    if (!group)
+        group = group_;
     auto item = new TdxNavBarItem(this);
     items_.push_back(item);
-    auto linksWidget = static_cast<QScrollArea*>(group_->links_)->widget();
+    auto linksWidget = static_cast<QScrollArea*>(group->links_)->widget();
     auto link = new NavBarLink([item] { emit item->clicked(item); }, linksWidget);
     item->link_ = link;
     item->setCaption(caption);
-    group_->linkLayout_->insertWidget(group_->linkLayout_->count() - 1, link);
+    group->linkLayout_->insertWidget(group->linkLayout_->count() - 1, link);
     return item;
 }
 

@@ -49,27 +49,35 @@ public:
     void setExpanded(bool expanded);
     int LinkCount() const;
     TdxNavBarItem* Link(int index) const;
+    // A hidden group shows neither its caption nor its links.
+    bool Shown() const { return shown_; }
+    void setShown(bool shown);
 
 private:
     friend class TdxNavBar;
+    bool shown_ = true;
     QToolButton* header_ = nullptr;
     QWidget* links_ = nullptr;
     QVBoxLayout* linkLayout_ = nullptr;
 };
 
-// Navigation bar with one group of links on the highlight colour: centred white text,
+// Navigation bar with groups of links on the highlight colour: centred white text,
 // underlined under the pointer. A clicked link never stays selected.
 class TdxNavBar : public QWidget {
     Q_OBJECT
 public:
     TdxNavBar(const QString& groupName, const QString& groupCaption, QWidget* parent = nullptr);
 
+    // The first group, made with the bar.
     TdxNavBarGroup* Group() const { return group_; }
+    // Another group below the ones made before.
+    TdxNavBarGroup* AddGroup(const QString& name, const QString& caption);
     int ItemCount() const { return int(items_.size()); }
     TdxNavBarItem* Item(int index) const { return items_.at(size_t(index)); }
 
-    // Creates an item in the collection and links it at the end of the group.
-    TdxNavBarItem* AddItem(const QString& caption);
+    // Creates an item in the collection and links it at the end of `group` (the first one
+    // when none is given).
+    TdxNavBarItem* AddItem(const QString& caption, TdxNavBarGroup* group = nullptr);
     // Destroys every item of the collection.
     void ClearItems();
 

@@ -1,13 +1,16 @@
 #include "app/ui/program.h"
 
+#include "app/setupfolders.h"
 #include "app/ui/about.h"
 #include "app/ui/addfield.h"
 #include "app/ui/quorvel.h"
 #include "gridsetup/ui/fielddisplaysetup.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QStatusBar>
 #include <QTranslator>
 
 namespace rg {
@@ -80,8 +83,19 @@ std::unique_ptr<StartWindows> createStartWindows(const QString& setupFolder) {
     QApplication::setFont(uiFont());
     auto windows = std::make_unique<StartWindows>();
 
-    windows->main = std::make_unique<Tfrmquorvel>(
-        nullptr, setupFolder.isEmpty() ? Tfrmquorvel::defaultSetupFolder() : setupFolder);
+    // An installed program's first start gives the user the demo reports to change; the
+    // window opens without them when the user's folder cannot be written, and says so.
+    SetupFolders folders =
+        setupFolder.isEmpty() ? Tfrmquorvel::defaultSetupFolders() : SetupFolders(setupFolder);
+    QString copyFailure;
+    try {
+        copyDemoSetups(folders, QCoreApplication::applicationDirPath());
+    } catch (const std::exception& e) {
+        copyFailure = QString::fromUtf8(e.what());
+    }
+    windows->main = std::make_unique<Tfrmquorvel>(nullptr, folders);
+    if (!copyFailure.isEmpty())
+        windows->main->StatusBar1->showMessage(copyFailure);
     frmquorvel = windows->main.get();
     windows->creationOrder << windows->main.get();
 

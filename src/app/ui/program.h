@@ -30,7 +30,8 @@ struct StartWindows {
 
 // Program start: the main window (which lists the saved setups), then the other
 // start windows, hidden. Nothing is read and no data source is opened.
-// `setupFolder` empty means the folder "setup" beside the executable.
+// `setupFolder` empty means the program's own folders (Tfrmquorvel::defaultSetupFolders),
+// where an installed program's first start copies the demo reports to the user's folder.
 std::unique_ptr<StartWindows> createStartWindows(const QString& setupFolder = QString());
 
 // The program speaks Chinese: Qt's own texts for the dialogs it provides (file, print,

@@ -22,6 +22,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -30,7 +31,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSet>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -109,8 +112,8 @@ private:
 
 } // namespace
 
-Tfrmquorvel::Tfrmquorvel(QWidget* parent, const QString& setupFolder)
-    : QWidget(parent), setupFolder_(setupFolder), shell_(makeDesktopShell()),
+Tfrmquorvel::Tfrmquorvel(QWidget* parent, const SetupFolders& folders)
+    : QWidget(parent), folders_(folders), shell_(makeDesktopShell()),
       progressDelay_(TProgressWindow::kShowDelay) {
     setObjectName(QStringLiteral("frmquorvel"));
     setWindowTitle(QStringLiteral("报表生成器"));
@@ -172,15 +175,9 @@ void Tfrmquorvel::createPrintEngine() {
     };
 }
 
-// A build tree and a program copied from Windows keep their setups beside the program; an
-// installed program finds the demo setups under the prefix's share folder.
-QString Tfrmquorvel::defaultSetupFolder() {
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/setup/");
-    const QString installed =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/reportgen/setup/");
-    if (!QFileInfo(beside).isDir() && QFileInfo(installed).isDir())
-        return QDir(installed).absolutePath() + QLatin1Char('/');
-    return beside;
+SetupFolders Tfrmquorvel::defaultSetupFolders() {
+    return setupFoldersFor(QCoreApplication::applicationDirPath(),
+                           QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
 void Tfrmquorvel::buildToolBar(QVBoxLayout* layout) {
@@ -226,6 +223,9 @@ void Tfrmquorvel::buildWorkingArea(QVBoxLayout* layout) {
 
     nvbar = new TdxNavBar(QStringLiteral("nvbarGroup"), QStringLiteral("已设置报表"), Splitter1);
     nvbar->setObjectName(QStringLiteral("nvbar"));
+    nvbarShared =
+        nvbar->AddGroup(QStringLiteral("nvbarShared"), QStringLiteral("程序目录中的报表"));
+    nvbarShared->setShown(false);
 
     gridArea = new QWidget(Splitter1);
     gridArea->setObjectName(QStringLiteral("gridArea"));
@@ -410,13 +410,34 @@ void Tfrmquorvel::FormCreate() {
     ListSavedSetups();
 }
 
+// The program's own setups follow the user's, each named once: a user's setup of the same
+// name is the one listed. Where two folders are listed, each link names its folder.
 void Tfrmquorvel::ListSavedSetups() {
-    for (const SavedSetup& setup : savedSetups(setupFolder_))
+    QSet<QString> own;
+    for (const SavedSetup& setup : savedSetups(folders_.own)) {
+        own.insert(setup.caption);
         AddSetupItem(setup.caption, setup.path);
+    }
+    int shared = 0;
+    if (!folders_.shared.isEmpty())
+        for (const SavedSetup& setup : savedSetups(folders_.shared))
+            if (!own.contains(setup.caption)) {
+                AddSetupItem(setup.caption, setup.path, nvbarShared);
+                ++shared;
+            }
+    nvbarShared->setShown(shared > 0);
+    if (shared == 0)
+        return;
+    for (int i = 0; i < nvbar->ItemCount(); ++i) {
+        TdxNavBarItem* item = nvbar->Item(i);
+        const QString file = QFile::decodeName(item->Data());
+        item->linkWidget()->setToolTip(QDir::toNativeSeparators(QFileInfo(file).absolutePath()));
+    }
 }
 
-void Tfrmquorvel::AddSetupItem(const QString& caption, const std::string& path) {
-    TdxNavBarItem* item = nvbar->AddItem(caption);
+void Tfrmquorvel::AddSetupItem(const QString& caption, const std::string& path,
+                               TdxNavBarGroup* group) {
+    TdxNavBarItem* item = nvbar->AddItem(caption, group);
     item->setData(QByteArray::fromStdString(path));
     connect(item, &TdxNavBarItem::clicked, this,
             [this](TdxNavBarItem* sender) { runCommand([&] { nvbarItemClick(sender); }); });
@@ -493,13 +514,13 @@ void Tfrmquorvel::N2Click() {
 // under a bare name is listed in the left bar.
 void Tfrmquorvel::N8Click() {
     dlgsjsc->Filter = QStringLiteral("设置|*.ini");
-    QDir().mkpath(setupFolder_);
-    dlgsjsc->FileName = setupFolder_ + reportFile_;
+    QDir().mkpath(folders_.own);
+    dlgsjsc->FileName = folders_.own + reportFile_;
     if (!dlgsjsc->Execute())
         return;
     QString name = dlgsjsc->FileName;
     if (QFileInfo(name).isRelative())
-        name = setupFolder_ + name;
+        name = folders_.own + name;
     if (!name.contains(QStringLiteral(".ini")))
         name += QStringLiteral(".ini");
     // The list is rebuilt whether or not the file could be written; the failure's message

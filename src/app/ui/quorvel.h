@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/setupfolders.h"
 #include "app/ui/filechooser.h"
 #include "datasource/dataset.h"
 #include "document/reportdocument.h"
@@ -31,6 +32,7 @@ class PrintEngineWindows;
 class TImageList;
 class TdxNavBar;
 class TdxNavBarItem;
+class TdxNavBarGroup;
 class GroupChartView;
 
 // The main window. It owns the objects every command works on and wires each control
@@ -38,15 +40,16 @@ class GroupChartView;
 class Tfrmquorvel : public QWidget {
     Q_OBJECT
 public:
-    // `setupFolder` is where the saved setups are listed from; by default the folder
-    // "setup" beside the executable, or an installed program's share/reportgen/setup.
+    // `folders` are where the saved setups are listed from and saved to: by default the
+    // folder "setup" beside the executable, or an installed program's user folder with the
+    // program's own setups after it.
     explicit Tfrmquorvel(QWidget* parent = nullptr,
-                         const QString& setupFolder = defaultSetupFolder());
+                         const SetupFolders& folders = defaultSetupFolders());
     ~Tfrmquorvel() override;
 
-    static QString defaultSetupFolder();
-    // With its trailing separator: the item path is folder + caption + ".ini".
-    QString setupFolder() const { return setupFolder_; }
+    static SetupFolders defaultSetupFolders();
+    // Where setups are saved, with its trailing separator: a bare name saved is listed.
+    QString setupFolder() const { return folders_.own; }
 
     // Puts the result grid into the centre of the working area (replacing any earlier
     // one) and gives it the grid's popup menu.
@@ -67,7 +70,8 @@ public:
     // Saved-report list.
     void ListSavedSetups();
     // The item keeps the file's own path bytes, by which a click opens it.
-    void AddSetupItem(const QString& caption, const std::string& path);
+    void AddSetupItem(const QString& caption, const std::string& path,
+                      TdxNavBarGroup* group = nullptr);
     void ClearSavedSetups();
 
     // Report setups: the work is done by the report document.
@@ -96,6 +100,7 @@ public:
     TImageList* ilButtons;
     QFrame* Panel1;
     TdxNavBar* nvbar;
+    TdxNavBarGroup* nvbarShared; // the program's own setups, when listed beside the user's
     QSplitter* Splitter1;
     QWidget* gridArea;
     QFrame* Panel2;
@@ -175,7 +180,7 @@ private:
     void attachPopupMenu(QWidget* target);
     void createPrintEngine();
 
-    QString setupFolder_;
+    SetupFolders folders_;
     QWidget* gridView_ = nullptr;
     QLabel* serverMode_ = nullptr;
     std::unique_ptr<Shell> shell_;
