@@ -17,6 +17,7 @@ PACKAGES=(
   python3 python3-xlrd python3-openpyxl libxml2-utils xsltproc libreoffice-calc-nogui locales
   poppler-utils strace clang-format
   lintian desktop-file-utils appstream librsvg2-bin fakeroot dpkg-dev
+  qtkeychain-qt6-dev gnome-keyring dbus
 )
 if [ "${1:-}" = --fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 

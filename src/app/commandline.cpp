@@ -90,6 +90,8 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
             o.saveAs = next();
         else if (a == "--timeout")
             o.timeoutSeconds = parseSeconds(next());
+        else if (a == "--password-file")
+            o.passwordFile = next();
         else if (a == "--server" || a == "--memory") {
             const RowPlacement p = a == "--server" ? RowPlacement::Server : RowPlacement::Memory;
             if (o.placement && *o.placement != p)
@@ -161,6 +163,9 @@ std::string UsageText() {
            "  --output 路径            输出到这个文件（先写临时文件，写完整才替换）\n"
            "  --save-as 设置文件.ini   另存设置（在输出之前）\n"
            "  --timeout 秒数           整次运行的时限，到时停止正在执行的语句\n"
+           "  --password-file 文件     设置文件的连接需要而密钥库中没有的密码，\n"
+           "                           取这个文件的第一行；不给时取环境变量\n"
+           "                           REPORTGEN_PASSWORD\n"
            "  --server                 在数据库服务器上分组汇总，只取显示的行，\n"
            "                           不论设置文件和行数（存储过程仍在内存中）\n"
            "  --memory                 把全部行读进内存汇总，不论设置文件和行数\n"

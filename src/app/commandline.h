@@ -24,6 +24,10 @@ struct RunOptions {
     std::string output;          // empty: standard output (formats that write there)
     std::string saveAs;
     int timeoutSeconds = 0; // 0: no limit
+    // Where a password the secret store does not give comes from: the file's first line,
+    // else the environment variable REPORTGEN_PASSWORD. Never a value on the command line,
+    // which every user can read in the process list.
+    std::string passwordFile;
     // --server or --memory; without either, as the setup file says.
     std::optional<RowPlacement> placement;
 };

@@ -4,12 +4,16 @@
 #include "common/databaseerror.h"
 #include "common/error.h"
 #include "common/progress.h"
+#include "datasource/connstring.h"
 #include "datasource/dataset.h"
 #include "grid/grid.h"
 #include "print/reportformats.h"
 #include "setup/reportdefinition.h"
+#include "setup/setuppasswords.h"
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 
 namespace rg {
 namespace {
@@ -51,7 +55,30 @@ void groupByEntry(TdxDBGrid& grid, const std::string& entry, int level) {
         throw Error(format("Cannot group by field '%s'", field.c_str()));
 }
 
+// A run has no one to ask: the password comes from the file named, or the environment.
+void usePasswordFromOptions(const RunOptions& o) {
+    setPasswordPrompt(
+        [file = o.passwordFile](const PasswordRequest& r) -> std::optional<std::string> {
+            std::string password;
+            if (!file.empty()) {
+                std::ifstream in(file);
+                if (!in || !std::getline(in, password))
+                    throw Error("无法读取密码文件“" + file + "”");
+                if (!password.empty() && password.back() == '\r')
+                    password.pop_back();
+            } else if (const char* env = std::getenv("REPORTGEN_PASSWORD")) {
+                password = env;
+            } else {
+                throw Error("设置文件“" + r.setupFile + "”的连接需要密码" +
+                            (r.why.empty() ? std::string() : "（密钥库：" + r.why + "）") +
+                            "：用 --password-file 文件 或环境变量 REPORTGEN_PASSWORD 给出");
+            }
+            return "PWD=" + quoteConnValue(password);
+        });
+}
+
 int runReport(const RunOptions& o, std::string& errors) {
+    usePasswordFromOptions(o);
     Deadline deadline(o.timeoutSeconds);
     ProgressScope scope(&deadline);
     try {

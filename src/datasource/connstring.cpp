@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sstream>
 #include <string_view>
 #include <sys/stat.h>
@@ -128,21 +129,27 @@ ConnParts parseConnectionString(const std::string& s) {
     return parts;
 }
 
-std::string withoutConnKey(const std::string& s, const std::string& key) {
+std::string cutConnPairs(std::string& s, const std::function<bool(const std::string&)>& which) {
     // Cut textually, so that every other pair reaches the driver exactly as written.
-    std::string out;
-    bool cut = false;
+    std::string out, cut;
     forEachConnPiece(s, [&](size_t begin, size_t end, const std::string& k, const std::string&) {
         const std::string piece = s.substr(begin, end - begin);
-        if (equalsIgnoringCase(k, key)) {
-            cut = true;
-        } else if (!trim(piece).empty()) {
-            if (!out.empty())
-                out += ';';
-            out += piece;
+        std::string& to = !k.empty() && which(k) ? cut : out;
+        if (&to == &cut || !trim(piece).empty()) {
+            if (!to.empty())
+                to += ';';
+            to += &to == &cut ? trim(piece) : piece;
         }
     });
-    return cut ? out : s;
+    if (!cut.empty())
+        s = out;
+    return cut;
+}
+
+std::string withoutConnKey(const std::string& s, const std::string& key) {
+    std::string out = s;
+    cutConnPairs(out, [&](const std::string& k) { return equalsIgnoringCase(k, key); });
+    return out;
 }
 
 const char* const kQueryTimeoutKey = "Query Timeout";

@@ -3,6 +3,7 @@
 // Connection strings: "key=value;key=value" with values optionally in {braces} or quotes.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,11 @@ std::string connValue(const ConnParts& parts, const std::string& key);
 // A value as it goes into a "key=value" pair: in braces (with "}" doubled) when it holds a
 // character that would end or confuse the pair, or blanks at its ends.
 std::string quoteConnValue(const std::string& value);
+
+// Cuts the pairs whose key `which` accepts out of `s`, textually, every other pair kept as
+// written; returns the pairs cut, as written and joined by ";" (empty when none, `s` then
+// unchanged).
+std::string cutConnPairs(std::string& s, const std::function<bool(const std::string&)>& which);
 
 // The string without the pairs of `key` (ignoring case); unchanged when it has none.
 std::string withoutConnKey(const std::string& s, const std::string& key);

@@ -42,6 +42,10 @@ std::string joined(const ConnParts& parts) {
 
 } // namespace
 
+std::string cutPasswords(std::string& cs) {
+    return cutConnPairs(cs, isPasswordKey);
+}
+
 std::string maskedPasswords(const std::string& cs) {
     ConnParts parts = parseConnectionString(cs);
     if (!hasPassword(parts))

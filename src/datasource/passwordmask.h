@@ -10,6 +10,10 @@ namespace rg {
 
 inline constexpr const char* kPasswordMask = "******";
 
+// Cuts the PWD= and Password= pairs out of a connection string; returns them as written,
+// joined by ";", empty when it holds none.
+std::string cutPasswords(std::string& connectionString);
+
 // The string with every password value masked; unchanged when it holds none.
 std::string maskedPasswords(const std::string& connectionString);
 

@@ -190,8 +190,9 @@ std::error_code copyOver(const fs::path& target, std::string_view bytes) {
 }
 
 // Writes the whole new content to a temporary file in the target's folder and renames it
-// over the target: the settings file is either the old one or the new one, never half.
-std::error_code replaceFile(const fs::path& target, std::string_view bytes) {
+// over the target: the settings file is either the old one or the new one, never half. A
+// file for its owner alone is never readable by others, not even for a moment.
+std::error_code replaceFile(const fs::path& target, std::string_view bytes, bool ownerOnly) {
     WriteTarget t;
     if (const std::error_code ec = resolveWriteTarget(target, t))
         return ec;
@@ -208,17 +209,19 @@ std::error_code replaceFile(const fs::path& target, std::string_view bytes) {
     const int fd = createTemporaryBeside(real, temp);
     if (fd < 0) {
         ec = lastError();
+        if (t.exists && ownerOnly && ::chmod(real.c_str(), t.mode & 0700) != 0)
+            return lastError();
         return t.exists ? copyOver(real, bytes) : ec;
     }
     bool ok = writeAll(fd, bytes);
     if (t.exists) {
-        ok = ok && ::fchmod(fd, t.mode) == 0;
+        ok = ok && ::fchmod(fd, ownerOnly ? 0600 : t.mode) == 0;
         // Keep the owner when root rewrites someone else's file; best effort only.
         [[maybe_unused]] const int owned = ::fchown(fd, t.uid, t.gid);
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        ok = ok && ::fchmod(fd, 0666 & ~mask) == 0;
+        ok = ok && ::fchmod(fd, ownerOnly ? 0600 : 0666 & ~mask) == 0;
     }
     ok = ok && ::fsync(fd) == 0;
     if (!ok)
@@ -391,7 +394,7 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
     }
     if (hit.section < 0)
         out.append("[").append(section).append("]\r\n").append(entry);
-    return !replaceFile(fileName_, out);
+    return !replaceFile(fileName_, out, ownerOnly_);
 }
 
 std::error_code IniFile::ReplaceSections(const std::vector<std::string_view>& own,
@@ -421,7 +424,7 @@ std::error_code IniFile::ReplaceSections(const std::vector<std::string_view>& ow
         for (const auto& [key, value] : section.entries)
             out.append(key).append("=").append(value).append("\r\n");
     }
-    return replaceFile(fileName_, out);
+    return replaceFile(fileName_, out, ownerOnly_);
 }
 
 } // namespace rg

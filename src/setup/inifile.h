@@ -32,6 +32,9 @@ public:
     IniFile& operator=(IniFile&&) noexcept;
 
     const std::filesystem::path& FileName() const { return fileName_; }
+    // Later writes leave the file readable and writable by its owner alone (mode 0600), for
+    // a file that holds a secret.
+    void SetOwnerOnly(bool ownerOnly) { ownerOnly_ = ownerOnly; }
 
     // The value bytes of the entry; nullopt when the file, the section or the key is
     // missing or the file cannot be read.
@@ -73,6 +76,7 @@ public:
 private:
     struct Loaded;
     std::filesystem::path fileName_;
+    bool ownerOnly_ = false;
     std::unique_ptr<Loaded> loaded_;
 };
 

@@ -1,8 +1,11 @@
 #include "setup/procedurewrites.h"
 
+#include "common/asciicase.h"
 #include "common/error.h"
+#include "datasource/connstring.h"
 #include "datasource/passwordmask.h"
 #include "setup/inifile.h"
+#include "setup/setuppasswords.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -28,15 +31,19 @@ std::filesystem::path answersFile() {
 }
 
 // What the answer is for, on one line: the setup by its real path, the connection without
-// its password.
+// its password and without where the password is kept, so that one answer holds whether the
+// password is in the file, in the secret store or typed at open.
 std::string subject(const ProcedureWrite& w) {
+    std::string connection = w.connectionString;
+    cutPasswords(connection);
+    cutConnPairs(connection,
+                 [](const std::string& k) { return equalsIgnoringCase(k, kPasswordStoreKey); });
     std::error_code ec;
     std::filesystem::path file = std::filesystem::weakly_canonical(w.setupFile, ec);
     if (ec)
         file = std::filesystem::absolute(w.setupFile, ec);
     std::string out;
-    for (const std::string& part :
-         {file.string(), maskedPasswords(w.connectionString), w.procedure}) {
+    for (const std::string& part : {file.string(), connection, w.procedure}) {
         if (!out.empty())
             out += '\t';
         for (const char c : part) {

@@ -13,6 +13,7 @@
 #include "setup/procedurewrites.h"
 #include "setup/reportfile.h"
 #include "setup/setup.h"
+#include "setup/setuppasswords.h"
 
 #include <charconv>
 #include <set>
@@ -406,7 +407,9 @@ std::string BuildReport(ReportObjects r, const Report& report,
 Report ReadReportFile(const std::string& fileName) {
     TSetup setup(fileName);
     readWholeSetup(setup);
-    return ReadReport(setup);
+    Report report = ReadReport(setup);
+    report.source.connectionString = ConnectionForOpen(fileName, report.source.connectionString);
+    return report;
 }
 
 std::string LoadSetup(ReportObjects r, const std::string& fileName,
@@ -482,8 +485,11 @@ Report CaptureReport(ReportObjects r) {
 }
 
 void SaveSetup(ReportObjects r, const std::string& fileName) {
-    const Report report = CaptureReport(r);
+    Report report = CaptureReport(r);
+    const ConnectionToSave connection = ConnectionForSave(fileName, report.source.connectionString);
+    report.source.connectionString = connection.connectionString;
     TSetup setup(fileName);
+    setup.SetOwnerOnly(connection.holdsPassword);
     setup.BeginReport();
     WriteReport(setup, report);
     if (const std::error_code ec = setup.EndReport())

@@ -121,6 +121,8 @@ public:
     // as it was and the error says why.
     void BeginReport();
     std::error_code EndReport();
+    // The file is written for its owner alone (mode 0600): it holds a password.
+    void SetOwnerOnly(bool ownerOnly) { ini_.SetOwnerOnly(ownerOnly); }
 
     // UTF-8 text in and out; the file holds code page 936 bytes.
     std::string ReadValue(std::string_view Section, std::string_view Key);

@@ -4,6 +4,7 @@
 #include "app/ui/about.h"
 #include "app/ui/buttonimages.h"
 #include "app/ui/navbar.h"
+#include "app/ui/passworddialogs.h"
 #include "app/ui/program.h"
 #include "app/ui/progresswindow.h"
 #include "chart/ui/chartview.h"
@@ -125,6 +126,7 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const SetupFolders& folders)
     dlgsjsc = new TSaveDialog(this);
     document = std::make_unique<ReportDocument>();
     dxDBGrid = &document->grid();
+    installPasswordDialogs(this);
 
     auto layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
