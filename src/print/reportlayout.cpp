@@ -33,6 +33,7 @@ void ReportLayout::clear() {
     columns_.clear();
     rowPages_.clear();
     strips_.clear();
+    subtotals_.clear();
     indent_ = tableWidth_ = 0;
 }
 
@@ -210,6 +211,14 @@ void ReportLayout::placeColumns(double available) {
 }
 
 void ReportLayout::paginate(const TdxGridReportSettings& s) {
+    breakPages(s);
+    if (pageSubtotals_ && grid_)
+        subtotals_.compute(*grid_, *this);
+    else
+        subtotals_.clear();
+}
+
+void ReportLayout::breakPages(const TdxGridReportSettings& s) {
     using enum TdxTreeListPaintOption;
     measure(s);
     const TdxPrinterPage& pg = s.PrinterPage;
@@ -223,6 +232,7 @@ void ReportLayout::paginate(const TdxGridReportSettings& s) {
     headersEveryPage_ = s.HeadersOnEveryPage;
     footersEveryPage_ = s.FootersOnEveryPage && footers_;
     titleFirstOnly_ = s.ReportTitleMode == TdxReportTitleMode::tmOnFirstPage;
+    pageSubtotals_ = s.PageSubtotals;
     measureValues(s);
 
     if (pg.ScaleMode == TdxScaleMode::smAdjust) {
@@ -285,9 +295,13 @@ void ReportLayout::breakRows(double available) {
     int i = 0;
     for (;;) {
         const int v = rowPageCount();
+        // A page's subtotal rows take the room of summary footers: the carried sum above
+        // the rows after the first page, the page's sum and the sum carried on below (the
+        // summary footer takes the second's place on the last page).
+        const double subtotals = pageSubtotals_ ? heights_.footer * (v > 0 ? 3 : 2) : 0;
         const double room =
             available - (titleShown(v) ? heights_.title : 0) - (bandsShown(v) ? heights_.band : 0) -
-            (headersShown(v) ? heights_.header : 0) - (footersEveryPage_ ? footer : 0);
+            (headersShown(v) ? heights_.header : 0) - (footersEveryPage_ ? footer : 0) - subtotals;
         ReportRowPage page{i, 0, footersEveryPage_};
         double y = 0;
         // At least one line per page, however tall.
@@ -305,7 +319,8 @@ void ReportLayout::breakRows(double available) {
         }
         if (footers_ && !footersEveryPage_) {
             // The summary footer follows the last row; a page of its own when it does not fit.
-            if (y + footer <= room || page.lineCount == 0) {
+            const double spare = pageSubtotals_ ? heights_.footer : 0; // no sum carried on
+            if (y + footer <= room + spare || page.lineCount == 0) {
                 page.summaryFooter = true;
             } else {
                 rowPages_.push_back(page);
@@ -315,6 +330,16 @@ void ReportLayout::breakRows(double available) {
         rowPages_.push_back(page);
         return;
     }
+}
+
+int ReportLayout::subtotalRowsAbove(int v) const {
+    return pageSubtotals_ && v > 0 && rowPageAt(v).lineCount > 0 ? 1 : 0;
+}
+
+int ReportLayout::subtotalRowsBelow(int v) const {
+    if (!pageSubtotals_ || rowPageAt(v).lineCount == 0)
+        return 0;
+    return v + 1 < rowPageCount() && rowPageAt(v + 1).lineCount > 0 ? 2 : 1;
 }
 
 int ReportLayout::rowPageIndex(int page) const {

@@ -5,6 +5,7 @@
 // the element heights and the page breaks.
 
 #include "grid/grid.h"
+#include "print/pagesubtotals.h"
 #include "print/reportsettings.h"
 #include "print/reporttext.h"
 
@@ -90,6 +91,16 @@ public:
     int rowPageIndex(int page) const;
     int stripIndex(int page) const;
     int rowPageCount() const { return static_cast<int>(rowPages_.size()); }
+    const ReportRowPage& rowPageAt(int rowPage) const {
+        return rowPages_.at(static_cast<size_t>(rowPage));
+    }
+    // Page subtotals ("本页小计", "过次页", "承前页"): each a row of the summary footer's
+    // height, at the foot of every page and the head of every page after the first.
+    bool hasPageSubtotals() const { return pageSubtotals_; }
+    const PageSubtotals& pageSubtotals() const { return subtotals_; }
+    // The subtotal rows row page `v` shows above its lines and below them.
+    int subtotalRowsAbove(int v) const;
+    int subtotalRowsBelow(int v) const;
     int stripCount() const { return static_cast<int>(strips_.size()); }
 
     // Geometry in logical pixels of the whole paper.
@@ -103,6 +114,7 @@ public:
     bool headersShown(int rowPage) const;
 
 private:
+    void breakPages(const TdxGridReportSettings& s);
     void measure(const TdxGridReportSettings& s);
     // The widths the values need; false when `progress` cancelled.
     bool measureValues(const TdxGridReportSettings& s, const Progress& progress = {});
@@ -129,6 +141,8 @@ private:
     bool bands_ = true, headers_ = true, footers_ = true, footersEveryPage_ = false;
     bool bandsEveryPage_ = true, headersEveryPage_ = true;
     bool titleFirstOnly_ = false;
+    bool pageSubtotals_ = false;
+    PageSubtotals subtotals_;
 };
 
 } // namespace rg

@@ -199,7 +199,8 @@ void ReportPainter::paintPage(QPainter& p, int page, const QRectF& paper) const 
     const double scale = layout_.scale();
 
     double height = (layout_.titleShown(v) ? h.title : 0) + (layout_.bandsShown(v) ? h.band : 0) +
-                    (layout_.headersShown(v) ? h.header : 0) + (rows.summaryFooter ? h.footer : 0);
+                    (layout_.headersShown(v) ? h.header : 0) + (rows.summaryFooter ? h.footer : 0) +
+                    (layout_.subtotalRowsAbove(v) + layout_.subtotalRowsBelow(v)) * h.footer;
     for (int i = 0; i < rows.lineCount; ++i)
         height += layout_.lineHeight(layout_.lines()[static_cast<size_t>(rows.firstLine + i)]);
     const double dx =
@@ -225,11 +226,13 @@ void ReportPainter::paintPage(QPainter& p, int page, const QRectF& paper) const 
         paintHeaderRow(y);
         y += h.header;
     }
+    y = paintSubtotalRows(v, y, true);
     for (int i = 0; i < rows.lineCount; ++i) {
         const int index = rows.firstLine + i;
         paintLine(index, y);
         y += layout_.lineHeight(layout_.lines()[static_cast<size_t>(index)]);
     }
+    y = paintSubtotalRows(v, y, false);
     if (rows.summaryFooter)
         paintSummaryFooter(y);
     else if (v == layout_.rowPageCount() - 1)
@@ -363,6 +366,15 @@ void ReportPainter::paintFooterRow(const VisibleRow& line, double y) const {
 }
 
 void ReportPainter::paintSummaryFooter(double y) const {
+    paintTotalsRow(y, kGrandTotalLabel, [this](size_t, const TdxDBGridColumn& c) {
+        return grid_.SummaryFooterCellExists(c) ? std::optional(grid_.SummaryFooterText(c))
+                                                : std::nullopt;
+    });
+}
+
+// A row of totals in the summary footer's look: the label where the grand total says its
+// own, a cell with its text for each column that has one.
+void ReportPainter::paintTotalsRow(double y, const char* label, const CellTexts& cellText) const {
     const double h = layout_.heights().footer;
     const QRectF r(0, y, layout_.tableWidth(), h);
     fill(r, s_.HeaderColor);
@@ -370,21 +382,48 @@ void ReportPainter::paintSummaryFooter(double y) const {
     std::vector<const TdxDBGridColumn*> columns;
     for (const ReportColumn& c : layout_.columns())
         columns.push_back(c.column);
-    const int label = grid_.SummaryFooterLabelColumn(columns);
+    const int labelColumn = grid_.SummaryFooterLabelColumn(columns);
     for (size_t i = 0; i < layout_.columns().size(); ++i) {
         const ReportColumn& c = layout_.columns()[i];
         if (!visible(c))
             continue;
         const QRectF cell(c.x + 1, y + 1, c.width - 2, h - 2);
-        if (static_cast<int>(i) == label) {
-            text(cell, footer_, kGrandTotalLabel, Qt::AlignLeft, Fit::Elide);
+        if (static_cast<int>(i) == labelColumn) {
+            text(cell, footer_, label, Qt::AlignLeft, Fit::Elide);
             continue;
         }
-        if (!grid_.SummaryFooterCellExists(*c.column))
+        const std::optional<std::string> t = cellText(i, *c.column);
+        if (!t)
             continue;
         outline(cell);
-        text(cell, footer_, grid_.SummaryFooterText(*c.column), alignmentOf(c), Fit::Whole);
+        text(cell, footer_, *t, alignmentOf(c), Fit::Whole);
     }
+}
+
+// The carried sum above a page's rows, or the page's own sum and the sum carried on below.
+double ReportPainter::paintSubtotalRows(int v, double y, bool above) const {
+    const PageSubtotals& sums = layout_.pageSubtotals();
+    const double h = layout_.heights().footer;
+    auto row = [&](const char* label, int page, bool pageOnly) {
+        paintTotalsRow(y, label, [&](size_t i, const TdxDBGridColumn& c) {
+            if (!sums.summed(i))
+                return std::optional<std::string>();
+            return std::optional(PageSubtotals::text(
+                grid_, c, pageOnly ? sums.pageSum(page, i) : sums.sumThrough(page, i)));
+        });
+        y += h;
+    };
+    if (above) {
+        if (layout_.subtotalRowsAbove(v) > 0)
+            row(PageSubtotals::kCarriedInLabel, v - 1, false);
+        return y;
+    }
+    const int below = layout_.subtotalRowsBelow(v);
+    if (below > 0)
+        row(PageSubtotals::kPageLabel, v, true);
+    if (below > 1)
+        row(PageSubtotals::kCarriedOutLabel, v, false);
+    return y;
 }
 
 } // namespace rg

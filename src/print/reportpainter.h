@@ -11,6 +11,9 @@
 #include <QList>
 #include <QPainter>
 
+#include <functional>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -69,6 +72,11 @@ private:
     void paintGroupRow(const VisibleRow& line, double y) const;
     void paintFooterRow(const VisibleRow& line, double y) const;
     void paintSummaryFooter(double y) const;
+    // A cell's text by layout column, none for no cell.
+    using CellTexts =
+        std::function<std::optional<std::string>(size_t column, const TdxDBGridColumn& c)>;
+    void paintTotalsRow(double y, const char* label, const CellTexts& cellText) const;
+    double paintSubtotalRows(int rowPage, double y, bool above) const;
 
     void text(const QRectF& r, const Face& face, std::string_view s, Qt::Alignment align,
               Fit fit = Fit::Elide) const;

@@ -30,6 +30,8 @@ struct TdxGridReportSettings {
     bool OnlySelected = false;
     TdxTreeListDrawMode DrawMode = TdxTreeListDrawMode::tldmStrict;
     bool ShowPageHeader = true, ShowPageFooter = true;
+    // Each page ends with its own sum and the sum so far, which heads the next page.
+    bool PageSubtotals = false;
     TdxReportTitleMode ReportTitleMode = TdxReportTitleMode::tmOnEveryTopPage;
     QString ReportTitleText;
 

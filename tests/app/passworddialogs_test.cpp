@@ -68,7 +68,8 @@ TEST(PasswordDialogs, WithoutAStoreTheWindowAsksWhereAndThenAsksAtOpen) {
         box.findChild<QPushButton*>("btnAskAtOpen")->click();
     });
     w.runCommand([&] { w.N8Click(); });
-    EXPECT_TRUE(question.startsWith("没有可用的密钥库，连接的密码不能存入：")) << question.toStdString();
+    EXPECT_TRUE(question.startsWith("没有可用的密钥库，连接的密码不能存入："))
+        << question.toStdString();
     TSetup asks((folder + "asks.ini").toStdString());
     EXPECT_EQ(asks.ReadConnString(), db.conn.ConnectionString() + ";Password Store=ask");
 

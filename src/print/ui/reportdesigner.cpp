@@ -85,6 +85,7 @@ const Entry<bool> kBehaviours[] = {
     {"OnlySelected", "只打印当前行", &S::OnlySelected},
     {"ShowPageHeader", "打印页眉", &S::ShowPageHeader},
     {"ShowPageFooter", "打印页脚", &S::ShowPageFooter},
+    {"PageSubtotals", "每页小计（过次页／承前页）", &S::PageSubtotals},
 };
 
 // One row per entry: its caption and a button that opens the chooser for its setting.
