@@ -1,5 +1,7 @@
 #include "grid/summary.h"
 
+#include "common/capitalamount.h"
+
 #include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
@@ -210,6 +212,13 @@ std::string formatSection(const std::string& section, const Magnitude& value,
 
 std::string FormatFloatPattern(const std::string& pattern, const SummaryValue& value) {
     const bool exact = value.kind() == SummaryValue::Kind::Exact;
+    if (pattern == kCapitalAmountPattern) {
+        const std::optional<Decimal> amount =
+            exact ? value.exact().toDecimal() : Decimal::fromDouble(value.toDouble());
+        if (const std::optional<std::string> text = amount ? capitalAmount(*amount) : std::nullopt)
+            return *text;
+        return FormatFloatPattern("0.00;-0.00", value); // beyond the banks' units
+    }
     if (pattern.empty())
         return exact ? value.exact().toString() : formatFloat(value.toDouble());
     Magnitude m;

@@ -39,8 +39,11 @@ inline constexpr const char* kGrandTotalLabel = "总计";
 // thousands separators, E+/E-/e+/e- an exponent, quoted text literal, anything else as is.
 // Exact values round exactly (half away from zero); a value that rounds to zero is
 // written as zero, never with a minus sign. "." whatever the process locale.
+// The pattern kCapitalAmountPattern writes the amount in Chinese capitals as banks do
+// (capitalAmount): 12345.67 as "壹万贰仟叁佰肆拾伍元陆角柒分".
 std::string FormatFloatPattern(const std::string& pattern, const SummaryValue& value);
 std::string FormatFloatPattern(const std::string& pattern, double value);
+inline constexpr const char* kCapitalAmountPattern = "[大写金额]";
 
 class TdxDBGridSummaryItems;
 
