@@ -5,7 +5,7 @@
 set -u
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3
   libsqliteodbc odbc-postgresql postgresql postgresql-client
