@@ -14,7 +14,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "libsqliteodbc, odbc-postgresql, odbc-mariadb, tdsodbc, odbc-mdbtools, fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
+    "libsqliteodbc, odbc-postgresql, odbc-mariadb, tdsodbc, odbc-mdbtools, fonts-wqy-microhei | fonts-noto-cjk, fonts-hanazono, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "report generator for relational databases
 Point it at a database, pick a table, an SQL text or a stored procedure,
 and get a grid grouped by the columns dragged onto its group panel, with

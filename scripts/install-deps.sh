@@ -11,7 +11,7 @@ PACKAGES=(
   libsqliteodbc odbc-postgresql postgresql postgresql-client
   tdsodbc odbc-mdbtools odbc-mariadb mariadb-server
   libgtest-dev googletest
-  fonts-wqy-microhei qt6-translations-l10n qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
+  fonts-wqy-microhei fonts-hanazono qt6-translations-l10n qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
   xvfb xauth libxkbcommon-x11-0 libxcb-cursor0
   libgmp-dev zlib1g-dev
   python3 python3-xlrd python3-openpyxl libxml2-utils xsltproc libreoffice-calc-nogui locales
@@ -21,13 +21,26 @@ PACKAGES=(
 )
 if [ "${1:-}" = --fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 
+# The print tests check that a Chinese locale gets A4 paper; the locale must exist for that.
+ensure_locale() {
+  locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$' && return 0
+  [ -f /etc/locale.gen ] || return 0
+  "${SUDO[@]}" sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen ||
+    echo 'zh_CN.UTF-8 UTF-8' | "${SUDO[@]}" tee -a /etc/locale.gen >/dev/null
+  "${SUDO[@]}" locale-gen >/tmp/install-deps-locale.log 2>&1 ||
+    echo "install-deps: locale-gen failed (see /tmp/install-deps-locale.log)" >&2
+}
+if [ "$(id -u)" -eq 0 ]; then SUDO=(); else SUDO=(sudo); fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-if [ "$(id -u)" -eq 0 ]; then SUDO=(); else SUDO=(sudo); fi
+if [ ${#missing[@]} -eq 0 ]; then
+  ensure_locale
+  exit 0
+fi
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${SUDO[@]}" apt-get update -qq || echo "install-deps: apt-get update failed" >&2
@@ -42,4 +55,5 @@ if ! "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
     exit 1
   fi
 fi
+ensure_locale
 exit 0

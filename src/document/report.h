@@ -37,6 +37,8 @@ struct FieldSetting {
     std::string sort;     // "csUp", "csDown"
     std::string filter;   // a column filter as stored
     std::string interval; // the interval name of its group rows while grouped
+    // The number pattern of its summary footer ("[大写金额]"); empty: its kind's own.
+    std::string footerFormat = {};
     bool operator==(const FieldSetting&) const = default;
 };
 
@@ -56,6 +58,15 @@ struct ChartSetting {
     bool operator==(const ChartSetting&) const = default;
 };
 
+// How the report prints, as far as a save keeps it; empty texts keep the print engine's own.
+struct PrintSetting {
+    std::string pageSubtotals;      // "1": each page ends with its sum and the sum so far
+    std::string headersOnEveryPage; // "0": the column headers head the first page alone
+    std::string paper;              // "A4", "Letter" ... or "210x297" in millimetres
+    std::string orientation;        // "Portrait", "Landscape"
+    bool operator==(const PrintSetting&) const = default;
+};
+
 struct Report {
     ReportSource source;
     std::string keyField;
@@ -68,6 +79,7 @@ struct Report {
     std::string filterText; // a filter expression given by other means than columns
     CrossSetting cross;
     ChartSetting chart;
+    PrintSetting print;
 
     bool operator==(const Report&) const = default;
 };

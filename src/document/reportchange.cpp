@@ -101,12 +101,16 @@ std::string describeChange(const Report& before, const Report& after) {
              [](const std::string& f, const std::string&) { return "设置" + f + "的标题"; }},
             {&F::width,
              [](const std::string& f, const std::string&) { return "调整" + f + "的列宽"; }},
+            {&F::footerFormat,
+             [](const std::string& f, const std::string&) { return "设置" + f + "的合计格式"; }},
         };
     for (const auto& [entry, name] : entries)
         if (std::string step = fieldStep(before, after, entry, name); !step.empty())
             return step;
     if (before.columnOrder != after.columnOrder)
         return "调整列的顺序";
+    if (before.print != after.print)
+        return "设置打印选项";
     return "修改报表";
 }
 

@@ -126,13 +126,17 @@ void ReportDocument::adoptSource(Source source) {
         // A caption given in the dialog, else the one the field had.
         const std::string caption =
             f.DisplayLabel().empty() ? shownFields.captionOf(f.FieldName()) : f.DisplayLabel();
-        if (caption != f.FieldName())
-            next.fields.push_back(FieldSetting{f.FieldName(), caption, {}, {}, {}, {}});
+        const FieldSetting* shownField = shownFields.field(f.FieldName());
+        const std::string footerFormat = shownField ? shownField->footerFormat : std::string();
+        if (caption != f.FieldName() || !footerFormat.empty())
+            next.fields.push_back(
+                FieldSetting{f.FieldName(), caption, {}, {}, {}, {}, footerFormat});
     }
     next.footerSummaries = present(ds, shown.footerSummaries);
     next.moreSummaries = present(ds, shown.moreSummaries);
     next.groupRowSummaries = present(ds, shown.groupRowSummaries);
     next.chart = shown.chart;
+    next.print = shown.print;
     arrangeOrPutBack({*source.conn, ds, *grid_}, next, shown);
     dataset_ = std::move(source.dataset); // before the connection it was opened on
     conn_ = std::move(source.conn);

@@ -45,6 +45,13 @@ void TdxDBGridColumn::SetVisible(bool v) {
     grid_->changed();
 }
 
+void TdxDBGridColumn::SetSummaryFooterFormat(const std::string& f) {
+    if (f == footerFormat_)
+        return;
+    footerFormat_ = f;
+    grid_->changed();
+}
+
 void TdxDBGridColumn::SetWidth(int w) {
     width_ = std::max(w, 4);
     grid_->changed();
@@ -308,6 +315,13 @@ void TdxDBGrid::addListener(GridListener* l) {
 }
 void TdxDBGrid::removeListener(GridListener* l) {
     listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), l), listeners_.end());
+}
+
+void TdxDBGrid::SetReportPrintChoices(const PrintChoices& choices) {
+    if (choices == printChoices_)
+        return;
+    printChoices_ = choices;
+    changed();
 }
 
 void TdxDBGrid::SetShowGroupPanel(bool on) {

@@ -74,7 +74,7 @@ public:
     const std::string& SummaryFooterField() const { return footerField_; }
     void SetSummaryFooterField(const std::string& f) { footerField_ = f; }
     const std::string& SummaryFooterFormat() const { return footerFormat_; }
-    void SetSummaryFooterFormat(const std::string& f) { footerFormat_ = f; }
+    void SetSummaryFooterFormat(const std::string& f);
 
 private:
     friend class TdxDBGrid;
@@ -127,6 +127,17 @@ public:
     // Between the summaries of a group row text.
     const std::string& SummarySeparator() const { return summarySeparator_; }
     void SetSummarySeparator(const std::string& separator);
+    // How the report prints, kept with the report: the print engine's link takes these
+    // before it builds, and gives back what its designer and page setup changed.
+    struct PrintChoices {
+        bool pageSubtotals = false;
+        bool headersOnEveryPage = true;
+        std::string paper;       // "A4", "Letter" ... or "210x297" (mm); empty: the default
+        std::string orientation; // "Portrait", "Landscape"; empty: the default
+        bool operator==(const PrintChoices&) const = default;
+    };
+    const PrintChoices& ReportPrintChoices() const { return printChoices_; }
+    void SetReportPrintChoices(const PrintChoices& choices);
 
     // Columns, creation order.
     int ColumnCount() const { return static_cast<int>(columns_.size()); }
@@ -367,6 +378,7 @@ private:
     DataSet* dataSet_ = nullptr;
     bool showGroupPanel_ = false, showRowFooter_ = false, showSummaryFooter_ = false;
     std::string summarySeparator_ = ", ";
+    PrintChoices printChoices_;
     std::vector<std::unique_ptr<TdxDBGridColumn>> columns_;
     std::vector<TdxDBGridColumn*> headerOrder_;
     std::vector<TdxDBGridColumn*> groupColumns_;

@@ -88,6 +88,7 @@ TdxPrintWindows& TdxComponentPrinter::windows() const {
 
 bool TdxComponentPrinter::RebuildReport(TdxDBGridReportLink* link) {
     TdxDBGridReportLink& l = linkOrCurrent(link);
+    l.TakeGridChoices();
     DataSet* ds = l.Component() ? l.Component()->dataSet() : nullptr;
     BuildGuard guard(ds, *this, Options.contains(TdxComponentPrinterOption::cpoShowHourGlass));
     const bool event =
@@ -154,7 +155,11 @@ bool TdxComponentPrinter::Print(bool showDialog, TdxPrintDlgData* data, TdxDBGri
 
 bool TdxComponentPrinter::PageSetup(TdxDBGridReportLink* link) {
     TdxDBGridReportLink& l = linkOrCurrent(link);
-    switch (windows().ShowPageSetup(l)) {
+    l.TakeGridChoices();
+    const PageSetupResult result = windows().ShowPageSetup(l);
+    if (result != PageSetupResult::Cancel)
+        l.GiveGridChoices();
+    switch (result) {
     case PageSetupResult::Cancel:
         return false;
     case PageSetupResult::OK:
@@ -171,10 +176,13 @@ bool TdxComponentPrinter::PageSetup(TdxDBGridReportLink* link) {
 
 bool TdxComponentPrinter::DesignReport(TdxDBGridReportLink* link) {
     TdxDBGridReportLink& l = linkOrCurrent(link);
+    l.TakeGridChoices();
     const TdxGridReportSettings before = l.Settings();
     const DesignerResult r = windows().ShowDesigner(*this, l);
     if (!r.confirmed && !r.applied)
         l.AssignSettings(before);
+    else
+        l.GiveGridChoices();
     return r.confirmed;
 }
 

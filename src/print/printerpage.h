@@ -24,7 +24,8 @@ enum class TdxPageOrder : uint8_t { poOverThenDown, poDownThenOver };
 
 class TdxPrinterPage {
 public:
-    // US Letter, 8.5 x 11 in.
+    // US Letter, 8.5 x 11 in., unless the user's locale names its paper (A4 in most of the
+    // world): the constructor takes that.
     int PageWidth = 215900, PageHeight = 279400;
     int PaperCode = 1; // the platform's paper number: 1 is Letter
     QPageLayout::Orientation Orientation = QPageLayout::Portrait;
@@ -55,6 +56,10 @@ public:
     QRectF bodyPx() const;
     QPageSize pageSize() const;
     void setPageSize(const QPageSize& size);
+    // The paper as a setup keeps it: a standard size's name ("A4", "Letter"), else its width
+    // and height in millimetres ("200x300"). A text that names no paper is refused (false).
+    QString paperName() const;
+    bool setPaperName(const QString& name);
     // The whole paper with no margins: the report places everything itself.
     QPageLayout deviceLayout() const;
 

@@ -18,6 +18,7 @@ ExportResult writePdf(const ExportJob& job) {
         return {job.path, {}};
     }
     TdxDBGridReportLink link(job.grid);
+    link.TakeGridChoices();
     std::array<QString, 3>& footer = link.PrinterPage.PageFooterTexts;
     if (std::all_of(footer.begin(), footer.end(), [](const QString& t) { return t.isEmpty(); })) {
         footer[1] = QStringLiteral("第 [Page #] 页，共 [Total Pages] 页");

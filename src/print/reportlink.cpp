@@ -18,6 +18,38 @@ void TdxDBGridReportLink::AssignSettings(const TdxGridReportSettings& s) {
     Paginate();
 }
 
+void TdxDBGridReportLink::TakeGridChoices() {
+    if (grid_ == nullptr)
+        return;
+    const TdxDBGrid::PrintChoices& c = grid_->ReportPrintChoices();
+    TdxGridReportSettings s = Settings();
+    s.PageSubtotals = c.pageSubtotals;
+    s.HeadersOnEveryPage = c.headersOnEveryPage;
+    // A paper the setup names but this program does not know keeps the one chosen.
+    const TdxPrinterPage defaults;
+    if (!s.PrinterPage.setPaperName(QString::fromStdString(c.paper)))
+        s.PrinterPage.setPaperName(defaults.paperName());
+    s.PrinterPage.Orientation = c.orientation == "Landscape"  ? QPageLayout::Landscape
+                                : c.orientation == "Portrait" ? QPageLayout::Portrait
+                                                              : defaults.Orientation;
+    if (!(s == Settings()))
+        AssignSettings(s);
+}
+
+void TdxDBGridReportLink::GiveGridChoices() const {
+    if (grid_ == nullptr)
+        return;
+    const TdxPrinterPage defaults;
+    const QString paper = PrinterPage.paperName();
+    const bool landscape = PrinterPage.Orientation == QPageLayout::Landscape;
+    grid_->SetReportPrintChoices(
+        {PageSubtotals, HeadersOnEveryPage,
+         paper == defaults.paperName() ? std::string() : paper.toStdString(),
+         PrinterPage.Orientation == defaults.Orientation ? std::string()
+         : landscape                                     ? "Landscape"
+                                                         : "Portrait"});
+}
+
 bool TdxDBGridReportLink::RebuildReport(const ReportLayout::Progress& progress) {
     built_ = false;
     chart_.reset();

@@ -40,6 +40,10 @@ public:
     // Takes new settings; a built report is paginated again.
     void AssignSettings(const TdxGridReportSettings& s);
     void RestoreDefaults() { AssignSettings(TdxGridReportSettings::Defaults()); }
+    // The print choices the report keeps live on its grid: the link takes them before it
+    // builds or shows its dialogs, and gives back what the user changed there.
+    void TakeGridChoices();
+    void GiveGridChoices() const;
 
     // Builds the report from the grid's current rows, or its cross table while it shows one;
     // false when the progress callback cancelled it (the report is then empty).

@@ -1,5 +1,6 @@
 #include "print/reporttext.h"
 
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QTextLayout>
@@ -129,10 +130,38 @@ uint16_t ReportTexts::rawFontIndex(const QRawFont& f) {
     return static_cast<uint16_t>(rawFonts_.size() - 1);
 }
 
+namespace {
+
+// The fonts of the CJK extension planes (𠮷 and the like), which the desktop's fallback for Han
+// text leaves out: without them such a character prints as a box.
+const QStringList& extensionPlaneFamilies() {
+    static const QStringList families = [] {
+        QStringList found;
+        const QStringList installed = QFontDatabase::families();
+        for (const QString& family : {QStringLiteral("HanaMinB"), QStringLiteral("HanaMinA")})
+            if (installed.contains(family))
+                found << family;
+        return found;
+    }();
+    return families;
+}
+
+// The font a text is laid out in: beyond the first plane, the extension fonts come next.
+QFont fontFor(const QFont& font, const QString& text) {
+    if (extensionPlaneFamilies().isEmpty() ||
+        std::none_of(text.begin(), text.end(), [](QChar c) { return c.isHighSurrogate(); }))
+        return font;
+    QFont f = font;
+    f.setFamilies(QStringList{font.family()} + extensionPlaneFamilies());
+    return f;
+}
+
+} // namespace
+
 void ReportTexts::layOut(const QFont& font, const QString& text, ShapedText& out) {
     QString s = text;
     s.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-    QTextLayout layout(s, font);
+    QTextLayout layout(s, fontFor(font, s));
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     layout.setTextOption(option);

@@ -182,7 +182,11 @@ void CaptureGridState(TdxDBGrid& grid, Report& r) {
         // An ungrouped column's interval shows nowhere: it is not worth keeping.
         if (c.GroupIndex() >= 0 && c.GroupInterval().kind != GroupInterval::None)
             f.interval = intervalName(c.GroupInterval());
+        f.footerFormat = c.SummaryFooterFormat();
     }
+    const TdxDBGrid::PrintChoices& print = grid.ReportPrintChoices();
+    r.print = {print.pageSubtotals ? "1" : "", print.headersOnEveryPage ? "" : "0", print.paper,
+               print.orientation};
     if (grid.Filter.Empty() && grid.dataSet())
         r.filterText = grid.dataSet()->Filter();
     if (const auto& x = grid.CrossTableDefinition())
@@ -210,7 +214,10 @@ void RestoreGridState(const Report& r, TdxDBGrid& grid, std::vector<std::string>
         const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), width);
         if (ec == std::errc() && end == text.data() + text.size() && width > 0)
             c.SetWidth(width);
+        c.SetSummaryFooterFormat(entryOf(fields, c, &FieldSetting::footerFormat));
     }
+    grid.SetReportPrintChoices({r.print.pageSubtotals == "1", r.print.headersOnEveryPage != "0",
+                                r.print.paper, r.print.orientation});
     // Filtered before grouping, so that the grouping's one reload builds the final tree.
     restoreFilter(r, fields, grid, skipped);
     restoreIntervals(r, fields, grid, skipped);

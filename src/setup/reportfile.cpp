@@ -55,7 +55,17 @@ void readFields(TSetup& setup, Report& r) {
         entry(name).filter = setup.ReadColumnFilter(name);
     for (const std::string& name : setup.GroupIntervalNames())
         entry(name).interval = setup.ReadGroupInterval(name);
+    for (const std::string& name : setup.FooterFormatNames())
+        entry(name).footerFormat = setup.ReadFooterFormat(name);
 }
+
+// The print options by the key that names them in the file.
+const std::pair<const char*, std::string PrintSetting::*> kPrintKeys[] = {
+    {"PageSubtotals", &PrintSetting::pageSubtotals},
+    {"HeadersOnEveryPage", &PrintSetting::headersOnEveryPage},
+    {"Paper", &PrintSetting::paper},
+    {"Orientation", &PrintSetting::orientation},
+};
 
 } // namespace
 
@@ -78,6 +88,8 @@ Report ReadReport(TSetup& setup) {
     r.chart.type = setup.ReadChart("Type");
     r.chart.summaryField = setup.ReadChart("SummaryField");
     r.chart.summaryKind = setup.ReadChart("SummaryKind");
+    for (const auto& [key, member] : kPrintKeys)
+        r.print.*member = setup.ReadPrintOption(key);
     return r;
 }
 
@@ -110,6 +122,8 @@ void WriteReport(TSetup& setup, const Report& r) {
             setup.WriteColumnFilter(f.name, f.filter);
         if (!f.interval.empty())
             setup.WriteGroupInterval(f.name, f.interval);
+        if (!f.footerFormat.empty())
+            setup.WriteFooterFormat(f.name, f.footerFormat);
     }
     setup.WriteFilterText(r.filterText);
     setup.WriteCrossTable({r.cross.field, r.cross.interval, r.cross.kind, r.cross.summaryField});
@@ -129,6 +143,9 @@ void WriteReport(TSetup& setup, const Report& r) {
         setup.WriteServerThreshold(s.serverThreshold);
     if (s.procedureMayWrite == "1")
         setup.WriteProcedureMayWrite("1");
+    for (const auto& [key, member] : kPrintKeys)
+        if (!(r.print.*member).empty())
+            setup.WritePrintOption(key, r.print.*member);
 }
 
 } // namespace rg

@@ -38,6 +38,8 @@ constexpr std::string_view kMoreSummarySection = "MoreSummaries";
 constexpr std::string_view kIntervalSection = "GroupIntervals";
 constexpr std::string_view kCrossTableSection = "CrossTable";
 constexpr std::string_view kChartSection = "Chart";
+constexpr std::string_view kPrintSection = "PrintOptions";
+constexpr std::string_view kFooterFormatSection = "FooterFormats";
 constexpr std::string_view kServerSection = "ServerSummary";
 constexpr std::string_view kServerEnabledKey = "Enabled";
 constexpr std::string_view kServerThresholdKey = "Threshold";
@@ -49,13 +51,14 @@ constexpr std::string_view kCountKey = "Count";
 
 // Every section a report save writes anew; names match whatever their letter case.
 const std::vector<std::string_view> kReportSections = {
-    kConnSectionRead,    kTypeSection,       kTextSection,
-    kKeyFieldSection,    kFieldSection,      kParameterSection,
-    kSummarySection,     kGroupSection,      kOrderSection,
-    kHiddenSection,      kWidthSection,      kSortSection,
-    kFilterSection,      kFilterTextSection, kGroupRowSummarySection,
-    kMoreSummarySection, kIntervalSection,   kCrossTableSection,
-    kChartSection,       kServerSection,     kProcedureSection,
+    kConnSectionRead,    kTypeSection,         kTextSection,
+    kKeyFieldSection,    kFieldSection,        kParameterSection,
+    kSummarySection,     kGroupSection,        kOrderSection,
+    kHiddenSection,      kWidthSection,        kSortSection,
+    kFilterSection,      kFilterTextSection,   kGroupRowSummarySection,
+    kMoreSummarySection, kIntervalSection,     kCrossTableSection,
+    kChartSection,       kServerSection,       kProcedureSection,
+    kPrintSection,       kFooterFormatSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -363,6 +366,21 @@ std::string TSetup::ReadChart(std::string_view key) {
 }
 void TSetup::WriteChart(std::string_view key, const std::string& value) {
     WriteValue(kChartSection, key, value);
+}
+std::string TSetup::ReadPrintOption(std::string_view key) {
+    return ReadValue(kPrintSection, key);
+}
+void TSetup::WritePrintOption(std::string_view key, const std::string& value) {
+    WriteValue(kPrintSection, key, value);
+}
+std::vector<std::string> TSetup::FooterFormatNames() {
+    return namesFromAnsi(ini_.Keys(toAnsi(kFooterFormatSection)));
+}
+std::string TSetup::ReadFooterFormat(const std::string& fieldName) {
+    return ReadValue(kFooterFormatSection, fieldName);
+}
+void TSetup::WriteFooterFormat(const std::string& fieldName, const std::string& pattern) {
+    WriteValue(kFooterFormatSection, fieldName, pattern);
 }
 
 std::string TSetup::ReadFilterText() {

@@ -89,6 +89,14 @@ public:
     // The chart shown beside the grid, a section written only while it is shown.
     std::string ReadChart(std::string_view key);
     void WriteChart(std::string_view key, const std::string& value);
+    // How the report prints ("PageSubtotals", "HeadersOnEveryPage", "Paper", "Orientation"),
+    // a section written only when something differs from the print engine's own.
+    std::string ReadPrintOption(std::string_view key);
+    void WritePrintOption(std::string_view key, const std::string& value);
+    // A summary footer's number pattern by field; only fields that have one are written.
+    std::vector<std::string> FooterFormatNames();
+    std::string ReadFooterFormat(const std::string& fieldName);
+    void WriteFooterFormat(const std::string& fieldName, const std::string& pattern);
     // Summaries shown in the group rows, in their order, as (field name, kind name).
     std::vector<std::pair<std::string, std::string>> ReadGroupRowSummaries();
     void WriteGroupRowSummaries(const std::vector<std::pair<std::string, std::string>>& summaries);

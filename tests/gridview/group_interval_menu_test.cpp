@@ -123,3 +123,46 @@ TEST(GroupIntervalMenu, DatesByMonthNumbersByRangeTextsWithout) {
     EXPECT_EQ(g.openMenu(0), nullptr);
     EXPECT_TRUE(g.errors.empty());
 }
+
+// A right click on a summed column's summary footer offers the amount in Chinese capitals;
+// ticking it shows the footer so, unticking gives the figures back, and other footers and
+// the rows offer no such menu.
+TEST(FooterFormatMenu, SummedFooterShowsCapitalsAndBack) {
+    MenuGrid g;
+    g.grid.SetShowSummaryFooter(true);
+    const auto summarize = [&](const char* field, TdxSummaryType kind) -> TdxDBGridColumn& {
+        TdxDBGridColumn& c = *g.grid.ColumnByFieldName(field);
+        TdxDBGridSummaryItem& item = g.grid.DefaultGroup().SummaryItems.Add();
+        item.SetColumnName(c.Name());
+        item.SetSummaryField(field);
+        item.SetSummaryType(kind);
+        c.SetSummaryFooterField(field);
+        c.SetSummaryFooterType(kind);
+        return c;
+    };
+    TdxDBGridColumn& amount = summarize("amount", TdxSummaryType::cstSum);
+    TdxDBGridColumn& id = summarize("id", TdxSummaryType::cstCount);
+    g.grid.ReloadRows();
+    ASSERT_EQ(g.grid.SummaryFooterText(amount), "649.50");
+    const auto openAt = [&](const TdxDBGridColumn& c, int y) -> QMenu* {
+        const QPoint pos(g.view.headerRect(c).center().x(), y);
+        QContextMenuEvent e(QContextMenuEvent::Mouse, pos, g.view.viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(g.view.viewport(), &e);
+        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    };
+    const int footerY = g.view.viewport()->height() - g.view.summaryFooterHeight() / 2;
+    EXPECT_EQ(openAt(id, footerY), nullptr);
+    EXPECT_EQ(openAt(amount, g.view.headerRect(amount).bottom() + 5), nullptr);
+
+    QMenu* m = openAt(amount, footerY);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(MenuGrid::entries(*m, true), QStringList{});
+    MenuGrid::choose(*m, "大写金额");
+    EXPECT_EQ(g.grid.SummaryFooterText(amount), "陆佰肆拾玖元伍角");
+    m = openAt(amount, footerY);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(MenuGrid::entries(*m, true), QStringList{"大写金额"});
+    MenuGrid::choose(*m, "大写金额");
+    EXPECT_EQ(g.grid.SummaryFooterText(amount), "649.50");
+    EXPECT_TRUE(g.errors.empty());
+}

@@ -102,6 +102,8 @@ protected:
     // A group button's intervals in a menu at `pos`; false where no group button with
     // intervals is.
     bool showGroupIntervalMenu(const QPoint& pos);
+    // The number formats of a summed column's summary footer at `pos`; false elsewhere.
+    bool showFooterFormatMenu(const QPoint& pos);
 
 private:
     void gridChanged() override;

@@ -110,9 +110,11 @@ QString TdxDBGridView::ClippedTextAt(const QPoint& pos) const {
 }
 
 bool TdxDBGridView::viewportEvent(QEvent* e) {
-    if (e->type() == QEvent::ContextMenu &&
-        showGroupIntervalMenu(static_cast<QContextMenuEvent*>(e)->pos()))
-        return true;
+    if (e->type() == QEvent::ContextMenu) {
+        const QPoint pos = static_cast<QContextMenuEvent*>(e)->pos();
+        if (showGroupIntervalMenu(pos) || showFooterFormatMenu(pos))
+            return true;
+    }
     if (e->type() != QEvent::ToolTip)
         return QAbstractScrollArea::viewportEvent(e);
     const auto* help = static_cast<QHelpEvent*>(e);

@@ -77,6 +77,8 @@ void PrintEngineWindows::addPrintDialogButtons(QPrintDialog& dialog, TdxDBGridRe
     QObject::connect(setup, &QPushButton::clicked, &dialog, [this, &dialog, &link] {
         guard_([&] {
             const PageSetupResult r = ShowPageSetup(link, &dialog);
+            if (r != PageSetupResult::Cancel)
+                link.GiveGridChoices();
             dialog.setMinMax(1, std::max(1, link.PageCount()));
             if (r == PageSetupResult::Preview)
                 dialog.done(kPreviewResult);
