@@ -147,7 +147,7 @@ std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFie
             conditions.push_back(column(f) + " IS NULL");
         } else {
             conditions.push_back(groupExpr(f) + " = " + matchParam(f));
-            params.push_back(keys[i]);
+            params.push_back(boundValue(*dialect_, ds_.Fields(f).Kind(), keys[i]));
         }
     }
     // The sort field orders as the grid shows it; the key fields only make the order
@@ -184,7 +184,7 @@ std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFie
                     cond = last ? (t.down ? "1=0" : col + " IS NOT NULL") : col + " IS NULL";
                 } else {
                     const std::string &x = t.value, &p = t.param;
-                    params.push_back(after[j]);
+                    params.push_back(boundValue(*dialect_, ds_.Fields(t.field).Kind(), after[j]));
                     if (!last)
                         cond = x + " = " + p;
                     else if (t.down)

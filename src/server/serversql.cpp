@@ -7,6 +7,7 @@
 #include "datasource/provider.h"
 
 #include <charconv>
+#include <cmath>
 #include <optional>
 
 namespace rg {
@@ -43,6 +44,24 @@ std::string derivedTable(Provider& p, CommandType kind, const std::string& text)
         sql.pop_back();
     // The line break ends a trailing "--" comment of the text.
     return "(" + sql + "\n) rg_src";
+}
+
+Value boundValue(const ServerDialect& d, FieldKind k, const Value& v) {
+    if (!d.postgres || v.isNull())
+        return v;
+    if (v.isDateLike() && isDateKind(k))
+        return Value::fromText(v.displayText());
+    if (v.type() == Value::Type::Double && k == FieldKind::Float) {
+        const double x = v.asDouble();
+        if (std::isnan(x))
+            return Value::fromText("NaN");
+        if (std::isinf(x))
+            return Value::fromText(x > 0 ? "Infinity" : "-Infinity");
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, x).ptr;
+        return Value::fromText(std::string(text, end));
+    }
+    return v;
 }
 
 namespace {
@@ -134,7 +153,7 @@ private:
         } else if (k == FieldKind::Boolean && t.op != "=" && t.op != "<>") {
             refuse(t, "逻辑值没有大小");
         }
-        params.push_back(t.literal);
+        params.push_back(boundValue(d_, k, t.literal));
         // A null row satisfies no comparison: the condition is false there, not unknown.
         return "(" + column(t.field) + " IS NOT NULL AND " + left + " " + t.op + " " + right + ")";
     }

@@ -38,6 +38,12 @@ inline std::string mariadbTextBytes(const std::string& x) {
     return "CAST(CONVERT(" + x + " USING utf8mb4) AS BINARY)";
 }
 
+// A value bound to be compared with a column of kind `k`. psqlODBC rewrites a date bound as
+// one (its era and the infinities lost) and writes a double in 15 digits; a text of no
+// declared type is read by PostgreSQL in the column's own type instead: a date with its
+// era, a real as the real it stores.
+Value boundValue(const ServerDialect& d, FieldKind k, const Value& v);
+
 // A condition of a WHERE clause with its `?` values in order.
 struct SqlCondition {
     std::string sql; // empty: no condition
