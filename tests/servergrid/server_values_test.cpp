@@ -215,3 +215,40 @@ TEST(ServerValues, PostgresqlEraInfinityAndRealKeysAsInMemory) {
     s.exec("drop table sv_era");
     s.commit();
 }
+
+// Keys that repeat in latin1 and gbk columns and in a FLOAT column (0.1 as a float is no
+// double 0.1): every row once, grouped or not, as the server's own count has them.
+TEST(ServerValues, MariadbRepeatedTextAndFloatKeysAsInMemory) {
+    const std::string mariadb = rgtest::mariadbConnectionString();
+    ASSERT_FALSE(mariadb.empty())
+        << "RG_TEST_MARIADB is not set: run the tests through scripts/test.sh";
+    rgtest::OdbcSession s(mariadb);
+    s.exec("set max_recursive_iterations = 100000");
+    s.exec("drop table if exists sv_keys");
+    s.exec("create table sv_keys(kl varchar(10) character set latin1, "
+           "kg varchar(10) character set gbk, f float, amount decimal(10,2)) character set "
+           "utf8mb4");
+    s.exec("insert into sv_keys with recursive n(i) as (select 1 union all select i + 1 from n "
+           "where i < 3000) select case i % 5 when 0 then 'é' when 1 then 'e' when 2 then 'É' "
+           "when 3 then 'é ' else null end, case i % 3 when 0 then '华东' when 1 then '华东 ' "
+           "else '华北' end, case i % 4 when 0 then 0.1 when 1 then 0.7 when 2 then null "
+           "else 16777217 end, (i % 7) / 4 from n");
+    s.commit();
+    for (const char* key : {"kl", "kg", "f"}) {
+        sameInBoth(mariadb, {"sv_keys", "", "amount", key}, "", true);
+        sameInBoth(mariadb, {"sv_keys", "f", "amount", key}, "", true);
+        sameInBoth(mariadb, {"sv_keys", "kl", "amount", key}, "", true);
+    }
+    const std::vector<std::pair<const char*, const char*>> filters{
+        {"kl = 'é'", "binary kl = binary convert('é' using latin1)"},
+        {"kg <> '华东'", "binary kg <> binary convert('华东' using gbk)"},
+        {"f > 0.1", "f > 0.1e0"}};
+    for (const auto& [f, sql] : filters) {
+        const std::string csv = sameInBoth(mariadb, {"sv_keys", "f", "amount", "kg"}, f, true);
+        EXPECT_EQ(dataLines(csv),
+                  s.number(std::string("select count(*) from sv_keys where ") + sql))
+            << f;
+    }
+    s.exec("drop table sv_keys");
+    s.commit();
+}
