@@ -34,10 +34,11 @@ std::string firstDifference(const std::string& a, const std::string& b) {
     return a.size() == b.size() ? std::string() : "the lengths differ";
 }
 
-// A report over `table`: grouped by `group` (or not), the sum of `sum` in the group rows and
-// the footer, keyed by `key`, with `filter`.
+// A report over `table`: grouped by `group` (or not), the sum (or `kind`) of `sum` in the
+// group rows and the footer, keyed by `key`, with `filter`.
 struct Report {
     std::string table, group, sum, key;
+    TdxSummaryType kind = TdxSummaryType::cstSum;
 };
 
 std::string reportCsv(const std::string& connectionString, const Report& r, RowPlacement p,
@@ -63,9 +64,9 @@ std::string reportCsv(const std::string& connectionString, const Report& r, RowP
         TdxDBGridSummaryItem& item = grid.DefaultGroup().SummaryItems.Add();
         item.SetColumnName(c.Name());
         item.SetSummaryField(r.sum);
-        item.SetSummaryType(TdxSummaryType::cstSum);
+        item.SetSummaryType(r.kind);
         c.SetSummaryFooterField(r.sum);
-        c.SetSummaryFooterType(TdxSummaryType::cstSum);
+        c.SetSummaryFooterType(r.kind);
         grid.DefaultGroup().SummaryItems.Add().SetSummaryType(TdxSummaryType::cstCount);
         if (!r.group.empty())
             grid.GroupColumn(*grid.ColumnByFieldName(r.group), 0);
@@ -250,5 +251,42 @@ TEST(ServerValues, MariadbRepeatedTextAndFloatKeysAsInMemory) {
             << f;
     }
     s.exec("drop table sv_keys");
+    s.commit();
+}
+
+// Averages of decimals rounded once, by the footer's pattern, as the server rounds the
+// exact quotient: -0.37499999999999 / 3 is -0.12, not -0.13 by way of -0.125000000000.
+TEST(ServerValues, PostgresqlDecimalAveragesRoundedOnce) {
+    const std::string pg = rgtest::pgConnectionString();
+    ASSERT_FALSE(pg.empty()) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
+    rgtest::OdbcSession s(pg);
+    s.exec("drop table if exists sv_avg");
+    s.exec("create table sv_avg(id int primary key, g text, x numeric(20,14), "
+           "y numeric(38,2))");
+    s.exec("insert into sv_avg values (1, 'a', -0.37499999999999, 0.05), (2, 'a', 0, 0), "
+           "(3, 'a', 0, 0), (4, 'b', 0.37499999999999, 999999999999999999999999999999999999.99), "
+           "(5, 'b', 0, 999999999999999999999999999999999999.98), (6, 'b', 0, 0.02), "
+           "(7, 'c', 0.000000000000015, 0.01), (8, 'c', 0, 0)");
+    s.commit();
+    for (const std::string field : {"x", "y"}) {
+        const std::string csv =
+            sameInBoth(pg, {"sv_avg", "g", field, "id", TdxSummaryType::cstAvg}, "");
+        // The averages shown, groups a, b, c and the total, are the server's exact quotients
+        // rounded to two places.
+        std::vector<std::string> shown;
+        for (size_t at = csv.find("AVG="); at != std::string::npos; at = csv.find("AVG=", at + 1))
+            shown.push_back(csv.substr(at + 4, csv.find_first_of(",\r\n", at) - at - 4));
+        ASSERT_EQ(shown.size(), 4u) << csv;
+        const std::string avg = "round(sum(" + field + ") / count(*), 2) = ";
+        for (size_t g = 0; g < 3; ++g)
+            EXPECT_EQ(s.number("select 1 from sv_avg group by g having g = '" +
+                               std::string(1, static_cast<char>('a' + g)) + "' and " + avg +
+                               shown[g]),
+                      1)
+                << field << " " << g << ": " << shown[g];
+        EXPECT_EQ(s.number("select 1 from sv_avg having " + avg + shown[3]), 1)
+            << field << ": " << shown[3];
+    }
+    s.exec("drop table sv_avg");
     s.commit();
 }
