@@ -212,7 +212,7 @@ private:
 
 std::string columnSql(DataSet& ds, int field) {
     Provider& p = ds.connection()->provider();
-    return "rg_src." + p.quoteIdentifier(ds.Fields(field).FieldName());
+    return "rg_src." + p.quoteIdentifier(ds.Fields(field).ColumnName());
 }
 
 SqlCondition filterCondition(DataSet& ds, const std::string& expression,

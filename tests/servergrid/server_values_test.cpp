@@ -290,3 +290,21 @@ TEST(ServerValues, PostgresqlDecimalAveragesRoundedOnce) {
     s.exec("drop table sv_avg");
     s.commit();
 }
+
+// Two columns whose names differ only in case: the second is the field "val_1", and the
+// server's statements name its column "val".
+TEST(ServerValues, PostgresqlColumnsOfNamesThatDifferInCase) {
+    const std::string pg = rgtest::pgConnectionString();
+    ASSERT_FALSE(pg.empty()) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
+    rgtest::OdbcSession s(pg);
+    s.exec("drop table if exists sv_case");
+    s.exec("create table sv_case(id int primary key, \"Val\" int, val int)");
+    s.exec("insert into sv_case select i, i % 3, 10 + i % 4 from generate_series(1, 1500) i");
+    s.commit();
+    std::string csv = sameInBoth(pg, {"sv_case", "val_1", "val_1", "id"}, "");
+    EXPECT_TRUE(holds(csv, "val_1 : 13")) << csv.substr(0, 300);
+    csv = sameInBoth(pg, {"sv_case", "Val", "val_1", "id"}, "val_1 > 11");
+    EXPECT_EQ(dataLines(csv), s.number("select count(*) from sv_case where val > 11"));
+    s.exec("drop table sv_case");
+    s.commit();
+}
