@@ -23,12 +23,31 @@ ServerQuery::ServerQuery(DataSet& ds)
     : ds_(ds), provider_(ds.connection()->provider()),
       dialect_(std::make_unique<ServerDialect>(dialectOf(provider_))), syntax_(dialect_->grouping),
       source_(derivedTable(provider_, ds.GetCommandType(), ds.CommandText())) {
+    if (dialect_->postgres)
+        dialect_->textsUnderC = hasNondeterministicCollations();
     SqlCondition c = filterCondition(ds, ds.Filter(), *dialect_);
     where_ = std::move(c.sql);
     whereParams_ = std::move(c.params);
 }
 
 ServerQuery::~ServerQuery() = default;
+
+// Such a collation is made by CREATE COLLATION only; servers before PostgreSQL 12 have none.
+bool ServerQuery::hasNondeterministicCollations() {
+    try {
+        const auto buf = run({"SELECT COUNT(*) FROM pg_catalog.pg_collation WHERE NOT "
+                              "collisdeterministic",
+                              {}},
+                             {FieldKind::LargeInt});
+        return buf->rows == 1 && wholeNumber(buf->columns[0].valueAt(0)) > 0;
+    } catch (const Cancelled&) {
+        throw;
+    } catch (const Error&) {
+        if (provider_.givenUp)
+            throw;
+        return false;
+    }
+}
 
 std::unique_ptr<ResultBuffer> ServerQuery::run(const Sql& sql,
                                                const std::vector<FieldKind>& kinds) {
@@ -56,11 +75,14 @@ std::string ServerQuery::column(int field) const {
 
 // What rows of one group share: MariaDB's collations take "a" and "A " for one text, and a
 // column keeps its own character set (latin1, gbk), so texts are compared as the bytes of
-// their UTF-8 form, which a parameter has too.
+// their UTF-8 form, which a parameter has too; PostgreSQL's nondeterministic collations are
+// set aside for "C".
 std::string ServerQuery::groupExpr(int field) const {
-    if (dialect_->mariadb && isTextKind(ds_.Fields(field).Kind()))
+    if (!isTextKind(ds_.Fields(field).Kind()))
+        return column(field);
+    if (dialect_->mariadb)
         return mariadbTextBytes(column(field));
-    return column(field);
+    return bytewiseText(*dialect_, column(field));
 }
 
 std::string ServerQuery::matchParam(int field) const {
@@ -233,13 +255,15 @@ bool ServerQuery::unique(int field) {
 }
 
 std::vector<Value> ServerQuery::distinct(int field, int limit) {
-    const std::string value = dialect_->mariadb && isTextKind(ds_.Fields(field).Kind())
-                                  ? "MIN(" + column(field) + ")"
-                                  : column(field);
+    // Beyond MariaDB's bytes, every use of the column is the grouped expression itself.
+    const std::string grouped = groupExpr(field);
+    const bool bytes = dialect_->mariadb && isTextKind(ds_.Fields(field).Kind());
+    const std::string value = bytes ? "MIN(" + column(field) + ")" : grouped;
     Sql sql{"SELECT " + value + " FROM " + source_, {}};
     addWhere(sql, {}, {});
-    sql.text += " GROUP BY " + groupExpr(field) + " ORDER BY " + nullsTerm(column(field), false) +
-                ", " + orderExpr(field, nullptr);
+    sql.text += " GROUP BY " + grouped + " ORDER BY " +
+                nullsTerm(bytes ? column(field) : grouped, false) + ", " +
+                orderExpr(field, bytes ? nullptr : grouped.c_str());
     const std::string n = std::to_string(std::max(limit, 0));
     if (dialect_->fetchFirst)
         sql.text += " OFFSET 0 ROWS FETCH FIRST " + n + " ROWS ONLY";

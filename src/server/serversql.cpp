@@ -144,6 +144,8 @@ private:
             if (d_.mariadb) {
                 left = mariadbTextBytes(left);
                 right = mariadbTextBytes(right);
+            } else {
+                left = bytewiseText(d_, left);
             }
         } else if (isDateKind(k) && d_.sqlite) {
             refuse(t, "SQLite 的日期按文字保存，写法不一定相同");
@@ -199,7 +201,7 @@ private:
         auto utf8 = [](const std::string& x) {
             return "CONVERT(" + x + " USING utf8mb4) COLLATE utf8mb4_bin";
         };
-        const std::string left = d_.mariadb ? utf8(col) : col;
+        const std::string left = d_.mariadb ? utf8(col) : bytewiseText(d_, col);
         const std::string right = d_.mariadb ? utf8("?") : "?";
         return "(" + col + " IS NOT NULL AND " + left + " " + no + "LIKE " + right + " ESCAPE '!')";
     }

@@ -20,7 +20,15 @@ struct ServerDialect {
     bool sqlServer = false;
     bool fetchFirst = false; // OFFSET … FETCH FIRST instead of LIMIT
     bool exactTexts = false; // "=" and LIKE on texts can be made to compare bytes
+    // PostgreSQL with nondeterministic collations, which take "a" and "A" for one text:
+    // texts are grouped and compared under "C" (asked of the server by ServerQuery).
+    bool textsUnderC = false;
 };
+
+// A text column compared as bytes where the dialect needs it.
+inline std::string bytewiseText(const ServerDialect& d, const std::string& x) {
+    return d.textsUnderC ? x + " COLLATE \"C\"" : x;
+}
 
 // The dialect of the server behind the provider, by the product name its driver reports.
 ServerDialect dialectOf(Provider& p);
