@@ -47,6 +47,8 @@ std::string derivedTable(Provider& p, CommandType kind, const std::string& text)
 }
 
 Value boundValue(const ServerDialect& d, FieldKind k, const Value& v) {
+    if (d.mariadb && v.type() == Value::Type::Time && k == FieldKind::Time)
+        return Value::fromText(v.displayText());
     if (!d.postgres || v.isNull())
         return v;
     if (v.isDateLike() && isDateKind(k))

@@ -49,7 +49,8 @@ inline std::string mariadbTextBytes(const std::string& x) {
 // A value bound to be compared with a column of kind `k`. psqlODBC rewrites a date bound as
 // one (its era and the infinities lost) and writes a double in 15 digits; a text of no
 // declared type is read by PostgreSQL in the column's own type instead: a date with its
-// era, a real as the real it stores.
+// era, a real as the real it stores. MariaDB's driver refuses a bound time beyond a day or
+// below zero, which a TIME column holds; the server reads its text as a TIME.
 Value boundValue(const ServerDialect& d, FieldKind k, const Value& v);
 
 // A condition of a WHERE clause with its `?` values in order.

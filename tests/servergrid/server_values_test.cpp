@@ -341,3 +341,33 @@ TEST(ServerValues, PostgresqlNondeterministicCollationAsInMemory) {
     s.exec("drop collation sv_nocase");
     s.commit();
 }
+
+// TIME durations beyond a day and below zero as group keys, tie breaks and filters.
+TEST(ServerValues, MariadbTimeDurationsAsInMemory) {
+    const std::string mariadb = rgtest::mariadbConnectionString();
+    ASSERT_FALSE(mariadb.empty())
+        << "RG_TEST_MARIADB is not set: run the tests through scripts/test.sh";
+    rgtest::OdbcSession s(mariadb);
+    s.exec("set max_recursive_iterations = 100000");
+    s.exec("drop table if exists sv_time");
+    s.exec("create table sv_time(id int primary key, t time(3), amount decimal(10,2))");
+    s.exec("insert into sv_time with recursive n(i) as (select 1 union all select i + 1 from n "
+           "where i < 2500) select i, elt(1 + i % 5, '25:00:00', '-01:30:00.250', '10:00:00', "
+           "'838:59:59', null), (i % 9) / 4 from n");
+    s.commit();
+    sameInBoth(mariadb, {"sv_time", "t", "amount", "id"}, "");
+    sameInBoth(mariadb, {"sv_time", "", "amount", "t"}, "", true);
+    sameInBoth(mariadb, {"sv_time", "t", "amount", "t"}, "", true);
+    const std::vector<std::pair<const char*, const char*>> filters{
+        {"t = '25:00:00'", "t = time '25:00:00'"},
+        {"t < '00:00:00'", "t < time '00:00:00'"},
+        {"t > '10:00:00'", "t > time '10:00:00'"}};
+    for (const auto& [f, sql] : filters) {
+        const std::string csv = sameInBoth(mariadb, {"sv_time", "t", "amount", "id"}, f);
+        EXPECT_EQ(dataLines(csv),
+                  s.number(std::string("select count(*) from sv_time where ") + sql))
+            << f;
+    }
+    s.exec("drop table sv_time");
+    s.commit();
+}
