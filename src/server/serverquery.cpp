@@ -7,6 +7,7 @@
 #include "server/serversql.h"
 
 #include <algorithm>
+#include <set>
 
 namespace rg {
 
@@ -23,8 +24,15 @@ ServerQuery::ServerQuery(DataSet& ds)
     : ds_(ds), provider_(ds.connection()->provider()),
       dialect_(std::make_unique<ServerDialect>(dialectOf(provider_))), syntax_(dialect_->grouping),
       source_(derivedTable(provider_, ds.GetCommandType(), ds.CommandText())) {
-    if (dialect_->postgres)
+    if (dialect_->postgres) {
         dialect_->textsUnderC = hasNondeterministicCollations();
+        std::set<std::string> names;
+        for (int f = 0; f < ds.FieldCount(); ++f)
+            if (!names.insert(ds.Fields(f).ColumnName()).second)
+                dialect_->columnsByPlace = true;
+        if (dialect_->columnsByPlace)
+            source_ += columnsByPlace(ds.FieldCount());
+    }
     SqlCondition c = filterCondition(ds, ds.Filter(), *dialect_);
     where_ = std::move(c.sql);
     whereParams_ = std::move(c.params);
@@ -70,7 +78,7 @@ void ServerQuery::addWhere(Sql& sql, const std::vector<std::string>& conditions,
 }
 
 std::string ServerQuery::column(int field) const {
-    return columnSql(ds_, field);
+    return columnSql(ds_, field, *dialect_);
 }
 
 // What rows of one group share: MariaDB's collations take "a" and "A " for one text, and a

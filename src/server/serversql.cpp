@@ -121,7 +121,7 @@ public:
     std::vector<Value> params;
 
 private:
-    std::string column(int field) { return columnSql(ds_, field); }
+    std::string column(int field) { return columnSql(ds_, field, d_); }
 
     [[noreturn]] void refuse(const FilterTerm& t, const char* why) {
         const Field& f = ds_.Fields(t.field);
@@ -214,7 +214,16 @@ private:
 
 } // namespace
 
-std::string columnSql(DataSet& ds, int field) {
+std::string columnsByPlace(int columns) {
+    std::string names;
+    for (int i = 1; i <= columns; ++i)
+        names += (i > 1 ? ", rg_c" : "(rg_c") + std::to_string(i);
+    return names + ")";
+}
+
+std::string columnSql(DataSet& ds, int field, const ServerDialect& dialect) {
+    if (dialect.columnsByPlace)
+        return "rg_src.rg_c" + std::to_string(field + 1);
     Provider& p = ds.connection()->provider();
     return "rg_src." + p.quoteIdentifier(ds.Fields(field).ColumnName());
 }

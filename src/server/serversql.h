@@ -23,6 +23,9 @@ struct ServerDialect {
     // PostgreSQL with nondeterministic collations, which take "a" and "A" for one text:
     // texts are grouped and compared under "C" (asked of the server by ServerQuery).
     bool textsUnderC = false;
+    // A PostgreSQL result with two columns of one name: the derived table's columns are
+    // named by their place (set by ServerQuery).
+    bool columnsByPlace = false;
 };
 
 // A text column compared as bytes where the dialect needs it.
@@ -38,7 +41,11 @@ ServerDialect dialectOf(Provider& p);
 std::string derivedTable(Provider& p, CommandType kind, const std::string& text);
 
 // A field's column in statements over the derived table.
-std::string columnSql(DataSet& ds, int field);
+std::string columnSql(DataSet& ds, int field, const ServerDialect& dialect);
+
+// The names of the derived table's columns by their place, "(rg_c1, rg_c2, …)", for a
+// result with `columns` columns.
+std::string columnsByPlace(int columns);
 
 // A MariaDB text as the bytes of its UTF-8 form: equal exactly when the texts are, whatever
 // the column's character set and collation.

@@ -34,8 +34,8 @@ std::string firstDifference(const std::string& a, const std::string& b) {
     return a.size() == b.size() ? std::string() : "the lengths differ";
 }
 
-// A report over `table`: grouped by `group` (or not), the sum (or `kind`) of `sum` in the
-// group rows and the footer, keyed by `key`, with `filter`.
+// A report over `table` (or an SQL text): grouped by `group` (or not), the sum (or `kind`) of `sum`
+// in the group rows and the footer, keyed by `key`, with `filter`.
 struct Report {
     std::string table, group, sum, key;
     TdxSummaryType kind = TdxSummaryType::cstSum;
@@ -48,7 +48,8 @@ std::string reportCsv(const std::string& connectionString, const Report& r, RowP
     DataSet ds(&conn);
     TdxDBGrid grid;
     grid.SetDataSet(&ds);
-    ds.SetCommandType(CommandType::cmdTable);
+    const bool text = r.table.rfind("select ", 0) == 0;
+    ds.SetCommandType(text ? CommandType::cmdText : CommandType::cmdTable);
     ds.SetCommandText(r.table);
     ds.SetRowPlacement(p);
     ds.Open();
@@ -305,6 +306,12 @@ TEST(ServerValues, PostgresqlColumnsOfNamesThatDifferInCase) {
     EXPECT_TRUE(holds(csv, "val_1 : 13")) << csv.substr(0, 300);
     csv = sameInBoth(pg, {"sv_case", "Val", "val_1", "id"}, "val_1 > 11");
     EXPECT_EQ(dataLines(csv), s.number("select count(*) from sv_case where val > 11"));
+    // An SQL text with two columns of one name: the second is "val_2", its column the
+    // fourth of the result.
+    const std::string twice = "select id, \"Val\", val, val + 100 as val from sv_case";
+    csv = sameInBoth(pg, {twice, "val_2", "val_2", "id"}, "val_2 <> 111");
+    EXPECT_TRUE(holds(csv, "val_2 : 113")) << csv.substr(0, 300);
+    EXPECT_EQ(dataLines(csv), s.number("select count(*) from sv_case where val <> 11"));
     s.exec("drop table sv_case");
     s.commit();
 }
