@@ -148,13 +148,18 @@ BigDecimal BigDecimal::add(const BigDecimal& a, const BigDecimal& b) {
     return {a.withScale(s).mantissa + b.withScale(s).mantissa, s};
 }
 
-BigDecimal BigDecimal::divide(const BigDecimal& a, int64_t n, int places) {
+BigDecimal BigDecimal::divide(const BigDecimal& a, int64_t n, int places, Rounding rounding) {
     const int p = std::max(places, a.scale);
     mpz_class m = a.withScale(p).mantissa;
     if (n < 0)
         m = -m;
     mpz_class d;
     mpz_set_ui(d.get_mpz_t(), static_cast<unsigned long>(n < 0 ? -n : n));
+    if (rounding == Rounding::TowardZero) {
+        mpz_class q;
+        mpz_tdiv_q(q.get_mpz_t(), m.get_mpz_t(), d.get_mpz_t());
+        return {q, p};
+    }
     return {roundedDivide(m, d), p};
 }
 

@@ -39,8 +39,9 @@ struct BigDecimal {
     int digitCount() const;
 
     static BigDecimal add(const BigDecimal& a, const BigDecimal& b);
-    // a / n rounded half away from zero to max(places, a.scale) fractional digits.
-    static BigDecimal divide(const BigDecimal& a, int64_t n, int places);
+    // a / n rounded to max(places, a.scale) fractional digits.
+    static BigDecimal divide(const BigDecimal& a, int64_t n, int places,
+                             Rounding rounding = Rounding::HalfAwayFromZero);
 };
 
 int compare(const BigDecimal& a, const BigDecimal& b);

@@ -211,7 +211,7 @@ std::optional<Decimal> Decimal::add(const Decimal& a, const Decimal& b) {
     return Decimal{r, s};
 }
 
-std::optional<Decimal> Decimal::divide(const Decimal& a, int64_t n, int places) {
+std::optional<Decimal> Decimal::divide(const Decimal& a, int64_t n, int places, Rounding rounding) {
     if (n == 0)
         return std::nullopt;
     int p = std::clamp(std::max(places, a.scale), 0, kMaxScale);
@@ -223,7 +223,8 @@ std::optional<Decimal> Decimal::divide(const Decimal& a, int64_t n, int places) 
     int128 m = x->mantissa;
     if (n < 0)
         m = -m;
-    return Decimal{roundedDivide(m, abs128(n)), p};
+    const int128 d = abs128(n);
+    return Decimal{rounding == Rounding::TowardZero ? m / d : roundedDivide(m, d), p};
 }
 
 int compare(const Decimal& a, const Decimal& b) {

@@ -9,6 +9,11 @@ namespace rg {
 
 using int128 = __int128;
 
+// How a quotient drops the digits beyond its places. One cut toward zero, rounded again half
+// away from zero to fewer places, is the exact quotient so rounded; one rounded is not
+// (-0.1249999999999966 to twelve places is -0.125000000000, then -0.13 with two).
+enum class Rounding { HalfAwayFromZero, TowardZero };
+
 // An exact decimal number: mantissa × 10^-scale, up to 38 significant digits, as
 // NUMERIC/DECIMAL columns hold them. Sums of money columns and 64-bit integers are
 // computed in this form so that no digit is lost to a double.
@@ -44,7 +49,8 @@ struct Decimal {
     // Exact arithmetic; nullopt when the result leaves 38 digits.
     static std::optional<Decimal> add(const Decimal& a, const Decimal& b);
     // a / n rounded to `places` fractional digits (at least a's own scale where it fits).
-    static std::optional<Decimal> divide(const Decimal& a, int64_t n, int places);
+    static std::optional<Decimal> divide(const Decimal& a, int64_t n, int places,
+                                         Rounding rounding = Rounding::HalfAwayFromZero);
 
     friend int compare(const Decimal& a, const Decimal& b);
 };

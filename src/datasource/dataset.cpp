@@ -194,7 +194,7 @@ void DataSet::makeFields(const ResultBuffer& buf) {
         f->index_ = static_cast<int>(i);
         // Every field has a name of its own: a join's second "id" becomes "id_1", so that
         // columns, captions, filters and summaries reach it and not the first one.
-        f->name_ = buf.info[i].name;
+        f->name_ = f->column_ = buf.info[i].name;
         for (int n = 1; FindField(f->name_); ++n)
             f->name_ = buf.info[i].name + "_" + std::to_string(n);
         f->kind_ = buf.info[i].kind;

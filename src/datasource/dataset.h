@@ -76,6 +76,9 @@ public:
     }
     int Index() const { return index_; }
     int Size() const { return size_; } // declared character size, 0 when unknown
+    // The column's name as the result gave it, which statements over the result name: a
+    // second "val" beside "Val" is the field "val_1" but the column "val".
+    const std::string& ColumnName() const { return column_; }
 
     // Value and display text in the data set's current record.
     Value AsValue() const;
@@ -87,6 +90,7 @@ private:
     DataSet* owner_ = nullptr;
     int index_ = 0;
     std::string name_;
+    std::string column_;
     std::string label_;
     FieldKind kind_ = FieldKind::Unknown;
     int size_ = 0;

@@ -204,13 +204,16 @@ void SummaryValue::finish(TdxSummaryType kind, int64_t rows) {
         if (rows <= 0)
             break;
         if (kind_ == Kind::Exact) {
+            // Cut, not rounded: the footer's pattern rounds it once, as it rounds the exact
+            // quotient. Where 38 digits leave fewer places, the quotient goes on at any size.
             const int places = std::max(wide_ ? wide_->scale : exact_.scale, 12);
             if (!wide_)
-                if (const auto q = Decimal::divide(exact_, rows, places)) {
+                if (const auto q = Decimal::divide(exact_, rows, places, Rounding::TowardZero);
+                    q && q->scale >= places) {
                     exact_ = *q;
                     break;
                 }
-            const BigDecimal q = BigDecimal::divide(exact(), rows, places);
+            const BigDecimal q = BigDecimal::divide(exact(), rows, places, Rounding::TowardZero);
             *this = exactValue(q);
             break;
         }

@@ -82,14 +82,14 @@ std::vector<ServerGroup> ServerQuery::groups(const std::vector<int>& levelFields
     if (syntax_ == GroupingSyntax::GroupingSets) {
         std::string select, level = "0", sets;
         for (size_t i = 0; i < n; ++i) {
-            select += column(levelFields[i]) + ", ";
+            select += groupExpr(levelFields[i]) + ", ";
             // GROUPING() of one column is 1 where the set leaves the column out.
-            level += " + GROUPING(" + column(levelFields[i]) + ")";
+            level += " + GROUPING(" + groupExpr(levelFields[i]) + ")";
         }
         for (size_t l = n + 1; l-- > 0;) {
             std::string set;
             for (size_t i = 0; i < l; ++i)
-                set += (i ? ", " : "") + column(levelFields[i]);
+                set += (i ? ", " : "") + groupExpr(levelFields[i]);
             sets += std::string(l < n ? ", " : "") + "(" + set + ")";
         }
         sql.text = "SELECT " + select + "(" + level + ") AS rg_level, " + aggs + " FROM " + source_;
@@ -100,9 +100,9 @@ std::vector<ServerGroup> ServerQuery::groups(const std::vector<int>& levelFields
         for (size_t l = n + 1; l-- > 0;) {
             std::string select, by;
             for (size_t i = 0; i < n; ++i) {
-                select += (i < l ? column(levelFields[i]) : "NULL") + ", ";
+                select += (i < l ? groupExpr(levelFields[i]) : "NULL") + ", ";
                 if (i < l)
-                    by += (i ? ", " : "") + column(levelFields[i]);
+                    by += (i ? ", " : "") + groupExpr(levelFields[i]);
             }
             Sql arm{"SELECT " + select + std::to_string(n - l) + " AS rg_level, " + aggs +
                         " FROM " + source_,

@@ -7,6 +7,7 @@
 #include "server/serversql.h"
 
 #include <algorithm>
+#include <set>
 
 namespace rg {
 
@@ -23,12 +24,38 @@ ServerQuery::ServerQuery(DataSet& ds)
     : ds_(ds), provider_(ds.connection()->provider()),
       dialect_(std::make_unique<ServerDialect>(dialectOf(provider_))), syntax_(dialect_->grouping),
       source_(derivedTable(provider_, ds.GetCommandType(), ds.CommandText())) {
+    if (dialect_->postgres) {
+        dialect_->textsUnderC = hasNondeterministicCollations();
+        std::set<std::string> names;
+        for (int f = 0; f < ds.FieldCount(); ++f)
+            if (!names.insert(ds.Fields(f).ColumnName()).second)
+                dialect_->columnsByPlace = true;
+        if (dialect_->columnsByPlace)
+            source_ += columnsByPlace(ds.FieldCount());
+    }
     SqlCondition c = filterCondition(ds, ds.Filter(), *dialect_);
     where_ = std::move(c.sql);
     whereParams_ = std::move(c.params);
 }
 
 ServerQuery::~ServerQuery() = default;
+
+// Such a collation is made by CREATE COLLATION only; servers before PostgreSQL 12 have none.
+bool ServerQuery::hasNondeterministicCollations() {
+    try {
+        const auto buf = run({"SELECT COUNT(*) FROM pg_catalog.pg_collation WHERE NOT "
+                              "collisdeterministic",
+                              {}},
+                             {FieldKind::LargeInt});
+        return buf->rows == 1 && wholeNumber(buf->columns[0].valueAt(0)) > 0;
+    } catch (const Cancelled&) {
+        throw;
+    } catch (const Error&) {
+        if (provider_.givenUp)
+            throw;
+        return false;
+    }
+}
 
 std::unique_ptr<ResultBuffer> ServerQuery::run(const Sql& sql,
                                                const std::vector<FieldKind>& kinds) {
@@ -51,16 +78,19 @@ void ServerQuery::addWhere(Sql& sql, const std::vector<std::string>& conditions,
 }
 
 std::string ServerQuery::column(int field) const {
-    return columnSql(ds_, field);
+    return columnSql(ds_, field, *dialect_);
 }
 
 // What rows of one group share: MariaDB's collations take "a" and "A " for one text, and a
 // column keeps its own character set (latin1, gbk), so texts are compared as the bytes of
-// their UTF-8 form, which a parameter has too.
+// their UTF-8 form, which a parameter has too; PostgreSQL's nondeterministic collations are
+// set aside for "C".
 std::string ServerQuery::groupExpr(int field) const {
-    if (dialect_->mariadb && isTextKind(ds_.Fields(field).Kind()))
+    if (!isTextKind(ds_.Fields(field).Kind()))
+        return column(field);
+    if (dialect_->mariadb)
         return mariadbTextBytes(column(field));
-    return column(field);
+    return bytewiseText(*dialect_, column(field));
 }
 
 std::string ServerQuery::matchParam(int field) const {
@@ -147,7 +177,7 @@ std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFie
             conditions.push_back(column(f) + " IS NULL");
         } else {
             conditions.push_back(groupExpr(f) + " = " + matchParam(f));
-            params.push_back(keys[i]);
+            params.push_back(boundValue(*dialect_, ds_.Fields(f).Kind(), keys[i]));
         }
     }
     // The sort field orders as the grid shows it; the key fields only make the order
@@ -184,7 +214,7 @@ std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFie
                     cond = last ? (t.down ? "1=0" : col + " IS NOT NULL") : col + " IS NULL";
                 } else {
                     const std::string &x = t.value, &p = t.param;
-                    params.push_back(after[j]);
+                    params.push_back(boundValue(*dialect_, ds_.Fields(t.field).Kind(), after[j]));
                     if (!last)
                         cond = x + " = " + p;
                     else if (t.down)
@@ -233,13 +263,15 @@ bool ServerQuery::unique(int field) {
 }
 
 std::vector<Value> ServerQuery::distinct(int field, int limit) {
-    const std::string value = dialect_->mariadb && isTextKind(ds_.Fields(field).Kind())
-                                  ? "MIN(" + column(field) + ")"
-                                  : column(field);
+    // Beyond MariaDB's bytes, every use of the column is the grouped expression itself.
+    const std::string grouped = groupExpr(field);
+    const bool bytes = dialect_->mariadb && isTextKind(ds_.Fields(field).Kind());
+    const std::string value = bytes ? "MIN(" + column(field) + ")" : grouped;
     Sql sql{"SELECT " + value + " FROM " + source_, {}};
     addWhere(sql, {}, {});
-    sql.text += " GROUP BY " + groupExpr(field) + " ORDER BY " + nullsTerm(column(field), false) +
-                ", " + orderExpr(field, nullptr);
+    sql.text += " GROUP BY " + grouped + " ORDER BY " +
+                nullsTerm(bytes ? column(field) : grouped, false) + ", " +
+                orderExpr(field, bytes ? nullptr : grouped.c_str());
     const std::string n = std::to_string(std::max(limit, 0));
     if (dialect_->fetchFirst)
         sql.text += " OFFSET 0 ROWS FETCH FIRST " + n + " ROWS ONLY";

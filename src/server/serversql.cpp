@@ -7,6 +7,7 @@
 #include "datasource/provider.h"
 
 #include <charconv>
+#include <cmath>
 #include <optional>
 
 namespace rg {
@@ -43,6 +44,26 @@ std::string derivedTable(Provider& p, CommandType kind, const std::string& text)
         sql.pop_back();
     // The line break ends a trailing "--" comment of the text.
     return "(" + sql + "\n) rg_src";
+}
+
+Value boundValue(const ServerDialect& d, FieldKind k, const Value& v) {
+    if (d.mariadb && v.type() == Value::Type::Time && k == FieldKind::Time)
+        return Value::fromText(v.displayText());
+    if (!d.postgres || v.isNull())
+        return v;
+    if (v.isDateLike() && isDateKind(k))
+        return Value::fromText(v.displayText());
+    if (v.type() == Value::Type::Double && k == FieldKind::Float) {
+        const double x = v.asDouble();
+        if (std::isnan(x))
+            return Value::fromText("NaN");
+        if (std::isinf(x))
+            return Value::fromText(x > 0 ? "Infinity" : "-Infinity");
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, x).ptr;
+        return Value::fromText(std::string(text, end));
+    }
+    return v;
 }
 
 namespace {
@@ -100,7 +121,7 @@ public:
     std::vector<Value> params;
 
 private:
-    std::string column(int field) { return columnSql(ds_, field); }
+    std::string column(int field) { return columnSql(ds_, field, d_); }
 
     [[noreturn]] void refuse(const FilterTerm& t, const char* why) {
         const Field& f = ds_.Fields(t.field);
@@ -125,6 +146,8 @@ private:
             if (d_.mariadb) {
                 left = mariadbTextBytes(left);
                 right = mariadbTextBytes(right);
+            } else {
+                left = bytewiseText(d_, left);
             }
         } else if (isDateKind(k) && d_.sqlite) {
             refuse(t, "SQLite 的日期按文字保存，写法不一定相同");
@@ -134,7 +157,7 @@ private:
         } else if (k == FieldKind::Boolean && t.op != "=" && t.op != "<>") {
             refuse(t, "逻辑值没有大小");
         }
-        params.push_back(t.literal);
+        params.push_back(boundValue(d_, k, t.literal));
         // A null row satisfies no comparison: the condition is false there, not unknown.
         return "(" + column(t.field) + " IS NOT NULL AND " + left + " " + t.op + " " + right + ")";
     }
@@ -180,7 +203,7 @@ private:
         auto utf8 = [](const std::string& x) {
             return "CONVERT(" + x + " USING utf8mb4) COLLATE utf8mb4_bin";
         };
-        const std::string left = d_.mariadb ? utf8(col) : col;
+        const std::string left = d_.mariadb ? utf8(col) : bytewiseText(d_, col);
         const std::string right = d_.mariadb ? utf8("?") : "?";
         return "(" + col + " IS NOT NULL AND " + left + " " + no + "LIKE " + right + " ESCAPE '!')";
     }
@@ -191,9 +214,18 @@ private:
 
 } // namespace
 
-std::string columnSql(DataSet& ds, int field) {
+std::string columnsByPlace(int columns) {
+    std::string names;
+    for (int i = 1; i <= columns; ++i)
+        names += (i > 1 ? ", rg_c" : "(rg_c") + std::to_string(i);
+    return names + ")";
+}
+
+std::string columnSql(DataSet& ds, int field, const ServerDialect& dialect) {
+    if (dialect.columnsByPlace)
+        return "rg_src.rg_c" + std::to_string(field + 1);
     Provider& p = ds.connection()->provider();
-    return "rg_src." + p.quoteIdentifier(ds.Fields(field).FieldName());
+    return "rg_src." + p.quoteIdentifier(ds.Fields(field).ColumnName());
 }
 
 SqlCondition filterCondition(DataSet& ds, const std::string& expression,

@@ -47,10 +47,10 @@ std::vector<ServerDialect> dialects() {
 
 // What is left of the text without its column references and the one quoted constant the
 // writer puts there, the escape character of LIKE.
-std::string withoutColumns(DataSet& ds, std::string sql) {
+std::string withoutColumns(DataSet& ds, const ServerDialect& dialect, std::string sql) {
     std::vector<std::string> columns;
     for (int f = 0; f < ds.FieldCount(); ++f)
-        columns.push_back(columnSql(ds, f));
+        columns.push_back(columnSql(ds, f, dialect));
     // Longest first, so that no column's reference is cut out of a longer one's.
     std::sort(columns.begin(), columns.end(),
               [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
@@ -72,7 +72,7 @@ void checkCondition(DataSet& ds, const std::string& expression, const ServerDial
     } catch (const Error&) {
         return;
     }
-    const std::string rest = withoutColumns(ds, c.sql);
+    const std::string rest = withoutColumns(ds, dialect, c.sql);
     require(rest.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ ()?=<>!") == std::string::npos,
             "a condition holds no value of its own");
     require(static_cast<size_t>(std::count(rest.begin(), rest.end(), '?')) == c.params.size(),
