@@ -89,6 +89,9 @@ public:
     // The chart shown beside the grid, a section written only while it is shown.
     std::string ReadChart(std::string_view key);
     void WriteChart(std::string_view key, const std::string& value);
+    // The named parameters of the SQL text, a section written only when it has some.
+    std::string ReadReportParameter(std::string_view key);
+    void WriteReportParameter(std::string_view key, const std::string& value);
     // Summaries shown in the group rows, in their order, as (field name, kind name).
     std::vector<std::pair<std::string, std::string>> ReadGroupRowSummaries();
     void WriteGroupRowSummaries(const std::vector<std::pair<std::string, std::string>>& summaries);
