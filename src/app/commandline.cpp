@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include "common/datepresets.h"
 #include "print/reportformats.h"
 
 #include <algorithm>
@@ -65,6 +66,18 @@ int parseSeconds(const std::string& text) {
     return seconds;
 }
 
+// NAME=VALUE, each name once.
+void addParam(RunOptions& o, const std::string& entry) {
+    const size_t equals = entry.find('=');
+    if (equals == 0 || equals == std::string::npos)
+        throw Error("--param 需要 名称=值，而不是“" + entry + "”");
+    const std::string name = entry.substr(0, equals);
+    for (const auto& [given, value] : o.params)
+        if (given == name)
+            throw Error("参数“" + name + "”给了两次");
+    o.params.emplace_back(name, entry.substr(equals + 1));
+}
+
 } // namespace
 
 RunOptions parseRunOptions(const std::vector<std::string>& args) {
@@ -90,7 +103,14 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
             o.saveAs = next();
         else if (a == "--timeout")
             o.timeoutSeconds = parseSeconds(next());
-        else if (a == "--password-file")
+        else if (a == "--param")
+            addParam(o, next());
+        else if (a == "--as-of") {
+            const std::string& day = next();
+            o.asOfDay = parseIsoDay(day);
+            if (!o.asOfDay)
+                throw Error("--as-of 需要日期 yyyy-MM-dd，而不是“" + day + "”");
+        } else if (a == "--password-file")
             o.passwordFile = next();
         else if (a == "--server" || a == "--memory") {
             const RowPlacement p = a == "--server" ? RowPlacement::Server : RowPlacement::Memory;
@@ -160,6 +180,11 @@ std::string UsageText() {
            "                           例如 \"amount > 1000 AND region = '华东'\"\n"
            "  --format 格式            输出格式，默认 text：\n" +
            formatLines() +
+           "  --param 名称=值          报表参数的值，可以多次给出；日期参数可以写 @预设，\n"
+           "                           如 @上月初、@prev_month_start，日期区间的起点可以写\n"
+           "                           期间，如 @上月、@prev_month（同时给出终点）；\n"
+           "                           没有给出的参数取报表保存的默认值\n"
+           "  --as-of 日期             按这一天（yyyy-MM-dd）计算日期预设，默认今天\n"
            "  --output 路径            输出到这个文件（先写临时文件，写完整才替换）\n"
            "  --save-as 设置文件.ini   另存设置（在输出之前）\n"
            "  --timeout 秒数           整次运行的时限，到时停止正在执行的语句\n"
@@ -175,7 +200,8 @@ std::string UsageText() {
            "退出状态：\n"
            "  0  成功（报表写成但有提示时，提示写在标准错误上）\n"
            "  1  失败：--run 的选项、设置文件、数据库或写文件出错，或超过时限\n"
-           "  2  无法识别的选项、多余的参数，或同时给出 --server 和 --memory\n";
+           "  2  无法识别的选项、多余的参数，同时给出 --server 和 --memory，或报表参数\n"
+           "     既没有给出值也没有默认值（标准错误上列出这些参数）\n";
 }
 
 std::string VersionText() {

@@ -28,6 +28,10 @@ struct RunOptions {
     // else the environment variable REPORTGEN_PASSWORD. Never a value on the command line,
     // which every user can read in the process list.
     std::string passwordFile;
+    // Values of the report's named parameters by name: a value as typed, or "@" and a date
+    // preset; and the day the run is as of (none: today).
+    ParameterTexts params;
+    std::optional<int64_t> asOfDay;
     // --server or --memory; without either, as the setup file says.
     std::optional<RowPlacement> placement;
 };

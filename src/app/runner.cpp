@@ -8,6 +8,7 @@
 #include "datasource/dataset.h"
 #include "grid/grid.h"
 #include "print/reportformats.h"
+#include "setup/parametersettings.h"
 #include "setup/reportdefinition.h"
 #include "setup/setuppasswords.h"
 
@@ -77,6 +78,25 @@ void usePasswordFromOptions(const RunOptions& o) {
         });
 }
 
+namespace {
+
+// The report's parameters that neither the command line nor the setup give a value, as
+// "开始日期、地区"; empty when none.
+std::string missingParameterList(const RunOptions& o) {
+    const Report report = ReadReportFile(o.setupFile);
+    if (report.source.commandType != CommandTypeName(CommandType::cmdText) &&
+        !report.source.commandType.empty())
+        return {};
+    std::string list;
+    const std::vector<SqlParameter> params =
+        parametersOfSql(report.source.commandText, SqlParametersOf(report.source.sqlParameters));
+    for (const std::string& name : missingParameters(params, o.params))
+        list += (list.empty() ? "" : "、") + name;
+    return list;
+}
+
+} // namespace
+
 int runReport(const RunOptions& o, std::string& errors) {
     usePasswordFromOptions(o);
     Deadline deadline(o.timeoutSeconds);
@@ -89,6 +109,13 @@ int runReport(const RunOptions& o, std::string& errors) {
         GroupChart chart(grid);
         grid.SetDataSet(&dataset);
         ReportObjects report{conn, dataset, grid};
+        // A parameter without a value and without a default ends the run before anything
+        // opens, naming every such parameter.
+        if (const std::string missing = missingParameterList(o); !missing.empty()) {
+            errors = "报表参数没有值：" + missing + "（用 --param 名称=值 给出）";
+            return 2;
+        }
+        dataset.SetParameterTexts(o.params, o.asOfDay);
         // The rows are read once, with the command line's filter and grouping.
         GroupingUpdate oneLoad(grid);
         const std::string skipped = LoadSetup(report, o.setupFile, o.placement);

@@ -2,6 +2,7 @@
 
 #include "common/asciicase.h"
 #include "common/databaseerror.h"
+#include "common/datepresets.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "common/progress.h"
@@ -134,7 +135,12 @@ void DataSet::SetActive(bool on) {
         throw DatabaseError("Command text was not set for the command object.");
     connection_->Open();
     Provider& p = connection_->provider();
-    if (openOnServer(p))
+    parameterCaption_.clear();
+    // Bound before anything runs, so that a value that does not fit stops the open first.
+    std::vector<Value> values;
+    const std::string text = boundText(p, values);
+    // The server statements take no parameters of their own: such a text keeps its rows here.
+    if (values.empty() && openOnServer(p))
         return;
     // A procedure writes its output values back into the parameters.
     struct Opened {
@@ -142,18 +148,17 @@ void DataSet::SetActive(bool on) {
         std::vector<Parameter> parameters;
     };
     p.procedureMayWrite = procedureMayWrite_;
-    Opened opened =
-        runStatement(p, [type = commandType_, text = commandText_, parameters = parameters_](
-                            Provider& q, const ProgressFn& progress) mutable {
-            std::unique_ptr<ResultBuffer> buf;
-            if (type == CommandType::cmdStoredProc)
-                buf = q.callProcedure(text, parameters, progress);
-            else if (type == CommandType::cmdTable || type == CommandType::cmdTableDirect)
-                buf = q.query("SELECT * FROM " + q.tableReference(text), progress);
-            else
-                buf = q.query(text, progress);
-            return Opened{std::move(buf), std::move(parameters)};
-        });
+    Opened opened = runStatement(p, [type = commandType_, text, values, parameters = parameters_](
+                                        Provider& q, const ProgressFn& progress) mutable {
+        std::unique_ptr<ResultBuffer> buf;
+        if (type == CommandType::cmdStoredProc)
+            buf = q.callProcedure(text, parameters, progress);
+        else if (type == CommandType::cmdTable || type == CommandType::cmdTableDirect)
+            buf = q.query("SELECT * FROM " + q.tableReference(text), progress);
+        else
+            buf = q.query(text, values, {}, progress);
+        return Opened{std::move(buf), std::move(parameters)};
+    });
     std::unique_ptr<ResultBuffer> buf = std::move(opened.buf);
     parameters_ = std::move(opened.parameters);
     makeFields(*buf);
@@ -184,6 +189,32 @@ void DataSet::SetActive(bool on) {
         SetActive(false);
         throw;
     }
+}
+
+void DataSet::SetParameterTexts(ParameterTexts given, std::optional<int64_t> asOfDay) {
+    givenTexts_ = std::move(given);
+    asOfDay_ = asOfDay;
+}
+
+std::string DataSet::boundText(Provider& p, std::vector<Value>& values) {
+    if (commandType_ != CommandType::cmdText)
+        return commandText_;
+    const std::string dbms = p.dbmsName();
+    const bool mysql =
+        dbms.find("MySQL") != std::string::npos || dbms.find("MariaDB") != std::string::npos;
+    std::vector<std::string> order;
+    std::string sql = bindableSql(commandText_, mysql, order);
+    if (order.empty())
+        return commandText_;
+    const std::vector<SqlParameter> params = parametersOfSql(commandText_, sqlParameters_, mysql);
+    const ResolvedParameters resolved =
+        resolveParameters(params, givenTexts_, asOfDay_ ? *asOfDay_ : localToday());
+    for (const std::string& name : order)
+        for (const auto& [n, v] : resolved.values)
+            if (n == name)
+                values.push_back(v);
+    parameterCaption_ = resolved.caption;
+    return sql;
 }
 
 void DataSet::makeFields(const ResultBuffer& buf) {

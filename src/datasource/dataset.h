@@ -7,9 +7,11 @@
 
 #include "common/value.h"
 #include "datasource/parameter.h"
+#include "datasource/sqlparameters.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -170,6 +172,18 @@ public:
     Parameter& Parameters(int i);
     Parameter& ParameterByName(const std::string& name); // "Parameter '%s' not found"
 
+    // The named parameters of an SQL text as the report defines them (sqlparameters.h), kept
+    // whatever the text names; an open binds those the text uses.
+    const std::vector<SqlParameter>& SqlParameters() const { return sqlParameters_; }
+    void SetSqlParameters(std::vector<SqlParameter> params) { sqlParameters_ = std::move(params); }
+    // The texts of the next opens, and the day they run as of (none: the day of the open).
+    // A new report source keeps them: they are the run's, not the report's.
+    void SetParameterTexts(ParameterTexts given, std::optional<int64_t> asOfDay);
+    const ParameterTexts& GivenParameterTexts() const { return givenTexts_; }
+    std::optional<int64_t> AsOfDay() const { return asOfDay_; }
+    // After an open: how a title says the values it used, empty without parameters.
+    const std::string& ParameterCaption() const { return parameterCaption_; }
+
     // Fields in result order.
     int FieldCount() const { return static_cast<int>(fields_.size()); }
     Field& Fields(int i);
@@ -255,6 +269,7 @@ private:
     std::vector<std::string> keyColumnsOf(const std::string& schema, const std::string& table);
     RowChange changeFor(int64_t row);
     bool openOnServer(Provider& p);
+    std::string boundText(Provider& p, std::vector<Value>& values);
     void makeFields(const ResultBuffer& buf);
     void checkEditable() const;
     void setServerFilter(const std::string& expression);
@@ -267,6 +282,10 @@ private:
     bool active_ = false;
     State state_ = State::Inactive;
     std::vector<Parameter> parameters_;
+    std::vector<SqlParameter> sqlParameters_;
+    ParameterTexts givenTexts_;
+    std::optional<int64_t> asOfDay_;
+    std::string parameterCaption_;
     std::vector<std::unique_ptr<Field>> fields_;
     std::string filter_;
     RowPlacement placement_ = RowPlacement::Auto;

@@ -14,6 +14,18 @@
 
 namespace rg {
 
+// A named parameter of the SQL text (`:开始日期`); the texts are those of
+// datasource/sqlparameters.h.
+struct ParameterSetting {
+    std::string name;
+    std::string type;         // "date", "datetime", "number", "text", "list"
+    std::string defaultValue; // a value, or "@" and a date preset
+    std::string rangeEnd;     // the parameter of the range's last day, on its first
+    std::string listQuery;
+    std::vector<std::string> listValues;
+    bool operator==(const ParameterSetting&) const = default;
+};
+
 // Where the rows come from. A different source means a different data set.
 struct ReportSource {
     std::string connectionString;
@@ -21,6 +33,7 @@ struct ReportSource {
     std::string commandText;
     // A stored procedure's parameter values by name, as texts.
     std::vector<std::pair<std::string, std::string>> parameters;
+    std::vector<ParameterSetting> sqlParameters;
     // Whether the server summarizes ("1", "0", empty: by the row count) and above how many
     // rows; both empty when the report keeps the default.
     std::string serverSummary, serverThreshold;

@@ -83,10 +83,12 @@ Report ReportDocument::report() const {
     return CaptureReport(objects());
 }
 
-std::string ReportDocument::loadFile(const std::string& fileName) {
+std::string ReportDocument::loadFile(const std::string& fileName, const ParameterTexts& given,
+                                     std::optional<int64_t> asOfDay) {
     const std::string notice =
-        withDatabaseContext("打开报表“" + ReportName(fileName) + "”失败",
-                            [&] { return showBeside(ReadReportFile(fileName), fileName); });
+        withDatabaseContext("打开报表“" + ReportName(fileName) + "”失败", [&] {
+            return showBeside(ReadReportFile(fileName), fileName, given, asOfDay);
+        });
     history_.clear();
     ++historyGeneration_;
     return notice;
@@ -96,6 +98,7 @@ ReportDocument::Source ReportDocument::copySource() const {
     Source s;
     s.conn = std::make_unique<Connection>();
     s.dataset = std::make_unique<DataSet>(s.conn.get());
+    s.dataset->SetParameterTexts(dataset_->GivenParameterTexts(), dataset_->AsOfDay());
     const ReportSource source = CaptureSource(*conn_, *dataset_);
     if (!dataset_->Active()) {
         SetReportSource(*s.conn, *s.dataset, source, std::nullopt);
@@ -143,9 +146,12 @@ void ReportDocument::adoptSource(Source source) {
 }
 
 std::string ReportDocument::showBeside(const Report& report,
-                                       const std::optional<std::string>& setupFile) {
+                                       const std::optional<std::string>& setupFile,
+                                       const ParameterTexts& given,
+                                       std::optional<int64_t> asOfDay) {
     Source beside = {std::make_unique<Connection>(), nullptr};
     beside.dataset = std::make_unique<DataSet>(beside.conn.get());
+    beside.dataset->SetParameterTexts(given, asOfDay);
     const std::string writesNotice =
         OpenReportSource(*beside.conn, *beside.dataset, report.source, setupFile);
     const std::string notice =
@@ -171,7 +177,7 @@ void ReportDocument::restore(const Report& report) {
     if (report.source == shown.source && dataset_->Active())
         arrangeOrPutBack(objects(), report, shown);
     else
-        showBeside(report, std::nullopt);
+        showBeside(report, std::nullopt, dataset_->GivenParameterTexts(), dataset_->AsOfDay());
 }
 
 void ReportDocument::undo() {

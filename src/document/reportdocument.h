@@ -46,7 +46,10 @@ public:
     // or is cancelled the earlier report stays as it was and the error tells why. Starts a
     // new history. Returns the notices of the load (entries skipped, a procedure kept
     // read-only, what the open left out).
-    std::string loadFile(const std::string& fileName);
+    // `given` and `asOfDay` are the values of its named parameters for this run (the
+    // prompt's); the report's undo steps and new sources keep them.
+    std::string loadFile(const std::string& fileName, const ParameterTexts& given = {},
+                         std::optional<int64_t> asOfDay = std::nullopt);
 
     // A connection and data set on the report's source for the data source dialog to change:
     // open when the report's data set is and the source still opens, else closed.
@@ -74,7 +77,8 @@ private:
     void beginStep();
     void endStep() noexcept;
     // Builds `report` beside the one shown and swaps it in; the earlier one stays on failure.
-    std::string showBeside(const Report& report, const std::optional<std::string>& setupFile);
+    std::string showBeside(const Report& report, const std::optional<std::string>& setupFile,
+                           const ParameterTexts& given, std::optional<int64_t> asOfDay);
     // Puts back a report of the history: arranged in place over the same source, else built
     // beside.
     void restore(const Report& report);

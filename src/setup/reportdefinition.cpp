@@ -10,6 +10,7 @@
 #include "grid/summaryrules.h"
 #include "setup/chartstate.h"
 #include "setup/gridstate.h"
+#include "setup/parametersettings.h"
 #include "setup/procedurewrites.h"
 #include "setup/reportfile.h"
 #include "setup/setup.h"
@@ -348,6 +349,7 @@ std::string SetReportSource(Connection& conn, DataSet& dataset, const ReportSour
     if (const auto kind = CommandTypeFromName(source.commandType))
         dataset.SetCommandType(*kind);
     dataset.SetCommandText(source.commandText);
+    dataset.SetSqlParameters(SqlParametersOf(source.sqlParameters));
     applyPlacement(dataset, source, placement);
     return applyProcedureWrites(conn, dataset, source, setupFile);
 }
@@ -450,6 +452,7 @@ ReportSource CaptureSource(const Connection& conn, DataSet& dataset) {
     }
     if (procedure && dataset.ProcedureMayWrite())
         s.procedureMayWrite = "1";
+    s.sqlParameters = ParameterSettingsOf(dataset.SqlParameters());
     return s;
 }
 

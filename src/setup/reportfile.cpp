@@ -1,8 +1,11 @@
 #include "setup/reportfile.h"
 
 #include "common/asciicase.h"
+#include "common/error.h"
 #include "setup/setup.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <unordered_map>
 
 namespace rg {
@@ -22,6 +25,58 @@ std::vector<std::pair<std::string, std::string>> pairs(const std::vector<Summary
     return p;
 }
 
+// A list of "Count" parameters, each in keys numbered from 1; list values one a line.
+struct ParameterKeys {
+    const char* key;
+    std::string ParameterSetting::*text;
+};
+const ParameterKeys kParameterKeys[] = {{"Name", &ParameterSetting::name},
+                                        {"Type", &ParameterSetting::type},
+                                        {"Default", &ParameterSetting::defaultValue},
+                                        {"RangeEnd", &ParameterSetting::rangeEnd},
+                                        {"ListQuery", &ParameterSetting::listQuery}};
+
+std::vector<ParameterSetting> readParameters(TSetup& setup) {
+    std::vector<ParameterSetting> list;
+    const std::string count = setup.ReadReportParameter("Count");
+    if (count.empty())
+        return list;
+    const int n = std::atoi(count.c_str());
+    for (int i = 1; i <= n; ++i) {
+        const std::string at = std::to_string(i);
+        ParameterSetting p;
+        for (const ParameterKeys& k : kParameterKeys)
+            p.*k.text = setup.ReadReportParameter(k.key + at);
+        if (p.name.empty())
+            throw Error(format("设置文件中的报表参数无法使用：缺少第 %d 个参数的名称", i));
+        std::string values = setup.ReadReportParameter("ListValues" + at);
+        for (size_t start = 0; !values.empty() && start <= values.size();) {
+            const size_t end = std::min(values.find('\n', start), values.size());
+            p.listValues.push_back(values.substr(start, end - start));
+            start = end + 1;
+        }
+        list.push_back(std::move(p));
+    }
+    return list;
+}
+
+void writeParameters(TSetup& setup, const std::vector<ParameterSetting>& list) {
+    if (list.empty())
+        return;
+    setup.WriteReportParameter("Count", std::to_string(list.size()));
+    for (size_t i = 0; i < list.size(); ++i) {
+        const std::string at = std::to_string(i + 1);
+        for (const ParameterKeys& k : kParameterKeys)
+            if (!(list[i].*k.text).empty())
+                setup.WriteReportParameter(k.key + at, list[i].*k.text);
+        std::string values;
+        for (size_t v = 0; v < list[i].listValues.size(); ++v)
+            values += (v ? "\n" : "") + list[i].listValues[v];
+        if (!values.empty())
+            setup.WriteReportParameter("ListValues" + at, values);
+    }
+}
+
 ReportSource readSource(TSetup& setup) {
     ReportSource s;
     s.connectionString = setup.ReadConnString();
@@ -32,6 +87,7 @@ ReportSource readSource(TSetup& setup) {
     s.serverSummary = setup.ReadServerSummaryEnabled();
     s.serverThreshold = setup.ReadServerThreshold();
     s.procedureMayWrite = setup.ReadProcedureMayWrite();
+    s.sqlParameters = readParameters(setup);
     return s;
 }
 
@@ -146,6 +202,7 @@ void WriteReport(TSetup& setup, const Report& r) {
     for (const auto& [key, member] : kPrintKeys)
         if (!(r.print.*member).empty())
             setup.WritePrintOption(key, r.print.*member);
+    writeParameters(setup, s.sqlParameters);
 }
 
 } // namespace rg

@@ -45,20 +45,22 @@ constexpr std::string_view kServerEnabledKey = "Enabled";
 constexpr std::string_view kServerThresholdKey = "Threshold";
 constexpr std::string_view kProcedureSection = "StoredProcedure";
 constexpr std::string_view kProcedureMayWriteKey = "MayWrite";
+// The named parameters of the SQL text: their types, defaults and lists.
+constexpr std::string_view kReportParameterSection = "ReportParameters";
 // A list is "Count" entries keyed 1, 2, ...: entries beyond the count, left by a longer
 // list written entry by entry, are not part of it.
 constexpr std::string_view kCountKey = "Count";
 
 // Every section a report save writes anew; names match whatever their letter case.
 const std::vector<std::string_view> kReportSections = {
-    kConnSectionRead,    kTypeSection,         kTextSection,
-    kKeyFieldSection,    kFieldSection,        kParameterSection,
-    kSummarySection,     kGroupSection,        kOrderSection,
-    kHiddenSection,      kWidthSection,        kSortSection,
-    kFilterSection,      kFilterTextSection,   kGroupRowSummarySection,
-    kMoreSummarySection, kIntervalSection,     kCrossTableSection,
-    kChartSection,       kServerSection,       kProcedureSection,
-    kPrintSection,       kFooterFormatSection,
+    kConnSectionRead,    kTypeSection,       kTextSection,
+    kKeyFieldSection,    kFieldSection,      kParameterSection,
+    kSummarySection,     kGroupSection,      kOrderSection,
+    kHiddenSection,      kWidthSection,      kSortSection,
+    kFilterSection,      kFilterTextSection, kGroupRowSummarySection,
+    kMoreSummarySection, kIntervalSection,   kCrossTableSection,
+    kChartSection,       kServerSection,     kProcedureSection,
+    kPrintSection,       kFooterFormatSection, kReportParameterSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -381,6 +383,13 @@ std::string TSetup::ReadFooterFormat(const std::string& fieldName) {
 }
 void TSetup::WriteFooterFormat(const std::string& fieldName, const std::string& pattern) {
     WriteValue(kFooterFormatSection, fieldName, pattern);
+}
+
+std::string TSetup::ReadReportParameter(std::string_view key) {
+    return ReadValue(kReportParameterSection, key);
+}
+void TSetup::WriteReportParameter(std::string_view key, const std::string& value) {
+    WriteValue(kReportParameterSection, key, value);
 }
 
 std::string TSetup::ReadFilterText() {

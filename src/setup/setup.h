@@ -97,6 +97,9 @@ public:
     std::vector<std::string> FooterFormatNames();
     std::string ReadFooterFormat(const std::string& fieldName);
     void WriteFooterFormat(const std::string& fieldName, const std::string& pattern);
+    // The named parameters of the SQL text, a section written only when it has some.
+    std::string ReadReportParameter(std::string_view key);
+    void WriteReportParameter(std::string_view key, const std::string& value);
     // Summaries shown in the group rows, in their order, as (field name, kind name).
     std::vector<std::pair<std::string, std::string>> ReadGroupRowSummaries();
     void WriteGroupRowSummaries(const std::vector<std::pair<std::string, std::string>>& summaries);

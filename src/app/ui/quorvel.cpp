@@ -7,6 +7,7 @@
 #include "app/ui/passworddialogs.h"
 #include "app/ui/program.h"
 #include "app/ui/progresswindow.h"
+#include "app/ui/reportprompt.h"
 #include "chart/ui/chartview.h"
 #include "common/ui/commandguard.h"
 #include "datasource/ui/dbsetup.h"
@@ -474,7 +475,8 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
         if (listed)
             requireSetupFile(path);
         askProcedureWrites(path);
-        skipped = document->loadFile(path);
+        const PromptAnswer run = AskReportParameters(this, path);
+        skipped = document->loadFile(path, run.texts, run.asOfDay);
     } catch (const std::exception& e) {
         const bool cancelled = dynamic_cast<const Cancelled*>(&e) != nullptr;
         QString status = QStringLiteral("打开报表“%1”").arg(name);
@@ -493,6 +495,8 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
         throw;
     }
     setReport(name, fileName);
+    dxComponentPrinter1Link1->ReportName =
+        NameWithValues(name, document->dataSet().ParameterCaption());
     showLoadNotices(skipped);
 }
 

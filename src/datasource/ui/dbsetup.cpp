@@ -7,6 +7,7 @@
 #include "datasource/ui/adoconed.h"
 #include "datasource/ui/dialogparts.h"
 #include "datasource/ui/dropdownbox.h"
+#include "datasource/ui/parametertable.h"
 #include "datasource/ui/previewmodel.h"
 #include "datasource/ui/setupparameters.h"
 #include "datasource/ui/sourcesnapshot.h"
@@ -30,6 +31,10 @@
 namespace rg {
 
 namespace {
+
+// The dialog's height, and what the parameter table adds below the preview.
+constexpr int kHeight = 353;
+constexpr int kParameterRows = 96;
 
 constexpr const char* kConnectFailure = "连接数据库失败";
 constexpr const char* kNoCommand =
@@ -62,7 +67,7 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromUtf8("数据源设置"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(497, 353);
+    setFixedSize(497, kHeight);
     move(311, 253);
 
     Panel1 = place<QFrame>(this, "Panel1", 0, 0, 497, 353);
@@ -120,6 +125,9 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     btnok = placeButton(Panel1, "btnok", "确认", 136, 320);
     btnok->setDefault(true);
     btncancel = placeButton(Panel1, "btncancel", "取消", 240, 320);
+    ParameterTable = place<TParameterTable>(Panel1, "ParameterTable", 8, 318, 473, 88);
+    ParameterTable->hide();
+    ParameterTable->OnEdited = [this] { parametersEdited(); };
 
     setTabOrder(ConnectionString, MasterTableName);
     setTabOrder(MasterTableName, MasterSQL);
@@ -193,6 +201,7 @@ void TFRMDBSETUP::AssignConnection(rg::Connection& connection) {
     }
     ds->setDataSet(dataSet_);
     showPlacement();
+    showParameters();
     given_ = std::make_unique<SourceSnapshot>(*dataSet_, connection);
 }
 
@@ -209,6 +218,31 @@ void TFRMDBSETUP::showPlacement() {
     const QSignalBlocker quietWrites(chkprocedurewrites);
     chkprocedurewrites->setChecked(dataSet_->ProcedureMayWrite());
     chkprocedurewrites->setEnabled(dataSet_->GetCommandType() == CommandType::cmdStoredProc);
+}
+
+// The table shows while the SQL text names parameters; below it the dialog grows by its
+// height.
+void TFRMDBSETUP::showParameters() {
+    std::vector<SqlParameter> params;
+    if (dataSet_->GetCommandType() == CommandType::cmdText)
+        params = parametersOfSql(dataSet_->CommandText(), dataSet_->SqlParameters());
+    const int extra = params.empty() ? 0 : kParameterRows;
+    // Rows the table shows already stay: an edit of theirs is what opened the text again.
+    if (ParameterTable->parameters() != params)
+        ParameterTable->showParameters(params);
+    ParameterTable->setVisible(!params.empty());
+    setFixedSize(497, kHeight + extra);
+    Panel1->resize(497, kHeight + extra);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{chkserversummary, chkprocedurewrites, btnok, btncancel})
+        w->move(w->x(), (w == btnok || w == btncancel ? 320 : 324) + extra);
+}
+
+// A changed default opens the preview again with it, so that "确认" shows what it opened.
+void TFRMDBSETUP::parametersEdited() {
+    dataSet_->SetSqlParameters(ParameterTable->parameters());
+    if (dataSet_->Active())
+        OpenCommand(dataSet_->CommandText(), dataSet_->GetCommandType());
 }
 
 // Takes effect at the procedure's next run, so that a click never runs it.
@@ -359,6 +393,10 @@ bool TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
         dataSet_->Close();
         dataSet_->SetCommandType(kind);
         dataSet_->SetCommandText(text);
+        // What the text no longer names is dropped; a new name starts as a text.
+        if (kind == CommandType::cmdText)
+            dataSet_->SetSqlParameters(parametersOfSql(text, dataSet_->SqlParameters()));
+        showParameters();
         openDataSet();
         ds->setDataSet(dataSet_);
     });

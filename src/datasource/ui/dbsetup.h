@@ -30,6 +30,7 @@ namespace rg {
 class SourceSnapshot;
 class TDataSetModel;
 class TDropDownBox;
+class TParameterTable;
 
 // Opens the field captions dialog on a data set.
 using FieldCaptionsOpener = std::function<void(rg::DataSet&)>;
@@ -88,6 +89,8 @@ public:
     QCheckBox* chkprocedurewrites;
     QPushButton* btnok;
     QPushButton* btncancel;
+    // The named parameters of the SQL text, shown below the preview while it has some.
+    TParameterTable* ParameterTable;
 
     TDataSetModel* ds; // the dialog's data source: the preview grid's model
 
@@ -100,6 +103,8 @@ private:
 
     void showOpenNotice();
     void showPlacement();
+    void showParameters();
+    void parametersEdited();
     void openDataSet();
     bool openForConfirm();
     bool connectionTyped() const;

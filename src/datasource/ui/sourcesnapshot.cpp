@@ -17,7 +17,7 @@ SourceSnapshot::SourceSnapshot(DataSet& dataSet, const Connection& connection)
     : connectionString_(connection.ConnectionString()), connected_(connection.Connected()),
       commandType_(dataSet.GetCommandType()), commandText_(dataSet.CommandText()),
       placement_(dataSet.GetRowPlacement()), procedureMayWrite_(dataSet.ProcedureMayWrite()),
-      active_(dataSet.Active()) {
+      sqlParameters_(dataSet.SqlParameters()), active_(dataSet.Active()) {
     for (int i = 0; i < dataSet.ParameterCount(); ++i)
         parameters_.push_back(dataSet.Parameters(i));
     for (int i = 0; i < dataSet.FieldCount(); ++i)
@@ -27,7 +27,7 @@ SourceSnapshot::SourceSnapshot(DataSet& dataSet, const Connection& connection)
 bool SourceSnapshot::sameSource(DataSet& dataSet, const Connection& connection) const {
     if (connection.ConnectionString() != connectionString_ ||
         dataSet.GetCommandType() != commandType_ || dataSet.CommandText() != commandText_ ||
-        dataSet.GetRowPlacement() != placement_ ||
+        dataSet.GetRowPlacement() != placement_ || dataSet.SqlParameters() != sqlParameters_ ||
         dataSet.ParameterCount() != static_cast<int>(parameters_.size()))
         return false;
     for (int i = 0; i < dataSet.ParameterCount(); ++i)
@@ -45,6 +45,7 @@ void SourceSnapshot::restore(DataSet& dataSet, Connection& connection) const {
         dataSet.SetCommandText(commandText_);
         dataSet.SetRowPlacement(placement_);
         restoreParameters(dataSet);
+        dataSet.SetSqlParameters(sqlParameters_);
         if (active_)
             withDatabaseContext(openFailureSentence(commandType_, commandText_),
                                 [&] { dataSet.Open(); });

@@ -32,6 +32,7 @@ private:
     RowPlacement placement_;
     bool procedureMayWrite_;
     std::vector<Parameter> parameters_;
+    std::vector<SqlParameter> sqlParameters_;
     bool active_;
     std::vector<std::pair<std::string, std::string>> labels_; // field name, display label
 };
