@@ -182,6 +182,7 @@ void TdxDBGrid::sortAll() {
         server_->setOrder(pageOrderOf(rowOrder(), keyFieldIndex_));
     const int focusedRecord = focused_.isData() ? RecordOf(focused_) : -1;
     tree_ = std::move(t);
+    applyShowAs();
     if (focusedRecord >= 0)
         focused_ = tree_.dataRowOf(focusedRecord);
     invalidateVisible();
