@@ -72,8 +72,8 @@ public:
     const IntervalSpec& GroupInterval() const { return interval_; }
     void SetGroupInterval(const IntervalSpec& spec);
     // The top N of its level while grouped, kept when ungrouped. A change on a grouped
-    // column reloads; a failed reload puts the old one back and rethrows. The server does
-    // not fold groups: in server mode a top N is refused (ServerRefusal).
+    // column reloads as a grouping change does: a failed reload puts the old one back. The server
+    // does not fold groups: in server mode a top N is refused (ServerRefusal).
     const TopGroups& GroupTop() const { return top_; }
     void SetGroupTop(const TopGroups& top);
 
@@ -164,6 +164,9 @@ public:
     // Grouping.
     int GroupColumnCount() const { return static_cast<int>(groupColumns_.size()); }
     TdxDBGridColumn& GroupColumns(int level);
+    const TdxDBGridColumn& GroupColumns(int level) const {
+        return const_cast<TdxDBGrid*>(this)->GroupColumns(level);
+    }
     bool GroupColumn(TdxDBGridColumn& c, int position); // false: refused, nothing changed
     void UngroupColumn(int level);
     void ClearGrouping();
@@ -307,6 +310,7 @@ private:
         bool visible;
         TdxTreeListColumnSort sorted;
         IntervalSpec interval;
+        TopGroups top;
     };
     struct GroupingState {
         std::vector<TdxDBGridColumn*> groupColumns;

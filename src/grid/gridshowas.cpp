@@ -65,16 +65,13 @@ void TdxDBGridColumn::SetGroupTop(const TopGroups& top) {
         return;
     if (top.count < 0)
         throw Error(format("前 N 项的项数不能是 %d", top.count));
-    const TopGroups before = top_;
-    top_ = top;
-    if (GroupIndex() < 0)
+    if (GroupIndex() < 0) {
+        top_ = top;
         return;
-    try {
-        grid_->load(TdxDBGrid::LoadReason::KeepExpanded, TdxDBGrid::OnFailure::KeepRows);
-    } catch (...) {
-        top_ = before;
-        throw;
     }
+    const TdxDBGrid::GroupingState before = grid_->groupingState();
+    top_ = top;
+    grid_->reloadGrouping(before);
 }
 
 void TdxDBGrid::foldTopGroups(LoadedRows& rows, std::vector<int32_t>& innerOf) const {

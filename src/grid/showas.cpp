@@ -414,8 +414,11 @@ void ComputeShownValues(RowTree& tree, const std::vector<ShowValuesAs>& modes,
 }
 
 SummaryValue ShownFooterValue(ShowValuesAs mode, const SummaryValue& value) {
-    if (mode != ShowValuesAs::PercentOfTotal && mode != ShowValuesAs::PercentOfParent)
+    if (mode == ShowValuesAs::Value || mode == ShowValuesAs::RunningTotal ||
+        mode == ShowValuesAs::YearToDate)
         return value;
+    if (mode != ShowValuesAs::PercentOfTotal && mode != ShowValuesAs::PercentOfParent)
+        return {};
     const Num n = numOf(value);
     if (n.kind == Num::Kind::None || (n.kind == Num::Kind::Exact && n.exact.isZero()) ||
         (n.kind == Num::Kind::Float && n.d == 0))
@@ -426,21 +429,26 @@ SummaryValue ShownFooterValue(ShowValuesAs mode, const SummaryValue& value) {
 std::string FormatShownValue(ShowValuesAs mode, TdxSummaryType kind, const std::string& pattern,
                              SummaryValueKind valueKind, SummaryPlace place,
                              const SummaryValue& value, bool namesKind) {
-    const bool row = place == SummaryPlace::GroupRow;
-    if (ShowAsInfo(mode).percent || mode == ShowValuesAs::Rank) {
-        if (value.kind() != SummaryValue::Kind::Exact && value.kind() != SummaryValue::Kind::Float)
-            return {};
-        const std::string number = FormatFloatPattern(
-            mode == ShowValuesAs::Rank ? "0" : "0." + std::string(kPercentPlaces, '0'), value);
-        const std::string text = mode == ShowValuesAs::Rank ? number : number + "%";
-        const std::string caption = ShowAsInfo(mode).caption;
-        return row ? "(" + caption + "=" + text + ")" : (namesKind ? caption + "=" + text : text);
+    if (mode == ShowValuesAs::Value) {
+        if (place == SummaryPlace::Footer)
+            return FormatFooterValue(kind, pattern, valueKind, value, namesKind);
+        return FormatSummaryValue(kind, pattern, valueKind, place, value);
     }
-    if (mode != ShowValuesAs::Value && value.isEmpty())
+    if (value.kind() != SummaryValue::Kind::Exact && value.kind() != SummaryValue::Kind::Float)
         return {};
-    if (place == SummaryPlace::Footer)
-        return FormatFooterValue(kind, pattern, valueKind, value, namesKind);
-    return FormatSummaryValue(kind, pattern, valueKind, place, value);
+    const ShowAsMode& m = ShowAsInfo(mode);
+    std::string text;
+    if (m.percent)
+        text = FormatFloatPattern("0." + std::string(kPercentPlaces, '0'), value) + "%";
+    else if (mode == ShowValuesAs::Rank || (pattern.empty() && kind == TdxSummaryType::cstCount))
+        text = FormatFloatPattern("0;-0", value);
+    else
+        text = FormatFloatPattern(pattern.empty() ? "0.00;-0.00" : pattern, value);
+    // A group row names the mode as it names the kind; a footer cell where its column's
+    // footers are of several kinds.
+    if (place == SummaryPlace::GroupRow)
+        return std::string("(") + m.caption + "=" + text + ")";
+    return namesKind ? m.caption + ("=" + text) : text;
 }
 
 } // namespace rg

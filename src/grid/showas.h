@@ -60,12 +60,15 @@ inline constexpr int kPercentPlaces = 2;
 void ComputeShownValues(RowTree& tree, const std::vector<ShowValuesAs>& modes,
                         const std::vector<IntervalSpec>& intervals);
 
-// The summary footer's value under `mode`: shares of the whole are 100 %, the other modes
-// show the grand total itself.
+// The summary footer's value under `mode`: a share of the whole is 100 %, a running total
+// and the year to date the grand total itself; a rank or a change has none.
 SummaryValue ShownFooterValue(ShowValuesAs mode, const SummaryValue& value);
 
-// The text of a value shown under `mode`: percents "12.34%", ranks as whole numbers, the
-// others as the summary's own values are written (FormatSummaryValue, FormatFooterValue).
+// The text of a value shown under `mode`: percents "12.34%", ranks and counts as whole
+// numbers, other numbers in the summary's pattern (else at two places); a group row says
+// which mode ("(累计=1234.50)"), a footer cell where its column's footers are of several
+// kinds. Under Value as the summary's own values are written (FormatSummaryValue,
+// FormatFooterValue).
 std::string FormatShownValue(ShowValuesAs mode, TdxSummaryType kind, const std::string& pattern,
                              SummaryValueKind valueKind, SummaryPlace place,
                              const SummaryValue& value, bool namesKind);
