@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 
 using namespace rg;
@@ -168,4 +171,47 @@ TEST(ShowAsSetup, RunnerOptionsAndServerMode) {
     top.insert(top.end(), {"--top", "region:2:sum:amount"});
     EXPECT_EQ(run(with(top, "--server", dirPath + "/t.csv"), errors), 1);
     EXPECT_NE(errors.find("在服务器上汇总时不能只显示前 N 项"), std::string::npos) << errors;
+}
+
+// In a workbook a share is a fraction in a percent format and no SUBTOTAL formula: openpyxl
+// reads the summary row's 100 % and a group's share as the grid shows them.
+TEST(ShowAsReaders, WorkbookHoldsSharesAsPercentValues) {
+    rg::test::TempFolder folder;
+    const std::string dirPath = folder.path().string();
+    const std::string ini = dirPath + "/plain.ini", xlsx = dirPath + "/out.xlsx";
+    Report plain = salesReport();
+    plain.showAs.clear();
+    plain.topGroups.clear();
+    plain.grouping = {"region"};
+    {
+        Objects o;
+        BuildReport(o.objects(), plain, std::nullopt);
+        o.grid.SetShowRowFooter(true);
+        SaveSetup(o.objects(), ini);
+    }
+    std::string errors;
+    ASSERT_EQ(run({"--run", ini, "--show-as", "amount:sum:pct-total", "--format", "xlsx",
+                   "--output", xlsx},
+                  errors),
+              0)
+        << errors;
+    const std::string out = dirPath + "/cells.txt";
+    const std::string script = "import openpyxl, sys\n"
+                               "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+                               "for row in ws.iter_rows():\n"
+                               "    for c in row:\n"
+                               "        if c.number_format.endswith('%'):\n"
+                               "            print(repr(c.value), c.number_format)\n";
+    ASSERT_EQ(std::system(("/usr/bin/python3 -c \"" + script + "\" " + xlsx + " > " + out).c_str()),
+              0);
+    const std::string cells = readFile(out);
+    // Seven regions' footers, then the summary row; the shares add up to the whole.
+    EXPECT_EQ(std::count(cells.begin(), cells.end(), '\n'), 8) << cells;
+    EXPECT_NE(cells.find("\n1 0.00%\n"), std::string::npos) << cells;
+    EXPECT_EQ(cells.find("SUBTOTAL"), std::string::npos) << cells;
+    double sum = 0;
+    std::istringstream lines(cells);
+    for (std::string line; std::getline(lines, line);)
+        sum += std::stod(line);
+    EXPECT_NEAR(sum, 2.0, 1e-9) << cells;
 }
