@@ -4,6 +4,7 @@
 #include "common/error.h"
 
 #include <algorithm>
+#include <cmath>
 
 // The grid's side of how summaries are shown (showas.h) and of each level's top N: the
 // shown values follow every change of the group values or their order; a top N folds the
@@ -12,10 +13,12 @@
 namespace rg {
 namespace {
 
-// Orders group values for a top N: numbers by value, anything else below every number.
+// Orders group values for a top N: numbers by value, anything else (NaN too) below every
+// number.
 bool greaterValue(const SummaryValue& a, const SummaryValue& b) {
     const auto numeric = [](const SummaryValue& v) {
-        return v.kind() == SummaryValue::Kind::Exact || v.kind() == SummaryValue::Kind::Float;
+        return v.kind() == SummaryValue::Kind::Exact ||
+               (v.kind() == SummaryValue::Kind::Float && !std::isnan(v.number()));
     };
     if (numeric(a) != numeric(b))
         return numeric(a);

@@ -263,17 +263,23 @@ void showSiblings(RowTree& tree, const Siblings& s, size_t item, ShowValuesAs mo
         }
         break;
     }
-    case ShowValuesAs::Rank:
-        for (size_t i = 0; i < n; ++i) {
-            if (s.values[i].kind == Num::Kind::None)
-                continue;
-            int64_t above = 0;
-            for (const Num& other : s.values)
-                if (other.kind != Num::Kind::None && compareNums(other, s.values[i]) > 0)
-                    ++above;
-            shown[i] = SummaryValue::exactValue(Decimal::fromInt(above + 1));
+    case ShowValuesAs::Rank: {
+        // As RANK(): one more than the siblings with a greater value; NaN has no rank.
+        std::vector<size_t> order;
+        for (size_t i = 0; i < n; ++i)
+            if (s.values[i].kind == Num::Kind::Exact ||
+                (s.values[i].kind == Num::Kind::Float && !std::isnan(s.values[i].d)))
+                order.push_back(i);
+        std::sort(order.begin(), order.end(),
+                  [&](size_t a, size_t b) { return compareNums(s.values[a], s.values[b]) > 0; });
+        for (size_t k = 0; k < order.size(); ++k) {
+            const bool tie = k > 0 && compareNums(s.values[order[k - 1]], s.values[order[k]]) == 0;
+            shown[order[k]] =
+                tie ? shown[order[k - 1]]
+                    : SummaryValue::exactValue(Decimal::fromInt(static_cast<int64_t>(k + 1)));
         }
         break;
+    }
     case ShowValuesAs::DifferenceFromPrevious:
     case ShowValuesAs::RatioToPrevious:
     case ShowValuesAs::DifferenceFromYearBefore:
