@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 
 #include "common/datepresets.h"
+#include "grid/showas.h"
 #include "print/reportformats.h"
 
 #include <algorithm>
@@ -78,6 +79,18 @@ void addParam(RunOptions& o, const std::string& entry) {
     o.params.emplace_back(name, entry.substr(equals + 1));
 }
 
+// The modes by name, three to a line under the option.
+std::string showAsLines() {
+    std::string lines;
+    int n = 0;
+    for (const ShowAsMode& m : ShowAsModes()) {
+        lines += (n % 3 == 0 ? "\n" + std::string(27, ' ') : std::string(" ")) + m.name + "（" +
+                 m.caption + "）";
+        ++n;
+    }
+    return lines + "\n";
+}
+
 } // namespace
 
 RunOptions parseRunOptions(const std::vector<std::string>& args) {
@@ -95,6 +108,10 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
             o.groupBy = splitFields(next());
         else if (a == "--filter")
             o.filter = next();
+        else if (a == "--show-as")
+            o.showAs.push_back(next());
+        else if (a == "--top")
+            o.top.push_back(next());
         else if (a == "--format")
             o.format = next();
         else if (a == "--output")
@@ -178,6 +195,11 @@ std::string UsageText() {
            "                           按宽度 100 的数值区间分组，例如 订单日期:月\n"
            "  --filter 表达式          过滤条件，取代保存的过滤，\n"
            "                           例如 \"amount > 1000 AND region = '华东'\"\n"
+           "  --show-as 字段:汇总:方式  这个字段这种汇总（sum count avg min max）的显示方式，\n"
+           "                           可重复：" +
+           showAsLines() +
+           "  --top 分组字段:N:汇总:字段  这一分组层只显示按这项汇总最大的 N 组，其余合为\n"
+           "                           “其他”，例如 region:3:sum:amount（可重复）\n"
            "  --format 格式            输出格式，默认 text：\n" +
            formatLines() +
            "  --param 名称=值          报表参数的值，可以多次给出；日期参数可以写 @预设，\n"

@@ -20,6 +20,9 @@ struct RunOptions {
     // ("订单日期:月", "amount:区间100").
     std::vector<std::string> groupBy;
     std::string filter;
+    // "字段:汇总:显示方式" ("amount:sum:pct-parent"): how the first summary of that field and
+    // kind is shown; "分组字段:N:汇总:字段" ("region:3:sum:amount"): a grouping level's top N.
+    std::vector<std::string> showAs, top;
     std::string format = "text"; // a name of ReportFormats()
     std::string output;          // empty: standard output (formats that write there)
     std::string saveAs;

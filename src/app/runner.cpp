@@ -1,17 +1,20 @@
 #include "app/runner.h"
 
 #include "chart/groupchart.h"
+#include "common/asciicase.h"
 #include "common/databaseerror.h"
 #include "common/error.h"
 #include "common/progress.h"
 #include "datasource/connstring.h"
 #include "datasource/dataset.h"
 #include "grid/grid.h"
+#include "grid/summaryrules.h"
 #include "print/reportformats.h"
 #include "setup/parametersettings.h"
 #include "setup/reportdefinition.h"
 #include "setup/setuppasswords.h"
 
+#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -54,6 +57,66 @@ void groupByEntry(TdxDBGrid& grid, const std::string& entry, int level) {
     c->SetGroupInterval(interval);
     if (!grid.GroupColumn(*c, level))
         throw Error(format("Cannot group by field '%s'", field.c_str()));
+}
+
+namespace {
+
+std::vector<std::string> splitColons(const std::string& entry) {
+    std::vector<std::string> parts(1);
+    for (char ch : entry)
+        if (ch == ':')
+            parts.emplace_back();
+        else
+            parts.back() += ch;
+    return parts;
+}
+
+// "sum", "cstsum" or "合计", and so on for every kind.
+TdxSummaryType summaryKindOf(const std::string& token, const std::string& entry) {
+    for (TdxSummaryType k :
+         {TdxSummaryType::cstSum, TdxSummaryType::cstCount, TdxSummaryType::cstAvg,
+          TdxSummaryType::cstMin, TdxSummaryType::cstMax})
+        if (token == SummaryTypeName(k) || "cst" + token == SummaryTypeName(k) ||
+            token == SummaryKindCaption(k))
+            return k;
+    throw Error("“" + entry + "”中的汇总方式“" + token + "”无法识别（sum count avg min max）");
+}
+
+} // namespace
+
+void showAsEntry(TdxDBGrid& grid, const std::string& entry) {
+    const std::vector<std::string> p = splitColons(entry);
+    if (p.size() != 3)
+        throw Error("--show-as 需要“字段:汇总:显示方式”，而不是“" + entry + "”");
+    const TdxSummaryType kind = summaryKindOf(p[1], entry);
+    const ShowValuesAs mode = ShowAsFromName(p[2]);
+    TdxDBGridSummaryItems& items = grid.DefaultGroup().SummaryItems;
+    for (int i = 0; i < items.Count(); ++i) {
+        TdxDBGridSummaryItem& item = items.Items(i);
+        if (item.SummaryType() == kind && equalsIgnoringCase(item.SummaryField(), p[0])) {
+            CheckShowAsFits(mode, kind, p[0]);
+            item.SetShowAs(mode);
+            return;
+        }
+    }
+    throw Error("报表中没有“" + p[0] + "”的" + SummaryKindCaption(kind) + "汇总（--show-as " +
+                entry + "）");
+}
+
+void topEntry(TdxDBGrid& grid, const std::string& entry) {
+    const std::vector<std::string> p = splitColons(entry);
+    int count = 0;
+    if (p.size() == 4) {
+        const auto [end, ec] = std::from_chars(p[1].data(), p[1].data() + p[1].size(), count);
+        if (ec != std::errc() || end != p[1].data() + p[1].size())
+            count = 0;
+    }
+    if (count <= 0)
+        throw Error("--top 需要“分组字段:N:汇总:字段”（N 是正整数），而不是“" + entry + "”");
+    TdxDBGridColumn* c = grid.ColumnByFieldName(p[0]);
+    if (!c || c->GroupIndex() < 0)
+        throw Error("--top " + entry + "：报表没有按“" + p[0] + "”分组");
+    c->SetGroupTop({count, p[3], summaryKindOf(p[2], entry)});
 }
 
 // A run has no one to ask: the password comes from the file named, or the environment.
@@ -129,6 +192,10 @@ int runReport(const RunOptions& o, std::string& errors) {
             grid.ClearGrouping();
         for (size_t level = 0; level < o.groupBy.size(); ++level)
             groupByEntry(grid, o.groupBy[level], static_cast<int>(level));
+        for (const std::string& entry : o.showAs)
+            showAsEntry(grid, entry);
+        for (const std::string& entry : o.top)
+            topEntry(grid, entry);
         oneLoad.end();
         // The paged format prints what is expanded; the others write every row anyway.
         grid.ExpandAll();

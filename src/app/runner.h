@@ -12,6 +12,11 @@ class TdxDBGrid;
 // interval ("订单日期:月"); a field whose own name holds the ':' is taken whole. Throws
 // rg::Error naming a field that is missing or an interval that does not fit it.
 void groupByEntry(TdxDBGrid& grid, const std::string& entry, int level);
+// One --show-as entry ("amount:sum:pct-parent"): the mode of the first summary of that field
+// and kind; one --top entry ("region:3:sum:amount"): the top N of a grouped field's level.
+// Throw rg::Error naming what is missing or cannot be shown so.
+void showAsEntry(TdxDBGrid& grid, const std::string& entry);
+void topEntry(TdxDBGrid& grid, const std::string& entry);
 
 // Loads the setup exactly as the main window does, without a window, and writes the
 // report. Returns the exit status; on failure the error's message goes to `errors` and

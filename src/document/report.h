@@ -80,6 +80,19 @@ struct PrintSetting {
     bool operator==(const PrintSetting&) const = default;
 };
 
+// A summary shown otherwise than as its values: the summary by its field, kind and place
+// ("footer" or "row"), the mode by name (grid/showas.h).
+struct ShowAsSetting {
+    std::string field, kind, place, mode;
+    bool operator==(const ShowAsSetting&) const = default;
+};
+
+// The top N of a grouping level: the grouped field, the count and the summary it goes by.
+struct TopGroupsSetting {
+    std::string level, count, field, kind;
+    bool operator==(const TopGroupsSetting&) const = default;
+};
+
 struct Report {
     ReportSource source;
     std::string keyField;
@@ -93,6 +106,8 @@ struct Report {
     CrossSetting cross;
     ChartSetting chart;
     PrintSetting print;
+    std::vector<ShowAsSetting> showAs;
+    std::vector<TopGroupsSetting> topGroups;
 
     bool operator==(const Report&) const = default;
 };

@@ -71,6 +71,10 @@ std::string describeChange(const Report& before, const Report& after) {
         before.moreSummaries != after.moreSummaries ||
         before.groupRowSummaries != after.groupRowSummaries)
         return "设置汇总方式";
+    if (before.showAs != after.showAs)
+        return "设置显示方式";
+    if (before.topGroups != after.topGroups)
+        return "设置前 N 项";
     if (before.cross != after.cross)
         return after.cross.field.empty() ? "取消交叉表" : "设置交叉表";
     if (before.chart != after.chart)

@@ -360,6 +360,15 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
     const int lastRow = CurrentRow - 1;
     const int areaCol = g + k;
     const SummaryValue& footer = Grid->SummaryFooterValue(*c.column);
+    // A value shown otherwise is no formula over the rows: it goes as the grid shows it.
+    if (Grid->SummaryFooterShowAs(*c.column) != ShowValuesAs::Value) {
+        const std::string text = Grid->SummaryFooterText(*c.column);
+        if (text.empty())
+            w.Blank(row(), col, kXfSummaryEmpty);
+        else
+            w.Label(row(), col, kXfSummary, ansiLabel(text));
+        return;
+    }
 
     // An area without rows would take in the header and the formula itself.
     const bool formulaFits = firstRow <= lastRow;

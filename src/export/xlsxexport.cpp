@@ -117,6 +117,13 @@ struct TdxDBGridExportXlsx::Sheet {
         return styleFor(decimalStyles, static_cast<size_t>(scale), dataLook,
                         scale > 0 ? "0." + std::string(static_cast<size_t>(scale), '0') : "0");
     }
+    // A percent cell holds the fraction (12.34 % as 0.1234), as spreadsheets count them.
+    int percentStyle(bool grandTotal) {
+        return styleFor(grandTotal ? summaryStyles : footerStyles, kPercentKey,
+                        grandTotal ? summaryLook : footerLook,
+                        "0." + std::string(kPercentPlaces, '0') + "%");
+    }
+    static constexpr size_t kPercentKey = 64; // above every count of places
     int footerNumberStyle(bool grandTotal, int places) {
         return styleFor(grandTotal ? summaryStyles : footerStyles, static_cast<size_t>(places),
                         grandTotal ? summaryLook : footerLook,
@@ -139,9 +146,10 @@ struct TdxDBGridExportXlsx::Sheet {
     }
     // One footer cell: the formula over the rows of its group when it gives the grid's value,
     // otherwise the value itself.
+    // A value shown otherwise (showas.h) is no formula over the rows: it goes as a value.
     void footerCell(int64_t row, int i, int level, int64_t fromRow, TdxSummaryType kind,
-                    const SummaryValue& value, const std::string& shown,
-                    const std::string& pattern);
+                    const SummaryValue& value, const std::string& shown, const std::string& pattern,
+                    ShowValuesAs showAs);
     // The first cell of a group footer row: the group and what its footers are.
     std::string footerLabel(const TdxDBGrid& grid, RowHandle node, int j, int level) const;
 };
@@ -410,15 +418,34 @@ void TdxDBGridExportXlsx::writeGroupFooters(RowHandle node) {
             s.footerCell(CurrentRow, i, level, s.groupRow[static_cast<size_t>(level)] + 1,
                          grid.FooterCellKind(node, *c.column, j),
                          grid.FooterCellValue(node, *c.column, j),
-                         grid.FooterCellText(node, *c.column, j), c.footerPattern);
+                         grid.FooterCellText(node, *c.column, j), c.footerPattern,
+                         grid.FooterCellShowAs(node, *c.column, j));
         }
     }
 }
 
 void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64_t fromRow,
                                             TdxSummaryType kind, const SummaryValue& value,
-                                            const std::string& shown, const std::string& pattern) {
+                                            const std::string& shown, const std::string& pattern,
+                                            ShowValuesAs showAs) {
     const CellKind k = cols[static_cast<size_t>(i)].kind;
+    if (showAs != ShowValuesAs::Value) {
+        for (int l = -1; l < level; ++l)
+            foreign[slot(l, i)] = 1;
+        const int col = groups + i;
+        const bool grandTotal = level < 0;
+        const FooterContent content = footerContent(value);
+        if (!content.number) {
+            w->blank(col, footerNumberStyle(grandTotal, 0));
+        } else if (ShowAsInfo(showAs).percent) {
+            w->number(col, *content.number / 100, percentStyle(grandTotal));
+        } else {
+            const bool whole = showAs == ShowValuesAs::Rank || kind == TdxSummaryType::cstCount;
+            w->number(col, *content.number,
+                      footerNumberStyle(grandTotal, whole ? 0 : footerPlaces(kind, pattern)));
+        }
+        return;
+    }
     const bool grandTotal = level < 0;
     const bool dated =
         (kind == TdxSummaryType::cstMin || kind == TdxSummaryType::cstMax) && formatIndex(k) != 0;
@@ -485,7 +512,8 @@ void TdxDBGridExportXlsx::WriteFooterRows() {
                              equalsIgnoringCase(col.SummaryFooterField(), col.FieldName());
             const int64_t fromRow = own ? s.firstDataRow : CurrentRow;
             s.footerCell(CurrentRow, i, -1, fromRow, kind, Grid->SummaryFooterValue(col),
-                         Grid->SummaryFooterText(col), col.SummaryFooterFormat());
+                         Grid->SummaryFooterText(col), col.SummaryFooterFormat(),
+                         Grid->SummaryFooterShowAs(col));
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "grid/gridfilter.h"
 #include "grid/groupinterval.h"
 #include "grid/rowtree.h"
+#include "grid/showas.h"
 #include "grid/summary.h"
 #include "grid/summaryengine.h"
 #include "grid/unfilteredrows.h"
@@ -27,6 +28,17 @@
 namespace rg {
 
 enum class TdxTreeListColumnSort { csNone, csDown, csUp };
+
+// The groups of a level that a top N keeps in each parent: the `count` greatest by the
+// summary of `field` of kind `kind` (the first item of that field and kind); the others
+// fold into one group "其他" whose summaries are over all their rows. A count of 0 keeps all.
+struct TopGroups {
+    int count = 0;
+    std::string field;
+    TdxSummaryType kind = TdxSummaryType::cstNone;
+    bool operator==(const TopGroups&) const = default;
+};
+inline constexpr const char* kOtherGroupText = "其他";
 
 class TdxDBGrid;
 class ServerRows;
@@ -59,6 +71,11 @@ public:
     // an interval that cannot group the field's values is refused (CheckIntervalFits).
     const IntervalSpec& GroupInterval() const { return interval_; }
     void SetGroupInterval(const IntervalSpec& spec);
+    // The top N of its level while grouped, kept when ungrouped. A change on a grouped
+    // column reloads as a grouping change does: a failed reload puts the old one back. The server
+    // does not fold groups: in server mode a top N is refused (ServerRefusal).
+    const TopGroups& GroupTop() const { return top_; }
+    void SetGroupTop(const TopGroups& top);
 
     int Index() const; // position among the grid's columns, creation order
     int Width() const { return width_; }
@@ -83,6 +100,7 @@ private:
     bool visible_ = true, readOnly_ = false;
     TdxTreeListColumnSort sorted_ = TdxTreeListColumnSort::csNone;
     IntervalSpec interval_;
+    TopGroups top_;
     int width_ = 100;
     TdxSummaryType footerType_ = TdxSummaryType::cstNone;
     std::string footerField_, footerFormat_;
@@ -157,6 +175,9 @@ public:
     // Grouping.
     int GroupColumnCount() const { return static_cast<int>(groupColumns_.size()); }
     TdxDBGridColumn& GroupColumns(int level);
+    const TdxDBGridColumn& GroupColumns(int level) const {
+        return const_cast<TdxDBGrid*>(this)->GroupColumns(level);
+    }
     bool GroupColumn(TdxDBGridColumn& c, int position); // false: refused, nothing changed
     void UngroupColumn(int level);
     void ClearGrouping();
@@ -223,7 +244,8 @@ public:
     const Value& GroupValue(RowHandle group) const;
     // The group's value as its row shows it, without caption and summaries.
     const std::string& GroupValueText(RowHandle group) const;
-    // The group's value of summary item `item` of the default group; empty when none.
+    // The group's value of summary item `item` of the default group as shown (showas.h);
+    // empty when none.
     SummaryValue GroupSummaryValue(RowHandle group, int item) const;
     std::string CellText(RowHandle dataRow, const TdxDBGridColumn& c) const;
     Value CellValue(RowHandle dataRow, const TdxDBGridColumn& c) const;
@@ -246,10 +268,15 @@ public:
     std::string FooterCellText(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
     SummaryValue FooterCellValue(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
     TdxSummaryType FooterCellKind(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
+    // How the cell's item is shown (showas.h): a value shown otherwise is no sum of the
+    // cells above it.
+    ShowValuesAs FooterCellShowAs(RowHandle dataRow, const TdxDBGridColumn& c, int j) const;
     // The summary footer band.
     bool SummaryFooterCellExists(const TdxDBGridColumn& c) const;
     std::string SummaryFooterText(const TdxDBGridColumn& c) const;
-    const SummaryValue& SummaryFooterValue(const TdxDBGridColumn& c) const;
+    // As shown: a share of the whole is 100 % (ShownFooterValue).
+    SummaryValue SummaryFooterValue(const TdxDBGridColumn& c) const;
+    ShowValuesAs SummaryFooterShowAs(const TdxDBGridColumn& c) const;
     SummaryValueKind FooterValueKind(const TdxDBGridColumn& c) const;
     // Whether the column's footers (its summary footer and its group footer items) are of
     // several kinds: then each of its footer cells says its kind (FormatFooterValue).
@@ -294,6 +321,7 @@ private:
         bool visible;
         TdxTreeListColumnSort sorted;
         IntervalSpec interval;
+        TopGroups top;
     };
     struct GroupingState {
         std::vector<TdxDBGridColumn*> groupColumns;
@@ -334,6 +362,9 @@ private:
     // while progress is reported, and a cancelled load keeps them.
     LoadedRows loadRows();
     LoadedRows loadServerRows();
+    // Folds the groups each level's top N leaves out into "其他", level after level, each
+    // fold followed by the summaries of the new groups over their rows (topgroups.h).
+    void foldTopGroups(LoadedRows& rows, std::vector<int32_t>& innerOf) const;
     void showRows(LoadedRows rows);
     void restoreView(const ViewState& view);
     void clearRows();
@@ -361,6 +392,9 @@ private:
     // update); a cancelled reload puts `before` back and rethrows.
     void reloadGrouping(const GroupingState& before);
     void summaryItemsChanged();
+    // The shown values of the items (showas.h) from the group values held.
+    void applyShowAs();
+    void shownValuesChanged();
     void changed();
     void focusChanged();
     void invalidateVisible() { visibleDirty_ = true; }
@@ -382,7 +416,8 @@ private:
     std::vector<std::unique_ptr<TdxDBGridColumn>> columns_;
     std::vector<TdxDBGridColumn*> headerOrder_;
     std::vector<TdxDBGridColumn*> groupColumns_;
-    SummaryEngine summaries_{groupColumns_, [this] { summaryItemsChanged(); }};
+    SummaryEngine summaries_{groupColumns_, [this] { summaryItemsChanged(); },
+                             [this] { shownValuesChanged(); }};
     std::string keyField_;
     int keyFieldIndex_ = -1;
 

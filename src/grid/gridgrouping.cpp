@@ -135,7 +135,7 @@ TdxDBGrid::GroupingState TdxDBGrid::groupingState() const {
     GroupingState s;
     s.groupColumns = groupColumns_;
     for (const auto& c : columns_)
-        s.columns.push_back({c.get(), c->visible_, c->sorted_, c->interval_});
+        s.columns.push_back({c.get(), c->visible_, c->sorted_, c->interval_, c->top_});
     return s;
 }
 
@@ -153,6 +153,7 @@ void TdxDBGrid::restoreGrouping(const GroupingState& s) {
             c.column->visible_ = c.visible;
             c.column->sorted_ = c.sorted;
             c.column->interval_ = c.interval;
+            c.column->top_ = c.top;
         }
     invalidateVisible();
     changed();
@@ -182,6 +183,7 @@ void TdxDBGrid::sortAll() {
         server_->setOrder(pageOrderOf(rowOrder(), keyFieldIndex_));
     const int focusedRecord = focused_.isData() ? RecordOf(focused_) : -1;
     tree_ = std::move(t);
+    applyShowAs();
     if (focusedRecord >= 0)
         focused_ = tree_.dataRowOf(focusedRecord);
     invalidateVisible();

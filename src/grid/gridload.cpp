@@ -43,7 +43,9 @@ std::string TdxDBGrid::loadSignature() const {
     std::string s = std::to_string(dataSet_ ? dataSet_->RecordCount() : -1);
     auto add = [&s](const auto&... parts) { ((s += '\x1F', s += parts), ...); };
     for (const TdxDBGridColumn* c : groupColumns_)
-        add("g", std::to_string(c->fieldIndex_), intervalName(c->interval_));
+        add("g", std::to_string(c->fieldIndex_), intervalName(c->interval_),
+            std::to_string(c->top_.count), c->top_.field,
+            std::to_string(static_cast<int>(c->top_.kind)));
     for (const auto& c : columns_)
         add("c", c->name_, std::to_string(c->fieldIndex_),
             std::to_string(static_cast<int>(c->sorted_)),
@@ -171,6 +173,7 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadRows() {
     // row, the footers stay empty and the error is reported at the end.
     try {
         rows.footers = summaries_.compute(*dataSet_, rows.tree, innerOf, footerSources());
+        foldTopGroups(rows, innerOf);
     } catch (const Cancelled&) {
         throw;
     } catch (...) {
@@ -186,6 +189,10 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadServerRows() {
     for (const IntervalSpec& interval : levelIntervals())
         if (interval.kind != GroupInterval::None)
             throw ServerRefusal("在服务器上汇总时不能按日期区间或数值区间分组");
+    for (const TdxDBGridColumn* c : groupColumns_)
+        if (c->GroupTop().count > 0)
+            throw ServerRefusal("在服务器上汇总时不能只显示前 N 项（“" + c->Caption() +
+                                "”）：其他各组的汇总要再读一遍这些行");
     LoadedRows rows;
     prepareSummaries();
     reportProgress("正在分组", 0, 0);
@@ -211,6 +218,7 @@ void TdxDBGrid::showRows(LoadedRows rows) {
     setFooterValues(std::move(rows.footers));
     if (rows.summaryError)
         clearSummaryValues();
+    applyShowAs();
 }
 
 void TdxDBGrid::restoreView(const ViewState& view) {

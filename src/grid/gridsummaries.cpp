@@ -72,6 +72,7 @@ void TdxDBGrid::recomputeSummaries() {
     tree_ = std::move(t);
     cross_ = std::move(cross);
     setFooterValues(std::move(footers));
+    applyShowAs();
 }
 
 void TdxDBGrid::summaryItemsChanged() {
@@ -110,8 +111,9 @@ SummaryValue TdxDBGrid::GroupSummaryValue(RowHandle group, int item) const {
     if (!group.isGroup() || item < 0)
         return {};
     const GroupRow& g = tree_.group(group.index);
-    return item < static_cast<int>(g.values.size()) ? g.values[static_cast<size_t>(item)]
-                                                    : SummaryValue{};
+    const std::vector<SummaryValue>& values = g.shown.empty() ? g.values : g.shown;
+    return item < static_cast<int>(values.size()) ? values[static_cast<size_t>(item)]
+                                                  : SummaryValue{};
 }
 
 // ---- footers ----
@@ -182,9 +184,13 @@ SummaryValue TdxDBGrid::FooterCellValue(RowHandle dataRow, const TdxDBGridColumn
     const int g = groupAtLevel(dataRow, FooterLevel(dataRow, j));
     if (g < 0)
         return {};
-    const GroupRow& row = tree_.group(g);
-    return slot < static_cast<int>(row.values.size()) ? row.values[static_cast<size_t>(slot)]
-                                                      : SummaryValue{};
+    return GroupSummaryValue(RowHandle::group(g), slot);
+}
+
+ShowValuesAs TdxDBGrid::FooterCellShowAs(RowHandle dataRow, const TdxDBGridColumn& c, int j) const {
+    int slot = 0;
+    const TdxDBGridSummaryItem* item = footerItem(dataRow, c, j, &slot);
+    return item ? item->ShowAs() : ShowValuesAs::Value;
 }
 
 TdxSummaryType TdxDBGrid::FooterCellKind(RowHandle dataRow, const TdxDBGridColumn& c, int j) const {
@@ -198,9 +204,9 @@ std::string TdxDBGrid::FooterCellText(RowHandle dataRow, const TdxDBGridColumn& 
     const TdxDBGridSummaryItem* item = footerItem(dataRow, c, j, &slot);
     if (!item)
         return {};
-    return FormatFooterValue(item->SummaryType(), item->SummaryFormat(),
-                             SummaryEngine::valueKind(dataSet_, *item),
-                             FooterCellValue(dataRow, c, j), FooterNamesKind(c));
+    return FormatShownValue(item->ShowAs(), item->SummaryType(), item->SummaryFormat(),
+                            SummaryEngine::valueKind(dataSet_, *item), SummaryPlace::Footer,
+                            FooterCellValue(dataRow, c, j), FooterNamesKind(c));
 }
 
 bool TdxDBGrid::FooterNamesKind(const TdxDBGridColumn& c) const {
@@ -237,13 +243,19 @@ SummaryValueKind TdxDBGrid::FooterValueKind(const TdxDBGridColumn& c) const {
     return valueKindOf(dataSet_->Fields(c.footerFieldIndex_).Kind());
 }
 
-const SummaryValue& TdxDBGrid::SummaryFooterValue(const TdxDBGridColumn& c) const {
-    return c.footerValue_;
+ShowValuesAs TdxDBGrid::SummaryFooterShowAs(const TdxDBGridColumn& c) const {
+    const TdxDBGridSummaryItem* item = summaries_.footerShowItem(c.Name(), c.SummaryFooterType());
+    return item ? item->ShowAs() : ShowValuesAs::Value;
+}
+
+SummaryValue TdxDBGrid::SummaryFooterValue(const TdxDBGridColumn& c) const {
+    return ShownFooterValue(SummaryFooterShowAs(c), c.footerValue_);
 }
 
 std::string TdxDBGrid::SummaryFooterText(const TdxDBGridColumn& c) const {
-    return FormatFooterValue(c.SummaryFooterType(), c.SummaryFooterFormat(), FooterValueKind(c),
-                             c.footerValue_, FooterNamesKind(c));
+    return FormatShownValue(SummaryFooterShowAs(c), c.SummaryFooterType(), c.SummaryFooterFormat(),
+                            FooterValueKind(c), SummaryPlace::Footer, SummaryFooterValue(c),
+                            FooterNamesKind(c));
 }
 
 } // namespace rg

@@ -54,6 +54,9 @@ struct GroupRow {
     int firstData = 0;       // its data rows, at all depths: data[firstData, +dataRows)
     int dataRows = 0;
     std::vector<SummaryValue> values; // one slot per summary item
+    // The values as shown where an item is shown otherwise (showas.h); empty when none is.
+    std::vector<SummaryValue> shown;
+    bool other = false; // "其他": the groups a top N leaves out, folded into one; shown last
 };
 
 class RowTree {
@@ -80,6 +83,13 @@ public:
     };
     // Reports progress and may throw rg::Cancelled.
     void sort(const DataSet& ds, const Order& order);
+
+    // The tree with the groups marked in `fold` (one flag per group) folded into one group
+    // "其他" per parent, and below it the subgroups of equal value merged, in order of
+    // their first record as a build leaves them; `innerOf` receives each record's innermost
+    // group as build gives it. Summaries are not carried over: they are over other rows.
+    RowTree folded(const std::vector<char>& fold, const std::string& otherText,
+                   std::vector<int32_t>& innerOf) const;
 
     int levels() const { return levels_; }
     // The data rows stay on the server: no records, the server orders them.
@@ -194,6 +204,8 @@ private:
     int addLevels(const DataSet& ds, const std::vector<int>& levelFields,
                   const std::vector<IntervalSpec>& intervals,
                   std::vector<std::vector<GroupRow>>& made);
+    // Puts the groups each level made into the table, children after their parents.
+    int linkLevels(std::vector<std::vector<GroupRow>>& made);
     void placeDataRows(const std::vector<int32_t>& innerOf, int innerStart);
     void orderGroups(const std::vector<bool>& levelDown);
     void orderDataRows(const DataSet& ds, int field, bool down);

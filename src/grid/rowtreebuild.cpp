@@ -170,19 +170,14 @@ RowTree RowTree::build(const DataSet& ds, const std::vector<int>& levelFields,
     return t;
 }
 
-// One table, level after level, so that a level's groups stand together and the
-// innermost ones close it.
+// Each group's value and text from its first record, then the table.
 int RowTree::addLevels(const DataSet& ds, const std::vector<int>& levelFields,
                        const std::vector<IntervalSpec>& intervals,
                        std::vector<std::vector<GroupRow>>& made) {
-    int innerStart = 0, aboveStart = 0;
     for (size_t l = 0; l < levelFields.size(); ++l) {
         const int field = levelFields[l];
         const IntervalSpec interval = l < intervals.size() ? intervals[l] : IntervalSpec{};
-        innerStart = static_cast<int>(groups_.size());
         for (GroupRow& row : made[l]) {
-            if (row.parent >= 0)
-                row.parent += aboveStart;
             if (interval.kind == GroupInterval::None) {
                 row.value = ds.value(row.firstRecord, field);
                 row.text = ds.displayText(row.firstRecord, field);
@@ -190,6 +185,20 @@ int RowTree::addLevels(const DataSet& ds, const std::vector<int>& levelFields,
                 row.value = intervalKey(ds.value(row.firstRecord, field), interval);
                 row.text = intervalText(row.value, interval);
             }
+        }
+    }
+    return linkLevels(made);
+}
+
+// One table, level after level, so that a level's groups stand together and the
+// innermost ones close it.
+int RowTree::linkLevels(std::vector<std::vector<GroupRow>>& made) {
+    int innerStart = 0, aboveStart = 0;
+    for (std::vector<GroupRow>& level : made) {
+        innerStart = static_cast<int>(groups_.size());
+        for (GroupRow& row : level) {
+            if (row.parent >= 0)
+                row.parent += aboveStart;
             const int g = static_cast<int>(groups_.size());
             if (row.parent < 0)
                 top_.push_back(g);
@@ -198,7 +207,7 @@ int RowTree::addLevels(const DataSet& ds, const std::vector<int>& levelFields,
             groups_.push_back(std::move(row));
         }
         aboveStart = innerStart;
-        made[l] = {};
+        level = {};
     }
     return innerStart;
 }

@@ -113,6 +113,8 @@ void RowTree::orderGroups(const std::vector<bool>& levelDown) {
         std::sort(siblings.begin(), siblings.end(), [&](int a, int b) {
             const GroupRow& x = groups_[static_cast<size_t>(a)];
             const GroupRow& y = groups_[static_cast<size_t>(b)];
+            if (x.other != y.other)
+                return y.other;
             if (x.rank != y.rank)
                 return down ? x.rank > y.rank : x.rank < y.rank;
             return x.firstRecord < y.firstRecord;

@@ -372,6 +372,14 @@ void TdxDBGridSummaryItem::SetSummaryType(TdxSummaryType v) {
         summaryType_ = v, changed();
 }
 
+void TdxDBGridSummaryItem::SetShowAs(ShowValuesAs v) {
+    if (v == showAs_)
+        return;
+    showAs_ = v;
+    if (owner_)
+        owner_->shownChanged();
+}
+
 TdxDBGridSummaryItem& TdxDBGridSummaryItems::Add() {
     items_.push_back(std::make_unique<TdxDBGridSummaryItem>(this));
     changed();
@@ -405,6 +413,15 @@ void TdxDBGridSummaryItems::EndUpdate() {
         if (onChange_)
             onChange_();
     }
+}
+
+void TdxDBGridSummaryItems::shownChanged() {
+    if (updates_ > 0) {
+        pending_ = true;
+        return;
+    }
+    if (onShownChange_)
+        onShownChange_();
 }
 
 void TdxDBGridSummaryItems::changed() {

@@ -14,6 +14,7 @@ namespace rg {
 
 // Where a summary text appears: the default patterns differ.
 enum class SummaryPlace { GroupRow, Footer };
+enum class ShowValuesAs : uint8_t;
 // The kind of value handed to the formatter: dates print as dates, all else as numbers.
 enum class SummaryValueKind { Number, Date, Time, DateTime };
 
@@ -60,6 +61,9 @@ public:
     void SetColumnName(const std::string& v);
     void SetSummaryField(const std::string& v);
     void SetSummaryType(TdxSummaryType v);
+    // How its group values are shown (showas.h); a change recomputes no summary.
+    ShowValuesAs ShowAs() const { return showAs_; }
+    void SetShowAs(ShowValuesAs v);
 
     int boundField = -1; // data set field resolved at every load, -1 when none
 
@@ -68,12 +72,15 @@ private:
     TdxDBGridSummaryItems* owner_;
     std::string columnName_, summaryField_, summaryFormat_;
     TdxSummaryType summaryType_ = TdxSummaryType::cstNone;
+    ShowValuesAs showAs_{};
 };
 
 class TdxDBGridSummaryItems {
 public:
-    explicit TdxDBGridSummaryItems(std::function<void()> onChange)
-        : onChange_(std::move(onChange)) {}
+    // `onShownChange` hears a change of how values are shown, which needs no recomputation.
+    explicit TdxDBGridSummaryItems(std::function<void()> onChange,
+                                   std::function<void()> onShownChange = {})
+        : onChange_(std::move(onChange)), onShownChange_(std::move(onShownChange)) {}
 
     TdxDBGridSummaryItem& Add(); // appends and returns the new item
     int Count() const { return static_cast<int>(items_.size()); }
@@ -86,9 +93,10 @@ public:
     void EndUpdate();
 
     void changed();
+    void shownChanged();
 
 private:
-    std::function<void()> onChange_;
+    std::function<void()> onChange_, onShownChange_;
     std::vector<std::unique_ptr<TdxDBGridSummaryItem>> items_;
     int updates_ = 0;
     bool pending_ = false;
@@ -96,8 +104,9 @@ private:
 
 class TdxDBGridSummaryGroup {
 public:
-    explicit TdxDBGridSummaryGroup(std::function<void()> onChange)
-        : SummaryItems(std::move(onChange)) {}
+    explicit TdxDBGridSummaryGroup(std::function<void()> onChange,
+                                   std::function<void()> onShownChange = {})
+        : SummaryItems(std::move(onChange), std::move(onShownChange)) {}
     std::string Name;
     bool DefaultGroup = false;
     std::string BeginSummaryText, EndSummaryText;

@@ -3,14 +3,16 @@
 #include "common/asciicase.h"
 #include "datasource/dataset.h"
 #include "grid/gridutil.h"
+#include "grid/showas.h"
 
 #include <algorithm>
 
 namespace rg {
 
 SummaryEngine::SummaryEngine(const std::vector<TdxDBGridColumn*>& groupColumns,
-                             std::function<void()> onItemsChanged)
-    : groupColumns_(groupColumns), group_(std::move(onItemsChanged)) {
+                             std::function<void()> onItemsChanged,
+                             std::function<void()> onShownChanged)
+    : groupColumns_(groupColumns), group_(std::move(onItemsChanged), std::move(onShownChanged)) {
     group_.Name = "dxDBGridSummaryGroup2";
     group_.DefaultGroup = true;
 }
@@ -87,8 +89,10 @@ std::string SummaryEngine::groupRowText(const DataSet* ds, const GroupRow& row,
             continue;
         if (written)
             summary += separator;
-        summary += FormatSummaryValue(item.SummaryType(), item.SummaryFormat(), valueKind(ds, item),
-                                      SummaryPlace::GroupRow, row.values[static_cast<size_t>(i)]);
+        const std::vector<SummaryValue>& values = row.shown.empty() ? row.values : row.shown;
+        summary += FormatShownValue(item.ShowAs(), item.SummaryType(), item.SummaryFormat(),
+                                    valueKind(ds, item), SummaryPlace::GroupRow,
+                                    values[static_cast<size_t>(i)], false);
         written = true;
     }
     return summary + sg->EndSummaryText;
@@ -102,6 +106,23 @@ bool SummaryEngine::levelHasFooters(int level) const {
         if (!g->SummaryItems.Items(i).ColumnName().empty())
             return true;
     return false;
+}
+
+std::vector<ShowValuesAs> SummaryEngine::showModes() const {
+    std::vector<ShowValuesAs> modes;
+    for (int i = 0; i < group_.SummaryItems.Count(); ++i)
+        modes.push_back(group_.SummaryItems.Items(i).ShowAs());
+    return modes;
+}
+
+const TdxDBGridSummaryItem* SummaryEngine::footerShowItem(const std::string& columnName,
+                                                          TdxSummaryType kind) const {
+    for (int i = 0; i < group_.SummaryItems.Count(); ++i) {
+        const TdxDBGridSummaryItem& item = group_.SummaryItems.Items(i);
+        if (item.SummaryType() == kind && equalsIgnoringCase(item.ColumnName(), columnName))
+            return &item;
+    }
+    return nullptr;
 }
 
 // Only the first item naming the column counts; column names are unique ignoring case.

@@ -28,7 +28,7 @@ public:
     // `groupColumns` are the grid's grouped columns, one per level; `onItemsChanged` is
     // called when the items change.
     SummaryEngine(const std::vector<TdxDBGridColumn*>& groupColumns,
-                  std::function<void()> onItemsChanged);
+                  std::function<void()> onItemsChanged, std::function<void()> onShownChanged);
     SummaryEngine(const SummaryEngine&) = delete;
     SummaryEngine& operator=(const SummaryEngine&) = delete;
 
@@ -66,6 +66,12 @@ public:
                                            int* slot) const;
     // How an item's values print: dates as dates, counts and all else as numbers.
     static SummaryValueKind valueKind(const DataSet* ds, const TdxDBGridSummaryItem& item);
+    // The mode of each item, in item order.
+    std::vector<ShowValuesAs> showModes() const;
+    // The item a column's summary footer shows otherwise: the first that names the column
+    // with the footer's kind; nullptr when none.
+    const TdxDBGridSummaryItem* footerShowItem(const std::string& columnName,
+                                               TdxSummaryType kind) const;
 
 private:
     const std::vector<TdxDBGridColumn*>& groupColumns_;

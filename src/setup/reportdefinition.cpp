@@ -15,6 +15,7 @@
 #include "setup/reportfile.h"
 #include "setup/setup.h"
 #include "setup/setuppasswords.h"
+#include "setup/showasstate.h"
 
 #include <charconv>
 #include <set>
@@ -387,6 +388,7 @@ std::string ArrangeReport(ReportObjects r, const Report& report) {
         skipped.push_back("关键字 " + report.keyField);
     applyCaptionsAndSummaries(r, report, skipped);
     RestoreGridState(report, r.grid, skipped);
+    RestoreShowAs(report, r.grid, skipped);
     oneLoad.end();
     if (GroupChart* chart = GroupChart::of(r.grid))
         RestoreChartState(report.chart, *chart);
@@ -482,6 +484,7 @@ Report CaptureReport(ReportObjects r) {
         else
             report.footerSummaries.push_back(setting);
     }
+    CaptureShowAs(r.grid, report);
     if (const GroupChart* chart = GroupChart::of(r.grid))
         report.chart = CaptureChartState(*chart);
     return report;

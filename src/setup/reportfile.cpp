@@ -146,6 +146,10 @@ Report ReadReport(TSetup& setup) {
     r.chart.summaryKind = setup.ReadChart("SummaryKind");
     for (const auto& [key, member] : kPrintKeys)
         r.print.*member = setup.ReadPrintOption(key);
+    for (const TSetup::ShowAsEntry& e : setup.ReadShowValuesAs())
+        r.showAs.push_back({e.field, e.kind, e.place, e.mode});
+    for (const TSetup::TopEntry& e : setup.ReadTopGroups())
+        r.topGroups.push_back({e.level, e.count, e.field, e.kind});
     return r;
 }
 
@@ -193,6 +197,14 @@ void WriteReport(TSetup& setup, const Report& r) {
             if (!value->empty())
                 setup.WriteChart(key, *value);
     }
+    std::vector<TSetup::ShowAsEntry> showAs;
+    for (const ShowAsSetting& e : r.showAs)
+        showAs.push_back({e.field, e.kind, e.place, e.mode});
+    setup.WriteShowValuesAs(showAs);
+    std::vector<TSetup::TopEntry> top;
+    for (const TopGroupsSetting& e : r.topGroups)
+        top.push_back({e.level, e.count, e.field, e.kind});
+    setup.WriteTopGroups(top);
     if (!s.serverSummary.empty())
         setup.WriteServerSummaryEnabled(s.serverSummary);
     if (!s.serverThreshold.empty())

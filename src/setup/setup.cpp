@@ -37,6 +37,10 @@ constexpr std::string_view kMoreSummarySection = "MoreSummaries";
 // The interval a column's group rows stand for, by field name ("月", "区间100").
 constexpr std::string_view kIntervalSection = "GroupIntervals";
 constexpr std::string_view kCrossTableSection = "CrossTable";
+// Summaries shown otherwise, a list of "mode kind place field"; each level's top N by the
+// grouped field's name, "count kind field".
+constexpr std::string_view kShowAsSection = "ShowValuesAs";
+constexpr std::string_view kTopGroupsSection = "TopGroups";
 constexpr std::string_view kChartSection = "Chart";
 constexpr std::string_view kPrintSection = "PrintOptions";
 constexpr std::string_view kFooterFormatSection = "FooterFormats";
@@ -61,6 +65,7 @@ const std::vector<std::string_view> kReportSections = {
     kMoreSummarySection, kIntervalSection,   kCrossTableSection,
     kChartSection,       kServerSection,     kProcedureSection,
     kPrintSection,       kFooterFormatSection, kReportParameterSection,
+    kShowAsSection,      kTopGroupsSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -431,6 +436,64 @@ std::vector<std::pair<std::string, std::string>> TSetup::ReadMoreSummaries() {
 }
 void TSetup::WriteMoreSummaries(const std::vector<std::pair<std::string, std::string>>& summaries) {
     writeSummaryList(kMoreSummarySection, summaries);
+}
+
+namespace {
+
+// The first `n` words of an entry and the rest, which may hold blanks; nullopt when it has
+// fewer words.
+std::optional<std::vector<std::string>> splitWords(const std::string& entry, size_t n) {
+    std::vector<std::string> parts;
+    size_t at = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const size_t blank = entry.find(' ', at);
+        if (blank == std::string::npos || blank == at)
+            return std::nullopt;
+        parts.push_back(entry.substr(at, blank - at));
+        at = blank + 1;
+    }
+    if (at >= entry.size())
+        return std::nullopt;
+    parts.push_back(entry.substr(at));
+    return parts;
+}
+
+} // namespace
+
+std::vector<TSetup::ShowAsEntry> TSetup::ReadShowValuesAs() {
+    std::vector<ShowAsEntry> entries;
+    for (const std::string& entry : readList(kShowAsSection, true)) {
+        const auto p = splitWords(entry, 3);
+        if (!p)
+            throw Error(format("设置文件中的显示方式无法使用：无法识别“%s”", entry.c_str()));
+        entries.push_back({(*p)[3], (*p)[1], (*p)[2], (*p)[0]});
+    }
+    return entries;
+}
+
+void TSetup::WriteShowValuesAs(const std::vector<ShowAsEntry>& entries) {
+    std::vector<std::string> items;
+    for (const ShowAsEntry& e : entries)
+        items.push_back(e.mode + ' ' + e.kind + ' ' + e.place + ' ' + e.field);
+    writeList(kShowAsSection, items);
+}
+
+std::vector<TSetup::TopEntry> TSetup::ReadTopGroups() {
+    std::vector<TopEntry> entries;
+    for (const std::string& level : namesFromAnsi(ini_.Keys(toAnsi(kTopGroupsSection)))) {
+        const std::string entry = ReadValue(kTopGroupsSection, level);
+        const auto p = splitWords(entry, 2);
+        if (!p)
+            throw Error(format("设置文件中“%s”的前 N 项无法使用：无法识别“%s”", level.c_str(),
+                               entry.c_str()));
+        entries.push_back({level, (*p)[0], (*p)[2], (*p)[1]});
+    }
+    return entries;
+}
+
+void TSetup::WriteTopGroups(const std::vector<TopEntry>& entries) {
+    for (const TopEntry& e : entries)
+        WriteValue(kTopGroupsSection, e.level, e.count + ' ' + e.kind + ' ' + e.field);
 }
 
 TSetup::CrossTableEntries TSetup::ReadCrossTable() {

@@ -107,6 +107,21 @@ public:
     // their order, as (field name, kind name).
     std::vector<std::pair<std::string, std::string>> ReadMoreSummaries();
     void WriteMoreSummaries(const std::vector<std::pair<std::string, std::string>>& summaries);
+    // How summaries are shown otherwise than as their values, each entry a summary by its
+    // field, kind and place ("footer" or "row") and the mode's name; and the top N of
+    // grouping levels by the grouped field's name: the count and the summary by field and
+    // kind. Sections written only when used; an entry that cannot be read throws rg::Error
+    // naming it.
+    struct ShowAsEntry {
+        std::string field, kind, place, mode;
+    };
+    std::vector<ShowAsEntry> ReadShowValuesAs();
+    void WriteShowValuesAs(const std::vector<ShowAsEntry>& entries);
+    struct TopEntry {
+        std::string level, count, field, kind;
+    };
+    std::vector<TopEntry> ReadTopGroups();
+    void WriteTopGroups(const std::vector<TopEntry>& entries);
     // Where the report's grouping and summaries are computed: "1" on the database server,
     // else wherever the row count decides; and that row count. Empty when not saved.
     std::string ReadServerSummaryEnabled();

@@ -4,6 +4,7 @@
 #include "grid/grid.h"
 #include "grid/summaryrules.h"
 #include "gridsetup/ui/dialogutil.h"
+#include "gridsetup/ui/showassetup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -107,6 +108,7 @@ Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
     btnadd = makeButton(GroupBox2, "btnadd", "添加", 48, 256, 65, 25);
 
     Button2 = makeButton(this, "Button2", "关闭", 200, 304, 67, 25);
+    btnShowAs = makeButton(this, "btnShowAs", "显示方式…", 336, 304, 89, 25);
 
     setTabOrder(lstSummaryItem, btnDelete);
     setTabOrder(btnDelete, btnadd);
@@ -114,6 +116,7 @@ Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
     setTabOrder(summarytype, fieldlist);
     setTabOrder(fieldlist, chkGroupRow);
     setTabOrder(chkGroupRow, Button2);
+    setTabOrder(Button2, btnShowAs);
     lstSummaryItem->setFocus();
 
     // A click on the current line re-shows it; a change of line by mouse or keys shows the new
@@ -129,6 +132,14 @@ Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
     connect(btnDelete, &QPushButton::clicked, this,
             [this] { guardCommand([this] { btnDeleteClick(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(btnShowAs, &QPushButton::clicked, this, [this] {
+        guardCommand([this] {
+            if (!Grid)
+                return;
+            TfrmShowAs dialog(this, *Grid);
+            dialog.exec();
+        });
+    });
 }
 
 bool Tfrusummarysetup::FillLists() {

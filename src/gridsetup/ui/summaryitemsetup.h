@@ -51,6 +51,7 @@ public:
     QCheckBox* chkGroupRow;
     QPushButton* btnadd;
     QPushButton* Button2;
+    QPushButton* btnShowAs; // opens "显示方式与前 N 项"
 
 private:
     void fillItemList();
