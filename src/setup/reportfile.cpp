@@ -62,6 +62,8 @@ void readFields(TSetup& setup, Report& r) {
 Report ReadReport(TSetup& setup) {
     Report r;
     r.source = readSource(setup);
+    for (auto& [name, expression] : setup.ReadCalculatedFields())
+        r.calculated.push_back({std::move(name), std::move(expression)});
     r.keyField = setup.ReadKeyField();
     readFields(setup, r);
     for (const std::string& name : setup.SummaryFieldNames())
@@ -129,6 +131,10 @@ void WriteReport(TSetup& setup, const Report& r) {
         setup.WriteServerThreshold(s.serverThreshold);
     if (s.procedureMayWrite == "1")
         setup.WriteProcedureMayWrite("1");
+    std::vector<std::pair<std::string, std::string>> calculated;
+    for (const CalculatedField& f : r.calculated)
+        calculated.emplace_back(f.name, f.expression);
+    setup.WriteCalculatedFields(calculated);
 }
 
 } // namespace rg

@@ -96,6 +96,9 @@ public:
     // their order, as (field name, kind name).
     std::vector<std::pair<std::string, std::string>> ReadMoreSummaries();
     void WriteMoreSummaries(const std::vector<std::pair<std::string, std::string>>& summaries);
+    // Calculated fields in their order, as (name, expression); a name holds no '='.
+    std::vector<std::pair<std::string, std::string>> ReadCalculatedFields();
+    void WriteCalculatedFields(const std::vector<std::pair<std::string, std::string>>& fields);
     // Where the report's grouping and summaries are computed: "1" on the database server,
     // else wherever the row count decides; and that row count. Empty when not saved.
     std::string ReadServerSummaryEnabled();
