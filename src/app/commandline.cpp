@@ -67,6 +67,17 @@ int parseSeconds(const std::string& text) {
 
 } // namespace
 
+namespace {
+
+CalculatedField calculatedField(const std::string& entry) {
+    const size_t equals = entry.find('=');
+    if (equals == std::string::npos || equals == 0 || equals == entry.size() - 1)
+        throw Error("--calc 需要“名称=表达式”，而不是“" + entry + "”");
+    return {entry.substr(0, equals), entry.substr(equals + 1)};
+}
+
+} // namespace
+
 RunOptions parseRunOptions(const std::vector<std::string>& args) {
     RunOptions o;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -82,6 +93,8 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
             o.groupBy = splitFields(next());
         else if (a == "--filter")
             o.filter = next();
+        else if (a == "--calc")
+            o.calculated.push_back(calculatedField(next()));
         else if (a == "--format")
             o.format = next();
         else if (a == "--output")
@@ -158,6 +171,9 @@ std::string UsageText() {
            "                           按宽度 100 的数值区间分组，例如 订单日期:月\n"
            "  --filter 表达式          过滤条件，取代保存的过滤，\n"
            "                           例如 \"amount > 1000 AND region = '华东'\"\n"
+           "  --calc 名称=表达式       这次运行增加的计算字段（可重复，同名的取代保存的），\n"
+           "                           例如 \"毛利率=(amount - cost) / amount\"；分组、\n"
+           "                           过滤和输出都可以用它的名称（只在内存中计算）\n"
            "  --format 格式            输出格式，默认 text：\n" +
            formatLines() +
            "  --output 路径            输出到这个文件（先写临时文件，写完整才替换）\n"

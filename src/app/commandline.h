@@ -20,6 +20,9 @@ struct RunOptions {
     // ("订单日期:月", "amount:区间100").
     std::vector<std::string> groupBy;
     std::string filter;
+    // --calc NAME=EXPRESSION, in their order: defined for this run, after the saved ones
+    // (taking the place of one of the same name).
+    std::vector<CalculatedField> calculated;
     std::string format = "text"; // a name of ReportFormats()
     std::string output;          // empty: standard output (formats that write there)
     std::string saveAs;

@@ -15,6 +15,7 @@
 #include "setup/setup.h"
 #include "setup/setuppasswords.h"
 
+#include <algorithm>
 #include <charconv>
 #include <set>
 #include <system_error>
@@ -436,9 +437,21 @@ Report ReadReportFile(const std::string& fileName) {
 }
 
 std::string LoadSetup(ReportObjects r, const std::string& fileName,
-                      std::optional<RowPlacement> placement) {
+                      std::optional<RowPlacement> placement,
+                      const std::vector<CalculatedField>& calculated) {
     return withDatabaseContext("打开报表“" + ReportName(fileName) + "”失败", [&] {
-        return BuildReport(r, ReadReportFile(fileName), fileName, placement);
+        Report report = ReadReportFile(fileName);
+        for (const CalculatedField& f : calculated) {
+            auto same = [&](const CalculatedField& g) {
+                return equalsIgnoringCase(g.name, f.name);
+            };
+            const auto it = std::find_if(report.calculated.begin(), report.calculated.end(), same);
+            if (it != report.calculated.end())
+                *it = f; // in its place, before the fields that may name it
+            else
+                report.calculated.push_back(f);
+        }
+        return BuildReport(r, report, fileName, placement);
     });
 }
 

@@ -3,6 +3,7 @@
 #include "app/savedsetups.h"
 #include "app/ui/about.h"
 #include "app/ui/buttonimages.h"
+#include "app/ui/calcfielddialog.h"
 #include "app/ui/navbar.h"
 #include "app/ui/passworddialogs.h"
 #include "app/ui/program.h"
@@ -285,6 +286,7 @@ void Tfrmquorvel::buildPopupMenu() {
     PDF1 = menuItem(PopupMenu1, "PDF1", "输出PDF文档");
     N5 = menuItem(PopupMenu1, "N5", nullptr);
     N6 = menuItem(PopupMenu1, "N6", "字段显示设置");
+    CalcFields = menuItem(PopupMenu1, "CalcFields", "计算字段");
     N7 = menuItem(PopupMenu1, "N7", nullptr);
     N8 = menuItem(PopupMenu1, "N8", "保存设置");
     N9 = menuItem(PopupMenu1, "N9", "读取设置");
@@ -350,11 +352,17 @@ void Tfrmquorvel::connectCommands() {
     for (const auto& [control, handler] : buttons)
         connect(control, &QAbstractButton::clicked, this, run(handler));
     const std::pair<QAction*, void (Tfrmquorvel::*)()> items[] = {
-        {N1, &Tfrmquorvel::N1Click},     {N2, &Tfrmquorvel::N2Click},
-        {XML1, &Tfrmquorvel::XML1Click}, {N4, &Tfrmquorvel::btnsjscClick},
-        {PDF1, &Tfrmquorvel::PDF1Click}, {N6, &Tfrmquorvel::N6Click},
-        {N8, &Tfrmquorvel::N8Click},     {N9, &Tfrmquorvel::N9Click},
-        {Undo, &Tfrmquorvel::UndoClick}, {Redo, &Tfrmquorvel::RedoClick},
+        {N1, &Tfrmquorvel::N1Click},
+        {N2, &Tfrmquorvel::N2Click},
+        {XML1, &Tfrmquorvel::XML1Click},
+        {N4, &Tfrmquorvel::btnsjscClick},
+        {PDF1, &Tfrmquorvel::PDF1Click},
+        {N6, &Tfrmquorvel::N6Click},
+        {N8, &Tfrmquorvel::N8Click},
+        {N9, &Tfrmquorvel::N9Click},
+        {CalcFields, &Tfrmquorvel::CalcFieldsClick},
+        {Undo, &Tfrmquorvel::UndoClick},
+        {Redo, &Tfrmquorvel::RedoClick},
     };
     for (const auto& [item, handler] : items)
         connect(item, &QAction::triggered, this, run(handler));
@@ -651,6 +659,16 @@ void Tfrmquorvel::FlatButton2Click() {
 void Tfrmquorvel::N6Click() {
     if (frmdisplaysetup)
         frmdisplaysetup->ShowFor(dxDBGrid->dataSet());
+}
+
+void Tfrmquorvel::CalcFieldsClick() {
+    if (dataset()->ServerSide())
+        throw Error("这份报表的数据留在服务器上汇总，计算字段只能在内存中计算：请关闭服务器汇总后再"
+                    "定义计算字段");
+    if (auto fields = RunCalculatedFieldsDialog(this, *dataset()))
+        if (const std::string notice = document->setCalculatedFields(std::move(*fields));
+            !notice.empty())
+            showCommandNotice(QString::fromStdString(notice));
 }
 
 void Tfrmquorvel::ToolButton2Click() {
