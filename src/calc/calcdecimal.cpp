@@ -41,13 +41,32 @@ mpz_class roundedDivide(const mpz_class& a, const mpz_class& b) {
 
 } // namespace
 
+std::optional<Decimal> addDecimals(const Decimal& a, const Decimal& b) {
+    int128 x = a.mantissa, y = b.mantissa, r = 0;
+    const int scale = std::max(a.scale, b.scale);
+    if (a.scale < scale && __builtin_mul_overflow(x, pow10i(scale - a.scale), &x))
+        return std::nullopt;
+    if (b.scale < scale && __builtin_mul_overflow(y, pow10i(scale - b.scale), &y))
+        return std::nullopt;
+    if (__builtin_add_overflow(x, y, &r) || !fitsDigits(r))
+        return std::nullopt;
+    return Decimal{r, scale};
+}
+
 std::optional<Decimal> subtractDecimals(const Decimal& a, const Decimal& b) {
-    return Decimal::add(a, Decimal{-b.mantissa, b.scale});
+    return addDecimals(a, Decimal{-b.mantissa, b.scale});
 }
 
 std::optional<Decimal> multiplyDecimals(const Decimal& a, const Decimal& b) {
     int128 m = 0;
     const int scale = a.scale + b.scale;
+    constexpr int128 kWord = INT64_MAX;
+    const bool words = abs128(a.mantissa) <= kWord && abs128(b.mantissa) <= kWord;
+    if (words && scale <= Decimal::kMaxScale) {
+        // Two 64-bit mantissas cannot overflow 128 bits: no overflow check, which costs a call.
+        m = a.mantissa * b.mantissa;
+        return fitsDigits(m) ? std::optional<Decimal>(Decimal{m, scale}) : std::nullopt;
+    }
     if (!__builtin_mul_overflow(a.mantissa, b.mantissa, &m) && scale <= Decimal::kMaxScale)
         return fitsDigits(m) ? std::optional<Decimal>(Decimal{m, scale}) : std::nullopt;
     BigDecimal p{BigDecimal::fromDecimal(a).mantissa * BigDecimal::fromDecimal(b).mantissa, scale};
@@ -70,6 +89,16 @@ std::optional<Decimal> divideDecimals(const Decimal& a, const Decimal& b, int pl
             num *= f;
         else
             den *= f;
+        // Most quotients of amounts need no 128-bit division, which costs many times more.
+        constexpr int128 kWord = INT64_MAX;
+        if (abs128(num) <= kWord && abs128(den) <= kWord) {
+            const auto n = static_cast<int64_t>(num), d = static_cast<int64_t>(den);
+            int64_t q = n / d;
+            const int64_t r = n % d, ar = r < 0 ? -r : r, ad = d < 0 ? -d : d;
+            if (r != 0 && ar >= ad - ar)
+                q += (n < 0) != (d < 0) ? -1 : 1;
+            return Decimal{q, places};
+        }
         const int128 q = roundedDivide(num, den);
         return fitsDigits(q) ? std::optional<Decimal>(Decimal{q, places}) : std::nullopt;
     }

@@ -9,6 +9,7 @@
 
 namespace rg::calc {
 
+std::optional<Decimal> addDecimals(const Decimal& a, const Decimal& b);
 std::optional<Decimal> subtractDecimals(const Decimal& a, const Decimal& b);
 // The exact product; a scale above 38 is rounded half away from zero to 38 places.
 std::optional<Decimal> multiplyDecimals(const Decimal& a, const Decimal& b);

@@ -119,6 +119,7 @@ void store(Vec& out, int r, Type t, const Value& v) {
 class Constant : public Node {
 public:
     Constant(const Value& v, Type t) : Node(t), value_(v) {}
+    const Value& value() const { return value_; }
 
 private:
     void eval(const Batch& b, Vec& out) override {
@@ -225,6 +226,13 @@ NodePtr castTo(NodePtr n, Type to) {
     if (n->type == Type::Null)
         return makeConstant(Value::null(), to);
     const Type from = n->type;
+    // A constant number is converted once, not in every batch.
+    if (const auto* c = dynamic_cast<const Constant*>(n.get()); c && from == Type::Int) {
+        if (to == Type::Decimal)
+            return makeConstant(Value::fromDecimal(Decimal::fromInt(c->value().asInt())), to);
+        if (to == Type::Double)
+            return makeConstant(Value::fromDouble(static_cast<double>(c->value().asInt())), to);
+    }
     if (to == Type::Decimal && from == Type::Int)
         return mapStrict(to, std::move(n), [](const Vec* const* a, int r, Vec& out) {
             out.m[static_cast<size_t>(r)] = Decimal::fromInt(a[0]->i[static_cast<size_t>(r)]);
@@ -334,11 +342,16 @@ NodePtr makeArith(Arith op, NodePtr a, NodePtr b) {
     };
     switch (op) {
     case Arith::Add:
-        return arith2(t, std::move(a), std::move(b), exact(&Decimal::add));
+        return arith2(t, std::move(a), std::move(b),
+                      exact([](const Decimal& x, const Decimal& y) { return addDecimals(x, y); }));
     case Arith::Sub:
-        return arith2(t, std::move(a), std::move(b), exact(&subtractDecimals));
+        return arith2(t, std::move(a), std::move(b), exact([](const Decimal& x, const Decimal& y) {
+                          return subtractDecimals(x, y);
+                      }));
     case Arith::Mul:
-        return arith2(t, std::move(a), std::move(b), exact(&multiplyDecimals));
+        return arith2(t, std::move(a), std::move(b), exact([](const Decimal& x, const Decimal& y) {
+                          return multiplyDecimals(x, y);
+                      }));
     default:
         return arith2(t, std::move(a), std::move(b), exact([](const Decimal& x, const Decimal& y) {
                           return divideDecimals(x, y, kDivisionScale);
