@@ -203,7 +203,10 @@ void TfrmCalcFields::addField() {
             throw Error("已有名为“" + f.name + "”的计算字段：要改变它请选中后点“修改”");
     fields_.push_back(f);
     fillFieldList();
-    FieldList->setCurrentRow(static_cast<int>(fields_.size()) - 1);
+    // Ready for the next field, which may name this one.
+    FieldList->setCurrentRow(-1);
+    NameEdit->clear();
+    ExprEdit->clear();
 }
 
 void TfrmCalcFields::replaceField() {
