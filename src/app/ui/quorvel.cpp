@@ -286,13 +286,13 @@ void Tfrmquorvel::buildPopupMenu() {
     PDF1 = menuItem(PopupMenu1, "PDF1", "输出PDF文档");
     N5 = menuItem(PopupMenu1, "N5", nullptr);
     N6 = menuItem(PopupMenu1, "N6", "字段显示设置");
-    CalcFields = menuItem(PopupMenu1, "CalcFields", "计算字段");
     N7 = menuItem(PopupMenu1, "N7", nullptr);
     N8 = menuItem(PopupMenu1, "N8", "保存设置");
     N9 = menuItem(PopupMenu1, "N9", "读取设置");
     N10 = menuItem(PopupMenu1, "N10", nullptr);
     ShowChart = menuItem(PopupMenu1, "ShowChart", "显示图表");
     ShowChart->setCheckable(true);
+    CalcFields = menuItem(PopupMenu1, "CalcFields", "计算字段");
     connect(ShowChart, &QAction::toggled, this,
             [this](bool on) { runCommand([&] { chartView->setShown(on); }); });
     connect(chartView, &GroupChartView::shownChanged, this, [this](bool on) {
