@@ -219,3 +219,42 @@ TEST(CalcRandom, DemoSalesAgainstPostgres) {
     session.exec("drop table calc_sales");
     session.commit();
 }
+
+// A posted edit computes the row's calculated fields anew; they cannot be edited themselves.
+TEST(CalcDataSet, EditsReachTheCalculatedFields) {
+    const std::string file = rgtest::makeSqliteFile("calc_edit", R"(
+create table t (id integer primary key, price numeric(10,2), qty integer);
+insert into t values (1, '2.50', 4), (2, '1.10', 3);
+)");
+    Connection conn;
+    conn.SetConnectionString(rgtest::builtin(file));
+    DataSet ds(&conn);
+    ds.SetCommandType(CommandType::cmdTable);
+    ds.SetCommandText("t");
+    ds.Open();
+    ds.SetCalculatedFields({{"total", "price * qty"}, {"big", "total > 5"}});
+    const int total = ds.FieldByName("total").Index(), big = ds.FieldByName("big").Index();
+    EXPECT_TRUE(ds.IsCalculated(total));
+    EXPECT_FALSE(ds.IsCalculated(ds.FieldByName("qty").Index()));
+    EXPECT_EQ(ds.displayText(0, total), "10.0"); // SQLite keeps 2.50 as 2.5
+    ds.SetFilter("big = TRUE");
+    EXPECT_EQ(ds.RecordCount(), 1);
+    ds.SetFilter({});
+    ds.SetRecNo(1);
+    ds.Edit();
+    ds.SetFieldValue(ds.FieldByName("qty").Index(), Value::fromInt(10));
+    ds.Post();
+    EXPECT_EQ(ds.displayText(1, total), "11.0");
+    EXPECT_TRUE(ds.value(1, big).asBool());
+    ds.Edit();
+    ds.SetFieldValue(total, Value::fromInt(1));
+    EXPECT_EQ(rgtest::errorOf([&] { ds.Post(); }), "计算字段“total”不能修改");
+    ds.Cancel();
+    // A field that does not compute leaves the fields as they were.
+    EXPECT_EQ(rgtest::errorOf([&] {
+                  ds.SetCalculatedFields({{"qty", "1"}});
+              }),
+              "计算字段“qty”与已有的字段同名");
+    EXPECT_EQ(ds.FieldCount(), 5);
+    EXPECT_EQ(ds.displayText(1, total), "11.0");
+}
