@@ -38,6 +38,43 @@ constexpr Wide kWide[] = {
 };
 constexpr std::string_view kIdeographicSpace = "　";
 
+bool digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The end of the number at i: digits and points, an exponent.
+size_t numberEnd(std::string_view s, size_t i) {
+    size_t end = i;
+    while (end < s.size() && (digit(s[end]) || s[end] == '.'))
+        ++end;
+    if (end < s.size() && (s[end] == 'e' || s[end] == 'E')) {
+        size_t e = end + 1;
+        if (e < s.size() && (s[e] == '+' || s[e] == '-'))
+            ++e;
+        if (e < s.size() && digit(s[e]))
+            for (end = e; end < s.size() && digit(s[end]);)
+                ++end;
+    }
+    return end;
+}
+
+// The end of the text quoted at i (past its closing quote), its characters into `text`.
+size_t quotedEnd(std::string_view s, size_t i, int pos, std::string& text) {
+    for (size_t end = i + 1;; ++end) {
+        if (end >= s.size())
+            fail(pos, "文本缺少结尾的单引号");
+        if (s[end] == '\'') {
+            if (end + 1 < s.size() && s[end + 1] == '\'') {
+                text += '\'';
+                ++end;
+                continue;
+            }
+            return end + 1;
+        }
+        text += s[end];
+    }
+}
+
 std::vector<Token> tokenize(std::string_view s) {
     std::vector<Token> out;
     size_t i = 0;
@@ -79,20 +116,7 @@ std::vector<Token> tokenize(std::string_view s) {
             t.text = std::string(1, c);
         } else if (c == '\'') {
             t.kind = Tok::Text;
-            for (;; ++end) {
-                if (end >= s.size())
-                    fail(pos, "文本缺少结尾的单引号");
-                if (s[end] == '\'') {
-                    if (end + 1 < s.size() && s[end + 1] == '\'') {
-                        t.text += '\'';
-                        ++end;
-                        continue;
-                    }
-                    break;
-                }
-                t.text += s[end];
-            }
-            ++end;
+            end = quotedEnd(s, i, pos, t.text);
         } else if (c == '[') {
             t.kind = Tok::Field;
             end = s.find(']', i);
@@ -100,23 +124,9 @@ std::vector<Token> tokenize(std::string_view s) {
                 fail(pos, "字段名缺少结尾的“]”");
             t.text = std::string(s.substr(i + 1, end - i - 1));
             ++end;
-        } else if (std::isdigit(static_cast<unsigned char>(c)) ||
-                   (c == '.' && i + 1 < s.size() &&
-                    std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+        } else if (digit(c) || (c == '.' && i + 1 < s.size() && digit(s[i + 1]))) {
             t.kind = Tok::Number;
-            while (end < s.size() &&
-                   (std::isdigit(static_cast<unsigned char>(s[end])) || s[end] == '.'))
-                ++end;
-            if (end < s.size() && (s[end] == 'e' || s[end] == 'E')) {
-                size_t e = end + 1;
-                if (e < s.size() && (s[e] == '+' || s[e] == '-'))
-                    ++e;
-                if (e < s.size() && std::isdigit(static_cast<unsigned char>(s[e]))) {
-                    end = e;
-                    while (end < s.size() && std::isdigit(static_cast<unsigned char>(s[end])))
-                        ++end;
-                }
-            }
+            end = numberEnd(s, i);
             t.text = std::string(s.substr(i, end - i));
         } else if (nameChar(i)) {
             t.kind = Tok::Name;
@@ -429,6 +439,8 @@ private:
     }
 
     NodePtr function(const Token& name);
+    std::vector<NodePtr> arguments(const Function& f, const Token& name, std::vector<int>& at,
+                                   int& places);
 
     std::vector<Token> tokens_;
     size_t at_ = 0;
@@ -436,18 +448,13 @@ private:
     std::vector<int> used_;
 };
 
-NodePtr Parser::function(const Token& name) {
-    const Function* f = nullptr;
-    for (const Function& candidate : kFunctions)
-        if (equalsIgnoringCase(name.text, candidate.name))
-            f = &candidate;
-    if (!f)
-        fail(name.pos, "没有名为“" + name.text + "”的函数");
-    const std::string fn = f->name;
+// The arguments of a call up to its closing parenthesis, each with its character; ROUND's
+// places are read as the constant they must be.
+std::vector<NodePtr> Parser::arguments(const Function& f, const Token& name, std::vector<int>& at,
+                                       int& places) {
+    const std::string fn = f.name;
     take(); // (
     std::vector<NodePtr> args;
-    std::vector<int> at;
-    int places = 0;
     while (peek().kind != Tok::RParen || args.empty()) {
         if (!args.empty())
             expect(Tok::Comma, "逗号或右括号");
@@ -465,18 +472,32 @@ NodePtr Parser::function(const Token& name) {
         } else {
             args.push_back(parseOr());
         }
-        if (static_cast<int>(args.size()) > f->maxArgs)
+        if (static_cast<int>(args.size()) > f.maxArgs)
             break;
     }
     const int count = static_cast<int>(args.size());
-    if (count < f->minArgs || count > f->maxArgs)
-        fail(name.pos, "函数 " + fn + " 需要" +
-                           (f->minArgs == f->maxArgs ? std::to_string(f->minArgs)
-                            : f->maxArgs > 3         ? "至少 " + std::to_string(f->minArgs)
-                                                     : std::to_string(f->minArgs) + " 到 " +
-                                                   std::to_string(f->maxArgs)) +
+    if (count < f.minArgs || count > f.maxArgs)
+        fail(name.pos, "函数 " + fn + " 需要 " +
+                           (f.minArgs == f.maxArgs ? std::to_string(f.minArgs)
+                            : f.maxArgs > 3
+                                ? "至少 " + std::to_string(f.minArgs)
+                                : std::to_string(f.minArgs) + " 到 " + std::to_string(f.maxArgs)) +
                            " 个参数");
     expect(Tok::RParen, "右括号");
+    return args;
+}
+
+NodePtr Parser::function(const Token& name) {
+    const Function* f = nullptr;
+    for (const Function& candidate : kFunctions)
+        if (equalsIgnoringCase(name.text, candidate.name))
+            f = &candidate;
+    if (!f)
+        fail(name.pos, "没有名为“" + name.text + "”的函数");
+    const std::string fn = f->name;
+    std::vector<int> at;
+    int places = 0;
+    std::vector<NodePtr> args = arguments(*f, name, at, places);
     auto want = [&](size_t k, std::initializer_list<Type> types, const char* what) {
         const Type t = args[k]->type;
         if (t == Type::Null)

@@ -57,7 +57,7 @@ TEST(CalcExpression, FaultsNameTheirCharacter) {
               "第 6 个字符：函数 YEAR 的第 1 个参数应为日期，而不是整数");
     EXPECT_EQ(faultOf("ROUND(amount, quantity)"),
               "第 15 个字符：ROUND 的小数位数应为 0 到 38 之间的整数");
-    EXPECT_EQ(faultOf("LEFT(region)"), "第 1 个字符：函数 LEFT 需要2 个参数");
+    EXPECT_EQ(faultOf("LEFT(region)"), "第 1 个字符：函数 LEFT 需要 2 个参数");
     EXPECT_EQ(faultOf("region = 'abc"), "第 10 个字符：文本缺少结尾的单引号");
     EXPECT_EQ(faultOf("(quantity + 1"), "第 14 个字符：表达式不完整，缺少右括号");
     EXPECT_EQ(faultOf("quantity @ 2"), "第 10 个字符：无法识别的字符“@”");
