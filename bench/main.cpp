@@ -16,6 +16,7 @@
 // One line per section: X(name) runs `void bench_<name>(const rg::bench::Args&)`.
 #define RG_BENCH_SECTIONS(X)                                                                       \
     X(data)                                                                                        \
+    X(calc)                                                                                        \
     X(grid)                                                                                        \
     X(export)                                                                                      \
     X(print)                                                                                       \

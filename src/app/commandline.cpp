@@ -91,6 +91,13 @@ std::string showAsLines() {
     return lines + "\n";
 }
 
+CalculatedField calculatedField(const std::string& entry) {
+    const size_t equals = entry.find('=');
+    if (equals == std::string::npos || equals == 0 || equals == entry.size() - 1)
+        throw Error("--calc 需要“名称=表达式”，而不是“" + entry + "”");
+    return {entry.substr(0, equals), entry.substr(equals + 1)};
+}
+
 } // namespace
 
 RunOptions parseRunOptions(const std::vector<std::string>& args) {
@@ -112,6 +119,8 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
             o.showAs.push_back(next());
         else if (a == "--top")
             o.top.push_back(next());
+        else if (a == "--calc")
+            o.calculated.push_back(calculatedField(next()));
         else if (a == "--format")
             o.format = next();
         else if (a == "--output")
@@ -200,6 +209,9 @@ std::string UsageText() {
            showAsLines() +
            "  --top 分组字段:N:汇总:字段  这一分组层只显示按这项汇总最大的 N 组，其余合为\n"
            "                           “其他”，例如 region:3:sum:amount（可重复）\n"
+           "  --calc 名称=表达式       这次运行增加的计算字段（可重复，同名的取代保存的），\n"
+           "                           例如 \"毛利率=(amount - cost) / amount\"；分组、\n"
+           "                           过滤和输出都可以用它的名称（只在内存中计算）\n"
            "  --format 格式            输出格式，默认 text：\n" +
            formatLines() +
            "  --param 名称=值          报表参数的值，可以多次给出；日期参数可以写 @预设，\n"

@@ -23,6 +23,9 @@ struct RunOptions {
     // "字段:汇总:显示方式" ("amount:sum:pct-parent"): how the first summary of that field and
     // kind is shown; "分组字段:N:汇总:字段" ("region:3:sum:amount"): a grouping level's top N.
     std::vector<std::string> showAs, top;
+    // --calc NAME=EXPRESSION, in their order: defined for this run, after the saved ones
+    // (taking the place of one of the same name).
+    std::vector<CalculatedField> calculated;
     std::string format = "text"; // a name of ReportFormats()
     std::string output;          // empty: standard output (formats that write there)
     std::string saveAs;

@@ -181,7 +181,7 @@ int runReport(const RunOptions& o, std::string& errors) {
         dataset.SetParameterTexts(o.params, o.asOfDay);
         // The rows are read once, with the command line's filter and grouping.
         GroupingUpdate oneLoad(grid);
-        const std::string skipped = LoadSetup(report, o.setupFile, o.placement);
+        const std::string skipped = LoadSetup(report, o.setupFile, o.placement, o.calculated);
         // What the open left out, the entries skipped and what the export changed: written
         // after the report, which is written whole.
         std::string notices = JoinNotices(dataset.OpenNotice(), skipped);

@@ -6,6 +6,7 @@
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "common/progress.h"
+#include "datasource/datasetimpl.h"
 #include "datasource/filter.h"
 #include "datasource/provider.h"
 #include "datasource/statementrun.h"
@@ -59,35 +60,6 @@ bool Field::IsNull() const {
 }
 
 // ---------------------------------------------------------------- DataSet
-
-struct DataSet::Impl {
-    std::unique_ptr<ResultBuffer> buf;
-    // Physical rows shown, in order; unused (identity) while nothing is filtered or deleted.
-    std::vector<int64_t> view;
-    bool identity = true;
-    std::vector<uint8_t> deleted; // per physical row, empty while nothing was deleted
-    std::unique_ptr<FilterExpr> filter;
-    std::map<std::pair<int64_t, int>, Value> edited; // posted values replacing fetched ones
-    int cur = -1;
-    int64_t changes = 0; // posted edits and deletions since the open
-    bool eof = true, bof = true;
-    std::vector<Value> pending; // the record being inserted or edited
-    int insertAt = -1;
-    bool movedWhileDisabled = false;
-
-    int count() const {
-        return identity ? static_cast<int>(buf ? buf->rows : 0) : static_cast<int>(view.size());
-    }
-    int64_t phys(int rec) const { return identity ? rec : view[static_cast<size_t>(rec)]; }
-    Value cell(int64_t row, int field) const {
-        if (!edited.empty()) {
-            auto it = edited.find({row, field});
-            if (it != edited.end())
-                return it->second;
-        }
-        return buf->columns[static_cast<size_t>(field)].valueAt(row);
-    }
-};
 
 DataSet::DataSet(Connection* connection)
     : connection_(connection), impl_(std::make_unique<Impl>()) {
@@ -161,8 +133,11 @@ void DataSet::SetActive(bool on) {
     });
     std::unique_ptr<ResultBuffer> buf = std::move(opened.buf);
     parameters_ = std::move(opened.parameters);
+    const size_t fetched = buf->info.size();
+    appendCalculated(*buf);
     makeFields(*buf);
     impl_->buf = std::move(buf);
+    impl_->fetched = fetched;
     impl_->identity = true;
     impl_->view.clear();
     impl_->deleted.clear();
@@ -643,7 +618,7 @@ RowChange DataSet::changeFor(int64_t row) {
         return b.info[i].baseColumn.empty() ? b.info[i].name : b.info[i].baseColumn;
     };
     const std::vector<std::string> key = keyColumnsOf(c.schema, c.table);
-    for (size_t i = 0; i < b.info.size(); ++i) {
+    for (size_t i = 0; i < impl_->fetched; ++i) {
         if (!belongsTo(b, i, c.table))
             continue;
         if (isBlobKind(b.info[i].kind))
@@ -679,6 +654,8 @@ void DataSet::Post() {
             old.type() == m.pending[static_cast<size_t>(i)].type())
             continue;
         const ColumnInfo& ci = m.buf->info[static_cast<size_t>(i)];
+        if (static_cast<size_t>(i) >= m.fetched)
+            throw Error("计算字段“" + ci.name + "”不能修改");
         if (!belongsTo(*m.buf, static_cast<size_t>(i), c.table))
             throw Error(format("Field '%s' cannot be modified", ci.name.c_str()));
         c.setColumns.push_back(ci.baseColumn.empty() ? ci.name : ci.baseColumn);
@@ -694,6 +671,8 @@ void DataSet::Post() {
     }
     for (int i : changedFields)
         m.edited[{row, i}] = m.pending[static_cast<size_t>(i)];
+    if (!changedFields.empty())
+        calculateRow(row);
     state_ = State::Browse;
     m.pending.clear();
     if (!changedFields.empty()) {

@@ -5,6 +5,7 @@
 // afterwards is served from memory. A result too big for that stays on the server, where
 // the statements of src/server ask for what is shown.
 
+#include "calc/calcfield.h"
 #include "common/value.h"
 #include "datasource/parameter.h"
 #include "datasource/sqlparameters.h"
@@ -166,6 +167,17 @@ public:
     bool ProcedureMayWrite() const { return procedureMayWrite_; }
     void SetProcedureMayWrite(bool on) { procedureMayWrite_ = on; }
 
+    // Calculated fields (calc/calcfield.h): columns computed from the fetched ones at every
+    // open, after them in field order, each over those and the fields before it. Set while
+    // open, they are computed at once and the layout changes; a field that cannot be
+    // computed throws rg::Error naming it and leaves the fields as they were. Only rows in
+    // memory have them: with the rows on the server (or an open that leaves them there) any
+    // field throws rg::ServerRefusal naming it. Posting an edit computes them anew for its row.
+    const std::vector<CalculatedField>& CalculatedFields() const { return calculated_; }
+    void SetCalculatedFields(std::vector<CalculatedField> fields);
+    // Whether field i is a calculated field.
+    bool IsCalculated(int field) const;
+
     // Stored-procedure parameters.
     void RefreshParameters();
     int ParameterCount() const { return static_cast<int>(parameters_.size()); }
@@ -274,6 +286,9 @@ private:
     void checkEditable() const;
     void setServerFilter(const std::string& expression);
     void resetRows(std::unique_ptr<ResultBuffer> buf);
+    void refuseCalculatedOnServer() const;
+    void appendCalculated(ResultBuffer& buf) const;
+    void calculateRow(int64_t row);
 
     Connection* connection_;
     CommandType commandType_ = CommandType::cmdText;
@@ -286,6 +301,7 @@ private:
     ParameterTexts givenTexts_;
     std::optional<int64_t> asOfDay_;
     std::string parameterCaption_;
+    std::vector<CalculatedField> calculated_;
     std::vector<std::unique_ptr<Field>> fields_;
     std::string filter_;
     RowPlacement placement_ = RowPlacement::Auto;

@@ -4,6 +4,7 @@
 #include "common/progress.h"
 #include "datasource/provider.h"
 #include "datasource/statementrun.h"
+#include "server/serverquery.h"
 #include "server/serversql.h"
 
 // The data set's side of results that stay on the database server.
@@ -76,6 +77,7 @@ bool DataSet::openOnServer(Provider& p) {
         buf->columns.emplace_back(ci.kind);
     makeFields(*buf);
     try {
+        refuseCalculatedOnServer();
         if (!filter_.empty())
             filterCondition(*this, filter_, dialect);
     } catch (...) {

@@ -6,6 +6,8 @@
 // undo history holds Reports; loading one builds the connection, data set, grid and chart
 // from it (setup/reportdefinition.h).
 
+#include "calc/calcfield.h"
+
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -95,6 +97,9 @@ struct TopGroupsSetting {
 
 struct Report {
     ReportSource source;
+    // Computed over the source's fields, in memory only; they come before every other entry
+    // that names a field.
+    std::vector<CalculatedField> calculated;
     std::string keyField;
     std::vector<FieldSetting> fields;
     std::vector<std::string> grouping; // field names, outermost level first

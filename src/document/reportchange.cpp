@@ -63,6 +63,8 @@ fieldStep(const Report& before, const Report& after, std::string FieldSetting::*
 std::string describeChange(const Report& before, const Report& after) {
     if (before.source != after.source)
         return "设置数据源";
+    if (before.calculated != after.calculated)
+        return "设置计算字段";
     if (before.grouping != after.grouping)
         return groupingStep(before, after);
     if (before.keyField != after.keyField)

@@ -172,6 +172,13 @@ std::string ReportDocument::arrangeOrPutBack(ReportObjects target, const Report&
     }
 }
 
+std::string ReportDocument::setCalculatedFields(std::vector<CalculatedField> fields) {
+    const Report shown = report();
+    Report changed = shown;
+    changed.calculated = std::move(fields);
+    return arrangeOrPutBack(objects(), changed, shown);
+}
+
 void ReportDocument::restore(const Report& report) {
     const Report shown = this->report();
     if (report.source == shown.source && dataset_->Active())

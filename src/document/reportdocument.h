@@ -63,6 +63,11 @@ public:
     // there, the grouping, sort and filter do not. A failure leaves the report as it was.
     void adoptSource(Source source);
 
+    // The report with these calculated fields in place of its own, arranged in place with
+    // everything else it holds; entries whose field is gone are skipped and named in the
+    // notice returned. A failure leaves the report as it was.
+    std::string setCalculatedFields(std::vector<CalculatedField> fields);
+
     // The history. Entries name their step ("按“地区”分组"); undo and redo put the report
     // back as it was before or after it, and throw (changing nothing) when that cannot be
     // done, such as a source that no longer opens.

@@ -17,6 +17,7 @@
 #include "setup/setuppasswords.h"
 #include "setup/showasstate.h"
 
+#include <algorithm>
 #include <charconv>
 #include <set>
 #include <system_error>
@@ -333,6 +334,26 @@ std::string parameterValue(const ReportSource& source, const std::string& name) 
 
 } // namespace
 
+namespace {
+
+// The fetched fields take their captions first, so that an expression may name a field by
+// its caption.
+void applyCalculatedFields(ReportObjects r, const Report& report) {
+    if (!r.dataset.Active()) {
+        r.dataset.SetCalculatedFields(report.calculated);
+        return;
+    }
+    const FieldLookup fields(report);
+    for (int i = 0; i < r.dataset.FieldCount(); ++i)
+        if (!r.dataset.IsCalculated(i)) {
+            Field& f = r.dataset.Fields(i);
+            f.SetDisplayLabel(fields.captionOf(f.FieldName()));
+        }
+    r.dataset.SetCalculatedFields(report.calculated);
+}
+
+} // namespace
+
 std::string JoinNotices(const std::string& a, const std::string& b) {
     return a.empty() || b.empty() ? a + b : a + "\n" + b;
 }
@@ -342,8 +363,10 @@ std::string SetReportSource(Connection& conn, DataSet& dataset, const ReportSour
                             std::optional<RowPlacement> placement) {
     if (dataset.Active())
         dataset.Close(); // a closed data set has no fields
-    // A filter text of the previous report would filter this one, or fail its open.
+    // A filter text or calculated fields of the previous report would filter or extend this
+    // one, or fail its open.
     dataset.SetFilter({});
+    dataset.SetCalculatedFields({});
     if (conn.Connected())
         conn.Close();
     conn.SetConnectionString(source.connectionString);
@@ -379,6 +402,7 @@ std::string ArrangeReport(ReportObjects r, const Report& report) {
         r.dataset.SetFilter({});
     }
     r.grid.ClearCrossTable();
+    applyCalculatedFields(r, report);
     BuildGridColumns(r.grid);
     clearSummaries(r.grid);
     r.grid.SetKeyField(report.keyField);
@@ -417,9 +441,21 @@ Report ReadReportFile(const std::string& fileName) {
 }
 
 std::string LoadSetup(ReportObjects r, const std::string& fileName,
-                      std::optional<RowPlacement> placement) {
+                      std::optional<RowPlacement> placement,
+                      const std::vector<CalculatedField>& calculated) {
     return withDatabaseContext("打开报表“" + ReportName(fileName) + "”失败", [&] {
-        return BuildReport(r, ReadReportFile(fileName), fileName, placement);
+        Report report = ReadReportFile(fileName);
+        for (const CalculatedField& f : calculated) {
+            auto same = [&](const CalculatedField& g) {
+                return equalsIgnoringCase(g.name, f.name);
+            };
+            const auto it = std::find_if(report.calculated.begin(), report.calculated.end(), same);
+            if (it != report.calculated.end())
+                *it = f; // in its place, before the fields that may name it
+            else
+                report.calculated.push_back(f);
+        }
+        return BuildReport(r, report, fileName, placement);
     });
 }
 
@@ -461,6 +497,7 @@ ReportSource CaptureSource(const Connection& conn, DataSet& dataset) {
 Report CaptureReport(ReportObjects r) {
     Report report;
     report.source = CaptureSource(r.conn, r.dataset);
+    report.calculated = r.dataset.CalculatedFields();
     // One field entry per column, captions beside the grid's own entries.
     CaptureGridState(r.grid, report);
     for (int i = 0; i < r.grid.ColumnCount(); ++i) {

@@ -128,6 +128,8 @@ const std::pair<const char*, std::string PrintSetting::*> kPrintKeys[] = {
 Report ReadReport(TSetup& setup) {
     Report r;
     r.source = readSource(setup);
+    for (auto& [name, expression] : setup.ReadCalculatedFields())
+        r.calculated.push_back({std::move(name), std::move(expression)});
     r.keyField = setup.ReadKeyField();
     readFields(setup, r);
     for (const std::string& name : setup.SummaryFieldNames())
@@ -215,6 +217,10 @@ void WriteReport(TSetup& setup, const Report& r) {
         if (!(r.print.*member).empty())
             setup.WritePrintOption(key, r.print.*member);
     writeParameters(setup, s.sqlParameters);
+    std::vector<std::pair<std::string, std::string>> calculated;
+    for (const CalculatedField& f : r.calculated)
+        calculated.emplace_back(f.name, f.expression);
+    setup.WriteCalculatedFields(calculated);
 }
 
 } // namespace rg

@@ -34,6 +34,8 @@ constexpr std::string_view kGroupRowSummarySection = "GroupRowSummaries";
 // The second and further footer summaries of a field: its first stays in kSummarySection,
 // which holds one kind per field.
 constexpr std::string_view kMoreSummarySection = "MoreSummaries";
+// Calculated fields in their order, each "name=expression".
+constexpr std::string_view kCalculatedSection = "CalculatedFields";
 // The interval a column's group rows stand for, by field name ("月", "区间100").
 constexpr std::string_view kIntervalSection = "GroupIntervals";
 constexpr std::string_view kCrossTableSection = "CrossTable";
@@ -66,6 +68,7 @@ const std::vector<std::string_view> kReportSections = {
     kChartSection,       kServerSection,     kProcedureSection,
     kPrintSection,       kFooterFormatSection, kReportParameterSection,
     kShowAsSection,      kTopGroupsSection,
+    kCalculatedSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -494,6 +497,24 @@ std::vector<TSetup::TopEntry> TSetup::ReadTopGroups() {
 void TSetup::WriteTopGroups(const std::vector<TopEntry>& entries) {
     for (const TopEntry& e : entries)
         WriteValue(kTopGroupsSection, e.level, e.count + ' ' + e.kind + ' ' + e.field);
+}
+
+std::vector<std::pair<std::string, std::string>> TSetup::ReadCalculatedFields() {
+    std::vector<std::pair<std::string, std::string>> fields;
+    for (const std::string& entry : readList(kCalculatedSection, true)) {
+        const size_t equals = entry.find('=');
+        if (equals == std::string::npos || equals == 0)
+            throw Error("设置文件中的计算字段无法使用：无法识别“" + entry + "”");
+        fields.emplace_back(entry.substr(0, equals), entry.substr(equals + 1));
+    }
+    return fields;
+}
+
+void TSetup::WriteCalculatedFields(const std::vector<std::pair<std::string, std::string>>& fields) {
+    std::vector<std::string> entries;
+    for (const auto& [name, expression] : fields)
+        entries.push_back(name + '=' + expression);
+    writeList(kCalculatedSection, entries);
 }
 
 TSetup::CrossTableEntries TSetup::ReadCrossTable() {

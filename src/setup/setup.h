@@ -122,6 +122,9 @@ public:
     };
     std::vector<TopEntry> ReadTopGroups();
     void WriteTopGroups(const std::vector<TopEntry>& entries);
+    // Calculated fields in their order, as (name, expression); a name holds no '='.
+    std::vector<std::pair<std::string, std::string>> ReadCalculatedFields();
+    void WriteCalculatedFields(const std::vector<std::pair<std::string, std::string>>& fields);
     // Where the report's grouping and summaries are computed: "1" on the database server,
     // else wherever the row count decides; and that row count. Empty when not saved.
     std::string ReadServerSummaryEnabled();

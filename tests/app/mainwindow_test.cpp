@@ -164,12 +164,13 @@ TEST(MainWindow, ControlsTextsAndGeometry) {
                               {"N9", "读取设置"},
                               {"N10", nullptr},
                               {"ShowChart", "显示图表"},
+                              {"CalcFields", "计算字段"},
                               {"N11", nullptr},
                               {"Undo", "撤销"},
                               {"Redo", "重做"}};
     const QList<QAction*> actions = menu->actions();
-    ASSERT_EQ(actions.size(), 16);
-    for (int i = 0; i < 16; ++i) {
+    ASSERT_EQ(actions.size(), 17);
+    for (int i = 0; i < 17; ++i) {
         EXPECT_EQ(actions[i]->objectName(), items[i][0]);
         EXPECT_EQ(actions[i]->isSeparator(), items[i][1] == nullptr) << items[i][0];
         if (items[i][1]) {

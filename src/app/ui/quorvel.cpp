@@ -3,6 +3,7 @@
 #include "app/savedsetups.h"
 #include "app/ui/about.h"
 #include "app/ui/buttonimages.h"
+#include "app/ui/calcfielddialog.h"
 #include "app/ui/navbar.h"
 #include "app/ui/passworddialogs.h"
 #include "app/ui/program.h"
@@ -292,6 +293,7 @@ void Tfrmquorvel::buildPopupMenu() {
     N10 = menuItem(PopupMenu1, "N10", nullptr);
     ShowChart = menuItem(PopupMenu1, "ShowChart", "显示图表");
     ShowChart->setCheckable(true);
+    CalcFields = menuItem(PopupMenu1, "CalcFields", "计算字段");
     connect(ShowChart, &QAction::toggled, this,
             [this](bool on) { runCommand([&] { chartView->setShown(on); }); });
     connect(chartView, &GroupChartView::shownChanged, this, [this](bool on) {
@@ -351,11 +353,17 @@ void Tfrmquorvel::connectCommands() {
     for (const auto& [control, handler] : buttons)
         connect(control, &QAbstractButton::clicked, this, run(handler));
     const std::pair<QAction*, void (Tfrmquorvel::*)()> items[] = {
-        {N1, &Tfrmquorvel::N1Click},     {N2, &Tfrmquorvel::N2Click},
-        {XML1, &Tfrmquorvel::XML1Click}, {N4, &Tfrmquorvel::btnsjscClick},
-        {PDF1, &Tfrmquorvel::PDF1Click}, {N6, &Tfrmquorvel::N6Click},
-        {N8, &Tfrmquorvel::N8Click},     {N9, &Tfrmquorvel::N9Click},
-        {Undo, &Tfrmquorvel::UndoClick}, {Redo, &Tfrmquorvel::RedoClick},
+        {N1, &Tfrmquorvel::N1Click},
+        {N2, &Tfrmquorvel::N2Click},
+        {XML1, &Tfrmquorvel::XML1Click},
+        {N4, &Tfrmquorvel::btnsjscClick},
+        {PDF1, &Tfrmquorvel::PDF1Click},
+        {N6, &Tfrmquorvel::N6Click},
+        {N8, &Tfrmquorvel::N8Click},
+        {N9, &Tfrmquorvel::N9Click},
+        {CalcFields, &Tfrmquorvel::CalcFieldsClick},
+        {Undo, &Tfrmquorvel::UndoClick},
+        {Redo, &Tfrmquorvel::RedoClick},
     };
     for (const auto& [item, handler] : items)
         connect(item, &QAction::triggered, this, run(handler));
@@ -655,6 +663,16 @@ void Tfrmquorvel::FlatButton2Click() {
 void Tfrmquorvel::N6Click() {
     if (frmdisplaysetup)
         frmdisplaysetup->ShowFor(dxDBGrid->dataSet());
+}
+
+void Tfrmquorvel::CalcFieldsClick() {
+    if (dataset()->ServerSide())
+        throw Error("这份报表的数据留在服务器上汇总，计算字段只能在内存中计算：请关闭服务器汇总后再"
+                    "定义计算字段");
+    if (auto fields = RunCalculatedFieldsDialog(this, *dataset()))
+        if (const std::string notice = document->setCalculatedFields(std::move(*fields));
+            !notice.empty())
+            showCommandNotice(QString::fromStdString(notice));
 }
 
 void Tfrmquorvel::ToolButton2Click() {
