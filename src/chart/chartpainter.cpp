@@ -10,12 +10,16 @@
 
 namespace rg {
 
+uint32_t ChartSeriesRgb(size_t i) {
+    static const uint32_t colors[] = {0x209FDF, 0x99CA53, 0xF6A625, 0x6D5FD5, 0xBF593E,
+                                      0x38AD6B, 0xE04E8A, 0x8C8C8C, 0x3C5A9A, 0xD4C23A};
+    return colors[i % std::size(colors)];
+}
+
 namespace {
 
 QColor seriesColor(size_t i) {
-    static const QRgb colors[] = {0x209FDF, 0x99CA53, 0xF6A625, 0x6D5FD5, 0xBF593E,
-                                  0x38AD6B, 0xE04E8A, 0x8C8C8C, 0x3C5A9A, 0xD4C23A};
-    return QColor(colors[i % std::size(colors)]);
+    return QColor(static_cast<QRgb>(ChartSeriesRgb(i)));
 }
 
 double shown(double v) {

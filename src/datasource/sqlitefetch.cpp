@@ -126,10 +126,11 @@ int64_t timeOfDay(int64_t us) {
 
 // A date, time or date-time cell: a number is a Julian day number, as SQLite's date functions
 // use them; one outside the years 1 to 9999 stays that number. A text that is no date of the
-// column's kind becomes null.
+// column's kind stays the text the database holds, so that nothing it returned is lost.
 void storeDateCell(ColumnData& col, const ReadCell& c, const char* text) {
     const FieldKind kind = col.kind();
     std::optional<int64_t> us;
+    const std::string_view s = c.tag == ReadCell::Text ? std::string_view(text, c.bytes) : "";
     if (c.tag != ReadCell::Text) {
         const double julian = c.tag == ReadCell::Int ? static_cast<double>(c.i) : c.d;
         us = microsOfSerial(julian - 2415018.5);
@@ -139,24 +140,21 @@ void storeDateCell(ColumnData& col, const ReadCell& c, const char* text) {
         }
         if (kind == FieldKind::Time)
             us = timeOfDay(*us);
+    } else if (kind == FieldKind::Date) {
+        us = parseDateMicros(s);
+        if (!us && (us = parseDateTimeMicros(s)) && !isInfinityMicros(*us))
+            us = dayOf(*us);
+    } else if (kind == FieldKind::Time) {
+        us = parseTimeMicros(s);
+        if (!us && (us = parseDateTimeMicros(s)) && !isInfinityMicros(*us))
+            us = timeOfDay(*us);
     } else {
-        const std::string_view s(text, c.bytes);
-        if (kind == FieldKind::Date) {
-            us = parseDateMicros(s);
-            if (!us && (us = parseDateTimeMicros(s)) && !isInfinityMicros(*us))
-                us = dayOf(*us);
-        } else if (kind == FieldKind::Time) {
-            us = parseTimeMicros(s);
-            if (!us && (us = parseDateTimeMicros(s)) && !isInfinityMicros(*us))
-                us = timeOfDay(*us);
-        } else {
-            us = parseDateTimeMicros(s);
-        }
+        us = parseDateTimeMicros(s);
     }
     if (us)
         col.appendMicros(*us);
     else
-        col.appendNull();
+        col.appendOutside(Value::fromText(std::string(s)));
 }
 
 void appendParsed(ColumnData& col, const char* text) {

@@ -1,6 +1,7 @@
 #include "export/cellnumber.h"
 
 #include "common/datetime.h"
+#include "common/displaytext.h"
 #include "grid/grid.h"
 
 #include <cmath>
@@ -46,6 +47,8 @@ constexpr double kFirstSafeDateSerial = 61;
 constexpr double kEndDateSerial = 2958466;
 
 std::optional<double> exactInDouble(const BigDecimal& d) {
+    if (!spreadsheetShowsEveryDigit(d))
+        return std::nullopt;
     if (const std::optional<Decimal> narrow = d.toDecimal())
         return exactDouble(*narrow);
     const double x = d.toDouble();
@@ -58,6 +61,108 @@ std::optional<double> exactInDouble(const BigDecimal& d) {
 }
 
 } // namespace
+
+bool spreadsheetShowsEveryDigit(const BigDecimal& d) {
+    if (d.digitCount() <= kSpreadsheetDigits)
+        return true;
+    std::string digits = d.normalized().abs().mantissa.get_str();
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    return static_cast<int>(digits.size()) <= kSpreadsheetDigits;
+}
+
+bool spreadsheetShowsEveryDigit(int64_t i) {
+    // Up to 15 digits always; beyond them only with trailing zeros.
+    constexpr int64_t kAllShown = 999999999999999;
+    return (i >= -kAllShown && i <= kAllShown) ||
+           spreadsheetShowsEveryDigit(BigDecimal::fromDecimal(Decimal{i, 0}));
+}
+
+std::optional<double> spreadsheetInteger(int64_t i) {
+    if (i < -kExactDoubleInt || i > kExactDoubleInt || !spreadsheetShowsEveryDigit(i))
+        return std::nullopt;
+    return static_cast<double>(i);
+}
+
+namespace {
+
+// The parts of a text a spreadsheet reads as a plain number: sign, digits with at most one
+// point, an exponent; nullopt for any other text.
+struct NumberText {
+    char sign = 0;
+    std::string_view whole, fraction;
+    bool point = false, exponent = false;
+};
+std::optional<NumberText> numberText(std::string_view s) {
+    NumberText n;
+    size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        n.sign = s[i++];
+    const auto digitsFrom = [&](size_t from) {
+        size_t j = from;
+        while (j < s.size() && s[j] >= '0' && s[j] <= '9')
+            ++j;
+        return j;
+    };
+    size_t end = digitsFrom(i);
+    n.whole = s.substr(i, end - i);
+    i = end;
+    if (i < s.size() && s[i] == '.') {
+        n.point = true;
+        end = digitsFrom(++i);
+        n.fraction = s.substr(i, end - i);
+        i = end;
+    }
+    if (n.whole.empty() && n.fraction.empty())
+        return std::nullopt;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        n.exponent = true;
+        if (++i < s.size() && (s[i] == '+' || s[i] == '-'))
+            ++i;
+        end = digitsFrom(i);
+        if (end == i)
+            return std::nullopt;
+        i = end;
+    }
+    if (i != s.size())
+        return std::nullopt;
+    return n;
+}
+
+int significantDigits(const NumberText& n) {
+    std::string digits = std::string(n.whole) + std::string(n.fraction);
+    const size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos)
+        return 1;
+    const size_t last = digits.find_last_not_of('0');
+    return static_cast<int>(last - first + 1);
+}
+
+} // namespace
+
+std::string ExactCellText(const TdxDBGrid& grid, RowHandle row, const TdxDBGridColumn& c) {
+    if (!c.FieldName().empty() && c.field() != nullptr) {
+        const Value v = grid.CellValue(row, c);
+        if (v.type() == Value::Type::Double && std::isfinite(v.asDouble()) && v.asDouble() != 0)
+            return formatShortest(v.asDouble());
+    }
+    return grid.CellText(row, c);
+}
+
+bool spreadsheetRoundsNumberText(std::string_view text) {
+    const std::optional<NumberText> n = numberText(text);
+    return n && significantDigits(*n) > kSpreadsheetDigits;
+}
+
+bool spreadsheetAltersNumberText(std::string_view text) {
+    const std::optional<NumberText> n = numberText(text);
+    if (!n)
+        return false;
+    const bool leadingZero = n->whole.size() > 1 && n->whole.front() == '0';
+    const bool trailingZero = n->point && (n->fraction.empty() || n->fraction.back() == '0');
+    return n->exponent || leadingZero || trailingZero || n->sign == '+' || n->whole.empty() ||
+           significantDigits(*n) > kSpreadsheetDigits;
+}
 
 std::optional<double> exactDouble(const Decimal& d) {
     const double x = d.toDouble();

@@ -4,13 +4,16 @@
 // double would change is written as its text instead, with every digit.
 
 #include "common/value.h"
+#include "grid/rowtree.h"
 #include "grid/summaryvalue.h"
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace rg {
 
+class TdxDBGrid;
 class TdxDBGridColumn;
 
 // How a column's values go into a spreadsheet's cells, by its field's kind. Each format
@@ -36,13 +39,33 @@ constexpr int64_t kExactDoubleInt = int64_t{1} << 53;
 // The double of a decimal when it is that decimal exactly; nullopt otherwise.
 std::optional<double> exactDouble(const Decimal& d);
 
-// The double of an integer up to 2^53, of a decimal whose shortest double reads back as
-// the same decimal, of a finite double; nullopt for any other value (decimals beyond a
-// double's digits, NaN and infinities, which readers refuse as numbers).
+// Spreadsheets show at most 15 significant digits of a number and round the rest away on
+// screen and in what they save, so an exact value with more goes into a cell as its text.
+constexpr int kSpreadsheetDigits = 15;
+bool spreadsheetShowsEveryDigit(const BigDecimal& d);
+bool spreadsheetShowsEveryDigit(int64_t i);
+// The double of an integer a spreadsheet shows whole; nullopt for any other.
+std::optional<double> spreadsheetInteger(int64_t i);
+
+// A cell's text for outputs read again by programs and people alike: the grid's text, but a
+// double with the shortest digits that read back as that double (the grid shows 15).
+std::string ExactCellText(const TdxDBGrid& grid, RowHandle row, const TdxDBGridColumn& c);
+
+// Whether a spreadsheet reading the text of a cell (a CSV field) would take it for a number
+// it shows otherwise, so that characters are lost: leading zeros ("007"), exponents ("1E5"),
+// more than 15 significant digits, trailing fractional zeros, a leading "+" or ".".
+bool spreadsheetAltersNumberText(std::string_view text);
+// Whether a number's text has more significant digits than a spreadsheet shows.
+bool spreadsheetRoundsNumberText(std::string_view text);
+
+// The double of a finite double, of an integer or decimal whose double is that value and
+// whose every digit a spreadsheet shows; nullopt for any other value (long integers and
+// decimals, NaN and infinities, which readers refuse as numbers).
 std::optional<double> cellNumber(const Value& v);
 // What a footer cell holds for its summary's value, in either format's summary row and a
 // workbook's group footers: the double when it is the value (an exact value that reads back the
-// same, a finite double), otherwise an exact value's every digit as a text. Neither for an empty or
+// same and that a spreadsheet shows whole, a finite double), otherwise an exact value's every
+// digit as a text. Neither for an empty or
 // text summary, NaN and infinities, which are written as the footer's text.
 struct FooterContent {
     std::optional<double> number;

@@ -1,5 +1,7 @@
 #include "export/crosstableexport.h"
 
+#include "common/datetime.h"
+#include "common/displaytext.h"
 #include "export/csvexport.h"
 #include "export/exportfile.h"
 #include "export/htmlexport.h"
@@ -7,6 +9,7 @@
 #include "export/workbookwriter.h"
 #include "grid/grid.h"
 
+#include <cmath>
 #include <filesystem>
 
 namespace rg {
@@ -34,8 +37,8 @@ bool isNumber(const SummaryValue& v) {
 std::vector<std::string> cellTexts(const CrossTable& x, int group) {
     std::vector<std::string> out;
     for (int c = 0; c < x.columnCount(); ++c)
-        out.push_back(x.text(x.cell(group, c)));
-    out.push_back(x.text(x.rowTotal(group)));
+        out.push_back(CrossCellText(x, x.cell(group, c)));
+    out.push_back(CrossCellText(x, x.rowTotal(group)));
     return out;
 }
 
@@ -44,6 +47,35 @@ void writeText(const std::string& path, const std::string& text) {
 }
 
 } // namespace
+
+std::string CrossCellText(const CrossTable& x, const SummaryValue& v) {
+    switch (v.kind()) {
+    case SummaryValue::Kind::Empty:
+        return {};
+    case SummaryValue::Kind::Text:
+        return v.text();
+    case SummaryValue::Kind::Exact:
+        return v.exact().toString();
+    case SummaryValue::Kind::Float:
+    case SummaryValue::Kind::Failed:
+        break;
+    }
+    if (v.kind() == SummaryValue::Kind::Failed || x.kind() == TdxSummaryType::cstCount ||
+        x.valueKind() == SummaryValueKind::Number)
+        return v.kind() == SummaryValue::Kind::Float && std::isfinite(v.number()) && v.number() != 0
+                   ? formatShortest(v.number())
+                   : x.text(v);
+    // A minimum or maximum keeps its microseconds; averages of dates are serials.
+    const std::optional<int64_t> us = v.micros();
+    switch (x.valueKind()) {
+    case SummaryValueKind::Date:
+        return us ? formatDateMicros(*us) : formatDate(v.toDouble());
+    case SummaryValueKind::Time:
+        return us ? formatTimeMicros(*us) : formatTime(v.toDouble());
+    default:
+        return us ? formatDateTimeMicros(*us) : formatDateTime(v.toDouble());
+    }
+}
 
 CrossSheet crossSheetOf(TdxDBGrid& grid) {
     CrossSheet sheet;

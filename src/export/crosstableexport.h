@@ -31,6 +31,11 @@ struct CrossSheet {
 // The sheet of the grid's cross table; the grid must show one.
 CrossSheet crossSheetOf(TdxDBGrid& grid);
 
+// A cell's value alone, as a spreadsheet would show its number: every digit of an exact
+// value, the shortest digits of a double, a date as a date; no kind ("MAX=") before it and
+// no rounding to the footers' two places. Empty for a cell without records.
+std::string CrossCellText(const CrossTable& x, const SummaryValue& v);
+
 // Comma-separated, UTF-8: for a spreadsheet (`listing` false: a byte-order mark, the group
 // texts in their level's leading column) or for scripts (`listing`: each line's kind
 // "header", "group" or "total" and level first, then the group text in one column). An

@@ -2,7 +2,10 @@
 
 #include "export/exportfile.h"
 #include "export/workbookwriter.h"
+#include "export/xlsxchart.h"
 #include "grid/grid.h"
+
+#include <memory>
 
 // The cross table as an .xlsx sheet. Sums and counts add up: a row total is the SUM of
 // its cells, and a cell of a group with subgroups the SUMIF of its subgroups' cells below
@@ -30,6 +33,10 @@ class CrossXlsx {
 public:
     CrossXlsx(TdxDBGrid& grid, ExportFile& out)
         : sheet_(crossSheetOf(grid)), x_(*sheet_.table), w_(out) {
+        // The chart shown beside the cross table: a series per cross column, its values
+        // written as values.
+        if (const GroupChart* chart = GroupChart::shownFor(grid); chart && !chart->data().empty())
+            chart_ = std::make_unique<XlsxChart>(*chart, -1);
         adds_ = x_.kind() == TdxSummaryType::cstSum || x_.kind() == TdxSummaryType::cstCount;
         lastRowBelow_.resize(sheet_.rows.size());
         // Each group's rows reach to the row before the next one of its level or above.
@@ -68,6 +75,11 @@ public:
         w_.freezeColumns(sheet_.leading);
         w_.setMaxOutlineLevel(std::min(std::max(sheet_.levels - 1, 0), 7));
         w_.setSummaryRowsAbove(true);
+        if (chart_)
+            w_.setDrawing([this, columns] {
+                return WorkbookWriter::DrawingParts{
+                    chart_->drawingXml(sheet_.leading + columns + 2), chart_->chartXml()};
+            });
 
         w_.row(0, 0);
         for (int l = 0; l < sheet_.leading; ++l)
@@ -137,6 +149,7 @@ private:
     CrossSheet sheet_;
     const CrossTable& x_;
     WorkbookWriter w_;
+    std::unique_ptr<XlsxChart> chart_;
     bool adds_ = false;
     std::vector<size_t> lastRowBelow_; // the last sheet row (in rows) of each group's subtree
     int headerStyle_ = 0, groupStyle_ = 0, numberStyle_ = 0, totalStyle_ = 0;

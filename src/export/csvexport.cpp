@@ -1,5 +1,6 @@
 #include "export/csvexport.h"
 
+#include "export/cellnumber.h"
 #include "grid/gridcopy.h"
 
 namespace rg {
@@ -17,16 +18,31 @@ bool CsvFormulaLike(std::string_view text) {
     return SpreadsheetFormulaLike(text);
 }
 
+namespace {
+std::string asTextFormula(const std::string& text) {
+    return "=\"" + text + "\"";
+}
+} // namespace
+
 std::string CsvText(std::string text) {
     if (CsvFormulaLike(text))
         text.insert(text.begin(), '\'');
     return text;
 }
 
+std::string CsvSheetText(std::string text) {
+    return spreadsheetAltersNumberText(text) ? asTextFormula(text) : CsvText(std::move(text));
+}
+
+std::string CsvNumber(std::string text) {
+    return spreadsheetRoundsNumberText(text) ? asTextFormula(text) : text;
+}
+
 std::string CsvFooterText(std::string text, const SummaryValue& value) {
-    const bool number =
-        value.kind() == SummaryValue::Kind::Exact || value.kind() == SummaryValue::Kind::Float;
-    return number ? text : CsvText(std::move(text));
+    if (value.kind() == SummaryValue::Kind::Float)
+        return text;
+    return value.kind() == SummaryValue::Kind::Exact ? CsvNumber(std::move(text))
+                                                     : CsvSheetText(std::move(text));
 }
 
 void TdxDBGridExportCsv::line() {
@@ -45,7 +61,7 @@ void TdxDBGridExportCsv::WriteHeaderRows() {
         return;
     fields_.assign(static_cast<size_t>(groups_), std::string());
     for (const TdxDBGridColumn* c : cols_)
-        fields_.push_back(CaptionDisabled(*c) ? std::string() : CsvText(c->Caption()));
+        fields_.push_back(CaptionDisabled(*c) ? std::string() : CsvSheetText(c->Caption()));
     line();
 }
 
@@ -53,15 +69,17 @@ void TdxDBGridExportCsv::WriteNode(RowHandle node) {
     const TdxDBGrid& g = *Grid;
     fields_.assign(static_cast<size_t>(groups_) + cols_.size(), std::string());
     if (g.HasChildren(node)) {
-        fields_[static_cast<size_t>(g.Level(node))] = CsvText(g.GroupRowText(node));
+        fields_[static_cast<size_t>(g.Level(node))] = CsvSheetText(g.GroupRowText(node));
         line();
         return;
     }
     for (size_t i = 0; i < cols_.size(); ++i) {
         std::string& f = fields_[static_cast<size_t>(groups_) + i];
-        f = g.CellText(node, *cols_[i]);
-        if (CsvFormulaLike(f) && !g.CellValue(node, *cols_[i]).isNumber())
-            f = CsvText(std::move(f));
+        // A double's shortest digits read back as that double, however many there are.
+        const Value v = g.CellValue(node, *cols_[i]);
+        f = ExactCellText(g, node, *cols_[i]);
+        if (v.type() != Value::Type::Double)
+            f = v.isNumber() ? CsvNumber(std::move(f)) : CsvSheetText(std::move(f));
     }
     line();
     for (int j = 0; j < g.FooterRowCount(node); ++j) {

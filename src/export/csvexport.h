@@ -18,7 +18,14 @@ bool CsvFormulaLike(std::string_view text);
 // A text cell as written: one that looks like a formula gets a leading apostrophe, so that a
 // spreadsheet shows it as the text it is instead of running it. Numbers never pass here.
 std::string CsvText(std::string text);
-// A footer's text: defused unless the footer's value is a number.
+// A text cell of the sheet a spreadsheet opens: CsvText, and one it would read as a number
+// and show otherwise ("007", "1E5", an 18-digit code) as the formula ="007", whose value is
+// that text with every character.
+std::string CsvSheetText(std::string text);
+// An exact number's cell of that sheet: as it is, or as ="…" when a spreadsheet would round
+// its digits (a double's shortest digits read back as that double and go as they are).
+std::string CsvNumber(std::string text);
+// A footer's text: as it is for a double, CsvNumber for an exact number, else CsvSheetText.
 std::string CsvFooterText(std::string text, const SummaryValue& value);
 
 // The grid as comma-separated text in UTF-8 with a byte-order mark, which spreadsheet

@@ -102,11 +102,13 @@ void TdxDBGridExportExcel::BeginDocument() {
     // Header order, visible columns of the (one, visible) band.
     ExportedColumns.Count = 0;
     cols_.clear();
+    columns_.clear();
     for (TdxDBGridColumn* c : VisibleExportColumns()) {
         if (ExportedColumns.Count >= 256)
             break;
         ExportedColumns.Items[static_cast<size_t>(ExportedColumns.Count++)] = c->Index();
         cols_.push_back({c, kindOf(*c)});
+        columns_.push_back(c);
     }
     tallies_.assign(static_cast<size_t>(kMaxSheetColumns), SheetColumnTally{});
     const int n = static_cast<int>(cols_.size());
@@ -221,8 +223,12 @@ void TdxDBGridExportExcel::WriteNode(RowHandle node) {
     for (int j = 0; j < footers; ++j) {
         ++CurrentRow;
         const int level = grid.FooterLevel(node, j);
-        for (int c = 0; c <= level; ++c)
+        for (int c = 0; c < level; ++c)
             w.Blank(row(), static_cast<uint16_t>(c), kXfGroup);
+        // The group's own indent cell says what the row totals, as a spreadsheet's subtotals.
+        w.Label(row(), static_cast<uint16_t>(level), kXfGroup,
+                ansiLabel(GroupFooterLabel(grid, node, j, columns_,
+                                           Grid->CellText(node, Grid->GroupColumns(level)))));
         for (int i = 0; i < n; ++i) {
             const TdxDBGridColumn& col = *cols_[static_cast<size_t>(i)].column;
             if (grid.FooterCellExists(node, col, j)) {
@@ -318,10 +324,10 @@ void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {
     if (biff::fitsRk(i64)) {
         w.Rk(row(), col, xf, static_cast<int32_t>(i64));
         tallies_[col].addNumber(static_cast<double>(i64));
-    } else if (i64 >= -kExactDoubleInt && i64 <= kExactDoubleInt) {
-        number(col, xf, static_cast<double>(i64));
+    } else if (const std::optional<double> d = spreadsheetInteger(i64)) {
+        number(col, xf, *d);
     } else {
-        // A double would change the digits: the exact integer as text.
+        // A double or the sheet's 15 digits would change the digits: the exact integer as text.
         label(col, xf, formatInt(i64));
     }
 }

@@ -58,6 +58,7 @@ private:
 
     std::optional<biff::Writer> writer_;
     std::vector<Col> cols_;
+    std::vector<TdxDBGridColumn*> columns_; // those of cols_
     int groupLevels_ = 0;
     // What each sheet column holds below the header rows, for the summary row.
     std::vector<SheetColumnTally> tallies_;

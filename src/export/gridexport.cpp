@@ -1,6 +1,7 @@
 #include "export/gridexport.h"
 
 #include "common/progress.h"
+#include "grid/summaryrules.h"
 
 #include <algorithm>
 
@@ -48,6 +49,28 @@ int TdxDBGridExport::SummaryLabelCell(int leading) const {
 int64_t TdxDBGridExport::SheetRows(const RowWalk::Count& count) const {
     return (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0) + count.lines +
            (WritesSummaryRow() ? 1 : 0);
+}
+
+std::string GroupFooterLabel(const TdxDBGrid& grid, RowHandle dataRow, int footer,
+                             std::span<const TdxDBGridColumn* const> columns,
+                             const std::string& groupText) {
+    std::vector<std::pair<const TdxDBGridColumn*, TdxSummaryType>> kinds;
+    bool same = true;
+    for (const TdxDBGridColumn* c : columns) {
+        if (!grid.FooterCellExists(dataRow, *c, footer))
+            continue;
+        kinds.emplace_back(c, grid.FooterCellKind(dataRow, *c, footer));
+        same = same && kinds.back().second == kinds.front().second;
+    }
+    std::string label = groupText;
+    if (kinds.empty())
+        return label;
+    if (same)
+        return label + " " + SummaryKindCaption(kinds.front().second);
+    for (size_t k = 0; k < kinds.size(); ++k)
+        label += (k ? "，" : " ") + kinds[k].first->Caption() + " " +
+                 SummaryKindCaption(kinds[k].second);
+    return label;
 }
 
 RowWalk TdxDBGridExport::ExportWalk() const {

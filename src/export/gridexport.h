@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,12 @@ protected:
         return Look.disabledCaptions.count(c.Name()) > 0;
     }
 };
+
+// What a group footer row says, as a spreadsheet's subtotal rows do: the group's text and what
+// its footers are ("华东 合计", or "华东 金额 合计，数量 计数" for footers of several kinds).
+std::string GroupFooterLabel(const TdxDBGrid& grid, RowHandle dataRow, int footer,
+                             std::span<const TdxDBGridColumn* const> columns,
+                             const std::string& groupText);
 
 // Runs a fresh exporter of kind E over the grid into a file: every row (saveAll) or the
 // grid's selected ones.

@@ -1,5 +1,7 @@
 #include "export/htmlexport.h"
 
+#include "export/cellnumber.h"
+
 #include <cstdio>
 #include <filesystem>
 
@@ -103,13 +105,22 @@ void TdxDBGridExportHtml::WriteNode(RowHandle node) {
     }
     texts_.clear();
     for (const TdxDBGridColumn* c : cols_)
-        texts_.push_back(g.CellText(node, *c));
+        texts_.push_back(ExactCellText(g, node, *c));
     cells(texts_, "");
     for (int j = 0; j < g.FooterRowCount(node); ++j) {
         texts_.clear();
-        for (const TdxDBGridColumn* c : cols_)
-            texts_.push_back(g.FooterCellExists(node, *c, j) ? g.FooterCellText(node, *c, j)
-                                                             : std::string());
+        int label = -1; // the first cell without a footer says what the row totals
+        for (const TdxDBGridColumn* c : cols_) {
+            const bool exists = g.FooterCellExists(node, *c, j);
+            if (!exists && label < 0)
+                label = static_cast<int>(texts_.size());
+            texts_.push_back(exists ? g.FooterCellText(node, *c, j) : std::string());
+        }
+        if (label >= 0) {
+            const int level = g.FooterLevel(node, j);
+            texts_[static_cast<size_t>(label)] = GroupFooterLabel(
+                g, node, j, cols_, Grid->CellText(node, Grid->GroupColumns(level)));
+        }
         cells(texts_, "footer");
     }
 }

@@ -1,10 +1,12 @@
 #include "export/xlsxchart.h"
 
+#include "chart/chartpainter.h"
 #include "export/workbookwriter.h"
 #include "export/xmltext.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace rg {
 
@@ -34,6 +36,12 @@ std::string number(double v) {
 std::string textRun(const std::string& text) {
     return "<c:tx><c:rich><a:bodyPr/><a:p><a:r><a:t>" + EscapeXmlText(text) +
            "</a:t></a:r></a:p></c:rich></c:tx>";
+}
+
+std::string solidFill(uint32_t rgb) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%06X", static_cast<unsigned>(rgb & 0xFFFFFF));
+    return std::string("<a:solidFill><a:srgbClr val=\"") + hex + "\"/></a:solidFill>";
 }
 
 } // namespace
@@ -132,10 +140,20 @@ std::string XlsxChart::chartXml() const {
         const std::string n = std::to_string(s);
         b += "<c:ser><c:idx val=\"" + n + "\"/><c:order val=\"" + n + "\"/><c:tx><c:v>" +
              EscapeXmlText(data_.series[s].name) + "</c:v></c:tx>";
+        // Explicit colours: a workbook without a theme part leaves theme-coloured series
+        // unfilled in LibreOffice.
         if (type_ == ChartType::Bar)
-            b += "<c:invertIfNegative val=\"0\"/>";
+            b += "<c:spPr>" + solidFill(ChartSeriesRgb(s)) +
+                 "</c:spPr><c:invertIfNegative val=\"0\"/>";
         if (type_ == ChartType::Line)
-            b += "<c:marker><c:symbol val=\"circle\"/></c:marker>";
+            b += "<c:spPr><a:ln w=\"28575\">" + solidFill(ChartSeriesRgb(s)) +
+                 "</a:ln></c:spPr><c:marker><c:symbol val=\"circle\"/><c:spPr>" +
+                 solidFill(ChartSeriesRgb(s)) + "</c:spPr></c:marker>";
+        if (type_ == ChartType::Pie)
+            for (size_t p = 0; p < shown.size(); ++p)
+                b += "<c:dPt><c:idx val=\"" + std::to_string(p) +
+                     "\"/><c:bubble3D val=\"0\"/><c:spPr>" + solidFill(ChartSeriesRgb(p)) +
+                     "</c:spPr></c:dPt>";
         b += categoriesXml(shown) + valuesXml(shown, data_.series[s]);
         if (type_ == ChartType::Line)
             b += "<c:smooth val=\"0\"/>";

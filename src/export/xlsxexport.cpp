@@ -7,7 +7,6 @@
 #include "export/summarycell.h"
 #include "export/workbookwriter.h"
 #include "export/xlsxchart.h"
-#include "grid/summaryrules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,10 +40,16 @@ std::string_view cellText(std::string_view s, bool& cut) {
 }
 
 // The places after the point that a footer pattern shows (its first section; the default
-// patterns show two, a count none).
-int footerPlaces(TdxSummaryType kind, const std::string& pattern) {
+// patterns show two, a count none, and a sum, minimum or maximum of exact values those of
+// its values when they have more).
+int footerPlaces(TdxSummaryType kind, const std::string& pattern, const SummaryValue& value) {
+    if (pattern.empty() && kind == TdxSummaryType::cstCount)
+        return 0;
+    if (pattern.empty() && kind != TdxSummaryType::cstAvg &&
+        value.kind() == SummaryValue::Kind::Exact)
+        return std::max(2, value.exact().scale);
     if (pattern.empty())
-        return kind == TdxSummaryType::cstCount ? 0 : 2;
+        return 2;
     bool quoted = false;
     for (size_t i = 0; i < pattern.size(); ++i) {
         const char c = pattern[i];
@@ -63,6 +68,36 @@ int footerPlaces(TdxSummaryType kind, const std::string& pattern) {
     return 0;
 }
 
+// The longest code of a column in characters: a text a spreadsheet would take for another
+// number, or a number with more digits than it shows, goes as a text, and a column too narrow
+// for a text cuts it without a sign. Only rows held in memory are measured.
+// The largest scale of a decimal column's values, so that a column holding 5049, 338.3 and
+// 3198.65 shows them all with two places.
+struct ColumnMeasure {
+    size_t longestCode = 0;
+    int scale = 0;
+};
+ColumnMeasure measure(const DataSet* ds, const TdxDBGridColumn& c, CellKind kind) {
+    ColumnMeasure m;
+    if (ds == nullptr || ds->ServerSide() || c.field() == nullptr ||
+        (kind != CellKind::Text && kind != CellKind::Integer && kind != CellKind::Decimal))
+        return m;
+    const int field = c.field()->Index();
+    for (int r = 0; r < ds->RecordCount(); ++r) {
+        if (ds->isNull(r, field))
+            continue;
+        if (kind == CellKind::Decimal)
+            if (const std::optional<Decimal> d = ds->value(r, field).asDecimal())
+                m.scale = std::max(m.scale, d->scale);
+        const std::string t = ds->displayText(r, field);
+        if (t.size() > m.longestCode &&
+            (spreadsheetRoundsNumberText(t) ||
+             (kind == CellKind::Text && spreadsheetAltersNumberText(t))))
+            m.longestCode = t.size();
+    }
+    return m;
+}
+
 } // namespace
 
 struct TdxDBGridExportXlsx::Sheet {
@@ -70,9 +105,11 @@ struct TdxDBGridExportXlsx::Sheet {
         TdxDBGridColumn* column;
         CellKind kind;
         std::string footerPattern; // of the column's group footer item
+        int scale = 0;             // a decimal column's largest, of the rows in memory
     };
     std::optional<WorkbookWriter> w;
     std::vector<Col> cols;
+    std::vector<TdxDBGridColumn*> columns; // the columns of `cols`
     int groups = 0;
     int firstDataRow = 0;
     int64_t cutTexts = 0;
@@ -191,6 +228,7 @@ void TdxDBGridExportXlsx::BeginDocument() {
         // A memo is a text like any other in a workbook.
         const CellKind kind = cellKindOf(*c);
         s.cols.push_back({c, kind == CellKind::Memo ? CellKind::Text : kind, pattern});
+        s.columns.push_back(c);
     }
     const int n = static_cast<int>(s.cols.size());
     s.groupRow.assign(static_cast<size_t>(s.groups), 0);
@@ -231,9 +269,15 @@ void TdxDBGridExportXlsx::BeginDocument() {
     w.freezeRows((Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0));
     if (s.groups > 0)
         w.setColumnPixels(0, s.groups - 1, 20);
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n; ++i) {
+        Sheet::Col& c = s.cols[static_cast<size_t>(i)];
+        const ColumnMeasure m = measure(Grid->dataSet(), *c.column, c.kind);
+        c.scale = m.scale;
+        // A digit of the default font is seven pixels wide; one more for the margins.
+        const auto codePixels = static_cast<int>(std::min<size_t>(m.longestCode, 255) * 7);
         w.setColumnPixels(s.groups + i, s.groups + i,
-                          std::max(s.cols[static_cast<size_t>(i)].column->Width(), 0));
+                          std::max({c.column->Width(), codePixels > 0 ? codePixels + 7 : 0, 0}));
+    }
 }
 
 // The shown summary's values are cells of the top groups' footer rows when its item is the
@@ -294,27 +338,6 @@ void TdxDBGridExportXlsx::WriteHeaderRows() {
                         s.groups + n - 1);
 }
 
-std::string TdxDBGridExportXlsx::Sheet::footerLabel(const TdxDBGrid& grid, RowHandle node, int j,
-                                                    int level) const {
-    std::vector<std::pair<const TdxDBGridColumn*, TdxSummaryType>> kinds;
-    bool same = true;
-    for (const Col& c : cols) {
-        if (!grid.FooterCellExists(node, *c.column, j))
-            continue;
-        kinds.emplace_back(c.column, grid.FooterCellKind(node, *c.column, j));
-        same = same && kinds.back().second == kinds.front().second;
-    }
-    std::string label = groupTexts[static_cast<size_t>(level)];
-    if (kinds.empty())
-        return label;
-    if (same)
-        return label + " " + SummaryKindCaption(kinds.front().second);
-    for (size_t k = 0; k < kinds.size(); ++k)
-        label += (k ? "，" : " ") + kinds[k].first->Caption() + " " +
-                 SummaryKindCaption(kinds[k].second);
-    return label;
-}
-
 void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
     Sheet& s = *sheet_;
     WorkbookWriter& w = *s.w;
@@ -367,14 +390,12 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
         int style = s.data[Sheet::formatIndex(c.kind)];
         std::optional<double> number;
         if (c.kind == CellKind::Integer) {
-            const int64_t i64 = v.asInt();
-            if (i64 >= -kExactDoubleInt && i64 <= kExactDoubleInt)
-                number = static_cast<double>(i64);
+            number = spreadsheetInteger(v.asInt());
         } else if (c.kind == CellKind::Decimal) {
-            // Kept as a number only when the double gives back the same decimal.
+            // Kept as a number only when the double gives back the same decimal, shown whole.
             if (const std::optional<Decimal> d = v.asDecimal()) {
-                number = exactDouble(*d);
-                style = s.decimalStyle(d->scale);
+                number = cellNumber(v);
+                style = s.decimalStyle(std::max(d->scale, c.scale));
             }
         } else if (c.kind == CellKind::Number && std::isfinite(v.asDouble())) {
             // NaN and the infinities go as their names, as the grid shows them.
@@ -406,7 +427,9 @@ void TdxDBGridExportXlsx::writeGroupFooters(RowHandle node) {
             s.chart->footerRow(CurrentRow);
         // At its group's own level: collapsing the group leaves its row and its footer.
         s.setRow(CurrentRow, level);
-        s.text(level, s.footerLabel(grid, node, j, level), s.footer[0]);
+        s.text(level,
+               GroupFooterLabel(grid, node, j, s.columns, s.groupTexts[static_cast<size_t>(level)]),
+               s.footer[0]);
         for (int c = level + 1; c < s.groups; ++c)
             s.w->blank(c, s.footer[0]);
         for (int i = 0; i < n; ++i) {
@@ -450,7 +473,7 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64
     const bool dated =
         (kind == TdxSummaryType::cstMin || kind == TdxSummaryType::cstMax) && formatIndex(k) != 0;
     const int style = dated ? (grandTotal ? summary : footer)[formatIndex(k)]
-                            : footerNumberStyle(grandTotal, footerPlaces(kind, pattern));
+                            : footerNumberStyle(grandTotal, footerPlaces(kind, pattern, value));
     const int col = groups + i;
     const size_t at = slot(level, i);
     const bool numeric = k != CellKind::Empty && k != CellKind::Text && k != CellKind::Boolean;

@@ -1,5 +1,6 @@
 #include "export/xmlexport.h"
 
+#include "export/cellnumber.h"
 #include "export/xmltext.h"
 #include "files/targetfile.h"
 
@@ -130,7 +131,8 @@ void TdxDBGridExportXML::WriteNode(RowHandle node) {
     std::string s = "<ROW";
     for (size_t i = 0; i < cols_.size(); ++i) {
         const Value v = grid.CellValue(node, *cols_[i]);
-        const std::string text = v.isDateLike() ? FormatXmlDate(v) : grid.CellText(node, *cols_[i]);
+        const std::string text =
+            v.isDateLike() ? FormatXmlDate(v) : ExactCellText(grid, node, *cols_[i]);
         s += ' ';
         s += quoted(names_[i], EscapeXmlText(text));
     }

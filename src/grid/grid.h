@@ -175,9 +175,7 @@ public:
     // Grouping.
     int GroupColumnCount() const { return static_cast<int>(groupColumns_.size()); }
     TdxDBGridColumn& GroupColumns(int level);
-    const TdxDBGridColumn& GroupColumns(int level) const {
-        return const_cast<TdxDBGrid*>(this)->GroupColumns(level);
-    }
+    const TdxDBGridColumn& GroupColumns(int level) const;
     bool GroupColumn(TdxDBGridColumn& c, int position); // false: refused, nothing changed
     void UngroupColumn(int level);
     void ClearGrouping();

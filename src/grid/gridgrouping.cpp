@@ -63,6 +63,10 @@ TdxDBGridColumn& TdxDBGrid::GroupColumns(int level) {
     return *groupColumns_[static_cast<size_t>(level)];
 }
 
+const TdxDBGridColumn& TdxDBGrid::GroupColumns(int level) const {
+    return const_cast<TdxDBGrid*>(this)->GroupColumns(level);
+}
+
 bool TdxDBGrid::GroupColumn(TdxDBGridColumn& c, int position) {
     if (const Field* f = c.field(); f && isBlobKind(f->Kind()))
         return false;

@@ -295,6 +295,17 @@ std::string FormatSummaryValue(TdxSummaryType kind, const std::string& pattern,
             case TdxSummaryType::cstNone:
                 break;
             }
+            // A sum, minimum or maximum of exact values shows the places of its column's
+            // values (a NUMERIC(10,3) sum its three), not fewer.
+            const bool exactKind = kind == TdxSummaryType::cstSum ||
+                                   kind == TdxSummaryType::cstMin || kind == TdxSummaryType::cstMax;
+            if (exactKind && value.kind() == SummaryValue::Kind::Exact && value.exact().scale > 2) {
+                const std::string places =
+                    "0." + std::string(static_cast<size_t>(value.exact().scale), '0');
+                for (size_t at = p.find("0.00"); at != std::string::npos;
+                     at = p.find("0.00", at + places.size()))
+                    p.replace(at, 4, places);
+            }
         }
         return FormatFloatPattern(p, value);
     }

@@ -84,8 +84,8 @@ void CrossReport::build(TdxDBGrid& grid, const TdxGridReportSettings& s) {
     for (const CrossSheetRow& row : sheet.rows) {
         Line line{row.level, row.group == CrossTable::kTotals, row.text, {}};
         for (int c = 0; c < x.columnCount(); ++c)
-            line.cells.push_back(x.text(x.cell(row.group, c)));
-        line.cells.push_back(x.text(x.rowTotal(row.group)));
+            line.cells.push_back(CrossCellText(x, x.cell(row.group, c)));
+        line.cells.push_back(CrossCellText(x, x.rowTotal(row.group)));
         lines_.push_back(std::move(line));
     }
     measuredFonts_.clear();

@@ -1,5 +1,7 @@
 #include "print/reportlayout.h"
 
+#include "export/cellnumber.h"
+
 #include "grid/rowwalk.h"
 
 #include <QFontMetricsF>
@@ -147,7 +149,7 @@ bool ReportLayout::measureValues(const TdxGridReportSettings& s, const Progress&
                     widen(c.rowFooterWidth, rowFooter,
                           grid_->FooterCellText(line.row, *c.column, line.footer), 0);
             } else if (c.numeric && line.footer < 0) {
-                const std::string text = grid_->CellText(line.row, *c.column);
+                const std::string text = ExactCellText(*grid_, line.row, *c.column);
                 for (const QFont& f : cell)
                     widen(c.dataWidth, f, text, 0);
             }

@@ -1,5 +1,8 @@
 #include "print/reportpainter.h"
 
+#include "export/cellnumber.h"
+#include "export/gridexport.h"
+
 #include <QGlyphRun>
 
 #include <algorithm>
@@ -320,7 +323,7 @@ void ReportPainter::paintDataRow(int index, double y) const {
         right = c.x + c.width;
         if (lines)
             outline(r);
-        text(r, face, grid_.CellText(row, *c.column), alignmentOf(c),
+        text(r, face, ExactCellText(grid_, row, *c.column), alignmentOf(c),
              c.numeric ? Fit::Whole : Fit::Elide);
     }
     if (left >= 0)
@@ -350,6 +353,7 @@ void ReportPainter::paintFooterRow(const VisibleRow& line, double y) const {
     fill(r, s_.RowFooterColor);
     const bool cellLines = s_.Options.contains(tlpoRowFooterGrid);
     const std::vector<ReportColumn>& columns = layout_.columns();
+    bool labelled = false; // the first cell without a footer says what the row totals
     for (size_t i = 0; i < columns.size(); ++i) {
         const ReportColumn& c = columns[i];
         if (!visible(c))
@@ -357,9 +361,19 @@ void ReportPainter::paintFooterRow(const VisibleRow& line, double y) const {
         const QRectF cell(c.x, y, c.width, h);
         if (cellLines)
             outline(cell);
-        if (cells.cells != nullptr && (*cells.cells)[i])
+        if (cells.cells != nullptr && (*cells.cells)[i]) {
             text(cell, rowFooter_, grid_.FooterCellText(line.row, *c.column, line.footer),
                  alignmentOf(c), Fit::Whole);
+        } else if (!labelled && cells.cells != nullptr) {
+            labelled = true;
+            std::vector<const TdxDBGridColumn*> shown;
+            for (const ReportColumn& s : columns)
+                shown.push_back(s.column);
+            text(cell, rowFooter_,
+                 GroupFooterLabel(grid_, line.row, line.footer, shown,
+                                  grid_.CellText(line.row, grid_.GroupColumns(cells.level))),
+                 Qt::AlignLeft, Fit::Elide);
+        }
     }
     if (s_.Options.contains(tlpoGrid))
         outline(r);

@@ -3,6 +3,7 @@
 // it, the setup section, the chart page of the PDF, and the window's chart view.
 #include "app/ui/quorvel.h"
 #include "chart/ui/chartview.h"
+#include "export/crosstableexport.h"
 #include "export/xlsxexport.h"
 #include "exporttest.h"
 #include "print/pdfexport.h"
@@ -95,6 +96,34 @@ QJsonArray readCharts(const std::string& path) {
 // openpyxl gives a cached point as a number or as its text.
 double number(const QJsonValue& v) {
     return v.isString() ? v.toString().toDouble() : v.toDouble();
+}
+
+// The pixels of colour `rgb` on the pages LibreOffice prints of a workbook, the chart's
+// among them: a series without a fill draws none.
+int64_t renderedPixels(const std::string& xlsx, QRgb rgb) {
+    const std::filesystem::path file(xlsx);
+    const std::string dir = file.parent_path().string() + "/render";
+    std::string out;
+    EXPECT_EQ(run("soffice -env:UserInstallation=file://" + dir +
+                      "/profile --headless --convert-to pdf --outdir '" + dir + "' '" + xlsx +
+                      "' 2>&1",
+                  &out),
+              0)
+        << out;
+    const std::string pdf = dir + "/" + file.stem().string() + ".pdf";
+    EXPECT_EQ(run("pdftoppm -r 40 -png '" + pdf + "' '" + dir + "/page' 2>&1", &out), 0) << out;
+    int64_t n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".png")
+            continue;
+        const QImage page(QString::fromStdString(entry.path().string()));
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if ((page.pixel(x, y) & 0xFFFFFF) == (rgb & 0xFFFFFF))
+                    ++n;
+        std::filesystem::remove(entry.path());
+    }
+    return n;
 }
 
 int pdfPages(const std::string& path) {
@@ -262,6 +291,26 @@ TEST(GroupChart, XlsxChartOverFooterCellsReadByOpenpyxlAndLibreOffice) {
     std::string err;
     readWithLibreOffice(path, &err);
     EXPECT_TRUE(err.empty()) << err;
+
+    // Bars and slices in the window's colours, drawn where LibreOffice shows the chart.
+    EXPECT_EQ(series[0]["fill"].toString(), "209FDF");
+    const QJsonArray slices = pie[0]["series"][0]["points"].toArray();
+    ASSERT_EQ(slices.size(), names.size());
+    EXPECT_EQ(slices[1].toString(), "99CA53");
+    EXPECT_GT(renderedPixels(path, 0x209FDF), 100);
+
+    // A cross table's workbook has the chart too: one series per cross column.
+    d.grid.SetShowRowFooter(true);
+    d.chart.Settings = {true, ChartType::Bar, d.item("数量 合计")};
+    d.grid.SetCrossTable({"category", {}, TdxSummaryType::cstSum, "quantity"});
+    const std::string crossPath = (folder / "cross.xlsx").string();
+    ExportCrossTableXlsx(d.grid, crossPath);
+    const QJsonArray cross = readCharts(crossPath);
+    ASSERT_EQ(cross.size(), 1);
+    const QJsonArray crossSeries = cross[0]["series"].toArray();
+    ASSERT_EQ(crossSeries.size(), static_cast<int>(d.chart.data().series.size()));
+    EXPECT_EQ(crossSeries[1]["fill"].toString(), "99CA53");
+    EXPECT_GT(renderedPixels(crossPath, 0x99CA53), 100);
 }
 
 TEST(GroupChart, SetupSectionRoundTripAndOnlyWhileShown) {

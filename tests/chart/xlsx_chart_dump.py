@@ -1,6 +1,7 @@
 # Prints the charts of a workbook's first sheet as openpyxl reads them, as JSON: per chart
 # its kind and per series the category and value references, their caches and the values
-# of the cells the references name (formulas as their stored results).
+# of the cells the references name (formulas as their stored results), the series' colour and
+# those of its points (a pie's slices).
 import json
 import re
 import sys
@@ -32,10 +33,22 @@ def source(data, strings):
     return {"ref": None, "cache": [p.v for p in lit.pt], "cells": None}
 
 
+def rgb(fill):
+    c = fill.srgbClr
+    return c if isinstance(c, str) or c is None else c.val
+
+
 charts = []
 for chart in sheet._charts:
     series = []
     for s in chart.series:
-        series.append({"cat": source(s.cat, True), "val": source(s.val, False)})
+        fill = None
+        if s.spPr is not None and s.spPr.solidFill is not None:
+            fill = rgb(s.spPr.solidFill)
+        elif s.spPr is not None and s.spPr.ln is not None and s.spPr.ln.solidFill is not None:
+            fill = rgb(s.spPr.ln.solidFill)
+        points = [rgb(p.spPr.solidFill) for p in s.dPt if p.spPr is not None]
+        series.append({"cat": source(s.cat, True), "val": source(s.val, False), "fill": fill,
+                       "points": points})
     charts.append({"kind": chart.tagname, "series": series})
 print(json.dumps(charts, ensure_ascii=False))

@@ -4,6 +4,8 @@
 // compared with the server's own texts; on SQLite, numbers that are no date.
 
 #include "export/csvexport.h"
+#include "export/excelexport.h"
+#include "export/htmlexport.h"
 #include "export/xlsxexport.h"
 #include "export/xmlexport.h"
 #include "exporttest.h"
@@ -230,9 +232,10 @@ TEST_F(DateTimeValues, SQLiteNumbersThatAreNoDateShowAsThemselves) {
 
 TEST_F(DateTimeValues, ExportsWriteWhatNoSpreadsheetDateCanHoldAsText) {
     const std::string path = rgtest::makeSqliteFile("dateexports", R"(
-        create table s(id integer primary key, at datetime, tm time);
-        insert into s values (1, '2024-01-02 03:04:05.5', '12:00:00'), (2, '4713-01-01 00:00:00 BC', '25:00:00'),
-          (3, 'infinity', '-00:00:01'), (4, '-infinity', '00:00:00.25');)");
+        create table s(id integer primary key, at datetime, tm time, day date);
+        insert into s values (1, '2024-01-02 03:04:05.5', '12:00:00', '2024-01-31'),
+          (2, '4713-01-01 00:00:00 BC', '25:00:00', '2024-13-01'),
+          (3, 'infinity', '-00:00:01', null), (4, '-infinity', '00:00:00.25', '2024-02-30');)");
     db.connect("Provider=SQLite;Data Source=" + path);
     db.open("select * from s order by id");
     TdxDBGrid& g = db.grid;
@@ -242,6 +245,9 @@ TEST_F(DateTimeValues, ExportsWriteWhatNoSpreadsheetDateCanHoldAsText) {
     g.ReloadRows();
     EXPECT_EQ(g.SummaryFooterText(col("at")), "MIN=-infinity");
     EXPECT_EQ(g.SummaryFooterText(col("tm")), "MAX=25:00:00");
+    // A text in a date column that is no date is the text the database returned.
+    EXPECT_EQ(g.CellText(g.Top(1), col("day")), "2024-13-01");
+    EXPECT_EQ(g.CellText(g.Top(3), col("day")), "2024-02-30");
 
     const std::string xlsx = db.file("d.xlsx");
     ExportToXlsx(g, xlsx, true, GridAppearance());
@@ -255,6 +261,19 @@ TEST_F(DateTimeValues, ExportsWriteWhatNoSpreadsheetDateCanHoldAsText) {
     EXPECT_NE(s.cells.at({1, 1}).substr(0, 2), "s:"); // a date the spreadsheet shows itself
     EXPECT_EQ(s.cells.at({5, 1}), "s:MIN=-infinity");
     EXPECT_EQ(s.cells.at({5, 2}), "s:MAX=25:00:00");
+    EXPECT_EQ(s.cells.at({2, 3}), "s:2024-13-01");
+    EXPECT_EQ(s.cells.at({4, 3}), "s:2024-02-30");
+    EXPECT_EQ(s.cells.at({1, 3}), "d:2024-01-31T00:00:00");
+    const std::string xls = db.file("d.xls");
+    ExportToSpreadsheet(g, xls, true, GridAppearance());
+    std::string err;
+    const auto sheet = readWithXlrd(xls, &err);
+    ASSERT_TRUE(err.empty()) << err;
+    EXPECT_EQ(sheet.at({2, 3}), "s:2024-13-01");
+    EXPECT_EQ(sheet.at({4, 3}), "s:2024-02-30");
+    const std::string html = db.file("d.html");
+    ExportToHtml(g, html, true, GridAppearance());
+    EXPECT_NE(readFile(html).find(">2024-13-01<"), std::string::npos);
 
     // XML keeps the fraction in its date form and the rest as the cells show it; CSV as shown.
     const std::string xml = db.file("d.xml");
@@ -262,12 +281,12 @@ TEST_F(DateTimeValues, ExportsWriteWhatNoSpreadsheetDateCanHoldAsText) {
     EXPECT_EQ(run("xmllint --noout '" + xml + "'"), 0);
     const std::string doc = readFile(xml);
     for (const char* t : {"\"2024-01-02T03:04:05.5\"", "\"4713-01-01 00:00:00 BC\"",
-                          "\"-infinity\"", "\"25:00:00\"", "\"00:00:00.25\""})
+                          "\"-infinity\"", "\"25:00:00\"", "\"00:00:00.25\"", "\"2024-13-01\""})
         EXPECT_NE(doc.find(t), std::string::npos) << t;
     const std::string csv = db.file("d.csv");
     ExportToCsv(g, csv, true, GridAppearance());
     const std::string text = readFile(csv);
     for (const char* t :
-         {"2024-01-02 03:04:05.5", "4713-01-01 00:00:00 BC", "infinity", "-00:00:01"})
+         {"2024-01-02 03:04:05.5", "4713-01-01 00:00:00 BC", "infinity", "-00:00:01", "2024-13-01"})
         EXPECT_NE(text.find(t), std::string::npos) << t;
 }

@@ -91,7 +91,7 @@ TEST(CrossTableExport, XlsxRecalculatedEqualsTheGrid) {
     EXPECT_EQ(compared, 61 * 37);
 }
 
-TEST(CrossTableExport, CellsWithoutRecordsAreEmpty) {
+TEST(CrossTableExport, CellsAreTheirValuesAloneAndEmptyWithoutRecords) {
     ExportDb db(kRegionSales);
     db.open("select id, region, city, amount from t");
     TdxDBGrid& g = db.grid;
@@ -101,9 +101,23 @@ TEST(CrossTableExport, CellsWithoutRecordsAreEmpty) {
     const std::string path = db.file("cross.csv");
     ExportCrossTableCsv(g, path, true);
     const std::string csv = readFile(path);
-    // Cities in GBK order: 北京 广州 杭州 上海 天津.
-    EXPECT_NE(csv.find("group,0,region : 华北,AVG=20.00,,,,AVG=3.00,AVG=11.50\r\n"),
-              std::string::npos)
-        << csv;
-    EXPECT_EQ(csv.find("AVG=0.00"), std::string::npos) << csv;
+    // Cities in GBK order: 北京 广州 杭州 上海 天津. The values alone, with their digits,
+    // as a spreadsheet would show the numbers.
+    EXPECT_NE(csv.find("group,0,region : 华北,20,,,,3,11.5\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("group,0,region : 华东,,,7.25,10.5,,8.875\r\n"), std::string::npos) << csv;
+    EXPECT_EQ(csv.find("AVG="), std::string::npos) << csv;
+
+    // The sheet a spreadsheet opens and the web page the same way, and minima and maxima
+    // without their kind either.
+    g.SetCrossTable({"city", {}, TdxSummaryType::cstMax, "amount"});
+    const std::string sheetPath = db.file("sheet.csv"), page = db.file("cross.html");
+    ExportCrossTableCsv(g, sheetPath, false);
+    ExportCrossTableHtml(g, page);
+    const std::string sheet = readFile(sheetPath);
+    EXPECT_NE(sheet.find("region : 华东,,,7.25,10.5,,10.5\r\n"), std::string::npos) << sheet;
+    EXPECT_EQ(sheet.find("MAX="), std::string::npos) << sheet;
+    std::string out;
+    ASSERT_EQ(run("xmllint --html --xpath \"string(//tr[3]/td[5])\" '" + page + "' 2>&1", &out), 0);
+    EXPECT_EQ(out, "10.5\n");
+    EXPECT_EQ(readFile(page).find("MAX="), std::string::npos);
 }

@@ -142,6 +142,12 @@ TEST(HtmlExport, OnePageThatParsesWithGroupsFootersAndNoForbiddenCharacters) {
             &out),
         0);
     EXPECT_EQ(out, "5.00\n");
+    // Its first cell without a footer says what it totals, as a spreadsheet's subtotals.
+    ASSERT_EQ(
+        run("xmllint --html --xpath \"string(//tr[@class='footer'][2]/td[1])\" '" + path + "' 2>&1",
+            &out),
+        0);
+    EXPECT_EQ(out, "上海 合计\n");
     // The grand total ends the body, so that a printed page does not repeat it as it would
     // a tfoot.
     ASSERT_EQ(run("xmllint --html --xpath \"count(//tfoot)\" '" + path + "' 2>&1", &out), 0);

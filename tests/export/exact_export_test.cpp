@@ -4,7 +4,9 @@
 
 #include "common/codepage.h"
 #include "common/displaytext.h"
+#include "export/csvexport.h"
 #include "export/excelexport.h"
+#include "export/htmlexport.h"
 #include "export/xlsxexport.h"
 #include "export/xmlexport.h"
 #include "exporttest.h"
@@ -49,9 +51,10 @@ TEST(ExactExport, CellsKeepTheDigitsNullsStayEmpty) {
     ExportToSpreadsheet(db.grid, path, true, GridAppearance());
     const BiffFile f(readFile(path));
 
-    // 2^53 is a number, 2^53 + 1 and -2^63 only their digits can carry.
-    EXPECT_EQ(f.cell(1, 2)->id, 0x0203);
-    EXPECT_EQ(numberOf(*f.cell(1, 2)), 9007199254740992.0);
+    // 2^53 a double holds, but a spreadsheet shows 15 digits; 2^53 + 1 and -2^63 only their
+    // digits can carry.
+    ASSERT_EQ(f.cell(1, 2)->id, 0x0204);
+    EXPECT_EQ(labelOf(*f.cell(1, 2)), "9007199254740992");
     ASSERT_EQ(f.cell(2, 2)->id, 0x0204);
     EXPECT_EQ(labelOf(*f.cell(2, 2)), "9007199254740993");
     EXPECT_EQ(labelOf(*f.cell(3, 2)), "-9223372036854775808");
@@ -73,7 +76,7 @@ TEST(ExactExport, CellsKeepTheDigitsNullsStayEmpty) {
     std::string err;
     const auto cells = readWithXlrd(path, &err);
     ASSERT_TRUE(err.empty()) << err;
-    EXPECT_EQ(cells.at({1, 2}), "n:9007199254740992.0");
+    EXPECT_EQ(cells.at({1, 2}), "s:9007199254740992");
     EXPECT_EQ(cells.at({2, 2}), "s:9007199254740993");
     EXPECT_EQ(cells.at({1, 4}), "n:12345.67");
     EXPECT_EQ(cells.at({2, 5}), "n:-0.1");
@@ -273,4 +276,100 @@ TEST(ExactExport, SummaryRowKeepsTheDigitsOfLargeSums) {
     EXPECT_EQ(s.cells.at({sr, 1}), "f:=SUBTOTAL(9,B2:B9)=10");
     EXPECT_EQ(s.cells.at({sr, 2}), "s:30809467280666906");
     EXPECT_EQ(s.cells.at({sr, 3}), "s:1255920768279432472");
+}
+
+// What a spreadsheet would round or read as another number arrives in LibreOffice with every
+// character: integers and decimals of more than 15 significant digits, and texts such as
+// "007", "1E5" or an 18-digit code, from the .xlsx, the .xls and the CSV; doubles go with the
+// shortest digits that read back as the same double (the grid shows 15: 12345678.1234568).
+TEST(ExactExport, LongNumbersAndNumberLikeTextsArriveWholeInLibreOffice) {
+    ExportDb db(R"(
+        create table c(id integer primary key, code text, big bigint, amount decimal(20,2), price real,
+                       w decimal(10,3));
+        insert into c values (1, '007', 1234567890123456789, '99999999999999.98', 12345678.123456789, 1.105);
+        insert into c values (2, '330102197512121234', 12345678901234568, 1.25, 1.7976931348623157e308, 2.215);
+        insert into c values (3, '1E5', 42, 3.5, 0.1, 3.305);
+        insert into c values (4, '12.50', 123456789012345, 2.5, 2.5, null);)");
+    db.open("select id, code, big, amount, price, w from c order by id");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    addSummary(g, *g.ColumnByFieldName("big"), TdxSummaryType::cstSum);
+    addSummary(g, *g.ColumnByFieldName("w"), TdxSummaryType::cstSum);
+    g.ReloadRows();
+    // A sum in its column's three places.
+    EXPECT_EQ(g.SummaryFooterText(*g.ColumnByFieldName("w")), "6.625");
+    const std::string sum = "1247037025813703744";
+    ASSERT_EQ(g.SummaryFooterValue(*g.ColumnByFieldName("big")).exact().toString(), sum);
+    ASSERT_EQ(g.CellText(g.Top(0), *g.ColumnByFieldName("amount")), "99999999999999.98");
+
+    // Every character, as LibreOffice computes the cells: sheet row 1 + record, the sum last.
+    const std::map<std::pair<int, int>, std::string> whole = {
+        {{1, 1}, "007"},
+        {{2, 1}, "330102197512121234"},
+        {{3, 1}, "1E5"},
+        {{4, 1}, "12.50"},
+        {{1, 2}, "1234567890123456789"},
+        {{2, 2}, "12345678901234568"},
+        {{1, 3}, "99999999999999.98"},
+    };
+    const std::string xlsx = db.file("c.xlsx");
+    ExportToXlsx(g, xlsx, true, GridAppearance());
+    const std::string xls = db.file("c.xls");
+    ExportToSpreadsheet(g, xls, true, GridAppearance());
+    for (const std::string& path : {xlsx, xls}) {
+        std::string err;
+        const auto calc = readWithLibreOffice(path, &err);
+        ASSERT_TRUE(err.empty()) << err;
+        for (const auto& [at, text] : whole)
+            EXPECT_EQ(calc.at(at), text) << path << " " << at.first << "," << at.second;
+        EXPECT_EQ(calc.at({5, 2}), sum) << path;
+    }
+    // Numbers a spreadsheet shows whole stay numbers.
+    const XlsxSheet s = readWithOpenpyxl(xlsx);
+    ASSERT_TRUE(s.error.empty()) << s.error;
+    EXPECT_EQ(s.cells.at({4, 2}), "n:123456789012345.0");
+    EXPECT_EQ(s.cells.at({2, 2}), "s:12345678901234568");
+    EXPECT_EQ(s.cells.at({2, 3}), "n:1.25");
+    EXPECT_EQ(s.cells.at({5, 2}), "s:" + sum);
+    // Decimals in the column's largest scale, the sum in its own.
+    EXPECT_EQ(s.formats.at({3, 3}), "0.00");
+    EXPECT_EQ(s.formats.at({5, 5}), "#,##0.000");
+    // A column of codes is as wide as its longest, in characters.
+    EXPECT_GE(s.widths.at(1), 18.0);
+    EXPECT_GE(s.widths.at(2), 19.0);
+    EXPECT_GE(s.widths.at(3), 17.0);
+
+    const std::string csv = db.file("c.csv");
+    ExportToCsv(g, csv, true, GridAppearance());
+    const std::string csvText = readFile(csv);
+    for (const char* shortest : {"12345678.12345679", "1.7976931348623157e+308", ",0.1,"})
+        EXPECT_NE(csvText.find(shortest), std::string::npos) << shortest << "\n" << csvText;
+    const XlsxSheet imported = importCsvWithLibreOffice({csv}).at(0);
+    ASSERT_EQ(imported.error, "");
+    // A text the import keeps is a text cell, or a formula whose value is that text.
+    const auto textOf = [&](std::pair<int, int> at) {
+        const std::string& cell = imported.cells.at(at);
+        if (cell.rfind("s:", 0) == 0)
+            return cell.substr(2);
+        const size_t value = cell.rfind("='");
+        return cell.rfind("f:", 0) == 0 && value != std::string::npos && cell.back() == '\''
+                   ? cell.substr(value + 2, cell.size() - value - 3)
+                   : "(not a text) " + cell;
+    };
+    for (const auto& [at, text] : whole)
+        EXPECT_EQ(textOf(at), text) << at.first << "," << at.second;
+    EXPECT_EQ(textOf({5, 2}), sum + ".00"); // the footer as the grid shows it
+    // A double stays a number, which LibreOffice's import reads to its 15 digits.
+    EXPECT_EQ(imported.cells.at({1, 4}).rfind("n:12345678.123456", 0), 0u);
+    EXPECT_EQ(imported.cells.at({2, 4}), "n:1.7976931348623157e+308");
+    EXPECT_EQ(imported.cells.at({4, 2}), "n:123456789012345.0");
+    EXPECT_EQ(imported.cells.at({2, 3}), "n:1.25");
+
+    // The XML document and the web page carry the shortest digits of a double too.
+    const std::string xml = db.file("c.xml");
+    ExportToXml(g, xml, true, GridAppearance());
+    EXPECT_NE(readFile(xml).find("=\"12345678.12345679\""), std::string::npos);
+    const std::string html = db.file("c.html");
+    ExportToHtml(g, html, true, GridAppearance());
+    EXPECT_NE(readFile(html).find(">1.7976931348623157e+308<"), std::string::npos);
 }

@@ -192,13 +192,16 @@ TEST(SpreadsheetExport, TwoGroupingLevelsWithFooters) {
     // Footer of 朝阳 (inner level, L = 1): the first column's text in sheet column 2.
     EXPECT_EQ(cells.at({4, 2}), "s:1");
     EXPECT_EQ(cells.at({4, 3}), "s:5.00");
-    EXPECT_EQ(f.cell(4, 1)->id, 0x0201);
+    // Its own indent cell says what the row totals, as a spreadsheet's subtotals do.
+    EXPECT_EQ(cells.at({4, 1}), "s:朝阳 id 计数，qty 合计，day 最小值");
+    EXPECT_EQ(f.cell(4, 0)->id, 0x0201);
     EXPECT_EQ(cells.at({5, 1}), "s:city : 海淀 ");
     EXPECT_EQ(cells.at({6, 2}), "n:2.0");
     // After 海淀's row: the inner footer, then the outer one (L = 0) whose first text goes to
     // sheet column 1, with a BLANK of format 28 in column 2.
     EXPECT_EQ(cells.at({7, 2}), "s:1");
     EXPECT_EQ(cells.at({8, 1}), "s:2");
+    EXPECT_EQ(cells.at({8, 0}), "s:北京 id 计数，qty 合计，day 最小值");
     EXPECT_EQ(cells.count({8, 2}), 0u);
     ASSERT_NE(f.cell(8, 2), nullptr);
     EXPECT_EQ(f.cell(8, 2)->id, 0x0201);

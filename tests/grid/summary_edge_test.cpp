@@ -35,7 +35,10 @@ TEST(SummaryValue, SumsAndAveragesGoOnExactlyPastThirtyEightDigits) {
     const SummaryValue sum = run(T::cstSum, {a, b, Value()});
     EXPECT_EQ(sum.kind(), SummaryValue::Kind::Exact);
     EXPECT_EQ(sum.exact().toString(), "211111111011111111100.123456789012345677");
-    EXPECT_EQ(footer(T::cstSum, sum), "211111111011111111100.12");
+    // The footer in its values' eighteen places, every digit; a sum of fewer places in two.
+    EXPECT_EQ(footer(T::cstSum, sum), "211111111011111111100.123456789012345677");
+    EXPECT_EQ(footer(T::cstSum, run(T::cstSum, {num("1.5"), num("2")})), "3.50");
+    EXPECT_EQ(footer(T::cstMax, run(T::cstMax, {num("1.125"), num("-2")})), "MAX=1.125");
     const SummaryValue wide = run(
         T::cstSum, {num("123456789012345678901234567890123456789012.34"), Value::fromInt(-2), a});
     EXPECT_EQ(wide.exact().toString(),

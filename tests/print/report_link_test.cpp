@@ -125,6 +125,9 @@ TEST(ReportLink, CollapsedGroupPrintsItsRowOnlyWhileExportStillHasItsData) {
     for (const char* caption : {"编号", "城市", "金额"})
         EXPECT_EQ(count(text, caption), 1) << caption;
     EXPECT_EQ(count(text, "地区"), 3); // grouped column: group rows only, no header
+    // Each group footer says what it totals, as a spreadsheet's subtotals do.
+    EXPECT_EQ(count(text, "华东 合计"), 1) << text;
+    EXPECT_EQ(count(text, "华南 合计"), 1) << text;
 
     // Expanding every node prints the collapsed group's rows without touching the grid.
     link.AutoNodesExpand = true;
@@ -309,7 +312,9 @@ TEST(ReportLink, NumbersAndTotalsPrintWithEveryDigit) {
         EXPECT_EQ(count(pages[0], t), 1) << t << "\n" << pages[0];
     for (const char* value : {"123456789012345678", "9007199254740993"})
         EXPECT_EQ(count(pages[0], value), 1) << value;
-    EXPECT_EQ(count(pages[0], "…"), 1) << pages[0]; // the long note alone
+    // The long note and the group footers' labels, texts in narrow columns.
+    EXPECT_EQ(count(pages[0], "…"), 4) << pages[0];
+    EXPECT_EQ(count(pages[0], "华北…"), 1) << pages[0];
     EXPECT_EQ(count(pages[0], "a note far too long"), 0);
     EXPECT_EQ(link.Layout().columns()[0].width, 40); // id: its values fit as the grid has it
     EXPECT_GT(link.Layout().columns()[1].width, 80);
@@ -350,5 +355,6 @@ TEST(ReportLink, NumbersAndTotalsPrintWithEveryDigit) {
         EXPECT_EQ(count(digits, t), 1) << t << "\n" << all;
     for (const char* value : {"123456789012345678", "9007199254740993"})
         EXPECT_EQ(count(all, value), 1) << value;
-    EXPECT_EQ(count(all, "…"), 0) << all;
+    EXPECT_EQ(count(all, "…"), 3) << all; // the three group footers' labels alone
+    EXPECT_EQ(count(all, "a note far too long"), 1) << all;
 }
