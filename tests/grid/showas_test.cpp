@@ -269,6 +269,31 @@ void checkTopN(const std::string& cs, const Dialect& d, int n) {
     region.SetGroupTop({});
     EXPECT_EQ(g.TopCount(),
               static_cast<int>(query(cs, "select distinct region from " + d.table).size()));
+
+    // The top five months of each region: each region's "其他" is the sum of its other
+    // months (equal sums at the boundary leave the same rest, whichever is kept).
+    r.grid.ColumnByFieldName("order_date")->SetGroupTop({5, "amount", TdxSummaryType::cstSum});
+    std::map<std::string, Value> restOfRegion;
+    for (auto& row : query(cs, "with g as (select region, " + d.month +
+                                   " as m, sum(amount) as s "
+                                   "from " +
+                                   d.table + " group by region, " + d.month +
+                                   "), r as (select region, s, row_number() over (partition by "
+                                   "region order by s desc) as n from g) "
+                                   "select region, sum(s) from r where n > 5 group by region"))
+        restOfRegion[row[0].asText()] = row[1];
+    ASSERT_EQ(static_cast<size_t>(g.TopCount()), restOfRegion.size());
+    for (int i = 0; i < g.TopCount(); ++i) {
+        const RowHandle reg = g.Top(i);
+        ASSERT_EQ(g.ChildCount(reg), 6);
+        const RowHandle last = g.Child(reg, 5);
+        EXPECT_EQ(g.GroupValueText(last), "其他");
+        const Value& rest = restOfRegion[g.GroupValueText(reg)];
+        if (d.exact)
+            expectExact(g.GroupSummaryValue(last, 0), rest, g.GroupValueText(reg));
+        else
+            expectNear(g.GroupSummaryValue(last, 0), rest, 0.005, g.GroupValueText(reg));
+    }
 }
 
 struct CancelAtOnce : ProgressSink {
