@@ -5,6 +5,7 @@
 #include "common/error.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <optional>
 

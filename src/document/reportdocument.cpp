@@ -116,6 +116,31 @@ ReportDocument::Source ReportDocument::copySource() const {
     return s;
 }
 
+namespace {
+
+// The calculated fields that still compute over the fields of `ds`, each over those and the
+// ones kept before it.
+std::vector<CalculatedField> computable(const DataSet& ds,
+                                        const std::vector<CalculatedField>& fields) {
+    std::vector<CalcInput> inputs;
+    for (int i = 0; i < ds.FieldCount(); ++i)
+        inputs.push_back(
+            {ds.Fields(i).FieldName(), ds.Fields(i).DisplayLabel(), ds.Fields(i).Kind()});
+    std::vector<CalculatedField> kept;
+    for (const CalculatedField& f : fields) {
+        try {
+            const CalcExpression e(f.expression, inputs);
+            inputs.push_back({f.name, {}, e.kind()});
+            kept.push_back(f);
+        } catch (const Error&) {
+            // its fields are gone from the new source
+        }
+    }
+    return kept;
+}
+
+} // namespace
+
 void ReportDocument::adoptSource(Source source) {
     DataSet& ds = *source.dataset;
     const Report shown = report();
@@ -138,6 +163,7 @@ void ReportDocument::adoptSource(Source source) {
     next.footerSummaries = present(ds, shown.footerSummaries);
     next.moreSummaries = present(ds, shown.moreSummaries);
     next.groupRowSummaries = present(ds, shown.groupRowSummaries);
+    next.calculated = computable(ds, shown.calculated);
     next.chart = shown.chart;
     next.print = shown.print;
     arrangeOrPutBack({*source.conn, ds, *grid_}, next, shown);

@@ -59,8 +59,9 @@ public:
     };
     Source copySource() const;
     // Shows the open data set of `source` in place of the report's own. The columns follow
-    // its fields; the key field, captions and summaries stay where their fields are still
-    // there, the grouping, sort and filter do not. A failure leaves the report as it was.
+    // its fields; the key field, captions, summaries and calculated fields stay where their
+    // fields are still there, the grouping, sort and filter do not. A failure leaves the report as
+    // it was.
     void adoptSource(Source source);
 
     // The report with these calculated fields in place of its own, arranged in place with

@@ -62,3 +62,23 @@ TEST(CalcDialog, ChecksAsTypedAndGivesTheFields) {
     EXPECT_EQ(doc.grid().ColumnByFieldName("高毛利"), nullptr);
     EXPECT_TRUE(doc.dataSet().CalculatedFields().empty());
 }
+
+// The data source dialog's new data set keeps the calculated fields its fields still compute.
+TEST(CalcDialog, AnotherSourceKeepsTheFieldsItCanCompute) {
+    rgtest::qtApp();
+    ReportDocument doc;
+    doc.loadFile(std::string(RG_BINARY_DIR) + "/setup/销售明细.ini");
+    doc.setCalculatedFields(
+        {{"两倍", "quantity * 2"}, {"备注长", "LENGTH(remark)"}, {"四倍", "两倍 * 2"}});
+    ReportDocument::Source source = doc.copySource();
+    source.dataset->Close();
+    source.dataset->SetCommandType(CommandType::cmdText);
+    source.dataset->SetCommandText("select order_id, quantity from sales");
+    source.dataset->Open();
+    doc.adoptSource(std::move(source));
+    EXPECT_EQ(doc.dataSet().CalculatedFields(),
+              (std::vector<CalculatedField>{{"两倍", "quantity * 2"}, {"四倍", "两倍 * 2"}}));
+    ASSERT_NE(doc.grid().ColumnByFieldName("四倍"), nullptr);
+    EXPECT_EQ(doc.dataSet().value(0, doc.dataSet().FieldByName("四倍").Index()).asInt(),
+              4 * doc.dataSet().value(0, doc.dataSet().FieldByName("quantity").Index()).asInt());
+}

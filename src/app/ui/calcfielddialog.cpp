@@ -5,7 +5,6 @@
 #include "common/ui/commandguard.h"
 #include "datasource/dataset.h"
 
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <cctype>
 
 namespace rg {
 namespace {
