@@ -8,7 +8,6 @@
 #include "datasource/dataset.h"
 #include "grid/grid.h"
 #include "print/reportformats.h"
-#include "setup/parametersettings.h"
 #include "setup/reportdefinition.h"
 #include "setup/setuppasswords.h"
 
@@ -83,14 +82,8 @@ namespace {
 // The report's parameters that neither the command line nor the setup give a value, as
 // "开始日期、地区"; empty when none.
 std::string missingParameterList(const RunOptions& o) {
-    const Report report = ReadReportFile(o.setupFile);
-    if (report.source.commandType != CommandTypeName(CommandType::cmdText) &&
-        !report.source.commandType.empty())
-        return {};
     std::string list;
-    const std::vector<SqlParameter> params =
-        parametersOfSql(report.source.commandText, SqlParametersOf(report.source.sqlParameters));
-    for (const std::string& name : missingParameters(params, o.params))
+    for (const std::string& name : missingParameters(SetupParameters(o.setupFile), o.params))
         list += (list.empty() ? "" : "、") + name;
     return list;
 }
