@@ -10,7 +10,6 @@
 #include "grid/grid.h"
 #include "grid/summaryrules.h"
 #include "print/reportformats.h"
-#include "setup/parametersettings.h"
 #include "setup/reportdefinition.h"
 #include "setup/setuppasswords.h"
 
@@ -146,14 +145,8 @@ namespace {
 // The report's parameters that neither the command line nor the setup give a value, as
 // "开始日期、地区"; empty when none.
 std::string missingParameterList(const RunOptions& o) {
-    const Report report = ReadReportFile(o.setupFile);
-    if (report.source.commandType != CommandTypeName(CommandType::cmdText) &&
-        !report.source.commandType.empty())
-        return {};
     std::string list;
-    const std::vector<SqlParameter> params =
-        parametersOfSql(report.source.commandText, SqlParametersOf(report.source.sqlParameters));
-    for (const std::string& name : missingParameters(params, o.params))
+    for (const std::string& name : missingParameters(SetupParameters(o.setupFile), o.params))
         list += (list.empty() ? "" : "、") + name;
     return list;
 }
@@ -205,6 +198,8 @@ int runReport(const RunOptions& o, std::string& errors) {
         // Files look the same whatever desktop the runner starts on: the default colours.
         ExportJob job{&grid, o.output, GridAppearance()};
         job.listing = true;
+        if (const std::string& values = dataset.ParameterCaption(); !values.empty())
+            job.heading = ReportName(o.setupFile) + "（" + values + "）";
         notices = JoinNotices(notices, ReportFormats().find(o.format)->write(job).notice);
         errors = notices;
         return 0;

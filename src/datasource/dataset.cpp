@@ -2,7 +2,6 @@
 
 #include "common/asciicase.h"
 #include "common/databaseerror.h"
-#include "common/datepresets.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "common/progress.h"
@@ -164,32 +163,6 @@ void DataSet::SetActive(bool on) {
         SetActive(false);
         throw;
     }
-}
-
-void DataSet::SetParameterTexts(ParameterTexts given, std::optional<int64_t> asOfDay) {
-    givenTexts_ = std::move(given);
-    asOfDay_ = asOfDay;
-}
-
-std::string DataSet::boundText(Provider& p, std::vector<Value>& values) {
-    if (commandType_ != CommandType::cmdText)
-        return commandText_;
-    const std::string dbms = p.dbmsName();
-    const bool mysql =
-        dbms.find("MySQL") != std::string::npos || dbms.find("MariaDB") != std::string::npos;
-    std::vector<std::string> order;
-    std::string sql = bindableSql(commandText_, mysql, order);
-    if (order.empty())
-        return commandText_;
-    const std::vector<SqlParameter> params = parametersOfSql(commandText_, sqlParameters_, mysql);
-    const ResolvedParameters resolved =
-        resolveParameters(params, givenTexts_, asOfDay_ ? *asOfDay_ : localToday());
-    for (const std::string& name : order)
-        for (const auto& [n, v] : resolved.values)
-            if (n == name)
-                values.push_back(v);
-    parameterCaption_ = resolved.caption;
-    return sql;
 }
 
 void DataSet::makeFields(const ResultBuffer& buf) {

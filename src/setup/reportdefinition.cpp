@@ -440,6 +440,15 @@ Report ReadReportFile(const std::string& fileName) {
     return report;
 }
 
+std::vector<SqlParameter> SetupParameters(const std::string& fileName) {
+    TSetup setup(fileName);
+    readWholeSetup(setup);
+    const ReportSource source = ReadReport(setup).source;
+    if (!source.commandType.empty() && source.commandType != CommandTypeName(CommandType::cmdText))
+        return {};
+    return parametersOfSql(source.commandText, SqlParametersOf(source.sqlParameters));
+}
+
 std::string LoadSetup(ReportObjects r, const std::string& fileName,
                       std::optional<RowPlacement> placement,
                       const std::vector<CalculatedField>& calculated) {

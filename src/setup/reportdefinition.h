@@ -73,6 +73,10 @@ std::string BuildReport(ReportObjects objects, const Report& report,
 
 // The report of a settings file. A file that is missing or cannot be read throws, naming it.
 Report ReadReportFile(const std::string& fileName);
+// The named parameters of the report in a settings file as saved, in the order of its SQL
+// text; none for a command that is no SQL text. Its connection is not touched (no password
+// is asked for). A file that is missing or cannot be read throws, naming it.
+std::vector<SqlParameter> SetupParameters(const std::string& fileName);
 // The report's name as the list of saved reports shows it: the file's name without its
 // folder and ".ini".
 std::string ReportName(const std::string& fileName);

@@ -128,3 +128,20 @@ TEST_F(RunnerParameters, TheSetupKeepsParametersInASectionOfTheirOwn) {
     ASSERT_FALSE(again.ReadAll());
     EXPECT_EQ(rg::ReadReport(again), plain);
 }
+
+// A paged report says the values it ran with in its title.
+TEST_F(RunnerParameters, ThePdfTitleSaysTheValuesUsed) {
+    // Columns wide enough for the whole title above them.
+    rg::Report wide = report;
+    wide.source.commandText = "SELECT id, day, region, region AS r2, region AS r3, amount FROM "
+                              "orders WHERE day BETWEEN :开始 AND :结束 AND region = :地区";
+    save(wide);
+    const std::string pdf = db.folder + "/orders.pdf";
+    const RunResult r = reportgen(
+        "--run " + ini + " --as-of 2026-03-10 --param 地区=华东 --format pdf --output " + pdf,
+        db.folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const RunResult text = shell("pdftotext " + pdf + " -", db.folder);
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("orders（2026年2月，地区：华东）"), std::string::npos) << text.out;
+}

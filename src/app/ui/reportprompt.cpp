@@ -2,24 +2,19 @@
 
 #include "common/progress.h"
 #include "datasource/dataset.h"
-#include "setup/parametersettings.h"
 #include "setup/reportdefinition.h"
 
 namespace rg {
 
 PromptAnswer AskReportParameters(QWidget* parent, const std::string& setupFile) {
-    const Report report = ReadReportFile(setupFile);
-    if (!report.source.commandType.empty() &&
-        report.source.commandType != CommandTypeName(CommandType::cmdText))
-        return {};
-    const std::vector<SqlParameter> params =
-        parametersOfSql(report.source.commandText, SqlParametersOf(report.source.sqlParameters));
+    const std::vector<SqlParameter> params = SetupParameters(setupFile);
     if (params.empty())
         return {};
-    // A list's query runs on the report's own connection, its first column the values.
-    auto listValues = [cs = report.source.connectionString](const std::string& query) {
+    // A list's query runs on the report's own connection, its first column the values; only
+    // then is its password asked for.
+    auto listValues = [setupFile](const std::string& query) {
         Connection conn;
-        conn.SetConnectionString(cs);
+        conn.SetConnectionString(ReadReportFile(setupFile).source.connectionString);
         DataSet ds(&conn);
         ds.SetCommandText(query);
         ds.Open();
