@@ -25,7 +25,7 @@ ServerQuery::ServerQuery(DataSet& ds)
       dialect_(std::make_unique<ServerDialect>(dialectOf(provider_))), syntax_(dialect_->grouping),
       source_(derivedTable(provider_, ds.GetCommandType(), ds.CommandText())) {
     if (dialect_->postgres) {
-        dialect_->textsUnderC = hasNondeterministicCollations();
+        askPostgres();
         std::set<std::string> names;
         for (int f = 0; f < ds.FieldCount(); ++f)
             if (!names.insert(ds.Fields(f).ColumnName()).second)
@@ -40,20 +40,23 @@ ServerQuery::ServerQuery(DataSet& ds)
 
 ServerQuery::~ServerQuery() = default;
 
-// Such a collation is made by CREATE COLLATION only; servers before PostgreSQL 12 have none.
-bool ServerQuery::hasNondeterministicCollations() {
+// Whether the database has a nondeterministic collation (made by CREATE COLLATION only;
+// servers before PostgreSQL 12 have none, and keep the defaults) and is in UTF-8.
+void ServerQuery::askPostgres() {
     try {
-        const auto buf = run({"SELECT COUNT(*) FROM pg_catalog.pg_collation WHERE NOT "
-                              "collisdeterministic",
+        const auto buf = run({"SELECT (SELECT COUNT(*) FROM pg_catalog.pg_collation WHERE NOT "
+                              "collisdeterministic), current_setting('server_encoding')",
                               {}},
-                             {FieldKind::LargeInt});
-        return buf->rows == 1 && wholeNumber(buf->columns[0].valueAt(0)) > 0;
+                             {FieldKind::LargeInt, FieldKind::String});
+        if (buf->rows != 1)
+            return;
+        dialect_->textsUnderC = wholeNumber(buf->columns[0].valueAt(0)) > 0;
+        dialect_->gb18030Order = buf->columns[1].valueAt(0).asText() == "UTF8";
     } catch (const Cancelled&) {
         throw;
     } catch (const Error&) {
         if (provider_.givenUp)
             throw;
-        return false;
     }
 }
 
@@ -100,13 +103,17 @@ std::string ServerQuery::matchParam(int field) const {
 }
 
 // A field's value as it orders the grid's rows: texts in the program's code page order
-// (GBK bytes), everything else by value. `operand` is the column or a placeholder.
+// (GBK bytes, GB18030 beyond GBK), everything else by value. PostgreSQL's GB18030 writes
+// U+0080 as 81 30 81 30, below every other character beyond ASCII, where code page 936's
+// euro sign (the byte 80) orders. `operand` is the column or a placeholder.
 std::string ServerQuery::orderExpr(int field, const char* operand) const {
     const std::string x = operand ? std::string(operand) : column(field);
     if (!isTextKind(ds_.Fields(field).Kind()))
         return x;
     if (dialect_->sqlite)
         return x + " COLLATE RG_ANSI";
+    if (dialect_->postgres && dialect_->gb18030Order)
+        return "convert_to(translate(CAST(" + x + " AS text), chr(8364), chr(128)), 'GB18030')";
     if (dialect_->postgres)
         return "convert_to(CAST(" + x + " AS text), 'GBK')";
     if (dialect_->mariadb)

@@ -90,7 +90,7 @@ private:
     std::unique_ptr<ResultBuffer> run(const Sql& sql, const std::vector<FieldKind>& kinds);
     void addWhere(Sql& sql, const std::vector<std::string>& conditions,
                   const std::vector<Value>& params) const;
-    bool hasNondeterministicCollations();
+    void askPostgres();
     std::string column(int field) const;
     std::string groupExpr(int field) const;
     std::string matchParam(int field) const;

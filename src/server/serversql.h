@@ -26,6 +26,10 @@ struct ServerDialect {
     // A PostgreSQL result with two columns of one name: the derived table's columns are
     // named by their place (set by ServerQuery).
     bool columnsByPlace = false;
+    // PostgreSQL in UTF-8: texts ordered by their GB18030 bytes, the euro sign where code
+    // page 936 has it, so that a character outside GBK orders as in memory instead of
+    // failing the statement (set by ServerQuery).
+    bool gb18030Order = false;
 };
 
 // A text column compared as bytes where the dialect needs it.

@@ -57,6 +57,10 @@ TEST(BigDecimal, ArithmeticPastThirtyEightDigits) {
     // Division and rounding half away from zero on both sides.
     EXPECT_EQ(BigDecimal::divide(big("10.00"), 3, 2).toString(), "3.33");
     EXPECT_EQ(BigDecimal::divide(big("-2"), 3, 4).toString(), "-0.6667");
+    EXPECT_EQ(BigDecimal::divide(big("-0.37499999999999"), 3, 14, Rounding::TowardZero)
+                  .withScale(2)
+                  .toString(),
+              "-0.12");
     EXPECT_EQ(BigDecimal::divide(big("1000000000000000000000000000000000000001"), 2, 0).toString(),
               "500000000000000000000000000000000000001");
     EXPECT_EQ(big("2.345").withScale(2).toString(), "2.35");

@@ -59,6 +59,13 @@ TEST(Decimal, ArithmeticAndOrderAreExact) {
     EXPECT_EQ(Decimal::divide(dec("10.00"), 3, 2)->toString(), "3.33");
     EXPECT_EQ(Decimal::divide(dec("2"), 3, 4)->toString(), "0.6667");
     EXPECT_EQ(Decimal::divide(dec("-2"), 3, 4)->toString(), "-0.6667");
+    // Cut toward zero, a quotient rounds again as the exact one: -0.12499999999999666…
+    // rounded first would be -0.12500000000000, then -0.13.
+    const auto cut = Decimal::divide(dec("-0.37499999999999"), 3, 14, Rounding::TowardZero);
+    EXPECT_EQ(cut->toString(), "-0.12499999999999");
+    EXPECT_EQ(cut->withScale(2)->toString(), "-0.12");
+    EXPECT_EQ(Decimal::divide(dec("0.375"), 3, 12, Rounding::TowardZero)->withScale(2)->toString(),
+              "0.13");
     EXPECT_EQ(dec("2.345").withScale(2)->toString(), "2.35"); // half away from zero
     EXPECT_EQ(dec("-2.345").withScale(2)->toString(), "-2.35");
     EXPECT_EQ(dec("-0.004").withScale(2)->toString(), "0.00");

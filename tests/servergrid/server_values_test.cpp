@@ -378,3 +378,65 @@ TEST(ServerValues, MariadbTimeDurationsAsInMemory) {
     s.exec("drop table sv_time");
     s.commit();
 }
+
+// Texts holding characters outside GBK (an emoji, a character beyond the BMP, the kip sign)
+// and the euro sign, sorted: the server orders them as memory does, by their code page
+// bytes.
+TEST(ServerValues, PostgresqlTextsBeyondGbkSortAsInMemory) {
+    const std::string pg = rgtest::pgConnectionString();
+    ASSERT_FALSE(pg.empty()) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
+    rgtest::OdbcSession s(pg);
+    s.exec("drop table if exists sv_gb");
+    s.exec("create table sv_gb(id int primary key, t text, amount numeric(10,2))");
+    s.exec("insert into sv_gb select i, (array['\xF0\x9F\x98\x80', '\xE2\x82\xAC', 'a', "
+           "'\xE4\xB8\xAD', '\xE4\xB8\x82', '\xC3\xA9', '\xF0\xA0\x80\x80x', "
+           "'\xE2\x82\xAC"
+           "b', '\xE2\x82\xAD', null])[1 + i % 10] || (i % 3), (i % 9) / 4.0 "
+           "from generate_series(1, 2000) i");
+    s.commit();
+    for (const bool down : {false, true}) {
+        std::string memory, server;
+        for (const RowPlacement p : {RowPlacement::Memory, RowPlacement::Server}) {
+            Connection conn;
+            conn.SetConnectionString(pg);
+            DataSet ds(&conn);
+            TdxDBGrid grid;
+            grid.SetDataSet(&ds);
+            ds.SetCommandType(CommandType::cmdTable);
+            ds.SetCommandText("sv_gb");
+            ds.SetRowPlacement(p);
+            ds.Open();
+            {
+                GridUpdate update(grid);
+                grid.CreateColumnsForFields(ds);
+                grid.SetKeyField("id");
+                grid.ColumnByFieldName("t")->SetSorted(down ? TdxTreeListColumnSort::csDown
+                                                            : TdxTreeListColumnSort::csUp);
+            }
+            (p == RowPlacement::Memory ? memory : server) = gridAsCsv(grid);
+            grid.SetDataSet(nullptr);
+        }
+        // Rows of one text come in the order of their keys in both.
+        EXPECT_EQ(firstDifference(sortedLines(memory), sortedLines(server)), "");
+        std::vector<std::string> a, b;
+        for (const std::string* csv : {&memory, &server}) {
+            std::vector<std::string>& texts = csv == &memory ? a : b;
+            for (size_t at = csv->find("\ndata,"); at != std::string::npos;
+                 at = csv->find("\ndata,", at + 1)) {
+                const size_t start = csv->find(',', csv->find(',', at + 6) + 1) + 1;
+                texts.push_back(csv->substr(start, csv->find(',', start) - start));
+            }
+        }
+        auto runs = [](const std::vector<std::string>& v) {
+            std::string out;
+            for (size_t i = 0; i < v.size(); ++i)
+                if (i == 0 || v[i] != v[i - 1])
+                    out += "[" + v[i] + "]";
+            return out;
+        };
+        EXPECT_EQ(runs(a), runs(b)) << (down ? "down" : "up");
+        EXPECT_EQ(a.size(), 2000u);
+    }
+    s.exec("drop table sv_gb");
+    s.commit();
+}
