@@ -263,6 +263,29 @@ TEST(ReportLink, DoublesPrintWithTheirShortestDigits) {
         EXPECT_EQ(count(pages[0], shortest), 1) << shortest << "\n" << pages[0];
 }
 
+// A text column holding ID numbers prints them whole, as numbers are, where other texts in
+// too narrow a column end in "…".
+TEST(ReportLink, CodesInATextColumnPrintWhole) {
+    guiApp();
+    ExportDb db("CREATE TABLE c (id INTEGER PRIMARY KEY, code TEXT, note TEXT);"
+                "INSERT INTO c VALUES (1, '330102197512121234', 'a note far too long'),"
+                " (2, '007', 'b');");
+    db.open("SELECT * FROM c");
+    db.grid.SetKeyField("id");
+    for (const char* field : {"code", "note"})
+        db.grid.ColumnByFieldName(field)->SetWidth(40);
+    TdxDBGridReportLink link(&db.grid);
+    link.RebuildReport();
+    EXPECT_GT(link.Layout().columns()[1].width, 80);
+    EXPECT_EQ(link.Layout().columns()[2].width, 40);
+    const std::string pdf = db.file("codes.pdf");
+    printToPdf(link, pdf);
+    const std::vector<std::string> pages = pdfPages(pdf);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(count(pages[0], "330102197512121234"), 1) << pages[0];
+    EXPECT_EQ(count(pages[0], "…"), 1) << pages[0]; // the note alone
+}
+
 // A report without pages (the grid before any data source) still gives a PDF that opens.
 TEST(ReportLink, PdfOfAnEmptyGridOpens) {
     guiApp();
