@@ -76,18 +76,34 @@ void paintPie(QPainter& p, const QRectF& area, const ChartData& d) {
         names);
 }
 
+constexpr int kTicks = 4;
+
+// A value axis label in plain digits with the places its tick step needs (1225980, 0.25),
+// never an exponent that the label's room would cut.
+QString tickText(double low, double high, int k) {
+    const double step = (high - low) / kTicks;
+    const int places = step >= 1 ? 0 : std::min(6, static_cast<int>(std::ceil(-std::log10(step))));
+    return QString::number(low + step * k, 'f', places);
+}
+
+// The room the value axis labels take left of the plot.
+double tickWidth(const QFontMetricsF& fm, double low, double high) {
+    double width = 0;
+    for (int k = 0; k <= kTicks; ++k)
+        width = std::max(width, fm.horizontalAdvance(tickText(low, high, k)));
+    return width + 8;
+}
+
 void paintAxes(QPainter& p, const QRectF& plot, const ChartData& d, double low, double high) {
     const QFontMetricsF fm(p.font());
     p.setPen(QColor(0x808080));
     p.drawLine(plot.bottomLeft(), plot.topLeft());
-    for (int k = 0; k <= 4; ++k) {
-        const double v = low + (high - low) * k / 4;
-        const double y = plot.bottom() - plot.height() * k / 4;
+    const double width = tickWidth(fm, low, high);
+    for (int k = 0; k <= kTicks; ++k) {
+        const double y = plot.bottom() - plot.height() * k / kTicks;
         p.drawLine(QPointF(plot.left() - 3, y), QPointF(plot.left(), y));
-        const QString text = QString::number(v, 'g', 6);
-        const double width = fm.horizontalAdvance(QStringLiteral("-0000000000"));
         p.drawText(QRectF(plot.left() - width, y - fm.height() / 2, width - 5, fm.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, text);
+                   Qt::AlignRight | Qt::AlignVCenter, tickText(low, high, k));
     }
     const double zero = plot.bottom() - plot.height() * (0 - low) / (high - low);
     p.drawLine(QPointF(plot.left(), zero), QPointF(plot.right(), zero));
@@ -130,11 +146,11 @@ void PaintChart(QPainter& p, const QRectF& area, const ChartData& d, ChartType t
     const double legend = d.series.size() > 1 ? body.width() * 0.2 : 0;
     if (legend > 0)
         paintLegend(p, QRectF(body.right() - legend, body.top(), legend, body.height()), names);
-    const QRectF plot(body.left() + fm.horizontalAdvance(QStringLiteral("-0000000000")), body.top(),
-                      body.width() - legend - fm.horizontalAdvance(QStringLiteral("-0000000000")),
-                      body.height() - fm.height() * 2.5);
     double low = 0, high = 0;
     axisRange(d, low, high);
+    const double labels = tickWidth(fm, low, high);
+    const QRectF plot(body.left() + labels, body.top(), body.width() - legend - labels,
+                      body.height() - fm.height() * 2.5);
     paintAxes(p, plot, d, low, high);
     const double step = plot.width() / static_cast<double>(d.categories.size());
     auto yOf = [&](double v) { return plot.bottom() - plot.height() * (v - low) / (high - low); };

@@ -149,6 +149,10 @@ std::string ExactCellText(const TdxDBGrid& grid, RowHandle row, const TdxDBGridC
     return grid.CellText(row, c);
 }
 
+bool numberLikeText(std::string_view text) {
+    return numberText(text).has_value();
+}
+
 bool spreadsheetRoundsNumberText(std::string_view text) {
     const std::optional<NumberText> n = numberText(text);
     return n && significantDigits(*n) > kSpreadsheetDigits;

@@ -55,6 +55,9 @@ std::string ExactCellText(const TdxDBGrid& grid, RowHandle row, const TdxDBGridC
 // it shows otherwise, so that characters are lost: leading zeros ("007"), exponents ("1E5"),
 // more than 15 significant digits, trailing fractional zeros, a leading "+" or ".".
 bool spreadsheetAltersNumberText(std::string_view text);
+// Whether a text is written as a plain number is (sign, digits, point, exponent): a code
+// such as an ID number, which paper prints whole rather than cut.
+bool numberLikeText(std::string_view text);
 // Whether a number's text has more significant digits than a spreadsheet shows.
 bool spreadsheetRoundsNumberText(std::string_view text);
 

@@ -148,10 +148,12 @@ bool ReportLayout::measureValues(const TdxGridReportSettings& s, const Progress&
                 if ((*footer)[i])
                     widen(c.rowFooterWidth, rowFooter,
                           grid_->FooterCellText(line.row, *c.column, line.footer), 0);
-            } else if (c.numeric && line.footer < 0) {
+            } else if (line.footer < 0) {
+                // Numbers and texts written as numbers (ID numbers) are printed whole.
                 const std::string text = ExactCellText(*grid_, line.row, *c.column);
-                for (const QFont& f : cell)
-                    widen(c.dataWidth, f, text, 0);
+                if (c.numeric || numberLikeText(text))
+                    for (const QFont& f : cell)
+                        widen(c.dataWidth, f, text, 0);
             }
         }
     }
@@ -192,9 +194,10 @@ void ReportLayout::placeColumns(double available) {
     double x = indent_;
     for (ReportColumn& c : columns_) {
         double w = std::max({c.gridWidth, c.dataWidth, c.rowFooterWidth, c.footerWidth});
-        // Wider than the page, a text column runs off it as on screen; numbers stay on it.
+        // Wider than the page, a text column runs off it as on screen; numbers, and texts
+        // written as numbers, stay on it and wrap.
         if (cap > 0 && w > cap)
-            w = c.numeric ? cap : std::max(c.gridWidth, cap);
+            w = c.numeric || c.dataWidth > 0 ? cap : std::max(c.gridWidth, cap);
         c.x = x;
         c.width = w;
         x += w;

@@ -323,8 +323,9 @@ void ReportPainter::paintDataRow(int index, double y) const {
         right = c.x + c.width;
         if (lines)
             outline(r);
-        text(r, face, ExactCellText(grid_, row, *c.column), alignmentOf(c),
-             c.numeric ? Fit::Whole : Fit::Elide);
+        const std::string value = ExactCellText(grid_, row, *c.column);
+        text(r, face, value, alignmentOf(c),
+             c.numeric || numberLikeText(value) ? Fit::Whole : Fit::Elide);
     }
     if (left >= 0)
         fill(QRectF(left, y, right - left, h), background);

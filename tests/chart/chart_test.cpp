@@ -362,6 +362,23 @@ TEST(GroupChart, PdfGetsOneMorePageWithTheChart) {
     EXPECT_NE(text.find("地区 — 数量 合计"), std::string::npos) << text;
     for (const auto& [region, sum] : byRegion("sum(quantity)"))
         EXPECT_NE(text.find(region), std::string::npos) << region;
+
+    // Sums of millions: the value axis ends at the largest, its label in plain digits, whole.
+    addSummary(d.grid, *d.grid.ColumnByFieldName("amount"), TdxSummaryType::cstSum);
+    d.grid.ReloadRows();
+    d.chart.Settings.summary = d.item("金额 合计");
+    ASSERT_TRUE(link.RebuildReport());
+    WriteReportPdf(link, path);
+    const std::string amountsPage = std::to_string(pdfPages(path));
+    ASSERT_EQ(
+        run("pdftotext -f " + amountsPage + " -l " + amountsPage + " '" + path + "' - 2>&1", &text),
+        0);
+    double largest = 0;
+    for (const auto& [region, sum] : byRegion("sum(amount)"))
+        largest = std::max(largest, sum);
+    ASSERT_GT(largest, 1e6);
+    EXPECT_NE(text.find(std::to_string(std::llround(largest))), std::string::npos) << text;
+    EXPECT_EQ(text.find("e+"), std::string::npos) << text;
 }
 
 TEST(GroupChartView, MenuEntryShowsChartBesideGridAndSavesPictures) {

@@ -242,6 +242,50 @@ TEST(ReportLink, PageSetupShapesThePages) {
         EXPECT_EQ(count(titled[i], "销售报表"), 0);
 }
 
+// Doubles go on paper with the shortest digits that read back as the same double, where the
+// grid shows 15.
+TEST(ReportLink, DoublesPrintWithTheirShortestDigits) {
+    guiApp();
+    ExportDb db(
+        "CREATE TABLE p (id INTEGER PRIMARY KEY, price REAL);"
+        "INSERT INTO p VALUES (1, 12345678.123456789), (2, 0.1), (3, 1.7976931348623157e308);");
+    db.open("SELECT * FROM p");
+    db.grid.SetKeyField("id");
+    const TdxDBGridColumn& price = *db.grid.ColumnByFieldName("price");
+    ASSERT_EQ(db.grid.CellText(db.grid.Top(0), price), "12345678.1234568");
+    TdxDBGridReportLink link(&db.grid);
+    link.RebuildReport();
+    const std::string pdf = db.file("doubles.pdf");
+    printToPdf(link, pdf);
+    const std::vector<std::string> pages = pdfPages(pdf);
+    ASSERT_EQ(pages.size(), 1u);
+    for (const char* shortest : {"12345678.12345679", " 0.1\n", "1.7976931348623157e+308"})
+        EXPECT_EQ(count(pages[0], shortest), 1) << shortest << "\n" << pages[0];
+}
+
+// A text column holding ID numbers prints them whole, as numbers are, where other texts in
+// too narrow a column end in "…".
+TEST(ReportLink, CodesInATextColumnPrintWhole) {
+    guiApp();
+    ExportDb db("CREATE TABLE c (id INTEGER PRIMARY KEY, code TEXT, note TEXT);"
+                "INSERT INTO c VALUES (1, '330102197512121234', 'a note far too long'),"
+                " (2, '007', 'b');");
+    db.open("SELECT * FROM c");
+    db.grid.SetKeyField("id");
+    for (const char* field : {"code", "note"})
+        db.grid.ColumnByFieldName(field)->SetWidth(40);
+    TdxDBGridReportLink link(&db.grid);
+    link.RebuildReport();
+    EXPECT_GT(link.Layout().columns()[1].width, 80);
+    EXPECT_EQ(link.Layout().columns()[2].width, 40);
+    const std::string pdf = db.file("codes.pdf");
+    printToPdf(link, pdf);
+    const std::vector<std::string> pages = pdfPages(pdf);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(count(pages[0], "330102197512121234"), 1) << pages[0];
+    EXPECT_EQ(count(pages[0], "…"), 1) << pages[0]; // the note alone
+}
+
 // A report without pages (the grid before any data source) still gives a PDF that opens.
 TEST(ReportLink, PdfOfAnEmptyGridOpens) {
     guiApp();
