@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QStandardPaths>
 #include <QWidget>
 
 namespace rgtest {
@@ -13,7 +14,11 @@ inline QApplication& qtApp() {
     static int argc = 1;
     static char name[] = "reportgen_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
+    static QApplication* app = [] {
+        // What a window remembers goes to a test folder, never the user's configuration.
+        QStandardPaths::setTestModeEnabled(true);
+        return new QApplication(argc, argv);
+    }();
     return *app;
 }
 

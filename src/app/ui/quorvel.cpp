@@ -492,6 +492,7 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
         StatusBar1->showMessage(status.simplified()); // one line, whatever the message holds
         throw;
     }
+    reportPath_ = path;
     setReport(name, fileName);
     showLoadNotices(skipped);
 }
@@ -530,6 +531,7 @@ void Tfrmquorvel::N8Click() {
     std::exception_ptr failure;
     try {
         SaveSetup(name);
+        reportPath_ = QFile::encodeName(name).toStdString();
         const QFileInfo saved(name);
         setReport(saved.completeBaseName(), saved.fileName());
     } catch (...) {
