@@ -1,7 +1,8 @@
 // A header's filter list in the main window works as a spreadsheet's: values ticked in it
 // keep the rows an SQL IN keeps, in memory and with the rows on the server, the blanks
 // entry joins them, the search box narrows the list, each value tells its rows, and the
-// condition is shown in the strip, saved and loaded again.
+// condition is shown in the strip, saved and loaded again. The view stays where the user
+// is through filters, sorts and reloads, and each click on a group's box toggles it.
 #include "app/ui/navbar.h"
 #include "app/ui/quorvel.h"
 #include "common/ui/commandguard.h"
@@ -227,4 +228,102 @@ TEST(FilterList, TickedValuesOnTheServerKeepTheRowsOfAnSqlIn) {
     Window win(pg, true);
     ASSERT_TRUE(win.w.dataset()->ServerSide());
     tickThreeValues(win);
+}
+
+namespace {
+
+// The line of a row as the window shows it, -1 when not shown.
+int lineOf(TdxDBGrid& g, RowHandle r) {
+    const VisibleLines& lines = g.VisibleRows();
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].row == r && lines[i].footer < 0)
+            return static_cast<int>(i);
+    return -1;
+}
+
+RowHandle groupOf(TdxDBGrid& g, const std::string& text) {
+    for (int i = 0; i < g.TopCount(); ++i)
+        if (g.Top(i).isGroup() && g.GroupValueText(g.Top(i)) == text)
+            return g.Top(i);
+    return {};
+}
+
+// A point on a line's box, through the window system as a user's clicks come.
+QPoint boxOf(Window& win, int line) {
+    TdxDBGridView& v = win.view();
+    return QPoint(TdxDBGridView::kIndent / 2, v.groupPanelHeight() + v.headerHeight() +
+                                                  (line - v.topLine()) * v.rowHeight() +
+                                                  v.rowHeight() / 2);
+}
+
+void windowClick(QWidget* w, const QPoint& pos, bool twice) {
+    QWindow* window = w->window()->windowHandle();
+    const QPoint at = window->mapFromGlobal(w->mapToGlobal(pos));
+    if (twice)
+        QTest::mouseDClick(window, Qt::LeftButton, {}, at);
+    else
+        QTest::mouseClick(window, Qt::LeftButton, {}, at);
+}
+
+// Grouped by region with 华北 open and one of its rows focused far down: a filter, a sort
+// and a reload keep the group open and the row focused and in view; each click on a box
+// toggles it, two clicks in a row included.
+void viewStays(Window& win) {
+    TdxDBGrid& g = win.grid();
+    win.w.runCommand([&] { g.GroupColumn(*g.ColumnByFieldName("region"), 0); });
+    RowHandle north = groupOf(g, "华北");
+    ASSERT_TRUE(north.valid());
+    g.SetExpanded(north, true);
+    const RowHandle row = g.Child(north, 30);
+    g.SetFocusedRow(row);
+    const Value id = g.KeyValueOf(row);
+    auto check = [&](const char* after) {
+        SCOPED_TRACE(after);
+        north = groupOf(g, "华北");
+        ASSERT_TRUE(north.valid());
+        EXPECT_TRUE(g.Expanded(north));
+        EXPECT_EQ(g.KeyValueOf(g.FocusedRow()).displayText(), id.displayText());
+        const int line = lineOf(g, g.FocusedRow());
+        const int shown = (win.view().viewport()->height() - win.view().groupPanelHeight() -
+                           win.view().headerHeight()) /
+                          win.view().rowHeight();
+        EXPECT_GE(line, win.view().topLine());
+        EXPECT_LT(line, win.view().topLine() + shown);
+    };
+    win.w.runCommand([&] { SetFilterExpression(g, "amount > 20"); });
+    check("a filter");
+    win.w.runCommand([&] { g.SortByClick(*g.ColumnByFieldName("amount"), false); });
+    check("a sort");
+    win.w.runCommand([&] { g.ReloadRows(); });
+    check("a reload");
+
+    // The first group, collapsed: one click opens it, two in a row open and close it.
+    const RowHandle first = g.Top(0);
+    g.SetExpanded(north, false);
+    win.view().verticalScrollBar()->setValue(0);
+    QApplication::processEvents();
+    ASSERT_FALSE(g.Expanded(first));
+    windowClick(win.view().viewport(), boxOf(win, lineOf(g, first)), true);
+    EXPECT_FALSE(g.Expanded(first));
+    windowClick(win.view().viewport(), boxOf(win, lineOf(g, first)), false);
+    EXPECT_TRUE(g.Expanded(g.Top(0)));
+    EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join("\n").toStdString();
+}
+
+} // namespace
+
+TEST(ViewStays, FiltersSortsAndReloadsKeepTheOpenGroupAndTheRow) {
+    qtApp();
+    const std::string db = rgtest::makeSqliteFile("viewstays", "create table unused(x);");
+    Window win(rgtest::builtin(db), false);
+    viewStays(win);
+}
+
+TEST(ViewStays, OnTheServerFiltersSortsAndReloadsKeepTheOpenGroupAndTheRow) {
+    qtApp();
+    const std::string pg = rgtest::pgConnectionString();
+    ASSERT_FALSE(pg.empty()) << "RG_TEST_PG is not set: run the tests through scripts/test.sh";
+    Window win(pg, true);
+    ASSERT_TRUE(win.w.dataset()->ServerSide());
+    viewStays(win);
 }

@@ -220,7 +220,9 @@ void TdxDBGridView::mouseDoubleClick(QMouseEvent* e) {
     }
     const int line = lineAt(pos.y());
     const std::optional<VisibleRow> row = line >= 0 ? rowAtLine(line) : std::nullopt;
-    if (row && row->row.isGroup() && row->footer < 0 && !onExpandButton(*row, pos.x()))
+    // The second click of a double click on a group's box toggles it like the first: each
+    // click on the box counts.
+    if (row && row->row.isGroup() && row->footer < 0)
         grid_.SetExpanded(row->row, !grid_.Expanded(row->row));
 }
 
