@@ -1,9 +1,11 @@
 // The main window names fields as its grid does: the key field, visible fields and summary
 // dialogs list each field by its caption with its name beside it, and a group button tells
-// its interval.
+// its interval. The SQL box shows the parts of its text apart.
 #include "app/ui/navbar.h"
 #include "app/ui/quorvel.h"
 #include "common/ui/commandguard.h"
+#include "datasource/ui/dbsetup.h"
+#include "datasource/ui/sqlhighlighter.h"
 #include "grid/groupinterval.h"
 #include "grid/ui/gridview.h"
 #include "gridsetup/ui/primmarysetup.h"
@@ -14,9 +16,13 @@
 
 #include <QComboBox>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -146,4 +152,46 @@ TEST(WindowTexts, AGroupButtonShowsItsInterval) {
     win.w.runCommand([&] { date.SetGroupInterval(parseInterval("季度")); });
     EXPECT_EQ(view.groupButtonText(1), "订单日期 · 季度");
     EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
+}
+
+namespace {
+
+// The format the highlighter gave the character at `pos` of line `line`.
+QTextCharFormat formatAt(QPlainTextEdit* box, int line, int pos) {
+    const QTextBlock block = box->document()->findBlockByNumber(line);
+    for (const QTextLayout::FormatRange& r : block.layout()->formats())
+        if (pos >= r.start && pos < r.start + r.length)
+            return r.format;
+    return {};
+}
+
+} // namespace
+
+// The data source dialog's SQL box shows keywords, texts and comments apart, a quote or
+// a comment mark inside another part belonging to it.
+TEST(WindowTexts, TheSqlBoxHighlightsKeywordsTextsAndComments) {
+    qtApp();
+    Window win;
+    QTextCharFormat keyword, text, quoteInText, comment, later, block, after;
+    whenModal<TFRMDBSETUP>([&](TFRMDBSETUP& d) {
+        d.MasterSQL->setPlainText("select 'a -- b''c' from sales -- 注\n/* x\n where */ where");
+        keyword = formatAt(d.MasterSQL, 0, 2);
+        text = formatAt(d.MasterSQL, 0, 10);
+        quoteInText = formatAt(d.MasterSQL, 0, 15);
+        comment = formatAt(d.MasterSQL, 0, 32);
+        later = formatAt(d.MasterSQL, 0, 25); // "sales": no keyword
+        block = formatAt(d.MasterSQL, 2, 2);
+        after = formatAt(d.MasterSQL, 2, 11);
+        d.MasterSQL->setPlainText("select * from sales where region = '华东' -- 注");
+        rgtest::savePicture(d, "dbsetup-sql-highlight");
+        d.reject();
+    });
+    QTest::mouseClick(win.w.ToolButton1, Qt::LeftButton);
+    EXPECT_EQ(keyword.foreground(), SqlHighlighter::keywordFormat().foreground());
+    EXPECT_EQ(text.foreground(), SqlHighlighter::textFormat().foreground());
+    EXPECT_EQ(quoteInText.foreground(), SqlHighlighter::textFormat().foreground());
+    EXPECT_EQ(comment.foreground(), SqlHighlighter::commentFormat().foreground());
+    EXPECT_EQ(later.foreground(), QTextCharFormat().foreground());
+    EXPECT_EQ(block.foreground(), SqlHighlighter::commentFormat().foreground());
+    EXPECT_EQ(after.foreground(), SqlHighlighter::keywordFormat().foreground());
 }
