@@ -4,6 +4,7 @@
 #include "app/ui/navbar.h"
 #include "app/ui/quorvel.h"
 #include "common/ui/commandguard.h"
+#include "processfolder.h"
 #include "qtapp.h"
 #include "setup/setup.h"
 #include "testdb.h"
@@ -97,5 +98,5 @@ TEST(WindowMemory, TheWindowComesBackAsLeftWithItsLastReport) {
         EXPECT_EQ(broken.w.geometry(), geometry);
     }
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+                       QString::fromStdString(rgtest::processFolder()));
 }

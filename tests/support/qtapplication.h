@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
-#include <QStandardPaths>
+#include <QSettings>
 #include <QWidget>
+
+#include "processfolder.h"
 
 namespace rgtest {
 
@@ -15,8 +17,10 @@ inline QApplication& qtApp() {
     static char name[] = "reportgen_tests";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
-        // What a window remembers goes to a test folder, never the user's configuration.
-        QStandardPaths::setTestModeEnabled(true);
+        // What a window remembers goes to the test process's own folder, never the user's
+        // configuration.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(processFolder()));
         return new QApplication(argc, argv);
     }();
     return *app;
