@@ -85,7 +85,9 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     keepDecimalPoint();
     auto windows = rg::createStartWindows();
+    windows->main->restoreWindow();
     windows->main->show();
+    windows->main->openLastReport();
     const int status = app.exec();
     windows.reset();
     return leave(status);

@@ -7,6 +7,7 @@
 #include "datasource/dataset.h"
 #include "datasource/resultbuffer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
 
@@ -18,7 +19,7 @@ Value FilterExpr::cell(const DataSet& ds, int64_t row, int field) {
 
 namespace {
 
-enum class Tok { End, Name, Text, Number, Op, LParen, RParen };
+enum class Tok { End, Name, Text, Number, Op, LParen, RParen, Comma };
 
 struct Token {
     Tok kind = Tok::End;
@@ -46,6 +47,9 @@ std::vector<Token> tokenize(const std::string& s) {
         } else if (c == '(' || c == ')') {
             out.push_back(
                 {c == '(' ? Tok::LParen : Tok::RParen, std::string(1, static_cast<char>(c))});
+            ++i;
+        } else if (c == ',') {
+            out.push_back({Tok::Comma, ","});
             ++i;
         } else if (c == '\'') {
             std::string t;
@@ -323,6 +327,45 @@ struct Compare : FilterExpr {
     }
 };
 
+// Equal to one of the literals: a dictionary column looks its code up, other columns try
+// each literal as "=" would.
+struct In : FilterExpr {
+    int field = 0;
+    std::vector<Compare> items;
+    std::vector<bool> codeIn; // a dictionary text column: whether each code is listed
+    const ColumnData* column = nullptr;
+
+    FilterTerm term() const override {
+        FilterTerm t;
+        t.kind = FilterTerm::Kind::In;
+        t.field = field;
+        for (const Compare& c : items)
+            t.literals.push_back(c.literal);
+        return t;
+    }
+    void prepare() {
+        const bool texts = std::all_of(items.begin(), items.end(), [](const Compare& c) {
+            return c.direct == Compare::Direct::Code;
+        });
+        if (items.empty() || !texts)
+            return;
+        column = items[0].column;
+        codeIn.assign(column->codeCount(), false);
+        for (const Compare& c : items)
+            for (uint32_t code = 1; code < codeIn.size(); ++code)
+                if (c.codeOrder[code] == 0)
+                    codeIn[code] = true;
+    }
+    bool matches(const DataSet& ds, int64_t row) const override {
+        if (column)
+            return codeIn[column->codeAt(row)];
+        for (const Compare& c : items)
+            if (c.matches(ds, row))
+                return true;
+        return false;
+    }
+};
+
 // The pattern is prepared once per filter: each run of "%" made one, and the number of
 // characters a text needs at least counted, so that a long pattern costs nothing on the
 // many texts too short for it.
@@ -453,6 +496,8 @@ private:
             take();
             return n;
         }
+        if (keyword("IN"))
+            return parseIn(field);
         bool negate = false;
         if (keyword("NOT")) {
             take();
@@ -495,6 +540,27 @@ private:
                                          : Op::Ge;
         n->literal = literal(field, lit);
         n->prepare(ds_);
+        return n;
+    }
+
+    std::unique_ptr<FilterExpr> parseIn(const Field& field) {
+        take();
+        if (take().kind != Tok::LParen)
+            syntaxError(expr_);
+        auto n = std::make_unique<In>();
+        n->field = field.Index();
+        for (;;) {
+            Compare& c = n->items.emplace_back();
+            c.field = n->field;
+            c.literal = literal(field, take());
+            c.prepare(ds_);
+            const Token next = take();
+            if (next.kind == Tok::RParen)
+                break;
+            if (next.kind != Tok::Comma)
+                syntaxError(expr_);
+        }
+        n->prepare();
         return n;
     }
 

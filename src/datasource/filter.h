@@ -7,6 +7,7 @@
 //   and        := not { AND not }
 //   not        := NOT not | '(' expr ')' | comparison
 //   comparison := field op literal | field IS [NOT] NULL | field [NOT] LIKE 'text'
+//               | field IN ( literal { , literal } )
 //   op         := = | <> | != | < | <= | > | >=
 //   field      := name | [name with blanks]
 //   literal    := 'text' (a quote inside doubled) | number | NULL | TRUE | FALSE
@@ -16,8 +17,8 @@
 // field 'yyyy-MM-dd' (or with a time) or a day-count serial number, which compares exactly
 // with values that have fractions of a second, against a number field a number, against a Boolean
 // TRUE, FALSE, 1 or 0. "= NULL" and "<> NULL" mean IS NULL and IS NOT NULL; otherwise a
-// null field satisfies no comparison. Texts compare in code page order, as everywhere in
-// the program. An unknown field fails with "Field '%s' not found".
+// null field satisfies no comparison, IN included. Texts compare in code page order, as everywhere
+// in the program. An unknown field fails with "Field '%s' not found".
 
 #include "common/error.h"
 #include "common/value.h"
@@ -35,12 +36,13 @@ class FilterExpr;
 // What one node of a parsed filter tests, for code that states the filter in another
 // language (SQL on the server).
 struct FilterTerm {
-    enum class Kind { Or, And, Not, IsNull, Compare, Like } kind = Kind::Or;
+    enum class Kind { Or, And, Not, IsNull, Compare, Like, In } kind = Kind::Or;
     std::vector<const FilterExpr*> operands; // Or, And, Not
     int field = -1;
-    bool negate = false; // IS NOT NULL, NOT LIKE
-    std::string op;      // Compare: "=", "<>", "<", "<=", ">" or ">="
-    Value literal;       // Compare: of the field's type; Like: the pattern as text
+    bool negate = false;         // IS NOT NULL, NOT LIKE
+    std::string op;              // Compare: "=", "<>", "<", "<=", ">" or ">="
+    Value literal;               // Compare: of the field's type; Like: the pattern as text
+    std::vector<Value> literals; // In: of the field's type
 };
 
 class FilterExpr {

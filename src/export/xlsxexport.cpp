@@ -465,7 +465,7 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64
         } else {
             const bool whole = showAs == ShowValuesAs::Rank || kind == TdxSummaryType::cstCount;
             w->number(col, *content.number,
-                      footerNumberStyle(grandTotal, whole ? 0 : footerPlaces(kind, pattern)));
+                      footerNumberStyle(grandTotal, whole ? 0 : footerPlaces(kind, pattern, value)));
         }
         return;
     }

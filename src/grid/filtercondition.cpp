@@ -21,7 +21,11 @@ constexpr std::pair<FilterOperator, std::string_view> kOperators[] = {
     {FilterOperator::Greater, ">"},   {FilterOperator::GreaterOrEqual, ">="},
     {FilterOperator::Like, "LIKE"},   {FilterOperator::NotLike, "NOT LIKE"},
     {FilterOperator::Blank, "BLANK"}, {FilterOperator::NonBlank, "NONBLANK"},
+    {FilterOperator::InList, "IN"},
 };
+
+// The type piece of a list, whose values carry their own types.
+constexpr std::string_view kListType = "list";
 
 // A settings file names the type of a value, so that it reads back as the same value.
 constexpr std::pair<Value::Type, std::string_view> kTypes[] = {
@@ -99,6 +103,12 @@ std::string literal(const Value& v, FilterTextUse use) {
 std::string conditionText(const std::string& name, FieldKind kind, const FilterCondition& c,
                           FilterTextUse use) {
     const bool forUser = use == FilterTextUse::User;
+    if (c.op == FilterOperator::InList) {
+        std::string list;
+        for (const Value& v : c.values)
+            list += (list.empty() ? "" : ", ") + literal(v, use);
+        return name + " IN (" + list + ")";
+    }
     if (!TakesValue(c.op)) {
         const bool blank = c.op == FilterOperator::Blank;
         if (forUser)
@@ -232,20 +242,58 @@ std::vector<std::string> splitPieces(std::string_view text) {
     return pieces;
 }
 
+void storeTyped(const Value& v, std::vector<std::string>& pieces) {
+    const Value::Type type = v.type() == Value::Type::Blob ? Value::Type::Text : v.type();
+    pieces.emplace_back(nameOf(kTypes, type));
+    pieces.push_back(storedValue(v));
+}
+
+// A list holds at least two values, as oneOf makes it.
+std::optional<std::vector<Value>> parseList(std::string_view text) {
+    const std::vector<std::string> pieces = splitPieces(text);
+    if (pieces.size() < 4 || pieces.size() % 2 != 0)
+        return std::nullopt;
+    std::vector<Value> values;
+    for (size_t i = 0; i < pieces.size(); i += 2) {
+        const auto type = lookUp(kTypes, pieces[i]);
+        auto value = type ? parseStoredValue(*type, pieces[i + 1]) : std::nullopt;
+        if (!value || value->isNull())
+            return std::nullopt;
+        values.push_back(std::move(*value));
+    }
+    return values;
+}
+
 } // namespace
 
 ColumnFilter ColumnFilter::equalTo(Value v) {
-    return {{FilterOperator::Equal, std::move(v)}, std::nullopt, false};
+    return {{FilterOperator::Equal, std::move(v), {}}, std::nullopt, false};
 }
+ColumnFilter ColumnFilter::oneOf(std::vector<Value> values, bool orBlanks) {
+    ColumnFilter f;
+    if (values.size() == 1) {
+        f.first = {FilterOperator::Equal, std::move(values[0]), {}};
+    } else {
+        f.first.op = FilterOperator::InList;
+        f.first.values = std::move(values);
+    }
+    if (orBlanks) {
+        f.second = FilterCondition{FilterOperator::Blank, {}, {}};
+        f.orJoin = true;
+    }
+    return f;
+}
+
 ColumnFilter ColumnFilter::blanks() {
-    return {{FilterOperator::Blank, {}}, std::nullopt, false};
+    return {{FilterOperator::Blank, {}, {}}, std::nullopt, false};
 }
 ColumnFilter ColumnFilter::nonBlanks() {
-    return {{FilterOperator::NonBlank, {}}, std::nullopt, false};
+    return {{FilterOperator::NonBlank, {}, {}}, std::nullopt, false};
 }
 
 bool TakesValue(FilterOperator op) {
-    return op != FilterOperator::Blank && op != FilterOperator::NonBlank;
+    return op != FilterOperator::Blank && op != FilterOperator::NonBlank &&
+           op != FilterOperator::InList;
 }
 
 bool IsPattern(FilterOperator op) {
@@ -270,10 +318,15 @@ std::string StoredColumnFilter(const ColumnFilter& f) {
         if (!c)
             continue;
         pieces.emplace_back(nameOf(kOperators, c->op));
-        const Value::Type type =
-            c->value.type() == Value::Type::Blob ? Value::Type::Text : c->value.type();
-        pieces.emplace_back(nameOf(kTypes, type));
-        pieces.push_back(storedValue(c->value));
+        if (c->op == FilterOperator::InList) {
+            std::vector<std::string> list;
+            for (const Value& v : c->values)
+                storeTyped(v, list);
+            pieces.emplace_back(kListType);
+            pieces.push_back(joinPieces(list));
+            continue;
+        }
+        storeTyped(c->value, pieces);
     }
     return joinPieces(pieces);
 }
@@ -285,11 +338,18 @@ std::optional<ColumnFilter> ParseStoredColumnFilter(std::string_view text) {
     std::vector<FilterCondition> comparisons;
     for (size_t i = 1; i + 2 < pieces.size(); i += 3) {
         const auto op = lookUp(kOperators, pieces[i]);
+        if (op == FilterOperator::InList || pieces[i + 1] == kListType) {
+            auto values = parseList(pieces[i + 2]);
+            if (op != FilterOperator::InList || pieces[i + 1] != kListType || !values)
+                return std::nullopt;
+            comparisons.push_back({*op, {}, std::move(*values)});
+            continue;
+        }
         const auto type = lookUp(kTypes, pieces[i + 1]);
         const auto value = type ? parseStoredValue(*type, pieces[i + 2]) : std::nullopt;
         if (!op || !value)
             return std::nullopt;
-        comparisons.push_back({*op, *value});
+        comparisons.push_back({*op, *value, {}});
     }
     ColumnFilter f{comparisons[0], std::nullopt, pieces[0] == "OR"};
     if (comparisons.size() == 2)

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rg {
 
@@ -25,6 +26,7 @@ enum class FilterOperator {
     NotLike,
     Blank, // null, or an empty text
     NonBlank,
+    InList, // equal to one of the values
 };
 
 struct FilterCondition {
@@ -32,6 +34,7 @@ struct FilterCondition {
     // A value taken from the column's rows keeps its type; a text the user typed is read
     // by the data set in the type of the field.
     Value value;
+    std::vector<Value> values; // InList
 };
 
 // The condition of one column: one comparison, or two joined by AND or OR.
@@ -43,9 +46,12 @@ struct ColumnFilter {
     static ColumnFilter equalTo(Value v);
     static ColumnFilter blanks();
     static ColumnFilter nonBlanks();
+    // One of the values; blanks too when `orBlanks`. A single value is an Equal.
+    static ColumnFilter oneOf(std::vector<Value> values, bool orBlanks);
 };
 
-// Blank and NonBlank compare with no value; Like and NotLike match a pattern.
+// Blank and NonBlank compare with no value and InList with its list, not one value; Like
+// and NotLike match a pattern.
 bool TakesValue(FilterOperator op);
 bool IsPattern(FilterOperator op);
 

@@ -9,9 +9,8 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
 #include <type_traits>
-#include <unordered_set>
+#include <unordered_map>
 
 // The values a column header's drop-down offers: from the column's dictionary when it has
 // one, else the smallest values seen while the records go by.
@@ -35,14 +34,20 @@ void smallestValues(const DataSet& ds, int field, bool binary, size_t records, K
                     Less less, FilterValues& out) {
     const DataSet::ColumnView v = ds.columnView(field);
     using Key = decltype(keyOf(int64_t(0)));
-    std::map<Key, int32_t, Less> kept(less);
-    // The exact keys kept: a repeated value costs one hash lookup.
-    std::unordered_set<Key> keys;
+    struct Seen {
+        int32_t record;
+        int64_t rows;
+    };
+    std::map<Key, Seen, Less> kept(less);
+    // The exact keys kept, with their counts: a repeated value costs one hash lookup. A
+    // value dropped for smaller ones never comes back, so the counts kept are whole.
+    std::unordered_map<Key, int64_t*> keys;
     for (int32_t rec = 0; rec < static_cast<int32_t>(records); ++rec) {
         reportCollected(static_cast<size_t>(rec), records);
         const int64_t row = v.row(rec);
         if (v.column->isNull(row)) {
             out.hasBlanks = true;
+            ++out.blankCount;
             continue;
         }
         if (binary)
@@ -51,22 +56,30 @@ void smallestValues(const DataSet& ds, int field, bool binary, size_t records, K
         if constexpr (std::is_same_v<Key, std::string_view>)
             if (k.empty()) {
                 out.hasBlanks = true;
+                ++out.blankCount;
                 continue;
             }
-        if (kept.size() == kLimit && !less(k, std::prev(kept.end())->first))
+        if (kept.size() == kLimit && less(std::prev(kept.end())->first, k))
             continue;
-        if (keys.count(k))
+        if (const auto found = keys.find(k); found != keys.end()) {
+            ++*found->second;
             continue;
-        if (!kept.try_emplace(k, rec).second)
+        }
+        const auto [at, added] = kept.try_emplace(k, Seen{rec, 1});
+        if (!added) {
+            ++at->second.rows; // equal to a kept key, though not the same bits (-0.0)
             continue;
-        keys.insert(k);
+        }
+        keys.emplace(k, &at->second.rows);
         if (kept.size() > kLimit) {
             keys.erase(std::prev(kept.end())->first);
             kept.erase(std::prev(kept.end()));
         }
     }
-    for (const auto& [key, record] : kept)
-        out.values.push_back(ds.value(record, field));
+    for (const auto& [key, seen] : kept) {
+        out.values.push_back(ds.value(seen.record, field));
+        out.counts.push_back(seen.rows);
+    }
 }
 
 // The first shown row of each code, then the codes' texts in code page order; texts the
@@ -75,31 +88,43 @@ void dictionaryValues(const DataSet& ds, int field, const std::vector<int32_t>& 
                       FilterValues& out) {
     const DataSet::ColumnView v = ds.columnView(field);
     std::vector<int32_t> firstAt(v.column->codeCount(), -1); // code 0 included
+    std::vector<int64_t> rowsOf(v.column->codeCount(), 0);
     for (size_t i = 0; i < rows.size(); ++i) {
         reportCollected(i, rows.size());
-        int32_t& first = firstAt[v.column->codeAt(v.row(rows[i]))];
-        if (first < 0)
-            first = static_cast<int32_t>(i);
+        const uint32_t code = v.column->codeAt(v.row(rows[i]));
+        ++rowsOf[code];
+        if (firstAt[code] < 0)
+            firstAt[code] = static_cast<int32_t>(i);
     }
     std::vector<uint32_t> codes;
     for (uint32_t code = 1; code < firstAt.size(); ++code) {
         if (firstAt[code] < 0)
             continue;
-        if (v.column->codeText(code).empty())
+        if (v.column->codeText(code).empty()) {
             out.hasBlanks = true;
-        else
+            out.blankCount += rowsOf[code];
+        } else {
             codes.push_back(code);
+        }
     }
     out.hasBlanks = out.hasBlanks || firstAt[0] >= 0;
+    out.blankCount += rowsOf[0];
     std::vector<std::string> ansi(firstAt.size());
     for (uint32_t code : codes)
         ansi[code] = toAnsi(v.column->codeText(code));
     std::sort(codes.begin(), codes.end(), [&](uint32_t a, uint32_t b) {
         return ansi[a] != ansi[b] ? ansi[a] < ansi[b] : firstAt[a] < firstAt[b];
     });
-    for (size_t i = 0; i < codes.size() && out.values.size() < kLimit; ++i)
-        if (i == 0 || ansi[codes[i]] != ansi[codes[i - 1]])
-            out.values.push_back(ds.value(rows[static_cast<size_t>(firstAt[codes[i]])], field));
+    for (size_t i = 0; i < codes.size(); ++i) {
+        if (i > 0 && ansi[codes[i]] == ansi[codes[i - 1]]) {
+            out.counts.back() += rowsOf[codes[i]];
+            continue;
+        }
+        if (out.values.size() == kLimit)
+            break;
+        out.values.push_back(ds.value(rows[static_cast<size_t>(firstAt[codes[i]])], field));
+        out.counts.push_back(rowsOf[codes[i]]);
+    }
 }
 
 // Posted edits, decimals, Booleans: the values themselves. Texts are ordered by their code
@@ -115,12 +140,13 @@ void valuesOneByOne(const DataSet& ds, int field, bool binary, const std::vector
             a.value.type() == Value::Type::Text && b.value.type() == Value::Type::Text;
         return texts ? a.key < b.key : compareValues(a.value, b.value) < 0;
     };
-    std::set<Entry, decltype(less)> kept(less);
+    std::map<Entry, int64_t, decltype(less)> kept(less);
     for (size_t i = 0; i < rows.size(); ++i) {
         reportCollected(i, rows.size());
         const int rec = rows[i];
         if (ds.isNull(rec, field)) {
             out.hasBlanks = true;
+            ++out.blankCount;
             continue;
         }
         if (binary)
@@ -129,33 +155,39 @@ void valuesOneByOne(const DataSet& ds, int field, bool binary, const std::vector
         if (e.value.type() == Value::Type::Text) {
             if (e.value.asText().empty()) {
                 out.hasBlanks = true;
+                ++out.blankCount;
                 continue;
             }
             e.key = toAnsi(e.value.asText());
         }
-        if (kept.size() == kLimit && !less(e, *kept.rbegin()))
+        if (kept.size() == kLimit && less(kept.rbegin()->first, e))
             continue;
-        if (kept.insert(std::move(e)).second && kept.size() > kLimit)
+        ++kept[std::move(e)];
+        if (kept.size() > kLimit)
             kept.erase(std::prev(kept.end()));
     }
     out.values.reserve(kept.size());
-    for (const Entry& e : kept)
+    for (const auto& [e, rows] : kept) {
         out.values.push_back(e.value);
+        out.counts.push_back(rows);
+    }
 }
 
 // The server's distinct values in the order the grid compares values; nulls and empty texts
 // are the blanks, asked beyond the limit since they take no place among the values.
 void serverValues(const ServerRows& rows, int field, FilterValues& out) {
-    for (Value& v : rows.distinct(field, static_cast<int>(kLimit) + 2)) {
-        if (v.isNull() || (v.type() == Value::Type::Text && v.asText().empty()))
+    std::vector<int64_t> counts;
+    std::vector<Value> values = rows.distinct(field, static_cast<int>(kLimit) + 2, &counts);
+    for (size_t i = 0; i < values.size(); ++i) {
+        Value& v = values[i];
+        if (v.isNull() || (v.type() == Value::Type::Text && v.asText().empty())) {
             out.hasBlanks = true;
-        else
+            out.blankCount += counts[i];
+        } else if (out.values.size() < kLimit) {
             out.values.push_back(std::move(v));
+            out.counts.push_back(counts[i]);
+        }
     }
-    std::stable_sort(out.values.begin(), out.values.end(),
-                     [](const Value& a, const Value& b) { return compareValues(a, b) < 0; });
-    if (out.values.size() > kLimit)
-        out.values.resize(kLimit);
 }
 
 } // namespace

@@ -20,10 +20,13 @@ class ServerRows;
 class TdxDBGridColumn;
 
 // What a column header's drop-down offers besides "(All)" and "(Custom...)": whether some
-// loaded row is blank in that column, and the column's distinct values in ascending order.
+// loaded row is blank in that column, and the column's distinct values in ascending order,
+// with the count of loaded rows of each (and of the blanks).
 struct FilterValues {
     bool hasBlanks = false;
     std::vector<Value> values;
+    std::vector<int64_t> counts; // one per value
+    int64_t blankCount = 0;
 };
 
 // The grid as its filter sees it.

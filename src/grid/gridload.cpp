@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <unordered_set>
 
 // Loading the rows: the tree of the current records with its summaries, built aside and
@@ -14,13 +15,59 @@
 
 namespace rg {
 
+namespace {
+
+// Where the focus was among rows left on the server: the focused group (or the data row's
+// innermost group, "" for the top) by its value path, the row by its key and its offset
+// among that group's rows.
+struct ServerFocus {
+    bool wasGroup = false;
+    std::string path;
+    Value key;
+    int offset = 0;
+};
+
+// Only the rows near the old place are read, a page or two, never the whole group. A row
+// gone leaves the focus at its place; a group closed, on the group row.
+RowHandle serverRowAgain(const RowTree& tree, const ServerRows& server, int keyField, bool grouped,
+                         const ServerFocus& f) {
+    constexpr int kNear = 500;
+    int group = -1;
+    if (!f.path.empty()) {
+        for (int g = 0; g < tree.groupCount() && group < 0; ++g)
+            if (tree.pathKey(g) == f.path)
+                group = g;
+        if (group < 0)
+            return {};
+        if (f.wasGroup || !tree.group(group).expanded)
+            return RowHandle::group(group);
+    } else if (f.wasGroup || grouped) {
+        return {};
+    }
+    const int first = group >= 0 ? tree.group(group).firstData : 0;
+    const int count = group >= 0 ? tree.group(group).dataRows : tree.dataCount();
+    if (count == 0)
+        return group >= 0 ? RowHandle::group(group) : RowHandle{};
+    const int at = std::clamp(f.offset, 0, count - 1);
+    for (int d = 0; d <= kNear; ++d)
+        for (int offset : {at - d, at + d})
+            if (offset >= 0 && offset < count &&
+                compareValues(server.value(tree, first + offset, keyField), f.key) == 0)
+                return RowHandle::data(first + offset);
+    return RowHandle::data(first + at);
+}
+
+} // namespace
+
 // What a load finds again in its new rows: the expanded groups, by their value path, and
-// the focused row, by its key value.
+// the focused row, by its key value (on the server, near its old place).
 struct TdxDBGrid::ViewState {
     std::unordered_set<std::string> expanded;
     Value focusKey;
     bool hadFocus = false, focusWasGroup = false;
     int focusLevel = 0;
+    std::string focusGroup; // a focused group's value path
+    std::optional<ServerFocus> server;
 };
 
 TdxDBGrid::LoadedRows::LoadedRows() = default;
@@ -103,15 +150,31 @@ TdxDBGrid::ViewState TdxDBGrid::viewState(LoadReason reason) const {
         for (int g = 0; g < tree_.groupCount(); ++g)
             if (tree_.group(g).expanded)
                 v.expanded.insert(tree_.pathKey(g));
-    if (focused_.valid() && keyFieldIndex_ >= 0 && dataSet_ && dataSet_->Active()) {
-        // The old key value comes from the record the focused row stood for.
-        const int rec = RecordOf(focused_);
+    if (server_ && focused_.valid() && keyFieldIndex_ >= 0) {
+        ServerFocus f;
+        f.wasGroup = focused_.isGroup();
+        const RowHandle group = f.wasGroup ? focused_ : Parent(focused_);
+        if (group.valid())
+            f.path = tree_.pathKey(group.index);
+        if (!f.wasGroup) {
+            f.key = KeyValueOf(focused_);
+            f.offset = focused_.index - (group.valid() ? tree_.group(group.index).firstData : 0);
+        }
+        v.server = std::move(f);
+    } else if (focused_.valid() && keyFieldIndex_ >= 0 && dataSet_ && dataSet_->Active()) {
+        // The old key value comes from the record the focused row stood for. A new filter
+        // has numbered the records anew by now, but keeps the cursor, which the focused data
+        // row moved, on its record; a group is looked for by its values first.
+        const int rec =
+            focused_.isData() && dataSet_->RecNo() >= 0 ? dataSet_->RecNo() : RecordOf(focused_);
         if (rec >= 0 && rec < dataSet_->RecordCount()) {
             v.focusKey = dataSet_->value(rec, keyFieldIndex_);
             v.hadFocus = true;
             v.focusWasGroup = focused_.isGroup();
             v.focusLevel = Level(focused_);
         }
+        if (focused_.isGroup())
+            v.focusGroup = tree_.pathKey(focused_.index);
     }
     return v;
 }
@@ -230,7 +293,19 @@ void TdxDBGrid::restoreView(const ViewState& view) {
 
     // Focus the row of the same key again, else the row of the current record.
     RowHandle target;
-    if (view.hadFocus) {
+    if (server_ && view.server) {
+        // A page that cannot be read now fails again where it is shown, with its message.
+        try {
+            target = serverRowAgain(tree_, *server_, keyFieldIndex_, GroupColumnCount() > 0,
+                                    *view.server);
+        } catch (const std::exception&) {
+        }
+    }
+    if (!view.focusGroup.empty())
+        for (int g = 0; g < tree_.groupCount() && !target.valid(); ++g)
+            if (tree_.pathKey(g) == view.focusGroup)
+                target = RowHandle::group(g);
+    if (view.hadFocus && !target.valid()) {
         const int d = dataRowOfKey(*dataSet_, keyFieldIndex_, tree_.records(), view.focusKey);
         if (d >= 0)
             target = RowHandle::data(d);

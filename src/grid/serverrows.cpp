@@ -436,8 +436,8 @@ Value ServerRows::groupKey(const RowTree& tree, int group, int keyField) const {
     return key;
 }
 
-std::vector<Value> ServerRows::distinct(int field, int limit) const {
-    return query_->distinct(field, limit);
+std::vector<Value> ServerRows::distinct(int field, int limit, std::vector<int64_t>* rows) const {
+    return query_->distinct(field, limit, rows);
 }
 
 } // namespace rg

@@ -59,7 +59,7 @@ public:
     Value groupKey(const RowTree& tree, int group, int keyField) const;
 
     // A field's distinct values passing the filter, at most `limit`.
-    std::vector<Value> distinct(int field, int limit) const;
+    std::vector<Value> distinct(int field, int limit, std::vector<int64_t>* rows = nullptr) const;
 
     // A page read at a place of its own; reading on from one page to the next doubles the
     // length up to the longest, so a walk through every row takes few statements.

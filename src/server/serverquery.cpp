@@ -269,12 +269,12 @@ bool ServerQuery::unique(int field) {
     return run(sql, {FieldKind::LargeInt})->rows == 0;
 }
 
-std::vector<Value> ServerQuery::distinct(int field, int limit) {
+std::vector<Value> ServerQuery::distinct(int field, int limit, std::vector<int64_t>* rows) {
     // Beyond MariaDB's bytes, every use of the column is the grouped expression itself.
     const std::string grouped = groupExpr(field);
     const bool bytes = dialect_->mariadb && isTextKind(ds_.Fields(field).Kind());
     const std::string value = bytes ? "MIN(" + column(field) + ")" : grouped;
-    Sql sql{"SELECT " + value + " FROM " + source_, {}};
+    Sql sql{"SELECT " + value + ", COUNT(*) FROM " + source_, {}};
     addWhere(sql, {}, {});
     sql.text += " GROUP BY " + grouped + " ORDER BY " +
                 nullsTerm(bytes ? column(field) : grouped, false) + ", " +
@@ -284,12 +284,19 @@ std::vector<Value> ServerQuery::distinct(int field, int limit) {
         sql.text += " OFFSET 0 ROWS FETCH FIRST " + n + " ROWS ONLY";
     else
         sql.text += " LIMIT " + n;
-    const auto buf = run(sql, {ds_.Fields(field).Kind()});
-    std::vector<Value> out;
+    const auto buf = run(sql, {ds_.Fields(field).Kind(), FieldKind::LargeInt});
+    std::vector<std::pair<Value, int64_t>> found;
     for (int64_t r = 0; r < buf->rows; ++r)
-        out.push_back(buf->columns[0].valueAt(r));
-    std::stable_sort(out.begin(), out.end(),
-                     [](const Value& a, const Value& b) { return compareValues(a, b) < 0; });
+        found.emplace_back(buf->columns[0].valueAt(r), wholeNumber(buf->columns[1].valueAt(r)));
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+        return compareValues(a.first, b.first) < 0;
+    });
+    std::vector<Value> out;
+    for (auto& [v, count] : found) {
+        out.push_back(std::move(v));
+        if (rows)
+            rows->push_back(count);
+    }
     return out;
 }
 

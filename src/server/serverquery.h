@@ -82,8 +82,9 @@ public:
                                        const std::vector<Value>& after, int64_t offset, int limit);
     // Whether no two rows passing the filter hold one value of `field` (nulls count as one).
     bool unique(int field);
-    // A field's distinct values passing the filter, in the grid's order, at most `limit`.
-    std::vector<Value> distinct(int field, int limit = 1000);
+    // A field's distinct values passing the filter, in the grid's order, at most `limit`;
+    // `rows`, when given, receives the count of rows of each.
+    std::vector<Value> distinct(int field, int limit = 1000, std::vector<int64_t>* rows = nullptr);
 
 private:
     struct Sql;

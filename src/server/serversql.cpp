@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 namespace rg {
 
@@ -114,6 +115,8 @@ public:
             return compare(t);
         case FilterTerm::Kind::Like:
             return like(t);
+        case FilterTerm::Kind::In:
+            return in(t);
         }
         return {};
     }
@@ -134,6 +137,29 @@ private:
     }
 
     std::string compare(const FilterTerm& t) {
+        const auto [left, right] = sides(t);
+        // A null row satisfies no comparison: the condition is false there, not unknown.
+        return "(" + column(t.field) + " IS NOT NULL AND " + left + " " + t.op + " " + right + ")";
+    }
+
+    // Each literal is checked and bound as "=" would be.
+    std::string in(const FilterTerm& t) {
+        FilterTerm one = t;
+        one.kind = FilterTerm::Kind::Compare;
+        one.op = "=";
+        std::string left, list;
+        for (const Value& v : t.literals) {
+            one.literal = v;
+            const auto [l, r] = sides(one);
+            left = l;
+            list += (list.empty() ? "" : ", ") + r;
+        }
+        return "(" + column(t.field) + " IS NOT NULL AND " + left + " IN (" + list + "))";
+    }
+
+    // The two sides of a comparison, after refusing what the server would compare otherwise
+    // than the in-memory filter; the literal's parameter is bound.
+    std::pair<std::string, std::string> sides(const FilterTerm& t) {
         const FieldKind k = ds_.Fields(t.field).Kind();
         std::string left = column(t.field), right = "?";
         if (isBlobKind(k) || k == FieldKind::Memo)
@@ -158,8 +184,7 @@ private:
             refuse(t, "逻辑值没有大小");
         }
         params.push_back(boundValue(d_, k, t.literal));
-        // A null row satisfies no comparison: the condition is false there, not unknown.
-        return "(" + column(t.field) + " IS NOT NULL AND " + left + " " + t.op + " " + right + ")";
+        return {left, right};
     }
 
     std::string like(const FilterTerm& t) {

@@ -166,7 +166,7 @@ TEST(ReportViews, TheKeyFieldDialogOpensOnTheKeyAndFootersFollowTheRows) {
         QTest::mouseClick(d.Button1, Qt::LeftButton);
     });
     QTest::mouseClick(win.w.Button1, Qt::LeftButton);
-    EXPECT_EQ(shown, "order_id");
+    EXPECT_EQ(shown, "订单号 (order_id)");
     EXPECT_EQ(g.KeyField(), "order_id");
     EXPECT_EQ(g.DataRowCount(), 6000);
     EXPECT_EQ(win.footer("amount"), amount);

@@ -271,6 +271,36 @@ TEST(FilterConditionText, EveryOperatorAndValueTypeComesBackFromTheStoredForm) {
     EXPECT_EQ(ParseStoredColumnFilter(blob)->first.value.asText(), "\x01\t\xFF");
 }
 
+// A list of ticked values comes back whole, each value in its own type, beside the blanks.
+TEST(FilterConditionText, AListOfValuesComesBackFromTheStoredForm) {
+    std::vector<Value> values;
+    for (const Value& v : everyKindOfValue())
+        if (!v.isNull())
+            values.push_back(v);
+    const ColumnFilter f = ColumnFilter::oneOf(values, true);
+    const std::string stored = StoredColumnFilter(f);
+    const std::optional<ColumnFilter> back = ParseStoredColumnFilter(stored);
+    ASSERT_TRUE(back) << stored;
+    EXPECT_EQ(back->first.op, FilterOperator::InList);
+    ASSERT_EQ(back->first.values.size(), values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(back->first.values[i].type(), values[i].type()) << stored;
+        EXPECT_TRUE(back->first.values[i] == values[i]) << values[i].displayText();
+    }
+    ASSERT_TRUE(back->second);
+    EXPECT_EQ(back->second->op, FilterOperator::Blank);
+    EXPECT_TRUE(back->orJoin);
+    EXPECT_EQ(StoredColumnFilter(*back), stored);
+    EXPECT_EQ(StoredColumnFilter(
+                  ColumnFilter::oneOf({Value::fromText("华东"), Value::fromText("a\tb")}, false)),
+              "AND\tIN\tlist\ttext\\t华东\\ttext\\ta\\\\tb");
+    // One value is an equality; a list cut short, or of another type, is no list.
+    EXPECT_EQ(ColumnFilter::oneOf({Value::fromInt(1)}, false).first.op, FilterOperator::Equal);
+    EXPECT_FALSE(ParseStoredColumnFilter("AND\tIN\tlist\ttext\\ta"));
+    EXPECT_FALSE(ParseStoredColumnFilter("AND\tIN\ttext\ta"));
+    EXPECT_FALSE(ParseStoredColumnFilter("AND\t=\tlist\ttext\\ta\\ttext\\tb"));
+}
+
 // Settings files written before keep their meaning: each line reads as the condition it
 // was written for and is written again byte for byte; what is no such line is refused.
 TEST(FilterConditionText, StoredLinesOfBeforeReadAsBefore) {

@@ -276,7 +276,7 @@ TEST(GridViewInput, HeaderDropDownsCustomFilterAndTheStatusStrip) {
 
     TdxFilterDropDown* d = openDropDown(f, "region");
     ASSERT_NE(d, nullptr);
-    EXPECT_EQ(entries(d), (QStringList{"(All)", "(Custom...)", "华北", "华东", "华南"}));
+    EXPECT_EQ(entries(d), (QStringList{"(All)", "(Custom...)", "全选", "华北", "华东", "华南"}));
     choose(d, "华东");
     EXPECT_EQ(f.grid.DataRowCount(), 2);
     EXPECT_GT(f.view.filterStatusHeight(), 0);
@@ -285,8 +285,8 @@ TEST(GridViewInput, HeaderDropDownsCustomFilterAndTheStatusStrip) {
     // The list offers what the loaded rows hold, with the current choice selected.
     d = openDropDown(f, "region");
     ASSERT_NE(d, nullptr);
-    EXPECT_EQ(entries(d), (QStringList{"(All)", "(Custom...)", "华东"}));
-    EXPECT_EQ(d->list()->currentRow(), 2);
+    EXPECT_EQ(entries(d), (QStringList{"(All)", "(Custom...)", "全选", "华东"}));
+    EXPECT_EQ(d->list()->currentRow(), 3);
     d->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 

@@ -71,7 +71,7 @@ TEST(KeyFieldDialog, SameFieldKeepsRowsOtherFieldReloadsCollapsed) {
     ASSERT_TRUE(g.allTopExpanded());
 
     runKeyDialog(g.grid, [](Tfrmprimmarysetup& d) {
-        EXPECT_EQ(d.lstfield->itemText(0), "id");
+        EXPECT_EQ(d.lstfield->itemText(0), "编号 (id)");
         d.lstfield->setCurrentIndex(0);
     });
     EXPECT_EQ(g.grid.KeyField(), "id");

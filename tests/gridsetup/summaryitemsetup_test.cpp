@@ -266,7 +266,7 @@ TEST(SummaryDialog, TextMinimumIsAllowedAndNoneTakesAColumnsSummaryAway) {
 
     // A selected line shows its field and kind for the next addition.
     clickLine(d, 0);
-    EXPECT_EQ(d.fieldlist->currentText(), "name");
+    EXPECT_EQ(d.fieldlist->currentText(), "产品 (name)");
     EXPECT_EQ(d.summarytype->currentIndex(), kCount);
 }
 

@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QSettings>
 #include <QWidget>
+
+#include "processfolder.h"
 
 namespace rgtest {
 
@@ -13,7 +16,13 @@ inline QApplication& qtApp() {
     static int argc = 1;
     static char name[] = "reportgen_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
+    static QApplication* app = [] {
+        // What a window remembers goes to the test process's own folder, never the user's
+        // configuration.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(processFolder()));
+        return new QApplication(argc, argv);
+    }();
     return *app;
 }
 

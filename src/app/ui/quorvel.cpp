@@ -502,6 +502,7 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
         StatusBar1->showMessage(status.simplified()); // one line, whatever the message holds
         throw;
     }
+    reportPath_ = path;
     setReport(name, fileName);
     dxComponentPrinter1Link1->ReportName =
         NameWithValues(name, document->dataSet().ParameterCaption());
@@ -542,6 +543,7 @@ void Tfrmquorvel::N8Click() {
     std::exception_ptr failure;
     try {
         SaveSetup(name);
+        reportPath_ = QFile::encodeName(name).toStdString();
         const QFileInfo saved(name);
         setReport(saved.completeBaseName(), saved.fileName());
     } catch (...) {

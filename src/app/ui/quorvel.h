@@ -84,6 +84,12 @@ public:
     // or saved to; empty for a report set up in the data source dialog alone.
     QString reportName() const { return reportName_; }
 
+    // The window as the user left it (rememberWindow, also when it closes): its frame and
+    // splitters before it shows, then the last report, when it still loads.
+    void restoreWindow();
+    void openLastReport();
+    void rememberWindow() const;
+
     // Controls, by their component names.
     QFrame* ToolBar1;
     QToolButton* ToolButton1;
@@ -160,6 +166,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void showLoadNotices(const std::string& skipped);
@@ -189,6 +196,7 @@ private:
     std::unique_ptr<PrintEngineWindows> printWindows_;
     bool outerSizeFixed_ = false;
     QString reportName_, reportFile_;
+    std::string reportPath_; // the setup file of the report shown, by its own bytes
     std::chrono::milliseconds progressDelay_;
 };
 

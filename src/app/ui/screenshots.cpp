@@ -3,13 +3,15 @@
 // category with summaries in the group rows, one group open, the summary items dialog and the
 // progress window of an export; then the find bar on a product in a collapsed group, with
 // three rows selected from the match; the chart of the regions beside the grid; the cross
-// table of regions by categories; last the demo report 销售明细 grouped by month.
+// table of regions by categories; last the demo report 销售明细 grouped by month, with the
+// filter list of its regions.
 
 #include "app/ui/navbar.h"
 #include "app/ui/program.h"
 #include "app/ui/progresswindow.h"
 #include "app/ui/quorvel.h"
 #include "chart/ui/chartview.h"
+#include "grid/ui/filterdropdown.h"
 #include "grid/ui/findbar.h"
 #include "grid/ui/gridview.h"
 #include "gridsetup/ui/summaryitemsetup.h"
@@ -62,6 +64,23 @@ bool monthsPicture(rg::Tfrmquorvel& window, const QDir& out) {
     for (rg::TdxDBGridColumn* c : grid.VisibleColumns())
         c->SetWidth(view.FitWidth(*c));
     return save(window, out.filePath("group-by-month.png"));
+}
+
+// The filter list of 地区 with three regions ticked, under its header.
+bool filterListPicture(rg::Tfrmquorvel& window, const QDir& out) {
+    rg::TdxDBGrid& grid = *window.dxDBGrid;
+    auto& view = *qobject_cast<rg::TdxDBGridView*>(window.gridView());
+    view.ShowFilterDropDown(*grid.ColumnByFieldName("region"));
+    rg::TdxFilterDropDown* list = view.findChild<rg::TdxFilterDropDown*>();
+    if (!list)
+        return false;
+    list->allItem()->setCheckState(Qt::Unchecked);
+    for (int value : {1, 2, 4})
+        if (QListWidgetItem* item = list->entryItem(rg::TdxFilterDropDown::FirstValue + value))
+            item->setCheckState(Qt::Checked);
+    const bool saved = save(*list, out.filePath("filter-list-ticked.png"));
+    list->close();
+    return saved;
 }
 
 } // namespace
@@ -154,5 +173,5 @@ int main(int argc, char* argv[]) {
     if (!save(window, out.filePath("cross-table.png")))
         return 1;
     grid.ClearCrossTable();
-    return monthsPicture(window, out) ? 0 : 1;
+    return monthsPicture(window, out) && filterListPicture(window, out) ? 0 : 1;
 }

@@ -12,6 +12,7 @@
 #include "datasource/ui/setupparameters.h"
 #include "datasource/ui/sourcesnapshot.h"
 #include "datasource/ui/sqledit.h"
+#include "datasource/ui/sqlhighlighter.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -91,6 +92,7 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     MasterSQL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     MasterSQL->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     MasterSQL->document()->setDocumentMargin(1);
+    new SqlHighlighter(MasterSQL->document());
     EditCommandText = ellipsisButton(QueryStrings, "EditCommandText", 189, 19, 18, 18);
 
     ProcedureNames = groupBox(Panel1, "ProcedureNames", "存储过程", 361, 46, 125, 51);

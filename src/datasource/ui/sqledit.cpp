@@ -4,6 +4,7 @@
 #include "datasource/ui/connhelp.h"
 #include "datasource/ui/dialogparts.h"
 #include "datasource/ui/splitter.h"
+#include "datasource/ui/sqlhighlighter.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -88,6 +89,7 @@ TSQLEditForm::TSQLEditForm(QWidget* parent) : QDialog(parent) {
     SQLMemo->setObjectName("SQLMemo");
     SQLMemo->setTabChangesFocus(true);
     SQLMemo->document()->setDocumentMargin(1);
+    new SqlHighlighter(SQLMemo->document());
     // The selection stays as visible without the focus as with it.
     QPalette memoPalette = SQLMemo->palette();
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText})

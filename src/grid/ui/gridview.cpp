@@ -1,5 +1,7 @@
 #include "grid/ui/gridview.h"
 
+#include "grid/groupinterval.h"
+
 #include <QAction>
 #include <QPainter>
 #include <QScrollBar>
@@ -83,6 +85,13 @@ QRect TdxDBGridView::filterClearRect() const {
     if (h == 0)
         return {};
     return QRect(4, viewport()->height() - h + (h - 13) / 2, 13, 13);
+}
+
+// The interval tells a month's groups from a day's.
+QString TdxDBGridView::groupButtonText(int level) const {
+    const TdxDBGridColumn& c = grid_.GroupColumns(level);
+    const std::string interval = intervalName(c.GroupInterval());
+    return qs(interval.empty() ? c.Caption() : c.Caption() + " · " + interval);
 }
 
 QRect TdxDBGridView::groupButtonRect(int level) const {
@@ -350,7 +359,7 @@ void TdxDBGridView::paintGroupPanel(QPainter& p) {
     for (int i = 0; i < grid_.GroupColumnCount(); ++i) {
         const TdxDBGridColumn& c = grid_.GroupColumns(i);
         const QRect r = groupButtonRect(i);
-        paintHeaderCell(p, r, qs(c.Caption()), c.Sorted());
+        paintHeaderCell(p, r, groupButtonText(i), c.Sorted());
         if (i + 1 < grid_.GroupColumnCount()) {
             // Connector: from the bottom centre down 3 pixels, then right to the next button.
             const QRect next = groupButtonRect(i + 1);

@@ -44,6 +44,8 @@ public:
     static constexpr int kFilterButton = 14; // the drop-down button at a header's right end
     // The group button of a level, in viewport coordinates.
     QRect groupButtonRect(int level) const;
+    // The caption of a grouped level's button, with its interval ("订单日期 · 月").
+    QString groupButtonText(int level) const;
     QRect headerRect(const TdxDBGridColumn& c) const;
     QRect filterButtonRect(const TdxDBGridColumn& c) const;
     // The button of the filter status strip that removes the filter.

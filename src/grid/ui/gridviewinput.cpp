@@ -220,7 +220,9 @@ void TdxDBGridView::mouseDoubleClick(QMouseEvent* e) {
     }
     const int line = lineAt(pos.y());
     const std::optional<VisibleRow> row = line >= 0 ? rowAtLine(line) : std::nullopt;
-    if (row && row->row.isGroup() && row->footer < 0 && !onExpandButton(*row, pos.x()))
+    // The second click of a double click on a group's box toggles it like the first: each
+    // click on the box counts.
+    if (row && row->row.isGroup() && row->footer < 0)
         grid_.SetExpanded(row->row, !grid_.Expanded(row->row));
 }
 
@@ -350,47 +352,71 @@ void TdxDBGridView::CancelInsert() {
 
 // ---- filtering ----
 
+namespace {
+
+// Everything ticked lifts the column's condition, every value but the blanks keeps the
+// non-blank rows, and otherwise the rows keep one of the values ticked.
+std::optional<ColumnFilter> tickedFilter(const FilterTicks& ticks, const FilterValues& values) {
+    if (ticks.everything)
+        return std::nullopt;
+    if (ticks.nonBlanks)
+        return ColumnFilter::nonBlanks();
+    if (ticks.values.empty())
+        return ColumnFilter::blanks();
+    std::vector<Value> chosen;
+    for (int row : ticks.values)
+        chosen.push_back(values.values[static_cast<size_t>(row)]);
+    return ColumnFilter::oneOf(std::move(chosen), ticks.blanks);
+}
+
+} // namespace
+
 void TdxDBGridView::ShowFilterDropDown(TdxDBGridColumn& c) {
     const FilterValues values = grid_.Filter.DropDownValues(c);
     const ColumnFilter* current = grid_.Filter.ColumnFilterOf(c);
-    QStringList entries{QStringLiteral("(All)"), QStringLiteral("(Custom...)")};
-    if (values.hasBlanks)
-        entries << QStringLiteral("(Blanks)") << QStringLiteral("(NonBlanks)");
-    const int firstValue = static_cast<int>(entries.size());
-    int selected = current ? 1 : 0;
+    FilterDropDownContents contents;
+    contents.hasBlanks = values.hasBlanks;
+    contents.blankCount = values.blankCount;
+    contents.counts = values.counts;
+    using Entry = TdxFilterDropDown::Entry;
+    int selected = current ? Entry::Custom : Entry::All;
     for (size_t i = 0; i < values.values.size(); ++i) {
         const Value& v = values.values[i];
-        entries << QString::fromStdString(v.displayText());
+        contents.values << QString::fromStdString(v.displayText());
         if (current && !current->second && current->first.op == FilterOperator::Equal &&
             current->first.value == v)
-            selected = firstValue + static_cast<int>(i);
+            selected = Entry::FirstValue + static_cast<int>(i);
     }
     if (current && !current->second && values.hasBlanks) {
         if (current->first.op == FilterOperator::Blank)
-            selected = 2;
+            selected = Entry::Blanks;
         if (current->first.op == FilterOperator::NonBlank)
-            selected = 3;
+            selected = Entry::NonBlanks;
     }
 
-    auto dropDown = new TdxFilterDropDown(entries, selected, this);
+    auto dropDown = new TdxFilterDropDown(contents, selected, this);
     const QRect header = headerRect(c);
     TdxDBGridColumn* column = &c;
-    connect(dropDown, &TdxFilterDropDown::chosen, this,
-            [this, column, values, firstValue](int row) {
-                guarded([&] {
-                    TdxDBGridFilter& filter = grid_.Filter;
-                    if (row == 0)
-                        filter.SetColumnFilter(*column, std::nullopt);
-                    else if (row == 1)
-                        customFilter(*column);
-                    else if (row < firstValue)
-                        filter.SetColumnFilter(*column, row == 2 ? ColumnFilter::blanks()
-                                                                 : ColumnFilter::nonBlanks());
-                    else
-                        filter.SetColumnFilter(
-                            *column, ColumnFilter::equalTo(
-                                         values.values[static_cast<size_t>(row - firstValue)]));
-                });
+    connect(dropDown, &TdxFilterDropDown::chosen, this, [this, column, values](int entry) {
+        guarded([&] {
+            TdxDBGridFilter& filter = grid_.Filter;
+            if (entry == Entry::All)
+                filter.SetColumnFilter(*column, std::nullopt);
+            else if (entry == Entry::Custom)
+                customFilter(*column);
+            else if (entry < Entry::FirstValue)
+                filter.SetColumnFilter(*column, entry == Entry::Blanks ? ColumnFilter::blanks()
+                                                                       : ColumnFilter::nonBlanks());
+            else
+                filter.SetColumnFilter(
+                    *column, ColumnFilter::equalTo(
+                                 values.values[static_cast<size_t>(entry - Entry::FirstValue)]));
+        });
+    });
+    connect(dropDown, &TdxFilterDropDown::ticked, this,
+            [this, column, values](const FilterTicks& ticks) {
+                guarded(
+                    [&] { grid_.Filter.SetColumnFilter(*column, tickedFilter(ticks, values)); });
             });
     dropDown->popup(viewport()->mapToGlobal(header.bottomLeft() + QPoint(0, 1)), header.width());
 }

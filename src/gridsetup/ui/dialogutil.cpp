@@ -35,6 +35,13 @@ void showMissingReference(QWidget* parent) {
     showPlainMessage(parent, QString::fromUtf8("程序发生错误！！！请于程序设计者联系"));
 }
 
+QString fieldEntryText(const std::string& caption, const std::string& fieldName) {
+    const QString name = QString::fromStdString(fieldName);
+    if (caption.empty() || caption == fieldName)
+        return name;
+    return QString::fromStdString(caption) + QStringLiteral(" (") + name + QStringLiteral(")");
+}
+
 int selectedRow(const QListWidget* list) {
     const auto items = list->selectedItems();
     return items.isEmpty() ? -1 : list->row(items.first());

@@ -28,6 +28,10 @@ void showPlainMessage(QWidget* parent, const QString& message);
 // Shown when a dialog is used without the grid or data set it works on.
 void showMissingReference(QWidget* parent);
 
+// A field as the dialogs list it: the caption the grid shows, with the field's name beside
+// it where the two differ ("金额 (amount)").
+QString fieldEntryText(const std::string& caption, const std::string& fieldName);
+
 // The selected entry of a single-selection list, -1 when none. Qt makes an entry current
 // on focus without selecting it; only a selected entry counts.
 int selectedRow(const QListWidget* list);

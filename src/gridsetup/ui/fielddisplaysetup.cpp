@@ -63,7 +63,8 @@ bool Tfrmdisplaysetup::FillList() {
     }
     filling_ = true;
     for (int i = 0; i < DataSet->FieldCount(); ++i)
-        lstField->addItem(QString::fromStdString(DataSet->Fields(i).FieldName()));
+        lstField->addItem(
+            fieldEntryText(DataSet->Fields(i).DisplayName(), DataSet->Fields(i).FieldName()));
     filling_ = false;
     return true;
 }
@@ -88,7 +89,9 @@ void Tfrmdisplaysetup::txtdisplayExit() {
     std::string text = txtdisplay->text().toStdString();
     int i = selectedRow(lstField);
     checkListIndex(i, DataSet ? DataSet->FieldCount() : 0);
-    DataSet->Fields(i).SetDisplayLabel(text);
+    Field& field = DataSet->Fields(i);
+    field.SetDisplayLabel(text);
+    lstField->item(i)->setText(fieldEntryText(field.DisplayName(), field.FieldName()));
     txtdisplay->clear();
 }
 

@@ -34,18 +34,25 @@ bool Tfrmprimmarysetup::FillList() {
         close();
         return false;
     }
-    for (int i = 0; i < Grid->ColumnCount(); ++i)
-        lstfield->addItem(QString::fromStdString(Grid->Columns(i).FieldName()));
+    for (int i = 0; i < Grid->ColumnCount(); ++i) {
+        const TdxDBGridColumn& c = Grid->Columns(i);
+        lstfield->addItem(fieldEntryText(c.Caption(), c.FieldName()),
+                          QString::fromStdString(c.FieldName()));
+    }
     // Opened on the current key, "确定" without a change keeps it and the rows.
-    lstfield->setCurrentIndex(
-        lstfield->findText(QString::fromStdString(Grid->KeyField()), Qt::MatchFixedString));
+    lstfield->setCurrentIndex(lstfield->findData(QString::fromStdString(Grid->KeyField()),
+                                                 Qt::UserRole, Qt::MatchFixedString));
     return true;
 }
 
 void Tfrmprimmarysetup::Button1Click() {
-    // The box's text counts when it names an entry; typed text naming none clears the key.
-    const int i = lstfield->findText(lstfield->currentText(), Qt::MatchFixedString);
-    std::string field = i >= 0 ? lstfield->itemText(i).toStdString() : std::string();
+    // The box's text counts when it is an entry or a field's name; typed text naming none
+    // clears the key.
+    const QString text = lstfield->currentText();
+    int i = lstfield->findText(text, Qt::MatchFixedString);
+    if (i < 0)
+        i = lstfield->findData(text, Qt::UserRole, Qt::MatchFixedString);
+    std::string field = i >= 0 ? lstfield->itemData(i).toString().toStdString() : std::string();
     // The key as it is spelt stays: the same field costs no reload.
     if (!equalsIgnoringCase(field, Grid->KeyField()))
         Grid->SetKeyField(field);

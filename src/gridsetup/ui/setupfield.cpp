@@ -37,7 +37,8 @@ bool TfrmFieldsetup::FillList() {
     }
     for (int i = 0; i < Grid->ColumnCount(); ++i) {
         const auto& column = Grid->Columns(i);
-        auto* item = new QListWidgetItem(QString::fromStdString(column.FieldName()), lstField);
+        auto* item =
+            new QListWidgetItem(fieldEntryText(column.Caption(), column.FieldName()), lstField);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(column.Visible() ? Qt::Checked : Qt::Unchecked);
     }

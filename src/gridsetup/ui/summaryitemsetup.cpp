@@ -152,7 +152,8 @@ bool Tfrusummarysetup::FillLists() {
     fillItemList();
     fieldlist->clear();
     for (int i = 0; i < Grid->ColumnCount(); ++i)
-        fieldlist->addItem(QString::fromStdString(Grid->Columns(i).FieldName()));
+        fieldlist->addItem(fieldEntryText(Grid->Columns(i).Caption(), Grid->Columns(i).FieldName()),
+                           QString::fromStdString(Grid->Columns(i).FieldName()));
     fieldlist->setCurrentIndex(-1);
     return true;
 }
@@ -181,7 +182,7 @@ void Tfrusummarysetup::summarytypeSelect() {
     const auto& item = firstGroupItems(*Grid).Items(line);
     // Show the field as the selected entry, so that what the box shows is what "添加" reads.
     QString field = QString::fromStdString(item.SummaryField());
-    int entry = fieldlist->findText(field, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    int entry = fieldlist->findData(field, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (entry >= 0)
         fieldlist->setCurrentIndex(entry);
     else {
