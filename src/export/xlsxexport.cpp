@@ -464,8 +464,9 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64
             w->number(col, *content.number / 100, percentStyle(grandTotal));
         } else {
             const bool whole = showAs == ShowValuesAs::Rank || kind == TdxSummaryType::cstCount;
-            w->number(col, *content.number,
-                      footerNumberStyle(grandTotal, whole ? 0 : footerPlaces(kind, pattern, value)));
+            w->number(
+                col, *content.number,
+                footerNumberStyle(grandTotal, whole ? 0 : footerPlaces(kind, pattern, value)));
         }
         return;
     }

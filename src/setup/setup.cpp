@@ -59,16 +59,15 @@ constexpr std::string_view kCountKey = "Count";
 
 // Every section a report save writes anew; names match whatever their letter case.
 const std::vector<std::string_view> kReportSections = {
-    kConnSectionRead,    kTypeSection,       kTextSection,
-    kKeyFieldSection,    kFieldSection,      kParameterSection,
-    kSummarySection,     kGroupSection,      kOrderSection,
-    kHiddenSection,      kWidthSection,      kSortSection,
-    kFilterSection,      kFilterTextSection, kGroupRowSummarySection,
-    kMoreSummarySection, kIntervalSection,   kCrossTableSection,
-    kChartSection,       kServerSection,     kProcedureSection,
+    kConnSectionRead,    kTypeSection,         kTextSection,
+    kKeyFieldSection,    kFieldSection,        kParameterSection,
+    kSummarySection,     kGroupSection,        kOrderSection,
+    kHiddenSection,      kWidthSection,        kSortSection,
+    kFilterSection,      kFilterTextSection,   kGroupRowSummarySection,
+    kMoreSummarySection, kIntervalSection,     kCrossTableSection,
+    kChartSection,       kServerSection,       kProcedureSection,
     kPrintSection,       kFooterFormatSection, kReportParameterSection,
-    kShowAsSection,      kTopGroupsSection,
-    kCalculatedSection,
+    kShowAsSection,      kTopGroupsSection,    kCalculatedSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
