@@ -76,8 +76,15 @@ void TdxDBGridExportXML::BeginDocument() {
         if (c.Visible())
             line("  <!ATTLIST ROW " + ColumnXmlName(c) + " CDATA #IMPLIED>");
     }
+    // The parameter values a report ran with are the grid's Heading; without them the
+    // document is as it was.
+    const std::string heading = Heading();
+    if (!heading.empty())
+        line("  <!ATTLIST GRID Heading CDATA #IMPLIED>");
     line("]>");
-    line("<GRID ExportVersion=\"1.0\">");
+    line(heading.empty()
+             ? std::string("<GRID ExportVersion=\"1.0\">")
+             : "<GRID ExportVersion=\"1.0\" Heading=\"" + EscapeXmlText(heading) + "\">");
 }
 
 void TdxDBGridExportXML::WriteHeaderRows() {
