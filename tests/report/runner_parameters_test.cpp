@@ -241,6 +241,10 @@ TEST_F(RunnerParameters, EveryExportSaysTheValuesUsedAboveItsHeader) {
               db.folder);
     ASSERT_EQ(xml.status, 0) << xml.err;
     EXPECT_EQ(xml.out, "2026年2月\n");
+    // Opened through its style sheet, the page shows it above the table.
+    const RunResult page = shell("xsltproc --encoding utf-8 " + f + ".xml", db.folder);
+    ASSERT_EQ(page.status, 0) << page.err;
+    EXPECT_NE(page.out.find("<H3>2026年2月</H3>"), std::string::npos) << page.out;
 
     // Without parameters: no heading anywhere, the first line is the header as before.
     ranged.source.commandText = "SELECT id, region, day, amount FROM orders";
@@ -252,6 +256,7 @@ TEST_F(RunnerParameters, EveryExportSaysTheValuesUsedAboveItsHeader) {
     EXPECT_EQ(fileText(p + ".csv").find("2026年"), std::string::npos);
     EXPECT_EQ(fileText(p + ".html").find("<caption>"), std::string::npos);
     EXPECT_EQ(fileText(p + ".xml").find("Heading"), std::string::npos);
+    EXPECT_EQ(fileText(p + ".xsl").find("Heading"), std::string::npos);
     const RunResult plain =
         shell("/usr/bin/python3 -c \"import openpyxl, xlrd, sys\n"
               "ws = openpyxl.load_workbook(sys.argv[1] + '.xlsx').active\n"
