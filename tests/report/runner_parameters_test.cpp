@@ -6,6 +6,7 @@
 #include "document/report.h"
 #include "export/exportregistry.h"
 #include "grid/grid.h"
+#include "print/reportlink.h"
 #include "runnertest.h"
 #include "setup/reportdefinition.h"
 #include "setup/reportfile.h"
@@ -151,9 +152,9 @@ TEST_F(RunnerParameters, ThePdfTitleSaysTheValuesUsed) {
     EXPECT_NE(text.out.find("orders（2026年2月，地区：华东）"), std::string::npos) << text.out;
 }
 
-// The window's exports of a report run as of a day: each file says the values above its
-// header, read by the format's own reader; the grouped sheet's frozen rows, outline and
-// subtotal ranges move down with it. Without parameters the files carry no such line.
+// The window's exports and print title of a report run as of a day: each file says the
+// values above its header, read by the format's own reader; the grouped sheet's frozen rows,
+// outline and subtotal ranges move down with it. Without parameters nothing is added.
 TEST_F(RunnerParameters, EveryExportSaysTheValuesUsedAboveItsHeader) {
     rg::Report ranged;
     ranged.source = report.source;
@@ -165,6 +166,7 @@ TEST_F(RunnerParameters, EveryExportSaysTheValuesUsedAboveItsHeader) {
     ranged.grouping = {"region"};
     ranged.footerSummaries = {{"amount", "cstsum"}};
     save(ranged);
+    std::vector<std::string> titles; // printed without and with a designer's title, preview
     auto exportAll = [&](const std::string& stem) {
         rg::Connection conn;
         rg::DataSet dataset(&conn);
@@ -176,9 +178,17 @@ TEST_F(RunnerParameters, EveryExportSaysTheValuesUsedAboveItsHeader) {
         rg::AddCoreFormats(formats);
         for (const char* format : {"xlsx", "xls", "csv", "html", "xml"})
             formats.find(format)->write({&grid, db.folder + "/" + stem + "." + format});
+        rg::TdxDBGridReportLink link(&grid);
+        link.ReportName = QStringLiteral("orders");
+        titles = {link.PrintedTitle().toStdString()};
+        link.ReportTitleText = QStringLiteral("月报");
+        titles.push_back(link.PrintedTitle().toStdString());
+        titles.push_back(link.WindowTitle(QStringLiteral("打印预览")).toStdString());
         return dataset.ParameterCaption();
     };
     ASSERT_EQ(exportAll("ranged"), "2026年2月");
+    EXPECT_EQ(titles, (std::vector<std::string>{"orders（2026年2月）", "月报（2026年2月）",
+                                                "打印预览 - orders（2026年2月）"}));
 
     const std::string f = db.folder + "/ranged";
     const RunResult xlsx =
@@ -251,6 +261,7 @@ TEST_F(RunnerParameters, EveryExportSaysTheValuesUsedAboveItsHeader) {
     ranged.source.sqlParameters.clear();
     save(ranged);
     ASSERT_EQ(exportAll("plain"), "");
+    EXPECT_EQ(titles, (std::vector<std::string>{"", "月报", "打印预览 - orders"}));
     const std::string p = db.folder + "/plain";
     EXPECT_EQ(fileText(p + ".csv").substr(0, 3), "\xEF\xBB\xBF");
     EXPECT_EQ(fileText(p + ".csv").find("2026年"), std::string::npos);
