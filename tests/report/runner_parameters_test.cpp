@@ -256,6 +256,34 @@ TEST_F(RunnerParameters, EveryExportSaysTheValuesUsedAboveItsHeader) {
     ASSERT_EQ(page.status, 0) << page.err;
     EXPECT_NE(page.out.find("<H3>2026年2月</H3>"), std::string::npos) << page.out;
 
+    // A cross table's sheet, CSV and page say them the same way; its sums still add up the
+    // rows below the heading.
+    ranged.cross = {"day", "", "cstsum", "amount"};
+    save(ranged);
+    ASSERT_EQ(exportAll("cross"), "2026年2月");
+    const std::string x = db.folder + "/cross";
+    const RunResult cross = shell("/usr/bin/python3 -c \"import openpyxl, sys\n"
+                                  "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+                                  "print(ws.freeze_panes)\n"
+                                  "for r in ws.iter_rows(): print([c.value for c in r])\" " +
+                                      x + ".xlsx",
+                                  db.folder);
+    ASSERT_EQ(cross.status, 0) << cross.err;
+    EXPECT_EQ(cross.out,
+              "B3\n['2026年2月', None, None, None, None, None]\n"
+              "['region', '2026-02-01', '2026-02-10', '2026-02-15', '2026-02-28', '合计']\n"
+              "['region : O\\'Brien \"华东\"', None, 32, None, None, '=SUM(B3:E3)']\n"
+              "['region : 华北', None, None, 8, None, '=SUM(B4:E4)']\n"
+              "['region : 华东', 2, None, None, 4, '=SUM(B5:E5)']\n"
+              "['合计', '=SUMIF($A$3:$A$5,\"<>\",B3:B5)', '=SUMIF($A$3:$A$5,\"<>\",C3:C5)', "
+              "'=SUMIF($A$3:$A$5,\"<>\",D3:D5)', '=SUMIF($A$3:$A$5,\"<>\",E3:E5)', "
+              "'=SUM(B6:E6)']\n");
+    EXPECT_EQ(fileText(x + ".csv").substr(0, 16), "\xEF\xBB\xBF"
+                                                  "2026年2月\r\n");
+    EXPECT_NE(fileText(x + ".html").find("<table>\n<caption>2026年2月</caption>\n<tr>"),
+              std::string::npos);
+    ranged.cross = {};
+
     // Without parameters: no heading anywhere, the first line is the header as before.
     ranged.source.commandText = "SELECT id, region, day, amount FROM orders";
     ranged.source.sqlParameters.clear();
