@@ -198,8 +198,7 @@ int runReport(const RunOptions& o, std::string& errors) {
         // Files look the same whatever desktop the runner starts on: the default colours.
         ExportJob job{&grid, o.output, GridAppearance()};
         job.listing = true;
-        if (const std::string& values = dataset.ParameterCaption(); !values.empty())
-            job.heading = ReportName(o.setupFile) + "（" + values + "）";
+        job.reportName = ReportName(o.setupFile);
         notices = JoinNotices(notices, ReportFormats().find(o.format)->write(job).notice);
         errors = notices;
         return 0;

@@ -2,6 +2,7 @@
 
 #include "common/datetime.h"
 #include "common/displaytext.h"
+#include "datasource/dataset.h"
 #include "export/csvexport.h"
 #include "export/exportfile.h"
 #include "export/htmlexport.h"
@@ -87,6 +88,8 @@ CrossSheet crossSheetOf(TdxDBGrid& grid) {
     sheet.captions.resize(static_cast<size_t>(sheet.leading));
     addGroups(grid, RowHandle{}, sheet);
     sheet.rows.push_back({0, CrossTable::kTotals, kCrossTotalText});
+    if (const DataSet* ds = grid.dataSet())
+        sheet.heading = ds->ParameterCaption();
     return sheet;
 }
 
@@ -95,6 +98,8 @@ void ExportCrossTableCsv(TdxDBGrid& grid, const std::string& path, bool listing)
     const CrossTable& x = *sheet.table;
     std::string out = listing ? "" : "\xEF\xBB\xBF";
     std::vector<std::string> fields;
+    if (!listing && !sheet.heading.empty())
+        AppendCsvLine(out, {CsvSheetText(sheet.heading)});
     if (listing) {
         std::string captions;
         for (const std::string& c : sheet.captions)
@@ -138,7 +143,10 @@ void ExportCrossTableHtml(TdxDBGrid& grid, const std::string& path) {
          "th, td { padding: 1px 4px; border: 1px solid #C0C0C0; white-space: pre; }\n"
          "th { background: #E0E0E0; text-align: left; }\n"
          "td.n { text-align: right; }\ntr.total td { font-weight: bold; }\n</style>\n"
-         "</head>\n<body>\n<table>\n<tr><th>";
+         "</head>\n<body>\n<table>\n";
+    if (!sheet.heading.empty())
+        b += "<caption>" + EscapeHtml(sheet.heading) + "</caption>\n";
+    b += "<tr><th>";
     std::string captions;
     for (const std::string& c : sheet.captions)
         captions += (captions.empty() ? "" : " / ") + c;

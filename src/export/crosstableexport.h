@@ -26,6 +26,8 @@ struct CrossSheet {
     int levels = 0;                    // grouping levels
     std::vector<std::string> captions; // of the leading columns
     std::vector<CrossSheetRow> rows;   // every group, depth first, the totals last
+    // The parameter values the report ran with, above the header; empty without parameters.
+    std::string heading;
 };
 
 // The sheet of the grid's cross table; the grid must show one.

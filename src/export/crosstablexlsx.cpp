@@ -71,7 +71,7 @@ public:
         totalStyle_ = w_.addStyle(number);
         w_.setColumnPixels(0, sheet_.leading - 1, 120);
         w_.setColumnPixels(sheet_.leading, sheet_.leading + columns, 90);
-        w_.freezeRows(1);
+        w_.freezeRows(static_cast<int>(top_) + 1);
         w_.freezeColumns(sheet_.leading);
         w_.setMaxOutlineLevel(std::min(std::max(sheet_.levels - 1, 0), 7));
         w_.setSummaryRowsAbove(true);
@@ -81,7 +81,11 @@ public:
                     chart_->drawingXml(sheet_.leading + columns + 2), chart_->chartXml()};
             });
 
-        w_.row(0, 0);
+        if (top_ > 0) {
+            w_.row(0, 0);
+            w_.text(0, sheet_.heading, groupStyle_);
+        }
+        w_.row(static_cast<int64_t>(top_), 0);
         for (int l = 0; l < sheet_.leading; ++l)
             w_.text(l, sheet_.captions[static_cast<size_t>(l)], headerStyle_);
         for (int c = 0; c < columns; ++c)
@@ -93,7 +97,7 @@ public:
     }
 
 private:
-    // A1 reference of sheet row i (0: the header) and column c.
+    // A1 reference of sheet row i (0: the first) and column c.
     static std::string ref(int c, size_t i) {
         return WorkbookWriter::columnName(c) + std::to_string(i + 1);
     }
@@ -118,7 +122,7 @@ private:
     void writeRow(size_t i) {
         const CrossSheetRow& row = sheet_.rows[i];
         const bool total = row.group == CrossTable::kTotals;
-        const size_t sheetRow = i + 1;
+        const size_t sheetRow = top_ + i + 1;
         const int columns = x_.columnCount(), lead = sheet_.leading;
         w_.row(static_cast<int64_t>(sheetRow), total ? 0 : std::min(row.level, 7));
         w_.text(total ? 0 : row.level, row.text, groupStyle_);
@@ -126,8 +130,8 @@ private:
         // below none.
         const bool hasParts =
             adds_ && (total ? sheet_.levels > 0 && i > 0 : row.level < sheet_.levels - 1);
-        const size_t first = total ? 1 : sheetRow + 1;
-        const size_t last = total ? sheetRow - 1 : lastRowBelow_[i] + 1;
+        const size_t first = total ? top_ + 1 : sheetRow + 1;
+        const size_t last = total ? sheetRow - 1 : top_ + lastRowBelow_[i] + 1;
         const int keyColumn = total ? 0 : row.level + 1;
         const int style = total ? totalStyle_ : numberStyle_;
         for (int c = 0; c < columns; ++c) {
@@ -147,6 +151,7 @@ private:
     }
 
     CrossSheet sheet_;
+    const size_t top_ = sheet_.heading.empty() ? 0 : 1; // the heading's row above the header
     const CrossTable& x_;
     WorkbookWriter w_;
     std::unique_ptr<XlsxChart> chart_;

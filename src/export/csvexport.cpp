@@ -57,6 +57,10 @@ void TdxDBGridExportCsv::BeginDocument() {
 }
 
 void TdxDBGridExportCsv::WriteHeaderRows() {
+    if (const std::string heading = Heading(); !heading.empty()) {
+        fields_.assign(1, CsvSheetText(heading));
+        line();
+    }
     if (!Look.showHeader)
         return;
     fields_.assign(static_cast<size_t>(groups_), std::string());

@@ -178,6 +178,10 @@ void TdxDBGridExportExcel::WriteHeaderRows() {
     biff::Writer& w = out();
     const int g = groupLevels_;
     const int n = static_cast<int>(cols_.size());
+    if (const std::string heading = Heading(); !heading.empty()) {
+        w.Label(row(), 0, kXfBand, ansiLabel(heading));
+        ++CurrentRow;
+    }
     if (Look.showBands) {
         for (int c = 0; c < g + n; ++c)
             w.Blank(row(), static_cast<uint16_t>(c), kXfGroup);
@@ -362,7 +366,7 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
         w.Blank(row(), col, kXfSummaryEmpty);
         return;
     }
-    const int firstRow = (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0);
+    const int firstRow = HeadingRows() + (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0);
     const int lastRow = CurrentRow - 1;
     const int areaCol = g + k;
     const SummaryValue& footer = Grid->SummaryFooterValue(*c.column);

@@ -27,9 +27,9 @@ struct ExportJob {
     // the user's page setup); none: a report of its own on the grid with the print engine's
     // first settings and numbered pages, for a file read away from the program.
     const TdxDBGridReportLink* report = nullptr;
-    // The title of a paged report of its own: the report's name with the parameter values it
-    // ran with ("销售明细（2026年2月）"); empty: none.
-    std::string heading;
+    // The report's name, which a paged report of its own prints as its title when the report
+    // has parameters, followed by their values ("销售明细（2026年2月）").
+    std::string reportName;
 };
 
 struct ExportResult {

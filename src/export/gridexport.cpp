@@ -1,6 +1,7 @@
 #include "export/gridexport.h"
 
 #include "common/progress.h"
+#include "datasource/dataset.h"
 #include "grid/summaryrules.h"
 
 #include <algorithm>
@@ -28,6 +29,11 @@ void TdxDBGridExport::CommitFiles() {
     Stream->Commit();
 }
 
+std::string TdxDBGridExport::Heading() const {
+    const DataSet* ds = Grid ? Grid->dataSet() : nullptr;
+    return ds ? ds->ParameterCaption() : std::string();
+}
+
 std::vector<TdxDBGridColumn*> TdxDBGridExport::VisibleExportColumns() const {
     return Grid->VisibleColumns();
 }
@@ -47,7 +53,7 @@ int TdxDBGridExport::SummaryLabelCell(int leading) const {
 }
 
 int64_t TdxDBGridExport::SheetRows(const RowWalk::Count& count) const {
-    return (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0) + count.lines +
+    return HeadingRows() + (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0) + count.lines +
            (WritesSummaryRow() ? 1 : 0);
 }
 

@@ -59,14 +59,20 @@ protected:
     // they total), else the first column without a footer (SummaryFooterLabelColumn); -1
     // for none.
     int SummaryLabelCell(int leading) const;
-    // The sheet rows a spreadsheet gets for the counted rows: band caption, header, the rows
-    // with their footers and the summary row.
+    // The sheet rows a spreadsheet gets for the counted rows: heading, band caption, header, the
+    // rows with their footers and the summary row.
     int64_t SheetRows(const RowWalk::Count& count) const;
     // Moves the finished file(s) over their targets.
     virtual void CommitFiles();
     // What a grid without a data set gives: nothing, or for formats that cannot be empty
     // files, a document without rows.
     virtual void WriteEmptyDocument() {}
+
+    // The line above the header of a report run with parameter values, saying them
+    // ("2026年2月"), taken from the data set as it was opened; empty without parameters, so
+    // that such a report's files stay as they were.
+    std::string Heading() const;
+    int HeadingRows() const { return Heading().empty() ? 0 : 1; }
 
     // Visible columns in header order (all columns sit in the grid's one band).
     std::vector<TdxDBGridColumn*> VisibleExportColumns() const;

@@ -67,6 +67,8 @@ void TdxDBGridExportHtml::BeginDocument() {
 
 void TdxDBGridExportHtml::WriteHeaderRows() {
     std::string& b = Stream->Buffer();
+    if (const std::string heading = Heading(); !heading.empty())
+        b += "<caption>" + EscapeHtml(heading) + "</caption>\n";
     if (Look.showHeader) {
         b += "<thead><tr>";
         for (const TdxDBGridColumn* c : cols_)

@@ -116,7 +116,7 @@ struct TdxDBGridExportXlsx::Sheet {
     CellStyle dataLook, footerLook, summaryLook;
     // Per number format (general, date, time, date and time): data, footer, summary cells.
     int data[4] = {}, footer[4] = {}, summary[4] = {};
-    int header = 0, group = 0, band = 0;
+    int header = 0, group = 0, band = 0, heading = 0;
     // Number formats made as values need them: by a decimal's scale, by a footer's places.
     std::vector<int> decimalStyles, footerStyles, summaryStyles;
     // What the formulas see: slot 0 for the whole sheet, slot 1 + l for the current group of
@@ -263,10 +263,13 @@ void TdxDBGridExportXlsx::BeginDocument() {
     s.header = w.addStyle(header);
     s.group = w.addStyle(look(true, Look.groupNodeColor, Look.groupNodeTextColor));
     s.band = w.addStyle(look(true, Look.bandColor, Look.bandFont.color));
+    // Added last, and only when written, so that a report without parameters keeps its styles.
+    if (HeadingRows() > 0)
+        s.heading = w.addStyle(look(true, CellStyle::kNoFill, Look.font.color));
 
     addChart();
     w.setMaxOutlineLevel(std::min(s.groups, kMaxOutlineLevel));
-    w.freezeRows((Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0));
+    w.freezeRows(HeadingRows() + (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0));
     if (s.groups > 0)
         w.setColumnPixels(0, s.groups - 1, 20);
     for (int i = 0; i < n; ++i) {
@@ -310,6 +313,11 @@ void TdxDBGridExportXlsx::addChart() {
 void TdxDBGridExportXlsx::WriteHeaderRows() {
     Sheet& s = *sheet_;
     const int n = static_cast<int>(s.cols.size());
+    if (const std::string heading = Heading(); !heading.empty()) {
+        s.setRow(CurrentRow, 0);
+        s.text(0, heading, s.heading);
+        ++CurrentRow;
+    }
     if (Look.showBands) {
         s.setRow(CurrentRow, 0);
         for (int c = 0; c < s.groups + n; ++c) {

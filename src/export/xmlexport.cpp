@@ -47,6 +47,10 @@ void TdxDBGridExportXML::BeginDocument() {
     xsl.FileName = rg::StyleSheetPath(document);
     xsl.Grid = Grid;
     xsl.Look = Look;
+    // The parameter values a report ran with are the grid's Heading; without them the
+    // document and its style sheet are as they were.
+    const std::string heading = Heading();
+    xsl.ShowsHeading = !heading.empty();
     xsl.Execute();
     styleSheet_ = std::move(xsl.Stream);
     // The standard processing instruction; the older "xml:stylesheet" form is read by nothing.
@@ -76,8 +80,12 @@ void TdxDBGridExportXML::BeginDocument() {
         if (c.Visible())
             line("  <!ATTLIST ROW " + ColumnXmlName(c) + " CDATA #IMPLIED>");
     }
+    if (!heading.empty())
+        line("  <!ATTLIST GRID Heading CDATA #IMPLIED>");
     line("]>");
-    line("<GRID ExportVersion=\"1.0\">");
+    line(heading.empty()
+             ? std::string("<GRID ExportVersion=\"1.0\">")
+             : "<GRID ExportVersion=\"1.0\" Heading=\"" + EscapeXmlText(heading) + "\">");
 }
 
 void TdxDBGridExportXML::WriteHeaderRows() {
@@ -183,6 +191,8 @@ void TdxDBGridExportXSL::Execute() {
     line(0, "  <xsl:template match=\"/\">");
     line(0, "    <HTML>");
     line(0, "      <BODY>");
+    if (ShowsHeading)
+        line(0, "        <H3><xsl:value-of select=\"/GRID/@Heading\"/></H3>");
     if (levels > 0)
         groupTemplate(0, levels, font);
     else

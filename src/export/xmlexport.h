@@ -39,6 +39,7 @@ public:
     TdxDBGrid* Grid = nullptr;
     std::unique_ptr<ExportFile> Stream;
     GridAppearance Look;
+    bool ShowsHeading = false; // the document's GRID has a Heading to put above the table
 
     // Creates the file and writes the whole style sheet; the caller commits Stream.
     void Execute();

@@ -50,8 +50,8 @@ void WriteReportPdf(const TdxDBGridReportLink& link, const std::string& fileName
     {
         QPdfWriter writer(&device);
         writer.setCreator(QStringLiteral("报表生成器"));
-        writer.setTitle(link.ReportTitleText.isEmpty() ? QString::fromStdString(fileName)
-                                                       : link.ReportTitleText);
+        const QString title = link.PrintedTitle();
+        writer.setTitle(title.isEmpty() ? QString::fromStdString(fileName) : title);
         if (link.PageCount() > 0) {
             link.PrintPages(writer, link.AllPages(),
                             TdxDBGridReportLink::ReportingPages("正在导出", cancelled));

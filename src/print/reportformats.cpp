@@ -24,8 +24,7 @@ ExportResult writePdf(const ExportJob& job) {
         footer[1] = QStringLiteral("第 [Page #] 页，共 [Total Pages] 页");
         link.ShowPageFooter = true;
     }
-    if (!job.heading.empty())
-        link.ReportTitleText = QString::fromStdString(job.heading);
+    link.ReportName = QString::fromStdString(job.reportName);
     link.RebuildReport();
     WriteReportPdf(link, job.path);
     return {job.path, {}};

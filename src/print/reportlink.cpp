@@ -3,6 +3,7 @@
 #include "chart/chartpainter.h"
 #include "common/error.h"
 #include "common/progress.h"
+#include "datasource/dataset.h"
 #include "print/reportpainter.h"
 
 #include <algorithm>
@@ -12,6 +13,39 @@ namespace rg {
 
 TdxDBGridReportLink::TdxDBGridReportLink(TdxDBGrid* grid)
     : TdxGridReportSettings(TdxGridReportSettings::Defaults()), grid_(grid) {}
+
+namespace {
+
+std::string parameterCaption(const TdxDBGrid* grid) {
+    return grid && grid->dataSet() ? grid->dataSet()->ParameterCaption() : std::string();
+}
+
+QString withValues(const QString& name, const std::string& caption) {
+    if (caption.empty())
+        return name;
+    const QString values = QString::fromStdString(caption);
+    return name.isEmpty() ? values : name + QStringLiteral("（") + values + QStringLiteral("）");
+}
+
+} // namespace
+
+QString TdxDBGridReportLink::NameWithValues() const {
+    return ReportName.isEmpty() ? ReportName : withValues(ReportName, parameterCaption(grid_));
+}
+
+// Without parameters the title is the designer's alone, as it always was.
+QString TdxDBGridReportLink::PrintedTitle() const {
+    const std::string caption = parameterCaption(grid_);
+    if (caption.empty())
+        return ReportTitleText;
+    return withValues(ReportTitleText.isEmpty() ? ReportName : ReportTitleText, caption);
+}
+
+TdxGridReportSettings TdxDBGridReportLink::printedSettings() const {
+    TdxGridReportSettings s = Settings();
+    s.ReportTitleText = PrintedTitle();
+    return s;
+}
 
 void TdxDBGridReportLink::AssignSettings(const TdxGridReportSettings& s) {
     static_cast<TdxGridReportSettings&>(*this) = s;
@@ -62,10 +96,10 @@ bool TdxDBGridReportLink::RebuildReport(const ReportLayout::Progress& progress) 
     if (grid_->ShownCrossTable() != nullptr) {
         layout_.clear();
         cross_.emplace();
-        cross_->build(*grid_, *this);
+        cross_->build(*grid_, printedSettings());
         built_ = true;
     } else {
-        built_ = layout_.build(*grid_, *this, progress);
+        built_ = layout_.build(*grid_, printedSettings(), progress);
     }
     if (const GroupChart* chart = GroupChart::shownFor(*grid_); built_ && chart) {
         ChartData data = chart->data();
@@ -77,20 +111,21 @@ bool TdxDBGridReportLink::RebuildReport(const ReportLayout::Progress& progress) 
 
 void TdxDBGridReportLink::Paginate() {
     if (built_ && cross_)
-        cross_->paginate(*this);
+        cross_->paginate(printedSettings());
     else if (built_)
-        layout_.paginate(*this);
+        layout_.paginate(printedSettings());
 }
 
 void TdxDBGridReportLink::PaintPage(QPainter& p, int page, const QRectF& paper) const {
     if (!built_ || grid_ == nullptr)
         return;
+    const TdxGridReportSettings s = printedSettings();
     if (page == tablePages())
         paintChartPage(p, paper);
     else if (cross_)
-        cross_->paintPage(p, page, paper, *this, printed_, tablePages());
+        cross_->paintPage(p, page, paper, s, printed_, tablePages());
     else
-        ReportPainter(*grid_, *this, layout_, printed_).paintPage(p, page, paper);
+        ReportPainter(*grid_, s, layout_, printed_).paintPage(p, page, paper);
 }
 
 // The chart in the report's logical pixels, inside a margin of a twelfth of the paper.
@@ -146,7 +181,8 @@ void TdxDBGridReportLink::PrintPages(QPagedPaintDevice& device, const std::vecto
     QPainter p;
     if (!p.begin(&device))
         throw Error("Cannot start printing");
-    const ReportPainter painter(*grid_, *this, layout_, printed_);
+    const TdxGridReportSettings s = printedSettings();
+    const ReportPainter painter(*grid_, s, layout_, printed_);
     const QRectF paper(0, 0, device.width(), device.height());
     for (size_t i = 0; i < pages.size(); ++i) {
         if (progress && !progress(static_cast<int>(i), static_cast<int>(pages.size())))
@@ -156,7 +192,7 @@ void TdxDBGridReportLink::PrintPages(QPagedPaintDevice& device, const std::vecto
         if (pages[i] == tablePages())
             paintChartPage(p, paper);
         else if (cross_)
-            cross_->paintPage(p, pages[i], paper, *this, printed_, tablePages());
+            cross_->paintPage(p, pages[i], paper, s, printed_, tablePages());
         else
             painter.paintPage(p, pages[i], paper);
     }

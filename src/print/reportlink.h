@@ -29,10 +29,17 @@ public:
     // What the user calls the report (the name of its setup), for the titles of the
     // preview and the designer; the component's caption means nothing to the user.
     QString ReportName;
-    // "打印预览 - 销售明细", or the command alone while the report has no name.
+    // The name with the parameter values the grid's rows were read with, taken from its data
+    // set: "销售明细（2026年2月）"; the name alone for a report without parameters.
+    QString NameWithValues() const;
+    // "打印预览 - 销售明细（2026年2月）", or the command alone while the report has no name.
     QString WindowTitle(const QString& command) const {
-        return ReportName.isEmpty() ? command : command + QStringLiteral(" - ") + ReportName;
+        const QString name = NameWithValues();
+        return name.isEmpty() ? command : command + QStringLiteral(" - ") + name;
     }
+    // The title printed above the report: the designer's title, else the report's name; either
+    // followed by the parameter values when the report has some. Empty: no title.
+    QString PrintedTitle() const;
 
     TdxDBGrid* Component() const { return grid_; }
 
@@ -75,6 +82,8 @@ private:
         ChartData data;
         ChartType type;
     };
+    // The settings as printed: with PrintedTitle for the title.
+    TdxGridReportSettings printedSettings() const;
     int tablePages() const { return cross_ ? cross_->pageCount() : layout_.pageCount(); }
     void paintChartPage(QPainter& p, const QRectF& paper) const;
 

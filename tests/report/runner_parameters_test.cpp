@@ -1,8 +1,14 @@
 // Reports whose SQL text names parameters, run by the real program: values from the command
 // line, presets worked out as of a day, defaults from the setup, and what is refused.
 
+#include "common/datepresets.h"
+#include "datasource/dataset.h"
 #include "document/report.h"
+#include "export/exportregistry.h"
+#include "grid/grid.h"
+#include "print/reportlink.h"
 #include "runnertest.h"
+#include "setup/reportdefinition.h"
 #include "setup/reportfile.h"
 #include "setup/setup.h"
 #include "testdb.h"
@@ -144,4 +150,159 @@ TEST_F(RunnerParameters, ThePdfTitleSaysTheValuesUsed) {
     const RunResult text = shell("pdftotext " + pdf + " -", db.folder);
     ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("orders（2026年2月，地区：华东）"), std::string::npos) << text.out;
+}
+
+// The window's exports and print title of a report run as of a day: each file says the
+// values above its header, read by the format's own reader; the grouped sheet's frozen rows,
+// outline and subtotal ranges move down with it. Without parameters nothing is added.
+TEST_F(RunnerParameters, EveryExportSaysTheValuesUsedAboveItsHeader) {
+    rg::Report ranged;
+    ranged.source = report.source;
+    ranged.source.commandText = "SELECT id, region, day, amount FROM orders "
+                                "WHERE day >= :开始日期 AND day <= :结束日期";
+    ranged.source.sqlParameters = {setting("开始日期", "date", "@上月", "结束日期"),
+                                   setting("结束日期", "date")};
+    ranged.keyField = "id";
+    ranged.grouping = {"region"};
+    ranged.footerSummaries = {{"amount", "cstsum"}};
+    save(ranged);
+    std::vector<std::string> titles; // printed without and with a designer's title, preview
+    auto exportAll = [&](const std::string& stem) {
+        rg::Connection conn;
+        rg::DataSet dataset(&conn);
+        rg::TdxDBGrid grid;
+        grid.SetDataSet(&dataset);
+        dataset.SetParameterTexts({}, rg::parseIsoDay("2026-03-01"));
+        rg::LoadSetup({conn, dataset, grid}, ini);
+        rg::ExportRegistry formats;
+        rg::AddCoreFormats(formats);
+        for (const char* format : {"xlsx", "xls", "csv", "html", "xml"})
+            formats.find(format)->write({&grid, db.folder + "/" + stem + "." + format});
+        rg::TdxDBGridReportLink link(&grid);
+        link.ReportName = QStringLiteral("orders");
+        titles = {link.PrintedTitle().toStdString()};
+        link.ReportTitleText = QStringLiteral("月报");
+        titles.push_back(link.PrintedTitle().toStdString());
+        titles.push_back(link.WindowTitle(QStringLiteral("打印预览")).toStdString());
+        return dataset.ParameterCaption();
+    };
+    ASSERT_EQ(exportAll("ranged"), "2026年2月");
+    EXPECT_EQ(titles, (std::vector<std::string>{"orders（2026年2月）", "月报（2026年2月）",
+                                                "打印预览 - orders（2026年2月）"}));
+
+    const std::string f = db.folder + "/ranged";
+    const RunResult xlsx =
+        shell("/usr/bin/python3 -c \"import openpyxl, sys\n"
+              "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+              "print(ws['A1'].value, ws['A1'].font.b, ws.freeze_panes, ws.auto_filter.ref)\n"
+              "print([c.value for c in ws[2]])\n"
+              "for r in ws.iter_rows(min_row=3):\n"
+              "  print(ws.row_dimensions[r[0].row].outline_level, "
+              "[c.value for c in r])\" " +
+                  f + ".xlsx",
+              db.folder);
+    ASSERT_EQ(xlsx.status, 0) << xlsx.err;
+    EXPECT_EQ(xlsx.out, "2026年2月 True A3 A2:D12\n"
+                        "[None, 'id', 'day', 'amount']\n"
+                        "0 ['region : O\\'Brien \"华东\" ', None, None, None]\n"
+                        "1 [None, 6, datetime.datetime(2026, 2, 10, 0, 0), 32]\n"
+                        "0 ['O\\'Brien \"华东\" 合计', None, None, '=SUBTOTAL(9,D4:D4)']\n"
+                        "0 ['region : 华北 ', None, None, None]\n"
+                        "1 [None, 4, datetime.datetime(2026, 2, 15, 0, 0), 8]\n"
+                        "0 ['华北 合计', None, None, '=SUBTOTAL(9,D7:D7)']\n"
+                        "0 ['region : 华东 ', None, None, None]\n"
+                        "1 [None, 2, datetime.datetime(2026, 2, 1, 0, 0), 2]\n"
+                        "1 [None, 3, datetime.datetime(2026, 2, 28, 0, 0), 4]\n"
+                        "0 ['华东 合计', None, None, '=SUBTOTAL(9,D10:D11)']\n"
+                        "0 ['总计', None, None, '=SUBTOTAL(9,D3:D12)']\n");
+
+    const RunResult xls = shell("/usr/bin/python3 -c \"import xlrd, sys\n"
+                                "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                                "print(s.cell_value(0, 0)); print(s.row_values(1))\" " +
+                                    f + ".xls",
+                                db.folder);
+    ASSERT_EQ(xls.status, 0) << xls.err;
+    EXPECT_EQ(xls.out, "2026年2月\n['', 'id', 'day', 'amount']\n");
+
+    const RunResult csv = shell("/usr/bin/python3 -c \"import csv, sys\n"
+                                "rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig')))\n"
+                                "print(rows[0]); print(rows[1])\" " +
+                                    f + ".csv",
+                                db.folder);
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out, "['2026年2月']\n['', 'id', 'day', 'amount']\n");
+
+    const RunResult html = shell("/usr/bin/python3 -c \"import html.parser, sys\n"
+                                 "class P(html.parser.HTMLParser):\n"
+                                 "  tag = None\n"
+                                 "  def handle_starttag(self, t, a): self.tag = t\n"
+                                 "  def handle_data(self, d):\n"
+                                 "    if self.tag in ('caption', 'th') and d.strip(): "
+                                 "print(self.tag, d)\n"
+                                 "P().feed(open(sys.argv[1], encoding='utf-8').read())\" " +
+                                     f + ".html",
+                                 db.folder);
+    ASSERT_EQ(html.status, 0) << html.err;
+    EXPECT_EQ(html.out, "caption 2026年2月\nth id\nth day\nth amount\n");
+
+    const RunResult xml =
+        shell("xmllint --noout --valid " + f + ".xml && xmllint --xpath 'string(/GRID/@Heading)' " +
+                  f + ".xml",
+              db.folder);
+    ASSERT_EQ(xml.status, 0) << xml.err;
+    EXPECT_EQ(xml.out, "2026年2月\n");
+    // Opened through its style sheet, the page shows it above the table.
+    const RunResult page = shell("xsltproc --encoding utf-8 " + f + ".xml", db.folder);
+    ASSERT_EQ(page.status, 0) << page.err;
+    EXPECT_NE(page.out.find("<H3>2026年2月</H3>"), std::string::npos) << page.out;
+
+    // A cross table's sheet, CSV and page say them the same way; its sums still add up the
+    // rows below the heading.
+    ranged.cross = {"day", "", "cstsum", "amount"};
+    save(ranged);
+    ASSERT_EQ(exportAll("cross"), "2026年2月");
+    const std::string x = db.folder + "/cross";
+    const RunResult cross = shell("/usr/bin/python3 -c \"import openpyxl, sys\n"
+                                  "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+                                  "print(ws.freeze_panes)\n"
+                                  "for r in ws.iter_rows(): print([c.value for c in r])\" " +
+                                      x + ".xlsx",
+                                  db.folder);
+    ASSERT_EQ(cross.status, 0) << cross.err;
+    EXPECT_EQ(cross.out,
+              "B3\n['2026年2月', None, None, None, None, None]\n"
+              "['region', '2026-02-01', '2026-02-10', '2026-02-15', '2026-02-28', '合计']\n"
+              "['region : O\\'Brien \"华东\"', None, 32, None, None, '=SUM(B3:E3)']\n"
+              "['region : 华北', None, None, 8, None, '=SUM(B4:E4)']\n"
+              "['region : 华东', 2, None, None, 4, '=SUM(B5:E5)']\n"
+              "['合计', '=SUMIF($A$3:$A$5,\"<>\",B3:B5)', '=SUMIF($A$3:$A$5,\"<>\",C3:C5)', "
+              "'=SUMIF($A$3:$A$5,\"<>\",D3:D5)', '=SUMIF($A$3:$A$5,\"<>\",E3:E5)', "
+              "'=SUM(B6:E6)']\n");
+    EXPECT_EQ(fileText(x + ".csv").substr(0, 16), "\xEF\xBB\xBF"
+                                                  "2026年2月\r\n");
+    EXPECT_NE(fileText(x + ".html").find("<table>\n<caption>2026年2月</caption>\n<tr>"),
+              std::string::npos);
+    ranged.cross = {};
+
+    // Without parameters: no heading anywhere, the first line is the header as before.
+    ranged.source.commandText = "SELECT id, region, day, amount FROM orders";
+    ranged.source.sqlParameters.clear();
+    save(ranged);
+    ASSERT_EQ(exportAll("plain"), "");
+    EXPECT_EQ(titles, (std::vector<std::string>{"", "月报", "打印预览 - orders"}));
+    const std::string p = db.folder + "/plain";
+    EXPECT_EQ(fileText(p + ".csv").substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(fileText(p + ".csv").find("2026年"), std::string::npos);
+    EXPECT_EQ(fileText(p + ".html").find("<caption>"), std::string::npos);
+    EXPECT_EQ(fileText(p + ".xml").find("Heading"), std::string::npos);
+    EXPECT_EQ(fileText(p + ".xsl").find("Heading"), std::string::npos);
+    const RunResult plain =
+        shell("/usr/bin/python3 -c \"import openpyxl, xlrd, sys\n"
+              "ws = openpyxl.load_workbook(sys.argv[1] + '.xlsx').active\n"
+              "s = xlrd.open_workbook(sys.argv[1] + '.xls').sheet_by_index(0)\n"
+              "print(ws['A1'].value, ws.freeze_panes, ws.auto_filter.ref, s.row_values(0))\" " +
+                  p,
+              db.folder);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out, "None A2 A1:D13 ['', 'id', 'day', 'amount']\n");
 }

@@ -504,8 +504,6 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
     }
     reportPath_ = path;
     setReport(name, fileName);
-    dxComponentPrinter1Link1->ReportName =
-        NameWithValues(name, document->dataSet().ParameterCaption());
     showLoadNotices(skipped);
 }
 

@@ -30,10 +30,4 @@ PromptAnswer AskReportParameters(QWidget* parent, const std::string& setupFile) 
     return *answer;
 }
 
-QString NameWithValues(const QString& name, const std::string& caption) {
-    if (caption.empty())
-        return name;
-    return name + QStringLiteral("（") + QString::fromStdString(caption) + QStringLiteral("）");
-}
-
 } // namespace rg

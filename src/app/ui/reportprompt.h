@@ -14,8 +14,4 @@ namespace rg {
 // of the prompt throws rg::Cancelled.
 PromptAnswer AskReportParameters(QWidget* parent, const std::string& setupFile);
 
-// How the window and the preview name a report opened with parameter values:
-// "销售明细（2026年2月）".
-QString NameWithValues(const QString& name, const std::string& caption);
-
 } // namespace rg
