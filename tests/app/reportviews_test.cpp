@@ -31,6 +31,7 @@
 #include <gtest/gtest.h>
 
 using namespace rg;
+using rgtest::whenModal;
 namespace fs = std::filesystem;
 
 namespace {
@@ -72,20 +73,6 @@ struct Window {
         rgtest::savePicture(w, name);
     }
 };
-
-// Runs `act` once, at the first moment the event loop runs while a modal `T` is shown.
-template <class T> void whenModal(const std::function<void(T&)>& act) {
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        auto* d = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!d || !d->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        act(*d);
-    });
-    timer->start(0);
-}
 
 // The footer lines of group level `level` the window shows right after line `line`.
 int footerLinesOfLevelAfter(TdxDBGrid& g, size_t line, int level) {

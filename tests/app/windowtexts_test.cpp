@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 
 using namespace rg;
+using rgtest::whenModal;
 namespace fs = std::filesystem;
 
 namespace {
@@ -47,19 +48,6 @@ struct Window {
     }
     ~Window() { setErrorSink(previousError); }
 };
-
-template <class T> void whenModal(const std::function<void(T&)>& act) {
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        auto* d = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!d || !d->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        act(*d);
-    });
-    timer->start(0);
-}
 
 QStringList texts(const QComboBox* box) {
     QStringList out;

@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QImage>
 #include <QSettings>
+#include <QTimer>
 #include <QWidget>
+
+#include <functional>
 
 #include "processfolder.h"
 
@@ -36,6 +39,20 @@ inline void savePicture(const QImage& image, const char* name) {
 }
 inline void savePicture(QWidget& w, const char* name) {
     savePicture(w.grab().toImage(), name);
+}
+
+// Runs `act` once, at the first moment the event loop runs while a modal `T` is shown.
+template <class T> void whenModal(const std::function<void(T&)>& act) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        auto* d = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!d || !d->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        act(*d);
+    });
+    timer->start(0);
 }
 
 } // namespace rgtest
