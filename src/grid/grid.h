@@ -95,6 +95,9 @@ public:
 
 private:
     friend class TdxDBGrid;
+    // Sets what shapes the column's groups; a grouped column's groups are built anew, the
+    // open ones kept open.
+    template <class T> void setGroupingAttribute(T& member, const T& value);
     TdxDBGrid* grid_;
     std::string name_, fieldName_;
     bool visible_ = true, readOnly_ = false;

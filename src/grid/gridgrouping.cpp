@@ -27,6 +27,18 @@ void TdxDBGridColumn::SetGroupIndex(int level) {
     grid_->GroupColumn(*this, level);
 }
 
+template <class T> void TdxDBGridColumn::setGroupingAttribute(T& member, const T& value) {
+    if (GroupIndex() < 0) {
+        member = value;
+        return;
+    }
+    const TdxDBGrid::GroupingState before = grid_->groupingState();
+    member = value;
+    grid_->reloadGrouping(before);
+}
+template void TdxDBGridColumn::setGroupingAttribute(IntervalSpec&, const IntervalSpec&);
+template void TdxDBGridColumn::setGroupingAttribute(TopGroups&, const TopGroups&);
+
 void TdxDBGridColumn::SetGroupInterval(const IntervalSpec& spec) {
     if (spec == interval_)
         return;
@@ -34,13 +46,7 @@ void TdxDBGridColumn::SetGroupInterval(const IntervalSpec& spec) {
         throw Error(format("无效的区间宽度: %s", formatShortest(spec.width).c_str()));
     if (const Field* f = field(); f && grid_->dataSet() && grid_->dataSet()->Active())
         CheckIntervalFits(*grid_->dataSet(), f->Index(), spec);
-    if (GroupIndex() < 0) {
-        interval_ = spec;
-        return;
-    }
-    const TdxDBGrid::GroupingState before = grid_->groupingState();
-    interval_ = spec;
-    grid_->reloadGrouping(before);
+    setGroupingAttribute(interval_, spec);
 }
 
 std::vector<IntervalSpec> TdxDBGrid::levelIntervals() const {

@@ -68,13 +68,7 @@ void TdxDBGridColumn::SetGroupTop(const TopGroups& top) {
         return;
     if (top.count < 0)
         throw Error(format("前 N 项的项数不能是 %d", top.count));
-    if (GroupIndex() < 0) {
-        top_ = top;
-        return;
-    }
-    const TdxDBGrid::GroupingState before = grid_->groupingState();
-    top_ = top;
-    grid_->reloadGrouping(before);
+    setGroupingAttribute(top_, top);
 }
 
 void TdxDBGrid::foldTopGroups(LoadedRows& rows, std::vector<int32_t>& innerOf) const {
