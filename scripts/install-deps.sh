@@ -18,6 +18,8 @@ PACKAGES=(
   poppler-utils strace clang-format
   lintian desktop-file-utils appstream librsvg2-bin fakeroot dpkg-dev
   qtkeychain-qt6-dev gnome-keyring dbus
+  libcurl4-openssl-dev
+  python3-aiosmtpd
 )
 if [ "${1:-}" = --fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 

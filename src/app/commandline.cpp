@@ -98,6 +98,30 @@ CalculatedField calculatedField(const std::string& entry) {
     return {entry.substr(0, equals), entry.substr(equals + 1)};
 }
 
+std::optional<int64_t> asOfOption(const std::string& day) {
+    std::optional<int64_t> parsed = parseIsoDay(day);
+    if (!parsed)
+        throw Error("--as-of 需要日期 yyyy-MM-dd，而不是“" + day + "”");
+    return parsed;
+}
+
+ScheduleRequest parseScheduleRequest(const std::vector<std::string>& args) {
+    if (args.size() < 2 || args[1].empty())
+        throw Error("--run-schedule 需要定时输出的名称");
+    ScheduleRequest r{args[1], {}, {}};
+    for (size_t i = 2; i < args.size(); i += 2) {
+        if (i + 1 >= args.size())
+            throw Error(format("Option %s needs a value", args[i].c_str()));
+        if (args[i] == "--as-of")
+            r.asOfDay = asOfOption(args[i + 1]);
+        else if (args[i] == "--password-file")
+            r.passwordFile = args[i + 1];
+        else
+            throw Error(format("Unknown option %s", args[i].c_str()));
+    }
+    return r;
+}
+
 } // namespace
 
 RunOptions parseRunOptions(const std::vector<std::string>& args) {
@@ -131,12 +155,9 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
             o.timeoutSeconds = parseSeconds(next());
         else if (a == "--param")
             addParam(o, next());
-        else if (a == "--as-of") {
-            const std::string& day = next();
-            o.asOfDay = parseIsoDay(day);
-            if (!o.asOfDay)
-                throw Error("--as-of 需要日期 yyyy-MM-dd，而不是“" + day + "”");
-        } else if (a == "--password-file")
+        else if (a == "--as-of")
+            o.asOfDay = asOfOption(next());
+        else if (a == "--password-file")
             o.passwordFile = next();
         else if (a == "--server" || a == "--memory") {
             const RowPlacement p = a == "--server" ? RowPlacement::Server : RowPlacement::Memory;
@@ -159,24 +180,31 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
 
 StartRequest ReadCommandLine(const std::vector<std::string>& args) {
     using Mode = StartRequest::Mode;
+    if (!args.empty() && args[0] == "--run-schedule") {
+        try {
+            return {Mode::RunSchedule, {}, {}, parseScheduleRequest(args)};
+        } catch (const Error& e) {
+            return {Mode::Misuse, e.what(), {}, {}};
+        }
+    }
     if (!args.empty() && args[0] == "--run") {
         // Options that contradict each other are a misuse; the run reports its other faults.
         try {
-            return {Mode::Run, {}, parseRunOptions(args)};
+            return {Mode::Run, {}, parseRunOptions(args), {}};
         } catch (const OptionConflict& e) {
-            return {Mode::Misuse, e.what(), {}};
+            return {Mode::Misuse, e.what(), {}, {}};
         } catch (const Error& e) {
-            return {Mode::Run, e.what(), {}};
+            return {Mode::Run, e.what(), {}, {}};
         }
     }
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h")
-            return {Mode::Help, {}, {}};
+            return {Mode::Help, {}, {}, {}};
         if (a == "--version")
-            return {Mode::Version, {}, {}};
+            return {Mode::Version, {}, {}, {}};
         if (a.size() < 2 || a[0] != '-')
-            return {Mode::Misuse, "多余的参数“" + a + "”", {}};
+            return {Mode::Misuse, "多余的参数“" + a + "”", {}, {}};
         std::string_view name(a);
         name.remove_prefix(name.starts_with("--") ? 2 : 1);
         const size_t equals = name.find('=');
@@ -185,18 +213,20 @@ StartRequest ReadCommandLine(const std::vector<std::string>& args) {
         if (contains(kQtFlags, name))
             continue;
         if (!contains(kQtValueOptions, name))
-            return {Mode::Misuse, "无法识别的选项“" + a + "”", {}};
+            return {Mode::Misuse, "无法识别的选项“" + a + "”", {}, {}};
         if (!valueGiven && ++i >= args.size())
-            return {Mode::Misuse, "选项“" + a + "”需要一个值", {}};
+            return {Mode::Misuse, "选项“" + a + "”需要一个值", {}, {}};
     }
-    return {Mode::Window, {}, {}};
+    return {Mode::Window, {}, {}, {}};
 }
 
 std::string UsageText() {
     return "用法：reportgen [Qt 的窗口选项]\n"
            "  或：reportgen --run 设置文件.ini [选项...]\n"
+           "  或：reportgen --run-schedule 名称 [--as-of 日期] [--password-file 文件]\n"
            "不带 --run 时打开主窗口（需要图形显示）；带 --run 时不开窗口，像在左栏点选一样载入\n"
-           "设置文件，展开所有分组，输出报表。\n"
+           "设置文件，展开所有分组，输出报表。带 --run-schedule 时按保存的定时输出运行一次\n"
+           "（定时器和 crontab 就是这样启动它的），写入文件夹或发送邮件，并记入日志。\n"
            "\n"
            "  --run 设置文件.ini       要输出的报表（必须是第一个参数）\n"
            "  --group-by 字段,...      按这些字段分组（逗号分隔），取代保存的分组；字段后加\n"
@@ -233,7 +263,8 @@ std::string UsageText() {
            "\n"
            "退出状态：\n"
            "  0  成功（报表写成但有提示时，提示写在标准错误上）\n"
-           "  1  失败：--run 的选项、设置文件、数据库或写文件出错，或超过时限\n"
+           "  1  失败：--run 的选项、设置文件、数据库或写文件出错，或超过时限；\n"
+           "     定时输出重试之后仍然失败\n"
            "  2  无法识别的选项、多余的参数，同时给出 --server 和 --memory，或报表参数\n"
            "     既没有给出值也没有默认值（标准错误上列出这些参数）\n";
 }

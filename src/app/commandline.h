@@ -52,17 +52,27 @@ public:
 // Reads the options after "--run"; throws rg::Error on a malformed command line.
 RunOptions parseRunOptions(const std::vector<std::string>& args);
 
+// What `reportgen --run-schedule NAME [--as-of DATE] [--password-file FILE]` asks for: a
+// saved schedule run as its timer runs it.
+struct ScheduleRequest {
+    std::string name;
+    std::optional<int64_t> asOfDay;
+    std::string passwordFile;
+};
+
 struct StartRequest {
-    enum class Mode { Window, Run, Help, Version, Misuse };
+    enum class Mode { Window, Run, RunSchedule, Help, Version, Misuse };
     Mode mode = Mode::Window;
     // Misuse: what was wrong. Run without options: their fault, which fails the run (exit
     // status 1) rather than misusing the command line.
     std::string problem;
-    std::optional<RunOptions> run; // Run: the options read
+    std::optional<RunOptions> run;           // Run: the options read
+    std::optional<ScheduleRequest> schedule; // RunSchedule
 };
 
-// `args` without the program's name. "--run" first runs a report (its options are read by
-// parseRunOptions); otherwise the window starts, with the options Qt takes for it.
+// `args` without the program's name. "--run-schedule" first runs a schedule; "--run" first runs a
+// report (its options are read by parseRunOptions); otherwise the window starts, with the options
+// Qt takes for it.
 StartRequest ReadCommandLine(const std::vector<std::string>& args);
 
 // The options, the formats the runner writes and the exit statuses.

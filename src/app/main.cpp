@@ -5,6 +5,7 @@
 
 #include "datasource/statementrun.h"
 #include "print/reportformats.h"
+#include "schedule/schedulerun.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -61,6 +62,23 @@ int runFromCommandLine(int& argc, char* argv[], const rg::StartRequest& start) {
     return leave(status);
 }
 
+// `reportgen --run-schedule NAME`, as its timer starts it: any of its formats may be paged,
+// and the secret store answers through an event loop, so it takes a GUI application
+// without a display.
+int runScheduleFromCommandLine(int& argc, char* argv[], const rg::ScheduleRequest& request) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    keepDecimalPoint();
+    rg::ScheduleRunOptions options;
+    options.asOfDay = request.asOfDay;
+    options.passwordFile = request.passwordFile;
+    std::string message;
+    const int status = rg::runSchedule(request.name, options, message);
+    std::fprintf(status == 0 ? stdout : stderr, "%s\n", message.c_str());
+    return leave(status);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -79,6 +97,8 @@ int main(int argc, char* argv[]) {
         return 2;
     case rg::StartRequest::Mode::Run:
         return runFromCommandLine(argc, argv, start);
+    case rg::StartRequest::Mode::RunSchedule:
+        return runScheduleFromCommandLine(argc, argv, *start.schedule);
     case rg::StartRequest::Mode::Window:
         break;
     }

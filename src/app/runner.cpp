@@ -154,6 +154,13 @@ std::string missingParameterList(const RunOptions& o) {
 } // namespace
 
 int runReport(const RunOptions& o, std::string& errors) {
+    RunResult r = runReportOutputs(o, {{o.format, o.output}}, false);
+    errors = std::move(r.message);
+    return r.status;
+}
+
+RunResult runReportOutputs(const RunOptions& o, const std::vector<RunOutput>& outputs,
+                           bool skipEmpty) {
     usePasswordFromOptions(o);
     Deadline deadline(o.timeoutSeconds);
     ProgressScope scope(&deadline);
@@ -167,10 +174,8 @@ int runReport(const RunOptions& o, std::string& errors) {
         ReportObjects report{conn, dataset, grid};
         // A parameter without a value and without a default ends the run before anything
         // opens, naming every such parameter.
-        if (const std::string missing = missingParameterList(o); !missing.empty()) {
-            errors = "报表参数没有值：" + missing + "（用 --param 名称=值 给出）";
-            return 2;
-        }
+        if (const std::string missing = missingParameterList(o); !missing.empty())
+            return {2, "报表参数没有值：" + missing + "（用 --param 名称=值 给出）"};
         dataset.SetParameterTexts(o.params, o.asOfDay);
         // The rows are read once, with the command line's filter and grouping.
         GroupingUpdate oneLoad(grid);
@@ -195,19 +200,21 @@ int runReport(const RunOptions& o, std::string& errors) {
         // Saved first, so that a setup that cannot be saved ends the run before any output.
         if (!o.saveAs.empty())
             SaveSetup(report, o.saveAs);
-        // Files look the same whatever desktop the runner starts on: the default colours.
-        ExportJob job{&grid, o.output, GridAppearance()};
-        job.listing = true;
-        job.reportName = ReportName(o.setupFile);
-        notices = JoinNotices(notices, ReportFormats().find(o.format)->write(job).notice);
-        errors = notices;
-        return 0;
+        const int rows = grid.DataRowCount();
+        if (skipEmpty && rows == 0)
+            return {0, notices, 0};
+        for (const RunOutput& out : outputs) {
+            // Files look the same whatever desktop the runner starts on: the default colours.
+            ExportJob job{&grid, out.path, GridAppearance()};
+            job.listing = true;
+            job.reportName = ReportName(o.setupFile);
+            notices = JoinNotices(notices, ReportFormats().find(out.format)->write(job).notice);
+        }
+        return {0, notices, rows};
     } catch (const Cancelled&) {
-        errors = "超过时限：" + std::to_string(deadline.seconds()) + " 秒内没有完成，已停止。";
-        return 1;
+        return {1, "超过时限：" + std::to_string(deadline.seconds()) + " 秒内没有完成，已停止。"};
     } catch (const std::exception& e) {
-        errors = userMessage(e);
-        return 1;
+        return {1, userMessage(e)};
     }
 }
 

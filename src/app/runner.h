@@ -3,6 +3,7 @@
 #include "app/commandline.h"
 
 #include <string>
+#include <vector>
 
 namespace rg {
 
@@ -26,5 +27,19 @@ void topEntry(TdxDBGrid& grid, const std::string& entry);
 // passes its time limit is stopped where it is (a running statement through the driver)
 // and returns 1.
 int runReport(const RunOptions& options, std::string& errors);
+
+// One load of the setup written to several files, as a schedule writes it: each output a
+// format name and a path, written in order. With `skipEmpty` a report without rows writes
+// none. `message` holds the error or the notices as runReport puts them in `errors`.
+struct RunOutput {
+    std::string format, path;
+};
+struct RunResult {
+    int status = 0;
+    std::string message;
+    int rows = 0;
+};
+RunResult runReportOutputs(const RunOptions& options, const std::vector<RunOutput>& outputs,
+                           bool skipEmpty);
 
 } // namespace rg
