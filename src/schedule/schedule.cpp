@@ -86,9 +86,10 @@ MailSettings mailOf(const QJsonObject& o) {
 }
 
 QJsonObject scheduleObject(const Schedule& s) {
-    QJsonObject params;
+    // Pairs in a list: an object would not keep the parameters' order.
+    QJsonArray params;
     for (const auto& [name, value] : s.params)
-        params[q(name)] = q(value);
+        params.append(QJsonArray{q(name), q(value)});
     QJsonArray weekdays;
     for (int d : s.isoWeekdays)
         weekdays.append(d);
@@ -130,9 +131,8 @@ Schedule scheduleOf(const QJsonObject& o) {
         s.isoWeekdays.push_back(d.toInt());
     s.monthDay = o.value("monthDay").toInt(1);
     s.cron = text(o, "cron");
-    const QJsonObject params = o.value("params").toObject();
-    for (auto it = params.begin(); it != params.end(); ++it)
-        s.params.emplace_back(it.key().toStdString(), it.value().toString().toStdString());
+    for (const QJsonValue& pair : o.value("params").toArray())
+        s.params.emplace_back(pair[0].toString().toStdString(), pair[1].toString().toStdString());
     s.formats = strings(o.value("formats"));
     s.folder = text(o, "folder");
     s.namePattern = text(o, "namePattern");
