@@ -22,8 +22,25 @@ std::string headerText(const std::string& text) {
     return text;
 }
 
-std::string angle(const std::string& address) {
-    return address.starts_with('<') ? address : "<" + address + ">";
+// "王经理 <wang@example.com>" or "wang@example.com": the name shown and the mailbox.
+struct Address {
+    std::string display, mailbox;
+};
+Address addressOf(const std::string& text) {
+    const size_t open = text.rfind('<');
+    if (open == std::string::npos || !text.ends_with('>'))
+        return {{}, text};
+    std::string display = text.substr(0, open);
+    while (!display.empty() && display.back() == ' ')
+        display.pop_back();
+    return {display, text.substr(open + 1, text.size() - open - 2)};
+}
+std::string envelope(const std::string& text) {
+    return "<" + addressOf(text).mailbox + ">";
+}
+std::string headerAddress(const std::string& text) {
+    const Address a = addressOf(text);
+    return a.display.empty() ? a.mailbox : headerText(a.display) + " <" + a.mailbox + ">";
 }
 
 struct CurlFree {
@@ -78,15 +95,15 @@ void sendMail(const MailSettings& server, const std::string& password, const Mai
         curl_easy_setopt(c, CURLOPT_USERNAME, server.user.c_str());
         curl_easy_setopt(c, CURLOPT_PASSWORD, password.c_str());
     }
-    curl_easy_setopt(c, CURLOPT_MAIL_FROM, angle(from).c_str());
+    curl_easy_setopt(c, CURLOPT_MAIL_FROM, envelope(from).c_str());
     CurlPtr<curl_slist> recipients, headers;
     std::string toLine;
     for (const std::string& to : server.to) {
-        append(recipients, angle(to));
-        toLine += (toLine.empty() ? "" : ", ") + angle(to);
+        append(recipients, envelope(to));
+        toLine += (toLine.empty() ? "" : ", ") + headerAddress(to);
     }
     curl_easy_setopt(c, CURLOPT_MAIL_RCPT, recipients.get());
-    append(headers, "From: " + angle(from));
+    append(headers, "From: " + headerAddress(from));
     append(headers, "To: " + toLine);
     append(headers, "Subject: " + headerText(message.subject));
     append(headers,
