@@ -17,6 +17,19 @@ insert into orders values (1, '2026-01-31', '华东', 1), (2, '2026-02-01', '华
   (3, '2026-02-28', '华东', 4), (4, '2026-02-15', '华北', 8), (5, '2026-03-01', '华东', 16);
 )";
 
+// A crontab of the test's own in `folder`: "-l" prints the table kept in the file "table"
+// there (failing as crontab does while there is none), "-" replaces it. Returns the program.
+inline std::string privateCrontab(const std::filesystem::path& folder) {
+    const std::string table = (folder / "table").string();
+    const std::filesystem::path program = folder / "crontab";
+    std::ofstream(program) << "#!/bin/sh\nif [ \"$1\" = -l ]; then\n  [ -f '" << table
+                           << "' ] && exec cat '" << table
+                           << "'\n  echo 'no crontab for tester' >&2; exit 1\nfi\ncat > '" << table
+                           << "'\n";
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+    return program.string();
+}
+
 struct ScheduleRun : ::testing::Test {
     TestDb db{kOrders};
     std::string ini = db.folder + "/销售明细.ini";

@@ -4,6 +4,8 @@
 
 #include "schedule/scheduletimer.h"
 
+#include "schedulefixture.h"
+
 #include "testfiles.h"
 #include "testsupport.h"
 
@@ -110,14 +112,8 @@ TEST(ScheduleTimer, SystemdChecksTheUnitsItWouldRun) {
 
 TEST(ScheduleTimer, CrontabLinesAreWrittenListedAndRemovedKeepingTheOthers) {
     const test::TempFolder folder;
-    // The user's crontab, kept in a file of the test: -l prints it, - replaces it.
     const std::string table = (folder / "table").string();
-    const std::string crontab = (folder / "crontab").string();
-    writeBytes(crontab, "#!/bin/sh\nif [ \"$1\" = -l ]; then\n  [ -f '" + table +
-                            "' ] && exec cat '" + table +
-                            "'\n  echo 'no crontab for tester' >&2; exit 1\nfi\ncat > '" + table +
-                            "'\n");
-    std::filesystem::permissions(crontab, std::filesystem::perms::owner_all);
+    const std::string crontab = privateCrontab(folder.path());
     TimerPlace place;
     place.crontab = QString::fromStdString(crontab);
     place.program = "/bin/echo";

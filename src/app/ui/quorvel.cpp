@@ -19,6 +19,7 @@
 #include "gridsetup/ui/summaryitemsetup.h"
 #include "print/reportformats.h"
 #include "print/ui/printenginewindows.h"
+#include "schedule/ui/scheduledialog.h"
 #include "setup/reportdefinition.h"
 
 #include <QAbstractScrollArea>
@@ -294,6 +295,7 @@ void Tfrmquorvel::buildPopupMenu() {
     ShowChart = menuItem(PopupMenu1, "ShowChart", "显示图表");
     ShowChart->setCheckable(true);
     CalcFields = menuItem(PopupMenu1, "CalcFields", "计算字段");
+    Schedules = menuItem(PopupMenu1, "Schedules", "定时输出");
     connect(ShowChart, &QAction::toggled, this,
             [this](bool on) { runCommand([&] { chartView->setShown(on); }); });
     connect(chartView, &GroupChartView::shownChanged, this, [this](bool on) {
@@ -362,6 +364,7 @@ void Tfrmquorvel::connectCommands() {
         {N8, &Tfrmquorvel::N8Click},
         {N9, &Tfrmquorvel::N9Click},
         {CalcFields, &Tfrmquorvel::CalcFieldsClick},
+        {Schedules, &Tfrmquorvel::SchedulesClick},
         {Undo, &Tfrmquorvel::UndoClick},
         {Redo, &Tfrmquorvel::RedoClick},
     };
@@ -673,6 +676,12 @@ void Tfrmquorvel::CalcFieldsClick() {
         if (const std::string notice = document->setCalculatedFields(std::move(*fields));
             !notice.empty())
             showCommandNotice(QString::fromStdString(notice));
+}
+
+void Tfrmquorvel::SchedulesClick() {
+    if (reportPath_.empty())
+        throw Error("请先保存报表，再为它设置定时输出");
+    RunScheduleDialog(this, reportPath_);
 }
 
 void Tfrmquorvel::ToolButton2Click() {
