@@ -6,11 +6,13 @@
 #include "common/ui/commandguard.h"
 #include "export/listingexport.h"
 #include "qtapp.h"
+#include "schedule/ui/scheduledialog.h"
 #include "setup/setup.h"
 #include "testfiles.h"
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -241,4 +243,34 @@ TEST(ReportSetup, ExportCommandsWriteTheChosenFormat) {
     EXPECT_EQ(win.seen[0].filter, "Excel 工作簿|*.xlsx|电子表格|*.xls|CSV 文件|*.csv");
     EXPECT_EQ(win.seen[4].filter, "XML文档|*.xml|网页|*.html");
     EXPECT_EQ(win.seen[6].filter, "PDF 文档|*.pdf");
+}
+
+// "定时输出" opens the schedules of the saved report on screen, in the user's folders; a
+// report not saved yet has none.
+TEST(ReportSetup, TheMenuOpensTheSchedulesOfTheSavedReportShown) {
+    qtApp();
+    const test::TempFolder user;
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME"), data = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((user / "config").string()));
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((user / "data").string()));
+    DemoSetups setups;
+    Window win(setups);
+    QStringList errors;
+    MessageSink previous = setErrorSink([&](const QString& m) { errors << m; });
+    win.w.Schedules->trigger();
+    EXPECT_EQ(errors, QStringList{"请先保存报表，再为它设置定时输出"});
+    win.click("销售明细");
+    QString title, name;
+    rgtest::whenModal<TScheduleDialog>([&](TScheduleDialog& d) {
+        title = d.windowTitle();
+        name = d.edName->text();
+        d.reject();
+    });
+    win.w.Schedules->trigger();
+    setErrorSink(previous);
+    EXPECT_EQ(title, "定时输出：销售明细");
+    EXPECT_EQ(name, "销售明细");
+    EXPECT_FALSE(fs::exists(user / "config/reportgen/schedules.json"));
+    for (const auto& [key, value] : {std::pair{"XDG_CONFIG_HOME", config}, {"XDG_DATA_HOME", data}})
+        value.isNull() ? qunsetenv(key) : qputenv(key, value);
 }

@@ -86,6 +86,9 @@ TEST(CommandLine, WrongArgumentsPrintTheUsageAndExitTwo) {
         {"-x --help", "无法识别的选项“-x”"},
         {"report.ini", "多余的参数“report.ini”"},
         {"-platform", "选项“-platform”需要一个值"},
+        {"--run-schedule", "--run-schedule 需要定时输出的名称"},
+        {"--run-schedule 周报 --format csv", "Unknown option --format"},
+        {"--run-schedule 周报 --as-of", "Option --as-of needs a value"},
     };
     for (const auto& c : cases) {
         const Outcome r = reportgen(c.args);
