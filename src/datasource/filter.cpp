@@ -1,6 +1,7 @@
 #include "datasource/filter.h"
 
 #include "common/codepage.h"
+#include "common/datepresets.h"
 #include "common/datetime.h"
 #include "common/displaytext.h"
 #include "common/error.h"
@@ -19,7 +20,8 @@ Value FilterExpr::cell(const DataSet& ds, int64_t row, int field) {
 
 namespace {
 
-enum class Tok { End, Name, Text, Number, Op, LParen, RParen, Comma };
+// Param: a report parameter, ":地区"; Preset: a date preset, "@上月初".
+enum class Tok { End, Name, Text, Number, Op, LParen, RParen, Comma, Param, Preset };
 
 struct Token {
     Tok kind = Tok::End;
@@ -35,6 +37,11 @@ std::string upper(std::string s) {
 
 [[noreturn]] void syntaxError(const std::string& expr) {
     throw Error(format("Invalid filter expression: %s", expr.c_str()));
+}
+
+bool nameByte(char ch) {
+    const unsigned char d = static_cast<unsigned char>(ch);
+    return std::isalnum(d) || d == '_' || d >= 0x80;
 }
 
 std::vector<Token> tokenize(const std::string& s) {
@@ -105,6 +112,18 @@ std::vector<Token> tokenize(const std::string& s) {
                 syntaxError(s);
             out.push_back({Tok::Op, op});
             i += op.size();
+        } else if (c == '@' || (c == ':' && i + 1 < s.size() && nameByte(s[i + 1]))) {
+            // A preset ends at a blank, a comma or a parenthesis; a parameter's name where a
+            // name does.
+            size_t j = i + 1;
+            while (j < s.size() && (c == ':' ? nameByte(s[j])
+                                             : !std::isspace(static_cast<unsigned char>(s[j])) &&
+                                                   s[j] != ',' && s[j] != '(' && s[j] != ')'))
+                ++j;
+            if (j == i + 1)
+                syntaxError(s);
+            out.push_back({c == ':' ? Tok::Param : Tok::Preset, s.substr(i + 1, j - i - 1)});
+            i = j;
         } else if (std::isalpha(c) || c == '_' || c >= 0x80) {
             size_t j = i;
             while (j < s.size()) {
@@ -564,8 +583,44 @@ private:
         return n;
     }
 
+    // What a parameter or a preset stands for in this run, as a literal would write it: a
+    // preset's day as of the run's day (a period's first), a parameter's value as the SQL
+    // text binds it.
+    Token runValue(const Token& t) const {
+        const int64_t asOf = ds_.AsOfDay().value_or(localToday());
+        if (t.kind == Tok::Preset) {
+            const std::optional<DatePreset> preset = DatePreset::parse(t.text);
+            if (!preset)
+                throw Error("过滤条件中的日期预设“@" + t.text + "”不存在");
+            return {Tok::Text, isoDayText(preset->periodAsOf(asOf).first)};
+        }
+        const ResolvedParameters run =
+            resolveParameters(ds_.SqlParameters(), ds_.GivenParameterTexts(), asOf);
+        for (const auto& [name, v] : run.values) {
+            if (name != t.text)
+                continue;
+            if (v.type() == Value::Type::Date || v.type() == Value::Type::DateTime)
+                return {Tok::Text, v.type() == Value::Type::Date
+                                       ? formatDateMicros(v.micros())
+                                       : formatDateTimeMicros(v.micros())};
+            if (v.type() == Value::Type::Text)
+                return {Tok::Text, v.asText()};
+            std::string text;
+            for (const SqlParameter& p : ds_.SqlParameters())
+                if (p.name == name)
+                    text = p.defaultValue;
+            for (const auto& [given, value] : ds_.GivenParameterTexts())
+                if (given == name)
+                    text = value;
+            return {Tok::Number, text};
+        }
+        throw Error("过滤条件中的“:" + t.text + "”不是报表的参数");
+    }
+
     // The literal in the type of the field it is compared with.
-    Value literal(const Field& f, const Token& t) {
+    Value literal(const Field& f, const Token& given) {
+        const Token t =
+            given.kind == Tok::Param || given.kind == Tok::Preset ? runValue(given) : given;
         const FieldKind k = f.Kind();
         if (t.kind == Tok::Name && !t.bracketed) {
             const std::string u = upper(t.text);

@@ -11,6 +11,7 @@
 //   op         := = | <> | != | < | <= | > | >=
 //   field      := name | [name with blanks]
 //   literal    := 'text' (a quote inside doubled) | number | NULL | TRUE | FALSE
+//               | :parameter | @preset
 //
 // Keywords ignore case. LIKE matches the display text, case-sensitively, with % for any
 // run of characters and _ for one. A literal takes the type of its field: against a date
@@ -19,6 +20,10 @@
 // TRUE, FALSE, 1 or 0. "= NULL" and "<> NULL" mean IS NULL and IS NOT NULL; otherwise a
 // null field satisfies no comparison, IN included. Texts compare in code page order, as everywhere
 // in the program. An unknown field fails with "Field '%s' not found".
+//
+// A saved filter may name the report's parameters, ":地区", which stand for the values the
+// SQL text is bound with in this run, and date presets, "@上月初" (a period gives its first
+// day), worked out as of the run's day; neither is kept as the value it gave.
 
 #include "common/error.h"
 #include "common/value.h"

@@ -112,9 +112,10 @@ void mailFailure(const Schedule& s, const PlaceholderValues& values, std::string
     if (!s.mail)
         return;
     try {
-        MailMessage m{"定时输出“" + s.name + "”失败（" + values.date + "）",
-                      "报表“" + values.report + "”的定时输出“" + s.name + "”没有完成：\n\n" +
-                          message + "\n\n之前输出的文件没有改动。\n",
+        const std::string when = values.date.empty() ? "" : "（" + values.date + "）";
+        MailMessage m{"定时输出“" + s.name + "”失败" + when,
+                      "报表“" + ReportName(s.setupFile) + "”的定时输出“" + s.name +
+                          "”没有完成：\n\n" + message + "\n\n之前输出的文件没有改动。\n",
                       {}};
         sendMail(*s.mail, mailPassword(*s.mail), m);
     } catch (const std::exception& e) {

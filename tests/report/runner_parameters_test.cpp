@@ -306,3 +306,36 @@ TEST_F(RunnerParameters, EveryExportSaysTheValuesUsedAboveItsHeader) {
     ASSERT_EQ(plain.status, 0) << plain.err;
     EXPECT_EQ(plain.out, "None A2 A1:D13 ['', 'id', 'day', 'amount']\n");
 }
+
+// A saved filter names the report's parameters and date presets: they stand for this run's
+// values, worked out again as of its day, on the command line's filter as well.
+TEST_F(RunnerParameters, ASavedFilterTakesTheRunsParametersAndPresets) {
+    rg::Report filtered = report;
+    filtered.source.commandText = "SELECT id, day, amount FROM orders WHERE amount >= :最少";
+    filtered.source.sqlParameters = {setting("最少", "number", "1")};
+    filtered.filterText = "day >= @上月初 AND day <= @prev_month_end AND amount > :最少";
+    save(filtered);
+    RunResult r = reportgen("--run " + ini + " --as-of 2026-03-10 --format csv", db.folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "kind,level,id,day,amount\r\ndata,0,2,2026-02-01,2\r\ndata,0,3,2026-02-28,4\r\n"
+              "data,0,4,2026-02-15,8\r\ndata,0,6,2026-02-10,32\r\ntotal,,,,46.00\r\n");
+    r = reportgen("--run " + ini + " --as-of 2026-02-10 --param 最少=0 --format csv", db.folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "kind,level,id,day,amount\r\ndata,0,1,2026-01-31,1\r\ntotal,,,,1.00\r\n");
+    r = reportgen("--run " + ini +
+                      " --as-of 2026-03-10 --param 最少=4 --filter 'amount < :最少 "
+                      "OR day = @上月末' --format csv",
+                  db.folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "kind,level,id,day,amount\r\ndata,0,3,2026-02-28,4\r\ntotal,,,,4.00\r\n");
+    const std::pair<std::string, std::string> refusals[] = {
+        {"day = @下月初", "过滤条件中的日期预设“@下月初”不存在"},
+        {"amount > :地区", "过滤条件中的“:地区”不是报表的参数"},
+    };
+    for (const auto& [filter, message] : refusals) {
+        r = reportgen("--run " + ini + " --filter '" + filter + "' --format csv", db.folder);
+        EXPECT_EQ(r.status, 1) << filter;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    }
+}
