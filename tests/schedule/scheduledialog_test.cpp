@@ -141,6 +141,15 @@ TEST_F(ScheduleWindow, ASavedScheduleIsInstalledRunsAndShowsItsLog) {
     EXPECT_EQ(d.tblLog->item(0, 2)->text(), "成功");
     EXPECT_EQ(d.tblLog->item(0, 3)->text().toStdString(), "2 行，写入 " + out);
     EXPECT_EQ(filesIn(out), std::vector<std::string>{"销售明细_2026年2月.csv"});
+    // 立即运行 runs it once more, as of today, and shows its line of the log, the latest
+    // first, once it ends.
+    QTest::mouseClick(d.btnRunNow, Qt::LeftButton);
+    EXPECT_FALSE(d.btnRunNow->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(d.btnRunNow->isEnabled(), 120000);
+    ASSERT_EQ(d.tblLog->rowCount(), 2);
+    EXPECT_EQ(d.lblStatus->text(),
+              "运行结束：" + d.tblLog->item(0, 2)->text() + "，" + d.tblLog->item(0, 3)->text());
+    EXPECT_EQ(d.tblLog->item(1, 3)->text().toStdString(), "2 行，写入 " + out);
 }
 
 TEST_F(ScheduleWindow, WhatCannotRunIsRefusedAndARemovedScheduleTakesItsLine) {

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -89,8 +91,10 @@ TScheduleDialog::TScheduleDialog(const std::string& setupFile, ScheduleFolders f
     auto bottom = new QHBoxLayout;
     bottom->addStretch();
     btnSave = button(this, "btnSave", "保存并安装");
+    btnRunNow = button(this, "btnRunNow", "立即运行");
     btnClose = button(this, "btnClose", "关闭");
     bottom->addWidget(btnSave);
+    bottom->addWidget(btnRunNow);
     bottom->addWidget(btnClose);
     right->addLayout(bottom);
     columns->addLayout(right, 3);
@@ -107,6 +111,7 @@ void TScheduleDialog::connectControls() {
     connect(btnNew, &QPushButton::clicked, this, guarded(&TScheduleDialog::btnNewClick));
     connect(btnSave, &QPushButton::clicked, this, guarded(&TScheduleDialog::btnSaveClick));
     connect(btnRemove, &QPushButton::clicked, this, guarded(&TScheduleDialog::btnRemoveClick));
+    connect(btnRunNow, &QPushButton::clicked, this, guarded(&TScheduleDialog::btnRunNowClick));
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(lstSchedules, &QListWidget::currentRowChanged, this,
             guarded(&TScheduleDialog::lstSchedulesChanged));
@@ -284,6 +289,46 @@ void TScheduleDialog::btnRemoveClick() {
     writeSchedules(folders_, list);
     schedules_ = std::move(list);
     listSchedules({});
+}
+
+void TScheduleDialog::btnRunNowClick() {
+    const Schedule* saved = nullptr;
+    for (const Schedule& s : schedules_)
+        if (!id_.empty() && s.id == id_)
+            saved = &s;
+    if (!saved)
+        throw Error("请先保存定时输出，再运行它");
+    // The run reads the same folders as this dialog: their XDG parents.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", QFileInfo(folders_.config).path());
+    env.insert("XDG_DATA_HOME", QFileInfo(folders_.data).path());
+    run_ = new QProcess(this);
+    run_->setProcessEnvironment(env);
+    const std::string name = saved->name;
+    const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
+    // What the run logged says how it ended; a run that could not log says it on stderr.
+    auto end = [this, name, started](const QString& trouble) {
+        const std::vector<LogEntry> log = readLog(folders_, name);
+        const bool logged = !log.empty() && log.back().start >= started;
+        lblStatus->setText(logged ? QStringLiteral("运行结束：%1，%2")
+                                        .arg(QString::fromUtf8(outcomeCaption(log.back().outcome)),
+                                             QString::fromStdString(log.back().message))
+                                  : QStringLiteral("运行失败：") + trouble);
+        run_->deleteLater();
+        run_ = nullptr;
+        btnRunNow->setEnabled(true);
+        showLog(name);
+    };
+    connect(run_, &QProcess::finished, this,
+            [this, end] { end(QString::fromUtf8(run_->readAllStandardError()).trimmed()); });
+    connect(run_, &QProcess::errorOccurred, this, [this, end](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            end(run_->errorString());
+    });
+    btnRunNow->setEnabled(false);
+    lblStatus->setText(QStringLiteral("正在运行“%1”…").arg(QString::fromStdString(name)));
+    run_->start(QString::fromStdString(place_.program),
+                {QStringLiteral("--run-schedule"), QString::fromStdString(name)});
 }
 
 void RunScheduleDialog(QWidget* parent, const std::string& setupFile) {

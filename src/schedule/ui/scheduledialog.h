@@ -21,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
+class QProcess;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
@@ -38,6 +39,8 @@ public:
     void btnNewClick();
     void btnSaveClick();   // checks the form, stores the schedule, installs its timer
     void btnRemoveClick(); // the selected schedule and its timer
+    // Runs the saved schedule now, as its timer would, and shows its log when it ends.
+    void btnRunNowClick();
     void lstSchedulesChanged();
     void kindChanged();
 
@@ -46,7 +49,7 @@ public:
     void showSchedule(const Schedule& s);
 
     QListWidget* lstSchedules;
-    QPushButton *btnNew, *btnRemove, *btnSave, *btnClose;
+    QPushButton *btnNew, *btnRemove, *btnSave, *btnRunNow, *btnClose;
     QLineEdit* edName;
     QComboBox* cbKind; // 每天, 每周, 每月, 表达式
     QTimeEdit* edTime;
@@ -83,6 +86,7 @@ private:
     TimerPlace place_;
     std::vector<Schedule> schedules_; // the whole file: other reports' schedules are kept
     std::string id_;                  // of the schedule in the form; empty for a new one
+    QProcess* run_ = nullptr;         // the run started with 立即运行, while it runs
 };
 
 // The dialog on the report in `setupFile`, with the user's schedules and timers.
