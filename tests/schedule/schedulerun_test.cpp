@@ -188,3 +188,41 @@ TEST(ScheduleNames, PatternsAndPlaceholders) {
     s.name = "a\nb";
     EXPECT_EQ(rgtest::errorOf([&] { checkSchedule(s); }), "定时输出的名称不能含控制字符");
 }
+
+// A schedule of a report on the PostgreSQL and MariaDB test servers: the presets and values
+// are bound through their drivers as on SQLite.
+TEST_F(ScheduleRun, ServerReportsRunWithTheirPresetsBound) {
+    const std::pair<const char*, std::string> servers[] = {
+        {"pg", rgtest::pgConnectionString()}, {"mariadb", rgtest::mariadbConnectionString()}};
+    std::vector<Schedule> list;
+    for (const auto& [name, conn] : servers) {
+        ASSERT_FALSE(conn.empty()) << name << ": run the tests through scripts/test.sh";
+        rg::Report report;
+        report.source.connectionString = conn;
+        report.source.commandType = "cmdText";
+        report.source.commandText = "SELECT 1 AS n, CAST(:开始 AS DATE) AS day, :地区 AS region";
+        report.source.sqlParameters = {{"开始", "date", "@上月初", {}, {}, {}},
+                                       {"地区", "text", {}, {}, {}, {}}};
+        report.keyField = "n";
+        const std::string file = db.folder + "/" + name + ".ini";
+        rg::TSetup s(file);
+        s.BeginReport();
+        rg::WriteReport(s, report);
+        ASSERT_FALSE(s.EndReport());
+        Schedule on = schedule;
+        on.name = name;
+        on.setupFile = file;
+        on.params = {{"地区", "O'Brien 华东"}};
+        on.formats = {"csv"};
+        on.namePattern = "{report}_{date}";
+        list.push_back(on);
+    }
+    save(list);
+    for (const auto& [name, conn] : servers) {
+        const RunResult r = run(name, "2026-03-10");
+        ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+        EXPECT_EQ(fileText(out + "/" + name + "_2026-03-10.csv"),
+                  "kind,level,n,day,region\r\ndata,0,1,2026-02-01,O'Brien 华东\r\ntotal,,,,\r\n")
+            << name;
+    }
+}
