@@ -103,6 +103,7 @@ TEST_F(ScheduleWindow, ASavedScheduleIsInstalledRunsAndShowsItsLog) {
         d.edBody->setPlainText("见附件。\n");
         QTest::mouseClick(d.btnSave, Qt::LeftButton);
         ASSERT_TRUE(errors.isEmpty()) << errors.join("|").toStdString();
+        rgtest::savePicture(d, "schedule_dialog");
         EXPECT_EQ(listed(d), QStringList{"周报（已安装）"});
         EXPECT_TRUE(d.lblStatus->text().contains("密码保存在定时输出文件中"))
             << d.lblStatus->text().toStdString();

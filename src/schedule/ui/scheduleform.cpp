@@ -98,10 +98,16 @@ QWidget* TScheduleDialog::buildOutput() {
         tblParams->insertRow(r);
         auto name = new QTableWidgetItem(q(p.name));
         name->setFlags(Qt::ItemIsEnabled);
+        name->setToolTip(p.defaultValue.empty() ? QStringLiteral("没有默认值")
+                                                : QStringLiteral("默认：") + q(p.defaultValue));
         tblParams->setItem(r, 0, name);
         tblParams->setItem(r, 1, new QTableWidgetItem);
     }
-    tblParams->setMaximumHeight(30 + 24 * std::min(tblParams->rowCount(), 4));
+    // Up to four parameters show without scrolling.
+    tblParams->verticalHeader()->setDefaultSectionSize(24);
+    tblParams->setFixedHeight(tblParams->horizontalHeader()->sizeHint().height() +
+                              24 * std::clamp(tblParams->rowCount(), 1, 4) +
+                              2 * tblParams->frameWidth());
     form->addRow(QStringLiteral("参数"), tblParams);
     auto formats = new QHBoxLayout;
     for (const ExportFormat& f : ReportFormats().formats()) {
