@@ -106,3 +106,17 @@ TEST_F(MailRun, AWrongLoginFailsTheRunAndAFailureIsMailedWithoutFiles) {
     EXPECT_EQ(filesIn(out),
               (std::vector<std::string>{"销售明细_2026年2月.csv", "销售明细_2026年2月.xlsx"}));
 }
+
+// STARTTLS asked of a server that does not offer it ends the run: the mail is never sent in
+// the clear instead, nor is the failure notice.
+TEST_F(MailRun, StartTlsIsNeverDroppedForAPlainConnection) {
+    schedule.mail->security = MailSecurity::StartTls;
+    save({schedule});
+    const RunResult r = run("月报", "2026-03-10");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("邮件没有发出（127.0.0.1:" + std::to_string(sink->port()) + "）：", 0),
+              0u)
+        << r.err;
+    EXPECT_NE(r.err.find("失败通知没有发出"), std::string::npos) << r.err;
+    EXPECT_EQ(message(1), "(no message 1)");
+}
