@@ -270,6 +270,19 @@ TEST(ReportSetup, TheMenuOpensTheSchedulesOfTheSavedReportShown) {
     setErrorSink(previous);
     EXPECT_EQ(title, "定时输出：销售明细");
     EXPECT_EQ(name, "销售明细");
+    // The left bar's context menu opens those of any saved setup, shown or not.
+    QAction* entry = nullptr;
+    for (int i = 0; i < win.w.nvbar->ItemCount(); ++i)
+        if (win.w.nvbar->Item(i)->Caption() == "地区产品汇总")
+            entry = win.w.nvbar->Item(i)->linkWidget()->findChild<QAction*>("ItemSchedules");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->text(), "定时输出");
+    rgtest::whenModal<TScheduleDialog>([&](TScheduleDialog& d) {
+        title = d.windowTitle();
+        d.reject();
+    });
+    entry->trigger();
+    EXPECT_EQ(title, "定时输出：地区产品汇总");
     EXPECT_FALSE(fs::exists(user / "config/reportgen/schedules.json"));
     for (const auto& [key, value] : {std::pair{"XDG_CONFIG_HOME", config}, {"XDG_DATA_HOME", data}})
         value.isNull() ? qunsetenv(key) : qputenv(key, value);

@@ -19,7 +19,6 @@
 #include "gridsetup/ui/summaryitemsetup.h"
 #include "print/reportformats.h"
 #include "print/ui/printenginewindows.h"
-#include "schedule/ui/scheduledialog.h"
 #include "setup/reportdefinition.h"
 
 #include <QAbstractScrollArea>
@@ -455,6 +454,7 @@ void Tfrmquorvel::AddSetupItem(const QString& caption, const std::string& path,
     item->setData(QByteArray::fromStdString(path));
     connect(item, &TdxNavBarItem::clicked, this,
             [this](TdxNavBarItem* sender) { runCommand([&] { nvbarItemClick(sender); }); });
+    addScheduleEntry(item, path);
 }
 
 void Tfrmquorvel::ClearSavedSetups() {
@@ -676,12 +676,6 @@ void Tfrmquorvel::CalcFieldsClick() {
         if (const std::string notice = document->setCalculatedFields(std::move(*fields));
             !notice.empty())
             showCommandNotice(QString::fromStdString(notice));
-}
-
-void Tfrmquorvel::SchedulesClick() {
-    if (reportPath_.empty())
-        throw Error("请先保存报表，再为它设置定时输出");
-    RunScheduleDialog(this, reportPath_);
 }
 
 void Tfrmquorvel::ToolButton2Click() {

@@ -190,6 +190,8 @@ private:
     void connectCommands();
     void attachPopupMenu(QWidget* target);
     void createPrintEngine();
+    // "定时输出" in the context menu of a saved setup in the left bar.
+    void addScheduleEntry(TdxNavBarItem* item, const std::string& path);
 
     SetupFolders folders_;
     QWidget* gridView_ = nullptr;
