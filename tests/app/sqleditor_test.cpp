@@ -119,7 +119,7 @@ TEST(SqlEditor, RunTellsWhatSqliteRefusedAndMarksItsPlace) {
 TEST(SqlEditor, CompletesTablesAndTheirFields) {
     qtApp();
     Window win(demoReport);
-    QStringList tables, qualified, named;
+    QStringList tables, qualified, named, aliased;
     bool listShown = false;
     QString chosen;
     win.inDialog([&](TFRMDBSETUP& d) {
@@ -136,6 +136,9 @@ TEST(SqlEditor, CompletesTablesAndTheirFields) {
         chosen = box->toPlainText();
         QTest::keyClicks(box, " = 'x' and unit_p");
         named = offered(box);
+        QTest::keyClick(box->completer()->popup(), Qt::Key_Escape);
+        QTest::keyClicks(box, "rice > 0 and s.produ");
+        aliased = offered(box);
     });
     EXPECT_TRUE(listShown);
     EXPECT_TRUE(tables.contains("sales")) << tables.join(',').toStdString();
@@ -145,6 +148,8 @@ TEST(SqlEditor, CompletesTablesAndTheirFields) {
     EXPECT_EQ(chosen, "select * from sales s where s.quantity > 0 and sales.region");
     // Without a table before it: the fields of the tables the text names.
     EXPECT_EQ(named, QStringList{"unit_price"});
+    // After an alias: the fields of its table.
+    EXPECT_EQ(aliased, QStringList{"product"});
     EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
 }
 

@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QKeyEvent>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QStringListModel>
 #include <QTextBlock>
@@ -172,11 +173,13 @@ void SqlEditor::insertCompletion(const QString& completion) {
     setTextCursor(caret);
 }
 
-// After "name." the fields of that table; elsewhere the tables, and the fields of the tables
-// the text names.
+// After "name." the fields of that table (or of the table that name is an alias of); elsewhere the
+// tables, and the fields of the tables the text names.
 QStringList SqlEditor::candidates(const QString& qualifier) {
     if (!qualifier.isEmpty()) {
-        const QString table = tableNamed(qualifier);
+        QString table = tableNamed(qualifier);
+        if (table.isEmpty())
+            table = tableOfAlias(qualifier);
         return table.isEmpty() ? QStringList() : fieldNames(table);
     }
     QStringList out;
@@ -214,6 +217,21 @@ QString SqlEditor::tableNamed(const QString& word) {
     for (const QString& table : tableNames())
         if (lastPart(table).compare(lastPart(word), Qt::CaseInsensitive) == 0)
             return table;
+    return {};
+}
+
+// The table an alias stands for: "from sales s", "join sales as s".
+QString SqlEditor::tableOfAlias(const QString& alias) {
+    const QRegularExpression named(QStringLiteral("([\\w$.]+)\\s+(?:as\\s+)?%1(?![\\w$])")
+                                       .arg(QRegularExpression::escape(alias)),
+                                   QRegularExpression::CaseInsensitiveOption |
+                                       QRegularExpression::UseUnicodePropertiesOption);
+    QRegularExpressionMatchIterator found = named.globalMatch(toPlainText());
+    while (found.hasNext()) {
+        const QString table = tableNamed(found.next().captured(1));
+        if (!table.isEmpty())
+            return table;
+    }
     return {};
 }
 

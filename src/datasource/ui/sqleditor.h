@@ -56,6 +56,7 @@ private:
     const QStringList& tableNames();
     const QStringList& fieldNames(const QString& table);
     QString tableNamed(const QString& word);
+    QString tableOfAlias(const QString& alias);
 
     QCompleter* completer_;
     QStringListModel* names_;
