@@ -94,6 +94,42 @@ you click into the text.&lt;/p&gt;</source>
         <source>Shown as ODBC; saved as given (%1)</source>
         <translation>按 ODBC 显示；保存时保持原样（%1）</translation>
     </message>
+    <message>
+        <source> Source of Connection </source>
+        <translation> 连接来源 </translation>
+    </message>
+    <message>
+        <source>Use Data &amp;Link File</source>
+        <translation>使用数据链接文件(&amp;L)</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>浏览(&amp;B)...</translation>
+    </message>
+    <message>
+        <source>Use &amp;Connection String</source>
+        <translation>使用连接字符串(&amp;C)</translation>
+    </message>
+    <message>
+        <source>B&amp;uild...</source>
+        <translation>编辑(&amp;U)...</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>帮助(&amp;H)</translation>
+    </message>
+    <message>
+        <source>%1.%2 ConnectionString</source>
+        <translation>%1.%2 连接字符串</translation>
+    </message>
 </context>
 <context>
     <name>rg::TConnPropertiesDialog</name>
@@ -193,6 +229,10 @@ you click into the text.&lt;/p&gt;</source>
         <source>Microsoft Data Link (*.udl)</source>
         <translation>Microsoft 数据链接 (*.udl)</translation>
     </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
 </context>
 <context>
     <name>rg::TCustomFilterDialog</name>
@@ -260,6 +300,109 @@ Use % to represent any series of characters</source>
     </message>
 </context>
 <context>
+    <name>rg::TFRMDBSETUP</name>
+    <message>
+        <source>运行 SQL（F5 或 Ctrl+Enter）</source>
+        <translation>运行 SQL（F5 或 Ctrl+Enter）</translation>
+    </message>
+    <message>
+        <source>%1 列，行留在服务器上</source>
+        <translation>%1 列，行留在服务器上</translation>
+    </message>
+    <message>
+        <source>%1 行，%2 列</source>
+        <translation>%1 行，%2 列</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TOKBottomDlg</name>
+    <message>
+        <source>Dialog</source>
+        <translation>对话框</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TSQLEditForm</name>
+    <message>
+        <source>CommandText Editor</source>
+        <translation>SQL 编辑器</translation>
+    </message>
+    <message>
+        <source>&amp;Tables:</source>
+        <translation>数据表(&amp;T)：</translation>
+    </message>
+    <message>
+        <source>&amp;SQL:</source>
+        <translation>SQL(&amp;S)：</translation>
+    </message>
+    <message>
+        <source>Add T&amp;able to SQL</source>
+        <translation>将表加入 SQL(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Fields:</source>
+        <translation>字段(&amp;F)：</translation>
+    </message>
+    <message>
+        <source>Add F&amp;ield to SQL</source>
+        <translation>将字段加入 SQL(&amp;I)</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>帮助(&amp;H)</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TdxDBGridView</name>
+    <message>
+        <source> Drag a column header here to group by that column</source>
+        <translation> 把列标题拖到这里，按该列分组</translation>
+    </message>
+    <message>
+        <source>True</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>False</source>
+        <translation>否</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TdxFilterDropDown</name>
+    <message>
+        <source>(All)</source>
+        <translation>（全部）</translation>
+    </message>
+    <message>
+        <source>(Custom...)</source>
+        <translation>（自定义...）</translation>
+    </message>
+    <message>
+        <source>(Blanks)</source>
+        <translation>（空白）</translation>
+    </message>
+    <message>
+        <source>(NonBlanks)</source>
+        <translation>（非空白）</translation>
+    </message>
+</context>
+<context>
     <name>rg::TdxFindBar</name>
     <message>
         <source>Find:</source>
@@ -288,6 +431,123 @@ Use % to represent any series of characters</source>
     <message>
         <source>Not found</source>
         <translation>找不到</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TdxPageSetupDialog</name>
+    <message>
+        <source>[Page #]</source>
+        <translation>[页码]</translation>
+    </message>
+    <message>
+        <source>[Total Pages]</source>
+        <translation>[总页数]</translation>
+    </message>
+    <message>
+        <source>[Date Printed]</source>
+        <translation>[打印日期]</translation>
+    </message>
+    <message>
+        <source>[Time Printed]</source>
+        <translation>[打印时间]</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TdxReportDesigner</name>
+    <message>
+        <source>tlpoBands</source>
+        <translation>带区</translation>
+    </message>
+    <message>
+        <source>tlpoHeaders</source>
+        <translation>列标题</translation>
+    </message>
+    <message>
+        <source>tlpoFooters</source>
+        <translation>汇总页脚</translation>
+    </message>
+    <message>
+        <source>tlpoRowFooters</source>
+        <translation>分组页脚</translation>
+    </message>
+    <message>
+        <source>tlpoPreview</source>
+        <translation>预览文本</translation>
+    </message>
+    <message>
+        <source>tlpoPreviewGrid</source>
+        <translation>预览文本网格线</translation>
+    </message>
+    <message>
+        <source>tlpoGrid</source>
+        <translation>网格线</translation>
+    </message>
+    <message>
+        <source>tlpoFlatCheckMarks</source>
+        <translation>平面复选框</translation>
+    </message>
+    <message>
+        <source>tlpoImages</source>
+        <translation>图像</translation>
+    </message>
+    <message>
+        <source>tlpoStateImages</source>
+        <translation>状态图像</translation>
+    </message>
+    <message>
+        <source>tlpoSoft3D</source>
+        <translation>柔和立体</translation>
+    </message>
+    <message>
+        <source>tlpoRowFooterGrid</source>
+        <translation>分组页脚网格线</translation>
+    </message>
+    <message>
+        <source>tlpoTransparentColumnGraphic</source>
+        <translation>透明图形</translation>
+    </message>
+    <message>
+        <source>tlpoGraphicAsText</source>
+        <translation>图形显示为文本</translation>
+    </message>
+    <message>
+        <source>tlpo3DEffects</source>
+        <translation>立体效果</translation>
+    </message>
+    <message>
+        <source>tlpoCheckMarksAsText</source>
+        <translation>复选框显示为文本</translation>
+    </message>
+    <message>
+        <source>tlpoTreeLines</source>
+        <translation>树线</translation>
+    </message>
+    <message>
+        <source>tlpoExpandButtons</source>
+        <translation>展开按钮</translation>
+    </message>
+</context>
+<context>
+    <name>rg::Tfrmquorvel</name>
+    <message>
+        <source>Print Preview</source>
+        <translation>打印预览</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>打印</translation>
+    </message>
+    <message>
+        <source>Page Setup</source>
+        <translation>页面设置</translation>
+    </message>
+    <message>
+        <source>Designer</source>
+        <translation>报表设计</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>退出</translation>
     </message>
 </context>
 </TS>

@@ -61,7 +61,7 @@ QToolButton* toolButton(QFrame* bar, const char* name, const QString& caption,
     button->setAutoRaise(true);
     button->setFixedSize(97, 36);
     if (hint)
-        button->setToolTip(QString::fromUtf8(hint));
+        button->setToolTip(QCoreApplication::translate("rg::Tfrmquorvel", hint));
     bar->layout()->addWidget(button);
     return button;
 }
@@ -197,18 +197,20 @@ void Tfrmquorvel::buildToolBar(QVBoxLayout* layout) {
         toolButton(ToolBar1, "ToolButton1", QStringLiteral("设置数据源"), ilButtons, 6, nullptr);
     ToolButton3 = toolGap(ToolBar1, "ToolButton3", false);
     tbPreview = toolButton(ToolBar1, "tbPreview", QStringLiteral("打印预览"), ilButtons, 1,
-                           "Print Preview");
-    tbPrint = toolButton(ToolBar1, "tbPrint", QStringLiteral("打印"), ilButtons, 2, "Print");
+                           QT_TRANSLATE_NOOP("rg::Tfrmquorvel", "Print Preview"));
+    tbPrint = toolButton(ToolBar1, "tbPrint", QStringLiteral("打印"), ilButtons, 2,
+                         QT_TRANSLATE_NOOP("rg::Tfrmquorvel", "Print"));
     tbSetup = toolButton(ToolBar1, "tbSetup", QStringLiteral("     页面设置         "), ilButtons,
-                         0, "Page Setup");
+                         0, QT_TRANSLATE_NOOP("rg::Tfrmquorvel", "Page Setup"));
     tbDevider = toolGap(ToolBar1, "tbDevider", true);
-    tbDesigner =
-        toolButton(ToolBar1, "tbDesigner", QStringLiteral("报表设计"), ilButtons, 3, "Designer");
+    tbDesigner = toolButton(ToolBar1, "tbDesigner", QStringLiteral("报表设计"), ilButtons, 3,
+                            QT_TRANSLATE_NOOP("rg::Tfrmquorvel", "Designer"));
     tbSeparator = toolGap(ToolBar1, "tbSeparator", true);
     ToolButton2 =
         toolButton(ToolBar1, "ToolButton2", QStringLiteral("关于"), ilButtons, 7, nullptr);
     ToolButton4 = toolGap(ToolBar1, "ToolButton4", false);
-    tbExit = toolButton(ToolBar1, "tbExit", QStringLiteral("退出"), ilButtons, 5, "Exit");
+    tbExit = toolButton(ToolBar1, "tbExit", QStringLiteral("退出"), ilButtons, 5,
+                        QT_TRANSLATE_NOOP("rg::Tfrmquorvel", "Exit"));
     row->addStretch(1);
     layout->addWidget(ToolBar1);
 }

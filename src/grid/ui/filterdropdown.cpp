@@ -70,14 +70,14 @@ TdxFilterDropDown::TdxFilterDropDown(const FilterDropDownContents& contents, int
     auto cancel = new QPushButton(QStringLiteral("取消"), this);
     cancel->setObjectName(QStringLiteral("filterCancel"));
 
-    addEntry(QStringLiteral("(All)"), All, false, -1);
-    addEntry(QStringLiteral("(Custom...)"), Custom, false, -1);
+    addEntry(tr("(All)"), All, false, -1);
+    addEntry(tr("(Custom...)"), Custom, false, -1);
     addEntry(QStringLiteral("全选"), kAllEntry, true, -1);
     all_ = list_->item(list_->count() - 1);
     if (contents.hasBlanks) {
-        addEntry(QStringLiteral("(Blanks)"), Blanks, true, contents.blankCount);
+        addEntry(tr("(Blanks)"), Blanks, true, contents.blankCount);
         blanks_ = list_->item(list_->count() - 1);
-        addEntry(QStringLiteral("(NonBlanks)"), NonBlanks, true, -1);
+        addEntry(tr("(NonBlanks)"), NonBlanks, true, -1);
         nonBlanks_ = list_->item(list_->count() - 1);
     }
     for (qsizetype i = 0; i < contents.values.size(); ++i) {

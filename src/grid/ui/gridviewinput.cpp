@@ -382,7 +382,7 @@ void TdxDBGridView::ShowFilterDropDown(TdxDBGridColumn& c) {
     int selected = current ? Entry::Custom : Entry::All;
     for (size_t i = 0; i < values.values.size(); ++i) {
         const Value& v = values.values[i];
-        contents.values << QString::fromStdString(v.displayText());
+        contents.values << shownText(v.displayText(), c);
         if (current && !current->second && current->first.op == FilterOperator::Equal &&
             current->first.value == v)
             selected = Entry::FirstValue + static_cast<int>(i);

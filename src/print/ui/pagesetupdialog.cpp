@@ -156,11 +156,40 @@ QWidget* TdxPageSetupDialog::buildPaperPage() {
     return w;
 }
 
+namespace {
+
+// The fields a page's header and footer texts may hold. They are stored as named here, which
+// the Windows program reads, and edited in the words of the translation.
+const char* const kPageFields[] = {
+    QT_TRANSLATE_NOOP("rg::TdxPageSetupDialog", "[Page #]"),
+    QT_TRANSLATE_NOOP("rg::TdxPageSetupDialog", "[Total Pages]"),
+    QT_TRANSLATE_NOOP("rg::TdxPageSetupDialog", "[Date Printed]"),
+    QT_TRANSLATE_NOOP("rg::TdxPageSetupDialog", "[Time Printed]"),
+};
+
+QString fieldShown(const char* field) {
+    return TdxPageSetupDialog::tr(field);
+}
+
+QString shownFields(QString text) {
+    for (const char* field : kPageFields)
+        text.replace(QLatin1String(field), fieldShown(field));
+    return text;
+}
+
+QString storedFields(QString text) {
+    for (const char* field : kPageFields)
+        text.replace(fieldShown(field), QLatin1String(field));
+    return text;
+}
+
+} // namespace
+
 QWidget* TdxPageSetupDialog::buildHeaderFooterPage() {
     auto w = new QWidget;
     auto grid = new QGridLayout(w);
     auto edit = [](const char* name, const QString& text) {
-        auto e = named(new QLineEdit(text), name);
+        auto e = named(new QLineEdit(shownFields(text)), name);
         return e;
     };
     const TdxPrinterPage& p = page_;
@@ -185,8 +214,10 @@ QWidget* TdxPageSetupDialog::buildHeaderFooterPage() {
     grid->addWidget(edFooterCenter, 2, 2);
     grid->addWidget(edFooterRight, 2, 3);
     grid->addWidget(btnFooterFont, 2, 4);
-    auto hint =
-        new QLabel(QStringLiteral("可用: [Page #] [Total Pages] [Date Printed] [Time Printed]"));
+    QStringList fields;
+    for (const char* field : kPageFields)
+        fields << fieldShown(field);
+    auto hint = new QLabel(QStringLiteral("可用: ") + fields.join(QLatin1Char(' ')));
     grid->addWidget(hint, 3, 0, 1, 5);
     grid->setRowStretch(4, 1);
     connect(btnHeaderFont, &QPushButton::clicked, this,
@@ -264,8 +295,10 @@ TdxPrinterPage TdxPageSetupDialog::page() const {
     p.CenterOnPageH = chkCenterH->isChecked();
     p.CenterOnPageV = chkCenterV->isChecked();
     p.GrayShading = chkGrayShading->isChecked();
-    p.PageHeaderTexts = {edHeaderLeft->text(), edHeaderCenter->text(), edHeaderRight->text()};
-    p.PageFooterTexts = {edFooterLeft->text(), edFooterCenter->text(), edFooterRight->text()};
+    p.PageHeaderTexts = {storedFields(edHeaderLeft->text()), storedFields(edHeaderCenter->text()),
+                         storedFields(edHeaderRight->text())};
+    p.PageFooterTexts = {storedFields(edFooterLeft->text()), storedFields(edFooterCenter->text()),
+                         storedFields(edFooterRight->text())};
     p.ScaleMode = rbAdjust->isChecked() ? TdxScaleMode::smAdjust : TdxScaleMode::smFit;
     p.ScaleFactor = edScaleFactor->value();
     p.FitToPagesHorizontally = edFitWide->value();

@@ -22,30 +22,31 @@ namespace {
 using enum TdxTreeListPaintOption;
 using S = TdxGridReportSettings;
 
+// An option shows by its name, which the translation turns into words.
 struct OptionEntry {
     TdxTreeListPaintOption option;
     const char* name;
-    const char* caption;
 };
 const OptionEntry kOptions[] = {
-    {tlpoBands, "tlpoBands", "带区"},
-    {tlpoHeaders, "tlpoHeaders", "列标题"},
-    {tlpoFooters, "tlpoFooters", "汇总页脚"},
-    {tlpoRowFooters, "tlpoRowFooters", "分组页脚"},
-    {tlpoPreview, "tlpoPreview", "预览文本"},
-    {tlpoPreviewGrid, "tlpoPreviewGrid", "预览文本网格线"},
-    {tlpoGrid, "tlpoGrid", "网格线"},
-    {tlpoFlatCheckMarks, "tlpoFlatCheckMarks", "平面复选框"},
-    {tlpoImages, "tlpoImages", "图像"},
-    {tlpoStateImages, "tlpoStateImages", "状态图像"},
-    {tlpoSoft3D, "tlpoSoft3D", "柔和立体"},
-    {tlpoRowFooterGrid, "tlpoRowFooterGrid", "分组页脚网格线"},
-    {tlpoTransparentColumnGraphic, "tlpoTransparentColumnGraphic", "透明图形"},
-    {tlpoGraphicAsText, "tlpoGraphicAsText", "图形显示为文本"},
-    {tlpo3DEffects, "tlpo3DEffects", "立体效果"},
-    {tlpoCheckMarksAsText, "tlpoCheckMarksAsText", "复选框显示为文本"},
-    {tlpoTreeLines, "tlpoTreeLines", "树线"},
-    {tlpoExpandButtons, "tlpoExpandButtons", "展开按钮"},
+    {tlpoBands, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoBands")},
+    {tlpoHeaders, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoHeaders")},
+    {tlpoFooters, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoFooters")},
+    {tlpoRowFooters, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoRowFooters")},
+    {tlpoPreview, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoPreview")},
+    {tlpoPreviewGrid, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoPreviewGrid")},
+    {tlpoGrid, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoGrid")},
+    {tlpoFlatCheckMarks, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoFlatCheckMarks")},
+    {tlpoImages, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoImages")},
+    {tlpoStateImages, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoStateImages")},
+    {tlpoSoft3D, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoSoft3D")},
+    {tlpoRowFooterGrid, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoRowFooterGrid")},
+    {tlpoTransparentColumnGraphic,
+     QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoTransparentColumnGraphic")},
+    {tlpoGraphicAsText, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoGraphicAsText")},
+    {tlpo3DEffects, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpo3DEffects")},
+    {tlpoCheckMarksAsText, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoCheckMarksAsText")},
+    {tlpoTreeLines, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoTreeLines")},
+    {tlpoExpandButtons, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoExpandButtons")},
 };
 
 template <class M> struct Entry {
@@ -170,8 +171,7 @@ QWidget* TdxReportDesigner::buildOptionsPage() {
     auto w = new QWidget;
     auto box = new QVBoxLayout(w);
     for (const OptionEntry& e : kOptions) {
-        auto c = new QCheckBox(
-            QStringLiteral("%1 (%2)").arg(QString::fromUtf8(e.caption), QLatin1String(e.name)));
+        auto c = new QCheckBox(tr(e.name));
         c->setObjectName(QStringLiteral("chk") + QLatin1String(e.name));
         chkOptions[e.option] = c;
         box->addWidget(c);
