@@ -382,6 +382,14 @@ Use % to represent any series of characters</source>
         <source>False</source>
         <translation>否</translation>
     </message>
+    <message>
+        <source>Confirm</source>
+        <translation>确认</translation>
+    </message>
+    <message>
+        <source>Delete record?</source>
+        <translation>删除记录？</translation>
+    </message>
 </context>
 <context>
     <name>rg::TdxFilterDropDown</name>

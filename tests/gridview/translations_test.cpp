@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -131,7 +132,7 @@ namespace {
 // report 销售明细 (its column paid holds Booleans).
 struct SpecifiedTexts {
     QString groupPanel, all, custom, yes, no, previewHint, exitHint, bandsOption, footerField,
-        storedFooter, editorTitle;
+        storedFooter, editorTitle, deleteQuestion;
 };
 
 SpecifiedTexts specifiedTexts() {
@@ -155,6 +156,12 @@ SpecifiedTexts specifiedTexts() {
         t.custom = list->entryItem(TdxFilterDropDown::Custom)->text();
         list->close();
     }
+    grid.SetFocusedRow(grid.Top(0));
+    rgtest::whenModal<QMessageBox>([&](QMessageBox& box) {
+        t.deleteQuestion = box.text();
+        box.reject();
+    });
+    QTest::keyClick(&view, Qt::Key_Delete, Qt::ControlModifier);
     t.previewHint = w.tbPreview->toolTip();
     t.exitHint = w.tbExit->toolTip();
     TdxReportDesigner designer(*w.dxComponentPrinter1Link1);
@@ -197,6 +204,7 @@ TEST(Translations, TheSpecifiedEnglishTextsAreChineseUnlessEnglishIsAsked) {
     EXPECT_EQ(zh.no, QStringLiteral("否"));
     EXPECT_EQ(zh.previewHint, QStringLiteral("打印预览"));
     EXPECT_EQ(zh.exitHint, QStringLiteral("退出"));
+    EXPECT_EQ(zh.deleteQuestion, QStringLiteral("删除记录？"));
     EXPECT_EQ(zh.bandsOption, QStringLiteral("带区"));
     EXPECT_EQ(zh.footerField, QStringLiteral("第 [页码] 页，共 [总页数] 页"));
     EXPECT_EQ(zh.storedFooter,
@@ -210,6 +218,7 @@ TEST(Translations, TheSpecifiedEnglishTextsAreChineseUnlessEnglishIsAsked) {
     EXPECT_EQ(en.no, "False");
     EXPECT_EQ(en.previewHint, "Print Preview");
     EXPECT_EQ(en.exitHint, "Exit");
+    EXPECT_EQ(en.deleteQuestion, "Delete record?");
     EXPECT_EQ(en.bandsOption, "tlpoBands");
     EXPECT_EQ(en.footerField, QStringLiteral("第 [Page #] 页，共 [Total Pages] 页"));
     EXPECT_EQ(en.storedFooter,

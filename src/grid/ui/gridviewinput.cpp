@@ -320,8 +320,8 @@ void TdxDBGridView::DeleteFocusedRecord() {
     if (!row.isData() || !ds || !ds->Active() || ds->RecordCount() == 0 ||
         !grid_.keyFieldResolved())
         return;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
-                    QStringLiteral("Delete record?"), QMessageBox::Ok | QMessageBox::Cancel, this);
+    QMessageBox box(QMessageBox::Question, tr("Confirm"), tr("Delete record?"),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setObjectName(QStringLiteral("confirmDelete"));
     box.setDefaultButton(QMessageBox::Ok);
     if (box.exec() != QMessageBox::Ok)
