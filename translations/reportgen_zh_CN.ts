@@ -89,6 +89,25 @@ you click into the text.&lt;/p&gt;</source>
     </message>
 </context>
 <context>
+    <name>rg::GroupChartView</name>
+    <message>
+        <source>保存为 PNG…</source>
+        <translation>保存为 PNG…</translation>
+    </message>
+    <message>
+        <source>保存为 SVG…</source>
+        <translation>保存为 SVG…</translation>
+    </message>
+    <message>
+        <source>保存为 SVG</source>
+        <translation>保存为 SVG</translation>
+    </message>
+    <message>
+        <source>保存为 PNG</source>
+        <translation>保存为 PNG</translation>
+    </message>
+</context>
+<context>
     <name>rg::TConnEditForm</name>
     <message>
         <source>Shown as ODBC; saved as given (%1)</source>
@@ -313,6 +332,34 @@ Use % to represent any series of characters</source>
         <source>%1 行，%2 列</source>
         <translation>%1 行，%2 列</translation>
     </message>
+    <message>
+        <source>数据源设置</source>
+        <translation>数据源设置</translation>
+    </message>
+    <message>
+        <source>连接语句</source>
+        <translation>连接语句</translation>
+    </message>
+    <message>
+        <source>运行</source>
+        <translation>运行</translation>
+    </message>
+    <message>
+        <source>字段显示设置</source>
+        <translation>字段显示设置</translation>
+    </message>
+    <message>
+        <source>在服务器上汇总</source>
+        <translation>在服务器上汇总</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>确认</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
 </context>
 <context>
     <name>rg::TOKBottomDlg</name>
@@ -326,6 +373,36 @@ Use % to represent any series of characters</source>
     </message>
     <message>
         <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TOKHelpBottomDlg</name>
+    <message>
+        <source>关于</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>              请大家多提意见！！！！</source>
+        <translation>              请大家多提意见！！！！</translation>
+    </message>
+    <message>
+        <source>作者：报表生成器开发组</source>
+        <translation>作者：报表生成器开发组</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TProgressWindow</name>
+    <message>
+        <source>报表生成器</source>
+        <translation>报表生成器</translation>
+    </message>
+    <message>
+        <source>取消</source>
         <translation>取消</translation>
     </message>
 </context>
@@ -409,6 +486,22 @@ Use % to represent any series of characters</source>
         <source>(NonBlanks)</source>
         <translation>（非空白）</translation>
     </message>
+    <message>
+        <source>搜索</source>
+        <translation>搜索</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation>全选</translation>
+    </message>
 </context>
 <context>
     <name>rg::TdxFindBar</name>
@@ -458,6 +551,65 @@ Use % to represent any series of characters</source>
     <message>
         <source>[Time Printed]</source>
         <translation>[打印时间]</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TdxPreviewWindow</name>
+    <message>
+        <source>打印预览</source>
+        <translation>打印预览</translation>
+    </message>
+    <message>
+        <source>打印...</source>
+        <translation>打印...</translation>
+    </message>
+    <message>
+        <source>页面设置...</source>
+        <translation>页面设置...</translation>
+    </message>
+    <message>
+        <source>报表设计...</source>
+        <translation>报表设计...</translation>
+    </message>
+    <message>
+        <source>首页</source>
+        <translation>首页</translation>
+    </message>
+    <message>
+        <source>上一页</source>
+        <translation>上一页</translation>
+    </message>
+    <message>
+        <source>下一页</source>
+        <translation>下一页</translation>
+    </message>
+    <message>
+        <source>末页</source>
+        <translation>末页</translation>
+    </message>
+    <message>
+        <source>缩小</source>
+        <translation>缩小</translation>
+    </message>
+    <message>
+        <source>页宽</source>
+        <translation>页宽</translation>
+    </message>
+    <message>
+        <source>整页</source>
+        <translation>整页</translation>
+    </message>
+    <message>
+        <source>放大</source>
+        <translation>放大</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source> / %1 页 </source>
+        <translation> / %1 页 </translation>
     </message>
 </context>
 <context>
@@ -536,6 +688,71 @@ Use % to represent any series of characters</source>
     </message>
 </context>
 <context>
+    <name>rg::TfrmAddField</name>
+    <message>
+        <source>字段添加</source>
+        <translation>字段添加</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TfrmCalcFields</name>
+    <message>
+        <source>计算字段</source>
+        <translation>计算字段</translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation>添加</translation>
+    </message>
+    <message>
+        <source>修改</source>
+        <translation>修改</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>计算字段：</source>
+        <translation>计算字段：</translation>
+    </message>
+    <message>
+        <source>名称：</source>
+        <translation>名称：</translation>
+    </message>
+    <message>
+        <source>表达式：</source>
+        <translation>表达式：</translation>
+    </message>
+    <message>
+        <source>字段和函数（双击插入）：</source>
+        <translation>字段和函数（双击插入）：</translation>
+    </message>
+    <message>
+        <source>表达式正确，结果为</source>
+        <translation>表达式正确，结果为</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TfrmShowAs</name>
+    <message>
+        <source>显示方式</source>
+        <translation>显示方式</translation>
+    </message>
+    <message>
+        <source>前 N 项</source>
+        <translation>前 N 项</translation>
+    </message>
+</context>
+<context>
     <name>rg::Tfrmquorvel</name>
     <message>
         <source>Print Preview</source>
@@ -556,6 +773,17 @@ Use % to represent any series of characters</source>
     <message>
         <source>Exit</source>
         <translation>退出</translation>
+    </message>
+</context>
+<context>
+    <name>rg::Tfrusummarysetup</name>
+    <message>
+        <source>（分组行）</source>
+        <translation>（分组行）</translation>
+    </message>
+    <message>
+        <source>显示在分组行</source>
+        <translation>显示在分组行</translation>
     </message>
 </context>
 </TS>

@@ -70,7 +70,7 @@ QGroupBox* groupBox(QWidget* parent, const char* name, const char* title, int le
 
 TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     setObjectName("FRMDBSETUP");
-    setWindowTitle(QString::fromUtf8("数据源设置"));
+    setWindowTitle(tr("数据源设置"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(497, kHeight);
@@ -81,7 +81,7 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     Panel1->setFrameShadow(QFrame::Raised);
 
     Label2 = place<QLabel>(Panel1, "Label2", 6, 7, 67, 13);
-    Label2->setText(QString::fromUtf8("连接语句"));
+    Label2->setText(tr("连接语句"));
     ConnectionString = place<TDropDownBox>(Panel1, "ConnectionString", 6, 21, 450, 21);
     ConnectionString->setMaxVisibleItems(20);
     EditConnStr = ellipsisButton(Panel1, "EditConnStr", 460, 22, 18, 18);
@@ -108,7 +108,7 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     lblrunresult->setWordWrap(true);
     lblrunresult->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblrunresult->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    btnrun = placeButton(QueryStrings, "btnrun", "运行", 399, 124);
+    btnrun = placeButton(QueryStrings, "btnrun", tr("运行"), 399, 124);
     btnrun->setToolTip(tr("运行 SQL（F5 或 Ctrl+Enter）"));
     btnrun->setAutoDefault(false);
 
@@ -127,19 +127,19 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     DBGridEh1->setContextMenuPolicy(Qt::CustomContextMenu);
     PopupMenu1 = new QMenu(DBGridEh1);
     PopupMenu1->setObjectName("PopupMenu1");
-    N1 = PopupMenu1->addAction(QString::fromUtf8("字段显示设置"));
+    N1 = PopupMenu1->addAction(tr("字段显示设置"));
     N1->setObjectName("N1");
 
     chkserversummary = place<QCheckBox>(Panel1, "chkserversummary", 356, kCheckTop, 130, 17);
-    chkserversummary->setText(QString::fromUtf8("在服务器上汇总"));
+    chkserversummary->setText(tr("在服务器上汇总"));
     chkprocedurewrites = place<QCheckBox>(Panel1, "chkprocedurewrites", 8, kCheckTop, 126, 17);
     chkprocedurewrites->setText(QString::fromUtf8(kProcedureMayWriteBox));
     chkprocedurewrites->setToolTip(QString::fromUtf8(
         "报表只读数据库。勾选后存储过程可以修改数据库；别人的设置文件打开前会先问你。"));
 
-    btnok = placeButton(Panel1, "btnok", "确认", 136, kButtonTop);
+    btnok = placeButton(Panel1, "btnok", tr("确认"), 136, kButtonTop);
     btnok->setDefault(true);
-    btncancel = placeButton(Panel1, "btncancel", "取消", 240, kButtonTop);
+    btncancel = placeButton(Panel1, "btncancel", tr("取消"), 240, kButtonTop);
     ParameterTable = place<TParameterTable>(Panel1, "ParameterTable", 8, kButtonTop - 2, 473, 88);
     ParameterTable->hide();
     ParameterTable->OnEdited = [this] { parametersEdited(); };

@@ -44,7 +44,7 @@ std::string itemText(const TdxDBGrid& grid, const TdxDBGridSummaryItem& item) {
 TfrmShowAs::TfrmShowAs(QWidget* parent, TdxDBGrid& grid) : QDialog(parent), grid_(grid) {
     setupDialogFrame(this, "frmshowas", "显示方式与前 N 项", 441, 372);
 
-    grpShowAs = new QGroupBox(QStringLiteral("显示方式"), this);
+    grpShowAs = new QGroupBox(tr("显示方式"), this);
     grpShowAs->setObjectName("grpShowAs");
     grpShowAs->setGeometry(8, 8, 425, 177);
     lstShowItems = new QListWidget(grpShowAs);
@@ -56,7 +56,7 @@ TfrmShowAs::TfrmShowAs(QWidget* parent, TdxDBGrid& grid) : QDialog(parent), grid
         cmbShowAs->addItem(QString::fromUtf8(m.caption));
     btnShowAs = makeButton(grpShowAs, "btnShowAs", "设置", QRect(312, 144, 75, 25));
 
-    grpTop = new QGroupBox(QStringLiteral("前 N 项"), this);
+    grpTop = new QGroupBox(tr("前 N 项"), this);
     grpTop->setObjectName("grpTop");
     grpTop->setGeometry(8, 192, 425, 137);
     lblTopLevel = placeLabel(grpTop, "lblTopLevel", "分组层", 8, 28);

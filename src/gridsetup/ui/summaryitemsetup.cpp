@@ -64,7 +64,7 @@ QString lineText(const TdxDBGrid& grid, const TdxDBGridSummaryItem& item) {
     const int position = positionOfSummaryKind(item.SummaryType());
     return QString::fromStdString(field) + QStringLiteral(" — ") +
            QString::fromUtf8(kKindTexts[position]) +
-           (InGroupRow(item) ? QStringLiteral("（分组行）") : QString());
+           (InGroupRow(item) ? Tfrusummarysetup::tr("（分组行）") : QString());
 }
 
 } // namespace
@@ -102,7 +102,7 @@ Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
     for (const char* text : kKindTexts)
         summarytype->addItem(QString::fromUtf8(text));
     summarytype->setCurrentIndex(-1);
-    chkGroupRow = new QCheckBox(QStringLiteral("显示在分组行"), GroupBox2);
+    chkGroupRow = new QCheckBox(tr("显示在分组行"), GroupBox2);
     chkGroupRow->setObjectName("chkGroupRow");
     chkGroupRow->setGeometry(8, 144, 145, 17);
     btnadd = makeButton(GroupBox2, "btnadd", "添加", 48, 256, 65, 25);
