@@ -396,6 +396,52 @@ Use % to represent any series of characters</source>
     </message>
 </context>
 <context>
+    <name>rg::TParameterPrompt</name>
+    <message>
+        <source>报表参数</source>
+        <translation>报表参数</translation>
+    </message>
+    <message>
+        <source>日期预设按此日计算</source>
+        <translation>日期预设按此日计算</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>确认</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TParameterTable</name>
+    <message>
+        <source>参数</source>
+        <translation>参数</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>默认值</source>
+        <translation>默认值</translation>
+    </message>
+    <message>
+        <source>区间终点</source>
+        <translation>区间终点</translation>
+    </message>
+    <message>
+        <source>列表值或查询</source>
+        <translation>列表值或查询</translation>
+    </message>
+    <message>
+        <source>默认值可以是值，也可以是 @ 加日期预设，如 @上月初；区间的起点写终点参数的名称，默认值可以是期间，如 @上月</source>
+        <translation>默认值可以是值，也可以是 @ 加日期预设，如 @上月初；区间的起点写终点参数的名称，默认值可以是期间，如 @上月</translation>
+    </message>
+</context>
+<context>
     <name>rg::TProgressWindow</name>
     <message>
         <source>报表生成器</source>
@@ -466,6 +512,26 @@ Use % to represent any series of characters</source>
     <message>
         <source>Delete record?</source>
         <translation>删除记录？</translation>
+    </message>
+    <message>
+        <source>大写金额</source>
+        <translation>大写金额</translation>
+    </message>
+    <message>
+        <source>：按</source>
+        <translation>：按</translation>
+    </message>
+    <message>
+        <source>拖动列标题到这里作为交叉列</source>
+        <translation>拖动列标题到这里作为交叉列</translation>
+    </message>
+    <message>
+        <source>按区间分组</source>
+        <translation>按区间分组</translation>
+    </message>
+    <message>
+        <source>区间宽度：</source>
+        <translation>区间宽度：</translation>
     </message>
 </context>
 <context>
@@ -551,6 +617,170 @@ Use % to represent any series of characters</source>
     <message>
         <source>[Time Printed]</source>
         <translation>[打印时间]</translation>
+    </message>
+    <message>
+        <source>页面设置</source>
+        <translation>页面设置</translation>
+    </message>
+    <message>
+        <source>页面</source>
+        <translation>页面</translation>
+    </message>
+    <message>
+        <source>页眉页脚</source>
+        <translation>页眉页脚</translation>
+    </message>
+    <message>
+        <source>缩放</source>
+        <translation>缩放</translation>
+    </message>
+    <message>
+        <source>打印预览...</source>
+        <translation>打印预览...</translation>
+    </message>
+    <message>
+        <source>打印...</source>
+        <translation>打印...</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>纸张</source>
+        <translation>纸张</translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation>自定义</translation>
+    </message>
+    <message>
+        <source>纸张类型:</source>
+        <translation>纸张类型:</translation>
+    </message>
+    <message>
+        <source>宽度:</source>
+        <translation>宽度:</translation>
+    </message>
+    <message>
+        <source>高度:</source>
+        <translation>高度:</translation>
+    </message>
+    <message>
+        <source>纵向</source>
+        <translation>纵向</translation>
+    </message>
+    <message>
+        <source>横向</source>
+        <translation>横向</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>方向</translation>
+    </message>
+    <message>
+        <source>页边距</source>
+        <translation>页边距</translation>
+    </message>
+    <message>
+        <source>上:</source>
+        <translation>上:</translation>
+    </message>
+    <message>
+        <source>下:</source>
+        <translation>下:</translation>
+    </message>
+    <message>
+        <source>左:</source>
+        <translation>左:</translation>
+    </message>
+    <message>
+        <source>右:</source>
+        <translation>右:</translation>
+    </message>
+    <message>
+        <source>页眉:</source>
+        <translation>页眉:</translation>
+    </message>
+    <message>
+        <source>页脚:</source>
+        <translation>页脚:</translation>
+    </message>
+    <message>
+        <source>先行后列</source>
+        <translation>先行后列</translation>
+    </message>
+    <message>
+        <source>先列后行</source>
+        <translation>先列后行</translation>
+    </message>
+    <message>
+        <source>打印顺序</source>
+        <translation>打印顺序</translation>
+    </message>
+    <message>
+        <source>水平居中</source>
+        <translation>水平居中</translation>
+    </message>
+    <message>
+        <source>垂直居中</source>
+        <translation>垂直居中</translation>
+    </message>
+    <message>
+        <source>灰度打印</source>
+        <translation>灰度打印</translation>
+    </message>
+    <message>
+        <source>其他</source>
+        <translation>其他</translation>
+    </message>
+    <message>
+        <source>页眉字体...</source>
+        <translation>页眉字体...</translation>
+    </message>
+    <message>
+        <source>页脚字体...</source>
+        <translation>页脚字体...</translation>
+    </message>
+    <message>
+        <source>左</source>
+        <translation>左</translation>
+    </message>
+    <message>
+        <source>中</source>
+        <translation>中</translation>
+    </message>
+    <message>
+        <source>右</source>
+        <translation>右</translation>
+    </message>
+    <message>
+        <source>可用: </source>
+        <translation>可用: </translation>
+    </message>
+    <message>
+        <source>缩放比例:</source>
+        <translation>缩放比例:</translation>
+    </message>
+    <message>
+        <source>调整为:</source>
+        <translation>调整为:</translation>
+    </message>
+    <message>
+        <source>页宽</source>
+        <translation>页宽</translation>
+    </message>
+    <message>
+        <source>页高</source>
+        <translation>页高</translation>
+    </message>
+    <message>
+        <source>字体</source>
+        <translation>字体</translation>
     </message>
 </context>
 <context>
@@ -686,6 +916,158 @@ Use % to represent any series of characters</source>
         <source>tlpoExpandButtons</source>
         <translation>展开按钮</translation>
     </message>
+    <message>
+        <source>带区</source>
+        <translation>带区</translation>
+    </message>
+    <message>
+        <source>列标题</source>
+        <translation>列标题</translation>
+    </message>
+    <message>
+        <source>分组行</source>
+        <translation>分组行</translation>
+    </message>
+    <message>
+        <source>分组页脚</source>
+        <translation>分组页脚</translation>
+    </message>
+    <message>
+        <source>网格线</source>
+        <translation>网格线</translation>
+    </message>
+    <message>
+        <source>单元格</source>
+        <translation>单元格</translation>
+    </message>
+    <message>
+        <source>偶数行</source>
+        <translation>偶数行</translation>
+    </message>
+    <message>
+        <source>奇数行</source>
+        <translation>奇数行</translation>
+    </message>
+    <message>
+        <source>预览文本</source>
+        <translation>预览文本</translation>
+    </message>
+    <message>
+        <source>树线</source>
+        <translation>树线</translation>
+    </message>
+    <message>
+        <source>报表标题</source>
+        <translation>报表标题</translation>
+    </message>
+    <message>
+        <source>汇总页脚</source>
+        <translation>汇总页脚</translation>
+    </message>
+    <message>
+        <source>每页打印带区</source>
+        <translation>每页打印带区</translation>
+    </message>
+    <message>
+        <source>每页打印列标题</source>
+        <translation>每页打印列标题</translation>
+    </message>
+    <message>
+        <source>每页打印汇总页脚</source>
+        <translation>每页打印汇总页脚</translation>
+    </message>
+    <message>
+        <source>自动展开所有分组</source>
+        <translation>自动展开所有分组</translation>
+    </message>
+    <message>
+        <source>只打印当前行</source>
+        <translation>只打印当前行</translation>
+    </message>
+    <message>
+        <source>打印页眉</source>
+        <translation>打印页眉</translation>
+    </message>
+    <message>
+        <source>打印页脚</source>
+        <translation>打印页脚</translation>
+    </message>
+    <message>
+        <source>每页小计（过次页／承前页）</source>
+        <translation>每页小计（过次页／承前页）</translation>
+    </message>
+    <message>
+        <source>, 粗体</source>
+        <translation>, 粗体</translation>
+    </message>
+    <message>
+        <source>报表设计</source>
+        <translation>报表设计</translation>
+    </message>
+    <message>
+        <source>选项</source>
+        <translation>选项</translation>
+    </message>
+    <message>
+        <source>颜色</source>
+        <translation>颜色</translation>
+    </message>
+    <message>
+        <source>字体</source>
+        <translation>字体</translation>
+    </message>
+    <message>
+        <source>行为</source>
+        <translation>行为</translation>
+    </message>
+    <message>
+        <source>恢复默认</source>
+        <translation>恢复默认</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>应用</source>
+        <translation>应用</translation>
+    </message>
+    <message>
+        <source>所有行相同</source>
+        <translation>所有行相同</translation>
+    </message>
+    <message>
+        <source>奇偶行交替</source>
+        <translation>奇偶行交替</translation>
+    </message>
+    <message>
+        <source>绘制方式:</source>
+        <translation>绘制方式:</translation>
+    </message>
+    <message>
+        <source>不打印</source>
+        <translation>不打印</translation>
+    </message>
+    <message>
+        <source>每个顶部页</source>
+        <translation>每个顶部页</translation>
+    </message>
+    <message>
+        <source>仅第一页</source>
+        <translation>仅第一页</translation>
+    </message>
+    <message>
+        <source>标题位置:</source>
+        <translation>标题位置:</translation>
+    </message>
+    <message>
+        <source>报表标题:</source>
+        <translation>报表标题:</translation>
+    </message>
 </context>
 <context>
     <name>rg::TfrmAddField</name>
@@ -742,6 +1124,40 @@ Use % to represent any series of characters</source>
     </message>
 </context>
 <context>
+    <name>rg::TfrmFieldsetup</name>
+    <message>
+        <source>确定</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+<context>
+    <name>rg::TfrmParameterSetup</name>
+    <message>
+        <source>存储过程设置</source>
+        <translation>存储过程设置</translation>
+    </message>
+    <message>
+        <source>选择存储过程</source>
+        <translation>选择存储过程</translation>
+    </message>
+    <message>
+        <source>参数设置</source>
+        <translation>参数设置</translation>
+    </message>
+    <message>
+        <source>参数列表</source>
+        <translation>参数列表</translation>
+    </message>
+    <message>
+        <source>设置参数值</source>
+        <translation>设置参数值</translation>
+    </message>
+</context>
+<context>
     <name>rg::TfrmShowAs</name>
     <message>
         <source>显示方式</source>
@@ -750,6 +1166,20 @@ Use % to represent any series of characters</source>
     <message>
         <source>前 N 项</source>
         <translation>前 N 项</translation>
+    </message>
+</context>
+<context>
+    <name>rg::Tfrmdisplaysetup</name>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+<context>
+    <name>rg::Tfrmprimmarysetup</name>
+    <message>
+        <source>确定</source>
+        <translation>确定</translation>
     </message>
 </context>
 <context>

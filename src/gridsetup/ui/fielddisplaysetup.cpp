@@ -22,7 +22,7 @@ Tfrmdisplaysetup::Tfrmdisplaysetup(QWidget* parent) : QDialog(parent) {
     txtdisplay = new QLineEdit(this);
     txtdisplay->setObjectName("txtdisplay");
     txtdisplay->setGeometry(8, 240, 225, 21);
-    Button2 = new QPushButton(QString::fromUtf8("关闭"), this);
+    Button2 = new QPushButton(tr("关闭"), this);
     Button2->setObjectName("Button2");
     Button2->setGeometry(72, 273, 75, 25);
     Button2->setAutoDefault(false);

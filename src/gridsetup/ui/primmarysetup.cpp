@@ -19,7 +19,7 @@ Tfrmprimmarysetup::Tfrmprimmarysetup(QWidget* parent) : QDialog(parent) {
     lstfield->setEditable(true); // typing is allowed, but only the selected entry counts
     lstfield->setInsertPolicy(QComboBox::NoInsert);
     lstfield->setGeometry(24, 32, 145, 21);
-    Button1 = new QPushButton(QString::fromUtf8("确定"), this);
+    Button1 = new QPushButton(tr("确定"), this);
     Button1->setObjectName("Button1");
     Button1->setGeometry(72, 72, 75, 25);
     setTabOrder(lstfield, Button1);
