@@ -108,6 +108,53 @@ you click into the text.&lt;/p&gt;</source>
     </message>
 </context>
 <context>
+    <name>rg::PasswordDialogs</name>
+    <message>
+        <source>（用户 %1）</source>
+        <translation>（用户 %1）</translation>
+    </message>
+    <message>
+        <source>输入密码</source>
+        <translation>输入密码</translation>
+    </message>
+    <message>
+        <source>打开报表“%1”需要连接 %2 的密码：</source>
+        <translation>打开报表“%1”需要连接 %2 的密码：</translation>
+    </message>
+    <message>
+        <source>
+（密钥库中没有：%1）</source>
+        <translation>
+（密钥库中没有：%1）</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>保存密码</source>
+        <translation>保存密码</translation>
+    </message>
+    <message>
+        <source>没有可用的密钥库，连接的密码不能存入：%1
+以后打开这个报表时询问密码，还是把密码保存在设置文件中（只有你能读取这个文件）？</source>
+        <translation>没有可用的密钥库，连接的密码不能存入：%1
+以后打开这个报表时询问密码，还是把密码保存在设置文件中（只有你能读取这个文件）？</translation>
+    </message>
+    <message>
+        <source>打开时询问</source>
+        <translation>打开时询问</translation>
+    </message>
+    <message>
+        <source>保存在设置文件中</source>
+        <translation>保存在设置文件中</translation>
+    </message>
+</context>
+<context>
     <name>rg::TConnEditForm</name>
     <message>
         <source>Shown as ODBC; saved as given (%1)</source>
@@ -359,6 +406,22 @@ Use % to represent any series of characters</source>
     <message>
         <source>取消</source>
         <translation>取消</translation>
+    </message>
+    <message>
+        <source>数据表</source>
+        <translation>数据表</translation>
+    </message>
+    <message>
+        <source>存储过程</source>
+        <translation>存储过程</translation>
+    </message>
+    <message>
+        <source>查询</source>
+        <translation>查询</translation>
+    </message>
+    <message>
+        <source>报表只读数据库。勾选后存储过程可以修改数据库；别人的设置文件打开前会先问你。</source>
+        <translation>报表只读数据库。勾选后存储过程可以修改数据库；别人的设置文件打开前会先问你。</translation>
     </message>
 </context>
 <context>
@@ -1133,6 +1196,14 @@ Use % to represent any series of characters</source>
         <source>关闭</source>
         <translation>关闭</translation>
     </message>
+    <message>
+        <source>设置字段</source>
+        <translation>设置字段</translation>
+    </message>
+    <message>
+        <source>字段列表：</source>
+        <translation>字段列表：</translation>
+    </message>
 </context>
 <context>
     <name>rg::TfrmParameterSetup</name>
@@ -1167,6 +1238,26 @@ Use % to represent any series of characters</source>
         <source>前 N 项</source>
         <translation>前 N 项</translation>
     </message>
+    <message>
+        <source>显示方式与前 N 项</source>
+        <translation>显示方式与前 N 项</translation>
+    </message>
+    <message>
+        <source>显示为</source>
+        <translation>显示为</translation>
+    </message>
+    <message>
+        <source>分组层</source>
+        <translation>分组层</translation>
+    </message>
+    <message>
+        <source>只显示前（0 为全部）</source>
+        <translation>只显示前（0 为全部）</translation>
+    </message>
+    <message>
+        <source>按汇总</source>
+        <translation>按汇总</translation>
+    </message>
 </context>
 <context>
     <name>rg::Tfrmdisplaysetup</name>
@@ -1174,12 +1265,32 @@ Use % to represent any series of characters</source>
         <source>关闭</source>
         <translation>关闭</translation>
     </message>
+    <message>
+        <source>字段设置</source>
+        <translation>字段设置</translation>
+    </message>
+    <message>
+        <source>字段列表：</source>
+        <translation>字段列表：</translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation>显示</translation>
+    </message>
 </context>
 <context>
     <name>rg::Tfrmprimmarysetup</name>
     <message>
         <source>确定</source>
         <translation>确定</translation>
+    </message>
+    <message>
+        <source>关键字设置</source>
+        <translation>关键字设置</translation>
+    </message>
+    <message>
+        <source>选择字段</source>
+        <translation>选择字段</translation>
     </message>
 </context>
 <context>
@@ -1382,6 +1493,18 @@ Use % to represent any series of characters</source>
     <message>
         <source>显示在分组行</source>
         <translation>显示在分组行</translation>
+    </message>
+    <message>
+        <source>汇总方式设置</source>
+        <translation>汇总方式设置</translation>
+    </message>
+    <message>
+        <source>会总字段名称</source>
+        <translation>会总字段名称</translation>
+    </message>
+    <message>
+        <source>会总方式</source>
+        <translation>会总方式</translation>
     </message>
 </context>
 </TS>

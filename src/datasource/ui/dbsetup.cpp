@@ -59,10 +59,10 @@ QToolButton* ellipsisButton(QWidget* parent, const char* name, int left, int top
     return b;
 }
 
-QGroupBox* groupBox(QWidget* parent, const char* name, const char* title, int left, int top,
+QGroupBox* groupBox(QWidget* parent, const char* name, const QString& title, int left, int top,
                     int width, int height) {
     auto* g = place<QGroupBox>(parent, name, left, top, width, height);
-    g->setTitle(QString::fromUtf8(title));
+    g->setTitle(title);
     return g;
 }
 
@@ -86,16 +86,16 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     ConnectionString->setMaxVisibleItems(20);
     EditConnStr = ellipsisButton(Panel1, "EditConnStr", 460, 22, 18, 18);
 
-    TableNames = groupBox(Panel1, "TableNames", "数据表", 5, 46, 238, 51);
+    TableNames = groupBox(Panel1, "TableNames", tr("数据表"), 5, 46, 238, 51);
     MasterTableName = place<TDropDownBox>(TableNames, "MasterTableName", 8, 18, 221, 21);
     MasterTableName->setMaxVisibleItems(20);
 
-    ProcedureNames = groupBox(Panel1, "ProcedureNames", "存储过程", 248, 46, 238, 51);
+    ProcedureNames = groupBox(Panel1, "ProcedureNames", tr("存储过程"), 248, 46, 238, 51);
     txtstorcprocedure = place<QLineEdit>(ProcedureNames, "txtstorcprocedure", 8, 16, 200, 21);
     btnstoreprocedure = ellipsisButton(ProcedureNames, "btnstoreprocedure", 214, 16, 16, 18);
 
     // The SQL text has a row of its own, with what its last run gave under it.
-    QueryStrings = groupBox(Panel1, "QueryStrings", "查询", 5, 102, 481, 160);
+    QueryStrings = groupBox(Panel1, "QueryStrings", tr("查询"), 5, 102, 481, 160);
     MasterSQL = place<SqlEditor>(QueryStrings, "MasterSQL", 7, 18, 446, 100);
     MasterSQL->setPlainText("\n");
     MasterSQL->setTabChangesFocus(true);
@@ -134,8 +134,8 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     chkserversummary->setText(tr("在服务器上汇总"));
     chkprocedurewrites = place<QCheckBox>(Panel1, "chkprocedurewrites", 8, kCheckTop, 126, 17);
     chkprocedurewrites->setText(QString::fromUtf8(kProcedureMayWriteBox));
-    chkprocedurewrites->setToolTip(QString::fromUtf8(
-        "报表只读数据库。勾选后存储过程可以修改数据库；别人的设置文件打开前会先问你。"));
+    chkprocedurewrites->setToolTip(
+        tr("报表只读数据库。勾选后存储过程可以修改数据库；别人的设置文件打开前会先问你。"));
 
     btnok = placeButton(Panel1, "btnok", tr("确认"), 136, kButtonTop);
     btnok->setDefault(true);

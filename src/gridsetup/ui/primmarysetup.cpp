@@ -12,8 +12,8 @@
 namespace rg {
 
 Tfrmprimmarysetup::Tfrmprimmarysetup(QWidget* parent) : QDialog(parent) {
-    setupDialogFrame(this, "frmprimmarysetup", "关键字设置", 230, 121);
-    Label1 = placeLabel(this, "Label1", "选择字段", 24, 8);
+    setupDialogFrame(this, "frmprimmarysetup", tr("关键字设置"), 230, 121);
+    Label1 = placeLabel(this, "Label1", tr("选择字段"), 24, 8);
     lstfield = new QComboBox(this);
     lstfield->setObjectName("lstfield");
     lstfield->setEditable(true); // typing is allowed, but only the selected entry counts

@@ -10,8 +10,8 @@
 namespace rg {
 
 TfrmFieldsetup::TfrmFieldsetup(QWidget* parent) : QDialog(parent) {
-    setupDialogFrame(this, "frmFieldsetup", "设置字段", 243, 279);
-    Label1 = placeLabel(this, "Label1", "字段列表：", 8, 8);
+    setupDialogFrame(this, "frmFieldsetup", tr("设置字段"), 243, 279);
+    Label1 = placeLabel(this, "Label1", tr("字段列表："), 8, 8);
     lstField = new QListWidget(this);
     lstField->setObjectName("lstField");
     lstField->setGeometry(8, 24, 225, 217);
