@@ -555,6 +555,25 @@ Use % to represent any series of characters</source>
     </message>
 </context>
 <context>
+    <name>rg::TdxCrossTableDialog</name>
+    <message>
+        <source>交叉表</source>
+        <translation>交叉表</translation>
+    </message>
+    <message>
+        <source>汇总方式</source>
+        <translation>汇总方式</translation>
+    </message>
+    <message>
+        <source>汇总字段</source>
+        <translation>汇总字段</translation>
+    </message>
+    <message>
+        <source>交叉列</source>
+        <translation>交叉列</translation>
+    </message>
+</context>
+<context>
     <name>rg::TdxDBGridView</name>
     <message>
         <source> Drag a column header here to group by that column</source>
