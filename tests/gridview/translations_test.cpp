@@ -128,14 +128,14 @@ TEST(Translations, ChineseByDefaultEnglishWithLanguageEn) {
 
 namespace {
 
-// What the main window shows of the texts it was specified with in English, on the demo
+// What the main window shows of the texts the original program shows in English, on the demo
 // report 销售明细 (its column paid holds Booleans).
-struct SpecifiedTexts {
+struct EnglishSourceTexts {
     QString groupPanel, all, custom, yes, no, previewHint, exitHint, bandsOption, footerField,
         storedFooter, editorTitle, deleteQuestion;
 };
 
-SpecifiedTexts specifiedTexts() {
+EnglishSourceTexts englishSourceTexts() {
     test::TempFolder folder;
     fs::copy_file(fs::path(RG_BINARY_DIR) / "setup" / "销售明细.ini", folder / "销售明细.ini");
     Tfrmquorvel w(nullptr, QString::fromStdString(folder.path().string()) + "/");
@@ -143,7 +143,7 @@ SpecifiedTexts specifiedTexts() {
     QTest::mouseClick(w.nvbar->Item(0)->linkWidget(), Qt::LeftButton);
     TdxDBGrid& grid = *w.dxDBGrid;
     auto& view = *qobject_cast<TdxDBGridView*>(w.gridView());
-    SpecifiedTexts t;
+    EnglishSourceTexts t;
     t.groupPanel = TdxDBGridView::tr(" Drag a column header here to group by that column");
     TdxDBGridColumn& paid = *grid.ColumnByFieldName("paid");
     for (int i = 0; i < grid.DataRowCount() && (t.yes.isEmpty() || t.no.isEmpty()); ++i) {
@@ -184,18 +184,18 @@ SpecifiedTexts specifiedTexts() {
 
 } // namespace
 
-// Texts the window was specified with in English are the translation's sources: Chinese at
-// program start, as specified with LANGUAGE=en. What is stored keeps the specified names.
-TEST(Translations, TheSpecifiedEnglishTextsAreChineseUnlessEnglishIsAsked) {
+// The original program's English texts are the translation's sources: Chinese at program
+// start, the original's with LANGUAGE=en. What is stored keeps the original names.
+TEST(Translations, TheOriginalEnglishTextsAreChineseUnlessEnglishIsAsked) {
     rgtest::qtApp();
-    SpecifiedTexts zh, en;
+    EnglishSourceTexts zh, en;
     {
         const Language chinese(nullptr);
-        zh = specifiedTexts();
+        zh = englishSourceTexts();
     }
     {
         const Language english("en");
-        en = specifiedTexts();
+        en = englishSourceTexts();
     }
     EXPECT_EQ(zh.groupPanel, QStringLiteral(" 把列标题拖到这里，按该列分组"));
     EXPECT_EQ(zh.all, QStringLiteral("（全部）"));
