@@ -9,10 +9,10 @@ namespace rg {
 
 TOKHelpBottomDlg::TOKHelpBottomDlg(QWidget* parent) : TOKBottomDlg(parent) {
     setObjectName(QStringLiteral("OKHelpBottomDlg"));
-    setWindowTitle(QStringLiteral("关于"));
+    setWindowTitle(tr("关于"));
     Bevel1->setGeometry(8, 8, 297, 169);
     OKBtn->move(110, 180);
-    OKBtn->setText(QStringLiteral("关闭"));
+    OKBtn->setText(tr("关闭"));
     CancelBtn->hide();
 
     Memo1 = new QPlainTextEdit(this);
@@ -26,10 +26,10 @@ TOKHelpBottomDlg::TOKHelpBottomDlg(QWidget* parent) : TOKBottomDlg(parent) {
     pal.setColor(QPalette::Base, pal.color(QPalette::Button)); // the scroll-bar colour
     Memo1->setPalette(pal);
     Memo1->setPlainText(QStringList{
-        QStringLiteral("              请大家多提意见！！！！"),
+        tr("              请大家多提意见！！！！"),
         QString(),
         QString(),
-        QStringLiteral("作者：报表生成器开发组"),
+        tr("作者：报表生成器开发组"),
         QString(),
         QStringLiteral("E-mail：reportgen@example.org"),
         QString(),

@@ -4,7 +4,7 @@ namespace rg {
 
 TfrmAddField::TfrmAddField(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAddField"));
-    setWindowTitle(QStringLiteral("字段添加"));
+    setWindowTitle(tr("字段添加"));
     setFixedSize(313, 149);
 }
 

@@ -59,7 +59,7 @@ const char* kindText(FieldKind k) {
 
 TfrmCalcFields::TfrmCalcFields(QWidget* parent, const DataSet& dataset) : QDialog(parent) {
     setObjectName(QStringLiteral("frmCalcFields"));
-    setWindowTitle(QStringLiteral("计算字段"));
+    setWindowTitle(tr("计算字段"));
     for (int i = 0; i < dataset.FieldCount(); ++i) {
         const Field& f = dataset.Fields(i);
         if (!dataset.IsCalculated(i))
@@ -75,11 +75,11 @@ TfrmCalcFields::TfrmCalcFields(QWidget* parent, const DataSet& dataset) : QDialo
     CheckLabel->setWordWrap(true);
     InputList = named(new QListWidget(this), "InputList");
     FunctionList = named(new QListWidget(this), "FunctionList");
-    AddButton = named(new QPushButton(QStringLiteral("添加"), this), "AddButton");
-    ReplaceButton = named(new QPushButton(QStringLiteral("修改"), this), "ReplaceButton");
-    DeleteButton = named(new QPushButton(QStringLiteral("删除"), this), "DeleteButton");
-    OkButton = named(new QPushButton(QStringLiteral("确定"), this), "OkButton");
-    CancelButton = named(new QPushButton(QStringLiteral("取消"), this), "CancelButton");
+    AddButton = named(new QPushButton(tr("添加"), this), "AddButton");
+    ReplaceButton = named(new QPushButton(tr("修改"), this), "ReplaceButton");
+    DeleteButton = named(new QPushButton(tr("删除"), this), "DeleteButton");
+    OkButton = named(new QPushButton(tr("确定"), this), "OkButton");
+    CancelButton = named(new QPushButton(tr("取消"), this), "CancelButton");
     OkButton->setDefault(true);
 
     for (const CalcInput& in : fetched_) {
@@ -91,20 +91,18 @@ TfrmCalcFields::TfrmCalcFields(QWidget* parent, const DataSet& dataset) : QDialo
         FunctionList->addItem(qs(name));
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(named(new QLabel(QStringLiteral("计算字段："), this), "FieldsLabel"), 0, 0);
+    grid->addWidget(named(new QLabel(tr("计算字段："), this), "FieldsLabel"), 0, 0);
     grid->addWidget(FieldList, 1, 0, 1, 2);
-    grid->addWidget(named(new QLabel(QStringLiteral("名称："), this), "NameLabel"), 2, 0);
+    grid->addWidget(named(new QLabel(tr("名称："), this), "NameLabel"), 2, 0);
     grid->addWidget(NameEdit, 2, 1);
-    grid->addWidget(named(new QLabel(QStringLiteral("表达式："), this), "ExprLabel"), 3, 0,
-                    Qt::AlignTop);
+    grid->addWidget(named(new QLabel(tr("表达式："), this), "ExprLabel"), 3, 0, Qt::AlignTop);
     grid->addWidget(ExprEdit, 3, 1);
     grid->addWidget(CheckLabel, 4, 1);
     auto* lists = new QHBoxLayout;
     lists->addWidget(InputList, 2);
     lists->addWidget(FunctionList, 1);
-    grid->addWidget(
-        named(new QLabel(QStringLiteral("字段和函数（双击插入）："), this), "InputsLabel"), 5, 0, 1,
-        2);
+    grid->addWidget(named(new QLabel(tr("字段和函数（双击插入）："), this), "InputsLabel"), 5, 0, 1,
+                    2);
     grid->addLayout(lists, 6, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {AddButton, ReplaceButton, DeleteButton})
@@ -174,8 +172,7 @@ std::string TfrmCalcFields::check(FieldKind* kind) const {
 void TfrmCalcFields::showCheck() {
     FieldKind kind = FieldKind::String;
     const std::string fault = check(&kind);
-    CheckLabel->setText(fault.empty() ? QStringLiteral("表达式正确，结果为") + kindText(kind)
-                                      : qs(fault));
+    CheckLabel->setText(fault.empty() ? tr("表达式正确，结果为") + kindText(kind) : qs(fault));
     AddButton->setEnabled(fault.empty());
     ReplaceButton->setEnabled(fault.empty() && FieldList->currentRow() >= 0);
     DeleteButton->setEnabled(FieldList->currentRow() >= 0);

@@ -9,7 +9,7 @@ namespace rg {
 
 TOKBottomDlg::TOKBottomDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("OKBottomDlg"));
-    setWindowTitle(QStringLiteral("Dialog"));
+    setWindowTitle(tr("Dialog"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(313, 214);
@@ -19,13 +19,13 @@ TOKBottomDlg::TOKBottomDlg(QWidget* parent) : QDialog(parent) {
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Bevel1->setGeometry(8, 8, 297, 161);
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn = new QPushButton(tr("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     OKBtn->setGeometry(79, 180, 75, 25);
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
 
-    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelBtn = new QPushButton(tr("Cancel"), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     CancelBtn->setGeometry(159, 180, 75, 25);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);

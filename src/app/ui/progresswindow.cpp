@@ -70,7 +70,7 @@ TProgressWindow::TProgressWindow(QWidget* owner, std::chrono::milliseconds delay
                          Qt::WindowCloseButtonHint),
       delay_(delay) {
     setObjectName(QStringLiteral("ProgressWindow"));
-    setWindowTitle(QStringLiteral("报表生成器"));
+    setWindowTitle(tr("报表生成器"));
     setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
     setFixedWidth(360);
 
@@ -79,7 +79,7 @@ TProgressWindow::TProgressWindow(QWidget* owner, std::chrono::milliseconds delay
     ProgressBar = new QProgressBar(this);
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
     ProgressBar->setTextVisible(false);
-    CancelButton = new QPushButton(QStringLiteral("取消"), this);
+    CancelButton = new QPushButton(tr("取消"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
     CancelButton->setAutoDefault(false);
     connect(CancelButton, &QPushButton::clicked, this, &TProgressWindow::reject);

@@ -61,7 +61,7 @@ QToolButton* toolButton(QFrame* bar, const char* name, const QString& caption,
     button->setAutoRaise(true);
     button->setFixedSize(97, 36);
     if (hint)
-        button->setToolTip(QString::fromUtf8(hint));
+        button->setToolTip(QCoreApplication::translate("rg::Tfrmquorvel", hint));
     bar->layout()->addWidget(button);
     return button;
 }
@@ -76,22 +76,22 @@ QFrame* toolGap(QFrame* bar, const char* name, bool divider) {
     return gap;
 }
 
-QLabel* label(QWidget* panel, const char* name, int left, int top, int width, const char* text) {
-    auto l = new QLabel(QString::fromUtf8(text), panel);
+QLabel* label(QWidget* panel, const char* name, int left, int top, int width, const QString& text) {
+    auto l = new QLabel(text, panel);
     l->setObjectName(QLatin1String(name));
     l->setGeometry(left, top, width, 13);
     return l;
 }
 
-QPushButton* button(QWidget* panel, const char* name, const char* caption, int left, int width) {
-    auto b = new QPushButton(QString::fromUtf8(caption), panel);
+QPushButton* button(QWidget* panel, const char* name, const QString& caption, int left, int width) {
+    auto b = new QPushButton(caption, panel);
     b->setObjectName(QLatin1String(name));
     b->setGeometry(left, 5, width, 25);
     return b;
 }
 
-QAction* menuItem(QMenu* menu, const char* name, const char* caption) {
-    QAction* a = caption ? menu->addAction(QString::fromUtf8(caption)) : menu->addSeparator();
+QAction* menuItem(QMenu* menu, const char* name, const QString& caption) {
+    QAction* a = caption.isEmpty() ? menu->addSeparator() : menu->addAction(caption);
     a->setObjectName(QLatin1String(name));
     return a;
 }
@@ -119,7 +119,7 @@ Tfrmquorvel::Tfrmquorvel(QWidget* parent, const SetupFolders& folders)
     : QWidget(parent), folders_(folders), shell_(makeDesktopShell()),
       progressDelay_(TProgressWindow::kShowDelay) {
     setObjectName(QStringLiteral("frmquorvel"));
-    setWindowTitle(QStringLiteral("报表生成器"));
+    setWindowTitle(tr("报表生成器"));
     setFont(uiFont());
     move(197, 122);
     resize(outerSize);
@@ -193,22 +193,22 @@ void Tfrmquorvel::buildToolBar(QVBoxLayout* layout) {
     row->setContentsMargins(4, 1, 1, 1); // with the 1 pixel border: indent 5
     row->setSpacing(0);
 
-    ToolButton1 =
-        toolButton(ToolBar1, "ToolButton1", QStringLiteral("设置数据源"), ilButtons, 6, nullptr);
+    ToolButton1 = toolButton(ToolBar1, "ToolButton1", tr("设置数据源"), ilButtons, 6, nullptr);
     ToolButton3 = toolGap(ToolBar1, "ToolButton3", false);
-    tbPreview = toolButton(ToolBar1, "tbPreview", QStringLiteral("打印预览"), ilButtons, 1,
-                           "Print Preview");
-    tbPrint = toolButton(ToolBar1, "tbPrint", QStringLiteral("打印"), ilButtons, 2, "Print");
-    tbSetup = toolButton(ToolBar1, "tbSetup", QStringLiteral("     页面设置         "), ilButtons,
-                         0, "Page Setup");
+    tbPreview = toolButton(ToolBar1, "tbPreview", tr("打印预览"), ilButtons, 1,
+                           QT_TRANSLATE_NOOP("rg::Tfrmquorvel", "Print Preview"));
+    tbPrint = toolButton(ToolBar1, "tbPrint", tr("打印"), ilButtons, 2,
+                         QT_TRANSLATE_NOOP("rg::Tfrmquorvel", "Print"));
+    tbSetup = toolButton(ToolBar1, "tbSetup", tr("     页面设置         "), ilButtons, 0,
+                         QT_TRANSLATE_NOOP("rg::Tfrmquorvel", "Page Setup"));
     tbDevider = toolGap(ToolBar1, "tbDevider", true);
-    tbDesigner =
-        toolButton(ToolBar1, "tbDesigner", QStringLiteral("报表设计"), ilButtons, 3, "Designer");
+    tbDesigner = toolButton(ToolBar1, "tbDesigner", tr("报表设计"), ilButtons, 3,
+                            QT_TRANSLATE_NOOP("rg::Tfrmquorvel", "Designer"));
     tbSeparator = toolGap(ToolBar1, "tbSeparator", true);
-    ToolButton2 =
-        toolButton(ToolBar1, "ToolButton2", QStringLiteral("关于"), ilButtons, 7, nullptr);
+    ToolButton2 = toolButton(ToolBar1, "ToolButton2", tr("关于"), ilButtons, 7, nullptr);
     ToolButton4 = toolGap(ToolBar1, "ToolButton4", false);
-    tbExit = toolButton(ToolBar1, "tbExit", QStringLiteral("退出"), ilButtons, 5, "Exit");
+    tbExit = toolButton(ToolBar1, "tbExit", tr("退出"), ilButtons, 5,
+                        QT_TRANSLATE_NOOP("rg::Tfrmquorvel", "Exit"));
     row->addStretch(1);
     layout->addWidget(ToolBar1);
 }
@@ -225,10 +225,9 @@ void Tfrmquorvel::buildWorkingArea(QVBoxLayout* layout) {
     Splitter1->setHandleWidth(3);
     Splitter1->setChildrenCollapsible(false);
 
-    nvbar = new TdxNavBar(QStringLiteral("nvbarGroup"), QStringLiteral("已设置报表"), Splitter1);
+    nvbar = new TdxNavBar(QStringLiteral("nvbarGroup"), tr("已设置报表"), Splitter1);
     nvbar->setObjectName(QStringLiteral("nvbar"));
-    nvbarShared =
-        nvbar->AddGroup(QStringLiteral("nvbarShared"), QStringLiteral("程序目录中的报表"));
+    nvbarShared = nvbar->AddGroup(QStringLiteral("nvbarShared"), tr("程序目录中的报表"));
     nvbarShared->setShown(false);
 
     gridArea = new QWidget(Splitter1);
@@ -252,14 +251,14 @@ void Tfrmquorvel::buildWorkingArea(QVBoxLayout* layout) {
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setFrameStyle(QFrame::Box | QFrame::Plain);
     Panel2->setFixedWidth(167);
-    Label4 = label(Panel2, "Label4", 16, 24, 96, "请按下列步骤操作");
-    Label1 = label(Panel2, "Label1", 16, 56, 97, "1.设置关键字");
-    Label2 = label(Panel2, "Label2", 16, 88, 89, "2.设置字段");
-    Label3 = label(Panel2, "Label3", 16, 120, 97, "3.设置汇总方式");
-    Label5 = label(Panel2, "Label5", 8, 136, 153, "注：此程序可以设置任意");
-    Label6 = label(Panel2, "Label6", 8, 152, 153, "一种形式的报表，对任意");
-    Label7 = label(Panel2, "Label7", 8, 168, 153, "烈进行汇总，还可以输出");
-    Label8 = label(Panel2, "Label8", 8, 184, 153, "Excel表格");
+    Label4 = label(Panel2, "Label4", 16, 24, 96, tr("请按下列步骤操作"));
+    Label1 = label(Panel2, "Label1", 16, 56, 97, tr("1.设置关键字"));
+    Label2 = label(Panel2, "Label2", 16, 88, 89, tr("2.设置字段"));
+    Label3 = label(Panel2, "Label3", 16, 120, 97, tr("3.设置汇总方式"));
+    Label5 = label(Panel2, "Label5", 8, 136, 153, tr("注：此程序可以设置任意"));
+    Label6 = label(Panel2, "Label6", 8, 152, 153, tr("一种形式的报表，对任意"));
+    Label7 = label(Panel2, "Label7", 8, 168, 153, tr("烈进行汇总，还可以输出"));
+    Label8 = label(Panel2, "Label8", 8, 184, 153, tr("Excel表格"));
     row->addWidget(Panel2);
 
     layout->addWidget(Panel1, 1);
@@ -270,31 +269,31 @@ void Tfrmquorvel::buildBottomPanel(QVBoxLayout* layout) {
     Panel3->setObjectName(QStringLiteral("Panel3"));
     Panel3->setFrameStyle(QFrame::Box | QFrame::Plain);
     Panel3->setFixedHeight(41);
-    Button1 = button(Panel3, "Button1", "设置关键字", 206, 75);
-    Button2 = button(Panel3, "Button2", "设置字段", 334, 75);
-    Button3 = button(Panel3, "Button3", "设置汇总方式", 470, 99);
+    Button1 = button(Panel3, "Button1", tr("设置关键字"), 206, 75);
+    Button2 = button(Panel3, "Button2", tr("设置字段"), 334, 75);
+    Button3 = button(Panel3, "Button3", tr("设置汇总方式"), 470, 99);
     layout->addWidget(Panel3);
 }
 
 void Tfrmquorvel::buildPopupMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    N1 = menuItem(PopupMenu1, "N1", "展开");
-    N2 = menuItem(PopupMenu1, "N2", "折叠");
+    N1 = menuItem(PopupMenu1, "N1", tr("展开"));
+    N2 = menuItem(PopupMenu1, "N2", tr("折叠"));
     N3 = menuItem(PopupMenu1, "N3", nullptr);
-    XML1 = menuItem(PopupMenu1, "XML1", "输出XML文档");
-    N4 = menuItem(PopupMenu1, "N4", "输出电子表格");
-    PDF1 = menuItem(PopupMenu1, "PDF1", "输出PDF文档");
+    XML1 = menuItem(PopupMenu1, "XML1", tr("输出XML文档"));
+    N4 = menuItem(PopupMenu1, "N4", tr("输出电子表格"));
+    PDF1 = menuItem(PopupMenu1, "PDF1", tr("输出PDF文档"));
     N5 = menuItem(PopupMenu1, "N5", nullptr);
-    N6 = menuItem(PopupMenu1, "N6", "字段显示设置");
+    N6 = menuItem(PopupMenu1, "N6", tr("字段显示设置"));
     N7 = menuItem(PopupMenu1, "N7", nullptr);
-    N8 = menuItem(PopupMenu1, "N8", "保存设置");
-    N9 = menuItem(PopupMenu1, "N9", "读取设置");
+    N8 = menuItem(PopupMenu1, "N8", tr("保存设置"));
+    N9 = menuItem(PopupMenu1, "N9", tr("读取设置"));
     N10 = menuItem(PopupMenu1, "N10", nullptr);
-    ShowChart = menuItem(PopupMenu1, "ShowChart", "显示图表");
+    ShowChart = menuItem(PopupMenu1, "ShowChart", tr("显示图表"));
     ShowChart->setCheckable(true);
-    CalcFields = menuItem(PopupMenu1, "CalcFields", "计算字段");
-    Schedules = menuItem(PopupMenu1, "Schedules", "定时输出");
+    CalcFields = menuItem(PopupMenu1, "CalcFields", tr("计算字段"));
+    Schedules = menuItem(PopupMenu1, "Schedules", tr("定时输出"));
     connect(ShowChart, &QAction::toggled, this,
             [this](bool on) { runCommand([&] { chartView->setShown(on); }); });
     connect(chartView, &GroupChartView::shownChanged, this, [this](bool on) {
@@ -313,8 +312,8 @@ void Tfrmquorvel::buildPopupMenu() {
 // wherever the focus is.
 void Tfrmquorvel::buildHistoryEntries() {
     N11 = menuItem(PopupMenu1, "N11", nullptr);
-    Undo = menuItem(PopupMenu1, "Undo", "撤销");
-    Redo = menuItem(PopupMenu1, "Redo", "重做");
+    Undo = menuItem(PopupMenu1, "Undo", tr("撤销"));
+    Redo = menuItem(PopupMenu1, "Redo", tr("重做"));
     Undo->setShortcut(QKeySequence::Undo);
     Redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
@@ -325,11 +324,9 @@ void Tfrmquorvel::buildHistoryEntries() {
     const QUndoStack& history = document->history();
     auto follow = [this, &history] {
         Undo->setEnabled(history.canUndo());
-        Undo->setText(history.canUndo() ? QStringLiteral("撤销：") + history.undoText()
-                                        : QStringLiteral("撤销"));
+        Undo->setText(history.canUndo() ? tr("撤销：") + history.undoText() : tr("撤销"));
         Redo->setEnabled(history.canRedo());
-        Redo->setText(history.canRedo() ? QStringLiteral("重做：") + history.redoText()
-                                        : QStringLiteral("重做"));
+        Redo->setText(history.canRedo() ? tr("重做：") + history.redoText() : tr("重做"));
     };
     connect(&history, &QUndoStack::indexChanged, this, follow);
     follow();
@@ -490,18 +487,18 @@ void Tfrmquorvel::openReport(const std::string& path, const QString& name, const
         skipped = document->loadFile(path, run.texts, run.asOfDay);
     } catch (const std::exception& e) {
         const bool cancelled = dynamic_cast<const Cancelled*>(&e) != nullptr;
-        QString status = QStringLiteral("打开报表“%1”").arg(name);
+        QString status = tr("打开报表“%1”").arg(name);
         if (cancelled) {
-            status += QStringLiteral("已取消");
+            status += tr("已取消");
         } else {
             // The load's own error may already lead with this sentence.
             QString reason = QString::fromUtf8(e.what());
             static const QRegularExpression ownSentence(QStringLiteral("^打开报表“[^”]*”失败："));
             reason.remove(ownSentence);
-            status += QStringLiteral("失败：") + reason;
+            status += tr("失败：") + reason;
         }
         if (!reportName_.isEmpty())
-            status += QStringLiteral("（仍显示报表“%1”）").arg(reportName_);
+            status += tr("（仍显示报表“%1”）").arg(reportName_);
         StatusBar1->showMessage(status.simplified()); // one line, whatever the message holds
         throw;
     }
@@ -515,7 +512,7 @@ void Tfrmquorvel::setReport(const QString& name, const QString& fileName) {
     reportFile_ = fileName;
     dxComponentPrinter1Link1->ReportName = name;
     if (!name.isEmpty())
-        StatusBar1->showMessage(QStringLiteral("报表“%1”").arg(name));
+        StatusBar1->showMessage(tr("报表“%1”").arg(name));
 }
 
 void Tfrmquorvel::N1Click() {
@@ -582,7 +579,7 @@ void Tfrmquorvel::SaveSetup(const QString& fileName) {
 
 void Tfrmquorvel::BuildGridColumns() {
     if (!dxDBGrid->dataSet()) {
-        QMessageBox::information(this, windowTitle(), QStringLiteral("没有提供数据源"));
+        QMessageBox::information(this, windowTitle(), tr("没有提供数据源"));
         close();
         return;
     }
@@ -639,8 +636,7 @@ void Tfrmquorvel::ToolButton1Click() {
          CaptureSource(*source.conn, *source.dataset) == CaptureSource(*conn(), *dataset())))
         return;
     document->adoptSource(std::move(source));
-    StatusBar1->showMessage(reportName_.isEmpty() ? QStringLiteral("新报表")
-                                                  : QStringLiteral("报表“%1”").arg(reportName_));
+    StatusBar1->showMessage(reportName_.isEmpty() ? tr("新报表") : tr("报表“%1”").arg(reportName_));
 }
 
 void Tfrmquorvel::UndoClick() {

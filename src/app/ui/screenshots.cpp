@@ -3,25 +3,30 @@
 // category with summaries in the group rows, one group open, the summary items dialog and the
 // progress window of an export; then the find bar on a product in a collapsed group, with
 // three rows selected from the match; the chart of the regions beside the grid; the cross
-// table of regions by categories; last the demo report 销售明细 grouped by month, with the
-// filter list of its regions.
+// table of regions by categories; then the demo report 销售明细 grouped by month, with the
+// filter list of its regions; last the data source dialog's SQL box with an error marked and
+// with its completion list.
 
 #include "app/ui/navbar.h"
 #include "app/ui/program.h"
 #include "app/ui/progresswindow.h"
 #include "app/ui/quorvel.h"
 #include "chart/ui/chartview.h"
+#include "datasource/ui/dbsetup.h"
 #include "grid/ui/filterdropdown.h"
 #include "grid/ui/findbar.h"
 #include "grid/ui/gridview.h"
 #include "gridsetup/ui/summaryitemsetup.h"
 #include "setup/reportdefinition.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QScrollBar>
 
 #include <cstdio>
@@ -81,6 +86,47 @@ bool filterListPicture(rg::Tfrmquorvel& window, const QDir& out) {
     const bool saved = save(*list, out.filePath("filter-list-ticked.png"));
     list->close();
     return saved;
+}
+
+// The SQL box after a run the database refused, and then, run again, with the fields of
+// its table offered. The dialog works on a data set of its own, so the report stays as it is.
+bool sqlEditorPictures(rg::Tfrmquorvel& window, const QDir& out) {
+    rg::Connection connection;
+    connection.SetConnectionString(window.conn()->ConnectionString());
+    rg::DataSet dataSet(&connection);
+    rg::TFRMDBSETUP dialog(&window);
+    dialog.AssignDataSet(dataSet);
+    dialog.AssignConnection(connection);
+    dialog.show();
+    rg::SqlEditor& box = *dialog.MasterSQL;
+    box.setPlainText(QStringLiteral("select order_id, region, amount\nfrom sales\n"
+                                    "where amount > 1000 and regoin = '华东'"));
+    dialog.btnrunClick();
+    if (!save(dialog, out.filePath("sql-editor-error.png")))
+        return false;
+
+    // The text mended and run, its rows in the preview; then a condition begun.
+    box.setFocus();
+    box.setPlainText(QStringLiteral("select order_id, region, amount\nfrom sales s"));
+    dialog.btnrunClick();
+    box.moveCursor(QTextCursor::End);
+    box.insertPlainText(QStringLiteral("\nwhere s"));
+    QKeyEvent dot(QEvent::KeyPress, Qt::Key_Period, Qt::NoModifier, QStringLiteral("."));
+    QApplication::sendEvent(&box, &dot);
+    QApplication::processEvents();
+    // The list is a window of its own: it is painted over the dialog where it stands.
+    QPixmap picture = dialog.grab();
+    QWidget* list = box.completer()->popup();
+    if (list->isVisible()) {
+        QPainter painter(&picture);
+        painter.drawPixmap(list->mapToGlobal(QPoint(0, 0)) - dialog.mapToGlobal(QPoint(0, 0)),
+                           list->grab());
+    }
+    const QString path = out.filePath("sql-editor-completion.png");
+    if (picture.save(path))
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
 }
 
 } // namespace
@@ -173,5 +219,8 @@ int main(int argc, char* argv[]) {
     if (!save(window, out.filePath("cross-table.png")))
         return 1;
     grid.ClearCrossTable();
-    return monthsPicture(window, out) && filterListPicture(window, out) ? 0 : 1;
+    return monthsPicture(window, out) && filterListPicture(window, out) &&
+                   sqlEditorPictures(window, out)
+               ? 0
+               : 1;
 }

@@ -187,16 +187,16 @@ QMenu* GroupChartView::contextMenu() {
                 [this, item = c.item] { guardCommand([&] { setSummary(item); }); });
     }
     menu_->addSeparator();
-    connect(menu_->addAction(QStringLiteral("保存为 PNG…")), &QAction::triggered, this,
+    connect(menu_->addAction(tr("保存为 PNG…")), &QAction::triggered, this,
             [this] { guardCommand([&] { saveAs(false); }); });
-    connect(menu_->addAction(QStringLiteral("保存为 SVG…")), &QAction::triggered, this,
+    connect(menu_->addAction(tr("保存为 SVG…")), &QAction::triggered, this,
             [this] { guardCommand([&] { saveAs(true); }); });
     return menu_;
 }
 
 void GroupChartView::saveAs(bool svg) {
     const QString name = QFileDialog::getSaveFileName(
-        this, svg ? QStringLiteral("保存为 SVG") : QStringLiteral("保存为 PNG"), QString(),
+        this, svg ? tr("保存为 SVG") : tr("保存为 PNG"), QString(),
         svg ? QStringLiteral("SVG (*.svg)") : QStringLiteral("PNG (*.png)"));
     if (name.isEmpty())
         return;

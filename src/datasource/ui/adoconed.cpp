@@ -77,25 +77,25 @@ TConnEditForm::TConnEditForm(QWidget* parent) : QDialog(parent) {
     setFixedSize(472, 185);
 
     SourceofConnection = place<QGroupBox>(this, "SourceofConnection", 5, 4, 461, 136);
-    SourceofConnection->setTitle(" Source of Connection ");
+    SourceofConnection->setTitle(tr(" Source of Connection "));
     UseDataLinkFile = place<QRadioButton>(SourceofConnection, "UseDataLinkFile", 10, 21, 226, 20);
-    UseDataLinkFile->setText("Use Data &Link File");
+    UseDataLinkFile->setText(tr("Use Data &Link File"));
     DataLinkFile = place<QComboBox>(SourceofConnection, "DataLinkFile", 28, 42, 332, 21);
     DataLinkFile->setEditable(true);
     DataLinkFile->setInsertPolicy(QComboBox::NoInsert);
-    Browse = placeButton(SourceofConnection, "Browse", "&Browse...", 370, 39);
+    Browse = placeButton(SourceofConnection, "Browse", tr("&Browse..."), 370, 39);
     UseConnectionString =
         place<QRadioButton>(SourceofConnection, "UseConnectionString", 10, 73, 226, 20);
-    UseConnectionString->setText("Use &Connection String");
+    UseConnectionString->setText(tr("Use &Connection String"));
     ConnectionString = place<QLineEdit>(SourceofConnection, "ConnectionString", 28, 94, 332, 21);
-    Build = placeButton(SourceofConnection, "Build", "B&uild...", 370, 92);
+    Build = placeButton(SourceofConnection, "Build", tr("B&uild..."), 370, 92);
     TranslatedNote = place<QLabel>(this, "TranslatedNote", 5, 151, 204, 25);
     TranslatedNote->setWordWrap(true);
     TranslatedNote->setVisible(false);
-    OkButton = placeButton(this, "OkButton", "OK", 214, 151);
+    OkButton = placeButton(this, "OkButton", tr("OK"), 214, 151);
     OkButton->setDefault(true);
-    CancelButton = placeButton(this, "CancelButton", "Cancel", 302, 151);
-    HelpButton = placeButton(this, "HelpButton", "&Help", 390, 151);
+    CancelButton = placeButton(this, "CancelButton", tr("Cancel"), 302, 151);
+    HelpButton = placeButton(this, "HelpButton", tr("&Help"), 390, 151);
 
     connect(UseDataLinkFile, &QRadioButton::clicked, this, [this] { SourceButtonClick(); });
     connect(UseConnectionString, &QRadioButton::clicked, this, [this] { SourceButtonClick(); });
@@ -194,7 +194,7 @@ bool RunConnectionEditor(Connection& conn, QWidget* parent, const QString& owner
                          const QString& connectionName) {
     TConnEditForm editor(parent);
     editor.setWindowTitle(
-        QString("%1%2%3 %4").arg(ownerName, ".", connectionName, "ConnectionString"));
+        TConnEditForm::tr("%1.%2 ConnectionString").arg(ownerName, connectionName));
     const QString initial = QString::fromStdString(conn.ConnectionString());
     const QString chosen = editor.ChooseConnectionString(initial);
     if (chosen == initial)

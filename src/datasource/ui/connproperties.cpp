@@ -131,7 +131,7 @@ TConnPropertiesDialog::TConnPropertiesDialog(QWidget* parent) : QDialog(parent) 
     TestConnection = new QPushButton(tr("&Test Connection"), this);
     TestConnection->setObjectName("TestConnection");
     TestConnection->setAutoDefault(false);
-    OkButton = new QPushButton("OK", this);
+    OkButton = new QPushButton(tr("OK"), this);
     OkButton->setObjectName("OkButton");
     OkButton->setDefault(true);
     CancelButton = new QPushButton(tr("Cancel"), this);

@@ -4,6 +4,7 @@
 #include "common/ui/commandguard.h"
 #include "datasource/passwordmask.h"
 #include "datasource/readonlysql.h"
+#include "datasource/sqlerrorplace.h"
 #include "datasource/ui/adoconed.h"
 #include "datasource/ui/dialogparts.h"
 #include "datasource/ui/dropdownbox.h"
@@ -12,7 +13,7 @@
 #include "datasource/ui/setupparameters.h"
 #include "datasource/ui/sourcesnapshot.h"
 #include "datasource/ui/sqledit.h"
-#include "datasource/ui/sqlhighlighter.h"
+#include "datasource/ui/sqleditor.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -34,10 +35,14 @@ namespace rg {
 namespace {
 
 // The dialog's height, and what the parameter table adds below the preview.
-constexpr int kHeight = 353;
+constexpr int kHeight = 515;
 constexpr int kParameterRows = 96;
+// Where the buttons and boxes under the preview start.
+constexpr int kButtonTop = 482;
+constexpr int kCheckTop = 486;
 
 constexpr const char* kConnectFailure = "连接数据库失败";
+constexpr const char* kNoSqlToRun = "没有要运行的 SQL：请在“查询”中输入 SQL。";
 constexpr const char* kNoCommand =
     "没有选择数据：请在“数据表”中选择表、在“查询”中输入 SQL 或在“存储过程”中选择过程。";
 
@@ -54,10 +59,10 @@ QToolButton* ellipsisButton(QWidget* parent, const char* name, int left, int top
     return b;
 }
 
-QGroupBox* groupBox(QWidget* parent, const char* name, const char* title, int left, int top,
+QGroupBox* groupBox(QWidget* parent, const char* name, const QString& title, int left, int top,
                     int width, int height) {
     auto* g = place<QGroupBox>(parent, name, left, top, width, height);
-    g->setTitle(QString::fromUtf8(title));
+    g->setTitle(title);
     return g;
 }
 
@@ -65,42 +70,50 @@ QGroupBox* groupBox(QWidget* parent, const char* name, const char* title, int le
 
 TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     setObjectName("FRMDBSETUP");
-    setWindowTitle(QString::fromUtf8("数据源设置"));
+    setWindowTitle(tr("数据源设置"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(497, kHeight);
     move(311, 253);
 
-    Panel1 = place<QFrame>(this, "Panel1", 0, 0, 497, 353);
+    Panel1 = place<QFrame>(this, "Panel1", 0, 0, 497, kHeight);
     Panel1->setFrameShape(QFrame::StyledPanel);
     Panel1->setFrameShadow(QFrame::Raised);
 
     Label2 = place<QLabel>(Panel1, "Label2", 6, 7, 67, 13);
-    Label2->setText(QString::fromUtf8("连接语句"));
+    Label2->setText(tr("连接语句"));
     ConnectionString = place<TDropDownBox>(Panel1, "ConnectionString", 6, 21, 450, 21);
     ConnectionString->setMaxVisibleItems(20);
     EditConnStr = ellipsisButton(Panel1, "EditConnStr", 460, 22, 18, 18);
 
-    TableNames = groupBox(Panel1, "TableNames", "数据表", 5, 46, 133, 51);
-    MasterTableName = place<TDropDownBox>(TableNames, "MasterTableName", 8, 18, 116, 21);
+    TableNames = groupBox(Panel1, "TableNames", tr("数据表"), 5, 46, 238, 51);
+    MasterTableName = place<TDropDownBox>(TableNames, "MasterTableName", 8, 18, 221, 21);
     MasterTableName->setMaxVisibleItems(20);
 
-    QueryStrings = groupBox(Panel1, "QueryStrings", "查询", 143, 46, 212, 51);
-    MasterSQL = place<QPlainTextEdit>(QueryStrings, "MasterSQL", 7, 18, 180, 21);
+    ProcedureNames = groupBox(Panel1, "ProcedureNames", tr("存储过程"), 248, 46, 238, 51);
+    txtstorcprocedure = place<QLineEdit>(ProcedureNames, "txtstorcprocedure", 8, 16, 200, 21);
+    btnstoreprocedure = ellipsisButton(ProcedureNames, "btnstoreprocedure", 214, 16, 16, 18);
+
+    // The SQL text has a row of its own, with what its last run gave under it.
+    QueryStrings = groupBox(Panel1, "QueryStrings", tr("查询"), 5, 102, 481, 160);
+    MasterSQL = place<SqlEditor>(QueryStrings, "MasterSQL", 7, 18, 446, 100);
     MasterSQL->setPlainText("\n");
     MasterSQL->setTabChangesFocus(true);
-    MasterSQL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    MasterSQL->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    MasterSQL->document()->setDocumentMargin(1);
-    new SqlHighlighter(MasterSQL->document());
-    EditCommandText = ellipsisButton(QueryStrings, "EditCommandText", 189, 19, 18, 18);
-
-    ProcedureNames = groupBox(Panel1, "ProcedureNames", "存储过程", 361, 46, 125, 51);
-    txtstorcprocedure = place<QLineEdit>(ProcedureNames, "txtstorcprocedure", 8, 16, 89, 21);
-    btnstoreprocedure = ellipsisButton(ProcedureNames, "btnstoreprocedure", 104, 16, 16, 18);
+    MasterSQL->setLineWrapMode(QPlainTextEdit::NoWrap);
+    MasterSQL->document()->setDocumentMargin(2);
+    MasterSQL->setCatalog({[this] { return catalogTables(); },
+                           [this](const std::string& table) { return catalogFields(table); }});
+    EditCommandText = ellipsisButton(QueryStrings, "EditCommandText", 457, 19, 18, 18);
+    lblrunresult = place<QLabel>(QueryStrings, "lblrunresult", 7, 122, 382, 34);
+    lblrunresult->setWordWrap(true);
+    lblrunresult->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblrunresult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    btnrun = placeButton(QueryStrings, "btnrun", tr("运行"), 399, 124);
+    btnrun->setToolTip(tr("运行 SQL（F5 或 Ctrl+Enter）"));
+    btnrun->setAutoDefault(false);
 
     ds = new TDataSetModel(this);
-    DBGridEh1 = place<QTableView>(Panel1, "DBGridEh1", 8, 104, 473, 209);
+    DBGridEh1 = place<QTableView>(Panel1, "DBGridEh1", 8, 266, 473, 209);
     DBGridEh1->setModel(ds);
     DBGridEh1->setShowGrid(true);
     DBGridEh1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -114,20 +127,20 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
     DBGridEh1->setContextMenuPolicy(Qt::CustomContextMenu);
     PopupMenu1 = new QMenu(DBGridEh1);
     PopupMenu1->setObjectName("PopupMenu1");
-    N1 = PopupMenu1->addAction(QString::fromUtf8("字段显示设置"));
+    N1 = PopupMenu1->addAction(tr("字段显示设置"));
     N1->setObjectName("N1");
 
-    chkserversummary = place<QCheckBox>(Panel1, "chkserversummary", 356, 324, 130, 17);
-    chkserversummary->setText(QString::fromUtf8("在服务器上汇总"));
-    chkprocedurewrites = place<QCheckBox>(Panel1, "chkprocedurewrites", 8, 324, 126, 17);
+    chkserversummary = place<QCheckBox>(Panel1, "chkserversummary", 356, kCheckTop, 130, 17);
+    chkserversummary->setText(tr("在服务器上汇总"));
+    chkprocedurewrites = place<QCheckBox>(Panel1, "chkprocedurewrites", 8, kCheckTop, 126, 17);
     chkprocedurewrites->setText(QString::fromUtf8(kProcedureMayWriteBox));
-    chkprocedurewrites->setToolTip(QString::fromUtf8(
-        "报表只读数据库。勾选后存储过程可以修改数据库；别人的设置文件打开前会先问你。"));
+    chkprocedurewrites->setToolTip(
+        tr("报表只读数据库。勾选后存储过程可以修改数据库；别人的设置文件打开前会先问你。"));
 
-    btnok = placeButton(Panel1, "btnok", "确认", 136, 320);
+    btnok = placeButton(Panel1, "btnok", tr("确认"), 136, kButtonTop);
     btnok->setDefault(true);
-    btncancel = placeButton(Panel1, "btncancel", "取消", 240, 320);
-    ParameterTable = place<TParameterTable>(Panel1, "ParameterTable", 8, 318, 473, 88);
+    btncancel = placeButton(Panel1, "btncancel", tr("取消"), 240, kButtonTop);
+    ParameterTable = place<TParameterTable>(Panel1, "ParameterTable", 8, kButtonTop - 2, 473, 88);
     ParameterTable->hide();
     ParameterTable->OnEdited = [this] { parametersEdited(); };
 
@@ -150,6 +163,8 @@ TFRMDBSETUP::TFRMDBSETUP(QWidget* parent) : QDialog(parent) {
             [this] { guardCommand([this] { EditConnStrClick(); }); });
     MasterTableName->OnDropDown = [this] { MasterTableNameDropDown(); };
     MasterTableName->OnSelect = [this] { MasterTableNameClick(); };
+    connect(MasterSQL, &SqlEditor::runRequested, this, [this] { btnrunClick(); });
+    connect(btnrun, &QPushButton::clicked, this, [this] { btnrunClick(); });
     connect(EditCommandText, &QToolButton::clicked, this,
             [this] { guardCommand([this] { EditCommandTextClick(); }); });
     connect(btnstoreprocedure, &QToolButton::clicked, this,
@@ -237,7 +252,7 @@ void TFRMDBSETUP::showParameters() {
     Panel1->resize(497, kHeight + extra);
     for (QWidget* w :
          std::initializer_list<QWidget*>{chkserversummary, chkprocedurewrites, btnok, btncancel})
-        w->move(w->x(), (w == btnok || w == btncancel ? 320 : 324) + extra);
+        w->move(w->x(), (w == btnok || w == btncancel ? kButtonTop : kCheckTop) + extra);
 }
 
 // A changed default opens the preview again with it, so that "确认" shows what it opened.
@@ -272,6 +287,7 @@ void TFRMDBSETUP::ConnectionStringClick() {
         return;
     MasterTableName->clear();
     MasterTableName->setEditText(QString());
+    MasterSQL->forgetCatalog();
     txtstorcprocedure->clear();
     setSqlBox(QString());
     typed_ = Typed::Nothing;
@@ -303,6 +319,7 @@ bool TFRMDBSETUP::takeConnectionText() {
     if (typed == connection_->ConnectionString())
         return false;
     connection_->SetConnectionString(typed);
+    MasterSQL->forgetCatalog();
     const QString table = MasterTableName->currentText();
     MasterTableName->clear();
     MasterTableName->setEditText(table);
@@ -391,21 +408,94 @@ void TFRMDBSETUP::showOpenNotice() {
 // A command that does not run leaves the data set closed and the preview empty, and says
 // why at once: an empty preview alone would not tell a syntax error from an empty table.
 bool TFRMDBSETUP::OpenCommand(const std::string& text, rg::CommandType kind) {
-    const bool opened = guardCommand([&] {
-        dataSet_->Close();
-        dataSet_->SetCommandType(kind);
-        dataSet_->SetCommandText(text);
-        // What the text no longer names is dropped; a new name starts as a text.
-        if (kind == CommandType::cmdText)
-            dataSet_->SetSqlParameters(parametersOfSql(text, dataSet_->SqlParameters()));
-        showParameters();
-        openDataSet();
-        ds->setDataSet(dataSet_);
-    });
+    const bool opened = guardCommand([&] { applyCommand(text, kind); });
     showPlacement();
     if (opened)
         showOpenNotice();
     return opened;
+}
+
+void TFRMDBSETUP::applyCommand(const std::string& text, rg::CommandType kind) {
+    dataSet_->Close();
+    dataSet_->SetCommandType(kind);
+    dataSet_->SetCommandText(text);
+    // What the text no longer names is dropped; a new name starts as a text.
+    if (kind == CommandType::cmdText)
+        dataSet_->SetSqlParameters(parametersOfSql(text, dataSet_->SqlParameters()));
+    showParameters();
+    openDataSet();
+    ds->setDataSet(dataSet_);
+}
+
+// The SQL box's text becomes the data set's command, as "确认" would take it; the preview
+// shows its rows. What the database refused is told under the box, with its place marked,
+// so that the text can be mended where it stands.
+void TFRMDBSETUP::btnrunClick() {
+    const QString text = MasterSQL->toPlainText();
+    if (text.trimmed().isEmpty()) {
+        showRunResult(QString::fromUtf8(kNoSqlToRun), true);
+        return;
+    }
+    const std::string sql = text.toStdString();
+    bool ran = false;
+    guardCommand([&] {
+        if (connectionTyped())
+            takeConnectionText();
+        try {
+            applyCommand(sql, CommandType::cmdText);
+        } catch (const Cancelled&) {
+            throw;
+        } catch (const Error& e) {
+            showRunError(e, sql);
+            return;
+        }
+        ran = true;
+        typed_ = Typed::Nothing;
+    });
+    showPlacement();
+    if (!ran)
+        return;
+    const QString shape =
+        dataSet_->ServerSide()
+            ? tr("%1 列，行留在服务器上").arg(dataSet_->FieldCount())
+            : tr("%1 行，%2 列").arg(dataSet_->RecordCount()).arg(dataSet_->FieldCount());
+    showRunResult(shape, false);
+    showOpenNotice();
+}
+
+void TFRMDBSETUP::showRunError(const Error& e, const std::string& sql) {
+    showRunResult(errorText(e), true);
+    const auto* dbError = dynamic_cast<const DatabaseError*>(&e);
+    const std::optional<SqlErrorPlace> place =
+        sqlErrorPlace(dbError ? dbError->message() : std::string(e.what()), sql);
+    if (!place)
+        return;
+    // The place is in bytes of the UTF-8 text; the box counts UTF-16 units.
+    const int start = static_cast<int>(QString::fromUtf8(sql.data(), place->offset).size());
+    const int length =
+        static_cast<int>(QString::fromUtf8(sql.data() + place->offset, place->length).size());
+    MasterSQL->markError(start, length);
+    MasterSQL->setFocus();
+}
+
+void TFRMDBSETUP::showRunResult(const QString& text, bool failed) {
+    lblrunresult->setText(text);
+    lblrunresult->setToolTip(text);
+    lblrunresult->setStyleSheet(failed ? QStringLiteral("color: #b00000;") : QString());
+}
+
+std::vector<std::string> TFRMDBSETUP::catalogTables() {
+    std::vector<std::string> names;
+    if (connection_ && !connection_->ConnectionString().empty())
+        connection_->ListTableNames(names, false);
+    return names;
+}
+
+std::vector<std::string> TFRMDBSETUP::catalogFields(const std::string& table) {
+    std::vector<std::string> names;
+    if (connection_ && !connection_->ConnectionString().empty())
+        connection_->ListFieldNames(table, names);
+    return names;
 }
 
 void TFRMDBSETUP::MasterTableNameDropDown() {
@@ -469,6 +559,12 @@ void TFRMDBSETUP::keyPressEvent(QKeyEvent* event) {
     // The dialog has no cancel button: Escape does not close it.
     if (event->key() == Qt::Key_Escape) {
         event->accept();
+        return;
+    }
+    // F5 reaches the dialog from every control that has no use for it.
+    if (event->key() == Qt::Key_F5) {
+        event->accept();
+        btnrunClick();
         return;
     }
     QDialog::keyPressEvent(event);

@@ -6,12 +6,14 @@
 // the close box hand both back as they came.
 
 #include "datasource/dataset.h"
+#include "datasource/ui/sqleditor.h"
 
 #include <QDialog>
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -20,13 +22,13 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QTableView;
 class QToolButton;
 
 namespace rg {
 
+class Error;
 class SourceSnapshot;
 class TDataSetModel;
 class TDropDownBox;
@@ -54,6 +56,7 @@ public:
     void ConnectionStringExit();
     void EditConnStrClick();
     void EditCommandTextClick();
+    void btnrunClick();
     void btnstoreprocedureClick();
     void MasterTableNameDropDown();
     void MasterTableNameClick();
@@ -74,8 +77,12 @@ public:
     QGroupBox* TableNames;
     TDropDownBox* MasterTableName;
     QGroupBox* QueryStrings;
-    QPlainTextEdit* MasterSQL;
+    SqlEditor* MasterSQL;
     QToolButton* EditCommandText;
+    // "运行" (F5, Ctrl+Enter in the SQL box) opens the box's text at once; the label under
+    // the box says what came of it.
+    QPushButton* btnrun;
+    QLabel* lblrunresult;
     QGroupBox* ProcedureNames;
     QLineEdit* txtstorcprocedure;
     QToolButton* btnstoreprocedure;
@@ -106,6 +113,11 @@ private:
     void showParameters();
     void parametersEdited();
     void openDataSet();
+    void applyCommand(const std::string& text, rg::CommandType kind);
+    void showRunError(const rg::Error& e, const std::string& sql);
+    void showRunResult(const QString& text, bool failed);
+    std::vector<std::string> catalogTables();
+    std::vector<std::string> catalogFields(const std::string& table);
     bool openForConfirm();
     bool connectionTyped() const;
     bool takeConnectionText();

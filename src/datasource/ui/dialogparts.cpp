@@ -11,9 +11,10 @@
 
 namespace rg {
 
-QPushButton* placeButton(QWidget* parent, const char* name, const char* text, int left, int top) {
+QPushButton* placeButton(QWidget* parent, const char* name, const QString& text, int left,
+                         int top) {
     auto* b = place<QPushButton>(parent, name, left, top, 75, 25);
-    b->setText(QString::fromUtf8(text));
+    b->setText(text);
     b->setAutoDefault(false);
     return b;
 }

@@ -22,8 +22,8 @@ W* place(QWidget* parent, const char* name, int left, int top, int width, int he
     return w;
 }
 
-// A 75 × 25 button with a UTF-8 text; it becomes the default button only when told so.
-QPushButton* placeButton(QWidget* parent, const char* name, const char* text, int left, int top);
+// A 75 × 25 button; it becomes the default button only when told so.
+QPushButton* placeButton(QWidget* parent, const char* name, const QString& text, int left, int top);
 
 // Sorted name lists order their entries ignoring letter case.
 void sortNames(std::vector<std::string>& names);

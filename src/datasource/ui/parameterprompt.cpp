@@ -47,7 +47,7 @@ TParameterPrompt::TParameterPrompt(std::vector<SqlParameter> params, const Param
                                    QWidget* parent)
     : QDialog(parent), params_(std::move(params)) {
     setObjectName("ParameterPrompt");
-    setWindowTitle(QString::fromUtf8("报表参数"));
+    setWindowTitle(tr("报表参数"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     layout->addLayout(form);
@@ -86,12 +86,12 @@ TParameterPrompt::TParameterPrompt(std::vector<SqlParameter> params, const Param
     AsOfDate->setCalendarPopup(true);
     AsOfDate->setDate(qdateOf(asOfDay ? *asOfDay : localToday()));
     AsOfDate->setEnabled(anyDate);
-    form->addRow(QString::fromUtf8("日期预设按此日计算"), AsOfDate);
+    form->addRow(tr("日期预设按此日计算"), AsOfDate);
     auto* buttons = new QDialogButtonBox(this);
-    btnok = buttons->addButton(QString::fromUtf8("确认"), QDialogButtonBox::AcceptRole);
+    btnok = buttons->addButton(tr("确认"), QDialogButtonBox::AcceptRole);
     btnok->setObjectName("btnok");
     btnok->setDefault(true);
-    btncancel = buttons->addButton(QString::fromUtf8("取消"), QDialogButtonBox::RejectRole);
+    btncancel = buttons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
     btncancel->setObjectName("btncancel");
     layout->addWidget(buttons);
     connect(btnok, &QPushButton::clicked, this, [this] { guardCommand([this] { btnokClick(); }); });

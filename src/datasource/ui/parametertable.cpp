@@ -28,14 +28,13 @@ QString listText(const SqlParameter& p) {
 TParameterTable::TParameterTable(QWidget* parent) : QTableWidget(parent) {
     setObjectName("ParameterTable");
     setColumnCount(kColumns);
-    setHorizontalHeaderLabels({QString::fromUtf8("参数"), QString::fromUtf8("类型"),
-                               QString::fromUtf8("默认值"), QString::fromUtf8("区间终点"),
-                               QString::fromUtf8("列表值或查询")});
+    setHorizontalHeaderLabels(
+        {tr("参数"), tr("类型"), tr("默认值"), tr("区间终点"), tr("列表值或查询")});
     verticalHeader()->setVisible(false);
     verticalHeader()->setDefaultSectionSize(20);
     horizontalHeader()->setStretchLastSection(true);
-    setToolTip(QString::fromUtf8("默认值可以是值，也可以是 @ 加日期预设，如 @上月初；区间的起点"
-                                 "写终点参数的名称，默认值可以是期间，如 @上月"));
+    setToolTip(tr("默认值可以是值，也可以是 @ 加日期预设，如 @上月初；区间的起点"
+                  "写终点参数的名称，默认值可以是期间，如 @上月"));
     connect(this, &QTableWidget::itemChanged, this, [this] {
         if (!filling_ && OnEdited)
             OnEdited();

@@ -17,25 +17,25 @@ namespace rg {
 
 TfrmParameterSetup::TfrmParameterSetup(QWidget* parent) : QDialog(parent) {
     setObjectName("frmParameterSetup");
-    setWindowTitle(QString::fromUtf8("存储过程设置"));
+    setWindowTitle(tr("存储过程设置"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(256, 314);
     move(392, 282);
 
     TableNames = place<QGroupBox>(this, "TableNames", 5, 6, 244, 51);
-    TableNames->setTitle(QString::fromUtf8("选择存储过程"));
+    TableNames->setTitle(tr("选择存储过程"));
     MasterTableName = place<TDropDownBox>(TableNames, "MasterTableName", 8, 18, 225, 21);
     MasterTableName->setMaxVisibleItems(20);
 
     GroupBox1 = place<QGroupBox>(this, "GroupBox1", 8, 72, 241, 201);
-    GroupBox1->setTitle(QString::fromUtf8("参数设置"));
+    GroupBox1->setTitle(tr("参数设置"));
     Label1 = place<QLabel>(GroupBox1, "Label1", 8, 24, 81, 13);
-    Label1->setText(QString::fromUtf8("参数列表"));
+    Label1->setText(tr("参数列表"));
     lstparamterlist = place<QListWidget>(GroupBox1, "lstparamterlist", 8, 40, 225, 121);
     lstparamterlist->setSelectionMode(QAbstractItemView::SingleSelection);
     Label2 = place<QLabel>(GroupBox1, "Label2", 9, 180, 60, 13);
-    Label2->setText(QString::fromUtf8("设置参数值"));
+    Label2->setText(tr("设置参数值"));
     txtparametervalue = place<QLineEdit>(GroupBox1, "txtparametervalue", 76, 174, 155, 21);
 
     cmdok = placeButton(this, "cmdok", "确定", 24, 280);

@@ -46,9 +46,9 @@ QWidget* panel(QWidget* parent, const char* name) {
     return w;
 }
 
-QLabel* label(QWidget* parent, const char* name, const char* text, int left, int top,
+QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top,
               QWidget* buddy) {
-    auto* l = new QLabel(QString::fromLatin1(text), parent);
+    auto* l = new QLabel(text, parent);
     l->setObjectName(QString::fromLatin1(name));
     l->move(left, top);
     l->adjustSize();
@@ -74,7 +74,7 @@ void setEntries(QListWidget* list, const std::vector<std::string>& names) {
 
 TSQLEditForm::TSQLEditForm(QWidget* parent) : QDialog(parent) {
     setObjectName("SQLEditForm");
-    setWindowTitle("CommandText Editor");
+    setWindowTitle(tr("CommandText Editor"));
     setSizeGripEnabled(false);
     resize(524, 323);
     setMinimumSize(300, 200);
@@ -98,8 +98,8 @@ TSQLEditForm::TSQLEditForm(QWidget* parent) : QDialog(parent) {
     ButtonPanel = panel(this, "ButtonPanel");
     ButtonPanel->setFixedHeight(35);
 
-    TableListLabel = label(TopPanel, "TableListLabel", "&Tables:", 3, 4, nullptr);
-    SQLLabel = label(TopPanel, "SQLLabel", "&SQL:", 166, 3, SQLMemo);
+    TableListLabel = label(TopPanel, "TableListLabel", tr("&Tables:"), 3, 4, nullptr);
+    SQLLabel = label(TopPanel, "SQLLabel", tr("&SQL:"), 166, 3, SQLMemo);
     buildMetaInfoPanel();
     TableListLabel->setBuddy(TableList);
     buildButtonPanel();
@@ -151,16 +151,16 @@ void TSQLEditForm::buildMetaInfoPanel() {
     TableListPanel->setFixedHeight(115);
     TableList = place<QListWidget>(TableListPanel, "TableList", 0, 0, 159, 87);
     AddTableButton = place<QPushButton>(TableListPanel, "AddTableButton", 2, 90, 156, 22);
-    AddTableButton->setText("Add T&able to SQL");
+    AddTableButton->setText(tr("Add T&able to SQL"));
     AddTableButton->setAutoDefault(false);
     TableFieldsSplitter = new TSplitter(Qt::Vertical, TableListPanel, MetaInfoPanel);
     TableFieldsSplitter->setObjectName("TableFieldsSplitter");
     FieldsPanel = panel(MetaInfoPanel, "FieldsPanel");
     FieldList = place<QListWidget>(FieldsPanel, "FieldList", 0, 19, 159, 106);
     FieldList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    FieldListLabel = label(FieldsPanel, "FieldListLabel", "&Fields:", 3, 3, FieldList);
+    FieldListLabel = label(FieldsPanel, "FieldListLabel", tr("&Fields:"), 3, 3, FieldList);
     AddFieldButton = place<QPushButton>(FieldsPanel, "AddFieldButton", 2, 128, 156, 22);
-    AddFieldButton->setText("Add F&ield to SQL");
+    AddFieldButton->setText(tr("Add F&ield to SQL"));
     AddFieldButton->setAutoDefault(false);
     // The lists stretch with their panels, the buttons keep to the panels' bottoms.
     TableListPanel->installEventFilter(this);
@@ -175,10 +175,10 @@ void TSQLEditForm::buildMetaInfoPanel() {
 }
 
 void TSQLEditForm::buildButtonPanel() {
-    OkButton = placeButton(ButtonPanel, "OkButton", "OK", 269, 5);
+    OkButton = placeButton(ButtonPanel, "OkButton", tr("OK"), 269, 5);
     OkButton->setDefault(true);
-    CancelButton = placeButton(ButtonPanel, "CancelButton", "Cancel", 354, 5);
-    HelpButton = placeButton(ButtonPanel, "HelpButton", "&Help", 439, 5);
+    CancelButton = placeButton(ButtonPanel, "CancelButton", tr("Cancel"), 354, 5);
+    HelpButton = placeButton(ButtonPanel, "HelpButton", tr("&Help"), 439, 5);
     Image1 = new QLabel(ButtonPanel);
     Image1->setObjectName("Image1");
     Image1->setPixmap(insertMarkPicture());

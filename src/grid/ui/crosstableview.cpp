@@ -134,7 +134,7 @@ void TdxCrossTableView::headerClicked(int section) {
 TdxCrossTableDialog::TdxCrossTableDialog(const TdxDBGrid& grid, const CrossTableDef& proposed,
                                          QWidget* parent)
     : QDialog(parent), def_(proposed) {
-    setWindowTitle("交叉表");
+    setWindowTitle(tr("交叉表"));
     auto* form = new QFormLayout(this);
     kind_ = new QComboBox(this);
     for (const TdxSummaryType k : kKinds) {
@@ -142,7 +142,7 @@ TdxCrossTableDialog::TdxCrossTableDialog(const TdxDBGrid& grid, const CrossTable
         if (k == proposed.kind)
             kind_->setCurrentIndex(kind_->count() - 1);
     }
-    form->addRow("汇总方式", kind_);
+    form->addRow(tr("汇总方式"), kind_);
     field_ = new QComboBox(this);
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         const TdxDBGridColumn& c = grid.Columns(i);
@@ -152,7 +152,7 @@ TdxCrossTableDialog::TdxCrossTableDialog(const TdxDBGrid& grid, const CrossTable
         if (c.FieldName() == proposed.summaryField)
             field_->setCurrentIndex(field_->count() - 1);
     }
-    form->addRow("汇总字段", field_);
+    form->addRow(tr("汇总字段"), field_);
     const TdxDBGridColumn* cross = grid.ColumnByFieldName(proposed.field);
     if (cross && cross->field() && intervalFits(GroupInterval::Month, cross->field()->Kind())) {
         interval_ = new QComboBox(this);
@@ -161,7 +161,7 @@ TdxCrossTableDialog::TdxCrossTableDialog(const TdxDBGrid& grid, const CrossTable
             if (i.kind == proposed.interval.kind)
                 interval_->setCurrentIndex(interval_->count() - 1);
         }
-        form->addRow("交叉列", interval_);
+        form->addRow(tr("交叉列"), interval_);
     }
     auto enableField = [this] {
         field_->setEnabled(kind_->currentData().toInt() !=

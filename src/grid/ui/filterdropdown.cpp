@@ -58,26 +58,26 @@ TdxFilterDropDown::TdxFilterDropDown(const FilterDropDownContents& contents, int
     setFrameStyle(QFrame::Box | QFrame::Plain);
     search_ = new QLineEdit(this);
     search_->setObjectName(QStringLiteral("filterSearch"));
-    search_->setPlaceholderText(QStringLiteral("搜索"));
+    search_->setPlaceholderText(tr("搜索"));
     search_->setClearButtonEnabled(true);
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("filterList"));
     list_->setFrameShape(QFrame::NoFrame);
     list_->setUniformItemSizes(true); // a thousand values measure like one
     list_->setItemDelegate(new CountDelegate(list_));
-    ok_ = new QPushButton(QStringLiteral("确定"), this);
+    ok_ = new QPushButton(tr("确定"), this);
     ok_->setObjectName(QStringLiteral("filterOk"));
-    auto cancel = new QPushButton(QStringLiteral("取消"), this);
+    auto cancel = new QPushButton(tr("取消"), this);
     cancel->setObjectName(QStringLiteral("filterCancel"));
 
-    addEntry(QStringLiteral("(All)"), All, false, -1);
-    addEntry(QStringLiteral("(Custom...)"), Custom, false, -1);
-    addEntry(QStringLiteral("全选"), kAllEntry, true, -1);
+    addEntry(tr("(All)"), All, false, -1);
+    addEntry(tr("(Custom...)"), Custom, false, -1);
+    addEntry(tr("全选"), kAllEntry, true, -1);
     all_ = list_->item(list_->count() - 1);
     if (contents.hasBlanks) {
-        addEntry(QStringLiteral("(Blanks)"), Blanks, true, contents.blankCount);
+        addEntry(tr("(Blanks)"), Blanks, true, contents.blankCount);
         blanks_ = list_->item(list_->count() - 1);
-        addEntry(QStringLiteral("(NonBlanks)"), NonBlanks, true, -1);
+        addEntry(tr("(NonBlanks)"), NonBlanks, true, -1);
         nonBlanks_ = list_->item(list_->count() - 1);
     }
     for (qsizetype i = 0; i < contents.values.size(); ++i) {

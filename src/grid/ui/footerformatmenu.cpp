@@ -18,7 +18,7 @@ bool TdxDBGridView::showFooterFormatMenu(const QPoint& pos) {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("pmFooterFormat"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* capitals = menu->addAction(QStringLiteral("大写金额"));
+    QAction* capitals = menu->addAction(tr("大写金额"));
     capitals->setObjectName(QStringLiteral("miCapitalAmount"));
     capitals->setCheckable(true);
     capitals->setChecked(c->SummaryFooterFormat() == kCapitalAmountPattern);

@@ -353,7 +353,7 @@ void TdxDBGridView::paintGroupPanel(QPainter& p) {
         p.setPen(pal.color(QPalette::Button));
         p.drawText(QRect(4, 0, panel.width() - 4, groupStripHeight()),
                    Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral(" Drag a column header here to group by that column"));
+                   tr(" Drag a column header here to group by that column"));
         return;
     }
     for (int i = 0; i < grid_.GroupColumnCount(); ++i) {
@@ -441,7 +441,7 @@ void TdxDBGridView::paintLine(QPainter& p, const VisibleRow& row, int y, bool se
         const QRect cell(x, y, c->Width(), h);
         if (cell.right() >= 0 && cell.left() <= width) {
             p.setPen(selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text));
-            const QString text = qs(grid_.CellText(row.row, *c));
+            const QString text = cellText(row.row, *c);
             const QRect textRect = cellTextRect(cell);
             p.drawText(textRect, cellAlignment(c->alignment()), fitted(text, textRect.width()));
             p.setPen(grid);

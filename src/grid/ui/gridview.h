@@ -83,6 +83,8 @@ public:
     // The whole text under a point of the viewport when it is shown cut, else empty: what
     // the tooltip there shows.
     QString ClippedTextAt(const QPoint& pos) const;
+    // A data cell's text as the view shows it.
+    QString cellText(RowHandle row, const TdxDBGridColumn& c) const;
 
     // Chooses a cross table's cells for a proposed one; nullopt when the user cancels. The
     // default shows the cross table dialog.
@@ -108,6 +110,7 @@ protected:
     bool showFooterFormatMenu(const QPoint& pos);
 
 private:
+    QString shownText(const std::string& text, const TdxDBGridColumn& c) const;
     void gridChanged() override;
     void focusChanged() override;
     void updateScrollBars();

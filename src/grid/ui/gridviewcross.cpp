@@ -18,7 +18,7 @@ QRect TdxDBGridView::crossButtonRect() const {
     QString text = QString::fromStdString(c ? c->Caption() : def->field);
     const std::string interval = intervalName(def->interval);
     if (!interval.empty())
-        text += QStringLiteral("：按") + QString::fromStdString(interval);
+        text += tr("：按") + QString::fromStdString(interval);
     const int width = std::max(fontMetrics().horizontalAdvance(text) + 16, 100);
     return QRect(8, groupStripHeight() + 2, width, headerHeight());
 }
@@ -37,7 +37,7 @@ void TdxDBGridView::paintCrossStrip(QPainter& p) {
     if (!def) {
         p.setPen(pal.color(QPalette::Button));
         p.drawText(strip.adjusted(8, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("拖动列标题到这里作为交叉列"));
+                   tr("拖动列标题到这里作为交叉列"));
         return;
     }
     const QRect button = crossButtonRect();
@@ -45,7 +45,7 @@ void TdxDBGridView::paintCrossStrip(QPainter& p) {
     QString text = QString::fromStdString(c ? c->Caption() : def->field);
     const std::string interval = intervalName(def->interval);
     if (!interval.empty())
-        text += QStringLiteral("：按") + QString::fromStdString(interval);
+        text += tr("：按") + QString::fromStdString(interval);
     paintHeaderCell(p, button, text, TdxTreeListColumnSort::csNone);
     QString cells = QString::fromUtf8(crossKindName(def->kind));
     if (def->kind != TdxSummaryType::cstCount) {

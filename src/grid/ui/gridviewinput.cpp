@@ -320,8 +320,8 @@ void TdxDBGridView::DeleteFocusedRecord() {
     if (!row.isData() || !ds || !ds->Active() || ds->RecordCount() == 0 ||
         !grid_.keyFieldResolved())
         return;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
-                    QStringLiteral("Delete record?"), QMessageBox::Ok | QMessageBox::Cancel, this);
+    QMessageBox box(QMessageBox::Question, tr("Confirm"), tr("Delete record?"),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setObjectName(QStringLiteral("confirmDelete"));
     box.setDefaultButton(QMessageBox::Ok);
     if (box.exec() != QMessageBox::Ok)
@@ -382,7 +382,7 @@ void TdxDBGridView::ShowFilterDropDown(TdxDBGridColumn& c) {
     int selected = current ? Entry::Custom : Entry::All;
     for (size_t i = 0; i < values.values.size(); ++i) {
         const Value& v = values.values[i];
-        contents.values << QString::fromStdString(v.displayText());
+        contents.values << shownText(v.displayText(), c);
         if (current && !current->second && current->first.op == FilterOperator::Equal &&
             current->first.value == v)
             selected = Entry::FirstValue + static_cast<int>(i);

@@ -47,8 +47,7 @@ int TdxDBGridView::FitWidth(const TdxDBGridColumn& c) const {
         if (!row || row->row.isGroup())
             continue;
         if (row->footer < 0)
-            width = std::max(width,
-                             fm.horizontalAdvance(qs(grid_.CellText(row->row, c))) + cellPadding);
+            width = std::max(width, fm.horizontalAdvance(cellText(row->row, c)) + cellPadding);
         else if (grid_.FooterCellExists(row->row, c, row->footer))
             width = std::max(
                 width, fm.horizontalAdvance(qs(grid_.FooterCellText(row->row, c, row->footer))) +
@@ -96,10 +95,26 @@ std::optional<TdxDBGridView::ShownText> TdxDBGridView::shownTextAt(const QPoint&
         return std::nullopt;
     const QRect cell(headerRect(*c).left(), top, c->Width(), rowHeight());
     if (row->footer < 0)
-        return ShownText{qs(grid_.CellText(row->row, *c)), cellTextRect(cell)};
+        return ShownText{cellText(row->row, *c), cellTextRect(cell)};
     if (!grid_.FooterCellExists(row->row, *c, row->footer))
         return std::nullopt;
     return ShownText{qs(grid_.FooterCellText(row->row, *c, row->footer)), footerTextRect(cell)};
+}
+
+QString TdxDBGridView::cellText(RowHandle row, const TdxDBGridColumn& c) const {
+    return shownText(grid_.CellText(row, c), c);
+}
+
+// Booleans show in the words of the translation; exports and filters keep "True"/"False".
+QString TdxDBGridView::shownText(const std::string& text, const TdxDBGridColumn& c) const {
+    const Field* field = c.field();
+    if (!field || field->Kind() != FieldKind::Boolean)
+        return qs(text);
+    if (text == "True")
+        return tr("True");
+    if (text == "False")
+        return tr("False");
+    return qs(text);
 }
 
 QString TdxDBGridView::ClippedTextAt(const QPoint& pos) const {

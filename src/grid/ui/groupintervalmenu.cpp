@@ -64,8 +64,8 @@ bool fillGroupIntervalMenu(QMenu& menu, TdxDBGrid& grid, const TdxDBGridColumn& 
     add("按区间…", current.kind == GroupInterval::Range, [parent, width] {
         bool ok = false;
         const double w =
-            QInputDialog::getDouble(parent, QString::fromUtf8("按区间分组"),
-                                    QString::fromUtf8("区间宽度："), width, 1e-9, 1e15, 6, &ok);
+            QInputDialog::getDouble(parent, TdxDBGridView::tr("按区间分组"),
+                                    TdxDBGridView::tr("区间宽度："), width, 1e-9, 1e15, 6, &ok);
         return ok ? IntervalSpec{GroupInterval::Range, w} : IntervalSpec{GroupInterval::Range, 0};
     });
     return true;

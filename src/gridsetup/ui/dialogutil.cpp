@@ -10,17 +10,18 @@
 
 namespace rg {
 
-void setupDialogFrame(QDialog* dialog, const char* objectName, const char* caption, int width,
+void setupDialogFrame(QDialog* dialog, const char* objectName, const QString& caption, int width,
                       int height) {
     dialog->setObjectName(QString::fromLatin1(objectName));
-    dialog->setWindowTitle(QString::fromUtf8(caption));
+    dialog->setWindowTitle(caption);
     dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     dialog->setFixedSize(width, height);
 }
 
-QLabel* placeLabel(QWidget* parent, const char* objectName, const char* text, int left, int top) {
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
+QLabel* placeLabel(QWidget* parent, const char* objectName, const QString& text, int left,
+                   int top) {
+    auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(objectName));
     label->adjustSize();
     label->move(left, top);

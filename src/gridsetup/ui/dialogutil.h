@@ -16,11 +16,11 @@ class QWidget;
 namespace rg {
 
 // Fixed-size dialog frame (no resizing, no help button) with the given client area.
-void setupDialogFrame(QDialog* dialog, const char* objectName, const char* caption, int width,
+void setupDialogFrame(QDialog* dialog, const char* objectName, const QString& caption, int width,
                       int height);
 
 // A label sized to its text at (left, top).
-QLabel* placeLabel(QWidget* parent, const char* objectName, const char* text, int left, int top);
+QLabel* placeLabel(QWidget* parent, const char* objectName, const QString& text, int left, int top);
 
 // A plain message box, as for a dialog's own messages.
 void showPlainMessage(QWidget* parent, const QString& message);

@@ -13,16 +13,16 @@
 namespace rg {
 
 Tfrmdisplaysetup::Tfrmdisplaysetup(QWidget* parent) : QDialog(parent) {
-    setupDialogFrame(this, "frmdisplaysetup", "字段设置", 243, 299);
-    Label1 = placeLabel(this, "Label1", "字段列表：", 8, 8);
+    setupDialogFrame(this, "frmdisplaysetup", tr("字段设置"), 243, 299);
+    Label1 = placeLabel(this, "Label1", tr("字段列表："), 8, 8);
     lstField = new QListWidget(this);
     lstField->setObjectName("lstField");
     lstField->setGeometry(8, 24, 225, 193);
-    Label2 = placeLabel(this, "Label2", "显示", 8, 224);
+    Label2 = placeLabel(this, "Label2", tr("显示"), 8, 224);
     txtdisplay = new QLineEdit(this);
     txtdisplay->setObjectName("txtdisplay");
     txtdisplay->setGeometry(8, 240, 225, 21);
-    Button2 = new QPushButton(QString::fromUtf8("关闭"), this);
+    Button2 = new QPushButton(tr("关闭"), this);
     Button2->setObjectName("Button2");
     Button2->setGeometry(72, 273, 75, 25);
     Button2->setAutoDefault(false);

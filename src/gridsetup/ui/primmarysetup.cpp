@@ -12,14 +12,14 @@
 namespace rg {
 
 Tfrmprimmarysetup::Tfrmprimmarysetup(QWidget* parent) : QDialog(parent) {
-    setupDialogFrame(this, "frmprimmarysetup", "关键字设置", 230, 121);
-    Label1 = placeLabel(this, "Label1", "选择字段", 24, 8);
+    setupDialogFrame(this, "frmprimmarysetup", tr("关键字设置"), 230, 121);
+    Label1 = placeLabel(this, "Label1", tr("选择字段"), 24, 8);
     lstfield = new QComboBox(this);
     lstfield->setObjectName("lstfield");
     lstfield->setEditable(true); // typing is allowed, but only the selected entry counts
     lstfield->setInsertPolicy(QComboBox::NoInsert);
     lstfield->setGeometry(24, 32, 145, 21);
-    Button1 = new QPushButton(QString::fromUtf8("确定"), this);
+    Button1 = new QPushButton(tr("确定"), this);
     Button1->setObjectName("Button1");
     Button1->setGeometry(72, 72, 75, 25);
     setTabOrder(lstfield, Button1);

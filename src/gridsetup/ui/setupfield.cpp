@@ -10,15 +10,15 @@
 namespace rg {
 
 TfrmFieldsetup::TfrmFieldsetup(QWidget* parent) : QDialog(parent) {
-    setupDialogFrame(this, "frmFieldsetup", "设置字段", 243, 279);
-    Label1 = placeLabel(this, "Label1", "字段列表：", 8, 8);
+    setupDialogFrame(this, "frmFieldsetup", tr("设置字段"), 243, 279);
+    Label1 = placeLabel(this, "Label1", tr("字段列表："), 8, 8);
     lstField = new QListWidget(this);
     lstField->setObjectName("lstField");
     lstField->setGeometry(8, 24, 225, 217);
-    btnDelete = new QPushButton(QString::fromUtf8("确定"), this);
+    btnDelete = new QPushButton(tr("确定"), this);
     btnDelete->setObjectName("btnDelete");
     btnDelete->setGeometry(48, 248, 67, 25);
-    Button2 = new QPushButton(QString::fromUtf8("关闭"), this);
+    Button2 = new QPushButton(tr("关闭"), this);
     Button2->setObjectName("Button2");
     Button2->setGeometry(144, 248, 67, 25);
     setTabOrder(btnDelete, Button2);

@@ -42,31 +42,31 @@ std::string itemText(const TdxDBGrid& grid, const TdxDBGridSummaryItem& item) {
 } // namespace
 
 TfrmShowAs::TfrmShowAs(QWidget* parent, TdxDBGrid& grid) : QDialog(parent), grid_(grid) {
-    setupDialogFrame(this, "frmshowas", "显示方式与前 N 项", 441, 372);
+    setupDialogFrame(this, "frmshowas", tr("显示方式与前 N 项"), 441, 372);
 
-    grpShowAs = new QGroupBox(QStringLiteral("显示方式"), this);
+    grpShowAs = new QGroupBox(tr("显示方式"), this);
     grpShowAs->setObjectName("grpShowAs");
     grpShowAs->setGeometry(8, 8, 425, 177);
     lstShowItems = new QListWidget(grpShowAs);
     lstShowItems->setObjectName("lstShowItems");
     lstShowItems->setGeometry(8, 24, 257, 145);
-    lblShowAs = placeLabel(grpShowAs, "lblShowAs", "显示为", 276, 24);
+    lblShowAs = placeLabel(grpShowAs, "lblShowAs", tr("显示为"), 276, 24);
     cmbShowAs = makeCombo(grpShowAs, "cmbShowAs", QRect(276, 48, 141, 22));
     for (const ShowAsMode& m : ShowAsModes())
         cmbShowAs->addItem(QString::fromUtf8(m.caption));
     btnShowAs = makeButton(grpShowAs, "btnShowAs", "设置", QRect(312, 144, 75, 25));
 
-    grpTop = new QGroupBox(QStringLiteral("前 N 项"), this);
+    grpTop = new QGroupBox(tr("前 N 项"), this);
     grpTop->setObjectName("grpTop");
     grpTop->setGeometry(8, 192, 425, 137);
-    lblTopLevel = placeLabel(grpTop, "lblTopLevel", "分组层", 8, 28);
+    lblTopLevel = placeLabel(grpTop, "lblTopLevel", tr("分组层"), 8, 28);
     cmbTopLevel = makeCombo(grpTop, "cmbTopLevel", QRect(96, 24, 201, 22));
-    lblTopCount = placeLabel(grpTop, "lblTopCount", "只显示前（0 为全部）", 8, 60);
+    lblTopCount = placeLabel(grpTop, "lblTopCount", tr("只显示前（0 为全部）"), 8, 60);
     spnTopCount = new QSpinBox(grpTop);
     spnTopCount->setObjectName("spnTopCount");
     spnTopCount->setRange(0, 100000);
     spnTopCount->setGeometry(160, 56, 81, 22);
-    lblTopSummary = placeLabel(grpTop, "lblTopSummary", "按汇总", 8, 92);
+    lblTopSummary = placeLabel(grpTop, "lblTopSummary", tr("按汇总"), 8, 92);
     cmbTopSummary = makeCombo(grpTop, "cmbTopSummary", QRect(96, 88, 201, 22));
     btnTop = makeButton(grpTop, "btnTop", "设置", QRect(312, 100, 75, 25));
 

@@ -64,7 +64,7 @@ QString lineText(const TdxDBGrid& grid, const TdxDBGridSummaryItem& item) {
     const int position = positionOfSummaryKind(item.SummaryType());
     return QString::fromStdString(field) + QStringLiteral(" — ") +
            QString::fromUtf8(kKindTexts[position]) +
-           (InGroupRow(item) ? QStringLiteral("（分组行）") : QString());
+           (InGroupRow(item) ? Tfrusummarysetup::tr("（分组行）") : QString());
 }
 
 } // namespace
@@ -82,7 +82,7 @@ int positionOfSummaryKind(TdxSummaryType kind) {
 }
 
 Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
-    setupDialogFrame(this, "frusummarysetup", "汇总方式设置", 431, 332);
+    setupDialogFrame(this, "frusummarysetup", tr("汇总方式设置"), 431, 332);
 
     GroupBox1 = new QGroupBox(QString::fromUtf8("会总条目列表"), this);
     GroupBox1->setObjectName("GroupBox1");
@@ -95,14 +95,14 @@ Tfrusummarysetup::Tfrusummarysetup(QWidget* parent) : QDialog(parent) {
     GroupBox2 = new QGroupBox(QString::fromUtf8("会总条目信息"), this);
     GroupBox2->setObjectName("GroupBox2");
     GroupBox2->setGeometry(264, 8, 161, 289);
-    Label1 = placeLabel(GroupBox2, "Label1", "会总字段名称", 8, 32);
+    Label1 = placeLabel(GroupBox2, "Label1", tr("会总字段名称"), 8, 32);
     fieldlist = makeCombo(GroupBox2, "fieldlist", 8, 56, 145, 21);
-    lbl = placeLabel(GroupBox2, "lbl", "会总方式", 8, 88);
+    lbl = placeLabel(GroupBox2, "lbl", tr("会总方式"), 8, 88);
     summarytype = makeCombo(GroupBox2, "summarytype", 8, 112, 145, 21);
     for (const char* text : kKindTexts)
         summarytype->addItem(QString::fromUtf8(text));
     summarytype->setCurrentIndex(-1);
-    chkGroupRow = new QCheckBox(QStringLiteral("显示在分组行"), GroupBox2);
+    chkGroupRow = new QCheckBox(tr("显示在分组行"), GroupBox2);
     chkGroupRow->setObjectName("chkGroupRow");
     chkGroupRow->setGeometry(8, 144, 145, 17);
     btnadd = makeButton(GroupBox2, "btnadd", "添加", 48, 256, 65, 25);

@@ -59,19 +59,19 @@ int thousandths(const QDoubleSpinBox* box) {
 TdxPageSetupDialog::TdxPageSetupDialog(const TdxPrinterPage& page, QWidget* parent)
     : QDialog(parent), page_(page) {
     setObjectName(QStringLiteral("dxPageSetupDialog"));
-    setWindowTitle(QStringLiteral("页面设置"));
+    setWindowTitle(tr("页面设置"));
     auto layout = new QVBoxLayout(this);
     PageControl = named(new QTabWidget(this), "PageControl");
-    PageControl->addTab(buildPaperPage(), QStringLiteral("页面"));
-    PageControl->addTab(buildHeaderFooterPage(), QStringLiteral("页眉页脚"));
-    PageControl->addTab(buildScalingPage(), QStringLiteral("缩放"));
+    PageControl->addTab(buildPaperPage(), tr("页面"));
+    PageControl->addTab(buildHeaderFooterPage(), tr("页眉页脚"));
+    PageControl->addTab(buildScalingPage(), tr("缩放"));
     layout->addWidget(PageControl);
 
     auto buttons = new QHBoxLayout;
-    btnPreview = named(new QPushButton(QStringLiteral("打印预览..."), this), "btnPreview");
-    btnPrint = named(new QPushButton(QStringLiteral("打印..."), this), "btnPrint");
-    btnOK = named(new QPushButton(QStringLiteral("确定"), this), "btnOK");
-    btnCancel = named(new QPushButton(QStringLiteral("取消"), this), "btnCancel");
+    btnPreview = named(new QPushButton(tr("打印预览..."), this), "btnPreview");
+    btnPrint = named(new QPushButton(tr("打印..."), this), "btnPrint");
+    btnOK = named(new QPushButton(tr("确定"), this), "btnOK");
+    btnCancel = named(new QPushButton(tr("取消"), this), "btnCancel");
     btnOK->setDefault(true);
     buttons->addWidget(btnPreview);
     buttons->addWidget(btnPrint);
@@ -89,26 +89,26 @@ QWidget* TdxPageSetupDialog::buildPaperPage() {
     auto w = new QWidget;
     auto grid = new QGridLayout(w);
 
-    auto paper = new QGroupBox(QStringLiteral("纸张"));
+    auto paper = new QGroupBox(tr("纸张"));
     auto paperForm = new QFormLayout(paper);
     cbPaperSize = named(new QComboBox, "cbPaperSize");
     for (auto id : kPapers)
         cbPaperSize->addItem(QPageSize::name(id), static_cast<int>(id));
-    cbPaperSize->addItem(QStringLiteral("自定义"), -1);
+    cbPaperSize->addItem(tr("自定义"), -1);
     edPaperWidth = mmBox("edPaperWidth", 2000);
     edPaperHeight = mmBox("edPaperHeight", 2000);
     edPaperWidth->setMinimum(10);
     edPaperHeight->setMinimum(10);
-    paperForm->addRow(QStringLiteral("纸张类型:"), cbPaperSize);
-    paperForm->addRow(QStringLiteral("宽度:"), edPaperWidth);
-    paperForm->addRow(QStringLiteral("高度:"), edPaperHeight);
+    paperForm->addRow(tr("纸张类型:"), cbPaperSize);
+    paperForm->addRow(tr("宽度:"), edPaperWidth);
+    paperForm->addRow(tr("高度:"), edPaperHeight);
     grid->addWidget(paper, 0, 0);
 
-    rbPortrait = named(new QRadioButton(QStringLiteral("纵向")), "rbPortrait");
-    rbLandscape = named(new QRadioButton(QStringLiteral("横向")), "rbLandscape");
-    grid->addWidget(group(QStringLiteral("方向"), {rbPortrait, rbLandscape}), 0, 1);
+    rbPortrait = named(new QRadioButton(tr("纵向")), "rbPortrait");
+    rbLandscape = named(new QRadioButton(tr("横向")), "rbLandscape");
+    grid->addWidget(group(tr("方向"), {rbPortrait, rbLandscape}), 0, 1);
 
-    auto margins = new QGroupBox(QStringLiteral("页边距"));
+    auto margins = new QGroupBox(tr("页边距"));
     auto marginForm = new QFormLayout(margins);
     edMarginTop = mmBox("edMarginTop", 500);
     edMarginBottom = mmBox("edMarginBottom", 500);
@@ -116,22 +116,22 @@ QWidget* TdxPageSetupDialog::buildPaperPage() {
     edMarginRight = mmBox("edMarginRight", 500);
     edHeader = mmBox("edHeader", 500);
     edFooter = mmBox("edFooter", 500);
-    marginForm->addRow(QStringLiteral("上:"), edMarginTop);
-    marginForm->addRow(QStringLiteral("下:"), edMarginBottom);
-    marginForm->addRow(QStringLiteral("左:"), edMarginLeft);
-    marginForm->addRow(QStringLiteral("右:"), edMarginRight);
-    marginForm->addRow(QStringLiteral("页眉:"), edHeader);
-    marginForm->addRow(QStringLiteral("页脚:"), edFooter);
+    marginForm->addRow(tr("上:"), edMarginTop);
+    marginForm->addRow(tr("下:"), edMarginBottom);
+    marginForm->addRow(tr("左:"), edMarginLeft);
+    marginForm->addRow(tr("右:"), edMarginRight);
+    marginForm->addRow(tr("页眉:"), edHeader);
+    marginForm->addRow(tr("页脚:"), edFooter);
     grid->addWidget(margins, 1, 0, 2, 1);
 
-    rbOverThenDown = named(new QRadioButton(QStringLiteral("先行后列")), "rbOverThenDown");
-    rbDownThenOver = named(new QRadioButton(QStringLiteral("先列后行")), "rbDownThenOver");
-    grid->addWidget(group(QStringLiteral("打印顺序"), {rbOverThenDown, rbDownThenOver}), 1, 1);
+    rbOverThenDown = named(new QRadioButton(tr("先行后列")), "rbOverThenDown");
+    rbDownThenOver = named(new QRadioButton(tr("先列后行")), "rbDownThenOver");
+    grid->addWidget(group(tr("打印顺序"), {rbOverThenDown, rbDownThenOver}), 1, 1);
 
-    chkCenterH = named(new QCheckBox(QStringLiteral("水平居中")), "chkCenterH");
-    chkCenterV = named(new QCheckBox(QStringLiteral("垂直居中")), "chkCenterV");
-    chkGrayShading = named(new QCheckBox(QStringLiteral("灰度打印")), "chkGrayShading");
-    grid->addWidget(group(QStringLiteral("其他"), {chkCenterH, chkCenterV, chkGrayShading}), 2, 1);
+    chkCenterH = named(new QCheckBox(tr("水平居中")), "chkCenterH");
+    chkCenterV = named(new QCheckBox(tr("垂直居中")), "chkCenterV");
+    chkGrayShading = named(new QCheckBox(tr("灰度打印")), "chkGrayShading");
+    grid->addWidget(group(tr("其他"), {chkCenterH, chkCenterV, chkGrayShading}), 2, 1);
 
     const TdxPrinterPage& p = page_;
     edPaperWidth->setValue(mm(p.PageWidth));
@@ -156,11 +156,40 @@ QWidget* TdxPageSetupDialog::buildPaperPage() {
     return w;
 }
 
+namespace {
+
+// The fields a page's header and footer texts may hold. They are stored as named here, which
+// the Windows program reads, and edited in the words of the translation.
+const char* const kPageFields[] = {
+    QT_TRANSLATE_NOOP("rg::TdxPageSetupDialog", "[Page #]"),
+    QT_TRANSLATE_NOOP("rg::TdxPageSetupDialog", "[Total Pages]"),
+    QT_TRANSLATE_NOOP("rg::TdxPageSetupDialog", "[Date Printed]"),
+    QT_TRANSLATE_NOOP("rg::TdxPageSetupDialog", "[Time Printed]"),
+};
+
+QString fieldShown(const char* field) {
+    return TdxPageSetupDialog::tr(field);
+}
+
+QString shownFields(QString text) {
+    for (const char* field : kPageFields)
+        text.replace(QLatin1String(field), fieldShown(field));
+    return text;
+}
+
+QString storedFields(QString text) {
+    for (const char* field : kPageFields)
+        text.replace(fieldShown(field), QLatin1String(field));
+    return text;
+}
+
+} // namespace
+
 QWidget* TdxPageSetupDialog::buildHeaderFooterPage() {
     auto w = new QWidget;
     auto grid = new QGridLayout(w);
     auto edit = [](const char* name, const QString& text) {
-        auto e = named(new QLineEdit(text), name);
+        auto e = named(new QLineEdit(shownFields(text)), name);
         return e;
     };
     const TdxPrinterPage& p = page_;
@@ -170,23 +199,25 @@ QWidget* TdxPageSetupDialog::buildHeaderFooterPage() {
     edFooterLeft = edit("edFooterLeft", p.PageFooterTexts[0]);
     edFooterCenter = edit("edFooterCenter", p.PageFooterTexts[1]);
     edFooterRight = edit("edFooterRight", p.PageFooterTexts[2]);
-    btnHeaderFont = named(new QPushButton(QStringLiteral("页眉字体...")), "btnHeaderFont");
-    btnFooterFont = named(new QPushButton(QStringLiteral("页脚字体...")), "btnFooterFont");
-    grid->addWidget(new QLabel(QStringLiteral("左")), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("中")), 0, 2);
-    grid->addWidget(new QLabel(QStringLiteral("右")), 0, 3);
-    grid->addWidget(new QLabel(QStringLiteral("页眉:")), 1, 0);
+    btnHeaderFont = named(new QPushButton(tr("页眉字体...")), "btnHeaderFont");
+    btnFooterFont = named(new QPushButton(tr("页脚字体...")), "btnFooterFont");
+    grid->addWidget(new QLabel(tr("左")), 0, 1);
+    grid->addWidget(new QLabel(tr("中")), 0, 2);
+    grid->addWidget(new QLabel(tr("右")), 0, 3);
+    grid->addWidget(new QLabel(tr("页眉:")), 1, 0);
     grid->addWidget(edHeaderLeft, 1, 1);
     grid->addWidget(edHeaderCenter, 1, 2);
     grid->addWidget(edHeaderRight, 1, 3);
     grid->addWidget(btnHeaderFont, 1, 4);
-    grid->addWidget(new QLabel(QStringLiteral("页脚:")), 2, 0);
+    grid->addWidget(new QLabel(tr("页脚:")), 2, 0);
     grid->addWidget(edFooterLeft, 2, 1);
     grid->addWidget(edFooterCenter, 2, 2);
     grid->addWidget(edFooterRight, 2, 3);
     grid->addWidget(btnFooterFont, 2, 4);
-    auto hint =
-        new QLabel(QStringLiteral("可用: [Page #] [Total Pages] [Date Printed] [Time Printed]"));
+    QStringList fields;
+    for (const char* field : kPageFields)
+        fields << fieldShown(field);
+    auto hint = new QLabel(tr("可用: ") + fields.join(QLatin1Char(' ')));
     grid->addWidget(hint, 3, 0, 1, 5);
     grid->setRowStretch(4, 1);
     connect(btnHeaderFont, &QPushButton::clicked, this,
@@ -199,8 +230,8 @@ QWidget* TdxPageSetupDialog::buildHeaderFooterPage() {
 QWidget* TdxPageSetupDialog::buildScalingPage() {
     auto w = new QWidget;
     auto grid = new QGridLayout(w);
-    rbAdjust = named(new QRadioButton(QStringLiteral("缩放比例:")), "rbAdjust");
-    rbFit = named(new QRadioButton(QStringLiteral("调整为:")), "rbFit");
+    rbAdjust = named(new QRadioButton(tr("缩放比例:")), "rbAdjust");
+    rbFit = named(new QRadioButton(tr("调整为:")), "rbFit");
     edScaleFactor = named(new QSpinBox, "edScaleFactor");
     edScaleFactor->setRange(10, 500);
     edScaleFactor->setSuffix(QStringLiteral(" %"));
@@ -212,9 +243,9 @@ QWidget* TdxPageSetupDialog::buildScalingPage() {
     grid->addWidget(edScaleFactor, 0, 1);
     grid->addWidget(rbFit, 1, 0);
     grid->addWidget(edFitWide, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("页宽")), 1, 2);
+    grid->addWidget(new QLabel(tr("页宽")), 1, 2);
     grid->addWidget(edFitTall, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("页高")), 1, 4);
+    grid->addWidget(new QLabel(tr("页高")), 1, 4);
     grid->setRowStretch(2, 1);
     const TdxPrinterPage& p = page_;
     (p.ScaleMode == TdxScaleMode::smAdjust ? rbAdjust : rbFit)->setChecked(true);
@@ -243,7 +274,7 @@ void TdxPageSetupDialog::sizeEdited() {
 
 void TdxPageSetupDialog::chooseFont(ReportFont& font) {
     bool ok = false;
-    const QFont f = QFontDialog::getFont(&ok, font.font, this, QStringLiteral("字体"));
+    const QFont f = QFontDialog::getFont(&ok, font.font, this, tr("字体"));
     if (ok)
         font.font = f;
 }
@@ -264,8 +295,10 @@ TdxPrinterPage TdxPageSetupDialog::page() const {
     p.CenterOnPageH = chkCenterH->isChecked();
     p.CenterOnPageV = chkCenterV->isChecked();
     p.GrayShading = chkGrayShading->isChecked();
-    p.PageHeaderTexts = {edHeaderLeft->text(), edHeaderCenter->text(), edHeaderRight->text()};
-    p.PageFooterTexts = {edFooterLeft->text(), edFooterCenter->text(), edFooterRight->text()};
+    p.PageHeaderTexts = {storedFields(edHeaderLeft->text()), storedFields(edHeaderCenter->text()),
+                         storedFields(edHeaderRight->text())};
+    p.PageFooterTexts = {storedFields(edFooterLeft->text()), storedFields(edFooterCenter->text()),
+                         storedFields(edFooterRight->text())};
     p.ScaleMode = rbAdjust->isChecked() ? TdxScaleMode::smAdjust : TdxScaleMode::smFit;
     p.ScaleFactor = edScaleFactor->value();
     p.FitToPagesHorizontally = edFitWide->value();

@@ -28,7 +28,7 @@ TdxPreviewWindow::TdxPreviewWindow(TdxComponentPrinter& engine, TdxDBGridReportL
                                    CommandGuard guard, QWidget* parent)
     : QDialog(parent), engine_(engine), link_(link), guard_(std::move(guard)) {
     setObjectName(QStringLiteral("dxPreviewWindow"));
-    setWindowTitle(link.WindowTitle(QStringLiteral("打印预览")));
+    setWindowTitle(link.WindowTitle(tr("打印预览")));
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
     resize(900, 700);
 
@@ -39,17 +39,16 @@ TdxPreviewWindow::TdxPreviewWindow(TdxComponentPrinter& engine, TdxDBGridReportL
     PreviewToolBar->setObjectName(QStringLiteral("PreviewToolBar"));
     layout->addWidget(PreviewToolBar);
 
-    actPrint = addAction("actPrint", QStringLiteral("打印..."), QKeySequence::Print,
-                         &TdxPreviewWindow::printClick);
-    actPageSetup = addAction("actPageSetup", QStringLiteral("页面设置..."), {},
-                             &TdxPreviewWindow::pageSetupClick);
-    actDesigner = addAction("actDesigner", QStringLiteral("报表设计..."), {},
-                            &TdxPreviewWindow::designerClick);
+    actPrint =
+        addAction("actPrint", tr("打印..."), QKeySequence::Print, &TdxPreviewWindow::printClick);
+    actPageSetup =
+        addAction("actPageSetup", tr("页面设置..."), {}, &TdxPreviewWindow::pageSetupClick);
+    actDesigner = addAction("actDesigner", tr("报表设计..."), {}, &TdxPreviewWindow::designerClick);
     PreviewToolBar->addSeparator();
-    actFirstPage = addAction("actFirstPage", QStringLiteral("首页"), Qt::CTRL | Qt::Key_Home,
+    actFirstPage = addAction("actFirstPage", tr("首页"), Qt::CTRL | Qt::Key_Home,
                              &TdxPreviewWindow::firstClick);
-    actPriorPage = addAction("actPriorPage", QStringLiteral("上一页"), Qt::Key_PageUp,
-                             &TdxPreviewWindow::priorClick);
+    actPriorPage =
+        addAction("actPriorPage", tr("上一页"), Qt::Key_PageUp, &TdxPreviewWindow::priorClick);
     edPageNumber = new QSpinBox(PreviewToolBar);
     edPageNumber->setObjectName(QStringLiteral("edPageNumber"));
     edPageNumber->setKeyboardTracking(false);
@@ -57,24 +56,24 @@ TdxPreviewWindow::TdxPreviewWindow(TdxComponentPrinter& engine, TdxDBGridReportL
     lblPageCount = new QLabel(PreviewToolBar);
     lblPageCount->setObjectName(QStringLiteral("lblPageCount"));
     PreviewToolBar->addWidget(lblPageCount);
-    actNextPage = addAction("actNextPage", QStringLiteral("下一页"), Qt::Key_PageDown,
-                            &TdxPreviewWindow::nextClick);
-    actLastPage = addAction("actLastPage", QStringLiteral("末页"), Qt::CTRL | Qt::Key_End,
-                            &TdxPreviewWindow::lastClick);
+    actNextPage =
+        addAction("actNextPage", tr("下一页"), Qt::Key_PageDown, &TdxPreviewWindow::nextClick);
+    actLastPage =
+        addAction("actLastPage", tr("末页"), Qt::CTRL | Qt::Key_End, &TdxPreviewWindow::lastClick);
     PreviewToolBar->addSeparator();
-    actZoomOut = addAction("actZoomOut", QStringLiteral("缩小"), QKeySequence::ZoomOut,
-                           &TdxPreviewWindow::zoomOutClick);
+    actZoomOut =
+        addAction("actZoomOut", tr("缩小"), QKeySequence::ZoomOut, &TdxPreviewWindow::zoomOutClick);
     cbZoom = new QComboBox(PreviewToolBar);
     cbZoom->setObjectName(QStringLiteral("cbZoom"));
     for (int z : kZooms)
         cbZoom->addItem(QStringLiteral("%1%").arg(z), z);
-    cbZoom->addItem(QStringLiteral("页宽"), 0);
-    cbZoom->addItem(QStringLiteral("整页"), -1);
+    cbZoom->addItem(tr("页宽"), 0);
+    cbZoom->addItem(tr("整页"), -1);
     PreviewToolBar->addWidget(cbZoom);
-    actZoomIn = addAction("actZoomIn", QStringLiteral("放大"), QKeySequence::ZoomIn,
-                          &TdxPreviewWindow::zoomInClick);
+    actZoomIn =
+        addAction("actZoomIn", tr("放大"), QKeySequence::ZoomIn, &TdxPreviewWindow::zoomInClick);
     PreviewToolBar->addSeparator();
-    actClose = addAction("actClose", QStringLiteral("关闭"), {}, nullptr);
+    actClose = addAction("actClose", tr("关闭"), {}, nullptr);
     connect(actClose, &QAction::triggered, this, &QDialog::accept);
 
     PreviewArea = new QScrollArea(this);
@@ -163,7 +162,7 @@ void TdxPreviewWindow::updateControls() {
     const QSignalBlocker block(edPageNumber);
     edPageNumber->setRange(pages > 0 ? 1 : 0, pages);
     edPageNumber->setValue(pages > 0 ? currentPage() + 1 : 0);
-    lblPageCount->setText(QStringLiteral(" / %1 页 ").arg(pages));
+    lblPageCount->setText(tr(" / %1 页 ").arg(pages));
     actFirstPage->setEnabled(currentPage() > 0);
     actPriorPage->setEnabled(currentPage() > 0);
     actNextPage->setEnabled(currentPage() + 1 < pages);

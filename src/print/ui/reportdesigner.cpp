@@ -22,30 +22,31 @@ namespace {
 using enum TdxTreeListPaintOption;
 using S = TdxGridReportSettings;
 
+// An option shows by its name, which the translation turns into words.
 struct OptionEntry {
     TdxTreeListPaintOption option;
     const char* name;
-    const char* caption;
 };
 const OptionEntry kOptions[] = {
-    {tlpoBands, "tlpoBands", "带区"},
-    {tlpoHeaders, "tlpoHeaders", "列标题"},
-    {tlpoFooters, "tlpoFooters", "汇总页脚"},
-    {tlpoRowFooters, "tlpoRowFooters", "分组页脚"},
-    {tlpoPreview, "tlpoPreview", "预览文本"},
-    {tlpoPreviewGrid, "tlpoPreviewGrid", "预览文本网格线"},
-    {tlpoGrid, "tlpoGrid", "网格线"},
-    {tlpoFlatCheckMarks, "tlpoFlatCheckMarks", "平面复选框"},
-    {tlpoImages, "tlpoImages", "图像"},
-    {tlpoStateImages, "tlpoStateImages", "状态图像"},
-    {tlpoSoft3D, "tlpoSoft3D", "柔和立体"},
-    {tlpoRowFooterGrid, "tlpoRowFooterGrid", "分组页脚网格线"},
-    {tlpoTransparentColumnGraphic, "tlpoTransparentColumnGraphic", "透明图形"},
-    {tlpoGraphicAsText, "tlpoGraphicAsText", "图形显示为文本"},
-    {tlpo3DEffects, "tlpo3DEffects", "立体效果"},
-    {tlpoCheckMarksAsText, "tlpoCheckMarksAsText", "复选框显示为文本"},
-    {tlpoTreeLines, "tlpoTreeLines", "树线"},
-    {tlpoExpandButtons, "tlpoExpandButtons", "展开按钮"},
+    {tlpoBands, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoBands")},
+    {tlpoHeaders, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoHeaders")},
+    {tlpoFooters, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoFooters")},
+    {tlpoRowFooters, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoRowFooters")},
+    {tlpoPreview, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoPreview")},
+    {tlpoPreviewGrid, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoPreviewGrid")},
+    {tlpoGrid, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoGrid")},
+    {tlpoFlatCheckMarks, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoFlatCheckMarks")},
+    {tlpoImages, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoImages")},
+    {tlpoStateImages, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoStateImages")},
+    {tlpoSoft3D, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoSoft3D")},
+    {tlpoRowFooterGrid, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoRowFooterGrid")},
+    {tlpoTransparentColumnGraphic,
+     QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoTransparentColumnGraphic")},
+    {tlpoGraphicAsText, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoGraphicAsText")},
+    {tlpo3DEffects, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpo3DEffects")},
+    {tlpoCheckMarksAsText, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoCheckMarksAsText")},
+    {tlpoTreeLines, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoTreeLines")},
+    {tlpoExpandButtons, QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "tlpoExpandButtons")},
 };
 
 template <class M> struct Entry {
@@ -54,38 +55,44 @@ template <class M> struct Entry {
     M S::*member;
 };
 const Entry<QColor> kColors[] = {
-    {"BandColor", "带区", &S::BandColor},
-    {"HeaderColor", "列标题", &S::HeaderColor},
-    {"GroupNodeColor", "分组行", &S::GroupNodeColor},
-    {"RowFooterColor", "分组页脚", &S::RowFooterColor},
-    {"GridLineColor", "网格线", &S::GridLineColor},
-    {"Color", "单元格", &S::Color},
-    {"EvenColor", "偶数行", &S::EvenColor},
-    {"OddColor", "奇数行", &S::OddColor},
-    {"PreviewColor", "预览文本", &S::PreviewColor},
-    {"TreeLineColor", "树线", &S::TreeLineColor},
+    {"BandColor", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "带区"), &S::BandColor},
+    {"HeaderColor", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "列标题"), &S::HeaderColor},
+    {"GroupNodeColor", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "分组行"), &S::GroupNodeColor},
+    {"RowFooterColor", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "分组页脚"), &S::RowFooterColor},
+    {"GridLineColor", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "网格线"), &S::GridLineColor},
+    {"Color", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "单元格"), &S::Color},
+    {"EvenColor", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "偶数行"), &S::EvenColor},
+    {"OddColor", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "奇数行"), &S::OddColor},
+    {"PreviewColor", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "预览文本"), &S::PreviewColor},
+    {"TreeLineColor", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "树线"), &S::TreeLineColor},
 };
 const Entry<ReportFont> kFonts[] = {
-    {"ReportTitleFont", "报表标题", &S::ReportTitleFont},
-    {"Font", "单元格", &S::Font},
-    {"EvenFont", "偶数行", &S::EvenFont},
-    {"OddFont", "奇数行", &S::OddFont},
-    {"BandFont", "带区", &S::BandFont},
-    {"HeaderFont", "列标题", &S::HeaderFont},
-    {"GroupNodeFont", "分组行", &S::GroupNodeFont},
-    {"FooterFont", "汇总页脚", &S::FooterFont},
-    {"RowFooterFont", "分组页脚", &S::RowFooterFont},
-    {"PreviewFont", "预览文本", &S::PreviewFont},
+    {"ReportTitleFont", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "报表标题"),
+     &S::ReportTitleFont},
+    {"Font", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "单元格"), &S::Font},
+    {"EvenFont", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "偶数行"), &S::EvenFont},
+    {"OddFont", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "奇数行"), &S::OddFont},
+    {"BandFont", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "带区"), &S::BandFont},
+    {"HeaderFont", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "列标题"), &S::HeaderFont},
+    {"GroupNodeFont", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "分组行"), &S::GroupNodeFont},
+    {"FooterFont", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "汇总页脚"), &S::FooterFont},
+    {"RowFooterFont", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "分组页脚"), &S::RowFooterFont},
+    {"PreviewFont", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "预览文本"), &S::PreviewFont},
 };
 const Entry<bool> kBehaviours[] = {
-    {"BandsOnEveryPage", "每页打印带区", &S::BandsOnEveryPage},
-    {"HeadersOnEveryPage", "每页打印列标题", &S::HeadersOnEveryPage},
-    {"FootersOnEveryPage", "每页打印汇总页脚", &S::FootersOnEveryPage},
-    {"AutoNodesExpand", "自动展开所有分组", &S::AutoNodesExpand},
-    {"OnlySelected", "只打印当前行", &S::OnlySelected},
-    {"ShowPageHeader", "打印页眉", &S::ShowPageHeader},
-    {"ShowPageFooter", "打印页脚", &S::ShowPageFooter},
-    {"PageSubtotals", "每页小计（过次页／承前页）", &S::PageSubtotals},
+    {"BandsOnEveryPage", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "每页打印带区"),
+     &S::BandsOnEveryPage},
+    {"HeadersOnEveryPage", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "每页打印列标题"),
+     &S::HeadersOnEveryPage},
+    {"FootersOnEveryPage", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "每页打印汇总页脚"),
+     &S::FootersOnEveryPage},
+    {"AutoNodesExpand", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "自动展开所有分组"),
+     &S::AutoNodesExpand},
+    {"OnlySelected", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "只打印当前行"), &S::OnlySelected},
+    {"ShowPageHeader", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "打印页眉"), &S::ShowPageHeader},
+    {"ShowPageFooter", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "打印页脚"), &S::ShowPageFooter},
+    {"PageSubtotals", QT_TRANSLATE_NOOP("rg::TdxReportDesigner", "每页小计（过次页／承前页）"),
+     &S::PageSubtotals},
 };
 
 // One row per entry: its caption and a button that opens the chooser for its setting.
@@ -98,7 +105,7 @@ QWidget* chooserRows(const Entry<M> (&entries)[N], std::map<QString, QPushButton
         auto b = new QPushButton;
         b->setObjectName(QStringLiteral("btn") + QLatin1String(e.name));
         buttons[QLatin1String(e.name)] = b;
-        form->addRow(QString::fromUtf8(e.caption) + QLatin1Char(':'), b);
+        form->addRow(TdxReportDesigner::tr(e.caption) + QLatin1Char(':'), b);
         QObject::connect(b, &QPushButton::clicked, b, [choose, m = e.member] { choose(m); });
     }
     return w;
@@ -108,7 +115,7 @@ QString fontText(const QFont& f) {
     return QStringLiteral("%1, %2 pt%3")
         .arg(f.family())
         .arg(f.pointSize())
-        .arg(f.bold() ? QStringLiteral(", 粗体") : QString());
+        .arg(f.bold() ? TdxReportDesigner::tr(", 粗体") : QString());
 }
 
 } // namespace
@@ -116,16 +123,16 @@ QString fontText(const QFont& f) {
 TdxReportDesigner::TdxReportDesigner(TdxDBGridReportLink& link, QWidget* parent)
     : QDialog(parent), link_(link), working_(link.Settings()), sample_(link.Component()) {
     setObjectName(QStringLiteral("dxReportDesigner"));
-    setWindowTitle(link.WindowTitle(QStringLiteral("报表设计")));
+    setWindowTitle(link.WindowTitle(tr("报表设计")));
     resize(860, 560);
     auto layout = new QVBoxLayout(this);
     auto top = new QHBoxLayout;
     PageControl = new QTabWidget(this);
     PageControl->setObjectName(QStringLiteral("PageControl"));
-    PageControl->addTab(buildOptionsPage(), QStringLiteral("选项"));
-    PageControl->addTab(buildColorsPage(), QStringLiteral("颜色"));
-    PageControl->addTab(buildFontsPage(), QStringLiteral("字体"));
-    PageControl->addTab(buildBehavioursPage(), QStringLiteral("行为"));
+    PageControl->addTab(buildOptionsPage(), tr("选项"));
+    PageControl->addTab(buildColorsPage(), tr("颜色"));
+    PageControl->addTab(buildFontsPage(), tr("字体"));
+    PageControl->addTab(buildBehavioursPage(), tr("行为"));
     top->addWidget(PageControl, 1);
 
     sample_.AssignSettings(working_);
@@ -147,11 +154,11 @@ TdxReportDesigner::TdxReportDesigner(TdxDBGridReportLink& link, QWidget* parent)
         buttons->addWidget(b);
         return b;
     };
-    btnRestoreDefaults = button("btnRestoreDefaults", QStringLiteral("恢复默认"));
+    btnRestoreDefaults = button("btnRestoreDefaults", tr("恢复默认"));
     buttons->addStretch();
-    btnOK = button("btnOK", QStringLiteral("确定"));
-    btnCancel = button("btnCancel", QStringLiteral("取消"));
-    btnApply = button("btnApply", QStringLiteral("应用"));
+    btnOK = button("btnOK", tr("确定"));
+    btnCancel = button("btnCancel", tr("取消"));
+    btnApply = button("btnApply", tr("应用"));
     btnOK->setDefault(true);
     btnApply->setEnabled(false);
     layout->addLayout(buttons);
@@ -170,8 +177,7 @@ QWidget* TdxReportDesigner::buildOptionsPage() {
     auto w = new QWidget;
     auto box = new QVBoxLayout(w);
     for (const OptionEntry& e : kOptions) {
-        auto c = new QCheckBox(
-            QStringLiteral("%1 (%2)").arg(QString::fromUtf8(e.caption), QLatin1String(e.name)));
+        auto c = new QCheckBox(tr(e.name));
         c->setObjectName(QStringLiteral("chk") + QLatin1String(e.name));
         chkOptions[e.option] = c;
         box->addWidget(c);
@@ -201,7 +207,7 @@ QWidget* TdxReportDesigner::buildColorsPage() {
 QWidget* TdxReportDesigner::buildFontsPage() {
     return chooserRows(kFonts, btnFonts, [this](ReportFont S::*m) {
         bool ok = false;
-        const QFont f = QFontDialog::getFont(&ok, (working_.*m).font, this, QStringLiteral("字体"));
+        const QFont f = QFontDialog::getFont(&ok, (working_.*m).font, this, tr("字体"));
         if (!ok)
             return;
         (working_.*m).font = f;
@@ -214,7 +220,7 @@ QWidget* TdxReportDesigner::buildBehavioursPage() {
     auto w = new QWidget;
     auto form = new QFormLayout(w);
     for (const auto& e : kBehaviours) {
-        auto c = new QCheckBox(QString::fromUtf8(e.caption));
+        auto c = new QCheckBox(tr(e.caption));
         c->setObjectName(QStringLiteral("chk") + QLatin1String(e.name));
         chkBehaviours[QLatin1String(e.name)] = c;
         form->addRow(c);
@@ -225,16 +231,15 @@ QWidget* TdxReportDesigner::buildBehavioursPage() {
     }
     cbDrawMode = new QComboBox;
     cbDrawMode->setObjectName(QStringLiteral("cbDrawMode"));
-    cbDrawMode->addItems({QStringLiteral("所有行相同"), QStringLiteral("奇偶行交替")});
-    form->addRow(QStringLiteral("绘制方式:"), cbDrawMode);
+    cbDrawMode->addItems({tr("所有行相同"), tr("奇偶行交替")});
+    form->addRow(tr("绘制方式:"), cbDrawMode);
     cbTitleMode = new QComboBox;
     cbTitleMode->setObjectName(QStringLiteral("cbTitleMode"));
-    cbTitleMode->addItems(
-        {QStringLiteral("不打印"), QStringLiteral("每个顶部页"), QStringLiteral("仅第一页")});
-    form->addRow(QStringLiteral("标题位置:"), cbTitleMode);
+    cbTitleMode->addItems({tr("不打印"), tr("每个顶部页"), tr("仅第一页")});
+    form->addRow(tr("标题位置:"), cbTitleMode);
     edTitleText = new QLineEdit;
     edTitleText->setObjectName(QStringLiteral("edTitleText"));
-    form->addRow(QStringLiteral("报表标题:"), edTitleText);
+    form->addRow(tr("报表标题:"), edTitleText);
     connect(cbDrawMode, &QComboBox::currentIndexChanged, this, [this](int i) {
         working_.DrawMode = static_cast<TdxTreeListDrawMode>(i);
         changed();
