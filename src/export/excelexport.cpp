@@ -316,8 +316,9 @@ void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {
             label(col, xf, ansiLabel(Grid->CellText(node, *c.column)));
         return;
     }
-    if (c.kind == CellKind::Number) {
-        // A value a double would change (a long decimal, NaN, an infinity) as its text.
+    if (c.kind == CellKind::Number || v.type() != Value::Type::Int) {
+        // A value a double would change (a long decimal, NaN, an infinity) as its text, and
+        // so a text that is no number in an integer column (SQLite keeps any value).
         if (const auto d = cellNumber(v))
             number(col, xf, *d);
         else
