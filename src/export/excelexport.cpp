@@ -82,7 +82,8 @@ void TdxDBGridExportExcel::CheckLimits(const RowWalk::Count& count) {
     const int64_t rows = SheetRows(count);
     if (rows > kMaxSheetRows)
         throw Error(format("电子表格（.xls）最多容纳 %d 行，此报表需要 %lld 行，无法输出。"
-                           "请输出为 Excel 工作簿（.xlsx），它可容纳 %lld 行。",
+                           "请输出为 Excel 工作簿（.xlsx），它每个工作表容纳 %lld 行，"
+                           "更多的行接续在后面的工作表中。",
                            kMaxSheetRows, static_cast<long long>(rows),
                            static_cast<long long>(TdxDBGridExportXlsx::kMaxSheetRows)));
 }
