@@ -8,6 +8,8 @@
 #include "export/xlsxexport.h"
 #include "export/xmlexport.h"
 #include "exporttest.h"
+#include "grid/summaryrules.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -84,4 +86,14 @@ TEST(SqliteAnyType, NumberColumnsShowAndExportTheTextsAndFractionsTheyHold) {
     const std::string text = readFile(csv);
     for (const char* t : {",abc,", ",n/a,", ",12abc,", ",7.25,"})
         EXPECT_NE(text.find(t), std::string::npos) << t;
+
+    // A sum over such a column is refused with the field's name, as over a text column;
+    // without the text it is a sum as any.
+    EXPECT_EQ(rgtest::errorOf([&] { CheckSummaryComputable(g, qty, TdxSummaryType::cstSum); }),
+              "字段“qty”的值不是数字，不能求和。");
+    db.open("select id, qty from m where id <> 2");
+    EXPECT_EQ(rgtest::errorOf([&] {
+                  CheckSummaryComputable(g, *g.ColumnByFieldName("qty"), TdxSummaryType::cstSum);
+              }),
+              "(no error)");
 }
