@@ -178,3 +178,36 @@ void bench_export(const rg::bench::Args& args) {
     rg::bench::report("xlsx_big_read_back_rows", rowsReadBack(folder + "/big.xlsx"));
     std::filesystem::remove_all(folder);
 }
+
+// A report beyond one sheet: 1,200,000 records in their groups go on a second worksheet. The
+// time, the memory above the grid's, and the sheets and rows openpyxl reads back.
+void bench_sheets(const rg::bench::Args& args) {
+    std::string pattern = args.dir + "/rg-sheets-bench-XXXXXX";
+    const std::string folder = mkdtemp(pattern.data());
+    const int64_t records = args.rowsGiven ? args.rows : 1200000;
+    makeDb(folder + "/sheets.db", static_cast<int>(records));
+    const auto bench = salesGrid(folder + "/sheets.db");
+    bench->grid.ExpandAll();
+    const std::string path = folder + "/sheets.xlsx";
+    const XlsxRun run = exportXlsx(bench->grid, path);
+    rg::bench::report("xlsx_sheets_records", static_cast<double>(records));
+    rg::bench::report("xlsx_sheets_report_rows", static_cast<double>(run.sheetRows));
+    rg::bench::report("xlsx_sheets_export_s", run.seconds);
+    rg::bench::report("xlsx_sheets_export_memory_growth_mib", run.growthMib);
+    rg::bench::report("xlsx_sheets_bytes", static_cast<double>(std::filesystem::file_size(path)));
+    const std::string command =
+        "/usr/bin/python3 -c \"import openpyxl, sys\n"
+        "book = openpyxl.load_workbook(sys.argv[1], read_only=True)\n"
+        "print(len(book.worksheets), sum(1 for ws in book.worksheets for _ in "
+        "ws.iter_rows(values_only=True)))\" '" +
+        path + "' 2>/dev/null";
+    double sheets = -1, rowsRead = -1;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        if (std::fscanf(p, "%lf %lf", &sheets, &rowsRead) != 2)
+            sheets = rowsRead = -1;
+        pclose(p);
+    }
+    rg::bench::report("xlsx_sheets_worksheets", sheets);
+    rg::bench::report("xlsx_sheets_read_back_rows", rowsRead);
+    std::filesystem::remove_all(folder);
+}

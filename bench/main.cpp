@@ -19,6 +19,7 @@
     X(calc)                                                                                        \
     X(grid)                                                                                        \
     X(export)                                                                                      \
+    X(sheets)                                                                                      \
     X(print)                                                                                       \
     X(pg)                                                                                          \
     X(runner)                                                                                      \

@@ -331,7 +331,10 @@ int compareValues(const Value& a, const Value& b) {
         return ansiCompare(a.asText(), b.asText());
     if (a.type() == T::Blob && b.type() == T::Blob)
         return cmp(a.asText(), b.asText());
-    return -1;
+    // Values of different classes in one column (SQLite keeps any value anywhere) rank as
+    // SQLite ranks them: numbers and dates, then texts, then blobs.
+    const auto rankOf = [](const Value& v) { return v.type() == T::Text ? 1 : 2; };
+    return cmp(aNum ? 0 : rankOf(a), bNum ? 0 : rankOf(b));
 }
 
 void appendValueKey(std::string& key, const Value& v) {

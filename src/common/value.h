@@ -142,7 +142,8 @@ inline int compareDoubles(double a, double b) {
 // Natural order of two values: null before everything, numbers exactly by value (64-bit
 // integers and decimals never through a double; NaN after every number, as in
 // compareDoubles), texts in code page byte order, dates and times by their microseconds
-// (-infinity first, infinity last). Values that cannot be compared count as less (-1).
+// (-infinity first, infinity last). Of different classes, numbers and dates come before
+// texts, texts before blobs.
 int compareValues(const Value& a, const Value& b);
 
 // Appends a key that is equal for values compareValues calls equal: 1, 1.0 and 1.00 give

@@ -271,11 +271,12 @@ bool isWriteRefusal(const DatabaseError& e) {
 DatabaseError asWriteRefusal(const DatabaseError& e, const std::string& sql) {
     if (!isWriteRefusal(e))
         return e;
-    return DatabaseError(writeRefusalMessage(sql, e.message()), e.sqlState(), e.nativeCode());
+    return DatabaseError(writeRefusalMessage(sql, kReadOnlyConnection), e.sqlState(),
+                         e.nativeCode());
 }
 
 DatabaseError procedureWriteRefusal(const DatabaseError& e, const std::string& call) {
-    return DatabaseError(writeRefusalMessage(call, e.message()) +
+    return DatabaseError(writeRefusalMessage(call, kReadOnlyConnection) +
                              "。这个存储过程必须写入数据库时，" + "请在“设置数据源”中勾选“" +
                              kProcedureMayWriteBox + "”；别人的设置文件还要在打开时同意",
                          e.sqlState(), e.nativeCode());

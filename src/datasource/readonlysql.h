@@ -21,8 +21,11 @@ enum class SqlFamily { Any, PostgreSQL, MySQL, SQLite };
 // selects INTO OUTFILE or DUMPFILE.
 void checkReportStatement(const std::string& sql, SqlFamily family = SqlFamily::Any);
 
-// "报表命令试图修改数据库，已拒绝：<start of the statement>（<the server's reason>）".
+// "报表命令试图修改数据库，已拒绝：<start of the statement>（<the reason>）".
 std::string writeRefusalMessage(const std::string& sql, const std::string& reason);
+// The reason of a write the database refused on the report's read-only connection, in place
+// of its own English text ("not authorized", "cannot execute … in a read-only transaction").
+inline constexpr const char* kReadOnlyConnection = "报表的连接只读";
 
 // Whether a server's or driver's error says the statement tried to write on a read-only
 // connection: SQLSTATE 25006 (PostgreSQL, MariaDB, MySQL) or SQLite's authorizer.

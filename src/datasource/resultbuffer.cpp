@@ -224,14 +224,30 @@ void ColumnData::appendText(const char* data, size_t length) {
         // Whole numbers directly, so 64-bit integers keep every digit.
         int64_t v = 0;
         const auto [end, ec] = std::from_chars(data, data + length, v);
-        if (ec != std::errc() || end != data + length)
-            v = static_cast<int64_t>(parseNumber(std::string_view(data, length)).value_or(0));
+        if (ec != std::errc() || end != data + length) {
+            const std::optional<double> d = parseNumber(std::string_view(data, length));
+            if (kind_ == FieldKind::Boolean) {
+                v = static_cast<int64_t>(d.value_or(0));
+            } else if (!d) {
+                appendNonNumber(std::string_view(data, length));
+                return;
+            } else if (!isInt64Value(*d)) {
+                appendNonInteger(*d);
+                return;
+            } else {
+                v = static_cast<int64_t>(*d);
+            }
+        }
         ints_.push_back(v);
         break;
     }
     case Storage::Double:
-        doubles_.push_back(parseNumber(std::string_view(data, length)).value_or(0));
-        break;
+        if (const std::optional<double> d = parseNumber(std::string_view(data, length))) {
+            doubles_.push_back(*d);
+            break;
+        }
+        appendNonNumber(std::string_view(data, length));
+        return;
     case Storage::Decimal:
         // Up to 38 characters the 128-bit parse keeps every digit.
         if (length <= static_cast<size_t>(Decimal::kMaxDigits))
@@ -309,7 +325,48 @@ void ColumnData::appendDecimalText(std::string_view text) {
     if (parenthesized && plain.find('-') == std::string::npos)
         plain.insert(0, 1, '-');
     const auto v = plain.empty() ? std::nullopt : exactNumber(plain);
-    appendValue(v ? *v : Value::null());
+    if (v)
+        appendValue(*v);
+    else
+        appendNonNumber(text);
+}
+
+void ColumnData::appendNonNumber(std::string_view text) {
+    holdAsDecimals();
+    appendMarked(kTextScale, static_cast<int128>(wide_.size()));
+    wide_.emplace_back(text);
+}
+
+void ColumnData::appendNonInteger(double v) {
+    holdAsDecimals();
+    appendDouble(v);
+}
+
+// The rows so far move from integers or doubles into exact decimals, doubles as their
+// shortest decimals; the field keeps its kind.
+void ColumnData::holdAsDecimals() {
+    if (storage_ == Storage::Decimal)
+        return;
+    const Storage was = storage_;
+    const NarrowInts<int64_t> ints = std::move(ints_);
+    const PodBuffer<double> doubles = std::move(doubles_);
+    const PodBuffer<uint64_t> nulls = std::move(nulls_);
+    const int64_t rows = rows_;
+    ints_ = NarrowInts<int64_t>();
+    doubles_ = PodBuffer<double>();
+    nulls_ = PodBuffer<uint64_t>();
+    rows_ = 0;
+    storage_ = Storage::Decimal;
+    reserve(rows);
+    for (int64_t r = 0; r < rows; ++r) {
+        const size_t i = static_cast<size_t>(r);
+        if ((nulls[i >> 6] >> (i & 63)) & 1u)
+            appendNull();
+        else if (was == Storage::Int)
+            appendInt(ints[i]);
+        else
+            appendDouble(doubles[i]);
+    }
 }
 
 Value ColumnData::markedValue(int64_t r) const {
@@ -323,6 +380,8 @@ Value ColumnData::markedValue(int64_t r) const {
         return Value::fromDouble(std::numeric_limits<double>::infinity());
     case kMinusInfinityScale:
         return Value::fromDouble(-std::numeric_limits<double>::infinity());
+    case kTextScale:
+        return Value::fromText(wide_[static_cast<size_t>(mantissas_[i])]);
     default:
         return Value::fromDecimal(decimalAt(r));
     }

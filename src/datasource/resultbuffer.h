@@ -10,6 +10,7 @@
 #include "datasource/podbuffer.h"
 #include "datasource/textdictionary.h"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,11 @@
 namespace rg {
 
 enum class Storage : uint8_t { Int, Double, Decimal, Text, Blob };
+
+// A double an integer column holds as the same integer.
+inline bool isInt64Value(double d) {
+    return d >= -0x1p63 && d < 0x1p63 && d == std::trunc(d);
+}
 
 // How a field kind is kept in memory.
 Storage storageFor(FieldKind kind);
@@ -45,6 +51,11 @@ public:
     // the number or text it is, shown as such, after every date (before them when negative).
     void appendMicros(int64_t us);
     void appendOutside(Value held);
+    // A cell of a number column that the column's kind cannot hold (SQLite keeps any value
+    // in any column): a text that reads as no number, a fraction in an integer column. The
+    // column goes on as exact decimals and keeps the text, or the number, as it is.
+    void appendNonNumber(std::string_view text);
+    void appendNonInteger(double v);
     bool holdsNonDates() const { return !outside_.empty(); }
     // Gives back the spare capacity of the growth once a fetch is complete.
     void shrink();
@@ -57,8 +68,8 @@ public:
     Decimal decimalAt(int64_t r) const {
         return {mantissas_[static_cast<size_t>(r)], scales_[static_cast<size_t>(r)]};
     }
-    // Some rows of a decimal column hold a value beyond 38 digits, NaN or an infinity:
-    // decimalAt does not give them, valueAt does.
+    // Some rows of a decimal column hold a value beyond 38 digits, NaN, an infinity or a
+    // text: decimalAt does not give them, valueAt does.
     bool hasWideValues() const { return !wide_.empty() || specials_ > 0; }
     std::string_view textAt(int64_t r) const {
         if (encoded_)
@@ -94,15 +105,17 @@ private:
     void appendPlainText(const char* data, size_t length);
     void appendDecimalText(std::string_view text);
     void appendMarked(int8_t scale, int128 mantissa);
+    void holdAsDecimals();
     Value markedValue(int64_t r) const;
     void dropCodes();
     void appendDateText(std::string_view text);
     const Value* outsideAt(int64_t r) const;
 
     // Scales that mark a decimal row that is not a 128-bit mantissa: a wide value (its
-    // mantissa the index of its digits in wide_), NaN, Infinity, -Infinity.
+    // mantissa the index of its digits in wide_), NaN, Infinity, -Infinity, a text that is
+    // no number (its mantissa the index of the text in wide_).
     static constexpr int8_t kWideScale = -1, kNaNScale = -2, kInfinityScale = -3,
-                            kMinusInfinityScale = -4;
+                            kMinusInfinityScale = -4, kTextScale = -5;
 
     FieldKind kind_;
     Storage storage_;
@@ -114,7 +127,7 @@ private:
     PodBuffer<double> doubles_;
     PodBuffer<int128> mantissas_; // exact decimals: mantissa and scale of each row
     PodBuffer<int8_t> scales_;
-    std::vector<std::string> wide_; // the rare decimals beyond 38 digits
+    std::vector<std::string> wide_; // the rare decimals beyond 38 digits, texts of no number
     int64_t specials_ = 0;          // rows holding NaN or an infinity
     NarrowInts<uint64_t> offsets_;  // rows + 1 entries for plain texts and blobs
     PodBuffer<char> arena_;

@@ -157,18 +157,20 @@ void storeDateCell(ColumnData& col, const ReadCell& c, const char* text) {
         col.appendOutside(Value::fromText(std::string(s)));
 }
 
-void appendParsed(ColumnData& col, const char* text) {
+void appendParsed(ColumnData& col, const char* text, uint32_t bytes) {
     const auto d = parseNumber(text);
     if (!d)
-        col.appendNull();
-    else if (col.storage() == Storage::Int)
-        col.appendInt(static_cast<int64_t>(*d));
-    else
+        col.appendNonNumber(std::string_view(text, bytes));
+    else if (col.storage() != Storage::Int)
         col.appendDouble(*d);
+    else if (!isInt64Value(*d))
+        col.appendNonInteger(*d);
+    else
+        col.appendInt(static_cast<int64_t>(*d));
 }
 
 // Stores a cell in a column of its kind: texts of dates and numbers are parsed, numbers kept
-// as numbers; what cannot be read as the kind becomes null.
+// as numbers; what the kind cannot hold stays what the database returned.
 void storeCell(ColumnData& col, const ReadCell& c, const char* texts) {
     if (c.tag == ReadCell::Null) {
         col.appendNull();
@@ -183,10 +185,12 @@ void storeCell(ColumnData& col, const ReadCell& c, const char* texts) {
     case Storage::Int:
         if (c.tag == ReadCell::Int)
             col.appendInt(c.i);
-        else if (c.tag == ReadCell::Real)
+        else if (c.tag == ReadCell::Real && isInt64Value(c.d))
             col.appendInt(static_cast<int64_t>(c.d));
+        else if (c.tag == ReadCell::Real)
+            col.appendNonInteger(c.d);
         else
-            appendParsed(col, text);
+            appendParsed(col, text, c.bytes);
         return;
     case Storage::Double:
         if (c.tag == ReadCell::Int)
@@ -194,7 +198,7 @@ void storeCell(ColumnData& col, const ReadCell& c, const char* texts) {
         else if (c.tag == ReadCell::Real)
             col.appendDouble(c.d);
         else
-            appendParsed(col, text);
+            appendParsed(col, text, c.bytes);
         return;
     case Storage::Decimal:
         // Integers and texts keep every digit; a REAL becomes its shortest decimal.

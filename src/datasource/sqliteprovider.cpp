@@ -253,7 +253,7 @@ std::unique_ptr<ResultBuffer> SqliteProvider::query(const std::string& sql,
     if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, nullptr) !=
         SQLITE_OK) {
         if (sqlite3_errcode(db_) == SQLITE_AUTH)
-            throw DatabaseError(writeRefusalMessage(sql, sqlite3_errmsg(db_)), {},
+            throw DatabaseError(writeRefusalMessage(sql, kReadOnlyConnection), {},
                                 sqlite3_extended_errcode(db_));
         fail();
     }

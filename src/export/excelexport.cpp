@@ -82,7 +82,8 @@ void TdxDBGridExportExcel::CheckLimits(const RowWalk::Count& count) {
     const int64_t rows = SheetRows(count);
     if (rows > kMaxSheetRows)
         throw Error(format("电子表格（.xls）最多容纳 %d 行，此报表需要 %lld 行，无法输出。"
-                           "请输出为 Excel 工作簿（.xlsx），它可容纳 %lld 行。",
+                           "请输出为 Excel 工作簿（.xlsx），它每个工作表容纳 %lld 行，"
+                           "更多的行接续在后面的工作表中。",
                            kMaxSheetRows, static_cast<long long>(rows),
                            static_cast<long long>(TdxDBGridExportXlsx::kMaxSheetRows)));
 }
@@ -316,8 +317,9 @@ void TdxDBGridExportExcel::writeDataCell(RowHandle node, int i) {
             label(col, xf, ansiLabel(Grid->CellText(node, *c.column)));
         return;
     }
-    if (c.kind == CellKind::Number) {
-        // A value a double would change (a long decimal, NaN, an infinity) as its text.
+    if (c.kind == CellKind::Number || v.type() != Value::Type::Int) {
+        // A value a double would change (a long decimal, NaN, an infinity) as its text, and
+        // so a text that is no number in an integer column (SQLite keeps any value).
         if (const auto d = cellNumber(v))
             number(col, xf, *d);
         else

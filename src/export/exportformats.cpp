@@ -84,7 +84,13 @@ void AddCoreFormats(ExportRegistry& r) {
     r.add({"csv", {"csv"}, "CSV 文件", writeCsv, true});
     r.add({"xls", {"xls"}, "电子表格", writeXls});
     r.add({"xlsx", {"xlsx"}, "Excel 工作簿", writeXlsx});
-    r.add({"xml", {"xml"}, "XML文档", writeXml});
+    ExportFormat xml{"xml", {"xml"}, "XML文档", writeXml};
+    // Chromium applies no style sheet to a document opened from a file (its policy for
+    // file:// addresses) and shows an empty page.
+    xml.openingNote = "Chromium 和 Chrome 直接打开本机的 XML 文档时不会应用它的样式表"
+                      "（浏览器对 file:// 地址的安全策略），只显示空白页。请用 Firefox 打开，"
+                      "或在“输出XML文档”的保存类型中选择“网页”，输出同样内容的 .html 网页。";
+    r.add(std::move(xml));
     r.add({"html", {"html", "htm"}, "网页", writeHtml});
     // "输出电子表格" and "输出XML文档"; a dialog that names no filter gets the original
     // program's format.

@@ -50,6 +50,9 @@ struct ExportFormat {
     // Pages laid out by the print engine: the window builds its report first, and painting
     // their text takes a GUI application (though no display).
     bool paged = false;
+    // What the window tells the user after writing such a file, about opening it; empty:
+    // nothing.
+    std::string openingNote;
 };
 
 // The window's export commands, each with the formats its save dialog offers.

@@ -278,54 +278,27 @@ void WorkbookWriter::setSummaryRowsAbove(bool above) {
 }
 
 void WorkbookWriter::autofilter(int64_t firstRow, int firstCol, int64_t lastRow, int lastCol) {
-    filter_ = "$" + columnName(firstCol) + "$" + std::to_string(firstRow + 1) + ":$" +
-              columnName(lastCol) + "$" + std::to_string(lastRow + 1);
+    if (!sheetStarted_)
+        beginSheet();
+    filters_.back() = "$" + columnName(firstCol) + "$" + std::to_string(firstRow + 1) + ":$" +
+                      columnName(lastCol) + "$" + std::to_string(lastRow + 1);
+}
+
+std::string WorkbookWriter::sheetName(int sheet) {
+    return "Sheet" + std::to_string(sheet + 1);
+}
+
+void WorkbookWriter::nextSheet() {
+    if (!sheetStarted_)
+        beginSheet();
+    endSheet();
+    beginSheet();
 }
 
 void WorkbookWriter::beginSheet() {
     sheetStarted_ = true;
-    zip_->add(
-        "[Content_Types].xml",
-        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-        "<Default Extension=\"rels\" "
-        "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-        "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-        "<Override PartName=\"/xl/workbook.xml\" "
-        "ContentType=\"application/"
-        "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-        "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
-        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/"
-        ">"
-        "<Override PartName=\"/xl/styles.xml\" "
-        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>" +
-            std::string(drawing_ ? "<Override PartName=\"/xl/drawings/drawing1.xml\" "
-                                   "ContentType=\"application/"
-                                   "vnd.openxmlformats-officedocument.drawing+xml\"/>"
-                                   "<Override PartName=\"/xl/charts/chart1.xml\" "
-                                   "ContentType=\"application/"
-                                   "vnd.openxmlformats-officedocument.drawingml.chart+xml\"/>"
-                                 : "") +
-            "</Types>");
-    zip_->add(
-        "_rels/.rels",
-        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" "
-        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
-        "officeDocument\" "
-        "Target=\"xl/workbook.xml\"/></Relationships>");
-    zip_->add(
-        "xl/_rels/workbook.xml.rels",
-        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" "
-        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
-        "Target=\"worksheets/sheet1.xml\"/>"
-        "<Relationship Id=\"rId2\" "
-        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
-        "Target=\"styles.xml\"/></Relationships>");
-    zip_->begin("xl/worksheets/sheet1.xml");
+    filters_.emplace_back();
+    zip_->begin("xl/worksheets/sheet" + std::to_string(filters_.size()) + ".xml");
     std::string& b = sheet_;
     b += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
          "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
@@ -533,11 +506,20 @@ std::string WorkbookWriter::workbookXml() const {
         "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
         "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
         "<bookViews><workbookView/></bookViews>"
-        "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets>";
-    if (!filter_.empty())
-        b += "<definedNames><definedName name=\"_xlnm._FilterDatabase\" localSheetId=\"0\" "
-             "hidden=\"1\">Sheet1!" +
-             filter_ + "</definedName></definedNames>";
+        "<sheets>";
+    std::string names;
+    for (size_t k = 0; k < filters_.size(); ++k) {
+        const std::string n = std::to_string(k + 1);
+        b += "<sheet name=\"" + sheetName(static_cast<int>(k)) + "\" sheetId=\"" + n +
+             "\" r:id=\"rId" + n + "\"/>";
+        if (!filters_[k].empty())
+            names += "<definedName name=\"_xlnm._FilterDatabase\" localSheetId=\"" +
+                     std::to_string(k) + "\" hidden=\"1\">" + sheetName(static_cast<int>(k)) + "!" +
+                     filters_[k] + "</definedName>";
+    }
+    b += "</sheets>";
+    if (!names.empty())
+        b += "<definedNames>" + names + "</definedNames>";
     // Spreadsheets recompute the subtotals on opening instead of trusting stored results.
     b += "<calcPr calcId=\"124519\" fullCalcOnLoad=\"1\"/></workbook>";
     return b;
@@ -558,27 +540,84 @@ void WorkbookWriter::writeDrawing() {
     zip_->add("xl/charts/chart1.xml", parts.chart);
 }
 
-void WorkbookWriter::finish() {
-    if (!sheetStarted_)
-        beginSheet();
+void WorkbookWriter::writePackageParts() {
+    std::string sheetTypes, sheetRelations;
+    for (size_t k = 1; k <= filters_.size(); ++k) {
+        const std::string n = std::to_string(k);
+        sheetTypes += "<Override PartName=\"/xl/worksheets/sheet" + n +
+                      ".xml\" ContentType=\"application/"
+                      "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>";
+        sheetRelations += "<Relationship Id=\"rId" + n +
+                          "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                          "relationships/worksheet\" Target=\"worksheets/sheet" +
+                          n + ".xml\"/>";
+    }
+    const std::string stylesId = "rId" + std::to_string(filters_.size() + 1);
+    zip_->add("[Content_Types].xml",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+              "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+              "<Default Extension=\"rels\" "
+              "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+              "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+              "<Override PartName=\"/xl/workbook.xml\" "
+              "ContentType=\"application/"
+              "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>" +
+                  sheetTypes +
+                  "<Override PartName=\"/xl/styles.xml\" "
+                  "ContentType=\"application/"
+                  "vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>" +
+                  std::string(drawing_ ? "<Override PartName=\"/xl/drawings/drawing1.xml\" "
+                                         "ContentType=\"application/"
+                                         "vnd.openxmlformats-officedocument.drawing+xml\"/>"
+                                         "<Override PartName=\"/xl/charts/chart1.xml\" "
+                                         "ContentType=\"application/"
+                                         "vnd.openxmlformats-officedocument.drawingml.chart+xml\"/>"
+                                       : "") +
+                  "</Types>");
+    zip_->add(
+        "_rels/.rels",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"rId1\" "
+        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+        "officeDocument\" "
+        "Target=\"xl/workbook.xml\"/></Relationships>");
+    zip_->add(
+        "xl/_rels/workbook.xml.rels",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" +
+            sheetRelations + "<Relationship Id=\"" + stylesId +
+            "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+            "styles\" Target=\"styles.xml\"/></Relationships>");
+}
+
+void WorkbookWriter::endSheet() {
     std::string& b = sheet_;
     if (rowOpen_)
         b += "</row>";
     rowOpen_ = false;
     b += "</sheetData>";
-    if (!filter_.empty()) {
-        std::string ref = filter_;
+    if (!filters_.back().empty()) {
+        std::string ref = filters_.back();
         std::erase(ref, '$');
         b += "<autoFilter ref=\"" + ref + "\"/>";
     }
     b += "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
          "footer=\"0.3\"/>";
-    if (drawing_)
+    // The chart stands beside the first sheet, whose rows it names.
+    if (drawing_ && filters_.size() == 1)
         b += "<drawing r:id=\"rId1\"/>";
     b += "</worksheet>";
     zip_->write(b);
     b.clear();
     zip_->end();
+}
+
+void WorkbookWriter::finish() {
+    if (!sheetStarted_)
+        beginSheet();
+    endSheet();
+    writePackageParts();
     zip_->add("xl/workbook.xml", workbookXml());
     zip_->add("xl/styles.xml", stylesXml());
     if (drawing_)

@@ -1,8 +1,9 @@
 #pragma once
 
-// A one-sheet Office Open XML workbook written straight into an output file as it is
-// built: the sheet's rows are deflated into the package as they come, so memory does not
-// grow with the sheet and nothing passes through a scratch file.
+// An Office Open XML workbook written straight into an output file as it is built: the
+// sheets' rows are deflated into the package as they come, so memory does not grow with the
+// sheets and nothing passes through a scratch file. Sheets follow one another; every sheet
+// has the settings made before the first row, the chart stands beside the first.
 
 #include "export/exportfile.h"
 
@@ -62,7 +63,12 @@ public:
     };
     void setDrawing(std::function<DrawingParts()> parts) { drawing_ = std::move(parts); }
 
-    // Any time before finish().
+    // Ends the current sheet; the rows that follow, numbered from 0 again, go on the next.
+    void nextSheet();
+    // The name formulas use for a sheet, counted from 0: "Sheet1", "Sheet2", ...
+    static std::string sheetName(int sheet);
+
+    // The current sheet's filter, any time before it ends.
     void autofilter(int64_t firstRow, int firstCol, int64_t lastRow, int lastCol);
     // Ends the sheet and writes the rest of the package.
     void finish();
@@ -72,6 +78,8 @@ public:
 private:
     class Zip;
     void beginSheet();
+    void endSheet();
+    void writePackageParts();
     void cellStart(int col, int style, const char* type);
     std::string stylesXml() const;
     std::string workbookXml() const;
@@ -83,7 +91,7 @@ private:
     std::vector<std::string> columnNames_;
     std::string sheet_; // the sheet's XML not yet deflated
     std::string rowNumber_;
-    std::string filter_;
+    std::vector<std::string> filters_; // per sheet written or begun
     std::function<DrawingParts()> drawing_;
     int frozenRows_ = 0;
     int frozenColumns_ = 0;

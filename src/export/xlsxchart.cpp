@@ -12,8 +12,9 @@ namespace rg {
 
 namespace {
 
-std::string cellRef(int col, int64_t row) {
-    return "Sheet1!$" + WorkbookWriter::columnName(col) + "$" + std::to_string(row + 1);
+std::string cellRef(int sheet, int col, int64_t row) {
+    return WorkbookWriter::sheetName(sheet) + "!$" + WorkbookWriter::columnName(col) + "$" +
+           std::to_string(row + 1);
 }
 
 // One area, or the areas of several cells in parentheses; empty when too long.
@@ -50,10 +51,12 @@ XlsxChart::XlsxChart(const GroupChart& chart, int valueColumn)
     : data_(chart.data()), type_(chart.type()), valueColumn_(valueColumn),
       points_(data_.categories.size()) {}
 
-void XlsxChart::groupRow(RowHandle group, int64_t row, int col, const std::string& text) {
+void XlsxChart::groupRow(RowHandle group, int sheet, int64_t row, int col,
+                         const std::string& text) {
     last_ = -1;
     for (size_t i = 0; i < data_.groups.size(); ++i)
         if (data_.groups[i] == group) {
+            points_[i].textSheet = sheet;
             points_[i].textRow = row;
             points_[i].textCol = col;
             points_[i].text = text;
@@ -61,9 +64,11 @@ void XlsxChart::groupRow(RowHandle group, int64_t row, int col, const std::strin
         }
 }
 
-void XlsxChart::footerRow(int64_t row) {
-    if (last_ >= 0)
+void XlsxChart::footerRow(int sheet, int64_t row) {
+    if (last_ >= 0) {
+        points_[static_cast<size_t>(last_)].valueSheet = sheet;
         points_[static_cast<size_t>(last_)].valueRow = row;
+    }
 }
 
 std::vector<size_t> XlsxChart::shownPoints() const {
@@ -85,7 +90,7 @@ std::string XlsxChart::categoriesXml(const std::vector<size_t>& shown) const {
     for (size_t k = 0; k < shown.size(); ++k) {
         const Point& p = points_[shown[k]];
         if (p.textRow >= 0)
-            cells.push_back(cellRef(p.textCol, p.textRow));
+            cells.push_back(cellRef(p.textSheet, p.textCol, p.textRow));
         const std::string& text = p.textRow >= 0 ? p.text : data_.categories[shown[k]];
         pts +=
             "<c:pt idx=\"" + std::to_string(k) + "\"><c:v>" + EscapeXmlText(text) + "</c:v></c:pt>";
@@ -104,7 +109,7 @@ std::string XlsxChart::valuesXml(const std::vector<size_t>& shown, const ChartSe
     for (size_t k = 0; k < shown.size(); ++k) {
         const Point& p = points_[shown[k]];
         if (valueColumn_ >= 0 && p.valueRow >= 0)
-            cells.push_back(cellRef(valueColumn_, p.valueRow));
+            cells.push_back(cellRef(p.valueSheet, valueColumn_, p.valueRow));
         const double v = s.values[shown[k]];
         if (std::isfinite(v))
             pts += "<c:pt idx=\"" + std::to_string(k) + "\"><c:v>" + number(v) + "</c:v></c:pt>";

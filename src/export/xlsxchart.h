@@ -19,10 +19,11 @@ public:
     // values, as are the cells of a cross table).
     XlsxChart(const GroupChart& chart, int valueColumn);
 
-    // A group row was written at `row`, its text `text` in column `col`.
-    void groupRow(RowHandle group, int64_t row, int col, const std::string& text);
-    // The footer row of the last top-level group written is at `row`.
-    void footerRow(int64_t row);
+    // A group row was written at `row` of sheet `sheet` (from 0), its text `text` in
+    // column `col`.
+    void groupRow(RowHandle group, int sheet, int64_t row, int col, const std::string& text);
+    // The footer row of the last top-level group written is at `row` of `sheet`.
+    void footerRow(int sheet, int64_t row);
 
     // The parts of the package, placed beside the sheet's columns from `firstColumn` on.
     std::string drawingXml(int firstColumn) const;
@@ -35,6 +36,7 @@ public:
 private:
     struct Point {
         int64_t textRow = -1, valueRow = -1;
+        int textSheet = 0, valueSheet = 0;
         int textCol = 0;
         std::string text; // the cell's, so that a spreadsheet refreshing the chart keeps it
     };

@@ -101,6 +101,11 @@ ColumnMeasure measure(const DataSet* ds, const TdxDBGridColumn& c, CellKind kind
 } // namespace
 
 struct TdxDBGridExportXlsx::Sheet {
+    // A row of the workbook: its sheet and its row there.
+    struct Pos {
+        int sheet = 0;
+        int64_t row = 0;
+    };
     struct Col {
         TdxDBGridColumn* column;
         CellKind kind;
@@ -111,7 +116,13 @@ struct TdxDBGridExportXlsx::Sheet {
     std::vector<Col> cols;
     std::vector<TdxDBGridColumn*> columns; // the columns of `cols`
     int groups = 0;
-    int firstDataRow = 0;
+    Pos firstDataRow;
+    // The current sheet, the workbook row that is its row 0 (less the header repeated on
+    // it), and the rows of the header that each sheet after the first repeats.
+    int sheet = 0;
+    int64_t base = 0;
+    int64_t rowLimit = 0;
+    int headerRows = 0;
     int64_t cutTexts = 0;
     CellStyle dataLook, footerLook, summaryLook;
     // Per number format (general, date, time, date and time): data, footer, summary cells.
@@ -119,10 +130,10 @@ struct TdxDBGridExportXlsx::Sheet {
     int header = 0, group = 0, band = 0, heading = 0;
     // Number formats made as values need them: by a decimal's scale, by a footer's places.
     std::vector<int> decimalStyles, footerStyles, summaryStyles;
-    // What the formulas see: slot 0 for the whole sheet, slot 1 + l for the current group of
-    // level l; `foreign` marks a slot that holds a footer written as a value, which SUBTOTAL
-    // would add in.
-    std::vector<int> groupRow;
+    // What the formulas see: slot 0 for the whole workbook, slot 1 + l for the current group
+    // of level l; `foreign` marks a slot that holds a footer written as a value, which
+    // SUBTOTAL would add in.
+    std::vector<Pos> groupRow;
     std::vector<SheetColumnTally> tallies;
     std::vector<char> foreign;
     // The text of each level's current group, taken from its first data row; levels from
@@ -134,7 +145,12 @@ struct TdxDBGridExportXlsx::Sheet {
     size_t slot(int level, int i) const {
         return static_cast<size_t>(level + 1) * cols.size() + static_cast<size_t>(i);
     }
-    void setRow(int64_t row, int level) { w->row(row, std::min(level, kMaxOutlineLevel)); }
+    Pos at(int64_t workbookRow) const { return {sheet, workbookRow - base}; }
+    // The first row of a sheet below its header.
+    int64_t dataStart(int k) const { return k == 0 ? firstDataRow.row : headerRows; }
+    // The areas of column `col` from `from` to the row above `to`, over as many sheets as
+    // they span, each named by its sheet but those on `to`'s own; empty when none.
+    std::string areas(int col, Pos from, Pos to) const;
     static int formatIndex(CellKind k) {
         return k == CellKind::Date ? 1 : k == CellKind::Time ? 2 : k == CellKind::DateTime ? 3 : 0;
     }
@@ -184,7 +200,7 @@ struct TdxDBGridExportXlsx::Sheet {
     // One footer cell: the formula over the rows of its group when it gives the grid's value,
     // otherwise the value itself.
     // A value shown otherwise (showas.h) is no formula over the rows: it goes as a value.
-    void footerCell(int64_t row, int i, int level, int64_t fromRow, TdxSummaryType kind,
+    void footerCell(Pos row, int i, int level, Pos fromRow, TdxSummaryType kind,
                     const SummaryValue& value, const std::string& shown, const std::string& pattern,
                     ShowValuesAs showAs);
     // The first cell of a group footer row: the group and what its footers are.
@@ -203,9 +219,15 @@ void TdxDBGridExportXlsx::CheckLimits(const RowWalk::Count& count) {
                            static_cast<long long>(columns)));
     const int64_t rows = SheetRows(count);
     rowsBeforeSummary_ = rows - (WritesSummaryRow() ? 1 : 0);
-    if (rows > kMaxSheetRows)
-        throw Error(format("Excel 工作簿最多容纳 %lld 行，此报表需要 %lld 行，无法输出。",
-                           static_cast<long long>(kMaxSheetRows), static_cast<long long>(rows)));
+    // The rows beyond the first sheet go on further sheets, each with the header again.
+    const int64_t header = HeadingRows() + (Look.showBands ? 1 : 0) + (Look.showHeader ? 1 : 0);
+    const int64_t beyond = std::max<int64_t>(rows - SheetRowLimit, 0);
+    const int64_t perSheet = SheetRowLimit - header;
+    const int64_t needed = rows + (beyond + perSheet - 1) / perSheet * header;
+    if (needed > kMaxWorkbookRows)
+        throw Error(format("Excel 工作簿的行数以 %lld 为限，此报表需要 %lld 行，无法输出。",
+                           static_cast<long long>(kMaxWorkbookRows),
+                           static_cast<long long>(needed)));
 }
 
 void TdxDBGridExportXlsx::BeginDocument() {
@@ -231,7 +253,8 @@ void TdxDBGridExportXlsx::BeginDocument() {
         s.columns.push_back(c);
     }
     const int n = static_cast<int>(s.cols.size());
-    s.groupRow.assign(static_cast<size_t>(s.groups), 0);
+    s.groupRow.assign(static_cast<size_t>(s.groups), Sheet::Pos{});
+    s.rowLimit = SheetRowLimit;
     s.tallies.assign(static_cast<size_t>(s.groups + 1) * s.cols.size(), SheetColumnTally{});
     s.foreign.assign(s.tallies.size(), 0);
     s.groupTexts.assign(static_cast<size_t>(s.groups), std::string());
@@ -310,40 +333,59 @@ void TdxDBGridExportXlsx::addChart() {
     });
 }
 
-void TdxDBGridExportXlsx::WriteHeaderRows() {
+int TdxDBGridExportXlsx::writeHeader(int64_t first) {
     Sheet& s = *sheet_;
     const int n = static_cast<int>(s.cols.size());
+    int64_t row = first;
     if (const std::string heading = Heading(); !heading.empty()) {
-        s.setRow(CurrentRow, 0);
+        s.w->row(row++, 0);
         s.text(0, heading, s.heading);
-        ++CurrentRow;
     }
     if (Look.showBands) {
-        s.setRow(CurrentRow, 0);
+        s.w->row(row++, 0);
         for (int c = 0; c < s.groups + n; ++c) {
             if (c == s.groups)
                 s.text(c, Look.bandCaption, s.band);
             else
                 s.w->blank(c, s.band);
         }
-        ++CurrentRow;
     }
     if (Look.showHeader) {
-        s.setRow(CurrentRow, 0);
+        s.w->row(row++, 0);
         for (int c = 0; c < s.groups; ++c)
             s.w->blank(c, s.header);
         for (int i = 0; i < n; ++i) {
             const TdxDBGridColumn& col = *s.cols[static_cast<size_t>(i)].column;
             s.text(s.groups + i, CaptionDisabled(col) ? std::string() : col.Caption(), s.header);
         }
-        ++CurrentRow;
     }
-    s.firstDataRow = CurrentRow;
-    // The filter's range is known from the count made before writing.
+    // The filter's range is known from the count made before writing: the sheet's share of
+    // the rows still to come (on a later sheet, from the workbook's row CurrentRow on).
+    const int64_t toCome = rowsBeforeSummary_ - (s.sheet == 0 ? row : CurrentRow);
+    const int64_t last = std::min(s.rowLimit - 1, row - 1 + toCome);
     if (Look.showHeader && s.groups + n > 0)
-        s.w->autofilter(CurrentRow - 1, 0,
-                        std::max<int64_t>(rowsBeforeSummary_ - 1, CurrentRow - 1),
-                        s.groups + n - 1);
+        s.w->autofilter(row - 1, 0, std::max(last, row - 1), s.groups + n - 1);
+    return static_cast<int>(row - first);
+}
+
+void TdxDBGridExportXlsx::WriteHeaderRows() {
+    Sheet& s = *sheet_;
+    s.headerRows = writeHeader(CurrentRow);
+    CurrentRow += s.headerRows;
+    s.firstDataRow = s.at(CurrentRow);
+}
+
+int64_t TdxDBGridExportXlsx::startRow(int level) {
+    Sheet& s = *sheet_;
+    if (CurrentRow - s.base >= s.rowLimit) {
+        s.w->nextSheet();
+        ++s.sheet;
+        s.base = CurrentRow - s.headerRows;
+        writeHeader(0);
+    }
+    const int64_t row = CurrentRow - s.base;
+    s.w->row(row, std::min(level, kMaxOutlineLevel));
+    return row;
 }
 
 void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
@@ -353,15 +395,15 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
     const int n = static_cast<int>(s.cols.size());
     if (grid.HasChildren(node)) {
         const int level = grid.Level(node);
-        s.setRow(CurrentRow, level);
+        const int64_t row = startRow(level);
         const std::string text = grid.GroupRowText(node);
         s.text(level, text, s.group);
         if (level == 0 && s.chart)
-            s.chart->groupRow(node, CurrentRow, level, text);
+            s.chart->groupRow(node, s.sheet, row, level, text);
         for (int c = level + 1; c < s.groups + n; ++c)
             w.blank(c, s.group);
         // A new group of this level starts, and with it every group inside it.
-        s.groupRow[static_cast<size_t>(level)] = CurrentRow;
+        s.groupRow[static_cast<size_t>(level)] = s.at(CurrentRow);
         s.pendingLevel = std::min(s.pendingLevel, level);
         for (int l = level; l < s.groups; ++l)
             for (int i = 0; i < n; ++i) {
@@ -373,7 +415,7 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
     for (; s.pendingLevel < s.groups; ++s.pendingLevel)
         s.groupTexts[static_cast<size_t>(s.pendingLevel)] =
             grid.CellText(node, grid.GroupColumns(s.pendingLevel));
-    s.setRow(CurrentRow, s.groups);
+    startRow(s.groups);
     for (int i = 0; i < n; ++i) {
         const Sheet::Col& c = s.cols[static_cast<size_t>(i)];
         const int col = s.groups + i;
@@ -397,15 +439,18 @@ void TdxDBGridExportXlsx::WriteNode(RowHandle node) {
         }
         int style = s.data[Sheet::formatIndex(c.kind)];
         std::optional<double> number;
-        if (c.kind == CellKind::Integer) {
+        if (c.kind == CellKind::Integer && v.type() == Value::Type::Int) {
             number = spreadsheetInteger(v.asInt());
-        } else if (c.kind == CellKind::Decimal) {
+        } else if (c.kind == CellKind::Decimal || c.kind == CellKind::Integer) {
             // Kept as a number only when the double gives back the same decimal, shown whole.
-            if (const std::optional<Decimal> d = v.asDecimal()) {
+            // An integer column may hold a fraction or a text that is no number (SQLite).
+            if (const std::optional<Decimal> d =
+                    v.type() == Value::Type::Text ? std::nullopt : v.asDecimal()) {
                 number = cellNumber(v);
                 style = s.decimalStyle(std::max(d->scale, c.scale));
             }
-        } else if (c.kind == CellKind::Number && std::isfinite(v.asDouble())) {
+        } else if (c.kind == CellKind::Number && v.type() != Value::Type::Text &&
+                   std::isfinite(v.asDouble())) {
             // NaN and the infinities go as their names, as the grid shows them.
             number = v.asDouble();
         } else if (spreadsheetDate(v, c.kind == CellKind::Time)) {
@@ -431,10 +476,10 @@ void TdxDBGridExportXlsx::writeGroupFooters(RowHandle node) {
     for (int j = 0; j < footers; ++j) {
         ++CurrentRow;
         const int level = grid.FooterLevel(node, j);
-        if (level == 0 && s.chart)
-            s.chart->footerRow(CurrentRow);
         // At its group's own level: collapsing the group leaves its row and its footer.
-        s.setRow(CurrentRow, level);
+        const int64_t row = startRow(level);
+        if (level == 0 && s.chart)
+            s.chart->footerRow(s.sheet, row);
         s.text(level,
                GroupFooterLabel(grid, node, j, s.columns, s.groupTexts[static_cast<size_t>(level)]),
                s.footer[0]);
@@ -446,7 +491,8 @@ void TdxDBGridExportXlsx::writeGroupFooters(RowHandle node) {
                 s.w->blank(s.groups + i, s.footer[0]);
                 continue;
             }
-            s.footerCell(CurrentRow, i, level, s.groupRow[static_cast<size_t>(level)] + 1,
+            const Sheet::Pos group = s.groupRow[static_cast<size_t>(level)];
+            s.footerCell(s.at(CurrentRow), i, level, {group.sheet, group.row + 1},
                          grid.FooterCellKind(node, *c.column, j),
                          grid.FooterCellValue(node, *c.column, j),
                          grid.FooterCellText(node, *c.column, j), c.footerPattern,
@@ -455,7 +501,24 @@ void TdxDBGridExportXlsx::writeGroupFooters(RowHandle node) {
     }
 }
 
-void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64_t fromRow,
+std::string TdxDBGridExportXlsx::Sheet::areas(int col, Pos from, Pos to) const {
+    const std::string name = WorkbookWriter::columnName(col);
+    std::string out;
+    for (int k = from.sheet; k <= to.sheet; ++k) {
+        const int64_t first = k == from.sheet ? from.row : dataStart(k);
+        const int64_t last = k == to.sheet ? to.row - 1 : rowLimit - 1;
+        if (first > last)
+            continue;
+        if (!out.empty())
+            out += ',';
+        if (k != to.sheet)
+            out += WorkbookWriter::sheetName(k) + "!";
+        out += name + std::to_string(first + 1) + ":" + name + std::to_string(last + 1);
+    }
+    return out;
+}
+
+void TdxDBGridExportXlsx::Sheet::footerCell(Pos row, int i, int level, Pos fromRow,
                                             TdxSummaryType kind, const SummaryValue& value,
                                             const std::string& shown, const std::string& pattern,
                                             ShowValuesAs showAs) {
@@ -494,12 +557,11 @@ void TdxDBGridExportXlsx::Sheet::footerCell(int64_t row, int i, int level, int64
     if (dateText && value.kind() == SummaryValue::Kind::Float)
         content.number.reset();
     const std::optional<double>& number = content.number;
-    if (fromRow < row && !foreign[at] && number && (numeric || countable) &&
+    const std::string ranges = areas(col, fromRow, row);
+    if (!ranges.empty() && !foreign[at] && number && (numeric || countable) &&
         FormulaGivesValue(kind, tallies[at], value)) {
-        const std::string name = WorkbookWriter::columnName(col);
-        const std::string formula = "SUBTOTAL(" + std::to_string(SubtotalFunction(kind)) + "," +
-                                    name + std::to_string(fromRow + 1) + ":" + name +
-                                    std::to_string(row) + ")";
+        const std::string formula =
+            "SUBTOTAL(" + std::to_string(SubtotalFunction(kind)) + "," + ranges + ")";
         w->formula(col, formula, *number, style);
         return;
     }
@@ -520,7 +582,7 @@ void TdxDBGridExportXlsx::WriteFooterRows() {
     Sheet& s = *sheet_;
     const int n = static_cast<int>(s.cols.size());
     if (WritesSummaryRow()) {
-        s.setRow(CurrentRow, 0);
+        startRow(0);
         const int label = SummaryLabelCell(s.groups);
         for (int c = 0; c < s.groups; ++c)
             if (c == label)
@@ -542,10 +604,10 @@ void TdxDBGridExportXlsx::WriteFooterRows() {
             // field it stays a value, as its column holds other numbers.
             const bool own = kind == TdxSummaryType::cstCount ||
                              equalsIgnoringCase(col.SummaryFooterField(), col.FieldName());
-            const int64_t fromRow = own ? s.firstDataRow : CurrentRow;
-            s.footerCell(CurrentRow, i, -1, fromRow, kind, Grid->SummaryFooterValue(col),
-                         Grid->SummaryFooterText(col), col.SummaryFooterFormat(),
-                         Grid->SummaryFooterShowAs(col));
+            const Sheet::Pos here = s.at(CurrentRow);
+            s.footerCell(here, i, -1, own ? s.firstDataRow : here, kind,
+                         Grid->SummaryFooterValue(col), Grid->SummaryFooterText(col),
+                         col.SummaryFooterFormat(), Grid->SummaryFooterShowAs(col));
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include "export/gridexport.h"
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,6 +27,11 @@ public:
     void WriteNode(RowHandle node) override;
 
     static constexpr int64_t kMaxSheetRows = 1048576;
+    // Rows of a sheet: a report beyond them goes on in further sheets, each beginning with
+    // the header rows again. Above the header rows; smaller only to test the split.
+    int64_t SheetRowLimit = kMaxSheetRows;
+    // The rows the writer counts in.
+    static constexpr int64_t kMaxWorkbookRows = INT32_MAX;
 
     // Texts cut at the cell limit of 32,767 UTF-16 units.
     int64_t CutTexts = 0;
@@ -41,6 +47,11 @@ protected:
 private:
     // The group footer rows that follow a data row.
     void writeGroupFooters(RowHandle node);
+    // The heading, band and header rows from sheet row `first`; how many.
+    int writeHeader(int64_t first);
+    // Begins the sheet row of the workbook's row CurrentRow, on a new sheet when the current
+    // one is full; the row on its sheet.
+    int64_t startRow(int level);
     void addChart();
     struct Sheet;
     std::unique_ptr<Sheet> sheet_;

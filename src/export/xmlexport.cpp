@@ -4,6 +4,8 @@
 #include "export/xmltext.h"
 #include "files/targetfile.h"
 
+#include <filesystem>
+
 namespace rg {
 namespace {
 
@@ -52,7 +54,20 @@ void TdxDBGridExportXML::BeginDocument() {
     const std::string heading = Heading();
     xsl.ShowsHeading = !heading.empty();
     xsl.Execute();
-    styleSheet_ = std::move(xsl.Stream);
+    styleSheets_.push_back(std::move(xsl.Stream));
+    // Opened through the link, the same relative reference looks in the link's folder: the
+    // style sheet goes there too.
+    const std::string besideLink =
+        (std::filesystem::path(FileName).parent_path() / rg::StyleSheetName(document)).string();
+    const auto resolved = [](const std::string& path) {
+        std::error_code ec;
+        return std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
+    };
+    if (resolved(besideLink) != resolved(xsl.FileName)) {
+        xsl.FileName = besideLink;
+        xsl.Execute();
+        styleSheets_.push_back(std::move(xsl.Stream));
+    }
     // The standard processing instruction; the older "xml:stylesheet" form is read by nothing.
     line("<?xml-stylesheet type=\"text/xsl\" href=\"" + rg::StyleSheetName(document) + "\"?>");
 
@@ -166,9 +181,9 @@ void TdxDBGridExportXML::EndDocument() {
 }
 
 void TdxDBGridExportXML::CommitFiles() {
-    if (styleSheet_)
-        styleSheet_->Commit();
-    styleSheet_.reset();
+    for (const std::unique_ptr<ExportFile>& f : styleSheets_)
+        f->Commit();
+    styleSheets_.clear();
     TdxDBGridExport::CommitFiles();
 }
 

@@ -27,7 +27,7 @@ protected:
 private:
     void line(std::string_view text);
     void closeGroup();
-    std::unique_ptr<ExportFile> styleSheet_;
+    std::vector<std::unique_ptr<ExportFile>> styleSheets_;
     std::vector<TdxDBGridColumn*> cols_;
     std::vector<std::string> names_;
 };

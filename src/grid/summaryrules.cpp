@@ -2,6 +2,7 @@
 
 #include "common/displaytext.h"
 #include "common/error.h"
+#include "datasource/resultbuffer.h"
 
 namespace rg {
 namespace {
@@ -52,7 +53,13 @@ bool SummaryComputable(const DataSet& ds, int field, TdxSummaryType kind) {
     if (kind != TdxSummaryType::cstSum && kind != TdxSummaryType::cstAvg)
         return true;
     const FieldKind k = ds.Fields(field).Kind();
-    return !neverNumeric(k) && (isNumericKind(k) || isDateKind(k) || !holdsNonNumber(ds, field));
+    if (isNumericKind(k)) {
+        // A number column of SQLite may hold texts that are no number; only a column that
+        // holds more than plain decimals needs the look at every value.
+        const DataSet::ColumnView v = ds.columnView(field);
+        return !(v.column && v.column->hasWideValues()) || !holdsNonNumber(ds, field);
+    }
+    return !neverNumeric(k) && (isDateKind(k) || !holdsNonNumber(ds, field));
 }
 
 void CheckSummaryComputable(const TdxDBGrid& grid, const TdxDBGridColumn& column,

@@ -15,9 +15,9 @@ const char* SummaryKindCaption(TdxSummaryType kind);
 bool InGroupRow(const TdxDBGridSummaryItem& item);
 
 // Throws rg::Error naming the field when a sum or average would meet values that are not
-// numbers: a Boolean, memo or binary field, or a text field holding a non-number text in
-// one of the data set's records (the filtered ones while a filter is set). Other kinds,
-// and columns whose field is not open, pass.
+// numbers: a Boolean, memo or binary field, or a text or number field holding a non-number
+// text in one of the data set's records (the filtered ones while a filter is set; SQLite
+// keeps texts in number columns). Other kinds, and columns whose field is not open, pass.
 void CheckSummaryComputable(const TdxDBGrid& grid, const TdxDBGridColumn& column,
                             TdxSummaryType kind);
 // The same rule for field `field` of an open data set: whether a `kind` summary of it can

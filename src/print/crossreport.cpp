@@ -2,6 +2,7 @@
 
 #include "export/crosstableexport.h"
 #include "print/reportlayout.h"
+#include "print/reporttext.h"
 
 #include <QFontMetricsF>
 
@@ -54,12 +55,13 @@ public:
     void text(const QRectF& r, const ReportFont& f, const std::string& s, Qt::Alignment a) const {
         if (s.empty())
             return;
-        const QFont font = layoutFont(f.font);
+        const QString text = qs(s);
+        const QFont font = fontForText(layoutFont(f.font), text);
         const QRectF inner = r.adjusted(kPad, 0, -kPad, 0);
         p_.setFont(font);
         p_.setPen(ink(f.color));
         p_.drawText(inner, static_cast<int>(a | Qt::AlignVCenter),
-                    QFontMetricsF(font).elidedText(qs(s), Qt::ElideRight, inner.width() + 0.5));
+                    QFontMetricsF(font).elidedText(text, Qt::ElideRight, inner.width() + 0.5));
     }
 
 private:

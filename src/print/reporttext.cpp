@@ -146,8 +146,9 @@ const QStringList& extensionPlaneFamilies() {
     return families;
 }
 
-// The font a text is laid out in: beyond the first plane, the extension fonts come next.
-QFont fontFor(const QFont& font, const QString& text) {
+} // namespace
+
+QFont fontForText(const QFont& font, const QString& text) {
     if (extensionPlaneFamilies().isEmpty() ||
         std::none_of(text.begin(), text.end(), [](QChar c) { return c.isHighSurrogate(); }))
         return font;
@@ -156,12 +157,10 @@ QFont fontFor(const QFont& font, const QString& text) {
     return f;
 }
 
-} // namespace
-
 void ReportTexts::layOut(const QFont& font, const QString& text, ShapedText& out) {
     QString s = text;
     s.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-    QTextLayout layout(s, fontFor(font, s));
+    QTextLayout layout(s, fontForText(font, s));
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     layout.setTextOption(option);

@@ -15,6 +15,10 @@
 
 namespace rg {
 
+// The font a text is drawn in: for a character beyond the first plane (𠮷), the installed
+// fonts of the CJK extension planes follow `font`, which the desktop's fallback leaves out.
+QFont fontForText(const QFont& font, const QString& text);
+
 // One glyph, placed from the left end of the text's baseline.
 struct ShapedGlyph {
     quint32 index;

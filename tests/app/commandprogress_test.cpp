@@ -129,7 +129,15 @@ TEST(CommandProgress, CancelledExportKeepsTheOldFile) {
         win.atFirstPump(false, &shown);
         e.command->trigger();
         EXPECT_EQ(shown, QString::fromUtf8(e.shown));
-        EXPECT_TRUE(win.notices.isEmpty()) << win.notices.join('\n').toStdString();
+        // Opened from its file, Chromium shows an XML document's style sheet as an empty
+        // page: the window says so and points to the web page.
+        if (fs::path(e.name).extension() == ".xml") {
+            ASSERT_EQ(win.notices.size(), 1);
+            EXPECT_TRUE(win.notices[0].contains(QStringLiteral("Chromium")));
+            EXPECT_TRUE(win.notices[0].contains(QStringLiteral("“网页”")));
+        } else {
+            EXPECT_TRUE(win.notices.isEmpty()) << win.notices.join('\n').toStdString();
+        }
         EXPECT_TRUE(win.errors.isEmpty()) << win.errors.join('\n').toStdString();
         EXPECT_EQ(win.opened, QStringList{QString::fromStdString(file.string())});
         EXPECT_GT(fs::file_size(file), 1000000u);

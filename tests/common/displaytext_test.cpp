@@ -30,7 +30,11 @@ TEST(Value, OrderAndConversion) {
     EXPECT_LT(compareValues(Value(), Value::fromInt(-5)), 0);
     EXPECT_EQ(compareValues(Value::fromInt(2), Value::fromDouble(2.0)), 0);
     EXPECT_LT(compareValues(Value::fromText("北京"), Value::fromText("上海")), 0);
-    EXPECT_EQ(compareValues(Value::fromText("1"), Value::fromInt(1)), -1); // not comparable
+    // Of different classes, as SQLite orders them: numbers and dates, texts, blobs.
+    EXPECT_EQ(compareValues(Value::fromText("1"), Value::fromInt(1)), 1);
+    EXPECT_EQ(compareValues(Value::fromInt(1), Value::fromText("1")), -1);
+    EXPECT_EQ(compareValues(Value::fromDate(0), Value::fromText("")), -1);
+    EXPECT_EQ(compareValues(Value::fromBlob("a"), Value::fromText("b")), 1);
     EXPECT_EQ(Value::fromText(" 12.5 ").asDouble(), 12.5);
     EXPECT_THROW(Value::fromText("abc").asDouble(), Error);
 }

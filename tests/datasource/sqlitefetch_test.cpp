@@ -85,8 +85,8 @@ TEST(SqliteFetch, ALongResultHoldsWhatItsShortPiecesHold) {
     EXPECT_EQ(text("day", 49997), "2001-02-06"); // a Julian day number
     EXPECT_EQ(text("day", 49998), "no date");    // kept as the database's text
     EXPECT_EQ(text("day", 49999), "1999-12-31"); // a date-time text in a date column
-    EXPECT_EQ(text("qty", 49996), "(null)");     // '12abc' is no number
-    EXPECT_EQ(text("qty", 49998), "7");          // 7.9 cut to an integer
+    EXPECT_EQ(text("qty", 49996), "12abc");      // no number: the text as it is
+    EXPECT_EQ(text("qty", 49998), "7.9");        // a fraction kept whole
     EXPECT_EQ(text("label", 49998), "49998");    // an integer as SQLite writes it
     EXPECT_EQ(text("label", 49999), "12499.75"); // a real as SQLite writes it
     EXPECT_EQ(text("label", 50000), "标签 50000");

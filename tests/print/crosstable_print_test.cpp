@@ -100,3 +100,26 @@ TEST(CrossTablePrint, PdfHoldsEveryColumnGroupTotalAndTheGrandTotal) {
     EXPECT_NE(pages.back().find("第 " + std::to_string(pages.size()) + " 页"),
               std::string::npos); // the page footer as for other reports
 }
+
+// A group or column name with a character of the CJK extension planes (𠮷) prints in a font
+// that has it, embedded in the PDF, as in the grid's report: not as a box.
+TEST(CrossTablePrint, ExtensionPlaneCharactersPrintWithAnEmbeddedFont) {
+    guiApp();
+    ExportDb db("create table sales(id integer primary key, shop text, product text, amount real);"
+                "insert into sales values (1, '𠮷野家', '饭', 12.5), (2, '吉野家', '面', 3),"
+                " (3, '𠮷野家', '面', 4);");
+    db.open("select id, shop, product, amount from sales");
+    TdxDBGrid& g = db.grid;
+    g.SetKeyField("id");
+    g.GroupColumn(*g.ColumnByFieldName("shop"), 0);
+    g.SetCrossTable({"product", {}, TdxSummaryType::cstSum, "amount"});
+    const std::string path = db.file("cross.pdf");
+    ExportJob job{&g, path, GridAppearance()};
+    ReportFormats().find("pdf")->write(job);
+    const std::vector<std::string> pages = pdfPages(path);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_NE(pages[0].find("野家"), std::string::npos) << pages[0];
+    std::string fonts;
+    ASSERT_EQ(run("pdffonts '" + path + "'", &fonts), 0);
+    EXPECT_NE(fonts.find("HanaMinB"), std::string::npos) << fonts;
+}

@@ -605,8 +605,9 @@ void Tfrmquorvel::runExportCommand(ExportCommand command) {
         job.report = dxComponentPrinter1Link1;
     }
     const ExportResult r = target.format->write(job);
-    if (!r.notice.empty())
-        showCommandNotice(QString::fromStdString(r.notice));
+    if (const std::string notice = JoinNotices(r.notice, target.format->openingNote);
+        !notice.empty())
+        showCommandNotice(QString::fromStdString(notice));
     shell().open(QString::fromStdString(r.path));
 }
 
