@@ -18,6 +18,10 @@ class ColumnData;
 // How often the long loops report their progress, in records.
 constexpr int kProgressStep = 0x10000;
 
+// The records each thread of a long loop gets at least: below them a thread costs more
+// than it saves.
+constexpr int64_t kRecordsPerThread = 0x10000;
+
 inline uint64_t mixBits(uint64_t x) {
     x ^= x >> 33;
     x *= 0xff51afd7ed558ccdULL;
