@@ -44,8 +44,8 @@ std::map<std::string, double> duckdbSeconds(int64_t rows) {
         report("duckdb_note", "the @duckdb/node-api package did not install: no DuckDB column");
         return out;
     }
-    const std::string command = "NODE_PATH=" + build + "/duckdb-bench/node_modules node " +
-                                source + "/bench/duckdb_bench.cjs " + std::to_string(rows);
+    const std::string command = "NODE_PATH=" + build + "/duckdb-bench/node_modules node " + source +
+                                "/bench/duckdb_bench.cjs " + std::to_string(rows);
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
         return out;
@@ -97,8 +97,8 @@ void bench_cores(const Args& args) {
     });
     double openBest = 1e9;
     for (int i = 0; i < 3; ++i)
-        openBest = std::min(openBest,
-                            BenchGrid(path, rg::CommandType::cmdTable, "bench").openSeconds);
+        openBest =
+            std::min(openBest, BenchGrid(path, rg::CommandType::cmdTable, "bench").openSeconds);
     report("cores_open_vs_raw", openBest / rawS);
 
     BenchGrid bench(path, rg::CommandType::cmdTable, "bench");
@@ -126,9 +126,8 @@ void bench_cores(const Args& args) {
     });
     grid.Filter.Clear();
     rg::TdxDBGridColumn& amount = *grid.ColumnByFieldName("amount");
-    compare("sort_data_rows", duck, [&] {
-        return bestOfThree([&] { grid.SortByClick(amount, false); });
-    });
+    compare("sort_data_rows", duck,
+            [&] { return bestOfThree([&] { grid.SortByClick(amount, false); }); });
     grid.ClearGrouping();
     compare("sort_flat", duck, [&] {
         return bestOfThree([&] {
@@ -148,7 +147,9 @@ void bench_cores(const Args& args) {
     cross.grid.GroupColumn(*cross.grid.ColumnByFieldName("grp"), 0);
     compare("cross_50x36", duck, [&] {
         return bestOfThree(
-            [&] { cross.grid.SetCrossTable({"mon", {}, rg::TdxSummaryType::cstSum, "amount"}); },
+            [&] {
+                cross.grid.SetCrossTable({"mon", {}, rg::TdxSummaryType::cstSum, "amount"});
+            },
             [&] { cross.grid.ClearCrossTable(); });
     });
     const rg::CrossTable* x = cross.grid.ShownCrossTable();

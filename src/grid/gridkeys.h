@@ -52,6 +52,11 @@ public:
         }
     }
 
+    // The keys numbered so far, in order of their numbers, and their hashes.
+    size_t size() const { return keys_.size(); }
+    const Key& key(size_t n) const { return keys_[n]; }
+    uint64_t hash(size_t n) const { return hashes_[n]; }
+
 private:
     void grow() {
         const size_t n = std::max<size_t>(64, slots_.size() * 2);

@@ -102,6 +102,7 @@ std::vector<std::string> arrangements(TestDb& db) {
     out.push_back(snapshot(g));
     g.Filter.Clear();
     g.ClearGrouping();
+    out.push_back(snapshot(g));
     g.SetCrossTable({"day", {GroupInterval::Month, 0}, TdxSummaryType::cstSum, "amount"});
     g.GroupColumn(*g.ColumnByFieldName("product"), 0);
     out.push_back(snapshot(g));
