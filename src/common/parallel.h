@@ -10,6 +10,10 @@
 
 namespace rg {
 
+// The records each thread of a long loop gets at least: below them a thread costs more
+// than it saves.
+constexpr int64_t kRecordsPerThread = 0x10000;
+
 // The threads a loop may use: the machine's cores unless set otherwise.
 int parallelThreads();
 // Sets the threads (1: every loop on its calling thread; 0: as many as there are cores).

@@ -4,6 +4,7 @@
 // field numbered once, so that grouping, sorting and filtering compare numbers instead of
 // values.
 
+#include "common/parallel.h"
 #include "common/value.h"
 #include "datasource/dataset.h"
 
@@ -17,10 +18,6 @@ class ColumnData;
 
 // How often the long loops report their progress, in records.
 constexpr int kProgressStep = 0x10000;
-
-// The records each thread of a long loop gets at least: below them a thread costs more
-// than it saves.
-constexpr int64_t kRecordsPerThread = 0x10000;
 
 inline uint64_t mixBits(uint64_t x) {
     x ^= x >> 33;

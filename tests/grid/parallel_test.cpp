@@ -19,7 +19,7 @@ namespace {
 const char* kParallelRows = R"(
 create table t(id integer primary key, region text, product text, qty integer, amount real,
                day date);
-with recursive n(i) as (select 1 union all select i + 1 from n where i < 400000)
+with recursive n(i) as (select 1 union all select i + 1 from n where i < 300000)
 insert into t select i,
        case i % 7 when 0 then '华北' when 1 then '华东' when 2 then '华南' when 3 then '华中'
                   when 4 then '西南' when 5 then '西北' else '东北' end,
