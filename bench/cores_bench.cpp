@@ -7,13 +7,16 @@
 
 #include "common/parallel.h"
 #include "datasource/dataset.h"
+#include "export/xlsxexport.h"
 #include "grid/grid.h"
 #include "grid/gridfilter.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -82,6 +85,26 @@ void compare(const std::string& name, const std::map<std::string, double>& duck,
     }
 }
 
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The two-level grid, every group open, as .xlsx on one thread and on all: best of three
+// each, and whether the two files are the same bytes.
+void compareXlsx(rg::TdxDBGrid& grid, const std::string& dir) {
+    grid.ExpandAll();
+    const std::string one = dir + "/rg_cores_1_thread.xlsx", all = dir + "/rg_cores.xlsx";
+    std::string path = one;
+    compare("xlsx", {}, [&] {
+        const double s =
+            bestOfThree([&] { rg::ExportToXlsx(grid, path, true, rg::GridAppearance()); });
+        path = all;
+        return s;
+    });
+    report("cores_xlsx_same_bytes", fileBytes(one) == fileBytes(all) ? 1 : 0);
+}
+
 } // namespace
 
 void bench_cores(const Args& args) {
@@ -115,6 +138,7 @@ void bench_cores(const Args& args) {
     grid.GroupColumn(*grid.ColumnByFieldName("product"), 1);
     grid.EndGroupingUpdate();
     compare("two_levels", duck, [&] { return bestOfThree([&] { grid.ReloadRows(); }); });
+    compareXlsx(grid, args.dir);
     rg::TdxDBGridColumn& region = *grid.ColumnByFieldName("region");
     compare("filter_one_region", duck, [&] {
         return bestOfThree(

@@ -67,4 +67,83 @@ void runParts(int parts, const std::function<void(int part)>& work) {
             std::rethrow_exception(e);
 }
 
+SerialWorker::~SerialWorker() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+        tasks_.clear();
+    }
+    changed_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void SerialWorker::post(std::function<void()> task) {
+    if (!started_) {
+        started_ = true;
+        inline_ = parallelThreads() < 2;
+        if (!inline_) {
+            try {
+                thread_ = std::thread([this] { run(); });
+            } catch (const std::system_error&) {
+                inline_ = true;
+            }
+        }
+    }
+    if (inline_) {
+        task();
+        return;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return tasks_.size() < waiting_ || error_; });
+    if (error_)
+        rethrow();
+    tasks_.push_back(std::move(task));
+    lock.unlock();
+    changed_.notify_all();
+}
+
+void SerialWorker::drain() {
+    if (inline_ || !started_)
+        return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return (tasks_.empty() && !busy_) || error_; });
+    if (error_)
+        rethrow();
+}
+
+void SerialWorker::rethrow() {
+    std::rethrow_exception(error_);
+}
+
+void SerialWorker::run() {
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] { return stop_ || !tasks_.empty(); });
+            if (stop_)
+                return;
+            task = std::move(tasks_.front());
+            tasks_.pop_front();
+            busy_ = true;
+        }
+        std::exception_ptr failed;
+        try {
+            task();
+        } catch (...) {
+            failed = std::current_exception();
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            busy_ = false;
+            if (failed) {
+                error_ = failed;
+                tasks_.clear();
+            }
+        }
+        changed_.notify_all();
+    }
+}
+
 } // namespace rg

@@ -5,8 +5,13 @@
 // that the result is the one a single thread gets. Few records stay on the calling thread:
 // starting a thread costs more than they do.
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <exception>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 namespace rg {
 
@@ -32,5 +37,35 @@ inline int64_t partBegin(int64_t count, int parts, int part) {
 // progress, the others each on a thread of its own. All are joined before it returns or
 // throws; the first part that threw (by part order) has its exception rethrown.
 void runParts(int parts, const std::function<void(int part)>& work);
+
+// Runs tasks one after another on a thread of its own, in the order posted, while the
+// poster goes on; at most `waiting` wait, so that a slow task holds the poster back. With one
+// thread allowed (parallelThreads) each task runs at once on the poster's thread. A task
+// that throws drops the rest: its error comes back from the next post or drain.
+class SerialWorker {
+public:
+    explicit SerialWorker(size_t waiting = 4) : waiting_(waiting) {}
+    // Drops the tasks not started and waits for the running one.
+    ~SerialWorker();
+    SerialWorker(const SerialWorker&) = delete;
+    SerialWorker& operator=(const SerialWorker&) = delete;
+
+    void post(std::function<void()> task);
+    // Waits until every task posted has run; rethrows a task's error.
+    void drain();
+
+private:
+    void run();
+    void rethrow();
+
+    const size_t waiting_;
+    bool started_ = false, inline_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::function<void()>> tasks_;
+    bool busy_ = false, stop_ = false;
+    std::exception_ptr error_;
+    std::thread thread_;
+};
 
 } // namespace rg

@@ -3,12 +3,15 @@
 // merge. Every line, text and footer must come out the same.
 
 #include "common/parallel.h"
+#include "export/xlsxexport.h"
 #include "grid/grid.h"
 #include "grid/gridfilter.h"
 #include "testdb.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 using namespace rg;
@@ -134,4 +137,30 @@ TEST(ParallelLoad, ThreadsGiveWhatOneThreadGives) {
         EXPECT_GT(one[i].size(), 10000u) << i;
         EXPECT_TRUE(one[i] == three[i]) << "arrangement " << i << " differs";
     }
+}
+
+// The workbook compressed on a thread of its own is the one compressed on the caller's.
+TEST(ParallelExport, XlsxIsTheSameBytesWithItsOwnCompressingThread) {
+    TestDb db(R"(
+create table t(id integer primary key, region text, amount real);
+with recursive n(i) as (select 1 union all select i + 1 from n where i < 30000)
+insert into t select i, 'r' || (i % 13), i * 1.1 from n;
+)");
+    db.open("select id, region, amount from t");
+    TdxDBGrid g;
+    g.SetDataSet(&db.ds);
+    g.CreateColumnsForFields(db.ds);
+    g.SetKeyField("id");
+    g.GroupColumn(*g.ColumnByFieldName("region"), 0);
+    g.ExpandAll();
+    auto bytes = [&](int threads) {
+        ThreadLimit limit(threads);
+        const std::string path = db.folder + "/t" + std::to_string(threads) + ".xlsx";
+        ExportToXlsx(g, path, true, GridAppearance());
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const std::string one = bytes(1);
+    EXPECT_GT(one.size(), 100000u);
+    EXPECT_TRUE(one == bytes(2));
 }
