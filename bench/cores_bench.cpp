@@ -115,13 +115,15 @@ void bench_cores(const Args& args) {
     uint64_t textBytes = 0;
     const double rawS = rawSqliteScan(path, textBytes);
     report("cores_sqlite_raw_scan_s", rawS);
+    // The open of the grid section; the best of three on every core against the raw scan.
+    double openBest = 0;
     compare("open", {}, [&] {
-        return bestOfThree([&] { BenchGrid open(path, rg::CommandType::cmdTable, "bench"); });
+        openBest = 1e9;
+        for (int i = 0; i < 3; ++i)
+            openBest =
+                std::min(openBest, BenchGrid(path, rg::CommandType::cmdTable, "bench").openSeconds);
+        return openBest;
     });
-    double openBest = 1e9;
-    for (int i = 0; i < 3; ++i)
-        openBest =
-            std::min(openBest, BenchGrid(path, rg::CommandType::cmdTable, "bench").openSeconds);
     report("cores_open_vs_raw", openBest / rawS);
 
     BenchGrid bench(path, rg::CommandType::cmdTable, "bench");
@@ -137,8 +139,18 @@ void bench_cores(const Args& args) {
     grid.GroupColumn(*grid.ColumnByFieldName("region"), 0);
     grid.GroupColumn(*grid.ColumnByFieldName("product"), 1);
     grid.EndGroupingUpdate();
+    // Where threads start paying: the same load over the first records only.
+    for (const int64_t few : {int64_t(1) << 15, int64_t(1) << 17, int64_t(1) << 19})
+        if (few < args.rows) {
+            bench.ds.SetFilter("id <= " + std::to_string(few));
+            compare("two_levels_" + std::to_string(few) + "_rows", {},
+                    [&] { return bestOfThree([&] { grid.ReloadRows(); }); });
+        }
+    bench.ds.SetFilter("");
     compare("two_levels", duck, [&] { return bestOfThree([&] { grid.ReloadRows(); }); });
-    compareXlsx(grid, args.dir);
+    // The export of a million rows; ten million take minutes a run.
+    if (args.rows <= 1000000)
+        compareXlsx(grid, args.dir);
     rg::TdxDBGridColumn& region = *grid.ColumnByFieldName("region");
     compare("filter_one_region", duck, [&] {
         return bestOfThree(
