@@ -20,6 +20,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <time.h>
 
 using namespace rg::bench;
 
@@ -69,16 +70,29 @@ std::map<std::string, double> duckdbSeconds(int64_t rows) {
     return out;
 }
 
-// One operation on every core, on one thread and in DuckDB.
+// Seconds of processor time the process has used, on all its threads.
+double processorSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// One operation on every core, on one thread and in DuckDB; on a busy machine the processor
+// time the threads take together (`_cpu_vs_1_thread`) says what the wall time cannot.
 void compare(const std::string& name, const std::map<std::string, double>& duck,
-             const std::function<double()> timedRun) {
+             const std::function<double()>& timedRun) {
     rg::setParallelThreads(1);
+    double cpu = processorSeconds();
     const double one = timedRun();
+    const double oneCpu = processorSeconds() - cpu;
     rg::setParallelThreads(0);
+    cpu = processorSeconds();
     const double all = timedRun();
+    const double allCpu = processorSeconds() - cpu;
     report("cores_" + name + "_1_thread_s", one);
     report("cores_" + name + "_s", all);
     report("cores_" + name + "_vs_1_thread", all / one);
+    report("cores_" + name + "_cpu_vs_1_thread", allCpu / oneCpu);
     if (const auto it = duck.find(name); it != duck.end()) {
         report("cores_" + name + "_duckdb_s", it->second);
         report("cores_" + name + "_vs_duckdb", all / it->second);

@@ -124,8 +124,10 @@ struct PartGroups {
                 index[l].table.assign(keys[l].tableSize, -1);
     }
 
-    // The group of (parent, code) at level l; a new one, from `row`, where none is yet.
-    int32_t find(const LevelKeys& k, size_t l, int32_t parent, int32_t code, const GroupRow& row) {
+    // The group of (parent, code) at level l; a new one, made by `make()`, where none is
+    // yet. A group row is made only then: a record costs no row of its own.
+    template <typename Make>
+    int32_t find(const LevelKeys& k, size_t l, int32_t parent, int32_t code, Make&& make) {
         const uint64_t p = parent < 0 ? 0 : static_cast<uint64_t>(parent);
         std::vector<GroupRow>& groups = made[l];
         const auto fresh = static_cast<int32_t>(groups.size());
@@ -140,7 +142,7 @@ struct PartGroups {
             g = index[l].hashed.number(key, mixBits(key));
         }
         if (g == fresh) {
-            groups.push_back(row);
+            groups.push_back(make());
             groups.back().parent = parent;
         }
         return g;
@@ -150,13 +152,15 @@ struct PartGroups {
     // Returns the innermost one.
     int32_t groupOf(int rec, const std::vector<LevelKeys>& keys) {
         int32_t parent = -1;
-        GroupRow row;
-        row.firstRecord = rec;
         for (size_t l = 0; l < keys.size(); ++l) {
             const int32_t code = keys[l].code(rec);
-            row.level = static_cast<int>(l);
-            row.rank = keys[l].rank[static_cast<size_t>(code)];
-            parent = find(keys[l], l, parent, code, row);
+            parent = find(keys[l], l, parent, code, [&] {
+                GroupRow row;
+                row.level = static_cast<int>(l);
+                row.firstRecord = rec;
+                row.rank = keys[l].rank[static_cast<size_t>(code)];
+                return row;
+            });
         }
         return parent;
     }
@@ -172,7 +176,8 @@ struct PartGroups {
             numbers.reserve(later.made[l].size());
             for (GroupRow& row : later.made[l]) {
                 const int32_t parent = row.parent < 0 ? -1 : above[static_cast<size_t>(row.parent)];
-                numbers.push_back(find(keys[l], l, parent, keys[l].code(row.firstRecord), row));
+                numbers.push_back(find(keys[l], l, parent, keys[l].code(row.firstRecord),
+                                       [&] { return std::move(row); }));
             }
             later.made[l] = {};
             above = std::move(numbers);
