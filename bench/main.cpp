@@ -18,6 +18,7 @@
     X(data)                                                                                        \
     X(calc)                                                                                        \
     X(grid)                                                                                        \
+    X(cores)                                                                                       \
     X(export)                                                                                      \
     X(sheets)                                                                                      \
     X(print)                                                                                       \

@@ -4,6 +4,7 @@
 #include "common/databaseerror.h"
 #include "common/displaytext.h"
 #include "common/error.h"
+#include "common/parallel.h"
 #include "common/progress.h"
 #include "datasource/datasetimpl.h"
 #include "datasource/filter.h"
@@ -199,18 +200,27 @@ void DataSet::rebuildView(bool cancellable) {
         m.view.shrink_to_fit();
         return;
     }
-    // Built aside: a cancelled rebuild leaves the records shown before.
-    std::vector<int64_t> view;
+    // Built aside: a cancelled rebuild leaves the records shown before. Each part keeps
+    // its own rows; they join in part order.
     const int64_t n = m.buf ? m.buf->rows : 0;
-    for (int64_t r = 0; r < n; ++r) {
-        if (cancellable && (r & 0xFFFF) == 0)
-            reportProgress("正在筛选", r, n);
-        if (!m.deleted.empty() && m.deleted[static_cast<size_t>(r)])
-            continue;
-        if (filter && !filter->matches(*this, r))
-            continue;
-        view.push_back(r);
-    }
+    const int parts = partsFor(n, kRecordsPerThread);
+    std::vector<std::vector<int64_t>> kept(static_cast<size_t>(parts));
+    runParts(parts, [&](int p) {
+        std::vector<int64_t>& mine = kept[static_cast<size_t>(p)];
+        const int64_t end = partBegin(n, parts, p + 1);
+        for (int64_t r = partBegin(n, parts, p); r < end; ++r) {
+            if (p == 0 && cancellable && (r & 0xFFFF) == 0)
+                reportProgress("正在筛选", r * parts, n);
+            if (!m.deleted.empty() && m.deleted[static_cast<size_t>(r)])
+                continue;
+            if (filter && !filter->matches(*this, r))
+                continue;
+            mine.push_back(r);
+        }
+    });
+    std::vector<int64_t> view = std::move(kept[0]);
+    for (size_t p = 1; p < kept.size(); ++p)
+        view.insert(view.end(), kept[p].begin(), kept[p].end());
     view.shrink_to_fit();
     m.filter = std::move(filter);
     m.identity = false;

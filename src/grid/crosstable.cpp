@@ -1,5 +1,6 @@
 #include "grid/crosstable.h"
 
+#include "common/parallel.h"
 #include "common/progress.h"
 #include "datasource/dataset.h"
 #include "grid/gridkeys.h"
@@ -25,32 +26,28 @@ public:
             out_.valueKind_ = valueKindOf(ds.Fields(valueField).Kind());
     }
 
+    // The totals on one thread over every row (they add up in shown order, doubles
+    // included), the groups on the others, each part whole top groups.
     CrossTable build() {
         makeColumns();
         out_.rows_.resize(static_cast<size_t>(tree_.groupCount()) + 1);
         const int levels = tree_.levels();
-        slots_.resize(static_cast<size_t>(levels) + 1);
-        for (Slots& s : slots_) {
-            s.values.resize(static_cast<size_t>(out_.columnCount()) + 1);
-            s.rows.assign(s.values.size(), 0);
+        const int parts = levels == 0 ? 1 : partsFor(tree_.dataCount(), kRecordsPerThread);
+        if (parts == 1) {
+            Walk all(*this, levels, true);
+            all.groups(0, tree_.innermost().size());
+            return std::move(out_);
         }
-        slots_.back().group = CrossTable::kTotals;
-        if (levels == 0) {
-            addRows(0, tree_.dataCount());
-        } else {
-            std::vector<int> chain(static_cast<size_t>(levels));
-            for (const int inner : tree_.innermost()) {
-                for (int g = inner; g >= 0; g = tree_.group(g).parent)
-                    chain[static_cast<size_t>(tree_.group(g).level)] = g;
-                for (int l = 0; l < levels; ++l)
-                    enter(slots_[static_cast<size_t>(l)], chain[static_cast<size_t>(l)]);
-                const GroupRow& row = tree_.group(inner);
-                addRows(row.firstData, row.dataRows);
+        const std::vector<size_t> cuts = topGroupCuts(parts - 1);
+        runParts(parts, [&](int p) {
+            if (p == 0) {
+                Walk totals(*this, 0, true);
+                totals.rows(0, tree_.dataCount());
+                return;
             }
-            for (int l = 0; l < levels; ++l)
-                enter(slots_[static_cast<size_t>(l)], -1);
-        }
-        flush(slots_.back());
+            Walk part(*this, levels, false);
+            part.groups(cuts[static_cast<size_t>(p) - 1], cuts[static_cast<size_t>(p)]);
+        });
         return std::move(out_);
     }
 
@@ -62,6 +59,79 @@ private:
         std::vector<int64_t> rows;
         std::vector<int32_t> touched;
     };
+
+    // One thread's walk: the slots of the first `levels` levels and, with `totals`, of
+    // the totals row, which it alone reports progress for: it meets every row.
+    class Walk {
+    public:
+        Walk(CrossTableBuilder& b, int levels, bool totals)
+            : b_(b), levels_(levels), totals_(totals) {
+            slots_.resize(static_cast<size_t>(levels) + (totals ? 1 : 0));
+            for (Slots& s : slots_) {
+                s.values.resize(static_cast<size_t>(b.out_.columnCount()) + 1);
+                s.rows.assign(s.values.size(), 0);
+            }
+            if (totals)
+                slots_.back().group = CrossTable::kTotals;
+        }
+        // The innermost groups [begin, end) in shown order into every level's groups that
+        // hold them (all rows without grouping).
+        void groups(size_t begin, size_t end) {
+            const RowTree& tree = b_.tree_;
+            if (tree.levels() == 0) {
+                rows(0, tree.dataCount());
+                return;
+            }
+            std::vector<int> chain(static_cast<size_t>(levels_));
+            for (size_t i = begin; i < end; ++i) {
+                const int inner = tree.innermost()[i];
+                for (int g = inner; g >= 0; g = tree.group(g).parent)
+                    chain[static_cast<size_t>(tree.group(g).level)] = g;
+                for (int l = 0; l < levels_; ++l)
+                    b_.enter(slots_[static_cast<size_t>(l)], chain[static_cast<size_t>(l)]);
+                const GroupRow& row = tree.group(inner);
+                add(row.firstData, row.dataRows);
+            }
+            for (int l = 0; l < levels_; ++l)
+                b_.enter(slots_[static_cast<size_t>(l)], -1);
+            if (totals_)
+                b_.flush(slots_.back());
+        }
+        // The data rows [first, first + count) into the totals alone.
+        void rows(int first, int count) {
+            add(first, count);
+            b_.flush(slots_.back());
+        }
+
+    private:
+        void add(int first, int count) { b_.addRows(slots_, walked_, totals_, first, count); }
+
+        CrossTableBuilder& b_;
+        int levels_;
+        bool totals_;
+        std::vector<Slots> slots_;
+        int64_t walked_ = 0;
+    };
+
+    // Where each of `parts` parts of the innermost groups starts, whole top groups in each
+    // and about as many rows; the last entry is their end.
+    std::vector<size_t> topGroupCuts(int parts) const {
+        const std::vector<int>& inner = tree_.innermost();
+        std::vector<size_t> cuts(static_cast<size_t>(parts) + 1, inner.size());
+        cuts[0] = 0;
+        int64_t rows = 0;
+        int part = 1, top = -1;
+        for (size_t i = 0; i < inner.size() && part < parts; ++i) {
+            int g = inner[i];
+            while (tree_.group(g).parent >= 0)
+                g = tree_.group(g).parent;
+            if (g != top && rows >= partBegin(tree_.dataCount(), parts, part))
+                cuts[static_cast<size_t>(part++)] = i;
+            top = g;
+            rows += tree_.group(inner[i]).dataRows;
+        }
+        return cuts;
+    }
 
     // A distinct value of the cross field among the loaded records: its code, and what
     // orders it (its rank, or its interval's start).
@@ -138,18 +208,19 @@ private:
         s.touched.clear();
     }
 
-    void addRows(int firstData, int count) {
+    void addRows(std::vector<Slots>& slots, int64_t& walked, bool reports, int firstData,
+                 int count) {
         const std::vector<int32_t>& records = tree_.records();
         const TdxSummaryType kind = out_.kind_;
         const bool reads = kind != TdxSummaryType::cstCount && valueField_ >= 0;
         for (int d = firstData; d < firstData + count; ++d) {
-            if ((++walked_ & (kProgressStep - 1)) == 0)
-                reportProgress("正在计算交叉表", walked_, tree_.dataCount());
+            if (reports && (++walked & (kProgressStep - 1)) == 0)
+                reportProgress("正在计算交叉表", walked, tree_.dataCount());
             const int rec = records[static_cast<size_t>(d)];
             const auto column = static_cast<size_t>(
                 columnOf_[static_cast<size_t>(codes_.code[static_cast<size_t>(rec)])]);
             const Value v = reads ? ds_.value(rec, valueField_) : Value{};
-            for (Slots& s : slots_) {
+            for (Slots& s : slots) {
                 if (s.rows[column]++ == 0)
                     s.touched.push_back(static_cast<int32_t>(column));
                 ++s.rows.back();
@@ -168,8 +239,6 @@ private:
     int valueField_;
     FieldCodes codes_;
     std::vector<int32_t> columnOf_; // the column of each code
-    std::vector<Slots> slots_;      // one per level, the totals last
-    int64_t walked_ = 0;
     CrossTable out_;
 };
 

@@ -1,6 +1,7 @@
 #include "grid/gridkeys.h"
 
 #include "common/codepage.h"
+#include "common/parallel.h"
 #include "common/progress.h"
 #include "datasource/resultbuffer.h"
 
@@ -20,27 +21,62 @@ struct Exact {
 };
 
 // One pass over the records: `keyOf(row, hash)` gives the key of a non-null stored value.
+// Each part numbers its own records; the parts' numbers then merge in part order, which
+// keeps the order of first records, and the later parts' codes are renumbered.
 template <class Key, class KeyOf>
 void numberRows(const DataSet::ColumnView& v, int records, const char* what, FieldCodes& out,
                 KeyOf keyOf) {
-    Numbering<Key> numbering;
-    for (int rec = 0; rec < records; ++rec) {
-        if ((rec & (kProgressStep - 1)) == 0)
-            reportProgress(what, rec, records);
-        const int64_t row = v.row(rec);
-        if (v.column->isNull(row)) {
-            if (out.first[0] < 0)
-                out.first[0] = rec;
-            out.code[static_cast<size_t>(rec)] = 0;
-            continue;
+    const int parts = partsFor(records, kRecordsPerThread);
+    std::vector<Numbering<Key>> numbering(static_cast<size_t>(parts));
+    std::vector<FieldCodes> found(static_cast<size_t>(parts));
+    runParts(parts, [&](int p) {
+        Numbering<Key>& mine = numbering[static_cast<size_t>(p)];
+        std::vector<int32_t>& first = found[static_cast<size_t>(p)].first;
+        first.assign(1, -1);
+        const auto end = static_cast<int>(partBegin(records, parts, p + 1));
+        for (auto rec = static_cast<int>(partBegin(records, parts, p)); rec < end; ++rec) {
+            if (p == 0 && (rec & (kProgressStep - 1)) == 0)
+                reportProgress(what, static_cast<int64_t>(rec) * parts, records);
+            const int64_t row = v.row(rec);
+            if (v.column->isNull(row)) {
+                if (first[0] < 0)
+                    first[0] = rec;
+                out.code[static_cast<size_t>(rec)] = 0;
+                continue;
+            }
+            uint64_t hash;
+            const Key key = keyOf(row, hash);
+            const int32_t n = mine.number(key, hash) + 1;
+            if (static_cast<size_t>(n) == first.size())
+                first.push_back(rec);
+            out.code[static_cast<size_t>(rec)] = n;
         }
-        uint64_t hash;
-        const Key key = keyOf(row, hash);
-        const int32_t n = numbering.number(key, hash) + 1;
-        if (static_cast<size_t>(n) == out.first.size())
-            out.first.push_back(rec);
-        out.code[static_cast<size_t>(rec)] = n;
+    });
+    Numbering<Key>& all = numbering[0];
+    out.first = std::move(found[0].first);
+    for (size_t p = 1; p < found.size(); ++p) {
+        const Numbering<Key>& later = numbering[p];
+        std::vector<int32_t>& to = found[p].code;
+        to.assign(later.size() + 1, 0);
+        if (out.first[0] < 0)
+            out.first[0] = found[p].first[0];
+        for (size_t k = 0; k < later.size(); ++k) {
+            const int32_t n = all.number(later.key(k), later.hash(k)) + 1;
+            if (static_cast<size_t>(n) == out.first.size())
+                out.first.push_back(found[p].first[k + 1]);
+            to[k + 1] = n;
+        }
     }
+    if (parts > 1)
+        runParts(parts - 1, [&](int q) {
+            const int p = q + 1;
+            const std::vector<int32_t>& to = found[static_cast<size_t>(p)].code;
+            const int64_t end = partBegin(records, parts, p + 1);
+            for (int64_t rec = partBegin(records, parts, p); rec < end; ++rec) {
+                int32_t& code = out.code[static_cast<size_t>(rec)];
+                code = to[static_cast<size_t>(code)];
+            }
+        });
 }
 
 // Posted edits replace some values: keys from the values themselves.
@@ -82,15 +118,26 @@ FieldCodes encodeField(const DataSet& ds, int field, const char* what) {
     const ColumnData& c = *v.column;
     if (c.hasCodes()) {
         // The column's own dictionary numbers the texts already.
-        out.first.assign(c.codeCount(), -1); // code 0 included
-        for (int rec = 0; rec < records; ++rec) {
-            if ((rec & (kProgressStep - 1)) == 0)
-                reportProgress(what, rec, records);
-            const auto code = static_cast<int32_t>(c.codeAt(v.row(rec)));
-            out.code[static_cast<size_t>(rec)] = code;
-            if (out.first[static_cast<size_t>(code)] < 0)
-                out.first[static_cast<size_t>(code)] = rec;
-        }
+        const int parts = partsFor(records, kRecordsPerThread);
+        std::vector<std::vector<int32_t>> first(static_cast<size_t>(parts),
+                                                std::vector<int32_t>(c.codeCount(), -1));
+        runParts(parts, [&](int p) {
+            std::vector<int32_t>& mine = first[static_cast<size_t>(p)];
+            const auto end = static_cast<int>(partBegin(records, parts, p + 1));
+            for (auto rec = static_cast<int>(partBegin(records, parts, p)); rec < end; ++rec) {
+                if (p == 0 && (rec & (kProgressStep - 1)) == 0)
+                    reportProgress(what, static_cast<int64_t>(rec) * parts, records);
+                const auto code = static_cast<int32_t>(c.codeAt(v.row(rec)));
+                out.code[static_cast<size_t>(rec)] = code;
+                if (mine[static_cast<size_t>(code)] < 0)
+                    mine[static_cast<size_t>(code)] = rec;
+            }
+        });
+        out.first = std::move(first[0]);
+        for (size_t p = 1; p < first.size(); ++p)
+            for (size_t code = 0; code < out.first.size(); ++code)
+                if (out.first[code] < 0)
+                    out.first[code] = first[p][code];
         return out;
     }
     switch (c.storage()) {

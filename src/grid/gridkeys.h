@@ -4,6 +4,7 @@
 // field numbered once, so that grouping, sorting and filtering compare numbers instead of
 // values.
 
+#include "common/parallel.h"
 #include "common/value.h"
 #include "datasource/dataset.h"
 
@@ -47,6 +48,11 @@ public:
                 return s;
         }
     }
+
+    // The keys numbered so far, in order of their numbers, and their hashes.
+    size_t size() const { return keys_.size(); }
+    const Key& key(size_t n) const { return keys_[n]; }
+    uint64_t hash(size_t n) const { return hashes_[n]; }
 
 private:
     void grow() {

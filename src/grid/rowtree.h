@@ -206,7 +206,8 @@ private:
                   std::vector<std::vector<GroupRow>>& made);
     // Puts the groups each level made into the table, children after their parents.
     int linkLevels(std::vector<std::vector<GroupRow>>& made);
-    void placeDataRows(const std::vector<int32_t>& innerOf, int innerStart);
+    void placeDataRows(std::vector<int32_t>& innerOf, int innerStart,
+                       const std::vector<std::vector<int32_t>>& renumber);
     void orderGroups(const std::vector<bool>& levelDown);
     void orderDataRows(const DataSet& ds, int field, bool down);
 

@@ -1,5 +1,6 @@
 #include "grid/rowtree.h"
 
+#include "common/parallel.h"
 #include "common/progress.h"
 #include "datasource/resultbuffer.h"
 #include "grid/gridkeys.h"
@@ -58,7 +59,7 @@ FieldCodes intervalCodes(const DataSet& ds, int field, const IntervalSpec& spec,
     return out;
 }
 
-// One grouping level while the records are walked.
+// One grouping level while the records are walked: what every part of the records reads.
 struct LevelKeys {
     DataSet::ColumnView view;
     bool coded = false;
@@ -67,8 +68,7 @@ struct LevelKeys {
     uint64_t values = 0;       // codes, 0 included
     // Groups by (parent, code): a flat table while it stays small, else a hash.
     bool flat = true;
-    std::vector<int32_t> table;
-    Numbering<uint64_t> hashed;
+    uint64_t tableSize = 0;
     int32_t code(int rec) const {
         return coded ? static_cast<int32_t>(view.column->codeAt(view.row(rec)))
                      : codes.code[static_cast<size_t>(rec)];
@@ -101,43 +101,90 @@ std::vector<LevelKeys> levelKeys(const DataSet& ds, const std::vector<int>& leve
     for (LevelKeys& k : keys) {
         k.flat = most * k.values <= (uint64_t(1) << 22);
         if (k.flat)
-            k.table.assign(most * k.values, -1);
+            k.tableSize = most * k.values;
         most = std::min<uint64_t>(most * k.values, uint64_t(1) << 40);
     }
     return keys;
 }
 
-// The group of `rec` at each level, found through its parent group and its code; a new
-// group where none is yet. Returns the innermost one.
-int32_t groupOf(int rec, std::vector<LevelKeys>& keys, std::vector<std::vector<GroupRow>>& made) {
-    int32_t parent = -1;
-    for (size_t l = 0; l < keys.size(); ++l) {
-        LevelKeys& k = keys[l];
-        const int32_t code = k.code(rec);
+// The groups one part of the records made, each level's in order of their first record
+// with parents as indices into the level above, and how to find them by (parent, code).
+struct PartGroups {
+    struct Index {
+        std::vector<int32_t> table;
+        Numbering<uint64_t> hashed;
+    };
+    std::vector<Index> index;
+    std::vector<std::vector<GroupRow>> made;
+
+    explicit PartGroups(const std::vector<LevelKeys>& keys)
+        : index(keys.size()), made(keys.size()) {
+        for (size_t l = 0; l < keys.size(); ++l)
+            if (keys[l].flat)
+                index[l].table.assign(keys[l].tableSize, -1);
+    }
+
+    // The group of (parent, code) at level l; a new one, made by `make()`, where none is
+    // yet. A group row is made only then: a record costs no row of its own.
+    template <typename Make>
+    int32_t find(const LevelKeys& k, size_t l, int32_t parent, int32_t code, Make&& make) {
         const uint64_t p = parent < 0 ? 0 : static_cast<uint64_t>(parent);
         std::vector<GroupRow>& groups = made[l];
+        const auto fresh = static_cast<int32_t>(groups.size());
         int32_t g;
         if (k.flat) {
-            int32_t& slot = k.table[p * k.values + static_cast<uint64_t>(code)];
+            int32_t& slot = index[l].table[p * k.values + static_cast<uint64_t>(code)];
             if (slot < 0)
-                slot = static_cast<int32_t>(groups.size());
+                slot = fresh;
             g = slot;
         } else {
             const uint64_t key = p << 32 | static_cast<uint32_t>(code);
-            g = k.hashed.number(key, mixBits(key));
+            g = index[l].hashed.number(key, mixBits(key));
         }
-        if (g == static_cast<int32_t>(groups.size())) {
-            GroupRow row;
-            row.level = static_cast<int>(l);
-            row.parent = parent;
-            row.firstRecord = rec;
-            row.rank = k.rank[static_cast<size_t>(code)];
-            groups.push_back(std::move(row));
+        if (g == fresh) {
+            groups.push_back(make());
+            groups.back().parent = parent;
         }
-        parent = g;
+        return g;
     }
-    return parent;
-}
+
+    // The group of `rec` at each level, found through its parent group and its code.
+    // Returns the innermost one.
+    int32_t groupOf(int rec, const std::vector<LevelKeys>& keys) {
+        int32_t parent = -1;
+        for (size_t l = 0; l < keys.size(); ++l) {
+            const int32_t code = keys[l].code(rec);
+            parent = find(keys[l], l, parent, code, [&] {
+                GroupRow row;
+                row.level = static_cast<int>(l);
+                row.firstRecord = rec;
+                row.rank = keys[l].rank[static_cast<size_t>(code)];
+                return row;
+            });
+        }
+        return parent;
+    }
+
+    // Takes in the groups of a later part: groups seen here keep their first record, new
+    // ones follow in their order. `innerOf` receives the number here of each innermost
+    // group of `later`.
+    void merge(PartGroups& later, const std::vector<LevelKeys>& keys,
+               std::vector<int32_t>& innerOf) {
+        std::vector<int32_t> above;
+        for (size_t l = 0; l < keys.size(); ++l) {
+            std::vector<int32_t> numbers;
+            numbers.reserve(later.made[l].size());
+            for (GroupRow& row : later.made[l]) {
+                const int32_t parent = row.parent < 0 ? -1 : above[static_cast<size_t>(row.parent)];
+                numbers.push_back(find(keys[l], l, parent, keys[l].code(row.firstRecord),
+                                       [&] { return std::move(row); }));
+            }
+            later.made[l] = {};
+            above = std::move(numbers);
+        }
+        innerOf = std::move(above);
+    }
+};
 
 } // namespace
 
@@ -153,20 +200,33 @@ RowTree RowTree::build(const DataSet& ds, const std::vector<int>& levelFields,
         std::iota(t.data_.begin(), t.data_.end(), 0);
         return t;
     }
-    // Groups of each level in order of their first record; parents as indices into the
-    // level above.
-    std::vector<std::vector<GroupRow>> made(levelFields.size());
+    // Each part finds the groups of its records; they merge into the first part's in part
+    // order, which keeps every group's first record and the order of first records.
+    const int parts = partsFor(records, kRecordsPerThread);
+    std::vector<std::vector<int32_t>> renumber(static_cast<size_t>(parts));
+    std::vector<std::vector<GroupRow>> made;
     {
-        std::vector<LevelKeys> keys = levelKeys(ds, levelFields, intervals);
+        const std::vector<LevelKeys> keys = levelKeys(ds, levelFields, intervals);
         innerOf.resize(static_cast<size_t>(records));
-        for (int rec = 0; rec < records; ++rec) {
-            if ((rec & (kProgressStep - 1)) == 0)
-                reportProgress("正在分组", rec, records);
-            innerOf[static_cast<size_t>(rec)] = groupOf(rec, keys, made);
-        }
+        std::vector<PartGroups> found;
+        found.reserve(static_cast<size_t>(parts));
+        for (int p = 0; p < parts; ++p)
+            found.emplace_back(keys);
+        runParts(parts, [&](int p) {
+            PartGroups& mine = found[static_cast<size_t>(p)];
+            const auto end = static_cast<int>(partBegin(records, parts, p + 1));
+            for (auto rec = static_cast<int>(partBegin(records, parts, p)); rec < end; ++rec) {
+                if (p == 0 && (rec & (kProgressStep - 1)) == 0)
+                    reportProgress("正在分组", static_cast<int64_t>(rec) * parts, records);
+                innerOf[static_cast<size_t>(rec)] = mine.groupOf(rec, keys);
+            }
+        });
+        for (size_t p = 1; p < found.size(); ++p)
+            found[0].merge(found[p], keys, renumber[p]);
+        made = std::move(found[0].made);
     }
     const int innerStart = t.addLevels(ds, levelFields, intervals, made);
-    t.placeDataRows(innerOf, innerStart);
+    t.placeDataRows(innerOf, innerStart, renumber);
     return t;
 }
 
@@ -213,27 +273,51 @@ int RowTree::linkLevels(std::vector<std::vector<GroupRow>>& made) {
 }
 
 // Data rows group by group, in record order within each; sort puts the groups in their
-// shown order.
-void RowTree::placeDataRows(const std::vector<int32_t>& innerOf, int innerStart) {
-    for (int32_t i : innerOf)
-        ++groups_[static_cast<size_t>(innerStart + i)].dataRows;
+// shown order. Each part counts its records per group and places them from where the
+// parts before it end; `renumber[p]` (when not empty) takes part p's innermost groups to
+// the merged ones first.
+void RowTree::placeDataRows(std::vector<int32_t>& innerOf, int innerStart,
+                            const std::vector<std::vector<int32_t>>& renumber) {
+    const int parts = static_cast<int>(renumber.size());
+    const auto records = static_cast<int64_t>(innerOf.size());
+    const size_t inner = groups_.size() - static_cast<size_t>(innerStart);
+    std::vector<std::vector<int>> cursor(renumber.size(), std::vector<int>(inner, 0));
+    runParts(parts, [&](int p) {
+        const std::vector<int32_t>& to = renumber[static_cast<size_t>(p)];
+        std::vector<int>& count = cursor[static_cast<size_t>(p)];
+        const int64_t end = partBegin(records, parts, p + 1);
+        for (int64_t rec = partBegin(records, parts, p); rec < end; ++rec) {
+            int32_t& i = innerOf[static_cast<size_t>(rec)];
+            if (!to.empty())
+                i = to[static_cast<size_t>(i)];
+            ++count[static_cast<size_t>(i)];
+        }
+    });
     int next = 0;
-    for (size_t g = static_cast<size_t>(innerStart); g < groups_.size(); ++g) {
-        innermost_.push_back(static_cast<int>(g));
-        groups_[g].firstData = next;
-        next += groups_[g].dataRows;
+    for (size_t i = 0; i < inner; ++i) {
+        GroupRow& row = groups_[static_cast<size_t>(innerStart) + i];
+        innermost_.push_back(innerStart + static_cast<int>(i));
+        row.firstData = next;
+        for (std::vector<int>& count : cursor) {
+            const int n = count[i];
+            count[i] = next;
+            next += n;
+        }
+        row.dataRows = next - row.firstData;
     }
     // Children stand after their parents: counts add up from the back.
     for (size_t g = groups_.size(); g-- > 0;)
         if (groups_[g].parent >= 0)
             groups_[static_cast<size_t>(groups_[g].parent)].dataRows += groups_[g].dataRows;
     data_.resize(innerOf.size());
-    std::vector<int> cursor(innermost_.size());
-    for (size_t i = 0; i < cursor.size(); ++i)
-        cursor[i] = groups_[static_cast<size_t>(innerStart) + i].firstData;
-    for (size_t rec = 0; rec < innerOf.size(); ++rec)
-        data_[static_cast<size_t>(cursor[static_cast<size_t>(innerOf[rec])]++)] =
-            static_cast<int32_t>(rec);
+    runParts(parts, [&](int p) {
+        std::vector<int>& at = cursor[static_cast<size_t>(p)];
+        const int64_t end = partBegin(records, parts, p + 1);
+        for (int64_t rec = partBegin(records, parts, p); rec < end; ++rec)
+            data_[static_cast<size_t>(
+                at[static_cast<size_t>(innerOf[static_cast<size_t>(rec)])]++)] =
+                static_cast<int32_t>(rec);
+    });
 }
 
 } // namespace rg

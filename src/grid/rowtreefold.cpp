@@ -1,5 +1,8 @@
 #include "grid/rowtree.h"
 
+#include "common/parallel.h"
+#include "grid/gridkeys.h"
+
 #include <algorithm>
 #include <limits>
 #include <unordered_map>
@@ -53,7 +56,9 @@ RowTree RowTree::folded(const std::vector<char>& fold, const std::string& otherT
                 newOf[static_cast<size_t>(g)];
     }
     const int innerStart = t.linkLevels(made);
-    t.placeDataRows(innerOf, innerStart);
+    // Nothing to renumber: innerOf holds the folded groups already.
+    const int parts = partsFor(static_cast<int64_t>(innerOf.size()), kRecordsPerThread);
+    t.placeDataRows(innerOf, innerStart, std::vector<std::vector<int32_t>>(parts));
     return t;
 }
 

@@ -1,5 +1,6 @@
 #include "grid/rowtree.h"
 
+#include "common/parallel.h"
 #include "common/progress.h"
 #include "datasource/resultbuffer.h"
 #include "grid/gridkeys.h"
@@ -97,6 +98,47 @@ struct SortKeys {
     }
 };
 
+// The data rows of one range as the sort leaves them: the keyed ones in order, the nulls
+// in the order they came.
+struct SortedRange {
+    std::vector<Keyed> keyed, spare;
+    std::vector<int32_t> nulls;
+    int64_t done = 0; // rows this part sorted, for the progress of the first
+
+    void sort(const SortKeys& keys, const std::vector<int32_t>& data, int first, int count,
+              bool down, bool reports, int parts) {
+        keyed.clear();
+        keyed.reserve(static_cast<size_t>(count));
+        nulls.clear();
+        for (int d = first; d < first + count; ++d, ++done) {
+            if (reports && (done & (kProgressStep - 1)) == 0)
+                reportProgress("正在排序", done * parts, static_cast<int64_t>(data.size()));
+            const int32_t rec = data[static_cast<size_t>(d)];
+            if (keys.isNull(rec))
+                nulls.push_back(rec);
+            else
+                keyed.push_back({down ? ~keys.key(rec) : keys.key(rec), rec});
+        }
+        radixSort(keyed, spare);
+    }
+    // Takes in the rows of the range that follows this one.
+    void mergeLater(const SortedRange& later) {
+        spare.resize(keyed.size() + later.keyed.size());
+        std::merge(keyed.begin(), keyed.end(), later.keyed.begin(), later.keyed.end(),
+                   spare.begin(), [](const Keyed& x, const Keyed& y) { return x.key < y.key; });
+        keyed.swap(spare);
+        nulls.insert(nulls.end(), later.nulls.begin(), later.nulls.end());
+    }
+    void place(std::vector<int32_t>::iterator out, bool down) const {
+        if (!down)
+            out = std::copy(nulls.begin(), nulls.end(), out);
+        for (const Keyed& k : keyed)
+            *out++ = k.record;
+        if (down)
+            std::copy(nulls.begin(), nulls.end(), out);
+    }
+};
+
 } // namespace
 
 void RowTree::sort(const DataSet& ds, const Order& order) {
@@ -178,32 +220,41 @@ void RowTree::orderDataRows(const DataSet& ds, int field, bool down) {
         return;
     }
     // Stable, so equal values keep their order; nulls first going up, last going down.
+    // Each part sorts whole groups, about as many rows each; one group alone is split,
+    // its parts sorted apart and merged, the earlier part first among equal keys.
     const SortKeys keys(ds, field);
-    std::vector<Keyed> keyed, spare;
-    std::vector<int32_t> nulls;
-    int64_t done = 0;
-    for (const auto& [first, count] : ranges) {
-        keyed.clear();
-        keyed.reserve(static_cast<size_t>(count));
-        nulls.clear();
-        for (int d = first; d < first + count; ++d, ++done) {
-            if ((done & (kProgressStep - 1)) == 0)
-                reportProgress("正在排序", done, static_cast<int64_t>(data_.size()));
-            const int32_t rec = data_[static_cast<size_t>(d)];
-            if (keys.isNull(rec))
-                nulls.push_back(rec);
-            else
-                keyed.push_back({down ? ~keys.key(rec) : keys.key(rec), rec});
-        }
-        radixSort(keyed, spare);
-        auto out = data_.begin() + first;
-        if (!down)
-            out = std::copy(nulls.begin(), nulls.end(), out);
-        for (const Keyed& k : keyed)
-            *out++ = k.record;
-        if (down)
-            std::copy(nulls.begin(), nulls.end(), out);
+    const auto total = static_cast<int64_t>(data_.size());
+    const int parts = partsFor(total, kRecordsPerThread);
+    std::vector<SortedRange> sorted(static_cast<size_t>(parts));
+    if (ranges.size() == 1) {
+        const auto [first, count] = ranges[0];
+        runParts(parts, [&](int p) {
+            const auto b = static_cast<int>(partBegin(count, parts, p));
+            const auto e = static_cast<int>(partBegin(count, parts, p + 1));
+            sorted[static_cast<size_t>(p)].sort(keys, data_, first + b, e - b, down, p == 0, parts);
+        });
+        for (size_t p = 1; p < sorted.size(); ++p)
+            sorted[0].mergeLater(sorted[p]);
+        sorted[0].place(data_.begin() + first, down);
+        return;
     }
+    // The first range of each part: where the rows before it reach the part's share.
+    std::vector<size_t> from(static_cast<size_t>(parts) + 1, ranges.size());
+    from[0] = 0;
+    int64_t rows = 0;
+    for (size_t r = 0, p = 1; r < ranges.size() && p < static_cast<size_t>(parts); ++r) {
+        rows += ranges[r].second;
+        while (p < static_cast<size_t>(parts) &&
+               rows >= partBegin(total, parts, static_cast<int>(p)))
+            from[p++] = r + 1;
+    }
+    runParts(parts, [&](int p) {
+        SortedRange& mine = sorted[static_cast<size_t>(p)];
+        for (size_t r = from[static_cast<size_t>(p)]; r < from[static_cast<size_t>(p) + 1]; ++r) {
+            mine.sort(keys, data_, ranges[r].first, ranges[r].second, down, p == 0, parts);
+            mine.place(data_.begin() + ranges[r].first, down);
+        }
+    });
 }
 
 } // namespace rg
