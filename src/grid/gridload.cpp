@@ -111,6 +111,7 @@ void TdxDBGrid::keepUnfilteredRows() {
     std::vector<SummaryValue> footers;
     for (const auto& c : columns_)
         footers.push_back(c->footerValue_);
+    footers.insert(footers.end(), formulaFooters_.begin(), formulaFooters_.end());
     unfiltered_.keep(tree_, std::move(footers), loadSignature());
 }
 
@@ -256,6 +257,9 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadServerRows() {
         if (c->GroupTop().count > 0)
             throw ServerRefusal("在服务器上汇总时不能只显示前 N 项（“" + c->Caption() +
                                 "”）：其他各组的汇总要再读一遍这些行");
+    if (!summaries_.formulas().empty())
+        throw ServerRefusal("在服务器上汇总时不能计算汇总公式（“" +
+                            summaries_.formulas().front().name + "”）");
     LoadedRows rows;
     prepareSummaries();
     reportProgress("正在分组", 0, 0);
