@@ -257,9 +257,6 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadServerRows() {
         if (c->GroupTop().count > 0)
             throw ServerRefusal("在服务器上汇总时不能只显示前 N 项（“" + c->Caption() +
                                 "”）：其他各组的汇总要再读一遍这些行");
-    if (!summaries_.formulas().empty())
-        throw ServerRefusal("在服务器上汇总时不能计算汇总公式（“" +
-                            summaries_.formulas().front().name + "”）");
     LoadedRows rows;
     prepareSummaries();
     reportProgress("正在分组", 0, 0);
@@ -269,8 +266,27 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadServerRows() {
     const RowTree::Order order = rowOrder();
     rows.server =
         std::make_unique<ServerRows>(*dataSet_, levels, pageOrderOf(order, keyFieldIndex_));
-    ServerRows::Groups groups =
-        rows.server->groups(DefaultGroup(), footerSources(), order.levelDown);
+    // Summary formulas take the summaries they read from the same grouping statement, asked
+    // for beside the items' and the footers'.
+    std::vector<SummaryExpression> exprs =
+        SummaryEngine::compileFormulas(*dataSet_, summaries_.formulas());
+    const std::vector<AggregateRef> reads = SummaryEngine::formulaReads(exprs);
+    const TdxDBGridSummaryItems& items = DefaultGroup().SummaryItems;
+    TdxDBGridSummaryGroup asked([] {});
+    for (int i = 0; i < items.Count() + static_cast<int>(reads.size()); ++i) {
+        TdxDBGridSummaryItem& item = asked.SummaryItems.Add();
+        const bool read = i >= items.Count();
+        const AggregateRef* r = read ? &reads[static_cast<size_t>(i - items.Count())] : nullptr;
+        item.SetSummaryType(read ? SummaryTypeOfAggregate(r->kind) : items.Items(i).SummaryType());
+        item.boundField = read ? r->field : items.Items(i).boundField;
+    }
+    std::vector<FooterSource> sources = footerSources();
+    const size_t columnSources = sources.size();
+    for (const AggregateRef& r : reads)
+        sources.push_back({r.field, SummaryTypeOfAggregate(r.kind)});
+    ServerRows::Groups groups = rows.server->groups(asked, sources, order.levelDown);
+    summaries_.computeFormulas(exprs, reads, groups.tree, items.Count(), columnSources,
+                               groups.footers);
     rows.tree = std::move(groups.tree);
     rows.footers = std::move(groups.footers);
     rows.summaryError = groups.summaryError;

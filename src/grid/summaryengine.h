@@ -24,6 +24,9 @@ struct FooterSource {
     TdxSummaryType kind = TdxSummaryType::cstNone;
 };
 
+// The kind of summary an aggregate of a formula reads (AVG reads a sum).
+TdxSummaryType SummaryTypeOfAggregate(AggregateKind kind);
+
 class SummaryEngine {
 public:
     // `groupColumns` are the grid's grouped columns, one per level; `onItemsChanged` is
@@ -55,6 +58,14 @@ public:
     // The formulas read over the fields of `ds`. Throws rg::Error "汇总公式“名称”：…".
     static std::vector<SummaryExpression> compileFormulas(const DataSet& ds,
                                                           const std::vector<SummaryFormula>& f);
+    // The summaries the formulas read, each once.
+    static std::vector<AggregateRef> formulaReads(const std::vector<SummaryExpression>& exprs);
+    // Fills GroupRow::formulas and appends the footer's values of the formulas to `footers`,
+    // the summaries they read being held in the slots from `itemCount` on (of the group
+    // rows) and from `sources` on (of `footers`), which it then drops.
+    void computeFormulas(std::vector<SummaryExpression>& exprs,
+                         const std::vector<AggregateRef>& reads, RowTree& t, int itemCount,
+                         size_t sources, std::vector<SummaryValue>& footers) const;
 
     // The values of the group rows of `tree` and of the footers (one per source, then one
     // per formula) from the records of `ds`; `innerOf` holds each record's innermost group
@@ -88,13 +99,6 @@ public:
                                                TdxSummaryType kind) const;
 
 private:
-    // Fills GroupRow::formulas and appends the footer's values of the formulas to `footers`,
-    // the summaries they read being held in the slots from `itemCount` on (of the group
-    // rows) and from `sources` on (of `footers`).
-    void computeFormulas(std::vector<SummaryExpression>& exprs,
-                         const std::vector<AggregateRef>& reads, RowTree& t, int itemCount,
-                         size_t sources, std::vector<SummaryValue>& footers) const;
-
     const std::vector<TdxDBGridColumn*>& groupColumns_;
     TdxDBGridSummaryGroup group_;
     std::vector<SummaryFormula> formulas_;

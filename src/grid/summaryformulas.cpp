@@ -4,6 +4,8 @@
 #include "datasource/resultbuffer.h"
 #include "grid/summaryengine.h"
 
+#include <algorithm>
+
 // Summary formulas over the summaries of each group: the summaries they read are computed
 // with the others, then each formula is evaluated once over a column per summary holding
 // one row per group and a last row for the summary footer.
@@ -65,6 +67,29 @@ SummaryValue summaryOf(const ColumnData& col, int64_t row) {
 
 } // namespace
 
+TdxSummaryType SummaryTypeOfAggregate(AggregateKind kind) {
+    switch (kind) {
+    case AggregateKind::Sum:
+    case AggregateKind::Avg:
+        return TdxSummaryType::cstSum;
+    case AggregateKind::Min:
+        return TdxSummaryType::cstMin;
+    case AggregateKind::Max:
+        return TdxSummaryType::cstMax;
+    default:
+        return TdxSummaryType::cstCount;
+    }
+}
+
+std::vector<AggregateRef> SummaryEngine::formulaReads(const std::vector<SummaryExpression>& exprs) {
+    std::vector<AggregateRef> reads;
+    for (const SummaryExpression& e : exprs)
+        for (const AggregateRef& a : e.aggregates())
+            if (std::find(reads.begin(), reads.end(), a) == reads.end())
+                reads.push_back(a);
+    return reads;
+}
+
 int SummaryEngine::formulaOfColumn(const std::string& columnName) const {
     for (size_t f = 0; f < formulas_.size(); ++f)
         if (!columnName.empty() && equalsIgnoringCase(formulas_[f].column, columnName))
@@ -103,13 +128,18 @@ void SummaryEngine::computeFormulas(std::vector<SummaryExpression>& exprs,
     for (size_t r = 0; r < reads.size(); ++r) {
         ColumnData& col = columns.emplace_back(reads[r].columnKind);
         col.reserve(rows);
-        for (int g = 0; g < t.groupCount(); ++g)
-            appendSummary(col, t.group(g).values[static_cast<size_t>(itemCount) + r]);
-        appendSummary(col, footers[sources + r]);
+        for (int g = 0; g < t.groupCount(); ++g) {
+            const std::vector<SummaryValue>& values = t.group(g).values;
+            const size_t at = static_cast<size_t>(itemCount) + r;
+            appendSummary(col, at < values.size() ? values[at] : SummaryValue::failed());
+        }
+        appendSummary(col,
+                      sources + r < footers.size() ? footers[sources + r] : SummaryValue::failed());
     }
-    footers.resize(sources);
+    footers.resize(std::min(footers.size(), sources));
     for (int g = 0; g < t.groupCount(); ++g) {
-        t.group(g).values.resize(static_cast<size_t>(itemCount));
+        if (t.group(g).values.size() > static_cast<size_t>(itemCount))
+            t.group(g).values.resize(static_cast<size_t>(itemCount));
         t.group(g).formulas.assign(exprs.size(), SummaryValue{});
     }
     for (SummaryExpression& e : exprs) {

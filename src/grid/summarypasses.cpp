@@ -29,19 +29,6 @@ bool before(double a, double b) {
     return compareDoubles(a, b) < 0;
 }
 
-TdxSummaryType summaryTypeOf(AggregateKind k) {
-    switch (k) {
-    case AggregateKind::Sum:
-        return TdxSummaryType::cstSum;
-    case AggregateKind::Min:
-        return TdxSummaryType::cstMin;
-    case AggregateKind::Max:
-        return TdxSummaryType::cstMax;
-    default:
-        return TdxSummaryType::cstCount;
-    }
-}
-
 bool readsValue(TdxSummaryType k) {
     return k == TdxSummaryType::cstSum || k == TdxSummaryType::cstMin ||
            k == TdxSummaryType::cstMax || k == TdxSummaryType::cstAvg;
@@ -341,12 +328,8 @@ std::vector<SummaryValue> SummaryEngine::compute(const DataSet& ds, RowTree& t,
                                                  const std::vector<int32_t>& innerOf,
                                                  const std::vector<FooterSource>& sources) const {
     std::vector<SummaryExpression> exprs = compileFormulas(ds, formulas_);
-    // The summaries the formulas read, each once, at every level and in the footer.
-    std::vector<AggregateRef> reads;
-    for (const SummaryExpression& e : exprs)
-        for (const AggregateRef& a : e.aggregates())
-            if (std::find(reads.begin(), reads.end(), a) == reads.end())
-                reads.push_back(a);
+    // The summaries the formulas read, at every level and in the footer.
+    const std::vector<AggregateRef> reads = formulaReads(exprs);
     const int itemCount = group_.SummaryItems.Count();
     const size_t slots = static_cast<size_t>(itemCount) + reads.size();
     for (int g = 0; g < t.groupCount(); ++g)
@@ -362,7 +345,7 @@ std::vector<SummaryValue> SummaryEngine::compute(const DataSet& ds, RowTree& t,
     for (size_t c = 0; c < sources.size(); ++c)
         passes.add(sources[c].field, sources[c].kind, {-1, static_cast<int>(c), sources[c].kind});
     for (size_t r = 0; r < reads.size(); ++r) {
-        const TdxSummaryType kind = summaryTypeOf(reads[r].kind);
+        const TdxSummaryType kind = SummaryTypeOfAggregate(reads[r].kind);
         for (int level = 0; level < t.levels(); ++level)
             passes.add(reads[r].field, kind, {level, itemCount + static_cast<int>(r), kind});
         passes.add(reads[r].field, kind, {-1, static_cast<int>(sources.size() + r), kind});
@@ -376,12 +359,13 @@ std::vector<SummaryValue> SummaryEngine::compute(const DataSet& ds, RowTree& t,
                 row.values[static_cast<size_t>(i)].finish(
                     group->SummaryItems.Items(i).SummaryType(), row.dataRows);
         for (size_t r = 0; r < reads.size(); ++r)
-            row.values[static_cast<size_t>(itemCount) + r].finish(summaryTypeOf(reads[r].kind),
-                                                                  row.dataRows);
+            row.values[static_cast<size_t>(itemCount) + r].finish(
+                SummaryTypeOfAggregate(reads[r].kind), row.dataRows);
     }
     for (size_t c = 0; c < footers.size(); ++c)
-        footers[c].finish(c < sources.size() ? sources[c].kind
-                                             : summaryTypeOf(reads[c - sources.size()].kind),
+        footers[c].finish(c < sources.size()
+                              ? sources[c].kind
+                              : SummaryTypeOfAggregate(reads[c - sources.size()].kind),
                           ds.RecordCount());
     computeFormulas(exprs, reads, t, itemCount, sources.size(), footers);
     return footers;

@@ -9,6 +9,7 @@
 #include "app/ui/program.h"
 #include "app/ui/progresswindow.h"
 #include "app/ui/reportprompt.h"
+#include "app/ui/summaryformuladialog.h"
 #include "chart/ui/chartview.h"
 #include "common/ui/commandguard.h"
 #include "datasource/ui/dbsetup.h"
@@ -294,6 +295,7 @@ void Tfrmquorvel::buildPopupMenu() {
     ShowChart = menuItem(PopupMenu1, "ShowChart", "显示图表");
     ShowChart->setCheckable(true);
     CalcFields = menuItem(PopupMenu1, "CalcFields", "计算字段");
+    SummaryFormulas = menuItem(PopupMenu1, "SummaryFormulas", "汇总公式");
     connect(ShowChart, &QAction::toggled, this,
             [this](bool on) { runCommand([&] { chartView->setShown(on); }); });
     connect(chartView, &GroupChartView::shownChanged, this, [this](bool on) {
@@ -362,6 +364,7 @@ void Tfrmquorvel::connectCommands() {
         {N8, &Tfrmquorvel::N8Click},
         {N9, &Tfrmquorvel::N9Click},
         {CalcFields, &Tfrmquorvel::CalcFieldsClick},
+        {SummaryFormulas, &Tfrmquorvel::SummaryFormulasClick},
         {Undo, &Tfrmquorvel::UndoClick},
         {Redo, &Tfrmquorvel::RedoClick},
     };
@@ -671,6 +674,16 @@ void Tfrmquorvel::CalcFieldsClick() {
                     "定义计算字段");
     if (auto fields = RunCalculatedFieldsDialog(this, *dataset()))
         if (const std::string notice = document->setCalculatedFields(std::move(*fields));
+            !notice.empty())
+            showCommandNotice(QString::fromStdString(notice));
+}
+
+void Tfrmquorvel::SummaryFormulasClick() {
+    if (dataset()->ServerSide())
+        throw Error("这份报表的数据留在服务器上汇总，汇总公式只能在内存中计算：请关闭服务器汇总后再"
+                    "定义汇总公式");
+    if (auto formulas = RunSummaryFormulasDialog(this, *dxDBGrid))
+        if (const std::string notice = document->setSummaryFormulas(std::move(*formulas));
             !notice.empty())
             showCommandNotice(QString::fromStdString(notice));
 }
