@@ -165,12 +165,13 @@ TEST(MainWindow, ControlsTextsAndGeometry) {
                               {"N10", nullptr},
                               {"ShowChart", "显示图表"},
                               {"CalcFields", "计算字段"},
+                              {"SummaryFormulas", "汇总公式"},
                               {"N11", nullptr},
                               {"Undo", "撤销"},
                               {"Redo", "重做"}};
     const QList<QAction*> actions = menu->actions();
-    ASSERT_EQ(actions.size(), 17);
-    for (int i = 0; i < 17; ++i) {
+    ASSERT_EQ(actions.size(), 18);
+    for (int i = 0; i < 18; ++i) {
         EXPECT_EQ(actions[i]->objectName(), items[i][0]);
         EXPECT_EQ(actions[i]->isSeparator(), items[i][1] == nullptr) << items[i][0];
         if (items[i][1]) {

@@ -679,9 +679,6 @@ void Tfrmquorvel::CalcFieldsClick() {
 }
 
 void Tfrmquorvel::SummaryFormulasClick() {
-    if (dataset()->ServerSide())
-        throw Error("这份报表的数据留在服务器上汇总，汇总公式只能在内存中计算：请关闭服务器汇总后再"
-                    "定义汇总公式");
     if (auto formulas = RunSummaryFormulasDialog(this, *dxDBGrid))
         if (const std::string notice = document->setSummaryFormulas(std::move(*formulas));
             !notice.empty())
