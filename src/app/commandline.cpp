@@ -122,6 +122,19 @@ ScheduleRequest parseScheduleRequest(const std::vector<std::string>& args) {
     return r;
 }
 
+SummaryFormula summaryFormula(const std::string& entry) {
+    const size_t equals = entry.find('=');
+    if (equals == std::string::npos || equals == 0 || equals == entry.size() - 1)
+        throw Error("--formula 需要“名称=表达式”或“名称:字段=表达式”，而不是“" + entry + "”");
+    const std::string head = entry.substr(0, equals);
+    const size_t colon = head.find(':');
+    if (colon == 0 || colon == head.size() - 1)
+        throw Error("--formula 需要“名称=表达式”或“名称:字段=表达式”，而不是“" + entry + "”");
+    if (colon == std::string::npos)
+        return {head, entry.substr(equals + 1), {}};
+    return {head.substr(0, colon), entry.substr(equals + 1), head.substr(colon + 1)};
+}
+
 } // namespace
 
 RunOptions parseRunOptions(const std::vector<std::string>& args) {
@@ -145,6 +158,8 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
             o.top.push_back(next());
         else if (a == "--calc")
             o.calculated.push_back(calculatedField(next()));
+        else if (a == "--formula")
+            o.formulas.push_back(summaryFormula(next()));
         else if (a == "--format")
             o.format = next();
         else if (a == "--output")
@@ -242,6 +257,10 @@ std::string UsageText() {
            "  --calc 名称=表达式       这次运行增加的计算字段（可重复，同名的取代保存的），\n"
            "                           例如 \"毛利率=(amount - cost) / amount\"；分组、\n"
            "                           过滤和输出都可以用它的名称（只在内存中计算）\n"
+           "  --formula 名称[:字段]=表达式  这次运行增加的汇总公式（可重复），每一组按本组的\n"
+           "                           汇总计算，例如 \"毛利率:margin=SUM(margin) / "
+           "SUM(amount)\"；\n"
+           "                           给出字段时显示在这一列的页脚，否则写在分组行\n"
            "  --format 格式            输出格式，默认 text：\n" +
            formatLines() +
            "  --param 名称=值          报表参数的值，可以多次给出；日期参数可以写 @预设，\n"

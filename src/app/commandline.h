@@ -4,6 +4,7 @@
 // --version and a wrong option need no display, and a run takes the options read here. The
 // usage text describes what this reader takes.
 
+#include "calc/summaryformula.h"
 #include "common/error.h"
 #include "datasource/dataset.h"
 
@@ -26,6 +27,9 @@ struct RunOptions {
     // --calc NAME=EXPRESSION, in their order: defined for this run, after the saved ones
     // (taking the place of one of the same name).
     std::vector<CalculatedField> calculated;
+    // --formula NAME=EXPRESSION or NAME:FIELD=EXPRESSION (shown in that field's column), in
+    // their order, after the saved ones as --calc.
+    std::vector<SummaryFormula> formulas;
     std::string format = "text"; // a name of ReportFormats()
     std::string output;          // empty: standard output (formats that write there)
     std::string saveAs;

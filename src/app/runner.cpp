@@ -179,7 +179,12 @@ RunResult runReportOutputs(const RunOptions& o, const std::vector<RunOutput>& ou
         dataset.SetParameterTexts(o.params, o.asOfDay);
         // The rows are read once, with the command line's filter and grouping.
         GroupingUpdate oneLoad(grid);
-        const std::string skipped = LoadSetup(report, o.setupFile, o.placement, o.calculated);
+        const std::string skipped =
+            LoadSetup(report, o.setupFile, o.placement, o.calculated, o.formulas);
+        // A formula of the command line that does not compute ends the run with its fault,
+        // where a saved one whose fields are gone is only skipped.
+        if (dataset.Active())
+            SummaryEngine::compileFormulas(dataset, o.formulas);
         // What the open left out, the entries skipped and what the export changed: written
         // after the report, which is written whole.
         std::string notices = JoinNotices(dataset.OpenNotice(), skipped);

@@ -39,6 +39,7 @@ class ColumnData;
 namespace calc {
 class Node;
 }
+struct AggregateRef;
 
 // One calculated field as a report keeps it.
 struct CalculatedField {
@@ -73,6 +74,10 @@ public:
     ColumnData evaluate(const std::vector<const ColumnData*>& columns, int64_t rows);
 
 private:
+    friend class SummaryExpression;
+    // Over summaries instead of fields: each summary read is added to `aggregates`.
+    CalcExpression(std::string_view text, const std::vector<CalcInput>& fields,
+                   std::vector<AggregateRef>* aggregates);
     std::unique_ptr<calc::Node> root_;
     FieldKind kind_ = FieldKind::String;
     std::vector<int> inputs_;

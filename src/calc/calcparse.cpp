@@ -1,6 +1,8 @@
 #include "calc/calcfield.h"
 
 #include "calc/calcnodes.h"
+#include "calc/calctokens.h"
+#include "calc/summaryformula.h"
 #include "common/asciicase.h"
 #include "common/error.h"
 
@@ -12,150 +14,14 @@
 namespace rg {
 namespace {
 
+using calc::fail;
+using calc::findInput;
+using calc::Tok;
+using calc::Token;
+using calc::tokenize;
+
 using calc::NodePtr;
 using calc::Type;
-
-enum class Tok { End, Name, Field, Number, Text, Op, LParen, RParen, Comma };
-
-struct Token {
-    Tok kind = Tok::End;
-    std::string text;
-    int pos = 1; // the character it starts at, from 1
-};
-
-[[noreturn]] void fail(int pos, const std::string& what) {
-    throw Error("第 " + std::to_string(pos) + " 个字符：" + what);
-}
-
-// Characters outside ASCII that the language reads as punctuation.
-struct Wide {
-    std::string_view bytes;
-    Tok kind;
-    const char* op;
-};
-constexpr Wide kWide[] = {
-    {"（", Tok::LParen, "("}, {"）", Tok::RParen, ")"}, {"，", Tok::Comma, ","},
-    {"×", Tok::Op, "*"},      {"÷", Tok::Op, "/"},      {"−", Tok::Op, "-"},
-};
-constexpr std::string_view kIdeographicSpace = "　";
-
-bool digit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// The end of the number at i: digits and points, an exponent.
-size_t numberEnd(std::string_view s, size_t i) {
-    size_t end = i;
-    while (end < s.size() && (digit(s[end]) || s[end] == '.'))
-        ++end;
-    if (end < s.size() && (s[end] == 'e' || s[end] == 'E')) {
-        size_t e = end + 1;
-        if (e < s.size() && (s[e] == '+' || s[e] == '-'))
-            ++e;
-        if (e < s.size() && digit(s[e]))
-            for (end = e; end < s.size() && digit(s[end]);)
-                ++end;
-    }
-    return end;
-}
-
-// The end of the text quoted at i (past its closing quote), its characters into `text`.
-size_t quotedEnd(std::string_view s, size_t i, int pos, std::string& text) {
-    for (size_t end = i + 1;; ++end) {
-        if (end >= s.size())
-            fail(pos, "文本缺少结尾的单引号");
-        if (s[end] == '\'') {
-            if (end + 1 < s.size() && s[end + 1] == '\'') {
-                text += '\'';
-                ++end;
-                continue;
-            }
-            return end + 1;
-        }
-        text += s[end];
-    }
-}
-
-std::vector<Token> tokenize(std::string_view s) {
-    std::vector<Token> out;
-    size_t i = 0;
-    int pos = 1;
-    auto advance = [&](size_t to) {
-        for (; i < to; ++i)
-            pos += (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80;
-    };
-    auto wideAt = [&](size_t at) -> const Wide* {
-        for (const Wide& w : kWide)
-            if (s.substr(at, w.bytes.size()) == w.bytes)
-                return &w;
-        return nullptr;
-    };
-    auto nameChar = [&](size_t at) {
-        const auto c = static_cast<unsigned char>(s[at]);
-        return std::isalnum(c) || c == '_' ||
-               (c >= 0x80 && !wideAt(at) && s.substr(at, 3) != kIdeographicSpace);
-    };
-    while (i < s.size()) {
-        const char c = s[i];
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-            advance(i + 1);
-            continue;
-        }
-        if (s.substr(i, 3) == kIdeographicSpace) {
-            advance(i + 3);
-            continue;
-        }
-        Token t;
-        t.pos = pos;
-        size_t end = i + 1;
-        if (const Wide* w = wideAt(i)) {
-            t.kind = w->kind;
-            t.text = w->op;
-            end = i + w->bytes.size();
-        } else if (c == '(' || c == ')' || c == ',') {
-            t.kind = c == '(' ? Tok::LParen : (c == ')' ? Tok::RParen : Tok::Comma);
-            t.text = std::string(1, c);
-        } else if (c == '\'') {
-            t.kind = Tok::Text;
-            end = quotedEnd(s, i, pos, t.text);
-        } else if (c == '[') {
-            t.kind = Tok::Field;
-            end = s.find(']', i);
-            if (end == std::string_view::npos)
-                fail(pos, "字段名缺少结尾的“]”");
-            t.text = std::string(s.substr(i + 1, end - i - 1));
-            ++end;
-        } else if (digit(c) || (c == '.' && i + 1 < s.size() && digit(s[i + 1]))) {
-            t.kind = Tok::Number;
-            end = numberEnd(s, i);
-            t.text = std::string(s.substr(i, end - i));
-        } else if (nameChar(i)) {
-            t.kind = Tok::Name;
-            while (end < s.size() && nameChar(end))
-                ++end;
-            t.text = std::string(s.substr(i, end - i));
-        } else {
-            static const std::string_view kTwo[] = {"<>", "!=", "<=", ">=", "||"};
-            t.kind = Tok::Op;
-            for (std::string_view two : kTwo)
-                if (s.substr(i, 2) == two)
-                    end = i + 2;
-            t.text = std::string(s.substr(i, end - i));
-            if (std::string_view("+-*/=<>").find(c) == std::string_view::npos && end == i + 1) {
-                size_t e = i + 1;
-                while (e < s.size() && (static_cast<unsigned char>(s[e]) & 0xC0) == 0x80)
-                    ++e;
-                fail(pos, "无法识别的字符“" + std::string(s.substr(i, e - i)) + "”");
-            }
-        }
-        advance(end);
-        out.push_back(std::move(t));
-    }
-    Token endToken;
-    endToken.pos = pos;
-    out.push_back(endToken);
-    return out;
-}
 
 bool numeric(Type t) {
     return t == Type::Int || t == Type::Decimal || t == Type::Double || t == Type::Null;
@@ -182,10 +48,19 @@ constexpr Function kFunctions[] = {
     {"RIGHT", 2, 2},   {"SUBSTRING", 2, 3}, {"LENGTH", 1, 1}, {"UPPER", 1, 1},     {"TRIM", 1, 1},
 };
 
+std::optional<AggregateKind> aggregateOf(std::string_view name) {
+    for (const AggregateKind k : {AggregateKind::Sum, AggregateKind::Count, AggregateKind::Avg,
+                                  AggregateKind::Min, AggregateKind::Max})
+        if (equalsIgnoringCase(name, aggregateName(k)))
+            return k;
+    return std::nullopt;
+}
+
 class Parser {
 public:
-    Parser(std::string_view text, const std::vector<CalcInput>& fields)
-        : tokens_(tokenize(text)), fields_(fields) {}
+    Parser(std::string_view text, const std::vector<CalcInput>& fields,
+           std::vector<AggregateRef>* aggregates = nullptr)
+        : tokens_(tokenize(text)), fields_(fields), aggregates_(aggregates) {}
 
     NodePtr parse(std::vector<int>& inputs) {
         NodePtr n = parseOr();
@@ -363,8 +238,11 @@ private:
         }
         if (keyword("CASE"))
             return parseCase();
-        if (tokens_[at_ + 1].kind == Tok::LParen)
+        if (tokens_[at_ + 1].kind == Tok::LParen) {
+            if (aggregates_ && aggregateOf(t.text))
+                return aggregate(take());
             return function(take());
+        }
         return field(take());
     }
 
@@ -386,21 +264,21 @@ private:
         fail(t.pos, "无法读取数值“" + s + "”");
     }
 
-    NodePtr field(const Token& t) {
-        auto find = [&](bool byCaption) -> int {
-            for (size_t i = 0; i < fields_.size(); ++i)
-                if (equalsIgnoringCase(byCaption ? fields_[i].caption : fields_[i].name, t.text))
-                    return static_cast<int>(i);
-            return -1;
-        };
-        int i = find(false);
-        if (i < 0)
-            i = find(true);
+    int fieldIndex(const Token& t) const {
+        const int i = findInput(fields_, t.text);
         if (i < 0)
             fail(t.pos, "没有名为“" + t.text + "”的字段");
         const CalcInput& f = fields_[static_cast<size_t>(i)];
         if (calc::typeOfKind(f.kind) == Type::Null)
             fail(t.pos, "字段“" + t.text + "”是二进制数据，不能用于计算");
+        return i;
+    }
+
+    NodePtr field(const Token& t) {
+        if (aggregates_)
+            fail(t.pos, "字段“" + t.text + "”应写在 SUM、COUNT、AVG、MIN 或 MAX 之中");
+        const int i = fieldIndex(t);
+        const CalcInput& f = fields_[static_cast<size_t>(i)];
         used_.insert(std::lower_bound(used_.begin(), used_.end(), i), i);
         used_.erase(std::unique(used_.begin(), used_.end()), used_.end());
         return calc::makeColumn(i, f.kind);
@@ -440,6 +318,8 @@ private:
     }
 
     NodePtr function(const Token& name);
+    NodePtr aggregate(const Token& name);
+    NodePtr aggregateColumn(const AggregateRef& ref);
     std::vector<NodePtr> arguments(const Function& f, const Token& name, std::vector<int>& at,
                                    int& places);
 
@@ -447,6 +327,7 @@ private:
     size_t at_ = 0;
     const std::vector<CalcInput>& fields_;
     std::vector<int> used_;
+    std::vector<AggregateRef>* aggregates_; // reading a summary formula
 };
 
 // The arguments of a call up to its closing parenthesis, each with its character; ROUND's
@@ -575,6 +456,50 @@ NodePtr Parser::function(const Token& name) {
     return makeFunction(which, std::move(args), places);
 }
 
+// SUM(f), COUNT(f) or COUNT(*), AVG(f) as the sum over the count, MIN(f), MAX(f).
+NodePtr Parser::aggregate(const Token& name) {
+    const AggregateKind kind = *aggregateOf(name.text);
+    const std::string fn = aggregateName(kind);
+    take(); // (
+    const Token arg = peek();
+    int field = -1;
+    if (kind == AggregateKind::Count && op("*"))
+        take();
+    else if (arg.kind == Tok::Name || arg.kind == Tok::Field)
+        field = fieldIndex(take());
+    else
+        fail(arg.pos, fn + " 的参数应为一个字段");
+    expect(Tok::RParen, "右括号");
+    const AggregateRef count{AggregateKind::Count, -1, FieldKind::LargeInt};
+    if (kind == AggregateKind::Count)
+        return aggregateColumn(count);
+    const FieldKind fk = fields_[static_cast<size_t>(field)].kind;
+    const Type t = calc::typeOfKind(fk);
+    const bool number = t == Type::Int || t == Type::Decimal || t == Type::Double;
+    if (kind == AggregateKind::Min || kind == AggregateKind::Max) {
+        if (!number && t != Type::Date)
+            fail(arg.pos,
+                 fn + " 的参数应为数值或日期字段，“" + arg.text + "”是" + calc::typeName(t));
+        return aggregateColumn({kind, field, fk});
+    }
+    if (!number)
+        fail(arg.pos, fn + " 的参数应为数值字段，“" + arg.text + "”是" + calc::typeName(t));
+    const FieldKind sumKind = t == Type::Int       ? FieldKind::LargeInt
+                              : t == Type::Decimal ? FieldKind::FMTBcd
+                                                   : FieldKind::Float;
+    NodePtr sum = aggregateColumn({AggregateKind::Sum, field, sumKind});
+    if (kind == AggregateKind::Sum)
+        return sum;
+    return makeArith(calc::Arith::Div, std::move(sum), aggregateColumn(count));
+}
+
+NodePtr Parser::aggregateColumn(const AggregateRef& ref) {
+    auto it = std::find(aggregates_->begin(), aggregates_->end(), ref);
+    if (it == aggregates_->end())
+        it = aggregates_->insert(aggregates_->end(), ref);
+    return calc::makeColumn(static_cast<int>(it - aggregates_->begin()), ref.columnKind);
+}
+
 FieldKind kindOf(const calc::Node& n) {
     switch (n.type) {
     case Type::Bool:
@@ -606,6 +531,15 @@ const std::vector<std::string>& CalcFunctionNames() {
 
 CalcExpression::CalcExpression(std::string_view text, const std::vector<CalcInput>& fields) {
     root_ = Parser(text, fields).parse(inputs_);
+    kind_ = kindOf(*root_);
+}
+
+CalcExpression::CalcExpression(std::string_view text, const std::vector<CalcInput>& fields,
+                               std::vector<AggregateRef>* aggregates) {
+    root_ = Parser(text, fields, aggregates).parse(inputs_);
+    const Type t = root_->type;
+    if (t != Type::Int && t != Type::Decimal && t != Type::Double && t != Type::Date)
+        fail(1, std::string("汇总公式的结果应为数值或日期，而不是") + calc::typeName(t));
     kind_ = kindOf(*root_);
 }
 

@@ -67,6 +67,10 @@ std::vector<SummaryChoice> GroupChart::summaryChoices() const {
         choices.push_back({i, what.empty() ? SummaryKindCaption(item.SummaryType())
                                            : what + " " + SummaryKindCaption(item.SummaryType())});
     }
+    // The summary formulas after the items.
+    const std::vector<SummaryFormula>& formulas = grid_.SummaryFormulas();
+    for (size_t f = 0; f < formulas.size(); ++f)
+        choices.push_back({items.Count() + static_cast<int>(f), formulas[f].name});
     return choices;
 }
 
@@ -120,7 +124,9 @@ ChartData GroupChart::data() const {
             continue;
         d.groups.push_back(g);
         d.categories.push_back(grid_.GroupValueText(g));
-        series.values.push_back(chartValue(grid_.GroupSummaryValue(g, item)));
+        const int formula = item - grid_.DefaultGroup().SummaryItems.Count();
+        series.values.push_back(chartValue(formula >= 0 ? grid_.GroupFormulaValue(g, formula)
+                                                        : grid_.GroupSummaryValue(g, item)));
     }
     d.series.push_back(std::move(series));
     return d;

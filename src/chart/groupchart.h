@@ -39,7 +39,7 @@ struct GroupChartSettings {
 };
 
 struct SummaryChoice {
-    int item; // index among the default group's summary items
+    int item; // index among the default group's summary items, then count + formula index
     std::string label;
 };
 

@@ -7,6 +7,7 @@
 // from it (setup/reportdefinition.h).
 
 #include "calc/calcfield.h"
+#include "calc/summaryformula.h"
 
 #include <string>
 #include <string_view>
@@ -113,6 +114,8 @@ struct Report {
     PrintSetting print;
     std::vector<ShowAsSetting> showAs;
     std::vector<TopGroupsSetting> topGroups;
+    // Over the summaries of each group; `column` names the field of the column showing one.
+    std::vector<SummaryFormula> formulas;
 
     bool operator==(const Report&) const = default;
 };

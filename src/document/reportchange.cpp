@@ -65,6 +65,8 @@ std::string describeChange(const Report& before, const Report& after) {
         return "设置数据源";
     if (before.calculated != after.calculated)
         return "设置计算字段";
+    if (before.formulas != after.formulas)
+        return "设置汇总公式";
     if (before.grouping != after.grouping)
         return groupingStep(before, after);
     if (before.keyField != after.keyField)

@@ -205,6 +205,18 @@ std::string ReportDocument::setCalculatedFields(std::vector<CalculatedField> fie
     return arrangeOrPutBack(objects(), changed, shown);
 }
 
+std::string ReportDocument::setSummaryFormulas(std::vector<SummaryFormula> formulas) {
+    const Report shown = report();
+    Report changed = shown;
+    // The report names the column by its field.
+    for (SummaryFormula& f : formulas) {
+        const TdxDBGridColumn* c = f.column.empty() ? nullptr : grid_->ColumnByName(f.column);
+        f.column = c ? c->FieldName() : std::string();
+    }
+    changed.formulas = std::move(formulas);
+    return arrangeOrPutBack(objects(), changed, shown);
+}
+
 void ReportDocument::restore(const Report& report) {
     const Report shown = this->report();
     if (report.source == shown.source && dataset_->Active())

@@ -68,6 +68,8 @@ public:
     // everything else it holds; entries whose field is gone are skipped and named in the
     // notice returned. A failure leaves the report as it was.
     std::string setCalculatedFields(std::vector<CalculatedField> fields);
+    // The same with these summary formulas, each `column` a column name of the grid.
+    std::string setSummaryFormulas(std::vector<SummaryFormula> formulas);
 
     // The history. Entries name their step ("按“地区”分组"); undo and redo put the report
     // back as it was before or after it, and throw (changing nothing) when that cannot be

@@ -364,7 +364,9 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
                 break;
             }
     }
-    if (k < 0) {
+    // A summary formula's value goes as the grid has it.
+    const bool formula = Grid->ColumnFormula(*c.column) >= 0;
+    if (k < 0 && !formula) {
         w.Blank(row(), col, kXfSummaryEmpty);
         return;
     }
@@ -387,7 +389,7 @@ void TdxDBGridExportExcel::writeSummaryCell(int i, const Col& c) {
     const bool numbers = Grid->FooterValueKind(*c.column) == SummaryValueKind::Number;
     const FooterContent content = footer.isEmpty() ? FooterContent{0.0, {}} : footerContent(footer);
     const std::optional<double>& held = content.number;
-    if (formulaFits && numbers && held &&
+    if (!formula && formulaFits && numbers && held &&
         FormulaShowsFooter(t, c.column->SummaryFooterFormat(),
                            tallies_[static_cast<size_t>(areaCol)], footer)) {
         const biff::Function f = t == TdxSummaryType::cstSum     ? biff::Function::Sum

@@ -60,22 +60,25 @@ int64_t TdxDBGridExport::SheetRows(const RowWalk::Count& count) const {
 std::string GroupFooterLabel(const TdxDBGrid& grid, RowHandle dataRow, int footer,
                              std::span<const TdxDBGridColumn* const> columns,
                              const std::string& groupText) {
-    std::vector<std::pair<const TdxDBGridColumn*, TdxSummaryType>> kinds;
+    // What each cell totals: its summary's kind, a formula's name.
+    std::vector<std::pair<const TdxDBGridColumn*, std::string>> kinds;
     bool same = true;
     for (const TdxDBGridColumn* c : columns) {
         if (!grid.FooterCellExists(dataRow, *c, footer))
             continue;
-        kinds.emplace_back(c, grid.FooterCellKind(dataRow, *c, footer));
+        const int f = grid.ColumnFormula(*c);
+        kinds.emplace_back(c, f >= 0
+                                  ? grid.SummaryFormulas()[static_cast<size_t>(f)].name
+                                  : SummaryKindCaption(grid.FooterCellKind(dataRow, *c, footer)));
         same = same && kinds.back().second == kinds.front().second;
     }
     std::string label = groupText;
     if (kinds.empty())
         return label;
     if (same)
-        return label + " " + SummaryKindCaption(kinds.front().second);
+        return label + " " + kinds.front().second;
     for (size_t k = 0; k < kinds.size(); ++k)
-        label += (k ? "，" : " ") + kinds[k].first->Caption() + " " +
-                 SummaryKindCaption(kinds[k].second);
+        label += (k ? "，" : " ") + kinds[k].first->Caption() + " " + kinds[k].second;
     return label;
 }
 

@@ -3,6 +3,7 @@
 #include "common/asciicase.h"
 #include "common/datetime.h"
 #include "common/error.h"
+#include "datasource/dataset.h"
 #include "export/cellnumber.h"
 #include "export/summarycell.h"
 #include "export/workbookwriter.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 
 namespace rg {
@@ -203,6 +205,12 @@ struct TdxDBGridExportXlsx::Sheet {
     void footerCell(Pos row, int i, int level, Pos fromRow, TdxSummaryType kind,
                     const SummaryValue& value, const std::string& shown, const std::string& pattern,
                     ShowValuesAs showAs);
+    // A summary formula's cell: a formula over the cells of this row that hold the summaries
+    // it reads (`kindOf(j)`: the kind of column j's own summary in the row, cstNone for
+    // none), else its value.
+    void formulaCell(int64_t row, int i, int level, const std::string& expression,
+                     const std::vector<CalcInput>& inputs, const SummaryValue& value,
+                     const std::string& shown, const std::function<TdxSummaryType(size_t)>& kindOf);
     // The first cell of a group footer row: the group and what its footers are.
     std::string footerLabel(const TdxDBGrid& grid, RowHandle node, int j, int level) const;
 };
@@ -491,6 +499,20 @@ void TdxDBGridExportXlsx::writeGroupFooters(RowHandle node) {
                 s.w->blank(s.groups + i, s.footer[0]);
                 continue;
             }
+            if (const int f = grid.ColumnFormula(*c.column); f >= 0) {
+                s.formulaCell(
+                    s.at(CurrentRow).row, i, level, grid.SummaryFormulas()[static_cast<size_t>(f)].expression,
+                    SummaryEngine::formulaInputs(*grid.dataSet()),
+                    grid.FooterCellValue(node, *c.column, j),
+                    grid.FooterCellText(node, *c.column, j), [&](size_t k) {
+                        const TdxDBGridColumn& other = *s.cols[k].column;
+                        return grid.FooterCellExists(node, other, j) &&
+                                       grid.FooterCellShowAs(node, other, j) == ShowValuesAs::Value
+                                   ? grid.FooterCellKind(node, other, j)
+                                   : TdxSummaryType::cstNone;
+                    });
+                continue;
+            }
             const Sheet::Pos group = s.groupRow[static_cast<size_t>(level)];
             s.footerCell(s.at(CurrentRow), i, level, {group.sheet, group.row + 1},
                          grid.FooterCellKind(node, *c.column, j),
@@ -578,6 +600,47 @@ void TdxDBGridExportXlsx::Sheet::footerCell(Pos row, int i, int level, Pos fromR
         w->blank(col, style);
 }
 
+void TdxDBGridExportXlsx::Sheet::formulaCell(int64_t row, int i, int level,
+                                             const std::string& expression,
+                                             const std::vector<CalcInput>& inputs,
+                                             const SummaryValue& value, const std::string& shown,
+                                             const std::function<TdxSummaryType(size_t)>& kindOf) {
+    for (int l = -1; l < level; ++l)
+        foreign[slot(l, i)] = 1;
+    const int col = groups + i;
+    const int style = footerNumberStyle(level < 0, 4);
+    const FooterContent content = footerContent(value);
+    if (!content.number || value.micros()) {
+        if (shown.empty())
+            w->blank(col, style);
+        else
+            text(col, shown, style);
+        return;
+    }
+    auto cellOf = [&](AggregateKind k, int field) -> std::optional<std::string> {
+        const TdxSummaryType want = k == AggregateKind::Sum     ? TdxSummaryType::cstSum
+                                    : k == AggregateKind::Count ? TdxSummaryType::cstCount
+                                    : k == AggregateKind::Avg   ? TdxSummaryType::cstAvg
+                                    : k == AggregateKind::Min   ? TdxSummaryType::cstMin
+                                                                : TdxSummaryType::cstMax;
+        for (size_t j = 0; j < cols.size(); ++j) {
+            if (kindOf(j) != want)
+                continue;
+            if (want != TdxSummaryType::cstCount &&
+                (field < 0 || !equalsIgnoringCase(cols[j].column->FieldName(),
+                                                  inputs[static_cast<size_t>(field)].name)))
+                continue;
+            return WorkbookWriter::columnName(groups + static_cast<int>(j)) +
+                   std::to_string(row + 1);
+        }
+        return std::nullopt;
+    };
+    if (const auto formula = SpreadsheetFormula(expression, inputs, cellOf))
+        w->formula(col, *formula, *content.number, style);
+    else
+        w->number(col, *content.number, style);
+}
+
 void TdxDBGridExportXlsx::WriteFooterRows() {
     Sheet& s = *sheet_;
     const int n = static_cast<int>(s.cols.size());
@@ -597,6 +660,22 @@ void TdxDBGridExportXlsx::WriteFooterRows() {
             }
             if (!Grid->SummaryFooterCellExists(col)) {
                 s.w->blank(s.groups + i, s.summary[0]);
+                continue;
+            }
+            if (const int f = Grid->ColumnFormula(col); f >= 0) {
+                s.formulaCell(
+                    s.at(CurrentRow).row, i, -1, Grid->SummaryFormulas()[static_cast<size_t>(f)].expression,
+                    SummaryEngine::formulaInputs(*Grid->dataSet()), Grid->SummaryFooterValue(col),
+                    Grid->SummaryFooterText(col), [&](size_t k) {
+                        const TdxDBGridColumn& other = *s.cols[k].column;
+                        const bool own =
+                            other.SummaryFooterType() == TdxSummaryType::cstCount ||
+                            equalsIgnoringCase(other.SummaryFooterField(), other.FieldName());
+                        return own && Grid->ColumnFormula(other) < 0 &&
+                                       Grid->SummaryFooterShowAs(other) == ShowValuesAs::Value
+                                   ? other.SummaryFooterType()
+                                   : TdxSummaryType::cstNone;
+                    });
                 continue;
             }
             const TdxSummaryType kind = col.SummaryFooterType();

@@ -223,6 +223,18 @@ public:
     TdxDBGridSummaryGroup& DefaultGroup() { return summaries_.group(); }
     const TdxDBGridSummaryGroup& DefaultGroup() const { return summaries_.group(); }
 
+    // Summary formulas (calc/summaryformula.h). Setting them checks each over the data set's
+    // fields (rg::Error "汇总公式“名称”：…", keeping those before) and computes them anew.
+    const std::vector<SummaryFormula>& SummaryFormulas() const { return summaries_.formulas(); }
+    void SetSummaryFormulas(std::vector<SummaryFormula> formulas);
+    // The formula shown in the footer cells of `c` in place of its summaries; -1 when none.
+    int ColumnFormula(const TdxDBGridColumn& c) const;
+    // A group's value of formula `f`; the summary footer's.
+    SummaryValue GroupFormulaValue(RowHandle group, int f) const;
+    SummaryValue FooterFormulaValue(int f) const;
+    // The text of formula `f`'s value.
+    std::string FormulaText(int f, SummaryPlace place, const SummaryValue& value) const;
+
     // The tree of the last load.
     int TopCount() const;
     RowHandle Top(int i) const;
@@ -422,6 +434,7 @@ private:
     std::string keyField_;
     int keyFieldIndex_ = -1;
 
+    std::vector<SummaryValue> formulaFooters_; // the summary footer's, one per formula
     RowTree tree_;
     std::unique_ptr<ServerRows> server_; // the rows stay on the server
     UnfilteredRows unfiltered_;

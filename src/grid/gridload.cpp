@@ -111,6 +111,7 @@ void TdxDBGrid::keepUnfilteredRows() {
     std::vector<SummaryValue> footers;
     for (const auto& c : columns_)
         footers.push_back(c->footerValue_);
+    footers.insert(footers.end(), formulaFooters_.begin(), formulaFooters_.end());
     unfiltered_.keep(tree_, std::move(footers), loadSignature());
 }
 
@@ -265,8 +266,27 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadServerRows() {
     const RowTree::Order order = rowOrder();
     rows.server =
         std::make_unique<ServerRows>(*dataSet_, levels, pageOrderOf(order, keyFieldIndex_));
-    ServerRows::Groups groups =
-        rows.server->groups(DefaultGroup(), footerSources(), order.levelDown);
+    // Summary formulas take the summaries they read from the same grouping statement, asked
+    // for beside the items' and the footers'.
+    std::vector<SummaryExpression> exprs =
+        SummaryEngine::compileFormulas(*dataSet_, summaries_.formulas());
+    const std::vector<AggregateRef> reads = SummaryEngine::formulaReads(exprs);
+    const TdxDBGridSummaryItems& items = DefaultGroup().SummaryItems;
+    TdxDBGridSummaryGroup asked([] {});
+    for (int i = 0; i < items.Count() + static_cast<int>(reads.size()); ++i) {
+        TdxDBGridSummaryItem& item = asked.SummaryItems.Add();
+        const bool read = i >= items.Count();
+        const AggregateRef* r = read ? &reads[static_cast<size_t>(i - items.Count())] : nullptr;
+        item.SetSummaryType(read ? SummaryTypeOfAggregate(r->kind) : items.Items(i).SummaryType());
+        item.boundField = read ? r->field : items.Items(i).boundField;
+    }
+    std::vector<FooterSource> sources = footerSources();
+    const size_t columnSources = sources.size();
+    for (const AggregateRef& r : reads)
+        sources.push_back({r.field, SummaryTypeOfAggregate(r.kind)});
+    ServerRows::Groups groups = rows.server->groups(asked, sources, order.levelDown);
+    summaries_.computeFormulas(exprs, reads, groups.tree, items.Count(), columnSources,
+                               groups.footers);
     rows.tree = std::move(groups.tree);
     rows.footers = std::move(groups.footers);
     rows.summaryError = groups.summaryError;

@@ -1,6 +1,7 @@
 #include "grid/grid.h"
 
 #include "common/asciicase.h"
+#include "common/error.h"
 #include "common/progress.h"
 #include "grid/gridutil.h"
 
@@ -29,11 +30,14 @@ std::vector<FooterSource> TdxDBGrid::footerSources() const {
     return sources;
 }
 
+// The columns' footers, then the formulas' (which a server's answer may lack).
 void TdxDBGrid::setFooterValues(std::vector<SummaryValue> footers) {
-    if (footers.size() != columns_.size())
+    if (footers.size() < columns_.size())
         return;
     for (size_t i = 0; i < columns_.size(); ++i)
         columns_[i]->footerValue_ = std::move(footers[i]);
+    formulaFooters_.assign(footers.begin() + static_cast<std::ptrdiff_t>(columns_.size()),
+                           footers.end());
 }
 
 // After a failure no slot keeps a value of part of the records: every footer is empty.
@@ -41,6 +45,48 @@ void TdxDBGrid::clearSummaryValues() {
     SummaryEngine::clearValues(tree_);
     for (auto& c : columns_)
         c->footerValue_ = SummaryValue::failed();
+    formulaFooters_.clear();
+}
+
+void TdxDBGrid::SetSummaryFormulas(std::vector<SummaryFormula> formulas) {
+    if (formulas == summaries_.formulas())
+        return;
+    for (const SummaryFormula& f : formulas)
+        if (f.name.empty())
+            throw Error("汇总公式需要名称");
+    if (dataSet_ && dataSet_->Active())
+        SummaryEngine::compileFormulas(*dataSet_, formulas);
+    summaries_.setFormulas(std::move(formulas));
+    summaryItemsChanged();
+}
+
+int TdxDBGrid::ColumnFormula(const TdxDBGridColumn& c) const {
+    return summaries_.formulaOfColumn(c.Name());
+}
+
+SummaryValue TdxDBGrid::GroupFormulaValue(RowHandle group, int f) const {
+    if (!group.isGroup() || f < 0)
+        return {};
+    const std::vector<SummaryValue>& values = tree_.group(group.index).formulas;
+    return f < static_cast<int>(values.size()) ? values[static_cast<size_t>(f)] : SummaryValue{};
+}
+
+SummaryValue TdxDBGrid::FooterFormulaValue(int f) const {
+    return f >= 0 && f < static_cast<int>(formulaFooters_.size())
+               ? formulaFooters_[static_cast<size_t>(f)]
+               : SummaryValue{};
+}
+
+// Ratios want more places than sums: up to four, exact values rounded exactly.
+std::string TdxDBGrid::FormulaText(int f, SummaryPlace place, const SummaryValue& value) const {
+    if (value.micros())
+        return FormatSummaryValue(TdxSummaryType::cstMax, "", SummaryValueKind::DateTime, place,
+                                  value);
+    const bool none = value.isEmpty() || value.kind() == SummaryValue::Kind::Failed;
+    const std::string number = none ? std::string() : FormatFloatPattern("#,##0.####", value);
+    if (place == SummaryPlace::Footer || f < 0)
+        return number;
+    return "(" + summaries_.formulas()[static_cast<size_t>(f)].name + "=" + number + ")";
 }
 
 // Changed items or footer kinds: the values are computed again over the loaded rows, so
@@ -104,7 +150,13 @@ std::string TdxDBGrid::GroupRowText(RowHandle group) const {
     std::string caption;
     if (g.level < GroupColumnCount())
         caption = groupColumns_[static_cast<size_t>(g.level)]->Caption();
-    return caption + " : " + g.text + " " + summaries_.groupRowText(dataSet_, g, summarySeparator_);
+    std::string text =
+        caption + " : " + g.text + " " + summaries_.groupRowText(dataSet_, g, summarySeparator_);
+    const std::vector<SummaryFormula>& formulas = summaries_.formulas();
+    for (size_t f = 0; f < formulas.size() && f < g.formulas.size(); ++f)
+        if (formulas[f].column.empty() || !ColumnByName(formulas[f].column))
+            text += " " + FormulaText(static_cast<int>(f), SummaryPlace::GroupRow, g.formulas[f]);
+    return text;
 }
 
 SummaryValue TdxDBGrid::GroupSummaryValue(RowHandle group, int item) const {
@@ -119,7 +171,14 @@ SummaryValue TdxDBGrid::GroupSummaryValue(RowHandle group, int item) const {
 // ---- footers ----
 
 bool TdxDBGrid::levelHasFooters(int level) const {
-    return showRowFooter_ && summaries_.levelHasFooters(level);
+    if (!showRowFooter_ || level < 0 || level >= GroupColumnCount())
+        return false;
+    if (summaries_.levelHasFooters(level))
+        return true;
+    for (const SummaryFormula& f : summaries_.formulas())
+        if (!f.column.empty() && ColumnByName(f.column))
+            return true;
+    return false;
 }
 
 int TdxDBGrid::FooterRowCount(RowHandle dataRow) const {
@@ -174,10 +233,16 @@ const TdxDBGridSummaryItem* TdxDBGrid::footerItem(RowHandle dataRow, const TdxDB
 
 bool TdxDBGrid::FooterCellExists(RowHandle dataRow, const TdxDBGridColumn& c, int j) const {
     int slot;
+    if (ColumnFormula(c) >= 0)
+        return FooterLevel(dataRow, j) >= 0;
     return footerItem(dataRow, c, j, &slot) != nullptr;
 }
 
 SummaryValue TdxDBGrid::FooterCellValue(RowHandle dataRow, const TdxDBGridColumn& c, int j) const {
+    if (const int f = ColumnFormula(c); f >= 0) {
+        const int g = groupAtLevel(dataRow, FooterLevel(dataRow, j));
+        return g >= 0 ? GroupFormulaValue(RowHandle::group(g), f) : SummaryValue{};
+    }
     int slot = 0;
     if (!footerItem(dataRow, c, j, &slot))
         return {};
@@ -188,18 +253,24 @@ SummaryValue TdxDBGrid::FooterCellValue(RowHandle dataRow, const TdxDBGridColumn
 }
 
 ShowValuesAs TdxDBGrid::FooterCellShowAs(RowHandle dataRow, const TdxDBGridColumn& c, int j) const {
+    if (ColumnFormula(c) >= 0)
+        return ShowValuesAs::Value;
     int slot = 0;
     const TdxDBGridSummaryItem* item = footerItem(dataRow, c, j, &slot);
     return item ? item->ShowAs() : ShowValuesAs::Value;
 }
 
 TdxSummaryType TdxDBGrid::FooterCellKind(RowHandle dataRow, const TdxDBGridColumn& c, int j) const {
+    if (ColumnFormula(c) >= 0)
+        return TdxSummaryType::cstNone;
     int slot = 0;
     const TdxDBGridSummaryItem* item = footerItem(dataRow, c, j, &slot);
     return item ? item->SummaryType() : TdxSummaryType::cstNone;
 }
 
 std::string TdxDBGrid::FooterCellText(RowHandle dataRow, const TdxDBGridColumn& c, int j) const {
+    if (const int f = ColumnFormula(c); f >= 0)
+        return FormulaText(f, SummaryPlace::Footer, FooterCellValue(dataRow, c, j));
     int slot = 0;
     const TdxDBGridSummaryItem* item = footerItem(dataRow, c, j, &slot);
     if (!item)
@@ -233,10 +304,13 @@ int TdxDBGrid::SummaryFooterLabelColumn(std::span<const TdxDBGridColumn* const> 
 }
 
 bool TdxDBGrid::SummaryFooterCellExists(const TdxDBGridColumn& c) const {
-    return c.SummaryFooterType() != TdxSummaryType::cstNone;
+    return c.SummaryFooterType() != TdxSummaryType::cstNone || ColumnFormula(c) >= 0;
 }
 
 SummaryValueKind TdxDBGrid::FooterValueKind(const TdxDBGridColumn& c) const {
+    if (const int f = ColumnFormula(c); f >= 0)
+        return FooterFormulaValue(f).micros() ? SummaryValueKind::DateTime
+                                              : SummaryValueKind::Number;
     if (c.SummaryFooterType() == TdxSummaryType::cstCount || c.footerFieldIndex_ < 0 || !dataSet_ ||
         c.footerFieldIndex_ >= dataSet_->FieldCount())
         return SummaryValueKind::Number;
@@ -244,15 +318,21 @@ SummaryValueKind TdxDBGrid::FooterValueKind(const TdxDBGridColumn& c) const {
 }
 
 ShowValuesAs TdxDBGrid::SummaryFooterShowAs(const TdxDBGridColumn& c) const {
+    if (ColumnFormula(c) >= 0)
+        return ShowValuesAs::Value;
     const TdxDBGridSummaryItem* item = summaries_.footerShowItem(c.Name(), c.SummaryFooterType());
     return item ? item->ShowAs() : ShowValuesAs::Value;
 }
 
 SummaryValue TdxDBGrid::SummaryFooterValue(const TdxDBGridColumn& c) const {
+    if (const int f = ColumnFormula(c); f >= 0)
+        return FooterFormulaValue(f);
     return ShownFooterValue(SummaryFooterShowAs(c), c.footerValue_);
 }
 
 std::string TdxDBGrid::SummaryFooterText(const TdxDBGridColumn& c) const {
+    if (const int f = ColumnFormula(c); f >= 0)
+        return FormulaText(f, SummaryPlace::Footer, FooterFormulaValue(f));
     return FormatShownValue(SummaryFooterShowAs(c), c.SummaryFooterType(), c.SummaryFooterFormat(),
                             FooterValueKind(c), SummaryPlace::Footer, SummaryFooterValue(c),
                             FooterNamesKind(c));

@@ -56,6 +56,7 @@ struct GroupRow {
     std::vector<SummaryValue> values; // one slot per summary item
     // The values as shown where an item is shown otherwise (showas.h); empty when none is.
     std::vector<SummaryValue> shown;
+    std::vector<SummaryValue> formulas; // one per summary formula
     bool other = false; // "其他": the groups a top N leaves out, folded into one; shown last
 };
 

@@ -44,6 +44,8 @@ std::string SummaryEngine::signature() const {
         add(item.ColumnName(), std::to_string(item.boundField),
             std::to_string(static_cast<int>(item.SummaryType())));
     }
+    for (const SummaryFormula& f : formulas_)
+        add("f", f.name, f.expression);
     return s;
 }
 

@@ -4,6 +4,7 @@
 // the values of group rows and group footers, held in the row tree, and of the summary
 // footer; and which item a group footer cell shows.
 
+#include "calc/summaryformula.h"
 #include "grid/rowtree.h"
 #include "grid/summary.h"
 
@@ -22,6 +23,9 @@ struct FooterSource {
     int field = -1; // the bound field, -1 when none
     TdxSummaryType kind = TdxSummaryType::cstNone;
 };
+
+// The kind of summary an aggregate of a formula reads (AVG reads a sum).
+TdxSummaryType SummaryTypeOfAggregate(AggregateKind kind);
 
 class SummaryEngine {
 public:
@@ -43,9 +47,30 @@ public:
     // The items as a load depends on them.
     std::string signature() const;
 
-    // The values of the group rows of `tree` and of the footers (one per source) from the
-    // records of `ds`; `innerOf` holds each record's innermost group as RowTree::build gives
-    // it. Reports progress; rethrows what a value that cannot be summed throws.
+    // Summary formulas (calc/summaryformula.h), computed at every level and in the summary
+    // footer from that level's own summaries.
+    const std::vector<SummaryFormula>& formulas() const { return formulas_; }
+    void setFormulas(std::vector<SummaryFormula> formulas) { formulas_ = std::move(formulas); }
+    // The formula shown in the footer cells of the column named `columnName`; -1 when none.
+    int formulaOfColumn(const std::string& columnName) const;
+    // What a formula over `ds` may name: its fields, by index.
+    static std::vector<CalcInput> formulaInputs(const DataSet& ds);
+    // The formulas read over the fields of `ds`. Throws rg::Error "汇总公式“名称”：…".
+    static std::vector<SummaryExpression> compileFormulas(const DataSet& ds,
+                                                          const std::vector<SummaryFormula>& f);
+    // The summaries the formulas read, each once.
+    static std::vector<AggregateRef> formulaReads(const std::vector<SummaryExpression>& exprs);
+    // Fills GroupRow::formulas and appends the footer's values of the formulas to `footers`,
+    // the summaries they read being held in the slots from `itemCount` on (of the group
+    // rows) and from `sources` on (of `footers`), which it then drops.
+    void computeFormulas(std::vector<SummaryExpression>& exprs,
+                         const std::vector<AggregateRef>& reads, RowTree& t, int itemCount,
+                         size_t sources, std::vector<SummaryValue>& footers) const;
+
+    // The values of the group rows of `tree` and of the footers (one per source, then one
+    // per formula) from the records of `ds`; `innerOf` holds each record's innermost group
+    // as RowTree::build gives it. Reports progress; rethrows what a value that cannot be
+    // summed throws.
     std::vector<SummaryValue> compute(const DataSet& ds, RowTree& tree,
                                       const std::vector<int32_t>& innerOf,
                                       const std::vector<FooterSource>& footers) const;
@@ -76,6 +101,7 @@ public:
 private:
     const std::vector<TdxDBGridColumn*>& groupColumns_;
     TdxDBGridSummaryGroup group_;
+    std::vector<SummaryFormula> formulas_;
 };
 
 } // namespace rg

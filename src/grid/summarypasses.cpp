@@ -327,10 +327,14 @@ void Passes::scatter(RowTree& t, std::vector<SummaryValue>& footers) const {
 std::vector<SummaryValue> SummaryEngine::compute(const DataSet& ds, RowTree& t,
                                                  const std::vector<int32_t>& innerOf,
                                                  const std::vector<FooterSource>& sources) const {
+    std::vector<SummaryExpression> exprs = compileFormulas(ds, formulas_);
+    // The summaries the formulas read, at every level and in the footer.
+    const std::vector<AggregateRef> reads = formulaReads(exprs);
     const int itemCount = group_.SummaryItems.Count();
+    const size_t slots = static_cast<size_t>(itemCount) + reads.size();
     for (int g = 0; g < t.groupCount(); ++g)
-        t.group(g).values.assign(static_cast<size_t>(itemCount), SummaryValue{});
-    std::vector<SummaryValue> footers(sources.size());
+        t.group(g).values.assign(slots, SummaryValue{});
+    std::vector<SummaryValue> footers(sources.size() + reads.size());
     Passes passes(ds, t, innerOf);
     for (int level = 0; level < t.levels(); ++level)
         if (const TdxDBGridSummaryGroup* group = groupOfLevel(level))
@@ -340,6 +344,12 @@ std::vector<SummaryValue> SummaryEngine::compute(const DataSet& ds, RowTree& t,
             }
     for (size_t c = 0; c < sources.size(); ++c)
         passes.add(sources[c].field, sources[c].kind, {-1, static_cast<int>(c), sources[c].kind});
+    for (size_t r = 0; r < reads.size(); ++r) {
+        const TdxSummaryType kind = SummaryTypeOfAggregate(reads[r].kind);
+        for (int level = 0; level < t.levels(); ++level)
+            passes.add(reads[r].field, kind, {level, itemCount + static_cast<int>(r), kind});
+        passes.add(reads[r].field, kind, {-1, static_cast<int>(sources.size() + r), kind});
+    }
     passes.run();
     passes.scatter(t, footers);
     for (int g = 0; g < t.groupCount(); ++g) {
@@ -348,9 +358,16 @@ std::vector<SummaryValue> SummaryEngine::compute(const DataSet& ds, RowTree& t,
             for (int i = 0; i < std::min(group->SummaryItems.Count(), itemCount); ++i)
                 row.values[static_cast<size_t>(i)].finish(
                     group->SummaryItems.Items(i).SummaryType(), row.dataRows);
+        for (size_t r = 0; r < reads.size(); ++r)
+            row.values[static_cast<size_t>(itemCount) + r].finish(
+                SummaryTypeOfAggregate(reads[r].kind), row.dataRows);
     }
-    for (size_t c = 0; c < sources.size(); ++c)
-        footers[c].finish(sources[c].kind, ds.RecordCount());
+    for (size_t c = 0; c < footers.size(); ++c)
+        footers[c].finish(c < sources.size()
+                              ? sources[c].kind
+                              : SummaryTypeOfAggregate(reads[c - sources.size()].kind),
+                          ds.RecordCount());
+    computeFormulas(exprs, reads, t, itemCount, sources.size(), footers);
     return footers;
 }
 

@@ -26,7 +26,8 @@ void PageSubtotals::compute(const TdxDBGrid& grid, const ReportLayout& layout) {
     const std::vector<ReportColumn>& columns = layout.columns();
     for (const ReportColumn& c : columns)
         summed_.push_back(grid.SummaryFooterCellExists(*c.column) &&
-                          c.column->SummaryFooterType() == TdxSummaryType::cstSum);
+                          c.column->SummaryFooterType() == TdxSummaryType::cstSum &&
+                          grid.ColumnFormula(*c.column) < 0);
     // Sums start as the exact zero, as a footer's over no rows does.
     const std::vector<SummaryValue> zero(columns.size(), SummaryValue::exactValue(Decimal{}));
     std::vector<SummaryValue> total = zero;

@@ -352,6 +352,25 @@ void applyCalculatedFields(ReportObjects r, const Report& report) {
     r.dataset.SetCalculatedFields(report.calculated);
 }
 
+// Each formula on the column of its field; one whose fields are gone is skipped and named.
+void applyFormulas(ReportObjects r, const Report& report, std::vector<std::string>& skipped) {
+    std::vector<SummaryFormula> formulas;
+    for (SummaryFormula f : report.formulas) {
+        if (r.dataset.Active()) {
+            try {
+                SummaryEngine::compileFormulas(r.dataset, {f});
+            } catch (const Error&) {
+                skipped.push_back("汇总公式 " + f.name);
+                continue;
+            }
+        }
+        const TdxDBGridColumn* c = f.column.empty() ? nullptr : r.grid.ColumnByFieldName(f.column);
+        f.column = c ? c->Name() : std::string();
+        formulas.push_back(std::move(f));
+    }
+    r.grid.SetSummaryFormulas(std::move(formulas));
+}
+
 } // namespace
 
 std::string JoinNotices(const std::string& a, const std::string& b) {
@@ -413,6 +432,7 @@ std::string ArrangeReport(ReportObjects r, const Report& report) {
     applyCaptionsAndSummaries(r, report, skipped);
     RestoreGridState(report, r.grid, skipped);
     RestoreShowAs(report, r.grid, skipped);
+    applyFormulas(r, report, skipped);
     oneLoad.end();
     if (GroupChart* chart = GroupChart::of(r.grid))
         RestoreChartState(report.chart, *chart);
@@ -451,9 +471,18 @@ std::vector<SqlParameter> SetupParameters(const std::string& fileName) {
 
 std::string LoadSetup(ReportObjects r, const std::string& fileName,
                       std::optional<RowPlacement> placement,
-                      const std::vector<CalculatedField>& calculated) {
+                      const std::vector<CalculatedField>& calculated,
+                      const std::vector<SummaryFormula>& formulas) {
     return withDatabaseContext("打开报表“" + ReportName(fileName) + "”失败", [&] {
         Report report = ReadReportFile(fileName);
+        for (const SummaryFormula& f : formulas) {
+            auto same = [&](const SummaryFormula& g) { return equalsIgnoringCase(g.name, f.name); };
+            const auto it = std::find_if(report.formulas.begin(), report.formulas.end(), same);
+            if (it != report.formulas.end())
+                *it = f;
+            else
+                report.formulas.push_back(f);
+        }
         for (const CalculatedField& f : calculated) {
             auto same = [&](const CalculatedField& g) {
                 return equalsIgnoringCase(g.name, f.name);
@@ -507,6 +536,11 @@ Report CaptureReport(ReportObjects r) {
     Report report;
     report.source = CaptureSource(r.conn, r.dataset);
     report.calculated = r.dataset.CalculatedFields();
+    for (SummaryFormula f : r.grid.SummaryFormulas()) {
+        const TdxDBGridColumn* c = f.column.empty() ? nullptr : r.grid.ColumnByName(f.column);
+        f.column = c ? c->FieldName() : std::string();
+        report.formulas.push_back(std::move(f));
+    }
     // One field entry per column, captions beside the grid's own entries.
     CaptureGridState(r.grid, report);
     for (int i = 0; i < r.grid.ColumnCount(); ++i) {

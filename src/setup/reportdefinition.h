@@ -85,10 +85,12 @@ std::string JoinNotices(const std::string& a, const std::string& b);
 
 // BuildReport on the report of a settings file, its errors led by "打开报表“…”失败". A file
 // that is missing or cannot be read fails before anything changes. `calculated` fields are
-// added after the file's own; one of the same name as a saved field takes its place.
+// added after the file's own; one of the same name as a saved field takes its place. So are
+// summary `formulas` (their `column` a field name).
 std::string LoadSetup(ReportObjects report, const std::string& fileName,
                       std::optional<RowPlacement> placement = std::nullopt,
-                      const std::vector<CalculatedField>& calculated = {});
+                      const std::vector<CalculatedField>& calculated = {},
+                      const std::vector<SummaryFormula>& formulas = {});
 
 // The stored procedure a settings file lets write, when the user has not allowed that yet
 // for this file: what the window asks about before the first open.

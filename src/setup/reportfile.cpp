@@ -130,6 +130,8 @@ Report ReadReport(TSetup& setup) {
     r.source = readSource(setup);
     for (auto& [name, expression] : setup.ReadCalculatedFields())
         r.calculated.push_back({std::move(name), std::move(expression)});
+    for (TSetup::FormulaEntry& f : setup.ReadSummaryFormulas())
+        r.formulas.push_back({std::move(f.name), std::move(f.expression), std::move(f.field)});
     r.keyField = setup.ReadKeyField();
     readFields(setup, r);
     for (const std::string& name : setup.SummaryFieldNames())
@@ -221,6 +223,10 @@ void WriteReport(TSetup& setup, const Report& r) {
     for (const CalculatedField& f : r.calculated)
         calculated.emplace_back(f.name, f.expression);
     setup.WriteCalculatedFields(calculated);
+    std::vector<TSetup::FormulaEntry> formulas;
+    for (const SummaryFormula& f : r.formulas)
+        formulas.push_back({f.name, f.column, f.expression});
+    setup.WriteSummaryFormulas(formulas);
 }
 
 } // namespace rg

@@ -36,6 +36,7 @@ constexpr std::string_view kGroupRowSummarySection = "GroupRowSummaries";
 constexpr std::string_view kMoreSummarySection = "MoreSummaries";
 // Calculated fields in their order, each "name=expression".
 constexpr std::string_view kCalculatedSection = "CalculatedFields";
+constexpr std::string_view kFormulaSection = "SummaryFormulas";
 // The interval a column's group rows stand for, by field name ("月", "区间100").
 constexpr std::string_view kIntervalSection = "GroupIntervals";
 constexpr std::string_view kCrossTableSection = "CrossTable";
@@ -68,6 +69,7 @@ const std::vector<std::string_view> kReportSections = {
     kChartSection,       kServerSection,       kProcedureSection,
     kPrintSection,       kFooterFormatSection, kReportParameterSection,
     kShowAsSection,      kTopGroupsSection,    kCalculatedSection,
+    kFormulaSection,
 };
 
 // 81 21 is no character of GBK or GB18030 (21 is no trail byte), so no plain value starts
@@ -514,6 +516,26 @@ void TSetup::WriteCalculatedFields(const std::vector<std::pair<std::string, std:
     for (const auto& [name, expression] : fields)
         entries.push_back(name + '=' + expression);
     writeList(kCalculatedSection, entries);
+}
+
+std::vector<TSetup::FormulaEntry> TSetup::ReadSummaryFormulas() {
+    std::vector<FormulaEntry> formulas;
+    for (const std::string& entry : readList(kFormulaSection, true)) {
+        const size_t name = entry.find('=');
+        const size_t field = name == std::string::npos ? name : entry.find('=', name + 1);
+        if (field == std::string::npos || name == 0)
+            throw Error("设置文件中的汇总公式无法使用：无法识别“" + entry + "”");
+        formulas.push_back({entry.substr(0, name), entry.substr(name + 1, field - name - 1),
+                            entry.substr(field + 1)});
+    }
+    return formulas;
+}
+
+void TSetup::WriteSummaryFormulas(const std::vector<FormulaEntry>& formulas) {
+    std::vector<std::string> entries;
+    for (const FormulaEntry& f : formulas)
+        entries.push_back(f.name + '=' + f.field + '=' + f.expression);
+    writeList(kFormulaSection, entries);
 }
 
 TSetup::CrossTableEntries TSetup::ReadCrossTable() {

@@ -125,6 +125,13 @@ public:
     // Calculated fields in their order, as (name, expression); a name holds no '='.
     std::vector<std::pair<std::string, std::string>> ReadCalculatedFields();
     void WriteCalculatedFields(const std::vector<std::pair<std::string, std::string>>& fields);
+    // Summary formulas in their order, each "名称=字段=表达式" (the field of the column that
+    // shows it, empty for none); neither name nor field holds '='.
+    struct FormulaEntry {
+        std::string name, field, expression;
+    };
+    std::vector<FormulaEntry> ReadSummaryFormulas();
+    void WriteSummaryFormulas(const std::vector<FormulaEntry>& formulas);
     // Where the report's grouping and summaries are computed: "1" on the database server,
     // else wherever the row count decides; and that row count. Empty when not saved.
     std::string ReadServerSummaryEnabled();

@@ -165,6 +165,7 @@ TEST(MainWindow, ControlsTextsAndGeometry) {
                               {"N10", nullptr},
                               {"ShowChart", "显示图表"},
                               {"CalcFields", "计算字段"},
+                              {"SummaryFormulas", "汇总公式"},
                               {"Schedules", "定时输出"},
                               {"N11", nullptr},
                               {"Undo", "撤销"},

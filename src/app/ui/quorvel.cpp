@@ -9,6 +9,7 @@
 #include "app/ui/program.h"
 #include "app/ui/progresswindow.h"
 #include "app/ui/reportprompt.h"
+#include "app/ui/summaryformuladialog.h"
 #include "chart/ui/chartview.h"
 #include "common/ui/commandguard.h"
 #include "datasource/ui/dbsetup.h"
@@ -293,6 +294,7 @@ void Tfrmquorvel::buildPopupMenu() {
     ShowChart = menuItem(PopupMenu1, "ShowChart", tr("显示图表"));
     ShowChart->setCheckable(true);
     CalcFields = menuItem(PopupMenu1, "CalcFields", tr("计算字段"));
+    SummaryFormulas = menuItem(PopupMenu1, "SummaryFormulas", tr("汇总公式"));
     Schedules = menuItem(PopupMenu1, "Schedules", tr("定时输出"));
     connect(ShowChart, &QAction::toggled, this,
             [this](bool on) { runCommand([&] { chartView->setShown(on); }); });
@@ -360,6 +362,7 @@ void Tfrmquorvel::connectCommands() {
         {N8, &Tfrmquorvel::N8Click},
         {N9, &Tfrmquorvel::N9Click},
         {CalcFields, &Tfrmquorvel::CalcFieldsClick},
+        {SummaryFormulas, &Tfrmquorvel::SummaryFormulasClick},
         {Schedules, &Tfrmquorvel::SchedulesClick},
         {Undo, &Tfrmquorvel::UndoClick},
         {Redo, &Tfrmquorvel::RedoClick},
@@ -671,6 +674,13 @@ void Tfrmquorvel::CalcFieldsClick() {
                     "定义计算字段");
     if (auto fields = RunCalculatedFieldsDialog(this, *dataset()))
         if (const std::string notice = document->setCalculatedFields(std::move(*fields));
+            !notice.empty())
+            showCommandNotice(QString::fromStdString(notice));
+}
+
+void Tfrmquorvel::SummaryFormulasClick() {
+    if (auto formulas = RunSummaryFormulasDialog(this, *dxDBGrid))
+        if (const std::string notice = document->setSummaryFormulas(std::move(*formulas));
             !notice.empty())
             showCommandNotice(QString::fromStdString(notice));
 }

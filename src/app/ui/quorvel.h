@@ -118,8 +118,9 @@ public:
     QStatusBar* StatusBar1;
     QMenu* PopupMenu1;
     QAction *N1, *N2, *N3, *XML1, *N4, *PDF1, *N5, *N6, *N7, *N8, *N9;
-    QAction* CalcFields; // the dialog "计算字段"
-    QAction* Schedules;  // the dialog "定时输出" of the report shown, once it is saved
+    QAction* CalcFields;      // the dialog "计算字段"
+    QAction* SummaryFormulas; // the dialog "汇总公式"
+    QAction* Schedules;       // the dialog "定时输出" of the report shown, once it is saved
     // The chart of the groups beside the grid, and the menu entry that shows it.
     QAction *N10, *ShowChart;
     // Undo and redo of the report's last change, named after it; also on Ctrl+Z, Ctrl+Y and
@@ -161,6 +162,7 @@ public slots:
     void PDF1Click();
     void N6Click();
     void CalcFieldsClick();
+    void SummaryFormulasClick();
     void SchedulesClick();
     void N8Click();
     void N9Click();
