@@ -1,5 +1,6 @@
 #include "grid/serverrows.h"
 
+#include "common/bigdecimal.h"
 #include "common/error.h"
 #include "datasource/dataset.h"
 #include "datasource/resultbuffer.h"
@@ -125,9 +126,20 @@ std::string pathOf(const std::vector<Value>& keys, size_t count) {
     return path;
 }
 
+// A level's key as memory has it, from the server's: an interval's start.
+Value memoryKey(const Value& server, const IntervalSpec& spec) {
+    if (spec.kind == GroupInterval::None || server.isNull())
+        return server;
+    if (spec.kind != GroupInterval::Range)
+        return intervalKey(server, spec);
+    const std::optional<BigDecimal> exact = server.asBigDecimal();
+    return rangeStartOf(exact ? exact->toDouble() : server.asDouble(), spec.width);
+}
+
 // Each level's groups with their parents as indices into the level above, ranked by the
 // grid's own order of values; ties keep the server's order.
 std::vector<std::vector<GroupRow>> groupLevels(const std::vector<ServerGroup>& answer, int levels,
+                                               const std::vector<IntervalSpec>& intervals,
                                                std::vector<std::vector<size_t>>& sourceOf) {
     std::vector<std::vector<GroupRow>> made(static_cast<size_t>(levels));
     sourceOf.assign(static_cast<size_t>(levels), {});
@@ -142,6 +154,10 @@ std::vector<std::vector<GroupRow>> groupLevels(const std::vector<ServerGroup>& a
             row.level = level;
             row.value = g.keys[l];
             row.text = g.keyTexts[l];
+            if (l < intervals.size() && intervals[l].kind != GroupInterval::None) {
+                row.value = memoryKey(g.keys[l], intervals[l]);
+                row.text = intervalText(row.value, intervals[l]);
+            }
             row.dataRows = static_cast<int>(g.rows);
             row.firstRecord = static_cast<int>(i);
             if (level > 0) {
@@ -185,9 +201,12 @@ PageOrder pageOrderOf(const RowTree::Order& order, int keyField) {
     return p;
 }
 
-ServerRows::ServerRows(DataSet& ds, std::vector<int> levelFields, PageOrder order)
-    : ds_(ds), levelFields_(std::move(levelFields)), order_(std::move(order)),
-      query_(std::make_unique<ServerQuery>(ds)) {}
+ServerRows::ServerRows(DataSet& ds, std::vector<int> levelFields, PageOrder order,
+                       std::vector<IntervalSpec> intervals)
+    : ds_(ds), levelFields_(std::move(levelFields)), intervals_(std::move(intervals)),
+      order_(std::move(order)), query_(std::make_unique<ServerQuery>(ds)) {
+    query_->setLevelIntervals(levelFields_, intervals_);
+}
 
 ServerRows::~ServerRows() = default;
 
@@ -220,7 +239,10 @@ ServerRows::Groups ServerRows::groups(const TdxDBGridSummaryGroup& summaries,
         out.summaryError = nullptr;
 
     std::vector<std::vector<size_t>> sourceOf;
-    std::vector<std::vector<GroupRow>> made = groupLevels(answer, levels, sourceOf);
+    std::vector<std::vector<GroupRow>> made = groupLevels(answer, levels, intervals_, sourceOf);
+    serverKeys_.clear();
+    for (const ServerGroup& g : answer)
+        serverKeys_.push_back(g.keys);
     for (size_t l = 0; l < made.size(); ++l)
         for (size_t i = 0; i < made[l].size(); ++i) {
             const ServerGroup& g = answer[sourceOf[l][i]];
@@ -246,11 +268,7 @@ void ServerRows::setOrder(const PageOrder& order) {
 }
 
 std::vector<Value> ServerRows::keysOf(const RowTree& tree, int group) const {
-    std::vector<Value> keys;
-    for (int g = group; g >= 0; g = tree.group(g).parent)
-        keys.push_back(tree.group(g).value);
-    std::reverse(keys.begin(), keys.end());
-    return keys;
+    return serverKeys_.at(static_cast<size_t>(tree.group(group).firstRecord));
 }
 
 // A key the data set's primary key is, or the server finds no value of twice, orders the

@@ -6,6 +6,7 @@
 // or print; reading on from one page to the next pages by keyset.
 
 #include "common/value.h"
+#include "grid/groupinterval.h"
 #include "grid/rowtree.h"
 #include "grid/summary.h"
 #include "grid/summaryengine.h"
@@ -32,7 +33,9 @@ class ServerRows {
 public:
     // Statements over `ds`, which must be open on the server; throws ServerRefusal for a
     // filter the server cannot apply exactly.
-    ServerRows(DataSet& ds, std::vector<int> levelFields, PageOrder order);
+    // `intervals` are the levels' intervals, outermost first (missing ones: by value).
+    ServerRows(DataSet& ds, std::vector<int> levelFields, PageOrder order,
+               std::vector<IntervalSpec> intervals = {});
     ~ServerRows();
     ServerRows(const ServerRows&) = delete;
     ServerRows& operator=(const ServerRows&) = delete;
@@ -86,6 +89,10 @@ private:
 
     DataSet& ds_;
     std::vector<int> levelFields_;
+    std::vector<IntervalSpec> intervals_;
+    // Each group's keys as the server states them (an interval by its number), by its place
+    // in the grouping statement's answer.
+    std::vector<std::vector<Value>> serverKeys_;
     PageOrder order_;
     std::unique_ptr<ServerQuery> query_;
     mutable std::optional<PageOrder> paged_;

@@ -183,8 +183,9 @@ std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFie
         if (keys[i].isNull()) {
             conditions.push_back(column(f) + " IS NULL");
         } else {
-            conditions.push_back(groupExpr(f) + " = " + matchParam(f));
-            params.push_back(boundValue(*dialect_, ds_.Fields(f).Kind(), keys[i]));
+            const bool interval = intervalOf(i) != nullptr;
+            conditions.push_back(levelExpr(i, f) + " = " + (interval ? "?" : matchParam(f)));
+            params.push_back(boundValue(*dialect_, levelKind(i, f), keys[i]));
         }
     }
     // The sort field orders as the grid shows it; the key fields only make the order
