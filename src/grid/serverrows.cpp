@@ -4,6 +4,7 @@
 #include "common/error.h"
 #include "datasource/dataset.h"
 #include "datasource/resultbuffer.h"
+#include "grid/gridutil.h"
 
 #include <algorithm>
 #include <numeric>
@@ -256,6 +257,92 @@ ServerRows::Groups ServerRows::groups(const TdxDBGridSummaryGroup& summaries,
     RowTree::Order order;
     order.levelDown = levelDown;
     out.tree.sort(ds_, order);
+    return out;
+}
+
+std::unique_ptr<CrossTable> ServerRows::crossTable(const RowTree& tree, int crossField,
+                                                   const IntervalSpec& interval,
+                                                   TdxSummaryType kind, int valueField) const {
+    std::exception_ptr error;
+    Aggregates aggregates(ds_);
+    const Slot slot = aggregates.slot(kind, valueField, error);
+    if (error)
+        std::rethrow_exception(error);
+    std::vector<int> levels{crossField};
+    levels.insert(levels.end(), levelFields_.begin(), levelFields_.end());
+    std::vector<IntervalSpec> intervals = intervals_;
+    intervals.resize(levelFields_.size());
+    intervals.insert(intervals.begin(), interval);
+    ServerQuery crossed(ds_);
+    crossed.setLevelIntervals(levels, intervals);
+    const std::vector<ServerGroup> cells = crossed.groups(levels, aggregates.list());
+    const std::vector<ServerGroup> totals = query_->groups(levelFields_, aggregates.list());
+
+    auto out = std::make_unique<CrossTable>();
+    out->kind_ = kind;
+    if (kind != TdxSummaryType::cstCount && valueField >= 0)
+        out->valueKind_ = valueKindOf(ds_.Fields(valueField).Kind());
+    // The columns: the groups of the cross field alone, in the grid's order of their keys.
+    struct Column {
+        Value key;
+        std::string text, path;
+    };
+    std::vector<Column> columns;
+    for (const ServerGroup& g : cells)
+        if (g.level == 0) {
+            Value key = memoryKey(g.keys[0], interval);
+            std::string text =
+                interval.kind == GroupInterval::None ? g.keyTexts[0] : intervalText(key, interval);
+            columns.push_back({std::move(key), std::move(text), pathOf(g.keys, 1)});
+        }
+    if (columns.size() > static_cast<size_t>(CrossTable::kMaxColumns))
+        throw ServerRefusal("在服务器上汇总时交叉表最多有 " +
+                            std::to_string(CrossTable::kMaxColumns) + " 列：字段“" +
+                            ds_.Fields(crossField).DisplayName() + "”有 " +
+                            std::to_string(columns.size()) + " 个不同的值");
+    std::stable_sort(columns.begin(), columns.end(), [](const Column& a, const Column& b) {
+        return compareValues(a.key, b.key) < 0;
+    });
+    std::unordered_map<std::string, int> columnOf;
+    for (const Column& c : columns) {
+        columnOf.emplace(c.path, static_cast<int>(out->columnTexts_.size()));
+        out->columnTexts_.push_back(c.text);
+    }
+    // Each row by its levels' keys: the cells of the cross groups below the cross field,
+    // the total of the group of the levels alone; the column totals' row has no key.
+    auto rowKey = [](size_t keys, const std::vector<Value>& k, size_t from) {
+        std::string key = std::to_string(keys) + ":";
+        for (size_t i = from; i < from + keys; ++i) {
+            appendValueKey(key, k[i]);
+            key += '\x1F';
+        }
+        return key;
+    };
+    std::unordered_map<std::string, std::vector<std::pair<int, const ServerGroup*>>> cellsOf;
+    for (const ServerGroup& g : cells)
+        if (!g.keys.empty())
+            cellsOf[rowKey(g.keys.size() - 1, g.keys, 1)].emplace_back(
+                columnOf.at(pathOf(g.keys, 1)), &g);
+    std::unordered_map<std::string, const ServerGroup*> totalOf;
+    for (const ServerGroup& g : totals)
+        totalOf[rowKey(g.keys.size(), g.keys, 0)] = &g;
+    out->rows_.resize(static_cast<size_t>(tree.groupCount()) + 1);
+    auto fill = [&](CrossTable::Row& row, const std::string& key) {
+        std::vector<std::pair<int, const ServerGroup*>> found = cellsOf[key];
+        std::sort(found.begin(), found.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [column, g] : found) {
+            row.columns.push_back(column);
+            row.cells.push_back(aggregates.value(slot, *g));
+        }
+        if (const auto it = totalOf.find(key); it != totalOf.end())
+            row.total = aggregates.value(slot, *it->second);
+    };
+    for (int g = 0; g < tree.groupCount(); ++g) {
+        const std::vector<Value>& keys = keysOf(tree, g);
+        fill(out->rows_[static_cast<size_t>(g)], rowKey(keys.size(), keys, 0));
+    }
+    fill(out->rows_.back(), rowKey(0, {}, 0));
     return out;
 }
 

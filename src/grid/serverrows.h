@@ -6,6 +6,7 @@
 // or print; reading on from one page to the next pages by keyset.
 
 #include "common/value.h"
+#include "grid/crosstable.h"
 #include "grid/groupinterval.h"
 #include "grid/rowtree.h"
 #include "grid/summary.h"
@@ -50,6 +51,13 @@ public:
     };
     Groups groups(const TdxDBGridSummaryGroup& summaries, const std::vector<FooterSource>& footers,
                   const std::vector<bool>& levelDown);
+
+    // The cross table of `tree` (this grouping's) from two grouping statements: one with the
+    // cross field as an outer level for the cells and the column totals, one of the levels
+    // for the row totals. Refuses more distinct values than a cross table has columns.
+    std::unique_ptr<CrossTable> crossTable(const RowTree& tree, int crossField,
+                                           const IntervalSpec& interval, TdxSummaryType kind,
+                                           int valueField) const;
 
     // The rows of every group in another order: the pages read so far are dropped.
     void setOrder(const PageOrder& order);

@@ -2,7 +2,8 @@
 // the same keys and captions, footers and rows of each group, on PostgreSQL and MariaDB,
 // with ISO weeks across the turn of the year, BC dates and infinities, decimals on the
 // bounds of their ranges, negative numbers and doubles whose quotient falls just short of
-// a bound. The groups are those of the server's own SQL.
+// a bound. The groups are those of the server's own SQL. Cross tables over those levels
+// give the cells memory gives.
 
 #include "datasource/dataset.h"
 #include "export/listingexport.h"
@@ -40,8 +41,35 @@ struct Level {
     const char* interval;
 };
 
+// Every group's cells, row total included, in the order shown, then the column totals.
+void crossLines(const TdxDBGrid& grid, const CrossTable& x, RowHandle parent, std::string& out) {
+    for (const RowHandle g : grid.CrossChildren(parent)) {
+        out += grid.GroupRowText(g);
+        for (int c = 0; c < x.columnCount(); ++c)
+            out += " | " + x.text(x.cell(g.index, c));
+        out += " | " + x.text(x.rowTotal(g.index)) + "\n";
+        crossLines(grid, x, g, out);
+    }
+}
+
+std::string crossText(const TdxDBGrid& grid) {
+    const CrossTable* x = grid.ShownCrossTable();
+    if (!x)
+        return "no cross table";
+    std::string out;
+    for (int c = 0; c < x->columnCount(); ++c)
+        out += " | " + x->columnText(c);
+    out += "\n";
+    crossLines(grid, *x, RowHandle{}, out);
+    out += kCrossTotalText;
+    for (int c = 0; c < x->columnCount(); ++c)
+        out += " | " + x->text(x->columnTotal(c));
+    return out + " | " + x->text(x->grandTotal()) + "\n";
+}
+
 std::string reportCsv(const std::string& connectionString, RowPlacement p,
-                      const std::vector<Level>& levels, const std::string& filter) {
+                      const std::vector<Level>& levels, const std::string& filter,
+                      const CrossTableDef* cross = nullptr) {
     Connection conn;
     conn.SetConnectionString(connectionString);
     DataSet ds(&conn);
@@ -77,16 +105,18 @@ std::string reportCsv(const std::string& connectionString, RowPlacement p,
         grid.ColumnByFieldName("id")->SetSorted(TdxTreeListColumnSort::csUp);
     }
     ds.SetFilter(filter);
-    const std::string csv = gridAsCsv(grid);
+    if (cross)
+        grid.SetCrossTable(*cross);
+    const std::string csv = cross ? crossText(grid) : gridAsCsv(grid);
     grid.SetDataSet(nullptr);
     return csv;
 }
 
-// The report in both placements; returns memory's.
+// The report (or its cross table) in both placements; returns memory's.
 std::string sameInBoth(const std::string& cs, const std::vector<Level>& levels,
-                       const std::string& filter = "") {
-    const std::string memory = reportCsv(cs, RowPlacement::Memory, levels, filter);
-    const std::string server = reportCsv(cs, RowPlacement::Server, levels, filter);
+                       const std::string& filter = "", const CrossTableDef* cross = nullptr) {
+    const std::string memory = reportCsv(cs, RowPlacement::Memory, levels, filter, cross);
+    const std::string server = reportCsv(cs, RowPlacement::Server, levels, filter, cross);
     std::string what;
     for (const Level& l : levels)
         what += std::string(l.field) + ":" + l.interval + " ";
@@ -148,6 +178,28 @@ const std::vector<std::vector<Level>> kReports{
     {{"r", "区间0.1"}},
     {{"qty", "区间70"}, {"ts", "月"}},
 };
+
+// Cross tables of every kind of cell, by value and by interval, under two levels, one or
+// none, filtered or not.
+void checkCrossTables(const std::string& cs) {
+    const std::vector<CrossTableDef> crosses{
+        {"d", {GroupInterval::Quarter, 0}, TdxSummaryType::cstSum, "amount"},
+        {"qty", {GroupInterval::Range, 250}, TdxSummaryType::cstAvg, "amount"},
+        {"ts", {GroupInterval::Year, 0}, TdxSummaryType::cstCount, ""},
+        {"amount", {GroupInterval::Range, 5}, TdxSummaryType::cstMax, "ts"},
+        {"r", {GroupInterval::Range, 20}, TdxSummaryType::cstMin, "qty"},
+        {"r", {GroupInterval::Range, 20}, TdxSummaryType::cstSum, "r"},
+    };
+    const std::vector<std::vector<Level>> groupings{
+        {}, {{"d", "年"}}, {{"d", "年"}, {"qty", "区间500"}}};
+    for (const CrossTableDef& x : crosses)
+        for (const std::vector<Level>& levels : groupings) {
+            const std::string memory = sameInBoth(cs, levels, "", &x);
+            EXPECT_EQ(memory.find("no cross table"), std::string::npos) << x.field;
+        }
+    const CrossTableDef years{"ts", {GroupInterval::Year, 0}, TdxSummaryType::cstSum, "amount"};
+    sameInBoth(cs, {{"amount", "区间5"}}, "qty > 0", &years);
+}
 
 void checkIntervals(const std::string& cs, rgtest::OdbcSession& s, bool pg) {
     for (const std::vector<Level>& levels : kReports)
@@ -211,6 +263,7 @@ TEST(ServerIntervals, PostgresqlGroupsAsInMemory) {
     s.exec("update sv_iv set r = '-Infinity' where id % 409 = 0");
     s.commit();
     checkIntervals(pg, s, true);
+    checkCrossTables(pg);
     const std::string years = sameInBoth(pg, {{"d", "年"}, {"d", "周"}});
     EXPECT_NE(years.find("-43年"), std::string::npos);
     s.exec("drop table sv_iv");
@@ -234,6 +287,7 @@ TEST(ServerIntervals, MariadbGroupsAsInMemory) {
                       "timestamp '2021-12-30 22:00:00' + interval (i * 3571) second"));
     s.commit();
     checkIntervals(mariadb, s, false);
+    checkCrossTables(mariadb);
     s.exec("drop table sv_iv");
     s.commit();
 }
