@@ -180,8 +180,10 @@ private:
         } else if (d_.sqlite && t.literal.type() == Value::Type::Decimal &&
                    !sqliteReadsExactly(t.literal)) {
             refuse(t, "SQLite 把这个数读成最接近的浮点数，分不出这么多位");
-        } else if (k == FieldKind::Boolean && t.op != "=" && t.op != "<>") {
-            refuse(t, "逻辑值没有大小");
+        } else if (k == FieldKind::Boolean && !d_.postgres) {
+            // FALSE below TRUE, as memory orders them; a MariaDB BOOLEAN is a TINYINT, whose
+            // every value but 0 memory reads as TRUE.
+            left = "(" + left + " <> 0)";
         }
         params.push_back(boundValue(d_, k, t.literal));
         return {left, right};

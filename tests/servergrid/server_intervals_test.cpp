@@ -201,6 +201,32 @@ void checkCrossTables(const std::string& cs) {
     sameInBoth(cs, {{"amount", "区间5"}}, "qty > 0", &years);
 }
 
+// Booleans compare with FALSE below TRUE, as memory has them; the rows kept are those the
+// server's own condition keeps (MariaDB's BOOLEAN is a TINYINT, which both read as numbers).
+void checkBooleans(const std::string& cs, rgtest::OdbcSession& s, bool pg) {
+    const std::vector<std::pair<const char*, const char*>> filters{
+        {"ok > FALSE", "ok"},
+        {"ok < TRUE", "not ok"},
+        {"ok >= TRUE", "ok"},
+        {"ok <= FALSE", "not ok"},
+        {"ok = TRUE", "ok"},
+        {"ok <> FALSE", "ok"},
+        {"ok < FALSE", "1 = 0"},
+        {"ok in (TRUE)", "ok"},
+        {"not ok > FALSE", "not ok or ok is null"}};
+    for (const auto& [filter, sql] : filters) {
+        const std::string csv = sameInBoth(cs, {{"d", "年"}}, filter);
+        // The filter's NOT keeps the rows of nulls.
+        const std::string f = filter;
+        const std::string where = pg ? sql : f.starts_with("not") ? f + " or ok is null" : f;
+        long long rows = 0;
+        for (size_t at = csv.find("\ndata,"); at != std::string::npos;
+             at = csv.find("\ndata,", at + 1))
+            ++rows;
+        EXPECT_EQ(rows, s.number("select count(*) from sv_iv where " + where)) << filter;
+    }
+}
+
 void checkIntervals(const std::string& cs, rgtest::OdbcSession& s, bool pg) {
     for (const std::vector<Level>& levels : kReports)
         sameInBoth(cs, levels);
@@ -236,7 +262,8 @@ std::string rowsSelect(const std::string& dayPlus, const std::string& early,
            dayPlus + " end, case when i % 17 = 0 then null else " + secondsPlus +
            " end, case when i % 19 = 0 then null else ((i * 37) % 20001 - 10000) / 1000.0 end, "
            "case when i % 23 = 0 then null else (i * 7919) % 1000 - 500 end, "
-           "case when i % 29 = 0 then null else ((i * 13) % 1000 - 500) * 0.1e0 end from n";
+           "case when i % 29 = 0 then null else ((i * 13) % 1000 - 500) * 0.1e0 end, "
+           "case when i % 31 = 0 then null else i % 3 = 0 end from n";
 }
 
 constexpr int kRows = 3000;
@@ -249,7 +276,7 @@ TEST(ServerIntervals, PostgresqlGroupsAsInMemory) {
     rgtest::OdbcSession s(pg);
     s.exec("drop table if exists sv_iv");
     s.exec("create table sv_iv(id bigint primary key, d date, ts timestamp, "
-           "amount numeric(12,3), qty bigint, r double precision)");
+           "amount numeric(12,3), qty bigint, r double precision, ok boolean)");
     s.exec("insert into sv_iv with n(i) as (select generate_series(1, " + std::to_string(kRows) +
            ")::bigint) " +
            rowsSelect("date '2020-12-20' + ((i * 37) % 1200)::int",
@@ -263,6 +290,7 @@ TEST(ServerIntervals, PostgresqlGroupsAsInMemory) {
     s.exec("update sv_iv set r = '-Infinity' where id % 409 = 0");
     s.commit();
     checkIntervals(pg, s, true);
+    checkBooleans(pg, s, true);
     checkCrossTables(pg);
     const std::string years = sameInBoth(pg, {{"d", "年"}, {"d", "周"}});
     EXPECT_NE(years.find("-43年"), std::string::npos);
@@ -278,15 +306,17 @@ TEST(ServerIntervals, MariadbGroupsAsInMemory) {
     s.exec("set max_recursive_iterations = 1000000");
     s.exec("drop table if exists sv_iv");
     s.exec("create table sv_iv(id bigint primary key, d date, ts datetime, "
-           "amount decimal(12,3), qty bigint, r double)");
+           "amount decimal(12,3), qty bigint, r double, ok boolean)");
     s.exec("insert into sv_iv with recursive n(i) as (select 1 union all select i + 1 from n "
            "where i < " +
            std::to_string(kRows) + ") " +
            rowsSelect("date '2020-12-20' + interval ((i * 37) % 1200) day",
                       "date '0050-01-01' + interval (i % 400) day",
                       "timestamp '2021-12-30 22:00:00' + interval (i * 3571) second"));
+    s.exec("update sv_iv set ok = 2 where id % 41 = 0");
     s.commit();
     checkIntervals(mariadb, s, false);
+    checkBooleans(mariadb, s, false);
     checkCrossTables(mariadb);
     s.exec("drop table sv_iv");
     s.commit();
