@@ -292,6 +292,11 @@ TEST(ServerIntervals, PostgresqlGroupsAsInMemory) {
     checkIntervals(pg, s, true);
     checkBooleans(pg, s, true);
     checkCrossTables(pg);
+    // A timestamp with a time zone falls in the day of its time as the session shows it.
+    s.exec("alter table sv_iv add column tz timestamptz");
+    s.exec("update sv_iv set tz = (ts + interval '7 hours') at time zone 'Asia/Shanghai'");
+    s.commit();
+    sameInBoth(pg, {{"tz", "日"}, {"tz", "周"}});
     const std::string years = sameInBoth(pg, {{"d", "年"}, {"d", "周"}});
     EXPECT_NE(years.find("-43年"), std::string::npos);
     s.exec("drop table sv_iv");
