@@ -64,7 +64,10 @@ std::vector<ServerGroup> ServerQuery::groups(const std::vector<int>& levelFields
             const int f = levelFields[i];
             const std::string c = column(f), g = levelExpr(i, f), is = std::to_string(i);
             const std::string shown = intervalOf(i) || g == c ? g : "MIN(" + c + ")";
-            select += "(" + c + " IS NULL) AS rg_n" + is + ", " + g + " AS rg_g" + is + ", " +
+            // An interval is null where the server has none for a value (MariaDB's zero
+            // dates), not only where the value is.
+            const std::string null = intervalOf(i) ? g : c;
+            select += "(" + null + " IS NULL) AS rg_n" + is + ", " + g + " AS rg_g" + is + ", " +
                       shown + " AS rg_v" + is + ", ";
             by += std::string(i ? ", " : "") + "rg_n" + is + ", rg_g" + is;
             rk.insert(rk.end(), {FieldKind::LargeInt, FieldKind::Unknown, kinds[i]});
