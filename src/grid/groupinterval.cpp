@@ -67,11 +67,11 @@ Value rangeStart(double x, double width) {
 
 // Whole numbers and decimals fall in ranges of their exact quotient by the width as written
 // (0.1, not the double nearest it), as the server's decimal arithmetic places them; nullopt
-// for a width of more than 38 digits.
+// for a width that 38 digits do not write.
 std::optional<Value> exactRangeStart(const Value& v, double width) {
     const std::optional<Decimal> w = Decimal::fromDouble(width);
     const std::optional<BigDecimal> x = v.asBigDecimal();
-    if (!w || !x)
+    if (!w || w->toDouble() != width || !x)
         return std::nullopt;
     const BigDecimal bw = BigDecimal::fromDecimal(*w);
     const int scale = std::max(x->scale, bw.scale);

@@ -33,7 +33,7 @@ void ServerQuery::setLevelIntervals(const std::vector<int>& levelFields,
         if (spec.kind == GroupInterval::Range) {
             if (f.Kind() == FieldKind::Currency)
                 refuse("货币值不能在服务器上按区间精确划分");
-            if (!Decimal::fromDouble(spec.width))
+            if (const auto w = Decimal::fromDouble(spec.width); !w || w->toDouble() != spec.width)
                 refuse("区间宽度的有效数字超过 38 位");
         }
     }
