@@ -75,6 +75,7 @@ private:
         SummaryValue total;
     };
     friend class CrossTableBuilder;
+    friend class ServerRows; // the cells of the server's groups
     const Row& row(int group) const {
         return group == kTotals ? rows_.back() : rows_[static_cast<size_t>(group)];
     }

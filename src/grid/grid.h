@@ -413,7 +413,8 @@ private:
     void invalidateVisible() { visibleDirty_ = true; }
     void focusFromDataSet();
     // The cross table of `tree`, nullptr when none is set or its fields are missing.
-    std::unique_ptr<CrossTable> computeCrossTable(const RowTree& tree) const;
+    std::unique_ptr<CrossTable> computeCrossTable(const RowTree& tree,
+                                                  const ServerRows* server = nullptr) const;
     // A load's cross table; a value that cannot be summed is reported like the summaries'.
     void addCrossTable(LoadedRows& rows) const;
     int resolveField(const std::string& name) const;

@@ -1,4 +1,5 @@
 #include "grid/grid.h"
+#include "grid/serverrows.h"
 #include "server/serverquery.h"
 
 #include "common/error.h"
@@ -9,12 +10,10 @@
 
 namespace rg {
 
-std::unique_ptr<CrossTable> TdxDBGrid::computeCrossTable(const RowTree& tree) const {
+std::unique_ptr<CrossTable> TdxDBGrid::computeCrossTable(const RowTree& tree,
+                                                         const ServerRows* server) const {
     if (!crossDef_ || !dataSet_ || !dataSet_->Active())
         return nullptr;
-    // Its cells add up every record; a server's rows are never all here.
-    if (dataSet_->ServerSide())
-        throw ServerRefusal("在服务器上汇总时不能显示交叉表");
     const int cross = resolveField(crossDef_->field);
     const bool counts = crossDef_->kind == TdxSummaryType::cstCount;
     const int value = counts ? -1 : resolveField(crossDef_->summaryField);
@@ -30,13 +29,18 @@ std::unique_ptr<CrossTable> TdxDBGrid::computeCrossTable(const RowTree& tree) co
                     "”无法计算：字段“" + name + "”的值不是数字，不能" +
                     (crossDef_->kind == TdxSummaryType::cstSum ? "求和。" : "求平均。"));
     }
+    if (dataSet_->ServerSide()) {
+        if (!server)
+            throw ServerRefusal("在服务器上汇总时交叉表要在分组之后计算");
+        return server->crossTable(tree, cross, crossDef_->interval, crossDef_->kind, value);
+    }
     return std::make_unique<CrossTable>(
         CrossTable::compute(*dataSet_, tree, cross, crossDef_->interval, crossDef_->kind, value));
 }
 
 void TdxDBGrid::addCrossTable(LoadedRows& rows) const {
     try {
-        rows.cross = computeCrossTable(rows.tree);
+        rows.cross = computeCrossTable(rows.tree, rows.server.get());
     } catch (const Cancelled&) {
         throw;
     } catch (...) {
@@ -49,7 +53,7 @@ void TdxDBGrid::SetCrossTable(const CrossTableDef& def) {
     std::optional<CrossTableDef> before = std::move(crossDef_);
     crossDef_ = def;
     try {
-        cross_ = computeCrossTable(tree_);
+        cross_ = computeCrossTable(tree_, server_.get());
     } catch (...) {
         crossDef_ = std::move(before);
         throw;

@@ -250,9 +250,6 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadRows() {
 
 // The groups and footers from one statement; data rows are read when something reads them.
 TdxDBGrid::LoadedRows TdxDBGrid::loadServerRows() {
-    for (const IntervalSpec& interval : levelIntervals())
-        if (interval.kind != GroupInterval::None)
-            throw ServerRefusal("在服务器上汇总时不能按日期区间或数值区间分组");
     for (const TdxDBGridColumn* c : groupColumns_)
         if (c->GroupTop().count > 0)
             throw ServerRefusal("在服务器上汇总时不能只显示前 N 项（“" + c->Caption() +
@@ -264,8 +261,8 @@ TdxDBGrid::LoadedRows TdxDBGrid::loadServerRows() {
     for (const TdxDBGridColumn* c : groupColumns_)
         levels.push_back(c->fieldIndex_);
     const RowTree::Order order = rowOrder();
-    rows.server =
-        std::make_unique<ServerRows>(*dataSet_, levels, pageOrderOf(order, keyFieldIndex_));
+    rows.server = std::make_unique<ServerRows>(
+        *dataSet_, levels, pageOrderOf(order, keyFieldIndex_), levelIntervals());
     // Summary formulas take the summaries they read from the same grouping statement, asked
     // for beside the items' and the footers'.
     std::vector<SummaryExpression> exprs =

@@ -1,6 +1,8 @@
 #include "grid/groupinterval.h"
 
+#include "common/bigdecimal.h"
 #include "common/datetime.h"
+#include "common/decimal.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "datasource/dataset.h"
@@ -60,7 +62,27 @@ Value rangeStart(double x, double width) {
     const double nearest = std::nearbyint(q);
     const double k =
         std::abs(q - nearest) <= 1e-12 * std::max(1.0, std::abs(q)) ? nearest : std::floor(q);
-    return Value::fromDouble(k * width + 0.0);
+    return rangeStartOf(k, width);
+}
+
+// Whole numbers and decimals fall in ranges of their exact quotient by the width as written
+// (0.1, not the double nearest it), as the server's decimal arithmetic places them; nullopt
+// for a width that 38 digits do not write.
+std::optional<Value> exactRangeStart(const Value& v, double width) {
+    const std::optional<Decimal> w = Decimal::fromDouble(width);
+    const std::optional<BigDecimal> x = v.asBigDecimal();
+    if (!w || w->toDouble() != width || !x)
+        return std::nullopt;
+    const BigDecimal bw = BigDecimal::fromDecimal(*w);
+    const int scale = std::max(x->scale, bw.scale);
+    mpz_class a = x->mantissa, b = bw.mantissa, ten = 10, k;
+    mpz_class up;
+    mpz_pow_ui(up.get_mpz_t(), ten.get_mpz_t(), static_cast<unsigned long>(scale - x->scale));
+    a *= up;
+    mpz_pow_ui(up.get_mpz_t(), ten.get_mpz_t(), static_cast<unsigned long>(scale - bw.scale));
+    b *= up;
+    mpz_fdiv_q(k.get_mpz_t(), a.get_mpz_t(), b.get_mpz_t());
+    return rangeStartOf(BigDecimal{k, 0}.toDouble(), width);
 }
 
 std::string dateText(int64_t us, GroupInterval kind) {
@@ -139,6 +161,9 @@ Value intervalKey(const Value& v, const IntervalSpec& spec) {
     if (spec.kind == GroupInterval::Range) {
         if (!v.isNumber() || v.type() == Value::Type::Bool || !(spec.width > 0))
             return v;
+        if (v.type() == Value::Type::Int || v.type() == Value::Type::Decimal)
+            if (std::optional<Value> exact = exactRangeStart(v, spec.width))
+                return *exact;
         return rangeStart(v.asDouble(), spec.width);
     }
     if (v.type() != Value::Type::Date && v.type() != Value::Type::DateTime)
@@ -146,6 +171,10 @@ Value intervalKey(const Value& v, const IntervalSpec& spec) {
     if (!isDateMicros(v.micros()))
         return v;
     return dateStart(v.micros(), spec.kind);
+}
+
+Value rangeStartOf(double index, double width) {
+    return Value::fromDouble(index * width + 0.0);
 }
 
 std::string intervalText(const Value& key, const IntervalSpec& spec) {

@@ -4,6 +4,7 @@
 // ranges of one width. A value's interval is represented by its start, so that intervals
 // order and compare as their values do.
 
+#include "common/intervalspec.h"
 #include "common/value.h"
 
 #include <string>
@@ -12,14 +13,6 @@
 namespace rg {
 
 class DataSet;
-
-enum class GroupInterval { None, Day, Week, Month, Quarter, Year, Range };
-
-struct IntervalSpec {
-    GroupInterval kind = GroupInterval::None; // None: each value is its own group
-    double width = 0;                         // Range only, above zero
-    bool operator==(const IntervalSpec&) const = default;
-};
 
 // Whether `kind` applies to values of a field kind: date intervals to dates and date-times,
 // ranges to numbers; None to everything.
@@ -41,6 +34,11 @@ Value intervalKey(const Value& v, const IntervalSpec& spec);
 // ISO year), "2023年第1季度", "2023年", a day as dates are shown, "[100, 200)" for a range.
 // Keys that are no interval start show as their value does.
 std::string intervalText(const Value& key, const IntervalSpec& spec);
+
+// The start of the range numbered `index` (a whole number, or NaN or an infinity that stays
+// as it is): index × width. Whole numbers and decimals fall in range floor(x / width) of
+// their exact quotient; doubles in the one their rounded quotient nearly reaches.
+Value rangeStartOf(double index, double width);
 
 // The names the setup and the command line use: 日 周 月 季度 年 and 区间<width>
 // ("区间100"); None is the empty name. Parsing an unknown name throws rg::Error naming it.

@@ -1,8 +1,10 @@
 #include "grid/serverrows.h"
 
+#include "common/bigdecimal.h"
 #include "common/error.h"
 #include "datasource/dataset.h"
 #include "datasource/resultbuffer.h"
+#include "grid/gridutil.h"
 
 #include <algorithm>
 #include <numeric>
@@ -125,9 +127,20 @@ std::string pathOf(const std::vector<Value>& keys, size_t count) {
     return path;
 }
 
+// A level's key as memory has it, from the server's: an interval's start.
+Value memoryKey(const Value& server, const IntervalSpec& spec) {
+    if (spec.kind == GroupInterval::None || server.isNull())
+        return server;
+    if (spec.kind != GroupInterval::Range)
+        return intervalKey(server, spec);
+    const std::optional<BigDecimal> exact = server.asBigDecimal();
+    return rangeStartOf(exact ? exact->toDouble() : server.asDouble(), spec.width);
+}
+
 // Each level's groups with their parents as indices into the level above, ranked by the
 // grid's own order of values; ties keep the server's order.
 std::vector<std::vector<GroupRow>> groupLevels(const std::vector<ServerGroup>& answer, int levels,
+                                               const std::vector<IntervalSpec>& intervals,
                                                std::vector<std::vector<size_t>>& sourceOf) {
     std::vector<std::vector<GroupRow>> made(static_cast<size_t>(levels));
     sourceOf.assign(static_cast<size_t>(levels), {});
@@ -142,6 +155,10 @@ std::vector<std::vector<GroupRow>> groupLevels(const std::vector<ServerGroup>& a
             row.level = level;
             row.value = g.keys[l];
             row.text = g.keyTexts[l];
+            if (l < intervals.size() && intervals[l].kind != GroupInterval::None) {
+                row.value = memoryKey(g.keys[l], intervals[l]);
+                row.text = intervalText(row.value, intervals[l]);
+            }
             row.dataRows = static_cast<int>(g.rows);
             row.firstRecord = static_cast<int>(i);
             if (level > 0) {
@@ -185,9 +202,12 @@ PageOrder pageOrderOf(const RowTree::Order& order, int keyField) {
     return p;
 }
 
-ServerRows::ServerRows(DataSet& ds, std::vector<int> levelFields, PageOrder order)
-    : ds_(ds), levelFields_(std::move(levelFields)), order_(std::move(order)),
-      query_(std::make_unique<ServerQuery>(ds)) {}
+ServerRows::ServerRows(DataSet& ds, std::vector<int> levelFields, PageOrder order,
+                       std::vector<IntervalSpec> intervals)
+    : ds_(ds), levelFields_(std::move(levelFields)), intervals_(std::move(intervals)),
+      order_(std::move(order)), query_(std::make_unique<ServerQuery>(ds)) {
+    query_->setLevelIntervals(levelFields_, intervals_);
+}
 
 ServerRows::~ServerRows() = default;
 
@@ -220,7 +240,10 @@ ServerRows::Groups ServerRows::groups(const TdxDBGridSummaryGroup& summaries,
         out.summaryError = nullptr;
 
     std::vector<std::vector<size_t>> sourceOf;
-    std::vector<std::vector<GroupRow>> made = groupLevels(answer, levels, sourceOf);
+    std::vector<std::vector<GroupRow>> made = groupLevels(answer, levels, intervals_, sourceOf);
+    serverKeys_.clear();
+    for (const ServerGroup& g : answer)
+        serverKeys_.push_back(g.keys);
     for (size_t l = 0; l < made.size(); ++l)
         for (size_t i = 0; i < made[l].size(); ++i) {
             const ServerGroup& g = answer[sourceOf[l][i]];
@@ -237,6 +260,92 @@ ServerRows::Groups ServerRows::groups(const TdxDBGridSummaryGroup& summaries,
     return out;
 }
 
+std::unique_ptr<CrossTable> ServerRows::crossTable(const RowTree& tree, int crossField,
+                                                   const IntervalSpec& interval,
+                                                   TdxSummaryType kind, int valueField) const {
+    std::exception_ptr error;
+    Aggregates aggregates(ds_);
+    const Slot slot = aggregates.slot(kind, valueField, error);
+    if (error)
+        std::rethrow_exception(error);
+    std::vector<int> levels{crossField};
+    levels.insert(levels.end(), levelFields_.begin(), levelFields_.end());
+    std::vector<IntervalSpec> intervals = intervals_;
+    intervals.resize(levelFields_.size());
+    intervals.insert(intervals.begin(), interval);
+    ServerQuery crossed(ds_);
+    crossed.setLevelIntervals(levels, intervals);
+    const std::vector<ServerGroup> cells = crossed.groups(levels, aggregates.list());
+    const std::vector<ServerGroup> totals = query_->groups(levelFields_, aggregates.list());
+
+    auto out = std::make_unique<CrossTable>();
+    out->kind_ = kind;
+    if (kind != TdxSummaryType::cstCount && valueField >= 0)
+        out->valueKind_ = valueKindOf(ds_.Fields(valueField).Kind());
+    // The columns: the groups of the cross field alone, in the grid's order of their keys.
+    struct Column {
+        Value key;
+        std::string text, path;
+    };
+    std::vector<Column> columns;
+    for (const ServerGroup& g : cells)
+        if (g.level == 0) {
+            Value key = memoryKey(g.keys[0], interval);
+            std::string text =
+                interval.kind == GroupInterval::None ? g.keyTexts[0] : intervalText(key, interval);
+            columns.push_back({std::move(key), std::move(text), pathOf(g.keys, 1)});
+        }
+    if (columns.size() > static_cast<size_t>(CrossTable::kMaxColumns))
+        throw ServerRefusal("在服务器上汇总时交叉表最多有 " +
+                            std::to_string(CrossTable::kMaxColumns) + " 列：字段“" +
+                            ds_.Fields(crossField).DisplayName() + "”有 " +
+                            std::to_string(columns.size()) + " 个不同的值");
+    std::stable_sort(columns.begin(), columns.end(), [](const Column& a, const Column& b) {
+        return compareValues(a.key, b.key) < 0;
+    });
+    std::unordered_map<std::string, int> columnOf;
+    for (const Column& c : columns) {
+        columnOf.emplace(c.path, static_cast<int>(out->columnTexts_.size()));
+        out->columnTexts_.push_back(c.text);
+    }
+    // Each row by its levels' keys: the cells of the cross groups below the cross field,
+    // the total of the group of the levels alone; the column totals' row has no key.
+    auto rowKey = [](size_t keys, const std::vector<Value>& k, size_t from) {
+        std::string key = std::to_string(keys) + ":";
+        for (size_t i = from; i < from + keys; ++i) {
+            appendValueKey(key, k[i]);
+            key += '\x1F';
+        }
+        return key;
+    };
+    std::unordered_map<std::string, std::vector<std::pair<int, const ServerGroup*>>> cellsOf;
+    for (const ServerGroup& g : cells)
+        if (!g.keys.empty())
+            cellsOf[rowKey(g.keys.size() - 1, g.keys, 1)].emplace_back(
+                columnOf.at(pathOf(g.keys, 1)), &g);
+    std::unordered_map<std::string, const ServerGroup*> totalOf;
+    for (const ServerGroup& g : totals)
+        totalOf[rowKey(g.keys.size(), g.keys, 0)] = &g;
+    out->rows_.resize(static_cast<size_t>(tree.groupCount()) + 1);
+    auto fill = [&](CrossTable::Row& row, const std::string& key) {
+        std::vector<std::pair<int, const ServerGroup*>> found = cellsOf[key];
+        std::sort(found.begin(), found.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [column, g] : found) {
+            row.columns.push_back(column);
+            row.cells.push_back(aggregates.value(slot, *g));
+        }
+        if (const auto it = totalOf.find(key); it != totalOf.end())
+            row.total = aggregates.value(slot, *it->second);
+    };
+    for (int g = 0; g < tree.groupCount(); ++g) {
+        const std::vector<Value>& keys = keysOf(tree, g);
+        fill(out->rows_[static_cast<size_t>(g)], rowKey(keys.size(), keys, 0));
+    }
+    fill(out->rows_.back(), rowKey(0, {}, 0));
+    return out;
+}
+
 void ServerRows::setOrder(const PageOrder& order) {
     order_ = order;
     paged_.reset();
@@ -246,11 +355,7 @@ void ServerRows::setOrder(const PageOrder& order) {
 }
 
 std::vector<Value> ServerRows::keysOf(const RowTree& tree, int group) const {
-    std::vector<Value> keys;
-    for (int g = group; g >= 0; g = tree.group(g).parent)
-        keys.push_back(tree.group(g).value);
-    std::reverse(keys.begin(), keys.end());
-    return keys;
+    return serverKeys_.at(static_cast<size_t>(tree.group(group).firstRecord));
 }
 
 // A key the data set's primary key is, or the server finds no value of twice, orders the

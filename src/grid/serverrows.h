@@ -6,6 +6,8 @@
 // or print; reading on from one page to the next pages by keyset.
 
 #include "common/value.h"
+#include "grid/crosstable.h"
+#include "grid/groupinterval.h"
 #include "grid/rowtree.h"
 #include "grid/summary.h"
 #include "grid/summaryengine.h"
@@ -32,7 +34,9 @@ class ServerRows {
 public:
     // Statements over `ds`, which must be open on the server; throws ServerRefusal for a
     // filter the server cannot apply exactly.
-    ServerRows(DataSet& ds, std::vector<int> levelFields, PageOrder order);
+    // `intervals` are the levels' intervals, outermost first (missing ones: by value).
+    ServerRows(DataSet& ds, std::vector<int> levelFields, PageOrder order,
+               std::vector<IntervalSpec> intervals = {});
     ~ServerRows();
     ServerRows(const ServerRows&) = delete;
     ServerRows& operator=(const ServerRows&) = delete;
@@ -47,6 +51,13 @@ public:
     };
     Groups groups(const TdxDBGridSummaryGroup& summaries, const std::vector<FooterSource>& footers,
                   const std::vector<bool>& levelDown);
+
+    // The cross table of `tree` (this grouping's) from two grouping statements: one with the
+    // cross field as an outer level for the cells and the column totals, one of the levels
+    // for the row totals. Refuses more distinct values than a cross table has columns.
+    std::unique_ptr<CrossTable> crossTable(const RowTree& tree, int crossField,
+                                           const IntervalSpec& interval, TdxSummaryType kind,
+                                           int valueField) const;
 
     // The rows of every group in another order: the pages read so far are dropped.
     void setOrder(const PageOrder& order);
@@ -86,6 +97,10 @@ private:
 
     DataSet& ds_;
     std::vector<int> levelFields_;
+    std::vector<IntervalSpec> intervals_;
+    // Each group's keys as the server states them (an interval by its number), by its place
+    // in the grouping statement's answer.
+    std::vector<std::vector<Value>> serverKeys_;
     PageOrder order_;
     std::unique_ptr<ServerQuery> query_;
     mutable std::optional<PageOrder> paged_;

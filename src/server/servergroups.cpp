@@ -45,17 +45,14 @@ std::vector<ServerGroup> ServerQuery::groups(const std::vector<int>& levelFields
         aggKinds.push_back(aggregateKind(a));
     }
     std::vector<FieldKind> kinds;
-    for (int f : levelFields)
-        kinds.push_back(ds_.Fields(f).Kind());
+    for (size_t i = 0; i < n; ++i)
+        kinds.push_back(levelKind(i, levelFields[i]));
     Sql sql;
     if (n == 0) {
         sql.text = "SELECT " + aggs + " FROM " + source_;
         addWhere(sql, {}, {});
         return readGroups(*run(sql, aggKinds), 0, aggregates.size());
     }
-    std::string keys;
-    for (size_t i = 0; i < n; ++i)
-        keys += (i ? ", " : "") + groupExpr(levelFields[i]);
     if (syntax_ == GroupingSyntax::Rollup) {
         // ROLLUP's subtotal rows show a null key, as a group of nulls does: each level is
         // grouped after whether its value is null, which is never null itself, so that a
@@ -65,9 +62,13 @@ std::vector<ServerGroup> ServerQuery::groups(const std::vector<int>& levelFields
         std::vector<FieldKind> rk;
         for (size_t i = 0; i < n; ++i) {
             const int f = levelFields[i];
-            const std::string c = column(f), is = std::to_string(i);
-            select += "(" + c + " IS NULL) AS rg_n" + is + ", " + groupExpr(f) + " AS rg_g" + is +
-                      ", " + (groupExpr(f) == c ? c : "MIN(" + c + ")") + " AS rg_v" + is + ", ";
+            const std::string c = column(f), g = levelExpr(i, f), is = std::to_string(i);
+            const std::string shown = intervalOf(i) || g == c ? g : "MIN(" + c + ")";
+            // An interval is null where the server has none for a value (MariaDB's zero
+            // dates), not only where the value is.
+            const std::string null = intervalOf(i) ? g : c;
+            select += "(" + null + " IS NULL) AS rg_n" + is + ", " + g + " AS rg_g" + is + ", " +
+                      shown + " AS rg_v" + is + ", ";
             by += std::string(i ? ", " : "") + "rg_n" + is + ", rg_g" + is;
             rk.insert(rk.end(), {FieldKind::LargeInt, FieldKind::Unknown, kinds[i]});
         }
@@ -82,14 +83,14 @@ std::vector<ServerGroup> ServerQuery::groups(const std::vector<int>& levelFields
     if (syntax_ == GroupingSyntax::GroupingSets) {
         std::string select, level = "0", sets;
         for (size_t i = 0; i < n; ++i) {
-            select += groupExpr(levelFields[i]) + ", ";
+            select += levelExpr(i, levelFields[i]) + ", ";
             // GROUPING() of one column is 1 where the set leaves the column out.
-            level += " + GROUPING(" + groupExpr(levelFields[i]) + ")";
+            level += " + GROUPING(" + levelExpr(i, levelFields[i]) + ")";
         }
         for (size_t l = n + 1; l-- > 0;) {
             std::string set;
             for (size_t i = 0; i < l; ++i)
-                set += (i ? ", " : "") + groupExpr(levelFields[i]);
+                set += (i ? ", " : "") + levelExpr(i, levelFields[i]);
             sets += std::string(l < n ? ", " : "") + "(" + set + ")";
         }
         sql.text = "SELECT " + select + "(" + level + ") AS rg_level, " + aggs + " FROM " + source_;
@@ -100,9 +101,9 @@ std::vector<ServerGroup> ServerQuery::groups(const std::vector<int>& levelFields
         for (size_t l = n + 1; l-- > 0;) {
             std::string select, by;
             for (size_t i = 0; i < n; ++i) {
-                select += (i < l ? groupExpr(levelFields[i]) : "NULL") + ", ";
+                select += (i < l ? levelExpr(i, levelFields[i]) : "NULL") + ", ";
                 if (i < l)
-                    by += (i ? ", " : "") + groupExpr(levelFields[i]);
+                    by += (i ? ", " : "") + levelExpr(i, levelFields[i]);
             }
             Sql arm{"SELECT " + select + std::to_string(n - l) + " AS rg_level, " + aggs +
                         " FROM " + source_,

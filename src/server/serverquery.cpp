@@ -180,11 +180,12 @@ std::unique_ptr<ResultBuffer> ServerQuery::page(const std::vector<int>& levelFie
     std::vector<Value> params;
     for (size_t i = 0; i < keys.size() && i < levelFields.size(); ++i) {
         const int f = levelFields[i];
+        const bool interval = intervalOf(i) != nullptr;
         if (keys[i].isNull()) {
-            conditions.push_back(column(f) + " IS NULL");
+            conditions.push_back((interval ? levelExpr(i, f) : column(f)) + " IS NULL");
         } else {
-            conditions.push_back(groupExpr(f) + " = " + matchParam(f));
-            params.push_back(boundValue(*dialect_, ds_.Fields(f).Kind(), keys[i]));
+            conditions.push_back(levelExpr(i, f) + " = " + (interval ? "?" : matchParam(f)));
+            params.push_back(boundValue(*dialect_, levelKind(i, f), keys[i]));
         }
     }
     // The sort field orders as the grid shows it; the key fields only make the order

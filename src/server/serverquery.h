@@ -7,6 +7,7 @@
 // bound parameters.
 
 #include "common/error.h"
+#include "common/intervalspec.h"
 #include "common/value.h"
 #include "datasource/resultbuffer.h"
 
@@ -66,6 +67,14 @@ public:
 
     GroupingSyntax syntax() const { return syntax_; }
 
+    // Each grouping level's interval, outermost first (missing ones: by value). A level by
+    // interval groups, and its `keys` in groups() and page() are, the interval's number on
+    // the server: a date interval's first day, a range's index as a decimal (whole numbers
+    // and decimals) or a double (doubles). Throws ServerRefusal with the reason when the
+    // server cannot place some field's values in its intervals as memory does.
+    void setLevelIntervals(const std::vector<int>& levelFields,
+                           std::vector<IntervalSpec> intervals);
+
     // Rows passing the filter.
     int64_t count();
     // Every level's groups and the grand total in one statement, in no particular order.
@@ -94,6 +103,12 @@ private:
     void askPostgres();
     std::string column(int field) const;
     std::string groupExpr(int field) const;
+    // A grouping level's key: groupExpr, or the interval's number (serverintervals.cpp).
+    std::string levelExpr(size_t level, int field) const;
+    FieldKind levelKind(size_t level, int field) const;
+    const IntervalSpec* intervalOf(size_t level) const;
+    std::string dateIntervalSql(GroupInterval kind, const std::string& x) const;
+    std::string rangeSql(const IntervalSpec& spec, int field) const;
     std::string matchParam(int field) const;
     std::string orderExpr(int field, const char* operand) const;
     std::string aggregateSql(const ServerAggregate& a) const;
@@ -110,6 +125,7 @@ private:
     std::string source_;             // the command as a derived table
     std::string where_;              // the filter's condition, empty when none
     std::vector<Value> whereParams_; // its bound values
+    std::vector<IntervalSpec> intervals_;
 };
 
 } // namespace rg

@@ -180,8 +180,12 @@ private:
         } else if (d_.sqlite && t.literal.type() == Value::Type::Decimal &&
                    !sqliteReadsExactly(t.literal)) {
             refuse(t, "SQLite 把这个数读成最接近的浮点数，分不出这么多位");
-        } else if (k == FieldKind::Boolean && t.op != "=" && t.op != "<>") {
-            refuse(t, "逻辑值没有大小");
+        } else if (k == FieldKind::Boolean && (d_.mariadb || d_.sqlite)) {
+            // FALSE below TRUE, as memory orders them; every value but 0 of a logical column
+            // there (a number) memory reads as TRUE.
+            left = "(" + left + " <> FALSE)";
+        } else if (k == FieldKind::Boolean && !d_.postgres && t.op != "=" && t.op != "<>") {
+            refuse(t, "这种数据库的逻辑值没有与本程序相同的大小");
         }
         params.push_back(boundValue(d_, k, t.literal));
         return {left, right};

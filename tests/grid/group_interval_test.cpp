@@ -2,6 +2,7 @@
 // orders checked against SQLite's strftime grouping of the same file, ISO weeks at the turn
 // of the year, ranges over negative numbers and nulls, and the names the setup stores.
 
+#include "common/decimal.h"
 #include "common/displaytext.h"
 #include "common/error.h"
 #include "common/progress.h"
@@ -271,6 +272,16 @@ TEST(GroupInterval, RangesOverNegativeNumbersAndNulls) {
     EXPECT_EQ(topTexts(g), fractions);
     EXPECT_EQ(g.DataRowsBelow(g.Top(2)), 2); // -0.05 and -1e-9
     EXPECT_EQ(g.DataRowsBelow(g.Top(4)), 2); // 0.2 and 0.29
+
+    // Decimals fall in the range of their exact quotient by the width as written: just
+    // below a bound stays below it, as a server's decimal arithmetic has it.
+    const IntervalSpec tenth{GroupInterval::Range, 0.1};
+    auto decimal = [](const char* text) { return Value::fromDecimal(*Decimal::parse(text)); };
+    EXPECT_EQ(intervalKey(decimal("0.299999999999999"), tenth), rangeStartOf(2, 0.1));
+    EXPECT_EQ(intervalKey(decimal("0.3"), tenth), rangeStartOf(3, 0.1));
+    EXPECT_EQ(intervalKey(decimal("-0.3"), tenth), rangeStartOf(-3, 0.1));
+    EXPECT_EQ(intervalKey(decimal("-0.300000000000001"), tenth), rangeStartOf(-4, 0.1));
+    EXPECT_EQ(intervalKey(Value::fromDouble(0.299999999999999), tenth), rangeStartOf(3, 0.1));
 
     // Months on numbers do not apply: refused, naming the field, and the column keeps its
     // range.

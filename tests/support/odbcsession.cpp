@@ -76,6 +76,31 @@ long long OdbcSession::number(const std::string& sql) {
     return rc == SQL_NO_DATA || indicator == SQL_NULL_DATA ? 0 : value;
 }
 
+std::vector<std::vector<std::string>> OdbcSession::rows(const std::string& sql) {
+    SQLHSTMT st = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, static_cast<SQLHDBC>(dbc_), &st);
+    SQLRETURN rc = SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    SQLSMALLINT columns = 0;
+    if (SQL_SUCCEEDED(rc))
+        rc = SQLNumResultCols(st, &columns);
+    std::vector<std::vector<std::string>> out;
+    while (SQL_SUCCEEDED(rc) && SQL_SUCCEEDED(rc = SQLFetch(st))) {
+        std::vector<std::string>& row = out.emplace_back();
+        for (SQLUSMALLINT c = 1; c <= columns && SQL_SUCCEEDED(rc); ++c) {
+            char text[256] = "";
+            SQLLEN indicator = 0;
+            rc = SQLGetData(st, c, SQL_C_CHAR, text, sizeof text, &indicator);
+            row.push_back(indicator == SQL_NULL_DATA ? "" : text);
+        }
+    }
+    const std::string msg =
+        SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA ? "" : diagnostics(SQL_HANDLE_STMT, st);
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+    if (!msg.empty())
+        throw std::runtime_error(msg + " (" + sql + ")");
+    return out;
+}
+
 void OdbcSession::commit() {
     SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_), SQL_COMMIT);
 }

@@ -5,6 +5,7 @@
 // is rolled back when it ends.
 
 #include <string>
+#include <vector>
 
 namespace rgtest {
 
@@ -18,6 +19,8 @@ public:
     void exec(const std::string& sql); // throws with the driver's text
     // The first column of the first row as a whole number (a count), 0 for no row or null.
     long long number(const std::string& sql);
+    // Every row of the result, each column as its text ("" for null); ASCII results only.
+    std::vector<std::vector<std::string>> rows(const std::string& sql);
     void commit();
     void rollback();
 
