@@ -500,17 +500,18 @@ void TdxDBGridExportXlsx::writeGroupFooters(RowHandle node) {
                 continue;
             }
             if (const int f = grid.ColumnFormula(*c.column); f >= 0) {
-                s.formulaCell(
-                    s.at(CurrentRow).row, i, level, grid.SummaryFormulas()[static_cast<size_t>(f)].expression,
-                    SummaryEngine::formulaInputs(*grid.dataSet()),
-                    grid.FooterCellValue(node, *c.column, j),
-                    grid.FooterCellText(node, *c.column, j), [&](size_t k) {
-                        const TdxDBGridColumn& other = *s.cols[k].column;
-                        return grid.FooterCellExists(node, other, j) &&
-                                       grid.FooterCellShowAs(node, other, j) == ShowValuesAs::Value
-                                   ? grid.FooterCellKind(node, other, j)
-                                   : TdxSummaryType::cstNone;
-                    });
+                s.formulaCell(s.at(CurrentRow).row, i, level,
+                              grid.SummaryFormulas()[static_cast<size_t>(f)].expression,
+                              SummaryEngine::formulaInputs(*grid.dataSet()),
+                              grid.FooterCellValue(node, *c.column, j),
+                              grid.FooterCellText(node, *c.column, j), [&](size_t k) {
+                                  const TdxDBGridColumn& other = *s.cols[k].column;
+                                  return grid.FooterCellExists(node, other, j) &&
+                                                 grid.FooterCellShowAs(node, other, j) ==
+                                                     ShowValuesAs::Value
+                                             ? grid.FooterCellKind(node, other, j)
+                                             : TdxSummaryType::cstNone;
+                              });
                 continue;
             }
             const Sheet::Pos group = s.groupRow[static_cast<size_t>(level)];
@@ -664,7 +665,8 @@ void TdxDBGridExportXlsx::WriteFooterRows() {
             }
             if (const int f = Grid->ColumnFormula(col); f >= 0) {
                 s.formulaCell(
-                    s.at(CurrentRow).row, i, -1, Grid->SummaryFormulas()[static_cast<size_t>(f)].expression,
+                    s.at(CurrentRow).row, i, -1,
+                    Grid->SummaryFormulas()[static_cast<size_t>(f)].expression,
                     SummaryEngine::formulaInputs(*Grid->dataSet()), Grid->SummaryFooterValue(col),
                     Grid->SummaryFooterText(col), [&](size_t k) {
                         const TdxDBGridColumn& other = *s.cols[k].column;
