@@ -171,8 +171,9 @@ TEST(MainWindow, ControlsTextsAndGeometry) {
                               {"Undo", "撤销"},
                               {"Redo", "重做"}};
     const QList<QAction*> actions = menu->actions();
-    ASSERT_EQ(actions.size(), 18);
-    for (int i = 0; i < 18; ++i) {
+    const int count = static_cast<int>(std::size(items));
+    ASSERT_EQ(actions.size(), count);
+    for (int i = 0; i < count; ++i) {
         EXPECT_EQ(actions[i]->objectName(), items[i][0]);
         EXPECT_EQ(actions[i]->isSeparator(), items[i][1] == nullptr) << items[i][0];
         if (items[i][1]) {
