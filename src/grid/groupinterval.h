@@ -4,7 +4,7 @@
 // ranges of one width. A value's interval is represented by its start, so that intervals
 // order and compare as their values do.
 
-#include "common/intervalspec.h"
+#include "common/intervalkinds.h"
 #include "common/value.h"
 
 #include <string>

@@ -7,7 +7,7 @@
 // bound parameters.
 
 #include "common/error.h"
-#include "common/intervalspec.h"
+#include "common/intervalkinds.h"
 #include "common/value.h"
 #include "datasource/resultbuffer.h"
 
